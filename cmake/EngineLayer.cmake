@@ -1,0 +1,20 @@
+# engine_layer(<target> [EXCLUDE <regex>...] [DEPS <targets>...])
+# Makes one static library of every .cpp under the current folder, so that
+# adding a file never needs a CMake edit. A layer without sources yet is an
+# interface target, so later layers can already name it.
+function(engine_layer target)
+  cmake_parse_arguments(L "" "" "EXCLUDE;DEPS" ${ARGN})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  foreach(rx IN LISTS L_EXCLUDE)
+    list(FILTER srcs EXCLUDE REGEX "${rx}")
+  endforeach()
+  if(srcs)
+    add_library(${target} STATIC ${srcs})
+    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${target} PUBLIC ${L_DEPS})
+  else()
+    add_library(${target} INTERFACE)
+    target_include_directories(${target} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${target} INTERFACE ${L_DEPS})
+  endif()
+endfunction()
