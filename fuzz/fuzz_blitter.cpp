@@ -1,12 +1,14 @@
 // Feeds random image descriptions, each with buffers of exactly the size it
-// describes, to every blitter entry point and to the quantizer. AddressSanitizer
-// reports any access outside those buffers.
+// describes, to every blitter entry point, the bitmap conversions and the
+// quantizer. AddressSanitizer reports any access outside those buffers.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "platform/PlatformBitmap.h"
+#include "system/QxBitmap.h"
 #include "system/QxBlitter.h"
 #include "system/QxImageDesc.h"
 #include "system/QxPixelFormat.h"
@@ -117,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     MakeImage(in, dst);
     if (!src.Valid || !dst.Valid)
         return 0;
-    switch (op % 6)
+    switch (op % 7)
     {
     case 0:
         QxDoBlit(src.Desc, dst.Desc);
@@ -138,6 +140,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         QxDoAlphaMapBlit(dst.Desc, alpha.data());
         break;
     }
+    case 5:
+        // Through a bitmap section and back, as text sprites do.
+        if (PlatformBitmap* bitmap = QxCreateBitmapFromImage(src.Desc))
+        {
+            QxCopyBitmapToImage(bitmap, dst.Desc);
+            PlatformDeleteObject(bitmap);
+        }
+        break;
     default:
         if (QxQuantizeImage(src.Desc, dst.Desc))
             QxQuantizerSearch(in.U8(), in.U8(), in.U8());
