@@ -108,6 +108,18 @@ TEST(XString, CompareUsesSignedBytesAndLengthsForEmptySides)
     EXPECT_EQ(XString("ABC").ICompare("abc"), 0);
 }
 
+TEST(XString, CompareStopsAtAnEmbeddedTerminator)
+{
+    XString a, b;
+    a.Assign("abcdefghij\0klmnopqrstuv", 24);
+    b.Assign("abcdefghij\0klmnopqrstuX", 24);
+    EXPECT_EQ(a.Compare(b), 0);
+    XString c("abcdefghijklmnopqrstuvwxyz");
+    XString d("abcdefghijklmnopqrstuvwxyZ");
+    EXPECT_EQ(c.Compare(d), 'z' - 'Z');
+    EXPECT_EQ(c.Compare(XString("abcdefghijklmnop")), 'q');
+}
+
 TEST(XString, CaseChanges)
 {
     XString s("Hello, World 1");
