@@ -94,6 +94,14 @@ void QxMemoryManager::Free(void* block)
     std::free(block);
 }
 
+void* QxMemoryManager::Reallocate(void* block, size_t size)
+{
+    if (IsShutDown())
+        return std::realloc(block, size);
+    QxInAllocator in(*this);
+    return std::realloc(block, size);
+}
+
 char* QxMemoryManager::DuplicateString(const char* text)
 {
     if (!text)

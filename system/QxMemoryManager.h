@@ -39,6 +39,9 @@ public:
     // free; null is ignored. Inside another operation of this manager on the
     // same thread, or after shut-down, frees without locking.
     void Free(void* block);
+    // realloc under the lock: the block grown or shrunk to size bytes, its
+    // contents kept; null when realloc fails (the block is then unchanged).
+    void* Reallocate(void* block, size_t size);
     // A copy of text (strlen + 1 bytes) from Allocate; null gives null.
     char* DuplicateString(const char* text);
 

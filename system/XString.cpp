@@ -1,6 +1,7 @@
 #include "includes/XString.h"
 
 #include <cctype>
+#include <cstdint>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -24,6 +25,25 @@ int CompareRefs(const char* a, CKDWORD aLen, const char* b, CKDWORD bLen)
     if (bLen == 0)
         return (int) aLen;
     CKDWORD n = aLen < bLen ? aLen : bLen;
+    if (!IgnoreCase) {
+        // Words first, then bytes; a zero before the first difference ends
+        // the comparison there, as the byte loop would.
+        CKDWORD i = 0;
+        for (; i + 8 <= n; i += 8) {
+            uint64_t x, y;
+            std::memcpy(&x, a + i, 8);
+            std::memcpy(&y, b + i, 8);
+            if (x != y)
+                break;
+        }
+        while (i < n && a[i] == b[i])
+            ++i;
+        if (i > 0 && std::memchr(a, 0, i))
+            return 0;
+        int ca = i < aLen ? (signed char) a[i] : 0;
+        int cb = i < bLen ? (signed char) b[i] : 0;
+        return ca - cb;
+    }
     for (CKDWORD i = 0; i < n; ++i) {
         int ca = IgnoreCase ? Lowered(a[i]) : (signed char) a[i];
         int cb = IgnoreCase ? Lowered(b[i]) : (signed char) b[i];
@@ -139,15 +159,13 @@ void XString::Reserve(int length)
     CKDWORD size = (CKDWORD) length + 1;
     if (size <= m_Allocated)
         return;
-    char* buffer = static_cast<char*>(QxGetMemoryManager()->Allocate(size));
+    // Growing through realloc keeps the characters and their terminator, as
+    // a copy into a new exact-size buffer would, and often avoids the copy.
+    char* buffer = static_cast<char*>(QxGetMemoryManager()->Reallocate(m_Buffer, size));
     if (!buffer)
         return;
-    if (m_Buffer)
-        std::memcpy(buffer, m_Buffer, m_Length + 1);
-    else
+    if (!m_Buffer)
         buffer[0] = 0;
-    if (m_Buffer)
-        QxGetMemoryManager()->Free(m_Buffer);
     m_Buffer = buffer;
     m_Allocated = size;
 }

@@ -340,3 +340,17 @@ TEST(QxScratchBuffer, HoldsABufferForAScope)
 }
 
 } // namespace
+
+namespace {
+
+// Constructed before the process-wide manager exists and so destroyed after
+// it has shut down at exit: its buffer must then go straight to free().
+XString g_OutlivesTheManager;
+
+TEST(QxMemoryManager, StringsDestroyedAfterShutDownAtExitAreFreed)
+{
+    g_OutlivesTheManager = "destroyed after the memory manager";
+    EXPECT_GT(g_OutlivesTheManager.Capacity(), 0);
+}
+
+} // namespace
