@@ -1,0 +1,106 @@
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <string>
+
+#include "includes/XString.h"
+
+// String appends and formatting against std::string and snprintf. XString
+// grows to the exact size on every append, so appends reallocate each time.
+namespace {
+
+void BM_XString_AppendChars(benchmark::State& state)
+{
+    for (auto _ : state) {
+        XString s;
+        for (int i = 0; i < state.range(0); ++i)
+            s += (char) ('a' + i % 26);
+        benchmark::DoNotOptimize(s.CStr());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_Std_AppendChars(benchmark::State& state)
+{
+    for (auto _ : state) {
+        std::string s;
+        for (int i = 0; i < state.range(0); ++i)
+            s += (char) ('a' + i % 26);
+        benchmark::DoNotOptimize(s.c_str());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_XString_AppendWords(benchmark::State& state)
+{
+    for (auto _ : state) {
+        XString s;
+        for (int i = 0; i < state.range(0); ++i)
+            s += "node_";
+        benchmark::DoNotOptimize(s.CStr());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_Std_AppendWords(benchmark::State& state)
+{
+    for (auto _ : state) {
+        std::string s;
+        for (int i = 0; i < state.range(0); ++i)
+            s += "node_";
+        benchmark::DoNotOptimize(s.c_str());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_XString_Format(benchmark::State& state)
+{
+    XString s;
+    int i = 0;
+    for (auto _ : state) {
+        s.Format("%s%d_%08.3f", "Box", i++, 1.25);
+        benchmark::DoNotOptimize(s.CStr());
+    }
+}
+
+void BM_Snprintf_Format(benchmark::State& state)
+{
+    char buffer[512];
+    std::string s;
+    int i = 0;
+    for (auto _ : state) {
+        int n = std::snprintf(buffer, sizeof(buffer), "%s%d_%08.3f", "Box", i++, 1.25);
+        s.assign(buffer, (size_t) n);
+        benchmark::DoNotOptimize(s.c_str());
+    }
+}
+
+void BM_XString_CopyShort(benchmark::State& state)
+{
+    XString src("Object_Mesh_0001");
+    for (auto _ : state) {
+        XString copy(src);
+        benchmark::DoNotOptimize(copy.CStr());
+    }
+}
+
+void BM_Std_CopyShort(benchmark::State& state)
+{
+    // Longer than the small-string buffer, so both allocate.
+    std::string src("Object_Mesh_0001");
+    for (auto _ : state) {
+        std::string copy(src);
+        benchmark::DoNotOptimize(copy.c_str());
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_XString_AppendChars)->Arg(64)->Arg(1024)->Arg(16384);
+BENCHMARK(BM_Std_AppendChars)->Arg(64)->Arg(1024)->Arg(16384);
+BENCHMARK(BM_XString_AppendWords)->Arg(64)->Arg(1024);
+BENCHMARK(BM_Std_AppendWords)->Arg(64)->Arg(1024);
+BENCHMARK(BM_XString_Format);
+BENCHMARK(BM_Snprintf_Format);
+BENCHMARK(BM_XString_CopyShort);
+BENCHMARK(BM_Std_CopyShort);

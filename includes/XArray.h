@@ -1,0 +1,263 @@
+#pragma once
+
+#include <cstring>
+#include <new>
+#include <type_traits>
+#include <utility>
+
+#include "includes/CKTypes.h"
+#include "platform/PlatformAssert.h"
+
+// Growable array of plain elements, held as three pointers (begin, end,
+// capacity end). Elements are copied bytewise and never constructed, so T
+// must be trivially copyable; class elements go in XClassArray.
+//
+// Every index and size is checked in every build. A failed check is reported
+// through PLATFORM_CHECK and the operation carries on safely: a bad index
+// reads or writes a zeroed dummy element (one per element type and thread),
+// never memory outside the array.
+template <class T>
+class XArray
+{
+    static_assert(std::is_trivially_copyable_v<T>, "XArray holds plain elements; use XClassArray");
+
+public:
+    XArray() = default;
+
+    // Storage for capacity elements when capacity >= 1, none otherwise; size 0.
+    explicit XArray(int capacity)
+    {
+        if (capacity > 0) {
+            m_Begin = Allocate(capacity);
+            m_End = m_Begin;
+            m_AllocatedEnd = m_Begin + capacity;
+        }
+    }
+
+    // Storage of exactly the other's size; an empty other gives no storage.
+    XArray(const XArray& other)
+    {
+        int n = other.Size();
+        if (n > 0) {
+            m_Begin = Allocate(n);
+            CopyBytes(m_Begin, other.m_Begin, n);
+            m_End = m_AllocatedEnd = m_Begin + n;
+        }
+    }
+
+    XArray(XArray&& other) noexcept
+        : m_Begin(other.m_Begin), m_End(other.m_End), m_AllocatedEnd(other.m_AllocatedEnd)
+    {
+        other.m_Begin = other.m_End = other.m_AllocatedEnd = nullptr;
+    }
+
+    ~XArray() { Deallocate(m_Begin); }
+
+    // Reuses the storage when it is large enough, else allocates exactly the
+    // source's size.
+    XArray& operator=(const XArray& other)
+    {
+        if (this == &other)
+            return *this;
+        int n = other.Size();
+        if (n > Capacity()) {
+            Deallocate(m_Begin);
+            m_Begin = Allocate(n);
+            m_AllocatedEnd = m_Begin + n;
+        }
+        if (n > 0)
+            CopyBytes(m_Begin, other.m_Begin, n);
+        m_End = m_Begin + n;
+        return *this;
+    }
+
+    XArray& operator=(XArray&& other) noexcept
+    {
+        if (this != &other) {
+            Deallocate(m_Begin);
+            m_Begin = other.m_Begin;
+            m_End = other.m_End;
+            m_AllocatedEnd = other.m_AllocatedEnd;
+            other.m_Begin = other.m_End = other.m_AllocatedEnd = nullptr;
+        }
+        return *this;
+    }
+
+    int Size() const { return (int) (m_End - m_Begin); }
+    int Capacity() const { return (int) (m_AllocatedEnd - m_Begin); }
+    bool IsEmpty() const { return m_End == m_Begin; }
+
+    T* Begin() { return m_Begin; }
+    T* End() { return m_End; }
+    const T* Begin() const { return m_Begin; }
+    const T* End() const { return m_End; }
+    T* begin() { return m_Begin; }
+    T* end() { return m_End; }
+    const T* begin() const { return m_Begin; }
+    const T* end() const { return m_End; }
+
+    T& operator[](int i)
+    {
+        if (!PLATFORM_CHECK(i>=0 && i<Size()))
+            return Dummy();
+        return m_Begin[i];
+    }
+    const T& operator[](int i) const
+    {
+        if (!PLATFORM_CHECK(i>=0 && i<Size()))
+            return Dummy();
+        return m_Begin[i];
+    }
+
+    // New storage of exactly size elements (none for 0) holding the first
+    // min(Size(), size) elements. A negative size is reported and ignored.
+    void Reserve(int size)
+    {
+        if (!PLATFORM_CHECK(size>=0))
+            return;
+        int keep = Size() < size ? Size() : size;
+        T* storage = size > 0 ? Allocate(size) : nullptr;
+        if (keep > 0)
+            CopyBytes(storage, m_Begin, keep);
+        Deallocate(m_Begin);
+        m_Begin = storage;
+        m_End = storage + keep;
+        m_AllocatedEnd = storage + size;
+    }
+
+    // Sets the size, reserving exactly size when it exceeds the capacity. New
+    // elements hold whatever the storage held. A negative size does nothing.
+    void Resize(int size)
+    {
+        if (!PLATFORM_CHECK(size>=0))
+            return;
+        if (size > Capacity())
+            Reserve(size);
+        m_End = m_Begin + size;
+    }
+
+    // Appends a copy (taken before any reallocation, so an element of this
+    // array may be passed); grows to twice the size, 2 when empty.
+    T& PushBack(const T& element)
+    {
+        T copy = element;
+        if (m_End == m_AllocatedEnd)
+            Reserve(Size() ? Size() * 2 : 2);
+        CopyBytes(m_End, &copy, 1);
+        return *m_End++;
+    }
+
+    void PushBackValue(T value) { PushBack(value); }
+
+    // Puts a copy before position (0..Size()); grows to twice the capacity,
+    // 1 when empty. A position outside 0..Size() is reported and ignored.
+    void Insert(int pos, const T& element)
+    {
+        if (!PLATFORM_CHECK(pos>=0 && pos<=Size()))
+            return;
+        T copy = element;
+        if (m_End == m_AllocatedEnd) {
+            int capacity = Capacity() ? Capacity() * 2 : 1;
+            T* storage = Allocate(capacity);
+            if (pos > 0)
+                CopyBytes(storage, m_Begin, pos);
+            CopyBytes(storage + pos, &copy, 1);
+            if (Size() - pos > 0)
+                CopyBytes(storage + pos + 1, m_Begin + pos, Size() - pos);
+            int size = Size() + 1;
+            Deallocate(m_Begin);
+            m_Begin = storage;
+            m_End = storage + size;
+            m_AllocatedEnd = storage + capacity;
+            return;
+        }
+        if (Size() - pos > 0)
+            std::memmove((void*) (m_Begin + pos + 1), (const void*) (m_Begin + pos), (Size() - pos) * sizeof(T));
+        CopyBytes(m_Begin + pos, &copy, 1);
+        ++m_End;
+    }
+
+    // Removes the element at pos, moving the tail down. A bad index is
+    // reported and ignored.
+    void RemoveAt(int pos)
+    {
+        if (!PLATFORM_CHECK(pos>=0 && pos<Size()))
+            return;
+        if (Size() - pos - 1 > 0)
+            std::memmove((void*) (m_Begin + pos), (const void*) (m_Begin + pos + 1), (Size() - pos - 1) * sizeof(T));
+        --m_End;
+    }
+
+    // Removes the first element equal to value; true when one was removed.
+    CKBOOL Remove(const T& value)
+    {
+        int pos = GetPosition(value);
+        if (pos < 0)
+            return FALSE;
+        RemoveAt(pos);
+        return TRUE;
+    }
+
+    // Index of the first element equal to value, or -1.
+    int GetPosition(const T& value) const
+    {
+        for (const T* it = m_Begin; it != m_End; ++it)
+            if (*it == value)
+                return (int) (it - m_Begin);
+        return -1;
+    }
+
+    CKBOOL IsHere(const T& value) const { return GetPosition(value) >= 0; }
+
+    // Appends value unless present; TRUE when it appended.
+    CKBOOL AddIfNotHere(const T& value)
+    {
+        if (IsHere(value))
+            return FALSE;
+        PushBack(value);
+        return TRUE;
+    }
+
+    // The index of value, appended at the end when absent.
+    int AddUnique(const T& value)
+    {
+        int pos = GetPosition(value);
+        if (pos >= 0)
+            return pos;
+        PushBack(value);
+        return Size() - 1;
+    }
+
+    // Size 0; the storage stays for reuse.
+    void Clear() { m_End = m_Begin; }
+
+    // Frees the storage; all three pointers become null.
+    void Free()
+    {
+        Deallocate(m_Begin);
+        m_Begin = m_End = m_AllocatedEnd = nullptr;
+    }
+
+    void Swap(XArray& other) noexcept
+    {
+        std::swap(m_Begin, other.m_Begin);
+        std::swap(m_End, other.m_End);
+        std::swap(m_AllocatedEnd, other.m_AllocatedEnd);
+    }
+
+private:
+    static T* Allocate(int n) { return static_cast<T*>(::operator new[](sizeof(T) * (size_t) n)); }
+    static void Deallocate(T* p) { ::operator delete[](static_cast<void*>(p)); }
+    static void CopyBytes(T* dst, const T* src, int n) { std::memcpy((void*) dst, (const void*) src, sizeof(T) * (size_t) n); }
+
+    static T& Dummy()
+    {
+        alignas(T) static thread_local unsigned char storage[sizeof(T)];
+        std::memset(storage, 0, sizeof(T));
+        return *reinterpret_cast<T*>(storage);
+    }
+
+    T* m_Begin = nullptr;
+    T* m_End = nullptr;
+    T* m_AllocatedEnd = nullptr;
+};

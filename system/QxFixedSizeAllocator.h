@@ -1,0 +1,70 @@
+#pragma once
+
+#include "includes/CKTypes.h"
+#include "includes/XArray.h"
+
+// Chunked allocator of equal-sized blocks. Each chunk is one allocation of
+// blocks-per-chunk blocks whose free blocks form a list threaded through
+// their first 32-bit word. At most one entirely free chunk is kept, at the
+// end of the chunk array. No lock of its own: users hold theirs.
+class QxFixedSizeAllocator
+{
+public:
+    // blocksPerChunk = chunkSize / blockSize. Block sizes below 4 are raised
+    // to 4; a block size above the chunk size is reported and gives one block
+    // per chunk.
+    QxFixedSizeAllocator(CKDWORD blockSize, CKDWORD chunkSize);
+    ~QxFixedSizeAllocator();
+    QxFixedSizeAllocator(const QxFixedSizeAllocator&) = delete;
+    QxFixedSizeAllocator& operator=(const QxFixedSizeAllocator&) = delete;
+
+    // A block (not zeroed); null only when memory runs out.
+    void* Allocate();
+    // Returns a block to its chunk. A pointer that is not a block of this
+    // allocator is reported and ignored (FALSE); null is ignored.
+    CKBOOL Free(void* block);
+    // Frees every chunk at once.
+    void Clear();
+
+    CKDWORD GetBlockSize() const { return m_BlockSize; }
+    CKDWORD GetChunkSize() const { return m_ChunkSize; }
+    CKDWORD GetBlocksPerChunk() const { return m_BlocksPerChunk; }
+    int GetChunkCount() const { return m_Chunks.Size(); }
+    // Free blocks of chunk i (in array order); -1 for a bad index.
+    int GetChunkFreeBlockCount(int i) const;
+    // True when block lies in one of the chunks.
+    CKBOOL Owns(const void* block) const;
+
+private:
+    struct Chunk
+    {
+        char* m_Data;
+        CKDWORD m_FirstFree;
+        CKDWORD m_FreeCount;
+        CKDWORD m_BlockCount;
+    };
+    // Chunks sorted by address, so the owner of a block is found by binary
+    // search whatever the order of frees.
+    struct ChunkSpan
+    {
+        char* m_Data;
+        int m_Index;
+    };
+
+    void* AllocateFrom(Chunk& chunk);
+    int FindChunk(const void* block) const;
+    int FindSpan(const char* data) const;
+    void SwapChunks(int a, int b);
+    void RemoveLastChunk();
+
+    CKDWORD m_ChunkSize;
+    CKDWORD m_BlockSize;
+    CKDWORD m_BlocksPerChunk;
+    XArray<Chunk> m_Chunks;
+    int m_LastAllocated = -1;
+    int m_LastFreed = -1;
+    // Every chunk below this index is full: the scan for a chunk with free
+    // blocks starts here.
+    int m_FirstMaybeFree = 0;
+    XArray<ChunkSpan> m_Spans;
+};
