@@ -1,10 +1,14 @@
 #include "system/QxStartUp.h"
 
 #include "platform/PlatformCpu.h"
+#include "system/QxBlitter.h"
 #include "system/QxFpu.h"
+#include "system/QxGlobalLock.h"
 #include "system/QxLibraryLog.h"
 #include "system/QxLogListener.h"
 #include "system/QxLogManager.h"
+#include "system/QxMathConstants.h"
+#include "system/QxMathTables.h"
 #include "system/QxProcessor.h"
 #include "system/QxThread.h"
 
@@ -15,7 +19,14 @@ QxThread* g_MainThread = nullptr;
 void QxStartUp()
 {
     QxDetectProcessor();
+    QxInitMathConstants();
     QxSetupFPU();
+    // The global critical section is made on first use; taking it here makes
+    // it exist before anything can race for it.
+    QxGetGlobalCriticalSection();
+    // The identity matrix is a compile-time constant: nothing to fill.
+    QxInitBlitter();
+    QxInitMathTables();
 
     if (!g_MainThread)
     {

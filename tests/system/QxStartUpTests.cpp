@@ -9,6 +9,8 @@
 #include "system/QxLibraryLog.h"
 #include "system/QxLogListener.h"
 #include "system/QxLogManager.h"
+#include "system/QxMathTables.h"
+#include "system/QxMatrix.h"
 #include "system/QxStartUp.h"
 #include "system/QxThread.h"
 #include "tests/support/TestPaths.h"
@@ -63,6 +65,19 @@ TEST(QxStartUp, StartsAndStopsTwiceInOneProcess)
         main->SetName("renamed");
         EXPECT_STREQ(main->GetName(), "QRKMAINTHREAD");
         EXPECT_EQ(QxGetFPUControlWord() & 0x0F3F, 0x003F);
+
+        // Spot values of what start-up fills.
+        EXPECT_EQ(QxGetSinTable()[4096], 1.0f);
+        EXPECT_EQ(QxGetSinTable()[16384], QxGetSinTable()[0]);
+        EXPECT_EQ(QxGetArcSinTable()[8192], 0);
+        EXPECT_EQ(QxGetArcSinTable()[16383], 4055);
+        EXPECT_EQ(QxGetArcSinTable()[0], 12289);
+        EXPECT_EQ(QxGetInvSqrtTable()[0], 3.4028235e38f);
+        EXPECT_EQ(QxGetInvSqrtTable()[8192], 1.0f);
+        const QxMatrix& identity = QxMatrix::Identity();
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 4; ++c)
+                EXPECT_EQ(identity[r][c], r == c ? 1.0f : 0.0f);
 
         QxLogManager* log = QxGetLogManager();
         int source = QxGetLibraryLogSource();
