@@ -189,12 +189,9 @@ public:
     // The key's entry, or End(). Tables with XString keys also take a C string
     // wherever they take a key to look up.
     Iterator Find(const K& key) { return Wrap(FindEntry(key)); }
-    ConstIterator Find(const K& key) const { return ConstIterator(const_cast<XHashTable*>(this)->FindEntry(key)); }
+    ConstIterator Find(const K& key) const { return const_cast<XHashTable*>(this)->Find(key); }
     Iterator Find(const char* key) requires IsStringKey { return Wrap(FindEntry(key)); }
-    ConstIterator Find(const char* key) const requires IsStringKey
-    {
-        return ConstIterator(const_cast<XHashTable*>(this)->FindEntry(key));
-    }
+    ConstIterator Find(const char* key) const requires IsStringKey { return const_cast<XHashTable*>(this)->Find(key); }
 
     // The key's value, or null.
     T* FindPtr(const K& key) { return DataOf(FindEntry(key)); }

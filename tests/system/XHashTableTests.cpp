@@ -108,6 +108,11 @@ TEST(XHashTable, StringAndGuidKeys)
     EXPECT_EQ(*t.FindPtr(XString("ba")), 2);
     EXPECT_EQ(t.FindPtr("abc"), nullptr);
     EXPECT_TRUE(t.IsHere("ba"));
+    const XHashTable<int, XString>& c = t;
+    EXPECT_TRUE(c.Find("zz") == c.End());
+    EXPECT_TRUE(c.Find(XString("zz")) == c.End());
+    EXPECT_EQ(*c.Find("ba"), 2);
+    EXPECT_TRUE(t.Find("zz") == t.End());
 
     XHashTable<int, CKGUID> g;
     g.Insert(CKGUID(1, 2), 12);

@@ -2,8 +2,10 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "includes/XString.h"
+#include "system/QxMemoryManager.h"
 #include "tests/support/AssertCapture.h"
 
 namespace {
@@ -319,6 +321,29 @@ TEST(XStringRef, MeasuresCStringsAndComparesLikeXString)
     EXPECT_STREQ(n.CStr(), "");
     EXPECT_EQ(XString("abc").Compare(XStringRef("abcdef", 3)), 0);
     EXPECT_EQ(XString().Compare(n), 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(XString, FormatOfTwoThousandCharactersEndsWithOneScratchBufferOf2048Bytes)
+{
+    // Hold every free scratch buffer so the format starts from an empty list.
+    QxMemoryManager* m = QxGetMemoryManager();
+    std::vector<void*> held;
+    while (m->GetFreeScratchBufferCount() > 0)
+        held.push_back(m->AcquireScratchBuffer(1)->m_Data);
+
+    XString s;
+    std::string text(2000, 'w');
+    s.Format("%s", text.c_str());
+    EXPECT_EQ(std::string(s.CStr()), text);
+    ASSERT_EQ(m->GetFreeScratchBufferCount(), 1);
+    EXPECT_EQ(m->GetFreeScratchBufferSize(0), 2048u);
+
+    for (void* data : held)
+        m->ReleaseScratchBuffer(data);
 }
 
 } // namespace
