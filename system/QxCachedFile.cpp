@@ -124,12 +124,12 @@ CKDWORD QxCachedFile::Read(void* buffer, CKDWORD size)
         if (!inCache)
         {
             CKDWORD blockStart = p - p % m_BlockSize;
-            // Whole aligned blocks that the read covers past this one go
-            // straight to the caller: copying them through the cache would only
-            // cost time. The last block touched ends up cached.
-            if (p == blockStart && size - done > m_BlockSize)
+            // Whole aligned blocks go straight to the caller: copying them
+            // through the cache would only cost time. A partial last block
+            // ends up cached.
+            if (p == blockStart && size - done >= m_BlockSize)
             {
-                CKDWORD whole = (size - done - 1) / m_BlockSize * m_BlockSize;
+                CKDWORD whole = (size - done) / m_BlockSize * m_BlockSize;
                 CKDWORD got = ReadAt(out + done, whole, p);
                 done += got;
                 if (got < whole)
