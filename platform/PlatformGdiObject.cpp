@@ -1,0 +1,9 @@
+#include "platform/PlatformGdiObject.h"
+
+bool PlatformDeleteObject(PlatformGdiObject* object)
+{
+    if (!object)
+        return false;
+    delete object;
+    return true;
+}

@@ -1,0 +1,8 @@
+#include "system/QxGlobalLock.h"
+
+PlatformCriticalSection& QxGetGlobalCriticalSection()
+{
+    // Never destroyed: code that runs during static destruction may still blit.
+    static PlatformCriticalSection* section = new PlatformCriticalSection;
+    return *section;
+}

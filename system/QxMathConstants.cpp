@@ -1,0 +1,3 @@
+#include "system/QxMathConstants.h"
+
+void QxInitMathConstants() {}

@@ -1,0 +1,570 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "system/QxBlitter.h"
+#include "system/QxImageDesc.h"
+#include "system/QxPixelFormat.h"
+
+// The blitter against a reference converter written from the rules alone:
+// every channel keeps its top bits when narrowed and gets zero low bits when
+// widened, a channel missing in the source gives 0 (alpha: opaque), equal
+// formats and ARGB 8888 to 32-bit RGB 888 copy the pixels unchanged, and
+// paletted sources read their entry (entry 0 past the palette) as a pixel.
+
+namespace {
+
+struct TestFormat
+{
+    std::string Name;
+    int Bits;
+    CKDWORD Masks[4];  // red, green, blue, alpha (of the entries for paletted ones)
+    int EntryBytes;    // 0 for true colour
+    int Entries;
+};
+
+// The ids 1..18 as listed: depth, red, green, blue, alpha.
+const CKDWORD kListed[19][5] = {
+    {0, 0, 0, 0, 0},
+    {32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000},
+    {32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0},
+    {24, 0x00FF0000, 0x0000FF00, 0x000000FF, 0},
+    {16, 0xF800, 0x07E0, 0x001F, 0},
+    {16, 0x7C00, 0x03E0, 0x001F, 0},
+    {16, 0x7C00, 0x03E0, 0x001F, 0x8000},
+    {16, 0x0F00, 0x00F0, 0x000F, 0xF000},
+    {8, 0xE0, 0x1C, 0x03, 0},
+    {8, 0x30, 0x0C, 0x03, 0xC0},
+    {32, 0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000},
+    {32, 0xFF000000, 0x00FF0000, 0x0000FF00, 0x000000FF},
+    {32, 0x0000FF00, 0x00FF0000, 0xFF000000, 0x000000FF},
+    {32, 0x000000FF, 0x0000FF00, 0x00FF0000, 0},
+    {24, 0x000000FF, 0x0000FF00, 0x00FF0000, 0},
+    {16, 0x001F, 0x07E0, 0xF800, 0},
+    {16, 0x001F, 0x03E0, 0x7C00, 0},
+    {16, 0x001F, 0x03E0, 0x7C00, 0x8000},
+    {16, 0x000F, 0x00F0, 0x0F00, 0xF000},
+};
+
+int ListedId(const TestFormat& f)
+{
+    for (int id = 1; id <= 18; ++id)
+    {
+        if (kListed[id][0] == CKDWORD(f.Bits) && kListed[id][1] == f.Masks[0] && kListed[id][2] == f.Masks[1] &&
+            kListed[id][3] == f.Masks[2] && kListed[id][4] == f.Masks[3])
+            return id;
+    }
+    return 0;
+}
+
+std::vector<TestFormat> TrueColourFormats()
+{
+    std::vector<TestFormat> formats;
+    for (int id = 1; id <= 18; ++id)
+        formats.push_back({"id" + std::to_string(id), int(kListed[id][0]),
+                           {kListed[id][1], kListed[id][2], kListed[id][3], kListed[id][4]}, 0, 0});
+    formats.push_back({"gbr24", 24, {0x0000FF00, 0x00FF0000, 0x000000FF, 0}, 0, 0});
+    formats.push_back({"a2r10g10b10", 32, {0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000}, 0, 0});
+    formats.push_back({"gbar32", 32, {0x0000FF00, 0x000000FF, 0xFF000000, 0x00FF0000}, 0, 0});
+    return formats;
+}
+
+std::vector<TestFormat> PalettedFormats()
+{
+    const CKDWORD argb[4] = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
+    const CKDWORD bgr[4] = {0x000000FF, 0x0000FF00, 0x00FF0000, 0};
+    std::vector<TestFormat> formats;
+    formats.push_back({"pal1x4", 1, {argb[0], argb[1], argb[2], argb[3]}, 4, 2});
+    formats.push_back({"pal1x3", 1, {bgr[0], bgr[1], bgr[2], bgr[3]}, 3, 1});
+    formats.push_back({"pal4x4", 4, {argb[0], argb[1], argb[2], argb[3]}, 4, 11});
+    formats.push_back({"pal4x3", 4, {bgr[0], bgr[1], bgr[2], bgr[3]}, 3, 16});
+    formats.push_back({"pal8x4", 8, {argb[0], argb[1], argb[2], argb[3]}, 4, 256});
+    formats.push_back({"pal8x3", 8, {bgr[0], bgr[1], bgr[2], bgr[3]}, 3, 200});
+    return formats;
+}
+
+int LowBit(CKDWORD m)
+{
+    int i = 0;
+    while (!((m >> i) & 1))
+        ++i;
+    return i;
+}
+
+int RunLength(CKDWORD m)
+{
+    int lo = LowBit(m);
+    int n = 0;
+    while (lo + n < 32 && ((m >> (lo + n)) & 1))
+        ++n;
+    return n;
+}
+
+// One channel moved between two contiguous masks.
+CKDWORD RefChannel(CKDWORD p, CKDWORD srcMask, CKDWORD dstMask)
+{
+    if (!srcMask || !dstMask)
+        return 0;
+    const int ls = LowBit(srcMask), ws = RunLength(srcMask);
+    const int ld = LowBit(dstMask), wd = RunLength(dstMask);
+    uint64_t v = (uint64_t(p) >> ls) & ((uint64_t(1) << ws) - 1);
+    v = wd <= ws ? v >> (ws - wd) : v << (wd - ws);
+    return CKDWORD((v << ld) & dstMask);
+}
+
+CKDWORD RefConvert(CKDWORD p, const CKDWORD* sm, const CKDWORD* dm)
+{
+    CKDWORD o = RefChannel(p, sm[0], dm[0]) | RefChannel(p, sm[1], dm[1]) | RefChannel(p, sm[2], dm[2]);
+    o |= sm[3] ? RefChannel(p, sm[3], dm[3]) : dm[3];
+    return o;
+}
+
+CKDWORD ReadLE(const CKBYTE* p, int n)
+{
+    CKDWORD v = 0;
+    for (int i = 0; i < n; ++i)
+        v |= CKDWORD(p[i]) << (8 * i);
+    return v;
+}
+
+bool RefSupported(const TestFormat& s, const TestFormat& d)
+{
+    if (d.EntryBytes)
+        return false;
+    return s.EntryBytes ? d.Bits / 8 == 4 : true;
+}
+
+// An image with its own buffer: random pitch (sometimes negative), random
+// bytes everywhere, padding included.
+struct TestImage
+{
+    TestFormat Format;
+    int Width = 0, Height = 0, Pitch = 0, LineBytes = 0;
+    std::vector<CKBYTE> Buffer;
+    std::vector<CKBYTE> Palette;
+    size_t FirstLine = 0;
+
+    QxImageDesc Desc()
+    {
+        QxImageDesc d;
+        d.Width = Width;
+        d.Height = Height;
+        d.BytesPerLine = Pitch;
+        d.BitsPerPixel = Format.Bits;
+        d.RedMask = Format.Masks[0];
+        d.GreenMask = Format.Masks[1];
+        d.BlueMask = Format.Masks[2];
+        d.AlphaMask = Format.Masks[3];
+        d.BytesPerColorEntry = CKWORD(Format.EntryBytes);
+        d.ColorMapEntries = CKWORD(Format.Entries);
+        d.ColorMap = Palette.empty() ? nullptr : Palette.data();
+        d.Image = Buffer.data() + FirstLine;
+        return d;
+    }
+    const CKBYTE* Line(int y) const { return Buffer.data() + FirstLine + ptrdiff_t(y) * Pitch; }
+};
+
+TestImage MakeImage(const TestFormat& f, int w, int h, std::mt19937& rng, bool allowNegativePitch)
+{
+    TestImage img;
+    img.Format = f;
+    img.Width = w;
+    img.Height = h;
+    img.LineBytes = int((int64_t(w) * f.Bits + 7) / 8);
+    const int pitch = img.LineBytes + int(rng() % 9);
+    const bool negative = allowNegativePitch && rng() % 4 == 0;
+    img.Pitch = negative ? -pitch : pitch;
+    img.Buffer.resize(size_t(h - 1) * pitch + img.LineBytes);
+    for (auto& b : img.Buffer)
+        b = CKBYTE(rng());
+    img.FirstLine = negative ? size_t(h - 1) * pitch : 0;
+    if (f.EntryBytes)
+    {
+        img.Palette.resize(size_t(f.Entries) * f.EntryBytes);
+        for (auto& b : img.Palette)
+            b = CKBYTE(rng());
+    }
+    return img;
+}
+
+CKDWORD RefSourcePixel(const TestImage& img, int x, int y)
+{
+    const CKBYTE* line = img.Line(y);
+    const TestFormat& f = img.Format;
+    if (!f.EntryBytes)
+        return ReadLE(line + x * (f.Bits / 8), f.Bits / 8);
+    int index;
+    if (f.Bits == 8)
+        index = line[x];
+    else if (f.Bits == 4)
+        index = (x % 2 == 0) ? line[x / 2] >> 4 : line[x / 2] & 15;
+    else
+        index = (line[x / 8] >> (7 - x % 8)) & 1;
+    if (index >= f.Entries)
+        index = 0;
+    return ReadLE(img.Palette.data() + index * f.EntryBytes, f.EntryBytes);
+}
+
+// The expected destination bytes of one pixel.
+CKDWORD RefDestPixel(const TestImage& src, const TestFormat& d, int x, int y)
+{
+    const TestFormat& s = src.Format;
+    const CKDWORD p = RefSourcePixel(src, x, y);
+    const int sid = s.EntryBytes ? 0 : ListedId(s);
+    const int did = ListedId(d);
+    if (sid && sid == did)
+        return p;
+    if (sid == 1 && did == 2)
+        return p;
+    return RefConvert(p, s.Masks, d.Masks);
+}
+
+void CheckBlit(const TestFormat& sf, const TestFormat& df, int w, int h, bool upsideDown, std::mt19937& rng)
+{
+    TestImage src = MakeImage(sf, w, h, rng, true);
+    TestImage dst = MakeImage(df, w, h, rng, true);
+    const std::vector<CKBYTE> before = dst.Buffer;
+    const std::vector<CKBYTE> srcBefore = src.Buffer;
+    const bool ok = upsideDown ? QxDoBlitUpsideDown(src.Desc(), dst.Desc()) : QxDoBlit(src.Desc(), dst.Desc());
+    const std::string what = sf.Name + " -> " + df.Name + (upsideDown ? " upside down" : "") + " " +
+                             std::to_string(w) + "x" + std::to_string(h);
+    ASSERT_EQ(src.Buffer, srcBefore) << what << ": the source must not change";
+    if (!RefSupported(sf, df))
+    {
+        EXPECT_FALSE(ok) << what;
+        EXPECT_EQ(dst.Buffer, before) << what;
+        return;
+    }
+    ASSERT_TRUE(ok) << what;
+    const int db = df.Bits / 8;
+    int mismatches = 0;
+    for (int y = 0; y < h && mismatches < 5; ++y)
+    {
+        const int sy = upsideDown ? h - 1 - y : y;
+        const CKBYTE* out = dst.Line(y);
+        for (int x = 0; x < w && mismatches < 5; ++x)
+        {
+            const CKDWORD want = RefDestPixel(src, df, x, sy) & (db == 4 ? 0xFFFFFFFFu : ((1u << (8 * db)) - 1));
+            const CKDWORD got = ReadLE(out + x * db, db);
+            if (want != got)
+            {
+                ++mismatches;
+                ADD_FAILURE() << what << " at " << x << "," << y << ": got 0x" << std::hex << got << " want 0x" << want;
+            }
+        }
+    }
+    // Bytes between lines are never written.
+    const size_t pitch = size_t(dst.Pitch < 0 ? -dst.Pitch : dst.Pitch);
+    for (size_t i = 0; i < dst.Buffer.size(); ++i)
+    {
+        if (i % pitch >= size_t(dst.LineBytes))
+        {
+            ASSERT_EQ(dst.Buffer[i], before[i]) << what << ": padding byte " << i << " was written";
+        }
+    }
+}
+
+TEST(QxBlitterTests, EveryFormatPairMatchesTheReferenceOnSmallImages)
+{
+    std::mt19937 rng(1234);
+    std::vector<TestFormat> sources = TrueColourFormats();
+    for (const TestFormat& f : PalettedFormats())
+        sources.push_back(f);
+    const std::vector<TestFormat> destinations = TrueColourFormats();
+    for (const TestFormat& s : sources)
+        for (const TestFormat& d : destinations)
+        {
+            const int w = 1 + int(rng() % 23);
+            const int h = 1 + int(rng() % 7);
+            CheckBlit(s, d, w, h, false, rng);
+            CheckBlit(s, d, w, h, true, rng);
+        }
+}
+
+TEST(QxBlitterTests, CommonPairsMatchTheReferenceOnALargeOddImage)
+{
+    std::mt19937 rng(99);
+    const std::vector<TestFormat> all = TrueColourFormats();
+    const std::vector<TestFormat> paletted = PalettedFormats();
+    for (int i : {0, 1, 2, 3, 4, 5, 6, 9, 19})
+    {
+        CheckBlit(all[0], all[i], 257, 131, i % 2 == 0, rng);
+        CheckBlit(all[i], all[0], 257, 131, i % 2 == 1, rng);
+    }
+    CheckBlit(paletted[4], all[0], 257, 131, false, rng);
+    CheckBlit(paletted[5], all[12], 257, 131, true, rng);
+    CheckBlit(paletted[0], all[1], 257, 131, false, rng);
+}
+
+// --- the rules one by one ------------------------------------------------
+
+QxImageDesc FormatDesc(int id, int w, int h, void* pixels, int pitch = 0)
+{
+    QxImageDesc d;
+    QxPixelFormat2ImageDesc(id, d);
+    d.Width = w;
+    d.Height = h;
+    d.BytesPerLine = pitch ? pitch : w * d.BitsPerPixel / 8;
+    d.Image = static_cast<CKBYTE*>(pixels);
+    return d;
+}
+
+TEST(QxBlitterTests, FullRed565BecomesF8WithOpaqueAlpha)
+{
+    CKWORD src[2] = {0xF800, 0x001F};
+    CKDWORD dst[2] = {};
+    ASSERT_TRUE(QxDoBlit(FormatDesc(_16_RGB565, 2, 1, src), FormatDesc(_32_ARGB8888, 2, 1, dst)));
+    EXPECT_EQ(dst[0], 0xFFF80000u);
+    EXPECT_EQ(dst[1], 0xFF0000F8u);
+}
+
+TEST(QxBlitterTests, Rgb888GetsOpaqueAlphaAndArgbTo32BitRgbKeepsTheTopByte)
+{
+    CKDWORD rgb32[1] = {0x00123456};
+    CKBYTE rgb24[3] = {0x56, 0x34, 0x12};
+    CKDWORD out[1] = {};
+    ASSERT_TRUE(QxDoBlit(FormatDesc(_32_RGB888, 1, 1, rgb32), FormatDesc(_32_ARGB8888, 1, 1, out)));
+    EXPECT_EQ(out[0], 0xFF123456u);
+    out[0] = 0;
+    ASSERT_TRUE(QxDoBlit(FormatDesc(_24_RGB888, 1, 1, rgb24), FormatDesc(_32_ARGB8888, 1, 1, out)));
+    EXPECT_EQ(out[0], 0xFF123456u);
+
+    CKDWORD argb[1] = {0x7F123456};
+    CKDWORD rgb[1] = {};
+    ASSERT_TRUE(QxDoBlit(FormatDesc(_32_ARGB8888, 1, 1, argb), FormatDesc(_32_RGB888, 1, 1, rgb)));
+    EXPECT_EQ(rgb[0], 0x7F123456u);
+}
+
+TEST(QxBlitterTests, CompressedFormatsOnEitherSideFailAndLeaveTheDestination)
+{
+    CKDWORD a[4] = {1, 2, 3, 4};
+    CKDWORD b[4] = {9, 9, 9, 9};
+    QxImageDesc dxt;
+    QxPixelFormat2ImageDesc(_DXT1, dxt);
+    dxt.Width = 4;
+    dxt.Height = 1;
+    dxt.BytesPerLine = 16;
+    dxt.Image = reinterpret_cast<CKBYTE*>(a);
+    EXPECT_FALSE(QxDoBlit(dxt, FormatDesc(_32_ARGB8888, 4, 1, b)));
+    EXPECT_EQ(b[0], 9u);
+    dxt.Image = reinterpret_cast<CKBYTE*>(b);
+    EXPECT_FALSE(QxDoBlit(FormatDesc(_32_ARGB8888, 4, 1, a), dxt));
+    EXPECT_EQ(b[3], 9u);
+}
+
+TEST(QxBlitterTests, DifferentSizesNeedA32BitSource)
+{
+    CKWORD src[4] = {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
+    CKWORD dst[16] = {};
+    EXPECT_FALSE(QxDoBlit(FormatDesc(_16_RGB565, 2, 2, src), FormatDesc(_16_RGB565, 4, 4, dst)));
+    for (CKWORD v : dst)
+        EXPECT_EQ(v, 0);
+}
+
+TEST(QxBlitterTests, MissingImagesNegativeSizesAndShortRecordsFail)
+{
+    CKDWORD a[4] = {1, 2, 3, 4};
+    CKDWORD b[4] = {};
+    QxImageDesc src = FormatDesc(_32_ARGB8888, 2, 2, a);
+    QxImageDesc dst = FormatDesc(_32_ARGB8888, 2, 2, b);
+    QxImageDesc noImage = dst;
+    noImage.Image = nullptr;
+    EXPECT_FALSE(QxDoBlit(src, noImage));
+    QxImageDesc negative = src;
+    negative.Width = -2;
+    QxImageDesc negativeDst = dst;
+    negativeDst.Width = -2;
+    EXPECT_FALSE(QxDoBlit(negative, negativeDst));
+    QxImageDesc shortRecord = src;
+    shortRecord.Size = 48;  // a record that ends before its image pointer
+    EXPECT_FALSE(QxDoBlit(shortRecord, dst));
+    EXPECT_EQ(b[0], 0u);
+    EXPECT_TRUE(QxDoBlit(src, dst));
+    EXPECT_EQ(b[3], 4u);
+}
+
+TEST(QxBlitterTests, EqualFormatsCopyLinesExactlyWhateverThePitches)
+{
+    std::vector<CKBYTE> src(7 * 5), dst(11 * 5, 0xEE);
+    for (size_t i = 0; i < src.size(); ++i)
+        src[i] = CKBYTE(i * 7 + 1);
+    ASSERT_TRUE(QxDoBlit(FormatDesc(_16_ARGB4444, 3, 5, src.data(), 7), FormatDesc(_16_ARGB4444, 3, 5, dst.data(), 11)));
+    for (int y = 0; y < 5; ++y)
+    {
+        EXPECT_EQ(0, std::memcmp(&dst[y * 11], &src[y * 7], 6)) << y;
+        for (int i = 6; i < 11; ++i)
+            EXPECT_EQ(dst[y * 11 + i], 0xEE);
+    }
+}
+
+TEST(QxBlitterTests, PaletteIndicesPastTheEntriesReadEntryZero)
+{
+    CKBYTE palette[2 * 4] = {0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, 0x80};
+    CKBYTE indices[3] = {1, 2, 200};
+    CKDWORD out[3] = {};
+    QxImageDesc src;
+    src.Width = 3;
+    src.Height = 1;
+    src.BytesPerLine = 3;
+    src.BitsPerPixel = 8;
+    src.RedMask = 0x00FF0000;
+    src.GreenMask = 0x0000FF00;
+    src.BlueMask = 0x000000FF;
+    src.AlphaMask = 0xFF000000;
+    src.BytesPerColorEntry = 4;
+    src.ColorMapEntries = 2;
+    src.ColorMap = palette;
+    src.Image = indices;
+    ASSERT_TRUE(QxDoBlit(src, FormatDesc(_32_ARGB8888, 3, 1, out)));
+    EXPECT_EQ(out[0], 0x80706050u);
+    EXPECT_EQ(out[1], 0x40302010u);
+    EXPECT_EQ(out[2], 0x40302010u);
+
+    src.ColorMapEntries = 0;  // no entry 0 to fall back on
+    EXPECT_FALSE(QxDoBlit(src, FormatDesc(_32_ARGB8888, 3, 1, out)));
+    src.ColorMapEntries = 2;
+    src.ColorMap = nullptr;
+    EXPECT_FALSE(QxDoBlit(src, FormatDesc(_32_ARGB8888, 3, 1, out)));
+    src.ColorMap = palette;
+    src.BytesPerColorEntry = 2;  // entries must be 3 or 4 bytes
+    EXPECT_FALSE(QxDoBlit(src, FormatDesc(_32_ARGB8888, 3, 1, out)));
+}
+
+TEST(QxBlitterTests, PalettedSourcesOfOtherDepthsReadABigEndianBitStream)
+{
+    // 2-bit indices 3, 0, 1, 2, 1 -> bits 11 00 01 10 | 01 ......
+    CKBYTE indices[2] = {0xC6, 0x40};
+    CKBYTE palette[4 * 3] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    QxImageDesc src;
+    src.Width = 5;
+    src.Height = 1;
+    src.BytesPerLine = 2;
+    src.BitsPerPixel = 2;
+    src.RedMask = 0x0000FF;
+    src.GreenMask = 0x00FF00;
+    src.BlueMask = 0xFF0000;
+    src.BytesPerColorEntry = 3;
+    src.ColorMapEntries = 4;
+    src.ColorMap = palette;
+    src.Image = indices;
+    CKDWORD out[5] = {};
+    ASSERT_TRUE(QxDoBlit(src, FormatDesc(_32_ARGB8888, 5, 1, out)));
+    EXPECT_EQ(out[0], 0xFF0A0B0Cu);
+    EXPECT_EQ(out[1], 0xFF010203u);
+    EXPECT_EQ(out[2], 0xFF040506u);
+    EXPECT_EQ(out[3], 0xFF070809u);
+    EXPECT_EQ(out[4], 0xFF040506u);
+}
+
+TEST(QxBlitterTests, PalettedSourcesConvertOnlyTo32BitDestinations)
+{
+    CKBYTE palette[4] = {1, 2, 3, 4};
+    CKBYTE indices[1] = {0};
+    CKWORD out[1] = {0x5555};
+    QxImageDesc src;
+    src.Width = 1;
+    src.Height = 1;
+    src.BytesPerLine = 1;
+    src.BitsPerPixel = 8;
+    src.RedMask = 0xFF0000;
+    src.BytesPerColorEntry = 4;
+    src.ColorMapEntries = 1;
+    src.ColorMap = palette;
+    src.Image = indices;
+    EXPECT_FALSE(QxDoBlit(src, FormatDesc(_16_RGB565, 1, 1, out)));
+    EXPECT_EQ(out[0], 0x5555);
+}
+
+TEST(QxBlitterTests, AChannelMissingInTheSourceIsZero)
+{
+    QxImageDesc src;
+    CKDWORD in[1] = {0xFFFFFFFF};
+    CKDWORD out[1] = {};
+    src.Width = src.Height = 1;
+    src.BytesPerLine = 4;
+    src.BitsPerPixel = 32;
+    src.RedMask = 0x00FF0000;
+    src.BlueMask = 0x000000FF;  // no green
+    src.Image = reinterpret_cast<CKBYTE*>(in);
+    ASSERT_TRUE(QxDoBlit(src, FormatDesc(_32_ARGB8888, 1, 1, out)));
+    EXPECT_EQ(out[0], 0xFFFF00FFu);
+}
+
+TEST(QxBlitterTests, AlphaSetKeepsTheTopBitsOfTheValue)
+{
+    CKWORD p4444[2] = {0x0123, 0xF456};
+    ASSERT_TRUE(QxDoAlphaBlit(FormatDesc(_16_ARGB4444, 2, 1, p4444), 0x80));
+    EXPECT_EQ(p4444[0], 0x8123);
+    EXPECT_EQ(p4444[1], 0x8456);
+
+    CKWORD p1555[1] = {0x1234};
+    ASSERT_TRUE(QxDoAlphaBlit(FormatDesc(_16_ARGB1555, 1, 1, p1555), 0x80));
+    EXPECT_EQ(p1555[0], 0x9234);
+    ASSERT_TRUE(QxDoAlphaBlit(FormatDesc(_16_ARGB1555, 1, 1, p1555), 0x7F));
+    EXPECT_EQ(p1555[0], 0x1234);
+
+    CKDWORD p8888[3] = {0x00112233, 0xFF445566, 0x12345678};
+    ASSERT_TRUE(QxDoAlphaBlit(FormatDesc(_32_ARGB8888, 3, 1, p8888), 0x80));
+    EXPECT_EQ(p8888[0], 0x80112233u);
+    EXPECT_EQ(p8888[1], 0x80445566u);
+    EXPECT_EQ(p8888[2], 0x80345678u);
+
+    CKBYTE p2222[1] = {0x3F};
+    ASSERT_TRUE(QxDoAlphaBlit(FormatDesc(_8_ARGB2222, 1, 1, p2222), 0x80));
+    EXPECT_EQ(p2222[0], 0xBF);
+}
+
+TEST(QxBlitterTests, AlphaSetNeedsAnAlphaMaskAndAPixelSizeWithASetter)
+{
+    CKDWORD rgb[1] = {0x00123456};
+    EXPECT_FALSE(QxDoAlphaBlit(FormatDesc(_32_RGB888, 1, 1, rgb), 0x80));
+    EXPECT_EQ(rgb[0], 0x00123456u);
+
+    CKBYTE rgb24[3] = {1, 2, 3};
+    QxImageDesc d = FormatDesc(_24_RGB888, 1, 1, rgb24);
+    d.AlphaMask = 0xFF000000;
+    EXPECT_FALSE(QxDoAlphaBlit(d, 0x80));
+    EXPECT_EQ(rgb24[2], 3);
+
+    QxImageDesc noImage = FormatDesc(_32_ARGB8888, 1, 1, nullptr);
+    EXPECT_FALSE(QxDoAlphaBlit(noImage, 0x80));
+    QxImageDesc negative = FormatDesc(_32_ARGB8888, -1, 1, rgb);
+    EXPECT_FALSE(QxDoAlphaBlit(negative, 0x80));
+}
+
+TEST(QxBlitterTests, AlphaMapCopiesOneByteAPixelWithLinesWidthApart)
+{
+    // Two lines of two pixels, with a pitch of three pixels.
+    CKDWORD pixels[6] = {0x00000001, 0x00000002, 0x77777777, 0x00000003, 0x00000004, 0x77777777};
+    const CKBYTE alpha[4] = {0x10, 0x20, 0x30, 0x40};
+    ASSERT_TRUE(QxDoAlphaMapBlit(FormatDesc(_32_ARGB8888, 2, 2, pixels, 12), alpha));
+    EXPECT_EQ(pixels[0], 0x10000001u);
+    EXPECT_EQ(pixels[1], 0x20000002u);
+    EXPECT_EQ(pixels[2], 0x77777777u);
+    EXPECT_EQ(pixels[3], 0x30000003u);
+    EXPECT_EQ(pixels[4], 0x40000004u);
+    EXPECT_EQ(pixels[5], 0x77777777u);
+
+    CKWORD p4444[2] = {0x0FFF, 0x0FFF};
+    const CKBYTE alpha2[2] = {0xF0, 0x1F};
+    ASSERT_TRUE(QxDoAlphaMapBlit(FormatDesc(_16_ARGB4444, 2, 1, p4444), alpha2));
+    EXPECT_EQ(p4444[0], 0xFFFF);
+    EXPECT_EQ(p4444[1], 0x1FFF);
+    EXPECT_FALSE(QxDoAlphaMapBlit(FormatDesc(_16_ARGB4444, 2, 1, p4444), nullptr));
+}
+
+TEST(QxBlitterTests, InitialisingTwiceIsHarmless)
+{
+    QxInitBlitter();
+    QxInitBlitter();
+    CKDWORD a[1] = {0x01020304};
+    CKDWORD b[1] = {};
+    EXPECT_TRUE(QxDoBlit(FormatDesc(_32_ARGB8888, 1, 1, a), FormatDesc(_32_ARGB8888, 1, 1, b)));
+    EXPECT_EQ(b[0], 0x01020304u);
+}
+
+} // namespace

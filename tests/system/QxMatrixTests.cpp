@@ -1,0 +1,471 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "system/QxComposeMatrix.h"
+#include "system/QxMatrix.h"
+#include "system/QxMatrixRotation.h"
+#include "system/QxQuaternion.h"
+#include "system/QxTransformPoints.h"
+#include "tests/system/MathTestUtil.h"
+
+namespace {
+
+const float kPi = 3.14159265358979f;
+
+QxMatrix Translation(float x, float y, float z)
+{
+    QxMatrix m = QxMatrix::Identity();
+    m[3][0] = x;
+    m[3][1] = y;
+    m[3][2] = z;
+    return m;
+}
+
+// The affine product written out element by element in the defined order.
+QxMatrix ReferenceProduct(const QxMatrix& a, const QxMatrix& b)
+{
+    QxMatrix r;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 3; ++j) {
+            float s = b[i][0] * a[0][j] + b[i][1] * a[1][j] + b[i][2] * a[2][j];
+            if (i == 3)
+                s = s + a[3][j];
+            r[i][j] = s;
+        }
+    r[3][3] = 1.0f;
+    return r;
+}
+
+} // namespace
+
+TEST(QxMatrix, IdentityIsAConstantUsableBeforeStartUp)
+{
+    const QxMatrix& id = QxMatrix::Identity();
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            EXPECT_EQ(id[i][j], i == j ? 1.0f : 0.0f);
+    QxMatrix m;
+    m[1][2] = 5;
+    m.SetIdentity();
+    EXPECT_EQ(m, id);
+}
+
+TEST(QxMatrix, ProductAppliesTheSecondOperandFirst)
+{
+    // b translates by x, a turns x into y: the origin ends at (0, 1, 0).
+    QxMatrix a = QxMatrix::Identity();
+    a[0][0] = 0; a[0][1] = 1;
+    a[1][0] = -1; a[1][1] = 0;
+    const QxMatrix b = Translation(1, 0, 0);
+    QxMatrix r;
+    QxMultiplyMatrix(r, a, b);
+    QxVector p;
+    QxMultiplyMatrixVector(p, r, QxVector(0, 0, 0));
+    EXPECT_EQ(p, QxVector(0, 1, 0));
+}
+
+TEST(QxMatrix, ProductMatchesTheElementFormulaBitForBitAndAliasesSafely)
+{
+    mathtest::Random random(21);
+    for (int n = 0; n < 500; ++n) {
+        const QxMatrix a = random.Affine(0.1f, 10), b = random.Affine(0.1f, 10);
+        const QxMatrix expected = ReferenceProduct(a, b);
+        QxMatrix r;
+        QxMultiplyMatrix(r, a, b);
+        ASSERT_TRUE(mathtest::SameBits(r, expected));
+        QxMatrix x = a;
+        QxMultiplyMatrix(x, x, b);
+        ASSERT_TRUE(mathtest::SameBits(x, expected));
+        QxMatrix y = b;
+        QxMultiplyMatrix(y, a, y);
+        ASSERT_TRUE(mathtest::SameBits(y, expected));
+        QxMatrix z = a;
+        QxMultiplyMatrix(z, z, z);
+        QxMatrix zz;
+        QxMultiplyMatrix(zz, a, a);
+        ASSERT_TRUE(mathtest::SameBits(z, zz));
+    }
+}
+
+TEST(QxMatrix, ProductWritesAnAffineFourthColumnWhateverTheOperandsHold)
+{
+    QxMatrix a = QxMatrix::Identity(), b = QxMatrix::Identity();
+    a[0][3] = 5;
+    b[2][3] = -7;
+    QxMatrix r;
+    QxMultiplyMatrix(r, a, b);
+    EXPECT_EQ(r, QxMatrix::Identity());
+}
+
+TEST(QxMatrix, FullProductMatchesADoubleReferenceAndAliasesSafely)
+{
+    mathtest::Random random(22);
+    for (int n = 0; n < 300; ++n) {
+        QxMatrix a, b;
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j) {
+                a[i][j] = random.Uniform(-2, 2);
+                b[i][j] = random.Uniform(-2, 2);
+            }
+        QxMatrix r;
+        QxMultiplyMatrix4(r, a, b);
+        const mathtest::Mat4d expected = mathtest::Multiply(mathtest::ToDouble(b), mathtest::ToDouble(a));
+        ASSERT_LT(mathtest::MaxAbsDifference(mathtest::ToDouble(r), expected), 1e-5);
+        QxMatrix x = a;
+        QxMultiplyMatrix4(x, x, b);
+        ASSERT_TRUE(mathtest::SameBits(x, r));
+        QxMatrix y = b;
+        QxMultiplyMatrix4(y, a, y);
+        ASSERT_TRUE(mathtest::SameBits(y, r));
+    }
+}
+
+TEST(QxMatrix, InverseOfAScaledTranslatedMatrixIsExact)
+{
+    QxMatrix m = QxMatrix::Identity();
+    m[0][0] = 2; m[1][1] = 4; m[2][2] = 8;
+    m[3][0] = 2; m[3][1] = 4; m[3][2] = 8;
+    QxMatrix r;
+    ASSERT_TRUE(QxInverseMatrix(r, m));
+    QxMatrix expected = QxMatrix::Identity();
+    expected[0][0] = 0.5f; expected[1][1] = 0.25f; expected[2][2] = 0.125f;
+    expected[3][0] = -1; expected[3][1] = -1; expected[3][2] = -1;
+    EXPECT_EQ(r, expected);
+}
+
+TEST(QxMatrix, InverseOfASingularMatrixLeavesTheResultUntouchedAndSaysSo)
+{
+    QxMatrix m = QxMatrix::Identity();
+    m[1][0] = m[1][1] = m[1][2] = 0;
+    QxMatrix r;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            r[i][j] = float(i * 4 + j) + 0.5f;
+    const QxMatrix before = r;
+    EXPECT_FALSE(QxInverseMatrix(r, m));
+    EXPECT_TRUE(mathtest::SameBits(r, before));
+    // Two equal rows: the determinant's terms cancel exactly.
+    QxMatrix twin = QxMatrix::Identity();
+    twin[1][0] = 1; twin[1][1] = 0; twin[1][2] = 0;
+    EXPECT_FALSE(QxInverseMatrix(r, twin));
+    EXPECT_TRUE(mathtest::SameBits(r, before));
+}
+
+TEST(QxMatrix, InverseTimesMatrixIsTheIdentityOverRandomAffineMatrices)
+{
+    mathtest::Random random(23);
+    for (int n = 0; n < 2000; ++n) {
+        const QxMatrix m = random.Affine(0.2f, 5.0f, n % 3 == 0);
+        QxMatrix inverse;
+        ASSERT_TRUE(QxInverseMatrix(inverse, m));
+        const mathtest::Mat4d product = mathtest::Multiply(mathtest::ToDouble(m), mathtest::ToDouble(inverse));
+        mathtest::Mat4d id = mathtest::ToDouble(QxMatrix::Identity());
+        // Scales within 0.2 .. 5 keep the condition number below 25.
+        ASSERT_LT(mathtest::MaxAbsDifference(product, id), 2e-5) << n;
+        // The result may be the operand itself.
+        QxMatrix self = m;
+        ASSERT_TRUE(QxInverseMatrix(self, self));
+        ASSERT_TRUE(mathtest::SameBits(self, inverse));
+    }
+}
+
+TEST(QxMatrix, GeneralInverseOfAShearIsItsNegation)
+{
+    QxMatrix m = QxMatrix::Identity();
+    m[0][1] = 1;
+    QxMatrix r;
+    ASSERT_TRUE(QxInverseMatrix44(r, m));
+    QxMatrix expected = QxMatrix::Identity();
+    expected[0][1] = -1;
+    EXPECT_EQ(r, expected);
+}
+
+TEST(QxMatrix, GeneralInverseInvertsProjectionsAndRefusesAZeroDeterminant)
+{
+    QxMatrix projection;
+    projection.Perspective(1.2f, 0.75f, 1.0f, 100.0f);
+    QxMatrix inverse;
+    ASSERT_TRUE(QxInverseMatrix44(inverse, projection));
+    QxMatrix product;
+    QxMultiplyMatrix4(product, inverse, projection);
+    EXPECT_LT(mathtest::MaxAbsDifference(product, QxMatrix::Identity()), 1e-5);
+
+    QxMatrix singular = QxMatrix::Identity();
+    singular[3][3] = 0;
+    singular[2][3] = 0;
+    singular[3][2] = 0;
+    singular[2][2] = 0;
+    QxMatrix untouched = QxMatrix::Identity();
+    EXPECT_FALSE(QxInverseMatrix44(untouched, singular));
+    EXPECT_EQ(untouched, QxMatrix::Identity());
+}
+
+TEST(QxMatrix, DeterminantAndTranspose)
+{
+    QxMatrix m = QxMatrix::Identity();
+    m[0][0] = 2; m[1][1] = 3; m[2][2] = 4; m[0][1] = 1;
+    EXPECT_EQ(m.GetDeterminant(), 24.0f);
+    m[3][0] = 7;
+    QxMatrix t;
+    QxTransposeMatrix(t, m);
+    EXPECT_EQ(t[1][0], 1.0f);
+    EXPECT_EQ(t[0][3], 7.0f);
+    QxTransposeMatrix(t, t);
+    EXPECT_EQ(t, m);
+}
+
+TEST(QxMatrix, ProjectionBuildersFillTheNamedElementsOnly)
+{
+    QxMatrix p;
+    p.Perspective(kPi / 2, 2.0f, 1.0f, 11.0f);
+    EXPECT_NEAR(p[0][0], 1.0f, 1e-6);
+    EXPECT_NEAR(p[1][1], 2.0f, 2e-6);
+    EXPECT_FLOAT_EQ(p[2][2], 1.1f);
+    EXPECT_FLOAT_EQ(p[3][2], -1.1f);
+    EXPECT_EQ(p[2][3], 1.0f);
+    EXPECT_EQ(p[3][3], 0.0f);
+    EXPECT_EQ(p[0][1], 0.0f);
+
+    QxMatrix r;
+    r.PerspectiveRect(-1, 3, 2, -2, 1, 11);
+    EXPECT_EQ(r[0][0], 0.5f);
+    EXPECT_EQ(r[1][1], 0.5f);
+    EXPECT_EQ(r[2][0], -0.5f);
+    EXPECT_EQ(r[2][1], -0.0f);
+    EXPECT_FLOAT_EQ(r[2][2], 1.1f);
+    EXPECT_EQ(r[2][3], 1.0f);
+
+    QxMatrix o;
+    o.Orthographic(2, 0.5f, 1, 5);
+    EXPECT_EQ(o[0][0], 2.0f);
+    EXPECT_EQ(o[1][1], 1.0f);
+    EXPECT_EQ(o[2][2], 0.25f);
+    EXPECT_EQ(o[3][2], -0.25f);
+    EXPECT_EQ(o[3][3], 1.0f);
+    EXPECT_EQ(o[2][3], 0.0f);
+}
+
+TEST(QxMatrix, SingleVectorTransformsFollowTheRowVectorConvention)
+{
+    QxMatrix m = QxMatrix::Identity();
+    m[0][0] = 0; m[0][1] = 1;
+    m[1][0] = -1; m[1][1] = 0;
+    m[3][0] = 10; m[3][1] = 20; m[3][2] = 30;
+    QxVector p(1, 2, 3);
+    QxMultiplyMatrixVector(p, m, p);
+    EXPECT_EQ(p, QxVector(8, 21, 33));
+    QxVector v(1, 2, 3);
+    QxRotateVector(v, m, v);
+    EXPECT_EQ(v, QxVector(-2, 1, 3));
+    QxVector4 h;
+    QxMultiplyMatrixVector4(h, m, QxVector(1, 2, 3));
+    EXPECT_EQ(h, QxVector4(8, 21, 33, 1));
+    QxVector4 g(1, 2, 3, 0);
+    QxMultiplyMatrixVector4(g, m, g);
+    EXPECT_EQ(g, QxVector4(-2, 1, 3, 0));
+}
+
+TEST(QxMatrix, UnprojectGivesBackThePointThatProjectsOntoTheScreenPoint)
+{
+    QxMatrix projection;
+    projection.Perspective(1.0f, 0.75f, 1.0f, 100.0f);
+    const QxVector p(2.0f, -1.5f, 12.0f);
+    QxVector4 h;
+    QxMultiplyMatrixVector4(h, projection, p);
+    // Both screen coordinates are in units of the horizontal scale.
+    const Qx2DVector screen(h.x / h.w, h.y / h.w * projection[0][0] / projection[1][1]);
+    QxVector back;
+    QxUnprojectPoint(projection, screen, p.z, back);
+    EXPECT_NEAR(back.x, p.x, 1e-4);
+    EXPECT_EQ(back.z, p.z);
+}
+
+TEST(QxMatrixRotation, AxisAngleNormalisesTheAxis)
+{
+    QxMatrix m;
+    QxMatrixFromAxisAngle(m, QxVector(0, 0, 2), kPi / 2);
+    EXPECT_VECTOR_NEAR(QxVector(m[0][0], m[0][1], m[0][2]), 0, -1, 0, 1e-6);
+    EXPECT_VECTOR_NEAR(QxVector(m[1][0], m[1][1], m[1][2]), 1, 0, 0, 1e-6);
+    EXPECT_EQ(m[3][3], 1.0f);
+    EXPECT_EQ(m[3][0], 0.0f);
+    EXPECT_EQ(m[0][3], 0.0f);
+}
+
+TEST(QxMatrixRotation, AZeroAxisGivesTheIdentity)
+{
+    QxMatrix m;
+    QxMatrixFromAxisAngle(m, QxVector(), 1.0f);
+    EXPECT_EQ(m, QxMatrix::Identity());
+}
+
+TEST(QxMatrixRotation, EulerAndAxisAngleBuildersTurnInOppositeSenses)
+{
+    const float angle = 0.3f;
+    QxMatrix euler, axis, quaternion;
+    QxMatrixFromEulerAngles(euler, 0, 0, angle);
+    QxMatrixFromAxisAngle(axis, QxVector::AxisZ(), angle);
+    QxQuaternion q;
+    q.FromRotation(QxVector::AxisZ(), angle);
+    q.ToMatrix(quaternion);
+    // Row vectors: the Euler matrix turns x towards +y, the others towards -y.
+    EXPECT_NEAR(euler[0][1], std::sin(angle), 1e-6);
+    EXPECT_NEAR(axis[0][1], -std::sin(angle), 1e-6);
+    EXPECT_LT(mathtest::MaxAbsDifference(axis, quaternion), 1e-6);
+    QxMatrix transposed;
+    QxTransposeMatrix(transposed, euler);
+    EXPECT_LT(mathtest::MaxAbsDifference(axis, transposed), 1e-6);
+}
+
+TEST(QxMatrixRotation, EulerAnglesBelowTheThresholdCountAsZero)
+{
+    QxMatrix m;
+    QxMatrixFromEulerAngles(m, 0, 0, 1e-9f);
+    EXPECT_EQ(m, QxMatrix::Identity());
+}
+
+TEST(QxMatrixRotation, EulerAnglesRoundTrip)
+{
+    QxMatrix m;
+    QxMatrixFromEulerAngles(m, 0.1f, 0.2f, 0.3f);
+    float ax, ay, az;
+    QxMatrixToEulerAngles(m, &ax, &ay, &az);
+    EXPECT_NEAR(ax, 0.1f, 1e-6);
+    EXPECT_NEAR(ay, 0.2f, 1e-6);
+    EXPECT_NEAR(az, 0.3f, 1e-6);
+
+    mathtest::Random random(24);
+    for (int n = 0; n < 2000; ++n) {
+        const float x = random.Uniform(-3.1f, 3.1f);
+        const float y = random.Uniform(-1.5f, 1.5f); // away from the gimbal case at ±pi/2
+        const float z = random.Uniform(-3.1f, 3.1f);
+        QxMatrixFromEulerAngles(m, x, y, z);
+        // A scale on the rows does not change the angles.
+        for (int j = 0; j < 3; ++j) {
+            m[0][j] *= 2.0f;
+            m[2][j] *= 0.5f;
+        }
+        QxMatrixToEulerAngles(m, &ax, &ay, &az);
+        ASSERT_NEAR(ax, x, 2e-4) << n;
+        ASSERT_NEAR(ay, y, 2e-4) << n;
+        ASSERT_NEAR(az, z, 2e-4) << n;
+    }
+}
+
+TEST(QxMatrixRotation, GimbalCaseSetsTheZAngleToZeroAndKeepsTheMatrix)
+{
+    QxMatrix m;
+    QxMatrixFromEulerAngles(m, 0.4f, kPi / 2, 0.0f);
+    float ax, ay, az;
+    QxMatrixToEulerAngles(m, &ax, &ay, &az);
+    EXPECT_EQ(az, 0.0f);
+    QxMatrix rebuilt;
+    QxMatrixFromEulerAngles(rebuilt, ax, ay, az);
+    EXPECT_LT(mathtest::MaxAbsDifference(m, rebuilt), 1e-5);
+}
+
+TEST(QxComposeMatrix, ScalesTheRotationRowsAndSetsThePosition)
+{
+    QxQuaternion q;
+    q.FromRotation(QxVector::AxisZ(), kPi / 2);
+    QxMatrix m;
+    QxComposeMatrix(m, QxVector(1, 2, 3), QxVector(2, 3, 4), q);
+    EXPECT_VECTOR_NEAR(QxVector(m[0][0], m[0][1], m[0][2]), 0, -2, 0, 1e-6);
+    EXPECT_VECTOR_NEAR(QxVector(m[1][0], m[1][1], m[1][2]), 3, 0, 0, 1e-6);
+    EXPECT_VECTOR_NEAR(QxVector(m[2][0], m[2][1], m[2][2]), 0, 0, 4, 1e-6);
+    EXPECT_EQ(QxVector(m[3][0], m[3][1], m[3][2]), QxVector(1, 2, 3));
+    EXPECT_EQ(m[3][3], 1.0f);
+}
+
+TEST(QxComposeMatrix, ExtendedFormWithAnIdentityScaleOrientationMatchesTheSimpleForm)
+{
+    mathtest::Random random(25);
+    for (int n = 0; n < 200; ++n) {
+        const QxQuaternion q = random.UnitQuaternion();
+        const QxVector s = random.Vector(0.5f, 3), p = random.Vector(-5, 5);
+        QxMatrix simple, extended;
+        QxComposeMatrix(simple, p, s, q);
+        QxComposeMatrixEx(extended, p, s, q, QxQuaternion());
+        ASSERT_LT(mathtest::MaxAbsDifference(simple, extended), 1e-5);
+        // The sign multiplies the 3x3 part only.
+        QxMatrix mirrored;
+        QxComposeMatrixEx(mirrored, p, s, q, QxQuaternion(), -1.0f);
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                ASSERT_EQ(mirrored[i][j], -extended[i][j]);
+        ASSERT_EQ(mirrored[3][0], p.x);
+        ASSERT_EQ(mirrored[3][3], 1.0f);
+    }
+}
+
+TEST(QxTransformPoints, ArrayFormsGiveExactlyTheSingleVectorResults)
+{
+    mathtest::Random random(26);
+    const QxMatrix m = random.Affine(0.5f, 2.0f);
+    const int count = 37;
+    for (CKDWORD stride : {12u, 16u, 32u, 36u}) {
+        std::vector<unsigned char> source(stride * count + 1), destination(stride * count + 1, 0xEE);
+        std::vector<QxVector> points(count);
+        for (int i = 0; i < count; ++i) {
+            points[i] = random.Vector(-100, 100);
+            std::memcpy(source.data() + 1 + i * stride, &points[i], sizeof(QxVector));
+        }
+        // Odd addresses: no alignment is needed.
+        QxTransformPoints(destination.data() + 1, m, source.data() + 1, count, stride);
+        for (int i = 0; i < count; ++i) {
+            QxVector expected, got;
+            QxMultiplyMatrixVector(expected, m, points[i]);
+            std::memcpy(&got, destination.data() + 1 + i * stride, sizeof(QxVector));
+            ASSERT_EQ(mathtest::Bits(got.x), mathtest::Bits(expected.x));
+            ASSERT_EQ(mathtest::Bits(got.y), mathtest::Bits(expected.y));
+            ASSERT_EQ(mathtest::Bits(got.z), mathtest::Bits(expected.z));
+        }
+        if (stride > 12) {
+            EXPECT_EQ(destination[1 + 12], 0xEE);
+        }
+
+        QxRotateVectorsSameStride(destination.data() + 1, m, source.data() + 1, count, stride);
+        for (int i = 0; i < count; ++i) {
+            QxVector expected, got;
+            QxRotateVector(expected, m, points[i]);
+            std::memcpy(&got, destination.data() + 1 + i * stride, sizeof(QxVector));
+            ASSERT_EQ(got, expected);
+        }
+    }
+}
+
+TEST(QxTransformPoints, StridedFormsConvertBetweenLayoutsAndMayWorkInPlace)
+{
+    mathtest::Random random(27);
+    const QxMatrix m = random.Affine(0.5f, 2.0f);
+    const int count = 20;
+    std::vector<float> packed(count * 3);
+    for (float& f : packed)
+        f = random.Uniform(-10, 10);
+    std::vector<float> wide(count * 8, -1.0f);
+    QxTransformPointsStrided(QxStridedData(wide.data(), 32), QxStridedData(packed.data(), 12), m, count);
+    std::vector<QxVector4> homogeneous(count);
+    QxTransformPoints4Strided(QxStridedData(homogeneous.data(), 16), QxStridedData(packed.data(), 12), m, count);
+    std::vector<float> rotated(count * 3);
+    QxRotateVectors(QxStridedData(rotated.data(), 12), QxStridedData(packed.data(), 12), m, count);
+    for (int i = 0; i < count; ++i) {
+        const QxVector p(packed[i * 3], packed[i * 3 + 1], packed[i * 3 + 2]);
+        QxVector expected;
+        QxMultiplyMatrixVector(expected, m, p);
+        EXPECT_EQ(QxVector(wide[i * 8], wide[i * 8 + 1], wide[i * 8 + 2]), expected);
+        EXPECT_EQ(wide[i * 8 + 3], -1.0f);
+        QxVector4 h;
+        QxMultiplyMatrixVector4(h, m, p);
+        EXPECT_EQ(homogeneous[i], h);
+        QxRotateVector(expected, m, p);
+        EXPECT_EQ(QxVector(rotated[i * 3], rotated[i * 3 + 1], rotated[i * 3 + 2]), expected);
+    }
+    std::vector<float> inPlace = packed;
+    QxTransformPoints(inPlace.data(), m, inPlace.data(), count, 12);
+    for (int i = 0; i < count; ++i)
+        EXPECT_EQ(inPlace[i * 3 + 1], wide[i * 8 + 1]);
+    // No elements, no access.
+    QxTransformPoints(nullptr, m, nullptr, 0, 12);
+    QxTransformPointsStrided(QxStridedData(), QxStridedData(), m, 0);
+}

@@ -1,0 +1,234 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <random>
+#include <vector>
+
+#include "system/QxBlitter.h"
+#include "system/QxImageDesc.h"
+#include "system/QxPixelFormat.h"
+#include "system/QxQuantizer.h"
+#include "tests/support/TestPaths.h"
+
+namespace {
+
+QxImageDesc Argb(int w, int h, std::vector<CKDWORD>& pixels)
+{
+    QxImageDesc d;
+    QxPixelFormat2ImageDesc(_32_ARGB8888, d);
+    d.Width = w;
+    d.Height = h;
+    d.BytesPerLine = w * 4;
+    d.Image = reinterpret_cast<CKBYTE*>(pixels.data());
+    return d;
+}
+
+// 8-bit indices into 256 4-byte entries laid out as the quantizer writes
+// them: byte 0 red, byte 1 green, byte 2 blue.
+QxImageDesc Paletted(int w, int h, std::vector<CKBYTE>& indices, std::vector<CKBYTE>& palette)
+{
+    QxImageDesc d;
+    d.Width = w;
+    d.Height = h;
+    d.BytesPerLine = w;
+    d.BitsPerPixel = 8;
+    d.RedMask = 0x000000FF;
+    d.GreenMask = 0x0000FF00;
+    d.BlueMask = 0x00FF0000;
+    d.BytesPerColorEntry = 4;
+    d.ColorMapEntries = 256;
+    d.ColorMap = palette.data();
+    d.Image = indices.data();
+    return d;
+}
+
+// A picture with the statistics of a photograph: light that varies smoothly
+// over a few coloured regions, with sensor noise.
+std::vector<CKDWORD> PhotoLike(int w, int h)
+{
+    std::mt19937 rng(7);
+    std::vector<CKDWORD> img(size_t(w) * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+        {
+            const double light = 0.55 + 0.45 * std::sin(x * 0.021 + 0.4) * std::cos(y * 0.017);
+            const bool sky = y < h / 3 + 10 * std::sin(x * 0.05);
+            const bool disk = (x - w / 2) * (x - w / 2) + (y - 2 * h / 3) * (y - 2 * h / 3) < (h / 4) * (h / 4);
+            double r = sky ? 110 : disk ? 200 : 90, g = sky ? 160 : disk ? 70 : 140, b = sky ? 230 : disk ? 50 : 60;
+            const double n = double(int(rng() % 5) - 2);
+            auto clamp = [](double v) { return CKDWORD(v < 0 ? 0 : v > 255 ? 255 : v); };
+            img[size_t(y) * w + x] = 0xFF000000 | clamp(r * light + n) << 16 | clamp(g * light + n) << 8 |
+                                     clamp(b * light + n);
+        }
+    return img;
+}
+
+// Quantises through the blitter and converts the indices back to ARGB.
+std::vector<CKDWORD> RoundTrip(std::vector<CKDWORD>& src, int w, int h, std::vector<CKBYTE>* paletteOut = nullptr)
+{
+    std::vector<CKBYTE> indices(size_t(w) * h), palette(1024, 0);
+    EXPECT_TRUE(QxDoBlit(Argb(w, h, src), Paletted(w, h, indices, palette)));
+    std::vector<CKDWORD> back(size_t(w) * h);
+    QxImageDesc pal = Paletted(w, h, indices, palette);
+    EXPECT_TRUE(QxDoBlit(pal, Argb(w, h, back)));
+    if (paletteOut)
+        *paletteOut = palette;
+    return back;
+}
+
+int Channel(CKDWORD p, int c)
+{
+    return int((p >> (8 * c)) & 0xFF);
+}
+
+TEST(QxQuantizerTests, OnlyA256EntryPaletteIsLearnt)
+{
+    std::vector<CKDWORD> src(64, 0xFF102030);
+    std::vector<CKBYTE> indices(64), palette(1024, 0xAB);
+    QxImageDesc dst = Paletted(8, 8, indices, palette);
+    dst.ColorMapEntries = 16;
+    EXPECT_FALSE(QxQuantizeImage(Argb(8, 8, src), dst));
+    for (CKBYTE b : palette)
+        ASSERT_EQ(b, 0xAB);
+    EXPECT_FALSE(QxDoBlit(Argb(8, 8, src), dst));
+    for (CKBYTE b : indices)
+        ASSERT_EQ(b, 0);
+
+    dst.ColorMapEntries = 256;
+    QxImageDesc src16 = Argb(8, 8, src);
+    src16.BitsPerPixel = 16;
+    EXPECT_FALSE(QxQuantizeImage(src16, dst));
+    dst.ColorMap = nullptr;
+    EXPECT_FALSE(QxQuantizeImage(Argb(8, 8, src), dst));
+}
+
+TEST(QxQuantizerTests, ASingleColourIsFoundInThePalette)
+{
+    for (int size : {64, 20, 4})  // 20 x 20 and 4 x 4: well below 1500 pixels
+    {
+        std::vector<CKDWORD> src(size_t(size) * size, 0xFF3C82C8);
+        std::vector<CKBYTE> indices(src.size()), palette(1024, 0);
+        ASSERT_TRUE(QxQuantizeImage(Argb(size, size, src), Paletted(size, size, indices, palette)));
+        const int i = QxQuantizerSearch(0x3C, 0x82, 0xC8);
+        EXPECT_NEAR(palette[i * 4 + 0], 0x3C, 1) << size;
+        EXPECT_NEAR(palette[i * 4 + 1], 0x82, 1) << size;
+        EXPECT_NEAR(palette[i * 4 + 2], 0xC8, 1) << size;
+    }
+}
+
+TEST(QxQuantizerTests, PaletteWritesThreeBytesAnEntryAndKeepsTheFourth)
+{
+    std::vector<CKDWORD> src = PhotoLike(32, 32);
+    std::vector<CKBYTE> indices(src.size()), palette(1024, 0x5A);
+    ASSERT_TRUE(QxQuantizeImage(Argb(32, 32, src), Paletted(32, 32, indices, palette)));
+    for (int i = 0; i < 256; ++i)
+        ASSERT_EQ(palette[i * 4 + 3], 0x5A);
+
+    std::vector<CKBYTE> palette3(768, 0);
+    QxImageDesc dst3 = Paletted(32, 32, indices, palette3);
+    dst3.BytesPerColorEntry = 3;
+    EXPECT_TRUE(QxQuantizeImage(Argb(32, 32, src), dst3));
+}
+
+TEST(QxQuantizerTests, RepeatedRunsGiveIdenticalPalettes)
+{
+    std::vector<CKDWORD> src = PhotoLike(97, 61);
+    std::vector<CKBYTE> first, second;
+    const std::vector<CKDWORD> a = RoundTrip(src, 97, 61, &first);
+    const std::vector<CKDWORD> b = RoundTrip(src, 97, 61, &second);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(a, b);
+}
+
+TEST(QxQuantizerTests, SixteenColoursSurviveWithinAFewLevels)
+{
+    const int w = 128, h = 64;
+    std::vector<CKDWORD> colours;
+    std::mt19937 rng(3);
+    for (int i = 0; i < 16; ++i)
+        colours.push_back(0xFF000000 | (rng() & 0xFFFFFF));
+    std::vector<CKDWORD> src(size_t(w) * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            src[size_t(y) * w + x] = colours[(x / 32) + 4 * (y / 16)];
+    const std::vector<CKDWORD> back = RoundTrip(src, w, h);
+    int worst = 0;
+    for (size_t i = 0; i < src.size(); ++i)
+        for (int c = 0; c < 3; ++c)
+            worst = std::max(worst, std::abs(Channel(src[i], c) - Channel(back[i], c)));
+    EXPECT_LE(worst, 4);
+}
+
+double Psnr(const std::vector<CKDWORD>& a, const std::vector<CKDWORD>& b)
+{
+    double se = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        for (int c = 0; c < 3; ++c)
+        {
+            const double d = Channel(a[i], c) - Channel(b[i], c);
+            se += d * d;
+        }
+    return 10 * std::log10(255.0 * 255.0 / (se / (a.size() * 3.0)));
+}
+
+TEST(QxQuantizerTests, APhotoLikeImageKeeps30DecibelsThroughEightBits)
+{
+    const int w = 256, h = 192;
+    std::vector<CKDWORD> src = PhotoLike(w, h);
+    const std::vector<CKDWORD> back = RoundTrip(src, w, h);
+    const double psnr = Psnr(src, back);
+    RecordProperty("psnr", std::to_string(psnr));
+    EXPECT_GE(psnr, 30.0);
+    for (CKDWORD p : back)
+        ASSERT_EQ(p >> 24, 0xFFu) << "palette entries without alpha come back opaque";
+}
+
+TEST(QxQuantizerTests, ARealPhotographKeeps30DecibelsThroughEightBits)
+{
+    std::ifstream file(TestSharedDataDir() + "/images/jpeg/testorig.ppm", std::ios::binary);
+    if (!file)
+        GTEST_SKIP() << "shared test photograph not found";
+    std::string magic;
+    int w = 0, h = 0, maxValue = 0;
+    file >> magic >> w >> h >> maxValue;
+    file.get();
+    ASSERT_EQ(magic, "P6");
+    ASSERT_EQ(maxValue, 255);
+    std::vector<unsigned char> rgb(size_t(w) * h * 3);
+    ASSERT_TRUE(file.read(reinterpret_cast<char*>(rgb.data()), std::streamsize(rgb.size())));
+    std::vector<CKDWORD> src(size_t(w) * h);
+    for (size_t i = 0; i < src.size(); ++i)
+        src[i] = 0xFF000000 | CKDWORD(rgb[i * 3]) << 16 | CKDWORD(rgb[i * 3 + 1]) << 8 | rgb[i * 3 + 2];
+    const double psnr = Psnr(src, RoundTrip(src, w, h));
+    RecordProperty("psnr", std::to_string(psnr));
+    EXPECT_GE(psnr, 30.0);
+}
+
+TEST(QxQuantizerTests, DestinationsWithoutColourMasksUseThePaletteLayout)
+{
+    const int w = 64, h = 32;
+    std::vector<CKDWORD> src = PhotoLike(w, h);
+    std::vector<CKBYTE> withMasks(size_t(w) * h), withoutMasks(size_t(w) * h), palette(1024, 0);
+    ASSERT_TRUE(QxDoBlit(Argb(w, h, src), Paletted(w, h, withMasks, palette)));
+    QxImageDesc bare = Paletted(w, h, withoutMasks, palette);
+    bare.RedMask = bare.GreenMask = bare.BlueMask = 0;
+    ASSERT_TRUE(QxDoBlit(Argb(w, h, src), bare));
+    EXPECT_EQ(withMasks, withoutMasks);
+}
+
+TEST(QxQuantizerTests, OnlyEightBitIndicesWithFourByteEntriesAreWritten)
+{
+    std::vector<CKDWORD> src(16, 0xFF112233);
+    std::vector<CKBYTE> indices(16, 0x77), palette(768, 0);
+    QxImageDesc dst = Paletted(4, 4, indices, palette);
+    dst.BytesPerColorEntry = 3;
+    EXPECT_FALSE(QxDoBlit(Argb(4, 4, src), dst));
+    for (CKBYTE b : indices)
+        ASSERT_EQ(b, 0x77);
+}
+
+} // namespace
