@@ -33,8 +33,9 @@ typedef CKDataReader* (*CKReaderGetReaderFunction)(int index);
 typedef void (*CKDeclarationListFunction)(XArray<CKObjectDeclaration*>& declarations);
 
 // Description of one plug-in component.
-struct CKPluginInfo
+class CKPluginInfo
 {
+public:
     static constexpr int kShortExtensionSize = 4;
     static constexpr int kExtensionSize = 68;
 

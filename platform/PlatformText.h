@@ -24,8 +24,9 @@ constexpr uint32_t PLATFORM_DT_SINGLELINE = 0x20;  // line breaks are not honour
 // Without DT_SINGLELINE "\r\n", "\n" and "\r" start new lines, stacked from
 // the top of the rectangle. Other control characters are not drawn.
 
-// Colours are 0x00BBGGRR. `drawn`, when given, receives the union of the
-// filled cells after clipping (empty when nothing was drawn). False when the
+// Colours are 0x00BBGGRR. `drawn`, when given, receives the bounds of every
+// pixel written, cells and ink (ink may overhang a cell), after clipping;
+// empty when nothing was drawn. False when the
 // bitmap, font or text is null or no face could be loaded.
 
 // 8-bit text in the Windows-1252 code page; `length` bytes, or up to the

@@ -1,0 +1,194 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/PlatformBitmap.h"
+#include "platform/PlatformText.h"
+#include "system/QxBitmap.h"
+#include "system/QxDrawText.h"
+#include "system/QxFont.h"
+#include "system/QxPixelFormat.h"
+
+namespace {
+
+TEST(QxFontTests, PointSizesBecomeNegativePixelHeightsAt96Dpi)
+{
+    PlatformFont* font = QxCreateFont("Arial", 12, 700, TRUE, FALSE);
+    ASSERT_NE(font, nullptr);
+    QxFontInfo info;
+    ASSERT_TRUE(QxGetFontInfo(font, info));
+    EXPECT_STREQ(info.FaceName.CStr(), "Arial");
+    EXPECT_EQ(info.Height, -16);
+    EXPECT_EQ(info.Weight, 700);
+    EXPECT_EQ(info.Italic, TRUE);
+    EXPECT_EQ(info.Underline, FALSE);
+    PlatformLogFont lf;
+    ASSERT_TRUE(PlatformGetFontLogFont(font, &lf));
+    EXPECT_EQ(lf.Quality, 4);
+    EXPECT_EQ(lf.CharSet, 1);
+    EXPECT_EQ(lf.Width, 0);
+    EXPECT_EQ(lf.StrikeOut, 0);
+    PlatformDeleteObject(font);
+
+    font = QxCreateFont(nullptr, 11, 400, FALSE, TRUE);
+    ASSERT_TRUE(QxGetFontInfo(font, info));
+    EXPECT_STREQ(info.FaceName.CStr(), "");
+    EXPECT_EQ(info.Height, -15);
+    EXPECT_EQ(info.Underline, TRUE);
+    PlatformDeleteObject(font);
+    EXPECT_FALSE(QxGetFontInfo(nullptr, info));
+}
+
+TEST(QxDrawTextTests, OptionBitsMapToTheTextFormat)
+{
+    EXPECT_EQ(QxDrawTextFormat(1 + 4 + 32), 39u);
+    EXPECT_EQ(QxDrawTextFormat(0), 0u);
+    EXPECT_EQ(QxDrawTextFormat(2), 0u);
+    EXPECT_EQ(QxDrawTextFormat(8), 0u);
+    EXPECT_EQ(QxDrawTextFormat(1), 1u);
+    EXPECT_EQ(QxDrawTextFormat(4), 2u);
+    EXPECT_EQ(QxDrawTextFormat(1 + 4), 3u);
+    EXPECT_EQ(QxDrawTextFormat(16), 40u);
+    EXPECT_EQ(QxDrawTextFormat(4 + 16), 42u);
+    EXPECT_EQ(QxDrawTextFormat(32), 36u);
+    EXPECT_EQ(QxDrawTextFormat(16 + 32), 44u);
+    EXPECT_EQ(QxDrawTextFormat(64), 1u);
+    EXPECT_EQ(QxDrawTextFormat(64 + 4), 3u);
+    EXPECT_EQ(QxDrawTextFormat(64 + 16), 41u);
+    EXPECT_EQ(QxDrawTextFormat(64 + 4 + 16 + 1), 43u);
+    EXPECT_EQ(QxDrawTextFormat(64 + 32), 37u);
+}
+
+// A 24-bit image drawn into through a bitmap, as the sprite text does.
+struct Canvas
+{
+    int W, H;
+    std::vector<CKBYTE> Pixels;
+    QxImageDesc Desc;
+    PlatformBitmap* Bitmap = nullptr;
+
+    Canvas(int w, int h, CKDWORD fill) : W(w), H(h), Pixels(size_t(w) * h * 4)
+    {
+        QxPixelFormat2ImageDesc(_32_ARGB8888, Desc);
+        Desc.Width = w;
+        Desc.Height = h;
+        Desc.BytesPerLine = w * 4;
+        Desc.Image = Pixels.data();
+        for (int i = 0; i < w * h; ++i)
+            std::memcpy(&Pixels[size_t(i) * 4], &fill, 4);
+        Bitmap = QxCreateBitmapFromImage(Desc);
+    }
+    ~Canvas() { PlatformDeleteObject(Bitmap); }
+    void Back() { ASSERT_TRUE(QxCopyBitmapToImage(Bitmap, Desc)); }
+    CKDWORD At(int x, int y) const
+    {
+        CKDWORD p;
+        std::memcpy(&p, &Pixels[(size_t(y) * W + x) * 4], 4);
+        return p;
+    }
+    // Bounds of every pixel that is not the fill colour.
+    PlatformRect Changed(CKDWORD fill) const
+    {
+        PlatformRect r{W, H, -1, -1};
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                if (At(x, y) != fill)
+                {
+                    r.Left = std::min(r.Left, x);
+                    r.Top = std::min(r.Top, y);
+                    r.Right = std::max(r.Right, x + 1);
+                    r.Bottom = std::max(r.Bottom, y + 1);
+                }
+        return r;
+    }
+};
+
+TEST(QxDrawTextTests, TextLandsInsideItsRectangleWithTheRequestedAlignment)
+{
+    const CKDWORD fill = 0xFF102030;
+    PlatformFont* font = QxCreateFont("Arial", 10, 400, FALSE, FALSE);
+    int32_t width = 0, height = 0;
+    ASSERT_TRUE(PlatformGetTextExtent(font, "Sprite", -1, &width, &height));
+    const PlatformRect rect{20, 10, 180, 90};
+    struct Case
+    {
+        CKDWORD Options;
+        int Left, Top;  // of the text's cell
+    } cases[] = {
+        {2 + 8, 20, 10},                                         // left, top
+        {4, 180 - width, 10},                                    // right
+        {1, (20 + 180 - width) / 2, 10},                         // centre
+        {64 + 32, (20 + 180 - width) / 2, (10 + 90 - height) / 2},  // both centred
+        {4 + 16, 180 - width, 90 - height},                      // right, bottom
+        {2 + 32, 20, (10 + 90 - height) / 2},                    // left, vertical centre
+    };
+    for (const Case& c : cases)
+    {
+        Canvas canvas(200, 100, fill);
+        ASSERT_NE(canvas.Bitmap, nullptr);
+        ASSERT_TRUE(QxDrawText(canvas.Bitmap, font, "Sprite", rect, c.Options, 0x00FF8000, 0x000000FF));
+        canvas.Back();
+        const PlatformRect changed = canvas.Changed(fill);
+        EXPECT_EQ(changed.Left, c.Left) << c.Options;
+        EXPECT_EQ(changed.Top, c.Top) << c.Options;
+        EXPECT_GE(changed.Right, c.Left + width) << c.Options;
+        EXPECT_LE(changed.Right, c.Left + width + 2) << c.Options;
+        EXPECT_EQ(changed.Bottom, c.Top + height) << c.Options;
+        EXPECT_GE(changed.Left, rect.Left);
+        EXPECT_LE(changed.Right, rect.Right);
+        EXPECT_GE(changed.Top, rect.Top);
+        EXPECT_LE(changed.Bottom, rect.Bottom);
+        // Colours are given as 0x00RRGGBB: the cell's corner is the background.
+        EXPECT_EQ(canvas.At(c.Left, c.Top), 0xFFFF8000u) << c.Options;
+    }
+    PlatformDeleteObject(font);
+}
+
+TEST(QxDrawTextTests, TextColourIsDrawnOverTheBackground)
+{
+    const CKDWORD fill = 0xFF000000;
+    PlatformFont* font = QxCreateFont("Arial", 20, 700, FALSE, FALSE);
+    Canvas canvas(120, 40, fill);
+    ASSERT_TRUE(QxDrawText(canvas.Bitmap, font, "Hi", PlatformRect{0, 0, 120, 40}, 0, 0x00FFFFFF, 0x000000FF));
+    canvas.Back();
+    int fullInk = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 120; ++x)
+            if (canvas.At(x, y) == 0xFF0000FF)
+                ++fullInk;
+    EXPECT_GT(fullInk, 30);
+    PlatformDeleteObject(font);
+}
+
+TEST(QxDrawTextTests, WideTextUsesThePlatformColoursByDefault)
+{
+    const CKDWORD fill = 0xFF808080;
+    PlatformFont* font = QxCreateFont("Arial", 12, 400, FALSE, FALSE);
+    Canvas canvas(100, 30, fill);
+    ASSERT_TRUE(QxDrawTextW(canvas.Bitmap, font, u"\u00C9t\u00E9", PlatformRect{0, 0, 100, 30}, 0));
+    canvas.Back();
+    EXPECT_EQ(canvas.At(0, 0), 0xFFFFFFFFu);
+    bool black = false;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 100; ++x)
+            black = black || canvas.At(x, y) == 0xFF000000u;
+    EXPECT_TRUE(black);
+    PlatformDeleteObject(font);
+}
+
+TEST(QxDrawTextTests, NullBitmapFontOrTextFails)
+{
+    PlatformFont* font = QxCreateFont("Arial", 12, 400, FALSE, FALSE);
+    Canvas canvas(10, 10, 0);
+    const PlatformRect rect{0, 0, 10, 10};
+    EXPECT_FALSE(QxDrawText(nullptr, font, "a", rect, 0, 0, 0));
+    EXPECT_FALSE(QxDrawText(canvas.Bitmap, nullptr, "a", rect, 0, 0, 0));
+    EXPECT_FALSE(QxDrawText(canvas.Bitmap, font, nullptr, rect, 0, 0, 0));
+    EXPECT_FALSE(QxDrawTextW(canvas.Bitmap, font, nullptr, rect, 0));
+    EXPECT_TRUE(QxDrawText(canvas.Bitmap, font, "", rect, 0, 0, 0));
+    PlatformDeleteObject(font);
+}
+
+} // namespace
