@@ -121,6 +121,9 @@ CKERROR CKObject::Copy(CKObject& source, CKDependenciesContext& context)
 
 void CKObject::SetName(const char* name, CKBOOL shared)
 {
+    CKObjectManager* om = m_Context ? m_Context->GetObjectManager() : nullptr;
+    if (om && m_ID)
+        om->UnindexName(this);
     FreeName();
     if (shared) {
         m_Name = const_cast<char*>(name);
@@ -129,6 +132,8 @@ void CKObject::SetName(const char* name, CKBOOL shared)
         m_Name = name ? QxGetMemoryManager()->DuplicateString(name) : nullptr;
         m_ObjectFlags &= ~CK_OBJECT_NAMESHARED;
     }
+    if (om && m_ID)
+        om->IndexName(this);
 }
 
 void CKObject::SetAppData(void* data)

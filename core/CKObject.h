@@ -97,7 +97,12 @@ public:
 
 protected:
     CK_ID m_ID = 0;
+
+private:
+    // Changed only through SetName: the object manager indexes names.
     char* m_Name = nullptr;
+
+protected:
     CKDWORD m_ObjectFlags = CK_OBJECT_VISIBLE;
     CKContext* m_Context = nullptr;
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -410,4 +411,35 @@ TEST_F(ContextTest, SettersRefuseValuesOutOfRange)
     EXPECT_NE(a, b);
     EXPECT_LE(a.d1 & 0xFFFF, 0x7FFFu);
     EXPECT_LE(a.d1 >> 16, 0x7FFFu);
+}
+
+TEST_F(ContextTest, NameLookupsAgreeWithAScanOfTheClassList)
+{
+    std::mt19937 random(11);
+    const char* names[] = {"a", "b", "c", "d"};
+    std::vector<CKObject*> live;
+    for (int step = 0; step < 2000; ++step) {
+        int action = (int) (random() % 4);
+        if (action <= 1 || live.empty()) {
+            CKDWORD options = (random() % 2) ? CK_OBJECTCREATION_DYNAMIC : 0;
+            live.push_back(Create(m_Context, names[random() % 4], options));
+        } else if (action == 2) {
+            live[random() % live.size()]->SetName(random() % 5 ? names[random() % 4] : nullptr);
+        } else {
+            size_t i = random() % live.size();
+            m_Context->DestroyObject(live[i]);
+            live.erase(live.begin() + (long) i);
+        }
+        for (const char* name : names) {
+            CKObject* expected = nullptr;
+            int count = m_Context->GetObjectsCountByClassID(TestObject::m_ClassID);
+            CK_ID* ids = m_Context->GetObjectsListByClassID(TestObject::m_ClassID);
+            for (int k = 0; k < count && !expected; ++k) {
+                CKObject* o = m_Context->GetObject(ids[k]);
+                if (o->GetName() && std::strcmp(o->GetName(), name) == 0)
+                    expected = o;
+            }
+            ASSERT_EQ(m_Context->GetObjectByNameAndClass(name, TestObject::m_ClassID), expected) << step;
+        }
+    }
 }
