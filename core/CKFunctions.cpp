@@ -7,6 +7,7 @@
 #include "core/CKContext.h"
 #include "core/CKObject.h"
 #include "core/CKObjectIDList.h"
+#include "core/CKStateChunk.h"
 #include "system/CKPathSplitter.h"
 #include "system/QxMemoryManager.h"
 
@@ -125,4 +126,21 @@ const char* CKGetFileNameFromPath(XString& path)
         path = name;
     }
     return path.CStr();
+}
+
+CKStateChunk* CKSaveObjectState(CKObject* object, CKDWORD flags)
+{
+    if (!object)
+        return nullptr;
+    CKStateChunk* chunk = object->Save(nullptr, flags);
+    if (chunk)
+        chunk->CloseChunk();
+    return chunk;
+}
+
+CKERROR CKReadObjectState(CKObject* object, CKStateChunk* chunk)
+{
+    if (!object)
+        return CKErr::InvalidParameter;
+    return object->Load(chunk, nullptr);
 }

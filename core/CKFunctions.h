@@ -39,3 +39,10 @@ void* CKCopySizedRecord(const void* record);
 inline CKDWORD CKReturnArgument(CKDWORD value) { return value; }
 // Replaces a non-empty path by its file name and extension; returns the text.
 const char* CKGetFileNameFromPath(XString& path);
+
+class CKStateChunk;
+// The object's Save into a new chunk with no file, closed; null for a null
+// object or when Save gives none.
+CKStateChunk* CKSaveObjectState(CKObject* object, CKDWORD flags = 0xFFFFFFFF);
+// The object's Load from the chunk with no file; -1 for a null object.
+CKERROR CKReadObjectState(CKObject* object, CKStateChunk* chunk);
