@@ -11,6 +11,7 @@
 #include "core/CKBaseManager.h"
 #include "core/CKBehaviorManager.h"
 #include "core/CKClassRegistry.h"
+#include "core/CKFileStreamWriter.h"
 #include "core/CKGlobals.h"
 #include "core/CKHideContentManager.h"
 #include "core/CKMessageManager.h"
@@ -68,6 +69,7 @@ struct ContextVariable
 CKContext::CKContext(void* mainWindow, const char* settingsFile) : m_ManagerTable(16), m_MainWindow(mainWindow)
 {
     m_MemoryManager = QxGetMemoryManager();
+    m_FileStreamWriter = new CKFileStreamWriter;
     m_VariableManager = new CKVariableManager(this);
     new CKHideContentManager(this);
     RegisterContextVariables();
@@ -89,6 +91,8 @@ CKContext::CKContext(void* mainWindow, const char* settingsFile) : m_ManagerTabl
 
 CKContext::~CKContext()
 {
+    delete m_FileStreamWriter;
+    m_FileStreamWriter = nullptr;
     m_InDestruction = TRUE;
     // Render contexts are destroyed by the render manager's own code when
     // one is registered (it ends with the plug-in that made it).

@@ -22,6 +22,7 @@ class CKDependenciesContext;
 class CKScene;
 class CKLevel;
 class CKFile;
+class CKStreamWriter;
 struct CKDependencies;
 class QxMemoryManager;
 
@@ -43,6 +44,15 @@ enum CKUI_MESSAGE
     CKUIM_OUTTOCONSOLE = 3,
     CKUIM_SCRIPTSWITHOUTINTERFACE = 9,
     CKUIM_LOADSAVENAMECLASH = 16,
+};
+
+// Kinds of the file code's name-clash policies (CKContext::GetNameClashPolicy).
+enum
+{
+    CK_NAMECLASH_ALL = 0,
+    CK_NAMECLASH_3DENTITIES = 1,
+    CK_NAMECLASH_MESHES = 2,
+    CK_NAMECLASH_MATERIALS = 3,
 };
 
 // Number of profiling counters kept per frame.
@@ -87,6 +97,25 @@ public:
     XString GetNumberedName(const char* name, CK_CLASSID cid);
     // The unique name for copies built from name within the class.
     XString GetUniqueCopyName(const char* name, CK_CLASSID cid);
+
+    // A new file bound to this context; DeleteCKFile destroys one (-1 for null).
+    CKFile* CreateCKFile();
+    CKERROR DeleteCKFile(CKFile* file);
+    // The writer the file saver writes through; owned by the context.
+    CKStreamWriter* GetFileStreamWriter() const { return m_FileStreamWriter; }
+    // The file code's name-clash policies (-1 ask, else 0 to 3 as the
+    // creation results): for all objects, 3D entities, meshes, materials and
+    // textures (CK_NAMECLASH_...).
+    int GetNameClashPolicy(int kind) const { return kind >= 0 && kind < 4 ? m_FileWords[kind] : -1; }
+    void SetNameClashPolicy(int kind, int policy)
+    {
+        if (kind >= 0 && kind < 4)
+            m_FileWords[kind] = policy;
+    }
+    void ResetNameClashPolicies() { m_FileWords[0] = m_FileWords[1] = m_FileWords[2] = m_FileWords[3] = -1; }
+    // Written into the files this context saves.
+    CKDWORD GetProductVersion() const { return m_ProductVersion; }
+    CKDWORD GetProductBuild() const { return m_ProductBuild; }
 
     CKLevel* GetCurrentLevel();
     void SetCurrentLevel(CKLevel* level);
@@ -290,6 +319,9 @@ private:
     int m_StartingFlags = 0;
     // Words the file code keeps in the context.
     int m_FileWords[4] = {-1, -1, -1, -1};
+    CKStreamWriter* m_FileStreamWriter = nullptr;
+    CKDWORD m_ProductVersion = 0;
+    CKDWORD m_ProductBuild = 0x04001000;
 
     XString m_StartingPath;
     XString m_PluginPath;

@@ -2,11 +2,48 @@
 
 #include "includes/CKTypes.h"
 #include "includes/XArray.h"
+#include "includes/XBitArray.h"
+#include "includes/XClassArray.h"
 #include "includes/XHashTable.h"
+#include "includes/XString.h"
 
 class CKContext;
 class CKObject;
 class CKStateChunk;
+class CKBufferParser;
+class CKMemoryBufferParser;
+class CKObjectIDList;
+class QxMemoryMappedFile;
+
+// Load flags (CKFile::OpenFile, CKFile::Load).
+enum : CKDWORD
+{
+    CK_LOAD_DODIALOG = 0x8,            // clashing names are handed to the interface callback (message 16)
+    CK_LOAD_AS_DYNAMIC_OBJECT = 0x10,  // loaded objects are dynamic
+    CK_LOAD_AUTOMATICMODE = 0x20,      // name clashes are resolved by the context's policies
+    CK_LOAD_CHECKDUPLICATES = 0x40,
+    CK_LOAD_CHECKDEPENDENCIES = 0x80,  // plug-in dependencies are checked (-55 when one is missing)
+    CK_LOAD_ONLYBEHAVIORS = 0x100,
+    CK_LOAD_RENAMEDUPLICATES = 0x200,  // every clashing record is loaded under a numbered name
+};
+
+// Bits of the save-options word (the context's file write mode).
+enum : CKDWORD
+{
+    CKFILE_FORVIEWER = 0x1,        // sections are offered to packing
+    CKFILE_WHOLECOMPRESSED = 0x8,  // sections are offered to packing
+    CKFILE_NOTHUMBNAIL = 0x4,
+    CKFILE_PACKMASK = CKFILE_FORVIEWER | CKFILE_WHOLECOMPRESSED,
+};
+
+// Load options of a record.
+enum : CKDWORD
+{
+    CKFILE_LOAD_NORMAL = 0,
+    CKFILE_LOAD_REPLACE = 1,  // creation option 2
+    CKFILE_LOAD_RENAME = 2,   // creation option 1
+    CKFILE_LOAD_DONTLOAD = 3, // skipped by every load step, no PostLoad
+};
 
 // One object of a file being saved or loaded.
 struct CKFileObjectRecord
@@ -24,34 +61,138 @@ struct CKFileObjectRecord
     CKDWORD m_SaveFlags = 0;
 };
 
-// An engine file being saved or loaded.
+// A manager's own data in a file.
+struct CKFileManagerRecord
+{
+    CKStateChunk* m_Data = nullptr; // owned
+    CKGUID m_Manager;
+};
+
+// The plug-ins of one category a file needs; on load one bit per GUID says
+// whether its plug-in is present.
+struct CKFilePluginDependency
+{
+    int m_PluginCategory = 0;
+    XArray<CKGUID> m_Guids;
+    XBitArray m_ValidGuids;
+};
+
+// The header values of the last file written or read (all 32-bit, as in the
+// file).
+struct CKFileInfo
+{
+    CKDWORD ProductVersion = 0;
+    CKDWORD ProductBuild = 0;
+    CKDWORD FileWriteMode = 0; // the save-options word
+    CKDWORD FileVersion = 0;
+    CKDWORD CKVersion = 0;     // engine version
+    CKDWORD FileSize = 0;
+    CKDWORD ObjectCount = 0;
+    CKDWORD ManagerCount = 0;
+    CKDWORD MaxIDSaved = 0;
+    CKDWORD Crc = 0;
+    CKDWORD Hdr1PackSize = 0;
+    CKDWORD Hdr1UnPackSize = 0;
+    CKDWORD DataPackSize = 0;
+    CKDWORD DataUnPackSize = 0;
+};
+
+// Maps a reference-only record (saved id without bit 31, class, name) to an
+// existing object of the loading context, or null.
+typedef CKObject* (*CKFileReferenceResolver)(CKContext* context, const CKFileObjectRecord& record, void* data);
+
+// One engine file being saved or loaded: object, composition, player and
+// script files share one layout (see CKFileFormat.h). A CKFile is made by
+// CKContext::CreateCKFile and used for one save or one load.
 //
-// Only the part that bound state chunks use is here: the object records and
-// the table from an id to its record index. A chunk bound to a file writes an
-// object reference as the index of the object's record (looked up in the
-// table) and reads one back as the id created for the record at that index,
-// checked against the record count. Saving, loading, headers, manager data,
-// plug-in dependencies and included files extend this class.
+// Saving: StartSave, then SaveObject / SaveObjects / SaveObjectList /
+// SaveObjectAsReference / IncludeFile (objects add more from their PreSave),
+// then EndSave, which asks every object for its state chunk, gathers the
+// managers' data and the plug-in dependencies, packs, checksums and writes
+// a temporary file beside the target that replaces it only once complete.
+//
+// Loading: Load (or OpenFile / OpenMemory then LoadFileData) reads headers
+// and descriptors, checks the checksum, reads the sections, creates one
+// object per descriptor, remaps references, lets the managers read their
+// data and loads every object from its chunk. Every size, count, offset and
+// name is checked against the bytes before it is used; a file refused before
+// the objects are created leaves the context untouched.
+//
+// A state chunk bound to the file writes an object reference as the index of
+// the object's record and reads one back as the id created for the record at
+// that index.
 class CKFile
 {
 public:
-    explicit CKFile(CKContext* context) : m_Context(context) {}
+    explicit CKFile(CKContext* context);
+    // ClearData, then the context's name-clash policies back to -1.
     ~CKFile();
     CKFile(const CKFile&) = delete;
     CKFile& operator=(const CKFile&) = delete;
 
     CKContext* GetCKContext() const { return m_Context; }
 
+    // Saving.
+
+    // -22 without a name or for an executable extension (".exe", ".dll" ...),
+    // -50 when the file cannot be opened for appending; else 0, with the
+    // context's saving flag set.
+    CKERROR StartSave(const char* name, CKDWORD flags = 0);
+    // Adds an object (null: nothing) to the file. An object flagged 0x1000
+    // goes to SaveObjectAsReference; objects flagged 0x20, or dynamic, get no
+    // record; an object added twice is saved once.
+    void SaveObject(CKObject* object, CKDWORD flags = 0);
+    void SaveObjectAsReference(CKObject* object, CKDWORD flags = 0);
+    void SaveObjects(CKObject** objects, int count, CKDWORD flags = 0);
+    void SaveObjectList(CKObjectIDList* list, CKDWORD flags = 0);
+    // 1 when the file was added to the files appended to the saved file, 0
+    // when refused: null or empty name, not found through the path manager
+    // (category >= 0), or already included (ignoring case).
+    CKBOOL IncludeFile(const char* name, int category = -1);
+    // 0; -6 when a section cannot be made (or passes the 32-bit sizes of the
+    // format); -50 when the output cannot be opened or put in place; -49
+    // when writing fails. On failure the previous file is untouched.
+    CKERROR EndSave();
+
+    // Loading.
+
+    // Opens a file (mapped when possible) and reads its headers. 0, -55 when
+    // plug-ins are missing (the load can go on), -59 when the interface
+    // callback cancelled on a name clash, else the error.
+    CKERROR OpenFile(const char* name, CKDWORD loadFlags = 0);
+    // As OpenFile on bytes in memory (not copied; they must outlive the
+    // load). -1 for null, -22 when shorter than 32 bytes or not starting with
+    // "Dorn".
+    CKERROR OpenMemory(const void* buffer, int size, CKDWORD loadFlags = 0);
+    // OpenFile then LoadFileData; the ids of the loaded objects that a
+    // caller expects (behaviour objects, scripts ...) go into list when given.
+    CKERROR Load(const char* name, CKObjectIDList* list, CKDWORD loadFlags = 0);
+    // Reads the sections (unless done), creates and loads the objects. -22
+    // when nothing is open.
+    CKERROR LoadFileData(CKObjectIDList* list);
+    // Applies CKStateChunk::RemapManagerInt to every loaded object's chunk.
+    void RemapManagerInt(CKGUID manager, const int* table, int count);
+    void SetReferenceResolver(CKFileReferenceResolver resolver, void* data)
+    {
+        m_Resolver = resolver;
+        m_ResolverData = data;
+    }
+
+    // Frees every record's chunk and name and every manager chunk, empties
+    // the record arrays, id sets, reference array, per-class lists and
+    // clash list, forgets the name, closes the parser and the mapping. The
+    // plug-in dependencies and the included files are kept.
+    void ClearData();
+
+    // Records (used by bound state chunks too).
+
     // Appends a record for an object to save under its id and enters it in
     // the id table; returns its index. An id already recorded keeps its
     // record (its index is returned).
     int AddObjectRecord(CK_ID id, CK_CLASSID cid);
-
     // Saving: the record index of an object id, -1 for 0 or an id that is
     // not being saved.
     int GetSavedObjectIndex(CK_ID id) const;
-    // The number of object records (saved objects, or objects of the file
-    // being loaded).
     int GetObjectRecordCount() const { return m_FileObjects.Size(); }
     // Loading: the id created for the record at an index; 0 for a negative
     // index or one not below the record count.
@@ -59,12 +200,83 @@ public:
     // Loading: the id created for the first record whose saved id (bit 31
     // ignored) equals id; 0 when none.
     CK_ID FindCreatedObjectID(CK_ID savedId) const;
-
     // Frees every record's chunk and name and empties the records and the
     // id table.
     void ClearObjectRecords();
 
+    const CKFileInfo& GetFileInfo() const { return m_FileInfo; }
+    const char* GetFileName() const { return m_FileName.CStr(); }
+    CKDWORD GetLoadFlags() const { return m_Flags; }
+    int GetIncludedFileCount() const { return m_IncludedFiles.Size(); }
+    const char* GetIncludedFile(int index) const
+    {
+        return index >= 0 && index < m_IncludedFiles.Size() ? m_IncludedFiles[index].CStr() : nullptr;
+    }
+    // Record indices of one class (exact class), in record order.
+    const XArray<int>* GetIndexByClass(CK_CLASSID cid) const
+    {
+        return cid >= 0 && cid < m_IndexByClassId.Size() ? &m_IndexByClassId[cid] : nullptr;
+    }
+
     CKContext* m_Context = nullptr;
+    int m_SaveIDMax = 0;
     XArray<CKFileObjectRecord> m_FileObjects;
+    XArray<CKFileManagerRecord> m_ManagersData;
+    XClassArray<CKFilePluginDependency> m_PluginsDep;
+    XClassArray<XArray<int>> m_IndexByClassId;
+    XClassArray<XString> m_IncludedFiles;
+    CKFileInfo m_FileInfo;
+    CKDWORD m_Flags = 0;
+    XString m_FileName;
+    CKBufferParser* m_Parser = nullptr;
+    QxMemoryMappedFile* m_MappedFile = nullptr;
     XHashTable<int, CK_ID> m_ObjectsHashTable;
+    CKBOOL m_ReadFileDataDone = FALSE;
+    CKBOOL m_SceneSaved = FALSE;
+    // Records whose names clash on load (policy "ask").
+    XArray<int> m_DuplicateNameFounds;
+    XBitArray m_AlreadySavedMask;
+    XBitArray m_AlreadyReferencedMask;
+    XArray<CKObject*> m_ReferencedObjects;
+
+private:
+    // Save side.
+    void AddRecord(CKObject* object, CKDWORD flags);
+    CKBOOL IsExcludedFromSave(CKObject* object) const;
+    void ResetIndexByClass();
+    CKERROR WriteSections(const XString& target, CKMemoryBufferParser* header, CKMemoryBufferParser* data);
+    void SaveThumbnail();
+
+    // Load side.
+    CKERROR OpenParser(CKDWORD loadFlags);
+    CKERROR ReadFileHeaders();
+    CKERROR ReadHeaderData(const char* bytes, int size);
+    CKERROR CheckDependenciesOfOldFile();
+    void ResolveNameClashes();
+    CKERROR ReadFileData();
+    CKERROR ReadIncludedFiles();
+    CKERROR FinishLoading(CKObjectIDList* list, CKDWORD loadFlags);
+    void CloseParser();
+    void ResetNameClashPolicies();
+    // One line at the ERROR level of the engine's log source, naming what was wrong.
+    void LogError(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+    CKDWORD m_SaveFlags = 0;
+    CKFileReferenceResolver m_Resolver = nullptr;
+    void* m_ResolverData = nullptr;
+    // Load: the included-file count of the header data; where the stored
+    // data section starts and ends in the file.
+    int m_IncludedFileCount = 0;
+    int m_DataStart = 0;
+    int m_DataEnd = 0;
+    // Load: the largest saved id among the records.
+    CK_ID m_LoadedIDMax = 0;
 };
+
+// The engine version word of the file last loaded (a build date 0xDDMMYYYY).
+CKDWORD CKGetLoadedFileEngineVersion();
+// The file version and save options of the file last loaded, and whether it
+// was of an obsolete layout.
+CKDWORD CKGetLoadedFileVersion();
+CKDWORD CKGetLoadedFileWriteMode();
+CKBOOL CKIsLoadedFileObsolete();

@@ -32,6 +32,13 @@ struct CKGlobalState
     // Value of "File Options/Protect Content Password".
     XString m_ProtectContentPassword;
 
+    // The file last loaded: its file version, engine version and save
+    // options, and whether its layout is obsolete (CKGetLoadedFile...).
+    CKDWORD m_LoadedFileVersion = 0;
+    CKDWORD m_LoadedFileEngineVersion = 0;
+    CKDWORD m_LoadedFileWriteMode = 0;
+    CKBOOL m_LoadedFileObsolete = FALSE;
+
     CKGlobalState();
     ~CKGlobalState();
     CKGlobalState(const CKGlobalState&) = delete;

@@ -103,6 +103,10 @@ public:
     void InitializePlugin(CKPluginEntry* entry, CKContext* context);
     void ExitPlugin(CKPluginEntry* entry, CKContext* context);
 
+    // Marks the components a file being saved needs and fills the file's
+    // plug-in dependency list (one record per category that needs any).
+    void ComputeFileDependencies(CKFile* file);
+
     // Frees every entry, category content and DLL record (shut-down).
     void ReleaseAllPlugins();
 

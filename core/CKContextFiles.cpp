@@ -1,0 +1,15 @@
+#include "core/CKContext.h"
+#include "core/CKFile.h"
+
+CKFile* CKContext::CreateCKFile()
+{
+    return new CKFile(this);
+}
+
+CKERROR CKContext::DeleteCKFile(CKFile* file)
+{
+    if (!file)
+        return CKErr::InvalidParameter;
+    delete file;
+    return CKErr::Ok;
+}

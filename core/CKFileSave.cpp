@@ -1,0 +1,516 @@
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+#include <unistd.h>
+
+#include "core/CKBaseManager.h"
+#include "core/CKClassRegistry.h"
+#include "core/CKContext.h"
+#include "core/CKFile.h"
+#include "core/CKFileFormat.h"
+#include "core/CKMemoryBufferParser.h"
+#include "core/CKMemoryBufferWriter.h"
+#include "core/CKObject.h"
+#include "core/CKObjectIDList.h"
+#include "core/CKPathManager.h"
+#include "core/CKPluginManager.h"
+#include "core/CKStartUp.h"
+#include "core/CKStateChunk.h"
+#include "core/CKStreamWriter.h"
+#include "includes/CKByteOrder.h"
+#include "platform/PlatformPaths.h"
+#include "system/QxMemoryManager.h"
+#include "system/QxMemoryMappedFile.h"
+
+namespace {
+
+// Extensions a file of this engine may never be saved under.
+const char* const kRefusedExtensions[] = {".exe", ".pif", ".com", ".wsh", ".wsf",
+                                          ".js",  ".vb",  ".bat", ".dll", ".sys"};
+
+// The extension of a path (from the last '.' of its last component), or "".
+const char* ExtensionOf(const char* path)
+{
+    const char* name = path;
+    for (const char* p = path; *p; ++p)
+        if (*p == '/' || *p == '\\')
+            name = p + 1;
+    const char* dot = std::strrchr(name, '.');
+    return dot ? dot : "";
+}
+
+// The last component of a path ('/' or '\' separators).
+const char* BareNameOf(const char* path)
+{
+    const char* name = path;
+    for (const char* p = path; *p; ++p)
+        if (*p == '/' || *p == '\\')
+            name = p + 1;
+    return name;
+}
+
+// A name beside the target that no file holds yet; the writer's file
+// cleaning is applied to both, so the rename moves what was written.
+XString TempNameBeside(const XString& target)
+{
+    static unsigned counter = 0;
+    for (;;) {
+        XString candidate = target;
+        candidate += ".";
+        candidate += (int) ::getpid();
+        candidate += "-";
+        candidate += (int) ++counter;
+        candidate += ".tmp";
+        candidate.MakeValidFileName();
+        if (!PlatformPathExists(candidate.CStr()))
+            return candidate;
+    }
+}
+
+bool WriteWord(CKStreamWriter* writer, CKDWORD value)
+{
+    CKBYTE word[4];
+    StoreLE32(word, value);
+    return writer->Write(word, 4) == 4;
+}
+
+} // namespace
+
+CKBOOL CKFile::IsExcludedFromSave(CKObject* object) const
+{
+    CKDWORD flags = object->GetObjectFlags();
+    return (flags & CK_OBJECT_DYNAMIC) == CK_OBJECT_DYNAMIC || (flags & CK_OBJECT_NOTTOBESAVED) != 0;
+}
+
+CKERROR CKFile::StartSave(const char* name, CKDWORD flags)
+{
+    ClearData();
+    if (!name || !*name) {
+        m_Context->SetInSave(FALSE);
+        return CKErr::InvalidFile;
+    }
+    m_FileName = name;
+    m_Context->ExecuteManagersPreSave();
+    m_Context->SetInSave(TRUE);
+    m_SaveFlags = flags;
+    m_SceneSaved = FALSE;
+    ClearObjectRecords();
+    ResetIndexByClass();
+
+    const char* extension = ExtensionOf(name);
+    for (const char* refused : kRefusedExtensions) {
+        if (strcasecmp(extension, refused) == 0) {
+            LogError("Invalid extension choice when saving a Keltrane file, only QBX, QDX , QFX , QHX are allowed");
+            m_Context->SetInSave(FALSE);
+            return CKErr::InvalidFile;
+        }
+    }
+    CKStreamWriter* writer = m_Context->GetFileStreamWriter();
+    if (!writer || !writer->CheckAppendable(name)) {
+        m_Context->SetInSave(FALSE);
+        return CKErr::CannotWriteToFile;
+    }
+    return CKErr::Ok;
+}
+
+void CKFile::AddRecord(CKObject* object, CKDWORD flags)
+{
+    CK_ID id = object->GetID();
+    CK_CLASSID cid = object->GetClassID();
+    int before = m_FileObjects.Size();
+    int index = AddObjectRecord(id, cid);
+    CKFileObjectRecord& record = m_FileObjects[index];
+    record.m_Object = object;
+    record.m_SaveFlags = flags;
+    if (index == before) {
+        record.m_Name = object->GetName() ? QxGetMemoryManager()->DuplicateString(object->GetName()) : nullptr;
+        if (cid >= 0 && cid < m_IndexByClassId.Size())
+            m_IndexByClassId[cid].PushBack(index);
+    }
+}
+
+void CKFile::SaveObject(CKObject* object, CKDWORD flags)
+{
+    if (!object)
+        return;
+    CK_ID id = object->GetID();
+    if (m_AlreadyReferencedMask.IsSet((int) id)) {
+        if (object->GetObjectFlags() & CK_OBJECT_ONLYFORFILEREFERENCE)
+            return;
+        // Saved in full after all: the reference record is reused.
+        m_ReferencedObjects.Remove(object);
+        m_AlreadyReferencedMask.Unset((int) id);
+    } else if (object->GetObjectFlags() & CK_OBJECT_ONLYFORFILEREFERENCE) {
+        SaveObjectAsReference(object, flags);
+        return;
+    }
+    if (m_AlreadySavedMask.IsSet((int) id))
+        return;
+    m_AlreadySavedMask.Set((int) id);
+    if (IsExcludedFromSave(object))
+        return;
+    CK_CLASSID cid = object->GetClassID();
+    if (CKIsChildClassOf(cid, CKCID_SCENE) || CKIsChildClassOf(cid, CKCID_LEVEL))
+        m_SceneSaved = TRUE;
+    if ((int) id > m_SaveIDMax)
+        m_SaveIDMax = (int) id;
+    // A level adds its content after its own record; other objects before.
+    bool level = CKIsChildClassOf(cid, CKCID_LEVEL);
+    if (!level)
+        object->PreSave(this, flags);
+    AddRecord(object, flags);
+    if (level)
+        object->PreSave(this, flags);
+}
+
+void CKFile::SaveObjectAsReference(CKObject* object, CKDWORD flags)
+{
+    if (!object)
+        return;
+    CK_ID id = object->GetID();
+    if (m_AlreadySavedMask.IsSet((int) id) || m_AlreadyReferencedMask.IsSet((int) id) || IsExcludedFromSave(object))
+        return;
+    m_AlreadyReferencedMask.Set((int) id);
+    m_ReferencedObjects.PushBack(object);
+    if ((int) id > m_SaveIDMax)
+        m_SaveIDMax = (int) id;
+    CK_CLASSID cid = object->GetClassID();
+    if (CKIsChildClassOf(cid, CKCID_SCENE) || CKIsChildClassOf(cid, CKCID_LEVEL))
+        m_SceneSaved = TRUE;
+    if (CKIsChildClassOf(cid, CKCID_BEOBJECT))
+        object->PreSave(this, flags);
+    AddRecord(object, flags);
+}
+
+void CKFile::SaveObjects(CKObject** objects, int count, CKDWORD flags)
+{
+    if (!objects)
+        return;
+    for (int i = 0; i < count; ++i)
+        SaveObject(objects[i], flags);
+}
+
+void CKFile::SaveObjectList(CKObjectIDList* list, CKDWORD flags)
+{
+    if (!list)
+        return;
+    // Objects added while saving never change the caller's list.
+    XArray<CK_ID> ids;
+    for (list->Reset(); !list->EndOfList(); list->Next())
+        ids.PushBack(list->GetCurrentID());
+    for (CK_ID id : ids)
+        SaveObject(m_Context->GetObject(id), flags);
+}
+
+CKBOOL CKFile::IncludeFile(const char* name, int category)
+{
+    if (!name || !*name)
+        return FALSE;
+    XString path(name);
+    if (category >= 0) {
+        CKPathManager* paths = m_Context->GetPathManager();
+        if (!paths || paths->ResolveFileName(path, category) != CKErr::Ok)
+            return FALSE;
+    }
+    for (const XString& included : m_IncludedFiles)
+        if (strcasecmp(included.CStr(), path.CStr()) == 0)
+            return FALSE;
+    m_IncludedFiles.PushBack(path);
+    return TRUE;
+}
+
+CKERROR CKFile::EndSave()
+{
+    CKContext* context = m_Context;
+    if (m_FileName.Length() == 0) {
+        context->SetInSave(FALSE);
+        return CKErr::InvalidFile;
+    }
+    const CKDWORD writeMode = (CKDWORD) context->GetFileWriteMode();
+    const int level = context->GetCompressionLevel();
+    const bool pack = (writeMode & CKFILE_PACKMASK) != 0;
+
+    // Objects saved by reference carry 0x1000 while they write themselves;
+    // each one's own flag is given back afterwards, whatever happens.
+    XArray<CK_ID> marked;
+    XArray<CKDWORD> markedFlags;
+    for (CKFileObjectRecord& record : m_FileObjects) {
+        if (!m_AlreadyReferencedMask.IsSet((int) record.m_ObjectID))
+            continue;
+        if (CKObject* object = context->GetObject(record.m_ObjectID)) {
+            marked.PushBack(record.m_ObjectID);
+            markedFlags.PushBack(object->GetObjectFlags() & CK_OBJECT_ONLYFORFILEREFERENCE);
+            object->ModifyObjectFlags(CK_OBJECT_ONLYFORFILEREFERENCE, 0);
+            record.m_ObjectID |= CK_FILE_REFERENCE_BIT;
+        }
+    }
+    auto restoreMarks = [&]() {
+        for (int i = 0; i < marked.Size(); ++i)
+            if (CKObject* object = context->GetObject(marked[i]))
+                object->ModifyObjectFlags(markedFlags[i], CK_OBJECT_ONLYFORFILEREFERENCE & ~markedFlags[i]);
+        marked.Clear();
+    };
+
+    // Every object writes its state chunk.
+    const int count = m_FileObjects.Size();
+    for (int i = 0; i < count; ++i) {
+        CK_ID id = m_FileObjects[i].m_ObjectID & ~CK_FILE_REFERENCE_BIT;
+        CKObject* object = context->GetObject(id);
+        CKStateChunk* chunk = nullptr;
+        if (object) {
+            try {
+                chunk = object->Save(this, m_FileObjects[i].m_SaveFlags);
+            } catch (...) {
+                context->OutputToConsoleExBeep("Save Error:%s", object->GetName() ? object->GetName() : "");
+                chunk = nullptr;
+            }
+            if (chunk)
+                chunk->CloseChunk();
+        }
+        m_FileObjects[i].m_Data = chunk;
+        context->SendInterfaceMessage(CKUIM_LOADSAVEPROGRESS, (uintptr_t) i, (uintptr_t) count, 0);
+    }
+
+    // The managers' own data, in manager-table order.
+    for (int i = 0; i < context->GetManagerCount(); ++i) {
+        CKBaseManager* manager = context->GetManager(i);
+        if (!manager)
+            continue;
+        CKStateChunk* chunk = nullptr;
+        try {
+            chunk = manager->SaveData(this);
+        } catch (...) {
+            context->OutputToConsoleEx("[%s] Error : SaveData", manager->GetName() ? manager->GetName() : "");
+            chunk = nullptr;
+        }
+        if (chunk) {
+            CKFileManagerRecord record;
+            record.m_Data = chunk;
+            record.m_Manager = manager->GetGuid();
+            m_ManagersData.PushBack(record);
+        }
+    }
+
+    CKGetPluginManager()->ComputeFileDependencies(this);
+
+    // Sizes of both sections, in 64 bits: the format holds 32-bit sizes only.
+    int64_t descriptorBytes = 0;
+    for (CKFileObjectRecord& record : m_FileObjects)
+        descriptorBytes += 16 + (record.m_Name ? (int64_t) std::strlen(record.m_Name) : 0);
+    const int padding = CKDescriptorPadding(descriptorBytes);
+    int64_t headerSize = descriptorBytes + padding + 4 + 8;
+    for (const CKFilePluginDependency& dependency : m_PluginsDep)
+        headerSize += 8 + 8 * (int64_t) dependency.m_Guids.Size();
+    int64_t managerBytes = 0;
+    for (CKFileManagerRecord& record : m_ManagersData)
+        managerBytes += 12 + (record.m_Data ? record.m_Data->ConvertToBuffer(nullptr) : 0);
+    int64_t dataSize = managerBytes;
+    for (CKFileObjectRecord& record : m_FileObjects) {
+        int size = record.m_Data ? record.m_Data->ConvertToBuffer(nullptr) : 0;
+        record.m_PrePackSize = record.m_PostPackSize = size;
+        dataSize += 4 + size;
+    }
+    const int64_t limit = 0x7FFFFFFF - CK_FILE_HEADER_SIZE;
+    CKERROR result = CKErr::Ok;
+    CKMemoryBufferParser* header = nullptr;
+    CKMemoryBufferParser* data = nullptr;
+    if (headerSize > limit || dataSize > limit || headerSize + dataSize > limit) {
+        LogError("Cannot save %s: its sections pass the 4 GB the format can hold", m_FileName.CStr());
+        result = CKErr::OutOfMemory;
+    }
+    if (result == CKErr::Ok) {
+        // Data offsets count the unpacked sections laid end to end.
+        CKDWORD offset = (CKDWORD) (CK_FILE_HEADER_SIZE + headerSize + managerBytes);
+        for (CKFileObjectRecord& record : m_FileObjects) {
+            record.m_DataOffset = offset;
+            offset += 4 + (CKDWORD) record.m_PrePackSize;
+        }
+        header = new CKMemoryBufferParser((int) headerSize);
+        if (!header || !header->IsValid())
+            result = CKErr::OutOfMemory;
+    }
+    if (result == CKErr::Ok) {
+        CKBYTE word[16];
+        for (int i = 0; i < count; ++i) {
+            const CKFileObjectRecord& record = m_FileObjects[i];
+            int nameLength = record.m_Name ? (int) std::strlen(record.m_Name) : 0;
+            StoreLE32(word + 0, record.m_ObjectID);
+            StoreLE32(word + 4, (CKDWORD) record.m_ClassID);
+            StoreLE32(word + 8, record.m_DataOffset);
+            StoreLE32(word + 12, (CKDWORD) (nameLength + (i == count - 1 ? padding : 0)));
+            header->Write(word, 16);
+            header->Write(record.m_Name, nameLength);
+        }
+        static const CKBYTE zeros[4] = {};
+        header->Write(zeros, count > 0 ? padding : 0);
+        StoreLE32(word, (CKDWORD) m_PluginsDep.Size());
+        header->Write(word, 4);
+        for (const CKFilePluginDependency& dependency : m_PluginsDep) {
+            StoreLE32(word + 0, (CKDWORD) dependency.m_PluginCategory);
+            StoreLE32(word + 4, (CKDWORD) dependency.m_Guids.Size());
+            header->Write(word, 8);
+            for (const CKGUID& guid : dependency.m_Guids) {
+                StoreLE32(word + 0, guid.d1);
+                StoreLE32(word + 4, guid.d2);
+                header->Write(word, 8);
+            }
+        }
+        StoreLE32(word + 0, 4);
+        StoreLE32(word + 4, (CKDWORD) m_IncludedFiles.Size());
+        header->Write(word, 8);
+        header->Seek(0);
+        if (header->HasFailed())
+            result = CKErr::OutOfMemory;
+    }
+    // The descriptors are written: the reference marks go.
+    restoreMarks();
+
+    // Pack of a memory parser gives a memory parser, of a writer a writer.
+    CKMemoryBufferParser* headerOut = header;
+    if (result == CKErr::Ok && pack) {
+        CKBufferParser* packed = header->Pack((int) headerSize, level);
+        if (packed && packed->Size() < (int) headerSize)
+            headerOut = static_cast<CKMemoryBufferParser*>(packed);
+        else
+            delete packed;
+    }
+
+    if (result == CKErr::Ok) {
+        CKMemoryBufferWriter* writer = new CKMemoryBufferWriter((int) dataSize);
+        data = writer;
+        if (!writer || !writer->IsValid())
+            result = CKErr::OutOfMemory;
+    }
+    if (result == CKErr::Ok) {
+        CKBYTE guid[8];
+        for (CKFileManagerRecord& record : m_ManagersData) {
+            StoreLE32(guid + 0, record.m_Manager.d1);
+            StoreLE32(guid + 4, record.m_Manager.d2);
+            data->Write(guid, 8);
+            data->InsertChunk(record.m_Data);
+            CKDeleteStateChunk(record.m_Data);
+            record.m_Data = nullptr;
+        }
+        for (CKFileObjectRecord& record : m_FileObjects) {
+            data->InsertChunk(record.m_Data);
+            CKDeleteStateChunk(record.m_Data);
+            record.m_Data = nullptr;
+            QxGetMemoryManager()->Free(record.m_Name);
+            record.m_Name = nullptr;
+        }
+        data->Seek(0);
+        if (data->HasFailed())
+            result = CKErr::OutOfMemory;
+    }
+    if (result == CKErr::Ok && pack) {
+        CKBufferParser* packed = data->Pack((int) dataSize, level);
+        if (packed && packed->Size() < (int) dataSize) {
+            delete data;
+            data = static_cast<CKMemoryBufferParser*>(packed);
+        } else {
+            delete packed;
+        }
+    }
+
+    XString target = m_FileName;
+    if (result == CKErr::Ok) {
+        headerOut->Seek(0);
+        data->Seek(0);
+        m_FileInfo = CKFileInfo();
+        m_FileInfo.Crc = data->ComputeCRC(data->Size(), 0);
+        m_FileInfo.CKVersion = CK_FILE_ENGINE_VERSION;
+        m_FileInfo.FileVersion = CK_FILE_VERSION_WRITTEN;
+        m_FileInfo.FileWriteMode = writeMode;
+        m_FileInfo.Hdr1PackSize = (CKDWORD) headerOut->Size();
+        m_FileInfo.Hdr1UnPackSize = (CKDWORD) headerSize;
+        m_FileInfo.DataPackSize = (CKDWORD) data->Size();
+        m_FileInfo.DataUnPackSize = (CKDWORD) dataSize;
+        m_FileInfo.ManagerCount = (CKDWORD) m_ManagersData.Size();
+        m_FileInfo.ObjectCount = (CKDWORD) count;
+        m_FileInfo.MaxIDSaved = (CKDWORD) m_SaveIDMax;
+        m_FileInfo.ProductVersion = context->GetProductVersion();
+        m_FileInfo.ProductBuild = context->GetProductBuild();
+        m_FileInfo.FileSize = m_FileInfo.DataPackSize + CK_FILE_HEADER_SIZE + m_FileInfo.Hdr1PackSize;
+        context->SetLastSavedFile(target.CStr());
+    }
+    ClearData();
+    ResetNameClashPolicies();
+
+    if (result == CKErr::Ok)
+        result = WriteSections(target, headerOut, data);
+    if (headerOut != header)
+        delete headerOut;
+    delete header;
+    delete data;
+    m_IncludedFiles.Clear();
+    context->ExecuteManagersPostSave();
+    context->SetInSave(FALSE);
+    return result;
+}
+
+void CKFile::SaveThumbnail()
+{
+    // The capture needs the render context's view rectangle, colour-buffer
+    // dump and driver reset, which the render library provides; without a
+    // main render context there is no thumbnail (CKWriteThumbnail writes one
+    // from a captured image).
+    if (!m_Context->GetMainRenderContext())
+        return;
+}
+
+CKERROR CKFile::WriteSections(const XString& target, CKMemoryBufferParser* header, CKMemoryBufferParser* data)
+{
+    CKStreamWriter* writer = m_Context->GetFileStreamWriter();
+    XString finalName = target;
+    finalName.MakeValidFileName();
+    XString temp = TempNameBeside(target);
+    if (!writer || !writer->Open(temp.CStr())) {
+        if (writer)
+            writer->Close();
+        std::remove(PlatformNativePath(temp.CStr()).c_str());
+        LogError("Cannot open %s for writing", temp.CStr());
+        return CKErr::CannotWriteToFile;
+    }
+    CKBYTE head[CK_FILE_HEADER_SIZE];
+    CKWriteFileHeader(m_FileInfo, head);
+    CKERROR result = CKErr::Ok;
+    if (writer->Write(head, CK_FILE_HEADER_SIZE) != CK_FILE_HEADER_SIZE || !header->WriteToStream(writer) ||
+        !data->WriteToStream(writer)) {
+        LogError("Writing %s failed", temp.CStr());
+        result = CKErr::NotEnoughDiskPlace;
+    }
+    if (result == CKErr::Ok) {
+        if (m_Context->GetSaveThumbnail() && !(m_FileInfo.FileWriteMode & CKFILE_NOTHUMBNAIL))
+            SaveThumbnail();
+        for (const XString& path : m_IncludedFiles) {
+            const char* bare = BareNameOf(path.CStr());
+            CKDWORD length = (CKDWORD) std::strlen(bare);
+            QxMemoryMappedFile mapped(path.CStr());
+            bool ok = WriteWord(writer, length) && writer->Write(bare, length) == length;
+            if (mapped.IsValid()) {
+                CKDWORD size = mapped.GetFileSize();
+                ok = ok && WriteWord(writer, size) && (size == 0 || writer->Write(mapped.GetBase(), size) == size);
+            } else {
+                LogError("Included file %s cannot be read: saved empty", path.CStr());
+                ok = ok && WriteWord(writer, 0);
+            }
+            if (!ok) {
+                LogError("Writing included file %s into %s failed", path.CStr(), temp.CStr());
+                result = CKErr::NotEnoughDiskPlace;
+                break;
+            }
+        }
+    }
+    if (!writer->Close() && result == CKErr::Ok) {
+        LogError("Closing %s failed", temp.CStr());
+        result = CKErr::NotEnoughDiskPlace;
+    }
+    if (result == CKErr::Ok &&
+        std::rename(PlatformNativePath(temp.CStr()).c_str(), PlatformNativePath(finalName.CStr()).c_str()) != 0) {
+        LogError("Cannot put %s in place", finalName.CStr());
+        result = CKErr::CannotWriteToFile;
+    }
+    if (result != CKErr::Ok)
+        std::remove(PlatformNativePath(temp.CStr()).c_str());
+    return result;
+}

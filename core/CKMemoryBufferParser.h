@@ -1,0 +1,58 @@
+#pragma once
+
+#include "core/CKBufferParser.h"
+
+class CKStreamWriter;
+
+// A parser over a buffer in memory, owned or borrowed. Reads are checked
+// against the size; writes must stay within it (a write past the end fails).
+class CKMemoryBufferParser : public CKBufferParser
+{
+public:
+    // With a buffer: reads and writes it without owning it. Without one:
+    // allocates size zeroed bytes and owns them (invalid when that fails or
+    // size is negative). Cursor 0.
+    CKMemoryBufferParser(int size, void* buffer = nullptr);
+    ~CKMemoryBufferParser() override;
+
+    CKBOOL Write(const void* data, int n) override;
+    CKBOOL Read(void* dest, int n) override;
+    void Seek(int pos) override;
+    void Skip(int n) override;
+    CKBOOL IsValid() override { return m_Buffer != nullptr; }
+    int Size() override { return m_Size; }
+    int CursorPosition() override { return m_Cursor; }
+    CKStateChunk* ExtractChunk(int n, CKFile* file) override;
+    CKDWORD ComputeCRC(int n, CKDWORD previous) override;
+    CKMemoryBufferParser* Extract(int n) override;
+    CKBOOL ExtractFile(const char* name, int n) override;
+    CKBufferParser* UnPack(int unpackedSize, int packedSize) override;
+    int InsertChunk(CKStateChunk* chunk) override;
+    CKBufferParser* Pack(int n, int level) override;
+    // Hands the whole buffer to the writer; true when it took all of it.
+    virtual CKBOOL WriteToStream(CKStreamWriter* writer);
+
+    // An owning parser over a new[] block of size bytes, its cursor at cursor.
+    // Null (the block deleted) when the parser cannot be made.
+    static CKMemoryBufferParser* Adopt(char* block, int size, int cursor);
+
+    char* GetBuffer() const { return m_Buffer; }
+    // For a buffer that is a read-only view of a file: pages behind the
+    // cursor are given back to the system as the parser and the inflating
+    // parsers it makes move on, so reading a large file never keeps all of
+    // it resident. Never set it on memory that may be written.
+    void SetReleaseReadPages(CKBOOL release) { m_ReleaseReadPages = release; }
+
+protected:
+    CKMemoryBufferParser() = default;
+    // True when n bytes lie after the cursor (n >= 0); else fails.
+    bool Has(int n);
+    void ReleaseBehindCursor();
+
+    char* m_Buffer = nullptr;
+    int m_Cursor = 0;
+    CKBOOL m_Owned = FALSE;
+    int m_Size = 0;
+    CKBOOL m_ReleaseReadPages = FALSE;
+    int m_ReleasedUpTo = 0;
+};
