@@ -24,7 +24,7 @@ enum : CKDWORD
     CK_LOAD_CHECKDUPLICATES = 0x40,
     CK_LOAD_CHECKDEPENDENCIES = 0x80,  // plug-in dependencies are checked (-55 when one is missing)
     CK_LOAD_ONLYBEHAVIORS = 0x100,
-    CK_LOAD_RENAMEDUPLICATES = 0x200,  // every clashing record is loaded under a numbered name
+    CK_LOAD_REPLACEDUPLICATES = 0x200, // every clashing record loads over the existing object
 };
 
 // Bits of the save-options word (the context's file write mode).
@@ -40,8 +40,8 @@ enum : CKDWORD
 enum : CKDWORD
 {
     CKFILE_LOAD_NORMAL = 0,
-    CKFILE_LOAD_REPLACE = 1,  // creation option 2
-    CKFILE_LOAD_RENAME = 2,   // creation option 1
+    CKFILE_LOAD_RENAME = 1,   // made under a numbered name (creation option 2)
+    CKFILE_LOAD_REPLACE = 2,  // the existing object is reused and loaded over (creation option 1)
     CKFILE_LOAD_DONTLOAD = 3, // skipped by every load step, no PostLoad
 };
 

@@ -38,9 +38,9 @@ CKDWORD LoadOptionOf(int value)
 {
     switch (value) {
     case 1:
-        return CKFILE_LOAD_RENAME;
-    case 2:
         return CKFILE_LOAD_REPLACE;
+    case 2:
+        return CKFILE_LOAD_RENAME;
     case 3:
         return CKFILE_LOAD_DONTLOAD;
     default:
@@ -292,9 +292,9 @@ CKERROR CKFile::ReadFileHeaders()
     if (m_Flags & (CK_LOAD_DODIALOG | CK_LOAD_AUTOMATICMODE | CK_LOAD_CHECKDUPLICATES)) {
         ResolveNameClashes();
         if (m_DuplicateNameFounds.Size() > 0) {
-            if (m_Flags & CK_LOAD_RENAMEDUPLICATES) {
+            if (m_Flags & CK_LOAD_REPLACEDUPLICATES) {
                 for (int index : m_DuplicateNameFounds)
-                    m_FileObjects[index].m_LoadOption = CKFILE_LOAD_RENAME;
+                    m_FileObjects[index].m_LoadOption = CKFILE_LOAD_REPLACE;
             } else if (m_Flags & CK_LOAD_DODIALOG) {
                 if (m_Context->SendInterfaceMessage(CKUIM_LOADSAVENAMECLASH, (uintptr_t) this, 0, 0) ==
                     CKErr::Canceled)
@@ -711,9 +711,9 @@ CKERROR CKFile::FinishLoading(CKObjectIDList* list, CKDWORD loadFlags)
             CKDWORD options = CK_OBJECTCREATION_NONAMECOPY;
             if (loadFlags & CK_LOAD_AS_DYNAMIC_OBJECT)
                 options |= CK_OBJECTCREATION_DYNAMIC;
-            if (record.m_LoadOption == CKFILE_LOAD_REPLACE)
+            if (record.m_LoadOption == CKFILE_LOAD_RENAME)
                 options |= CK_OBJECTCREATION_RENAME;
-            else if (record.m_LoadOption == CKFILE_LOAD_RENAME)
+            else if (record.m_LoadOption == CKFILE_LOAD_REPLACE)
                 options |= CK_OBJECTCREATION_REPLACE;
             else if (record.m_LoadOption == CKFILE_LOAD_DONTLOAD)
                 options |= CK_OBJECTCREATION_USECURRENT;
@@ -761,6 +761,15 @@ CKERROR CKFile::FinishLoading(CKObjectIDList* list, CKDWORD loadFlags)
         for (CKFileManagerRecord& record : m_ManagersData)
             if (record.m_Data)
                 record.m_Data->RemapObjects(context);
+
+        // The file's first level becomes the current one when there is none.
+        if (!context->GetCurrentLevel())
+            for (CKFileObjectRecord& record : m_FileObjects)
+                if (record.m_Object && CKIsChildClassOf(record.m_ClassID, CKCID_LEVEL)) {
+                    // CKLevel derives from CKObject alone: the pointers agree.
+                    context->SetCurrentLevel(reinterpret_cast<CKLevel*>(record.m_Object));
+                    break;
+                }
 
         bool gridLoaded = false;
         for (CKFileManagerRecord& record : m_ManagersData) {

@@ -1,0 +1,508 @@
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+#include <zlib.h>
+
+#include <gtest/gtest.h>
+
+#include "FileTestSupport.h"
+#include "core/CKFile.h"
+#include "core/CKFileFormat.h"
+#include "core/CKObjectIDList.h"
+#include "core/CKPathManager.h"
+#include "core/CKPluginManager.h"
+#include "includes/CKByteOrder.h"
+#include "platform/PlatformPaths.h"
+#include "tests/support/TestPaths.h"
+
+std::vector<std::string>& EngineFixture_Console();
+
+namespace {
+
+using Bytes = std::vector<CKBYTE>;
+
+void Put(Bytes& out, CKDWORD word)
+{
+    CKBYTE b[4];
+    StoreLE32(b, word);
+    out.insert(out.end(), b, b + 4);
+}
+
+void PutBytes(Bytes& out, const Bytes& bytes)
+{
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+Bytes Serialise(CKStateChunk* chunk)
+{
+    Bytes bytes((size_t) chunk->ConvertToBuffer(nullptr));
+    chunk->ConvertToBuffer(bytes.data());
+    return bytes;
+}
+
+// A chunk as FileTestItem writes it, not bound to a file (references are
+// saved ids), with the name under identifier 1 as old files keep it.
+Bytes ItemChunk(const char* name, short priority, CK_ID ref, bool hidden)
+{
+    CKStateChunk* chunk = CKCreateStateChunk(FileTestItem::m_ClassID, nullptr);
+    chunk->StartWrite();
+    if (name) {
+        chunk->WriteIdentifier(1);
+        chunk->WriteString(name);
+    }
+    if (hidden)
+        chunk->WriteIdentifier(4);
+    chunk->WriteIdentifier(FileTestItem::kIdentifier);
+    chunk->WriteInt(priority);
+    chunk->WriteFloat(2.5f);
+    chunk->WriteObjectID(ref);
+    chunk->StartObjectIDSequence(1);
+    chunk->WriteObjectIDSequenceItem(ref);
+    chunk->WriteBuffer(3, "abc");
+    chunk->CloseChunk();
+    Bytes bytes = Serialise(chunk);
+    CKDeleteStateChunk(chunk);
+    return bytes;
+}
+
+Bytes ManagerChunk(std::vector<int> numbers)
+{
+    CKStateChunk* chunk = CKCreateStateChunk(0x42, nullptr);
+    chunk->StartWrite();
+    chunk->WriteIdentifier(0x42);
+    chunk->WriteInt((int) numbers.size());
+    for (int n : numbers)
+        chunk->WriteInt(n);
+    chunk->WriteObjectID(0);
+    chunk->CloseChunk();
+    Bytes bytes = Serialise(chunk);
+    CKDeleteStateChunk(chunk);
+    return bytes;
+}
+
+struct OldItem
+{
+    CK_ID id;
+    std::string name;
+    Bytes chunk;
+};
+
+// A file of an older layout, built from the format description.
+Bytes BuildOldFile(CKDWORD version, const std::vector<OldItem>& items, const std::vector<std::pair<CKGUID, Bytes>>& managers,
+                   CKDWORD writeMode = 0, int crcDelta = 0)
+{
+    Bytes header;
+    if (version >= 7)
+        for (const OldItem& item : items) {
+            Put(header, item.id);
+            Put(header, (CKDWORD) FileTestItem::m_ClassID);
+            Put(header, 0);
+            Put(header, (CKDWORD) item.name.size());
+            header.insert(header.end(), item.name.begin(), item.name.end());
+        }
+    CK_ID highest = 0;
+    for (const OldItem& item : items)
+        highest = std::max(highest, item.id);
+    Bytes data;
+    Put(data, highest);
+    Put(data, (CKDWORD) items.size());
+    if (version >= 6)
+        for (const auto& [guid, chunk] : managers) {
+            Put(data, guid.d1);
+            Put(data, guid.d2);
+            Put(data, (CKDWORD) chunk.size());
+            PutBytes(data, chunk);
+        }
+    for (const OldItem& item : items) {
+        if (version < 7)
+            Put(data, item.id);
+        Put(data, (CKDWORD) item.chunk.size());
+        PutBytes(data, item.chunk);
+    }
+    CKDWORD crc = (CKDWORD) adler32(0, data.data(), (uInt) data.size()) + (CKDWORD) crcDelta;
+    Bytes stored = data;
+    if (writeMode & 8) {
+        uLongf size = compressBound(data.size());
+        stored.resize(size);
+        compress2(stored.data(), &size, data.data(), data.size(), 6);
+        stored.resize(size);
+    }
+    Bytes file = {'D', 'o', 'r', 'n', ' ', 'F', 'i', 0};
+    Put(file, crc);
+    Put(file, 0x06012005);
+    Put(file, version);
+    Put(file, 0);
+    Put(file, writeMode);
+    Put(file, (CKDWORD) header.size());
+    if (version >= 5) {
+        Put(file, (CKDWORD) stored.size());
+        Put(file, (CKDWORD) data.size());
+        Put(file, (CKDWORD) (version >= 6 ? managers.size() : 0));
+        Put(file, (CKDWORD) items.size());
+        Put(file, highest);
+        Put(file, 0);
+        Put(file, 0x01010000);
+        Put(file, (CKDWORD) header.size());
+    }
+    PutBytes(file, header);
+    PutBytes(file, stored);
+    return file;
+}
+
+class CKFileLoad : public FileFixture
+{
+protected:
+    CKERROR LoadBytes(CKContext* context, const Bytes& bytes, CKDWORD flags = 0, CKObjectIDList* list = nullptr)
+    {
+        CKFile* file = context->CreateCKFile();
+        CKERROR result = file->OpenMemory(bytes.data(), (int) bytes.size(), flags);
+        if (result == 0 || result == CKErr::PluginsMissing)
+            result = file->LoadFileData(list);
+        context->DeleteCKFile(file);
+        return result;
+    }
+
+    FileTestItem* Find(CKContext* context, const char* name)
+    {
+        return static_cast<FileTestItem*>(context->GetObjectByNameAndClass(name, FileTestItem::m_ClassID));
+    }
+
+    bool Said(const std::string& text)
+    {
+        for (const std::string& line : Console())
+            if (line == text)
+                return true;
+        return false;
+    }
+
+    // A small valid file of this engine's own layout.
+    Bytes SaveSmall(TestTempDir& dir, int mode, const std::vector<std::string>& includes = {}, int items = 30)
+    {
+        m_Context->SetFileWriteMode(mode);
+        CKFile* file = m_Context->CreateCKFile();
+        EXPECT_EQ(file->StartSave(dir.File("small.qdx").c_str()), 0);
+        FileTestItem* previous = nullptr;
+        for (int i = 0; i < items; ++i) {
+            FileTestItem* item = NewItem(m_Context, ("Item" + std::to_string(i)).c_str());
+            item->m_Priority = (short) i;
+            item->m_Ref = previous ? previous->GetID() : 0;
+            item->m_Blob.assign((size_t) i, (CKBYTE) i);
+            file->SaveObject(item);
+            previous = item;
+        }
+        for (const std::string& include : includes)
+            file->IncludeFile(include.c_str());
+        EXPECT_EQ(file->EndSave(), 0);
+        m_Context->DeleteCKFile(file);
+        return ReadWholeFile(dir.File("small.qdx"));
+    }
+};
+
+int g_ClashAnswer = 0;
+int g_ClashMessages = 0;
+CKERROR ClashCallback(CKUICallbackStruct& message, void*)
+{
+    if (message.Reason == CKUIM_LOADSAVENAMECLASH) {
+        ++g_ClashMessages;
+        return g_ClashAnswer;
+    }
+    return 0;
+}
+
+} // namespace
+
+TEST_F(CKFileLoad, AHandBuiltVersion7FileLoadsPlainAndPacked)
+{
+    for (CKDWORD mode : {0u, 8u}) {
+        SCOPED_TRACE(mode);
+        CKContext* fresh = NewContext();
+        fresh->SetInterfaceMode(TRUE, nullptr, nullptr);
+        std::vector<OldItem> items = {{5, "Alpha", ItemChunk(nullptr, 11, 9, false)},
+                                      {9, "Beta", ItemChunk(nullptr, 22, 5, true)}};
+        Bytes file = BuildOldFile(7, items, {{kTestManagerGuid1, ManagerChunk({4, 5})}}, mode);
+        ASSERT_EQ(LoadBytes(fresh, file), 0);
+        FileTestItem* alpha = Find(fresh, "Alpha");
+        FileTestItem* beta = Find(fresh, "Beta");
+        ASSERT_NE(alpha, nullptr);
+        ASSERT_NE(beta, nullptr);
+        EXPECT_EQ(alpha->m_Priority, 11);
+        EXPECT_EQ(beta->m_Priority, 22);
+        EXPECT_EQ(alpha->m_Ref, beta->GetID()) << "saved ids are remapped to the new ones";
+        EXPECT_EQ(beta->m_Ref, alpha->GetID());
+        EXPECT_EQ(alpha->m_Refs, std::vector<CK_ID>{beta->GetID()});
+        EXPECT_EQ(alpha->m_Blob, (std::vector<CKBYTE>{'a', 'b', 'c'}));
+        EXPECT_TRUE(alpha->IsVisible());
+        EXPECT_FALSE(beta->IsVisible());
+        EXPECT_EQ(Manager(fresh, kTestManagerGuid1)->m_Loaded, (std::vector<int>{4, 5}));
+        EXPECT_TRUE(CKIsLoadedFileObsolete());
+        EXPECT_EQ(CKGetLoadedFileVersion(), 7u);
+        EXPECT_EQ(CKGetLoadedFileEngineVersion(), 0x06012005u);
+        CloseContext(fresh);
+    }
+}
+
+TEST_F(CKFileLoad, HandBuiltVersion6And5FilesTakeNamesAndClassesFromTheChunks)
+{
+    for (CKDWORD version : {6u, 5u}) {
+        SCOPED_TRACE(version);
+        Console().clear();
+        std::vector<OldItem> items = {{3, "", ItemChunk("Gamma", 33, 4, false)},
+                                      {4, "", ItemChunk("Delta", 44, 0, false)}};
+        Bytes file = BuildOldFile(version, items, {{kTestManagerGuid1, ManagerChunk({8})}});
+        CKContext* fresh = NewContext();
+        // The context's console goes to the fixture.
+        fresh->SetInterfaceMode(TRUE, [](CKUICallbackStruct& m, void*) -> CKERROR {
+            if (m.Reason == CKUIM_OUTTOCONSOLE)
+                EngineFixture_Console().push_back(reinterpret_cast<const char*>(m.Param2));
+            return 0;
+        }, nullptr);
+        ASSERT_EQ(LoadBytes(fresh, file), 0);
+        FileTestItem* gamma = Find(fresh, "Gamma");
+        FileTestItem* delta = Find(fresh, "Delta");
+        ASSERT_NE(gamma, nullptr);
+        ASSERT_NE(delta, nullptr);
+        EXPECT_EQ(gamma->m_Priority, 33);
+        EXPECT_EQ(gamma->m_Ref, delta->GetID());
+        EXPECT_EQ(delta->m_Ref, 0u);
+        FileTestManager* manager = Manager(fresh, kTestManagerGuid1);
+        if (version == 6)
+            EXPECT_EQ(manager->m_Loaded, std::vector<int>{8}) << "version 6 has manager records";
+        else
+            EXPECT_EQ(manager->m_LoadCalls, 0) << "version 5 has none";
+        EXPECT_TRUE(Said("Obsolete File Format,Please Re-Save..."));
+        CloseContext(fresh);
+    }
+}
+
+TEST_F(CKFileLoad, NewerVersionsShortFilesAndBadChecksumsAreRefusedAndCreateNothing)
+{
+    std::vector<OldItem> items = {{5, "Alpha", ItemChunk(nullptr, 1, 0, false)}};
+    int before = m_Context->GetObjectsCountByClassID(FileTestItem::m_ClassID);
+
+    Bytes newer = BuildOldFile(7, items, {});
+    StoreLE32(newer.data() + 16, 10);
+    Console().clear();
+    EXPECT_EQ(LoadBytes(m_Context, newer), CKErr::ObsoleteKeltrane);
+    EXPECT_TRUE(Said("This version is too old to load this file"));
+
+    Bytes shortFile(newer.begin(), newer.begin() + 31);
+    EXPECT_EQ(LoadBytes(m_Context, shortFile), CKErr::InvalidFile);
+    EXPECT_EQ(LoadBytes(m_Context, Bytes{'D', 'o', 'r', 'n'}), CKErr::InvalidFile);
+    Bytes noSignature = BuildOldFile(7, items, {});
+    noSignature[0] = 'X';
+    EXPECT_EQ(LoadBytes(m_Context, noSignature), CKErr::InvalidFile);
+    Bytes onlyPart0(newer.begin(), newer.begin() + 40);
+    StoreLE32(onlyPart0.data() + 16, 7);
+    EXPECT_EQ(LoadBytes(m_Context, onlyPart0), CKErr::InvalidFile) << "version 5 and above need 64 bytes";
+
+    Console().clear();
+    EXPECT_EQ(LoadBytes(m_Context, BuildOldFile(7, items, {}, 0, 1)), CKErr::FileCRCError);
+    EXPECT_TRUE(Said("Crc Error in m_File"));
+    EXPECT_EQ(LoadBytes(m_Context, BuildOldFile(6, items, {}, 8, 1)), CKErr::FileCRCError);
+
+    TestTempDir dir;
+    for (int mode : {0, 8}) {
+        Bytes current = SaveSmall(dir, mode);
+        int saved = m_Context->GetObjectsCountByClassID(FileTestItem::m_ClassID);
+        // One bit of the stored data flipped: version 8 files are checked too.
+        CKDWORD hdr = LoadLE32(current.data() + 28);
+        current[64 + hdr + 5] ^= 0x10;
+        Console().clear();
+        EXPECT_EQ(LoadBytes(m_Context, current), CKErr::FileCRCError);
+        EXPECT_TRUE(Said("Crc Error in m_File"));
+        EXPECT_EQ(m_Context->GetObjectsCountByClassID(FileTestItem::m_ClassID), saved);
+    }
+    EXPECT_EQ(m_Context->GetObjectsCountByClassID(FileTestItem::m_ClassID), before + 60);
+
+    CKFile* file = m_Context->CreateCKFile();
+    EXPECT_EQ(file->OpenFile(dir.File("missing.qdx").c_str()), CKErr::InvalidParameter);
+    EXPECT_EQ(file->OpenFile(nullptr), CKErr::InvalidParameter);
+    EXPECT_EQ(file->OpenMemory(nullptr, 100), CKErr::InvalidParameter);
+    EXPECT_EQ(file->LoadFileData(nullptr), CKErr::InvalidFile) << "nothing open";
+    WriteWholeFile(dir.File("short.qdx"), Bytes(20, 'D'));
+    EXPECT_EQ(file->OpenFile(dir.File("short.qdx").c_str()), CKErr::InvalidFile);
+    m_Context->DeleteCKFile(file);
+}
+
+TEST_F(CKFileLoad, EveryPrefixOfAValidFileIsRefusedAndCreatesNothing)
+{
+    TestTempDir dir;
+    WriteWholeFile(dir.File("inc.bin"), Bytes{9, 8, 7});
+    for (int mode : {0, 8}) {
+        SCOPED_TRACE(mode);
+        Bytes file = SaveSmall(dir, mode, {dir.File("inc.bin")}, 6);
+        CKContext* fresh = NewContext();
+        ASSERT_EQ(LoadBytes(fresh, file), 0);
+        int full = fresh->GetObjectsCountByClassID(FileTestItem::m_ClassID);
+        EXPECT_EQ(full, 6);
+        CloseContext(fresh);
+        fresh = NewContext();
+        for (size_t length = 0; length < file.size(); ++length) {
+            Bytes prefix(file.begin(), file.begin() + (long) length);
+            CKERROR result = LoadBytes(fresh, prefix);
+            EXPECT_NE(result, 0) << "prefix of " << length << " bytes";
+            ASSERT_EQ(fresh->GetObjectsCountByClassID(FileTestItem::m_ClassID), 0) << "prefix of " << length;
+        }
+        CloseContext(fresh);
+    }
+}
+
+TEST_F(CKFileLoad, IncludedFileNamesAreReducedToBareNamesInsideTheTemporaryFolder)
+{
+    TestTempDir dir;
+    for (const char* name : {"zzzz", "yyyy", "wwww", "vvvv"})
+        WriteWholeFile(dir.File(name), Bytes(10, (CKBYTE) name[0]));
+    Bytes file = SaveSmall(dir, 0, {dir.File("zzzz"), dir.File("yyyy"), dir.File("wwww"), dir.File("vvvv")}, 1);
+    auto patch = [&](const char* from, const char* to) {
+        auto at = std::search(file.begin() + 64, file.end(), from, from + 4);
+        ASSERT_NE(at, file.end());
+        std::memcpy(&*at, to, 4);
+    };
+    patch("zzzz", "../x");
+    patch("yyyy", "....");
+    patch("wwww", "/../");
+    patch("vvvv", "a\\/v");
+    CKContext* fresh = NewContext();
+    std::string folder = fresh->GetPathManager()->GetTempFolder().CStr();
+    std::string parent = folder.substr(0, folder.find_last_of('/'));
+    bool xBefore = PlatformPathExists((parent + "/x").c_str());
+    ASSERT_EQ(LoadBytes(fresh, file), 0);
+    EXPECT_EQ(ReadWholeFile(folder + "/x"), Bytes(10, 'z')) << "../x becomes x inside the folder";
+    EXPECT_EQ(PlatformPathExists((parent + "/x").c_str()), xBefore) << "nothing is written outside";
+    EXPECT_FALSE(PlatformPathExists((folder + "/....").c_str())) << "a name of dots is refused";
+    EXPECT_EQ(ReadWholeFile(folder + "/v"), Bytes(10, 'v'));
+    EXPECT_EQ(fresh->GetObjectsCountByClassID(FileTestItem::m_ClassID), 1) << "the objects still load";
+}
+
+TEST_F(CKFileLoad, ANameClashAnsweredCancelCancelsTheLoadAndCreatesNothing)
+{
+    TestTempDir dir;
+    Bytes file = SaveSmall(dir, 8, {}, 3);
+    CKContext* fresh = NewContext();
+    NewItem(fresh, "Item1");
+    fresh->SetInterfaceMode(TRUE, ClashCallback, nullptr);
+    g_ClashAnswer = CKErr::Canceled;
+    g_ClashMessages = 0;
+    EXPECT_EQ(LoadBytes(fresh, file, CK_LOAD_DODIALOG), CKErr::Canceled);
+    EXPECT_EQ(g_ClashMessages, 1);
+    EXPECT_EQ(fresh->GetObjectsCountByClassID(FileTestItem::m_ClassID), 1);
+
+    // Answered otherwise, the load goes on and makes every object.
+    g_ClashAnswer = 0;
+    EXPECT_EQ(LoadBytes(fresh, file, CK_LOAD_DODIALOG), 0);
+    EXPECT_EQ(fresh->GetObjectsCountByClassID(FileTestItem::m_ClassID), 4);
+
+    // Policies: 2 (a numbered name) through the context, reset after the load.
+    CKContext* other = NewContext();
+    FileTestItem* existing = NewItem(other, "Item1");
+    other->SetNameClashPolicy(CK_NAMECLASH_ALL, 2);
+    EXPECT_EQ(LoadBytes(other, file, CK_LOAD_AUTOMATICMODE), 0);
+    EXPECT_NE(Find(other, "Item1000"), nullptr);
+    EXPECT_EQ(existing->m_Loads, 0);
+    EXPECT_EQ(other->GetNameClashPolicy(CK_NAMECLASH_ALL), -1);
+
+    // Replacing loads over the existing object.
+    CKContext* third = NewContext();
+    FileTestItem* replaced = NewItem(third, "Item1");
+    EXPECT_EQ(LoadBytes(third, file, CK_LOAD_CHECKDUPLICATES | CK_LOAD_REPLACEDUPLICATES), 0);
+    EXPECT_EQ(third->GetObjectsCountByClassID(FileTestItem::m_ClassID), 3);
+    EXPECT_EQ(replaced->m_Loads, 1);
+    EXPECT_EQ(replaced->m_Priority, 1);
+}
+
+TEST_F(CKFileLoad, UnknownClassesGiveNoObjectAndLyingCountsAreRefused)
+{
+    TestTempDir dir;
+    Bytes file = SaveSmall(dir, 0, {}, 3);
+    // The second descriptor names a class the registry does not know.
+    Bytes unknown = file;
+    CKDWORD nameLength = LoadLE32(unknown.data() + 64 + 12);
+    StoreLE32(unknown.data() + 64 + 16 + nameLength + 4, 200);
+    CKContext* fresh = NewContext();
+    CKFile* loader = fresh->CreateCKFile();
+    ASSERT_EQ(loader->OpenMemory(unknown.data(), (int) unknown.size(), 0), 0);
+    ASSERT_EQ(loader->LoadFileData(nullptr), 0);
+    EXPECT_EQ(loader->m_FileObjects[1].m_CreatedObject, 0u);
+    CK_ID third = loader->m_FileObjects[2].m_CreatedObject;
+    fresh->DeleteCKFile(loader);
+    EXPECT_EQ(fresh->GetObjectsCountByClassID(FileTestItem::m_ClassID), 2);
+    auto* item = static_cast<FileTestItem*>(fresh->GetObject(third));
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->m_Ref, 0u) << "the reference to the missing object is empty";
+
+    for (int field : {44 /*object count*/, 40 /*manager count*/, 60 /*header unpacked*/, 32 /*data stored*/, 28}) {
+        Bytes lying = file;
+        StoreLE32(lying.data() + field, 0x7FFFFFF0);
+        EXPECT_NE(LoadBytes(fresh, lying), 0) << "field at " << field;
+        EXPECT_EQ(fresh->GetObjectsCountByClassID(FileTestItem::m_ClassID), 2);
+    }
+    // A highest id that claims more than any allocation may hold loads fine:
+    // the load table never sizes by it.
+    Bytes high = file;
+    StoreLE32(high.data() + 48, 0x7FFFFFFF);
+    EXPECT_EQ(LoadBytes(fresh, high), 0);
+}
+
+TEST_F(CKFileLoad, MissingPluginsAreReportedButDoNotStopTheLoad)
+{
+    TestTempDir dir;
+    CKPluginInfo info(kTestManagerGuid1, nullptr, "Test manager", "", "", 1, nullptr, nullptr, CKPLUGIN_MANAGER_DLL);
+    CKGetPluginManager()->RegisterPlugin(0, &info, nullptr, nullptr);
+    CKGetPluginManager()->AddStaticDll("test", 1);
+    Manager(m_Context, kTestManagerGuid1)->m_Numbers = {1};
+    Bytes file = SaveSmall(dir, 0, {}, 2);
+    // The dependency list names the manager's plug-in in category 3.
+    CKBYTE guid[8];
+    StoreLE32(guid, kTestManagerGuid1.d1);
+    StoreLE32(guid + 4, kTestManagerGuid1.d2);
+    auto where = std::search(file.begin() + 64, file.begin() + 64 + LoadLE32(file.data() + 28), guid, guid + 8);
+    ASSERT_NE(where, file.begin() + 64 + LoadLE32(file.data() + 28));
+    EXPECT_EQ(LoadLE32(&*(where - 8)), (CKDWORD) CKPLUGIN_MANAGER_DLL);
+    EXPECT_EQ(LoadBytes(NewContext(), file, CK_LOAD_CHECKDEPENDENCIES), 0) << "present";
+
+    Bytes missing = file;
+    std::memset(&missing[(size_t) (where - file.begin())], 0x5A, 8);
+    CKContext* fresh = NewContext();
+    CKFile* loader = fresh->CreateCKFile();
+    EXPECT_EQ(loader->OpenMemory(missing.data(), (int) missing.size(), CK_LOAD_CHECKDEPENDENCIES),
+              CKErr::PluginsMissing);
+    ASSERT_EQ(loader->m_PluginsDep.Size(), 1);
+    EXPECT_FALSE(loader->m_PluginsDep[0].m_ValidGuids.IsSet(0));
+    EXPECT_EQ(loader->LoadFileData(nullptr), 0) << "the objects load anyway";
+    fresh->DeleteCKFile(loader);
+    EXPECT_EQ(fresh->GetObjectsCountByClassID(FileTestItem::m_ClassID), 2);
+    EXPECT_EQ(LoadBytes(NewContext(), missing, 0), 0) << "unchecked without the flag";
+
+    Bytes always = file;
+    StoreLE32(&always[(size_t) (where - file.begin())], 0x511928D5);
+    StoreLE32(&always[(size_t) (where - file.begin()) + 4], 0x536A4D32);
+    EXPECT_EQ(LoadBytes(NewContext(), always, CK_LOAD_CHECKDEPENDENCIES), 0);
+}
+
+TEST_F(CKFileLoad, OnlyBehaviorsLoadsNoOtherObjectAndCallsNoPostLoad)
+{
+    TestTempDir dir;
+    Bytes file = SaveSmall(dir, 8, {}, 4);
+    CKContext* fresh = NewContext();
+    CKObjectIDList list;
+    EXPECT_EQ(LoadBytes(fresh, file, CK_LOAD_ONLYBEHAVIORS, &list), 0);
+    EXPECT_EQ(fresh->GetObjectsCountByClassID(FileTestItem::m_ClassID), 0) << "their chunks were skipped";
+    EXPECT_EQ(list.GetCount(), 0);
+}
+
+TEST_F(CKFileLoad, TheGridManagerIsAlwaysCalledAndLoadedFilesAreRemembered)
+{
+    TestTempDir dir;
+    Bytes file = SaveSmall(dir, 8, {}, 2);
+    CKContext* fresh = NewContext();
+    auto* grid = new FileTestManager(fresh, GRID_MANAGER_GUID, "Grid");
+    grid->m_Saves = false;
+    CKFile* loader = fresh->CreateCKFile();
+    WriteWholeFile(dir.File("level.qbx"), file);
+    ASSERT_EQ(loader->Load(dir.File("level.qbx").c_str(), nullptr, 0), 0);
+    fresh->DeleteCKFile(loader);
+    EXPECT_EQ(grid->m_LoadCalls, 1);
+    EXPECT_TRUE(grid->m_LoadedNull) << "called with no chunk when the file holds none for it";
+    EXPECT_EQ(std::string(fresh->GetLastCompositionLoaded()), dir.File("level.qbx"));
+}

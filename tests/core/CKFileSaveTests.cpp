@@ -1,0 +1,434 @@
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "FileTestSupport.h"
+#include "core/CKBitmapReader.h"
+#include "core/CKClassRegistry.h"
+#include "core/CKFile.h"
+#include "core/CKFileFormat.h"
+#include "core/CKFileStreamWriter.h"
+#include "core/CKFileThumbnail.h"
+#include "core/CKObjectIDList.h"
+#include "core/CKPathManager.h"
+#include "core/CKPluginManager.h"
+#include "core/CKSaveBitmap.h"
+#include "includes/CKByteOrder.h"
+#include "platform/PlatformPaths.h"
+#include "tests/support/TestPaths.h"
+
+std::vector<std::string>& EngineFixture_Console();
+
+namespace {
+
+using Bytes = std::vector<CKBYTE>;
+
+std::set<std::string> Listing(const std::string& folder)
+{
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+// A class registered under the level class, to see the order of its PreSave.
+class FileTestLevel : public FileTestItem
+{
+public:
+    explicit FileTestLevel(CKContext* context) : FileTestItem(context) {}
+    CK_CLASSID GetClassID() override { return m_ClassID; }
+    static CK_CLASSID m_ClassID;
+    static CKObject* CreateInstance(CKContext* context) { return new FileTestLevel(context); }
+};
+CK_CLASSID FileTestLevel::m_ClassID = 0;
+
+class CKFileSave : public FileFixture
+{
+protected:
+    void SetUp() override
+    {
+        FileFixture::SetUp();
+        if (FileTestLevel::m_ClassID == 0)
+            FileTestLevel::m_ClassID = CKAllocateClassID();
+        CKClassRegister("FileTestLevel", FileTestLevel::m_ClassID, CKCID_LEVEL, nullptr,
+                        &FileTestLevel::CreateInstance, &FileTestItem::ReleaseInstance, nullptr, nullptr, nullptr);
+        CKBuildClassHierarchyTable();
+    }
+
+    std::vector<CK_ID> RecordIds(CKFile* file)
+    {
+        std::vector<CK_ID> ids;
+        for (int i = 0; i < file->GetObjectRecordCount(); ++i)
+            ids.push_back(file->m_FileObjects[i].m_ObjectID);
+        return ids;
+    }
+};
+
+} // namespace
+
+TEST_F(CKFileSave, StartSaveRefusesExecutableExtensionsAndUnwritablePlaces)
+{
+    TestTempDir dir;
+    CKFile* file = m_Context->CreateCKFile();
+    EXPECT_EQ(file->StartSave(nullptr), CKErr::InvalidFile);
+    EXPECT_EQ(file->StartSave(""), CKErr::InvalidFile);
+    EXPECT_EQ(file->StartSave(dir.File("virus.EXE").c_str()), CKErr::InvalidFile);
+    EXPECT_FALSE(m_Context->IsInSave());
+    EXPECT_EQ(file->StartSave(dir.File("lib.Dll").c_str()), CKErr::InvalidFile);
+    EXPECT_FALSE(PlatformPathExists(dir.File("virus.EXE").c_str()));
+    EXPECT_EQ(file->StartSave(dir.File("no/such/folder/x.qdx").c_str()), CKErr::CannotWriteToFile);
+    EXPECT_FALSE(PlatformPathExists(dir.File("no").c_str()));
+    EXPECT_EQ(file->StartSave(dir.File("good.qdx").c_str()), 0);
+    EXPECT_TRUE(m_Context->IsInSave());
+    EXPECT_FALSE(PlatformPathExists(dir.File("good.qdx").c_str())) << "the appendable test leaves nothing behind";
+    EXPECT_EQ(file->EndSave(), 0);
+    EXPECT_FALSE(m_Context->IsInSave());
+    m_Context->DeleteCKFile(file);
+}
+
+TEST_F(CKFileSave, ObjectsAreRecordedOnceAndExcludedOnesNever)
+{
+    TestTempDir dir;
+    m_Context->SetFileWriteMode(0);
+    CKFile* file = m_Context->CreateCKFile();
+    ASSERT_EQ(file->StartSave(dir.File("a.qdx").c_str()), 0);
+    FileTestItem* a = NewItem(m_Context, "A");
+    FileTestItem* b = NewItem(m_Context, "B");
+    FileTestItem* dynamic = NewItem(m_Context, "D", CK_OBJECTCREATION_DYNAMIC);
+    FileTestItem* kept = NewItem(m_Context, "K");
+    kept->ModifyObjectFlags(CK_OBJECT_NOTTOBESAVED, 0);
+    FileTestItem* byFlag = NewItem(m_Context, "F");
+    byFlag->ModifyObjectFlags(CK_OBJECT_ONLYFORFILEREFERENCE, 0);
+
+    file->SaveObject(a);
+    file->SaveObject(a);
+    file->SaveObject(nullptr);
+    file->SaveObject(dynamic);
+    file->SaveObject(kept);
+    file->SaveObjectAsReference(b);
+    file->SaveObject(b); // saved in full after all: the first record stays
+    file->SaveObject(byFlag);
+    EXPECT_EQ(RecordIds(file), (std::vector<CK_ID>{a->GetID(), b->GetID(), byFlag->GetID()}));
+    EXPECT_EQ(file->m_ReferencedObjects.Size(), 1);
+    EXPECT_EQ(file->m_ReferencedObjects[0], byFlag);
+    ASSERT_EQ(file->EndSave(), 0);
+    EXPECT_EQ(byFlag->GetObjectFlags() & CK_OBJECT_ONLYFORFILEREFERENCE, (CKDWORD) CK_OBJECT_ONLYFORFILEREFERENCE)
+        << "an object's own flag is left as it was";
+    EXPECT_EQ(b->GetObjectFlags() & CK_OBJECT_ONLYFORFILEREFERENCE, 0u) << "no mark is left behind";
+    m_Context->DeleteCKFile(file);
+
+    Bytes bytes = ReadWholeFile(dir.File("a.qdx"));
+    ASSERT_GT(bytes.size(), 64u + 48u);
+    EXPECT_EQ(LoadLE32(bytes.data() + 44), 3u);
+    EXPECT_EQ(LoadLE32(bytes.data() + 64), a->GetID());
+    CKDWORD nameA = LoadLE32(bytes.data() + 64 + 12);
+    EXPECT_EQ(LoadLE32(bytes.data() + 64 + 16 + nameA), b->GetID()) << "b lost its reference mark";
+    CKDWORD nameB = LoadLE32(bytes.data() + 64 + 16 + nameA + 12);
+    EXPECT_EQ(LoadLE32(bytes.data() + 64 + 32 + nameA + nameB), byFlag->GetID() | 0x80000000u);
+}
+
+TEST_F(CKFileSave, ALevelAddsItsContentAfterItselfOtherObjectsBefore)
+{
+    TestTempDir dir;
+    CKFile* file = m_Context->CreateCKFile();
+    ASSERT_EQ(file->StartSave(dir.File("l.qdx").c_str()), 0);
+    FileTestItem* content = NewItem(m_Context, "Content");
+    auto* level = static_cast<FileTestItem*>(m_Context->CreateObject(FileTestLevel::m_ClassID, "Level"));
+    ASSERT_NE(level, nullptr);
+    level->m_SaveAlso = {content->GetID()};
+    FileTestItem* holder = NewItem(m_Context, "Holder");
+    FileTestItem* inner = NewItem(m_Context, "Inner");
+    holder->m_SaveAlso = {inner->GetID()};
+    file->SaveObject(level);
+    file->SaveObject(holder);
+    EXPECT_EQ(RecordIds(file), (std::vector<CK_ID>{level->GetID(), content->GetID(), inner->GetID(), holder->GetID()}));
+    EXPECT_TRUE(file->m_SceneSaved);
+    ASSERT_EQ(file->EndSave(), 0);
+    m_Context->DeleteCKFile(file);
+
+    // Loading: the first level becomes the current level.
+    CKContext* fresh = NewContext();
+    CKFile* loader = fresh->CreateCKFile();
+    ASSERT_EQ(loader->Load(dir.File("l.qdx").c_str(), nullptr, 0), 0);
+    fresh->DeleteCKFile(loader);
+    ASSERT_NE(fresh->GetCurrentLevel(), nullptr);
+    EXPECT_STREQ(reinterpret_cast<CKObject*>(fresh->GetCurrentLevel())->GetName(), "Level");
+}
+
+TEST_F(CKFileSave, IncludeFileRefusesEmptyDuplicateAndUnresolvedNames)
+{
+    TestTempDir dir;
+    CKFile* file = m_Context->CreateCKFile();
+    EXPECT_FALSE(file->IncludeFile(nullptr));
+    EXPECT_FALSE(file->IncludeFile(""));
+    EXPECT_TRUE(file->IncludeFile("/some/Path/Image.PNG"));
+    EXPECT_FALSE(file->IncludeFile("/some/path/image.png")) << "the same path in other letters";
+    EXPECT_FALSE(file->IncludeFile("not-anywhere.png", 0)) << "a category resolves through the path manager";
+    EXPECT_EQ(file->GetIncludedFileCount(), 1);
+    m_Context->DeleteCKFile(file);
+}
+
+TEST_F(CKFileSave, AThrowingObjectIsReportedAndSkippedAndTheSaveGoesOn)
+{
+    TestTempDir dir;
+    CKFile* file = m_Context->CreateCKFile();
+    ASSERT_EQ(file->StartSave(dir.File("t.qdx").c_str()), 0);
+    FileTestItem* bad = NewItem(m_Context, "Bad");
+    bad->m_ThrowOnSave = true;
+    FileTestItem* good = NewItem(m_Context, "Good");
+    good->m_Priority = 5;
+    file->SaveObject(bad);
+    file->SaveObject(good);
+    EngineFixture_Console().clear();
+    ASSERT_EQ(file->EndSave(), 0);
+    m_Context->DeleteCKFile(file);
+    EXPECT_NE(std::find(EngineFixture_Console().begin(), EngineFixture_Console().end(), "Save Error:Bad"),
+              EngineFixture_Console().end());
+    CKContext* fresh = NewContext();
+    CKFile* loader = fresh->CreateCKFile();
+    ASSERT_EQ(loader->Load(dir.File("t.qdx").c_str(), nullptr, 0), 0);
+    fresh->DeleteCKFile(loader);
+    EXPECT_EQ(fresh->GetObjectByNameAndClass("Bad", FileTestItem::m_ClassID), nullptr) << "no chunk, no object";
+    auto* back = static_cast<FileTestItem*>(fresh->GetObjectByNameAndClass("Good", FileTestItem::m_ClassID));
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->m_Priority, 5);
+}
+
+TEST_F(CKFileSave, AFailedSaveKeepsThePreviousFileAndLeavesNoMarks)
+{
+    TestTempDir dir;
+    std::string folder = dir.File("sub");
+    std::filesystem::create_directory(folder);
+    std::string target = folder + "/keep.qdx";
+    WriteWholeFile(target, Bytes{1, 2, 3});
+    CKFile* file = m_Context->CreateCKFile();
+    ASSERT_EQ(file->StartSave(target.c_str()), 0);
+    FileTestItem* shared = NewItem(m_Context, "Shared");
+    file->SaveObjectAsReference(shared);
+    file->SaveObject(NewItem(m_Context, "Other"));
+    // The target's folder disappears: the writer cannot open anything.
+    std::filesystem::remove_all(folder);
+    EXPECT_EQ(file->EndSave(), CKErr::CannotWriteToFile);
+    EXPECT_EQ(shared->GetObjectFlags() & CK_OBJECT_ONLYFORFILEREFERENCE, 0u);
+    EXPECT_FALSE(m_Context->IsInSave());
+    m_Context->DeleteCKFile(file);
+
+    // A successful save replaces the old bytes only at the end.
+    std::filesystem::create_directory(folder);
+    WriteWholeFile(target, Bytes{1, 2, 3});
+    file = m_Context->CreateCKFile();
+    ASSERT_EQ(file->StartSave(target.c_str()), 0);
+    FileTestItem* watcher = NewItem(m_Context, "Watcher");
+    file->SaveObject(watcher);
+    EXPECT_EQ(ReadWholeFile(target), (Bytes{1, 2, 3}));
+    ASSERT_EQ(file->EndSave(), 0);
+    m_Context->DeleteCKFile(file);
+    EXPECT_GT(ReadWholeFile(target).size(), 64u);
+    EXPECT_EQ(Listing(folder), (std::set<std::string>{"keep.qdx"}));
+    EXPECT_STREQ(m_Context->GetLastSavedFile(), target.c_str());
+}
+
+TEST_F(CKFileSave, AFileWithNoObjectsHasAnEmptyDescriptorBlock)
+{
+    TestTempDir dir;
+    for (auto* manager : {Manager(m_Context, kTestManagerGuid1), Manager(m_Context, kTestManagerGuid2)})
+        manager->m_Saves = false;
+    m_Context->SetFileWriteMode(0);
+    CKFile* file = m_Context->CreateCKFile();
+    ASSERT_EQ(file->StartSave(dir.File("empty.qdx").c_str()), 0);
+    ASSERT_EQ(file->EndSave(), 0);
+    m_Context->DeleteCKFile(file);
+    Bytes bytes = ReadWholeFile(dir.File("empty.qdx"));
+    ASSERT_GE(bytes.size(), 76u);
+    EXPECT_EQ(LoadLE32(bytes.data() + 44), 0u);
+    CKDWORD header = LoadLE32(bytes.data() + 28);
+    CKDWORD entries = LoadLE32(bytes.data() + 64);
+    EXPECT_EQ(entries, 0u);
+    EXPECT_EQ(header, 12u) << "4 + no plug-in entries + 8";
+    EXPECT_EQ(LoadLE32(bytes.data() + 64 + header - 8), 4u);
+    EXPECT_EQ(LoadLE32(bytes.data() + 64 + header - 4), 0u);
+}
+
+TEST(CKFileFormat, TheHeaderIsWrittenFieldByField)
+{
+    CKFileInfo info;
+    info.Crc = 0x11223344;
+    info.CKVersion = CK_FILE_ENGINE_VERSION;
+    info.FileVersion = 8;
+    info.FileWriteMode = 8;
+    info.Hdr1PackSize = 100;
+    info.DataPackSize = 200;
+    info.DataUnPackSize = 300;
+    info.ManagerCount = 2;
+    info.ObjectCount = 3;
+    info.MaxIDSaved = 44;
+    info.ProductVersion = 0;
+    info.ProductBuild = 0x04001000;
+    info.Hdr1UnPackSize = 120;
+    CKBYTE out[64];
+    CKWriteFileHeader(info, out);
+    const CKBYTE golden[64] = {'D', 'o', 'r', 'n', ' ', 'F', 'i', 0,    0x44, 0x33, 0x22, 0x11, 0x08, 0x20, 0x03, 0x07,
+                               8,   0,   0,   0,   0,   0,   0,   0,    8,    0,    0,    0,    100,  0,    0,    0,
+                               200, 0,   0,   0,   0x2C, 1, 0,   0,    2,    0,    0,    0,    3,    0,    0,    0,
+                               44,  0,   0,   0,   0,   0,   0,   0,    0,    0x10, 0,    4,    120,  0,    0,    0};
+    EXPECT_EQ(std::memcmp(out, golden, 64), 0);
+    CKFileInfo back;
+    EXPECT_EQ(CKReadFileHeaderPart0(out, back), 0u);
+    CKReadFileHeaderPart1(out + 32, back);
+    EXPECT_EQ(back.Crc, info.Crc);
+    EXPECT_EQ(back.Hdr1UnPackSize, 120u);
+    EXPECT_EQ(back.ProductBuild, 0x04001000u);
+    EXPECT_EQ(CKDescriptorPadding(33), 3);
+    EXPECT_EQ(CKDescriptorPadding(32), 0);
+}
+
+TEST(CKFileStreamWriter, CheckAppendableCreatesNothingAndChangesNothing)
+{
+    TestTempDir dir;
+    CKFileStreamWriter writer;
+    EXPECT_FALSE(writer.CheckAppendable(dir.File("none/x.qdx").c_str()));
+    EXPECT_FALSE(PlatformPathExists(dir.File("none").c_str()));
+    WriteWholeFile(dir.File("old.qdx"), Bytes{4, 5, 6});
+    EXPECT_TRUE(writer.CheckAppendable(dir.File("old.qdx").c_str()));
+    EXPECT_EQ(ReadWholeFile(dir.File("old.qdx")), (Bytes{4, 5, 6}));
+    EXPECT_TRUE(writer.CheckAppendable(dir.File("new.qdx").c_str()));
+    EXPECT_FALSE(PlatformPathExists(dir.File("new.qdx").c_str()));
+
+    std::string name = dir.File("old.qdx");
+    ASSERT_TRUE(writer.Open(name.c_str()));
+    EXPECT_EQ(writer.GetFileName(), name.c_str());
+    EXPECT_EQ(writer.Write("ab", 2), 2u);
+    EXPECT_TRUE(writer.Close());
+    EXPECT_EQ(writer.GetFileName(), nullptr);
+    EXPECT_EQ(ReadWholeFile(name), (Bytes{'a', 'b'})) << "opening empties the file";
+}
+
+namespace {
+
+// A ".jpg" bitmap reader standing in for the JPEG writer: it writes a fixed
+// header and the first pixel, and records what it was given.
+int g_SavedBits = 0;
+CKDWORD g_SavedRedMask = 0;
+class FakeJpegReader : public CKBitmapReader
+{
+public:
+    void Release() override { delete this; }
+    CKPluginInfo* GetReaderInfo() override { return &Info(); }
+    CKBOOL IsAlphaSaved(const CKBitmapProperties*) override { return FALSE; }
+    void GetBitmapDefaultProperties(CKBitmapProperties** out) override { *out = &m_Defaults; }
+    void SetBitmapDefaultProperties(const CKBitmapProperties*) override {}
+    int ReadFile(const char*, CKBitmapProperties**) override { return 1; }
+    int ReadMemory(const void*, CKDWORD, CKBitmapProperties**) override { return 1; }
+    int SaveFile(const char* name, const CKBitmapProperties* p) override
+    {
+        g_SavedBits = p->m_Format.BitsPerPixel;
+        g_SavedRedMask = p->m_Format.RedMask;
+        Bytes bytes = {0xFF, 0xD8, 0xFF, 0xE0};
+        const CKBYTE* pixels = static_cast<const CKBYTE*>(p->m_Data);
+        bytes.insert(bytes.end(), pixels, pixels + 4);
+        WriteWholeFile(name, bytes);
+        return 0;
+    }
+    int SaveMemory(void** out, const CKBitmapProperties*) override
+    {
+        *out = nullptr;
+        return 0;
+    }
+    void ReleaseMemory(void*) override {}
+    static CKPluginInfo& Info()
+    {
+        static CKPluginInfo info(CKGUID(0x1234, 0x5678), "jpg", "Fake JPEG", "", "", 1, nullptr, nullptr,
+                                 CKPLUGIN_BITMAP_READER);
+        return info;
+    }
+    static CKDataReader* Make(int) { return new FakeJpegReader; }
+
+private:
+    CKBitmapProperties m_Defaults;
+};
+
+} // namespace
+
+TEST_F(CKFileSave, TheThumbnailIsAJpegFollowedByItsTrailerAndTravelsAsAnIncludedFile)
+{
+    int w = 0, h = 0;
+    CKThumbnailSize(640, 480, w, h);
+    EXPECT_EQ(w, 128);
+    EXPECT_EQ(h, 96);
+    CKThumbnailSize(100, 300, w, h);
+    EXPECT_EQ(w, 43) << "128 x 100 / 300 + 0.5, truncated";
+    EXPECT_EQ(h, 128);
+    CKThumbnailSize(300, 0, w, h);
+    EXPECT_EQ(w, 128);
+    EXPECT_EQ(h, 128) << "a shorter side of 0 becomes 128";
+
+    TestTempDir dir;
+    std::vector<CKDWORD> pixels(256 * 128, 0xFF336699);
+    QxImageDesc image;
+    image.Width = 256;
+    image.Height = 128;
+    image.BitsPerPixel = 32;
+    image.BytesPerLine = 256 * 4;
+    image.RedMask = 0xFF0000;
+    image.GreenMask = 0xFF00;
+    image.BlueMask = 0xFF;
+    image.AlphaMask = 0xFF000000;
+    image.Image = reinterpret_cast<CKBYTE*>(pixels.data());
+    std::string path = dir.File("zkthumbnail.jpg");
+    EXPECT_FALSE(CKWriteThumbnail(path.c_str(), image, 128, 64)) << "no reader for .jpg yet";
+    EXPECT_FALSE(PlatformPathExists(path.c_str()));
+
+    CKGetPluginManager()->RegisterPlugin(0, &FakeJpegReader::Info(), nullptr, &FakeJpegReader::Make);
+    CKGetPluginManager()->AddStaticDll("fake jpeg", 1);
+    WriteWholeFile(path, Bytes(50, 1)); // an old thumbnail must not be extended
+    ASSERT_TRUE(CKWriteThumbnail(path.c_str(), image, 128, 64));
+    Bytes bytes = ReadWholeFile(path);
+    ASSERT_EQ(bytes.size(), 8u + 20u);
+    EXPECT_EQ(bytes[0], 0xFF);
+    EXPECT_EQ(LoadLE32(bytes.data() + 4), 0xFF336699u) << "the resampled image was handed over";
+    EXPECT_EQ(LoadLE32(bytes.data() + 8), 64u) << "height";
+    EXPECT_EQ(LoadLE32(bytes.data() + 12), 128u) << "width";
+    EXPECT_EQ(LoadLE32(bytes.data() + 16), 8u) << "JPEG byte count";
+    EXPECT_EQ(LoadLE32(bytes.data() + 20), 0x53800EA4u);
+    EXPECT_EQ(LoadLE32(bytes.data() + 24), 0x65D47D2Du);
+    EXPECT_FALSE(CKAppendThumbnailTrailer(dir.File("absent.jpg").c_str(), 1, 1));
+
+    // A 16-bit image is saved as 32 bits.
+    std::vector<CKWORD> small(4 * 4, 0xF800);
+    QxImageDesc image16;
+    image16.Width = 4;
+    image16.Height = 4;
+    image16.BitsPerPixel = 16;
+    image16.BytesPerLine = 8;
+    image16.RedMask = 0xF800;
+    image16.GreenMask = 0x7E0;
+    image16.BlueMask = 0x1F;
+    image16.Image = reinterpret_cast<CKBYTE*>(small.data());
+    EXPECT_TRUE(CKSaveBitmap(dir.File("red.jpg").c_str(), image16));
+    EXPECT_EQ(g_SavedBits, 32);
+    EXPECT_EQ(g_SavedRedMask, 0xFF0000u);
+    EXPECT_FALSE(CKSaveBitmap(dir.File("red.xyz").c_str(), image16)) << "no reader for the extension";
+    EXPECT_FALSE(CKSaveBitmap(nullptr, image16));
+
+    // The thumbnail travels with the file and its extension names the reader.
+    CKFile* file = m_Context->CreateCKFile();
+    ASSERT_EQ(file->StartSave(dir.File("with.qdx").c_str()), 0);
+    file->SaveObject(NewItem(m_Context, "Thing"));
+    ASSERT_TRUE(file->IncludeFile(path.c_str()));
+    ASSERT_EQ(file->EndSave(), 0);
+    ASSERT_EQ(file->m_PluginsDep.Size(), 1) << "the JPEG reader";
+    EXPECT_EQ(file->m_PluginsDep[0].m_PluginCategory, (int) CKPLUGIN_BITMAP_READER);
+    EXPECT_EQ(file->m_PluginsDep[0].m_Guids.Size(), 1);
+    m_Context->DeleteCKFile(file);
+    CKContext* fresh = NewContext();
+    CKFile* loader = fresh->CreateCKFile();
+    ASSERT_EQ(loader->Load(dir.File("with.qdx").c_str(), nullptr, CK_LOAD_CHECKDEPENDENCIES), 0);
+    fresh->DeleteCKFile(loader);
+    std::string folder = fresh->GetPathManager()->GetTempFolder().CStr();
+    EXPECT_EQ(ReadWholeFile(folder + "/zkthumbnail.jpg"), bytes);
+}
