@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "core/CKBufferParser.h"
 #include "core/CKClassRegistry.h"
@@ -38,16 +39,32 @@ void CKFile::LogError(const char* format, ...)
     QxGetLogManager()->SetContext(CKGetLogSourceId(), QXLOG_ERROR, __LINE__, "CKFile")->Log("%s", text);
 }
 
+namespace {
+// Ids below this go to the dense table while saving (4 MB of it at most).
+constexpr CK_ID kDenseIds = 1u << 20;
+} // namespace
+
 int CKFile::AddObjectRecord(CK_ID id, CK_CLASSID cid)
 {
-    if (const int* index = m_ObjectsHashTable.FindPtr(id))
-        return *index;
+    int existing = GetSavedObjectIndex(id);
+    if (existing >= 0)
+        return existing;
     CKFileObjectRecord record;
     record.m_ObjectID = id;
     record.m_ClassID = cid;
     m_FileObjects.PushBack(record);
     int index = m_FileObjects.Size() - 1;
-    m_ObjectsHashTable.Insert(id, index);
+    if (id < kDenseIds) {
+        if ((int) id >= m_SavedIndexById.Size()) {
+            int size = m_SavedIndexById.Size();
+            int grown = size * 2 > (int) id + 1 ? size * 2 : (int) id + 1;
+            m_SavedIndexById.Resize(grown);
+            std::memset(m_SavedIndexById.Begin() + size, 0, sizeof(int) * (size_t) (grown - size));
+        }
+        m_SavedIndexById[(int) id] = index + 1;
+    } else {
+        m_ObjectsHashTable.Insert(id, index);
+    }
     return index;
 }
 
@@ -55,6 +72,8 @@ int CKFile::GetSavedObjectIndex(CK_ID id) const
 {
     if (id == 0)
         return -1;
+    if (id < kDenseIds)
+        return (int) id < m_SavedIndexById.Size() ? m_SavedIndexById[(int) id] - 1 : -1;
     const int* index = m_ObjectsHashTable.FindPtr(id);
     return index ? *index : -1;
 }
@@ -68,15 +87,15 @@ CK_ID CKFile::GetCreatedObjectID(int index) const
 
 CK_ID CKFile::FindCreatedObjectID(CK_ID savedId) const
 {
-    // On load the table holds every record under its saved id (bit 31
-    // cleared), first record first.
-    if (const int* index = m_ObjectsHashTable.FindPtr(savedId & 0x7FFFFFFF))
-        if ((m_FileObjects[*index].m_ObjectID & 0x7FFFFFFF) == (savedId & 0x7FFFFFFF))
-            return m_FileObjects[*index].m_CreatedObject;
-    for (const CKFileObjectRecord& record : m_FileObjects)
-        if ((record.m_ObjectID & 0x7FFFFFFF) == savedId)
-            return record.m_CreatedObject;
-    return 0;
+    // Records added for saving are in the id tables; records read from a
+    // file are in the hash table under their saved id (bit 31 cleared),
+    // the first record of an id winning.
+    CK_ID id = savedId & 0x7FFFFFFF;
+    int index = GetSavedObjectIndex(id);
+    if (index < 0)
+        if (const int* found = m_ObjectsHashTable.FindPtr(id))
+            index = *found;
+    return index >= 0 && index < m_FileObjects.Size() ? m_FileObjects[index].m_CreatedObject : 0;
 }
 
 void CKFile::ClearObjectRecords()
@@ -87,6 +106,7 @@ void CKFile::ClearObjectRecords()
     }
     m_FileObjects.Clear();
     m_ObjectsHashTable.Clear();
+    m_SavedIndexById.Clear();
 }
 
 void CKFile::ResetIndexByClass()

@@ -97,6 +97,19 @@ struct CKFileInfo
     CKDWORD DataUnPackSize = 0;
 };
 
+// Hash of object ids for the file's id table. Saved ids are mostly
+// consecutive, and on load they come from the file: the bits are mixed so
+// that neither runs of ids nor ids sharing their low bits crowd a bucket
+// (the engine's default hash of integers drops their low 8 bits).
+struct CKFileIdHash
+{
+    CKDWORD operator()(CK_ID id) const
+    {
+        CKDWORD h = id * 0x9E3779B1u;
+        return h ^ (h >> 15);
+    }
+};
+
 // Maps a reference-only record (saved id without bit 31, class, name) to an
 // existing object of the loading context, or null.
 typedef CKObject* (*CKFileReferenceResolver)(CKContext* context, const CKFileObjectRecord& record, void* data);
@@ -230,7 +243,11 @@ public:
     XString m_FileName;
     CKBufferParser* m_Parser = nullptr;
     QxMemoryMappedFile* m_MappedFile = nullptr;
-    XHashTable<int, CK_ID> m_ObjectsHashTable;
+    // Saved id -> record index. Saving also keeps a dense table (index + 1 by
+    // id) for the ids of live objects, which are small and many; the hash
+    // table holds the rest and, on load, the ids read from the file.
+    XHashTable<int, CK_ID, CKFileIdHash> m_ObjectsHashTable;
+    XArray<int> m_SavedIndexById;
     CKBOOL m_ReadFileDataDone = FALSE;
     CKBOOL m_SceneSaved = FALSE;
     // Records whose names clash on load (policy "ask").

@@ -380,6 +380,8 @@ CKERROR CKFile::EndSave()
         data = writer;
         if (!writer || !writer->IsValid())
             result = CKErr::OutOfMemory;
+        else
+            writer->SetRunningChecksum(!pack);
     }
     if (result == CKErr::Ok) {
         CKBYTE guid[8];

@@ -78,7 +78,15 @@ CKBOOL CKMemoryBufferWriter::Write(const void* data, int n)
             if (!MapFor(piece))
                 return Fail();
         }
-        std::memcpy(At(), src, (size_t) piece);
+        char* at = At();
+        std::memcpy(at, src, (size_t) piece);
+        // The piece is still in the cache: summing it now is nearly free.
+        if (m_RunningCrcValid && m_Cursor == m_RunningCrcEnd) {
+            m_RunningCrc = (CKDWORD) adler32(m_RunningCrc, reinterpret_cast<const Bytef*>(at), (uInt) piece);
+            m_RunningCrcEnd += piece;
+        } else {
+            m_RunningCrcValid = false;
+        }
         m_Cursor += piece;
         src += piece;
         n -= piece;
@@ -125,6 +133,10 @@ CKDWORD CKMemoryBufferWriter::ComputeCRC(int n, CKDWORD previous)
 {
     (void) n;
     (void) previous;
+    if (m_RunningCrcValid && m_RunningCrcEnd == m_Size) {
+        Seek(0);
+        return m_RunningCrc;
+    }
     CKDWORD crc = 0;
     ForEachPiece([&](const char* bytes, int count) {
         crc = (CKDWORD) adler32(crc, reinterpret_cast<const Bytef*>(bytes), (uInt) count);
@@ -160,7 +172,14 @@ int CKMemoryBufferWriter::InsertChunk(CKStateChunk* chunk)
         // An empty chunk (header and one 0 word) or a form this does not
         // know: let the chunk write itself.
         if (MapFor(size)) {
-            chunk->ConvertToBuffer(At());
+            char* at = At();
+            chunk->ConvertToBuffer(at);
+            if (m_RunningCrcValid && m_Cursor == m_RunningCrcEnd) {
+                m_RunningCrc = (CKDWORD) adler32(m_RunningCrc, reinterpret_cast<const Bytef*>(at), (uInt) size);
+                m_RunningCrcEnd += size;
+            } else {
+                m_RunningCrcValid = false;
+            }
             m_Cursor += size;
             if (m_Cursor > m_Size)
                 m_Size = m_Cursor;
@@ -219,7 +238,13 @@ CKBufferParser* CKMemoryBufferWriter::Pack(int n, int level)
         stream.avail_out = kPackWindow;
         return true;
     };
-    auto flushOut = [&]() { out += kPackWindow - (int) stream.avail_out; };
+    auto flushOut = [&]() {
+        int produced = kPackWindow - (int) stream.avail_out;
+        packed->m_RunningCrc = (CKDWORD) adler32(packed->m_RunningCrc, reinterpret_cast<const Bytef*>(packed->At()),
+                                                 (uInt) produced);
+        packed->m_RunningCrcEnd += produced;
+        out += produced;
+    };
     ok = room();
     for (int pos = 0; ok && pos < m_Size;) {
         int piece = m_Size - pos < (int) kPiece ? m_Size - pos : (int) kPiece;

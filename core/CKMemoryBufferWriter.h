@@ -38,8 +38,12 @@ public:
     CKBufferParser* Pack(int n, int level) override;
     CKBOOL WriteToStream(CKStreamWriter* writer) override;
 
-    // Makes the whole size the written extent (Pack sets its output's size).
+    // Makes the whole size the written extent.
     void SetSize(int size) { m_Size = size; }
+    // Sums the bytes as they are written (on by default), so that
+    // ComputeCRC needs no second pass; off for contents that will be packed
+    // and summed in their packed form.
+    void SetRunningChecksum(bool on) { m_RunningCrcValid = on && m_RunningCrcEnd == 0; }
     const char* GetTempFileName() const { return m_Mapping.GetPath().c_str(); }
 
 private:
@@ -51,6 +55,13 @@ private:
     template <class F>
     bool ForEachPiece(F&& visit);
     char* At() { return m_Buffer + (m_Cursor - (int) m_WindowStart); }
+
+    // Adler-32 of the bytes written so far, kept while every write has
+    // continued the previous one from position 0: ComputeCRC then needs no
+    // second pass over the whole buffer.
+    CKDWORD m_RunningCrc = 0;
+    int m_RunningCrcEnd = 0;
+    bool m_RunningCrcValid = true;
 
     PlatformTempFileMapping m_Mapping;
     CKDWORD m_WindowStart = 0;

@@ -482,6 +482,17 @@ TEST(CKMemoryBufferWriter, GrowsPastItsReservationAndSeeksAnywhere)
     EXPECT_EQ(writer.CursorPosition(), 8);
     std::memcpy(bytes.data() + 5, "ABC", 3);
     EXPECT_EQ(Contents(&writer) == bytes, true);
+    EXPECT_EQ(writer.ComputeCRC(0, 0), Adler0(bytes)) << "a rewrite falls back to summing the contents";
+
+    CKMemoryBufferWriter unsummed(8);
+    unsummed.SetRunningChecksum(false);
+    unsummed.Write(bytes.data(), 1000);
+    EXPECT_EQ(unsummed.ComputeCRC(0, 0), (CKDWORD) adler32(0, bytes.data(), 1000));
+    CKMemoryBufferWriter gap(2000);
+    gap.Write(bytes.data(), 1000);
+    Bytes padded(bytes.begin(), bytes.begin() + 1000);
+    padded.resize(2000, 0);
+    EXPECT_EQ(gap.ComputeCRC(0, 0), Adler0(padded)) << "unwritten bytes count as zeros";
 }
 
 TEST(CKMemoryBufferWriter, InsertChunkWritesTheSameBytesAsTheChunkItself)

@@ -461,8 +461,9 @@ TEST_F(CKFileRoundTrip, AnIndependentReaderFindsTheLayoutTheFormatDescribes)
             } else {
                 EXPECT_EQ(d.id, world.shared[i - 1000] | 0x80000000u) << "references carry bit 31";
             }
-            if (i + 1 < r.descriptors.size())
+            if (i + 1 < r.descriptors.size()) {
                 EXPECT_EQ(d.nameLength, d.name.size()) << "only the last name is padded";
+            }
         }
         EXPECT_EQ(descriptorBytes % 4, 0u);
         const auto& last = r.descriptors.back();

@@ -328,9 +328,13 @@ public:
     {
         g_SavedBits = p->m_Format.BitsPerPixel;
         g_SavedRedMask = p->m_Format.RedMask;
-        Bytes bytes = {0xFF, 0xD8, 0xFF, 0xE0};
         const CKBYTE* pixels = static_cast<const CKBYTE*>(p->m_Data);
-        bytes.insert(bytes.end(), pixels, pixels + 4);
+        Bytes bytes(8);
+        bytes[0] = 0xFF;
+        bytes[1] = 0xD8;
+        bytes[2] = 0xFF;
+        bytes[3] = 0xE0;
+        std::memcpy(bytes.data() + 4, pixels, 4);
         WriteWholeFile(name, bytes);
         return 0;
     }
@@ -342,8 +346,10 @@ public:
     void ReleaseMemory(void*) override {}
     static CKPluginInfo& Info()
     {
-        static CKPluginInfo info(CKGUID(0x1234, 0x5678), "jpg", "Fake JPEG", "", "", 1, nullptr, nullptr,
-                                 CKPLUGIN_BITMAP_READER);
+        static CKPluginInfo info;
+        info.m_GUID = CKGUID(0x1234, 0x5678);
+        info.m_Type = CKPLUGIN_BITMAP_READER;
+        std::memcpy(info.m_Extension, "jpg", 4);
         return info;
     }
     static CKDataReader* Make(int) { return new FakeJpegReader; }

@@ -1,0 +1,110 @@
+// Opens arbitrary bytes as an engine file from memory and loads them into a
+// fresh context holding an object class and a manager that read every kind
+// of chunk field. Nothing may crash, hang, leak or allocate past the cap the
+// runner sets (-malloc_limit_mb): every size in the file is checked first.
+#include <cstddef>
+#include <cstdint>
+
+#include "core/CKBaseManager.h"
+#include "core/CKClassRegistry.h"
+#include "core/CKContext.h"
+#include "core/CKFile.h"
+#include "core/CKObjectIDList.h"
+#include "core/CKSceneObject.h"
+#include "core/CKStartUp.h"
+#include "core/CKStateChunk.h"
+
+namespace {
+
+// Reads references, sequences, buffers, texts and sub-chunks.
+class FuzzItem : public CKSceneObject
+{
+public:
+    explicit FuzzItem(CKContext* context) : CKSceneObject(context) {}
+    CK_CLASSID GetClassID() override { return m_ClassID; }
+    CKERROR Load(CKStateChunk* chunk, CKFile* file) override
+    {
+        CKERROR result = CKSceneObject::Load(chunk, file);
+        if (chunk->SeekIdentifier(0x2000)) {
+            chunk->ReadInt();
+            chunk->ReadFloat();
+            m_Ref = chunk->ReadObjectID();
+            XObjectArray refs = chunk->ReadXObjectArray();
+            void* blob = nullptr;
+            chunk->ReadBuffer(&blob);
+            delete[] static_cast<CKBYTE*>(blob);
+            char* text = nullptr;
+            chunk->ReadString(&text);
+            delete[] text;
+            CKDeleteStateChunk(chunk->ReadSubChunk());
+        }
+        return result;
+    }
+
+    CK_ID m_Ref = 0;
+    static CK_CLASSID m_ClassID;
+    static void Register() {}
+    static CKObject* CreateInstance(CKContext* context) { return new FuzzItem(context); }
+    static void ReleaseInstance(CKContext* context, CKObject* object) { CKReleaseObjectDefault(context, object); }
+    static const char* GetClassName() { return "Fuzz Item"; }
+    static const char* GetDependencies(int, int) { return nullptr; }
+    static int GetDependenciesCount(int) { return 0; }
+};
+CK_CLASSID FuzzItem::m_ClassID = 0;
+
+class FuzzManager : public CKBaseManager
+{
+public:
+    explicit FuzzManager(CKContext* context) : CKBaseManager(context, CKGUID(0x11112222, 0x33334444), "Fuzz")
+    {
+        context->RegisterNewManager(this);
+    }
+    CKERROR LoadData(CKStateChunk* chunk, CKFile* file) override
+    {
+        (void) file;
+        if (!chunk)
+            return 0;
+        chunk->StartRead();
+        if (chunk->SeekIdentifier(0x42)) {
+            int count = chunk->ReadInt();
+            for (int i = 0; i < count && i < 64; ++i)
+                chunk->ReadInt();
+            chunk->ReadObjectID();
+        }
+        return 0;
+    }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    CKStartUp();
+    CKClassRegisterT<FuzzItem, CKSceneObject>("FuzzItem");
+    CKBuildClassHierarchyTable();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size > (1 << 20))
+        return 0;
+    CKContext* context = nullptr;
+    CKCreateContext(&context, nullptr, nullptr);
+    new FuzzManager(context);
+    // Interface mode lets the interface-object class load too.
+    context->SetInterfaceMode(TRUE, nullptr, nullptr);
+    CKFile* file = context->CreateCKFile();
+    CKObjectIDList list;
+    // The first byte picks load flags, so clash handling and dependency
+    // checks run too; the file itself starts at the second byte.
+    CKDWORD flags = size > 0 ? (CKDWORD) (data[0] & 0x7F) << 3 : 0;
+    const uint8_t* bytes = size > 0 ? data + 1 : data;
+    int length = size > 0 ? (int) size - 1 : 0;
+    CKERROR result = file->OpenMemory(bytes, length, flags);
+    if (result == 0 || result == CKErr::PluginsMissing)
+        file->LoadFileData(&list);
+    context->DeleteCKFile(file);
+    CKCloseContext(context);
+    return 0;
+}
