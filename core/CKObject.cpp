@@ -7,6 +7,7 @@
 #include "core/CKClassRegistry.h"
 #include "core/CKContext.h"
 #include "core/CKObjectManager.h"
+#include "core/CKStateChunk.h"
 #include "system/QxMemoryManager.h"
 
 CK_CLASSID CKObject::m_ClassID = CKCID_OBJECT;
@@ -50,15 +51,33 @@ void CKObject::PreSave(CKFile* file, CKDWORD flags)
 
 CKStateChunk* CKObject::Save(CKFile* file, CKDWORD flags)
 {
-    (void) file;
     (void) flags;
-    return nullptr;
+    CKStateChunk* chunk = CKCreateStateChunk(CKCID_OBJECT, file);
+    if (!chunk)
+        return nullptr;
+    chunk->SetWriteAllObjects(IsDynamic());
+    chunk->StartWrite();
+    chunk->SetDataVersion(CK_OBJECT_DATA_VERSION);
+    chunk->CheckSize(GetMemoryOccupation());
+    CKDWORD hidden = m_ObjectFlags & (CK_OBJECT_VISIBLE | CK_OBJECT_HIERACHICALHIDE);
+    if (hidden != CK_OBJECT_VISIBLE)
+        chunk->WriteIdentifier((m_ObjectFlags & CK_OBJECT_HIERACHICALHIDE) ? CK_STATESAVE_OBJECTHIERAHIDDEN
+                                                                            : CK_STATESAVE_OBJECTHIDDEN);
+    return chunk;
 }
 
 CKERROR CKObject::Load(CKStateChunk* chunk, CKFile* file)
 {
-    (void) chunk;
     (void) file;
+    if (!chunk)
+        return CKErr::InvalidParameter;
+    chunk->StartRead();
+    if (chunk->SeekIdentifier(CK_STATESAVE_OBJECTHIDDEN))
+        m_ObjectFlags &= ~(CK_OBJECT_VISIBLE | CK_OBJECT_HIERACHICALHIDE);
+    else if (chunk->SeekIdentifier(CK_STATESAVE_OBJECTHIERAHIDDEN))
+        m_ObjectFlags = (m_ObjectFlags & ~CK_OBJECT_VISIBLE) | CK_OBJECT_HIERACHICALHIDE;
+    else
+        m_ObjectFlags = (m_ObjectFlags & ~CK_OBJECT_HIERACHICALHIDE) | CK_OBJECT_VISIBLE;
     return CKErr::Ok;
 }
 
@@ -102,6 +121,9 @@ CKERROR CKObject::Copy(CKObject& source, CKDependenciesContext& context)
 
 void CKObject::SetName(const char* name, CKBOOL shared)
 {
+    CKObjectManager* om = m_Context ? m_Context->GetObjectManager() : nullptr;
+    if (om && m_ID)
+        om->UnindexName(this);
     FreeName();
     if (shared) {
         m_Name = const_cast<char*>(name);
@@ -110,6 +132,8 @@ void CKObject::SetName(const char* name, CKBOOL shared)
         m_Name = name ? QxGetMemoryManager()->DuplicateString(name) : nullptr;
         m_ObjectFlags &= ~CK_OBJECT_NAMESHARED;
     }
+    if (om && m_ID)
+        om->IndexName(this);
 }
 
 void CKObject::SetAppData(void* data)

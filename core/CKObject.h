@@ -9,6 +9,14 @@ class CKFile;
 class CKStateChunk;
 class CKDependenciesContext;
 
+// Identifiers of CKObject's state chunk.
+enum : CKDWORD
+{
+    CK_STATESAVE_OBJECTHIDDEN = 4,
+    CK_STATESAVE_OBJECTHIERAHIDDEN = 24,
+};
+constexpr CKDWORD CK_OBJECT_DATA_VERSION = 10;
+
 // Root of the engine's object model. Objects are created and destroyed only
 // through their context (CKContext::CreateObject / DestroyObject), which runs
 // the creation and release functions the class registered; they come from
@@ -31,10 +39,11 @@ public:
     virtual CK_CLASSID GetClassID() { return m_ClassID; }
     // Adds the objects that must be saved with this one to the file.
     virtual void PreSave(CKFile* file, CKDWORD flags);
-    // A new state chunk of class 1 holding the visibility; derived classes
-    // continue writing into it. Null until the state chunk is connected.
+    // A new state chunk of class 1 holding the visibility (identifier 4
+    // hidden, 24 hidden hierarchically, none when visible); derived classes
+    // continue writing into it.
     virtual CKStateChunk* Save(CKFile* file, CKDWORD flags);
-    // Reads the visibility back; returns 0.
+    // Reads the visibility back; 0, -1 for a null chunk.
     virtual CKERROR Load(CKStateChunk* chunk, CKFile* file);
     virtual void PostLoad() {}
     // Called on every object about to be destroyed before any is freed.
@@ -88,7 +97,12 @@ public:
 
 protected:
     CK_ID m_ID = 0;
+
+private:
+    // Changed only through SetName: the object manager indexes names.
     char* m_Name = nullptr;
+
+protected:
     CKDWORD m_ObjectFlags = CK_OBJECT_VISIBLE;
     CKContext* m_Context = nullptr;
 

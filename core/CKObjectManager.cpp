@@ -87,7 +87,31 @@ void CKObjectManager::AddObjectToLists(CKObject* object)
     if (list) {
         m_ClassPositions[(int) id] = list->m_Ids.Size();
         list->m_Ids.PushBack(id);
+        m_Listed.Set((int) id);
+        IndexName(object);
     }
+}
+
+void CKObjectManager::IndexName(CKObject* object)
+{
+    if (!object->GetName() || !m_Listed.IsSet((int) object->GetID()))
+        return;
+    XArray<CK_ID>* ids = m_NameIndex.FindPtr(object->GetName());
+    if (!ids)
+        ids = &*m_NameIndex.Insert(XString(object->GetName()), XArray<CK_ID>());
+    ids->PushBack(object->GetID());
+}
+
+void CKObjectManager::UnindexName(CKObject* object)
+{
+    if (!object->GetName() || !m_Listed.IsSet((int) object->GetID()))
+        return;
+    XArray<CK_ID>* ids = m_NameIndex.FindPtr(object->GetName());
+    if (!ids)
+        return;
+    ids->Remove(object->GetID());
+    if (ids->IsEmpty())
+        m_NameIndex.Remove(object->GetName());
 }
 
 void CKObjectManager::Compact(ClassList& list, XArray<int>& positions)
@@ -132,6 +156,8 @@ void CKObjectManager::ReleaseID(CK_ID id)
     if (!object)
         return;
     CKDWORD flags = object->GetObjectFlags();
+    UnindexName(object);
+    m_Listed.Unset((int) id);
     if ((flags & CK_OBJECT_FREEID) && !m_DestroyingAll)
         m_FreeIds.PushBack(id);
     if (flags & CK_OBJECT_APPDATA)
@@ -173,6 +199,26 @@ CKObject* CKObjectManager::GetObjectByNameAndClass(const char* name, CK_CLASSID 
     ClassList* list = GetClassList(cid, false);
     if (!list)
         return nullptr;
+    if (!previous) {
+        // The first listed object of the class with that name: the candidate
+        // with the lowest position in the class list.
+        const XArray<CK_ID>* ids = m_NameIndex.FindPtr(name);
+        if (!ids)
+            return nullptr;
+        CKObject* best = nullptr;
+        int bestPos = 0;
+        for (CK_ID id : *ids) {
+            CKObject* o = GetObject(id);
+            if (!o || o->GetClassID() != cid)
+                continue;
+            int pos = m_ClassPositions[(int) id];
+            if (!best || pos < bestPos) {
+                best = o;
+                bestPos = pos;
+            }
+        }
+        return best;
+    }
     Compact(*list, m_ClassPositions);
     int start = 0;
     if (previous) {
@@ -453,6 +499,8 @@ void CKObjectManager::DestroyAllObjects()
     m_FreeIds.Reserve(10000);
     m_DynamicList.m_Ids.Clear();
     m_DynamicList.m_Holes = 0;
+    m_NameIndex.Clear();
+    m_Listed.Clear();
 
     // Behaviours are released first, through the release function of their
     // class (their callbacks are sent by the behaviour code).
@@ -481,6 +529,8 @@ void CKObjectManager::DestroyAllObjects()
 void CKObjectManager::ReleaseAllObjects()
 {
     m_DestroyingAll = TRUE;
+    m_NameIndex.Clear();
+    m_Listed.Clear();
     for (CK_ID id = 1; id <= m_HighestID && (int) id < m_Objects.Size(); ++id) {
         CKObject* o = m_Objects[(int) id];
         if (!o)

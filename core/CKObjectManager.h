@@ -65,6 +65,10 @@ public:
     // and list order. 0.
     CKERROR GetObjectsListByClass(CK_CLASSID cid, CKBOOL derived, XArray<CKObject*>& out);
     const XArray<CK_ID>& GetDynamicIds();
+    // Keep the name index in step with CKObject::SetName (both do nothing
+    // for an object not yet in the lists).
+    void UnindexName(CKObject* object);
+    void IndexName(CKObject* object);
 
     // Side tables.
     void SetObjectAppData(CK_ID id, void* data);
@@ -136,5 +140,10 @@ private:
     XBitArray m_SceneIndices;
     XBitArray m_GroupIndices;
     XBitArray m_DeleteMarks;
+    // Name lookups without a previous match go through an index from name to
+    // the ids of listed objects of that name, so named creation does not
+    // scan whole class lists.
+    XHashTable<XArray<CK_ID>, XString> m_NameIndex;
+    XBitArray m_Listed;
     CKBOOL m_DestroyingAll = FALSE;
 };
