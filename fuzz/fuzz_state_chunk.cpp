@@ -151,9 +151,7 @@ void RunOp(CKStateChunk* chunk, uint8_t op, uint8_t arg, int depth)
     case 26: {
         CKDependenciesContext deps(nullptr);
         deps.SetRemap(arg, 1000);
-        ChunkIteratorData record;
-        record.DepContext = &deps;
-        chunk->IterateChunks(&record, CountLevel);
+        chunk->RemapObjects(nullptr, &deps);
         break;
     }
     }
