@@ -1,11 +1,11 @@
 #pragma once
 
+#include <cstdint>
+
 #include "core/ChunkReader.h"
 #include "core/ChunkWriter.h"
 #include "core/XObjectArray.h"
 #include "core/XObjectPointerArray.h"
-#include <cstdint>
-
 #include "includes/CKTypes.h"
 #include "includes/XString.h"
 #include "system/QxImageDesc.h"

@@ -3,7 +3,7 @@
 //
 // Input: a control byte (bit 0: bind to a file of 3 records; bit 1: ids are
 // resolved by saved id; bit 2: borrow the buffer), a script length byte, the
-// script (one operation per byte), then the chunk bytes.
+// script (operation and argument byte pairs), then the chunk bytes.
 
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +13,7 @@
 #include "core/CKDependenciesContext.h"
 #include "core/CKFile.h"
 #include "core/CKStateChunk.h"
+#include "system/QxAlignedAlloc.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ void RunScript(CKStateChunk* chunk, const uint8_t* script, size_t length, int de
 
 void RunOp(CKStateChunk* chunk, uint8_t op, uint8_t arg, int depth)
 {
-    switch (op % 27) {
+    switch (op % 30) {
     case 0: chunk->ReadInt(); break;
     case 1: chunk->ReadFloat(); break;
     case 2: chunk->ReadGuid(); break;
@@ -154,6 +155,31 @@ void RunOp(CKStateChunk* chunk, uint8_t op, uint8_t arg, int depth)
         chunk->RemapObjects(nullptr, &deps);
         break;
     }
+    case 27: {
+        QxImageDesc desc;
+        if (chunk->ReadRawBitmapHeader(desc) && (long long) desc.Width * desc.Height <= (1 << 16)) {
+            std::vector<CKDWORD> pixels((size_t) desc.Width * (size_t) desc.Height);
+            desc.Image = reinterpret_cast<CKBYTE*>(pixels.data());
+            chunk->ReadRawBitmap(desc);
+        }
+        break;
+    }
+    case 28: {
+        std::vector<CKDWORD> pixels(16);
+        QxImageDesc desc;
+        desc.Width = desc.Height = 4;
+        desc.BitsPerPixel = 32;
+        desc.BytesPerLine = 16;
+        desc.Image = reinterpret_cast<CKBYTE*>(pixels.data());
+        chunk->ReadReaderBitmap(desc);
+        break;
+    }
+    case 29: {
+        QxImageDesc desc;
+        CKBYTE* pixels = chunk->ReadFormatNamedBitmap(desc);
+        QxDeleteAligned(pixels);
+        break;
+    }
     }
 }
 
@@ -192,7 +218,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         chunk->StartRead();
         RunScript(chunk, script, scriptLength, 0);
         // Then everything once, in order, and a walk to the end.
-        for (uint8_t op = 0; op < 27; ++op)
+        for (uint8_t op = 0; op < 30; ++op)
             RunOp(chunk, op, (uint8_t) (op * 37), 0);
         chunk->StartRead();
         for (int i = 0; i < 1 << 16 && chunk->GetReadError() == 0; ++i)
