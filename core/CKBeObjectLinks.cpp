@@ -1,21 +1,13 @@
 #include "core/CKBeObjectLinks.h"
 
-namespace {
-
-CKBeObjectLinks& Links()
-{
-    static CKBeObjectLinks links;
-    return links;
-}
-
-} // namespace
+#include "core/CKGlobals.h"
 
 const CKBeObjectLinks& CKGetBeObjectLinks()
 {
-    return Links();
+    return CKGetGlobals().m_BeObjectLinks;
 }
 
 void CKSetBeObjectLinks(const CKBeObjectLinks& links)
 {
-    Links() = links;
+    CKGetGlobals().m_BeObjectLinks = links;
 }

@@ -5,6 +5,8 @@
 class CKObject;
 class CKBeObject;
 class CKContext;
+class CKScene;
+class CKMessage;
 class CKDependenciesContext;
 class XObjectArray;
 
@@ -14,6 +16,15 @@ enum : CKDWORD
     CKBEHAVIOR_SCRIPT = 0x00000002,
     CKBEHAVIOR_BUILDINGBLOCK = 0x00008000,
     CKBEHAVIOR_INHERITFROMPROTOTYPE = 0x20000000,
+};
+
+// Attribute type flags that behavioural objects read.
+enum : CKDWORD
+{
+    CK_ATTRIBUTE_FLAG4 = 0x04,
+    CK_ATTRIBUTE_DONOTSAVE = 0x08,
+    CK_ATTRIBUTE_KEEPONCLEAR = 0x20,
+    CK_ATTRIBUTE_DONOTCOPY = 0x40,
 };
 
 // A behaviour is a script when it has the script flag and is no building block.
@@ -43,8 +54,7 @@ struct CKBeObjectLinks
     CKERROR (*SetBehaviorOwner)(CKObject* behavior, CKBeObject* owner) = nullptr;
 
     // Attribute types of the context's attribute manager.
-    // Flags of a type (0x08 never saved, 0x40 not copied, 0x04 and 0x20 ...).
-    // Null: every attribute is saved and copied.
+    // Flags of a type (CK_ATTRIBUTE_ values). Null: 0 for every type.
     CKDWORD (*GetAttributeFlags)(CKContext* context, int type) = nullptr;
     // Null: a type applies to every class; without a valid type, -1.
     CK_CLASSID (*GetAttributeCompatibleClassID)(CKContext* context, int type) = nullptr;
@@ -73,12 +83,13 @@ struct CKBeObjectLinks
     void (*SetParameterOwner)(CKObject* parameter, CKObject* owner) = nullptr;
 
     // Scenes. The current scene, or null. Null: there is none.
-    CKObject* (*GetCurrentScene)(CKContext* context) = nullptr;
-    // Whether the scene holds the object, its scene flags there and whether
-    // it has an initial value there.
-    CKBOOL (*SceneHoldsObject)(CKObject* scene, CKObject* object) = nullptr;
-    CKDWORD (*GetSceneObjectFlags)(CKObject* scene, CKObject* object) = nullptr;
-    CKBOOL (*HasInitialValue)(CKObject* scene, CKObject* object) = nullptr;
+    CKScene* (*GetCurrentScene)(CKContext* context) = nullptr;
+    // The scene of a scene index (the bit of CKSceneObject's scene set).
+    CKScene* (*GetSceneByIndex)(CKContext* context, int index) = nullptr;
+    CKBOOL (*SceneHoldsObject)(CKScene* scene, CKObject* object) = nullptr;
+    // The object's scene flags in the scene, with 0x80 when it has an
+    // initial value there (the word CKBeObject saves).
+    CKDWORD (*GetObjectSceneSaveFlags)(CKScene* scene, CKObject* object) = nullptr;
     // Copies the scene membership of the copied objects (sources: the ids of
     // the objects reached; their copies through the context's remap table).
     void (*AddCopiesToScenes)(CKDependenciesContext& context, const XObjectArray& sources) = nullptr;
@@ -93,8 +104,8 @@ struct CKBeObjectLinks
     void (*SortObjects)(CKContext* context) = nullptr;
 
     // Messages: reference counting of received messages.
-    void (*AddMessageReference)(void* message) = nullptr;
-    void (*ReleaseMessage)(void* message) = nullptr;
+    void (*AddMessageReference)(CKMessage* message) = nullptr;
+    void (*ReleaseMessage)(CKMessage* message) = nullptr;
 };
 
 const CKBeObjectLinks& CKGetBeObjectLinks();
