@@ -137,7 +137,7 @@ void CKFile::ClearData()
     m_DuplicateNameFounds.Clear();
     m_FileName = XString();
     CloseParser();
-    m_Flags = 0;
+    m_LoadFlags = 0;
     m_SaveIDMax = 0;
     m_LoadedIDMax = 0;
     m_ReadFileDataDone = FALSE;

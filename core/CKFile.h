@@ -219,7 +219,7 @@ public:
 
     const CKFileInfo& GetFileInfo() const { return m_FileInfo; }
     const char* GetFileName() const { return m_FileName.CStr(); }
-    CKDWORD GetLoadFlags() const { return m_Flags; }
+    CKDWORD GetLoadFlags() const { return m_LoadFlags; }
     int GetIncludedFileCount() const { return m_IncludedFiles.Size(); }
     const char* GetIncludedFile(int index) const
     {
@@ -239,7 +239,7 @@ public:
     XClassArray<XArray<int>> m_IndexByClassId;
     XClassArray<XString> m_IncludedFiles;
     CKFileInfo m_FileInfo;
-    CKDWORD m_Flags = 0;
+    CKDWORD m_LoadFlags = 0;
     XString m_FileName;
     CKBufferParser* m_Parser = nullptr;
     QxMemoryMappedFile* m_MappedFile = nullptr;

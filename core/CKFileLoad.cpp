@@ -2,6 +2,7 @@
 #include <new>
 
 #include "core/CKBaseManager.h"
+#include "core/CKBeObject.h"
 #include "core/CKClassRegistry.h"
 #include "core/CKContext.h"
 #include "core/CKFile.h"
@@ -150,7 +151,7 @@ CKERROR CKFile::OpenMemory(const void* buffer, int size, CKDWORD loadFlags)
 CKERROR CKFile::OpenParser(CKDWORD loadFlags)
 {
     CKGetGlobals().m_LoadedFileObsolete = FALSE;
-    m_Flags = loadFlags;
+    m_LoadFlags = loadFlags;
     ResetIndexByClass();
     CKERROR result = ReadFileHeaders();
     if (result != CKErr::Ok && result != CKErr::PluginsMissing) {
@@ -277,7 +278,7 @@ CKERROR CKFile::ReadFileHeaders()
     globals.m_LoadedFileEngineVersion = info.CKVersion;
     globals.m_LoadedFileWriteMode = info.FileWriteMode;
 
-    if ((m_Flags & CK_LOAD_CHECKDEPENDENCIES) && version < CK_FILE_VERSION_HEADERDATA) {
+    if ((m_LoadFlags & CK_LOAD_CHECKDEPENDENCIES) && version < CK_FILE_VERSION_HEADERDATA) {
         m_ReadFileDataDone = TRUE;
         CKERROR read = ReadFileData();
         if (read != CKErr::Ok) {
@@ -289,13 +290,13 @@ CKERROR CKFile::ReadFileHeaders()
             result = CKErr::PluginsMissing;
     }
 
-    if (m_Flags & (CK_LOAD_DODIALOG | CK_LOAD_AUTOMATICMODE | CK_LOAD_CHECKDUPLICATES)) {
+    if (m_LoadFlags & (CK_LOAD_DODIALOG | CK_LOAD_AUTOMATICMODE | CK_LOAD_CHECKDUPLICATES)) {
         ResolveNameClashes();
         if (m_DuplicateNameFounds.Size() > 0) {
-            if (m_Flags & CK_LOAD_REPLACEDUPLICATES) {
+            if (m_LoadFlags & CK_LOAD_REPLACEDUPLICATES) {
                 for (int index : m_DuplicateNameFounds)
                     m_FileObjects[index].m_LoadOption = CKFILE_LOAD_REPLACE;
-            } else if (m_Flags & CK_LOAD_DODIALOG) {
+            } else if (m_LoadFlags & CK_LOAD_DODIALOG) {
                 if (m_Context->SendInterfaceMessage(CKUIM_LOADSAVENAMECLASH, (uintptr_t) this, 0, 0) ==
                     CKErr::Canceled)
                     return CKErr::Canceled;
@@ -355,7 +356,7 @@ CKERROR CKFile::ReadHeaderData(const char* bytes, int size)
         return CKErr::InvalidFile;
     }
     CKPluginManager* plugins = CKGetPluginManager();
-    const bool check = (m_Flags & CK_LOAD_CHECKDEPENDENCIES) != 0;
+    const bool check = (m_LoadFlags & CK_LOAD_CHECKDEPENDENCIES) != 0;
     m_PluginsDep.Clear();
     for (uint32_t e = 0; e < entries; ++e) {
         uint32_t category = 0, guidCount = 0;
@@ -496,7 +497,7 @@ CKERROR CKFile::LoadFileData(CKObjectIDList* list)
         result = ReadFileData();
     }
     if (result == CKErr::Ok)
-        FinishLoading(list, m_Flags);
+        FinishLoading(list, m_LoadFlags);
     if (CKGetGlobals().m_LoadedFileObsolete)
         m_Context->OutputToConsole("Obsolete File Format,Please Re-Save...", TRUE);
     ResetNameClashPolicies();
@@ -595,7 +596,7 @@ CKERROR CKFile::ReadFileData()
         int size = section->ReadInt();
         if (section->HasFailed() || size < 0 || size > left())
             return fail("an object record passes the data");
-        bool skip = ((m_Flags & CK_LOAD_ONLYBEHAVIORS) && version >= CK_FILE_VERSION_DESCRIPTORS &&
+        bool skip = ((m_LoadFlags & CK_LOAD_ONLYBEHAVIORS) && version >= CK_FILE_VERSION_DESCRIPTORS &&
                      record.m_ClassID != CKCID_BEHAVIOR) ||
                     (!m_Context->IsInInterfaceMode() && record.m_ClassID == CKCID_INTERFACEOBJECTMANAGER);
         if (skip) {
@@ -819,9 +820,16 @@ CKERROR CKFile::FinishLoading(CKObjectIDList* list, CKDWORD loadFlags)
                 for (int index : *interfaces)
                     if (m_FileObjects[index].m_Object)
                         list->InsertRear(m_FileObjects[index].m_CreatedObject);
+        auto alive = [&](CKFileObjectRecord& record) {
+            return record.m_Object && context->GetObject(record.m_CreatedObject) == record.m_Object;
+        };
+        // Loaded behavioural objects own their scripts and attribute parameters again.
+        for (CKFileObjectRecord& record : m_FileObjects)
+            if (alive(record) && record.m_LoadOption != CKFILE_LOAD_DONTLOAD &&
+                CKIsChildClassOf(record.m_Object->GetClassID(), CKCID_BEOBJECT))
+                static_cast<CKBeObject*>(record.m_Object)->ApplyOwner();
         for (CKFileObjectRecord& record : m_FileObjects) {
-            if (!record.m_Object || record.m_LoadOption == CKFILE_LOAD_DONTLOAD ||
-                context->GetObject(record.m_CreatedObject) != record.m_Object)
+            if (!alive(record) || record.m_LoadOption == CKFILE_LOAD_DONTLOAD)
                 continue;
             try {
                 record.m_Object->PostLoad();
@@ -830,6 +838,9 @@ CKERROR CKFile::FinishLoading(CKObjectIDList* list, CKDWORD loadFlags)
                          record.m_Object->GetName() ? record.m_Object->GetName() : "");
             }
         }
+        for (CKFileObjectRecord& record : m_FileObjects)
+            if (alive(record) && record.m_Data && CKIsChildClassOf(record.m_Object->GetClassID(), CKCID_BEOBJECT))
+                static_cast<CKBeObject*>(record.m_Object)->PatchAfterLoad(m_FileObjects.Size(), m_FileObjects.Begin());
     }
     objects->ClearLoadTable();
     return CKErr::Ok;

@@ -543,11 +543,16 @@ void CKStateChunk::AddChunk(CKStateChunk* other)
         w->m_CurrentIdentifier = b + i;
     }
 
+    // Entries that do not point into the other's data (only in broken
+    // input) are left out; the -1 markers stay.
     XArray<int>* lists[3] = {&w->m_ObjectIDs, &w->m_SubChunks, &w->m_Managers};
     for (int l = 0; l < 3; ++l)
         for (int k = 0; k < layout.Counts[l]; ++k) {
             int e = (int) layout.Lists[l][k];
-            lists[l]->PushBack(e >= 0 ? e + b : e);
+            if (e == -1)
+                lists[l]->PushBack(-1);
+            else if (e >= 0 && e < n)
+                lists[l]->PushBack(e + b);
         }
 
     m_DataVersion = other->m_DataVersion;

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "FileTestSupport.h"
+#include "core/CKBeObject.h"
 #include "core/CKFile.h"
 #include "core/CKObjectIDList.h"
 #include "core/CKObjectManager.h"
@@ -221,6 +222,7 @@ class CKFileRoundTrip : public FileFixture
 {
 protected:
     int m_LiveReferences = 0;
+    int m_Priorities = 0;
 
     // 1,000 saved objects of the core classes and the test class, with
     // dynamic, not-to-be-saved and shared objects for them to point at.
@@ -243,9 +245,14 @@ protected:
         for (int i = 0; i < 1000; ++i) {
             int length = (int) (Next(seed) % 41);
             std::string name = RandomName(seed, length);
-            CK_CLASSID cid = i % 7 == 0 ? CKCID_OBJECT : i % 7 == 1 ? CKCID_SCENEOBJECT : FileTestItem::m_ClassID;
+            CK_CLASSID cid = i % 7 == 0   ? CKCID_OBJECT
+                             : i % 7 == 1 ? CKCID_SCENEOBJECT
+                             : i % 7 == 2 ? CKCID_BEOBJECT
+                                          : FileTestItem::m_ClassID;
             CKObject* object = context->CreateObject(cid, length ? name.c_str() : nullptr);
             EXPECT_NE(object, nullptr);
+            if (cid == CKCID_BEOBJECT)
+                static_cast<CKBeObject*>(object)->SetPriority((int) (Next(seed) * 2) - 32000);
             if (i % 5 == 3)
                 object->Show(CKHIDE);
             else if (i % 11 == 4)
@@ -341,6 +348,10 @@ protected:
             EXPECT_STREQ(a->GetName() ? a->GetName() : "", b->GetName() ? b->GetName() : "");
             EXPECT_EQ(a->GetObjectFlags() & (CK_OBJECT_VISIBLE | CK_OBJECT_HIERACHICALHIDE),
                       b->GetObjectFlags() & (CK_OBJECT_VISIBLE | CK_OBJECT_HIERACHICALHIDE));
+            if (a->GetClassID() == CKCID_BEOBJECT) {
+                EXPECT_EQ(static_cast<CKBeObject*>(a)->GetPriority(), static_cast<CKBeObject*>(b)->GetPriority());
+                ++m_Priorities;
+            }
             if (a->GetClassID() != FileTestItem::m_ClassID)
                 continue;
             auto* x = static_cast<FileTestItem*>(a);
@@ -358,6 +369,7 @@ protected:
             EXPECT_EQ(y->m_PostLoads, 1);
         }
         EXPECT_GT(m_LiveReferences, 300) << "most references survive";
+        EXPECT_GT(m_Priorities, 100);
         // The shared objects were found, not made again, and not loaded over.
         EXPECT_EQ(fresh->GetObjectsCountByClassID(FileTestItem::m_ClassID),
                   (int) std::count_if(world.saved.begin(), world.saved.end(),

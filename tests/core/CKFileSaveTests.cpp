@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "FileTestSupport.h"
+#include "core/CKBeObject.h"
 #include "core/CKBitmapReader.h"
 #include "core/CKClassRegistry.h"
 #include "core/CKFile.h"
@@ -37,11 +38,18 @@ std::set<std::string> Listing(const std::string& folder)
 }
 
 // A class registered under the level class, to see the order of its PreSave.
-class FileTestLevel : public FileTestItem
+class FileTestLevel : public CKBeObject
 {
 public:
-    explicit FileTestLevel(CKContext* context) : FileTestItem(context) {}
+    explicit FileTestLevel(CKContext* context) : CKBeObject(context) {}
     CK_CLASSID GetClassID() override { return m_ClassID; }
+    void PreSave(CKFile* file, CKDWORD flags) override
+    {
+        CKBeObject::PreSave(file, flags);
+        for (CK_ID id : m_SaveAlso)
+            file->SaveObject(m_Context->GetObject(id), flags);
+    }
+    std::vector<CK_ID> m_SaveAlso;
     static CK_CLASSID m_ClassID;
     static CKObject* CreateInstance(CKContext* context) { return new FileTestLevel(context); }
 };
@@ -138,7 +146,7 @@ TEST_F(CKFileSave, ALevelAddsItsContentAfterItselfOtherObjectsBefore)
     CKFile* file = m_Context->CreateCKFile();
     ASSERT_EQ(file->StartSave(dir.File("l.qdx").c_str()), 0);
     FileTestItem* content = NewItem(m_Context, "Content");
-    auto* level = static_cast<FileTestItem*>(m_Context->CreateObject(FileTestLevel::m_ClassID, "Level"));
+    auto* level = static_cast<FileTestLevel*>(m_Context->CreateObject(FileTestLevel::m_ClassID, "Level"));
     ASSERT_NE(level, nullptr);
     level->m_SaveAlso = {content->GetID()};
     FileTestItem* holder = NewItem(m_Context, "Holder");
