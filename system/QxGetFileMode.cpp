@@ -1,0 +1,8 @@
+#include "system/QxGetFileMode.h"
+
+#include "platform/PlatformPaths.h"
+
+CKDWORD QxGetFileMode(const char* path)
+{
+    return PlatformGetFileMode(path);
+}

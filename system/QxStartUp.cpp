@@ -1,0 +1,65 @@
+#include "system/QxStartUp.h"
+
+#include "platform/PlatformCpu.h"
+#include "system/QxBlitter.h"
+#include "system/QxFpu.h"
+#include "system/QxGlobalLock.h"
+#include "system/QxLibraryLog.h"
+#include "system/QxLogListener.h"
+#include "system/QxLogManager.h"
+#include "system/QxMathConstants.h"
+#include "system/QxMathTables.h"
+#include "system/QxProcessor.h"
+#include "system/QxThread.h"
+
+namespace {
+QxThread* g_MainThread = nullptr;
+} // namespace
+
+void QxStartUp()
+{
+    QxDetectProcessor();
+    QxInitMathConstants();
+    QxSetupFPU();
+    // The global critical section is made on first use; taking it here makes
+    // it exist before anything can race for it.
+    QxGetGlobalCriticalSection();
+    // The identity matrix is a compile-time constant: nothing to fill.
+    QxInitBlitter();
+    QxInitMathTables();
+
+    if (!g_MainThread)
+    {
+        QxThread* thread = new QxThread;
+        thread->SetName("QRKMAINTHREAD");
+        thread->SetHandle(PlatformGetCurrentThreadHandle());
+        thread->SetId(PlatformGetCurrentThreadId());
+        thread->SetFlags(QX_THREAD_MAIN | QX_THREAD_NAME_LOCKED);
+        g_MainThread = thread;
+        QxGetThreadTable().Insert(thread->GetHandle(), thread);
+    }
+
+    QxLogManager* log = QxGetLogManager();
+    int source = log->RegisterSource("QxMath");
+    QxSetLibraryLogSource(source);
+    if (QxLogListener* file = log->CreateListener(QXLOG_FILE_LISTENER_GUID, "QxMath", source))
+    {
+        file->SetLevelMask(31);
+        file->SetFlags(0);
+        file->SetTimeFormat(3);
+    }
+    log->CreateListener(QXLOG_OUTPUTDEBUG_LISTENER_GUID, "OUTPUTDEBUG LISTENER", source);
+}
+
+void QxShutDown()
+{
+    delete g_MainThread;
+    g_MainThread = nullptr;
+    QxSetLibraryLogSource(0);
+    QxDestroyLogManager();
+}
+
+QxThread* QxGetMainThread()
+{
+    return g_MainThread;
+}

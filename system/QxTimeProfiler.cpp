@@ -1,0 +1,15 @@
+#include "system/QxTimeProfiler.h"
+
+#include "platform/PlatformTime.h"
+#include "system/QxTimingFactors.h"
+
+void QxTimeProfiler::Reset()
+{
+    m_Start = PlatformQueryCounter();
+}
+
+float QxTimeProfiler::Current()
+{
+    m_Last = PlatformQueryCounter();
+    return static_cast<float>(static_cast<double>(m_Last - m_Start) * QxGetMillisecondsPerTick());
+}

@@ -1,0 +1,273 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <fstream>
+#include <random>
+#include <unistd.h>
+
+#include "system/QxCachedFile.h"
+#include "tests/support/TestPaths.h"
+#include "tests/system/LogCapture.h"
+
+namespace {
+std::string RandomBytes(size_t size, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::string s(size, '\0');
+    for (char& c : s)
+        c = static_cast<char>(rng() & 0xFF);
+    return s;
+}
+
+void WriteAll(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+} // namespace
+
+class QxCachedFileDifferential : public ::testing::TestWithParam<CKDWORD>
+{
+};
+
+TEST_P(QxCachedFileDifferential, RandomReadsGiveTheBytesOfPread)
+{
+    const CKDWORD blockSize = GetParam();
+    const size_t fileSize = 1 << 20;
+    TestTempDir dir;
+    std::string path = dir.File("big.bin");
+    WriteAll(path, RandomBytes(fileSize, 7));
+    int fd = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+
+    QxCachedFile file(blockSize);
+    ASSERT_TRUE(file.Open(path.c_str(), QX_FILE_READ));
+    EXPECT_EQ(file.GetSize(), fileSize);
+    std::mt19937 rng(blockSize);
+    std::vector<char> got(300000), want(300000);
+    uint64_t compared = 0;
+    for (int i = 0; i < 1500; ++i)
+    {
+        CKDWORD offset = rng() % (fileSize + 1000);
+        CKDWORD size;
+        switch (rng() % 4)
+        {
+        case 0: size = rng() % 16; break;
+        case 1: size = rng() % (2 * blockSize + 1); break;
+        case 2: size = rng() % 300000; break;
+        default: size = blockSize * (rng() % 4) + (rng() % 3) - 1; break;
+        }
+        if (size > want.size())
+            size = static_cast<CKDWORD>(want.size());
+        // Half the time read on from where the last read stopped.
+        if (rng() % 2)
+            ASSERT_TRUE(file.Seek(static_cast<int>(offset), QX_SEEK_BEGIN));
+        else
+            offset = file.Tell();
+        ssize_t expected = ::pread(fd, want.data(), size, offset);
+        ASSERT_GE(expected, 0);
+        CKDWORD n = file.Read(got.data(), size);
+        ASSERT_EQ(n, static_cast<CKDWORD>(expected)) << "offset " << offset << " size " << size;
+        ASSERT_EQ(0, std::memcmp(got.data(), want.data(), n)) << "offset " << offset << " size " << size;
+        ASSERT_EQ(file.Tell(), offset + n);
+        compared += n;
+    }
+    EXPECT_GT(compared, 10000000u);
+    ::close(fd);
+}
+
+TEST_P(QxCachedFileDifferential, MixedReadsAndWritesMatchAModel)
+{
+    const CKDWORD blockSize = GetParam();
+    TestTempDir dir;
+    std::string path = dir.File("mixed.bin");
+    std::string model = RandomBytes(200000, 11);
+    WriteAll(path, model);
+    {
+        QxCachedFile file(blockSize);
+        ASSERT_TRUE(file.Open(path.c_str(), QX_FILE_READWRITE));
+        std::mt19937 rng(blockSize + 1);
+        std::vector<char> got(70000);
+        for (int i = 0; i < 2000; ++i)
+        {
+            CKDWORD offset = rng() % (static_cast<CKDWORD>(model.size()) + 100);
+            CKDWORD size = rng() % 3 ? rng() % 600 : rng() % 70000;
+            file.Seek(static_cast<int>(offset), QX_SEEK_BEGIN);
+            if (rng() % 4 == 0 && offset <= model.size())
+            {
+                std::string bytes = RandomBytes(size, rng());
+                ASSERT_EQ(file.Write(bytes.data(), size), size);
+                if (model.size() < offset + size)
+                    model.resize(offset + size);
+                model.replace(offset, size, bytes);
+            }
+            else
+            {
+                CKDWORD n = file.Read(got.data(), size);
+                CKDWORD expected = offset >= model.size() ? 0 : std::min<CKDWORD>(size, model.size() - offset);
+                ASSERT_EQ(n, expected) << "offset " << offset << " size " << size;
+                if (n > 0)
+                {
+                    ASSERT_EQ(std::string(got.data(), n), model.substr(offset, n)) << "offset " << offset;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(ReadAll(path), model);
+}
+
+INSTANTIATE_TEST_SUITE_P(BlockSizes, QxCachedFileDifferential, ::testing::Values(512u, 4096u, 65536u));
+
+class QxCachedFileTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_Bytes = RandomBytes(20000, 3);
+        m_Path = m_Dir.File("f.bin");
+        WriteAll(m_Path, m_Bytes);
+    }
+    TestTempDir m_Dir;
+    std::string m_Path;
+    std::string m_Bytes;
+};
+
+TEST_F(QxCachedFileTest, ReadingAcrossABlockBorderCachesTheSecondBlock)
+{
+    QxCachedFile file(4096);
+    ASSERT_TRUE(file.Open(m_Path.c_str(), QX_FILE_READ));
+    EXPECT_EQ(file.GetCachedBlockStart(), QxCachedFile::kNothingCached);
+    char buffer[10];
+    file.Seek(4090, QX_SEEK_BEGIN);
+    EXPECT_EQ(file.Read(buffer, 10), 10u);
+    EXPECT_EQ(std::string(buffer, 10), m_Bytes.substr(4090, 10));
+    EXPECT_EQ(file.Tell(), 4100u);
+    EXPECT_EQ(file.GetCachedBlockStart(), 4096u);
+}
+
+TEST_F(QxCachedFileTest, ALongReadEndsInTheSameStateWhetherOrNotItsFirstBlockWasCached)
+{
+    std::vector<char> buffer(8200);
+    for (bool warm : {false, true})
+    {
+        QxCachedFile file(4096);
+        ASSERT_TRUE(file.Open(m_Path.c_str(), QX_FILE_READ));
+        if (warm)
+        {
+            char one;
+            file.Read(&one, 1);
+            EXPECT_EQ(file.GetCachedBlockStart(), 0u);
+        }
+        file.Seek(100, QX_SEEK_BEGIN);
+        EXPECT_EQ(file.Read(buffer.data(), 8200), 8200u);
+        EXPECT_EQ(std::string(buffer.data(), 8200), m_Bytes.substr(100, 8200));
+        EXPECT_EQ(file.Tell(), 8300u);
+        EXPECT_EQ(file.GetCachedBlockStart(), 8192u);
+    }
+}
+
+TEST_F(QxCachedFileTest, ReadsAreClippedAtTheEndOfTheFile)
+{
+    QxCachedFile file(4096);
+    ASSERT_TRUE(file.Open(m_Path.c_str(), QX_FILE_READ));
+    char buffer[100];
+    file.Seek(-10, QX_SEEK_END);
+    EXPECT_EQ(file.Tell(), 19990u);
+    EXPECT_EQ(file.Read(buffer, 100), 10u);
+    EXPECT_EQ(std::string(buffer, 10), m_Bytes.substr(19990));
+    EXPECT_EQ(file.Tell(), 20000u);
+    EXPECT_EQ(file.Read(buffer, 100), 0u);
+    file.Seek(50000, QX_SEEK_BEGIN);
+    EXPECT_EQ(file.Read(buffer, 100), 0u);
+    EXPECT_EQ(file.Tell(), 50000u);
+}
+
+TEST_F(QxCachedFileTest, SeekNeverFailsAndCountsFromEachOrigin)
+{
+    QxCachedFile file(512);
+    ASSERT_TRUE(file.Open(m_Path.c_str(), QX_FILE_READ));
+    EXPECT_TRUE(file.Seek(300, QX_SEEK_BEGIN));
+    EXPECT_TRUE(file.Seek(-100, QX_SEEK_CURRENT));
+    EXPECT_EQ(file.Tell(), 200u);
+    EXPECT_TRUE(file.Seek(-1, QX_SEEK_END));
+    EXPECT_EQ(file.Tell(), 19999u);
+    char c;
+    EXPECT_EQ(file.Read(&c, 1), 1u);
+    EXPECT_EQ(c, m_Bytes[19999]);
+}
+
+TEST_F(QxCachedFileTest, WritesGoToTheLogicalPositionAndRefreshTheCache)
+{
+    QxCachedFile file(4096);
+    ASSERT_TRUE(file.Open(m_Path.c_str(), QX_FILE_READWRITE));
+    char buffer[16];
+    file.Seek(5000, QX_SEEK_BEGIN);
+    file.Read(buffer, 16); // caches block 4096 and moves the file past it
+    EXPECT_EQ(file.GetCachedBlockStart(), 4096u);
+    file.Seek(5004, QX_SEEK_BEGIN);
+    EXPECT_EQ(file.Write("WXYZ", 4), 4u);
+    EXPECT_EQ(file.Tell(), 5008u);
+    EXPECT_EQ(file.GetCachedBlockStart(), QxCachedFile::kNothingCached);
+    file.Seek(5000, QX_SEEK_BEGIN);
+    EXPECT_EQ(file.Read(buffer, 12), 12u);
+    EXPECT_EQ(std::string(buffer, 12), m_Bytes.substr(5000, 4) + "WXYZ" + m_Bytes.substr(5008, 4));
+
+    // A write outside the cached block keeps it.
+    file.Seek(100, QX_SEEK_BEGIN);
+    file.Write("ab", 2);
+    EXPECT_EQ(file.GetCachedBlockStart(), 4096u);
+    // Writing past the end makes the file longer for later reads.
+    file.Seek(0, QX_SEEK_END);
+    EXPECT_EQ(file.Write("tail", 4), 4u);
+    file.Seek(-4, QX_SEEK_END);
+    EXPECT_EQ(file.Read(buffer, 16), 4u);
+    EXPECT_EQ(std::string(buffer, 4), "tail");
+    file.Close();
+
+    std::string expected = m_Bytes + "tail";
+    expected.replace(5004, 4, "WXYZ");
+    expected.replace(100, 2, "ab");
+    EXPECT_EQ(ReadAll(m_Path), expected);
+}
+
+TEST_F(QxCachedFileTest, UncachedCallsWarnAndWorkAtTheLogicalPosition)
+{
+    LogCapture capture;
+    WriteAll(m_Path, "line one\nline two\n");
+    QxCachedFile file(4);
+    ASSERT_TRUE(file.Open(m_Path.c_str(), QX_FILE_READ));
+    char buffer[32];
+    file.Read(buffer, 5);
+    ASSERT_TRUE(file.GetString(buffer, sizeof(buffer)));
+    EXPECT_STREQ(buffer, "one\n");
+    EXPECT_EQ(file.Tell(), 9u);
+    EXPECT_EQ(file.ReadItems(buffer, 4, 2), 2u);
+    EXPECT_EQ(std::string(buffer, 8), "line two");
+    file.Flush();
+    ASSERT_EQ(capture.Lines().size(), 3u);
+    EXPECT_EQ(capture.Lines()[0], "[QxMath] [WARNING] : GetString : Not Cached\n");
+    EXPECT_EQ(capture.Lines()[1], "[QxMath] [WARNING] : ReadItems : Not Cached\n");
+    EXPECT_EQ(capture.Lines()[2], "[QxMath] [WARNING] : Flush : Not Cached\n");
+}
+
+TEST_F(QxCachedFileTest, ReopeningForgetsTheCache)
+{
+    QxCachedFile file(4096);
+    ASSERT_TRUE(file.Open(m_Path.c_str(), QX_FILE_READ));
+    char buffer[8];
+    file.Seek(10, QX_SEEK_BEGIN);
+    file.Read(buffer, 8);
+    WriteAll(m_Dir.File("g.bin"), "other file");
+    ASSERT_TRUE(file.Open(m_Dir.File("g.bin").c_str(), QX_FILE_READ));
+    EXPECT_EQ(file.Tell(), 0u);
+    EXPECT_EQ(file.GetCachedBlockStart(), QxCachedFile::kNothingCached);
+    EXPECT_EQ(file.Read(buffer, 8), 8u);
+    EXPECT_EQ(std::string(buffer, 8), "other fi");
+    EXPECT_TRUE(file.Close());
+    EXPECT_EQ(file.Read(buffer, 8), 0u);
+}

@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+#include "system/QxFile.h"
+#include "system/QxGetFileMode.h"
+#include "tests/support/TestPaths.h"
+
+namespace {
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+void WriteAll(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+} // namespace
+
+TEST(QxFile, OpenCleansTheNameOfCharactersAFileNameCannotHold)
+{
+    TestTempDir dir;
+    QxFile file;
+    ASSERT_TRUE(file.Open(dir.File("a<b.txt").c_str(), QX_FILE_WRITE));
+    EXPECT_EQ(file.Write("x", 1), 1u);
+    file.Close();
+    EXPECT_EQ(ReadAll(dir.File("a b.txt")), "x");
+}
+
+TEST(QxFile, UnknownModesReadInBinary)
+{
+    TestTempDir dir;
+    WriteAll(dir.File("f"), "a\r\nb");
+    QxFile file;
+    ASSERT_TRUE(file.Open(dir.File("f").c_str(), 7));
+    char buffer[8] = {};
+    EXPECT_EQ(file.Read(buffer, 8), 4u);
+    EXPECT_EQ(std::string(buffer, 4), "a\r\nb");
+    EXPECT_EQ(file.Write("z", 1), 0u); // read-only
+}
+
+TEST(QxFile, ModesMapToTheirOpenModes)
+{
+    TestTempDir dir;
+    std::string path = dir.File("m.txt");
+    QxFile file;
+    EXPECT_FALSE(file.Open(path.c_str(), QX_FILE_READWRITE)); // "r+b" needs the file
+    ASSERT_TRUE(file.Open(path.c_str(), QX_FILE_TEXT_WRITE));
+    file.Printf("%d-%s", 12, "ab");
+    ASSERT_TRUE(file.Open(path.c_str(), QX_FILE_TEXT_APPEND)); // closes the first
+    file.Write("+", 1);
+    file.Close();
+    EXPECT_EQ(ReadAll(path), "12-ab+");
+    ASSERT_TRUE(file.Open(path.c_str(), QX_FILE_READWRITE));
+    file.Write("99", 2);
+    file.Close();
+    EXPECT_EQ(ReadAll(path), "99-ab+");
+    ASSERT_TRUE(file.Open(path.c_str(), QX_FILE_WRITE));
+    file.Close();
+    EXPECT_EQ(ReadAll(path), "");
+}
+
+TEST(QxFile, GetSizeLeavesThePositionUnchanged)
+{
+    TestTempDir dir;
+    WriteAll(dir.File("f"), std::string(1000, 'q'));
+    QxFile file;
+    ASSERT_TRUE(file.Open(dir.File("f").c_str(), QX_FILE_READ));
+    ASSERT_TRUE(file.Seek(123, QX_SEEK_BEGIN));
+    EXPECT_EQ(file.GetSize(), 1000u);
+    EXPECT_EQ(file.Tell(), 123u);
+}
+
+TEST(QxFile, SeekOriginsAreBeginEndAndCurrent)
+{
+    TestTempDir dir;
+    WriteAll(dir.File("f"), "0123456789");
+    QxFile file;
+    ASSERT_TRUE(file.Open(dir.File("f").c_str(), QX_FILE_READ));
+    char c = 0;
+    ASSERT_TRUE(file.Seek(-3, QX_SEEK_END));
+    EXPECT_EQ(file.Tell(), 7u);
+    ASSERT_TRUE(file.Seek(-2, QX_SEEK_CURRENT));
+    file.Read(&c, 1);
+    EXPECT_EQ(c, '5');
+    EXPECT_FALSE(file.Seek(-1, QX_SEEK_BEGIN));
+}
+
+TEST(QxFile, LinesItemsAndScanf)
+{
+    TestTempDir dir;
+    WriteAll(dir.File("t"), "first line\nsecond\n42 7\n");
+    QxFile file;
+    ASSERT_TRUE(file.Open(dir.File("t").c_str(), QX_FILE_TEXT_READ));
+    char line[6];
+    ASSERT_TRUE(file.GetString(line, sizeof(line)));
+    EXPECT_STREQ(line, "first"); // at most size - 1 characters
+    char rest[64];
+    ASSERT_TRUE(file.GetString(rest, sizeof(rest)));
+    EXPECT_STREQ(rest, " line\n"); // the line feed is kept
+    ASSERT_TRUE(file.GetString(rest, sizeof(rest)));
+    int a = 0, b = 0;
+    EXPECT_EQ(file.Scanf("%d %d", &a, &b), 2);
+    EXPECT_EQ(a, 42);
+    EXPECT_EQ(b, 7);
+    ASSERT_TRUE(file.GetString(rest, sizeof(rest)));
+    EXPECT_STREQ(rest, "\n");
+    EXPECT_FALSE(file.GetString(rest, sizeof(rest)));
+    EXPECT_TRUE(file.IsEof());
+    file.Seek(0, QX_SEEK_BEGIN);
+    char items[6] = {};
+    EXPECT_EQ(file.ReadItems(items, 2, 3), 3u);
+    EXPECT_EQ(std::string(items, 6), "first ");
+}
+
+TEST(QxFile, ClosedFilesAreInvalidAndHarmless)
+{
+    QxFile file;
+    EXPECT_FALSE(file.IsValid());
+    EXPECT_TRUE(file.Close());
+    char buffer[4];
+    EXPECT_EQ(file.Read(buffer, 4), 0u);
+    EXPECT_EQ(file.Write(buffer, 4), 0u);
+    EXPECT_EQ(file.GetSize(), 0u);
+    EXPECT_FALSE(file.Seek(0, QX_SEEK_BEGIN));
+    EXPECT_FALSE(file.Open(nullptr, QX_FILE_READ));
+    EXPECT_FALSE(file.Open("", QX_FILE_READ));
+}
+
+TEST(QxFile, BackslashesSeparateFolders)
+{
+    TestTempDir dir;
+    WriteAll(dir.File("x.bin"), "abc");
+    std::string windowsStyle = dir.Path() + "\\x.bin";
+    QxFile file;
+    ASSERT_TRUE(file.Open(windowsStyle.c_str(), QX_FILE_READ));
+    EXPECT_EQ(file.GetSize(), 3u);
+}
+
+TEST(QxGetFileMode, GivesModeBitsOrZero)
+{
+    TestTempDir dir;
+    WriteAll(dir.File("f"), "1");
+    EXPECT_EQ(QxGetFileMode(dir.File("f").c_str()) & S_IFMT, unsigned(S_IFREG));
+    EXPECT_EQ(QxGetFileMode(dir.Path().c_str()) & S_IFMT, unsigned(S_IFDIR));
+    EXPECT_EQ(QxGetFileMode(dir.File("none").c_str()), 0u);
+    EXPECT_EQ(QxGetFileMode(""), 0u);
+    EXPECT_EQ(QxGetFileMode(nullptr), 0u);
+}

@@ -1,0 +1,386 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "platform/PlatformConsole.h"
+#include "platform/PlatformSharedLibrary.h"
+#include "platform/PlatformTime.h"
+#include "system/QxConsoleListener.h"
+#include "system/QxFileListener.h"
+#include "system/QxLogManager.h"
+#include "system/QxOutputDebugListener.h"
+#include "tests/support/TestPaths.h"
+#include "tests/system/LogCapture.h"
+
+namespace {
+
+PlatformLocalTime g_Now;
+uint64_t g_Ticks = 0;
+
+PlatformLocalTime FakeLocalTime() { return g_Now; }
+uint64_t FakeCounter() { return g_Ticks; }
+
+// 5 March 2009, 14:07:31.042 local time.
+PlatformLocalTime March5()
+{
+    PlatformLocalTime t;
+    t.year = 2009;
+    t.month = 3;
+    t.day = 5;
+    t.hour = 14;
+    t.minute = 7;
+    t.second = 31;
+    t.millisecond = 42;
+    t.weekDay = 4;
+    t.yearDay = 63;
+    t.unixSeconds = 1236262051u;
+    return t;
+}
+
+// Replaces both clocks for the life of a test.
+class FakeClocks
+{
+public:
+    FakeClocks()
+    {
+        g_Now = March5();
+        g_Ticks = 1000000000ull;
+        m_Time = PlatformSetLocalTimeHook(FakeLocalTime);
+        m_Counter = PlatformSetCounterHook(FakeCounter);
+    }
+    ~FakeClocks()
+    {
+        PlatformSetLocalTimeHook(m_Time);
+        PlatformSetCounterHook(m_Counter);
+    }
+
+private:
+    PlatformLocalTimeHook m_Time;
+    PlatformCounterHook m_Counter;
+};
+
+// Points ENGINE_LOG_DIR at a fresh folder for the life of a test.
+class LogDir
+{
+public:
+    LogDir()
+    {
+        const char* old = std::getenv("ENGINE_LOG_DIR");
+        m_Had = old != nullptr;
+        if (old)
+            m_Old = old;
+        setenv("ENGINE_LOG_DIR", m_Dir.Path().c_str(), 1);
+    }
+    ~LogDir()
+    {
+        if (m_Had)
+            setenv("ENGINE_LOG_DIR", m_Old.c_str(), 1);
+        else
+            unsetenv("ENGINE_LOG_DIR");
+    }
+    std::string File(const std::string& name) const { return m_Dir.File(name); }
+
+private:
+    TestTempDir m_Dir;
+    bool m_Had = false;
+    std::string m_Old;
+};
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string g_Console;
+void CaptureConsole(const char* data, size_t size) { g_Console.append(data, size); }
+
+QxLogListener* MakeNothing(const char*) { return nullptr; }
+
+} // namespace
+
+TEST(QxLogManager, SourcesGetOneBasedIdsNeverReused)
+{
+    QxLogManager log;
+    EXPECT_EQ(log.RegisterSource("A"), 1);
+    EXPECT_EQ(log.RegisterSource("B"), 2);
+    EXPECT_EQ(log.RegisterSource("A"), 1);
+    EXPECT_EQ(log.RegisterSource(""), -1);
+    EXPECT_EQ(log.RegisterSource(nullptr), -1);
+    EXPECT_STREQ(log.GetSourceName(2), "B");
+    EXPECT_EQ(log.GetSourceName(3), nullptr);
+    EXPECT_EQ(log.GetSourceName(0), nullptr);
+    EXPECT_EQ(log.GetSourceName(-1), nullptr);
+    EXPECT_EQ(log.GetSourceCount(), 2);
+}
+
+TEST(QxLogManager, LevelNames)
+{
+    EXPECT_STREQ(QxLogManager::GetLevelName(QXLOG_DEBUG), "DEBUG");
+    EXPECT_STREQ(QxLogManager::GetLevelName(QXLOG_TRACE), "TRACE");
+    EXPECT_STREQ(QxLogManager::GetLevelName(QXLOG_ERROR), "ERROR");
+    EXPECT_STREQ(QxLogManager::GetLevelName(QXLOG_WARNING), "WARNING");
+    EXPECT_STREQ(QxLogManager::GetLevelName(QXLOG_INFO), "INFO");
+    EXPECT_STREQ(QxLogManager::GetLevelName(3), "");
+    EXPECT_STREQ(QxLogManager::GetLevelName(0), "");
+}
+
+TEST(QxLogManager, ListenerTypesRegisterOnce)
+{
+    QxLogManager log;
+    EXPECT_EQ(log.RegisterListenerType(QXLOG_FILE_LISTENER_GUID, MakeNothing), 0);
+    EXPECT_EQ(log.RegisterListenerType(CKGUID(1, 2), MakeNothing), 1);
+    EXPECT_EQ(log.RegisterListenerType(CKGUID(1, 2), MakeNothing), 0);
+    EXPECT_EQ(log.CreateListener(CKGUID(1, 2), "none", 1), nullptr);
+    EXPECT_EQ(log.CreateListener(CKGUID(9, 9), "unknown", 1), nullptr);
+    EXPECT_EQ(log.GetListenerCount(), 0);
+}
+
+TEST(QxLogManager, CreateListenerReusesANameOnlyForTheSameKind)
+{
+    QxLogManager log;
+    QxLogListener* console = log.CreateListener(QXLOG_CONSOLE_LISTENER_GUID, "shared", 1);
+    ASSERT_NE(console, nullptr);
+    EXPECT_EQ(*console->GetGuid(), QXLOG_CONSOLE_LISTENER_GUID);
+    EXPECT_EQ(log.CreateListener(QXLOG_FILE_LISTENER_GUID, "shared", 2), nullptr);
+    EXPECT_EQ(log.CreateListener(QXLOG_CONSOLE_LISTENER_GUID, "shared", 2), console);
+    EXPECT_TRUE(console->HasSource(1));
+    EXPECT_TRUE(console->HasSource(2));
+    EXPECT_FALSE(console->HasSource(3));
+    EXPECT_EQ(log.GetListener("shared"), console);
+    EXPECT_EQ(log.GetListener("other"), nullptr);
+}
+
+TEST(QxLogManager, DeliversOnlyMatchingSourcesAndLevels)
+{
+    LogCapture capture;
+    QxLogManager* log = QxGetLogManager();
+    int other = log->RegisterSource("Other");
+    capture.Listener()->SetLevelMask(QXLOG_ERROR | QXLOG_WARNING);
+    log->SetContext(capture.Source(), QXLOG_TRACE, 1, "f")->Log("hidden");
+    log->SetContext(other, QXLOG_ERROR, 1, "f")->Log("not my source");
+    log->SetContext(capture.Source(), QXLOG_WARNING, 1, "f")->Log("shown %d", 7);
+    ASSERT_EQ(capture.Lines().size(), 1u);
+    EXPECT_EQ(capture.Lines()[0], "[QxMath] [WARNING] : shown 7\n");
+}
+
+TEST(QxLogManager, LinesWithoutTimeOrFlags)
+{
+    LogCapture capture;
+    QxLogManager* log = QxGetLogManager();
+    log->SetContext(capture.Source(), QXLOG_INFO, 3, "x.cpp")->Log("text");
+    capture.Listener()->AddSource(42); // an id without a name
+    log->SetContext(42, QXLOG_INFO, 3, "x.cpp")->Log("text");
+    log->SetContext(capture.Source(), 32, 3, "x.cpp")->Log("odd level");
+    capture.Listener()->SetLevelMask(0xFFFFFFFF);
+    log->SetContext(capture.Source(), 32, 3, "x.cpp")->Log("odd level");
+    ASSERT_EQ(capture.Lines().size(), 3u);
+    EXPECT_EQ(capture.Lines()[0], "[QxMath] [INFO] : text\n");
+    EXPECT_EQ(capture.Lines()[1], "[INFO] : text\n");
+    EXPECT_EQ(capture.Lines()[2], "[QxMath] [] : odd level\n");
+}
+
+TEST(QxLogManager, Flag2AddsTheFileNameAfterItsLastSeparatorAndTheLine)
+{
+    FakeClocks clocks;
+    LogCapture capture;
+    capture.Listener()->SetFlags(QXLOG_FLAG_SOURCE_LINE);
+    capture.Listener()->SetTimeFormat(3);
+    QxLogManager* log = QxGetLogManager();
+    log->SetContext(capture.Source(), QXLOG_ERROR, 120, "c:\\work\\src\\Parser")->Log("bad token");
+    log->SetContext(capture.Source(), QXLOG_ERROR, 7, "/home/dev/src/QxFile.cpp")->Log("x");
+    log->SetContext(capture.Source(), QXLOG_ERROR, -1, "plain")->Log("y");
+    log->SetContext(capture.Source(), QXLOG_ERROR, 0, nullptr)->Log("z");
+    ASSERT_EQ(capture.Lines().size(), 4u);
+    EXPECT_EQ(capture.Lines()[0], "[QxMath] [ERROR] [05/03/09 14:07:31:042] [Parser:120] : bad token\n");
+    EXPECT_EQ(capture.Lines()[1], "[QxMath] [ERROR] [05/03/09 14:07:31:042] [QxFile.cpp:7] : x\n");
+    EXPECT_EQ(capture.Lines()[2], "[QxMath] [ERROR] [05/03/09 14:07:31:042] [plain:-1] : y\n");
+    EXPECT_EQ(capture.Lines()[3], "[QxMath] [ERROR] [05/03/09 14:07:31:042] [:0] : z\n");
+}
+
+TEST(QxLogManager, TimeSelectorsZeroToSeven)
+{
+    FakeClocks clocks;
+    LogCapture capture;
+    QxLogManager* log = QxGetLogManager();
+    // Elapsed time since the listener's start: 1 h 2 min 3 s 4.5 ms.
+    g_Ticks += 3723004500000ull;
+    const char* expected[] = {
+        "[QxMath] [INFO] : m\n",
+        "[QxMath] [INFO] [01h 02m 03s 004ms] : m\n",
+        "[QxMath] [INFO] : m\n",
+        "[QxMath] [INFO] [05/03/09 14:07:31:042] : m\n",
+        "[QxMath] [INFO] [05/03/2009 14:07:31] : m\n",
+        "[QxMath] [INFO] [05/03/2009 14:07:31:042] : m\n",
+        "[QxMath] [INFO] [05/03/09 14:07:31:042 (1236262051)] : m\n",
+        "[QxMath] [INFO] : m\n",
+    };
+    for (int selector = 0; selector <= 7; ++selector)
+    {
+        capture.Lines().clear();
+        capture.Listener()->SetTimeFormat(selector);
+        log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("m");
+        ASSERT_EQ(capture.Lines().size(), 1u);
+        EXPECT_EQ(capture.Lines()[0], expected[selector]) << "selector " << selector;
+    }
+}
+
+TEST(QxLogManager, ElapsedTimeStartsAtTheListenersConstruction)
+{
+    FakeClocks clocks;
+    LogCapture capture;
+    QxLogListener* fresh = QxGetLogManager()->CreateListener(QXLOG_OUTPUTDEBUG_LISTENER_GUID, "late", capture.Source());
+    ASSERT_NE(fresh, nullptr);
+    XString time;
+    fresh->SetTimeFormat(1);
+    EXPECT_TRUE(fresh->FormatTime(time));
+    EXPECT_STREQ(time.CStr(), "00h 00m 00s 000ms");
+    g_Ticks += 61500000000ull + 250000ull; // 61,500.25 ms
+    EXPECT_TRUE(fresh->FormatTime(time));
+    EXPECT_STREQ(time.CStr(), "00h 01m 01s 500ms");
+    fresh->SetTimeFormat(0);
+    EXPECT_FALSE(fresh->FormatTime(time));
+    EXPECT_STREQ(time.CStr(), "");
+}
+
+TEST(QxLogManager, TheFormatBufferDoublesAndTooLongTextsAreDropped)
+{
+    LogCapture capture;
+    QxLogManager* log = QxGetLogManager();
+    EXPECT_EQ(log->GetFormatBufferSize(), 256);
+    std::string text300(300, 'x');
+    log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("%s", text300.c_str());
+    EXPECT_EQ(log->GetFormatBufferSize(), 512);
+    ASSERT_EQ(capture.Lines().size(), 1u);
+    EXPECT_EQ(capture.Lines()[0], "[QxMath] [INFO] : " + text300 + "\n");
+
+    std::string longest(65535, 'y');
+    log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("%s", longest.c_str());
+    EXPECT_EQ(log->GetFormatBufferSize(), 65536);
+    ASSERT_EQ(capture.Lines().size(), 2u);
+    std::string tooLong(65536, 'z');
+    log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("%s", tooLong.c_str());
+    EXPECT_EQ(capture.Lines().size(), 2u);
+    EXPECT_EQ(log->GetFormatBufferSize(), 65536);
+}
+
+TEST(QxLogManager, WithoutListenersNothingIsFormatted)
+{
+    QxLogManager log;
+    std::string text(1000, 'x');
+    log.SetContext(1, QXLOG_INFO, 1, "f")->Log("%s", text.c_str());
+    EXPECT_EQ(log.GetFormatBufferSize(), 256);
+}
+
+TEST(QxLogManager, ListenersReceiveInCreationOrder)
+{
+    LogDir dir;
+    LogCapture capture;
+    QxLogManager* log = QxGetLogManager();
+    QxLogListener* file = log->CreateListener(QXLOG_FILE_LISTENER_GUID, "second", capture.Source());
+    ASSERT_NE(file, nullptr);
+    log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("one");
+    log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("two");
+    EXPECT_EQ(capture.Lines().size(), 2u);
+    EXPECT_EQ(ReadAll(dir.File("second.log")), "[QxMath] [INFO] : one\n[QxMath] [INFO] : two\n");
+}
+
+TEST(QxFileListener, TruncatesOnOpenUnlessFlag4AppendsAndCreatesItsFolder)
+{
+    LogDir dir;
+    std::ofstream(dir.File("plain.log")) << "old\n";
+    std::ofstream(dir.File("kept.log")) << "old\n";
+    {
+        LogCapture capture;
+        QxLogManager* log = QxGetLogManager();
+        log->CreateListener(QXLOG_FILE_LISTENER_GUID, "plain", capture.Source());
+        QxLogListener* kept = log->CreateListener(QXLOG_FILE_LISTENER_GUID, "kept", capture.Source());
+        kept->SetFlags(QXLOG_FLAG_APPEND);
+        QxLogListener* nested = log->CreateListener(QXLOG_FILE_LISTENER_GUID, "sub/dir/nested", capture.Source());
+        ASSERT_NE(nested, nullptr);
+        log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("new");
+    }
+    EXPECT_EQ(ReadAll(dir.File("plain.log")), "[QxMath] [INFO] : new\n");
+    EXPECT_EQ(ReadAll(dir.File("kept.log")), "old\n[QxMath] [INFO] : new\n");
+    EXPECT_EQ(ReadAll(dir.File("sub/dir/nested.log")), "[QxMath] [INFO] : new\n");
+}
+
+TEST(QxFileListener, Flag1PutsTheDateInTheNameAndOpensANewFileEachDay)
+{
+    FakeClocks clocks;
+    LogDir dir;
+    LogCapture capture;
+    QxLogManager* log = QxGetLogManager();
+    QxLogListener* trace = log->CreateListener(QXLOG_FILE_LISTENER_GUID, "trace", capture.Source());
+    trace->SetFlags(QXLOG_FLAG_DATE);
+    log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("first day");
+    log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("still first day");
+    EXPECT_EQ(ReadAll(dir.File("trace[09 03 05].log")),
+              "[QxMath] [INFO] : first day\n[QxMath] [INFO] : still first day\n");
+    g_Now.day = 6;
+    g_Now.yearDay = 64;
+    log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("next day");
+    EXPECT_EQ(ReadAll(dir.File("trace[09 03 06].log")), "[QxMath] [INFO] : next day\n");
+    EXPECT_STREQ(static_cast<QxFileListener*>(trace)->GetFilePath(), dir.File("trace[09 03 06].log").c_str());
+}
+
+TEST(QxFileListener, AFileThatCannotBeOpenedIsTriedAgainLater)
+{
+    LogDir dir;
+    LogCapture capture;
+    std::ofstream(dir.File("blocker")) << "a file where a folder should be";
+    QxLogManager* log = QxGetLogManager();
+    log->CreateListener(QXLOG_FILE_LISTENER_GUID, "blocker/late", capture.Source());
+    log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("lost");
+    std::remove(dir.File("blocker").c_str());
+    log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("found");
+    EXPECT_EQ(ReadAll(dir.File("blocker/late.log")), "[QxMath] [INFO] : found\n");
+    EXPECT_EQ(capture.Lines().size(), 2u);
+}
+
+TEST(QxFileListener, WithoutTheOverrideTheFolderIsTheProgramsOwn)
+{
+    const char* old = std::getenv("ENGINE_LOG_DIR");
+    std::string saved = old ? old : "";
+    unsetenv("ENGINE_LOG_DIR");
+    QxFileListener listener("x");
+    if (old)
+        setenv("ENGINE_LOG_DIR", saved.c_str(), 1);
+    std::string program = PlatformGetModuleFileName(nullptr);
+    std::string folder = program.substr(0, program.find_last_of('/') + 1);
+    EXPECT_EQ(listener.GetDirectory(), folder);
+}
+
+TEST(QxConsoleListener, AllocatesAConsoleTitledWithItsNameAndDate)
+{
+    FakeClocks clocks;
+    g_Console.clear();
+    PlatformConsoleHook previous = PlatformSetConsoleHook(CaptureConsole);
+    {
+        QxLogManager log;
+        int source = log.RegisterSource("CK2");
+        QxLogListener* console = log.CreateListener(QXLOG_CONSOLE_LISTENER_GUID, "Engine", source);
+        console->SetFlags(QXLOG_FLAG_DATE);
+        log.SetContext(source, QXLOG_WARNING, 1, "f")->Log("careful");
+        EXPECT_EQ(PlatformGetConsoleTitle(), "Engine [09 03 05]");
+        // A second console listener cannot have a console of its own.
+        QxLogListener* other = log.CreateListener(QXLOG_CONSOLE_LISTENER_GUID, "Other", source);
+        ASSERT_NE(other, nullptr);
+        log.SetContext(source, QXLOG_INFO, 1, "f")->Log("again");
+    }
+    EXPECT_EQ(PlatformGetConsoleOutput(), nullptr); // freed with the listener
+    PlatformSetConsoleHook(previous);
+    EXPECT_EQ(g_Console, "[CK2] [WARNING] : careful\n[CK2] [INFO] : again\n[CK2] [INFO] : again\n");
+}
+
+TEST(QxLogManager, ProcessManagerIsRebuiltAfterDestruction)
+{
+    QxLogManager* first = QxGetLogManager();
+    first->RegisterSource("Z");
+    QxDestroyLogManager();
+    QxLogManager* second = QxGetLogManager();
+    EXPECT_EQ(second->GetSourceCount(), 0);
+    QxDestroyLogManager();
+}

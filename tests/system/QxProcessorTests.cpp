@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "system/QxProcessor.h"
+#include "system/QxTimingFactors.h"
+
+namespace {
+std::string Describe(int typeId, int snapped, int measured)
+{
+    char out[128];
+    QxFormatProcessorDescription(out, sizeof(out), QxGetProcessorTypeName(typeId), snapped, measured);
+    return out;
+}
+} // namespace
+
+TEST(QxProcessor, MeasuredFrequenciesSnapToTheUsualOnes)
+{
+    EXPECT_EQ(QxSnapProcessorFrequency(2394), 2394);
+    EXPECT_EQ(QxSnapProcessorFrequency(960), 966);
+    EXPECT_EQ(QxSnapProcessorFrequency(997), 1000);
+    EXPECT_EQ(QxSnapProcessorFrequency(500), 500);
+    EXPECT_EQ(QxSnapProcessorFrequency(506), 550);
+    EXPECT_EQ(QxSnapProcessorFrequency(63), 63);
+    EXPECT_EQ(QxSnapProcessorFrequency(64), 66);
+    EXPECT_EQ(QxSnapProcessorFrequency(69), 75);
+    EXPECT_EQ(QxSnapProcessorFrequency(1515), 1500);
+    EXPECT_EQ(QxSnapProcessorFrequency(1516), 1516);
+    EXPECT_EQ(QxSnapProcessorFrequency(0), 0);
+    EXPECT_EQ(QxSnapProcessorFrequency(-5), -5);
+}
+
+TEST(QxProcessor, DescriptionsForInjectedMeasurements)
+{
+    EXPECT_EQ(Describe(10, QxSnapProcessorFrequency(2394), 2394), "Pentium IV 2.394 Ghz");
+    EXPECT_EQ(Describe(7, QxSnapProcessorFrequency(960), 960), "Pentium III 966 Mhz (Estimated:960 Mhz)");
+    EXPECT_EQ(Describe(10, QxSnapProcessorFrequency(997), 997), "Pentium IV 1 Ghz (Estimated:0.997 Ghz)");
+    EXPECT_EQ(Describe(0, QxSnapProcessorFrequency(500), 500), "Pentium 500 Mhz");
+    EXPECT_EQ(Describe(9, QxSnapProcessorFrequency(1405), 1405), "AMD Athlon 1.4 Ghz (Estimated:1.405 Ghz)");
+    EXPECT_EQ(Describe(-1, 3000, 3000), "Unknown Processor 3 Ghz");
+    char small[8];
+    QxFormatProcessorDescription(small, sizeof(small), "Pentium", 500, 500);
+    EXPECT_STREQ(small, "Pentium");
+}
+
+TEST(QxProcessor, TypeIdsFromFamilyModelAndFeatures)
+{
+    EXPECT_EQ(QxGetProcessorTypeId(false, 6, 8, 0), -1);
+    EXPECT_EQ(QxGetProcessorTypeId(false, 6, 8, QX_PROCESSOR_SSE), 7);
+    EXPECT_EQ(QxGetProcessorTypeId(false, 5, 4, 0), 1);
+    EXPECT_EQ(QxGetProcessorTypeId(false, 5, 2, 0), 0);
+    EXPECT_EQ(QxGetProcessorTypeId(false, 6, 1, 0), 2);
+    EXPECT_EQ(QxGetProcessorTypeId(false, 6, 3, 0), 4);
+    EXPECT_EQ(QxGetProcessorTypeId(false, 6, 5, 0), 5);
+    EXPECT_EQ(QxGetProcessorTypeId(false, 6, 6, QX_PROCESSOR_SSE), 6);
+    EXPECT_EQ(QxGetProcessorTypeId(false, 6, 2, QX_PROCESSOR_SSE), -1);
+    EXPECT_EQ(QxGetProcessorTypeId(false, 15, 0, 0), 10);
+    EXPECT_EQ(QxGetProcessorTypeId(false, 4, 0, 0), -1);
+    EXPECT_EQ(QxGetProcessorTypeId(true, 5, 8, 0), 3);
+    EXPECT_EQ(QxGetProcessorTypeId(true, 6, 0, 0), 9);
+    EXPECT_EQ(QxGetProcessorTypeId(true, 15, 0, 0), 9);
+    EXPECT_EQ(QxGetProcessorTypeId(true, 4, 0, 0), -1);
+    EXPECT_STREQ(QxGetProcessorTypeName(-1), "Unknown Processor");
+    EXPECT_STREQ(QxGetProcessorTypeName(7), "Pentium III");
+    EXPECT_STREQ(QxGetProcessorTypeName(5), "Pentium II (Xeon or Celeron Model 5)");
+    EXPECT_STREQ(QxGetProcessorTypeName(8), "");
+}
+
+TEST(QxProcessor, ClockFromCounterAndCyclesGuardsEmptyIntervals)
+{
+    int mhz = -1;
+    float perCycle = -1.0f;
+    QxComputeProcessorClock(1000000000u, 1000000000u, 2394000000u, &mhz, &perCycle);
+    EXPECT_EQ(mhz, 2394);
+    EXPECT_FLOAT_EQ(perCycle, 1000.0f / 2394000000.0f);
+    QxComputeProcessorClock(0, 1000000000u, 100, &mhz, &perCycle);
+    EXPECT_EQ(mhz, 0);
+    EXPECT_EQ(perCycle, 0.0f);
+    QxComputeProcessorClock(10, 0, 100, &mhz, &perCycle);
+    EXPECT_EQ(mhz, 0);
+    QxComputeProcessorClock(10, 1000, 0, &mhz, &perCycle);
+    EXPECT_EQ(mhz, 0);
+    EXPECT_EQ(perCycle, 0.0f);
+    QxComputeProcessorClock(1, 0xFFFFFFFFu, 0xFFFFFFFFu, &mhz, &perCycle);
+    EXPECT_EQ(mhz, 2147483647); // absurd, but no overflow
+}
+
+TEST(QxProcessor, DetectionRunsOnceAndAgreesWithItself)
+{
+    QxDetectProcessor();
+    std::string description = QxGetProcessorDescription();
+    int type = QxGetProcessorType();
+    CKDWORD features = QxGetProcessorFeatures();
+    float perCycle = QxGetMillisecondsPerCycle();
+    EXPECT_FALSE(description.empty());
+    EXPECT_NE(description.find("hz"), std::string::npos);
+#if defined(__x86_64__)
+    EXPECT_TRUE(features & QX_PROCESSOR_SSE);
+    EXPECT_TRUE(features & QX_PROCESSOR_MMX);
+    EXPECT_GT(perCycle, 0.0f);
+#endif
+    QxDetectProcessor();
+    EXPECT_EQ(QxGetProcessorDescription(), description);
+    EXPECT_EQ(QxGetProcessorType(), type);
+    EXPECT_EQ(QxGetProcessorFeatures(), features);
+    EXPECT_EQ(QxGetMillisecondsPerCycle(), perCycle);
+    uint64_t a = 0, b = 0;
+    QxReadTimeStampCounter(&a);
+    QxReadTimeStampCounter(&b);
+    EXPECT_GE(b, a);
+    QxReadTimeStampCounter(nullptr);
+}

@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "platform/PlatformCpu.h"
+#include "platform/PlatformTime.h"
+#include "system/QxCycleProfiler.h"
+#include "system/QxFpu.h"
+#include "system/QxSharedLibrary.h"
+#include "system/QxThread.h"
+#include "system/QxTimeProfiler.h"
+#include "system/QxTimingFactors.h"
+
+namespace {
+uint64_t g_Ticks = 0;
+uint64_t FakeCounter() { return g_Ticks; }
+
+class SavedControlWord
+{
+public:
+    SavedControlWord() : m_Word(QxGetFPUControlWord()) {}
+    ~SavedControlWord() { QxSetFPUControlWord(m_Word); }
+
+private:
+    CKWORD m_Word;
+};
+} // namespace
+
+TEST(QxSetupFPU, LoadsSinglePrecisionNearestAndAllMasks)
+{
+    SavedControlWord saved;
+    QxSetFPUControlWord(0x027F);
+    QxSetupFPU();
+    EXPECT_EQ(QxGetFPUControlWord(), 0x007F);
+    QxSetupFPU();
+    EXPECT_EQ(QxGetFPUControlWord(), 0x007F);
+    QxSetFPUControlWord(0x0C7F); // round toward zero
+    QxSetupFPU();
+    EXPECT_EQ(QxGetFPUControlWord(), 0x007F);
+    QxSetFPUControlWord(0x0070); // exceptions unmasked
+    QxSetupFPU();
+    EXPECT_EQ(QxGetFPUControlWord(), 0x007F);
+    QxSetFPUControlWord(0x137F); // other bits stay
+    QxSetupFPU();
+    EXPECT_EQ(QxGetFPUControlWord(), 0x107F);
+}
+
+TEST(QxTimeProfiler, MeasuresMillisecondsOnTheCounter)
+{
+    PlatformCounterHook previous = PlatformSetCounterHook(FakeCounter);
+    g_Ticks = 5000000000ull;
+    QxTimeProfiler profiler;
+    g_Ticks += 2500000000ull; // 2.5 s at one tick per nanosecond
+    EXPECT_NEAR(profiler.Current(), 2500.0f, 0.001f);
+    profiler.Reset();
+    EXPECT_EQ(profiler.Current(), 0.0f);
+    PlatformSetCounterHook(previous);
+}
+
+TEST(QxCycleProfiler, ConvertsCyclesWithTheDetectedFactor)
+{
+    float tick = QxGetMillisecondsPerTick();
+    float cycle = QxGetMillisecondsPerCycle();
+    QxSetTimingFactors(tick, 0.0f);
+    QxCycleProfiler profiler;
+    EXPECT_EQ(profiler.Current(), 0.0f);
+    QxSetTimingFactors(tick, 1.0f);
+    profiler.Reset();
+    volatile int sink = 0;
+    for (int i = 0; i < 10000; ++i)
+        sink = sink + i;
+    EXPECT_GT(profiler.Current(), 0.0f);
+    QxSetTimingFactors(tick, cycle);
+}
+
+TEST(QxSharedLibrary, LoadsFindsFunctionsAndKeepsTheControlWord)
+{
+    SavedControlWord saved;
+    QxSetFPUControlWord(0x1234);
+    QxSharedLibrary library;
+    EXPECT_EQ(library.GetFunctionPtr("cos"), nullptr);
+    ASSERT_NE(library.Load("libm.so.6"), nullptr);
+    EXPECT_EQ(QxGetFPUControlWord(), 0x1234);
+    using CosFn = double (*)(double);
+    CosFn fn = reinterpret_cast<CosFn>(library.GetFunctionPtr("cos"));
+    ASSERT_NE(fn, nullptr);
+    EXPECT_EQ(fn(0.0), 1.0);
+    EXPECT_EQ(library.GetFunctionPtr(nullptr), nullptr);
+    EXPECT_EQ(library.Load("no-such-library.so"), nullptr);
+    EXPECT_EQ(library.GetModule(), nullptr);
+    library.ReleaseLibrary();
+    QxSharedLibrary attached;
+    attached.Attach(reinterpret_cast<void*>(0x10));
+    EXPECT_EQ(attached.GetModule(), reinterpret_cast<void*>(0x10));
+}
+
+TEST(QxThread, NameIsLockedByFlag2AndTheRegistryForgetsDeletedThreads)
+{
+    QxThread* thread = new QxThread;
+    EXPECT_EQ(thread->GetFlags(), 8u);
+    EXPECT_EQ(thread->GetHandle(), 0u);
+    thread->SetName("worker");
+    EXPECT_STREQ(thread->GetName(), "worker");
+    thread->SetFlags(QX_THREAD_NAME_LOCKED);
+    thread->SetName("renamed");
+    EXPECT_STREQ(thread->GetName(), "worker");
+    uint64_t handle = 0x123456789ABCull; // 64-bit handles keep all their bits
+    thread->SetHandle(handle);
+    QxGetThreadTable().Insert(handle, thread);
+    EXPECT_EQ(QxFindThread(handle), thread);
+    EXPECT_EQ(QxFindThread(handle & 0xFFFFFFFFull), nullptr);
+    delete thread;
+    EXPECT_EQ(QxFindThread(handle), nullptr);
+}
