@@ -1,0 +1,13 @@
+#include "core/CKBitmapReader.h"
+
+#include "system/QxAlignedAlloc.h"
+
+void* CKReaderAllocate(size_t size)
+{
+    return QxNewAligned(size ? size : 1, 16);
+}
+
+void CKReaderFree(void* block)
+{
+    QxDeleteAligned(block);
+}
