@@ -1,0 +1,149 @@
+#include "readers/png/PngDecoder.h"
+
+#include <cstring>
+
+#include <png.h>
+
+#include "core/CKBitmapReader.h"
+#include "readers/common/DecodedImage.h"
+#include "readers/common/ReaderLog.h"
+#include "system/QxFile.h"
+
+namespace {
+
+struct MemoryCursor
+{
+    const CKBYTE* data;
+    size_t size;
+    size_t position;
+};
+
+void ErrorFunction(png_structp png, png_const_charp message)
+{
+    ReaderLogError("PNG: %s", message ? message : "error");
+    png_longjmp(png, 1);
+}
+
+void WarningFunction(png_structp, png_const_charp)
+{
+}
+
+void ReadFromMemory(png_structp png, png_bytep out, size_t length)
+{
+    auto* cursor = static_cast<MemoryCursor*>(png_get_io_ptr(png));
+    if (cursor->size - cursor->position < length)
+        png_error(png, "read Error");
+    std::memcpy(out, cursor->data + cursor->position, length);
+    cursor->position += length;
+}
+
+void ReadFromFile(png_structp png, png_bytep out, size_t length)
+{
+    auto* file = static_cast<QxFile*>(png_get_io_ptr(png));
+    if (length > 0xFFFFFFFFu || file->Read(out, (CKDWORD) length) != length)
+        png_error(png, "read Error");
+}
+
+// Every libpng call of a read after the structures exist; an error jumps
+// back here. The image lives in the caller, so nothing here needs
+// unwinding.
+bool RunDecode(png_structp png, png_infop info, DecodedImage* out, PngFileInfo* fileInfo)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_set_user_limits(png, CK_MAX_IMAGE_DIMENSION, CK_MAX_IMAGE_DIMENSION);
+    png_read_info(png, info);
+    png_uint_32 width = 0;
+    png_uint_32 height = 0;
+    int bitDepth = 0;
+    int colorType = 0;
+    int interlace = 0;
+    png_get_IHDR(png, info, &width, &height, &bitDepth, &colorType, &interlace, nullptr, nullptr);
+    if (!CKIsValidImageSize(width, height))
+        png_error(png, "bad image size");
+
+    if (colorType == PNG_COLOR_TYPE_PALETTE)
+        png_set_expand(png);
+    if (bitDepth < 8)
+    {
+        png_set_packing(png);
+        png_set_expand(png);
+    }
+    // Transparency (tRNS) becomes alpha.
+    if (png_get_valid(png, info, PNG_INFO_tRNS))
+        png_set_expand(png);
+    if (bitDepth == 16)
+        png_set_strip_16(png);
+    png_set_bgr(png);
+    if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA)
+        png_set_gray_to_rgb(png);
+    // Only added where the pixels have no alpha after the steps above.
+    png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+
+    int intent = 0;
+    if (png_get_sRGB(png, info, &intent))
+    {
+        png_set_sRGB(png, info, intent);
+    }
+    else
+    {
+        double fileGamma = 0.45455;
+        if (!png_get_gAMA(png, info, &fileGamma))
+            fileGamma = 0.45455;
+        png_set_gamma(png, 2.2, fileGamma);
+    }
+    png_colorp palette = nullptr;
+    int paletteSize = 0;
+    if ((colorType & PNG_COLOR_MASK_COLOR) && png_get_PLTE(png, info, &palette, &paletteSize) && paletteSize > 0)
+    {
+        png_uint_16p histogram = nullptr;
+        png_get_hIST(png, info, &histogram);
+        png_set_quantize(png, palette, paletteSize, 256, histogram, 0);
+    }
+    const int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    if (png_get_rowbytes(png, info) != (size_t) width * 4)
+        png_error(png, "rows are not 4 bytes a pixel");
+
+    QxImageDesc& d = out->Desc();
+    d.Width = (int) width;
+    d.Height = (int) height;
+    d.BitsPerPixel = 32;
+    d.BytesPerLine = d.Width * 4;
+    d.SetDefaultMasks();
+    if (!out->AllocatePixels((size_t) d.BytesPerLine * d.Height, false))
+        png_error(png, "out of memory");
+    for (int pass = 0; pass < passes; ++pass)
+        for (int y = 0; y < d.Height; ++y)
+            png_read_row(png, out->Pixels() + (size_t) y * d.BytesPerLine, nullptr);
+    png_read_end(png, nullptr);
+
+    fileInfo->colorType = colorType == PNG_COLOR_TYPE_PALETTE ? PNG_COLOR_TYPE_RGB : colorType;
+    fileInfo->interlace = interlace;
+    return true;
+}
+
+}  // namespace
+
+bool PngDecode(QxFile* file, const CKBYTE* data, size_t size, DecodedImage& out, PngFileInfo& info)
+{
+    if (!file && !data)
+        return false;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, ErrorFunction, WarningFunction);
+    if (!png)
+        return false;
+    png_infop pngInfo = png_create_info_struct(png);
+    if (!pngInfo)
+    {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        return false;
+    }
+    MemoryCursor cursor{data, size, 0};
+    if (file)
+        png_set_read_fn(png, file, ReadFromFile);
+    else
+        png_set_read_fn(png, &cursor, ReadFromMemory);
+    const bool ok = RunDecode(png, pngInfo, &out, &info);
+    png_destroy_read_struct(&png, &pngInfo, nullptr);
+    return ok;
+}
