@@ -1,0 +1,43 @@
+#include "core/CKCoreClasses.h"
+
+#include "core/CKClassRegistry.h"
+#include "core/CKObject.h"
+#include "core/CKSceneObject.h"
+
+namespace {
+
+// A core class whose implementation is not linked in yet: its entry holds the
+// name and parent so that the hierarchy is complete; it cannot be created.
+void RegisterNamed(const char* name, CK_CLASSID cid, CK_CLASSID parent)
+{
+    CKClassRegister(name, cid, parent, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+}
+
+} // namespace
+
+void CKRegisterCoreClasses()
+{
+    CKClassRegisterT<CKObject, CKObject>("CKObject");
+    RegisterNamed("CKParameterIn", CKCID_PARAMETERIN, CKCID_OBJECT);
+    RegisterNamed("CKParameter", CKCID_PARAMETER, CKCID_OBJECT);
+    RegisterNamed("CKParameterOut", CKCID_PARAMETEROUT, CKCID_PARAMETER);
+    RegisterNamed("CKParameterLocal", CKCID_PARAMETERLOCAL, CKCID_PARAMETER);
+    RegisterNamed("CKParameterVariable", CKCID_PARAMETERVARIABLE, CKCID_PARAMETERLOCAL);
+    RegisterNamed("CKParameterOperation", CKCID_PARAMETEROPERATION, CKCID_OBJECT);
+    RegisterNamed("CKBehaviorLink", CKCID_BEHAVIORLINK, CKCID_OBJECT);
+    RegisterNamed("CKBehaviorIO", CKCID_BEHAVIORIO, CKCID_OBJECT);
+    CKClassRegisterT<CKSceneObject, CKObject>("CKSceneObject");
+    RegisterNamed("CKSynchroObject", CKCID_SYNCHRO, CKCID_OBJECT);
+    RegisterNamed("CKStateObject", CKCID_STATE, CKCID_OBJECT);
+    RegisterNamed("CKCriticalSectionObject", CKCID_CRITICALSECTION, CKCID_OBJECT);
+    RegisterNamed("CKInterfaceObjectManager", CKCID_INTERFACEOBJECTMANAGER, CKCID_OBJECT);
+    RegisterNamed("CKBeObject", CKCID_BEOBJECT, CKCID_SCENEOBJECT);
+    RegisterNamed("CKBehavior", CKCID_BEHAVIOR, CKCID_SCENEOBJECT);
+    RegisterNamed("CKScene", CKCID_SCENE, CKCID_BEOBJECT);
+    RegisterNamed("CKLevel", CKCID_LEVEL, CKCID_BEOBJECT);
+    RegisterNamed("CKGroup", CKCID_GROUP, CKCID_BEOBJECT);
+    RegisterNamed("CKSound", CKCID_SOUND, CKCID_BEOBJECT);
+    RegisterNamed("CKDataArray", CKCID_DATAARRAY, CKCID_BEOBJECT);
+    RegisterNamed("CKWaveSound", CKCID_WAVESOUND, CKCID_SOUND);
+    RegisterNamed("CKMidiSound", CKCID_MIDISOUND, CKCID_SOUND);
+}

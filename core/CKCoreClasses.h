@@ -1,0 +1,5 @@
+#pragma once
+
+// Registers the 23 core classes at their fixed ids (start-up, before the
+// class tables are built).
+void CKRegisterCoreClasses();

@@ -1,0 +1,55 @@
+#include "core/CKFile.h"
+
+#include "core/CKStateChunk.h"
+#include "system/QxMemoryManager.h"
+
+CKFile::~CKFile()
+{
+    ClearObjectRecords();
+}
+
+int CKFile::AddObjectRecord(CK_ID id, CK_CLASSID cid)
+{
+    if (const int* index = m_ObjectsHashTable.FindPtr(id))
+        return *index;
+    CKFileObjectRecord record;
+    record.m_ObjectID = id;
+    record.m_ClassID = cid;
+    m_FileObjects.PushBack(record);
+    int index = m_FileObjects.Size() - 1;
+    m_ObjectsHashTable.Insert(id, index);
+    return index;
+}
+
+int CKFile::GetSavedObjectIndex(CK_ID id) const
+{
+    if (id == 0)
+        return -1;
+    const int* index = m_ObjectsHashTable.FindPtr(id);
+    return index ? *index : -1;
+}
+
+CK_ID CKFile::GetCreatedObjectID(int index) const
+{
+    if (index < 0 || index >= m_FileObjects.Size())
+        return 0;
+    return m_FileObjects[index].m_CreatedObject;
+}
+
+CK_ID CKFile::FindCreatedObjectID(CK_ID savedId) const
+{
+    for (const CKFileObjectRecord& record : m_FileObjects)
+        if ((record.m_ObjectID & 0x7FFFFFFF) == savedId)
+            return record.m_CreatedObject;
+    return 0;
+}
+
+void CKFile::ClearObjectRecords()
+{
+    for (CKFileObjectRecord& record : m_FileObjects) {
+        CKDeleteStateChunk(record.m_Data);
+        QxGetMemoryManager()->Free(record.m_Name);
+    }
+    m_FileObjects.Clear();
+    m_ObjectsHashTable.Clear();
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "core/CKClassDesc.h"
+#include "core/CKDependencies.h"
+#include "includes/XArray.h"
+#include "includes/XClassArray.h"
+#include "includes/XHashTable.h"
+#include "includes/XString.h"
+
+class CKContext;
+class CKPluginManager;
+class CKObjectDeclaration;
+struct CKPluginEntry;
+
+// Every process-wide state of the engine core, in one place: CKShutdown
+// deletes it and the next use makes a fresh one, so the engine can be started
+// and stopped several times in one process.
+struct CKGlobalState
+{
+    XClassArray<CKClassDesc> m_ClassDescs;
+    int m_GlobalClassCount = 58;
+    CKDependencies m_DefaultDependencies[4]; // modes 1 to 4
+    CKPluginManager* m_PluginManager = nullptr; // owned
+    XArray<CKContext*> m_Contexts;
+    XString m_StartPath;
+    XString m_PluginPath;
+    // Object declarations by GUID; filled by building-block registration.
+    XHashTable<CKObjectDeclaration*, CKGUID> m_Declarations;
+    int m_LogSourceId = 0;
+    CKPluginEntry* m_EntryBeingInitialized = nullptr;
+    CKDWORD m_RandomSeed = 1;
+    // Value of "File Options/Protect Content Password".
+    XString m_ProtectContentPassword;
+
+    CKGlobalState();
+    ~CKGlobalState();
+    CKGlobalState(const CKGlobalState&) = delete;
+    CKGlobalState& operator=(const CKGlobalState&) = delete;
+};
+
+// The state, made on first use.
+CKGlobalState& CKGetGlobals();
+// Deletes the state (shut-down).
+void CKResetGlobals();

@@ -1,0 +1,19 @@
+#include "core/CKHideContentManager.h"
+
+#include "core/CKContext.h"
+#include "core/CKGlobals.h"
+#include "core/CKVariableManager.h"
+
+CKHideContentManager::CKHideContentManager(CKContext* context) : CKBaseManager(context, HIDECONTENT_MANAGER_GUID, "HideContentManager")
+{
+    if (CKVariableManager* vm = context->GetVariableManager())
+        vm->BindString("File Options/Protect Content Password", &CKGetGlobals().m_ProtectContentPassword, "empty", 0,
+                       "If you choose to hide content, this value is the one you will need if you want to UnHide this same content.");
+    m_Context->RegisterNewManager(this);
+}
+
+CKHideContentManager::~CKHideContentManager()
+{
+    if (CKVariableManager* vm = m_Context->GetVariableManager())
+        vm->UnBind("File Options/Protect Content Password");
+}

@@ -1,0 +1,12 @@
+#include "core/CKMessageManager.h"
+
+#include "core/CKContext.h"
+
+CKMessageManager::CKMessageManager(CKContext* context) : CKBaseManager(context, MESSAGE_MANAGER_GUID, "Message Manager")
+{
+    m_Context->RegisterNewManager(this);
+}
+
+CKMessageManager::~CKMessageManager()
+{
+}

@@ -1,0 +1,12 @@
+#include "core/CKParameterManager.h"
+
+#include "core/CKContext.h"
+
+CKParameterManager::CKParameterManager(CKContext* context) : CKBaseManager(context, PARAMETER_MANAGER_GUID, "Parameter Manager")
+{
+    m_Context->RegisterNewManager(this);
+}
+
+CKParameterManager::~CKParameterManager()
+{
+}

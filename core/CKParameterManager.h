@@ -1,0 +1,14 @@
+#pragma once
+
+#include "core/CKBaseManager.h"
+
+// The registry of parameter types. Its content comes with the parameters.
+class CKParameterManager : public CKBaseManager
+{
+public:
+    explicit CKParameterManager(CKContext* context);
+    ~CKParameterManager() override;
+
+    CKDWORD GetValidFunctionsMask() override { return 0; }
+
+};

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "core/CKObject.h"
+
+// The core part of a render context (class 12): its drawing operations come
+// from the render library's implementation. The first render context of a
+// context becomes its main one.
+class CKRenderContext : public CKObject
+{
+public:
+    CKRenderContext(CKContext* context, const char* name = nullptr);
+    ~CKRenderContext() override;
+    CK_CLASSID GetClassID() override { return m_ClassID; }
+
+    static CK_CLASSID m_ClassID;
+};

@@ -1,0 +1,83 @@
+#include "core/CKSceneObject.h"
+
+#include "core/CKClassRegistry.h"
+
+CK_CLASSID CKSceneObject::m_ClassID = CKCID_SCENEOBJECT;
+
+CKSceneObject::CKSceneObject(CKContext* context, const char* name) : CKObject(context, name) {}
+
+CKSceneObject::~CKSceneObject() = default;
+
+int CKSceneObject::GetMemoryOccupation()
+{
+    return CKObject::GetMemoryOccupation() + 8 + 4 * (m_Scenes.Size() / 32);
+}
+
+void CKSceneObject::AddToScene(CKScene* scene, CKBOOL dependencies)
+{
+    (void) scene;
+    (void) dependencies;
+}
+
+void CKSceneObject::RemoveFromScene(CKScene* scene, CKBOOL dependencies)
+{
+    (void) scene;
+    (void) dependencies;
+}
+
+CKBOOL CKSceneObject::AddSceneInIndex(int index)
+{
+    if (index < 0 || m_Scenes.IsSet(index))
+        return FALSE;
+    m_Scenes.Set(index);
+    return TRUE;
+}
+
+int CKSceneObject::GetSceneInCount() const
+{
+    int count = 0;
+    for (int i = 0; i < m_Scenes.Size(); ++i)
+        count += m_Scenes.IsSet(i) ? 1 : 0;
+    return count;
+}
+
+int CKSceneObject::GetSceneInIndex(int n) const
+{
+    if (n < 0)
+        return -1;
+    for (int i = 0; i < m_Scenes.Size(); ++i)
+        if (m_Scenes.IsSet(i) && n-- == 0)
+            return i;
+    return -1;
+}
+
+void CKSceneObject::Register()
+{
+    CKClassSetParameterGuid(m_ClassID, CKGUID(0x5BDF2D37, 0x64EA731F));
+    CKClassRegisterDefaultDependencies(m_ClassID, CK_DEPENDENCIES_SCENEOBJECT_SCENES, CK_DEPENDENCIES_COPY);
+}
+
+CKObject* CKSceneObject::CreateInstance(CKContext* context)
+{
+    return new CKSceneObject(context);
+}
+
+void CKSceneObject::ReleaseInstance(CKContext* context, CKObject* object)
+{
+    CKReleaseObjectDefault(context, object);
+}
+
+const char* CKSceneObject::GetClassName()
+{
+    return "Scene Object";
+}
+
+const char* CKSceneObject::GetDependencies(int index, int mode)
+{
+    return index == 0 && mode == CK_DEPENDENCIES_COPY ? "Scenes Belonging" : nullptr;
+}
+
+int CKSceneObject::GetDependenciesCount(int mode)
+{
+    return mode == CK_DEPENDENCIES_COPY ? 1 : 0;
+}

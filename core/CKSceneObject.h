@@ -1,0 +1,43 @@
+#pragma once
+
+#include "core/CKObject.h"
+#include "includes/XBitArray.h"
+
+class CKScene;
+
+// An object that can belong to scenes: one bit per scene, indexed by the
+// scene's index (CKObjectManager::GetFreeSceneIndex).
+class CKSceneObject : public CKObject
+{
+public:
+    explicit CKSceneObject(CKContext* context, const char* name = nullptr);
+    ~CKSceneObject() override;
+
+    CK_CLASSID GetClassID() override { return m_ClassID; }
+    // CKObject's figure + 8 + 4 for each 32 bits of the scene set.
+    int GetMemoryOccupation() override;
+    // Have the scene add / remove this object. Scenes connect these.
+    virtual void AddToScene(CKScene* scene, CKBOOL dependencies = TRUE);
+    virtual void RemoveFromScene(CKScene* scene, CKBOOL dependencies = TRUE);
+
+    // Scene-set primitives by scene index.
+    CKBOOL IsInSceneIndex(int index) const { return m_Scenes.IsSet(index); }
+    // True when the bit was newly set.
+    CKBOOL AddSceneInIndex(int index);
+    void RemoveSceneInIndex(int index) { m_Scenes.Unset(index); }
+    int GetSceneInCount() const;
+    // The scene index of the n-th set bit, -1 when there is none.
+    int GetSceneInIndex(int n) const;
+    const XBitArray& GetSceneSet() const { return m_Scenes; }
+
+    static CK_CLASSID m_ClassID;
+    static void Register();
+    static CKObject* CreateInstance(CKContext* context);
+    static void ReleaseInstance(CKContext* context, CKObject* object);
+    static const char* GetClassName();
+    static const char* GetDependencies(int index, int mode);
+    static int GetDependenciesCount(int mode);
+
+protected:
+    XBitArray m_Scenes;
+};

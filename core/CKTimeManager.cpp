@@ -1,0 +1,12 @@
+#include "core/CKTimeManager.h"
+
+#include "core/CKContext.h"
+
+CKTimeManager::CKTimeManager(CKContext* context) : CKBaseManager(context, TIME_MANAGER_GUID, "Time Manager")
+{
+    m_Context->RegisterNewManager(this);
+}
+
+CKTimeManager::~CKTimeManager()
+{
+}

@@ -1,0 +1,297 @@
+#include "core/CKStateChunk.h"
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/CKDependenciesContext.h"
+#include "includes/CKByteOrder.h"
+#include "tests/support/AssertCapture.h"
+
+namespace {
+
+struct ChunkDeleter
+{
+    void operator()(CKStateChunk* c) const { CKDeleteStateChunk(c); }
+};
+using ChunkPtr = std::unique_ptr<CKStateChunk, ChunkDeleter>;
+
+ChunkPtr NewChunk(CK_CLASSID cid = 1, CKFile* file = nullptr)
+{
+    return ChunkPtr(CKCreateStateChunk(cid, file));
+}
+
+std::vector<CKBYTE> Bytes(CKStateChunk* chunk)
+{
+    std::vector<CKBYTE> bytes((size_t) chunk->ConvertToBuffer(nullptr));
+    chunk->ConvertToBuffer(bytes.data());
+    return bytes;
+}
+
+} // namespace
+
+TEST(CKStateChunk, SeekingWrapsAroundAndAMissLeavesTheCursor)
+{
+    ChunkPtr chunk = NewChunk();
+    chunk->StartWrite();
+    for (CKDWORD id = 1; id <= 3; ++id) {
+        chunk->WriteIdentifier(id);
+        chunk->WriteInt((int) id * 100);
+    }
+    ASSERT_TRUE(chunk->SeekIdentifier(3));
+    EXPECT_EQ(chunk->ReadInt(), 300);
+    ASSERT_TRUE(chunk->SeekIdentifier(1));
+    EXPECT_EQ(chunk->ReadInt(), 100);
+    int before = chunk->GetCurrentPos();
+    EXPECT_FALSE(chunk->SeekIdentifier(4));
+    EXPECT_EQ(chunk->GetCurrentPos(), before);
+    ASSERT_TRUE(chunk->SeekIdentifier(2));
+    EXPECT_EQ(chunk->ReadInt(), 200);
+    ASSERT_TRUE(chunk->SeekIdentifier(2)); // the same one again, through the wrap
+    EXPECT_EQ(chunk->ReadInt(), 200);
+    EXPECT_EQ(chunk->GetReadError(), 0);
+}
+
+TEST(CKStateChunk, SectionSizesCountTheWordsUpToTheNextIdentifier)
+{
+    ChunkPtr chunk = NewChunk();
+    chunk->StartWrite();
+    chunk->WriteIdentifier(1);
+    chunk->WriteInt(7);
+    chunk->WriteInt(8);
+    chunk->WriteIdentifier(2);
+    chunk->WriteInt(9);
+    EXPECT_EQ(chunk->SeekIdentifierAndReturnSize(1), 8);
+    EXPECT_EQ(chunk->ReadInt(), 7);
+    EXPECT_EQ(chunk->SeekIdentifierAndReturnSize(2), 4);
+    EXPECT_EQ(chunk->SeekIdentifierAndReturnSize(3), -1);
+}
+
+TEST(CKStateChunk, ChunkWithoutIdentifiersFindsNone)
+{
+    ChunkPtr chunk = NewChunk();
+    chunk->StartWrite();
+    chunk->CloseChunk();
+    EXPECT_FALSE(chunk->SeekIdentifier(4));
+    EXPECT_EQ(chunk->SeekIdentifierAndReturnSize(4), -1);
+}
+
+TEST(CKStateChunk, AddChunkJoinsTheChains)
+{
+    ChunkPtr other = NewChunk(19);
+    other->StartWrite();
+    other->SetDataVersion(6);
+    other->WriteIdentifier(10);
+    other->WriteInt(1010);
+    other->WriteIdentifier(20);
+    other->WriteInt(2020);
+    other->WriteObjectID(55);
+
+    ChunkPtr chunk = NewChunk(1);
+    chunk->StartWrite();
+    chunk->WriteIdentifier(5);
+    chunk->WriteInt(505);
+    chunk->AddChunk(other.get());
+    chunk->WriteIdentifier(30);
+    chunk->WriteInt(3030);
+    EXPECT_EQ(chunk->GetDataVersion(), 6);
+
+    for (CKDWORD id : {5u, 10u, 20u, 30u}) {
+        ASSERT_TRUE(chunk->SeekIdentifier(id)) << id;
+        EXPECT_EQ(chunk->ReadInt(), (int) id * 101);
+    }
+    ASSERT_TRUE(chunk->SeekIdentifier(20));
+    chunk->ReadInt();
+    EXPECT_EQ(chunk->ReadObjectID(), 55u);
+}
+
+TEST(CKStateChunk, AddChunkAndDeleteTakesOverTheOtherWhenEmpty)
+{
+    CKStateChunk* base = CKCreateStateChunk(1);
+    base->StartWrite();
+    base->SetWriteAllObjects(FALSE);
+    base->WriteIdentifier(4);
+
+    ChunkPtr chunk = NewChunk(19);
+    chunk->StartWrite();
+    chunk->AddChunkAndDelete(base);
+    EXPECT_EQ(chunk->GetChunkClassID(), 19);
+    EXPECT_EQ(chunk->GetChunkOptions() & CHNK_OPTION_ALLOWDYN, 0);
+    chunk->WriteIdentifier(64);
+    chunk->WriteInt(12);
+    EXPECT_TRUE(chunk->SeekIdentifier(4));
+    ASSERT_TRUE(chunk->SeekIdentifier(64));
+    EXPECT_EQ(chunk->ReadInt(), 12);
+}
+
+TEST(CKStateChunk, ReadsPastTheEndGiveZerosAndAStickyError)
+{
+    ChunkPtr chunk = NewChunk();
+    chunk->StartWrite();
+    chunk->WriteInt(1);
+    chunk->StartRead();
+    EXPECT_EQ(chunk->ReadInt(), 1);
+    EXPECT_EQ(chunk->GetReadError(), 0);
+    EXPECT_EQ(chunk->ReadInt(), 0);
+    EXPECT_EQ(chunk->GetReadError(), CKErr::InvalidFile);
+    CKGUID guid = chunk->ReadGuid();
+    EXPECT_EQ(guid, CKGUID());
+    QxVector v(1, 2, 3);
+    chunk->ReadVector(v);
+    EXPECT_EQ(v.x, 0.0f);
+    char dest[8];
+    std::memset(dest, 'x', sizeof(dest));
+    chunk->ReadBufferNoSize(8, dest);
+    EXPECT_EQ(dest[7], 0);
+    EXPECT_EQ(chunk->GetReadError(), CKErr::InvalidFile);
+    chunk->StartRead();
+    EXPECT_EQ(chunk->ReadInt(), 1);
+    EXPECT_EQ(chunk->GetReadError(), CKErr::InvalidFile); // sticky
+    chunk->StartWrite();
+    EXPECT_EQ(chunk->GetReadError(), 0);
+}
+
+TEST(CKStateChunk, BufferCountsAreCheckedAgainstWhatRemainsAndTheDestination)
+{
+    ChunkPtr chunk = NewChunk();
+    chunk->StartWrite();
+    chunk->WriteInt(1000); // a byte count with nothing behind it
+    chunk->StartRead();
+    void* block = reinterpret_cast<void*>(1);
+    EXPECT_EQ(chunk->ReadBuffer(&block), 0);
+    EXPECT_EQ(block, nullptr);
+    EXPECT_EQ(chunk->GetReadError(), CKErr::InvalidFile);
+
+    ChunkPtr big = NewChunk();
+    big->StartWrite();
+    big->WriteBuffer(8, "12345678");
+    big->StartRead();
+    char small[4] = {'a', 'b', 'c', 'd'};
+    EXPECT_EQ(big->ReadAndFillBuffer(small, sizeof(small)), 8);
+    EXPECT_EQ(small[0], 'a');
+    EXPECT_EQ(big->GetReadError(), CKErr::InvalidFile);
+    EXPECT_EQ(big->GetCurrentPos(), 3);
+}
+
+TEST(CKStateChunk, LoopingChainStopsWithTheError)
+{
+    // Identifier 1 at 0 links to 2; identifier 2 at 2 links back to 0... via 4.
+    const CKDWORD words[] = {0x00070001u | (0x10u << 24), 6, 1, 2, 2, 4, 3, 2};
+    std::vector<CKBYTE> bytes(sizeof(words));
+    for (size_t i = 0; i < std::size(words); ++i)
+        StoreLE32(&bytes[4 * i], words[i]);
+    ChunkPtr chunk = NewChunk();
+    ASSERT_TRUE(chunk->ConvertFromBuffer(bytes.data(), (int) bytes.size()));
+    EXPECT_FALSE(chunk->SeekIdentifier(9));
+    EXPECT_EQ(chunk->GetReadError(), CKErr::InvalidFile);
+    EXPECT_EQ(chunk->SeekIdentifierAndReturnSize(9), -1);
+}
+
+TEST(CKStateChunk, WritingWithoutAWriterIsReportedAndIgnored)
+{
+    AssertCapture capture;
+    ChunkPtr chunk = NewChunk();
+    chunk->WriteInt(5);
+    EXPECT_FALSE(capture.Texts().empty());
+    EXPECT_EQ(chunk->ConvertToBuffer(nullptr), 8);
+}
+
+TEST(CKStateChunk, BorrowedBufferIsNeverFreedAndIsDroppedWhenRewritten)
+{
+    ChunkPtr source = NewChunk(7);
+    source->StartWrite();
+    source->WriteIdentifier(1);
+    source->WriteInt(99);
+    std::vector<CKDWORD> storage((size_t) source->ConvertToBuffer(nullptr) / 4);
+    source->ConvertToBuffer(storage.data());
+
+    ChunkPtr borrowed = NewChunk();
+    ASSERT_TRUE(borrowed->ReadFromRawBuffer(storage.data(), (int) storage.size() * 4, TRUE));
+    EXPECT_NE(borrowed->GetChunkOptions() & CHNK_OPTION_DONTDELETE_PTR, 0);
+    EXPECT_EQ(borrowed->GetBuffer(), storage.data() + 1);
+    ASSERT_TRUE(borrowed->SeekIdentifier(1));
+    EXPECT_EQ(borrowed->ReadInt(), 99);
+    borrowed->StartWrite();
+    EXPECT_EQ(borrowed->GetChunkOptions() & CHNK_OPTION_DONTDELETE_PTR, 0);
+    borrowed->WriteInt(1);
+    borrowed->CloseChunk();
+    EXPECT_EQ(storage[4], 99u); // the source words are untouched
+}
+
+TEST(CKStateChunk, CloneDuplicatesAnOpenReaderWithItsCursor)
+{
+    ChunkPtr chunk = NewChunk();
+    chunk->StartWrite();
+    chunk->WriteIdentifier(1);
+    chunk->WriteInt(10);
+    chunk->WriteInt(20);
+    ASSERT_TRUE(chunk->SeekIdentifier(1));
+    EXPECT_EQ(chunk->ReadInt(), 10);
+    ChunkPtr copy(CKCopyStateChunk(chunk.get()));
+    EXPECT_EQ(copy->ReadInt(), 20);
+    EXPECT_EQ(Bytes(copy.get()), Bytes(chunk.get()));
+    EXPECT_NE(copy->GetBuffer(), chunk->GetBuffer());
+}
+
+TEST(CKStateChunk, SubChunkSequenceReadsItemByItem)
+{
+    ChunkPtr a = NewChunk(3);
+    a->StartWrite();
+    a->WriteInt(1);
+    ChunkPtr parent = NewChunk();
+    parent->StartWrite();
+    parent->StartSubChunkSequence(3);
+    parent->WriteSubChunkSequenceItem(a.get());
+    parent->WriteSubChunkSequenceItem(nullptr);
+    parent->WriteSubChunkSequenceItem(a.get());
+    parent->WriteInt(77);
+    parent->StartRead();
+    EXPECT_EQ(parent->ReadInt(), 3);
+    ChunkPtr first(parent->ReadSubChunk());
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(parent->ReadSubChunk(), nullptr);
+    EXPECT_EQ(parent->ReadSubChunk(TRUE), nullptr);
+    EXPECT_EQ(parent->ReadInt(), 77);
+    first->StartRead();
+    EXPECT_EQ(first->ReadInt(), 1);
+}
+
+TEST(CKStateChunk, ManagerValuesAreConvertedByTheirTable)
+{
+    const CKGUID guid(0x3D242466, 0);
+    const CKGUID otherGuid(1, 2);
+    ChunkPtr sub = NewChunk();
+    sub->StartWrite();
+    sub->WriteManagerInt(guid, 1);
+
+    ChunkPtr chunk = NewChunk();
+    chunk->StartWrite();
+    chunk->WriteManagerInt(guid, 2);
+    chunk->WriteManagerInt(otherGuid, 2);
+    chunk->StartManagerSequence(guid, 3);
+    chunk->WriteInt(0);
+    chunk->WriteInt(5); // outside the table: stays
+    chunk->WriteInt(1);
+    chunk->WriteSubChunk(sub.get());
+
+    const int table[3] = {100, 101, 102};
+    EXPECT_EQ(chunk->RemapManagerInt(guid, table, 3), 5);
+    chunk->StartRead();
+    EXPECT_EQ(chunk->ReadGuid(), guid);
+    EXPECT_EQ(chunk->ReadInt(), 102);
+    EXPECT_EQ(chunk->ReadGuid(), otherGuid);
+    EXPECT_EQ(chunk->ReadInt(), 2);
+    CKGUID read;
+    ASSERT_EQ(chunk->ReadManagerIntSequenceStart(&read), 3);
+    EXPECT_EQ(read, guid);
+    EXPECT_EQ(chunk->ReadInt(), 100);
+    EXPECT_EQ(chunk->ReadInt(), 5);
+    EXPECT_EQ(chunk->ReadInt(), 101);
+    ChunkPtr subBack(chunk->ReadSubChunk());
+    ASSERT_NE(subBack, nullptr);
+    subBack->StartRead();
+    subBack->ReadGuid();
+    EXPECT_EQ(subBack->ReadInt(), 101);
+}
