@@ -1,6 +1,7 @@
 #include "readers/jpeg/JpegDecoder.h"
 
 #include <csetjmp>
+#include <cstdio>
 
 #include <jpeglib.h>
 #include <jerror.h>

@@ -1,6 +1,7 @@
 #include "readers/jpeg/JpegEncoder.h"
 
 #include <csetjmp>
+#include <cstdio>
 #include <cstring>
 
 #include <jpeglib.h>

@@ -19,6 +19,9 @@ public:
     PngReader();
 
     CKPluginInfo* GetReaderInfo() override;
+    // The plug-in record for index 0, null otherwise (the plug-in's info
+    // getter).
+    static CKPluginInfo* GetReaderInfo(int index);
     int GetOptionsCount() override { return 4; }
     const char* GetOptionDescription(int index) override;
     CKDWORD GetFlags() override

@@ -21,6 +21,7 @@ int Fail(int code, const char* what)
     return code;
 }
 
+// 5 bits to 8 by repeating the top bits.
 inline CKBYTE Expand5(unsigned v)
 {
     return (CKBYTE) ((v << 3) | (v >> 2));

@@ -13,6 +13,9 @@ public:
     TiffReader();
 
     CKPluginInfo* GetReaderInfo() override;
+    // The plug-in record for index 0, null otherwise (the plug-in's info
+    // getter).
+    static CKPluginInfo* GetReaderInfo(int index);
     int GetOptionsCount() override { return 1; }
     const char* GetOptionDescription(int index) override;
     CKDWORD GetFlags() override
