@@ -62,44 +62,23 @@ bool RunDecode(png_structp png, png_infop info, DecodedImage* out, PngFileInfo* 
     if (!CKIsValidImageSize(width, height))
         png_error(png, "bad image size");
 
-    if (colorType == PNG_COLOR_TYPE_PALETTE)
-        png_set_expand(png);
-    if (bitDepth < 8)
-    {
-        png_set_packing(png);
-        png_set_expand(png);
-    }
-    // Transparency (tRNS) becomes alpha.
-    if (png_get_valid(png, info, PNG_INFO_tRNS))
-        png_set_expand(png);
-    if (bitDepth == 16)
-        png_set_strip_16(png);
-    png_set_bgr(png);
-    if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA)
+    // Palettes become RGB, grey below 8 bits becomes 8 bits, transparency
+    // (tRNS) becomes alpha.
+    png_set_expand(png);
+    if (!(colorType & PNG_COLOR_MASK_COLOR))
         png_set_gray_to_rgb(png);
-    // Only added where the pixels have no alpha after the steps above.
-    png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
-
-    int intent = 0;
-    if (png_get_sRGB(png, info, &intent))
-    {
-        png_set_sRGB(png, info, intent);
-    }
-    else
-    {
-        double fileGamma = 0.45455;
-        if (!png_get_gAMA(png, info, &fileGamma))
-            fileGamma = 0.45455;
-        png_set_gamma(png, 2.2, fileGamma);
-    }
-    png_colorp palette = nullptr;
-    int paletteSize = 0;
-    if ((colorType & PNG_COLOR_MASK_COLOR) && png_get_PLTE(png, info, &palette, &paletteSize) && paletteSize > 0)
-    {
-        png_uint_16p histogram = nullptr;
-        png_get_hIST(png, info, &histogram);
-        png_set_quantize(png, palette, paletteSize, 256, histogram, 0);
-    }
+    // Gamma as libpng's own decode does it: a file without gAMA or sRGB is
+    // taken as sRGB (8 bits) or linear (16 bits); the output is sRGB, so an
+    // sRGB file goes through unchanged.
+    const bool wide = bitDepth == 16;
+    png_set_alpha_mode_fixed(png, PNG_ALPHA_PNG, wide ? PNG_GAMMA_LINEAR : PNG_DEFAULT_sRGB);
+    if (wide)
+        png_set_scale_16(png);
+    const bool hasAlpha = (colorType & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
+    if (!hasAlpha)
+        png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_alpha_mode_fixed(png, PNG_ALPHA_PNG, PNG_DEFAULT_sRGB);
+    png_set_bgr(png);
     const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
     if (png_get_rowbytes(png, info) != (size_t) width * 4)

@@ -71,6 +71,9 @@ void FlushNothing(png_structp)
 {
 }
 
+// The filter word as libpng's mask. An empty mask would let libpng choose
+// its own adaptive filtering; the word 0 is offered as "None", so it asks
+// for unfiltered rows.
 int FilterMask(CKDWORD filters)
 {
     int mask = 0;
@@ -82,7 +85,7 @@ int FilterMask(CKDWORD filters)
         mask |= PNG_FILTER_AVG;
     if (filters & 8)
         mask |= PNG_FILTER_PAETH;
-    return mask;
+    return mask ? mask : PNG_FILTER_NONE;
 }
 
 // Every libpng call of a write after the structures exist; an error jumps

@@ -196,6 +196,31 @@ bool LoadPam(const std::string& path, RgbaImage& image)
     return true;
 }
 
+bool LoadPnm(const std::string& path, RgbaImage& image)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string magic, w, h, maxval;
+    if (!ReadToken(in, magic) || !ReadToken(in, w) || !ReadToken(in, h) || !ReadToken(in, maxval))
+        return false;
+    if ((magic != "P5" && magic != "P6") || maxval != "255")
+        return false;
+    const int channels = magic == "P6" ? 3 : 1;
+    image.width = std::stoi(w);
+    image.height = std::stoi(h);
+    std::vector<uint8_t> data((size_t) image.width * image.height * channels);
+    if (!in.read(reinterpret_cast<char*>(data.data()), (std::streamsize) data.size()))
+        return false;
+    image.pixels.resize((size_t) image.width * image.height);
+    for (size_t i = 0; i < image.pixels.size(); ++i)
+    {
+        const uint8_t* p = &data[i * channels];
+        const uint32_t g = channels == 3 ? p[1] : p[0];
+        const uint32_t b = channels == 3 ? p[2] : p[0];
+        image.pixels[i] = 0xFF000000u | (uint32_t) p[0] << 16 | g << 8 | b;
+    }
+    return true;
+}
+
 bool SavePam(const std::string& path, const RgbaImage& image)
 {
     std::ofstream out(path, std::ios::binary);

@@ -34,6 +34,9 @@ std::string DescribeDifference(const RgbaImage& actual, const RgbaImage& expecte
 bool LoadPam(const std::string& path, RgbaImage& image);
 bool SavePam(const std::string& path, const RgbaImage& image);
 
+// Binary PGM and PPM files (P5, P6; maxval 255), opaque.
+bool LoadPnm(const std::string& path, RgbaImage& image);
+
 std::vector<uint8_t> LoadFileBytes(const std::string& path);
 bool SaveFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
