@@ -188,8 +188,9 @@ TEST(ReaderPlugins, ABareRecordSetsOnlyTheBaseOfTheDefaults)
         EXPECT_EQ(defaults->m_Data, nullptr) << "a foreign pixel pointer is not taken";
         for (int k = 0; k < 5; ++k)
         {
-            if (!(i == 3 && k == PngReader::kBitDepthWord))
-                EXPECT_EQ(defaults->m_Words[k], before.m_Words[k]) << k;
+            if (i == 3 && k == PngReader::kBitDepthWord)
+                continue;  // PNG takes the depth of a foreign record
+            EXPECT_EQ(defaults->m_Words[k], before.m_Words[k]) << k;
         }
         // A record of the reader's own size is taken whole.
         CKBitmapProperties own = before;
