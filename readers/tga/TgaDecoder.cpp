@@ -209,6 +209,7 @@ int TgaDecode(const CKBYTE* data, size_t size, DecodedImage& out)
         return IMAGEREADER_OK;
     }
 
+    const bool straight = t.base == 2 && !t.rightToLeft;
     int r = 0;
     int c = 0;
     CKBYTE* row = rowOf(0);
@@ -224,11 +225,35 @@ int TgaDecode(const CKBYTE* data, size_t size, DecodedImage& out)
         if ((size_t) (end - src) < needed)
             return Fail(IMAGEREADER_SHORTFILE, "run-length data end inside a packet");
         // A packet may run past the end of a line, not past the image.
-        const size_t n = count < pixelCount - done ? count : pixelCount - done;
-        for (size_t i = 0; i < n; ++i)
+        size_t left = count < pixelCount - done ? count : pixelCount - done;
+        done += left;
+        const CKBYTE* s = src;
+        while (left > 0)
         {
-            Convert(t, repeat ? src : src + i * t.pixelBytes, row + columnOf(c));
-            if (++c == t.width)
+            const size_t span = left < (size_t) (t.width - c) ? left : (size_t) (t.width - c);
+            if (straight && !repeat)
+            {
+                std::memcpy(row + (size_t) c * t.outBytes, s, span * t.outBytes);
+                s += span * t.pixelBytes;
+            }
+            else if (straight)
+            {
+                CKBYTE* d = row + (size_t) c * t.outBytes;
+                for (size_t i = 0; i < span; ++i, d += t.outBytes)
+                    std::memcpy(d, s, (size_t) t.outBytes);
+            }
+            else
+            {
+                for (size_t i = 0; i < span; ++i)
+                {
+                    Convert(t, s, row + columnOf(c + (int) i));
+                    if (!repeat)
+                        s += t.pixelBytes;
+                }
+            }
+            left -= span;
+            c += (int) span;
+            if (c == t.width)
             {
                 c = 0;
                 if (++r < t.height)
@@ -236,7 +261,6 @@ int TgaDecode(const CKBYTE* data, size_t size, DecodedImage& out)
             }
         }
         src += needed;
-        done += n;
     }
     return IMAGEREADER_OK;
 }

@@ -34,7 +34,10 @@ bool DecodeOpen(TIFF* tif, DecodedImage& out)
         d.GreenMask = 0x0000FF00;
         d.BlueMask = 0x00FF0000;
         d.AlphaMask = 0xFF000000;
-        ok = out.AllocatePixels((size_t) d.BytesPerLine * d.Height, true);
+        // TIFFRGBAImageGet writes every pixel when it succeeds (a strip it
+        // cannot decode, when not stopping on errors, is put from the data
+        // the strip buffer holds), so the raster needs no clearing.
+        ok = out.AllocatePixels((size_t) d.BytesPerLine * d.Height, false);
     }
     if (ok)
     {

@@ -128,9 +128,17 @@ toff_t TiffMemoryStream::Size(thandle_t handle)
     return (toff_t) StreamOf(handle)->m_Size;
 }
 
-int TiffMemoryStream::Map(thandle_t, void**, toff_t*)
+int TiffMemoryStream::Map(thandle_t handle, void** base, toff_t* size)
 {
-    return 0;
+    // Outside data being read is handed to libtiff as a read-only mapping,
+    // as a mapped file would be, so strips are not copied; a block being
+    // written is never mapped.
+    TiffMemoryStream* s = StreamOf(handle);
+    if (!s->m_Data || s->m_Size == 0)
+        return 0;
+    *base = const_cast<CKBYTE*>(s->m_Data);
+    *size = (toff_t) s->m_Size;
+    return 1;
 }
 
 void TiffMemoryStream::Unmap(thandle_t, void*, toff_t)

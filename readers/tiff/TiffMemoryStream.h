@@ -8,7 +8,8 @@
 
 // A block of memory that libtiff reads or writes through client callbacks
 // (TIFFClientOpen). Reads stop at the end of the data; seeks to a negative
-// position fail; writes grow an owned block geometrically.
+// position fail; writes grow an owned block geometrically. A block being
+// read is also offered to libtiff as its mapping (never written through).
 class TiffMemoryStream
 {
 public:
