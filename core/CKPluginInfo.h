@@ -71,8 +71,9 @@ public:
         std::memset(m_ShortExtension, 0, sizeof(m_ShortExtension));
         if (!extension)
             return;
-        std::strncpy(m_Extension, extension, kExtensionSize - 1);
+        // The buffers were zeroed above, so a bounded copy stays terminated.
+        std::memcpy(m_Extension, extension, strnlen(extension, kExtensionSize - 1));
         const char* s = extension[0] == '.' ? extension + 1 : extension;
-        std::strncpy(m_ShortExtension, s, kShortExtensionSize - 1);
+        std::memcpy(m_ShortExtension, s, strnlen(s, kShortExtensionSize - 1));
     }
 };

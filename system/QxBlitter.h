@@ -9,9 +9,10 @@
 // holds the global critical section (system/QxGlobalLock.h) for its whole run.
 //
 // A description is read as a record of its Size word (see
-// QxCopyImageDescBySize). Each image is trusted to span
-// (Height - 1) x |BytesPerLine| bytes from Image plus one line (Width pixels
-// of BitsPerPixel bits); everything else is checked. Entry points return
+// QxCopyImageDescBySize). Each image is trusted to hold its lines at
+// Image + y x BytesPerLine (y from 0 to Height - 1; the pitch may be
+// negative), each Width pixels of BitsPerPixel bits, and a palette of
+// ColorMapEntries x BytesPerColorEntry bytes; everything else is checked. Entry points return
 // false, and write nothing, when they cannot do what was asked: a missing
 // image, a negative size, a format pair without converter (compressed
 // formats included), a resampling of a source that is not 32-bit, or a

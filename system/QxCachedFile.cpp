@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/PlatformAssert.h"
+#include "platform/PlatformFileRead.h"
 #include "system/QxAlignedAlloc.h"
 #include "system/QxLibraryLog.h"
 #include "system/QxLogManager.h"
@@ -80,14 +81,25 @@ bool QxCachedFile::PlaceFile(CKDWORD position, LastOperation operation)
     return true;
 }
 
+CKDWORD QxCachedFile::ReadAt(void* buffer, CKDWORD size, CKDWORD position)
+{
+    // Blocks are read at their place without moving the stdio file, so a
+    // random read costs one system call; pending writes go out first.
+    if (m_LastOperation == Writing)
+    {
+        QxFile::Flush();
+        m_LastOperation = None;
+    }
+    return static_cast<CKDWORD>(PlatformReadFileAt(m_File, buffer, size, position));
+}
+
 bool QxCachedFile::LoadBlock(CKDWORD blockStart)
 {
     m_CachedStart = kNothingCached;
     m_CachedBytes = 0;
-    if (!m_Cache || !PlaceFile(blockStart, Reading))
+    if (!m_Cache)
         return false;
-    CKDWORD got = QxFile::Read(m_Cache, m_BlockSize);
-    m_FilePosition += got;
+    CKDWORD got = ReadAt(m_Cache, m_BlockSize, blockStart);
     if (got == 0)
         return false;
     m_CachedStart = blockStart;
@@ -112,16 +124,13 @@ CKDWORD QxCachedFile::Read(void* buffer, CKDWORD size)
         if (!inCache)
         {
             CKDWORD blockStart = p - p % m_BlockSize;
-            // Whole aligned blocks that the read covers past this one go
-            // straight to the caller: copying them through the cache would only
-            // cost time. The last block touched ends up cached.
-            if (p == blockStart && size - done > m_BlockSize)
+            // Whole aligned blocks go straight to the caller: copying them
+            // through the cache would only cost time. A partial last block
+            // ends up cached.
+            if (p == blockStart && size - done >= m_BlockSize)
             {
-                CKDWORD whole = (size - done - 1) / m_BlockSize * m_BlockSize;
-                if (!PlaceFile(p, Reading))
-                    break;
-                CKDWORD got = QxFile::Read(out + done, whole);
-                m_FilePosition += got;
+                CKDWORD whole = (size - done) / m_BlockSize * m_BlockSize;
+                CKDWORD got = ReadAt(out + done, whole, p);
                 done += got;
                 if (got < whole)
                     break;

@@ -40,6 +40,8 @@ public:
 private:
     enum LastOperation { None, Reading, Writing };
 
+    // Reads at an absolute position, leaving the stdio file where it is.
+    CKDWORD ReadAt(void* buffer, CKDWORD size, CKDWORD position);
     // Reads the block starting at blockStart into the cache; false when
     // nothing could be read.
     bool LoadBlock(CKDWORD blockStart);
@@ -53,6 +55,6 @@ private:
     CKDWORD m_CachedStart = kNothingCached;
     CKDWORD m_CachedBytes = 0;  // bytes of the block that the file holds
     CKDWORD m_FileSize = 0;     // the file's size, kept up to date by our writes
-    CKDWORD m_FilePosition = 0; // where the underlying file stands
+    CKDWORD m_FilePosition = 0; // where the stdio file stands
     LastOperation m_LastOperation = None;
 };

@@ -128,9 +128,15 @@ void QxTriangleBarycentric(const QxVector& p, const QxVector& A, const QxVector&
     const float du = p[u] - A[u], dv = p[v] - A[v];
     const float e1u = B[u] - A[u], e1v = B[v] - A[v];
     const float e2u = C[u] - A[u], e2v = C[v] - A[v];
+    const float area = e2v * e1u - e1v * e2u;
     if (e1u != 0.0f) {
-        wC = (e1u * dv - e1v * du) / (e2v * e1u - e1v * e2u);
-        wB = (du - e2u * wC) / e1u;
+        wC = (e1u * dv - e1v * du) / area;
+        // The same equation solved through the larger component of the first
+        // edge: dividing by a tiny e1u would magnify the rounding of wC.
+        if (std::fabs(e1u) >= std::fabs(e1v))
+            wB = (du - e2u * wC) / e1u;
+        else
+            wB = (dv - e2v * wC) / e1v;
     } else {
         wC = du / e2u;
         wB = (dv - wC * e2v) / e1v;

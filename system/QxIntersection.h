@@ -40,5 +40,6 @@ int QxPointInTriangle(const QxVector& p, const QxVector& A, const QxVector& B, c
 
 // Barycentric weights of p in the triangle projected on the coordinates
 // *axis1 and *axis2 (as QxPointInTriangle gives them); wA + wB + wC = 1.
+// A degenerate projected triangle gives infinities or NaN.
 void QxTriangleBarycentric(const QxVector& p, const QxVector& A, const QxVector& B, const QxVector& C,
                            const int* axis1, const int* axis2, float& wA, float& wB, float& wC);

@@ -1,6 +1,7 @@
 #include "system/QxMathWarning.h"
 
-#include <cstdio>
+#include "system/QxLibraryLog.h"
+#include "system/QxLogManager.h"
 
 namespace {
 QxMathWarningHook g_WarningHook = nullptr;
@@ -12,7 +13,7 @@ void QxMathReportWarning(const char* text)
         g_WarningHook(text);
         return;
     }
-    std::fprintf(stderr, "QxMath: %s\n", text ? text : "");
+    QxLibraryLog(QXLOG_WARNING, __LINE__, __FILE__, text);
 }
 
 QxMathWarningHook QxSetMathWarningHook(QxMathWarningHook hook)

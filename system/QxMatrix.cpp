@@ -69,16 +69,14 @@ void QxMultiplyMatrix(QxMatrix& result, const QxMatrix& a, const QxMatrix& b)
     const QxFloat4 a1 = QxLoadFloat4(a[1]);
     const QxFloat4 a2 = QxLoadFloat4(a[2]);
     const QxFloat4 a3 = QxLoadFloat4(a[3]);
-    QxFloat4 rows[4];
-    for (int i = 0; i < 4; ++i)
-        rows[i] = b[i][0] * a0 + b[i][1] * a1 + b[i][2] * a2;
-    rows[3] = rows[3] + a3;
-    rows[0][3] = 0.0f;
-    rows[1][3] = 0.0f;
-    rows[2][3] = 0.0f;
-    rows[3][3] = 1.0f;
-    for (int i = 0; i < 4; ++i)
-        QxStoreFloat4(result[i], rows[i]);
+    const QxFloat4 r0 = QxSetLane3(b[0][0] * a0 + b[0][1] * a1 + b[0][2] * a2, 0.0f);
+    const QxFloat4 r1 = QxSetLane3(b[1][0] * a0 + b[1][1] * a1 + b[1][2] * a2, 0.0f);
+    const QxFloat4 r2 = QxSetLane3(b[2][0] * a0 + b[2][1] * a1 + b[2][2] * a2, 0.0f);
+    const QxFloat4 r3 = QxSetLane3(b[3][0] * a0 + b[3][1] * a1 + b[3][2] * a2 + a3, 1.0f);
+    QxStoreFloat4(result[0], r0);
+    QxStoreFloat4(result[1], r1);
+    QxStoreFloat4(result[2], r2);
+    QxStoreFloat4(result[3], r3);
 }
 
 void QxMultiplyMatrix4(QxMatrix& result, const QxMatrix& a, const QxMatrix& b)
@@ -87,11 +85,14 @@ void QxMultiplyMatrix4(QxMatrix& result, const QxMatrix& a, const QxMatrix& b)
     const QxFloat4 a1 = QxLoadFloat4(a[1]);
     const QxFloat4 a2 = QxLoadFloat4(a[2]);
     const QxFloat4 a3 = QxLoadFloat4(a[3]);
-    QxFloat4 rows[4];
-    for (int i = 0; i < 4; ++i)
-        rows[i] = b[i][0] * a0 + b[i][1] * a1 + b[i][2] * a2 + b[i][3] * a3;
-    for (int i = 0; i < 4; ++i)
-        QxStoreFloat4(result[i], rows[i]);
+    const QxFloat4 r0 = b[0][0] * a0 + b[0][1] * a1 + b[0][2] * a2 + b[0][3] * a3;
+    const QxFloat4 r1 = b[1][0] * a0 + b[1][1] * a1 + b[1][2] * a2 + b[1][3] * a3;
+    const QxFloat4 r2 = b[2][0] * a0 + b[2][1] * a1 + b[2][2] * a2 + b[2][3] * a3;
+    const QxFloat4 r3 = b[3][0] * a0 + b[3][1] * a1 + b[3][2] * a2 + b[3][3] * a3;
+    QxStoreFloat4(result[0], r0);
+    QxStoreFloat4(result[1], r1);
+    QxStoreFloat4(result[2], r2);
+    QxStoreFloat4(result[3], r3);
 }
 
 CKBOOL QxInverseMatrix(QxMatrix& result, const QxMatrix& m)

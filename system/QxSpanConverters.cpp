@@ -22,8 +22,8 @@ QxSpanConverter g_AlphaMapCopiers[5];
 template <int SB, int DB>
 void ConvertGeneral(const QxBlitLine& l)
 {
-    const CKBYTE* s = l.Src;
-    CKBYTE* d = l.Dst;
+    const CKBYTE* __restrict s = l.Src;
+    CKBYTE* __restrict d = l.Dst;
     const CKDWORD sm0 = l.SrcMasks[0], sm1 = l.SrcMasks[1], sm2 = l.SrcMasks[2], sm3 = l.SrcMasks[3];
     const CKDWORD r0 = l.RightShift[0], r1 = l.RightShift[1], r2 = l.RightShift[2], r3 = l.RightShift[3];
     const CKDWORD l0 = l.LeftShift[0], l1 = l.LeftShift[1], l2 = l.LeftShift[2], l3 = l.LeftShift[3];
@@ -49,38 +49,50 @@ void Argb8888To24(const QxBlitLine& l)
 // ARGB 8888 to the 16-bit formats: each channel keeps its top bits.
 void Argb8888To565(const QxBlitLine& l)
 {
-    for (int x = 0; x < l.Width; ++x)
+    const CKBYTE* __restrict s = l.Src;
+    CKBYTE* __restrict d = l.Dst;
+    const int n = l.Width;
+    for (int x = 0; x < n; ++x)
     {
-        const CKDWORD p = QxReadPixel<4>(l.Src + x * 4);
-        QxWritePixel<2>(l.Dst + x * 2, ((p >> 8) & 0xF800) | ((p >> 5) & 0x07E0) | ((p >> 3) & 0x001F));
+        const CKDWORD p = QxReadPixel<4>(s + x * 4);
+        QxWritePixel<2>(d + x * 2, ((p >> 8) & 0xF800) | ((p >> 5) & 0x07E0) | ((p >> 3) & 0x001F));
     }
 }
 
 void Argb8888To555(const QxBlitLine& l)
 {
-    for (int x = 0; x < l.Width; ++x)
+    const CKBYTE* __restrict s = l.Src;
+    CKBYTE* __restrict d = l.Dst;
+    const int n = l.Width;
+    for (int x = 0; x < n; ++x)
     {
-        const CKDWORD p = QxReadPixel<4>(l.Src + x * 4);
-        QxWritePixel<2>(l.Dst + x * 2, ((p >> 9) & 0x7C00) | ((p >> 6) & 0x03E0) | ((p >> 3) & 0x001F));
+        const CKDWORD p = QxReadPixel<4>(s + x * 4);
+        QxWritePixel<2>(d + x * 2, ((p >> 9) & 0x7C00) | ((p >> 6) & 0x03E0) | ((p >> 3) & 0x001F));
     }
 }
 
 void Argb8888To1555(const QxBlitLine& l)
 {
-    for (int x = 0; x < l.Width; ++x)
+    const CKBYTE* __restrict s = l.Src;
+    CKBYTE* __restrict d = l.Dst;
+    const int n = l.Width;
+    for (int x = 0; x < n; ++x)
     {
-        const CKDWORD p = QxReadPixel<4>(l.Src + x * 4);
-        QxWritePixel<2>(l.Dst + x * 2,
+        const CKDWORD p = QxReadPixel<4>(s + x * 4);
+        QxWritePixel<2>(d + x * 2,
                         ((p >> 16) & 0x8000) | ((p >> 9) & 0x7C00) | ((p >> 6) & 0x03E0) | ((p >> 3) & 0x001F));
     }
 }
 
 void Argb8888To4444(const QxBlitLine& l)
 {
-    for (int x = 0; x < l.Width; ++x)
+    const CKBYTE* __restrict s = l.Src;
+    CKBYTE* __restrict d = l.Dst;
+    const int n = l.Width;
+    for (int x = 0; x < n; ++x)
     {
-        const CKDWORD p = QxReadPixel<4>(l.Src + x * 4);
-        QxWritePixel<2>(l.Dst + x * 2,
+        const CKDWORD p = QxReadPixel<4>(s + x * 4);
+        QxWritePixel<2>(d + x * 2,
                         ((p >> 16) & 0xF000) | ((p >> 12) & 0x0F00) | ((p >> 8) & 0x00F0) | ((p >> 4) & 0x000F));
     }
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
+#include <cstring>
 
 #include "includes/CKTypes.h"
 #include "system/QxImageDesc.h"
@@ -81,24 +83,55 @@ inline CKDWORD QxConvertPixel(const QxBlitLine& l, CKDWORD p)
 template <int B>
 inline CKDWORD QxReadPixel(const CKBYTE* p)
 {
-    CKDWORD v = p[0];
-    if constexpr (B > 1)
-        v |= CKDWORD(p[1]) << 8;
-    if constexpr (B > 2)
-        v |= CKDWORD(p[2]) << 16;
-    if constexpr (B > 3)
-        v |= CKDWORD(p[3]) << 24;
-    return v;
+    if constexpr (std::endian::native == std::endian::little && (B == 2 || B == 4))
+    {
+        if constexpr (B == 2)
+        {
+            CKWORD v;
+            std::memcpy(&v, p, 2);
+            return v;
+        }
+        else
+        {
+            CKDWORD v;
+            std::memcpy(&v, p, 4);
+            return v;
+        }
+    }
+    else
+    {
+        CKDWORD v = p[0];
+        if constexpr (B > 1)
+            v |= CKDWORD(p[1]) << 8;
+        if constexpr (B > 2)
+            v |= CKDWORD(p[2]) << 16;
+        if constexpr (B > 3)
+            v |= CKDWORD(p[3]) << 24;
+        return v;
+    }
 }
 
 template <int B>
 inline void QxWritePixel(CKBYTE* p, CKDWORD v)
 {
-    p[0] = CKBYTE(v);
-    if constexpr (B > 1)
-        p[1] = CKBYTE(v >> 8);
-    if constexpr (B > 2)
-        p[2] = CKBYTE(v >> 16);
-    if constexpr (B > 3)
-        p[3] = CKBYTE(v >> 24);
+    if constexpr (std::endian::native == std::endian::little && (B == 2 || B == 4))
+    {
+        if constexpr (B == 2)
+        {
+            const CKWORD w = CKWORD(v);
+            std::memcpy(p, &w, 2);
+        }
+        else
+            std::memcpy(p, &v, 4);
+    }
+    else
+    {
+        p[0] = CKBYTE(v);
+        if constexpr (B > 1)
+            p[1] = CKBYTE(v >> 8);
+        if constexpr (B > 2)
+            p[2] = CKBYTE(v >> 16);
+        if constexpr (B > 3)
+            p[3] = CKBYTE(v >> 24);
+    }
 }

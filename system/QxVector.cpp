@@ -31,24 +31,24 @@ QxVector QxCrossProduct(const QxVector& a, const QxVector& b)
     return r;
 }
 
-QxVector* QxNormalize(QxVector* result, const QxVector& v)
+QxVector& QxNormalize(QxVector& result, const QxVector& v)
 {
     const float squared = v.x * v.x + v.y * v.y + v.z * v.z;
     if (squared == 0.0f) {
-        *result = QxVector();
+        result = QxVector();
         return result;
     }
     const float inverse = 1.0f / std::sqrt(squared);
-    result->x = v.x * inverse;
-    result->y = v.y * inverse;
-    result->z = v.z * inverse;
+    result.x = v.x * inverse;
+    result.y = v.y * inverse;
+    result.z = v.z * inverse;
     return result;
 }
 
 QxVector QxNormalize(const QxVector& v)
 {
     QxVector r;
-    QxNormalize(&r, v);
+    QxNormalize(r, v);
     return r;
 }
 

@@ -72,9 +72,9 @@ void QxCrossProduct(const QxVector& a, const QxVector& b, QxVector* result);
 // a × b.
 QxVector QxCrossProduct(const QxVector& a, const QxVector& b);
 
-// *result = v · (1 / sqrt(x² + y² + z²)) in float arithmetic; returns result.
-// A zero vector gives zero. result may be &v.
-QxVector* QxNormalize(QxVector* result, const QxVector& v);
+// result = v · (1 / sqrt(x² + y² + z²)) in float arithmetic; returns result.
+// A zero vector gives zero. result may be v.
+QxVector& QxNormalize(QxVector& result, const QxVector& v);
 // The same as a copy.
 QxVector QxNormalize(const QxVector& v);
 

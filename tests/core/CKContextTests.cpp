@@ -124,10 +124,12 @@ TEST_F(ContextTest, ObjectsGetConsecutiveIdsAndTheTableDoublesWhenFull)
         CKObject* o = Create(m_Context, nullptr);
         ASSERT_NE(o, nullptr);
         ASSERT_EQ(o->GetID(), expected);
-        if (expected == 1999)
+        if (expected == 1999) {
             EXPECT_EQ(om->GetObjectTableCapacity(), 2000);
-        if (expected == 2000)
+        }
+        if (expected == 2000) {
             EXPECT_EQ(om->GetObjectTableCapacity(), 4000);
+        }
     }
     EXPECT_EQ(om->GetObjectTableCapacity(), 16000);
     EXPECT_EQ(m_Context->GetObjectsCountByClassID(TestObject::m_ClassID), 10000);
@@ -421,7 +423,7 @@ TEST_F(ContextTest, NameLookupsAgreeWithAScanOfTheClassList)
     for (int step = 0; step < 2000; ++step) {
         int action = (int) (random() % 4);
         if (action <= 1 || live.empty()) {
-            CKDWORD options = (random() % 2) ? CK_OBJECTCREATION_DYNAMIC : 0;
+            CKDWORD options = (random() % 2) ? (CKDWORD) CK_OBJECTCREATION_DYNAMIC : 0u;
             live.push_back(Create(m_Context, names[random() % 4], options));
         } else if (action == 2) {
             live[random() % live.size()]->SetName(random() % 5 ? names[random() % 4] : nullptr);

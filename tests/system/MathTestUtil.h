@@ -4,7 +4,10 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <string>
+#include <vector>
 
+#include "system/QxMathWarning.h"
 #include "system/QxMatrix.h"
 #include "system/QxQuaternion.h"
 #include "system/QxVector.h"
@@ -132,6 +135,36 @@ inline float FromBits(uint32_t u)
 }
 
 inline bool SameBits(const QxMatrix& a, const QxMatrix& b) { return std::memcmp(&a, &b, sizeof(QxMatrix)) == 0; }
+
+// Captures the math library's warnings while it lives (one at a time).
+class WarningCapture
+{
+public:
+    WarningCapture()
+    {
+        Current() = &m_Texts;
+        m_Previous = QxSetMathWarningHook(&WarningCapture::Collect);
+    }
+    ~WarningCapture()
+    {
+        QxSetMathWarningHook(m_Previous);
+        Current() = nullptr;
+    }
+    WarningCapture(const WarningCapture&) = delete;
+    WarningCapture& operator=(const WarningCapture&) = delete;
+    const std::vector<std::string>& Texts() const { return m_Texts; }
+
+private:
+    static std::vector<std::string>*& Current()
+    {
+        static std::vector<std::string>* texts = nullptr;
+        return texts;
+    }
+    static void Collect(const char* text) { Current()->push_back(text); }
+
+    std::vector<std::string> m_Texts;
+    QxMathWarningHook m_Previous;
+};
 
 inline double Distance(const QxVector& a, const QxVector& b)
 {

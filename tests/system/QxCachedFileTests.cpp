@@ -81,6 +81,46 @@ TEST_P(QxCachedFileDifferential, RandomReadsGiveTheBytesOfPread)
     ::close(fd);
 }
 
+TEST_P(QxCachedFileDifferential, MixedReadsAndWritesMatchAModel)
+{
+    const CKDWORD blockSize = GetParam();
+    TestTempDir dir;
+    std::string path = dir.File("mixed.bin");
+    std::string model = RandomBytes(200000, 11);
+    WriteAll(path, model);
+    {
+        QxCachedFile file(blockSize);
+        ASSERT_TRUE(file.Open(path.c_str(), QX_FILE_READWRITE));
+        std::mt19937 rng(blockSize + 1);
+        std::vector<char> got(70000);
+        for (int i = 0; i < 2000; ++i)
+        {
+            CKDWORD offset = rng() % (static_cast<CKDWORD>(model.size()) + 100);
+            CKDWORD size = rng() % 3 ? rng() % 600 : rng() % 70000;
+            file.Seek(static_cast<int>(offset), QX_SEEK_BEGIN);
+            if (rng() % 4 == 0 && offset <= model.size())
+            {
+                std::string bytes = RandomBytes(size, rng());
+                ASSERT_EQ(file.Write(bytes.data(), size), size);
+                if (model.size() < offset + size)
+                    model.resize(offset + size);
+                model.replace(offset, size, bytes);
+            }
+            else
+            {
+                CKDWORD n = file.Read(got.data(), size);
+                CKDWORD expected = offset >= model.size() ? 0 : std::min<CKDWORD>(size, model.size() - offset);
+                ASSERT_EQ(n, expected) << "offset " << offset << " size " << size;
+                if (n > 0)
+                {
+                    ASSERT_EQ(std::string(got.data(), n), model.substr(offset, n)) << "offset " << offset;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(ReadAll(path), model);
+}
+
 INSTANTIATE_TEST_SUITE_P(BlockSizes, QxCachedFileDifferential, ::testing::Values(512u, 4096u, 65536u));
 
 class QxCachedFileTest : public ::testing::Test

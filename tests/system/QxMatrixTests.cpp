@@ -279,6 +279,7 @@ TEST(QxMatrix, UnprojectGivesBackThePointThatProjectsOntoTheScreenPoint)
     QxVector back;
     QxUnprojectPoint(projection, screen, p.z, back);
     EXPECT_NEAR(back.x, p.x, 1e-4);
+    EXPECT_NEAR(back.y, p.y, 1e-4);
     EXPECT_EQ(back.z, p.z);
 }
 

@@ -50,8 +50,8 @@ TEST(QxVector, NormalizeKeepsTinyAndHugeVectorsInRangeThroughDoublePrecision)
 TEST(QxVector, NormalizeFreeFunctionWritesTheResultAndMayAliasItsInput)
 {
     QxVector v(0, 2, 0);
-    QxVector* r = QxNormalize(&v, v);
-    EXPECT_EQ(r, &v);
+    QxVector& r = QxNormalize(v, v);
+    EXPECT_EQ(&r, &v);
     EXPECT_EQ(v, QxVector(0, 1, 0));
 }
 

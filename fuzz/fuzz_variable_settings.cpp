@@ -1,0 +1,55 @@
+// Settings files read by the variable manager: every entry goes through the
+// variables' text parsing (integers, floats, enumerations and flags).
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+#include "core/CKContext.h"
+#include "core/CKStartUp.h"
+#include "core/CKVariableManager.h"
+
+namespace {
+
+struct Engine
+{
+    CKContext* context = nullptr;
+    std::string file;
+    int i = 0;
+    float f = 0;
+    int flags = 0;
+    Engine()
+    {
+        CKStartUp();
+        CKCreateContext(&context, nullptr, nullptr);
+        CKVariableManager* vm = context->GetVariableManager();
+        vm->BindInt("Fuzz/Int", &i, 0, 0, "");
+        vm->BindFloat("Fuzz/Float", &f, 0, 0, "");
+        vm->BindIntWithRepresentation("Fuzz/Rep", &flags, 0, 0, "flag:1=A;2=B;x;=4;8=", "");
+        char pattern[] = "/tmp/fuzz_settingsXXXXXX";
+        int fd = mkstemp(pattern);
+        if (fd >= 0)
+            close(fd);
+        file = pattern;
+    }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static Engine engine;
+    FILE* out = std::fopen(engine.file.c_str(), "wb");
+    if (!out)
+        return 0;
+    std::fwrite(data, 1, size, out);
+    std::fclose(out);
+    CKVariableManager* vm = engine.context->GetVariableManager();
+    vm->LoadFromFile(engine.file.c_str());
+    XString text;
+    for (auto it = vm->Begin(); it != vm->End(); ++it)
+        (*it)->GetValueAsString(text);
+    vm->RestoreDefaults(1);
+    return 0;
+}

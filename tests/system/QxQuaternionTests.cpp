@@ -1,0 +1,269 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "system/QxMatrixRotation.h"
+#include "system/QxQuaternion.h"
+#include "tests/system/MathTestUtil.h"
+
+namespace {
+
+const float kPi = 3.14159265358979f;
+
+double Length(const QxQuaternion& q)
+{
+    return std::sqrt(double(q.x) * q.x + double(q.y) * q.y + double(q.z) * q.z + double(q.w) * q.w);
+}
+
+// The largest component difference between a and b, or a and -b when closer.
+double SignedDistance(const QxQuaternion& a, const QxQuaternion& b)
+{
+    const double plus = std::fmax(std::fmax(std::fabs(a.x - b.x), std::fabs(a.y - b.y)),
+                                  std::fmax(std::fabs(a.z - b.z), std::fabs(a.w - b.w)));
+    const double minus = std::fmax(std::fmax(std::fabs(a.x + b.x), std::fabs(a.y + b.y)),
+                                   std::fmax(std::fabs(a.z + b.z), std::fabs(a.w + b.w)));
+    return std::fmin(plus, minus);
+}
+
+} // namespace
+
+TEST(QxQuaternion, DefaultIsTheIdentity)
+{
+    EXPECT_EQ(QxQuaternion(), QxQuaternion(0, 0, 0, 1));
+}
+
+TEST(QxQuaternion, HamiltonProductOfBasisElements)
+{
+    const QxQuaternion i(1, 0, 0, 0), j(0, 1, 0, 0), k(0, 0, 1, 0);
+    QxQuaternion r;
+    EXPECT_EQ(QxMultiplyQuaternion(r, i, j), k);
+    EXPECT_EQ(QxMultiplyQuaternion(r, j, i), QxQuaternion(0, 0, -1, 0));
+    EXPECT_EQ(QxMultiplyQuaternion(r, i, i), QxQuaternion(0, 0, 0, -1));
+    QxQuaternion a = i;
+    a *= j;
+    EXPECT_EQ(a, k);
+}
+
+TEST(QxQuaternion, ProductsMayWriteIntoAnOperand)
+{
+    mathtest::Random random(31);
+    for (int n = 0; n < 100; ++n) {
+        const QxQuaternion a = random.UnitQuaternion(), b = random.UnitQuaternion();
+        QxQuaternion expected;
+        QxMultiplyQuaternion(expected, a, b);
+        QxQuaternion x = a;
+        QxMultiplyQuaternion(x, x, b);
+        EXPECT_EQ(x, expected);
+        QxQuaternion y = b;
+        QxMultiplyQuaternion(y, a, y);
+        EXPECT_EQ(y, expected);
+        QxQuaternion z = a;
+        z *= b;
+        EXPECT_EQ(z, expected);
+        QxQuaternionDivide(expected, a, b);
+        QxQuaternion d = a;
+        QxQuaternionDivide(d, d, b);
+        EXPECT_EQ(d, expected);
+    }
+}
+
+TEST(QxQuaternion, DivisionIsTheConjugateOfTheDivisorTimesTheDividend)
+{
+    mathtest::Random random(32);
+    const QxQuaternion p = random.UnitQuaternion(), q = random.UnitQuaternion();
+    QxQuaternion conjugate, expected, r;
+    QxQuaternionConjugate(conjugate, q);
+    EXPECT_EQ(conjugate, QxQuaternion(-q.x, -q.y, -q.z, q.w));
+    QxMultiplyQuaternion(expected, conjugate, p);
+    QxQuaternionDivide(r, p, q);
+    EXPECT_NEAR(r.x, expected.x, 1e-6);
+    EXPECT_NEAR(r.y, expected.y, 1e-6);
+    EXPECT_NEAR(r.z, expected.z, 1e-6);
+    EXPECT_NEAR(r.w, expected.w, 1e-6);
+}
+
+TEST(QxQuaternion, NormalizeTurnsAZeroQuaternionIntoTheIdentity)
+{
+    QxQuaternion zero(0, 0, 0, 0);
+    zero.Normalize();
+    EXPECT_EQ(zero, QxQuaternion(0, 0, 0, 1));
+    QxQuaternion two(0, 0, 0, 2);
+    two.Normalize();
+    EXPECT_EQ(two, QxQuaternion(0, 0, 0, 1));
+    QxQuaternion q(1, 2, 2, 4);
+    q.Normalize();
+    EXPECT_EQ(q, QxQuaternion(0.2f, 0.4f, 0.4f, 0.8f));
+}
+
+TEST(QxQuaternion, ToMatrixRemovesTheLengthAndTurnsAZeroQuaternionIntoTheIdentity)
+{
+    QxMatrix m;
+    QxQuaternion(0, 0, 0, 2).ToMatrix(m);
+    EXPECT_EQ(m, QxMatrix::Identity());
+    QxQuaternion(0, 0, 0, 0).ToMatrix(m);
+    EXPECT_EQ(m, QxMatrix::Identity());
+}
+
+TEST(QxQuaternion, FromRotationMatchesTheAxisAngleMatrix)
+{
+    const float angle = 0.7f;
+    QxQuaternion q;
+    q.FromRotation(QxVector::AxisZ(), angle);
+    QxMatrix m;
+    q.ToMatrix(m);
+    EXPECT_VECTOR_NEAR(QxVector(m[0][0], m[0][1], m[0][2]), std::cos(angle), -std::sin(angle), 0, 1e-6);
+    EXPECT_VECTOR_NEAR(QxVector(m[1][0], m[1][1], m[1][2]), std::sin(angle), std::cos(angle), 0, 1e-6);
+
+    mathtest::Random random(33);
+    for (int n = 0; n < 500; ++n) {
+        const QxVector axis = random.UnitVector();
+        const float a = random.Uniform(-6, 6);
+        q.FromRotation(axis, a);
+        QxMatrix fromQuaternion, fromAxis;
+        q.ToMatrix(fromQuaternion);
+        QxMatrixFromAxisAngle(fromAxis, axis, a);
+        ASSERT_LT(mathtest::MaxAbsDifference(fromQuaternion, fromAxis), 2e-6);
+    }
+}
+
+TEST(QxQuaternion, HalfTurnAboutXTakesTheNegativeTraceBranch)
+{
+    QxMatrix m = QxMatrix::Identity();
+    m[1][1] = -1;
+    m[2][2] = -1;
+    QxQuaternion q;
+    q.FromMatrix(m, TRUE, TRUE);
+    EXPECT_EQ(q, QxQuaternion(1, 0, 0, 0));
+}
+
+TEST(QxQuaternion, QuaternionToMatrixToQuaternionGivesBackPlusOrMinusQ)
+{
+    mathtest::Random random(34);
+    for (int n = 0; n < 5000; ++n) {
+        const QxQuaternion q = random.UnitQuaternion();
+        QxMatrix m;
+        q.ToMatrix(m);
+        QxQuaternion back;
+        QxQuaternionFromMatrix(back, m);
+        ASSERT_LT(SignedDistance(q, back), 2e-6) << n;
+    }
+}
+
+TEST(QxQuaternion, FromMatrixOrthonormalisesInPlaceOrRestores)
+{
+    QxMatrix m = QxMatrix::Identity();
+    m[0][0] = 3;
+    m[1][0] = 1;
+    m[1][1] = 2;
+    m[2][2] = 7;
+    const QxMatrix original = m;
+    QxQuaternion q;
+    q.FromMatrix(m, FALSE, TRUE);
+    EXPECT_EQ(m, original);
+    q.FromMatrix(m, FALSE, FALSE);
+    const QxVector r0(m[0][0], m[0][1], m[0][2]), r1(m[1][0], m[1][1], m[1][2]), r2(m[2][0], m[2][1], m[2][2]);
+    EXPECT_NEAR(QxMagnitude(r0), 1.0f, 1e-6);
+    EXPECT_NEAR(QxMagnitude(r1), 1.0f, 1e-6);
+    EXPECT_EQ(r2, QxCrossProduct(r0, r1));
+}
+
+TEST(QxQuaternion, LogarithmAndExponential)
+{
+    QxQuaternion r;
+    EXPECT_EQ(QxQuaternionLn(r, QxQuaternion()), QxQuaternion(0, 0, 0, 0));
+    EXPECT_EQ(QxQuaternionExp(r, QxQuaternion(0, 0, 0, 5)), QxQuaternion(0, 0, 0, 1));
+    // exp(ln q) = q for unit quaternions.
+    mathtest::Random random(35);
+    for (int n = 0; n < 200; ++n) {
+        const QxQuaternion q = random.UnitQuaternion();
+        QxQuaternion l, e;
+        QxQuaternionLn(l, q);
+        EXPECT_EQ(l.w, 0.0f);
+        QxQuaternionExp(e, l);
+        ASSERT_LT(SignedDistance(q, e), 2e-6);
+    }
+    // The tangent term of keys: ln(conj(a)·b).
+    QxQuaternion a, b;
+    a.FromRotation(QxVector::AxisY(), 0.2f);
+    b.FromRotation(QxVector::AxisY(), 0.8f);
+    QxQuaternionLnDif(r, a, b);
+    EXPECT_NEAR(r.y, 0.3f, 1e-6);
+    EXPECT_NEAR(r.x, 0.0f, 1e-7);
+}
+
+TEST(QxSlerp, HalfwayToAQuarterTurnIsTheEighthTurn)
+{
+    const QxQuaternion a;
+    const QxQuaternion b(0, 0, std::sin(kPi / 4), std::cos(kPi / 4));
+    QxQuaternion r;
+    QxSlerp(r, 0.5f, a, b);
+    EXPECT_NEAR(r.z, 0.38268343f, 1e-6);
+    EXPECT_NEAR(r.w, 0.92387953f, 1e-6);
+    EXPECT_EQ(r.x, 0.0f);
+}
+
+TEST(QxSlerp, BetweenQAndMinusQReturnsQ)
+{
+    const QxQuaternion q(0.5f, 0.5f, 0.5f, 0.5f), minus(-0.5f, -0.5f, -0.5f, -0.5f);
+    for (float t : {0.0f, 0.25f, 0.5f, 1.0f}) {
+        QxQuaternion r;
+        QxSlerp(r, t, q, minus);
+        EXPECT_NEAR(r.x, 0.5f, 1e-7);
+        EXPECT_NEAR(r.w, 0.5f, 1e-7);
+    }
+}
+
+TEST(QxSlerp, NearlyEqualQuaternionsUseLinearWeightsAndComeOutShort)
+{
+    const float angle = 2.0f * std::acos(0.995f);
+    const QxQuaternion a;
+    const QxQuaternion b(0, std::sin(angle / 2), 0, std::cos(angle / 2));
+    QxQuaternion r;
+    QxSlerp(r, 0.5f, a, b);
+    EXPECT_NEAR(r.y, 0.5f * b.y, 1e-7);
+    EXPECT_NEAR(r.w, 0.5f + 0.5f * b.w, 1e-7);
+    EXPECT_LT(Length(r), 0.9995);
+}
+
+TEST(QxSlerp, TakesTheShorterArcAndStaysUnitLength)
+{
+    mathtest::Random random(36);
+    for (int n = 0; n < 500; ++n) {
+        const QxQuaternion a = random.UnitQuaternion(), b = random.UnitQuaternion();
+        const float t = random.Uniform(0, 1);
+        QxQuaternion r;
+        QxSlerp(r, t, a, b);
+        const double c = std::fabs(double(a.x) * b.x + double(a.y) * b.y + double(a.z) * b.z + double(a.w) * b.w);
+        if (c < 0.99) {
+            ASSERT_NEAR(Length(r), 1.0, 1e-5);
+        }
+        // The angle from a is t times the (shorter) angle from a to b.
+        const double full = std::acos(std::fmin(1.0, c));
+        const double part = std::acos(std::fmin(1.0, std::fabs(double(a.x) * r.x + double(a.y) * r.y +
+                                                                  double(a.z) * r.z + double(a.w) * r.w) /
+                                                        Length(r)));
+        ASSERT_NEAR(part, t * full, 2e-3) << n;
+        QxQuaternion ends;
+        QxSlerp(ends, 0.0f, a, b);
+        ASSERT_LT(SignedDistance(ends, a), 1e-6);
+        QxSlerp(ends, 1.0f, a, b);
+        ASSERT_LT(SignedDistance(ends, b), 1e-6);
+    }
+}
+
+TEST(QxSquad, IsTheSlerpOfTwoSlerpsAndHitsItsEnds)
+{
+    mathtest::Random random(37);
+    const QxQuaternion q0 = random.UnitQuaternion(), a = random.UnitQuaternion(), b = random.UnitQuaternion(),
+                       q1 = random.UnitQuaternion();
+    QxQuaternion r, outer, inner, expected;
+    QxSquad(r, 0.3f, q0, a, b, q1);
+    QxSlerp(outer, 0.3f, q0, q1);
+    QxSlerp(inner, 0.3f, a, b);
+    QxSlerp(expected, 2.0f * 0.3f * 0.7f, outer, inner);
+    EXPECT_EQ(r, expected);
+    QxSquad(r, 0.0f, q0, a, b, q1);
+    EXPECT_LT(SignedDistance(r, q0), 1e-6);
+    QxSquad(r, 1.0f, q0, a, b, q1);
+    EXPECT_LT(SignedDistance(r, q1), 1e-6);
+}
