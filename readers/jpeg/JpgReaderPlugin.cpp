@@ -6,7 +6,8 @@
 
 CKPluginInfo* CKGetJpgPluginInfo(int index)
 {
-    static CKPluginInfo info = ReaderMakePluginInfo(CKGUID(0x4ae51ac4, 0x04587d76), "Jpg", "Joint Photographic Experts Group", "JPEG");
+    static CKPluginInfo info =
+        ReaderMakePluginInfo(CKGUID(0x4ae51ac4, 0x04587d76), "Jpg", "Joint Photographic Experts Group", "JPEG");
     return index == 0 ? &info : nullptr;
 }
 

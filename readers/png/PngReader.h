@@ -2,6 +2,8 @@
 
 #include "readers/common/ImageReaderBase.h"
 
+struct PngFileInfo;
+
 // PNG through libpng. Its record (160 bytes) adds five words: compression
 // level (0..9, default 3), filters (1 Sub, 2 Up, 4 Average, 8 Paeth;
 // default 8), bit depth (1, 2, 4, 8 or 24; default 24), options (1
@@ -51,5 +53,5 @@ public:
     static CKBitmapProperties DefaultProperties();
 
 private:
-    int FinishRead(bool ok, DecodedImage& image, const struct PngFileInfo& info, CKBitmapProperties** out);
+    int FinishRead(bool ok, DecodedImage& image, const PngFileInfo& info, CKBitmapProperties** out);
 };

@@ -6,7 +6,8 @@
 
 CKPluginInfo* CKGetPngPluginInfo(int index)
 {
-    static CKPluginInfo info = ReaderMakePluginInfo(CKGUID(0x02d45c7b, 0x4aac16ec), "Png", "Portable Network Graphics", "PNG");
+    static CKPluginInfo info =
+        ReaderMakePluginInfo(CKGUID(0x02d45c7b, 0x4aac16ec), "Png", "Portable Network Graphics", "PNG");
     return index == 0 ? &info : nullptr;
 }
 

@@ -17,7 +17,8 @@ constexpr size_t kHeaderSize = 18;
 // pixels. Returns the bytes written (the caller gave room for the worst).
 size_t EncodeRleLine(const CKBYTE* line, int width, int ps, CKBYTE* out)
 {
-    auto same = [&](int a, int b) { return std::memcmp(line + (size_t) a * ps, line + (size_t) b * ps, (size_t) ps) == 0; };
+    auto same = [&](int a, int b)
+    { return std::memcmp(line + (size_t) a * ps, line + (size_t) b * ps, (size_t) ps) == 0; };
     size_t n = 0;
     int x = 0;
     while (x < width)

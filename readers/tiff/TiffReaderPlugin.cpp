@@ -6,7 +6,8 @@
 
 CKPluginInfo* CKGetTiffPluginInfo(int index)
 {
-    static CKPluginInfo info = ReaderMakePluginInfo(CKGUID(0x1c9165c2, 0x177a7391), "Tif", "Tagged-Image File Format", "TIFF");
+    static CKPluginInfo info =
+        ReaderMakePluginInfo(CKGUID(0x1c9165c2, 0x177a7391), "Tif", "Tagged-Image File Format", "TIFF");
     return index == 0 ? &info : nullptr;
 }
 

@@ -273,8 +273,8 @@ TEST(JpgReader, EveryPrefixOfAFileDecodesOrFailsCleanly)
     JpgReader reader;
     for (bool progressive : {false, true})
     {
-        const std::vector<uint8_t> bytes =
-            progressive ? LibjpegEncode(RgbSamples(pixels), 24, 16, 3, JCS_RGB, 80, true) : SaveJpeg(reader, pixels, 24, 16);
+        const std::vector<uint8_t> bytes = progressive ? LibjpegEncode(RgbSamples(pixels), 24, 16, 3, JCS_RGB, 80, true)
+                                                       : SaveJpeg(reader, pixels, 24, 16);
         ASSERT_FALSE(bytes.empty());
         CheckEveryPrefix(reader, bytes, {0, 1});
         // A stream cut inside its data still decodes, as libjpeg's own

@@ -64,7 +64,8 @@ PngFacts Inspect(const std::vector<uint8_t>& f)
     PngFacts facts;
     std::vector<uint8_t> idat;
     size_t p = 8;
-    auto be32 = [&](size_t at) { return (uint32_t) f[at] << 24 | (uint32_t) f[at + 1] << 16 | (uint32_t) f[at + 2] << 8 | f[at + 3]; };
+    auto be32 = [&](size_t at)
+    { return (uint32_t) f[at] << 24 | (uint32_t) f[at + 1] << 16 | (uint32_t) f[at + 2] << 8 | f[at + 3]; };
     while (p + 8 <= f.size())
     {
         const uint32_t n = be32(p);
@@ -307,7 +308,8 @@ TEST(PngReader, GreyOptionScalesToTheDepth)
 {
     PngReader reader;
     std::vector<uint32_t> pixels = {0xFFFFFFFFu, 0xFFFEFFFFu, 0xFF000000u, 0xFF808080u, 0xFF102030u, 0xFFFF0000u};
-    auto grey = [](uint32_t p) { return (int) (0.299 * (p >> 16 & 0xFF) + 0.587 * (p >> 8 & 0xFF) + 0.114 * (p & 0xFF)); };
+    auto grey = [](uint32_t p)
+    { return (int) (0.299 * (p >> 16 & 0xFF) + 0.587 * (p >> 8 & 0xFF) + 0.114 * (p & 0xFF)); };
     for (CKDWORD depth : {1u, 2u, 4u, 8u})
     {
         SCOPED_TRACE(depth);
@@ -346,7 +348,8 @@ TEST(PngReader, GreyWithAlphaIsWrittenAtDepthEight)
         for (size_t i = 0; i < pixels.size(); ++i)
         {
             const uint32_t p = pixels[i];
-            const uint32_t g = (uint32_t) (int) (0.299 * (p >> 16 & 0xFF) + 0.587 * (p >> 8 & 0xFF) + 0.114 * (p & 0xFF) + 0.5);
+            const uint32_t g =
+                (uint32_t) (int) (0.299 * (p >> 16 & 0xFF) + 0.587 * (p >> 8 & 0xFF) + 0.114 * (p & 0xFF) + 0.5);
             EXPECT_EQ(image.pixels[i], (p & 0xFF000000u) | g * 0x010101u) << i;
         }
     }

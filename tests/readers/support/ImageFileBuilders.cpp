@@ -90,7 +90,8 @@ void RleLine(std::vector<uint8_t>& out, const std::vector<int>& idx, int from, i
             continue;
         }
         int n = 1;
-        while (x + n < to && n < 255 && idx[x + n] != idx[x + n - 1] && !(x + n + 1 < to && idx[x + n] == idx[x + n + 1]))
+        while (x + n < to && n < 255 && idx[x + n] != idx[x + n - 1] &&
+               !(x + n + 1 < to && idx[x + n] == idx[x + n + 1]))
             ++n;
         if (n < 3)
         {

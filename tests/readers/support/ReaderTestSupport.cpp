@@ -67,7 +67,8 @@ void CheckEveryPrefix(CKBitmapReader& reader, const std::vector<uint8_t>& bytes,
         static const uint8_t empty = 0;
         const int r = reader.ReadMemory(data ? data : &empty, (CKDWORD) n, &p);
         delete[] data;
-        EXPECT_NE(std::find(allowed.begin(), allowed.end(), r), allowed.end()) << "prefix of " << n << " bytes gave " << r;
+        EXPECT_NE(std::find(allowed.begin(), allowed.end(), r), allowed.end())
+            << "prefix of " << n << " bytes gave " << r;
         if (r == 0)
         {
             ASSERT_NE(p, nullptr);
