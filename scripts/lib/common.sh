@@ -5,7 +5,7 @@ ENGINE_PACKAGES=(
   cmake g++ make clang libclang-rt-14-dev ccache pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libpng-dev libjpeg-dev libtiff-dev
-  libfreetype-dev fonts-dejavu-core
+  libfreetype-dev fonts-dejavu-core libpng-tools
   libglm-dev libpixman-1-dev libimagequant-dev
 )
 

@@ -1,0 +1,419 @@
+#include <benchmark/benchmark.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+#include <png.h>
+#include <tiffio.h>
+
+#include "core/CKBitmapReader.h"
+#include "readers/bmp/BmpReader.h"
+#include "readers/jpeg/JpgReader.h"
+#include "readers/png/PngReader.h"
+#include "readers/tga/TgaReader.h"
+#include "readers/tiff/TiffReader.h"
+
+// Each reader's ReadMemory and ReadFile of one 2048 x 2048 picture against
+// the library's own plain decode of the same bytes (libpng's simplified
+// interface, libjpeg to RGB, libtiff's RGBA image), and the BMP and TGA
+// decoders against a memcpy of their pixel bytes. The files are written once
+// by the readers' own writers into the temporary folder. Bytes per second
+// count decoded pixel bytes; the counters give the file sizes.
+namespace {
+
+constexpr int kSize = 2048;
+
+std::vector<uint32_t>& Picture()
+{
+    static std::vector<uint32_t> pixels = [] {
+        std::vector<uint32_t> p((size_t) kSize * kSize);
+        uint32_t seed = 12345;
+        for (int y = 0; y < kSize; ++y)
+            for (int x = 0; x < kSize; ++x)
+            {
+                seed = seed * 214013 + 2531011;
+                const uint32_t noise = (seed >> 16) & 7;
+                const uint32_t r = (uint32_t) (x / 8 + noise) & 0xFF;
+                const uint32_t g = (uint32_t) (y / 8 + (x * y) / 40000) & 0xFF;
+                const uint32_t b = (uint32_t) (128 + ((x - y) / 16)) & 0xFF;
+                p[(size_t) y * kSize + x] = 0xFF000000u | r << 16 | g << 8 | b;
+            }
+        return p;
+    }();
+    return pixels;
+}
+
+struct Encoded
+{
+    std::vector<uint8_t> bytes;
+    std::string path;
+};
+
+Encoded Encode(CKBitmapReader& reader, CKBitmapProperties p, const char* name)
+{
+    p.m_Format.Width = kSize;
+    p.m_Format.Height = kSize;
+    p.m_Format.BitsPerPixel = 32;
+    p.m_Format.BytesPerLine = kSize * 4;
+    p.m_Format.SetDefaultMasks();
+    p.m_Data = Picture().data();
+    void* block = nullptr;
+    const int size = reader.SaveMemory(&block, &p);
+    Encoded e;
+    e.bytes.assign(static_cast<uint8_t*>(block), static_cast<uint8_t*>(block) + (size > 0 ? size : 0));
+    reader.ReleaseMemory(block);
+    const char* tmp = std::getenv("TMPDIR");
+    e.path = std::string(tmp ? tmp : "/tmp") + "/imagereaders_bench_" + name;
+    if (FILE* f = std::fopen(e.path.c_str(), "wb"))
+    {
+        std::fwrite(e.bytes.data(), 1, e.bytes.size(), f);
+        std::fclose(f);
+    }
+    return e;
+}
+
+const Encoded& PngFile()
+{
+    static Encoded e = [] {
+        PngReader r;
+        CKBitmapProperties p = PngReader::DefaultProperties();
+        p.m_Words[PngReader::kOptionsWord] = 0;  // RGB
+        return Encode(r, p, "rgb.png");
+    }();
+    return e;
+}
+
+const Encoded& JpegFile()
+{
+    static Encoded e = [] {
+        JpgReader r;
+        return Encode(r, JpgReader::DefaultProperties(), "q75.jpg");
+    }();
+    return e;
+}
+
+const Encoded& TiffFile()
+{
+    static Encoded e = [] {
+        TiffReader r;
+        return Encode(r, TiffReader::DefaultProperties(), "packbits.tif");
+    }();
+    return e;
+}
+
+const Encoded& BmpFile(int bits)
+{
+    static Encoded e24 = [] {
+        BmpReader r;
+        return Encode(r, BmpReader::DefaultProperties(), "24.bmp");
+    }();
+    static Encoded e32 = [] {
+        BmpReader r;
+        CKBitmapProperties p = BmpReader::DefaultProperties();
+        p.m_Words[BmpReader::kBitDepthWord] = 32;
+        return Encode(r, p, "32.bmp");
+    }();
+    return bits == 24 ? e24 : e32;
+}
+
+const Encoded& TgaFile(bool rle)
+{
+    static Encoded raw = [] {
+        TgaReader r;
+        return Encode(r, TgaReader::DefaultProperties(), "32.tga");
+    }();
+    static Encoded packed = [] {
+        TgaReader r;
+        CKBitmapProperties p = TgaReader::DefaultProperties();
+        p.m_Words[TgaReader::kRleWord] = 1;
+        return Encode(r, p, "32rle.tga");
+    }();
+    return rle ? packed : raw;
+}
+
+void ReaderMemory(benchmark::State& state, CKBitmapReader& reader, const Encoded& file, int outBytesPerPixel)
+{
+    for (auto _ : state)
+    {
+        CKBitmapProperties* p = nullptr;
+        if (reader.ReadMemory(file.bytes.data(), (CKDWORD) file.bytes.size(), &p) != 0)
+        {
+            state.SkipWithError("decode failed");
+            return;
+        }
+        benchmark::DoNotOptimize(p->m_Data);
+        reader.ReleaseMemory(p->m_Data);
+    }
+    state.SetBytesProcessed(state.iterations() * (int64_t) kSize * kSize * outBytesPerPixel);
+    state.counters["file_bytes"] = (double) file.bytes.size();
+}
+
+void ReaderFile(benchmark::State& state, CKBitmapReader& reader, const Encoded& file, int outBytesPerPixel)
+{
+    for (auto _ : state)
+    {
+        CKBitmapProperties* p = nullptr;
+        if (reader.ReadFile(file.path.c_str(), &p) != 0)
+        {
+            state.SkipWithError("decode failed");
+            return;
+        }
+        benchmark::DoNotOptimize(p->m_Data);
+        reader.ReleaseMemory(p->m_Data);
+    }
+    state.SetBytesProcessed(state.iterations() * (int64_t) kSize * kSize * outBytesPerPixel);
+}
+
+// PNG
+
+void BM_PngReader_ReadMemory(benchmark::State& state)
+{
+    PngReader reader;
+    ReaderMemory(state, reader, PngFile(), 4);
+}
+
+void BM_PngReader_ReadFile(benchmark::State& state)
+{
+    PngReader reader;
+    ReaderFile(state, reader, PngFile(), 4);
+}
+
+void BM_Libpng_SimplifiedMemory(benchmark::State& state)
+{
+    const Encoded& file = PngFile();
+    for (auto _ : state)
+    {
+        png_image image;
+        std::memset(&image, 0, sizeof(image));
+        image.version = PNG_IMAGE_VERSION;
+        png_image_begin_read_from_memory(&image, file.bytes.data(), file.bytes.size());
+        image.format = PNG_FORMAT_BGRA;
+        void* pixels = CKReaderAllocate(PNG_IMAGE_SIZE(image));
+        png_image_finish_read(&image, nullptr, pixels, 0, nullptr);
+        benchmark::DoNotOptimize(pixels);
+        CKReaderFree(pixels);
+    }
+    state.SetBytesProcessed(state.iterations() * (int64_t) kSize * kSize * 4);
+}
+
+void BM_Libpng_SimplifiedFile(benchmark::State& state)
+{
+    const Encoded& file = PngFile();
+    for (auto _ : state)
+    {
+        png_image image;
+        std::memset(&image, 0, sizeof(image));
+        image.version = PNG_IMAGE_VERSION;
+        png_image_begin_read_from_file(&image, file.path.c_str());
+        image.format = PNG_FORMAT_BGRA;
+        void* pixels = CKReaderAllocate(PNG_IMAGE_SIZE(image));
+        png_image_finish_read(&image, nullptr, pixels, 0, nullptr);
+        benchmark::DoNotOptimize(pixels);
+        CKReaderFree(pixels);
+    }
+    state.SetBytesProcessed(state.iterations() * (int64_t) kSize * kSize * 4);
+}
+
+// JPEG
+
+void BM_JpgReader_ReadMemory(benchmark::State& state)
+{
+    JpgReader reader;
+    ReaderMemory(state, reader, JpegFile(), 3);
+}
+
+void BM_JpgReader_ReadFile(benchmark::State& state)
+{
+    JpgReader reader;
+    ReaderFile(state, reader, JpegFile(), 3);
+}
+
+struct JpegError
+{
+    jpeg_error_mgr pub;
+    jmp_buf jump;
+};
+
+void JpegErrorExit(j_common_ptr cinfo)
+{
+    longjmp(reinterpret_cast<JpegError*>(cinfo->err)->jump, 1);
+}
+
+bool LibjpegDecode(jpeg_decompress_struct* cinfo, JpegError* err, const Encoded* file, FILE* f)
+{
+    if (setjmp(err->jump))
+        return false;
+    if (f)
+        jpeg_stdio_src(cinfo, f);
+    else
+        jpeg_mem_src(cinfo, file->bytes.data(), (unsigned long) file->bytes.size());
+    jpeg_read_header(cinfo, TRUE);
+    cinfo->out_color_space = JCS_RGB;
+    jpeg_start_decompress(cinfo);
+    const size_t pitch = (size_t) cinfo->output_width * 3;
+    uint8_t* pixels = static_cast<uint8_t*>(CKReaderAllocate(pitch * cinfo->output_height));
+    JSAMPROW rows[16];
+    while (cinfo->output_scanline < cinfo->output_height)
+    {
+        const JDIMENSION left = cinfo->output_height - cinfo->output_scanline;
+        const int n = left < 16 ? (int) left : 16;
+        for (int i = 0; i < n; ++i)
+            rows[i] = pixels + (cinfo->output_scanline + i) * pitch;
+        jpeg_read_scanlines(cinfo, rows, (JDIMENSION) n);
+    }
+    jpeg_finish_decompress(cinfo);
+    benchmark::DoNotOptimize(pixels);
+    CKReaderFree(pixels);
+    return true;
+}
+
+void LibjpegBench(benchmark::State& state, bool fromFile)
+{
+    const Encoded& file = JpegFile();
+    for (auto _ : state)
+    {
+        jpeg_decompress_struct cinfo;
+        JpegError err;
+        cinfo.err = jpeg_std_error(&err.pub);
+        err.pub.error_exit = JpegErrorExit;
+        jpeg_create_decompress(&cinfo);
+        FILE* f = fromFile ? std::fopen(file.path.c_str(), "rb") : nullptr;
+        LibjpegDecode(&cinfo, &err, &file, f);
+        if (f)
+            std::fclose(f);
+        jpeg_destroy_decompress(&cinfo);
+    }
+    state.SetBytesProcessed(state.iterations() * (int64_t) kSize * kSize * 3);
+}
+
+void BM_Libjpeg_Memory(benchmark::State& state)
+{
+    LibjpegBench(state, false);
+}
+
+void BM_Libjpeg_File(benchmark::State& state)
+{
+    LibjpegBench(state, true);
+}
+
+// TIFF
+
+void BM_TiffReader_ReadMemory(benchmark::State& state)
+{
+    TiffReader reader;
+    ReaderMemory(state, reader, TiffFile(), 4);
+}
+
+void BM_TiffReader_ReadFile(benchmark::State& state)
+{
+    TiffReader reader;
+    ReaderFile(state, reader, TiffFile(), 4);
+}
+
+void BM_Libtiff_RgbaFile(benchmark::State& state)
+{
+    const Encoded& file = TiffFile();
+    TIFFSetWarningHandler(nullptr);
+    for (auto _ : state)
+    {
+        TIFF* tif = TIFFOpen(file.path.c_str(), "r");
+        uint32_t w = 0, h = 0;
+        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+        void* raster = CKReaderAllocate((size_t) w * h * 4);
+        TIFFReadRGBAImageOriented(tif, w, h, static_cast<uint32_t*>(raster), ORIENTATION_TOPLEFT, 0);
+        TIFFClose(tif);
+        benchmark::DoNotOptimize(raster);
+        CKReaderFree(raster);
+    }
+    state.SetBytesProcessed(state.iterations() * (int64_t) kSize * kSize * 4);
+}
+
+// BMP and TGA against a copy of their pixel bytes.
+
+void MemcpyPixels(benchmark::State& state, int bytesPerPixel)
+{
+    const size_t size = (size_t) kSize * kSize * bytesPerPixel;
+    std::vector<uint8_t> source(size, 1);
+    for (auto _ : state)
+    {
+        void* out = CKReaderAllocate(size);
+        std::memcpy(out, source.data(), size);
+        benchmark::DoNotOptimize(out);
+        CKReaderFree(out);
+    }
+    state.SetBytesProcessed(state.iterations() * (int64_t) size);
+}
+
+void BM_Memcpy_24BitPixels(benchmark::State& state)
+{
+    MemcpyPixels(state, 3);
+}
+
+void BM_Memcpy_32BitPixels(benchmark::State& state)
+{
+    MemcpyPixels(state, 4);
+}
+
+void BM_BmpReader_ReadMemory24(benchmark::State& state)
+{
+    BmpReader reader;
+    ReaderMemory(state, reader, BmpFile(24), 3);
+}
+
+void BM_BmpReader_ReadMemory32(benchmark::State& state)
+{
+    BmpReader reader;
+    ReaderMemory(state, reader, BmpFile(32), 4);
+}
+
+void BM_BmpReader_ReadFile24(benchmark::State& state)
+{
+    BmpReader reader;
+    ReaderFile(state, reader, BmpFile(24), 3);
+}
+
+void BM_TgaReader_ReadMemory32(benchmark::State& state)
+{
+    TgaReader reader;
+    ReaderMemory(state, reader, TgaFile(false), 4);
+}
+
+void BM_TgaReader_ReadMemory32Rle(benchmark::State& state)
+{
+    TgaReader reader;
+    ReaderMemory(state, reader, TgaFile(true), 4);
+}
+
+void BM_TgaReader_ReadFile32(benchmark::State& state)
+{
+    TgaReader reader;
+    ReaderFile(state, reader, TgaFile(false), 4);
+}
+
+}  // namespace
+
+BENCHMARK(BM_PngReader_ReadMemory)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PngReader_ReadFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Libpng_SimplifiedMemory)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Libpng_SimplifiedFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JpgReader_ReadMemory)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JpgReader_ReadFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Libjpeg_Memory)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Libjpeg_File)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TiffReader_ReadMemory)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TiffReader_ReadFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Libtiff_RgbaFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Memcpy_24BitPixels)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Memcpy_32BitPixels)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BmpReader_ReadMemory24)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BmpReader_ReadMemory32)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BmpReader_ReadFile24)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TgaReader_ReadMemory32)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TgaReader_ReadMemory32Rle)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TgaReader_ReadFile32)->Unit(benchmark::kMillisecond);

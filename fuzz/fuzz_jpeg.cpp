@@ -1,0 +1,15 @@
+// JPEG files (libjpeg with the reader's memory source) read from memory: every header field, run and offset is checked
+// against the input.
+#include <cstddef>
+#include <cstdint>
+
+#include "readers/jpeg/JpgReader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    JpgReader reader;
+    CKBitmapProperties* properties = nullptr;
+    const int result = reader.ReadMemory(data, (CKDWORD) size, &properties);
+    (void) result;
+    return 0;
+}

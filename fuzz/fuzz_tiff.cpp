@@ -1,0 +1,15 @@
+// TIFF files (libtiff over the reader's memory stream) read from memory: every header field, run and offset is checked
+// against the input.
+#include <cstddef>
+#include <cstdint>
+
+#include "readers/tiff/TiffReader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    TiffReader reader;
+    CKBitmapProperties* properties = nullptr;
+    const int result = reader.ReadMemory(data, (CKDWORD) size, &properties);
+    (void) result;
+    return 0;
+}

@@ -1,0 +1,124 @@
+#include "readers/jpeg/JpgReader.h"
+
+#include <cstdio>
+
+#include "platform/PlatformPaths.h"
+#include "readers/common/DecodedImage.h"
+#include "readers/common/ReaderFileIO.h"
+#include "readers/common/ReaderLog.h"
+#include "readers/jpeg/JpegDecoder.h"
+#include "readers/jpeg/JpegEncoder.h"
+
+CKBitmapProperties JpgReader::DefaultProperties()
+{
+    CKBitmapProperties p;
+    p.m_Size = kPropertiesSize;
+    p.m_ReaderGuid = CKGUID(0x4ae51ac4, 0x04587d76);
+    p.m_Ext.Set("jpg");
+    p.SetFloatWord(kQualityWord, 0.75f);
+    p.SetFloatWord(kSmoothingWord, 0.0f);
+    p.m_Words[kOptionsWord] = JPEG_OPTIMIZE | JPEG_BASELINE;
+    return p;
+}
+
+JpgReader::JpgReader() : ImageReaderBase(DefaultProperties())
+{
+}
+
+const char* JpgReader::GetOptionDescription(int index)
+{
+    switch (index)
+    {
+    case 0: return "Percentage:Compression Level";
+    case 1: return "Percentage:Smoothing";
+    case 2: return "Flags:Options:Optimize=1,Grayscale=2,BaseLine=4";
+    default: return "";
+    }
+}
+
+void JpgReader::FinishRead(bool grayscale)
+{
+    if (grayscale)
+        m_Properties.m_Words[kOptionsWord] |= JPEG_GRAYSCALE;
+    else
+        m_Properties.m_Words[kOptionsWord] &= ~JPEG_GRAYSCALE;
+}
+
+int JpgReader::ReadFile(const char* name, CKBitmapProperties** out)
+{
+    FreeDecoded();
+    if (!name || !out)
+        return -1;
+    FILE* file = PlatformOpenFile(name, "rb");
+    if (!file)
+    {
+        ReaderLogError("can't open %s", name);
+        return -1;
+    }
+    DecodedImage image;
+    bool grayscale = false;
+    const bool ok = JpegDecode(file, nullptr, 0, image, grayscale);
+    std::fclose(file);
+    if (!ok)
+        return -1;
+    AdoptDecoded(image);
+    FinishRead(grayscale);
+    *out = &m_Properties;
+    return 0;
+}
+
+int JpgReader::ReadMemory(const void* memory, CKDWORD size, CKBitmapProperties** out)
+{
+    FreeDecoded();
+    if (!memory || !out)
+        return 1;
+    DecodedImage image;
+    bool grayscale = false;
+    if (!JpegDecode(nullptr, static_cast<const CKBYTE*>(memory), size, image, grayscale))
+        return 1;
+    AdoptDecoded(image);
+    FinishRead(grayscale);
+    *out = &m_Properties;
+    return 0;
+}
+
+int JpgReader::Encode(const CKBitmapProperties* properties, CKBYTE** out)
+{
+    *out = nullptr;
+    if (!properties)
+        return 0;
+    const CKBitmapProperties p = MergeOverDefaults(*properties);
+    JpegEncodeOptions options;
+    options.quality = p.GetFloatWord(kQualityWord);
+    options.smoothing = p.GetFloatWord(kSmoothingWord);
+    options.flags = p.m_Words[kOptionsWord];
+    return JpegEncode(p.m_Format, SavePixels(p), options, out);
+}
+
+int JpgReader::SaveFile(const char* name, const CKBitmapProperties* properties)
+{
+    if (!name)
+        return 0;
+    CKBYTE* block = nullptr;
+    const int size = Encode(properties, &block);
+    if (size == 0)
+        return 0;
+    const bool written = ReaderWriteWholeFile(name, block, (size_t) size);
+    CKReaderFree(block);
+    if (!written)
+    {
+        ReaderLogError("can't open %s", name);
+        return 0;
+    }
+    return 1;
+}
+
+int JpgReader::SaveMemory(void** out, const CKBitmapProperties* properties)
+{
+    if (!out)
+        return 0;
+    CKBYTE* block = nullptr;
+    const int size = Encode(properties, &block);
+    *out = block;
+    return size;
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstddef>
+
+#include "includes/CKTypes.h"
+
+class DecodedImage;
+
+// Decodes the first image of a TIFF file (name) or memory block (data)
+// through libtiff's RGBA interface into 32-bit pixels (bytes R, G, B, A;
+// masks red 0xFF, green 0xFF00, blue 0xFF0000, alpha 0xFF000000), lines
+// top-down whatever the file's orientation, as TIFFReadRGBAImageOriented
+// with a top-left origin gives them. False, with a line logged, for a file
+// libtiff cannot open or turn into RGBA, or a size outside
+// 1..CK_MAX_IMAGE_DIMENSION.
+bool TiffDecode(const char* name, const CKBYTE* data, size_t size, DecodedImage& out);

@@ -1,0 +1,84 @@
+#include "readers/tiff/TiffReader.h"
+
+#include "readers/common/DecodedImage.h"
+#include "readers/common/ReaderFileIO.h"
+#include "readers/common/ReaderLog.h"
+#include "readers/tiff/TiffDecoder.h"
+#include "readers/tiff/TiffEncoder.h"
+
+CKBitmapProperties TiffReader::DefaultProperties()
+{
+    CKBitmapProperties p;
+    p.m_Size = kPropertiesSize;
+    p.m_ReaderGuid = CKGUID(0x1c9165c2, 0x177a7391);
+    p.m_Ext.Set("Tiff");
+    p.m_Words[kCompressionWord] = 32773;
+    return p;
+}
+
+TiffReader::TiffReader() : ImageReaderBase(DefaultProperties())
+{
+}
+
+const char* TiffReader::GetOptionDescription(int index)
+{
+    return index == 0 ? "Enum:Compression Method:None=1,Macintosh RLE=32773" : "";
+}
+
+int TiffReader::ReadFile(const char* name, CKBitmapProperties** out)
+{
+    FreeDecoded();
+    if (!name || !out)
+        return -1;
+    DecodedImage image;
+    if (!TiffDecode(name, nullptr, 0, image))
+        return -1;
+    AdoptDecoded(image);
+    *out = &m_Properties;
+    return 0;
+}
+
+int TiffReader::ReadMemory(const void* memory, CKDWORD size, CKBitmapProperties** out)
+{
+    FreeDecoded();
+    if (!memory || !out)
+        return 1;
+    DecodedImage image;
+    if (!TiffDecode(nullptr, static_cast<const CKBYTE*>(memory), size, image))
+        return 1;
+    AdoptDecoded(image);
+    *out = &m_Properties;
+    return 0;
+}
+
+int TiffReader::SaveFile(const char* name, const CKBitmapProperties* properties)
+{
+    if (!name)
+        return 1;
+    void* block = nullptr;
+    const int size = SaveMemory(&block, properties);
+    if (size == 0)
+        return 1;
+    const bool written = ReaderWriteWholeFile(name, block, (size_t) size);
+    CKReaderFree(block);
+    if (!written)
+    {
+        ReaderLogError("TIFF: cannot write %s", name);
+        return 1;
+    }
+    return 0;
+}
+
+int TiffReader::SaveMemory(void** out, const CKBitmapProperties* properties)
+{
+    if (!out)
+        return 0;
+    *out = nullptr;
+    if (!properties)
+        return 0;
+    const CKBitmapProperties p = MergeOverDefaults(*properties);
+    CKBYTE* block = nullptr;
+    const int size = TiffEncode(p.m_Format, SavePixels(p), p.m_Words[kCompressionWord], &block);
+    *out = block;
+    return size;
+}

@@ -1,0 +1,334 @@
+#include "readers/bmp/BmpReader.h"
+
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "includes/CKByteOrder.h"
+#include "readers/common/ImageReaderResults.h"
+#include "tests/readers/support/ReaderTestSupport.h"
+#include "tests/support/TestPaths.h"
+
+namespace {
+
+std::vector<uint8_t> Save(BmpReader& reader, std::vector<uint32_t>& pixels, int width, int height, CKDWORD depth)
+{
+    CKBitmapProperties p = BmpReader::DefaultProperties();
+    p.m_Format = ArgbDesc(width, height, pixels.data());
+    p.m_Data = pixels.data();
+    p.m_Words[BmpReader::kBitDepthWord] = depth;
+    void* block = nullptr;
+    const int size = reader.SaveMemory(&block, &p);
+    std::vector<uint8_t> bytes;
+    if (size > 0)
+        bytes.assign(static_cast<uint8_t*>(block), static_cast<uint8_t*>(block) + size);
+    reader.ReleaseMemory(block);
+    return bytes;
+}
+
+RgbaImage Opaque(const std::vector<uint32_t>& pixels, int width, int height)
+{
+    RgbaImage e;
+    e.width = width;
+    e.height = height;
+    for (uint32_t p : pixels)
+        e.pixels.push_back(p | 0xFF000000u);
+    return e;
+}
+
+}  // namespace
+
+TEST(BmpReader, CorpusDecodesToItsPixelsAndToTheReferenceDecode)
+{
+    BmpReader reader;
+    for (const CorpusFile& f : BuildBmpCorpus())
+        CheckCorpusFile(reader, f);
+}
+
+TEST(BmpReader, FilesWrittenByAnotherEncoderDecodeLikeItsOwnDecoder)
+{
+    BmpReader reader;
+    for (const char* name : {"im_24.bmp", "im_8.bmp", "im_rle8.bmp", "im_core24.bmp"})
+    {
+        SCOPED_TRACE(name);
+        const std::string path = ReaderTestDataDir() + "/foreign/" + name;
+        int result = -1;
+        const RgbaImage actual = DecodeWith(reader, LoadFileBytes(path), &result);
+        ASSERT_EQ(result, 0);
+        RgbaImage reference;
+        ASSERT_TRUE(LoadPam(path + ".pam", reference));
+        EXPECT_EQ(DescribeDifference(actual, reference), "");
+    }
+}
+
+TEST(BmpReader, CoreHeaderReadsLikeItsFortyByteEquivalent)
+{
+    BmpReader reader;
+    for (int bits : {1, 4, 8, 24})
+    {
+        BmpSpec core;
+        core.bits = bits;
+        core.headerSize = 12;
+        BmpSpec info = core;
+        info.headerSize = 40;
+        EXPECT_EQ(DecodeWith(reader, BuildBmp(core)), DecodeWith(reader, BuildBmp(info))) << bits;
+    }
+}
+
+TEST(BmpReader, KeepsSixteenTwentyFourAndThirtyTwoBitsAndExpandsPalettes)
+{
+    BmpReader reader;
+    CKBitmapProperties* p = nullptr;
+    BmpSpec s;
+    s.bits = 16;
+    std::vector<uint8_t> f = BuildBmp(s);
+    ASSERT_EQ(reader.ReadMemory(f.data(), (CKDWORD) f.size(), &p), 0);
+    EXPECT_EQ(p->m_Format.BitsPerPixel, 16);
+    EXPECT_EQ(p->m_Format.RedMask, 0x7C00u);
+    EXPECT_EQ(p->m_Format.BytesPerLine, 13 * 2) << "lines come out unpadded";
+    s.bits = 24;
+    f = BuildBmp(s);
+    ASSERT_EQ(reader.ReadMemory(f.data(), (CKDWORD) f.size(), &p), 0);
+    EXPECT_EQ(p->m_Format.BitsPerPixel, 24);
+    EXPECT_EQ(p->m_Format.AlphaMask, 0u);
+    s.bits = 32;
+    f = BuildBmp(s);
+    ASSERT_EQ(reader.ReadMemory(f.data(), (CKDWORD) f.size(), &p), 0);
+    EXPECT_EQ(p->m_Format.AlphaMask, 0xFF000000u);
+    s.bits = 4;
+    f = BuildBmp(s);
+    ASSERT_EQ(reader.ReadMemory(f.data(), (CKDWORD) f.size(), &p), 0);
+    EXPECT_EQ(p->m_Format.BitsPerPixel, 32);
+    EXPECT_EQ(p->m_Format.Image, p->m_Data);
+    CKBitmapProperties* defaults = nullptr;
+    reader.GetBitmapDefaultProperties(&defaults);
+    EXPECT_EQ(p, defaults) << "the decoded image is the reader's own record";
+}
+
+TEST(BmpReader, AnIndexPastTheTableGivesThePixelZero)
+{
+    BmpSpec s;
+    s.bits = 8;
+    s.paletteEntries = 20;
+    std::vector<uint8_t> f = BuildBmp(s);
+    const size_t pixels = LoadLE32(&f[10]);
+    f[pixels] = 20;       // bottom line, first pixel
+    f[pixels + 1] = 255;
+    BmpReader reader;
+    const RgbaImage image = DecodeWith(reader, f);
+    ASSERT_EQ(image.height, 7);
+    EXPECT_EQ(image.At(0, 6), 0u);
+    EXPECT_EQ(image.At(1, 6), 0u);
+    EXPECT_EQ(image.At(2, 6), PaletteColor(PatternIndex(2, 6, 20)));
+}
+
+TEST(BmpReader, RefusesWhatItCannotRead)
+{
+    BmpReader reader;
+    BmpSpec s;
+    s.bits = 8;
+    const std::vector<uint8_t> good = BuildBmp(s);
+    auto patched = [&](size_t at, uint32_t value, int bytes) {
+        std::vector<uint8_t> f = good;
+        for (int i = 0; i < bytes; ++i)
+            f[at + i] = (uint8_t) (value >> (8 * i));
+        int result = -1;
+        DecodeWith(reader, f, &result);
+        return result;
+    };
+    EXPECT_EQ(patched(0, 'X', 1), IMAGEREADER_INVALID) << "signature";
+    EXPECT_EQ(patched(14, 108, 4), IMAGEREADER_INVALID) << "information header size";
+    EXPECT_EQ(patched(28, 7, 2), IMAGEREADER_INVALID) << "bit count";
+    EXPECT_EQ(patched(30, 2, 4), IMAGEREADER_INVALID) << "RLE4 on 8 bits";
+    EXPECT_EQ(patched(30, 3, 4), IMAGEREADER_INVALID) << "bit fields on 8 bits";
+    EXPECT_EQ(patched(30, 4, 4), IMAGEREADER_INVALID) << "JPEG compression";
+    EXPECT_EQ(patched(18, 0, 4), IMAGEREADER_INVALID) << "zero width";
+    EXPECT_EQ(patched(18, 0xFFFFFFF0u, 4), IMAGEREADER_INVALID) << "negative width";
+    EXPECT_EQ(patched(18, CK_MAX_IMAGE_DIMENSION + 1, 4), IMAGEREADER_INVALID) << "width above the cap";
+    EXPECT_EQ(patched(22, 0, 4), IMAGEREADER_INVALID) << "zero height";
+    EXPECT_EQ(patched(22, 0x80000000u, 4), IMAGEREADER_INVALID) << "the most negative height";
+    EXPECT_EQ(patched(10, (uint32_t) good.size() + 1, 4), IMAGEREADER_SHORTFILE) << "offset past the end";
+    EXPECT_EQ(patched(22, 8, 4), IMAGEREADER_SHORTFILE) << "one line more than the file holds";
+    EXPECT_EQ(patched(22, 7, 4), IMAGEREADER_OK);
+
+    CKBitmapProperties* p = nullptr;
+    EXPECT_EQ(reader.ReadMemory(nullptr, 10, &p), IMAGEREADER_NULLARGUMENT);
+    EXPECT_EQ(reader.ReadMemory(good.data(), (CKDWORD) good.size(), nullptr), IMAGEREADER_NULLARGUMENT);
+    EXPECT_EQ(reader.ReadFile(nullptr, &p), IMAGEREADER_NULLARGUMENT);
+    EXPECT_EQ(reader.ReadFile("/nonexistent/folder/x.bmp", &p), IMAGEREADER_CANNOTREAD);
+}
+
+TEST(BmpReader, RunLengthDataIsBoundedByTheImage)
+{
+    // Runs and deltas that reach past the right edge and the top line.
+    BmpSpec s;
+    s.bits = 8;
+    s.compression = 1;
+    s.width = 4;
+    s.height = 2;
+    std::vector<uint8_t> f = BuildBmp(s);
+    const size_t at = LoadLE32(&f[10]);
+    f.resize(at);
+    const uint8_t runs[] = {255, 3, 0, 2, 255, 255, 200, 4, 0, 5, 1, 2, 3, 4, 5, 0, 0, 0, 0, 0, 0, 0, 1};
+    f.insert(f.end(), runs, runs + sizeof(runs));
+    BmpReader reader;
+    int result = -1;
+    const RgbaImage image = DecodeWith(reader, f, &result);
+    ASSERT_EQ(result, 0);
+    EXPECT_EQ(image.At(0, 1), PaletteColor(3));
+    EXPECT_EQ(image.At(3, 1), PaletteColor(3));
+
+    // An absolute run that promises more bytes than remain.
+    std::vector<uint8_t> g(f.begin(), f.begin() + (ptrdiff_t) at);
+    const uint8_t cut[] = {0, 200, 1, 2};
+    g.insert(g.end(), cut, cut + sizeof(cut));
+    DecodeWith(reader, g, &result);
+    EXPECT_EQ(result, IMAGEREADER_SHORTFILE);
+}
+
+TEST(BmpReader, EveryPrefixOfAFileIsShortOrWhole)
+{
+    BmpReader reader;
+    for (const CorpusFile& f : BuildBmpCorpus())
+    {
+        SCOPED_TRACE(f.name);
+        CheckEveryPrefix(reader, f.bytes, {IMAGEREADER_OK, IMAGEREADER_SHORTFILE});
+    }
+}
+
+TEST(BmpReader, TwentyFourAndThirtyTwoBitFilesRoundTripExactly)
+{
+    BmpReader reader;
+    for (int height : {1, 5})
+        for (int width : {1, 3, 13})
+        {
+            std::vector<uint32_t> pixels = MakePicture(width, height, false);
+            const std::vector<uint8_t> f24 = Save(reader, pixels, width, height, 24);
+            EXPECT_EQ(DecodeWith(reader, f24), Opaque(pixels, width, height)) << width << "x" << height;
+            const std::vector<uint8_t> f32 = Save(reader, pixels, width, height, 32);
+            RgbaImage expected;
+            expected.width = width;
+            expected.height = height;
+            expected.pixels = pixels;
+            EXPECT_EQ(DecodeWith(reader, f32), expected);
+        }
+}
+
+TEST(BmpReader, SixteenBitsKeepFiveBitsAChannel)
+{
+    BmpReader reader;
+    std::vector<uint32_t> pixels = MakePicture(9, 4, true);
+    const std::vector<uint8_t> f = Save(reader, pixels, 9, 4, 16);
+    const RgbaImage image = DecodeWith(reader, f);
+    ASSERT_EQ(image.width, 9);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        EXPECT_EQ(image.pixels[i] & 0x00F8F8F8u, pixels[i] & 0x00F8F8F8u) << i;
+}
+
+TEST(BmpReader, WritesTheHeadersWithTheTrueFileSize)
+{
+    BmpReader reader;
+    std::vector<uint32_t> pixels = MakePicture(5, 3, true);
+    const std::vector<uint8_t> f = Save(reader, pixels, 5, 3, 24);
+    ASSERT_EQ(f.size(), 54u + 16 * 3);
+    EXPECT_EQ(f[0], 'B');
+    EXPECT_EQ(f[1], 'M');
+    EXPECT_EQ(LoadLE32(&f[2]), f.size());
+    EXPECT_EQ(LoadLE32(&f[10]), 54u);
+    EXPECT_EQ(LoadLE32(&f[14]), 40u);
+    EXPECT_EQ(LoadLE32(&f[18]), 5u);
+    EXPECT_EQ(LoadLE32(&f[22]), 3u);
+    EXPECT_EQ(LoadLE16(&f[26]), 1u);
+    EXPECT_EQ(LoadLE16(&f[28]), 24u);
+    EXPECT_EQ(LoadLE32(&f[30]), 0u);
+    EXPECT_EQ(LoadLE32(&f[46]), 0u);
+    // The image's last line is written first.
+    EXPECT_EQ(f[54], (uint8_t) pixels[10]);
+}
+
+TEST(BmpReader, OptionNineWritesRunLengthEightBitsWithAFullTable)
+{
+    BmpReader reader;
+    std::vector<uint32_t> pixels((size_t) 40 * 6);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = (i % 40) < 25 ? 0xFF2040C0u : (i % 3 ? 0xFF00FF00u : 0xFFFF0000u);
+    const std::vector<uint8_t> rle = Save(reader, pixels, 40, 6, 9);
+    const std::vector<uint8_t> raw = Save(reader, pixels, 40, 6, 8);
+    ASSERT_FALSE(rle.empty());
+    EXPECT_EQ(LoadLE16(&rle[28]), 8u);
+    EXPECT_EQ(LoadLE32(&rle[30]), 1u);
+    EXPECT_EQ(LoadLE32(&rle[46]), 256u);
+    EXPECT_EQ(LoadLE32(&rle[10]), 54u + 1024u);
+    EXPECT_EQ(LoadLE32(&rle[2]), rle.size());
+    EXPECT_EQ(LoadLE32(&rle[34]), rle.size() - 54 - 1024) << "a compressed image states its size";
+    EXPECT_LT(rle.size(), raw.size());
+    EXPECT_EQ(rle[rle.size() - 2], 0);
+    EXPECT_EQ(rle[rle.size() - 1], 1) << "ends with the end-of-bitmap code";
+    const RgbaImage fromRle = DecodeWith(reader, rle);
+    EXPECT_EQ(fromRle, DecodeWith(reader, raw)) << "the same colour table and indices either way";
+    // Three colours are learnt closely enough.
+    for (size_t i = 0; i < pixels.size(); ++i)
+        for (int shift : {0, 8, 16})
+            EXPECT_NEAR((int) (fromRle.pixels[i] >> shift & 0xFF), (int) (pixels[i] >> shift & 0xFF), 12) << i;
+}
+
+TEST(BmpReader, RunLengthOutputOfNoisyLinesFitsItsBlock)
+{
+    // Two-pixel lines of differing colours: every run is a single pixel.
+    BmpReader reader;
+    std::vector<uint32_t> pixels((size_t) 2 * 300);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = 0xFF000000u | (uint32_t) (i * 2654435761u >> 8);
+    const std::vector<uint8_t> rle = Save(reader, pixels, 2, 300, 9);
+    ASSERT_FALSE(rle.empty());
+    EXPECT_EQ(DecodeWith(reader, rle), DecodeWith(reader, Save(reader, pixels, 2, 300, 8)));
+}
+
+TEST(BmpReader, RefusesOutputItCannotConvert)
+{
+    BmpReader reader;
+    std::vector<uint32_t> pixels = MakePicture(4, 4, true);
+    for (CKDWORD depth : {1u, 4u, 5u, 7u, 0u, 64u})
+        EXPECT_TRUE(Save(reader, pixels, 4, 4, depth).empty()) << depth;
+    CKBitmapProperties p = BmpReader::DefaultProperties();
+    p.m_Format = ArgbDesc(0, 4, pixels.data());
+    p.m_Data = pixels.data();
+    void* block = reinterpret_cast<void*>(1);
+    EXPECT_EQ(reader.SaveMemory(&block, &p), 0);
+    EXPECT_EQ(block, nullptr);
+    p.m_Format = ArgbDesc(4, 4, pixels.data());
+    p.m_Data = nullptr;
+    p.m_Format.Image = nullptr;
+    EXPECT_EQ(reader.SaveMemory(&block, &p), 0);
+    EXPECT_EQ(reader.SaveMemory(&block, nullptr), 0);
+    EXPECT_EQ(reader.SaveFile("x.bmp", nullptr), 0);
+}
+
+TEST(BmpReader, SaveFileWritesTheBytesAndReportsUnwritableFiles)
+{
+    BmpReader reader;
+    TestTempDir dir;
+    std::vector<uint32_t> pixels = MakePicture(6, 2, false);
+    CKBitmapProperties p = BmpReader::DefaultProperties();
+    p.m_Format = ArgbDesc(6, 2, pixels.data());
+    p.m_Data = pixels.data();
+    const int size = reader.SaveFile(dir.File("a.bmp").c_str(), &p);
+    EXPECT_EQ(size, 54 + 2 * 20);
+    EXPECT_EQ(LoadFileBytes(dir.File("a.bmp")), Save(reader, pixels, 6, 2, 24));
+    CKBitmapProperties* out = nullptr;
+    ASSERT_EQ(reader.ReadFile(dir.File("a.bmp").c_str(), &out), 0);
+    EXPECT_EQ(ToRgba(out->m_Format, out->m_Data), Opaque(pixels, 6, 2));
+    EXPECT_EQ(reader.SaveFile((dir.Path() + "/missing/b.bmp").c_str(), &p), IMAGEWRITER_CANNOTWRITE);
+}
+
+TEST(BmpReader, AlphaIsSavedOnlyByAThirtyTwoBitRecord)
+{
+    BmpReader reader;
+    CKBitmapProperties p = BmpReader::DefaultProperties();
+    EXPECT_FALSE(reader.IsAlphaSaved(&p));
+    p.m_Words[0] = 32;
+    EXPECT_TRUE(reader.IsAlphaSaved(&p));
+    p.m_Size = 148;
+    EXPECT_FALSE(reader.IsAlphaSaved(&p));
+    EXPECT_FALSE(reader.IsAlphaSaved(nullptr));
+}

@@ -1,0 +1,389 @@
+#include "readers/jpeg/JpgReader.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+
+#include <jpeglib.h>
+
+#include <gtest/gtest.h>
+
+#include "core/CKPluginInfo.h"
+#include "readers/jpeg/JpegEncoder.h"
+#include "tests/readers/support/ReaderTestSupport.h"
+#include "tests/support/TestPaths.h"
+
+namespace {
+
+struct TestError
+{
+    jpeg_error_mgr pub;
+    jmp_buf jump;
+};
+
+void TestErrorExit(j_common_ptr cinfo)
+{
+    longjmp(reinterpret_cast<TestError*>(cinfo->err)->jump, 1);
+}
+
+void Quiet(j_common_ptr)
+{
+}
+
+struct LibDecode
+{
+    bool ok = false;
+    RgbaImage image;
+};
+
+// libjpeg's own plain decode of a block into RGB.
+bool RunLibDecode(jpeg_decompress_struct* cinfo, TestError* err, const std::vector<uint8_t>* bytes, LibDecode* out)
+{
+    if (setjmp(err->jump))
+        return false;
+    jpeg_mem_src(cinfo, bytes->data(), (unsigned long) bytes->size());
+    jpeg_read_header(cinfo, TRUE);
+    cinfo->out_color_space = JCS_RGB;
+    jpeg_start_decompress(cinfo);
+    out->image.width = (int) cinfo->output_width;
+    out->image.height = (int) cinfo->output_height;
+    out->image.pixels.resize((size_t) out->image.width * out->image.height);
+    std::vector<uint8_t> line((size_t) cinfo->output_width * 3);
+    while (cinfo->output_scanline < cinfo->output_height)
+    {
+        const int y = (int) cinfo->output_scanline;
+        JSAMPROW row = line.data();
+        jpeg_read_scanlines(cinfo, &row, 1);
+        for (int x = 0; x < out->image.width; ++x)
+            out->image.pixels[(size_t) y * out->image.width + x] =
+                0xFF000000u | (uint32_t) line[x * 3] << 16 | (uint32_t) line[x * 3 + 1] << 8 | line[x * 3 + 2];
+    }
+    jpeg_finish_decompress(cinfo);
+    return true;
+}
+
+LibDecode LibjpegDecode(const std::vector<uint8_t>& bytes)
+{
+    LibDecode out;
+    jpeg_decompress_struct cinfo;
+    TestError err;
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = TestErrorExit;
+    err.pub.output_message = Quiet;
+    jpeg_create_decompress(&cinfo);
+    out.ok = RunLibDecode(&cinfo, &err, &bytes, &out);
+    jpeg_destroy_decompress(&cinfo);
+    return out;
+}
+
+// libjpeg's own encode of 8-bit samples (components 1, 3 or 4).
+struct LibEncode
+{
+    std::vector<uint8_t> bytes;
+};
+
+bool RunLibEncode(jpeg_compress_struct* cinfo, TestError* err, const std::vector<uint8_t>* samples, int width,
+                  int height, int components, J_COLOR_SPACE space, int quality, bool progressive,
+                  unsigned char** buffer, unsigned long* size)
+{
+    if (setjmp(err->jump))
+        return false;
+    jpeg_mem_dest(cinfo, buffer, size);
+    cinfo->image_width = (JDIMENSION) width;
+    cinfo->image_height = (JDIMENSION) height;
+    cinfo->input_components = components;
+    cinfo->in_color_space = space;
+    jpeg_set_defaults(cinfo);
+    jpeg_set_quality(cinfo, quality, TRUE);
+    cinfo->optimize_coding = TRUE;
+    if (progressive)
+        jpeg_simple_progression(cinfo);
+    jpeg_start_compress(cinfo, TRUE);
+    while (cinfo->next_scanline < cinfo->image_height)
+    {
+        JSAMPROW row = const_cast<uint8_t*>(samples->data()) + (size_t) cinfo->next_scanline * width * components;
+        jpeg_write_scanlines(cinfo, &row, 1);
+    }
+    jpeg_finish_compress(cinfo);
+    return true;
+}
+
+std::vector<uint8_t> LibjpegEncode(const std::vector<uint8_t>& samples, int width, int height, int components,
+                                   J_COLOR_SPACE space, int quality, bool progressive = false)
+{
+    jpeg_compress_struct cinfo;
+    TestError err;
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = TestErrorExit;
+    err.pub.output_message = Quiet;
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    const bool ok = RunLibEncode(&cinfo, &err, &samples, width, height, components, space, quality, progressive,
+                                 &buffer, &size);
+    jpeg_destroy_compress(&cinfo);
+    std::vector<uint8_t> bytes;
+    if (ok && buffer)
+        bytes.assign(buffer, buffer + size);
+    std::free(buffer);
+    return bytes;
+}
+
+std::vector<uint8_t> RgbSamples(const std::vector<uint32_t>& pixels)
+{
+    std::vector<uint8_t> s;
+    for (uint32_t p : pixels)
+    {
+        s.push_back((uint8_t) (p >> 16));
+        s.push_back((uint8_t) (p >> 8));
+        s.push_back((uint8_t) p);
+    }
+    return s;
+}
+
+std::vector<uint8_t> SaveJpeg(JpgReader& reader, std::vector<uint32_t>& pixels, int width, int height,
+                              float quality = 0.75f, CKDWORD flags = 5, float smoothing = 0.0f)
+{
+    CKBitmapProperties p = JpgReader::DefaultProperties();
+    p.m_Format = ArgbDesc(width, height, pixels.data());
+    p.m_Data = pixels.data();
+    p.SetFloatWord(JpgReader::kQualityWord, quality);
+    p.SetFloatWord(JpgReader::kSmoothingWord, smoothing);
+    p.m_Words[JpgReader::kOptionsWord] = flags;
+    void* block = nullptr;
+    const int size = reader.SaveMemory(&block, &p);
+    std::vector<uint8_t> bytes;
+    if (size > 0)
+        bytes.assign(static_cast<uint8_t*>(block), static_cast<uint8_t*>(block) + size);
+    reader.ReleaseMemory(block);
+    return bytes;
+}
+
+std::string SharedJpeg(const char* name)
+{
+    return TestSharedDataDir() + "/images/jpeg/" + name;
+}
+
+bool HaveSharedImages()
+{
+    return !LoadFileBytes(TestSharedDataDir() + "/images/README.md").empty();
+}
+
+}  // namespace
+
+TEST(JpgReader, SharedFilesDecodeLikeLibjpegItself)
+{
+    if (!HaveSharedImages())
+        GTEST_SKIP() << "no shared data folder (set ENGINE_SHARED_DATA)";
+    for (const char* name : {"testorig.jpg", "testimgint.jpg", "testimgari.jpg"})
+    {
+        SCOPED_TRACE(name);
+        const std::vector<uint8_t> bytes = LoadFileBytes(SharedJpeg(name));
+        ASSERT_FALSE(bytes.empty()) << "shared data missing";
+        const LibDecode lib = LibjpegDecode(bytes);
+        JpgReader reader;
+        int result = -1;
+        const RgbaImage fromMemory = DecodeWith(reader, bytes, &result);
+        if (!lib.ok)
+        {
+            EXPECT_EQ(result, 1) << "the library refuses it, so does the reader";
+            continue;
+        }
+        ASSERT_EQ(result, 0);
+        EXPECT_EQ(DescribeDifference(fromMemory, lib.image), "");
+        CKBitmapProperties* p = nullptr;
+        ASSERT_EQ(reader.ReadFile(SharedJpeg(name).c_str(), &p), 0);
+        EXPECT_EQ(p->m_Format.BitsPerPixel, 24);
+        EXPECT_EQ(p->m_Format.BytesPerLine, p->m_Format.Width * 3);
+        EXPECT_EQ(p->m_Format.RedMask, 0xFFu);
+        EXPECT_EQ(DescribeDifference(ToRgba(p->m_Format, p->m_Data), lib.image), "");
+    }
+}
+
+TEST(JpgReader, DecodeStaysCloseToTheSuiteSourcePicture)
+{
+    if (!HaveSharedImages())
+        GTEST_SKIP() << "no shared data folder (set ENGINE_SHARED_DATA)";
+    // testorig.ppm is the picture testorig.jpg was compressed from.
+    RgbaImage source;
+    ASSERT_TRUE(LoadPnm(SharedJpeg("testorig.ppm"), source));
+    JpgReader reader;
+    const RgbaImage image = DecodeWith(reader, LoadFileBytes(SharedJpeg("testorig.jpg")));
+    ASSERT_EQ(image.width, source.width);
+    ASSERT_EQ(image.height, source.height);
+    double error = 0;
+    for (size_t i = 0; i < image.pixels.size(); ++i)
+        for (int s : {0, 8, 16})
+            error += std::abs((int) (image.pixels[i] >> s & 0xFF) - (int) (source.pixels[i] >> s & 0xFF));
+    EXPECT_LT(error / (image.pixels.size() * 3), 4.0);
+}
+
+TEST(JpgReader, GreyFilesReadAsEqualChannelsAndSetTheGrayscaleBit)
+{
+    const int width = 19, height = 11;
+    std::vector<uint8_t> grey((size_t) width * height);
+    for (size_t i = 0; i < grey.size(); ++i)
+        grey[i] = (uint8_t) (i * 7);
+    const std::vector<uint8_t> bytes = LibjpegEncode(grey, width, height, 1, JCS_GRAYSCALE, 90);
+    JpgReader reader;
+    CKBitmapProperties* p = nullptr;
+    ASSERT_EQ(reader.ReadMemory(bytes.data(), (CKDWORD) bytes.size(), &p), 0);
+    EXPECT_EQ(p->m_Format.BitsPerPixel, 24);
+    EXPECT_NE(p->m_Words[JpgReader::kOptionsWord] & JPEG_GRAYSCALE, 0u);
+    const RgbaImage image = ToRgba(p->m_Format, p->m_Data);
+    for (uint32_t px : image.pixels)
+    {
+        EXPECT_EQ(px >> 16 & 0xFF, px & 0xFF);
+        EXPECT_EQ(px >> 8 & 0xFF, px & 0xFF);
+    }
+    EXPECT_EQ(DescribeDifference(image, LibjpegDecode(bytes).image), "");
+
+    std::vector<uint32_t> colour = MakePicture(8, 8, true);
+    const std::vector<uint8_t> colourBytes = LibjpegEncode(RgbSamples(colour), 8, 8, 3, JCS_RGB, 90);
+    ASSERT_EQ(reader.ReadMemory(colourBytes.data(), (CKDWORD) colourBytes.size(), &p), 0);
+    EXPECT_EQ(p->m_Words[JpgReader::kOptionsWord] & JPEG_GRAYSCALE, 0u) << "a colour file clears it";
+}
+
+TEST(JpgReader, FourComponentFilesAreRefused)
+{
+    const int width = 8, height = 8;
+    std::vector<uint8_t> cmyk((size_t) width * height * 4, 100);
+    const std::vector<uint8_t> bytes = LibjpegEncode(cmyk, width, height, 4, JCS_CMYK, 90);
+    ASSERT_FALSE(bytes.empty());
+    JpgReader reader;
+    int result = -1;
+    DecodeWith(reader, bytes, &result);
+    EXPECT_EQ(result, 1);
+}
+
+TEST(JpgReader, ProgressiveFilesDecodeLikeLibjpeg)
+{
+    std::vector<uint32_t> pixels = MakePicture(37, 21, true);
+    const std::vector<uint8_t> bytes = LibjpegEncode(RgbSamples(pixels), 37, 21, 3, JCS_RGB, 85, true);
+    JpgReader reader;
+    int result = -1;
+    const RgbaImage image = DecodeWith(reader, bytes, &result);
+    ASSERT_EQ(result, 0);
+    EXPECT_EQ(DescribeDifference(image, LibjpegDecode(bytes).image), "");
+}
+
+TEST(JpgReader, EveryPrefixOfAFileDecodesOrFailsCleanly)
+{
+    std::vector<uint32_t> pixels = MakePicture(24, 16, true);
+    JpgReader reader;
+    for (bool progressive : {false, true})
+    {
+        const std::vector<uint8_t> bytes = progressive ? LibjpegEncode(RgbSamples(pixels), 24, 16, 3, JCS_RGB, 80, true)
+                                                       : SaveJpeg(reader, pixels, 24, 16);
+        ASSERT_FALSE(bytes.empty());
+        CheckEveryPrefix(reader, bytes, {0, 1});
+        // A stream cut inside its data still decodes, as libjpeg's own
+        // sources do, grey where the data end.
+        std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + (ptrdiff_t) bytes.size() * 2 / 3);
+        const LibDecode lib = LibjpegDecode(cut);
+        int result = -1;
+        const RgbaImage image = DecodeWith(reader, cut, &result);
+        EXPECT_EQ(result, lib.ok ? 0 : 1);
+        if (lib.ok)
+        {
+            EXPECT_EQ(DescribeDifference(image, lib.image), "");
+        }
+    }
+}
+
+TEST(JpgReader, SavesWithLibjpegSettingsFromTheRecord)
+{
+    std::vector<uint32_t> pixels = MakePicture(29, 13, true);
+    JpgReader reader;
+    // Quality 0.75 is libjpeg's quality 75 (optimised, baseline: the defaults).
+    const std::vector<uint8_t> ours = SaveJpeg(reader, pixels, 29, 13, 0.75f, 5);
+    EXPECT_EQ(ours, LibjpegEncode(RgbSamples(pixels), 29, 13, 3, JCS_RGB, 75));
+    const std::vector<uint8_t> low = SaveJpeg(reader, pixels, 29, 13, 0.2f, 5);
+    EXPECT_LT(low.size(), ours.size());
+    EXPECT_NE(SaveJpeg(reader, pixels, 29, 13, 0.75f, 5, 0.5f), ours) << "smoothing changes the output";
+    EXPECT_LE(ours.size(), SaveJpeg(reader, pixels, 29, 13, 0.75f, 4).size()) << "optimised coding is not larger";
+}
+
+TEST(JpgReader, SavingIgnoresAlpha)
+{
+    std::vector<uint32_t> withAlpha = MakePicture(16, 9, false);
+    std::vector<uint32_t> opaque = MakePicture(16, 9, true);
+    JpgReader reader;
+    EXPECT_EQ(SaveJpeg(reader, withAlpha, 16, 9), SaveJpeg(reader, opaque, 16, 9));
+}
+
+TEST(JpgReader, GrayscaleOptionWritesOneRoundedComponent)
+{
+    std::vector<uint32_t> pixels = MakePicture(16, 8, true);
+    JpgReader reader;
+    const std::vector<uint8_t> bytes = SaveJpeg(reader, pixels, 16, 8, 1.0f, 5 | JPEG_GRAYSCALE);
+    std::vector<uint8_t> grey;
+    for (uint32_t p : pixels)
+        grey.push_back((uint8_t) (int) (0.587 * (p >> 8 & 0xFF) + 0.299 * (p >> 16 & 0xFF) + 0.114 * (p & 0xFF) + 0.5));
+    EXPECT_EQ(bytes, LibjpegEncode(grey, 16, 8, 1, JCS_GRAYSCALE, 100));
+}
+
+TEST(JpgReader, SaveAndReadBackStayClose)
+{
+    // A smooth picture: chroma subsampling loses little of it.
+    std::vector<uint32_t> pixels((size_t) 40 * 24);
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 40; ++x)
+            pixels[(size_t) y * 40 + x] = 0xFF000000u | (uint32_t) (x * 6) << 16 | (uint32_t) (y * 10) << 8 | 90;
+    JpgReader reader;
+    const std::vector<uint8_t> bytes = SaveJpeg(reader, pixels, 40, 24, 1.0f, 1);
+    const RgbaImage image = DecodeWith(reader, bytes);
+    ASSERT_EQ(image.width, 40);
+    double error = 0;
+    for (size_t i = 0; i < pixels.size(); ++i)
+        for (int s : {0, 8, 16})
+            error += std::abs((int) (image.pixels[i] >> s & 0xFF) - (int) (pixels[i] >> s & 0xFF));
+    EXPECT_LT(error / (pixels.size() * 3), 3.0);
+}
+
+TEST(JpgReader, SixteenBitImagesAreConvertedBeforeSaving)
+{
+    std::vector<uint16_t> pixels(10 * 4, 0x7C00);  // red in 555
+    QxImageDesc d;
+    d.Width = 10;
+    d.Height = 4;
+    d.BitsPerPixel = 16;
+    d.BytesPerLine = 20;
+    d.SetDefaultMasks();
+    CKBitmapProperties p = JpgReader::DefaultProperties();
+    p.m_Format = d;
+    p.m_Data = pixels.data();
+    JpgReader reader;
+    void* block = nullptr;
+    const int size = reader.SaveMemory(&block, &p);
+    ASSERT_GT(size, 0);
+    const std::vector<uint8_t> bytes(static_cast<uint8_t*>(block), static_cast<uint8_t*>(block) + size);
+    reader.ReleaseMemory(block);
+    const RgbaImage image = DecodeWith(reader, bytes);
+    ASSERT_EQ(image.width, 10);
+    EXPECT_GT((int) (image.At(5, 2) >> 16 & 0xFF), 240);
+    EXPECT_LT((int) (image.At(5, 2) & 0xFF), 16);
+}
+
+TEST(JpgReader, ResultsOfFilesAndFailures)
+{
+    JpgReader reader;
+    TestTempDir dir;
+    std::vector<uint32_t> pixels = MakePicture(8, 8, true);
+    CKBitmapProperties p = JpgReader::DefaultProperties();
+    p.m_Format = ArgbDesc(8, 8, pixels.data());
+    p.m_Data = pixels.data();
+    EXPECT_EQ(reader.SaveFile(dir.File("a.jpg").c_str(), &p), 1);
+    EXPECT_EQ(LoadFileBytes(dir.File("a.jpg")), SaveJpeg(reader, pixels, 8, 8));
+    EXPECT_EQ(reader.SaveFile((dir.Path() + "/missing/a.jpg").c_str(), &p), 0);
+    CKBitmapProperties* out = nullptr;
+    EXPECT_EQ(reader.ReadFile(dir.File("a.jpg").c_str(), &out), 0);
+    EXPECT_EQ(reader.ReadFile(dir.File("none.jpg").c_str(), &out), -1);
+    const uint8_t junk[] = {1, 2, 3, 4};
+    EXPECT_EQ(reader.ReadMemory(junk, sizeof(junk), &out), 1);
+    EXPECT_EQ(reader.ReadMemory(nullptr, 4, &out), 1);
+    EXPECT_FALSE(reader.IsAlphaSaved(&p));
+    EXPECT_EQ(reader.GetOptionsCount(), 3);
+    EXPECT_STREQ(reader.GetOptionDescription(2), "Flags:Options:Optimize=1,Grayscale=2,BaseLine=4");
+    EXPECT_STREQ(reader.GetOptionDescription(3), "");
+}

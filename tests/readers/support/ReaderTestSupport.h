@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/CKBitmapReader.h"
+#include "tests/readers/support/ImageFileBuilders.h"
+#include "tests/readers/support/RgbaImage.h"
+
+// Decodes bytes with a reader; *result gets ReadMemory's result, and the
+// image is empty unless it is 0.
+RgbaImage DecodeWith(CKBitmapReader& reader, const std::vector<uint8_t>& bytes, int* result = nullptr);
+
+// Checks a generated corpus file: its decode must equal the expected pixels
+// exactly and the committed reference decode (tests/readers/data/reference/
+// <name>.pam, made by an independent tool) as the file's fields say.
+void CheckCorpusFile(CKBitmapReader& reader, const CorpusFile& file);
+
+// Compares with a reference decode: colours (top `bits` bits of each
+// channel), alpha when asked, only where `where` is non-zero when given.
+std::string CompareWithReference(const RgbaImage& actual, const RgbaImage& reference, bool alpha, int bits,
+                                 const RgbaImage* where = nullptr);
+
+// Feeds every prefix of bytes (every length below its size) to ReadMemory:
+// each result must be one of `allowed`; a 0 must come with an image of the
+// full size.
+void CheckEveryPrefix(CKBitmapReader& reader, const std::vector<uint8_t>& bytes, std::vector<int> allowed);
+
+// A 32-bit ARGB description over pixels (0xAARRGGBB words).
+QxImageDesc ArgbDesc(int width, int height, uint32_t* pixels);
+
+// A test picture: PatternColor with its alpha, or opaque.
+std::vector<uint32_t> MakePicture(int width, int height, bool opaque);
