@@ -102,12 +102,14 @@ CKERROR CKFile::StartSave(const char* name, CKDWORD flags)
         if (strcasecmp(extension, refused) == 0) {
             LogError("Invalid extension choice when saving a Keltrane file, only QBX, QDX , QFX , QHX are allowed");
             m_Context->SetInSave(FALSE);
+            m_FileName = XString();
             return CKErr::InvalidFile;
         }
     }
     CKStreamWriter* writer = m_Context->GetFileStreamWriter();
     if (!writer || !writer->CheckAppendable(name)) {
         m_Context->SetInSave(FALSE);
+        m_FileName = XString();
         return CKErr::CannotWriteToFile;
     }
     return CKErr::Ok;

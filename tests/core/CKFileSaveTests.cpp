@@ -87,6 +87,8 @@ TEST_F(CKFileSave, StartSaveRefusesExecutableExtensionsAndUnwritablePlaces)
     EXPECT_EQ(file->StartSave(""), CKErr::InvalidFile);
     EXPECT_EQ(file->StartSave(dir.File("virus.EXE").c_str()), CKErr::InvalidFile);
     EXPECT_FALSE(m_Context->IsInSave());
+    EXPECT_EQ(file->EndSave(), CKErr::InvalidFile) << "a refused save writes nothing afterwards";
+    EXPECT_FALSE(PlatformPathExists(dir.File("virus.EXE").c_str()));
     EXPECT_EQ(file->StartSave(dir.File("lib.Dll").c_str()), CKErr::InvalidFile);
     EXPECT_FALSE(PlatformPathExists(dir.File("virus.EXE").c_str()));
     EXPECT_EQ(file->StartSave(dir.File("no/such/folder/x.qdx").c_str()), CKErr::CannotWriteToFile);
