@@ -1,5 +1,6 @@
 #include "core/CKBufferParser.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -28,7 +29,7 @@ char* CKBufferParser::ReadString()
     } else {
         Fail();
     }
-    delete[] block;
+    std::free(block);
     return text;
 }
 
@@ -38,9 +39,11 @@ char* CKBufferParser::ReadNewBlock(int n)
         Fail();
         return nullptr;
     }
+    // Grown with realloc, which moves large blocks by remapping their pages
+    // rather than copying them.
     const int firstStep = 1 << 20;
     int capacity = n < firstStep ? n : firstStep;
-    char* block = new (std::nothrow) char[(size_t) capacity + 1];
+    char* block = static_cast<char*>(std::malloc((size_t) capacity + 1));
     if (!block) {
         Fail();
         return nullptr;
@@ -49,20 +52,18 @@ char* CKBufferParser::ReadNewBlock(int n)
     while (done < n) {
         if (done == capacity) {
             int grown = capacity > n / 2 ? n : capacity * 2;
-            char* bigger = new (std::nothrow) char[(size_t) grown + 1];
+            char* bigger = static_cast<char*>(std::realloc(block, (size_t) grown + 1));
             if (!bigger) {
-                delete[] block;
+                std::free(block);
                 Fail();
                 return nullptr;
             }
-            std::memcpy(bigger, block, (size_t) done);
-            delete[] block;
             block = bigger;
             capacity = grown;
         }
         int piece = capacity - done;
         if (!Read(block + done, piece)) {
-            delete[] block;
+            std::free(block);
             return nullptr;
         }
         done += piece;

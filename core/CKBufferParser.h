@@ -74,7 +74,7 @@ public:
     int Remaining() { return Size() - CursorPosition(); }
 
 protected:
-    // A new[] block of n + 1 bytes holding the next n bytes and a zero, or
+    // A malloc block of n + 1 bytes holding the next n bytes and a zero, or
     // null (failed) when they are not all there. The block grows as the
     // bytes arrive, so a size claimed by a packed stream never allocates
     // more than about twice what the stream really yields.

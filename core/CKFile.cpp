@@ -120,6 +120,7 @@ void CKFile::CloseParser()
 {
     delete m_Parser;
     m_Parser = nullptr;
+    m_ParserInMemory = FALSE;
     delete m_MappedFile;
     m_MappedFile = nullptr;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "includes/CKTypes.h"
 #include "includes/XArray.h"
 #include "includes/XBitArray.h"
@@ -12,6 +14,7 @@ class CKObject;
 class CKStateChunk;
 class CKBufferParser;
 class CKMemoryBufferParser;
+class CKStreamWriter;
 class CKObjectIDList;
 class QxMemoryMappedFile;
 
@@ -261,7 +264,10 @@ private:
     void AddRecord(CKObject* object, CKDWORD flags);
     CKBOOL IsExcludedFromSave(CKObject* object) const;
     void ResetIndexByClass();
-    CKERROR WriteSections(const XString& target, CKMemoryBufferParser* header, CKMemoryBufferParser* data);
+    // Writes the file beside the target and puts it in place; writeData
+    // writes the data section.
+    CKERROR WriteSections(const XString& target, CKMemoryBufferParser* header,
+                          const std::function<bool(CKStreamWriter*)>& writeData);
     void SaveThumbnail();
 
     // Load side.
@@ -286,6 +292,8 @@ private:
     int m_IncludedFileCount = 0;
     int m_DataStart = 0;
     int m_DataEnd = 0;
+    // Load: m_Parser is a memory parser (over the mapped file or the caller's bytes).
+    CKBOOL m_ParserInMemory = FALSE;
     // Load: the largest saved id among the records.
     CK_ID m_LoadedIDMax = 0;
 };

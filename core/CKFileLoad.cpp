@@ -113,6 +113,7 @@ CKERROR CKFile::OpenFile(const char* name, CKDWORD loadFlags)
         }
         parser->SetReleaseReadPages(TRUE);
         m_Parser = parser;
+        m_ParserInMemory = TRUE;
         return OpenParser(loadFlags);
     }
     delete m_MappedFile;
@@ -145,6 +146,7 @@ CKERROR CKFile::OpenMemory(const void* buffer, int size, CKDWORD loadFlags)
         return CKErr::InvalidParameter;
     }
     m_Parser = parser;
+    m_ParserInMemory = TRUE;
     return OpenParser(loadFlags);
 }
 
@@ -516,21 +518,30 @@ CKERROR CKFile::ReadFileData()
     const CKDWORD version = info.FileVersion;
     const char* name = m_FileName.CStr();
 
-    // The checksum of the data as stored (every version that has one).
-    if (version >= CK_FILE_VERSION_HEADERDATA) {
+    // The checksum of the data as stored (every version that has one). Plain
+    // data in memory is summed while it is read, in the same pass.
+    const bool packed = (info.FileWriteMode & CKFILE_PACKMASK) && info.DataPackSize != info.DataUnPackSize;
+    CKMemoryBufferParser* fused =
+        version >= CK_FILE_VERSION_HEADERDATA && !packed && m_ParserInMemory ? static_cast<CKMemoryBufferParser*>(raw)
+                                                                               : nullptr;
+    auto crcError = [&](CKDWORD crc) {
+        m_Context->OutputToConsole("Crc Error in m_File", TRUE);
+        LogError("%s: the data's checksum is 0x%08X, the header says 0x%08X", name, crc, info.Crc);
+        return CKErr::FileCRCError;
+    };
+    if (version >= CK_FILE_VERSION_HEADERDATA && !fused) {
         raw->Seek(m_DataStart);
         CKDWORD crc = raw->ComputeCRC(m_DataEnd - m_DataStart, 0);
-        if (raw->HasFailed() || crc != info.Crc) {
-            m_Context->OutputToConsole("Crc Error in m_File", TRUE);
-            LogError("%s: the data's checksum is 0x%08X, the header says 0x%08X", name, crc, info.Crc);
-            return CKErr::FileCRCError;
-        }
+        if (raw->HasFailed() || crc != info.Crc)
+            return crcError(crc);
     }
     raw->Seek(m_DataStart);
+    if (fused)
+        fused->StartChecksum();
     CKBufferParser* section = raw;
     CKBufferParser* unpacked = nullptr;
     int sectionEnd = m_DataEnd;
-    if ((info.FileWriteMode & CKFILE_PACKMASK) && info.DataPackSize != info.DataUnPackSize) {
+    if (packed) {
         unpacked = raw->UnPack((int) info.DataUnPackSize, (int) info.DataPackSize);
         if (unpacked) {
             section = unpacked;
@@ -538,9 +549,16 @@ CKERROR CKFile::ReadFileData()
         }
     }
     auto left = [&]() { return sectionEnd - section->CursorPosition(); };
-    auto fail = [&](const char* what) {
-        LogError("%s: %s", name, what);
+    auto fail = [&](const char* what) -> CKERROR {
         delete unpacked;
+        // A checked section that cannot be read is first a checksum error.
+        if (fused) {
+            raw->Seek(m_DataStart);
+            CKDWORD crc = raw->ComputeCRC(m_DataEnd - m_DataStart, 0);
+            if (crc != info.Crc)
+                return crcError(crc);
+        }
+        LogError("%s: %s", name, what);
         return CKErr::InvalidFile;
     };
 
@@ -627,6 +645,11 @@ CKERROR CKFile::ReadFileData()
         return fail("the data cannot be read");
     delete unpacked;
     unpacked = nullptr;
+    if (fused) {
+        fused->Skip(m_DataEnd - fused->CursorPosition());
+        if (fused->GetChecksum() != info.Crc)
+            return crcError(fused->GetChecksum());
+    }
 
     CKERROR result = version >= CK_FILE_VERSION_HEADERDATA ? ReadIncludedFiles() : CKErr::Ok;
     CloseParser();

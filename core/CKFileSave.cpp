@@ -1,9 +1,13 @@
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <strings.h>
 #include <unistd.h>
+#include <vector>
+#include <zlib.h>
 
 #include "core/CKBaseManager.h"
+#include "core/CKChunkBytes.h"
 #include "core/CKClassRegistry.h"
 #include "core/CKContext.h"
 #include "core/CKFile.h"
@@ -23,6 +27,9 @@
 #include "system/QxMemoryMappedFile.h"
 
 namespace {
+
+// Pieces of the data section below this size are gathered before writing.
+constexpr size_t kGatherSize = 1 << 18;
 
 // Extensions a file of this engine may never be saved under.
 const char* const kRefusedExtensions[] = {".exe", ".pif", ".com", ".wsh", ".wsf",
@@ -377,57 +384,62 @@ CKERROR CKFile::EndSave()
             delete packed;
     }
 
-    if (result == CKErr::Ok) {
-        CKMemoryBufferWriter* writer = new CKMemoryBufferWriter((int) dataSize);
-        data = writer;
-        if (!writer || !writer->IsValid())
-            result = CKErr::OutOfMemory;
-        else
-            writer->SetRunningChecksum(!pack);
-    }
-    if (result == CKErr::Ok) {
-        CKBYTE guid[8];
+    // The data section is never laid out plain in a buffer of its own: its
+    // pieces (manager GUIDs, size words, the chunks' serialised forms) go
+    // straight from the records into the deflate stream, or into the
+    // checksum and then the file.
+    auto emitData = [&](auto&& sink) -> bool {
+        CKBYTE word[8];
         for (CKFileManagerRecord& record : m_ManagersData) {
-            StoreLE32(guid + 0, record.m_Manager.d1);
-            StoreLE32(guid + 4, record.m_Manager.d2);
-            data->Write(guid, 8);
-            data->InsertChunk(record.m_Data);
-            CKDeleteStateChunk(record.m_Data);
-            record.m_Data = nullptr;
+            int size = record.m_Data ? record.m_Data->ConvertToBuffer(nullptr) : 0;
+            StoreLE32(word + 0, record.m_Manager.d1);
+            StoreLE32(word + 4, record.m_Manager.d2);
+            if (!sink(word, 8))
+                return false;
+            StoreLE32(word, (CKDWORD) size);
+            if (!sink(word, 4) || !CKEmitChunkBytes(record.m_Data, size, sink))
+                return false;
         }
         for (CKFileObjectRecord& record : m_FileObjects) {
-            data->InsertChunk(record.m_Data);
-            CKDeleteStateChunk(record.m_Data);
-            record.m_Data = nullptr;
-            QxGetMemoryManager()->Free(record.m_Name);
-            record.m_Name = nullptr;
+            StoreLE32(word, (CKDWORD) record.m_PrePackSize);
+            if (!sink(word, 4) || !CKEmitChunkBytes(record.m_Data, record.m_PrePackSize, sink))
+                return false;
         }
-        data->Seek(0);
-        if (data->HasFailed())
-            result = CKErr::OutOfMemory;
-    }
+        return true;
+    };
     if (result == CKErr::Ok && pack) {
-        CKBufferParser* packed = data->Pack((int) dataSize, level);
-        if (packed && packed->Size() < (int) dataSize) {
-            delete data;
-            data = static_cast<CKMemoryBufferParser*>(packed);
-        } else {
+        CKMemoryBufferWriter* packed = CKMemoryBufferWriter::NewPackTarget((int) dataSize);
+        bool ok = packed && packed->BeginDeflate(level);
+        if (ok)
+            ok = emitData([&](const void* bytes, int n) { return packed->DeflatePiece(bytes, n); });
+        ok = packed && packed->EndDeflate() && ok;
+        // Kept only when strictly smaller; else the section is stored plain.
+        if (ok && packed->Size() < (int) dataSize)
+            data = packed;
+        else
             delete packed;
-        }
     }
 
     XString target = m_FileName;
     if (result == CKErr::Ok) {
         headerOut->Seek(0);
-        data->Seek(0);
         m_FileInfo = CKFileInfo();
-        m_FileInfo.Crc = data->ComputeCRC(data->Size(), 0);
+        if (data) {
+            m_FileInfo.Crc = data->ComputeCRC(data->Size(), 0);
+        } else {
+            CKDWORD crc = 0;
+            emitData([&](const void* bytes, int n) {
+                crc = (CKDWORD) adler32(crc, static_cast<const Bytef*>(bytes), (uInt) n);
+                return true;
+            });
+            m_FileInfo.Crc = crc;
+        }
         m_FileInfo.CKVersion = CK_FILE_ENGINE_VERSION;
         m_FileInfo.FileVersion = CK_FILE_VERSION_WRITTEN;
         m_FileInfo.FileWriteMode = writeMode;
         m_FileInfo.Hdr1PackSize = (CKDWORD) headerOut->Size();
         m_FileInfo.Hdr1UnPackSize = (CKDWORD) headerSize;
-        m_FileInfo.DataPackSize = (CKDWORD) data->Size();
+        m_FileInfo.DataPackSize = data ? (CKDWORD) data->Size() : (CKDWORD) dataSize;
         m_FileInfo.DataUnPackSize = (CKDWORD) dataSize;
         m_FileInfo.ManagerCount = (CKDWORD) m_ManagersData.Size();
         m_FileInfo.ObjectCount = (CKDWORD) count;
@@ -437,11 +449,32 @@ CKERROR CKFile::EndSave()
         m_FileInfo.FileSize = m_FileInfo.DataPackSize + CK_FILE_HEADER_SIZE + m_FileInfo.Hdr1PackSize;
         context->SetLastSavedFile(target.CStr());
     }
+    if (result == CKErr::Ok) {
+        result = WriteSections(target, headerOut, [&](CKStreamWriter* writer) {
+            if (data)
+                return data->WriteToStream(writer) != FALSE;
+            // Size words and small chunks are gathered, so the writer sees
+            // few large writes.
+            std::vector<char> gather;
+            gather.reserve(kGatherSize);
+            auto flush = [&]() {
+                bool ok = gather.empty() || writer->Write(gather.data(), (CKDWORD) gather.size()) == gather.size();
+                gather.clear();
+                return ok;
+            };
+            bool ok = emitData([&](const void* bytes, int n) {
+                if (gather.size() + (size_t) n > kGatherSize && !flush())
+                    return false;
+                if ((size_t) n >= kGatherSize)
+                    return writer->Write(bytes, (CKDWORD) n) == (CKDWORD) n;
+                gather.insert(gather.end(), static_cast<const char*>(bytes), static_cast<const char*>(bytes) + n);
+                return true;
+            });
+            return flush() && ok;
+        });
+    }
     ClearData();
     ResetNameClashPolicies();
-
-    if (result == CKErr::Ok)
-        result = WriteSections(target, headerOut, data);
     if (headerOut != header)
         delete headerOut;
     delete header;
@@ -462,7 +495,8 @@ void CKFile::SaveThumbnail()
         return;
 }
 
-CKERROR CKFile::WriteSections(const XString& target, CKMemoryBufferParser* header, CKMemoryBufferParser* data)
+CKERROR CKFile::WriteSections(const XString& target, CKMemoryBufferParser* header,
+                              const std::function<bool(CKStreamWriter*)>& writeData)
 {
     CKStreamWriter* writer = m_Context->GetFileStreamWriter();
     XString finalName = target;
@@ -479,7 +513,7 @@ CKERROR CKFile::WriteSections(const XString& target, CKMemoryBufferParser* heade
     CKWriteFileHeader(m_FileInfo, head);
     CKERROR result = CKErr::Ok;
     if (writer->Write(head, CK_FILE_HEADER_SIZE) != CK_FILE_HEADER_SIZE || !header->WriteToStream(writer) ||
-        !data->WriteToStream(writer)) {
+        !writeData(writer)) {
         LogError("Writing %s failed", temp.CStr());
         result = CKErr::NotEnoughDiskPlace;
     }

@@ -1,5 +1,6 @@
 #include "core/CKInflatingBufferParser.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <zlib.h>
 
@@ -54,7 +55,7 @@ CKStateChunk* CKInflatingBufferParser::ExtractChunk(int n, CKFile* file)
     if (!block)
         return nullptr;
     CKStateChunk* chunk = CKBufferParserBuildChunk(block, n, file);
-    delete[] block;
+    std::free(block);
     return chunk;
 }
 

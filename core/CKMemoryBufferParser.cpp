@@ -1,5 +1,6 @@
 #include "core/CKMemoryBufferParser.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <zlib.h>
@@ -21,7 +22,7 @@ CKMemoryBufferParser::CKMemoryBufferParser(int size, void* buffer)
     if (size < 0)
         return;
     // One byte at least, so that an empty owned parser is still valid.
-    m_Buffer = new (std::nothrow) char[size > 0 ? size : 1]();
+    m_Buffer = static_cast<char*>(std::calloc(size > 0 ? (size_t) size : 1, 1));
     if (m_Buffer) {
         m_Owned = TRUE;
         m_Size = size;
@@ -31,14 +32,14 @@ CKMemoryBufferParser::CKMemoryBufferParser(int size, void* buffer)
 CKMemoryBufferParser::~CKMemoryBufferParser()
 {
     if (m_Owned)
-        delete[] m_Buffer;
+        std::free(m_Buffer);
 }
 
 CKMemoryBufferParser* CKMemoryBufferParser::Adopt(char* block, int size, int cursor)
 {
     CKMemoryBufferParser* parser = new CKMemoryBufferParser;
     if (!parser) {
-        delete[] block;
+        std::free(block);
         return nullptr;
     }
     parser->m_Buffer = block;
@@ -65,6 +66,12 @@ void CKMemoryBufferParser::ReleaseBehindCursor()
     m_ReleasedUpTo = m_Cursor;
 }
 
+void CKMemoryBufferParser::Sum(int n)
+{
+    if (m_Summing && n > 0)
+        m_Sum = (CKDWORD) adler32(m_Sum, reinterpret_cast<const Bytef*>(m_Buffer + m_Cursor), (uInt) n);
+}
+
 CKBOOL CKMemoryBufferParser::Write(const void* data, int n)
 {
     if (!Has(n) || (n > 0 && !data))
@@ -84,6 +91,7 @@ CKBOOL CKMemoryBufferParser::Read(void* dest, int n)
     }
     if (dest && n > 0)
         std::memcpy(dest, m_Buffer + m_Cursor, (size_t) n);
+    Sum(n);
     m_Cursor += n;
     ReleaseBehindCursor();
     return TRUE;
@@ -103,6 +111,7 @@ void CKMemoryBufferParser::Seek(int pos)
 void CKMemoryBufferParser::Skip(int n)
 {
     if (Has(n)) {
+        Sum(n);
         m_Cursor += n;
         ReleaseBehindCursor();
     }
@@ -116,6 +125,7 @@ CKStateChunk* CKMemoryBufferParser::ExtractChunk(int n, CKFile* file)
         m_Cursor = m_Size;
         return nullptr;
     }
+    Sum(n);
     CKStateChunk* chunk = CKBufferParserBuildChunk(m_Buffer + m_Cursor, n, file);
     m_Cursor += n;
     ReleaseBehindCursor();
@@ -167,6 +177,7 @@ CKBOOL CKMemoryBufferParser::ExtractFile(const char* name, int n)
     }
     if (!f.Close())
         ok = FALSE;
+    Sum(n);
     m_Cursor += n;
     ReleaseBehindCursor();
     return ok;

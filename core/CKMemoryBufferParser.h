@@ -32,8 +32,8 @@ public:
     // Hands the whole buffer to the writer; true when it took all of it.
     virtual CKBOOL WriteToStream(CKStreamWriter* writer);
 
-    // An owning parser over a new[] block of size bytes, its cursor at cursor.
-    // Null (the block deleted) when the parser cannot be made.
+    // An owning parser over a malloc block of size bytes, its cursor at
+    // cursor. Null (the block freed) when the parser cannot be made.
     static CKMemoryBufferParser* Adopt(char* block, int size, int cursor);
 
     char* GetBuffer() const { return m_Buffer; }
@@ -42,12 +42,23 @@ public:
     // parsers it makes move on, so reading a large file never keeps all of
     // it resident. Never set it on memory that may be written.
     void SetReleaseReadPages(CKBOOL release) { m_ReleaseReadPages = release; }
+    // From now on, every byte the cursor passes over (reads, skips, chunks
+    // and files extracted) is added to an Adler-32 started from 0, so that a
+    // section can be checked in the same pass that reads it.
+    void StartChecksum()
+    {
+        m_Summing = TRUE;
+        m_Sum = 0;
+    }
+    CKDWORD GetChecksum() const { return m_Sum; }
 
 protected:
     CKMemoryBufferParser() = default;
     // True when n bytes lie after the cursor (n >= 0); else fails.
     bool Has(int n);
     void ReleaseBehindCursor();
+    // Adds the n bytes at the cursor to the running checksum.
+    void Sum(int n);
 
     char* m_Buffer = nullptr;
     int m_Cursor = 0;
@@ -55,4 +66,6 @@ protected:
     int m_Size = 0;
     CKBOOL m_ReleaseReadPages = FALSE;
     int m_ReleasedUpTo = 0;
+    CKBOOL m_Summing = FALSE;
+    CKDWORD m_Sum = 0;
 };

@@ -1,9 +1,10 @@
 #include "core/CKMemoryBufferWriter.h"
 
-#include <bit>
 #include <cstring>
+#include <new>
 #include <zlib.h>
 
+#include "core/CKChunkBytes.h"
 #include "core/CKStateChunk.h"
 #include "core/CKStreamWriter.h"
 #include "includes/CKByteOrder.h"
@@ -37,6 +38,7 @@ CKMemoryBufferWriter::CKMemoryBufferWriter(int size)
 
 CKMemoryBufferWriter::~CKMemoryBufferWriter()
 {
+    EndDeflateStream();
     // The view belongs to the mapping, not to the base.
     m_Buffer = nullptr;
     m_Owned = FALSE;
@@ -162,136 +164,147 @@ int CKMemoryBufferWriter::InsertChunk(CKStateChunk* chunk)
     int size = chunk ? chunk->ConvertToBuffer(nullptr) : 0;
     char word[4];
     StoreLE32(word, (CKDWORD) size);
-    if (!Write(word, 4) || size == 0)
-        return size;
-    // The serialised form is the header word and the packed buffer; writing
-    // the buffer in pieces keeps the mapped window small for huge chunks.
-    const CKDWORD* words = chunk->GetBuffer();
-    int count = chunk->GetBufferWords();
-    if (!words || size != 4 + 4 * count) {
-        // An empty chunk (header and one 0 word) or a form this does not
-        // know: let the chunk write itself.
-        if (MapFor(size)) {
-            char* at = At();
-            chunk->ConvertToBuffer(at);
-            if (m_RunningCrcValid && m_Cursor == m_RunningCrcEnd) {
-                m_RunningCrc = (CKDWORD) adler32(m_RunningCrc, reinterpret_cast<const Bytef*>(at), (uInt) size);
-                m_RunningCrcEnd += size;
-            } else {
-                m_RunningCrcValid = false;
-            }
-            m_Cursor += size;
-            if (m_Cursor > m_Size)
-                m_Size = m_Cursor;
-        } else {
-            Fail();
-        }
-        return size;
-    }
-    char header[4];
-    header[0] = (char) chunk->GetDataVersion();
-    header[1] = (char) chunk->GetChunkClassID();
-    header[2] = (char) chunk->GetChunkVersion();
-    header[3] = (char) (chunk->GetChunkOptions() & ~(CHNK_OPTION_DONTDELETE_PTR | CHNK_OPTION_DONTDELETE_PARSER));
-    Write(header, 4);
-    if constexpr (std::endian::native == std::endian::little) {
-        Write(words, 4 * count);
-    } else {
-        char piece[4096];
-        for (int i = 0; i < count;) {
-            int take = count - i < 1024 ? count - i : 1024;
-            for (int k = 0; k < take; ++k)
-                StoreLE32(piece + 4 * k, words[i + k]);
-            Write(piece, 4 * take);
-            i += take;
-        }
-    }
+    if (Write(word, 4))
+        CKEmitChunkBytes(chunk, size, [&](const void* bytes, int n) { return Write(bytes, n) != FALSE; });
     return size;
+}
+
+CKMemoryBufferWriter* CKMemoryBufferWriter::NewPackTarget(int n)
+{
+    // The reservation is n x 1.1 with a single-precision 1.1, truncated.
+    float reserve = (float) n * 1.1f;
+    int reserved = reserve >= 2147483647.0f ? 0x7FFFFFFF : (int) reserve;
+    CKMemoryBufferWriter* packed = new CKMemoryBufferWriter(reserved);
+    if (packed && !packed->IsValid()) {
+        delete packed;
+        packed = nullptr;
+    }
+    return packed;
+}
+
+bool CKMemoryBufferWriter::BeginDeflate(int level)
+{
+    EndDeflateStream();
+    if (!m_Mapping.IsOpen())
+        return false;
+    m_Deflate = new (std::nothrow) z_stream;
+    if (!m_Deflate)
+        return false;
+    std::memset(m_Deflate, 0, sizeof(z_stream));
+    if (deflateInit(m_Deflate, level) != Z_OK) {
+        delete m_Deflate;
+        m_Deflate = nullptr;
+        return false;
+    }
+    m_Size = 0;
+    m_Cursor = 0;
+    m_RunningCrc = 0;
+    m_RunningCrcEnd = 0;
+    m_RunningCrcValid = true;
+    m_DeflateOk = DeflateRoom();
+    return m_DeflateOk;
+}
+
+bool CKMemoryBufferWriter::DeflateRoom()
+{
+    if (!MapFor(kPackWindow))
+        return false;
+    m_Deflate->next_out = reinterpret_cast<Bytef*>(At());
+    m_Deflate->avail_out = kPackWindow;
+    return true;
+}
+
+void CKMemoryBufferWriter::DeflateCommit()
+{
+    // The window starts at the cursor; what deflate put there is summed
+    // while it is still in the cache.
+    int produced = kPackWindow - (int) m_Deflate->avail_out;
+    m_RunningCrc = (CKDWORD) adler32(m_RunningCrc, reinterpret_cast<const Bytef*>(At()), (uInt) produced);
+    m_RunningCrcEnd += produced;
+    m_Cursor += produced;
+    m_Size = m_Cursor;
+}
+
+bool CKMemoryBufferWriter::DeflateRun(int flush)
+{
+    for (;;) {
+        int rc = deflate(m_Deflate, flush);
+        if (rc == Z_STREAM_END)
+            return true;
+        if (rc != Z_OK && rc != Z_BUF_ERROR)
+            return false;
+        if (m_Deflate->avail_out == 0) {
+            DeflateCommit();
+            if (!DeflateRoom())
+                return false;
+            continue;
+        }
+        if (flush != Z_FINISH && m_Deflate->avail_in == 0)
+            return true;
+    }
+}
+
+bool CKMemoryBufferWriter::DeflatePiece(const void* data, int n)
+{
+    if (!m_Deflate || !m_DeflateOk || n < 0)
+        return m_DeflateOk = false;
+    // zlib takes 32-bit counts; pieces stay far below them.
+    const Bytef* p = static_cast<const Bytef*>(data);
+    while (n > 0 && m_DeflateOk) {
+        int piece = n < (int) kPiece ? n : (int) kPiece;
+        m_Deflate->next_in = const_cast<Bytef*>(p);
+        m_Deflate->avail_in = (uInt) piece;
+        m_DeflateOk = DeflateRun(Z_NO_FLUSH);
+        p += piece;
+        n -= piece;
+    }
+    return m_DeflateOk;
+}
+
+bool CKMemoryBufferWriter::EndDeflate()
+{
+    if (!m_Deflate)
+        return false;
+    bool ok = m_DeflateOk;
+    if (ok) {
+        m_Deflate->next_in = nullptr;
+        m_Deflate->avail_in = 0;
+        ok = DeflateRun(Z_FINISH);
+    }
+    if (ok)
+        DeflateCommit();
+    EndDeflateStream();
+    if (ok)
+        Seek(0);
+    return ok;
+}
+
+void CKMemoryBufferWriter::EndDeflateStream()
+{
+    if (m_Deflate) {
+        deflateEnd(m_Deflate);
+        delete m_Deflate;
+        m_Deflate = nullptr;
+    }
 }
 
 CKBufferParser* CKMemoryBufferWriter::Pack(int n, int level)
 {
     if (!m_Mapping.IsOpen())
         return nullptr;
-    // The reservation is n x 1.1 with a single-precision 1.1, truncated.
-    float reserve = (float) n * 1.1f;
-    int reserved = reserve >= 2147483647.0f ? 0x7FFFFFFF : (int) reserve;
-    CKMemoryBufferWriter* packed = new CKMemoryBufferWriter(reserved);
-    if (!packed || !packed->IsValid()) {
+    CKMemoryBufferWriter* packed = NewPackTarget(n);
+    if (!packed || !packed->BeginDeflate(level)) {
         delete packed;
         return nullptr;
     }
-    z_stream stream;
-    std::memset(&stream, 0, sizeof(stream));
-    if (deflateInit(&stream, level) != Z_OK) {
-        delete packed;
-        return nullptr;
-    }
-    bool ok = true;
-    int out = 0;
-    // Gives deflate room in the new writer's window from its cursor on.
-    auto room = [&]() {
-        packed->m_Cursor = out;
-        if (!packed->MapFor(kPackWindow))
-            return false;
-        stream.next_out = reinterpret_cast<Bytef*>(packed->At());
-        stream.avail_out = kPackWindow;
-        return true;
-    };
-    auto flushOut = [&]() {
-        int produced = kPackWindow - (int) stream.avail_out;
-        packed->m_RunningCrc = (CKDWORD) adler32(packed->m_RunningCrc, reinterpret_cast<const Bytef*>(packed->At()),
-                                                 (uInt) produced);
-        packed->m_RunningCrcEnd += produced;
-        out += produced;
-    };
-    ok = room();
-    for (int pos = 0; ok && pos < m_Size;) {
-        int piece = m_Size - pos < (int) kPiece ? m_Size - pos : (int) kPiece;
-        bool last = pos + piece == m_Size;
-        Seek(pos);
-        if (!m_Buffer || m_Failed) {
-            ok = false;
-            break;
-        }
-        stream.next_in = reinterpret_cast<Bytef*>(At());
-        stream.avail_in = (uInt) piece;
-        for (;;) {
-            int rc = deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
-            if (rc == Z_STREAM_END)
-                break;
-            if (rc != Z_OK && rc != Z_BUF_ERROR) {
-                ok = false;
-                break;
-            }
-            if (stream.avail_out == 0) {
-                flushOut();
-                if (!room()) {
-                    ok = false;
-                    break;
-                }
-                continue;
-            }
-            if (!last && stream.avail_in == 0)
-                break;
-        }
-        pos += piece;
-    }
-    if (ok && m_Size == 0) {
-        stream.next_in = nullptr;
-        stream.avail_in = 0;
-        ok = deflate(&stream, Z_FINISH) == Z_STREAM_END;
-    }
-    if (ok)
-        flushOut();
-    deflateEnd(&stream);
+    bool ok = ForEachPiece([&](const char* bytes, int count) { return packed->DeflatePiece(bytes, count); });
+    ok = packed->EndDeflate() && ok;
     Seek(0);
     if (!ok) {
         delete packed;
         return nullptr;
     }
-    packed->m_Size = out;
-    packed->m_Cursor = out;
+    packed->m_Cursor = packed->m_Size;
     return packed;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <zlib.h>
+
 #include "core/CKMemoryBufferParser.h"
 #include "platform/PlatformTempFileMapping.h"
 
@@ -38,6 +40,17 @@ public:
     CKBufferParser* Pack(int n, int level) override;
     CKBOOL WriteToStream(CKStreamWriter* writer) override;
 
+    // Deflating into this writer from its start, fed piece by piece: the
+    // size becomes the deflated byte count (summed as it is made, so
+    // ComputeCRC costs nothing). Each returns false once zlib or the buffer
+    // failed; EndDeflate finishes the stream and seeks to 0.
+    bool BeginDeflate(int level);
+    bool DeflatePiece(const void* data, int n);
+    bool EndDeflate();
+    // A new writer reserving n x 1.1 bytes (the factor a single-precision
+    // 1.1, truncated) for the deflate of n bytes; null when it cannot be made.
+    static CKMemoryBufferWriter* NewPackTarget(int n);
+
     // Makes the whole size the written extent.
     void SetSize(int size) { m_Size = size; }
     // Sums the bytes as they are written (on by default), so that
@@ -55,6 +68,13 @@ private:
     template <class F>
     bool ForEachPiece(F&& visit);
     char* At() { return m_Buffer + (m_Cursor - (int) m_WindowStart); }
+    bool DeflateRoom();
+    void DeflateCommit();
+    bool DeflateRun(int flush);
+    void EndDeflateStream();
+
+    z_stream* m_Deflate = nullptr;
+    bool m_DeflateOk = false;
 
     // Adler-32 of the bytes written so far, kept while every write has
     // continued the previous one from position 0: ComputeCRC then needs no

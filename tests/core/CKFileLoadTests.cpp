@@ -307,10 +307,14 @@ TEST_F(CKFileLoad, NewerVersionsShortFilesAndBadChecksumsAreRefusedAndCreateNoth
         int saved = m_Context->GetObjectsCountByClassID(FileTestItem::m_ClassID);
         // One bit of the stored data flipped: version 8 files are checked too.
         CKDWORD hdr = LoadLE32(current.data() + 28);
+        Bytes sizeWord = current;
         current[64 + hdr + 5] ^= 0x10;
         Console().clear();
         EXPECT_EQ(LoadBytes(m_Context, current), CKErr::FileCRCError);
         EXPECT_TRUE(Said("Crc Error in m_File"));
+        // A broken size word is a checksum error too, not a layout error.
+        sizeWord[64 + hdr + 10] ^= 0x40;
+        EXPECT_EQ(LoadBytes(m_Context, sizeWord), CKErr::FileCRCError);
         EXPECT_EQ(m_Context->GetObjectsCountByClassID(FileTestItem::m_ClassID), saved);
     }
     EXPECT_EQ(m_Context->GetObjectsCountByClassID(FileTestItem::m_ClassID), before + 60);
