@@ -1,5 +1,6 @@
 #include "core/CKCoreClasses.h"
 
+#include "core/CKBeObject.h"
 #include "core/CKClassRegistry.h"
 #include "core/CKObject.h"
 #include "core/CKSceneObject.h"
@@ -31,7 +32,7 @@ void CKRegisterCoreClasses()
     RegisterNamed("CKStateObject", CKCID_STATE, CKCID_OBJECT);
     RegisterNamed("CKCriticalSectionObject", CKCID_CRITICALSECTION, CKCID_OBJECT);
     RegisterNamed("CKInterfaceObjectManager", CKCID_INTERFACEOBJECTMANAGER, CKCID_OBJECT);
-    RegisterNamed("CKBeObject", CKCID_BEOBJECT, CKCID_SCENEOBJECT);
+    CKClassRegisterT<CKBeObject, CKSceneObject>("CKBeObject");
     RegisterNamed("CKBehavior", CKCID_BEHAVIOR, CKCID_SCENEOBJECT);
     RegisterNamed("CKScene", CKCID_SCENE, CKCID_BEOBJECT);
     RegisterNamed("CKLevel", CKCID_LEVEL, CKCID_BEOBJECT);

@@ -1,5 +1,6 @@
 #include "core/CKFile.h"
 
+#include "core/CKObject.h"
 #include "core/CKStateChunk.h"
 #include "system/QxMemoryManager.h"
 
@@ -19,6 +20,19 @@ int CKFile::AddObjectRecord(CK_ID id, CK_CLASSID cid)
     int index = m_FileObjects.Size() - 1;
     m_ObjectsHashTable.Insert(id, index);
     return index;
+}
+
+void CKFile::SaveObject(CKObject* object, CKDWORD flags)
+{
+    if (!object || m_AlreadySavedMask.IsSet((int) object->GetID()))
+        return;
+    m_AlreadySavedMask.Set((int) object->GetID());
+    if (object->IsDynamic() || (object->GetObjectFlags() & CK_OBJECT_NOTTOBESAVED))
+        return;
+    object->PreSave(this, flags);
+    int index = AddObjectRecord(object->GetID(), object->GetClassID());
+    m_FileObjects[index].m_Object = object;
+    m_FileObjects[index].m_SaveFlags = flags;
 }
 
 int CKFile::GetSavedObjectIndex(CK_ID id) const
@@ -52,4 +66,5 @@ void CKFile::ClearObjectRecords()
     }
     m_FileObjects.Clear();
     m_ObjectsHashTable.Clear();
+    m_AlreadySavedMask.Clear();
 }

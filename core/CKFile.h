@@ -2,6 +2,7 @@
 
 #include "includes/CKTypes.h"
 #include "includes/XArray.h"
+#include "includes/XBitArray.h"
 #include "includes/XHashTable.h"
 
 class CKContext;
@@ -30,8 +31,10 @@ struct CKFileObjectRecord
 // the table from an id to its record index. A chunk bound to a file writes an
 // object reference as the index of the object's record (looked up in the
 // table) and reads one back as the id created for the record at that index,
-// checked against the record count. Saving, loading, headers, manager data,
-// plug-in dependencies and included files extend this class.
+// checked against the record count. Behavioural objects also read the load
+// flags and the scene flag and add their scripts and attribute parameters
+// with SaveObject. Saving, loading, headers, manager data, plug-in
+// dependencies and included files extend this class.
 class CKFile
 {
 public:
@@ -46,6 +49,11 @@ public:
     // the id table; returns its index. An id already recorded keeps its
     // record (its index is returned).
     int AddObjectRecord(CK_ID id, CK_CLASSID cid);
+    // Adds an object to the objects being saved: unless it is recorded
+    // already, or is dynamic, or flagged not to be saved (0x20), its PreSave
+    // runs and then its record (id, class, object, flags) is appended. Null
+    // is ignored. Saving by reference and the order of levels are not here.
+    void SaveObject(CKObject* object, CKDWORD flags);
 
     // Saving: the record index of an object id, -1 for 0 or an id that is
     // not being saved.
@@ -66,5 +74,12 @@ public:
 
     CKContext* m_Context = nullptr;
     XArray<CKFileObjectRecord> m_FileObjects;
+    // Load options of the file being loaded (0x200: merge the scripts of
+    // reused objects).
+    CKDWORD m_LoadFlags = 0;
+    // Ids of the objects SaveObject has taken (saved in full).
+    XBitArray m_AlreadySavedMask;
+    // Set while saving when a scene or a level is among the saved objects.
+    CKBOOL m_SceneSaved = FALSE;
     XHashTable<int, CK_ID> m_ObjectsHashTable;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/CKBeObjectLinks.h"
 #include "core/CKClassDesc.h"
 #include "core/CKDependencies.h"
 #include "includes/XArray.h"
@@ -29,6 +30,10 @@ struct CKGlobalState
     int m_LogSourceId = 0;
     CKPluginEntry* m_EntryBeingInitialized = nullptr;
     CKDWORD m_RandomSeed = 1;
+    // Entries installed by the behaviour, attribute, scene and group classes.
+    CKBeObjectLinks m_BeObjectLinks;
+    // Set while loading when the file turns out to need re-saving.
+    CKBOOL m_LoadedFileObsolete = FALSE;
     // Value of "File Options/Protect Content Password".
     XString m_ProtectContentPassword;
 

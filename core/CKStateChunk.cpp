@@ -261,11 +261,6 @@ void CKStateChunk::WriteDwordSlow(CKDWORD value)
         w->m_Data[w->m_Position++] = value;
 }
 
-void CKStateChunk::WriteFloat(float value)
-{
-    WriteDword(std::bit_cast<CKDWORD>(value));
-}
-
 void CKStateChunk::WriteGuid(CKGUID guid)
 {
     if (ChunkWriter* w = WriterFor(2)) {
@@ -543,11 +538,16 @@ void CKStateChunk::AddChunk(CKStateChunk* other)
         w->m_CurrentIdentifier = b + i;
     }
 
+    // Entries that do not point into the other's data (only in broken
+    // input) are left out; the -1 markers stay.
     XArray<int>* lists[3] = {&w->m_ObjectIDs, &w->m_SubChunks, &w->m_Managers};
     for (int l = 0; l < 3; ++l)
         for (int k = 0; k < layout.Counts[l]; ++k) {
             int e = (int) layout.Lists[l][k];
-            lists[l]->PushBack(e >= 0 ? e + b : e);
+            if (e == -1)
+                lists[l]->PushBack(-1);
+            else if (e >= 0 && e < n)
+                lists[l]->PushBack(e + b);
         }
 
     m_DataVersion = other->m_DataVersion;
@@ -766,11 +766,6 @@ int CKStateChunk::ReadIntSlow()
 {
     ChunkReader* r = ReaderFor(1);
     return r ? (int) r->m_Data[r->m_Position++] : 0;
-}
-
-float CKStateChunk::ReadFloat()
-{
-    return std::bit_cast<float>((CKDWORD) ReadInt());
 }
 
 CKGUID CKStateChunk::ReadGuid()

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <bit>
+#include <cstdint>
+
 #include "core/ChunkReader.h"
 #include "core/ChunkWriter.h"
 #include "core/XObjectArray.h"
@@ -45,6 +48,9 @@ enum : int
 // Marker runs of references in chunks of version 3 and below.
 constexpr CKDWORD CHUNK_OLD_OBJECT_MARKER[3] = {0xE32BC4C9, 0x134212E3, 0xFCBAE9DC};
 constexpr CKDWORD CHUNK_OLD_SEQUENCE_MARKER[5] = {0xE192BD47, 0x13246628, 0x13EAB3CE, 0x7891AEFC, 0x13984562};
+
+// The pixel pointer that asks ReadReaderBitmap to allocate the pixels.
+inline CKBYTE* const CKSTATECHUNK_ALLOCATEIMAGE = reinterpret_cast<CKBYTE*>(~(uintptr_t) 0);
 
 // Sub-chunks nested deeper than this stop a walk with the chunk's read error.
 constexpr int CHUNK_MAX_NESTING = 64;
@@ -146,7 +152,7 @@ public:
     void WriteIdentifier(CKDWORD id);
     void WriteInt(int value) { WriteDword((CKDWORD) value); }
     inline void WriteDword(CKDWORD value);
-    void WriteFloat(float value);
+    void WriteFloat(float value) { WriteDword(std::bit_cast<CKDWORD>(value)); }
     void WriteGuid(CKGUID guid);
     // A byte-count word and the bytes padded to whole words with zeros; a
     // null buffer writes one 0 word.
@@ -227,7 +233,7 @@ public:
 
     inline int ReadInt();
     CKDWORD ReadDword() { return (CKDWORD) ReadInt(); }
-    float ReadFloat();
+    float ReadFloat() { return std::bit_cast<float>((CKDWORD) ReadInt()); }
     CKGUID ReadGuid();
     void ReadVector(QxVector& v);
     void ReadMatrix(QxMatrix& m);
@@ -288,12 +294,18 @@ public:
     // image has no memory, is empty, does not match the planes, or the
     // planes are broken.
     CKBOOL ReadRawBitmap(const QxImageDesc& image);
-    // 1 when a bitmap was read into the caller's description (see the
-    // implementation for the allocation convention of Image == -1), else 0 or
-    // a reader's error code.
+    // Reads an image encoded by a reader (found through the plug-in manager
+    // by the stored GUID, else extension). With the caller's pixel memory in
+    // image.Image, the decoded image must have the description's width and
+    // height and is converted into it. With image.Image ==
+    // CKSTATECHUNK_ALLOCATEIMAGE the pixels are allocated (16-byte aligned;
+    // free with QxDeleteAligned) and the description becomes theirs. 1 on
+    // success; 0 for no bitmap, no reader, a null image pointer or a size
+    // mismatch (nothing copied); a reader's error code when decoding fails.
     int ReadReaderBitmap(QxImageDesc& image);
-    // Older form: a buffer that names its format; the decoded pixels (owned
-    // by the caller) or null.
+    // Older form: a buffer that names its format; the decoded pixels (the
+    // caller frees them with QxDeleteAligned) or null; image receives their
+    // description.
     CKBYTE* ReadFormatNamedBitmap(QxImageDesc& image);
 
     // Remapping.

@@ -7,6 +7,7 @@
 #include "core/CKDependenciesContext.h"
 #include "core/CKObject.h"
 #include "core/CKObjectManager.h"
+#include "core/CKObjectIDList.h"
 #include "core/CKStateChunk.h"
 #include "core/ChunkPositionList.h"
 
@@ -124,4 +125,41 @@ XObjectPointerArray CKStateChunk::ReadXObjectPointerArray(CKContext* context)
         if (CKObject* object = id ? context->GetObject(id) : nullptr)
             result.PushBack(object);
     return result;
+}
+
+void CKStateChunk::WriteObjectIDList(CKObjectIDList* list, CKContext* context)
+{
+    int count = list ? list->GetCount() : 0;
+    StartObjectIDSequence(count);
+    if (count == 0)
+        return;
+    // Walk with the list's cursor and put it back where it was.
+    int cursor = list->GetCursorIndex();
+    for (list->Reset(); !list->EndOfList(); list->Next()) {
+        CK_ID id = list->GetCurrentID();
+        if (context) {
+            CKObject* object = id ? context->GetObject(id) : nullptr;
+            id = object && IsObjectWritable(object) ? object->GetID() : 0;
+        }
+        WriteObjectIDSequenceItem(id);
+    }
+    list->Reset();
+    if (cursor < 0) {
+        while (!list->EndOfList())
+            list->Next();
+    } else {
+        for (int i = 0; i < cursor; ++i)
+            list->Next();
+    }
+}
+
+void CKStateChunk::ReadObjectIDList(CKObjectIDList* list)
+{
+    if (list)
+        list->Clear();
+    XObjectArray ids = ReadXObjectArray();
+    if (!list)
+        return;
+    for (CK_ID id : ids)
+        list->InsertRear(id);
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/CKDefines.h"
 #include "core/CKDependenciesContext.h"
 #include "includes/CKByteOrder.h"
 #include "tests/support/AssertCapture.h"

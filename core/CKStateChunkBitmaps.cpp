@@ -1,0 +1,410 @@
+// The bitmap forms of the state chunk: raw planes (plain or coded by the
+// engine's texture codec) and images encoded by a bitmap reader.
+
+#include <bit>
+#include <cstring>
+#include <strings.h>
+#include <vector>
+
+#include "core/CKBitmapReader.h"
+#include "core/CKPluginManager.h"
+#include "core/CKStateChunk.h"
+#include "core/CKStartUp.h"
+#include "core/CKTextureCodec.h"
+#include "platform/PlatformAssert.h"
+#include "system/QxAlignedAlloc.h"
+#include "system/QxBlitter.h"
+#include "system/QxPixelFormat.h"
+
+namespace {
+
+CKBYTE* const kAllocateImage = CKSTATECHUNK_ALLOCATEIMAGE;
+
+// Width x height in bytes for sizes a reader accepts, else -1.
+long long PlaneSize(long long width, long long height)
+{
+    return CKIsValidImageSize(width, height) ? width * height : -1;
+}
+
+CKBYTE* PixelAt(const QxImageDesc& image, int x, int y)
+{
+    return image.Image + (ptrdiff_t) y * image.BytesPerLine + (ptrdiff_t) x * 4;
+}
+
+// Releases a reader when it goes out of scope.
+struct ReaderHolder
+{
+    CKBitmapReader* m_Reader = nullptr;
+    ~ReaderHolder()
+    {
+        if (m_Reader)
+            m_Reader->Release();
+    }
+};
+
+CKBitmapReader* FindReader(const char* extension, const CKGUID* guid)
+{
+    CKPluginManager* pm = CKGetPluginManager();
+    return pm ? static_cast<CKBitmapReader*>(pm->GetBitmapReader(extension, guid)) : nullptr;
+}
+
+} // namespace
+
+void CKStateChunk::WriteRawBitmap(const QxImageDesc& image)
+{
+    long long plane = PlaneSize(image.Width, image.Height);
+    if (!image.Image || plane < 0 || !PLATFORM_CHECK(image.BitsPerPixel == 32)) {
+        WriteDword(0);
+        return;
+    }
+    WriteDword(32);
+    WriteInt(image.Width);
+    WriteInt(image.Height);
+    WriteDword(image.AlphaMask);
+    WriteDword(image.RedMask);
+    WriteDword(image.GreenMask);
+    WriteDword(image.BlueMask);
+    WriteDword(0); // planes stored raw
+
+    int planes = image.AlphaMask ? 4 : 3;
+    std::vector<CKBYTE> data((size_t) plane * 4);
+    CKBYTE* out[4] = {data.data(), data.data() + plane, data.data() + 2 * plane, data.data() + 3 * plane};
+    for (int y = image.Height - 1, k = 0; y >= 0; --y)
+        for (int x = 0; x < image.Width; ++x, ++k) {
+            const CKBYTE* pixel = PixelAt(image, x, y);
+            for (int c = 0; c < planes; ++c)
+                out[c][k] = pixel[c];
+        }
+    for (int c = 0; c < 3; ++c)
+        WriteBuffer((int) plane, out[c]);
+    if (image.AlphaMask)
+        WriteBuffer((int) plane, out[3]);
+    else
+        WriteDword(0);
+}
+
+CKBOOL CKStateChunk::ReadRawBitmapHeader(QxImageDesc& out)
+{
+    if (ReadInt() == 0)
+        return FALSE;
+    int width = ReadInt();
+    int height = ReadInt();
+    CKDWORD alpha = ReadDword();
+    CKDWORD red = ReadDword();
+    CKDWORD green = ReadDword();
+    CKDWORD blue = ReadDword();
+    if (GetReadError() != 0)
+        return FALSE;
+    if (PlaneSize(width, height) < 0) {
+        SetReadError("a raw bitmap of an impossible size");
+        return FALSE;
+    }
+    out = QxImageDesc();
+    out.Width = width;
+    out.Height = height;
+    out.AlphaMask = alpha;
+    out.RedMask = red;
+    out.GreenMask = green;
+    out.BlueMask = blue;
+    out.BitsPerPixel = 32;
+    out.BytesPerLine = width * 4;
+    return TRUE;
+}
+
+CKBOOL CKStateChunk::ReadRawBitmap(const QxImageDesc& image)
+{
+    long long plane = PlaneSize(image.Width, image.Height);
+    if (!image.Image || image.Image == kAllocateImage || plane < 0 || image.BitsPerPixel != 32)
+        return FALSE;
+    int encoding = ReadInt();
+    if (encoding != 0 && encoding != 1)
+        return FALSE;
+
+    // Each plane is checked against the image's size before any pixel of
+    // the image is written.
+    std::vector<CKBYTE> planes((size_t) plane * 4, 0xFF);
+    for (int c = 0; c < 3; ++c) {
+        CKBYTE* dest = planes.data() + c * plane;
+        if (encoding == 0) {
+            const CKDWORD* count = LockReadBuffer(1);
+            if (!count)
+                return FALSE;
+            if ((long long) *count != plane) {
+                SetReadError("a raw bitmap plane of another size than its image");
+                return FALSE;
+            }
+            ReadAndFillBuffer(dest, (int) plane);
+            if (GetReadError() != 0)
+                return FALSE;
+            continue;
+        }
+        void* coded = nullptr;
+        int size = ReadBuffer(&coded);
+        CKBYTE* decoded = nullptr;
+        int width = 0, height = 0;
+        CKDWORD n = size > 0 ? CKTextureCodecDecode(nullptr, coded, (CKDWORD) size, &decoded, &width, &height) : 0;
+        delete[] static_cast<CKBYTE*>(coded);
+        bool fits = n != 0 && width == image.Width && height == image.Height;
+        if (fits)
+            std::memcpy(dest, decoded, (size_t) plane);
+        CKReaderFree(decoded);
+        if (!fits) {
+            SetReadError("a coded raw bitmap plane that does not decode to its image");
+            return FALSE;
+        }
+    }
+    const CKDWORD* alphaCount = LockReadBuffer(1);
+    if (!alphaCount)
+        return FALSE;
+    if (*alphaCount != 0 && (long long) *alphaCount != plane) {
+        SetReadError("a raw bitmap alpha plane of another size than its image");
+        return FALSE;
+    }
+    if (*alphaCount == 0)
+        Skip(1);
+    else
+        ReadAndFillBuffer(planes.data() + 3 * plane, (int) plane);
+    if (GetReadError() != 0)
+        return FALSE;
+
+    const CKBYTE* in[4] = {planes.data(), planes.data() + plane, planes.data() + 2 * plane,
+                           planes.data() + 3 * plane};
+    for (int y = image.Height - 1, k = 0; y >= 0; --y)
+        for (int x = 0; x < image.Width; ++x, ++k) {
+            CKBYTE* pixel = PixelAt(image, x, y);
+            for (int c = 0; c < 4; ++c)
+                pixel[c] = in[c][k];
+        }
+    return TRUE;
+}
+
+void CKStateChunk::WriteReaderBitmap(const QxImageDesc& image, CKBitmapReader* reader,
+                                     CKBitmapProperties* properties)
+{
+    if (!image.Image || !reader || !properties || PlaneSize(image.Width, image.Height) < 0) {
+        WriteDword(0);
+        return;
+    }
+    CKBOOL alphaSaved = reader->IsAlphaSaved(properties);
+
+    QxImageDesc source = image;
+    void* converted = nullptr;
+    if (image.BitsPerPixel != 32 && image.Flags == 0) {
+        QxImageDesc argb;
+        argb.Width = image.Width;
+        argb.Height = image.Height;
+        argb.BitsPerPixel = 32;
+        argb.BytesPerLine = image.Width * 4;
+        argb.RedMask = 0x00FF0000;
+        argb.GreenMask = 0x0000FF00;
+        argb.BlueMask = 0x000000FF;
+        argb.AlphaMask = 0xFF000000;
+        converted = QxNewAligned((size_t) argb.BytesPerLine * (size_t) argb.Height, 16);
+        argb.Image = static_cast<CKBYTE*>(converted);
+        if (!converted || !QxDoBlit(image, argb)) {
+            QxDeleteAligned(converted);
+            WriteDword(0);
+            return;
+        }
+        source = argb;
+    }
+    properties->m_Format = source;
+    properties->m_Data = source.Image;
+
+    void* encoded = nullptr;
+    int size = reader->SaveMemory(&encoded, properties);
+    if (size <= 0 || !encoded) {
+        QxDeleteAligned(converted);
+        WriteDword(0);
+        return;
+    }
+    bool separateAlpha = !alphaSaved && image.AlphaMask != 0;
+    WriteDword(separateAlpha ? 2 : 1);
+    const char* extension = properties->m_Ext.CStr();
+    WriteBufferNoSize((int) std::strlen(extension) + 1, extension);
+    WriteGuid(properties->m_ReaderGuid);
+    WriteBuffer(size, encoded);
+
+    if (separateAlpha) {
+        // Byte 3 of each 32-bit pixel of the image that was encoded.
+        bool seen[256] = {};
+        int distinct = 0;
+        std::vector<CKBYTE> alpha((size_t) source.Width * (size_t) source.Height);
+        for (int y = 0, k = 0; y < source.Height; ++y)
+            for (int x = 0; x < source.Width; ++x, ++k) {
+                CKBYTE a = PixelAt(source, x, y)[3];
+                alpha[(size_t) k] = a;
+                if (!seen[a]) {
+                    seen[a] = true;
+                    ++distinct;
+                }
+            }
+        WriteInt(distinct);
+        if (distinct == 1)
+            WriteDword(alpha[0]);
+        else
+            WriteBuffer((int) alpha.size(), alpha.data());
+    }
+    reader->ReleaseMemory(encoded);
+    QxDeleteAligned(converted);
+}
+
+int CKStateChunk::ReadReaderBitmap(QxImageDesc& image)
+{
+    int mode = ReadInt();
+    if (mode == 0 || !image.Image)
+        return 0;
+
+    // The extension: its characters up to the zero, at most 68, in whole words.
+    char extension[69] = {};
+    int length = 0;
+    for (;;) {
+        const CKDWORD* word = LockReadBuffer(1);
+        if (!word)
+            return 0;
+        CKBYTE bytes[4];
+        std::memcpy(bytes, word, 4);
+        if constexpr (std::endian::native != std::endian::little)
+            for (int k = 0; k < 4; ++k)
+                bytes[k] = (CKBYTE) (*word >> (8 * k));
+        Skip(1);
+        bool ended = false;
+        for (CKBYTE b : bytes) {
+            if (b == 0) {
+                ended = true;
+                break;
+            }
+            if (length < 68)
+                extension[length++] = (char) b;
+        }
+        if (ended)
+            break;
+        if (length >= 68) {
+            SetReadError("a bitmap extension without its terminator");
+            return 0;
+        }
+    }
+    CKGUID guid = ReadGuid();
+
+    ReaderHolder holder;
+    holder.m_Reader = FindReader(extension, &guid);
+    CKBitmapReader* reader = holder.m_Reader;
+    if (!reader)
+        return 0;
+
+    const CKDWORD* countWord = LockReadBuffer(1);
+    if (!countWord)
+        return 0;
+    int count = (int) *countWord;
+    if (count < 0 || !LockReadBuffer(1 + (int) (((int64_t) count + 3) / 4)))
+        return 0;
+    Skip(1);
+
+    bool allocate = image.Image == kAllocateImage;
+    if (count > 0) {
+        std::vector<CKBYTE> bytes((size_t) count);
+        ReadBufferNoSize(count, bytes.data());
+        if (allocate) {
+            CKBitmapProperties* defaults = nullptr;
+            reader->GetBitmapDefaultProperties(&defaults);
+            if (defaults) {
+                CKBitmapProperties wanted = *defaults;
+                wanted.m_Format = image;
+                wanted.m_Format.Image = nullptr;
+                reader->SetBitmapDefaultProperties(&wanted);
+            }
+        }
+        CKBitmapProperties* decoded = nullptr;
+        int result = reader->ReadMemory(bytes.data(), (CKDWORD) count, &decoded);
+        if (result != 0)
+            return result;
+        if (!decoded || !decoded->m_Data || PlaneSize(decoded->m_Format.Width, decoded->m_Format.Height) < 0)
+            return 0;
+        QxImageDesc& got = decoded->m_Format;
+        got.Image = static_cast<CKBYTE*>(decoded->m_Data);
+        bool packed = got.BytesPerLine == got.BitsPerPixel / 8 * got.Width;
+        if (allocate && packed && got.BitsPerPixel == image.BitsPerPixel) {
+            image = got;
+            decoded->m_Data = nullptr; // the caller owns the pixels now
+        } else {
+            if (allocate) {
+                QxImageDesc argb = image;
+                QxPixelFormat2ImageDesc(1, argb);
+                argb.Width = got.Width;
+                argb.Height = got.Height;
+                argb.BytesPerLine = got.Width * argb.BitsPerPixel / 8;
+                argb.Image = static_cast<CKBYTE*>(
+                    QxNewAligned((size_t) argb.BytesPerLine * (size_t) argb.Height, 16));
+                if (!argb.Image) {
+                    reader->ReleaseMemory(decoded->m_Data);
+                    return 0;
+                }
+                image = argb;
+            } else if (image.Width != got.Width || image.Height != got.Height) {
+                // The caller's memory is sized for its own description.
+                reader->ReleaseMemory(decoded->m_Data);
+                SetReadError("a reader bitmap that decodes to another size than its image");
+                return 0;
+            }
+            QxDoBlit(got, image);
+            reader->ReleaseMemory(decoded->m_Data);
+        }
+    }
+
+    if (mode == 2) {
+        int distinct = ReadInt();
+        if (distinct == 1) {
+            QxDoAlphaBlit(image, (CKBYTE) ReadDword());
+        } else {
+            void* alpha = nullptr;
+            int n = ReadBuffer(&alpha);
+            if (n == image.Width * image.Height && n > 0)
+                QxDoAlphaMapBlit(image, static_cast<CKBYTE*>(alpha));
+            else if (n != 0)
+                SetReadError("an alpha map of another size than its image");
+            delete[] static_cast<CKBYTE*>(alpha);
+        }
+    }
+    return 1;
+}
+
+CKBYTE* CKStateChunk::ReadFormatNamedBitmap(QxImageDesc& image)
+{
+    ReadInt();
+    void* buffer = nullptr;
+    int count = ReadBuffer(&buffer);
+    if (count <= 0)
+        return nullptr;
+    struct Name
+    {
+        const char* Tag;
+        const char* Extension;
+    };
+    static const Name names[] = {{"CKTGA", "Tga"}, {"CKJPG", "Jpg"}, {"CKDIB", "Bmp"}, {"CKBMP", "Bmp"},
+                                 {"CKTIF", "Tif"}, {"CKGIF", "Gif"}, {"CKPCX", "Pcx"}};
+    const CKBYTE* bytes = static_cast<const CKBYTE*>(buffer);
+    const char* extension = "Tga";
+    int skip = 0;
+    if (count >= 5)
+        for (const Name& name : names)
+            if (strncasecmp(reinterpret_cast<const char*>(bytes), name.Tag, 5) == 0) {
+                extension = name.Extension;
+                skip = 5;
+                break;
+            }
+    CKBYTE* pixels = nullptr;
+    ReaderHolder holder;
+    holder.m_Reader = FindReader(extension, nullptr);
+    if (holder.m_Reader) {
+        CKBitmapProperties* decoded = nullptr;
+        if (holder.m_Reader->ReadMemory(bytes + skip, (CKDWORD) (count - skip), &decoded) == 0 && decoded &&
+            decoded->m_Data) {
+            image = decoded->m_Format;
+            pixels = static_cast<CKBYTE*>(decoded->m_Data);
+            image.Image = pixels;
+            decoded->m_Data = nullptr;
+        }
+    }
+    delete[] static_cast<CKBYTE*>(buffer);
+    return pixels;
+}

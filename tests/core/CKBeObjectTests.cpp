@@ -1,0 +1,413 @@
+#include "core/CKBeObject.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/CKBeObjectLinks.h"
+#include "core/CKClassRegistry.h"
+#include "core/CKContext.h"
+#include "core/CKDependencies.h"
+#include "core/CKDependenciesContext.h"
+#include "core/CKFile.h"
+#include "core/CKFunctions.h"
+#include "core/CKStartUp.h"
+#include "core/CKStateChunk.h"
+
+// Behavioural objects with stand-ins for the classes they reach through
+// their links: a behaviour and a parameter class registered by the test.
+
+namespace {
+
+struct BehaviorParent
+{
+    static CK_CLASSID m_ClassID;
+};
+CK_CLASSID BehaviorParent::m_ClassID = CKCID_BEHAVIOR;
+
+struct ParameterParent
+{
+    static CK_CLASSID m_ClassID;
+};
+CK_CLASSID ParameterParent::m_ClassID = CKCID_PARAMETER;
+
+class TestBehavior : public CKSceneObject
+{
+public:
+    explicit TestBehavior(CKContext* context) : CKSceneObject(context) {}
+    CK_CLASSID GetClassID() override { return m_ClassID; }
+
+    CKDWORD m_Flags = CKBEHAVIOR_SCRIPT;
+    int m_Priority = 0;
+    CK_CLASSID m_Compatible = CKCID_BEOBJECT;
+    CKBeObject* m_Owner = nullptr;
+
+    static CK_CLASSID m_ClassID;
+    static void Register() {}
+    static CKObject* CreateInstance(CKContext* context) { return new TestBehavior(context); }
+    static void ReleaseInstance(CKContext* context, CKObject* object) { CKReleaseObjectDefault(context, object); }
+    static const char* GetClassName() { return "Test Behavior"; }
+    static const char* GetDependencies(int, int) { return nullptr; }
+    static int GetDependenciesCount(int) { return 0; }
+};
+CK_CLASSID TestBehavior::m_ClassID = 0;
+
+// A parameter holding one word, saved under identifier 64.
+class TestParameter : public CKObject
+{
+public:
+    explicit TestParameter(CKContext* context) : CKObject(context) {}
+    CK_CLASSID GetClassID() override { return m_ClassID; }
+    CKStateChunk* Save(CKFile* file, CKDWORD flags) override
+    {
+        CKStateChunk* chunk = CKObject::Save(file, flags);
+        chunk->WriteIdentifier(64);
+        chunk->WriteInt(m_Value);
+        chunk->CloseChunk();
+        return chunk;
+    }
+    CKERROR Load(CKStateChunk* chunk, CKFile* file) override
+    {
+        CKObject::Load(chunk, file);
+        if (chunk->SeekIdentifier(64))
+            m_Value = chunk->ReadInt();
+        return 0;
+    }
+
+    int m_Value = 0;
+    CKGUID m_Type;
+
+    static CK_CLASSID m_ClassID;
+    static void Register() {}
+    static CKObject* CreateInstance(CKContext* context) { return new TestParameter(context); }
+    static void ReleaseInstance(CKContext* context, CKObject* object) { CKReleaseObjectDefault(context, object); }
+    static const char* GetClassName() { return "Test Parameter"; }
+    static const char* GetDependencies(int, int) { return nullptr; }
+    static int GetDependenciesCount(int) { return 0; }
+};
+CK_CLASSID TestParameter::m_ClassID = 0;
+
+// Attribute types: 1 and 2 carry a parameter, 3 does not, 4 is never saved.
+std::vector<std::string> g_Events;
+
+CKBeObjectLinks TestLinks()
+{
+    CKBeObjectLinks l;
+    l.GetBehaviorFlags = [](CKObject* b) { return static_cast<TestBehavior*>(b)->m_Flags; };
+    l.GetBehaviorCompatibleClassID = [](CKObject* b) { return static_cast<TestBehavior*>(b)->m_Compatible; };
+    l.GetBehaviorPriority = [](CKObject* b) { return static_cast<TestBehavior*>(b)->m_Priority; };
+    l.GetBehaviorOwner = [](CKObject* b) { return static_cast<TestBehavior*>(b)->m_Owner; };
+    l.SetBehaviorOwner = [](CKObject* b, CKBeObject* owner) -> CKERROR {
+        static_cast<TestBehavior*>(b)->m_Owner = owner;
+        return 0;
+    };
+    l.GetAttributeFlags = [](CKContext*, int type) -> CKDWORD { return type == 4 ? (CKDWORD) CK_ATTRIBUTE_DONOTSAVE : 0u; };
+    l.GetAttributeCompatibleClassID = [](CKContext*, int type) -> CK_CLASSID {
+        return type >= 1 && type <= 4 ? (CK_CLASSID) CKCID_BEOBJECT : -1;
+    };
+    l.GetAttributeParameterGuid = [](CKContext*, int type) {
+        return type == 1 || type == 2 ? CKGUID(0x100 + type, 0) : CKGUID();
+    };
+    l.AttributeAddedToObject = [](CKContext*, int type, CKBeObject*) { g_Events.push_back("add " + std::to_string(type)); };
+    l.RemoveAttributeFromObject = [](CKContext*, int type, CKBeObject*) {
+        g_Events.push_back("remove " + std::to_string(type));
+    };
+    l.CreateAttributeParameter = [](CKContext* context, int type, CKBeObject*, CKBOOL) {
+        auto* p = static_cast<TestParameter*>(context->CreateObject(TestParameter::m_ClassID));
+        p->m_Type = CKGUID(0x100 + type, 0);
+        return static_cast<CKObject*>(p);
+    };
+    l.GetParameterTypeGuid = [](CKObject* p) { return static_cast<TestParameter*>(p)->m_Type; };
+    l.SetParameterTypeGuid = [](CKObject* p, CKGUID g) { static_cast<TestParameter*>(p)->m_Type = g; };
+    return l;
+}
+
+CKERROR ConsoleHook(CKUICallbackStruct& message, void*)
+{
+    if (message.Reason == CKUIM_OUTTOCONSOLE)
+        g_Events.push_back(reinterpret_cast<const char*>(message.Param2));
+    return 0;
+}
+
+class BeObjectTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(CKStartUp(), 0);
+        CKClassRegisterT<TestBehavior, BehaviorParent>("TestBehavior");
+        CKClassRegisterT<TestParameter, ParameterParent>("TestParameter");
+        CKBuildClassHierarchyTable();
+        ASSERT_EQ(CKCreateContext(&m_Context, nullptr), 0);
+        m_Context->SetInterfaceMode(TRUE, ConsoleHook, nullptr);
+        CKSetBeObjectLinks(TestLinks());
+        g_Events.clear();
+    }
+    void TearDown() override
+    {
+        // Behaviours are destroyed first here: the context's final clearing
+        // reads the class of behaviours it has already released.
+        XArray<CKObject*> behaviors = m_Context->GetObjectListByType(TestBehavior::m_ClassID, TRUE);
+        for (CKObject* b : behaviors)
+            m_Context->DestroyObject(b);
+        EXPECT_EQ(CKCloseContext(m_Context), 0);
+        EXPECT_EQ(CKShutdown(), 0);
+    }
+
+    CKBeObject* NewBeObject(const char* name = nullptr)
+    {
+        return static_cast<CKBeObject*>(m_Context->CreateObject(CKCID_BEOBJECT, name));
+    }
+    TestBehavior* NewBehavior(int priority = 0)
+    {
+        auto* b = static_cast<TestBehavior*>(m_Context->CreateObject(TestBehavior::m_ClassID));
+        b->m_Priority = priority;
+        return b;
+    }
+
+    CKContext* m_Context = nullptr;
+};
+
+std::vector<CKDWORD> DataWords(CKStateChunk* chunk)
+{
+    chunk->CloseChunk();
+    const CKDWORD* b = chunk->GetBuffer();
+    return b ? std::vector<CKDWORD>(b + 1, b + 1 + b[0]) : std::vector<CKDWORD>();
+}
+
+} // namespace
+
+TEST_F(BeObjectTest, PriorityIsClampedToItsRange)
+{
+    CKBeObject* o = NewBeObject();
+    ASSERT_NE(o, nullptr);
+    EXPECT_EQ(o->GetClassID(), CKCID_BEOBJECT);
+    o->SetPriority(40000);
+    EXPECT_EQ(o->GetPriority(), 32000);
+    o->SetPriority(-40000);
+    EXPECT_EQ(o->GetPriority(), -32000);
+}
+
+TEST_F(BeObjectTest, ScriptsAreBehavioursSortedByPriorityAndOwned)
+{
+    CKBeObject* o = NewBeObject();
+    TestBehavior* low = NewBehavior(1);
+    TestBehavior* high = NewBehavior(9);
+    EXPECT_EQ(o->AddScript(nullptr), CKErr::InvalidParameter);
+    EXPECT_EQ(o->AddScript(low), 0);
+    EXPECT_EQ(o->AddScript(high), 0);
+    EXPECT_EQ(o->AddScript(low), CKErr::AlreadyPresent);
+    ASSERT_EQ(o->GetScriptCount(), 2);
+    EXPECT_EQ(o->GetScript(0), high);
+    EXPECT_EQ(o->GetScript(1), low);
+    EXPECT_EQ(low->m_Owner, o);
+    EXPECT_TRUE(o->IsObjectUsed(low, CKCID_BEHAVIOR));
+    EXPECT_EQ(o->AddScript(NewBeObject()), CKErr::IncompatibleClassID);
+    TestBehavior* other = NewBehavior();
+    other->m_Compatible = CKCID_GROUP;
+    EXPECT_EQ(o->AddScript(other), CKErr::IncompatibleClassID);
+}
+
+TEST_F(BeObjectTest, PlainObjectSavedWithAFileHoldsOnlyTheObjectSections)
+{
+    CKFile file(m_Context);
+    CKBeObject* o = NewBeObject();
+    CKStateChunk* chunk = o->Save(&file, 0);
+    EXPECT_EQ(chunk->GetChunkClassID(), CKCID_BEOBJECT);
+    EXPECT_EQ(chunk->GetDataVersion(), 10);
+    EXPECT_TRUE(DataWords(chunk).empty());
+    CKDeleteStateChunk(chunk);
+
+    o->Show(CKHIDE);
+    chunk = o->Save(&file, 0);
+    EXPECT_EQ(DataWords(chunk), (std::vector<CKDWORD>{CK_STATESAVE_OBJECTHIDDEN, 0}));
+    CKDeleteStateChunk(chunk);
+}
+
+TEST_F(BeObjectTest, ScriptsAndPriorityTravelThroughAFile)
+{
+    CKBeObject* o = NewBeObject("Box");
+    TestBehavior* a = NewBehavior(2);
+    TestBehavior* b = NewBehavior(1);
+    o->AddScript(a);
+    o->AddScript(b);
+    o->SetPriority(5);
+
+    CKFile saving(m_Context);
+    saving.SaveObject(o, 0x800);
+    ASSERT_EQ(saving.GetObjectRecordCount(), 3); // the scripts first, then the object
+    EXPECT_EQ(saving.m_FileObjects[2].m_Object, o);
+    CKStateChunk* chunk = o->Save(&saving, 0x800);
+    std::vector<CKBYTE> bytes((size_t) chunk->ConvertToBuffer(nullptr));
+    chunk->ConvertToBuffer(bytes.data());
+    std::vector<CKDWORD> words = DataWords(chunk);
+    EXPECT_EQ(words, (std::vector<CKDWORD>{CK_STATESAVE_SCRIPTS, 5, 2, 0, 1, CK_STATESAVE_PRIORITY, 0, 0x10000000, 5}));
+    CKDeleteStateChunk(chunk);
+
+    // Loading: the records became new objects.
+    CKFile loading(m_Context);
+    TestBehavior* a2 = NewBehavior();
+    TestBehavior* b2 = NewBehavior();
+    for (TestBehavior* s : {a2, b2})
+        loading.AddObjectRecord(s->GetID(), s->GetClassID());
+    loading.AddObjectRecord(9999, CKCID_BEOBJECT);
+    loading.m_FileObjects[0].m_CreatedObject = a2->GetID();
+    loading.m_FileObjects[1].m_CreatedObject = b2->GetID();
+    CKStateChunk* read = CKCreateStateChunk(0, &loading);
+    ASSERT_TRUE(read->ConvertFromBuffer(bytes.data(), (int) bytes.size()));
+    CKBeObject* back = NewBeObject();
+    EXPECT_EQ(back->Load(read, &loading), 0);
+    ASSERT_EQ(back->GetScriptCount(), 2);
+    EXPECT_EQ(back->GetScript(0), a2);
+    EXPECT_EQ(back->GetScript(1), b2);
+    EXPECT_EQ(back->GetPriority(), 5);
+    CKDeleteStateChunk(read);
+}
+
+TEST_F(BeObjectTest, ReferencesToObjectsOfTheWrongClassAreNotTakenAsScripts)
+{
+    CKBeObject* notABehavior = NewBeObject();
+    TestBehavior* behavior = NewBehavior();
+    CKStateChunk* chunk = CKCreateStateChunk(CKCID_BEOBJECT);
+    chunk->StartWrite();
+    chunk->SetDataVersion(10);
+    chunk->WriteIdentifier(CK_STATESAVE_SCRIPTS);
+    chunk->StartObjectIDSequence(2);
+    chunk->WriteObjectIDSequenceItem(notABehavior->GetID());
+    chunk->WriteObjectIDSequenceItem(behavior->GetID());
+    chunk->CloseChunk();
+    CKFile file(m_Context);
+    CKBeObject* o = NewBeObject();
+    EXPECT_EQ(o->Load(chunk, &file), 0);
+    ASSERT_EQ(o->GetScriptCount(), 1);
+    EXPECT_EQ(o->GetScript(0), behavior);
+    CKDeleteStateChunk(chunk);
+}
+
+TEST_F(BeObjectTest, AttributesGetOneParameterAndRoundTripWithoutAFile)
+{
+    CKBeObject* o = NewBeObject("Box");
+    EXPECT_TRUE(o->SetAttribute(1));
+    EXPECT_FALSE(o->SetAttribute(1));
+    EXPECT_FALSE(o->SetAttribute(-1));
+    EXPECT_FALSE(o->SetAttribute(9)); // applies to no class
+    EXPECT_TRUE(o->SetAttribute(3));
+    EXPECT_TRUE(o->SetAttribute(4));
+    EXPECT_EQ(o->GetAttributeCount(), 3);
+    EXPECT_EQ(m_Context->GetObjectsCountByClassID(TestParameter::m_ClassID), 1);
+    auto* parameter = static_cast<TestParameter*>(o->GetAttributeParameter(1));
+    ASSERT_NE(parameter, nullptr);
+    parameter->m_Value = 77;
+    EXPECT_EQ(o->GetAttributeParameter(3), nullptr);
+    EXPECT_EQ(o->GetAttributeType(1), 3);
+
+    CKStateChunk* chunk = CKSaveObjectState(o);
+    ASSERT_NE(chunk, nullptr);
+    CKBeObject* copy = NewBeObject();
+    g_Events.clear();
+    EXPECT_EQ(copy->Load(chunk, nullptr), 0);
+    EXPECT_EQ(copy->GetAttributeCount(), 2); // type 4 is not saved
+    EXPECT_TRUE(copy->HasAttribute(1));
+    EXPECT_TRUE(copy->HasAttribute(3));
+    // Without a file the saved parameter id still names the first parameter.
+    EXPECT_EQ(copy->GetAttributeParameter(1), parameter);
+    EXPECT_EQ((std::vector<std::string>{"add 1", "add 3"}), g_Events);
+    CKDeleteStateChunk(chunk);
+
+    g_Events.clear();
+    EXPECT_TRUE(o->RemoveAttribute(1));
+    EXPECT_FALSE(o->RemoveAttribute(1));
+    EXPECT_EQ(g_Events, (std::vector<std::string>{"remove 1"}));
+    EXPECT_EQ(m_Context->GetObjectsCountByClassID(TestParameter::m_ClassID), 0);
+}
+
+TEST_F(BeObjectTest, AttributeSectionWithAWrongManagerCountIsReported)
+{
+    CKStateChunk* chunk = CKCreateStateChunk(CKCID_BEOBJECT);
+    chunk->StartWrite();
+    chunk->SetDataVersion(10);
+    chunk->WriteIdentifier(CK_STATESAVE_ATTRIBUTES);
+    chunk->StartObjectIDSequence(1);
+    chunk->WriteObjectIDSequenceItem(0);
+    chunk->StartSubChunkSequence(1);
+    chunk->WriteSubChunkSequenceItem(nullptr);
+    chunk->StartManagerSequence(ATTRIBUTE_MANAGER_GUID, 2);
+    chunk->WriteInt(3);
+    chunk->WriteInt(3);
+    chunk->CloseChunk();
+    CKBeObject* o = NewBeObject("Sphere");
+    EXPECT_EQ(o->Load(chunk, nullptr), 0);
+    EXPECT_EQ(o->GetAttributeCount(), 0);
+    ASSERT_FALSE(g_Events.empty());
+    EXPECT_EQ(g_Events.back(), "Load:Sphere :Invalid Attribute Data");
+    CKDeleteStateChunk(chunk);
+}
+
+TEST_F(BeObjectTest, NullChunkIsRefused)
+{
+    EXPECT_EQ(NewBeObject()->Load(nullptr, nullptr), CKErr::InvalidParameter);
+}
+
+TEST_F(BeObjectTest, CopyObjectsCopiesTheObjectItsScriptsAndItsParameters)
+{
+    CKBeObject* o = NewBeObject("Box");
+    TestBehavior* walk = NewBehavior(3);
+    walk->SetName("Walk");
+    TestBehavior* inherited = NewBehavior(1);
+    inherited->SetName("Inherited");
+    inherited->m_Flags |= CKBEHAVIOR_INHERITFROMPROTOTYPE;
+    ASSERT_EQ(o->AddScript(walk), 0);
+    ASSERT_EQ(o->AddScript(inherited), 0);
+    o->SetPriority(7);
+    ASSERT_TRUE(o->SetAttribute(1));
+    CKObject* parameter = o->GetAttributeParameter(1);
+    ASSERT_NE(parameter, nullptr);
+
+    auto count = [&](CK_CLASSID cid) { return m_Context->GetObjectsCountByClassID(cid); };
+    int beObjects = count(CKCID_BEOBJECT);
+    int behaviors = count(TestBehavior::m_ClassID);
+    int parameters = count(TestParameter::m_ClassID);
+
+    auto* copy = static_cast<CKBeObject*>(m_Context->CopyObjects(o, nullptr, "Copy"));
+    ASSERT_NE(copy, nullptr);
+    ASSERT_NE(copy, o);
+    EXPECT_STREQ(copy->GetName(), "BoxCopy_0");
+    EXPECT_EQ(copy->GetPriority(), 7);
+    // Exactly the object, the script that is not inherited and the parameter.
+    EXPECT_EQ(count(CKCID_BEOBJECT), beObjects + 1);
+    EXPECT_EQ(count(TestBehavior::m_ClassID), behaviors + 1);
+    EXPECT_EQ(count(TestParameter::m_ClassID), parameters + 1);
+    ASSERT_EQ(copy->GetScriptCount(), 1);
+    CKObject* script = copy->GetScript(0);
+    EXPECT_NE(script, walk);
+    EXPECT_STREQ(script->GetName(), "Walk");
+    CKObject* copiedParameter = copy->GetAttributeParameter(1);
+    ASSERT_NE(copiedParameter, nullptr);
+    EXPECT_NE(copiedParameter, parameter);
+    // The source keeps its own.
+    EXPECT_EQ(o->GetScriptCount(), 2);
+    EXPECT_EQ(o->GetAttributeParameter(1), parameter);
+
+    auto* second = static_cast<CKBeObject*>(m_Context->CopyObjects(copy, nullptr, "Copy"));
+    ASSERT_NE(second, nullptr);
+    EXPECT_STREQ(second->GetName(), "BoxCopy_1");
+    EXPECT_EQ(m_Context->CopyObjects(nullptr), nullptr);
+}
+
+TEST_F(BeObjectTest, CopyingWithoutScriptsOrAttributesLeavesThemBehind)
+{
+    CKBeObject* o = NewBeObject("Box");
+    ASSERT_EQ(o->AddScript(NewBehavior()), 0);
+    ASSERT_TRUE(o->SetAttribute(3));
+    CKDependencies none;
+    none.m_Flags = CK_DEPENDENCIES_NONE;
+    int before = m_Context->GetObjectsCountByClassID(TestBehavior::m_ClassID);
+    auto* copy = static_cast<CKBeObject*>(m_Context->CopyObjects(o, &none, nullptr));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->GetScriptCount(), 0);
+    EXPECT_EQ(copy->GetAttributeCount(), 0);
+    EXPECT_STREQ(copy->GetName(), "Box"); // no options: the source's name
+    EXPECT_EQ(m_Context->GetObjectsCountByClassID(TestBehavior::m_ClassID), before);
+}

@@ -1,0 +1,365 @@
+#include "core/CKStateChunk.h"
+
+#include <cstring>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "TextureCodecTestEncoder.h"
+#include "core/CKBitmapReader.h"
+#include "core/CKDefines.h"
+#include "core/CKPluginInfo.h"
+#include "core/CKPluginManager.h"
+#include "core/CKStartUp.h"
+#include "system/QxAlignedAlloc.h"
+
+// Bitmaps in chunks: the raw planes, and images encoded by a reader found
+// through the plug-in manager (a test reader that stores the pixels as they
+// are behind a width and a height).
+
+namespace {
+
+struct Image32
+{
+    int Width, Height;
+    std::vector<CKDWORD> Pixels; // ARGB words, first row first
+
+    QxImageDesc Desc(bool alpha = true)
+    {
+        QxImageDesc d;
+        d.Width = Width;
+        d.Height = Height;
+        d.BitsPerPixel = 32;
+        d.BytesPerLine = Width * 4;
+        d.RedMask = 0x00FF0000;
+        d.GreenMask = 0x0000FF00;
+        d.BlueMask = 0x000000FF;
+        d.AlphaMask = alpha ? 0xFF000000 : 0;
+        d.Image = reinterpret_cast<CKBYTE*>(Pixels.data());
+        return d;
+    }
+};
+
+Image32 MakeImage(int w, int h, CKDWORD seed)
+{
+    Image32 image{w, h, {}};
+    for (int i = 0; i < w * h; ++i)
+        image.Pixels.push_back(seed * 0x01010101u + (CKDWORD) i * 0x00030507u + ((CKDWORD) (i * 37) << 24));
+    return image;
+}
+
+bool g_AlphaSaved = true;
+int g_Released = 0;
+
+CKPluginInfo& TestReaderInfo(const char* extension)
+{
+    static CKPluginInfo tst(CKGUID(0x51, 0x52), "tst", "Test reader", "test", "", 1, nullptr, nullptr,
+                            CKPLUGIN_BITMAP_READER);
+    static CKPluginInfo tga(CKGUID(0x61, 0x62), "tga", "Test tga", "test", "", 1, nullptr, nullptr,
+                            CKPLUGIN_BITMAP_READER);
+    return std::strcmp(extension, "tga") == 0 ? tga : tst;
+}
+
+// Encoded form: width, height, then the 32-bit pixels.
+class TestBitmapReader : public CKBitmapReader
+{
+public:
+    explicit TestBitmapReader(const char* extension) : m_Extension(extension)
+    {
+        m_Properties.m_ReaderGuid = TestReaderInfo(extension).m_GUID;
+        m_Properties.m_Ext.Set(extension);
+    }
+    void Release() override
+    {
+        ++g_Released;
+        if (m_Properties.m_Data)
+            CKReaderFree(m_Properties.m_Data);
+        delete this;
+    }
+    CKPluginInfo* GetReaderInfo() override { return &TestReaderInfo(m_Extension); }
+    CKBOOL IsAlphaSaved(const CKBitmapProperties*) override { return g_AlphaSaved; }
+    void GetBitmapDefaultProperties(CKBitmapProperties** out) override { *out = &m_Properties; }
+    void SetBitmapDefaultProperties(const CKBitmapProperties* properties) override
+    {
+        m_Wanted = properties->m_Format;
+    }
+    int ReadFile(const char*, CKBitmapProperties**) override { return 1; }
+    int ReadMemory(const void* memory, CKDWORD size, CKBitmapProperties** out) override
+    {
+        if (size < 8)
+            return 2;
+        int w, h;
+        std::memcpy(&w, memory, 4);
+        std::memcpy(&h, static_cast<const CKBYTE*>(memory) + 4, 4);
+        if (!CKIsValidImageSize(w, h) || size != 8 + (CKDWORD) (w * h * 4))
+            return 3;
+        m_Properties.m_Format = Image32{w, h, {}}.Desc();
+        m_Properties.m_Format.Image = nullptr;
+        m_Properties.m_Data = CKReaderAllocate((size_t) w * h * 4);
+        std::memcpy(m_Properties.m_Data, static_cast<const CKBYTE*>(memory) + 8, (size_t) w * h * 4);
+        *out = &m_Properties;
+        return 0;
+    }
+    int SaveFile(const char*, const CKBitmapProperties*) override { return 1; }
+    int SaveMemory(void** out, const CKBitmapProperties* p) override
+    {
+        const QxImageDesc& f = p->m_Format;
+        int w = f.Width, h = f.Height;
+        CKBYTE* block = static_cast<CKBYTE*>(CKReaderAllocate(8 + (size_t) w * h * 4));
+        std::memcpy(block, &w, 4);
+        std::memcpy(block + 4, &h, 4);
+        for (int y = 0; y < h; ++y)
+            std::memcpy(block + 8 + y * w * 4, static_cast<CKBYTE*>(p->m_Data) + y * f.BytesPerLine, (size_t) w * 4);
+        *out = block;
+        return 8 + w * h * 4;
+    }
+    void ReleaseMemory(void* memory) override
+    {
+        if (memory == m_Properties.m_Data)
+            m_Properties.m_Data = nullptr;
+        CKReaderFree(memory);
+    }
+
+    const char* m_Extension;
+    CKBitmapProperties m_Properties;
+    QxImageDesc m_Wanted;
+};
+
+CKDataReader* MakeTst(int)
+{
+    return new TestBitmapReader("tst");
+}
+
+CKDataReader* MakeTga(int)
+{
+    return new TestBitmapReader("tga");
+}
+
+class ChunkBitmapTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(CKStartUp(), 0);
+        CKPluginManager* pm = CKGetPluginManager();
+        pm->AddCategory("Bitmap Readers");
+        pm->RegisterPlugin(0, &TestReaderInfo("tst"), nullptr, MakeTst);
+        pm->RegisterPlugin(1, &TestReaderInfo("tga"), nullptr, MakeTga);
+        pm->AddStaticDll("test", 2);
+        g_AlphaSaved = true;
+        g_Released = 0;
+    }
+    void TearDown() override { CKShutdown(); }
+};
+
+std::vector<CKDWORD> DataWords(CKStateChunk* chunk)
+{
+    chunk->CloseChunk();
+    const CKDWORD* b = chunk->GetBuffer();
+    return std::vector<CKDWORD>(b + 1, b + 1 + b[0]);
+}
+
+} // namespace
+
+TEST_F(ChunkBitmapTest, RawBitmapIsAHeaderAndFourPlanesLastRowFirst)
+{
+    Image32 image{2, 2, {0x44332211, 0x88776655, 0xCCBBAA99, 0x00FFEEDD}};
+    CKStateChunk* chunk = CKCreateStateChunk(31);
+    chunk->StartWrite();
+    chunk->WriteRawBitmap(image.Desc());
+    // Planes: bytes 0, 1, 2, 3 of the pixels, rows bottom-up.
+    std::vector<CKDWORD> expected = {32, 2, 2, 0xFF000000, 0x00FF0000, 0x0000FF00, 0x000000FF, 0,
+                                     4, 0x5511DD99, 4, 0x6622EEAA, 4, 0x7733FFBB, 4, 0x884400CC};
+    EXPECT_EQ(DataWords(chunk), expected);
+
+    chunk->StartRead();
+    QxImageDesc desc;
+    ASSERT_TRUE(chunk->ReadRawBitmapHeader(desc));
+    EXPECT_EQ(desc.Width, 2);
+    EXPECT_EQ(desc.BytesPerLine, 8);
+    std::vector<CKDWORD> pixels(4, 0);
+    desc.Image = reinterpret_cast<CKBYTE*>(pixels.data());
+    ASSERT_TRUE(chunk->ReadRawBitmap(desc));
+    EXPECT_EQ(pixels, image.Pixels);
+    CKDeleteStateChunk(chunk);
+}
+
+TEST_F(ChunkBitmapTest, RawBitmapWithoutAlphaWritesAZeroFourthPlane)
+{
+    Image32 image = MakeImage(3, 5, 7);
+    CKStateChunk* chunk = CKCreateStateChunk(31);
+    chunk->StartWrite();
+    chunk->WriteRawBitmap(image.Desc(false));
+    std::vector<CKDWORD> words = DataWords(chunk);
+    EXPECT_EQ(words.back(), 0u);
+    EXPECT_EQ(words.size(), 8u + 3 * (1 + 4) + 1);
+    chunk->StartRead();
+    QxImageDesc desc;
+    ASSERT_TRUE(chunk->ReadRawBitmapHeader(desc));
+    EXPECT_EQ(desc.AlphaMask, 0u);
+    std::vector<CKDWORD> pixels(15, 0);
+    desc.Image = reinterpret_cast<CKBYTE*>(pixels.data());
+    ASSERT_TRUE(chunk->ReadRawBitmap(desc));
+    for (int i = 0; i < 15; ++i)
+        EXPECT_EQ(pixels[(size_t) i] & 0x00FFFFFF, image.Pixels[(size_t) i] & 0x00FFFFFF);
+    CKDeleteStateChunk(chunk);
+}
+
+TEST_F(ChunkBitmapTest, CodedPlanesDecodeIntoTheImage)
+{
+    const int w = 16, h = 8;
+    std::vector<uint8_t> planes[3];
+    for (int c = 0; c < 3; ++c)
+        for (int i = 0; i < w * h; ++i)
+            planes[c].push_back((uint8_t) (64 + c * 40)); // flat planes survive the codec
+    CKStateChunk* chunk = CKCreateStateChunk(31);
+    chunk->StartWrite();
+    for (CKDWORD v : {32u, (CKDWORD) w, (CKDWORD) h, 0u, 0xFF0000u, 0xFF00u, 0xFFu, 1u})
+        chunk->WriteDword(v);
+    for (auto& plane : planes) {
+        std::vector<uint8_t> coded = EncodeTexturePlane(plane.data(), w, h, 80);
+        chunk->WriteBuffer((int) coded.size(), coded.data());
+    }
+    chunk->WriteDword(0);
+    chunk->StartRead();
+    QxImageDesc desc;
+    ASSERT_TRUE(chunk->ReadRawBitmapHeader(desc));
+    std::vector<CKDWORD> pixels((size_t) w * h, 0);
+    desc.Image = reinterpret_cast<CKBYTE*>(pixels.data());
+    ASSERT_TRUE(chunk->ReadRawBitmap(desc));
+    for (CKDWORD p : pixels) {
+        EXPECT_NEAR((int) (p & 0xFF), 64, 2);
+        EXPECT_NEAR((int) ((p >> 8) & 0xFF), 104, 2);
+        EXPECT_NEAR((int) ((p >> 16) & 0xFF), 144, 2);
+    }
+    CKDeleteStateChunk(chunk);
+}
+
+TEST_F(ChunkBitmapTest, RawPlanesOfAnotherSizeLeaveTheImageUntouched)
+{
+    Image32 image = MakeImage(4, 4, 1);
+    CKStateChunk* chunk = CKCreateStateChunk(31);
+    chunk->StartWrite();
+    chunk->WriteRawBitmap(image.Desc());
+    chunk->StartRead();
+    QxImageDesc desc;
+    ASSERT_TRUE(chunk->ReadRawBitmapHeader(desc));
+    desc.Width = 5; // the caller's memory is for a larger image than stored
+    desc.BytesPerLine = 20;
+    std::vector<CKDWORD> pixels(20, 0xABABABAB);
+    desc.Image = reinterpret_cast<CKBYTE*>(pixels.data());
+    EXPECT_FALSE(chunk->ReadRawBitmap(desc));
+    EXPECT_EQ(chunk->GetReadError(), CKErr::InvalidFile);
+    for (CKDWORD p : pixels)
+        EXPECT_EQ(p, 0xABABABABu);
+    CKDeleteStateChunk(chunk);
+}
+
+TEST_F(ChunkBitmapTest, ReaderBitmapRoundTripsThroughThePluginManager)
+{
+    for (bool alphaSaved : {true, false}) {
+        g_AlphaSaved = alphaSaved;
+        Image32 image = MakeImage(3, 2, 9);
+        TestBitmapReader* reader = new TestBitmapReader("tst");
+        CKBitmapProperties properties = reader->m_Properties;
+        CKStateChunk* chunk = CKCreateStateChunk(31);
+        chunk->StartWrite();
+        chunk->WriteReaderBitmap(image.Desc(), reader, &properties);
+        reader->Release();
+        std::vector<CKDWORD> words = DataWords(chunk);
+        ASSERT_GE(words.size(), 5u);
+        EXPECT_EQ(words[0], alphaSaved ? 1u : 2u);
+        EXPECT_EQ(words[1], 0x00747374u); // "tst" and its zero
+        EXPECT_EQ(words[2], 0x51u);
+        EXPECT_EQ(words[3], 0x52u);
+        EXPECT_EQ(words[4], 8u + 6 * 4);
+        if (!alphaSaved) {
+            // Six distinct alpha values, then the alpha map, first row first.
+            EXPECT_EQ(words[5 + 8], 6u);
+            EXPECT_EQ(words[5 + 9], 6u);
+        }
+
+        chunk->StartRead();
+        std::vector<CKDWORD> pixels(6, 0);
+        QxImageDesc desc = Image32{3, 2, {}}.Desc();
+        desc.Image = reinterpret_cast<CKBYTE*>(pixels.data());
+        EXPECT_EQ(chunk->ReadReaderBitmap(desc), 1);
+        EXPECT_EQ(pixels, image.Pixels);
+        EXPECT_EQ(chunk->GetReadError(), 0);
+
+        // With -1 the pixels are allocated (and here taken over from the reader).
+        chunk->StartRead();
+        QxImageDesc wanted = Image32{0, 0, {}}.Desc();
+        wanted.Image = reinterpret_cast<CKBYTE*>(~(uintptr_t) 0);
+        EXPECT_EQ(chunk->ReadReaderBitmap(wanted), 1);
+        ASSERT_NE(wanted.Image, nullptr);
+        EXPECT_EQ(wanted.Width, 3);
+        EXPECT_EQ(std::memcmp(wanted.Image, image.Pixels.data(), 24), 0);
+        QxDeleteAligned(wanted.Image);
+        CKDeleteStateChunk(chunk);
+    }
+    EXPECT_EQ(g_Released, 6);
+}
+
+TEST_F(ChunkBitmapTest, SingleAlphaValueIsStoredOnce)
+{
+    g_AlphaSaved = false;
+    Image32 image{2, 1, {0x80010203, 0x80040506}};
+    TestBitmapReader* reader = new TestBitmapReader("tst");
+    CKBitmapProperties properties = reader->m_Properties;
+    CKStateChunk* chunk = CKCreateStateChunk(31);
+    chunk->StartWrite();
+    chunk->WriteReaderBitmap(image.Desc(), reader, &properties);
+    reader->Release();
+    std::vector<CKDWORD> words = DataWords(chunk);
+    EXPECT_EQ(std::vector<CKDWORD>(words.end() - 2, words.end()), (std::vector<CKDWORD>{1, 0x80}));
+    CKDeleteStateChunk(chunk);
+}
+
+TEST_F(ChunkBitmapTest, ReaderBitmapOfAnotherSizeIsNotCopied)
+{
+    Image32 image = MakeImage(3, 2, 9);
+    TestBitmapReader* reader = new TestBitmapReader("tst");
+    CKBitmapProperties properties = reader->m_Properties;
+    CKStateChunk* chunk = CKCreateStateChunk(31);
+    chunk->StartWrite();
+    chunk->WriteReaderBitmap(image.Desc(), reader, &properties);
+    reader->Release();
+    chunk->StartRead();
+    std::vector<CKDWORD> pixels(4, 0x12345678);
+    QxImageDesc desc = Image32{2, 2, {}}.Desc();
+    desc.Image = reinterpret_cast<CKBYTE*>(pixels.data());
+    EXPECT_EQ(chunk->ReadReaderBitmap(desc), 0);
+    for (CKDWORD p : pixels)
+        EXPECT_EQ(p, 0x12345678u);
+    CKDeleteStateChunk(chunk);
+}
+
+TEST_F(ChunkBitmapTest, FormatNamedBitmapPicksTheReaderByItsName)
+{
+    Image32 image = MakeImage(2, 3, 4);
+    std::vector<CKBYTE> payload(8 + 24);
+    int w = 2, h = 3;
+    std::memcpy(payload.data(), &w, 4);
+    std::memcpy(payload.data() + 4, &h, 4);
+    std::memcpy(payload.data() + 8, image.Pixels.data(), 24);
+    for (bool named : {true, false}) {
+        std::vector<CKBYTE> buffer;
+        if (named)
+            buffer.insert(buffer.end(), {'c', 'k', 'T', 'g', 'a'});
+        buffer.insert(buffer.end(), payload.begin(), payload.end());
+        CKStateChunk* chunk = CKCreateStateChunk(31);
+        chunk->StartWrite();
+        chunk->WriteInt(0);
+        chunk->WriteBuffer((int) buffer.size(), buffer.data());
+        chunk->StartRead();
+        QxImageDesc desc;
+        CKBYTE* pixels = chunk->ReadFormatNamedBitmap(desc);
+        ASSERT_NE(pixels, nullptr);
+        EXPECT_EQ(desc.Width, 2);
+        EXPECT_EQ(desc.Height, 3);
+        EXPECT_EQ(std::memcmp(pixels, image.Pixels.data(), 24), 0);
+        CKReaderFree(pixels);
+        CKDeleteStateChunk(chunk);
+    }
+}
