@@ -11,6 +11,7 @@
 #include "core/CKBaseManager.h"
 #include "core/CKBehaviorManager.h"
 #include "core/CKClassRegistry.h"
+#include "core/CKDependenciesContext.h"
 #include "core/CKFileStreamWriter.h"
 #include "core/CKGlobals.h"
 #include "core/CKHideContentManager.h"
@@ -264,6 +265,21 @@ XString CKContext::GetNumberedName(const char* name, CK_CLASSID cid)
     XString result;
     result.Format("%s%03d", name, largest + 1);
     return result;
+}
+
+CKObject* CKContext::CopyObjects(CKObject* object, CKDependencies* dependencies, const char* appendName, CKDWORD flags)
+{
+    if (!object)
+        return nullptr;
+    CKDependenciesContext context(this);
+    context.SetOperationMode(CK_DEPENDENCIES_COPY);
+    context.SetCreationMode(flags);
+    context.StartDependencies(dependencies);
+    CK_ID id = object->GetID();
+    context.AddObjects(&id, 1);
+    context.Copy(appendName);
+    context.StopDependencies();
+    return context.Remap(object);
 }
 
 XString CKContext::GetUniqueCopyName(const char* name, CK_CLASSID cid)

@@ -84,6 +84,13 @@ public:
     CKERROR DestroyObjects(CK_ID* ids, int count, CKDWORD flags = 0, CKDependencies* dependencies = nullptr);
     // Null for an id without object.
     CKObject* GetObject(CK_ID id);
+    // Copies the object and what it depends on (the record's options, or
+    // the copy defaults for null); copies of behavioural objects are named
+    // with the suffix appendName (see CKObject::MakeCopyName). flags are
+    // the creation options of the copies. The copy of the object; null for
+    // a null object.
+    CKObject* CopyObjects(CKObject* object, CKDependencies* dependencies = nullptr, const char* appendName = nullptr,
+                          CKDWORD flags = 0);
     // Search by name (case-sensitive), continuing after previous when given.
     CKObject* GetObjectByNameAndClass(const char* name, CK_CLASSID cid, CKObject* previous = nullptr);
     CKObject* GetObjectByNameAndParentClass(const char* name, CK_CLASSID cid, CKObject* previous = nullptr);

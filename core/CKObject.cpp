@@ -6,6 +6,8 @@
 
 #include "core/CKClassRegistry.h"
 #include "core/CKContext.h"
+#include "core/CKDependencies.h"
+#include "core/CKDependenciesContext.h"
 #include "core/CKObjectManager.h"
 #include "core/CKStateChunk.h"
 #include "system/QxMemoryManager.h"
@@ -98,9 +100,13 @@ CKBOOL CKObject::IsObjectUsed(CKObject* object, CK_CLASSID cid)
 
 CKERROR CKObject::PrepareDependencies(CKDependenciesContext& context, CKBOOL caller)
 {
-    (void) context;
     (void) caller;
-    return CKErr::Ok;
+    CKDWORD mode = context.GetOperationMode();
+    if (mode == CK_DEPENDENCIES_SAVE && (m_ObjectFlags & CK_OBJECT_NOTTOBESAVED))
+        return CKErr::IncompatibleParameters;
+    if (context.GetDynamicNesting() > 0 && !IsDynamic() && mode != CK_DEPENDENCIES_COPY)
+        return CKErr::IncompatibleParameters;
+    return context.AddDependency(m_ID) ? CKErr::Ok : CKErr::AlreadyPresent;
 }
 
 CKERROR CKObject::RemapDependencies(CKDependenciesContext& context)
@@ -111,9 +117,42 @@ CKERROR CKObject::RemapDependencies(CKDependenciesContext& context)
 
 CKERROR CKObject::Copy(CKObject& source, CKDependenciesContext& context)
 {
-    (void) context;
+    CKDWORD options = context.GetClassDependencies(CKCID_OBJECT);
     m_ObjectFlags = (m_ObjectFlags & ~(CK_OBJECT_VISIBLE | CK_OBJECT_HIERACHICALHIDE)) |
                     (source.m_ObjectFlags & (CK_OBJECT_VISIBLE | CK_OBJECT_HIERACHICALHIDE));
+
+    const char* suffix = context.GetCopySuffix();
+    bool hasSuffix = suffix && suffix[0];
+    bool beObject = CKIsChildClassOf(GetClassID(), CKCID_BEOBJECT);
+    CK_CLASSID cid = GetClassID();
+    auto takeSourceName = [&]() {
+        CKBOOL shared = (source.m_ObjectFlags & CK_OBJECT_NAMESHARED) != 0;
+        SetName(source.m_Name, shared);
+    };
+    if (!(options & CK_DEPENDENCIES_OBJECT_NAME)) {
+        CKDependencies* record = context.GetDependencies();
+        if (hasSuffix && beObject) {
+            SetName(MakeCopyName(source.m_Name, suffix).CStr());
+        } else if ((record && record->m_Flags == CK_DEPENDENCIES_NONE) || (m_ObjectFlags & CK_OBJECT_NAMESHARED) ||
+                   cid == CKCID_PARAMETEROUT || cid == CKCID_PARAMETERIN) {
+            takeSourceName();
+        }
+    } else {
+        CKClassDesc* desc = CKGetClassDesc(cid);
+        CKDWORD creation = desc ? desc->m_CreationFlags : 0;
+        bool unique = (options & CK_DEPENDENCIES_OBJECT_UNIQUENAME) &&
+                      !(creation & (CK_GENERALOPTIONS_NODUPLICATENAMECHECK | CK_GENERALOPTIONS_CANUSECURRENTOBJECT));
+        if (unique) {
+            if (source.m_Name && m_Context) {
+                XString base = hasSuffix ? MakeCopyName(source.m_Name, suffix) : XString(source.m_Name);
+                SetName(m_Context->GetUniqueCopyName(base.CStr(), source.GetClassID()).CStr());
+            }
+        } else if (!hasSuffix || !beObject) {
+            takeSourceName();
+        } else {
+            SetName(MakeCopyName(source.m_Name, suffix).CStr());
+        }
+    }
     if (source.m_ObjectFlags & CK_OBJECT_APPDATA)
         SetAppData(source.GetAppData());
     return CKErr::Ok;

@@ -458,11 +458,7 @@ CKERROR CKObjectManager::DeleteObjects(CK_ID* ids, int count, CKDWORD flags, CKD
         CK_ID id = o->GetID();
         if (o->IsDynamic())
             RemoveFromList(m_DynamicList, m_DynamicPositions, id);
-        CKClassDesc* desc = CKGetClassDesc(o->GetClassID());
-        if (desc && desc->m_ReleaseFct)
-            desc->m_ReleaseFct(m_Context, o);
-        else
-            CKReleaseObjectDefault(m_Context, o);
+        ReleaseObject(o, o->GetClassID());
     }
     (void) dynamicCount;
 
@@ -472,6 +468,15 @@ CKERROR CKObjectManager::DeleteObjects(CK_ID* ids, int count, CKDWORD flags, CKD
     if (!options && !deletedIds.IsEmpty())
         m_Context->ExecuteManagersOnObjectsDeleted(deletedIds.Begin(), deletedIds.Size());
     return CKErr::Ok;
+}
+
+void CKObjectManager::ReleaseObject(CKObject* object, CK_CLASSID releaseClass)
+{
+    CKClassDesc* desc = CKGetClassDesc(releaseClass);
+    if (desc && desc->m_ReleaseFct)
+        desc->m_ReleaseFct(m_Context, object);
+    else
+        CKReleaseObjectDefault(m_Context, object);
 }
 
 void CKObjectManager::DestroyAllObjects()
@@ -503,20 +508,17 @@ void CKObjectManager::DestroyAllObjects()
     m_Listed.Clear();
 
     // Behaviours are released first, through the release function of their
-    // class (their callbacks are sent by the behaviour code).
-    for (int pass = 0; pass < 2; ++pass) {
-        for (CKObject* o : marked) {
-            CK_CLASSID cid = o->GetClassID();
-            bool behavior = CKIsChildClassOf(cid, CKCID_BEHAVIOR);
-            if ((pass == 0) != behavior)
-                continue;
-            CKClassDesc* desc = CKGetClassDesc(behavior ? CKCID_BEHAVIOR : cid);
-            if (desc && desc->m_ReleaseFct)
-                desc->m_ReleaseFct(m_Context, o);
-            else
-                CKReleaseObjectDefault(m_Context, o);
-        }
-    }
+    // class (their callbacks are sent by the behaviour code). Both groups are
+    // sorted out before anything is released: a released object can no longer
+    // be asked for its class.
+    XArray<CKObject*> behaviors;
+    XArray<CKObject*> others;
+    for (CKObject* o : marked)
+        (CKIsChildClassOf(o->GetClassID(), CKCID_BEHAVIOR) ? behaviors : others).PushBack(o);
+    for (CKObject* o : behaviors)
+        ReleaseObject(o, CKCID_BEHAVIOR);
+    for (CKObject* o : others)
+        ReleaseObject(o, o->GetClassID());
     m_HighestID = kept.IsEmpty() ? 0 : kept[kept.Size() - 1]->GetID();
 
     m_DestroyingAll = FALSE;
@@ -535,11 +537,7 @@ void CKObjectManager::ReleaseAllObjects()
         CKObject* o = m_Objects[(int) id];
         if (!o)
             continue;
-        CKClassDesc* desc = CKGetClassDesc(o->GetClassID());
-        if (desc && desc->m_ReleaseFct)
-            desc->m_ReleaseFct(m_Context, o);
-        else
-            CKReleaseObjectDefault(m_Context, o);
+        ReleaseObject(o, o->GetClassID());
     }
     m_DestroyingAll = FALSE;
     for (ClassList& list : m_ClassLists) {

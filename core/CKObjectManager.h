@@ -110,6 +110,9 @@ public:
     void SetDynamicDestructionRequest(CKDWORD request, CKScene* scene);
 
 private:
+    // Runs the release function registered for releaseClass (the default
+    // pool release when there is none).
+    void ReleaseObject(CKObject* object, CK_CLASSID releaseClass);
     struct ClassList
     {
         XArray<CK_ID> m_Ids; // 0 marks a removed entry until the list is compacted

@@ -261,11 +261,6 @@ void CKStateChunk::WriteDwordSlow(CKDWORD value)
         w->m_Data[w->m_Position++] = value;
 }
 
-void CKStateChunk::WriteFloat(float value)
-{
-    WriteDword(std::bit_cast<CKDWORD>(value));
-}
-
 void CKStateChunk::WriteGuid(CKGUID guid)
 {
     if (ChunkWriter* w = WriterFor(2)) {
@@ -771,11 +766,6 @@ int CKStateChunk::ReadIntSlow()
 {
     ChunkReader* r = ReaderFor(1);
     return r ? (int) r->m_Data[r->m_Position++] : 0;
-}
-
-float CKStateChunk::ReadFloat()
-{
-    return std::bit_cast<float>((CKDWORD) ReadInt());
 }
 
 CKGUID CKStateChunk::ReadGuid()

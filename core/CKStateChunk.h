@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 #include "core/ChunkReader.h"
@@ -151,7 +152,7 @@ public:
     void WriteIdentifier(CKDWORD id);
     void WriteInt(int value) { WriteDword((CKDWORD) value); }
     inline void WriteDword(CKDWORD value);
-    void WriteFloat(float value);
+    void WriteFloat(float value) { WriteDword(std::bit_cast<CKDWORD>(value)); }
     void WriteGuid(CKGUID guid);
     // A byte-count word and the bytes padded to whole words with zeros; a
     // null buffer writes one 0 word.
@@ -232,7 +233,7 @@ public:
 
     inline int ReadInt();
     CKDWORD ReadDword() { return (CKDWORD) ReadInt(); }
-    float ReadFloat();
+    float ReadFloat() { return std::bit_cast<float>((CKDWORD) ReadInt()); }
     CKGUID ReadGuid();
     void ReadVector(QxVector& v);
     void ReadMatrix(QxMatrix& m);

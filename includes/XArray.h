@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "includes/CKTypes.h"
+#include "includes/XElementRange.h"
 #include "platform/PlatformAssert.h"
 
 // Growable array of plain elements, held as three pointers (begin, end,
@@ -17,11 +18,17 @@
 // reads or writes a zeroed dummy element (one per element type and thread),
 // never memory outside the array.
 template <class T>
-class XArray
+class XArray : public XElementRange<T>
 {
     static_assert(std::is_trivially_copyable_v<T>, "XArray holds plain elements; use XClassArray");
 
+    using Base = XElementRange<T>;
+    using Base::m_Begin;
+    using Base::m_End;
+
 public:
+    using Base::Size;
+
     XArray() = default;
 
     // Storage for capacity elements when capacity >= 1, none otherwise; size 0.
@@ -46,8 +53,10 @@ public:
     }
 
     XArray(XArray&& other) noexcept
-        : m_Begin(other.m_Begin), m_End(other.m_End), m_AllocatedEnd(other.m_AllocatedEnd)
+        : m_AllocatedEnd(other.m_AllocatedEnd)
     {
+        m_Begin = other.m_Begin;
+        m_End = other.m_End;
         other.m_Begin = other.m_End = other.m_AllocatedEnd = nullptr;
     }
 
@@ -83,31 +92,8 @@ public:
         return *this;
     }
 
-    int Size() const { return (int) (m_End - m_Begin); }
     int Capacity() const { return (int) (m_AllocatedEnd - m_Begin); }
-    bool IsEmpty() const { return m_End == m_Begin; }
 
-    T* Begin() { return m_Begin; }
-    T* End() { return m_End; }
-    const T* Begin() const { return m_Begin; }
-    const T* End() const { return m_End; }
-    T* begin() { return m_Begin; }
-    T* end() { return m_End; }
-    const T* begin() const { return m_Begin; }
-    const T* end() const { return m_End; }
-
-    T& operator[](int i)
-    {
-        if (!PLATFORM_CHECK(i>=0 && i<Size()))
-            return Dummy();
-        return m_Begin[i];
-    }
-    const T& operator[](int i) const
-    {
-        if (!PLATFORM_CHECK(i>=0 && i<Size()))
-            return Dummy();
-        return m_Begin[i];
-    }
 
     // New storage of exactly size elements (none for 0) holding the first
     // min(Size(), size) elements. A negative size is reported and ignored.
@@ -250,14 +236,5 @@ private:
     static void Deallocate(T* p) { ::operator delete[](static_cast<void*>(p)); }
     static void CopyBytes(T* dst, const T* src, int n) { std::memcpy((void*) dst, (const void*) src, sizeof(T) * (size_t) n); }
 
-    static T& Dummy()
-    {
-        alignas(T) static thread_local unsigned char storage[sizeof(T)];
-        std::memset(storage, 0, sizeof(T));
-        return *reinterpret_cast<T*>(storage);
-    }
-
-    T* m_Begin = nullptr;
-    T* m_End = nullptr;
     T* m_AllocatedEnd = nullptr;
 };

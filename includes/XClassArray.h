@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "includes/CKTypes.h"
+#include "includes/XElementRange.h"
 #include "platform/PlatformAssert.h"
 
 // Growable array of class elements, held as three pointers (begin, end,
@@ -15,9 +16,15 @@
 // and a bad index gives a default-constructed dummy element (one per element
 // type and thread), never memory outside the array.
 template <class T>
-class XClassArray
+class XClassArray : public XElementRange<T>
 {
+    using Base = XElementRange<T>;
+    using Base::m_Begin;
+    using Base::m_End;
+
 public:
+    using Base::Size;
+
     XClassArray() = default;
 
     explicit XClassArray(int capacity)
@@ -41,8 +48,10 @@ public:
     }
 
     XClassArray(XClassArray&& other) noexcept
-        : m_Begin(other.m_Begin), m_End(other.m_End), m_AllocatedEnd(other.m_AllocatedEnd)
+        : m_AllocatedEnd(other.m_AllocatedEnd)
     {
+        m_Begin = other.m_Begin;
+        m_End = other.m_End;
         other.m_Begin = other.m_End = other.m_AllocatedEnd = nullptr;
     }
 
@@ -78,31 +87,8 @@ public:
         return *this;
     }
 
-    int Size() const { return (int) (m_End - m_Begin); }
     int Capacity() const { return (int) (m_AllocatedEnd - m_Begin); }
-    bool IsEmpty() const { return m_End == m_Begin; }
 
-    T* Begin() { return m_Begin; }
-    T* End() { return m_End; }
-    const T* Begin() const { return m_Begin; }
-    const T* End() const { return m_End; }
-    T* begin() { return m_Begin; }
-    T* end() { return m_End; }
-    const T* begin() const { return m_Begin; }
-    const T* end() const { return m_End; }
-
-    T& operator[](int i)
-    {
-        if (!PLATFORM_CHECK(i>=0 && i<Size()))
-            return Dummy();
-        return m_Begin[i];
-    }
-    const T& operator[](int i) const
-    {
-        if (!PLATFORM_CHECK(i>=0 && i<Size()))
-            return Dummy();
-        return m_Begin[i];
-    }
 
     // New storage of exactly size constructed elements (none for 0); the
     // first min(Size(), size) elements move over. Negative: reported, ignored.
@@ -222,14 +208,5 @@ public:
     }
 
 private:
-    static T& Dummy()
-    {
-        static thread_local T dummy;
-        dummy = T();
-        return dummy;
-    }
-
-    T* m_Begin = nullptr;
-    T* m_End = nullptr;
     T* m_AllocatedEnd = nullptr;
 };

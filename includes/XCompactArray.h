@@ -6,17 +6,24 @@
 #include <utility>
 
 #include "includes/CKTypes.h"
+#include "includes/XElementRange.h"
 #include "platform/PlatformAssert.h"
 
 // Array of plain elements held as a begin and an end pointer only, sized
 // exactly: it reallocates on every insertion or removal. Meant for the small
 // element lists kept inside engine objects. Checks as in XArray.
 template <class T>
-class XCompactArray
+class XCompactArray : public XElementRange<T>
 {
     static_assert(std::is_trivially_copyable_v<T>, "XCompactArray holds plain elements");
 
+    using Base = XElementRange<T>;
+    using Base::m_Begin;
+    using Base::m_End;
+
 public:
+    using Base::Size;
+
     XCompactArray() = default;
 
     XCompactArray(const XCompactArray& other)
@@ -29,8 +36,10 @@ public:
         }
     }
 
-    XCompactArray(XCompactArray&& other) noexcept : m_Begin(other.m_Begin), m_End(other.m_End)
+    XCompactArray(XCompactArray&& other) noexcept
     {
+        m_Begin = other.m_Begin;
+        m_End = other.m_End;
         other.m_Begin = other.m_End = nullptr;
     }
 
@@ -56,30 +65,7 @@ public:
         return *this;
     }
 
-    int Size() const { return (int) (m_End - m_Begin); }
-    bool IsEmpty() const { return m_End == m_Begin; }
 
-    T* Begin() { return m_Begin; }
-    T* End() { return m_End; }
-    const T* Begin() const { return m_Begin; }
-    const T* End() const { return m_End; }
-    T* begin() { return m_Begin; }
-    T* end() { return m_End; }
-    const T* begin() const { return m_Begin; }
-    const T* end() const { return m_End; }
-
-    T& operator[](int i)
-    {
-        if (!PLATFORM_CHECK(i>=0 && i<Size()))
-            return Dummy();
-        return m_Begin[i];
-    }
-    const T& operator[](int i) const
-    {
-        if (!PLATFORM_CHECK(i>=0 && i<Size()))
-            return Dummy();
-        return m_Begin[i];
-    }
 
     // Exactly size elements: the first min(Size(), size) are kept, new ones
     // are zero. Size 0 frees the storage; a negative size does nothing.
@@ -195,13 +181,4 @@ private:
     static T* Allocate(int n) { return static_cast<T*>(::operator new[](sizeof(T) * (size_t) n)); }
     static void Deallocate(T* p) { ::operator delete[](static_cast<void*>(p)); }
 
-    static T& Dummy()
-    {
-        alignas(T) static thread_local unsigned char storage[sizeof(T)];
-        std::memset(storage, 0, sizeof(T));
-        return *reinterpret_cast<T*>(storage);
-    }
-
-    T* m_Begin = nullptr;
-    T* m_End = nullptr;
 };

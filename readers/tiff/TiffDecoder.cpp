@@ -11,6 +11,21 @@
 
 namespace {
 
+// Directories followed when checking that the chain ends; a longer chain is
+// taken as it is.
+constexpr int kMaxDirectories = 4096;
+
+// The chain of image directories must end: one that loops back (or whose
+// next directory cannot be read) marks a damaged file. libtiff itself stops
+// at such a link with a warning; the reader refuses the file.
+bool DirectoryChainEnds(TIFF* tif)
+{
+    int n = 0;
+    while (n < kMaxDirectories && TIFFReadDirectory(tif))
+        ++n;
+    return n == kMaxDirectories || TIFFLastDirectory(tif);
+}
+
 bool DecodeOpen(TIFF* tif, DecodedImage& out)
 {
     char message[1024] = {};
@@ -47,6 +62,11 @@ bool DecodeOpen(TIFF* tif, DecodedImage& out)
             ReaderLogError("TIFF: cannot read the image");
     }
     TIFFRGBAImageEnd(&image);
+    if (ok && !DirectoryChainEnds(tif))
+    {
+        ReaderLogError("TIFF: the chain of image directories does not end");
+        ok = false;
+    }
     return ok;
 }
 

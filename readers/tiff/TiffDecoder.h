@@ -11,6 +11,8 @@ class DecodedImage;
 // masks red 0xFF, green 0xFF00, blue 0xFF0000, alpha 0xFF000000), lines
 // top-down whatever the file's orientation, as TIFFReadRGBAImageOriented
 // with a top-left origin gives them. False, with a line logged, for a file
-// libtiff cannot open or turn into RGBA, or a size outside
-// 1..CK_MAX_IMAGE_DIMENSION.
+// libtiff cannot open or turn into RGBA, a size outside
+// 1..CK_MAX_IMAGE_DIMENSION, or a chain of image directories that loops or
+// breaks off (libtiff decodes the first image of such a file; the reader
+// takes it for damaged).
 bool TiffDecode(const char* name, const CKBYTE* data, size_t size, DecodedImage& out);

@@ -9,6 +9,7 @@
 #include "core/CKBeObjectLinks.h"
 #include "core/CKClassRegistry.h"
 #include "core/CKContext.h"
+#include "core/CKDependencies.h"
 #include "core/CKDependenciesContext.h"
 #include "core/CKFile.h"
 #include "core/CKFunctions.h"
@@ -146,11 +147,8 @@ protected:
     }
     void TearDown() override
     {
-        // Behaviours are destroyed first here: the context's final clearing
-        // reads the class of behaviours it has already released.
-        XArray<CKObject*> behaviors = m_Context->GetObjectListByType(TestBehavior::m_ClassID, TRUE);
-        for (CKObject* b : behaviors)
-            m_Context->DestroyObject(b);
+        // Behaviours are left alive on purpose: the context's final clearing
+        // releases them before the other objects and must not touch them again.
         EXPECT_EQ(CKCloseContext(m_Context), 0);
         EXPECT_EQ(CKShutdown(), 0);
     }
@@ -347,4 +345,66 @@ TEST_F(BeObjectTest, AttributeSectionWithAWrongManagerCountIsReported)
 TEST_F(BeObjectTest, NullChunkIsRefused)
 {
     EXPECT_EQ(NewBeObject()->Load(nullptr, nullptr), CKErr::InvalidParameter);
+}
+
+TEST_F(BeObjectTest, CopyObjectsCopiesTheObjectItsScriptsAndItsParameters)
+{
+    CKBeObject* o = NewBeObject("Box");
+    TestBehavior* walk = NewBehavior(3);
+    walk->SetName("Walk");
+    TestBehavior* inherited = NewBehavior(1);
+    inherited->SetName("Inherited");
+    inherited->m_Flags |= CKBEHAVIOR_INHERITFROMPROTOTYPE;
+    ASSERT_EQ(o->AddScript(walk), 0);
+    ASSERT_EQ(o->AddScript(inherited), 0);
+    o->SetPriority(7);
+    ASSERT_TRUE(o->SetAttribute(1));
+    CKObject* parameter = o->GetAttributeParameter(1);
+    ASSERT_NE(parameter, nullptr);
+
+    auto count = [&](CK_CLASSID cid) { return m_Context->GetObjectsCountByClassID(cid); };
+    int beObjects = count(CKCID_BEOBJECT);
+    int behaviors = count(TestBehavior::m_ClassID);
+    int parameters = count(TestParameter::m_ClassID);
+
+    auto* copy = static_cast<CKBeObject*>(m_Context->CopyObjects(o, nullptr, "Copy"));
+    ASSERT_NE(copy, nullptr);
+    ASSERT_NE(copy, o);
+    EXPECT_STREQ(copy->GetName(), "BoxCopy_0");
+    EXPECT_EQ(copy->GetPriority(), 7);
+    // Exactly the object, the script that is not inherited and the parameter.
+    EXPECT_EQ(count(CKCID_BEOBJECT), beObjects + 1);
+    EXPECT_EQ(count(TestBehavior::m_ClassID), behaviors + 1);
+    EXPECT_EQ(count(TestParameter::m_ClassID), parameters + 1);
+    ASSERT_EQ(copy->GetScriptCount(), 1);
+    CKObject* script = copy->GetScript(0);
+    EXPECT_NE(script, walk);
+    EXPECT_STREQ(script->GetName(), "Walk");
+    CKObject* copiedParameter = copy->GetAttributeParameter(1);
+    ASSERT_NE(copiedParameter, nullptr);
+    EXPECT_NE(copiedParameter, parameter);
+    // The source keeps its own.
+    EXPECT_EQ(o->GetScriptCount(), 2);
+    EXPECT_EQ(o->GetAttributeParameter(1), parameter);
+
+    auto* second = static_cast<CKBeObject*>(m_Context->CopyObjects(copy, nullptr, "Copy"));
+    ASSERT_NE(second, nullptr);
+    EXPECT_STREQ(second->GetName(), "BoxCopy_1");
+    EXPECT_EQ(m_Context->CopyObjects(nullptr), nullptr);
+}
+
+TEST_F(BeObjectTest, CopyingWithoutScriptsOrAttributesLeavesThemBehind)
+{
+    CKBeObject* o = NewBeObject("Box");
+    ASSERT_EQ(o->AddScript(NewBehavior()), 0);
+    ASSERT_TRUE(o->SetAttribute(3));
+    CKDependencies none;
+    none.m_Flags = CK_DEPENDENCIES_NONE;
+    int before = m_Context->GetObjectsCountByClassID(TestBehavior::m_ClassID);
+    auto* copy = static_cast<CKBeObject*>(m_Context->CopyObjects(o, &none, nullptr));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->GetScriptCount(), 0);
+    EXPECT_EQ(copy->GetAttributeCount(), 0);
+    EXPECT_STREQ(copy->GetName(), "Box"); // no options: the source's name
+    EXPECT_EQ(m_Context->GetObjectsCountByClassID(TestBehavior::m_ClassID), before);
 }

@@ -206,7 +206,7 @@ TEST(ReaderPlugins, ANewReadFreesThePreviousImage)
 {
     // Run under the leak checker: every decode is freed by the next read,
     // ReleaseMemory or the destructor.
-    BmpSpec s;
+    BmpRecipe s;
     const std::vector<uint8_t> f = BuildBmp(s);
     BmpReader reader;
     CKBitmapProperties* p = nullptr;
@@ -224,7 +224,7 @@ TEST(ReaderPlugins, ANewReadFreesThePreviousImage)
 
 TEST(ReaderPlugins, DecodedPixelsCanBeAdoptedAndFreedAsAlignedBlocks)
 {
-    BmpSpec s;
+    BmpRecipe s;
     const std::vector<uint8_t> f = BuildBmp(s);
     BmpReader reader;
     CKBitmapProperties* p = nullptr;

@@ -66,10 +66,10 @@ TEST(BmpReader, CoreHeaderReadsLikeItsFortyByteEquivalent)
     BmpReader reader;
     for (int bits : {1, 4, 8, 24})
     {
-        BmpSpec core;
+        BmpRecipe core;
         core.bits = bits;
         core.headerSize = 12;
-        BmpSpec info = core;
+        BmpRecipe info = core;
         info.headerSize = 40;
         EXPECT_EQ(DecodeWith(reader, BuildBmp(core)), DecodeWith(reader, BuildBmp(info))) << bits;
     }
@@ -79,7 +79,7 @@ TEST(BmpReader, KeepsSixteenTwentyFourAndThirtyTwoBitsAndExpandsPalettes)
 {
     BmpReader reader;
     CKBitmapProperties* p = nullptr;
-    BmpSpec s;
+    BmpRecipe s;
     s.bits = 16;
     std::vector<uint8_t> f = BuildBmp(s);
     ASSERT_EQ(reader.ReadMemory(f.data(), (CKDWORD) f.size(), &p), 0);
@@ -107,7 +107,7 @@ TEST(BmpReader, KeepsSixteenTwentyFourAndThirtyTwoBitsAndExpandsPalettes)
 
 TEST(BmpReader, AnIndexPastTheTableGivesThePixelZero)
 {
-    BmpSpec s;
+    BmpRecipe s;
     s.bits = 8;
     s.paletteEntries = 20;
     std::vector<uint8_t> f = BuildBmp(s);
@@ -125,7 +125,7 @@ TEST(BmpReader, AnIndexPastTheTableGivesThePixelZero)
 TEST(BmpReader, RefusesWhatItCannotRead)
 {
     BmpReader reader;
-    BmpSpec s;
+    BmpRecipe s;
     s.bits = 8;
     const std::vector<uint8_t> good = BuildBmp(s);
     auto patched = [&](size_t at, uint32_t value, int bytes) {
@@ -161,7 +161,7 @@ TEST(BmpReader, RefusesWhatItCannotRead)
 TEST(BmpReader, RunLengthDataIsBoundedByTheImage)
 {
     // Runs and deltas that reach past the right edge and the top line.
-    BmpSpec s;
+    BmpRecipe s;
     s.bits = 8;
     s.compression = 1;
     s.width = 4;

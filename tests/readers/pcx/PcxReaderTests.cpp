@@ -40,7 +40,7 @@ TEST(PcxReader, KeepsTheFileDepthWithAColourMap)
     const Case cases[] = {{1, 1, 1, 2, 16}, {1, 4, 4, 7, 16}, {4, 1, 4, 7, 16}, {8, 1, 8, 13, 256}, {8, 3, 24, 39, 0}};
     for (const Case& c : cases)
     {
-        PcxSpec s;
+        PcxRecipe s;
         s.bitsPerPlane = c.bitsPerPlane;
         s.planes = c.planes;
         const std::vector<uint8_t> f = BuildPcx(s);
@@ -57,7 +57,7 @@ TEST(PcxReader, KeepsTheFileDepthWithAColourMap)
     }
     // ReleaseMemory of the pixels takes the colour map with them.
     CKBitmapProperties* p = nullptr;
-    const std::vector<uint8_t> f = BuildPcx(PcxSpec());
+    const std::vector<uint8_t> f = BuildPcx(PcxRecipe());
     ASSERT_EQ(reader.ReadMemory(f.data(), (CKDWORD) f.size(), &p), 0);
     reader.ReleaseMemory(p->m_Data);
     EXPECT_EQ(p->m_Data, nullptr);
@@ -67,7 +67,7 @@ TEST(PcxReader, KeepsTheFileDepthWithAColourMap)
 TEST(PcxReader, RefusesWhatItCannotRead)
 {
     PcxReader reader;
-    PcxSpec s;
+    PcxRecipe s;
     s.rle = false;
     s.planes = 3;
     const std::vector<uint8_t> good = BuildPcx(s);
@@ -94,7 +94,7 @@ TEST(PcxReader, RefusesWhatItCannotRead)
     EXPECT_EQ(patched(10, 7, 2), IMAGEREADER_SHORTFILE) << "a line more than the file holds";
 
     // A run-length image far larger than its data could hold.
-    PcxSpec r;
+    PcxRecipe r;
     std::vector<uint8_t> f = BuildPcx(r);
     StoreLE16(&f[8], 16000);
     StoreLE16(&f[10], 16000);
@@ -107,7 +107,7 @@ TEST(PcxReader, RefusesWhatItCannotRead)
 TEST(PcxReader, FourBitLineSizesAreCountedInBits)
 {
     // Four 1-bit planes of 13 pixels need 2 bytes a plane line, not 13 / 2.
-    PcxSpec s;
+    PcxRecipe s;
     s.bitsPerPlane = 1;
     s.planes = 4;
     s.rle = false;
@@ -123,7 +123,7 @@ TEST(PcxReader, FourBitLineSizesAreCountedInBits)
 
 TEST(PcxReader, AnEightBitFileWithoutItsPaletteUsesTheHeaderPalette)
 {
-    PcxSpec s;
+    PcxRecipe s;
     s.bitsPerPlane = 8;
     s.vgaPalette = true;
     std::vector<uint8_t> f = BuildPcx(s);

@@ -65,7 +65,7 @@ uint32_t Opaque(uint32_t c)
     return c | 0xFF000000u;
 }
 
-int BmpEntries(const BmpSpec& s)
+int BmpEntries(const BmpRecipe& s)
 {
     if (s.bits > 8)
         return 0;
@@ -151,7 +151,7 @@ uint32_t PaletteColor(int i)
            (uint32_t) ((i * 53 + 29) & 0xFF);
 }
 
-std::vector<uint8_t> BuildBmp(const BmpSpec& s)
+std::vector<uint8_t> BuildBmp(const BmpRecipe& s)
 {
     const int entries = BmpEntries(s);
     const bool core = s.headerSize == 12;
@@ -298,7 +298,7 @@ std::vector<uint8_t> BuildBmp(const BmpSpec& s)
     return f;
 }
 
-RgbaImage ExpectedBmp(const BmpSpec& s)
+RgbaImage ExpectedBmp(const BmpRecipe& s)
 {
     RgbaImage e;
     e.width = s.width;
@@ -358,7 +358,7 @@ uint32_t TgaGrey(int x, int y)
 constexpr int kTgaMapEntries = 40;
 
 // The stored bytes of a pixel at image position (x, y).
-void TgaPixel(const TgaSpec& s, int x, int y, std::vector<uint8_t>& out)
+void TgaPixel(const TgaRecipe& s, int x, int y, std::vector<uint8_t>& out)
 {
     const int base = s.type & 7;
     if (base == 1)
@@ -399,7 +399,7 @@ void TgaPixel(const TgaSpec& s, int x, int y, std::vector<uint8_t>& out)
     }
 }
 
-void TgaMapEntry(const TgaSpec& s, int i, std::vector<uint8_t>& out)
+void TgaMapEntry(const TgaRecipe& s, int i, std::vector<uint8_t>& out)
 {
     const uint32_t c = PaletteColor(i) & 0x00FFFFFFu;
     const uint32_t alpha = (uint32_t) (i * 23 + 40) & 0xFF;
@@ -420,7 +420,7 @@ void TgaMapEntry(const TgaSpec& s, int i, std::vector<uint8_t>& out)
     }
 }
 
-uint32_t TgaMapColor(const TgaSpec& s, int i)
+uint32_t TgaMapColor(const TgaRecipe& s, int i)
 {
     const uint32_t c = PaletteColor(i);
     switch (s.mapEntryBits)
@@ -437,7 +437,7 @@ uint32_t TgaMapColor(const TgaSpec& s, int i)
 
 }  // namespace
 
-std::vector<uint8_t> BuildTga(const TgaSpec& s)
+std::vector<uint8_t> BuildTga(const TgaRecipe& s)
 {
     const int base = s.type & 7;
     const bool rle = s.type >= 9;
@@ -515,7 +515,7 @@ std::vector<uint8_t> BuildTga(const TgaSpec& s)
     return f;
 }
 
-RgbaImage ExpectedTga(const TgaSpec& s)
+RgbaImage ExpectedTga(const TgaRecipe& s)
 {
     RgbaImage e;
     e.width = s.width;
@@ -549,21 +549,21 @@ RgbaImage ExpectedTga(const TgaSpec& s)
 
 namespace {
 
-int PcxBits(const PcxSpec& s)
+int PcxBits(const PcxRecipe& s)
 {
     return s.bitsPerPlane * s.planes;
 }
 
 // Monochrome files keep black and white in the header palette, as most
 // writers do (several readers ignore it for them).
-uint32_t PcxHeaderColor(const PcxSpec& s, int i)
+uint32_t PcxHeaderColor(const PcxRecipe& s, int i)
 {
     if (PcxBits(s) == 1 && i < 2)
         return i ? 0xFFFFFFFFu : 0xFF000000u;
     return PaletteColor(i);
 }
 
-int PcxEntries(const PcxSpec& s)
+int PcxEntries(const PcxRecipe& s)
 {
     const int bits = PcxBits(s);
     if (bits == 1)
@@ -601,7 +601,7 @@ void PcxEncodePlane(std::vector<uint8_t>& f, const std::vector<uint8_t>& line, b
 
 }  // namespace
 
-std::vector<uint8_t> BuildPcx(const PcxSpec& s)
+std::vector<uint8_t> BuildPcx(const PcxRecipe& s)
 {
     const size_t least = ((size_t) s.width * s.bitsPerPlane + 7) / 8;
     const size_t bpl = ((least + 1) & ~(size_t) 1) + (size_t) s.extraLineBytes;
@@ -665,7 +665,7 @@ std::vector<uint8_t> BuildPcx(const PcxSpec& s)
     return f;
 }
 
-RgbaImage ExpectedPcx(const PcxSpec& s)
+RgbaImage ExpectedPcx(const PcxRecipe& s)
 {
     RgbaImage e;
     e.width = s.width;
@@ -682,37 +682,37 @@ RgbaImage ExpectedPcx(const PcxSpec& s)
 std::vector<CorpusFile> BuildBmpCorpus()
 {
     std::vector<CorpusFile> out;
-    auto add = [&](const std::string& name, const BmpSpec& s, bool alpha) {
+    auto add = [&](const std::string& name, const BmpRecipe& s, bool alpha) {
         out.push_back({name, BuildBmp(s), ExpectedBmp(s), alpha});
     };
-    BmpSpec s;
+    BmpRecipe s;
     for (int bits : {1, 4, 8, 16, 24, 32})
     {
-        s = BmpSpec();
+        s = BmpRecipe();
         s.bits = bits;
         add("bmp_" + std::to_string(bits) + ".bmp", s, false);
         if (bits == 16)
             out.back().referenceBits = 5;
     }
-    s = BmpSpec();
+    s = BmpRecipe();
     s.bits = 8;
     s.paletteEntries = 20;
     add("bmp_8_used20.bmp", s, false);
     for (int bits : {1, 4, 8, 24})
     {
-        s = BmpSpec();
+        s = BmpRecipe();
         s.bits = bits;
         s.headerSize = 12;
         add("bmp_core_" + std::to_string(bits) + ".bmp", s, false);
     }
     for (int bits : {4, 8, 24, 32})
     {
-        s = BmpSpec();
+        s = BmpRecipe();
         s.bits = bits;
         s.topDown = true;
         add("bmp_topdown_" + std::to_string(bits) + ".bmp", s, false);
     }
-    s = BmpSpec();
+    s = BmpRecipe();
     s.bits = 16;
     s.compression = 3;
     s.masks[0] = 0xF800;
@@ -720,7 +720,7 @@ std::vector<CorpusFile> BuildBmpCorpus()
     s.masks[2] = 0x001F;
     add("bmp_16_565.bmp", s, false);
     out.back().referenceBits = 5;
-    s = BmpSpec();
+    s = BmpRecipe();
     s.bits = 32;
     s.compression = 3;
     s.masks[0] = 0x000000FF;
@@ -729,7 +729,7 @@ std::vector<CorpusFile> BuildBmpCorpus()
     add("bmp_32_fields.bmp", s, false);
     for (int c : {1, 2})
     {
-        s = BmpSpec();
+        s = BmpRecipe();
         s.bits = c == 1 ? 8 : 4;
         s.compression = c;
         s.width = 29;
@@ -746,7 +746,7 @@ std::vector<CorpusFile> BuildBmpCorpus()
 std::vector<CorpusFile> BuildTgaCorpus()
 {
     std::vector<CorpusFile> out;
-    auto add = [&](const std::string& name, const TgaSpec& s, bool alpha) {
+    auto add = [&](const std::string& name, const TgaRecipe& s, bool alpha) {
         out.push_back({name, BuildTga(s), ExpectedTga(s), alpha});
     };
     const int origins[4] = {0x00, 0x20, 0x10, 0x30};
@@ -754,7 +754,7 @@ std::vector<CorpusFile> BuildTgaCorpus()
     for (int type : {1, 2, 3, 9, 10, 11})
         for (int o = 0; o < 4; ++o)
         {
-            TgaSpec s;
+            TgaRecipe s;
             s.type = type;
             s.depth = (type & 7) == 2 ? 24 : 8;
             s.descriptor = origins[o];
@@ -766,7 +766,7 @@ std::vector<CorpusFile> BuildTgaCorpus()
     for (int type : {1, 9})
         for (int bits : {15, 16, 24, 32})
         {
-            TgaSpec s;
+            TgaRecipe s;
             s.type = type;
             s.depth = 8;
             s.mapEntryBits = bits;
@@ -778,7 +778,7 @@ std::vector<CorpusFile> BuildTgaCorpus()
     for (int type : {2, 10})
         for (int depth : {15, 16, 32})
         {
-            TgaSpec s;
+            TgaRecipe s;
             s.type = type;
             s.depth = depth;
             s.descriptor = depth == 32 ? 0x08 : depth == 16 ? 0x01 : 0;
@@ -786,7 +786,7 @@ std::vector<CorpusFile> BuildTgaCorpus()
             if (depth < 24)
                 out.back().referenceBits = 5;
         }
-    TgaSpec s;
+    TgaRecipe s;
     s.type = 10;
     s.depth = 32;
     s.descriptor = 0x28;
@@ -799,7 +799,7 @@ std::vector<CorpusFile> BuildTgaCorpus()
 std::vector<CorpusFile> BuildPcxCorpus()
 {
     std::vector<CorpusFile> out;
-    auto add = [&](const std::string& name, const PcxSpec& s) {
+    auto add = [&](const std::string& name, const PcxRecipe& s) {
         out.push_back({name, BuildPcx(s), ExpectedPcx(s), false});
     };
     struct Kind
@@ -812,18 +812,18 @@ std::vector<CorpusFile> BuildPcxCorpus()
     for (const Kind& k : kinds)
         for (bool rle : {true, false})
         {
-            PcxSpec s;
+            PcxRecipe s;
             s.bitsPerPlane = k.bitsPerPlane;
             s.planes = k.planes;
             s.rle = rle;
             add(std::string("pcx_") + k.name + (rle ? "_rle" : "_raw") + ".pcx", s);
         }
-    PcxSpec s;
+    PcxRecipe s;
     s.bitsPerPlane = 8;
     s.vgaPalette = false;
     s.version = 3;
     add("pcx_8_header_palette.pcx", s);
-    s = PcxSpec();
+    s = PcxRecipe();
     s.bitsPerPlane = 8;
     s.planes = 3;
     s.extraLineBytes = 4;

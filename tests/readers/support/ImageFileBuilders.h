@@ -15,7 +15,7 @@ uint32_t PatternColor(int x, int y);                   // 0xAARRGGBB, varied alp
 int PatternIndex(int x, int y, int entries);           // palette index
 uint32_t PaletteColor(int i);                          // 0xFFRRGGBB
 
-struct BmpSpec
+struct BmpRecipe
 {
     int width = 13;
     int height = 7;
@@ -27,11 +27,11 @@ struct BmpSpec
     uint32_t masks[3] = {0, 0, 0};  // bit fields (compression 3)
     bool rleDeltas = false;   // RLE: a delta, an early end of line and an early end of bitmap
 };
-std::vector<uint8_t> BuildBmp(const BmpSpec& spec);
-// What a reader must give for BuildBmp(spec) (skipped RLE pixels are 0).
-RgbaImage ExpectedBmp(const BmpSpec& spec);
+std::vector<uint8_t> BuildBmp(const BmpRecipe& recipe);
+// What a reader must give for BuildBmp(recipe) (skipped RLE pixels are 0).
+RgbaImage ExpectedBmp(const BmpRecipe& recipe);
 
-struct TgaSpec
+struct TgaRecipe
 {
     int width = 13;
     int height = 7;
@@ -44,10 +44,10 @@ struct TgaSpec
     bool footer = false;      // TGA 2.0 footer
     bool rleAcrossLines = false;
 };
-std::vector<uint8_t> BuildTga(const TgaSpec& spec);
-RgbaImage ExpectedTga(const TgaSpec& spec);
+std::vector<uint8_t> BuildTga(const TgaRecipe& recipe);
+RgbaImage ExpectedTga(const TgaRecipe& recipe);
 
-struct PcxSpec
+struct PcxRecipe
 {
     int width = 13;
     int height = 7;
@@ -60,8 +60,8 @@ struct PcxSpec
     int xMin = 0;
     int yMin = 0;
 };
-std::vector<uint8_t> BuildPcx(const PcxSpec& spec);
-RgbaImage ExpectedPcx(const PcxSpec& spec);
+std::vector<uint8_t> BuildPcx(const PcxRecipe& recipe);
+RgbaImage ExpectedPcx(const PcxRecipe& recipe);
 
 // One file of the generated corpus with the pixels its reader must give.
 struct CorpusFile

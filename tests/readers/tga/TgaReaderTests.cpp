@@ -53,7 +53,7 @@ TEST(TgaReader, FilesWrittenByAnotherEncoderDecodeLikeItsOwnDecoder)
 
 TEST(TgaReader, GreyWithAlphaAndSixteenBitIndicesAreRead)
 {
-    TgaSpec s;
+    TgaRecipe s;
     s.type = 3;
     s.depth = 16;
     s.descriptor = 0x28;
@@ -61,7 +61,7 @@ TEST(TgaReader, GreyWithAlphaAndSixteenBitIndicesAreRead)
     EXPECT_EQ(DecodeWith(reader, BuildTga(s)), ExpectedTga(s));
     s.type = 11;
     EXPECT_EQ(DecodeWith(reader, BuildTga(s)), ExpectedTga(s));
-    TgaSpec m;
+    TgaRecipe m;
     m.type = 1;
     m.depth = 16;
     m.mapFirst = 300;
@@ -70,7 +70,7 @@ TEST(TgaReader, GreyWithAlphaAndSixteenBitIndicesAreRead)
 
 TEST(TgaReader, ColourMapIndicesOutsideTheMapGiveThePixelZero)
 {
-    TgaSpec s;
+    TgaRecipe s;
     s.type = 1;
     s.depth = 8;
     s.mapFirst = 10;
@@ -90,7 +90,7 @@ TEST(TgaReader, ColourMapIndicesOutsideTheMapGiveThePixelZero)
 TEST(TgaReader, RefusesWhatItCannotRead)
 {
     TgaReader reader;
-    TgaSpec s;
+    TgaRecipe s;
     const std::vector<uint8_t> good = BuildTga(s);
     auto patched = [&](size_t at, uint32_t value, int bytes) {
         std::vector<uint8_t> f = good;
@@ -110,7 +110,7 @@ TEST(TgaReader, RefusesWhatItCannotRead)
     EXPECT_EQ(patched(14, 8, 2), IMAGEREADER_SHORTFILE) << "a line more than the file holds";
     EXPECT_EQ(patched(0, 255, 1), IMAGEREADER_SHORTFILE) << "identification past the end";
 
-    TgaSpec m;
+    TgaRecipe m;
     m.type = 1;
     m.depth = 8;
     std::vector<uint8_t> f = BuildTga(m);
@@ -125,7 +125,7 @@ TEST(TgaReader, RefusesWhatItCannotRead)
 
     // A run-length file far too short for its size is refused before any
     // allocation: 65535 x 16384 pixels from a few bytes.
-    TgaSpec r;
+    TgaRecipe r;
     r.type = 10;
     std::vector<uint8_t> tiny = BuildTga(r);
     StoreLE16(&tiny[12], 16384);
@@ -136,7 +136,7 @@ TEST(TgaReader, RefusesWhatItCannotRead)
 
 TEST(TgaReader, FooterOffsetsOutsideTheFileAreIgnored)
 {
-    TgaSpec s;
+    TgaRecipe s;
     s.footer = true;
     std::vector<uint8_t> f = BuildTga(s);
     StoreLE32(&f[f.size() - 26], 0xFFFFFF00u);

@@ -147,6 +147,15 @@ TEST(TiffReader, SharedFilesDecodeLikeLibtiffsRgbaInterface)
         const RgbaImage image = fromFile == 0 ? ToRgba(p->m_Format, p->m_Data) : RgbaImage();
         int fromMemory = -9;
         const RgbaImage image2 = DecodeWith(reader, LoadFileBytes(path), &fromMemory);
+        if (entry.path().filename().string().rfind("test_ifd_loop", 0) == 0)
+        {
+            // libtiff decodes the first image and stops at the looping link
+            // with a warning; the reader refuses the damaged file.
+            EXPECT_EQ(fromFile, -1);
+            EXPECT_EQ(fromMemory, 1);
+            ++refused;
+            continue;
+        }
         if (!libOk)
         {
             EXPECT_EQ(fromFile, -1) << "the library refuses it, so does the reader";
@@ -161,7 +170,7 @@ TEST(TiffReader, SharedFilesDecodeLikeLibtiffsRgbaInterface)
         ++decoded;
     }
     EXPECT_GE(decoded, 7);
-    EXPECT_GE(refused + decoded, 9);
+    EXPECT_GE(refused, 2);
 }
 
 TEST(TiffReader, SharedFilesMatchTheSuiteReferenceImages)
@@ -289,6 +298,33 @@ TEST(TiffReader, EveryPrefixOfAFileDecodesOrFailsCleanly)
     if (HaveSharedImages())
         for (const char* name : {"test_ifd_loop_to_self.tif", "test_ifd_loop_to_first.tif"})
             CheckEveryPrefix(reader, LoadFileBytes(SharedTiffDir() + "/" + name), {0, 1});
+}
+
+TEST(TiffReader, MultiPageFilesAreRead)
+{
+    // A chain of three directories that ends: the first image is read.
+    TestTempDir dir;
+    const std::string path = dir.File("pages.tif");
+    TIFF* tif = OpenQuiet(path, "w");
+    ASSERT_NE(tif, nullptr);
+    std::vector<uint32_t> pixels = MakePicture(4, 3, true);
+    for (int page = 0; page < 3; ++page)
+    {
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 4u);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 3u);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        uint8_t line[4] = {(uint8_t) (page * 50), 20, 30, 40};
+        for (uint32_t y = 0; y < 3; ++y)
+            TIFFWriteScanline(tif, line, y, 0);
+        TIFFWriteDirectory(tif);
+    }
+    TIFFClose(tif);
+    TiffReader reader;
+    CKBitmapProperties* p = nullptr;
+    ASSERT_EQ(reader.ReadFile(path.c_str(), &p), 0);
+    EXPECT_EQ(ToRgba(p->m_Format, p->m_Data).At(0, 0), 0xFF000000u) << "the first page";
 }
 
 TEST(TiffReader, RefusesWhatLibtiffRefuses)
