@@ -476,7 +476,7 @@ CKDWORD* CKStateChunk::LockWriteBuffer(int wordCount)
     if (!PLATFORM_CHECK(wordCount >= 0))
         return nullptr;
     ChunkWriter* w = WriterFor(wordCount);
-    return w ? w->m_Data + w->m_Position : nullptr;
+    return w ? w->LockAhead(wordCount) : nullptr;
 }
 
 void CKStateChunk::UpdateDataSize()
@@ -492,7 +492,7 @@ void CKStateChunk::Skip(int words)
         return;
     if (Writer()) {
         if (ChunkWriter* w = WriterFor(words))
-            w->m_Position += words;
+            w->SkipAhead(words);
         return;
     }
     if (ChunkReader* r = ReaderFor(words))
@@ -586,9 +586,8 @@ void CKStateChunk::AddChunkAndDelete(CKStateChunk* other)
 
 void CKStateChunk::PackWriter(ChunkWriter* w)
 {
-    int n = w->m_DataSize > w->m_Position ? w->m_DataSize : w->m_Position;
     XArray<int>* lists[3] = {&w->m_ObjectIDs, &w->m_SubChunks, &w->m_Managers};
-    int64_t total = 1 + (int64_t) n;
+    int64_t total = 1 + (int64_t) (w->m_DataSize > w->m_Position ? w->m_DataSize : w->m_Position);
     for (XArray<int>* list : lists)
         if (list->Size() > 0)
             total += 1 + list->Size();
@@ -596,24 +595,18 @@ void CKStateChunk::PackWriter(ChunkWriter* w)
     FreeBuffer();
     if (total == 1)
         return; // nothing written: the buffer stays empty
-    if (!PLATFORM_CHECK(total <= ChunkWriter::MaxWords + 0x40000) || !AllocateBuffer((int) total)) {
+    for (int l = 0; l < 3; ++l)
+        if (lists[l]->Size() > 0)
+            m_ChunkOptions |= kListBits[l];
+    int words = 0;
+    CKDWORD* packed = PLATFORM_CHECK(total <= ChunkWriter::MaxWords + 0x40000) ? w->TakePacked(&words) : nullptr;
+    if (!packed) {
+        m_ChunkOptions &= ~(CHNK_OPTION_IDS | CHNK_OPTION_CHN | CHNK_OPTION_MAN);
         SetReadError("out of memory packing the chunk");
         return;
     }
-    CKDWORD* d = m_Buffer;
-    *d++ = (CKDWORD) n;
-    if (n > 0)
-        std::memcpy(d, w->m_Data, sizeof(CKDWORD) * (size_t) n);
-    d += n;
-    for (int l = 0; l < 3; ++l) {
-        XArray<int>& list = *lists[l];
-        if (list.Size() == 0)
-            continue;
-        m_ChunkOptions |= kListBits[l];
-        *d++ = (CKDWORD) list.Size();
-        for (int e : list)
-            *d++ = (CKDWORD) e;
-    }
+    m_Buffer = packed;
+    m_BufferSize = words;
 }
 
 void CKStateChunk::CloseChunk()

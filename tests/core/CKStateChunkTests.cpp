@@ -296,3 +296,59 @@ TEST(CKStateChunk, ManagerValuesAreConvertedByTheirTable)
     subBack->ReadGuid();
     EXPECT_EQ(subBack->ReadInt(), 101);
 }
+
+TEST(CKStateChunk, WriterSkipsAsZerosKeepsLockedWordsAndPacksAReservationToItsSize)
+{
+    ChunkPtr chunk = NewChunk();
+    chunk->StartWrite();
+    chunk->CheckSize(1 << 20); // reserved, never written: must not reach the packed form
+    chunk->WriteInt(7);
+    chunk->Skip(2);
+    CKDWORD* locked = chunk->LockWriteBuffer(3);
+    ASSERT_NE(locked, nullptr);
+    locked[0] = 11;
+    locked[2] = 33;
+    chunk->Skip(3);
+    chunk->Skip(1);
+    chunk->WriteInt(9);
+
+    ChunkPtr copy(CKCopyStateChunk(chunk.get()));
+    for (CKStateChunk* c : {chunk.get(), copy.get()}) {
+        EXPECT_EQ(c->ConvertToBuffer(nullptr), 4 + 4 * (1 + 8));
+        c->StartRead();
+        std::vector<int> words;
+        for (int i = 0; i < 8; ++i)
+            words.push_back(c->ReadInt());
+        EXPECT_EQ(words, (std::vector<int>{7, 0, 0, 11, 0, 33, 0, 9}));
+        EXPECT_EQ(c->GetReadError(), 0);
+    }
+}
+
+TEST(CKStateChunk, ALargeBufferIsReservedOnceAndClosedWithoutACopy)
+{
+    const int size = 3 << 20;
+    std::vector<CKBYTE> bytes((size_t) size);
+    for (int i = 0; i < size; ++i)
+        bytes[(size_t) i] = (CKBYTE) (i * 7 + (i >> 12));
+    ChunkPtr chunk = NewChunk();
+    chunk->StartWrite();
+    chunk->CheckSize(size + 64);
+    chunk->WriteIdentifier(5);
+    const CKDWORD* room = chunk->LockWriteBuffer(0);
+    chunk->WriteBuffer(size, bytes.data());
+    chunk->WriteObjectID(0);
+    chunk->WriteInt(1);
+    chunk->CloseChunk();
+    // The packed buffer is the writer's block: its data words sit where the
+    // writer put them, behind the size word.
+    ASSERT_NE(chunk->GetBuffer(), nullptr);
+    EXPECT_EQ(chunk->GetBuffer() + 1 + 2, room);
+    EXPECT_EQ(chunk->GetBufferWords(), 1 + 2 + 1 + size / 4 + 2);
+    ASSERT_TRUE(chunk->SeekIdentifier(5));
+    void* back = nullptr;
+    ASSERT_EQ(chunk->ReadBuffer(&back), size);
+    EXPECT_EQ(std::memcmp(back, bytes.data(), (size_t) size), 0);
+    delete[] static_cast<CKBYTE*>(back);
+    EXPECT_EQ(chunk->ReadInt(), 0);
+    EXPECT_EQ(chunk->ReadInt(), 1);
+}
