@@ -2,9 +2,9 @@
 
 #include <cstring>
 #include <new>
-#include <zlib.h>
 
 #include "core/CKCompressedFileBufferParser.h"
+#include "core/CKFileChecksum.h"
 #include "core/CKMemoryBufferParser.h"
 #include "core/CKStateChunk.h"
 #include "includes/CKByteOrder.h"
@@ -134,7 +134,7 @@ CKStateChunk* CKFileBufferParser::ExtractChunk(int n, CKFile* file)
 CKDWORD CKFileBufferParser::ComputeCRC(int n, CKDWORD previous)
 {
     char* bytes = ReadScratch(n);
-    CKDWORD crc = bytes ? (CKDWORD) adler32(previous, reinterpret_cast<const Bytef*>(bytes), (uInt) n) : previous;
+    CKDWORD crc = bytes ? CKFileChecksum(previous, bytes, (size_t) n) : previous;
     TrimScratch();
     return crc;
 }

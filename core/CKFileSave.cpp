@@ -4,13 +4,13 @@
 #include <strings.h>
 #include <unistd.h>
 #include <vector>
-#include <zlib.h>
 
 #include "core/CKBaseManager.h"
 #include "core/CKChunkBytes.h"
 #include "core/CKClassRegistry.h"
 #include "core/CKContext.h"
 #include "core/CKFile.h"
+#include "core/CKFileChecksum.h"
 #include "core/CKFileFormat.h"
 #include "core/CKMemoryBufferParser.h"
 #include "core/CKMemoryBufferWriter.h"
@@ -429,7 +429,7 @@ CKERROR CKFile::EndSave()
         } else {
             CKDWORD crc = 0;
             emitData([&](const void* bytes, int n) {
-                crc = (CKDWORD) adler32(crc, static_cast<const Bytef*>(bytes), (uInt) n);
+                crc = CKFileChecksum(crc, bytes, (size_t) n);
                 return true;
             });
             m_FileInfo.Crc = crc;

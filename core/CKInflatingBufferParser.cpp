@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <zlib.h>
 
+#include "core/CKFileChecksum.h"
 #include "core/CKMemoryBufferParser.h"
 #include "core/CKStateChunk.h"
 #include "system/QxFile.h"
@@ -71,7 +71,7 @@ CKDWORD CKInflatingBufferParser::ComputeCRC(int n, CKDWORD previous)
         int take = n < (int) sizeof(piece) ? n : (int) sizeof(piece);
         if (!Read(piece, take))
             return previous;
-        crc = (CKDWORD) adler32(crc, piece, (uInt) take);
+        crc = CKFileChecksum(crc, piece, (size_t) take);
         n -= take;
     }
     return crc;

@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include "core/CKCompressedMemoryBufferParser.h"
+#include "core/CKFileChecksum.h"
 #include "core/CKStateChunk.h"
 #include "core/CKStreamWriter.h"
 #include "includes/CKByteOrder.h"
@@ -69,7 +70,7 @@ void CKMemoryBufferParser::ReleaseBehindCursor()
 void CKMemoryBufferParser::Sum(int n)
 {
     if (m_Summing && n > 0)
-        m_Sum = (CKDWORD) adler32(m_Sum, reinterpret_cast<const Bytef*>(m_Buffer + m_Cursor), (uInt) n);
+        m_Sum = CKFileChecksum(m_Sum, m_Buffer + m_Cursor, (size_t) n);
 }
 
 CKBOOL CKMemoryBufferParser::Write(const void* data, int n)
@@ -140,7 +141,7 @@ CKDWORD CKMemoryBufferParser::ComputeCRC(int n, CKDWORD previous)
     CKDWORD crc = previous;
     for (int done = 0; done < n;) {
         int piece = n - done < CK_BUFFERPARSER_PIECE ? n - done : CK_BUFFERPARSER_PIECE;
-        crc = (CKDWORD) adler32(crc, p + done, (uInt) piece);
+        crc = CKFileChecksum(crc, p + done, (size_t) piece);
         done += piece;
         m_Cursor += piece;
         ReleaseBehindCursor();

@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include "core/CKChunkBytes.h"
+#include "core/CKFileChecksum.h"
 #include "core/CKStateChunk.h"
 #include "core/CKStreamWriter.h"
 #include "includes/CKByteOrder.h"
@@ -84,7 +85,7 @@ CKBOOL CKMemoryBufferWriter::Write(const void* data, int n)
         std::memcpy(at, src, (size_t) piece);
         // The piece is still in the cache: summing it now is nearly free.
         if (m_RunningCrcValid && m_Cursor == m_RunningCrcEnd) {
-            m_RunningCrc = (CKDWORD) adler32(m_RunningCrc, reinterpret_cast<const Bytef*>(at), (uInt) piece);
+            m_RunningCrc = CKFileChecksum(m_RunningCrc, at, (size_t) piece);
             m_RunningCrcEnd += piece;
         } else {
             m_RunningCrcValid = false;
@@ -141,7 +142,7 @@ CKDWORD CKMemoryBufferWriter::ComputeCRC(int n, CKDWORD previous)
     }
     CKDWORD crc = 0;
     ForEachPiece([&](const char* bytes, int count) {
-        crc = (CKDWORD) adler32(crc, reinterpret_cast<const Bytef*>(bytes), (uInt) count);
+        crc = CKFileChecksum(crc, bytes, (size_t) count);
         return true;
     });
     Seek(0);
@@ -219,7 +220,7 @@ void CKMemoryBufferWriter::DeflateCommit()
     // The window starts at the cursor; what deflate put there is summed
     // while it is still in the cache.
     int produced = kPackWindow - (int) m_Deflate->avail_out;
-    m_RunningCrc = (CKDWORD) adler32(m_RunningCrc, reinterpret_cast<const Bytef*>(At()), (uInt) produced);
+    m_RunningCrc = CKFileChecksum(m_RunningCrc, At(), (size_t) produced);
     m_RunningCrcEnd += produced;
     m_Cursor += produced;
     m_Size = m_Cursor;
