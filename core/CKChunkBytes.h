@@ -19,8 +19,16 @@ bool CKEmitChunkBytes(CKStateChunk* chunk, int size, F&& emit)
         return true;
     const CKDWORD* words = chunk->GetBuffer();
     const int count = chunk->GetBufferWords();
+    // The header word as ConvertToBuffer writes it.
+    CKBYTE header[8] = {};
+    header[0] = (CKBYTE) chunk->GetDataVersion();
+    header[1] = (CKBYTE) chunk->GetChunkClassID();
+    header[2] = (CKBYTE) chunk->GetChunkVersion();
+    header[3] = (CKBYTE) (chunk->GetChunkOptions() & ~(CHNK_OPTION_DONTDELETE_PTR | CHNK_OPTION_DONTDELETE_PARSER));
+    if (!words && size == 8)
+        return emit(header, 8); // an empty chunk: its header and a 0 word
     if (!words || size != 4 + 4 * count) {
-        // An empty chunk (header and one 0 word): let it write itself.
+        // A size that does not match the chunk: let it write itself.
         char* bytes = new (std::nothrow) char[(size_t) size];
         if (!bytes)
             return false;
@@ -29,12 +37,6 @@ bool CKEmitChunkBytes(CKStateChunk* chunk, int size, F&& emit)
         delete[] bytes;
         return ok;
     }
-    // The header word as ConvertToBuffer writes it.
-    CKBYTE header[4];
-    header[0] = (CKBYTE) chunk->GetDataVersion();
-    header[1] = (CKBYTE) chunk->GetChunkClassID();
-    header[2] = (CKBYTE) chunk->GetChunkVersion();
-    header[3] = (CKBYTE) (chunk->GetChunkOptions() & ~(CHNK_OPTION_DONTDELETE_PTR | CHNK_OPTION_DONTDELETE_PARSER));
     if (!emit(header, 4))
         return false;
     const int pieceWords = CK_BUFFERPARSER_PIECE / 4;

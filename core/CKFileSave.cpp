@@ -1,9 +1,10 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
+#include <new>
 #include <strings.h>
 #include <unistd.h>
-#include <vector>
 
 #include "core/CKBaseManager.h"
 #include "core/CKChunkBytes.h"
@@ -28,8 +29,46 @@
 
 namespace {
 
-// Pieces of the data section below this size are gathered before writing.
-constexpr size_t kGatherSize = 1 << 18;
+// Pieces of the data section below kDirectSize are gathered into runs of
+// kGatherSize before they are summed, packed or written: size words and
+// small chunks would otherwise cost one call each.
+constexpr int kGatherSize = 1 << 18;
+constexpr int kDirectSize = 1 << 14;
+
+// Hands pieces on to out(bytes, n) in few large runs: small pieces are
+// copied into one block, handed on when full; large ones go on as they
+// are, after what the block holds. False once out refused a run.
+template <class Out>
+class Gatherer
+{
+public:
+    Gatherer(char* block, Out& out) : m_Block(block), m_Out(out) {}
+
+    bool operator()(const void* bytes, int n)
+    {
+        if (n >= kDirectSize)
+            return Flush() && m_Out(bytes, n);
+        if (m_Fill + n > kGatherSize && !Flush())
+            return false;
+        if (n == 4)
+            std::memcpy(m_Block + m_Fill, bytes, 4);
+        else
+            std::memcpy(m_Block + m_Fill, bytes, (size_t) n);
+        m_Fill += n;
+        return true;
+    }
+    bool Flush()
+    {
+        bool ok = m_Fill == 0 || m_Out(m_Block, m_Fill);
+        m_Fill = 0;
+        return ok;
+    }
+
+private:
+    char* m_Block;
+    Out& m_Out;
+    int m_Fill = 0;
+};
 
 // Extensions a file of this engine may never be saved under.
 const char* const kRefusedExtensions[] = {".exe", ".pif", ".com", ".wsh", ".wsf",
@@ -386,32 +425,37 @@ CKERROR CKFile::EndSave()
 
     // The data section is never laid out plain in a buffer of its own: its
     // pieces (manager GUIDs, size words, the chunks' serialised forms) go
-    // straight from the records into the deflate stream, or into the
-    // checksum and then the file.
-    auto emitData = [&](auto&& sink) -> bool {
+    // from the records, gathered into runs, into the deflate stream, or
+    // into the checksum and then the file.
+    std::unique_ptr<char[]> gatherBlock(new (std::nothrow) char[kGatherSize]);
+    if (result == CKErr::Ok && !gatherBlock)
+        result = CKErr::OutOfMemory;
+    auto emitData = [&](auto&& out) -> bool {
+        Gatherer gather(gatherBlock.get(), out);
         CKBYTE word[8];
         for (CKFileManagerRecord& record : m_ManagersData) {
             int size = record.m_Data ? record.m_Data->ConvertToBuffer(nullptr) : 0;
             StoreLE32(word + 0, record.m_Manager.d1);
             StoreLE32(word + 4, record.m_Manager.d2);
-            if (!sink(word, 8))
+            if (!gather(word, 8))
                 return false;
             StoreLE32(word, (CKDWORD) size);
-            if (!sink(word, 4) || !CKEmitChunkBytes(record.m_Data, size, sink))
+            if (!gather(word, 4) || !CKEmitChunkBytes(record.m_Data, size, gather))
                 return false;
         }
         for (CKFileObjectRecord& record : m_FileObjects) {
             StoreLE32(word, (CKDWORD) record.m_PrePackSize);
-            if (!sink(word, 4) || !CKEmitChunkBytes(record.m_Data, record.m_PrePackSize, sink))
+            if (!gather(word, 4) || !CKEmitChunkBytes(record.m_Data, record.m_PrePackSize, gather))
                 return false;
         }
-        return true;
+        return gather.Flush();
     };
     if (result == CKErr::Ok && pack) {
         CKMemoryBufferWriter* packed = CKMemoryBufferWriter::NewPackTarget((int) dataSize);
         bool ok = packed && packed->BeginDeflate(level);
+        auto deflate = [&](const void* bytes, int n) { return packed->DeflatePiece(bytes, n); };
         if (ok)
-            ok = emitData([&](const void* bytes, int n) { return packed->DeflatePiece(bytes, n); });
+            ok = emitData(deflate);
         ok = packed && packed->EndDeflate() && ok;
         // Kept only when strictly smaller; else the section is stored plain.
         if (ok && packed->Size() < (int) dataSize)
@@ -428,10 +472,11 @@ CKERROR CKFile::EndSave()
             m_FileInfo.Crc = data->ComputeCRC(data->Size(), 0);
         } else {
             CKDWORD crc = 0;
-            emitData([&](const void* bytes, int n) {
+            auto sum = [&](const void* bytes, int n) {
                 crc = CKFileChecksum(crc, bytes, (size_t) n);
                 return true;
-            });
+            };
+            emitData(sum);
             m_FileInfo.Crc = crc;
         }
         m_FileInfo.CKVersion = CK_FILE_ENGINE_VERSION;
@@ -453,24 +498,8 @@ CKERROR CKFile::EndSave()
         result = WriteSections(target, headerOut, [&](CKStreamWriter* writer) {
             if (data)
                 return data->WriteToStream(writer) != FALSE;
-            // Size words and small chunks are gathered, so the writer sees
-            // few large writes.
-            std::vector<char> gather;
-            gather.reserve(kGatherSize);
-            auto flush = [&]() {
-                bool ok = gather.empty() || writer->Write(gather.data(), (CKDWORD) gather.size()) == gather.size();
-                gather.clear();
-                return ok;
-            };
-            bool ok = emitData([&](const void* bytes, int n) {
-                if (gather.size() + (size_t) n > kGatherSize && !flush())
-                    return false;
-                if ((size_t) n >= kGatherSize)
-                    return writer->Write(bytes, (CKDWORD) n) == (CKDWORD) n;
-                gather.insert(gather.end(), static_cast<const char*>(bytes), static_cast<const char*>(bytes) + n);
-                return true;
-            });
-            return flush() && ok;
+            auto write = [&](const void* bytes, int n) { return writer->Write(bytes, (CKDWORD) n) == (CKDWORD) n; };
+            return emitData(write);
         });
     }
     ClearData();
