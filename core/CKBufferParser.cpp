@@ -4,8 +4,11 @@
 #include <cstring>
 #include <new>
 
+#include "core/CKFileChecksum.h"
+#include "core/CKMemoryBufferParser.h"
 #include "core/CKStateChunk.h"
 #include "includes/CKByteOrder.h"
+#include "system/QxFile.h"
 #include "system/QxMemoryManager.h"
 
 int CKBufferParser::ReadInt()
@@ -70,6 +73,88 @@ char* CKBufferParser::ReadNewBlock(int n)
     }
     block[n] = 0;
     return block;
+}
+
+CKStateChunk* CKBufferParser::ExtractChunk(int n, CKFile* file)
+{
+    if (n < 1)
+        return nullptr;
+    if (n < 4) {
+        // Shorter than a chunk's header: refused by the chunk itself.
+        char* block = ReadNewBlock(n);
+        CKStateChunk* chunk = block ? CKBufferParserBuildChunk(block, n, file) : nullptr;
+        std::free(block);
+        return chunk;
+    }
+    if (n > Remaining()) {
+        Fail();
+        return nullptr;
+    }
+    // The header word apart; the rest arrives in the block the chunk adopts.
+    CKBYTE header[4];
+    if (!Read(header, 4))
+        return nullptr;
+    char* block = ReadNewBlock(n - 4);
+    if (!block)
+        return nullptr;
+    CKStateChunk* chunk = CKCreateStateChunk(0, file);
+    if (!chunk) {
+        std::free(block);
+        return nullptr;
+    }
+    if (!chunk->AdoptRawBuffer(header, block, n)) {
+        CKDeleteStateChunk(chunk);
+        return nullptr;
+    }
+    return chunk;
+}
+
+CKDWORD CKBufferParser::ComputeCRC(int n, CKDWORD previous)
+{
+    if (n < 0 || n > Remaining()) {
+        Fail();
+        return previous;
+    }
+    CKBYTE piece[kStreamPiece];
+    CKDWORD crc = previous;
+    while (n > 0) {
+        int take = n < kStreamPiece ? n : kStreamPiece;
+        if (!Read(piece, take))
+            return previous;
+        crc = CKFileChecksum(crc, piece, (size_t) take);
+        n -= take;
+    }
+    return crc;
+}
+
+CKMemoryBufferParser* CKBufferParser::Extract(int n)
+{
+    char* block = ReadNewBlock(n);
+    if (!block)
+        return nullptr;
+    return CKMemoryBufferParser::Adopt(block, n, n);
+}
+
+CKBOOL CKBufferParser::ExtractFile(const char* name, int n)
+{
+    if (n < 1 || n > Remaining())
+        return FALSE;
+    QxFile out;
+    CKBOOL ok = out.Open(name, QX_FILE_WRITE);
+    CKBYTE piece[kStreamPiece];
+    while (n > 0) {
+        int take = n < kStreamPiece ? n : kStreamPiece;
+        if (!Read(piece, take)) {
+            ok = FALSE;
+            break;
+        }
+        if (ok && out.Write(piece, (CKDWORD) take) != (CKDWORD) take)
+            ok = FALSE;
+        n -= take;
+    }
+    if (!out.Close())
+        ok = FALSE;
+    return ok;
 }
 
 CKStateChunk* CKBufferParserBuildChunk(const void* bytes, int n, CKFile* file)

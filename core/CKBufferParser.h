@@ -17,6 +17,10 @@ class CKMemoryBufferParser;
 // corrupt packed stream) fails, delivers zeros and leaves the parser in a
 // sticky failed state (HasFailed) that the file code tests once per section.
 // Sizes and counts are 32-bit signed; a negative count is refused.
+//
+// The operations on n bytes at once (chunks, checksums, copies, files) are
+// given here for the kinds that deliver bytes through Read: files and
+// inflating streams. The memory kinds work on their buffer in place.
 class CKBufferParser : public QxPoolObject
 {
 public:
@@ -36,7 +40,7 @@ public:
     virtual int ReadInt();
     // Absolute cursor position; a position beyond the size fails.
     virtual void Seek(int pos) = 0;
-    virtual void Skip(int n) = 0;
+    virtual void Skip(int n) { Read(nullptr, n); }
     virtual CKBOOL IsValid() = 0;
     // Bytes in the stretch (the unpacked size for the inflating kinds).
     virtual int Size() = 0;
@@ -44,18 +48,18 @@ public:
     // A state chunk (bound to file when given) from the next n bytes in the
     // serialised form, advancing by n. Null for n below 1 (no move), for
     // bytes that pass the end or that the chunk refuses (the cursor still
-    // advances).
-    virtual CKStateChunk* ExtractChunk(int n, CKFile* file) = 0;
+    // advances). Read here straight into the block the chunk keeps.
+    virtual CKStateChunk* ExtractChunk(int n, CKFile* file);
     // Adler-32 of the next n bytes continued from previous; advances.
-    virtual CKDWORD ComputeCRC(int n, CKDWORD previous) = 0;
+    virtual CKDWORD ComputeCRC(int n, CKDWORD previous);
     // A new memory parser owning a copy of the next n bytes, its cursor after
     // them. The memory kind keeps its own cursor; the others advance. Null
     // when the bytes are not there or memory runs out.
-    virtual CKMemoryBufferParser* Extract(int n) = 0;
+    virtual CKMemoryBufferParser* Extract(int n);
     // Writes the next n bytes to a new file (truncated if it exists) and
     // advances. False for n below 1, a file that cannot be opened, bytes
     // that are not there or a failed write.
-    virtual CKBOOL ExtractFile(const char* name, int n) = 0;
+    virtual CKBOOL ExtractFile(const char* name, int n);
     // A parser yielding the inflated form (unpackedSize bytes) of the next
     // packedSize bytes; null for packedSize below 1 or bytes that are not
     // there. The memory kind advances past the packed bytes.
@@ -87,6 +91,10 @@ protected:
     }
 
     CKBOOL m_Failed = FALSE;
+
+private:
+    // Bytes moved at a time through a stack buffer by the stream operations.
+    static constexpr int kStreamPiece = 16384;
 };
 
 // The state chunk held by a serialised form of n bytes (bound to file when

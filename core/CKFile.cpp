@@ -121,8 +121,15 @@ void CKFile::CloseParser()
     delete m_Parser;
     m_Parser = nullptr;
     m_ParserInMemory = FALSE;
+    if (!m_MappingLent)
+        ReleaseMapping();
+}
+
+void CKFile::ReleaseMapping()
+{
     delete m_MappedFile;
     m_MappedFile = nullptr;
+    m_MappingLent = FALSE;
 }
 
 void CKFile::ClearData()
@@ -137,7 +144,9 @@ void CKFile::ClearData()
     m_IndexByClassId.Clear();
     m_DuplicateNameFounds.Clear();
     m_FileName = XString();
+    // The chunks that borrowed from the mapped file are gone.
     CloseParser();
+    ReleaseMapping();
     m_LoadFlags = 0;
     m_SaveIDMax = 0;
     m_LoadedIDMax = 0;

@@ -245,6 +245,8 @@ public:
     CKDWORD m_LoadFlags = 0;
     XString m_FileName;
     CKBufferParser* m_Parser = nullptr;
+    // The file being read, mapped; kept until ClearData when the loaded
+    // chunks borrow from it.
     QxMemoryMappedFile* m_MappedFile = nullptr;
     // Saved id -> record index. Saving also keeps a dense table (index + 1 by
     // id) for the ids of live objects, which are small and many; the hash
@@ -279,7 +281,9 @@ private:
     CKERROR ReadFileData();
     CKERROR ReadIncludedFiles();
     CKERROR FinishLoading(CKObjectIDList* list, CKDWORD loadFlags);
+    // Deletes the parser; unmaps the file unless chunks borrow from it.
     void CloseParser();
+    void ReleaseMapping();
     void ResetNameClashPolicies();
     // One line at the ERROR level of the engine's log source, naming what was wrong.
     void LogError(const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -294,6 +298,9 @@ private:
     int m_DataEnd = 0;
     // Load: m_Parser is a memory parser (over the mapped file or the caller's bytes).
     CKBOOL m_ParserInMemory = FALSE;
+    // Load: the records' chunks borrow their words from the mapped file,
+    // which then stays mapped until ClearData.
+    CKBOOL m_MappingLent = FALSE;
     // Load: the largest saved id among the records.
     CK_ID m_LoadedIDMax = 0;
 };

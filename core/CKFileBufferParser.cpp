@@ -4,7 +4,6 @@
 #include <new>
 
 #include "core/CKCompressedFileBufferParser.h"
-#include "core/CKFileChecksum.h"
 #include "core/CKMemoryBufferParser.h"
 #include "core/CKStateChunk.h"
 #include "includes/CKByteOrder.h"
@@ -114,59 +113,6 @@ void CKFileBufferParser::Seek(int pos)
 {
     if (!m_File || pos < 0 || pos > m_Size || !m_File->Seek(pos, 0))
         Fail();
-}
-
-void CKFileBufferParser::Skip(int n)
-{
-    Read(nullptr, n);
-}
-
-CKStateChunk* CKFileBufferParser::ExtractChunk(int n, CKFile* file)
-{
-    if (n < 1)
-        return nullptr;
-    char* bytes = ReadScratch(n);
-    CKStateChunk* chunk = bytes ? CKBufferParserBuildChunk(bytes, n, file) : nullptr;
-    TrimScratch();
-    return chunk;
-}
-
-CKDWORD CKFileBufferParser::ComputeCRC(int n, CKDWORD previous)
-{
-    char* bytes = ReadScratch(n);
-    CKDWORD crc = bytes ? CKFileChecksum(previous, bytes, (size_t) n) : previous;
-    TrimScratch();
-    return crc;
-}
-
-CKMemoryBufferParser* CKFileBufferParser::Extract(int n)
-{
-    char* block = ReadNewBlock(n);
-    if (!block)
-        return nullptr;
-    return CKMemoryBufferParser::Adopt(block, n, n);
-}
-
-CKBOOL CKFileBufferParser::ExtractFile(const char* name, int n)
-{
-    if (n < 1 || n > Remaining())
-        return FALSE;
-    QxFile out;
-    CKBOOL ok = out.Open(name, QX_FILE_WRITE);
-    char piece[4096];
-    while (n > 0) {
-        int take = n < (int) sizeof(piece) ? n : (int) sizeof(piece);
-        if (!Read(piece, take)) {
-            ok = FALSE;
-            break;
-        }
-        if (ok && out.Write(piece, (CKDWORD) take) != (CKDWORD) take)
-            ok = FALSE;
-        n -= take;
-    }
-    if (!out.Close())
-        ok = FALSE;
-    return ok;
 }
 
 CKBufferParser* CKFileBufferParser::UnPack(int unpackedSize, int packedSize)

@@ -5,9 +5,10 @@
 class QxFile;
 
 // A parser straight over a file it owns: reads, writes, seeks and the cursor
-// go to the file; operations on n bytes at once first bring them into a
-// scratch array (given back when it grew past 8 MB, so one large chunk does
-// not stay allocated).
+// go to the file, and so do the reading operations on n bytes at once.
+// Inserting a chunk and packing first bring the bytes into a scratch array
+// (given back when it grew past 8 MB, so one large chunk does not stay
+// allocated).
 class CKFileBufferParser : public CKBufferParser
 {
 public:
@@ -19,14 +20,9 @@ public:
     CKBOOL Write(const void* data, int n) override;
     CKBOOL Read(void* dest, int n) override;
     void Seek(int pos) override;
-    void Skip(int n) override;
     CKBOOL IsValid() override;
     int Size() override { return m_Size; }
     int CursorPosition() override;
-    CKStateChunk* ExtractChunk(int n, CKFile* file) override;
-    CKDWORD ComputeCRC(int n, CKDWORD previous) override;
-    CKMemoryBufferParser* Extract(int n) override;
-    CKBOOL ExtractFile(const char* name, int n) override;
     // An inflating parser over the file from the cursor.
     CKBufferParser* UnPack(int unpackedSize, int packedSize) override;
     int InsertChunk(CKStateChunk* chunk) override;

@@ -538,6 +538,12 @@ CKERROR CKFile::ReadFileData()
     raw->Seek(m_DataStart);
     if (fused)
         fused->StartChecksum();
+    // Plain data in the mapped file: the chunks borrow their words from it
+    // rather than copying them (they copy only what remapping rewrites).
+    if (fused && m_MappedFile) {
+        fused->SetLendChunks(TRUE);
+        m_MappingLent = TRUE;
+    }
     CKBufferParser* section = raw;
     CKBufferParser* unpacked = nullptr;
     int sectionEnd = m_DataEnd;

@@ -15,14 +15,9 @@ public:
     CKBOOL Write(const void* data, int n) override;
     CKBOOL Read(void* dest, int n) override;
     void Seek(int pos) override;
-    void Skip(int n) override;
     CKBOOL IsValid() override { return GetUnpackedSize() != 0; }
     int Size() override { return GetUnpackedSize(); }
     int CursorPosition() override { return GetDelivered(); }
-    CKStateChunk* ExtractChunk(int n, CKFile* file) override;
-    CKDWORD ComputeCRC(int n, CKDWORD previous) override;
-    CKMemoryBufferParser* Extract(int n) override;
-    CKBOOL ExtractFile(const char* name, int n) override;
     // Null: the inflated bytes are not unpacked again.
     CKBufferParser* UnPack(int unpackedSize, int packedSize) override;
     // Nothing is written: returns 0.

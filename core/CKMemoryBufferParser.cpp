@@ -61,7 +61,7 @@ bool CKMemoryBufferParser::Has(int n)
 
 void CKMemoryBufferParser::ReleaseBehindCursor()
 {
-    if (!m_ReleaseReadPages || m_Cursor - m_ReleasedUpTo < CK_BUFFERPARSER_PIECE)
+    if (!m_ReleaseReadPages || m_LendChunks || m_Cursor - m_ReleasedUpTo < CK_BUFFERPARSER_PIECE)
         return;
     PlatformReleaseMappedPages(m_Buffer + m_ReleasedUpTo, (size_t) (m_Cursor - m_ReleasedUpTo));
     m_ReleasedUpTo = m_Cursor;
@@ -127,7 +127,16 @@ CKStateChunk* CKMemoryBufferParser::ExtractChunk(int n, CKFile* file)
         return nullptr;
     }
     Sum(n);
-    CKStateChunk* chunk = CKBufferParserBuildChunk(m_Buffer + m_Cursor, n, file);
+    CKStateChunk* chunk = nullptr;
+    if (m_LendChunks) {
+        chunk = CKCreateStateChunk(0, file);
+        if (chunk && !chunk->ReadFromRawBuffer(m_Buffer + m_Cursor, n, TRUE)) {
+            CKDeleteStateChunk(chunk);
+            chunk = nullptr;
+        }
+    } else {
+        chunk = CKBufferParserBuildChunk(m_Buffer + m_Cursor, n, file);
+    }
     m_Cursor += n;
     ReleaseBehindCursor();
     return chunk;

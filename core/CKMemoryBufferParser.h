@@ -42,6 +42,11 @@ public:
     // parsers it makes move on, so reading a large file never keeps all of
     // it resident. Never set it on memory that may be written.
     void SetReleaseReadPages(CKBOOL release) { m_ReleaseReadPages = release; }
+    // From now on ExtractChunk gives chunks that borrow their words from the
+    // buffer instead of copying them (see CKStateChunk::ReadFromRawBuffer):
+    // the buffer must then outlive every chunk extracted, and no page is
+    // given back any more. For a read-only view of a file kept mapped.
+    void SetLendChunks(CKBOOL lend) { m_LendChunks = lend; }
     // From now on, every byte the cursor passes over (reads, skips, chunks
     // and files extracted) is added to an Adler-32 started from 0, so that a
     // section can be checked in the same pass that reads it.
@@ -66,6 +71,7 @@ protected:
     int m_Size = 0;
     CKBOOL m_ReleaseReadPages = FALSE;
     int m_ReleasedUpTo = 0;
+    CKBOOL m_LendChunks = FALSE;
     CKBOOL m_Summing = FALSE;
     CKDWORD m_Sum = 0;
 };

@@ -1247,6 +1247,9 @@ int CKStateChunk::IterateChunks(ChunkIteratorData* record, ChunkIterateFct funct
 {
     if (!record)
         return 0;
+    // The function may rewrite the words: a borrowed buffer is never written.
+    if (!OwnBuffer())
+        return 0;
     if (!FillIteratorLayout(*record))
         SetReadError("its packed buffer does not hold its lists");
     int sum = IterateChunkLevel(record, function);
@@ -1303,15 +1306,36 @@ CKBOOL CKStateChunk::ReadFromRawBuffer(void* source, int size, CKBOOL borrow)
         SetReadError("a serialised chunk shorter than its header");
         return FALSE;
     }
-    const CKBYTE* b = static_cast<const CKBYTE*>(source);
+    CKBYTE* b = static_cast<CKBYTE*>(source);
+    return ReadSerialised(b, b + 4, size - 4, borrow ? BufferBorrowed : BufferCopied);
+}
+
+CKBOOL CKStateChunk::AdoptRawBuffer(const void* header, void* block, int size)
+{
+    Clear();
+    if (!header || !block || size < 4) {
+        std::free(block);
+        SetReadError("a serialised chunk shorter than its header");
+        return FALSE;
+    }
+    return ReadSerialised(static_cast<const CKBYTE*>(header), static_cast<CKBYTE*>(block), size - 4, BufferAdopted);
+}
+
+CKBOOL CKStateChunk::ReadSerialised(const CKBYTE* b, CKBYTE* words, int wordBytes, BufferSource source)
+{
+    // An adopted block that does not become the buffer is freed on every path.
+    struct Release
+    {
+        void* block;
+        ~Release() { std::free(block); }
+    } release{source == BufferAdopted ? words : nullptr};
     m_DataVersion = b[0];
     m_ChunkClassID = b[1];
     m_ChunkVersion = b[2];
     m_ChunkOptions = b[3] & ~(CHNK_OPTION_DONTDELETE_PTR | CHNK_OPTION_DONTDELETE_PARSER);
     if (m_ChunkVersion > CHUNK_VERSION_CURRENT)
         return TRUE; // a newer layout: kept as an empty chunk
-    int available = (size - 4) / 4; // whole words behind the header
-    const CKBYTE* words = b + 4;
+    int available = wordBytes / 4; // whole words behind the header
     auto fail = [&](const char* what) {
         Clear();
         SetReadError(what);
@@ -1337,11 +1361,17 @@ CKBOOL CKStateChunk::ReadFromRawBuffer(void* source, int size, CKBOOL borrow)
         }
         if (!(m_ChunkOptions & CHNK_OPTION_FILE))
             m_File = nullptr;
-        bool aligned = ((uintptr_t) words & 3) == 0;
-        if (borrow && aligned && kLittleEndianHost) {
-            m_Buffer = reinterpret_cast<CKDWORD*>(const_cast<CKBYTE*>(words));
+        bool usable = ((uintptr_t) words & 3) == 0 && kLittleEndianHost;
+        if (source == BufferBorrowed && usable) {
+            m_Buffer = reinterpret_cast<CKDWORD*>(words);
             m_BufferSize = k;
             m_ChunkOptions |= CHNK_OPTION_DONTDELETE_PTR;
+            return TRUE;
+        }
+        if (source == BufferAdopted && usable) {
+            release.block = nullptr;
+            m_Buffer = reinterpret_cast<CKDWORD*>(words);
+            m_BufferSize = k;
             return TRUE;
         }
         if (!AllocateBuffer(k))
@@ -1389,6 +1419,30 @@ CKBOOL CKStateChunk::ReadFromRawBuffer(void* source, int size, CKBOOL borrow)
         src += 4 * counts[l];
     }
     return TRUE;
+}
+
+bool CKStateChunk::OwnBuffer()
+{
+    if (!(m_ChunkOptions & CHNK_OPTION_DONTDELETE_PTR))
+        return true;
+    CKDWORD* copy = AllocateWords(m_BufferSize);
+    if (!copy) {
+        SetReadError("out of memory copying a borrowed buffer");
+        return false;
+    }
+    std::memcpy(copy, m_Buffer, sizeof(CKDWORD) * (size_t) m_BufferSize);
+    m_Buffer = copy;
+    m_ChunkOptions &= ~CHNK_OPTION_DONTDELETE_PTR;
+    // An open reader points into the borrowed words: it moves to the copy.
+    if (ChunkReader* r = Reader()) {
+        int position = r->m_Position;
+        int identifier = r->m_CurrentIdentifier;
+        if (ChunkReader* moved = OpenReader()) {
+            moved->m_Position = position <= moved->m_DataSize ? position : moved->m_DataSize;
+            moved->m_CurrentIdentifier = identifier;
+        }
+    }
+    return true;
 }
 
 // Creation.

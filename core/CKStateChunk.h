@@ -337,9 +337,15 @@ public:
     // Reads a serialised chunk of size bytes. True when one was read; false
     // (chunk cleared, read error set) for a null, short or inconsistent
     // source. With borrow the chunk keeps pointing into source (which must
-    // outlive it and may be rewritten by the remapping) when the source is
-    // aligned on 4 bytes; otherwise it is copied.
+    // outlive it) when the source is aligned on 4 bytes; otherwise it is
+    // copied. A borrowed buffer is never written: remapping or iterating
+    // first gives the chunk a copy of its own.
     CKBOOL ReadFromRawBuffer(void* source, int size, CKBOOL borrow);
+    // As ReadFromRawBuffer of a serialised chunk whose first 4 bytes (the
+    // header word) lie apart from the other size - 4, which block holds: a
+    // malloc block that becomes the chunk's buffer (no copy) when it can,
+    // and is freed otherwise, on failure too.
+    CKBOOL AdoptRawBuffer(const void* header, void* block, int size);
 
 private:
     ChunkWriter* Writer() const
@@ -368,6 +374,18 @@ private:
     bool AllocateBuffer(int words);
     void PackWriter(ChunkWriter* writer);
     ChunkReader* OpenReader();
+    enum BufferSource
+    {
+        BufferCopied,
+        BufferBorrowed,
+        BufferAdopted,
+    };
+    // The body of ReadFromRawBuffer: b is the header word, words the
+    // wordBytes behind it.
+    CKBOOL ReadSerialised(const CKBYTE* b, CKBYTE* words, int wordBytes, BufferSource source);
+    // Gives a borrowed buffer's chunk a copy of its own (open reader kept);
+    // false (read error set) when memory runs out.
+    bool OwnBuffer();
     bool FillIteratorLayout(ChunkIteratorData& record);
     void WriteSubChunkItem(CKStateChunk* sub);
 

@@ -82,6 +82,11 @@ int RemapIDsFunction(ChunkIteratorData* record)
 int CKStateChunk::RemapObjects(CKContext* context, CKDependenciesContext* depContext)
 {
     StartRead();
+    // References are found through the object-id lists of this level and of
+    // its sub-chunks (or, in the oldest layouts, by scanning): without
+    // either there is nothing to rewrite.
+    if (m_ChunkVersion >= CHUNK_VERSION_LISTS && !(m_ChunkOptions & (CHNK_OPTION_IDS | CHNK_OPTION_CHN)))
+        return 0;
     ChunkIteratorData record;
     record.Context = context;
     record.DepContext = depContext;

@@ -531,6 +531,47 @@ TEST_F(CKFileRoundTrip, SavingTheSameContextTwiceGivesTheSameBytes)
     }
 }
 
+TEST_F(CKFileRoundTrip, LoadedChunksBorrowFromAMappedPlainFileAndNeverWriteIt)
+{
+    TestTempDir dir;
+    SavedWorld world = Build(m_Context);
+    for (int mode : {0, 8}) {
+        SCOPED_TRACE(mode);
+        std::string path = dir.File("lent.qdx");
+        ASSERT_EQ(Save(m_Context, world, path, mode), 0);
+        const Bytes before = ReadWholeFile(path);
+        for (bool fromMemory : {false, true}) {
+            CKContext* fresh = NewContext();
+            CKFile* file = fresh->CreateCKFile();
+            if (fromMemory) {
+                ASSERT_EQ(file->OpenMemory(before.data(), (int) before.size()), 0);
+                ASSERT_EQ(file->LoadFileData(nullptr), 0);
+            } else {
+                ASSERT_EQ(file->Load(path.c_str(), nullptr, 0), 0);
+            }
+            // Only the plain data of a mapped file is lent; the chunks that
+            // are left after the load still read back whole.
+            int withChunks = 0;
+            for (CKFileObjectRecord& record : file->m_FileObjects) {
+                if (!record.m_Data)
+                    continue;
+                ++withChunks;
+                bool borrowed = (record.m_Data->GetChunkOptions() & CHNK_OPTION_DONTDELETE_PTR) != 0;
+                EXPECT_EQ(borrowed, mode == 0 && !fromMemory);
+                record.m_Data->StartRead();
+                if (record.m_ClassID == FileTestItem::m_ClassID) {
+                    EXPECT_TRUE(record.m_Data->SeekIdentifier(FileTestItem::kIdentifier));
+                }
+                EXPECT_EQ(record.m_Data->GetReadError(), 0);
+            }
+            EXPECT_GT(withChunks, 0);
+            fresh->DeleteCKFile(file);
+            CloseContext(fresh);
+        }
+        EXPECT_EQ(ReadWholeFile(path), before);
+    }
+}
+
 TEST_F(CKFileRoundTrip, IncludedFilesArriveInTheTemporaryFolder)
 {
     TestTempDir dir;

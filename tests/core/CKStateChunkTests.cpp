@@ -1,5 +1,6 @@
 #include "core/CKStateChunk.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -219,6 +220,70 @@ TEST(CKStateChunk, BorrowedBufferIsNeverFreedAndIsDroppedWhenRewritten)
     borrowed->WriteInt(1);
     borrowed->CloseChunk();
     EXPECT_EQ(storage[4], 99u); // the source words are untouched
+}
+
+TEST(CKStateChunk, RemappingABorrowedBufferRewritesACopyAndLeavesTheSourceAlone)
+{
+    const CKGUID manager(0x1234, 0x5678);
+    ChunkPtr source = NewChunk(7);
+    source->StartWrite();
+    source->WriteIdentifier(1);
+    source->WriteInt(99);
+    source->WriteManagerInt(manager, 1);
+    std::vector<CKDWORD> storage((size_t) source->ConvertToBuffer(nullptr) / 4);
+    source->ConvertToBuffer(storage.data());
+    const std::vector<CKDWORD> before = storage;
+
+    ChunkPtr borrowed = NewChunk();
+    ASSERT_TRUE(borrowed->ReadFromRawBuffer(storage.data(), (int) storage.size() * 4, TRUE));
+    ASSERT_TRUE(borrowed->SeekIdentifier(1));
+    EXPECT_EQ(borrowed->ReadInt(), 99);
+    // Iterating may write: the chunk takes a copy, its reader moves to the
+    // copy where it stood.
+    ChunkIteratorData record;
+    EXPECT_EQ(borrowed->IterateChunks(&record, [](ChunkIteratorData*) { return 1; }), 1);
+    EXPECT_EQ(borrowed->GetChunkOptions() & CHNK_OPTION_DONTDELETE_PTR, 0);
+    EXPECT_NE(borrowed->GetBuffer(), storage.data() + 1);
+    EXPECT_EQ(borrowed->ReadGuid(), manager);
+    EXPECT_EQ(borrowed->ReadInt(), 1);
+
+    ChunkPtr remapped = NewChunk();
+    ASSERT_TRUE(remapped->ReadFromRawBuffer(storage.data(), (int) storage.size() * 4, TRUE));
+    const int table[] = {7, 8};
+    EXPECT_EQ(remapped->RemapManagerInt(manager, table, 2), 1);
+    EXPECT_EQ(storage, before);
+    ASSERT_TRUE(remapped->SeekIdentifier(1));
+    EXPECT_EQ(remapped->ReadInt(), 99);
+    EXPECT_EQ(remapped->ReadGuid(), manager);
+    EXPECT_EQ(remapped->ReadInt(), 8);
+    EXPECT_EQ(remapped->GetReadError(), 0);
+}
+
+TEST(CKStateChunk, AnAdoptedBlockBecomesTheBufferOrIsFreed)
+{
+    ChunkPtr source = NewChunk(7);
+    source->StartWrite();
+    source->WriteIdentifier(3);
+    source->WriteString("adopted");
+    std::vector<CKBYTE> bytes = Bytes(source.get());
+
+    ChunkPtr adopted = NewChunk();
+    void* block = std::malloc(bytes.size() - 4);
+    std::memcpy(block, bytes.data() + 4, bytes.size() - 4);
+    ASSERT_TRUE(adopted->AdoptRawBuffer(bytes.data(), block, (int) bytes.size()));
+    EXPECT_EQ(adopted->GetBuffer(), block);
+    EXPECT_EQ(adopted->GetChunkOptions() & CHNK_OPTION_DONTDELETE_PTR, 0);
+    EXPECT_EQ(Bytes(adopted.get()), bytes);
+    ASSERT_TRUE(adopted->SeekIdentifier(3));
+    EXPECT_EQ(adopted->ReadXString(), XString("adopted"));
+
+    // Refused: the block is freed (the sanitiser would report a leak).
+    ChunkPtr refused = NewChunk();
+    block = std::malloc(8);
+    std::memcpy(block, bytes.data() + 4, 8);
+    EXPECT_FALSE(refused->AdoptRawBuffer(bytes.data(), block, 12));
+    EXPECT_NE(refused->GetReadError(), 0);
+    EXPECT_FALSE(refused->AdoptRawBuffer(bytes.data(), std::malloc(1), 3));
 }
 
 TEST(CKStateChunk, CloneDuplicatesAnOpenReaderWithItsCursor)
