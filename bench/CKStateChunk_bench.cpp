@@ -9,7 +9,7 @@
 // A state chunk against the plainest peer: the same words pushed into a
 // std::vector<uint32_t> and read back. One value in eight is a GUID (two
 // words), the rest ints and floats in turn. The chunk also packs its writer
-// into its buffer before reading (one copy of the words).
+// before reading (in place: the size word goes in front of the words).
 //
 // Seeking: sections of four words, sought in the order they were written;
 // the time per seek stays flat as the section count grows (one chain step).
