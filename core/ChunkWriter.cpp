@@ -7,7 +7,7 @@
 namespace {
 // First capacity in words: most chunks are small and grow a few times.
 constexpr int kFirstCapacity = 16;
-// Spare words a packed block may keep.
+// Spare words a packed block always may keep.
 constexpr int kSpareKept = 1024;
 } // namespace
 
@@ -103,13 +103,15 @@ CKDWORD* ChunkWriter::TakePacked(int* total)
         return nullptr;
     }
     // The lists go behind the data, in the block when it has room, else in
-    // a block grown for them. Spare room above a few pages is given back
-    // (a small block keeps its few spare words: cutting them off costs more
-    // in the allocator than they weigh).
+    // a block grown for them. A block more than half empty (a reservation
+    // larger than what was written) is cut to size; one grown by doubling
+    // keeps its spare words, never touched and so costing no memory, which
+    // the allocator can then reuse whole.
     if (words > 0x7FFFFFFF - 1)
         return nullptr;
     int need = (int) words - 1;
-    if ((need > m_Capacity || m_Capacity - need > kSpareKept) && !Resize(need))
+    int spare = m_Capacity - need;
+    if ((spare < 0 || (spare > kSpareKept && spare > m_Capacity / 2)) && !Resize(need))
         return nullptr;
     CKDWORD* block = m_Block;
     block[0] = (CKDWORD) n;
