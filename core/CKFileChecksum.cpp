@@ -85,9 +85,31 @@ bool HasAvx2()
 CKDWORD CKFileChecksum(CKDWORD previous, const void* bytes, size_t n)
 {
     const CKBYTE* p = static_cast<const CKBYTE*>(bytes);
+    if (n < 64) {
+        // Size words and small chunks come one by one: a plain loop, which
+        // gives zlib's value for any starting sums at these lengths.
+        uint32_t s1 = previous & 0xFFFF;
+        uint32_t s2 = previous >> 16;
+        for (size_t i = 0; i < n; ++i) {
+            s1 += p[i];
+            s2 += s1;
+        }
+        return (CKDWORD) ((s2 % kBase) << 16 | (s1 % kBase));
+    }
 #ifdef CK_CHECKSUM_AVX2
-    if (n >= 64 && (previous & 0xFFFF) < kBase && (previous >> 16) < kBase && HasAvx2())
+    if ((previous & 0xFFFF) < kBase && (previous >> 16) < kBase && HasAvx2())
         return Avx2(previous, p, n);
 #endif
     return Zlib(previous, p, n);
+}
+
+CKDWORD CKFileChecksumCombine(CKDWORD first, CKDWORD second, uint64_t secondLength)
+{
+    // Summing B after A adds B's byte sum to the first sum, and to the second
+    // sum B's own second sum plus the first sum of A once per byte of B.
+    uint64_t a1 = first & 0xFFFF, a2 = first >> 16;
+    uint64_t b1 = second & 0xFFFF, b2 = second >> 16;
+    uint64_t s1 = (a1 + b1) % kBase;
+    uint64_t s2 = (a2 + b2 + (secondLength % kBase) * a1) % kBase;
+    return (CKDWORD) (s2 << 16 | s1);
 }

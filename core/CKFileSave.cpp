@@ -1,4 +1,6 @@
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -23,6 +25,7 @@
 #include "core/CKStateChunk.h"
 #include "core/CKStreamWriter.h"
 #include "includes/CKByteOrder.h"
+#include "platform/PlatformAssert.h"
 #include "platform/PlatformPaths.h"
 #include "system/QxMemoryManager.h"
 #include "system/QxMemoryMappedFile.h"
@@ -299,23 +302,36 @@ CKERROR CKFile::EndSave()
         marked.Clear();
     };
 
-    // Every object writes its state chunk.
+    // Every object writes its state chunk. Unless the data is to be packed
+    // (and then summed as stored), each record is summed while its chunk is
+    // fresh: the object records' run of the data section, whose checksum is
+    // joined to the manager records' once those exist.
     const int count = m_FileObjects.Size();
+    CKDWORD objectsCrc = 0;
     for (int i = 0; i < count; ++i) {
-        CK_ID id = m_FileObjects[i].m_ObjectID & ~CK_FILE_REFERENCE_BIT;
-        CKObject* object = context->GetObject(id);
+        CKFileObjectRecord& record = m_FileObjects[i];
+        CKObject* object = context->GetObject(record.m_ObjectID & ~CK_FILE_REFERENCE_BIT);
         CKStateChunk* chunk = nullptr;
         if (object) {
             try {
-                chunk = object->Save(this, m_FileObjects[i].m_SaveFlags);
+                chunk = object->Save(this, record.m_SaveFlags);
             } catch (...) {
                 context->OutputToConsoleExBeep("Save Error:%s", object->GetName() ? object->GetName() : "");
                 chunk = nullptr;
             }
-            if (chunk)
-                chunk->CloseChunk();
         }
-        m_FileObjects[i].m_Data = chunk;
+        int size = chunk ? chunk->ConvertToBuffer(nullptr) : 0; // closes the chunk
+        record.m_Data = chunk;
+        record.m_PrePackSize = record.m_PostPackSize = size;
+        if (!pack) {
+            CKBYTE word[4];
+            StoreLE32(word, (CKDWORD) size);
+            objectsCrc = CKFileChecksum(objectsCrc, word, 4);
+            CKEmitChunkBytes(chunk, size, [&](const void* bytes, int n) {
+                objectsCrc = CKFileChecksum(objectsCrc, bytes, (size_t) n);
+                return true;
+            });
+        }
         context->SendInterfaceMessage(CKUIM_LOADSAVEPROGRESS, (uintptr_t) i, (uintptr_t) count, 0);
     }
 
@@ -342,9 +358,13 @@ CKERROR CKFile::EndSave()
     CKGetPluginManager()->ComputeFileDependencies(this);
 
     // Sizes of both sections, in 64 bits: the format holds 32-bit sizes only.
+    XArray<int> nameLengths(count);
     int64_t descriptorBytes = 0;
-    for (CKFileObjectRecord& record : m_FileObjects)
-        descriptorBytes += 16 + (record.m_Name ? (int64_t) std::strlen(record.m_Name) : 0);
+    for (CKFileObjectRecord& record : m_FileObjects) {
+        int length = record.m_Name ? (int) std::strlen(record.m_Name) : 0;
+        nameLengths.PushBack(length);
+        descriptorBytes += 16 + (int64_t) length;
+    }
     const int padding = CKDescriptorPadding(descriptorBytes);
     int64_t headerSize = descriptorBytes + padding + 4 + 8;
     for (const CKFilePluginDependency& dependency : m_PluginsDep)
@@ -353,11 +373,8 @@ CKERROR CKFile::EndSave()
     for (CKFileManagerRecord& record : m_ManagersData)
         managerBytes += 12 + (record.m_Data ? record.m_Data->ConvertToBuffer(nullptr) : 0);
     int64_t dataSize = managerBytes;
-    for (CKFileObjectRecord& record : m_FileObjects) {
-        int size = record.m_Data ? record.m_Data->ConvertToBuffer(nullptr) : 0;
-        record.m_PrePackSize = record.m_PostPackSize = size;
-        dataSize += 4 + size;
-    }
+    for (CKFileObjectRecord& record : m_FileObjects)
+        dataSize += 4 + record.m_PrePackSize;
     const int64_t limit = 0x7FFFFFFF - CK_FILE_HEADER_SIZE;
     CKERROR result = CKErr::Ok;
     CKMemoryBufferParser* header = nullptr;
@@ -373,42 +390,44 @@ CKERROR CKFile::EndSave()
             record.m_DataOffset = offset;
             offset += 4 + (CKDWORD) record.m_PrePackSize;
         }
-        header = new CKMemoryBufferParser((int) headerSize);
-        if (!header || !header->IsValid())
+        // Every byte of it is written below.
+        char* block = static_cast<char*>(std::malloc((size_t) headerSize));
+        header = block ? CKMemoryBufferParser::Adopt(block, (int) headerSize, 0) : nullptr;
+        if (!header)
             result = CKErr::OutOfMemory;
     }
     if (result == CKErr::Ok) {
-        CKBYTE word[16];
+        CKBYTE* out = reinterpret_cast<CKBYTE*>(header->GetBuffer());
         for (int i = 0; i < count; ++i) {
             const CKFileObjectRecord& record = m_FileObjects[i];
-            int nameLength = record.m_Name ? (int) std::strlen(record.m_Name) : 0;
-            StoreLE32(word + 0, record.m_ObjectID);
-            StoreLE32(word + 4, (CKDWORD) record.m_ClassID);
-            StoreLE32(word + 8, record.m_DataOffset);
-            StoreLE32(word + 12, (CKDWORD) (nameLength + (i == count - 1 ? padding : 0)));
-            header->Write(word, 16);
-            header->Write(record.m_Name, nameLength);
+            int nameLength = nameLengths[i];
+            StoreLE32(out + 0, record.m_ObjectID);
+            StoreLE32(out + 4, (CKDWORD) record.m_ClassID);
+            StoreLE32(out + 8, record.m_DataOffset);
+            StoreLE32(out + 12, (CKDWORD) (nameLength + (i == count - 1 ? padding : 0)));
+            if (nameLength > 0)
+                std::memcpy(out + 16, record.m_Name, (size_t) nameLength);
+            out += 16 + nameLength;
         }
-        static const CKBYTE zeros[4] = {};
-        header->Write(zeros, count > 0 ? padding : 0);
-        StoreLE32(word, (CKDWORD) m_PluginsDep.Size());
-        header->Write(word, 4);
+        if (count > 0)
+            for (int k = 0; k < padding; ++k)
+                *out++ = 0;
+        StoreLE32(out, (CKDWORD) m_PluginsDep.Size());
+        out += 4;
         for (const CKFilePluginDependency& dependency : m_PluginsDep) {
-            StoreLE32(word + 0, (CKDWORD) dependency.m_PluginCategory);
-            StoreLE32(word + 4, (CKDWORD) dependency.m_Guids.Size());
-            header->Write(word, 8);
+            StoreLE32(out + 0, (CKDWORD) dependency.m_PluginCategory);
+            StoreLE32(out + 4, (CKDWORD) dependency.m_Guids.Size());
+            out += 8;
             for (const CKGUID& guid : dependency.m_Guids) {
-                StoreLE32(word + 0, guid.d1);
-                StoreLE32(word + 4, guid.d2);
-                header->Write(word, 8);
+                StoreLE32(out + 0, guid.d1);
+                StoreLE32(out + 4, guid.d2);
+                out += 8;
             }
         }
-        StoreLE32(word + 0, 4);
-        StoreLE32(word + 4, (CKDWORD) m_IncludedFiles.Size());
-        header->Write(word, 8);
-        header->Seek(0);
-        if (header->HasFailed())
-            result = CKErr::OutOfMemory;
+        StoreLE32(out + 0, 4);
+        StoreLE32(out + 4, (CKDWORD) m_IncludedFiles.Size());
+        out += 8;
+        PLATFORM_CHECK(out == reinterpret_cast<CKBYTE*>(header->GetBuffer()) + headerSize);
     }
     // The descriptors are written: the reference marks go.
     restoreMarks();
@@ -430,19 +449,25 @@ CKERROR CKFile::EndSave()
     std::unique_ptr<char[]> gatherBlock(new (std::nothrow) char[kGatherSize]);
     if (result == CKErr::Ok && !gatherBlock)
         result = CKErr::OutOfMemory;
-    auto emitData = [&](auto&& out) -> bool {
-        Gatherer gather(gatherBlock.get(), out);
+    auto emitManagers = [&](auto&& out) -> bool {
         CKBYTE word[8];
         for (CKFileManagerRecord& record : m_ManagersData) {
             int size = record.m_Data ? record.m_Data->ConvertToBuffer(nullptr) : 0;
             StoreLE32(word + 0, record.m_Manager.d1);
             StoreLE32(word + 4, record.m_Manager.d2);
-            if (!gather(word, 8))
+            if (!out(word, 8))
                 return false;
             StoreLE32(word, (CKDWORD) size);
-            if (!gather(word, 4) || !CKEmitChunkBytes(record.m_Data, size, gather))
+            if (!out(word, 4) || !CKEmitChunkBytes(record.m_Data, size, out))
                 return false;
         }
+        return true;
+    };
+    auto emitData = [&](auto&& out) -> bool {
+        Gatherer gather(gatherBlock.get(), out);
+        CKBYTE word[4];
+        if (!emitManagers(gather))
+            return false;
         for (CKFileObjectRecord& record : m_FileObjects) {
             StoreLE32(word, (CKDWORD) record.m_PrePackSize);
             if (!gather(word, 4) || !CKEmitChunkBytes(record.m_Data, record.m_PrePackSize, gather))
@@ -476,7 +501,13 @@ CKERROR CKFile::EndSave()
                 crc = CKFileChecksum(crc, bytes, (size_t) n);
                 return true;
             };
-            emitData(sum);
+            if (pack) {
+                // Packing did not pay: the whole plain section is summed now.
+                emitData(sum);
+            } else {
+                emitManagers(sum);
+                crc = CKFileChecksumCombine(crc, objectsCrc, (uint64_t) (dataSize - managerBytes));
+            }
             m_FileInfo.Crc = crc;
         }
         m_FileInfo.CKVersion = CK_FILE_ENGINE_VERSION;

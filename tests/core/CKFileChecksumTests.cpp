@@ -53,3 +53,16 @@ TEST(CKFileChecksum, AgreesWithZlibOnLongRunsOfHighBytesAndInPieces)
     }
     EXPECT_EQ(pieces, whole);
 }
+
+TEST(CKFileChecksum, TwoRunsCombineIntoTheChecksumOfBoth)
+{
+    std::vector<CKBYTE> bytes = Noise(200000, 5);
+    for (size_t cut : {(size_t) 0, (size_t) 1, (size_t) 63, (size_t) 5552, (size_t) 65521 * 2 + 7, bytes.size()})
+        for (CKDWORD start : {0u, 1u, 0xFFF0FFF0u}) {
+            CKDWORD first = CKFileChecksum(start, bytes.data(), cut);
+            CKDWORD second = CKFileChecksum(0, bytes.data() + cut, bytes.size() - cut);
+            EXPECT_EQ(CKFileChecksumCombine(first, second, bytes.size() - cut),
+                      Reference(start, bytes, 0, bytes.size()))
+                << "cut " << cut << " start " << start;
+        }
+}

@@ -531,6 +531,44 @@ TEST_F(CKFileRoundTrip, SavingTheSameContextTwiceGivesTheSameBytes)
     }
 }
 
+TEST_F(CKFileRoundTrip, DataThatDoesNotShrinkIsStoredPlainAndSummedAsStored)
+{
+    TestTempDir dir;
+    std::string path = dir.File("noise.qdx");
+    FileTestItem* item = NewItem(m_Context, "Noise");
+    CKDWORD seed = 77;
+    item->m_Blob.resize(200000);
+    for (CKBYTE& b : item->m_Blob) {
+        seed = seed * 214013 + 2531011;
+        b = (CKBYTE) (seed >> 16);
+    }
+    Manager(m_Context, kTestManagerGuid1)->m_Numbers = {4, 5};
+    for (int mode : {0, 8}) {
+        SCOPED_TRACE(mode);
+        m_Context->SetFileWriteMode(mode);
+        CKFile* file = m_Context->CreateCKFile();
+        ASSERT_EQ(file->StartSave(path.c_str()), 0);
+        file->SaveObject(item);
+        ASSERT_EQ(file->EndSave(), 0);
+        m_Context->DeleteCKFile(file);
+        IndependentReader r;
+        ASSERT_TRUE(r.Parse(ReadWholeFile(path))) << r.error;
+        EXPECT_EQ(r.dataStored, r.dataUnpacked);
+        EXPECT_EQ(r.managerCount, 2u);
+        EXPECT_EQ(r.crc, (CKDWORD) adler32(0, r.dataStoredBytes.data(), (uInt) r.dataStoredBytes.size()));
+
+        CKContext* fresh = NewContext();
+        CKFile* loader = fresh->CreateCKFile();
+        ASSERT_EQ(loader->Load(path.c_str(), nullptr, 0), 0);
+        fresh->DeleteCKFile(loader);
+        auto* back = static_cast<FileTestItem*>(fresh->GetObjectByNameAndClass("Noise", FileTestItem::m_ClassID));
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(back->m_Blob, item->m_Blob);
+        EXPECT_EQ(Manager(fresh, kTestManagerGuid1)->m_Loaded, (std::vector<int>{4, 5}));
+        CloseContext(fresh);
+    }
+}
+
 TEST_F(CKFileRoundTrip, LoadedChunksBorrowFromAMappedPlainFileAndNeverWriteIt)
 {
     TestTempDir dir;
