@@ -49,11 +49,15 @@ int CKFile::AddObjectRecord(CK_ID id, CK_CLASSID cid)
     int existing = GetSavedObjectIndex(id);
     if (existing >= 0)
         return existing;
-    CKFileObjectRecord record;
+    // Made in place: a record is large, and there may be many.
+    int index = m_FileObjects.Size();
+    if (index == m_FileObjects.Capacity())
+        m_FileObjects.Reserve(index > 0 ? 2 * index : 16);
+    m_FileObjects.Resize(index + 1);
+    CKFileObjectRecord& record = m_FileObjects[index];
+    record = CKFileObjectRecord();
     record.m_ObjectID = id;
     record.m_ClassID = cid;
-    m_FileObjects.PushBack(record);
-    int index = m_FileObjects.Size() - 1;
     if (id < kDenseIds) {
         if ((int) id >= m_SavedIndexById.Size()) {
             int size = m_SavedIndexById.Size();

@@ -321,6 +321,8 @@ CKERROR CKFile::ReadHeaderData(const char* bytes, int size)
         return CKErr::InvalidFile;
     }
     const int count = (int) info.ObjectCount;
+    // Sized once for the records the header data really holds (16 bytes each).
+    m_ObjectsHashTable = XHashTable<int, CK_ID, CKFileIdHash>(count);
     m_FileObjects.Resize(count);
     for (CKFileObjectRecord& record : m_FileObjects)
         record = CKFileObjectRecord();
@@ -343,8 +345,7 @@ CKERROR CKFile::ReadHeaderData(const char* bytes, int size)
         CK_ID saved = id & ~CK_FILE_REFERENCE_BIT;
         if (saved > m_LoadedIDMax)
             m_LoadedIDMax = saved;
-        if (!m_ObjectsHashTable.FindPtr(saved))
-            m_ObjectsHashTable.Insert(saved, i);
+        m_ObjectsHashTable.FindOrInsert(saved, i); // the first record of an id wins
     }
     m_SaveIDMax = (int) (info.MaxIDSaved & 0x7FFFFFFF);
     if (info.FileVersion < CK_FILE_VERSION_HEADERDATA)
@@ -635,8 +636,7 @@ CKERROR CKFile::ReadFileData()
             CK_ID saved = record.m_ObjectID & ~CK_FILE_REFERENCE_BIT;
             if (saved > m_LoadedIDMax)
                 m_LoadedIDMax = saved;
-            if (!m_ObjectsHashTable.FindPtr(saved))
-                m_ObjectsHashTable.Insert(saved, i);
+            m_ObjectsHashTable.FindOrInsert(saved, i);
             if (CKStateChunk* chunk = record.m_Data) {
                 record.m_ClassID = chunk->GetChunkClassID();
                 chunk->StartRead();

@@ -201,12 +201,12 @@ void CKFile::SaveObject(CKObject* object, CKDWORD flags)
     if (IsExcludedFromSave(object))
         return;
     CK_CLASSID cid = object->GetClassID();
-    if (CKIsChildClassOf(cid, CKCID_SCENE) || CKIsChildClassOf(cid, CKCID_LEVEL))
+    const bool level = CKIsChildClassOf(cid, CKCID_LEVEL);
+    if (level || CKIsChildClassOf(cid, CKCID_SCENE))
         m_SceneSaved = TRUE;
     if ((int) id > m_SaveIDMax)
         m_SaveIDMax = (int) id;
     // A level adds its content after its own record; other objects before.
-    bool level = CKIsChildClassOf(cid, CKCID_LEVEL);
     if (!level)
         object->PreSave(this, flags);
     AddRecord(object, flags);
