@@ -9,6 +9,7 @@
 #include "core/CKFileBufferParser.h"
 #include "core/CKFileFormat.h"
 #include "core/CKGlobals.h"
+#include "core/CKInflatingBufferParser.h"
 #include "core/CKMemoryBufferParser.h"
 #include "core/CKObject.h"
 #include "core/CKObjectIDList.h"
@@ -551,6 +552,11 @@ CKERROR CKFile::ReadFileData()
     if (packed) {
         unpacked = raw->UnPack((int) info.DataUnPackSize, (int) info.DataPackSize);
         if (unpacked) {
+            // The file's own checksum covers these bytes (as stored, checked
+            // above; as inflated, checked below for old versions): zlib's
+            // second sum over them would be a repeat.
+            if (auto* inflating = dynamic_cast<CKInflatingBufferParser*>(unpacked))
+                inflating->SkipCheckValue();
             section = unpacked;
             sectionEnd = unpacked->Size();
         }

@@ -29,6 +29,13 @@ public:
     // Back to the start of the packed stretch.
     bool Rewind();
     bool IsBroken() const { return m_Broken; }
+    // The stream's own check value (zlib's Adler-32 of the inflated bytes)
+    // is no longer computed nor compared: for bytes the caller checks itself.
+    void SkipCheckValue()
+    {
+        if (m_Ready)
+            inflateValidate(&m_Stream, 0);
+    }
 
 protected:
     // More packed bytes: *data and their count; 0 at the end of the packed

@@ -23,4 +23,6 @@ public:
     // Nothing is written: returns 0.
     int InsertChunk(CKStateChunk* chunk) override;
     CKBufferParser* Pack(int n, int level) override;
+
+    using CKInflateStream::SkipCheckValue;
 };
