@@ -344,15 +344,22 @@ void BM_PeerLoad(benchmark::State& state)
     SetCounters(state, image);
 }
 
+// An object's state chunk, written and closed as EndSave has it done.
+CKStateChunk* ObjectChunk(World& w, CK_ID id)
+{
+    CKStateChunk* chunk = w.context->GetObject(id)->Save(nullptr, 0);
+    chunk->CloseChunk();
+    return chunk;
+}
+
 // The objects' own share of a save: each writes and closes its state chunk,
-// as EndSave has it do, with no file.
+// with no file.
 void BM_ObjectChunksOnly(benchmark::State& state)
 {
     World& w = GetWorld((Content) state.range(0));
     for (auto _ : state)
         for (CK_ID id : w.ids) {
-            CKStateChunk* chunk = w.context->GetObject(id)->Save(nullptr, 0);
-            chunk->CloseChunk();
+            CKStateChunk* chunk = ObjectChunk(w, id);
             benchmark::DoNotOptimize(chunk->ConvertToBuffer(nullptr));
             CKDeleteStateChunk(chunk);
         }
@@ -364,11 +371,8 @@ void BM_ObjectCreateAndLoadOnly(benchmark::State& state)
 {
     World& w = GetWorld((Content) state.range(0));
     std::vector<CKStateChunk*> chunks;
-    for (CK_ID id : w.ids) {
-        CKStateChunk* chunk = w.context->GetObject(id)->Save(nullptr, 0);
-        chunk->CloseChunk();
-        chunks.push_back(chunk);
-    }
+    for (CK_ID id : w.ids)
+        chunks.push_back(ObjectChunk(w, id));
     for (auto _ : state) {
         state.PauseTiming();
         CKContext* fresh = nullptr;

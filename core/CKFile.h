@@ -273,6 +273,9 @@ private:
     void SaveThumbnail();
 
     // Load side.
+    // Takes the parser made over the bytes to read (memory kind: inMemory)
+    // and reads the headers; -6 for no parser, -1 (deleted) for an invalid one.
+    CKERROR OpenWith(CKBufferParser* parser, CKBOOL inMemory, CKDWORD loadFlags);
     CKERROR OpenParser(CKDWORD loadFlags);
     CKERROR ReadFileHeaders();
     CKERROR ReadHeaderData(const char* bytes, int size);

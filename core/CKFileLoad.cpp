@@ -108,26 +108,13 @@ CKERROR CKFile::OpenFile(const char* name, CKDWORD loadFlags)
         }
         CKMemoryBufferParser* parser =
             new CKMemoryBufferParser(size, const_cast<void*>(m_MappedFile->GetBase()));
-        if (!parser) {
-            CloseParser();
-            return CKErr::OutOfMemory;
-        }
-        parser->SetReleaseReadPages(TRUE);
-        m_Parser = parser;
-        m_ParserInMemory = TRUE;
-        return OpenParser(loadFlags);
+        if (parser)
+            parser->SetReleaseReadPages(TRUE);
+        return OpenWith(parser, TRUE, loadFlags);
     }
     delete m_MappedFile;
     m_MappedFile = nullptr;
-    CKFileBufferParser* parser = new CKFileBufferParser(name, TRUE);
-    if (!parser)
-        return CKErr::OutOfMemory;
-    if (!parser->IsValid()) {
-        delete parser;
-        return CKErr::InvalidParameter;
-    }
-    m_Parser = parser;
-    return OpenParser(loadFlags);
+    return OpenWith(new CKFileBufferParser(name, TRUE), FALSE, loadFlags);
 }
 
 CKERROR CKFile::OpenMemory(const void* buffer, int size, CKDWORD loadFlags)
@@ -139,15 +126,22 @@ CKERROR CKFile::OpenMemory(const void* buffer, int size, CKDWORD loadFlags)
         LogError("A memory image of %d bytes is not an engine file", size);
         return CKErr::InvalidFile;
     }
-    CKMemoryBufferParser* parser = new CKMemoryBufferParser(size, const_cast<void*>(buffer));
-    if (!parser)
+    return OpenWith(new CKMemoryBufferParser(size, const_cast<void*>(buffer)), TRUE, loadFlags);
+}
+
+CKERROR CKFile::OpenWith(CKBufferParser* parser, CKBOOL inMemory, CKDWORD loadFlags)
+{
+    if (!parser) {
+        CloseParser();
         return CKErr::OutOfMemory;
+    }
     if (!parser->IsValid()) {
         delete parser;
+        CloseParser();
         return CKErr::InvalidParameter;
     }
     m_Parser = parser;
-    m_ParserInMemory = TRUE;
+    m_ParserInMemory = inMemory;
     return OpenParser(loadFlags);
 }
 

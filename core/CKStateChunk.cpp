@@ -796,64 +796,56 @@ void CKStateChunk::ReadMatrix(QxMatrix& m)
         r->m_Position += 16;
 }
 
-// Reads a byte count word; -1 (read error set) for a negative one.
-static int ReadByteCount(CKStateChunk& chunk, bool& bad)
+const CKDWORD* CKStateChunk::ReadCounted(int& count, const char* negativeWhat)
 {
-    int count = chunk.ReadInt();
-    bad = count < 0;
-    return count;
+    count = 0;
+    if (!ReaderFor(1))
+        return nullptr;
+    int stored = ReadInt();
+    if (stored < 0)
+        SetReadError(negativeWhat);
+    if (stored <= 0)
+        return nullptr;
+    int words = WordsForBytes(stored);
+    ChunkReader* r = ReaderFor(words);
+    if (!r)
+        return nullptr;
+    const CKDWORD* bytes = r->m_Data + r->m_Position;
+    r->m_Position += words;
+    count = stored;
+    return bytes;
 }
 
 int CKStateChunk::ReadBuffer(void** out)
 {
     if (out)
         *out = nullptr;
-    if (!ReaderFor(1))
-        return 0;
-    bool bad;
-    int count = ReadByteCount(*this, bad);
-    if (bad)
-        SetReadError("a negative byte count");
-    if (count <= 0)
-        return 0;
-    int words = WordsForBytes(count);
-    ChunkReader* r = ReaderFor(words);
-    if (!r)
+    int count = 0;
+    const CKDWORD* bytes = ReadCounted(count, "a negative byte count");
+    if (!bytes)
         return 0;
     if (out) {
         CKBYTE* block = new (std::nothrow) CKBYTE[(size_t) count];
-        if (!block) {
-            r->m_Position += words;
+        if (!block)
             return 0;
-        }
-        WordsToBytes(block, r->m_Data + r->m_Position, count);
+        WordsToBytes(block, bytes, count);
         *out = block;
     }
-    r->m_Position += words;
     return count;
 }
 
 int CKStateChunk::ReadAndFillBuffer(void* dest, int destSize)
 {
-    if (!ReaderFor(1))
-        return 0;
-    bool bad;
-    int count = ReadByteCount(*this, bad);
-    if (bad)
-        SetReadError("a negative byte count");
-    if (count <= 0)
-        return 0;
-    int words = WordsForBytes(count);
-    ChunkReader* r = ReaderFor(words);
-    if (!r)
+    int count = 0;
+    const CKDWORD* bytes = ReadCounted(count, "a negative byte count");
+    if (!bytes)
         return 0;
     if (dest) {
         if (count > destSize)
             SetReadError("a buffer larger than its destination");
         else
-            WordsToBytes(dest, r->m_Data + r->m_Position, count);
+            WordsToBytes(dest, bytes, count);
     }
-    r->m_Position += words;
     return count;
 }
 
@@ -877,29 +869,20 @@ int CKStateChunk::ReadString(char** out)
 {
     if (out)
         *out = nullptr;
-    if (!ReaderFor(1))
-        return 0;
-    bool bad;
-    int count = ReadByteCount(*this, bad);
-    if (bad)
-        SetReadError("a negative string length");
-    if (count <= 0)
-        return 0;
-    int words = WordsForBytes(count);
-    ChunkReader* r = ReaderFor(words);
-    if (!r)
+    int count = 0;
+    const CKDWORD* bytes = ReadCounted(count, "a negative string length");
+    if (!bytes)
         return 0;
     if (out) {
         // One byte more than stored: the text ends with a zero even when
         // the stored bytes lack it.
         char* text = new (std::nothrow) char[(size_t) count + 1];
         if (text) {
-            WordsToBytes(text, r->m_Data + r->m_Position, count);
+            WordsToBytes(text, bytes, count);
             text[count] = 0;
             *out = text;
         }
     }
-    r->m_Position += words;
     return count;
 }
 

@@ -365,7 +365,11 @@ private:
     void WriteDwordSlow(CKDWORD value);
     int ReadIntSlow();
     void WriteBytes(int size, const void* bytes);
-    void ReadBytes(int size, void* dest, int destSize);
+    // A byte count word and the words holding that many bytes, the cursor
+    // moved past them: their address, with count set. Null (count 0) for a
+    // count of 0 or below (a negative one sets the read error, naming it
+    // negativeWhat) or bytes that pass the data.
+    const CKDWORD* ReadCounted(int& count, const char* negativeWhat);
     CK_ID ResolveReference(CKDWORD word);
     // Reads an object-id sequence count; -1 when there is none to read.
     int ReadSequenceCount();

@@ -159,6 +159,18 @@ std::vector<CKDWORD> DataWords(CKStateChunk* chunk)
     return std::vector<CKDWORD>(b + 1, b + 1 + b[0]);
 }
 
+// A new chunk holding the image encoded by a "tst" reader, which is released.
+CKStateChunk* ChunkWithReaderBitmap(Image32& image)
+{
+    TestBitmapReader* reader = new TestBitmapReader("tst");
+    CKBitmapProperties properties = reader->m_Properties;
+    CKStateChunk* chunk = CKCreateStateChunk(31);
+    chunk->StartWrite();
+    chunk->WriteReaderBitmap(image.Desc(), reader, &properties);
+    reader->Release();
+    return chunk;
+}
+
 } // namespace
 
 TEST_F(ChunkBitmapTest, RawBitmapIsAHeaderAndFourPlanesLastRowFirst)
@@ -260,12 +272,7 @@ TEST_F(ChunkBitmapTest, ReaderBitmapRoundTripsThroughThePluginManager)
     for (bool alphaSaved : {true, false}) {
         g_AlphaSaved = alphaSaved;
         Image32 image = MakeImage(3, 2, 9);
-        TestBitmapReader* reader = new TestBitmapReader("tst");
-        CKBitmapProperties properties = reader->m_Properties;
-        CKStateChunk* chunk = CKCreateStateChunk(31);
-        chunk->StartWrite();
-        chunk->WriteReaderBitmap(image.Desc(), reader, &properties);
-        reader->Release();
+        CKStateChunk* chunk = ChunkWithReaderBitmap(image);
         std::vector<CKDWORD> words = DataWords(chunk);
         ASSERT_GE(words.size(), 5u);
         EXPECT_EQ(words[0], alphaSaved ? 1u : 2u);
@@ -305,12 +312,7 @@ TEST_F(ChunkBitmapTest, SingleAlphaValueIsStoredOnce)
 {
     g_AlphaSaved = false;
     Image32 image{2, 1, {0x80010203, 0x80040506}};
-    TestBitmapReader* reader = new TestBitmapReader("tst");
-    CKBitmapProperties properties = reader->m_Properties;
-    CKStateChunk* chunk = CKCreateStateChunk(31);
-    chunk->StartWrite();
-    chunk->WriteReaderBitmap(image.Desc(), reader, &properties);
-    reader->Release();
+    CKStateChunk* chunk = ChunkWithReaderBitmap(image);
     std::vector<CKDWORD> words = DataWords(chunk);
     EXPECT_EQ(std::vector<CKDWORD>(words.end() - 2, words.end()), (std::vector<CKDWORD>{1, 0x80}));
     CKDeleteStateChunk(chunk);
@@ -319,12 +321,7 @@ TEST_F(ChunkBitmapTest, SingleAlphaValueIsStoredOnce)
 TEST_F(ChunkBitmapTest, ReaderBitmapOfAnotherSizeIsNotCopied)
 {
     Image32 image = MakeImage(3, 2, 9);
-    TestBitmapReader* reader = new TestBitmapReader("tst");
-    CKBitmapProperties properties = reader->m_Properties;
-    CKStateChunk* chunk = CKCreateStateChunk(31);
-    chunk->StartWrite();
-    chunk->WriteReaderBitmap(image.Desc(), reader, &properties);
-    reader->Release();
+    CKStateChunk* chunk = ChunkWithReaderBitmap(image);
     chunk->StartRead();
     std::vector<CKDWORD> pixels(4, 0x12345678);
     QxImageDesc desc = Image32{2, 2, {}}.Desc();

@@ -19,6 +19,20 @@ namespace {
 
 using Words = std::vector<CKDWORD>;
 
+// A chunk read from its serialised words; null when refused.
+CKStateChunk* Deserialise(const Words& raw)
+{
+    std::vector<CKBYTE> bytes(raw.size() * 4);
+    for (size_t i = 0; i < raw.size(); ++i)
+        StoreLE32(&bytes[4 * i], raw[i]);
+    CKStateChunk* chunk = CKCreateStateChunk(0);
+    if (!chunk->ConvertFromBuffer(bytes.data(), (int) bytes.size())) {
+        CKDeleteStateChunk(chunk);
+        return nullptr;
+    }
+    return chunk;
+}
+
 Words Serialise(CKStateChunk* chunk)
 {
     std::vector<CKBYTE> bytes((size_t) chunk->ConvertToBuffer(nullptr));
@@ -197,11 +211,8 @@ TEST(CKStateChunkRemap, OldMarkerFormIsFoundByItsRuns)
                         s[0], s[1], s[2], s[3], s[4], 40}; // a count passing the data stays
     Words raw = {0x00030000, 1, (CKDWORD) data.size(), 0, 0, 0};
     raw.insert(raw.end(), data.begin(), data.end());
-    std::vector<CKBYTE> bytes(raw.size() * 4);
-    for (size_t i = 0; i < raw.size(); ++i)
-        StoreLE32(&bytes[4 * i], raw[i]);
-    CKStateChunk* chunk = CKCreateStateChunk(0);
-    ASSERT_TRUE(chunk->ConvertFromBuffer(bytes.data(), (int) bytes.size()));
+    CKStateChunk* chunk = Deserialise(raw);
+    ASSERT_NE(chunk, nullptr);
     std::unique_ptr<CKDependenciesContext> deps(MappingContext());
     EXPECT_EQ(chunk->RemapObjects(nullptr, deps.get()), 3);
     Words after = Serialise(chunk);
@@ -218,11 +229,8 @@ TEST(CKStateChunkRemap, ListEntriesOutsideTheDataAreNotWritten)
 {
     // One id entry inside the data, one past it, one sequence passing it.
     const Words raw = {0x11070000, 3, 4, 4, 4, 4, 0, 7, 0xFFFFFFFF, 2};
-    std::vector<CKBYTE> bytes(raw.size() * 4);
-    for (size_t i = 0; i < raw.size(); ++i)
-        StoreLE32(&bytes[4 * i], raw[i]);
-    CKStateChunk* chunk = CKCreateStateChunk(0);
-    ASSERT_TRUE(chunk->ConvertFromBuffer(bytes.data(), (int) bytes.size()));
+    CKStateChunk* chunk = Deserialise(raw);
+    ASSERT_NE(chunk, nullptr);
     std::unique_ptr<CKDependenciesContext> deps(MappingContext());
     EXPECT_EQ(chunk->RemapObjects(nullptr, deps.get()), 1);
     EXPECT_EQ(chunk->GetReadError(), CKErr::InvalidFile);
