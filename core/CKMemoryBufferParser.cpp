@@ -162,13 +162,17 @@ CKMemoryBufferParser* CKMemoryBufferParser::Extract(int n)
 {
     if (!Has(n))
         return nullptr;
-    CKMemoryBufferParser* copy = new CKMemoryBufferParser(n);
-    if (!copy || !copy->IsValid()) {
-        delete copy;
+    // Filled at once: not cleared first.
+    char* block = static_cast<char*>(std::malloc(n > 0 ? (size_t) n : 1));
+    if (!block) {
         Fail();
         return nullptr;
     }
-    copy->Write(m_Buffer + m_Cursor, n);
+    if (n > 0)
+        std::memcpy(block, m_Buffer + m_Cursor, (size_t) n);
+    CKMemoryBufferParser* copy = Adopt(block, n, n);
+    if (!copy)
+        Fail();
     return copy;
 }
 
@@ -227,19 +231,15 @@ CKBufferParser* CKMemoryBufferParser::Pack(int n, int level)
     uLong bound = compressBound((uLong) n);
     if (bound > 0x7FFFFFFFul)
         return nullptr;
-    CKMemoryBufferParser* packed = new CKMemoryBufferParser((int) bound);
-    if (!packed || !packed->IsValid()) {
-        delete packed;
-        return nullptr;
-    }
+    // zlib writes what it makes: the block is not cleared first.
+    char* block = static_cast<char*>(std::malloc((size_t) bound));
     uLongf packedSize = bound;
-    if (compress2(reinterpret_cast<Bytef*>(packed->m_Buffer), &packedSize,
-                  reinterpret_cast<const Bytef*>(m_Buffer + m_Cursor), (uLong) n, level) != Z_OK) {
-        delete packed;
+    if (!block || compress2(reinterpret_cast<Bytef*>(block), &packedSize,
+                            reinterpret_cast<const Bytef*>(m_Buffer + m_Cursor), (uLong) n, level) != Z_OK) {
+        std::free(block);
         return nullptr;
     }
-    packed->m_Size = (int) packedSize;
-    return packed;
+    return Adopt(block, (int) packedSize, 0);
 }
 
 CKBOOL CKMemoryBufferParser::WriteToStream(CKStreamWriter* writer)

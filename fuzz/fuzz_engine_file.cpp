@@ -1,9 +1,14 @@
-// Opens arbitrary bytes as an engine file from memory and loads them into a
-// fresh context holding an object class and a manager that read every kind
-// of chunk field. Nothing may crash, hang, leak or allocate past the cap the
-// runner sets (-malloc_limit_mb): every size in the file is checked first.
+// Opens arbitrary bytes as an engine file and loads them into a fresh
+// context holding an object class and a manager that read every kind of
+// chunk field: from memory, or (high bit of the first byte) as a mapped file,
+// whose plain chunks borrow their words from the mapping. Nothing may crash,
+// hang, leak or allocate past the cap the runner sets (-malloc_limit_mb):
+// every size in the file is checked first.
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include "core/CKBaseManager.h"
 #include "core/CKClassRegistry.h"
@@ -75,10 +80,14 @@ public:
     }
 };
 
+// An in-memory file that stands for a file on disk.
+int g_FileFd = -1;
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
+    g_FileFd = memfd_create("fuzz_engine_file", 0);
     CKStartUp();
     CKClassRegisterT<FuzzItem, CKSceneObject>("FuzzItem");
     CKBuildClassHierarchyTable();
@@ -101,7 +110,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CKDWORD flags = size > 0 ? (CKDWORD) (data[0] & 0x7F) << 3 : 0;
     const uint8_t* bytes = size > 0 ? data + 1 : data;
     int length = size > 0 ? (int) size - 1 : 0;
-    CKERROR result = file->OpenMemory(bytes, length, flags);
+    CKERROR result = 0;
+    if (size > 0 && (data[0] & 0x80) && g_FileFd >= 0 && ::ftruncate(g_FileFd, 0) == 0 &&
+        ::pwrite(g_FileFd, bytes, (size_t) length, 0) == (ssize_t) length) {
+        std::string path = "/proc/self/fd/" + std::to_string(g_FileFd);
+        result = file->OpenFile(path.c_str(), flags);
+    } else {
+        result = file->OpenMemory(bytes, length, flags);
+    }
     if (result == 0 || result == CKErr::PluginsMissing)
         file->LoadFileData(&list);
     context->DeleteCKFile(file);

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -214,7 +215,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     CKStateChunk* chunk = CKCreateStateChunk(0, (control & 1) ? &file : nullptr);
     chunk->SetIDResolutionMode((control >> 1) & 1);
-    if (chunk->ReadFromRawBuffer(words.data(), (int) rawSize, (control & 4) != 0)) {
+    bool read = false;
+    if ((control & 8) && rawSize >= 4) {
+        // The words behind the header in a block of their own, adopted.
+        void* block = std::malloc(rawSize - 4 + 1);
+        if (block)
+            std::memcpy(block, raw + 4, rawSize - 4);
+        read = chunk->AdoptRawBuffer(raw, block, (int) rawSize);
+    } else {
+        read = chunk->ReadFromRawBuffer(words.data(), (int) rawSize, (control & 4) != 0);
+    }
+    if (read) {
         chunk->StartRead();
         RunScript(chunk, script, scriptLength, 0);
         // Then everything once, in order, and a walk to the end.
@@ -225,5 +236,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             chunk->ReadInt();
     }
     CKDeleteStateChunk(chunk);
+    // A borrowed buffer is never written, whatever was done with the chunk.
+    if (std::memcmp(words.data(), raw, rawSize) != 0)
+        __builtin_trap();
     return 0;
 }
