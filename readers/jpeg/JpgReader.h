@@ -21,10 +21,6 @@ public:
     static CKPluginInfo* GetReaderInfo(int index);
     int GetOptionsCount() override { return 3; }
     const char* GetOptionDescription(int index) override;
-    CKDWORD GetFlags() override
-    {
-        return CK_DATAREADER_FILELOAD | CK_DATAREADER_FILESAVE | CK_DATAREADER_MEMORYLOAD | CK_DATAREADER_MEMORYSAVE;
-    }
     CKBOOL IsAlphaSaved(const CKBitmapProperties*) override { return FALSE; }
     // 24-bit R, G, B pixels; a grey image sets option bit 2 of the record,
     // a colour one clears it. 0 on success, -1 on failure.
@@ -33,11 +29,12 @@ public:
     int ReadMemory(const void* memory, CKDWORD size, CKBitmapProperties** out) override;
     // 1 on success, 0 on failure.
     int SaveFile(const char* name, const CKBitmapProperties* properties) override;
-    int SaveMemory(void** out, const CKBitmapProperties* properties) override;
 
     static CKBitmapProperties DefaultProperties();
 
+protected:
+    int EncodeImage(const CKBitmapProperties& p, CKBYTE** block) override;
+
 private:
-    int Encode(const CKBitmapProperties* properties, CKBYTE** out);
     void FinishRead(bool grayscale);
 };

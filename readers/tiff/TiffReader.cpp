@@ -1,17 +1,13 @@
 #include "readers/tiff/TiffReader.h"
 
 #include "readers/common/DecodedImage.h"
-#include "readers/common/ReaderFileIO.h"
 #include "readers/common/ReaderLog.h"
 #include "readers/tiff/TiffDecoder.h"
 #include "readers/tiff/TiffEncoder.h"
 
 CKBitmapProperties TiffReader::DefaultProperties()
 {
-    CKBitmapProperties p;
-    p.m_Size = kPropertiesSize;
-    p.m_ReaderGuid = CKGUID(0x1c9165c2, 0x177a7391);
-    p.m_Ext.Set("Tiff");
+    CKBitmapProperties p = MakeDefaults(kPropertiesSize, CKGUID(0x1c9165c2, 0x177a7391), "Tiff");
     p.m_Words[kCompressionWord] = 32773;
     return p;
 }
@@ -55,30 +51,13 @@ int TiffReader::SaveFile(const char* name, const CKBitmapProperties* properties)
 {
     if (!name)
         return 1;
-    void* block = nullptr;
-    const int size = SaveMemory(&block, properties);
-    if (size == 0)
-        return 1;
-    const bool written = ReaderWriteWholeFile(name, block, (size_t) size);
-    CKReaderFree(block);
-    if (!written)
-    {
+    const int size = SaveFileThroughMemory(name, properties);
+    if (size < 0)
         ReaderLogError("TIFF: cannot write %s", name);
-        return 1;
-    }
-    return 0;
+    return size > 0 ? 0 : 1;
 }
 
-int TiffReader::SaveMemory(void** out, const CKBitmapProperties* properties)
+int TiffReader::EncodeImage(const CKBitmapProperties& p, CKBYTE** block)
 {
-    if (!out)
-        return 0;
-    *out = nullptr;
-    if (!properties)
-        return 0;
-    const CKBitmapProperties p = MergeOverDefaults(*properties);
-    CKBYTE* block = nullptr;
-    const int size = TiffEncode(p.m_Format, SavePixels(p), p.m_Words[kCompressionWord], &block);
-    *out = block;
-    return size;
+    return TiffEncode(p.m_Format, SavePixels(p), p.m_Words[kCompressionWord], block);
 }
