@@ -18,16 +18,7 @@ TEST(PcxReader, FilesWrittenByAnotherEncoderDecodeLikeItsOwnDecoder)
 {
     PcxReader reader;
     for (const char* name : {"im_8.pcx", "im_24.pcx"})
-    {
-        SCOPED_TRACE(name);
-        const std::string path = ReaderTestDataDir() + "/foreign/" + name;
-        int result = -1;
-        const RgbaImage actual = DecodeWith(reader, LoadFileBytes(path), &result);
-        ASSERT_EQ(result, 0);
-        RgbaImage reference;
-        ASSERT_TRUE(LoadPam(path + ".pam", reference));
-        EXPECT_EQ(DescribeDifference(actual, reference), "");
-    }
+        CheckForeignFile(reader, name);
 }
 
 TEST(PcxReader, KeepsTheFileDepthWithAColourMap)
@@ -154,9 +145,7 @@ TEST(PcxReader, SavesNothing)
     PcxReader reader;
     TestTempDir dir;
     std::vector<uint32_t> pixels = MakePicture(4, 4, true);
-    CKBitmapProperties p = PcxReader::DefaultProperties();
-    p.m_Format = ArgbDesc(4, 4, pixels.data());
-    p.m_Data = pixels.data();
+    CKBitmapProperties p = ArgbRecord(PcxReader::DefaultProperties(), pixels, 4, 4);
     EXPECT_EQ(reader.SaveFile(dir.File("a.pcx").c_str(), &p), 0);
     EXPECT_TRUE(LoadFileBytes(dir.File("a.pcx")).empty()) << "no file is made";
     void* block = reinterpret_cast<void*>(1);

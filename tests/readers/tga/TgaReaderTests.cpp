@@ -12,18 +12,10 @@ namespace {
 std::vector<uint8_t> Save(TgaReader& reader, std::vector<uint32_t>& pixels, int width, int height, CKDWORD depth,
                           bool rle)
 {
-    CKBitmapProperties p = TgaReader::DefaultProperties();
-    p.m_Format = ArgbDesc(width, height, pixels.data());
-    p.m_Data = pixels.data();
+    CKBitmapProperties p = ArgbRecord(TgaReader::DefaultProperties(), pixels, width, height);
     p.m_Words[TgaReader::kBitDepthWord] = depth;
     p.m_Words[TgaReader::kRleWord] = rle ? 1 : 0;
-    void* block = nullptr;
-    const int size = reader.SaveMemory(&block, &p);
-    std::vector<uint8_t> bytes;
-    if (size > 0)
-        bytes.assign(static_cast<uint8_t*>(block), static_cast<uint8_t*>(block) + size);
-    reader.ReleaseMemory(block);
-    return bytes;
+    return SaveToBytes(reader, p);
 }
 
 }  // namespace
@@ -39,16 +31,7 @@ TEST(TgaReader, FilesWrittenByAnotherEncoderDecodeLikeItsOwnDecoder)
 {
     TgaReader reader;
     for (const char* name : {"im_24.tga", "im_rle24.tga", "im_rle32.tga", "im_rle8map.tga", "im_grey_rle.tga"})
-    {
-        SCOPED_TRACE(name);
-        const std::string path = ReaderTestDataDir() + "/foreign/" + name;
-        int result = -1;
-        const RgbaImage actual = DecodeWith(reader, LoadFileBytes(path), &result);
-        ASSERT_EQ(result, 0);
-        RgbaImage reference;
-        ASSERT_TRUE(LoadPam(path + ".pam", reference));
-        EXPECT_EQ(DescribeDifference(actual, reference), "");
-    }
+        CheckForeignFile(reader, name);
 }
 
 TEST(TgaReader, GreyWithAlphaAndSixteenBitIndicesAreRead)
@@ -246,9 +229,7 @@ TEST(TgaReader, SaveFileWritesTheBytes)
     TgaReader reader;
     TestTempDir dir;
     std::vector<uint32_t> pixels = MakePicture(6, 2, false);
-    CKBitmapProperties p = TgaReader::DefaultProperties();
-    p.m_Format = ArgbDesc(6, 2, pixels.data());
-    p.m_Data = pixels.data();
+    CKBitmapProperties p = ArgbRecord(TgaReader::DefaultProperties(), pixels, 6, 2);
     const int size = reader.SaveFile(dir.File("a.tga").c_str(), &p);
     EXPECT_EQ(size, 18 + 6 * 2 * 4);
     EXPECT_EQ(LoadFileBytes(dir.File("a.tga")).size(), (size_t) size);
