@@ -65,6 +65,20 @@ uint32_t Opaque(uint32_t c)
     return c | 0xFF000000u;
 }
 
+// The image whose pixel (x, y) is colorAt(x, y).
+template <class ColorAt>
+RgbaImage ImageOf(int width, int height, ColorAt colorAt)
+{
+    RgbaImage e;
+    e.width = width;
+    e.height = height;
+    e.pixels.resize((size_t) width * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            e.pixels[(size_t) y * width + x] = colorAt(x, y);
+    return e;
+}
+
 int BmpEntries(const BmpRecipe& s)
 {
     if (s.bits > 8)
@@ -300,38 +314,32 @@ std::vector<uint8_t> BuildBmp(const BmpRecipe& s)
 
 RgbaImage ExpectedBmp(const BmpRecipe& s)
 {
-    RgbaImage e;
-    e.width = s.width;
-    e.height = s.height;
-    e.pixels.resize((size_t) s.width * s.height);
     const int entries = BmpEntries(s);
-    for (int y = 0; y < s.height; ++y)
-        for (int x = 0; x < s.width; ++x)
+    RgbaImage e = ImageOf(s.width, s.height, [&](int x, int y) {
+        const uint32_t c = PatternColor(x, y);
+        uint32_t v;
+        if (s.bits <= 8)
         {
-            const uint32_t c = PatternColor(x, y);
-            uint32_t v;
-            if (s.bits <= 8)
-            {
-                const int i = PatternIndex(x, y, entries);
-                v = PaletteColor(s.bits == 1 ? i & 1 : i);
-            }
-            else if (s.bits == 16)
-            {
-                const uint32_t rm = s.compression == 3 ? s.masks[0] : 0x7C00;
-                const uint32_t gm = s.compression == 3 ? s.masks[1] : 0x03E0;
-                const uint32_t bm = s.compression == 3 ? s.masks[2] : 0x001F;
-                v = 0xFF000000u | Unpack(R(c), rm) << 16 | Unpack(G(c), gm) << 8 | Unpack(B(c), bm);
-            }
-            else if (s.bits == 24)
-            {
-                v = Opaque(c);
-            }
-            else
-            {
-                v = c;
-            }
-            e.pixels[(size_t) y * s.width + x] = v;
+            const int i = PatternIndex(x, y, entries);
+            v = PaletteColor(s.bits == 1 ? i & 1 : i);
         }
+        else if (s.bits == 16)
+        {
+            const uint32_t rm = s.compression == 3 ? s.masks[0] : 0x7C00;
+            const uint32_t gm = s.compression == 3 ? s.masks[1] : 0x03E0;
+            const uint32_t bm = s.compression == 3 ? s.masks[2] : 0x001F;
+            v = 0xFF000000u | Unpack(R(c), rm) << 16 | Unpack(G(c), gm) << 8 | Unpack(B(c), bm);
+        }
+        else if (s.bits == 24)
+        {
+            v = Opaque(c);
+        }
+        else
+        {
+            v = c;
+        }
+        return v;
+    });
     if (s.rleDeltas)
     {
         // File line 1 skips x 4..6, line 3 stops after 5 pixels, the last
@@ -517,34 +525,27 @@ std::vector<uint8_t> BuildTga(const TgaRecipe& s)
 
 RgbaImage ExpectedTga(const TgaRecipe& s)
 {
-    RgbaImage e;
-    e.width = s.width;
-    e.height = s.height;
-    e.pixels.resize((size_t) s.width * s.height);
     const int base = s.type & 7;
-    for (int y = 0; y < s.height; ++y)
-        for (int x = 0; x < s.width; ++x)
+    return ImageOf(s.width, s.height, [&](int x, int y) {
+        const uint32_t c = PatternColor(x, y);
+        uint32_t v;
+        if (base == 1)
+            v = TgaMapColor(s, s.mapFirst + PatternIndex(x, y, kTgaMapEntries));
+        else if (base == 3)
+            v = (s.depth == 16 ? A(c) << 24 : 0xFF000000u) | TgaGrey(x, y) * 0x010101u;
+        else if (s.depth == 15 || s.depth == 16)
         {
-            const uint32_t c = PatternColor(x, y);
-            uint32_t v;
-            if (base == 1)
-                v = TgaMapColor(s, s.mapFirst + PatternIndex(x, y, kTgaMapEntries));
-            else if (base == 3)
-                v = (s.depth == 16 ? A(c) << 24 : 0xFF000000u) | TgaGrey(x, y) * 0x010101u;
-            else if (s.depth == 15 || s.depth == 16)
-            {
-                uint32_t alpha = 0xFF;
-                if (s.depth == 16 && (s.descriptor & 0x0F))
-                    alpha = A(c) >= 128 ? 0xFF : 0;
-                v = alpha << 24 | ScaleTo8(R(c) >> 3, 5) << 16 | ScaleTo8(G(c) >> 3, 5) << 8 | ScaleTo8(B(c) >> 3, 5);
-            }
-            else if (s.depth == 24)
-                v = Opaque(c);
-            else
-                v = c;
-            e.pixels[(size_t) y * s.width + x] = v;
+            uint32_t alpha = 0xFF;
+            if (s.depth == 16 && (s.descriptor & 0x0F))
+                alpha = A(c) >= 128 ? 0xFF : 0;
+            v = alpha << 24 | ScaleTo8(R(c) >> 3, 5) << 16 | ScaleTo8(G(c) >> 3, 5) << 8 | ScaleTo8(B(c) >> 3, 5);
         }
-    return e;
+        else if (s.depth == 24)
+            v = Opaque(c);
+        else
+            v = c;
+        return v;
+    });
 }
 
 namespace {
@@ -667,16 +668,10 @@ std::vector<uint8_t> BuildPcx(const PcxRecipe& s)
 
 RgbaImage ExpectedPcx(const PcxRecipe& s)
 {
-    RgbaImage e;
-    e.width = s.width;
-    e.height = s.height;
-    e.pixels.resize((size_t) s.width * s.height);
     const int entries = PcxEntries(s);
-    for (int y = 0; y < s.height; ++y)
-        for (int x = 0; x < s.width; ++x)
-            e.pixels[(size_t) y * s.width + x] =
-                PcxBits(s) == 24 ? Opaque(PatternColor(x, y)) : PcxHeaderColor(s, PatternIndex(x, y, entries));
-    return e;
+    return ImageOf(s.width, s.height, [&](int x, int y) {
+        return PcxBits(s) == 24 ? Opaque(PatternColor(x, y)) : PcxHeaderColor(s, PatternIndex(x, y, entries));
+    });
 }
 
 std::vector<CorpusFile> BuildBmpCorpus()
