@@ -65,6 +65,24 @@ uint32_t Opaque(uint32_t c)
     return c | 0xFF000000u;
 }
 
+// The colour as 5-5-5 bits (red highest), and those bits widened back.
+uint32_t To555(uint32_t c)
+{
+    return (R(c) >> 3) << 10 | (G(c) >> 3) << 5 | B(c) >> 3;
+}
+
+uint32_t Through555(uint32_t c)
+{
+    return ScaleTo8(R(c) >> 3, 5) << 16 | ScaleTo8(G(c) >> 3, 5) << 8 | ScaleTo8(B(c) >> 3, 5);
+}
+
+void PutBgr(std::vector<uint8_t>& out, uint32_t c)
+{
+    out.push_back((uint8_t) B(c));
+    out.push_back((uint8_t) G(c));
+    out.push_back((uint8_t) R(c));
+}
+
 // The image whose pixel (x, y) is colorAt(x, y).
 template <class ColorAt>
 RgbaImage ImageOf(int width, int height, ColorAt colorAt)
@@ -281,7 +299,7 @@ std::vector<uint8_t> BuildBmp(const BmpRecipe& s)
                     if (s.compression == 3)
                         v = Pack(R(c), s.masks[0]) | Pack(G(c), s.masks[1]) | Pack(B(c), s.masks[2]);
                     else
-                        v = (R(c) >> 3) << 10 | (G(c) >> 3) << 5 | B(c) >> 3;
+                        v = To555(c);
                     line[(size_t) x * 2] = (uint8_t) v;
                     line[(size_t) x * 2 + 1] = (uint8_t) (v >> 8);
                     break;
@@ -390,16 +408,14 @@ void TgaPixel(const TgaRecipe& s, int x, int y, std::vector<uint8_t>& out)
     case 15:
     case 16:
     {
-        uint32_t v = (R(c) >> 3) << 10 | (G(c) >> 3) << 5 | B(c) >> 3;
+        uint32_t v = To555(c);
         if (s.depth == 16 && (s.descriptor & 0x0F) && A(c) >= 128)
             v |= 0x8000;
         Put16(out, v);
         break;
     }
     case 24:
-        out.push_back((uint8_t) B(c));
-        out.push_back((uint8_t) G(c));
-        out.push_back((uint8_t) R(c));
+        PutBgr(out, c);
         break;
     default:
         Put32(out, c);
@@ -415,12 +431,10 @@ void TgaMapEntry(const TgaRecipe& s, int i, std::vector<uint8_t>& out)
     {
     case 15:
     case 16:
-        Put16(out, (R(c) >> 3) << 10 | (G(c) >> 3) << 5 | B(c) >> 3 | (s.mapEntryBits == 16 ? 0x8000 : 0));
+        Put16(out, To555(c) | (s.mapEntryBits == 16 ? 0x8000 : 0));
         break;
     case 24:
-        out.push_back((uint8_t) B(c));
-        out.push_back((uint8_t) G(c));
-        out.push_back((uint8_t) R(c));
+        PutBgr(out, c);
         break;
     default:
         Put32(out, alpha << 24 | c);
@@ -435,7 +449,7 @@ uint32_t TgaMapColor(const TgaRecipe& s, int i)
     {
     case 15:
     case 16:
-        return 0xFF000000u | ScaleTo8(R(c) >> 3, 5) << 16 | ScaleTo8(G(c) >> 3, 5) << 8 | ScaleTo8(B(c) >> 3, 5);
+        return 0xFF000000u | Through555(c);
     case 24:
         return c;
     default:
@@ -538,7 +552,7 @@ RgbaImage ExpectedTga(const TgaRecipe& s)
             uint32_t alpha = 0xFF;
             if (s.depth == 16 && (s.descriptor & 0x0F))
                 alpha = A(c) >= 128 ? 0xFF : 0;
-            v = alpha << 24 | ScaleTo8(R(c) >> 3, 5) << 16 | ScaleTo8(G(c) >> 3, 5) << 8 | ScaleTo8(B(c) >> 3, 5);
+            v = alpha << 24 | Through555(c);
         }
         else if (s.depth == 24)
             v = Opaque(c);
