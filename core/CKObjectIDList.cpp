@@ -49,22 +49,30 @@ CKObject* CKObjectIDList::GetCurrentObject(CKContext* context) const
     return m_Cursor && context ? context->GetObject(m_Cursor->m_ID) : nullptr;
 }
 
-void CKObjectIDList::InsertFront(CK_ID id)
+void CKObjectIDList::Link(Node* node, Node* prev, Node* next)
 {
-    Node* node = NewNode(id);
-    node->m_Next = m_Head;
-    if (m_Head)
-        m_Head->m_Prev = node;
-    m_Head = node;
-    if (!m_Tail)
+    node->m_Prev = prev;
+    node->m_Next = next;
+    if (prev)
+        prev->m_Next = node;
+    else
+        m_Head = node;
+    if (next)
+        next->m_Prev = node;
+    else
         m_Tail = node;
     ++m_Count;
     if (m_Count == 1) {
         m_Cursor = node;
         m_CursorIndex = 0;
-    } else if (m_Cursor) {
-        ++m_CursorIndex;
     }
+}
+
+void CKObjectIDList::InsertFront(CK_ID id)
+{
+    Link(NewNode(id), nullptr, m_Head);
+    if (m_Count > 1 && m_Cursor)
+        ++m_CursorIndex;
 }
 
 void CKObjectIDList::InsertFrontObject(CKObject* object)
@@ -75,18 +83,7 @@ void CKObjectIDList::InsertFrontObject(CKObject* object)
 
 void CKObjectIDList::InsertRear(CK_ID id)
 {
-    Node* node = NewNode(id);
-    node->m_Prev = m_Tail;
-    if (m_Tail)
-        m_Tail->m_Next = node;
-    m_Tail = node;
-    if (!m_Head)
-        m_Head = node;
-    ++m_Count;
-    if (m_Count == 1) {
-        m_Cursor = node;
-        m_CursorIndex = 0;
-    }
+    Link(NewNode(id), m_Tail, nullptr);
 }
 
 void CKObjectIDList::InsertRearObject(CKObject* object)
