@@ -105,38 +105,32 @@ void CKObjectIDList::Unlink(Node* node)
     --m_Count;
 }
 
-CK_ID CKObjectIDList::RemoveFront()
+CK_ID CKObjectIDList::RemoveEnd(bool front)
 {
-    Node* node = m_Head;
+    Node* node = front ? m_Head : m_Tail;
     if (!node)
         return 0;
-    CK_ID id = node->m_ID;
-    bool cursorHere = m_Cursor == node;
+    const CK_ID id = node->m_ID;
+    const bool cursorHere = m_Cursor == node;
     Unlink(node);
     FreeNode(node);
     if (cursorHere) {
-        m_Cursor = m_Head;
-        m_CursorIndex = m_Head ? 0 : -1;
-    } else if (m_Cursor) {
+        m_Cursor = front ? m_Head : m_Tail;
+        m_CursorIndex = !m_Cursor ? -1 : front ? 0 : m_Count - 1;
+    } else if (front && m_Cursor) {
         --m_CursorIndex;
     }
     return id;
 }
 
+CK_ID CKObjectIDList::RemoveFront()
+{
+    return RemoveEnd(true);
+}
+
 CK_ID CKObjectIDList::RemoveRear()
 {
-    Node* node = m_Tail;
-    if (!node)
-        return 0;
-    CK_ID id = node->m_ID;
-    bool cursorHere = m_Cursor == node;
-    Unlink(node);
-    FreeNode(node);
-    if (cursorHere) {
-        m_Cursor = m_Tail;
-        m_CursorIndex = m_Tail ? m_Count - 1 : -1;
-    }
-    return id;
+    return RemoveEnd(false);
 }
 
 CK_ID CKObjectIDList::RemoveCurrent()

@@ -61,6 +61,8 @@ private:
     // first node of a list takes the cursor.
     void Link(Node* node, Node* prev, Node* next);
     void Unlink(Node* node);
+    // RemoveFront or RemoveRear.
+    CK_ID RemoveEnd(bool front);
 
     Node* m_Cursor = nullptr;
     Node* m_Head = nullptr;
