@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 
 #include "platform/PlatformCpu.h"
 #include "platform/PlatformTime.h"
@@ -13,6 +12,7 @@
 #include "system/QxMatrix.h"
 #include "system/QxStartUp.h"
 #include "system/QxThread.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
 
 namespace {
@@ -27,12 +27,6 @@ PlatformLocalTime FixedTime()
     t.second = 31;
     t.millisecond = 42;
     return t;
-}
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::string LogDir()
@@ -101,7 +95,7 @@ TEST(QxStartUp, StartsAndStopsTwiceInOneProcess)
         EXPECT_EQ(QxFindThread(PlatformGetCurrentThreadHandle()), nullptr);
         EXPECT_EQ(QxGetLibraryLogSource(), 0);
         // Each run starts its log afresh.
-        EXPECT_EQ(ReadAll(logFile), std::string("[QxMath] [INFO] [05/03/09 14:07:31:042] : ") +
+        EXPECT_EQ(TestReadFile(logFile), std::string("[QxMath] [INFO] [05/03/09 14:07:31:042] : ") +
                                         (run == 0 ? "first run" : "second run") + "\n");
     }
     PlatformSetLocalTimeHook(previous);
