@@ -13,6 +13,7 @@
 #include "system/QxOutputDebugListener.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
+#include "tests/system/FixedLocalTime.h"
 #include "tests/system/LogCapture.h"
 
 namespace {
@@ -22,23 +23,6 @@ uint64_t g_Ticks = 0;
 
 PlatformLocalTime FakeLocalTime() { return g_Now; }
 uint64_t FakeCounter() { return g_Ticks; }
-
-// 5 March 2009, 14:07:31.042 local time.
-PlatformLocalTime March5()
-{
-    PlatformLocalTime t;
-    t.year = 2009;
-    t.month = 3;
-    t.day = 5;
-    t.hour = 14;
-    t.minute = 7;
-    t.second = 31;
-    t.millisecond = 42;
-    t.weekDay = 4;
-    t.yearDay = 63;
-    t.unixSeconds = 1236262051u;
-    return t;
-}
 
 // Replaces both clocks for the life of a test.
 class FakeClocks

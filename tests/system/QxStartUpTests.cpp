@@ -14,21 +14,9 @@
 #include "system/QxThread.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
+#include "tests/system/FixedLocalTime.h"
 
 namespace {
-PlatformLocalTime FixedTime()
-{
-    PlatformLocalTime t;
-    t.year = 2009;
-    t.month = 3;
-    t.day = 5;
-    t.hour = 14;
-    t.minute = 7;
-    t.second = 31;
-    t.millisecond = 42;
-    return t;
-}
-
 std::string LogDir()
 {
     const char* dir = std::getenv("ENGINE_LOG_DIR");
@@ -44,7 +32,7 @@ TEST(QxStartUp, StartsAndStopsTwiceInOneProcess)
     if (LogDir().empty())
         setenv("ENGINE_LOG_DIR", fallback.Path().c_str(), 1);
     std::string logFile = LogDir() + "/QxMath.log";
-    PlatformLocalTimeHook previous = PlatformSetLocalTimeHook(FixedTime);
+    PlatformLocalTimeHook previous = PlatformSetLocalTimeHook(March5);
 
     for (int run = 0; run < 2; ++run)
     {
