@@ -62,14 +62,7 @@ TEST(PcxReader, RefusesWhatItCannotRead)
     s.rle = false;
     s.planes = 3;
     const std::vector<uint8_t> good = BuildPcx(s);
-    auto patched = [&](size_t at, uint32_t value, int bytes) {
-        std::vector<uint8_t> f = good;
-        for (int i = 0; i < bytes; ++i)
-            f[at + i] = (uint8_t) (value >> (8 * i));
-        int result = -1;
-        DecodeWith(reader, f, &result);
-        return result;
-    };
+    auto patched = [&](size_t at, uint32_t value, int bytes) { return DecodePatched(reader, good, at, value, bytes); };
     EXPECT_EQ(patched(0, 11, 1), IMAGEREADER_INVALID) << "signature";
     EXPECT_EQ(patched(8, 0, 2), IMAGEREADER_OK) << "a one-pixel-wide window";
     EXPECT_EQ(patched(4, 1, 2), IMAGEREADER_OK) << "a window not at the origin";
@@ -133,11 +126,7 @@ TEST(PcxReader, AnEightBitFileWithoutItsPaletteUsesTheHeaderPalette)
 TEST(PcxReader, EveryPrefixOfAFileIsShortOrWhole)
 {
     PcxReader reader;
-    for (const CorpusFile& f : BuildPcxCorpus())
-    {
-        SCOPED_TRACE(f.name);
-        CheckEveryPrefix(reader, f.bytes, {IMAGEREADER_OK, IMAGEREADER_SHORTFILE});
-    }
+    CheckEveryCorpusPrefix(reader, BuildPcxCorpus());
 }
 
 TEST(PcxReader, SavesNothing)

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "readers/common/ImageReaderResults.h"
+
 RgbaImage DecodeWith(CKBitmapReader& reader, const std::vector<uint8_t>& bytes, int* result)
 {
     CKBitmapProperties* p = nullptr;
@@ -87,6 +89,24 @@ void CheckEveryPrefix(CKBitmapReader& reader, const std::vector<uint8_t>& bytes,
             EXPECT_NE(p->m_Data, nullptr);
             EXPECT_GT(p->m_Format.Width, 0);
         }
+    }
+}
+
+int DecodePatched(CKBitmapReader& reader, std::vector<uint8_t> bytes, size_t at, uint32_t value, int count)
+{
+    for (int i = 0; i < count; ++i)
+        bytes[at + i] = (uint8_t) (value >> (8 * i));
+    int result = -1;
+    DecodeWith(reader, bytes, &result);
+    return result;
+}
+
+void CheckEveryCorpusPrefix(CKBitmapReader& reader, const std::vector<CorpusFile>& corpus)
+{
+    for (const CorpusFile& f : corpus)
+    {
+        SCOPED_TRACE(f.name);
+        CheckEveryPrefix(reader, f.bytes, {IMAGEREADER_OK, IMAGEREADER_SHORTFILE});
     }
 }
 

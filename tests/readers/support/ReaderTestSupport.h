@@ -31,6 +31,14 @@ void CheckEveryPrefix(CKBitmapReader& reader, const std::vector<uint8_t>& bytes,
 // encoder): it must read and equal its committed .pam reference decode.
 void CheckForeignFile(CKBitmapReader& reader, const std::string& name);
 
+// ReadMemory's result for bytes with `count` bytes at `at` replaced by the
+// little-endian value.
+int DecodePatched(CKBitmapReader& reader, std::vector<uint8_t> bytes, size_t at, uint32_t value, int count);
+
+// CheckEveryPrefix of every corpus file, with the results of the BMP, TGA
+// and PCX readers: 0, or 4 for a file shorter than its headers announce.
+void CheckEveryCorpusPrefix(CKBitmapReader& reader, const std::vector<CorpusFile>& corpus);
+
 // A 32-bit ARGB description over pixels (0xAARRGGBB words).
 QxImageDesc ArgbDesc(int width, int height, uint32_t* pixels);
 

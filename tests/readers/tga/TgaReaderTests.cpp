@@ -75,14 +75,7 @@ TEST(TgaReader, RefusesWhatItCannotRead)
     TgaReader reader;
     TgaRecipe s;
     const std::vector<uint8_t> good = BuildTga(s);
-    auto patched = [&](size_t at, uint32_t value, int bytes) {
-        std::vector<uint8_t> f = good;
-        for (int i = 0; i < bytes; ++i)
-            f[at + i] = (uint8_t) (value >> (8 * i));
-        int result = -1;
-        DecodeWith(reader, f, &result);
-        return result;
-    };
+    auto patched = [&](size_t at, uint32_t value, int bytes) { return DecodePatched(reader, good, at, value, bytes); };
     EXPECT_EQ(patched(2, 0, 1), IMAGEREADER_INVALID) << "no image";
     EXPECT_EQ(patched(2, 32, 1), IMAGEREADER_INVALID) << "Huffman-coded type";
     EXPECT_EQ(patched(16, 12, 1), IMAGEREADER_INVALID) << "pixel depth";
@@ -131,11 +124,7 @@ TEST(TgaReader, FooterOffsetsOutsideTheFileAreIgnored)
 TEST(TgaReader, EveryPrefixOfAFileIsShortOrWhole)
 {
     TgaReader reader;
-    for (const CorpusFile& f : BuildTgaCorpus())
-    {
-        SCOPED_TRACE(f.name);
-        CheckEveryPrefix(reader, f.bytes, {IMAGEREADER_OK, IMAGEREADER_SHORTFILE});
-    }
+    CheckEveryCorpusPrefix(reader, BuildTgaCorpus());
 }
 
 TEST(TgaReader, RoundTripsWithAndWithoutRunLengths)
