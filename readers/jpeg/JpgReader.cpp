@@ -32,12 +32,19 @@ const char* JpgReader::GetOptionDescription(int index)
     }
 }
 
-void JpgReader::FinishRead(bool grayscale)
+bool JpgReader::Decode(FILE* file, const CKBYTE* data, size_t size, CKBitmapProperties** out)
 {
+    DecodedImage image;
+    bool grayscale = false;
+    if (!JpegDecode(file, data, size, image, grayscale))
+        return false;
+    AdoptDecoded(image);
     if (grayscale)
         m_Properties.m_Words[kOptionsWord] |= JPEG_GRAYSCALE;
     else
         m_Properties.m_Words[kOptionsWord] &= ~JPEG_GRAYSCALE;
+    *out = &m_Properties;
+    return true;
 }
 
 int JpgReader::ReadFile(const char* name, CKBitmapProperties** out)
@@ -51,16 +58,9 @@ int JpgReader::ReadFile(const char* name, CKBitmapProperties** out)
         ReaderLogError("can't open %s", name);
         return -1;
     }
-    DecodedImage image;
-    bool grayscale = false;
-    const bool ok = JpegDecode(file, nullptr, 0, image, grayscale);
+    const bool ok = Decode(file, nullptr, 0, out);
     std::fclose(file);
-    if (!ok)
-        return -1;
-    AdoptDecoded(image);
-    FinishRead(grayscale);
-    *out = &m_Properties;
-    return 0;
+    return ok ? 0 : -1;
 }
 
 int JpgReader::ReadMemory(const void* memory, CKDWORD size, CKBitmapProperties** out)
@@ -68,14 +68,7 @@ int JpgReader::ReadMemory(const void* memory, CKDWORD size, CKBitmapProperties**
     FreeDecoded();
     if (!memory || !out)
         return 1;
-    DecodedImage image;
-    bool grayscale = false;
-    if (!JpegDecode(nullptr, static_cast<const CKBYTE*>(memory), size, image, grayscale))
-        return 1;
-    AdoptDecoded(image);
-    FinishRead(grayscale);
-    *out = &m_Properties;
-    return 0;
+    return Decode(nullptr, static_cast<const CKBYTE*>(memory), size, out) ? 0 : 1;
 }
 
 int JpgReader::EncodeImage(const CKBitmapProperties& p, CKBYTE** block)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdio>
+
 #include "readers/common/ImageReaderBase.h"
 
 // JPEG through libjpeg. Its record (152 bytes) adds the quality (float,
@@ -36,5 +39,7 @@ protected:
     int EncodeImage(const CKBitmapProperties& p, CKBYTE** block) override;
 
 private:
-    void FinishRead(bool grayscale);
+    // Decodes from the file or memory into the embedded record (option bit
+    // 2 set for a grey image, cleared for a colour one); false on failure.
+    bool Decode(FILE* file, const CKBYTE* data, size_t size, CKBitmapProperties** out);
 };

@@ -21,17 +21,22 @@ const char* TiffReader::GetOptionDescription(int index)
     return index == 0 ? "Enum:Compression Method:None=1,Macintosh RLE=32773" : "";
 }
 
+bool TiffReader::Decode(const char* name, const CKBYTE* data, size_t size, CKBitmapProperties** out)
+{
+    DecodedImage image;
+    if (!TiffDecode(name, data, size, image))
+        return false;
+    AdoptDecoded(image);
+    *out = &m_Properties;
+    return true;
+}
+
 int TiffReader::ReadFile(const char* name, CKBitmapProperties** out)
 {
     FreeDecoded();
     if (!name || !out)
         return -1;
-    DecodedImage image;
-    if (!TiffDecode(name, nullptr, 0, image))
-        return -1;
-    AdoptDecoded(image);
-    *out = &m_Properties;
-    return 0;
+    return Decode(name, nullptr, 0, out) ? 0 : -1;
 }
 
 int TiffReader::ReadMemory(const void* memory, CKDWORD size, CKBitmapProperties** out)
@@ -39,12 +44,7 @@ int TiffReader::ReadMemory(const void* memory, CKDWORD size, CKBitmapProperties*
     FreeDecoded();
     if (!memory || !out)
         return 1;
-    DecodedImage image;
-    if (!TiffDecode(nullptr, static_cast<const CKBYTE*>(memory), size, image))
-        return 1;
-    AdoptDecoded(image);
-    *out = &m_Properties;
-    return 0;
+    return Decode(nullptr, static_cast<const CKBYTE*>(memory), size, out) ? 0 : 1;
 }
 
 int TiffReader::SaveFile(const char* name, const CKBitmapProperties* properties)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 #include "readers/common/ImageReaderBase.h"
 
 // TIFF through libtiff. Its record (144 bytes) adds the compression to save
@@ -31,4 +33,9 @@ public:
 
 protected:
     int EncodeImage(const CKBitmapProperties& p, CKBYTE** block) override;
+
+private:
+    // Decodes the named file or the memory into the embedded record; false
+    // on failure.
+    bool Decode(const char* name, const CKBYTE* data, size_t size, CKBitmapProperties** out);
 };
