@@ -136,12 +136,15 @@ const Encoded& TgaFile(bool rle)
     return rle ? packed : raw;
 }
 
-void ReaderMemory(benchmark::State& state, CKBitmapReader& reader, const Encoded& file, int outBytesPerPixel)
+void ReaderBench(benchmark::State& state, CKBitmapReader& reader, const Encoded& file, int outBytesPerPixel,
+                 bool fromFile)
 {
     for (auto _ : state)
     {
         CKBitmapProperties* p = nullptr;
-        if (reader.ReadMemory(file.bytes.data(), (CKDWORD) file.bytes.size(), &p) != 0)
+        const int result = fromFile ? reader.ReadFile(file.path.c_str(), &p)
+                                    : reader.ReadMemory(file.bytes.data(), (CKDWORD) file.bytes.size(), &p);
+        if (result != 0)
         {
             state.SkipWithError("decode failed");
             return;
@@ -150,23 +153,18 @@ void ReaderMemory(benchmark::State& state, CKBitmapReader& reader, const Encoded
         reader.ReleaseMemory(p->m_Data);
     }
     state.SetBytesProcessed(state.iterations() * (int64_t) kSize * kSize * outBytesPerPixel);
-    state.counters["file_bytes"] = (double) file.bytes.size();
+    if (!fromFile)
+        state.counters["file_bytes"] = (double) file.bytes.size();
+}
+
+void ReaderMemory(benchmark::State& state, CKBitmapReader& reader, const Encoded& file, int outBytesPerPixel)
+{
+    ReaderBench(state, reader, file, outBytesPerPixel, false);
 }
 
 void ReaderFile(benchmark::State& state, CKBitmapReader& reader, const Encoded& file, int outBytesPerPixel)
 {
-    for (auto _ : state)
-    {
-        CKBitmapProperties* p = nullptr;
-        if (reader.ReadFile(file.path.c_str(), &p) != 0)
-        {
-            state.SkipWithError("decode failed");
-            return;
-        }
-        benchmark::DoNotOptimize(p->m_Data);
-        reader.ReleaseMemory(p->m_Data);
-    }
-    state.SetBytesProcessed(state.iterations() * (int64_t) kSize * kSize * outBytesPerPixel);
+    ReaderBench(state, reader, file, outBytesPerPixel, true);
 }
 
 // PNG
@@ -183,7 +181,7 @@ void BM_PngReader_ReadFile(benchmark::State& state)
     ReaderFile(state, reader, PngFile(), 4);
 }
 
-void BM_Libpng_SimplifiedMemory(benchmark::State& state)
+void LibpngBench(benchmark::State& state, bool fromFile)
 {
     const Encoded& file = PngFile();
     for (auto _ : state)
@@ -191,7 +189,10 @@ void BM_Libpng_SimplifiedMemory(benchmark::State& state)
         png_image image;
         std::memset(&image, 0, sizeof(image));
         image.version = PNG_IMAGE_VERSION;
-        png_image_begin_read_from_memory(&image, file.bytes.data(), file.bytes.size());
+        if (fromFile)
+            png_image_begin_read_from_file(&image, file.path.c_str());
+        else
+            png_image_begin_read_from_memory(&image, file.bytes.data(), file.bytes.size());
         image.format = PNG_FORMAT_BGRA;
         void* pixels = CKReaderAllocate(PNG_IMAGE_SIZE(image));
         png_image_finish_read(&image, nullptr, pixels, 0, nullptr);
@@ -201,22 +202,14 @@ void BM_Libpng_SimplifiedMemory(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * (int64_t) kSize * kSize * 4);
 }
 
+void BM_Libpng_SimplifiedMemory(benchmark::State& state)
+{
+    LibpngBench(state, false);
+}
+
 void BM_Libpng_SimplifiedFile(benchmark::State& state)
 {
-    const Encoded& file = PngFile();
-    for (auto _ : state)
-    {
-        png_image image;
-        std::memset(&image, 0, sizeof(image));
-        image.version = PNG_IMAGE_VERSION;
-        png_image_begin_read_from_file(&image, file.path.c_str());
-        image.format = PNG_FORMAT_BGRA;
-        void* pixels = CKReaderAllocate(PNG_IMAGE_SIZE(image));
-        png_image_finish_read(&image, nullptr, pixels, 0, nullptr);
-        benchmark::DoNotOptimize(pixels);
-        CKReaderFree(pixels);
-    }
-    state.SetBytesProcessed(state.iterations() * (int64_t) kSize * kSize * 4);
+    LibpngBench(state, true);
 }
 
 // JPEG

@@ -65,6 +65,15 @@ void BM_CopySameFormat_Memcpy(benchmark::State& state)
 }
 BENCHMARK(BM_CopySameFormat_Memcpy);
 
+// The conversions measured, from and to ARGB 8888.
+void ConversionPairs(benchmark::internal::Benchmark* b)
+{
+    for (int other : {_16_RGB565, _16_ARGB1555, _16_ARGB4444})
+        b->Args({_32_ARGB8888, other});
+    for (int other : {_16_RGB565, _16_ARGB1555, _16_ARGB4444})
+        b->Args({other, _32_ARGB8888});
+}
+
 void BM_Convert_Blitter(benchmark::State& state)
 {
     const int from = int(state.range(0)), to = int(state.range(1));
@@ -77,13 +86,7 @@ void BM_Convert_Blitter(benchmark::State& state)
     state.SetItemsProcessed(int64_t(state.iterations()) * kWidth * kHeight);
     state.SetLabel(std::string(QxGetPixelFormatName(from)) + " -> " + QxGetPixelFormatName(to));
 }
-BENCHMARK(BM_Convert_Blitter)
-    ->Args({_32_ARGB8888, _16_RGB565})
-    ->Args({_32_ARGB8888, _16_ARGB1555})
-    ->Args({_32_ARGB8888, _16_ARGB4444})
-    ->Args({_16_RGB565, _32_ARGB8888})
-    ->Args({_16_ARGB1555, _32_ARGB8888})
-    ->Args({_16_ARGB4444, _32_ARGB8888});
+BENCHMARK(BM_Convert_Blitter)->Apply(ConversionPairs);
 
 #ifdef ENGINE_HAVE_PIXMAN
 pixman_format_code_t PixmanFormat(int id)
@@ -115,13 +118,7 @@ void BM_Convert_Pixman(benchmark::State& state)
     state.SetItemsProcessed(int64_t(state.iterations()) * kWidth * kHeight);
     state.SetLabel(std::string(QxGetPixelFormatName(from)) + " -> " + QxGetPixelFormatName(to));
 }
-BENCHMARK(BM_Convert_Pixman)
-    ->Args({_32_ARGB8888, _16_RGB565})
-    ->Args({_32_ARGB8888, _16_ARGB1555})
-    ->Args({_32_ARGB8888, _16_ARGB4444})
-    ->Args({_16_RGB565, _32_ARGB8888})
-    ->Args({_16_ARGB1555, _32_ARGB8888})
-    ->Args({_16_ARGB4444, _32_ARGB8888});
+BENCHMARK(BM_Convert_Pixman)->Apply(ConversionPairs);
 #endif
 
 void BM_Resize_Blitter(benchmark::State& state)

@@ -577,18 +577,11 @@ void CKContext::Dispatch(int bit, const char* what, F&& call)
 template <class F>
 void CKContext::DispatchTimed(int bit, const char* what, F&& call)
 {
-    XArray<CKBaseManager*> list = m_ManagerCallbacks[bit];
-    for (CKBaseManager* m : list) {
-        m_CurrentManager = m;
-        try {
-            m->GetProfiler().Reset();
-            call(m);
-            m->AddProcessingTime(m->GetProfiler().Current());
-        } catch (...) {
-            OutputToConsoleEx("[%s] Error : %s", m->GetName(), what);
-        }
-    }
-    m_CurrentManager = nullptr;
+    Dispatch(bit, what, [&](CKBaseManager* m) {
+        m->GetProfiler().Reset();
+        call(m);
+        m->AddProcessingTime(m->GetProfiler().Current());
+    });
 }
 
 void CKContext::ExecuteManagersOnCKInit() { Dispatch(6, "CKInit", [](CKBaseManager* m) { m->OnCKInit(); }); }

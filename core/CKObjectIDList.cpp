@@ -49,22 +49,30 @@ CKObject* CKObjectIDList::GetCurrentObject(CKContext* context) const
     return m_Cursor && context ? context->GetObject(m_Cursor->m_ID) : nullptr;
 }
 
-void CKObjectIDList::InsertFront(CK_ID id)
+void CKObjectIDList::Link(Node* node, Node* prev, Node* next)
 {
-    Node* node = NewNode(id);
-    node->m_Next = m_Head;
-    if (m_Head)
-        m_Head->m_Prev = node;
-    m_Head = node;
-    if (!m_Tail)
+    node->m_Prev = prev;
+    node->m_Next = next;
+    if (prev)
+        prev->m_Next = node;
+    else
+        m_Head = node;
+    if (next)
+        next->m_Prev = node;
+    else
         m_Tail = node;
     ++m_Count;
     if (m_Count == 1) {
         m_Cursor = node;
         m_CursorIndex = 0;
-    } else if (m_Cursor) {
-        ++m_CursorIndex;
     }
+}
+
+void CKObjectIDList::InsertFront(CK_ID id)
+{
+    Link(NewNode(id), nullptr, m_Head);
+    if (m_Count > 1 && m_Cursor)
+        ++m_CursorIndex;
 }
 
 void CKObjectIDList::InsertFrontObject(CKObject* object)
@@ -75,18 +83,7 @@ void CKObjectIDList::InsertFrontObject(CKObject* object)
 
 void CKObjectIDList::InsertRear(CK_ID id)
 {
-    Node* node = NewNode(id);
-    node->m_Prev = m_Tail;
-    if (m_Tail)
-        m_Tail->m_Next = node;
-    m_Tail = node;
-    if (!m_Head)
-        m_Head = node;
-    ++m_Count;
-    if (m_Count == 1) {
-        m_Cursor = node;
-        m_CursorIndex = 0;
-    }
+    Link(NewNode(id), m_Tail, nullptr);
 }
 
 void CKObjectIDList::InsertRearObject(CKObject* object)
@@ -108,38 +105,32 @@ void CKObjectIDList::Unlink(Node* node)
     --m_Count;
 }
 
-CK_ID CKObjectIDList::RemoveFront()
+CK_ID CKObjectIDList::RemoveEnd(bool front)
 {
-    Node* node = m_Head;
+    Node* node = front ? m_Head : m_Tail;
     if (!node)
         return 0;
-    CK_ID id = node->m_ID;
-    bool cursorHere = m_Cursor == node;
+    const CK_ID id = node->m_ID;
+    const bool cursorHere = m_Cursor == node;
     Unlink(node);
     FreeNode(node);
     if (cursorHere) {
-        m_Cursor = m_Head;
-        m_CursorIndex = m_Head ? 0 : -1;
-    } else if (m_Cursor) {
+        m_Cursor = front ? m_Head : m_Tail;
+        m_CursorIndex = !m_Cursor ? -1 : front ? 0 : m_Count - 1;
+    } else if (front && m_Cursor) {
         --m_CursorIndex;
     }
     return id;
 }
 
+CK_ID CKObjectIDList::RemoveFront()
+{
+    return RemoveEnd(true);
+}
+
 CK_ID CKObjectIDList::RemoveRear()
 {
-    Node* node = m_Tail;
-    if (!node)
-        return 0;
-    CK_ID id = node->m_ID;
-    bool cursorHere = m_Cursor == node;
-    Unlink(node);
-    FreeNode(node);
-    if (cursorHere) {
-        m_Cursor = m_Tail;
-        m_CursorIndex = m_Tail ? m_Count - 1 : -1;
-    }
-    return id;
+    return RemoveEnd(false);
 }
 
 CK_ID CKObjectIDList::RemoveCurrent()

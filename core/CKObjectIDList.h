@@ -57,7 +57,12 @@ private:
     };
     Node* NewNode(CK_ID id);
     void FreeNode(Node* node);
+    // Links node between prev and next (null: an end of the list); the
+    // first node of a list takes the cursor.
+    void Link(Node* node, Node* prev, Node* next);
     void Unlink(Node* node);
+    // RemoveFront or RemoveRear.
+    CK_ID RemoveEnd(bool front);
 
     Node* m_Cursor = nullptr;
     Node* m_Head = nullptr;

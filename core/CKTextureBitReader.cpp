@@ -14,28 +14,15 @@ CKTextureBitReader::CKTextureBitReader(const void* data, CKDWORD size)
     m_BitCount = size * 8;
 }
 
-CKDWORD CKTextureBitReader::ReadField8(CKDWORD position)
+CKDWORD CKTextureBitReader::ReadField(CKDWORD position, int n)
 {
-    if (!Has(position, 8))
+    if (!Has(position, (CKDWORD) n))
     {
         m_Ok = false;
         return 0;
     }
     CKDWORD v = 0;
-    for (int k = 0; k < 8; ++k)
-        v |= (CKDWORD) Bit(position + k) << k;
-    return v;
-}
-
-CKDWORD CKTextureBitReader::ReadField32(CKDWORD position)
-{
-    if (!Has(position, 32))
-    {
-        m_Ok = false;
-        return 0;
-    }
-    CKDWORD v = 0;
-    for (int k = 0; k < 32; ++k)
+    for (int k = 0; k < n; ++k)
         v |= (CKDWORD) Bit(position + k) << k;
     return v;
 }

@@ -13,8 +13,8 @@ public:
     CKTextureBitReader(const void* data, CKDWORD size);
 
     // Fixed fields: bit k of the value is stream bit position + k.
-    CKDWORD ReadField8(CKDWORD position);
-    CKDWORD ReadField32(CKDWORD position);
+    CKDWORD ReadField8(CKDWORD position) { return ReadField(position, 8); }
+    CKDWORD ReadField32(CKDWORD position) { return ReadField(position, 32); }
 
     // n bits (0..31) at the cursor, the first bit the most significant; the
     // cursor advances by n. n = 0 gives 0.
@@ -26,6 +26,8 @@ public:
     bool Ok() const { return m_Ok; }
 
 private:
+    // A fixed field of n bits (up to 32).
+    CKDWORD ReadField(CKDWORD position, int n);
     int Bit(CKDWORD position) const { return (m_Bytes.Begin()[position >> 3] >> (position & 7)) & 1; }
     bool Has(CKDWORD position, CKDWORD n) const { return position <= m_BitCount && n <= m_BitCount - position; }
 

@@ -340,34 +340,41 @@ void CKVariableManager::CallPostWrite(const char* name)
         (*w)->PostWrite(name);
 }
 
-CKBOOL CKVariableManager::GetValue(const char* name, int* value)
+template <class T>
+CKBOOL CKVariableManager::GetTyped(const char* name, int type, T* value)
 {
     Variable* v = GetVariable(name);
-    if (!v || v->GetType() != INT || !value)
+    if (!v || v->GetType() != type || !value)
         return FALSE;
     CallPreRead(name);
-    *value = *static_cast<int*>(v->GetPointer());
+    *value = *static_cast<T*>(v->GetPointer());
     return TRUE;
+}
+
+template <class T, class V>
+CKBOOL CKVariableManager::SetTyped(const char* name, int type, const V& value)
+{
+    Variable* v = GetVariable(name);
+    if (!v || (v->GetFlags() & READONLY) || v->GetType() != type)
+        return FALSE;
+    *static_cast<T*>(v->GetPointer()) = value;
+    CallPostWrite(name);
+    return TRUE;
+}
+
+CKBOOL CKVariableManager::GetValue(const char* name, int* value)
+{
+    return GetTyped(name, INT, value);
 }
 
 CKBOOL CKVariableManager::GetValue(const char* name, float* value)
 {
-    Variable* v = GetVariable(name);
-    if (!v || v->GetType() != FLOAT || !value)
-        return FALSE;
-    CallPreRead(name);
-    *value = *static_cast<float*>(v->GetPointer());
-    return TRUE;
+    return GetTyped(name, FLOAT, value);
 }
 
 CKBOOL CKVariableManager::GetValue(const char* name, XString* value)
 {
-    Variable* v = GetVariable(name);
-    if (!v || v->GetType() != STRING || !value)
-        return FALSE;
-    CallPreRead(name);
-    *value = *static_cast<XString*>(v->GetPointer());
-    return TRUE;
+    return GetTyped(name, STRING, value);
 }
 
 CKBOOL CKVariableManager::GetValueAsString(const char* name, XString& value)
@@ -382,32 +389,17 @@ CKBOOL CKVariableManager::GetValueAsString(const char* name, XString& value)
 
 CKBOOL CKVariableManager::SetValue(const char* name, int value)
 {
-    Variable* v = GetVariable(name);
-    if (!v || (v->GetFlags() & READONLY) || v->GetType() != INT)
-        return FALSE;
-    *static_cast<int*>(v->GetPointer()) = value;
-    CallPostWrite(name);
-    return TRUE;
+    return SetTyped<int>(name, INT, value);
 }
 
 CKBOOL CKVariableManager::SetValue(const char* name, float value)
 {
-    Variable* v = GetVariable(name);
-    if (!v || (v->GetFlags() & READONLY) || v->GetType() != FLOAT)
-        return FALSE;
-    *static_cast<float*>(v->GetPointer()) = value;
-    CallPostWrite(name);
-    return TRUE;
+    return SetTyped<float>(name, FLOAT, value);
 }
 
 CKBOOL CKVariableManager::SetValue(const char* name, const char* value)
 {
-    Variable* v = GetVariable(name);
-    if (!v || (v->GetFlags() & READONLY) || v->GetType() != STRING)
-        return FALSE;
-    *static_cast<XString*>(v->GetPointer()) = value;
-    CallPostWrite(name);
-    return TRUE;
+    return SetTyped<XString>(name, STRING, value);
 }
 
 CKBOOL CKVariableManager::SetStringValue(const char* name, const char* text)

@@ -119,6 +119,11 @@ private:
     void Register(const char* name, Variable* variable, CKDWORD flags);
     void CallPreRead(const char* name);
     void CallPostWrite(const char* name);
+    // GetValue and SetValue of a variable whose storage is a T of the type.
+    template <class T>
+    CKBOOL GetTyped(const char* name, int type, T* value);
+    template <class T, class V>
+    CKBOOL SetTyped(const char* name, int type, const V& value);
 
     VariableTable m_Variables;
     XHashTable<Watcher*, XString> m_Watchers;

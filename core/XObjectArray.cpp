@@ -16,20 +16,6 @@ CKBOOL XObjectArray::FindObject(CKObject* object) const
     return IsHere(object ? object->GetID() : 0);
 }
 
-CKBOOL XObjectArray::Check(CKContext* context)
-{
-    int kept = 0;
-    for (int i = 0; i < Size(); ++i) {
-        CK_ID id = Begin()[i];
-        if (context && id && context->GetObject(id))
-            Begin()[kept++] = id;
-    }
-    if (kept == Size())
-        return FALSE;
-    Resize(kept);
-    return TRUE;
-}
-
 void XObjectArray::Save(CKStateChunk* chunk, CKContext* context) const
 {
     if (!chunk)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/XObjectIDRange.h"
 #include "includes/CKTypes.h"
 #include "includes/XArray.h"
 
@@ -9,7 +10,7 @@ class CKStateChunk;
 class CKDependenciesContext;
 
 // A growable array of object ids, saved and loaded as an object-id sequence.
-class XObjectArray : public XArray<CK_ID>
+class XObjectArray : public XObjectIDRange<XArray<CK_ID>>
 {
 public:
     XObjectArray() = default;
@@ -20,9 +21,6 @@ public:
     CKObject* GetObject(CKContext* context, int index) const;
     // True when the array holds the object's id (0 for null).
     CKBOOL FindObject(CKObject* object) const;
-    // Removes the ids that name no object of the context, keeping the order;
-    // true when the array changed.
-    CKBOOL Check(CKContext* context);
     // An object-id sequence. With a context each id is written as its object
     // (0 when the object may not be written); without one, as it is.
     void Save(CKStateChunk* chunk, CKContext* context = nullptr) const;

@@ -3,13 +3,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "fuzz/FuzzReader.h"
 #include "readers/pcx/PcxReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     PcxReader reader;
-    CKBitmapProperties* properties = nullptr;
-    const int result = reader.ReadMemory(data, (CKDWORD) size, &properties);
-    (void) result;
+    FuzzReadMemory(reader, data, size);
     return 0;
 }

@@ -27,6 +27,8 @@ class XArray : public XElementRange<T>
     using Base::m_End;
 
 public:
+    using Base::GetPosition;
+    using Base::IsHere;
     using Base::Size;
 
     XArray() = default;
@@ -183,17 +185,6 @@ public:
         RemoveAt(pos);
         return TRUE;
     }
-
-    // Index of the first element equal to value, or -1.
-    int GetPosition(const T& value) const
-    {
-        for (const T* it = m_Begin; it != m_End; ++it)
-            if (*it == value)
-                return (int) (it - m_Begin);
-        return -1;
-    }
-
-    CKBOOL IsHere(const T& value) const { return GetPosition(value) >= 0; }
 
     // Appends value unless present; TRUE when it appended.
     CKBOOL AddIfNotHere(const T& value)

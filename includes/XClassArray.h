@@ -23,6 +23,8 @@ class XClassArray : public XElementRange<T>
     using Base::m_End;
 
 public:
+    using Base::GetPosition;
+    using Base::IsHere;
     using Base::Size;
 
     XClassArray() = default;
@@ -180,16 +182,6 @@ public:
         RemoveAt(pos);
         return TRUE;
     }
-
-    int GetPosition(const T& value) const
-    {
-        for (const T* it = m_Begin; it != m_End; ++it)
-            if (*it == value)
-                return (int) (it - m_Begin);
-        return -1;
-    }
-
-    CKBOOL IsHere(const T& value) const { return GetPosition(value) >= 0; }
 
     // Destroys every element and frees the storage; all pointers become null.
     void Clear()

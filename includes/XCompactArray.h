@@ -22,6 +22,8 @@ class XCompactArray : public XElementRange<T>
     using Base::m_End;
 
 public:
+    using Base::GetPosition;
+    using Base::IsHere;
     using Base::Size;
 
     XCompactArray() = default;
@@ -145,16 +147,6 @@ public:
         RemoveAt(pos);
         return TRUE;
     }
-
-    int GetPosition(const T& value) const
-    {
-        for (const T* it = m_Begin; it != m_End; ++it)
-            if (*it == value)
-                return (int) (it - m_Begin);
-        return -1;
-    }
-
-    CKBOOL IsHere(const T& value) const { return GetPosition(value) >= 0; }
 
     CKBOOL AddIfNotHere(const T& value)
     {

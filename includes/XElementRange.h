@@ -3,6 +3,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "includes/CKTypes.h"
 #include "platform/PlatformAssert.h"
 
 // The begin and end pointers every engine array starts with, and the checked
@@ -38,6 +39,17 @@ public:
             return Dummy();
         return m_Begin[i];
     }
+
+    // Index of the first element equal to value, or -1.
+    int GetPosition(const T& value) const
+    {
+        for (const T* it = m_Begin; it != m_End; ++it)
+            if (*it == value)
+                return (int) (it - m_Begin);
+        return -1;
+    }
+
+    CKBOOL IsHere(const T& value) const { return GetPosition(value) >= 0; }
 
 protected:
     XElementRange() = default;

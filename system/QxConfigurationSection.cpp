@@ -20,6 +20,23 @@ const char* NextLevel(const char* path, XString& level)
         level = "";
     return dot + 1;
 }
+
+// Goes down the dotted path from section, one level at a time through step
+// (which gets or makes the named sub-section); null when a step gives null.
+template <class Step>
+QxConfigurationSection* FollowPath(QxConfigurationSection* section, const char* path, Step step)
+{
+    XString level;
+    const char* rest = path;
+    while (section)
+    {
+        rest = NextLevel(rest, level);
+        section = step(section, level.CStr());
+        if (!rest)
+            break;
+    }
+    return section;
+}
 } // namespace
 
 QxConfigurationSection::QxConfigurationSection(QxConfigurationSection* parent, const char* name)
@@ -42,17 +59,9 @@ QxConfigurationSection* QxConfigurationSection::GetSubSectionByPath(const char* 
 {
     if (!usePath || !path)
         return GetSubSection(path);
-    QxConfigurationSection* section = this;
-    XString level;
-    const char* rest = path;
-    while (section)
-    {
-        rest = NextLevel(rest, level);
-        section = section->GetSubSection(level.CStr());
-        if (!rest)
-            break;
-    }
-    return section;
+    return FollowPath(this, path, [](QxConfigurationSection* section, const char* name) {
+        return section->GetSubSection(name);
+    });
 }
 
 QxConfigurationSection* QxConfigurationSection::CreateSubSection(const char* name)
@@ -90,17 +99,9 @@ QxConfigurationSection* QxConfigurationSection::CreateSubSectionByPath(const cha
         return CreateSubSection(path);
     if (!IsValidPath(path) || std::strpbrk(path, "\r\n"))
         return nullptr;
-    QxConfigurationSection* section = this;
-    XString level;
-    const char* rest = path;
-    while (section)
-    {
-        rest = NextLevel(rest, level);
-        section = section->CreateSubSection(level.CStr());
-        if (!rest)
-            break;
-    }
-    return section;
+    return FollowPath(this, path, [](QxConfigurationSection* section, const char* name) {
+        return section->CreateSubSection(name);
+    });
 }
 
 QxConfigurationEntry* QxConfigurationSection::GetEntry(const char* name)

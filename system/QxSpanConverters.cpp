@@ -46,55 +46,40 @@ void Argb8888To24(const QxBlitLine& l)
         QxWritePixel<3>(l.Dst + x * 3, QxReadPixel<4>(l.Src + x * 4));
 }
 
-// ARGB 8888 to the 16-bit formats: each channel keeps its top bits.
-void Argb8888To565(const QxBlitLine& l)
+// ARGB 8888 to the 16-bit formats: each channel keeps its top bits. One
+// loop, inlined with each packing, so that it stays vectorised.
+template <class Pack>
+inline void Argb8888To16(const QxBlitLine& l, Pack pack)
 {
     const CKBYTE* __restrict s = l.Src;
     CKBYTE* __restrict d = l.Dst;
     const int n = l.Width;
     for (int x = 0; x < n; ++x)
-    {
-        const CKDWORD p = QxReadPixel<4>(s + x * 4);
-        QxWritePixel<2>(d + x * 2, ((p >> 8) & 0xF800) | ((p >> 5) & 0x07E0) | ((p >> 3) & 0x001F));
-    }
+        QxWritePixel<2>(d + x * 2, pack(QxReadPixel<4>(s + x * 4)));
+}
+
+void Argb8888To565(const QxBlitLine& l)
+{
+    Argb8888To16(l, [](CKDWORD p) { return ((p >> 8) & 0xF800) | ((p >> 5) & 0x07E0) | ((p >> 3) & 0x001F); });
 }
 
 void Argb8888To555(const QxBlitLine& l)
 {
-    const CKBYTE* __restrict s = l.Src;
-    CKBYTE* __restrict d = l.Dst;
-    const int n = l.Width;
-    for (int x = 0; x < n; ++x)
-    {
-        const CKDWORD p = QxReadPixel<4>(s + x * 4);
-        QxWritePixel<2>(d + x * 2, ((p >> 9) & 0x7C00) | ((p >> 6) & 0x03E0) | ((p >> 3) & 0x001F));
-    }
+    Argb8888To16(l, [](CKDWORD p) { return ((p >> 9) & 0x7C00) | ((p >> 6) & 0x03E0) | ((p >> 3) & 0x001F); });
 }
 
 void Argb8888To1555(const QxBlitLine& l)
 {
-    const CKBYTE* __restrict s = l.Src;
-    CKBYTE* __restrict d = l.Dst;
-    const int n = l.Width;
-    for (int x = 0; x < n; ++x)
-    {
-        const CKDWORD p = QxReadPixel<4>(s + x * 4);
-        QxWritePixel<2>(d + x * 2,
-                        ((p >> 16) & 0x8000) | ((p >> 9) & 0x7C00) | ((p >> 6) & 0x03E0) | ((p >> 3) & 0x001F));
-    }
+    Argb8888To16(l, [](CKDWORD p) {
+        return ((p >> 16) & 0x8000) | ((p >> 9) & 0x7C00) | ((p >> 6) & 0x03E0) | ((p >> 3) & 0x001F);
+    });
 }
 
 void Argb8888To4444(const QxBlitLine& l)
 {
-    const CKBYTE* __restrict s = l.Src;
-    CKBYTE* __restrict d = l.Dst;
-    const int n = l.Width;
-    for (int x = 0; x < n; ++x)
-    {
-        const CKDWORD p = QxReadPixel<4>(s + x * 4);
-        QxWritePixel<2>(d + x * 2,
-                        ((p >> 16) & 0xF000) | ((p >> 12) & 0x0F00) | ((p >> 8) & 0x00F0) | ((p >> 4) & 0x000F));
-    }
+    Argb8888To16(l, [](CKDWORD p) {
+        return ((p >> 16) & 0xF000) | ((p >> 12) & 0x0F00) | ((p >> 8) & 0x00F0) | ((p >> 4) & 0x000F);
+    });
 }
 
 // RGB 888 (32 or 24 bits) to ARGB 8888: opaque alpha.

@@ -51,6 +51,19 @@ void IndexedLoop(int count, Byte* destination, CKDWORD destinationStride, const 
         CopyElement<N>(destination, source + static_cast<size_t>(indices[i]) * sourceStride);
 }
 
+// Copies count elements, each converted to the destination type (a 32-bit
+// value keeps its low 16 bits).
+template <class D, class S>
+void CopyConverted(D* destination, const S* source, int count)
+{
+    if (count <= 0)
+        return;
+    if (!PLATFORM_CHECK(destination && source))
+        return;
+    for (int i = 0; i < count; ++i)
+        destination[i] = static_cast<D>(source[i]);
+}
+
 } // namespace
 
 CKBOOL QxFillStructure(int count, void* destination, CKDWORD destinationStride, CKDWORD elementSize,
@@ -135,20 +148,10 @@ CKBOOL QxCopyStridedData(int count, const QxStridedData& destination, CKDWORD el
 
 void QxCopyDwordsToWords(CKWORD* destination, const CKDWORD* source, int count)
 {
-    if (count <= 0)
-        return;
-    if (!PLATFORM_CHECK(destination && source))
-        return;
-    for (int i = 0; i < count; ++i)
-        destination[i] = static_cast<CKWORD>(source[i]);
+    CopyConverted(destination, source, count);
 }
 
 void QxCopyWordsToDwords(CKDWORD* destination, const CKWORD* source, int count)
 {
-    if (count <= 0)
-        return;
-    if (!PLATFORM_CHECK(destination && source))
-        return;
-    for (int i = 0; i < count; ++i)
-        destination[i] = source[i];
+    CopyConverted(destination, source, count);
 }

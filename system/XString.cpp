@@ -10,6 +10,18 @@
 
 namespace {
 
+// A start position clamped to 0..length.
+inline CKDWORD ClampStart(int start, CKDWORD length)
+{
+    return start < 0 ? 0 : ((CKDWORD) start > length ? length : (CKDWORD) start);
+}
+
+// A count clamped to 0..available.
+inline CKDWORD ClampCount(int count, CKDWORD available)
+{
+    return count < 0 ? 0 : ((CKDWORD) count > available ? available : (CKDWORD) count);
+}
+
 inline int Lowered(char c)
 {
     return (signed char) std::tolower((unsigned char) c);
@@ -210,7 +222,7 @@ XString& XString::Assign(const char* text, int length)
 
 XString& XString::AssignSubstring(const XString& other, int start)
 {
-    CKDWORD from = start < 0 ? 0 : ((CKDWORD) start > other.m_Length ? other.m_Length : (CKDWORD) start);
+    CKDWORD from = ClampStart(start, other.m_Length);
     CKDWORD count = other.m_Length - from;
     if (count == 0)
         return SetText(nullptr, 0);
@@ -358,10 +370,8 @@ XString& XString::Crop(int start, int length)
 {
     if (!m_Buffer)
         return *this;
-    CKDWORD from = start < 0 ? 0 : ((CKDWORD) start > m_Length ? m_Length : (CKDWORD) start);
-    CKDWORD count = length < 0 ? 0 : (CKDWORD) length;
-    if (count > m_Length - from)
-        count = m_Length - from;
+    CKDWORD from = ClampStart(start, m_Length);
+    CKDWORD count = ClampCount(length, m_Length - from);
     std::memmove(m_Buffer, m_Buffer + from, count);
     m_Buffer[count] = 0;
     m_Length = count;
@@ -372,10 +382,8 @@ XString& XString::Cut(int start, int count)
 {
     if (!m_Buffer)
         return *this;
-    CKDWORD from = start < 0 ? 0 : ((CKDWORD) start > m_Length ? m_Length : (CKDWORD) start);
-    CKDWORD n = count < 0 ? 0 : (CKDWORD) count;
-    if (n > m_Length - from)
-        n = m_Length - from;
+    CKDWORD from = ClampStart(start, m_Length);
+    CKDWORD n = ClampCount(count, m_Length - from);
     std::memmove(m_Buffer + from, m_Buffer + from + n, m_Length - from - n + 1);
     m_Length -= n;
     return *this;
@@ -434,7 +442,7 @@ int XString::Replace(const XString& fromArg, const XString& toArg)
 
 XString XString::Substring(int start, int length) const
 {
-    CKDWORD from = start < 0 ? 0 : ((CKDWORD) start > m_Length ? m_Length : (CKDWORD) start);
+    CKDWORD from = ClampStart(start, m_Length);
     CKDWORD count = m_Length - from;
     if (length > 0 && (CKDWORD) length < count)
         count = (CKDWORD) length;

@@ -1,6 +1,7 @@
 #include "readers/common/ImageReaderBase.h"
 
 #include "readers/common/DecodedImage.h"
+#include "readers/common/ReaderFileIO.h"
 
 ImageReaderBase::ImageReaderBase(const CKBitmapProperties& defaults) : m_Properties(defaults)
 {
@@ -54,6 +55,15 @@ void ImageReaderBase::FreeDecoded()
     m_Properties.m_Format.Image = nullptr;
 }
 
+CKBitmapProperties ImageReaderBase::MakeDefaults(CKDWORD size, CKGUID readerGuid, const char* extension)
+{
+    CKBitmapProperties p;
+    p.m_Size = size;
+    p.m_ReaderGuid = readerGuid;
+    p.m_Ext.Set(extension);
+    return p;
+}
+
 CKBitmapProperties ImageReaderBase::MergeOverDefaults(const CKBitmapProperties& given) const
 {
     if (given.m_Size == m_Properties.m_Size)
@@ -69,4 +79,41 @@ void ImageReaderBase::AdoptDecoded(DecodedImage& image)
 {
     FreeDecoded();
     image.Take(m_Properties.m_Format, m_Properties.m_Data);
+}
+
+int ImageReaderBase::EncodeImage(const CKBitmapProperties& p, CKBYTE** block)
+{
+    (void) p;
+    *block = nullptr;
+    return 0;
+}
+
+int ImageReaderBase::SaveMemory(void** out, const CKBitmapProperties* properties)
+{
+    if (!out)
+        return 0;
+    *out = nullptr;
+    if (!properties)
+        return 0;
+    const CKBitmapProperties p = MergeOverDefaults(*properties);
+    CKBYTE* block = nullptr;
+    const int size = EncodeImage(p, &block);
+    *out = block;
+    return size;
+}
+
+bool ImageReaderBase::WriteBlock(const char* name, CKBYTE* block, int size)
+{
+    const bool written = ReaderWriteWholeFile(name, block, (size_t) size);
+    CKReaderFree(block);
+    return written;
+}
+
+int ImageReaderBase::SaveFileThroughMemory(const char* name, const CKBitmapProperties* properties)
+{
+    void* block = nullptr;
+    const int size = SaveMemory(&block, properties);
+    if (size == 0)
+        return 0;
+    return WriteBlock(name, static_cast<CKBYTE*>(block), size) ? size : -1;
 }

@@ -9,6 +9,7 @@
 #include "core/CKBitmapReader.h"
 #include "readers/common/DecodedImage.h"
 #include "readers/common/ReaderLog.h"
+#include "readers/jpeg/JpegErrorManager.h"
 
 namespace {
 
@@ -16,12 +17,6 @@ namespace {
 constexpr int kMaxScans = 1000;
 constexpr long kMaxWorkingMemory = 512L * 1024 * 1024;
 constexpr int kRowsPerRead = 16;
-
-struct ErrorManager
-{
-    jpeg_error_mgr pub;
-    jmp_buf jump;
-};
 
 struct MemorySource
 {
@@ -34,25 +29,11 @@ struct MemorySource
 struct DecodeState
 {
     jpeg_decompress_struct cinfo;
-    ErrorManager error;
+    JpegErrorManager error;
     jpeg_progress_mgr progress;
     MemorySource source;
     bool created = false;
 };
-
-void ErrorExit(j_common_ptr cinfo)
-{
-    char text[JMSG_LENGTH_MAX];
-    (*cinfo->err->format_message)(cinfo, text);
-    ReaderLogError("JPEG: %s", text);
-    longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
-}
-
-// Warnings (corrupt or truncated data that libjpeg works around) are not
-// failures.
-void OutputMessage(j_common_ptr)
-{
-}
 
 void ProgressMonitor(j_common_ptr cinfo)
 {
@@ -60,7 +41,7 @@ void ProgressMonitor(j_common_ptr cinfo)
     if (d->input_scan_number > kMaxScans)
     {
         ReaderLogError("JPEG: more than %d scans", kMaxScans);
-        longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
+        JpegJumpBack(cinfo);
     }
 }
 
@@ -181,9 +162,7 @@ bool JpegDecode(FILE* file, const CKBYTE* data, size_t size, DecodedImage& out, 
     if (!file && !data)
         return false;
     DecodeState state{};
-    state.cinfo.err = jpeg_std_error(&state.error.pub);
-    state.error.pub.error_exit = ErrorExit;
-    state.error.pub.output_message = OutputMessage;
+    state.cinfo.err = JpegSetUpErrorManager(state.error);
     bool grey = false;
     const bool ok = RunDecode(&state, file, data, size, &out, &grey);
     if (state.created)

@@ -10,16 +10,11 @@
 #include "core/CKBitmapReader.h"
 #include "readers/common/ReaderLog.h"
 #include "readers/common/ReaderSourceImage.h"
+#include "readers/jpeg/JpegErrorManager.h"
 
 namespace {
 
 constexpr size_t kFirstBlockSize = 16384;
-
-struct ErrorManager
-{
-    jpeg_error_mgr pub;
-    jmp_buf jump;
-};
 
 struct MemoryDestination
 {
@@ -32,23 +27,11 @@ struct MemoryDestination
 struct EncodeState
 {
     jpeg_compress_struct cinfo;
-    ErrorManager error;
+    JpegErrorManager error;
     MemoryDestination destination;
     CKBYTE* line;
     bool created;
 };
-
-void ErrorExit(j_common_ptr cinfo)
-{
-    char text[JMSG_LENGTH_MAX];
-    (*cinfo->err->format_message)(cinfo, text);
-    ReaderLogError("JPEG: %s", text);
-    longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
-}
-
-void OutputMessage(j_common_ptr)
-{
-}
 
 MemoryDestination* DestinationOf(j_compress_ptr cinfo)
 {
@@ -166,9 +149,7 @@ int JpegEncode(const QxImageDesc& desc, const void* pixels, const JpegEncodeOpti
         return 0;
     }
     EncodeState state{};
-    state.cinfo.err = jpeg_std_error(&state.error.pub);
-    state.error.pub.error_exit = ErrorExit;
-    state.error.pub.output_message = OutputMessage;
+    state.cinfo.err = JpegSetUpErrorManager(state.error);
     state.line = static_cast<CKBYTE*>(CKReaderAllocate((size_t) source.Width() * 3));
     bool ok = state.line && RunEncode(&state, &source, &options);
     if (state.created)

@@ -4,17 +4,13 @@
 
 #include "platform/PlatformPaths.h"
 #include "readers/common/DecodedImage.h"
-#include "readers/common/ReaderFileIO.h"
 #include "readers/common/ReaderLog.h"
 #include "readers/jpeg/JpegDecoder.h"
 #include "readers/jpeg/JpegEncoder.h"
 
 CKBitmapProperties JpgReader::DefaultProperties()
 {
-    CKBitmapProperties p;
-    p.m_Size = kPropertiesSize;
-    p.m_ReaderGuid = CKGUID(0x4ae51ac4, 0x04587d76);
-    p.m_Ext.Set("jpg");
+    CKBitmapProperties p = MakeDefaults(kPropertiesSize, CKGUID(0x4ae51ac4, 0x04587d76), "jpg");
     p.SetFloatWord(kQualityWord, 0.75f);
     p.SetFloatWord(kSmoothingWord, 0.0f);
     p.m_Words[kOptionsWord] = JPEG_OPTIMIZE | JPEG_BASELINE;
@@ -36,12 +32,19 @@ const char* JpgReader::GetOptionDescription(int index)
     }
 }
 
-void JpgReader::FinishRead(bool grayscale)
+bool JpgReader::Decode(FILE* file, const CKBYTE* data, size_t size, CKBitmapProperties** out)
 {
+    DecodedImage image;
+    bool grayscale = false;
+    if (!JpegDecode(file, data, size, image, grayscale))
+        return false;
+    AdoptDecoded(image);
     if (grayscale)
         m_Properties.m_Words[kOptionsWord] |= JPEG_GRAYSCALE;
     else
         m_Properties.m_Words[kOptionsWord] &= ~JPEG_GRAYSCALE;
+    *out = &m_Properties;
+    return true;
 }
 
 int JpgReader::ReadFile(const char* name, CKBitmapProperties** out)
@@ -55,16 +58,9 @@ int JpgReader::ReadFile(const char* name, CKBitmapProperties** out)
         ReaderLogError("can't open %s", name);
         return -1;
     }
-    DecodedImage image;
-    bool grayscale = false;
-    const bool ok = JpegDecode(file, nullptr, 0, image, grayscale);
+    const bool ok = Decode(file, nullptr, 0, out);
     std::fclose(file);
-    if (!ok)
-        return -1;
-    AdoptDecoded(image);
-    FinishRead(grayscale);
-    *out = &m_Properties;
-    return 0;
+    return ok ? 0 : -1;
 }
 
 int JpgReader::ReadMemory(const void* memory, CKDWORD size, CKBitmapProperties** out)
@@ -72,53 +68,24 @@ int JpgReader::ReadMemory(const void* memory, CKDWORD size, CKBitmapProperties**
     FreeDecoded();
     if (!memory || !out)
         return 1;
-    DecodedImage image;
-    bool grayscale = false;
-    if (!JpegDecode(nullptr, static_cast<const CKBYTE*>(memory), size, image, grayscale))
-        return 1;
-    AdoptDecoded(image);
-    FinishRead(grayscale);
-    *out = &m_Properties;
-    return 0;
+    return Decode(nullptr, static_cast<const CKBYTE*>(memory), size, out) ? 0 : 1;
 }
 
-int JpgReader::Encode(const CKBitmapProperties* properties, CKBYTE** out)
+int JpgReader::EncodeImage(const CKBitmapProperties& p, CKBYTE** block)
 {
-    *out = nullptr;
-    if (!properties)
-        return 0;
-    const CKBitmapProperties p = MergeOverDefaults(*properties);
     JpegEncodeOptions options;
     options.quality = p.GetFloatWord(kQualityWord);
     options.smoothing = p.GetFloatWord(kSmoothingWord);
     options.flags = p.m_Words[kOptionsWord];
-    return JpegEncode(p.m_Format, SavePixels(p), options, out);
+    return JpegEncode(p.m_Format, SavePixels(p), options, block);
 }
 
 int JpgReader::SaveFile(const char* name, const CKBitmapProperties* properties)
 {
     if (!name)
         return 0;
-    CKBYTE* block = nullptr;
-    const int size = Encode(properties, &block);
-    if (size == 0)
-        return 0;
-    const bool written = ReaderWriteWholeFile(name, block, (size_t) size);
-    CKReaderFree(block);
-    if (!written)
-    {
+    const int size = SaveFileThroughMemory(name, properties);
+    if (size < 0)
         ReaderLogError("can't open %s", name);
-        return 0;
-    }
-    return 1;
-}
-
-int JpgReader::SaveMemory(void** out, const CKBitmapProperties* properties)
-{
-    if (!out)
-        return 0;
-    CKBYTE* block = nullptr;
-    const int size = Encode(properties, &block);
-    *out = block;
-    return size;
+    return size > 0 ? 1 : 0;
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdio>
+
 #include "readers/common/ImageReaderBase.h"
 
 // JPEG through libjpeg. Its record (152 bytes) adds the quality (float,
@@ -21,10 +24,6 @@ public:
     static CKPluginInfo* GetReaderInfo(int index);
     int GetOptionsCount() override { return 3; }
     const char* GetOptionDescription(int index) override;
-    CKDWORD GetFlags() override
-    {
-        return CK_DATAREADER_FILELOAD | CK_DATAREADER_FILESAVE | CK_DATAREADER_MEMORYLOAD | CK_DATAREADER_MEMORYSAVE;
-    }
     CKBOOL IsAlphaSaved(const CKBitmapProperties*) override { return FALSE; }
     // 24-bit R, G, B pixels; a grey image sets option bit 2 of the record,
     // a colour one clears it. 0 on success, -1 on failure.
@@ -33,11 +32,14 @@ public:
     int ReadMemory(const void* memory, CKDWORD size, CKBitmapProperties** out) override;
     // 1 on success, 0 on failure.
     int SaveFile(const char* name, const CKBitmapProperties* properties) override;
-    int SaveMemory(void** out, const CKBitmapProperties* properties) override;
 
     static CKBitmapProperties DefaultProperties();
 
+protected:
+    int EncodeImage(const CKBitmapProperties& p, CKBYTE** block) override;
+
 private:
-    int Encode(const CKBitmapProperties* properties, CKBYTE** out);
-    void FinishRead(bool grayscale);
+    // Decodes from the file or memory into the embedded record (option bit
+    // 2 set for a grey image, cleared for a colour one); false on failure.
+    bool Decode(FILE* file, const CKBYTE* data, size_t size, CKBitmapProperties** out);
 };

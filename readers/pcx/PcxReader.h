@@ -1,10 +1,12 @@
 #pragma once
 
-#include "readers/common/ImageReaderBase.h"
+#include "readers/common/BufferedImageReader.h"
 
-// ZSoft PCX, read only. Its record (148 bytes) adds a bit depth (default
-// 24) and a run-length flag (default 0), which no save uses.
-class PcxReader : public ImageReaderBase
+// ZSoft PCX, read only: SaveFile and SaveMemory give 0. Its record (148
+// bytes) adds a bit depth (default 24) and a run-length flag (default 0),
+// which no save uses. The image's colour map belongs to the reader, like its
+// pixels.
+class PcxReader : public BufferedImageReader
 {
 public:
     static constexpr CKDWORD kPropertiesSize = 148;
@@ -19,14 +21,6 @@ public:
     CKDWORD GetFlags() override { return CK_DATAREADER_FILELOAD | CK_DATAREADER_MEMORYLOAD; }
     // A PCX record with bit depth 32.
     CKBOOL IsAlphaSaved(const CKBitmapProperties* properties) override;
-    // 0 on success; 1 null arguments, 2 unreadable file, 3 invalid or
-    // unsupported image, 4 file shorter than its headers announce. The
-    // image's colour map belongs to the reader, like its pixels.
-    int ReadFile(const char* name, CKBitmapProperties** out) override;
-    int ReadMemory(const void* memory, CKDWORD size, CKBitmapProperties** out) override;
-    // Nothing is written: 0.
-    int SaveFile(const char* name, const CKBitmapProperties* properties) override;
-    int SaveMemory(void** out, const CKBitmapProperties* properties) override;
 
     static CKBitmapProperties DefaultProperties();
 };

@@ -6,7 +6,7 @@
 
 #include "core/CKBitmapReader.h"
 #include "readers/common/DecodedImage.h"
-#include "readers/common/ReaderLog.h"
+#include "readers/png/PngErrorHandlers.h"
 #include "system/QxFile.h"
 
 namespace {
@@ -17,16 +17,6 @@ struct MemoryCursor
     size_t size;
     size_t position;
 };
-
-void ErrorFunction(png_structp png, png_const_charp message)
-{
-    ReaderLogError("PNG: %s", message ? message : "error");
-    png_longjmp(png, 1);
-}
-
-void WarningFunction(png_structp, png_const_charp)
-{
-}
 
 void ReadFromMemory(png_structp png, png_bytep out, size_t length)
 {
@@ -108,7 +98,7 @@ bool PngDecode(QxFile* file, const CKBYTE* data, size_t size, DecodedImage& out,
 {
     if (!file && !data)
         return false;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, ErrorFunction, WarningFunction);
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngErrorFunction, PngWarningFunction);
     if (!png)
         return false;
     png_infop pngInfo = png_create_info_struct(png);

@@ -7,6 +7,7 @@
 #include "core/CKBitmapReader.h"
 #include "readers/common/ReaderLog.h"
 #include "readers/common/ReaderSourceImage.h"
+#include "readers/png/PngErrorHandlers.h"
 #include "system/QxBlitter.h"
 
 namespace {
@@ -31,16 +32,6 @@ struct EncodeState
     int pngDepth;
     bool usePalette;
 };
-
-void ErrorFunction(png_structp png, png_const_charp message)
-{
-    ReaderLogError("PNG: %s", message ? message : "error");
-    png_longjmp(png, 1);
-}
-
-void WarningFunction(png_structp, png_const_charp)
-{
-}
 
 void WriteToMemory(png_structp png, png_bytep data, size_t length)
 {
@@ -238,7 +229,7 @@ int PngEncode(const QxImageDesc& desc, const void* pixels, const PngEncodeOption
     }
     if (ok)
     {
-        png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, ErrorFunction, WarningFunction);
+        png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngErrorFunction, PngWarningFunction);
         png_infop info = png ? png_create_info_struct(png) : nullptr;
         ok = png && info && RunEncode(png, info, &s, &source, &options);
         if (png)

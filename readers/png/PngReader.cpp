@@ -1,7 +1,6 @@
 #include "readers/png/PngReader.h"
 
 #include "readers/common/DecodedImage.h"
-#include "readers/common/ReaderFileIO.h"
 #include "readers/common/ReaderLog.h"
 #include "readers/png/PngDecoder.h"
 #include "readers/png/PngEncoder.h"
@@ -24,10 +23,7 @@ PngEncodeOptions OptionsOf(const CKBitmapProperties& p)
 
 CKBitmapProperties PngReader::DefaultProperties()
 {
-    CKBitmapProperties p;
-    p.m_Size = kPropertiesSize;
-    p.m_ReaderGuid = CKGUID(0x02d45c7b, 0x4aac16ec);
-    p.m_Ext.Set("png");
+    CKBitmapProperties p = MakeDefaults(kPropertiesSize, CKGUID(0x02d45c7b, 0x4aac16ec), "png");
     p.m_Words[kCompressionWord] = 3;
     p.m_Words[kFilterWord] = 8;
     p.m_Words[kBitDepthWord] = 24;
@@ -130,12 +126,10 @@ int PngReader::SaveFile(const char* name, const CKBitmapProperties* properties)
     if (p.m_Words[kBitDepthWord] > 24)
         p.m_Words[kBitDepthWord] = 24;
     CKBYTE* block = nullptr;
-    const int size = PngEncode(p.m_Format, SavePixels(p), OptionsOf(p), &block);
+    const int size = EncodeImage(p, &block);
     if (size == 0)
         return 0;
-    const bool written = ReaderWriteWholeFile(name, block, (size_t) size);
-    CKReaderFree(block);
-    if (!written)
+    if (!WriteBlock(name, block, size))
     {
         ReaderLogError("PNG: cannot write %s", name);
         return 0;
@@ -143,16 +137,7 @@ int PngReader::SaveFile(const char* name, const CKBitmapProperties* properties)
     return 1;
 }
 
-int PngReader::SaveMemory(void** out, const CKBitmapProperties* properties)
+int PngReader::EncodeImage(const CKBitmapProperties& p, CKBYTE** block)
 {
-    if (!out)
-        return 0;
-    *out = nullptr;
-    if (!properties)
-        return 0;
-    const CKBitmapProperties p = MergeOverDefaults(*properties);
-    CKBYTE* block = nullptr;
-    const int size = PngEncode(p.m_Format, SavePixels(p), OptionsOf(p), &block);
-    *out = block;
-    return size;
+    return PngEncode(p.m_Format, SavePixels(p), OptionsOf(p), block);
 }

@@ -26,10 +26,6 @@ public:
     static CKPluginInfo* GetReaderInfo(int index);
     int GetOptionsCount() override { return 4; }
     const char* GetOptionDescription(int index) override;
-    CKDWORD GetFlags() override
-    {
-        return CK_DATAREADER_FILELOAD | CK_DATAREADER_FILESAVE | CK_DATAREADER_MEMORYLOAD | CK_DATAREADER_MEMORYSAVE;
-    }
     // By the record's words (the defaults for a record of another size):
     // the alpha option with bit depth 24, or the alpha and grayscale options
     // with bit depth 8.
@@ -44,13 +40,14 @@ public:
     int ReadMemory(const void* memory, CKDWORD size, CKBitmapProperties** out) override;
     // The properties over the defaults (a record of another size gives its
     // bits per pixel as the bit depth, and a depth above 24 becomes 24).
-    // 1 on success, 0 on failure.
+    // 1 on success, 0 on failure. SaveMemory takes the properties over the
+    // defaults by the base-record rule only.
     int SaveFile(const char* name, const CKBitmapProperties* properties) override;
-    // The properties over the defaults by the base-record rule only. The
-    // size of the new block, 0 on failure.
-    int SaveMemory(void** out, const CKBitmapProperties* properties) override;
 
     static CKBitmapProperties DefaultProperties();
+
+protected:
+    int EncodeImage(const CKBitmapProperties& p, CKBYTE** block) override;
 
 private:
     int FinishRead(bool ok, DecodedImage& image, const PngFileInfo& info, CKBitmapProperties** out);

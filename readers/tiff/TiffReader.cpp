@@ -1,17 +1,13 @@
 #include "readers/tiff/TiffReader.h"
 
 #include "readers/common/DecodedImage.h"
-#include "readers/common/ReaderFileIO.h"
 #include "readers/common/ReaderLog.h"
 #include "readers/tiff/TiffDecoder.h"
 #include "readers/tiff/TiffEncoder.h"
 
 CKBitmapProperties TiffReader::DefaultProperties()
 {
-    CKBitmapProperties p;
-    p.m_Size = kPropertiesSize;
-    p.m_ReaderGuid = CKGUID(0x1c9165c2, 0x177a7391);
-    p.m_Ext.Set("Tiff");
+    CKBitmapProperties p = MakeDefaults(kPropertiesSize, CKGUID(0x1c9165c2, 0x177a7391), "Tiff");
     p.m_Words[kCompressionWord] = 32773;
     return p;
 }
@@ -25,17 +21,22 @@ const char* TiffReader::GetOptionDescription(int index)
     return index == 0 ? "Enum:Compression Method:None=1,Macintosh RLE=32773" : "";
 }
 
+bool TiffReader::Decode(const char* name, const CKBYTE* data, size_t size, CKBitmapProperties** out)
+{
+    DecodedImage image;
+    if (!TiffDecode(name, data, size, image))
+        return false;
+    AdoptDecoded(image);
+    *out = &m_Properties;
+    return true;
+}
+
 int TiffReader::ReadFile(const char* name, CKBitmapProperties** out)
 {
     FreeDecoded();
     if (!name || !out)
         return -1;
-    DecodedImage image;
-    if (!TiffDecode(name, nullptr, 0, image))
-        return -1;
-    AdoptDecoded(image);
-    *out = &m_Properties;
-    return 0;
+    return Decode(name, nullptr, 0, out) ? 0 : -1;
 }
 
 int TiffReader::ReadMemory(const void* memory, CKDWORD size, CKBitmapProperties** out)
@@ -43,42 +44,20 @@ int TiffReader::ReadMemory(const void* memory, CKDWORD size, CKBitmapProperties*
     FreeDecoded();
     if (!memory || !out)
         return 1;
-    DecodedImage image;
-    if (!TiffDecode(nullptr, static_cast<const CKBYTE*>(memory), size, image))
-        return 1;
-    AdoptDecoded(image);
-    *out = &m_Properties;
-    return 0;
+    return Decode(nullptr, static_cast<const CKBYTE*>(memory), size, out) ? 0 : 1;
 }
 
 int TiffReader::SaveFile(const char* name, const CKBitmapProperties* properties)
 {
     if (!name)
         return 1;
-    void* block = nullptr;
-    const int size = SaveMemory(&block, properties);
-    if (size == 0)
-        return 1;
-    const bool written = ReaderWriteWholeFile(name, block, (size_t) size);
-    CKReaderFree(block);
-    if (!written)
-    {
+    const int size = SaveFileThroughMemory(name, properties);
+    if (size < 0)
         ReaderLogError("TIFF: cannot write %s", name);
-        return 1;
-    }
-    return 0;
+    return size > 0 ? 0 : 1;
 }
 
-int TiffReader::SaveMemory(void** out, const CKBitmapProperties* properties)
+int TiffReader::EncodeImage(const CKBitmapProperties& p, CKBYTE** block)
 {
-    if (!out)
-        return 0;
-    *out = nullptr;
-    if (!properties)
-        return 0;
-    const CKBitmapProperties p = MergeOverDefaults(*properties);
-    CKBYTE* block = nullptr;
-    const int size = TiffEncode(p.m_Format, SavePixels(p), p.m_Words[kCompressionWord], &block);
-    *out = block;
-    return size;
+    return TiffEncode(p.m_Format, SavePixels(p), p.m_Words[kCompressionWord], block);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 #include "readers/common/ImageReaderBase.h"
 
 // TIFF through libtiff. Its record (144 bytes) adds the compression to save
@@ -18,10 +20,6 @@ public:
     static CKPluginInfo* GetReaderInfo(int index);
     int GetOptionsCount() override { return 1; }
     const char* GetOptionDescription(int index) override;
-    CKDWORD GetFlags() override
-    {
-        return CK_DATAREADER_FILELOAD | CK_DATAREADER_FILESAVE | CK_DATAREADER_MEMORYLOAD | CK_DATAREADER_MEMORYSAVE;
-    }
     CKBOOL IsAlphaSaved(const CKBitmapProperties*) override { return FALSE; }
     // 32-bit pixels, bytes R, G, B, A, lines top-down. 0 on success, -1 on
     // failure.
@@ -30,8 +28,14 @@ public:
     int ReadMemory(const void* memory, CKDWORD size, CKBitmapProperties** out) override;
     // Note the inverted result: 0 on success, 1 on failure.
     int SaveFile(const char* name, const CKBitmapProperties* properties) override;
-    // The size of the new block, 0 on failure.
-    int SaveMemory(void** out, const CKBitmapProperties* properties) override;
 
     static CKBitmapProperties DefaultProperties();
+
+protected:
+    int EncodeImage(const CKBitmapProperties& p, CKBYTE** block) override;
+
+private:
+    // Decodes the named file or the memory into the embedded record; false
+    // on failure.
+    bool Decode(const char* name, const CKBYTE* data, size_t size, CKBitmapProperties** out);
 };

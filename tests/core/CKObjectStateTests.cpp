@@ -124,6 +124,31 @@ TEST(ObjectIDList, CursorFollowsInsertionsAndRemovals)
     EXPECT_FALSE(copy.FindID(99));
 }
 
+TEST(ObjectIDList, RemovingAnEndKeepsTheCursorOnItsNodeOrMovesItToTheNewEnd)
+{
+    CKObjectIDList list;
+    for (CK_ID id : {1u, 2u, 3u, 4u})
+        list.InsertRear(id);
+    list.Reset();
+    list.Next();
+    list.Next();
+    EXPECT_EQ(list.RemoveFront(), 1u);
+    EXPECT_EQ(list.GetCurrentID(), 3u);
+    EXPECT_EQ(list.GetCursorIndex(), 1) << "one node fewer before the cursor";
+    EXPECT_EQ(list.RemoveRear(), 4u);
+    EXPECT_EQ(list.GetCursorIndex(), 1) << "a rear removal leaves the index alone";
+    EXPECT_EQ(list.RemoveRear(), 3u);
+    EXPECT_EQ(list.GetCurrentID(), 2u) << "the cursor moves to the new rear";
+    EXPECT_EQ(list.GetCursorIndex(), 0);
+    EXPECT_EQ(list.RemoveFront(), 2u);
+    EXPECT_TRUE(list.EndOfList());
+    EXPECT_EQ(list.GetCursorIndex(), -1);
+    list.InsertFront(7);
+    EXPECT_EQ(list.GetCurrentID(), 7u) << "the first node takes the cursor";
+    list.InsertFront(6);
+    EXPECT_EQ(list.GetCursorIndex(), 1);
+}
+
 TEST_F(ObjectStateTest, IdListChecksAgainstTheContext)
 {
     CKObject* a = m_Context->CreateObject(TestObject::m_ClassID, "A");

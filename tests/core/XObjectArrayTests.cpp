@@ -91,6 +91,23 @@ TEST_F(ObjectArrayTest, PointerCheckRemovesObjectsBeingDeleted)
     b->ModifyObjectFlags(0, CK_OBJECT_TOBEDELETED);
 }
 
+TEST_F(ObjectArrayTest, CompactPointerCheckKeepsTheOthersInOrder)
+{
+    CKObject* a = m_Context->CreateObject(TestObject::m_ClassID, "a");
+    CKObject* b = m_Context->CreateObject(TestObject::m_ClassID, "b");
+    XCompactObjectPointerArray objects;
+    objects.PushBack(a);
+    objects.PushBack(nullptr);
+    objects.PushBack(b);
+    EXPECT_FALSE(objects.Check()) << "null entries stay";
+    a->ModifyObjectFlags(CK_OBJECT_TOBEDELETED, 0);
+    EXPECT_TRUE(objects.Check());
+    ASSERT_EQ(objects.Size(), 2);
+    EXPECT_EQ(objects[0], nullptr);
+    EXPECT_EQ(objects[1], b);
+    a->ModifyObjectFlags(0, CK_OBJECT_TOBEDELETED);
+}
+
 TEST_F(ObjectArrayTest, PointerArraysLoadTheExistingObjectsOfASequence)
 {
     CKObject* a = m_Context->CreateObject(TestObject::m_ClassID, "a");

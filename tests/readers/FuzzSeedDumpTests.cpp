@@ -9,22 +9,6 @@
 #include "readers/tiff/TiffReader.h"
 #include "tests/readers/support/ReaderTestSupport.h"
 
-namespace {
-
-std::vector<uint8_t> Encode(CKBitmapReader& reader, CKBitmapProperties p, std::vector<uint32_t>& pixels, int width,
-                            int height)
-{
-    p.m_Format = ArgbDesc(width, height, pixels.data());
-    p.m_Data = pixels.data();
-    void* block = nullptr;
-    const int size = reader.SaveMemory(&block, &p);
-    std::vector<uint8_t> bytes(static_cast<uint8_t*>(block), static_cast<uint8_t*>(block) + (size > 0 ? size : 0));
-    reader.ReleaseMemory(block);
-    return bytes;
-}
-
-}  // namespace
-
 // Writes small seed inputs of the reader fuzz targets into
 // $FUZZ_SEEDS_OUT/<name>/ (run once, the output is committed under
 // fuzz/corpus/):
@@ -58,10 +42,10 @@ TEST(FuzzSeeds, DISABLED_WriteFuzzSeeds)
     std::vector<uint32_t> pixels = MakePicture(12, 9, false);
     JpgReader jpg;
     CKBitmapProperties j = JpgReader::DefaultProperties();
-    put("jpeg", "colour.jpg", Encode(jpg, j, pixels, 12, 9));
+    put("jpeg", "colour.jpg", SaveToBytes(jpg, ArgbRecord(j, pixels, 12, 9)));
     j.m_Words[JpgReader::kOptionsWord] = 1 | 2;  // grey, optimised, not baseline
     j.SetFloatWord(JpgReader::kQualityWord, 0.3f);
-    put("jpeg", "grey.jpg", Encode(jpg, j, pixels, 12, 9));
+    put("jpeg", "grey.jpg", SaveToBytes(jpg, ArgbRecord(j, pixels, 12, 9)));
 
     PngReader png;
     struct PngCase
@@ -78,15 +62,15 @@ TEST(FuzzSeeds, DISABLED_WriteFuzzSeeds)
         p.m_Words[PngReader::kOptionsWord] = c.options;
         p.m_Words[PngReader::kInterlaceWord] = c.interlace;
         p.m_Words[PngReader::kFilterWord] = 15;
-        put("png", c.name, Encode(png, p, pixels, 12, 9));
+        put("png", c.name, SaveToBytes(png, ArgbRecord(p, pixels, 12, 9)));
     }
 
     TiffReader tiff;
     CKBitmapProperties t = TiffReader::DefaultProperties();
     std::vector<uint32_t> small = MakePicture(5, 4, false);
-    put("tiff", "packbits.tif", Encode(tiff, t, small, 5, 4));
+    put("tiff", "packbits.tif", SaveToBytes(tiff, ArgbRecord(t, small, 5, 4)));
     t.m_Words[TiffReader::kCompressionWord] = 1;
-    put("tiff", "raw.tif", Encode(tiff, t, small, 5, 4));
+    put("tiff", "raw.tif", SaveToBytes(tiff, ArgbRecord(t, small, 5, 4)));
     t.m_Words[TiffReader::kCompressionWord] = 5;
-    put("tiff", "lzw.tif", Encode(tiff, t, small, 5, 4));
+    put("tiff", "lzw.tif", SaveToBytes(tiff, ArgbRecord(t, small, 5, 4)));
 }

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <fstream>
 #include <random>
 #include <unistd.h>
 
 #include "system/QxCachedFile.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
 #include "tests/system/LogCapture.h"
 
@@ -19,16 +19,6 @@ std::string RandomBytes(size_t size, unsigned seed)
     return s;
 }
 
-void WriteAll(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 } // namespace
 
 class QxCachedFileDifferential : public ::testing::TestWithParam<CKDWORD>
@@ -41,7 +31,7 @@ TEST_P(QxCachedFileDifferential, RandomReadsGiveTheBytesOfPread)
     const size_t fileSize = 1 << 20;
     TestTempDir dir;
     std::string path = dir.File("big.bin");
-    WriteAll(path, RandomBytes(fileSize, 7));
+    TestWriteFile(path, RandomBytes(fileSize, 7));
     int fd = ::open(path.c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
 
@@ -87,7 +77,7 @@ TEST_P(QxCachedFileDifferential, MixedReadsAndWritesMatchAModel)
     TestTempDir dir;
     std::string path = dir.File("mixed.bin");
     std::string model = RandomBytes(200000, 11);
-    WriteAll(path, model);
+    TestWriteFile(path, model);
     {
         QxCachedFile file(blockSize);
         ASSERT_TRUE(file.Open(path.c_str(), QX_FILE_READWRITE));
@@ -118,7 +108,7 @@ TEST_P(QxCachedFileDifferential, MixedReadsAndWritesMatchAModel)
             }
         }
     }
-    EXPECT_EQ(ReadAll(path), model);
+    EXPECT_EQ(TestReadFile(path), model);
 }
 
 INSTANTIATE_TEST_SUITE_P(BlockSizes, QxCachedFileDifferential, ::testing::Values(512u, 4096u, 65536u));
@@ -130,7 +120,7 @@ protected:
     {
         m_Bytes = RandomBytes(20000, 3);
         m_Path = m_Dir.File("f.bin");
-        WriteAll(m_Path, m_Bytes);
+        TestWriteFile(m_Path, m_Bytes);
     }
     TestTempDir m_Dir;
     std::string m_Path;
@@ -232,13 +222,13 @@ TEST_F(QxCachedFileTest, WritesGoToTheLogicalPositionAndRefreshTheCache)
     std::string expected = m_Bytes + "tail";
     expected.replace(5004, 4, "WXYZ");
     expected.replace(100, 2, "ab");
-    EXPECT_EQ(ReadAll(m_Path), expected);
+    EXPECT_EQ(TestReadFile(m_Path), expected);
 }
 
 TEST_F(QxCachedFileTest, UncachedCallsWarnAndWorkAtTheLogicalPosition)
 {
     LogCapture capture;
-    WriteAll(m_Path, "line one\nline two\n");
+    TestWriteFile(m_Path, "line one\nline two\n");
     QxCachedFile file(4);
     ASSERT_TRUE(file.Open(m_Path.c_str(), QX_FILE_READ));
     char buffer[32];
@@ -262,7 +252,7 @@ TEST_F(QxCachedFileTest, ReopeningForgetsTheCache)
     char buffer[8];
     file.Seek(10, QX_SEEK_BEGIN);
     file.Read(buffer, 8);
-    WriteAll(m_Dir.File("g.bin"), "other file");
+    TestWriteFile(m_Dir.File("g.bin"), "other file");
     ASSERT_TRUE(file.Open(m_Dir.File("g.bin").c_str(), QX_FILE_READ));
     EXPECT_EQ(file.Tell(), 0u);
     EXPECT_EQ(file.GetCachedBlockStart(), QxCachedFile::kNothingCached);

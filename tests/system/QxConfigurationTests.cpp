@@ -1,25 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "system/QxConfiguration.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
 
 namespace {
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteAll(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 struct ReadResult
 {
@@ -31,7 +20,7 @@ struct ReadResult
 ReadResult ReadText(QxConfiguration& config, const std::string& text)
 {
     TestTempDir dir;
-    WriteAll(dir.File("c.txt"), text);
+    TestWriteFile(dir.File("c.txt"), text);
     ReadResult r{0, -1, ""};
     XString error;
     r.ok = config.ReadFromFile(dir.File("c.txt").c_str(), &r.counter, &error);
@@ -70,12 +59,12 @@ TEST(QxConfiguration, WritesTheIndentedForm)
     config.AddEntry("s", "b", "2", nullptr);
     config.AddEntry("s.t", "c", "3", nullptr);
     ASSERT_EQ(config.WriteToFile(dir.File("out.txt").c_str()), 1);
-    EXPECT_EQ(ReadAll(dir.File("out.txt")), "a = 1\n<s>\n  b = 2\n  <t>\n    c = 3\n  </t>\n</s>\n");
+    EXPECT_EQ(TestReadFile(dir.File("out.txt")), "a = 1\n<s>\n  b = 2\n  <t>\n    c = 3\n  </t>\n</s>\n");
 
     QxConfiguration wide(4);
     wide.AddEntry("x.y", "k", "v", nullptr);
     ASSERT_EQ(wide.WriteToFile(dir.File("wide.txt").c_str()), 1);
-    EXPECT_EQ(ReadAll(dir.File("wide.txt")), "<x>\n    <y>\n        k = v\n    </y>\n</x>\n");
+    EXPECT_EQ(TestReadFile(dir.File("wide.txt")), "<x>\n    <y>\n        k = v\n    </y>\n</x>\n");
 
     EXPECT_EQ(config.WriteToFile(dir.File("missing/dir/out.txt").c_str()), 0);
     EXPECT_EQ(config.WriteToFile(nullptr), 0);
@@ -255,7 +244,7 @@ TEST(QxConfiguration, TheWriterLeavesLineBreaksOutOfNamesAndValues)
     QxConfiguration config;
     config.AddEntry(nullptr, "na\nme", "line one\nline two\r", nullptr);
     ASSERT_EQ(config.WriteToFile(dir.File("o.txt").c_str()), 1);
-    EXPECT_EQ(ReadAll(dir.File("o.txt")), "name = line oneline two\n");
+    EXPECT_EQ(TestReadFile(dir.File("o.txt")), "name = line oneline two\n");
 }
 
 TEST(QxConfiguration, ADeepTreeIsReadAndFreedWithoutRecursion)
@@ -329,11 +318,11 @@ TEST(QxConfiguration, RandomTreesRoundTripInOrder)
         QxConfiguration back(step);
         XString error;
         int counter = 0;
-        ASSERT_EQ(back.ReadFromFile(path.c_str(), &counter, &error), 1) << error.CStr() << "\n" << ReadAll(path);
-        EXPECT_EQ(Dump(back), Dump(config)) << ReadAll(path);
+        ASSERT_EQ(back.ReadFromFile(path.c_str(), &counter, &error), 1) << error.CStr() << "\n" << TestReadFile(path);
+        EXPECT_EQ(Dump(back), Dump(config)) << TestReadFile(path);
         // Written again, the tree read back gives the same bytes.
-        std::string first = ReadAll(path);
+        std::string first = TestReadFile(path);
         ASSERT_EQ(back.WriteToFile(path.c_str()), 1);
-        EXPECT_EQ(ReadAll(path), first);
+        EXPECT_EQ(TestReadFile(path), first);
     }
 }

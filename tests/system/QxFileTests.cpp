@@ -1,26 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 
 #include "system/QxFile.h"
 #include "system/QxGetFileMode.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
-
-namespace {
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-void WriteAll(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-} // namespace
 
 TEST(QxFile, OpenCleansTheNameOfCharactersAFileNameCannotHold)
 {
@@ -29,13 +14,13 @@ TEST(QxFile, OpenCleansTheNameOfCharactersAFileNameCannotHold)
     ASSERT_TRUE(file.Open(dir.File("a<b.txt").c_str(), QX_FILE_WRITE));
     EXPECT_EQ(file.Write("x", 1), 1u);
     file.Close();
-    EXPECT_EQ(ReadAll(dir.File("a b.txt")), "x");
+    EXPECT_EQ(TestReadFile(dir.File("a b.txt")), "x");
 }
 
 TEST(QxFile, UnknownModesReadInBinary)
 {
     TestTempDir dir;
-    WriteAll(dir.File("f"), "a\r\nb");
+    TestWriteFile(dir.File("f"), "a\r\nb");
     QxFile file;
     ASSERT_TRUE(file.Open(dir.File("f").c_str(), 7));
     char buffer[8] = {};
@@ -55,20 +40,20 @@ TEST(QxFile, ModesMapToTheirOpenModes)
     ASSERT_TRUE(file.Open(path.c_str(), QX_FILE_TEXT_APPEND)); // closes the first
     file.Write("+", 1);
     file.Close();
-    EXPECT_EQ(ReadAll(path), "12-ab+");
+    EXPECT_EQ(TestReadFile(path), "12-ab+");
     ASSERT_TRUE(file.Open(path.c_str(), QX_FILE_READWRITE));
     file.Write("99", 2);
     file.Close();
-    EXPECT_EQ(ReadAll(path), "99-ab+");
+    EXPECT_EQ(TestReadFile(path), "99-ab+");
     ASSERT_TRUE(file.Open(path.c_str(), QX_FILE_WRITE));
     file.Close();
-    EXPECT_EQ(ReadAll(path), "");
+    EXPECT_EQ(TestReadFile(path), "");
 }
 
 TEST(QxFile, GetSizeLeavesThePositionUnchanged)
 {
     TestTempDir dir;
-    WriteAll(dir.File("f"), std::string(1000, 'q'));
+    TestWriteFile(dir.File("f"), std::string(1000, 'q'));
     QxFile file;
     ASSERT_TRUE(file.Open(dir.File("f").c_str(), QX_FILE_READ));
     ASSERT_TRUE(file.Seek(123, QX_SEEK_BEGIN));
@@ -79,7 +64,7 @@ TEST(QxFile, GetSizeLeavesThePositionUnchanged)
 TEST(QxFile, SeekOriginsAreBeginEndAndCurrent)
 {
     TestTempDir dir;
-    WriteAll(dir.File("f"), "0123456789");
+    TestWriteFile(dir.File("f"), "0123456789");
     QxFile file;
     ASSERT_TRUE(file.Open(dir.File("f").c_str(), QX_FILE_READ));
     char c = 0;
@@ -94,7 +79,7 @@ TEST(QxFile, SeekOriginsAreBeginEndAndCurrent)
 TEST(QxFile, LinesItemsAndScanf)
 {
     TestTempDir dir;
-    WriteAll(dir.File("t"), "first line\nsecond\n42 7\n");
+    TestWriteFile(dir.File("t"), "first line\nsecond\n42 7\n");
     QxFile file;
     ASSERT_TRUE(file.Open(dir.File("t").c_str(), QX_FILE_TEXT_READ));
     char line[6];
@@ -135,7 +120,7 @@ TEST(QxFile, ClosedFilesAreInvalidAndHarmless)
 TEST(QxFile, BackslashesSeparateFolders)
 {
     TestTempDir dir;
-    WriteAll(dir.File("x.bin"), "abc");
+    TestWriteFile(dir.File("x.bin"), "abc");
     std::string windowsStyle = dir.Path() + "\\x.bin";
     QxFile file;
     ASSERT_TRUE(file.Open(windowsStyle.c_str(), QX_FILE_READ));
@@ -145,7 +130,7 @@ TEST(QxFile, BackslashesSeparateFolders)
 TEST(QxGetFileMode, GivesModeBitsOrZero)
 {
     TestTempDir dir;
-    WriteAll(dir.File("f"), "1");
+    TestWriteFile(dir.File("f"), "1");
     EXPECT_EQ(QxGetFileMode(dir.File("f").c_str()) & S_IFMT, unsigned(S_IFREG));
     EXPECT_EQ(QxGetFileMode(dir.Path().c_str()) & S_IFMT, unsigned(S_IFDIR));
     EXPECT_EQ(QxGetFileMode(dir.File("none").c_str()), 0u);

@@ -11,7 +11,9 @@
 #include "system/QxFileListener.h"
 #include "system/QxLogManager.h"
 #include "system/QxOutputDebugListener.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
+#include "tests/system/FixedLocalTime.h"
 #include "tests/system/LogCapture.h"
 
 namespace {
@@ -21,23 +23,6 @@ uint64_t g_Ticks = 0;
 
 PlatformLocalTime FakeLocalTime() { return g_Now; }
 uint64_t FakeCounter() { return g_Ticks; }
-
-// 5 March 2009, 14:07:31.042 local time.
-PlatformLocalTime March5()
-{
-    PlatformLocalTime t;
-    t.year = 2009;
-    t.month = 3;
-    t.day = 5;
-    t.hour = 14;
-    t.minute = 7;
-    t.second = 31;
-    t.millisecond = 42;
-    t.weekDay = 4;
-    t.yearDay = 63;
-    t.unixSeconds = 1236262051u;
-    return t;
-}
 
 // Replaces both clocks for the life of a test.
 class FakeClocks
@@ -87,12 +72,6 @@ private:
     bool m_Had = false;
     std::string m_Old;
 };
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::string g_Console;
 void CaptureConsole(const char* data, size_t size) { g_Console.append(data, size); }
@@ -284,7 +263,7 @@ TEST(QxLogManager, ListenersReceiveInCreationOrder)
     log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("one");
     log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("two");
     EXPECT_EQ(capture.Lines().size(), 2u);
-    EXPECT_EQ(ReadAll(dir.File("second.log")), "[QxMath] [INFO] : one\n[QxMath] [INFO] : two\n");
+    EXPECT_EQ(TestReadFile(dir.File("second.log")), "[QxMath] [INFO] : one\n[QxMath] [INFO] : two\n");
 }
 
 TEST(QxFileListener, TruncatesOnOpenUnlessFlag4AppendsAndCreatesItsFolder)
@@ -302,9 +281,9 @@ TEST(QxFileListener, TruncatesOnOpenUnlessFlag4AppendsAndCreatesItsFolder)
         ASSERT_NE(nested, nullptr);
         log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("new");
     }
-    EXPECT_EQ(ReadAll(dir.File("plain.log")), "[QxMath] [INFO] : new\n");
-    EXPECT_EQ(ReadAll(dir.File("kept.log")), "old\n[QxMath] [INFO] : new\n");
-    EXPECT_EQ(ReadAll(dir.File("sub/dir/nested.log")), "[QxMath] [INFO] : new\n");
+    EXPECT_EQ(TestReadFile(dir.File("plain.log")), "[QxMath] [INFO] : new\n");
+    EXPECT_EQ(TestReadFile(dir.File("kept.log")), "old\n[QxMath] [INFO] : new\n");
+    EXPECT_EQ(TestReadFile(dir.File("sub/dir/nested.log")), "[QxMath] [INFO] : new\n");
 }
 
 TEST(QxFileListener, Flag1PutsTheDateInTheNameAndOpensANewFileEachDay)
@@ -317,12 +296,12 @@ TEST(QxFileListener, Flag1PutsTheDateInTheNameAndOpensANewFileEachDay)
     trace->SetFlags(QXLOG_FLAG_DATE);
     log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("first day");
     log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("still first day");
-    EXPECT_EQ(ReadAll(dir.File("trace[09 03 05].log")),
+    EXPECT_EQ(TestReadFile(dir.File("trace[09 03 05].log")),
               "[QxMath] [INFO] : first day\n[QxMath] [INFO] : still first day\n");
     g_Now.day = 6;
     g_Now.yearDay = 64;
     log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("next day");
-    EXPECT_EQ(ReadAll(dir.File("trace[09 03 06].log")), "[QxMath] [INFO] : next day\n");
+    EXPECT_EQ(TestReadFile(dir.File("trace[09 03 06].log")), "[QxMath] [INFO] : next day\n");
     EXPECT_STREQ(static_cast<QxFileListener*>(trace)->GetFilePath(), dir.File("trace[09 03 06].log").c_str());
 }
 
@@ -336,7 +315,7 @@ TEST(QxFileListener, AFileThatCannotBeOpenedIsTriedAgainLater)
     log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("lost");
     std::remove(dir.File("blocker").c_str());
     log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("found");
-    EXPECT_EQ(ReadAll(dir.File("blocker/late.log")), "[QxMath] [INFO] : found\n");
+    EXPECT_EQ(TestReadFile(dir.File("blocker/late.log")), "[QxMath] [INFO] : found\n");
     EXPECT_EQ(capture.Lines().size(), 2u);
 }
 

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 
 #include "platform/PlatformCpu.h"
 #include "platform/PlatformTime.h"
@@ -13,28 +12,11 @@
 #include "system/QxMatrix.h"
 #include "system/QxStartUp.h"
 #include "system/QxThread.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
+#include "tests/system/FixedLocalTime.h"
 
 namespace {
-PlatformLocalTime FixedTime()
-{
-    PlatformLocalTime t;
-    t.year = 2009;
-    t.month = 3;
-    t.day = 5;
-    t.hour = 14;
-    t.minute = 7;
-    t.second = 31;
-    t.millisecond = 42;
-    return t;
-}
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 std::string LogDir()
 {
     const char* dir = std::getenv("ENGINE_LOG_DIR");
@@ -50,7 +32,7 @@ TEST(QxStartUp, StartsAndStopsTwiceInOneProcess)
     if (LogDir().empty())
         setenv("ENGINE_LOG_DIR", fallback.Path().c_str(), 1);
     std::string logFile = LogDir() + "/QxMath.log";
-    PlatformLocalTimeHook previous = PlatformSetLocalTimeHook(FixedTime);
+    PlatformLocalTimeHook previous = PlatformSetLocalTimeHook(March5);
 
     for (int run = 0; run < 2; ++run)
     {
@@ -101,7 +83,7 @@ TEST(QxStartUp, StartsAndStopsTwiceInOneProcess)
         EXPECT_EQ(QxFindThread(PlatformGetCurrentThreadHandle()), nullptr);
         EXPECT_EQ(QxGetLibraryLogSource(), 0);
         // Each run starts its log afresh.
-        EXPECT_EQ(ReadAll(logFile), std::string("[QxMath] [INFO] [05/03/09 14:07:31:042] : ") +
+        EXPECT_EQ(TestReadFile(logFile), std::string("[QxMath] [INFO] [05/03/09 14:07:31:042] : ") +
                                         (run == 0 ? "first run" : "second run") + "\n");
     }
     PlatformSetLocalTimeHook(previous);

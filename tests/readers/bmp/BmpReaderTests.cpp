@@ -13,27 +13,9 @@ namespace {
 
 std::vector<uint8_t> Save(BmpReader& reader, std::vector<uint32_t>& pixels, int width, int height, CKDWORD depth)
 {
-    CKBitmapProperties p = BmpReader::DefaultProperties();
-    p.m_Format = ArgbDesc(width, height, pixels.data());
-    p.m_Data = pixels.data();
+    CKBitmapProperties p = ArgbRecord(BmpReader::DefaultProperties(), pixels, width, height);
     p.m_Words[BmpReader::kBitDepthWord] = depth;
-    void* block = nullptr;
-    const int size = reader.SaveMemory(&block, &p);
-    std::vector<uint8_t> bytes;
-    if (size > 0)
-        bytes.assign(static_cast<uint8_t*>(block), static_cast<uint8_t*>(block) + size);
-    reader.ReleaseMemory(block);
-    return bytes;
-}
-
-RgbaImage Opaque(const std::vector<uint32_t>& pixels, int width, int height)
-{
-    RgbaImage e;
-    e.width = width;
-    e.height = height;
-    for (uint32_t p : pixels)
-        e.pixels.push_back(p | 0xFF000000u);
-    return e;
+    return SaveToBytes(reader, p);
 }
 
 }  // namespace
@@ -49,16 +31,7 @@ TEST(BmpReader, FilesWrittenByAnotherEncoderDecodeLikeItsOwnDecoder)
 {
     BmpReader reader;
     for (const char* name : {"im_24.bmp", "im_8.bmp", "im_rle8.bmp", "im_core24.bmp"})
-    {
-        SCOPED_TRACE(name);
-        const std::string path = ReaderTestDataDir() + "/foreign/" + name;
-        int result = -1;
-        const RgbaImage actual = DecodeWith(reader, LoadFileBytes(path), &result);
-        ASSERT_EQ(result, 0);
-        RgbaImage reference;
-        ASSERT_TRUE(LoadPam(path + ".pam", reference));
-        EXPECT_EQ(DescribeDifference(actual, reference), "");
-    }
+        CheckForeignFile(reader, name);
 }
 
 TEST(BmpReader, CoreHeaderReadsLikeItsFortyByteEquivalent)
@@ -128,14 +101,7 @@ TEST(BmpReader, RefusesWhatItCannotRead)
     BmpRecipe s;
     s.bits = 8;
     const std::vector<uint8_t> good = BuildBmp(s);
-    auto patched = [&](size_t at, uint32_t value, int bytes) {
-        std::vector<uint8_t> f = good;
-        for (int i = 0; i < bytes; ++i)
-            f[at + i] = (uint8_t) (value >> (8 * i));
-        int result = -1;
-        DecodeWith(reader, f, &result);
-        return result;
-    };
+    auto patched = [&](size_t at, uint32_t value, int bytes) { return DecodePatched(reader, good, at, value, bytes); };
     EXPECT_EQ(patched(0, 'X', 1), IMAGEREADER_INVALID) << "signature";
     EXPECT_EQ(patched(14, 108, 4), IMAGEREADER_INVALID) << "information header size";
     EXPECT_EQ(patched(28, 7, 2), IMAGEREADER_INVALID) << "bit count";
@@ -189,11 +155,7 @@ TEST(BmpReader, RunLengthDataIsBoundedByTheImage)
 TEST(BmpReader, EveryPrefixOfAFileIsShortOrWhole)
 {
     BmpReader reader;
-    for (const CorpusFile& f : BuildBmpCorpus())
-    {
-        SCOPED_TRACE(f.name);
-        CheckEveryPrefix(reader, f.bytes, {IMAGEREADER_OK, IMAGEREADER_SHORTFILE});
-    }
+    CheckEveryCorpusPrefix(reader, BuildBmpCorpus());
 }
 
 TEST(BmpReader, TwentyFourAndThirtyTwoBitFilesRoundTripExactly)
@@ -204,7 +166,7 @@ TEST(BmpReader, TwentyFourAndThirtyTwoBitFilesRoundTripExactly)
         {
             std::vector<uint32_t> pixels = MakePicture(width, height, false);
             const std::vector<uint8_t> f24 = Save(reader, pixels, width, height, 24);
-            EXPECT_EQ(DecodeWith(reader, f24), Opaque(pixels, width, height)) << width << "x" << height;
+            EXPECT_EQ(DecodeWith(reader, f24), AsImage(pixels, width, height, true)) << width << "x" << height;
             const std::vector<uint8_t> f32 = Save(reader, pixels, width, height, 32);
             RgbaImage expected;
             expected.width = width;
@@ -290,9 +252,7 @@ TEST(BmpReader, RefusesOutputItCannotConvert)
     std::vector<uint32_t> pixels = MakePicture(4, 4, true);
     for (CKDWORD depth : {1u, 4u, 5u, 7u, 0u, 64u})
         EXPECT_TRUE(Save(reader, pixels, 4, 4, depth).empty()) << depth;
-    CKBitmapProperties p = BmpReader::DefaultProperties();
-    p.m_Format = ArgbDesc(0, 4, pixels.data());
-    p.m_Data = pixels.data();
+    CKBitmapProperties p = ArgbRecord(BmpReader::DefaultProperties(), pixels, 0, 4);
     void* block = reinterpret_cast<void*>(1);
     EXPECT_EQ(reader.SaveMemory(&block, &p), 0);
     EXPECT_EQ(block, nullptr);
@@ -309,15 +269,13 @@ TEST(BmpReader, SaveFileWritesTheBytesAndReportsUnwritableFiles)
     BmpReader reader;
     TestTempDir dir;
     std::vector<uint32_t> pixels = MakePicture(6, 2, false);
-    CKBitmapProperties p = BmpReader::DefaultProperties();
-    p.m_Format = ArgbDesc(6, 2, pixels.data());
-    p.m_Data = pixels.data();
+    CKBitmapProperties p = ArgbRecord(BmpReader::DefaultProperties(), pixels, 6, 2);
     const int size = reader.SaveFile(dir.File("a.bmp").c_str(), &p);
     EXPECT_EQ(size, 54 + 2 * 20);
     EXPECT_EQ(LoadFileBytes(dir.File("a.bmp")), Save(reader, pixels, 6, 2, 24));
     CKBitmapProperties* out = nullptr;
     ASSERT_EQ(reader.ReadFile(dir.File("a.bmp").c_str(), &out), 0);
-    EXPECT_EQ(ToRgba(out->m_Format, out->m_Data), Opaque(pixels, 6, 2));
+    EXPECT_EQ(ToRgba(out->m_Format, out->m_Data), AsImage(pixels, 6, 2, true));
     EXPECT_EQ(reader.SaveFile((dir.Path() + "/missing/b.bmp").c_str(), &p), IMAGEWRITER_CANNOTWRITE);
 }
 

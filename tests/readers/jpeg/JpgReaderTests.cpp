@@ -144,19 +144,11 @@ std::vector<uint8_t> RgbSamples(const std::vector<uint32_t>& pixels)
 std::vector<uint8_t> SaveJpeg(JpgReader& reader, std::vector<uint32_t>& pixels, int width, int height,
                               float quality = 0.75f, CKDWORD flags = 5, float smoothing = 0.0f)
 {
-    CKBitmapProperties p = JpgReader::DefaultProperties();
-    p.m_Format = ArgbDesc(width, height, pixels.data());
-    p.m_Data = pixels.data();
+    CKBitmapProperties p = ArgbRecord(JpgReader::DefaultProperties(), pixels, width, height);
     p.SetFloatWord(JpgReader::kQualityWord, quality);
     p.SetFloatWord(JpgReader::kSmoothingWord, smoothing);
     p.m_Words[JpgReader::kOptionsWord] = flags;
-    void* block = nullptr;
-    const int size = reader.SaveMemory(&block, &p);
-    std::vector<uint8_t> bytes;
-    if (size > 0)
-        bytes.assign(static_cast<uint8_t*>(block), static_cast<uint8_t*>(block) + size);
-    reader.ReleaseMemory(block);
-    return bytes;
+    return SaveToBytes(reader, p);
 }
 
 std::string SharedJpeg(const char* name)
@@ -370,9 +362,7 @@ TEST(JpgReader, ResultsOfFilesAndFailures)
     JpgReader reader;
     TestTempDir dir;
     std::vector<uint32_t> pixels = MakePicture(8, 8, true);
-    CKBitmapProperties p = JpgReader::DefaultProperties();
-    p.m_Format = ArgbDesc(8, 8, pixels.data());
-    p.m_Data = pixels.data();
+    CKBitmapProperties p = ArgbRecord(JpgReader::DefaultProperties(), pixels, 8, 8);
     EXPECT_EQ(reader.SaveFile(dir.File("a.jpg").c_str(), &p), 1);
     EXPECT_EQ(LoadFileBytes(dir.File("a.jpg")), SaveJpeg(reader, pixels, 8, 8));
     EXPECT_EQ(reader.SaveFile((dir.Path() + "/missing/a.jpg").c_str(), &p), 0);

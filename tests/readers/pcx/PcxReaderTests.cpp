@@ -18,16 +18,7 @@ TEST(PcxReader, FilesWrittenByAnotherEncoderDecodeLikeItsOwnDecoder)
 {
     PcxReader reader;
     for (const char* name : {"im_8.pcx", "im_24.pcx"})
-    {
-        SCOPED_TRACE(name);
-        const std::string path = ReaderTestDataDir() + "/foreign/" + name;
-        int result = -1;
-        const RgbaImage actual = DecodeWith(reader, LoadFileBytes(path), &result);
-        ASSERT_EQ(result, 0);
-        RgbaImage reference;
-        ASSERT_TRUE(LoadPam(path + ".pam", reference));
-        EXPECT_EQ(DescribeDifference(actual, reference), "");
-    }
+        CheckForeignFile(reader, name);
 }
 
 TEST(PcxReader, KeepsTheFileDepthWithAColourMap)
@@ -71,14 +62,7 @@ TEST(PcxReader, RefusesWhatItCannotRead)
     s.rle = false;
     s.planes = 3;
     const std::vector<uint8_t> good = BuildPcx(s);
-    auto patched = [&](size_t at, uint32_t value, int bytes) {
-        std::vector<uint8_t> f = good;
-        for (int i = 0; i < bytes; ++i)
-            f[at + i] = (uint8_t) (value >> (8 * i));
-        int result = -1;
-        DecodeWith(reader, f, &result);
-        return result;
-    };
+    auto patched = [&](size_t at, uint32_t value, int bytes) { return DecodePatched(reader, good, at, value, bytes); };
     EXPECT_EQ(patched(0, 11, 1), IMAGEREADER_INVALID) << "signature";
     EXPECT_EQ(patched(8, 0, 2), IMAGEREADER_OK) << "a one-pixel-wide window";
     EXPECT_EQ(patched(4, 1, 2), IMAGEREADER_OK) << "a window not at the origin";
@@ -142,11 +126,7 @@ TEST(PcxReader, AnEightBitFileWithoutItsPaletteUsesTheHeaderPalette)
 TEST(PcxReader, EveryPrefixOfAFileIsShortOrWhole)
 {
     PcxReader reader;
-    for (const CorpusFile& f : BuildPcxCorpus())
-    {
-        SCOPED_TRACE(f.name);
-        CheckEveryPrefix(reader, f.bytes, {IMAGEREADER_OK, IMAGEREADER_SHORTFILE});
-    }
+    CheckEveryCorpusPrefix(reader, BuildPcxCorpus());
 }
 
 TEST(PcxReader, SavesNothing)
@@ -154,9 +134,7 @@ TEST(PcxReader, SavesNothing)
     PcxReader reader;
     TestTempDir dir;
     std::vector<uint32_t> pixels = MakePicture(4, 4, true);
-    CKBitmapProperties p = PcxReader::DefaultProperties();
-    p.m_Format = ArgbDesc(4, 4, pixels.data());
-    p.m_Data = pixels.data();
+    CKBitmapProperties p = ArgbRecord(PcxReader::DefaultProperties(), pixels, 4, 4);
     EXPECT_EQ(reader.SaveFile(dir.File("a.pcx").c_str(), &p), 0);
     EXPECT_TRUE(LoadFileBytes(dir.File("a.pcx")).empty()) << "no file is made";
     void* block = reinterpret_cast<void*>(1);

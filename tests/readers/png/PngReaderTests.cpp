@@ -102,31 +102,13 @@ std::vector<uint8_t> SavePng(PngReader& reader, std::vector<uint32_t>& pixels, i
                              CKDWORD depth, CKDWORD options, CKDWORD filters = 8, CKDWORD interlace = 0,
                              CKDWORD level = 3)
 {
-    CKBitmapProperties p = PngReader::DefaultProperties();
-    p.m_Format = ArgbDesc(width, height, pixels.data());
-    p.m_Data = pixels.data();
+    CKBitmapProperties p = ArgbRecord(PngReader::DefaultProperties(), pixels, width, height);
     p.m_Words[PngReader::kCompressionWord] = level;
     p.m_Words[PngReader::kFilterWord] = filters;
     p.m_Words[PngReader::kBitDepthWord] = depth;
     p.m_Words[PngReader::kOptionsWord] = options;
     p.m_Words[PngReader::kInterlaceWord] = interlace;
-    void* block = nullptr;
-    const int size = reader.SaveMemory(&block, &p);
-    std::vector<uint8_t> bytes;
-    if (size > 0)
-        bytes.assign(static_cast<uint8_t*>(block), static_cast<uint8_t*>(block) + size);
-    reader.ReleaseMemory(block);
-    return bytes;
-}
-
-RgbaImage AsImage(const std::vector<uint32_t>& pixels, int width, int height, bool opaque)
-{
-    RgbaImage e;
-    e.width = width;
-    e.height = height;
-    for (uint32_t p : pixels)
-        e.pixels.push_back(opaque ? p | 0xFF000000u : p);
-    return e;
+    return SaveToBytes(reader, p);
 }
 
 // pngfix (libpng-tools) exits 0 for a file it finds sound.

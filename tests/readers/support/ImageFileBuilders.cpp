@@ -65,6 +65,38 @@ uint32_t Opaque(uint32_t c)
     return c | 0xFF000000u;
 }
 
+// The colour as 5-5-5 bits (red highest), and those bits widened back.
+uint32_t To555(uint32_t c)
+{
+    return (R(c) >> 3) << 10 | (G(c) >> 3) << 5 | B(c) >> 3;
+}
+
+uint32_t Through555(uint32_t c)
+{
+    return ScaleTo8(R(c) >> 3, 5) << 16 | ScaleTo8(G(c) >> 3, 5) << 8 | ScaleTo8(B(c) >> 3, 5);
+}
+
+void PutBgr(std::vector<uint8_t>& out, uint32_t c)
+{
+    out.push_back((uint8_t) B(c));
+    out.push_back((uint8_t) G(c));
+    out.push_back((uint8_t) R(c));
+}
+
+// The image whose pixel (x, y) is colorAt(x, y).
+template <class ColorAt>
+RgbaImage ImageOf(int width, int height, ColorAt colorAt)
+{
+    RgbaImage e;
+    e.width = width;
+    e.height = height;
+    e.pixels.resize((size_t) width * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            e.pixels[(size_t) y * width + x] = colorAt(x, y);
+    return e;
+}
+
 int BmpEntries(const BmpRecipe& s)
 {
     if (s.bits > 8)
@@ -267,7 +299,7 @@ std::vector<uint8_t> BuildBmp(const BmpRecipe& s)
                     if (s.compression == 3)
                         v = Pack(R(c), s.masks[0]) | Pack(G(c), s.masks[1]) | Pack(B(c), s.masks[2]);
                     else
-                        v = (R(c) >> 3) << 10 | (G(c) >> 3) << 5 | B(c) >> 3;
+                        v = To555(c);
                     line[(size_t) x * 2] = (uint8_t) v;
                     line[(size_t) x * 2 + 1] = (uint8_t) (v >> 8);
                     break;
@@ -300,38 +332,32 @@ std::vector<uint8_t> BuildBmp(const BmpRecipe& s)
 
 RgbaImage ExpectedBmp(const BmpRecipe& s)
 {
-    RgbaImage e;
-    e.width = s.width;
-    e.height = s.height;
-    e.pixels.resize((size_t) s.width * s.height);
     const int entries = BmpEntries(s);
-    for (int y = 0; y < s.height; ++y)
-        for (int x = 0; x < s.width; ++x)
+    RgbaImage e = ImageOf(s.width, s.height, [&](int x, int y) {
+        const uint32_t c = PatternColor(x, y);
+        uint32_t v;
+        if (s.bits <= 8)
         {
-            const uint32_t c = PatternColor(x, y);
-            uint32_t v;
-            if (s.bits <= 8)
-            {
-                const int i = PatternIndex(x, y, entries);
-                v = PaletteColor(s.bits == 1 ? i & 1 : i);
-            }
-            else if (s.bits == 16)
-            {
-                const uint32_t rm = s.compression == 3 ? s.masks[0] : 0x7C00;
-                const uint32_t gm = s.compression == 3 ? s.masks[1] : 0x03E0;
-                const uint32_t bm = s.compression == 3 ? s.masks[2] : 0x001F;
-                v = 0xFF000000u | Unpack(R(c), rm) << 16 | Unpack(G(c), gm) << 8 | Unpack(B(c), bm);
-            }
-            else if (s.bits == 24)
-            {
-                v = Opaque(c);
-            }
-            else
-            {
-                v = c;
-            }
-            e.pixels[(size_t) y * s.width + x] = v;
+            const int i = PatternIndex(x, y, entries);
+            v = PaletteColor(s.bits == 1 ? i & 1 : i);
         }
+        else if (s.bits == 16)
+        {
+            const uint32_t rm = s.compression == 3 ? s.masks[0] : 0x7C00;
+            const uint32_t gm = s.compression == 3 ? s.masks[1] : 0x03E0;
+            const uint32_t bm = s.compression == 3 ? s.masks[2] : 0x001F;
+            v = 0xFF000000u | Unpack(R(c), rm) << 16 | Unpack(G(c), gm) << 8 | Unpack(B(c), bm);
+        }
+        else if (s.bits == 24)
+        {
+            v = Opaque(c);
+        }
+        else
+        {
+            v = c;
+        }
+        return v;
+    });
     if (s.rleDeltas)
     {
         // File line 1 skips x 4..6, line 3 stops after 5 pixels, the last
@@ -382,16 +408,14 @@ void TgaPixel(const TgaRecipe& s, int x, int y, std::vector<uint8_t>& out)
     case 15:
     case 16:
     {
-        uint32_t v = (R(c) >> 3) << 10 | (G(c) >> 3) << 5 | B(c) >> 3;
+        uint32_t v = To555(c);
         if (s.depth == 16 && (s.descriptor & 0x0F) && A(c) >= 128)
             v |= 0x8000;
         Put16(out, v);
         break;
     }
     case 24:
-        out.push_back((uint8_t) B(c));
-        out.push_back((uint8_t) G(c));
-        out.push_back((uint8_t) R(c));
+        PutBgr(out, c);
         break;
     default:
         Put32(out, c);
@@ -407,12 +431,10 @@ void TgaMapEntry(const TgaRecipe& s, int i, std::vector<uint8_t>& out)
     {
     case 15:
     case 16:
-        Put16(out, (R(c) >> 3) << 10 | (G(c) >> 3) << 5 | B(c) >> 3 | (s.mapEntryBits == 16 ? 0x8000 : 0));
+        Put16(out, To555(c) | (s.mapEntryBits == 16 ? 0x8000 : 0));
         break;
     case 24:
-        out.push_back((uint8_t) B(c));
-        out.push_back((uint8_t) G(c));
-        out.push_back((uint8_t) R(c));
+        PutBgr(out, c);
         break;
     default:
         Put32(out, alpha << 24 | c);
@@ -427,7 +449,7 @@ uint32_t TgaMapColor(const TgaRecipe& s, int i)
     {
     case 15:
     case 16:
-        return 0xFF000000u | ScaleTo8(R(c) >> 3, 5) << 16 | ScaleTo8(G(c) >> 3, 5) << 8 | ScaleTo8(B(c) >> 3, 5);
+        return 0xFF000000u | Through555(c);
     case 24:
         return c;
     default:
@@ -517,34 +539,27 @@ std::vector<uint8_t> BuildTga(const TgaRecipe& s)
 
 RgbaImage ExpectedTga(const TgaRecipe& s)
 {
-    RgbaImage e;
-    e.width = s.width;
-    e.height = s.height;
-    e.pixels.resize((size_t) s.width * s.height);
     const int base = s.type & 7;
-    for (int y = 0; y < s.height; ++y)
-        for (int x = 0; x < s.width; ++x)
+    return ImageOf(s.width, s.height, [&](int x, int y) {
+        const uint32_t c = PatternColor(x, y);
+        uint32_t v;
+        if (base == 1)
+            v = TgaMapColor(s, s.mapFirst + PatternIndex(x, y, kTgaMapEntries));
+        else if (base == 3)
+            v = (s.depth == 16 ? A(c) << 24 : 0xFF000000u) | TgaGrey(x, y) * 0x010101u;
+        else if (s.depth == 15 || s.depth == 16)
         {
-            const uint32_t c = PatternColor(x, y);
-            uint32_t v;
-            if (base == 1)
-                v = TgaMapColor(s, s.mapFirst + PatternIndex(x, y, kTgaMapEntries));
-            else if (base == 3)
-                v = (s.depth == 16 ? A(c) << 24 : 0xFF000000u) | TgaGrey(x, y) * 0x010101u;
-            else if (s.depth == 15 || s.depth == 16)
-            {
-                uint32_t alpha = 0xFF;
-                if (s.depth == 16 && (s.descriptor & 0x0F))
-                    alpha = A(c) >= 128 ? 0xFF : 0;
-                v = alpha << 24 | ScaleTo8(R(c) >> 3, 5) << 16 | ScaleTo8(G(c) >> 3, 5) << 8 | ScaleTo8(B(c) >> 3, 5);
-            }
-            else if (s.depth == 24)
-                v = Opaque(c);
-            else
-                v = c;
-            e.pixels[(size_t) y * s.width + x] = v;
+            uint32_t alpha = 0xFF;
+            if (s.depth == 16 && (s.descriptor & 0x0F))
+                alpha = A(c) >= 128 ? 0xFF : 0;
+            v = alpha << 24 | Through555(c);
         }
-    return e;
+        else if (s.depth == 24)
+            v = Opaque(c);
+        else
+            v = c;
+        return v;
+    });
 }
 
 namespace {
@@ -667,16 +682,10 @@ std::vector<uint8_t> BuildPcx(const PcxRecipe& s)
 
 RgbaImage ExpectedPcx(const PcxRecipe& s)
 {
-    RgbaImage e;
-    e.width = s.width;
-    e.height = s.height;
-    e.pixels.resize((size_t) s.width * s.height);
     const int entries = PcxEntries(s);
-    for (int y = 0; y < s.height; ++y)
-        for (int x = 0; x < s.width; ++x)
-            e.pixels[(size_t) y * s.width + x] =
-                PcxBits(s) == 24 ? Opaque(PatternColor(x, y)) : PcxHeaderColor(s, PatternIndex(x, y, entries));
-    return e;
+    return ImageOf(s.width, s.height, [&](int x, int y) {
+        return PcxBits(s) == 24 ? Opaque(PatternColor(x, y)) : PcxHeaderColor(s, PatternIndex(x, y, entries));
+    });
 }
 
 std::vector<CorpusFile> BuildBmpCorpus()

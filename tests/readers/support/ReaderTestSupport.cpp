@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "readers/common/ImageReaderResults.h"
+
 RgbaImage DecodeWith(CKBitmapReader& reader, const std::vector<uint8_t>& bytes, int* result)
 {
     CKBitmapProperties* p = nullptr;
@@ -54,6 +56,18 @@ void CheckCorpusFile(CKBitmapReader& reader, const CorpusFile& file)
         << "against the independent reference decode";
 }
 
+void CheckForeignFile(CKBitmapReader& reader, const std::string& name)
+{
+    SCOPED_TRACE(name);
+    const std::string path = ReaderTestDataDir() + "/foreign/" + name;
+    int result = -1;
+    const RgbaImage actual = DecodeWith(reader, LoadFileBytes(path), &result);
+    ASSERT_EQ(result, 0);
+    RgbaImage reference;
+    ASSERT_TRUE(LoadPam(path + ".pam", reference));
+    EXPECT_EQ(DescribeDifference(actual, reference), "");
+}
+
 void CheckEveryPrefix(CKBitmapReader& reader, const std::vector<uint8_t>& bytes, std::vector<int> allowed)
 {
     for (size_t n = 0; n < bytes.size(); ++n)
@@ -78,6 +92,24 @@ void CheckEveryPrefix(CKBitmapReader& reader, const std::vector<uint8_t>& bytes,
     }
 }
 
+int DecodePatched(CKBitmapReader& reader, std::vector<uint8_t> bytes, size_t at, uint32_t value, int count)
+{
+    for (int i = 0; i < count; ++i)
+        bytes[at + i] = (uint8_t) (value >> (8 * i));
+    int result = -1;
+    DecodeWith(reader, bytes, &result);
+    return result;
+}
+
+void CheckEveryCorpusPrefix(CKBitmapReader& reader, const std::vector<CorpusFile>& corpus)
+{
+    for (const CorpusFile& f : corpus)
+    {
+        SCOPED_TRACE(f.name);
+        CheckEveryPrefix(reader, f.bytes, {IMAGEREADER_OK, IMAGEREADER_SHORTFILE});
+    }
+}
+
 QxImageDesc ArgbDesc(int width, int height, uint32_t* pixels)
 {
     QxImageDesc d;
@@ -88,6 +120,34 @@ QxImageDesc ArgbDesc(int width, int height, uint32_t* pixels)
     d.SetDefaultMasks();
     d.Image = reinterpret_cast<CKBYTE*>(pixels);
     return d;
+}
+
+CKBitmapProperties ArgbRecord(CKBitmapProperties p, std::vector<uint32_t>& pixels, int width, int height)
+{
+    p.m_Format = ArgbDesc(width, height, pixels.data());
+    p.m_Data = pixels.data();
+    return p;
+}
+
+std::vector<uint8_t> SaveToBytes(CKBitmapReader& reader, const CKBitmapProperties& p)
+{
+    void* block = nullptr;
+    const int size = reader.SaveMemory(&block, &p);
+    std::vector<uint8_t> bytes;
+    if (size > 0)
+        bytes.assign(static_cast<uint8_t*>(block), static_cast<uint8_t*>(block) + size);
+    reader.ReleaseMemory(block);
+    return bytes;
+}
+
+RgbaImage AsImage(const std::vector<uint32_t>& pixels, int width, int height, bool opaque)
+{
+    RgbaImage e;
+    e.width = width;
+    e.height = height;
+    for (uint32_t p : pixels)
+        e.pixels.push_back(opaque ? p | 0xFF000000u : p);
+    return e;
 }
 
 std::vector<uint32_t> MakePicture(int width, int height, bool opaque)

@@ -27,8 +27,31 @@ std::string CompareWithReference(const RgbaImage& actual, const RgbaImage& refer
 // full size.
 void CheckEveryPrefix(CKBitmapReader& reader, const std::vector<uint8_t>& bytes, std::vector<int> allowed);
 
+// Decodes a file of tests/readers/data/foreign/ (written by another
+// encoder): it must read and equal its committed .pam reference decode.
+void CheckForeignFile(CKBitmapReader& reader, const std::string& name);
+
+// ReadMemory's result for bytes with `count` bytes at `at` replaced by the
+// little-endian value.
+int DecodePatched(CKBitmapReader& reader, std::vector<uint8_t> bytes, size_t at, uint32_t value, int count);
+
+// CheckEveryPrefix of every corpus file, with the results of the BMP, TGA
+// and PCX readers: 0, or 4 for a file shorter than its headers announce.
+void CheckEveryCorpusPrefix(CKBitmapReader& reader, const std::vector<CorpusFile>& corpus);
+
 // A 32-bit ARGB description over pixels (0xAARRGGBB words).
 QxImageDesc ArgbDesc(int width, int height, uint32_t* pixels);
+
+// A record to save: the given one (a reader's defaults) over the 32-bit ARGB
+// picture.
+CKBitmapProperties ArgbRecord(CKBitmapProperties p, std::vector<uint32_t>& pixels, int width, int height);
+
+// The bytes SaveMemory gives for p (empty when it saves nothing); the block
+// is released.
+std::vector<uint8_t> SaveToBytes(CKBitmapReader& reader, const CKBitmapProperties& p);
+
+// The picture as an image, with alpha 0xFF when opaque.
+RgbaImage AsImage(const std::vector<uint32_t>& pixels, int width, int height, bool opaque);
 
 // A test picture: PatternColor with its alpha, or opaque.
 std::vector<uint32_t> MakePicture(int width, int height, bool opaque);

@@ -12,18 +12,10 @@ namespace {
 std::vector<uint8_t> Save(TgaReader& reader, std::vector<uint32_t>& pixels, int width, int height, CKDWORD depth,
                           bool rle)
 {
-    CKBitmapProperties p = TgaReader::DefaultProperties();
-    p.m_Format = ArgbDesc(width, height, pixels.data());
-    p.m_Data = pixels.data();
+    CKBitmapProperties p = ArgbRecord(TgaReader::DefaultProperties(), pixels, width, height);
     p.m_Words[TgaReader::kBitDepthWord] = depth;
     p.m_Words[TgaReader::kRleWord] = rle ? 1 : 0;
-    void* block = nullptr;
-    const int size = reader.SaveMemory(&block, &p);
-    std::vector<uint8_t> bytes;
-    if (size > 0)
-        bytes.assign(static_cast<uint8_t*>(block), static_cast<uint8_t*>(block) + size);
-    reader.ReleaseMemory(block);
-    return bytes;
+    return SaveToBytes(reader, p);
 }
 
 }  // namespace
@@ -39,16 +31,7 @@ TEST(TgaReader, FilesWrittenByAnotherEncoderDecodeLikeItsOwnDecoder)
 {
     TgaReader reader;
     for (const char* name : {"im_24.tga", "im_rle24.tga", "im_rle32.tga", "im_rle8map.tga", "im_grey_rle.tga"})
-    {
-        SCOPED_TRACE(name);
-        const std::string path = ReaderTestDataDir() + "/foreign/" + name;
-        int result = -1;
-        const RgbaImage actual = DecodeWith(reader, LoadFileBytes(path), &result);
-        ASSERT_EQ(result, 0);
-        RgbaImage reference;
-        ASSERT_TRUE(LoadPam(path + ".pam", reference));
-        EXPECT_EQ(DescribeDifference(actual, reference), "");
-    }
+        CheckForeignFile(reader, name);
 }
 
 TEST(TgaReader, GreyWithAlphaAndSixteenBitIndicesAreRead)
@@ -92,14 +75,7 @@ TEST(TgaReader, RefusesWhatItCannotRead)
     TgaReader reader;
     TgaRecipe s;
     const std::vector<uint8_t> good = BuildTga(s);
-    auto patched = [&](size_t at, uint32_t value, int bytes) {
-        std::vector<uint8_t> f = good;
-        for (int i = 0; i < bytes; ++i)
-            f[at + i] = (uint8_t) (value >> (8 * i));
-        int result = -1;
-        DecodeWith(reader, f, &result);
-        return result;
-    };
+    auto patched = [&](size_t at, uint32_t value, int bytes) { return DecodePatched(reader, good, at, value, bytes); };
     EXPECT_EQ(patched(2, 0, 1), IMAGEREADER_INVALID) << "no image";
     EXPECT_EQ(patched(2, 32, 1), IMAGEREADER_INVALID) << "Huffman-coded type";
     EXPECT_EQ(patched(16, 12, 1), IMAGEREADER_INVALID) << "pixel depth";
@@ -148,11 +124,7 @@ TEST(TgaReader, FooterOffsetsOutsideTheFileAreIgnored)
 TEST(TgaReader, EveryPrefixOfAFileIsShortOrWhole)
 {
     TgaReader reader;
-    for (const CorpusFile& f : BuildTgaCorpus())
-    {
-        SCOPED_TRACE(f.name);
-        CheckEveryPrefix(reader, f.bytes, {IMAGEREADER_OK, IMAGEREADER_SHORTFILE});
-    }
+    CheckEveryCorpusPrefix(reader, BuildTgaCorpus());
 }
 
 TEST(TgaReader, RoundTripsWithAndWithoutRunLengths)
@@ -246,9 +218,7 @@ TEST(TgaReader, SaveFileWritesTheBytes)
     TgaReader reader;
     TestTempDir dir;
     std::vector<uint32_t> pixels = MakePicture(6, 2, false);
-    CKBitmapProperties p = TgaReader::DefaultProperties();
-    p.m_Format = ArgbDesc(6, 2, pixels.data());
-    p.m_Data = pixels.data();
+    CKBitmapProperties p = ArgbRecord(TgaReader::DefaultProperties(), pixels, 6, 2);
     const int size = reader.SaveFile(dir.File("a.tga").c_str(), &p);
     EXPECT_EQ(size, 18 + 6 * 2 * 4);
     EXPECT_EQ(LoadFileBytes(dir.File("a.tga")).size(), (size_t) size);

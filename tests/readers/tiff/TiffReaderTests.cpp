@@ -67,27 +67,9 @@ bool LibtiffDecode(const std::string& path, RgbaImage& out)
 std::vector<uint8_t> SaveTiff(TiffReader& reader, std::vector<uint32_t>& pixels, int width, int height,
                               CKDWORD compression = 32773)
 {
-    CKBitmapProperties p = TiffReader::DefaultProperties();
-    p.m_Format = ArgbDesc(width, height, pixels.data());
-    p.m_Data = pixels.data();
+    CKBitmapProperties p = ArgbRecord(TiffReader::DefaultProperties(), pixels, width, height);
     p.m_Words[TiffReader::kCompressionWord] = compression;
-    void* block = nullptr;
-    const int size = reader.SaveMemory(&block, &p);
-    std::vector<uint8_t> bytes;
-    if (size > 0)
-        bytes.assign(static_cast<uint8_t*>(block), static_cast<uint8_t*>(block) + size);
-    reader.ReleaseMemory(block);
-    return bytes;
-}
-
-RgbaImage AsImage(const std::vector<uint32_t>& pixels, int width, int height, bool opaque)
-{
-    RgbaImage e;
-    e.width = width;
-    e.height = height;
-    for (uint32_t p : pixels)
-        e.pixels.push_back(opaque ? p | 0xFF000000u : p);
-    return e;
+    return SaveToBytes(reader, p);
 }
 
 // Writes an RGB TIFF of the picture whose first stored line is the one the
@@ -277,9 +259,7 @@ TEST(TiffReader, MemoryBlockHoldsExactlyTheFile)
     TestTempDir dir;
     std::vector<uint32_t> pixels = MakePicture(1, 1, true);
     const std::vector<uint8_t> bytes = SaveTiff(reader, pixels, 1, 1);
-    CKBitmapProperties p = TiffReader::DefaultProperties();
-    p.m_Format = ArgbDesc(1, 1, pixels.data());
-    p.m_Data = pixels.data();
+    CKBitmapProperties p = ArgbRecord(TiffReader::DefaultProperties(), pixels, 1, 1);
     ASSERT_EQ(reader.SaveFile(dir.File("a.tif").c_str(), &p), 0) << "0 is success";
     EXPECT_EQ(LoadFileBytes(dir.File("a.tif")), bytes);
     // The last IFD lies inside the block.
