@@ -8,6 +8,7 @@
 #include "includes/CKByteOrder.h"
 #include "platform/PlatformPaths.h"
 #include "system/QxBlitter.h"
+#include "system/QxImageDesc.h"
 #include "system/QxFile.h"
 
 void CKThumbnailSize(int viewWidth, int viewHeight, int& width, int& height)
@@ -52,15 +53,7 @@ CKBOOL CKWriteThumbnail(const char* path, const QxImageDesc& image, int width, i
         return FALSE;
     // An earlier thumbnail with its trailer must not be extended.
     std::remove(PlatformNativePath(path).c_str());
-    QxImageDesc small;
-    small.Width = width;
-    small.Height = height;
-    small.BitsPerPixel = 32;
-    small.BytesPerLine = width * 4;
-    small.RedMask = 0xFF0000;
-    small.GreenMask = 0xFF00;
-    small.BlueMask = 0xFF;
-    small.AlphaMask = 0xFF000000;
+    QxImageDesc small = QxMakeImageDesc32(width, height);
     CKBYTE* pixels = new (std::nothrow) CKBYTE[(size_t) width * 4 * (size_t) height];
     if (!pixels)
         return FALSE;

@@ -8,6 +8,7 @@
 #include "core/CKStartUp.h"
 #include "system/CKPathSplitter.h"
 #include "system/QxBlitter.h"
+#include "system/QxImageDesc.h"
 
 namespace {
 
@@ -41,14 +42,7 @@ CKBOOL CKSaveBitmap(const char* name, const QxImageDesc& image)
     if (image.BitsPerPixel == 32) {
         SaveThrough(reader, name, image);
     } else if (image.Width > 0 && image.Height > 0 && (int64_t) image.Width * image.Height <= 0x1FFFFFFF) {
-        QxImageDesc converted;
-        converted.Width = image.Width;
-        converted.Height = image.Height;
-        converted.BitsPerPixel = 32;
-        converted.BytesPerLine = image.Width * 4;
-        converted.RedMask = 0xFF0000;
-        converted.GreenMask = 0xFF00;
-        converted.BlueMask = 0xFF;
+        QxImageDesc converted = QxMakeImageDesc32(image.Width, image.Height);
         converted.AlphaMask = 0;
         CKBYTE* pixels = new (std::nothrow) CKBYTE[(size_t) image.Width * 4 * (size_t) image.Height];
         if (!pixels) {

@@ -14,6 +14,7 @@
 #include "platform/PlatformAssert.h"
 #include "system/QxAlignedAlloc.h"
 #include "system/QxBlitter.h"
+#include "system/QxImageDesc.h"
 #include "system/QxPixelFormat.h"
 
 namespace {
@@ -190,15 +191,7 @@ void CKStateChunk::WriteReaderBitmap(const QxImageDesc& image, CKBitmapReader* r
     QxImageDesc source = image;
     void* converted = nullptr;
     if (image.BitsPerPixel != 32 && image.Flags == 0) {
-        QxImageDesc argb;
-        argb.Width = image.Width;
-        argb.Height = image.Height;
-        argb.BitsPerPixel = 32;
-        argb.BytesPerLine = image.Width * 4;
-        argb.RedMask = 0x00FF0000;
-        argb.GreenMask = 0x0000FF00;
-        argb.BlueMask = 0x000000FF;
-        argb.AlphaMask = 0xFF000000;
+        QxImageDesc argb = QxMakeImageDesc32(image.Width, image.Height);
         converted = QxNewAligned((size_t) argb.BytesPerLine * (size_t) argb.Height, 16);
         argb.Image = static_cast<CKBYTE*>(converted);
         if (!converted || !QxDoBlit(image, argb)) {

@@ -32,6 +32,17 @@ void QxImageDesc::SetDefaultMasks()
     }
 }
 
+QxImageDesc QxMakeImageDesc32(int32_t width, int32_t height)
+{
+    QxImageDesc desc;
+    desc.Width = width;
+    desc.Height = height;
+    desc.BitsPerPixel = 32;
+    desc.BytesPerLine = width * 4;
+    desc.SetDefaultMasks();
+    return desc;
+}
+
 QxImageDesc QxCopyImageDescBySize(const QxImageDesc& desc)
 {
     // Logical end offset of each field in the 52-byte record.

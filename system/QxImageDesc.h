@@ -37,6 +37,10 @@ struct QxImageDesc
     void SetDefaultMasks();
 };
 
+// A 32-bit ARGB 8888 description of width x height with a packed pitch
+// (width x 4) and no image.
+QxImageDesc QxMakeImageDesc32(int32_t width, int32_t height);
+
 // The description as a reader of a record of `desc.Size` bytes sees it: the
 // fields that lie wholly inside the first Size logical bytes are copied, the
 // rest are zero; the copy's Size is 52. A Size above 52 copies everything.
