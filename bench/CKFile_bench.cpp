@@ -26,13 +26,13 @@
 #include <vector>
 #include <zlib.h>
 
-#include "core/CKClassRegistry.h"
-#include "core/CKContext.h"
-#include "core/CKFile.h"
-#include "core/CKFileChecksum.h"
-#include "core/CKObject.h"
-#include "core/CKStartUp.h"
-#include "core/CKStateChunk.h"
+#include "core/object/CKClassRegistry.h"
+#include "core/context/CKContext.h"
+#include "core/file/CKFile.h"
+#include "core/file/CKFileChecksum.h"
+#include "core/object/CKObject.h"
+#include "core/context/CKStartUp.h"
+#include "core/chunk/CKStateChunk.h"
 #include "includes/CKByteOrder.h"
 #include "platform/PlatformPaths.h"
 

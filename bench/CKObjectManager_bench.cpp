@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <vector>
 
-#include "core/CKClassRegistry.h"
-#include "core/CKContext.h"
-#include "core/CKObject.h"
-#include "core/CKStartUp.h"
+#include "core/object/CKClassRegistry.h"
+#include "core/context/CKContext.h"
+#include "core/object/CKObject.h"
+#include "core/context/CKStartUp.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/CKStateChunk.h"
+#include "core/chunk/CKStateChunk.h"
 
 // A state chunk against the plainest peer: the same words pushed into a
 // std::vector<uint32_t> and read back. One value in eight is a GUID (two

@@ -11,7 +11,7 @@
 #include <png.h>
 #include <tiffio.h>
 
-#include "core/CKBitmapReader.h"
+#include "core/bitmap/CKBitmapReader.h"
 #include "readers/bmp/BmpReader.h"
 #include "readers/jpeg/JpgReader.h"
 #include "readers/png/PngReader.h"

@@ -8,8 +8,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "system/QxCachedFile.h"
-#include "system/QxMemoryMappedFile.h"
+#include "system/io/QxCachedFile.h"
+#include "system/io/QxMemoryMappedFile.h"
 
 // The cached file against pread for random and sequential reads, and the
 // mapped file's sequential read against read() of the same file. The file

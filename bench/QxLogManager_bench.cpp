@@ -4,8 +4,8 @@
 #include <string>
 #include <unistd.h>
 
-#include "system/QxLogListener.h"
-#include "system/QxLogManager.h"
+#include "system/log/QxLogListener.h"
+#include "system/log/QxLogManager.h"
 
 // The cost of one message: with no listener at all (nothing is formatted),
 // with one listener that does not take the message's source, and with one

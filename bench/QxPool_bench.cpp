@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "system/QxMemoryManager.h"
+#include "system/memory/QxMemoryManager.h"
 
 // The pool allocator against malloc/free: 1M objects of 16 to 256 bytes,
 // all allocated, then freed in LIFO, FIFO or random order.

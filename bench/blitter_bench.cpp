@@ -9,8 +9,8 @@
 #include <random>
 #include <vector>
 
-#include "system/QxBlitter.h"
-#include "system/QxPixelFormat.h"
+#include "system/image/QxBlitter.h"
+#include "system/image/QxPixelFormat.h"
 
 #ifdef ENGINE_HAVE_PIXMAN
 #include <pixman.h>

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
-#include "system/QxMatrix.h"
-#include "system/QxMatrixRotation.h"
-#include "system/QxTransformPoints.h"
+#include "system/math/QxMatrix.h"
+#include "system/math/QxMatrixRotation.h"
+#include "system/math/QxTransformPoints.h"
 
 #ifdef ENGINE_HAVE_GLM
 #include <glm/glm.hpp>

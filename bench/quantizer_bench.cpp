@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "system/QxBlitter.h"
-#include "system/QxPixelFormat.h"
+#include "system/image/QxBlitter.h"
+#include "system/image/QxPixelFormat.h"
 
 #ifdef ENGINE_HAVE_IMAGEQUANT
 #include <libimagequant.h>

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/CKBitmapProperties.h"
-#include "core/CKBitmapReader.h"
+#include "core/bitmap/CKBitmapProperties.h"
+#include "core/bitmap/CKBitmapReader.h"
 
 // Reads one fuzz input from memory with the reader. A non-zero resaveDepth
 // also sends a decoded image, whatever its layout, back through the writer

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "platform/PlatformBitmap.h"
-#include "system/QxBitmap.h"
-#include "system/QxBlitter.h"
-#include "system/QxImageDesc.h"
-#include "system/QxPixelFormat.h"
-#include "system/QxQuantizer.h"
+#include "system/image/QxBitmap.h"
+#include "system/image/QxBlitter.h"
+#include "system/image/QxImageDesc.h"
+#include "system/image/QxPixelFormat.h"
+#include "system/image/QxQuantizer.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "system/QxConfiguration.h"
+#include "system/config/QxConfiguration.h"
 
 namespace {
 void Dump(QxConfigurationSection* root, std::string& out)

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/CKBitmapReader.h"
-#include "core/CKTextureCodec.h"
+#include "core/bitmap/CKBitmapReader.h"
+#include "core/bitmap/CKTextureCodec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

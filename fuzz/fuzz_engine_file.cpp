@@ -10,14 +10,14 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "core/CKBaseManager.h"
-#include "core/CKClassRegistry.h"
-#include "core/CKContext.h"
-#include "core/CKFile.h"
-#include "core/CKObjectIDList.h"
-#include "core/CKSceneObject.h"
-#include "core/CKStartUp.h"
-#include "core/CKStateChunk.h"
+#include "core/context/CKBaseManager.h"
+#include "core/object/CKClassRegistry.h"
+#include "core/context/CKContext.h"
+#include "core/file/CKFile.h"
+#include "core/object/CKObjectIDList.h"
+#include "core/object/CKSceneObject.h"
+#include "core/context/CKStartUp.h"
+#include "core/chunk/CKStateChunk.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "system/CKPathMaker.h"
-#include "system/CKPathSplitter.h"
-#include "system/QxPackedFile.h"
-#include "system/QxPaths.h"
-#include "system/QxSubFile.h"
+#include "system/io/CKPathMaker.h"
+#include "system/io/CKPathSplitter.h"
+#include "system/io/QxPackedFile.h"
+#include "system/io/QxPaths.h"
+#include "system/io/QxSubFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -11,10 +11,10 @@
 #include <cstring>
 #include <vector>
 
-#include "core/CKDependenciesContext.h"
-#include "core/CKFile.h"
-#include "core/CKStateChunk.h"
-#include "system/QxAlignedAlloc.h"
+#include "core/object/CKDependenciesContext.h"
+#include "core/file/CKFile.h"
+#include "core/chunk/CKStateChunk.h"
+#include "system/memory/QxAlignedAlloc.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <strings.h>
 
-#include "system/QxUrl.h"
+#include "system/io/QxUrl.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -6,9 +6,9 @@
 #include <string>
 #include <unistd.h>
 
-#include "core/CKContext.h"
-#include "core/CKStartUp.h"
-#include "core/CKVariableManager.h"
+#include "core/context/CKContext.h"
+#include "core/context/CKStartUp.h"
+#include "core/context/CKVariableManager.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "core/CKAttributeManager.h"
+#include "core/attribute/CKAttributeManager.h"
 
-#include "core/CKContext.h"
+#include "core/context/CKContext.h"
 
 CKAttributeManager::CKAttributeManager(CKContext* context) : CKBaseManager(context, ATTRIBUTE_MANAGER_GUID, "Attribute Manager")
 {

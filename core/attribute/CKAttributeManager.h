@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/CKBaseManager.h"
+#include "core/context/CKBaseManager.h"
 
 // The registry of attribute types. Its content comes with the attributes.
 class CKAttributeManager : public CKBaseManager

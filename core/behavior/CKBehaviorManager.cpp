@@ -1,7 +1,7 @@
-#include "core/CKBehaviorManager.h"
+#include "core/behavior/CKBehaviorManager.h"
 
-#include "core/CKContext.h"
-#include "core/CKVariableManager.h"
+#include "core/context/CKContext.h"
+#include "core/context/CKVariableManager.h"
 
 CKBehaviorManager::CKBehaviorManager(CKContext* context) : CKBaseManager(context, BEHAVIOR_MANAGER_GUID, "Behavior Manager")
 {

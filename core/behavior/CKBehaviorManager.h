@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/CKBaseManager.h"
+#include "core/context/CKBaseManager.h"
 
 // Bookkeeping of behavioural objects; binds "BehaviorManager/MaxIteration".
 class CKBehaviorManager : public CKBaseManager

@@ -1,6 +1,6 @@
-#include "core/CKMessageManager.h"
+#include "core/behavior/CKMessageManager.h"
 
-#include "core/CKContext.h"
+#include "core/context/CKContext.h"
 
 CKMessageManager::CKMessageManager(CKContext* context) : CKBaseManager(context, MESSAGE_MANAGER_GUID, "Message Manager")
 {

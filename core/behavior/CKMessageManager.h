@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/CKBaseManager.h"
+#include "core/context/CKBaseManager.h"
 
 // The registry of message types and the message queue. Its content comes with messages.
 class CKMessageManager : public CKBaseManager

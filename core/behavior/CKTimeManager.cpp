@@ -1,6 +1,6 @@
-#include "core/CKTimeManager.h"
+#include "core/behavior/CKTimeManager.h"
 
-#include "core/CKContext.h"
+#include "core/context/CKContext.h"
 
 CKTimeManager::CKTimeManager(CKContext* context) : CKBaseManager(context, TIME_MANAGER_GUID, "Time Manager")
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/CKBaseManager.h"
+#include "core/context/CKBaseManager.h"
 
 // The engine clock. Its content comes with the time settings.
 class CKTimeManager : public CKBaseManager

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/CKFileExtension.h"
+#include "core/file/CKFileExtension.h"
 #include "includes/CKTypes.h"
-#include "system/QxImageDesc.h"
+#include "system/image/QxImageDesc.h"
 
 // Logical size of the base record in files and in the size word: size,
 // reader GUID, short extension, 52-byte image description, pixel pointer,

@@ -1,6 +1,6 @@
-#include "core/CKBitmapReader.h"
+#include "core/bitmap/CKBitmapReader.h"
 
-#include "system/QxAlignedAlloc.h"
+#include "system/memory/QxAlignedAlloc.h"
 
 void* CKReaderAllocate(size_t size)
 {

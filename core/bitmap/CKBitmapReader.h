@@ -2,8 +2,8 @@
 
 #include <cstddef>
 
-#include "core/CKBitmapProperties.h"
-#include "core/CKDataReader.h"
+#include "core/bitmap/CKBitmapProperties.h"
+#include "core/bitmap/CKDataReader.h"
 #include "includes/CKTypes.h"
 
 class QxStream;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/CKBitmapProperties.h"
-#include "core/CKDataReader.h"
+#include "core/bitmap/CKBitmapProperties.h"
+#include "core/bitmap/CKDataReader.h"
 #include "includes/CKTypes.h"
 
 // Result of the reserved movie operations: not implemented.

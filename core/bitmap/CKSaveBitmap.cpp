@@ -1,14 +1,14 @@
-#include "core/CKSaveBitmap.h"
+#include "core/bitmap/CKSaveBitmap.h"
 
 #include <cstring>
 #include <new>
 
-#include "core/CKBitmapReader.h"
-#include "core/CKPluginManager.h"
-#include "core/CKStartUp.h"
-#include "system/CKPathSplitter.h"
-#include "system/QxBlitter.h"
-#include "system/QxImageDesc.h"
+#include "core/bitmap/CKBitmapReader.h"
+#include "core/context/CKPluginManager.h"
+#include "core/context/CKStartUp.h"
+#include "system/io/CKPathSplitter.h"
+#include "system/image/QxBlitter.h"
+#include "system/image/QxImageDesc.h"
 
 namespace {
 

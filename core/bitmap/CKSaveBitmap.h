@@ -1,7 +1,7 @@
 #pragma once
 
 #include "includes/CKTypes.h"
-#include "system/QxImageDesc.h"
+#include "system/image/QxImageDesc.h"
 
 // Saves an image to a file through the bitmap reader the plug-in manager
 // finds for the file's extension; images of other depths are converted to

@@ -1,4 +1,4 @@
-#include "core/CKTextureBitReader.h"
+#include "core/bitmap/CKTextureBitReader.h"
 
 #include <cstring>
 

@@ -1,10 +1,10 @@
-#include "core/CKTextureCodec.h"
+#include "core/bitmap/CKTextureCodec.h"
 
 #include <cmath>
 #include <cstring>
 
-#include "core/CKBitmapReader.h"
-#include "core/CKTextureBitReader.h"
+#include "core/bitmap/CKBitmapReader.h"
+#include "core/bitmap/CKTextureBitReader.h"
 
 // ITU-T T.81 Annex K, Table K.1 (luminance), row by row.
 static const int kBaseQuant[8][8] = {

@@ -1,16 +1,16 @@
-#include "core/CKStateChunk.h"
+#include "core/chunk/CKStateChunk.h"
 
 #include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
-#include "core/CKDefines.h"
-#include "core/CKFile.h"
-#include "core/ChunkPositionList.h"
+#include "core/context/CKDefines.h"
+#include "core/file/CKFile.h"
+#include "core/chunk/ChunkPositionList.h"
 #include "includes/CKByteOrder.h"
 #include "platform/PlatformAssert.h"
-#include "system/QxLogManager.h"
+#include "system/log/QxLogManager.h"
 
 namespace {
 

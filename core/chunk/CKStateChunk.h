@@ -3,16 +3,16 @@
 #include <bit>
 #include <cstdint>
 
-#include "core/ChunkReader.h"
-#include "core/ChunkWriter.h"
-#include "core/XObjectArray.h"
-#include "core/XObjectPointerArray.h"
+#include "core/chunk/ChunkReader.h"
+#include "core/chunk/ChunkWriter.h"
+#include "core/object/XObjectArray.h"
+#include "core/object/XObjectPointerArray.h"
 #include "includes/CKTypes.h"
 #include "includes/XString.h"
-#include "system/QxImageDesc.h"
-#include "system/QxMatrix.h"
-#include "system/QxPoolObject.h"
-#include "system/QxVector.h"
+#include "system/image/QxImageDesc.h"
+#include "system/math/QxMatrix.h"
+#include "system/memory/QxPoolObject.h"
+#include "system/math/QxVector.h"
 
 class CKFile;
 class CKObject;

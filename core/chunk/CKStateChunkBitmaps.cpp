@@ -6,16 +6,16 @@
 #include <strings.h>
 #include <vector>
 
-#include "core/CKBitmapReader.h"
-#include "core/CKPluginManager.h"
-#include "core/CKStateChunk.h"
-#include "core/CKStartUp.h"
-#include "core/CKTextureCodec.h"
+#include "core/bitmap/CKBitmapReader.h"
+#include "core/context/CKPluginManager.h"
+#include "core/chunk/CKStateChunk.h"
+#include "core/context/CKStartUp.h"
+#include "core/bitmap/CKTextureCodec.h"
 #include "platform/PlatformAssert.h"
-#include "system/QxAlignedAlloc.h"
-#include "system/QxBlitter.h"
-#include "system/QxImageDesc.h"
-#include "system/QxPixelFormat.h"
+#include "system/memory/QxAlignedAlloc.h"
+#include "system/image/QxBlitter.h"
+#include "system/image/QxImageDesc.h"
+#include "system/image/QxPixelFormat.h"
 
 namespace {
 

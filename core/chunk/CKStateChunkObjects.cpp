@@ -3,13 +3,13 @@
 
 #include <cstring>
 
-#include "core/CKContext.h"
-#include "core/CKDependenciesContext.h"
-#include "core/CKObject.h"
-#include "core/CKObjectManager.h"
-#include "core/CKObjectIDList.h"
-#include "core/CKStateChunk.h"
-#include "core/ChunkPositionList.h"
+#include "core/context/CKContext.h"
+#include "core/object/CKDependenciesContext.h"
+#include "core/object/CKObject.h"
+#include "core/object/CKObjectManager.h"
+#include "core/object/CKObjectIDList.h"
+#include "core/chunk/CKStateChunk.h"
+#include "core/chunk/ChunkPositionList.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "includes/CKTypes.h"
-#include "system/QxPoolObject.h"
+#include "system/memory/QxPoolObject.h"
 
 // The cursor of a state chunk that is being written or read. Positions count
 // 32-bit words from the first data word. The kind byte lets the chunk's

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/CKStateChunk.h"
+#include "core/chunk/CKStateChunk.h"
 
 // Walks a position list of one chunk level (object ids, sub-chunks or
 // manager values). A single entry p covers `single` words from p; an entry

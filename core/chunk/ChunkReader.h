@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/ChunkParser.h"
+#include "core/chunk/ChunkParser.h"
 
 // Reading cursor over the packed buffer of a state chunk. It points into the
 // chunk's buffer and owns nothing; the chunk checks every read against

@@ -1,4 +1,4 @@
-#include "core/ChunkWriter.h"
+#include "core/chunk/ChunkWriter.h"
 
 #include <cstdint>
 #include <cstdlib>

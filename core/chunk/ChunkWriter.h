@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/ChunkParser.h"
+#include "core/chunk/ChunkParser.h"
 #include "includes/XArray.h"
 
 // Writing cursor of a state chunk: the data words being written and the

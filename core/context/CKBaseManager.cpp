@@ -1,7 +1,7 @@
-#include "core/CKBaseManager.h"
+#include "core/context/CKBaseManager.h"
 
-#include "core/CKContext.h"
-#include "system/QxMemoryManager.h"
+#include "core/context/CKContext.h"
+#include "system/memory/QxMemoryManager.h"
 
 CKBaseManager::CKBaseManager(CKContext* context, CKGUID guid, const char* name)
     : m_ManagerGuid(guid), m_ManagerName(QxGetMemoryManager()->DuplicateString(name ? name : "")),

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/CKDefines.h"
-#include "system/QxCycleProfiler.h"
+#include "core/context/CKDefines.h"
+#include "system/runtime/QxCycleProfiler.h"
 
 class CKContext;
 class CKFile;

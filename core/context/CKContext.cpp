@@ -1,4 +1,4 @@
-#include "core/CKContext.h"
+#include "core/context/CKContext.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -7,24 +7,24 @@
 #include <exception>
 #include <strings.h>
 
-#include "core/CKAttributeManager.h"
-#include "core/CKBaseManager.h"
-#include "core/CKBehaviorManager.h"
-#include "core/CKClassRegistry.h"
-#include "core/CKDependenciesContext.h"
-#include "core/CKFileStreamWriter.h"
-#include "core/CKGlobals.h"
-#include "core/CKHideContentManager.h"
-#include "core/CKMessageManager.h"
-#include "core/CKObject.h"
-#include "core/CKObjectManager.h"
-#include "core/CKParameterManager.h"
-#include "core/CKPathManager.h"
-#include "core/CKRandom.h"
-#include "core/CKTimeManager.h"
-#include "core/CKVariableManager.h"
-#include "system/QxMemoryManager.h"
-#include "system/QxTimeProfiler.h"
+#include "core/attribute/CKAttributeManager.h"
+#include "core/context/CKBaseManager.h"
+#include "core/behavior/CKBehaviorManager.h"
+#include "core/object/CKClassRegistry.h"
+#include "core/object/CKDependenciesContext.h"
+#include "core/file/CKFileStreamWriter.h"
+#include "core/context/CKGlobals.h"
+#include "core/scene/CKHideContentManager.h"
+#include "core/behavior/CKMessageManager.h"
+#include "core/object/CKObject.h"
+#include "core/object/CKObjectManager.h"
+#include "core/parameter/CKParameterManager.h"
+#include "core/context/CKPathManager.h"
+#include "core/context/CKRandom.h"
+#include "core/behavior/CKTimeManager.h"
+#include "core/context/CKVariableManager.h"
+#include "system/memory/QxMemoryManager.h"
+#include "system/runtime/QxTimeProfiler.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "core/CKDefines.h"
+#include "core/context/CKDefines.h"
 #include "includes/XArray.h"
 #include "includes/XHashTable.h"
 #include "includes/XString.h"
-#include "system/QxMutex.h"
+#include "system/runtime/QxMutex.h"
 
 class CKObject;
 class CKBaseManager;

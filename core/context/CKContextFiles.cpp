@@ -1,5 +1,5 @@
-#include "core/CKContext.h"
-#include "core/CKFile.h"
+#include "core/context/CKContext.h"
+#include "core/file/CKFile.h"
 
 CKFile* CKContext::CreateCKFile()
 {

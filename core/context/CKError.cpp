@@ -1,6 +1,6 @@
-#include "core/CKError.h"
+#include "core/context/CKError.h"
 
-#include "core/CKDefines.h"
+#include "core/context/CKDefines.h"
 
 const char* CKErrorToString(CKERROR error)
 {

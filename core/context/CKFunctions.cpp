@@ -1,15 +1,15 @@
-#include "core/CKFunctions.h"
+#include "core/context/CKFunctions.h"
 
 #include <cstring>
 #include <new>
 #include <zlib.h>
 
-#include "core/CKContext.h"
-#include "core/CKObject.h"
-#include "core/CKObjectIDList.h"
-#include "core/CKStateChunk.h"
-#include "system/CKPathSplitter.h"
-#include "system/QxMemoryManager.h"
+#include "core/context/CKContext.h"
+#include "core/object/CKObject.h"
+#include "core/object/CKObjectIDList.h"
+#include "core/chunk/CKStateChunk.h"
+#include "system/io/CKPathSplitter.h"
+#include "system/memory/QxMemoryManager.h"
 
 CKObject* CKGetObject(CKContext* context, CK_ID id)
 {

@@ -1,6 +1,6 @@
-#include "core/CKGlobals.h"
+#include "core/context/CKGlobals.h"
 
-#include "core/CKPluginManager.h"
+#include "core/context/CKPluginManager.h"
 
 namespace {
 CKGlobalState* g_State = nullptr;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/CKBeObjectLinks.h"
-#include "core/CKClassDesc.h"
-#include "core/CKDependencies.h"
+#include "core/object/CKBeObjectLinks.h"
+#include "core/object/CKClassDesc.h"
+#include "core/object/CKDependencies.h"
 #include "includes/XArray.h"
 #include "includes/XClassArray.h"
 #include "includes/XHashTable.h"

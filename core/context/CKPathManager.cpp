@@ -1,17 +1,17 @@
-#include "core/CKPathManager.h"
+#include "core/context/CKPathManager.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
 
-#include "core/CKContext.h"
-#include "system/CKPathSplitter.h"
-#include "system/QxFile.h"
-#include "system/QxMemoryManager.h"
-#include "system/QxPackedFile.h"
-#include "system/QxPaths.h"
-#include "system/QxUrl.h"
+#include "core/context/CKContext.h"
+#include "system/io/CKPathSplitter.h"
+#include "system/io/QxFile.h"
+#include "system/memory/QxMemoryManager.h"
+#include "system/io/QxPackedFile.h"
+#include "system/io/QxPaths.h"
+#include "system/io/QxUrl.h"
 
 namespace {
 

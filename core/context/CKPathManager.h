@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/CKBaseManager.h"
+#include "core/context/CKBaseManager.h"
 #include "includes/XArray.h"
 #include "includes/XClassArray.h"
 #include "includes/XString.h"

@@ -1,11 +1,11 @@
-#include "core/CKPluginManager.h"
+#include "core/context/CKPluginManager.h"
 
 #include <cstring>
 #include <strings.h>
 
-#include "core/CKContext.h"
-#include "core/CKDataReader.h"
-#include "core/CKGlobals.h"
+#include "core/context/CKContext.h"
+#include "core/bitmap/CKDataReader.h"
+#include "core/context/CKGlobals.h"
 
 CKPluginEntry::~CKPluginEntry()
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/CKPluginInfo.h"
+#include "core/context/CKPluginInfo.h"
 #include "includes/XArray.h"
 #include "includes/XClassArray.h"
 #include "includes/XString.h"

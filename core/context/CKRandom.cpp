@@ -1,6 +1,6 @@
-#include "core/CKRandom.h"
+#include "core/context/CKRandom.h"
 
-#include "core/CKGlobals.h"
+#include "core/context/CKGlobals.h"
 
 void CKSrand(CKDWORD seed)
 {

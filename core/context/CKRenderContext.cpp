@@ -1,6 +1,6 @@
-#include "core/CKRenderContext.h"
+#include "core/context/CKRenderContext.h"
 
-#include "core/CKContext.h"
+#include "core/context/CKContext.h"
 
 CK_CLASSID CKRenderContext::m_ClassID = CKCID_RENDERCONTEXT;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/CKObject.h"
+#include "core/object/CKObject.h"
 
 // The core part of a render context (class 12): its drawing operations come
 // from the render library's implementation. The first render context of a

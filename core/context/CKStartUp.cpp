@@ -1,19 +1,19 @@
-#include "core/CKStartUp.h"
+#include "core/context/CKStartUp.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 
-#include "core/CKClassRegistry.h"
-#include "core/CKContext.h"
-#include "core/CKCoreClasses.h"
-#include "core/CKGlobals.h"
-#include "core/CKPluginManager.h"
-#include "core/CKRandom.h"
-#include "system/CKPathSplitter.h"
-#include "system/QxLogManager.h"
-#include "system/QxPaths.h"
-#include "system/QxStartUp.h"
+#include "core/object/CKClassRegistry.h"
+#include "core/context/CKContext.h"
+#include "core/object/CKCoreClasses.h"
+#include "core/context/CKGlobals.h"
+#include "core/context/CKPluginManager.h"
+#include "core/context/CKRandom.h"
+#include "system/io/CKPathSplitter.h"
+#include "system/log/QxLogManager.h"
+#include "system/io/QxPaths.h"
+#include "system/runtime/QxStartUp.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "core/CKVariableManager.h"
+#include "core/context/CKVariableManager.h"
 
 #include <cerrno>
 #include <cfloat>
@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/CKContext.h"
-#include "core/CKStartUp.h"
-#include "system/QxConfiguration.h"
-#include "system/QxLogManager.h"
+#include "core/context/CKContext.h"
+#include "core/context/CKStartUp.h"
+#include "system/config/QxConfiguration.h"
+#include "system/log/QxLogManager.h"
 
 namespace {
 

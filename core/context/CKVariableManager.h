@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/CKBaseManager.h"
+#include "core/context/CKBaseManager.h"
 #include "includes/XArray.h"
 #include "includes/XHashTable.h"
 #include "includes/XString.h"

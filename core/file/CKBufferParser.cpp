@@ -1,15 +1,15 @@
-#include "core/CKBufferParser.h"
+#include "core/file/CKBufferParser.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
-#include "core/CKFileChecksum.h"
-#include "core/CKMemoryBufferParser.h"
-#include "core/CKStateChunk.h"
+#include "core/file/CKFileChecksum.h"
+#include "core/file/CKMemoryBufferParser.h"
+#include "core/chunk/CKStateChunk.h"
 #include "includes/CKByteOrder.h"
-#include "system/QxFile.h"
-#include "system/QxMemoryManager.h"
+#include "system/io/QxFile.h"
+#include "system/memory/QxMemoryManager.h"
 
 int CKBufferParser::ReadInt()
 {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "includes/CKTypes.h"
-#include "system/QxPoolObject.h"
+#include "system/memory/QxPoolObject.h"
 
 class CKFile;
 class CKStateChunk;

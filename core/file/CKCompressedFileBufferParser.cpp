@@ -1,8 +1,8 @@
-#include "core/CKCompressedFileBufferParser.h"
+#include "core/file/CKCompressedFileBufferParser.h"
 
 #include <new>
 
-#include "system/QxFile.h"
+#include "system/io/QxFile.h"
 
 CKCompressedFileBufferParser::CKCompressedFileBufferParser(QxFile* file, int packedSize, int unpackedSize)
     : CKInflatingBufferParser(file && packedSize > 0 ? unpackedSize : 0), m_File(file),

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/CKInflatingBufferParser.h"
+#include "core/file/CKInflatingBufferParser.h"
 
 class QxFile;
 

@@ -1,4 +1,4 @@
-#include "core/CKCompressedMemoryBufferParser.h"
+#include "core/file/CKCompressedMemoryBufferParser.h"
 
 #include "platform/PlatformTempFileMapping.h"
 

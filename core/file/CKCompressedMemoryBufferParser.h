@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/CKInflatingBufferParser.h"
+#include "core/file/CKInflatingBufferParser.h"
 
 // Inflates a packed stretch held in memory (not owned; it must outlive the
 // parser).

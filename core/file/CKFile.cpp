@@ -1,18 +1,18 @@
-#include "core/CKFile.h"
+#include "core/file/CKFile.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include "core/CKBufferParser.h"
-#include "core/CKClassRegistry.h"
-#include "core/CKContext.h"
-#include "core/CKGlobals.h"
-#include "core/CKStartUp.h"
-#include "core/CKStateChunk.h"
-#include "system/QxLogManager.h"
-#include "system/QxMemoryManager.h"
-#include "system/QxMemoryMappedFile.h"
+#include "core/file/CKBufferParser.h"
+#include "core/object/CKClassRegistry.h"
+#include "core/context/CKContext.h"
+#include "core/context/CKGlobals.h"
+#include "core/context/CKStartUp.h"
+#include "core/chunk/CKStateChunk.h"
+#include "system/log/QxLogManager.h"
+#include "system/memory/QxMemoryManager.h"
+#include "system/io/QxMemoryMappedFile.h"
 
 CKFile::CKFile(CKContext* context) : m_Context(context) {}
 

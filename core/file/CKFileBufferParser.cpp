@@ -1,13 +1,13 @@
-#include "core/CKFileBufferParser.h"
+#include "core/file/CKFileBufferParser.h"
 
 #include <cstring>
 #include <new>
 
-#include "core/CKCompressedFileBufferParser.h"
-#include "core/CKMemoryBufferParser.h"
-#include "core/CKStateChunk.h"
+#include "core/file/CKCompressedFileBufferParser.h"
+#include "core/file/CKMemoryBufferParser.h"
+#include "core/chunk/CKStateChunk.h"
 #include "includes/CKByteOrder.h"
-#include "system/QxFile.h"
+#include "system/io/QxFile.h"
 
 CKFileBufferParser::CKFileBufferParser(const char* name, CKBOOL readFlag)
 {

@@ -1,4 +1,4 @@
-#include "core/CKFileChecksum.h"
+#include "core/file/CKFileChecksum.h"
 
 #include <cstdint>
 #include <zlib.h>

@@ -1,8 +1,8 @@
 #include <cstring>
 
-#include "core/CKFile.h"
-#include "core/CKPluginManager.h"
-#include "system/CKPathSplitter.h"
+#include "core/file/CKFile.h"
+#include "core/context/CKPluginManager.h"
+#include "system/io/CKPathSplitter.h"
 
 namespace {
 

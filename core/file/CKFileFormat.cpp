@@ -1,4 +1,4 @@
-#include "core/CKFileFormat.h"
+#include "core/file/CKFileFormat.h"
 
 #include <cstring>
 

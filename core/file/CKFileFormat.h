@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/CKFile.h"
+#include "core/file/CKFile.h"
 #include "includes/CKTypes.h"
 
 // The byte layout of engine files: a 64-byte header in two parts, the header

@@ -1,4 +1,4 @@
-#include "core/CKFileStreamWriter.h"
+#include "core/file/CKFileStreamWriter.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/CKStreamWriter.h"
-#include "system/QxFile.h"
+#include "core/file/CKStreamWriter.h"
+#include "system/io/QxFile.h"
 
 // Writes a disk file through QxFile; each context owns one.
 class CKFileStreamWriter : public CKStreamWriter

@@ -1,15 +1,15 @@
-#include "core/CKFileThumbnail.h"
+#include "core/file/CKFileThumbnail.h"
 
 #include <cstdio>
 #include <new>
 
-#include "core/CKFileFormat.h"
-#include "core/CKSaveBitmap.h"
+#include "core/file/CKFileFormat.h"
+#include "core/bitmap/CKSaveBitmap.h"
 #include "includes/CKByteOrder.h"
 #include "platform/PlatformPaths.h"
-#include "system/QxBlitter.h"
-#include "system/QxImageDesc.h"
-#include "system/QxFile.h"
+#include "system/image/QxBlitter.h"
+#include "system/image/QxImageDesc.h"
+#include "system/io/QxFile.h"
 
 void CKThumbnailSize(int viewWidth, int viewHeight, int& width, int& height)
 {

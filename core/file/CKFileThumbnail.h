@@ -1,7 +1,7 @@
 #pragma once
 
 #include "includes/CKTypes.h"
-#include "system/QxImageDesc.h"
+#include "system/image/QxImageDesc.h"
 
 // The thumbnail an engine file can carry: a JPEG image whose longer side is
 // 128 pixels, stored as the included file "zkthumbnail.jpg" and followed by a

@@ -1,4 +1,4 @@
-#include "core/CKInflateStream.h"
+#include "core/file/CKInflateStream.h"
 
 #include <cstring>
 #include <new>

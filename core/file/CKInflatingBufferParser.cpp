@@ -1,4 +1,4 @@
-#include "core/CKInflatingBufferParser.h"
+#include "core/file/CKInflatingBufferParser.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/CKBufferParser.h"
-#include "core/CKInflateStream.h"
+#include "core/file/CKBufferParser.h"
+#include "core/file/CKInflateStream.h"
 
 // What the two inflating parsers share: read-only parsers over a packed
 // stretch that deliver its inflated bytes (Size is the unpacked size claimed

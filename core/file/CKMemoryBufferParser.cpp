@@ -1,17 +1,17 @@
-#include "core/CKMemoryBufferParser.h"
+#include "core/file/CKMemoryBufferParser.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <zlib.h>
 
-#include "core/CKCompressedMemoryBufferParser.h"
-#include "core/CKFileChecksum.h"
-#include "core/CKStateChunk.h"
-#include "core/CKStreamWriter.h"
+#include "core/file/CKCompressedMemoryBufferParser.h"
+#include "core/file/CKFileChecksum.h"
+#include "core/chunk/CKStateChunk.h"
+#include "core/file/CKStreamWriter.h"
 #include "includes/CKByteOrder.h"
 #include "platform/PlatformTempFileMapping.h"
-#include "system/QxFile.h"
+#include "system/io/QxFile.h"
 
 CKMemoryBufferParser::CKMemoryBufferParser(int size, void* buffer)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/CKBufferParser.h"
+#include "core/file/CKBufferParser.h"
 
 class CKStreamWriter;
 

@@ -1,13 +1,13 @@
-#include "core/CKMemoryBufferWriter.h"
+#include "core/file/CKMemoryBufferWriter.h"
 
 #include <cstring>
 #include <new>
 #include <zlib.h>
 
-#include "core/CKChunkBytes.h"
-#include "core/CKFileChecksum.h"
-#include "core/CKStateChunk.h"
-#include "core/CKStreamWriter.h"
+#include "core/chunk/CKChunkBytes.h"
+#include "core/file/CKFileChecksum.h"
+#include "core/chunk/CKStateChunk.h"
+#include "core/file/CKStreamWriter.h"
 #include "includes/CKByteOrder.h"
 
 namespace {

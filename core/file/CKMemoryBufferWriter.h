@@ -2,7 +2,7 @@
 
 #include <zlib.h>
 
-#include "core/CKMemoryBufferParser.h"
+#include "core/file/CKMemoryBufferParser.h"
 #include "platform/PlatformTempFileMapping.h"
 
 // A growable write-only buffer kept in a temporary file ("ckmbw...") and

@@ -1,17 +1,17 @@
-#include "core/CKBeObject.h"
+#include "core/object/CKBeObject.h"
 
 #include <cstring>
 #include <new>
 
-#include "core/CKBeObjectLinks.h"
-#include "core/CKClassRegistry.h"
-#include "core/CKContext.h"
-#include "core/CKDependenciesContext.h"
-#include "core/CKFile.h"
-#include "core/CKFunctions.h"
-#include "core/CKGlobals.h"
-#include "core/CKObjectManager.h"
-#include "core/CKStateChunk.h"
+#include "core/object/CKBeObjectLinks.h"
+#include "core/object/CKClassRegistry.h"
+#include "core/context/CKContext.h"
+#include "core/object/CKDependenciesContext.h"
+#include "core/file/CKFile.h"
+#include "core/context/CKFunctions.h"
+#include "core/context/CKGlobals.h"
+#include "core/object/CKObjectManager.h"
+#include "core/chunk/CKStateChunk.h"
 
 CK_CLASSID CKBeObject::m_ClassID = CKCID_BEOBJECT;
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/CKSceneObject.h"
-#include "core/XObjectPointerArray.h"
+#include "core/object/CKSceneObject.h"
+#include "core/object/XObjectPointerArray.h"
 #include "includes/XArray.h"
 #include "includes/XBitArray.h"
 #include "includes/XHashTable.h"

@@ -1,6 +1,6 @@
-#include "core/CKBeObjectLinks.h"
+#include "core/object/CKBeObjectLinks.h"
 
-#include "core/CKGlobals.h"
+#include "core/context/CKGlobals.h"
 
 const CKBeObjectLinks& CKGetBeObjectLinks()
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/CKDefines.h"
+#include "core/context/CKDefines.h"
 #include "includes/XBitArray.h"
 #include "includes/XCompactArray.h"
 #include "includes/XString.h"

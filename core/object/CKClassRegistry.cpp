@@ -1,7 +1,7 @@
-#include "core/CKClassRegistry.h"
+#include "core/object/CKClassRegistry.h"
 
-#include "core/CKGlobals.h"
-#include "core/CKObject.h"
+#include "core/context/CKGlobals.h"
+#include "core/object/CKObject.h"
 
 namespace {
 

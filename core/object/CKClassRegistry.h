@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/CKClassDesc.h"
-#include "core/CKDependencies.h"
+#include "core/object/CKClassDesc.h"
+#include "core/object/CKDependencies.h"
 
 // The process-wide class registry (reset by CKShutdown).
 

@@ -1,9 +1,9 @@
-#include "core/CKCoreClasses.h"
+#include "core/object/CKCoreClasses.h"
 
-#include "core/CKBeObject.h"
-#include "core/CKClassRegistry.h"
-#include "core/CKObject.h"
-#include "core/CKSceneObject.h"
+#include "core/object/CKBeObject.h"
+#include "core/object/CKClassRegistry.h"
+#include "core/object/CKObject.h"
+#include "core/object/CKSceneObject.h"
 
 namespace {
 

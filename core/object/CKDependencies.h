@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/CKDefines.h"
+#include "core/context/CKDefines.h"
 #include "includes/XArray.h"
 
 // Dependency options of one copy, deletion, replacement or save: one option

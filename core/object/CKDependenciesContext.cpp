@@ -1,10 +1,10 @@
-#include "core/CKDependenciesContext.h"
+#include "core/object/CKDependenciesContext.h"
 
-#include "core/CKBeObjectLinks.h"
-#include "core/CKClassRegistry.h"
-#include "core/CKContext.h"
-#include "core/CKDependencies.h"
-#include "core/CKObject.h"
+#include "core/object/CKBeObjectLinks.h"
+#include "core/object/CKClassRegistry.h"
+#include "core/context/CKContext.h"
+#include "core/object/CKDependencies.h"
+#include "core/object/CKObject.h"
 
 void CKDependenciesContext::StartDependencies(CKDependencies* dependencies)
 {

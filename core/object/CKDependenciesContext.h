@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/CKDefines.h"
-#include "core/XObjectArray.h"
+#include "core/context/CKDefines.h"
+#include "core/object/XObjectArray.h"
 #include "includes/XArray.h"
 #include "includes/XBitArray.h"
 #include "includes/XHashTable.h"

@@ -1,16 +1,16 @@
-#include "core/CKObject.h"
+#include "core/object/CKObject.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "core/CKClassRegistry.h"
-#include "core/CKContext.h"
-#include "core/CKDependencies.h"
-#include "core/CKDependenciesContext.h"
-#include "core/CKObjectManager.h"
-#include "core/CKStateChunk.h"
-#include "system/QxMemoryManager.h"
+#include "core/object/CKClassRegistry.h"
+#include "core/context/CKContext.h"
+#include "core/object/CKDependencies.h"
+#include "core/object/CKDependenciesContext.h"
+#include "core/object/CKObjectManager.h"
+#include "core/chunk/CKStateChunk.h"
+#include "system/memory/QxMemoryManager.h"
 
 CK_CLASSID CKObject::m_ClassID = CKCID_OBJECT;
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/CKDefines.h"
+#include "core/context/CKDefines.h"
 #include "includes/XString.h"
-#include "system/QxPoolObject.h"
+#include "system/memory/QxPoolObject.h"
 
 class CKContext;
 class CKFile;

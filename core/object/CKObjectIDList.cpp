@@ -1,8 +1,8 @@
-#include "core/CKObjectIDList.h"
+#include "core/object/CKObjectIDList.h"
 
-#include "core/CKContext.h"
-#include "core/CKObject.h"
-#include "system/QxMemoryManager.h"
+#include "core/context/CKContext.h"
+#include "core/object/CKObject.h"
+#include "system/memory/QxMemoryManager.h"
 
 CKObjectIDList::CKObjectIDList(const CKObjectIDList& other)
 {

@@ -1,8 +1,8 @@
-#include "core/CKObjectManager.h"
+#include "core/object/CKObjectManager.h"
 
-#include "core/CKClassRegistry.h"
-#include "core/CKContext.h"
-#include "core/CKObject.h"
+#include "core/object/CKClassRegistry.h"
+#include "core/context/CKContext.h"
+#include "core/object/CKObject.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/CKBaseManager.h"
-#include "core/CKDependencies.h"
+#include "core/context/CKBaseManager.h"
+#include "core/object/CKDependencies.h"
 #include "includes/XArray.h"
 #include "includes/XBitArray.h"
 #include "includes/XClassArray.h"

@@ -1,6 +1,6 @@
-#include "core/CKSceneObject.h"
+#include "core/object/CKSceneObject.h"
 
-#include "core/CKClassRegistry.h"
+#include "core/object/CKClassRegistry.h"
 
 CK_CLASSID CKSceneObject::m_ClassID = CKCID_SCENEOBJECT;
 

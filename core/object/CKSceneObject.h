@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/CKObject.h"
+#include "core/object/CKObject.h"
 #include "includes/XBitArray.h"
 
 class CKScene;

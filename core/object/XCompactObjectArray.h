@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/XObjectIDRange.h"
+#include "core/object/XObjectIDRange.h"
 #include "includes/CKTypes.h"
 #include "includes/XCompactArray.h"
 

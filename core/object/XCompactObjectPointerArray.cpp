@@ -1,6 +1,6 @@
-#include "core/XCompactObjectPointerArray.h"
+#include "core/object/XCompactObjectPointerArray.h"
 
-#include "core/CKStateChunk.h"
+#include "core/chunk/CKStateChunk.h"
 
 void XCompactObjectPointerArray::Load(CKContext* context, CKStateChunk* chunk)
 {

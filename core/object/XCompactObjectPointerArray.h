@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/XObjectPointerRange.h"
+#include "core/object/XObjectPointerRange.h"
 #include "includes/CKTypes.h"
 #include "includes/XCompactArray.h"
 

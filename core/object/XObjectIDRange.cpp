@@ -1,6 +1,6 @@
-#include "core/XObjectIDRange.h"
+#include "core/object/XObjectIDRange.h"
 
-#include "core/CKContext.h"
+#include "core/context/CKContext.h"
 
 template <class Storage>
 CKBOOL XObjectIDRange<Storage>::Check(CKContext* context)

@@ -1,7 +1,7 @@
-#include "core/XObjectPointerArray.h"
+#include "core/object/XObjectPointerArray.h"
 
-#include "core/CKObject.h"
-#include "core/CKStateChunk.h"
+#include "core/object/CKObject.h"
+#include "core/chunk/CKStateChunk.h"
 
 void XObjectPointerArray::Save(CKStateChunk* chunk) const
 {

@@ -1,7 +1,7 @@
-#include "core/XObjectPointerRange.h"
+#include "core/object/XObjectPointerRange.h"
 
-#include "core/CKDependenciesContext.h"
-#include "core/CKObject.h"
+#include "core/object/CKDependenciesContext.h"
+#include "core/object/CKObject.h"
 
 template <class Storage>
 CKBOOL XObjectPointerRange<Storage>::Check()

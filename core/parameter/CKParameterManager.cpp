@@ -1,6 +1,6 @@
-#include "core/CKParameterManager.h"
+#include "core/parameter/CKParameterManager.h"
 
-#include "core/CKContext.h"
+#include "core/context/CKContext.h"
 
 CKParameterManager::CKParameterManager(CKContext* context) : CKBaseManager(context, PARAMETER_MANAGER_GUID, "Parameter Manager")
 {

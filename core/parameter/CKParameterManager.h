@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/CKBaseManager.h"
+#include "core/context/CKBaseManager.h"
 
 // The registry of parameter types. Its content comes with the parameters.
 class CKParameterManager : public CKBaseManager

@@ -1,8 +1,8 @@
-#include "core/CKHideContentManager.h"
+#include "core/scene/CKHideContentManager.h"
 
-#include "core/CKContext.h"
-#include "core/CKGlobals.h"
-#include "core/CKVariableManager.h"
+#include "core/context/CKContext.h"
+#include "core/context/CKGlobals.h"
+#include "core/context/CKVariableManager.h"
 
 CKHideContentManager::CKHideContentManager(CKContext* context) : CKBaseManager(context, HIDECONTENT_MANAGER_GUID, "HideContentManager")
 {

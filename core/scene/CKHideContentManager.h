@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/CKBaseManager.h"
+#include "core/context/CKBaseManager.h"
 
 // Owns "File Options/Protect Content Password" (value in the process-wide state).
 class CKHideContentManager : public CKBaseManager

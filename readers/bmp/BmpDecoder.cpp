@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "core/CKBitmapReader.h"
+#include "core/bitmap/CKBitmapReader.h"
 #include "includes/CKByteOrder.h"
 #include "readers/common/DecodedImage.h"
 #include "readers/common/ImageReaderResults.h"

@@ -2,11 +2,11 @@
 
 #include <cstring>
 
-#include "core/CKBitmapReader.h"
+#include "core/bitmap/CKBitmapReader.h"
 #include "includes/CKByteOrder.h"
 #include "readers/common/ReaderLog.h"
 #include "readers/common/ReaderSourceImage.h"
-#include "system/QxBlitter.h"
+#include "system/image/QxBlitter.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "includes/CKTypes.h"
-#include "system/QxImageDesc.h"
+#include "system/image/QxImageDesc.h"
 
 // Encodes an image as a BMP file in memory with a 40-byte information
 // header. bitDepth: 8 (256-colour table), 9 (8 bits, RLE8), 16 (555), 24 or

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "core/CKBitmapReader.h"
+#include "core/bitmap/CKBitmapReader.h"
 
 DecodedImage::~DecodedImage()
 {

@@ -3,7 +3,7 @@
 #include <cstddef>
 
 #include "includes/CKTypes.h"
-#include "system/QxImageDesc.h"
+#include "system/image/QxImageDesc.h"
 
 // An image a decoder produced: its description and the blocks (from
 // CKReaderAllocate) it owns until Take hands them over.

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/CKBitmapProperties.h"
-#include "core/CKBitmapReader.h"
+#include "core/bitmap/CKBitmapProperties.h"
+#include "core/bitmap/CKBitmapReader.h"
 
 class DecodedImage;
 

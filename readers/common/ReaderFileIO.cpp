@@ -5,7 +5,7 @@
 
 #include "includes/XString.h"
 #include "platform/PlatformPaths.h"
-#include "system/QxFile.h"
+#include "system/io/QxFile.h"
 
 bool ReaderReadWholeFile(const char* name, XArray<CKBYTE>& bytes)
 {

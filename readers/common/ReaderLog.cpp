@@ -2,7 +2,7 @@
 
 #include <cstdarg>
 
-#include "system/QxLogManager.h"
+#include "system/log/QxLogManager.h"
 
 void ReaderLogError(const char* format, ...)
 {

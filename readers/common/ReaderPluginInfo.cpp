@@ -1,6 +1,6 @@
 #include "readers/common/ReaderPluginInfo.h"
 
-#include "core/CKPluginInfo.h"
+#include "core/context/CKPluginInfo.h"
 
 CKPluginInfo ReaderMakePluginInfo(CKGUID guid, const char* extension, const char* description, const char* summary)
 {

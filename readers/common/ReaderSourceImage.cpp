@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "core/CKBitmapReader.h"
-#include "system/QxBlitter.h"
+#include "core/bitmap/CKBitmapReader.h"
+#include "system/image/QxBlitter.h"
 
 ReaderSourceImage::~ReaderSourceImage()
 {

@@ -3,7 +3,7 @@
 #include <cstddef>
 
 #include "includes/CKTypes.h"
-#include "system/QxImageDesc.h"
+#include "system/image/QxImageDesc.h"
 
 // The image an encoder is given, seen as lines of 24-bit (B, G, R) or
 // 32-bit (B, G, R, A) pixels. An image already in one of those layouts is

@@ -1,7 +1,7 @@
 #include "readers/imagereader/ImageReaderPlugin.h"
 
-#include "core/CKPluginInfo.h"
-#include "core/CKPluginManager.h"
+#include "core/context/CKPluginInfo.h"
+#include "core/context/CKPluginManager.h"
 #include "readers/bmp/BmpReader.h"
 #include "readers/common/ReaderPluginInfo.h"
 #include "readers/pcx/PcxReader.h"

@@ -6,7 +6,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "core/CKBitmapReader.h"
+#include "core/bitmap/CKBitmapReader.h"
 #include "readers/common/DecodedImage.h"
 #include "readers/common/ReaderLog.h"
 #include "readers/jpeg/JpegErrorManager.h"

@@ -7,7 +7,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "core/CKBitmapReader.h"
+#include "core/bitmap/CKBitmapReader.h"
 #include "readers/common/ReaderLog.h"
 #include "readers/common/ReaderSourceImage.h"
 #include "readers/jpeg/JpegErrorManager.h"

@@ -1,6 +1,6 @@
 #include "readers/jpeg/JpgReaderPlugin.h"
 
-#include "core/CKPluginInfo.h"
+#include "core/context/CKPluginInfo.h"
 #include "readers/common/ReaderPluginInfo.h"
 #include "readers/jpeg/JpgReader.h"
 

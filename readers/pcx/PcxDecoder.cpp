@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/CKBitmapReader.h"
+#include "core/bitmap/CKBitmapReader.h"
 #include "includes/CKByteOrder.h"
 #include "readers/common/DecodedImage.h"
 #include "readers/common/ImageReaderResults.h"

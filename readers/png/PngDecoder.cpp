@@ -4,10 +4,10 @@
 
 #include <png.h>
 
-#include "core/CKBitmapReader.h"
+#include "core/bitmap/CKBitmapReader.h"
 #include "readers/common/DecodedImage.h"
 #include "readers/png/PngErrorHandlers.h"
-#include "system/QxFile.h"
+#include "system/io/QxFile.h"
 
 namespace {
 

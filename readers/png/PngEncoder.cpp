@@ -4,11 +4,11 @@
 
 #include <png.h>
 
-#include "core/CKBitmapReader.h"
+#include "core/bitmap/CKBitmapReader.h"
 #include "readers/common/ReaderLog.h"
 #include "readers/common/ReaderSourceImage.h"
 #include "readers/png/PngErrorHandlers.h"
-#include "system/QxBlitter.h"
+#include "system/image/QxBlitter.h"
 
 namespace {
 

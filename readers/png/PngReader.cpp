@@ -4,7 +4,7 @@
 #include "readers/common/ReaderLog.h"
 #include "readers/png/PngDecoder.h"
 #include "readers/png/PngEncoder.h"
-#include "system/QxFile.h"
+#include "system/io/QxFile.h"
 
 namespace {
 

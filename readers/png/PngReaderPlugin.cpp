@@ -1,6 +1,6 @@
 #include "readers/png/PngReaderPlugin.h"
 
-#include "core/CKPluginInfo.h"
+#include "core/context/CKPluginInfo.h"
 #include "readers/common/ReaderPluginInfo.h"
 #include "readers/png/PngReader.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "includes/CKTypes.h"
-#include "system/QxImageDesc.h"
+#include "system/image/QxImageDesc.h"
 
 // Encodes an image as a TGA file in memory: true colour of 16 (555), 24 or
 // 32 bits, or 8-bit greyscale for bitDepth 64 (each pixel (R + G + B) / 3);

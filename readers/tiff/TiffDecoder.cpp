@@ -2,7 +2,7 @@
 
 #include <tiffio.h>
 
-#include "core/CKBitmapReader.h"
+#include "core/bitmap/CKBitmapReader.h"
 #include "platform/PlatformPaths.h"
 #include "readers/common/DecodedImage.h"
 #include "readers/common/ReaderLog.h"

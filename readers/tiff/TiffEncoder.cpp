@@ -2,7 +2,7 @@
 
 #include <tiffio.h>
 
-#include "core/CKBitmapReader.h"
+#include "core/bitmap/CKBitmapReader.h"
 #include "readers/common/ReaderLog.h"
 #include "readers/common/ReaderSourceImage.h"
 #include "readers/tiff/TiffMemoryStream.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "includes/CKTypes.h"
-#include "system/QxImageDesc.h"
+#include "system/image/QxImageDesc.h"
 
 // Encodes an image with libtiff into a memory block: one strip a line of
 // 8-bit R, G, B, A samples (photometric RGB, four samples, contiguous

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/CKBitmapReader.h"
+#include "core/bitmap/CKBitmapReader.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "readers/tiff/TiffReaderPlugin.h"
 
-#include "core/CKPluginInfo.h"
+#include "core/context/CKPluginInfo.h"
 #include "readers/common/ReaderPluginInfo.h"
 #include "readers/tiff/TiffReader.h"
 

@@ -1,10 +1,10 @@
-#include "system/QxConfiguration.h"
+#include "system/config/QxConfiguration.h"
 
 #include <cstring>
 #include <string>
 
 #include "includes/XArray.h"
-#include "system/QxFile.h"
+#include "system/io/QxFile.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "includes/CKTypes.h"
 #include "includes/XString.h"
-#include "system/QxConfigurationSection.h"
+#include "system/config/QxConfigurationSection.h"
 
 // A settings tree under a root section "root", read from and written to an
 // indented text form:

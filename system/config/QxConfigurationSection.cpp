@@ -1,4 +1,4 @@
-#include "system/QxConfigurationSection.h"
+#include "system/config/QxConfigurationSection.h"
 
 #include <cstring>
 

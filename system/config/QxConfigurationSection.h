@@ -2,7 +2,7 @@
 
 #include "includes/XHashTable.h"
 #include "includes/XString.h"
-#include "system/QxConfigurationEntry.h"
+#include "system/config/QxConfigurationEntry.h"
 
 // A named section of a configuration tree: entries and subsections, each
 // kept in the order in which it was first added (the order of iteration and

@@ -1,6 +1,6 @@
-#include "system/QxBitmap.h"
+#include "system/image/QxBitmap.h"
 
-#include "system/QxBlitter.h"
+#include "system/image/QxBlitter.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "includes/CKTypes.h"
 #include "platform/PlatformBitmap.h"
-#include "system/QxImageDesc.h"
+#include "system/image/QxImageDesc.h"
 
 // Conversions between the platform's bitmap sections and image descriptions.
 

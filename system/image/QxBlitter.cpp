@@ -1,14 +1,14 @@
-#include "system/QxBlitter.h"
+#include "system/image/QxBlitter.h"
 
 #include <cstddef>
 #include <memory>
 #include <new>
 
-#include "system/QxGlobalLock.h"
-#include "system/QxPixelFormat.h"
-#include "system/QxQuantizer.h"
-#include "system/QxResampler.h"
-#include "system/QxSpanConverters.h"
+#include "system/runtime/QxGlobalLock.h"
+#include "system/image/QxPixelFormat.h"
+#include "system/image/QxQuantizer.h"
+#include "system/image/QxResampler.h"
+#include "system/image/QxSpanConverters.h"
 
 namespace {
 

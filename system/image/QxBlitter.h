@@ -1,7 +1,7 @@
 #pragma once
 
 #include "includes/CKTypes.h"
-#include "system/QxImageDesc.h"
+#include "system/image/QxImageDesc.h"
 
 // The pixel blitter: copies pixels between two image descriptions, converting
 // the format line by line, resampling when the sizes differ, quantising to a

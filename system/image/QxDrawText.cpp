@@ -1,4 +1,4 @@
-#include "system/QxDrawText.h"
+#include "system/image/QxDrawText.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "system/QxFont.h"
+#include "system/image/QxFont.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "system/QxImageDesc.h"
+#include "system/image/QxImageDesc.h"
 
 bool QxImageDesc::operator!=(const QxImageDesc& other) const
 {

@@ -1,4 +1,4 @@
-#include "system/QxPixelFormat.h"
+#include "system/image/QxPixelFormat.h"
 
 namespace {
 

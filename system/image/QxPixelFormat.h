@@ -1,7 +1,7 @@
 #pragma once
 
 #include "includes/CKTypes.h"
-#include "system/QxImageDesc.h"
+#include "system/image/QxImageDesc.h"
 
 // Pixel-format ids. Ids 1 to 18 are described by their masks alone; 19 to 39
 // are kept in QxImageDesc::Flags because masks cannot describe them.

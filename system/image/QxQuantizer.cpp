@@ -1,4 +1,4 @@
-#include "system/QxQuantizer.h"
+#include "system/image/QxQuantizer.h"
 
 #include <cstdio>
 #include <cstdint>
@@ -6,7 +6,7 @@
 #include <memory>
 #include <new>
 
-#include "system/QxGlobalLock.h"
+#include "system/runtime/QxGlobalLock.h"
 
 namespace {
 

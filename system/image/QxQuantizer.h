@@ -1,7 +1,7 @@
 #pragma once
 
 #include "includes/CKTypes.h"
-#include "system/QxImageDesc.h"
+#include "system/image/QxImageDesc.h"
 
 // Colour quantizer: a NeuQuant network of 256 colours learnt from a 24- or
 // 32-bit image. Its state is process-wide; both functions take the global

@@ -1,9 +1,9 @@
-#include "system/QxResampler.h"
+#include "system/image/QxResampler.h"
 
 #include <cstring>
 #include <new>
 
-#include "system/QxSpanConverters.h"
+#include "system/image/QxSpanConverters.h"
 
 namespace {
 

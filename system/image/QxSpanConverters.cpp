@@ -1,10 +1,10 @@
-#include "system/QxSpanConverters.h"
+#include "system/image/QxSpanConverters.h"
 
 #include <cstring>
 #include <mutex>
 
-#include "system/QxPixelFormat.h"
-#include "system/QxQuantizer.h"
+#include "system/image/QxPixelFormat.h"
+#include "system/image/QxQuantizer.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "includes/CKTypes.h"
-#include "system/QxImageDesc.h"
+#include "system/image/QxImageDesc.h"
 
 // What every span converter is handed for one line. The blitter fills the
 // per-blit fields once and changes only the line pointers and the width.

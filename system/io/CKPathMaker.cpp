@@ -1,9 +1,9 @@
-#include "system/CKPathMaker.h"
+#include "system/io/CKPathMaker.h"
 
 #include <cstring>
 
-#include "system/QxLibraryLog.h"
-#include "system/QxLogManager.h"
+#include "system/log/QxLibraryLog.h"
+#include "system/log/QxLogManager.h"
 
 namespace {
 size_t CountedLength(const char* part)

@@ -1,9 +1,9 @@
-#include "system/CKPathSplitter.h"
+#include "system/io/CKPathSplitter.h"
 
 #include <cstring>
 
-#include "system/QxLibraryLog.h"
-#include "system/QxLogManager.h"
+#include "system/log/QxLibraryLog.h"
+#include "system/log/QxLogManager.h"
 
 namespace {
 bool IsSeparator(char c)

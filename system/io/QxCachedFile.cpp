@@ -1,12 +1,12 @@
-#include "system/QxCachedFile.h"
+#include "system/io/QxCachedFile.h"
 
 #include <cstring>
 
 #include "platform/PlatformAssert.h"
 #include "platform/PlatformFileRead.h"
-#include "system/QxAlignedAlloc.h"
-#include "system/QxLibraryLog.h"
-#include "system/QxLogManager.h"
+#include "system/memory/QxAlignedAlloc.h"
+#include "system/log/QxLibraryLog.h"
+#include "system/log/QxLogManager.h"
 
 QxCachedFile::QxCachedFile(CKDWORD blockSize) : m_BlockSize(blockSize)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "system/QxFile.h"
+#include "system/io/QxFile.h"
 
 // A QxFile read through a cache of one aligned block. The logical position
 // is the object's own; the underlying file is moved only when a block is

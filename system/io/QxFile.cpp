@@ -1,4 +1,4 @@
-#include "system/QxFile.h"
+#include "system/io/QxFile.h"
 
 #include <cstdarg>
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "system/QxStream.h"
+#include "system/io/QxStream.h"
 
 // Open modes of QxFile::Open; any other value opens for binary reading.
 enum QxFileMode

@@ -1,4 +1,4 @@
-#include "system/QxGetFileMode.h"
+#include "system/io/QxGetFileMode.h"
 
 #include "platform/PlatformPaths.h"
 

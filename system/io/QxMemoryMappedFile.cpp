@@ -1,4 +1,4 @@
-#include "system/QxMemoryMappedFile.h"
+#include "system/io/QxMemoryMappedFile.h"
 
 static_assert(static_cast<int>(QxMemoryMappedFile::QX_FILE_NOT_OPENED) ==
                   static_cast<int>(PlatformFileMapping::NotOpened),

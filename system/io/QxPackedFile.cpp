@@ -1,7 +1,7 @@
-#include "system/QxPackedFile.h"
+#include "system/io/QxPackedFile.h"
 
-#include "system/CKPathSplitter.h"
-#include "system/QxSubFile.h"
+#include "system/io/CKPathSplitter.h"
+#include "system/io/QxSubFile.h"
 
 QxPackedFile::QxPackedFile() : m_Records(sizeof(Record), 64 * sizeof(Record)), m_Index(16)
 {

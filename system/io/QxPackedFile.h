@@ -3,8 +3,8 @@
 #include "includes/CKTypes.h"
 #include "includes/XHashTable.h"
 #include "includes/XString.h"
-#include "system/QxCachedFile.h"
-#include "system/QxFixedSizeAllocator.h"
+#include "system/io/QxCachedFile.h"
+#include "system/memory/QxFixedSizeAllocator.h"
 
 class QxSubFile;
 

@@ -1,4 +1,4 @@
-#include "system/QxPaths.h"
+#include "system/io/QxPaths.h"
 
 #include <cstring>
 #include <string>

@@ -1,6 +1,6 @@
-#include "system/QxStream.h"
+#include "system/io/QxStream.h"
 
-#include "system/QxMemoryManager.h"
+#include "system/memory/QxMemoryManager.h"
 
 namespace {
 constexpr CKDWORD kCopyBlock = 32768;

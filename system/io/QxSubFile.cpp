@@ -1,4 +1,4 @@
-#include "system/QxSubFile.h"
+#include "system/io/QxSubFile.h"
 
 void QxSubFile::Open(QxStream* parent, CKDWORD start, CKDWORD size)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "system/QxStream.h"
+#include "system/io/QxStream.h"
 
 // A window [start, start + size) onto another stream (the parent, not
 // owned). Positions are relative to the window; reads and writes never go

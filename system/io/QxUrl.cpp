@@ -1,4 +1,4 @@
-#include "system/QxUrl.h"
+#include "system/io/QxUrl.h"
 
 #include <cctype>
 #include <cstdio>

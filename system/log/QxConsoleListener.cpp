@@ -1,9 +1,9 @@
-#include "system/QxConsoleListener.h"
+#include "system/log/QxConsoleListener.h"
 
 #include <cstdio>
 
 #include "platform/PlatformTime.h"
-#include "system/QxLogManager.h"
+#include "system/log/QxLogManager.h"
 
 QxConsoleListener::~QxConsoleListener()
 {

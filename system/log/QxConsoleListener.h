@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/PlatformConsole.h"
-#include "system/QxLogListener.h"
+#include "system/log/QxLogListener.h"
 
 // Writes each line to a console allocated at the first message, titled with
 // the listener's name (and with flag 1 the date " [%y %m %d]"). A console

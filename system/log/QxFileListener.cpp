@@ -1,13 +1,13 @@
-#include "system/QxFileListener.h"
+#include "system/log/QxFileListener.h"
 
 #include <cstdio>
 
 #include "platform/PlatformPaths.h"
 #include "platform/PlatformSharedLibrary.h"
 #include "platform/PlatformTime.h"
-#include "system/CKPathSplitter.h"
-#include "system/QxLogManager.h"
-#include "system/QxPaths.h"
+#include "system/io/CKPathSplitter.h"
+#include "system/log/QxLogManager.h"
+#include "system/io/QxPaths.h"
 
 QxFileListener::QxFileListener(const char* name) : QxLogListener(name), m_Extension("log")
 {

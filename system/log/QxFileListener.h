@@ -1,7 +1,7 @@
 #pragma once
 
-#include "system/QxFile.h"
-#include "system/QxLogListener.h"
+#include "system/io/QxFile.h"
+#include "system/log/QxLogListener.h"
 
 // Writes each line to the file <directory><name>.log, where the directory is
 // that of the running program, or the folder named by the environment

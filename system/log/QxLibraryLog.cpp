@@ -1,6 +1,6 @@
-#include "system/QxLibraryLog.h"
+#include "system/log/QxLibraryLog.h"
 
-#include "system/QxLogManager.h"
+#include "system/log/QxLogManager.h"
 
 namespace {
 int g_LibrarySource = 0;

@@ -1,11 +1,11 @@
-#include "system/QxLogListener.h"
+#include "system/log/QxLogListener.h"
 
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 
 #include "platform/PlatformTime.h"
-#include "system/QxLogManager.h"
+#include "system/log/QxLogManager.h"
 
 namespace {
 struct tm ToTm(const PlatformLocalTime& t)

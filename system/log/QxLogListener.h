@@ -3,7 +3,7 @@
 #include "includes/CKTypes.h"
 #include "includes/XArray.h"
 #include "includes/XString.h"
-#include "system/QxTimeProfiler.h"
+#include "system/runtime/QxTimeProfiler.h"
 
 // Listener flags.
 enum QxLogListenerFlags

@@ -1,11 +1,11 @@
-#include "system/QxLogManager.h"
+#include "system/log/QxLogManager.h"
 
 #include <cstdio>
 
-#include "system/QxConsoleListener.h"
-#include "system/QxFileListener.h"
-#include "system/QxLogListener.h"
-#include "system/QxOutputDebugListener.h"
+#include "system/log/QxConsoleListener.h"
+#include "system/log/QxFileListener.h"
+#include "system/log/QxLogListener.h"
+#include "system/log/QxOutputDebugListener.h"
 
 namespace {
 constexpr int kLargestBuffer = 65535;

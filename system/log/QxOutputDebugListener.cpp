@@ -1,7 +1,7 @@
-#include "system/QxOutputDebugListener.h"
+#include "system/log/QxOutputDebugListener.h"
 
 #include "platform/PlatformDebugOutput.h"
-#include "system/QxLogManager.h"
+#include "system/log/QxLogManager.h"
 
 const CKGUID* QxOutputDebugListener::GetGuid()
 {

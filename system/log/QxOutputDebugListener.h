@@ -1,6 +1,6 @@
 #pragma once
 
-#include "system/QxLogListener.h"
+#include "system/log/QxLogListener.h"
 
 // Sends each line to the platform's debug output.
 class QxOutputDebugListener : public QxLogListener

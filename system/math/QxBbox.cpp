@@ -1,4 +1,4 @@
-#include "system/QxBbox.h"
+#include "system/math/QxBbox.h"
 
 #include <cmath>
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "includes/CKTypes.h"
-#include "system/QxMatrix.h"
-#include "system/QxVector.h"
+#include "system/math/QxMatrix.h"
+#include "system/math/QxVector.h"
 
 // Outcode bits: where a box lies relative to a point or another box.
 enum QxBboxOutcode : CKDWORD

@@ -1,6 +1,6 @@
-#include "system/QxColor.h"
+#include "system/math/QxColor.h"
 
-#include "system/QxFloatToInt.h"
+#include "system/math/QxFloatToInt.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "system/QxComposeMatrix.h"
+#include "system/math/QxComposeMatrix.h"
 
 void QxComposeMatrix(QxMatrix& m, const QxVector& position, const QxVector& scale, const QxQuaternion& rotation)
 {

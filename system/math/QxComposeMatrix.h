@@ -1,8 +1,8 @@
 #pragma once
 
-#include "system/QxMatrix.h"
-#include "system/QxQuaternion.h"
-#include "system/QxVector.h"
+#include "system/math/QxMatrix.h"
+#include "system/math/QxQuaternion.h"
+#include "system/math/QxVector.h"
 
 // m = rotation's matrix with row 0 scaled by scale.x, row 1 by scale.y, row 2
 // by scale.z, and row 3 = position.

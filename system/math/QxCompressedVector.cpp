@@ -1,9 +1,9 @@
-#include "system/QxCompressedVector.h"
+#include "system/math/QxCompressedVector.h"
 
-#include "system/QxClamp.h"
-#include "system/QxFloatToInt.h"
-#include "system/QxMathTables.h"
-#include "system/QxVector.h"
+#include "system/math/QxClamp.h"
+#include "system/math/QxFloatToInt.h"
+#include "system/math/QxMathTables.h"
+#include "system/math/QxVector.h"
 
 namespace {
 

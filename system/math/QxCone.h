@@ -1,6 +1,6 @@
 #pragma once
 
-#include "system/QxVector.h"
+#include "system/math/QxVector.h"
 
 // A cone: apex, unit axis and, for a half-angle θ, k1 = cos θ and k2 = sin θ.
 struct QxCone

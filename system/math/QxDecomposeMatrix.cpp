@@ -1,9 +1,9 @@
-#include "system/QxDecomposeMatrix.h"
+#include "system/math/QxDecomposeMatrix.h"
 
 #include <cmath>
 #include <utility>
 
-#include "system/QxMathWarning.h"
+#include "system/math/QxMathWarning.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "system/QxMatrix.h"
-#include "system/QxQuaternion.h"
-#include "system/QxVector.h"
+#include "system/math/QxMatrix.h"
+#include "system/math/QxQuaternion.h"
+#include "system/math/QxVector.h"
 
 // Splitting a transform into position, rotation, scale and the orientation of
 // the scale (the polar decomposition of Graphics Gems IV, "Polar Matrix

@@ -1,4 +1,4 @@
-#include "system/QxDistance.h"
+#include "system/math/QxDistance.h"
 
 #include <cmath>
 

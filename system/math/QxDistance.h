@@ -1,8 +1,8 @@
 #pragma once
 
-#include "system/QxCone.h"
-#include "system/QxRay.h"
-#include "system/QxVector.h"
+#include "system/math/QxCone.h"
+#include "system/math/QxRay.h"
+#include "system/math/QxVector.h"
 
 // Squared distance from p to the ray (parameter clamped at 0). t (may be
 // null) receives the parameter of the closest point.

@@ -1,8 +1,8 @@
-#include "system/QxEigenSymmetric3.h"
+#include "system/math/QxEigenSymmetric3.h"
 
 #include <cmath>
 
-#include "system/QxMathWarning.h"
+#include "system/math/QxMathWarning.h"
 
 namespace {
 

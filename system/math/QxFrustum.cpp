@@ -1,8 +1,8 @@
-#include "system/QxFrustum.h"
+#include "system/math/QxFrustum.h"
 
 #include <cmath>
 
-#include "system/QxTransformPoints.h"
+#include "system/math/QxTransformPoints.h"
 
 namespace {
 

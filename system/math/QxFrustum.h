@@ -1,8 +1,8 @@
 #pragma once
 
-#include "system/QxMatrix.h"
-#include "system/QxPlane.h"
-#include "system/QxVector.h"
+#include "system/math/QxMatrix.h"
+#include "system/math/QxPlane.h"
+#include "system/math/QxVector.h"
 
 // The view frustum: 43 floats. The inputs are the origin, the right, up and
 // view direction axes (expected unit vectors), the right and up extents of

@@ -1,4 +1,4 @@
-#include "system/QxIntersection.h"
+#include "system/math/QxIntersection.h"
 
 #include <cmath>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "system/QxPlane.h"
-#include "system/QxRay.h"
-#include "system/QxVector.h"
+#include "system/math/QxPlane.h"
+#include "system/math/QxRay.h"
+#include "system/math/QxVector.h"
 
 // Rays and segments against planes and triangles. ε is 1.1920929e-7.
 

@@ -1,4 +1,4 @@
-#include "system/QxIntersectionBox.h"
+#include "system/math/QxIntersectionBox.h"
 
 #include <cmath>
 

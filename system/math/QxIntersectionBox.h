@@ -1,10 +1,10 @@
 #pragma once
 
-#include "system/QxBbox.h"
-#include "system/QxOBB.h"
-#include "system/QxRay.h"
-#include "system/QxSphere.h"
-#include "system/QxVector.h"
+#include "system/math/QxBbox.h"
+#include "system/math/QxOBB.h"
+#include "system/math/QxRay.h"
+#include "system/math/QxSphere.h"
+#include "system/math/QxVector.h"
 
 // Boxes against boxes, rays, segments, oriented boxes and spheres. Touching
 // counts as overlap throughout. ε is 1.1920929e-7.

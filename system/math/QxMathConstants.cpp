@@ -1,3 +1,3 @@
-#include "system/QxMathConstants.h"
+#include "system/math/QxMathConstants.h"
 
 void QxInitMathConstants() {}

@@ -1,4 +1,4 @@
-#include "system/QxMathTables.h"
+#include "system/math/QxMathTables.h"
 
 #include <cfloat>
 #include <cmath>

@@ -1,7 +1,7 @@
-#include "system/QxMathWarning.h"
+#include "system/math/QxMathWarning.h"
 
-#include "system/QxLibraryLog.h"
-#include "system/QxLogManager.h"
+#include "system/log/QxLibraryLog.h"
+#include "system/log/QxLogManager.h"
 
 namespace {
 QxMathWarningHook g_WarningHook = nullptr;

@@ -1,8 +1,8 @@
-#include "system/QxMatrix.h"
+#include "system/math/QxMatrix.h"
 
 #include <cmath>
 
-#include "system/QxFloat4.h"
+#include "system/math/QxFloat4.h"
 
 bool operator==(const QxMatrix& a, const QxMatrix& b)
 {

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "includes/CKTypes.h"
-#include "system/Qx2DVector.h"
-#include "system/QxVector.h"
-#include "system/QxVector4.h"
+#include "system/math/Qx2DVector.h"
+#include "system/math/QxVector.h"
+#include "system/math/QxVector4.h"
 
 // A 4x4 matrix of 32-bit floats, row-major, used with row vectors: a point p
 // transforms as p' = p x M, p'.j = p.x·m[0][j] + p.y·m[1][j] + p.z·m[2][j] + m[3][j].

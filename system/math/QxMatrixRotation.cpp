@@ -1,4 +1,4 @@
-#include "system/QxMatrixRotation.h"
+#include "system/math/QxMatrixRotation.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "system/QxMatrix.h"
-#include "system/QxVector.h"
+#include "system/math/QxMatrix.h"
+#include "system/math/QxVector.h"
 
 // Rotation matrices from an axis and an angle or from Euler angles, and back.
 // Senses (row vectors): QxMatrixFromAxisAngle about z by a gives row 0 =

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "system/QxVector.h"
+#include "system/math/QxVector.h"
 
 // An oriented box: centre, three unit axes and the half extent along each.
 struct QxOBB

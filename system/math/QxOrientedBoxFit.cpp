@@ -1,9 +1,9 @@
-#include "system/QxOrientedBoxFit.h"
+#include "system/math/QxOrientedBoxFit.h"
 
 #include <cmath>
 #include <cstring>
 
-#include "system/QxEigenSymmetric3.h"
+#include "system/math/QxEigenSymmetric3.h"
 
 namespace {
 

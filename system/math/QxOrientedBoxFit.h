@@ -1,8 +1,8 @@
 #pragma once
 
 #include "includes/CKTypes.h"
-#include "system/QxMatrix.h"
-#include "system/QxVector.h"
+#include "system/math/QxMatrix.h"
+#include "system/math/QxVector.h"
 
 // Fitting a box to a cloud of points along its principal axes. Points are
 // QxVector (three floats) read at a byte stride.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "system/QxVector.h"
+#include "system/math/QxVector.h"
 
 // A plane: normal (a, b, c) and d; p lies on it when a·p.x + b·p.y + c·p.z + d = 0.
 struct QxPlane

@@ -1,4 +1,4 @@
-#include "system/QxProjectBoxDepthRange.h"
+#include "system/math/QxProjectBoxDepthRange.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "system/QxBbox.h"
-#include "system/QxMatrix.h"
+#include "system/math/QxBbox.h"
+#include "system/math/QxMatrix.h"
 
 // The range of depths z/w of the box's corners transformed by m. Only the z
 // and w columns are computed, from the minimum corner plus the matrix rows

@@ -1,4 +1,4 @@
-#include "system/QxQuaternion.h"
+#include "system/math/QxQuaternion.h"
 
 #include <cmath>
 

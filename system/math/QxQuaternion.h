@@ -1,8 +1,8 @@
 #pragma once
 
 #include "includes/CKTypes.h"
-#include "system/QxMatrix.h"
-#include "system/QxVector.h"
+#include "system/math/QxMatrix.h"
+#include "system/math/QxVector.h"
 
 // A rotation as four 32-bit floats x, y, z, w (w the scalar part).
 // Default-constructed to the identity (0, 0, 0, 1).

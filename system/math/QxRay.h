@@ -1,6 +1,6 @@
 #pragma once
 
-#include "system/QxVector.h"
+#include "system/math/QxVector.h"
 
 // An origin and a direction; also the segment from origin to origin +
 // direction (parameter 0 .. 1).

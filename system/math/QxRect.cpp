@@ -1,4 +1,4 @@
-#include "system/QxRect.h"
+#include "system/math/QxRect.h"
 
 CKBOOL QxRect::Clip(const QxRect& other)
 {

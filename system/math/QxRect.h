@@ -1,7 +1,7 @@
 #pragma once
 
 #include "includes/CKTypes.h"
-#include "system/Qx2DVector.h"
+#include "system/math/Qx2DVector.h"
 
 // A float rectangle: left, top, right, bottom (y grows downwards on screen).
 // Default-constructed to (0, 0, 0, 0).

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "system/QxVector.h"
+#include "system/math/QxVector.h"
 
 // A sphere: centre and radius.
 struct QxSphere

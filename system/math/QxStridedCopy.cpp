@@ -1,4 +1,4 @@
-#include "system/QxStridedCopy.h"
+#include "system/math/QxStridedCopy.h"
 
 #include <cstring>
 

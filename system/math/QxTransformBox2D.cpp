@@ -1,4 +1,4 @@
-#include "system/QxTransformBox2D.h"
+#include "system/math/QxTransformBox2D.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "includes/CKTypes.h"
-#include "system/QxBbox.h"
-#include "system/QxMatrix.h"
-#include "system/QxRect.h"
+#include "system/math/QxBbox.h"
+#include "system/math/QxMatrix.h"
+#include "system/math/QxRect.h"
 
 // Clip-code bits of a homogeneous point (x, y, z, w).
 enum QxClipCode : CKDWORD

@@ -1,7 +1,7 @@
-#include "system/QxTransformPoints.h"
+#include "system/math/QxTransformPoints.h"
 
 #include "platform/PlatformAssert.h"
-#include "system/QxFloat4.h"
+#include "system/math/QxFloat4.h"
 
 namespace {
 

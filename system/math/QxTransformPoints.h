@@ -1,8 +1,8 @@
 #pragma once
 
 #include "includes/CKTypes.h"
-#include "system/QxMatrix.h"
-#include "system/QxStridedCopy.h"
+#include "system/math/QxMatrix.h"
+#include "system/math/QxStridedCopy.h"
 
 // Transforms of arrays of vectors by one matrix. Elements are QxVector (three
 // floats) unless said otherwise, at a byte stride; each element gives exactly

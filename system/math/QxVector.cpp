@@ -1,4 +1,4 @@
-#include "system/QxVector.h"
+#include "system/math/QxVector.h"
 
 #include <cmath>
 

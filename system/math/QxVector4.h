@@ -1,6 +1,6 @@
 #pragma once
 
-#include "system/QxVector.h"
+#include "system/math/QxVector.h"
 
 // Four 32-bit floats: a homogeneous point, a plane or four packed values.
 // Default-constructed to zero.

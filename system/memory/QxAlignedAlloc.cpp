@@ -1,4 +1,4 @@
-#include "system/QxAlignedAlloc.h"
+#include "system/memory/QxAlignedAlloc.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "system/QxFixedSizeAllocator.h"
+#include "system/memory/QxFixedSizeAllocator.h"
 
 #include <cstring>
 #include <new>

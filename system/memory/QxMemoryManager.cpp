@@ -1,12 +1,12 @@
-#include "system/QxMemoryManager.h"
+#include "system/memory/QxMemoryManager.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include "platform/PlatformAssert.h"
-#include "system/QxAlignedAlloc.h"
-#include "system/QxFixedSizeAllocator.h"
+#include "system/memory/QxAlignedAlloc.h"
+#include "system/memory/QxFixedSizeAllocator.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "includes/CKTypes.h"
 #include "includes/XArray.h"
 #include "includes/XString.h"
-#include "system/QxMutex.h"
+#include "system/runtime/QxMutex.h"
 
 class QxFixedSizeAllocator;
 

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "system/QxMemoryManager.h"
+#include "system/memory/QxMemoryManager.h"
 
 // Base class of engine objects allocated from the memory manager's pools.
 // `new Derived(...)` takes a block of sizeof(Derived) from its size class and

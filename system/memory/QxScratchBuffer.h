@@ -1,7 +1,7 @@
 #pragma once
 
 #include "includes/CKTypes.h"
-#include "system/QxMemoryManager.h"
+#include "system/memory/QxMemoryManager.h"
 
 // Holds one of the memory manager's scratch buffers for the length of a
 // scope. Data() is null when size was 0 or no buffer could be had.

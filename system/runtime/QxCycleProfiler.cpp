@@ -1,7 +1,7 @@
-#include "system/QxCycleProfiler.h"
+#include "system/runtime/QxCycleProfiler.h"
 
 #include "platform/PlatformTime.h"
-#include "system/QxTimingFactors.h"
+#include "system/runtime/QxTimingFactors.h"
 
 void QxCycleProfiler::Reset()
 {

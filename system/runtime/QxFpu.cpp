@@ -1,4 +1,4 @@
-#include "system/QxFpu.h"
+#include "system/runtime/QxFpu.h"
 
 #include "platform/PlatformFpu.h"
 

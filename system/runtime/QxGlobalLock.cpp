@@ -1,4 +1,4 @@
-#include "system/QxGlobalLock.h"
+#include "system/runtime/QxGlobalLock.h"
 
 PlatformCriticalSection& QxGetGlobalCriticalSection()
 {

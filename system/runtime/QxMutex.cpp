@@ -1,4 +1,4 @@
-#include "system/QxMutex.h"
+#include "system/runtime/QxMutex.h"
 
 #include "platform/PlatformMutex.h"
 

@@ -1,11 +1,11 @@
-#include "system/QxProcessor.h"
+#include "system/runtime/QxProcessor.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "platform/PlatformCpu.h"
 #include "platform/PlatformTime.h"
-#include "system/QxTimingFactors.h"
+#include "system/runtime/QxTimingFactors.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "system/QxSharedLibrary.h"
+#include "system/runtime/QxSharedLibrary.h"
 
 #include "platform/PlatformSharedLibrary.h"
-#include "system/QxFpu.h"
+#include "system/runtime/QxFpu.h"
 
 void* QxSharedLibrary::Load(const char* name)
 {

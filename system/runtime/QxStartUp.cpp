@@ -1,16 +1,16 @@
-#include "system/QxStartUp.h"
+#include "system/runtime/QxStartUp.h"
 
 #include "platform/PlatformCpu.h"
-#include "system/QxBlitter.h"
-#include "system/QxFpu.h"
-#include "system/QxGlobalLock.h"
-#include "system/QxLibraryLog.h"
-#include "system/QxLogListener.h"
-#include "system/QxLogManager.h"
-#include "system/QxMathConstants.h"
-#include "system/QxMathTables.h"
-#include "system/QxProcessor.h"
-#include "system/QxThread.h"
+#include "system/image/QxBlitter.h"
+#include "system/runtime/QxFpu.h"
+#include "system/runtime/QxGlobalLock.h"
+#include "system/log/QxLibraryLog.h"
+#include "system/log/QxLogListener.h"
+#include "system/log/QxLogManager.h"
+#include "system/math/QxMathConstants.h"
+#include "system/math/QxMathTables.h"
+#include "system/runtime/QxProcessor.h"
+#include "system/runtime/QxThread.h"
 
 namespace {
 QxThread* g_MainThread = nullptr;

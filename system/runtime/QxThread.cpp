@@ -1,4 +1,4 @@
-#include "system/QxThread.h"
+#include "system/runtime/QxThread.h"
 
 QxThread::~QxThread()
 {

@@ -1,7 +1,7 @@
-#include "system/QxTimeProfiler.h"
+#include "system/runtime/QxTimeProfiler.h"
 
 #include "platform/PlatformTime.h"
-#include "system/QxTimingFactors.h"
+#include "system/runtime/QxTimingFactors.h"
 
 void QxTimeProfiler::Reset()
 {

@@ -1,4 +1,4 @@
-#include "system/QxTimingFactors.h"
+#include "system/runtime/QxTimingFactors.h"
 
 #include <atomic>
 

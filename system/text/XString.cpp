@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "system/QxMemoryManager.h"
+#include "system/memory/QxMemoryManager.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "includes/XString.h"
-#include "system/QxMemoryManager.h"
+#include "system/memory/QxMemoryManager.h"
 #include "tests/support/AssertCapture.h"
 
 namespace {

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/CKPluginInfo.h"
-#include "core/CKPluginManager.h"
+#include "core/context/CKPluginInfo.h"
+#include "core/context/CKPluginManager.h"
 #include "readers/bmp/BmpReader.h"
 #include "readers/imagereader/ImageReaderPlugin.h"
 #include "readers/jpeg/JpgReader.h"

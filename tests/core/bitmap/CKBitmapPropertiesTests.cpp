@@ -1,4 +1,4 @@
-#include "core/CKBitmapProperties.h"
+#include "core/bitmap/CKBitmapProperties.h"
 
 #include <cstring>
 #include <vector>

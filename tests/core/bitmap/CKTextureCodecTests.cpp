@@ -1,4 +1,4 @@
-#include "core/CKTextureCodec.h"
+#include "core/bitmap/CKTextureCodec.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "core/CKBitmapReader.h"
-#include "core/CKTextureBitReader.h"
-#include "tests/core/TextureCodecTestEncoder.h"
+#include "core/bitmap/CKBitmapReader.h"
+#include "core/bitmap/CKTextureBitReader.h"
+#include "tests/core/support/TextureCodecTestEncoder.h"
 
 namespace {
 

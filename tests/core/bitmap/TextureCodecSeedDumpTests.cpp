@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/core/TextureCodecTestEncoder.h"
+#include "tests/core/support/TextureCodecTestEncoder.h"
 
 // Writes small seed planes of the DCT codec's fuzz target into
 // $FUZZ_SEEDS_OUT/dct/ (run once, the output is committed under

@@ -1,17 +1,17 @@
-#include "core/CKStateChunk.h"
+#include "core/chunk/CKStateChunk.h"
 
 #include <cstring>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "TextureCodecTestEncoder.h"
-#include "core/CKBitmapReader.h"
-#include "core/CKDefines.h"
-#include "core/CKPluginInfo.h"
-#include "core/CKPluginManager.h"
-#include "core/CKStartUp.h"
-#include "system/QxAlignedAlloc.h"
+#include "tests/core/support/TextureCodecTestEncoder.h"
+#include "core/bitmap/CKBitmapReader.h"
+#include "core/context/CKDefines.h"
+#include "core/context/CKPluginInfo.h"
+#include "core/context/CKPluginManager.h"
+#include "core/context/CKStartUp.h"
+#include "system/memory/QxAlignedAlloc.h"
 
 // Bitmaps in chunks: the raw planes, and images encoded by a reader found
 // through the plug-in manager (a test reader that stores the pixels as they

@@ -1,11 +1,11 @@
-#include "core/CKStateChunk.h"
+#include "core/chunk/CKStateChunk.h"
 
 #include <cstring>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "core/CKFile.h"
+#include "core/file/CKFile.h"
 #include "includes/CKByteOrder.h"
 
 // Byte layouts written by hand from the tables of the serialised form. Each

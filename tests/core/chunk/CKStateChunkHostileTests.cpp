@@ -1,11 +1,11 @@
-#include "core/CKStateChunk.h"
+#include "core/chunk/CKStateChunk.h"
 
 #include <cstring>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "core/CKDefines.h"
+#include "core/context/CKDefines.h"
 #include "includes/CKByteOrder.h"
 
 // Outside bytes: cut chunks, lists that point anywhere, nesting without end.

@@ -1,4 +1,4 @@
-#include "core/CKStateChunk.h"
+#include "core/chunk/CKStateChunk.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/CKFile.h"
+#include "core/file/CKFile.h"
 
 // Random write programs: each is a list of identifier-marked sections of
 // random values, sub-chunks nested inside. A program is written, turned into

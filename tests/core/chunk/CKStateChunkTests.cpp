@@ -1,4 +1,4 @@
-#include "core/CKStateChunk.h"
+#include "core/chunk/CKStateChunk.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/CKDefines.h"
-#include "core/CKDependenciesContext.h"
+#include "core/context/CKDefines.h"
+#include "core/object/CKDependenciesContext.h"
 #include "includes/CKByteOrder.h"
 #include "tests/support/AssertCapture.h"
 

@@ -5,11 +5,11 @@
 #include <stdexcept>
 #include <string>
 
-#include "core/CKBaseManager.h"
-#include "core/CKFunctions.h"
-#include "core/CKObjectManager.h"
-#include "core/CKVariableManager.h"
-#include "CoreTestSupport.h"
+#include "core/context/CKBaseManager.h"
+#include "core/context/CKFunctions.h"
+#include "core/object/CKObjectManager.h"
+#include "core/context/CKVariableManager.h"
+#include "tests/core/support/CoreTestSupport.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <unistd.h>
 
-#include "core/CKPathManager.h"
-#include "system/QxPackedFile.h"
+#include "core/context/CKPathManager.h"
+#include "system/io/QxPackedFile.h"
 #include "tests/support/TestPaths.h"
-#include "CoreTestSupport.h"
+#include "tests/core/support/CoreTestSupport.h"
 
 namespace {
 

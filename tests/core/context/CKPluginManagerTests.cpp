@@ -4,10 +4,10 @@
 
 #include "tests/support/TestPaths.h"
 
-#include "core/CKDataReader.h"
-#include "core/CKPluginManager.h"
-#include "core/CKVariableManager.h"
-#include "CoreTestSupport.h"
+#include "core/bitmap/CKDataReader.h"
+#include "core/context/CKPluginManager.h"
+#include "core/context/CKVariableManager.h"
+#include "tests/core/support/CoreTestSupport.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <fstream>
 #include <string>
 
-#include "core/CKVariableManager.h"
-#include "system/QxConfiguration.h"
+#include "core/context/CKVariableManager.h"
+#include "system/config/QxConfiguration.h"
 #include "tests/support/TestPaths.h"
-#include "CoreTestSupport.h"
+#include "tests/core/support/CoreTestSupport.h"
 
 namespace {
 

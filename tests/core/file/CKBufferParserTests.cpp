@@ -1,4 +1,4 @@
-#include "core/CKBufferParser.h"
+#include "core/file/CKBufferParser.h"
 
 #include <cstring>
 #include <fstream>
@@ -9,17 +9,17 @@
 
 #include <gtest/gtest.h>
 
-#include "core/CKCompressedFileBufferParser.h"
-#include "core/CKCompressedMemoryBufferParser.h"
-#include "core/CKFileBufferParser.h"
-#include "core/CKMemoryBufferParser.h"
-#include "core/CKMemoryBufferWriter.h"
-#include "core/CKStateChunk.h"
-#include "core/CKStreamWriter.h"
+#include "core/file/CKCompressedFileBufferParser.h"
+#include "core/file/CKCompressedMemoryBufferParser.h"
+#include "core/file/CKFileBufferParser.h"
+#include "core/file/CKMemoryBufferParser.h"
+#include "core/file/CKMemoryBufferWriter.h"
+#include "core/chunk/CKStateChunk.h"
+#include "core/file/CKStreamWriter.h"
 #include "includes/CKByteOrder.h"
 #include "platform/PlatformPaths.h"
-#include "system/QxFile.h"
-#include "system/QxMemoryManager.h"
+#include "system/io/QxFile.h"
+#include "system/memory/QxMemoryManager.h"
 #include "tests/support/TestPaths.h"
 
 namespace {

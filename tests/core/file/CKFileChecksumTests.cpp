@@ -1,4 +1,4 @@
-#include "core/CKFileChecksum.h"
+#include "core/file/CKFileChecksum.h"
 
 #include <vector>
 #include <zlib.h>

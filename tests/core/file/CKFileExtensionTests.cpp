@@ -1,4 +1,4 @@
-#include "core/CKFileExtension.h"
+#include "core/file/CKFileExtension.h"
 
 #include <cstring>
 #include <string>

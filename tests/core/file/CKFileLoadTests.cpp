@@ -6,12 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include "FileTestSupport.h"
-#include "core/CKFile.h"
-#include "core/CKFileFormat.h"
-#include "core/CKObjectIDList.h"
-#include "core/CKPathManager.h"
-#include "core/CKPluginManager.h"
+#include "tests/core/support/FileTestSupport.h"
+#include "core/file/CKFile.h"
+#include "core/file/CKFileFormat.h"
+#include "core/object/CKObjectIDList.h"
+#include "core/context/CKPathManager.h"
+#include "core/context/CKPluginManager.h"
 #include "includes/CKByteOrder.h"
 #include "platform/PlatformPaths.h"
 #include "tests/support/TestPaths.h"

@@ -9,12 +9,12 @@
 
 #include <gtest/gtest.h>
 
-#include "FileTestSupport.h"
-#include "core/CKBeObject.h"
-#include "core/CKFile.h"
-#include "core/CKObjectIDList.h"
-#include "core/CKObjectManager.h"
-#include "core/CKPathManager.h"
+#include "tests/core/support/FileTestSupport.h"
+#include "core/object/CKBeObject.h"
+#include "core/file/CKFile.h"
+#include "core/object/CKObjectIDList.h"
+#include "core/object/CKObjectManager.h"
+#include "core/context/CKPathManager.h"
 #include "includes/CKByteOrder.h"
 #include "platform/PlatformPaths.h"
 #include "tests/support/TestPaths.h"

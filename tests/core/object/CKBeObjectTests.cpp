@@ -1,4 +1,4 @@
-#include "core/CKBeObject.h"
+#include "core/object/CKBeObject.h"
 
 #include <cstring>
 #include <string>
@@ -6,15 +6,15 @@
 
 #include <gtest/gtest.h>
 
-#include "core/CKBeObjectLinks.h"
-#include "core/CKClassRegistry.h"
-#include "core/CKContext.h"
-#include "core/CKDependencies.h"
-#include "core/CKDependenciesContext.h"
-#include "core/CKFile.h"
-#include "core/CKFunctions.h"
-#include "core/CKStartUp.h"
-#include "core/CKStateChunk.h"
+#include "core/object/CKBeObjectLinks.h"
+#include "core/object/CKClassRegistry.h"
+#include "core/context/CKContext.h"
+#include "core/object/CKDependencies.h"
+#include "core/object/CKDependenciesContext.h"
+#include "core/file/CKFile.h"
+#include "core/context/CKFunctions.h"
+#include "core/context/CKStartUp.h"
+#include "core/chunk/CKStateChunk.h"
 
 // Behavioural objects with stand-ins for the classes they reach through
 // their links: a behaviour and a parameter class registered by the test.

@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
-#include "core/CKClassRegistry.h"
-#include "core/CKError.h"
-#include "core/CKPluginManager.h"
+#include "core/object/CKClassRegistry.h"
+#include "core/context/CKError.h"
+#include "core/context/CKPluginManager.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
-#include "core/CKStartUp.h"
-#include "CoreTestSupport.h"
+#include "core/context/CKStartUp.h"
+#include "tests/core/support/CoreTestSupport.h"
 
 namespace {
 

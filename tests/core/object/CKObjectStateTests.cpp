@@ -4,10 +4,10 @@
 #include <random>
 #include <vector>
 
-#include "core/CKFunctions.h"
-#include "core/CKObjectIDList.h"
-#include "core/CKStateChunk.h"
-#include "CoreTestSupport.h"
+#include "core/context/CKFunctions.h"
+#include "core/object/CKObjectIDList.h"
+#include "core/chunk/CKStateChunk.h"
+#include "tests/core/support/CoreTestSupport.h"
 
 namespace {
 using ObjectStateTest = EngineFixture;

@@ -1,15 +1,15 @@
-#include "core/XObjectArray.h"
+#include "core/object/XObjectArray.h"
 
 #include <gtest/gtest.h>
 
-#include "CoreTestSupport.h"
-#include "core/CKDependencies.h"
-#include "core/CKDependenciesContext.h"
-#include "core/CKObjectIDList.h"
-#include "core/CKStateChunk.h"
-#include "core/XCompactObjectArray.h"
-#include "core/XCompactObjectPointerArray.h"
-#include "core/XObjectPointerArray.h"
+#include "tests/core/support/CoreTestSupport.h"
+#include "core/object/CKDependencies.h"
+#include "core/object/CKDependenciesContext.h"
+#include "core/object/CKObjectIDList.h"
+#include "core/chunk/CKStateChunk.h"
+#include "core/object/XCompactObjectArray.h"
+#include "core/object/XCompactObjectPointerArray.h"
+#include "core/object/XObjectPointerArray.h"
 
 namespace {
 using ObjectArrayTest = EngineFixture;

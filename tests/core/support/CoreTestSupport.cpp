@@ -1,4 +1,4 @@
-#include "CoreTestSupport.h"
+#include "tests/core/support/CoreTestSupport.h"
 
 CK_CLASSID TestObject::m_ClassID = 0;
 CK_CLASSID TestListener::m_ClassID = 0;

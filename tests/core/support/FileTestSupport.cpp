@@ -1,10 +1,10 @@
-#include "FileTestSupport.h"
+#include "tests/core/support/FileTestSupport.h"
 
 #include <fstream>
 #include <stdexcept>
 
-#include "core/CKClassRegistry.h"
-#include "core/CKContext.h"
+#include "core/object/CKClassRegistry.h"
+#include "core/context/CKContext.h"
 
 CK_CLASSID FileTestItem::m_ClassID = 0;
 

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/CKPluginInfo.h"
+#include "core/context/CKPluginInfo.h"
 #include "readers/jpeg/JpegEncoder.h"
 #include "tests/readers/support/ReaderTestSupport.h"
 #include "tests/support/TestPaths.h"

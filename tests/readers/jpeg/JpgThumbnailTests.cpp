@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include "core/CKBitmapReader.h"
-#include "core/CKFileThumbnail.h"
-#include "core/CKPluginManager.h"
-#include "core/CKStartUp.h"
+#include "core/bitmap/CKBitmapReader.h"
+#include "core/file/CKFileThumbnail.h"
+#include "core/context/CKPluginManager.h"
+#include "core/context/CKStartUp.h"
 #include "includes/CKByteOrder.h"
 #include "readers/jpeg/JpgReaderPlugin.h"
 #include "tests/support/TestPaths.h"

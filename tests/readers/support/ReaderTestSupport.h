@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/CKBitmapReader.h"
+#include "core/bitmap/CKBitmapReader.h"
 #include "tests/readers/support/ImageFileBuilders.h"
 #include "tests/readers/support/RgbaImage.h"
 

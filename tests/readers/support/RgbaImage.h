@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "system/QxImageDesc.h"
+#include "system/image/QxImageDesc.h"
 
 // An image as 0xAARRGGBB words, top line first: what tests compare.
 struct RgbaImage

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "system/QxConfiguration.h"
+#include "system/config/QxConfiguration.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "platform/PlatformBitmap.h"
-#include "system/QxBitmap.h"
-#include "system/QxPixelFormat.h"
+#include "system/image/QxBitmap.h"
+#include "system/image/QxPixelFormat.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "system/QxBlitter.h"
-#include "system/QxImageDesc.h"
-#include "system/QxPixelFormat.h"
+#include "system/image/QxBlitter.h"
+#include "system/image/QxImageDesc.h"
+#include "system/image/QxPixelFormat.h"
 
 // The blitter against a reference converter written from the rules alone:
 // every channel keeps its top bits when narrowed and gets zero low bits when

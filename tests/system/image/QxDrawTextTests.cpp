@@ -6,10 +6,10 @@
 
 #include "platform/PlatformBitmap.h"
 #include "platform/PlatformText.h"
-#include "system/QxBitmap.h"
-#include "system/QxDrawText.h"
-#include "system/QxFont.h"
-#include "system/QxPixelFormat.h"
+#include "system/image/QxBitmap.h"
+#include "system/image/QxDrawText.h"
+#include "system/image/QxFont.h"
+#include "system/image/QxPixelFormat.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "system/QxImageDesc.h"
-#include "system/QxPixelFormat.h"
+#include "system/image/QxImageDesc.h"
+#include "system/image/QxPixelFormat.h"
 
 namespace {
 

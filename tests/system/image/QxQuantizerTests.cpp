@@ -8,10 +8,10 @@
 #include <random>
 #include <vector>
 
-#include "system/QxBlitter.h"
-#include "system/QxImageDesc.h"
-#include "system/QxPixelFormat.h"
-#include "system/QxQuantizer.h"
+#include "system/image/QxBlitter.h"
+#include "system/image/QxImageDesc.h"
+#include "system/image/QxPixelFormat.h"
+#include "system/image/QxQuantizer.h"
 #include "tests/support/TestPaths.h"
 
 namespace {

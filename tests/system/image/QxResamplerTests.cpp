@@ -5,10 +5,10 @@
 #include <random>
 #include <vector>
 
-#include "system/QxBlitter.h"
-#include "system/QxImageDesc.h"
-#include "system/QxPixelFormat.h"
-#include "system/QxResampler.h"
+#include "system/image/QxBlitter.h"
+#include "system/image/QxImageDesc.h"
+#include "system/image/QxPixelFormat.h"
+#include "system/image/QxResampler.h"
 
 // Resampling against a 64-bit reference of the 16.16 algorithm written with
 // explicit overlap weights, and against double-precision filters.

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "platform/PlatformPaths.h"
-#include "system/CKPathMaker.h"
-#include "system/CKPathSplitter.h"
-#include "system/QxPaths.h"
+#include "system/io/CKPathMaker.h"
+#include "system/io/CKPathSplitter.h"
+#include "system/io/QxPaths.h"
 #include "tests/support/TestPaths.h"
-#include "tests/system/LogCapture.h"
+#include "tests/system/support/LogCapture.h"
 
 namespace {
 const char kSplitterError[] =

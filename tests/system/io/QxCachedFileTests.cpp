@@ -4,10 +4,10 @@
 #include <random>
 #include <unistd.h>
 
-#include "system/QxCachedFile.h"
+#include "system/io/QxCachedFile.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
-#include "tests/system/LogCapture.h"
+#include "tests/system/support/LogCapture.h"
 
 namespace {
 std::string RandomBytes(size_t size, unsigned seed)

@@ -2,8 +2,8 @@
 
 #include <sys/stat.h>
 
-#include "system/QxFile.h"
-#include "system/QxGetFileMode.h"
+#include "system/io/QxFile.h"
+#include "system/io/QxGetFileMode.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
 

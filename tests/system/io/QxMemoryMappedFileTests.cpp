@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "system/QxMemoryMappedFile.h"
+#include "system/io/QxMemoryMappedFile.h"
 #include "tests/support/TestPaths.h"
 
 TEST(QxMemoryMappedFile, MapsTheWholeFile)

@@ -2,8 +2,8 @@
 
 #include <fstream>
 
-#include "system/QxPackedFile.h"
-#include "system/QxSubFile.h"
+#include "system/io/QxPackedFile.h"
+#include "system/io/QxSubFile.h"
 #include "tests/support/TestPaths.h"
 
 TEST(QxPackedFile, FindsStoredFilesByLowerCaseNameAndExtension)

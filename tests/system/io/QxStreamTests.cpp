@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "system/QxSubFile.h"
-#include "tests/system/MemoryStream.h"
+#include "system/io/QxSubFile.h"
+#include "tests/system/support/MemoryStream.h"
 
 namespace {
 std::string Pattern(size_t size)

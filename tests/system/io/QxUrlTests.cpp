@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "system/QxUrl.h"
+#include "system/io/QxUrl.h"
 
 namespace {
 std::string Escape(const char* path, int expectedResult = 0)

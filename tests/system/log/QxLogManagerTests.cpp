@@ -7,14 +7,14 @@
 #include "platform/PlatformConsole.h"
 #include "platform/PlatformSharedLibrary.h"
 #include "platform/PlatformTime.h"
-#include "system/QxConsoleListener.h"
-#include "system/QxFileListener.h"
-#include "system/QxLogManager.h"
-#include "system/QxOutputDebugListener.h"
+#include "system/log/QxConsoleListener.h"
+#include "system/log/QxFileListener.h"
+#include "system/log/QxLogManager.h"
+#include "system/log/QxOutputDebugListener.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
-#include "tests/system/FixedLocalTime.h"
-#include "tests/system/LogCapture.h"
+#include "tests/system/support/FixedLocalTime.h"
+#include "tests/system/support/LogCapture.h"
 
 namespace {
 

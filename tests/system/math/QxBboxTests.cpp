@@ -2,11 +2,11 @@
 
 #include <cmath>
 
-#include "system/QxBbox.h"
-#include "system/QxMatrixRotation.h"
-#include "system/QxProjectBoxDepthRange.h"
-#include "system/QxTransformBox2D.h"
-#include "tests/system/MathTestUtil.h"
+#include "system/math/QxBbox.h"
+#include "system/math/QxMatrixRotation.h"
+#include "system/math/QxProjectBoxDepthRange.h"
+#include "system/math/QxTransformBox2D.h"
+#include "tests/system/support/MathTestUtil.h"
 
 namespace {
 

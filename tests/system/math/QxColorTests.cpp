@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "system/QxColor.h"
+#include "system/math/QxColor.h"
 
 TEST(QxColor, GetARGBTruncatesEachChannelTimes255)
 {

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <limits>
 
-#include "system/QxCompressedVector.h"
-#include "system/QxMathTables.h"
-#include "system/QxVector.h"
-#include "tests/system/MathTestUtil.h"
+#include "system/math/QxCompressedVector.h"
+#include "system/math/QxMathTables.h"
+#include "system/math/QxVector.h"
+#include "tests/system/support/MathTestUtil.h"
 
 TEST(QxMathTables, EntriesMatchTheirDefinitions)
 {

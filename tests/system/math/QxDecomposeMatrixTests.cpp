@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "system/QxComposeMatrix.h"
-#include "system/QxDecomposeMatrix.h"
-#include "tests/system/MathTestUtil.h"
+#include "system/math/QxComposeMatrix.h"
+#include "system/math/QxDecomposeMatrix.h"
+#include "tests/system/support/MathTestUtil.h"
 
 namespace {
 

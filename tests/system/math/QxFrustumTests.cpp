@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "system/QxFrustum.h"
-#include "system/QxMatrixRotation.h"
-#include "tests/system/MathTestUtil.h"
+#include "system/math/QxFrustum.h"
+#include "system/math/QxMatrixRotation.h"
+#include "tests/system/support/MathTestUtil.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "system/QxDistance.h"
-#include "system/QxIntersection.h"
-#include "system/QxIntersectionBox.h"
-#include "tests/system/MathTestUtil.h"
+#include "system/math/QxDistance.h"
+#include "system/math/QxIntersection.h"
+#include "system/math/QxIntersectionBox.h"
+#include "tests/system/support/MathTestUtil.h"
 
 namespace {
 

@@ -1,15 +1,15 @@
 #include <gtest/gtest.h>
 
-#include "system/QxBbox.h"
-#include "system/QxColor.h"
-#include "system/QxCompressedVector.h"
-#include "system/QxDecomposeMatrix.h"
-#include "system/QxMathTables.h"
-#include "system/QxMatrix.h"
-#include "system/QxQuaternion.h"
-#include "system/QxTransformPoints.h"
-#include "system/QxVector.h"
-#include "tests/system/MathTestUtil.h"
+#include "system/math/QxBbox.h"
+#include "system/math/QxColor.h"
+#include "system/math/QxCompressedVector.h"
+#include "system/math/QxDecomposeMatrix.h"
+#include "system/math/QxMathTables.h"
+#include "system/math/QxMatrix.h"
+#include "system/math/QxQuaternion.h"
+#include "system/math/QxTransformPoints.h"
+#include "system/math/QxVector.h"
+#include "tests/system/support/MathTestUtil.h"
 
 // Bit patterns pinned from one build: the optimised and the sanitizer builds
 // must give exactly these (no contraction into fused multiply-adds, no

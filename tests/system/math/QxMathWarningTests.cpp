@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "system/QxMathWarning.h"
-#include "tests/system/LogCapture.h"
+#include "system/math/QxMathWarning.h"
+#include "tests/system/support/LogCapture.h"
 
 TEST(QxMathWarning, NonConvergenceReachesTheLibraryLogAsAWarning)
 {

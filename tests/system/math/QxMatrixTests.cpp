@@ -3,12 +3,12 @@
 #include <cmath>
 #include <vector>
 
-#include "system/QxComposeMatrix.h"
-#include "system/QxMatrix.h"
-#include "system/QxMatrixRotation.h"
-#include "system/QxQuaternion.h"
-#include "system/QxTransformPoints.h"
-#include "tests/system/MathTestUtil.h"
+#include "system/math/QxComposeMatrix.h"
+#include "system/math/QxMatrix.h"
+#include "system/math/QxMatrixRotation.h"
+#include "system/math/QxQuaternion.h"
+#include "system/math/QxTransformPoints.h"
+#include "tests/system/support/MathTestUtil.h"
 
 namespace {
 

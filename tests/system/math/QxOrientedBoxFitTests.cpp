@@ -4,9 +4,9 @@
 #include <limits>
 #include <vector>
 
-#include "system/QxEigenSymmetric3.h"
-#include "system/QxOrientedBoxFit.h"
-#include "tests/system/MathTestUtil.h"
+#include "system/math/QxEigenSymmetric3.h"
+#include "system/math/QxOrientedBoxFit.h"
+#include "tests/system/support/MathTestUtil.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "system/QxMatrixRotation.h"
-#include "system/QxQuaternion.h"
-#include "tests/system/MathTestUtil.h"
+#include "system/math/QxMatrixRotation.h"
+#include "system/math/QxQuaternion.h"
+#include "tests/system/support/MathTestUtil.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "system/QxRect.h"
+#include "system/math/QxRect.h"
 
 TEST(QxRect, ConvertsToUnitsOfAReferenceAndBackAgain)
 {

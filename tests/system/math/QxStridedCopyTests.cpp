@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "system/QxStridedCopy.h"
+#include "system/math/QxStridedCopy.h"
 #include "tests/support/AssertCapture.h"
 
 namespace {

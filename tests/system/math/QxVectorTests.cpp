@@ -3,11 +3,11 @@
 #include <cmath>
 #include <limits>
 
-#include "system/Qx2DVector.h"
-#include "system/QxClamp.h"
-#include "system/QxVector.h"
-#include "system/QxVector4.h"
-#include "tests/system/MathTestUtil.h"
+#include "system/math/Qx2DVector.h"
+#include "system/math/QxClamp.h"
+#include "system/math/QxVector.h"
+#include "system/math/QxVector4.h"
+#include "tests/system/support/MathTestUtil.h"
 
 TEST(QxVector, ConstantVectorsHoldTheAxesAndZeroWithoutStartUp)
 {

@@ -5,12 +5,12 @@
 #include <thread>
 #include <vector>
 
-#include "system/QxAlignedAlloc.h"
-#include "system/QxFixedSizeAllocator.h"
-#include "system/QxMemoryManager.h"
-#include "system/QxMutex.h"
-#include "system/QxPoolObject.h"
-#include "system/QxScratchBuffer.h"
+#include "system/memory/QxAlignedAlloc.h"
+#include "system/memory/QxFixedSizeAllocator.h"
+#include "system/memory/QxMemoryManager.h"
+#include "system/runtime/QxMutex.h"
+#include "system/memory/QxPoolObject.h"
+#include "system/memory/QxScratchBuffer.h"
 #include "tests/support/AssertCapture.h"
 
 namespace {

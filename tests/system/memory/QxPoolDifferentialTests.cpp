@@ -4,8 +4,8 @@
 #include <random>
 #include <vector>
 
-#include "system/QxFixedSizeAllocator.h"
-#include "system/QxMemoryManager.h"
+#include "system/memory/QxFixedSizeAllocator.h"
+#include "system/memory/QxMemoryManager.h"
 
 // Random pool allocations and frees: every live block keeps the bytes
 // written into it, and each size class keeps at most one entirely free

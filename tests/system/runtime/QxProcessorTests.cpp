@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "system/QxProcessor.h"
-#include "system/QxTimingFactors.h"
+#include "system/runtime/QxProcessor.h"
+#include "system/runtime/QxTimingFactors.h"
 
 namespace {
 std::string Describe(int typeId, int snapped, int measured)

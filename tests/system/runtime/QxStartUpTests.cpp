@@ -4,17 +4,17 @@
 
 #include "platform/PlatformCpu.h"
 #include "platform/PlatformTime.h"
-#include "system/QxFpu.h"
-#include "system/QxLibraryLog.h"
-#include "system/QxLogListener.h"
-#include "system/QxLogManager.h"
-#include "system/QxMathTables.h"
-#include "system/QxMatrix.h"
-#include "system/QxStartUp.h"
-#include "system/QxThread.h"
+#include "system/runtime/QxFpu.h"
+#include "system/log/QxLibraryLog.h"
+#include "system/log/QxLogListener.h"
+#include "system/log/QxLogManager.h"
+#include "system/math/QxMathTables.h"
+#include "system/math/QxMatrix.h"
+#include "system/runtime/QxStartUp.h"
+#include "system/runtime/QxThread.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
-#include "tests/system/FixedLocalTime.h"
+#include "tests/system/support/FixedLocalTime.h"
 
 namespace {
 std::string LogDir()

@@ -4,12 +4,12 @@
 
 #include "platform/PlatformCpu.h"
 #include "platform/PlatformTime.h"
-#include "system/QxCycleProfiler.h"
-#include "system/QxFpu.h"
-#include "system/QxSharedLibrary.h"
-#include "system/QxThread.h"
-#include "system/QxTimeProfiler.h"
-#include "system/QxTimingFactors.h"
+#include "system/runtime/QxCycleProfiler.h"
+#include "system/runtime/QxFpu.h"
+#include "system/runtime/QxSharedLibrary.h"
+#include "system/runtime/QxThread.h"
+#include "system/runtime/QxTimeProfiler.h"
+#include "system/runtime/QxTimingFactors.h"
 
 namespace {
 uint64_t g_Ticks = 0;

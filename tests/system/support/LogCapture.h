@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "platform/PlatformDebugOutput.h"
-#include "system/QxLibraryLog.h"
-#include "system/QxLogListener.h"
-#include "system/QxLogManager.h"
+#include "system/log/QxLibraryLog.h"
+#include "system/log/QxLogListener.h"
+#include "system/log/QxLogManager.h"
 
 // Collects the lines that the log manager gives the debug output while it
 // lives. The library's source is registered as "QxMath" and attached to the

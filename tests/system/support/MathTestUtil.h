@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "system/QxMathWarning.h"
-#include "system/QxMatrix.h"
-#include "system/QxQuaternion.h"
-#include "system/QxVector.h"
+#include "system/math/QxMathWarning.h"
+#include "system/math/QxMatrix.h"
+#include "system/math/QxQuaternion.h"
+#include "system/math/QxVector.h"
 
 // Helpers shared by the math tests: a seeded generator (every run sees the
 // same inputs) and double-precision reference arithmetic.

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "system/QxStream.h"
+#include "system/io/QxStream.h"
 
 // A stream over a byte string, for tests: records the size of every Read and
 // Write call and can be told to fail after a number of bytes.
