@@ -101,7 +101,7 @@ public:
     // min(Size(), size) elements. A negative size is reported and ignored.
     void Reserve(int size)
     {
-        if (!PLATFORM_CHECK(size>=0))
+        if (!PLATFORM_CHECK_TEXT(size>=0, "size>=0"))
             return;
         int keep = Size() < size ? Size() : size;
         T* storage = size > 0 ? Allocate(size) : nullptr;
@@ -117,7 +117,7 @@ public:
     // elements hold whatever the storage held. A negative size does nothing.
     void Resize(int size)
     {
-        if (!PLATFORM_CHECK(size>=0))
+        if (!PLATFORM_CHECK_TEXT(size>=0, "size>=0"))
             return;
         if (size > Capacity())
             Reserve(size);
@@ -141,7 +141,7 @@ public:
     // 1 when empty. A position outside 0..Size() is reported and ignored.
     void Insert(int pos, const T& element)
     {
-        if (!PLATFORM_CHECK(pos>=0 && pos<=Size()))
+        if (!PLATFORM_CHECK_TEXT(pos>=0 && pos<=Size(), "pos>=0 && pos<=Size()"))
             return;
         T copy = element;
         if (m_End == m_AllocatedEnd) {
@@ -169,7 +169,7 @@ public:
     // reported and ignored.
     void RemoveAt(int pos)
     {
-        if (!PLATFORM_CHECK(pos>=0 && pos<Size()))
+        if (!PLATFORM_CHECK_TEXT(pos>=0 && pos<Size(), "pos>=0 && pos<Size()"))
             return;
         if (Size() - pos - 1 > 0)
             std::memmove((void*) (m_Begin + pos), (const void*) (m_Begin + pos + 1), (Size() - pos - 1) * sizeof(T));

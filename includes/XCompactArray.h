@@ -73,7 +73,7 @@ public:
     // are zero. Size 0 frees the storage; a negative size does nothing.
     void Resize(int size)
     {
-        if (!PLATFORM_CHECK(size>=0))
+        if (!PLATFORM_CHECK_TEXT(size>=0, "size>=0"))
             return;
         int old = Size();
         if (size == old)
@@ -105,7 +105,7 @@ public:
     // Puts a copy before pos (0..Size()); a bad position is reported and ignored.
     void Insert(int pos, const T& element)
     {
-        if (!PLATFORM_CHECK(pos>=0 && pos<=Size()))
+        if (!PLATFORM_CHECK_TEXT(pos>=0 && pos<=Size(), "pos>=0 && pos<=Size()"))
             return;
         T copy = element;
         int size = Size();
@@ -123,7 +123,7 @@ public:
     // Removes the element at pos (reallocating to the exact new size).
     void RemoveAt(int pos)
     {
-        if (!PLATFORM_CHECK(pos>=0 && pos<Size()))
+        if (!PLATFORM_CHECK_TEXT(pos>=0 && pos<Size(), "pos>=0 && pos<Size()"))
             return;
         int size = Size() - 1;
         T* storage = nullptr;

@@ -114,13 +114,13 @@ public:
     // A bad index is reported and reads or writes a zeroed dummy character.
     char& operator[](int i)
     {
-        if (!PLATFORM_CHECK(i>=0 && (DWORD) i < m_Length))
+        if (!PLATFORM_CHECK_TEXT(i>=0 && (DWORD) i < m_Length, "i>=0 && (DWORD) i < m_Length"))
             return Dummy();
         return m_Buffer[i];
     }
     char operator[](int i) const
     {
-        if (!PLATFORM_CHECK(i>=0 && (DWORD) i < m_Length))
+        if (!PLATFORM_CHECK_TEXT(i>=0 && (DWORD) i < m_Length, "i>=0 && (DWORD) i < m_Length"))
             return 0;
         return m_Buffer[i];
     }

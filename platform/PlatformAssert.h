@@ -12,7 +12,9 @@ PlatformAssertHook PlatformSetAssertHook(PlatformAssertHook hook);
 
 void PlatformReportAssert(const char* expression, const char* file, int line);
 
-// Evaluates to the condition; reports its text when it is false. The text is
-// the condition exactly as written, so write it as the engine words it.
-#define PLATFORM_CHECK(cond) \
-    ((cond) ? true : (PlatformReportAssert(#cond, __FILE__, __LINE__), false))
+// Evaluates to the condition; reports the text when it is false. Where the
+// engine words a broken precondition in a text of its own, give that text
+// here: it stays as the engine words it however the code is laid out.
+#define PLATFORM_CHECK_TEXT(cond, text) ((cond) ? true : (PlatformReportAssert(text, __FILE__, __LINE__), false))
+// As above, with the condition as written for its text.
+#define PLATFORM_CHECK(cond) PLATFORM_CHECK_TEXT(cond, #cond)
