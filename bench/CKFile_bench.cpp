@@ -26,13 +26,13 @@
 #include <vector>
 #include <zlib.h>
 
-#include "core/object/CKClassRegistry.h"
+#include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
+#include "core/context/CKStartUp.h"
 #include "core/file/CKFile.h"
 #include "core/file/CKFileChecksum.h"
+#include "core/object/CKClassRegistry.h"
 #include "core/object/CKObject.h"
-#include "core/context/CKStartUp.h"
-#include "core/chunk/CKStateChunk.h"
 #include "includes/CKByteOrder.h"
 #include "platform/PlatformPaths.h"
 
@@ -131,7 +131,7 @@ World& GetWorld(Content content)
         item->m_Size = size;
         // Vertex-like records: positions on a slow grid, normals, UVs.
         for (int i = 0; i + 32 <= size; i += 32) {
-            float v[8] = {(float) (i % 4096) * 0.01f, (float) (i / 4096) * 0.01f, 0.5f, 0.0f, 0.0f, 1.0f,
+            float v[8] = {(float) (i % 4096) * 0.01f, (float) (i / 4096) * 0.01f,      0.5f, 0.0f, 0.0f, 1.0f,
                           (float) (i % 256) / 256.0f, (float) (i / 256 % 256) / 256.0f};
             std::memcpy(item->m_Data.get() + i, v, 32);
         }
@@ -173,8 +173,8 @@ Bytes ReadAll(const std::string& path)
 struct Image
 {
     Bytes file;
-    Bytes header;     // header data, unpacked
-    Bytes data;       // data section, unpacked
+    Bytes header; // header data, unpacked
+    Bytes data;   // data section, unpacked
     size_t headerStored = 0;
     size_t dataStored = 0;
 };
@@ -328,8 +328,8 @@ void BM_PeerLoad(benchmark::State& state)
         char* bytes = ReadFile(path, size);
         if (mode != 0) {
             const Bytef* stored = reinterpret_cast<const Bytef*>(bytes) + 64;
-            for (auto [section, storedSize] : {std::pair(&image.header, image.headerStored),
-                                                std::pair(&image.data, image.dataStored)}) {
+            for (auto [section, storedSize] :
+                 {std::pair(&image.header, image.headerStored), std::pair(&image.data, image.dataStored)}) {
                 uLongf unpacked = section->size();
                 char* out = static_cast<char*>(std::malloc(unpacked));
                 uncompress(reinterpret_cast<Bytef*>(out), &unpacked, stored, storedSize);
@@ -410,7 +410,8 @@ void BM_ZlibAdler32(benchmark::State& state)
 } // namespace
 
 // Arguments: content (0: 100,000 objects, 1: 100 MB buffer), save mode (0 plain, 8 compressed).
-#define CK_FILE_BENCH_CASES ->Args({0, 8})->Args({0, 0})->Args({1, 8})->Args({1, 0})->Unit(benchmark::kMillisecond)->UseRealTime()
+#define CK_FILE_BENCH_CASES                                                                                            \
+    ->Args({0, 8})->Args({0, 0})->Args({1, 8})->Args({1, 0})->Unit(benchmark::kMillisecond)->UseRealTime()
 BENCHMARK(BM_Save) CK_FILE_BENCH_CASES;
 BENCHMARK(BM_PeerSave) CK_FILE_BENCH_CASES;
 BENCHMARK(BM_Load) CK_FILE_BENCH_CASES;

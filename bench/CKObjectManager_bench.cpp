@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <vector>
 
-#include "core/object/CKClassRegistry.h"
 #include "core/context/CKContext.h"
-#include "core/object/CKObject.h"
 #include "core/context/CKStartUp.h"
+#include "core/object/CKClassRegistry.h"
+#include "core/object/CKObject.h"
 
 namespace {
 
@@ -78,14 +78,18 @@ void BM_CreateAndDestroyNamed(benchmark::State& state)
         }
         context->DestroyObjects(ids.data(), count);
     }
-    state.counters["ns/object"] =
-        benchmark::Counter((double) count * state.iterations(), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns/object"] = benchmark::Counter((double) count * state.iterations(),
+                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     Stop(context);
 }
 // Option 0 creates without a name check; option 3 looks the name up first.
 BENCHMARK(BM_CreateAndDestroyNamed)
-    ->Args({1000, 0})->Args({10000, 0})->Args({100000, 0})
-    ->Args({1000, 3})->Args({10000, 3})->Args({100000, 3})
+    ->Args({1000, 0})
+    ->Args({10000, 0})
+    ->Args({100000, 0})
+    ->Args({1000, 3})
+    ->Args({10000, 3})
+    ->Args({100000, 3})
     ->Unit(benchmark::kMillisecond);
 
 void BM_DeleteObjects(benchmark::State& state)
@@ -110,19 +114,24 @@ void BM_DeleteObjects(benchmark::State& state)
             context->DestroyObjects(ids.data(), count);
         }
     }
-    state.counters["ns/object"] =
-        benchmark::Counter((double) count * state.iterations(), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns/object"] = benchmark::Counter((double) count * state.iterations(),
+                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["notices/iter"] = (double) BenchListener::s_Notices / (double) state.iterations();
     Stop(context);
 }
 // 10,000 objects, one call each (1) or one call for all (0), with 0, 10,
 // 100 and 1000 objects listening for deletions.
 BENCHMARK(BM_DeleteObjects)
-    ->Args({10000, 1, 0})->Args({10000, 0, 0})
-    ->Args({10000, 1, 10})->Args({10000, 0, 10})
-    ->Args({10000, 1, 100})->Args({10000, 0, 100})
-    ->Args({10000, 1, 1000})->Args({10000, 0, 1000})
-    ->Args({1000, 1, 0})->Args({100000, 1, 0})
+    ->Args({10000, 1, 0})
+    ->Args({10000, 0, 0})
+    ->Args({10000, 1, 10})
+    ->Args({10000, 0, 10})
+    ->Args({10000, 1, 100})
+    ->Args({10000, 0, 100})
+    ->Args({10000, 1, 1000})
+    ->Args({10000, 0, 1000})
+    ->Args({1000, 1, 0})
+    ->Args({100000, 1, 0})
     ->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -24,17 +24,11 @@ void BM_ChunkWriteRead(benchmark::State& state)
         chunk->StartWrite();
         for (int i = 0; i < kValues; ++i) {
             switch (i & 7) {
-            case 0:
-                chunk->WriteGuid(CKGUID((CKDWORD) i, (CKDWORD) ~i));
-                break;
+            case 0: chunk->WriteGuid(CKGUID((CKDWORD) i, (CKDWORD) ~i)); break;
             case 1:
             case 3:
-            case 5:
-                chunk->WriteFloat((float) i);
-                break;
-            default:
-                chunk->WriteInt(i);
-                break;
+            case 5: chunk->WriteFloat((float) i); break;
+            default: chunk->WriteInt(i); break;
             }
         }
         chunk->StartRead();
@@ -48,12 +42,8 @@ void BM_ChunkWriteRead(benchmark::State& state)
             }
             case 1:
             case 3:
-            case 5:
-                sum += (uint64_t) chunk->ReadFloat();
-                break;
-            default:
-                sum += (uint64_t) chunk->ReadInt();
-                break;
+            case 5: sum += (uint64_t) chunk->ReadFloat(); break;
+            default: sum += (uint64_t) chunk->ReadInt(); break;
             }
         }
         benchmark::DoNotOptimize(sum);
@@ -77,12 +67,8 @@ void BM_VectorWriteRead(benchmark::State& state)
                 break;
             case 1:
             case 3:
-            case 5:
-                words.push_back(std::bit_cast<uint32_t>((float) i));
-                break;
-            default:
-                words.push_back((uint32_t) i);
-                break;
+            case 5: words.push_back(std::bit_cast<uint32_t>((float) i)); break;
+            default: words.push_back((uint32_t) i); break;
             }
         }
         uint64_t sum = 0;
@@ -95,12 +81,8 @@ void BM_VectorWriteRead(benchmark::State& state)
                 break;
             case 1:
             case 3:
-            case 5:
-                sum += (uint64_t) std::bit_cast<float>(words[p++]);
-                break;
-            default:
-                sum += (uint64_t) (int) words[p++];
-                break;
+            case 5: sum += (uint64_t) std::bit_cast<float>(words[p++]); break;
+            default: sum += (uint64_t) (int) words[p++]; break;
             }
         }
         benchmark::DoNotOptimize(sum);

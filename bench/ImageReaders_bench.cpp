@@ -34,8 +34,7 @@ std::vector<uint32_t>& Picture()
         std::vector<uint32_t> p((size_t) kSize * kSize);
         uint32_t seed = 12345;
         for (int y = 0; y < kSize; ++y)
-            for (int x = 0; x < kSize; ++x)
-            {
+            for (int x = 0; x < kSize; ++x) {
                 seed = seed * 214013 + 2531011;
                 const uint32_t noise = (seed >> 16) & 7;
                 const uint32_t r = (uint32_t) (x / 8 + noise) & 0xFF;
@@ -69,8 +68,7 @@ Encoded Encode(CKBitmapReader& reader, CKBitmapProperties p, const char* name)
     reader.ReleaseMemory(block);
     const char* tmp = std::getenv("TMPDIR");
     e.path = std::string(tmp ? tmp : "/tmp") + "/imagereaders_bench_" + name;
-    if (FILE* f = std::fopen(e.path.c_str(), "wb"))
-    {
+    if (FILE* f = std::fopen(e.path.c_str(), "wb")) {
         std::fwrite(e.bytes.data(), 1, e.bytes.size(), f);
         std::fclose(f);
     }
@@ -82,7 +80,7 @@ const Encoded& PngFile()
     static Encoded e = [] {
         PngReader r;
         CKBitmapProperties p = PngReader::DefaultProperties();
-        p.m_Words[PngReader::kOptionsWord] = 0;  // RGB
+        p.m_Words[PngReader::kOptionsWord] = 0; // RGB
         return Encode(r, p, "rgb.png");
     }();
     return e;
@@ -139,13 +137,11 @@ const Encoded& TgaFile(bool rle)
 void ReaderBench(benchmark::State& state, CKBitmapReader& reader, const Encoded& file, int outBytesPerPixel,
                  bool fromFile)
 {
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         CKBitmapProperties* p = nullptr;
         const int result = fromFile ? reader.ReadFile(file.path.c_str(), &p)
                                     : reader.ReadMemory(file.bytes.data(), (CKDWORD) file.bytes.size(), &p);
-        if (result != 0)
-        {
+        if (result != 0) {
             state.SkipWithError("decode failed");
             return;
         }
@@ -184,8 +180,7 @@ void BM_PngReader_ReadFile(benchmark::State& state)
 void LibpngBench(benchmark::State& state, bool fromFile)
 {
     const Encoded& file = PngFile();
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         png_image image;
         std::memset(&image, 0, sizeof(image));
         image.version = PNG_IMAGE_VERSION;
@@ -251,8 +246,7 @@ bool LibjpegDecode(jpeg_decompress_struct* cinfo, JpegError* err, const Encoded*
     const size_t pitch = (size_t) cinfo->output_width * 3;
     uint8_t* pixels = static_cast<uint8_t*>(CKReaderAllocate(pitch * cinfo->output_height));
     JSAMPROW rows[16];
-    while (cinfo->output_scanline < cinfo->output_height)
-    {
+    while (cinfo->output_scanline < cinfo->output_height) {
         const JDIMENSION left = cinfo->output_height - cinfo->output_scanline;
         const int n = left < 16 ? (int) left : 16;
         for (int i = 0; i < n; ++i)
@@ -268,8 +262,7 @@ bool LibjpegDecode(jpeg_decompress_struct* cinfo, JpegError* err, const Encoded*
 void LibjpegBench(benchmark::State& state, bool fromFile)
 {
     const Encoded& file = JpegFile();
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         jpeg_decompress_struct cinfo;
         JpegError err;
         cinfo.err = jpeg_std_error(&err.pub);
@@ -312,8 +305,7 @@ void BM_Libtiff_RgbaFile(benchmark::State& state)
 {
     const Encoded& file = TiffFile();
     TIFFSetWarningHandler(nullptr);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         TIFF* tif = TIFFOpen(file.path.c_str(), "r");
         uint32_t w = 0, h = 0;
         TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
@@ -333,8 +325,7 @@ void MemcpyPixels(benchmark::State& state, int bytesPerPixel)
 {
     const size_t size = (size_t) kSize * kSize * bytesPerPixel;
     std::vector<uint8_t> source(size, 1);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         void* out = CKReaderAllocate(size);
         std::memcpy(out, source.data(), size);
         benchmark::DoNotOptimize(out);
@@ -389,7 +380,7 @@ void BM_TgaReader_ReadFile32(benchmark::State& state)
     ReaderFile(state, reader, TgaFile(false), 4);
 }
 
-}  // namespace
+} // namespace
 
 BENCHMARK(BM_PngReader_ReadMemory)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PngReader_ReadFile)->Unit(benchmark::kMillisecond);

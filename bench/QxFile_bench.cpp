@@ -21,8 +21,7 @@ constexpr size_t kFileSize = 16 << 20;
 const std::string& TestFile()
 {
     static std::string path;
-    if (path.empty())
-    {
+    if (path.empty()) {
         char pattern[] = "/tmp/engine-bench-XXXXXX";
         int fd = ::mkstemp(pattern);
         std::vector<char> bytes(kFileSize);
@@ -30,7 +29,7 @@ const std::string& TestFile()
         for (char& c : bytes)
             c = static_cast<char>(rng());
         ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        (void)written;
+        (void) written;
         ::close(fd);
         path = pattern;
         std::atexit([] { ::unlink(path.c_str()); });
@@ -56,8 +55,7 @@ void BM_CachedFile_RandomRead(benchmark::State& state)
     std::vector<CKDWORD> offsets = RandomOffsets(4096, size);
     std::vector<char> buffer(size);
     size_t i = 0;
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         file.Seek(static_cast<int>(offsets[i++ & 4095]), QX_SEEK_BEGIN);
         benchmark::DoNotOptimize(file.Read(buffer.data(), size));
     }
@@ -84,8 +82,7 @@ void BM_CachedFile_SequentialRead(benchmark::State& state)
     QxCachedFile file(static_cast<CKDWORD>(state.range(1)));
     file.Open(TestFile().c_str(), QX_FILE_READ);
     std::vector<char> buffer(size);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         if (file.Read(buffer.data(), size) < size)
             file.Seek(0, QX_SEEK_BEGIN);
     }
@@ -98,8 +95,7 @@ void BM_Pread_SequentialRead(benchmark::State& state)
     int fd = ::open(TestFile().c_str(), O_RDONLY);
     std::vector<char> buffer(size);
     off_t offset = 0;
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         ssize_t n = ::pread(fd, buffer.data(), size, offset);
         offset = n < static_cast<ssize_t>(size) ? 0 : offset + n;
     }
@@ -111,12 +107,10 @@ void BM_Pread_SequentialRead(benchmark::State& state)
 void BM_MappedFile_WholeFile(benchmark::State& state)
 {
     std::vector<char> buffer(65536);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         QxMemoryMappedFile file(TestFile().c_str());
         const char* data = static_cast<const char*>(file.GetBase());
-        for (CKDWORD done = 0; done < file.GetFileSize(); done += 65536)
-        {
+        for (CKDWORD done = 0; done < file.GetFileSize(); done += 65536) {
             std::memcpy(buffer.data(), data + done, 65536);
             benchmark::ClobberMemory();
         }
@@ -127,8 +121,7 @@ void BM_MappedFile_WholeFile(benchmark::State& state)
 void BM_Read_WholeFile(benchmark::State& state)
 {
     std::vector<char> buffer(65536);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         int fd = ::open(TestFile().c_str(), O_RDONLY);
         while (::read(fd, buffer.data(), buffer.size()) > 0)
             benchmark::ClobberMemory();

@@ -69,15 +69,36 @@ std::vector<XString> StringKeys(int n)
 
 struct XStringStdHash
 {
-    size_t operator()(const XString& s) const { return std::hash<std::string_view>()(std::string_view(s.CStr(), (size_t) s.Length())); }
+    size_t operator()(const XString& s) const
+    {
+        return std::hash<std::string_view>()(std::string_view(s.CStr(), (size_t) s.Length()));
+    }
 };
 
-void BM_XHash_SequentialIds(benchmark::State& state) { InsertAndFind<XMap<CKDWORD>>(state, SequentialIds((int) state.range(0))); }
-void BM_Std_SequentialIds(benchmark::State& state) { InsertAndFind<std::unordered_map<CKDWORD, int>>(state, SequentialIds((int) state.range(0))); }
-void BM_XHash_Pointers(benchmark::State& state) { InsertAndFind<XMap<Object*>>(state, Pointers((int) state.range(0))); }
-void BM_Std_Pointers(benchmark::State& state) { InsertAndFind<std::unordered_map<Object*, int>>(state, Pointers((int) state.range(0))); }
-void BM_XHash_Strings(benchmark::State& state) { InsertAndFind<XMap<XString>>(state, StringKeys((int) state.range(0))); }
-void BM_Std_Strings(benchmark::State& state) { InsertAndFind<std::unordered_map<XString, int, XStringStdHash>>(state, StringKeys((int) state.range(0))); }
+void BM_XHash_SequentialIds(benchmark::State& state)
+{
+    InsertAndFind<XMap<CKDWORD>>(state, SequentialIds((int) state.range(0)));
+}
+void BM_Std_SequentialIds(benchmark::State& state)
+{
+    InsertAndFind<std::unordered_map<CKDWORD, int>>(state, SequentialIds((int) state.range(0)));
+}
+void BM_XHash_Pointers(benchmark::State& state)
+{
+    InsertAndFind<XMap<Object*>>(state, Pointers((int) state.range(0)));
+}
+void BM_Std_Pointers(benchmark::State& state)
+{
+    InsertAndFind<std::unordered_map<Object*, int>>(state, Pointers((int) state.range(0)));
+}
+void BM_XHash_Strings(benchmark::State& state)
+{
+    InsertAndFind<XMap<XString>>(state, StringKeys((int) state.range(0)));
+}
+void BM_Std_Strings(benchmark::State& state)
+{
+    InsertAndFind<std::unordered_map<XString, int, XStringStdHash>>(state, StringKeys((int) state.range(0)));
+}
 
 } // namespace
 

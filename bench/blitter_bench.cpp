@@ -23,7 +23,7 @@ constexpr int kHeight = 768;
 
 struct Buffer
 {
-    std::vector<uint32_t> Words;  // 32-bit storage keeps pixman's alignment needs
+    std::vector<uint32_t> Words; // 32-bit storage keeps pixman's alignment needs
     QxImageDesc Desc;
 
     Buffer(int id, int w, int h)
@@ -44,8 +44,7 @@ struct Buffer
 void BM_CopySameFormat_Blitter(benchmark::State& state)
 {
     Buffer src(_32_ARGB8888, kWidth, kHeight), dst(_32_ARGB8888, kWidth, kHeight);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         QxDoBlit(src.Desc, dst.Desc);
         benchmark::DoNotOptimize(dst.Words.data());
     }
@@ -56,8 +55,7 @@ BENCHMARK(BM_CopySameFormat_Blitter);
 void BM_CopySameFormat_Memcpy(benchmark::State& state)
 {
     Buffer src(_32_ARGB8888, kWidth, kHeight), dst(_32_ARGB8888, kWidth, kHeight);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         std::memcpy(dst.Words.data(), src.Words.data(), src.Bytes());
         benchmark::DoNotOptimize(dst.Words.data());
     }
@@ -78,8 +76,7 @@ void BM_Convert_Blitter(benchmark::State& state)
 {
     const int from = int(state.range(0)), to = int(state.range(1));
     Buffer src(from, kWidth, kHeight), dst(to, kWidth, kHeight);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         QxDoBlit(src.Desc, dst.Desc);
         benchmark::DoNotOptimize(dst.Words.data());
     }
@@ -91,8 +88,7 @@ BENCHMARK(BM_Convert_Blitter)->Apply(ConversionPairs);
 #ifdef ENGINE_HAVE_PIXMAN
 pixman_format_code_t PixmanFormat(int id)
 {
-    switch (id)
-    {
+    switch (id) {
     case _16_RGB565: return PIXMAN_r5g6b5;
     case _16_ARGB1555: return PIXMAN_a1r5g5b5;
     case _16_ARGB4444: return PIXMAN_a4r4g4b4;
@@ -104,12 +100,11 @@ void BM_Convert_Pixman(benchmark::State& state)
 {
     const int from = int(state.range(0)), to = int(state.range(1));
     Buffer src(from, kWidth, kHeight), dst(to, kWidth, kHeight);
-    pixman_image_t* s = pixman_image_create_bits(PixmanFormat(from), kWidth, kHeight, src.Words.data(),
-                                                 src.Desc.BytesPerLine);
-    pixman_image_t* d = pixman_image_create_bits(PixmanFormat(to), kWidth, kHeight, dst.Words.data(),
-                                                 dst.Desc.BytesPerLine);
-    for (auto _ : state)
-    {
+    pixman_image_t* s =
+        pixman_image_create_bits(PixmanFormat(from), kWidth, kHeight, src.Words.data(), src.Desc.BytesPerLine);
+    pixman_image_t* d =
+        pixman_image_create_bits(PixmanFormat(to), kWidth, kHeight, dst.Words.data(), dst.Desc.BytesPerLine);
+    for (auto _ : state) {
         pixman_image_composite32(PIXMAN_OP_SRC, s, nullptr, d, 0, 0, 0, 0, 0, 0, kWidth, kHeight);
         benchmark::DoNotOptimize(dst.Words.data());
     }
@@ -124,8 +119,7 @@ BENCHMARK(BM_Convert_Pixman)->Apply(ConversionPairs);
 void BM_Resize_Blitter(benchmark::State& state)
 {
     Buffer src(_32_ARGB8888, kWidth, kHeight), dst(_32_ARGB8888, int(state.range(0)), int(state.range(1)));
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         QxResizeImage(src.Desc, dst.Desc);
         benchmark::DoNotOptimize(dst.Words.data());
     }

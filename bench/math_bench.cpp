@@ -20,7 +20,10 @@ namespace {
 // the memory bandwidth is the bound.
 const int kPoints = 1 << 20;
 
-int PointCount(const benchmark::State& state) { return state.range(1) == 8 ? 8 * kPoints : kPoints; }
+int PointCount(const benchmark::State& state)
+{
+    return state.range(1) == 8 ? 8 * kPoints : kPoints;
+}
 
 QxMatrix SampleMatrix()
 {
@@ -131,8 +134,7 @@ glm::mat4 SampleGlmMatrix()
     return g;
 }
 
-void GlmTransform(unsigned char* destination, const unsigned char* source, int stride, int count,
-                  const glm::mat4& m)
+void GlmTransform(unsigned char* destination, const unsigned char* source, int stride, int count, const glm::mat4& m)
 {
     for (int i = 0; i < count; ++i) {
         glm::vec3 p;

@@ -37,8 +37,7 @@ Picture Synthetic()
     p.Argb.resize(size_t(p.Width) * p.Height);
     std::mt19937 rng(7);
     for (int y = 0; y < p.Height; ++y)
-        for (int x = 0; x < p.Width; ++x)
-        {
+        for (int x = 0; x < p.Width; ++x) {
             const double light = 0.55 + 0.45 * std::sin(x * 0.011 + 0.4) * std::cos(y * 0.009);
             const double hue = std::sin(x * 0.004 + y * 0.006);
             const double r = 120 + 100 * hue, g = 140 - 60 * hue, b = 90 + 80 * std::cos(x * 0.007);
@@ -83,8 +82,7 @@ double Psnr(const Picture& p, const std::vector<uint32_t>& back)
 {
     double se = 0;
     for (size_t i = 0; i < p.Argb.size(); ++i)
-        for (int c = 0; c < 3; ++c)
-        {
+        for (int c = 0; c < 3; ++c) {
             const double d = double((p.Argb[i] >> (8 * c)) & 0xFF) - double((back[i] >> (8 * c)) & 0xFF);
             se += d * d;
         }
@@ -94,8 +92,7 @@ double Psnr(const Picture& p, const std::vector<uint32_t>& back)
 void BM_Quantize_Blitter(benchmark::State& state)
 {
     const Picture& p = Get(int(state.range(0)));
-    if (p.Argb.empty())
-    {
+    if (p.Argb.empty()) {
         state.SkipWithError("picture not available (set ENGINE_SHARED_DATA)");
         return;
     }
@@ -119,8 +116,7 @@ void BM_Quantize_Blitter(benchmark::State& state)
     d.ColorMapEntries = 256;
     d.ColorMap = palette.data();
     d.Image = indices.data();
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         QxDoBlit(s, d);
         benchmark::DoNotOptimize(indices.data());
     }
@@ -137,14 +133,12 @@ BENCHMARK(BM_Quantize_Blitter)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 void BM_Quantize_Imagequant(benchmark::State& state)
 {
     const Picture& p = Get(int(state.range(0)));
-    if (p.Argb.empty())
-    {
+    if (p.Argb.empty()) {
         state.SkipWithError("picture not available (set ENGINE_SHARED_DATA)");
         return;
     }
     std::vector<unsigned char> rgba(p.Argb.size() * 4);
-    for (size_t i = 0; i < p.Argb.size(); ++i)
-    {
+    for (size_t i = 0; i < p.Argb.size(); ++i) {
         rgba[i * 4 + 0] = uint8_t(p.Argb[i] >> 16);
         rgba[i * 4 + 1] = uint8_t(p.Argb[i] >> 8);
         rgba[i * 4 + 2] = uint8_t(p.Argb[i]);
@@ -152,18 +146,15 @@ void BM_Quantize_Imagequant(benchmark::State& state)
     }
     std::vector<unsigned char> indices(p.Argb.size());
     std::vector<uint32_t> back(p.Argb.size());
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         liq_attr* attr = liq_attr_create();
         liq_image* image = liq_image_create_rgba(attr, rgba.data(), p.Width, p.Height, 0);
         liq_result* result = nullptr;
-        if (liq_image_quantize(image, attr, &result) == LIQ_OK)
-        {
+        if (liq_image_quantize(image, attr, &result) == LIQ_OK) {
             liq_set_dithering_level(result, 0);
             liq_write_remapped_image(result, image, indices.data(), indices.size());
             const liq_palette* pal = liq_get_palette(result);
-            for (size_t i = 0; i < indices.size(); ++i)
-            {
+            for (size_t i = 0; i < indices.size(); ++i) {
                 const liq_color& c = pal->entries[indices[i]];
                 back[i] = 0xFF000000 | uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
             }

@@ -16,8 +16,7 @@ inline void FuzzReadMemory(CKBitmapReader& reader, const uint8_t* data, size_t s
     const int result = reader.ReadMemory(data, (CKDWORD) size, &properties);
     if (resaveDepth == 0)
         return;
-    if (result == 0 && properties && properties->m_Format.Width * properties->m_Format.Height <= (1 << 16))
-    {
+    if (result == 0 && properties && properties->m_Format.Width * properties->m_Format.Height <= (1 << 16)) {
         CKBitmapProperties out = *properties;
         out.m_Words[0] = resaveDepth;
         void* block = nullptr;

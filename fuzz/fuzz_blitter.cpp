@@ -55,8 +55,7 @@ void MakeImage(Cursor& in, FuzzImage& img)
     // Mostly a listed format, sometimes raw masks.
     if (how & 1)
         QxPixelFormat2ImageDesc(in.U8() % 42, d);
-    else
-    {
+    else {
         d.RedMask = in.U32();
         d.GreenMask = in.U32();
         d.BlueMask = in.U32();
@@ -69,12 +68,11 @@ void MakeImage(Cursor& in, FuzzImage& img)
     d.Height = int32_t(int16_t(in.U16())) % 400;
     const int64_t line = LineBytes(d);
     const int32_t slack = int32_t(int8_t(in.U8()));
-    int64_t pitch = (how & 4) ? line + (slack & 7) : slack;  // sometimes shorter than a line
+    int64_t pitch = (how & 4) ? line + (slack & 7) : slack; // sometimes shorter than a line
     if (how & 8)
         pitch = -pitch;
     d.BytesPerLine = int32_t(pitch);
-    if (how & 16)
-    {
+    if (how & 16) {
         static const CKWORD kEntryBytes[] = {3, 4, 0, 2, 5, 3, 4, 4};
         d.BytesPerColorEntry = kEntryBytes[in.U8() % 8];
         const uint8_t count = in.U8();
@@ -86,8 +84,7 @@ void MakeImage(Cursor& in, FuzzImage& img)
     const int64_t absPitch = pitch < 0 ? -pitch : pitch;
     const int64_t bytes = d.Height > 0 && d.Width > 0 ? (int64_t(d.Height) - 1) * absPitch + line : 1;
     const int64_t paletteBytes = int64_t(d.ColorMapEntries) * d.BytesPerColorEntry;
-    if (bytes > kMaxBytes || paletteBytes > kMaxBytes)
-    {
+    if (bytes > kMaxBytes || paletteBytes > kMaxBytes) {
         img.Valid = false;
         return;
     }
@@ -97,14 +94,12 @@ void MakeImage(Cursor& in, FuzzImage& img)
     // With a negative pitch the first line is the last in memory.
     const int64_t first = pitch < 0 && d.Height > 0 ? (int64_t(d.Height) - 1) * absPitch : 0;
     d.Image = (in.U8() % 16 == 0) ? nullptr : img.Pixels.data() + first;
-    if (paletteBytes > 0)
-    {
+    if (paletteBytes > 0) {
         img.Palette.resize(size_t(paletteBytes));
         for (size_t i = 0; i < img.Palette.size(); ++i)
             img.Palette[i] = uint8_t(i * 17 + 3);
         d.ColorMap = img.Palette.data();
-    }
-    else
+    } else
         d.ColorMap = nullptr;
 }
 
@@ -119,22 +114,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     MakeImage(in, dst);
     if (!src.Valid || !dst.Valid)
         return 0;
-    switch (op % 7)
-    {
-    case 0:
-        QxDoBlit(src.Desc, dst.Desc);
-        break;
-    case 1:
-        QxDoBlitUpsideDown(src.Desc, dst.Desc);
-        break;
-    case 2:
-        QxResizeImage(src.Desc, dst.Desc);
-        break;
-    case 3:
-        QxDoAlphaBlit(dst.Desc, in.U8());
-        break;
-    case 4:
-    {
+    switch (op % 7) {
+    case 0: QxDoBlit(src.Desc, dst.Desc); break;
+    case 1: QxDoBlitUpsideDown(src.Desc, dst.Desc); break;
+    case 2: QxResizeImage(src.Desc, dst.Desc); break;
+    case 3: QxDoAlphaBlit(dst.Desc, in.U8()); break;
+    case 4: {
         const int64_t count = dst.Desc.Width > 0 && dst.Desc.Height > 0 ? int64_t(dst.Desc.Width) * dst.Desc.Height : 1;
         std::vector<uint8_t> alpha(size_t(count), 0x5A);
         QxDoAlphaMapBlit(dst.Desc, alpha.data());
@@ -142,8 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     case 5:
         // Through a bitmap section and back, as text sprites do.
-        if (PlatformBitmap* bitmap = QxCreateBitmapFromImage(src.Desc))
-        {
+        if (PlatformBitmap* bitmap = QxCreateBitmapFromImage(src.Desc)) {
             QxCopyBitmapToImage(bitmap, dst.Desc);
             PlatformDeleteObject(bitmap);
         }

@@ -23,17 +23,15 @@ void Dump(QxConfigurationSection* root, std::string& out)
     QxConfigurationSection::EntryIterator e;
     XArray<Frame*> stack;
     stack.PushBack(new Frame{root, {}, false});
-    while (!stack.IsEmpty())
-    {
+    while (!stack.IsEmpty()) {
         Frame* f = stack[stack.Size() - 1];
         QxConfigurationSection* child;
-        if (!f->started)
-        {
+        if (!f->started) {
             out += "S[";
             out += f->section->GetName();
             out += "]\n";
-            for (QxConfigurationEntry* entry = f->section->GetFirstEntry(e); entry; entry = f->section->GetNextEntry(e))
-            {
+            for (QxConfigurationEntry* entry = f->section->GetFirstEntry(e); entry;
+                 entry = f->section->GetNextEntry(e)) {
                 out += "E[";
                 out += entry->GetName();
                 out += "]=[";
@@ -42,13 +40,11 @@ void Dump(QxConfigurationSection* root, std::string& out)
             }
             f->started = true;
             child = f->section->GetFirstSubSection(f->it);
-        }
-        else
+        } else
             child = f->section->GetNextSubSection(f->it);
         if (child)
             stack.PushBack(new Frame{child, {}, false});
-        else
-        {
+        else {
             out += "/\n";
             delete f;
             stack.RemoveAt(stack.Size() - 1);

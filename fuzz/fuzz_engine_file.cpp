@@ -10,14 +10,14 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "core/chunk/CKStateChunk.h"
 #include "core/context/CKBaseManager.h"
-#include "core/object/CKClassRegistry.h"
 #include "core/context/CKContext.h"
+#include "core/context/CKStartUp.h"
 #include "core/file/CKFile.h"
+#include "core/object/CKClassRegistry.h"
 #include "core/object/CKObjectIDList.h"
 #include "core/object/CKSceneObject.h"
-#include "core/context/CKStartUp.h"
-#include "core/chunk/CKStateChunk.h"
 
 namespace {
 

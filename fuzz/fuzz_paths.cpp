@@ -18,8 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size > 1 << 16)
         return 0;
     std::vector<std::string> parts(1);
-    for (size_t i = 0; i < size; ++i)
-    {
+    for (size_t i = 0; i < size; ++i) {
         if (data[i] == 0 && parts.size() < 4)
             parts.emplace_back();
         else
@@ -37,8 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
     if (length >= 260 && total != 0)
         std::abort();
-    if (length <= 255)
-    {
+    if (length <= 255) {
         CKPathMaker back(split.GetDrive(), split.GetDir(), split.GetName(), split.GetExtension());
         if (std::strcmp(back.GetFileName(), path.c_str()) != 0)
             std::abort();

@@ -11,9 +11,9 @@
 #include <cstring>
 #include <vector>
 
-#include "core/object/CKDependenciesContext.h"
-#include "core/file/CKFile.h"
 #include "core/chunk/CKStateChunk.h"
+#include "core/file/CKFile.h"
+#include "core/object/CKDependenciesContext.h"
 #include "system/memory/QxAlignedAlloc.h"
 
 namespace {

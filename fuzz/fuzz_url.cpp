@@ -26,21 +26,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
 
     bool local = std::strstr(path, "://") == nullptr && strncasecmp(path, "file://", 7) != 0;
-    if (local && !std::strchr(path, '%') && !std::strchr(path, '?'))
-    {
+    if (local && !std::strchr(path, '%') && !std::strchr(path, '?')) {
         std::string expected(path);
         for (char& c : expected)
             if (c == '\\')
                 c = '/';
         std::string text(escaped.CStr(), escaped.Length());
         bool changed = text != path;
-        if (changed)
-        {
+        if (changed) {
             if (text.compare(0, 7, "file://") != 0)
                 std::abort();
             text = text.substr(7);
-        }
-        else
+        } else
             expected = path;
         XString back(text.c_str(), static_cast<int>(text.size()));
         QxUnescapeUrl(back);

@@ -16,8 +16,8 @@ inline uint16_t LoadLE16(const void* p)
 inline uint32_t LoadLE32(const void* p)
 {
     const uint8_t* b = static_cast<const uint8_t*>(p);
-    return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
-           (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
+    return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) | (static_cast<uint32_t>(b[2]) << 16) |
+           (static_cast<uint32_t>(b[3]) << 24);
 }
 
 inline float LoadLEFloat(const void* p)
@@ -57,8 +57,7 @@ inline void StoreLEFloat(void* p, float f)
 class ByteReader
 {
 public:
-    ByteReader(const void* data, size_t size)
-        : m_Data(static_cast<const uint8_t*>(data)), m_Size(data ? size : 0) {}
+    ByteReader(const void* data, size_t size) : m_Data(static_cast<const uint8_t*>(data)), m_Size(data ? size : 0) {}
 
     bool Ok() const { return m_Ok; }
     size_t Position() const { return m_Pos; }
@@ -86,14 +85,20 @@ public:
 
     bool Read8(uint8_t& v)
     {
-        if (!Has(1)) { v = 0; return Fail(); }
+        if (!Has(1)) {
+            v = 0;
+            return Fail();
+        }
         v = m_Data[m_Pos++];
         return true;
     }
 
     bool Read16(uint16_t& v)
     {
-        if (!Has(2)) { v = 0; return Fail(); }
+        if (!Has(2)) {
+            v = 0;
+            return Fail();
+        }
         v = LoadLE16(m_Data + m_Pos);
         m_Pos += 2;
         return true;
@@ -101,7 +106,10 @@ public:
 
     bool Read32(uint32_t& v)
     {
-        if (!Has(4)) { v = 0; return Fail(); }
+        if (!Has(4)) {
+            v = 0;
+            return Fail();
+        }
         v = LoadLE32(m_Data + m_Pos);
         m_Pos += 4;
         return true;
@@ -117,7 +125,10 @@ public:
 
     bool ReadFloat(float& v)
     {
-        if (!Has(4)) { v = 0.0f; return Fail(); }
+        if (!Has(4)) {
+            v = 0.0f;
+            return Fail();
+        }
         v = LoadLEFloat(m_Data + m_Pos);
         m_Pos += 4;
         return true;
@@ -125,14 +136,23 @@ public:
 
     bool ReadBytes(void* out, size_t n)
     {
-        if (!Has(n)) { if (out && n) std::memset(out, 0, n); return Fail(); }
-        if (n) std::memcpy(out, m_Data + m_Pos, n);
+        if (!Has(n)) {
+            if (out && n)
+                std::memset(out, 0, n);
+            return Fail();
+        }
+        if (n)
+            std::memcpy(out, m_Data + m_Pos, n);
         m_Pos += n;
         return true;
     }
 
 private:
-    bool Fail() { m_Ok = false; return false; }
+    bool Fail()
+    {
+        m_Ok = false;
+        return false;
+    }
 
     const uint8_t* m_Data;
     size_t m_Size;

@@ -54,8 +54,7 @@ public:
         }
     }
 
-    XArray(XArray&& other) noexcept
-        : m_AllocatedEnd(other.m_AllocatedEnd)
+    XArray(XArray&& other) noexcept : m_AllocatedEnd(other.m_AllocatedEnd)
     {
         m_Begin = other.m_Begin;
         m_End = other.m_End;
@@ -96,12 +95,11 @@ public:
 
     int Capacity() const { return (int) (m_AllocatedEnd - m_Begin); }
 
-
     // New storage of exactly size elements (none for 0) holding the first
     // min(Size(), size) elements. A negative size is reported and ignored.
     void Reserve(int size)
     {
-        if (!PLATFORM_CHECK_TEXT(size>=0, "size>=0"))
+        if (!PLATFORM_CHECK_TEXT(size >= 0, "size>=0"))
             return;
         int keep = Size() < size ? Size() : size;
         T* storage = size > 0 ? Allocate(size) : nullptr;
@@ -117,7 +115,7 @@ public:
     // elements hold whatever the storage held. A negative size does nothing.
     void Resize(int size)
     {
-        if (!PLATFORM_CHECK_TEXT(size>=0, "size>=0"))
+        if (!PLATFORM_CHECK_TEXT(size >= 0, "size>=0"))
             return;
         if (size > Capacity())
             Reserve(size);
@@ -141,7 +139,7 @@ public:
     // 1 when empty. A position outside 0..Size() is reported and ignored.
     void Insert(int pos, const T& element)
     {
-        if (!PLATFORM_CHECK_TEXT(pos>=0 && pos<=Size(), "pos>=0 && pos<=Size()"))
+        if (!PLATFORM_CHECK_TEXT(pos >= 0 && pos <= Size(), "pos>=0 && pos<=Size()"))
             return;
         T copy = element;
         if (m_End == m_AllocatedEnd) {
@@ -169,7 +167,7 @@ public:
     // reported and ignored.
     void RemoveAt(int pos)
     {
-        if (!PLATFORM_CHECK_TEXT(pos>=0 && pos<Size(), "pos>=0 && pos<Size()"))
+        if (!PLATFORM_CHECK_TEXT(pos >= 0 && pos < Size(), "pos>=0 && pos<Size()"))
             return;
         if (Size() - pos - 1 > 0)
             std::memmove((void*) (m_Begin + pos), (const void*) (m_Begin + pos + 1), (Size() - pos - 1) * sizeof(T));
@@ -225,7 +223,10 @@ public:
 private:
     static T* Allocate(int n) { return static_cast<T*>(::operator new[](sizeof(T) * (size_t) n)); }
     static void Deallocate(T* p) { ::operator delete[](static_cast<void*>(p)); }
-    static void CopyBytes(T* dst, const T* src, int n) { std::memcpy((void*) dst, (const void*) src, sizeof(T) * (size_t) n); }
+    static void CopyBytes(T* dst, const T* src, int n)
+    {
+        std::memcpy((void*) dst, (const void*) src, sizeof(T) * (size_t) n);
+    }
 
     T* m_AllocatedEnd = nullptr;
 };

@@ -80,7 +80,7 @@ public:
     // 2^30 and above, is reported and ignored.
     void Set(int n)
     {
-        if (!PLATFORM_CHECK_TEXT(n>=0 && n<0x40000000, "n>=0 && n<0x40000000"))
+        if (!PLATFORM_CHECK_TEXT(n >= 0 && n < 0x40000000, "n>=0 && n<0x40000000"))
             return;
         if (n >= m_Size) {
             int size = m_Size;
@@ -146,7 +146,8 @@ private:
         m_Size = words * 32;
     }
 
-    union {
+    union
+    {
         CKDWORD m_Inline = 0;
         CKDWORD* m_Heap;
     };

@@ -49,8 +49,7 @@ public:
         }
     }
 
-    XClassArray(XClassArray&& other) noexcept
-        : m_AllocatedEnd(other.m_AllocatedEnd)
+    XClassArray(XClassArray&& other) noexcept : m_AllocatedEnd(other.m_AllocatedEnd)
     {
         m_Begin = other.m_Begin;
         m_End = other.m_End;
@@ -91,12 +90,11 @@ public:
 
     int Capacity() const { return (int) (m_AllocatedEnd - m_Begin); }
 
-
     // New storage of exactly size constructed elements (none for 0); the
     // first min(Size(), size) elements move over. Negative: reported, ignored.
     void Reserve(int size)
     {
-        if (!PLATFORM_CHECK_TEXT(size>=0, "size>=0"))
+        if (!PLATFORM_CHECK_TEXT(size >= 0, "size>=0"))
             return;
         int keep = Size() < size ? Size() : size;
         T* storage = size > 0 ? new T[size] : nullptr;
@@ -112,7 +110,7 @@ public:
     // Slots that come back into use keep what they last held.
     void Resize(int size)
     {
-        if (!PLATFORM_CHECK_TEXT(size>=0, "size>=0"))
+        if (!PLATFORM_CHECK_TEXT(size >= 0, "size>=0"))
             return;
         if (size > Capacity())
             Reserve(size);
@@ -137,7 +135,7 @@ public:
     // 1 when empty. A position outside 0..Size() is reported and ignored.
     void Insert(int pos, const T& element)
     {
-        if (!PLATFORM_CHECK_TEXT(pos>=0 && pos<=Size(), "pos>=0 && pos<=Size()"))
+        if (!PLATFORM_CHECK_TEXT(pos >= 0 && pos <= Size(), "pos>=0 && pos<=Size()"))
             return;
         T copy = element;
         if (m_End == m_AllocatedEnd) {
@@ -165,7 +163,7 @@ public:
     // is reset to a default element. A bad index is reported and ignored.
     void RemoveAt(int pos)
     {
-        if (!PLATFORM_CHECK_TEXT(pos>=0 && pos<Size(), "pos>=0 && pos<Size()"))
+        if (!PLATFORM_CHECK_TEXT(pos >= 0 && pos < Size(), "pos>=0 && pos<Size()"))
             return;
         for (T* it = m_Begin + pos; it + 1 != m_End; ++it)
             *it = std::move(*(it + 1));

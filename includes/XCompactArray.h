@@ -67,13 +67,11 @@ public:
         return *this;
     }
 
-
-
     // Exactly size elements: the first min(Size(), size) are kept, new ones
     // are zero. Size 0 frees the storage; a negative size does nothing.
     void Resize(int size)
     {
-        if (!PLATFORM_CHECK_TEXT(size>=0, "size>=0"))
+        if (!PLATFORM_CHECK_TEXT(size >= 0, "size>=0"))
             return;
         int old = Size();
         if (size == old)
@@ -105,7 +103,7 @@ public:
     // Puts a copy before pos (0..Size()); a bad position is reported and ignored.
     void Insert(int pos, const T& element)
     {
-        if (!PLATFORM_CHECK_TEXT(pos>=0 && pos<=Size(), "pos>=0 && pos<=Size()"))
+        if (!PLATFORM_CHECK_TEXT(pos >= 0 && pos <= Size(), "pos>=0 && pos<=Size()"))
             return;
         T copy = element;
         int size = Size();
@@ -123,7 +121,7 @@ public:
     // Removes the element at pos (reallocating to the exact new size).
     void RemoveAt(int pos)
     {
-        if (!PLATFORM_CHECK_TEXT(pos>=0 && pos<Size(), "pos>=0 && pos<Size()"))
+        if (!PLATFORM_CHECK_TEXT(pos >= 0 && pos < Size(), "pos>=0 && pos<Size()"))
             return;
         int size = Size() - 1;
         T* storage = nullptr;
@@ -132,7 +130,8 @@ public:
             if (pos > 0)
                 std::memcpy((void*) storage, (const void*) m_Begin, sizeof(T) * (size_t) pos);
             if (size - pos > 0)
-                std::memcpy((void*) (storage + pos), (const void*) (m_Begin + pos + 1), sizeof(T) * (size_t) (size - pos));
+                std::memcpy((void*) (storage + pos), (const void*) (m_Begin + pos + 1),
+                            sizeof(T) * (size_t) (size - pos));
         }
         Deallocate(m_Begin);
         m_Begin = storage;
@@ -172,5 +171,4 @@ public:
 private:
     static T* Allocate(int n) { return static_cast<T*>(::operator new[](sizeof(T) * (size_t) n)); }
     static void Deallocate(T* p) { ::operator delete[](static_cast<void*>(p)); }
-
 };

@@ -29,13 +29,13 @@ public:
 
     T& operator[](int i)
     {
-        if (!PLATFORM_CHECK_TEXT(i>=0 && i<Size(), "i>=0 && i<Size()"))
+        if (!PLATFORM_CHECK_TEXT(i >= 0 && i < Size(), "i>=0 && i<Size()"))
             return Dummy();
         return m_Begin[i];
     }
     const T& operator[](int i) const
     {
-        if (!PLATFORM_CHECK_TEXT(i>=0 && i<Size(), "i>=0 && i<Size()"))
+        if (!PLATFORM_CHECK_TEXT(i >= 0 && i < Size(), "i>=0 && i<Size()"))
             return Dummy();
         return m_Begin[i];
     }

@@ -96,7 +96,8 @@ public:
         IteratorT() = default;
         explicit IteratorT(E* entry) : m_Entry(entry) {}
         template <class E2, class V2>
-        IteratorT(const IteratorT<E2, V2>& other) : m_Entry(other.GetEntry()) {}
+        IteratorT(const IteratorT<E2, V2>& other) : m_Entry(other.GetEntry())
+        {}
 
         const K& GetKey() const { return m_Entry->m_Key; }
         V& operator*() const { return m_Entry->m_Data; }
@@ -114,9 +115,15 @@ public:
             return it;
         }
         template <class E2, class V2>
-        bool operator==(const IteratorT<E2, V2>& other) const { return m_Entry == other.GetEntry(); }
+        bool operator==(const IteratorT<E2, V2>& other) const
+        {
+            return m_Entry == other.GetEntry();
+        }
         template <class E2, class V2>
-        bool operator!=(const IteratorT<E2, V2>& other) const { return m_Entry != other.GetEntry(); }
+        bool operator!=(const IteratorT<E2, V2>& other) const
+        {
+            return m_Entry != other.GetEntry();
+        }
 
     private:
         E* m_Entry = nullptr;

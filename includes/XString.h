@@ -114,13 +114,13 @@ public:
     // A bad index is reported and reads or writes a zeroed dummy character.
     char& operator[](int i)
     {
-        if (!PLATFORM_CHECK_TEXT(i>=0 && (DWORD) i < m_Length, "i>=0 && (DWORD) i < m_Length"))
+        if (!PLATFORM_CHECK_TEXT(i >= 0 && (DWORD) i < m_Length, "i>=0 && (DWORD) i < m_Length"))
             return Dummy();
         return m_Buffer[i];
     }
     char operator[](int i) const
     {
-        if (!PLATFORM_CHECK_TEXT(i>=0 && (DWORD) i < m_Length, "i>=0 && (DWORD) i < m_Length"))
+        if (!PLATFORM_CHECK_TEXT(i >= 0 && (DWORD) i < m_Length, "i>=0 && (DWORD) i < m_Length"))
             return 0;
         return m_Buffer[i];
     }
@@ -161,7 +161,9 @@ private:
 class XStringTokenizer
 {
 public:
-    XStringTokenizer(XString& source, const char* delimiters) : m_Source(&source), m_Delimiters(delimiters ? delimiters : "") {}
+    XStringTokenizer(XString& source, const char* delimiters)
+        : m_Source(&source), m_Delimiters(delimiters ? delimiters : "")
+    {}
 
     // With previous null, the first token; otherwise the one after previous
     // (a token this tokenizer returned). Null when there is none. The first

@@ -4,11 +4,9 @@
 #include <cstring>
 #include <new>
 
-PlatformBitmap::PlatformBitmap(const PlatformBitmapInfoHeader& header, std::unique_ptr<uint8_t[]> pixels,
-                               int32_t pitch)
+PlatformBitmap::PlatformBitmap(const PlatformBitmapInfoHeader& header, std::unique_ptr<uint8_t[]> pixels, int32_t pitch)
     : m_Header(header), m_Pixels(std::move(pixels)), m_Pitch(pitch)
-{
-}
+{}
 
 PlatformBitmap* PlatformCreateDibSection(const PlatformBitmapInfoHeader& header)
 {
@@ -46,8 +44,8 @@ bool PlatformGetDibSection(const PlatformBitmap* bitmap, PlatformDibSection* out
     return true;
 }
 
-bool PlatformBitBlt(PlatformBitmap* dst, int32_t x, int32_t y, int32_t width, int32_t height,
-                    const PlatformBitmap* src, int32_t srcX, int32_t srcY)
+bool PlatformBitBlt(PlatformBitmap* dst, int32_t x, int32_t y, int32_t width, int32_t height, const PlatformBitmap* src,
+                    int32_t srcX, int32_t srcY)
 {
     if (!dst || !src)
         return false;
@@ -67,17 +65,14 @@ bool PlatformBitBlt(PlatformBitmap* dst, int32_t x, int32_t y, int32_t width, in
         return true;
     const int db = dst->Header().BitCount / 8;
     const int sb = src->Header().BitCount / 8;
-    for (int64_t row = 0; row < h; ++row)
-    {
+    for (int64_t row = 0; row < h; ++row) {
         const uint8_t* s = src->Row(int32_t(sy0 + row)) + sx0 * sb;
         uint8_t* d = dst->Row(int32_t(y0 + row)) + x0 * db;
-        if (db == sb)
-        {
+        if (db == sb) {
             std::memmove(d, s, size_t(w * db));
             continue;
         }
-        for (int64_t i = 0; i < w; ++i)
-        {
+        for (int64_t i = 0; i < w; ++i) {
             d[i * db + 0] = s[i * sb + 0];
             d[i * db + 1] = s[i * sb + 1];
             d[i * db + 2] = s[i * sb + 2];

@@ -14,10 +14,10 @@ struct PlatformBitmapInfoHeader
 {
     uint32_t Size = 40;
     int32_t Width = 0;
-    int32_t Height = 0;  // positive: bottom-up
+    int32_t Height = 0; // positive: bottom-up
     uint16_t Planes = 1;
     uint16_t BitCount = 0;
-    uint32_t Compression = 0;  // 0: uncompressed
+    uint32_t Compression = 0; // 0: uncompressed
     uint32_t SizeImage = 0;
     int32_t XPelsPerMeter = 0;
     int32_t YPelsPerMeter = 0;
@@ -31,10 +31,10 @@ struct PlatformBitmapDesc
     int32_t Type = 0;
     int32_t Width = 0;
     int32_t Height = 0;
-    int32_t WidthBytes = 0;  // as the platform reports it: rounded to 2 bytes only
+    int32_t WidthBytes = 0; // as the platform reports it: rounded to 2 bytes only
     uint16_t Planes = 0;
     uint16_t BitsPixel = 0;
-    void* Bits = nullptr;    // the first byte of the bottom line
+    void* Bits = nullptr; // the first byte of the bottom line
 };
 
 // What the platform reports for a section: the bitmap record and its header
@@ -75,5 +75,5 @@ bool PlatformGetDibSection(const PlatformBitmap* bitmap, PlatformDibSection* out
 // another, rows counted from the top, converting between 24 and 32 bits
 // (BitBlt with the copy mode; the unused byte of 32-bit pixels becomes 0).
 // The rectangle is clipped to both bitmaps. False for a null bitmap.
-bool PlatformBitBlt(PlatformBitmap* dst, int32_t x, int32_t y, int32_t width, int32_t height,
-                    const PlatformBitmap* src, int32_t srcX, int32_t srcY);
+bool PlatformBitBlt(PlatformBitmap* dst, int32_t x, int32_t y, int32_t width, int32_t height, const PlatformBitmap* src,
+                    int32_t srcX, int32_t srcY);

@@ -42,15 +42,14 @@ void PlatformSetConsoleTitle(const char* title)
         std::lock_guard<std::mutex> lock(g_Mutex);
         g_Title = text;
     }
-    if (!g_Hook.load() && ::isatty(STDOUT_FILENO))
-    {
+    if (!g_Hook.load() && ::isatty(STDOUT_FILENO)) {
         // Control characters would end the title sequence early.
         for (char& c : text)
             if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
                 c = ' ';
         std::string sequence = "\033]0;" + text + "\007";
         ssize_t ignored = ::write(STDOUT_FILENO, sequence.data(), sequence.size());
-        (void)ignored;
+        (void) ignored;
     }
 }
 
@@ -64,13 +63,11 @@ bool PlatformWriteConsole(PlatformConsoleHandle handle, const char* data, size_t
 {
     if (!handle || (!data && size))
         return false;
-    if (PlatformConsoleHook hook = g_Hook.load())
-    {
+    if (PlatformConsoleHook hook = g_Hook.load()) {
         hook(data, size);
         return true;
     }
-    while (size > 0)
-    {
+    while (size > 0) {
         ssize_t n = ::write(STDOUT_FILENO, data, size);
         if (n <= 0)
             return false;

@@ -22,7 +22,7 @@ bool PlatformCpuid(uint32_t leaf, uint32_t regs[4])
     regs[3] = d;
     return true;
 #else
-    (void)leaf;
+    (void) leaf;
     return false;
 #endif
 }

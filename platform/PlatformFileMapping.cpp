@@ -28,15 +28,13 @@ PlatformFileMapping::State PlatformFileMapping::Open(const char* path)
         return m_State;
 
     struct stat st;
-    if (::fstat(m_Fd, &st) != 0 || !S_ISREG(st.st_mode))
-    {
+    if (::fstat(m_Fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         // Opening a folder succeeds on Linux; there is no file to read.
         ::close(m_Fd);
         m_Fd = -1;
         return m_State;
     }
-    if (st.st_size < 0 || static_cast<uint64_t>(st.st_size) > 0xFFFFFFFFull)
-    {
+    if (st.st_size < 0 || static_cast<uint64_t>(st.st_size) > 0xFFFFFFFFull) {
         ::close(m_Fd);
         m_Fd = -1;
         m_State = MappingFailed;
@@ -44,16 +42,14 @@ PlatformFileMapping::State PlatformFileMapping::Open(const char* path)
     }
 
     uint32_t size = static_cast<uint32_t>(st.st_size);
-    if (size == 0)
-    {
+    if (size == 0) {
         m_Data = g_EmptyView;
         m_Size = 0;
         m_State = Mapped;
         return m_State;
     }
     void* view = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, m_Fd, 0);
-    if (view == MAP_FAILED)
-    {
+    if (view == MAP_FAILED) {
         ::close(m_Fd);
         m_Fd = -1;
         m_State = ViewFailed;

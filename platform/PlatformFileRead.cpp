@@ -12,8 +12,7 @@ size_t PlatformReadFileAt(FILE* file, void* buffer, size_t size, uint64_t offset
         return 0;
     char* out = static_cast<char*>(buffer);
     size_t done = 0;
-    while (done < size)
-    {
+    while (done < size) {
         ssize_t n = ::pread(fd, out + done, size - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;

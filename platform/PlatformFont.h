@@ -10,16 +10,16 @@
 // The screen's vertical dots per inch.
 constexpr int32_t PLATFORM_SCREEN_DPI = 96;
 
-constexpr int32_t PLATFORM_FACE_SIZE = 32;  // face name with its terminating zero
+constexpr int32_t PLATFORM_FACE_SIZE = 32; // face name with its terminating zero
 
 // The logical font (the platform's LOGFONT).
 struct PlatformLogFont
 {
-    int32_t Height = 0;  // < 0: character height in pixels; > 0: cell height; 0: default
+    int32_t Height = 0; // < 0: character height in pixels; > 0: cell height; 0: default
     int32_t Width = 0;
     int32_t Escapement = 0;
     int32_t Orientation = 0;
-    int32_t Weight = 0;  // 0 default, 400 normal, 700 bold
+    int32_t Weight = 0; // 0 default, 400 normal, 700 bold
     uint8_t Italic = 0;
     uint8_t Underline = 0;
     uint8_t StrikeOut = 0;

@@ -25,13 +25,11 @@ FILE* PlatformOpenFile(const char* path, const char* mode)
 std::string PlatformGetExecutablePath()
 {
     std::string buffer(256, '\0');
-    for (;;)
-    {
+    for (;;) {
         ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
         if (n < 0)
             return std::string();
-        if (static_cast<size_t>(n) < buffer.size())
-        {
+        if (static_cast<size_t>(n) < buffer.size()) {
             buffer.resize(static_cast<size_t>(n));
             return buffer;
         }

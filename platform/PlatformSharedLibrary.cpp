@@ -28,8 +28,7 @@ bool PlatformFreeLibrary(void* module)
 
 void* PlatformGetModuleHandle(const char* name)
 {
-    if (!name)
-    {
+    if (!name) {
         // The program's own handle never goes away; the reference is harmless.
         static void* self = ::dlopen(nullptr, RTLD_NOW);
         return self;

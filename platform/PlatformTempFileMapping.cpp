@@ -58,8 +58,7 @@ bool PlatformTempFileMapping::Grow(uint64_t size)
 uint8_t* PlatformTempFileMapping::MapView(uint64_t offset, uint32_t length)
 {
     UnmapView();
-    if (m_Fd < 0 || length == 0 || offset % AllocationGranularity() != 0 || offset > m_Size ||
-        length > m_Size - offset)
+    if (m_Fd < 0 || length == 0 || offset % AllocationGranularity() != 0 || offset > m_Size || length > m_Size - offset)
         return nullptr;
     void* view = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, m_Fd, static_cast<off_t>(offset));
     if (view == MAP_FAILED)

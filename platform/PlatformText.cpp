@@ -17,8 +17,9 @@ const char* const kFontDir = "/usr/share/fonts/truetype/dejavu/";
 
 // Code points 0x80..0x9F of Windows-1252 (0 where the code page has none).
 const char16_t kCp1252High[32] = {
-    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
-    0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178,
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
 
 // FreeType and the loaded faces, shared by every call under one mutex
@@ -39,8 +40,7 @@ public:
 
     FT_Face Face(const std::string& file)
     {
-        if (!m_Library && FT_Init_FreeType(&m_Library) != 0)
-        {
+        if (!m_Library && FT_Init_FreeType(&m_Library) != 0) {
             m_Library = nullptr;
             return nullptr;
         }
@@ -87,7 +87,7 @@ struct SizedFace
     FT_Face Face = nullptr;
     int Ascent = 0;
     int Descent = 0;
-    int UnderlinePos = 0;  // below the baseline, pixels
+    int UnderlinePos = 0; // below the baseline, pixels
     int UnderlineThickness = 1;
 };
 
@@ -103,21 +103,19 @@ bool PrepareFace(const PlatformLogFont& lf, SizedFace& out)
     else if (lf.Height > 0)
         em = unitsHeight > 0 ? int(int64_t(lf.Height) * face->units_per_EM / unitsHeight) : lf.Height;
     else
-        em = 16 * face->units_per_EM / std::max(1, unitsHeight) + 1;  // default: a cell of about 16 pixels
+        em = 16 * face->units_per_EM / std::max(1, unitsHeight) + 1; // default: a cell of about 16 pixels
     em = std::clamp(em, 1, 2048);
     if (FT_Set_Pixel_Sizes(face, 0, FT_UInt(em)) != 0)
         return false;
-    if (lf.Italic)
-    {
-        FT_Matrix shear = {0x10000, 0x0366A, 0, 0x10000};  // about 12 degrees
+    if (lf.Italic) {
+        FT_Matrix shear = {0x10000, 0x0366A, 0, 0x10000}; // about 12 degrees
         FT_Set_Transform(face, &shear, nullptr);
-    }
-    else
+    } else
         FT_Set_Transform(face, nullptr, nullptr);
     out.Face = face;
     out.Ascent = int((face->size->metrics.ascender + 63) >> 6);
     out.Descent = int((-face->size->metrics.descender + 63) >> 6);
-    const int64_t scale = face->size->metrics.y_scale;  // 16.16, font units to 26.6
+    const int64_t scale = face->size->metrics.y_scale; // 16.16, font units to 26.6
     out.UnderlinePos = int(((-int64_t(face->underline_position) * scale) >> 16) + 32) >> 6;
     out.UnderlineThickness = std::max(1, int((((int64_t(face->underline_thickness) * scale) >> 16) + 32) >> 6));
     return true;
@@ -139,11 +137,9 @@ struct Line
 std::vector<Line> SplitLines(const std::u32string& text, bool singleLine)
 {
     std::vector<Line> lines(1);
-    for (size_t i = 0; i < text.size(); ++i)
-    {
+    for (size_t i = 0; i < text.size(); ++i) {
         const char32_t c = text[i];
-        if (!singleLine && (c == '\n' || c == '\r'))
-        {
+        if (!singleLine && (c == '\n' || c == '\r')) {
             if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
                 ++i;
             lines.emplace_back();
@@ -182,8 +178,7 @@ public:
         y1 = std::min<int64_t>(y1, m_Clip.Bottom);
         if (x0 >= x1 || y0 >= y1)
             return;
-        for (int64_t y = y0; y < y1; ++y)
-        {
+        for (int64_t y = y0; y < y1; ++y) {
             uint8_t* row = m_Bitmap->Row(int32_t(y));
             for (int64_t x = x0; x < x1; ++x)
                 std::memcpy(row + x * m_Bytes, m_Back, 3);
@@ -214,8 +209,7 @@ private:
 
     void Extend(int32_t x0, int32_t y0, int32_t x1, int32_t y1)
     {
-        if (m_Drawn.Right <= m_Drawn.Left)
-        {
+        if (m_Drawn.Right <= m_Drawn.Left) {
             m_Drawn = PlatformRect{x0, y0, x1, y1};
             return;
         }
@@ -238,11 +232,9 @@ void DrawGlyph(Canvas& canvas, const FT_GlyphSlot slot, int64_t penX, int64_t ba
     const FT_Bitmap& b = slot->bitmap;
     const int64_t left = penX + slot->bitmap_left;
     const int64_t top = baseline - slot->bitmap_top;
-    for (unsigned row = 0; row < b.rows; ++row)
-    {
+    for (unsigned row = 0; row < b.rows; ++row) {
         const unsigned char* src = b.buffer + ptrdiff_t(row) * b.pitch;
-        for (unsigned col = 0; col < b.width; ++col)
-        {
+        for (unsigned col = 0; col < b.width; ++col) {
             int coverage;
             if (b.pixel_mode == FT_PIXEL_MODE_MONO)
                 coverage = (src[col >> 3] >> (7 - (col & 7))) & 1 ? 255 : 0;
@@ -276,8 +268,7 @@ bool Draw(PlatformBitmap* bitmap, const PlatformFont* font, const std::u32string
         y = int64_t(rect.Bottom) - lineHeight;
 
     Canvas canvas(bitmap, rect, backColor, textColor);
-    for (const Line& line : lines)
-    {
+    for (const Line& line : lines) {
         int64_t x = rect.Left;
         if (format & PLATFORM_DT_CENTER)
             x = (int64_t(rect.Left) + rect.Right - line.Width) / 2;
@@ -287,15 +278,13 @@ bool Draw(PlatformBitmap* bitmap, const PlatformFont* font, const std::u32string
             canvas.Fill(x, y, x + line.Width, y + lineHeight);
         const int64_t baseline = y + face.Ascent;
         int64_t pen = x;
-        for (char32_t c : line.Text)
-        {
+        for (char32_t c : line.Text) {
             if (FT_Load_Char(face.Face, c, FT_LOAD_RENDER) != 0)
                 continue;
             DrawGlyph(canvas, face.Face->glyph, pen, baseline);
             pen += (face.Face->glyph->advance.x + 32) >> 6;
         }
-        if (font->LogFont().Underline && line.Width > 0)
-        {
+        if (font->LogFont().Underline && line.Width > 0) {
             for (int t = 0; t < face.UnderlineThickness; ++t)
                 for (int64_t ux = x; ux < x + line.Width; ++ux)
                     canvas.Blend(ux, baseline + face.UnderlinePos + t, 255);
@@ -312,8 +301,7 @@ std::u32string FromCp1252(const char* text, int32_t length)
     const size_t n = length < 0 ? std::strlen(text) : size_t(length);
     std::u32string out;
     out.reserve(n);
-    for (size_t i = 0; i < n; ++i)
-    {
+    for (size_t i = 0; i < n; ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         char32_t cp = c;
         if (c >= 0x80 && c < 0xA0)
@@ -333,15 +321,12 @@ std::u32string FromUtf16(const char16_t* text, int32_t length)
         n = size_t(length);
     std::u32string out;
     out.reserve(n);
-    for (size_t i = 0; i < n; ++i)
-    {
+    for (size_t i = 0; i < n; ++i) {
         const char16_t u = text[i];
-        if (u >= 0xD800 && u < 0xDC00 && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
-        {
+        if (u >= 0xD800 && u < 0xDC00 && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
             out.push_back(0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00));
             ++i;
-        }
-        else
+        } else
             out.push_back(u >= 0xD800 && u < 0xE000 ? 0xFFFD : u);
     }
     return out;
@@ -367,8 +352,7 @@ bool PlatformDrawTextW(PlatformBitmap* bitmap, const PlatformFont* font, const c
     return Draw(bitmap, font, FromUtf16(text, length), rect, format, backColor, textColor, drawn);
 }
 
-bool PlatformGetTextExtent(const PlatformFont* font, const char* text, int32_t length, int32_t* width,
-                           int32_t* height)
+bool PlatformGetTextExtent(const PlatformFont* font, const char* text, int32_t length, int32_t* width, int32_t* height)
 {
     if (!font || !text)
         return false;

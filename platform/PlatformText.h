@@ -15,11 +15,11 @@
 // placement follows the format bits below.
 
 // The format bits the stand-in honours.
-constexpr uint32_t PLATFORM_DT_CENTER = 0x01;      // centre each line horizontally
-constexpr uint32_t PLATFORM_DT_RIGHT = 0x02;       // align right (DT_CENTER wins when both are set)
-constexpr uint32_t PLATFORM_DT_VCENTER = 0x04;     // single line only: centre vertically
-constexpr uint32_t PLATFORM_DT_BOTTOM = 0x08;      // single line only: align to the bottom (VCENTER wins)
-constexpr uint32_t PLATFORM_DT_SINGLELINE = 0x20;  // line breaks are not honoured
+constexpr uint32_t PLATFORM_DT_CENTER = 0x01;     // centre each line horizontally
+constexpr uint32_t PLATFORM_DT_RIGHT = 0x02;      // align right (DT_CENTER wins when both are set)
+constexpr uint32_t PLATFORM_DT_VCENTER = 0x04;    // single line only: centre vertically
+constexpr uint32_t PLATFORM_DT_BOTTOM = 0x08;     // single line only: align to the bottom (VCENTER wins)
+constexpr uint32_t PLATFORM_DT_SINGLELINE = 0x20; // line breaks are not honoured
 
 // Without DT_SINGLELINE "\r\n", "\n" and "\r" start new lines, stacked from
 // the top of the rectangle. Other control characters are not drawn.
@@ -43,5 +43,4 @@ bool PlatformDrawTextW(PlatformBitmap* bitmap, const PlatformFont* font, const c
 // Pixel metrics of a font as the stand-in draws it: ascent + descent (the
 // cell height) and the advance width of a 1252 text. False for a null font
 // or when no face could be loaded.
-bool PlatformGetTextExtent(const PlatformFont* font, const char* text, int32_t length, int32_t* width,
-                           int32_t* height);
+bool PlatformGetTextExtent(const PlatformFont* font, const char* text, int32_t length, int32_t* width, int32_t* height);

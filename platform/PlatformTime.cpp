@@ -46,8 +46,7 @@ void PlatformSleepMs(unsigned milliseconds)
     timespec ts;
     ts.tv_sec = milliseconds / 1000;
     ts.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
-    while (nanosleep(&ts, &ts) != 0)
-    {
+    while (nanosleep(&ts, &ts) != 0) {
     }
 }
 

@@ -20,15 +20,15 @@ void PlatformSleepMs(unsigned milliseconds);
 // Local calendar time with its milliseconds.
 struct PlatformLocalTime
 {
-    int year = 1970;       // e.g. 2009
-    int month = 1;         // 1 to 12
-    int day = 1;           // 1 to 31
-    int hour = 0;          // 0 to 23
-    int minute = 0;        // 0 to 59
-    int second = 0;        // 0 to 60
-    int millisecond = 0;   // 0 to 999
-    int weekDay = 4;       // 0 = Sunday
-    int yearDay = 0;       // 0 to 365
+    int year = 1970;          // e.g. 2009
+    int month = 1;            // 1 to 12
+    int day = 1;              // 1 to 31
+    int hour = 0;             // 0 to 23
+    int minute = 0;           // 0 to 59
+    int second = 0;           // 0 to 60
+    int millisecond = 0;      // 0 to 999
+    int weekDay = 4;          // 0 = Sunday
+    int yearDay = 0;          // 0 to 365
     uint32_t unixSeconds = 0; // seconds since 1 January 1970, unsigned 32-bit
 };
 

@@ -10,5 +10,4 @@ public:
     ~CKAttributeManager() override;
 
     CKDWORD GetValidFunctionsMask() override { return 0xC8010; }
-
 };

@@ -3,7 +3,8 @@
 #include "core/context/CKContext.h"
 #include "core/context/CKVariableManager.h"
 
-CKBehaviorManager::CKBehaviorManager(CKContext* context) : CKBaseManager(context, BEHAVIOR_MANAGER_GUID, "Behavior Manager")
+CKBehaviorManager::CKBehaviorManager(CKContext* context)
+    : CKBaseManager(context, BEHAVIOR_MANAGER_GUID, "Behavior Manager")
 {
     if (CKVariableManager* vm = context->GetVariableManager())
         vm->BindInt("BehaviorManager/MaxIteration", &m_MaxIteration, 8000, 12,

@@ -7,6 +7,4 @@ CKMessageManager::CKMessageManager(CKContext* context) : CKBaseManager(context, 
     m_Context->RegisterNewManager(this);
 }
 
-CKMessageManager::~CKMessageManager()
-{
-}
+CKMessageManager::~CKMessageManager() {}

@@ -10,5 +10,4 @@ public:
     ~CKMessageManager() override;
 
     CKDWORD GetValidFunctionsMask() override { return 0x4019; }
-
 };

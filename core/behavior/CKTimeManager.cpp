@@ -7,6 +7,4 @@ CKTimeManager::CKTimeManager(CKContext* context) : CKBaseManager(context, TIME_M
     m_Context->RegisterNewManager(this);
 }
 
-CKTimeManager::~CKTimeManager()
-{
-}
+CKTimeManager::~CKTimeManager() {}

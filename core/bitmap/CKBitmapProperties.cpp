@@ -70,9 +70,9 @@ CKDWORD CKWriteBitmapProperties(const CKBitmapProperties& p, void* out, CKDWORD 
     StoreLE32(d + 36, f.AlphaMask);
     StoreLE16(d + 40, f.BytesPerColorEntry);
     StoreLE16(d + 42, f.ColorMapEntries);
-    StoreLE32(d + 44, 0);  // colour-map pointer
-    StoreLE32(d + 48, 0);  // image pointer
-    StoreLE32(b + 68, 0);  // pixel pointer
+    StoreLE32(d + 44, 0); // colour-map pointer
+    StoreLE32(d + 48, 0); // image pointer
+    StoreLE32(b + 68, 0); // pixel pointer
     std::memcpy(b + 72, p.m_Ext.m_Data, 68);
     const int words = (int) (p.m_Size - CK_BITMAPPROPERTIES_BASESIZE) / 4;
     for (int i = 0; i < words; ++i)

@@ -10,8 +10,7 @@
 constexpr CKDWORD CK_BITMAPPROPERTIES_BASESIZE = 140;
 // A sized record holds at most 255 bytes, so at most 28 reader words.
 constexpr int CK_BITMAPPROPERTIES_MAXWORDS = 28;
-constexpr CKDWORD CK_BITMAPPROPERTIES_MAXSIZE =
-    CK_BITMAPPROPERTIES_BASESIZE + 4 * CK_BITMAPPROPERTIES_MAXWORDS;
+constexpr CKDWORD CK_BITMAPPROPERTIES_MAXSIZE = CK_BITMAPPROPERTIES_BASESIZE + 4 * CK_BITMAPPROPERTIES_MAXWORDS;
 static_assert(CK_BITMAPPROPERTIES_BASESIZE == 4 + 8 + 4 + QX_IMAGEDESC_SIZE + 4 + 68);
 static_assert(CK_BITMAPPROPERTIES_MAXSIZE <= 255);
 
@@ -25,11 +24,11 @@ struct CKBitmapProperties
 {
     CKDWORD m_Size = CK_BITMAPPROPERTIES_BASESIZE;
     CKGUID m_ReaderGuid;
-    CKShortFileExtension m_ShortExt;  // unused by the readers (zero)
+    CKShortFileExtension m_ShortExt; // unused by the readers (zero)
     QxImageDesc m_Format;
-    void* m_Data = nullptr;           // pixels of a decoded image, or the pixels to save
-    CKFileExtension m_Ext;            // extension of the format, without the dot
-    CKDWORD m_Words[CK_BITMAPPROPERTIES_MAXWORDS] = {};  // the reader's own words
+    void* m_Data = nullptr;                             // pixels of a decoded image, or the pixels to save
+    CKFileExtension m_Ext;                              // extension of the format, without the dot
+    CKDWORD m_Words[CK_BITMAPPROPERTIES_MAXWORDS] = {}; // the reader's own words
 
     // Number of reader words the size word announces (0 for a size that is
     // below the base size or not a whole number of words past it, capped at

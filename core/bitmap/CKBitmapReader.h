@@ -51,7 +51,12 @@ public:
     // Decodes size bytes of memory; 0 on success, as ReadFile.
     virtual int ReadMemory(const void* memory, CKDWORD size, CKBitmapProperties** out) = 0;
     // 0 in every reader.
-    virtual int ReservedRead(void* a, void* b) { (void) a; (void) b; return 0; }
+    virtual int ReservedRead(void* a, void* b)
+    {
+        (void) a;
+        (void) b;
+        return 0;
+    }
     // Encodes properties->m_Data (described by m_Format) into a file; the
     // result is the reader's own (see each reader).
     virtual int SaveFile(const char* name, const CKBitmapProperties* properties) = 0;

@@ -7,11 +7,11 @@ class CKPluginInfo;
 // Capabilities a reader announces in GetFlags.
 enum CK_DATAREADER_FLAGS
 {
-    CK_DATAREADER_FILELOAD = 0x1,     // ReadFile
-    CK_DATAREADER_FILESAVE = 0x2,     // SaveFile
-    CK_DATAREADER_MEMORYLOAD = 0x4,   // ReadMemory
-    CK_DATAREADER_MEMORYSAVE = 0x8,   // SaveMemory
-    CK_DATAREADER_STREAMLOAD = 0x40,  // ReadFromStream
+    CK_DATAREADER_FILELOAD = 0x1,    // ReadFile
+    CK_DATAREADER_FILESAVE = 0x2,    // SaveFile
+    CK_DATAREADER_MEMORYLOAD = 0x4,  // ReadMemory
+    CK_DATAREADER_MEMORYSAVE = 0x8,  // SaveMemory
+    CK_DATAREADER_STREAMLOAD = 0x40, // ReadFromStream
 };
 
 // An image, sound or movie reader made by a plug-in's creation function or
@@ -28,7 +28,11 @@ public:
     virtual int GetOptionsCount() { return 0; }
     // "Type:Name" or "Type:Name:label=value,...", type one of "Enum",
     // "Flags", "Percentage", "Boolean"; "" (never null) past the last.
-    virtual const char* GetOptionDescription(int index) { (void) index; return ""; }
+    virtual const char* GetOptionDescription(int index)
+    {
+        (void) index;
+        return "";
+    }
     // CK_DATAREADER_FLAGS bits.
     virtual CKDWORD GetFlags() { return 0; }
 };

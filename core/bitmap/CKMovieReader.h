@@ -15,8 +15,18 @@ public:
     virtual int GetMovieLength() = 0;
     // Opens a movie; 0 on success.
     virtual int OpenFile(const char* name) = 0;
-    virtual int Reserved1(void* a, void* b) { (void) a; (void) b; return CK_MOVIEREADER_NOTIMPLEMENTED; }
-    virtual int Reserved2(void* a, void* b) { (void) a; (void) b; return CK_MOVIEREADER_NOTIMPLEMENTED; }
+    virtual int Reserved1(void* a, void* b)
+    {
+        (void) a;
+        (void) b;
+        return CK_MOVIEREADER_NOTIMPLEMENTED;
+    }
+    virtual int Reserved2(void* a, void* b)
+    {
+        (void) a;
+        (void) b;
+        return CK_MOVIEREADER_NOTIMPLEMENTED;
+    }
     // Decodes one frame into the reader's record; 0 on success with
     // *out = that record.
     virtual int ReadFrame(int frame, CKBitmapProperties** out) = 0;

@@ -6,9 +6,9 @@
 #include "core/bitmap/CKBitmapReader.h"
 #include "core/context/CKPluginManager.h"
 #include "core/context/CKStartUp.h"
-#include "system/io/CKPathSplitter.h"
 #include "system/image/QxBlitter.h"
 #include "system/image/QxImageDesc.h"
+#include "system/io/CKPathSplitter.h"
 
 namespace {
 

@@ -16,8 +16,7 @@ CKTextureBitReader::CKTextureBitReader(const void* data, CKDWORD size)
 
 CKDWORD CKTextureBitReader::ReadField(CKDWORD position, int n)
 {
-    if (!Has(position, (CKDWORD) n))
-    {
+    if (!Has(position, (CKDWORD) n)) {
         m_Ok = false;
         return 0;
     }
@@ -33,8 +32,7 @@ CKDWORD CKTextureBitReader::ReadCode(int n)
         n = 0;
     if (n == 0)
         return 0;
-    if (!Has(m_Cursor, (CKDWORD) n))
-    {
+    if (!Has(m_Cursor, (CKDWORD) n)) {
         m_Ok = false;
         m_Cursor = m_BitCount;
         return 0;

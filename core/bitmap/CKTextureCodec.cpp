@@ -7,6 +7,7 @@
 #include "core/bitmap/CKTextureBitReader.h"
 
 // ITU-T T.81 Annex K, Table K.1 (luminance), row by row.
+// clang-format off
 static const int kBaseQuant[8][8] = {
     {16, 11, 10, 16, 24, 40, 51, 61},
     {12, 12, 14, 19, 26, 58, 60, 55},
@@ -17,8 +18,10 @@ static const int kBaseQuant[8][8] = {
     {49, 64, 78, 87, 103, 121, 120, 101},
     {72, 92, 95, 98, 112, 100, 103, 99},
 };
+// clang-format on
 
 // JPEG zigzag order as (row, column) pairs.
+// clang-format off
 static const CKBYTE kZigzag[64][2] = {
     {0, 0}, {0, 1}, {1, 0}, {2, 0}, {1, 1}, {0, 2}, {0, 3}, {1, 2},
     {2, 1}, {3, 0}, {4, 0}, {3, 1}, {2, 2}, {1, 3}, {0, 4}, {0, 5},
@@ -29,6 +32,7 @@ static const CKBYTE kZigzag[64][2] = {
     {7, 2}, {7, 3}, {6, 4}, {5, 5}, {4, 6}, {3, 7}, {4, 7}, {5, 6},
     {6, 5}, {7, 4}, {7, 5}, {6, 6}, {5, 7}, {6, 7}, {7, 6}, {7, 7},
 };
+// clang-format on
 
 // Header: quality, width and height fields.
 static constexpr CKDWORD kFirstCodeBit = 72;
@@ -45,8 +49,7 @@ void CKTextureCodec::BuildTables(int quality)
 {
     const int q = quality & 0xFF;
     for (int r = 0; r < 8; ++r)
-        for (int c = 0; c < 8; ++c)
-        {
+        for (int c = 0; c < 8; ++c) {
             const int base = kBaseQuant[r][c];
             int v = base + base * (50 - q) / 50;
             m_Quant[r][c] = v == 0 ? 1 : v;
@@ -65,15 +68,13 @@ void CKTextureCodec::BuildTables(int quality)
 
 int CKTextureCodec::DecodeCoefficient(CKTextureBitReader& bits)
 {
-    if (m_ZeroRun > 0)
-    {
+    if (m_ZeroRun > 0) {
         --m_ZeroRun;
         return 0;
     }
     const int c = (int) bits.ReadCode(2);
     int s;
-    if (c == 0)
-    {
+    if (c == 0) {
         m_ZeroRun = (int) bits.ReadCode(4);
         return 0;
     }
@@ -90,8 +91,7 @@ int CKTextureCodec::DecodeCoefficient(CKTextureBitReader& bits)
 void CKTextureCodec::DecodeBlock(CKTextureBitReader& bits, CKBYTE out[64])
 {
     double f[8][8] = {};
-    for (int i = 0; i < 64; ++i)
-    {
+    for (int i = 0; i < 64; ++i) {
         const int r = kZigzag[i][0];
         const int c = kZigzag[i][1];
         f[r][c] = (double) DecodeCoefficient(bits) * m_Quant[r][c];
@@ -99,8 +99,7 @@ void CKTextureCodec::DecodeBlock(CKTextureBitReader& bits, CKBYTE out[64])
     // t[u][x] = sum over v of F[u][v] C[v][x]
     double t[8][8];
     for (int u = 0; u < 8; ++u)
-        for (int x = 0; x < 8; ++x)
-        {
+        for (int x = 0; x < 8; ++x) {
             double s = 0.0;
             for (int v = 0; v < 8; ++v)
                 s += f[u][v] * m_Cos[v][x];
@@ -108,8 +107,7 @@ void CKTextureCodec::DecodeBlock(CKTextureBitReader& bits, CKBYTE out[64])
         }
     // p[y][x] = sum over u of C[u][y] t[u][x] + 128
     for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x)
-        {
+        for (int x = 0; x < 8; ++x) {
             double s = 0.0;
             for (int u = 0; u < 8; ++u)
                 s += m_CosT[y][u] * t[u][x];
@@ -153,13 +151,10 @@ CKDWORD CKTextureCodec::Decode(const void* data, CKDWORD size, CKBYTE** plane, i
     BuildTables((int) quality);
     bits.SetCursor(kFirstCodeBit);
     CKBYTE block[64];
-    for (CKDWORD y = 0; y < h; y += 8)
-    {
-        for (CKDWORD x = 0; x < w; x += 8)
-        {
+    for (CKDWORD y = 0; y < h; y += 8) {
+        for (CKDWORD x = 0; x < w; x += 8) {
             DecodeBlock(bits, block);
-            if (!bits.Ok())
-            {
+            if (!bits.Ok()) {
                 CKReaderFree(out);
                 return 0;
             }

@@ -3,8 +3,8 @@
 #include <bit>
 #include <new>
 
-#include "core/file/CKBufferParser.h"
 #include "core/chunk/CKStateChunk.h"
+#include "core/file/CKBufferParser.h"
 #include "includes/CKByteOrder.h"
 
 // Hands the serialised form of a chunk (size bytes, as ConvertToBuffer

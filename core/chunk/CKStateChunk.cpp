@@ -5,9 +5,9 @@
 #include <cstring>
 #include <new>
 
+#include "core/chunk/ChunkPositionList.h"
 #include "core/context/CKDefines.h"
 #include "core/file/CKFile.h"
-#include "core/chunk/ChunkPositionList.h"
 #include "includes/CKByteOrder.h"
 #include "platform/PlatformAssert.h"
 #include "system/log/QxLogManager.h"
@@ -184,8 +184,9 @@ void CKStateChunk::SetReadError(const char* what)
     if (m_ReadError != 0)
         return;
     m_ReadError = CKErr::InvalidFile;
-    QxGetLogManager()->SetContext(LogSource(), QXLOG_ERROR, __LINE__, "CKStateChunk")->Log(
-        "State chunk of class %d: %s", GetChunkClassID(), what);
+    QxGetLogManager()
+        ->SetContext(LogSource(), QXLOG_ERROR, __LINE__, "CKStateChunk")
+        ->Log("State chunk of class %d: %s", GetChunkClassID(), what);
 }
 
 void CKStateChunk::Clone(CKStateChunk* source)
@@ -1317,7 +1318,7 @@ CKBOOL CKStateChunk::ReadSerialised(const CKBYTE* b, CKBYTE* words, int wordByte
     m_ChunkVersion = b[2];
     m_ChunkOptions = b[3] & ~(CHNK_OPTION_DONTDELETE_PTR | CHNK_OPTION_DONTDELETE_PARSER);
     if (m_ChunkVersion > CHUNK_VERSION_CURRENT)
-        return TRUE; // a newer layout: kept as an empty chunk
+        return TRUE;               // a newer layout: kept as an empty chunk
     int available = wordBytes / 4; // whole words behind the header
     auto fail = [&](const char* what) {
         Clear();

@@ -11,8 +11,8 @@
 #include "includes/XString.h"
 #include "system/image/QxImageDesc.h"
 #include "system/math/QxMatrix.h"
-#include "system/memory/QxPoolObject.h"
 #include "system/math/QxVector.h"
+#include "system/memory/QxPoolObject.h"
 
 class CKFile;
 class CKObject;
@@ -26,11 +26,11 @@ struct CKBitmapProperties;
 // and 0x80 only mean something in memory.
 enum : CKBYTE
 {
-    CHNK_OPTION_IDS = 0x01,     // the object-id position list is present
-    CHNK_OPTION_MAN = 0x02,     // the manager position list is present
-    CHNK_OPTION_CHN = 0x04,     // the sub-chunk position list is present
-    CHNK_OPTION_FILE = 0x08,    // bound to a file: references are saved-object indices
-    CHNK_OPTION_ALLOWDYN = 0x10, // every object reference is written, dynamic ones too
+    CHNK_OPTION_IDS = 0x01,               // the object-id position list is present
+    CHNK_OPTION_MAN = 0x02,               // the manager position list is present
+    CHNK_OPTION_CHN = 0x04,               // the sub-chunk position list is present
+    CHNK_OPTION_FILE = 0x08,              // bound to a file: references are saved-object indices
+    CHNK_OPTION_ALLOWDYN = 0x10,          // every object reference is written, dynamic ones too
     CHNK_OPTION_DONTDELETE_PTR = 0x40,    // the buffer is borrowed, never freed
     CHNK_OPTION_DONTDELETE_PARSER = 0x80, // the parser is not owned
 };

@@ -7,15 +7,15 @@
 #include <vector>
 
 #include "core/bitmap/CKBitmapReader.h"
-#include "core/context/CKPluginManager.h"
-#include "core/chunk/CKStateChunk.h"
-#include "core/context/CKStartUp.h"
 #include "core/bitmap/CKTextureCodec.h"
+#include "core/chunk/CKStateChunk.h"
+#include "core/context/CKPluginManager.h"
+#include "core/context/CKStartUp.h"
 #include "platform/PlatformAssert.h"
-#include "system/memory/QxAlignedAlloc.h"
 #include "system/image/QxBlitter.h"
 #include "system/image/QxImageDesc.h"
 #include "system/image/QxPixelFormat.h"
+#include "system/memory/QxAlignedAlloc.h"
 
 namespace {
 
@@ -168,8 +168,7 @@ CKBOOL CKStateChunk::ReadRawBitmap(const QxImageDesc& image)
     if (GetReadError() != 0)
         return FALSE;
 
-    const CKBYTE* in[4] = {planes.data(), planes.data() + plane, planes.data() + 2 * plane,
-                           planes.data() + 3 * plane};
+    const CKBYTE* in[4] = {planes.data(), planes.data() + plane, planes.data() + 2 * plane, planes.data() + 3 * plane};
     for (int y = image.Height - 1, k = 0; y >= 0; --y)
         for (int x = 0; x < image.Width; ++x, ++k) {
             CKBYTE* pixel = PixelAt(image, x, y);
@@ -179,8 +178,7 @@ CKBOOL CKStateChunk::ReadRawBitmap(const QxImageDesc& image)
     return TRUE;
 }
 
-void CKStateChunk::WriteReaderBitmap(const QxImageDesc& image, CKBitmapReader* reader,
-                                     CKBitmapProperties* properties)
+void CKStateChunk::WriteReaderBitmap(const QxImageDesc& image, CKBitmapReader* reader, CKBitmapProperties* properties)
 {
     if (!image.Image || !reader || !properties || PlaneSize(image.Width, image.Height) < 0) {
         WriteDword(0);
@@ -326,8 +324,7 @@ int CKStateChunk::ReadReaderBitmap(QxImageDesc& image)
                 argb.Width = got.Width;
                 argb.Height = got.Height;
                 argb.BytesPerLine = got.Width * argb.BitsPerPixel / 8;
-                argb.Image = static_cast<CKBYTE*>(
-                    QxNewAligned((size_t) argb.BytesPerLine * (size_t) argb.Height, 16));
+                argb.Image = static_cast<CKBYTE*>(QxNewAligned((size_t) argb.BytesPerLine * (size_t) argb.Height, 16));
                 if (!argb.Image) {
                     reader->ReleaseMemory(decoded->m_Data);
                     return 0;

@@ -3,13 +3,13 @@
 
 #include <cstring>
 
+#include "core/chunk/CKStateChunk.h"
+#include "core/chunk/ChunkPositionList.h"
 #include "core/context/CKContext.h"
 #include "core/object/CKDependenciesContext.h"
 #include "core/object/CKObject.h"
-#include "core/object/CKObjectManager.h"
 #include "core/object/CKObjectIDList.h"
-#include "core/chunk/CKStateChunk.h"
-#include "core/chunk/ChunkPositionList.h"
+#include "core/object/CKObjectManager.h"
 
 namespace {
 

@@ -4,8 +4,7 @@
 #include "system/memory/QxMemoryManager.h"
 
 CKBaseManager::CKBaseManager(CKContext* context, CKGUID guid, const char* name)
-    : m_ManagerGuid(guid), m_ManagerName(QxGetMemoryManager()->DuplicateString(name ? name : "")),
-      m_Context(context)
+    : m_ManagerGuid(guid), m_ManagerName(QxGetMemoryManager()->DuplicateString(name ? name : "")), m_Context(context)
 {
     m_Profiler.Reset();
 }

@@ -28,45 +28,137 @@ public:
     CKBaseManager& operator=(const CKBaseManager&) = delete;
 
     // The manager's own state chunk for a file being saved; null for none.
-    virtual CKStateChunk* SaveData(CKFile* file) { (void) file; return nullptr; }
+    virtual CKStateChunk* SaveData(CKFile* file)
+    {
+        (void) file;
+        return nullptr;
+    }
     // The manager's chunk of a file being loaded (may be null).
-    virtual CKERROR LoadData(CKStateChunk* chunk, CKFile* file) { (void) chunk; (void) file; return 0; }
+    virtual CKERROR LoadData(CKStateChunk* chunk, CKFile* file)
+    {
+        (void) chunk;
+        (void) file;
+        return 0;
+    }
     virtual CKERROR PreClearAll() { return 0; }
     virtual CKERROR PostClearAll() { return 0; }
     virtual CKERROR PreProcess() { return 0; }
     virtual CKERROR PostProcess() { return 0; }
-    virtual CKERROR OnObjectsAddedToScene(CKScene* scene, CK_ID* ids, int count) { (void) scene; (void) ids; (void) count; return 0; }
-    virtual CKERROR OnObjectsRemovedFromScene(CKScene* scene, CK_ID* ids, int count) { (void) scene; (void) ids; (void) count; return 0; }
-    virtual CKERROR ReservedOperationA(CKDWORD a, CKDWORD b) { (void) a; (void) b; return 0; }
-    virtual CKERROR ReservedOperationB(CKDWORD a, CKDWORD b) { (void) a; (void) b; return 0; }
+    virtual CKERROR OnObjectsAddedToScene(CKScene* scene, CK_ID* ids, int count)
+    {
+        (void) scene;
+        (void) ids;
+        (void) count;
+        return 0;
+    }
+    virtual CKERROR OnObjectsRemovedFromScene(CKScene* scene, CK_ID* ids, int count)
+    {
+        (void) scene;
+        (void) ids;
+        (void) count;
+        return 0;
+    }
+    virtual CKERROR ReservedOperationA(CKDWORD a, CKDWORD b)
+    {
+        (void) a;
+        (void) b;
+        return 0;
+    }
+    virtual CKERROR ReservedOperationB(CKDWORD a, CKDWORD b)
+    {
+        (void) a;
+        (void) b;
+        return 0;
+    }
     virtual CKERROR OnCKInit() { return 0; }
     virtual CKERROR OnCKEnd() { return 0; }
     virtual CKERROR OnCKReset() { return 0; }
     virtual CKERROR OnCKPostReset() { return 0; }
     virtual CKERROR OnCKPause() { return 0; }
     virtual CKERROR OnCKPlay() { return 0; }
-    virtual CKERROR OnObjectsToBeDeleted(CK_ID* ids, int count) { (void) ids; (void) count; return 0; }
-    virtual CKERROR OnObjectsDeleted(CK_ID* ids, int count) { (void) ids; (void) count; return 0; }
+    virtual CKERROR OnObjectsToBeDeleted(CK_ID* ids, int count)
+    {
+        (void) ids;
+        (void) count;
+        return 0;
+    }
+    virtual CKERROR OnObjectsDeleted(CK_ID* ids, int count)
+    {
+        (void) ids;
+        (void) count;
+        return 0;
+    }
     virtual CKERROR PreLoad() { return 0; }
     virtual CKERROR PostLoad() { return 0; }
     virtual CKERROR PreSave() { return 0; }
     virtual CKERROR PostSave() { return 0; }
-    virtual CKERROR OnPreCopy(CKDependenciesContext& context) { (void) context; return 0; }
-    virtual CKERROR OnPostCopy(CKDependenciesContext& context) { (void) context; return 0; }
-    virtual CKERROR OnPreRender(CKRenderContext* dev) { (void) dev; return 0; }
-    virtual CKERROR OnPostRender(CKRenderContext* dev) { (void) dev; return 0; }
-    virtual CKERROR OnPreSpriteRender(CKRenderContext* dev) { (void) dev; return 0; }
-    virtual CKERROR OnPostSpriteRender(CKRenderContext* dev) { (void) dev; return 0; }
+    virtual CKERROR OnPreCopy(CKDependenciesContext& context)
+    {
+        (void) context;
+        return 0;
+    }
+    virtual CKERROR OnPostCopy(CKDependenciesContext& context)
+    {
+        (void) context;
+        return 0;
+    }
+    virtual CKERROR OnPreRender(CKRenderContext* dev)
+    {
+        (void) dev;
+        return 0;
+    }
+    virtual CKERROR OnPostRender(CKRenderContext* dev)
+    {
+        (void) dev;
+        return 0;
+    }
+    virtual CKERROR OnPreSpriteRender(CKRenderContext* dev)
+    {
+        (void) dev;
+        return 0;
+    }
+    virtual CKERROR OnPostSpriteRender(CKRenderContext* dev)
+    {
+        (void) dev;
+        return 0;
+    }
     // Priority of the manager in the list of one callback bit (a mask with
     // one bit set); higher runs first.
-    virtual int GetFunctionPriority(CKDWORD function) { (void) function; return 0; }
+    virtual int GetFunctionPriority(CKDWORD function)
+    {
+        (void) function;
+        return 0;
+    }
     // CKMANAGER_FUNC_ bits of the callbacks implemented.
     virtual CKDWORD GetValidFunctionsMask() { return 0; }
-    virtual CKERROR OnPreBackToFront(CKRenderContext* dev) { (void) dev; return 0; }
-    virtual CKERROR OnPostBackToFront(CKRenderContext* dev) { (void) dev; return 0; }
-    virtual CKERROR OnPreFullScreen(CKBOOL goingToFullScreen, CKRenderContext* dev) { (void) goingToFullScreen; (void) dev; return 0; }
-    virtual CKERROR OnPostFullScreen(CKBOOL goingToFullScreen, CKRenderContext* dev) { (void) goingToFullScreen; (void) dev; return 0; }
-    virtual CKERROR OnRasterizerEvent(CKDWORD event, CKDWORD param) { (void) event; (void) param; return 0; }
+    virtual CKERROR OnPreBackToFront(CKRenderContext* dev)
+    {
+        (void) dev;
+        return 0;
+    }
+    virtual CKERROR OnPostBackToFront(CKRenderContext* dev)
+    {
+        (void) dev;
+        return 0;
+    }
+    virtual CKERROR OnPreFullScreen(CKBOOL goingToFullScreen, CKRenderContext* dev)
+    {
+        (void) goingToFullScreen;
+        (void) dev;
+        return 0;
+    }
+    virtual CKERROR OnPostFullScreen(CKBOOL goingToFullScreen, CKRenderContext* dev)
+    {
+        (void) goingToFullScreen;
+        (void) dev;
+        return 0;
+    }
+    virtual CKERROR OnRasterizerEvent(CKDWORD event, CKDWORD param)
+    {
+        (void) event;
+        (void) param;
+        return 0;
+    }
 
     CKGUID GetGuid() const { return m_ManagerGuid; }
     const char* GetName() const { return m_ManagerName; }

@@ -8,21 +8,21 @@
 #include <strings.h>
 
 #include "core/attribute/CKAttributeManager.h"
-#include "core/context/CKBaseManager.h"
 #include "core/behavior/CKBehaviorManager.h"
+#include "core/behavior/CKMessageManager.h"
+#include "core/behavior/CKTimeManager.h"
+#include "core/context/CKBaseManager.h"
+#include "core/context/CKGlobals.h"
+#include "core/context/CKPathManager.h"
+#include "core/context/CKRandom.h"
+#include "core/context/CKVariableManager.h"
+#include "core/file/CKFileStreamWriter.h"
 #include "core/object/CKClassRegistry.h"
 #include "core/object/CKDependenciesContext.h"
-#include "core/file/CKFileStreamWriter.h"
-#include "core/context/CKGlobals.h"
-#include "core/scene/CKHideContentManager.h"
-#include "core/behavior/CKMessageManager.h"
 #include "core/object/CKObject.h"
 #include "core/object/CKObjectManager.h"
 #include "core/parameter/CKParameterManager.h"
-#include "core/context/CKPathManager.h"
-#include "core/context/CKRandom.h"
-#include "core/behavior/CKTimeManager.h"
-#include "core/context/CKVariableManager.h"
+#include "core/scene/CKHideContentManager.h"
 #include "system/memory/QxMemoryManager.h"
 #include "system/runtime/QxTimeProfiler.h"
 
@@ -142,8 +142,8 @@ void CKContext::RegisterContextVariables()
         {"Compatibility/KeepSAS", nullptr, 0, 2,
          "Keep Starting Activity Status of objects loaded from a .qdx even after they are added to a scene\n"},
     };
-    int* intTargets[] = {&m_ProfilingEnabled, &m_GlobalImagesSaveOptions, &m_GlobalSoundsSaveOptions,
-                         &m_FileWriteMode, &m_CompressionLevel, &m_UpdateTexturePropertiesOnLoad,
+    int* intTargets[] = {&m_ProfilingEnabled,    &m_GlobalImagesSaveOptions, &m_GlobalSoundsSaveOptions,
+                         &m_FileWriteMode,       &m_CompressionLevel,        &m_UpdateTexturePropertiesOnLoad,
                          &m_KeepStartingActivity};
     CKVariableManager* vm = m_VariableManager;
     for (int i = 0; i < 7; ++i) {
@@ -170,18 +170,27 @@ void CKContext::RegisterContextVariables()
         "enum:0=None;1=Pause Input Manager (Main Window);2=Pause Input Manager (Player Window);3=Pause "
         "Composition;4=Pause Input Manager when cursor is out of 3D View",
         "Web/QN Player's behavior when it loses focus");
-    vm->BindIntWithRepresentation("File Options/Save Thumbnail", &m_SaveThumbnail, 1, 0, "bool:",
-                                  "Allow to save an Explorer thumbnail in the Keltrane File");
+    vm->BindIntWithRepresentation("File Options/Save Thumbnail", &m_SaveThumbnail, 1, 0,
+                                  "bool:", "Allow to save an Explorer thumbnail in the Keltrane File");
 }
 
 void CKContext::UnregisterContextVariables()
 {
     static const char* const kNames[] = {
-        "Profiling/ProfileEnabled", "File Options/Textures,Sprites", "File Options/Sounds",
-        "File Options/Compression", "File Options/Compression Level",
-        "File Options/Update Texture Bitmap Properties On Load", "Compatibility/KeepSAS", "Globals/StartingPath",
-        "Globals/LastQbxLoaded", "Globals/LastQbxLoadedPath", "Globals/PluginPath", "Globals/StartingFlags",
-        "Player/Focus Lost Behavior", "File Options/Save Thumbnail",
+        "Profiling/ProfileEnabled",
+        "File Options/Textures,Sprites",
+        "File Options/Sounds",
+        "File Options/Compression",
+        "File Options/Compression Level",
+        "File Options/Update Texture Bitmap Properties On Load",
+        "Compatibility/KeepSAS",
+        "Globals/StartingPath",
+        "Globals/LastQbxLoaded",
+        "Globals/LastQbxLoadedPath",
+        "Globals/PluginPath",
+        "Globals/StartingFlags",
+        "Player/Focus Lost Behavior",
+        "File Options/Save Thumbnail",
     };
     for (const char* name : kNames)
         m_VariableManager->UnBind(name);
@@ -584,10 +593,22 @@ void CKContext::DispatchTimed(int bit, const char* what, F&& call)
     });
 }
 
-void CKContext::ExecuteManagersOnCKInit() { Dispatch(6, "CKInit", [](CKBaseManager* m) { m->OnCKInit(); }); }
-void CKContext::ExecuteManagersOnCKEnd() { Dispatch(7, "CKEnd", [](CKBaseManager* m) { m->OnCKEnd(); }); }
-void CKContext::ExecuteManagersPreClearAll() { Dispatch(4, "PreClearAll", [](CKBaseManager* m) { m->PreClearAll(); }); }
-void CKContext::ExecuteManagersPostClearAll() { Dispatch(5, "PostClearAll", [](CKBaseManager* m) { m->PostClearAll(); }); }
+void CKContext::ExecuteManagersOnCKInit()
+{
+    Dispatch(6, "CKInit", [](CKBaseManager* m) { m->OnCKInit(); });
+}
+void CKContext::ExecuteManagersOnCKEnd()
+{
+    Dispatch(7, "CKEnd", [](CKBaseManager* m) { m->OnCKEnd(); });
+}
+void CKContext::ExecuteManagersPreClearAll()
+{
+    Dispatch(4, "PreClearAll", [](CKBaseManager* m) { m->PreClearAll(); });
+}
+void CKContext::ExecuteManagersPostClearAll()
+{
+    Dispatch(5, "PostClearAll", [](CKBaseManager* m) { m->PostClearAll(); });
+}
 void CKContext::ExecuteManagersOnObjectsDeleted(CK_ID* ids, int count)
 {
     Dispatch(1, "Object Deleted", [&](CKBaseManager* m) { m->OnObjectsDeleted(ids, count); });
@@ -596,23 +617,54 @@ void CKContext::ExecuteManagersOnObjectsToBeDeleted(CK_ID* ids, int count)
 {
     Dispatch(0, "Object To Be Deleted", [&](CKBaseManager* m) { m->OnObjectsToBeDeleted(ids, count); });
 }
-void CKContext::ExecuteManagersPreProcess() { Dispatch(2, "PreProcess", [](CKBaseManager* m) { m->PreProcess(); }); }
-void CKContext::ExecuteManagersPostProcess() { Dispatch(3, "PostProcess", [](CKBaseManager* m) { m->PostProcess(); }); }
-void CKContext::ExecuteManagersOnCKReset() { Dispatch(14, "Reset", [](CKBaseManager* m) { m->OnCKReset(); }); }
-void CKContext::ExecuteManagersOnCKPostReset() { Dispatch(17, "Post Reset", [](CKBaseManager* m) { m->OnCKPostReset(); }); }
-void CKContext::ExecuteManagersOnCKPause() { Dispatch(9, "Pause", [](CKBaseManager* m) { m->OnCKPause(); }); }
-void CKContext::ExecuteManagersOnCKPlay() { Dispatch(8, "Play", [](CKBaseManager* m) { m->OnCKPlay(); }); }
-void CKContext::ExecuteManagersPreLoad() { Dispatch(10, "Pre Load", [](CKBaseManager* m) { m->PreLoad(); }); }
-void CKContext::ExecuteManagersPostLoad() { Dispatch(15, "Post Load", [](CKBaseManager* m) { m->PostLoad(); }); }
-void CKContext::ExecuteManagersPreSave() { Dispatch(11, "Pre Save", [](CKBaseManager* m) { m->PreSave(); }); }
-void CKContext::ExecuteManagersPostSave() { Dispatch(16, "Post Save", [](CKBaseManager* m) { m->PostSave(); }); }
+void CKContext::ExecuteManagersPreProcess()
+{
+    Dispatch(2, "PreProcess", [](CKBaseManager* m) { m->PreProcess(); });
+}
+void CKContext::ExecuteManagersPostProcess()
+{
+    Dispatch(3, "PostProcess", [](CKBaseManager* m) { m->PostProcess(); });
+}
+void CKContext::ExecuteManagersOnCKReset()
+{
+    Dispatch(14, "Reset", [](CKBaseManager* m) { m->OnCKReset(); });
+}
+void CKContext::ExecuteManagersOnCKPostReset()
+{
+    Dispatch(17, "Post Reset", [](CKBaseManager* m) { m->OnCKPostReset(); });
+}
+void CKContext::ExecuteManagersOnCKPause()
+{
+    Dispatch(9, "Pause", [](CKBaseManager* m) { m->OnCKPause(); });
+}
+void CKContext::ExecuteManagersOnCKPlay()
+{
+    Dispatch(8, "Play", [](CKBaseManager* m) { m->OnCKPlay(); });
+}
+void CKContext::ExecuteManagersPreLoad()
+{
+    Dispatch(10, "Pre Load", [](CKBaseManager* m) { m->PreLoad(); });
+}
+void CKContext::ExecuteManagersPostLoad()
+{
+    Dispatch(15, "Post Load", [](CKBaseManager* m) { m->PostLoad(); });
+}
+void CKContext::ExecuteManagersPreSave()
+{
+    Dispatch(11, "Pre Save", [](CKBaseManager* m) { m->PreSave(); });
+}
+void CKContext::ExecuteManagersPostSave()
+{
+    Dispatch(16, "Post Save", [](CKBaseManager* m) { m->PostSave(); });
+}
 void CKContext::ExecuteManagersOnObjectsAddedToScene(CKScene* scene, CK_ID* ids, int count)
 {
     Dispatch(18, "Objects Added To Scene", [&](CKBaseManager* m) { m->OnObjectsAddedToScene(scene, ids, count); });
 }
 void CKContext::ExecuteManagersOnObjectsRemovedFromScene(CKScene* scene, CK_ID* ids, int count)
 {
-    Dispatch(19, "Objects Removed From Scene", [&](CKBaseManager* m) { m->OnObjectsRemovedFromScene(scene, ids, count); });
+    Dispatch(19, "Objects Removed From Scene",
+             [&](CKBaseManager* m) { m->OnObjectsRemovedFromScene(scene, ids, count); });
 }
 void CKContext::ExecuteManagersOnPreCopy(CKDependenciesContext& context)
 {

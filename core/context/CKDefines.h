@@ -66,8 +66,7 @@ enum : CK_CLASSID
 
 // Result codes of engine operations (CKERROR): 0 success, failures negative.
 // CKErrorToString gives each one's sentence.
-namespace CKErr
-{
+namespace CKErr {
 enum : CKERROR
 {
     Ok = 0,
@@ -127,22 +126,22 @@ enum : CKERROR
 // Object flags (CKObject::GetObjectFlags).
 enum : CKDWORD
 {
-    CK_OBJECT_FREEID = 0x8,          // the id goes back to the free list on destruction
-    CK_OBJECT_TOBEDELETED = 0x10,    // being deleted
+    CK_OBJECT_FREEID = 0x8,       // the id goes back to the free list on destruction
+    CK_OBJECT_TOBEDELETED = 0x10, // being deleted
     CK_OBJECT_NOTTOBESAVED = 0x20,
     CK_OBJECT_VISIBLE = 0x40,
-    CK_OBJECT_NAMESHARED = 0x80,     // the name pointer is not owned
+    CK_OBJECT_NAMESHARED = 0x80, // the name pointer is not owned
     CK_OBJECT_DYNAMICMARK = 0x100,
-    CK_OBJECT_DYNAMIC = 0x108,       // both bits: created with CK_OBJECTCREATION_DYNAMIC
+    CK_OBJECT_DYNAMIC = 0x108, // both bits: created with CK_OBJECTCREATION_DYNAMIC
     CK_OBJECT_HIERACHICALHIDE = 0x200,
-    CK_OBJECT_UPTODATE = 0x400,      // free for derived classes
-    CK_OBJECT_TEMPMARKER = 0x800,    // free for derived classes
+    CK_OBJECT_UPTODATE = 0x400,   // free for derived classes
+    CK_OBJECT_TEMPMARKER = 0x800, // free for derived classes
     CK_OBJECT_ONLYFORFILEREFERENCE = 0x1000,
     CK_OBJECT_NOTTOBEDELETED = 0x2000, // kept by CKContext::ClearAll
     CK_OBJECT_APPDATA = 0x4000,
     CK_OBJECT_HASOBJECTDATA = 0x8000,
     CK_OBJECT_OBJECTDATALOADED = 0x20000,
-    CK_OBJECT_REUSEDMARK = 0x50000,  // ORed in by CreateObject when it reuses an object (mode 1)
+    CK_OBJECT_REUSEDMARK = 0x50000, // ORed in by CreateObject when it reuses an object (mode 1)
 };
 
 // Options of CKContext::CreateObject. The low 4 bits say what happens when an
@@ -209,8 +208,8 @@ enum : CKDWORD
 // Options of CKObjectManager::DeleteObjects.
 enum : CKDWORD
 {
-    CK_DESTROY_FREEID = 1,         // mark 0x18 so that the ids are reused
-    CK_DESTROY_NOCLASSNOTIFY = 2,  // no CheckPreDeletion / CheckPostDeletion
+    CK_DESTROY_FREEID = 1,        // mark 0x18 so that the ids are reused
+    CK_DESTROY_NOCLASSNOTIFY = 2, // no CheckPreDeletion / CheckPostDeletion
 };
 
 // CKObject::Show options.

@@ -4,10 +4,10 @@
 #include <new>
 #include <zlib.h>
 
+#include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
 #include "core/object/CKObject.h"
 #include "core/object/CKObjectIDList.h"
-#include "core/chunk/CKStateChunk.h"
 #include "system/io/CKPathSplitter.h"
 #include "system/memory/QxMemoryManager.h"
 
@@ -40,8 +40,8 @@ char* CKPackData(const char* data, int size, int& packedSize, int compressionLev
     if (!work)
         return nullptr;
     uLongf destLength = (uLongf) size;
-    int rc = compress2(reinterpret_cast<Bytef*>(work), &destLength, reinterpret_cast<const Bytef*>(data),
-                       (uLong) size, compressionLevel);
+    int rc = compress2(reinterpret_cast<Bytef*>(work), &destLength, reinterpret_cast<const Bytef*>(data), (uLong) size,
+                       compressionLevel);
     if (rc != Z_OK || destLength >= (uLongf) size) {
         delete[] work;
         return nullptr;

@@ -36,7 +36,10 @@ void CKFreeString(char* text);
 // A copy of a record whose first 32-bit word is its own size in bytes (free
 // with delete[]); null for null or a size outside 1..255.
 void* CKCopySizedRecord(const void* record);
-inline CKDWORD CKReturnArgument(CKDWORD value) { return value; }
+inline CKDWORD CKReturnArgument(CKDWORD value)
+{
+    return value;
+}
 // Replaces a non-empty path by its file name and extension; returns the text.
 const char* CKGetFileNameFromPath(XString& path);
 

@@ -20,7 +20,7 @@ struct CKGlobalState
 {
     XClassArray<CKClassDesc> m_ClassDescs;
     int m_GlobalClassCount = 58;
-    CKDependencies m_DefaultDependencies[4]; // modes 1 to 4
+    CKDependencies m_DefaultDependencies[4];    // modes 1 to 4
     CKPluginManager* m_PluginManager = nullptr; // owned
     XArray<CKContext*> m_Contexts;
     XString m_StartPath;

@@ -8,10 +8,10 @@
 #include "core/context/CKContext.h"
 #include "system/io/CKPathSplitter.h"
 #include "system/io/QxFile.h"
-#include "system/memory/QxMemoryManager.h"
 #include "system/io/QxPackedFile.h"
 #include "system/io/QxPaths.h"
 #include "system/io/QxUrl.h"
+#include "system/memory/QxMemoryManager.h"
 
 namespace {
 

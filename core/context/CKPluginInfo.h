@@ -56,9 +56,8 @@ public:
     CKPluginInfo() = default;
 
     // extension may be null (no extension).
-    CKPluginInfo(CKGUID guid, const char* extension, const char* description, const char* author,
-                 const char* summary, CKDWORD version, CKINITINSTANCEFCT initFct, CKEXITINSTANCEFCT exitFct,
-                 CKDWORD type)
+    CKPluginInfo(CKGUID guid, const char* extension, const char* description, const char* author, const char* summary,
+                 CKDWORD version, CKINITINSTANCEFCT initFct, CKEXITINSTANCEFCT exitFct, CKDWORD type)
         : m_GUID(guid), m_Description(description), m_Author(author), m_Summary(summary), m_Version(version),
           m_InitInstanceFct(initFct), m_Type(type), m_ExitInstanceFct(exitFct)
     {

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <strings.h>
 
-#include "core/context/CKContext.h"
 #include "core/bitmap/CKDataReader.h"
+#include "core/context/CKContext.h"
 #include "core/context/CKGlobals.h"
 
 CKPluginEntry::~CKPluginEntry()
@@ -75,8 +75,7 @@ void CKPluginManager::RegisterPlugin(int indexInDll, CKPluginInfo* info, CKDecla
         entry->m_BehaviorsInfo = new CKPluginEntryBehaviorsData;
         (void) listFct;
         break;
-    default:
-        break;
+    default: break;
     }
     m_Categories[category].m_Entries.PushBack(entry);
 }

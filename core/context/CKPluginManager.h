@@ -12,7 +12,7 @@ class CKFile;
 // Reader side of a plug-in entry (categories 0, 1, 2 and 6).
 struct CKPluginEntryReadersData
 {
-    CKGUID m_OptionsGuid;   // the options parameter type, 0,0 until made
+    CKGUID m_OptionsGuid; // the options parameter type, 0,0 until made
     int m_OptionCount = 0;
     CKDWORD m_ReaderFlags = 0;
     CKReaderGetReaderFunction m_GetReaderFct = nullptr;

@@ -4,15 +4,15 @@
 #include <cstring>
 #include <ctime>
 
-#include "core/object/CKClassRegistry.h"
 #include "core/context/CKContext.h"
-#include "core/object/CKCoreClasses.h"
 #include "core/context/CKGlobals.h"
 #include "core/context/CKPluginManager.h"
 #include "core/context/CKRandom.h"
+#include "core/object/CKClassRegistry.h"
+#include "core/object/CKCoreClasses.h"
 #include "system/io/CKPathSplitter.h"
-#include "system/log/QxLogManager.h"
 #include "system/io/QxPaths.h"
+#include "system/log/QxLogManager.h"
 #include "system/runtime/QxStartUp.h"
 
 namespace {
@@ -52,9 +52,8 @@ CKERROR CKStartUp()
     g.m_ClassDescs.Reserve(59);
     if (!g.m_PluginManager)
         g.m_PluginManager = new CKPluginManager;
-    static const char* const kCategories[] = {"Bitmap Readers", "Sound Readers", "Model Readers",
-                                              "Managers",       "BuildingBlocks", "Render Engines",
-                                              "Movie Readers",  "Extensions"};
+    static const char* const kCategories[] = {"Bitmap Readers", "Sound Readers",  "Model Readers", "Managers",
+                                              "BuildingBlocks", "Render Engines", "Movie Readers", "Extensions"};
     for (const char* name : kCategories)
         g.m_PluginManager->AddCategory(name);
     CKRegisterCoreClasses();

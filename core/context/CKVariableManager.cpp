@@ -98,8 +98,7 @@ class VariableInt : public CKVariableManager::Variable
 public:
     VariableInt(int* v, int def, const char* description, CKDWORD flags)
         : Variable(description, flags), m_Value(v), m_Default(def)
-    {
-    }
+    {}
     CKBOOL DiffersFromDefault() override { return *m_Value != m_Default; }
     void RestoreDefault() override { *m_Value = m_Default; }
     int GetType() override { return CKVariableManager::INT; }
@@ -117,8 +116,7 @@ class VariableIntRep : public VariableInt
 public:
     VariableIntRep(int* v, int def, const char* representation, const char* description, CKDWORD flags)
         : VariableInt(v, def, description, flags), m_Representation(representation)
-    {
-    }
+    {}
     const char* GetRepresentation() override { return m_Representation; }
 
     void SetValueFromString(const char* text) override
@@ -207,8 +205,7 @@ class VariableFloat : public CKVariableManager::Variable
 public:
     VariableFloat(float* v, float def, const char* description, CKDWORD flags)
         : Variable(description, flags), m_Value(v), m_Default(def)
-    {
-    }
+    {}
     CKBOOL DiffersFromDefault() override { return *m_Value != m_Default; }
     void RestoreDefault() override { *m_Value = m_Default; }
     int GetType() override { return CKVariableManager::FLOAT; }
@@ -226,8 +223,7 @@ class VariableString : public CKVariableManager::Variable
 public:
     VariableString(XString* v, const char* def, const char* description, CKDWORD flags)
         : Variable(description, flags), m_Value(v), m_Default(def)
-    {
-    }
+    {}
     CKBOOL DiffersFromDefault() override { return *m_Value != m_Default; }
     void RestoreDefault() override { *m_Value = m_Default; }
     int GetType() override { return CKVariableManager::STRING; }

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <new>
 
+#include "core/chunk/CKStateChunk.h"
 #include "core/file/CKFileChecksum.h"
 #include "core/file/CKMemoryBufferParser.h"
-#include "core/chunk/CKStateChunk.h"
 #include "includes/CKByteOrder.h"
 #include "system/io/QxFile.h"
 #include "system/memory/QxMemoryManager.h"

@@ -8,10 +8,9 @@ constexpr int kInputPiece = 1 << 20;
 } // namespace
 
 CKCompressedMemoryBufferParser::CKCompressedMemoryBufferParser(const void* bytes, int packedSize, int unpackedSize)
-    : CKInflatingBufferParser(bytes && packedSize > 0 ? unpackedSize : 0),
-      m_Packed(static_cast<const CKBYTE*>(bytes)), m_PackedSize(packedSize > 0 ? packedSize : 0)
-{
-}
+    : CKInflatingBufferParser(bytes && packedSize > 0 ? unpackedSize : 0), m_Packed(static_cast<const CKBYTE*>(bytes)),
+      m_PackedSize(packedSize > 0 ? packedSize : 0)
+{}
 
 int CKCompressedMemoryBufferParser::NextInput(const CKBYTE** data)
 {

@@ -4,15 +4,15 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/file/CKBufferParser.h"
-#include "core/object/CKClassRegistry.h"
+#include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
 #include "core/context/CKGlobals.h"
 #include "core/context/CKStartUp.h"
-#include "core/chunk/CKStateChunk.h"
+#include "core/file/CKBufferParser.h"
+#include "core/object/CKClassRegistry.h"
+#include "system/io/QxMemoryMappedFile.h"
 #include "system/log/QxLogManager.h"
 #include "system/memory/QxMemoryManager.h"
-#include "system/io/QxMemoryMappedFile.h"
 
 CKFile::CKFile(CKContext* context) : m_Context(context) {}
 
@@ -21,7 +21,6 @@ CKFile::~CKFile()
     ClearData();
     ResetNameClashPolicies();
 }
-
 
 void CKFile::ResetNameClashPolicies()
 {

@@ -21,11 +21,11 @@ class QxMemoryMappedFile;
 // Load flags (CKFile::OpenFile, CKFile::Load).
 enum : CKDWORD
 {
-    CK_LOAD_DODIALOG = 0x8,            // clashing names are handed to the interface callback (message 16)
-    CK_LOAD_AS_DYNAMIC_OBJECT = 0x10,  // loaded objects are dynamic
-    CK_LOAD_AUTOMATICMODE = 0x20,      // name clashes are resolved by the context's policies
+    CK_LOAD_DODIALOG = 0x8,           // clashing names are handed to the interface callback (message 16)
+    CK_LOAD_AS_DYNAMIC_OBJECT = 0x10, // loaded objects are dynamic
+    CK_LOAD_AUTOMATICMODE = 0x20,     // name clashes are resolved by the context's policies
     CK_LOAD_CHECKDUPLICATES = 0x40,
-    CK_LOAD_CHECKDEPENDENCIES = 0x80,  // plug-in dependencies are checked (-55 when one is missing)
+    CK_LOAD_CHECKDEPENDENCIES = 0x80, // plug-in dependencies are checked (-55 when one is missing)
     CK_LOAD_ONLYBEHAVIORS = 0x100,
     CK_LOAD_REPLACEDUPLICATES = 0x200, // every clashing record loads over the existing object
 };
@@ -33,8 +33,8 @@ enum : CKDWORD
 // Bits of the save-options word (the context's file write mode).
 enum : CKDWORD
 {
-    CKFILE_FORVIEWER = 0x1,        // sections are offered to packing
-    CKFILE_WHOLECOMPRESSED = 0x8,  // sections are offered to packing
+    CKFILE_FORVIEWER = 0x1,       // sections are offered to packing
+    CKFILE_WHOLECOMPRESSED = 0x8, // sections are offered to packing
     CKFILE_NOTHUMBNAIL = 0x4,
     CKFILE_PACKMASK = CKFILE_FORVIEWER | CKFILE_WHOLECOMPRESSED,
 };
@@ -55,8 +55,8 @@ struct CKFileObjectRecord
     CK_ID m_CreatedObject = 0; // id of the object made on load, 0 until then
     CK_CLASSID m_ClassID = 0;
     CKObject* m_Object = nullptr;
-    char* m_Name = nullptr;          // owned: a memory-manager string (CKStrdup)
-    CKStateChunk* m_Data = nullptr;  // owned by the record
+    char* m_Name = nullptr;         // owned: a memory-manager string (CKStrdup)
+    CKStateChunk* m_Data = nullptr; // owned by the record
     int m_PostPackSize = 0;
     int m_PrePackSize = 0;
     CKDWORD m_LoadOption = 0;
@@ -88,7 +88,7 @@ struct CKFileInfo
     CKDWORD ProductBuild = 0;
     CKDWORD FileWriteMode = 0; // the save-options word
     CKDWORD FileVersion = 0;
-    CKDWORD CKVersion = 0;     // engine version
+    CKDWORD CKVersion = 0; // engine version
     CKDWORD FileSize = 0;
     CKDWORD ObjectCount = 0;
     CKDWORD ManagerCount = 0;

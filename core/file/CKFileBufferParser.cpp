@@ -3,9 +3,9 @@
 #include <cstring>
 #include <new>
 
+#include "core/chunk/CKStateChunk.h"
 #include "core/file/CKCompressedFileBufferParser.h"
 #include "core/file/CKMemoryBufferParser.h"
-#include "core/chunk/CKStateChunk.h"
 #include "includes/CKByteOrder.h"
 #include "system/io/QxFile.h"
 

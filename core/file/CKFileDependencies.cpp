@@ -1,7 +1,7 @@
 #include <cstring>
 
-#include "core/file/CKFile.h"
 #include "core/context/CKPluginManager.h"
+#include "core/file/CKFile.h"
 #include "system/io/CKPathSplitter.h"
 
 namespace {

@@ -20,13 +20,14 @@ struct HeaderField
 };
 
 constexpr HeaderField kPart0[] = {
-    {8, &CKFileInfo::Crc},           {12, &CKFileInfo::CKVersion},    {16, &CKFileInfo::FileVersion},
-    {24, &CKFileInfo::FileWriteMode}, {28, &CKFileInfo::Hdr1PackSize},
+    {8, &CKFileInfo::Crc},           {12, &CKFileInfo::CKVersion},
+    {16, &CKFileInfo::FileVersion},  {24, &CKFileInfo::FileWriteMode},
+    {28, &CKFileInfo::Hdr1PackSize},
 };
 constexpr HeaderField kPart1[] = {
-    {0, &CKFileInfo::DataPackSize},    {4, &CKFileInfo::DataUnPackSize}, {8, &CKFileInfo::ManagerCount},
-    {12, &CKFileInfo::ObjectCount},    {16, &CKFileInfo::MaxIDSaved},    {20, &CKFileInfo::ProductVersion},
-    {24, &CKFileInfo::ProductBuild},   {28, &CKFileInfo::Hdr1UnPackSize},
+    {0, &CKFileInfo::DataPackSize},  {4, &CKFileInfo::DataUnPackSize},  {8, &CKFileInfo::ManagerCount},
+    {12, &CKFileInfo::ObjectCount},  {16, &CKFileInfo::MaxIDSaved},     {20, &CKFileInfo::ProductVersion},
+    {24, &CKFileInfo::ProductBuild}, {28, &CKFileInfo::Hdr1UnPackSize},
 };
 constexpr int kReservedOffset = 20;
 

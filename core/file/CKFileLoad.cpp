@@ -1,26 +1,26 @@
 #include <cstring>
 #include <new>
 
+#include "core/chunk/CKStateChunk.h"
 #include "core/context/CKBaseManager.h"
-#include "core/object/CKBeObject.h"
-#include "core/object/CKClassRegistry.h"
 #include "core/context/CKContext.h"
-#include "core/file/CKFile.h"
-#include "core/file/CKFileBufferParser.h"
-#include "core/file/CKFileFormat.h"
 #include "core/context/CKGlobals.h"
-#include "core/file/CKInflatingBufferParser.h"
-#include "core/file/CKMemoryBufferParser.h"
-#include "core/object/CKObject.h"
-#include "core/object/CKObjectIDList.h"
-#include "core/object/CKObjectManager.h"
 #include "core/context/CKPathManager.h"
 #include "core/context/CKPluginManager.h"
 #include "core/context/CKStartUp.h"
-#include "core/chunk/CKStateChunk.h"
+#include "core/file/CKFile.h"
+#include "core/file/CKFileBufferParser.h"
+#include "core/file/CKFileFormat.h"
+#include "core/file/CKInflatingBufferParser.h"
+#include "core/file/CKMemoryBufferParser.h"
+#include "core/object/CKBeObject.h"
+#include "core/object/CKClassRegistry.h"
+#include "core/object/CKObject.h"
+#include "core/object/CKObjectIDList.h"
+#include "core/object/CKObjectManager.h"
 #include "includes/CKByteOrder.h"
-#include "system/memory/QxMemoryManager.h"
 #include "system/io/QxMemoryMappedFile.h"
+#include "system/memory/QxMemoryManager.h"
 
 namespace {
 
@@ -39,14 +39,10 @@ constexpr int64_t kLoadTableMinCap = 1 << 20;
 CKDWORD LoadOptionOf(int value)
 {
     switch (value) {
-    case 1:
-        return CKFILE_LOAD_REPLACE;
-    case 2:
-        return CKFILE_LOAD_RENAME;
-    case 3:
-        return CKFILE_LOAD_DONTLOAD;
-    default:
-        return CKFILE_LOAD_NORMAL;
+    case 1: return CKFILE_LOAD_REPLACE;
+    case 2: return CKFILE_LOAD_RENAME;
+    case 3: return CKFILE_LOAD_DONTLOAD;
+    default: return CKFILE_LOAD_NORMAL;
     }
 }
 
@@ -106,8 +102,7 @@ CKERROR CKFile::OpenFile(const char* name, CKDWORD loadFlags)
             CloseParser();
             return CKErr::InvalidFile;
         }
-        CKMemoryBufferParser* parser =
-            new CKMemoryBufferParser(size, const_cast<void*>(m_MappedFile->GetBase()));
+        CKMemoryBufferParser* parser = new CKMemoryBufferParser(size, const_cast<void*>(m_MappedFile->GetBase()));
         if (parser)
             parser->SetReleaseReadPages(TRUE);
         return OpenWith(parser, TRUE, loadFlags);
@@ -225,7 +220,8 @@ CKERROR CKFile::ReadFileHeaders()
     const int64_t available = (int64_t) fileSize - headerStart;
     const int64_t headerStored = version >= CK_FILE_VERSION_DESCRIPTORS ? (int64_t) info.Hdr1PackSize : 0;
     if (headerStored > available) {
-        LogError("%s: header data of %lld bytes passes the end of the file", m_FileName.CStr(), (long long) headerStored);
+        LogError("%s: header data of %lld bytes passes the end of the file", m_FileName.CStr(),
+                 (long long) headerStored);
         return CKErr::InvalidFile;
     }
     m_DataStart = headerStart + (int) headerStored;
@@ -294,8 +290,7 @@ CKERROR CKFile::ReadFileHeaders()
                 for (int index : m_DuplicateNameFounds)
                     m_FileObjects[index].m_LoadOption = CKFILE_LOAD_REPLACE;
             } else if (m_LoadFlags & CK_LOAD_DODIALOG) {
-                if (m_Context->SendInterfaceMessage(CKUIM_LOADSAVENAMECLASH, (uintptr_t) this, 0, 0) ==
-                    CKErr::Canceled)
+                if (m_Context->SendInterfaceMessage(CKUIM_LOADSAVENAMECLASH, (uintptr_t) this, 0, 0) == CKErr::Canceled)
                     return CKErr::Canceled;
             }
         }
@@ -311,8 +306,8 @@ CKERROR CKFile::ReadHeaderData(const char* bytes, int size)
 
     // Object descriptors: 16 bytes and a name each.
     if ((uint64_t) info.ObjectCount * 16 > (uint64_t) size) {
-        LogError("%s: %u object descriptors cannot fit in %d bytes of header data", m_FileName.CStr(),
-                 info.ObjectCount, size);
+        LogError("%s: %u object descriptors cannot fit in %d bytes of header data", m_FileName.CStr(), info.ObjectCount,
+                 size);
         return CKErr::InvalidFile;
     }
     const int count = (int) info.ObjectCount;
@@ -517,9 +512,9 @@ CKERROR CKFile::ReadFileData()
     // The checksum of the data as stored (every version that has one). Plain
     // data in memory is summed while it is read, in the same pass.
     const bool packed = (info.FileWriteMode & CKFILE_PACKMASK) && info.DataPackSize != info.DataUnPackSize;
-    CKMemoryBufferParser* fused =
-        version >= CK_FILE_VERSION_HEADERDATA && !packed && m_ParserInMemory ? static_cast<CKMemoryBufferParser*>(raw)
-                                                                               : nullptr;
+    CKMemoryBufferParser* fused = version >= CK_FILE_VERSION_HEADERDATA && !packed && m_ParserInMemory
+                                      ? static_cast<CKMemoryBufferParser*>(raw)
+                                      : nullptr;
     auto crcError = [&](CKDWORD crc) {
         m_Context->OutputToConsole("Crc Error in m_File", TRUE);
         LogError("%s: the data's checksum is 0x%08X, the header says 0x%08X", name, crc, info.Crc);

@@ -8,27 +8,27 @@
 #include <strings.h>
 #include <unistd.h>
 
-#include "core/context/CKBaseManager.h"
 #include "core/chunk/CKChunkBytes.h"
-#include "core/object/CKClassRegistry.h"
+#include "core/chunk/CKStateChunk.h"
+#include "core/context/CKBaseManager.h"
 #include "core/context/CKContext.h"
+#include "core/context/CKPathManager.h"
+#include "core/context/CKPluginManager.h"
+#include "core/context/CKStartUp.h"
 #include "core/file/CKFile.h"
 #include "core/file/CKFileChecksum.h"
 #include "core/file/CKFileFormat.h"
 #include "core/file/CKMemoryBufferParser.h"
 #include "core/file/CKMemoryBufferWriter.h"
+#include "core/file/CKStreamWriter.h"
+#include "core/object/CKClassRegistry.h"
 #include "core/object/CKObject.h"
 #include "core/object/CKObjectIDList.h"
-#include "core/context/CKPathManager.h"
-#include "core/context/CKPluginManager.h"
-#include "core/context/CKStartUp.h"
-#include "core/chunk/CKStateChunk.h"
-#include "core/file/CKStreamWriter.h"
 #include "includes/CKByteOrder.h"
 #include "platform/PlatformAssert.h"
 #include "platform/PlatformPaths.h"
-#include "system/memory/QxMemoryManager.h"
 #include "system/io/QxMemoryMappedFile.h"
+#include "system/memory/QxMemoryManager.h"
 
 namespace {
 
@@ -74,8 +74,7 @@ private:
 };
 
 // Extensions a file of this engine may never be saved under.
-const char* const kRefusedExtensions[] = {".exe", ".pif", ".com", ".wsh", ".wsf",
-                                          ".js",  ".vb",  ".bat", ".dll", ".sys"};
+const char* const kRefusedExtensions[] = {".exe", ".pif", ".com", ".wsh", ".wsf", ".js", ".vb", ".bat", ".dll", ".sys"};
 
 // The extension of a path (from the last '.' of its last component), or "".
 const char* ExtensionOf(const char* path)

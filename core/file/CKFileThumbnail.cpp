@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <new>
 
-#include "core/file/CKFileFormat.h"
 #include "core/bitmap/CKSaveBitmap.h"
+#include "core/file/CKFileFormat.h"
 #include "includes/CKByteOrder.h"
 #include "platform/PlatformPaths.h"
 #include "system/image/QxBlitter.h"
@@ -58,7 +58,8 @@ CKBOOL CKWriteThumbnail(const char* path, const QxImageDesc& image, int width, i
     if (!pixels)
         return FALSE;
     small.Image = pixels;
-    CKBOOL ok = QxResizeImage(image, small) && CKSaveBitmap(path, small) && CKAppendThumbnailTrailer(path, width, height);
+    CKBOOL ok =
+        QxResizeImage(image, small) && CKSaveBitmap(path, small) && CKAppendThumbnailTrailer(path, width, height);
     delete[] pixels;
     if (!ok)
         std::remove(PlatformNativePath(path).c_str());

@@ -5,9 +5,9 @@
 #include <new>
 #include <zlib.h>
 
+#include "core/chunk/CKStateChunk.h"
 #include "core/file/CKCompressedMemoryBufferParser.h"
 #include "core/file/CKFileChecksum.h"
-#include "core/chunk/CKStateChunk.h"
 #include "core/file/CKStreamWriter.h"
 #include "includes/CKByteOrder.h"
 #include "platform/PlatformTempFileMapping.h"

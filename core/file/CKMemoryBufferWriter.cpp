@@ -5,8 +5,8 @@
 #include <zlib.h>
 
 #include "core/chunk/CKChunkBytes.h"
-#include "core/file/CKFileChecksum.h"
 #include "core/chunk/CKStateChunk.h"
+#include "core/file/CKFileChecksum.h"
 #include "core/file/CKStreamWriter.h"
 #include "includes/CKByteOrder.h"
 
@@ -153,9 +153,8 @@ CKBOOL CKMemoryBufferWriter::WriteToStream(CKStreamWriter* writer)
 {
     if (!writer || !m_Mapping.IsOpen())
         return FALSE;
-    bool ok = ForEachPiece([&](const char* bytes, int count) {
-        return writer->Write(bytes, (CKDWORD) count) == (CKDWORD) count;
-    });
+    bool ok = ForEachPiece(
+        [&](const char* bytes, int count) { return writer->Write(bytes, (CKDWORD) count) == (CKDWORD) count; });
     Seek(0);
     return ok;
 }

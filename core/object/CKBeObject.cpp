@@ -3,15 +3,15 @@
 #include <cstring>
 #include <new>
 
-#include "core/object/CKBeObjectLinks.h"
-#include "core/object/CKClassRegistry.h"
+#include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
-#include "core/object/CKDependenciesContext.h"
-#include "core/file/CKFile.h"
 #include "core/context/CKFunctions.h"
 #include "core/context/CKGlobals.h"
+#include "core/file/CKFile.h"
+#include "core/object/CKBeObjectLinks.h"
+#include "core/object/CKClassRegistry.h"
+#include "core/object/CKDependenciesContext.h"
 #include "core/object/CKObjectManager.h"
-#include "core/chunk/CKStateChunk.h"
 
 CK_CLASSID CKBeObject::m_ClassID = CKCID_BEOBJECT;
 
@@ -545,7 +545,9 @@ CKERROR CKBeObject::Load(CKStateChunk* chunk, CKFile* file)
             } else if (word & CK_BEOBJECT_PRIORITYFOLLOWS) {
                 priority = chunk->ReadInt();
             }
-            m_Priority = (short) (priority < MinPriority ? MinPriority : priority > MaxPriority ? MaxPriority : priority);
+            m_Priority = (short) (priority < MinPriority   ? MinPriority
+                                  : priority > MaxPriority ? MaxPriority
+                                                           : priority);
             m_WaitForMessages = 0;
         }
     }
@@ -692,9 +694,8 @@ void CKBeObject::PatchAfterLoad(int count, CKFileObjectRecord* records)
 void CKBeObject::Register()
 {
     CKClassSetParameterGuid(m_ClassID, CKGUID(0x71D80779, 0x402F42F3));
-    CKClassRegisterDefaultDependencies(m_ClassID,
-                                       CK_DEPENDENCIES_BEOBJECT_SCRIPTS | CK_DEPENDENCIES_BEOBJECT_ATTRIBUTES,
-                                       CK_DEPENDENCIES_COPY);
+    CKClassRegisterDefaultDependencies(
+        m_ClassID, CK_DEPENDENCIES_BEOBJECT_SCRIPTS | CK_DEPENDENCIES_BEOBJECT_ATTRIBUTES, CK_DEPENDENCIES_COPY);
 }
 
 CKObject* CKBeObject::CreateInstance(CKContext* context)

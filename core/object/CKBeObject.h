@@ -12,7 +12,7 @@ struct CKFileObjectRecord;
 // Chunk identifiers of a behavioural object's sections.
 enum : CKDWORD
 {
-    CK_STATESAVE_SCRIPTS_OLD = 0x100,   // scripts, data versions below 5
+    CK_STATESAVE_SCRIPTS_OLD = 0x100, // scripts, data versions below 5
     CK_STATESAVE_SCRIPTS = 0x800,
     CK_STATESAVE_PRIORITY = 0x40,
     CK_STATESAVE_ATTRIBUTES_OLD = 0x10, // attributes by name

@@ -31,14 +31,14 @@ struct CKClassDesc
     CKCLASSNAMEFCT m_NameFct = nullptr;
     CKCLASSDEPENDENCIESFCT m_DependsFct = nullptr;
     CKCLASSDEPENDENCIESCOUNTFCT m_DependsCountFct = nullptr;
-    CKDWORD m_CreationFlags = 0;         // CK_GENERALOPTIONS_...
-    CKDWORD m_DefaultOptions[4] = {};    // default dependency masks of modes 1 to 4
-    CKGUID m_ParameterGuid;              // parameter type standing for objects of the class
-    int m_DerivationLevel = 0;           // 0 for id 0, parent's + 1 otherwise
-    XBitArray m_Parents;                 // this class and its ancestors
-    XBitArray m_Children;                // this class and the classes derived from it
-    XBitArray m_ToBeNotify;              // classes whose deletions this class hears about
-    XBitArray m_CommonToBeNotify;        // m_ToBeNotify joined with the parent's common set
+    CKDWORD m_CreationFlags = 0;          // CK_GENERALOPTIONS_...
+    CKDWORD m_DefaultOptions[4] = {};     // default dependency masks of modes 1 to 4
+    CKGUID m_ParameterGuid;               // parameter type standing for objects of the class
+    int m_DerivationLevel = 0;            // 0 for id 0, parent's + 1 otherwise
+    XBitArray m_Parents;                  // this class and its ancestors
+    XBitArray m_Children;                 // this class and the classes derived from it
+    XBitArray m_ToBeNotify;               // classes whose deletions this class hears about
+    XBitArray m_CommonToBeNotify;         // m_ToBeNotify joined with the parent's common set
     XCompactArray<CK_CLASSID> m_ToNotify; // classes whose common set holds this class
     // Bit 1: the deletion calls CheckPreDeletion on objects of this class;
     // bit 2: CheckPostDeletion.

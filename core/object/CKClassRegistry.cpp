@@ -60,7 +60,7 @@ void CKClassRegister(const char* name, CK_CLASSID cid, CK_CLASSID parent, CKCLAS
                      CKCLASSCREATIONFCT creationFct, CKCLASSRELEASEFCT releaseFct, CKCLASSNAMEFCT nameFct,
                      CKCLASSDEPENDENCIESFCT dependsFct, CKCLASSDEPENDENCIESCOUNTFCT dependsCountFct)
 {
-    if (!PLATFORM_CHECK_TEXT(cid>=0, "cid>=0"))
+    if (!PLATFORM_CHECK_TEXT(cid >= 0, "cid>=0"))
         return;
     XClassArray<CKClassDesc>& registry = Registry();
     if (registry.Size() < cid + 1)

@@ -37,7 +37,7 @@ CK_CLASSID CKGetParentClassID(CK_CLASSID cid);
 // Setters for register functions (they run inside CKBuildClassHierarchyTable).
 // Each ignores an id outside the registry.
 void CKClassSetParameterGuid(CK_CLASSID cid, CKGUID guid);
-CKGUID CKGetClassParameterGuid(CK_CLASSID cid); // null GUID outside the registry
+CKGUID CKGetClassParameterGuid(CK_CLASSID cid);                                  // null GUID outside the registry
 void CKClassRegisterDefaultDependencies(CK_CLASSID cid, CKDWORD mask, int mode); // modes 1 to 4
 void CKClassSetCreationFlags(CK_CLASSID cid, CKDWORD flags);
 // a hears about deletions of b and of every class derived from b.

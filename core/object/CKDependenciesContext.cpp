@@ -1,8 +1,8 @@
 #include "core/object/CKDependenciesContext.h"
 
+#include "core/context/CKContext.h"
 #include "core/object/CKBeObjectLinks.h"
 #include "core/object/CKClassRegistry.h"
-#include "core/context/CKContext.h"
 #include "core/object/CKDependencies.h"
 #include "core/object/CKObject.h"
 

@@ -4,12 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/object/CKClassRegistry.h"
+#include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
+#include "core/object/CKClassRegistry.h"
 #include "core/object/CKDependencies.h"
 #include "core/object/CKDependenciesContext.h"
 #include "core/object/CKObjectManager.h"
-#include "core/chunk/CKStateChunk.h"
 #include "system/memory/QxMemoryManager.h"
 
 CK_CLASSID CKObject::m_ClassID = CKCID_OBJECT;
@@ -64,7 +64,7 @@ CKStateChunk* CKObject::Save(CKFile* file, CKDWORD flags)
     CKDWORD hidden = m_ObjectFlags & (CK_OBJECT_VISIBLE | CK_OBJECT_HIERACHICALHIDE);
     if (hidden != CK_OBJECT_VISIBLE)
         chunk->WriteIdentifier((m_ObjectFlags & CK_OBJECT_HIERACHICALHIDE) ? CK_STATESAVE_OBJECTHIERAHIDDEN
-                                                                            : CK_STATESAVE_OBJECTHIDDEN);
+                                                                           : CK_STATESAVE_OBJECTHIDDEN);
     return chunk;
 }
 

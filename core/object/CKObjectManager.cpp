@@ -1,7 +1,7 @@
 #include "core/object/CKObjectManager.h"
 
-#include "core/object/CKClassRegistry.h"
 #include "core/context/CKContext.h"
+#include "core/object/CKClassRegistry.h"
 #include "core/object/CKObject.h"
 
 #include <cstring>

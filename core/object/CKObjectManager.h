@@ -15,7 +15,7 @@ struct CKDeferredDeletion
 {
     XArray<CK_ID> m_Ids;
     CKDWORD m_Flags = 0;
-    const CKDependencies* m_Key = nullptr; // the caller's record, for lookup
+    const CKDependencies* m_Key = nullptr;    // the caller's record, for lookup
     CKDependencies* m_Dependencies = nullptr; // owned copy, or null
 };
 

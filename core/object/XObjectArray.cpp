@@ -1,9 +1,9 @@
 #include "core/object/XObjectArray.h"
 
+#include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
 #include "core/object/CKDependenciesContext.h"
 #include "core/object/CKObject.h"
-#include "core/chunk/CKStateChunk.h"
 
 CKObject* XObjectArray::GetObject(CKContext* context, int index) const
 {

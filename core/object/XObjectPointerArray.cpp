@@ -1,7 +1,7 @@
 #include "core/object/XObjectPointerArray.h"
 
-#include "core/object/CKObject.h"
 #include "core/chunk/CKStateChunk.h"
+#include "core/object/CKObject.h"
 
 void XObjectPointerArray::Save(CKStateChunk* chunk) const
 {

@@ -10,5 +10,4 @@ public:
     ~CKParameterManager() override;
 
     CKDWORD GetValidFunctionsMask() override { return 0; }
-
 };

@@ -4,11 +4,13 @@
 #include "core/context/CKGlobals.h"
 #include "core/context/CKVariableManager.h"
 
-CKHideContentManager::CKHideContentManager(CKContext* context) : CKBaseManager(context, HIDECONTENT_MANAGER_GUID, "HideContentManager")
+CKHideContentManager::CKHideContentManager(CKContext* context)
+    : CKBaseManager(context, HIDECONTENT_MANAGER_GUID, "HideContentManager")
 {
     if (CKVariableManager* vm = context->GetVariableManager())
         vm->BindString("File Options/Protect Content Password", &CKGetGlobals().m_ProtectContentPassword, "empty", 0,
-                       "If you choose to hide content, this value is the one you will need if you want to UnHide this same content.");
+                       "If you choose to hide content, this value is the one you will need if you want to UnHide this "
+                       "same content.");
     m_Context->RegisterNewManager(this);
 }
 

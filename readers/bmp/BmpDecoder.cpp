@@ -15,7 +15,7 @@ constexpr size_t kFileHeaderSize = 14;
 struct BmpInfo
 {
     int width = 0;
-    int height = 0;       // absolute
+    int height = 0; // absolute
     bool topDown = false;
     int bits = 0;
     CKDWORD compression = 0;
@@ -54,16 +54,13 @@ int ReadHeaders(const CKBYTE* data, size_t size, BmpInfo& info)
     long long width;
     long long height;
     CKDWORD colorsUsed = 0;
-    if (infoSize == 12)
-    {
+    if (infoSize == 12) {
         width = LoadLE16(h + 4);
         height = LoadLE16(h + 6);
         info.bits = LoadLE16(h + 10);
         info.compression = 0;
         info.tableEntrySize = 3;
-    }
-    else
-    {
+    } else {
         width = (int32_t) LoadLE32(h + 4);
         height = (int32_t) LoadLE32(h + 8);
         info.bits = LoadLE16(h + 14);
@@ -71,9 +68,13 @@ int ReadHeaders(const CKBYTE* data, size_t size, BmpInfo& info)
         colorsUsed = LoadLE32(h + 32);
         info.tableEntrySize = 4;
     }
-    switch (info.bits)
-    {
-    case 1: case 4: case 8: case 16: case 24: case 32: break;
+    switch (info.bits) {
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32: break;
     default: return Fail(IMAGEREADER_INVALID, "unsupported bit count");
     }
     const CKDWORD c = info.compression;
@@ -93,8 +94,7 @@ int ReadHeaders(const CKBYTE* data, size_t size, BmpInfo& info)
     info.pixelOffset = offset;
 
     size_t after = kFileHeaderSize + infoSize;
-    if (c == 3)
-    {
+    if (c == 3) {
         if (size - after < 12)
             return Fail(IMAGEREADER_SHORTFILE, "file shorter than its bit fields");
         for (int i = 0; i < 3; ++i)
@@ -102,8 +102,7 @@ int ReadHeaders(const CKBYTE* data, size_t size, BmpInfo& info)
         if (info.bits == 16 && ((info.masks[0] | info.masks[1] | info.masks[2]) & 0xFFFF0000u) != 0)
             return Fail(IMAGEREADER_INVALID, "bit fields wider than the pixels");
     }
-    if (info.bits <= 8)
-    {
+    if (info.bits <= 8) {
         const int full = 1 << info.bits;
         info.tableEntries = colorsUsed != 0 && colorsUsed < (CKDWORD) full ? (int) colorsUsed : full;
         info.tableOffset = after;
@@ -117,8 +116,7 @@ void ReadTable(const CKBYTE* data, const BmpInfo& info, CKDWORD table[256])
 {
     for (int i = 0; i < 256; ++i)
         table[i] = 0;
-    for (int i = 0; i < info.tableEntries; ++i)
-    {
+    for (int i = 0; i < info.tableEntries; ++i) {
         const CKBYTE* e = data + info.tableOffset + (size_t) i * info.tableEntrySize;
         table[i] = 0xFF000000u | ((CKDWORD) e[2] << 16) | ((CKDWORD) e[1] << 8) | e[0];
     }
@@ -139,22 +137,18 @@ int DecodeUncompressed(const CKBYTE* data, size_t size, const BmpInfo& info, Dec
     QxImageDesc& d = out.Desc();
     d.Width = info.width;
     d.Height = info.height;
-    if (info.bits <= 8)
-    {
+    if (info.bits <= 8) {
         d.BitsPerPixel = 32;
         d.SetDefaultMasks();
-    }
-    else
-    {
+    } else {
         d.BitsPerPixel = info.bits;
         d.SetDefaultMasks();
-        if (info.compression == 3)
-        {
+        if (info.compression == 3) {
             d.RedMask = info.masks[0];
             d.GreenMask = info.masks[1];
             d.BlueMask = info.masks[2];
             if (info.bits == 32 && ((info.masks[0] | info.masks[1] | info.masks[2]) & 0xFF000000u) != 0)
-                d.AlphaMask = 0;  // the colours use the top byte: it is no alpha
+                d.AlphaMask = 0; // the colours use the top byte: it is no alpha
         }
     }
     d.BytesPerLine = info.width * (d.BitsPerPixel / 8);
@@ -164,12 +158,10 @@ int DecodeUncompressed(const CKBYTE* data, size_t size, const BmpInfo& info, Dec
     CKDWORD table[256];
     if (info.bits <= 8)
         ReadTable(data, info, table);
-    for (int y = 0; y < info.height; ++y)
-    {
+    for (int y = 0; y < info.height; ++y) {
         const CKBYTE* src = data + info.pixelOffset + stride * (size_t) y;
         CKBYTE* dst = out.Pixels() + (size_t) OutputRow(info, y) * d.BytesPerLine;
-        switch (info.bits)
-        {
+        switch (info.bits) {
         case 1:
             for (int x = 0; x < info.width; ++x)
                 PutPixel(dst, x, table[(src[x >> 3] >> (7 - (x & 7))) & 1]);
@@ -182,9 +174,7 @@ int DecodeUncompressed(const CKBYTE* data, size_t size, const BmpInfo& info, Dec
             for (int x = 0; x < info.width; ++x)
                 PutPixel(dst, x, table[src[x]]);
             break;
-        default:
-            std::memcpy(dst, src, (size_t) d.BytesPerLine);
-            break;
+        default: std::memcpy(dst, src, (size_t) d.BytesPerLine); break;
         }
     }
     return IMAGEREADER_OK;
@@ -214,39 +204,34 @@ int DecodeRle(const CKBYTE* data, size_t size, const BmpInfo& info, DecodedImage
             PutPixel(out.Pixels() + (size_t) OutputRow(info, y) * d.BytesPerLine, x, table[index]);
         ++x;
     };
-    while (y < info.height)
-    {
+    while (y < info.height) {
         if (end - p < 2)
             return Fail(IMAGEREADER_SHORTFILE, "run-length data end before the last line");
         const int count = p[0];
         const int value = p[1];
         p += 2;
-        if (count > 0)
-        {
+        if (count > 0) {
             const int n = x + count > info.width ? (info.width > x ? info.width - x : 0) : count;
             for (int i = 0; i < n; ++i)
                 put(rle4 ? ((i & 1) ? value & 0xF : value >> 4) : value);
             x += count - n;
             continue;
         }
-        if (value == 0)  // end of line
+        if (value == 0) // end of line
         {
             x = 0;
             ++y;
-        }
-        else if (value == 1)  // end of bitmap
+        } else if (value == 1) // end of bitmap
         {
             break;
-        }
-        else if (value == 2)  // delta
+        } else if (value == 2) // delta
         {
             if (end - p < 2)
                 return Fail(IMAGEREADER_SHORTFILE, "run-length data end inside a delta");
             x += p[0];
             y += p[1];
             p += 2;
-        }
-        else  // absolute run of `value` pixels, padded to a word
+        } else // absolute run of `value` pixels, padded to a word
         {
             const size_t bytes = rle4 ? ((size_t) value + 1) / 2 : (size_t) value;
             const size_t padded = (bytes + 1) & ~(size_t) 1;
@@ -257,12 +242,12 @@ int DecodeRle(const CKBYTE* data, size_t size, const BmpInfo& info, DecodedImage
             p += padded;
         }
         if (x > info.width)
-            x = info.width;  // keeps x bounded however long the runs
+            x = info.width; // keeps x bounded however long the runs
     }
     return IMAGEREADER_OK;
 }
 
-}  // namespace
+} // namespace
 
 int BmpDecode(const CKBYTE* data, size_t size, DecodedImage& out)
 {

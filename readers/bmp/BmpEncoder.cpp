@@ -25,39 +25,32 @@ size_t EncodeRle8Line(const CKBYTE* idx, int width, CKBYTE* out, size_t room)
         ++n;
     };
     int x = 0;
-    while (x < width)
-    {
+    while (x < width) {
         int run = 1;
         while (x + run < width && run < 255 && idx[x + run] == idx[x])
             ++run;
-        if (run >= 2)
-        {
+        if (run >= 2) {
             put((CKBYTE) run);
             put(idx[x]);
             x += run;
             continue;
         }
         int count = 0;
-        while (x + count < width && count < 255)
-        {
+        while (x + count < width && count < 255) {
             const int i = x + count;
             if (i + 2 < width && idx[i] == idx[i + 1] && idx[i] == idx[i + 2])
                 break;
             ++count;
         }
-        if (count >= 3)
-        {
+        if (count >= 3) {
             put(0);
             put((CKBYTE) count);
             for (int i = 0; i < count; ++i)
                 put(idx[x + i]);
             if (count & 1)
                 put(0);
-        }
-        else
-        {
-            for (int i = 0; i < count; ++i)
-            {
+        } else {
+            for (int i = 0; i < count; ++i) {
                 put(1);
                 put(idx[x + i]);
             }
@@ -69,31 +62,32 @@ size_t EncodeRle8Line(const CKBYTE* idx, int width, CKBYTE* out, size_t room)
     return n <= room ? n : 0;
 }
 
-}  // namespace
+} // namespace
 
 int BmpEncode(const QxImageDesc& desc, const void* pixels, CKDWORD bitDepth, CKBYTE** out)
 {
     if (!out)
         return 0;
     *out = nullptr;
-    if (!pixels || !CKIsValidImageSize(desc.Width, desc.Height) || desc.BitsPerPixel < 1 || desc.BitsPerPixel > 255)
-    {
+    if (!pixels || !CKIsValidImageSize(desc.Width, desc.Height) || desc.BitsPerPixel < 1 || desc.BitsPerPixel > 255) {
         ReaderLogError("BMP: no valid image to save");
         return 0;
     }
     int bits;
     CKDWORD compression = 0;
-    switch (bitDepth)
-    {
-    case 8: case 16: case 24: case 32: bits = (int) bitDepth; break;
-    case 9: bits = 8; compression = 1; break;
-    default:
-        ReaderLogError("BMP: cannot save with bit depth %u", (unsigned) bitDepth);
-        return 0;
+    switch (bitDepth) {
+    case 8:
+    case 16:
+    case 24:
+    case 32: bits = (int) bitDepth; break;
+    case 9:
+        bits = 8;
+        compression = 1;
+        break;
+    default: ReaderLogError("BMP: cannot save with bit depth %u", (unsigned) bitDepth); return 0;
     }
     ReaderSourceImage source;
-    if (!source.Prepare(desc, pixels, false))
-    {
+    if (!source.Prepare(desc, pixels, false)) {
         ReaderLogError("BMP: cannot convert the image to save");
         return 0;
     }
@@ -120,58 +114,45 @@ int BmpEncode(const QxImageDesc& desc, const void* pixels, CKDWORD bitDepth, CKB
 
     size_t pixelBytes = bpl * (size_t) height;
     bool ok = true;
-    if (!palettised)
-    {
+    if (!palettised) {
         // Straight into the file, last line first.
         dst.Image = block + offset;
         ok = QxDoBlitUpsideDown(src, dst);
-    }
-    else
-    {
+    } else {
         CKBYTE colorMap[256 * 4] = {};
         dst.BytesPerColorEntry = 4;
         dst.ColorMapEntries = 256;
         dst.ColorMap = colorMap;
         CKBYTE* indices = static_cast<CKBYTE*>(CKReaderAllocate(bpl * (size_t) height));
         ok = indices != nullptr;
-        if (ok)
-        {
+        if (ok) {
             dst.Image = indices;
             ok = QxDoBlitUpsideDown(src, dst);
         }
-        if (ok)
-        {
+        if (ok) {
             // Colour-map bytes 0, 1, 2 are red, green, blue; the file wants B, G, R, 0.
-            for (int i = 0; i < 256; ++i)
-            {
+            for (int i = 0; i < 256; ++i) {
                 CKBYTE* e = block + kHeadersSize + (size_t) i * 4;
                 e[0] = colorMap[i * 4 + 2];
                 e[1] = colorMap[i * 4 + 1];
                 e[2] = colorMap[i * 4 + 0];
                 e[3] = 0;
             }
-            if (compression == 0)
-            {
+            if (compression == 0) {
                 std::memcpy(block + offset, indices, bpl * (size_t) height);
-            }
-            else
-            {
+            } else {
                 size_t used = 0;
-                for (int y = 0; y < height && ok; ++y)
-                {
-                    const size_t n = EncodeRle8Line(indices + (size_t) y * bpl, width, block + offset + used,
-                                                    pixelRoom - used);
+                for (int y = 0; y < height && ok; ++y) {
+                    const size_t n =
+                        EncodeRle8Line(indices + (size_t) y * bpl, width, block + offset + used, pixelRoom - used);
                     ok = n != 0;
                     used += n;
                 }
-                if (ok && pixelRoom - used >= 2)
-                {
+                if (ok && pixelRoom - used >= 2) {
                     block[offset + used] = 0;
-                    block[offset + used + 1] = 1;  // end of bitmap
+                    block[offset + used + 1] = 1; // end of bitmap
                     used += 2;
-                }
-                else
-                {
+                } else {
                     ok = false;
                 }
                 pixelBytes = used;
@@ -179,8 +160,7 @@ int BmpEncode(const QxImageDesc& desc, const void* pixels, CKDWORD bitDepth, CKB
         }
         CKReaderFree(indices);
     }
-    if (!ok)
-    {
+    if (!ok) {
         ReaderLogError("BMP: cannot convert the image to %d bits", bits);
         CKReaderFree(block);
         return 0;

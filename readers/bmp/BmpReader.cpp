@@ -10,9 +10,7 @@ CKBitmapProperties BmpReader::DefaultProperties()
     return p;
 }
 
-BmpReader::BmpReader() : BufferedImageReader(DefaultProperties(), "BMP", BmpDecode)
-{
-}
+BmpReader::BmpReader() : BufferedImageReader(DefaultProperties(), "BMP", BmpDecode) {}
 
 const char* BmpReader::GetOptionDescription(int index)
 {

@@ -8,8 +8,7 @@
 
 BufferedImageReader::BufferedImageReader(const CKBitmapProperties& defaults, const char* tag, MemoryDecoder decode)
     : ImageReaderBase(defaults), m_Tag(tag), m_Decode(decode)
-{
-}
+{}
 
 int BufferedImageReader::ReadFile(const char* name, CKBitmapProperties** out)
 {
@@ -17,8 +16,7 @@ int BufferedImageReader::ReadFile(const char* name, CKBitmapProperties** out)
     if (!name || !out)
         return IMAGEREADER_NULLARGUMENT;
     XArray<CKBYTE> bytes;
-    if (!ReaderReadWholeFile(name, bytes))
-    {
+    if (!ReaderReadWholeFile(name, bytes)) {
         ReaderLogError("%s: cannot read %s", m_Tag, name);
         return IMAGEREADER_CANNOTREAD;
     }
@@ -44,8 +42,7 @@ int BufferedImageReader::SaveFile(const char* name, const CKBitmapProperties* pr
     if (!name || !properties)
         return 0;
     const int size = SaveFileThroughMemory(name, properties);
-    if (size < 0)
-    {
+    if (size < 0) {
         ReaderLogError("%s: cannot write %s", m_Tag, name);
         return IMAGEWRITER_CANNOTWRITE;
     }

@@ -38,8 +38,7 @@ void ImageReaderBase::ReleaseMemory(void* memory)
 {
     if (!memory)
         return;
-    if (memory == m_Properties.m_Data)
-    {
+    if (memory == m_Properties.m_Data) {
         FreeDecoded();
         return;
     }

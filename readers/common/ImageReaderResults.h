@@ -5,9 +5,9 @@ enum ImageReaderResult
 {
     IMAGEREADER_OK = 0,
     IMAGEREADER_NULLARGUMENT = 1,
-    IMAGEREADER_CANNOTREAD = 2,   // the file cannot be opened or read
-    IMAGEREADER_INVALID = 3,      // invalid or unsupported image
-    IMAGEREADER_SHORTFILE = 4,    // shorter than its headers announce
+    IMAGEREADER_CANNOTREAD = 2, // the file cannot be opened or read
+    IMAGEREADER_INVALID = 3,    // invalid or unsupported image
+    IMAGEREADER_SHORTFILE = 4,  // shorter than its headers announce
 };
 
 // Result of the BMP and TGA writers' SaveFile when the file cannot be

@@ -19,8 +19,7 @@ bool ReaderReadWholeFile(const char* name, XArray<CKBYTE>& bytes)
     if (size >= 0x80000000u)
         return false;
     bytes.Resize((int) size);
-    if (size != 0 && file.Read(bytes.Begin(), size) != size)
-    {
+    if (size != 0 && file.Read(bytes.Begin(), size) != size) {
         bytes.Clear();
         return false;
     }

@@ -25,16 +25,14 @@ bool ReaderSourceImage::Prepare(const QxImageDesc& desc, const void* data, bool 
 
     const bool bgr = desc.RedMask == 0x00FF0000 && desc.GreenMask == 0x0000FF00 && desc.BlueMask == 0x000000FF &&
                      desc.BytesPerColorEntry == 0 && desc.Flags == 0;
-    if (bgr && desc.BitsPerPixel == 32 && (desc.AlphaMask == 0xFF000000 || !needAlpha))
-    {
+    if (bgr && desc.BitsPerPixel == 32 && (desc.AlphaMask == 0xFF000000 || !needAlpha)) {
         m_Pixels = static_cast<const CKBYTE*>(data);
         m_Pitch = desc.BytesPerLine;
         m_BytesPerPixel = 4;
         m_HasAlpha = desc.AlphaMask == 0xFF000000;
         return true;
     }
-    if (bgr && desc.BitsPerPixel == 24 && desc.AlphaMask == 0 && !needAlpha)
-    {
+    if (bgr && desc.BitsPerPixel == 24 && desc.AlphaMask == 0 && !needAlpha) {
         m_Pixels = static_cast<const CKBYTE*>(data);
         m_Pitch = desc.BytesPerLine;
         m_BytesPerPixel = 3;
@@ -55,8 +53,7 @@ bool ReaderSourceImage::Prepare(const QxImageDesc& desc, const void* data, bool 
     if (!m_Owned)
         return false;
     dst.Image = m_Owned;
-    if (!QxDoBlit(src, dst))
-    {
+    if (!QxDoBlit(src, dst)) {
         CKReaderFree(m_Owned);
         m_Owned = nullptr;
         return false;

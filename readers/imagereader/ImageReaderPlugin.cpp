@@ -9,13 +9,11 @@
 
 CKPluginInfo* CKGetImageReaderPluginInfo(int index)
 {
-    static CKPluginInfo bmp = ReaderMakePluginInfo(CKGUID(0x614a243f, 0x437b3343), "Bmp", "Windows Bitmap",
-                                                   "Windows Bitmap");
-    static CKPluginInfo tga = ReaderMakePluginInfo(CKGUID(0xbca97223, 0x48578bca), "Tga", "Truevision Targa",
-                                                   "Targa");
+    static CKPluginInfo bmp =
+        ReaderMakePluginInfo(CKGUID(0x614a243f, 0x437b3343), "Bmp", "Windows Bitmap", "Windows Bitmap");
+    static CKPluginInfo tga = ReaderMakePluginInfo(CKGUID(0xbca97223, 0x48578bca), "Tga", "Truevision Targa", "Targa");
     static CKPluginInfo pcx = ReaderMakePluginInfo(CKGUID(0x585c7216, 0x33302657), "Pcx", "ZSoft PCX", "PCX");
-    switch (index)
-    {
+    switch (index) {
     case 0: return &bmp;
     case 1: return &tga;
     case 2: return &pcx;
@@ -25,8 +23,7 @@ CKPluginInfo* CKGetImageReaderPluginInfo(int index)
 
 CKDataReader* CKGetImageReader(int index)
 {
-    switch (index)
-    {
+    switch (index) {
     case 0: return new BmpReader;
     case 1: return new TgaReader;
     case 2: return new PcxReader;

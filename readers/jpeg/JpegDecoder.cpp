@@ -3,8 +3,8 @@
 #include <csetjmp>
 #include <cstdio>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 #include "core/bitmap/CKBitmapReader.h"
 #include "readers/common/DecodedImage.h"
@@ -38,16 +38,13 @@ struct DecodeState
 void ProgressMonitor(j_common_ptr cinfo)
 {
     const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
-    if (d->input_scan_number > kMaxScans)
-    {
+    if (d->input_scan_number > kMaxScans) {
         ReaderLogError("JPEG: more than %d scans", kMaxScans);
         JpegJumpBack(cinfo);
     }
 }
 
-void InitSource(j_decompress_ptr)
-{
-}
+void InitSource(j_decompress_ptr) {}
 
 boolean FillInputBuffer(j_decompress_ptr cinfo)
 {
@@ -68,9 +65,7 @@ void SkipInputData(j_decompress_ptr cinfo, long count)
     src->bytes_in_buffer -= n;
 }
 
-void TermSource(j_decompress_ptr)
-{
-}
+void TermSource(j_decompress_ptr) {}
 
 // Every libjpeg call of a decode; an error jumps back here. The state and
 // the image live in the caller, so nothing here needs unwinding.
@@ -84,12 +79,9 @@ bool RunDecode(DecodeState* s, FILE* file, const CKBYTE* data, size_t size, Deco
     cinfo->mem->max_memory_to_use = kMaxWorkingMemory;
     s->progress.progress_monitor = ProgressMonitor;
     cinfo->progress = &s->progress;
-    if (file)
-    {
+    if (file) {
         jpeg_stdio_src(cinfo, file);
-    }
-    else
-    {
+    } else {
         s->source.pub.init_source = InitSource;
         s->source.pub.fill_input_buffer = FillInputBuffer;
         s->source.pub.skip_input_data = SkipInputData;
@@ -101,23 +93,20 @@ bool RunDecode(DecodeState* s, FILE* file, const CKBYTE* data, size_t size, Deco
     }
     jpeg_read_header(cinfo, TRUE);
     const bool grey = cinfo->num_components == 1 && cinfo->jpeg_color_space == JCS_GRAYSCALE;
-    const bool colour = cinfo->num_components == 3 &&
-                        (cinfo->jpeg_color_space == JCS_YCbCr || cinfo->jpeg_color_space == JCS_RGB);
-    if (!grey && !colour)
-    {
+    const bool colour =
+        cinfo->num_components == 3 && (cinfo->jpeg_color_space == JCS_YCbCr || cinfo->jpeg_color_space == JCS_RGB);
+    if (!grey && !colour) {
         ReaderLogError("JPEG: %d-component images are not read", cinfo->num_components);
         return false;
     }
-    if (!CKIsValidImageSize(cinfo->image_width, cinfo->image_height))
-    {
+    if (!CKIsValidImageSize(cinfo->image_width, cinfo->image_height)) {
         ReaderLogError("JPEG: bad image size %ux%u", cinfo->image_width, cinfo->image_height);
         return false;
     }
     cinfo->out_color_space = JCS_RGB;
     jpeg_start_decompress(cinfo);
     if (cinfo->output_components != 3 || cinfo->output_width != cinfo->image_width ||
-        cinfo->output_height != cinfo->image_height)
-    {
+        cinfo->output_height != cinfo->image_height) {
         ReaderLogError("JPEG: unexpected output layout");
         return false;
     }
@@ -130,21 +119,18 @@ bool RunDecode(DecodeState* s, FILE* file, const CKBYTE* data, size_t size, Deco
     d.GreenMask = 0x0000FF00;
     d.BlueMask = 0x00FF0000;
     d.AlphaMask = 0;
-    if (!out->AllocatePixels((size_t) d.BytesPerLine * d.Height, false))
-    {
+    if (!out->AllocatePixels((size_t) d.BytesPerLine * d.Height, false)) {
         ReaderLogError("JPEG: out of memory");
         return false;
     }
     JSAMPROW rows[kRowsPerRead];
-    while (cinfo->output_scanline < cinfo->output_height)
-    {
+    while (cinfo->output_scanline < cinfo->output_height) {
         const JDIMENSION first = cinfo->output_scanline;
         const JDIMENSION left = cinfo->output_height - first;
         const int n = left < (JDIMENSION) kRowsPerRead ? (int) left : kRowsPerRead;
         for (int i = 0; i < n; ++i)
             rows[i] = out->Pixels() + (size_t) (first + i) * d.BytesPerLine;
-        if (jpeg_read_scanlines(cinfo, rows, (JDIMENSION) n) == 0)
-        {
+        if (jpeg_read_scanlines(cinfo, rows, (JDIMENSION) n) == 0) {
             ReaderLogError("JPEG: no line decoded");
             return false;
         }
@@ -154,7 +140,7 @@ bool RunDecode(DecodeState* s, FILE* file, const CKBYTE* data, size_t size, Deco
     return true;
 }
 
-}  // namespace
+} // namespace
 
 bool JpegDecode(FILE* file, const CKBYTE* data, size_t size, DecodedImage& out, bool& grayscale)
 {

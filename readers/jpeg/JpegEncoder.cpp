@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 #include "core/bitmap/CKBitmapReader.h"
 #include "readers/common/ReaderLog.h"
@@ -110,19 +110,14 @@ bool RunEncode(EncodeState* s, const ReaderSourceImage* source, const JpegEncode
     jpeg_start_compress(cinfo, TRUE);
 
     const int bpp = source->BytesPerPixel();
-    while (cinfo->next_scanline < cinfo->image_height)
-    {
+    while (cinfo->next_scanline < cinfo->image_height) {
         const CKBYTE* src = source->Line((int) cinfo->next_scanline);
         CKBYTE* dst = s->line;
-        if (grey)
-        {
+        if (grey) {
             for (int x = 0; x < width; ++x, src += bpp)
                 dst[x] = (CKBYTE) (int) (0.587 * src[1] + 0.299 * src[2] + 0.114 * src[0] + 0.5);
-        }
-        else
-        {
-            for (int x = 0; x < width; ++x, src += bpp, dst += 3)
-            {
+        } else {
+            for (int x = 0; x < width; ++x, src += bpp, dst += 3) {
                 dst[0] = src[2];
                 dst[1] = src[1];
                 dst[2] = src[0];
@@ -135,7 +130,7 @@ bool RunEncode(EncodeState* s, const ReaderSourceImage* source, const JpegEncode
     return true;
 }
 
-}  // namespace
+} // namespace
 
 int JpegEncode(const QxImageDesc& desc, const void* pixels, const JpegEncodeOptions& options, CKBYTE** out)
 {
@@ -143,8 +138,7 @@ int JpegEncode(const QxImageDesc& desc, const void* pixels, const JpegEncodeOpti
         return 0;
     *out = nullptr;
     ReaderSourceImage source;
-    if (!source.Prepare(desc, pixels, false))
-    {
+    if (!source.Prepare(desc, pixels, false)) {
         ReaderLogError("JPEG: no valid image to save");
         return 0;
     }
@@ -155,8 +149,7 @@ int JpegEncode(const QxImageDesc& desc, const void* pixels, const JpegEncodeOpti
     if (state.created)
         jpeg_destroy_compress(&state.cinfo);
     CKReaderFree(state.line);
-    if (!ok || state.destination.size == 0)
-    {
+    if (!ok || state.destination.size == 0) {
         CKReaderFree(state.destination.block);
         return 0;
     }

@@ -6,9 +6,9 @@
 // Save options of the JPEG writer.
 struct JpegEncodeOptions
 {
-    float quality = 0.75f;    // 0..1, given to libjpeg as a percentage (truncated)
-    float smoothing = 0.0f;   // 0..1, the smoothing factor as a percentage (truncated)
-    CKDWORD flags = 5;        // 1 optimize coding, 2 grayscale, 4 baseline
+    float quality = 0.75f;  // 0..1, given to libjpeg as a percentage (truncated)
+    float smoothing = 0.0f; // 0..1, the smoothing factor as a percentage (truncated)
+    CKDWORD flags = 5;      // 1 optimize coding, 2 grayscale, 4 baseline
 };
 
 constexpr CKDWORD JPEG_OPTIMIZE = 1;

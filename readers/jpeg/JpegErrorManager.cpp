@@ -12,11 +12,9 @@ void ErrorExit(j_common_ptr cinfo)
     JpegJumpBack(cinfo);
 }
 
-void OutputMessage(j_common_ptr)
-{
-}
+void OutputMessage(j_common_ptr) {}
 
-}  // namespace
+} // namespace
 
 jpeg_error_mgr* JpegSetUpErrorManager(JpegErrorManager& error)
 {

@@ -17,14 +17,11 @@ CKBitmapProperties JpgReader::DefaultProperties()
     return p;
 }
 
-JpgReader::JpgReader() : ImageReaderBase(DefaultProperties())
-{
-}
+JpgReader::JpgReader() : ImageReaderBase(DefaultProperties()) {}
 
 const char* JpgReader::GetOptionDescription(int index)
 {
-    switch (index)
-    {
+    switch (index) {
     case 0: return "Percentage:Compression Level";
     case 1: return "Percentage:Smoothing";
     case 2: return "Flags:Options:Optimize=1,Grayscale=2,BaseLine=4";
@@ -53,8 +50,7 @@ int JpgReader::ReadFile(const char* name, CKBitmapProperties** out)
     if (!name || !out)
         return -1;
     FILE* file = PlatformOpenFile(name, "rb");
-    if (!file)
-    {
+    if (!file) {
         ReaderLogError("can't open %s", name);
         return -1;
     }

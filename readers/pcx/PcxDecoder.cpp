@@ -31,10 +31,8 @@ public:
     bool Fill(CKBYTE* out, size_t n)
     {
         size_t i = 0;
-        while (i < n)
-        {
-            if (m_Count > 0)
-            {
+        while (i < n) {
+            if (m_Count > 0) {
                 const size_t k = m_Count < n - i ? m_Count : n - i;
                 std::memset(out + i, m_Value, k);
                 i += k;
@@ -44,8 +42,7 @@ public:
             if (m_Data >= m_End)
                 return false;
             const CKBYTE b = *m_Data++;
-            if ((b & 0xC0) != 0xC0)
-            {
+            if ((b & 0xC0) != 0xC0) {
                 out[i++] = b;
                 continue;
             }
@@ -64,7 +61,7 @@ private:
     CKBYTE m_Value = 0;
 };
 
-}  // namespace
+} // namespace
 
 int PcxDecode(const CKBYTE* data, size_t size, DecodedImage& out)
 {
@@ -123,15 +120,13 @@ int PcxDecode(const CKBYTE* data, size_t size, DecodedImage& out)
     d.GreenMask = 0x0000FF00;
     d.BlueMask = 0x00FF0000;
     d.AlphaMask = 0;
-    switch (bits)
-    {
+    switch (bits) {
     case 1: d.BytesPerLine = (width + 7) / 8; break;
     case 4: d.BytesPerLine = (width + 1) / 2; break;
     case 8: d.BytesPerLine = width; break;
     default: d.BytesPerLine = width * 3; break;
     }
-    if (bits <= 8)
-    {
+    if (bits <= 8) {
         const int entries = bits == 8 ? 256 : 16;
         if (!out.AllocateColorMap((size_t) entries * 3))
             return Fail(IMAGEREADER_INVALID, "out of memory");
@@ -150,45 +145,34 @@ int PcxDecode(const CKBYTE* data, size_t size, DecodedImage& out)
     std::vector<CKBYTE> scan(scanBytes);
     PcxRleReader runs(data + kHeaderSize, data + size);
     const CKBYTE* raw = data + kHeaderSize;
-    for (int y = 0; y < height; ++y)
-    {
+    for (int y = 0; y < height; ++y) {
         const CKBYTE* line;
-        if (rle)
-        {
+        if (rle) {
             if (!runs.Fill(scan.data(), scanBytes))
                 return Fail(IMAGEREADER_SHORTFILE, "run-length data end before the last line");
             line = scan.data();
-        }
-        else
-        {
+        } else {
             line = raw + (size_t) y * scanBytes;
         }
         CKBYTE* row = out.Pixels() + (size_t) y * d.BytesPerLine;
-        if (bits == 24)
-        {
+        if (bits == 24) {
             const CKBYTE* r = line;
             const CKBYTE* g = line + bytesPerLine;
             const CKBYTE* b = line + 2 * bytesPerLine;
-            for (int x = 0; x < width; ++x)
-            {
+            for (int x = 0; x < width; ++x) {
                 row[x * 3 + 0] = r[x];
                 row[x * 3 + 1] = g[x];
                 row[x * 3 + 2] = b[x];
             }
-        }
-        else if (bits == 4 && planes == 4)
-        {
+        } else if (bits == 4 && planes == 4) {
             std::memset(row, 0, (size_t) d.BytesPerLine);
-            for (int x = 0; x < width; ++x)
-            {
+            for (int x = 0; x < width; ++x) {
                 int index = 0;
                 for (int p = 0; p < 4; ++p)
                     index |= ((line[(size_t) p * bytesPerLine + (x >> 3)] >> (7 - (x & 7))) & 1) << p;
                 row[x >> 1] |= (CKBYTE) ((x & 1) ? index : index << 4);
             }
-        }
-        else
-        {
+        } else {
             std::memcpy(row, line, (size_t) d.BytesPerLine);
         }
     }

@@ -10,14 +10,11 @@ CKBitmapProperties PcxReader::DefaultProperties()
     return p;
 }
 
-PcxReader::PcxReader() : BufferedImageReader(DefaultProperties(), "PCX", PcxDecode)
-{
-}
+PcxReader::PcxReader() : BufferedImageReader(DefaultProperties(), "PCX", PcxDecode) {}
 
 const char* PcxReader::GetOptionDescription(int index)
 {
-    switch (index)
-    {
+    switch (index) {
     case 0: return "Enum:Bit Depth:1bit=1,4bit=4,8bit=8,24 bit=24";
     case 1: return "Boolean:Run Length Encoding";
     default: return "";

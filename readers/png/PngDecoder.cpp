@@ -92,7 +92,7 @@ bool RunDecode(png_structp png, png_infop info, DecodedImage* out, PngFileInfo* 
     return true;
 }
 
-}  // namespace
+} // namespace
 
 bool PngDecode(QxFile* file, const CKBYTE* data, size_t size, DecodedImage& out, PngFileInfo& info)
 {
@@ -102,8 +102,7 @@ bool PngDecode(QxFile* file, const CKBYTE* data, size_t size, DecodedImage& out,
     if (!png)
         return false;
     png_infop pngInfo = png_create_info_struct(png);
-    if (!pngInfo)
-    {
+    if (!pngInfo) {
         png_destroy_read_struct(&png, nullptr, nullptr);
         return false;
     }

@@ -10,8 +10,8 @@ class QxFile;
 // What a PNG read tells the reader's record about the file.
 struct PngFileInfo
 {
-    int colorType = 0;   // after palette expansion: 0 grey, 2 RGB (palette too), 4 grey-alpha, 6 RGBA
-    int interlace = 0;   // 0 none, 1 Adam7
+    int colorType = 0; // after palette expansion: 0 grey, 2 RGB (palette too), 4 grey-alpha, 6 RGBA
+    int interlace = 0; // 0 none, 1 Adam7
 };
 
 // Decodes a PNG image with libpng, from an open file (data null) or from

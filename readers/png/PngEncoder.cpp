@@ -25,7 +25,7 @@ struct MemoryOutput
 struct EncodeState
 {
     MemoryOutput output;
-    CKBYTE* prepared;       // palette indices or grey samples, when used
+    CKBYTE* prepared; // palette indices or grey samples, when used
     int preparedPitch;
     png_color palette[256];
     int colorType;
@@ -36,11 +36,9 @@ struct EncodeState
 void WriteToMemory(png_structp png, png_bytep data, size_t length)
 {
     auto* o = static_cast<MemoryOutput*>(png_get_io_ptr(png));
-    if (o->capacity - o->size < length)
-    {
+    if (o->capacity - o->size < length) {
         size_t capacity = o->capacity ? o->capacity : kFirstBlockSize;
-        while (capacity - o->size < length)
-        {
+        while (capacity - o->size < length) {
             if (capacity > ((size_t) 1 << 40))
                 png_error(png, "output too large");
             capacity *= 2;
@@ -58,9 +56,7 @@ void WriteToMemory(png_structp png, png_bytep data, size_t length)
     o->size += length;
 }
 
-void FlushNothing(png_structp)
-{
-}
+void FlushNothing(png_structp) {}
 
 // The filter word as libpng's mask. An empty mask would let libpng choose
 // its own adaptive filtering; the word 0 is offered as "None", so it asks
@@ -99,8 +95,7 @@ bool RunEncode(png_structp png, png_infop info, EncodeState* s, const ReaderSour
     png_write_info(png, info);
 
     const bool direct = s->prepared == nullptr;
-    if (direct)
-    {
+    if (direct) {
         png_set_bgr(png);
         // A 4-byte source written as RGB: its fourth byte is a filler.
         if (s->colorType == PNG_COLOR_TYPE_RGB && source->BytesPerPixel() == 4)
@@ -110,8 +105,7 @@ bool RunEncode(png_structp png, png_infop info, EncodeState* s, const ReaderSour
         png_set_packing(png);
     const int passes = png_set_interlace_handling(png);
     for (int pass = 0; pass < passes; ++pass)
-        for (int y = 0; y < height; ++y)
-        {
+        for (int y = 0; y < height; ++y) {
             const CKBYTE* row = direct ? source->Line(y) : s->prepared + (size_t) y * s->preparedPitch;
             png_write_row(png, const_cast<png_bytep>(row));
         }
@@ -134,8 +128,7 @@ bool PreparePalette(const ReaderSourceImage& source, EncodeState& s)
     dst.Image = s.prepared;
     if (!QxDoBlit(source.Describe(), dst))
         return false;
-    for (int i = 0; i < 256; ++i)
-    {
+    for (int i = 0; i < 256; ++i) {
         s.palette[i].red = colorMap[i * 4 + 0];
         s.palette[i].green = colorMap[i * 4 + 1];
         s.palette[i].blue = colorMap[i * 4 + 2];
@@ -147,19 +140,14 @@ void PrepareGrey(const ReaderSourceImage& source, EncodeState& s, int depth, boo
 {
     const int bpp = source.BytesPerPixel();
     const int top = (1 << depth) - 1;
-    for (int y = 0; y < source.Height(); ++y)
-    {
+    for (int y = 0; y < source.Height(); ++y) {
         const CKBYTE* p = source.Line(y);
         CKBYTE* q = s.prepared + (size_t) y * s.preparedPitch;
-        for (int x = 0; x < source.Width(); ++x, p += bpp)
-        {
-            if (alpha)
-            {
+        for (int x = 0; x < source.Width(); ++x, p += bpp) {
+            if (alpha) {
                 *q++ = (CKBYTE) (int) (0.299 * p[2] + 0.587 * p[1] + 0.114 * p[0] + 0.5);
                 *q++ = p[3];
-            }
-            else
-            {
+            } else {
                 const int grey = (int) (0.299 * p[2] + 0.587 * p[1] + 0.114 * p[0]);
                 *q++ = (CKBYTE) (grey * top / 255);
             }
@@ -167,7 +155,7 @@ void PrepareGrey(const ReaderSourceImage& source, EncodeState& s, int depth, boo
     }
 }
 
-}  // namespace
+} // namespace
 
 int PngEncode(const QxImageDesc& desc, const void* pixels, const PngEncodeOptions& options, CKBYTE** out)
 {
@@ -178,46 +166,36 @@ int PngEncode(const QxImageDesc& desc, const void* pixels, const PngEncodeOption
     const bool grey = (options.options & PNG_OPTION_GRAYSCALE) != 0;
     const bool alpha = (options.options & PNG_OPTION_ALPHA) != 0;
     const bool low = depth == 1 || depth == 2 || depth == 4 || depth == 8;
-    if (!low && depth != 24 && depth != 32)
-    {
+    if (!low && depth != 24 && depth != 32) {
         ReaderLogError("PNG: cannot save with bit depth %u", (unsigned) depth);
         return 0;
     }
     EncodeState s{};
     const bool needAlpha = alpha && (!low || grey);
     ReaderSourceImage source;
-    if (!source.Prepare(desc, pixels, needAlpha))
-    {
+    if (!source.Prepare(desc, pixels, needAlpha)) {
         ReaderLogError("PNG: no valid image to save");
         return 0;
     }
-    if (low && !grey)
-    {
+    if (low && !grey) {
         s.colorType = PNG_COLOR_TYPE_PALETTE;
         s.pngDepth = 8;
         s.usePalette = true;
         s.preparedPitch = source.Width();
-    }
-    else if (low && !alpha)
-    {
+    } else if (low && !alpha) {
         s.colorType = PNG_COLOR_TYPE_GRAY;
         s.pngDepth = (int) depth;
         s.preparedPitch = source.Width();
-    }
-    else if (low)
-    {
+    } else if (low) {
         s.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
         s.pngDepth = 8;
         s.preparedPitch = source.Width() * 2;
-    }
-    else
-    {
+    } else {
         s.colorType = alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
         s.pngDepth = 8;
     }
     bool ok = true;
-    if (low)
-    {
+    if (low) {
         s.prepared = static_cast<CKBYTE*>(CKReaderAllocate((size_t) s.preparedPitch * source.Height()));
         ok = s.prepared != nullptr;
         if (ok && s.usePalette)
@@ -227,8 +205,7 @@ int PngEncode(const QxImageDesc& desc, const void* pixels, const PngEncodeOption
         if (!ok)
             ReaderLogError("PNG: cannot convert the image to save");
     }
-    if (ok)
-    {
+    if (ok) {
         png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngErrorFunction, PngWarningFunction);
         png_infop info = png ? png_create_info_struct(png) : nullptr;
         ok = png && info && RunEncode(png, info, &s, &source, &options);
@@ -236,8 +213,7 @@ int PngEncode(const QxImageDesc& desc, const void* pixels, const PngEncodeOption
             png_destroy_write_struct(&png, info ? &info : nullptr);
     }
     CKReaderFree(s.prepared);
-    if (!ok || s.output.size == 0)
-    {
+    if (!ok || s.output.size == 0) {
         CKReaderFree(s.output.block);
         return 0;
     }

@@ -6,11 +6,11 @@
 // Save options of the PNG writer (the words of its record).
 struct PngEncodeOptions
 {
-    CKDWORD compressionLevel = 3;  // 0..9
-    CKDWORD filters = 8;           // 1 Sub, 2 Up, 4 Average, 8 Paeth; 0 unfiltered rows
-    CKDWORD bitDepth = 24;         // 1, 2, 4, 8, 24 or 32
-    CKDWORD options = 2;           // 1 grayscale, 2 alpha channel
-    CKDWORD interlace = 0;         // bit 1: Adam7
+    CKDWORD compressionLevel = 3; // 0..9
+    CKDWORD filters = 8;          // 1 Sub, 2 Up, 4 Average, 8 Paeth; 0 unfiltered rows
+    CKDWORD bitDepth = 24;        // 1, 2, 4, 8, 24 or 32
+    CKDWORD options = 2;          // 1 grayscale, 2 alpha channel
+    CKDWORD interlace = 0;        // bit 1: Adam7
 };
 
 constexpr CKDWORD PNG_OPTION_GRAYSCALE = 1;

@@ -8,6 +8,4 @@ void PngErrorFunction(png_structp png, png_const_charp message)
     png_longjmp(png, 1);
 }
 
-void PngWarningFunction(png_structp, png_const_charp)
-{
-}
+void PngWarningFunction(png_structp, png_const_charp) {}

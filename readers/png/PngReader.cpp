@@ -19,7 +19,7 @@ PngEncodeOptions OptionsOf(const CKBitmapProperties& p)
     return o;
 }
 
-}  // namespace
+} // namespace
 
 CKBitmapProperties PngReader::DefaultProperties()
 {
@@ -32,14 +32,11 @@ CKBitmapProperties PngReader::DefaultProperties()
     return p;
 }
 
-PngReader::PngReader() : ImageReaderBase(DefaultProperties())
-{
-}
+PngReader::PngReader() : ImageReaderBase(DefaultProperties()) {}
 
 const char* PngReader::GetOptionDescription(int index)
 {
-    switch (index)
-    {
+    switch (index) {
     case 0: return "Enum:Compression Level:0 (No Compression)=0,1=1,2=2,3=3,4=4,5=5,6=6,7=7,8=8,9 (Max Compression)=9";
     case 1: return "Flags:Filter Method:None=0,Sub=1,Up=2,Average=4,Paeth=8";
     case 2: return "Enum:Bit Depth:1=1,2=2,4=4,8=8,24=24";
@@ -74,8 +71,7 @@ int PngReader::FinishRead(bool ok, DecodedImage& image, const PngFileInfo& info,
         return -1;
     AdoptDecoded(image);
     m_Properties.m_Words[kInterlaceWord] = (CKDWORD) info.interlace;
-    switch (info.colorType)
-    {
+    switch (info.colorType) {
     case 0: m_Properties.m_Words[kBitDepthWord] = 8; break;
     case 2: m_Properties.m_Words[kBitDepthWord] = 24; break;
     case 6:
@@ -94,8 +90,7 @@ int PngReader::ReadFile(const char* name, CKBitmapProperties** out)
     if (!name || !out)
         return -1;
     QxFile file;
-    if (!file.Open(name, QX_FILE_READ))
-    {
+    if (!file.Open(name, QX_FILE_READ)) {
         ReaderLogError("PNG: cannot open %s", name);
         return -1;
     }
@@ -129,8 +124,7 @@ int PngReader::SaveFile(const char* name, const CKBitmapProperties* properties)
     const int size = EncodeImage(p, &block);
     if (size == 0)
         return 0;
-    if (!WriteBlock(name, block, size))
-    {
+    if (!WriteBlock(name, block, size)) {
         ReaderLogError("PNG: cannot write %s", name);
         return 0;
     }

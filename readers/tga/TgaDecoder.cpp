@@ -13,7 +13,7 @@ namespace {
 
 constexpr size_t kHeaderSize = 18;
 constexpr size_t kFooterSize = 26;
-constexpr char kFooterSignature[18] = "TRUEVISION-XFILE.";  // with its terminating zero
+constexpr char kFooterSignature[18] = "TRUEVISION-XFILE."; // with its terminating zero
 
 int Fail(int code, const char* what)
 {
@@ -30,19 +30,15 @@ inline CKBYTE Expand5(unsigned v)
 // A 15- or 16-bit colour-map entry or grey value as 32-bit ARGB.
 CKDWORD MapEntry(const CKBYTE* e, int bits)
 {
-    switch (bits)
-    {
+    switch (bits) {
     case 15:
-    case 16:
-    {
+    case 16: {
         const unsigned v = LoadLE16(e);
         return 0xFF000000u | ((CKDWORD) Expand5((v >> 10) & 31) << 16) | ((CKDWORD) Expand5((v >> 5) & 31) << 8) |
                Expand5(v & 31);
     }
-    case 24:
-        return 0xFF000000u | ((CKDWORD) e[2] << 16) | ((CKDWORD) e[1] << 8) | e[0];
-    default:
-        return LoadLE32(e);
+    case 24: return 0xFF000000u | ((CKDWORD) e[2] << 16) | ((CKDWORD) e[1] << 8) | e[0];
+    default: return LoadLE32(e);
     }
 }
 
@@ -50,13 +46,13 @@ struct TgaLayout
 {
     int width = 0;
     int height = 0;
-    int base = 0;             // 1, 2 or 3
+    int base = 0; // 1, 2 or 3
     bool rle = false;
-    int depth = 0;            // bits per stored pixel
+    int depth = 0; // bits per stored pixel
     int pixelBytes = 0;
     bool topDown = false;
     bool rightToLeft = false;
-    int outBytes = 0;         // bytes per output pixel
+    int outBytes = 0; // bytes per output pixel
     int mapFirst = 0;
     std::vector<CKDWORD> map; // colour map as ARGB
 };
@@ -64,23 +60,18 @@ struct TgaLayout
 // Writes one stored pixel as its output pixel.
 inline void Convert(const TgaLayout& t, const CKBYTE* s, CKBYTE* d)
 {
-    switch (t.base)
-    {
-    case 1:
-    {
+    switch (t.base) {
+    case 1: {
         const int index = (t.pixelBytes == 1 ? s[0] : LoadLE16(s)) - t.mapFirst;
         StoreLE32(d, index >= 0 && index < (int) t.map.size() ? t.map[(size_t) index] : 0);
         break;
     }
-    case 3:
-    {
+    case 3: {
         const CKDWORD alpha = t.pixelBytes == 2 ? s[1] : 0xFF;
         StoreLE32(d, (alpha << 24) | ((CKDWORD) s[0] * 0x010101u));
         break;
     }
-    default:
-        std::memcpy(d, s, (size_t) t.outBytes);
-        break;
+    default: std::memcpy(d, s, (size_t) t.outBytes); break;
     }
 }
 
@@ -99,7 +90,7 @@ void CheckFooter(const CKBYTE* data, size_t size, size_t imageStart)
         ReaderLogError("TGA: developer area offset outside the file ignored");
 }
 
-}  // namespace
+} // namespace
 
 int TgaDecode(const CKBYTE* data, size_t size, DecodedImage& out)
 {
@@ -126,8 +117,7 @@ int TgaDecode(const CKBYTE* data, size_t size, DecodedImage& out)
     if (mapType > 1)
         return Fail(IMAGEREADER_INVALID, "unknown colour-map type");
     bool depthOk;
-    switch (t.base)
-    {
+    switch (t.base) {
     case 1: depthOk = (t.depth == 8 || t.depth == 16) && mapType == 1; break;
     case 2: depthOk = t.depth == 15 || t.depth == 16 || t.depth == 24 || t.depth == 32; break;
     default: depthOk = t.depth == 8 || t.depth == 16; break;
@@ -146,8 +136,7 @@ int TgaDecode(const CKBYTE* data, size_t size, DecodedImage& out)
     const size_t mapBytes = mapType == 1 ? (size_t) mapLength * (size_t) ((mapBits + 7) / 8) : 0;
     if (size < mapStart + mapBytes)
         return Fail(IMAGEREADER_SHORTFILE, "file shorter than its colour map");
-    if (t.base == 1)
-    {
+    if (t.base == 1) {
         t.mapFirst = mapFirst;
         t.map.resize((size_t) mapLength);
         const int entryBytes = (mapBits + 7) / 8;
@@ -168,15 +157,12 @@ int TgaDecode(const CKBYTE* data, size_t size, DecodedImage& out)
     QxImageDesc& d = out.Desc();
     d.Width = t.width;
     d.Height = t.height;
-    if (t.base == 2)
-    {
+    if (t.base == 2) {
         d.BitsPerPixel = t.depth == 15 ? 16 : t.depth;
         d.SetDefaultMasks();
         if (t.depth == 16 && (descriptor & 0x0F) != 0)
             d.AlphaMask = 0x8000;
-    }
-    else
-    {
+    } else {
         d.BitsPerPixel = 32;
         d.SetDefaultMasks();
     }
@@ -190,16 +176,13 @@ int TgaDecode(const CKBYTE* data, size_t size, DecodedImage& out)
     auto rowOf = [&](int r) { return out.Pixels() + (size_t) (t.topDown ? r : t.height - 1 - r) * d.BytesPerLine; };
     auto columnOf = [&](int c) { return (size_t) (t.rightToLeft ? t.width - 1 - c : c) * t.outBytes; };
 
-    if (!t.rle)
-    {
+    if (!t.rle) {
         const size_t lineBytes = (size_t) t.width * t.pixelBytes;
         const bool straight = t.base == 2 && !t.rightToLeft;
-        for (int r = 0; r < t.height; ++r)
-        {
+        for (int r = 0; r < t.height; ++r) {
             const CKBYTE* line = src + (size_t) r * lineBytes;
             CKBYTE* row = rowOf(r);
-            if (straight)
-            {
+            if (straight) {
                 std::memcpy(row, line, lineBytes);
                 continue;
             }
@@ -214,8 +197,7 @@ int TgaDecode(const CKBYTE* data, size_t size, DecodedImage& out)
     int c = 0;
     CKBYTE* row = rowOf(0);
     size_t done = 0;
-    while (done < pixelCount)
-    {
+    while (done < pixelCount) {
         if (src >= end)
             return Fail(IMAGEREADER_SHORTFILE, "run-length data end before the last pixel");
         const int header = *src++;
@@ -228,24 +210,17 @@ int TgaDecode(const CKBYTE* data, size_t size, DecodedImage& out)
         size_t left = count < pixelCount - done ? count : pixelCount - done;
         done += left;
         const CKBYTE* s = src;
-        while (left > 0)
-        {
+        while (left > 0) {
             const size_t span = left < (size_t) (t.width - c) ? left : (size_t) (t.width - c);
-            if (straight && !repeat)
-            {
+            if (straight && !repeat) {
                 std::memcpy(row + (size_t) c * t.outBytes, s, span * t.outBytes);
                 s += span * t.pixelBytes;
-            }
-            else if (straight)
-            {
+            } else if (straight) {
                 CKBYTE* d = row + (size_t) c * t.outBytes;
                 for (size_t i = 0; i < span; ++i, d += t.outBytes)
                     std::memcpy(d, s, (size_t) t.outBytes);
-            }
-            else
-            {
-                for (size_t i = 0; i < span; ++i)
-                {
+            } else {
+                for (size_t i = 0; i < span; ++i) {
                     Convert(t, s, row + columnOf(c + (int) i));
                     if (!repeat)
                         s += t.pixelBytes;
@@ -253,8 +228,7 @@ int TgaDecode(const CKBYTE* data, size_t size, DecodedImage& out)
             }
             left -= span;
             c += (int) span;
-            if (c == t.width)
-            {
+            if (c == t.width) {
                 c = 0;
                 if (++r < t.height)
                     row = rowOf(r);

@@ -17,17 +17,16 @@ constexpr size_t kHeaderSize = 18;
 // pixels. Returns the bytes written (the caller gave room for the worst).
 size_t EncodeRleLine(const CKBYTE* line, int width, int ps, CKBYTE* out)
 {
-    auto same = [&](int a, int b)
-    { return std::memcmp(line + (size_t) a * ps, line + (size_t) b * ps, (size_t) ps) == 0; };
+    auto same = [&](int a, int b) {
+        return std::memcmp(line + (size_t) a * ps, line + (size_t) b * ps, (size_t) ps) == 0;
+    };
     size_t n = 0;
     int x = 0;
-    while (x < width)
-    {
+    while (x < width) {
         int run = 1;
         while (x + run < width && run < 128 && same(x + run, x))
             ++run;
-        if (run >= 2)
-        {
+        if (run >= 2) {
             out[n++] = (CKBYTE) (0x80 | (run - 1));
             std::memcpy(out + n, line + (size_t) x * ps, (size_t) ps);
             n += (size_t) ps;
@@ -45,27 +44,24 @@ size_t EncodeRleLine(const CKBYTE* line, int width, int ps, CKBYTE* out)
     return n;
 }
 
-}  // namespace
+} // namespace
 
 int TgaEncode(const QxImageDesc& desc, const void* pixels, CKDWORD bitDepth, bool rle, CKBYTE** out)
 {
     if (!out)
         return 0;
     *out = nullptr;
-    if (!pixels || !CKIsValidImageSize(desc.Width, desc.Height) || desc.BitsPerPixel < 1 || desc.BitsPerPixel > 255)
-    {
+    if (!pixels || !CKIsValidImageSize(desc.Width, desc.Height) || desc.BitsPerPixel < 1 || desc.BitsPerPixel > 255) {
         ReaderLogError("TGA: no valid image to save");
         return 0;
     }
-    if (bitDepth != 16 && bitDepth != 24 && bitDepth != 32 && bitDepth != 64)
-    {
+    if (bitDepth != 16 && bitDepth != 24 && bitDepth != 32 && bitDepth != 64) {
         ReaderLogError("TGA: cannot save with bit depth %u", (unsigned) bitDepth);
         return 0;
     }
     const bool grey = bitDepth == 64;
     ReaderSourceImage source;
-    if (!source.Prepare(desc, pixels, bitDepth == 32))
-    {
+    if (!source.Prepare(desc, pixels, bitDepth == 32)) {
         ReaderLogError("TGA: cannot convert the image to save");
         return 0;
     }
@@ -79,8 +75,7 @@ int TgaEncode(const QxImageDesc& desc, const void* pixels, CKDWORD bitDepth, boo
     CKBYTE* converted = nullptr;
     bool ok = block && line;
     QxImageDesc wide;
-    if (ok && bitDepth == 16)
-    {
+    if (ok && bitDepth == 16) {
         // One conversion of the whole image to 555.
         wide.Width = width;
         wide.Height = height;
@@ -91,8 +86,7 @@ int TgaEncode(const QxImageDesc& desc, const void* pixels, CKDWORD bitDepth, boo
         wide.Image = converted;
         ok = converted && QxDoBlit(source.Describe(), wide);
     }
-    if (!ok)
-    {
+    if (!ok) {
         ReaderLogError("TGA: cannot convert the image to %u bits", (unsigned) bitDepth);
         CKReaderFree(block);
         CKReaderFree(line);
@@ -108,35 +102,25 @@ int TgaEncode(const QxImageDesc& desc, const void* pixels, CKDWORD bitDepth, boo
     block[17] = (CKBYTE) (0x20 | (bitDepth == 32 ? 8 : 0));
     size_t used = kHeaderSize;
     const int sb = source.BytesPerPixel();
-    for (int y = 0; y < height; ++y)
-    {
+    for (int y = 0; y < height; ++y) {
         const CKBYTE* s = source.Line(y);
-        switch (bitDepth)
-        {
-        case 16:
-            std::memcpy(line, converted + (size_t) y * lineBytes, lineBytes);
-            break;
+        switch (bitDepth) {
+        case 16: std::memcpy(line, converted + (size_t) y * lineBytes, lineBytes); break;
         case 24:
             for (int x = 0; x < width; ++x)
                 std::memcpy(line + (size_t) x * 3, s + (size_t) x * sb, 3);
             break;
-        case 32:
-            std::memcpy(line, s, lineBytes);
-            break;
+        case 32: std::memcpy(line, s, lineBytes); break;
         default:
-            for (int x = 0; x < width; ++x)
-            {
+            for (int x = 0; x < width; ++x) {
                 const CKBYTE* p = s + (size_t) x * sb;
                 line[x] = (CKBYTE) ((p[0] + p[1] + p[2]) / 3);
             }
             break;
         }
-        if (rle)
-        {
+        if (rle) {
             used += EncodeRleLine(line, width, ps, block + used);
-        }
-        else
-        {
+        } else {
             std::memcpy(block + used, line, lineBytes);
             used += lineBytes;
         }

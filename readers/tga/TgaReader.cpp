@@ -11,14 +11,11 @@ CKBitmapProperties TgaReader::DefaultProperties()
     return p;
 }
 
-TgaReader::TgaReader() : BufferedImageReader(DefaultProperties(), "TGA", TgaDecode)
-{
-}
+TgaReader::TgaReader() : BufferedImageReader(DefaultProperties(), "TGA", TgaDecode) {}
 
 const char* TgaReader::GetOptionDescription(int index)
 {
-    switch (index)
-    {
+    switch (index) {
     case 0: return "Enum:Bit Depth:16 bit=16,24 bit=24,32 bit=32,Greyscale=64";
     case 1: return "Boolean:Run Length Encoding";
     default: return "";

@@ -30,8 +30,7 @@ bool DecodeOpen(TIFF* tif, DecodedImage& out)
 {
     char message[1024] = {};
     TIFFRGBAImage image;
-    if (!TIFFRGBAImageOK(tif, message) || !TIFFRGBAImageBegin(&image, tif, 0, message))
-    {
+    if (!TIFFRGBAImageOK(tif, message) || !TIFFRGBAImageBegin(&image, tif, 0, message)) {
         ReaderLogError("TIFF: %s", message);
         return false;
     }
@@ -39,8 +38,7 @@ bool DecodeOpen(TIFF* tif, DecodedImage& out)
     if (!ok)
         ReaderLogError("TIFF: bad image size %ux%u", image.width, image.height);
     QxImageDesc& d = out.Desc();
-    if (ok)
-    {
+    if (ok) {
         d.Width = (int) image.width;
         d.Height = (int) image.height;
         d.BitsPerPixel = 32;
@@ -54,31 +52,28 @@ bool DecodeOpen(TIFF* tif, DecodedImage& out)
         // the strip buffer holds), so the raster needs no clearing.
         ok = out.AllocatePixels((size_t) d.BytesPerLine * d.Height, false);
     }
-    if (ok)
-    {
+    if (ok) {
         image.req_orientation = ORIENTATION_TOPLEFT;
         ok = TIFFRGBAImageGet(&image, reinterpret_cast<uint32_t*>(out.Pixels()), image.width, image.height) != 0;
         if (!ok)
             ReaderLogError("TIFF: cannot read the image");
     }
     TIFFRGBAImageEnd(&image);
-    if (ok && !DirectoryChainEnds(tif))
-    {
+    if (ok && !DirectoryChainEnds(tif)) {
         ReaderLogError("TIFF: the chain of image directories does not end");
         ok = false;
     }
     return ok;
 }
 
-}  // namespace
+} // namespace
 
 bool TiffDecode(const char* name, const CKBYTE* data, size_t size, DecodedImage& out)
 {
     TiffOpenOptions options;
     if (!options.Get())
         return false;
-    if (name)
-    {
+    if (name) {
         TIFF* tif = TIFFOpenExt(PlatformNativePath(name).c_str(), "r", options.Get());
         if (!tif)
             return false;

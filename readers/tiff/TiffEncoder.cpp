@@ -14,24 +14,20 @@ bool WriteImage(TIFF* tif, const ReaderSourceImage& source, CKDWORD compression,
 {
     const int width = source.Width();
     const int height = source.Height();
-    bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, (uint32_t) width) &&
-              TIFFSetField(tif, TIFFTAG_IMAGELENGTH, (uint32_t) height) &&
-              TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8) &&
-              TIFFSetField(tif, TIFFTAG_COMPRESSION, (int) compression) &&
-              TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) &&
-              TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 4) &&
-              TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
-              TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 1) &&
-              TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB) &&
-              TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) &&
-              TIFFSetField(tif, TIFFTAG_IMAGEDESCRIPTION, "Keltrane Image");
+    bool ok =
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, (uint32_t) width) &&
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, (uint32_t) height) && TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8) &&
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, (int) compression) &&
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) && TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 4) &&
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) && TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 1) &&
+        TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB) &&
+        TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) &&
+        TIFFSetField(tif, TIFFTAG_IMAGEDESCRIPTION, "Keltrane Image");
     if (!ok)
         return false;
-    for (int y = 0; y < height; ++y)
-    {
+    for (int y = 0; y < height; ++y) {
         const CKBYTE* s = source.Line(y);
-        for (int x = 0; x < width; ++x, s += 4)
-        {
+        for (int x = 0; x < width; ++x, s += 4) {
             line[x * 4 + 0] = s[2];
             line[x * 4 + 1] = s[1];
             line[x * 4 + 2] = s[0];
@@ -43,7 +39,7 @@ bool WriteImage(TIFF* tif, const ReaderSourceImage& source, CKDWORD compression,
     return TIFFWriteDirectory(tif) != 0;
 }
 
-}  // namespace
+} // namespace
 
 int TiffEncode(const QxImageDesc& desc, const void* pixels, CKDWORD compression, CKBYTE** out)
 {
@@ -51,8 +47,7 @@ int TiffEncode(const QxImageDesc& desc, const void* pixels, CKDWORD compression,
         return 0;
     *out = nullptr;
     ReaderSourceImage source;
-    if (!source.Prepare(desc, pixels, true))
-    {
+    if (!source.Prepare(desc, pixels, true)) {
         ReaderLogError("TIFF: no valid image to save");
         return 0;
     }
@@ -70,8 +65,7 @@ int TiffEncode(const QxImageDesc& desc, const void* pixels, CKDWORD compression,
         return 0;
     size_t size = 0;
     CKBYTE* block = stream.TakeBlock(size);
-    if (!block || size == 0)
-    {
+    if (!block || size == 0) {
         CKReaderFree(block);
         return 0;
     }

@@ -16,11 +16,9 @@ TiffMemoryStream* StreamOf(thandle_t handle)
     return static_cast<TiffMemoryStream*>(handle);
 }
 
-}  // namespace
+} // namespace
 
-TiffMemoryStream::TiffMemoryStream(const CKBYTE* data, size_t size) : m_Data(data), m_Size(data ? size : 0)
-{
-}
+TiffMemoryStream::TiffMemoryStream(const CKBYTE* data, size_t size) : m_Data(data), m_Size(data ? size : 0) {}
 
 TiffMemoryStream::TiffMemoryStream() = default;
 
@@ -62,14 +60,13 @@ tmsize_t TiffMemoryStream::Write(thandle_t handle, void* buffer, tmsize_t size)
 {
     TiffMemoryStream* s = StreamOf(handle);
     if (s->m_Data)
-        return 0;  // a stream over outside data is read-only
+        return 0; // a stream over outside data is read-only
     if (size <= 0)
         return 0;
     if ((size_t) size > kMaxSize - s->m_Position)
         return 0;
     const size_t end = s->m_Position + (size_t) size;
-    if (end > s->m_Capacity)
-    {
+    if (end > s->m_Capacity) {
         size_t capacity = s->m_Capacity ? s->m_Capacity : kFirstBlockSize;
         while (capacity < end)
             capacity *= 2;
@@ -97,15 +94,13 @@ toff_t TiffMemoryStream::Seek(thandle_t handle, toff_t offset, int whence)
     // libtiff passes signed offsets through an unsigned type.
     const long long delta = (long long) offset;
     long long base;
-    switch (whence)
-    {
+    switch (whence) {
     case SEEK_SET: base = 0; break;
     case SEEK_CUR: base = (long long) s->m_Position; break;
     case SEEK_END: base = (long long) s->m_Size; break;
     default: return (toff_t) -1;
     }
-    if (whence == SEEK_SET)
-    {
+    if (whence == SEEK_SET) {
         if (offset > kMaxSize)
             return (toff_t) -1;
         s->m_Position = (size_t) offset;
@@ -141,6 +136,4 @@ int TiffMemoryStream::Map(thandle_t handle, void** base, toff_t* size)
     return 1;
 }
 
-void TiffMemoryStream::Unmap(thandle_t, void*, toff_t)
-{
-}
+void TiffMemoryStream::Unmap(thandle_t, void*, toff_t) {}

@@ -22,7 +22,7 @@ int WarningHandler(TIFF*, void*, const char*, const char*, va_list)
     return 1;
 }
 
-}  // namespace
+} // namespace
 
 TiffOpenOptions::TiffOpenOptions() : m_Options(TIFFOpenOptionsAlloc())
 {

@@ -12,9 +12,7 @@ CKBitmapProperties TiffReader::DefaultProperties()
     return p;
 }
 
-TiffReader::TiffReader() : ImageReaderBase(DefaultProperties())
-{
-}
+TiffReader::TiffReader() : ImageReaderBase(DefaultProperties()) {}
 
 const char* TiffReader::GetOptionDescription(int index)
 {

@@ -52,8 +52,7 @@ public:
             return HandleTag(begin + 1, end, error);
 
         const char* equal = static_cast<const char*>(std::memchr(begin, '=', static_cast<size_t>(end - begin)));
-        if (!equal)
-        {
+        if (!equal) {
             error = "can't find equal ('=') separator";
             return false;
         }
@@ -74,23 +73,19 @@ private:
     {
         const char* close = nullptr;
         for (const char* p = end; p > begin; --p)
-            if (p[-1] == '>')
-            {
+            if (p[-1] == '>') {
                 close = p - 1;
                 break;
             }
-        if (!close)
-        {
+        if (!close) {
             error = "can't find end of section tag";
             return false;
         }
-        if (begin < close && *begin == '/')
-        {
+        if (begin < close && *begin == '/') {
             XString name = Text(begin + 1, close);
             // The root has nothing to close: it is reported like any other
             // mismatch instead of leaving the reader without a section.
-            if (name.CompareCString(m_Current->GetName()) != 0 || !m_Current->GetParent())
-            {
+            if (name.CompareCString(m_Current->GetName()) != 0 || !m_Current->GetParent()) {
                 error = "closing bad section : ";
                 error += name;
                 error += " != ";
@@ -102,8 +97,7 @@ private:
         }
         XString name = Text(begin, close);
         QxConfigurationSection* section = m_Current->CreateSubSection(name.CStr());
-        if (!section)
-        {
+        if (!section) {
             error = "can't create subsection ";
             error += name;
             error += " in ";
@@ -137,8 +131,7 @@ void Indent(std::string& out, int depth)
 void AppendEntries(std::string& out, QxConfigurationSection* section, int indent)
 {
     QxConfigurationSection::EntryIterator it;
-    for (QxConfigurationEntry* entry = section->GetFirstEntry(it); entry; entry = section->GetNextEntry(it))
-    {
+    for (QxConfigurationEntry* entry = section->GetFirstEntry(it); entry; entry = section->GetNextEntry(it)) {
         Indent(out, indent);
         AppendClean(out, entry->GetName());
         out += " = ";
@@ -151,8 +144,7 @@ void AppendEntries(std::string& out, QxConfigurationSection* section, int indent
 
 QxConfiguration::QxConfiguration(CKWORD indentStep)
     : m_Root(new QxConfigurationSection(nullptr, "root")), m_IndentStep(indentStep)
-{
-}
+{}
 
 QxConfiguration::~QxConfiguration()
 {
@@ -202,8 +194,7 @@ int QxConfiguration::ReadFromText(const char* text, CKDWORD size, int* counter, 
     ConfigurationReader reader(m_Root);
     const char* p = text;
     const char* end = text + size;
-    while (p < end)
-    {
+    while (p < end) {
         const char* feed = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
         const char* lineEnd = feed ? feed : end;
         if (!reader.HandleLine(p, lineEnd, message))
@@ -218,17 +209,14 @@ int QxConfiguration::ReadFromText(const char* text, CKDWORD size, int* counter, 
 int QxConfiguration::ReadFromFile(const char* fileName, int* counter, XString* error)
 {
     m_Root->Clear();
-    if (!fileName)
-    {
+    if (!fileName) {
         if (error)
             *error = "null filename";
         return 0;
     }
     QxFile file;
-    if (!file.Open(fileName, QX_FILE_TEXT_READ))
-    {
-        if (error)
-        {
+    if (!file.Open(fileName, QX_FILE_TEXT_READ)) {
+        if (error) {
             *error = "can't open file : ";
             *error += fileName;
         }
@@ -238,8 +226,7 @@ int QxConfiguration::ReadFromFile(const char* fileName, int* counter, XString* e
     // holds, never a number taken from its contents.
     std::string text;
     char block[65536];
-    for (;;)
-    {
+    for (;;) {
         CKDWORD got = file.Read(block, sizeof(block));
         text.append(block, got);
         if (got < sizeof(block))
@@ -247,8 +234,7 @@ int QxConfiguration::ReadFromFile(const char* fileName, int* counter, XString* e
     }
     bool readFailed = !file.IsValid() || text.size() > 0xFFFFFFFFull;
     file.Close();
-    if (readFailed)
-    {
+    if (readFailed) {
         if (counter)
             *counter = 0;
         if (error)
@@ -279,8 +265,7 @@ int QxConfiguration::WriteToFile(const char* fileName)
     XArray<Level*> stack;
     bool ok = true;
     auto flush = [&]() {
-        if (out.size() >= 65536)
-        {
+        if (out.size() >= 65536) {
             ok = ok && file.Write(out.data(), static_cast<CKDWORD>(out.size())) == out.size();
             out.clear();
         }
@@ -298,27 +283,21 @@ int QxConfiguration::WriteToFile(const char* fileName)
 
     QxConfigurationSection::SectionIterator rootIt;
     for (QxConfigurationSection* top = m_Root->GetFirstSubSection(rootIt); top && ok;
-         top = m_Root->GetNextSubSection(rootIt))
-    {
+         top = m_Root->GetNextSubSection(rootIt)) {
         QxConfigurationSection* child = open(top, 0);
-        while (!stack.IsEmpty())
-        {
+        while (!stack.IsEmpty()) {
             Level* level = stack[stack.Size() - 1];
-            if (child)
-            {
+            if (child) {
                 int depth = level->depth + m_IndentStep;
                 child = open(child, depth < kMaxIndent ? depth : kMaxIndent);
-            }
-            else
-            {
+            } else {
                 Indent(out, level->depth);
                 out += "</";
                 AppendClean(out, level->section->GetName());
                 out += ">\n";
                 stack.RemoveAt(stack.Size() - 1);
                 delete level;
-                if (!stack.IsEmpty())
-                {
+                if (!stack.IsEmpty()) {
                     Level* parent = stack[stack.Size() - 1];
                     child = parent->section->GetNextSubSection(parent->it);
                 }

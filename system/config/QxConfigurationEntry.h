@@ -10,8 +10,7 @@ class QxConfigurationEntry
 public:
     QxConfigurationEntry(QxConfigurationSection* section, const char* name, const char* value)
         : m_Name(name), m_Section(section), m_Value(value)
-    {
-    }
+    {}
 
     const char* GetName() const { return m_Name.CStr(); }
     // "" when empty.

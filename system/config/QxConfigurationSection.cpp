@@ -10,8 +10,7 @@ namespace {
 const char* NextLevel(const char* path, XString& level)
 {
     const char* dot = std::strchr(path, '.');
-    if (!dot)
-    {
+    if (!dot) {
         level = path;
         return nullptr;
     }
@@ -28,8 +27,7 @@ QxConfigurationSection* FollowPath(QxConfigurationSection* section, const char* 
 {
     XString level;
     const char* rest = path;
-    while (section)
-    {
+    while (section) {
         rest = NextLevel(rest, level);
         section = step(section, level.CStr());
         if (!rest)
@@ -41,8 +39,7 @@ QxConfigurationSection* FollowPath(QxConfigurationSection* section, const char* 
 
 QxConfigurationSection::QxConfigurationSection(QxConfigurationSection* parent, const char* name)
     : m_Parent(parent), m_Name(name)
-{
-}
+{}
 
 QxConfigurationSection::~QxConfigurationSection()
 {
@@ -59,9 +56,8 @@ QxConfigurationSection* QxConfigurationSection::GetSubSectionByPath(const char* 
 {
     if (!usePath || !path)
         return GetSubSection(path);
-    return FollowPath(this, path, [](QxConfigurationSection* section, const char* name) {
-        return section->GetSubSection(name);
-    });
+    return FollowPath(this, path,
+                      [](QxConfigurationSection* section, const char* name) { return section->GetSubSection(name); });
 }
 
 QxConfigurationSection* QxConfigurationSection::CreateSubSection(const char* name)
@@ -80,8 +76,7 @@ namespace {
 // path is made whole or not at all.
 bool IsValidPath(const char* path)
 {
-    for (const char* level = path;;)
-    {
+    for (const char* level = path;;) {
         const char* dot = std::strchr(level, '.');
         size_t length = dot ? static_cast<size_t>(dot - level) : std::strlen(level);
         if (length == 0 || *level == '/')
@@ -99,9 +94,8 @@ QxConfigurationSection* QxConfigurationSection::CreateSubSectionByPath(const cha
         return CreateSubSection(path);
     if (!IsValidPath(path) || std::strpbrk(path, "\r\n"))
         return nullptr;
-    return FollowPath(this, path, [](QxConfigurationSection* section, const char* name) {
-        return section->CreateSubSection(name);
-    });
+    return FollowPath(
+        this, path, [](QxConfigurationSection* section, const char* name) { return section->CreateSubSection(name); });
 }
 
 QxConfigurationEntry* QxConfigurationSection::GetEntry(const char* name)
@@ -118,8 +112,7 @@ QxConfigurationEntry* QxConfigurationSection::AddEntry(const char* name, const c
     QxConfigurationEntry* entry = GetEntry(name);
     if (existing)
         *existing = entry;
-    if (entry)
-    {
+    if (entry) {
         entry->SetValue(value);
         return entry;
     }
@@ -168,8 +161,7 @@ void QxConfigurationSection::Clear()
     for (QxConfigurationEntry* entry : m_Entries)
         delete entry;
     m_Entries.Clear();
-    while (!pending.IsEmpty())
-    {
+    while (!pending.IsEmpty()) {
         QxConfigurationSection* section = pending[pending.Size() - 1];
         pending.RemoveAt(pending.Size() - 1);
         for (QxConfigurationSection* child : section->m_SubSections)

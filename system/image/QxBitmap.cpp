@@ -62,8 +62,7 @@ PlatformBitmap* QxCreateBitmapFromImage(const QxImageDesc& image)
     if (!bitmap)
         return nullptr;
     QxImageDesc desc;
-    if (!DescribeBitmap(bitmap, 0xFF000000, desc) || !QxDoBlitUpsideDown(image, desc))
-    {
+    if (!DescribeBitmap(bitmap, 0xFF000000, desc) || !QxDoBlitUpsideDown(image, desc)) {
         PlatformDeleteObject(bitmap);
         return nullptr;
     }

@@ -4,11 +4,11 @@
 #include <memory>
 #include <new>
 
-#include "system/runtime/QxGlobalLock.h"
 #include "system/image/QxPixelFormat.h"
 #include "system/image/QxQuantizer.h"
 #include "system/image/QxResampler.h"
 #include "system/image/QxSpanConverters.h"
+#include "system/runtime/QxGlobalLock.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ void ChannelShifts(CKDWORD srcMask, CKDWORD dstMask, CKDWORD& right, CKDWORD& le
     right = 0;
     left = 0;
     if (srcMask == 0 || dstMask == 0)
-        return;  // the channel contributes nothing: keep the shifts harmless
+        return; // the channel contributes nothing: keep the shifts harmless
     if (d >= 0)
         right = CKDWORD(d);
     else
@@ -67,20 +67,18 @@ QxSpanConverter QxBlitter::SelectConverter(const QxImageDesc& src, const QxImage
     if (IsCompressed(l.SrcFormat) || IsCompressed(l.DstFormat))
         return nullptr;
 
-    const bool bothListed = l.SrcFormat >= _32_ARGB8888 && l.SrcFormat <= _16_ABGR4444 &&
-                            l.DstFormat >= _32_ARGB8888 && l.DstFormat <= _16_ABGR4444;
+    const bool bothListed = l.SrcFormat >= _32_ARGB8888 && l.SrcFormat <= _16_ABGR4444 && l.DstFormat >= _32_ARGB8888 &&
+                            l.DstFormat <= _16_ABGR4444;
     if (bothListed && l.SrcFormat == l.DstFormat)
         return QxCopySpan;
-    if (bothListed)
-    {
+    if (bothListed) {
         if (QxSpanConverter pair = QxGetFormatPairConverter(l.SrcFormat, l.DstFormat))
             return pair;
     }
 
     const CKDWORD srcMasks[4] = {s.RedMask, s.GreenMask, s.BlueMask, s.AlphaMask};
     const CKDWORD dstMasks[4] = {d.RedMask, d.GreenMask, d.BlueMask, d.AlphaMask};
-    for (int c = 0; c < 4; ++c)
-    {
+    for (int c = 0; c < 4; ++c) {
         l.SrcMasks[c] = dstMasks[c] ? srcMasks[c] : 0;
         l.DstMasks[c] = srcMasks[c] ? dstMasks[c] : 0;
         ChannelShifts(srcMasks[c], dstMasks[c], l.RightShift[c], l.LeftShift[c]);
@@ -98,21 +96,16 @@ QxSpanConverter QxBlitter::SelectConverter(const QxImageDesc& src, const QxImage
     if (!converter)
         return nullptr;
 
-    if (row >= 4)
-    {
+    if (row >= 4) {
         if (!BuildPalette())
             return nullptr;
-    }
-    else if (column == 9)
-    {
+    } else if (column == 9) {
         // Quantised indices: the components come from the destination's masks,
         // which describe the palette the quantizer writes (byte 0, 1, 2). A
         // destination that gives no colour masks gets that layout.
-        if (d.RedMask == 0 && d.GreenMask == 0 && d.BlueMask == 0)
-        {
+        if (d.RedMask == 0 && d.GreenMask == 0 && d.BlueMask == 0) {
             const CKDWORD paletteMasks[3] = {0x000000FF, 0x0000FF00, 0x00FF0000};
-            for (int c = 0; c < 3; ++c)
-            {
+            for (int c = 0; c < 3; ++c) {
                 l.SrcMasks[c] = srcMasks[c];
                 l.DstMasks[c] = srcMasks[c] ? paletteMasks[c] : 0;
                 ChannelShifts(srcMasks[c], paletteMasks[c], l.RightShift[c], l.LeftShift[c]);
@@ -132,16 +125,14 @@ bool QxBlitter::BuildPalette()
     const int entries = s.ColorMapEntries;
     if (!s.ColorMap || entries < 1)
         return false;
-    if (size_t(entries) > m_PaletteCapacity)
-    {
+    if (size_t(entries) > m_PaletteCapacity) {
         m_Palette.reset(new (std::nothrow) CKDWORD[entries]);
         m_PaletteCapacity = m_Palette ? size_t(entries) : 0;
         if (!m_Palette)
             return false;
     }
     const int entryBytes = s.BytesPerColorEntry;
-    for (int i = 0; i < entries; ++i)
-    {
+    for (int i = 0; i < entries; ++i) {
         const CKBYTE* e = s.ColorMap + size_t(i) * size_t(entryBytes);
         const CKDWORD p = entryBytes == 4 ? QxReadPixel<4>(e) : QxReadPixel<3>(e);
         m_Palette[i] = QxConvertPixel(l, p);
@@ -167,20 +158,18 @@ bool QxBlitter::DoBlit(const QxImageDesc& src, const QxImageDesc& dst, bool upsi
     if (!sameSize && s.BitsPerPixel != 32)
         return false;
     if (!sameSize && (d.Width == 0 || d.Height == 0))
-        return true;  // nothing to produce
+        return true; // nothing to produce
     if (!sameSize && (s.Width == 0 || s.Height == 0))
-        return false;  // nothing to resample from
+        return false; // nothing to resample from
     if (!sameSize && !m_Resampler.Setup(s.Width, s.Height, d.Width, d.Height))
         return false;
 
     if (d.ColorMapEntries != 0 && !QxQuantizeImage(s, d))
         return false;
 
-    if (sameSize)
-    {
+    if (sameSize) {
         l.Width = s.Width;
-        for (int y = 0; y < s.Height; ++y)
-        {
+        for (int y = 0; y < s.Height; ++y) {
             const int sy = upsideDown ? s.Height - 1 - y : y;
             l.Src = s.Image + ptrdiff_t(sy) * s.BytesPerLine;
             l.Dst = d.Image + ptrdiff_t(y) * d.BytesPerLine;
@@ -192,8 +181,7 @@ bool QxBlitter::DoBlit(const QxImageDesc& src, const QxImageDesc& dst, bool upsi
     // The converter reads each resampled line as a 32-bit source line of the
     // destination's width.
     l.Width = d.Width;
-    for (int y = 0; y < d.Height; ++y)
-    {
+    for (int y = 0; y < d.Height; ++y) {
         const int dy = upsideDown ? d.Height - 1 - y : y;
         l.Src = reinterpret_cast<const CKBYTE*>(m_Resampler.ResampleLine(s.Image, s.BytesPerLine, y));
         l.Dst = d.Image + ptrdiff_t(dy) * d.BytesPerLine;
@@ -214,8 +202,7 @@ bool QxBlitter::ResizeImage(const QxImageDesc& src, const QxImageDesc& dst)
         return true;
     if (!m_Resampler.Setup(s.Width, s.Height, d.Width, d.Height))
         return false;
-    for (int y = 0; y < d.Height; ++y)
-    {
+    for (int y = 0; y < d.Height; ++y) {
         const CKDWORD* line = m_Resampler.ResampleLine(s.Image, s.BytesPerLine, y);
         CKBYTE* out = d.Image + ptrdiff_t(y) * d.BytesPerLine;
         for (int x = 0; x < d.Width; ++x)
@@ -244,8 +231,7 @@ bool QxBlitter::DoAlphaBlit(const QxImageDesc& desc, CKBYTE alpha, const CKBYTE*
     l.AlphaMaskComplement = ~d.AlphaMask;
     l.AlphaValue = ((CKDWORD(alpha) >> l.AlphaRightShift) << l.AlphaLeftShift) & d.AlphaMask;
     l.Width = d.Width;
-    for (int y = 0; y < d.Height; ++y)
-    {
+    for (int y = 0; y < d.Height; ++y) {
         l.Dst = d.Image + ptrdiff_t(y) * d.BytesPerLine;
         if (alphaMap)
             l.AlphaMap = alphaMap + ptrdiff_t(y) * d.Width;

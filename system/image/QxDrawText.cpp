@@ -21,15 +21,13 @@ CKDWORD QxDrawTextFormat(CKDWORD options)
         h = 1;
     if (options & 4)
         h = (options & 1) ? 3 : 2;
-    if (options & 64)
-    {
+    if (options & 64) {
         h = 1;
         if (options & 4)
             h += 2;
         if (options & 16)
             h += 40;
-    }
-    else if (options & 16)
+    } else if (options & 16)
         h |= 40;
     if (options & 32)
         h |= 36;

@@ -8,7 +8,7 @@
 struct QxFontInfo
 {
     XString FaceName;
-    int Height = 0;  // logical height: negative for a character height in pixels
+    int Height = 0; // logical height: negative for a character height in pixels
     int Weight = 0;
     CKBOOL Italic = FALSE;
     CKBOOL Underline = FALSE;

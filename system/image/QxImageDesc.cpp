@@ -2,17 +2,15 @@
 
 bool QxImageDesc::operator!=(const QxImageDesc& other) const
 {
-    return Size != other.Size || Width != other.Width || Height != other.Height ||
-           BytesPerLine != other.BytesPerLine || BitsPerPixel != other.BitsPerPixel ||
-           RedMask != other.RedMask || GreenMask != other.GreenMask || BlueMask != other.BlueMask ||
-           AlphaMask != other.AlphaMask || BytesPerColorEntry != other.BytesPerColorEntry ||
-           ColorMapEntries != other.ColorMapEntries;
+    return Size != other.Size || Width != other.Width || Height != other.Height || BytesPerLine != other.BytesPerLine ||
+           BitsPerPixel != other.BitsPerPixel || RedMask != other.RedMask || GreenMask != other.GreenMask ||
+           BlueMask != other.BlueMask || AlphaMask != other.AlphaMask ||
+           BytesPerColorEntry != other.BytesPerColorEntry || ColorMapEntries != other.ColorMapEntries;
 }
 
 void QxImageDesc::SetDefaultMasks()
 {
-    switch (BitsPerPixel)
-    {
+    switch (BitsPerPixel) {
     case 15:
     case 16:
         RedMask = 0x7C00;
@@ -27,8 +25,7 @@ void QxImageDesc::SetDefaultMasks()
         BlueMask = 0x000000FF;
         AlphaMask = BitsPerPixel == 32 ? 0xFF000000 : 0;
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

@@ -13,19 +13,19 @@ constexpr CKDWORD QX_IMAGEDESC_SIZE = 52;
 struct QxImageDesc
 {
     CKDWORD Size = QX_IMAGEDESC_SIZE;
-    CKDWORD Flags = 0;         // pixel-format id for formats masks cannot describe (19..39), else 0
+    CKDWORD Flags = 0; // pixel-format id for formats masks cannot describe (19..39), else 0
     int32_t Width = 0;
     int32_t Height = 0;
-    int32_t BytesPerLine = 0;  // signed pitch from one line to the next
+    int32_t BytesPerLine = 0; // signed pitch from one line to the next
     int32_t BitsPerPixel = 0;
     CKDWORD RedMask = 0;
     CKDWORD GreenMask = 0;
     CKDWORD BlueMask = 0;
-    CKDWORD AlphaMask = 0;     // 0 when the format has no alpha
-    CKWORD BytesPerColorEntry = 0;  // 0 true colour, 3 or 4 paletted
+    CKDWORD AlphaMask = 0;         // 0 when the format has no alpha
+    CKWORD BytesPerColorEntry = 0; // 0 true colour, 3 or 4 paletted
     CKWORD ColorMapEntries = 0;
-    CKBYTE* ColorMap = nullptr;     // entries laid out by the four masks
-    CKBYTE* Image = nullptr;        // first pixel of the first line
+    CKBYTE* ColorMap = nullptr; // entries laid out by the four masks
+    CKBYTE* Image = nullptr;    // first pixel of the first line
 
     // Differ when Size, the dimensions, pitch, depth, masks or the two
     // colour-map words differ; Flags and the pointers are not compared.

@@ -70,14 +70,12 @@ const char* QxGetPixelFormatName(int id)
 
 int QxImageDesc2PixelFormat(const QxImageDesc& desc)
 {
-    for (int id = _32_ARGB8888; id <= _16_ABGR4444; ++id)
-    {
+    for (int id = _32_ARGB8888; id <= _16_ABGR4444; ++id) {
         const QxPixelFormat& row = g_PixelFormats[id];
         if (SameDepth(row, desc) && SameColorMasks(row, desc) && row.AlphaMask == desc.AlphaMask)
             return id;
     }
-    for (int id = _16_V8U8; id <= _32_X8L8V8U8; ++id)
-    {
+    for (int id = _16_V8U8; id <= _32_X8L8V8U8; ++id) {
         const QxPixelFormat& row = g_PixelFormats[id];
         if (SameDepth(row, desc) && SameColorMasks(row, desc))
             return id;
@@ -91,8 +89,7 @@ void QxPixelFormat2ImageDesc(int id, QxImageDesc& desc)
 {
     if (id <= UNKNOWN_PF)
         return;
-    if (id >= QX_MAXPIXELFORMATS)
-    {
+    if (id >= QX_MAXPIXELFORMATS) {
         desc.Flags = 0;
         return;
     }
@@ -110,8 +107,7 @@ CKDWORD QxGetMaskShift(CKDWORD mask)
     if (mask == 0)
         return 0;
     CKDWORD shift = 0;
-    while (!(mask & 1))
-    {
+    while (!(mask & 1)) {
         mask >>= 1;
         ++shift;
     }
@@ -124,8 +120,7 @@ CKDWORD QxGetMaskTop(CKDWORD mask)
         return 0;
     CKDWORD top = QxGetMaskShift(mask);
     mask >>= top;
-    while (mask & 1)
-    {
+    while (mask & 1) {
         mask >>= 1;
         ++top;
     }

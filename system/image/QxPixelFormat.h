@@ -58,7 +58,7 @@ struct QxPixelFormat
     CKDWORD GreenMask;
     CKDWORD BlueMask;
     CKDWORD AlphaMask;
-    char Name[24];  // display name, at most 23 characters
+    char Name[24]; // display name, at most 23 characters
 };
 
 // The row of an id, or null when the id is outside 0..39.

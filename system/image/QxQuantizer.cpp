@@ -1,7 +1,7 @@
 #include "system/image/QxQuantizer.h"
 
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -43,7 +43,7 @@ constexpr int kSamplingFactor = 15;
 // Process-wide network, used only under the global critical section.
 struct Network
 {
-    int neurons[kNetSize][4];  // three components, then the index before sorting
+    int neurons[kNetSize][4]; // three components, then the index before sorting
     int netIndex[256];
     int bias[kNetSize];
     int freq[kNetSize];
@@ -54,8 +54,7 @@ Network g_Net;
 
 void InitNet()
 {
-    for (int i = 0; i < kNetSize; ++i)
-    {
+    for (int i = 0; i < kNetSize; ++i) {
         int* n = g_Net.neurons[i];
         n[0] = n[1] = n[2] = (i << (kNetBiasShift + 8)) / kNetSize;
         n[3] = 0;
@@ -66,8 +65,7 @@ void InitNet()
 
 void UnbiasNet()
 {
-    for (int i = 0; i < kNetSize; ++i)
-    {
+    for (int i = 0; i < kNetSize; ++i) {
         for (int j = 0; j < 3; ++j)
             g_Net.neurons[i][j] >>= kNetBiasShift;
         g_Net.neurons[i][3] = i;
@@ -79,31 +77,25 @@ void BuildIndex()
 {
     int previousCol = 0;
     int startPos = 0;
-    for (int i = 0; i < kNetSize; ++i)
-    {
+    for (int i = 0; i < kNetSize; ++i) {
         int* p = g_Net.neurons[i];
         int smallPos = i;
         int smallVal = p[1];
-        for (int j = i + 1; j < kNetSize; ++j)
-        {
-            if (g_Net.neurons[j][1] < smallVal)
-            {
+        for (int j = i + 1; j < kNetSize; ++j) {
+            if (g_Net.neurons[j][1] < smallVal) {
                 smallPos = j;
                 smallVal = g_Net.neurons[j][1];
             }
         }
         int* q = g_Net.neurons[smallPos];
-        if (i != smallPos)
-        {
-            for (int k = 0; k < 4; ++k)
-            {
+        if (i != smallPos) {
+            for (int k = 0; k < 4; ++k) {
                 const int t = q[k];
                 q[k] = p[k];
                 p[k] = t;
             }
         }
-        if (smallVal != previousCol)
-        {
+        if (smallVal != previousCol) {
             g_Net.netIndex[previousCol] = (startPos + i) >> 1;
             for (int j = previousCol + 1; j < smallVal; ++j)
                 g_Net.netIndex[j] = i;
@@ -122,52 +114,43 @@ int Search(int c0, int c1, int c2)
     int best = -1;
     int i = g_Net.netIndex[c1];
     int j = i - 1;
-    while (i < kNetSize || j >= 0)
-    {
-        if (i < kNetSize)
-        {
+    while (i < kNetSize || j >= 0) {
+        if (i < kNetSize) {
             const int* p = g_Net.neurons[i];
             int dist = p[1] - c1;
             if (dist >= bestD)
                 i = kNetSize;
-            else
-            {
+            else {
                 ++i;
                 if (dist < 0)
                     dist = -dist;
                 int a = p[0] - c0;
                 dist += a < 0 ? -a : a;
-                if (dist < bestD)
-                {
+                if (dist < bestD) {
                     a = p[2] - c2;
                     dist += a < 0 ? -a : a;
-                    if (dist < bestD)
-                    {
+                    if (dist < bestD) {
                         bestD = dist;
                         best = p[3];
                     }
                 }
             }
         }
-        if (j >= 0)
-        {
+        if (j >= 0) {
             const int* p = g_Net.neurons[j];
             int dist = c1 - p[1];
             if (dist >= bestD)
                 j = -1;
-            else
-            {
+            else {
                 --j;
                 if (dist < 0)
                     dist = -dist;
                 int a = p[0] - c0;
                 dist += a < 0 ? -a : a;
-                if (dist < bestD)
-                {
+                if (dist < bestD) {
                     a = p[2] - c2;
                     dist += a < 0 ? -a : a;
-                    if (dist < bestD)
-                    {
+                    if (dist < bestD) {
                         bestD = dist;
                         best = p[3];
                     }
@@ -186,8 +169,7 @@ int Contest(int c0, int c1, int c2)
     int bestBiasD = bestD;
     int bestPos = -1;
     int bestBiasPos = bestPos;
-    for (int i = 0; i < kNetSize; ++i)
-    {
+    for (int i = 0; i < kNetSize; ++i) {
         const int* n = g_Net.neurons[i];
         int dist = n[0] - c0;
         if (dist < 0)
@@ -196,14 +178,12 @@ int Contest(int c0, int c1, int c2)
         dist += a < 0 ? -a : a;
         a = n[2] - c2;
         dist += a < 0 ? -a : a;
-        if (dist < bestD)
-        {
+        if (dist < bestD) {
             bestD = dist;
             bestPos = i;
         }
         const int biasDist = dist - (g_Net.bias[i] >> (kIntBiasShift - kNetBiasShift));
-        if (biasDist < bestBiasD)
-        {
+        if (biasDist < bestBiasD) {
             bestBiasD = biasDist;
             bestBiasPos = i;
         }
@@ -235,19 +215,16 @@ void AlterNeighbours(int rad, int i, int c0, int c1, int c2)
     int j = i + 1;
     int k = i - 1;
     int q = 0;
-    while (j < hi || k > lo)
-    {
+    while (j < hi || k > lo) {
         const int a = g_Net.radPower[++q];
-        if (j < hi)
-        {
+        if (j < hi) {
             int* p = g_Net.neurons[j];
             p[0] -= (a * (p[0] - c0)) / kAlphaRadBias;
             p[1] -= (a * (p[1] - c1)) / kAlphaRadBias;
             p[2] -= (a * (p[2] - c2)) / kAlphaRadBias;
             ++j;
         }
-        if (k > lo)
-        {
+        if (k > lo) {
             int* p = g_Net.neurons[k];
             p[0] -= (a * (p[0] - c0)) / kAlphaRadBias;
             p[1] -= (a * (p[1] - c1)) / kAlphaRadBias;
@@ -291,8 +268,7 @@ void Learn(const CKBYTE* picture, int byteCount)
     // The offset wraps modulo the byte count: a picture shorter than one step
     // stays inside its buffer (the published loop subtracted the count once).
     int64_t offset = 0;
-    for (int i = 0; i < samplePixels;)
-    {
+    for (int i = 0; i < samplePixels;) {
         const CKBYTE* p = picture + offset;
         const int c0 = p[0] << kNetBiasShift;
         const int c1 = p[1] << kNetBiasShift;
@@ -303,8 +279,7 @@ void Learn(const CKBYTE* picture, int byteCount)
             AlterNeighbours(rad, j, c0, c1, c2);
         offset = (offset + step) % byteCount;
         ++i;
-        if (i % delta == 0)
-        {
+        if (i % delta == 0) {
             alpha -= alpha / alphaDec;
             radius -= radius / kRadiusDec;
             rad = radius >> kRadiusBiasShift;
@@ -313,7 +288,8 @@ void Learn(const CKBYTE* picture, int byteCount)
             FillRadPower(rad, alpha);
         }
     }
-    std::fprintf(stderr, "finished 1D learning: final alpha=%f !\n", static_cast<double>(static_cast<float>(alpha) / kInitAlpha));
+    std::fprintf(stderr, "finished 1D learning: final alpha=%f !\n",
+                 static_cast<double>(static_cast<float>(alpha) / kInitAlpha));
 }
 
 } // namespace
@@ -335,11 +311,9 @@ CKBOOL QxQuantizeImage(const QxImageDesc& src, const QxImageDesc& dst)
         return FALSE;
 
     CKBYTE* out = picture.get();
-    for (int y = 0; y < src.Height; ++y)
-    {
+    for (int y = 0; y < src.Height; ++y) {
         const CKBYTE* line = src.Image + ptrdiff_t(y) * src.BytesPerLine;
-        for (int x = 0; x < src.Width; ++x, line += pixelBytes)
-        {
+        for (int x = 0; x < src.Width; ++x, line += pixelBytes) {
             *out++ = line[2];
             *out++ = line[1];
             *out++ = line[0];
@@ -350,8 +324,7 @@ CKBOOL QxQuantizeImage(const QxImageDesc& src, const QxImageDesc& dst)
     if (byteCount > 0)
         Learn(picture.get(), static_cast<int>(byteCount));
     UnbiasNet();
-    for (int i = 0; i < kNetSize; ++i)
-    {
+    for (int i = 0; i < kNetSize; ++i) {
         CKBYTE* entry = dst.ColorMap + i * dst.BytesPerColorEntry;
         entry[0] = static_cast<CKBYTE>(g_Net.neurons[i][0]);
         entry[1] = static_cast<CKBYTE>(g_Net.neurons[i][1]);

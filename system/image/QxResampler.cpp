@@ -13,8 +13,7 @@ inline CKDWORD Lerp(CKDWORD a, CKDWORD b, CKDWORD f)
 {
     const CKDWORD g = CKDWORD(kOne) - f;
     CKDWORD out = 0;
-    for (int shift = 0; shift < 32; shift += 8)
-    {
+    for (int shift = 0; shift < 32; shift += 8) {
         const CKDWORD ca = (a >> shift) & 0xFF;
         const CKDWORD cb = (b >> shift) & 0xFF;
         out |= ((ca * g + cb * f) >> 16) << shift;
@@ -81,18 +80,15 @@ void QxResampler::LoadLine(const CKBYTE* line, CKDWORD* out) const
 
 void QxResampler::Horizontal(const CKDWORD* in, CKDWORD* out) const
 {
-    if (m_DstWidth == m_SrcWidth)
-    {
+    if (m_DstWidth == m_SrcWidth) {
         std::memcpy(out, in, size_t(m_SrcWidth) * sizeof(CKDWORD));
         return;
     }
-    if (m_DstWidth > m_SrcWidth)
-    {
+    if (m_DstWidth > m_SrcWidth) {
         const int64_t limit = int64_t(m_SrcWidth - 1) << 16;
         int64_t pos = 0;
         int x = 0;
-        for (; x < m_DstWidth && pos < limit; ++x, pos += m_XStep)
-        {
+        for (; x < m_DstWidth && pos < limit; ++x, pos += m_XStep) {
             const int64_t s = pos >> 16;
             out[x] = Lerp(in[s], in[s + 1], CKDWORD(pos & 0xFFFF));
         }
@@ -101,8 +97,7 @@ void QxResampler::Horizontal(const CKDWORD* in, CKDWORD* out) const
         return;
     }
     int64_t pos = 0;
-    for (int x = 0; x < m_DstWidth; ++x, pos += m_XStep)
-    {
+    for (int x = 0; x < m_DstWidth; ++x, pos += m_XStep) {
         const int64_t end = pos + m_XStep;
         const int64_t s0 = pos >> 16;
         const int64_t s1 = end >> 16;
@@ -120,15 +115,11 @@ void QxResampler::Horizontal(const CKDWORD* in, CKDWORD* out) const
 const CKDWORD* QxResampler::ResampleLine(const CKBYTE* src, ptrdiff_t srcPitch, int y)
 {
     CKDWORD* row = m_Row.get();
-    if (m_DstHeight == m_SrcHeight)
-    {
+    if (m_DstHeight == m_SrcHeight) {
         LoadLine(src + ptrdiff_t(y) * srcPitch, row);
-    }
-    else if (m_DstHeight > m_SrcHeight)
-    {
+    } else if (m_DstHeight > m_SrcHeight) {
         const int64_t pos = int64_t(y) * m_YStep;
-        if (pos < (int64_t(m_SrcHeight - 1) << 16))
-        {
+        if (pos < (int64_t(m_SrcHeight - 1) << 16)) {
             const int64_t s = pos >> 16;
             const CKDWORD f = CKDWORD(pos & 0xFFFF);
             CKDWORD* next = m_Row2.get();
@@ -136,14 +127,10 @@ const CKDWORD* QxResampler::ResampleLine(const CKBYTE* src, ptrdiff_t srcPitch, 
             LoadLine(src + ptrdiff_t(s + 1) * srcPitch, next);
             for (int x = 0; x < m_SrcWidth; ++x)
                 row[x] = Lerp(row[x], next[x], f);
-        }
-        else
-        {
+        } else {
             LoadLine(src + ptrdiff_t(m_SrcHeight - 1) * srcPitch, row);
         }
-    }
-    else
-    {
+    } else {
         const int64_t pos = int64_t(y) * m_YStep;
         const int64_t end = pos + m_YStep;
         const int64_t s0 = pos >> 16;

@@ -30,8 +30,7 @@ void ConvertGeneral(const QxBlitLine& l)
     const CKDWORD dm0 = l.DstMasks[0], dm1 = l.DstMasks[1], dm2 = l.DstMasks[2], dm3 = l.DstMasks[3];
     const CKDWORD opaque = l.OpaqueAlpha;
     const int n = l.Width;
-    for (int x = 0; x < n; ++x)
-    {
+    for (int x = 0; x < n; ++x) {
         const CKDWORD p = QxReadPixel<SB>(s + x * SB);
         const CKDWORD o = opaque | ((((p & sm0) >> r0) << l0) & dm0) | ((((p & sm1) >> r1) << l1) & dm1) |
                           ((((p & sm2) >> r2) << l2) & dm2) | ((((p & sm3) >> r3) << l3) & dm3);
@@ -104,8 +103,7 @@ void ConvertPaletted(const QxBlitLine& l)
     const CKDWORD* palette = l.Palette;
     const CKDWORD entries = static_cast<CKDWORD>(l.PaletteEntries);
     const int depth = Depth ? Depth : l.SrcDesc.BitsPerPixel;
-    for (int x = 0; x < l.Width; ++x)
-    {
+    for (int x = 0; x < l.Width; ++x) {
         CKDWORD index;
         if constexpr (Depth == 8)
             index = s[x];
@@ -113,8 +111,7 @@ void ConvertPaletted(const QxBlitLine& l)
             index = (s[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF;
         else if constexpr (Depth == 1)
             index = (s[x >> 3] >> (7 - (x & 7))) & 1;
-        else
-        {
+        else {
             // Any other depth up to 32 bits: a big-endian bit stream.
             const uint64_t firstBit = uint64_t(x) * uint64_t(depth);
             const uint64_t lastBit = firstBit + uint64_t(depth) - 1;
@@ -135,13 +132,13 @@ void ConvertPaletted(const QxBlitLine& l)
 // pixel is split with the destination's masks into three 0..255 components.
 void ConvertQuantised(const QxBlitLine& l)
 {
-    for (int x = 0; x < l.Width; ++x)
-    {
+    for (int x = 0; x < l.Width; ++x) {
         const CKDWORD p = QxReadPixel<4>(l.Src + x * 4);
         int c[3];
         for (int k = 0; k < 3; ++k)
             c[k] = static_cast<int>(((((p & l.SrcMasks[k]) >> l.RightShift[k]) << l.LeftShift[k]) & l.DstMasks[k]) >>
-                                    l.DstLowBit[k]) & 0xFF;
+                                    l.DstLowBit[k]) &
+                   0xFF;
         l.Dst[x] = static_cast<CKBYTE>(QxQuantizerSearchLocked(c[0], c[1], c[2]));
     }
 }
@@ -149,8 +146,7 @@ void ConvertQuantised(const QxBlitLine& l)
 template <int B>
 void SetAlpha(const QxBlitLine& l)
 {
-    for (int x = 0; x < l.Width; ++x)
-    {
+    for (int x = 0; x < l.Width; ++x) {
         CKBYTE* p = l.Dst + x * B;
         QxWritePixel<B>(p, (QxReadPixel<B>(p) & l.AlphaMaskComplement) | l.AlphaValue);
     }
@@ -160,8 +156,7 @@ template <int B>
 void CopyAlphaMap(const QxBlitLine& l)
 {
     const CKDWORD mask = ~l.AlphaMaskComplement;
-    for (int x = 0; x < l.Width; ++x)
-    {
+    for (int x = 0; x < l.Width; ++x) {
         CKBYTE* p = l.Dst + x * B;
         const CKDWORD a = ((CKDWORD(l.AlphaMap[x]) >> l.AlphaRightShift) << l.AlphaLeftShift) & mask;
         QxWritePixel<B>(p, (QxReadPixel<B>(p) & l.AlphaMaskComplement) | a);
@@ -254,15 +249,13 @@ QxSpanConverter QxGetAlphaMapCopier(int bytesPerPixel)
 
 int QxLayoutIndex(const QxImageDesc& desc)
 {
-    if (desc.BytesPerColorEntry != 0)
-    {
+    if (desc.BytesPerColorEntry != 0) {
         if (desc.BytesPerColorEntry != 3 && desc.BytesPerColorEntry != 4)
             return -1;
         if (desc.BitsPerPixel <= 0 || desc.BitsPerPixel > 32)
             return -1;
         const int odd = desc.BytesPerColorEntry == 4 ? 1 : 0;
-        switch (desc.BitsPerPixel)
-        {
+        switch (desc.BitsPerPixel) {
         case 1: return 4 + odd;
         case 4: return 6 + odd;
         case 8: return 8 + odd;

@@ -13,7 +13,7 @@ struct QxBlitLine
 {
     const CKBYTE* Src = nullptr;
     CKBYTE* Dst = nullptr;
-    int Width = 0;  // pixels in this line
+    int Width = 0; // pixels in this line
 
     QxImageDesc SrcDesc;
     QxImageDesc DstDesc;
@@ -26,11 +26,11 @@ struct QxBlitLine
     CKDWORD LeftShift[4] = {};
     CKDWORD DstMasks[4] = {};
     CKDWORD DstLowBit[4] = {};
-    CKDWORD OpaqueAlpha = 0;  // destination alpha bits set when the source has no alpha
+    CKDWORD OpaqueAlpha = 0; // destination alpha bits set when the source has no alpha
 
-    CKDWORD AlphaValue = 0;   // alpha setters: the value already in place
+    CKDWORD AlphaValue = 0; // alpha setters: the value already in place
     CKDWORD AlphaMaskComplement = 0;
-    CKDWORD AlphaRightShift = 0;  // alpha-map copier: moves a byte into the mask
+    CKDWORD AlphaRightShift = 0; // alpha-map copier: moves a byte into the mask
     CKDWORD AlphaLeftShift = 0;
     const CKBYTE* AlphaMap = nullptr;
 
@@ -83,23 +83,17 @@ inline CKDWORD QxConvertPixel(const QxBlitLine& l, CKDWORD p)
 template <int B>
 inline CKDWORD QxReadPixel(const CKBYTE* p)
 {
-    if constexpr (std::endian::native == std::endian::little && (B == 2 || B == 4))
-    {
-        if constexpr (B == 2)
-        {
+    if constexpr (std::endian::native == std::endian::little && (B == 2 || B == 4)) {
+        if constexpr (B == 2) {
             CKWORD v;
             std::memcpy(&v, p, 2);
             return v;
-        }
-        else
-        {
+        } else {
             CKDWORD v;
             std::memcpy(&v, p, 4);
             return v;
         }
-    }
-    else
-    {
+    } else {
         CKDWORD v = p[0];
         if constexpr (B > 1)
             v |= CKDWORD(p[1]) << 8;
@@ -114,18 +108,13 @@ inline CKDWORD QxReadPixel(const CKBYTE* p)
 template <int B>
 inline void QxWritePixel(CKBYTE* p, CKDWORD v)
 {
-    if constexpr (std::endian::native == std::endian::little && (B == 2 || B == 4))
-    {
-        if constexpr (B == 2)
-        {
+    if constexpr (std::endian::native == std::endian::little && (B == 2 || B == 4)) {
+        if constexpr (B == 2) {
             const CKWORD w = CKWORD(v);
             std::memcpy(p, &w, 2);
-        }
-        else
+        } else
             std::memcpy(p, &v, 4);
-    }
-    else
-    {
+    } else {
         p[0] = CKBYTE(v);
         if constexpr (B > 1)
             p[1] = CKBYTE(v >> 8);

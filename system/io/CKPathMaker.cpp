@@ -18,34 +18,30 @@ CKPathMaker::CKPathMaker(const char* drive, const char* dir, const char* name, c
 {
     m_FileName[0] = '\0';
     size_t total = CountedLength(drive) + CountedLength(dir) + CountedLength(name) + CountedLength(ext);
-    if (total >= static_cast<size_t>(kMaxPath))
-    {
-        QxLibraryLog(QXLOG_ERROR, __LINE__, __FILE__, "Possible Buffer Overrun avoided in PathMaker : arguments are too larges");
+    if (total >= static_cast<size_t>(kMaxPath)) {
+        QxLibraryLog(QXLOG_ERROR, __LINE__, __FILE__,
+                     "Possible Buffer Overrun avoided in PathMaker : arguments are too larges");
         return;
     }
 
     char* out = m_FileName;
-    if (drive && *drive)
-    {
+    if (drive && *drive) {
         *out++ = *drive;
         *out++ = ':';
     }
-    if (dir && *dir)
-    {
+    if (dir && *dir) {
         size_t n = std::strlen(dir);
         std::memcpy(out, dir, n);
         out += n;
         if (dir[n - 1] != '/' && dir[n - 1] != '\\')
             *out++ = '/';
     }
-    if (name && *name)
-    {
+    if (name && *name) {
         size_t n = std::strlen(name);
         std::memcpy(out, name, n);
         out += n;
     }
-    if (ext && *ext)
-    {
+    if (ext && *ext) {
         if (*ext != '.')
             *out++ = '.';
         size_t n = std::strlen(ext);

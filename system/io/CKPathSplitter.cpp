@@ -24,16 +24,15 @@ CKPathSplitter::CKPathSplitter(const char* path)
     if (!path)
         return;
     size_t length = strnlen(path, kMaxPath);
-    if (length >= static_cast<size_t>(kMaxPath))
-    {
-        QxLibraryLog(QXLOG_ERROR, __LINE__, __FILE__, "Possible Buffer Overrun avoided in CKPathSplitter : filename is larger than _MAX_PATH");
+    if (length >= static_cast<size_t>(kMaxPath)) {
+        QxLibraryLog(QXLOG_ERROR, __LINE__, __FILE__,
+                     "Possible Buffer Overrun avoided in CKPathSplitter : filename is larger than _MAX_PATH");
         return;
     }
 
     const char* p = path;
     const char* end = path + length;
-    if (length >= 2 && p[1] == ':')
-    {
+    if (length >= 2 && p[1] == ':') {
         CopyPart(m_Drive, p, 2);
         p += 2;
     }
@@ -41,8 +40,7 @@ CKPathSplitter::CKPathSplitter(const char* path)
     for (const char* q = p; q < end; ++q)
         if (IsSeparator(*q))
             lastSeparator = q;
-    if (lastSeparator)
-    {
+    if (lastSeparator) {
         CopyPart(m_Dir, p, static_cast<size_t>(lastSeparator + 1 - p));
         p = lastSeparator + 1;
     }
@@ -50,11 +48,9 @@ CKPathSplitter::CKPathSplitter(const char* path)
     for (const char* q = p; q < end; ++q)
         if (*q == '.')
             lastDot = q;
-    if (lastDot)
-    {
+    if (lastDot) {
         CopyPart(m_Name, p, static_cast<size_t>(lastDot - p));
         CopyPart(m_Ext, lastDot, static_cast<size_t>(end - lastDot));
-    }
-    else
+    } else
         CopyPart(m_Name, p, static_cast<size_t>(end - p));
 }

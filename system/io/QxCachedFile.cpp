@@ -4,9 +4,9 @@
 
 #include "platform/PlatformAssert.h"
 #include "platform/PlatformFileRead.h"
-#include "system/memory/QxAlignedAlloc.h"
 #include "system/log/QxLibraryLog.h"
 #include "system/log/QxLogManager.h"
+#include "system/memory/QxAlignedAlloc.h"
 
 QxCachedFile::QxCachedFile(CKDWORD blockSize) : m_BlockSize(blockSize)
 {
@@ -35,8 +35,7 @@ CKBOOL QxCachedFile::Open(const char* name, int mode)
 {
     Forget();
     CKBOOL opened = QxFile::Open(name, mode);
-    if (opened)
-    {
+    if (opened) {
         m_FileSize = QxFile::GetSize();
         m_FilePosition = QxFile::Tell();
     }
@@ -51,17 +50,10 @@ CKBOOL QxCachedFile::Close()
 
 CKBOOL QxCachedFile::Seek(int offset, int origin)
 {
-    switch (origin)
-    {
-    case QX_SEEK_BEGIN:
-        m_Position = static_cast<CKDWORD>(offset);
-        break;
-    case QX_SEEK_END:
-        m_Position = GetSize() + static_cast<CKDWORD>(offset);
-        break;
-    default:
-        m_Position += static_cast<CKDWORD>(offset);
-        break;
+    switch (origin) {
+    case QX_SEEK_BEGIN: m_Position = static_cast<CKDWORD>(offset); break;
+    case QX_SEEK_END: m_Position = GetSize() + static_cast<CKDWORD>(offset); break;
+    default: m_Position += static_cast<CKDWORD>(offset); break;
     }
     return TRUE;
 }
@@ -71,8 +63,7 @@ bool QxCachedFile::PlaceFile(CKDWORD position, LastOperation operation)
     // stdio needs a positioning call between a read and a write.
     if (position == m_FilePosition && operation == m_LastOperation)
         return true;
-    if (position > 0x7FFFFFFFu || !QxFile::Seek(static_cast<int>(position), QX_SEEK_BEGIN))
-    {
+    if (position > 0x7FFFFFFFu || !QxFile::Seek(static_cast<int>(position), QX_SEEK_BEGIN)) {
         m_LastOperation = None;
         return false;
     }
@@ -85,8 +76,7 @@ CKDWORD QxCachedFile::ReadAt(void* buffer, CKDWORD size, CKDWORD position)
 {
     // Blocks are read at their place without moving the stdio file, so a
     // random read costs one system call; pending writes go out first.
-    if (m_LastOperation == Writing)
-    {
+    if (m_LastOperation == Writing) {
         QxFile::Flush();
         m_LastOperation = None;
     }
@@ -116,19 +106,15 @@ CKDWORD QxCachedFile::Read(void* buffer, CKDWORD size)
 
     unsigned char* out = static_cast<unsigned char*>(buffer);
     CKDWORD done = 0;
-    while (done < size)
-    {
+    while (done < size) {
         CKDWORD p = m_Position + done;
-        bool inCache = m_CachedStart != kNothingCached && p >= m_CachedStart &&
-                       p - m_CachedStart < m_CachedBytes;
-        if (!inCache)
-        {
+        bool inCache = m_CachedStart != kNothingCached && p >= m_CachedStart && p - m_CachedStart < m_CachedBytes;
+        if (!inCache) {
             CKDWORD blockStart = p - p % m_BlockSize;
             // Whole aligned blocks go straight to the caller: copying them
             // through the cache would only cost time. A partial last block
             // ends up cached.
-            if (p == blockStart && size - done >= m_BlockSize)
-            {
+            if (p == blockStart && size - done >= m_BlockSize) {
                 CKDWORD whole = (size - done) / m_BlockSize * m_BlockSize;
                 CKDWORD got = ReadAt(out + done, whole, p);
                 done += got;
@@ -158,12 +144,10 @@ CKDWORD QxCachedFile::Write(const void* buffer, CKDWORD size)
     if (!PlaceFile(m_Position, Writing))
         return 0;
     CKDWORD put = QxFile::Write(buffer, size);
-    if (put > 0 && m_CachedStart != kNothingCached)
-    {
+    if (put > 0 && m_CachedStart != kNothingCached) {
         uint64_t writeEnd = static_cast<uint64_t>(m_Position) + put;
         uint64_t blockEnd = static_cast<uint64_t>(m_CachedStart) + m_BlockSize;
-        if (m_Position < blockEnd && writeEnd > m_CachedStart)
-        {
+        if (m_Position < blockEnd && writeEnd > m_CachedStart) {
             m_CachedStart = kNothingCached;
             m_CachedBytes = 0;
         }

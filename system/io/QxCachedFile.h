@@ -38,7 +38,12 @@ public:
     CKDWORD GetCachedBlockStart() const { return m_CachedStart; }
 
 private:
-    enum LastOperation { None, Reading, Writing };
+    enum LastOperation
+    {
+        None,
+        Reading,
+        Writing
+    };
 
     // Reads at an absolute position, leaving the stdio file where it is.
     CKDWORD ReadAt(void* buffer, CKDWORD size, CKDWORD position);

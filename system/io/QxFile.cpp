@@ -8,8 +8,7 @@
 namespace {
 const char* FopenMode(int mode)
 {
-    switch (mode)
-    {
+    switch (mode) {
     case QX_FILE_WRITE: return "wb";
     case QX_FILE_READWRITE: return "r+b";
     case QX_FILE_APPEND: return "ab";

@@ -7,15 +7,15 @@
 // Open modes of QxFile::Open; any other value opens for binary reading.
 enum QxFileMode
 {
-    QX_FILE_READ = 1,          // "rb"
-    QX_FILE_WRITE = 2,         // "wb"
-    QX_FILE_READWRITE = 3,     // "r+b"
-    QX_FILE_APPEND = 4,        // "ab"
-    QX_FILE_READAPPEND = 5,    // "a+b"
-    QX_FILE_TEXT_READ = 9,     // "r"
-    QX_FILE_TEXT_WRITE = 10,   // "w"
-    QX_FILE_TEXT_READWRITE = 11, // "r+"
-    QX_FILE_TEXT_APPEND = 12,  // "a"
+    QX_FILE_READ = 1,             // "rb"
+    QX_FILE_WRITE = 2,            // "wb"
+    QX_FILE_READWRITE = 3,        // "r+b"
+    QX_FILE_APPEND = 4,           // "ab"
+    QX_FILE_READAPPEND = 5,       // "a+b"
+    QX_FILE_TEXT_READ = 9,        // "r"
+    QX_FILE_TEXT_WRITE = 10,      // "w"
+    QX_FILE_TEXT_READWRITE = 11,  // "r+"
+    QX_FILE_TEXT_APPEND = 12,     // "a"
     QX_FILE_TEXT_READAPPEND = 13, // "a+"
 };
 

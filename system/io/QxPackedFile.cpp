@@ -3,9 +3,7 @@
 #include "system/io/CKPathSplitter.h"
 #include "system/io/QxSubFile.h"
 
-QxPackedFile::QxPackedFile() : m_Records(sizeof(Record), 64 * sizeof(Record)), m_Index(16)
-{
-}
+QxPackedFile::QxPackedFile() : m_Records(sizeof(Record), 64 * sizeof(Record)), m_Index(16) {}
 
 QxPackedFile::~QxPackedFile()
 {
@@ -29,8 +27,7 @@ CKBOOL QxPackedFile::AddFile(const char* name, CKDWORD offset, CKDWORD size)
     XString key = MakeKey(name);
     if (key.IsEmpty())
         return FALSE;
-    if (Record** existing = m_Index.FindPtr(key))
-    {
+    if (Record** existing = m_Index.FindPtr(key)) {
         (*existing)->offset = offset;
         (*existing)->size = size;
         return TRUE;

@@ -30,8 +30,7 @@ int QxConcatPath(char* destination, size_t destinationSize, const char* first, c
     size_t secondLength = std::strlen(second);
     bool separator = firstLength > 0 && !IsSeparator(first[firstLength - 1]);
     size_t total = firstLength + (separator ? 1 : 0) + secondLength;
-    if (total >= destinationSize)
-    {
+    if (total >= destinationSize) {
         destination[0] = '\0';
         return 0;
     }
@@ -95,8 +94,7 @@ CKBOOL QxCreateDirectories(const char* path)
         i = 2;
     while (i < copy.size() && IsSeparator(copy[i]))
         ++i;
-    for (; i < copy.size(); ++i)
-    {
+    for (; i < copy.size(); ++i) {
         if (!IsSeparator(copy[i]))
             continue;
         std::string prefix = copy.substr(0, i);
@@ -117,8 +115,7 @@ CKBOOL QxAddDirectoryToPath(const char* directory)
         return FALSE;
     std::string value(directory);
     std::string old;
-    if (PlatformGetEnv("PATH", old) && !old.empty())
-    {
+    if (PlatformGetEnv("PATH", old) && !old.empty()) {
         value += kPlatformPathListSeparator;
         value += old;
     }

@@ -21,8 +21,7 @@ CKDWORD QxStream::CopyFrom(QxStream* source, CKDWORD size)
         return 0;
     unsigned char* buffer = static_cast<unsigned char*>(scratch->m_Data);
     CKDWORD copied = 0;
-    while (copied < size)
-    {
+    while (copied < size) {
         CKDWORD chunk = size - copied < kCopyBlock ? size - copied : kCopyBlock;
         CKDWORD got = source->Read(buffer, chunk);
         if (got > chunk)

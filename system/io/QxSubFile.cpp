@@ -23,17 +23,10 @@ CKBOOL QxSubFile::Seek(int offset, int origin)
         return FALSE;
     // Positions are 32-bit and wrap as the stream's own arithmetic does; the
     // parent is always sought absolutely so that it sees the same place.
-    switch (origin)
-    {
-    case QX_SEEK_BEGIN:
-        m_Position = static_cast<CKDWORD>(offset);
-        break;
-    case QX_SEEK_END:
-        m_Position = m_Size - static_cast<CKDWORD>(offset);
-        break;
-    default:
-        m_Position += static_cast<CKDWORD>(offset);
-        break;
+    switch (origin) {
+    case QX_SEEK_BEGIN: m_Position = static_cast<CKDWORD>(offset); break;
+    case QX_SEEK_END: m_Position = m_Size - static_cast<CKDWORD>(offset); break;
+    default: m_Position += static_cast<CKDWORD>(offset); break;
     }
     uint64_t target = static_cast<uint64_t>(m_Start) + m_Position;
     if (target > 0x7FFFFFFFull)

@@ -19,21 +19,17 @@ const CKGUID* QxConsoleListener::GetGuid()
 
 void QxConsoleListener::WriteMessage(int source, CKDWORD level, int line, const char* file, const char* text)
 {
-    if (!m_Tried)
-    {
+    if (!m_Tried) {
         m_Tried = true;
         bool allocated = PlatformAllocConsole();
-        if (!allocated)
-        {
+        if (!allocated) {
             PlatformFreeConsole();
             allocated = PlatformAllocConsole();
         }
-        if (allocated)
-        {
+        if (allocated) {
             m_Output = PlatformGetConsoleOutput();
             XString title(m_Name);
-            if (m_Flags & QXLOG_FLAG_DATE)
-            {
+            if (m_Flags & QXLOG_FLAG_DATE) {
                 PlatformLocalTime now = PlatformGetLocalTime();
                 char date[32];
                 std::snprintf(date, sizeof(date), " [%02d %02d %02d]", now.year % 100, now.month, now.day);

@@ -6,14 +6,13 @@
 #include "platform/PlatformSharedLibrary.h"
 #include "platform/PlatformTime.h"
 #include "system/io/CKPathSplitter.h"
-#include "system/log/QxLogManager.h"
 #include "system/io/QxPaths.h"
+#include "system/log/QxLogManager.h"
 
 QxFileListener::QxFileListener(const char* name) : QxLogListener(name), m_Extension("log")
 {
     std::string overridden;
-    if (PlatformGetEnv("ENGINE_LOG_DIR", overridden) && !overridden.empty())
-    {
+    if (PlatformGetEnv("ENGINE_LOG_DIR", overridden) && !overridden.empty()) {
         m_Directory = overridden.c_str();
         char last = overridden.back();
         if (last != '/' && last != '\\')
@@ -43,8 +42,7 @@ bool QxFileListener::EnsureOpen()
     bool dated = (m_Flags & QXLOG_FLAG_DATE) != 0;
     if (dated)
         now = PlatformGetLocalTime();
-    if (m_File.GetFileHandle())
-    {
+    if (m_File.GetFileHandle()) {
         if (!dated || now.yearDay == m_OpenDay)
             return true;
     }
@@ -52,8 +50,7 @@ bool QxFileListener::EnsureOpen()
 
     m_Path = m_Directory;
     m_Path += m_Name;
-    if (dated)
-    {
+    if (dated) {
         char date[32];
         std::snprintf(date, sizeof(date), "[%02d %02d %02d]", now.year % 100, now.month, now.day);
         m_Path += date;
@@ -62,7 +59,8 @@ bool QxFileListener::EnsureOpen()
     m_Path += ".";
     m_Path += m_Extension;
     QxCreateDirectories(m_Path.CStr());
-    return m_File.Open(m_Path.CStr(), (m_Flags & QXLOG_FLAG_APPEND) ? QX_FILE_TEXT_APPEND : QX_FILE_TEXT_WRITE) != FALSE;
+    return m_File.Open(m_Path.CStr(), (m_Flags & QXLOG_FLAG_APPEND) ? QX_FILE_TEXT_APPEND : QX_FILE_TEXT_WRITE) !=
+           FALSE;
 }
 
 void QxFileListener::WriteMessage(int source, CKDWORD level, int line, const char* file, const char* text)

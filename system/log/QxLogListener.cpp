@@ -25,9 +25,7 @@ struct tm ToTm(const PlatformLocalTime& t)
 }
 } // namespace
 
-QxLogListener::QxLogListener(const char* name) : m_Name(name)
-{
-}
+QxLogListener::QxLogListener(const char* name) : m_Name(name) {}
 
 CKBOOL QxLogListener::HasSource(int source) const
 {
@@ -41,23 +39,20 @@ CKBOOL QxLogListener::FormatTime(XString& out)
 {
     char text[128];
     text[0] = '\0';
-    switch (m_TimeFormat)
-    {
-    case 1:
-    {
+    switch (m_TimeFormat) {
+    case 1: {
         float elapsed = m_Start.Current();
         // Below 0 only with a clock that ran backwards; past INT_MAX ms the
         // listener has lived for 24 days: both count as 0.
         int ms = elapsed > 0.0f && elapsed < 2147483647.0f ? static_cast<int>(elapsed) : 0;
-        std::snprintf(text, sizeof(text), "%.2dh %.2dm %.2ds %.3dms", ms / 3600000, (ms / 60000) % 60,
-                      (ms / 1000) % 60, ms % 1000);
+        std::snprintf(text, sizeof(text), "%.2dh %.2dm %.2ds %.3dms", ms / 3600000, (ms / 60000) % 60, (ms / 1000) % 60,
+                      ms % 1000);
         break;
     }
     case 3:
     case 4:
     case 5:
-    case 6:
-    {
+    case 6: {
         PlatformLocalTime now = PlatformGetLocalTime();
         struct tm calendar = ToTm(now);
         char date[64];
@@ -72,20 +67,17 @@ CKBOOL QxLogListener::FormatTime(XString& out)
             std::snprintf(text, sizeof(text), "%s:%.3d", date, now.millisecond);
         break;
     }
-    default:
-        break;
+    default: break;
     }
     out = text;
     return text[0] != '\0' ? TRUE : FALSE;
 }
 
-void QxLogListener::FormatLine(XString& out, int source, CKDWORD level, int line, const char* file,
-                               const char* text)
+void QxLogListener::FormatLine(XString& out, int source, CKDWORD level, int line, const char* file, const char* text)
 {
     out = "";
     const char* sourceName = (m_Manager ? m_Manager : QxGetLogManager())->GetSourceName(source);
-    if (sourceName && *sourceName)
-    {
+    if (sourceName && *sourceName) {
         out += "[";
         out += sourceName;
         out += "] ";
@@ -94,14 +86,12 @@ void QxLogListener::FormatLine(XString& out, int source, CKDWORD level, int line
     out += QxLogManager::GetLevelName(level);
     out += "] ";
     XString time;
-    if (m_TimeFormat && FormatTime(time))
-    {
+    if (m_TimeFormat && FormatTime(time)) {
         out += "[";
         out += time;
         out += "] ";
     }
-    if (m_Flags & QXLOG_FLAG_SOURCE_LINE)
-    {
+    if (m_Flags & QXLOG_FLAG_SOURCE_LINE) {
         const char* name = file ? file : "";
         for (const char* p = name; *p; ++p)
             if (*p == '\\' || *p == '/')
@@ -113,8 +103,7 @@ void QxLogListener::FormatLine(XString& out, int source, CKDWORD level, int line
         out += ":";
         out += number;
         out += "] : ";
-    }
-    else
+    } else
         out += ": ";
     out += text ? text : "";
     out += "\n";

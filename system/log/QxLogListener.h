@@ -8,9 +8,9 @@
 // Listener flags.
 enum QxLogListenerFlags
 {
-    QXLOG_FLAG_DATE = 1,       // the date in the file name or console title
+    QXLOG_FLAG_DATE = 1,        // the date in the file name or console title
     QXLOG_FLAG_SOURCE_LINE = 2, // the source file name and line in each line
-    QXLOG_FLAG_APPEND = 4,     // append to the log file instead of truncating it
+    QXLOG_FLAG_APPEND = 4,      // append to the log file instead of truncating it
 };
 
 // Receives the messages of the sources in its filter whose level is in its

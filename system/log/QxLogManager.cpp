@@ -78,8 +78,7 @@ int QxLogManager::RegisterListenerType(const CKGUID& id, QxLogListenerFactory fa
 QxLogListener* QxLogManager::CreateListener(const CKGUID& id, const char* name, int source)
 {
     const char* key = name ? name : "";
-    if (QxLogListener** existing = m_Listeners.FindPtr(key))
-    {
+    if (QxLogListener** existing = m_Listeners.FindPtr(key)) {
         QxLogListener* listener = *existing;
         if (*listener->GetGuid() != id)
             return nullptr;
@@ -137,8 +136,7 @@ void QxLogManager::LogV(const char* format, va_list args)
     if (m_Dispatching)
         return;
 
-    for (;;)
-    {
+    for (;;) {
         va_list copy;
         va_copy(copy, args);
         int needed = std::vsnprintf(m_Buffer, static_cast<size_t>(m_BufferSize), format, copy);
@@ -164,8 +162,7 @@ void QxLogManager::LogV(const char* format, va_list args)
 
 const char* QxLogManager::GetLevelName(CKDWORD level)
 {
-    switch (level)
-    {
+    switch (level) {
     case QXLOG_DEBUG: return "DEBUG";
     case QXLOG_TRACE: return "TRACE";
     case QXLOG_ERROR: return "ERROR";

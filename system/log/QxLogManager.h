@@ -20,7 +20,7 @@ enum QxLogLevel
 };
 
 // Makes a listener of a given name.
-using QxLogListenerFactory = QxLogListener* (*)(const char* name);
+using QxLogListenerFactory = QxLogListener* (*) (const char* name);
 
 // Class identifiers of the three listener kinds.
 constexpr CKGUID QXLOG_FILE_LISTENER_GUID(0x1FA732C0, 0x3BBE0666);

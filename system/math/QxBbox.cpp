@@ -9,8 +9,7 @@ void QxBbox::TransformFrom(const QxBbox& box, const QxMatrix& m)
     QxMultiplyMatrixVector(center, m, center);
     QxVector extent;
     for (int j = 0; j < 3; ++j)
-        extent[j] = 0.5f * (std::fabs(m[0][j] * delta.x) + std::fabs(m[1][j] * delta.y) +
-                            std::fabs(m[2][j] * delta.z));
+        extent[j] = 0.5f * (std::fabs(m[0][j] * delta.x) + std::fabs(m[1][j] * delta.y) + std::fabs(m[2][j] * delta.z));
     Max = center + extent;
     Min = center - extent;
 }

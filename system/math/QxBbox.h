@@ -75,5 +75,11 @@ struct QxBbox
 
 static_assert(sizeof(QxBbox) == 24, "QxBbox is six floats");
 
-inline bool operator==(const QxBbox& a, const QxBbox& b) { return a.Max == b.Max && a.Min == b.Min; }
-inline bool operator!=(const QxBbox& a, const QxBbox& b) { return !(a == b); }
+inline bool operator==(const QxBbox& a, const QxBbox& b)
+{
+    return a.Max == b.Max && a.Min == b.Min;
+}
+inline bool operator!=(const QxBbox& a, const QxBbox& b)
+{
+    return !(a == b);
+}

@@ -28,12 +28,9 @@ double Clamp01(float v)
 } // namespace
 
 QxColor::QxColor(CKDWORD argb)
-    : r(static_cast<float>((argb >> 16) & 0xFF) / 255.0f),
-      g(static_cast<float>((argb >> 8) & 0xFF) / 255.0f),
-      b(static_cast<float>(argb & 0xFF) / 255.0f),
-      a(static_cast<float>((argb >> 24) & 0xFF) / 255.0f)
-{
-}
+    : r(static_cast<float>((argb >> 16) & 0xFF) / 255.0f), g(static_cast<float>((argb >> 8) & 0xFF) / 255.0f),
+      b(static_cast<float>(argb & 0xFF) / 255.0f), a(static_cast<float>((argb >> 24) & 0xFF) / 255.0f)
+{}
 
 CKDWORD QxColor::GetARGB() const
 {

@@ -13,7 +13,13 @@ struct QxColor
     // From a packed 0xAARRGGBB word: each channel divided by 255.
     explicit QxColor(CKDWORD argb);
 
-    void Set(float red, float green, float blue, float alpha) { r = red; g = green; b = blue; a = alpha; }
+    void Set(float red, float green, float blue, float alpha)
+    {
+        r = red;
+        g = green;
+        b = blue;
+        a = alpha;
+    }
 
     // 0xAARRGGBB; each channel is trunc(channel x 255) clamped to 0 .. 255
     // (NaN gives 0). 1.0 gives 255, 0.999 gives 254.
@@ -28,7 +34,10 @@ inline bool operator==(const QxColor& x, const QxColor& y)
 {
     return x.r == y.r && x.g == y.g && x.b == y.b && x.a == y.a;
 }
-inline bool operator!=(const QxColor& x, const QxColor& y) { return !(x == y); }
+inline bool operator!=(const QxColor& x, const QxColor& y)
+{
+    return !(x == y);
+}
 
 // 0xAARRGGBB with rounding to nearest: each channel is first clamped to
 // 0 .. 1 (NaN to 0), then alpha = round(a x 255) << 24, red = round(r x 255 x 65536)

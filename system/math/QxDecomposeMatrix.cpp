@@ -96,7 +96,10 @@ void Cross(const double a[3], const double b[3], double out[3])
     out[2] = z;
 }
 
-double Dot(const double a[3], const double b[3]) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+double Dot(const double a[3], const double b[3])
+{
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
 
 // Rows are the cross products row1 x row2, row2 x row0, row0 x row1.
 void AdjointTranspose(const Mat3 m, Mat3 out)
@@ -340,7 +343,10 @@ QxQuaternion Multiply(const QxQuaternion& a, const QxQuaternion& b)
     return r;
 }
 
-QxQuaternion Conjugate(const QxQuaternion& q) { return QxQuaternion(-q.x, -q.y, -q.z, q.w); }
+QxQuaternion Conjugate(const QxQuaternion& q)
+{
+    return QxQuaternion(-q.x, -q.y, -q.z, q.w);
+}
 
 void Cycle(float ka[3], bool forward)
 {
@@ -397,7 +403,14 @@ QxVector QxSpectralDecomposition(const QxMatrix& S, QxMatrix& U)
 QxQuaternion QxSnuggle(const QxQuaternion& q, QxVector& k)
 {
     const float kHalfRoot = 0.70710677f;
-    enum Turn { kTurnX, kTurnY, kTurnZ, kTurnW, kTurnNone };
+    enum Turn
+    {
+        kTurnX,
+        kTurnY,
+        kTurnZ,
+        kTurnW,
+        kTurnNone
+    };
     float ka[3] = {k.x, k.y, k.z};
     Turn turn = kTurnNone;
     if (ka[0] == ka[1])
@@ -437,9 +450,7 @@ QxQuaternion QxSnuggle(const QxQuaternion& q, QxVector& k)
         }
         const int win = mag[0] > mag[1] ? (mag[0] > mag[2] ? 0 : 2) : (mag[1] > mag[2] ? 1 : 2);
         switch (win) {
-        case 0:
-            p = neg[0] ? QxQuaternion(1.0f, 0.0f, 0.0f, 0.0f) : QxQuaternion(0.0f, 0.0f, 0.0f, 1.0f);
-            break;
+        case 0: p = neg[0] ? QxQuaternion(1.0f, 0.0f, 0.0f, 0.0f) : QxQuaternion(0.0f, 0.0f, 0.0f, 1.0f); break;
         case 1:
             p = neg[1] ? QxQuaternion(0.5f, 0.5f, -0.5f, -0.5f) : QxQuaternion(0.5f, 0.5f, 0.5f, 0.5f);
             Cycle(ka, false);

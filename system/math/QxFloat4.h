@@ -15,7 +15,10 @@ inline QxFloat4 QxLoadFloat4(const void* p)
     return v;
 }
 
-inline void QxStoreFloat4(void* p, QxFloat4 v) { std::memcpy(p, &v, sizeof(v)); }
+inline void QxStoreFloat4(void* p, QxFloat4 v)
+{
+    std::memcpy(p, &v, sizeof(v));
+}
 
 // The first three lanes only (a QxVector).
 inline void QxStoreFloat3(void* p, QxFloat4 v)
@@ -26,7 +29,10 @@ inline void QxStoreFloat3(void* p, QxFloat4 v)
     std::memcpy(static_cast<char*>(p) + 2 * sizeof(float), &z, sizeof(float));
 }
 
-inline QxFloat4 QxSplat(float f) { return QxFloat4{f, f, f, f}; }
+inline QxFloat4 QxSplat(float f)
+{
+    return QxFloat4{f, f, f, f};
+}
 
 // v with its fourth lane replaced by the bits of w (an exact bit copy).
 inline QxFloat4 QxSetLane3(QxFloat4 v, float w)

@@ -26,8 +26,8 @@ QxFrustum::QxFrustum()
 
 QxFrustum::QxFrustum(const QxVector& origin, const QxVector& right, const QxVector& up, const QxVector& direction,
                      float nearPlane, float farPlane, float fieldOfView, float aspect)
-    : m_Origin(origin), m_Right(right), m_Up(up), m_Dir(direction), m_RBound(0.0f), m_UBound(0.0f),
-      m_DMin(nearPlane), m_DMax(farPlane), m_DRatio(0.0f), m_RF(0.0f), m_UF(0.0f)
+    : m_Origin(origin), m_Right(right), m_Up(up), m_Dir(direction), m_RBound(0.0f), m_UBound(0.0f), m_DMin(nearPlane),
+      m_DMax(farPlane), m_DRatio(0.0f), m_RF(0.0f), m_UF(0.0f)
 {
     const float halfTan = static_cast<float>(std::tan(0.5 * static_cast<double>(fieldOfView)));
     m_RBound = halfTan * nearPlane;

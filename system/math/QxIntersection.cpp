@@ -81,9 +81,8 @@ int QxIntersectionSegmentTriangle(const QxRay& segment, const QxVector& A, const
     return RayTriangle(kSegment, segment, A, B, C, normal, point, t, axis1, axis2);
 }
 
-int QxIntersectionSegmentTriangleFront(const QxRay& segment, const QxVector& A, const QxVector& B,
-                                       const QxVector& C, const QxVector& normal, QxVector& point, float& t,
-                                       int& axis1, int& axis2)
+int QxIntersectionSegmentTriangleFront(const QxRay& segment, const QxVector& A, const QxVector& B, const QxVector& C,
+                                       const QxVector& normal, QxVector& point, float& t, int& axis1, int& axis2)
 {
     return RayTriangle(kSegment | kFrontOnly, segment, A, B, C, normal, point, t, axis1, axis2);
 }
@@ -121,8 +120,8 @@ int QxPointInTriangle(const QxVector& p, const QxVector& A, const QxVector& B, c
     return mask;
 }
 
-void QxTriangleBarycentric(const QxVector& p, const QxVector& A, const QxVector& B, const QxVector& C,
-                           const int* axis1, const int* axis2, float& wA, float& wB, float& wC)
+void QxTriangleBarycentric(const QxVector& p, const QxVector& A, const QxVector& B, const QxVector& C, const int* axis1,
+                           const int* axis2, float& wA, float& wB, float& wC)
 {
     const int u = *axis1, v = *axis2;
     const float du = p[u] - A[u], dv = p[v] - A[v];

@@ -26,9 +26,8 @@ int QxIntersectionRayTriangleFront(const QxRay& ray, const QxVector& A, const Qx
                                    const QxVector& normal, QxVector& point, float& t, int& axis1, int& axis2);
 int QxIntersectionSegmentTriangle(const QxRay& segment, const QxVector& A, const QxVector& B, const QxVector& C,
                                   const QxVector& normal, QxVector& point, float& t, int& axis1, int& axis2);
-int QxIntersectionSegmentTriangleFront(const QxRay& segment, const QxVector& A, const QxVector& B,
-                                       const QxVector& C, const QxVector& normal, QxVector& point, float& t,
-                                       int& axis1, int& axis2);
+int QxIntersectionSegmentTriangleFront(const QxRay& segment, const QxVector& A, const QxVector& B, const QxVector& C,
+                                       const QxVector& normal, QxVector& point, float& t, int& axis1, int& axis2);
 
 // Whether p (on the triangle's plane) lies in the triangle, tested in the two
 // coordinates other than the normal's largest (axis1, axis2 receive their
@@ -41,5 +40,5 @@ int QxPointInTriangle(const QxVector& p, const QxVector& A, const QxVector& B, c
 // Barycentric weights of p in the triangle projected on the coordinates
 // *axis1 and *axis2 (as QxPointInTriangle gives them); wA + wB + wC = 1.
 // A degenerate projected triangle gives infinities or NaN.
-void QxTriangleBarycentric(const QxVector& p, const QxVector& A, const QxVector& B, const QxVector& C,
-                           const int* axis1, const int* axis2, float& wA, float& wB, float& wC);
+void QxTriangleBarycentric(const QxVector& p, const QxVector& A, const QxVector& B, const QxVector& C, const int* axis1,
+                           const int* axis2, float& wA, float& wB, float& wC);

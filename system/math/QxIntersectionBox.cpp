@@ -120,8 +120,8 @@ int QxIntersectionRayBoxPoints(const QxRay& ray, const QxBbox& box, QxVector& ne
     return BoxPoints(false, ray, box, nearPoint, farPoint, nearNormal, farNormal);
 }
 
-int QxIntersectionSegmentBoxPoints(const QxRay& segment, const QxBbox& box, QxVector& nearPoint,
-                                   QxVector* farPoint, QxVector* nearNormal, QxVector* farNormal)
+int QxIntersectionSegmentBoxPoints(const QxRay& segment, const QxBbox& box, QxVector& nearPoint, QxVector* farPoint,
+                                   QxVector* nearNormal, QxVector* farNormal)
 {
     return BoxPoints(true, segment, box, nearPoint, farPoint, nearNormal, farNormal);
 }
@@ -186,4 +186,3 @@ int QxIntersectionSphereBox(const QxSphere& sphere, const QxBbox& box)
 {
     return QxSquareDistancePointBox(sphere.m_Center, box) <= sphere.m_Radius * sphere.m_Radius ? 1 : 0;
 }
-

@@ -26,8 +26,8 @@ int QxIntersectionSegmentBox(const QxRay& segment, const QxBbox& box);
 // within that slab. The segment form also refuses an entry beyond 1.0000001.
 int QxIntersectionRayBoxPoints(const QxRay& ray, const QxBbox& box, QxVector& nearPoint, QxVector* farPoint,
                                QxVector* nearNormal, QxVector* farNormal);
-int QxIntersectionSegmentBoxPoints(const QxRay& segment, const QxBbox& box, QxVector& nearPoint,
-                                   QxVector* farPoint, QxVector* nearNormal, QxVector* farNormal);
+int QxIntersectionSegmentBoxPoints(const QxRay& segment, const QxBbox& box, QxVector& nearPoint, QxVector* farPoint,
+                                   QxVector* nearNormal, QxVector* farNormal);
 
 // 1 when the box and the oriented box overlap, 0 when one of the 15
 // separating axes (three per box and their nine cross products) separates

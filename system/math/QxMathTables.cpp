@@ -39,9 +39,24 @@ const QxAngleTables& Tables()
 
 } // namespace
 
-const float* QxGetSinTable() { return Tables().sine; }
-const float* QxGetCosTable() { return Tables().sine + QX_ANGLE_QUARTER; }
-const float* QxGetInvSqrtTable() { return Tables().invSqrt; }
-const CKWORD* QxGetArcSinTable() { return Tables().arcSin; }
+const float* QxGetSinTable()
+{
+    return Tables().sine;
+}
+const float* QxGetCosTable()
+{
+    return Tables().sine + QX_ANGLE_QUARTER;
+}
+const float* QxGetInvSqrtTable()
+{
+    return Tables().invSqrt;
+}
+const CKWORD* QxGetArcSinTable()
+{
+    return Tables().arcSin;
+}
 
-void QxInitMathTables() { (void)Tables(); }
+void QxInitMathTables()
+{
+    (void) Tables();
+}

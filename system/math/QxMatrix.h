@@ -16,8 +16,7 @@ public:
     constexpr QxMatrix(float m00, float m01, float m02, float m03, float m10, float m11, float m12, float m13,
                        float m20, float m21, float m22, float m23, float m30, float m31, float m32, float m33)
         : m_Data{{m00, m01, m02, m03}, {m10, m11, m12, m13}, {m20, m21, m22, m23}, {m30, m31, m32, m33}}
-    {
-    }
+    {}
 
     // Row i (0 .. 3) as four floats: matrix[row][column].
     float* operator[](int i) { return m_Data[i]; }
@@ -54,12 +53,24 @@ static_assert(sizeof(QxMatrix) == 64, "QxMatrix is sixteen floats");
 inline constexpr QxMatrix QX_IDENTITY_MATRIX(1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f,
                                              0.0f, 0.0f, 0.0f, 1.0f);
 
-inline const QxMatrix& QxMatrix::Identity() { return QX_IDENTITY_MATRIX; }
-inline void QxMatrix::SetIdentity() { *this = QX_IDENTITY_MATRIX; }
-inline void QxMatrix::Clear() { *this = QxMatrix(); }
+inline const QxMatrix& QxMatrix::Identity()
+{
+    return QX_IDENTITY_MATRIX;
+}
+inline void QxMatrix::SetIdentity()
+{
+    *this = QX_IDENTITY_MATRIX;
+}
+inline void QxMatrix::Clear()
+{
+    *this = QxMatrix();
+}
 
 bool operator==(const QxMatrix& a, const QxMatrix& b);
-inline bool operator!=(const QxMatrix& a, const QxMatrix& b) { return !(a == b); }
+inline bool operator!=(const QxMatrix& a, const QxMatrix& b)
+{
+    return !(a == b);
+}
 
 // result[i][j] = m[j][i], all sixteen. result may be m.
 void QxTransposeMatrix(QxMatrix& result, const QxMatrix& m);

@@ -23,7 +23,7 @@ void PrincipalAxes(const void* points, CKDWORD stride, int count, QxVector axes[
     QxCovarianceMatrix(c, points, stride, count);
     // Non-convergence leaves usable (if not principal) orthonormal-ish axes;
     // the callers' checks catch input that made them meaningless.
-    (void)QxEigenSymmetric3(c, nullptr);
+    (void) QxEigenSymmetric3(c, nullptr);
     for (int j = 0; j < 3; ++j)
         axes[j].Set(c[0][j], c[1][j], c[2][j]);
     axes[0].Normalize();

@@ -102,9 +102,15 @@ void QxQuaternion::FromMatrix(QxMatrix& m, CKBOOL isOrthonormal, CKBOOL restore)
     row0.Normalize();
     row1.Normalize();
     const QxVector row2 = QxCrossProduct(row0, row1);
-    m[0][0] = row0.x; m[0][1] = row0.y; m[0][2] = row0.z;
-    m[1][0] = row1.x; m[1][1] = row1.y; m[1][2] = row1.z;
-    m[2][0] = row2.x; m[2][1] = row2.y; m[2][2] = row2.z;
+    m[0][0] = row0.x;
+    m[0][1] = row0.y;
+    m[0][2] = row0.z;
+    m[1][0] = row1.x;
+    m[1][1] = row1.y;
+    m[1][2] = row1.z;
+    m[2][0] = row2.x;
+    m[2][1] = row2.y;
+    m[2][2] = row2.z;
     *this = QuaternionOfRotation(m);
     if (restore) {
         for (int i = 0; i < 3; ++i)
@@ -146,8 +152,8 @@ QxQuaternion& QxQuaternionDivide(QxQuaternion& result, const QxQuaternion& p, co
 
 QxQuaternion& QxQuaternionLn(QxQuaternion& result, const QxQuaternion& q)
 {
-    const double length = std::sqrt(static_cast<double>(q.x) * q.x + static_cast<double>(q.y) * q.y +
-                                    static_cast<double>(q.z) * q.z);
+    const double length =
+        std::sqrt(static_cast<double>(q.x) * q.x + static_cast<double>(q.y) * q.y + static_cast<double>(q.z) * q.z);
     if (length > 0.0) {
         const double scale = std::atan2(length, static_cast<double>(q.w)) / length;
         result.Set(static_cast<float>(q.x * scale), static_cast<float>(q.y * scale), static_cast<float>(q.z * scale),
@@ -160,8 +166,8 @@ QxQuaternion& QxQuaternionLn(QxQuaternion& result, const QxQuaternion& q)
 
 QxQuaternion& QxQuaternionExp(QxQuaternion& result, const QxQuaternion& v)
 {
-    const double length = std::sqrt(static_cast<double>(v.x) * v.x + static_cast<double>(v.y) * v.y +
-                                    static_cast<double>(v.z) * v.z);
+    const double length =
+        std::sqrt(static_cast<double>(v.x) * v.x + static_cast<double>(v.y) * v.y + static_cast<double>(v.z) * v.z);
     const float w = static_cast<float>(std::cos(length));
     if (length > 1.1920929e-7) {
         const double scale = std::sin(length) / length;

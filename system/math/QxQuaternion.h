@@ -17,7 +17,13 @@ struct QxQuaternion
     constexpr QxQuaternion() : x(0.0f), y(0.0f), z(0.0f), w(1.0f) {}
     constexpr QxQuaternion(float ax, float ay, float az, float aw) : x(ax), y(ay), z(az), w(aw) {}
 
-    void Set(float ax, float ay, float az, float aw) { x = ax; y = ay; z = az; w = aw; }
+    void Set(float ax, float ay, float az, float aw)
+    {
+        x = ax;
+        y = ay;
+        z = az;
+        w = aw;
+    }
 
     // (axis·sin(angle/2), cos(angle/2)); the axis is not normalised.
     void FromRotation(const QxVector& axis, float angle);
@@ -46,7 +52,10 @@ inline bool operator==(const QxQuaternion& a, const QxQuaternion& b)
 {
     return a.x == b.x && a.y == b.y && a.z == b.z && a.w == b.w;
 }
-inline bool operator!=(const QxQuaternion& a, const QxQuaternion& b) { return !(a == b); }
+inline bool operator!=(const QxQuaternion& a, const QxQuaternion& b)
+{
+    return !(a == b);
+}
 
 // In every routine below result may be one of the operands.
 

@@ -12,7 +12,13 @@ struct QxRect
     constexpr QxRect() : left(0.0f), top(0.0f), right(0.0f), bottom(0.0f) {}
     constexpr QxRect(float l, float t, float r, float b) : left(l), top(t), right(r), bottom(b) {}
 
-    void Set(float l, float t, float r, float b) { left = l; top = t; right = r; bottom = b; }
+    void Set(float l, float t, float r, float b)
+    {
+        left = l;
+        top = t;
+        right = r;
+        bottom = b;
+    }
 
     float GetWidth() const { return right - left; }
     float GetHeight() const { return bottom - top; }
@@ -24,10 +30,7 @@ struct QxRect
     bool IsNull() const { return left == 0.0f && top == 0.0f && right == 0.0f && bottom == 0.0f; }
 
     // left <= x <= right and top <= y <= bottom (edges included).
-    bool IsInside(const Qx2DVector& p) const
-    {
-        return p.x >= left && p.x <= right && p.y >= top && p.y <= bottom;
-    }
+    bool IsInside(const Qx2DVector& p) const { return p.x >= left && p.x <= right && p.y >= top && p.y <= bottom; }
 
     // Cuts this rectangle to other: returns FALSE and leaves it unchanged when
     // other.right <= left, other.left > right, other.bottom <= top or
@@ -55,7 +58,10 @@ inline bool operator==(const QxRect& a, const QxRect& b)
 {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
-inline bool operator!=(const QxRect& a, const QxRect& b) { return !(a == b); }
+inline bool operator!=(const QxRect& a, const QxRect& b)
+{
+    return !(a == b);
+}
 
 // Integer rectangle and point (window coordinates).
 struct QxIntRect

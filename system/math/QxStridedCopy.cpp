@@ -44,8 +44,8 @@ void CopyWords(Byte* destination, const Byte* source, CKDWORD words)
 }
 
 template <int N>
-void IndexedLoop(int count, Byte* destination, CKDWORD destinationStride, const Byte* source,
-                 CKDWORD sourceStride, const CKDWORD* indices)
+void IndexedLoop(int count, Byte* destination, CKDWORD destinationStride, const Byte* source, CKDWORD sourceStride,
+                 const CKDWORD* indices)
 {
     for (int i = 0; i < count; ++i, destination += destinationStride)
         CopyElement<N>(destination, source + static_cast<size_t>(indices[i]) * sourceStride);
@@ -85,8 +85,8 @@ CKBOOL QxFillStructure(int count, void* destination, CKDWORD destinationStride, 
     return TRUE;
 }
 
-CKBOOL QxCopyStructure(int count, void* destination, CKDWORD destinationStride, CKDWORD elementSize,
-                       const void* source, CKDWORD sourceStride)
+CKBOOL QxCopyStructure(int count, void* destination, CKDWORD destinationStride, CKDWORD elementSize, const void* source,
+                       CKDWORD sourceStride)
 {
     if (!source || !destination || count <= 0 || elementSize == 0 || destinationStride == 0 || sourceStride == 0 ||
         (elementSize & 3))
@@ -140,8 +140,7 @@ CKBOOL QxFillStridedData(int count, const QxStridedData& destination, CKDWORD el
     return QxFillStructure(count, destination.Ptr, destination.Stride, elementSize, element);
 }
 
-CKBOOL QxCopyStridedData(int count, const QxStridedData& destination, CKDWORD elementSize,
-                         const QxStridedData& source)
+CKBOOL QxCopyStridedData(int count, const QxStridedData& destination, CKDWORD elementSize, const QxStridedData& source)
 {
     return QxCopyStructure(count, destination.Ptr, destination.Stride, elementSize, source.Ptr, source.Stride);
 }

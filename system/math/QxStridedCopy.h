@@ -25,8 +25,8 @@ CKBOOL QxFillStructure(int count, void* destination, CKDWORD destinationStride, 
 
 // Copies count elements between strided arrays. Refused (FALSE) as
 // QxFillStructure, and also for a null source or a zero sourceStride.
-CKBOOL QxCopyStructure(int count, void* destination, CKDWORD destinationStride, CKDWORD elementSize,
-                       const void* source, CKDWORD sourceStride);
+CKBOOL QxCopyStructure(int count, void* destination, CKDWORD destinationStride, CKDWORD elementSize, const void* source,
+                       CKDWORD sourceStride);
 
 // Destination element k = source element indices[k], k = 0 .. count - 1.
 // Refused (FALSE) when elementSize is not a multiple of 4, or (reported as a
@@ -38,8 +38,7 @@ CKBOOL QxIndexedCopy(const QxStridedData& destination, const QxStridedData& sour
 
 // QxFillStructure and QxCopyStructure with their strided arrays given as records.
 CKBOOL QxFillStridedData(int count, const QxStridedData& destination, CKDWORD elementSize, const void* element);
-CKBOOL QxCopyStridedData(int count, const QxStridedData& destination, CKDWORD elementSize,
-                         const QxStridedData& source);
+CKBOOL QxCopyStridedData(int count, const QxStridedData& destination, CKDWORD elementSize, const QxStridedData& source);
 
 // Index buffer conversions: keep the low 16 bits of each 32-bit word, or widen
 // 16-bit values with zeros. count <= 0 does nothing.

@@ -110,8 +110,8 @@ void QxTransformPointsStrided(const QxStridedData& destination, const QxStridedD
 {
     if (!Usable(destination.Ptr, source.Ptr, count))
         return;
-    Transform<true, 3>(static_cast<Byte*>(destination.Ptr), destination.Stride,
-                           static_cast<const Byte*>(source.Ptr), source.Stride, m, count);
+    Transform<true, 3>(static_cast<Byte*>(destination.Ptr), destination.Stride, static_cast<const Byte*>(source.Ptr),
+                       source.Stride, m, count);
 }
 
 void QxTransformPoints4Strided(const QxStridedData& destination, const QxStridedData& source, const QxMatrix& m,
@@ -119,22 +119,21 @@ void QxTransformPoints4Strided(const QxStridedData& destination, const QxStrided
 {
     if (!Usable(destination.Ptr, source.Ptr, count))
         return;
-    Transform<true, 4>(static_cast<Byte*>(destination.Ptr), destination.Stride,
-                           static_cast<const Byte*>(source.Ptr), source.Stride, m, count);
+    Transform<true, 4>(static_cast<Byte*>(destination.Ptr), destination.Stride, static_cast<const Byte*>(source.Ptr),
+                       source.Stride, m, count);
 }
 
 void QxRotateVectorsSameStride(void* destination, const QxMatrix& m, const void* source, int count, CKDWORD stride)
 {
     if (!Usable(destination, source, count))
         return;
-    Transform<false, 3>(static_cast<Byte*>(destination), stride, static_cast<const Byte*>(source), stride, m,
-                            count);
+    Transform<false, 3>(static_cast<Byte*>(destination), stride, static_cast<const Byte*>(source), stride, m, count);
 }
 
 void QxRotateVectors(const QxStridedData& destination, const QxStridedData& source, const QxMatrix& m, int count)
 {
     if (!Usable(destination.Ptr, source.Ptr, count))
         return;
-    Transform<false, 3>(static_cast<Byte*>(destination.Ptr), destination.Stride,
-                            static_cast<const Byte*>(source.Ptr), source.Stride, m, count);
+    Transform<false, 3>(static_cast<Byte*>(destination.Ptr), destination.Stride, static_cast<const Byte*>(source.Ptr),
+                        source.Stride, m, count);
 }

@@ -12,7 +12,13 @@ struct QxVector4
     constexpr QxVector4(float ax, float ay, float az, float aw) : x(ax), y(ay), z(az), w(aw) {}
     constexpr QxVector4(const QxVector& v, float aw) : x(v.x), y(v.y), z(v.z), w(aw) {}
 
-    void Set(float ax, float ay, float az, float aw) { x = ax; y = ay; z = az; w = aw; }
+    void Set(float ax, float ay, float az, float aw)
+    {
+        x = ax;
+        y = ay;
+        z = az;
+        w = aw;
+    }
 
     // Component i (0 x .. 3 w); i must be 0..3.
     float& operator[](int i) { return i == 0 ? x : (i == 1 ? y : (i == 2 ? z : w)); }
@@ -25,4 +31,7 @@ inline bool operator==(const QxVector4& a, const QxVector4& b)
 {
     return a.x == b.x && a.y == b.y && a.z == b.z && a.w == b.w;
 }
-inline bool operator!=(const QxVector4& a, const QxVector4& b) { return !(a == b); }
+inline bool operator!=(const QxVector4& a, const QxVector4& b)
+{
+    return !(a == b);
+}

@@ -68,7 +68,7 @@ void* QxFixedSizeAllocator::Allocate()
     m_FirstMaybeFree = count;
 
     Chunk chunk;
-    chunk.m_Data = static_cast<char*>(::operator new[]((size_t) m_BlocksPerChunk * m_BlockSize, std::nothrow));
+    chunk.m_Data = static_cast<char*>(::operator new[]((size_t) m_BlocksPerChunk* m_BlockSize, std::nothrow));
     if (!chunk.m_Data)
         return nullptr;
     for (CKDWORD i = 0; i < m_BlocksPerChunk; ++i) {

@@ -17,7 +17,10 @@ public:
     virtual ~QxPoolObject() = default;
 
     static void* operator new(size_t size) noexcept { return QxGetMemoryManager()->AllocatePoolObject(size); }
-    static void operator delete(void* block, size_t size) noexcept { QxGetMemoryManager()->FreePoolObject(size, block); }
+    static void operator delete(void* block, size_t size) noexcept
+    {
+        QxGetMemoryManager()->FreePoolObject(size, block);
+    }
     static void* operator new(size_t, void* where) noexcept { return where; }
     static void operator delete(void*, void*) noexcept {}
 };

@@ -21,9 +21,7 @@ void QxSetFPUControlWord(CKWORD word)
 void QxSetupFPU()
 {
     CKWORD word = QxGetFPUControlWord();
-    if ((word & kPrecisionField) != 0 || (word & kExceptionMasks) != kExceptionMasks ||
-        (word & kRoundingField) != 0)
-    {
+    if ((word & kPrecisionField) != 0 || (word & kExceptionMasks) != kExceptionMasks || (word & kRoundingField) != 0) {
         word = static_cast<CKWORD>((word & ~(kPrecisionField | kRoundingField)) | kExceptionMasks);
         QxSetFPUControlWord(word);
     }

@@ -32,6 +32,7 @@ struct FrequencyBound
     int value;
 };
 
+// clang-format off
 constexpr FrequencyBound kUsualFrequencies[] = {
     {69, 66},     {78, 75},     {93, 90},     {103, 100},   {124, 120},   {137, 133},
     {154, 150},   {170, 166},   {184, 180},   {204, 200},   {228, 225},   {237, 233},
@@ -42,6 +43,7 @@ constexpr FrequencyBound kUsualFrequencies[] = {
     {856, 850},   {871, 866},   {906, 900},   {937, 933},   {956, 950},   {971, 966},
     {1009, 1000}, {1116, 1100}, {1216, 1200}, {1316, 1300}, {1416, 1400}, {1516, 1500},
 };
+// clang-format on
 
 void CopyRegisterText(char* out, const uint32_t* regs, int count)
 {
@@ -63,38 +65,31 @@ int QxSnapProcessorFrequency(int measuredMhz)
 
 int QxGetProcessorTypeId(bool amd3DNow, int family, int model, CKDWORD features)
 {
-    if (amd3DNow)
-    {
+    if (amd3DNow) {
         if (family == 5)
             return 3;
         if (family > 5)
             return 9;
         return -1;
     }
-    switch (family)
-    {
-    case 5:
-        return model == 4 ? 1 : 0;
+    switch (family) {
+    case 5: return model == 4 ? 1 : 0;
     case 6:
-        switch (model)
-        {
+        switch (model) {
         case 1: return 2;
         case 3: return 4;
         case 5: return 5;
         case 6: return 6;
         default: return (model > 6 && (features & QX_PROCESSOR_SSE)) ? 7 : -1;
         }
-    case 15:
-        return 10;
-    default:
-        return -1;
+    case 15: return 10;
+    default: return -1;
     }
 }
 
 const char* QxGetProcessorTypeName(int typeId)
 {
-    switch (typeId)
-    {
+    switch (typeId) {
     case 0: return "Pentium";
     case 1: return "Pentium MMX";
     case 2: return "Pentium Pro";
@@ -110,34 +105,29 @@ const char* QxGetProcessorTypeName(int typeId)
     }
 }
 
-void QxFormatProcessorDescription(char* out, size_t size, const char* name, int snappedMhz,
-                                  int measuredMhz)
+void QxFormatProcessorDescription(char* out, size_t size, const char* name, int snappedMhz, int measuredMhz)
 {
     if (!out || size == 0)
         return;
     if (!name)
         name = "";
-    if (snappedMhz == measuredMhz)
-    {
+    if (snappedMhz == measuredMhz) {
         if (snappedMhz < 1000)
             std::snprintf(out, size, "%s %d Mhz", name, snappedMhz);
         else
             std::snprintf(out, size, "%s %g Ghz", name, snappedMhz / 1000.0);
-    }
-    else if (snappedMhz < 1000)
+    } else if (snappedMhz < 1000)
         std::snprintf(out, size, "%s %d Mhz (Estimated:%d Mhz)", name, snappedMhz, measuredMhz);
     else
-        std::snprintf(out, size, "%s %g Ghz (Estimated:%g Ghz)", name, snappedMhz / 1000.0,
-                      measuredMhz / 1000.0);
+        std::snprintf(out, size, "%s %g Ghz (Estimated:%g Ghz)", name, snappedMhz / 1000.0, measuredMhz / 1000.0);
 }
 
-void QxComputeProcessorClock(CKDWORD counterTicks, CKDWORD ticksPerSecond, CKDWORD cycles,
-                             int* measuredMhz, float* millisecondsPerCycle)
+void QxComputeProcessorClock(CKDWORD counterTicks, CKDWORD ticksPerSecond, CKDWORD cycles, int* measuredMhz,
+                             float* millisecondsPerCycle)
 {
     int mhz = 0;
     float perCycle = 0.0f;
-    if (counterTicks != 0 && ticksPerSecond != 0 && cycles != 0)
-    {
+    if (counterTicks != 0 && ticksPerSecond != 0 && cycles != 0) {
         double seconds = static_cast<double>(counterTicks) / ticksPerSecond;
         perCycle = static_cast<float>(seconds * 1000.0 / cycles);
         double value = cycles / seconds / 1000000.0;
@@ -181,25 +171,20 @@ void QxDetectProcessor()
     uint32_t regs[4];
     bool amd3DNow = false;
     bool haveBrand = false;
-    if (PlatformCpuid(0, regs))
-    {
+    if (PlatformCpuid(0, regs)) {
         char vendor[13] = {};
         const uint32_t order[3] = {regs[1], regs[3], regs[2]}; // EBX, EDX, ECX
         CopyRegisterText(vendor, order, 3);
-        if (std::strcmp(vendor, "AuthenticAMD") == 0)
-        {
+        if (std::strcmp(vendor, "AuthenticAMD") == 0) {
             uint32_t ext[4];
-            if (PlatformCpuid(0x80000000u, ext) && ext[0] != 0)
-            {
+            if (PlatformCpuid(0x80000000u, ext) && ext[0] != 0) {
                 uint32_t maximum = ext[0];
                 uint32_t flags[4];
                 if (PlatformCpuid(0x80000001u, flags) && (flags[3] & 0x80000000u))
                     amd3DNow = true;
-                if ((maximum & 0xF) > 3)
-                {
+                if ((maximum & 0xF) > 3) {
                     char brand[49] = {};
-                    for (uint32_t f = 0; f < 3; ++f)
-                    {
+                    for (uint32_t f = 0; f < 3; ++f) {
                         uint32_t part[4];
                         PlatformCpuid(0x80000002u + f, part);
                         CopyRegisterText(brand + 16 * f, part, 4);
@@ -209,8 +194,7 @@ void QxDetectProcessor()
                 }
             }
         }
-        if (PlatformCpuid(1, regs))
-        {
+        if (PlatformCpuid(1, regs)) {
             info.features = regs[3];
             info.stepping = regs[0] & 0xF;
             info.model = (regs[0] >> 4) & 0xF;
@@ -221,8 +205,8 @@ void QxDetectProcessor()
     info.type = QxGetProcessorTypeId(amd3DNow, info.family, info.model, info.features);
     if (!haveBrand)
         std::snprintf(info.name, sizeof(info.name), "%s", QxGetProcessorTypeName(info.type));
-    QxFormatProcessorDescription(info.description, sizeof(info.description), info.name,
-                                 info.snappedMhz, info.measuredMhz);
+    QxFormatProcessorDescription(info.description, sizeof(info.description), info.name, info.snappedMhz,
+                                 info.measuredMhz);
 
     QxSetTimingFactors(millisecondsPerTick, millisecondsPerCycle);
     info.detected = true;

@@ -39,11 +39,10 @@ const char* QxGetProcessorTypeName(int typeId);
 
 // Writes the description of a processor of that name and frequencies, cut to
 // the buffer (size > 0).
-void QxFormatProcessorDescription(char* out, size_t size, const char* name, int snappedMhz,
-                                  int measuredMhz);
+void QxFormatProcessorDescription(char* out, size_t size, const char* name, int snappedMhz, int measuredMhz);
 
 // The measured frequency in MHz and the milliseconds per cycle from a
 // counter interval (ticks at frequency ticksPerSecond) and the cycles counted
 // meanwhile; both 0 when an interval is empty.
-void QxComputeProcessorClock(CKDWORD counterTicks, CKDWORD ticksPerSecond, CKDWORD cycles,
-                             int* measuredMhz, float* millisecondsPerCycle);
+void QxComputeProcessorClock(CKDWORD counterTicks, CKDWORD ticksPerSecond, CKDWORD cycles, int* measuredMhz,
+                             float* millisecondsPerCycle);

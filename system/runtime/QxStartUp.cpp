@@ -2,13 +2,13 @@
 
 #include "platform/PlatformCpu.h"
 #include "system/image/QxBlitter.h"
-#include "system/runtime/QxFpu.h"
-#include "system/runtime/QxGlobalLock.h"
 #include "system/log/QxLibraryLog.h"
 #include "system/log/QxLogListener.h"
 #include "system/log/QxLogManager.h"
 #include "system/math/QxMathConstants.h"
 #include "system/math/QxMathTables.h"
+#include "system/runtime/QxFpu.h"
+#include "system/runtime/QxGlobalLock.h"
 #include "system/runtime/QxProcessor.h"
 #include "system/runtime/QxThread.h"
 
@@ -28,8 +28,7 @@ void QxStartUp()
     QxInitBlitter();
     QxInitMathTables();
 
-    if (!g_MainThread)
-    {
+    if (!g_MainThread) {
         QxThread* thread = new QxThread;
         thread->SetName("QRKMAINTHREAD");
         thread->SetHandle(PlatformGetCurrentThreadHandle());
@@ -42,8 +41,7 @@ void QxStartUp()
     QxLogManager* log = QxGetLogManager();
     int source = log->RegisterSource("QxMath");
     QxSetLibraryLogSource(source);
-    if (QxLogListener* file = log->CreateListener(QXLOG_FILE_LISTENER_GUID, "QxMath", source))
-    {
+    if (QxLogListener* file = log->CreateListener(QXLOG_FILE_LISTENER_GUID, "QxMath", source)) {
         file->SetLevelMask(31);
         file->SetFlags(0);
         file->SetTimeFormat(3);

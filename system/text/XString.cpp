@@ -1,8 +1,8 @@
 #include "includes/XString.h"
 
 #include <cctype>
-#include <cstdint>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -403,7 +403,8 @@ int XString::Replace(const XString& fromArg, const XString& toArg)
     const char* end = m_Buffer + m_Length;
     if (fromLen == toLen) {
         int count = 0;
-        for (const char* p = m_Buffer; (p = FindBytes(p, (size_t) (end - p), from.m_Buffer, fromLen)) != nullptr; p += fromLen) {
+        for (const char* p = m_Buffer; (p = FindBytes(p, (size_t) (end - p), from.m_Buffer, fromLen)) != nullptr;
+             p += fromLen) {
             std::memcpy(const_cast<char*>(p), to.m_Buffer, toLen);
             ++count;
         }
@@ -411,11 +412,13 @@ int XString::Replace(const XString& fromArg, const XString& toArg)
     }
 
     CKDWORD count = 0;
-    for (const char* p = m_Buffer; (p = FindBytes(p, (size_t) (end - p), from.m_Buffer, fromLen)) != nullptr; p += fromLen)
+    for (const char* p = m_Buffer; (p = FindBytes(p, (size_t) (end - p), from.m_Buffer, fromLen)) != nullptr;
+         p += fromLen)
         ++count;
     if (count == 0)
         return 0;
-    unsigned long long newLength = (unsigned long long) m_Length + (unsigned long long) count * toLen - (unsigned long long) count * fromLen;
+    unsigned long long newLength =
+        (unsigned long long) m_Length + (unsigned long long) count * toLen - (unsigned long long) count * fromLen;
     if (newLength > MaxLength)
         return 0;
     char* buffer = static_cast<char*>(QxGetMemoryManager()->Allocate((size_t) newLength + 1));
@@ -423,7 +426,8 @@ int XString::Replace(const XString& fromArg, const XString& toArg)
         return 0;
     char* out = buffer;
     const char* in = m_Buffer;
-    for (const char* hit; (hit = FindBytes(in, (size_t) (end - in), from.m_Buffer, fromLen)) != nullptr; in = hit + fromLen) {
+    for (const char* hit; (hit = FindBytes(in, (size_t) (end - in), from.m_Buffer, fromLen)) != nullptr;
+         in = hit + fromLen) {
         std::memcpy(out, in, (size_t) (hit - in));
         out += hit - in;
         if (toLen)

@@ -63,8 +63,7 @@ TEST(PlatformBitmapTests, BitBltCopiesClippedRowsBetweenPixelSizes)
     PlatformBitmap* dst = PlatformCreateDibSection(Header(4, 2, 24));
     ASSERT_TRUE(src && dst);
     for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 3; ++x)
-        {
+        for (int x = 0; x < 3; ++x) {
             uint8_t* p = src->Row(y) + x * 4;
             p[0] = uint8_t(10 * y + x);
             p[1] = 0x11;
@@ -94,7 +93,7 @@ TEST(PlatformFontTests, FontsKeepTheirLogicalDescription)
     lf.Height = -21;
     lf.Weight = 700;
     lf.Italic = 1;
-    std::memset(lf.FaceName, 'A', sizeof(lf.FaceName));  // no terminator: cut to 31
+    std::memset(lf.FaceName, 'A', sizeof(lf.FaceName)); // no terminator: cut to 31
     PlatformFont* font = PlatformCreateFont(lf);
     ASSERT_NE(font, nullptr);
     PlatformLogFont out;

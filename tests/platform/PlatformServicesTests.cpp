@@ -13,9 +13,18 @@
 
 namespace {
 std::string g_Captured;
-void Capture(const char* text) { g_Captured += text; }
-void CaptureBytes(const char* data, size_t size) { g_Captured.append(data, size); }
-uint64_t FixedCounter() { return 42; }
+void Capture(const char* text)
+{
+    g_Captured += text;
+}
+void CaptureBytes(const char* data, size_t size)
+{
+    g_Captured.append(data, size);
+}
+uint64_t FixedCounter()
+{
+    return 42;
+}
 PlatformLocalTime FixedTime()
 {
     PlatformLocalTime t;

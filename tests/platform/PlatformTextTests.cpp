@@ -45,7 +45,7 @@ struct Font
 };
 
 const uint32_t kWhite = 0x00FFFFFF;
-const uint32_t kBlueRef = 0x00FF0000;  // 0x00BBGGRR
+const uint32_t kBlueRef = 0x00FF0000; // 0x00BBGGRR
 
 int CellHeight(const Font& font)
 {
@@ -58,7 +58,7 @@ TEST(PlatformTextTests, CharacterAndCellHeightsFollowTheLogicalHeight)
 {
     Font character(-20);
     const int cell = CellHeight(character);
-    EXPECT_GE(cell, 22);  // DejaVu's cell is about 1.16 em
+    EXPECT_GE(cell, 22); // DejaVu's cell is about 1.16 em
     EXPECT_LE(cell, 25);
     Font byCell(30);
     EXPECT_NEAR(CellHeight(byCell), 30, 1);
@@ -82,13 +82,11 @@ TEST(PlatformTextTests, LeftTopTextFillsItsCellAndStaysInsideTheRectangle)
     EXPECT_EQ(drawn.Bottom, 5 + height);
     int ink = 0;
     for (int y = 0; y < 60; ++y)
-        for (int x = 0; x < 120; ++x)
-        {
+        for (int x = 0; x < 120; ++x) {
             const bool inside = x >= drawn.Left && x < drawn.Right && y >= drawn.Top && y < drawn.Bottom;
             if (!inside)
                 ASSERT_TRUE(s.IsGrey(x, y)) << x << "," << y;
-            else
-            {
+            else {
                 const uint8_t* p = s.Pixel(x, y);
                 ASSERT_EQ(p[0], 0xFF) << "blue stays full over white";
                 if (p[1] < 0x80)
@@ -114,8 +112,7 @@ TEST(PlatformTextTests, HorizontalAlignmentPlacesEachLine)
         {PLATFORM_DT_CENTER, (7 + 193 - width) / 2},
         {PLATFORM_DT_CENTER | PLATFORM_DT_RIGHT, (7 + 193 - width) / 2},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         Surface s(200, 80);
         PlatformRect drawn;
         ASSERT_TRUE(PlatformDrawTextA(s.Bitmap, font.Handle, "Wide text", -1, rect, c.Format, kWhite, 0, &drawn));
@@ -144,8 +141,7 @@ TEST(PlatformTextTests, VerticalAlignmentNeedsASingleLine)
         {PLATFORM_DT_BOTTOM, 10},
         {PLATFORM_DT_VCENTER, 10},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         Surface s(100, 100);
         PlatformRect drawn;
         ASSERT_TRUE(PlatformDrawTextA(s.Bitmap, font.Handle, "Ag", -1, rect, c.Format, kWhite, 0, &drawn));
@@ -160,7 +156,8 @@ TEST(PlatformTextTests, LineBreaksStackLinesUnlessSingleLine)
     const int cell = CellHeight(font);
     Surface multi(100, 100), single(100, 100);
     PlatformRect a, b;
-    ASSERT_TRUE(PlatformDrawTextA(multi.Bitmap, font.Handle, "one\r\ntwo\nthree", -1, {0, 0, 100, 100}, 0, kWhite, 0, &a));
+    ASSERT_TRUE(
+        PlatformDrawTextA(multi.Bitmap, font.Handle, "one\r\ntwo\nthree", -1, {0, 0, 100, 100}, 0, kWhite, 0, &a));
     EXPECT_EQ(a.Bottom, 3 * cell);
     ASSERT_TRUE(PlatformDrawTextA(single.Bitmap, font.Handle, "one\r\ntwo\nthree", -1, {0, 0, 100, 100},
                                   PLATFORM_DT_SINGLELINE, kWhite, 0, &b));
@@ -181,8 +178,7 @@ TEST(PlatformTextTests, OutputIsClippedToTheRectangleAndTheBitmap)
     EXPECT_EQ(drawn.Bottom, 22);
     for (int y = 0; y < 40; ++y)
         for (int x = 0; x < 60; ++x)
-            if (x >= 25 || y < 10 || y >= 22)
-            {
+            if (x >= 25 || y < 10 || y >= 22) {
                 ASSERT_TRUE(s.IsGrey(x, y)) << x << "," << y;
             }
 

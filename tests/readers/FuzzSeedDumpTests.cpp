@@ -43,7 +43,7 @@ TEST(FuzzSeeds, DISABLED_WriteFuzzSeeds)
     JpgReader jpg;
     CKBitmapProperties j = JpgReader::DefaultProperties();
     put("jpeg", "colour.jpg", SaveToBytes(jpg, ArgbRecord(j, pixels, 12, 9)));
-    j.m_Words[JpgReader::kOptionsWord] = 1 | 2;  // grey, optimised, not baseline
+    j.m_Words[JpgReader::kOptionsWord] = 1 | 2; // grey, optimised, not baseline
     j.SetFloatWord(JpgReader::kQualityWord, 0.3f);
     put("jpeg", "grey.jpg", SaveToBytes(jpg, ArgbRecord(j, pixels, 12, 9)));
 
@@ -53,10 +53,12 @@ TEST(FuzzSeeds, DISABLED_WriteFuzzSeeds)
         const char* name;
         CKDWORD depth, options, interlace;
     };
-    const PngCase cases[] = {{"rgba.png", 24, 2, 0}, {"rgb_adam7.png", 24, 0, 1}, {"palette.png", 8, 0, 0},
-                             {"grey2.png", 2, 1, 1}, {"grey_alpha.png", 8, 3, 0}};
-    for (const PngCase& c : cases)
-    {
+    const PngCase cases[] = {{"rgba.png", 24, 2, 0},
+                             {"rgb_adam7.png", 24, 0, 1},
+                             {"palette.png", 8, 0, 0},
+                             {"grey2.png", 2, 1, 1},
+                             {"grey_alpha.png", 8, 3, 0}};
+    for (const PngCase& c : cases) {
         CKBitmapProperties p = PngReader::DefaultProperties();
         p.m_Words[PngReader::kBitDepthWord] = c.depth;
         p.m_Words[PngReader::kOptionsWord] = c.options;

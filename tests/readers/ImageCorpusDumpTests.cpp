@@ -15,8 +15,7 @@ TEST(ImageCorpus, DISABLED_DumpCorpus)
     const char* dir = std::getenv("READERS_CORPUS_OUT");
     ASSERT_NE(dir, nullptr);
     for (auto build : {BuildBmpCorpus, BuildTgaCorpus, BuildPcxCorpus})
-        for (const CorpusFile& f : build())
-        {
+        for (const CorpusFile& f : build()) {
             ASSERT_TRUE(SaveFileBytes(std::string(dir) + "/" + f.name, f.bytes));
             ASSERT_TRUE(SavePam(std::string(dir) + "/" + f.name + ".expected.pam", f.expected));
         }

@@ -41,9 +41,10 @@ const Expected kReaders[] = {
 
 CKDataReader* MakeReader(int i)
 {
-    switch (i)
-    {
-    case 0: case 1: case 2: return CKGetImageReader(i);
+    switch (i) {
+    case 0:
+    case 1:
+    case 2: return CKGetImageReader(i);
     case 3: return CKGetPngReader(0);
     case 4: return CKGetJpgReader(0);
     default: return CKGetTiffReader(0);
@@ -52,9 +53,10 @@ CKDataReader* MakeReader(int i)
 
 CKPluginInfo* InfoOf(int i)
 {
-    switch (i)
-    {
-    case 0: case 1: case 2: return CKGetImageReaderPluginInfo(i);
+    switch (i) {
+    case 0:
+    case 1:
+    case 2: return CKGetImageReaderPluginInfo(i);
     case 3: return CKGetPngPluginInfo(0);
     case 4: return CKGetJpgPluginInfo(0);
     default: return CKGetTiffPluginInfo(0);
@@ -63,7 +65,7 @@ CKPluginInfo* InfoOf(int i)
 
 void RegisterAll(CKPluginManager& manager)
 {
-    const char* categories[] = {"Bitmap Readers", "Sound Readers", "Model Readers", "Managers",
+    const char* categories[] = {"Bitmap Readers", "Sound Readers",  "Model Readers", "Managers",
                                 "BuildingBlocks", "Render Engines", "Movie Readers", "Extensions"};
     for (const char* c : categories)
         manager.AddCategory(c);
@@ -76,12 +78,11 @@ void RegisterAll(CKPluginManager& manager)
     manager.AddStaticDll("Tiff Reader", 1);
 }
 
-}  // namespace
+} // namespace
 
 TEST(ReaderPlugins, RecordsDescribeEachReader)
 {
-    for (int i = 0; i < 6; ++i)
-    {
+    for (int i = 0; i < 6; ++i) {
         const Expected& e = kReaders[i];
         SCOPED_TRACE(e.extension);
         CKPluginInfo* info = InfoOf(i);
@@ -146,8 +147,7 @@ TEST(ReaderPlugins, RegisteredReadersAreFoundByExtension)
     EXPECT_EQ(manager.GetPluginCount(CKPLUGIN_BITMAP_READER), 6);
     EXPECT_EQ(manager.GetPluginDllCount(), 4);
     const char* lookups[] = {"bmp", "TGA", "Pcx", "png", "jpg", "tif"};
-    for (int i = 0; i < 6; ++i)
-    {
+    for (int i = 0; i < 6; ++i) {
         SCOPED_TRACE(lookups[i]);
         CKDataReader* reader = manager.GetBitmapReader(lookups[i]);
         ASSERT_NE(reader, nullptr);
@@ -165,8 +165,7 @@ TEST(ReaderPlugins, RegisteredReadersAreFoundByExtension)
 
 TEST(ReaderPlugins, ABareRecordSetsOnlyTheBaseOfTheDefaults)
 {
-    for (int i = 0; i < 6; ++i)
-    {
+    for (int i = 0; i < 6; ++i) {
         SCOPED_TRACE(kReaders[i].extension);
         auto* reader = static_cast<CKBitmapReader*>(MakeReader(i));
         CKBitmapProperties* defaults = nullptr;
@@ -177,7 +176,7 @@ TEST(ReaderPlugins, ABareRecordSetsOnlyTheBaseOfTheDefaults)
         bare.m_Ext.Set("xyz");
         bare.m_Format.Width = 77;
         bare.m_Format.BitsPerPixel = 16;
-        bare.m_Data = &bare;  // never adopted
+        bare.m_Data = &bare; // never adopted
         for (CKDWORD& w : bare.m_Words)
             w = 0xDEAD;
         reader->SetBitmapDefaultProperties(&bare);
@@ -186,10 +185,9 @@ TEST(ReaderPlugins, ABareRecordSetsOnlyTheBaseOfTheDefaults)
         EXPECT_STREQ(defaults->m_Ext.CStr(), "xyz");
         EXPECT_EQ(defaults->m_Format.Width, 77);
         EXPECT_EQ(defaults->m_Data, nullptr) << "a foreign pixel pointer is not taken";
-        for (int k = 0; k < 5; ++k)
-        {
+        for (int k = 0; k < 5; ++k) {
             if (i == 3 && k == PngReader::kBitDepthWord)
-                continue;  // PNG takes the depth of a foreign record
+                continue; // PNG takes the depth of a foreign record
             EXPECT_EQ(defaults->m_Words[k], before.m_Words[k]) << k;
         }
         // A record of the reader's own size is taken whole.

@@ -57,7 +57,7 @@ TEST(CKBitmapProperties, WritesTheThirtyTwoBitLayoutFieldByField)
     StoreLE16(&expected[58], 0x0102);
     // colour-map, image and pixel pointers (60, 64, 68) are written as 0
     std::memcpy(&expected[72], "jpg", 3);
-    StoreLE32(&expected[140], 0x3F400000);  // 0.75f
+    StoreLE32(&expected[140], 0x3F400000); // 0.75f
     StoreLE32(&expected[144], 0);
     StoreLE32(&expected[148], 5);
     EXPECT_EQ(std::vector<CKBYTE>(bytes.begin(), bytes.begin() + 152), expected);
@@ -87,7 +87,7 @@ TEST(CKBitmapProperties, RefusesRecordsOfImpossibleSizes)
 {
     CKBitmapProperties p = MakeJpegLikeRecord();
     CKBYTE bytes[256] = {};
-    p.m_Size = 150;  // not a whole word past the base
+    p.m_Size = 150; // not a whole word past the base
     EXPECT_EQ(CKWriteBitmapProperties(p, bytes, sizeof(bytes)), 0u);
     p.m_Size = 152;
     EXPECT_EQ(CKWriteBitmapProperties(p, bytes, 151), 0u) << "output too small";

@@ -25,8 +25,7 @@ Decoded DecodeBytes(const std::vector<uint8_t>& bytes)
     Decoded d;
     CKBYTE* plane = nullptr;
     d.result = CKTextureCodecDecode(nullptr, bytes.data(), (CKDWORD) bytes.size(), &plane, &d.width, &d.height);
-    if (plane)
-    {
+    if (plane) {
         d.pixels.assign(plane, plane + (size_t) d.width * d.height);
         CKReaderFree(plane);
     }
@@ -40,16 +39,16 @@ void PutZeroBlocks(TextureBitWriter& w, int blocks)
         w.PutZeroRun(16);
 }
 
-}  // namespace
+} // namespace
 
 TEST(CKTextureBitReader, FieldsAreLeastSignificantFirstAndCodesMostSignificantFirst)
 {
-    const CKBYTE bytes[] = {0x0D, 0xF0};  // bits 1,0,1,1,0,0,0,0, 0,0,0,0,1,1,1,1
+    const CKBYTE bytes[] = {0x0D, 0xF0}; // bits 1,0,1,1,0,0,0,0, 0,0,0,0,1,1,1,1
     CKTextureBitReader r(bytes, sizeof(bytes));
     EXPECT_EQ(r.ReadField8(0), 0x0Du);
     EXPECT_EQ(r.ReadField8(4), 0x00u);
     EXPECT_EQ(r.ReadField8(8), 0xF0u);
-    EXPECT_EQ(r.ReadCode(4), 0xBu);  // 1011
+    EXPECT_EQ(r.ReadCode(4), 0xBu); // 1011
     EXPECT_EQ(r.ReadCode(0), 0u);
     EXPECT_EQ(r.GetCursor(), 4u);
     r.SetCursor(12);
@@ -105,10 +104,10 @@ TEST(CKTextureCodec, OneBitSizesDecodeToMinusOneAndOne)
     TextureBitWriter w;
     w.PutCode(1, 2);
     w.PutCode(0, 1);
-    w.PutCode(0, 1);  // -1
+    w.PutCode(0, 1); // -1
     w.PutCode(1, 2);
     w.PutCode(0, 1);
-    w.PutCode(1, 1);  // 1
+    w.PutCode(1, 1); // 1
     CKTextureBitReader bits(w.Bytes().data(), (CKDWORD) w.Bytes().size());
     CKTextureCodec codec;
     EXPECT_EQ(codec.DecodeCoefficient(bits), -1);
@@ -119,8 +118,7 @@ TEST(CKTextureCodec, OneBitSizesDecodeToMinusOneAndOne)
 TEST(CKTextureCodec, EverySizeDecodesItsExtremes)
 {
     CKTextureCodec codec;
-    for (int s = 1; s <= 10; ++s)
-    {
+    for (int s = 1; s <= 10; ++s) {
         const int values[] = {-((1 << s) - 1), -(1 << (s - 1)), 1 << (s - 1), (1 << s) - 1};
         TextureBitWriter w;
         for (int v : values)
@@ -150,7 +148,7 @@ TEST(CKTextureCodec, AnEightByEightPlaneReadsExactlyOneBlock)
 {
     TextureBitWriter w;
     w.PutHeader(100, 8, 8);
-    w.PutValue(8);  // DC 8 x 1/8 x 1 = +1 over the whole block
+    w.PutValue(8); // DC 8 x 1/8 x 1 = +1 over the whole block
     w.PutZeroRun(16);
     w.PutZeroRun(16);
     w.PutZeroRun(16);
@@ -172,8 +170,8 @@ TEST(CKTextureCodec, ZeroRunsCarryIntoTheNextBlock)
     w.PutHeader(100, 16, 8);
     w.PutValue(16);
     for (int i = 0; i < 4; ++i)
-        w.PutZeroRun(16);  // 64 zeros: 63 in block 0, 1 in block 1
-    w.PutValue(-24);       // block 1, coefficient 1 (row 0, column 1)
+        w.PutZeroRun(16); // 64 zeros: 63 in block 0, 1 in block 1
+    w.PutValue(-24);      // block 1, coefficient 1 (row 0, column 1)
     for (int i = 0; i < 4; ++i)
         w.PutZeroRun(16);
     const Decoded d = DecodeBytes(w.Bytes());
@@ -182,8 +180,7 @@ TEST(CKTextureCodec, ZeroRunsCarryIntoTheNextBlock)
     EXPECT_EQ(d.pixels[7 * 16 + 7], 130);
     // Block 1: a horizontal cosine of amplitude -24 x (1/sqrt 8) x 0.5 cos(...)
     const double pi = 4.0 * std::atan(1.0);
-    for (int x = 0; x < 8; ++x)
-    {
+    for (int x = 0; x < 8; ++x) {
         double expected = -24.0 / std::sqrt(8.0) * 0.5 * std::cos((2 * x + 1) * pi / 16.0) + 128.0;
         EXPECT_EQ(d.pixels[16 + 8 + x], (CKBYTE) (int) (expected + 0.5)) << x;
     }
@@ -193,7 +190,7 @@ TEST(CKTextureCodec, ClampsAndRoundsLikeItsDefinition)
 {
     TextureBitWriter w;
     w.PutHeader(100, 8, 8);
-    w.PutValue(1023);  // 1023 / 8 + 128 > 255
+    w.PutValue(1023); // 1023 / 8 + 128 > 255
     PutZeroBlocks(w, 1);
     Decoded d = DecodeBytes(w.Bytes());
     ASSERT_EQ(d.result, 64u);
@@ -209,7 +206,7 @@ TEST(CKTextureCodec, ClampsAndRoundsLikeItsDefinition)
 
     TextureBitWriter h;
     h.PutHeader(100, 8, 8);
-    h.PutValue(4);  // 4 / 8 = 0.5 → 128.5 rounds to 129
+    h.PutValue(4); // 4 / 8 = 0.5 → 128.5 rounds to 129
     PutZeroBlocks(h, 1);
     d = DecodeBytes(h.Bytes());
     ASSERT_EQ(d.result, 64u);
@@ -221,8 +218,7 @@ TEST(CKTextureCodec, PartialBlocksAtTheEdgesAreCut)
     // 9 x 10: two block columns, two bands, every block flat at 128 + k.
     TextureBitWriter w;
     w.PutHeader(100, 9, 10);
-    for (int k = 1; k <= 4; ++k)
-    {
+    for (int k = 1; k <= 4; ++k) {
         w.PutValue(8 * k);
         w.PutZeroRun(16);
         w.PutZeroRun(16);
@@ -255,8 +251,7 @@ TEST(CKTextureCodec, RefusesBadHeadersAndShortStreams)
     EXPECT_EQ(DecodeBytes(header(4096, 4096)).result, 0u) << "far too few bits for the blocks";
 
     std::vector<uint8_t> bytes = header(16, 16);
-    for (size_t n = 0; n < bytes.size(); ++n)
-    {
+    for (size_t n = 0; n < bytes.size(); ++n) {
         std::vector<uint8_t> prefix(bytes.begin(), bytes.begin() + n);
         CKBYTE* plane = reinterpret_cast<CKBYTE*>(1);
         EXPECT_EQ(CKTextureCodecDecode(nullptr, prefix.data(), (CKDWORD) n, &plane), 0u) << n;

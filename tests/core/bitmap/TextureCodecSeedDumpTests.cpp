@@ -24,8 +24,7 @@ TEST(TextureCodecSeeds, DISABLED_WriteDctSeeds)
         int width, height, quality;
     };
     const Case cases[] = {{8, 8, 50}, {13, 9, 100}, {21, 3, 10}};
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         std::vector<uint8_t> plane((size_t) c.width * c.height);
         for (size_t i = 0; i < plane.size(); ++i)
             plane[i] = (uint8_t) (i * 37 + (i / c.width) * 11);

@@ -5,13 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/core/support/TextureCodecTestEncoder.h"
 #include "core/bitmap/CKBitmapReader.h"
 #include "core/context/CKDefines.h"
 #include "core/context/CKPluginInfo.h"
 #include "core/context/CKPluginManager.h"
 #include "core/context/CKStartUp.h"
 #include "system/memory/QxAlignedAlloc.h"
+#include "tests/core/support/TextureCodecTestEncoder.h"
 
 // Bitmaps in chunks: the raw planes, and images encoded by a reader found
 // through the plug-in manager (a test reader that stores the pixels as they
@@ -79,10 +79,7 @@ public:
     CKPluginInfo* GetReaderInfo() override { return &TestReaderInfo(m_Extension); }
     CKBOOL IsAlphaSaved(const CKBitmapProperties*) override { return g_AlphaSaved; }
     void GetBitmapDefaultProperties(CKBitmapProperties** out) override { *out = &m_Properties; }
-    void SetBitmapDefaultProperties(const CKBitmapProperties* properties) override
-    {
-        m_Wanted = properties->m_Format;
-    }
+    void SetBitmapDefaultProperties(const CKBitmapProperties* properties) override { m_Wanted = properties->m_Format; }
     int ReadFile(const char*, CKBitmapProperties**) override { return 1; }
     int ReadMemory(const void* memory, CKDWORD size, CKBitmapProperties** out) override
     {
@@ -180,8 +177,8 @@ TEST_F(ChunkBitmapTest, RawBitmapIsAHeaderAndFourPlanesLastRowFirst)
     chunk->StartWrite();
     chunk->WriteRawBitmap(image.Desc());
     // Planes: bytes 0, 1, 2, 3 of the pixels, rows bottom-up.
-    std::vector<CKDWORD> expected = {32, 2, 2, 0xFF000000, 0x00FF0000, 0x0000FF00, 0x000000FF, 0,
-                                     4, 0x5511DD99, 4, 0x6622EEAA, 4, 0x7733FFBB, 4, 0x884400CC};
+    std::vector<CKDWORD> expected = {32, 2,          2, 0xFF000000, 0x00FF0000, 0x0000FF00, 0x000000FF, 0,
+                                     4,  0x5511DD99, 4, 0x6622EEAA, 4,          0x7733FFBB, 4,          0x884400CC};
     EXPECT_EQ(DataWords(chunk), expected);
 
     chunk->StartRead();

@@ -101,11 +101,8 @@ TEST(CKStateChunkGolden, StringFormsCountTheTerminatorAndPadToWords)
     chunk->WriteString("abcd");
     chunk->WriteString(nullptr);
     chunk->WriteBuffer(0, "x");
-    EXPECT_EQ(Serialise(chunk), (Words{Header(0, 2, 7, 0x10), 7,
-                                       4, Text('a', 'b', 'c', 0),
-                                       5, Text('a', 'b', 'c', 'd'), 0,
-                                       0,
-                                       0}));
+    EXPECT_EQ(Serialise(chunk),
+              (Words{Header(0, 2, 7, 0x10), 7, 4, Text('a', 'b', 'c', 0), 5, Text('a', 'b', 'c', 'd'), 0, 0, 0}));
 
     CKStateChunk* back = FromWords(Serialise(chunk));
     back->StartRead();
@@ -167,9 +164,9 @@ TEST(CKStateChunkGolden, SubChunkItemFollowsItsIdentifierWithHeaderDataAndLists)
     const Words item = {11, 33, 2 | (7u << 16), 3, 0, 1, 0, 0, 9, 0, 12, 2};
     Words expected = {Header(0, 19, 7, 0x10 | 0x04), 2 + (CKDWORD) item.size() + 1, 1, 0};
     expected.insert(expected.end(), item.begin(), item.end());
-    expected.push_back(0);    // the null sub-chunk
-    expected.push_back(1);    // sub-chunk list: one entry
-    expected.push_back(2);    // at word 2
+    expected.push_back(0); // the null sub-chunk
+    expected.push_back(1); // sub-chunk list: one entry
+    expected.push_back(2); // at word 2
     EXPECT_EQ(Serialise(parent), expected);
 
     CKStateChunk* back = FromWords(expected);
@@ -195,21 +192,42 @@ TEST(CKStateChunkGolden, ObjectAndManagerListsRecordSinglesAndSequences)
     CKStateChunk* chunk = CKCreateStateChunk(19);
     chunk->StartWrite();
     chunk->WriteIdentifier(17);
-    chunk->WriteObjectID(5);           // word 2
-    chunk->WriteObjectID(0);           // not recorded
-    chunk->StartObjectIDSequence(2);   // count at word 4
+    chunk->WriteObjectID(5);         // word 2
+    chunk->WriteObjectID(0);         // not recorded
+    chunk->StartObjectIDSequence(2); // count at word 4
     chunk->WriteObjectIDSequenceItem(6);
     chunk->WriteObjectIDSequenceItem(0);
-    chunk->StartObjectIDSequence(0);   // not recorded
-    chunk->WriteManagerInt(manager, 3); // word 8
+    chunk->StartObjectIDSequence(0);         // not recorded
+    chunk->WriteManagerInt(manager, 3);      // word 8
     chunk->StartManagerSequence(manager, 2); // word 11
     chunk->WriteInt(4);
     chunk->WriteInt(5);
-    EXPECT_EQ(Serialise(chunk),
-              (Words{Header(0, 19, 7, 0x10 | 0x01 | 0x02), 16,
-                     17, 0, 5, 0, 2, 6, 0, 0, 0x3D242466, 0, 3, 2, 0x3D242466, 0, 4, 5,
-                     3, 2, 0xFFFFFFFF, 4,
-                     3, 8, 0xFFFFFFFF, 11}));
+    EXPECT_EQ(Serialise(chunk), (Words{Header(0, 19, 7, 0x10 | 0x01 | 0x02),
+                                       16,
+                                       17,
+                                       0,
+                                       5,
+                                       0,
+                                       2,
+                                       6,
+                                       0,
+                                       0,
+                                       0x3D242466,
+                                       0,
+                                       3,
+                                       2,
+                                       0x3D242466,
+                                       0,
+                                       4,
+                                       5,
+                                       3,
+                                       2,
+                                       0xFFFFFFFF,
+                                       4,
+                                       3,
+                                       8,
+                                       0xFFFFFFFF,
+                                       11}));
     CKDeleteStateChunk(chunk);
 }
 
@@ -257,12 +275,25 @@ TEST(CKStateChunkGolden, OldFormWithoutDataIsRefused)
 
 TEST(CKStateChunkGolden, MarkerReferencesOfOldChunksReadAsTheirIds)
 {
-    const Words raw = {Header(0, 0, 3, 0), 21, 13, 0,
-                       0, 0, // no lists
-                       CHUNK_OLD_OBJECT_MARKER[0], CHUNK_OLD_OBJECT_MARKER[1], CHUNK_OLD_OBJECT_MARKER[2], 42,
+    const Words raw = {Header(0, 0, 3, 0),
+                       21,
+                       13,
                        0,
-                       CHUNK_OLD_SEQUENCE_MARKER[0], CHUNK_OLD_SEQUENCE_MARKER[1], CHUNK_OLD_SEQUENCE_MARKER[2],
-                       CHUNK_OLD_SEQUENCE_MARKER[3], CHUNK_OLD_SEQUENCE_MARKER[4], 2, 7, 8};
+                       0,
+                       0, // no lists
+                       CHUNK_OLD_OBJECT_MARKER[0],
+                       CHUNK_OLD_OBJECT_MARKER[1],
+                       CHUNK_OLD_OBJECT_MARKER[2],
+                       42,
+                       0,
+                       CHUNK_OLD_SEQUENCE_MARKER[0],
+                       CHUNK_OLD_SEQUENCE_MARKER[1],
+                       CHUNK_OLD_SEQUENCE_MARKER[2],
+                       CHUNK_OLD_SEQUENCE_MARKER[3],
+                       CHUNK_OLD_SEQUENCE_MARKER[4],
+                       2,
+                       7,
+                       8};
     CKStateChunk* chunk = FromWords(raw);
     chunk->StartRead();
     EXPECT_EQ(chunk->ReadObjectID(), 42u);

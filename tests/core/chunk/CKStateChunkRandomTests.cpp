@@ -45,7 +45,7 @@ struct Op
     CKDWORD Word = 0;
     CKGUID Guid;
     bool Null = false;
-    std::string Bytes;              // string text (no zero) or buffer bytes
+    std::string Bytes; // string text (no zero) or buffer bytes
     std::vector<CK_ID> Ids;
     std::vector<int> Values;
     std::vector<std::shared_ptr<Program>> Subs; // null entries: null sub-chunks
@@ -114,9 +114,7 @@ private:
         if ((op.Kind == OpSubChunk || op.Kind == OpSubChunkSequence) && depth >= 3)
             op.Kind = OpInt;
         switch (op.Kind) {
-        case OpInt:
-            op.Word = Word();
-            break;
+        case OpInt: op.Word = Word(); break;
         case OpFloat:
             op.Floats[0] = std::bit_cast<float>(Word() & 0x7F7FFFFF); // finite
             break;
@@ -136,16 +134,12 @@ private:
             for (int n = Uniform(0, 40); n > 0; --n)
                 op.Bytes.push_back((char) Uniform(0, 255));
             break;
-        case OpObjectID:
-            op.Ids.push_back(Id());
-            break;
+        case OpObjectID: op.Ids.push_back(Id()); break;
         case OpObjectSequence:
             for (int n = Uniform(0, 6); n > 0; --n)
                 op.Ids.push_back(Id());
             break;
-        case OpSubChunk:
-            op.Subs.push_back(Chance(15) ? nullptr : MakeProgram(depth + 1));
-            break;
+        case OpSubChunk: op.Subs.push_back(Chance(15) ? nullptr : MakeProgram(depth + 1)); break;
         case OpSubChunkSequence:
             for (int n = Uniform(0, 3); n > 0; --n)
                 op.Subs.push_back(Chance(15) ? nullptr : MakeProgram(depth + 1));
@@ -163,8 +157,7 @@ private:
             for (int i = 0; i < 16; ++i)
                 op.Floats[i] = (float) Uniform(-1000, 1000) / 16.0f;
             break;
-        case OpKindCount:
-            break;
+        case OpKindCount: break;
         }
         return op;
     }
@@ -186,27 +179,13 @@ CKFile* g_File = nullptr;
 void WriteOp(CKStateChunk* chunk, const Op& op)
 {
     switch (op.Kind) {
-    case OpInt:
-        chunk->WriteDword(op.Word);
-        break;
-    case OpFloat:
-        chunk->WriteFloat(op.Floats[0]);
-        break;
-    case OpGuid:
-        chunk->WriteGuid(op.Guid);
-        break;
-    case OpString:
-        chunk->WriteString(op.Null ? nullptr : op.Bytes.c_str());
-        break;
-    case OpBuffer:
-        chunk->WriteBuffer((int) op.Bytes.size(), op.Null ? nullptr : op.Bytes.data());
-        break;
-    case OpBufferNoSize:
-        chunk->WriteBufferNoSize((int) op.Bytes.size(), op.Bytes.data());
-        break;
-    case OpObjectID:
-        chunk->WriteObjectID(op.Ids[0]);
-        break;
+    case OpInt: chunk->WriteDword(op.Word); break;
+    case OpFloat: chunk->WriteFloat(op.Floats[0]); break;
+    case OpGuid: chunk->WriteGuid(op.Guid); break;
+    case OpString: chunk->WriteString(op.Null ? nullptr : op.Bytes.c_str()); break;
+    case OpBuffer: chunk->WriteBuffer((int) op.Bytes.size(), op.Null ? nullptr : op.Bytes.data()); break;
+    case OpBufferNoSize: chunk->WriteBufferNoSize((int) op.Bytes.size(), op.Bytes.data()); break;
+    case OpObjectID: chunk->WriteObjectID(op.Ids[0]); break;
     case OpObjectSequence:
         chunk->StartObjectIDSequence((int) op.Ids.size());
         for (CK_ID id : op.Ids)
@@ -226,17 +205,13 @@ void WriteOp(CKStateChunk* chunk, const Op& op)
         }
         break;
     }
-    case OpManagerInt:
-        chunk->WriteManagerInt(op.Guid, (int) op.Word);
-        break;
+    case OpManagerInt: chunk->WriteManagerInt(op.Guid, (int) op.Word); break;
     case OpManagerSequence:
         chunk->StartManagerSequence(op.Guid, (int) op.Values.size());
         for (int v : op.Values)
             chunk->WriteInt(v);
         break;
-    case OpVector:
-        chunk->WriteVector(QxVector(op.Floats[0], op.Floats[1], op.Floats[2]));
-        break;
+    case OpVector: chunk->WriteVector(QxVector(op.Floats[0], op.Floats[1], op.Floats[2])); break;
     case OpMatrix: {
         QxMatrix m;
         for (int i = 0; i < 16; ++i)
@@ -244,8 +219,7 @@ void WriteOp(CKStateChunk* chunk, const Op& op)
         chunk->WriteMatrix(m);
         break;
     }
-    case OpKindCount:
-        break;
+    case OpKindCount: break;
     }
 }
 
@@ -295,18 +269,12 @@ int OpWords(const Op& op)
     switch (op.Kind) {
     case OpInt:
     case OpFloat:
-    case OpObjectID:
-        return 1;
-    case OpGuid:
-        return 2;
-    case OpString:
-        return op.Null ? 1 : 1 + ((int) op.Bytes.size() + 1 + 3) / 4;
-    case OpBuffer:
-        return op.Null || op.Bytes.empty() ? 1 : 1 + ((int) op.Bytes.size() + 3) / 4;
-    case OpBufferNoSize:
-        return ((int) op.Bytes.size() + 3) / 4;
-    case OpObjectSequence:
-        return 1 + (int) op.Ids.size();
+    case OpObjectID: return 1;
+    case OpGuid: return 2;
+    case OpString: return op.Null ? 1 : 1 + ((int) op.Bytes.size() + 1 + 3) / 4;
+    case OpBuffer: return op.Null || op.Bytes.empty() ? 1 : 1 + ((int) op.Bytes.size() + 3) / 4;
+    case OpBufferNoSize: return ((int) op.Bytes.size() + 3) / 4;
+    case OpObjectSequence: return 1 + (int) op.Ids.size();
     case OpSubChunk:
     case OpSubChunkSequence: {
         int words = op.Kind == OpSubChunkSequence ? 1 : 0;
@@ -314,16 +282,11 @@ int OpWords(const Op& op)
             words += ProgramItemWords(sub.get());
         return words;
     }
-    case OpManagerInt:
-        return 3;
-    case OpManagerSequence:
-        return 3 + (int) op.Values.size();
-    case OpVector:
-        return 3;
-    case OpMatrix:
-        return 16;
-    case OpKindCount:
-        break;
+    case OpManagerInt: return 3;
+    case OpManagerSequence: return 3 + (int) op.Values.size();
+    case OpVector: return 3;
+    case OpMatrix: return 16;
+    case OpKindCount: break;
     }
     return 0;
 }
@@ -343,15 +306,9 @@ void CheckProgram(CKStateChunk* chunk, const Program& p, std::mt19937& rng, bool
 void CheckOp(CKStateChunk* chunk, const Op& op, std::mt19937& rng, bool bound)
 {
     switch (op.Kind) {
-    case OpInt:
-        ASSERT_EQ(chunk->ReadDword(), op.Word);
-        break;
-    case OpFloat:
-        ASSERT_EQ(std::bit_cast<CKDWORD>(chunk->ReadFloat()), std::bit_cast<CKDWORD>(op.Floats[0]));
-        break;
-    case OpGuid:
-        ASSERT_EQ(chunk->ReadGuid(), op.Guid);
-        break;
+    case OpInt: ASSERT_EQ(chunk->ReadDword(), op.Word); break;
+    case OpFloat: ASSERT_EQ(std::bit_cast<CKDWORD>(chunk->ReadFloat()), std::bit_cast<CKDWORD>(op.Floats[0])); break;
+    case OpGuid: ASSERT_EQ(chunk->ReadGuid(), op.Guid); break;
     case OpString: {
         XString s;
         int count = chunk->ReadStringInto(s);
@@ -376,9 +333,7 @@ void CheckOp(CKStateChunk* chunk, const Op& op, std::mt19937& rng, bool bound)
         ASSERT_EQ(bytes, op.Bytes);
         break;
     }
-    case OpObjectID:
-        ASSERT_EQ(chunk->ReadObjectID(), Expected(op.Ids[0], bound));
-        break;
+    case OpObjectID: ASSERT_EQ(chunk->ReadObjectID(), Expected(op.Ids[0], bound)); break;
     case OpObjectSequence: {
         XObjectArray ids = chunk->ReadXObjectArray();
         ASSERT_EQ(ids.Size(), (int) op.Ids.size());
@@ -433,8 +388,7 @@ void CheckOp(CKStateChunk* chunk, const Op& op, std::mt19937& rng, bool bound)
             ASSERT_EQ(m[i / 4][i % 4], op.Floats[i]);
         break;
     }
-    case OpKindCount:
-        break;
+    case OpKindCount: break;
     }
 }
 

@@ -128,9 +128,7 @@ CKStateChunk* RandomChunk(std::mt19937& rng, int depth)
                 // Plain words that look like ids: they must stay.
                 chunk->WriteInt(1 + pick(50));
                 break;
-            case 1:
-                chunk->WriteObjectID((CK_ID) pick(50));
-                break;
+            case 1: chunk->WriteObjectID((CK_ID) pick(50)); break;
             case 2: {
                 int count = pick(5);
                 chunk->StartObjectIDSequence(count);
@@ -138,12 +136,8 @@ CKStateChunk* RandomChunk(std::mt19937& rng, int depth)
                     chunk->WriteObjectIDSequenceItem((CK_ID) pick(50));
                 break;
             }
-            case 3:
-                chunk->WriteManagerInt(CKGUID(1, 2), 1 + pick(50));
-                break;
-            case 4:
-                chunk->WriteString("12");
-                break;
+            case 3: chunk->WriteManagerInt(CKGUID(1, 2), 1 + pick(50)); break;
+            case 4: chunk->WriteString("12"); break;
             case 5: {
                 CKStateChunk* sub = pick(5) ? RandomChunk(rng, depth + 1) : nullptr;
                 chunk->WriteSubChunk(sub);
@@ -206,9 +200,9 @@ TEST(CKStateChunkRemap, OldMarkerFormIsFoundByItsRuns)
 {
     const CKDWORD* o = CHUNK_OLD_OBJECT_MARKER;
     const CKDWORD* s = CHUNK_OLD_SEQUENCE_MARKER;
-    const Words data = {7, o[0], o[1], o[2], 5, 0, s[0], s[1], s[2], s[3], s[4], 2, 8, 9,
-                        o[0], o[1], 3, // an incomplete run stays
-                        s[0], s[1], s[2], s[3], s[4], 40}; // a count passing the data stays
+    const Words data = {7,    o[0], o[1], o[2], 5,    0,    s[0], s[1], s[2],
+                        s[3], s[4], 2,    8,    9,    o[0], o[1], 3, // an incomplete run stays
+                        s[0], s[1], s[2], s[3], s[4], 40};           // a count passing the data stays
     Words raw = {0x00030000, 1, (CKDWORD) data.size(), 0, 0, 0};
     raw.insert(raw.end(), data.begin(), data.end());
     CKStateChunk* chunk = Deserialise(raw);

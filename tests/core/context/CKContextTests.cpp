@@ -7,8 +7,8 @@
 
 #include "core/context/CKBaseManager.h"
 #include "core/context/CKFunctions.h"
-#include "core/object/CKObjectManager.h"
 #include "core/context/CKVariableManager.h"
+#include "core/object/CKObjectManager.h"
 #include "tests/core/support/CoreTestSupport.h"
 
 namespace {
@@ -94,10 +94,14 @@ TEST_F(ContextTest, BuiltInManagersAreRegisteredUnderTheirGuidsAndNames)
         const char* name;
         CKDWORD mask;
     } expected[] = {
-        {VARIABLE_MANAGER_GUID, "Variable Manager", 0x20},  {HIDECONTENT_MANAGER_GUID, "HideContentManager", 0x20},
-        {OBJECT_MANAGER_GUID, "Object Manager", 0x4008},    {PARAMETER_MANAGER_GUID, "Parameter Manager", 0},
-        {ATTRIBUTE_MANAGER_GUID, "Attribute Manager", 0xC8010}, {TIME_MANAGER_GUID, "Time Manager", 0x4324},
-        {MESSAGE_MANAGER_GUID, "Message Manager", 0x4019},  {BEHAVIOR_MANAGER_GUID, "Behavior Manager", 0x317},
+        {VARIABLE_MANAGER_GUID, "Variable Manager", 0x20},
+        {HIDECONTENT_MANAGER_GUID, "HideContentManager", 0x20},
+        {OBJECT_MANAGER_GUID, "Object Manager", 0x4008},
+        {PARAMETER_MANAGER_GUID, "Parameter Manager", 0},
+        {ATTRIBUTE_MANAGER_GUID, "Attribute Manager", 0xC8010},
+        {TIME_MANAGER_GUID, "Time Manager", 0x4324},
+        {MESSAGE_MANAGER_GUID, "Message Manager", 0x4019},
+        {BEHAVIOR_MANAGER_GUID, "Behavior Manager", 0x317},
         {PATH_MANAGER_GUID, "Path Manager", 0},
     };
     ASSERT_EQ(m_Context->GetManagerCount(), 9);
@@ -358,7 +362,8 @@ TEST_F(ContextTest, ObjectNamesAndVisibility)
     o->Show(CKHIDE);
     EXPECT_FALSE(o->IsVisible());
     o->Show(CKHIERARCHICALHIDE);
-    EXPECT_EQ(o->GetObjectFlags() & (CK_OBJECT_VISIBLE | CK_OBJECT_HIERACHICALHIDE), (CKDWORD) CK_OBJECT_HIERACHICALHIDE);
+    EXPECT_EQ(o->GetObjectFlags() & (CK_OBJECT_VISIBLE | CK_OBJECT_HIERACHICALHIDE),
+              (CKDWORD) CK_OBJECT_HIERACHICALHIDE);
     o->Show(CKSHOW);
     EXPECT_EQ(o->GetObjectFlags() & (CK_OBJECT_VISIBLE | CK_OBJECT_HIERACHICALHIDE), (CKDWORD) CK_OBJECT_VISIBLE);
 

@@ -7,8 +7,8 @@
 
 #include "core/context/CKPathManager.h"
 #include "system/io/QxPackedFile.h"
-#include "tests/support/TestPaths.h"
 #include "tests/core/support/CoreTestSupport.h"
+#include "tests/support/TestPaths.h"
 
 namespace {
 

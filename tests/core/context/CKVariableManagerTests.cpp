@@ -6,8 +6,8 @@
 
 #include "core/context/CKVariableManager.h"
 #include "system/config/QxConfiguration.h"
-#include "tests/support/TestPaths.h"
 #include "tests/core/support/CoreTestSupport.h"
+#include "tests/support/TestPaths.h"
 
 namespace {
 

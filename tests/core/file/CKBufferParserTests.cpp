@@ -9,12 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include "core/chunk/CKStateChunk.h"
 #include "core/file/CKCompressedFileBufferParser.h"
 #include "core/file/CKCompressedMemoryBufferParser.h"
 #include "core/file/CKFileBufferParser.h"
 #include "core/file/CKMemoryBufferParser.h"
 #include "core/file/CKMemoryBufferWriter.h"
-#include "core/chunk/CKStateChunk.h"
 #include "core/file/CKStreamWriter.h"
 #include "includes/CKByteOrder.h"
 #include "platform/PlatformPaths.h"

@@ -12,10 +12,10 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/core/support/FileTestSupport.h"
-#include "core/object/CKClassRegistry.h"
-#include "core/file/CKFile.h"
 #include "core/context/CKFunctions.h"
+#include "core/file/CKFile.h"
+#include "core/object/CKClassRegistry.h"
+#include "tests/core/support/FileTestSupport.h"
 #include "tests/support/TestPaths.h"
 
 namespace {

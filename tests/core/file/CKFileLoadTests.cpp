@@ -6,14 +6,14 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/core/support/FileTestSupport.h"
+#include "core/context/CKPathManager.h"
+#include "core/context/CKPluginManager.h"
 #include "core/file/CKFile.h"
 #include "core/file/CKFileFormat.h"
 #include "core/object/CKObjectIDList.h"
-#include "core/context/CKPathManager.h"
-#include "core/context/CKPluginManager.h"
 #include "includes/CKByteOrder.h"
 #include "platform/PlatformPaths.h"
+#include "tests/core/support/FileTestSupport.h"
 #include "tests/support/TestPaths.h"
 
 std::vector<std::string>& EngineFixture_Console();
@@ -89,8 +89,8 @@ struct OldItem
 };
 
 // A file of an older layout, built from the format description.
-Bytes BuildOldFile(CKDWORD version, const std::vector<OldItem>& items, const std::vector<std::pair<CKGUID, Bytes>>& managers,
-                   CKDWORD writeMode = 0, int crcDelta = 0)
+Bytes BuildOldFile(CKDWORD version, const std::vector<OldItem>& items,
+                   const std::vector<std::pair<CKGUID, Bytes>>& managers, CKDWORD writeMode = 0, int crcDelta = 0)
 {
     Bytes header;
     if (version >= 7)
@@ -252,11 +252,14 @@ TEST_F(CKFileLoad, HandBuiltVersion6And5FilesTakeNamesAndClassesFromTheChunks)
         Bytes file = BuildOldFile(version, items, {{kTestManagerGuid1, ManagerChunk({8})}});
         CKContext* fresh = NewContext();
         // The context's console goes to the fixture.
-        fresh->SetInterfaceMode(TRUE, [](CKUICallbackStruct& m, void*) -> CKERROR {
-            if (m.Reason == CKUIM_OUTTOCONSOLE)
-                EngineFixture_Console().push_back(reinterpret_cast<const char*>(m.Param2));
-            return 0;
-        }, nullptr);
+        fresh->SetInterfaceMode(
+            TRUE,
+            [](CKUICallbackStruct& m, void*) -> CKERROR {
+                if (m.Reason == CKUIM_OUTTOCONSOLE)
+                    EngineFixture_Console().push_back(reinterpret_cast<const char*>(m.Param2));
+                return 0;
+            },
+            nullptr);
         ASSERT_EQ(LoadBytes(fresh, file), 0);
         FileTestItem* gamma = Find(fresh, "Gamma");
         FileTestItem* delta = Find(fresh, "Delta");

@@ -9,14 +9,14 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/core/support/FileTestSupport.h"
-#include "core/object/CKBeObject.h"
+#include "core/context/CKPathManager.h"
 #include "core/file/CKFile.h"
+#include "core/object/CKBeObject.h"
 #include "core/object/CKObjectIDList.h"
 #include "core/object/CKObjectManager.h"
-#include "core/context/CKPathManager.h"
 #include "includes/CKByteOrder.h"
 #include "platform/PlatformPaths.h"
+#include "tests/core/support/FileTestSupport.h"
 #include "tests/support/TestPaths.h"
 
 namespace {
@@ -195,9 +195,9 @@ struct IndependentReader
 
 struct SavedWorld
 {
-    std::vector<CK_ID> saved;      // objects handed to SaveObjects, in order
-    std::vector<CK_ID> unsaved;    // dynamic and not-to-be-saved objects
-    std::vector<CK_ID> shared;     // saved as references
+    std::vector<CK_ID> saved;   // objects handed to SaveObjects, in order
+    std::vector<CK_ID> unsaved; // dynamic and not-to-be-saved objects
+    std::vector<CK_ID> shared;  // saved as references
     std::map<CK_ID, CK_CLASSID> cids;
 };
 
@@ -372,9 +372,9 @@ protected:
         EXPECT_GT(m_Priorities, 100);
         // The shared objects were found, not made again, and not loaded over.
         EXPECT_EQ(fresh->GetObjectsCountByClassID(FileTestItem::m_ClassID),
-                  (int) std::count_if(world.saved.begin(), world.saved.end(),
-                                      [&](CK_ID id) { return world.cids.at(id) == FileTestItem::m_ClassID; }) +
-                      20);
+                  (int) std::count_if(world.saved.begin(), world.saved.end(), [&](CK_ID id) {
+                      return world.cids.at(id) == FileTestItem::m_ClassID;
+                  }) + 20);
         for (const auto& [name, id] : sharedInFresh) {
             auto* shared = static_cast<FileTestItem*>(fresh->GetObject(id));
             EXPECT_EQ(shared->m_Priority, -7);
@@ -499,8 +499,10 @@ TEST_F(CKFileRoundTrip, AnIndependentReaderFindsTheLayoutTheFormatDescribes)
                     order.push_back(i);
         ASSERT_EQ(order.size(), r.managers.size());
         EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
-        EXPECT_TRUE(std::any_of(r.managers.begin(), r.managers.end(), [](auto& m) { return m.guid == kTestManagerGuid1; }));
-        EXPECT_TRUE(std::any_of(r.managers.begin(), r.managers.end(), [](auto& m) { return m.guid == kTestManagerGuid2; }));
+        EXPECT_TRUE(
+            std::any_of(r.managers.begin(), r.managers.end(), [](auto& m) { return m.guid == kTestManagerGuid1; }));
+        EXPECT_TRUE(
+            std::any_of(r.managers.begin(), r.managers.end(), [](auto& m) { return m.guid == kTestManagerGuid2; }));
         // The highest id among the saved objects.
         CK_ID highest = 0;
         for (CK_ID id : world.saved)

@@ -7,20 +7,20 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/core/support/FileTestSupport.h"
-#include "core/object/CKBeObject.h"
 #include "core/bitmap/CKBitmapReader.h"
-#include "core/object/CKClassRegistry.h"
+#include "core/bitmap/CKSaveBitmap.h"
+#include "core/context/CKPathManager.h"
+#include "core/context/CKPluginManager.h"
 #include "core/file/CKFile.h"
 #include "core/file/CKFileFormat.h"
 #include "core/file/CKFileStreamWriter.h"
 #include "core/file/CKFileThumbnail.h"
+#include "core/object/CKBeObject.h"
+#include "core/object/CKClassRegistry.h"
 #include "core/object/CKObjectIDList.h"
-#include "core/context/CKPathManager.h"
-#include "core/context/CKPluginManager.h"
-#include "core/bitmap/CKSaveBitmap.h"
 #include "includes/CKByteOrder.h"
 #include "platform/PlatformPaths.h"
+#include "tests/core/support/FileTestSupport.h"
 #include "tests/support/TestPaths.h"
 
 std::vector<std::string>& EngineFixture_Console();
@@ -63,8 +63,8 @@ protected:
         FileFixture::SetUp();
         if (FileTestLevel::m_ClassID == 0)
             FileTestLevel::m_ClassID = CKAllocateClassID();
-        CKClassRegister("FileTestLevel", FileTestLevel::m_ClassID, CKCID_LEVEL, nullptr,
-                        &FileTestLevel::CreateInstance, &FileTestItem::ReleaseInstance, nullptr, nullptr, nullptr);
+        CKClassRegister("FileTestLevel", FileTestLevel::m_ClassID, CKCID_LEVEL, nullptr, &FileTestLevel::CreateInstance,
+                        &FileTestItem::ReleaseInstance, nullptr, nullptr, nullptr);
         CKBuildClassHierarchyTable();
     }
 
@@ -282,10 +282,10 @@ TEST(CKFileFormat, TheHeaderIsWrittenFieldByField)
     info.Hdr1UnPackSize = 120;
     CKBYTE out[64];
     CKWriteFileHeader(info, out);
-    const CKBYTE golden[64] = {'D', 'o', 'r', 'n', ' ', 'F', 'i', 0,    0x44, 0x33, 0x22, 0x11, 0x08, 0x20, 0x03, 0x07,
-                               8,   0,   0,   0,   0,   0,   0,   0,    8,    0,    0,    0,    100,  0,    0,    0,
-                               200, 0,   0,   0,   0x2C, 1, 0,   0,    2,    0,    0,    0,    3,    0,    0,    0,
-                               44,  0,   0,   0,   0,   0,   0,   0,    0,    0x10, 0,    4,    120,  0,    0,    0};
+    const CKBYTE golden[64] = {'D', 'o', 'r', 'n', ' ',  'F', 'i', 0, 0x44, 0x33, 0x22, 0x11, 0x08, 0x20, 0x03, 0x07,
+                               8,   0,   0,   0,   0,    0,   0,   0, 8,    0,    0,    0,    100,  0,    0,    0,
+                               200, 0,   0,   0,   0x2C, 1,   0,   0, 2,    0,    0,    0,    3,    0,    0,    0,
+                               44,  0,   0,   0,   0,    0,   0,   0, 0,    0x10, 0,    4,    120,  0,    0,    0};
     EXPECT_EQ(std::memcmp(out, golden, 64), 0);
     CKFileInfo back;
     EXPECT_EQ(CKReadFileHeaderPart0(out, back), 0u);

@@ -6,15 +6,15 @@
 
 #include <gtest/gtest.h>
 
-#include "core/object/CKBeObjectLinks.h"
-#include "core/object/CKClassRegistry.h"
+#include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
-#include "core/object/CKDependencies.h"
-#include "core/object/CKDependenciesContext.h"
-#include "core/file/CKFile.h"
 #include "core/context/CKFunctions.h"
 #include "core/context/CKStartUp.h"
-#include "core/chunk/CKStateChunk.h"
+#include "core/file/CKFile.h"
+#include "core/object/CKBeObjectLinks.h"
+#include "core/object/CKClassRegistry.h"
+#include "core/object/CKDependencies.h"
+#include "core/object/CKDependenciesContext.h"
 
 // Behavioural objects with stand-ins for the classes they reach through
 // their links: a behaviour and a parameter class registered by the test.
@@ -103,14 +103,18 @@ CKBeObjectLinks TestLinks()
         static_cast<TestBehavior*>(b)->m_Owner = owner;
         return 0;
     };
-    l.GetAttributeFlags = [](CKContext*, int type) -> CKDWORD { return type == 4 ? (CKDWORD) CK_ATTRIBUTE_DONOTSAVE : 0u; };
+    l.GetAttributeFlags = [](CKContext*, int type) -> CKDWORD {
+        return type == 4 ? (CKDWORD) CK_ATTRIBUTE_DONOTSAVE : 0u;
+    };
     l.GetAttributeCompatibleClassID = [](CKContext*, int type) -> CK_CLASSID {
         return type >= 1 && type <= 4 ? (CK_CLASSID) CKCID_BEOBJECT : -1;
     };
     l.GetAttributeParameterGuid = [](CKContext*, int type) {
         return type == 1 || type == 2 ? CKGUID(0x100 + type, 0) : CKGUID();
     };
-    l.AttributeAddedToObject = [](CKContext*, int type, CKBeObject*) { g_Events.push_back("add " + std::to_string(type)); };
+    l.AttributeAddedToObject = [](CKContext*, int type, CKBeObject*) {
+        g_Events.push_back("add " + std::to_string(type));
+    };
     l.RemoveAttributeFromObject = [](CKContext*, int type, CKBeObject*) {
         g_Events.push_back("remove " + std::to_string(type));
     };

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "core/object/CKClassRegistry.h"
-#include "core/context/CKError.h"
-#include "core/context/CKPluginManager.h"
-
 #include <algorithm>
 #include <cstring>
 #include <vector>
+
+#include "core/context/CKError.h"
+#include "core/context/CKPluginManager.h"
 #include "core/context/CKStartUp.h"
+#include "core/object/CKClassRegistry.h"
 #include "tests/core/support/CoreTestSupport.h"
 
 namespace {
@@ -20,14 +20,29 @@ struct ClassRow
 };
 
 const ClassRow kCoreClasses[] = {
-    {1, 0, "CKObject"},          {2, 1, "CKParameterIn"},       {46, 1, "CKParameter"},
-    {3, 46, "CKParameterOut"},   {45, 46, "CKParameterLocal"},  {55, 45, "CKParameterVariable"},
-    {4, 1, "CKParameterOperation"}, {6, 1, "CKBehaviorLink"},   {9, 1, "CKBehaviorIO"},
-    {11, 1, "CKSceneObject"},    {20, 1, "CKSynchroObject"},    {5, 1, "CKStateObject"},
-    {49, 1, "CKCriticalSectionObject"}, {48, 1, "CKInterfaceObjectManager"}, {19, 11, "CKBeObject"},
-    {8, 11, "CKBehavior"},       {10, 19, "CKScene"},           {21, 19, "CKLevel"},
-    {23, 19, "CKGroup"},         {24, 19, "CKSound"},           {52, 19, "CKDataArray"},
-    {25, 24, "CKWaveSound"},     {26, 24, "CKMidiSound"},
+    {1, 0, "CKObject"},
+    {2, 1, "CKParameterIn"},
+    {46, 1, "CKParameter"},
+    {3, 46, "CKParameterOut"},
+    {45, 46, "CKParameterLocal"},
+    {55, 45, "CKParameterVariable"},
+    {4, 1, "CKParameterOperation"},
+    {6, 1, "CKBehaviorLink"},
+    {9, 1, "CKBehaviorIO"},
+    {11, 1, "CKSceneObject"},
+    {20, 1, "CKSynchroObject"},
+    {5, 1, "CKStateObject"},
+    {49, 1, "CKCriticalSectionObject"},
+    {48, 1, "CKInterfaceObjectManager"},
+    {19, 11, "CKBeObject"},
+    {8, 11, "CKBehavior"},
+    {10, 19, "CKScene"},
+    {21, 19, "CKLevel"},
+    {23, 19, "CKGroup"},
+    {24, 19, "CKSound"},
+    {52, 19, "CKDataArray"},
+    {25, 24, "CKWaveSound"},
+    {26, 24, "CKMidiSound"},
 };
 
 class ClassRegistryTest : public ::testing::Test
@@ -135,8 +150,9 @@ TEST_F(ClassRegistryTest, AllocatedIdsAreStableUntilRegisteredAndSurviveARebuild
 TEST_F(ClassRegistryTest, NotificationsReachDerivedClassesAndAreInherited)
 {
     // 58 asks about CKBeObject; 59 derives from 58 and asks nothing.
-    CKClassRegister("Asker", 58, CKCID_OBJECT, [] { CKClassNeedNotificationFrom(58, CKCID_BEOBJECT); }, nullptr,
-                    nullptr, nullptr, nullptr, nullptr);
+    CKClassRegister(
+        "Asker", 58, CKCID_OBJECT, [] { CKClassNeedNotificationFrom(58, CKCID_BEOBJECT); }, nullptr, nullptr, nullptr,
+        nullptr, nullptr);
     CKClassRegister("AskerChild", 59, 58, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
     CKBuildClassHierarchyTable();
     auto notifies = [](CK_CLASSID target, CK_CLASSID listener) {
@@ -169,8 +185,26 @@ TEST(ErrorStrings, SentencesAreThoseOfTheTable)
     EXPECT_STREQ(CKErrorToString(-52), CKErrorToString(-51));
     EXPECT_STREQ(CKErrorToString(-59), "Operation was cancelled ");
     EXPECT_STREQ(CKErrorToString(-123), "the animation is invalid (no entity associated or zero length)");
-    for (CKERROR unknown : {-8, -9, -10, -12, -15, -26, -27, -32, -33, -41, -42, -43, -60, -100, -120, -124, 1, 59,
-                            -2147483647 - 1, 2147483647})
+    for (CKERROR unknown : {-8,
+                            -9,
+                            -10,
+                            -12,
+                            -15,
+                            -26,
+                            -27,
+                            -32,
+                            -33,
+                            -41,
+                            -42,
+                            -43,
+                            -60,
+                            -100,
+                            -120,
+                            -124,
+                            1,
+                            59,
+                            -2147483647 - 1,
+                            2147483647})
         EXPECT_STREQ(CKErrorToString(unknown), "Unknown Error") << unknown;
 }
 

@@ -4,9 +4,9 @@
 #include <random>
 #include <vector>
 
+#include "core/chunk/CKStateChunk.h"
 #include "core/context/CKFunctions.h"
 #include "core/object/CKObjectIDList.h"
-#include "core/chunk/CKStateChunk.h"
 #include "tests/core/support/CoreTestSupport.h"
 
 namespace {
@@ -21,7 +21,8 @@ TEST_F(ObjectStateTest, VisibilityTravelsThroughTheStateChunk)
     {
         CKDWORD show;
         CKDWORD identifier;
-    } cases[] = {{CKSHOW, 0}, {CKHIDE, CK_STATESAVE_OBJECTHIDDEN}, {CKHIERARCHICALHIDE, CK_STATESAVE_OBJECTHIERAHIDDEN}};
+    } cases[] = {
+        {CKSHOW, 0}, {CKHIDE, CK_STATESAVE_OBJECTHIDDEN}, {CKHIERARCHICALHIDE, CK_STATESAVE_OBJECTHIERAHIDDEN}};
     for (auto& c : cases) {
         o->Show(c.show);
         CKStateChunk* chunk = CKSaveObjectState(o);

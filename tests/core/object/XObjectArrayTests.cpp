@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/core/support/CoreTestSupport.h"
+#include "core/chunk/CKStateChunk.h"
 #include "core/object/CKDependencies.h"
 #include "core/object/CKDependenciesContext.h"
 #include "core/object/CKObjectIDList.h"
-#include "core/chunk/CKStateChunk.h"
 #include "core/object/XCompactObjectArray.h"
 #include "core/object/XCompactObjectPointerArray.h"
 #include "core/object/XObjectPointerArray.h"
+#include "tests/core/support/CoreTestSupport.h"
 
 namespace {
 using ObjectArrayTest = EngineFixture;

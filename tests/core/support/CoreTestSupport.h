@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include "core/object/CKClassRegistry.h"
 #include "core/context/CKContext.h"
+#include "core/context/CKStartUp.h"
+#include "core/object/CKClassRegistry.h"
 #include "core/object/CKObject.h"
 #include "core/object/CKSceneObject.h"
-#include "core/context/CKStartUp.h"
 
 // Objects of a test class (id allocated at registration), counting their
 // deletion notices.

@@ -3,8 +3,8 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "core/object/CKClassRegistry.h"
 #include "core/context/CKContext.h"
+#include "core/object/CKClassRegistry.h"
 
 CK_CLASSID FileTestItem::m_ClassID = 0;
 

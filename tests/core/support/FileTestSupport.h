@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/core/support/CoreTestSupport.h"
+#include "core/chunk/CKStateChunk.h"
 #include "core/context/CKBaseManager.h"
 #include "core/file/CKFile.h"
-#include "core/chunk/CKStateChunk.h"
 #include "core/object/CKSceneObject.h"
+#include "tests/core/support/CoreTestSupport.h"
 
 // An object with the kinds of fields files must carry: a priority, a float,
 // one reference, a sequence of references and a byte buffer.

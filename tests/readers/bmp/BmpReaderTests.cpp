@@ -18,7 +18,7 @@ std::vector<uint8_t> Save(BmpReader& reader, std::vector<uint32_t>& pixels, int 
     return SaveToBytes(reader, p);
 }
 
-}  // namespace
+} // namespace
 
 TEST(BmpReader, CorpusDecodesToItsPixelsAndToTheReferenceDecode)
 {
@@ -37,8 +37,7 @@ TEST(BmpReader, FilesWrittenByAnotherEncoderDecodeLikeItsOwnDecoder)
 TEST(BmpReader, CoreHeaderReadsLikeItsFortyByteEquivalent)
 {
     BmpReader reader;
-    for (int bits : {1, 4, 8, 24})
-    {
+    for (int bits : {1, 4, 8, 24}) {
         BmpRecipe core;
         core.bits = bits;
         core.headerSize = 12;
@@ -85,7 +84,7 @@ TEST(BmpReader, AnIndexPastTheTableGivesThePixelZero)
     s.paletteEntries = 20;
     std::vector<uint8_t> f = BuildBmp(s);
     const size_t pixels = LoadLE32(&f[10]);
-    f[pixels] = 20;       // bottom line, first pixel
+    f[pixels] = 20; // bottom line, first pixel
     f[pixels + 1] = 255;
     BmpReader reader;
     const RgbaImage image = DecodeWith(reader, f);
@@ -162,8 +161,7 @@ TEST(BmpReader, TwentyFourAndThirtyTwoBitFilesRoundTripExactly)
 {
     BmpReader reader;
     for (int height : {1, 5})
-        for (int width : {1, 3, 13})
-        {
+        for (int width : {1, 3, 13}) {
             std::vector<uint32_t> pixels = MakePicture(width, height, false);
             const std::vector<uint8_t> f24 = Save(reader, pixels, width, height, 24);
             EXPECT_EQ(DecodeWith(reader, f24), AsImage(pixels, width, height, true)) << width << "x" << height;

@@ -26,9 +26,7 @@ void TestErrorExit(j_common_ptr cinfo)
     longjmp(reinterpret_cast<TestError*>(cinfo->err)->jump, 1);
 }
 
-void Quiet(j_common_ptr)
-{
-}
+void Quiet(j_common_ptr) {}
 
 struct LibDecode
 {
@@ -49,8 +47,7 @@ bool RunLibDecode(jpeg_decompress_struct* cinfo, TestError* err, const std::vect
     out->image.height = (int) cinfo->output_height;
     out->image.pixels.resize((size_t) out->image.width * out->image.height);
     std::vector<uint8_t> line((size_t) cinfo->output_width * 3);
-    while (cinfo->output_scanline < cinfo->output_height)
-    {
+    while (cinfo->output_scanline < cinfo->output_height) {
         const int y = (int) cinfo->output_scanline;
         JSAMPROW row = line.data();
         jpeg_read_scanlines(cinfo, &row, 1);
@@ -99,8 +96,7 @@ bool RunLibEncode(jpeg_compress_struct* cinfo, TestError* err, const std::vector
     if (progressive)
         jpeg_simple_progression(cinfo);
     jpeg_start_compress(cinfo, TRUE);
-    while (cinfo->next_scanline < cinfo->image_height)
-    {
+    while (cinfo->next_scanline < cinfo->image_height) {
         JSAMPROW row = const_cast<uint8_t*>(samples->data()) + (size_t) cinfo->next_scanline * width * components;
         jpeg_write_scanlines(cinfo, &row, 1);
     }
@@ -119,8 +115,8 @@ std::vector<uint8_t> LibjpegEncode(const std::vector<uint8_t>& samples, int widt
     jpeg_create_compress(&cinfo);
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
-    const bool ok = RunLibEncode(&cinfo, &err, &samples, width, height, components, space, quality, progressive,
-                                 &buffer, &size);
+    const bool ok =
+        RunLibEncode(&cinfo, &err, &samples, width, height, components, space, quality, progressive, &buffer, &size);
     jpeg_destroy_compress(&cinfo);
     std::vector<uint8_t> bytes;
     if (ok && buffer)
@@ -132,8 +128,7 @@ std::vector<uint8_t> LibjpegEncode(const std::vector<uint8_t>& samples, int widt
 std::vector<uint8_t> RgbSamples(const std::vector<uint32_t>& pixels)
 {
     std::vector<uint8_t> s;
-    for (uint32_t p : pixels)
-    {
+    for (uint32_t p : pixels) {
         s.push_back((uint8_t) (p >> 16));
         s.push_back((uint8_t) (p >> 8));
         s.push_back((uint8_t) p);
@@ -161,14 +156,13 @@ bool HaveSharedImages()
     return !LoadFileBytes(TestSharedDataDir() + "/images/README.md").empty();
 }
 
-}  // namespace
+} // namespace
 
 TEST(JpgReader, SharedFilesDecodeLikeLibjpegItself)
 {
     if (!HaveSharedImages())
         GTEST_SKIP() << "no shared data folder (set ENGINE_SHARED_DATA)";
-    for (const char* name : {"testorig.jpg", "testimgint.jpg", "testimgari.jpg"})
-    {
+    for (const char* name : {"testorig.jpg", "testimgint.jpg", "testimgari.jpg"}) {
         SCOPED_TRACE(name);
         const std::vector<uint8_t> bytes = LoadFileBytes(SharedJpeg(name));
         ASSERT_FALSE(bytes.empty()) << "shared data missing";
@@ -176,8 +170,7 @@ TEST(JpgReader, SharedFilesDecodeLikeLibjpegItself)
         JpgReader reader;
         int result = -1;
         const RgbaImage fromMemory = DecodeWith(reader, bytes, &result);
-        if (!lib.ok)
-        {
+        if (!lib.ok) {
             EXPECT_EQ(result, 1) << "the library refuses it, so does the reader";
             continue;
         }
@@ -223,8 +216,7 @@ TEST(JpgReader, GreyFilesReadAsEqualChannelsAndSetTheGrayscaleBit)
     EXPECT_EQ(p->m_Format.BitsPerPixel, 24);
     EXPECT_NE(p->m_Words[JpgReader::kOptionsWord] & JPEG_GRAYSCALE, 0u);
     const RgbaImage image = ToRgba(p->m_Format, p->m_Data);
-    for (uint32_t px : image.pixels)
-    {
+    for (uint32_t px : image.pixels) {
         EXPECT_EQ(px >> 16 & 0xFF, px & 0xFF);
         EXPECT_EQ(px >> 8 & 0xFF, px & 0xFF);
     }
@@ -263,8 +255,7 @@ TEST(JpgReader, EveryPrefixOfAFileDecodesOrFailsCleanly)
 {
     std::vector<uint32_t> pixels = MakePicture(24, 16, true);
     JpgReader reader;
-    for (bool progressive : {false, true})
-    {
+    for (bool progressive : {false, true}) {
         const std::vector<uint8_t> bytes = progressive ? LibjpegEncode(RgbSamples(pixels), 24, 16, 3, JCS_RGB, 80, true)
                                                        : SaveJpeg(reader, pixels, 24, 16);
         ASSERT_FALSE(bytes.empty());
@@ -276,8 +267,7 @@ TEST(JpgReader, EveryPrefixOfAFileDecodesOrFailsCleanly)
         int result = -1;
         const RgbaImage image = DecodeWith(reader, cut, &result);
         EXPECT_EQ(result, lib.ok ? 0 : 1);
-        if (lib.ok)
-        {
+        if (lib.ok) {
             EXPECT_EQ(DescribeDifference(image, lib.image), "");
         }
     }
@@ -335,7 +325,7 @@ TEST(JpgReader, SaveAndReadBackStayClose)
 
 TEST(JpgReader, SixteenBitImagesAreConvertedBeforeSaving)
 {
-    std::vector<uint16_t> pixels(10 * 4, 0x7C00);  // red in 555
+    std::vector<uint16_t> pixels(10 * 4, 0x7C00); // red in 555
     QxImageDesc d;
     d.Width = 10;
     d.Height = 4;

@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "core/bitmap/CKBitmapReader.h"
-#include "core/file/CKFileThumbnail.h"
 #include "core/context/CKPluginManager.h"
 #include "core/context/CKStartUp.h"
+#include "core/file/CKFileThumbnail.h"
 #include "includes/CKByteOrder.h"
 #include "readers/jpeg/JpgReaderPlugin.h"
 #include "tests/support/TestPaths.h"

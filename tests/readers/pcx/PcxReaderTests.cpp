@@ -29,8 +29,7 @@ TEST(PcxReader, KeepsTheFileDepthWithAColourMap)
         int bitsPerPlane, planes, bits, pitch, entries;
     };
     const Case cases[] = {{1, 1, 1, 2, 16}, {1, 4, 4, 7, 16}, {4, 1, 4, 7, 16}, {8, 1, 8, 13, 256}, {8, 3, 24, 39, 0}};
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         PcxRecipe s;
         s.bitsPerPlane = c.bitsPerPlane;
         s.planes = c.planes;
@@ -111,13 +110,12 @@ TEST(PcxReader, AnEightBitFileWithoutItsPaletteUsesTheHeaderPalette)
     s.bitsPerPlane = 8;
     s.vgaPalette = true;
     std::vector<uint8_t> f = BuildPcx(s);
-    f[f.size() - 769] = 11;  // not the palette marker
+    f[f.size() - 769] = 11; // not the palette marker
     PcxReader reader;
     const RgbaImage image = DecodeWith(reader, f);
     ASSERT_EQ(image.width, 13);
     for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x)
-        {
+        for (int x = 0; x < image.width; ++x) {
             const int i = PatternIndex(x, y, 256);
             EXPECT_EQ(image.At(x, y), i < 16 ? PaletteColor(i) : 0xFF000000u) << x << "," << y;
         }

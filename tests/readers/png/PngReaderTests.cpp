@@ -36,8 +36,7 @@ bool SimplifiedDecode(const std::vector<uint8_t>& bytes, RgbaImage& out)
         return false;
     image.format = PNG_FORMAT_BGRA;
     std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr))
-    {
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
         png_image_free(&image);
         return false;
     }
@@ -53,7 +52,7 @@ struct PngFacts
 {
     uint32_t width = 0, height = 0;
     int depth = 0, colorType = -1, interlace = -1;
-    std::vector<int> filterBytes;  // of a non-interlaced image
+    std::vector<int> filterBytes; // of a non-interlaced image
     int paletteEntries = 0;
 };
 
@@ -64,29 +63,26 @@ PngFacts Inspect(const std::vector<uint8_t>& f)
     PngFacts facts;
     std::vector<uint8_t> idat;
     size_t p = 8;
-    auto be32 = [&](size_t at)
-    { return (uint32_t) f[at] << 24 | (uint32_t) f[at + 1] << 16 | (uint32_t) f[at + 2] << 8 | f[at + 3]; };
-    while (p + 8 <= f.size())
-    {
+    auto be32 = [&](size_t at) {
+        return (uint32_t) f[at] << 24 | (uint32_t) f[at + 1] << 16 | (uint32_t) f[at + 2] << 8 | f[at + 3];
+    };
+    while (p + 8 <= f.size()) {
         const uint32_t n = be32(p);
         const std::string type(f.begin() + (ptrdiff_t) p + 4, f.begin() + (ptrdiff_t) p + 8);
         const size_t body = p + 8;
-        if (type == "IHDR")
-        {
+        if (type == "IHDR") {
             facts.width = be32(body);
             facts.height = be32(body + 4);
             facts.depth = f[body + 8];
             facts.colorType = f[body + 9];
             facts.interlace = f[body + 12];
-        }
-        else if (type == "PLTE")
+        } else if (type == "PLTE")
             facts.paletteEntries = (int) n / 3;
         else if (type == "IDAT")
             idat.insert(idat.end(), f.begin() + (ptrdiff_t) body, f.begin() + (ptrdiff_t) (body + n));
         p = body + n + 4;
     }
-    if (facts.interlace == 0 && facts.width)
-    {
+    if (facts.interlace == 0 && facts.width) {
         const int channels[] = {1, 0, 3, 1, 2, 0, 4};
         const size_t rowBytes = ((size_t) facts.width * facts.depth * channels[facts.colorType] + 7) / 8 + 1;
         std::vector<uint8_t> raw(rowBytes * facts.height);
@@ -98,9 +94,8 @@ PngFacts Inspect(const std::vector<uint8_t>& f)
     return facts;
 }
 
-std::vector<uint8_t> SavePng(PngReader& reader, std::vector<uint32_t>& pixels, int width, int height,
-                             CKDWORD depth, CKDWORD options, CKDWORD filters = 8, CKDWORD interlace = 0,
-                             CKDWORD level = 3)
+std::vector<uint8_t> SavePng(PngReader& reader, std::vector<uint32_t>& pixels, int width, int height, CKDWORD depth,
+                             CKDWORD options, CKDWORD filters = 8, CKDWORD interlace = 0, CKDWORD level = 3)
 {
     CKBitmapProperties p = ArgbRecord(PngReader::DefaultProperties(), pixels, width, height);
     p.m_Words[PngReader::kCompressionWord] = level;
@@ -124,15 +119,14 @@ bool HavePngfix()
     return std::system("command -v pngfix > /dev/null 2>&1") == 0;
 }
 
-}  // namespace
+} // namespace
 
 TEST(PngReader, SuiteFilesDecodeLikeLibpngsSimplifiedInterface)
 {
     if (!HaveSharedImages())
         GTEST_SKIP() << "no shared data folder (set ENGINE_SHARED_DATA)";
     int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(PngSuiteDir()))
-    {
+    for (const auto& entry : std::filesystem::directory_iterator(PngSuiteDir())) {
         if (entry.path().extension() != ".png")
             continue;
         const std::string name = entry.path().filename().string();
@@ -143,15 +137,13 @@ TEST(PngReader, SuiteFilesDecodeLikeLibpngsSimplifiedInterface)
         PngReader reader;
         int result = -9;
         const RgbaImage image = DecodeWith(reader, bytes, &result);
-        if (!libOk)
-        {
+        if (!libOk) {
             EXPECT_EQ(result, -1) << "the library refuses it, so does the reader";
             continue;
         }
         ASSERT_EQ(result, 0);
         const PngFacts facts = Inspect(bytes);
-        if (facts.interlace == 1 && facts.depth == 16 && DescribeDifference(image, lib) != "")
-        {
+        if (facts.interlace == 1 && facts.depth == 16 && DescribeDifference(image, lib) != "") {
             // libpng 1.6's simplified reader misplaces the rows of interlaced
             // 16-bit images it converts from linear light. The suite holds
             // each such picture non-interlaced too ("i" dropped from the
@@ -180,10 +172,9 @@ TEST(PngReader, RecordWordsFollowTheFile)
         CKDWORD depth, options, interlace;
     };
     // Starting from the defaults (24, alpha option, no interlace).
-    const Case cases[] = {{"basn3p08.png", 24, 2, 0}, {"basn0g08.png", 8, 2, 0},  {"basn2c08.png", 24, 2, 0},
+    const Case cases[] = {{"basn3p08.png", 24, 2, 0}, {"basn0g08.png", 8, 2, 0},   {"basn2c08.png", 24, 2, 0},
                           {"basn4a08.png", 24, 2, 0}, {"ibasn6a08.png", 24, 2, 1}, {"ibasn0g04.png", 8, 2, 1}};
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         PngReader reader;
         CKBitmapProperties* defaults = nullptr;
@@ -218,8 +209,7 @@ TEST(PngReader, EveryPrefixOfAFileDecodesOrFailsCleanly)
 {
     PngReader reader;
     std::vector<uint32_t> pixels = MakePicture(11, 7, false);
-    for (CKDWORD interlace : {0u, 1u})
-    {
+    for (CKDWORD interlace : {0u, 1u}) {
         const std::vector<uint8_t> bytes = SavePng(reader, pixels, 11, 7, 24, 2, 8, interlace);
         ASSERT_FALSE(bytes.empty());
         CheckEveryPrefix(reader, bytes, {0, -1});
@@ -232,8 +222,7 @@ TEST(PngReader, TrueColourRoundTripsExactly)
 {
     PngReader reader;
     for (CKDWORD interlace : {0u, 1u})
-        for (int width : {1, 9, 33})
-        {
+        for (int width : {1, 9, 33}) {
             const int height = 5;
             std::vector<uint32_t> pixels = MakePicture(width, height, false);
             const std::vector<uint8_t> rgba = SavePng(reader, pixels, width, height, 24, 2, 8, interlace);
@@ -270,8 +259,7 @@ TEST(PngReader, PaletteImagesAreWrittenAtDepthEight)
     const uint32_t colours[4] = {0xFF102030u, 0xFFF0E0D0u, 0xFF00FF00u, 0xFF808080u};
     for (size_t i = 0; i < pixels.size(); ++i)
         pixels[i] = colours[(i / 3) % 4];
-    for (CKDWORD depth : {1u, 2u, 4u, 8u})
-    {
+    for (CKDWORD depth : {1u, 2u, 4u, 8u}) {
         SCOPED_TRACE(depth);
         const std::vector<uint8_t> bytes = SavePng(reader, pixels, 20, 6, depth, 0);
         const PngFacts facts = Inspect(bytes);
@@ -290,10 +278,10 @@ TEST(PngReader, GreyOptionScalesToTheDepth)
 {
     PngReader reader;
     std::vector<uint32_t> pixels = {0xFFFFFFFFu, 0xFFFEFFFFu, 0xFF000000u, 0xFF808080u, 0xFF102030u, 0xFFFF0000u};
-    auto grey = [](uint32_t p)
-    { return (int) (0.299 * (p >> 16 & 0xFF) + 0.587 * (p >> 8 & 0xFF) + 0.114 * (p & 0xFF)); };
-    for (CKDWORD depth : {1u, 2u, 4u, 8u})
-    {
+    auto grey = [](uint32_t p) {
+        return (int) (0.299 * (p >> 16 & 0xFF) + 0.587 * (p >> 8 & 0xFF) + 0.114 * (p & 0xFF));
+    };
+    for (CKDWORD depth : {1u, 2u, 4u, 8u}) {
         SCOPED_TRACE(depth);
         const std::vector<uint8_t> bytes = SavePng(reader, pixels, 6, 1, depth, 1);
         const PngFacts facts = Inspect(bytes);
@@ -302,8 +290,7 @@ TEST(PngReader, GreyOptionScalesToTheDepth)
         const RgbaImage image = DecodeWith(reader, bytes);
         ASSERT_EQ(image.width, 6);
         const int top = (1 << depth) - 1;
-        for (size_t i = 0; i < pixels.size(); ++i)
-        {
+        for (size_t i = 0; i < pixels.size(); ++i) {
             const int sample = grey(pixels[i]) * top / 255;
             const uint32_t g = (uint32_t) (sample * 255 / top);
             EXPECT_EQ(image.pixels[i], 0xFF000000u | g * 0x010101u) << i;
@@ -319,16 +306,14 @@ TEST(PngReader, GreyWithAlphaIsWrittenAtDepthEight)
 {
     PngReader reader;
     std::vector<uint32_t> pixels = MakePicture(7, 3, false);
-    for (CKDWORD depth : {1u, 8u})
-    {
+    for (CKDWORD depth : {1u, 8u}) {
         const std::vector<uint8_t> bytes = SavePng(reader, pixels, 7, 3, depth, 3);
         const PngFacts facts = Inspect(bytes);
         EXPECT_EQ(facts.colorType, 4);
         EXPECT_EQ(facts.depth, 8);
         const RgbaImage image = DecodeWith(reader, bytes);
         ASSERT_EQ(image.width, 7);
-        for (size_t i = 0; i < pixels.size(); ++i)
-        {
+        for (size_t i = 0; i < pixels.size(); ++i) {
             const uint32_t p = pixels[i];
             const uint32_t g =
                 (uint32_t) (int) (0.299 * (p >> 16 & 0xFF) + 0.587 * (p >> 8 & 0xFF) + 0.114 * (p & 0xFF) + 0.5);
@@ -345,8 +330,7 @@ TEST(PngReader, FilterWordSelectsTheRowFilters)
     ASSERT_EQ(none.filterBytes.size(), 12u);
     for (int f : none.filterBytes)
         EXPECT_EQ(f, 0) << "the word 0 (\"None\") writes unfiltered rows";
-    for (CKDWORD word : {1u, 2u, 4u, 8u})
-    {
+    for (CKDWORD word : {1u, 2u, 4u, 8u}) {
         const PngFacts one = Inspect(SavePng(reader, pixels, 24, 12, 24, 2, word));
         const int expected = word == 1 ? 1 : word == 2 ? 2 : word == 4 ? 3 : 4;
         for (int f : one.filterBytes)
@@ -377,8 +361,7 @@ TEST(PngReader, WrittenFilesPassPngfix)
     };
     const Case cases[] = {{24, 2, 0}, {24, 0, 1}, {32, 0, 0}, {8, 0, 0}, {4, 1, 0}, {1, 1, 1}, {8, 3, 0}, {2, 3, 1}};
     int n = 0;
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         const std::string path = dir.File("f" + std::to_string(n++) + ".png");
         ASSERT_TRUE(SaveFileBytes(path, SavePng(reader, pixels, 17, 9, c.depth, c.options, 15, c.interlace)));
         EXPECT_EQ(RunPngfix(path), 0) << c.depth << " " << c.options << " " << c.interlace;
@@ -390,7 +373,7 @@ TEST(PngReader, SaveFileTakesTheDepthOfAForeignRecordAndClampsIt)
     PngReader reader;
     TestTempDir dir;
     std::vector<uint32_t> pixels = MakePicture(6, 5, false);
-    CKBitmapProperties p;  // a bare 140-byte record of a 32-bit image
+    CKBitmapProperties p; // a bare 140-byte record of a 32-bit image
     p.m_Format = ArgbDesc(6, 5, pixels.data());
     p.m_Data = pixels.data();
     ASSERT_EQ(reader.SaveFile(dir.File("a.png").c_str(), &p), 1);
@@ -443,7 +426,7 @@ TEST(PngReader, RefusesWhatLibpngRefuses)
     DecodeWith(reader, broken, &result);
     EXPECT_EQ(result, -1) << "signature";
     broken = bytes;
-    broken[20] = 0x7F;  // height far above the cap; the CRC check comes first
+    broken[20] = 0x7F; // height far above the cap; the CRC check comes first
     DecodeWith(reader, broken, &result);
     EXPECT_EQ(result, -1);
     broken = bytes;

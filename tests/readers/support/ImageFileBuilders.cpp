@@ -22,16 +22,27 @@ void Set32(std::vector<uint8_t>& v, size_t at, uint32_t x)
         v[at + i] = (uint8_t) (x >> (8 * i));
 }
 
-uint32_t R(uint32_t c) { return (c >> 16) & 0xFF; }
-uint32_t G(uint32_t c) { return (c >> 8) & 0xFF; }
-uint32_t B(uint32_t c) { return c & 0xFF; }
-uint32_t A(uint32_t c) { return c >> 24; }
+uint32_t R(uint32_t c)
+{
+    return (c >> 16) & 0xFF;
+}
+uint32_t G(uint32_t c)
+{
+    return (c >> 8) & 0xFF;
+}
+uint32_t B(uint32_t c)
+{
+    return c & 0xFF;
+}
+uint32_t A(uint32_t c)
+{
+    return c >> 24;
+}
 
 int LowBit(uint32_t mask)
 {
     int n = 0;
-    while (mask && !(mask & 1))
-    {
+    while (mask && !(mask & 1)) {
         mask >>= 1;
         ++n;
     }
@@ -109,13 +120,11 @@ int BmpEntries(const BmpRecipe& s)
 void RleLine(std::vector<uint8_t>& out, const std::vector<int>& idx, int from, int to, bool rle4)
 {
     int x = from;
-    while (x < to)
-    {
+    while (x < to) {
         int run = 1;
         while (x + run < to && run < 255 && idx[x + run] == idx[x])
             ++run;
-        if (run >= 2)
-        {
+        if (run >= 2) {
             out.push_back((uint8_t) run);
             out.push_back((uint8_t) (rle4 ? (idx[x] << 4 | idx[x]) : idx[x]));
             x += run;
@@ -125,31 +134,23 @@ void RleLine(std::vector<uint8_t>& out, const std::vector<int>& idx, int from, i
         while (x + n < to && n < 255 && idx[x + n] != idx[x + n - 1] &&
                !(x + n + 1 < to && idx[x + n] == idx[x + n + 1]))
             ++n;
-        if (n < 3)
-        {
-            for (int i = 0; i < n; ++i)
-            {
+        if (n < 3) {
+            for (int i = 0; i < n; ++i) {
                 out.push_back(1);
                 out.push_back((uint8_t) (rle4 ? idx[x + i] << 4 : idx[x + i]));
             }
-        }
-        else
-        {
+        } else {
             out.push_back(0);
             out.push_back((uint8_t) n);
             size_t bytes = 0;
-            if (rle4)
-            {
-                for (int i = 0; i < n; i += 2)
-                {
+            if (rle4) {
+                for (int i = 0; i < n; i += 2) {
                     const int hi = idx[x + i];
                     const int lo = i + 1 < n ? idx[x + i + 1] : 0;
                     out.push_back((uint8_t) (hi << 4 | lo));
                     ++bytes;
                 }
-            }
-            else
-            {
+            } else {
                 for (int i = 0; i < n; ++i)
                     out.push_back((uint8_t) idx[x + i]);
                 bytes = (size_t) n;
@@ -161,7 +162,7 @@ void RleLine(std::vector<uint8_t>& out, const std::vector<int>& idx, int from, i
     }
 }
 
-}  // namespace
+} // namespace
 
 uint32_t PatternColor(int x, int y)
 {
@@ -190,19 +191,16 @@ std::vector<uint8_t> BuildBmp(const BmpRecipe& s)
     std::vector<uint8_t> f;
     f.push_back('B');
     f.push_back('M');
-    Put32(f, 0);  // size, set at the end
+    Put32(f, 0); // size, set at the end
     Put32(f, 0);
-    Put32(f, 0);  // offset, set below
-    if (core)
-    {
+    Put32(f, 0); // offset, set below
+    if (core) {
         Put32(f, 12);
         Put16(f, (uint32_t) s.width);
         Put16(f, (uint32_t) s.height);
         Put16(f, 1);
         Put16(f, (uint32_t) s.bits);
-    }
-    else
-    {
+    } else {
         Put32(f, 40);
         Put32(f, (uint32_t) s.width);
         Put32(f, (uint32_t) (s.topDown ? -s.height : s.height));
@@ -218,8 +216,7 @@ std::vector<uint8_t> BuildBmp(const BmpRecipe& s)
             for (uint32_t m : s.masks)
                 Put32(f, m);
     }
-    for (int i = 0; i < entries; ++i)
-    {
+    for (int i = 0; i < entries; ++i) {
         const uint32_t c = PaletteColor(i);
         f.push_back((uint8_t) B(c));
         f.push_back((uint8_t) G(c));
@@ -230,71 +227,49 @@ std::vector<uint8_t> BuildBmp(const BmpRecipe& s)
     Set32(f, 10, (uint32_t) f.size());
 
     const size_t stride = (((size_t) s.width * s.bits + 31) / 32) * 4;
-    if (s.compression == 1 || s.compression == 2)
-    {
+    if (s.compression == 1 || s.compression == 2) {
         const bool rle4 = s.compression == 2;
         bool ended = false;
-        for (int r = 0; r < s.height && !ended; ++r)
-        {
+        for (int r = 0; r < s.height && !ended; ++r) {
             const int y = s.height - 1 - r;
             std::vector<int> idx((size_t) s.width);
             for (int x = 0; x < s.width; ++x)
                 idx[(size_t) x] = PatternIndex(x, y, entries);
-            if (s.rleDeltas && r == 1)
-            {
+            if (s.rleDeltas && r == 1) {
                 RleLine(f, idx, 0, 4, rle4);
                 f.push_back(0);
                 f.push_back(2);
-                f.push_back(3);  // skip 3 pixels
+                f.push_back(3); // skip 3 pixels
                 f.push_back(0);
                 RleLine(f, idx, 7, s.width, rle4);
-            }
-            else if (s.rleDeltas && r == 3)
-            {
-                RleLine(f, idx, 0, 5, rle4);  // the rest of the line is skipped
-            }
-            else if (s.rleDeltas && r == s.height - 1)
-            {
+            } else if (s.rleDeltas && r == 3) {
+                RleLine(f, idx, 0, 5, rle4); // the rest of the line is skipped
+            } else if (s.rleDeltas && r == s.height - 1) {
                 f.push_back(0);
-                f.push_back(1);  // the last line is skipped
+                f.push_back(1); // the last line is skipped
                 ended = true;
                 break;
-            }
-            else
-            {
+            } else {
                 RleLine(f, idx, 0, s.width, rle4);
             }
             f.push_back(0);
             f.push_back(0);
         }
-        if (!ended)
-        {
+        if (!ended) {
             f.push_back(0);
             f.push_back(1);
         }
-    }
-    else
-    {
-        for (int r = 0; r < s.height; ++r)
-        {
+    } else {
+        for (int r = 0; r < s.height; ++r) {
             const int y = s.topDown ? r : s.height - 1 - r;
             std::vector<uint8_t> line(stride, 0);
-            for (int x = 0; x < s.width; ++x)
-            {
+            for (int x = 0; x < s.width; ++x) {
                 const uint32_t c = PatternColor(x, y);
-                switch (s.bits)
-                {
-                case 1:
-                    line[(size_t) x / 8] |= (uint8_t) ((PatternIndex(x, y, entries) & 1) << (7 - x % 8));
-                    break;
-                case 4:
-                    line[(size_t) x / 2] |= (uint8_t) (PatternIndex(x, y, entries) << (x % 2 ? 0 : 4));
-                    break;
-                case 8:
-                    line[(size_t) x] = (uint8_t) PatternIndex(x, y, entries);
-                    break;
-                case 16:
-                {
+                switch (s.bits) {
+                case 1: line[(size_t) x / 8] |= (uint8_t) ((PatternIndex(x, y, entries) & 1) << (7 - x % 8)); break;
+                case 4: line[(size_t) x / 2] |= (uint8_t) (PatternIndex(x, y, entries) << (x % 2 ? 0 : 4)); break;
+                case 8: line[(size_t) x] = (uint8_t) PatternIndex(x, y, entries); break;
+                case 16: {
                     uint32_t v;
                     if (s.compression == 3)
                         v = Pack(R(c), s.masks[0]) | Pack(G(c), s.masks[1]) | Pack(B(c), s.masks[2]);
@@ -309,8 +284,7 @@ std::vector<uint8_t> BuildBmp(const BmpRecipe& s)
                     line[(size_t) x * 3 + 1] = (uint8_t) G(c);
                     line[(size_t) x * 3 + 2] = (uint8_t) R(c);
                     break;
-                default:
-                {
+                default: {
                     uint32_t v;
                     if (s.compression == 3)
                         v = Pack(R(c), s.masks[0]) | Pack(G(c), s.masks[1]) | Pack(B(c), s.masks[2]) |
@@ -336,30 +310,22 @@ RgbaImage ExpectedBmp(const BmpRecipe& s)
     RgbaImage e = ImageOf(s.width, s.height, [&](int x, int y) {
         const uint32_t c = PatternColor(x, y);
         uint32_t v;
-        if (s.bits <= 8)
-        {
+        if (s.bits <= 8) {
             const int i = PatternIndex(x, y, entries);
             v = PaletteColor(s.bits == 1 ? i & 1 : i);
-        }
-        else if (s.bits == 16)
-        {
+        } else if (s.bits == 16) {
             const uint32_t rm = s.compression == 3 ? s.masks[0] : 0x7C00;
             const uint32_t gm = s.compression == 3 ? s.masks[1] : 0x03E0;
             const uint32_t bm = s.compression == 3 ? s.masks[2] : 0x001F;
             v = 0xFF000000u | Unpack(R(c), rm) << 16 | Unpack(G(c), gm) << 8 | Unpack(B(c), bm);
-        }
-        else if (s.bits == 24)
-        {
+        } else if (s.bits == 24) {
             v = Opaque(c);
-        }
-        else
-        {
+        } else {
             v = c;
         }
         return v;
     });
-    if (s.rleDeltas)
-    {
+    if (s.rleDeltas) {
         // File line 1 skips x 4..6, line 3 stops after 5 pixels, the last
         // line is never written.
         auto clear = [&](int r, int from, int to) {
@@ -387,39 +353,31 @@ constexpr int kTgaMapEntries = 40;
 void TgaPixel(const TgaRecipe& s, int x, int y, std::vector<uint8_t>& out)
 {
     const int base = s.type & 7;
-    if (base == 1)
-    {
+    if (base == 1) {
         const int i = s.mapFirst + PatternIndex(x, y, kTgaMapEntries);
         out.push_back((uint8_t) i);
         if (s.depth == 16)
             out.push_back((uint8_t) (i >> 8));
         return;
     }
-    if (base == 3)
-    {
+    if (base == 3) {
         out.push_back((uint8_t) TgaGrey(x, y));
         if (s.depth == 16)
             out.push_back((uint8_t) A(PatternColor(x, y)));
         return;
     }
     const uint32_t c = PatternColor(x, y);
-    switch (s.depth)
-    {
+    switch (s.depth) {
     case 15:
-    case 16:
-    {
+    case 16: {
         uint32_t v = To555(c);
         if (s.depth == 16 && (s.descriptor & 0x0F) && A(c) >= 128)
             v |= 0x8000;
         Put16(out, v);
         break;
     }
-    case 24:
-        PutBgr(out, c);
-        break;
-    default:
-        Put32(out, c);
-        break;
+    case 24: PutBgr(out, c); break;
+    default: Put32(out, c); break;
     }
 }
 
@@ -427,37 +385,26 @@ void TgaMapEntry(const TgaRecipe& s, int i, std::vector<uint8_t>& out)
 {
     const uint32_t c = PaletteColor(i) & 0x00FFFFFFu;
     const uint32_t alpha = (uint32_t) (i * 23 + 40) & 0xFF;
-    switch (s.mapEntryBits)
-    {
+    switch (s.mapEntryBits) {
     case 15:
-    case 16:
-        Put16(out, To555(c) | (s.mapEntryBits == 16 ? 0x8000 : 0));
-        break;
-    case 24:
-        PutBgr(out, c);
-        break;
-    default:
-        Put32(out, alpha << 24 | c);
-        break;
+    case 16: Put16(out, To555(c) | (s.mapEntryBits == 16 ? 0x8000 : 0)); break;
+    case 24: PutBgr(out, c); break;
+    default: Put32(out, alpha << 24 | c); break;
     }
 }
 
 uint32_t TgaMapColor(const TgaRecipe& s, int i)
 {
     const uint32_t c = PaletteColor(i);
-    switch (s.mapEntryBits)
-    {
+    switch (s.mapEntryBits) {
     case 15:
-    case 16:
-        return 0xFF000000u | Through555(c);
-    case 24:
-        return c;
-    default:
-        return ((uint32_t) (i * 23 + 40) & 0xFF) << 24 | (c & 0x00FFFFFFu);
+    case 16: return 0xFF000000u | Through555(c);
+    case 24: return c;
+    default: return ((uint32_t) (i * 23 + 40) & 0xFF) << 24 | (c & 0x00FFFFFFu);
     }
 }
 
-}  // namespace
+} // namespace
 
 std::vector<uint8_t> BuildTga(const TgaRecipe& s)
 {
@@ -487,31 +434,24 @@ std::vector<uint8_t> BuildTga(const TgaRecipe& s)
     const bool right = (s.descriptor & 0x10) != 0;
     std::vector<std::vector<uint8_t>> pixels;
     for (int r = 0; r < s.height; ++r)
-        for (int c = 0; c < s.width; ++c)
-        {
+        for (int c = 0; c < s.width; ++c) {
             std::vector<uint8_t> p;
             TgaPixel(s, right ? s.width - 1 - c : c, top ? r : s.height - 1 - r, p);
             pixels.push_back(p);
         }
-    if (!rle)
-    {
+    if (!rle) {
         for (const auto& p : pixels)
             f.insert(f.end(), p.begin(), p.end());
-    }
-    else
-    {
+    } else {
         const size_t lineLength = s.rleAcrossLines ? pixels.size() : (size_t) s.width;
-        for (size_t start = 0; start < pixels.size(); start += lineLength)
-        {
+        for (size_t start = 0; start < pixels.size(); start += lineLength) {
             const size_t end = start + lineLength;
             size_t i = start;
-            while (i < end)
-            {
+            while (i < end) {
                 size_t run = 1;
                 while (i + run < end && run < 128 && pixels[i + run] == pixels[i])
                     ++run;
-                if (run >= 2)
-                {
+                if (run >= 2) {
                     f.push_back((uint8_t) (0x80 | (run - 1)));
                     f.insert(f.end(), pixels[i].begin(), pixels[i].end());
                     i += run;
@@ -527,8 +467,7 @@ std::vector<uint8_t> BuildTga(const TgaRecipe& s)
             }
         }
     }
-    if (s.footer)
-    {
+    if (s.footer) {
         Put32(f, 0);
         Put32(f, 0);
         const char signature[18] = "TRUEVISION-XFILE.";
@@ -547,14 +486,12 @@ RgbaImage ExpectedTga(const TgaRecipe& s)
             v = TgaMapColor(s, s.mapFirst + PatternIndex(x, y, kTgaMapEntries));
         else if (base == 3)
             v = (s.depth == 16 ? A(c) << 24 : 0xFF000000u) | TgaGrey(x, y) * 0x010101u;
-        else if (s.depth == 15 || s.depth == 16)
-        {
+        else if (s.depth == 15 || s.depth == 16) {
             uint32_t alpha = 0xFF;
             if (s.depth == 16 && (s.descriptor & 0x0F))
                 alpha = A(c) >= 128 ? 0xFF : 0;
             v = alpha << 24 | Through555(c);
-        }
-        else if (s.depth == 24)
+        } else if (s.depth == 24)
             v = Opaque(c);
         else
             v = c;
@@ -590,31 +527,26 @@ int PcxEntries(const PcxRecipe& s)
 
 void PcxEncodePlane(std::vector<uint8_t>& f, const std::vector<uint8_t>& line, bool rle)
 {
-    if (!rle)
-    {
+    if (!rle) {
         f.insert(f.end(), line.begin(), line.end());
         return;
     }
     size_t i = 0;
-    while (i < line.size())
-    {
+    while (i < line.size()) {
         size_t run = 1;
         while (i + run < line.size() && run < 63 && line[i + run] == line[i])
             ++run;
-        if (run > 1 || line[i] >= 0xC0)
-        {
+        if (run > 1 || line[i] >= 0xC0) {
             f.push_back((uint8_t) (0xC0 | run));
             f.push_back(line[i]);
-        }
-        else
-        {
+        } else {
             f.push_back(line[i]);
         }
         i += run;
     }
 }
 
-}  // namespace
+} // namespace
 
 std::vector<uint8_t> BuildPcx(const PcxRecipe& s)
 {
@@ -635,8 +567,7 @@ std::vector<uint8_t> BuildPcx(const PcxRecipe& s)
     set16(10, (uint32_t) (s.yMin + s.height - 1));
     set16(12, 72);
     set16(14, 72);
-    for (int i = 0; i < 16; ++i)
-    {
+    for (int i = 0; i < 16; ++i) {
         const uint32_t c = PcxHeaderColor(s, i);
         f[16 + i * 3] = (uint8_t) R(c);
         f[17 + i * 3] = (uint8_t) G(c);
@@ -648,11 +579,9 @@ std::vector<uint8_t> BuildPcx(const PcxRecipe& s)
     const int bits = PcxBits(s);
     const int entries = PcxEntries(s);
     for (int y = 0; y < s.height; ++y)
-        for (int p = 0; p < s.planes; ++p)
-        {
+        for (int p = 0; p < s.planes; ++p) {
             std::vector<uint8_t> line(bpl, 0);
-            for (int x = 0; x < s.width; ++x)
-            {
+            for (int x = 0; x < s.width; ++x) {
                 const int i = PatternIndex(x, y, entries);
                 const uint32_t c = PatternColor(x, y);
                 if (bits == 24)
@@ -666,11 +595,9 @@ std::vector<uint8_t> BuildPcx(const PcxRecipe& s)
             }
             PcxEncodePlane(f, line, s.rle);
         }
-    if (bits == 8 && s.vgaPalette)
-    {
+    if (bits == 8 && s.vgaPalette) {
         f.push_back(12);
-        for (int i = 0; i < 256; ++i)
-        {
+        for (int i = 0; i < 256; ++i) {
             const uint32_t c = PaletteColor(i);
             f.push_back((uint8_t) R(c));
             f.push_back((uint8_t) G(c));
@@ -695,8 +622,7 @@ std::vector<CorpusFile> BuildBmpCorpus()
         out.push_back({name, BuildBmp(s), ExpectedBmp(s), alpha});
     };
     BmpRecipe s;
-    for (int bits : {1, 4, 8, 16, 24, 32})
-    {
+    for (int bits : {1, 4, 8, 16, 24, 32}) {
         s = BmpRecipe();
         s.bits = bits;
         add("bmp_" + std::to_string(bits) + ".bmp", s, false);
@@ -707,15 +633,13 @@ std::vector<CorpusFile> BuildBmpCorpus()
     s.bits = 8;
     s.paletteEntries = 20;
     add("bmp_8_used20.bmp", s, false);
-    for (int bits : {1, 4, 8, 24})
-    {
+    for (int bits : {1, 4, 8, 24}) {
         s = BmpRecipe();
         s.bits = bits;
         s.headerSize = 12;
         add("bmp_core_" + std::to_string(bits) + ".bmp", s, false);
     }
-    for (int bits : {4, 8, 24, 32})
-    {
+    for (int bits : {4, 8, 24, 32}) {
         s = BmpRecipe();
         s.bits = bits;
         s.topDown = true;
@@ -736,8 +660,7 @@ std::vector<CorpusFile> BuildBmpCorpus()
     s.masks[1] = 0x0000FF00;
     s.masks[2] = 0x00FF0000;
     add("bmp_32_fields.bmp", s, false);
-    for (int c : {1, 2})
-    {
+    for (int c : {1, 2}) {
         s = BmpRecipe();
         s.bits = c == 1 ? 8 : 4;
         s.compression = c;
@@ -761,8 +684,7 @@ std::vector<CorpusFile> BuildTgaCorpus()
     const int origins[4] = {0x00, 0x20, 0x10, 0x30};
     const char* originNames[4] = {"bl", "tl", "br", "tr"};
     for (int type : {1, 2, 3, 9, 10, 11})
-        for (int o = 0; o < 4; ++o)
-        {
+        for (int o = 0; o < 4; ++o) {
             TgaRecipe s;
             s.type = type;
             s.depth = (type & 7) == 2 ? 24 : 8;
@@ -773,8 +695,7 @@ std::vector<CorpusFile> BuildTgaCorpus()
             add("tga_" + std::to_string(type) + "_" + originNames[o] + ".tga", s, true);
         }
     for (int type : {1, 9})
-        for (int bits : {15, 16, 24, 32})
-        {
+        for (int bits : {15, 16, 24, 32}) {
             TgaRecipe s;
             s.type = type;
             s.depth = 8;
@@ -785,8 +706,7 @@ std::vector<CorpusFile> BuildTgaCorpus()
                 out.back().referenceBits = 5;
         }
     for (int type : {2, 10})
-        for (int depth : {15, 16, 32})
-        {
+        for (int depth : {15, 16, 32}) {
             TgaRecipe s;
             s.type = type;
             s.depth = depth;
@@ -819,8 +739,7 @@ std::vector<CorpusFile> BuildPcxCorpus()
     };
     const Kind kinds[] = {{"1", 1, 1}, {"4planes", 1, 4}, {"4", 4, 1}, {"8", 8, 1}, {"24", 8, 3}};
     for (const Kind& k : kinds)
-        for (bool rle : {true, false})
-        {
+        for (bool rle : {true, false}) {
             PcxRecipe s;
             s.bitsPerPlane = k.bitsPerPlane;
             s.planes = k.planes;

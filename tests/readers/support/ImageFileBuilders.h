@@ -11,21 +11,21 @@
 // against files whose every byte the test chose.
 
 // Deterministic source pictures.
-uint32_t PatternColor(int x, int y);                   // 0xAARRGGBB, varied alpha
-int PatternIndex(int x, int y, int entries);           // palette index
-uint32_t PaletteColor(int i);                          // 0xFFRRGGBB
+uint32_t PatternColor(int x, int y);         // 0xAARRGGBB, varied alpha
+int PatternIndex(int x, int y, int entries); // palette index
+uint32_t PaletteColor(int i);                // 0xFFRRGGBB
 
 struct BmpRecipe
 {
     int width = 13;
     int height = 7;
-    int bits = 24;            // 1, 4, 8, 16, 24, 32
-    int compression = 0;      // 0 none, 1 RLE8, 2 RLE4, 3 bit fields
-    int headerSize = 40;      // 12 or 40
+    int bits = 24;       // 1, 4, 8, 16, 24, 32
+    int compression = 0; // 0 none, 1 RLE8, 2 RLE4, 3 bit fields
+    int headerSize = 40; // 12 or 40
     bool topDown = false;
-    int paletteEntries = 0;   // 0: 2^bits
-    uint32_t masks[3] = {0, 0, 0};  // bit fields (compression 3)
-    bool rleDeltas = false;   // RLE: a delta, an early end of line and an early end of bitmap
+    int paletteEntries = 0;        // 0: 2^bits
+    uint32_t masks[3] = {0, 0, 0}; // bit fields (compression 3)
+    bool rleDeltas = false;        // RLE: a delta, an early end of line and an early end of bitmap
 };
 std::vector<uint8_t> BuildBmp(const BmpRecipe& recipe);
 // What a reader must give for BuildBmp(recipe) (skipped RLE pixels are 0).
@@ -35,13 +35,13 @@ struct TgaRecipe
 {
     int width = 13;
     int height = 7;
-    int type = 2;             // 1, 2, 3, 9, 10, 11
-    int depth = 24;           // pixel depth
-    int mapEntryBits = 24;    // colour-mapped: 15, 16, 24, 32
-    int mapFirst = 0;         // first colour-map entry index
+    int type = 2;          // 1, 2, 3, 9, 10, 11
+    int depth = 24;        // pixel depth
+    int mapEntryBits = 24; // colour-mapped: 15, 16, 24, 32
+    int mapFirst = 0;      // first colour-map entry index
     int idLength = 0;
-    int descriptor = 0;       // origin bits 0x20 (top), 0x10 (right), attribute bits
-    bool footer = false;      // TGA 2.0 footer
+    int descriptor = 0;  // origin bits 0x20 (top), 0x10 (right), attribute bits
+    bool footer = false; // TGA 2.0 footer
     bool rleAcrossLines = false;
 };
 std::vector<uint8_t> BuildTga(const TgaRecipe& recipe);
@@ -55,8 +55,8 @@ struct PcxRecipe
     int planes = 1;
     bool rle = true;
     int version = 5;
-    bool vgaPalette = true;   // 8 bits: the 256-colour palette at the end
-    int extraLineBytes = 0;   // bytes per line beyond the least even count
+    bool vgaPalette = true; // 8 bits: the 256-colour palette at the end
+    int extraLineBytes = 0; // bytes per line beyond the least even count
     int xMin = 0;
     int yMin = 0;
 };
@@ -66,12 +66,12 @@ RgbaImage ExpectedPcx(const PcxRecipe& recipe);
 // One file of the generated corpus with the pixels its reader must give.
 struct CorpusFile
 {
-    std::string name;         // file name with extension
+    std::string name; // file name with extension
     std::vector<uint8_t> bytes;
     RgbaImage expected;
-    bool alphaMeaningful;     // false: only the colours are compared with the reference
-    int referenceBits = 8;    // channel bits compared with the reference (tools widen 5 bits differently)
-    bool referenceWrittenOnly = false;  // compare only pixels the file writes (tools fill skipped ones)
+    bool alphaMeaningful;              // false: only the colours are compared with the reference
+    int referenceBits = 8;             // channel bits compared with the reference (tools widen 5 bits differently)
+    bool referenceWrittenOnly = false; // compare only pixels the file writes (tools fill skipped ones)
 };
 std::vector<CorpusFile> BuildBmpCorpus();
 std::vector<CorpusFile> BuildTgaCorpus();

@@ -25,12 +25,10 @@ std::string CompareWithReference(const RgbaImage& a, const RgbaImage& e, bool al
     const uint32_t keep = (0xFFu << (8 - bits)) & 0xFF;
     const uint32_t mask = (alpha ? 0xFF000000u : 0) | keep << 16 | keep << 8 | keep;
     for (int y = 0; y < a.height; ++y)
-        for (int x = 0; x < a.width; ++x)
-        {
+        for (int x = 0; x < a.width; ++x) {
             if (where && where->At(x, y) == 0)
                 continue;
-            if ((a.At(x, y) & mask) != (e.At(x, y) & mask))
-            {
+            if ((a.At(x, y) & mask) != (e.At(x, y) & mask)) {
                 char text[128];
                 std::snprintf(text, sizeof(text), "pixel (%d, %d) is %08X, the reference %08X", x, y, a.At(x, y),
                               e.At(x, y));
@@ -70,8 +68,7 @@ void CheckForeignFile(CKBitmapReader& reader, const std::string& name)
 
 void CheckEveryPrefix(CKBitmapReader& reader, const std::vector<uint8_t>& bytes, std::vector<int> allowed)
 {
-    for (size_t n = 0; n < bytes.size(); ++n)
-    {
+    for (size_t n = 0; n < bytes.size(); ++n) {
         // A copy of exactly n bytes, so that a read past it is caught.
         std::vector<uint8_t> prefix(bytes.begin(), bytes.begin() + (ptrdiff_t) n);
         CKBitmapProperties* p = nullptr;
@@ -83,8 +80,7 @@ void CheckEveryPrefix(CKBitmapReader& reader, const std::vector<uint8_t>& bytes,
         delete[] data;
         EXPECT_NE(std::find(allowed.begin(), allowed.end(), r), allowed.end())
             << "prefix of " << n << " bytes gave " << r;
-        if (r == 0)
-        {
+        if (r == 0) {
             ASSERT_NE(p, nullptr);
             EXPECT_NE(p->m_Data, nullptr);
             EXPECT_GT(p->m_Format.Width, 0);
@@ -103,8 +99,7 @@ int DecodePatched(CKBitmapReader& reader, std::vector<uint8_t> bytes, size_t at,
 
 void CheckEveryCorpusPrefix(CKBitmapReader& reader, const std::vector<CorpusFile>& corpus)
 {
-    for (const CorpusFile& f : corpus)
-    {
+    for (const CorpusFile& f : corpus) {
         SCOPED_TRACE(f.name);
         CheckEveryPrefix(reader, f.bytes, {IMAGEREADER_OK, IMAGEREADER_SHORTFILE});
     }

@@ -25,8 +25,7 @@ uint32_t ScaleTo8(uint32_t value, int bits)
 static int LowBit(uint32_t mask)
 {
     int n = 0;
-    while (mask && !(mask & 1))
-    {
+    while (mask && !(mask & 1)) {
         mask >>= 1;
         ++n;
     }
@@ -62,11 +61,9 @@ RgbaImage ToRgba(const QxImageDesc& d, const void* pixels)
     out.pixels.resize((size_t) d.Width * d.Height);
     const uint8_t* base = static_cast<const uint8_t*>(pixels);
     if (d.BitsPerPixel == 32 && d.BytesPerColorEntry == 0 && d.RedMask == 0xFF && d.GreenMask == 0xFF00 &&
-        d.BlueMask == 0xFF0000 && d.AlphaMask == 0xFF000000u)
-    {
+        d.BlueMask == 0xFF0000 && d.AlphaMask == 0xFF000000u) {
         // Bytes R, G, B, A: the common case of big images, kept quick.
-        for (int y = 0; y < d.Height; ++y)
-        {
+        for (int y = 0; y < d.Height; ++y) {
             const uint8_t* line = base + (ptrdiff_t) y * d.BytesPerLine;
             for (int x = 0; x < d.Width; ++x, line += 4)
                 out.pixels[(size_t) y * d.Width + x] =
@@ -74,35 +71,27 @@ RgbaImage ToRgba(const QxImageDesc& d, const void* pixels)
         }
         return out;
     }
-    for (int y = 0; y < d.Height; ++y)
-    {
+    for (int y = 0; y < d.Height; ++y) {
         const uint8_t* line = base + (ptrdiff_t) y * d.BytesPerLine;
-        for (int x = 0; x < d.Width; ++x)
-        {
+        for (int x = 0; x < d.Width; ++x) {
             uint32_t value = 0;
-            if (d.BitsPerPixel < 8)
-            {
+            if (d.BitsPerPixel < 8) {
                 const int perByte = 8 / d.BitsPerPixel;
                 const int shift = 8 - d.BitsPerPixel * (x % perByte + 1);
                 value = (line[x / perByte] >> shift) & ((1u << d.BitsPerPixel) - 1);
-            }
-            else
-            {
+            } else {
                 const int bytes = d.BitsPerPixel / 8;
                 for (int b = 0; b < bytes; ++b)
                     value |= (uint32_t) line[(size_t) x * bytes + b] << (8 * b);
             }
             uint32_t argb;
-            if (d.BytesPerColorEntry != 0)
-            {
+            if (d.BytesPerColorEntry != 0) {
                 uint32_t entry = 0;
                 if (value < d.ColorMapEntries)
                     for (int b = 0; b < d.BytesPerColorEntry; ++b)
                         entry |= (uint32_t) d.ColorMap[value * d.BytesPerColorEntry + b] << (8 * b);
                 argb = Compose(entry, d, false);
-            }
-            else
-            {
+            } else {
                 argb = Compose(value, d, true);
             }
             out.pixels[(size_t) y * d.Width + x] = argb;
@@ -114,8 +103,7 @@ RgbaImage ToRgba(const QxImageDesc& d, const void* pixels)
 std::string DescribeDifference(const RgbaImage& a, const RgbaImage& e, bool alphaToo)
 {
     std::ostringstream s;
-    if (a.width != e.width || a.height != e.height)
-    {
+    if (a.width != e.width || a.height != e.height) {
         s << "size " << a.width << "x" << a.height << " instead of " << e.width << "x" << e.height;
         return s.str();
     }
@@ -123,10 +111,8 @@ std::string DescribeDifference(const RgbaImage& a, const RgbaImage& e, bool alph
     int count = 0;
     for (int y = 0; y < a.height; ++y)
         for (int x = 0; x < a.width; ++x)
-            if ((a.At(x, y) & mask) != (e.At(x, y) & mask))
-            {
-                if (count++ == 0)
-                {
+            if ((a.At(x, y) & mask) != (e.At(x, y) & mask)) {
+                if (count++ == 0) {
                     char text[96];
                     std::snprintf(text, sizeof(text), "pixel (%d, %d) is %08X instead of %08X", x, y, a.At(x, y),
                                   e.At(x, y));
@@ -142,16 +128,13 @@ static bool ReadToken(std::istream& in, std::string& token)
 {
     token.clear();
     char c;
-    while (in.get(c))
-    {
-        if (c == '#')
-        {
+    while (in.get(c)) {
+        if (c == '#') {
             std::string rest;
             std::getline(in, rest);
             continue;
         }
-        if (std::isspace((unsigned char) c))
-        {
+        if (std::isspace((unsigned char) c)) {
             if (!token.empty())
                 return true;
             continue;
@@ -171,8 +154,7 @@ bool LoadPam(const std::string& path, RgbaImage& image)
         return false;
     int width = 0, height = 0, depth = 0, maxval = 0;
     std::string tuple;
-    while (ReadToken(in, token) && token != "ENDHDR")
-    {
+    while (ReadToken(in, token) && token != "ENDHDR") {
         std::string value;
         if (!ReadToken(in, value))
             return false;
@@ -195,8 +177,7 @@ bool LoadPam(const std::string& path, RgbaImage& image)
     image.width = width;
     image.height = height;
     image.pixels.resize((size_t) width * height);
-    for (size_t i = 0; i < image.pixels.size(); ++i)
-    {
+    for (size_t i = 0; i < image.pixels.size(); ++i) {
         const uint8_t* p = &data[i * depth];
         // Grey tuples (depth 1 or 2) repeat their one channel.
         const bool grey = depth < 3;
@@ -224,8 +205,7 @@ bool LoadPnm(const std::string& path, RgbaImage& image)
     if (!in.read(reinterpret_cast<char*>(data.data()), (std::streamsize) data.size()))
         return false;
     image.pixels.resize((size_t) image.width * image.height);
-    for (size_t i = 0; i < image.pixels.size(); ++i)
-    {
+    for (size_t i = 0; i < image.pixels.size(); ++i) {
         const uint8_t* p = &data[i * channels];
         const uint32_t g = channels == 3 ? p[1] : p[0];
         const uint32_t b = channels == 3 ? p[2] : p[0];
@@ -239,8 +219,7 @@ bool SavePam(const std::string& path, const RgbaImage& image)
     std::ofstream out(path, std::ios::binary);
     out << "P7\nWIDTH " << image.width << "\nHEIGHT " << image.height
         << "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
-    for (uint32_t p : image.pixels)
-    {
+    for (uint32_t p : image.pixels) {
         const char rgba[4] = {(char) (p >> 16), (char) (p >> 8), (char) p, (char) (p >> 24)};
         out.write(rgba, 4);
     }

@@ -18,7 +18,7 @@ std::vector<uint8_t> Save(TgaReader& reader, std::vector<uint32_t>& pixels, int 
     return SaveToBytes(reader, p);
 }
 
-}  // namespace
+} // namespace
 
 TEST(TgaReader, CorpusDecodesToItsPixelsAndToTheReferenceDecode)
 {
@@ -131,8 +131,7 @@ TEST(TgaReader, RoundTripsWithAndWithoutRunLengths)
 {
     TgaReader reader;
     for (bool rle : {false, true})
-        for (int width : {1, 5, 130, 300})
-        {
+        for (int width : {1, 5, 130, 300}) {
             const int height = 3;
             std::vector<uint32_t> pixels = MakePicture(width, height, false);
             // Long runs, so that packets reach their 128-pixel limit.
@@ -150,8 +149,7 @@ TEST(TgaReader, RoundTripsWithAndWithoutRunLengths)
                 p |= 0xFF000000u;
             const std::vector<uint8_t> f24 = Save(reader, pixels, width, height, 24, rle);
             EXPECT_EQ(DescribeDifference(DecodeWith(reader, f24), expected), "") << width << (rle ? " rle" : "");
-            if (rle && width >= 130)
-            {
+            if (rle && width >= 130) {
                 EXPECT_LT(f24.size(), (size_t) 18 + (size_t) width * height * 3) << "long runs pack";
             }
         }
@@ -177,16 +175,14 @@ TEST(TgaReader, GreyscaleOptionAveragesTheChannels)
 {
     TgaReader reader;
     std::vector<uint32_t> pixels = MakePicture(6, 3, false);
-    for (bool rle : {false, true})
-    {
+    for (bool rle : {false, true}) {
         const std::vector<uint8_t> f = Save(reader, pixels, 6, 3, 64, rle);
         ASSERT_FALSE(f.empty());
         EXPECT_EQ(f[2], rle ? 11 : 3);
         EXPECT_EQ(f[16], 8);
         const RgbaImage image = DecodeWith(reader, f);
         ASSERT_EQ(image.width, 6);
-        for (size_t i = 0; i < pixels.size(); ++i)
-        {
+        for (size_t i = 0; i < pixels.size(); ++i) {
             const uint32_t p = pixels[i];
             const uint32_t grey = ((p >> 16 & 0xFF) + (p >> 8 & 0xFF) + (p & 0xFF)) / 3;
             EXPECT_EQ(image.pixels[i], 0xFF000000u | grey * 0x010101u) << i;

@@ -48,17 +48,16 @@ bool LibtiffDecode(const std::string& path, RgbaImage& out)
     TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
     TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
     std::vector<uint32_t> raster((size_t) width * height);
-    const bool ok = width && height &&
-                    TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0);
+    const bool ok =
+        width && height && TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0);
     TIFFClose(tif);
     if (!ok)
         return false;
     out.width = (int) width;
     out.height = (int) height;
     out.pixels.resize(raster.size());
-    for (size_t i = 0; i < raster.size(); ++i)
-    {
-        const uint32_t v = raster[i];  // ABGR
+    for (size_t i = 0; i < raster.size(); ++i) {
+        const uint32_t v = raster[i]; // ABGR
         out.pixels[i] = (v & 0xFF00FF00u) | (v & 0xFF) << 16 | (v >> 16 & 0xFF);
     }
     return true;
@@ -74,8 +73,7 @@ std::vector<uint8_t> SaveTiff(TiffReader& reader, std::vector<uint32_t>& pixels,
 
 // Writes an RGB TIFF of the picture whose first stored line is the one the
 // orientation names, with libtiff.
-bool WriteOriented(const std::string& path, const std::vector<uint32_t>& pixels, int width, int height,
-                   int orientation)
+bool WriteOriented(const std::string& path, const std::vector<uint32_t>& pixels, int width, int height, int orientation)
 {
     TIFF* tif = OpenQuiet(path, "w");
     if (!tif)
@@ -91,11 +89,9 @@ bool WriteOriented(const std::string& path, const std::vector<uint32_t>& pixels,
     const bool right = orientation == ORIENTATION_TOPRIGHT || orientation == ORIENTATION_BOTRIGHT;
     std::vector<uint8_t> line((size_t) width * 3);
     bool ok = true;
-    for (int r = 0; r < height && ok; ++r)
-    {
+    for (int r = 0; r < height && ok; ++r) {
         const int y = bottom ? height - 1 - r : r;
-        for (int c = 0; c < width; ++c)
-        {
+        for (int c = 0; c < width; ++c) {
             const uint32_t p = pixels[(size_t) y * width + (right ? width - 1 - c : c)];
             line[(size_t) c * 3] = (uint8_t) (p >> 16);
             line[(size_t) c * 3 + 1] = (uint8_t) (p >> 8);
@@ -107,15 +103,14 @@ bool WriteOriented(const std::string& path, const std::vector<uint32_t>& pixels,
     return ok;
 }
 
-}  // namespace
+} // namespace
 
 TEST(TiffReader, SharedFilesDecodeLikeLibtiffsRgbaInterface)
 {
     if (!HaveSharedImages())
         GTEST_SKIP() << "no shared data folder (set ENGINE_SHARED_DATA)";
     int decoded = 0, refused = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(SharedTiffDir()))
-    {
+    for (const auto& entry : std::filesystem::directory_iterator(SharedTiffDir())) {
         const std::string ext = entry.path().extension().string();
         if (ext != ".tif" && ext != ".tiff")
             continue;
@@ -129,8 +124,7 @@ TEST(TiffReader, SharedFilesDecodeLikeLibtiffsRgbaInterface)
         const RgbaImage image = fromFile == 0 ? ToRgba(p->m_Format, p->m_Data) : RgbaImage();
         int fromMemory = -9;
         const RgbaImage image2 = DecodeWith(reader, LoadFileBytes(path), &fromMemory);
-        if (entry.path().filename().string().rfind("test_ifd_loop", 0) == 0)
-        {
+        if (entry.path().filename().string().rfind("test_ifd_loop", 0) == 0) {
             // libtiff decodes the first image and stops at the looping link
             // with a warning; the reader refuses the damaged file.
             EXPECT_EQ(fromFile, -1);
@@ -138,8 +132,7 @@ TEST(TiffReader, SharedFilesDecodeLikeLibtiffsRgbaInterface)
             ++refused;
             continue;
         }
-        if (!libOk)
-        {
+        if (!libOk) {
             EXPECT_EQ(fromFile, -1) << "the library refuses it, so does the reader";
             EXPECT_EQ(fromMemory, 1);
             ++refused;
@@ -160,8 +153,7 @@ TEST(TiffReader, SharedFilesMatchTheSuiteReferenceImages)
     if (!HaveSharedImages())
         GTEST_SKIP() << "no shared data folder (set ENGINE_SHARED_DATA)";
     TiffReader reader;
-    for (const char* name : {"rgb-3c-8b", "minisblack-1c-8b"})
-    {
+    for (const char* name : {"rgb-3c-8b", "minisblack-1c-8b"}) {
         SCOPED_TRACE(name);
         RgbaImage reference;
         const std::string base = SharedTiffDir() + "/" + name;
@@ -175,8 +167,7 @@ TEST(TiffReader, LinesComeOutTopDownWhateverTheOrientation)
     TestTempDir dir;
     std::vector<uint32_t> pixels = MakePicture(9, 6, true);
     TiffReader reader;
-    for (int orientation : {ORIENTATION_TOPLEFT, ORIENTATION_TOPRIGHT, ORIENTATION_BOTRIGHT, ORIENTATION_BOTLEFT})
-    {
+    for (int orientation : {ORIENTATION_TOPLEFT, ORIENTATION_TOPRIGHT, ORIENTATION_BOTRIGHT, ORIENTATION_BOTLEFT}) {
         SCOPED_TRACE(orientation);
         const std::string path = dir.File("o" + std::to_string(orientation) + ".tif");
         ASSERT_TRUE(WriteOriented(path, pixels, 9, 6, orientation));
@@ -194,8 +185,7 @@ TEST(TiffReader, SavedFilesReadBackTheSamePicture)
 {
     TiffReader reader;
     for (CKDWORD compression : {1u, 32773u, 5u})
-        for (int width : {1, 10})
-        {
+        for (int width : {1, 10}) {
             std::vector<uint32_t> pixels = MakePicture(width, 7, true);
             const std::vector<uint8_t> bytes = SaveTiff(reader, pixels, width, 7, compression);
             ASSERT_FALSE(bytes.empty());
@@ -211,8 +201,7 @@ TEST(TiffReader, SavedFilesCarryTheirTags)
     TiffReader reader;
     TestTempDir dir;
     std::vector<uint32_t> pixels = MakePicture(5, 3, false);
-    for (CKDWORD compression : {1u, 32773u})
-    {
+    for (CKDWORD compression : {1u, 32773u}) {
         const std::string path = dir.File("t" + std::to_string(compression) + ".tif");
         ASSERT_TRUE(SaveFileBytes(path, SaveTiff(reader, pixels, 5, 3, compression)));
         TIFF* tif = OpenQuiet(path, "r");
@@ -288,8 +277,7 @@ TEST(TiffReader, MultiPageFilesAreRead)
     TIFF* tif = OpenQuiet(path, "w");
     ASSERT_NE(tif, nullptr);
     std::vector<uint32_t> pixels = MakePicture(4, 3, true);
-    for (int page = 0; page < 3; ++page)
-    {
+    for (int page = 0; page < 3; ++page) {
         TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 4u);
         TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 3u);
         TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
@@ -320,8 +308,7 @@ TEST(TiffReader, RefusesWhatLibtiffRefuses)
     // An image wider than the cap.
     const uint32_t ifd = LoadLE32(&bytes[4]);
     const size_t entries = LoadLE16(&bytes[ifd]);
-    for (size_t e = 0; e < entries; ++e)
-    {
+    for (size_t e = 0; e < entries; ++e) {
         uint8_t* entry = &bytes[ifd + 2 + e * 12];
         if (LoadLE16(entry) == TIFFTAG_IMAGEWIDTH)
             StoreLE32(entry + 8, CK_MAX_IMAGE_DIMENSION + 1);

@@ -35,8 +35,7 @@ void Dump(QxConfigurationSection* section, std::string& out, int depth)
     for (QxConfigurationEntry* entry = section->GetFirstEntry(e); entry; entry = section->GetNextEntry(e))
         out += std::string(depth, '.') + "E[" + entry->GetName() + "]=[" + entry->GetValue() + "]\n";
     QxConfigurationSection::SectionIterator s;
-    for (QxConfigurationSection* sub = section->GetFirstSubSection(s); sub; sub = section->GetNextSubSection(s))
-    {
+    for (QxConfigurationSection* sub = section->GetFirstSubSection(s); sub; sub = section->GetNextSubSection(s)) {
         out += std::string(depth, '.') + "S[" + sub->GetName() + "]\n";
         Dump(sub, out, depth + 1);
     }
@@ -119,21 +118,20 @@ TEST(QxConfiguration, SectionPathsAndLookups)
 TEST(QxConfiguration, ReadsEntriesSectionsAndComments)
 {
     QxConfiguration config;
-    ReadResult r = ReadText(config,
-                            "# comment\n"
-                            "x = a=b\n"
-                            "\n"
-                            "  # indented comment\n"
-                            "<Globals>\n"
-                            "\tStartingFlags =  Disable Sound,Disable Input \t\n"
-                            "  <  spaced name  >trailing ignored\n"
-                            "    k=v\n"
-                            "  </  spaced name  >\n"
-                            "</Globals>\n"
-                            "<open>\n"
-                            "dup = 1\n"
-                            "dup = 2\n"
-                            "empty =\n");
+    ReadResult r = ReadText(config, "# comment\n"
+                                    "x = a=b\n"
+                                    "\n"
+                                    "  # indented comment\n"
+                                    "<Globals>\n"
+                                    "\tStartingFlags =  Disable Sound,Disable Input \t\n"
+                                    "  <  spaced name  >trailing ignored\n"
+                                    "    k=v\n"
+                                    "  </  spaced name  >\n"
+                                    "</Globals>\n"
+                                    "<open>\n"
+                                    "dup = 1\n"
+                                    "dup = 2\n"
+                                    "empty =\n");
     EXPECT_EQ(r.ok, 1);
     EXPECT_EQ(r.error, "OK");
     EXPECT_EQ(r.counter, 14);
@@ -169,8 +167,7 @@ TEST(QxConfiguration, FaultyLinesGiveTheirMessageAndTheLinesBeforeThem)
         {"<a>\n<//x>\n", "closing bad section : /x != a", 1},
         {"<a>\n</a\n", "can't find end of section tag", 1},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         QxConfiguration config;
         ReadResult r = ReadText(config, c.text);
         EXPECT_EQ(r.ok, 0) << c.text;
@@ -289,23 +286,18 @@ TEST(QxConfiguration, RandomTreesRoundTripInOrder)
         return s;
     };
     TestTempDir dir;
-    for (int round = 0; round < 40; ++round)
-    {
+    for (int round = 0; round < 40; ++round) {
         CKWORD step = static_cast<CKWORD>(rng() % 5);
         QxConfiguration config(step);
         std::vector<QxConfigurationSection*> sections{config.GetRoot()};
         int operations = 1 + static_cast<int>(rng() % 60);
-        for (int i = 0; i < operations; ++i)
-        {
+        for (int i = 0; i < operations; ++i) {
             QxConfigurationSection* target = sections[rng() % sections.size()];
-            if (rng() % 3 == 0)
-            {
+            if (rng() % 3 == 0) {
                 std::string name = randomText(nameChars, 1, 8);
                 if (QxConfigurationSection* made = target->CreateSubSection(name.c_str()))
                     sections.push_back(made);
-            }
-            else
-            {
+            } else {
                 // Names start and end with a letter, values with a non-blank:
                 // the reader trims both.
                 std::string name = "k" + randomText(nameChars, 0, 6) + "z";

@@ -25,8 +25,7 @@ QxImageDesc Image(int id, int w, int h, std::vector<CKBYTE>& pixels)
 TEST(QxBitmapTests, A24BitImageRoundTripsExactlyThroughABitmap)
 {
     std::mt19937 rng(11);
-    for (int w : {1, 2, 3, 5, 13})
-    {
+    for (int w : {1, 2, 3, 5, 13}) {
         const int h = 7;
         std::vector<CKBYTE> in, out;
         QxImageDesc src = Image(_24_RGB888, w, h, in);
@@ -55,8 +54,7 @@ TEST(QxBitmapTests, ArgbImagesComeBackOpaque)
     ASSERT_NE(bitmap, nullptr);
     QxImageDesc dst = Image(_32_ARGB8888, 3, 2, out);
     ASSERT_TRUE(QxCopyBitmapToImage(bitmap, dst));
-    for (int i = 0; i < 6; ++i)
-    {
+    for (int i = 0; i < 6; ++i) {
         CKDWORD got;
         std::memcpy(&got, out.data() + i * 4, 4);
         EXPECT_EQ(got, 0xFF000000 | (pixels[i] & 0xFFFFFF)) << i;
@@ -102,8 +100,7 @@ TEST(QxBitmapTests, Only24BitSectionsAreKeptAsTheyAre)
     header.BitCount = 32;
     PlatformBitmap* wide = PlatformCreateDibSection(header);
     for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x)
-        {
+        for (int x = 0; x < 3; ++x) {
             CKBYTE* p = wide->Row(y) + x * 4;
             p[0] = CKBYTE(x);
             p[1] = CKBYTE(y);

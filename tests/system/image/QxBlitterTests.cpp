@@ -22,8 +22,8 @@ struct TestFormat
 {
     std::string Name;
     int Bits;
-    CKDWORD Masks[4];  // red, green, blue, alpha (of the entries for paletted ones)
-    int EntryBytes;    // 0 for true colour
+    CKDWORD Masks[4]; // red, green, blue, alpha (of the entries for paletted ones)
+    int EntryBytes;   // 0 for true colour
     int Entries;
 };
 
@@ -52,8 +52,7 @@ const CKDWORD kListed[19][5] = {
 
 int ListedId(const TestFormat& f)
 {
-    for (int id = 1; id <= 18; ++id)
-    {
+    for (int id = 1; id <= 18; ++id) {
         if (kListed[id][0] == CKDWORD(f.Bits) && kListed[id][1] == f.Masks[0] && kListed[id][2] == f.Masks[1] &&
             kListed[id][3] == f.Masks[2] && kListed[id][4] == f.Masks[3])
             return id;
@@ -65,8 +64,11 @@ std::vector<TestFormat> TrueColourFormats()
 {
     std::vector<TestFormat> formats;
     for (int id = 1; id <= 18; ++id)
-        formats.push_back({"id" + std::to_string(id), int(kListed[id][0]),
-                           {kListed[id][1], kListed[id][2], kListed[id][3], kListed[id][4]}, 0, 0});
+        formats.push_back({"id" + std::to_string(id),
+                           int(kListed[id][0]),
+                           {kListed[id][1], kListed[id][2], kListed[id][3], kListed[id][4]},
+                           0,
+                           0});
     formats.push_back({"gbr24", 24, {0x0000FF00, 0x00FF0000, 0x000000FF, 0}, 0, 0});
     formats.push_back({"a2r10g10b10", 32, {0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000}, 0, 0});
     formats.push_back({"gbar32", 32, {0x0000FF00, 0x000000FF, 0xFF000000, 0x00FF0000}, 0, 0});
@@ -182,8 +184,7 @@ TestImage MakeImage(const TestFormat& f, int w, int h, std::mt19937& rng, bool a
     for (auto& b : img.Buffer)
         b = CKBYTE(rng());
     img.FirstLine = negative ? size_t(h - 1) * pitch : 0;
-    if (f.EntryBytes)
-    {
+    if (f.EntryBytes) {
         img.Palette.resize(size_t(f.Entries) * f.EntryBytes);
         for (auto& b : img.Palette)
             b = CKBYTE(rng());
@@ -230,11 +231,10 @@ void CheckBlit(const TestFormat& sf, const TestFormat& df, int w, int h, bool up
     const std::vector<CKBYTE> before = dst.Buffer;
     const std::vector<CKBYTE> srcBefore = src.Buffer;
     const bool ok = upsideDown ? QxDoBlitUpsideDown(src.Desc(), dst.Desc()) : QxDoBlit(src.Desc(), dst.Desc());
-    const std::string what = sf.Name + " -> " + df.Name + (upsideDown ? " upside down" : "") + " " +
-                             std::to_string(w) + "x" + std::to_string(h);
+    const std::string what = sf.Name + " -> " + df.Name + (upsideDown ? " upside down" : "") + " " + std::to_string(w) +
+                             "x" + std::to_string(h);
     ASSERT_EQ(src.Buffer, srcBefore) << what << ": the source must not change";
-    if (!RefSupported(sf, df))
-    {
+    if (!RefSupported(sf, df)) {
         EXPECT_FALSE(ok) << what;
         EXPECT_EQ(dst.Buffer, before) << what;
         return;
@@ -242,16 +242,13 @@ void CheckBlit(const TestFormat& sf, const TestFormat& df, int w, int h, bool up
     ASSERT_TRUE(ok) << what;
     const int db = df.Bits / 8;
     int mismatches = 0;
-    for (int y = 0; y < h && mismatches < 5; ++y)
-    {
+    for (int y = 0; y < h && mismatches < 5; ++y) {
         const int sy = upsideDown ? h - 1 - y : y;
         const CKBYTE* out = dst.Line(y);
-        for (int x = 0; x < w && mismatches < 5; ++x)
-        {
+        for (int x = 0; x < w && mismatches < 5; ++x) {
             const CKDWORD want = RefDestPixel(src, df, x, sy) & (db == 4 ? 0xFFFFFFFFu : ((1u << (8 * db)) - 1));
             const CKDWORD got = ReadLE(out + x * db, db);
-            if (want != got)
-            {
+            if (want != got) {
                 ++mismatches;
                 ADD_FAILURE() << what << " at " << x << "," << y << ": got 0x" << std::hex << got << " want 0x" << want;
             }
@@ -259,10 +256,8 @@ void CheckBlit(const TestFormat& sf, const TestFormat& df, int w, int h, bool up
     }
     // Bytes between lines are never written.
     const size_t pitch = size_t(dst.Pitch < 0 ? -dst.Pitch : dst.Pitch);
-    for (size_t i = 0; i < dst.Buffer.size(); ++i)
-    {
-        if (i % pitch >= size_t(dst.LineBytes))
-        {
+    for (size_t i = 0; i < dst.Buffer.size(); ++i) {
+        if (i % pitch >= size_t(dst.LineBytes)) {
             ASSERT_EQ(dst.Buffer[i], before[i]) << what << ": padding byte " << i << " was written";
         }
     }
@@ -276,8 +271,7 @@ TEST(QxBlitterTests, EveryFormatPairMatchesTheReferenceOnSmallImages)
         sources.push_back(f);
     const std::vector<TestFormat> destinations = TrueColourFormats();
     for (const TestFormat& s : sources)
-        for (const TestFormat& d : destinations)
-        {
+        for (const TestFormat& d : destinations) {
             const int w = 1 + int(rng() % 23);
             const int h = 1 + int(rng() % 7);
             CheckBlit(s, d, w, h, false, rng);
@@ -290,8 +284,7 @@ TEST(QxBlitterTests, CommonPairsMatchTheReferenceOnALargeOddImage)
     std::mt19937 rng(99);
     const std::vector<TestFormat> all = TrueColourFormats();
     const std::vector<TestFormat> paletted = PalettedFormats();
-    for (int i : {0, 1, 2, 3, 4, 5, 6, 9, 19})
-    {
+    for (int i : {0, 1, 2, 3, 4, 5, 6, 9, 19}) {
         CheckBlit(all[0], all[i], 257, 131, i % 2 == 0, rng);
         CheckBlit(all[i], all[0], 257, 131, i % 2 == 1, rng);
     }
@@ -380,7 +373,7 @@ TEST(QxBlitterTests, MissingImagesNegativeSizesAndShortRecordsFail)
     negativeDst.Width = -2;
     EXPECT_FALSE(QxDoBlit(negative, negativeDst));
     QxImageDesc shortRecord = src;
-    shortRecord.Size = 48;  // a record that ends before its image pointer
+    shortRecord.Size = 48; // a record that ends before its image pointer
     EXPECT_FALSE(QxDoBlit(shortRecord, dst));
     EXPECT_EQ(b[0], 0u);
     EXPECT_TRUE(QxDoBlit(src, dst));
@@ -392,9 +385,9 @@ TEST(QxBlitterTests, EqualFormatsCopyLinesExactlyWhateverThePitches)
     std::vector<CKBYTE> src(7 * 5), dst(11 * 5, 0xEE);
     for (size_t i = 0; i < src.size(); ++i)
         src[i] = CKBYTE(i * 7 + 1);
-    ASSERT_TRUE(QxDoBlit(FormatDesc(_16_ARGB4444, 3, 5, src.data(), 7), FormatDesc(_16_ARGB4444, 3, 5, dst.data(), 11)));
-    for (int y = 0; y < 5; ++y)
-    {
+    ASSERT_TRUE(
+        QxDoBlit(FormatDesc(_16_ARGB4444, 3, 5, src.data(), 7), FormatDesc(_16_ARGB4444, 3, 5, dst.data(), 11)));
+    for (int y = 0; y < 5; ++y) {
         EXPECT_EQ(0, std::memcmp(&dst[y * 11], &src[y * 7], 6)) << y;
         for (int i = 6; i < 11; ++i)
             EXPECT_EQ(dst[y * 11 + i], 0xEE);
@@ -424,13 +417,13 @@ TEST(QxBlitterTests, PaletteIndicesPastTheEntriesReadEntryZero)
     EXPECT_EQ(out[1], 0x40302010u);
     EXPECT_EQ(out[2], 0x40302010u);
 
-    src.ColorMapEntries = 0;  // no entry 0 to fall back on
+    src.ColorMapEntries = 0; // no entry 0 to fall back on
     EXPECT_FALSE(QxDoBlit(src, FormatDesc(_32_ARGB8888, 3, 1, out)));
     src.ColorMapEntries = 2;
     src.ColorMap = nullptr;
     EXPECT_FALSE(QxDoBlit(src, FormatDesc(_32_ARGB8888, 3, 1, out)));
     src.ColorMap = palette;
-    src.BytesPerColorEntry = 2;  // entries must be 3 or 4 bytes
+    src.BytesPerColorEntry = 2; // entries must be 3 or 4 bytes
     EXPECT_FALSE(QxDoBlit(src, FormatDesc(_32_ARGB8888, 3, 1, out)));
 }
 
@@ -488,7 +481,7 @@ TEST(QxBlitterTests, AChannelMissingInTheSourceIsZero)
     src.BytesPerLine = 4;
     src.BitsPerPixel = 32;
     src.RedMask = 0x00FF0000;
-    src.BlueMask = 0x000000FF;  // no green
+    src.BlueMask = 0x000000FF; // no green
     src.Image = reinterpret_cast<CKBYTE*>(in);
     ASSERT_TRUE(QxDoBlit(src, FormatDesc(_32_ARGB8888, 1, 1, out)));
     EXPECT_EQ(out[0], 0xFFFF00FFu);

@@ -94,8 +94,7 @@ struct Canvas
         PlatformRect r{W, H, -1, -1};
         for (int y = 0; y < H; ++y)
             for (int x = 0; x < W; ++x)
-                if (At(x, y) != fill)
-                {
+                if (At(x, y) != fill) {
                     r.Left = std::min(r.Left, x);
                     r.Top = std::min(r.Top, y);
                     r.Right = std::max(r.Right, x + 1);
@@ -115,17 +114,16 @@ TEST(QxDrawTextTests, TextLandsInsideItsRectangleWithTheRequestedAlignment)
     struct Case
     {
         CKDWORD Options;
-        int Left, Top;  // of the text's cell
+        int Left, Top; // of the text's cell
     } cases[] = {
-        {2 + 8, 20, 10},                                         // left, top
-        {4, 180 - width, 10},                                    // right
-        {1, (20 + 180 - width) / 2, 10},                         // centre
-        {64 + 32, (20 + 180 - width) / 2, (10 + 90 - height) / 2},  // both centred
-        {4 + 16, 180 - width, 90 - height},                      // right, bottom
-        {2 + 32, 20, (10 + 90 - height) / 2},                    // left, vertical centre
+        {2 + 8, 20, 10},                                           // left, top
+        {4, 180 - width, 10},                                      // right
+        {1, (20 + 180 - width) / 2, 10},                           // centre
+        {64 + 32, (20 + 180 - width) / 2, (10 + 90 - height) / 2}, // both centred
+        {4 + 16, 180 - width, 90 - height},                        // right, bottom
+        {2 + 32, 20, (10 + 90 - height) / 2},                      // left, vertical centre
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         Canvas canvas(200, 100, fill);
         ASSERT_NE(canvas.Bitmap, nullptr);
         ASSERT_TRUE(QxDrawText(canvas.Bitmap, font, "Sprite", rect, c.Options, 0x00FF8000, 0x000000FF));

@@ -104,7 +104,7 @@ TEST(QxImageDescTests, CopyBySizeKeepsOnlyTheFieldsAShorterRecordHolds)
     EXPECT_EQ(full.Image, pixels);
     EXPECT_EQ(full.Size, 52u);
 
-    d.Size = 48;  // an older record without the image pointer
+    d.Size = 48; // an older record without the image pointer
     QxImageDesc shorter = QxCopyImageDescBySize(d);
     EXPECT_EQ(shorter.Size, 52u);
     EXPECT_EQ(shorter.Image, nullptr);
@@ -151,8 +151,7 @@ TEST(QxPixelFormatTests, ArgbAndRgbMasksMapToTheirIds)
 
 TEST(QxPixelFormatTests, EveryMaskDescribedIdRoundTrips)
 {
-    for (int id = 1; id <= 18; ++id)
-    {
+    for (int id = 1; id <= 18; ++id) {
         QxImageDesc d;
         QxPixelFormat2ImageDesc(id, d);
         EXPECT_EQ(d.Flags, 0u);
@@ -179,7 +178,7 @@ TEST(QxPixelFormatTests, FlagsNameTheFormatsMasksCannotDescribe)
     EXPECT_EQ(QxImageDesc2PixelFormat(d), _16_D16);
     d.Flags = 40;
     EXPECT_EQ(QxImageDesc2PixelFormat(d), UNKNOWN_PF);
-    d.Flags = 18;  // a mask-described id in Flags is not taken
+    d.Flags = 18; // a mask-described id in Flags is not taken
     EXPECT_EQ(QxImageDesc2PixelFormat(d), UNKNOWN_PF);
 }
 
@@ -206,11 +205,11 @@ TEST(QxPixelFormatTests, UnknownIdsLeaveTheDescriptionAlone)
     QxPixelFormat2ImageDesc(0, d);
     EXPECT_EQ(d.BitsPerPixel, 32);
     EXPECT_EQ(d.Flags, 25u);
-    QxPixelFormat2ImageDesc(-3, d);  // negative: as unknown
+    QxPixelFormat2ImageDesc(-3, d); // negative: as unknown
     EXPECT_EQ(d.BitsPerPixel, 32);
     EXPECT_EQ(d.RedMask, 1u);
     EXPECT_EQ(d.Flags, 25u);
-    QxPixelFormat2ImageDesc(40, d);  // beyond the table: only Flags cleared
+    QxPixelFormat2ImageDesc(40, d); // beyond the table: only Flags cleared
     EXPECT_EQ(d.BitsPerPixel, 32);
     EXPECT_EQ(d.RedMask, 1u);
     EXPECT_EQ(d.Flags, 0u);
@@ -232,7 +231,7 @@ TEST(QxPixelFormatTests, MaskTopIsJustAboveTheLowestRunOfOnes)
     EXPECT_EQ(QxGetMaskTop(0x7C00), 15u);
     EXPECT_EQ(QxGetMaskTop(0xFF000000), 32u);
     EXPECT_EQ(QxGetMaskTop(0xFFFFFFFF), 32u);
-    EXPECT_EQ(QxGetMaskTop(0x00F000F0), 8u);  // only the lowest run counts
+    EXPECT_EQ(QxGetMaskTop(0x00F000F0), 8u); // only the lowest run counts
 }
 
 } // namespace

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
-#include <string>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "system/image/QxBlitter.h"
@@ -53,16 +53,15 @@ std::vector<CKDWORD> PhotoLike(int w, int h)
     std::mt19937 rng(7);
     std::vector<CKDWORD> img(size_t(w) * h);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-        {
+        for (int x = 0; x < w; ++x) {
             const double light = 0.55 + 0.45 * std::sin(x * 0.021 + 0.4) * std::cos(y * 0.017);
             const bool sky = y < h / 3 + 10 * std::sin(x * 0.05);
             const bool disk = (x - w / 2) * (x - w / 2) + (y - 2 * h / 3) * (y - 2 * h / 3) < (h / 4) * (h / 4);
             double r = sky ? 110 : disk ? 200 : 90, g = sky ? 160 : disk ? 70 : 140, b = sky ? 230 : disk ? 50 : 60;
             const double n = double(int(rng() % 5) - 2);
             auto clamp = [](double v) { return CKDWORD(v < 0 ? 0 : v > 255 ? 255 : v); };
-            img[size_t(y) * w + x] = 0xFF000000 | clamp(r * light + n) << 16 | clamp(g * light + n) << 8 |
-                                     clamp(b * light + n);
+            img[size_t(y) * w + x] =
+                0xFF000000 | clamp(r * light + n) << 16 | clamp(g * light + n) << 8 | clamp(b * light + n);
         }
     return img;
 }
@@ -108,7 +107,7 @@ TEST(QxQuantizerTests, OnlyA256EntryPaletteIsLearnt)
 
 TEST(QxQuantizerTests, ASingleColourIsFoundInThePalette)
 {
-    for (int size : {64, 20, 4})  // 20 x 20 and 4 x 4: well below 1500 pixels
+    for (int size : {64, 20, 4}) // 20 x 20 and 4 x 4: well below 1500 pixels
     {
         std::vector<CKDWORD> src(size_t(size) * size, 0xFF3C82C8);
         std::vector<CKBYTE> indices(src.size()), palette(1024, 0);
@@ -167,8 +166,7 @@ double Psnr(const std::vector<CKDWORD>& a, const std::vector<CKDWORD>& b)
 {
     double se = 0;
     for (size_t i = 0; i < a.size(); ++i)
-        for (int c = 0; c < 3; ++c)
-        {
+        for (int c = 0; c < 3; ++c) {
             const double d = Channel(a[i], c) - Channel(b[i], c);
             se += d * d;
         }

@@ -37,23 +37,17 @@ std::vector<int> RefAxis(const std::vector<int>& in, int m)
     std::vector<int> out(m);
     const int64_t step = (int64_t(n) << 16) / m;
     const int64_t scale = (int64_t(m) << 16) / n;
-    for (int i = 0; i < m; ++i)
-    {
+    for (int i = 0; i < m; ++i) {
         const int64_t pos = int64_t(i) * step;
         if (m == n)
             out[i] = in[i];
-        else if (m > n)
-        {
-            if (pos < (int64_t(n - 1) << 16))
-            {
+        else if (m > n) {
+            if (pos < (int64_t(n - 1) << 16)) {
                 const int64_t s = pos >> 16, f = pos & 0xFFFF;
                 out[i] = int((in[s] * (65536 - f) + in[s + 1] * f) >> 16);
-            }
-            else
+            } else
                 out[i] = in[n - 1];
-        }
-        else
-        {
+        } else {
             uint64_t sum = 0;
             for (int64_t s = pos >> 16; s < n && (s << 16) < pos + step; ++s)
                 sum += uint64_t(in[s]) * uint64_t(Overlap(pos, pos + step, s));
@@ -67,18 +61,15 @@ std::vector<int> RefAxis(const std::vector<int>& in, int m)
 Image RefResize(const Image& src, int sw, int sh, int dw, int dh)
 {
     Image out(size_t(dw) * dh, 0);
-    for (int c = 0; c < 4; ++c)
-    {
+    for (int c = 0; c < 4; ++c) {
         std::vector<std::vector<int>> columns(sw);
-        for (int x = 0; x < sw; ++x)
-        {
+        for (int x = 0; x < sw; ++x) {
             std::vector<int> col(sh);
             for (int y = 0; y < sh; ++y)
                 col[y] = Channel(src[size_t(y) * sw + x], c);
             columns[x] = RefAxis(col, dh);
         }
-        for (int y = 0; y < dh; ++y)
-        {
+        for (int y = 0; y < dh; ++y) {
             std::vector<int> row(sw);
             for (int x = 0; x < sw; ++x)
                 row[x] = columns[x][y];
@@ -95,11 +86,9 @@ Image RandomSmoothImage(int w, int h, std::mt19937& rng)
     Image img(size_t(w) * h);
     const double a = (rng() % 100) / 10.0, b = (rng() % 100) / 10.0;
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-        {
+        for (int x = 0; x < w; ++x) {
             CKDWORD p = 0;
-            for (int c = 0; c < 4; ++c)
-            {
+            for (int c = 0; c < 4; ++c) {
                 const double v = 127.5 + 100 * std::sin(0.07 * (c + 1) * x + a) * std::cos(0.05 * (c + 2) * y + b);
                 p |= CKDWORD(int(v) + int(rng() % 20) - 10 < 0 ? 0 : std::min(255, int(v) + int(rng() % 20) - 10))
                      << (8 * c);
@@ -145,23 +134,22 @@ struct Sizes
 };
 
 const Sizes kSizes[] = {
-    {1, 1, 4, 4}, {4, 1, 2, 1}, {257, 131, 100, 50}, {13, 7, 40, 29}, {40, 29, 13, 7}, {17, 3, 5, 11},
-    {3, 17, 11, 5}, {1, 5, 1, 20}, {33, 33, 33, 33}, {5, 5, 5, 9}, {9, 2, 9, 1}, {100, 1, 3, 1}, {3, 1, 2, 1},
+    {1, 1, 4, 4},   {4, 1, 2, 1},   {257, 131, 100, 50}, {13, 7, 40, 29},  {40, 29, 13, 7},
+    {17, 3, 5, 11}, {3, 17, 11, 5}, {1, 5, 1, 20},       {33, 33, 33, 33}, {5, 5, 5, 9},
+    {9, 2, 9, 1},   {100, 1, 3, 1}, {3, 1, 2, 1},
 };
 
 TEST(QxResamplerTests, ResizeEqualsThe64BitReferenceBitForBit)
 {
     std::mt19937 rng(5);
-    for (const Sizes& s : kSizes)
-    {
+    for (const Sizes& s : kSizes) {
         const Image src = RandomSmoothImage(s.sw, s.sh, rng);
         const Image want = RefResize(src, s.sw, s.sh, s.dw, s.dh);
         const Image got = Resize(src, s.sw, s.sh, s.dw, s.dh);
         ASSERT_EQ(got.size(), want.size());
         int bad = 0;
         for (size_t i = 0; i < got.size() && bad < 5; ++i)
-            if (got[i] != want[i])
-            {
+            if (got[i] != want[i]) {
                 ++bad;
                 ADD_FAILURE() << s.sw << "x" << s.sh << " -> " << s.dw << "x" << s.dh << " pixel " << i << ": 0x"
                               << std::hex << got[i] << " want 0x" << want[i];
@@ -184,20 +172,17 @@ TEST(QxResamplerTests, ShrinkingStaysCloseToADoubleBoxFilter)
 {
     std::mt19937 rng(17);
     const Sizes shrinks[] = {{257, 131, 100, 50}, {40, 29, 13, 7}, {64, 64, 16, 16}, {101, 37, 7, 3}};
-    for (const Sizes& s : shrinks)
-    {
+    for (const Sizes& s : shrinks) {
         const Image src = RandomSmoothImage(s.sw, s.sh, rng);
         const Image got = Resize(src, s.sw, s.sh, s.dw, s.dh);
         const double fx = double(s.sw) / s.dw, fy = double(s.sh) / s.dh;
         int worst = 0;
         for (int y = 0; y < s.dh; ++y)
             for (int x = 0; x < s.dw; ++x)
-                for (int c = 0; c < 4; ++c)
-                {
+                for (int c = 0; c < 4; ++c) {
                     double sum = 0;
                     for (int sy = int(y * fy); sy < s.sh && sy < (y + 1) * fy; ++sy)
-                        for (int sx = int(x * fx); sx < s.sw && sx < (x + 1) * fx; ++sx)
-                        {
+                        for (int sx = int(x * fx); sx < s.sw && sx < (x + 1) * fx; ++sx) {
                             const double wy = std::min<double>(sy + 1, (y + 1) * fy) - std::max<double>(sy, y * fy);
                             const double wx = std::min<double>(sx + 1, (x + 1) * fx) - std::max<double>(sx, x * fx);
                             sum += wx * wy * Channel(src[size_t(sy) * s.sw + sx], c);
@@ -213,33 +198,27 @@ TEST(QxResamplerTests, EnlargingStaysCloseToDoubleLinearInterpolation)
 {
     std::mt19937 rng(23);
     const Sizes grows[] = {{13, 7, 40, 29}, {50, 20, 257, 131}};
-    for (const Sizes& s : grows)
-    {
+    for (const Sizes& s : grows) {
         const Image src = RandomSmoothImage(s.sw, s.sh, rng);
         const Image got = Resize(src, s.sw, s.sh, s.dw, s.dh);
         auto at = [&](double pos, int n, int& i0, double& f) {
-            if (pos < n - 1)
-            {
+            if (pos < n - 1) {
                 i0 = int(pos);
                 f = pos - i0;
-            }
-            else
-            {
+            } else {
                 i0 = n - 1;
                 f = 0;
             }
         };
         int worst = 0;
         for (int y = 0; y < s.dh; ++y)
-            for (int x = 0; x < s.dw; ++x)
-            {
+            for (int x = 0; x < s.dw; ++x) {
                 int x0, y0;
                 double fx, fy;
                 at(double(x) * s.sw / s.dw, s.sw, x0, fx);
                 at(double(y) * s.sh / s.dh, s.sh, y0, fy);
                 const int x1 = std::min(x0 + 1, s.sw - 1), y1 = std::min(y0 + 1, s.sh - 1);
-                for (int c = 0; c < 4; ++c)
-                {
+                for (int c = 0; c < 4; ++c) {
                     auto v = [&](int xx, int yy) { return double(Channel(src[size_t(yy) * s.sw + xx], c)); };
                     const double top = v(x0, y0) * (1 - fx) + v(x1, y0) * fx;
                     const double bottom = v(x0, y1) * (1 - fx) + v(x1, y1) * fx;
@@ -267,8 +246,7 @@ TEST(QxResamplerTests, BlitWithDifferentSizesResamplesThenConverts)
     dst.Image = reinterpret_cast<CKBYTE*>(out.data());
     ASSERT_TRUE(QxDoBlitUpsideDown(Desc32(sw, sh, in.data(), sw * 4), dst));
     for (int y = 0; y < dh; ++y)
-        for (int x = 0; x < dw; ++x)
-        {
+        for (int x = 0; x < dw; ++x) {
             const CKDWORD p = want[size_t(dh - 1 - y) * dw + x];
             const CKWORD expect = CKWORD(((p >> 8) & 0xF800) | ((p >> 5) & 0x07E0) | ((p >> 3) & 0x1F));
             ASSERT_EQ(out[size_t(y) * dw + x], expect) << x << "," << y;

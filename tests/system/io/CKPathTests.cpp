@@ -16,7 +16,8 @@
 namespace {
 const char kSplitterError[] =
     "[QxMath] [ERROR] : Possible Buffer Overrun avoided in CKPathSplitter : filename is larger than _MAX_PATH\n";
-const char kMakerError[] = "[QxMath] [ERROR] : Possible Buffer Overrun avoided in PathMaker : arguments are too larges\n";
+const char kMakerError[] =
+    "[QxMath] [ERROR] : Possible Buffer Overrun avoided in PathMaker : arguments are too larges\n";
 
 struct SplitCase
 {
@@ -81,8 +82,7 @@ TEST(CKPathSplitter, SplitsWindowsAndLinuxPaths)
     LogCapture capture;
     std::vector<SplitCase> cases = SplitCases();
     ASSERT_GE(cases.size(), 40u);
-    for (const SplitCase& c : cases)
-    {
+    for (const SplitCase& c : cases) {
         ASSERT_LT(c.path.size(), 260u);
         CKPathSplitter split(c.path.c_str());
         EXPECT_EQ(split.GetDrive(), c.drive) << c.path;
@@ -102,8 +102,7 @@ TEST(CKPathSplitter, SplitsWindowsAndLinuxPaths)
 TEST(CKPathSplitter, RefusesPathsOf260CharactersOrMore)
 {
     LogCapture capture;
-    for (size_t length : {260u, 300u, 5000u})
-    {
+    for (size_t length : {260u, 300u, 5000u}) {
         std::string path = "c:\\" + std::string(length - 7, 'a') + ".txt";
         ASSERT_EQ(path.size(), length);
         CKPathSplitter split(path.c_str());
@@ -139,8 +138,7 @@ TEST(CKPathMaker, JoinsPartsWithTheSeparatorsTheyLack)
         {nullptr, "dir\\", "x", nullptr, "dir\\x"},
         {nullptr, "d", nullptr, nullptr, "d/"},
     };
-    for (const MakeCase& c : cases)
-    {
+    for (const MakeCase& c : cases) {
         CKPathMaker made(c.drive, c.dir, c.name, c.ext);
         EXPECT_EQ(made.GetFileName(), c.expected);
     }

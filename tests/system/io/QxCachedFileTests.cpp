@@ -22,8 +22,7 @@ std::string RandomBytes(size_t size, unsigned seed)
 } // namespace
 
 class QxCachedFileDifferential : public ::testing::TestWithParam<CKDWORD>
-{
-};
+{};
 
 TEST_P(QxCachedFileDifferential, RandomReadsGiveTheBytesOfPread)
 {
@@ -41,12 +40,10 @@ TEST_P(QxCachedFileDifferential, RandomReadsGiveTheBytesOfPread)
     std::mt19937 rng(blockSize);
     std::vector<char> got(300000), want(300000);
     uint64_t compared = 0;
-    for (int i = 0; i < 1500; ++i)
-    {
+    for (int i = 0; i < 1500; ++i) {
         CKDWORD offset = rng() % (fileSize + 1000);
         CKDWORD size;
-        switch (rng() % 4)
-        {
+        switch (rng() % 4) {
         case 0: size = rng() % 16; break;
         case 1: size = rng() % (2 * blockSize + 1); break;
         case 2: size = rng() % 300000; break;
@@ -83,26 +80,21 @@ TEST_P(QxCachedFileDifferential, MixedReadsAndWritesMatchAModel)
         ASSERT_TRUE(file.Open(path.c_str(), QX_FILE_READWRITE));
         std::mt19937 rng(blockSize + 1);
         std::vector<char> got(70000);
-        for (int i = 0; i < 2000; ++i)
-        {
+        for (int i = 0; i < 2000; ++i) {
             CKDWORD offset = rng() % (static_cast<CKDWORD>(model.size()) + 100);
             CKDWORD size = rng() % 3 ? rng() % 600 : rng() % 70000;
             file.Seek(static_cast<int>(offset), QX_SEEK_BEGIN);
-            if (rng() % 4 == 0 && offset <= model.size())
-            {
+            if (rng() % 4 == 0 && offset <= model.size()) {
                 std::string bytes = RandomBytes(size, rng());
                 ASSERT_EQ(file.Write(bytes.data(), size), size);
                 if (model.size() < offset + size)
                     model.resize(offset + size);
                 model.replace(offset, size, bytes);
-            }
-            else
-            {
+            } else {
                 CKDWORD n = file.Read(got.data(), size);
                 CKDWORD expected = offset >= model.size() ? 0 : std::min<CKDWORD>(size, model.size() - offset);
                 ASSERT_EQ(n, expected) << "offset " << offset << " size " << size;
-                if (n > 0)
-                {
+                if (n > 0) {
                     ASSERT_EQ(std::string(got.data(), n), model.substr(offset, n)) << "offset " << offset;
                 }
             }
@@ -143,12 +135,10 @@ TEST_F(QxCachedFileTest, ReadingAcrossABlockBorderCachesTheSecondBlock)
 TEST_F(QxCachedFileTest, ALongReadEndsInTheSameStateWhetherOrNotItsFirstBlockWasCached)
 {
     std::vector<char> buffer(8200);
-    for (bool warm : {false, true})
-    {
+    for (bool warm : {false, true}) {
         QxCachedFile file(4096);
         ASSERT_TRUE(file.Open(m_Path.c_str(), QX_FILE_READ));
-        if (warm)
-        {
+        if (warm) {
             char one;
             file.Read(&one, 1);
             EXPECT_EQ(file.GetCachedBlockStart(), 0u);

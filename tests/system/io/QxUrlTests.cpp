@@ -56,8 +56,7 @@ TEST(QxUnescapeUrl, DecodesPercentPairs)
 TEST(QxUrl, EscapedLocalPathsUnescapeBack)
 {
     const char* paths[] = {"c:/my dir/a b.jpg", "/tmp/x;y=z@w", "dir/[1]^{2}+,.png"};
-    for (const char* path : paths)
-    {
+    for (const char* path : paths) {
         std::string escaped = Escape(path);
         ASSERT_EQ(escaped.compare(0, 7, "file://"), 0);
         EXPECT_EQ(Unescape(escaped.substr(7)), path);

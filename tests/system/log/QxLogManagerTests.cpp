@@ -21,8 +21,14 @@ namespace {
 PlatformLocalTime g_Now;
 uint64_t g_Ticks = 0;
 
-PlatformLocalTime FakeLocalTime() { return g_Now; }
-uint64_t FakeCounter() { return g_Ticks; }
+PlatformLocalTime FakeLocalTime()
+{
+    return g_Now;
+}
+uint64_t FakeCounter()
+{
+    return g_Ticks;
+}
 
 // Replaces both clocks for the life of a test.
 class FakeClocks
@@ -74,9 +80,15 @@ private:
 };
 
 std::string g_Console;
-void CaptureConsole(const char* data, size_t size) { g_Console.append(data, size); }
+void CaptureConsole(const char* data, size_t size)
+{
+    g_Console.append(data, size);
+}
 
-QxLogListener* MakeNothing(const char*) { return nullptr; }
+QxLogListener* MakeNothing(const char*)
+{
+    return nullptr;
+}
 
 } // namespace
 
@@ -196,8 +208,7 @@ TEST(QxLogManager, TimeSelectorsZeroToSeven)
         "[QxMath] [INFO] [05/03/09 14:07:31:042 (1236262051)] : m\n",
         "[QxMath] [INFO] : m\n",
     };
-    for (int selector = 0; selector <= 7; ++selector)
-    {
+    for (int selector = 0; selector <= 7; ++selector) {
         capture.Lines().clear();
         capture.Listener()->SetTimeFormat(selector);
         log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("m");

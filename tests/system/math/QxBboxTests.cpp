@@ -12,7 +12,10 @@ namespace {
 
 const float kPi = 3.14159265358979f;
 
-QxBbox UnitBox() { return QxBbox(QxVector(-1, -1, -1), QxVector(1, 1, 1)); }
+QxBbox UnitBox()
+{
+    return QxBbox(QxVector(-1, -1, -1), QxVector(1, 1, 1));
+}
 
 } // namespace
 
@@ -109,11 +112,11 @@ TEST(QxBbox, ClassifyOrdersBoxesAsSeenFromAPoint)
     const QxVector insideBigOnly(-1, -1, -1);
     const QxVector insideSmall(0.5f, 0.5f, 0.5f);
     // The viewpoint outside this box.
-    EXPECT_EQ(small.Classify(far, outsideAll), 0);          // disjoint
-    EXPECT_EQ(big.Classify(small, outsideAll), -1);         // this contains other
-    EXPECT_EQ(small.Classify(crossing, outsideAll), 0);     // other does not contain this
-    EXPECT_EQ(small.Classify(big, insideBigOnly), -1);      // other contains this and the point
-    EXPECT_EQ(small.Classify(big, outsideAll), 1);          // other contains this, not the point
+    EXPECT_EQ(small.Classify(far, outsideAll), 0);      // disjoint
+    EXPECT_EQ(big.Classify(small, outsideAll), -1);     // this contains other
+    EXPECT_EQ(small.Classify(crossing, outsideAll), 0); // other does not contain this
+    EXPECT_EQ(small.Classify(big, insideBigOnly), -1);  // other contains this and the point
+    EXPECT_EQ(small.Classify(big, outsideAll), 1);      // other contains this, not the point
     // The viewpoint inside this box.
     EXPECT_EQ(small.Classify(far, insideSmall), -1);
     EXPECT_EQ(small.Classify(big, insideSmall), 1);

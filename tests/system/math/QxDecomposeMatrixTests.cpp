@@ -244,15 +244,17 @@ TEST(QxPolarDecomposition, ExtremeFiniteScalesStayInRange)
 TEST(QxSpectralDecomposition, RebuildsTheSymmetricMatrixFromItsEigenvectors)
 {
     QxMatrix s = QxMatrix::Identity();
-    s[0][0] = 4; s[1][1] = 3; s[2][2] = 2;
+    s[0][0] = 4;
+    s[1][1] = 3;
+    s[2][2] = 2;
     s[0][1] = s[1][0] = 1;
     s[1][2] = s[2][1] = 0.5f;
     QxMatrix u;
     const QxVector k = QxSpectralDecomposition(s, u);
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) {
-            const double value = double(u[i][0]) * u[j][0] * k.x + double(u[i][1]) * u[j][1] * k.y +
-                                 double(u[i][2]) * u[j][2] * k.z;
+            const double value =
+                double(u[i][0]) * u[j][0] * k.x + double(u[i][1]) * u[j][1] * k.y + double(u[i][2]) * u[j][2] * k.z;
             EXPECT_NEAR(value, s[i][j], 1e-5);
         }
     EXPECT_NEAR(u.GetDeterminant(), 1.0f, 1e-6);

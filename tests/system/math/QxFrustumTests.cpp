@@ -12,8 +12,8 @@ const float kPi = 3.14159265358979f;
 
 bool Contains(const QxFrustum& f, const QxVector& p)
 {
-    const QxPlane* planes[6] = {&f.m_LeftPlane, &f.m_RightPlane,  &f.m_UpPlane,
-                                &f.m_BottomPlane, &f.m_NearPlane, &f.m_FarPlane};
+    const QxPlane* planes[6] = {&f.m_LeftPlane,   &f.m_RightPlane, &f.m_UpPlane,
+                                &f.m_BottomPlane, &f.m_NearPlane,  &f.m_FarPlane};
     for (const QxPlane* plane : planes)
         if (plane->Classify(p) > 1e-5f)
             return false;
@@ -67,8 +67,8 @@ TEST(QxFrustum, FieldOfViewSetsTheExtentsAndCornersFollowTheOrder)
 
 TEST(QxFrustum, TransformMovesTheFrustumWithItsCornersAndKeepsTheRatio)
 {
-    const QxFrustum original(QxVector(0, 0, 0), QxVector::AxisX(), QxVector::AxisY(), QxVector::AxisZ(), 1.0f,
-                             20.0f, 1.0f, 0.75f);
+    const QxFrustum original(QxVector(0, 0, 0), QxVector::AxisX(), QxVector::AxisY(), QxVector::AxisZ(), 1.0f, 20.0f,
+                             1.0f, 0.75f);
     QxMatrix m;
     QxMatrixFromAxisAngle(m, QxVector(1, 2, 3), 0.8f);
     for (int i = 0; i < 3; ++i)

@@ -9,7 +9,10 @@
 
 namespace {
 
-QxBbox UnitBox() { return QxBbox(QxVector(-1, -1, -1), QxVector(1, 1, 1)); }
+QxBbox UnitBox()
+{
+    return QxBbox(QxVector(-1, -1, -1), QxVector(1, 1, 1));
+}
 
 struct Slab
 {
@@ -145,8 +148,7 @@ TEST(QxIntersectionTriangle, AgreesWithADoublePrecisionReferenceAwayFromTheEdges
         const double det = e1[0] * p[0] + e1[1] * p[1] + e1[2] * p[2];
         if (std::fabs(det) < 0.05)
             continue;
-        const double s[3] = {double(ray.m_Origin.x) - a.x, double(ray.m_Origin.y) - a.y,
-                             double(ray.m_Origin.z) - a.z};
+        const double s[3] = {double(ray.m_Origin.x) - a.x, double(ray.m_Origin.y) - a.y, double(ray.m_Origin.z) - a.z};
         const double u = (s[0] * p[0] + s[1] * p[1] + s[2] * p[2]) / det;
         const double q[3] = {s[1] * e1[2] - s[2] * e1[1], s[2] * e1[0] - s[0] * e1[2], s[0] * e1[1] - s[1] * e1[0]};
         const double v = (d[0] * q[0] + d[1] * q[1] + d[2] * q[2]) / det;
@@ -226,8 +228,8 @@ TEST(QxIntersectionRayBoxPoints, EntersTheUnitBoxAlongZ)
 TEST(QxIntersectionRayBoxPoints, ParallelOutsideTheSlabMissesAndSegmentsCanStopShort)
 {
     QxVector nearPoint;
-    EXPECT_EQ(QxIntersectionRayBoxPoints(QxRay(QxVector(0, 2, -5), QxVector(0, 0, 1)), UnitBox(), nearPoint,
-                                         nullptr, nullptr, nullptr),
+    EXPECT_EQ(QxIntersectionRayBoxPoints(QxRay(QxVector(0, 2, -5), QxVector(0, 0, 1)), UnitBox(), nearPoint, nullptr,
+                                         nullptr, nullptr),
               0);
     EXPECT_EQ(QxIntersectionSegmentBoxPoints(QxRay(QxVector(0, 0, -5), QxVector(0, 0, 2)), UnitBox(), nearPoint,
                                              nullptr, nullptr, nullptr),
@@ -237,8 +239,8 @@ TEST(QxIntersectionRayBoxPoints, ParallelOutsideTheSlabMissesAndSegmentsCanStopS
               1);
     // Every direction component below epsilon with the origin inside: no entry face.
     QxVector nearNormal(5, 5, 5);
-    EXPECT_EQ(QxIntersectionRayBoxPoints(QxRay(QxVector(0, 0, 0), QxVector(0, 0, 0)), UnitBox(), nearPoint,
-                                         nullptr, &nearNormal, nullptr),
+    EXPECT_EQ(QxIntersectionRayBoxPoints(QxRay(QxVector(0, 0, 0), QxVector(0, 0, 0)), UnitBox(), nearPoint, nullptr,
+                                         &nearNormal, nullptr),
               -1);
     EXPECT_EQ(nearNormal, QxVector(0, 0, 0));
 }
@@ -256,9 +258,9 @@ TEST(QxIntersectionRayBox, AllBoxFormsAgreeWithADoubleSlabReferenceAwayFromTouch
         const Slab slab = ReferenceSlab(ray, box);
         const double margin = 1e-3;
         // Skip grazing cases: the entry and exit nearly equal, or an end at a face.
-        if (slab.hit && (slab.tmax - slab.tmin < margin || std::fabs(slab.tmax) < margin ||
-                         std::fabs(slab.tmin) < margin || std::fabs(slab.tmin - 1) < margin ||
-                         std::fabs(slab.tmax - 1) < margin))
+        if (slab.hit &&
+            (slab.tmax - slab.tmin < margin || std::fabs(slab.tmax) < margin || std::fabs(slab.tmin) < margin ||
+             std::fabs(slab.tmin - 1) < margin || std::fabs(slab.tmax - 1) < margin))
             continue;
         if (!slab.hit) {
             // How far the ray passes from the box: skip near misses.
@@ -327,8 +329,7 @@ TEST(QxIntersectionBoxOBB, AgreesWithADoubleSeparatingAxisReferenceAwayFromTouch
             const double ra = a.x * std::fabs(lx) + a.y * std::fabs(ly) + a.z * std::fabs(lz);
             double rb = 0;
             for (int j = 0; j < 3; ++j)
-                rb += obb.m_Extents[j] *
-                      std::fabs(lx * obb.m_Axis[j].x + ly * obb.m_Axis[j].y + lz * obb.m_Axis[j].z);
+                rb += obb.m_Extents[j] * std::fabs(lx * obb.m_Axis[j].x + ly * obb.m_Axis[j].y + lz * obb.m_Axis[j].z);
             const double d = std::fabs(t.x * lx + t.y * ly + t.z * lz);
             gap = std::fmax(gap, d - ra - rb);
         }

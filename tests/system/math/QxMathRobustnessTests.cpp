@@ -59,10 +59,22 @@ int FloatCount()
 
 // Keeps results observable so that nothing is optimised away.
 volatile float g_Sink;
-void Use(float f) { g_Sink = f; }
-void Use(const QxVector& v) { g_Sink = v.x + v.y + v.z; }
-void Use(const QxMatrix& m) { g_Sink = m[0][0] + m[3][2]; }
-void Use(const QxQuaternion& q) { g_Sink = q.x + q.w; }
+void Use(float f)
+{
+    g_Sink = f;
+}
+void Use(const QxVector& v)
+{
+    g_Sink = v.x + v.y + v.z;
+}
+void Use(const QxMatrix& m)
+{
+    g_Sink = m[0][0] + m[3][2];
+}
+void Use(const QxQuaternion& q)
+{
+    g_Sink = q.x + q.w;
+}
 
 void RunVectorRoutines(const QxVector& v, const QxVector& w)
 {
@@ -186,9 +198,9 @@ void RunShapeRoutines(const QxVector& v, const QxVector& w, float f)
     QxVector point, farPoint, nearNormal, farNormal;
     float t;
     int a1, a2;
-    g_Sink = float(QxIntersectionRayPlane(ray, plane, point, t) + QxIntersectionRayPlaneFront(ray, plane, point, t) +
-                   QxIntersectionSegmentPlane(ray, plane, point, t) +
-                   QxIntersectionSegmentPlaneFront(ray, plane, point, t));
+    g_Sink =
+        float(QxIntersectionRayPlane(ray, plane, point, t) + QxIntersectionRayPlaneFront(ray, plane, point, t) +
+              QxIntersectionSegmentPlane(ray, plane, point, t) + QxIntersectionSegmentPlaneFront(ray, plane, point, t));
     g_Sink = float(QxIntersectionRayTriangle(ray, v, w, other.Min, w, point, t, a1, a2) +
                    QxIntersectionRayTriangleFront(ray, v, w, other.Min, w, point, t, a1, a2) +
                    QxIntersectionSegmentTriangle(ray, v, w, other.Min, w, point, t, a1, a2) +

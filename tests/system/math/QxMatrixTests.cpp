@@ -56,8 +56,10 @@ TEST(QxMatrix, ProductAppliesTheSecondOperandFirst)
 {
     // b translates by x, a turns x into y: the origin ends at (0, 1, 0).
     QxMatrix a = QxMatrix::Identity();
-    a[0][0] = 0; a[0][1] = 1;
-    a[1][0] = -1; a[1][1] = 0;
+    a[0][0] = 0;
+    a[0][1] = 1;
+    a[1][0] = -1;
+    a[1][1] = 0;
     const QxMatrix b = Translation(1, 0, 0);
     QxMatrix r;
     QxMultiplyMatrix(r, a, b);
@@ -125,13 +127,21 @@ TEST(QxMatrix, FullProductMatchesADoubleReferenceAndAliasesSafely)
 TEST(QxMatrix, InverseOfAScaledTranslatedMatrixIsExact)
 {
     QxMatrix m = QxMatrix::Identity();
-    m[0][0] = 2; m[1][1] = 4; m[2][2] = 8;
-    m[3][0] = 2; m[3][1] = 4; m[3][2] = 8;
+    m[0][0] = 2;
+    m[1][1] = 4;
+    m[2][2] = 8;
+    m[3][0] = 2;
+    m[3][1] = 4;
+    m[3][2] = 8;
     QxMatrix r;
     ASSERT_TRUE(QxInverseMatrix(r, m));
     QxMatrix expected = QxMatrix::Identity();
-    expected[0][0] = 0.5f; expected[1][1] = 0.25f; expected[2][2] = 0.125f;
-    expected[3][0] = -1; expected[3][1] = -1; expected[3][2] = -1;
+    expected[0][0] = 0.5f;
+    expected[1][1] = 0.25f;
+    expected[2][2] = 0.125f;
+    expected[3][0] = -1;
+    expected[3][1] = -1;
+    expected[3][2] = -1;
     EXPECT_EQ(r, expected);
 }
 
@@ -148,7 +158,9 @@ TEST(QxMatrix, InverseOfASingularMatrixLeavesTheResultUntouchedAndSaysSo)
     EXPECT_TRUE(mathtest::SameBits(r, before));
     // Two equal rows: the determinant's terms cancel exactly.
     QxMatrix twin = QxMatrix::Identity();
-    twin[1][0] = 1; twin[1][1] = 0; twin[1][2] = 0;
+    twin[1][0] = 1;
+    twin[1][1] = 0;
+    twin[1][2] = 0;
     EXPECT_FALSE(QxInverseMatrix(r, twin));
     EXPECT_TRUE(mathtest::SameBits(r, before));
 }
@@ -205,7 +217,10 @@ TEST(QxMatrix, GeneralInverseInvertsProjectionsAndRefusesAZeroDeterminant)
 TEST(QxMatrix, DeterminantAndTranspose)
 {
     QxMatrix m = QxMatrix::Identity();
-    m[0][0] = 2; m[1][1] = 3; m[2][2] = 4; m[0][1] = 1;
+    m[0][0] = 2;
+    m[1][1] = 3;
+    m[2][2] = 4;
+    m[0][1] = 1;
     EXPECT_EQ(m.GetDeterminant(), 24.0f);
     m[3][0] = 7;
     QxMatrix t;
@@ -250,9 +265,13 @@ TEST(QxMatrix, ProjectionBuildersFillTheNamedElementsOnly)
 TEST(QxMatrix, SingleVectorTransformsFollowTheRowVectorConvention)
 {
     QxMatrix m = QxMatrix::Identity();
-    m[0][0] = 0; m[0][1] = 1;
-    m[1][0] = -1; m[1][1] = 0;
-    m[3][0] = 10; m[3][1] = 20; m[3][2] = 30;
+    m[0][0] = 0;
+    m[0][1] = 1;
+    m[1][0] = -1;
+    m[1][1] = 0;
+    m[3][0] = 10;
+    m[3][1] = 20;
+    m[3][2] = 30;
     QxVector p(1, 2, 3);
     QxMultiplyMatrixVector(p, m, p);
     EXPECT_EQ(p, QxVector(8, 21, 33));

@@ -18,7 +18,10 @@ std::vector<QxVector> BoxCorners(const QxVector& low, const QxVector& high)
     return corners;
 }
 
-QxVector Row(const QxMatrix& m, int i) { return QxVector(m[i][0], m[i][1], m[i][2]); }
+QxVector Row(const QxMatrix& m, int i)
+{
+    return QxVector(m[i][0], m[i][1], m[i][2]);
+}
 
 } // namespace
 
@@ -131,8 +134,8 @@ TEST(QxEigenSymmetric3, EigenvectorsDiagonaliseRandomSymmetricMatrices)
         for (int i = 0; i < 3; ++i)
             for (int j = i; j < 3; ++j)
                 c[i][j] = c[j][i] = random.Uniform(-5, 5);
-        const float original[3][3] = {{c[0][0], c[0][1], c[0][2]}, {c[1][0], c[1][1], c[1][2]},
-                                      {c[2][0], c[2][1], c[2][2]}};
+        const float original[3][3] = {
+            {c[0][0], c[0][1], c[0][2]}, {c[1][0], c[1][1], c[1][2]}, {c[2][0], c[2][1], c[2][2]}};
         float values[3];
         ASSERT_TRUE(QxEigenSymmetric3(c, values));
         // C·v = λ·v for each column v.

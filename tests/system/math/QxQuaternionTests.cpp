@@ -239,9 +239,8 @@ TEST(QxSlerp, TakesTheShorterArcAndStaysUnitLength)
         }
         // The angle from a is t times the (shorter) angle from a to b.
         const double full = std::acos(std::fmin(1.0, c));
-        const double part = std::acos(std::fmin(1.0, std::fabs(double(a.x) * r.x + double(a.y) * r.y +
-                                                                  double(a.z) * r.z + double(a.w) * r.w) /
-                                                        Length(r)));
+        const double part = std::acos(std::fmin(
+            1.0, std::fabs(double(a.x) * r.x + double(a.y) * r.y + double(a.z) * r.z + double(a.w) * r.w) / Length(r)));
         ASSERT_NEAR(part, t * full, 2e-3) << n;
         QxQuaternion ends;
         QxSlerp(ends, 0.0f, a, b);

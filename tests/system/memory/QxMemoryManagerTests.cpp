@@ -8,9 +8,9 @@
 #include "system/memory/QxAlignedAlloc.h"
 #include "system/memory/QxFixedSizeAllocator.h"
 #include "system/memory/QxMemoryManager.h"
-#include "system/runtime/QxMutex.h"
 #include "system/memory/QxPoolObject.h"
 #include "system/memory/QxScratchBuffer.h"
+#include "system/runtime/QxMutex.h"
 #include "tests/support/AssertCapture.h"
 
 namespace {

@@ -34,7 +34,8 @@ void ExpectAtMostOneFreeChunkAtTheEnd(const QxMemoryManager& m)
             continue;
         int count = pool->GetChunkCount();
         for (int i = 0; i + 1 < count; ++i)
-            ASSERT_LT(pool->GetChunkFreeBlockCount(i), (int) pool->GetBlocksPerChunk()) << "class " << c << " chunk " << i;
+            ASSERT_LT(pool->GetChunkFreeBlockCount(i), (int) pool->GetBlocksPerChunk())
+                << "class " << c << " chunk " << i;
     }
 }
 

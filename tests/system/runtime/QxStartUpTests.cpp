@@ -4,12 +4,12 @@
 
 #include "platform/PlatformCpu.h"
 #include "platform/PlatformTime.h"
-#include "system/runtime/QxFpu.h"
 #include "system/log/QxLibraryLog.h"
 #include "system/log/QxLogListener.h"
 #include "system/log/QxLogManager.h"
 #include "system/math/QxMathTables.h"
 #include "system/math/QxMatrix.h"
+#include "system/runtime/QxFpu.h"
 #include "system/runtime/QxStartUp.h"
 #include "system/runtime/QxThread.h"
 #include "tests/support/TestFiles.h"
@@ -34,8 +34,7 @@ TEST(QxStartUp, StartsAndStopsTwiceInOneProcess)
     std::string logFile = LogDir() + "/QxMath.log";
     PlatformLocalTimeHook previous = PlatformSetLocalTimeHook(March5);
 
-    for (int run = 0; run < 2; ++run)
-    {
+    for (int run = 0; run < 2; ++run) {
         QxStartUp();
         QxThread* main = QxGetMainThread();
         ASSERT_NE(main, nullptr);
@@ -84,7 +83,7 @@ TEST(QxStartUp, StartsAndStopsTwiceInOneProcess)
         EXPECT_EQ(QxGetLibraryLogSource(), 0);
         // Each run starts its log afresh.
         EXPECT_EQ(TestReadFile(logFile), std::string("[QxMath] [INFO] [05/03/09 14:07:31:042] : ") +
-                                        (run == 0 ? "first run" : "second run") + "\n");
+                                             (run == 0 ? "first run" : "second run") + "\n");
     }
     PlatformSetLocalTimeHook(previous);
     QxDestroyLogManager();

@@ -13,7 +13,10 @@
 
 namespace {
 uint64_t g_Ticks = 0;
-uint64_t FakeCounter() { return g_Ticks; }
+uint64_t FakeCounter()
+{
+    return g_Ticks;
+}
 
 class SavedControlWord
 {

@@ -24,7 +24,10 @@ public:
     float Uniform(float low, float high) { return std::uniform_real_distribution<float>(low, high)(m_Engine); }
     int Int(int low, int high) { return std::uniform_int_distribution<int>(low, high)(m_Engine); }
 
-    QxVector Vector(float low, float high) { return QxVector(Uniform(low, high), Uniform(low, high), Uniform(low, high)); }
+    QxVector Vector(float low, float high)
+    {
+        return QxVector(Uniform(low, high), Uniform(low, high), Uniform(low, high));
+    }
 
     QxVector UnitVector()
     {
@@ -134,7 +137,10 @@ inline float FromBits(uint32_t u)
     return f;
 }
 
-inline bool SameBits(const QxMatrix& a, const QxMatrix& b) { return std::memcmp(&a, &b, sizeof(QxMatrix)) == 0; }
+inline bool SameBits(const QxMatrix& a, const QxMatrix& b)
+{
+    return std::memcmp(&a, &b, sizeof(QxMatrix)) == 0;
+}
 
 // Captures the math library's warnings while it lives (one at a time).
 class WarningCapture
@@ -174,10 +180,10 @@ inline double Distance(const QxVector& a, const QxVector& b)
 
 } // namespace mathtest
 
-#define EXPECT_VECTOR_NEAR(v, ex, ey, ez, tol)                                                                        \
-    do {                                                                                                              \
-        const QxVector vv_ = (v);                                                                                     \
-        EXPECT_NEAR(vv_.x, (ex), (tol));                                                                              \
-        EXPECT_NEAR(vv_.y, (ey), (tol));                                                                              \
-        EXPECT_NEAR(vv_.z, (ez), (tol));                                                                              \
+#define EXPECT_VECTOR_NEAR(v, ex, ey, ez, tol)                                                                         \
+    do {                                                                                                               \
+        const QxVector vv_ = (v);                                                                                      \
+        EXPECT_NEAR(vv_.x, (ex), (tol));                                                                               \
+        EXPECT_NEAR(vv_.y, (ey), (tol));                                                                               \
+        EXPECT_NEAR(vv_.z, (ez), (tol));                                                                               \
     } while (0)
