@@ -2,7 +2,7 @@
 # installed when missing (only possible as root; otherwise listed and we go on).
 
 ENGINE_PACKAGES=(
-  cmake g++ make clang libclang-rt-14-dev ccache pkg-config
+  cmake g++ make clang clang-format libclang-rt-14-dev ccache pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libpng-dev libjpeg-dev libtiff-dev
   libfreetype-dev fonts-dejavu-core libpng-tools
