@@ -568,10 +568,10 @@ void CKContext::BuildManagerCallbackLists()
 }
 
 template <class F>
-void CKContext::Dispatch(int bit, const char* what, F&& call)
+void CKContext::Dispatch(CKMANAGER_FUNCTIONS function, const char* what, F&& call)
 {
     // A copy: a callback may register or remove managers.
-    XArray<CKBaseManager*> list = m_ManagerCallbacks[bit];
+    XArray<CKBaseManager*> list = GetManagerCallbackList(function);
     for (CKBaseManager* m : list) {
         m_CurrentManager = m;
         try {
@@ -584,9 +584,9 @@ void CKContext::Dispatch(int bit, const char* what, F&& call)
 }
 
 template <class F>
-void CKContext::DispatchTimed(int bit, const char* what, F&& call)
+void CKContext::DispatchTimed(CKMANAGER_FUNCTIONS function, const char* what, F&& call)
 {
-    Dispatch(bit, what, [&](CKBaseManager* m) {
+    Dispatch(function, what, [&](CKBaseManager* m) {
         m->GetProfiler().Reset();
         call(m);
         m->AddProcessingTime(m->GetProfiler().Current());
@@ -595,120 +595,130 @@ void CKContext::DispatchTimed(int bit, const char* what, F&& call)
 
 void CKContext::ExecuteManagersOnCKInit()
 {
-    Dispatch(6, "CKInit", [](CKBaseManager* m) { m->OnCKInit(); });
+    Dispatch(CKMANAGER_FUNC_OnCKInit, "CKInit", [](CKBaseManager* m) { m->OnCKInit(); });
 }
 void CKContext::ExecuteManagersOnCKEnd()
 {
-    Dispatch(7, "CKEnd", [](CKBaseManager* m) { m->OnCKEnd(); });
+    Dispatch(CKMANAGER_FUNC_OnCKEnd, "CKEnd", [](CKBaseManager* m) { m->OnCKEnd(); });
 }
 void CKContext::ExecuteManagersPreClearAll()
 {
-    Dispatch(4, "PreClearAll", [](CKBaseManager* m) { m->PreClearAll(); });
+    Dispatch(CKMANAGER_FUNC_PreClearAll, "PreClearAll", [](CKBaseManager* m) { m->PreClearAll(); });
 }
 void CKContext::ExecuteManagersPostClearAll()
 {
-    Dispatch(5, "PostClearAll", [](CKBaseManager* m) { m->PostClearAll(); });
+    Dispatch(CKMANAGER_FUNC_PostClearAll, "PostClearAll", [](CKBaseManager* m) { m->PostClearAll(); });
 }
 void CKContext::ExecuteManagersOnObjectsDeleted(CK_ID* ids, int count)
 {
-    Dispatch(1, "Object Deleted", [&](CKBaseManager* m) { m->OnObjectsDeleted(ids, count); });
+    Dispatch(CKMANAGER_FUNC_OnObjectsDeleted, "Object Deleted",
+             [&](CKBaseManager* m) { m->OnObjectsDeleted(ids, count); });
 }
 void CKContext::ExecuteManagersOnObjectsToBeDeleted(CK_ID* ids, int count)
 {
-    Dispatch(0, "Object To Be Deleted", [&](CKBaseManager* m) { m->OnObjectsToBeDeleted(ids, count); });
+    Dispatch(CKMANAGER_FUNC_OnObjectsToBeDeleted, "Object To Be Deleted",
+             [&](CKBaseManager* m) { m->OnObjectsToBeDeleted(ids, count); });
 }
 void CKContext::ExecuteManagersPreProcess()
 {
-    Dispatch(2, "PreProcess", [](CKBaseManager* m) { m->PreProcess(); });
+    Dispatch(CKMANAGER_FUNC_PreProcess, "PreProcess", [](CKBaseManager* m) { m->PreProcess(); });
 }
 void CKContext::ExecuteManagersPostProcess()
 {
-    Dispatch(3, "PostProcess", [](CKBaseManager* m) { m->PostProcess(); });
+    Dispatch(CKMANAGER_FUNC_PostProcess, "PostProcess", [](CKBaseManager* m) { m->PostProcess(); });
 }
 void CKContext::ExecuteManagersOnCKReset()
 {
-    Dispatch(14, "Reset", [](CKBaseManager* m) { m->OnCKReset(); });
+    Dispatch(CKMANAGER_FUNC_OnCKReset, "Reset", [](CKBaseManager* m) { m->OnCKReset(); });
 }
 void CKContext::ExecuteManagersOnCKPostReset()
 {
-    Dispatch(17, "Post Reset", [](CKBaseManager* m) { m->OnCKPostReset(); });
+    Dispatch(CKMANAGER_FUNC_OnCKPostReset, "Post Reset", [](CKBaseManager* m) { m->OnCKPostReset(); });
 }
 void CKContext::ExecuteManagersOnCKPause()
 {
-    Dispatch(9, "Pause", [](CKBaseManager* m) { m->OnCKPause(); });
+    Dispatch(CKMANAGER_FUNC_OnCKPause, "Pause", [](CKBaseManager* m) { m->OnCKPause(); });
 }
 void CKContext::ExecuteManagersOnCKPlay()
 {
-    Dispatch(8, "Play", [](CKBaseManager* m) { m->OnCKPlay(); });
+    Dispatch(CKMANAGER_FUNC_OnCKPlay, "Play", [](CKBaseManager* m) { m->OnCKPlay(); });
 }
 void CKContext::ExecuteManagersPreLoad()
 {
-    Dispatch(10, "Pre Load", [](CKBaseManager* m) { m->PreLoad(); });
+    Dispatch(CKMANAGER_FUNC_PreLoad, "Pre Load", [](CKBaseManager* m) { m->PreLoad(); });
 }
 void CKContext::ExecuteManagersPostLoad()
 {
-    Dispatch(15, "Post Load", [](CKBaseManager* m) { m->PostLoad(); });
+    Dispatch(CKMANAGER_FUNC_PostLoad, "Post Load", [](CKBaseManager* m) { m->PostLoad(); });
 }
 void CKContext::ExecuteManagersPreSave()
 {
-    Dispatch(11, "Pre Save", [](CKBaseManager* m) { m->PreSave(); });
+    Dispatch(CKMANAGER_FUNC_PreSave, "Pre Save", [](CKBaseManager* m) { m->PreSave(); });
 }
 void CKContext::ExecuteManagersPostSave()
 {
-    Dispatch(16, "Post Save", [](CKBaseManager* m) { m->PostSave(); });
+    Dispatch(CKMANAGER_FUNC_PostSave, "Post Save", [](CKBaseManager* m) { m->PostSave(); });
 }
 void CKContext::ExecuteManagersOnObjectsAddedToScene(CKScene* scene, CK_ID* ids, int count)
 {
-    Dispatch(18, "Objects Added To Scene", [&](CKBaseManager* m) { m->OnObjectsAddedToScene(scene, ids, count); });
+    Dispatch(CKMANAGER_FUNC_OnObjectsAddedToScene, "Objects Added To Scene",
+             [&](CKBaseManager* m) { m->OnObjectsAddedToScene(scene, ids, count); });
 }
 void CKContext::ExecuteManagersOnObjectsRemovedFromScene(CKScene* scene, CK_ID* ids, int count)
 {
-    Dispatch(19, "Objects Removed From Scene",
+    Dispatch(CKMANAGER_FUNC_OnObjectsRemovedFromScene, "Objects Removed From Scene",
              [&](CKBaseManager* m) { m->OnObjectsRemovedFromScene(scene, ids, count); });
 }
 void CKContext::ExecuteManagersOnPreCopy(CKDependenciesContext& context)
 {
-    Dispatch(20, "Pre Copy", [&](CKBaseManager* m) { m->OnPreCopy(context); });
+    Dispatch(CKMANAGER_FUNC_OnPreCopy, "Pre Copy", [&](CKBaseManager* m) { m->OnPreCopy(context); });
 }
 void CKContext::ExecuteManagersOnPostCopy(CKDependenciesContext& context)
 {
-    Dispatch(21, "Post Copy", [&](CKBaseManager* m) { m->OnPostCopy(context); });
+    Dispatch(CKMANAGER_FUNC_OnPostCopy, "Post Copy", [&](CKBaseManager* m) { m->OnPostCopy(context); });
 }
 void CKContext::ExecuteManagersOnPreRender(CKRenderContext* dev)
 {
-    DispatchTimed(22, "Pre Render", [&](CKBaseManager* m) { m->OnPreRender(dev); });
+    DispatchTimed(CKMANAGER_FUNC_OnPreRender, "Pre Render", [&](CKBaseManager* m) { m->OnPreRender(dev); });
 }
 void CKContext::ExecuteManagersOnPostRender(CKRenderContext* dev)
 {
-    DispatchTimed(23, "Post Render", [&](CKBaseManager* m) { m->OnPostRender(dev); });
+    DispatchTimed(CKMANAGER_FUNC_OnPostRender, "Post Render", [&](CKBaseManager* m) { m->OnPostRender(dev); });
 }
 void CKContext::ExecuteManagersOnPreSpriteRender(CKRenderContext* dev)
 {
-    DispatchTimed(30, "PreSprite Render", [&](CKBaseManager* m) { m->OnPreSpriteRender(dev); });
+    DispatchTimed(CKMANAGER_FUNC_OnPreSpriteRender, "PreSprite Render",
+                  [&](CKBaseManager* m) { m->OnPreSpriteRender(dev); });
 }
 void CKContext::ExecuteManagersOnPostSpriteRender(CKRenderContext* dev)
 {
-    DispatchTimed(24, "PostSprite Render", [&](CKBaseManager* m) { m->OnPostSpriteRender(dev); });
+    DispatchTimed(CKMANAGER_FUNC_OnPostSpriteRender, "PostSprite Render",
+                  [&](CKBaseManager* m) { m->OnPostSpriteRender(dev); });
 }
 void CKContext::ExecuteManagersOnPreBackToFront(CKRenderContext* dev)
 {
-    DispatchTimed(25, "Pre Back To Front", [&](CKBaseManager* m) { m->OnPreBackToFront(dev); });
+    DispatchTimed(CKMANAGER_FUNC_OnPreBackToFront, "Pre Back To Front",
+                  [&](CKBaseManager* m) { m->OnPreBackToFront(dev); });
 }
 void CKContext::ExecuteManagersOnPostBackToFront(CKRenderContext* dev)
 {
-    DispatchTimed(26, "Post Back To Front", [&](CKBaseManager* m) { m->OnPostBackToFront(dev); });
+    DispatchTimed(CKMANAGER_FUNC_OnPostBackToFront, "Post Back To Front",
+                  [&](CKBaseManager* m) { m->OnPostBackToFront(dev); });
 }
 void CKContext::ExecuteManagersOnPreFullScreen(CKBOOL goingToFullScreen, CKRenderContext* dev)
 {
-    DispatchTimed(27, "Pre Fullscreen", [&](CKBaseManager* m) { m->OnPreFullScreen(goingToFullScreen, dev); });
+    DispatchTimed(CKMANAGER_FUNC_OnPreFullScreen, "Pre Fullscreen",
+                  [&](CKBaseManager* m) { m->OnPreFullScreen(goingToFullScreen, dev); });
 }
 void CKContext::ExecuteManagersOnPostFullScreen(CKBOOL goingToFullScreen, CKRenderContext* dev)
 {
-    DispatchTimed(28, "Post fullscreen", [&](CKBaseManager* m) { m->OnPostFullScreen(goingToFullScreen, dev); });
+    DispatchTimed(CKMANAGER_FUNC_OnPostFullScreen, "Post fullscreen",
+                  [&](CKBaseManager* m) { m->OnPostFullScreen(goingToFullScreen, dev); });
 }
 void CKContext::ExecuteManagersOnRasterizerEvent(CKDWORD event, CKDWORD param)
 {
-    DispatchTimed(29, "OnRasterizerEvent", [&](CKBaseManager* m) { m->OnRasterizerEvent(event, param); });
+    DispatchTimed(CKMANAGER_FUNC_OnRasterizerEvent, "OnRasterizerEvent",
+                  [&](CKBaseManager* m) { m->OnRasterizerEvent(event, param); });
 }
 
 // Host interface.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <bit>
+
 #include "core/context/CKDefines.h"
 #include "includes/XArray.h"
 #include "includes/XHashTable.h"
@@ -144,8 +146,11 @@ public:
     CKBaseManager* GetInactiveManager(int index);
     CKBOOL IsManagerInactive(CKBaseManager* manager);
     void BuildManagerCallbackLists();
-    // The list of one callback bit (0..31), in call order.
-    const XArray<CKBaseManager*>& GetManagerCallbackList(int bit) const { return m_ManagerCallbacks[bit]; }
+    // The managers that take one callback, in call order.
+    const XArray<CKBaseManager*>& GetManagerCallbackList(CKMANAGER_FUNCTIONS function) const
+    {
+        return m_ManagerCallbacks[std::countr_zero((CKDWORD) function)];
+    }
     // The manager whose callback is running, or null.
     CKBaseManager* GetCurrentManager() const { return m_CurrentManager; }
 
@@ -269,9 +274,9 @@ private:
     void RegisterContextVariables();
     void UnregisterContextVariables();
     template <class F>
-    void Dispatch(int bit, const char* what, F&& call);
+    void Dispatch(CKMANAGER_FUNCTIONS function, const char* what, F&& call);
     template <class F>
-    void DispatchTimed(int bit, const char* what, F&& call);
+    void DispatchTimed(CKMANAGER_FUNCTIONS function, const char* what, F&& call);
 
     QxMemoryManager* m_MemoryManager = nullptr;
     XHashTable<CKBaseManager*, CKGUID> m_ManagerTable;

@@ -222,7 +222,7 @@ enum : CKDWORD
 
 // Manager callback bits (CKBaseManager::GetValidFunctionsMask): bit i is the
 // list that CKContext walks for the event.
-enum : CKDWORD
+enum CKMANAGER_FUNCTIONS : CKDWORD
 {
     CKMANAGER_FUNC_OnObjectsToBeDeleted = 1u << 0,
     CKMANAGER_FUNC_OnObjectsDeleted = 1u << 1,

@@ -116,7 +116,7 @@ TEST_F(ContextTest, BuiltInManagersAreRegisteredUnderTheirGuidsAndNames)
     EXPECT_EQ(m_Context->GetManagerByName("path manager"), m_Context->GetManager(8));
     EXPECT_EQ(m_Context->GetManager(9), nullptr);
     // The time manager's PreProcess comes first.
-    EXPECT_EQ(m_Context->GetManagerCallbackList(2)[0]->GetGuid(), TIME_MANAGER_GUID);
+    EXPECT_EQ(m_Context->GetManagerCallbackList(CKMANAGER_FUNC_PreProcess)[0]->GetGuid(), TIME_MANAGER_GUID);
     EXPECT_EQ(m_Context->GetRenderManager(), nullptr);
 }
 
