@@ -8,11 +8,12 @@
 // what a context used while it lived.
 TEST(EngineGlobals, SystemStatesAreFreshAfterEachRestartOfTheEngine)
 {
-    ExpectFreshAfterRestarts([] { ASSERT_EQ(CKStartUp(), 0); },
-                             [] {
-                                 CKContext* context = nullptr;
-                                 ASSERT_EQ(CKCreateContext(&context, nullptr, nullptr), 0);
-                                 EXPECT_EQ(CKCloseContext(context), 0);
-                             },
-                             [] { EXPECT_EQ(CKShutdown(), 0); }, 3);
+    auto start = [] { ASSERT_EQ(CKStartUp(), 0); };
+    auto run = [] {
+        CKContext* context = nullptr;
+        ASSERT_EQ(CKCreateContext(&context, nullptr, nullptr), 0);
+        EXPECT_EQ(CKCloseContext(context), 0);
+    };
+    ExpectFreshAfterRestarts(
+        start, run, [] { EXPECT_EQ(CKShutdown(), 0); }, 3);
 }
