@@ -244,13 +244,12 @@ TEST(QxMemoryManager, ReleasingTheUnusedKeepsWhatIsStillHeld)
     void* live = m.AllocatePoolObject(8);
     m.FreePoolObject(12, m.AllocatePoolObject(12));
     m.ReleaseUnused();
-    EXPECT_EQ(m.GetFreeScratchBufferCount(), 0);
-    EXPECT_EQ(m.GetUsedScratchBufferCount(), 1);
+    EXPECT_EQ(m.GetFreeScratchBufferCount() * 10 + m.GetUsedScratchBufferCount(), 1);
     EXPECT_EQ(m.GetPool(QxMemoryManager::GetPoolClass(12)), nullptr);
 #if !ENGINE_POOL_MALLOC
     EXPECT_NE(m.GetPool(QxMemoryManager::GetPoolClass(8)), nullptr);
 #endif
-    m.FreePoolObject(8, live); // goes back to its kept pool
+    m.FreePoolObject(8, live); // back into its kept pool
     m.ReleaseScratchBuffer(held->m_Data);
     m.ReleaseUnused();
     EXPECT_EQ(m.GetFreeScratchBufferCount() + m.GetUsedScratchBufferCount(), 0);

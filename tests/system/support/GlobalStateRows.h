@@ -1,6 +1,6 @@
 #pragma once
 
-#include <functional>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -14,6 +14,7 @@
 #include "system/log/QxLibraryLog.h"
 #include "system/log/QxLogManager.h"
 #include "system/memory/QxMemoryManager.h"
+#include "system/runtime/QxGlobals.h"
 #include "system/runtime/QxStartUp.h"
 #include "system/runtime/QxThread.h"
 
@@ -25,14 +26,6 @@ struct GlobalStateRow
     void (*Dirty)();
     std::string (*Observe)();
 };
-
-inline QxImageDesc ArgbImage(int width, int height, std::vector<CKBYTE>& pixels)
-{
-    pixels.resize(size_t(width) * height * 4);
-    QxImageDesc desc = QxMakeImageDesc32(width, height);
-    desc.Image = pixels.data();
-    return desc;
-}
 
 inline const std::vector<GlobalStateRow>& GlobalStateRows()
 {
@@ -55,20 +48,20 @@ inline const std::vector<GlobalStateRow>& GlobalStateRows()
          [] { return to_string(PlatformGetTextFaceCount()); }},
         {"blitter",
          [] {
-             std::vector<CKBYTE> small, large;
-             QxResizeImage(ArgbImage(2, 2, small), ArgbImage(40, 30, large));
+             std::vector<CKBYTE> small(2 * 2 * 4), large(40 * 30 * 4);
+             QxImageDesc src = QxMakeImageDesc32(2, 2), dst = QxMakeImageDesc32(40, 30);
+             src.Image = small.data();
+             dst.Image = large.data();
+             QxResizeImage(src, dst);
          },
          [] { return to_string(QxGetBlitterWorkBytes()); }},
         {"quantizer",
          [] {
-             std::vector<CKBYTE> pixels, palette(256 * 4);
-             QxImageDesc src = ArgbImage(16, 16, pixels), dst;
-             for (size_t i = 0; i < pixels.size(); ++i)
-                 pixels[i] = CKBYTE(i * 37);
-             dst.BytesPerColorEntry = 4;
-             dst.ColorMapEntries = 256;
-             dst.ColorMap = palette.data();
-             QxQuantizeImage(src, dst);
+             std::vector<CKBYTE> pixels(16 * 16 * 4), palette(256 * 4);
+             std::iota(pixels.begin(), pixels.end(), CKBYTE(0));
+             QxImageDesc src = QxMakeImageDesc32(16, 16);
+             src.Image = pixels.data();
+             QxQuantizeImage(src, {.BytesPerColorEntry = 4, .ColorMapEntries = 256, .ColorMap = palette.data()});
          },
          [] { return to_string(QxQuantizerSearch(0xFF, 0xFF, 0xFF)) + to_string(QxQuantizerSearch(0xFF, 0, 0x80)); }},
         {"memory manager",
@@ -80,23 +73,26 @@ inline const std::vector<GlobalStateRow>& GlobalStateRows()
          },
          [] {
              QxMemoryManager* memory = QxGetMemoryManager();
-             std::string text;
-             for (int i = 0; i < memory->GetFreeScratchBufferCount(); ++i)
-                 text += to_string(memory->GetFreeScratchBufferSize(i)) + " ";
+             std::string text =
+                 to_string(memory->GetFreeScratchBufferCount()) + to_string(memory->GetFreeTemporaryStringCount());
              for (int c = 0; c < QxMemoryManager::PoolClassCount; ++c)
                  text += memory->GetPool(c) ? "p" : "";
-             return text + to_string(memory->GetFreeTemporaryStringCount());
+             return text;
          }},
     };
     return rows;
 }
 
-// Starts, notes what every row shows, then `restarts` times: runs (`run`,
-// then every row's Dirty, which must change what its row shows), stops and
-// starts again, and expects every row to show what it showed after the first
-// start. Stops at the end.
+// Checks that the rows are the listed states, in order. Then starts, notes
+// what every row shows, and `restarts` times: runs (`run`, then every row's
+// Dirty, which must change what its row shows), stops and starts again, and
+// expects every row to show what it showed after the first start. Stops at
+// the end.
 inline void ExpectFreshAfterRestarts(void (*start)(), void (*run)(), void (*stop)(), int restarts)
 {
+    ASSERT_EQ(GlobalStateRows().size(), size_t(QxGetGlobalResetCount()));
+    for (int i = 0; i < QxGetGlobalResetCount(); ++i)
+        ASSERT_STREQ(GlobalStateRows()[i].Name, QxGetGlobalReset(i)->m_Name);
     start();
     std::vector<std::string> fresh;
     for (const GlobalStateRow& row : GlobalStateRows())
