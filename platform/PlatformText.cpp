@@ -23,20 +23,29 @@ const char16_t kCp1252High[32] = {
 };
 
 // FreeType and the loaded faces, shared by every call under one mutex
-// (FreeType objects are not thread-safe). Freed at process exit.
+// (FreeType objects are not thread-safe). Released at shut-down and at
+// process exit; the next call loads them again.
 class FaceCache
 {
 public:
-    ~FaceCache()
+    ~FaceCache() { Release(); }
+
+    std::mutex& Mutex() { return m_Mutex; }
+
+    // Under the mutex.
+    void Release()
     {
         for (auto& entry : m_Faces)
             if (entry.second)
                 FT_Done_Face(entry.second);
+        m_Faces.clear();
         if (m_Library)
             FT_Done_FreeType(m_Library);
+        m_Library = nullptr;
     }
 
-    std::mutex& Mutex() { return m_Mutex; }
+    // Under the mutex.
+    int Count() const { return int(m_Faces.size()); }
 
     FT_Face Face(const std::string& file)
     {
@@ -369,4 +378,16 @@ bool PlatformGetTextExtent(const PlatformFont* font, const char* text, int32_t l
     if (height)
         *height = face.Ascent + face.Descent;
     return true;
+}
+
+void PlatformReleaseTextFaces()
+{
+    std::lock_guard<std::mutex> lock(Cache().Mutex());
+    Cache().Release();
+}
+
+int PlatformGetTextFaceCount()
+{
+    std::lock_guard<std::mutex> lock(Cache().Mutex());
+    return Cache().Count();
 }

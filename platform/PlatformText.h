@@ -44,3 +44,9 @@ bool PlatformDrawTextW(PlatformBitmap* bitmap, const PlatformFont* font, const c
 // cell height) and the advance width of a 1252 text. False for a null font
 // or when no face could be loaded.
 bool PlatformGetTextExtent(const PlatformFont* font, const char* text, int32_t length, int32_t* width, int32_t* height);
+
+// The faces are loaded on first use and kept for later calls. Releasing them
+// (library shut-down) frees FreeType and every face; the next call loads
+// them again. The count is of the face files tried, loaded or not.
+void PlatformReleaseTextFaces();
+int PlatformGetTextFaceCount();

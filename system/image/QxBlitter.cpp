@@ -40,6 +40,7 @@ public:
     bool DoBlit(const QxImageDesc& src, const QxImageDesc& dst, bool upsideDown);
     bool ResizeImage(const QxImageDesc& src, const QxImageDesc& dst);
     bool DoAlphaBlit(const QxImageDesc& desc, CKBYTE alpha, const CKBYTE* alphaMap);
+    size_t GetWorkBytes() const { return m_Resampler.GetWorkBytes() + m_PaletteCapacity * sizeof(CKDWORD); }
 
 private:
     QxSpanConverter SelectConverter(const QxImageDesc& src, const QxImageDesc& dst);
@@ -240,14 +241,32 @@ bool QxBlitter::DoAlphaBlit(const QxImageDesc& desc, CKBYTE alpha, const CKBYTE*
     return true;
 }
 
+// Made on first use and deleted at shut-down, both under the global critical
+// section like every use; a blit after shut-down (even from a static
+// destructor) makes a new one.
+QxBlitter* g_Blitter = nullptr;
+
 QxBlitter& TheBlitter()
 {
-    // Never destroyed, like the lock that guards it.
-    static QxBlitter* blitter = new QxBlitter;
-    return *blitter;
+    if (!g_Blitter)
+        g_Blitter = new QxBlitter;
+    return *g_Blitter;
 }
 
 } // namespace
+
+void QxResetBlitter()
+{
+    PlatformLockGuard lock(QxGetGlobalCriticalSection());
+    delete g_Blitter;
+    g_Blitter = nullptr;
+}
+
+size_t QxGetBlitterWorkBytes()
+{
+    PlatformLockGuard lock(QxGetGlobalCriticalSection());
+    return g_Blitter ? g_Blitter->GetWorkBytes() : 0;
+}
 
 void QxInitBlitter()
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 #include "includes/CKTypes.h"
 #include "system/image/QxImageDesc.h"
 
@@ -21,6 +23,14 @@
 // Builds the converter tables. Library start-up calls it; every entry point
 // calls it too, so calling it is optional, and again is harmless.
 void QxInitBlitter();
+
+// The blitter keeps its work buffers (resampling lines, a converted palette)
+// from one call to the next; resetting it (library shut-down) frees them. The
+// converter tables stay: they depend only on the processor. Both take the
+// global critical section.
+void QxResetBlitter();
+// Bytes held by the work buffers; 0 before any blit and after a reset.
+size_t QxGetBlitterWorkBytes();
 
 // Converts the source image into the destination image. Different sizes need
 // a 32-bit source, which is then resampled. A destination with palette

@@ -340,6 +340,12 @@ int QxQuantizerSearch(int c0, int c1, int c2)
     return Search(c0 & 0xFF, c1 & 0xFF, c2 & 0xFF);
 }
 
+void QxResetQuantizer()
+{
+    PlatformLockGuard lock(QxGetGlobalCriticalSection());
+    g_Net = Network();
+}
+
 int QxQuantizerSearchLocked(int c0, int c1, int c2)
 {
     return Search(c0 & 0xFF, c1 & 0xFF, c2 & 0xFF);

@@ -21,6 +21,10 @@ CKBOOL QxQuantizeImage(const QxImageDesc& src, const QxImageDesc& dst);
 // learnt it returns 0.
 int QxQuantizerSearch(int c0, int c1, int c2);
 
+// Forgets the palette learnt last (library shut-down): the search gives 0
+// again, as before any palette was learnt.
+void QxResetQuantizer();
+
 // The same search for callers that already hold the global critical section
 // (the blitter's quantised-index converter, once per pixel).
 int QxQuantizerSearchLocked(int c0, int c1, int c2);

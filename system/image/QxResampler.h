@@ -27,6 +27,12 @@ public:
     // until the next call.
     const CKDWORD* ResampleLine(const CKBYTE* src, ptrdiff_t srcPitch, int y);
 
+    // Bytes held by the work lines, which grow to the largest sizes set up.
+    size_t GetWorkBytes() const
+    {
+        return (m_RowCapacity + m_Row2Capacity + m_OutCapacity) * sizeof(CKDWORD) + m_SumCapacity * sizeof(uint64_t);
+    }
+
 private:
     void LoadLine(const CKBYTE* line, CKDWORD* out) const;
     void Horizontal(const CKDWORD* in, CKDWORD* out) const;

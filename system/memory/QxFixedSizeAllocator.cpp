@@ -39,6 +39,14 @@ int QxFixedSizeAllocator::GetChunkFreeBlockCount(int i) const
     return (int) m_Chunks.Begin()[i].m_FreeCount;
 }
 
+CKBOOL QxFixedSizeAllocator::HasLiveBlocks() const
+{
+    for (const Chunk& chunk : m_Chunks)
+        if (chunk.m_FreeCount != chunk.m_BlockCount)
+            return TRUE;
+    return FALSE;
+}
+
 void* QxFixedSizeAllocator::AllocateFrom(Chunk& chunk)
 {
     char* block = chunk.m_Data + (size_t) chunk.m_FirstFree * m_BlockSize;

@@ -32,6 +32,8 @@ public:
     int GetChunkCount() const { return m_Chunks.Size(); }
     // Free blocks of chunk i (in array order); -1 for a bad index.
     int GetChunkFreeBlockCount(int i) const;
+    // True when a block is allocated and not yet freed.
+    CKBOOL HasLiveBlocks() const;
     // True when block lies in one of the chunks.
     CKBOOL Owns(const void* block) const;
 

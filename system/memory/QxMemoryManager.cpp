@@ -74,6 +74,27 @@ void QxMemoryManager::ShutDown()
     }
 }
 
+void QxMemoryManager::ReleaseUnused()
+{
+    if (IsShutDown())
+        return;
+    QxInAllocator in(*this);
+    for (QxScratchBufferRecord* record : m_FreeScratch) {
+        QxDeleteAligned(record->m_Data);
+        delete record;
+    }
+    m_FreeScratch.Free();
+    for (XString* s : m_FreeStrings)
+        delete s;
+    m_FreeStrings.Free();
+    for (QxFixedSizeAllocator*& pool : m_Pools) {
+        if (pool && !pool->HasLiveBlocks()) {
+            delete pool;
+            pool = nullptr;
+        }
+    }
+}
+
 void* QxMemoryManager::Allocate(size_t size)
 {
     if (IsShutDown())

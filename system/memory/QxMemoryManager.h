@@ -21,8 +21,9 @@ struct QxScratchBufferRecord
 // The process-wide allocator of small and frequent pieces: string buffers,
 // pool objects (one fixed-size pool per 4-byte size class up to 1,020 bytes),
 // scratch buffers and temporary strings. One recursive mutex guards it all.
-// The process-wide instance (QxGetMemoryManager) lives until process exit and
-// is never reset by engine start/stop. Separate instances may be made (tests).
+// The process-wide instance (QxGetMemoryManager) lives until process exit;
+// library shut-down gives back what nobody holds (ReleaseUnused). Separate
+// instances may be made (tests).
 class QxMemoryManager
 {
 public:
@@ -74,6 +75,12 @@ public:
     // The pool of a size class (0..255), null until first used.
     const QxFixedSizeAllocator* GetPool(int sizeClass) const;
     static int GetPoolClass(size_t size) { return size == 0 ? 1 : (int) ((size + 3) / 4); }
+
+    // Frees what nobody holds: the free scratch buffers, the free temporary
+    // strings and every pool without a live block, so that the manager is as
+    // a fresh one would be. Buffers in use and pools holding live objects
+    // (objects that outlive a shut-down) stay.
+    void ReleaseUnused();
 
     // Frees everything and turns every later call into plain malloc/free.
     // Run at process exit for the process-wide manager.

@@ -9,6 +9,7 @@
 #include "system/math/QxMathTables.h"
 #include "system/runtime/QxFpu.h"
 #include "system/runtime/QxGlobalLock.h"
+#include "system/runtime/QxGlobals.h"
 #include "system/runtime/QxProcessor.h"
 #include "system/runtime/QxThread.h"
 
@@ -51,10 +52,13 @@ void QxStartUp()
 
 void QxShutDown()
 {
+    QxResetGlobals();
+}
+
+void QxDeleteMainThread()
+{
     delete g_MainThread;
     g_MainThread = nullptr;
-    QxSetLibraryLogSource(0);
-    QxDestroyLogManager();
 }
 
 QxThread* QxGetMainThread()

@@ -9,9 +9,14 @@ class QxThread;
 // "OUTPUTDEBUG LISTENER". May run again after QxShutDown.
 void QxStartUp();
 
-// Undoes QxStartUp: deletes the main thread object (leaving the registry) and
-// the log manager with its listeners, and forgets the library's log source.
+// Undoes QxStartUp: returns every process-wide state of the library to what a
+// fresh process has (QxResetGlobals): the main thread object, the thread
+// registry, the log manager with its listeners, the library's log source and
+// the caches of the memory manager, the blitter, the quantizer, the console
+// and the text faces.
 void QxShutDown();
 
 // The thread that ran QxStartUp, or null outside start-up and shut-down.
 QxThread* QxGetMainThread();
+// Deletes the main thread object (its destructor leaves the registry).
+void QxDeleteMainThread();

@@ -236,6 +236,26 @@ TEST(QxMemoryManager, TemporaryStringsAreReused)
     m.ReleaseTemporaryString(again);
 }
 
+TEST(QxMemoryManager, ReleasingTheUnusedKeepsWhatIsStillHeld)
+{
+    QxMemoryManager m;
+    QxScratchBufferRecord* held = m.AcquireScratchBuffer(100);
+    m.ReleaseScratchBuffer(m.AcquireScratchBuffer(50)->m_Data);
+    void* live = m.AllocatePoolObject(8);
+    m.FreePoolObject(12, m.AllocatePoolObject(12));
+    m.ReleaseUnused();
+    EXPECT_EQ(m.GetFreeScratchBufferCount() * 10 + m.GetUsedScratchBufferCount(), 1);
+    EXPECT_EQ(m.GetPool(QxMemoryManager::GetPoolClass(12)), nullptr);
+#if !ENGINE_POOL_MALLOC
+    EXPECT_NE(m.GetPool(QxMemoryManager::GetPoolClass(8)), nullptr);
+#endif
+    m.FreePoolObject(8, live); // back into its kept pool
+    m.ReleaseScratchBuffer(held->m_Data);
+    m.ReleaseUnused();
+    EXPECT_EQ(m.GetFreeScratchBufferCount() + m.GetUsedScratchBufferCount(), 0);
+    EXPECT_EQ(m.GetPool(QxMemoryManager::GetPoolClass(8)), nullptr);
+}
+
 TEST(QxMemoryManager, DuplicateStringAndAllocate)
 {
     QxMemoryManager* m = QxGetMemoryManager();
