@@ -8,7 +8,7 @@
 // The pixel blitter: copies pixels between two image descriptions, converting
 // the format line by line, resampling when the sizes differ, quantising to a
 // palette for paletted destinations, and setting alpha. Every entry point
-// holds the global critical section (system/QxGlobalLock.h) for its whole run.
+// holds the global critical section (system/runtime/QxGlobalLock.h) for its whole run.
 //
 // A description is read as a record of its Size word (see
 // QxCopyImageDescBySize). Each image is trusted to hold its lines at

@@ -5,7 +5,7 @@
 
 // Colour quantizer: a NeuQuant network of 256 colours learnt from a 24- or
 // 32-bit image. Its state is process-wide; both functions take the global
-// critical section (system/QxGlobalLock.h).
+// critical section (system/runtime/QxGlobalLock.h).
 
 // Learns a palette from `src` and writes it into `dst.ColorMap`: entry i gets
 // the i-th colour as bytes 0, 1, 2 (from source bytes 2, 1, 0 of a pixel:
