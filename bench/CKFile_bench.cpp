@@ -41,11 +41,10 @@ namespace {
 constexpr int kLevel = 4;
 
 // A small object with a few fields and a reference, or one large buffer.
-class BenchItem : public CKObject
+class BenchItem : public CKClass<BenchItem, CKObject, 0>
 {
 public:
-    explicit BenchItem(CKContext* context) : CKObject(context) {}
-    CK_CLASSID GetClassID() override { return m_ClassID; }
+    explicit BenchItem(CKContext* context) : CKClass(context) {}
     int GetMemoryOccupation() override { return CKObject::GetMemoryOccupation() + 32 + m_Size; }
     CKStateChunk* Save(CKFile* file, CKDWORD flags) override
     {
@@ -75,15 +74,8 @@ public:
     CK_ID m_Ref = 0;
     std::unique_ptr<CKBYTE[]> m_Data;
     int m_Size = 0;
-    static CK_CLASSID m_ClassID;
-    static void Register() {}
-    static CKObject* CreateInstance(CKContext* c) { return new BenchItem(c); }
-    static void ReleaseInstance(CKContext* c, CKObject* o) { CKReleaseObjectDefault(c, o); }
     static const char* GetClassName() { return "Bench Item"; }
-    static const char* GetDependencies(int, int) { return nullptr; }
-    static int GetDependenciesCount(int) { return 0; }
 };
-CK_CLASSID BenchItem::m_ClassID = 0;
 
 using Bytes = std::vector<CKBYTE>;
 

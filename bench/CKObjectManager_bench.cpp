@@ -14,38 +14,23 @@
 
 namespace {
 
-class BenchObject : public CKObject
+class BenchObject : public CKClass<BenchObject, CKObject, 0>
 {
 public:
-    explicit BenchObject(CKContext* context) : CKObject(context) {}
-    CK_CLASSID GetClassID() override { return m_ClassID; }
-    static CK_CLASSID m_ClassID;
-    static void Register() {}
-    static CKObject* CreateInstance(CKContext* c) { return new BenchObject(c); }
-    static void ReleaseInstance(CKContext* c, CKObject* o) { CKReleaseObjectDefault(c, o); }
+    explicit BenchObject(CKContext* context) : CKClass(context) {}
     static const char* GetClassName() { return "Bench Object"; }
-    static const char* GetDependencies(int, int) { return nullptr; }
-    static int GetDependenciesCount(int) { return 0; }
 };
-CK_CLASSID BenchObject::m_ClassID = 0;
 
-class BenchListener : public CKObject
+class BenchListener : public CKClass<BenchListener, CKObject, 0>
 {
 public:
-    explicit BenchListener(CKContext* context) : CKObject(context) {}
-    CK_CLASSID GetClassID() override { return m_ClassID; }
+    explicit BenchListener(CKContext* context) : CKClass(context) {}
     void CheckPreDeletion() override { ++s_Notices; }
     static long s_Notices;
-    static CK_CLASSID m_ClassID;
     static void Register() { CKClassNeedNotificationFrom(m_ClassID, BenchObject::m_ClassID); }
-    static CKObject* CreateInstance(CKContext* c) { return new BenchListener(c); }
-    static void ReleaseInstance(CKContext* c, CKObject* o) { CKReleaseObjectDefault(c, o); }
     static const char* GetClassName() { return "Bench Listener"; }
-    static const char* GetDependencies(int, int) { return nullptr; }
-    static int GetDependenciesCount(int) { return 0; }
 };
 long BenchListener::s_Notices = 0;
-CK_CLASSID BenchListener::m_ClassID = 0;
 
 CKContext* Start()
 {

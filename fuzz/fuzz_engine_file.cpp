@@ -22,11 +22,10 @@
 namespace {
 
 // Reads references, sequences, buffers, texts and sub-chunks.
-class FuzzItem : public CKSceneObject
+class FuzzItem : public CKClass<FuzzItem, CKSceneObject, 0>
 {
 public:
-    explicit FuzzItem(CKContext* context) : CKSceneObject(context) {}
-    CK_CLASSID GetClassID() override { return m_ClassID; }
+    explicit FuzzItem(CKContext* context) : CKClass(context) {}
     CKERROR Load(CKStateChunk* chunk, CKFile* file) override
     {
         CKERROR result = CKSceneObject::Load(chunk, file);
@@ -47,15 +46,8 @@ public:
     }
 
     CK_ID m_Ref = 0;
-    static CK_CLASSID m_ClassID;
-    static void Register() {}
-    static CKObject* CreateInstance(CKContext* context) { return new FuzzItem(context); }
-    static void ReleaseInstance(CKContext* context, CKObject* object) { CKReleaseObjectDefault(context, object); }
     static const char* GetClassName() { return "Fuzz Item"; }
-    static const char* GetDependencies(int, int) { return nullptr; }
-    static int GetDependenciesCount(int) { return 0; }
 };
-CK_CLASSID FuzzItem::m_ClassID = 0;
 
 class FuzzManager : public CKBaseManager
 {

@@ -2,9 +2,7 @@
 
 #include "core/context/CKContext.h"
 
-CK_CLASSID CKRenderContext::m_ClassID = CKCID_RENDERCONTEXT;
-
-CKRenderContext::CKRenderContext(CKContext* context, const char* name) : CKObject(context, name)
+CKRenderContext::CKRenderContext(CKContext* context, const char* name) : CKClass(context, name)
 {
     if (context && !context->GetMainRenderContext())
         context->SetMainRenderContext(this);

@@ -5,12 +5,9 @@
 // The core part of a render context (class 12): its drawing operations come
 // from the render library's implementation. The first render context of a
 // context becomes its main one.
-class CKRenderContext : public CKObject
+class CKRenderContext : public CKClass<CKRenderContext, CKObject, CKCID_RENDERCONTEXT>
 {
 public:
     CKRenderContext(CKContext* context, const char* name = nullptr);
     ~CKRenderContext() override;
-    CK_CLASSID GetClassID() override { return m_ClassID; }
-
-    static CK_CLASSID m_ClassID;
 };

@@ -13,8 +13,6 @@
 #include "core/object/CKDependenciesContext.h"
 #include "core/object/CKObjectManager.h"
 
-CK_CLASSID CKBeObject::m_ClassID = CKCID_BEOBJECT;
-
 namespace {
 
 // Object flag of an object that a load reuses instead of creating it.
@@ -52,7 +50,7 @@ void SortScripts(XObjectPointerArray& scripts)
 
 } // namespace
 
-CKBeObject::CKBeObject(CKContext* context, const char* name) : CKSceneObject(context, name) {}
+CKBeObject::CKBeObject(CKContext* context, const char* name) : CKClass(context, name) {}
 
 CKBeObject::~CKBeObject()
 {
@@ -696,16 +694,6 @@ void CKBeObject::Register()
     CKClassSetParameterGuid(m_ClassID, CKGUID(0x71D80779, 0x402F42F3));
     CKClassRegisterDefaultDependencies(
         m_ClassID, CK_DEPENDENCIES_BEOBJECT_SCRIPTS | CK_DEPENDENCIES_BEOBJECT_ATTRIBUTES, CK_DEPENDENCIES_COPY);
-}
-
-CKObject* CKBeObject::CreateInstance(CKContext* context)
-{
-    return new CKBeObject(context);
-}
-
-void CKBeObject::ReleaseInstance(CKContext* context, CKObject* object)
-{
-    CKReleaseObjectDefault(context, object);
 }
 
 const char* CKBeObject::GetClassName()

@@ -35,7 +35,7 @@ struct CKAttributeVal
 // membership in groups, a processing priority and received messages. The
 // operations that reach behaviours, attribute types, parameters, scenes,
 // groups and messages go through CKBeObjectLinks.
-class CKBeObject : public CKSceneObject
+class CKBeObject : public CKClass<CKBeObject, CKSceneObject, CKCID_BEOBJECT>
 {
 public:
     static constexpr int MinPriority = -32000;
@@ -44,7 +44,6 @@ public:
     explicit CKBeObject(CKContext* context, const char* name = nullptr);
     ~CKBeObject() override;
 
-    CK_CLASSID GetClassID() override { return m_ClassID; }
     // Flags 0x800: the scripts are saved with the object; 0x10: the
     // parameters of the saved attributes too.
     void PreSave(CKFile* file, CKDWORD flags) override;
@@ -127,10 +126,7 @@ public:
     CKBOOL IsWaitingForMessages() const { return m_WaitForMessages > 0; }
     void SetWaitingForMessages(int count) { m_WaitForMessages = (short) count; }
 
-    static CK_CLASSID m_ClassID;
     static void Register();
-    static CKObject* CreateInstance(CKContext* context);
-    static void ReleaseInstance(CKContext* context, CKObject* object);
     static const char* GetClassName();
     static const char* GetDependencies(int index, int mode);
     static int GetDependenciesCount(int mode);

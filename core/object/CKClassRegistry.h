@@ -1,7 +1,12 @@
 #pragma once
 
+#include <cassert>
+#include <concepts>
+#include <type_traits>
+
 #include "core/object/CKClassDesc.h"
 #include "core/object/CKDependencies.h"
+#include "core/object/CKObject.h"
 
 // The process-wide class registry (reset by CKShutdown).
 
@@ -51,20 +56,28 @@ CKDependencies* CKGetDefaultClassDependencies(int mode);
 // Copies that record into out; other modes leave out untouched.
 void CKCopyDefaultClassDependencies(CKDependencies& out, int mode);
 
-// Registration in one line that the compiler checks. T provides:
-//   static CK_CLASSID m_ClassID;          (0: an id is allocated)
-//   static void Register();
-//   static CKObject* CreateInstance(CKContext*);
-//   static void ReleaseInstance(CKContext*, CKObject*);
-//   static const char* GetClassName();
-//   static const char* GetDependencies(int index, int mode);
-//   static int GetDependenciesCount(int mode);
-// Parent is the parent class (T itself for a root).
+// True when T has a class-name function of its own (CKClass's is deleted).
+template <class T>
+concept CKClassNamesItself = requires
+{
+    T::GetClassName();
+};
+
+// Registers a class declared with CKClass (CKClass.h) in one line that the
+// compiler checks: Parent is the parent the class was declared with (the
+// class itself for the root, CKObject) and the class names itself. An id of
+// 0 is allocated first and kept in T::m_ClassID; the parent must hold its id
+// already (register parents first).
 template <class T, class Parent>
 void CKClassRegisterT(const char* name)
 {
+    static_assert(std::is_same_v<typename T::ClassParent, Parent> ||
+                      (std::is_same_v<T, Parent> && !std::is_base_of_v<CKObject, typename T::ClassParent>),
+                  "the registration names another parent than the class's declaration");
+    static_assert(CKClassNamesItself<T>, "a registered class declares static const char* GetClassName()");
     if (T::m_ClassID == 0)
         T::m_ClassID = CKAllocateClassID();
+    assert(Parent::m_ClassID != 0);
     CKClassRegister(name, T::m_ClassID, Parent::m_ClassID, &T::Register, &T::CreateInstance, &T::ReleaseInstance,
                     &T::GetClassName, &T::GetDependencies, &T::GetDependenciesCount);
 }

@@ -12,8 +12,6 @@
 #include "core/object/CKObjectManager.h"
 #include "system/memory/QxMemoryManager.h"
 
-CK_CLASSID CKObject::m_ClassID = CKCID_OBJECT;
-
 CKObject::CKObject(CKContext* context, const char* name) : m_Context(context)
 {
     if (name)
@@ -223,16 +221,6 @@ void CKObject::Register()
 {
     CKClassSetParameterGuid(m_ClassID, CKGUID(0x30EC20AB, 0x6DF6517D));
     CKClassRegisterDefaultDependencies(m_ClassID, CK_DEPENDENCIES_OBJECT_NAME, CK_DEPENDENCIES_COPY);
-}
-
-CKObject* CKObject::CreateInstance(CKContext* context)
-{
-    return new CKObject(context);
-}
-
-void CKObject::ReleaseInstance(CKContext* context, CKObject* object)
-{
-    CKReleaseObjectDefault(context, object);
 }
 
 const char* CKObject::GetClassName()

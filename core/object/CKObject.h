@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/context/CKDefines.h"
+#include "core/object/CKClass.h"
 #include "includes/XString.h"
 #include "system/memory/QxPoolObject.h"
 
@@ -21,7 +22,7 @@ constexpr CKDWORD CK_OBJECT_DATA_VERSION = 10;
 // through their context (CKContext::CreateObject / DestroyObject), which runs
 // the creation and release functions the class registered; they come from
 // the memory manager's pools.
-class CKObject : public QxPoolObject
+class CKObject : public CKClass<CKObject, QxPoolObject, CKCID_OBJECT>
 {
 public:
     // Registers with the context's object manager, which gives the id (0
@@ -36,7 +37,6 @@ public:
     virtual CKBOOL IsVisible() { return (m_ObjectFlags & CK_OBJECT_VISIBLE) != 0; }
     // Gives the id back to the object manager and frees an owned name.
     ~CKObject() override;
-    virtual CK_CLASSID GetClassID() { return m_ClassID; }
     // Adds the objects that must be saved with this one to the file.
     virtual void PreSave(CKFile* file, CKDWORD flags);
     // A new state chunk of class 1 holding the visibility (identifier 4
@@ -87,10 +87,7 @@ public:
     static XString MakeCopyName(const char* name, const char* suffix);
 
     // Class registration.
-    static CK_CLASSID m_ClassID;
     static void Register();
-    static CKObject* CreateInstance(CKContext* context);
-    static void ReleaseInstance(CKContext* context, CKObject* object);
     static const char* GetClassName();
     static const char* GetDependencies(int index, int mode);
     static int GetDependenciesCount(int mode);
@@ -109,6 +106,3 @@ protected:
 private:
     void FreeName();
 };
-
-// Release function shared by every class whose objects are plain pool objects.
-void CKReleaseObjectDefault(CKContext* context, CKObject* object);

@@ -2,9 +2,7 @@
 
 #include "core/object/CKClassRegistry.h"
 
-CK_CLASSID CKSceneObject::m_ClassID = CKCID_SCENEOBJECT;
-
-CKSceneObject::CKSceneObject(CKContext* context, const char* name) : CKObject(context, name) {}
+CKSceneObject::CKSceneObject(CKContext* context, const char* name) : CKClass(context, name) {}
 
 CKSceneObject::~CKSceneObject() = default;
 
@@ -55,16 +53,6 @@ void CKSceneObject::Register()
 {
     CKClassSetParameterGuid(m_ClassID, CKGUID(0x5BDF2D37, 0x64EA731F));
     CKClassRegisterDefaultDependencies(m_ClassID, CK_DEPENDENCIES_SCENEOBJECT_SCENES, CK_DEPENDENCIES_COPY);
-}
-
-CKObject* CKSceneObject::CreateInstance(CKContext* context)
-{
-    return new CKSceneObject(context);
-}
-
-void CKSceneObject::ReleaseInstance(CKContext* context, CKObject* object)
-{
-    CKReleaseObjectDefault(context, object);
 }
 
 const char* CKSceneObject::GetClassName()

@@ -7,13 +7,12 @@ class CKScene;
 
 // An object that can belong to scenes: one bit per scene, indexed by the
 // scene's index (CKObjectManager::GetFreeSceneIndex).
-class CKSceneObject : public CKObject
+class CKSceneObject : public CKClass<CKSceneObject, CKObject, CKCID_SCENEOBJECT>
 {
 public:
     explicit CKSceneObject(CKContext* context, const char* name = nullptr);
     ~CKSceneObject() override;
 
-    CK_CLASSID GetClassID() override { return m_ClassID; }
     // CKObject's figure + 8 + 4 for each 32 bits of the scene set.
     int GetMemoryOccupation() override;
     // Have the scene add / remove this object. Scenes connect these.
@@ -30,10 +29,7 @@ public:
     int GetSceneInIndex(int n) const;
     const XBitArray& GetSceneSet() const { return m_Scenes; }
 
-    static CK_CLASSID m_ClassID;
     static void Register();
-    static CKObject* CreateInstance(CKContext* context);
-    static void ReleaseInstance(CKContext* context, CKObject* object);
     static const char* GetClassName();
     static const char* GetDependencies(int index, int mode);
     static int GetDependenciesCount(int mode);

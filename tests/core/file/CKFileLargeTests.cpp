@@ -35,11 +35,10 @@ constexpr bool kMeasureMemory = true;
 constexpr int kBufferSize = 300 << 20;
 
 // An object owning one large buffer, which it adopts on load without a copy.
-class HugeObject : public CKObject
+class HugeObject : public CKClass<HugeObject, CKObject, 0>
 {
 public:
-    explicit HugeObject(CKContext* context) : CKObject(context) {}
-    CK_CLASSID GetClassID() override { return m_ClassID; }
+    explicit HugeObject(CKContext* context) : CKClass(context) {}
     int GetMemoryOccupation() override { return CKObject::GetMemoryOccupation() + 16 + m_Size; }
     CKStateChunk* Save(CKFile* file, CKDWORD flags) override
     {
@@ -61,15 +60,8 @@ public:
 
     std::unique_ptr<CKBYTE[]> m_Data;
     int m_Size = 0;
-    static CK_CLASSID m_ClassID;
-    static void Register() {}
-    static CKObject* CreateInstance(CKContext* context) { return new HugeObject(context); }
-    static void ReleaseInstance(CKContext* context, CKObject* object) { CKReleaseObjectDefault(context, object); }
     static const char* GetClassName() { return "Huge Object"; }
-    static const char* GetDependencies(int, int) { return nullptr; }
-    static int GetDependenciesCount(int) { return 0; }
 };
-CK_CLASSID HugeObject::m_ClassID = 0;
 
 // Resident kilobytes now and at the peak since the last reset.
 long StatusField(const char* field)

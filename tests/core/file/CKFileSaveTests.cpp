@@ -38,11 +38,10 @@ std::set<std::string> Listing(const std::string& folder)
 }
 
 // A class registered under the level class, to see the order of its PreSave.
-class FileTestLevel : public CKBeObject
+class FileTestLevel : public CKClass<FileTestLevel, CKBeObject, 0>
 {
 public:
-    explicit FileTestLevel(CKContext* context) : CKBeObject(context) {}
-    CK_CLASSID GetClassID() override { return m_ClassID; }
+    explicit FileTestLevel(CKContext* context) : CKClass(context) {}
     void PreSave(CKFile* file, CKDWORD flags) override
     {
         CKBeObject::PreSave(file, flags);
@@ -50,10 +49,8 @@ public:
             file->SaveObject(m_Context->GetObject(id), flags);
     }
     std::vector<CK_ID> m_SaveAlso;
-    static CK_CLASSID m_ClassID;
-    static CKObject* CreateInstance(CKContext* context) { return new FileTestLevel(context); }
+    static const char* GetClassName() { return "File Test Level"; }
 };
-CK_CLASSID FileTestLevel::m_ClassID = 0;
 
 class CKFileSave : public FileFixture
 {
@@ -61,10 +58,7 @@ protected:
     void SetUp() override
     {
         FileFixture::SetUp();
-        if (FileTestLevel::m_ClassID == 0)
-            FileTestLevel::m_ClassID = CKAllocateClassID();
-        CKClassRegister("FileTestLevel", FileTestLevel::m_ClassID, CKCID_LEVEL, nullptr, &FileTestLevel::CreateInstance,
-                        &FileTestItem::ReleaseInstance, nullptr, nullptr, nullptr);
+        RegisterUnderStandInParent<FileTestLevel>("FileTestLevel", CKCID_LEVEL);
         CKBuildClassHierarchyTable();
     }
 

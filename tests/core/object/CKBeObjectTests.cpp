@@ -15,51 +15,31 @@
 #include "core/object/CKClassRegistry.h"
 #include "core/object/CKDependencies.h"
 #include "core/object/CKDependenciesContext.h"
+#include "tests/core/support/CoreTestSupport.h"
 
 // Behavioural objects with stand-ins for the classes they reach through
 // their links: a behaviour and a parameter class registered by the test.
 
 namespace {
 
-struct BehaviorParent
-{
-    static CK_CLASSID m_ClassID;
-};
-CK_CLASSID BehaviorParent::m_ClassID = CKCID_BEHAVIOR;
-
-struct ParameterParent
-{
-    static CK_CLASSID m_ClassID;
-};
-CK_CLASSID ParameterParent::m_ClassID = CKCID_PARAMETER;
-
-class TestBehavior : public CKSceneObject
+class TestBehavior : public CKClass<TestBehavior, CKSceneObject, 0>
 {
 public:
-    explicit TestBehavior(CKContext* context) : CKSceneObject(context) {}
-    CK_CLASSID GetClassID() override { return m_ClassID; }
+    explicit TestBehavior(CKContext* context) : CKClass(context) {}
 
     CKDWORD m_Flags = CKBEHAVIOR_SCRIPT;
     int m_Priority = 0;
     CK_CLASSID m_Compatible = CKCID_BEOBJECT;
     CKBeObject* m_Owner = nullptr;
 
-    static CK_CLASSID m_ClassID;
-    static void Register() {}
-    static CKObject* CreateInstance(CKContext* context) { return new TestBehavior(context); }
-    static void ReleaseInstance(CKContext* context, CKObject* object) { CKReleaseObjectDefault(context, object); }
     static const char* GetClassName() { return "Test Behavior"; }
-    static const char* GetDependencies(int, int) { return nullptr; }
-    static int GetDependenciesCount(int) { return 0; }
 };
-CK_CLASSID TestBehavior::m_ClassID = 0;
 
 // A parameter holding one word, saved under identifier 64.
-class TestParameter : public CKObject
+class TestParameter : public CKClass<TestParameter, CKObject, 0>
 {
 public:
-    explicit TestParameter(CKContext* context) : CKObject(context) {}
-    CK_CLASSID GetClassID() override { return m_ClassID; }
+    explicit TestParameter(CKContext* context) : CKClass(context) {}
     CKStateChunk* Save(CKFile* file, CKDWORD flags) override
     {
         CKStateChunk* chunk = CKObject::Save(file, flags);
@@ -79,15 +59,8 @@ public:
     int m_Value = 0;
     CKGUID m_Type;
 
-    static CK_CLASSID m_ClassID;
-    static void Register() {}
-    static CKObject* CreateInstance(CKContext* context) { return new TestParameter(context); }
-    static void ReleaseInstance(CKContext* context, CKObject* object) { CKReleaseObjectDefault(context, object); }
     static const char* GetClassName() { return "Test Parameter"; }
-    static const char* GetDependencies(int, int) { return nullptr; }
-    static int GetDependenciesCount(int) { return 0; }
 };
-CK_CLASSID TestParameter::m_ClassID = 0;
 
 // Attribute types: 1 and 2 carry a parameter, 3 does not, 4 is never saved.
 std::vector<std::string> g_Events;
@@ -141,8 +114,8 @@ protected:
     void SetUp() override
     {
         ASSERT_EQ(CKStartUp(), 0);
-        CKClassRegisterT<TestBehavior, BehaviorParent>("TestBehavior");
-        CKClassRegisterT<TestParameter, ParameterParent>("TestParameter");
+        RegisterUnderStandInParent<TestBehavior>("TestBehavior", CKCID_BEHAVIOR);
+        RegisterUnderStandInParent<TestParameter>("TestParameter", CKCID_PARAMETER);
         CKBuildClassHierarchyTable();
         ASSERT_EQ(CKCreateContext(&m_Context, nullptr), 0);
         m_Context->SetInterfaceMode(TRUE, ConsoleHook, nullptr);

@@ -1,8 +1,5 @@
 #include "tests/core/support/CoreTestSupport.h"
 
-CK_CLASSID TestObject::m_ClassID = 0;
-CK_CLASSID TestListener::m_ClassID = 0;
-CK_CLASSID TestListenerChild::m_ClassID = 0;
 int TestListener::s_PreCount = 0;
 int TestListener::s_PostCount = 0;
 

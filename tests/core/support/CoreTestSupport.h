@@ -13,56 +13,48 @@
 
 // Objects of a test class (id allocated at registration), counting their
 // deletion notices.
-class TestObject : public CKObject
+class TestObject : public CKClass<TestObject, CKObject, 0>
 {
 public:
-    explicit TestObject(CKContext* context) : CKObject(context) {}
-    CK_CLASSID GetClassID() override { return m_ClassID; }
+    explicit TestObject(CKContext* context) : CKClass(context) {}
 
-    static CK_CLASSID m_ClassID;
-    static void Register() {}
-    static CKObject* CreateInstance(CKContext* context) { return new TestObject(context); }
-    static void ReleaseInstance(CKContext* context, CKObject* object) { CKReleaseObjectDefault(context, object); }
     static const char* GetClassName() { return "Test Object"; }
-    static const char* GetDependencies(int, int) { return nullptr; }
-    static int GetDependenciesCount(int) { return 0; }
 };
 
 // Asks to hear about deletions of TestObject.
-class TestListener : public CKObject
+class TestListener : public CKClass<TestListener, CKObject, 0>
 {
 public:
-    explicit TestListener(CKContext* context) : CKObject(context) {}
-    CK_CLASSID GetClassID() override { return m_ClassID; }
+    explicit TestListener(CKContext* context) : CKClass(context) {}
     void CheckPreDeletion() override { ++s_PreCount; }
     void CheckPostDeletion() override { ++s_PostCount; }
 
     static int s_PreCount;
     static int s_PostCount;
-    static CK_CLASSID m_ClassID;
     static void Register() { CKClassNeedNotificationFrom(m_ClassID, TestObject::m_ClassID); }
-    static CKObject* CreateInstance(CKContext* context) { return new TestListener(context); }
-    static void ReleaseInstance(CKContext* context, CKObject* object) { CKReleaseObjectDefault(context, object); }
     static const char* GetClassName() { return "Test Listener"; }
-    static const char* GetDependencies(int, int) { return nullptr; }
-    static int GetDependenciesCount(int) { return 0; }
 };
 
 // Derives from TestListener without asking anything itself: inherits it.
-class TestListenerChild : public TestListener
+class TestListenerChild : public CKClass<TestListenerChild, TestListener, 0>
 {
 public:
-    explicit TestListenerChild(CKContext* context) : TestListener(context) {}
-    CK_CLASSID GetClassID() override { return m_ClassID; }
+    explicit TestListenerChild(CKContext* context) : CKClass(context) {}
 
-    static CK_CLASSID m_ClassID;
-    static void Register() {}
-    static CKObject* CreateInstance(CKContext* context) { return new TestListenerChild(context); }
-    static void ReleaseInstance(CKContext* context, CKObject* object) { CKReleaseObjectDefault(context, object); }
     static const char* GetClassName() { return "Test Listener Child"; }
-    static const char* GetDependencies(int, int) { return nullptr; }
-    static int GetDependenciesCount(int) { return 0; }
 };
+
+// Registers a test class under a parent id whose class is not written yet
+// (behaviour, parameter and level stand-ins), with the functions its
+// declaration gives it.
+template <class T>
+void RegisterUnderStandInParent(const char* name, CK_CLASSID parent)
+{
+    if (T::m_ClassID == 0)
+        T::m_ClassID = CKAllocateClassID();
+    CKClassRegister(name, T::m_ClassID, parent, &T::Register, &T::CreateInstance, &T::ReleaseInstance, &T::GetClassName,
+                    &T::GetDependencies, &T::GetDependenciesCount);
+}
 
 // Starts the engine with the test classes registered and makes a context;
 // closes and shuts down at the end.

@@ -6,8 +6,6 @@
 #include "core/context/CKContext.h"
 #include "core/object/CKClassRegistry.h"
 
-CK_CLASSID FileTestItem::m_ClassID = 0;
-
 int FileTestItem::GetMemoryOccupation()
 {
     return CKSceneObject::GetMemoryOccupation() + 40 + (int) m_Blob.size() + 4 * (int) m_Refs.size();

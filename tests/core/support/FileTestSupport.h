@@ -12,13 +12,12 @@
 
 // An object with the kinds of fields files must carry: a priority, a float,
 // one reference, a sequence of references and a byte buffer.
-class FileTestItem : public CKSceneObject
+class FileTestItem : public CKClass<FileTestItem, CKSceneObject, 0>
 {
 public:
     static constexpr CKDWORD kIdentifier = 0x2000;
 
-    explicit FileTestItem(CKContext* context) : CKSceneObject(context) {}
-    CK_CLASSID GetClassID() override { return m_ClassID; }
+    explicit FileTestItem(CKContext* context) : CKClass(context) {}
     CKStateChunk* Save(CKFile* file, CKDWORD flags) override;
     CKERROR Load(CKStateChunk* chunk, CKFile* file) override;
     void PreSave(CKFile* file, CKDWORD flags) override;
@@ -37,13 +36,7 @@ public:
     // When set, Save throws.
     bool m_ThrowOnSave = false;
 
-    static CK_CLASSID m_ClassID;
-    static void Register() {}
-    static CKObject* CreateInstance(CKContext* context) { return new FileTestItem(context); }
-    static void ReleaseInstance(CKContext* context, CKObject* object) { CKReleaseObjectDefault(context, object); }
     static const char* GetClassName() { return "File Test Item"; }
-    static const char* GetDependencies(int, int) { return nullptr; }
-    static int GetDependenciesCount(int) { return 0; }
 };
 
 // A manager that saves a few numbers and one object reference, and keeps
