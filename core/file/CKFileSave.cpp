@@ -326,7 +326,7 @@ CKERROR CKFile::EndSave()
             CKBYTE word[4];
             StoreLE32(word, (CKDWORD) size);
             objectsCrc = CKFileChecksum(objectsCrc, word, 4);
-            CKEmitChunkBytes(chunk, size, [&](const void* bytes, int n) {
+            CKEmitChunkBytes(chunk, [&](const void* bytes, int n) {
                 objectsCrc = CKFileChecksum(objectsCrc, bytes, (size_t) n);
                 return true;
             });
@@ -457,7 +457,7 @@ CKERROR CKFile::EndSave()
             if (!out(word, 8))
                 return false;
             StoreLE32(word, (CKDWORD) size);
-            if (!out(word, 4) || !CKEmitChunkBytes(record.m_Data, size, out))
+            if (!out(word, 4) || !CKEmitChunkBytes(record.m_Data, out))
                 return false;
         }
         return true;
@@ -469,7 +469,7 @@ CKERROR CKFile::EndSave()
             return false;
         for (CKFileObjectRecord& record : m_FileObjects) {
             StoreLE32(word, (CKDWORD) record.m_PrePackSize);
-            if (!gather(word, 4) || !CKEmitChunkBytes(record.m_Data, record.m_PrePackSize, gather))
+            if (!gather(word, 4) || !CKEmitChunkBytes(record.m_Data, gather))
                 return false;
         }
         return gather.Flush();
