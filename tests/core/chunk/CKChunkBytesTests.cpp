@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "core/chunk/CKStateChunk.h"
-#include "includes/CKByteOrder.h"
 
 namespace {
 
@@ -71,19 +70,5 @@ TEST(CKChunkBytes, AnOpenLargeChunkIsClosedThenHandedOnInPiecesOfAtMostEightMega
         EXPECT_LE(piece.Size, CK_BUFFERPARSER_PIECE);
     EXPECT_EQ(emitted[2], 7); // written by this engine: chunk version 7, the writer was packed
     EXPECT_EQ(emitted, Converted(chunk));
-    CKDeleteStateChunk(chunk);
-}
-
-TEST(CKChunkBytes, ARefusedPieceEndsTheBytesAndANullChunkHasNone)
-{
-    CKStateChunk* chunk = CKCreateStateChunk(2);
-    chunk->StartWrite();
-    chunk->WriteInt(1);
-    int calls = 0;
-    EXPECT_FALSE(CKEmitChunkBytes(chunk, [&](const void*, int) { return ++calls < 1; }));
-    EXPECT_EQ(calls, 1);
-    calls = 0;
-    EXPECT_TRUE(CKEmitChunkBytes(nullptr, [&](const void*, int) { return ++calls > 0; }));
-    EXPECT_EQ(calls, 0);
     CKDeleteStateChunk(chunk);
 }

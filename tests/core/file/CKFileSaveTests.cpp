@@ -316,53 +316,6 @@ TEST_F(CKFileSave, TheHeaderDataIsDescriptorsDependenciesAndTableWithTheLastName
     m_Context->DeleteCKFile(back);
 }
 
-TEST(CKFileFormat, HeaderDataRecordsAreWrittenAndReadThroughOneFieldTable)
-{
-    CKFileDescriptor descriptor;
-    descriptor.ObjectID = 0x80000007;
-    descriptor.ClassID = 0x33;
-    descriptor.DataOffset = 0x01020304;
-    descriptor.NameLength = 5;
-    CKFileDependencyHead head;
-    head.Category = 3;
-    head.GuidCount = 0x0100;
-    const CKGUID guid(0xA1B2C3D4, 0x05060708);
-
-    CKBYTE out[16 + 8 + 8];
-    ByteWriter writer(out, sizeof out);
-    EXPECT_TRUE(CKWriteFileWords(writer, descriptor) && CKWriteFileWords(writer, head) &&
-                CKWriteFileWords(writer, guid));
-    const CKBYTE golden[sizeof out] = {7,    0,    0,    0x80, 0x33, 0, 0, 0, 4, 3, 2, 1,
-                                       5,    0,    0,    0,    3,    0, 0, 0, 0, 1, 0, 0, // category, GUID count
-                                       0xD4, 0xC3, 0xB2, 0xA1, 8,    7, 6, 5};
-    EXPECT_EQ(std::memcmp(out, golden, sizeof out), 0);
-    EXPECT_EQ(CKFileWordBytes<CKFileDescriptor> + CKFileWordBytes<CKFileDependencyHead> + CKFileWordBytes<CKGUID>,
-              (int) sizeof out);
-
-    ByteReader reader(out, sizeof out);
-    CKFileDescriptor descriptorBack;
-    CKFileDependencyHead headBack;
-    CKGUID guidBack;
-    EXPECT_TRUE(CKReadFileWords(reader, descriptorBack) && CKReadFileWords(reader, headBack) &&
-                CKReadFileWords(reader, guidBack));
-    EXPECT_EQ(descriptorBack.ObjectID, descriptor.ObjectID);
-    EXPECT_EQ(descriptorBack.DataOffset, descriptor.DataOffset);
-    EXPECT_EQ(descriptorBack.NameLength, descriptor.NameLength);
-    EXPECT_EQ(headBack.GuidCount, head.GuidCount);
-    EXPECT_EQ(guidBack, guid);
-
-    // Cut at every length, a descriptor neither reads nor writes.
-    for (size_t cut = 0; cut < 16; ++cut) {
-        ByteReader shortReader(out, cut);
-        CKFileDescriptor partial;
-        EXPECT_FALSE(CKReadFileWords(shortReader, partial)) << cut;
-        EXPECT_EQ(partial.NameLength, 0u) << cut;
-        CKBYTE room[16];
-        ByteWriter shortWriter(room, cut);
-        EXPECT_FALSE(CKWriteFileWords(shortWriter, descriptor)) << cut;
-    }
-}
-
 TEST(CKFileFormat, TheHeaderIsWrittenFieldByField)
 {
     CKFileInfo info;
