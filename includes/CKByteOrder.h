@@ -159,3 +159,90 @@ private:
     size_t m_Pos = 0;
     bool m_Ok = true;
 };
+
+// The writing twin of ByteReader: a bounded cursor over a buffer being
+// filled. A write past the end stores nothing, leaves the cursor where it
+// was and makes the writer fail for good, so a layout can be written whole
+// and Ok() tested once.
+class ByteWriter
+{
+public:
+    ByteWriter(void* data, size_t size) : m_Data(static_cast<uint8_t*>(data)), m_Size(data ? size : 0) {}
+
+    bool Ok() const { return m_Ok; }
+    size_t Position() const { return m_Pos; }
+    size_t Size() const { return m_Size; }
+    size_t Remaining() const { return m_Size - m_Pos; }
+
+    bool Has(size_t n) const { return m_Ok && n <= m_Size - m_Pos; }
+
+    bool Write8(uint8_t v)
+    {
+        if (!Has(1))
+            return Fail();
+        m_Data[m_Pos++] = v;
+        return true;
+    }
+
+    bool Write16(uint16_t v)
+    {
+        if (!Has(2))
+            return Fail();
+        StoreLE16(m_Data + m_Pos, v);
+        m_Pos += 2;
+        return true;
+    }
+
+    bool Write32(uint32_t v)
+    {
+        if (!Has(4))
+            return Fail();
+        StoreLE32(m_Data + m_Pos, v);
+        m_Pos += 4;
+        return true;
+    }
+
+    bool WriteS32(int32_t v) { return Write32(static_cast<uint32_t>(v)); }
+
+    bool WriteFloat(float v)
+    {
+        if (!Has(4))
+            return Fail();
+        StoreLEFloat(m_Data + m_Pos, v);
+        m_Pos += 4;
+        return true;
+    }
+
+    bool WriteBytes(const void* bytes, size_t n)
+    {
+        if (!Has(n))
+            return Fail();
+        if (n)
+            std::memcpy(m_Data + m_Pos, bytes, n);
+        m_Pos += n;
+        return true;
+    }
+
+    // n zero bytes, the padding of a layout.
+    bool WriteZeros(size_t n)
+    {
+        if (!Has(n))
+            return Fail();
+        if (n)
+            std::memset(m_Data + m_Pos, 0, n);
+        m_Pos += n;
+        return true;
+    }
+
+private:
+    bool Fail()
+    {
+        m_Ok = false;
+        return false;
+    }
+
+    uint8_t* m_Data;
+    size_t m_Size;
+    size_t m_Pos = 0;
+    bool m_Ok = true;
+};

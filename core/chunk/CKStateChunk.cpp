@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/chunk/CKChunkBytes.h"
 #include "core/chunk/ChunkPositionList.h"
 #include "core/context/CKDefines.h"
 #include "core/file/CKFile.h"
@@ -50,17 +51,6 @@ void WordsToBytes(void* dst, const CKDWORD* src, int byteCount)
         CKBYTE* b = static_cast<CKBYTE*>(dst);
         for (int i = 0; i < byteCount; ++i)
             b[i] = (CKBYTE) (src[i >> 2] >> ((i & 3) * 8));
-    }
-}
-
-void StoreWordsLE(void* dst, const CKDWORD* src, int count)
-{
-    if constexpr (kLittleEndianHost) {
-        std::memcpy(dst, src, sizeof(CKDWORD) * (size_t) count);
-    } else {
-        CKBYTE* b = static_cast<CKBYTE*>(dst);
-        for (int i = 0; i < count; ++i)
-            StoreLE32(b + 4 * i, src[i]);
     }
 }
 
@@ -1263,19 +1253,36 @@ int CKStateChunk::RemapManagerInt(CKGUID manager, const int* table, int count)
 int CKStateChunk::ConvertToBuffer(void* dest)
 {
     CloseChunk();
-    int words = m_BufferSize > 0 ? m_BufferSize : 1;
     if (dest) {
-        CKBYTE* b = static_cast<CKBYTE*>(dest);
-        b[0] = m_DataVersion;
-        b[1] = m_ChunkClassID;
-        b[2] = m_ChunkVersion;
-        b[3] = m_ChunkOptions & ~(CHNK_OPTION_DONTDELETE_PTR | CHNK_OPTION_DONTDELETE_PARSER);
-        if (m_BufferSize > 0)
-            StoreWordsLE(b + 4, m_Buffer, m_BufferSize);
-        else
-            StoreLE32(b + 4, 0);
+        CKBYTE* out = static_cast<CKBYTE*>(dest);
+        CKEmitChunkBytes(this, [&out](const void* bytes, int n) {
+            std::memcpy(out, bytes, (size_t) n);
+            out += n;
+            return true;
+        });
     }
-    return 4 + 4 * words;
+    return 4 + 4 * (m_BufferSize > 0 ? m_BufferSize : 1);
+}
+
+// Both directions of the header word, byte by byte in file order.
+namespace {
+constexpr CKBYTE kUnstoredOptions = CHNK_OPTION_DONTDELETE_PTR | CHNK_OPTION_DONTDELETE_PARSER;
+}
+
+void CKStateChunk::StoreHeaderWord(CKBYTE out[4]) const
+{
+    out[0] = m_DataVersion;
+    out[1] = m_ChunkClassID;
+    out[2] = m_ChunkVersion;
+    out[3] = m_ChunkOptions & ~kUnstoredOptions;
+}
+
+void CKStateChunk::LoadHeaderWord(const CKBYTE in[4])
+{
+    m_DataVersion = in[0];
+    m_ChunkClassID = in[1];
+    m_ChunkVersion = in[2];
+    m_ChunkOptions = in[3] & ~kUnstoredOptions;
 }
 
 CKBOOL CKStateChunk::ConvertFromBuffer(const void* source, int size)
@@ -1313,10 +1320,7 @@ CKBOOL CKStateChunk::ReadSerialised(const CKBYTE* b, CKBYTE* words, int wordByte
         void* block;
         ~Release() { std::free(block); }
     } release{source == BufferAdopted ? words : nullptr};
-    m_DataVersion = b[0];
-    m_ChunkClassID = b[1];
-    m_ChunkVersion = b[2];
-    m_ChunkOptions = b[3] & ~(CHNK_OPTION_DONTDELETE_PTR | CHNK_OPTION_DONTDELETE_PARSER);
+    LoadHeaderWord(b);
     if (m_ChunkVersion > CHUNK_VERSION_CURRENT)
         return TRUE;               // a newer layout: kept as an empty chunk
     int available = wordBytes / 4; // whole words behind the header

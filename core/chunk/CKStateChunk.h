@@ -330,8 +330,11 @@ public:
 
     // Packs an open writer and copies the header word and the packed buffer
     // (8 bytes for an empty chunk) into dest when it is not null. Returns the
-    // byte count.
+    // byte count. The bytes are those of CKEmitChunkBytes.
     int ConvertToBuffer(void* dest);
+    // The first word of the serialised form: data version, class id, chunk
+    // version, options (0x40 and 0x80 stored as 0), one byte each.
+    void StoreHeaderWord(CKBYTE out[4]) const;
     // ReadFromRawBuffer without borrowing.
     CKBOOL ConvertFromBuffer(const void* source, int size);
     // Reads a serialised chunk of size bytes. True when one was read; false
@@ -384,6 +387,8 @@ private:
         BufferBorrowed,
         BufferAdopted,
     };
+    // The mirror of StoreHeaderWord; options 0x40 and 0x80 are ignored.
+    void LoadHeaderWord(const CKBYTE in[4]);
     // The body of ReadFromRawBuffer: b is the header word, words the
     // wordBytes behind it.
     CKBOOL ReadSerialised(const CKBYTE* b, CKBYTE* words, int wordBytes, BufferSource source);

@@ -266,6 +266,35 @@ private:
     void AddRecord(CKObject* object, CKDWORD flags);
     CKBOOL IsExcludedFromSave(CKObject* object) const;
     void ResetIndexByClass();
+    // EndSave's phases, in their order; what they hand on to each other
+    // (CKFileSave.cpp).
+    struct SaveState;
+    // Marks the objects saved by reference with 0x1000 and their records'
+    // ids with bit 31; RestoreReferenceMarks gives each object its own flag
+    // back.
+    void MarkReferences(SaveState& save);
+    // Asks every record's object for its state chunk (a throwing object is
+    // reported and keeps none).
+    void SaveObjectChunks(SaveState& save);
+    // Asks every manager for its data (a throwing manager is reported and
+    // skipped).
+    void SaveManagersData();
+    // Sizes of both sections and the records' data offsets; -6 when the
+    // sections pass what 32-bit sizes hold.
+    CKERROR LayOutSections(SaveState& save);
+    // Makes the header data buffer and fills it; -6 without memory.
+    CKERROR BuildHeaderData(SaveState& save);
+    // The mirror of ReadHeaderData: the descriptors, plug-in dependencies
+    // and included-file table into size bytes. False unless they fill them
+    // exactly.
+    bool WriteHeaderData(char* bytes, int size);
+    void RestoreReferenceMarks(SaveState& save);
+    // Packs each section where it pays (save options 1 or 8); -6 without
+    // memory.
+    CKERROR PackSections(SaveState& save);
+    // Adler-32 (from 0) of the data section as stored.
+    CKDWORD SumDataSection(SaveState& save);
+    void KeepHeaderValues(SaveState& save, CKDWORD crc);
     // Writes the file beside the target and puts it in place; writeData
     // writes the data section.
     CKERROR WriteSections(const XString& target, CKMemoryBufferParser* header,

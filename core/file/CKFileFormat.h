@@ -1,6 +1,9 @@
 #pragma once
 
+#include <iterator>
+
 #include "core/file/CKFile.h"
+#include "includes/CKByteOrder.h"
 #include "includes/CKTypes.h"
 
 // The byte layout of engine files: a 64-byte header in two parts, the header
@@ -41,6 +44,73 @@ CKDWORD CKReadFileHeaderPart0(const CKBYTE in[CK_FILE_HEADER_PART_SIZE], CKFileI
 void CKReadFileHeaderPart1(const CKBYTE in[CK_FILE_HEADER_PART_SIZE], CKFileInfo& info);
 // True when the first four bytes are "Dorn".
 bool CKHasFileSignature(const void* bytes, int size);
+
+// The header data is written and read field by field through the cursors
+// of CKByteOrder.h. Its records of 32-bit words are described once, as
+// tables of their fields in file order, which both directions walk.
+
+// An object descriptor; its name's characters follow (name length bytes,
+// no terminating zero).
+struct CKFileDescriptor
+{
+    CKDWORD ObjectID = 0; // bit 31: saved as a reference only
+    CKDWORD ClassID = 0;
+    CKDWORD DataOffset = 0;
+    CKDWORD NameLength = 0; // the last descriptor's counts the block's padding
+};
+// The head of a plug-in dependency entry; GuidCount GUIDs follow.
+struct CKFileDependencyHead
+{
+    CKDWORD Category = 0;
+    CKDWORD GuidCount = 0;
+};
+// The bytes of the included-file table after its size word: the count.
+constexpr CKDWORD CK_FILE_INCLUDED_TABLE_SIZE = 4;
+
+// The word fields of a record, in file order.
+template <class Record>
+struct CKFileWords;
+template <>
+struct CKFileWords<CKFileDescriptor>
+{
+    static constexpr CKDWORD CKFileDescriptor::*Fields[] = {&CKFileDescriptor::ObjectID, &CKFileDescriptor::ClassID,
+                                                            &CKFileDescriptor::DataOffset,
+                                                            &CKFileDescriptor::NameLength};
+};
+template <>
+struct CKFileWords<CKFileDependencyHead>
+{
+    static constexpr CKDWORD CKFileDependencyHead::*Fields[] = {&CKFileDependencyHead::Category,
+                                                                &CKFileDependencyHead::GuidCount};
+};
+template <>
+struct CKFileWords<CKGUID>
+{
+    static constexpr CKDWORD CKGUID::*Fields[] = {&CKGUID::d1, &CKGUID::d2};
+};
+
+// Bytes of a record in the file.
+template <class Record>
+constexpr int CKFileWordBytes = 4 * (int) std::size(CKFileWords<Record>::Fields);
+
+// Reads a record word by word; false (reader failed, missing words zeroed)
+// when it passes the end.
+template <class Record>
+bool CKReadFileWords(ByteReader& reader, Record& record)
+{
+    for (CKDWORD Record::*field : CKFileWords<Record>::Fields)
+        reader.Read32(record.*field);
+    return reader.Ok();
+}
+
+// Writes a record word by word; false (writer failed) when it passes the end.
+template <class Record>
+bool CKWriteFileWords(ByteWriter& writer, const Record& record)
+{
+    for (CKDWORD Record::*field : CKFileWords<Record>::Fields)
+        writer.Write32(record.*field);
+    return writer.Ok();
+}
 
 // Padding bytes that end the descriptor block of L bytes.
 inline int CKDescriptorPadding(int64_t blockBytes)

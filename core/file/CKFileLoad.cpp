@@ -305,7 +305,7 @@ CKERROR CKFile::ReadHeaderData(const char* bytes, int size)
     CKERROR result = CKErr::Ok;
 
     // Object descriptors: 16 bytes and a name each.
-    if ((uint64_t) info.ObjectCount * 16 > (uint64_t) size) {
+    if ((uint64_t) info.ObjectCount * CKFileWordBytes < CKFileDescriptor >> (uint64_t) size) {
         LogError("%s: %u object descriptors cannot fit in %d bytes of header data", m_FileName.CStr(), info.ObjectCount,
                  size);
         return CKErr::InvalidFile;
@@ -318,21 +318,17 @@ CKERROR CKFile::ReadHeaderData(const char* bytes, int size)
         record = CKFileObjectRecord();
     for (int i = 0; i < count; ++i) {
         CKFileObjectRecord& record = m_FileObjects[i];
-        uint32_t id = 0, cid = 0, offset = 0, nameLength = 0;
-        reader.Read32(id);
-        reader.Read32(cid);
-        reader.Read32(offset);
-        reader.Read32(nameLength);
-        if (!reader.Ok() || !reader.Has(nameLength)) {
+        CKFileDescriptor descriptor;
+        if (!CKReadFileWords(reader, descriptor) || !reader.Has(descriptor.NameLength)) {
             LogError("%s: object descriptor %d passes the header data", m_FileName.CStr(), i);
             return CKErr::InvalidFile;
         }
-        record.m_ObjectID = id;
-        record.m_ClassID = (CK_CLASSID) cid;
-        record.m_DataOffset = offset;
-        record.m_Name = CopyName(reader.Current(), (int) nameLength);
-        reader.Skip(nameLength);
-        CK_ID saved = id & ~CK_FILE_REFERENCE_BIT;
+        record.m_ObjectID = descriptor.ObjectID;
+        record.m_ClassID = (CK_CLASSID) descriptor.ClassID;
+        record.m_DataOffset = descriptor.DataOffset;
+        record.m_Name = CopyName(reader.Current(), (int) descriptor.NameLength);
+        reader.Skip(descriptor.NameLength);
+        CK_ID saved = descriptor.ObjectID & ~CK_FILE_REFERENCE_BIT;
         if (saved > m_LoadedIDMax)
             m_LoadedIDMax = saved;
         m_ObjectsHashTable.FindOrInsert(saved, i); // the first record of an id wins
@@ -344,7 +340,7 @@ CKERROR CKFile::ReadHeaderData(const char* bytes, int size)
     // Plug-in dependencies: category, GUID count, GUIDs.
     uint32_t entries = 0;
     reader.Read32(entries);
-    if (!reader.Ok() || entries > reader.Remaining() / 8) {
+    if (!reader.Ok() || entries > reader.Remaining() / CKFileWordBytes<CKFileDependencyHead>) {
         LogError("%s: %u plug-in dependency entries cannot fit in the header data", m_FileName.CStr(), entries);
         return CKErr::InvalidFile;
     }
@@ -352,26 +348,24 @@ CKERROR CKFile::ReadHeaderData(const char* bytes, int size)
     const bool check = (m_LoadFlags & CK_LOAD_CHECKDEPENDENCIES) != 0;
     m_PluginsDep.Clear();
     for (uint32_t e = 0; e < entries; ++e) {
-        uint32_t category = 0, guidCount = 0;
-        reader.Read32(category);
-        reader.Read32(guidCount);
-        if (!reader.Ok() || guidCount > reader.Remaining() / 8) {
+        CKFileDependencyHead head;
+        if (!CKReadFileWords(reader, head) || head.GuidCount > reader.Remaining() / CKFileWordBytes<CKGUID>) {
             LogError("%s: plug-in dependency entry %u passes the header data", m_FileName.CStr(), e);
             return CKErr::InvalidFile;
         }
+        const int category = (int) head.Category;
         CKFilePluginDependency dependency;
-        dependency.m_PluginCategory = (int) category;
-        dependency.m_Guids.Resize((int) guidCount);
-        for (uint32_t g = 0; g < guidCount; ++g) {
+        dependency.m_PluginCategory = category;
+        dependency.m_Guids.Resize((int) head.GuidCount);
+        for (uint32_t g = 0; g < head.GuidCount; ++g) {
             CKGUID guid;
-            reader.Read32(guid.d1);
-            reader.Read32(guid.d2);
+            CKReadFileWords(reader, guid);
             dependency.m_Guids[(int) g] = guid;
             if (!check)
                 continue;
             bool present = guid == CK_FILE_ALWAYS_PRESENT_PLUGIN;
-            if (!present && (int) category >= 0 && (int) category < plugins->GetCategoryCount())
-                present = plugins->FindComponent(guid, (int) category) != nullptr;
+            if (!present && category >= 0 && category < plugins->GetCategoryCount())
+                present = plugins->FindComponent(guid, category) != nullptr;
             if (!present)
                 present = plugins->FindComponent(guid, -1) != nullptr;
             if (present) {
@@ -383,7 +377,7 @@ CKERROR CKFile::ReadHeaderData(const char* bytes, int size)
         m_PluginsDep.PushBack(dependency);
     }
 
-    // Included-file table: its size, then the count and the rest skipped.
+    // Included-file table: its size, then the count; the rest is skipped.
     int32_t tableSize = 0;
     reader.ReadS32(tableSize);
     if (!reader.Ok()) {

@@ -269,6 +269,76 @@ CKBOOL CKFile::IncludeFile(const char* name, int category)
     return TRUE;
 }
 
+// What EndSave's phases hand on to each other: the save options, the
+// reference marks to give back and the sections under way.
+struct CKFile::SaveState
+{
+    explicit SaveState(CKFile& file)
+        : File(file), WriteMode((CKDWORD) file.m_Context->GetFileWriteMode()),
+          Level(file.m_Context->GetCompressionLevel()), Pack((WriteMode & CKFILE_PACKMASK) != 0)
+    {}
+    ~SaveState()
+    {
+        if (HeaderOut != Header)
+            delete HeaderOut;
+        delete Header;
+        delete Data;
+    }
+    SaveState(const SaveState&) = delete;
+    SaveState& operator=(const SaveState&) = delete;
+
+    // The data section is never laid out plain in a buffer of its own: its
+    // pieces (manager GUIDs, size words, the chunks' serialised forms) go
+    // from the records, gathered into runs, into the deflate stream, or
+    // into the checksum and then the file.
+    template <class Out>
+    bool EmitManagers(Out&& out)
+    {
+        for (CKFileManagerRecord& record : File.m_ManagersData) {
+            // The manager's GUID, then its chunk's size word.
+            CKBYTE head[CKFileWordBytes<CKGUID> + 4];
+            ByteWriter writer(head, sizeof head);
+            CKWriteFileWords(writer, record.m_Manager);
+            writer.Write32((CKDWORD) (record.m_Data ? record.m_Data->ConvertToBuffer(nullptr) : 0));
+            if (!out(head, (int) sizeof head) || !CKEmitChunkBytes(record.m_Data, out))
+                return false;
+        }
+        return true;
+    }
+    template <class Out>
+    bool EmitData(Out&& out)
+    {
+        Gatherer gather(GatherBlock.get(), out);
+        CKBYTE word[4];
+        if (!EmitManagers(gather))
+            return false;
+        for (CKFileObjectRecord& record : File.m_FileObjects) {
+            StoreLE32(word, (CKDWORD) record.m_PrePackSize);
+            if (!gather(word, 4) || !CKEmitChunkBytes(record.m_Data, gather))
+                return false;
+        }
+        return gather.Flush();
+    }
+
+    CKFile& File;
+    const CKDWORD WriteMode;
+    const int Level;
+    const bool Pack; // both sections are offered to packing
+    // Objects marked 0x1000 while they save, and each one's own flag.
+    XArray<CK_ID> Marked;
+    XArray<CKDWORD> MarkedFlags;
+    // Unless packing: the checksum of the object records' run of the data.
+    CKDWORD ObjectsCrc = 0;
+    // Unpacked sizes of the sections, and of the manager records' run.
+    int64_t HeaderSize = 0;
+    int64_t DataSize = 0;
+    int64_t ManagerBytes = 0;
+    CKMemoryBufferParser* Header = nullptr;    // the plain header data
+    CKMemoryBufferParser* HeaderOut = nullptr; // as stored: Header or its packed form
+    CKMemoryBufferParser* Data = nullptr;      // the packed data; null when stored plain
+    std::unique_ptr<char[]> GatherBlock;
+};
+
 CKERROR CKFile::EndSave()
 {
     CKContext* context = m_Context;
@@ -276,74 +346,113 @@ CKERROR CKFile::EndSave()
         context->SetInSave(FALSE);
         return CKErr::InvalidFile;
     }
-    const CKDWORD writeMode = (CKDWORD) context->GetFileWriteMode();
-    const int level = context->GetCompressionLevel();
-    const bool pack = (writeMode & CKFILE_PACKMASK) != 0;
+    CKERROR result = CKErr::Ok;
+    {
+        // The sections go with it, before the managers' PostSave.
+        SaveState save(*this);
+        MarkReferences(save);
+        SaveObjectChunks(save);
+        SaveManagersData();
+        CKGetPluginManager()->ComputeFileDependencies(this);
+        result = LayOutSections(save);
+        if (result == CKErr::Ok)
+            result = BuildHeaderData(save);
+        // The descriptors are written: the reference marks go.
+        RestoreReferenceMarks(save);
+        if (result == CKErr::Ok)
+            result = PackSections(save);
+        if (result == CKErr::Ok) {
+            KeepHeaderValues(save, SumDataSection(save));
+            XString target = m_FileName;
+            context->SetLastSavedFile(target.CStr());
+            result = WriteSections(target, save.HeaderOut, [&](CKStreamWriter* writer) {
+                if (save.Data)
+                    return save.Data->WriteToStream(writer) != FALSE;
+                return save.EmitData(
+                    [&](const void* bytes, int n) { return writer->Write(bytes, (CKDWORD) n) == (CKDWORD) n; });
+            });
+        }
+        ClearData();
+        ResetNameClashPolicies();
+    }
+    m_IncludedFiles.Clear();
+    context->ExecuteManagersPostSave();
+    context->SetInSave(FALSE);
+    return result;
+}
 
+void CKFile::MarkReferences(SaveState& save)
+{
     // Objects saved by reference carry 0x1000 while they write themselves;
     // each one's own flag is given back afterwards, whatever happens.
-    XArray<CK_ID> marked;
-    XArray<CKDWORD> markedFlags;
     for (CKFileObjectRecord& record : m_FileObjects) {
         if (!m_AlreadyReferencedMask.IsSet((int) record.m_ObjectID))
             continue;
-        if (CKObject* object = context->GetObject(record.m_ObjectID)) {
-            marked.PushBack(record.m_ObjectID);
-            markedFlags.PushBack(object->GetObjectFlags() & CK_OBJECT_ONLYFORFILEREFERENCE);
+        if (CKObject* object = m_Context->GetObject(record.m_ObjectID)) {
+            save.Marked.PushBack(record.m_ObjectID);
+            save.MarkedFlags.PushBack(object->GetObjectFlags() & CK_OBJECT_ONLYFORFILEREFERENCE);
             object->ModifyObjectFlags(CK_OBJECT_ONLYFORFILEREFERENCE, 0);
             record.m_ObjectID |= CK_FILE_REFERENCE_BIT;
         }
     }
-    auto restoreMarks = [&]() {
-        for (int i = 0; i < marked.Size(); ++i)
-            if (CKObject* object = context->GetObject(marked[i]))
-                object->ModifyObjectFlags(markedFlags[i], CK_OBJECT_ONLYFORFILEREFERENCE & ~markedFlags[i]);
-        marked.Clear();
-    };
+}
 
+void CKFile::RestoreReferenceMarks(SaveState& save)
+{
+    for (int i = 0; i < save.Marked.Size(); ++i)
+        if (CKObject* object = m_Context->GetObject(save.Marked[i]))
+            object->ModifyObjectFlags(save.MarkedFlags[i], CK_OBJECT_ONLYFORFILEREFERENCE & ~save.MarkedFlags[i]);
+    save.Marked.Clear();
+    save.MarkedFlags.Clear();
+}
+
+void CKFile::SaveObjectChunks(SaveState& save)
+{
     // Every object writes its state chunk. Unless the data is to be packed
     // (and then summed as stored), each record is summed while its chunk is
     // fresh: the object records' run of the data section, whose checksum is
     // joined to the manager records' once those exist.
     const int count = m_FileObjects.Size();
-    CKDWORD objectsCrc = 0;
     for (int i = 0; i < count; ++i) {
         CKFileObjectRecord& record = m_FileObjects[i];
-        CKObject* object = context->GetObject(record.m_ObjectID & ~CK_FILE_REFERENCE_BIT);
+        CKObject* object = m_Context->GetObject(record.m_ObjectID & ~CK_FILE_REFERENCE_BIT);
         CKStateChunk* chunk = nullptr;
         if (object) {
             try {
                 chunk = object->Save(this, record.m_SaveFlags);
             } catch (...) {
-                context->OutputToConsoleExBeep("Save Error:%s", object->GetName() ? object->GetName() : "");
+                m_Context->OutputToConsoleExBeep("Save Error:%s", object->GetName() ? object->GetName() : "");
                 chunk = nullptr;
             }
         }
         int size = chunk ? chunk->ConvertToBuffer(nullptr) : 0; // closes the chunk
         record.m_Data = chunk;
         record.m_PrePackSize = record.m_PostPackSize = size;
-        if (!pack) {
+        if (!save.Pack) {
             CKBYTE word[4];
             StoreLE32(word, (CKDWORD) size);
-            objectsCrc = CKFileChecksum(objectsCrc, word, 4);
-            CKEmitChunkBytes(chunk, size, [&](const void* bytes, int n) {
-                objectsCrc = CKFileChecksum(objectsCrc, bytes, (size_t) n);
+            save.ObjectsCrc = CKFileChecksum(save.ObjectsCrc, word, 4);
+            CKEmitChunkBytes(chunk, [&](const void* bytes, int n) {
+                save.ObjectsCrc = CKFileChecksum(save.ObjectsCrc, bytes, (size_t) n);
                 return true;
             });
         }
-        context->SendInterfaceMessage(CKUIM_LOADSAVEPROGRESS, (uintptr_t) i, (uintptr_t) count, 0);
+        m_Context->SendInterfaceMessage(CKUIM_LOADSAVEPROGRESS, (uintptr_t) i, (uintptr_t) count, 0);
     }
+}
 
+void CKFile::SaveManagersData()
+{
     // The managers' own data, in manager-table order.
-    for (int i = 0; i < context->GetManagerCount(); ++i) {
-        CKBaseManager* manager = context->GetManager(i);
+    for (int i = 0; i < m_Context->GetManagerCount(); ++i) {
+        CKBaseManager* manager = m_Context->GetManager(i);
         if (!manager)
             continue;
         CKStateChunk* chunk = nullptr;
         try {
             chunk = manager->SaveData(this);
         } catch (...) {
-            context->OutputToConsoleEx("[%s] Error : SaveData", manager->GetName() ? manager->GetName() : "");
+            m_Context->OutputToConsoleEx("[%s] Error : SaveData", manager->GetName() ? manager->GetName() : "");
             chunk = nullptr;
         }
         if (chunk) {
@@ -353,195 +462,167 @@ CKERROR CKFile::EndSave()
             m_ManagersData.PushBack(record);
         }
     }
+}
 
-    CKGetPluginManager()->ComputeFileDependencies(this);
-
+CKERROR CKFile::LayOutSections(SaveState& save)
+{
     // Sizes of both sections, in 64 bits: the format holds 32-bit sizes only.
-    XArray<int> nameLengths(count);
     int64_t descriptorBytes = 0;
-    for (CKFileObjectRecord& record : m_FileObjects) {
-        int length = record.m_Name ? (int) std::strlen(record.m_Name) : 0;
-        nameLengths.PushBack(length);
-        descriptorBytes += 16 + (int64_t) length;
-    }
-    const int padding = CKDescriptorPadding(descriptorBytes);
-    int64_t headerSize = descriptorBytes + padding + 4 + 8;
+    for (const CKFileObjectRecord& record : m_FileObjects)
+        descriptorBytes +=
+            CKFileWordBytes<CKFileDescriptor> + (int64_t) (record.m_Name ? std::strlen(record.m_Name) : 0);
+    // The dependency count word, the entries, the included-file table.
+    int64_t headerSize = descriptorBytes + CKDescriptorPadding(descriptorBytes) + 4;
     for (const CKFilePluginDependency& dependency : m_PluginsDep)
-        headerSize += 8 + 8 * (int64_t) dependency.m_Guids.Size();
+        headerSize +=
+            CKFileWordBytes<CKFileDependencyHead> + CKFileWordBytes<CKGUID> * (int64_t) dependency.m_Guids.Size();
+    headerSize += 4 + CK_FILE_INCLUDED_TABLE_SIZE;
     int64_t managerBytes = 0;
     for (CKFileManagerRecord& record : m_ManagersData)
-        managerBytes += 12 + (record.m_Data ? record.m_Data->ConvertToBuffer(nullptr) : 0);
+        managerBytes += CKFileWordBytes<CKGUID> + 4 + (record.m_Data ? record.m_Data->ConvertToBuffer(nullptr) : 0);
     int64_t dataSize = managerBytes;
-    for (CKFileObjectRecord& record : m_FileObjects)
+    for (const CKFileObjectRecord& record : m_FileObjects)
         dataSize += 4 + record.m_PrePackSize;
     const int64_t limit = 0x7FFFFFFF - CK_FILE_HEADER_SIZE;
-    CKERROR result = CKErr::Ok;
-    CKMemoryBufferParser* header = nullptr;
-    CKMemoryBufferParser* data = nullptr;
     if (headerSize > limit || dataSize > limit || headerSize + dataSize > limit) {
         LogError("Cannot save %s: its sections pass the 4 GB the format can hold", m_FileName.CStr());
-        result = CKErr::OutOfMemory;
+        return CKErr::OutOfMemory;
     }
-    if (result == CKErr::Ok) {
-        // Data offsets count the unpacked sections laid end to end.
-        CKDWORD offset = (CKDWORD) (CK_FILE_HEADER_SIZE + headerSize + managerBytes);
-        for (CKFileObjectRecord& record : m_FileObjects) {
-            record.m_DataOffset = offset;
-            offset += 4 + (CKDWORD) record.m_PrePackSize;
-        }
-        // Every byte of it is written below.
-        char* block = static_cast<char*>(std::malloc((size_t) headerSize));
-        header = block ? CKMemoryBufferParser::Adopt(block, (int) headerSize, 0) : nullptr;
-        if (!header)
-            result = CKErr::OutOfMemory;
-    }
-    if (result == CKErr::Ok) {
-        CKBYTE* out = reinterpret_cast<CKBYTE*>(header->GetBuffer());
-        for (int i = 0; i < count; ++i) {
-            const CKFileObjectRecord& record = m_FileObjects[i];
-            int nameLength = nameLengths[i];
-            StoreLE32(out + 0, record.m_ObjectID);
-            StoreLE32(out + 4, (CKDWORD) record.m_ClassID);
-            StoreLE32(out + 8, record.m_DataOffset);
-            StoreLE32(out + 12, (CKDWORD) (nameLength + (i == count - 1 ? padding : 0)));
-            if (nameLength > 0)
-                std::memcpy(out + 16, record.m_Name, (size_t) nameLength);
-            out += 16 + nameLength;
-        }
-        if (count > 0)
-            for (int k = 0; k < padding; ++k)
-                *out++ = 0;
-        StoreLE32(out, (CKDWORD) m_PluginsDep.Size());
-        out += 4;
-        for (const CKFilePluginDependency& dependency : m_PluginsDep) {
-            StoreLE32(out + 0, (CKDWORD) dependency.m_PluginCategory);
-            StoreLE32(out + 4, (CKDWORD) dependency.m_Guids.Size());
-            out += 8;
-            for (const CKGUID& guid : dependency.m_Guids) {
-                StoreLE32(out + 0, guid.d1);
-                StoreLE32(out + 4, guid.d2);
-                out += 8;
-            }
-        }
-        StoreLE32(out + 0, 4);
-        StoreLE32(out + 4, (CKDWORD) m_IncludedFiles.Size());
-        out += 8;
-        PLATFORM_CHECK(out == reinterpret_cast<CKBYTE*>(header->GetBuffer()) + headerSize);
-    }
-    // The descriptors are written: the reference marks go.
-    restoreMarks();
+    save.HeaderSize = headerSize;
+    save.DataSize = dataSize;
+    save.ManagerBytes = managerBytes;
 
-    // Pack of a memory parser gives a memory parser, of a writer a writer.
-    CKMemoryBufferParser* headerOut = header;
-    if (result == CKErr::Ok && pack) {
-        CKBufferParser* packed = header->Pack((int) headerSize, level);
-        if (packed && packed->Size() < (int) headerSize)
-            headerOut = static_cast<CKMemoryBufferParser*>(packed);
+    // Data offsets count the unpacked sections laid end to end.
+    CKDWORD offset = (CKDWORD) (CK_FILE_HEADER_SIZE + headerSize + managerBytes);
+    for (CKFileObjectRecord& record : m_FileObjects) {
+        record.m_DataOffset = offset;
+        offset += 4 + (CKDWORD) record.m_PrePackSize;
+    }
+    return CKErr::Ok;
+}
+
+CKERROR CKFile::BuildHeaderData(SaveState& save)
+{
+    // Every byte of it is written below.
+    char* block = static_cast<char*>(std::malloc((size_t) save.HeaderSize));
+    save.Header = block ? CKMemoryBufferParser::Adopt(block, (int) save.HeaderSize, 0) : nullptr;
+    if (!save.Header)
+        return CKErr::OutOfMemory;
+    save.HeaderOut = save.Header;
+    if (!PLATFORM_CHECK(WriteHeaderData(save.Header->GetBuffer(), save.Header->Size()))) {
+        LogError("The header data of %s does not fill its %lld bytes", m_FileName.CStr(), (long long) save.HeaderSize);
+        return CKErr::NotEnoughDiskPlace;
+    }
+    return CKErr::Ok;
+}
+
+bool CKFile::WriteHeaderData(char* bytes, int size)
+{
+    ByteWriter writer(bytes, bytes ? (size_t) size : 0);
+
+    // Object descriptors: 16 bytes and a name each; zeros pad the block to
+    // whole words, counted in the last name length.
+    const int count = m_FileObjects.Size();
+    size_t padding = 0;
+    for (int i = 0; i < count; ++i) {
+        const CKFileObjectRecord& record = m_FileObjects[i];
+        const size_t nameLength = record.m_Name ? std::strlen(record.m_Name) : 0;
+        if (i == count - 1)
+            padding = (size_t) CKDescriptorPadding(
+                (int64_t) (writer.Position() + CKFileWordBytes<CKFileDescriptor> + nameLength));
+        CKFileDescriptor descriptor;
+        descriptor.ObjectID = record.m_ObjectID;
+        descriptor.ClassID = (CKDWORD) record.m_ClassID;
+        descriptor.DataOffset = record.m_DataOffset;
+        descriptor.NameLength = (CKDWORD) (nameLength + padding);
+        CKWriteFileWords(writer, descriptor);
+        writer.WriteBytes(record.m_Name, nameLength);
+    }
+    writer.WriteZeros(padding);
+
+    // Plug-in dependencies: category, GUID count, GUIDs.
+    writer.Write32((CKDWORD) m_PluginsDep.Size());
+    for (const CKFilePluginDependency& dependency : m_PluginsDep) {
+        CKFileDependencyHead head;
+        head.Category = (CKDWORD) dependency.m_PluginCategory;
+        head.GuidCount = (CKDWORD) dependency.m_Guids.Size();
+        CKWriteFileWords(writer, head);
+        for (const CKGUID& guid : dependency.m_Guids)
+            CKWriteFileWords(writer, guid);
+    }
+
+    // Included-file table: its size, then the count.
+    writer.Write32(CK_FILE_INCLUDED_TABLE_SIZE);
+    writer.Write32((CKDWORD) m_IncludedFiles.Size());
+    return writer.Ok() && writer.Remaining() == 0;
+}
+
+CKERROR CKFile::PackSections(SaveState& save)
+{
+    // Each section is stored packed only when that makes it strictly
+    // smaller. Pack of a memory parser gives a memory parser.
+    if (save.Pack) {
+        CKBufferParser* packed = save.Header->Pack((int) save.HeaderSize, save.Level);
+        if (packed && packed->Size() < (int) save.HeaderSize)
+            save.HeaderOut = static_cast<CKMemoryBufferParser*>(packed);
         else
             delete packed;
     }
+    save.HeaderOut->Seek(0);
 
-    // The data section is never laid out plain in a buffer of its own: its
-    // pieces (manager GUIDs, size words, the chunks' serialised forms) go
-    // from the records, gathered into runs, into the deflate stream, or
-    // into the checksum and then the file.
-    std::unique_ptr<char[]> gatherBlock(new (std::nothrow) char[kGatherSize]);
-    if (result == CKErr::Ok && !gatherBlock)
-        result = CKErr::OutOfMemory;
-    auto emitManagers = [&](auto&& out) -> bool {
-        CKBYTE word[8];
-        for (CKFileManagerRecord& record : m_ManagersData) {
-            int size = record.m_Data ? record.m_Data->ConvertToBuffer(nullptr) : 0;
-            StoreLE32(word + 0, record.m_Manager.d1);
-            StoreLE32(word + 4, record.m_Manager.d2);
-            if (!out(word, 8))
-                return false;
-            StoreLE32(word, (CKDWORD) size);
-            if (!out(word, 4) || !CKEmitChunkBytes(record.m_Data, size, out))
-                return false;
-        }
+    save.GatherBlock.reset(new (std::nothrow) char[kGatherSize]);
+    if (!save.GatherBlock)
+        return CKErr::OutOfMemory;
+    if (save.Pack) {
+        CKMemoryBufferWriter* packed = CKMemoryBufferWriter::NewPackTarget((int) save.DataSize);
+        bool ok = packed && packed->BeginDeflate(save.Level);
+        if (ok)
+            ok = save.EmitData([&](const void* bytes, int n) { return packed->DeflatePiece(bytes, n); });
+        ok = packed && packed->EndDeflate() && ok;
+        if (ok && packed->Size() < (int) save.DataSize)
+            save.Data = packed;
+        else
+            delete packed;
+    }
+    return CKErr::Ok;
+}
+
+CKDWORD CKFile::SumDataSection(SaveState& save)
+{
+    // The checksum covers the data section as stored.
+    if (save.Data)
+        return save.Data->ComputeCRC(save.Data->Size(), 0);
+    CKDWORD crc = 0;
+    auto sum = [&](const void* bytes, int n) {
+        crc = CKFileChecksum(crc, bytes, (size_t) n);
         return true;
     };
-    auto emitData = [&](auto&& out) -> bool {
-        Gatherer gather(gatherBlock.get(), out);
-        CKBYTE word[4];
-        if (!emitManagers(gather))
-            return false;
-        for (CKFileObjectRecord& record : m_FileObjects) {
-            StoreLE32(word, (CKDWORD) record.m_PrePackSize);
-            if (!gather(word, 4) || !CKEmitChunkBytes(record.m_Data, record.m_PrePackSize, gather))
-                return false;
-        }
-        return gather.Flush();
-    };
-    if (result == CKErr::Ok && pack) {
-        CKMemoryBufferWriter* packed = CKMemoryBufferWriter::NewPackTarget((int) dataSize);
-        bool ok = packed && packed->BeginDeflate(level);
-        auto deflate = [&](const void* bytes, int n) { return packed->DeflatePiece(bytes, n); };
-        if (ok)
-            ok = emitData(deflate);
-        ok = packed && packed->EndDeflate() && ok;
-        // Kept only when strictly smaller; else the section is stored plain.
-        if (ok && packed->Size() < (int) dataSize)
-            data = packed;
-        else
-            delete packed;
+    if (save.Pack) {
+        // Packing did not pay: the whole plain section is summed now.
+        save.EmitData(sum);
+        return crc;
     }
+    save.EmitManagers(sum);
+    return CKFileChecksumCombine(crc, save.ObjectsCrc, (uint64_t) (save.DataSize - save.ManagerBytes));
+}
 
-    XString target = m_FileName;
-    if (result == CKErr::Ok) {
-        headerOut->Seek(0);
-        m_FileInfo = CKFileInfo();
-        if (data) {
-            m_FileInfo.Crc = data->ComputeCRC(data->Size(), 0);
-        } else {
-            CKDWORD crc = 0;
-            auto sum = [&](const void* bytes, int n) {
-                crc = CKFileChecksum(crc, bytes, (size_t) n);
-                return true;
-            };
-            if (pack) {
-                // Packing did not pay: the whole plain section is summed now.
-                emitData(sum);
-            } else {
-                emitManagers(sum);
-                crc = CKFileChecksumCombine(crc, objectsCrc, (uint64_t) (dataSize - managerBytes));
-            }
-            m_FileInfo.Crc = crc;
-        }
-        m_FileInfo.CKVersion = CK_FILE_ENGINE_VERSION;
-        m_FileInfo.FileVersion = CK_FILE_VERSION_WRITTEN;
-        m_FileInfo.FileWriteMode = writeMode;
-        m_FileInfo.Hdr1PackSize = (CKDWORD) headerOut->Size();
-        m_FileInfo.Hdr1UnPackSize = (CKDWORD) headerSize;
-        m_FileInfo.DataPackSize = data ? (CKDWORD) data->Size() : (CKDWORD) dataSize;
-        m_FileInfo.DataUnPackSize = (CKDWORD) dataSize;
-        m_FileInfo.ManagerCount = (CKDWORD) m_ManagersData.Size();
-        m_FileInfo.ObjectCount = (CKDWORD) count;
-        m_FileInfo.MaxIDSaved = (CKDWORD) m_SaveIDMax;
-        m_FileInfo.ProductVersion = context->GetProductVersion();
-        m_FileInfo.ProductBuild = context->GetProductBuild();
-        m_FileInfo.FileSize = m_FileInfo.DataPackSize + CK_FILE_HEADER_SIZE + m_FileInfo.Hdr1PackSize;
-        context->SetLastSavedFile(target.CStr());
-    }
-    if (result == CKErr::Ok) {
-        result = WriteSections(target, headerOut, [&](CKStreamWriter* writer) {
-            if (data)
-                return data->WriteToStream(writer) != FALSE;
-            auto write = [&](const void* bytes, int n) { return writer->Write(bytes, (CKDWORD) n) == (CKDWORD) n; };
-            return emitData(write);
-        });
-    }
-    ClearData();
-    ResetNameClashPolicies();
-    if (headerOut != header)
-        delete headerOut;
-    delete header;
-    delete data;
-    m_IncludedFiles.Clear();
-    context->ExecuteManagersPostSave();
-    context->SetInSave(FALSE);
-    return result;
+void CKFile::KeepHeaderValues(SaveState& save, CKDWORD crc)
+{
+    m_FileInfo = CKFileInfo();
+    m_FileInfo.Crc = crc;
+    m_FileInfo.CKVersion = CK_FILE_ENGINE_VERSION;
+    m_FileInfo.FileVersion = CK_FILE_VERSION_WRITTEN;
+    m_FileInfo.FileWriteMode = save.WriteMode;
+    m_FileInfo.Hdr1PackSize = (CKDWORD) save.HeaderOut->Size();
+    m_FileInfo.Hdr1UnPackSize = (CKDWORD) save.HeaderSize;
+    m_FileInfo.DataPackSize = save.Data ? (CKDWORD) save.Data->Size() : (CKDWORD) save.DataSize;
+    m_FileInfo.DataUnPackSize = (CKDWORD) save.DataSize;
+    m_FileInfo.ManagerCount = (CKDWORD) m_ManagersData.Size();
+    m_FileInfo.ObjectCount = (CKDWORD) m_FileObjects.Size();
+    m_FileInfo.MaxIDSaved = (CKDWORD) m_SaveIDMax;
+    m_FileInfo.ProductVersion = m_Context->GetProductVersion();
+    m_FileInfo.ProductBuild = m_Context->GetProductBuild();
+    m_FileInfo.FileSize = m_FileInfo.DataPackSize + CK_FILE_HEADER_SIZE + m_FileInfo.Hdr1PackSize;
 }
 
 void CKFile::SaveThumbnail()

@@ -165,7 +165,7 @@ int CKMemoryBufferWriter::InsertChunk(CKStateChunk* chunk)
     char word[4];
     StoreLE32(word, (CKDWORD) size);
     if (Write(word, 4))
-        CKEmitChunkBytes(chunk, size, [&](const void* bytes, int n) { return Write(bytes, n) != FALSE; });
+        CKEmitChunkBytes(chunk, [&](const void* bytes, int n) { return Write(bytes, n) != FALSE; });
     return size;
 }
 

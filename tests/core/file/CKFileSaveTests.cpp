@@ -258,6 +258,58 @@ TEST_F(CKFileSave, AFileWithNoObjectsHasAnEmptyDescriptorBlock)
     EXPECT_EQ(LoadLE32(bytes.data() + 64 + header - 4), 0u);
 }
 
+TEST_F(CKFileSave, TheHeaderDataIsDescriptorsDependenciesAndTableWithTheLastNamePaddedEvenWhenEmpty)
+{
+    TestTempDir dir;
+    for (auto* manager : {Manager(m_Context, kTestManagerGuid1), Manager(m_Context, kTestManagerGuid2)})
+        manager->m_Saves = false;
+    m_Context->SetFileWriteMode(0);
+    FileTestItem* named = NewItem(m_Context, "ab");
+    FileTestItem* nameless = NewItem(m_Context);
+    CKFile* file = m_Context->CreateCKFile();
+    ASSERT_EQ(file->StartSave(dir.File("header.qdx").c_str()), 0);
+    file->SaveObject(named);
+    file->SaveObjectAsReference(nameless);
+    ASSERT_EQ(file->EndSave(), 0);
+    m_Context->DeleteCKFile(file);
+
+    Bytes bytes = ReadWholeFile(dir.File("header.qdx"));
+    const CKDWORD header = 16 + 2 + 16 + 0 + 2 + 4 + 8;
+    ASSERT_EQ(LoadLE32(bytes.data() + 28), header);
+    ASSERT_GE(bytes.size(), 64u + header + 4u);
+    const CKDWORD first = 64 + header; // no manager records come before
+    const CKDWORD second = first + 4 + LoadLE32(bytes.data() + first);
+    Bytes expected;
+    auto word = [&](CKDWORD w) {
+        for (int k = 0; k < 4; ++k)
+            expected.push_back((CKBYTE) (w >> (8 * k)));
+    };
+    word(named->GetID());
+    word((CKDWORD) FileTestItem::m_ClassID);
+    word(first);
+    word(2);
+    expected.insert(expected.end(), {'a', 'b'});
+    word(nameless->GetID() | 0x80000000u);
+    word((CKDWORD) FileTestItem::m_ClassID);
+    word(second);
+    word(2); // no name, two bytes of padding: 34 descriptor bytes become 36
+    expected.insert(expected.end(), {0, 0});
+    word(0); // no plug-in dependencies
+    word(4); // the included-file table: its size, then the count
+    word(0);
+    EXPECT_EQ(Bytes(bytes.begin() + 64, bytes.begin() + 64 + header), expected);
+
+    CKFile* back = m_Context->CreateCKFile();
+    ASSERT_EQ(back->OpenMemory(bytes.data(), (int) bytes.size()), 0);
+    ASSERT_EQ(back->GetObjectRecordCount(), 2);
+    EXPECT_STREQ(back->m_FileObjects[0].m_Name, "ab");
+    EXPECT_EQ(back->m_FileObjects[0].m_DataOffset, first);
+    EXPECT_EQ(back->m_FileObjects[1].m_Name, nullptr) << "padding is no name";
+    EXPECT_EQ(back->m_FileObjects[1].m_ObjectID, nameless->GetID() | 0x80000000u);
+    EXPECT_EQ(back->m_FileObjects[1].m_DataOffset, second);
+    m_Context->DeleteCKFile(back);
+}
+
 TEST(CKFileFormat, TheHeaderIsWrittenFieldByField)
 {
     CKFileInfo info;
