@@ -16,28 +16,17 @@ namespace {
 
 constexpr uint32_t kDxt[5] = {0x31545844, 0x32545844, 0x33545844, 0x34545844, 0x35545844}; // "DXT1".."DXT5"
 
-// A DDS header as the format's documentation lays it out, word by word.
+// A DDS header as the format's documentation lays it out: words at offsets
+// 0, 4, 8 ..., the pixel format from offset 76, the caps at 108.
 std::vector<uint8_t> Header(int width, int height, uint32_t flags, uint32_t pitch, uint32_t pfFlags, uint32_t fourCC,
                             uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a)
 {
-    std::vector<uint8_t> h(128, 0);
-    const uint32_t words[][2] = {{0, 0x20534444},
-                                 {4, 124},
-                                 {8, flags},
-                                 {12, uint32_t(height)},
-                                 {16, uint32_t(width)},
-                                 {20, pitch},
-                                 {76, 32},
-                                 {80, pfFlags},
-                                 {84, fourCC},
-                                 {88, bits},
-                                 {92, r},
-                                 {96, g},
-                                 {100, b},
-                                 {104, a},
-                                 {108, 0x1000}};
-    for (const auto& w : words)
-        StoreLE32(&h[w[0]], w[1]);
+    const uint32_t words[32] = {
+        0x20534444, 124, flags, uint32_t(height), uint32_t(width), pitch, 0, 0, 0, 0, 0,      0, 0, 0, 0, 0, 0,
+        0,          0,   32,    pfFlags,          fourCC,          bits,  r, g, b, a, 0x1000, 0, 0, 0, 0};
+    std::vector<uint8_t> h(128);
+    for (int i = 0; i < 32; ++i)
+        StoreLE32(&h[4 * i], words[i]);
     return h;
 }
 
@@ -115,19 +104,28 @@ TEST(DdsReader, EachOfferedFormatWritesItsHeaderWordsAndWholeData)
     }
 }
 
-TEST(DdsReader, CompressedSizesCountWholeBlocks)
+TEST(DdsReader, CompressedImagesCountWholeBlocksAndKeepTheirColours)
 {
-    DdsReader reader;
     const struct
     {
         int width, height, n;
         size_t fileSize;
-    } cases[] = {{16, 16, 0, 256}, {2, 2, 4, 144}, {5, 3, 2, 160}, {1, 1, 0, 136}};
+    } cases[] = {{16, 16, 0, 256}, {2, 2, 4, 144}, {5, 3, 2, 160}, {64, 32, 4, 2176}};
     for (const auto& c : cases) {
-        std::vector<uint32_t> pixels = MakePicture(c.width, c.height, false);
-        const std::vector<uint8_t> file = Save(reader, pixels, c.width, c.height, kDxt[c.n]);
-        ASSERT_EQ(file.size(), c.fileSize) << c.width << "x" << c.height;
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
+        std::vector<uint32_t> pixels; // smooth, so that compression keeps it closely
+        for (int y = 0; y < c.height; ++y)
+            for (int x = 0; x < c.width; ++x)
+                pixels.push_back(uint32_t(255 - 2 * y) << 24 | uint32_t(4 * x) << 16 | uint32_t(8 * y) << 8 | 40);
+        DdsReader writer, reader;
+        const std::vector<uint8_t> file = Save(writer, pixels, c.width, c.height, kDxt[c.n]);
+        ASSERT_EQ(file.size(), c.fileSize);
         EXPECT_EQ(LoadLE32(&file[20]), c.fileSize - 128) << "linear size";
+        const RgbaImage back = DecodeWith(reader, file);
+        ASSERT_EQ(back.pixels.size(), pixels.size());
+        for (size_t i = 0; i < pixels.size(); ++i)
+            for (int shift = 0; shift < (c.n == 0 ? 24 : 32); shift += 8)
+                ASSERT_LE(std::abs(int((back.pixels[i] >> shift) & 0xFF) - int((pixels[i] >> shift) & 0xFF)), 12) << i;
     }
 }
 
@@ -214,35 +212,14 @@ TEST(DdsReader, ImagesOfOtherPixelSizesAreConvertedNotCopied)
     p.m_Format.BytesPerLine = 21;
     p.m_Data = rgb24.data();
     DdsReader reader;
-    for (uint32_t format : {22u, 21u}) {
-        p.m_Words[0] = format;
-        const std::vector<uint8_t> file = SaveToBytes(reader, p);
-        ASSERT_EQ(file.size(), 128u + 7 * 3 * 4);
-        DdsReader back;
-        EXPECT_EQ(DecodeWith(back, file), AsImage(pixels, 7, 3, true)) << format;
-    }
+    p.m_Words[0] = 22; // X8R8G8B8, which 24-bit images save as
+    const std::vector<uint8_t> file = SaveToBytes(reader, p);
+    ASSERT_EQ(file.size(), 128u + 7 * 3 * 4);
+    DdsReader back;
+    EXPECT_EQ(DecodeWith(back, file), AsImage(pixels, 7, 3, true));
 }
 
-TEST(DdsReader, CompressionKeepsTheColoursInPlace)
-{
-    std::vector<uint32_t> pixels(64 * 32);
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 64; ++x)
-            pixels[size_t(y) * 64 + x] =
-                uint32_t(255 - 2 * y) << 24 | uint32_t(4 * x) << 16 | uint32_t(8 * y) << 8 | 40;
-    for (int n : {0, 2, 4}) {
-        DdsReader writer, reader;
-        const RgbaImage back = DecodeWith(reader, Save(writer, pixels, 64, 32, kDxt[n]));
-        ASSERT_EQ(back.pixels.size(), pixels.size());
-        int worst = 0;
-        for (size_t i = 0; i < pixels.size(); ++i)
-            for (int c = 0; c < (n == 0 ? 24 : 32); c += 8)
-                worst = std::max(worst, std::abs(int((back.pixels[i] >> c) & 0xFF) - int((pixels[i] >> c) & 0xFF)));
-        EXPECT_LE(worst, 12) << "DXT" << n + 1;
-    }
-}
-
-TEST(DdsReader, RefusedFilesGiveTwoAndNullArgumentsOne)
+TEST(DdsReader, EveryPrefixGivesTwoNullArgumentsOneAndMipmapsAreSkipped)
 {
     std::vector<uint32_t> pixels = MakePicture(4, 4, false);
     DdsReader reader;
@@ -253,14 +230,6 @@ TEST(DdsReader, RefusedFilesGiveTwoAndNullArgumentsOne)
     EXPECT_EQ(reader.ReadMemory(good.data(), (CKDWORD) good.size(), nullptr), 1);
     EXPECT_EQ(reader.ReadFile(nullptr, &p), 1);
     EXPECT_EQ(reader.ReadFile("no/such/file.dds", &p), 2);
-    const struct
-    {
-        size_t at;
-        uint32_t value;
-    } patches[] = {{0, 0x20534445}, {4, 128}, {76, 0},        {112, 0x200}, {112, 0x200000}, {80, 0x20000},
-                   {80, 4},         {88, 12}, {92, 0xFFFF00}, {12, 0},      {16, 16385}};
-    for (const auto& patch : patches)
-        EXPECT_EQ(DecodePatched(reader, good, patch.at, patch.value, 4), 2) << patch.at << " " << patch.value;
     std::vector<uint8_t> mipmapped = good;
     mipmapped.resize(good.size() + 16, 0x55);
     EXPECT_EQ(DecodePatched(reader, mipmapped, 28, 2, 4), 0) << "levels past the first are ignored";
@@ -287,10 +256,9 @@ TEST(DdsReader, SaveFailuresAndAlphaByFormat)
     p.m_Format.Image = nullptr;
     EXPECT_TRUE(SaveToBytes(reader, p).empty());
 
-    for (const auto& [format, alpha] :
-         {std::pair(20u, false), std::pair(21u, true), std::pair(22u, false), std::pair(23u, false),
-          std::pair(24u, false), std::pair(26u, true), std::pair(27u, false), std::pair(kDxt[0], true)}) {
+    for (uint32_t format : {20u, 21u, 22u, 23u, 24u, 26u, 27u, kDxt[0]}) {
         p.m_Words[0] = format;
+        const bool alpha = format == 21 || format == 26 || format == kDxt[0];
         EXPECT_EQ(reader.IsAlphaSaved(&p), alpha ? TRUE : FALSE) << format;
     }
     CKBitmapProperties bare;
