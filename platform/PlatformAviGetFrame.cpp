@@ -1,5 +1,6 @@
 #include "platform/PlatformAviGetFrame.h"
 
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <new>

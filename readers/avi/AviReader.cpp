@@ -1,5 +1,7 @@
 #include "readers/avi/AviReader.h"
 
+#include <cstdint>
+
 #include "platform/PlatformAviGetFrame.h"
 #include "platform/PlatformAviStream.h"
 #include "readers/common/ReaderLog.h"

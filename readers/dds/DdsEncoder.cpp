@@ -1,5 +1,6 @@
 #include "readers/dds/DdsEncoder.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "core/bitmap/CKBitmapReader.h"
