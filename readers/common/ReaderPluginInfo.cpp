@@ -6,3 +6,8 @@ CKPluginInfo ReaderMakePluginInfo(CKGUID guid, const char* extension, const char
 {
     return CKPluginInfo(guid, extension, description, "Keltrane", summary, 1, nullptr, nullptr, CKPLUGIN_BITMAP_READER);
 }
+
+CKPluginInfo ReaderMakeMoviePluginInfo(CKGUID guid, const char* extension, const char* description, const char* summary)
+{
+    return CKPluginInfo(guid, extension, description, "Keltrane", summary, 1, nullptr, nullptr, CKPLUGIN_MOVIE_READER);
+}

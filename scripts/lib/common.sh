@@ -7,6 +7,7 @@ ENGINE_PACKAGES=(
   zlib1g-dev libpng-dev libjpeg-dev libtiff-dev
   libfreetype-dev fonts-dejavu-core libpng-tools
   libglm-dev libpixman-1-dev libimagequant-dev
+  libsquish-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev imagemagick
 )
 
 engine_install_packages() {

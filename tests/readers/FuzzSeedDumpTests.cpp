@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "readers/dds/DdsReader.h"
 #include "readers/jpeg/JpgReader.h"
 #include "readers/png/PngReader.h"
 #include "readers/tiff/TiffReader.h"
+#include "tests/readers/support/MovieBuilder.h"
 #include "tests/readers/support/ReaderTestSupport.h"
 
 // Writes small seed inputs of the reader fuzz targets into
@@ -75,4 +77,37 @@ TEST(FuzzSeeds, DISABLED_WriteFuzzSeeds)
     put("tiff", "raw.tif", SaveToBytes(tiff, ArgbRecord(t, small, 5, 4)));
     t.m_Words[TiffReader::kCompressionWord] = 5;
     put("tiff", "lzw.tif", SaveToBytes(tiff, ArgbRecord(t, small, 5, 4)));
+
+    DdsReader dds;
+    const struct
+    {
+        const char* name;
+        CKDWORD format;
+    } ddsCases[] = {{"argb.dds", 21},         {"rgb565.dds", 23},       {"rgb24.dds", 20},
+                    {"dxt1.dds", 0x31545844}, {"dxt3.dds", 0x33545844}, {"dxt5.dds", 0x35545844}};
+    for (const auto& c : ddsCases) {
+        CKBitmapProperties d = ArgbRecord(DdsReader::DefaultProperties(), small, 5, 4);
+        d.m_Words[DdsReader::kFormatWord] = c.format;
+        put("dds", c.name, SaveToBytes(dds, d));
+    }
+
+    const struct
+    {
+        const char* name;
+        MovieKind kind;
+        int width, height, frames;
+        bool bottomUp;
+    } movies[] = {{"raw24.avi", MovieKind::Raw24, 3, 2, 4, false},
+                  {"raw32_bottom_up.avi", MovieKind::Raw32, 2, 2, 3, true},
+                  {"pal8.avi", MovieKind::Pal8, 4, 2, 3, false},
+                  {"mjpeg.avi", MovieKind::Mjpeg, 8, 8, 2, false}};
+    for (const auto& m : movies) {
+        MovieSpec spec;
+        spec.kind = m.kind;
+        spec.width = m.width;
+        spec.height = m.height;
+        spec.frames = m.frames;
+        spec.bottomUp = m.bottomUp;
+        put("avi", m.name, BuildMovie(spec));
+    }
 }

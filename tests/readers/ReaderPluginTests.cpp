@@ -5,7 +5,10 @@
 
 #include "core/context/CKPluginInfo.h"
 #include "core/context/CKPluginManager.h"
+#include "readers/avi/AviReader.h"
+#include "readers/avi/AviReaderPlugin.h"
 #include "readers/bmp/BmpReader.h"
+#include "readers/dds/DdsReaderPlugin.h"
 #include "readers/imagereader/ImageReaderPlugin.h"
 #include "readers/jpeg/JpgReader.h"
 #include "readers/jpeg/JpgReaderPlugin.h"
@@ -37,7 +40,9 @@ const Expected kReaders[] = {
     {CKGUID(0x02d45c7b, 0x4aac16ec), "Png", "Portable Network Graphics", "PNG", "png", 160, 15},
     {CKGUID(0x4ae51ac4, 0x04587d76), "Jpg", "Joint Photographic Experts Group", "JPEG", "jpg", 152, 15},
     {CKGUID(0x1c9165c2, 0x177a7391), "Tif", "Tagged-Image File Format", "TIFF", "Tiff", 144, 15},
+    {CKGUID(0x338a39dd, 0x5d0d31b5), "Dds", "Direct Draw Surface", "Direct Draw Surface", "dds", 144, 15},
 };
+constexpr int kReaderCount = 7;
 
 CKDataReader* MakeReader(int i)
 {
@@ -47,7 +52,8 @@ CKDataReader* MakeReader(int i)
     case 2: return CKGetImageReader(i);
     case 3: return CKGetPngReader(0);
     case 4: return CKGetJpgReader(0);
-    default: return CKGetTiffReader(0);
+    case 5: return CKGetTiffReader(0);
+    default: return CKGetDdsReader(0);
     }
 }
 
@@ -59,7 +65,8 @@ CKPluginInfo* InfoOf(int i)
     case 2: return CKGetImageReaderPluginInfo(i);
     case 3: return CKGetPngPluginInfo(0);
     case 4: return CKGetJpgPluginInfo(0);
-    default: return CKGetTiffPluginInfo(0);
+    case 5: return CKGetTiffPluginInfo(0);
+    default: return CKGetDdsPluginInfo(0);
     }
 }
 
@@ -76,13 +83,17 @@ void RegisterAll(CKPluginManager& manager)
     manager.AddStaticDll("JPG Reader", 1);
     manager.RegisterPlugin(0, TiffReader::GetReaderInfo(0), nullptr, CKGetTiffReader);
     manager.AddStaticDll("Tiff Reader", 1);
+    manager.RegisterPlugin(0, CKGetDdsPluginInfo(0), nullptr, CKGetDdsReader);
+    manager.AddStaticDll("DDS Reader", 1);
+    manager.RegisterPlugin(0, CKGetAviPluginInfo(0), nullptr, CKGetAviReader);
+    manager.AddStaticDll("AVI Reader", 1);
 }
 
 } // namespace
 
 TEST(ReaderPlugins, RecordsDescribeEachReader)
 {
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < kReaderCount; ++i) {
         const Expected& e = kReaders[i];
         SCOPED_TRACE(e.extension);
         CKPluginInfo* info = InfoOf(i);
@@ -135,6 +146,8 @@ TEST(ReaderPlugins, FactoriesMakeReadersOnlyForTheirIndices)
     EXPECT_EQ(CKGetPngReader(1), nullptr);
     EXPECT_EQ(CKGetJpgReader(1), nullptr);
     EXPECT_EQ(CKGetTiffReader(1), nullptr);
+    EXPECT_EQ(CKGetDdsReader(1), nullptr);
+    EXPECT_EQ(CKGetDdsPluginInfo(1), nullptr);
     EXPECT_EQ(CKGetPngPluginInfo(1), nullptr);
     EXPECT_EQ(PngReader::GetReaderInfo(0), CKGetPngPluginInfo(0));
     EXPECT_EQ(JpgReader::GetReaderInfo(1), nullptr);
@@ -144,10 +157,11 @@ TEST(ReaderPlugins, RegisteredReadersAreFoundByExtension)
 {
     CKPluginManager manager;
     RegisterAll(manager);
-    EXPECT_EQ(manager.GetPluginCount(CKPLUGIN_BITMAP_READER), 6);
-    EXPECT_EQ(manager.GetPluginDllCount(), 4);
-    const char* lookups[] = {"bmp", "TGA", "Pcx", "png", "jpg", "tif"};
-    for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(manager.GetPluginCount(CKPLUGIN_BITMAP_READER), kReaderCount);
+    EXPECT_EQ(manager.GetPluginCount(CKPLUGIN_MOVIE_READER), 1);
+    EXPECT_EQ(manager.GetPluginDllCount(), 6);
+    const char* lookups[] = {"bmp", "TGA", "Pcx", "png", "jpg", "tif", "DDS"};
+    for (int i = 0; i < kReaderCount; ++i) {
         SCOPED_TRACE(lookups[i]);
         CKDataReader* reader = manager.GetBitmapReader(lookups[i]);
         ASSERT_NE(reader, nullptr);
@@ -155,6 +169,10 @@ TEST(ReaderPlugins, RegisteredReadersAreFoundByExtension)
         reader->Release();
     }
     EXPECT_EQ(manager.GetBitmapReader("gif"), nullptr);
+    CKDataReader* movie = manager.GetMovieReader("avi");
+    ASSERT_NE(movie, nullptr);
+    EXPECT_NE(dynamic_cast<AviReader*>(movie), nullptr);
+    movie->Release();
     CKPluginEntry* entry = manager.FindComponent(kReaders[1].guid, CKPLUGIN_BITMAP_READER);
     ASSERT_NE(entry, nullptr);
     EXPECT_EQ(entry->m_PositionInDll, 1);
@@ -163,9 +181,31 @@ TEST(ReaderPlugins, RegisteredReadersAreFoundByExtension)
     EXPECT_EQ(manager.GetPluginDllInfo(0)->m_PluginInfoCount, 3);
 }
 
+TEST(ReaderPlugins, TheMovieReaderHasItsOwnRecord)
+{
+    CKPluginInfo* info = CKGetAviPluginInfo(0);
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(CKGetAviPluginInfo(1), nullptr);
+    EXPECT_EQ(CKGetAviReader(1), nullptr);
+    EXPECT_EQ(info->m_GUID, CKGUID(0x67541bfe, 0x75e510c0));
+    EXPECT_STREQ(info->m_Extension, "Avi");
+    EXPECT_STREQ(info->m_Description.CStr(), "Win32 AVI Movie Reader");
+    EXPECT_STREQ(info->m_Summary.CStr(), "AVI Reader");
+    EXPECT_STREQ(info->m_Author.CStr(), "Keltrane");
+    EXPECT_EQ(info->m_Type, (CKDWORD) CKPLUGIN_MOVIE_READER);
+    CKDataReader* reader = CKGetAviReader(0);
+    EXPECT_EQ(reader->GetReaderInfo(), info);
+    EXPECT_EQ(reader->GetFlags(), 1u);
+    const CKBitmapProperties record = AviReader::DefaultProperties();
+    EXPECT_EQ(record.m_Size, 140u);
+    EXPECT_EQ(record.m_ReaderGuid, info->m_GUID);
+    EXPECT_STREQ(record.m_Ext.CStr(), "avi");
+    reader->Release();
+}
+
 TEST(ReaderPlugins, ABareRecordSetsOnlyTheBaseOfTheDefaults)
 {
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < kReaderCount; ++i) {
         SCOPED_TRACE(kReaders[i].extension);
         auto* reader = static_cast<CKBitmapReader*>(MakeReader(i));
         CKBitmapProperties* defaults = nullptr;
