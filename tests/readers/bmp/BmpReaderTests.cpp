@@ -6,6 +6,8 @@
 
 #include "includes/CKByteOrder.h"
 #include "readers/common/ImageReaderResults.h"
+#include "tests/readers/support/PeakMemory.h"
+#include "tests/readers/support/ReaderLogCapture.h"
 #include "tests/readers/support/ReaderTestSupport.h"
 #include "tests/support/TestPaths.h"
 
@@ -30,8 +32,97 @@ TEST(BmpReader, CorpusDecodesToItsPixelsAndToTheReferenceDecode)
 TEST(BmpReader, FilesWrittenByAnotherEncoderDecodeLikeItsOwnDecoder)
 {
     BmpReader reader;
-    for (const char* name : {"im_24.bmp", "im_8.bmp", "im_rle8.bmp", "im_core24.bmp"})
+    for (const char* name : {"im_24.bmp", "im_8.bmp", "im_rle8.bmp", "im_core24.bmp", "im_v5_24.bmp", "im_v5_32.bmp"})
         CheckForeignFile(reader, name);
+}
+
+TEST(BmpReader, VersionFiveFilesOfAnotherEncoderEqualTheirFortyByteTwins)
+{
+    // The same picture written with today's default header (124 bytes; with
+    // alpha, 32 bits in bit fields) and with the 40-byte one (24 bits).
+    BmpReader reader;
+    const auto load = [](const char* name) { return LoadFileBytes(ReaderTestDataDir() + "/foreign/" + name); };
+    const RgbaImage twin = DecodeWith(reader, load("im_v3_24.bmp"));
+    ASSERT_EQ(twin.width, 13);
+    EXPECT_EQ(DescribeDifference(DecodeWith(reader, load("im_v5_24.bmp")), twin), "");
+    EXPECT_EQ(DescribeDifference(DecodeWith(reader, load("im_v5_32.bmp")), twin, false), "");
+}
+
+TEST(BmpReader, VersionFourAndFiveHeadersReadLikeTheFortyByteOneWithItsBitFields)
+{
+    BmpReader reader;
+    struct Form
+    {
+        int bits, compression;
+        uint32_t masks[3];
+    };
+    const Form forms[] = {
+        {1, 0, {}},
+        {4, 0, {}},
+        {8, 0, {}},
+        {8, 1, {}},
+        {4, 2, {}},
+        {16, 0, {}},
+        {16, 3, {0xF800, 0x07E0, 0x001F}},
+        {24, 0, {}},
+        {32, 0, {}},
+        {32, 3, {0xFF0000, 0xFF00, 0xFF}},
+        {32, 3, {0x0000FF, 0x00FF00, 0xFF0000}},
+    };
+    for (const Form& form : forms)
+        for (const int headerSize : {108, 124}) {
+            SCOPED_TRACE(testing::Message()
+                         << headerSize << "-byte header, " << form.bits << " bits, compression " << form.compression);
+            BmpRecipe twin;
+            twin.bits = form.bits;
+            twin.compression = form.compression;
+            std::copy(form.masks, form.masks + 3, twin.masks);
+            BmpRecipe recipe = twin;
+            recipe.headerSize = headerSize;
+            const std::vector<uint8_t> bytes = BuildBmp(recipe);
+            int result = -1;
+            const RgbaImage image = DecodeWith(reader, bytes, &result);
+            ASSERT_EQ(result, IMAGEREADER_OK);
+            EXPECT_EQ(image, DecodeWith(reader, BuildBmp(twin)));
+            EXPECT_EQ(DescribeDifference(image, ExpectedBmp(twin)), "");
+            CheckEveryPrefix(reader, bytes, {IMAGEREADER_OK, IMAGEREADER_SHORTFILE});
+        }
+}
+
+TEST(BmpReader, ATinyRunLengthFileDeclaringAHugeImageIsRefused)
+{
+    // 16384 x 16384 would be 1 GB; its runs end at once.
+    BmpRecipe s;
+    s.bits = 8;
+    s.compression = 1;
+    s.width = 1;
+    s.height = 1;
+    std::vector<uint8_t> f = BuildBmp(s);
+    f.resize(LoadLE32(&f[10]));
+    f.push_back(0);
+    f.push_back(1);
+    BmpReader reader;
+    int result = -1;
+    const std::vector<uint8_t> small = f;
+    for (const size_t at : {18u, 22u})
+        StoreLE32(&f[at], 16384);
+    {
+        ReaderLogCapture log;
+        PeakMemoryProbe probe;
+        DecodeWith(reader, f, &result);
+        EXPECT_EQ(result, IMAGEREADER_SHORTFILE);
+        EXPECT_TRUE(log.Saw("whose data could describe at most"));
+        if (probe.Works()) {
+            EXPECT_LT(probe.GrowthMegabytes(), 50.0);
+        }
+    }
+    // Up to 64 MB the same runs still give an image of zeros.
+    for (const size_t at : {18u, 22u})
+        StoreLE32(&f[at], 1024);
+    const RgbaImage image = DecodeWith(reader, f, &result);
+    ASSERT_EQ(result, IMAGEREADER_OK);
+    EXPECT_EQ(image.At(1023, 1023), 0u);
+    EXPECT_EQ(DecodeWith(reader, small, &result).width, 1);
 }
 
 TEST(BmpReader, CoreHeaderReadsLikeItsFortyByteEquivalent)
@@ -102,7 +193,8 @@ TEST(BmpReader, RefusesWhatItCannotRead)
     const std::vector<uint8_t> good = BuildBmp(s);
     auto patched = [&](size_t at, uint32_t value, int bytes) { return DecodePatched(reader, good, at, value, bytes); };
     EXPECT_EQ(patched(0, 'X', 1), IMAGEREADER_INVALID) << "signature";
-    EXPECT_EQ(patched(14, 108, 4), IMAGEREADER_INVALID) << "information header size";
+    for (const uint32_t size : {16u, 52u, 56u, 100u, 128u})
+        EXPECT_EQ(patched(14, size, 4), IMAGEREADER_INVALID) << "information header size " << size;
     EXPECT_EQ(patched(28, 7, 2), IMAGEREADER_INVALID) << "bit count";
     EXPECT_EQ(patched(30, 2, 4), IMAGEREADER_INVALID) << "RLE4 on 8 bits";
     EXPECT_EQ(patched(30, 3, 4), IMAGEREADER_INVALID) << "bit fields on 8 bits";
