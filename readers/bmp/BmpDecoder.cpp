@@ -6,6 +6,7 @@
 #include "includes/CKByteOrder.h"
 #include "readers/common/DecodedImage.h"
 #include "readers/common/ImageReaderResults.h"
+#include "readers/common/ReaderDataCoverage.h"
 #include "readers/common/ReaderLog.h"
 
 namespace {
@@ -46,7 +47,9 @@ int ReadHeaders(const CKBYTE* data, size_t size, BmpInfo& info)
         return Fail(IMAGEREADER_SHORTFILE, "file shorter than its header");
     const CKDWORD offset = LoadLE32(data + 10);
     const CKDWORD infoSize = LoadLE32(data + 14);
-    if (infoSize != 12 && infoSize != 40 && infoSize != 64)
+    // 108 and 124 are the version 4 and 5 headers that today's tools write:
+    // the 40-byte header followed by the bit fields and colour-space words.
+    if (infoSize != 12 && infoSize != 40 && infoSize != 64 && infoSize != 108 && infoSize != 124)
         return Fail(IMAGEREADER_INVALID, "unsupported information header");
     if (size < kFileHeaderSize + infoSize)
         return Fail(IMAGEREADER_SHORTFILE, "file shorter than its information header");
@@ -93,12 +96,15 @@ int ReadHeaders(const CKBYTE* data, size_t size, BmpInfo& info)
         return Fail(IMAGEREADER_SHORTFILE, "pixel data offset past the end of the file");
     info.pixelOffset = offset;
 
-    size_t after = kFileHeaderSize + infoSize;
+    const size_t after = kFileHeaderSize + infoSize;
     if (c == 3) {
-        if (size - after < 12)
+        // The bit fields follow the first 40 bytes of the header: inside
+        // the larger headers, after the 40-byte one.
+        const size_t fields = kFileHeaderSize + 40;
+        if (size - fields < 12)
             return Fail(IMAGEREADER_SHORTFILE, "file shorter than its bit fields");
         for (int i = 0; i < 3; ++i)
-            info.masks[i] = LoadLE32(data + after + 4 * i);
+            info.masks[i] = LoadLE32(data + fields + 4 * i);
         if (info.bits == 16 && ((info.masks[0] | info.masks[1] | info.masks[2]) & 0xFFFF0000u) != 0)
             return Fail(IMAGEREADER_INVALID, "bit fields wider than the pixels");
     }
@@ -182,6 +188,11 @@ int DecodeUncompressed(const CKBYTE* data, size_t size, const BmpInfo& info, Dec
 
 int DecodeRle(const CKBYTE* data, size_t size, const BmpInfo& info, DecodedImage& out)
 {
+    // A two-byte run gives at most 255 pixels; the end-of-line, delta and
+    // end-of-bitmap codes leave pixels undescribed.
+    const unsigned long long pixels = (unsigned long long) info.width * info.height;
+    if (!ReaderDataMayDescribeImage("BMP", pixels * 4, pixels, (size - info.pixelOffset) / 2 * 255))
+        return IMAGEREADER_SHORTFILE;
     QxImageDesc& d = out.Desc();
     d.Width = info.width;
     d.Height = info.height;

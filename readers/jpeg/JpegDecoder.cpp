@@ -8,6 +8,7 @@
 
 #include "core/bitmap/CKBitmapReader.h"
 #include "readers/common/DecodedImage.h"
+#include "readers/common/ReaderDataCoverage.h"
 #include "readers/common/ReaderLog.h"
 #include "readers/jpeg/JpegErrorManager.h"
 
@@ -15,8 +16,26 @@ namespace {
 
 // Progressive files can carry any number of scans; real ones have a few.
 constexpr int kMaxScans = 1000;
+// Each scan decodes every block of its components, so the work of a file
+// grows with its scans times its area. Real progressive files decode five
+// to seven times the image's blocks (libjpeg's own script: 5.3 for colour,
+// 6 for grey); the budget allows kScanPasses times, or kLeastScanBlocks for
+// small images. A 16000 x 16000 file of a thousand empty scans is refused
+// after about 0.4 s per 100 MB of its image.
+constexpr unsigned long long kScanPasses = 12;
+constexpr unsigned long long kLeastScanBlocks = 1ull << 20;
 constexpr long kMaxWorkingMemory = 512L * 1024 * 1024;
 constexpr int kRowsPerRead = 16;
+
+// libjpeg's progress hook, which it calls before decoding each row of
+// blocks of a scan: every new scan is charged its blocks up front.
+struct ScanBudget
+{
+    jpeg_progress_mgr pub;
+    int scansCharged;
+    unsigned long long blocksCharged;
+    unsigned long long blockLimit; // 0 until the header is read
+};
 
 struct MemorySource
 {
@@ -30,7 +49,7 @@ struct DecodeState
 {
     jpeg_decompress_struct cinfo;
     JpegErrorManager error;
-    jpeg_progress_mgr progress;
+    ScanBudget budget;
     MemorySource source;
     bool created = false;
 };
@@ -41,6 +60,59 @@ void ProgressMonitor(j_common_ptr cinfo)
     if (d->input_scan_number > kMaxScans) {
         ReaderLogError("JPEG: more than %d scans", kMaxScans);
         JpegJumpBack(cinfo);
+    }
+    auto* budget = reinterpret_cast<ScanBudget*>(d->progress);
+    if (budget->blockLimit == 0 || d->input_scan_number == budget->scansCharged)
+        return;
+    budget->scansCharged = d->input_scan_number;
+    for (int i = 0; i < d->comps_in_scan; ++i)
+        budget->blocksCharged +=
+            (unsigned long long) d->cur_comp_info[i]->width_in_blocks * d->cur_comp_info[i]->height_in_blocks;
+    if (budget->blocksCharged > budget->blockLimit) {
+        ReaderLogError("JPEG: %d scans would decode more than %llu blocks", d->input_scan_number, budget->blockLimit);
+        JpegJumpBack(cinfo);
+    }
+}
+
+// The blocks of every component: one pass over the image.
+unsigned long long ImageBlocks(j_decompress_ptr cinfo)
+{
+    unsigned long long blocks = 0;
+    for (int i = 0; i < cinfo->num_components; ++i)
+        blocks += (unsigned long long) cinfo->comp_info[i].width_in_blocks * cinfo->comp_info[i].height_in_blocks;
+    return blocks;
+}
+
+// The most pixels dataBytes of Huffman-coded data can describe: the first
+// scan that codes a component spends at least one bit on each of its
+// blocks, and a block of the most subsampled component covers the most
+// pixels. Arithmetic coding can spend far less than a bit on a block: its
+// data bound nothing.
+unsigned long long DescribablePixels(j_decompress_ptr cinfo, size_t dataBytes)
+{
+    if (cinfo->arith_code)
+        return READER_ANY_PIXEL_COUNT;
+    unsigned long long cover = 0;
+    for (int i = 0; i < cinfo->num_components; ++i) {
+        const jpeg_component_info& c = cinfo->comp_info[i];
+        const unsigned long long across = (cinfo->max_h_samp_factor + c.h_samp_factor - 1) / c.h_samp_factor;
+        const unsigned long long down = (cinfo->max_v_samp_factor + c.v_samp_factor - 1) / c.v_samp_factor;
+        if (64 * across * down > cover)
+            cover = 64 * across * down;
+    }
+    return ReaderSaturatingProduct(ReaderSaturatingProduct(dataBytes, 8), cover);
+}
+
+// Four-component files hold inverted CMYK, as Adobe's tools write them
+// (libjpeg turns YCCK into it): full ink is 0, so each colour is its
+// sample scaled by the black sample.
+void CmykToRgb(JSAMPLE* rgb, const JSAMPLE* cmyk, JDIMENSION width)
+{
+    for (JDIMENSION x = 0; x < width; ++x, cmyk += 4, rgb += 3) {
+        const unsigned k = cmyk[3];
+        rgb[0] = (JSAMPLE) ((cmyk[0] * k + 127) / 255);
+        rgb[1] = (JSAMPLE) ((cmyk[1] * k + 127) / 255);
+        rgb[2] = (JSAMPLE) ((cmyk[2] * k + 127) / 255);
     }
 }
 
@@ -77,8 +149,8 @@ bool RunDecode(DecodeState* s, FILE* file, const CKBYTE* data, size_t size, Deco
     jpeg_create_decompress(cinfo);
     s->created = true;
     cinfo->mem->max_memory_to_use = kMaxWorkingMemory;
-    s->progress.progress_monitor = ProgressMonitor;
-    cinfo->progress = &s->progress;
+    s->budget.pub.progress_monitor = ProgressMonitor;
+    cinfo->progress = &s->budget.pub;
     if (file) {
         jpeg_stdio_src(cinfo, file);
     } else {
@@ -95,7 +167,9 @@ bool RunDecode(DecodeState* s, FILE* file, const CKBYTE* data, size_t size, Deco
     const bool grey = cinfo->num_components == 1 && cinfo->jpeg_color_space == JCS_GRAYSCALE;
     const bool colour =
         cinfo->num_components == 3 && (cinfo->jpeg_color_space == JCS_YCbCr || cinfo->jpeg_color_space == JCS_RGB);
-    if (!grey && !colour) {
+    const bool inks =
+        cinfo->num_components == 4 && (cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK);
+    if (!grey && !colour && !inks) {
         ReaderLogError("JPEG: %d-component images are not read", cinfo->num_components);
         return false;
     }
@@ -103,9 +177,14 @@ bool RunDecode(DecodeState* s, FILE* file, const CKBYTE* data, size_t size, Deco
         ReaderLogError("JPEG: bad image size %ux%u", cinfo->image_width, cinfo->image_height);
         return false;
     }
-    cinfo->out_color_space = JCS_RGB;
+    const unsigned long long pixels = (unsigned long long) cinfo->image_width * cinfo->image_height;
+    if (!ReaderDataMayDescribeImage("JPEG", pixels * 3, pixels, DescribablePixels(cinfo, size)))
+        return false;
+    const unsigned long long blocks = ImageBlocks(cinfo);
+    s->budget.blockLimit = blocks * kScanPasses > kLeastScanBlocks ? blocks * kScanPasses : kLeastScanBlocks;
+    cinfo->out_color_space = inks ? JCS_CMYK : JCS_RGB;
     jpeg_start_decompress(cinfo);
-    if (cinfo->output_components != 3 || cinfo->output_width != cinfo->image_width ||
+    if (cinfo->output_components != (inks ? 4 : 3) || cinfo->output_width != cinfo->image_width ||
         cinfo->output_height != cinfo->image_height) {
         ReaderLogError("JPEG: unexpected output layout");
         return false;
@@ -123,17 +202,25 @@ bool RunDecode(DecodeState* s, FILE* file, const CKBYTE* data, size_t size, Deco
         ReaderLogError("JPEG: out of memory");
         return false;
     }
+    // Ink lines come into libjpeg's own rows (freed with the decompressor)
+    // and are converted; colour lines go straight into the image.
+    JSAMPARRAY inkRows = inks ? (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+                                                            cinfo->output_width * 4, kRowsPerRead)
+                              : nullptr;
     JSAMPROW rows[kRowsPerRead];
     while (cinfo->output_scanline < cinfo->output_height) {
         const JDIMENSION first = cinfo->output_scanline;
         const JDIMENSION left = cinfo->output_height - first;
         const int n = left < (JDIMENSION) kRowsPerRead ? (int) left : kRowsPerRead;
         for (int i = 0; i < n; ++i)
-            rows[i] = out->Pixels() + (size_t) (first + i) * d.BytesPerLine;
-        if (jpeg_read_scanlines(cinfo, rows, (JDIMENSION) n) == 0) {
+            rows[i] = inks ? inkRows[i] : out->Pixels() + (size_t) (first + i) * d.BytesPerLine;
+        const JDIMENSION got = jpeg_read_scanlines(cinfo, rows, (JDIMENSION) n);
+        if (got == 0) {
             ReaderLogError("JPEG: no line decoded");
             return false;
         }
+        for (JDIMENSION i = 0; inks && i < got; ++i)
+            CmykToRgb(out->Pixels() + (size_t) (first + i) * d.BytesPerLine, inkRows[i], cinfo->output_width);
     }
     jpeg_finish_decompress(cinfo);
     *grayscale = grey;
@@ -147,6 +234,16 @@ bool JpegDecode(FILE* file, const CKBYTE* data, size_t size, DecodedImage& out, 
     grayscale = false;
     if (!file && !data)
         return false;
+    if (file) {
+        // What the rest of the file holds bounds what its data can describe.
+        const long start = std::ftell(file);
+        if (start < 0 || std::fseek(file, 0, SEEK_END) != 0)
+            return false;
+        const long end = std::ftell(file);
+        if (end < start || std::fseek(file, start, SEEK_SET) != 0)
+            return false;
+        size = (size_t) (end - start);
+    }
     DecodeState state{};
     state.cinfo.err = JpegSetUpErrorManager(state.error);
     bool grey = false;

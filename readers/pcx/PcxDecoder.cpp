@@ -138,6 +138,12 @@ int PcxDecode(const CKBYTE* data, size_t size, DecodedImage& out)
             std::memcpy(out.ColorMap(), data + size - kVgaPaletteSize, kVgaPaletteSize);
         else
             std::memcpy(out.ColorMap(), data + 16, 48);
+        // Many monochrome files leave the header palette zero: their two
+        // colours are black and white, as every other reader shows them.
+        if (bits == 1 && std::memcmp(out.ColorMap(), out.ColorMap() + 3, 3) == 0) {
+            std::memset(out.ColorMap(), 0, 3);
+            std::memset(out.ColorMap() + 3, 0xFF, 3);
+        }
     }
     if (!out.AllocatePixels((size_t) d.BytesPerLine * height, false))
         return Fail(IMAGEREADER_INVALID, "out of memory");

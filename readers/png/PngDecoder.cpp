@@ -42,6 +42,17 @@ bool RunDecode(png_structp png, png_infop info, DecodedImage* out, PngFileInfo* 
     if (setjmp(png_jmpbuf(png)))
         return false;
     png_set_user_limits(png, CK_MAX_IMAGE_DIMENSION, CK_MAX_IMAGE_DIMENSION);
+    // Texts and every other metadata chunk are skipped unread: a text that
+    // declares gigabytes, or a thousand compressed ones, would otherwise be
+    // allocated and inflated for nothing. Kept are the chunks that change the
+    // pixels (PLTE and tRNS always are), the same as libpng's own simple
+    // decode keeps, so that both give the same pixels.
+    static const png_byte kChunksUsed[] = {
+        'b', 'K', 'G', 'D', 0, 'c', 'H', 'R', 'M', 0, 'g', 'A', 'M', 'A', 0,
+        'i', 'C', 'C', 'P', 0, 's', 'B', 'I', 'T', 0, 's', 'R', 'G', 'B', 0,
+    };
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_AS_DEFAULT, kChunksUsed, (int) sizeof(kChunksUsed) / 5);
     png_read_info(png, info);
     png_uint_32 width = 0;
     png_uint_32 height = 0;

@@ -20,7 +20,8 @@ struct PngFileInfo
 // palettes and transparency expanded, samples cut to 8 bits, grey made RGB,
 // an alpha of 0xFF added where there is none. An sRGB image is taken as it
 // is; any other is corrected from its gamma (0.45455 without gAMA) to a
-// screen gamma of 2.2. False, with a line logged, on any libpng error, a
+// screen gamma of 2.2. Texts and the other metadata chunks are skipped
+// unread. False, with a line logged, on any libpng error, a
 // short read ("read Error"), a size outside 1..CK_MAX_IMAGE_DIMENSION, or
 // rows that would not be width x 4 bytes.
 bool PngDecode(QxFile* file, const CKBYTE* data, size_t size, DecodedImage& out, PngFileInfo& info);

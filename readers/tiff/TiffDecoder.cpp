@@ -5,6 +5,7 @@
 #include "core/bitmap/CKBitmapReader.h"
 #include "platform/PlatformPaths.h"
 #include "readers/common/DecodedImage.h"
+#include "readers/common/ReaderDataCoverage.h"
 #include "readers/common/ReaderLog.h"
 #include "readers/tiff/TiffMemoryStream.h"
 #include "readers/tiff/TiffOpenOptions.h"
@@ -26,6 +27,52 @@ bool DirectoryChainEnds(TIFF* tif)
     return n == kMaxDirectories || TIFFLastDirectory(tif);
 }
 
+// Every strip (or tile) of the image must lie whole inside the file:
+// libtiff, asked not to stop on errors, leaves a strip it cannot read
+// holding the last one it could, so a file cut short would pass for whole.
+// Strips that are all there but do not decode cleanly are still taken as
+// libtiff gives them. *dataBytes is the sum of the strips' sizes.
+bool StripsLieInTheFile(TIFF* tif, unsigned long long* dataBytes)
+{
+    const unsigned long long fileSize = TIFFGetSizeProc(tif)(TIFFClientdata(tif));
+    const uint32_t count = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    *dataBytes = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        int error = 0;
+        const unsigned long long offset = TIFFGetStrileOffsetWithErr(tif, i, &error);
+        const unsigned long long bytes = TIFFGetStrileByteCountWithErr(tif, i, &error);
+        if (error || bytes == 0 || offset > fileSize || bytes > fileSize - offset) {
+            ReaderLogError("TIFF: %s %u of %u is not in the file", TIFFIsTiled(tif) ? "tile" : "strip", i, count);
+            return false;
+        }
+        *dataBytes += bytes;
+    }
+    return true;
+}
+
+// The most pixels dataBytes of strips can describe: each pixel holds at
+// least one sample, and each codec with a known limit expands its data at
+// most so much (PackBits 128 bytes from 2, deflate about 1032 times, LZW a
+// code of at least 9 bits into at most 4096 bytes). Other codecs (fax,
+// JPEG, ...) can describe any number of pixels in a few bytes.
+unsigned long long DescribablePixels(TIFF* tif, unsigned long long dataBytes)
+{
+    uint16_t compression = COMPRESSION_NONE;
+    uint16_t bits = 1;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    unsigned long long expansion;
+    switch (compression) {
+    case COMPRESSION_NONE: expansion = 1; break;
+    case COMPRESSION_PACKBITS: expansion = 64; break;
+    case COMPRESSION_ADOBE_DEFLATE:
+    case COMPRESSION_DEFLATE: expansion = 1032; break;
+    case COMPRESSION_LZW: expansion = 4096; break;
+    default: return READER_ANY_PIXEL_COUNT;
+    }
+    return ReaderSaturatingProduct(dataBytes, expansion * 8) / (bits ? bits : 1);
+}
+
 bool DecodeOpen(TIFF* tif, DecodedImage& out)
 {
     char message[1024] = {};
@@ -37,6 +84,10 @@ bool DecodeOpen(TIFF* tif, DecodedImage& out)
     bool ok = CKIsValidImageSize(image.width, image.height);
     if (!ok)
         ReaderLogError("TIFF: bad image size %ux%u", image.width, image.height);
+    unsigned long long dataBytes = 0;
+    ok = ok && StripsLieInTheFile(tif, &dataBytes);
+    const unsigned long long pixels = (unsigned long long) image.width * image.height;
+    ok = ok && ReaderDataMayDescribeImage("TIFF", pixels * 4, pixels, DescribablePixels(tif, dataBytes));
     QxImageDesc& d = out.Desc();
     if (ok) {
         d.Width = (int) image.width;

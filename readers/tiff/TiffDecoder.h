@@ -12,7 +12,9 @@ class DecodedImage;
 // top-down whatever the file's orientation, as TIFFReadRGBAImageOriented
 // with a top-left origin gives them. False, with a line logged, for a file
 // libtiff cannot open or turn into RGBA, a size outside
-// 1..CK_MAX_IMAGE_DIMENSION, or a chain of image directories that loops or
-// breaks off (libtiff decodes the first image of such a file; the reader
-// takes it for damaged).
+// 1..CK_MAX_IMAGE_DIMENSION, a strip or tile that is not whole in the file
+// (one that is but does not decode cleanly is taken as libtiff gives it), a
+// large image whose strips could not describe it (ReaderDataCoverage.h), or
+// a chain of image directories that loops or breaks off (libtiff decodes
+// the first image of such a file; the reader takes it for damaged).
 bool TiffDecode(const char* name, const CKBYTE* data, size_t size, DecodedImage& out);

@@ -8,6 +8,7 @@
 #include "readers/jpeg/JpgReader.h"
 #include "readers/png/PngReader.h"
 #include "readers/tiff/TiffReader.h"
+#include "tests/readers/support/LibjpegCodec.h"
 #include "tests/readers/support/MovieBuilder.h"
 #include "tests/readers/support/ReaderTestSupport.h"
 
@@ -31,6 +32,14 @@ TEST(FuzzSeeds, DISABLED_WriteFuzzSeeds)
             f.name == "bmp_32_fields.bmp" || f.name == "bmp_core_8.bmp" || f.name == "bmp_topdown_24.bmp" ||
             f.name == "bmp_rle8_deltas.bmp" || f.name == "bmp_rle4_deltas.bmp")
             put("bmp", f.name, f.bytes);
+    BmpRecipe v5;
+    v5.headerSize = 124;
+    v5.bits = 32;
+    v5.compression = 3;
+    v5.masks[0] = 0xFF0000;
+    v5.masks[1] = 0xFF00;
+    v5.masks[2] = 0xFF;
+    put("bmp", "bmp_v5_32_fields.bmp", BuildBmp(v5));
     for (const CorpusFile& f : BuildTgaCorpus())
         if (f.name == "tga_1_map16.tga" || f.name == "tga_9_br.tga" || f.name == "tga_10_d16.tga" ||
             f.name == "tga_11_tl.tga" || f.name == "tga_2_tr.tga" || f.name == "tga_10_across_lines.tga" ||
@@ -48,6 +57,11 @@ TEST(FuzzSeeds, DISABLED_WriteFuzzSeeds)
     j.m_Words[JpgReader::kOptionsWord] = 1 | 2; // grey, optimised, not baseline
     j.SetFloatWord(JpgReader::kQualityWord, 0.3f);
     put("jpeg", "grey.jpg", SaveToBytes(jpg, ArgbRecord(j, pixels, 12, 9)));
+    std::vector<uint8_t> inks;
+    for (uint32_t p : pixels)
+        for (int shift : {24, 16, 8, 0})
+            inks.push_back((uint8_t) (p >> shift));
+    put("jpeg", "ycck.jpg", LibjpegEncode(inks, 12, 9, 4, JCS_CMYK, 50, true, JCS_YCCK));
 
     PngReader png;
     struct PngCase
@@ -77,6 +91,8 @@ TEST(FuzzSeeds, DISABLED_WriteFuzzSeeds)
     put("tiff", "raw.tif", SaveToBytes(tiff, ArgbRecord(t, small, 5, 4)));
     t.m_Words[TiffReader::kCompressionWord] = 5;
     put("tiff", "lzw.tif", SaveToBytes(tiff, ArgbRecord(t, small, 5, 4)));
+    t.m_Words[TiffReader::kCompressionWord] = 8;
+    put("tiff", "deflate.tif", SaveToBytes(tiff, ArgbRecord(t, small, 5, 4)));
 
     DdsReader dds;
     const struct

@@ -6,6 +6,7 @@
 
 #include "includes/CKByteOrder.h"
 #include "readers/common/ImageReaderResults.h"
+#include "tests/readers/support/PeakMemory.h"
 #include "tests/readers/support/ReaderTestSupport.h"
 #include "tests/support/TestPaths.h"
 
@@ -30,8 +31,69 @@ TEST(BmpReader, CorpusDecodesToItsPixelsAndToTheReferenceDecode)
 TEST(BmpReader, FilesWrittenByAnotherEncoderDecodeLikeItsOwnDecoder)
 {
     BmpReader reader;
-    for (const char* name : {"im_24.bmp", "im_8.bmp", "im_rle8.bmp", "im_core24.bmp"})
+    for (const char* name : {"im_24.bmp", "im_8.bmp", "im_rle8.bmp", "im_core24.bmp", "im_v5_24.bmp", "im_v5_32.bmp"})
         CheckForeignFile(reader, name);
+}
+
+TEST(BmpReader, VersionFiveFilesOfAnotherEncoderEqualTheirFortyByteTwins)
+{
+    // The same picture written with today's default header (124 bytes; with
+    // alpha, 32 bits in bit fields) and with the 40-byte one (24 bits).
+    BmpReader reader;
+    const auto load = [](const char* name) { return LoadFileBytes(ReaderTestDataDir() + "/foreign/" + name); };
+    const RgbaImage twin = DecodeWith(reader, load("im_v3_24.bmp"));
+    ASSERT_EQ(twin.width, 13);
+    EXPECT_EQ(DescribeDifference(DecodeWith(reader, load("im_v5_24.bmp")), twin), "");
+    EXPECT_EQ(DescribeDifference(DecodeWith(reader, load("im_v5_32.bmp")), twin, false), "");
+}
+
+TEST(BmpReader, VersionFourAndFiveHeadersReadLikeTheFortyByteOneWithItsBitFields)
+{
+    BmpReader reader;
+    for (const int bits : {4, 8, 16, 24, 32})
+        for (const int compression : {0, 1, 2, 3})
+            for (const int headerSize : {108, 124}) {
+                BmpRecipe twin;
+                twin.bits = bits;
+                twin.compression = compression;
+                const uint32_t masks[3] = {0xF800, 0x07E0, 0x001F};
+                if (compression == 3)
+                    for (int i = 0; i < 3; ++i)
+                        twin.masks[i] = bits == 16 ? masks[i] : 0xFFu << (8 * i); // red lowest
+                if ((compression == 1 && bits != 8) || (compression == 2 && bits != 4) ||
+                    (compression == 3 && bits != 16 && bits != 32))
+                    continue;
+                SCOPED_TRACE(testing::Message() << headerSize << " bytes, " << bits << " bits, " << compression);
+                BmpRecipe recipe = twin;
+                recipe.headerSize = headerSize;
+                const std::vector<uint8_t> bytes = BuildBmp(recipe);
+                EXPECT_EQ(DescribeDifference(DecodeWith(reader, bytes), ExpectedBmp(twin)), "");
+                EXPECT_EQ(DecodeWith(reader, bytes), DecodeWith(reader, BuildBmp(twin)));
+                CheckEveryPrefix(reader, bytes, {IMAGEREADER_OK, IMAGEREADER_SHORTFILE});
+            }
+}
+
+TEST(BmpReader, ATinyRunLengthFileDeclaringAHugeImageIsRefused)
+{
+    // Runs that end the bitmap at once: 16384 x 16384 would be 1 GB of
+    // zeros; up to 64 MB the image of zeros is still given.
+    BmpRecipe s;
+    s.compression = 1;
+    s.bits = 8;
+    std::vector<uint8_t> f = BuildBmp(s);
+    f.resize(LoadLE32(&f[10]));
+    f.insert(f.end(), {0, 1});
+    BmpReader reader;
+    int result = -1;
+    for (const int size : {16384, 1024}) {
+        StoreLE32(&f[18], (CKDWORD) size);
+        StoreLE32(&f[22], (CKDWORD) size);
+        PeakMemoryProbe probe;
+        const RgbaImage image = DecodeWith(reader, f, &result);
+        EXPECT_EQ(result, size == 1024 ? IMAGEREADER_OK : IMAGEREADER_SHORTFILE);
+        EXPECT_LT(probe.GrowthMegabytes(), 50.0);
+        EXPECT_EQ(image.width, size == 1024 ? 1024 : 0);
+    }
 }
 
 TEST(BmpReader, CoreHeaderReadsLikeItsFortyByteEquivalent)
@@ -102,7 +164,8 @@ TEST(BmpReader, RefusesWhatItCannotRead)
     const std::vector<uint8_t> good = BuildBmp(s);
     auto patched = [&](size_t at, uint32_t value, int bytes) { return DecodePatched(reader, good, at, value, bytes); };
     EXPECT_EQ(patched(0, 'X', 1), IMAGEREADER_INVALID) << "signature";
-    EXPECT_EQ(patched(14, 108, 4), IMAGEREADER_INVALID) << "information header size";
+    for (const uint32_t size : {16u, 52u, 56u, 100u, 128u})
+        EXPECT_EQ(patched(14, size, 4), IMAGEREADER_INVALID) << "information header size " << size;
     EXPECT_EQ(patched(28, 7, 2), IMAGEREADER_INVALID) << "bit count";
     EXPECT_EQ(patched(30, 2, 4), IMAGEREADER_INVALID) << "RLE4 on 8 bits";
     EXPECT_EQ(patched(30, 3, 4), IMAGEREADER_INVALID) << "bit fields on 8 bits";

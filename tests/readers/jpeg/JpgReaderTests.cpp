@@ -1,6 +1,5 @@
 #include "readers/jpeg/JpgReader.h"
 
-#include <csetjmp>
 #include <cstdio>
 #include <cstring>
 
@@ -10,131 +9,11 @@
 
 #include "core/context/CKPluginInfo.h"
 #include "readers/jpeg/JpegEncoder.h"
+#include "tests/readers/support/LibjpegCodec.h"
 #include "tests/readers/support/ReaderTestSupport.h"
 #include "tests/support/TestPaths.h"
 
 namespace {
-
-struct TestError
-{
-    jpeg_error_mgr pub;
-    jmp_buf jump;
-};
-
-void TestErrorExit(j_common_ptr cinfo)
-{
-    longjmp(reinterpret_cast<TestError*>(cinfo->err)->jump, 1);
-}
-
-void Quiet(j_common_ptr) {}
-
-struct LibDecode
-{
-    bool ok = false;
-    RgbaImage image;
-};
-
-// libjpeg's own plain decode of a block into RGB.
-bool RunLibDecode(jpeg_decompress_struct* cinfo, TestError* err, const std::vector<uint8_t>* bytes, LibDecode* out)
-{
-    if (setjmp(err->jump))
-        return false;
-    jpeg_mem_src(cinfo, bytes->data(), (unsigned long) bytes->size());
-    jpeg_read_header(cinfo, TRUE);
-    cinfo->out_color_space = JCS_RGB;
-    jpeg_start_decompress(cinfo);
-    out->image.width = (int) cinfo->output_width;
-    out->image.height = (int) cinfo->output_height;
-    out->image.pixels.resize((size_t) out->image.width * out->image.height);
-    std::vector<uint8_t> line((size_t) cinfo->output_width * 3);
-    while (cinfo->output_scanline < cinfo->output_height) {
-        const int y = (int) cinfo->output_scanline;
-        JSAMPROW row = line.data();
-        jpeg_read_scanlines(cinfo, &row, 1);
-        for (int x = 0; x < out->image.width; ++x)
-            out->image.pixels[(size_t) y * out->image.width + x] =
-                0xFF000000u | (uint32_t) line[x * 3] << 16 | (uint32_t) line[x * 3 + 1] << 8 | line[x * 3 + 2];
-    }
-    jpeg_finish_decompress(cinfo);
-    return true;
-}
-
-LibDecode LibjpegDecode(const std::vector<uint8_t>& bytes)
-{
-    LibDecode out;
-    jpeg_decompress_struct cinfo;
-    TestError err;
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = TestErrorExit;
-    err.pub.output_message = Quiet;
-    jpeg_create_decompress(&cinfo);
-    out.ok = RunLibDecode(&cinfo, &err, &bytes, &out);
-    jpeg_destroy_decompress(&cinfo);
-    return out;
-}
-
-// libjpeg's own encode of 8-bit samples (components 1, 3 or 4).
-struct LibEncode
-{
-    std::vector<uint8_t> bytes;
-};
-
-bool RunLibEncode(jpeg_compress_struct* cinfo, TestError* err, const std::vector<uint8_t>* samples, int width,
-                  int height, int components, J_COLOR_SPACE space, int quality, bool progressive,
-                  unsigned char** buffer, unsigned long* size)
-{
-    if (setjmp(err->jump))
-        return false;
-    jpeg_mem_dest(cinfo, buffer, size);
-    cinfo->image_width = (JDIMENSION) width;
-    cinfo->image_height = (JDIMENSION) height;
-    cinfo->input_components = components;
-    cinfo->in_color_space = space;
-    jpeg_set_defaults(cinfo);
-    jpeg_set_quality(cinfo, quality, TRUE);
-    cinfo->optimize_coding = TRUE;
-    if (progressive)
-        jpeg_simple_progression(cinfo);
-    jpeg_start_compress(cinfo, TRUE);
-    while (cinfo->next_scanline < cinfo->image_height) {
-        JSAMPROW row = const_cast<uint8_t*>(samples->data()) + (size_t) cinfo->next_scanline * width * components;
-        jpeg_write_scanlines(cinfo, &row, 1);
-    }
-    jpeg_finish_compress(cinfo);
-    return true;
-}
-
-std::vector<uint8_t> LibjpegEncode(const std::vector<uint8_t>& samples, int width, int height, int components,
-                                   J_COLOR_SPACE space, int quality, bool progressive = false)
-{
-    jpeg_compress_struct cinfo;
-    TestError err;
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = TestErrorExit;
-    err.pub.output_message = Quiet;
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    const bool ok =
-        RunLibEncode(&cinfo, &err, &samples, width, height, components, space, quality, progressive, &buffer, &size);
-    jpeg_destroy_compress(&cinfo);
-    std::vector<uint8_t> bytes;
-    if (ok && buffer)
-        bytes.assign(buffer, buffer + size);
-    std::free(buffer);
-    return bytes;
-}
-
-std::vector<uint8_t> RgbSamples(const std::vector<uint32_t>& pixels)
-{
-    std::vector<uint8_t> s;
-    for (uint32_t p : pixels) {
-        s.push_back((uint8_t) (p >> 16));
-        s.push_back((uint8_t) (p >> 8));
-        s.push_back((uint8_t) p);
-    }
-    return s;
-}
 
 std::vector<uint8_t> SaveJpeg(JpgReader& reader, std::vector<uint32_t>& pixels, int width, int height,
                               float quality = 0.75f, CKDWORD flags = 5, float smoothing = 0.0f)
@@ -228,16 +107,41 @@ TEST(JpgReader, GreyFilesReadAsEqualChannelsAndSetTheGrayscaleBit)
     EXPECT_EQ(p->m_Words[JpgReader::kOptionsWord] & JPEG_GRAYSCALE, 0u) << "a colour file clears it";
 }
 
-TEST(JpgReader, FourComponentFilesAreRefused)
+TEST(JpgReader, InkFilesDecodeAsInvertedCmykTurnedToRgb)
 {
-    const int width = 8, height = 8;
-    std::vector<uint8_t> cmyk((size_t) width * height * 4, 100);
-    const std::vector<uint8_t> bytes = LibjpegEncode(cmyk, width, height, 4, JCS_CMYK, 90);
-    ASSERT_FALSE(bytes.empty());
-    JpgReader reader;
-    int result = -1;
-    DecodeWith(reader, bytes, &result);
-    EXPECT_EQ(result, 1);
+    // Every ink varies, so that a channel taken from the wrong sample shows.
+    const int width = 24, height = 16;
+    std::vector<uint8_t> inks;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (const int v : {x * 10, y * 15, 255 - x * 7, 100 + y * 9})
+                inks.push_back((uint8_t) v);
+    for (const J_COLOR_SPACE stored : {JCS_CMYK, JCS_YCCK}) {
+        SCOPED_TRACE(stored == JCS_CMYK ? "CMYK" : "YCCK");
+        const std::vector<uint8_t> bytes = LibjpegEncode(inks, width, height, 4, JCS_CMYK, 95, false, stored);
+        ASSERT_FALSE(bytes.empty());
+        // libjpeg's own inks, turned to RGB the way Adobe's inverted inks
+        // are (ImageMagick gives the same): each colour scaled by black.
+        const std::vector<uint8_t> decoded = LibjpegDecodeInks(bytes);
+        ASSERT_EQ(decoded.size(), inks.size());
+        RgbaImage expected{width, height, {}};
+        for (size_t i = 0; i < decoded.size(); i += 4) {
+            const unsigned k = decoded[i + 3];
+            uint32_t pixel = 0xFF000000u;
+            for (int c = 0; c < 3; ++c)
+                pixel |= (uint32_t) ((decoded[i + c] * k + 127) / 255) << (16 - 8 * c);
+            expected.pixels.push_back(pixel);
+        }
+        JpgReader reader;
+        int result = -1;
+        const RgbaImage image = DecodeWith(reader, bytes, &result);
+        ASSERT_EQ(result, 0);
+        EXPECT_EQ(DescribeDifference(image, expected), "");
+        CKBitmapProperties* p = nullptr;
+        reader.GetBitmapDefaultProperties(&p);
+        EXPECT_EQ(p->m_Words[JpgReader::kOptionsWord] & JPEG_GRAYSCALE, 0u);
+        CheckEveryPrefix(reader, bytes, {0, 1});
+    }
 }
 
 TEST(JpgReader, ProgressiveFilesDecodeLikeLibjpeg)

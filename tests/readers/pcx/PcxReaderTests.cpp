@@ -1,5 +1,7 @@
 #include "readers/pcx/PcxReader.h"
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "includes/CKByteOrder.h"
@@ -119,6 +121,29 @@ TEST(PcxReader, AnEightBitFileWithoutItsPaletteUsesTheHeaderPalette)
             const int i = PatternIndex(x, y, 256);
             EXPECT_EQ(image.At(x, y), i < 16 ? PaletteColor(i) : 0xFF000000u) << x << "," << y;
         }
+}
+
+TEST(PcxReader, AMonochromeFileWhoseTwoColoursAreEqualIsBlackAndWhite)
+{
+    PcxRecipe s;
+    s.bitsPerPlane = 1;
+    const std::vector<uint8_t> f = BuildPcx(s);
+    PcxReader reader;
+    for (const uint8_t fill : {0x00, 0x5A}) {
+        std::vector<uint8_t> g = f;
+        std::fill(g.begin() + 16, g.begin() + 16 + 48, fill);
+        const RgbaImage image = DecodeWith(reader, g);
+        ASSERT_EQ(image.width, 13);
+        for (int y = 0; y < image.height; ++y)
+            for (int x = 0; x < image.width; ++x)
+                EXPECT_EQ(image.At(x, y), PatternIndex(x, y, 16) & 1 ? 0xFFFFFFFFu : 0xFF000000u) << x << "," << y;
+    }
+    // Two different colours are kept, whatever they are.
+    std::vector<uint8_t> g = f;
+    std::fill(g.begin() + 16, g.begin() + 16 + 48, 0);
+    g[16 + 3] = 0x80; // entry 1 is dark red
+    const RgbaImage image = DecodeWith(reader, g);
+    EXPECT_EQ(image.At(1, 0), PatternIndex(1, 0, 16) & 1 ? 0xFF800000u : 0xFF000000u);
 }
 
 TEST(PcxReader, EveryPrefixOfAFileIsShortOrWhole)

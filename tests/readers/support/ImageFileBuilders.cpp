@@ -201,7 +201,7 @@ std::vector<uint8_t> BuildBmp(const BmpRecipe& s)
         Put16(f, 1);
         Put16(f, (uint32_t) s.bits);
     } else {
-        Put32(f, 40);
+        Put32(f, (uint32_t) s.headerSize);
         Put32(f, (uint32_t) s.width);
         Put32(f, (uint32_t) (s.topDown ? -s.height : s.height));
         Put16(f, 1);
@@ -212,9 +212,26 @@ std::vector<uint8_t> BuildBmp(const BmpRecipe& s)
         Put32(f, 2835);
         Put32(f, s.paletteEntries ? (uint32_t) s.paletteEntries : 0);
         Put32(f, 0);
-        if (s.compression == 3)
+        if (s.headerSize >= 108) {
+            // Version 4: the bit fields (alpha the bits the colours leave),
+            // the colour space "sRGB", 36 bytes of end points and 12 of
+            // gamma; version 5 adds the intent and an empty profile.
+            const bool fields = s.compression == 3;
+            for (uint32_t m : s.masks)
+                Put32(f, fields ? m : 0);
+            Put32(f, fields && s.bits == 32 ? ~(s.masks[0] | s.masks[1] | s.masks[2]) : 0);
+            Put32(f, 0x73524742);
+            f.insert(f.end(), 48, 0);
+            if (s.headerSize == 124) {
+                Put32(f, 4);
+                Put32(f, 0);
+                Put32(f, 0);
+                Put32(f, 0);
+            }
+        } else if (s.compression == 3) {
             for (uint32_t m : s.masks)
                 Put32(f, m);
+        }
     }
     for (int i = 0; i < entries; ++i) {
         const uint32_t c = PaletteColor(i);

@@ -21,7 +21,7 @@ struct BmpRecipe
     int height = 7;
     int bits = 24;       // 1, 4, 8, 16, 24, 32
     int compression = 0; // 0 none, 1 RLE8, 2 RLE4, 3 bit fields
-    int headerSize = 40; // 12 or 40
+    int headerSize = 40; // 12, 40, 108 (version 4) or 124 (version 5)
     bool topDown = false;
     int paletteEntries = 0;        // 0: 2^bits
     uint32_t masks[3] = {0, 0, 0}; // bit fields (compression 3)
