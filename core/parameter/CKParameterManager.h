@@ -91,8 +91,8 @@ public:
     CK_CLASSID GuidToClassID(CKGUID guid) const;
     // The type of the GUID the class registry keeps for the class.
     int ClassIDToType(CK_CLASSID cid) const;
-    // TRUE when the type has a parent, written to parent; parent is left
-    // untouched otherwise.
+    // Writes the type's parent GUID (null for a root type); TRUE when it is
+    // not null. parent is left untouched for a GUID not registered.
     CKBOOL GetParentGuid(CKGUID guid, CKGUID& parent) const;
     // The member record of an enumeration, flags or structure type; null
     // for a type of another kind.
