@@ -430,6 +430,11 @@ void RegisterClassTypes(CKParameterManager* manager, const CKParameterTypeDesc& 
 
 } // namespace
 
+CKGUID CKGetClassTypeGuid(CK_CLASSID cid)
+{
+    return DescribeClass(cid).guid;
+}
+
 void CKRegisterBuiltInParameterTypes(CKParameterManager* manager)
 {
     const L& links = CKGetParameterLinks();

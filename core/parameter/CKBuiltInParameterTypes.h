@@ -1,5 +1,7 @@
 #pragma once
 
+#include "includes/CKTypes.h"
+
 class CKParameterManager;
 
 // Registers the engine's own parameter types into an empty type table, in
@@ -13,3 +15,8 @@ class CKParameterManager;
 // registered yet get theirs from a table here, so the type indices never
 // depend on which libraries are linked.
 void CKRegisterBuiltInParameterTypes(CKParameterManager* manager);
+
+// The GUID of the parameter type that stands for objects of the class, by the
+// same rule: the class registry's for a class with a class-name function,
+// else the table's; null for none.
+CKGUID CKGetClassTypeGuid(CK_CLASSID cid);

@@ -8,7 +8,6 @@
 #include "core/context/CKPluginManager.h"
 #include "core/context/CKStartUp.h"
 #include "core/context/CKVariableManager.h"
-#include "core/object/CKClassRegistry.h"
 #include "core/parameter/CKBuiltInParameterTypes.h"
 #include "core/parameter/CKMemberText.h"
 #include "core/parameter/CKParameterGuids.h"
@@ -369,7 +368,7 @@ CK_CLASSID CKParameterManager::GuidToClassID(CKGUID guid) const
 
 int CKParameterManager::ClassIDToType(CK_CLASSID cid) const
 {
-    return ParameterGuidToType(CKGetClassParameterGuid(cid));
+    return ParameterGuidToType(CKGetClassTypeGuid(cid));
 }
 
 CKBOOL CKParameterManager::GetParentGuid(CKGUID guid, CKGUID& parent) const

@@ -89,7 +89,7 @@ public:
     const char* TypeToName(int type) const;
     CK_CLASSID TypeToClassID(int type) const;
     CK_CLASSID GuidToClassID(CKGUID guid) const;
-    // The type of the GUID the class registry keeps for the class.
+    // The type of the GUID that stands for the class (CKGetClassTypeGuid).
     int ClassIDToType(CK_CLASSID cid) const;
     // Writes the type's parent GUID (null for a root type); TRUE when it is
     // not null. parent is left untouched for a GUID not registered.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/object/CKClassRegistry.h"
+#include "core/object/CKSceneObject.h"
 #include "tests/core/parameter/ParameterTestSupport.h"
 
 namespace {
@@ -317,7 +318,13 @@ TEST_F(BuiltInTypes, ClassesSharingAGuidAnswerWithTheLowerClasssType)
 {
     // The classes whose code is not linked get their types from the table;
     // Keyed Animation and Grid have none of their own.
-    EXPECT_EQ(m_Manager->ClassIDToType(CKCID_KEYEDANIMATION), m_Manager->ClassIDToType(CKCID_ANIMATION));
+    int animation = m_Manager->ParameterNameToType("Animation");
+    ASSERT_GE(animation, 0);
+    EXPECT_EQ(m_Manager->ClassIDToType(CKCID_KEYEDANIMATION), animation);
+    EXPECT_EQ(m_Manager->ClassIDToType(CKCID_GRID), m_Manager->ParameterNameToType("3D Entity"));
+    EXPECT_EQ(m_Manager->ClassIDToType(CKCID_BEHAVIOR), m_Manager->ParameterNameToType("Behavior"));
+    EXPECT_EQ(m_Manager->ClassIDToType(CKCID_PARAMETERIN), -1);
+    EXPECT_EQ(m_Manager->ClassIDToType(200), -1);
     EXPECT_EQ(m_Manager->TypeToClassID(m_Manager->ParameterNameToType("Animation")), CKCID_ANIMATION);
     EXPECT_EQ(m_Manager->ParameterNameToType("Keyed Animation"), -1);
     EXPECT_EQ(m_Manager->ParameterNameToType("Grid"), -1);
@@ -347,4 +354,47 @@ TEST_F(BuiltInTypes, ReadableEnumerationsKeepTheirOddMembers)
     EXPECT_EQ(visible.Find(XString("Pointer=")), -1);
     EXPECT_EQ(visible.Find(XString("Buffer=")), -1);
     EXPECT_NE(visible.Find(XString(",Float=6,")), -1);
+}
+
+namespace {
+
+// A class of a plug-in, with a parameter type of its own.
+class GadgetClass : public CKObject
+{
+public:
+    explicit GadgetClass(CKContext* context) : CKObject(context) {}
+    CK_CLASSID GetClassID() override { return m_ClassID; }
+    static CK_CLASSID m_ClassID;
+    static void Register() { CKClassSetParameterGuid(m_ClassID, CKGUID(0x6AD6E7, 1)); }
+    static CKObject* CreateInstance(CKContext* context) { return new GadgetClass(context); }
+    static void ReleaseInstance(CKContext* context, CKObject* object) { CKReleaseObjectDefault(context, object); }
+    static const char* GetClassName() { return "Gadget"; }
+    static const char* GetDependencies(int, int) { return nullptr; }
+    static int GetDependenciesCount(int) { return 0; }
+};
+CK_CLASSID GadgetClass::m_ClassID = 0;
+
+} // namespace
+
+TEST(BuiltInClassTypes, RegisteredClassesBringTheirOwnTypes)
+{
+    ASSERT_EQ(CKStartUp(), 0);
+    GadgetClass::m_ClassID = 0;
+    CKClassRegisterT<GadgetClass, CKSceneObject>("Gadget");
+    CKBuildClassHierarchyTable();
+    CKContext* context = nullptr;
+    ASSERT_EQ(CKCreateContext(&context, nullptr), 0);
+    CKParameterManager* pm = context->GetParameterManager();
+    int type = pm->ClassIDToType(GadgetClass::m_ClassID);
+    ASSERT_GE(type, 0);
+    EXPECT_STREQ(pm->TypeToName(type), "Gadget");
+    EXPECT_EQ(pm->TypeToClassID(type), GadgetClass::m_ClassID);
+    CKGUID parent;
+    EXPECT_TRUE(pm->GetParentGuid(pm->TypeToGuid(type), parent));
+    EXPECT_EQ(parent, CKGUID(0x5BDF2D37, 0x64EA731F)); // "Scene Object"
+    XString classes;
+    pm->GetEnumAsString(pm->ParameterNameToType("Registered Class"), classes);
+    EXPECT_NE(classes.Find(XString("Gadget=58,")), -1);
+    EXPECT_EQ(CKCloseContext(context), 0);
+    EXPECT_EQ(CKShutdown(), 0);
 }
