@@ -1,6 +1,7 @@
 #include <random>
 #include <set>
 
+#include "core/context/CKRandom.h"
 #include "core/parameter/CKParameterGuids.h"
 #include "tests/core/parameter/ParameterTestSupport.h"
 
@@ -303,4 +304,17 @@ TEST_F(ParameterManager, DefaultCopiesFollowTheValue)
     EXPECT_EQ(copyOf(CKGUID(6, 3)), "CopyGeneric");
     EXPECT_EQ(copyOf(CKGUID(6, 4)), "CopyGeneric");
     EXPECT_EQ(m_Manager->GetParameterTypeDescription(CKGUID(6, 2))->DeclaringPlugin, nullptr);
+}
+
+TEST_F(ParameterManager, GeneratedGuidsAvoidTypesAndOperations)
+{
+    CKSrand(77);
+    CKGUID first = m_Context->GenerateGuid();
+    CKGUID second = m_Context->GenerateGuid();
+    CKGUID third = m_Context->GenerateGuid();
+    CKParameterTypeDesc d = Desc(first, "Taken");
+    ASSERT_EQ(m_Manager->RegisterParameterType(&d), 0);
+    ASSERT_GE(m_Manager->RegisterOperationType(second, "Taken too"), 0);
+    CKSrand(77);
+    EXPECT_EQ(m_Context->GenerateGuid(), third);
 }
