@@ -809,9 +809,9 @@ CKGUID CKContext::GenerateGuid()
         CKDWORD w2 = (CKDWORD) CKRand();
         CKDWORD w3 = (CKDWORD) CKRand();
         CKGUID guid(w0 | (w1 << 16), w2 | (w3 << 16));
-        // Object declarations, parameter types and operations are checked by
-        // their registries as they come; managers here.
-        if (!GetManagerByGuid(guid) && !CKGetGlobals().m_Declarations.IsHere(guid))
+        CKParameterManager* pm = m_ParameterManager;
+        bool parameterUse = pm && (pm->ParameterGuidToType(guid) >= 0 || pm->OperationGuidToCode(guid) >= 0);
+        if (!GetManagerByGuid(guid) && !CKGetGlobals().m_Declarations.IsHere(guid) && !parameterUse)
             return guid;
     }
 }

@@ -3,6 +3,7 @@
 #include "core/object/CKBeObjectLinks.h"
 #include "core/object/CKClassDesc.h"
 #include "core/object/CKDependencies.h"
+#include "core/parameter/CKParameterLinks.h"
 #include "includes/XArray.h"
 #include "includes/XClassArray.h"
 #include "includes/XHashTable.h"
@@ -32,6 +33,8 @@ struct CKGlobalState
     CKDWORD m_RandomSeed = 1;
     // Entries installed by the behaviour, attribute, scene and group classes.
     CKBeObjectLinks m_BeObjectLinks;
+    // Value callbacks and parameter walks installed by the parameter classes.
+    CKParameterLinks m_ParameterLinks;
     // Set while loading when the file turns out to need re-saving.
     CKBOOL m_LoadedFileObsolete = FALSE;
     // Value of "File Options/Protect Content Password".

@@ -6,6 +6,81 @@
 #include "core/bitmap/CKDataReader.h"
 #include "core/context/CKContext.h"
 #include "core/context/CKGlobals.h"
+#include "core/parameter/CKParameterManager.h"
+
+namespace {
+
+// Builds the reader's options parameter type: a structure with one member per
+// option. An option is described as kind ":" member name ":" values; kinds
+// "Flags" and "Enum" declare a new hidden type of those values, any other
+// kind names an existing type.
+void RegisterReaderOptions(CKContext* context, CKPluginEntry* entry, CKDataReader* reader, int count)
+{
+    CKParameterManager* pm = context->GetParameterManager();
+    if (!pm)
+        return;
+    XArray<CKGUID> members;
+    XString names;
+    for (int i = 0; i < count; ++i) {
+        const char* text = reader->GetOptionDescription(i);
+        if (!text)
+            text = "";
+        const char* first = std::strchr(text, ':');
+        XString kind;
+        kind.Assign(text, first ? (int) (first - text) : (int) std::strlen(text));
+        XString name;
+        const char* values = "";
+        if (first) {
+            const char* second = std::strchr(first + 1, ':');
+            name.Assign(first + 1, second ? (int) (second - first - 1) : (int) std::strlen(first + 1));
+            if (second)
+                values = second + 1;
+        }
+        bool flags = strcasecmp(kind.CStr(), "Flags") == 0;
+        CKGUID guid;
+        if (flags || strcasecmp(kind.CStr(), "Enum") == 0) {
+            guid = context->GenerateGuid();
+            CKERROR err = flags ? pm->RegisterNewFlags(guid, name.CStr(), values)
+                                : pm->RegisterNewEnum(guid, name.CStr(), values);
+            if (err == CKErr::Ok)
+                pm->GetParameterTypeDescription(guid)->Flags |= CKPARAMETERTYPE_HIDDEN;
+        } else {
+            guid = pm->ParameterNameToGuid(kind.CStr());
+        }
+        members.PushBack(guid);
+        names += name;
+        names += ",";
+    }
+    names.Cut(names.Length() - 1, 1);
+    XString structName = entry->m_PluginInfo.m_Description + " Options Parameter";
+    CKGUID guid = context->GenerateGuid();
+    entry->m_ReadersInfo->m_OptionsGuid = guid;
+    if (pm->RegisterNewStructure(guid, structName.CStr(), names.CStr(), members) == CKErr::Ok)
+        pm->GetParameterTypeDescription(guid)->Flags |= CKPARAMETERTYPE_HIDDEN;
+}
+
+// Removes the options type and the member types made for it.
+void UnRegisterReaderOptions(CKContext* context, CKGUID guid)
+{
+    CKParameterManager* pm = context->GetParameterManager();
+    CKStructDesc* record = pm ? pm->GetStructDescByType(pm->ParameterGuidToType(guid)) : nullptr;
+    if (!record)
+        return;
+    XArray<CKGUID> members;
+    for (int i = 0; i < record->NbData; ++i)
+        members.PushBack(record->Guids[i]);
+    pm->UnRegisterParameterType(guid);
+    for (CKGUID member : members) {
+        // Only the hidden enumerations and flags made with the options: an
+        // option may name a built-in enumeration, which must stay.
+        CKParameterTypeDesc* desc = pm->GetParameterTypeDescription(member);
+        if (desc && (desc->Flags & (CKPARAMETERTYPE_FLAGS | CKPARAMETERTYPE_ENUMS)) &&
+            (desc->Flags & CKPARAMETERTYPE_HIDDEN))
+            pm->UnRegisterParameterType(member);
+    }
+}
+
+} // namespace
 
 CKPluginEntry::~CKPluginEntry()
 {
@@ -218,8 +293,8 @@ void CKPluginManager::InitializePlugin(CKPluginEntry* entry, CKContext* context)
         if (reader) {
             entry->m_ReadersInfo->m_OptionCount = reader->GetOptionsCount();
             entry->m_ReadersInfo->m_ReaderFlags = reader->GetFlags();
-            // The options parameter type is built by the parameter manager
-            // once it registers enumerations, flags and structures.
+            if (entry->m_ReadersInfo->m_OptionCount > 0)
+                RegisterReaderOptions(context, entry, reader, entry->m_ReadersInfo->m_OptionCount);
             reader->Release();
         }
     }
@@ -232,6 +307,8 @@ void CKPluginManager::ExitPlugin(CKPluginEntry* entry, CKContext* context)
         return;
     if (entry->m_PluginInfo.m_ExitInstanceFct)
         entry->m_PluginInfo.m_ExitInstanceFct(context);
+    if (entry->m_ReadersInfo && entry->m_ReadersInfo->m_OptionsGuid.IsValid())
+        UnRegisterReaderOptions(context, entry->m_ReadersInfo->m_OptionsGuid);
 }
 
 void CKPluginManager::ReleaseAllPlugins()

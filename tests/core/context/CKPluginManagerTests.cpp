@@ -7,6 +7,7 @@
 #include "core/bitmap/CKDataReader.h"
 #include "core/context/CKPluginManager.h"
 #include "core/context/CKVariableManager.h"
+#include "core/parameter/CKParameterManager.h"
 #include "tests/core/support/CoreTestSupport.h"
 
 namespace {
@@ -131,4 +132,73 @@ TEST_F(PluginTest, ComponentsStartAndEndWithEachContext)
     EXPECT_FALSE(pm->GetPluginEntry(3, 1)->m_Active);
     CKCloseContext(context);
     EXPECT_EQ(g_InitCount, 1);
+}
+
+namespace {
+
+CKPluginInfo& OptionsReaderInfo()
+{
+    static CKPluginInfo info(CKGUID(0x55, 0x66), "opt", "Options Reader", "test", "", 1, nullptr, nullptr,
+                             CKPLUGIN_BITMAP_READER);
+    return info;
+}
+
+class OptionsReader : public FakeReader
+{
+public:
+    CKPluginInfo* GetReaderInfo() override { return &OptionsReaderInfo(); }
+    int GetOptionsCount() override { return 4; }
+    const char* GetOptionDescription(int index) override
+    {
+        const char* options[] = {"Enum:Quality:Low,High", "flags:Channels:Red,Green", "Percentage:Amount",
+                                 "Fill Mode:Shading"};
+        return index >= 0 && index < 4 ? options[index] : "";
+    }
+};
+
+CKDataReader* MakeOptionsReader(int)
+{
+    return new OptionsReader;
+}
+
+} // namespace
+
+TEST_F(PluginTest, ReaderOptionsBecomeAHiddenStructureOfParameterTypes)
+{
+    CKPluginManager* pm = CKGetPluginManager();
+    pm->RegisterPlugin(0, &OptionsReaderInfo(), nullptr, MakeOptionsReader);
+    CKContext* context = nullptr;
+    ASSERT_EQ(CKCreateContext(&context, nullptr, nullptr), 0);
+    CKParameterManager* params = context->GetParameterManager();
+    CKPluginEntry* entry = pm->GetPluginEntry(0, 0);
+    CKGUID guid = entry->m_ReadersInfo->m_OptionsGuid;
+    int type = params->ParameterGuidToType(guid);
+    ASSERT_GE(type, 0);
+    EXPECT_STREQ(params->TypeToName(type), "Options Reader Options Parameter");
+    CKParameterTypeDesc* desc = params->GetParameterTypeDescriptionByIndex(type);
+    EXPECT_EQ(desc->Flags, (CKDWORD) (CKPARAMETERTYPE_STRUCT | CKPARAMETERTYPE_HIDDEN));
+    EXPECT_EQ(desc->DeclaringPlugin, entry);
+    const CKStructDesc* s = params->GetStructDescByType(type);
+    ASSERT_EQ(s->NbData, 4);
+    EXPECT_STREQ(s->Desc[0], "Quality");
+    EXPECT_STREQ(s->Desc[3], "Shading");
+    EXPECT_EQ(s->Guids[2], params->ParameterNameToGuid("Percentage"));
+    EXPECT_EQ(s->Guids[3], params->ParameterNameToGuid("Fill Mode"));
+    CKGUID quality = s->Guids[0], channels = s->Guids[1];
+    XString text;
+    params->GetEnumAsString(params->ParameterGuidToType(quality), text);
+    EXPECT_STREQ(text.CStr(), "Low=0,High=1");
+    params->GetFlagsAsString(params->ParameterGuidToType(channels), text);
+    EXPECT_STREQ(text.CStr(), "Red=1,Green=2");
+    EXPECT_TRUE(params->GetParameterTypeDescription(channels)->Flags & CKPARAMETERTYPE_HIDDEN);
+    EXPECT_EQ(params->GetParameterTypeDescription(quality)->DeclaringPlugin, entry);
+
+    // Ending the component removes the types made for it, never the
+    // built-in enumeration an option named.
+    pm->ExitPlugin(entry, context);
+    EXPECT_EQ(params->ParameterGuidToType(guid), -1);
+    EXPECT_EQ(params->ParameterGuidToType(quality), -1);
+    EXPECT_EQ(params->ParameterGuidToType(channels), -1);
+    EXPECT_GE(params->ParameterNameToType("Fill Mode"), 0);
+    EXPECT_EQ(CKCloseContext(context), 0);
 }
