@@ -9,7 +9,6 @@
 #include "core/context/CKContext.h"
 #include "core/context/CKFunctions.h"
 #include "core/context/CKPathManager.h"
-#include "core/context/CKPluginManager.h"
 #include "core/context/CKStartUp.h"
 #include "core/file/CKFile.h"
 #include "system/image/QxBlitter.h"
@@ -78,11 +77,7 @@ CKBOOL CKBitmapData::WriteToChunk(CKStateChunk* chunk, CKFile* file, const CKDWO
     if (options == CKBITMAP_SAVEFORMAT) {
         const CKBitmapProperties* format =
             m_SaveOptions == CKBITMAP_SAVEGLOBAL && m_Context ? m_Context->GetGlobalImagesSaveFormat() : m_SaveFormat;
-        CKPluginManager* plugins = CKGetPluginManager();
-        CKBitmapReader* reader =
-            format && plugins
-                ? static_cast<CKBitmapReader*>(plugins->GetBitmapReader(format->m_Ext.CStr(), &format->m_ReaderGuid))
-                : nullptr;
+        CKBitmapReader* reader = format ? CKFindBitmapReader(format->m_Ext.CStr(), &format->m_ReaderGuid) : nullptr;
         if (reader) {
             chunk->WriteIdentifier(ids[1]);
             chunk->WriteInt(count);

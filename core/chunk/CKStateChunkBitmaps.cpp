@@ -9,8 +9,6 @@
 #include "core/bitmap/CKBitmapReader.h"
 #include "core/bitmap/CKTextureCodec.h"
 #include "core/chunk/CKStateChunk.h"
-#include "core/context/CKPluginManager.h"
-#include "core/context/CKStartUp.h"
 #include "platform/PlatformAssert.h"
 #include "system/image/QxBlitter.h"
 #include "system/image/QxImageDesc.h"
@@ -57,8 +55,7 @@ bool SameFormat(const QxImageDesc& a, const QxImageDesc& b)
 
 CKBitmapReader* FindReader(const char* extension, const CKGUID* guid)
 {
-    CKPluginManager* pm = CKGetPluginManager();
-    return pm ? static_cast<CKBitmapReader*>(pm->GetBitmapReader(extension, guid)) : nullptr;
+    return CKFindBitmapReader(extension, guid);
 }
 
 } // namespace

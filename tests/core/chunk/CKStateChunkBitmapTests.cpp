@@ -267,3 +267,26 @@ TEST_F(ChunkBitmapTest, FormatNamedBitmapPicksTheReaderByItsName)
         CKDeleteStateChunk(chunk);
     }
 }
+
+TEST_F(ChunkBitmapTest, AReaderBitmapWhoseExtensionNoPluginHasIsFoundByItsGuid)
+{
+    Image32 image = MakeImage(2, 2, 3);
+    TestBitmapReader* reader = new TestBitmapReader("tga");
+    CKBitmapProperties properties = reader->m_Properties;
+    properties.m_Ext.Set("tgx"); // as a record may name its format
+    CKStateChunk* chunk = CKCreateStateChunk(31);
+    chunk->StartWrite();
+    chunk->WriteReaderBitmap(image.Desc(), reader, &properties);
+    reader->Release();
+    chunk->StartRead();
+    QxImageDesc desc = Image32{0, 0, {}}.Desc();
+    ASSERT_EQ(chunk->ReadReaderBitmap(desc, CKSTATECHUNK_ALLOCATEPIXELS), 1);
+    EXPECT_EQ(std::memcmp(desc.Image, image.Pixels.data(), 16), 0);
+    QxDeleteAligned(desc.Image);
+
+    // An unknown GUID with an unknown extension finds nothing.
+    EXPECT_EQ(CKFindBitmapReader("tgx", nullptr), nullptr);
+    CKGUID unknown(0x99, 0x99);
+    EXPECT_EQ(CKFindBitmapReader("tgx", &unknown), nullptr);
+    CKDeleteStateChunk(chunk);
+}
