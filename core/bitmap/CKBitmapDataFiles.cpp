@@ -182,8 +182,7 @@ CKBOOL CKBitmapData::SaveImage(const char* name, int slot, CKBOOL useFormat)
     CKBitmapProperties properties;
     CKBitmapReader* found = nullptr;
     if (useFormat && m_SaveFormat) {
-        found = static_cast<CKBitmapReader*>(
-            plugins->GetBitmapReader(m_SaveFormat->m_Ext.CStr(), &m_SaveFormat->m_ReaderGuid));
+        found = CKFindBitmapReader(m_SaveFormat->m_Ext.CStr(), &m_SaveFormat->m_ReaderGuid);
         if (found) {
             extension = ".";
             extension += m_SaveFormat->m_Ext.CStr();

@@ -321,6 +321,10 @@ TEST_F(BitmapDataTest, SaveImageHandsArgbToTheWriterAndMapsItsResult)
     data.SetSaveFormat(&format);
     ASSERT_TRUE(data.SaveImage(m_Dir.File("other.tst").c_str(), 0, TRUE));
     EXPECT_TRUE(std::ifstream(m_Dir.File("other.tga")).good());
+    format.m_Ext.Set("tgx"); // no plug-in has it: the GUID finds the reader
+    data.SetSaveFormat(&format);
+    ASSERT_TRUE(data.SaveImage(m_Dir.File("other.tst").c_str(), 0, TRUE));
+    EXPECT_TRUE(std::ifstream(m_Dir.File("other.tgx")).good());
 
     CKBitmapData empty(m_Context);
     EXPECT_FALSE(empty.SaveImage(name.c_str(), 0, FALSE)) << "no pixels";
