@@ -167,7 +167,7 @@ void CKBitmapData::ReadReaderImages(CKStateChunk* chunk, int sectionBytes, XArra
     marks.Resize(count);
     for (int i = 0; i < count; ++i) {
         marks[i] = 1;
-        if (width < 1 || height < 1)
+        if (!CKIsValidImageSize(width, height))
             continue;
         // Decoded into the format wanted in video memory when the pixels are
         // cached, else into 32-bit ARGB.

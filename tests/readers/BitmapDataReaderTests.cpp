@@ -20,6 +20,7 @@
 #include "system/image/QxBlitter.h"
 #include "system/image/QxPixelFormat.h"
 #include "system/memory/QxAlignedAlloc.h"
+#include "tests/core/support/TextureCodecTestEncoder.h"
 #include "tests/readers/support/ReaderTestSupport.h"
 #include "tests/support/TestPaths.h"
 
@@ -311,4 +312,108 @@ TEST_F(BitmapDataReaders, FormatNamedImagesReadThroughTheReaderOfTheirName)
         EXPECT_STREQ(data.GetSlotFileName(0), "old.tga");
         EXPECT_EQ(SlotPixels(data, 0), expected.pixels);
     }
+}
+
+namespace {
+
+// A seed of fuzz/fuzz_state_chunk: control byte 0, a script, the chunk.
+std::vector<CKBYTE> StateChunkSeed(CKStateChunk* chunk, const std::vector<CKBYTE>& script)
+{
+    std::vector<CKBYTE> seed = {0, (CKBYTE) script.size()};
+    seed.insert(seed.end(), script.begin(), script.end());
+    std::vector<CKBYTE> bytes((size_t) chunk->ConvertToBuffer(nullptr));
+    chunk->ConvertToBuffer(bytes.data());
+    seed.insert(seed.end(), bytes.begin(), bytes.end());
+    return seed;
+}
+
+} // namespace
+
+// Writes seeds of the state-chunk fuzz target with bitmap data sections
+// (identifiers 1 to 5) into $FUZZ_SEEDS_OUT/state_chunk/ (run once, the
+// output is committed under fuzz/corpus/):
+//   FUZZ_SEEDS_OUT=fuzz/corpus readers_tests --gtest_also_run_disabled_tests
+//   --gtest_filter='*WriteBitmapChunkSeeds*'
+TEST_F(BitmapDataReaders, DISABLED_WriteBitmapChunkSeeds)
+{
+    const char* root = std::getenv("FUZZ_SEEDS_OUT");
+    ASSERT_NE(root, nullptr);
+    const std::string folder = std::string(root) + "/state_chunk/";
+    const CKDWORD ids[5] = {1, 2, 3, 4, 5};
+    // Read the bitmap data in video-shadow caching as 16-bit 565, then the
+    // first encoded image into 565 pixels.
+    const std::vector<CKBYTE> script = {32, 1 | _16_RGB565 << 1, 17, 2, 16, 4, 31, _16_RGB565};
+    struct Case
+    {
+        const char* name;
+        int options;
+        const char* reader;
+    };
+    for (const Case& c :
+         {Case{"bitmap_bmp", CKBITMAP_SAVEFORMAT, "bmp"}, Case{"bitmap_tga", CKBITMAP_SAVEFORMAT, "tga"},
+          Case{"bitmap_png", CKBITMAP_SAVEFORMAT, "png"}, Case{"bitmap_jpg", CKBITMAP_SAVEFORMAT, "jpg"},
+          Case{"bitmap_tif", CKBITMAP_SAVEFORMAT, "tif"}, Case{"bitmap_raw", CKBITMAP_SAVERAWDATA, ""},
+          Case{"bitmap_names", CKBITMAP_SAVEREFERENCES, ""}}) {
+        CKBitmapData data(m_Context);
+        for (int slot = 0; slot < 2; ++slot) {
+            ASSERT_TRUE(data.CreateImage(4, 4, 32, slot));
+            for (int i = 0; i < 16; ++i)
+                data.SetPixel(i % 4, i / 4, SlotPicture(slot)[(size_t) i], slot);
+            data.SetSlotFileName(slot, slot ? "b.png" : "a.png");
+        }
+        data.SetSaveOptions(c.options);
+        if (*c.reader) {
+            CKBitmapProperties format = DefaultsOf(c.reader);
+            data.SetSaveFormat(&format);
+        }
+        CKFile* file = m_Context->CreateCKFile();
+        CKStateChunk* chunk = CKCreateStateChunk(31);
+        chunk->StartWrite();
+        data.WriteToChunk(chunk, file, ids);
+        m_Context->DeleteCKFile(file);
+        ASSERT_TRUE(SaveFileBytes(folder + c.name, StateChunkSeed(chunk, script)));
+        CKDeleteStateChunk(chunk);
+    }
+
+    // The older form: format-named buffers.
+    CKStateChunk* chunk = CKCreateStateChunk(31);
+    chunk->StartWrite();
+    chunk->WriteIdentifier(5);
+    chunk->WriteInt(2);
+    std::vector<CKDWORD> pixels = SlotPicture(0);
+    pixels.resize(16);
+    CKBitmapReader* tga = static_cast<CKBitmapReader*>(CKGetPluginManager()->GetBitmapReader("tga"));
+    std::vector<CKBYTE> named = {'C', 'K', 'T', 'G', 'A'};
+    const std::vector<CKBYTE> tgaBytes = SaveToBytes(*tga, ArgbRecord(DefaultsOf("tga"), pixels, 4, 4));
+    tga->Release();
+    named.insert(named.end(), tgaBytes.begin(), tgaBytes.end());
+    chunk->WriteInt(0);
+    chunk->WriteBuffer((int) named.size(), named.data());
+    for (const CorpusFile& f : BuildPcxCorpus())
+        if (f.name == "pcx_4planes_rle.pcx") {
+            named = {'C', 'K', 'P', 'C', 'X'};
+            named.insert(named.end(), f.bytes.begin(), f.bytes.end());
+        }
+    chunk->WriteInt(0);
+    chunk->WriteBuffer((int) named.size(), named.data());
+    ASSERT_TRUE(SaveFileBytes(folder + "format_named", StateChunkSeed(chunk, {32, 0, 17, 5, 16, 1, 29, 0})));
+    CKDeleteStateChunk(chunk);
+
+    // Raw planes coded by the texture codec.
+    chunk = CKCreateStateChunk(31);
+    chunk->StartWrite();
+    chunk->WriteIdentifier(3);
+    chunk->WriteInt(1);
+    for (CKDWORD v : {32u, 8u, 8u, 0u, 0xFF0000u, 0xFF00u, 0xFFu, 1u})
+        chunk->WriteDword(v);
+    for (int c = 0; c < 3; ++c) {
+        std::vector<uint8_t> plane(64);
+        for (int i = 0; i < 64; ++i)
+            plane[(size_t) i] = (uint8_t) (i * 3 + c * 50);
+        std::vector<uint8_t> coded = EncodeTexturePlane(plane.data(), 8, 8, 80);
+        chunk->WriteBuffer((int) coded.size(), coded.data());
+    }
+    chunk->WriteDword(0);
+    ASSERT_TRUE(SaveFileBytes(folder + "coded_planes", StateChunkSeed(chunk, {32, 0, 17, 3, 16, 1, 30, 0})));
+    CKDeleteStateChunk(chunk);
 }

@@ -606,6 +606,20 @@ TEST_F(BitmapDataTest, BrokenSectionsLoadNoImageAndNeverReadPastTheChunk)
         }
     }
 
+    // Sizes no image has.
+    for (int width : {0x7FFFFFFF, CK_MAX_IMAGE_DIMENSION + 1, -4, 0}) {
+        CKStateChunk* chunk = CKCreateStateChunk(31);
+        chunk->StartWrite();
+        chunk->WriteIdentifier(kIds[kEncoded]);
+        for (int v : {1, width, 2, 32, 0})
+            chunk->WriteInt(v);
+        CKBitmapData loaded(m_Context);
+        loaded.SetSystemCaching(CKBITMAP_VIDEOSHADOW);
+        EXPECT_TRUE(loaded.ReadFromChunk(chunk, nullptr, kIds));
+        EXPECT_EQ(loaded.GetSlotImageData(0), nullptr) << width;
+        CKDeleteStateChunk(chunk);
+    }
+
     // Counts that the section cannot hold are refused.
     for (CKDWORD count : {0x7FFFFFFFu, 0xFFFFFFFFu, (CKDWORD) CK_MAX_BITMAP_SLOTS + 1, 5u}) {
         CKStateChunk* chunk = CKCreateStateChunk(31);
