@@ -185,6 +185,10 @@ private:
     // folders; whether it was found.
     bool ResolveBitmapName(XString& name) const;
     bool ShowMovieFrame(int frame);
+    // Takes pixels read for a slot (16-byte aligned), converted first when
+    // they are not laid out as GetImageDesc says; false (pixels untouched)
+    // when they cannot be.
+    bool AdoptSlotPixels(int slot, const QxImageDesc& image);
     void ReadReaderImages(CKStateChunk* chunk, int sectionBytes, XArray<CKBYTE>& marks);
     void ReadRawImages(CKStateChunk* chunk, int sectionBytes, XArray<CKBYTE>& marks);
     void ReadFormatNamedImages(CKStateChunk* chunk, int sectionBytes, XArray<CKBYTE>& marks);

@@ -186,15 +186,33 @@ void CKBitmapData::ReadReaderImages(CKStateChunk* chunk, int sectionBytes, XArra
         QxImageDesc image = wanted;
         image.Image = nullptr;
         const int read = chunk->ReadReaderBitmap(image, CKSTATECHUNK_ALLOCATEPIXELS);
-        if (read == 1 && sized && image.Width == width && image.Height == height) {
-            const size_t pitch = (size_t) (image.BytesPerLine < 0 ? -image.BytesPerLine : image.BytesPerLine);
-            m_Slots[i]->AdoptPixels(image.Image, pitch * (size_t) height);
+        if (read == 1 && sized && image.Width == width && image.Height == height && AdoptSlotPixels(i, image)) {
             marks[i] = 0;
             m_BitmapFlags |= CKBITMAPDATA_MODIFIED;
         } else if (read == 1) {
             QxDeleteAligned(image.Image);
         }
     }
+}
+
+bool CKBitmapData::AdoptSlotPixels(int slot, const QxImageDesc& image)
+{
+    // Readers may not decode into the format asked for: the slot keeps the
+    // layout GetImageDesc describes it with.
+    QxImageDesc kept;
+    GetImageDesc(kept);
+    const size_t pitch = (size_t) (image.BytesPerLine < 0 ? -image.BytesPerLine : image.BytesPerLine);
+    if (kept.BitsPerPixel == 0 || QxImageDesc2PixelFormat(kept) == QxImageDesc2PixelFormat(image)) {
+        m_Slots[slot]->AdoptPixels(image.Image, pitch * (size_t) image.Height);
+        return true;
+    }
+    CKPixelBuffer converted(kept);
+    if (!converted.Image() || !QxDoBlit(image, converted.Desc()))
+        return false;
+    QxDeleteAligned(image.Image);
+    const size_t bytes = converted.Bytes();
+    m_Slots[slot]->AdoptPixels(converted.Release(), bytes);
+    return true;
 }
 
 void CKBitmapData::ReadRawImages(CKStateChunk* chunk, int sectionBytes, XArray<CKBYTE>& marks)
@@ -211,12 +229,10 @@ void CKBitmapData::ReadRawImages(CKStateChunk* chunk, int sectionBytes, XArray<C
         const bool sized = CreateSlot(image.Width, image.Height, 32, i, nullptr, false);
         if (!chunk->ReadRawBitmap(image, CKSTATECHUNK_ALLOCATEPIXELS))
             continue;
-        if (sized) {
-            m_Slots[i]->AdoptPixels(image.Image, (size_t) image.BytesPerLine * (size_t) image.Height);
+        if (sized && AdoptSlotPixels(i, image))
             marks[i] = 0;
-        } else {
+        else
             QxDeleteAligned(image.Image);
-        }
     }
 }
 
