@@ -1,5 +1,7 @@
 // Reads arbitrary bytes as a serialised state chunk and runs every read,
-// seek, sub-chunk, remapping and iteration operation on it.
+// seek, sub-chunk, remapping and iteration operation on it, the bitmap forms
+// (decoded by the engine's own image readers) and the bitmap data sections
+// (identifiers 1 to 5) included.
 //
 // Input: a control byte (bit 0: bind to a file of 3 records; bit 1: ids are
 // resolved by saved id; bit 2: borrow the buffer), a script length byte, the
@@ -11,12 +13,27 @@
 #include <cstring>
 #include <vector>
 
+#include "core/bitmap/CKBitmapData.h"
 #include "core/chunk/CKStateChunk.h"
+#include "core/context/CKContext.h"
+#include "core/context/CKPluginManager.h"
+#include "core/context/CKStartUp.h"
 #include "core/file/CKFile.h"
 #include "core/object/CKDependenciesContext.h"
+#include "readers/imagereader/ImageReaderPlugin.h"
+#include "readers/jpeg/JpgReaderPlugin.h"
+#include "readers/png/PngReaderPlugin.h"
+#include "readers/tiff/TiffReaderPlugin.h"
+#include "system/image/QxPixelFormat.h"
 #include "system/memory/QxAlignedAlloc.h"
 
 namespace {
+
+constexpr int kOps = 33;
+
+// The context of the bitmap data read by one input: made by its first such
+// read, closed at the end of the input.
+CKContext* g_Context = nullptr;
 
 int CountLevel(ChunkIteratorData* record)
 {
@@ -37,7 +54,7 @@ void RunScript(CKStateChunk* chunk, const uint8_t* script, size_t length, int de
 
 void RunOp(CKStateChunk* chunk, uint8_t op, uint8_t arg, int depth)
 {
-    switch (op % 30) {
+    switch (op % kOps) {
     case 0: chunk->ReadInt(); break;
     case 1: chunk->ReadFloat(); break;
     case 2: chunk->ReadGuid(); break;
@@ -181,6 +198,43 @@ void RunOp(CKStateChunk* chunk, uint8_t op, uint8_t arg, int depth)
         QxDeleteAligned(pixels);
         break;
     }
+    case 30: {
+        QxImageDesc desc;
+        if (chunk->ReadRawBitmapHeader(desc) && (long long) desc.Width * desc.Height <= (1 << 16) &&
+            chunk->ReadRawBitmap(desc, CKSTATECHUNK_ALLOCATEPIXELS))
+            QxDeleteAligned(desc.Image);
+        break;
+    }
+    case 31: {
+        QxImageDesc wanted;
+        QxPixelFormat2ImageDesc(arg % QX_MAXPIXELFORMATS, wanted);
+        if (chunk->ReadReaderBitmap(wanted, CKSTATECHUNK_ALLOCATEPIXELS) == 1)
+            QxDeleteAligned(wanted.Image);
+        break;
+    }
+    case 32: {
+        if (!g_Context)
+            CKCreateContext(&g_Context, nullptr, nullptr);
+        // Cached pixels are read again from their files only when asked:
+        // names in the input open no file.
+        CKBitmapData data(g_Context);
+        data.SetSystemCaching(arg & 1 ? CKBITMAP_VIDEOSHADOW : CKBITMAP_DISCARD);
+        data.SetDesiredVideoFormat(arg >> 1);
+        static const CKDWORD ids[5] = {1, 2, 3, 4, 5};
+        data.ReadFromChunk(chunk, nullptr, ids);
+        CKDWORD sum = 0;
+        for (int y = 0; y < data.GetHeight() && y < 4; ++y)
+            for (int x = 0; x < data.GetWidth() && x < 4; ++x)
+                sum += data.GetPixel(x, y, y);
+        (void) sum;
+        CKStateChunk* again = CKCreateStateChunk(31);
+        again->StartWrite();
+        data.SetSaveOptions(CKBITMAP_SAVERAWDATA);
+        data.WriteToChunk(again, nullptr, ids);
+        CKDeleteStateChunk(again);
+        chunk->StartRead();
+        break;
+    }
     }
 }
 
@@ -191,6 +245,20 @@ void RunScript(CKStateChunk* chunk, const uint8_t* script, size_t length, int de
 }
 
 } // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    CKStartUp();
+    CKPluginManager* plugins = CKGetPluginManager();
+    RegisterImageReaderPlugin(plugins);
+    plugins->RegisterPlugin(0, CKGetPngPluginInfo(0), nullptr, CKGetPngReader);
+    plugins->AddStaticDll("PNG Reader", 1);
+    plugins->RegisterPlugin(0, CKGetJpgPluginInfo(0), nullptr, CKGetJpgReader);
+    plugins->AddStaticDll("JPG Reader", 1);
+    plugins->RegisterPlugin(0, CKGetTiffPluginInfo(0), nullptr, CKGetTiffReader);
+    plugins->AddStaticDll("Tiff Reader", 1);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -229,13 +297,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         chunk->StartRead();
         RunScript(chunk, script, scriptLength, 0);
         // Then everything once, in order, and a walk to the end.
-        for (uint8_t op = 0; op < 30; ++op)
+        for (uint8_t op = 0; op < kOps; ++op)
             RunOp(chunk, op, (uint8_t) (op * 37), 0);
         chunk->StartRead();
         for (int i = 0; i < 1 << 16 && chunk->GetReadError() == 0; ++i)
             chunk->ReadInt();
     }
     CKDeleteStateChunk(chunk);
+    if (g_Context) {
+        CKCloseContext(g_Context);
+        g_Context = nullptr;
+    }
     // A borrowed buffer is never written, whatever was done with the chunk.
     if (std::memcmp(words.data(), raw, rawSize) != 0)
         __builtin_trap();

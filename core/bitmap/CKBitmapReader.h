@@ -28,6 +28,14 @@ void* CKReaderAllocate(size_t size);
 // Frees a block of CKReaderAllocate; null is ignored.
 void CKReaderFree(void* block);
 
+class CKBitmapReader;
+// A new bitmap reader from the plug-in manager for a save record's extension
+// and reader GUID (release it with Release). Built-in readers are found by
+// extension only, and a record may name its format otherwise than its plug-in
+// does ("Tiff" for "Tif"): when the extension finds none, the plug-in of the
+// GUID gives the extension. Null when neither finds a reader.
+CKBitmapReader* CKFindBitmapReader(const char* extension, const CKGUID* guid);
+
 // An image reader. A read decodes into the reader's own embedded record and
 // returns a pointer to it: the pixels (and a colour map) belong to the
 // reader until ReleaseMemory of the pixels, its next read or its

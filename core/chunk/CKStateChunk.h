@@ -49,8 +49,10 @@ enum : int
 constexpr CKDWORD CHUNK_OLD_OBJECT_MARKER[3] = {0xE32BC4C9, 0x134212E3, 0xFCBAE9DC};
 constexpr CKDWORD CHUNK_OLD_SEQUENCE_MARKER[5] = {0xE192BD47, 0x13246628, 0x13EAB3CE, 0x7891AEFC, 0x13984562};
 
-// The pixel pointer that asks ReadReaderBitmap to allocate the pixels.
-inline CKBYTE* const CKSTATECHUNK_ALLOCATEIMAGE = reinterpret_cast<CKBYTE*>(~(uintptr_t) 0);
+// Flag of ReadRawBitmap and ReadReaderBitmap: the chunk allocates the pixels
+// (16-byte aligned; free them with QxDeleteAligned) instead of filling the
+// caller's memory.
+constexpr CKDWORD CKSTATECHUNK_ALLOCATEPIXELS = 0x1;
 
 // Sub-chunks nested deeper than this stop a walk with the chunk's read error.
 constexpr int CHUNK_MAX_NESTING = 64;
@@ -289,23 +291,27 @@ public:
     // False for no bitmap; else fills a 32-bit description of the stored size.
     CKBOOL ReadRawBitmapHeader(QxImageDesc& out);
     // Reads the planes into the image (the description from
-    // ReadRawBitmapHeader with the caller's pixel memory of
-    // Width x Height x 4 bytes, BytesPerLine = Width x 4). False when the
-    // image has no memory, is empty, does not match the planes, or the
-    // planes are broken.
-    CKBOOL ReadRawBitmap(const QxImageDesc& image);
+    // ReadRawBitmapHeader). Without flags the caller's pixel memory of
+    // Width x Height x 4 bytes (BytesPerLine = Width x 4) is filled; with
+    // CKSTATECHUNK_ALLOCATEPIXELS the planes are checked first and
+    // image.Image then receives new pixels. False when the image has no
+    // memory, is empty, does not match the planes, or the planes are broken;
+    // nothing is written or allocated then.
+    CKBOOL ReadRawBitmap(QxImageDesc& image, CKDWORD flags = 0);
     // Reads an image encoded by a reader (found through the plug-in manager
-    // by the stored GUID, else extension). With the caller's pixel memory in
-    // image.Image, the decoded image must have the description's width and
-    // height and is converted into it. With image.Image ==
-    // CKSTATECHUNK_ALLOCATEIMAGE the pixels are allocated (16-byte aligned;
-    // free with QxDeleteAligned) and the description becomes theirs. 1 on
-    // success; 0 for no bitmap, no reader, a null image pointer or a size
-    // mismatch (nothing copied); a reader's error code when decoding fails.
-    int ReadReaderBitmap(QxImageDesc& image);
-    // Older form: a buffer that names its format; the decoded pixels (the
-    // caller frees them with QxDeleteAligned) or null; image receives their
-    // description.
+    // by the stored GUID, else extension). Without flags, the caller's pixel
+    // memory in image.Image is filled: the decoded image must have the
+    // description's width and height and is converted into it. With
+    // CKSTATECHUNK_ALLOCATEPIXELS the reader is asked for the description's
+    // format; the decoded pixels are kept when they are in that format
+    // without line padding, else converted into new 32-bit ARGB pixels, and
+    // the description becomes theirs. 1 on success; 0 for no bitmap, no
+    // reader, a null image pointer without the flag, a size mismatch or a
+    // decoding failure (nothing copied or allocated then).
+    int ReadReaderBitmap(QxImageDesc& image, CKDWORD flags = 0);
+    // Older form: a buffer that names its format; the decoded pixels as new
+    // 32-bit ARGB pixels (the caller frees them with QxDeleteAligned), or
+    // null; image receives their description.
     CKBYTE* ReadFormatNamedBitmap(QxImageDesc& image);
 
     // Remapping.

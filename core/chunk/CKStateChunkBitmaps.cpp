@@ -1,16 +1,14 @@
 // The bitmap forms of the state chunk: raw planes (plain or coded by the
 // engine's texture codec) and images encoded by a bitmap reader.
 
-#include <bit>
 #include <cstring>
+#include <memory>
 #include <strings.h>
 #include <vector>
 
 #include "core/bitmap/CKBitmapReader.h"
 #include "core/bitmap/CKTextureCodec.h"
 #include "core/chunk/CKStateChunk.h"
-#include "core/context/CKPluginManager.h"
-#include "core/context/CKStartUp.h"
 #include "platform/PlatformAssert.h"
 #include "system/image/QxBlitter.h"
 #include "system/image/QxImageDesc.h"
@@ -18,8 +16,6 @@
 #include "system/memory/QxAlignedAlloc.h"
 
 namespace {
-
-CKBYTE* const kAllocateImage = CKSTATECHUNK_ALLOCATEIMAGE;
 
 // Width x height in bytes for sizes a reader accepts, else -1.
 long long PlaneSize(long long width, long long height)
@@ -43,10 +39,23 @@ struct ReaderHolder
     }
 };
 
+// Lines without padding at their ends.
+bool IsPacked(const QxImageDesc& d)
+{
+    return (long long) d.BytesPerLine == (long long) d.BitsPerPixel / 8 * d.Width;
+}
+
+// The same pixel layout: depth, masks and format id.
+bool SameFormat(const QxImageDesc& a, const QxImageDesc& b)
+{
+    return a.BitsPerPixel == b.BitsPerPixel && a.Flags == b.Flags && a.RedMask == b.RedMask &&
+           a.GreenMask == b.GreenMask && a.BlueMask == b.BlueMask && a.AlphaMask == b.AlphaMask &&
+           a.BytesPerColorEntry == b.BytesPerColorEntry && a.ColorMapEntries == b.ColorMapEntries;
+}
+
 CKBitmapReader* FindReader(const char* extension, const CKGUID* guid)
 {
-    CKPluginManager* pm = CKGetPluginManager();
-    return pm ? static_cast<CKBitmapReader*>(pm->GetBitmapReader(extension, guid)) : nullptr;
+    return CKFindBitmapReader(extension, guid);
 }
 
 } // namespace
@@ -112,13 +121,17 @@ CKBOOL CKStateChunk::ReadRawBitmapHeader(QxImageDesc& out)
     return TRUE;
 }
 
-CKBOOL CKStateChunk::ReadRawBitmap(const QxImageDesc& image)
+CKBOOL CKStateChunk::ReadRawBitmap(QxImageDesc& image, CKDWORD flags)
 {
+    const bool allocate = (flags & CKSTATECHUNK_ALLOCATEPIXELS) != 0;
     long long plane = PlaneSize(image.Width, image.Height);
-    if (!image.Image || image.Image == kAllocateImage || plane < 0 || image.BitsPerPixel != 32)
+    if ((!allocate && !image.Image) || plane < 0 || image.BitsPerPixel != 32)
         return FALSE;
     int encoding = ReadInt();
     if (encoding != 0 && encoding != 1)
+        return FALSE;
+    // Plain planes must all be there before anything is sized by them.
+    if (encoding == 0 && !LockReadBuffer((int) (3 * (1 + (plane + 3) / 4) + 1)))
         return FALSE;
 
     // Each plane is checked against the image's size before any pixel of
@@ -168,6 +181,12 @@ CKBOOL CKStateChunk::ReadRawBitmap(const QxImageDesc& image)
     if (GetReadError() != 0)
         return FALSE;
 
+    if (allocate) {
+        image.BytesPerLine = image.Width * 4;
+        image.Image = static_cast<CKBYTE*>(QxNewAligned((size_t) plane * 4, 16));
+        if (!image.Image)
+            return FALSE;
+    }
     const CKBYTE* in[4] = {planes.data(), planes.data() + plane, planes.data() + 2 * plane, planes.data() + 3 * plane};
     for (int y = image.Height - 1, k = 0; y >= 0; --y)
         for (int x = 0; x < image.Width; ++x, ++k) {
@@ -240,10 +259,11 @@ void CKStateChunk::WriteReaderBitmap(const QxImageDesc& image, CKBitmapReader* r
     QxDeleteAligned(converted);
 }
 
-int CKStateChunk::ReadReaderBitmap(QxImageDesc& image)
+int CKStateChunk::ReadReaderBitmap(QxImageDesc& image, CKDWORD flags)
 {
+    const bool allocate = (flags & CKSTATECHUNK_ALLOCATEPIXELS) != 0;
     int mode = ReadInt();
-    if (mode == 0 || !image.Image)
+    if (mode == 0 || (!allocate && !image.Image))
         return 0;
 
     // The extension: its characters up to the zero, at most 68, in whole words.
@@ -254,10 +274,8 @@ int CKStateChunk::ReadReaderBitmap(QxImageDesc& image)
         if (!word)
             return 0;
         CKBYTE bytes[4];
-        std::memcpy(bytes, word, 4);
-        if constexpr (std::endian::native != std::endian::little)
-            for (int k = 0; k < 4; ++k)
-                bytes[k] = (CKBYTE) (*word >> (8 * k));
+        for (int k = 0; k < 4; ++k)
+            bytes[k] = (CKBYTE) (*word >> (8 * k));
         Skip(1);
         bool ended = false;
         for (CKBYTE b : bytes) {
@@ -277,12 +295,8 @@ int CKStateChunk::ReadReaderBitmap(QxImageDesc& image)
     }
     CKGUID guid = ReadGuid();
 
-    ReaderHolder holder;
-    holder.m_Reader = FindReader(extension, &guid);
-    CKBitmapReader* reader = holder.m_Reader;
-    if (!reader)
-        return 0;
-
+    // The whole bitmap is read before it is decoded, so that the position
+    // ends behind it even when it cannot be decoded.
     const CKDWORD* countWord = LockReadBuffer(1);
     if (!countWord)
         return 0;
@@ -290,70 +304,79 @@ int CKStateChunk::ReadReaderBitmap(QxImageDesc& image)
     if (count < 0 || !LockReadBuffer(1 + (int) (((int64_t) count + 3) / 4)))
         return 0;
     Skip(1);
+    std::vector<CKBYTE> bytes((size_t) count);
+    ReadBufferNoSize(count, bytes.data());
+    int distinct = 0;
+    CKDWORD singleAlpha = 0;
+    void* alphaMap = nullptr;
+    int alphaCount = 0;
+    if (mode == 2) {
+        distinct = ReadInt();
+        if (distinct == 1)
+            singleAlpha = ReadDword();
+        else
+            alphaCount = ReadBuffer(&alphaMap);
+    }
+    std::unique_ptr<CKBYTE[]> alphaOwner(static_cast<CKBYTE*>(alphaMap));
+    if (GetReadError() != 0 || count == 0)
+        return 0;
 
-    bool allocate = image.Image == kAllocateImage;
-    if (count > 0) {
-        std::vector<CKBYTE> bytes((size_t) count);
-        ReadBufferNoSize(count, bytes.data());
-        if (allocate) {
-            CKBitmapProperties* defaults = nullptr;
-            reader->GetBitmapDefaultProperties(&defaults);
-            if (defaults) {
-                CKBitmapProperties wanted = *defaults;
-                wanted.m_Format = image;
-                wanted.m_Format.Image = nullptr;
-                reader->SetBitmapDefaultProperties(&wanted);
-            }
+    ReaderHolder holder;
+    holder.m_Reader = FindReader(extension, &guid);
+    CKBitmapReader* reader = holder.m_Reader;
+    if (!reader)
+        return 0;
+    if (allocate) {
+        CKBitmapProperties* defaults = nullptr;
+        reader->GetBitmapDefaultProperties(&defaults);
+        if (defaults) {
+            CKBitmapProperties wanted = *defaults;
+            wanted.m_Format = image;
+            wanted.m_Format.Image = nullptr;
+            wanted.m_Format.ColorMap = nullptr;
+            reader->SetBitmapDefaultProperties(&wanted);
         }
-        CKBitmapProperties* decoded = nullptr;
-        int result = reader->ReadMemory(bytes.data(), (CKDWORD) count, &decoded);
-        if (result != 0)
-            return result;
-        if (!decoded || !decoded->m_Data || PlaneSize(decoded->m_Format.Width, decoded->m_Format.Height) < 0)
-            return 0;
-        QxImageDesc& got = decoded->m_Format;
-        got.Image = static_cast<CKBYTE*>(decoded->m_Data);
-        bool packed = got.BytesPerLine == got.BitsPerPixel / 8 * got.Width;
-        if (allocate && packed && got.BitsPerPixel == image.BitsPerPixel) {
+    }
+    CKBitmapProperties* decoded = nullptr;
+    // Any reader failure is 0: a reader's own code could read as success.
+    if (reader->ReadMemory(bytes.data(), (CKDWORD) count, &decoded) != 0 || !decoded || !decoded->m_Data)
+        return 0;
+    QxImageDesc got = decoded->m_Format;
+    got.Image = static_cast<CKBYTE*>(decoded->m_Data);
+    if (PlaneSize(got.Width, got.Height) < 0) {
+        reader->ReleaseMemory(decoded->m_Data);
+        return 0;
+    }
+    if (allocate) {
+        if (IsPacked(got) && SameFormat(got, image) && !got.ColorMap) {
             image = got;
             decoded->m_Data = nullptr; // the caller owns the pixels now
         } else {
-            if (allocate) {
-                QxImageDesc argb = image;
-                QxPixelFormat2ImageDesc(1, argb);
-                argb.Width = got.Width;
-                argb.Height = got.Height;
-                argb.BytesPerLine = got.Width * argb.BitsPerPixel / 8;
-                argb.Image = static_cast<CKBYTE*>(QxNewAligned((size_t) argb.BytesPerLine * (size_t) argb.Height, 16));
-                if (!argb.Image) {
-                    reader->ReleaseMemory(decoded->m_Data);
-                    return 0;
-                }
-                image = argb;
-            } else if (image.Width != got.Width || image.Height != got.Height) {
-                // The caller's memory is sized for its own description.
+            QxImageDesc argb = QxMakeImageDesc32(got.Width, got.Height);
+            argb.Image = static_cast<CKBYTE*>(QxNewAligned((size_t) argb.BytesPerLine * (size_t) argb.Height, 16));
+            if (!argb.Image || !QxDoBlit(got, argb)) {
+                QxDeleteAligned(argb.Image);
                 reader->ReleaseMemory(decoded->m_Data);
-                SetReadError("a reader bitmap that decodes to another size than its image");
                 return 0;
             }
-            QxDoBlit(got, image);
             reader->ReleaseMemory(decoded->m_Data);
+            image = argb;
+        }
+    } else {
+        bool copied = image.Width == got.Width && image.Height == got.Height && QxDoBlit(got, image);
+        reader->ReleaseMemory(decoded->m_Data);
+        if (!copied) {
+            // The caller's memory is sized for its own description.
+            SetReadError("a reader bitmap that does not decode to its image");
+            return 0;
         }
     }
 
     if (mode == 2) {
-        int distinct = ReadInt();
-        if (distinct == 1) {
-            QxDoAlphaBlit(image, (CKBYTE) ReadDword());
-        } else {
-            void* alpha = nullptr;
-            int n = ReadBuffer(&alpha);
-            if (n == image.Width * image.Height && n > 0)
-                QxDoAlphaMapBlit(image, static_cast<CKBYTE*>(alpha));
-            else if (n != 0)
-                SetReadError("an alpha map of another size than its image");
-            delete[] static_cast<CKBYTE*>(alpha);
-        }
+        if (distinct == 1)
+            QxDoAlphaBlit(image, (CKBYTE) singleAlpha);
+        else if (alphaCount == image.Width * image.Height && alphaCount > 0)
+            QxDoAlphaMapBlit(image, alphaOwner.get());
     }
     return 1;
 }
@@ -363,6 +386,7 @@ CKBYTE* CKStateChunk::ReadFormatNamedBitmap(QxImageDesc& image)
     ReadInt();
     void* buffer = nullptr;
     int count = ReadBuffer(&buffer);
+    std::unique_ptr<CKBYTE[]> owner(static_cast<CKBYTE*>(buffer));
     if (count <= 0)
         return nullptr;
     struct Name
@@ -372,7 +396,7 @@ CKBYTE* CKStateChunk::ReadFormatNamedBitmap(QxImageDesc& image)
     };
     static const Name names[] = {{"CKTGA", "Tga"}, {"CKJPG", "Jpg"}, {"CKDIB", "Bmp"}, {"CKBMP", "Bmp"},
                                  {"CKTIF", "Tif"}, {"CKGIF", "Gif"}, {"CKPCX", "Pcx"}};
-    const CKBYTE* bytes = static_cast<const CKBYTE*>(buffer);
+    const CKBYTE* bytes = owner.get();
     const char* extension = "Tga";
     int skip = 0;
     if (count >= 5)
@@ -382,19 +406,34 @@ CKBYTE* CKStateChunk::ReadFormatNamedBitmap(QxImageDesc& image)
                 skip = 5;
                 break;
             }
-    CKBYTE* pixels = nullptr;
     ReaderHolder holder;
     holder.m_Reader = FindReader(extension, nullptr);
-    if (holder.m_Reader) {
-        CKBitmapProperties* decoded = nullptr;
-        if (holder.m_Reader->ReadMemory(bytes + skip, (CKDWORD) (count - skip), &decoded) == 0 && decoded &&
-            decoded->m_Data) {
-            image = decoded->m_Format;
-            pixels = static_cast<CKBYTE*>(decoded->m_Data);
-            image.Image = pixels;
-            decoded->m_Data = nullptr;
-        }
+    CKBitmapReader* reader = holder.m_Reader;
+    CKBitmapProperties* decoded = nullptr;
+    if (!reader || reader->ReadMemory(bytes + skip, (CKDWORD) (count - skip), &decoded) != 0 || !decoded ||
+        !decoded->m_Data)
+        return nullptr;
+    QxImageDesc got = decoded->m_Format;
+    got.Image = static_cast<CKBYTE*>(decoded->m_Data);
+    if (PlaneSize(got.Width, got.Height) < 0) {
+        reader->ReleaseMemory(decoded->m_Data);
+        return nullptr;
     }
-    delete[] static_cast<CKBYTE*>(buffer);
-    return pixels;
+    // A colour map stays with the reader, which is released here: hand out
+    // 32-bit pixels of their own.
+    QxImageDesc argb = QxMakeImageDesc32(got.Width, got.Height);
+    if (IsPacked(got) && SameFormat(got, argb) && !got.ColorMap) {
+        decoded->m_Data = nullptr;
+        argb.Image = got.Image;
+    } else {
+        argb.Image = static_cast<CKBYTE*>(QxNewAligned((size_t) argb.BytesPerLine * (size_t) argb.Height, 16));
+        if (argb.Image && !QxDoBlit(got, argb)) {
+            QxDeleteAligned(argb.Image);
+            argb.Image = nullptr;
+        }
+        reader->ReleaseMemory(decoded->m_Data);
+    }
+    if (argb.Image)
+        image = argb;
+    return argb.Image;
 }

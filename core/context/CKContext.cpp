@@ -11,6 +11,7 @@
 #include "core/behavior/CKBehaviorManager.h"
 #include "core/behavior/CKMessageManager.h"
 #include "core/behavior/CKTimeManager.h"
+#include "core/bitmap/CKBitmapProperties.h"
 #include "core/context/CKBaseManager.h"
 #include "core/context/CKGlobals.h"
 #include "core/context/CKPathManager.h"
@@ -70,6 +71,8 @@ struct ContextVariable
 CKContext::CKContext(void* mainWindow, const char* settingsFile) : m_ManagerTable(16), m_MainWindow(mainWindow)
 {
     m_MemoryManager = QxGetMemoryManager();
+    m_GlobalImagesSaveFormat = new CKBitmapProperties;
+    m_GlobalImagesSaveFormat->m_Ext.Set("bmp");
     m_FileStreamWriter = new CKFileStreamWriter;
     m_VariableManager = new CKVariableManager(this);
     new CKHideContentManager(this);
@@ -95,6 +98,8 @@ CKContext::~CKContext()
     delete m_FileStreamWriter;
     m_FileStreamWriter = nullptr;
     m_InDestruction = TRUE;
+    CKDeleteBitmapProperties(m_GlobalImagesSaveFormat);
+    m_GlobalImagesSaveFormat = nullptr;
     // Render contexts are destroyed by the render manager's own code when
     // one is registered (it ends with the plug-in that made it).
     m_ObjectManager->ReleaseAllObjects();
@@ -114,6 +119,17 @@ CKContext::~CKContext()
     UnregisterContextVariables();
     delete m_VariableManager;
     m_VariableManager = nullptr;
+}
+
+void CKContext::SetGlobalImagesSaveFormat(const CKBitmapProperties* format)
+{
+    if (!format)
+        return;
+    *m_GlobalImagesSaveFormat = *format;
+    // A record carries no pixels of its own.
+    m_GlobalImagesSaveFormat->m_Data = nullptr;
+    m_GlobalImagesSaveFormat->m_Format.Image = nullptr;
+    m_GlobalImagesSaveFormat->m_Format.ColorMap = nullptr;
 }
 
 void CKContext::RegisterContextVariables()

@@ -25,6 +25,7 @@ class CKScene;
 class CKLevel;
 class CKFile;
 class CKStreamWriter;
+struct CKBitmapProperties;
 struct CKDependencies;
 class QxMemoryManager;
 
@@ -214,6 +215,11 @@ public:
     int GetGlobalImagesSaveOptions() const { return m_GlobalImagesSaveOptions; }
     // Refuses 3.
     void SetGlobalImagesSaveOptions(int options);
+    // The images save format of bitmaps that save in the global format: the
+    // extension "bmp" and nothing else at construction. Never null.
+    CKBitmapProperties* GetGlobalImagesSaveFormat() const { return m_GlobalImagesSaveFormat; }
+    // Keeps a copy of the record; null is ignored.
+    void SetGlobalImagesSaveFormat(const CKBitmapProperties* format);
     int GetGlobalSoundsSaveOptions() const { return m_GlobalSoundsSaveOptions; }
     void SetGlobalSoundsSaveOptions(int options) { m_GlobalSoundsSaveOptions = options; }
     int GetFileWriteMode() const { return m_FileWriteMode; }
@@ -322,6 +328,7 @@ private:
     int m_ProfilingEnabled = 0;
     int m_GlobalImagesSaveOptions = 0;
     int m_GlobalSoundsSaveOptions = 0;
+    CKBitmapProperties* m_GlobalImagesSaveFormat = nullptr; // owned
     int m_FileWriteMode = 8;
     int m_SaveThumbnail = 1;
     int m_CompressionLevel = 5;

@@ -1,7 +1,14 @@
 #include <cstring>
 
+#include "core/bitmap/CKBitmapData.h"
+#include "core/bitmap/CKBitmapProperties.h"
+#include "core/bitmap/CKMovieReader.h"
+#include "core/context/CKContext.h"
+#include "core/context/CKDefines.h"
+#include "core/context/CKPluginInfo.h"
 #include "core/context/CKPluginManager.h"
 #include "core/file/CKFile.h"
+#include "core/object/CKBeObjectLinks.h"
 #include "system/io/CKPathSplitter.h"
 
 namespace {
@@ -12,6 +19,37 @@ void MarkNeeded(CKPluginManager& manager, CKGUID guid, int category)
 {
     if (CKPluginEntry* entry = manager.FindComponent(guid, category))
         entry->m_NeededByFile = TRUE;
+}
+
+// Textures and sprites need the reader of their movie, or the reader of the
+// format their images are saved in. True when one saves in the context's
+// global format.
+bool MarkBitmapReaders(CKPluginManager& manager, CKFile* file)
+{
+    CKBitmapData* (*bitmapOf)(CKObject*) = CKGetBeObjectLinks().GetBitmapData;
+    if (!bitmapOf)
+        return false;
+    bool global = false;
+    for (CK_CLASSID cid : {CKCID_TEXTURE, CKCID_SPRITE}) {
+        const XArray<int>* records = file->GetIndexByClass(cid);
+        if (!records)
+            continue;
+        for (int index : *records) {
+            CKBitmapData* bitmap = bitmapOf(file->m_FileObjects[index].m_Object);
+            if (!bitmap)
+                continue;
+            if (CKMovieReader* movie = bitmap->GetMovieReader()) {
+                if (CKPluginInfo* info = movie->GetReaderInfo())
+                    MarkNeeded(manager, info->m_GUID, (int) info->m_Type);
+            } else if (bitmap->GetSaveOptions() == CKBITMAP_SAVEFORMAT) {
+                if (CKBitmapProperties* format = bitmap->GetSaveFormat())
+                    MarkNeeded(manager, format->m_ReaderGuid, CKPLUGIN_BITMAP_READER);
+            } else if (bitmap->GetSaveOptions() == CKBITMAP_SAVEGLOBAL) {
+                global = true;
+            }
+        }
+    }
+    return global;
 }
 
 } // namespace
@@ -38,6 +76,10 @@ void CKPluginManager::ComputeFileDependencies(CKFile* file)
         if (entry)
             entry->m_NeededByFile = TRUE;
     }
+
+    CKContext* context = file->GetCKContext();
+    if (MarkBitmapReaders(*this, file) && context && context->GetGlobalImagesSaveOptions() == CKBITMAP_SAVEFORMAT)
+        MarkNeeded(*this, context->GetGlobalImagesSaveFormat()->m_ReaderGuid, CKPLUGIN_BITMAP_READER);
 
     // Managers whose data the file stores.
     for (const CKFileManagerRecord& record : file->m_ManagersData)

@@ -9,6 +9,7 @@ class CKScene;
 class CKMessage;
 class CKDependenciesContext;
 class XObjectArray;
+class CKBitmapData;
 
 // Behaviour flags that behavioural objects read.
 enum : CKDWORD
@@ -106,6 +107,10 @@ struct CKBeObjectLinks
     // Messages: reference counting of received messages.
     void (*AddMessageReference)(CKMessage* message) = nullptr;
     void (*ReleaseMessage)(CKMessage* message) = nullptr;
+
+    // Textures and sprites: the bitmap data they embed, whose readers a file
+    // being saved needs. Null: no object holds bitmap data.
+    CKBitmapData* (*GetBitmapData)(CKObject* object) = nullptr;
 };
 
 const CKBeObjectLinks& CKGetBeObjectLinks();

@@ -11,11 +11,12 @@
 #include "core/context/CKPluginManager.h"
 #include "core/context/CKStartUp.h"
 #include "system/memory/QxAlignedAlloc.h"
+#include "tests/core/support/TestBitmapReader.h"
 #include "tests/core/support/TextureCodecTestEncoder.h"
 
 // Bitmaps in chunks: the raw planes, and images encoded by a reader found
-// through the plug-in manager (a test reader that stores the pixels as they
-// are behind a width and a height).
+// through the plug-in manager (the test readers, which store the pixels as
+// they are behind a width and a height).
 
 namespace {
 
@@ -48,103 +49,13 @@ Image32 MakeImage(int w, int h, CKDWORD seed)
     return image;
 }
 
-bool g_AlphaSaved = true;
-int g_Released = 0;
-
-CKPluginInfo& TestReaderInfo(const char* extension)
-{
-    static CKPluginInfo tst(CKGUID(0x51, 0x52), "tst", "Test reader", "test", "", 1, nullptr, nullptr,
-                            CKPLUGIN_BITMAP_READER);
-    static CKPluginInfo tga(CKGUID(0x61, 0x62), "tga", "Test tga", "test", "", 1, nullptr, nullptr,
-                            CKPLUGIN_BITMAP_READER);
-    return std::strcmp(extension, "tga") == 0 ? tga : tst;
-}
-
-// Encoded form: width, height, then the 32-bit pixels.
-class TestBitmapReader : public CKBitmapReader
-{
-public:
-    explicit TestBitmapReader(const char* extension) : m_Extension(extension)
-    {
-        m_Properties.m_ReaderGuid = TestReaderInfo(extension).m_GUID;
-        m_Properties.m_Ext.Set(extension);
-    }
-    void Release() override
-    {
-        ++g_Released;
-        if (m_Properties.m_Data)
-            CKReaderFree(m_Properties.m_Data);
-        delete this;
-    }
-    CKPluginInfo* GetReaderInfo() override { return &TestReaderInfo(m_Extension); }
-    CKBOOL IsAlphaSaved(const CKBitmapProperties*) override { return g_AlphaSaved; }
-    void GetBitmapDefaultProperties(CKBitmapProperties** out) override { *out = &m_Properties; }
-    void SetBitmapDefaultProperties(const CKBitmapProperties* properties) override { m_Wanted = properties->m_Format; }
-    int ReadFile(const char*, CKBitmapProperties**) override { return 1; }
-    int ReadMemory(const void* memory, CKDWORD size, CKBitmapProperties** out) override
-    {
-        if (size < 8)
-            return 2;
-        int w, h;
-        std::memcpy(&w, memory, 4);
-        std::memcpy(&h, static_cast<const CKBYTE*>(memory) + 4, 4);
-        if (!CKIsValidImageSize(w, h) || size != 8 + (CKDWORD) (w * h * 4))
-            return 3;
-        m_Properties.m_Format = Image32{w, h, {}}.Desc();
-        m_Properties.m_Format.Image = nullptr;
-        m_Properties.m_Data = CKReaderAllocate((size_t) w * h * 4);
-        std::memcpy(m_Properties.m_Data, static_cast<const CKBYTE*>(memory) + 8, (size_t) w * h * 4);
-        *out = &m_Properties;
-        return 0;
-    }
-    int SaveFile(const char*, const CKBitmapProperties*) override { return 1; }
-    int SaveMemory(void** out, const CKBitmapProperties* p) override
-    {
-        const QxImageDesc& f = p->m_Format;
-        int w = f.Width, h = f.Height;
-        CKBYTE* block = static_cast<CKBYTE*>(CKReaderAllocate(8 + (size_t) w * h * 4));
-        std::memcpy(block, &w, 4);
-        std::memcpy(block + 4, &h, 4);
-        for (int y = 0; y < h; ++y)
-            std::memcpy(block + 8 + y * w * 4, static_cast<CKBYTE*>(p->m_Data) + y * f.BytesPerLine, (size_t) w * 4);
-        *out = block;
-        return 8 + w * h * 4;
-    }
-    void ReleaseMemory(void* memory) override
-    {
-        if (memory == m_Properties.m_Data)
-            m_Properties.m_Data = nullptr;
-        CKReaderFree(memory);
-    }
-
-    const char* m_Extension;
-    CKBitmapProperties m_Properties;
-    QxImageDesc m_Wanted;
-};
-
-CKDataReader* MakeTst(int)
-{
-    return new TestBitmapReader("tst");
-}
-
-CKDataReader* MakeTga(int)
-{
-    return new TestBitmapReader("tga");
-}
-
 class ChunkBitmapTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
         ASSERT_EQ(CKStartUp(), 0);
-        CKPluginManager* pm = CKGetPluginManager();
-        pm->AddCategory("Bitmap Readers");
-        pm->RegisterPlugin(0, &TestReaderInfo("tst"), nullptr, MakeTst);
-        pm->RegisterPlugin(1, &TestReaderInfo("tga"), nullptr, MakeTga);
-        pm->AddStaticDll("test", 2);
-        g_AlphaSaved = true;
-        g_Released = 0;
+        RegisterTestReaders();
     }
     void TearDown() override { CKShutdown(); }
 };
@@ -267,7 +178,7 @@ TEST_F(ChunkBitmapTest, RawPlanesOfAnotherSizeLeaveTheImageUntouched)
 TEST_F(ChunkBitmapTest, ReaderBitmapRoundTripsThroughThePluginManager)
 {
     for (bool alphaSaved : {true, false}) {
-        g_AlphaSaved = alphaSaved;
+        TestReaders().AlphaSaved = alphaSaved;
         Image32 image = MakeImage(3, 2, 9);
         CKStateChunk* chunk = ChunkWithReaderBitmap(image);
         std::vector<CKDWORD> words = DataWords(chunk);
@@ -291,23 +202,22 @@ TEST_F(ChunkBitmapTest, ReaderBitmapRoundTripsThroughThePluginManager)
         EXPECT_EQ(pixels, image.Pixels);
         EXPECT_EQ(chunk->GetReadError(), 0);
 
-        // With -1 the pixels are allocated (and here taken over from the reader).
+        // Allocated pixels (here taken over from the reader).
         chunk->StartRead();
         QxImageDesc wanted = Image32{0, 0, {}}.Desc();
-        wanted.Image = reinterpret_cast<CKBYTE*>(~(uintptr_t) 0);
-        EXPECT_EQ(chunk->ReadReaderBitmap(wanted), 1);
+        EXPECT_EQ(chunk->ReadReaderBitmap(wanted, CKSTATECHUNK_ALLOCATEPIXELS), 1);
         ASSERT_NE(wanted.Image, nullptr);
         EXPECT_EQ(wanted.Width, 3);
         EXPECT_EQ(std::memcmp(wanted.Image, image.Pixels.data(), 24), 0);
         QxDeleteAligned(wanted.Image);
         CKDeleteStateChunk(chunk);
     }
-    EXPECT_EQ(g_Released, 6);
+    EXPECT_EQ(TestReaders().Released, 6);
 }
 
 TEST_F(ChunkBitmapTest, SingleAlphaValueIsStoredOnce)
 {
-    g_AlphaSaved = false;
+    TestReaders().AlphaSaved = false;
     Image32 image{2, 1, {0x80010203, 0x80040506}};
     CKStateChunk* chunk = ChunkWithReaderBitmap(image);
     std::vector<CKDWORD> words = DataWords(chunk);
@@ -356,4 +266,27 @@ TEST_F(ChunkBitmapTest, FormatNamedBitmapPicksTheReaderByItsName)
         CKReaderFree(pixels);
         CKDeleteStateChunk(chunk);
     }
+}
+
+TEST_F(ChunkBitmapTest, AReaderBitmapWhoseExtensionNoPluginHasIsFoundByItsGuid)
+{
+    Image32 image = MakeImage(2, 2, 3);
+    TestBitmapReader* reader = new TestBitmapReader("tga");
+    CKBitmapProperties properties = reader->m_Properties;
+    properties.m_Ext.Set("tgx"); // as a record may name its format
+    CKStateChunk* chunk = CKCreateStateChunk(31);
+    chunk->StartWrite();
+    chunk->WriteReaderBitmap(image.Desc(), reader, &properties);
+    reader->Release();
+    chunk->StartRead();
+    QxImageDesc desc = Image32{0, 0, {}}.Desc();
+    ASSERT_EQ(chunk->ReadReaderBitmap(desc, CKSTATECHUNK_ALLOCATEPIXELS), 1);
+    EXPECT_EQ(std::memcmp(desc.Image, image.Pixels.data(), 16), 0);
+    QxDeleteAligned(desc.Image);
+
+    // An unknown GUID with an unknown extension finds nothing.
+    EXPECT_EQ(CKFindBitmapReader("tgx", nullptr), nullptr);
+    CKGUID unknown(0x99, 0x99);
+    EXPECT_EQ(CKFindBitmapReader("tgx", &unknown), nullptr);
+    CKDeleteStateChunk(chunk);
 }
