@@ -450,22 +450,14 @@ TEST_F(BitmapDataTest, BrokenSectionsLoadNoImageAndNeverReadPastTheChunk)
 namespace {
 
 // Stands in for textures (class 31): a behavioural object with bitmap data.
-class BitmapTestTexture : public CKBeObject
+class BitmapTestTexture : public CKClass<BitmapTestTexture, CKBeObject, CKCID_TEXTURE>
 {
 public:
-    explicit BitmapTestTexture(CKContext* context) : CKBeObject(context), m_Bitmap(context) {}
-    CK_CLASSID GetClassID() override { return m_ClassID; }
+    explicit BitmapTestTexture(CKContext* context) : CKClass(context), m_Bitmap(context) {}
     CKBitmapData m_Bitmap;
 
-    static CK_CLASSID m_ClassID;
-    static void Register() {}
-    static CKObject* CreateInstance(CKContext* context) { return new BitmapTestTexture(context); }
-    static void ReleaseInstance(CKContext* context, CKObject* object) { CKReleaseObjectDefault(context, object); }
     static const char* GetClassName() { return "Bitmap Test Texture"; }
-    static const char* GetDependencies(int, int) { return nullptr; }
-    static int GetDependenciesCount(int) { return 0; }
 };
-CK_CLASSID BitmapTestTexture::m_ClassID = CKCID_TEXTURE;
 
 } // namespace
 

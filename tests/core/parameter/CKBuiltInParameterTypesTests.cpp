@@ -359,20 +359,13 @@ TEST_F(BuiltInTypes, ReadableEnumerationsKeepTheirOddMembers)
 namespace {
 
 // A class of a plug-in, with a parameter type of its own.
-class GadgetClass : public CKObject
+class GadgetClass : public CKClass<GadgetClass, CKSceneObject, 0>
 {
 public:
-    explicit GadgetClass(CKContext* context) : CKObject(context) {}
-    CK_CLASSID GetClassID() override { return m_ClassID; }
-    static CK_CLASSID m_ClassID;
+    explicit GadgetClass(CKContext* context) : CKClass(context) {}
     static void Register() { CKClassSetParameterGuid(m_ClassID, CKGUID(0x6AD6E7, 1)); }
-    static CKObject* CreateInstance(CKContext* context) { return new GadgetClass(context); }
-    static void ReleaseInstance(CKContext* context, CKObject* object) { CKReleaseObjectDefault(context, object); }
     static const char* GetClassName() { return "Gadget"; }
-    static const char* GetDependencies(int, int) { return nullptr; }
-    static int GetDependenciesCount(int) { return 0; }
 };
-CK_CLASSID GadgetClass::m_ClassID = 0;
 
 } // namespace
 
