@@ -11,7 +11,7 @@
 #include "core/context/CKPluginManager.h"
 #include "core/context/CKStartUp.h"
 #include "system/memory/QxAlignedAlloc.h"
-#include "tests/core/support/TextureCodecTestEncoder.h"
+#include "tools/testdata/TextureCodecTestEncoder.h"
 
 // Bitmaps in chunks: the raw planes, and images encoded by a reader found
 // through the plug-in manager (a test reader that stores the pixels as they
