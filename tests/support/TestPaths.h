@@ -9,9 +9,8 @@
 std::string TestSourceDir();
 std::string TestSharedDataDir();
 
-// Why the shared data folder cannot be read, "" when it can. The text starts
-// with "needs the shared data folder", which scripts/test looks for: under
-// CI=true such a skip fails the run.
+// Why the shared data folder cannot be read, "" when it can: the folder
+// looked for and how to point at another.
 std::string TestSharedDataMissing();
 
 // Skips the current test, giving the reason, when the shared data folder is
