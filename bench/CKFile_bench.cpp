@@ -12,7 +12,7 @@
 // is timed apart: the objects' own work (each writes and closes its state
 // chunk; each is created and reads its chunk) and the data section's
 // Adler-32. Two contents: 100,000 small objects, and one object holding a
-// 100 MB mesh-like buffer. Pair a row with its peer row for the ratio.
+// 100 MB mesh-like buffer.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -26,6 +26,7 @@
 #include <vector>
 #include <zlib.h>
 
+#include "bench/BenchTempFile.h"
 #include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
 #include "core/context/CKStartUp.h"
@@ -34,7 +35,6 @@
 #include "core/object/CKClassRegistry.h"
 #include "core/object/CKObject.h"
 #include "includes/CKByteOrder.h"
-#include "platform/PlatformPaths.h"
 
 namespace {
 
@@ -106,7 +106,7 @@ World& GetWorld(Content content)
         started = true;
     }
     CKCreateContext(&w.context, nullptr, nullptr);
-    w.path = PlatformGetTempPath() + (content == ManyObjects ? "ckfile_bench_many.qdx" : "ckfile_bench_large.qdx");
+    w.path = BenchTempFile(content == ManyObjects ? "many.qdx" : "large.qdx");
     if (content == ManyObjects) {
         for (int i = 0; i < 100000; ++i) {
             char name[32];
@@ -239,13 +239,13 @@ char* ReadFile(const std::string& path, size_t& size)
 
 std::string PeerPath()
 {
-    return PlatformGetTempPath() + "ckfile_bench_peer.qdx";
+    return BenchTempFile("peer.qdx");
 }
 
 // The file both loads read: the saved image, freshly written (so resident).
 std::string LoadPath(const Image& image)
 {
-    std::string path = PlatformGetTempPath() + "ckfile_bench_load.qdx";
+    std::string path = BenchTempFile("load.qdx");
     WriteFile(path, image.file.data(), image.file.size());
     return path;
 }
@@ -253,7 +253,7 @@ std::string LoadPath(const Image& image)
 void BM_Save(benchmark::State& state)
 {
     Content content = (Content) state.range(0);
-    int mode = (int) state.range(1);
+    int mode = state.range(1) ? (int) CKFILE_WHOLECOMPRESSED : 0;
     World& w = GetWorld(content);
     const Image& image = FileImage(content, mode);
     for (auto _ : state)
@@ -265,7 +265,7 @@ void BM_Save(benchmark::State& state)
 void BM_PeerSave(benchmark::State& state)
 {
     Content content = (Content) state.range(0);
-    int mode = (int) state.range(1);
+    int mode = state.range(1) ? (int) CKFILE_WHOLECOMPRESSED : 0;
     const Image& image = FileImage(content, mode);
     std::string path = PeerPath();
     for (auto _ : state) {
@@ -290,7 +290,7 @@ void BM_PeerSave(benchmark::State& state)
 void BM_Load(benchmark::State& state)
 {
     Content content = (Content) state.range(0);
-    int mode = (int) state.range(1);
+    int mode = state.range(1) ? (int) CKFILE_WHOLECOMPRESSED : 0;
     const Image& image = FileImage(content, mode);
     std::string path = LoadPath(image);
     for (auto _ : state) {
@@ -312,7 +312,7 @@ void BM_Load(benchmark::State& state)
 void BM_PeerLoad(benchmark::State& state)
 {
     Content content = (Content) state.range(0);
-    int mode = (int) state.range(1);
+    int mode = state.range(1) ? (int) CKFILE_WHOLECOMPRESSED : 0;
     const Image& image = FileImage(content, mode);
     std::string path = LoadPath(image);
     for (auto _ : state) {
@@ -401,14 +401,22 @@ void BM_ZlibAdler32(benchmark::State& state)
 
 } // namespace
 
-// Arguments: content (0: 100,000 objects, 1: 100 MB buffer), save mode (0 plain, 8 compressed).
+// Arguments: content (large 0: 100,000 objects, 1: one 100 MB buffer), both
+// sections packed (1) or not (0).
 #define CK_FILE_BENCH_CASES                                                                                            \
-    ->Args({0, 8})->Args({0, 0})->Args({1, 8})->Args({1, 0})->Unit(benchmark::kMillisecond)->UseRealTime()
-BENCHMARK(BM_Save) CK_FILE_BENCH_CASES;
-BENCHMARK(BM_PeerSave) CK_FILE_BENCH_CASES;
-BENCHMARK(BM_Load) CK_FILE_BENCH_CASES;
-BENCHMARK(BM_PeerLoad) CK_FILE_BENCH_CASES;
-BENCHMARK(BM_ObjectChunksOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ObjectCreateAndLoadOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Checksum)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ZlibAdler32)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->ArgNames({"large", "packed"})                                                                                    \
+        ->Args({0, 1})                                                                                                 \
+        ->Args({0, 0})                                                                                                 \
+        ->Args({1, 1})                                                                                                 \
+        ->Args({1, 0})                                                                                                 \
+        ->Unit(benchmark::kMillisecond)                                                                                \
+        ->UseRealTime()
+#define CK_FILE_CONTENTS ->ArgName("large")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()
+BENCHMARK(BM_Save)->Name("FileSave/ours") CK_FILE_BENCH_CASES;
+BENCHMARK(BM_PeerSave)->Name("FileSave/write") CK_FILE_BENCH_CASES;
+BENCHMARK(BM_Load)->Name("FileLoad/ours") CK_FILE_BENCH_CASES;
+BENCHMARK(BM_PeerLoad)->Name("FileLoad/read") CK_FILE_BENCH_CASES;
+BENCHMARK(BM_ObjectChunksOnly)->Name("FileSaveObjectsOnly/ours") CK_FILE_CONTENTS;
+BENCHMARK(BM_ObjectCreateAndLoadOnly)->Name("FileLoadObjectsOnly/ours") CK_FILE_CONTENTS;
+BENCHMARK(BM_Checksum)->Name("FileChecksum/ours") CK_FILE_CONTENTS;
+BENCHMARK(BM_ZlibAdler32)->Name("FileChecksum/zlib") CK_FILE_CONTENTS;

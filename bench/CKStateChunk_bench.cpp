@@ -117,7 +117,12 @@ void BM_ChunkSeekInOrder(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_ChunkWriteRead)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_VectorWriteRead<false>)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_VectorWriteRead<true>)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ChunkSeekInOrder)->RangeMultiplier(10)->Range(100, 1000000)->Complexity(benchmark::oN);
+BENCHMARK(BM_ChunkWriteRead)->Name("ChunkWriteRead/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_VectorWriteRead<false>)->Name("ChunkWriteRead/vector")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_VectorWriteRead<true>)->Name("ChunkWriteRead/vector_reserved")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChunkSeekInOrder)
+    ->Name("ChunkSeekInOrder/ours")
+    ->ArgName("sections")
+    ->RangeMultiplier(10)
+    ->Range(100, 1000000)
+    ->Complexity(benchmark::oN);

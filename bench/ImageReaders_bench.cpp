@@ -11,6 +11,7 @@
 #include <png.h>
 #include <tiffio.h>
 
+#include "bench/BenchTempFile.h"
 #include "core/bitmap/CKBitmapReader.h"
 #include "readers/bmp/BmpReader.h"
 #include "readers/jpeg/JpgReader.h"
@@ -22,7 +23,8 @@
 // the library's own plain decode of the same bytes (libpng's simplified
 // interface, libjpeg to RGB, libtiff's RGBA image), and the BMP and TGA
 // decoders against a memcpy of their pixel bytes. The files are written once
-// by the readers' own writers into the temporary folder. Bytes per second
+// by the readers' own writers into the temporary folder. TIFF from memory has
+// no peer: libtiff's plain interface reads files. Bytes per second
 // count decoded pixel bytes; the counters give the file sizes.
 namespace {
 
@@ -66,8 +68,7 @@ Encoded Encode(CKBitmapReader& reader, CKBitmapProperties p, const char* name)
     Encoded e;
     e.bytes.assign(static_cast<uint8_t*>(block), static_cast<uint8_t*>(block) + (size > 0 ? size : 0));
     reader.ReleaseMemory(block);
-    const char* tmp = std::getenv("TMPDIR");
-    e.path = std::string(tmp ? tmp : "/tmp") + "/imagereaders_bench_" + name;
+    e.path = BenchTempFile(name);
     if (FILE* f = std::fopen(e.path.c_str(), "wb")) {
         std::fwrite(e.bytes.data(), 1, e.bytes.size(), f);
         std::fclose(f);
@@ -382,22 +383,26 @@ void BM_TgaReader_ReadFile32(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_PngReader_ReadMemory)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PngReader_ReadFile)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Libpng_SimplifiedMemory)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Libpng_SimplifiedFile)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_JpgReader_ReadMemory)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_JpgReader_ReadFile)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Libjpeg_Memory)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Libjpeg_File)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_TiffReader_ReadMemory)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_TiffReader_ReadFile)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Libtiff_RgbaFile)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Memcpy_24BitPixels)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Memcpy_32BitPixels)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BmpReader_ReadMemory24)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BmpReader_ReadMemory32)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BmpReader_ReadFile24)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_TgaReader_ReadMemory32)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_TgaReader_ReadMemory32Rle)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_TgaReader_ReadFile32)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PngReader_ReadMemory)->Name("PngReadMemory/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Libpng_SimplifiedMemory)->Name("PngReadMemory/libpng")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PngReader_ReadFile)->Name("PngReadFile/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Libpng_SimplifiedFile)->Name("PngReadFile/libpng")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JpgReader_ReadMemory)->Name("JpegReadMemory/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Libjpeg_Memory)->Name("JpegReadMemory/libjpeg")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JpgReader_ReadFile)->Name("JpegReadFile/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Libjpeg_File)->Name("JpegReadFile/libjpeg")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TiffReader_ReadMemory)->Name("TiffReadMemory/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TiffReader_ReadFile)->Name("TiffReadFile/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Libtiff_RgbaFile)->Name("TiffReadFile/libtiff")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BmpReader_ReadMemory24)->Name("BmpReadMemory24/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Memcpy_24BitPixels)->Name("BmpReadMemory24/memcpy")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BmpReader_ReadMemory32)->Name("BmpReadMemory32/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Memcpy_32BitPixels)->Name("BmpReadMemory32/memcpy")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BmpReader_ReadFile24)->Name("BmpReadFile24/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Memcpy_24BitPixels)->Name("BmpReadFile24/memcpy")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TgaReader_ReadMemory32)->Name("TgaReadMemory32/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Memcpy_32BitPixels)->Name("TgaReadMemory32/memcpy")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TgaReader_ReadMemory32Rle)->Name("TgaReadMemory32Rle/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Memcpy_32BitPixels)->Name("TgaReadMemory32Rle/memcpy")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TgaReader_ReadFile32)->Name("TgaReadFile32/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Memcpy_32BitPixels)->Name("TgaReadFile32/memcpy")->Unit(benchmark::kMillisecond);

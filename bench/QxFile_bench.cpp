@@ -8,12 +8,14 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/BenchTempFile.h"
 #include "system/io/QxCachedFile.h"
 #include "system/io/QxMemoryMappedFile.h"
 
 // The cached file against pread for random and sequential reads, and the
 // mapped file's sequential read against read() of the same file. The file
-// is 16 MB, in the page cache after its first read.
+// is 16 MB, in the page cache after its first read. pread has no block: it
+// runs once per block size of the cached file, for the pairing.
 namespace {
 
 constexpr size_t kFileSize = 16 << 20;
@@ -22,8 +24,8 @@ const std::string& TestFile()
 {
     static std::string path;
     if (path.empty()) {
-        char pattern[] = "/tmp/engine-bench-XXXXXX";
-        int fd = ::mkstemp(pattern);
+        path = BenchTempFile("random.bin");
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         std::vector<char> bytes(kFileSize);
         std::mt19937 rng(1);
         for (char& c : bytes)
@@ -31,8 +33,6 @@ const std::string& TestFile()
         ssize_t written = ::write(fd, bytes.data(), bytes.size());
         (void) written;
         ::close(fd);
-        path = pattern;
-        std::atexit([] { ::unlink(path.c_str()); });
     }
     return path;
 }
@@ -132,9 +132,14 @@ void BM_Read_WholeFile(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_CachedFile_RandomRead)->Args({256, 4096})->Args({256, 65536})->Args({4096, 4096})->Args({65536, 65536});
-BENCHMARK(BM_Pread_RandomRead)->Arg(256)->Arg(4096)->Arg(65536);
-BENCHMARK(BM_CachedFile_SequentialRead)->Args({64, 4096})->Args({64, 65536})->Args({4096, 65536})->Args({65536, 65536});
-BENCHMARK(BM_Pread_SequentialRead)->Arg(64)->Arg(4096)->Arg(65536);
-BENCHMARK(BM_MappedFile_WholeFile);
-BENCHMARK(BM_Read_WholeFile);
+// Arguments: bytes per read, the cached file's block size.
+#define QX_FILE_RANDOM_CASES                                                                                           \
+    ->ArgNames({"bytes", "block"})->Args({256, 4096})->Args({256, 65536})->Args({4096, 4096})->Args({65536, 65536})
+#define QX_FILE_SEQUENTIAL_CASES                                                                                       \
+    ->ArgNames({"bytes", "block"})->Args({64, 4096})->Args({64, 65536})->Args({4096, 65536})->Args({65536, 65536})
+BENCHMARK(BM_CachedFile_RandomRead)->Name("CachedFileRandomRead/ours") QX_FILE_RANDOM_CASES;
+BENCHMARK(BM_Pread_RandomRead)->Name("CachedFileRandomRead/pread") QX_FILE_RANDOM_CASES;
+BENCHMARK(BM_CachedFile_SequentialRead)->Name("CachedFileSequentialRead/ours") QX_FILE_SEQUENTIAL_CASES;
+BENCHMARK(BM_Pread_SequentialRead)->Name("CachedFileSequentialRead/pread") QX_FILE_SEQUENTIAL_CASES;
+BENCHMARK(BM_MappedFile_WholeFile)->Name("MappedFileWholeRead/ours");
+BENCHMARK(BM_Read_WholeFile)->Name("MappedFileWholeRead/read");

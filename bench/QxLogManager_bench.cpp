@@ -1,31 +1,35 @@
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
-#include <unistd.h>
 
+#include "bench/BenchTempFile.h"
 #include "system/log/QxLogListener.h"
 #include "system/log/QxLogManager.h"
 
 // The cost of one message: with no listener at all (nothing is formatted),
 // with one listener that does not take the message's source, and with one
-// file listener (formatting, the line layout, a write and a flush).
+// file listener (formatting, the line layout, a write and a flush). No peer.
 namespace {
 
-// A fresh ENGINE_LOG_DIR for the file listener, removed at the end of the
-// benchmark (a failed removal is reported on the benchmark).
+// A fresh ENGINE_LOG_DIR for the file listener, under the temporary folder;
+// its log files are removed at the end of the benchmark (a failed removal
+// is reported on the benchmark).
 class BenchLogDir
 {
 public:
-    explicit BenchLogDir(benchmark::State& state) : m_State(state)
+    explicit BenchLogDir(benchmark::State& state) : m_State(state), m_Dir(BenchTempFile("logs"))
     {
-        ::mkdtemp(m_Dir);
-        setenv("ENGINE_LOG_DIR", m_Dir, 1);
+        std::filesystem::create_directory(m_Dir);
+        setenv("ENGINE_LOG_DIR", m_Dir.c_str(), 1);
     }
     ~BenchLogDir()
     {
-        std::string cleanup = std::string("rm -rf ") + m_Dir;
-        if (std::system(cleanup.c_str()) != 0)
+        unsetenv("ENGINE_LOG_DIR");
+        std::error_code ec;
+        if (std::filesystem::remove_all(m_Dir, ec) == static_cast<std::uintmax_t>(-1))
             m_State.SkipWithError("cleanup failed");
     }
     BenchLogDir(const BenchLogDir&) = delete;
@@ -33,7 +37,7 @@ public:
 
 private:
     benchmark::State& m_State;
-    char m_Dir[28] = "/tmp/engine-logbench-XXXXXX";
+    std::string m_Dir;
 };
 
 // The measured loop: one formatted message of the source an iteration.
@@ -73,6 +77,6 @@ void BM_Log_FileListener(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_Log_NoListener);
-BENCHMARK(BM_Log_FilteredOut);
-BENCHMARK(BM_Log_FileListener)->Arg(0)->Arg(3);
+BENCHMARK(BM_Log_NoListener)->Name("LogNoListener/ours");
+BENCHMARK(BM_Log_FilteredOut)->Name("LogFilteredOut/ours");
+BENCHMARK(BM_Log_FileListener)->Name("LogToFile/ours")->ArgName("timeformat")->Arg(0)->Arg(3);

@@ -76,5 +76,17 @@ void BM_Malloc(benchmark::State& state)
 } // namespace
 
 // Argument: 0 LIFO, 1 FIFO, 2 random free order.
-BENCHMARK(BM_Pool)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Malloc)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Pool)
+    ->Name("PoolAllocateFree/ours")
+    ->ArgName("order")
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Malloc)
+    ->Name("PoolAllocateFree/malloc")
+    ->ArgName("order")
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond);

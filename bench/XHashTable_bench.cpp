@@ -102,9 +102,9 @@ void BM_Std_Strings(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_XHash_SequentialIds)->Arg(256)->Arg(4096);
-BENCHMARK(BM_Std_SequentialIds)->Arg(256)->Arg(4096);
-BENCHMARK(BM_XHash_Pointers)->Arg(256)->Arg(4096)->Arg(65536);
-BENCHMARK(BM_Std_Pointers)->Arg(256)->Arg(4096)->Arg(65536);
-BENCHMARK(BM_XHash_Strings)->Arg(256)->Arg(4096)->Arg(65536);
-BENCHMARK(BM_Std_Strings)->Arg(256)->Arg(4096)->Arg(65536);
+BENCHMARK(BM_XHash_SequentialIds)->Name("HashSequentialIds/ours")->ArgName("keys")->Arg(256)->Arg(4096);
+BENCHMARK(BM_Std_SequentialIds)->Name("HashSequentialIds/std")->ArgName("keys")->Arg(256)->Arg(4096);
+BENCHMARK(BM_XHash_Pointers)->Name("HashPointers/ours")->ArgName("keys")->Arg(256)->Arg(4096)->Arg(65536);
+BENCHMARK(BM_Std_Pointers)->Name("HashPointers/std")->ArgName("keys")->Arg(256)->Arg(4096)->Arg(65536);
+BENCHMARK(BM_XHash_Strings)->Name("HashStrings/ours")->ArgName("keys")->Arg(256)->Arg(4096)->Arg(65536);
+BENCHMARK(BM_Std_Strings)->Name("HashStrings/std")->ArgName("keys")->Arg(256)->Arg(4096)->Arg(65536);

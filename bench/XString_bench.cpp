@@ -96,11 +96,11 @@ void BM_Std_CopyShort(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_XString_AppendChars)->Arg(64)->Arg(1024)->Arg(16384);
-BENCHMARK(BM_Std_AppendChars)->Arg(64)->Arg(1024)->Arg(16384);
-BENCHMARK(BM_XString_AppendWords)->Arg(64)->Arg(1024);
-BENCHMARK(BM_Std_AppendWords)->Arg(64)->Arg(1024);
-BENCHMARK(BM_XString_Format);
-BENCHMARK(BM_Snprintf_Format);
-BENCHMARK(BM_XString_CopyShort);
-BENCHMARK(BM_Std_CopyShort);
+BENCHMARK(BM_XString_AppendChars)->Name("StringAppendChars/ours")->ArgName("chars")->Arg(64)->Arg(1024)->Arg(16384);
+BENCHMARK(BM_Std_AppendChars)->Name("StringAppendChars/std")->ArgName("chars")->Arg(64)->Arg(1024)->Arg(16384);
+BENCHMARK(BM_XString_AppendWords)->Name("StringAppendWords/ours")->ArgName("words")->Arg(64)->Arg(1024);
+BENCHMARK(BM_Std_AppendWords)->Name("StringAppendWords/std")->ArgName("words")->Arg(64)->Arg(1024);
+BENCHMARK(BM_XString_Format)->Name("StringFormat/ours");
+BENCHMARK(BM_Snprintf_Format)->Name("StringFormat/snprintf");
+BENCHMARK(BM_XString_CopyShort)->Name("StringCopyShort/ours");
+BENCHMARK(BM_Std_CopyShort)->Name("StringCopyShort/std");

@@ -50,7 +50,7 @@ void BM_CopySameFormat_Blitter(benchmark::State& state)
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(src.Bytes()));
 }
-BENCHMARK(BM_CopySameFormat_Blitter);
+BENCHMARK(BM_CopySameFormat_Blitter)->Name("BlitSameFormat/ours");
 
 void BM_CopySameFormat_Memcpy(benchmark::State& state)
 {
@@ -61,11 +61,13 @@ void BM_CopySameFormat_Memcpy(benchmark::State& state)
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(src.Bytes()));
 }
-BENCHMARK(BM_CopySameFormat_Memcpy);
+BENCHMARK(BM_CopySameFormat_Memcpy)->Name("BlitSameFormat/memcpy");
 
-// The conversions measured, from and to ARGB 8888.
+// The conversions measured, from and to ARGB 8888 (pixel format numbers;
+// the label names them).
 void ConversionPairs(benchmark::internal::Benchmark* b)
 {
+    b->ArgNames({"from", "to"});
     for (int other : {_16_RGB565, _16_ARGB1555, _16_ARGB4444})
         b->Args({_32_ARGB8888, other});
     for (int other : {_16_RGB565, _16_ARGB1555, _16_ARGB4444})
@@ -83,7 +85,7 @@ void BM_Convert_Blitter(benchmark::State& state)
     state.SetItemsProcessed(int64_t(state.iterations()) * kWidth * kHeight);
     state.SetLabel(std::string(QxGetPixelFormatName(from)) + " -> " + QxGetPixelFormatName(to));
 }
-BENCHMARK(BM_Convert_Blitter)->Apply(ConversionPairs);
+BENCHMARK(BM_Convert_Blitter)->Name("BlitConvert/ours")->Apply(ConversionPairs);
 
 #ifdef ENGINE_HAVE_PIXMAN
 pixman_format_code_t PixmanFormat(int id)
@@ -113,7 +115,7 @@ void BM_Convert_Pixman(benchmark::State& state)
     state.SetItemsProcessed(int64_t(state.iterations()) * kWidth * kHeight);
     state.SetLabel(std::string(QxGetPixelFormatName(from)) + " -> " + QxGetPixelFormatName(to));
 }
-BENCHMARK(BM_Convert_Pixman)->Apply(ConversionPairs);
+BENCHMARK(BM_Convert_Pixman)->Name("BlitConvert/pixman")->Apply(ConversionPairs);
 #endif
 
 void BM_Resize_Blitter(benchmark::State& state)
@@ -125,6 +127,10 @@ void BM_Resize_Blitter(benchmark::State& state)
     }
     state.SetItemsProcessed(int64_t(state.iterations()) * kWidth * kHeight);
 }
-BENCHMARK(BM_Resize_Blitter)->Args({512, 384})->Args({1600, 1200});
+BENCHMARK(BM_Resize_Blitter)
+    ->Name("BlitResize/ours")
+    ->ArgNames({"width", "height"})
+    ->Args({512, 384})
+    ->Args({1600, 1200});
 
 } // namespace

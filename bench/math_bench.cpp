@@ -1,6 +1,6 @@
 // Point transforms and matrix products of the math library against glm (the
 // natural peer) and against memcpy of the same bytes (the memory bound).
-// Release build: cmake -S . -B build/rel -DCMAKE_BUILD_TYPE=Release -DENGINE_TESTS=OFF
+// Arguments: the record stride in bytes and the millions of points (1 or 8).
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -63,7 +63,10 @@ void BM_QxTransformPoints(benchmark::State& state)
     }
     SetBytes(state, 12, count);
 }
-BENCHMARK(BM_QxTransformPoints)->Args({12, 1})->Args({12, 8})->Unit(benchmark::kMicrosecond);
+#define PACKED_POINTS ->ArgNames({"stride", "Mpoints"})->Args({12, 1})->Args({12, 8})->Unit(benchmark::kMicrosecond)
+#define STRIDED_POINTS                                                                                                 \
+    ->ArgNames({"stride", "Mpoints"})->ArgsProduct({{12, 32, 36}, {1, 8}})->Unit(benchmark::kMicrosecond)
+BENCHMARK(BM_QxTransformPoints)->Name("TransformPoints/ours") PACKED_POINTS;
 
 void BM_QxTransformPointsStrided(benchmark::State& state)
 {
@@ -79,7 +82,7 @@ void BM_QxTransformPointsStrided(benchmark::State& state)
     }
     SetBytes(state, stride, count);
 }
-BENCHMARK(BM_QxTransformPointsStrided)->ArgsProduct({{12, 32, 36}, {1, 8}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_QxTransformPointsStrided)->Name("TransformPointsStrided/ours") STRIDED_POINTS;
 
 void BM_Memcpy(benchmark::State& state)
 {
@@ -93,7 +96,8 @@ void BM_Memcpy(benchmark::State& state)
     }
     SetBytes(state, stride, count);
 }
-BENCHMARK(BM_Memcpy)->ArgsProduct({{12, 32, 36}, {1, 8}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Memcpy)->Name("TransformPoints/memcpy") PACKED_POINTS;
+BENCHMARK(BM_Memcpy)->Name("TransformPointsStrided/memcpy") STRIDED_POINTS;
 
 void BM_QxMultiplyMatrix(benchmark::State& state)
 {
@@ -106,7 +110,7 @@ void BM_QxMultiplyMatrix(benchmark::State& state)
         benchmark::DoNotOptimize(r);
     }
 }
-BENCHMARK(BM_QxMultiplyMatrix);
+BENCHMARK(BM_QxMultiplyMatrix)->Name("MultiplyMatrix/ours");
 
 void BM_QxMultiplyMatrix4(benchmark::State& state)
 {
@@ -119,7 +123,7 @@ void BM_QxMultiplyMatrix4(benchmark::State& state)
         benchmark::DoNotOptimize(r);
     }
 }
-BENCHMARK(BM_QxMultiplyMatrix4);
+BENCHMARK(BM_QxMultiplyMatrix4)->Name("MultiplyMatrix4/ours");
 
 #ifdef ENGINE_HAVE_GLM
 
@@ -157,7 +161,8 @@ void BM_GlmTransformPoints(benchmark::State& state)
     }
     SetBytes(state, stride, count);
 }
-BENCHMARK(BM_GlmTransformPoints)->ArgsProduct({{12, 32, 36}, {1, 8}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GlmTransformPoints)->Name("TransformPoints/glm") PACKED_POINTS;
+BENCHMARK(BM_GlmTransformPoints)->Name("TransformPointsStrided/glm") STRIDED_POINTS;
 
 void BM_GlmMultiplyMatrix(benchmark::State& state)
 {
@@ -170,7 +175,9 @@ void BM_GlmMultiplyMatrix(benchmark::State& state)
         benchmark::DoNotOptimize(r);
     }
 }
-BENCHMARK(BM_GlmMultiplyMatrix);
+// A full 4 x 4 product, the peer of both of ours.
+BENCHMARK(BM_GlmMultiplyMatrix)->Name("MultiplyMatrix/glm");
+BENCHMARK(BM_GlmMultiplyMatrix)->Name("MultiplyMatrix4/glm");
 
 #endif
 

@@ -127,7 +127,7 @@ void BM_Quantize_Blitter(benchmark::State& state)
     state.counters["psnr_dB"] = Psnr(p, back);
     state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(src.size()));
 }
-BENCHMARK(BM_Quantize_Blitter)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Quantize_Blitter)->Name("Quantize/ours")->ArgName("photo")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 #ifdef ENGINE_HAVE_IMAGEQUANT
 void BM_Quantize_Imagequant(benchmark::State& state)
@@ -167,7 +167,12 @@ void BM_Quantize_Imagequant(benchmark::State& state)
     state.counters["psnr_dB"] = Psnr(p, back);
     state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(p.Argb.size()));
 }
-BENCHMARK(BM_Quantize_Imagequant)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Quantize_Imagequant)
+    ->Name("Quantize/imagequant")
+    ->ArgName("photo")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond);
 #endif
 
 } // namespace

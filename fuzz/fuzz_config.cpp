@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
+#include "fuzz/FuzzScratchFile.h"
 #include "system/config/QxConfiguration.h"
 
 namespace {
@@ -52,18 +52,6 @@ void Dump(QxConfigurationSection* root, std::string& out)
     }
 }
 
-// One scratch file per process, removed at exit.
-struct ScratchFile
-{
-    std::string path = "/tmp/fuzz_config_" + std::to_string(::getpid()) + ".txt";
-    ~ScratchFile() { ::unlink(path.c_str()); }
-};
-
-const std::string& ScratchPath()
-{
-    static const ScratchFile file;
-    return file.path;
-}
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -84,10 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     std::string first;
     Dump(config.GetRoot(), first);
-    if (!config.WriteToFile(ScratchPath().c_str()))
+    if (!config.WriteToFile(FuzzScratchPath().c_str()))
         std::abort();
     QxConfiguration back(2);
-    if (!back.ReadFromFile(ScratchPath().c_str(), &counter, &error))
+    if (!back.ReadFromFile(FuzzScratchPath().c_str(), &counter, &error))
         std::abort();
     std::string second;
     Dump(back.GetRoot(), second);

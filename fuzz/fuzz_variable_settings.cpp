@@ -2,20 +2,17 @@
 // variables' text parsing (integers, floats, enumerations and flags).
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <string>
-#include <unistd.h>
 
 #include "core/context/CKContext.h"
 #include "core/context/CKStartUp.h"
 #include "core/context/CKVariableManager.h"
+#include "fuzz/FuzzScratchFile.h"
 
 namespace {
 
 struct Engine
 {
     CKContext* context = nullptr;
-    std::string file;
     int i = 0;
     float f = 0;
     int flags = 0;
@@ -27,11 +24,6 @@ struct Engine
         vm->BindInt("Fuzz/Int", &i, 0, 0, "");
         vm->BindFloat("Fuzz/Float", &f, 0, 0, "");
         vm->BindIntWithRepresentation("Fuzz/Rep", &flags, 0, 0, "flag:1=A;2=B;x;=4;8=", "");
-        char pattern[] = "/tmp/fuzz_settingsXXXXXX";
-        int fd = mkstemp(pattern);
-        if (fd >= 0)
-            close(fd);
-        file = pattern;
     }
 };
 
@@ -40,13 +32,13 @@ struct Engine
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static Engine engine;
-    FILE* out = std::fopen(engine.file.c_str(), "wb");
+    FILE* out = std::fopen(FuzzScratchPath().c_str(), "wb");
     if (!out)
         return 0;
     std::fwrite(data, 1, size, out);
     std::fclose(out);
     CKVariableManager* vm = engine.context->GetVariableManager();
-    vm->LoadFromFile(engine.file.c_str());
+    vm->LoadFromFile(FuzzScratchPath().c_str());
     XString text;
     for (auto it = vm->Begin(); it != vm->End(); ++it)
         (*it)->GetValueAsString(text);

@@ -1,4 +1,3 @@
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -18,7 +17,6 @@
 #include "readers/png/PngReaderPlugin.h"
 #include "readers/tiff/TiffReaderPlugin.h"
 #include "system/image/QxPixelFormat.h"
-#include "tests/core/support/TextureCodecTestEncoder.h"
 #include "tests/readers/support/ReaderTestSupport.h"
 #include "tests/support/TestPaths.h"
 
@@ -221,89 +219,4 @@ TEST_F(BitmapDataReaders, FormatNamedImagesReadThroughTheReaderOfTheirName)
         ASSERT_EQ(data.GetWidth(), expected.width);
         EXPECT_EQ(SlotPixels(data, 0), expected.pixels);
     }
-}
-
-// Writes seeds of the state-chunk fuzz target with bitmap data sections
-// (identifiers 1 to 5) into $FUZZ_SEEDS_OUT/state_chunk/ (run once, the
-// output is committed under fuzz/corpus/):
-//   FUZZ_SEEDS_OUT=fuzz/corpus readers_tests --gtest_also_run_disabled_tests
-//   --gtest_filter='*WriteBitmapChunkSeeds*'
-TEST_F(BitmapDataReaders, DISABLED_WriteBitmapChunkSeeds)
-{
-    const char* root = std::getenv("FUZZ_SEEDS_OUT");
-    ASSERT_NE(root, nullptr);
-    // Control byte 0, the script (operation and argument pairs), the chunk.
-    auto put = [&](const char* name, CKStateChunk* chunk, std::vector<CKBYTE> seed) {
-        seed.insert(seed.begin(), {0, (CKBYTE) seed.size()});
-        std::vector<CKBYTE> bytes((size_t) chunk->ConvertToBuffer(nullptr));
-        chunk->ConvertToBuffer(bytes.data());
-        seed.insert(seed.end(), bytes.begin(), bytes.end());
-        ASSERT_TRUE(SaveFileBytes(std::string(root) + "/state_chunk/" + name, seed));
-        CKDeleteStateChunk(chunk);
-    };
-    const CKDWORD ids[5] = {1, 2, 3, 4, 5};
-    const std::pair<int, const char*> saves[] = {{CKBITMAP_SAVEFORMAT, "bmp"},      {CKBITMAP_SAVEFORMAT, "tga"},
-                                                 {CKBITMAP_SAVEFORMAT, "png"},      {CKBITMAP_SAVEFORMAT, "jpg"},
-                                                 {CKBITMAP_SAVEFORMAT, "tif"},      {CKBITMAP_SAVERAWDATA, "raw"},
-                                                 {CKBITMAP_SAVEREFERENCES, "names"}};
-    for (const auto& [options, reader] : saves) {
-        CKBitmapData data(m_Context);
-        for (int slot = 0; slot < 2; ++slot) {
-            ASSERT_TRUE(data.CreateImage(4, 4, 32, slot));
-            std::memcpy(data.GetSlotImageData(slot), SlotPicture(slot).data(), 64);
-            data.SetSlotFileName(slot, slot ? "b.png" : "a.png");
-        }
-        data.SetSaveOptions(options);
-        if (options == CKBITMAP_SAVEFORMAT) {
-            CKBitmapProperties format = DefaultsOf(reader);
-            data.SetSaveFormat(&format);
-        }
-        CKFile* file = m_Context->CreateCKFile();
-        CKStateChunk* chunk = CKCreateStateChunk(31);
-        chunk->StartWrite();
-        data.WriteToChunk(chunk, file, ids);
-        m_Context->DeleteCKFile(file);
-        // The data in video-shadow caching as 565, then the first encoded
-        // image into 565 pixels.
-        put((std::string("bitmap_") + reader).c_str(), chunk, {32, 1 | _16_RGB565 << 1, 17, 2, 16, 4, 31, _16_RGB565});
-    }
-
-    // The older form: format-named buffers.
-    CKStateChunk* chunk = CKCreateStateChunk(31);
-    chunk->StartWrite();
-    chunk->WriteIdentifier(5);
-    chunk->WriteInt(2);
-    std::vector<CKDWORD> pixels = SlotPicture(0);
-    CKBitmapReader* tga = ReaderOf("tga");
-    std::vector<CKBYTE> named = {'C', 'K', 'T', 'G', 'A'},
-                        tgaBytes = SaveToBytes(*tga, ArgbRecord(DefaultsOf("tga"), pixels, 4, 4));
-    tga->Release();
-    named.insert(named.end(), tgaBytes.begin(), tgaBytes.end());
-    chunk->WriteInt(0);
-    chunk->WriteBuffer((int) named.size(), named.data());
-    for (const CorpusFile& f : BuildPcxCorpus())
-        if (f.name == "pcx_4planes_rle.pcx") {
-            named = {'C', 'K', 'P', 'C', 'X'};
-            named.insert(named.end(), f.bytes.begin(), f.bytes.end());
-        }
-    chunk->WriteInt(0);
-    chunk->WriteBuffer((int) named.size(), named.data());
-    put("format_named", chunk, {32, 0, 17, 5, 16, 1, 29, 0});
-
-    // Raw planes coded by the texture codec.
-    chunk = CKCreateStateChunk(31);
-    chunk->StartWrite();
-    chunk->WriteIdentifier(3);
-    chunk->WriteInt(1);
-    for (CKDWORD v : {32u, 8u, 8u, 0u, 0xFF0000u, 0xFF00u, 0xFFu, 1u})
-        chunk->WriteDword(v);
-    for (int c = 0; c < 3; ++c) {
-        std::vector<uint8_t> plane(64);
-        for (int i = 0; i < 64; ++i)
-            plane[(size_t) i] = (uint8_t) (i * 3 + c * 50);
-        std::vector<uint8_t> coded = EncodeTexturePlane(plane.data(), 8, 8, 80);
-        chunk->WriteBuffer((int) coded.size(), coded.data());
-    }
-    chunk->WriteDword(0);
-    put("coded_planes", chunk, {32, 0, 17, 3, 16, 1, 30, 0});
 }

@@ -16,6 +16,16 @@ std::string TestSharedDataDir()
     return std::string(ENGINE_SOURCE_DIR) + "/../shared/data";
 }
 
+std::string TestSharedDataMissing()
+{
+    const std::string dir = TestSharedDataDir();
+    std::error_code ec;
+    if (std::filesystem::is_directory(dir + "/images", ec))
+        return "";
+    return "needs the shared data folder, not found at " + std::filesystem::path(dir).lexically_normal().string() +
+           " (set ENGINE_SHARED_DATA)";
+}
+
 TestTempDir::TestTempDir()
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "engine-test-XXXXXX").string();

@@ -8,7 +8,7 @@
 
 #include "core/bitmap/CKBitmapReader.h"
 #include "core/bitmap/CKTextureBitReader.h"
-#include "tests/core/support/TextureCodecTestEncoder.h"
+#include "tools/testdata/TextureCodecTestEncoder.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "core/context/CKStartUp.h"
 #include "system/memory/QxAlignedAlloc.h"
 #include "tests/core/support/TestBitmapReader.h"
-#include "tests/core/support/TextureCodecTestEncoder.h"
+#include "tools/testdata/TextureCodecTestEncoder.h"
 
 // Bitmaps in chunks: the raw planes, and images encoded by a reader found
 // through the plug-in manager (the test readers, which store the pixels as

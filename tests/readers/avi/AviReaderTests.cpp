@@ -2,9 +2,9 @@
 
 #include "platform/PlatformAviStream.h"
 #include "readers/avi/AviReader.h"
-#include "tests/readers/support/MovieBuilder.h"
-#include "tests/readers/support/RgbaImage.h"
 #include "tests/support/TestPaths.h"
+#include "tools/testdata/MovieBuilder.h"
+#include "tools/testdata/RgbaImage.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 
 #include "core/context/CKPluginInfo.h"
 #include "readers/jpeg/JpegEncoder.h"
-#include "tests/readers/support/LibjpegCodec.h"
 #include "tests/readers/support/ReaderTestSupport.h"
 #include "tests/support/TestPaths.h"
+#include "tools/testdata/LibjpegCodec.h"
 
 namespace {
 
@@ -30,17 +30,11 @@ std::string SharedJpeg(const char* name)
     return TestSharedDataDir() + "/images/jpeg/" + name;
 }
 
-bool HaveSharedImages()
-{
-    return !LoadFileBytes(TestSharedDataDir() + "/images/README.md").empty();
-}
-
 } // namespace
 
 TEST(JpgReader, SharedFilesDecodeLikeLibjpegItself)
 {
-    if (!HaveSharedImages())
-        GTEST_SKIP() << "no shared data folder (set ENGINE_SHARED_DATA)";
+    SKIP_WITHOUT_SHARED_DATA();
     for (const char* name : {"testorig.jpg", "testimgint.jpg", "testimgari.jpg"}) {
         SCOPED_TRACE(name);
         const std::vector<uint8_t> bytes = LoadFileBytes(SharedJpeg(name));
@@ -66,8 +60,7 @@ TEST(JpgReader, SharedFilesDecodeLikeLibjpegItself)
 
 TEST(JpgReader, DecodeStaysCloseToTheSuiteSourcePicture)
 {
-    if (!HaveSharedImages())
-        GTEST_SKIP() << "no shared data folder (set ENGINE_SHARED_DATA)";
+    SKIP_WITHOUT_SHARED_DATA();
     // testorig.ppm is the picture testorig.jpg was compressed from.
     RgbaImage source;
     ASSERT_TRUE(LoadPnm(SharedJpeg("testorig.ppm"), source));

@@ -6,10 +6,10 @@
 #include <gtest/gtest.h>
 
 #include "readers/jpeg/JpgReader.h"
-#include "tests/readers/support/LibjpegCodec.h"
 #include "tests/readers/support/PeakMemory.h"
 #include "tests/readers/support/ReaderTestSupport.h"
 #include "tests/support/TestPaths.h"
+#include "tools/testdata/LibjpegCodec.h"
 
 namespace {
 

@@ -21,11 +21,6 @@ std::string PngSuiteDir()
     return TestSharedDataDir() + "/images/png";
 }
 
-bool HaveSharedImages()
-{
-    return !LoadFileBytes(TestSharedDataDir() + "/images/README.md").empty();
-}
-
 // libpng's own decode through its simplified interface, as 8-bit BGRA.
 bool SimplifiedDecode(const std::vector<uint8_t>& bytes, RgbaImage& out)
 {
@@ -123,8 +118,7 @@ bool HavePngfix()
 
 TEST(PngReader, SuiteFilesDecodeLikeLibpngsSimplifiedInterface)
 {
-    if (!HaveSharedImages())
-        GTEST_SKIP() << "no shared data folder (set ENGINE_SHARED_DATA)";
+    SKIP_WITHOUT_SHARED_DATA();
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(PngSuiteDir())) {
         if (entry.path().extension() != ".png")
@@ -164,8 +158,7 @@ TEST(PngReader, SuiteFilesDecodeLikeLibpngsSimplifiedInterface)
 
 TEST(PngReader, RecordWordsFollowTheFile)
 {
-    if (!HaveSharedImages())
-        GTEST_SKIP() << "no shared data folder (set ENGINE_SHARED_DATA)";
+    SKIP_WITHOUT_SHARED_DATA();
     struct Case
     {
         const char* name;
@@ -214,7 +207,7 @@ TEST(PngReader, EveryPrefixOfAFileDecodesOrFailsCleanly)
         ASSERT_FALSE(bytes.empty());
         CheckEveryPrefix(reader, bytes, {0, -1});
     }
-    if (HaveSharedImages())
+    if (TestSharedDataMissing().empty())
         CheckEveryPrefix(reader, LoadFileBytes(PngSuiteDir() + "/basn3p04.png"), {0, -1});
 }
 

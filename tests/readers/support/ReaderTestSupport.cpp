@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "readers/common/ImageReaderResults.h"
+#include "tests/support/TestPaths.h"
 
 RgbaImage DecodeWith(CKBitmapReader& reader, const std::vector<uint8_t>& bytes, int* result)
 {
@@ -152,4 +153,9 @@ std::vector<uint32_t> MakePicture(int width, int height, bool opaque)
         for (int x = 0; x < width; ++x)
             p[(size_t) y * width + x] = PatternColor(x, y) | (opaque ? 0xFF000000u : 0);
     return p;
+}
+
+std::string ReaderTestDataDir()
+{
+    return TestSourceDir() + "/tests/readers/data";
 }

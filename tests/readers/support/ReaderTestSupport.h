@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "core/bitmap/CKBitmapReader.h"
-#include "tests/readers/support/ImageFileBuilders.h"
-#include "tests/readers/support/RgbaImage.h"
+#include "tools/testdata/ImageFileBuilders.h"
+#include "tools/testdata/RgbaImage.h"
 
 // Decodes bytes with a reader; *result gets ReadMemory's result, and the
 // image is empty unless it is 0.
@@ -55,3 +55,6 @@ RgbaImage AsImage(const std::vector<uint32_t>& pixels, int width, int height, bo
 
 // A test picture: PatternColor with its alpha, or opaque.
 std::vector<uint32_t> MakePicture(int width, int height, bool opaque);
+
+// Folder of the committed reference images.
+std::string ReaderTestDataDir();

@@ -18,11 +18,6 @@ std::string SharedTiffDir()
     return TestSharedDataDir() + "/images/tiff";
 }
 
-bool HaveSharedImages()
-{
-    return !LoadFileBytes(TestSharedDataDir() + "/images/README.md").empty();
-}
-
 int QuietHandler(TIFF*, void*, const char*, const char*, va_list)
 {
     return 1;
@@ -107,8 +102,7 @@ bool WriteOriented(const std::string& path, const std::vector<uint32_t>& pixels,
 
 TEST(TiffReader, SharedFilesDecodeLikeLibtiffsRgbaInterface)
 {
-    if (!HaveSharedImages())
-        GTEST_SKIP() << "no shared data folder (set ENGINE_SHARED_DATA)";
+    SKIP_WITHOUT_SHARED_DATA();
     int decoded = 0, refused = 0;
     for (const auto& entry : std::filesystem::directory_iterator(SharedTiffDir())) {
         const std::string ext = entry.path().extension().string();
@@ -150,8 +144,7 @@ TEST(TiffReader, SharedFilesDecodeLikeLibtiffsRgbaInterface)
 
 TEST(TiffReader, SharedFilesMatchTheSuiteReferenceImages)
 {
-    if (!HaveSharedImages())
-        GTEST_SKIP() << "no shared data folder (set ENGINE_SHARED_DATA)";
+    SKIP_WITHOUT_SHARED_DATA();
     TiffReader reader;
     for (const char* name : {"rgb-3c-8b", "minisblack-1c-8b"}) {
         SCOPED_TRACE(name);
@@ -264,7 +257,7 @@ TEST(TiffReader, EveryPrefixOfAFileDecodesOrFailsCleanly)
     TiffReader reader;
     std::vector<uint32_t> pixels = MakePicture(6, 4, true);
     CheckEveryPrefix(reader, SaveTiff(reader, pixels, 6, 4), {0, 1});
-    if (HaveSharedImages())
+    if (TestSharedDataMissing().empty())
         for (const char* name : {"test_ifd_loop_to_self.tif", "test_ifd_loop_to_first.tif"})
             CheckEveryPrefix(reader, LoadFileBytes(SharedTiffDir() + "/" + name), {0, 1});
 }

@@ -187,9 +187,9 @@ TEST(QxQuantizerTests, APhotoLikeImageKeeps30DecibelsThroughEightBits)
 
 TEST(QxQuantizerTests, ARealPhotographKeeps30DecibelsThroughEightBits)
 {
+    SKIP_WITHOUT_SHARED_DATA();
     std::ifstream file(TestSharedDataDir() + "/images/jpeg/testorig.ppm", std::ios::binary);
-    if (!file)
-        GTEST_SKIP() << "shared test photograph not found";
+    ASSERT_TRUE(file) << "the shared test photograph is missing";
     std::string magic;
     int w = 0, h = 0, maxValue = 0;
     file >> magic >> w >> h >> maxValue;

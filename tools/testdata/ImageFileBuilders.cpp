@@ -1,4 +1,4 @@
-#include "tests/readers/support/ImageFileBuilders.h"
+#include "tools/testdata/ImageFileBuilders.h"
 
 #include <cstring>
 

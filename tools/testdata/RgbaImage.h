@@ -39,6 +39,3 @@ bool LoadPnm(const std::string& path, RgbaImage& image);
 
 std::vector<uint8_t> LoadFileBytes(const std::string& path);
 bool SaveFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
-
-// Folder of the committed reference images.
-std::string ReaderTestDataDir();

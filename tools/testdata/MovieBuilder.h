@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/readers/support/RgbaImage.h"
+#include "tools/testdata/RgbaImage.h"
 
 // Test movies written with FFmpeg's own libraries (libavformat's AVI muxer
 // and libavcodec's encoders), as another tool would make them.

@@ -8,7 +8,7 @@
 
 #include <jpeglib.h>
 
-#include "tests/readers/support/RgbaImage.h"
+#include "tools/testdata/RgbaImage.h"
 
 // libjpeg's own encode and decode, called plainly, for the JPEG reader's
 // tests to compare with.

@@ -5,8 +5,9 @@
 #include <cstdlib>
 #include <vector>
 
-// Test-only writer of the DCT plane stream and a simple encoder for it, so
-// the decoder can be checked on hand-built bit strings and on round trips.
+// A writer of the DCT plane stream and a simple encoder for it (the engine
+// only decodes), so that the decoder can be checked on hand-built bit
+// strings and on round trips, and fed seeds when fuzzed.
 
 class TextureBitWriter
 {

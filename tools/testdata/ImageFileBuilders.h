@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/readers/support/RgbaImage.h"
+#include "tools/testdata/RgbaImage.h"
 
 // Test-side writers of BMP, TGA and PCX files, written from the published
 // formats apart from the readers, so that the readers can be checked

@@ -1,4 +1,4 @@
-#include "tests/readers/support/RgbaImage.h"
+#include "tools/testdata/RgbaImage.h"
 
 #include <cctype>
 #include <cstdio>
@@ -6,8 +6,6 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
-
-#include "tests/support/TestPaths.h"
 
 uint32_t ScaleTo8(uint32_t value, int bits)
 {
@@ -237,9 +235,4 @@ bool SaveFileBytes(const std::string& path, const std::vector<uint8_t>& bytes)
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), (std::streamsize) bytes.size());
     return (bool) out;
-}
-
-std::string ReaderTestDataDir()
-{
-    return TestSourceDir() + "/tests/readers/data";
 }

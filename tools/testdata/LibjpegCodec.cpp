@@ -1,4 +1,4 @@
-#include "tests/readers/support/LibjpegCodec.h"
+#include "tools/testdata/LibjpegCodec.h"
 
 #include <csetjmp>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "tests/readers/support/MovieBuilder.h"
+#include "tools/testdata/MovieBuilder.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,0 +1,357 @@
+// Writes the generated seed inputs of the fuzz targets of the image readers
+// and the DCT texture codec into $FUZZ_SEEDS_OUT/<target>/; the output is
+// committed under fuzz/corpus/:
+//   FUZZ_SEEDS_OUT=fuzz/corpus build/test/tools/write_fuzz_seeds
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/bitmap/CKBitmapData.h"
+#include "core/bitmap/CKBitmapProperties.h"
+#include "core/chunk/CKStateChunk.h"
+#include "core/context/CKContext.h"
+#include "core/context/CKPluginManager.h"
+#include "core/context/CKStartUp.h"
+#include "core/file/CKFile.h"
+#include "readers/dds/DdsReader.h"
+#include "readers/imagereader/ImageReaderPlugin.h"
+#include "readers/jpeg/JpgReader.h"
+#include "readers/jpeg/JpgReaderPlugin.h"
+#include "readers/png/PngReader.h"
+#include "readers/png/PngReaderPlugin.h"
+#include "readers/tiff/TiffReader.h"
+#include "readers/tiff/TiffReaderPlugin.h"
+#include "system/image/QxPixelFormat.h"
+#include "tools/testdata/ImageFileBuilders.h"
+#include "tools/testdata/LibjpegCodec.h"
+#include "tools/testdata/MovieBuilder.h"
+#include "tools/testdata/TextureCodecTestEncoder.h"
+
+namespace {
+
+std::string g_Root;
+int g_Failures = 0;
+
+void Put(const std::string& target, const std::string& name, const std::vector<uint8_t>& bytes)
+{
+    const std::string dir = g_Root + "/" + target;
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (bytes.empty() || !SaveFileBytes(dir + "/" + name, bytes)) {
+        std::fprintf(stderr, "write_fuzz_seeds: %s/%s not written%s\n", target.c_str(), name.c_str(),
+                     bytes.empty() ? " (nothing was encoded)" : "");
+        ++g_Failures;
+    }
+}
+
+// The builders' pattern, with its alpha, as 32-bit ARGB words.
+std::vector<uint32_t> Picture(int width, int height)
+{
+    std::vector<uint32_t> pixels((size_t) width * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            pixels[(size_t) y * width + x] = PatternColor(x, y);
+    return pixels;
+}
+
+// What the reader's writer makes of the picture with the record's words.
+std::vector<uint8_t> Encode(CKBitmapReader& reader, CKBitmapProperties p, std::vector<uint32_t>& pixels, int width,
+                            int height)
+{
+    QxImageDesc d;
+    d.Width = width;
+    d.Height = height;
+    d.BitsPerPixel = 32;
+    d.BytesPerLine = width * 4;
+    d.SetDefaultMasks();
+    d.Image = reinterpret_cast<CKBYTE*>(pixels.data());
+    p.m_Format = d;
+    p.m_Data = pixels.data();
+    void* block = nullptr;
+    const int size = reader.SaveMemory(&block, &p);
+    std::vector<uint8_t> bytes;
+    if (size > 0)
+        bytes.assign(static_cast<uint8_t*>(block), static_cast<uint8_t*>(block) + size);
+    reader.ReleaseMemory(block);
+    return bytes;
+}
+
+void PutCorpus(const std::string& target, const std::vector<CorpusFile>& corpus, const std::set<std::string>& names)
+{
+    for (const CorpusFile& f : corpus)
+        if (names.count(f.name))
+            Put(target, f.name, f.bytes);
+}
+
+void WriteReaderSeeds()
+{
+    PutCorpus("bmp", BuildBmpCorpus(),
+              {"bmp_1.bmp", "bmp_4.bmp", "bmp_16_565.bmp", "bmp_32_fields.bmp", "bmp_core_8.bmp", "bmp_topdown_24.bmp",
+               "bmp_rle8_deltas.bmp", "bmp_rle4_deltas.bmp"});
+    BmpRecipe v5;
+    v5.headerSize = 124;
+    v5.bits = 32;
+    v5.compression = 3;
+    v5.masks[0] = 0xFF0000;
+    v5.masks[1] = 0xFF00;
+    v5.masks[2] = 0xFF;
+    Put("bmp", "bmp_v5_32_fields.bmp", BuildBmp(v5));
+    PutCorpus("tga", BuildTgaCorpus(),
+              {"tga_1_map16.tga", "tga_9_br.tga", "tga_10_d16.tga", "tga_11_tl.tga", "tga_2_tr.tga",
+               "tga_10_across_lines.tga", "tga_10_bl.tga"});
+    PutCorpus("pcx", BuildPcxCorpus(),
+              {"pcx_1_rle.pcx", "pcx_4planes_rle.pcx", "pcx_4_raw.pcx", "pcx_8_rle.pcx", "pcx_24_window_padding.pcx"});
+
+    std::vector<uint32_t> pixels = Picture(12, 9);
+    JpgReader jpg;
+    CKBitmapProperties j = JpgReader::DefaultProperties();
+    Put("jpeg", "colour.jpg", Encode(jpg, j, pixels, 12, 9));
+    j.m_Words[JpgReader::kOptionsWord] = 1 | 2; // grey, optimised, not baseline
+    j.SetFloatWord(JpgReader::kQualityWord, 0.3f);
+    Put("jpeg", "grey.jpg", Encode(jpg, j, pixels, 12, 9));
+    std::vector<uint8_t> inks;
+    for (uint32_t p : pixels)
+        for (int shift : {24, 16, 8, 0})
+            inks.push_back((uint8_t) (p >> shift));
+    Put("jpeg", "ycck.jpg", LibjpegEncode(inks, 12, 9, 4, JCS_CMYK, 50, true, JCS_YCCK));
+
+    PngReader png;
+    struct PngCase
+    {
+        const char* name;
+        CKDWORD depth, options, interlace;
+    };
+    const PngCase cases[] = {{"rgba.png", 24, 2, 0},
+                             {"rgb_adam7.png", 24, 0, 1},
+                             {"palette.png", 8, 0, 0},
+                             {"grey2.png", 2, 1, 1},
+                             {"grey_alpha.png", 8, 3, 0}};
+    for (const PngCase& c : cases) {
+        CKBitmapProperties p = PngReader::DefaultProperties();
+        p.m_Words[PngReader::kBitDepthWord] = c.depth;
+        p.m_Words[PngReader::kOptionsWord] = c.options;
+        p.m_Words[PngReader::kInterlaceWord] = c.interlace;
+        p.m_Words[PngReader::kFilterWord] = 15;
+        Put("png", c.name, Encode(png, p, pixels, 12, 9));
+    }
+
+    TiffReader tiff;
+    CKBitmapProperties t = TiffReader::DefaultProperties();
+    std::vector<uint32_t> small = Picture(5, 4);
+    Put("tiff", "packbits.tif", Encode(tiff, t, small, 5, 4));
+    t.m_Words[TiffReader::kCompressionWord] = 1;
+    Put("tiff", "raw.tif", Encode(tiff, t, small, 5, 4));
+    t.m_Words[TiffReader::kCompressionWord] = 5;
+    Put("tiff", "lzw.tif", Encode(tiff, t, small, 5, 4));
+    t.m_Words[TiffReader::kCompressionWord] = 8;
+    Put("tiff", "deflate.tif", Encode(tiff, t, small, 5, 4));
+
+    DdsReader dds;
+    const struct
+    {
+        const char* name;
+        CKDWORD format;
+    } ddsCases[] = {{"argb.dds", 21},         {"rgb565.dds", 23},       {"rgb24.dds", 20},
+                    {"dxt1.dds", 0x31545844}, {"dxt3.dds", 0x33545844}, {"dxt5.dds", 0x35545844}};
+    for (const auto& c : ddsCases) {
+        CKBitmapProperties d = DdsReader::DefaultProperties();
+        d.m_Words[DdsReader::kFormatWord] = c.format;
+        Put("dds", c.name, Encode(dds, d, small, 5, 4));
+    }
+}
+
+void WriteMovieSeeds()
+{
+    const struct
+    {
+        const char* name;
+        MovieKind kind;
+        int width, height, frames;
+        bool bottomUp;
+    } movies[] = {{"raw24.avi", MovieKind::Raw24, 3, 2, 4, false},
+                  {"raw32_bottom_up.avi", MovieKind::Raw32, 2, 2, 3, true},
+                  {"pal8.avi", MovieKind::Pal8, 4, 2, 3, false},
+                  {"mjpeg.avi", MovieKind::Mjpeg, 8, 8, 2, false}};
+    for (const auto& m : movies) {
+        MovieSpec spec;
+        spec.kind = m.kind;
+        spec.width = m.width;
+        spec.height = m.height;
+        spec.frames = m.frames;
+        spec.bottomUp = m.bottomUp;
+        Put("avi", m.name, BuildMovie(spec));
+    }
+}
+
+void WriteDctSeeds()
+{
+    struct Case
+    {
+        int width, height, quality;
+    };
+    const Case cases[] = {{8, 8, 50}, {13, 9, 100}, {21, 3, 10}};
+    for (const Case& c : cases) {
+        std::vector<uint8_t> plane((size_t) c.width * c.height);
+        for (size_t i = 0; i < plane.size(); ++i)
+            plane[i] = (uint8_t) (i * 37 + (i / c.width) * 11);
+        Put("dct",
+            "plane_" + std::to_string(c.width) + "x" + std::to_string(c.height) + "_q" + std::to_string(c.quality),
+            EncodeTexturePlane(plane.data(), c.width, c.height, c.quality));
+    }
+}
+
+CKBitmapReader* ReaderOf(const char* extension)
+{
+    return static_cast<CKBitmapReader*>(CKGetPluginManager()->GetBitmapReader(extension));
+}
+
+CKBitmapProperties DefaultsOf(const char* extension)
+{
+    CKBitmapReader* reader = ReaderOf(extension);
+    CKBitmapProperties* defaults = nullptr;
+    reader->GetBitmapDefaultProperties(&defaults);
+    CKBitmapProperties copy = *defaults;
+    reader->Release();
+    return copy;
+}
+
+// 16 pixels per slot (a 4x4 image), with varying alpha.
+std::vector<uint32_t> SlotPicture(int slot)
+{
+    std::vector<uint32_t> pixels;
+    for (int x = 0; x < 16; ++x)
+        pixels.push_back((uint32_t) (255 - x * 3 - slot * 20) << 24 | (uint32_t) (x * 5 + slot * 30) << 16 |
+                         (uint32_t) (90 + slot * 40));
+    return pixels;
+}
+
+// A seed of the state-chunk fuzz target: control byte 0, the script
+// (operation and argument pairs), then the chunk.
+void PutChunkSeed(const std::string& name, CKStateChunk* chunk, std::vector<uint8_t> seed)
+{
+    seed.insert(seed.begin(), {0, (uint8_t) seed.size()});
+    std::vector<uint8_t> bytes((size_t) chunk->ConvertToBuffer(nullptr));
+    chunk->ConvertToBuffer(bytes.data());
+    seed.insert(seed.end(), bytes.begin(), bytes.end());
+    Put("state_chunk", name, seed);
+    CKDeleteStateChunk(chunk);
+}
+
+// Chunks with bitmap data sections (identifiers 1 to 5), read by the engine's
+// own readers.
+void WriteBitmapChunkSeeds(CKContext* context)
+{
+    const CKDWORD ids[5] = {1, 2, 3, 4, 5};
+    const std::pair<int, const char*> saves[] = {{CKBITMAP_SAVEFORMAT, "bmp"},      {CKBITMAP_SAVEFORMAT, "tga"},
+                                                 {CKBITMAP_SAVEFORMAT, "png"},      {CKBITMAP_SAVEFORMAT, "jpg"},
+                                                 {CKBITMAP_SAVEFORMAT, "tif"},      {CKBITMAP_SAVERAWDATA, "raw"},
+                                                 {CKBITMAP_SAVEREFERENCES, "names"}};
+    for (const auto& [options, reader] : saves) {
+        CKBitmapData data(context);
+        for (int slot = 0; slot < 2; ++slot) {
+            if (!data.CreateImage(4, 4, 32, slot)) {
+                ++g_Failures;
+                return;
+            }
+            std::memcpy(data.GetSlotImageData(slot), SlotPicture(slot).data(), 64);
+            data.SetSlotFileName(slot, slot ? "b.png" : "a.png");
+        }
+        data.SetSaveOptions(options);
+        if (options == CKBITMAP_SAVEFORMAT) {
+            CKBitmapProperties format = DefaultsOf(reader);
+            data.SetSaveFormat(&format);
+        }
+        CKFile* file = context->CreateCKFile();
+        CKStateChunk* chunk = CKCreateStateChunk(31);
+        chunk->StartWrite();
+        data.WriteToChunk(chunk, file, ids);
+        context->DeleteCKFile(file);
+        // The data in video-shadow caching as 565, then the first encoded
+        // image into 565 pixels.
+        PutChunkSeed(std::string("bitmap_") + reader, chunk, {32, 1 | _16_RGB565 << 1, 17, 2, 16, 4, 31, _16_RGB565});
+    }
+
+    // The older form: format-named buffers.
+    CKStateChunk* chunk = CKCreateStateChunk(31);
+    chunk->StartWrite();
+    chunk->WriteIdentifier(5);
+    chunk->WriteInt(2);
+    std::vector<uint32_t> pixels = SlotPicture(0);
+    CKBitmapReader* tga = ReaderOf("tga");
+    std::vector<uint8_t> named = {'C', 'K', 'T', 'G', 'A'}, tgaBytes = Encode(*tga, DefaultsOf("tga"), pixels, 4, 4);
+    tga->Release();
+    named.insert(named.end(), tgaBytes.begin(), tgaBytes.end());
+    chunk->WriteInt(0);
+    chunk->WriteBuffer((int) named.size(), named.data());
+    for (const CorpusFile& f : BuildPcxCorpus())
+        if (f.name == "pcx_4planes_rle.pcx") {
+            named = {'C', 'K', 'P', 'C', 'X'};
+            named.insert(named.end(), f.bytes.begin(), f.bytes.end());
+        }
+    chunk->WriteInt(0);
+    chunk->WriteBuffer((int) named.size(), named.data());
+    PutChunkSeed("format_named", chunk, {32, 0, 17, 5, 16, 1, 29, 0});
+
+    // Raw planes coded by the texture codec.
+    chunk = CKCreateStateChunk(31);
+    chunk->StartWrite();
+    chunk->WriteIdentifier(3);
+    chunk->WriteInt(1);
+    for (CKDWORD v : {32u, 8u, 8u, 0u, 0xFF0000u, 0xFF00u, 0xFFu, 1u})
+        chunk->WriteDword(v);
+    for (int c = 0; c < 3; ++c) {
+        std::vector<uint8_t> plane(64);
+        for (int i = 0; i < 64; ++i)
+            plane[(size_t) i] = (uint8_t) (i * 3 + c * 50);
+        std::vector<uint8_t> coded = EncodeTexturePlane(plane.data(), 8, 8, 80);
+        chunk->WriteBuffer((int) coded.size(), coded.data());
+    }
+    chunk->WriteDword(0);
+    PutChunkSeed("coded_planes", chunk, {32, 0, 17, 3, 16, 1, 30, 0});
+}
+
+// The engine with the image readers, for the chunk seeds.
+void WriteEngineSeeds()
+{
+    if (CKStartUp() != 0) {
+        ++g_Failures;
+        return;
+    }
+    CKPluginManager* pm = CKGetPluginManager();
+    RegisterImageReaderPlugin(pm);
+    pm->RegisterPlugin(0, CKGetPngPluginInfo(0), nullptr, CKGetPngReader);
+    pm->AddStaticDll("PNG Reader", 1);
+    pm->RegisterPlugin(0, CKGetJpgPluginInfo(0), nullptr, CKGetJpgReader);
+    pm->AddStaticDll("JPG Reader", 1);
+    pm->RegisterPlugin(0, CKGetTiffPluginInfo(0), nullptr, CKGetTiffReader);
+    pm->AddStaticDll("Tiff Reader", 1);
+    CKContext* context = nullptr;
+    if (CKCreateContext(&context, nullptr) != 0) {
+        ++g_Failures;
+    } else {
+        WriteBitmapChunkSeeds(context);
+        CKCloseContext(context);
+    }
+    CKShutdown();
+}
+
+} // namespace
+
+int main()
+{
+    const char* root = std::getenv("FUZZ_SEEDS_OUT");
+    if (!root || !*root) {
+        std::fprintf(stderr, "usage: FUZZ_SEEDS_OUT=<folder, e.g. fuzz/corpus> write_fuzz_seeds\n");
+        return 2;
+    }
+    g_Root = root;
+    WriteReaderSeeds();
+    WriteMovieSeeds();
+    WriteDctSeeds();
+    WriteEngineSeeds();
+    return g_Failures == 0 ? 0 : 1;
+}
