@@ -24,6 +24,7 @@ const FormatCase kCases[] = {
     {0x1 | 0x2 | 0x400000 | 0x200, 0x11A, 44, "three weights"},
     {0x1 | 0x2 | 0x40 | 0x200, 0x312 | (1u << 18) | (1u << 20), 56, "tangents after set 0"},
     {0x11, 0x42, 16, "lines: position and colour"},
+    {0x201, 0x102, 20, "an unlit channel: position and one set"},
 };
 
 TEST(CKGetVertexFormatFVF, EachFormatGivesItsCodeAndSize)
