@@ -66,15 +66,22 @@ RCKRenderContext::RCKRenderContext(CKContext* context, const char* name)
 
 RCKRenderContext::~RCKRenderContext()
 {
-    DetachAll();
+    // A context being closed releases the objects left in no set order; only
+    // a render context of a render manager goes before them (and so may
+    // still call back into what it shows).
+    bool objectsAlive = m_Context && !(m_Context->IsInDestruction() && !m_RenderManager);
+    if (objectsAlive) {
+        DetachAll();
+        // Its own objects go with it, unless the context is clearing them.
+        if (!m_Context->IsInClearAll())
+            for (CK_ID id : {m_2dRoots[0], m_2dRoots[1], m_Viewpoint})
+                if (CKObject* object = id ? m_Context->GetObject(id) : nullptr)
+                    if (!object->IsToBeDeleted())
+                        m_Context->DestroyObject(object);
+    } else {
+        m_RenderedScene.Clear();
+    }
     m_BatchList.Clear();
-    m_Callbacks.RemoveAll(m_RenderManager);
-    // Its own objects go with it, unless the context is releasing everything.
-    if (m_Context && !m_Context->IsInClearAll())
-        for (CK_ID id : {m_2dRoots[0], m_2dRoots[1], m_Viewpoint})
-            if (CKObject* object = id ? m_Context->GetObject(id) : nullptr)
-                if (!object->IsToBeDeleted())
-                    m_Context->DestroyObject(object);
     DetachFromManager();
 }
 
@@ -234,6 +241,16 @@ void RCKRenderContext::SetViewRect(const QxRect& rect)
 {
     m_ViewRect = rect;
     ComputeDefaultProjection();
+}
+
+CKViewportData RCKRenderContext::GetViewport() const
+{
+    CKViewportData viewport;
+    viewport.ViewX = (int) m_ViewRect.left;
+    viewport.ViewY = (int) m_ViewRect.top;
+    viewport.ViewWidth = (int) m_ViewRect.GetWidth();
+    viewport.ViewHeight = (int) m_ViewRect.GetHeight();
+    return viewport;
 }
 
 void RCKRenderContext::GetWindowRect(QxRect& rect, CKBOOL screenRelative)

@@ -82,6 +82,9 @@ public:
     void RemovePostRenderCallBack(CK_RENDERCALLBACK function, void* argument) override;
     void GetViewRect(QxRect& rect) override { rect = m_ViewRect; }
     void SetViewRect(const QxRect& rect) override;
+    // The view rectangle as the device's viewport (integer x, y, width,
+    // height).
+    CKViewportData GetViewport() const;
     void GetWindowRect(QxRect& rect, CKBOOL screenRelative = FALSE) override;
     int GetWidth() override { return m_Width; }
     int GetHeight() override { return m_Height; }

@@ -56,12 +56,7 @@ CKERROR RCKRenderContext::BackToFront(CKDWORD flags)
 
 void RCKRenderContext::PrepareCameras()
 {
-    CKViewportData viewport;
-    viewport.ViewX = (int) m_ViewRect.left;
-    viewport.ViewY = (int) m_ViewRect.top;
-    viewport.ViewWidth = (int) m_ViewRect.GetWidth();
-    viewport.ViewHeight = (int) m_ViewRect.GetHeight();
-    m_RasterizerContext->SetViewport(viewport);
+    m_RasterizerContext->SetViewport(GetViewport());
     if (CKCamera* camera = GetAttachedCamera()) {
         // The camera's projection is taken again when it changed (object
         // flag 0x400 cleared by its setters).

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "render/context/CKRenderEngine.h"
 #include "render/context/rasterizer/CKRasterizerContext.h"
 #include "render/context/rasterizer/CKVertexFormat.h"
 #include "tests/render/support/RenderTestSupport.h"
@@ -266,6 +267,30 @@ TEST_F(RenderContextWith2d, MakesItsTwoHiddenRootsAndDrawsAndPicksThroughThem)
     CK_ID foreId = fore->GetID();
     EXPECT_EQ(Manager()->DestroyRenderContext(rc), CKErr::Ok);
     EXPECT_EQ(m_Context->GetObject(foreId), nullptr) << "the roots go with their render context";
+}
+
+} // namespace
+
+namespace {
+
+TEST(RenderContextAlone, ARenderContextWithoutAManagerClosesWithTheObjectsItShows)
+{
+    ASSERT_EQ(CKStartUp(), 0);
+    CKGetRenderEnginePluginInfo(0); // the classes, not the plug-in: no render manager
+    RegisterTestClass<TestEntity>("TestEntity", CKCID_3DENTITY);
+    CKBuildClassHierarchyTable();
+    CKContext* context = nullptr;
+    ASSERT_EQ(CKCreateContext(&context, nullptr), 0);
+    ASSERT_EQ(context->GetRenderManager(), nullptr);
+    // Made first, the entity is released first when the context closes.
+    TestEntity* entity = static_cast<TestEntity*>(context->CreateObject(TestEntity::m_ClassID, "shown"));
+    RCKRenderContext* rc = static_cast<RCKRenderContext*>(context->CreateObject(CKCID_RENDERCONTEXT));
+    ASSERT_NE(rc, nullptr);
+    EXPECT_EQ(rc->Create(nullptr, 0, nullptr), CKErr::InvalidRenderContext);
+    rc->AddObject(entity);
+    EXPECT_TRUE(rc->IsObjectAttached(entity));
+    EXPECT_EQ(CKCloseContext(context), 0);
+    EXPECT_EQ(CKShutdown(), 0);
 }
 
 } // namespace

@@ -34,6 +34,8 @@ template <class Base>
 void TestEntityImpl<Base>::AddToRenderContext(CKRenderContext* context)
 {
     TestRenderObject<Base>::AddToRenderContext(context);
+    if (!m_Node)
+        return;
     if (static_cast<RCKRenderContext*>(context)->IsAttachingObjects())
         m_Node->SetEntityMask(this->m_Mask);
     else
@@ -44,6 +46,8 @@ template <class Base>
 void TestEntityImpl<Base>::RemoveFromRenderContext(CKRenderContext* context)
 {
     TestRenderObject<Base>::RemoveFromRenderContext(context);
+    if (!m_Node)
+        return;
     if (static_cast<RCKRenderContext*>(context)->IsAttachingObjects())
         m_Node->SetEntityMask(this->m_Mask);
     else
@@ -170,8 +174,9 @@ void RenderFixture::SetUp()
 
 void RenderFixture::TearDown()
 {
-    if (m_Context)
+    if (m_Context) {
         EXPECT_EQ(CKCloseContext(m_Context), 0);
+    }
     m_Context = nullptr;
     EXPECT_EQ(CKShutdown(), 0);
 }
