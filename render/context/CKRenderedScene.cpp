@@ -125,10 +125,11 @@ void CKRenderedScene::Draw(CKDWORD entityFlags)
     m_Context->GetBatchList()->Replay(m_Context, entityFlags);
 
     // Far to near, so that what is drawn last blends over what lies behind.
-    QxVector eye = m_Context->GetViewpoint() ? QxVector(m_Context->GetViewpoint()->GetWorldMatrix()[3][0],
-                                                        m_Context->GetViewpoint()->GetWorldMatrix()[3][1],
-                                                        m_Context->GetViewpoint()->GetWorldMatrix()[3][2])
-                                             : QxVector();
+    QxVector eye;
+    if (CK3dEntity* viewpoint = m_Context->GetViewpoint()) {
+        const QxMatrix& world = viewpoint->GetWorldMatrix();
+        eye = QxVector(world[3][0], world[3][1], world[3][2]);
+    }
     auto distance = [&](CK3dEntity* e) {
         QxVector d = e->GetBoundingBox(FALSE).GetCenter() - eye;
         return QxDotProduct(d, d);
