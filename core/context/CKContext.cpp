@@ -16,6 +16,7 @@
 #include "core/context/CKGlobals.h"
 #include "core/context/CKPathManager.h"
 #include "core/context/CKRandom.h"
+#include "core/context/CKRenderManager.h"
 #include "core/context/CKVariableManager.h"
 #include "core/file/CKFileStreamWriter.h"
 #include "core/object/CKClassRegistry.h"
@@ -100,8 +101,10 @@ CKContext::~CKContext()
     m_InDestruction = TRUE;
     CKDeleteBitmapProperties(m_GlobalImagesSaveFormat);
     m_GlobalImagesSaveFormat = nullptr;
-    // Render contexts are destroyed by the render manager's own code when
-    // one is registered (it ends with the plug-in that made it).
+    // Render contexts go first, while the objects they show still exist.
+    if (CKRenderManager* renderManager = GetRenderManager())
+        while (renderManager->GetRenderContextCount() > 0)
+            renderManager->DestroyRenderContext(renderManager->GetRenderContext(0));
     m_ObjectManager->ReleaseAllObjects();
 
     // Managers in table order, the variable manager last.
@@ -462,7 +465,7 @@ void CKContext::RemoveManager(CKBaseManager* manager)
         if (current && *current == manager)
             m_ManagerTable.Remove(manager->GetGuid());
     }
-    if (m_RenderManager == reinterpret_cast<CKRenderManager*>(manager)) {
+    if (m_RenderManager && static_cast<CKBaseManager*>(m_RenderManager) == manager) {
         m_RenderManager = nullptr;
         m_RenderManagerLooked = FALSE;
     }
@@ -555,7 +558,7 @@ CKRenderManager* CKContext::GetRenderManager()
     if (!m_RenderManagerLooked) {
         CKBaseManager* m = GetManagerByGuid(RENDER_MANAGER_GUID);
         if (m) {
-            m_RenderManager = reinterpret_cast<CKRenderManager*>(m);
+            m_RenderManager = static_cast<CKRenderManager*>(m);
             m_RenderManagerLooked = TRUE;
         }
     }

@@ -14,6 +14,7 @@ CKGlobalState::CKGlobalState()
 
 CKGlobalState::~CKGlobalState()
 {
+    delete m_RenderGlobals;
     delete m_PluginManager;
 }
 

@@ -14,6 +14,15 @@ class CKPluginManager;
 class CKObjectDeclaration;
 struct CKPluginEntry;
 
+// Process-wide state of a library above the core (the render library keeps
+// its class registration and rasterizer table in one): owned by the global
+// state and deleted with it.
+class CKGlobalExtension
+{
+public:
+    virtual ~CKGlobalExtension() = default;
+};
+
 // Every process-wide state of the engine core, in one place: CKShutdown
 // deletes it and the next use makes a fresh one, so the engine can be started
 // and stopped several times in one process.
@@ -45,6 +54,9 @@ struct CKGlobalState
     CKDWORD m_LoadedFileVersion = 0;
     CKDWORD m_LoadedFileEngineVersion = 0;
     CKDWORD m_LoadedFileWriteMode = 0;
+
+    // The render library's state (null until its plug-in is first fetched).
+    CKGlobalExtension* m_RenderGlobals = nullptr;
 
     CKGlobalState();
     ~CKGlobalState();

@@ -14,10 +14,13 @@
 #include "core/context/CKContext.h"
 #include "core/context/CKPathManager.h"
 #include "core/context/CKPluginManager.h"
+#include "core/context/CKRenderContext.h"
 #include "core/context/CKStartUp.h"
+#include "core/context/CKVariableManager.h"
 #include "core/file/CKFile.h"
 #include "core/file/CKFileChecksum.h"
 #include "core/file/CKFileFormat.h"
+#include "core/file/CKFileThumbnail.h"
 #include "core/file/CKMemoryBufferParser.h"
 #include "core/file/CKMemoryBufferWriter.h"
 #include "core/file/CKStreamWriter.h"
@@ -627,12 +630,50 @@ void CKFile::KeepHeaderValues(SaveState& save, CKDWORD crc)
 
 void CKFile::SaveThumbnail()
 {
-    // The capture needs the render context's view rectangle, colour-buffer
-    // dump and driver reset, which the render library provides; without a
-    // main render context there is no thumbnail (CKWriteThumbnail writes one
-    // from a captured image).
-    if (!m_Context->GetMainRenderContext())
+    CKRenderContext* dev = m_Context->GetMainRenderContext();
+    if (!dev)
         return;
+    QxRect view;
+    dev->GetViewRect(view);
+    int width = 0, height = 0;
+    CKThumbnailSize((int) view.GetWidth(), (int) view.GetHeight(), width, height);
+
+    // An anti-aliased device cannot be read back: capture without it.
+    CKVariableManager* variables = m_Context->GetVariableManager();
+    int antialias = 0;
+    bool restore = variables && variables->GetValue("CK2_3D/Antialias", &antialias) && antialias != 0;
+    if (restore) {
+        variables->SetValue("CK2_3D/Antialias", 0);
+        dev->ChangeDriver(-1);
+        dev->Render();
+    }
+    QxImageDesc image;
+    int size = dev->DumpToMemory(nullptr, CK_RENDERBUFFER_COLOR, image);
+    std::unique_ptr<CKBYTE[]> pixels;
+    bool captured = false;
+    if (size > 0 && image.BitsPerPixel == 32 && image.Width > 0 && image.Height > 0 &&
+        (int64_t) image.BytesPerLine * image.Height == size) {
+        pixels.reset(new (std::nothrow) CKBYTE[(size_t) size]);
+        if (pixels) {
+            image.Image = pixels.get();
+            captured = dev->DumpToMemory(nullptr, CK_RENDERBUFFER_COLOR, image) == size;
+        }
+    }
+    if (restore) {
+        variables->SetValue("CK2_3D/Antialias", antialias);
+        dev->ChangeDriver(-1);
+        dev->Render();
+    }
+    if (!captured) {
+        LogError("The main render context gave no image: no thumbnail");
+        return;
+    }
+    XString path = m_Context->GetPathManager()->GetTempFolder();
+    if (path.IsEmpty())
+        return;
+    path += "/zkthumbnail.jpg";
+    if (CKWriteThumbnail(path.CStr(), image, width, height))
+        IncludeFile(path.CStr(), -1);
 }
 
 CKERROR CKFile::WriteSections(const XString& target, CKMemoryBufferParser* header,

@@ -1,0 +1,130 @@
+#include "render/context/CKRenderEngine.h"
+
+#include <utility>
+
+#include "core/object/CKClassRegistry.h"
+#include "render/context/CKRenderGlobals.h"
+#include "render/context/RCKRenderContext.h"
+#include "render/context/RCKRenderManager.h"
+#include "render/context/rasterizer/CKNULLRasterizer.h"
+#include "system/log/QxLogManager.h"
+
+namespace {
+
+// The render classes whose implementations come with their own code: the
+// registry holds their id, parent, name, display name and parameter-type
+// GUID, without creation functions until then.
+struct RenderClass
+{
+    CK_CLASSID Id;
+    CK_CLASSID Parent;
+    const char* Name;
+    const char* DisplayName;
+    CKGUID ParameterGuid;
+};
+
+constexpr RenderClass kRenderClasses[] = {
+    {CKCID_RENDEROBJECT, CKCID_BEOBJECT, "RCKRenderObject", "Render Object", CKGUID(0x65706358, 0x63627B50)},
+    {CKCID_3DENTITY, CKCID_RENDEROBJECT, "RCK3dEntity", "3D Entity", CKGUID(0x5B8A05D5, 0x31EA28D4)},
+    {CKCID_2DENTITY, CKCID_RENDEROBJECT, "RCK2dEntity", "2D Entity", CKGUID(0x181671E3, 0x1BDC1503)},
+    {CKCID_SPRITE, CKCID_2DENTITY, "RCKSprite", "Sprite", CKGUID(0x577E2EA8, 0x5B901969)},
+    {CKCID_SPRITETEXT, CKCID_SPRITE, "RCKSpriteText", "Sprite Text", CKGUID(0x5C2E69E3, 0xFE156F09)},
+    {CKCID_KINEMATICCHAIN, CKCID_OBJECT, "RCKKinematicChain", "Kinematic Chain", CKGUID(0x305B4E1C, 0x3DA07AE6)},
+    {CKCID_OBJECTANIMATION, CKCID_SCENEOBJECT, "RCKObjectAnimation", "Object Animation",
+     CKGUID(0x43476550, 0x11E52C0E)},
+    {CKCID_ANIMATION, CKCID_SCENEOBJECT, "RCKAnimation", "Animation", CKGUID(0x5BFA474D, 0x19E60236)},
+    {CKCID_KEYEDANIMATION, CKCID_ANIMATION, "RCKKeyedAnimation", "Keyed Animation", CKGUID(0x5BFA474D, 0x19E60236)},
+    {CKCID_MATERIAL, CKCID_BEOBJECT, "RCKMaterial", "Material", CKGUID(0x55AB12CD, 0x22AE6A8B)},
+    {CKCID_TEXTURE, CKCID_BEOBJECT, "RCKTexture", "Texture", CKGUID(0x155B2870, 0x183679F8)},
+    {CKCID_MESH, CKCID_BEOBJECT, "RCKMesh", "Mesh", CKGUID(0x24535345, 0x65D15229)},
+    {CKCID_PATCHMESH, CKCID_MESH, "RCKPatchMesh", "Patch Mesh", CKGUID(0x75FD45B5, 0x59E70E4B)},
+    {CKCID_CAMERA, CKCID_3DENTITY, "RCKCamera", "Camera", CKGUID(0x3CF24D6F, 0x216204F9)},
+    {CKCID_TARGETCAMERA, CKCID_CAMERA, "RCKTargetCamera", "Target Camera", CKGUID(0x11D87565, 0x5D0B7989)},
+    {CKCID_CURVEPOINT, CKCID_3DENTITY, "RCKCurvePoint", "Curve Point", CKGUID(0x5CC5194F, 0x72342879)},
+    {CKCID_SPRITE3D, CKCID_3DENTITY, "RCKSprite3D", "3D Sprite", CKGUID(0x23C8061B, 0x70033A27)},
+    {CKCID_LIGHT, CKCID_3DENTITY, "RCKLight", "Light", CKGUID(0x4B6D412F, 0x5D1E1416)},
+    {CKCID_TARGETLIGHT, CKCID_LIGHT, "RCKTargetLight", "Target Light", CKGUID(0x4E5F22FC, 0x194709D4)},
+    {CKCID_CHARACTER, CKCID_3DENTITY, "RCKCharacter", "Character", CKGUID(0x35985C64, 0x51AF1372)},
+    {CKCID_3DOBJECT, CKCID_3DENTITY, "RCK3dObject", "3D Object", CKGUID(0x362E4DF8, 0x17443539)},
+    {CKCID_BODYPART, CKCID_3DOBJECT, "RCKBodyPart", "Body Part", CKGUID(0x4BA1010E, 0x7ABD6D02)},
+    {CKCID_CURVE, CKCID_3DENTITY, "RCKCurve", "Curve", CKGUID(0x1072130B, 0x1F9572BA)},
+    {CKCID_PLACE, CKCID_3DENTITY, "RCKPlace", "Place", CKGUID(0x249530ED, 0x4C0865F3)},
+    {CKCID_GRID, CKCID_3DENTITY, "RCKGrid", "Grid", CKGUID(0x5B8A05D5, 0x31EA28D4)},
+    {CKCID_LAYER, CKCID_OBJECT, "RCKLayer", "Grid Layer", CKGUID()},
+    {CKCID_3DPOINTCLOUD, CKCID_3DENTITY, "RCK3dPointCloud", "3D Points Cloud", CKGUID(0x4D111CEA, 0x1AB12E02)},
+};
+constexpr int kRenderClassCount = sizeof(kRenderClasses) / sizeof(kRenderClasses[0]);
+
+template <int I>
+void RegisterRow()
+{
+    if (kRenderClasses[I].ParameterGuid.IsValid())
+        CKClassSetParameterGuid(kRenderClasses[I].Id, kRenderClasses[I].ParameterGuid);
+}
+
+template <int I>
+const char* RowDisplayName()
+{
+    return kRenderClasses[I].DisplayName;
+}
+
+// No dependency options in any mode.
+const char* NoDependencies(int, int)
+{
+    return nullptr;
+}
+int NoDependenciesCount(int)
+{
+    return 0;
+}
+
+template <int... I>
+void RegisterRows(std::integer_sequence<int, I...>)
+{
+    (CKClassRegister(kRenderClasses[I].Name, kRenderClasses[I].Id, kRenderClasses[I].Parent, &RegisterRow<I>, nullptr,
+                     nullptr, &RowDisplayName<I>, &NoDependencies, &NoDependenciesCount),
+     ...);
+}
+
+} // namespace
+
+void CKRegisterRenderClasses()
+{
+    CKClassRegisterT<RCKRenderContext, CKObject>("RCKRenderContext");
+    RegisterRows(std::make_integer_sequence<int, kRenderClassCount>());
+    CKBuildClassHierarchyTable();
+}
+
+CKPluginInfo* CKGetRenderEnginePluginInfo(int)
+{
+    CKRenderGlobals& r = CKGetRenderGlobals();
+    if (!r.m_ClassesRegistered) {
+        r.m_ClassesRegistered = TRUE;
+        CKRegisterRenderClasses();
+        r.m_Rasterizers.Clear();
+        r.m_Rasterizers.PushBack(&CKNULLRasterizerStart);
+        QxLogManager* log = QxGetLogManager();
+        r.m_LogSourceId = log->RegisterSource("CK2_3D");
+        log->CreateListener(QXLOG_OUTPUTDEBUG_LISTENER_GUID, "OUTPUTDEBUG LISTENER", r.m_LogSourceId);
+        r.m_PluginInfo = CKPluginInfo(CKGUID(0x6B3F1E24, 0x2C4A7D51), nullptr, "Render Engine", "Keltrane",
+                                      "Render manager and render contexts", 1, &CKRenderEngineInit, nullptr,
+                                      CKPLUGIN_RENDERENGINE_DLL);
+    }
+    return &r.m_PluginInfo;
+}
+
+CKERROR CKRenderEngineInit(CKContext* context)
+{
+    if (!context)
+        return CKErr::InvalidParameter;
+    new RCKRenderManager(context);
+    return CKErr::Ok;
+}
+
+void CKAddRasterizer(CKRasterizerStartFunction start)
+{
+    CKGetRenderEnginePluginInfo(0);
+    CKRenderGlobals& r = CKGetRenderGlobals();
+    if (start && !r.m_Rasterizers.IsHere(start))
+        r.m_Rasterizers.PushBack(start);
+}

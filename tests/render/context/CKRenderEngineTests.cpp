@@ -1,0 +1,167 @@
+// The render engine's plug-in registers the render classes once, with the
+// ids, parents, names, display names and parameter types the engine gives
+// them.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/context/CKContext.h"
+#include "core/context/CKPluginManager.h"
+#include "core/context/CKStartUp.h"
+#include "core/object/CKClassRegistry.h"
+#include "render/context/CKRenderEngine.h"
+#include "system/log/QxLogManager.h"
+
+namespace {
+
+struct ExpectedClass
+{
+    CK_CLASSID id;
+    CK_CLASSID parent;
+    const char* name;
+    const char* displayName;
+    CKGUID guid;
+};
+
+// The engine's class table for the render library's 28 classes.
+const ExpectedClass kExpected[] = {
+    {12, 1, "RCKRenderContext", "Render Context", CKGUID()},
+    {13, 1, "RCKKinematicChain", "Kinematic Chain", CKGUID(0x305B4E1C, 0x3DA07AE6)},
+    {15, 11, "RCKObjectAnimation", "Object Animation", CKGUID(0x43476550, 0x11E52C0E)},
+    {16, 11, "RCKAnimation", "Animation", CKGUID(0x5BFA474D, 0x19E60236)},
+    {18, 16, "RCKKeyedAnimation", "Keyed Animation", CKGUID(0x5BFA474D, 0x19E60236)},
+    {22, 33, "RCKPlace", "Place", CKGUID(0x249530ED, 0x4C0865F3)},
+    {27, 47, "RCK2dEntity", "2D Entity", CKGUID(0x181671E3, 0x1BDC1503)},
+    {28, 27, "RCKSprite", "Sprite", CKGUID(0x577E2EA8, 0x5B901969)},
+    {29, 28, "RCKSpriteText", "Sprite Text", CKGUID(0x5C2E69E3, 0xFE156F09)},
+    {30, 19, "RCKMaterial", "Material", CKGUID(0x55AB12CD, 0x22AE6A8B)},
+    {31, 19, "RCKTexture", "Texture", CKGUID(0x155B2870, 0x183679F8)},
+    {32, 19, "RCKMesh", "Mesh", CKGUID(0x24535345, 0x65D15229)},
+    {33, 47, "RCK3dEntity", "3D Entity", CKGUID(0x5B8A05D5, 0x31EA28D4)},
+    {34, 33, "RCKCamera", "Camera", CKGUID(0x3CF24D6F, 0x216204F9)},
+    {35, 34, "RCKTargetCamera", "Target Camera", CKGUID(0x11D87565, 0x5D0B7989)},
+    {36, 33, "RCKCurvePoint", "Curve Point", CKGUID(0x5CC5194F, 0x72342879)},
+    {37, 33, "RCKSprite3D", "3D Sprite", CKGUID(0x23C8061B, 0x70033A27)},
+    {38, 33, "RCKLight", "Light", CKGUID(0x4B6D412F, 0x5D1E1416)},
+    {39, 38, "RCKTargetLight", "Target Light", CKGUID(0x4E5F22FC, 0x194709D4)},
+    {40, 33, "RCKCharacter", "Character", CKGUID(0x35985C64, 0x51AF1372)},
+    {41, 33, "RCK3dObject", "3D Object", CKGUID(0x362E4DF8, 0x17443539)},
+    {42, 41, "RCKBodyPart", "Body Part", CKGUID(0x4BA1010E, 0x7ABD6D02)},
+    {43, 33, "RCKCurve", "Curve", CKGUID(0x1072130B, 0x1F9572BA)},
+    {47, 19, "RCKRenderObject", "Render Object", CKGUID(0x65706358, 0x63627B50)},
+    {50, 33, "RCKGrid", "Grid", CKGUID(0x5B8A05D5, 0x31EA28D4)},
+    {51, 1, "RCKLayer", "Grid Layer", CKGUID()},
+    {53, 32, "RCKPatchMesh", "Patch Mesh", CKGUID(0x75FD45B5, 0x59E70E4B)},
+    {56, 33, "RCK3dPointCloud", "3D Points Cloud", CKGUID(0x4D111CEA, 0x1AB12E02)},
+};
+
+// What the registry says of one class, to compare two registrations.
+struct Snapshot
+{
+    std::string name;
+    CK_CLASSID parent;
+    CKCLASSNAMEFCT nameFct;
+    CKCLASSCREATIONFCT creationFct;
+    CKGUID guid;
+    int level;
+    bool operator==(const Snapshot&) const = default;
+};
+
+std::vector<Snapshot> TakeSnapshot()
+{
+    std::vector<Snapshot> all;
+    for (CK_CLASSID id = 0; id < CKGetClassCount(); ++id) {
+        CKClassDesc* d = CKGetClassDesc(id);
+        all.push_back(
+            {d->m_Name.CStr(), d->m_Parent, d->m_NameFct, d->m_CreationFct, d->m_ParameterGuid, d->m_DerivationLevel});
+    }
+    return all;
+}
+
+class RenderEngineTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_EQ(CKStartUp(), 0); }
+    void TearDown() override { EXPECT_EQ(CKShutdown(), 0); }
+};
+
+TEST_F(RenderEngineTest, TheRenderClassesCarryTheirIdsParentsNamesDisplayNamesAndParameterTypes)
+{
+    CKPluginInfo* info = CKGetRenderEnginePluginInfo(0);
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->m_Type, (CKDWORD) CKPLUGIN_RENDERENGINE_DLL);
+    EXPECT_NE(info->m_InitInstanceFct, nullptr);
+    ASSERT_EQ(sizeof(kExpected) / sizeof(kExpected[0]), 28u);
+    for (const ExpectedClass& e : kExpected) {
+        SCOPED_TRACE(e.name);
+        CKClassDesc* desc = CKGetClassDesc(e.id);
+        ASSERT_NE(desc, nullptr);
+        EXPECT_STREQ(CKClassIDToString(e.id), e.name);
+        EXPECT_EQ(CKGetParentClassID(e.id), e.parent);
+        ASSERT_NE(desc->m_NameFct, nullptr);
+        EXPECT_STREQ(desc->m_NameFct(), e.displayName);
+        EXPECT_EQ(CKGetClassParameterGuid(e.id), e.guid);
+        ASSERT_NE(desc->m_DependsCountFct, nullptr) << "the render classes' empty dependency functions";
+        EXPECT_EQ(desc->m_DependsCountFct(1), 0);
+        EXPECT_TRUE(CKIsChildClassOf(e.id, e.parent));
+    }
+    EXPECT_TRUE(CKIsChildClassOf(CKCID_BODYPART, CKCID_RENDEROBJECT));
+    EXPECT_TRUE(CKIsChildClassOf(CKCID_SPRITETEXT, CKCID_BEOBJECT));
+    EXPECT_FALSE(CKIsChildClassOf(CKCID_PATCHMESH, CKCID_RENDEROBJECT));
+    EXPECT_EQ(CKGetClassDesc(CKCID_TARGETLIGHT)->m_DerivationLevel, 7)
+        << "object, scene object, behavioral object, render object, 3D entity, light, target light";
+}
+
+TEST_F(RenderEngineTest, ASecondRegistrationChangesNothing)
+{
+    CKPluginInfo* first = CKGetRenderEnginePluginInfo(0);
+    std::vector<Snapshot> before = TakeSnapshot();
+    CKPluginInfo* second = CKGetRenderEnginePluginInfo(7);
+    EXPECT_EQ(first, second) << "the index is not used";
+    EXPECT_TRUE(TakeSnapshot() == before);
+}
+
+TEST_F(RenderEngineTest, EveryNamedClassGoesIntoTheRegisteredClassList)
+{
+    // The registry side of the "Registered Class" enumeration: a display
+    // name and an id for every class with a class-name function, sorted.
+    CKGetRenderEnginePluginInfo(0);
+    std::vector<std::string> members;
+    for (CK_CLASSID id = 1; id < CKGetClassCount(); ++id)
+        if (CKClassDesc* d = CKGetClassDesc(id); d->m_NameFct)
+            members.push_back(std::string(d->m_NameFct()) + "=" + std::to_string(id));
+    std::sort(members.begin(), members.end());
+    for (const char* member : {"3D Entity=33", "Render Context=12", "Grid Layer=51", "Keyed Animation=18"})
+        EXPECT_TRUE(std::binary_search(members.begin(), members.end(), member)) << member;
+}
+
+TEST_F(RenderEngineTest, ClassesWhoseCodeIsNotLinkedCannotBeCreated)
+{
+    CKPluginInfo* info = CKGetRenderEnginePluginInfo(0);
+    CKGetPluginManager()->RegisterPlugin(0, info, nullptr, nullptr);
+    CKGetPluginManager()->AddStaticDll("Render Engine", 1);
+    CKContext* context = nullptr;
+    ASSERT_EQ(CKCreateContext(&context, nullptr), 0);
+    ASSERT_NE(context->GetRenderManager(), nullptr) << "the plug-in's initialisation made it";
+    EXPECT_EQ(context->CreateObject(CKCID_3DENTITY), nullptr);
+    EXPECT_EQ(context->CreateObject(CKCID_MESH), nullptr);
+    EXPECT_EQ(CKCloseContext(context), 0);
+}
+
+TEST_F(RenderEngineTest, TheLogSourceIsRegisteredAndARestartRegistersAgain)
+{
+    CKGetRenderEnginePluginInfo(0);
+    bool found = false;
+    for (int id = 1; id <= QxGetLogManager()->GetSourceCount(); ++id)
+        found = found || std::string(QxGetLogManager()->GetSourceName(id)) == "CK2_3D";
+    EXPECT_TRUE(found);
+    ASSERT_EQ(CKShutdown(), 0);
+    ASSERT_EQ(CKStartUp(), 0);
+    EXPECT_STREQ(CKClassIDToString(CKCID_3DENTITY), "") << "shut-down forgot the render classes";
+    CKGetRenderEnginePluginInfo(0);
+    EXPECT_STREQ(CKClassIDToString(CKCID_3DENTITY), "RCK3dEntity");
+}
+
+} // namespace

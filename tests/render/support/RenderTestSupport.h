@@ -1,0 +1,249 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/context/CKContext.h"
+#include "core/context/CKStartUp.h"
+#include "core/object/CKClassRegistry.h"
+#include "render/context/RCKRenderContext.h"
+#include "render/context/RCKRenderManager.h"
+#include "render/context/RenderCallbackList.h"
+#include "render/context/SceneGraphNode.h"
+#include "render/context/rasterizer/CKRecordingRasterizer.h"
+#include "render/mesh/CKMaterial.h"
+#include "render/objects/CK2dEntity.h"
+#include "render/objects/CKCamera.h"
+#include "render/objects/CKLight.h"
+
+// What the test objects did, in order ("pre A", "draw A", ...).
+std::vector<std::string>& RenderEvents();
+
+// The render-object part every test object shares: render-context mask and
+// callback list, as a render object keeps them.
+template <class Base>
+class TestRenderObject : public Base
+{
+public:
+    explicit TestRenderObject(CKContext* context, const char* name = nullptr) : Base(context, name) {}
+    ~TestRenderObject() override { RemoveAllCallbacks(); }
+
+    CKBOOL IsInRenderContext(CKRenderContext* context) override
+    {
+        return (m_Mask & static_cast<RCKRenderContext*>(context)->GetMaskBit()) != 0;
+    }
+    CKBOOL IsRootObject() override { return TRUE; }
+    CKBOOL IsToBeRendered() override { return this->IsVisible(); }
+    void SetZOrder(int) override {}
+    int GetZOrder() override { return 0; }
+    CKBOOL IsToBeRenderedLast() override { return m_Last; }
+    CKBOOL AddPreRenderCallBack(CK_RENDEROBJECT_CALLBACK function, void* argument, CKBOOL temporary = FALSE,
+                                CKBOOL modifyRenderPath = FALSE) override
+    {
+        return List().AddPreCallback(CKRenderCallbackFrom(function), argument,
+                                     (temporary ? 1u : 0u) | (modifyRenderPath ? 2u : 0u), Manager());
+    }
+    CKBOOL RemovePreRenderCallBack(CK_RENDEROBJECT_CALLBACK function, void* argument) override
+    {
+        return m_Callbacks && m_Callbacks->RemovePreCallback(CKRenderCallbackFrom(function), argument);
+    }
+    CKBOOL SetRenderCallBack(CK_RENDEROBJECT_CALLBACK function, void* argument) override
+    {
+        List().SetRenderCallback(CKRenderCallbackFrom(function), argument);
+        return TRUE;
+    }
+    CKBOOL RemoveRenderCallBack() override { return m_Callbacks && m_Callbacks->RemoveRenderCallback(); }
+    CKBOOL AddPostRenderCallBack(CK_RENDEROBJECT_CALLBACK function, void* argument, CKBOOL temporary = FALSE,
+                                 CKBOOL modifyRenderPath = FALSE) override
+    {
+        return List().AddPostCallback(CKRenderCallbackFrom(function), argument,
+                                      (temporary ? 1u : 0u) | (modifyRenderPath ? 2u : 0u), Manager());
+    }
+    CKBOOL RemovePostRenderCallBack(CK_RENDEROBJECT_CALLBACK function, void* argument) override
+    {
+        return m_Callbacks && m_Callbacks->RemovePostCallback(CKRenderCallbackFrom(function), argument);
+    }
+    void RemoveAllCallbacks() override
+    {
+        if (!m_Callbacks)
+            return;
+        m_Callbacks->RemoveAll(Manager());
+        delete m_Callbacks;
+        m_Callbacks = nullptr;
+    }
+    void AddToRenderContext(CKRenderContext* context) override
+    {
+        m_Mask |= static_cast<RCKRenderContext*>(context)->GetMaskBit();
+    }
+    void RemoveFromRenderContext(CKRenderContext* context) override
+    {
+        m_Mask &= ~static_cast<RCKRenderContext*>(context)->GetMaskBit();
+    }
+
+    RenderCallbackList* GetCallbacks() { return m_Callbacks; }
+    CKDWORD m_Mask = 0;
+    CKBOOL m_Last = FALSE;
+
+protected:
+    RCKRenderManager* Manager()
+    {
+        return static_cast<RCKRenderManager*>(this->m_Context ? this->m_Context->GetRenderManager() : nullptr);
+    }
+    RenderCallbackList& List()
+    {
+        if (!m_Callbacks)
+            m_Callbacks = new RenderCallbackList;
+        return *m_Callbacks;
+    }
+    void CallAll(CKRenderContext* context, const XArray<RenderCallbackRecord>& records)
+    {
+        XArray<RenderCallbackRecord> copy = records;
+        for (const RenderCallbackRecord& r : copy)
+            CKRenderCallbackAs<CK_RENDEROBJECT_CALLBACK>(r)(context, this, r.Argument);
+    }
+
+    RenderCallbackList* m_Callbacks = nullptr;
+};
+
+// A 3D entity with a box around its position that draws one triangle
+// between its callbacks, as the entity drawing does.
+template <class Base>
+class TestEntityImpl : public TestRenderObject<Base>
+{
+public:
+    explicit TestEntityImpl(CKContext* context, const char* name = nullptr);
+    ~TestEntityImpl() override;
+
+    CKBOOL Render(CKRenderContext* context, CKDWORD flags) override;
+    CKBOOL IsInViewFrustrumHierarchic(CKRenderContext* context) override;
+    CKDWORD GetMoveableFlags() override { return m_Moveable; }
+    CKDWORD ModifyMoveableFlags(CKDWORD add, CKDWORD remove) override
+    {
+        m_Moveable = (m_Moveable | add) & ~remove;
+        return m_Moveable;
+    }
+    const QxMatrix& GetWorldMatrix() override { return m_World; }
+    const QxMatrix& GetInverseWorldMatrix() override { return m_Inverse; }
+    const QxBbox& GetBoundingBox(CKBOOL local) override;
+    const QxBbox& GetHierarchicalBox(CKBOOL) override { return m_Node->GetHierarchicalBox(); }
+    CKBOOL GetBaryCenter(QxVector* position) override
+    {
+        *position = QxVector(m_World[3][0], m_World[3][1], m_World[3][2]);
+        return FALSE;
+    }
+    float GetRadius() override { return 1.0f; }
+    SceneGraphNode* GetSceneGraphNode() override { return m_Node; }
+    void AddToRenderContext(CKRenderContext* context) override;
+    void RemoveFromRenderContext(CKRenderContext* context) override;
+    void SaveLastFrameMatrix() override { ++m_LastFrameSaves; }
+
+    // Moves the entity (and marks its node's boxes out of date).
+    void SetPosition(float x, float y, float z);
+
+    SceneGraphNode* m_Node = nullptr;
+    QxMatrix m_World;
+    QxMatrix m_Inverse;
+    QxBbox m_LocalBox;
+    QxBbox m_WorldBox;
+    CKDWORD m_Moveable = 0;
+    int m_LastFrameSaves = 0;
+};
+
+class TestEntity : public CKClass<TestEntity, TestEntityImpl<CK3dEntity>, 0>
+{
+public:
+    using CKClass::CKClass;
+    static const char* GetClassName() { return "Test Entity"; }
+};
+
+// A light that sets itself up unless told not to.
+class TestLight : public CKClass<TestLight, TestEntityImpl<CKLight>, 0>
+{
+public:
+    using CKClass::CKClass;
+    CKBOOL Setup(CKRasterizerContext* rasterizer, int index) override;
+    static const char* GetClassName() { return "Test Light"; }
+
+    CKBOOL m_Lights = TRUE;
+    float m_Red = 1.0f;
+};
+
+class TestCamera : public CKClass<TestCamera, TestEntityImpl<CKCamera>, 0>
+{
+public:
+    using CKClass::CKClass;
+    void ComputeProjectionMatrix(QxMatrix& matrix) override
+    {
+        ++m_ProjectionComputations;
+        matrix.Perspective(0.5f, 2.0f, 1.0f, 100.0f);
+    }
+    static const char* GetClassName() { return "Test Camera"; }
+
+    int m_ProjectionComputations = 0;
+};
+
+// A 2D entity with children that draws itself and them, and is hit inside
+// its rectangle.
+class Test2dEntity : public CKClass<Test2dEntity, TestRenderObject<CK2dEntity>, 0>
+{
+public:
+    using CKClass::CKClass;
+    CKERROR Render(CKRenderContext* context) override;
+    CK2dEntity* Pick(const Qx2DVector& point, CKBOOL ignoreUnpickable) override;
+    CKDWORD GetFlags() override { return m_Flags; }
+    void ModifyFlags(CKDWORD add, CKDWORD remove) override { m_Flags = (m_Flags | add) & ~remove; }
+    int GetChildrenCount() override { return (int) m_Children.size(); }
+    CK2dEntity* GetChild(int index) override { return m_Children[(size_t) index]; }
+    static const char* GetClassName() { return "Test 2D Entity"; }
+
+    CKDWORD m_Flags = 0xFFFF;
+    QxRect m_Rect;
+    std::vector<Test2dEntity*> m_Children;
+};
+
+// A material with nothing of its own.
+class TestMaterial : public CKClass<TestMaterial, CKMaterial, 0>
+{
+public:
+    using CKClass::CKClass;
+    static const char* GetClassName() { return "Test Material"; }
+};
+
+// Registers a test class under its parent's registered id (fresh id each
+// engine start).
+template <class T>
+void RegisterTestClass(const char* name, CK_CLASSID parent)
+{
+    T::m_ClassID = CKAllocateClassID();
+    CKClassRegister(name, T::m_ClassID, parent, &T::Register, &T::CreateInstance, &T::ReleaseInstance, &T::GetClassName,
+                    &T::GetDependencies, &T::GetDependenciesCount);
+}
+
+// Starts the engine with the render engine registered (the recording
+// rasterizer after the NULL one) and the test classes, and makes a context
+// with its render manager.
+class RenderFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Call before SetUp's context exists: classes to register first.
+    virtual void RegisterMoreClasses() {}
+
+    RCKRenderManager* Manager() { return static_cast<RCKRenderManager*>(m_Context->GetRenderManager()); }
+    // A render context of the recording driver (1) of the rectangle.
+    RCKRenderContext* NewRecordingContext(int width = 320, int height = 240);
+    static CKRecordingRasterizerContext* Recorder(RCKRenderContext* context)
+    {
+        return static_cast<CKRecordingRasterizerContext*>(context->GetRasterizerContext());
+    }
+    template <class T>
+    T* New(const char* name)
+    {
+        return static_cast<T*>(m_Context->CreateObject(T::m_ClassID, name));
+    }
+
+    CKContext* m_Context = nullptr;
+};
