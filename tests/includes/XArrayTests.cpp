@@ -227,7 +227,10 @@ TEST(XBitArray, OneWordStaysInlineAndGrowsByDoubling)
     bits.Clear();
     EXPECT_FALSE(bits.IsSet(100));
     EXPECT_EQ(bits.Size(), 128);
-    EXPECT_EQ(XBitArray(2).Size(), 64);
+    XBitArray two(2);
+    EXPECT_EQ(two.Size(), 64);
+    for (int i = 0; i < 64; ++i)
+        EXPECT_FALSE(two.IsSet(i)) << "the second word starts zeroed";
     EXPECT_EQ(XBitArray(0).Size(), 32);
 }
 

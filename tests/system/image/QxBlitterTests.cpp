@@ -339,6 +339,8 @@ TEST(QxBlitterTests, BadDescriptionsFailWithoutWriting)
     add("no palette entry 0", paletted, dst, [](QxImageDesc& s, QxImageDesc&) { s.ColorMapEntries = 0; });
     add("no palette", paletted, dst, [](QxImageDesc& s, QxImageDesc&) { s.ColorMap = nullptr; });
     add("2-byte palette entries", paletted, dst, [](QxImageDesc& s, QxImageDesc&) { s.BytesPerColorEntry = 2; });
+    add("no palette index bits", paletted, dst, [](QxImageDesc& s, QxImageDesc&) { s.BitsPerPixel = 0; });
+    add("40-bit palette indices", paletted, dst, [](QxImageDesc& s, QxImageDesc&) { s.BitsPerPixel = 40; });
     for (const auto& [what, pair] : cases) {
         EXPECT_FALSE(QxDoBlit(pair.first, pair.second)) << what;
         for (CKDWORD v : b)

@@ -43,12 +43,12 @@ TEST(QxFontTests, PointSizesBecomeNegativePixelHeightsAt96Dpi)
 
 TEST(QxDrawTextTests, OptionBitsMapToTheTextFormat)
 {
-    const CKDWORD cases[][2] = {{1 + 4 + 32, 39}, {0, 0},     {2, 0},      {8, 0},        {1, 1},
-                                {4, 2},           {1 + 4, 3}, {16, 40},    {4 + 16, 42},  {32, 36},
-                                {16 + 32, 44},    {64, 1},    {64 + 4, 3}, {64 + 16, 41}, {64 + 4 + 16 + 1, 43},
-                                {64 + 32, 37}};
-    for (const auto& c : cases)
-        EXPECT_EQ(QxDrawTextFormat(c[0]), c[1]) << c[0];
+    // Pairs of option bits and the text format they give.
+    const CKDWORD cases[] = {
+        1 + 4 + 32, 39, 0,  0,  2,       0,  8,  0, 1,      1, 4,       2,  1 + 4,           3,  16,      40,
+        4 + 16,     42, 32, 36, 16 + 32, 44, 64, 1, 64 + 4, 3, 64 + 16, 41, 64 + 4 + 16 + 1, 43, 64 + 32, 37};
+    for (size_t i = 0; i < std::size(cases); i += 2)
+        EXPECT_EQ(QxDrawTextFormat(cases[i]), cases[i + 1]) << cases[i];
 }
 
 // A 24-bit image drawn into through a bitmap, as the sprite text does.

@@ -39,6 +39,25 @@ double MaxRelativeDifference3x4(const QxMatrix& a, const QxMatrix& b)
 
 } // namespace
 
+TEST(QxDecomposeMatrixEx, DiagonalScaleAndMirrorSplitIntoTheirParts)
+{
+    QxMatrix m = Diagonal(2, 3, 4);
+    m[3][0] = 1;
+    m[3][1] = 2;
+    m[3][2] = 3;
+    QxQuaternion rotation, scaleOrientation;
+    QxVector position, scale;
+    EXPECT_EQ(QxDecomposeMatrixEx(m, &rotation, &position, &scale, &scaleOrientation), 1.0f);
+    EXPECT_EQ(position, QxVector(1, 2, 3));
+    ExpectIdentityQuaternion(rotation, 1e-6);
+    EXPECT_VECTOR_NEAR(scale, 2, 3, 4, 1e-5);
+    ExpectIdentityQuaternion(scaleOrientation, 1e-6);
+    EXPECT_EQ(QxDecomposeMatrixEx(Diagonal(-1, 1, 1), &rotation, nullptr, &scale, &scaleOrientation), -1.0f);
+    QxMatrix r;
+    rotation.ToMatrix(r);
+    EXPECT_NEAR(r.GetDeterminant(), 1.0f, 1e-6);
+}
+
 TEST(QxDecomposeMatrixEx, OnlyThePositionAskedSkipsTheDecomposition)
 {
     mathtest::WarningCapture warnings;
@@ -224,6 +243,18 @@ TEST(QxSpectralDecomposition, RebuildsTheSymmetricMatrixFromItsEigenvectors)
             EXPECT_NEAR(value, s[i][j], 1e-5);
         }
     EXPECT_NEAR(u.GetDeterminant(), 1.0f, 1e-6);
+}
+
+TEST(QxSnuggle, TiesBetweenTheLargestMagnitudesGoToTheLaterIndex)
+{
+    // Equal k.x and k.y: the z turn. q' = conj(q) gives magnitudes (0.5, 0.5, 0),
+    // then (0.5, 0, 0.5): the second and the third symmetry win and cycle k.
+    QxVector k(2, 2, 5);
+    QxSnuggle(QxQuaternion(-0.5f, 0, -1, 0), k);
+    EXPECT_EQ(k, QxVector(5, 2, 2));
+    k = QxVector(2, 2, 5);
+    QxSnuggle(QxQuaternion(0, -0.5f, -1, 0), k);
+    EXPECT_EQ(k, QxVector(2, 5, 2));
 }
 
 TEST(QxSnuggle, UniformScaleGivesTheConjugate)

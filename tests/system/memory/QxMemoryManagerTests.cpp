@@ -180,6 +180,8 @@ TEST(QxMemoryManager, ScratchBuffersAreReusedSmallestFit)
     EXPECT_EQ(m.GetFreeScratchBufferSize(0), 50u);
     EXPECT_EQ(m.GetFreeScratchBufferSize(1), 100u);
     EXPECT_EQ(m.GetFreeScratchBufferSize(2), 1000u);
+    EXPECT_EQ(m.GetFreeScratchBufferSize(3), 0u);
+    EXPECT_EQ(m.GetFreeScratchBufferSize(-1), 0u);
     QxScratchBufferRecord* d = m.AcquireScratchBuffer(60);
     EXPECT_EQ(d, a);
     EXPECT_EQ(d->m_Size, 100u);

@@ -129,13 +129,6 @@ inline uint32_t Bits(float f)
     return u;
 }
 
-inline float FromBits(uint32_t u)
-{
-    float f;
-    std::memcpy(&f, &u, 4);
-    return f;
-}
-
 inline bool SameBits(const QxMatrix& a, const QxMatrix& b)
 {
     return std::memcmp(&a, &b, sizeof(QxMatrix)) == 0;
