@@ -210,7 +210,7 @@ TEST(XArray, BadIndicesAndSizesAreReportedWithTheEngineTextsAndIgnored)
                                                          "i>=0 && i<Size()", "size>=0", "pos>=0 && pos<=Size()"}));
 }
 
-TEST(XBitArray, OneWordStaysInlineAndGrowsByDoubling)
+TEST(XBitArray, OneWordStaysInlineGrowsByDoublingAndCopiesAreIndependent)
 {
     XBitArray bits;
     EXPECT_EQ(bits.Size(), 32);
@@ -222,35 +222,25 @@ TEST(XBitArray, OneWordStaysInlineAndGrowsByDoubling)
     EXPECT_EQ(bits.Size(), 128);
     for (int i = 0; i < 128; ++i)
         EXPECT_EQ(bits.IsSet(i), i == 31 || i == 100) << i;
+    XBitArray copy(bits), assigned;
+    assigned = bits;
     bits.Unset(31);
-    EXPECT_FALSE(bits.IsSet(31));
+    EXPECT_TRUE(copy.IsSet(31) && assigned.IsSet(31));
+    EXPECT_EQ(bits.GetUnsetBitPosition(), 0);
     bits.Clear();
     EXPECT_FALSE(bits.IsSet(100));
     EXPECT_EQ(bits.Size(), 128);
-    XBitArray two(2);
-    EXPECT_EQ(two.Size(), 64);
-    for (int i = 0; i < 64; ++i)
-        EXPECT_FALSE(two.IsSet(i)) << "the second word starts zeroed";
-    EXPECT_EQ(XBitArray(0).Size(), 32);
-}
-
-TEST(XBitArray, CopiesAreIndependentAndLowestClearBitIsFound)
-{
-    XBitArray a;
+    XBitArray two(2), zero(0);
+    EXPECT_EQ(zero.Size(), 32);
     for (int i = 0; i < 40; ++i)
-        a.Set(i);
-    XBitArray b(a);
-    b.Unset(35);
-    EXPECT_TRUE(a.IsSet(35));
-    EXPECT_EQ(b.GetUnsetBitPosition(), 35);
-    EXPECT_EQ(a.GetUnsetBitPosition(), 40);
-    XBitArray c;
-    c = b;
-    EXPECT_FALSE(c.IsSet(35));
-    XBitArray full;
-    for (int i = 0; i < 32; ++i)
-        full.Set(i);
-    EXPECT_EQ(full.GetUnsetBitPosition(), 32);
+        two.Set(i);
+    EXPECT_EQ(two.GetUnsetBitPosition(), 40);
+    for (int i = 40; i < 64; ++i)
+        EXPECT_FALSE(two.IsSet(i)) << "the second word starts zeroed";
+    for (int i = 40; i < 64; ++i)
+        two.Set(i);
+    EXPECT_EQ(two.Size(), 64);
+    EXPECT_EQ(two.GetUnsetBitPosition(), 64);
 }
 
 } // namespace

@@ -157,33 +157,6 @@ TEST(QxResamplerTests, ResizeEqualsThe64BitReferenceBitForBit)
     }
 }
 
-TEST(QxResamplerTests, ShrinkingStaysCloseToADoubleBoxFilter)
-{
-    // The reference above is itself checked against the filter it stands for.
-    std::mt19937 rng(17);
-    const Sizes shrinks[] = {{257, 131, 100, 50}, {101, 37, 7, 3}};
-    for (const Sizes& s : shrinks) {
-        const Image src = RandomSmoothImage(s.sw, s.sh, rng);
-        const Image got = Resize(src, s.sw, s.sh, s.dw, s.dh);
-        const double fx = double(s.sw) / s.dw, fy = double(s.sh) / s.dh;
-        int worst = 0;
-        for (int y = 0; y < s.dh; ++y)
-            for (int x = 0; x < s.dw; ++x)
-                for (int c = 0; c < 4; ++c) {
-                    double sum = 0;
-                    for (int sy = int(y * fy); sy < s.sh && sy < (y + 1) * fy; ++sy)
-                        for (int sx = int(x * fx); sx < s.sw && sx < (x + 1) * fx; ++sx) {
-                            const double wy = std::min<double>(sy + 1, (y + 1) * fy) - std::max<double>(sy, y * fy);
-                            const double wx = std::min<double>(sx + 1, (x + 1) * fx) - std::max<double>(sx, x * fx);
-                            sum += wx * wy * Channel(src[size_t(sy) * s.sw + sx], c);
-                        }
-                    worst =
-                        std::max(worst, int(std::fabs(sum / (fx * fy) - Channel(got[size_t(y) * s.dw + x], c)) + 0.5));
-                }
-        EXPECT_LE(worst, 2) << s.sw << "x" << s.sh << " -> " << s.dw << "x" << s.dh;
-    }
-}
-
 TEST(QxResamplerTests, BlitWithDifferentSizesResamplesThenConverts)
 {
     std::mt19937 rng(31);
