@@ -187,24 +187,6 @@ TEST(QxLogManager, TimeSelectorsZeroToSeven)
     }
 }
 
-TEST(QxLogManager, ElapsedTimeStartsAtTheListenersConstruction)
-{
-    FakeClocks clocks;
-    LogCapture capture;
-    QxLogListener* fresh = QxGetLogManager()->CreateListener(QXLOG_OUTPUTDEBUG_LISTENER_GUID, "late", capture.Source());
-    ASSERT_NE(fresh, nullptr);
-    XString time;
-    fresh->SetTimeFormat(1);
-    EXPECT_TRUE(fresh->FormatTime(time));
-    EXPECT_STREQ(time.CStr(), "00h 00m 00s 000ms");
-    g_Ticks += 61500000000ull + 250000ull; // 61,500.25 ms
-    EXPECT_TRUE(fresh->FormatTime(time));
-    EXPECT_STREQ(time.CStr(), "00h 01m 01s 500ms");
-    fresh->SetTimeFormat(0);
-    EXPECT_FALSE(fresh->FormatTime(time));
-    EXPECT_STREQ(time.CStr(), "");
-}
-
 TEST(QxLogManager, TheFormatBufferDoublesAndTooLongTextsAreDropped)
 {
     LogCapture capture;
@@ -317,14 +299,4 @@ TEST(QxConsoleListener, AllocatesAConsoleTitledWithItsNameAndDate)
     EXPECT_EQ(PlatformGetConsoleOutput(), nullptr); // freed with the listener
     PlatformSetConsoleHook(previous);
     EXPECT_EQ(g_Console, "[CK2] [WARNING] : careful\n[CK2] [INFO] : again\n[CK2] [INFO] : again\n");
-}
-
-TEST(QxLogManager, ProcessManagerIsRebuiltAfterDestruction)
-{
-    QxLogManager* first = QxGetLogManager();
-    first->RegisterSource("Z");
-    QxDestroyLogManager();
-    QxLogManager* second = QxGetLogManager();
-    EXPECT_EQ(second->GetSourceCount(), 0);
-    QxDestroyLogManager();
 }
