@@ -169,6 +169,9 @@ TEST(QxTransformBox2D, AFlatBoxUsesItsFourCorners)
     EXPECT_TRUE(QxTransformBox2D(projection, box, &viewport, &extents, nullptr, nullptr));
     EXPECT_FLOAT_EQ(extents.left, 50.0f - 50.0f / 4.0f);
     EXPECT_FLOAT_EQ(extents.bottom, 50.0f + 50.0f / 4.0f);
+    // Extents are written only when both they and the viewport are given.
+    EXPECT_TRUE(QxTransformBox2D(projection, box, &viewport, nullptr, nullptr, nullptr));
+    EXPECT_TRUE(QxTransformBox2D(projection, box, nullptr, &extents, nullptr, nullptr));
 }
 
 TEST(QxProjectBoxDepthRange, GivesTheNearestAndFarthestCornerDepths)
