@@ -194,6 +194,7 @@ TEST(QxResamplerTests, OnlyNonEmpty32BitImagesAreResampled)
     dst.Image = b;
     EXPECT_FALSE(QxResizeImage(src, dst));
     EXPECT_FALSE(QxResizeImage(Desc32(2, 2, a, 8), dst));
+    EXPECT_FALSE(QxResizeImage(Desc32(2, -2, a, 8), Desc32(4, 0, b, 16))) << "even into an empty destination";
     EXPECT_EQ(b[0], 1);
     QxResampler r;
     EXPECT_FALSE(r.Setup(0, 4, 4, 4));
