@@ -25,6 +25,7 @@ TEST(ByteOrder, ReaderFailsForGoodPastTheEndAndZeroesTheOutput)
     EXPECT_FALSE(r.Read32(w));
     EXPECT_EQ(w, 0u);
     EXPECT_EQ(r.Position(), 4u);
+    EXPECT_EQ(r.Remaining(), 2u);
     uint16_t h = 7;
     EXPECT_FALSE(r.Read16(h)); // the failure is sticky even though 2 bytes remain
     EXPECT_EQ(h, 0);

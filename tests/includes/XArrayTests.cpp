@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "includes/XArray.h"
 #include "includes/XBitArray.h"
@@ -9,118 +12,166 @@
 #include "includes/XString.h"
 #include "tests/support/AssertCapture.h"
 
+// Long random sequences of array operations checked against a vector and the
+// capacity each array must have: XArray and XClassArray grow to twice the
+// size (2 when empty) on PushBack and twice the capacity (1 when empty) on
+// Insert, reserve exactly, and XClassArray frees on Clear; XCompactArray is
+// always exactly as large as its contents.
 namespace {
 
-TEST(XArray, PushBackGrowsToTwiceTheSizeTwoWhenEmpty)
+enum class Kind
 {
-    XArray<int> a;
-    EXPECT_EQ(a.Capacity(), 0);
-    a.PushBack(1);
-    EXPECT_EQ(a.Capacity(), 2);
-    a.PushBack(2);
-    a.PushBack(3);
-    EXPECT_EQ(a.Capacity(), 4);
-    a.PushBackValue(4);
-    a.PushBack(5);
-    EXPECT_EQ(a.Capacity(), 8);
-    EXPECT_EQ(a.Size(), 5);
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(a[i], i + 1);
+    Plain,
+    Class,
+    Compact
+};
+
+template <class T>
+T Make(int v)
+{
+    return T(v);
+}
+template <>
+XString Make<XString>(int v)
+{
+    return XString(std::to_string(v).c_str());
+}
+int Value(int v)
+{
+    return v;
+}
+int Value(const XString& s)
+{
+    return std::stoi(s.CStr());
 }
 
-TEST(XArray, PushBackOfOwnElementCopiesItBeforeReallocating)
+template <class A, class T, Kind K>
+void RunAgainstModel(unsigned seed)
 {
-    XArray<int> a;
-    a.PushBack(7);
-    a.PushBack(8);
-    ASSERT_EQ(a.Size(), a.Capacity());
-    a.PushBack(a[0]);
-    EXPECT_EQ(a[2], 7);
-    XClassArray<XString> s;
-    s.PushBack(XString("first"));
-    s.PushBack(XString("second"));
-    s.PushBack(s[0]);
-    EXPECT_STREQ(s[2].CStr(), "first");
+    std::mt19937 rng(seed);
+    auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    A a;
+    std::vector<int> m;
+    int capacity = 0;
+    for (int step = 0; step < 6000; ++step) {
+        const int size = (int) m.size(), v = pick(0, 40);
+        switch (pick(0, K == Kind::Compact ? 6 : 8)) {
+        case 0:
+        case 1: { // an element of the array itself half the time
+            const int own = size > 0 && pick(0, 1) ? pick(0, size - 1) : -1;
+            const int pushed = own >= 0 ? m[(size_t) own] : v;
+            if (own >= 0)
+                a.PushBack(a[own]);
+            else
+                a.PushBack(Make<T>(v));
+            if (size == capacity)
+                capacity = size ? size * 2 : 2;
+            m.push_back(pushed);
+            break;
+        }
+        case 2: {
+            const int at = pick(0, size);
+            const int own = size > 0 && pick(0, 1) ? pick(0, size - 1) : -1;
+            const int inserted = own >= 0 ? m[(size_t) own] : v;
+            a.Insert(at, own >= 0 ? a[own] : Make<T>(v));
+            if (size == capacity)
+                capacity = capacity ? capacity * 2 : 1;
+            m.insert(m.begin() + at, inserted);
+            break;
+        }
+        case 3:
+            if (size > 0) {
+                const int at = pick(0, size - 1);
+                a.RemoveAt(at);
+                m.erase(m.begin() + at);
+            }
+            break;
+        case 4: {
+            auto it = std::find(m.begin(), m.end(), v);
+            ASSERT_EQ(a.Remove(Make<T>(v)), it != m.end()) << step;
+            if (it != m.end())
+                m.erase(it);
+            break;
+        }
+        case 5: {
+            const int n = pick(0, size + 6);
+            a.Resize(n);
+            if (K == Kind::Compact) {
+                for (int i = size; i < n; ++i)
+                    ASSERT_EQ(Value(a[i]), 0) << "new compact elements are zero";
+            } else if (n > capacity) {
+                capacity = n;
+            }
+            m.resize((size_t) n);
+            for (int i = size; i < n; ++i)
+                a[i] = Make<T>(m[(size_t) i] = pick(0, 40));
+            break;
+        }
+        case 6: { // a copy and an assignment are independent of the original
+            A copy(a);
+            A assigned;
+            int before = 0;
+            if constexpr (K != Kind::Compact) {
+                if (pick(0, 1))
+                    assigned.Reserve(size + 3);
+                before = assigned.Capacity();
+            }
+            assigned = a;
+            if (size > 0)
+                copy[0] = assigned[0] = Make<T>(99);
+            for (int i = 0; i < size; ++i)
+                ASSERT_EQ(Value(a[i]), m[(size_t) i]) << step;
+            if constexpr (K != Kind::Compact) {
+                ASSERT_EQ(copy.Capacity(), size) << step;
+                ASSERT_EQ(assigned.Capacity(), before >= size ? before : size) << step;
+            }
+            break;
+        }
+        case 7:
+            if constexpr (K != Kind::Compact) {
+                const int n = pick(0, size + 4);
+                a.Reserve(n);
+                capacity = n;
+                m.resize((size_t) std::min(n, size));
+            }
+            break;
+        case 8:
+            if (pick(0, 20) == 0) {
+                a.Clear();
+                m.clear();
+                if (K == Kind::Class)
+                    capacity = 0;
+            }
+            break;
+        }
+        ASSERT_EQ(a.Size(), (int) m.size()) << step;
+        if constexpr (K != Kind::Compact) {
+            ASSERT_EQ(a.Capacity(), capacity) << step;
+        }
+        for (int i = 0; i < (int) m.size(); ++i)
+            ASSERT_EQ(Value(a[i]), m[(size_t) i]) << "step " << step << " index " << i;
+        if (m.empty() && K == Kind::Compact) {
+            ASSERT_EQ(a.Begin(), nullptr);
+        }
+    }
 }
 
-TEST(XArray, ReserveKeepsTheFirstElementsAndSetsExactCapacity)
+TEST(XArrayDifferential, XArrayMatchesTheModel)
 {
-    XArray<int> a(3);
-    EXPECT_EQ(a.Capacity(), 3);
-    EXPECT_EQ(a.Size(), 0);
-    for (int i = 0; i < 3; ++i)
-        a.PushBack(i);
-    a.Reserve(2);
-    EXPECT_EQ(a.Size(), 2);
-    EXPECT_EQ(a.Capacity(), 2);
-    a.Reserve(0);
-    EXPECT_EQ(a.Begin(), nullptr);
-    XArray<int> none(0);
-    EXPECT_EQ(none.Begin(), nullptr);
+    RunAgainstModel<XArray<int>, int, Kind::Plain>(1);
 }
 
-TEST(XArray, ResizeAndIndexChecksReportTheEngineTexts)
+TEST(XArrayDifferential, XClassArrayMatchesTheModel)
 {
-    AssertCapture capture;
-    XArray<int> a;
-    a.Resize(4);
-    EXPECT_EQ(a.Capacity(), 4);
-    a.Resize(-1);
-    EXPECT_EQ(a.Size(), 4);
-    a[0] = 5;
-    a[4] = 9;
-    a[-1] = 9;
-    EXPECT_EQ(a[0], 5);
-    EXPECT_EQ(a[4], 0);
-    const XArray<int>& c = a;
-    EXPECT_EQ(c[100], 0);
-    ASSERT_EQ(capture.Texts().size(), 5u);
-    EXPECT_EQ(capture.Texts()[0], "size>=0");
-    for (size_t i = 1; i < capture.Texts().size(); ++i)
-        EXPECT_EQ(capture.Texts()[i], "i>=0 && i<Size()");
+    RunAgainstModel<XClassArray<XString>, XString, Kind::Class>(2);
 }
 
-TEST(XArray, InsertGrowsToTwiceTheCapacityOneWhenEmpty)
+TEST(XArrayDifferential, XCompactArrayMatchesTheModel)
 {
-    XArray<int> a;
-    a.Insert(0, 10);
-    EXPECT_EQ(a.Capacity(), 1);
-    a.Insert(0, 5);
-    EXPECT_EQ(a.Capacity(), 2);
-    a.Insert(2, 20);
-    EXPECT_EQ(a.Capacity(), 4);
-    a.Insert(1, 7);
-    ASSERT_EQ(a.Size(), 4);
-    EXPECT_EQ(a[0], 5);
-    EXPECT_EQ(a[1], 7);
-    EXPECT_EQ(a[2], 10);
-    EXPECT_EQ(a[3], 20);
-    AssertCapture capture;
-    a.Insert(9, 1);
-    EXPECT_EQ(a.Size(), 4);
-    EXPECT_EQ(capture.Texts().size(), 1u);
+    RunAgainstModel<XCompactArray<int>, int, Kind::Compact>(3);
 }
 
-TEST(XArray, RemovalByIndexAndValueMovesTheTailDown)
-{
-    XArray<int> a;
-    for (int i = 0; i < 6; ++i)
-        a.PushBack(i);
-    a.RemoveAt(0);
-    EXPECT_TRUE(a.Remove(3));
-    EXPECT_FALSE(a.Remove(42));
-    ASSERT_EQ(a.Size(), 4);
-    EXPECT_EQ(a[0], 1);
-    EXPECT_EQ(a[1], 2);
-    EXPECT_EQ(a[2], 4);
-    EXPECT_EQ(a[3], 5);
-    AssertCapture capture;
-    a.RemoveAt(4);
-    EXPECT_EQ(a.Size(), 4);
-    EXPECT_EQ(capture.Texts().size(), 1u);
-}
-
-TEST(XArray, AddIfNotHereAndAddUnique)
+TEST(XArray, UniqueAdditionsAndFreeing)
 {
     XArray<void*> a;
     int x, y;
@@ -129,163 +180,67 @@ TEST(XArray, AddIfNotHereAndAddUnique)
     EXPECT_EQ(a.AddUnique(&y), 1);
     EXPECT_EQ(a.AddUnique(&x), 0);
     EXPECT_EQ(a.Size(), 2);
-    EXPECT_EQ(a.GetPosition(&y), 1);
-    EXPECT_TRUE(a.IsHere(&y));
-}
-
-TEST(XArray, AssignmentReusesALargeEnoughBlock)
-{
-    XArray<int> big(10);
-    big.Resize(10);
-    XArray<int> small;
-    small.PushBack(1);
-    small.PushBack(2);
-    int* before = big.Begin();
-    big = small;
-    EXPECT_EQ(big.Begin(), before);
-    EXPECT_EQ(big.Size(), 2);
-    EXPECT_EQ(big.Capacity(), 10);
-    XArray<int> empty;
-    empty = big;
-    EXPECT_EQ(empty.Capacity(), 2);
-    XArray<int> copy(big);
-    EXPECT_EQ(copy.Capacity(), 2);
-    EXPECT_EQ(copy[1], 2);
-    copy.Clear();
-    EXPECT_EQ(copy.Size(), 0);
-    EXPECT_EQ(copy.Capacity(), 2);
-    copy.Free();
-    EXPECT_EQ(copy.Begin(), nullptr);
-}
-
-TEST(XClassArray, ElementsAreCopiedAndAssignedOneByOne)
-{
-    XClassArray<XString> a;
-    a.PushBack(XString("b"));
-    a.Insert(0, XString("a"));
-    a.Insert(2, XString("d"));
-    a.Insert(2, XString("c"));
-    ASSERT_EQ(a.Size(), 4);
-    std::string joined;
-    for (const XString& s : a)
-        joined += s.CStr();
-    EXPECT_EQ(joined, "abcd");
-    XClassArray<XString> b(a);
-    b[0] = "z";
-    EXPECT_STREQ(a[0].CStr(), "a");
-    a = b;
-    EXPECT_STREQ(a[0].CStr(), "z");
-    a.RemoveAt(1);
-    EXPECT_TRUE(a.Remove(XString("d")));
-    ASSERT_EQ(a.Size(), 2);
-    EXPECT_STREQ(a[1].CStr(), "c");
-    a.Clear();
+    XCompactArray<float> c;
+    EXPECT_TRUE(c.AddIfNotHere(1.f));
+    EXPECT_FALSE(c.AddIfNotHere(1.f));
+    a.Free();
     EXPECT_EQ(a.Begin(), nullptr);
-    EXPECT_EQ(a.Capacity(), 0);
+    EXPECT_EQ(XArray<int>(0).Begin(), nullptr);
+    EXPECT_EQ(XArray<int>(3).Capacity(), 3);
 }
 
-TEST(XClassArray, ChecksReportTheEngineTexts)
+TEST(XArray, BadIndicesAndSizesAreReportedWithTheEngineTextsAndIgnored)
 {
     AssertCapture capture;
-    XClassArray<XString> a;
-    a.Resize(1);
-    a[1] = "x";
-    a.Resize(-3);
-    EXPECT_STREQ(a[5].CStr(), "");
-    ASSERT_EQ(capture.Texts().size(), 3u);
-    EXPECT_EQ(capture.Texts()[0], "i>=0 && i<Size()");
-    EXPECT_EQ(capture.Texts()[1], "size>=0");
-    EXPECT_EQ(capture.Texts()[2], "i>=0 && i<Size()");
-}
-
-TEST(XClassArray, ArrayOfArrays)
-{
-    XClassArray<XArray<int>> a;
-    for (int i = 0; i < 5; ++i) {
-        XArray<int> inner;
-        inner.PushBack(i);
-        a.PushBack(inner);
-    }
-    a.Insert(0, a[4]);
-    EXPECT_EQ(a[0][0], 4);
-    EXPECT_EQ(a[5][0], 4);
-}
-
-TEST(XCompactArray, SizedExactlyOnEveryChange)
-{
-    XCompactArray<float> a;
-    EXPECT_EQ(a.Size(), 0);
-    a.PushBack(1.f);
-    a.PushBack(2.f);
-    a.Insert(0, 0.5f);
-    ASSERT_EQ(a.Size(), 3);
-    EXPECT_EQ(a[0], 0.5f);
-    EXPECT_EQ(a[2], 2.f);
-    a.Resize(5);
-    EXPECT_EQ(a[4], 0.f);
+    XArray<int> a;
     a.Resize(2);
-    EXPECT_EQ(a[1], 1.f);
-    a.RemoveAt(0);
-    EXPECT_TRUE(a.Remove(1.f));
-    EXPECT_EQ(a.Begin(), nullptr);
-    XCompactArray<float> b;
-    b.PushBack(3.f);
-    a = b;
-    EXPECT_EQ(a[0], 3.f);
-    AssertCapture capture;
     a.Resize(-1);
-    EXPECT_EQ(a[1], 0.f);
-    ASSERT_EQ(capture.Texts().size(), 2u);
-    EXPECT_EQ(capture.Texts()[0], "size>=0");
-    EXPECT_EQ(capture.Texts()[1], "i>=0 && i<Size()");
+    a[2] = 9;
+    EXPECT_EQ(a[7], 0) << "a bad index reads a zero element";
+    a.Insert(3, 1);
+    a.RemoveAt(2);
+    XClassArray<XString> s;
+    EXPECT_STREQ(s[0].CStr(), "");
+    s.Reserve(-3);
+    XCompactArray<float> c;
+    c.Insert(-1, 1.f);
+    EXPECT_EQ(a.Size() + s.Size() + c.Size(), 2);
+    EXPECT_EQ(capture.Texts(), (std::vector<std::string>{"size>=0", "i>=0 && i<Size()", "i>=0 && i<Size()",
+                                                         "pos>=0 && pos<=Size()", "pos>=0 && pos<Size()",
+                                                         "i>=0 && i<Size()", "size>=0", "pos>=0 && pos<=Size()"}));
 }
 
-TEST(XBitArray, OneWordStaysInlineAndGrowsByDoubling)
+TEST(XBitArray, OneWordStaysInlineGrowsByDoublingAndCopiesAreIndependent)
 {
-    XBitArray small;
-    EXPECT_EQ(small.Size(), 32);
-    small.Set(31);
-    EXPECT_TRUE(small.IsSet(31));
-    EXPECT_FALSE(small.IsSet(30));
-    EXPECT_FALSE(small.IsSet(1000));
-    small.Unset(1000);
-    EXPECT_EQ(small.Size(), 32);
-    small.Set(100);
-    EXPECT_EQ(small.Size(), 128);
-    EXPECT_TRUE(small.IsSet(31));
-    EXPECT_TRUE(small.IsSet(100));
-    EXPECT_FALSE(small.IsSet(99));
-    small.Unset(31);
-    EXPECT_FALSE(small.IsSet(31));
-    small.Clear();
-    EXPECT_FALSE(small.IsSet(100));
-    EXPECT_EQ(small.Size(), 128);
-
-    XBitArray two(2);
-    EXPECT_EQ(two.Size(), 64);
-    for (int i = 0; i < 64; ++i)
-        EXPECT_FALSE(two.IsSet(i));
-    XBitArray zero(0);
+    XBitArray bits;
+    EXPECT_EQ(bits.Size(), 32);
+    bits.Set(31);
+    EXPECT_FALSE(bits.IsSet(1000));
+    bits.Unset(1000);
+    EXPECT_EQ(bits.Size(), 32);
+    bits.Set(100);
+    EXPECT_EQ(bits.Size(), 128);
+    for (int i = 0; i < 128; ++i)
+        EXPECT_EQ(bits.IsSet(i), i == 31 || i == 100) << i;
+    XBitArray copy(bits), assigned;
+    assigned = bits;
+    bits.Unset(31);
+    EXPECT_TRUE(copy.IsSet(31) && assigned.IsSet(31));
+    EXPECT_EQ(bits.GetUnsetBitPosition(), 0);
+    bits.Clear();
+    EXPECT_FALSE(bits.IsSet(100));
+    EXPECT_EQ(bits.Size(), 128);
+    XBitArray two(2), zero(0);
     EXPECT_EQ(zero.Size(), 32);
-}
-
-TEST(XBitArray, CopiesAreIndependentAndLowestClearBitIsFound)
-{
-    XBitArray a;
     for (int i = 0; i < 40; ++i)
-        a.Set(i);
-    XBitArray b(a);
-    b.Unset(35);
-    EXPECT_TRUE(a.IsSet(35));
-    EXPECT_EQ(b.GetUnsetBitPosition(), 35);
-    EXPECT_EQ(a.GetUnsetBitPosition(), 40);
-    XBitArray c;
-    c = b;
-    EXPECT_FALSE(c.IsSet(35));
-    XBitArray full;
-    for (int i = 0; i < 32; ++i)
-        full.Set(i);
-    EXPECT_EQ(full.GetUnsetBitPosition(), 32);
+        two.Set(i);
+    EXPECT_EQ(two.GetUnsetBitPosition(), 40);
+    for (int i = 40; i < 64; ++i)
+        EXPECT_FALSE(two.IsSet(i)) << "the second word starts zeroed";
+    for (int i = 40; i < 64; ++i)
+        two.Set(i);
+    EXPECT_EQ(two.Size(), 64);
+    EXPECT_EQ(two.GetUnsetBitPosition(), 64);
 }
 
 } // namespace

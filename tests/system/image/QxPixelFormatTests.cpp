@@ -7,7 +7,7 @@
 
 namespace {
 
-QxImageDesc Desc(int bits, CKDWORD r, CKDWORD g, CKDWORD b, CKDWORD a)
+QxImageDesc Desc(int bits, CKDWORD r, CKDWORD g, CKDWORD b, CKDWORD a, CKDWORD flags = 0)
 {
     QxImageDesc d;
     d.BitsPerPixel = bits;
@@ -15,24 +15,14 @@ QxImageDesc Desc(int bits, CKDWORD r, CKDWORD g, CKDWORD b, CKDWORD a)
     d.GreenMask = g;
     d.BlueMask = b;
     d.AlphaMask = a;
+    d.Flags = flags;
     return d;
-}
-
-TEST(QxImageDescTests, NewDescriptionHoldsItsLogicalSizeAndZeroes)
-{
-    QxImageDesc d;
-    EXPECT_EQ(d.Size, 52u);
-    EXPECT_EQ(d.Flags, 0u);
-    EXPECT_EQ(d.Width, 0);
-    EXPECT_EQ(d.BitsPerPixel, 0);
-    EXPECT_EQ(d.ColorMapEntries, 0);
-    EXPECT_EQ(d.Image, nullptr);
-    EXPECT_EQ(d.ColorMap, nullptr);
 }
 
 TEST(QxImageDescTests, InequalityIgnoresFlagsAndPointersButSeesEveryOtherField)
 {
     QxImageDesc a = Desc(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+    EXPECT_EQ(a.Size, 52u);
     a.Width = 4;
     a.Height = 3;
     a.BytesPerLine = 16;
@@ -43,49 +33,41 @@ TEST(QxImageDescTests, InequalityIgnoresFlagsAndPointersButSeesEveryOtherField)
     b.ColorMap = pixels;
     EXPECT_FALSE(a != b);
     EXPECT_TRUE(a == b);
-
-    auto differs = [&](auto change) {
-        QxImageDesc c = a;
-        change(c);
-        return a != c;
+    void (*changes[])(QxImageDesc&) = {
+        [](QxImageDesc& c) { c.Size = 40; },
+        [](QxImageDesc& c) { c.Width = 5; },
+        [](QxImageDesc& c) { c.Height = 5; },
+        [](QxImageDesc& c) { c.BytesPerLine = 20; },
+        [](QxImageDesc& c) { c.BitsPerPixel = 24; },
+        [](QxImageDesc& c) { c.RedMask = 1; },
+        [](QxImageDesc& c) { c.GreenMask = 1; },
+        [](QxImageDesc& c) { c.BlueMask = 1; },
+        [](QxImageDesc& c) { c.AlphaMask = 1; },
+        [](QxImageDesc& c) { c.BytesPerColorEntry = 4; },
+        [](QxImageDesc& c) { c.ColorMapEntries = 16; },
     };
-    EXPECT_TRUE(differs([](QxImageDesc& c) { c.Size = 40; }));
-    EXPECT_TRUE(differs([](QxImageDesc& c) { c.Width = 5; }));
-    EXPECT_TRUE(differs([](QxImageDesc& c) { c.Height = 5; }));
-    EXPECT_TRUE(differs([](QxImageDesc& c) { c.BytesPerLine = 20; }));
-    EXPECT_TRUE(differs([](QxImageDesc& c) { c.BitsPerPixel = 24; }));
-    EXPECT_TRUE(differs([](QxImageDesc& c) { c.RedMask = 1; }));
-    EXPECT_TRUE(differs([](QxImageDesc& c) { c.GreenMask = 1; }));
-    EXPECT_TRUE(differs([](QxImageDesc& c) { c.BlueMask = 1; }));
-    EXPECT_TRUE(differs([](QxImageDesc& c) { c.AlphaMask = 1; }));
-    EXPECT_TRUE(differs([](QxImageDesc& c) { c.BytesPerColorEntry = 4; }));
-    EXPECT_TRUE(differs([](QxImageDesc& c) { c.ColorMapEntries = 16; }));
+    for (size_t i = 0; i < std::size(changes); ++i) {
+        QxImageDesc c = a;
+        changes[i](c);
+        EXPECT_TRUE(a != c) << i;
+        EXPECT_FALSE(a == c) << i;
+    }
 }
 
 TEST(QxImageDescTests, DefaultMasksFollowTheDepth)
 {
-    QxImageDesc d = Desc(16, 1, 2, 3, 4);
-    d.SetDefaultMasks();
-    EXPECT_EQ(d.RedMask, 0x7C00u);
-    EXPECT_EQ(d.GreenMask, 0x03E0u);
-    EXPECT_EQ(d.BlueMask, 0x001Fu);
-    EXPECT_EQ(d.AlphaMask, 0u);
-    d = Desc(15, 1, 2, 3, 4);
-    d.SetDefaultMasks();
-    EXPECT_EQ(d.RedMask, 0x7C00u);
-    d = Desc(24, 1, 2, 3, 4);
-    d.SetDefaultMasks();
-    EXPECT_EQ(d.RedMask, 0x00FF0000u);
-    EXPECT_EQ(d.GreenMask, 0x0000FF00u);
-    EXPECT_EQ(d.BlueMask, 0x000000FFu);
-    EXPECT_EQ(d.AlphaMask, 0u);
-    d = Desc(32, 1, 2, 3, 4);
-    d.SetDefaultMasks();
-    EXPECT_EQ(d.AlphaMask, 0xFF000000u);
-    d = Desc(8, 1, 2, 3, 4);
-    d.SetDefaultMasks();
-    EXPECT_EQ(d.RedMask, 1u);
-    EXPECT_EQ(d.AlphaMask, 4u);
+    const CKDWORD cases[][5] = {
+        {16, 0x7C00, 0x03E0, 0x001F, 0},
+        {15, 0x7C00, 0x03E0, 0x001F, 0},
+        {24, 0xFF0000, 0xFF00, 0xFF, 0},
+        {32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},
+        {8, 1, 2, 3, 4}, // left alone
+    };
+    for (const auto& c : cases) {
+        QxImageDesc d = Desc(int(c[0]), 1, 2, 3, 4);
+        d.SetDefaultMasks();
+        EXPECT_TRUE(d == Desc(int(c[0]), c[1], c[2], c[3], c[4])) << c[0];
+    }
 }
 
 TEST(QxImageDescTests, CopyBySizeKeepsOnlyTheFieldsAShorterRecordHolds)
@@ -93,34 +75,23 @@ TEST(QxImageDescTests, CopyBySizeKeepsOnlyTheFieldsAShorterRecordHolds)
     CKBYTE pixels[4];
     QxImageDesc d = Desc(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
     d.Width = 2;
-    d.Height = 1;
     d.BytesPerLine = 8;
-    d.Image = pixels;
-    d.ColorMap = pixels;
+    d.Image = d.ColorMap = pixels;
     d.ColorMapEntries = 3;
-    d.BytesPerColorEntry = 4;
-
-    QxImageDesc full = QxCopyImageDescBySize(d);
-    EXPECT_EQ(full.Image, pixels);
-    EXPECT_EQ(full.Size, 52u);
-
+    EXPECT_EQ(QxCopyImageDescBySize(d).Image, pixels);
     d.Size = 48; // an older record without the image pointer
-    QxImageDesc shorter = QxCopyImageDescBySize(d);
+    const QxImageDesc shorter = QxCopyImageDescBySize(d);
     EXPECT_EQ(shorter.Size, 52u);
     EXPECT_EQ(shorter.Image, nullptr);
     EXPECT_EQ(shorter.ColorMap, pixels);
     EXPECT_EQ(shorter.AlphaMask, 0xFF000000u);
-
     d.Size = 24;
-    QxImageDesc tiny = QxCopyImageDescBySize(d);
+    const QxImageDesc tiny = QxCopyImageDescBySize(d);
     EXPECT_EQ(tiny.BitsPerPixel, 32);
     EXPECT_EQ(tiny.RedMask, 0u);
     EXPECT_EQ(tiny.ColorMapEntries, 0);
-
     d.Size = 0;
-    QxImageDesc empty = QxCopyImageDescBySize(d);
-    EXPECT_EQ(empty.Width, 0);
-    EXPECT_EQ(empty.BitsPerPixel, 0);
+    EXPECT_EQ(QxCopyImageDescBySize(d).Width, 0);
 }
 
 TEST(QxPixelFormatTests, TableRowsHoldTheListedDepthsMasksAndNames)
@@ -140,17 +111,30 @@ TEST(QxPixelFormatTests, TableRowsHoldTheListedDepthsMasksAndNames)
         EXPECT_LT(std::strlen(QxGetPixelFormatName(id)), 24u) << id;
 }
 
-TEST(QxPixelFormatTests, ArgbAndRgbMasksMapToTheirIds)
+TEST(QxPixelFormatTests, DescriptionsMapToIdsByDepthAndMasksOrByFlags)
 {
-    EXPECT_EQ(QxImageDesc2PixelFormat(Desc(32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000)), _32_ARGB8888);
-    EXPECT_EQ(QxImageDesc2PixelFormat(Desc(32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0)), _32_RGB888);
-    EXPECT_EQ(QxImageDesc2PixelFormat(Desc(24, 0x00FF0000, 0x0000FF00, 0x000000FF, 0)), _24_RGB888);
-    // Depth is part of the match.
-    EXPECT_EQ(QxImageDesc2PixelFormat(Desc(24, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000)), UNKNOWN_PF);
-}
-
-TEST(QxPixelFormatTests, EveryMaskDescribedIdRoundTrips)
-{
+    struct Case
+    {
+        QxImageDesc Desc;
+        int Id;
+    };
+    const Case cases[] = {
+        {Desc(32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000), _32_ARGB8888},
+        {Desc(32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0), _32_RGB888},
+        {Desc(24, 0x00FF0000, 0x0000FF00, 0x000000FF, 0), _24_RGB888},
+        {Desc(24, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000), UNKNOWN_PF}, // depth is part of the match
+        {Desc(16, 0x00FF, 0xFF00, 0, 0), _16_V8U8},
+        {Desc(16, 0x00FF, 0xFF00, 0, 0x1234), _16_V8U8}, // bump maps ignore alpha
+        {Desc(16, 0x001F, 0x03E0, 0xFC00, 0), _16_L6V5U5},
+        {Desc(32, 0xFF, 0xFF00, 0xFF0000, 0), _32_BGR888}, // found before the bump-map rows
+        {Desc(32, 0xFF, 0xFF00, 0xFF0000, 0x0F000000), _32_X8L8V8U8},
+        {Desc(0, 0, 0, 0, 0, 21), _DXT3},
+        {Desc(0, 0, 0, 0, 0, 39), _16_D16},
+        {Desc(0, 0, 0, 0, 0, 40), UNKNOWN_PF},
+        {Desc(0, 0, 0, 0, 0, 18), UNKNOWN_PF}, // a mask-described id in Flags is not taken
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(QxImageDesc2PixelFormat(c.Desc), c.Id) << c.Desc.BitsPerPixel << " " << c.Desc.Flags;
     for (int id = 1; id <= 18; ++id) {
         QxImageDesc d;
         QxPixelFormat2ImageDesc(id, d);
@@ -159,79 +143,35 @@ TEST(QxPixelFormatTests, EveryMaskDescribedIdRoundTrips)
     }
 }
 
-TEST(QxPixelFormatTests, BumpMapsIgnoreAlpha)
-{
-    EXPECT_EQ(QxImageDesc2PixelFormat(Desc(16, 0x00FF, 0xFF00, 0, 0)), _16_V8U8);
-    EXPECT_EQ(QxImageDesc2PixelFormat(Desc(16, 0x00FF, 0xFF00, 0, 0x1234)), _16_V8U8);
-    EXPECT_EQ(QxImageDesc2PixelFormat(Desc(16, 0x001F, 0x03E0, 0xFC00, 0)), _16_L6V5U5);
-    // 32-bit BGR without alpha is id 13, found before the bump-map rows.
-    EXPECT_EQ(QxImageDesc2PixelFormat(Desc(32, 0xFF, 0xFF00, 0xFF0000, 0)), _32_BGR888);
-    EXPECT_EQ(QxImageDesc2PixelFormat(Desc(32, 0xFF, 0xFF00, 0xFF0000, 0x0F000000)), _32_X8L8V8U8);
-}
-
-TEST(QxPixelFormatTests, FlagsNameTheFormatsMasksCannotDescribe)
-{
-    QxImageDesc d = Desc(0, 0, 0, 0, 0);
-    d.Flags = 21;
-    EXPECT_EQ(QxImageDesc2PixelFormat(d), _DXT3);
-    d.Flags = 39;
-    EXPECT_EQ(QxImageDesc2PixelFormat(d), _16_D16);
-    d.Flags = 40;
-    EXPECT_EQ(QxImageDesc2PixelFormat(d), UNKNOWN_PF);
-    d.Flags = 18; // a mask-described id in Flags is not taken
-    EXPECT_EQ(QxImageDesc2PixelFormat(d), UNKNOWN_PF);
-}
-
-TEST(QxPixelFormatTests, IdToDescriptionWritesDepthMasksAndFlags)
+TEST(QxPixelFormatTests, IdToDescriptionWritesDepthMasksAndFlagsOrLeavesUnknownIdsAlone)
 {
     QxImageDesc d = Desc(32, 1, 2, 3, 4);
     QxPixelFormat2ImageDesc(_DXT1, d);
-    EXPECT_EQ(d.BitsPerPixel, 0);
-    EXPECT_EQ(d.RedMask, 0u);
-    EXPECT_EQ(d.AlphaMask, 0u);
+    EXPECT_TRUE(d == Desc(0, 0, 0, 0, 0));
     EXPECT_EQ(d.Flags, 19u);
-
     QxPixelFormat2ImageDesc(_16_ARGB1555, d);
-    EXPECT_EQ(d.BitsPerPixel, 16);
-    EXPECT_EQ(d.RedMask, 0x7C00u);
-    EXPECT_EQ(d.AlphaMask, 0x8000u);
+    EXPECT_TRUE(d == Desc(16, 0x7C00, 0x03E0, 0x001F, 0x8000));
     EXPECT_EQ(d.Flags, 0u);
-}
-
-TEST(QxPixelFormatTests, UnknownIdsLeaveTheDescriptionAlone)
-{
-    QxImageDesc d = Desc(32, 1, 2, 3, 4);
-    d.Flags = 25;
+    d = Desc(32, 1, 2, 3, 4, 25);
     QxPixelFormat2ImageDesc(0, d);
-    EXPECT_EQ(d.BitsPerPixel, 32);
-    EXPECT_EQ(d.Flags, 25u);
-    QxPixelFormat2ImageDesc(-3, d); // negative: as unknown
-    EXPECT_EQ(d.BitsPerPixel, 32);
-    EXPECT_EQ(d.RedMask, 1u);
+    QxPixelFormat2ImageDesc(-3, d);
+    EXPECT_TRUE(d == Desc(32, 1, 2, 3, 4));
     EXPECT_EQ(d.Flags, 25u);
     QxPixelFormat2ImageDesc(40, d); // beyond the table: only Flags cleared
-    EXPECT_EQ(d.BitsPerPixel, 32);
-    EXPECT_EQ(d.RedMask, 1u);
+    EXPECT_TRUE(d == Desc(32, 1, 2, 3, 4));
     EXPECT_EQ(d.Flags, 0u);
 }
 
-TEST(QxPixelFormatTests, MaskShiftIsTheLowestSetBit)
+TEST(QxPixelFormatTests, MaskShiftIsTheLowestSetBitAndTopJustAboveTheLowestRunOfOnes)
 {
-    EXPECT_EQ(QxGetMaskShift(0), 0u);
-    EXPECT_EQ(QxGetMaskShift(1), 0u);
-    EXPECT_EQ(QxGetMaskShift(0x00FF0000), 16u);
-    EXPECT_EQ(QxGetMaskShift(0x7C00), 10u);
-    EXPECT_EQ(QxGetMaskShift(0x80000000), 31u);
-}
-
-TEST(QxPixelFormatTests, MaskTopIsJustAboveTheLowestRunOfOnes)
-{
-    EXPECT_EQ(QxGetMaskTop(0), 0u);
-    EXPECT_EQ(QxGetMaskTop(0x00FF0000), 24u);
-    EXPECT_EQ(QxGetMaskTop(0x7C00), 15u);
-    EXPECT_EQ(QxGetMaskTop(0xFF000000), 32u);
-    EXPECT_EQ(QxGetMaskTop(0xFFFFFFFF), 32u);
-    EXPECT_EQ(QxGetMaskTop(0x00F000F0), 8u); // only the lowest run counts
+    const CKDWORD cases[][3] = {
+        {0, 0, 0},           {1, 0, 1},          {0x00FF0000, 16, 24}, {0x7C00, 10, 15}, {0x80000000, 31, 32},
+        {0xFFFFFFFF, 0, 32}, {0x00F000F0, 4, 8},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(QxGetMaskShift(c[0]), c[1]) << std::hex << c[0];
+        EXPECT_EQ(QxGetMaskTop(c[0]), c[2]) << std::hex << c[0];
+    }
 }
 
 } // namespace

@@ -84,25 +84,27 @@ int Channel(CKDWORD p, int c)
     return int((p >> (8 * c)) & 0xFF);
 }
 
-TEST(QxQuantizerTests, OnlyA256EntryPaletteIsLearnt)
+TEST(QxQuantizerTests, OnlyA256EntryPaletteOfFourByteEntriesFrom32BitPixelsIsLearnt)
 {
     std::vector<CKDWORD> src(64, 0xFF102030);
-    std::vector<CKBYTE> indices(64), palette(1024, 0xAB);
-    QxImageDesc dst = Paletted(8, 8, indices, palette);
-    dst.ColorMapEntries = 16;
-    EXPECT_FALSE(QxQuantizeImage(Argb(8, 8, src), dst));
-    for (CKBYTE b : palette)
-        ASSERT_EQ(b, 0xAB);
-    EXPECT_FALSE(QxDoBlit(Argb(8, 8, src), dst));
-    for (CKBYTE b : indices)
-        ASSERT_EQ(b, 0);
-
-    dst.ColorMapEntries = 256;
-    QxImageDesc src16 = Argb(8, 8, src);
-    src16.BitsPerPixel = 16;
-    EXPECT_FALSE(QxQuantizeImage(src16, dst));
-    dst.ColorMap = nullptr;
-    EXPECT_FALSE(QxQuantizeImage(Argb(8, 8, src), dst));
+    std::vector<CKBYTE> indices(64, 0x77), palette(1024, 0xAB);
+    void (*changes[])(QxImageDesc&, QxImageDesc&) = {
+        [](QxImageDesc&, QxImageDesc& d) { d.ColorMapEntries = 16; },
+        [](QxImageDesc&, QxImageDesc& d) { d.BytesPerColorEntry = 3; }, // learnt, but not blitted
+        [](QxImageDesc& s, QxImageDesc&) { s.BitsPerPixel = 16; },
+        [](QxImageDesc&, QxImageDesc& d) { d.ColorMap = nullptr; },
+    };
+    for (size_t i = 0; i < std::size(changes); ++i) {
+        std::fill(palette.begin(), palette.end(), 0xAB);
+        QxImageDesc from = Argb(8, 8, src), to = Paletted(8, 8, indices, palette);
+        changes[i](from, to);
+        EXPECT_EQ(QxQuantizeImage(from, to), i == 1) << i;
+        EXPECT_FALSE(QxDoBlit(from, to)) << i;
+        for (CKBYTE b : indices)
+            ASSERT_EQ(b, 0x77) << i;
+        for (size_t b = 0; b < palette.size(); ++b)
+            ASSERT_EQ(palette[b], i == 1 && b < 768 ? palette[b] : 0xAB) << i;
+    }
 }
 
 TEST(QxQuantizerTests, ASingleColourIsFoundInThePalette)
@@ -119,23 +121,13 @@ TEST(QxQuantizerTests, ASingleColourIsFoundInThePalette)
     }
 }
 
-TEST(QxQuantizerTests, PaletteWritesThreeBytesAnEntryAndKeepsTheFourth)
-{
-    std::vector<CKDWORD> src = PhotoLike(32, 32);
-    std::vector<CKBYTE> indices(src.size()), palette(1024, 0x5A);
-    ASSERT_TRUE(QxQuantizeImage(Argb(32, 32, src), Paletted(32, 32, indices, palette)));
-    for (int i = 0; i < 256; ++i)
-        ASSERT_EQ(palette[i * 4 + 3], 0x5A);
-
-    std::vector<CKBYTE> palette3(768, 0);
-    QxImageDesc dst3 = Paletted(32, 32, indices, palette3);
-    dst3.BytesPerColorEntry = 3;
-    EXPECT_TRUE(QxQuantizeImage(Argb(32, 32, src), dst3));
-}
-
-TEST(QxQuantizerTests, RepeatedRunsGiveIdenticalPalettes)
+TEST(QxQuantizerTests, PaletteWritesThreeBytesAnEntryAndRepeatedRunsGiveIdenticalPalettes)
 {
     std::vector<CKDWORD> src = PhotoLike(97, 61);
+    std::vector<CKBYTE> indices(src.size()), palette(1024, 0x5A);
+    ASSERT_TRUE(QxQuantizeImage(Argb(97, 61, src), Paletted(97, 61, indices, palette)));
+    for (int i = 0; i < 256; ++i)
+        ASSERT_EQ(palette[i * 4 + 3], 0x5A);
     std::vector<CKBYTE> first, second;
     const std::vector<CKDWORD> a = RoundTrip(src, 97, 61, &first);
     const std::vector<CKDWORD> b = RoundTrip(src, 97, 61, &second);
@@ -216,17 +208,6 @@ TEST(QxQuantizerTests, DestinationsWithoutColourMasksUseThePaletteLayout)
     bare.RedMask = bare.GreenMask = bare.BlueMask = 0;
     ASSERT_TRUE(QxDoBlit(Argb(w, h, src), bare));
     EXPECT_EQ(withMasks, withoutMasks);
-}
-
-TEST(QxQuantizerTests, OnlyEightBitIndicesWithFourByteEntriesAreWritten)
-{
-    std::vector<CKDWORD> src(16, 0xFF112233);
-    std::vector<CKBYTE> indices(16, 0x77), palette(768, 0);
-    QxImageDesc dst = Paletted(4, 4, indices, palette);
-    dst.BytesPerColorEntry = 3;
-    EXPECT_FALSE(QxDoBlit(Argb(4, 4, src), dst));
-    for (CKBYTE b : indices)
-        ASSERT_EQ(b, 0x77);
 }
 
 } // namespace

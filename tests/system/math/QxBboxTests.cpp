@@ -30,75 +30,59 @@ TEST(QxBbox, StoresTheMaximumCornerFirst)
     EXPECT_EQ(box.GetHalfSize(), QxVector(2.5f, 3.5f, 4.5f));
 }
 
-TEST(QxBbox, ContainmentTestsIncludeTheBounds)
+TEST(QxBbox, ContainmentTestsIncludeTheBoundsAndMergeExtends)
 {
     const QxBbox box = UnitBox();
-    EXPECT_TRUE(box.VectorIn(QxVector(1, -1, 0)));
-    EXPECT_FALSE(box.VectorIn(QxVector(1.0001f, 0, 0)));
+    for (const QxVector& p : {QxVector(1, -1, 0), QxVector(-1, 1, 1), QxVector(0, 0, -1)})
+        EXPECT_TRUE(box.VectorIn(p));
+    for (const QxVector& p : {QxVector(1.0001f, 0, 0), QxVector(0, -1.0001f, 0), QxVector(0, 0, 1.0001f)})
+        EXPECT_FALSE(box.VectorIn(p));
     EXPECT_TRUE(box.IsBoxInside(box));
     EXPECT_TRUE(box.IsBoxInside(QxBbox(QxVector(-1, 0, 0), QxVector(0, 1, 1))));
     EXPECT_FALSE(box.IsBoxInside(QxBbox(QxVector(-1, 0, 0), QxVector(0, 1, 1.5f))));
+    EXPECT_FALSE(box.IsBoxInside(QxBbox(QxVector(-1.5f, 0, 0), QxVector(0, 1, 1))));
+    QxBbox merged(QxVector(0, 0, 0), QxVector(1, 1, 1));
+    merged.Merge(QxVector(2, -1, 0.5f));
+    EXPECT_EQ(merged, QxBbox(QxVector(0, -1, 0), QxVector(2, 1, 1)));
+    merged.Merge(QxBbox(QxVector(-3, 0, 0), QxVector(0, 0, 5)));
+    EXPECT_EQ(merged, QxBbox(QxVector(-3, -1, 0), QxVector(2, 1, 5)));
 }
 
-TEST(QxBbox, MergeExtendsByPointsAndBoxes)
-{
-    QxBbox box(QxVector(0, 0, 0), QxVector(1, 1, 1));
-    box.Merge(QxVector(2, -1, 0.5f));
-    EXPECT_EQ(box, QxBbox(QxVector(0, -1, 0), QxVector(2, 1, 1)));
-    box.Merge(QxBbox(QxVector(-3, 0, 0), QxVector(0, 0, 5)));
-    EXPECT_EQ(box, QxBbox(QxVector(-3, -1, 0), QxVector(2, 1, 5)));
-}
-
-TEST(QxBbox, PointOutcodeSaysWhereTheBoxLiesFromThePoint)
+TEST(QxBbox, OutcodesSayWhereTheBoxLiesAndAreZeroForTouchingBoxes)
 {
     const QxBbox box(QxVector(0, 0, 0), QxVector(1, 1, 1));
     EXPECT_EQ(box.PointOutcode(QxVector(2, 0.5f, -1)), 544u);
     EXPECT_EQ(box.PointOutcode(QxVector(-1, 2, 2)), 16u | 64u | 256u);
     EXPECT_EQ(box.PointOutcode(QxVector(0.5f, -1, 0.5f)), 128u);
     EXPECT_EQ(box.PointOutcode(QxVector(1, 0, 0.5f)), 0u);
-}
-
-TEST(QxBbox, BoxOutcodeIsZeroForOverlappingOrTouchingBoxes)
-{
-    const QxBbox box(QxVector(0, 0, 0), QxVector(1, 1, 1));
     EXPECT_EQ(box.BoxOutcode(QxBbox(QxVector(1, 1, 1), QxVector(2, 2, 2))), 0u);
     EXPECT_EQ(box.BoxOutcode(QxBbox(QxVector(2, 0, 0), QxVector(3, 1, 1))), 32u);
     EXPECT_EQ(box.BoxOutcode(QxBbox(QxVector(-3, 0, -5), QxVector(-2, 1, -4))), 16u | 512u);
 }
 
-TEST(QxBbox, TransformFromBoundsTheRotatedBox)
+TEST(QxBbox, TransformFromIsTheTightBoundOfTheTransformedCorners)
 {
     QxMatrix m;
     QxMatrixFromAxisAngle(m, QxVector::AxisZ(), kPi / 4);
     m[3][0] = 5;
-    QxBbox result;
-    result.TransformFrom(UnitBox(), m);
-    EXPECT_VECTOR_NEAR(result.GetHalfSize(), 1.4142135f, 1.4142135f, 1.0f, 1e-6);
-    EXPECT_VECTOR_NEAR(result.GetCenter(), 5, 0, 0, 1e-6);
-    // In place.
     QxBbox box = UnitBox();
-    box.TransformFrom(box, m);
-    EXPECT_EQ(box, result);
-}
-
-TEST(QxBbox, TransformFromContainsEveryTransformedCorner)
-{
+    box.TransformFrom(box, m); // in place
+    EXPECT_VECTOR_NEAR(box.GetHalfSize(), 1.4142135f, 1.4142135f, 1.0f, 1e-6);
+    EXPECT_VECTOR_NEAR(box.GetCenter(), 5, 0, 0, 1e-6);
     mathtest::Random random(41);
     for (int n = 0; n < 500; ++n) {
-        const QxBbox box(random.Vector(-5, 0), random.Vector(0.1f, 5));
-        const QxMatrix m = random.Affine(0.3f, 3.0f, n % 2 == 1);
-        QxBbox result;
-        result.TransformFrom(box, m);
+        const QxBbox from(random.Vector(-5, 0), random.Vector(0.1f, 5));
+        m = random.Affine(0.3f, 3.0f, n % 2 == 1);
+        QxBbox result, corners(QxVector(1e30f), QxVector(-1e30f));
+        result.TransformFrom(from, m);
         for (int c = 0; c < 8; ++c) {
-            const QxVector corner((c & 1) ? box.Max.x : box.Min.x, (c & 2) ? box.Max.y : box.Min.y,
-                                  (c & 4) ? box.Max.z : box.Min.z);
             QxVector p;
-            QxMultiplyMatrixVector(p, m, corner);
-            for (int i = 0; i < 3; ++i) {
-                ASSERT_LE(p[i], result.Max[i] + 1e-4f);
-                ASSERT_GE(p[i], result.Min[i] - 1e-4f);
-            }
+            QxMultiplyMatrixVector(p, m,
+                                   QxVector((c & 1) ? from.Max.x : from.Min.x, (c & 2) ? from.Max.y : from.Min.y,
+                                            (c & 4) ? from.Max.z : from.Min.z));
+            corners.Merge(p);
         }
+        ASSERT_LT(mathtest::Distance(result.Min, corners.Min) + mathtest::Distance(result.Max, corners.Max), 1e-4) << n;
     }
 }
 
@@ -185,6 +169,9 @@ TEST(QxTransformBox2D, AFlatBoxUsesItsFourCorners)
     EXPECT_TRUE(QxTransformBox2D(projection, box, &viewport, &extents, nullptr, nullptr));
     EXPECT_FLOAT_EQ(extents.left, 50.0f - 50.0f / 4.0f);
     EXPECT_FLOAT_EQ(extents.bottom, 50.0f + 50.0f / 4.0f);
+    // Extents are written only when both they and the viewport are given.
+    EXPECT_TRUE(QxTransformBox2D(projection, box, &viewport, nullptr, nullptr, nullptr));
+    EXPECT_TRUE(QxTransformBox2D(projection, box, nullptr, &extents, nullptr, nullptr));
 }
 
 TEST(QxProjectBoxDepthRange, GivesTheNearestAndFarthestCornerDepths)

@@ -4,28 +4,21 @@
 
 #include "system/math/QxColor.h"
 
-TEST(QxColor, GetARGBTruncatesEachChannelTimes255)
+namespace {
+const float kInf = std::numeric_limits<float>::infinity();
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
+} // namespace
+
+TEST(QxColor, PackedWordsTruncateEachClampedChannelTimes255)
 {
-    const QxColor c(1.0f, 0.5f, 0.0f, 1.0f);
-    EXPECT_EQ(c.GetARGB(), 0xFFFF7F00u);
+    EXPECT_EQ(QxColor(1.0f, 0.5f, 0.0f, 1.0f).GetARGB(), 0xFFFF7F00u);
+    EXPECT_EQ(QxColor(1.0f, 0.5f, 0.0f, 1.0f).GetABGR(), 0xFF007FFFu);
     EXPECT_EQ(QxColor(0.999f, 0, 0, 0).GetARGB(), 0x00FE0000u);
     EXPECT_EQ(QxColor(0.99999994f, 0, 0, 0).GetARGB(), 0x00FE0000u);
-}
-
-TEST(QxColor, GetARGBClampsOutOfRangeChannels)
-{
-    EXPECT_EQ(QxColor(-0.5f, 2.0f, 0.0f, 1.0f).GetARGB(), 0xFF00FF00u);
-    const float inf = std::numeric_limits<float>::infinity();
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    EXPECT_EQ(QxColor(inf, -inf, nan, 1e30f).GetARGB(), 0xFFFF0000u);
-}
-
-TEST(QxColor, GetABGRSwapsRedAndBlue)
-{
-    const QxColor c(1.0f, 0.5f, 0.0f, 1.0f);
-    EXPECT_EQ(c.GetABGR(), 0xFF007FFFu);
     // Each of these floats lies just above its decimal value, so x 255 truncates to 51, 102, 153, 204.
     EXPECT_EQ(QxColor(0.2f, 0.4f, 0.6f, 0.8f).GetABGR(), 0xCC996633u);
+    EXPECT_EQ(QxColor(-0.5f, 2.0f, 0.0f, 1.0f).GetARGB(), 0xFF00FF00u);
+    EXPECT_EQ(QxColor(kInf, -kInf, kNaN, 1e30f).GetARGB(), 0xFFFF0000u);
 }
 
 TEST(QxColor, ConstructionFromAPackedWordDividesEachChannelBy255)
@@ -42,7 +35,7 @@ TEST(QxColor, ConstructionFromAPackedWordDividesEachChannelBy255)
     }
 }
 
-TEST(QxPackColor, RoundsAlphaAndBlueAndMasksRedAndGreen)
+TEST(QxPackColor, RoundsAlphaAndBlueMasksRedAndGreenAndClampsFirst)
 {
     EXPECT_EQ(QxPackColor(1.0f, 0.0f, 0.0f, 1.0f), 0xFFFF0000u);
     // g x 65280 = 32640 = 0x7F80: the mask keeps 0x7F.
@@ -51,12 +44,6 @@ TEST(QxPackColor, RoundsAlphaAndBlueAndMasksRedAndGreen)
     EXPECT_EQ(QxPackColor(0.0f, 0.0f, 0.5f, 0.0f), 0x00000080u);
     EXPECT_EQ(QxPackColor(0.0f, 0.0f, 0.0f, 0.5f), 0x80000000u);
     EXPECT_EQ(QxPackColor(1.0f, 1.0f, 1.0f, 1.0f), 0xFFFFFFFFu);
-}
-
-TEST(QxPackColor, ClampsEachChannelToZeroOneBeforePacking)
-{
     EXPECT_EQ(QxPackColor(2.0f, -1.0f, 1.5f, 7.0f), 0xFFFF00FFu);
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    const float inf = std::numeric_limits<float>::infinity();
-    EXPECT_EQ(QxPackColor(nan, inf, -inf, nan), 0x0000FF00u);
+    EXPECT_EQ(QxPackColor(kNaN, kInf, -kInf, kNaN), 0x0000FF00u);
 }

@@ -22,28 +22,22 @@ bool Contains(const QxFrustum& f, const QxVector& p)
 
 } // namespace
 
-TEST(QxFrustum, DefaultFrustumHasOutwardUnitPlanes)
+TEST(QxFrustum, DefaultFrustumHasOutwardUnitPlanesAndContainsPointsBetweenNearAndFarOnly)
 {
     const QxFrustum f;
     EXPECT_EQ(f.m_DRatio, 2.0f);
     EXPECT_EQ(f.m_RF, -4.0f);
     EXPECT_EQ(f.m_UF, -4.0f);
-    EXPECT_VECTOR_NEAR(f.m_LeftPlane.m_Normal, -0.70710678f, 0, -0.70710678f, 1e-6);
-    EXPECT_VECTOR_NEAR(f.m_RightPlane.m_Normal, 0.70710678f, 0, -0.70710678f, 1e-6);
-    EXPECT_VECTOR_NEAR(f.m_UpPlane.m_Normal, 0, 0.70710678f, -0.70710678f, 1e-6);
-    EXPECT_VECTOR_NEAR(f.m_BottomPlane.m_Normal, 0, -0.70710678f, -0.70710678f, 1e-6);
+    const float h = 0.70710678f;
+    EXPECT_VECTOR_NEAR(f.m_LeftPlane.m_Normal + f.m_RightPlane.m_Normal, 0, 0, -2 * h, 1e-6);
+    EXPECT_VECTOR_NEAR(f.m_UpPlane.m_Normal - f.m_BottomPlane.m_Normal, 0, 2 * h, 0, 1e-6);
     EXPECT_EQ(f.m_NearPlane.m_Normal, QxVector(0, 0, -1));
     EXPECT_EQ(f.m_FarPlane.m_Normal, QxVector(0, 0, 1));
-}
-
-TEST(QxFrustum, DefaultFrustumContainsPointsBetweenNearAndFarOnly)
-{
-    const QxFrustum f;
+    EXPECT_NEAR(f.m_RightPlane.m_Normal.x, h, 1e-6);
     EXPECT_TRUE(Contains(f, QxVector(0, 0, 1.5f)));
-    EXPECT_FALSE(Contains(f, QxVector(0, 0, 3)));
-    EXPECT_FALSE(Contains(f, QxVector(0, 0, 0.5f)));
     EXPECT_TRUE(Contains(f, QxVector(1.9f, 0, 1.95f)));
-    EXPECT_FALSE(Contains(f, QxVector(1.9f, 0, 1.5f)));
+    for (const QxVector& p : {QxVector(0, 0, 3), QxVector(0, 0, 0.5f), QxVector(1.9f, 0, 1.5f)})
+        EXPECT_FALSE(Contains(f, p));
 }
 
 TEST(QxFrustum, FieldOfViewSetsTheExtentsAndCornersFollowTheOrder)

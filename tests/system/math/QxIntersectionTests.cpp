@@ -48,81 +48,63 @@ QxBbox RandomBox(mathtest::Random& random)
 
 } // namespace
 
-TEST(QxIntersectionPlane, RayHitsAPlaneFromEitherSideUnlessFrontOnly)
+TEST(QxIntersectionPlane, RaysAndSegmentsHitFromEitherSideUnlessFrontOnly)
 {
+    using Function = int (*)(const QxRay&, const QxPlane&, QxVector&, float&);
+    struct Case
+    {
+        Function function;
+        QxVector origin, direction;
+        int hit;
+        float t; // 123: left alone
+    };
+    const Case cases[] = {
+        {QxIntersectionRayPlane, QxVector(0, 0, 0), QxVector(0, 0, 1), 1, 2}, // from behind
+        {QxIntersectionRayPlaneFront, QxVector(0, 0, 0), QxVector(0, 0, 1), 0, 123},
+        {QxIntersectionRayPlaneFront, QxVector(1, 0, 5), QxVector(0, 0, -1), 1, 3},
+        {QxIntersectionRayPlane, QxVector(0, 0, 3), QxVector(0, 0, 1), 0, -1},    // behind the origin
+        {QxIntersectionSegmentPlane, QxVector(0, 0, 0), QxVector(0, 0, 1), 0, 2}, // beyond the end
+        {QxIntersectionSegmentPlane, QxVector(0, 0, 0), QxVector(0, 0, 2), 1, 1},
+        {QxIntersectionSegmentPlaneFront, QxVector(0, 0, 4), QxVector(0, 0, -2), 1, 1},
+        {QxIntersectionSegmentPlaneFront, QxVector(0, 0, 0), QxVector(0, 0, 2), 0, 123},
+    };
     const QxPlane plane(QxVector(0, 0, 1), QxVector(0, 0, 2)); // z = 2, normal +z
-    QxVector point;
-    float t = 0;
-    const QxRay towardsNormal(QxVector(0, 0, 0), QxVector(0, 0, 1)); // hits it from behind
-    EXPECT_EQ(QxIntersectionRayPlane(towardsNormal, plane, point, t), 1);
-    EXPECT_EQ(point, QxVector(0, 0, 2));
-    EXPECT_EQ(t, 2.0f);
-    EXPECT_EQ(QxIntersectionRayPlaneFront(towardsNormal, plane, point, t), 0);
-    const QxRay againstNormal(QxVector(1, 0, 5), QxVector(0, 0, -1));
-    EXPECT_EQ(QxIntersectionRayPlaneFront(againstNormal, plane, point, t), 1);
-    EXPECT_EQ(point, QxVector(1, 0, 2));
-}
-
-TEST(QxIntersectionPlane, ARayAlongThePlaneMissesInBothForms)
-{
-    const QxPlane plane(QxVector(0, 0, 1), QxVector(0, 0, 0));
+    for (const Case& c : cases) {
+        QxVector point(9, 9, 9);
+        float t = 123;
+        EXPECT_EQ(c.function(QxRay(c.origin, c.direction), plane, point, t), c.hit) << c.origin.z << c.direction.z;
+        EXPECT_EQ(t, c.t);
+        if (c.hit) {
+            EXPECT_EQ(point, QxVector(c.origin.x, 0, 2));
+        }
+    }
+    // A ray along the plane misses in both forms and leaves the parameter.
     QxVector point;
     float t = 123;
-    const QxRay along(QxVector(0, 0, 0), QxVector(1, 0, 0));
-    EXPECT_EQ(QxIntersectionRayPlane(along, plane, point, t), 0);
-    EXPECT_EQ(QxIntersectionRayPlaneFront(along, plane, point, t), 0);
+    const QxRay along(QxVector(0, 0, 2), QxVector(1, 0, 0));
+    EXPECT_EQ(QxIntersectionRayPlane(along, plane, point, t) + QxIntersectionRayPlaneFront(along, plane, point, t), 0);
     EXPECT_EQ(t, 123.0f);
 }
 
-TEST(QxIntersectionPlane, RefusedHitsStillLeaveTheirParameter)
-{
-    const QxPlane plane(QxVector(0, 0, 1), QxVector(0, 0, 2));
-    QxVector point(9, 9, 9);
-    float t = 0;
-    // Behind the origin.
-    EXPECT_EQ(QxIntersectionRayPlane(QxRay(QxVector(0, 0, 3), QxVector(0, 0, 1)), plane, point, t), 0);
-    EXPECT_EQ(t, -1.0f);
-    // Beyond the segment's end.
-    EXPECT_EQ(QxIntersectionSegmentPlane(QxRay(QxVector(0, 0, 0), QxVector(0, 0, 1)), plane, point, t), 0);
-    EXPECT_EQ(t, 2.0f);
-    EXPECT_EQ(point, QxVector(9, 9, 9));
-    EXPECT_EQ(QxIntersectionSegmentPlane(QxRay(QxVector(0, 0, 0), QxVector(0, 0, 2)), plane, point, t), 1);
-    EXPECT_EQ(QxIntersectionSegmentPlaneFront(QxRay(QxVector(0, 0, 4), QxVector(0, 0, -2)), plane, point, t), 1);
-    EXPECT_EQ(QxIntersectionSegmentPlaneFront(QxRay(QxVector(0, 0, 0), QxVector(0, 0, 2)), plane, point, t), 0);
-}
-
-TEST(QxPointInTriangle, ProjectsOnTheTwoAxesOtherThanTheNormalsLargest)
-{
-    const QxVector a(0, 0, 0), b(1, 0, 0), c(0, 1, 0);
-    int axis1 = -1, axis2 = -1;
-    EXPECT_NE(QxPointInTriangle(QxVector(0.2f, 0.2f, 0), a, b, c, QxVector(0, 0, 1), axis1, axis2), 0);
-    EXPECT_EQ(axis1, 0);
-    EXPECT_EQ(axis2, 1);
-    QxPointInTriangle(QxVector(), a, b, c, QxVector(1, 0, 0), axis1, axis2);
-    EXPECT_EQ(axis1, 1);
-    EXPECT_EQ(axis2, 2);
-    QxPointInTriangle(QxVector(), a, b, c, QxVector(0.5f, -0.8f, 0.1f), axis1, axis2);
-    EXPECT_EQ(axis1, 0);
-    EXPECT_EQ(axis2, 2);
-    // Ties keep the earlier choice.
-    QxPointInTriangle(QxVector(), a, b, c, QxVector(1, 1, 1), axis1, axis2);
-    EXPECT_EQ(axis1, 1);
-    EXPECT_EQ(axis2, 2);
-}
-
-TEST(QxPointInTriangle, EdgesCountAsInsideAndWindingShowsInTheMask)
+TEST(QxPointInTriangle, ProjectsOffTheNormalsLargestAxisAndCountsEdgesAsInside)
 {
     const QxVector a(0, 0, 0), b(1, 0, 0), c(0, 1, 0), n(0, 0, 1);
-    int axis1, axis2;
+    // Ties keep the earlier choice.
+    const std::pair<QxVector, std::pair<int, int>> normals[] = {
+        {n, {0, 1}}, {QxVector(1, 0, 0), {1, 2}}, {QxVector(0.5f, -0.8f, 0.1f), {0, 2}}, {QxVector(1, 1, 1), {1, 2}}};
+    int axis1 = -1, axis2 = -1;
+    for (const auto& [normal, axes] : normals) {
+        QxPointInTriangle(QxVector(), a, b, c, normal, axis1, axis2);
+        EXPECT_EQ(std::make_pair(axis1, axis2), axes);
+    }
     const int inside = QxPointInTriangle(QxVector(0.25f, 0.25f, 0), a, b, c, n, axis1, axis2);
     EXPECT_TRUE(inside == 1 || inside == 2);
     EXPECT_EQ(QxPointInTriangle(QxVector(0.5f, 0, 0), a, b, c, n, axis1, axis2), inside);
     EXPECT_EQ(QxPointInTriangle(QxVector(0.5f, 0.5f, 0), a, b, c, n, axis1, axis2), inside);
     EXPECT_EQ(QxPointInTriangle(QxVector(0.6f, 0.6f, 0), a, b, c, n, axis1, axis2), 0);
     EXPECT_EQ(QxPointInTriangle(QxVector(-0.1f, 0.5f, 0), a, b, c, n, axis1, axis2), 0);
-    // The other winding gives the other bit.
+    // The other winding gives the other bit; a degenerate triangle both.
     EXPECT_EQ(QxPointInTriangle(QxVector(0.25f, 0.25f, 0), a, c, b, n, axis1, axis2), 3 - inside);
-    // A degenerate triangle leaves every edge value within epsilon.
     EXPECT_EQ(QxPointInTriangle(QxVector(0, 0, 0), a, a, a, n, axis1, axis2), 3);
 }
 
@@ -202,47 +184,28 @@ TEST(QxTriangleBarycentric, HandlesAFirstEdgeWithNoExtentOnTheFirstAxis)
     EXPECT_FLOAT_EQ(wa, 0.5f);
 }
 
-TEST(QxIntersectionBoxBox, BoxesSharingAFaceOverlap)
+TEST(QxIntersectionRayBoxPoints, GivesTheEntryAndExitFacesAndMinusOneFromInside)
 {
-    EXPECT_EQ(QxIntersectionBoxBox(QxBbox(QxVector(0, 0, 0), QxVector(1, 1, 1)),
-                                   QxBbox(QxVector(1, 0, 0), QxVector(2, 1, 1))),
+    QxVector nearPoint, farPoint, nearNormal(5, 5, 5), farNormal;
+    EXPECT_EQ(QxIntersectionRayBoxPoints(QxRay(QxVector(0, 0, -5), QxVector(0, 0, 1)), UnitBox(), nearPoint, &farPoint,
+                                         &nearNormal, &farNormal),
               1);
-    EXPECT_EQ(QxIntersectionBoxBox(QxBbox(QxVector(0, 0, 0), QxVector(1, 1, 1)),
-                                   QxBbox(QxVector(1.01f, 0, 0), QxVector(2, 1, 1))),
-              0);
-}
-
-TEST(QxIntersectionRayBoxPoints, EntersTheUnitBoxAlongZ)
-{
-    const QxRay ray(QxVector(0, 0, -5), QxVector(0, 0, 1));
-    QxVector nearPoint, farPoint, nearNormal, farNormal;
-    EXPECT_EQ(QxIntersectionRayBoxPoints(ray, UnitBox(), nearPoint, &farPoint, &nearNormal, &farNormal), 1);
     EXPECT_EQ(nearPoint, QxVector(0, 0, -1));
     EXPECT_EQ(farPoint, QxVector(0, 0, 1));
     EXPECT_EQ(nearNormal, QxVector(0, 0, -1));
     EXPECT_EQ(farNormal, QxVector(0, 0, 1));
-    const QxRay inside(QxVector(0, 0, 0), QxVector(0, 0, 1));
-    EXPECT_EQ(QxIntersectionRayBoxPoints(inside, UnitBox(), nearPoint, nullptr, nullptr, nullptr), -1);
-}
-
-TEST(QxIntersectionRayBoxPoints, ParallelOutsideTheSlabMissesAndSegmentsCanStopShort)
-{
-    QxVector nearPoint;
-    EXPECT_EQ(QxIntersectionRayBoxPoints(QxRay(QxVector(0, 2, -5), QxVector(0, 0, 1)), UnitBox(), nearPoint, nullptr,
-                                         nullptr, nullptr),
-              0);
-    EXPECT_EQ(QxIntersectionSegmentBoxPoints(QxRay(QxVector(0, 0, -5), QxVector(0, 0, 2)), UnitBox(), nearPoint,
-                                             nullptr, nullptr, nullptr),
-              0);
-    EXPECT_EQ(QxIntersectionSegmentBoxPoints(QxRay(QxVector(0, 0, -5), QxVector(0, 0, 5)), UnitBox(), nearPoint,
-                                             nullptr, nullptr, nullptr),
-              1);
     // Every direction component below epsilon with the origin inside: no entry face.
-    QxVector nearNormal(5, 5, 5);
     EXPECT_EQ(QxIntersectionRayBoxPoints(QxRay(QxVector(0, 0, 0), QxVector(0, 0, 0)), UnitBox(), nearPoint, nullptr,
                                          &nearNormal, nullptr),
               -1);
     EXPECT_EQ(nearNormal, QxVector(0, 0, 0));
+    // Parallel to a slab and outside it.
+    EXPECT_EQ(QxIntersectionRayBoxPoints(QxRay(QxVector(0, 2, -5), QxVector(0, 0, 1)), UnitBox(), nearPoint, nullptr,
+                                         nullptr, nullptr),
+              0);
+    // Boxes sharing a face overlap.
+    EXPECT_EQ(QxIntersectionBoxBox(UnitBox(), QxBbox(QxVector(1, 0, 0), QxVector(2, 1, 1))), 1);
+    EXPECT_EQ(QxIntersectionBoxBox(UnitBox(), QxBbox(QxVector(1.01f, 0, 0), QxVector(2, 1, 1))), 0);
 }
 
 TEST(QxIntersectionRayBox, AllBoxFormsAgreeWithADoubleSlabReferenceAwayFromTouching)

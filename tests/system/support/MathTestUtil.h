@@ -105,22 +105,21 @@ inline Mat4d Multiply(const Mat4d& x, const Mat4d& y)
     return r;
 }
 
-inline double MaxAbsDifference(const QxMatrix& a, const QxMatrix& b, int rows = 4, int columns = 4)
-{
-    double d = 0;
-    for (int i = 0; i < rows; ++i)
-        for (int j = 0; j < columns; ++j)
-            d = std::fmax(d, std::fabs(double(a[i][j]) - double(b[i][j])));
-    return d;
-}
-
+// Infinite when any element is NaN, so that a NaN never passes a bound.
 inline double MaxAbsDifference(const Mat4d& a, const Mat4d& b, int rows = 4, int columns = 4)
 {
     double d = 0;
     for (int i = 0; i < rows; ++i)
-        for (int j = 0; j < columns; ++j)
-            d = std::fmax(d, std::fabs(a.m[i][j] - b.m[i][j]));
+        for (int j = 0; j < columns; ++j) {
+            const double e = std::fabs(a.m[i][j] - b.m[i][j]);
+            d = std::isnan(e) ? HUGE_VAL : std::fmax(d, e);
+        }
     return d;
+}
+
+inline double MaxAbsDifference(const QxMatrix& a, const QxMatrix& b, int rows = 4, int columns = 4)
+{
+    return MaxAbsDifference(ToDouble(a), ToDouble(b), rows, columns);
 }
 
 inline uint32_t Bits(float f)
@@ -128,13 +127,6 @@ inline uint32_t Bits(float f)
     uint32_t u;
     std::memcpy(&u, &f, 4);
     return u;
-}
-
-inline float FromBits(uint32_t u)
-{
-    float f;
-    std::memcpy(&f, &u, 4);
-    return f;
 }
 
 inline bool SameBits(const QxMatrix& a, const QxMatrix& b)
