@@ -6,6 +6,7 @@
 #include "core/object/CKSceneObject.h"
 #include "core/parameter/CKParameterIn.h"
 #include "core/parameter/CKParameterLocal.h"
+#include "core/parameter/CKParameterOperation.h"
 #include "core/parameter/CKParameterOut.h"
 #include "core/parameter/CKParameterVariable.h"
 
@@ -28,7 +29,7 @@ void CKRegisterCoreClasses()
     CKClassRegisterT<CKParameterOut, CKParameter>("CKParameterOut");
     CKClassRegisterT<CKParameterLocal, CKParameter>("CKParameterLocal");
     CKClassRegisterT<CKParameterVariable, CKParameterLocal>("CKParameterVariable");
-    RegisterNamed("CKParameterOperation", CKCID_PARAMETEROPERATION, CKCID_OBJECT);
+    CKClassRegisterT<CKParameterOperation, CKObject>("CKParameterOperation");
     RegisterNamed("CKBehaviorLink", CKCID_BEHAVIORLINK, CKCID_OBJECT);
     RegisterNamed("CKBehaviorIO", CKCID_BEHAVIORIO, CKCID_OBJECT);
     CKClassRegisterT<CKSceneObject, CKObject>("CKSceneObject");

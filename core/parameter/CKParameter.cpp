@@ -12,6 +12,7 @@
 #include "core/parameter/CKParameterGuids.h"
 #include "core/parameter/CKParameterLinks.h"
 #include "core/parameter/CKParameterManager.h"
+#include "core/parameter/CKParameterOperation.h"
 
 namespace {
 
@@ -173,6 +174,7 @@ void CKParameter::UpdateResult()
     if (!m_Owner || m_Owner->GetClassID() != CKCID_PARAMETEROPERATION)
         return;
     m_Updating = TRUE;
+    static_cast<CKParameterOperation*>(m_Owner)->DoOperation();
     m_Updating = FALSE;
 }
 

@@ -9,6 +9,7 @@
 #include "core/parameter/CKParameter.h"
 #include "core/parameter/CKParameterLinks.h"
 #include "core/parameter/CKParameterManager.h"
+#include "core/parameter/CKParameterOperation.h"
 
 namespace {
 
@@ -214,6 +215,14 @@ void CKParameterIn::PreDelete()
     CKObject* owner = m_Owner;
     if (!owner || owner->IsToBeDeleted())
         return;
+    if (owner->GetClassID() == CKCID_PARAMETEROPERATION) {
+        auto* op = static_cast<CKParameterOperation*>(owner);
+        if (op->GetInParameter1() == this)
+            op->SetInParameter1(nullptr);
+        if (op->GetInParameter2() == this)
+            op->SetInParameter2(nullptr);
+        return;
+    }
     const CKParameterLinks& links = CKGetParameterLinks();
     if (!CKIsChildClassOf(owner->GetClassID(), CKCID_BEHAVIOR) || !links.RemoveParameterFromBehavior)
         return;

@@ -9,6 +9,7 @@
 #include "core/object/CKDependenciesContext.h"
 #include "core/object/CKObjectManager.h"
 #include "core/parameter/CKParameterLinks.h"
+#include "core/parameter/CKParameterOperation.h"
 #include "includes/XBitArray.h"
 
 namespace {
@@ -166,6 +167,12 @@ void CKParameterOut::PreDelete()
         return;
     const CKParameterLinks& links = CKGetParameterLinks();
     CKObject* behavior = owner;
+    if (owner->GetClassID() == CKCID_PARAMETEROPERATION) {
+        auto* op = static_cast<CKParameterOperation*>(owner);
+        if (op->GetOutParameter() == this)
+            op->SetOutParameter(nullptr);
+        behavior = op->GetOwner();
+    }
     if (!behavior || !CKIsChildClassOf(behavior->GetClassID(), CKCID_BEHAVIOR) || !links.RemoveParameterFromBehavior)
         return;
     CKObject* script = links.GetBehaviorOwnerScript ? links.GetBehaviorOwnerScript(behavior) : nullptr;
