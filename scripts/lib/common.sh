@@ -8,6 +8,7 @@ ENGINE_PACKAGES=(
   libfreetype-dev fonts-dejavu-core libpng-tools
   libglm-dev libpixman-1-dev libimagequant-dev
   libsquish-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev imagemagick
+  locales
 )
 
 engine_install_packages() {
