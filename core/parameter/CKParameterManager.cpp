@@ -534,7 +534,19 @@ CKERROR CKParameterManager::ChangeParametersGuid(CKGUID oldGuid, CKGUID newGuid)
             if (in->GetGUID() == oldGuid)
                 in->SetGUID(newGuid);
         } else if (static_cast<CKParameter*>(o)->GetGUID() == oldGuid) {
-            static_cast<CKParameter*>(o)->SetGUID(newGuid);
+            // A type replaced by another declaration of the same kind of
+            // value (two enumerations, say) keeps the parameter's word,
+            // which the type change alone would reset.
+            auto* param = static_cast<CKParameter*>(o);
+            CKParameterTypeDesc* from = param->GetTypeDesc();
+            CKParameterTypeDesc* to = GetParameterTypeDescription(newGuid);
+            CKDWORD word = 0;
+            bool keep = to && CKIsFixedSizeParameterType(from) && CKIsFixedSizeParameterType(to) && !from->Destroy &&
+                        !to->CreateDefault && !CKIsPointerParameterType(from) && !CKIsPointerParameterType(to) &&
+                        param->GetValue(&word, FALSE) == CKErr::Ok;
+            param->SetGUID(newGuid);
+            if (keep)
+                param->SetValue(&word, 4);
         }
     }
     return CKErr::Ok;

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
@@ -345,8 +346,13 @@ void CKSaveLoadChunkValue(CKParameter* param, CKStateChunk** chunk, CKBOOL load)
         *chunk = CKCopyStateChunk(value);
         return;
     }
-    if (value && *chunk)
-        value->Clone(*chunk);
+    // Through the chunk's bytes: a chunk read from a file may name that file,
+    // which the value would outlive.
+    if (value && *chunk) {
+        std::vector<CKBYTE> bytes((size_t) (*chunk)->ConvertToBuffer(nullptr));
+        (*chunk)->ConvertToBuffer(bytes.data());
+        value->ConvertFromBuffer(bytes.data(), (int) bytes.size());
+    }
 }
 
 // The rest.
