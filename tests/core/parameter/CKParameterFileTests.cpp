@@ -22,8 +22,10 @@
 #include "core/parameter/CKParameterIn.h"
 #include "core/parameter/CKParameterLocal.h"
 #include "core/parameter/CKParameterManager.h"
+#include "core/parameter/CKParameterOperation.h"
 #include "core/parameter/CKParameterOut.h"
 #include "core/parameter/CKParameterVariable.h"
+#include "core/parameter/CKStructValueRef.h"
 #include "includes/CKByteOrder.h"
 #include "tests/core/support/FileTestSupport.h"
 #include "tests/support/TestPaths.h"
@@ -382,4 +384,69 @@ TEST_F(ParameterFiles, TwoThousandParametersOfEveryTypeComeBackAndSaveAgainTheSa
     Bytes first = DataSection(dir.File("a.qdx"));
     ASSERT_FALSE(first.empty());
     EXPECT_TRUE(first == DataSection(dir.File("b.qdx")));
+}
+
+TEST_F(ParameterFiles, ASourceSavedByReferenceIsFoundAmongTheOperationsOfTheLoadingContext)
+{
+    TestTempDir dir;
+    // The input alone is saved: its source goes by reference.
+    auto* source = m_A->CreateCKParameterOut("Shared Result", CKPGUID_FLOAT);
+    auto* input = m_A->CreateCKParameterIn("Reader", m_A->GetParameterManager()->ParameterGuidToType(CKPGUID_FLOAT));
+    input->SetDirectSource(source);
+    ASSERT_EQ(Save(m_A, {input}, dir.File("ref.qdx")), 0);
+
+    // Nothing of that name and type: the console says so.
+    m_B = NewContext(m_VarsB);
+    m_Console.clear();
+    ASSERT_EQ(Load(m_B, dir.File("ref.qdx")), 0);
+    EXPECT_EQ(m_Console,
+              std::vector<std::string>{"Missing Shortcut Source with name <Shared Result> and of type <Float>"});
+    auto* reader = static_cast<CKParameterIn*>(m_B->GetObjectByNameAndClass("Reader", CKCID_PARAMETERIN));
+    ASSERT_NE(reader, nullptr);
+    EXPECT_EQ(reader->GetRealSource(), nullptr);
+    CloseContext(m_B);
+
+    // The result of an operation with that name and type is the source.
+    m_B = NewContext(m_VarsB);
+    auto* op = static_cast<CKParameterOperation*>(m_B->CreateObject(CKCID_PARAMETEROPERATION));
+    auto* result = m_B->CreateCKParameterOut("Shared Result", CKPGUID_FLOAT);
+    m_B->CreateCKParameterOut("Shared Result", CKPGUID_INT); // another type
+    op->SetOutParameter(result);
+    op->Update();
+    result->SetName("Shared Result");
+    float kept = 4.0f;
+    result->SetValue(&kept);
+    m_Console.clear();
+    ASSERT_EQ(Load(m_B, dir.File("ref.qdx")), 0);
+    EXPECT_EQ(m_Console, std::vector<std::string>{});
+    reader = static_cast<CKParameterIn*>(m_B->GetObjectByNameAndClass("Reader", CKCID_PARAMETERIN));
+    EXPECT_EQ(reader->GetRealSource(), result);
+    float value = 0.0f;
+    result->GetValue(&value, FALSE);
+    EXPECT_EQ(value, 4.0f); // found, not loaded over
+}
+
+TEST_F(ParameterFiles, TypesMadeForVariablesGoWhenTheContextIsCleared)
+{
+    auto* v = static_cast<CKParameterVariable*>(m_A->CreateObject(CKCID_PARAMETERVARIABLE));
+    ASSERT_EQ(v->BindToVariable("Params/Mode"), 0);
+    CKGUID made = v->GetGUID();
+    CKParameterManager* pm = m_A->GetParameterManager();
+    EXPECT_STREQ(pm->TypeToName(pm->ParameterGuidToType(made)), "Params/Mode");
+    CKGUID again;
+    ASSERT_TRUE(m_A->GetVariableManager()->GetVariableParameterType("Params/Mode", again));
+    EXPECT_EQ(again, made);
+    m_A->ClearAll();
+    EXPECT_EQ(pm->ParameterGuidToType(made), -1);
+}
+
+TEST_F(ParameterFiles, AStructureViewNamesTheMembers)
+{
+    auto* s = static_cast<CKParameter*>(m_A->CreateObject(CKCID_PARAMETERLOCAL));
+    s->SetGUID(kFileStruct);
+    CKStructValueRef view(s);
+    EXPECT_EQ(view.GetMemberCount(), 3);
+    EXPECT_STREQ(view.GetMemberName(1), "label");
+    EXPECT_EQ(view.GetMemberName(3), nullptr);
+    EXPECT_EQ(CKStructValueRef(nullptr).GetMemberCount(), 0);
 }
