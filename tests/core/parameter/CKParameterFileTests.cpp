@@ -1,4 +1,7 @@
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <random>
 #include <string>
@@ -8,6 +11,7 @@
 
 #include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
+#include "core/context/CKFunctions.h"
 #include "core/context/CKStartUp.h"
 #include "core/context/CKVariableManager.h"
 #include "core/file/CKFile.h"
@@ -69,6 +73,31 @@ Bytes ChunkBytes(CKStateChunk* chunk)
 std::string NameOf(CKObject* o)
 {
     return o ? (o->GetName() ? o->GetName() : "(unnamed)") : "(none)";
+}
+
+// A value as it stands in any context: the names of the objects a
+// collection or an object value names, the type's saved form for the other
+// values that own an object or members, else the bytes.
+std::string Signature(CKContext* c, CKParameter* p)
+{
+    CKParameterTypeDesc* d = p->GetTypeDesc();
+    std::string out;
+    if (d->Guid == CKPGUID_OBJECTARRAY) {
+        for (CK_ID id : *CKGetOwnedValue<XObjectArray>(p))
+            out += NameOf(c->GetObject(id)) + ",";
+    } else if (d->SaveLoad) {
+        CKStateChunk* chunk = nullptr;
+        d->SaveLoad(p, &chunk, FALSE);
+        Bytes b = ChunkBytes(chunk);
+        out.assign(b.begin(), b.end());
+        CKDeleteStateChunk(chunk);
+    } else if (d->ClassId) {
+        out = NameOf(p->GetValueObject(FALSE));
+    } else {
+        Bytes b = ValueBytes(p);
+        out.assign(b.begin(), b.end());
+    }
+    return out;
 }
 
 // The data section of a file written without packing.
@@ -262,7 +291,7 @@ std::vector<CKObject*> ParameterFiles::Build(CKContext* c, int count)
         saved.push_back(p);
     // Inputs reading parameters, or sharing the source of an earlier input.
     std::vector<CKParameterIn*> inputs;
-    for (int i = 0; i < 150; ++i) {
+    for (int i = 0; i < count / 12; ++i) {
         CKParameter* source = params[rng() % params.size()];
         CKParameterIn* in = c->CreateCKParameterIn(("I" + std::to_string(i)).c_str(), source->GetType());
         if (!inputs.empty() && i % 3 == 0)
@@ -331,42 +360,7 @@ TEST_F(ParameterFiles, TwoThousandParametersOfEveryTypeComeBackAndSaveAgainTheSa
         else
             EXPECT_EQ(pb->GetGUID(), pa->GetGUID()) << NameOf(a);
         EXPECT_EQ(NameOf(pb->GetOwner()), NameOf(pa->GetOwner())) << NameOf(a);
-        CKParameterTypeDesc* d = pa->GetTypeDesc();
-        if (d->Guid == CKPGUID_OBJECTARRAY) {
-            XObjectArray* xa = CKGetOwnedValue<XObjectArray>(pa);
-            XObjectArray* xb = CKGetOwnedValue<XObjectArray>(pb);
-            ASSERT_EQ(xa->Size(), xb->Size());
-            for (int k = 0; k < xa->Size(); ++k)
-                EXPECT_EQ(NameOf(m_B->GetObject((*xb)[k])), NameOf(m_A->GetObject((*xa)[k])));
-        } else if (d->Guid == CKPGUID_2DCURVE) {
-            CKStateChunk* ca = CKGetOwnedValue<CK2dCurve>(pa)->Dump();
-            CKStateChunk* cb = CKGetOwnedValue<CK2dCurve>(pb)->Dump();
-            EXPECT_EQ(ChunkBytes(cb), ChunkBytes(ca));
-            CKDeleteStateChunk(ca);
-            CKDeleteStateChunk(cb);
-        } else if (d->Guid == CKPGUID_STATECHUNK) {
-            EXPECT_EQ(ChunkBytes(CKGetOwnedValue<CKStateChunk>(pb)), ChunkBytes(CKGetOwnedValue<CKStateChunk>(pa)));
-        } else if (CKDependencies* da = CKGetOwnedValue<CKDependencies>(pa)) {
-            CKDependencies* db = CKGetOwnedValue<CKDependencies>(pb);
-            EXPECT_EQ(db->m_Flags, da->m_Flags);
-            if (da->m_Flags == CK_DEPENDENCIES_CUSTOM)
-                EXPECT_EQ(Bytes((CKBYTE*) db->m_Options.Begin(), (CKBYTE*) db->m_Options.End()),
-                          Bytes((CKBYTE*) da->m_Options.Begin(), (CKBYTE*) da->m_Options.End()));
-        } else if (d->Guid == kFileStruct) {
-            EXPECT_EQ(m_B->GetParameterManager()->GetStructDescByType(pb->GetType())->NbData, 3);
-            std::vector<std::string> texts;
-            for (CKParameter* p : {pa, pb}) {
-                int size = p->GetStringValue(nullptr, 0);
-                std::string text((size_t) size, '\0');
-                p->GetStringValue(text.data(), size);
-                texts.push_back(text);
-            }
-            EXPECT_EQ(texts[1], texts[0]);
-        } else if (d->ClassId && d->Guid != CKPGUID_PARAMETERTYPE) {
-            EXPECT_EQ(NameOf(pb->GetValueObject(FALSE)), NameOf(pa->GetValueObject(FALSE))) << NameOf(a);
-        } else if (!CKIsPointerParameterType(d)) {
-            EXPECT_EQ(ValueBytes(pb), ValueBytes(pa)) << NameOf(a) << " " << d->Name.CStr();
-        }
+        EXPECT_EQ(Signature(m_B, pb), Signature(m_A, pa)) << NameOf(a) << " " << pa->GetTypeDesc()->Name.CStr();
         if (a->GetClassID() == CKCID_PARAMETEROUT) {
             auto* oa = static_cast<CKParameterOut*>(a);
             auto* ob = static_cast<CKParameterOut*>(b);
@@ -449,4 +443,56 @@ TEST_F(ParameterFiles, AStructureViewNamesTheMembers)
     EXPECT_STREQ(view.GetMemberName(1), "label");
     EXPECT_EQ(view.GetMemberName(3), nullptr);
     EXPECT_EQ(CKStructValueRef(nullptr).GetMemberCount(), 0);
+}
+
+// Writes seeds of the engine-file and state-chunk fuzz targets into
+// $FUZZ_SEEDS_OUT/<target>/ (run once, the output is committed under
+// fuzz/corpus/):
+//   FUZZ_SEEDS_OUT=fuzz/corpus core_tests --gtest_also_run_disabled_tests
+//   --gtest_filter='*WriteParameterSeeds*'
+TEST_F(ParameterFiles, DISABLED_WriteParameterSeeds)
+{
+    const char* root = std::getenv("FUZZ_SEEDS_OUT");
+    ASSERT_NE(root, nullptr);
+    auto put = [&](const std::string& target, const std::string& name, Bytes bytes) {
+        std::filesystem::create_directories(std::string(root) + "/" + target);
+        WriteWholeFile(std::string(root) + "/" + target + "/" + name, bytes);
+    };
+    // A world with one parameter of each type, and an operation.
+    std::vector<CKObject*> saved = Build(m_A, 160);
+    auto* op = static_cast<CKParameterOperation*>(m_A->CreateObject(CKCID_PARAMETEROPERATION, "op"));
+    op->SetOperationGuid(CKGUID(0x0CD9471A, 0x52D93818));
+    op->SetInParameter1(
+        m_A->CreateCKParameterIn(nullptr, m_A->GetParameterManager()->ParameterGuidToType(CKPGUID_FLOAT)));
+    op->SetOutParameter(m_A->CreateCKParameterOut(nullptr, CKPGUID_FLOAT));
+    op->Update();
+    saved.push_back(op);
+    TestTempDir dir;
+    for (int mode : {0, 8}) {
+        m_A->SetFileWriteMode(mode);
+        ASSERT_EQ(Save(m_A, saved, dir.File("seed.qdx")), 0);
+        Bytes seed = {0};
+        Bytes file = ReadWholeFile(dir.File("seed.qdx"));
+        seed.insert(seed.end(), file.begin(), file.end());
+        put("engine_file", mode ? "params_packed" : "params_plain", seed);
+    }
+    // Chunks of some of the objects, each loaded into a parameter of its
+    // class (the fuzz target's operation 33) or read as user types (34).
+    const CK_CLASSID classes[] = {CKCID_PARAMETERLOCAL, CKCID_PARAMETEROUT,       CKCID_PARAMETER,
+                                  CKCID_PARAMETERIN,    CKCID_PARAMETEROPERATION, CKCID_PARAMETERVARIABLE};
+    auto chunkSeed = [&](CKStateChunk* chunk, CKBYTE op, CKBYTE arg) {
+        Bytes seed = {0, 4, 19, 0, op, arg};
+        Bytes b = ChunkBytes(chunk);
+        seed.insert(seed.end(), b.begin(), b.end());
+        CKDeleteStateChunk(chunk);
+        return seed;
+    };
+    for (size_t i = 0; i < saved.size(); i += 7) {
+        CKObject* o = saved[i];
+        CKBYTE index = (CKBYTE) (std::find(std::begin(classes), std::end(classes), o->GetClassID()) - classes);
+        if (index < 6)
+            put("state_chunk", "param_" + std::to_string(i), chunkSeed(CKSaveObjectState(o, 0x3C0), 33, index));
+    }
+    m_A->GetParameterManager()->GetParameterTypeDescription(kFileMode)->Flags |= CKPARAMETERTYPE_TOSAVE;
+    put("state_chunk", "param_user_types", chunkSeed(m_A->GetParameterManager()->SaveData(nullptr), 34, 1));
 }

@@ -372,48 +372,6 @@ TEST_F(Parameters, VariableParametersReadAndWriteTheirVariable)
         vm->UnBind(name);
 }
 
-TEST_F(Parameters, EachClassRoundTripsThroughItsChunk)
-{
-    auto* out = New<CKParameterOut>(CKPGUID_VECTOR, "out");
-    auto* dest = New<CKParameterLocal>(CKPGUID_VECTOR, "dest");
-    float v[3] = {1, 2, 3};
-    out->SetValue(v);
-    out->AddDestination(dest);
-    auto* setting = New<CKParameterLocal>(CKPGUID_STRING, "setting");
-    setting->SetValue("text", 5);
-    setting->ModifyObjectFlags(CK_PARAMETERLOCAL_SETTING, 0);
-    auto* in = New<CKParameterIn>(CKPGUID_VECTOR, "in");
-    in->SetDirectSource(out);
-    in->ModifyObjectFlags(CK_PARAMETERIN_DISABLED, 0);
-    auto* shared = New<CKParameterIn>(CKPGUID_VECTOR, "shared");
-    shared->ShareSourceWith(in);
-    auto* kind = New<CKParameterLocal>(CKPGUID_PARAMETERTYPE, "kind");
-    int vectorType = m_Manager->ParameterGuidToType(CKPGUID_VECTOR);
-    kind->SetValue(&vectorType);
-
-    auto roundTrip = [&](CKObject* from) {
-        CKStateChunk* chunk = CKSaveObjectState(from);
-        CKObject* to = m_Context->CreateObject(from->GetClassID(), from->GetName());
-        EXPECT_EQ(to->Load(chunk, nullptr), 0);
-        CKDeleteStateChunk(chunk);
-        return to;
-    };
-    auto* out2 = static_cast<CKParameterOut*>(roundTrip(out));
-    EXPECT_EQ(Bytes(out2), Bytes(out));
-    ASSERT_EQ(out2->GetDestinationCount(), 1);
-    EXPECT_EQ(out2->GetDestination(0), dest);
-    auto* setting2 = static_cast<CKParameterLocal*>(roundTrip(setting));
-    EXPECT_EQ(Bytes(setting2), Bytes(setting));
-    EXPECT_TRUE(setting2->GetObjectFlags() & CK_PARAMETERLOCAL_SETTING);
-    auto* in2 = static_cast<CKParameterIn*>(roundTrip(in));
-    EXPECT_EQ(in2->GetGUID(), CKPGUID_VECTOR);
-    EXPECT_EQ(in2->GetDirectSource(), out);
-    EXPECT_TRUE(in2->GetObjectFlags() & CK_PARAMETERIN_DISABLED);
-    auto* shared2 = static_cast<CKParameterIn*>(roundTrip(shared));
-    EXPECT_EQ(shared2->GetSharedSource(), in);
-    EXPECT_EQ(Bytes(static_cast<CKParameter*>(roundTrip(kind))), BytesOf(vectorType));
-}
-
 TEST_F(Parameters, OlderChunkFormsLoadAsTheyWereMeant)
 {
     CKObject* owner = m_Context->CreateObject(CKCID_BEOBJECT, "owner");

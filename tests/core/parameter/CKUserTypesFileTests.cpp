@@ -137,145 +137,96 @@ Words ManagerChunk(const std::string& path)
 
 } // namespace
 
-TEST_F(UserTypesInFiles, NothingToSaveGivesNoChunk)
-{
-    CKContext* c = NewContext();
-    c->GetParameterManager()->RegisterNewEnum(kLighting, "Lighting", "Prelit=0,Lit=1");
-    EXPECT_EQ(c->GetParameterManager()->SaveData(nullptr), nullptr);
-}
-
 TEST_F(UserTypesInFiles, TheFileCarriesTheDeclarationsItsParametersUse)
 {
+    EXPECT_EQ(NewContext()->GetParameterManager()->SaveData(nullptr), nullptr); // nothing to save
     TestTempDir dir;
     std::string path = MakeFile(dir);
     // Header word (data version 0, class 1, chunk version 7, bound to the
     // file), the data size, then the identifier, one group per type and 0.
+    // clang-format off
     const Words golden = {
-        0x18070100,
-        24,
-        0x0C0C0C0C,
-        0,
-        0x0B0B0B0B,
-        0x11,
-        0x22,
-        9,
-        Text4("Ligh"),
-        Text4("ting"),
-        0,
-        15,
-        Text4("Prel"),
-        Text4("it=0"),
-        Text4(",Lit"),
-        Text4("=1\0\0"),
-        0x0A0A0A0A,
-        0x33,
-        0x44,
-        5,
-        Text4("Opts"),
-        0,
-        8,
-        Text4("A=1,"),
-        Text4("B=2\0"),
+        0x18070100, 24, 0x0C0C0C0C, 0,
+        0x0B0B0B0B, 0x11, 0x22, 9, Text4("Ligh"), Text4("ting"), 0,
+        15, Text4("Prel"), Text4("it=0"), Text4(",Lit"), Text4("=1\0\0"),
+        0x0A0A0A0A, 0x33, 0x44, 5, Text4("Opts"), 0, 8, Text4("A=1,"), Text4("B=2\0"),
         0,
     };
+    // clang-format on
     EXPECT_EQ(ManagerChunk(path), golden);
     // The marks of the save are gone again.
-    CKParameterManager* pm = m_Contexts[0]->GetParameterManager();
+    CKParameterManager* pm = m_Contexts[1]->GetParameterManager();
     EXPECT_EQ(pm->GetParameterTypeDescription(kLighting)->Flags,
               (CKDWORD) (CKPARAMETERTYPE_ENUMS | CKPARAMETERTYPE_USER));
 }
 
-TEST_F(UserTypesInFiles, NewDeclarationsAreRegisteredAsDeclaredByTheFile)
-{
-    TestTempDir dir;
-    std::string path = MakeFile(dir);
-    for (int policy : {0, 1}) {
-        CKContext* c = NewContext(policy);
-        m_Console.clear();
-        Load(c, path);
-        EXPECT_EQ(m_Console, Lines{});
-        CKParameterTypeDesc* d = c->GetParameterManager()->GetParameterTypeDescription(kLighting);
-        ASSERT_NE(d, nullptr);
-        EXPECT_TRUE(d->Flags & CKPARAMETERTYPE_USER);
-        EXPECT_EQ(Members(c, kLighting), "Prelit=0,Lit=1");
-        EXPECT_EQ(Local(c, "Options")->GetGUID(), kOpts);
-        EXPECT_EQ(c->GetParameterManager()->ParameterGuidToType(CKGUID(0x55, 0x66)), -1); // not used, not saved
-    }
-}
-
-TEST_F(UserTypesInFiles, AnEqualDeclarationSaysNothingUnderEitherPolicy)
-{
-    TestTempDir dir;
-    std::string path = MakeFile(dir);
-    for (int policy : {0, 1}) {
-        CKContext* c = NewContext(policy);
-        c->GetParameterManager()->RegisterNewEnum(kLighting, "Lighting", "Prelit=0,Lit=1");
-        c->GetParameterManager()->RegisterNewFlags(kOpts, "Opts", "A,B");
-        m_Console.clear();
-        Load(c, path);
-        EXPECT_EQ(m_Console, Lines{}) << policy;
-    }
-}
-
-TEST_F(UserTypesInFiles, AnotherDeclarationOfTheSameGuidIsIgnoredOrReplaced)
-{
-    TestTempDir dir;
-    std::string path = MakeFile(dir);
-    CKContext* ignore = NewContext(0);
-    ignore->GetParameterManager()->RegisterNewEnum(kLighting, "Lighting", "Prelit=0,Lit=1,Baked=2");
-    m_Console.clear();
-    Load(ignore, path);
-    EXPECT_EQ(m_Console, Lines{"Warning: Loading User Enum/Flag: Lighting 's GUID already exists, ignored"});
-    EXPECT_EQ(Members(ignore, kLighting), "Prelit=0,Lit=1,Baked=2");
-
-    CKContext* replace = NewContext(1);
-    replace->GetParameterManager()->RegisterNewEnum(kLighting, "Old Lighting", "Prelit=0,Lit=1,Baked=2");
-    m_Console.clear();
-    Load(replace, path);
-    EXPECT_EQ(m_Console, Lines{"Warning: Loading User Enum/Flag: Lighting 's GUID already exists, replaced"});
-    EXPECT_EQ(Members(replace, kLighting), "Prelit=0,Lit=1");
-    EXPECT_STREQ(replace->GetParameterManager()->TypeToName(Local(replace, "Light")->GetType()), "Lighting");
-}
-
-TEST_F(UserTypesInFiles, AnotherTypeOfTheSameNameIsKeptOrReplaced)
+TEST_F(UserTypesInFiles, DeclarationsMeetTheContextsTypesUnderEitherPolicy)
 {
     TestTempDir dir;
     std::string path = MakeFile(dir);
     const CKGUID other(0x99, 0x99);
-
-    CKContext* ignore = NewContext(0);
-    ignore->GetParameterManager()->RegisterNewEnum(other, "Lighting", "Dark,Bright");
-    m_Console.clear();
-    Load(ignore, path);
-    EXPECT_EQ(m_Console, (Lines{"Warning: Loading User Enum/Flag: Lighting 's name already exists, ignored",
-                                "Light : Unknown Parameter Type (Dll declaring this parameter is maybe absent)"}));
-    EXPECT_EQ(ignore->GetParameterManager()->ParameterGuidToType(kLighting), -1);
-    EXPECT_EQ(Local(ignore, "Light")->GetType(), -1);
-
-    CKContext* replace = NewContext(1);
-    CKParameterManager* pm = replace->GetParameterManager();
-    pm->RegisterNewEnum(other, "Lighting", "Dark,Bright");
-    CKParameterTypeDesc derived;
-    derived.Guid = CKGUID(0x99, 0x9A);
-    derived.ParentGuid = other;
-    derived.DefaultSize = 4;
-    ASSERT_EQ(pm->RegisterParameterType(&derived), 0);
-    auto* mine = static_cast<CKParameterLocal*>(replace->CreateObject(CKCID_PARAMETERLOCAL, "Mine"));
-    mine->SetGUID(other);
-    int bright = 1;
-    mine->SetValue(&bright);
-    m_Console.clear();
-    Load(replace, path);
-    EXPECT_EQ(m_Console, Lines{"Warning: Loading User Enum/Flag: Lighting 's name already exists, replaced"});
-    // The context's parameter moved to the file's type; the old type and
-    // the one derived from it are gone.
-    EXPECT_EQ(mine->GetGUID(), kLighting);
-    int value = 0;
-    mine->GetValue(&value);
-    EXPECT_EQ(value, 1);
-    EXPECT_EQ(pm->ParameterGuidToType(other), -1);
-    EXPECT_EQ(pm->ParameterGuidToType(derived.Guid), -1);
-    EXPECT_TRUE(pm->GetParameterTypeDescription(kLighting)->Flags & CKPARAMETERTYPE_USER);
+    const std::string unknown = "Light : Unknown Parameter Type (Dll declaring this parameter is maybe absent)";
+    auto message = [](const char* what, const char* outcome) {
+        return std::string("Warning: Loading User Enum/Flag: Lighting 's ") + what + " already exists, " + outcome;
+    };
+    struct Case
+    {
+        int policy;
+        const char* guidOrName; // what the context has registered: "guid", "name" or nothing
+        const char* members;
+        Lines console;
+        std::string result; // the members of the file's GUID afterwards; "" for no such type
+    } cases[] = {
+        {0, "", "", {}, "Prelit=0,Lit=1"},
+        {1, "", "", {}, "Prelit=0,Lit=1"},
+        {0, "guid", "Prelit=0,Lit=1", {}, "Prelit=0,Lit=1"},
+        {1, "guid", "Prelit=0,Lit=1", {}, "Prelit=0,Lit=1"},
+        {0, "guid", "Prelit=0,Lit=1,Baked=2", {message("GUID", "ignored")}, "Prelit=0,Lit=1,Baked=2"},
+        {1, "guid", "Prelit=0,Lit=1,Baked=2", {message("GUID", "replaced")}, "Prelit=0,Lit=1"},
+        {0, "name", "Dark,Bright", {message("name", "ignored"), unknown}, ""},
+        {1, "name", "Dark,Bright", {message("name", "replaced")}, "Prelit=0,Lit=1"},
+    };
+    for (const Case& c : cases) {
+        CKContext* context = NewContext(c.policy);
+        CKParameterManager* pm = context->GetParameterManager();
+        CKParameterLocal* mine = nullptr;
+        CKGUID derived(0x99, 0x9A);
+        if (*c.guidOrName) {
+            pm->RegisterNewEnum(*c.guidOrName == 'g' ? kLighting : other, "Lighting", c.members);
+            // A type derived from the context's, and a parameter of it.
+            CKParameterTypeDesc d;
+            d.Guid = derived;
+            d.ParentGuid = *c.guidOrName == 'g' ? kLighting : other;
+            d.DefaultSize = 4;
+            ASSERT_EQ(pm->RegisterParameterType(&d), 0);
+            mine = static_cast<CKParameterLocal*>(context->CreateObject(CKCID_PARAMETERLOCAL, "Mine"));
+            mine->SetGUID(d.ParentGuid);
+            int bright = 1;
+            mine->SetValue(&bright);
+        }
+        m_Console.clear();
+        Load(context, path);
+        SCOPED_TRACE(std::to_string(c.policy) + " " + c.guidOrName + " " + c.members);
+        EXPECT_EQ(m_Console, c.console);
+        EXPECT_EQ(Members(context, kLighting), c.result);
+        if (c.result.empty())
+            continue;
+        EXPECT_EQ(Local(context, "Light")->GetGUID(), kLighting);
+        EXPECT_EQ(Local(context, "Options")->GetGUID(), kOpts);
+        EXPECT_EQ(pm->ParameterGuidToType(CKGUID(0x55, 0x66)), -1); // not used, not saved
+        if (*c.guidOrName != 'g')
+            EXPECT_TRUE(pm->GetParameterTypeDescription(kLighting)->Flags & CKPARAMETERTYPE_USER);
+        if (*c.guidOrName == 'n' && c.policy == 1) {
+            // The context's parameter moved to the file's type with its
+            // value; the old type and the one derived from it are gone.
+            int value = 0;
+            mine->GetValue(&value);
+            EXPECT_EQ(mine->GetGUID(), kLighting);
+            EXPECT_EQ(value, 1);
+            EXPECT_EQ(pm->ParameterGuidToType(other), -1);
+            EXPECT_EQ(pm->ParameterGuidToType(derived), -1);
+        }
+    }
 }
 
 TEST_F(UserTypesInFiles, ADeclarationNeverReplacesATypeOfAnotherKind)
