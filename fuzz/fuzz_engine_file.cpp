@@ -1,6 +1,7 @@
 // Opens arbitrary bytes as an engine file and loads them into a fresh
-// context holding an object class and a manager that read every kind of
-// chunk field: from memory, or (high bit of the first byte) as a mapped file,
+// context (every parameter class registered, a structure type, the user
+// types' duplicate policy picked by the input's length) holding an object
+// class and a manager that read every kind of chunk field: from memory, or (high bit of the first byte) as a mapped file,
 // whose plain chunks borrow their words from the mapping. Nothing may crash,
 // hang, leak or allocate past the cap the runner sets (-malloc_limit_mb):
 // every size in the file is checked first.
@@ -14,10 +15,13 @@
 #include "core/context/CKBaseManager.h"
 #include "core/context/CKContext.h"
 #include "core/context/CKStartUp.h"
+#include "core/context/CKVariableManager.h"
 #include "core/file/CKFile.h"
 #include "core/object/CKClassRegistry.h"
 #include "core/object/CKObjectIDList.h"
 #include "core/object/CKSceneObject.h"
+#include "core/parameter/CKParameterGuids.h"
+#include "core/parameter/CKParameterManager.h"
 
 namespace {
 
@@ -93,6 +97,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CKContext* context = nullptr;
     CKCreateContext(&context, nullptr, nullptr);
     new FuzzManager(context);
+    context->GetParameterManager()->RegisterNewStructure(CKGUID(0xF0, 0xF1), "Fuzz Struct", "a,b,c",
+                                                         {CKPGUID_VECTOR, CKPGUID_STRING, CKPGUID_OBJECTARRAY});
+    context->GetVariableManager()->SetValue("File Options/On Load Duplicate User Flags & Enums", (int) (size & 1));
     // Interface mode lets the interface-object class load too.
     context->SetInterfaceMode(TRUE, nullptr, nullptr);
     CKFile* file = context->CreateCKFile();

@@ -1,7 +1,8 @@
 // Reads arbitrary bytes as a serialised state chunk and runs every read,
 // seek, sub-chunk, remapping and iteration operation on it, the bitmap forms
 // (decoded by the engine's own image readers) and the bitmap data sections
-// (identifiers 1 to 5) included.
+// (identifiers 1 to 5) included; loads it into a parameter of each class
+// (typed first by the argument) and into the parameter manager's user types.
 //
 // Input: a control byte (bit 0: bind to a file of 3 records; bit 1: ids are
 // resolved by saved id; bit 2: borrow the buffer), a script length byte, the
@@ -16,10 +17,16 @@
 #include "core/bitmap/CKBitmapData.h"
 #include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
+#include "core/context/CKFunctions.h"
 #include "core/context/CKPluginManager.h"
 #include "core/context/CKStartUp.h"
+#include "core/context/CKVariableManager.h"
 #include "core/file/CKFile.h"
+#include "core/object/CKClassRegistry.h"
 #include "core/object/CKDependenciesContext.h"
+#include "core/parameter/CKParameter.h"
+#include "core/parameter/CKParameterGuids.h"
+#include "core/parameter/CKParameterManager.h"
 #include "readers/imagereader/ImageReaderPlugin.h"
 #include "readers/jpeg/JpgReaderPlugin.h"
 #include "readers/png/PngReaderPlugin.h"
@@ -29,11 +36,57 @@
 
 namespace {
 
-constexpr int kOps = 33;
+constexpr int kOps = 35;
 
-// The context of the bitmap data read by one input: made by its first such
-// read, closed at the end of the input.
+// The context of the bitmap data and parameters read by one input: made by
+// its first such read, closed at the end of the input.
 CKContext* g_Context = nullptr;
+
+CKContext* Context()
+{
+    if (!g_Context) {
+        CKCreateContext(&g_Context, nullptr, nullptr);
+        // A structure whose members are a structure-free mix, for the
+        // structure callbacks.
+        g_Context->GetParameterManager()->RegisterNewStructure(CKGUID(0xF0, 0xF1), "Fuzz Struct", "a,b,c",
+                                                               {CKPGUID_VECTOR, CKPGUID_STRING, CKPGUID_OBJECTARRAY});
+    }
+    return g_Context;
+}
+
+// Loads the chunk into a new parameter of a class and type chosen by arg,
+// saves what it holds and loads that into a second one.
+void LoadIntoParameter(CKStateChunk* chunk, uint8_t arg)
+{
+    static const CK_CLASSID classes[] = {CKCID_PARAMETERLOCAL, CKCID_PARAMETEROUT,       CKCID_PARAMETER,
+                                         CKCID_PARAMETERIN,    CKCID_PARAMETEROPERATION, CKCID_PARAMETERVARIABLE};
+    CKContext* context = Context();
+    CKParameterManager* pm = context->GetParameterManager();
+    CK_CLASSID cid = classes[arg % 6];
+    CKObject* first = context->CreateObject(cid, (arg & 0x40) ? "File Options/Compression" : nullptr);
+    CKObject* second = context->CreateObject(cid);
+    if (CKIsChildClassOf(cid, CKCID_PARAMETER)) {
+        int type = (arg >> 3) % pm->GetParameterTypesCount();
+        static_cast<CKParameter*>(first)->SetType(type);
+        if (arg & 0x80)
+            static_cast<CKParameter*>(first)->SetGUID(CKGUID(0xF0, 0xF1));
+    }
+    first->Load(chunk, chunk->GetFile());
+    if (CKIsChildClassOf(cid, CKCID_PARAMETER)) {
+        auto* p = static_cast<CKParameter*>(first);
+        char text[64];
+        p->GetStringValue(text, (int) sizeof text, TRUE);
+        static_cast<CKParameter*>(second)->SetType(p->GetType());
+        static_cast<CKParameter*>(second)->CopyValue(p, TRUE);
+    }
+    CKStateChunk* again = CKSaveObjectState(first);
+    if (again)
+        second->Load(again, nullptr);
+    CKDeleteStateChunk(again);
+    context->DestroyObject(first);
+    context->DestroyObject(second);
+    chunk->StartRead();
+}
 
 int CountLevel(ChunkIteratorData* record)
 {
@@ -212,9 +265,17 @@ void RunOp(CKStateChunk* chunk, uint8_t op, uint8_t arg, int depth)
             QxDeleteAligned(wanted.Image);
         break;
     }
+    case 33: LoadIntoParameter(chunk, arg); break;
+    case 34: {
+        CKParameterManager* pm = Context()->GetParameterManager();
+        CKVariableManager* vm = Context()->GetVariableManager();
+        vm->SetValue("File Options/On Load Duplicate User Flags & Enums", arg & 1);
+        pm->LoadData(chunk, nullptr);
+        chunk->StartRead();
+        break;
+    }
     case 32: {
-        if (!g_Context)
-            CKCreateContext(&g_Context, nullptr, nullptr);
+        Context();
         // Cached pixels are read again from their files only when asked:
         // names in the input open no file.
         CKBitmapData data(g_Context);

@@ -4,6 +4,11 @@
 #include "core/object/CKClassRegistry.h"
 #include "core/object/CKObject.h"
 #include "core/object/CKSceneObject.h"
+#include "core/parameter/CKParameterIn.h"
+#include "core/parameter/CKParameterLocal.h"
+#include "core/parameter/CKParameterOperation.h"
+#include "core/parameter/CKParameterOut.h"
+#include "core/parameter/CKParameterVariable.h"
 
 namespace {
 
@@ -19,12 +24,12 @@ void RegisterNamed(const char* name, CK_CLASSID cid, CK_CLASSID parent)
 void CKRegisterCoreClasses()
 {
     CKClassRegisterT<CKObject, CKObject>("CKObject");
-    RegisterNamed("CKParameterIn", CKCID_PARAMETERIN, CKCID_OBJECT);
-    RegisterNamed("CKParameter", CKCID_PARAMETER, CKCID_OBJECT);
-    RegisterNamed("CKParameterOut", CKCID_PARAMETEROUT, CKCID_PARAMETER);
-    RegisterNamed("CKParameterLocal", CKCID_PARAMETERLOCAL, CKCID_PARAMETER);
-    RegisterNamed("CKParameterVariable", CKCID_PARAMETERVARIABLE, CKCID_PARAMETERLOCAL);
-    RegisterNamed("CKParameterOperation", CKCID_PARAMETEROPERATION, CKCID_OBJECT);
+    CKClassRegisterT<CKParameterIn, CKObject>("CKParameterIn");
+    CKClassRegisterT<CKParameter, CKObject>("CKParameter");
+    CKClassRegisterT<CKParameterOut, CKParameter>("CKParameterOut");
+    CKClassRegisterT<CKParameterLocal, CKParameter>("CKParameterLocal");
+    CKClassRegisterT<CKParameterVariable, CKParameterLocal>("CKParameterVariable");
+    CKClassRegisterT<CKParameterOperation, CKObject>("CKParameterOperation");
     RegisterNamed("CKBehaviorLink", CKCID_BEHAVIORLINK, CKCID_OBJECT);
     RegisterNamed("CKBehaviorIO", CKCID_BEHAVIORIO, CKCID_OBJECT);
     CKClassRegisterT<CKSceneObject, CKObject>("CKSceneObject");
