@@ -24,6 +24,8 @@
 #include "core/object/CKObjectManager.h"
 #include "core/parameter/CKParameterManager.h"
 #include "core/scene/CKHideContentManager.h"
+#include "core/scene/CKLevel.h"
+#include "core/scene/CKScene.h"
 #include "system/memory/QxMemoryManager.h"
 #include "system/runtime/QxTimeProfiler.h"
 
@@ -430,12 +432,19 @@ const XArray<CKObject*>& CKContext::GetObjectListByType(CK_CLASSID cid, CKBOOL d
 
 CKLevel* CKContext::GetCurrentLevel()
 {
-    return reinterpret_cast<CKLevel*>(GetObject(m_CurrentLevel));
+    CKObject* level = GetObject(m_CurrentLevel);
+    return level && CKIsChildClassOfObject(level, CKCID_LEVEL) ? static_cast<CKLevel*>(level) : nullptr;
 }
 
 void CKContext::SetCurrentLevel(CKLevel* level)
 {
-    m_CurrentLevel = level ? reinterpret_cast<CKObject*>(level)->GetID() : 0;
+    m_CurrentLevel = level ? level->GetID() : 0;
+}
+
+CKScene* CKContext::GetCurrentScene()
+{
+    CKLevel* level = GetCurrentLevel();
+    return level ? level->GetCurrentScene() : nullptr;
 }
 
 // Managers.
