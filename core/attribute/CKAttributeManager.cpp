@@ -337,27 +337,33 @@ int CKAttributeManager::ConvertLoadedType(int stored) const
 
 // Manager callbacks.
 
-CKERROR CKAttributeManager::OnObjectsAddedToScene(CKScene* scene, CK_ID* ids, int count)
+void CKAttributeManager::EnterScene(CKScene* scene, CK_ID* ids, int count, bool enter)
 {
-    if (!scene || scene != m_Context->GetCurrentScene())
-        return CKErr::Ok;
+    // Most objects carry no attribute: the current scene is asked only for
+    // those that do.
+    int current = -1;
     for (int i = 0; i < count; ++i) {
         CKObject* object = m_Context->GetObject(ids[i]);
-        if (object && CKIsChildClassOfObject(object, CKCID_BEOBJECT))
-            EnterScene(static_cast<CKBeObject*>(object), true);
+        if (!object || !CKIsChildClassOfObject(object, CKCID_BEOBJECT) ||
+            static_cast<CKBeObject*>(object)->GetAttributeCount() == 0)
+            continue;
+        if (current < 0)
+            current = scene && scene == m_Context->GetCurrentScene() ? 1 : 0;
+        if (current == 0)
+            return;
+        EnterScene(static_cast<CKBeObject*>(object), enter);
     }
+}
+
+CKERROR CKAttributeManager::OnObjectsAddedToScene(CKScene* scene, CK_ID* ids, int count)
+{
+    EnterScene(scene, ids, count, true);
     return CKErr::Ok;
 }
 
 CKERROR CKAttributeManager::OnObjectsRemovedFromScene(CKScene* scene, CK_ID* ids, int count)
 {
-    if (!scene || scene != m_Context->GetCurrentScene())
-        return CKErr::Ok;
-    for (int i = 0; i < count; ++i) {
-        CKObject* object = m_Context->GetObject(ids[i]);
-        if (object && CKIsChildClassOfObject(object, CKCID_BEOBJECT))
-            EnterScene(static_cast<CKBeObject*>(object), false);
-    }
+    EnterScene(scene, ids, count, false);
     return CKErr::Ok;
 }
 

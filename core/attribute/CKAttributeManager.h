@@ -164,8 +164,10 @@ private:
     AttributeType* Type(int type) const { return IsAttributeTypeValid(type) ? m_Types[type] : nullptr; }
     void CallCallback(AttributeType* record, int type, CKBOOL set, CKBeObject* object, const char* failure);
     void RemoveUnusedCategories();
-    // The object joins the scene lists of its types.
+    // The object joins (leaves) the scene lists of its types.
     void EnterScene(CKBeObject* object, bool enter);
+    // The same for the objects when the scene is the current one.
+    void EnterScene(CKScene* scene, CK_ID* ids, int count, bool enter);
 
     XArray<AttributeType*> m_Types;
     XArray<Category*> m_Categories;

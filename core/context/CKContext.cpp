@@ -433,7 +433,10 @@ const XArray<CKObject*>& CKContext::GetObjectListByType(CK_CLASSID cid, CKBOOL d
 CKLevel* CKContext::GetCurrentLevel()
 {
     CKObject* level = GetObject(m_CurrentLevel);
-    return level && CKIsChildClassOfObject(level, CKCID_LEVEL) ? static_cast<CKLevel*>(level) : nullptr;
+    if (!level)
+        return nullptr;
+    const CK_CLASSID cid = level->GetClassID();
+    return cid == CKCID_LEVEL || CKIsChildClassOf(cid, CKCID_LEVEL) ? static_cast<CKLevel*>(level) : nullptr;
 }
 
 void CKContext::SetCurrentLevel(CKLevel* level)
@@ -595,9 +598,23 @@ void CKContext::BuildManagerCallbackLists()
 template <class F>
 void CKContext::Dispatch(CKMANAGER_FUNCTIONS function, const char* what, F&& call)
 {
-    // A copy: a callback may register or remove managers.
-    XArray<CKBaseManager*> list = GetManagerCallbackList(function);
-    for (CKBaseManager* m : list) {
+    // A copy: a callback may register or remove managers. Short lists are
+    // copied on the stack: scenes dispatch once for every object added.
+    constexpr int kOnStack = 16;
+    const XArray<CKBaseManager*>& live = GetManagerCallbackList(function);
+    const int count = live.Size();
+    CKBaseManager* onStack[kOnStack];
+    XArray<CKBaseManager*> onHeap;
+    CKBaseManager** list = onStack;
+    if (count > kOnStack) {
+        onHeap = live;
+        list = onHeap.Begin();
+    } else {
+        for (int i = 0; i < count; ++i)
+            onStack[i] = live[i];
+    }
+    for (int i = 0; i < count; ++i) {
+        CKBaseManager* m = list[i];
         m_CurrentManager = m;
         try {
             call(m);

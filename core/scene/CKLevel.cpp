@@ -20,7 +20,10 @@ constexpr CKDWORD kSaveDefaultData = 0x80000000;
 
 CKScene* AsScene(CKObject* object)
 {
-    return object && CKIsChildClassOfObject(object, CKCID_SCENE) ? static_cast<CKScene*>(object) : nullptr;
+    if (!object)
+        return nullptr;
+    const CK_CLASSID cid = object->GetClassID();
+    return cid == CKCID_SCENE || CKIsChildClassOf(cid, CKCID_SCENE) ? static_cast<CKScene*>(object) : nullptr;
 }
 
 } // namespace
@@ -55,7 +58,10 @@ void CKLevel::CreateLevelScene(CKBOOL dynamic)
 
 CKERROR CKLevel::AddObject(CKObject* object)
 {
-    if (!object || !CKIsChildClassOfObject(object, CKCID_SCENEOBJECT) || CKIsChildClassOfObject(object, CKCID_LEVEL))
+    if (!object)
+        return CKErr::InvalidParameter;
+    const CKClassDesc* cls = CKGetClassDesc(object->GetClassID());
+    if (!cls || !cls->m_Parents.IsSet(CKCID_SCENEOBJECT) || cls->m_Parents.IsSet(CKCID_LEVEL))
         return CKErr::InvalidParameter;
     CKScene* scene = GetLevelScene();
     if (!scene)

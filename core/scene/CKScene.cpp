@@ -117,18 +117,15 @@ void CKScene::AddObject(CKSceneObject* object, CKBOOL dependencies)
         AddObjectToScene(object);
 }
 
-CKSceneObjectDesc* CKScene::AddObjectDesc(CKSceneObject* object)
+bool CKScene::PrepareObjectDesc(CKSceneObject* object, bool behavior, CKSceneObjectDesc& desc)
 {
-    if (!object)
-        return nullptr;
     bool levelScript = false;
-    if (CKIsChildClassOfObject(object, CKCID_BEHAVIOR)) {
+    if (behavior) {
         CKBeObject* owner = BehaviorOwner(object);
         if (CKGetBehaviorType(object) != 1 || !owner)
-            return nullptr;
+            return false;
         levelScript = IsLevel(owner);
     }
-    CKSceneObjectDesc desc;
     desc.Init(object->GetID());
     if (levelScript) {
         // The level's scripts restart with their state only in the level scene.
@@ -136,6 +133,14 @@ CKSceneObjectDesc* CKScene::AddObjectDesc(CKSceneObject* object)
         if (!level || level->GetLevelScene() != this)
             desc.m_Flags &= ~CK_SCENEOBJECT_START_RESET;
     }
+    return true;
+}
+
+CKSceneObjectDesc* CKScene::AddObjectDesc(CKSceneObject* object)
+{
+    CKSceneObjectDesc desc;
+    if (!object || !PrepareObjectDesc(object, CKIsChildClassOfObject(object, CKCID_BEHAVIOR), desc))
+        return nullptr;
     CKSceneObjectDesc* stored = &*m_Descriptors.Insert(object->GetID(), desc);
     object->AddSceneIn(this);
     return stored;
@@ -143,11 +148,20 @@ CKSceneObjectDesc* CKScene::AddObjectDesc(CKSceneObject* object)
 
 void CKScene::AddObjectToScene(CKSceneObject* object)
 {
-    if (!object || CKIsChildClassOfObject(object, CKCID_SCENE) || m_Descriptors.IsHere(object->GetID()))
+    if (!object)
         return;
-    CKSceneObjectDesc* desc = AddObjectDesc(object);
-    if (!desc)
+    // One look at the class answers both questions.
+    const CKClassDesc* cls = CKGetClassDesc(object->GetClassID());
+    if (!cls || cls->m_Parents.IsSet(CKCID_SCENE))
         return;
+    CKSceneObjectDesc fresh;
+    if (!PrepareObjectDesc(object, cls->m_Parents.IsSet(CKCID_BEHAVIOR), fresh))
+        return;
+    CKBOOL created = FALSE;
+    CKSceneObjectDesc* desc = &*m_Descriptors.FindOrInsert(object->GetID(), fresh, &created);
+    if (!created)
+        return;
+    object->AddSceneIn(this);
     CKObjectManager* objects = m_Context->GetObjectManager();
     CKDWORD waiting = 0;
     if ((object->GetObjectFlags() & CK_OBJECT_HASOBJECTDATA) && objects->GetObjectData(object, &waiting)) {

@@ -159,6 +159,9 @@ public:
     static const char* GetClassName();
 
 private:
+    // Fills a fresh descriptor of the object; false for a behaviour that is
+    // no script or has no owner.
+    bool PrepareObjectDesc(CKSceneObject* object, bool behavior, CKSceneObjectDesc& desc);
     // Announces one added id, or queues it inside an add sequence.
     void AnnounceAdded(CK_ID id);
     // Clears every descriptor, taking the members' bits when asked.

@@ -22,8 +22,9 @@ enum : CKDWORD
 // only by Clear.
 struct CKSceneObjectDesc
 {
-    CK_ID m_Object = 0;
+    // The pointer first: large scenes hold millions of these.
     CKStateChunk* m_InitialValue = nullptr;
+    CK_ID m_Object = 0;
     CKDWORD m_Flags = CK_SCENEOBJECT_START_ACTIVATE | CK_SCENEOBJECT_START_RESET;
 
     // A fresh descriptor of the object (0 for none).
