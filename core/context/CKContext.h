@@ -13,6 +13,8 @@ class CKBaseManager;
 class CKObjectManager;
 class CKVariableManager;
 class CKParameterManager;
+class CKParameterIn;
+class CKParameterOut;
 class CKAttributeManager;
 class CKTimeManager;
 class CKMessageManager;
@@ -107,6 +109,14 @@ public:
     XString GetNumberedName(const char* name, CK_CLASSID cid);
     // The unique name for copies built from name within the class.
     XString GetUniqueCopyName(const char* name, CK_CLASSID cid);
+
+    // Parameters of a type (an index, or a GUID through the parameter
+    // manager), dynamic when asked. An input of a type that is not
+    // registered is not made (null); an output is made without type.
+    CKParameterIn* CreateCKParameterIn(const char* name, int type, CKBOOL dynamic = FALSE);
+    CKParameterIn* CreateCKParameterIn(const char* name, CKGUID type, CKBOOL dynamic = FALSE);
+    CKParameterOut* CreateCKParameterOut(const char* name, int type, CKBOOL dynamic = FALSE);
+    CKParameterOut* CreateCKParameterOut(const char* name, CKGUID type, CKBOOL dynamic = FALSE);
 
     // A new file bound to this context; DeleteCKFile destroys one (-1 for null).
     CKFile* CreateCKFile();

@@ -9,6 +9,8 @@
 
 #include "core/context/CKContext.h"
 #include "core/context/CKStartUp.h"
+#include "core/parameter/CKParameterGuids.h"
+#include "core/parameter/CKParameterManager.h"
 #include "system/config/QxConfiguration.h"
 #include "system/log/QxLogManager.h"
 
@@ -461,12 +463,50 @@ CKVariableManager::Watcher* CKVariableManager::UnRegisterWatcher(const char* nam
 
 CKBOOL CKVariableManager::GetVariableParameterType(const char* name, CKGUID& guid)
 {
-    // Needs the parameter manager's enumeration and flags registration.
-    if (CKGUID* known = name ? m_RegisteredTypes.FindPtr(name) : nullptr) {
+    Variable* v = GetVariable(name);
+    if (!v)
+        return FALSE;
+    if (CKGUID* known = m_RegisteredTypes.FindPtr(name)) {
         guid = *known;
         return TRUE;
     }
-    return FALSE;
+    if (v->GetType() == FLOAT) {
+        guid = CKPGUID_FLOAT;
+        return TRUE;
+    }
+    if (v->GetType() == STRING) {
+        guid = CKPGUID_STRING;
+        return TRUE;
+    }
+    XString kind;
+    XArray<RepItem*> items;
+    guid = CKPGUID_INT;
+    if (ParseRepresentation(v->GetRepresentation(), kind, items)) {
+        bool flags = KindIs(kind, "flag");
+        if (flags || KindIs(kind, "enum")) {
+            XString members;
+            for (int i = 0; i < items.Size(); ++i) {
+                if (i > 0)
+                    members += ",";
+                members += items[i]->name;
+                members += "=";
+                members += items[i]->valueText;
+            }
+            CKParameterManager* pm = m_Context->GetParameterManager();
+            CKGUID made = m_Context->GenerateGuid();
+            CKERROR err = !pm     ? CKErr::NotInitialized
+                          : flags ? pm->RegisterNewFlags(made, name, members.CStr())
+                                  : pm->RegisterNewEnum(made, name, members.CStr());
+            if (err == CKErr::Ok) {
+                m_RegisteredTypes.Insert(XString(name), made);
+                guid = made;
+            }
+        } else if (KindIs(kind, "bool")) {
+            guid = CKPGUID_BOOL;
+        }
+    }
+    FreeItems(items);
+    return TRUE;
 }
 
 void CKVariableManager::SetConfigFile(const char* fileName)
@@ -567,6 +607,9 @@ CKERROR CKVariableManager::PostClearAll()
     }
     if (!m_ConfigFile.IsEmpty())
         LoadFromFile(m_ConfigFile.CStr());
+    if (CKParameterManager* pm = m_Context->GetParameterManager())
+        for (auto it = m_RegisteredTypes.Begin(); it != m_RegisteredTypes.End(); ++it)
+            pm->UnRegisterParameterType(*it);
     m_RegisteredTypes.Clear();
     return CKErr::Ok;
 }

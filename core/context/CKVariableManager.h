@@ -104,8 +104,16 @@ public:
     void RegisterWatcher(const char* name, Watcher* watcher);
     Watcher* UnRegisterWatcher(const char* name);
 
-    // A parameter type for an "enum" or "flag" variable, registered once.
+    // The parameter type of a variable's values: Float, String, Boolean for a
+    // "bool" representation, Integer for the other integers; an "enum" or
+    // "flag" variable gets an enumeration (flags) type of its items, named
+    // after the variable and registered once under a new GUID. FALSE when
+    // the name is not bound.
     CKBOOL GetVariableParameterType(const char* name, CKGUID& guid);
+
+    // The name's watcher hears of a read about to happen / a write done.
+    void CallPreRead(const char* name);
+    void CallPostWrite(const char* name);
 
     // A non-empty name loads the file at once.
     void SetConfigFile(const char* fileName);
@@ -117,8 +125,6 @@ public:
 
 private:
     void Register(const char* name, Variable* variable, CKDWORD flags);
-    void CallPreRead(const char* name);
-    void CallPostWrite(const char* name);
     // GetValue and SetValue of a variable whose storage is a T of the type.
     template <class T>
     CKBOOL GetTyped(const char* name, int type, T* value);

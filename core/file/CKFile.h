@@ -276,6 +276,9 @@ private:
     // Asks every record's object for its state chunk (a throwing object is
     // reported and keeps none).
     void SaveObjectChunks(SaveState& save);
+    // Marks the user enumerations and flags that the saved parameters use,
+    // for the parameter manager to save.
+    void MarkUserTypes(SaveState& save);
     // Asks every manager for its data (a throwing manager is reported and
     // skipped).
     void SaveManagersData();
@@ -313,6 +316,9 @@ private:
     CKERROR ReadFileData();
     CKERROR ReadIncludedFiles();
     CKERROR FinishLoading(CKObjectIDList* list, CKDWORD loadFlags);
+    // The context's parameter that a parameter saved by reference stands
+    // for; null (with a console line) when none matches.
+    CKObject* FindSharedParameter(CKFileObjectRecord& record);
     // Deletes the parser; unmaps the file unless chunks borrow from it.
     void CloseParser();
     void ReleaseMapping();

@@ -14,10 +14,13 @@
 #include "core/file/CKInflatingBufferParser.h"
 #include "core/file/CKMemoryBufferParser.h"
 #include "core/object/CKBeObject.h"
+#include "core/object/CKBeObjectLinks.h"
 #include "core/object/CKClassRegistry.h"
 #include "core/object/CKObject.h"
 #include "core/object/CKObjectIDList.h"
 #include "core/object/CKObjectManager.h"
+#include "core/parameter/CKParameter.h"
+#include "core/parameter/CKParameterManager.h"
 #include "includes/CKByteOrder.h"
 #include "system/io/QxMemoryMappedFile.h"
 #include "system/memory/QxMemoryManager.h"
@@ -699,6 +702,36 @@ CKERROR CKFile::ReadIncludedFiles()
     return CKErr::Ok;
 }
 
+CKObject* CKFile::FindSharedParameter(CKFileObjectRecord& record)
+{
+    // A parameter saved by reference stands for one the context holds: same
+    // class, name and type, owned by a behaviour applied to an object or by
+    // a parameter operation.
+    CKGUID type;
+    if (record.m_Data) {
+        record.m_Data->StartRead();
+        if (record.m_Data->SeekIdentifier(CK_STATESAVE_PARAMETER_VALUE))
+            type = CKReplaceOldParameterGuid(record.m_Data->ReadGuid());
+    }
+    const CKBeObjectLinks& links = CKGetBeObjectLinks();
+    CKObject* candidate = nullptr;
+    while ((candidate = m_Context->GetObjectByNameAndClass(record.m_Name, record.m_ClassID, candidate))) {
+        auto* param = static_cast<CKParameter*>(candidate);
+        CKObject* owner = param->GetOwner();
+        if (param->GetGUID() != type || !owner)
+            continue;
+        if (owner->GetClassID() == CKCID_PARAMETEROPERATION ||
+            (CKIsChildClassOf(owner->GetClassID(), CKCID_BEHAVIOR) && links.GetBehaviorOwner &&
+             links.GetBehaviorOwner(owner)))
+            return param;
+    }
+    CKParameterManager* pm = m_Context->GetParameterManager();
+    const char* typeName = pm ? pm->TypeToName(pm->ParameterGuidToType(type)) : nullptr;
+    m_Context->OutputToConsoleEx("Missing Shortcut Source with name <%s> and of type <%s>",
+                                 record.m_Name ? record.m_Name : "", typeName ? typeName : "");
+    return nullptr;
+}
+
 CKERROR CKFile::FinishLoading(CKObjectIDList* list, CKDWORD loadFlags)
 {
     CKContext* context = m_Context;
@@ -721,8 +754,11 @@ CKERROR CKFile::FinishLoading(CKObjectIDList* list, CKDWORD loadFlags)
         CKObject* object = nullptr;
         if (record.m_ObjectID & CK_FILE_REFERENCE_BIT) {
             record.m_ObjectID &= ~CK_FILE_REFERENCE_BIT;
-            object = m_Resolver ? m_Resolver(context, record, m_ResolverData)
-                                : context->GetObjectByNameAndClass(record.m_Name, cid);
+            if (CKIsChildClassOf(cid, CKCID_PARAMETER))
+                object = FindSharedParameter(record);
+            else
+                object = m_Resolver ? m_Resolver(context, record, m_ResolverData)
+                                    : context->GetObjectByNameAndClass(record.m_Name, cid);
             if (object)
                 record.m_LoadOption =
                     CKIsChildClassOf(object->GetClassID(), CKCID_BEOBJECT) ? CKFILE_LOAD_NORMAL : CKFILE_LOAD_DONTLOAD;

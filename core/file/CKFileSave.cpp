@@ -24,6 +24,7 @@
 #include "core/object/CKClassRegistry.h"
 #include "core/object/CKObject.h"
 #include "core/object/CKObjectIDList.h"
+#include "core/parameter/CKParameter.h"
 #include "includes/CKByteOrder.h"
 #include "platform/PlatformAssert.h"
 #include "platform/PlatformPaths.h"
@@ -327,6 +328,8 @@ struct CKFile::SaveState
     // Objects marked 0x1000 while they save, and each one's own flag.
     XArray<CK_ID> Marked;
     XArray<CKDWORD> MarkedFlags;
+    // Types marked to be saved with the managers' data.
+    XArray<CKParameterTypeDesc*> MarkedTypes;
     // Unless packing: the checksum of the object records' run of the data.
     CKDWORD ObjectsCrc = 0;
     // Unpacked sizes of the sections, and of the manager records' run.
@@ -352,8 +355,12 @@ CKERROR CKFile::EndSave()
         SaveState save(*this);
         MarkReferences(save);
         SaveObjectChunks(save);
+        MarkUserTypes(save);
         SaveManagersData();
         CKGetPluginManager()->ComputeFileDependencies(this);
+        for (CKParameterTypeDesc* desc : save.MarkedTypes)
+            desc->Flags &= ~CKPARAMETERTYPE_TOSAVE;
+        save.MarkedTypes.Clear();
         result = LayOutSections(save);
         if (result == CKErr::Ok)
             result = BuildHeaderData(save);
@@ -438,6 +445,24 @@ void CKFile::SaveObjectChunks(SaveState& save)
             });
         }
         m_Context->SendInterfaceMessage(CKUIM_LOADSAVEPROGRESS, (uintptr_t) i, (uintptr_t) count, 0);
+    }
+}
+
+void CKFile::MarkUserTypes(SaveState& save)
+{
+    // The enumerations and flags that loaded files declared, used by the
+    // saved parameters, go with the parameter manager's data.
+    for (const CKFileObjectRecord& record : m_FileObjects) {
+        if (!CKIsChildClassOf(record.m_ClassID, CKCID_PARAMETER))
+            continue;
+        auto* param = static_cast<CKParameter*>(m_Context->GetObject(record.m_ObjectID & ~CK_FILE_REFERENCE_BIT));
+        CKParameterTypeDesc* desc = param ? param->GetTypeDesc() : nullptr;
+        if (desc && (desc->Flags & CKPARAMETERTYPE_USER) &&
+            (desc->Flags & (CKPARAMETERTYPE_FLAGS | CKPARAMETERTYPE_ENUMS)) &&
+            !(desc->Flags & CKPARAMETERTYPE_TOSAVE)) {
+            desc->Flags |= CKPARAMETERTYPE_TOSAVE;
+            save.MarkedTypes.PushBack(desc);
+        }
     }
 }
 

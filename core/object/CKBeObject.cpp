@@ -12,6 +12,7 @@
 #include "core/object/CKClassRegistry.h"
 #include "core/object/CKDependenciesContext.h"
 #include "core/object/CKObjectManager.h"
+#include "core/parameter/CKParameterOut.h"
 
 namespace {
 
@@ -137,10 +138,10 @@ void CKBeObject::ApplyOwner()
         for (CKObject* script : *m_ScriptArray)
             if (script)
                 Links().SetBehaviorOwner(script, this);
-    if (m_Attributes && Links().SetParameterOwner)
+    if (m_Attributes)
         for (CK_ID id : *m_Attributes)
-            if (CKObject* parameter = AttributeParameterObject(id))
-                Links().SetParameterOwner(parameter, this);
+            if (CKParameter* parameter = AttributeParameterObject(id))
+                parameter->SetOwner(this);
 }
 
 void CKBeObject::AddToScene(CKScene* scene, CKBOOL dependencies)
@@ -178,10 +179,10 @@ void CKBeObject::SetPriority(int priority)
 
 // Attributes.
 
-CKObject* CKBeObject::AttributeParameterObject(CK_ID id) const
+CKParameter* CKBeObject::AttributeParameterObject(CK_ID id) const
 {
     CKObject* object = id && m_Context ? m_Context->GetObject(id) : nullptr;
-    return object && CKIsChildClassOfObject(object, CKCID_PARAMETER) ? object : nullptr;
+    return object && CKIsChildClassOfObject(object, CKCID_PARAMETER) ? static_cast<CKParameter*>(object) : nullptr;
 }
 
 CKBOOL CKBeObject::SetAttribute(int type, CK_ID parameter)
@@ -192,12 +193,21 @@ CKBOOL CKBeObject::SetAttribute(int type, CK_ID parameter)
         !CKIsChildClassOf(GetClassID(), Links().GetAttributeCompatibleClassID(m_Context, type)))
         return FALSE;
     CK_ID stored = 0;
-    if (Links().GetAttributeParameterGuid && Links().GetAttributeParameterGuid(m_Context, type).IsValid()) {
+    CKGUID parameterType =
+        Links().GetAttributeParameterGuid ? Links().GetAttributeParameterGuid(m_Context, type) : CKGUID();
+    if (parameterType.IsValid()) {
         if (AttributeParameterObject(parameter)) {
             stored = parameter;
-        } else if (Links().CreateAttributeParameter) {
-            CKObject* created = Links().CreateAttributeParameter(m_Context, type, this, IsDynamic());
-            stored = created ? created->GetID() : 0;
+        } else if (m_Context) {
+            CKParameterOut* created = m_Context->CreateCKParameterOut(nullptr, parameterType, IsDynamic());
+            if (created) {
+                const char* value =
+                    Links().GetAttributeDefaultValue ? Links().GetAttributeDefaultValue(m_Context, type) : nullptr;
+                if (value)
+                    created->SetStringValue(value);
+                created->SetOwner(this);
+                stored = created->GetID();
+            }
         }
     }
     if (!m_Attributes) {
@@ -230,7 +240,7 @@ void CKBeObject::RemoveAllAttributes()
         RemoveAttribute(GetAttributeType(0));
 }
 
-CKObject* CKBeObject::GetAttributeParameter(int type) const
+CKParameter* CKBeObject::GetAttributeParameter(int type) const
 {
     const CK_ID* id = m_Attributes ? m_Attributes->FindPtr(type) : nullptr;
     return id ? AttributeParameterObject(*id) : nullptr;
@@ -423,12 +433,12 @@ void CKBeObject::LoadAttributes(CKStateChunk* chunk, CKFile* file)
             if ((flags & (CK_ATTRIBUTE_FLAG4 | CK_ATTRIBUTE_KEEPONCLEAR)) ==
                 (CK_ATTRIBUTE_FLAG4 | CK_ATTRIBUTE_KEEPONCLEAR))
                 continue;
-            if (CKObject* parameter = GetAttributeParameter(type)) {
+            if (CKParameter* parameter = GetAttributeParameter(type)) {
                 parameter->Load(states[i], nullptr);
-                if (Links().GetAttributeParameterGuid && Links().GetParameterTypeGuid && Links().SetParameterTypeGuid) {
+                if (Links().GetAttributeParameterGuid) {
                     CKGUID wanted = Links().GetAttributeParameterGuid(m_Context, type);
-                    if (Links().GetParameterTypeGuid(parameter) != wanted)
-                        Links().SetParameterTypeGuid(parameter, wanted);
+                    if (parameter->GetGUID() != wanted)
+                        parameter->SetGUID(wanted);
                 }
             }
         }
@@ -479,7 +489,7 @@ void CKBeObject::LoadOldAttributes(CKStateChunk* chunk, CKFile* file)
         }
         if (!file) {
             CKStateChunk* state = chunk->ReadSubChunk();
-            CKObject* parameter = GetAttributeParameter(type);
+            CKParameter* parameter = GetAttributeParameter(type);
             if (parameter && state)
                 parameter->Load(state, nullptr);
             CKDeleteStateChunk(state);

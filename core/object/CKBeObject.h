@@ -7,6 +7,7 @@
 #include "includes/XHashTable.h"
 
 class CKMessage;
+class CKParameter;
 struct CKFileObjectRecord;
 
 // Chunk identifiers of a behavioural object's sections.
@@ -33,8 +34,8 @@ struct CKAttributeVal
 
 // An object that can carry scripts (behaviours applied to it), attributes,
 // membership in groups, a processing priority and received messages. The
-// operations that reach behaviours, attribute types, parameters, scenes,
-// groups and messages go through CKBeObjectLinks.
+// operations that reach behaviours, attribute types, scenes, groups and
+// messages go through CKBeObjectLinks.
 class CKBeObject : public CKClass<CKBeObject, CKSceneObject, CKCID_BEOBJECT>
 {
 public:
@@ -100,7 +101,7 @@ public:
     void RemoveAllAttributes();
     CKBOOL HasAttribute(int type) const { return m_Attributes && m_Attributes->IsHere(type); }
     // Null when absent or without parameter.
-    CKObject* GetAttributeParameter(int type) const;
+    CKParameter* GetAttributeParameter(int type) const;
     int GetAttributeCount() const { return m_Attributes ? m_Attributes->Size() : 0; }
     // The type of the index-th attribute in table order; -1 outside.
     int GetAttributeType(int index) const;
@@ -138,7 +139,8 @@ protected:
     void LoadScripts(CKStateChunk* chunk, CKFile* file, CKDWORD identifier);
     void LoadAttributes(CKStateChunk* chunk, CKFile* file);
     void LoadOldAttributes(CKStateChunk* chunk, CKFile* file);
-    CKObject* AttributeParameterObject(CK_ID id) const;
+    // The parameter of that id; null when none or no parameter.
+    CKParameter* AttributeParameterObject(CK_ID id) const;
 
     XBitArray m_Groups;
     float m_ExecutionTime = 0.0f;

@@ -35,8 +35,8 @@ inline bool IsScriptFlags(CKDWORD flags)
 }
 
 // What CKBeObject and CKDependenciesContext need of classes that are not
-// part of the core object model: behaviours, attribute types, parameters,
-// scenes, groups, messages and the behaviour manager. Each entry mirrors one
+// part of the core object model: behaviours, attribute types, scenes,
+// groups, messages and the behaviour manager. Each entry mirrors one
 // operation of those classes and is installed when they are registered
 // (CKSetBeObjectLinks). An entry left null means the class is absent: the
 // step that needs it is skipped, as each entry says.
@@ -79,14 +79,9 @@ struct CKBeObjectLinks
     int (*RegisterAttributeType)(CKContext* context, const char* name, CKGUID parameterType, CK_CLASSID cid,
                                  const char* category) = nullptr;
 
-    // Parameters. A new output parameter of the type for an attribute of
-    // owner, set to the default value of the attribute type, dynamic when
-    // asked. Null: attributes get no parameter.
-    CKObject* (*CreateAttributeParameter)(CKContext* context, int attributeType, CKBeObject* owner,
-                                          CKBOOL dynamic) = nullptr;
-    CKGUID (*GetParameterTypeGuid)(CKObject* parameter) = nullptr;
-    void (*SetParameterTypeGuid)(CKObject* parameter, CKGUID type) = nullptr;
-    void (*SetParameterOwner)(CKObject* parameter, CKObject* owner) = nullptr;
+    // The text of a type's default value, given to the parameter made for
+    // the attribute; null for none. Null: parameters keep their type's default.
+    const char* (*GetAttributeDefaultValue)(CKContext* context, int type) = nullptr;
 
     // Scenes. The current scene, or null. Null: there is none.
     CKScene* (*GetCurrentScene)(CKContext* context) = nullptr;

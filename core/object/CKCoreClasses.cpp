@@ -5,6 +5,10 @@
 #include "core/object/CKClassRegistry.h"
 #include "core/object/CKObject.h"
 #include "core/object/CKSceneObject.h"
+#include "core/parameter/CKParameterIn.h"
+#include "core/parameter/CKParameterLocal.h"
+#include "core/parameter/CKParameterOut.h"
+#include "core/parameter/CKParameterVariable.h"
 #include "core/scene/CKGroup.h"
 #include "core/scene/CKLevel.h"
 #include "core/scene/CKScene.h"
@@ -23,11 +27,11 @@ void RegisterNamed(const char* name, CK_CLASSID cid, CK_CLASSID parent)
 void CKRegisterCoreClasses()
 {
     CKClassRegisterT<CKObject, CKObject>("CKObject");
-    RegisterNamed("CKParameterIn", CKCID_PARAMETERIN, CKCID_OBJECT);
-    RegisterNamed("CKParameter", CKCID_PARAMETER, CKCID_OBJECT);
-    RegisterNamed("CKParameterOut", CKCID_PARAMETEROUT, CKCID_PARAMETER);
-    RegisterNamed("CKParameterLocal", CKCID_PARAMETERLOCAL, CKCID_PARAMETER);
-    RegisterNamed("CKParameterVariable", CKCID_PARAMETERVARIABLE, CKCID_PARAMETERLOCAL);
+    CKClassRegisterT<CKParameterIn, CKObject>("CKParameterIn");
+    CKClassRegisterT<CKParameter, CKObject>("CKParameter");
+    CKClassRegisterT<CKParameterOut, CKParameter>("CKParameterOut");
+    CKClassRegisterT<CKParameterLocal, CKParameter>("CKParameterLocal");
+    CKClassRegisterT<CKParameterVariable, CKParameterLocal>("CKParameterVariable");
     RegisterNamed("CKParameterOperation", CKCID_PARAMETEROPERATION, CKCID_OBJECT);
     RegisterNamed("CKBehaviorLink", CKCID_BEHAVIORLINK, CKCID_OBJECT);
     RegisterNamed("CKBehaviorIO", CKCID_BEHAVIORIO, CKCID_OBJECT);

@@ -3,17 +3,14 @@
 #include <algorithm>
 
 #include "core/object/CKClassRegistry.h"
+#include "core/parameter/CKParameterCallbacks.h"
 #include "core/parameter/CKParameterGuids.h"
-#include "core/parameter/CKParameterLinks.h"
 #include "core/parameter/CKParameterManager.h"
 #include "includes/XClassArray.h"
 
 namespace {
 
-using L = CKParameterLinks;
-
-// One value type: its description's fields, the callbacks named by their
-// entries in the parameter links (null: none).
+// One value type: its description's fields and callbacks (null: none).
 struct ValueType
 {
     const char* name;
@@ -21,12 +18,12 @@ struct ValueType
     CKGUID parent = CKGUID();
     int size = 4;
     CKDWORD flags = 0;
-    CK_PARAMETERCOPYFUNCTION L::*copy = nullptr;
-    CK_PARAMETERSTRINGFUNCTION L::*text = nullptr;
-    CK_PARAMETERCREATEDEFAULTFUNCTION L::*create = nullptr;
-    CK_PARAMETERDELETEFUNCTION L::*destroy = nullptr;
-    CK_PARAMETERSAVELOADFUNCTION L::*saveLoad = nullptr;
-    CK_PARAMETERCHECKFUNCTION L::*check = nullptr;
+    CK_PARAMETERCOPYFUNCTION copy = nullptr;
+    CK_PARAMETERSTRINGFUNCTION text = nullptr;
+    CK_PARAMETERCREATEDEFAULTFUNCTION create = nullptr;
+    CK_PARAMETERDELETEFUNCTION destroy = nullptr;
+    CK_PARAMETERSAVELOADFUNCTION saveLoad = nullptr;
+    CK_PARAMETERCHECKFUNCTION check = nullptr;
     CKGUID valueManager = CKGUID();
     CK_CLASSID classId = 0;
 };
@@ -40,111 +37,111 @@ const ValueType kValueTypes[] = {
      .guid = CKPGUID_VOIDBUF,
      .size = 10,
      .flags = kVariable | CKPARAMETERTYPE_HIDDEN | CKPARAMETERTYPE_NOENDIANCONV,
-     .copy = &L::CopyGeneric},
+     .copy = CKCopyGenericValue},
 #define DEPENDENCY_TYPE(label, id)                                                                                     \
     {                                                                                                                  \
-        .name = label, .guid = id, .copy = &L::DependenciesCopy, .create = &L::DependenciesCreate,                     \
-        .destroy = &L::DependenciesDestroy, .saveLoad = &L::DependenciesSaveLoad                                       \
+        .name = label, .guid = id, .copy = CKCopyDependenciesValue, .create = CKCreateDependenciesValue,               \
+        .destroy = CKDestroyDependenciesValue, .saveLoad = CKSaveLoadDependenciesValue                                 \
     }
     DEPENDENCY_TYPE("Copy Dependencies", CKPGUID_COPYDEPENDENCIES),
     DEPENDENCY_TYPE("Delete Dependencies", CKPGUID_DELETEDEPENDENCIES),
     DEPENDENCY_TYPE("Replace Dependencies", CKPGUID_REPLACEDEPENDENCIES),
     DEPENDENCY_TYPE("Save Dependencies", CKPGUID_SAVEDEPENDENCIES),
 #undef DEPENDENCY_TYPE
-    {.name = "Float", .guid = CKPGUID_FLOAT, .copy = &L::Copy4Bytes, .text = &L::FloatText},
-    {.name = "Angle", .guid = CKPGUID_ANGLE, .parent = CKPGUID_FLOAT, .copy = &L::Copy4Bytes, .text = &L::AngleText},
+    {.name = "Float", .guid = CKPGUID_FLOAT, .copy = CKCopy4ByteValue, .text = CKFloatText},
+    {.name = "Angle", .guid = CKPGUID_ANGLE, .parent = CKPGUID_FLOAT, .copy = CKCopy4ByteValue, .text = CKAngleText},
     {.name = "Float Slider",
      .guid = CKPGUID_FLOATSLIDER,
      .parent = CKPGUID_FLOAT,
      .size = 12,
-     .copy = &L::CopySlider,
-     .text = &L::FloatSliderText},
-    {.name = "Integer", .guid = CKPGUID_INT, .copy = &L::Copy4Bytes, .text = &L::IntegerText},
-    {.name = "Time", .guid = CKPGUID_TIME, .parent = CKPGUID_FLOAT, .copy = &L::Copy4Bytes, .text = &L::TimeText},
-    {.name = "Boolean", .guid = CKPGUID_BOOL, .parent = CKPGUID_INT, .copy = &L::Copy4Bytes, .text = &L::BooleanText},
+     .copy = CKCopySliderValue,
+     .text = CKFloatSliderText},
+    {.name = "Integer", .guid = CKPGUID_INT, .copy = CKCopy4ByteValue, .text = CKIntegerText},
+    {.name = "Time", .guid = CKPGUID_TIME, .parent = CKPGUID_FLOAT, .copy = CKCopy4ByteValue, .text = CKTimeText},
+    {.name = "Boolean", .guid = CKPGUID_BOOL, .parent = CKPGUID_INT, .copy = CKCopy4ByteValue, .text = CKBooleanText},
     {.name = "String",
      .guid = CKPGUID_STRING,
      .size = 64,
      .flags = kVariable | CKPARAMETERTYPE_NOENDIANCONV,
-     .copy = &L::CopyGeneric,
-     .text = &L::StringText},
-    {.name = "Vector", .guid = CKPGUID_VECTOR, .size = 12, .copy = &L::CopyFixed, .text = &L::VectorText},
+     .copy = CKCopyGenericValue,
+     .text = CKStringText},
+    {.name = "Vector", .guid = CKPGUID_VECTOR, .size = 12, .copy = CKCopyFixedValue, .text = CKVectorText},
     {.name = "Euler Angles",
      .guid = CKPGUID_EULERANGLES,
      .parent = CKPGUID_VECTOR,
      .size = 12,
-     .copy = &L::CopyFixed,
-     .text = &L::EulerAnglesText},
-    {.name = "Quaternion", .guid = CKPGUID_QUATERNION, .size = 16, .copy = &L::CopyFixed, .text = &L::FourFloatsText},
+     .copy = CKCopyFixedValue,
+     .text = CKEulerAnglesText},
+    {.name = "Quaternion", .guid = CKPGUID_QUATERNION, .size = 16, .copy = CKCopyFixedValue, .text = CKFourFloatsText},
     {.name = "Vector 4D",
      .guid = CKPGUID_VECTOR4,
      .parent = CKPGUID_QUATERNION,
      .size = 16,
-     .copy = &L::CopyFixed,
-     .text = &L::FourFloatsText},
-    {.name = "Rectangle", .guid = CKPGUID_RECT, .size = 16, .copy = &L::CopyFixed, .text = &L::RectangleText},
-    {.name = "Vector 2D", .guid = CKPGUID_2DVECTOR, .size = 8, .copy = &L::CopyFixed, .text = &L::Vector2DText},
+     .copy = CKCopyFixedValue,
+     .text = CKFourFloatsText},
+    {.name = "Rectangle", .guid = CKPGUID_RECT, .size = 16, .copy = CKCopyFixedValue, .text = CKRectangleText},
+    {.name = "Vector 2D", .guid = CKPGUID_2DVECTOR, .size = 8, .copy = CKCopyFixedValue, .text = CKVector2DText},
     {.name = "Matrix",
      .guid = CKPGUID_MATRIX,
      .size = 64,
-     .copy = &L::CopyFixed,
-     .text = &L::MatrixText,
-     .create = &L::MatrixCreate},
-    {.name = "Color", .guid = CKPGUID_COLOR, .size = 16, .copy = &L::CopyFixed, .text = &L::ColorText},
-    {.name = "Box", .guid = CKPGUID_BOX, .size = 24, .copy = &L::CopyFixed, .text = &L::BoxText},
+     .copy = CKCopyFixedValue,
+     .text = CKMatrixText,
+     .create = CKCreateMatrixValue},
+    {.name = "Color", .guid = CKPGUID_COLOR, .size = 16, .copy = CKCopyFixedValue, .text = CKColorText},
+    {.name = "Box", .guid = CKPGUID_BOX, .size = 24, .copy = CKCopyFixedValue, .text = CKBoxText},
     {.name = "Collection",
      .guid = CKPGUID_OBJECTARRAY,
-     .copy = &L::CollectionCopy,
-     .text = &L::CollectionText,
-     .create = &L::CollectionCreate,
-     .destroy = &L::CollectionDestroy,
-     .saveLoad = &L::CollectionSaveLoad,
-     .check = &L::CollectionCheck},
+     .copy = CKCopyCollectionValue,
+     .text = CKCollectionText,
+     .create = CKCreateCollectionValue,
+     .destroy = CKDestroyCollectionValue,
+     .saveLoad = CKSaveLoadCollectionValue,
+     .check = CKCheckCollectionValue},
     {.name = "Percentage",
      .guid = CKPGUID_PERCENTAGE,
      .parent = CKPGUID_FLOAT,
-     .copy = &L::Copy4Bytes,
-     .text = &L::PercentageText},
+     .copy = CKCopy4ByteValue,
+     .text = CKPercentageText},
     {.name = "Message",
      .guid = CKPGUID_MESSAGE,
-     .copy = &L::Copy4Bytes,
-     .text = &L::MessageText,
+     .copy = CKCopy4ByteValue,
+     .text = CKMessageText,
      .valueManager = MESSAGE_MANAGER_GUID},
     {.name = "2D Curve",
      .guid = CKPGUID_2DCURVE,
-     .copy = &L::Curve2DCopy,
-     .create = &L::Curve2DCreate,
-     .destroy = &L::Curve2DDestroy,
-     .saveLoad = &L::Curve2DSaveLoad},
+     .copy = CKCopyCurveValue,
+     .create = CKCreateCurveValue,
+     .destroy = CKDestroyCurveValue,
+     .saveLoad = CKSaveLoadCurveValue},
     {.name = "Attribute",
      .guid = CKPGUID_ATTRIBUTE,
-     .copy = &L::Copy4Bytes,
-     .text = &L::AttributeText,
+     .copy = CKCopy4ByteValue,
+     .text = CKAttributeText,
      .valueManager = ATTRIBUTE_MANAGER_GUID},
     {.name = "Script",
      .guid = CKPGUID_SCRIPT,
      .parent = CKPGUID_OBJECT,
-     .copy = &L::Copy4Bytes,
-     .text = &L::ObjectText,
-     .check = &L::ObjectCheck,
+     .copy = CKCopy4ByteValue,
+     .text = CKObjectText,
+     .check = CKCheckObjectValue,
      .classId = CKCID_BEHAVIOR},
     {.name = "State Chunk",
      .guid = CKPGUID_STATECHUNK,
-     .copy = &L::StateChunkCopy,
-     .create = &L::StateChunkCreate,
-     .destroy = &L::StateChunkDestroy,
-     .saveLoad = &L::StateChunkSaveLoad},
+     .copy = CKCopyChunkValue,
+     .create = CKCreateChunkValue,
+     .destroy = CKDestroyChunkValue,
+     .saveLoad = CKSaveLoadChunkValue},
     {.name = "Pointer",
      .guid = CKPGUID_POINTER,
      .flags = CKPARAMETERTYPE_HIDDEN,
-     .copy = &L::CopyNothing,
-     .saveLoad = &L::PointerSaveLoad},
+     .copy = CKCopyNoValue,
+     .saveLoad = CKSaveLoadPointerValue},
     {.name = "Unicode String",
      .guid = CKPGUID_UNICODESTRING,
      .parent = CKPGUID_STRING,
      .size = 0,
      .flags = kVariable | CKPARAMETERTYPE_NOENDIANCONV,
-     .copy = &L::CopyGeneric},
+     .copy = CKCopyGenericValue},
 };
 
 struct MemberType
@@ -339,13 +336,6 @@ const ErrorName kErrorNames[] = {
     {"IndexAnimation", CKErr::IndexAnimation},
 };
 
-template <class F>
-void SetCallback(F& field, F L::*link, const L& links)
-{
-    if (link)
-        field = links.*link;
-}
-
 // What the class type of an id is made of. The registry's class-name
 // function decides first; otherwise the table above describes the classes
 // whose code is not registered yet.
@@ -394,7 +384,7 @@ void SortTexts(XClassArray<XString>& texts)
     std::sort(texts.Begin(), texts.End(), [](const XString& a, const XString& b) { return a.Compare(b) < 0; });
 }
 
-void RegisterClassTypes(CKParameterManager* manager, const CKParameterTypeDesc& tmpl, const L& links)
+void RegisterClassTypes(CKParameterManager* manager, const CKParameterTypeDesc& tmpl)
 {
     XClassArray<XString> names;
     for (CK_CLASSID cid = 1; cid < CKGetClassCount(); ++cid) {
@@ -412,9 +402,9 @@ void RegisterClassTypes(CKParameterManager* manager, const CKParameterTypeDesc& 
         desc.ParentGuid = ParentClassGuid(cid);
         desc.ClassId = cid;
         desc.DefaultSize = 4;
-        desc.Copy = links.Copy4Bytes;
-        desc.Check = links.ObjectCheck;
-        desc.StringConvert = links.ObjectText;
+        desc.Copy = CKCopy4ByteValue;
+        desc.Check = CKCheckObjectValue;
+        desc.StringConvert = CKObjectText;
         // A class sharing a lower class's GUID is refused here and answers
         // with that class's type.
         manager->RegisterParameterType(&desc);
@@ -437,7 +427,6 @@ CKGUID CKGetClassTypeGuid(CK_CLASSID cid)
 
 void CKRegisterBuiltInParameterTypes(CKParameterManager* manager)
 {
-    const L& links = CKGetParameterLinks();
     CKParameterTypeDesc tmpl;
     tmpl.Guid = CKPGUID_NONE;
     tmpl.Name = "None";
@@ -452,12 +441,12 @@ void CKRegisterBuiltInParameterTypes(CKParameterManager* manager)
         desc.Flags = row.flags;
         desc.ValueManager = row.valueManager;
         desc.ClassId = row.classId;
-        SetCallback(desc.Copy, row.copy, links);
-        SetCallback(desc.StringConvert, row.text, links);
-        SetCallback(desc.CreateDefault, row.create, links);
-        SetCallback(desc.Destroy, row.destroy, links);
-        SetCallback(desc.SaveLoad, row.saveLoad, links);
-        SetCallback(desc.Check, row.check, links);
+        desc.Copy = row.copy;
+        desc.StringConvert = row.text;
+        desc.CreateDefault = row.create;
+        desc.Destroy = row.destroy;
+        desc.SaveLoad = row.saveLoad;
+        desc.Check = row.check;
         manager->RegisterParameterType(&desc);
     }
 
@@ -474,11 +463,11 @@ void CKRegisterBuiltInParameterTypes(CKParameterManager* manager)
             manager->RegisterNewEnum(row.guid, row.name, members.CStr());
     }
 
-    RegisterClassTypes(manager, tmpl, links);
+    RegisterClassTypes(manager, tmpl);
 
     manager->RegisterNewEnum(CKPGUID_PARAMETERTYPE, "Registered Parameter", "NA=0");
     if (CKParameterTypeDesc* desc = manager->GetParameterTypeDescription(CKPGUID_PARAMETERTYPE))
-        desc->CreateDefault = links.RegisteredParameterCreate;
+        desc->CreateDefault = CKCreateParameterTypeValue;
 
     const struct
     {
@@ -491,7 +480,7 @@ void CKRegisterBuiltInParameterTypes(CKParameterManager* manager)
         desc.Guid = shader.guid;
         desc.ParentGuid = CKPGUID_STRING;
         desc.DefaultSize = 64;
-        desc.StringConvert = links.StringText;
+        desc.StringConvert = CKStringText;
         desc.Flags = CKPARAMETERTYPE_VARIABLESIZE;
         manager->RegisterParameterType(&desc);
     }

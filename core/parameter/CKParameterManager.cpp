@@ -8,10 +8,13 @@
 #include "core/context/CKPluginManager.h"
 #include "core/context/CKStartUp.h"
 #include "core/context/CKVariableManager.h"
+#include "core/object/CKClassRegistry.h"
 #include "core/parameter/CKBuiltInParameterTypes.h"
 #include "core/parameter/CKMemberText.h"
+#include "core/parameter/CKParameter.h"
+#include "core/parameter/CKParameterCallbacks.h"
 #include "core/parameter/CKParameterGuids.h"
-#include "core/parameter/CKParameterLinks.h"
+#include "core/parameter/CKParameterIn.h"
 #include "includes/XClassArray.h"
 
 namespace {
@@ -122,13 +125,12 @@ CKERROR CKParameterManager::RegisterParameterType(CKParameterTypeDesc* desc)
     own->Registered = TRUE;
     own->DeclaringPlugin = DeclaringPlugin();
     if (!own->Copy) {
-        const CKParameterLinks& links = CKGetParameterLinks();
         if (own->SaveLoad)
-            own->Copy = links.CopyBySaveLoad;
+            own->Copy = CKCopyValueBySaveLoad;
         else if (own->DefaultSize == 4 && !(own->Flags & CKPARAMETERTYPE_VARIABLESIZE))
-            own->Copy = links.Copy4Bytes;
+            own->Copy = CKCopy4ByteValue;
         else
-            own->Copy = links.CopyGeneric;
+            own->Copy = CKCopyGenericValue;
     }
     m_ParameterTypes[index] = own;
     m_ParameterGuids.Insert(own->Guid, index);
@@ -154,12 +156,12 @@ CKERROR CKParameterManager::UnRegisterParameterType(CKGUID guid)
         if (index < 0)
             continue;
         CKParameterTypeDesc* desc = m_ParameterTypes[index];
+        // The parameters let go of their values while the type still stands,
+        // so that a structure's members are destroyed with it.
+        if (ForgetType(desc))
+            m_Context->OutputToConsole("Warning : Some parameters are not valid any more.", TRUE);
         m_ParameterTypes[index] = nullptr;
         m_ParameterGuids.Remove(removed);
-
-        const CKParameterLinks& links = CKGetParameterLinks();
-        if (links.ForgetType && links.ForgetType(m_Context, desc))
-            m_Context->OutputToConsole("Warning : Some parameters are not valid any more.", TRUE);
         for (CKOperationDesc& op : m_OperationTree)
             RemoveTypeFromOperationTree(op.Count, op.Nodes, removed);
         delete desc;
@@ -178,15 +180,14 @@ CKERROR CKParameterManager::RegisterNewMembers(CKGUID guid, const char* name, co
         return CKErr::InvalidParameter;
     if (ParameterGuidToType(guid) >= 0)
         return CKErr::InvalidGUID;
-    const CKParameterLinks& links = CKGetParameterLinks();
     CKParameterTypeDesc desc;
     desc.Guid = guid;
     desc.Name = name;
     desc.ParentGuid = CKPGUID_INT;
     desc.DefaultSize = 4;
     desc.Registered = TRUE;
-    desc.StringConvert = flags ? links.FlagsText : links.EnumText;
-    desc.Copy = links.Copy4Bytes;
+    desc.StringConvert = flags ? CKFlagsText : CKEnumText;
+    desc.Copy = CKCopy4ByteValue;
     desc.Flags = flags ? CKPARAMETERTYPE_FLAGS : CKPARAMETERTYPE_ENUMS;
     desc.TableIndex = flags ? m_Flags.Size() : m_Enums.Size();
     CKERROR err = RegisterParameterType(&desc);
@@ -258,17 +259,16 @@ CKERROR CKParameterManager::RegisterStructure(CKGUID guid, const char* name, con
     for (const char* c = text; *c; ++c)
         if (*c == ',')
             ++count;
-    const CKParameterLinks& links = CKGetParameterLinks();
     CKParameterTypeDesc desc;
     desc.Guid = guid;
     desc.Name = name;
     desc.Registered = TRUE;
     desc.DefaultSize = 4 * count;
-    desc.CreateDefault = links.StructCreate;
-    desc.Destroy = links.StructDestroy;
-    desc.SaveLoad = links.StructSaveLoad;
-    desc.Copy = links.StructCopy;
-    desc.StringConvert = links.StructText;
+    desc.CreateDefault = CKCreateStructValue;
+    desc.Destroy = CKDestroyStructValue;
+    desc.SaveLoad = CKSaveLoadStructValue;
+    desc.Copy = CKCopyStructValue;
+    desc.StringConvert = CKStructText;
     desc.Flags = CKPARAMETERTYPE_STRUCT;
     desc.TableIndex = m_Structs.Size();
     CKERROR err = RegisterParameterType(&desc);
@@ -491,10 +491,51 @@ void CKParameterManager::UpdateParameterEnum()
     m_ParameterTypeEnumUpToDate = TRUE;
 }
 
+XArray<CK_ID> CKParameterManager::ParameterIds() const
+{
+    // Ids rather than pointers: a type's callbacks may destroy parameters
+    // (a structure's members) while the list is walked.
+    XArray<CK_ID> ids;
+    for (CK_CLASSID cid : {CKCID_PARAMETERIN, CKCID_PARAMETER})
+        for (CKObject* o : m_Context->GetObjectListByType(cid, TRUE))
+            ids.PushBack(o->GetID());
+    return ids;
+}
+
+CKBOOL CKParameterManager::ForgetType(CKParameterTypeDesc* removed)
+{
+    CKBOOL any = FALSE;
+    for (CK_ID id : ParameterIds()) {
+        CKObject* o = m_Context->GetObject(id);
+        if (!o)
+            continue;
+        if (CKIsChildClassOf(o->GetClassID(), CKCID_PARAMETERIN)) {
+            auto* in = static_cast<CKParameterIn*>(o);
+            if (in->GetTypeDesc() == removed) {
+                in->ForgetType();
+                any = TRUE;
+            }
+        } else if (static_cast<CKParameter*>(o)->GetTypeDesc() == removed) {
+            static_cast<CKParameter*>(o)->ForgetType();
+            any = TRUE;
+        }
+    }
+    return any;
+}
+
 CKERROR CKParameterManager::ChangeParametersGuid(CKGUID oldGuid, CKGUID newGuid)
 {
-    const CKParameterLinks& links = CKGetParameterLinks();
-    if (links.ChangeParametersGuid)
-        links.ChangeParametersGuid(m_Context, oldGuid, newGuid);
+    for (CK_ID id : ParameterIds()) {
+        CKObject* o = m_Context->GetObject(id);
+        if (!o)
+            continue;
+        if (CKIsChildClassOf(o->GetClassID(), CKCID_PARAMETERIN)) {
+            auto* in = static_cast<CKParameterIn*>(o);
+            if (in->GetGUID() == oldGuid)
+                in->SetGUID(newGuid);
+        } else if (static_cast<CKParameter*>(o)->GetGUID() == oldGuid) {
+            static_cast<CKParameter*>(o)->SetGUID(newGuid);
+        }
+    }
     return CKErr::Ok;
 }

@@ -47,6 +47,15 @@ public:
     explicit CKParameterManager(CKContext* context);
     ~CKParameterManager() override;
 
+    // The enumeration and flags types declared by loaded files that the file
+    // being saved uses (type flag CKPARAMETERTYPE_TOSAVE), for a program
+    // without their declaring code; null when there is none.
+    CKStateChunk* SaveData(CKFile* file) override;
+    // Registers the declarations of a file, reconciling them with the types
+    // already registered under the duplicate policy; each conflict is one
+    // console line. 0.
+    CKERROR LoadData(CKStateChunk* chunk, CKFile* file) override;
+
     // Registration. Results are 0 or an error code.
 
     // Copies the description into the table and writes its index into
@@ -116,7 +125,7 @@ public:
     // Rebuilds "Registered Parameter" from the visible types.
     void UpdateParameterEnum();
     CKBOOL IsParameterTypeEnumUpToDate() const { return m_ParameterTypeEnumUpToDate; }
-    // Parameters of type oldGuid switch to newGuid. 0.
+    // Parameters and inputs of type oldGuid switch to newGuid. 0.
     CKERROR ChangeParametersGuid(CKGUID oldGuid, CKGUID newGuid);
 
     // Parameter operations.
@@ -155,6 +164,10 @@ private:
     CKBOOL WouldCloseCycle(CKGUID guid, CKGUID parent) const;
     CKPluginEntry* DeclaringPlugin() const;
     void RemoveAllParameterTypes();
+    // The ids of every parameter and input of the context.
+    XArray<CK_ID> ParameterIds() const;
+    // Parameters and inputs of the type let go of it; TRUE when any did.
+    CKBOOL ForgetType(CKParameterTypeDesc* removed);
 
     CKBOOL m_ParameterTypeEnumUpToDate = FALSE;
     XArray<CKParameterTypeDesc*> m_ParameterTypes; // owned; null for a free slot

@@ -20,9 +20,11 @@ typedef void (*CK_PARAMETERSAVELOADFUNCTION)(CKParameter* param, CKStateChunk** 
 // Repairs a value after objects were deleted.
 typedef void (*CK_PARAMETERCHECKFUNCTION)(CKParameter* param);
 typedef void (*CK_PARAMETERCOPYFUNCTION)(CKParameter* dest, CKParameter* src);
-// readFromString 0: writes the text into valueString (when not null) and
-// returns its size with the terminating zero; 1: parses valueString.
-typedef int (*CK_PARAMETERSTRINGFUNCTION)(CKParameter* param, char* valueString, CKBOOL readFromString);
+// readFromString 0: writes the text into valueString (when not null; at most
+// bufferSize bytes, cut and terminated when longer) and returns its full
+// size with the terminating zero, so a caller asks with a null buffer first;
+// 1: parses valueString (bufferSize unused).
+typedef int (*CK_PARAMETERSTRINGFUNCTION)(CKParameter* param, char* valueString, int bufferSize, CKBOOL readFromString);
 
 // Bits of CKParameterTypeDesc::Flags.
 enum CKPARAMETERTYPE_FLAGS : CKDWORD

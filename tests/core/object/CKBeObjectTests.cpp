@@ -15,10 +15,13 @@
 #include "core/object/CKClassRegistry.h"
 #include "core/object/CKDependencies.h"
 #include "core/object/CKDependenciesContext.h"
+#include "core/parameter/CKParameter.h"
+#include "core/parameter/CKParameterGuids.h"
+#include "core/parameter/CKParameterManager.h"
 #include "tests/core/support/CoreTestSupport.h"
 
 // Behavioural objects with stand-ins for the classes they reach through
-// their links: a behaviour and a parameter class registered by the test.
+// their links: a behaviour class registered by the test.
 
 namespace {
 
@@ -33,33 +36,6 @@ public:
     CKBeObject* m_Owner = nullptr;
 
     static const char* GetClassName() { return "Test Behavior"; }
-};
-
-// A parameter holding one word, saved under identifier 64.
-class TestParameter : public CKClass<TestParameter, CKObject, 0>
-{
-public:
-    explicit TestParameter(CKContext* context) : CKClass(context) {}
-    CKStateChunk* Save(CKFile* file, CKDWORD flags) override
-    {
-        CKStateChunk* chunk = CKObject::Save(file, flags);
-        chunk->WriteIdentifier(64);
-        chunk->WriteInt(m_Value);
-        chunk->CloseChunk();
-        return chunk;
-    }
-    CKERROR Load(CKStateChunk* chunk, CKFile* file) override
-    {
-        CKObject::Load(chunk, file);
-        if (chunk->SeekIdentifier(64))
-            m_Value = chunk->ReadInt();
-        return 0;
-    }
-
-    int m_Value = 0;
-    CKGUID m_Type;
-
-    static const char* GetClassName() { return "Test Parameter"; }
 };
 
 // Attribute types: 1 and 2 carry a parameter, 3 does not, 4 is never saved.
@@ -91,13 +67,6 @@ CKBeObjectLinks TestLinks()
     l.RemoveAttributeFromObject = [](CKContext*, int type, CKBeObject*) {
         g_Events.push_back("remove " + std::to_string(type));
     };
-    l.CreateAttributeParameter = [](CKContext* context, int type, CKBeObject*, CKBOOL) {
-        auto* p = static_cast<TestParameter*>(context->CreateObject(TestParameter::m_ClassID));
-        p->m_Type = CKGUID(0x100 + type, 0);
-        return static_cast<CKObject*>(p);
-    };
-    l.GetParameterTypeGuid = [](CKObject* p) { return static_cast<TestParameter*>(p)->m_Type; };
-    l.SetParameterTypeGuid = [](CKObject* p, CKGUID g) { static_cast<TestParameter*>(p)->m_Type = g; };
     return l;
 }
 
@@ -115,10 +84,17 @@ protected:
     {
         ASSERT_EQ(CKStartUp(), 0);
         RegisterUnderStandInParent<TestBehavior>("TestBehavior", CKCID_BEHAVIOR);
-        RegisterUnderStandInParent<TestParameter>("TestParameter", CKCID_PARAMETER);
         CKBuildClassHierarchyTable();
         ASSERT_EQ(CKCreateContext(&m_Context, nullptr), 0);
         m_Context->SetInterfaceMode(TRUE, ConsoleHook, nullptr);
+        // The parameter types of attribute types 1 and 2: integers.
+        for (CKDWORD type : {1u, 2u}) {
+            CKParameterTypeDesc desc;
+            desc.Guid = CKGUID(0x100 + type, 0);
+            desc.ParentGuid = CKPGUID_INT;
+            desc.DefaultSize = 4;
+            ASSERT_EQ(m_Context->GetParameterManager()->RegisterParameterType(&desc), 0);
+        }
         CKSetBeObjectLinks(TestLinks());
         g_Events.clear();
     }
@@ -270,10 +246,13 @@ TEST_F(BeObjectTest, AttributesGetOneParameterAndRoundTripWithoutAFile)
     EXPECT_TRUE(o->SetAttribute(3));
     EXPECT_TRUE(o->SetAttribute(4));
     EXPECT_EQ(o->GetAttributeCount(), 3);
-    EXPECT_EQ(m_Context->GetObjectsCountByClassID(TestParameter::m_ClassID), 1);
-    auto* parameter = static_cast<TestParameter*>(o->GetAttributeParameter(1));
+    EXPECT_EQ(m_Context->GetObjectsCountByClassID(CKCID_PARAMETEROUT), 1);
+    CKParameter* parameter = o->GetAttributeParameter(1);
     ASSERT_NE(parameter, nullptr);
-    parameter->m_Value = 77;
+    EXPECT_EQ(parameter->GetGUID(), CKGUID(0x101, 0));
+    EXPECT_EQ(parameter->GetOwner(), o);
+    int value = 77;
+    parameter->SetValue(&value);
     EXPECT_EQ(o->GetAttributeParameter(3), nullptr);
     EXPECT_EQ(o->GetAttributeType(1), 3);
 
@@ -294,7 +273,7 @@ TEST_F(BeObjectTest, AttributesGetOneParameterAndRoundTripWithoutAFile)
     EXPECT_TRUE(o->RemoveAttribute(1));
     EXPECT_FALSE(o->RemoveAttribute(1));
     EXPECT_EQ(g_Events, (std::vector<std::string>{"remove 1"}));
-    EXPECT_EQ(m_Context->GetObjectsCountByClassID(TestParameter::m_ClassID), 0);
+    EXPECT_EQ(m_Context->GetObjectsCountByClassID(CKCID_PARAMETEROUT), 0);
 }
 
 TEST_F(BeObjectTest, AttributeSectionWithAWrongManagerCountIsReported)
@@ -342,7 +321,7 @@ TEST_F(BeObjectTest, CopyObjectsCopiesTheObjectItsScriptsAndItsParameters)
     auto count = [&](CK_CLASSID cid) { return m_Context->GetObjectsCountByClassID(cid); };
     int beObjects = count(CKCID_BEOBJECT);
     int behaviors = count(TestBehavior::m_ClassID);
-    int parameters = count(TestParameter::m_ClassID);
+    int parameters = count(CKCID_PARAMETEROUT);
 
     auto* copy = static_cast<CKBeObject*>(m_Context->CopyObjects(o, nullptr, "Copy"));
     ASSERT_NE(copy, nullptr);
@@ -352,7 +331,7 @@ TEST_F(BeObjectTest, CopyObjectsCopiesTheObjectItsScriptsAndItsParameters)
     // Exactly the object, the script that is not inherited and the parameter.
     EXPECT_EQ(count(CKCID_BEOBJECT), beObjects + 1);
     EXPECT_EQ(count(TestBehavior::m_ClassID), behaviors + 1);
-    EXPECT_EQ(count(TestParameter::m_ClassID), parameters + 1);
+    EXPECT_EQ(count(CKCID_PARAMETEROUT), parameters + 1);
     ASSERT_EQ(copy->GetScriptCount(), 1);
     CKObject* script = copy->GetScript(0);
     EXPECT_NE(script, walk);

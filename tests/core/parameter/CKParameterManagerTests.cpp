@@ -2,6 +2,7 @@
 #include <set>
 
 #include "core/context/CKRandom.h"
+#include "core/parameter/CKParameter.h"
 #include "core/parameter/CKParameterGuids.h"
 #include "tests/core/parameter/ParameterTestSupport.h"
 
@@ -30,30 +31,6 @@ CKParameterTypeDesc Desc(CKGUID guid, const char* name, CKGUID parent = CKGUID()
     d.DefaultSize = 4;
     return d;
 }
-
-// Parameters "use" the types in this set; ForgetType reports whether the
-// removed type was one of them.
-std::set<CKGUID>& TypesInUse()
-{
-    static std::set<CKGUID> used;
-    return used;
-}
-
-CKBOOL ForgetUsedType(CKContext*, CKParameterTypeDesc* removed)
-{
-    return TypesInUse().erase(removed->Guid) > 0;
-}
-
-class ParameterManagerWithUse : public ParameterFixture
-{
-protected:
-    CKParameterLinks Links() override
-    {
-        CKParameterLinks links = MarkerLinks();
-        links.ForgetType = ForgetUsedType;
-        return links;
-    }
-};
 
 } // namespace
 
@@ -150,7 +127,7 @@ TEST_F(ParameterManager, ParentsNamedByGuidNeverCloseACycle)
     EXPECT_EQ(parent, CKGUID(7, 7));
 }
 
-TEST_F(ParameterManagerWithUse, RemovingATypeRemovesItsDescendantsAndFreesSlotsForReuse)
+TEST_F(ParameterManager, RemovingATypeRemovesItsDescendantsAndFreesSlotsForReuse)
 {
     CKGUID a(0xA, 2), b(0xB, 2), c(0xC, 2), other(0xD, 2);
     CKParameterTypeDesc da = Desc(a, "A", CKPGUID_FLOAT), db = Desc(b, "B", a), dc = Desc(c, "C", b),
@@ -158,7 +135,8 @@ TEST_F(ParameterManagerWithUse, RemovingATypeRemovesItsDescendantsAndFreesSlotsF
     for (CKParameterTypeDesc* d : {&da, &db, &dc, &dother})
         ASSERT_EQ(m_Manager->RegisterParameterType(d), 0);
     int count = m_Manager->GetParameterTypesCount();
-    TypesInUse() = {c};
+    auto* user = static_cast<CKParameter*>(m_Context->CreateObject(CKCID_PARAMETERLOCAL));
+    user->SetGUID(c);
 
     EXPECT_EQ(m_Manager->UnRegisterParameterType(a), 0);
     EXPECT_EQ(m_Manager->ParameterGuidToType(b), -1);
@@ -168,6 +146,7 @@ TEST_F(ParameterManagerWithUse, RemovingATypeRemovesItsDescendantsAndFreesSlotsF
     EXPECT_EQ(m_Manager->ParameterGuidToType(other), dother.Index);
     EXPECT_EQ(m_Manager->GetParameterTypesCount(), count);
     EXPECT_EQ(m_Console, Texts{"Warning : Some parameters are not valid any more."});
+    EXPECT_EQ(user->GetType(), -1);
 
     // The lowest free slot is taken first.
     CKParameterTypeDesc again = Desc(CKGUID(0xE, 2), "Again");
@@ -290,7 +269,7 @@ TEST_F(ParameterManager, StructuresKeepTheirMemberNamesAndTypes)
 TEST_F(ParameterManager, DefaultCopiesFollowTheValue)
 {
     CKParameterTypeDesc chunked = Desc(CKGUID(6, 1), "Chunked");
-    chunked.SaveLoad = CKGetParameterLinks().PointerSaveLoad;
+    chunked.SaveLoad = CKSaveLoadPointerValue;
     CKParameterTypeDesc word = Desc(CKGUID(6, 2), "Word");
     CKParameterTypeDesc text = Desc(CKGUID(6, 3), "Text");
     text.Flags = CKPARAMETERTYPE_VARIABLESIZE;

@@ -1,120 +1,99 @@
 #pragma once
 
+#include <cstring>
 #include <map>
 #include <string>
-#include <type_traits>
 
 #include <gtest/gtest.h>
 
 #include "core/context/CKContext.h"
 #include "core/context/CKStartUp.h"
-#include "core/parameter/CKParameterLinks.h"
+#include "core/parameter/CKParameter.h"
+#include "core/parameter/CKParameterCallbacks.h"
 #include "core/parameter/CKParameterManager.h"
 
-// Stand-ins for the value callbacks: one distinct function per entry of the
-// parameter links, so a type's callbacks can be named back.
-inline int g_LastMarker = 0;
-
-template <int N, class F>
-struct Marker;
-template <int N, class R, class... A>
-struct Marker<N, R (*)(A...)>
+// The engine's value callbacks by short names, so a type's callbacks can be
+// named back in expectations.
+inline const std::map<const void*, std::string>& CallbackNames()
 {
-    static R Fn(A...)
-    {
-        g_LastMarker = N; // a distinct body, so no two markers are folded into one
-        if constexpr (!std::is_void_v<R>)
-            return R();
-    }
-};
-
-// The entry name of each marker function.
-inline std::map<const void*, std::string>& MarkerNames()
-{
-    static std::map<const void*, std::string> names;
+    static const std::map<const void*, std::string> names = [] {
+        std::map<const void*, std::string> n;
+#define NAME(fn, label) n[reinterpret_cast<const void*>(&fn)] = label
+        NAME(CKCopy4ByteValue, "Copy4Bytes");
+        NAME(CKCopyFixedValue, "CopyFixed");
+        NAME(CKCopyGenericValue, "CopyGeneric");
+        NAME(CKCopySliderValue, "CopySlider");
+        NAME(CKCopyNoValue, "CopyNothing");
+        NAME(CKCopyValueBySaveLoad, "CopyBySaveLoad");
+        NAME(CKFloatText, "FloatText");
+        NAME(CKAngleText, "AngleText");
+        NAME(CKFloatSliderText, "FloatSliderText");
+        NAME(CKIntegerText, "IntegerText");
+        NAME(CKTimeText, "TimeText");
+        NAME(CKBooleanText, "BooleanText");
+        NAME(CKStringText, "StringText");
+        NAME(CKVectorText, "VectorText");
+        NAME(CKEulerAnglesText, "EulerAnglesText");
+        NAME(CKFourFloatsText, "FourFloatsText");
+        NAME(CKRectangleText, "RectangleText");
+        NAME(CKVector2DText, "Vector2DText");
+        NAME(CKMatrixText, "MatrixText");
+        NAME(CKColorText, "ColorText");
+        NAME(CKBoxText, "BoxText");
+        NAME(CKCollectionText, "CollectionText");
+        NAME(CKPercentageText, "PercentageText");
+        NAME(CKMessageText, "MessageText");
+        NAME(CKAttributeText, "AttributeText");
+        NAME(CKObjectText, "ObjectText");
+        NAME(CKEnumText, "EnumText");
+        NAME(CKFlagsText, "FlagsText");
+        NAME(CKStructText, "StructText");
+        NAME(CKCreateDependenciesValue, "DependenciesCreate");
+        NAME(CKDestroyDependenciesValue, "DependenciesDestroy");
+        NAME(CKSaveLoadDependenciesValue, "DependenciesSaveLoad");
+        NAME(CKCopyDependenciesValue, "DependenciesCopy");
+        NAME(CKCreateCollectionValue, "CollectionCreate");
+        NAME(CKDestroyCollectionValue, "CollectionDestroy");
+        NAME(CKSaveLoadCollectionValue, "CollectionSaveLoad");
+        NAME(CKCopyCollectionValue, "CollectionCopy");
+        NAME(CKCheckCollectionValue, "CollectionCheck");
+        NAME(CKCreateCurveValue, "Curve2DCreate");
+        NAME(CKDestroyCurveValue, "Curve2DDestroy");
+        NAME(CKSaveLoadCurveValue, "Curve2DSaveLoad");
+        NAME(CKCopyCurveValue, "Curve2DCopy");
+        NAME(CKCreateChunkValue, "StateChunkCreate");
+        NAME(CKDestroyChunkValue, "StateChunkDestroy");
+        NAME(CKSaveLoadChunkValue, "StateChunkSaveLoad");
+        NAME(CKCopyChunkValue, "StateChunkCopy");
+        NAME(CKCreateStructValue, "StructCreate");
+        NAME(CKDestroyStructValue, "StructDestroy");
+        NAME(CKSaveLoadStructValue, "StructSaveLoad");
+        NAME(CKCopyStructValue, "StructCopy");
+        NAME(CKCreateMatrixValue, "MatrixCreate");
+        NAME(CKSaveLoadPointerValue, "PointerSaveLoad");
+        NAME(CKCheckObjectValue, "ObjectCheck");
+        NAME(CKCreateParameterTypeValue, "RegisteredParameterCreate");
+#undef NAME
+        return n;
+    }();
     return names;
-}
-
-inline CKParameterLinks MarkerLinks()
-{
-    CKParameterLinks links;
-#define INSTALL(field)                                                                                                 \
-    links.field = &Marker<__COUNTER__, decltype(links.field)>::Fn;                                                     \
-    MarkerNames()[reinterpret_cast<const void*>(links.field)] = #field
-    INSTALL(Copy4Bytes);
-    INSTALL(CopyFixed);
-    INSTALL(CopyGeneric);
-    INSTALL(CopySlider);
-    INSTALL(CopyNothing);
-    INSTALL(CopyBySaveLoad);
-    INSTALL(FloatText);
-    INSTALL(AngleText);
-    INSTALL(FloatSliderText);
-    INSTALL(IntegerText);
-    INSTALL(TimeText);
-    INSTALL(BooleanText);
-    INSTALL(StringText);
-    INSTALL(VectorText);
-    INSTALL(EulerAnglesText);
-    INSTALL(FourFloatsText);
-    INSTALL(RectangleText);
-    INSTALL(Vector2DText);
-    INSTALL(MatrixText);
-    INSTALL(ColorText);
-    INSTALL(BoxText);
-    INSTALL(CollectionText);
-    INSTALL(PercentageText);
-    INSTALL(MessageText);
-    INSTALL(AttributeText);
-    INSTALL(ObjectText);
-    INSTALL(EnumText);
-    INSTALL(FlagsText);
-    INSTALL(StructText);
-    INSTALL(DependenciesCreate);
-    INSTALL(DependenciesDestroy);
-    INSTALL(DependenciesSaveLoad);
-    INSTALL(DependenciesCopy);
-    INSTALL(CollectionCreate);
-    INSTALL(CollectionDestroy);
-    INSTALL(CollectionSaveLoad);
-    INSTALL(CollectionCopy);
-    INSTALL(CollectionCheck);
-    INSTALL(Curve2DCreate);
-    INSTALL(Curve2DDestroy);
-    INSTALL(Curve2DSaveLoad);
-    INSTALL(Curve2DCopy);
-    INSTALL(StateChunkCreate);
-    INSTALL(StateChunkDestroy);
-    INSTALL(StateChunkSaveLoad);
-    INSTALL(StateChunkCopy);
-    INSTALL(StructCreate);
-    INSTALL(StructDestroy);
-    INSTALL(StructSaveLoad);
-    INSTALL(StructCopy);
-    INSTALL(MatrixCreate);
-    INSTALL(PointerSaveLoad);
-    INSTALL(ObjectCheck);
-    INSTALL(RegisteredParameterCreate);
-#undef INSTALL
-    return links;
 }
 
 template <class F>
 std::string MarkerName(F f)
 {
-    auto it = MarkerNames().find(reinterpret_cast<const void*>(f));
-    return it == MarkerNames().end() ? "?" : it->second;
+    auto it = CallbackNames().find(reinterpret_cast<const void*>(f));
+    return it == CallbackNames().end() ? "?" : it->second;
 }
 
-// A started engine with the marker callbacks installed and one context,
-// whose console lines are kept.
+// A started engine with one context, whose console lines are kept.
 class ParameterFixture : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
         ASSERT_EQ(CKStartUp(), 0);
-        CKSetParameterLinks(Links());
+        RegisterClasses();
         ASSERT_EQ(CKCreateContext(&m_Context, nullptr), 0);
         m_Context->SetInterfaceMode(TRUE, ConsoleHook, &m_Console);
         m_Manager = m_Context->GetParameterManager();
@@ -124,13 +103,42 @@ protected:
         EXPECT_EQ(CKCloseContext(m_Context), 0);
         EXPECT_EQ(CKShutdown(), 0);
     }
-    virtual CKParameterLinks Links() { return MarkerLinks(); }
-
+    // Test classes, registered before the context is made.
+    virtual void RegisterClasses() {}
     static CKERROR ConsoleHook(CKUICallbackStruct& message, void* data)
     {
         if (message.Reason == CKUIM_OUTTOCONSOLE)
             static_cast<std::vector<std::string>*>(data)->push_back(reinterpret_cast<const char*>(message.Param2));
         return 0;
+    }
+
+    // A parameter of the class, typed by the GUID (none for null).
+    template <class T>
+    T* New(CKGUID type = CKGUID(), const char* name = nullptr)
+    {
+        T* p = static_cast<T*>(m_Context->CreateObject(T::m_ClassID, name));
+        if (p && type.IsValid())
+            p->SetGUID(type);
+        return p;
+    }
+    // The value's bytes as GetValue gives them (none when it refuses).
+    static std::vector<CKBYTE> Bytes(CKParameter* p)
+    {
+        std::vector<CKBYTE> out(p->GetDataSize() > 0 ? (size_t) p->GetDataSize() : 0);
+        if (out.empty() || p->GetValue(out.data(), FALSE) != 0)
+            out.clear();
+        return out;
+    }
+    // The text form, asked for its size first.
+    static std::string Text(CKParameter* p)
+    {
+        int size = p->GetStringValue(nullptr, 0, FALSE);
+        if (size <= 0)
+            return "";
+        std::string text((size_t) size, '\0');
+        p->GetStringValue(text.data(), size, FALSE);
+        text.resize(std::strlen(text.c_str()));
+        return text;
     }
 
     CKContext* m_Context = nullptr;
