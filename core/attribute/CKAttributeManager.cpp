@@ -8,6 +8,7 @@
 #include "core/file/CKFile.h"
 #include "core/object/CKBeObject.h"
 #include "core/object/CKClassRegistry.h"
+#include "core/parameter/CKParameterLinks.h"
 #include "core/parameter/CKParameterManager.h"
 #include "core/scene/CKScene.h"
 #include "system/log/QxLogManager.h"
@@ -560,5 +561,25 @@ void CKAttributeManager::InstallLinks()
             manager->SetAttributeCategory(type, category);
         return type;
     };
+    links.GetAttributeDefaultValue = [](CKContext* context, int type) -> const char* {
+        CKAttributeManager* manager = Manager(context);
+        return manager ? manager->GetAttributeDefaultValue(type) : nullptr;
+    };
     CKSetBeObjectLinks(links);
+
+    // What "Attribute" parameter values reach of the types they name.
+    CKParameterLinks parameters = CKGetParameterLinks();
+    parameters.GetAttributeName = [](CKContext* context, int type, XString& name) -> CKBOOL {
+        CKAttributeManager* manager = Manager(context);
+        const char* text = manager ? manager->GetAttributeNameByType(type) : nullptr;
+        if (!text)
+            return FALSE;
+        name = text;
+        return TRUE;
+    };
+    parameters.GetAttributeTypeByName = [](CKContext* context, const char* name) {
+        CKAttributeManager* manager = Manager(context);
+        return manager ? manager->GetAttributeTypeByName(name) : -1;
+    };
+    CKSetParameterLinks(parameters);
 }

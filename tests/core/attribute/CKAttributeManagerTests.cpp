@@ -9,7 +9,9 @@
 #include "core/chunk/CKStateChunk.h"
 #include "core/parameter/CKParameterGuids.h"
 #include "core/parameter/CKParameterManager.h"
+#include "core/parameter/CKParameterOut.h"
 #include "tests/core/scene/SceneTestSupport.h"
+#include "tests/support/TestPaths.h"
 
 namespace {
 
@@ -264,4 +266,59 @@ TEST_F(AttributeTest, HostileRegistryChunksChangeNothingUnsafe)
     chunk->CloseChunk();
     EXPECT_EQ(there->LoadData(chunk, nullptr), 0);
     CKDeleteStateChunk(chunk);
+}
+
+// Values.
+
+TEST_F(AttributeTest, AttributesWithAValueGetAParameterSetToTheDefault)
+{
+    const int speed = m_Manager->RegisterNewAttributeType("Speed", CKPGUID_INT);
+    m_Manager->SetAttributeDefaultValue(speed, "42");
+    EXPECT_STREQ(m_Manager->GetAttributeDefaultValue(speed), "42");
+    CKBeObject* object = NewBeObject();
+    ASSERT_TRUE(object->SetAttribute(speed));
+    CKParameter* value = object->GetAttributeParameter(speed);
+    ASSERT_NE(value, nullptr);
+    int word = 0;
+    value->GetValue(&word);
+    EXPECT_EQ(word, 42);
+    EXPECT_EQ(value->GetOwner(), object);
+    const int tag = m_Manager->RegisterNewAttributeType("Tag", CKGUID());
+    ASSERT_TRUE(object->SetAttribute(tag));
+    EXPECT_EQ(object->GetAttributeParameter(tag), nullptr) << "a type without value has no parameter";
+}
+
+TEST_F(AttributeTest, AnAttributeValueFindsItsTypeAfterALoad)
+{
+    // A type that nothing else would save: no object carries it and it is
+    // not kept when unused.
+    const int marked = m_Manager->RegisterNewAttributeType("Marked", CKGUID(), CKCID_BEOBJECT, 0x20);
+    CKParameterOut* which = m_Context->CreateCKParameterOut("Which", CKPGUID_ATTRIBUTE);
+    ASSERT_NE(which, nullptr);
+    which->SetValue(&marked);
+    char text[64] = {};
+    which->GetStringValue(text, sizeof(text));
+    EXPECT_STREQ(text, "Marked");
+
+    TestTempDir dir;
+    const std::string path = dir.File("attribute.qdx");
+    CKFile* file = m_Context->CreateCKFile();
+    ASSERT_EQ(file->StartSave(path.c_str()), 0);
+    file->SaveObject(which);
+    ASSERT_EQ(file->EndSave(), 0);
+    m_Context->DeleteCKFile(file);
+    EXPECT_FALSE(m_Manager->GetAttributeFlags(marked) & CK_ATTRIBUTE_SAVEDWITHFILE) << "the mark lasts the save";
+
+    CKContext* other = NewContext();
+    for (int i = 0; i < 4; ++i)
+        other->GetAttributeManager()->RegisterNewAttributeType(("Before " + std::to_string(i)).c_str(), CKGUID());
+    CKFile* loader = other->CreateCKFile();
+    ASSERT_EQ(loader->Load(path.c_str(), nullptr), 0);
+    other->DeleteCKFile(loader);
+    auto* back = static_cast<CKParameter*>(other->GetObjectByNameAndParentClass("Which", CKCID_PARAMETER));
+    ASSERT_NE(back, nullptr);
+    int value = -1;
+    back->GetValue(&value);
+    EXPECT_EQ(value, other->GetAttributeManager()->GetAttributeTypeByName("Marked"));
+    EXPECT_EQ(value, 4);
 }

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "core/attribute/CKAttributeManager.h"
+#include "core/parameter/CKParameter.h"
+#include "core/parameter/CKParameterGuids.h"
 #include "tests/core/scene/SceneTestSupport.h"
 #include "tests/support/TestPaths.h"
 
@@ -25,6 +27,17 @@ const int kKnownTypes[] = {2, 5, 11, 16, 19};
 std::string TypeName(int i)
 {
     return "Attribute " + std::to_string(i);
+}
+
+// Some types carry a value: an integer, a float or a text.
+CKGUID TypeGuid(int i)
+{
+    switch (i % 5) {
+    case 1: return CKPGUID_INT;
+    case 2: return CKPGUID_FLOAT;
+    case 3: return CKPGUID_STRING;
+    default: return CKGUID();
+    }
 }
 
 // What a context holds of a level, by names.
@@ -78,8 +91,17 @@ LevelPicture Picture(CKContext* context)
             continue;
         auto* be = static_cast<CKBeObject*>(object);
         auto& names = picture.attributes[NameOf(object)];
-        for (int a = 0; a < be->GetAttributeCount(); ++a)
-            names.insert(attributes->GetAttributeNameByType(be->GetAttributeType(a)));
+        for (int a = 0; a < be->GetAttributeCount(); ++a) {
+            const int type = be->GetAttributeType(a);
+            std::string entry = attributes->GetAttributeNameByType(type);
+            if (CKParameter* value = be->GetAttributeParameter(type)) {
+                char text[64] = {};
+                value->GetStringValue(text, sizeof(text));
+                entry += std::string(" = ") + text;
+                EXPECT_EQ(value->GetOwner(), be);
+            }
+            names.insert(entry);
+        }
         if (CKIsChildClassOfObject(object, CKCID_GROUP)) {
             auto* group = static_cast<CKGroup*>(object);
             auto& members = picture.groups[NameOf(object)];
@@ -108,7 +130,7 @@ protected:
         for (int i = 0; i < 3; ++i)
             attributes->RegisterNewAttributeType(("Local " + std::to_string(i)).c_str(), CKGUID());
         for (int known : kKnownTypes)
-            attributes->RegisterNewAttributeType(TypeName(known).c_str(), CKGUID(), CKCID_BEOBJECT, 0x13);
+            attributes->RegisterNewAttributeType(TypeName(known).c_str(), TypeGuid(known), CKCID_BEOBJECT, 0x13);
         return context;
     }
 
@@ -133,8 +155,10 @@ protected:
         CKAttributeManager* attributes = m_Context->GetAttributeManager();
         std::vector<int> types;
         for (int t = 0; t < kTypes; ++t) {
-            types.push_back(attributes->RegisterNewAttributeType(TypeName(t).c_str(), CKGUID(), CKCID_BEOBJECT,
+            types.push_back(attributes->RegisterNewAttributeType(TypeName(t).c_str(), TypeGuid(t), CKCID_BEOBJECT,
                                                                  t % 3 == 0 ? 0x13 : 0x10));
+            if (t % 5 == 1)
+                attributes->SetAttributeDefaultValue(types.back(), "7");
             attributes->SetAttributeCategory(types.back(), kCategories[t % 4]);
         }
         CKLevel* level = NewLevel("Level");
@@ -166,6 +190,9 @@ protected:
                 object->SetAttribute(types[i % kTypes]);
             if (i % 7 == 0)
                 object->SetAttribute(types[(i / 7) % kTypes]);
+            // Every other value is changed from its default.
+            if (CKParameter* value = object->GetAttributeParameter(types[i % kTypes]); value && i % 2 == 0)
+                value->SetStringValue(std::to_string(i / 4).c_str());
         }
         std::vector<CKGroup*> groups;
         for (int g = 0; g < kGroups; ++g) {
@@ -192,6 +219,8 @@ TEST_F(LevelFileTest, AThousandObjectsComeBackWhereTheTypesLiveElsewhereAndSaveA
     const LevelPicture original = Picture(m_Context);
     ASSERT_EQ(original.sceneOrder, (std::vector<std::string>{"Scene C", "Scene A", "Scene B"}));
     ASSERT_EQ(original.sceneMembers.at("level scene").size(), (size_t) kObjects + kGroups + 1);
+    ASSERT_EQ(original.attributes.at("Object 1"), (std::set<std::string>{"Attribute 1 = 7"})) << "the default";
+    ASSERT_EQ(original.attributes.at("Object 6"), (std::set<std::string>{"Attribute 6 = 1"}));
 
     TestTempDir dir;
     Save(m_Context, dir.File("first.qbx"));
