@@ -558,7 +558,7 @@ CKERROR CKScene::Load(CKStateChunk* chunk, CKFile* file)
 {
     if (!chunk)
         return CKErr::InvalidParameter;
-    m_SceneFlags &= ~2u;
+    m_SceneFlags &= ~1u;
     if (chunk->GetDataVersion() >= 1)
         LoadCurrentForm(chunk, file);
     else

@@ -385,8 +385,10 @@ TEST_F(SceneTest, DataVersion7ChunksConvertTheirDescriptorFlags)
     chunk->CloseChunk();
 
     CKScene* scene = NewScene();
+    scene->SetSceneFlags(3);
     ASSERT_EQ(scene->Load(chunk, nullptr), 0);
     CKDeleteStateChunk(chunk);
+    EXPECT_EQ(scene->GetSceneFlags(), 2u) << "bit 1 is cleared by every load";
     EXPECT_EQ(scene->GetObjectFlags(a),
               (CKDWORD) (CK_SCENEOBJECT_ACTIVE | CK_SCENEOBJECT_START_RESET | CK_SCENEOBJECT_START_ACTIVATE));
     EXPECT_EQ(scene->GetObjectFlags(b), (CKDWORD) CK_SCENEOBJECT_START_DEACTIVATE);
@@ -499,4 +501,31 @@ TEST_F(SceneTest, SectionsCutAtEveryWordOrFilledWithNoiseLoadWithoutHarm)
         }
     }
     CKDeleteStateChunk(full);
+}
+
+TEST_F(SceneTest, AnObjectSavedWithoutItsSceneBringsItsSceneFlagsToTheNextSceneItJoins)
+{
+    TestTempDir dir;
+    const std::string path = dir.File("alone.qdx");
+    CKBeObject* object = NewBeObject("Alone");
+    m_Level->AddObject(object);
+    m_Scene->SetObjectFlags(object, CK_SCENEOBJECT_START_DEACTIVATE);
+    m_Scene->GetSceneObjectDesc(object)->SetInitialValue(CKSaveObjectState(object));
+    CKFile* file = m_Context->CreateCKFile();
+    ASSERT_EQ(file->StartSave(path.c_str()), 0);
+    file->SaveObject(object, 0xFFFFFFFF);
+    ASSERT_EQ(file->EndSave(), 0);
+    m_Context->DeleteCKFile(file);
+
+    CKContext* fresh = NewContext();
+    CKLevel* level = NewLevel("Other", fresh);
+    CKFile* loader = fresh->CreateCKFile();
+    ASSERT_EQ(loader->Load(path.c_str(), nullptr), 0);
+    fresh->DeleteCKFile(loader);
+    auto* back = static_cast<CKBeObject*>(fresh->GetObjectByNameAndClass("Alone", CKCID_BEOBJECT));
+    ASSERT_NE(back, nullptr);
+    EXPECT_FALSE(level->GetLevelScene()->IsObjectHere(back)) << "loading puts it in no scene";
+    level->AddObject(back);
+    EXPECT_EQ(level->GetLevelScene()->GetObjectFlags(back), (CKDWORD) CK_SCENEOBJECT_START_DEACTIVATE);
+    EXPECT_NE(level->GetLevelScene()->GetObjectInitialValue(back), nullptr);
 }
