@@ -529,3 +529,22 @@ TEST_F(SceneTest, AnObjectSavedWithoutItsSceneBringsItsSceneFlagsToTheNextSceneI
     EXPECT_EQ(level->GetLevelScene()->GetObjectFlags(back), (CKDWORD) CK_SCENEOBJECT_START_DEACTIVATE);
     EXPECT_NE(level->GetLevelScene()->GetObjectInitialValue(back), nullptr);
 }
+
+TEST_F(SceneTest, AnObjectCanJoinAndLeaveEveryScenesOfAnother)
+{
+    CKScene* other = NewScene("Other");
+    CKBeObject* holder = NewBeObject("Holder");
+    CKBeObject* guest = NewBeObject("Guest");
+    m_Level->AddObject(holder);
+    other->AddObject(holder, TRUE);
+    holder->AddObjectToOwnScenes(guest);
+    EXPECT_TRUE(guest->IsInScene(m_Scene));
+    EXPECT_TRUE(guest->IsInScene(other));
+    holder->RemoveObjectFromOwnScenes(guest);
+    EXPECT_EQ(guest->GetSceneInCount(), 0);
+
+    // A script added later joins its owner's scenes.
+    SceneTestBehavior* script = NewScript(holder);
+    EXPECT_TRUE(m_Scene->IsObjectHere(script));
+    EXPECT_TRUE(other->IsObjectHere(script));
+}
