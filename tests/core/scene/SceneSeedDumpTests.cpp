@@ -68,14 +68,23 @@ TEST_F(SceneSeeds, DISABLED_WriteSceneSeeds)
         scene->GetSceneObjectDesc(object)->SetInitialValue(CKSaveObjectState(object));
     }
 
-    WriteSeed(chunks + "/scene", 0, ChunkBytes(CKSaveObjectState(scene)));
-    WriteSeed(chunks + "/level", 1, ChunkBytes(level->Save(nullptr, 0xFFFFFFFF)));
-    WriteSeed(chunks + "/level_file", 9, ChunkBytes(level->Save(nullptr, 0xFFFFFFFF)));
-    WriteSeed(chunks + "/group", 2, ChunkBytes(CKSaveObjectState(group)));
-    WriteSeed(chunks + "/object", 3, ChunkBytes(CKSaveObjectState(level->GetLevelScene())));
-    WriteSeed(chunks + "/attributes", 4, ChunkBytes(attributes->SaveData(nullptr)));
-    WriteSeed(chunks + "/level_scene", 5, ChunkBytes(CKSaveObjectState(level->GetLevelScene())));
-    WriteSeed(chunks + "/inner", 6, ChunkBytes(CKSaveObjectState(inner)));
+    const struct
+    {
+        const char* name;
+        CKBYTE control;
+        CKStateChunk* chunk;
+    } seeds[] = {
+        {"scene", 0, CKSaveObjectState(scene)},
+        {"level", 1, level->Save(nullptr, 0xFFFFFFFF)},
+        {"level_file", 9, level->Save(nullptr, 0xFFFFFFFF)},
+        {"group", 2, CKSaveObjectState(group)},
+        {"object", 3, CKSaveObjectState(level->GetLevelScene())},
+        {"attributes", 4, attributes->SaveData(nullptr)},
+        {"level_scene", 5, CKSaveObjectState(level->GetLevelScene())},
+        {"inner", 6, CKSaveObjectState(inner)},
+    };
+    for (const auto& seed : seeds)
+        WriteSeed(chunks + "/" + seed.name, seed.control, ChunkBytes(seed.chunk));
 
     // The oldest scene form: descriptor chunks of class 47 under 256.
     CKStateChunk* oldest = CKCreateStateChunk(CKCID_SCENE);
