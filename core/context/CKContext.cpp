@@ -25,6 +25,8 @@
 #include "core/object/CKObjectManager.h"
 #include "core/parameter/CKParameterManager.h"
 #include "core/scene/CKHideContentManager.h"
+#include "core/scene/CKLevel.h"
+#include "core/scene/CKScene.h"
 #include "system/memory/QxMemoryManager.h"
 #include "system/runtime/QxTimeProfiler.h"
 
@@ -433,12 +435,22 @@ const XArray<CKObject*>& CKContext::GetObjectListByType(CK_CLASSID cid, CKBOOL d
 
 CKLevel* CKContext::GetCurrentLevel()
 {
-    return reinterpret_cast<CKLevel*>(GetObject(m_CurrentLevel));
+    CKObject* level = GetObject(m_CurrentLevel);
+    if (!level)
+        return nullptr;
+    const CK_CLASSID cid = level->GetClassID();
+    return cid == CKCID_LEVEL || CKIsChildClassOf(cid, CKCID_LEVEL) ? static_cast<CKLevel*>(level) : nullptr;
 }
 
 void CKContext::SetCurrentLevel(CKLevel* level)
 {
-    m_CurrentLevel = level ? reinterpret_cast<CKObject*>(level)->GetID() : 0;
+    m_CurrentLevel = level ? level->GetID() : 0;
+}
+
+CKScene* CKContext::GetCurrentScene()
+{
+    CKLevel* level = GetCurrentLevel();
+    return level ? level->GetCurrentScene() : nullptr;
 }
 
 // Managers.
@@ -589,9 +601,23 @@ void CKContext::BuildManagerCallbackLists()
 template <class F>
 void CKContext::Dispatch(CKMANAGER_FUNCTIONS function, const char* what, F&& call)
 {
-    // A copy: a callback may register or remove managers.
-    XArray<CKBaseManager*> list = GetManagerCallbackList(function);
-    for (CKBaseManager* m : list) {
+    // A copy: a callback may register or remove managers. Short lists are
+    // copied on the stack: scenes dispatch once for every object added.
+    constexpr int kOnStack = 16;
+    const XArray<CKBaseManager*>& live = GetManagerCallbackList(function);
+    const int count = live.Size();
+    CKBaseManager* onStack[kOnStack];
+    XArray<CKBaseManager*> onHeap;
+    CKBaseManager** list = onStack;
+    if (count > kOnStack) {
+        onHeap = live;
+        list = onHeap.Begin();
+    } else {
+        for (int i = 0; i < count; ++i)
+            onStack[i] = live[i];
+    }
+    for (int i = 0; i < count; ++i) {
+        CKBaseManager* m = list[i];
         m_CurrentManager = m;
         try {
             call(m);

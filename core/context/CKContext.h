@@ -137,8 +137,11 @@ public:
     CKDWORD GetProductVersion() const { return m_ProductVersion; }
     CKDWORD GetProductBuild() const { return m_ProductBuild; }
 
+    // The level of the stored id; null when it names no level.
     CKLevel* GetCurrentLevel();
     void SetCurrentLevel(CKLevel* level);
+    // The current level's current scene; null without a level.
+    CKScene* GetCurrentScene();
     CK_ID GetCurrentLevelID() const { return m_CurrentLevel; }
 
     // Managers.

@@ -279,6 +279,8 @@ private:
     // Marks the user enumerations and flags that the saved parameters use,
     // for the parameter manager to save.
     void MarkUserTypes(SaveState& save);
+    // Marks (0x80) the attribute types that saved "Attribute" parameters name.
+    void MarkAttributeTypes(SaveState& save);
     // Asks every manager for its data (a throwing manager is reported and
     // skipped).
     void SaveManagersData();

@@ -8,6 +8,7 @@
 #include <strings.h>
 #include <unistd.h>
 
+#include "core/attribute/CKAttributeManager.h"
 #include "core/chunk/CKChunkBytes.h"
 #include "core/chunk/CKStateChunk.h"
 #include "core/context/CKBaseManager.h"
@@ -28,6 +29,7 @@
 #include "core/object/CKObject.h"
 #include "core/object/CKObjectIDList.h"
 #include "core/parameter/CKParameter.h"
+#include "core/parameter/CKParameterGuids.h"
 #include "includes/CKByteOrder.h"
 #include "platform/PlatformAssert.h"
 #include "platform/PlatformPaths.h"
@@ -333,6 +335,8 @@ struct CKFile::SaveState
     XArray<CKDWORD> MarkedFlags;
     // Types marked to be saved with the managers' data.
     XArray<CKParameterTypeDesc*> MarkedTypes;
+    // Attribute types marked to be saved with the attribute manager's data.
+    XArray<int> MarkedAttributeTypes;
     // Unless packing: the checksum of the object records' run of the data.
     CKDWORD ObjectsCrc = 0;
     // Unpacked sizes of the sections, and of the manager records' run.
@@ -359,11 +363,15 @@ CKERROR CKFile::EndSave()
         MarkReferences(save);
         SaveObjectChunks(save);
         MarkUserTypes(save);
+        MarkAttributeTypes(save);
         SaveManagersData();
         CKGetPluginManager()->ComputeFileDependencies(this);
         for (CKParameterTypeDesc* desc : save.MarkedTypes)
             desc->Flags &= ~CKPARAMETERTYPE_TOSAVE;
         save.MarkedTypes.Clear();
+        for (int type : save.MarkedAttributeTypes)
+            m_Context->GetAttributeManager()->ModifyAttributeFlags(type, 0, CK_ATTRIBUTE_SAVEDWITHFILE);
+        save.MarkedAttributeTypes.Clear();
         result = LayOutSections(save);
         if (result == CKErr::Ok)
             result = BuildHeaderData(save);
@@ -465,6 +473,34 @@ void CKFile::MarkUserTypes(SaveState& save)
             !(desc->Flags & CKPARAMETERTYPE_TOSAVE)) {
             desc->Flags |= CKPARAMETERTYPE_TOSAVE;
             save.MarkedTypes.PushBack(desc);
+        }
+    }
+}
+
+void CKFile::MarkAttributeTypes(SaveState& save)
+{
+    // The attribute types that saved "Attribute" values name are saved with
+    // the attribute manager's data, used or not, so that the values find
+    // them again on load.
+    CKAttributeManager* attributes = m_Context->GetAttributeManager();
+    if (!attributes)
+        return;
+    for (CK_CLASSID cid : {CKCID_PARAMETEROUT, CKCID_PARAMETERLOCAL}) {
+        const XArray<int>* indices = GetIndexByClass(cid);
+        if (!indices)
+            continue;
+        for (int index : *indices) {
+            const CKFileObjectRecord& record = m_FileObjects[index];
+            auto* param = static_cast<CKParameter*>(m_Context->GetObject(record.m_ObjectID & ~CK_FILE_REFERENCE_BIT));
+            if (!param || param->GetGUID() != CKPGUID_ATTRIBUTE)
+                continue;
+            int type = -1;
+            param->GetValue(&type, FALSE);
+            if (attributes->IsAttributeTypeValid(type) &&
+                !(attributes->GetAttributeFlags(type) & CK_ATTRIBUTE_SAVEDWITHFILE)) {
+                attributes->ModifyAttributeFlags(type, CK_ATTRIBUTE_SAVEDWITHFILE, 0);
+                save.MarkedAttributeTypes.PushBack(type);
+            }
         }
     }
 }

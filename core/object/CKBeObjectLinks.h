@@ -53,6 +53,11 @@ struct CKBeObjectLinks
     // not tracked.
     CKBeObject* (*GetBehaviorOwner)(CKObject* behavior) = nullptr;
     CKERROR (*SetBehaviorOwner)(CKObject* behavior, CKBeObject* owner) = nullptr;
+    // Sets, then clears, bits of the flags word. Null: the flags stay.
+    void (*ModifyBehaviorFlags)(CKObject* behavior, CKDWORD set, CKDWORD clear) = nullptr;
+    // Sends a behaviour callback message (16: activated in a scene, 17:
+    // deactivated). Null: none is sent.
+    void (*CallBehaviorCallback)(CKObject* behavior, CKDWORD message) = nullptr;
 
     // Attribute types of the context's attribute manager.
     // Flags of a type (CK_ATTRIBUTE_ values). Null: 0 for every type.
@@ -98,6 +103,9 @@ struct CKBeObjectLinks
     // Behaviour manager: re-sorts the objects of the current scene after a
     // priority change.
     void (*SortObjects)(CKContext* context) = nullptr;
+    // Raises (activate) or lowers the object's count of active scripts.
+    // Null: nothing is counted.
+    void (*ChangeActiveObject)(CKContext* context, CKBeObject* object, CKBOOL activate) = nullptr;
 
     // Messages: reference counting of received messages.
     void (*AddMessageReference)(CKMessage* message) = nullptr;

@@ -1,5 +1,6 @@
 #include "core/object/CKCoreClasses.h"
 
+#include "core/attribute/CKAttributeManager.h"
 #include "core/object/CKBeObject.h"
 #include "core/object/CKClassRegistry.h"
 #include "core/object/CKObject.h"
@@ -9,6 +10,9 @@
 #include "core/parameter/CKParameterOperation.h"
 #include "core/parameter/CKParameterOut.h"
 #include "core/parameter/CKParameterVariable.h"
+#include "core/scene/CKGroup.h"
+#include "core/scene/CKLevel.h"
+#include "core/scene/CKScene.h"
 
 namespace {
 
@@ -39,11 +43,13 @@ void CKRegisterCoreClasses()
     RegisterNamed("CKInterfaceObjectManager", CKCID_INTERFACEOBJECTMANAGER, CKCID_OBJECT);
     CKClassRegisterT<CKBeObject, CKSceneObject>("CKBeObject");
     RegisterNamed("CKBehavior", CKCID_BEHAVIOR, CKCID_SCENEOBJECT);
-    RegisterNamed("CKScene", CKCID_SCENE, CKCID_BEOBJECT);
-    RegisterNamed("CKLevel", CKCID_LEVEL, CKCID_BEOBJECT);
-    RegisterNamed("CKGroup", CKCID_GROUP, CKCID_BEOBJECT);
+    CKClassRegisterT<CKScene, CKBeObject>("CKScene");
+    CKClassRegisterT<CKLevel, CKBeObject>("CKLevel");
+    CKClassRegisterT<CKGroup, CKBeObject>("CKGroup");
     RegisterNamed("CKSound", CKCID_SOUND, CKCID_BEOBJECT);
     RegisterNamed("CKDataArray", CKCID_DATAARRAY, CKCID_BEOBJECT);
     RegisterNamed("CKWaveSound", CKCID_WAVESOUND, CKCID_SOUND);
     RegisterNamed("CKMidiSound", CKCID_MIDISOUND, CKCID_SOUND);
+
+    CKAttributeManager::InstallLinks();
 }

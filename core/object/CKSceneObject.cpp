@@ -1,6 +1,10 @@
 #include "core/object/CKSceneObject.h"
 
+#include "core/attribute/CKAttributeManager.h"
+#include "core/context/CKContext.h"
+#include "core/object/CKBeObject.h"
 #include "core/object/CKClassRegistry.h"
+#include "core/scene/CKScene.h"
 
 CKSceneObject::CKSceneObject(CKContext* context, const char* name) : CKClass(context, name) {}
 
@@ -13,14 +17,55 @@ int CKSceneObject::GetMemoryOccupation()
 
 void CKSceneObject::AddToScene(CKScene* scene, CKBOOL dependencies)
 {
-    (void) scene;
     (void) dependencies;
+    if (scene)
+        scene->AddObjectToScene(this);
 }
 
 void CKSceneObject::RemoveFromScene(CKScene* scene, CKBOOL dependencies)
 {
-    (void) scene;
     (void) dependencies;
+    if (scene)
+        scene->RemoveObjectFromScene(this);
+}
+
+CKBOOL CKSceneObject::IsActiveInCurrentScene()
+{
+    CKScene* scene = m_Context ? m_Context->GetCurrentScene() : nullptr;
+    return scene ? scene->IsObjectActive(this) : FALSE;
+}
+
+CKBOOL CKSceneObject::IsInScene(CKScene* scene) const
+{
+    return scene ? m_Scenes.IsSet(scene->GetSceneIndex()) : FALSE;
+}
+
+CKScene* CKSceneObject::GetSceneIn(int n) const
+{
+    int index = GetSceneInIndex(n);
+    return index >= 0 && m_Context ? CKGetSceneByIndex(m_Context, index) : nullptr;
+}
+
+void CKSceneObject::RemoveFromAllScenes()
+{
+    for (int n = GetSceneInCount() - 1; n >= 0; --n)
+        if (CKScene* scene = GetSceneIn(n))
+            scene->RemoveObjectFromScene(this);
+}
+
+CKBOOL CKSceneObject::AddSceneIn(CKScene* scene)
+{
+    if (!scene || !AddSceneInIndex(scene->GetSceneIndex()))
+        return FALSE;
+    if (m_Context && m_Context->GetAttributeManager() && CKIsChildClassOfObject(this, CKCID_BEOBJECT))
+        m_Context->GetAttributeManager()->ObjectEnteredScene(scene, static_cast<CKBeObject*>(this));
+    return TRUE;
+}
+
+void CKSceneObject::RemoveSceneIn(CKScene* scene)
+{
+    if (scene)
+        m_Scenes.Unset(scene->GetSceneIndex());
 }
 
 CKBOOL CKSceneObject::AddSceneInIndex(int index)

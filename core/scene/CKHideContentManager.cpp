@@ -1,5 +1,6 @@
 #include "core/scene/CKHideContentManager.h"
 
+#include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
 #include "core/context/CKGlobals.h"
 #include "core/context/CKVariableManager.h"
@@ -18,4 +19,13 @@ CKHideContentManager::~CKHideContentManager()
 {
     if (CKVariableManager* vm = m_Context->GetVariableManager())
         vm->UnBind("File Options/Protect Content Password");
+}
+
+CKStateChunk* CKHideContentManager::SaveData(CKFile* file)
+{
+    (void) file;
+    CKStateChunk* chunk = CKCreateStateChunk(ChunkClassID);
+    chunk->StartWrite();
+    chunk->CloseChunk();
+    return chunk;
 }

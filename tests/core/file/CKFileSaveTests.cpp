@@ -18,6 +18,7 @@
 #include "core/object/CKBeObject.h"
 #include "core/object/CKClassRegistry.h"
 #include "core/object/CKObjectIDList.h"
+#include "core/scene/CKLevel.h"
 #include "includes/CKByteOrder.h"
 #include "platform/PlatformPaths.h"
 #include "tests/core/support/FileTestSupport.h"
@@ -37,14 +38,14 @@ std::set<std::string> Listing(const std::string& folder)
     return names;
 }
 
-// A class registered under the level class, to see the order of its PreSave.
-class FileTestLevel : public CKClass<FileTestLevel, CKBeObject, 0>
+// A level class, to see the order of its PreSave.
+class FileTestLevel : public CKClass<FileTestLevel, CKLevel, 0>
 {
 public:
     explicit FileTestLevel(CKContext* context) : CKClass(context) {}
     void PreSave(CKFile* file, CKDWORD flags) override
     {
-        CKBeObject::PreSave(file, flags);
+        CKLevel::PreSave(file, flags);
         for (CK_ID id : m_SaveAlso)
             file->SaveObject(m_Context->GetObject(id), flags);
     }
@@ -58,7 +59,7 @@ protected:
     void SetUp() override
     {
         FileFixture::SetUp();
-        RegisterUnderStandInParent<FileTestLevel>("FileTestLevel", CKCID_LEVEL);
+        CKClassRegisterT<FileTestLevel, CKLevel>("FileTestLevel");
         CKBuildClassHierarchyTable();
     }
 
@@ -277,7 +278,10 @@ TEST_F(CKFileSave, TheHeaderDataIsDescriptorsDependenciesAndTableWithTheLastName
     const CKDWORD header = 16 + 2 + 16 + 0 + 2 + 4 + 8;
     ASSERT_EQ(LoadLE32(bytes.data() + 28), header);
     ASSERT_GE(bytes.size(), 64u + header + 4u);
-    const CKDWORD first = 64 + header; // no manager records come before
+    // The managers' records come first (GUID, size word, chunk).
+    CKDWORD first = 64 + header;
+    for (CKDWORD m = 0; m < LoadLE32(bytes.data() + 40); ++m)
+        first += 12 + LoadLE32(bytes.data() + first + 8);
     const CKDWORD second = first + 4 + LoadLE32(bytes.data() + first);
     Bytes expected;
     auto word = [&](CKDWORD w) {

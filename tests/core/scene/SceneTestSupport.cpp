@@ -1,0 +1,94 @@
+#include "tests/core/scene/SceneTestSupport.h"
+
+#include "core/object/CKBeObjectLinks.h"
+
+namespace {
+
+constexpr CKGUID kSceneRecorderGuid(0x5CE17001, 0x5CE17002);
+
+SceneTestBehavior* AsBehavior(CKObject* object)
+{
+    return static_cast<SceneTestBehavior*>(object);
+}
+
+} // namespace
+
+SceneRecorder::SceneRecorder(CKContext* context) : CKBaseManager(context, kSceneRecorderGuid, "Scene Recorder")
+{
+    context->RegisterNewManager(this);
+}
+
+CKERROR SceneRecorder::OnObjectsAddedToScene(CKScene*, CK_ID* ids, int count)
+{
+    m_Added.emplace_back(ids, ids + count);
+    return 0;
+}
+
+CKERROR SceneRecorder::OnObjectsRemovedFromScene(CKScene*, CK_ID* ids, int count)
+{
+    m_Removed.emplace_back(ids, ids + count);
+    return 0;
+}
+
+std::map<CK_ID, int>& SceneActiveCounts()
+{
+    static std::map<CK_ID, int> counts;
+    return counts;
+}
+
+void SceneFixture::SetUp()
+{
+    FileFixture::SetUp();
+    RegisterUnderStandInParent<SceneTestBehavior>("SceneTestBehavior", CKCID_BEHAVIOR);
+    CKBuildClassHierarchyTable();
+    // The behaviour entries only: scenes, groups and attributes keep theirs.
+    CKBeObjectLinks links = CKGetBeObjectLinks();
+    links.GetBehaviorFlags = [](CKObject* b) { return AsBehavior(b)->m_Flags; };
+    links.GetBehaviorOwner = [](CKObject* b) { return AsBehavior(b)->m_Owner; };
+    links.SetBehaviorOwner = [](CKObject* b, CKBeObject* owner) -> CKERROR {
+        AsBehavior(b)->m_Owner = owner;
+        return 0;
+    };
+    links.ModifyBehaviorFlags = [](CKObject* b, CKDWORD set, CKDWORD clear) {
+        AsBehavior(b)->m_Flags = (AsBehavior(b)->m_Flags | set) & ~clear;
+    };
+    links.CallBehaviorCallback = [](CKObject* b, CKDWORD message) { AsBehavior(b)->m_Messages.push_back(message); };
+    links.ChangeActiveObject = [](CKContext*, CKBeObject* object, CKBOOL activate) {
+        SceneActiveCounts()[object->GetID()] += activate ? 1 : -1;
+    };
+    CKSetBeObjectLinks(links);
+    SceneActiveCounts().clear();
+    m_Recorder = new SceneRecorder(m_Context);
+}
+
+CKBeObject* SceneFixture::NewBeObject(const char* name, CKContext* context, CKDWORD options)
+{
+    return static_cast<CKBeObject*>((context ? context : m_Context)->CreateObject(CKCID_BEOBJECT, name, options));
+}
+
+CKLevel* SceneFixture::NewLevel(const char* name, CKContext* context)
+{
+    CKContext* c = context ? context : m_Context;
+    auto* level = static_cast<CKLevel*>(c->CreateObject(CKCID_LEVEL, name));
+    c->SetCurrentLevel(level);
+    return level;
+}
+
+CKScene* SceneFixture::NewScene(const char* name, CKContext* context)
+{
+    return static_cast<CKScene*>((context ? context : m_Context)->CreateObject(CKCID_SCENE, name));
+}
+
+CKGroup* SceneFixture::NewGroup(const char* name, CKContext* context)
+{
+    return static_cast<CKGroup*>((context ? context : m_Context)->CreateObject(CKCID_GROUP, name));
+}
+
+SceneTestBehavior* SceneFixture::NewScript(CKBeObject* owner, CKDWORD flags)
+{
+    auto* script = static_cast<SceneTestBehavior*>(m_Context->CreateObject(SceneTestBehavior::m_ClassID));
+    script->m_Flags = flags;
+    if (owner)
+        owner->AddScript(script);
+    return script;
+}
