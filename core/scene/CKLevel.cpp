@@ -116,6 +116,8 @@ CKERROR CKLevel::AddRenderContext(CKRenderContext* context)
 void CKLevel::RemoveRenderContext(CKRenderContext* context)
 {
     m_RenderContextList.Remove(context);
+    if (context)
+        context->SetCurrentRenderOptions(context->GetCurrentRenderOptions() & ~0x10000u);
     if (m_Context && context && m_Context->GetMainRenderContext() == context)
         m_Context->SetMainRenderContext(GetRenderContext(0));
 }

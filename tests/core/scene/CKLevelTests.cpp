@@ -1,11 +1,8 @@
 #include "core/scene/CKLevel.h"
 
-#include <type_traits>
-
 #include <gtest/gtest.h>
 
 #include "core/chunk/CKStateChunk.h"
-#include "core/context/CKRenderContext.h"
 #include "tests/core/scene/SceneTestSupport.h"
 #include "tests/support/TestPaths.h"
 
@@ -16,16 +13,6 @@ CKERROR CountSceneMessages(CKUICallbackStruct& message, void* data)
     if (message.Reason == 12)
         static_cast<std::vector<CK_ID>*>(data)->push_back((CK_ID) message.Param1);
     return 0;
-}
-
-// A render context of the core base, while it can be made on its own.
-template <class T = CKRenderContext>
-CKRenderContext* NewRenderContext(CKContext* context)
-{
-    if constexpr (std::is_abstract_v<T>)
-        return nullptr;
-    else
-        return new T(context);
 }
 
 class LevelTest : public SceneFixture
@@ -101,30 +88,6 @@ TEST_F(LevelTest, AScenesIsListedOnceButAlwaysHoldsItsLevel)
     EXPECT_TRUE(scene->IsObjectHere(level)) << "added again";
     EXPECT_EQ(scene->GetLevel(), level);
     EXPECT_EQ(messages, (std::vector<CK_ID>{scene->GetID()}));
-}
-
-TEST_F(LevelTest, RenderContextsAreListedAndTheMainOneMovesOnWhenOneLeaves)
-{
-    CKLevel* level = NewLevel();
-    CKRenderContext* first = NewRenderContext(m_Context);
-    if (!first)
-        GTEST_SKIP() << "render contexts come from the render library";
-    CKRenderContext* second = NewRenderContext(m_Context);
-    EXPECT_EQ(m_Context->GetMainRenderContext(), first);
-    EXPECT_EQ(level->AddRenderContext(first), CKErr::Ok);
-    EXPECT_EQ(level->AddRenderContext(first), CKErr::AlreadyPresent);
-    EXPECT_EQ(level->AddRenderContext(second), CKErr::Ok);
-    EXPECT_EQ(level->GetRenderContextCount(), 2);
-    EXPECT_EQ(level->GetRenderContext(1), second);
-    EXPECT_EQ(level->GetRenderContext(2), nullptr);
-    EXPECT_TRUE(level->IsObjectUsed(second, CKCID_RENDERCONTEXT));
-    level->RemoveRenderContext(first);
-    EXPECT_EQ(level->GetRenderContextCount(), 1);
-    EXPECT_EQ(m_Context->GetMainRenderContext(), second);
-    level->RemoveRenderContext(second);
-    EXPECT_EQ(m_Context->GetMainRenderContext(), nullptr);
-    delete first;
-    delete second;
 }
 
 TEST_F(LevelTest, DestroyingTheCurrentLevelClearsTheContextsLevel)
