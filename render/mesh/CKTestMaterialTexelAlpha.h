@@ -11,5 +11,6 @@ class CKMaterial;
 // key matches it, else 255) compared with the reference by the alpha
 // function. u and v follow the
 // material's address mode (wrap, mirror, clamp; outside the image with
-// border, the border colour's alpha).
+// border, and for a coordinate that is not a finite number, the border
+// colour's alpha).
 bool CKTestMaterialTexelAlpha(CKMaterial* material, float u, float v);

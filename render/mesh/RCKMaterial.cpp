@@ -50,7 +50,7 @@ const char* RCKMaterial::GetDependencies(int index, int)
 
 int RCKMaterial::GetDependenciesCount(int mode)
 {
-    return mode == CK_DEPENDENCIES_COPY || mode == CK_DEPENDENCIES_DELETE || mode == 4 ? 1 : 0;
+    return mode == CK_DEPENDENCIES_COPY || mode == CK_DEPENDENCIES_DELETE || mode == CK_DEPENDENCIES_SAVE ? 1 : 0;
 }
 
 void RCKMaterial::Changed(bool transparency)
