@@ -1,6 +1,6 @@
-// Writes the generated seed inputs of the fuzz targets of the image readers
-// and the DCT texture codec into $FUZZ_SEEDS_OUT/<target>/; the output is
-// committed under fuzz/corpus/:
+// Writes the generated seed inputs of the fuzz targets of the image readers,
+// the DCT texture codec and the chunks of bitmaps, materials and textures
+// into $FUZZ_SEEDS_OUT/<target>/; the output is committed under fuzz/corpus/:
 //   FUZZ_SEEDS_OUT=fuzz/corpus build/test/tools/write_fuzz_seeds
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +14,7 @@
 #include "core/bitmap/CKBitmapProperties.h"
 #include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
+#include "core/context/CKFunctions.h"
 #include "core/context/CKPluginManager.h"
 #include "core/context/CKStartUp.h"
 #include "core/file/CKFile.h"
@@ -25,6 +26,9 @@
 #include "readers/png/PngReaderPlugin.h"
 #include "readers/tiff/TiffReader.h"
 #include "readers/tiff/TiffReaderPlugin.h"
+#include "render/context/CKRenderEngine.h"
+#include "render/mesh/CKMaterial.h"
+#include "render/mesh/CKTexture.h"
 #include "system/image/QxPixelFormat.h"
 #include "tools/testdata/ImageFileBuilders.h"
 #include "tools/testdata/LibjpegCodec.h"
@@ -314,6 +318,77 @@ void WriteBitmapChunkSeeds(CKContext* context)
     PutChunkSeed("coded_planes", chunk, {32, 0, 17, 3, 16, 1, 30, 0});
 }
 
+// Seeds of the material and texture chunk target: control byte 2 (material)
+// or 3 (texture), then the object's serialised chunk; or a control byte 0 or
+// 1, the section's place in the target's table and the section's words.
+void PutObjectSeed(const std::string& name, CKObject* object, bool texture)
+{
+    // Bound to a file, as a save makes it: only then are images encoded or
+    // named instead of raw.
+    CKContext* context = object->GetCKContext();
+    CKFile* file = context->CreateCKFile();
+    CKStateChunk* chunk = object->Save(file, 0xFFFFFFFF);
+    context->DeleteCKFile(file);
+    std::vector<uint8_t> bytes((size_t) chunk->ConvertToBuffer(nullptr));
+    chunk->ConvertToBuffer(bytes.data());
+    CKDeleteStateChunk(chunk);
+    bytes.insert(bytes.begin(), (uint8_t) (texture ? 3 : 2));
+    Put("material_chunk", name, bytes);
+}
+
+void WriteMaterialSeeds(CKContext* context)
+{
+    CKMaterial* material = static_cast<CKMaterial*>(context->CreateObject(CKCID_MATERIAL, "seed"));
+    CKTexture* texture = static_cast<CKTexture*>(context->CreateObject(CKCID_TEXTURE, "seed"));
+    if (!material || !texture || !texture->Create(4, 4)) {
+        ++g_Failures;
+        return;
+    }
+    PutObjectSeed("material_defaults", material, false);
+    material->SetTexture0(texture);
+    material->EnableAlphaBlend(TRUE);
+    material->SetSourceBlend(CK_BLEND_SRCALPHA);
+    material->SetDestBlend(CK_BLEND_INVSRCALPHA);
+    material->EnableAlphaTest(TRUE);
+    material->SetAlphaRef(0x40);
+    material->SetEffect(1);
+    material->SetFillMode(CK_FILL_WIREFRAME);
+    PutObjectSeed("material_blended", material, false);
+
+    std::vector<uint32_t> pixels = SlotPicture(0);
+    std::memcpy(texture->LockSurfacePtr(0), pixels.data(), 64);
+    texture->SetSlotFileName(0, "a.png");
+    texture->UseMipmap(1);
+    texture->SetTransparent(TRUE);
+    texture->SetTransparentColor(pixels[5]);
+    const std::pair<int, const char*> saves[] = {
+        {CKBITMAP_SAVEFORMAT, "png"}, {CKBITMAP_SAVERAWDATA, "raw"}, {CKBITMAP_SAVEREFERENCES, "names"}};
+    for (const auto& [options, kind] : saves) {
+        texture->SetSaveOptions(options);
+        if (options == CKBITMAP_SAVEFORMAT) {
+            CKBitmapProperties format = DefaultsOf(kind);
+            texture->SetSaveFormat(&format);
+        }
+        PutObjectSeed(std::string("texture_") + kind, texture, true);
+    }
+    // Bare sections: the material's, and the texture's options.
+    const std::vector<uint32_t> materialWords = {
+        1,     0x3F333333, 0x3F333333, 0x3F333333, 0x3F800000, 0, 0, 0, 0, 0,    0, 0, 0, 0, 0, 0, 0x3F800000, 0,
+        0x219, 4,          2,          2,          1,          0, 5, 6, 5, 0x40, 4, 3, 2, 0, 0, 0, 0,          0};
+    std::vector<uint8_t> section = {0, 0};
+    for (uint32_t w : materialWords)
+        for (int b = 0; b < 4; ++b)
+            section.push_back((uint8_t) (w >> (8 * b)));
+    Put("material_chunk", "material_section", section);
+    section = {1, 0};
+    for (uint32_t w : {1u, 3u, 1u, 1u, 0u, 0xFF00FF00u, 0u})
+        for (int b = 0; b < 4; ++b)
+            section.push_back((uint8_t) (w >> (8 * b)));
+    Put("material_chunk", "texture_options", section);
+    context->DestroyObject(material);
+    context->DestroyObject(texture);
+}
+
 // The engine with the image readers, for the chunk seeds.
 void WriteEngineSeeds()
 {
@@ -329,11 +404,14 @@ void WriteEngineSeeds()
     pm->AddStaticDll("JPG Reader", 1);
     pm->RegisterPlugin(0, CKGetTiffPluginInfo(0), nullptr, CKGetTiffReader);
     pm->AddStaticDll("Tiff Reader", 1);
+    pm->RegisterPlugin(0, CKGetRenderEnginePluginInfo(0), nullptr, nullptr);
+    pm->AddStaticDll("Render Engine", 1);
     CKContext* context = nullptr;
     if (CKCreateContext(&context, nullptr) != 0) {
         ++g_Failures;
     } else {
         WriteBitmapChunkSeeds(context);
+        WriteMaterialSeeds(context);
         CKCloseContext(context);
     }
     CKShutdown();

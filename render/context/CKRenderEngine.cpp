@@ -2,11 +2,14 @@
 
 #include <utility>
 
+#include "core/object/CKBeObjectLinks.h"
 #include "core/object/CKClassRegistry.h"
 #include "render/context/CKRenderGlobals.h"
 #include "render/context/RCKRenderContext.h"
 #include "render/context/RCKRenderManager.h"
 #include "render/context/rasterizer/CKNULLRasterizer.h"
+#include "render/mesh/RCKMaterial.h"
+#include "render/mesh/RCKTexture.h"
 #include "system/log/QxLogManager.h"
 
 namespace {
@@ -34,8 +37,6 @@ constexpr RenderClass kRenderClasses[] = {
      CKGUID(0x43476550, 0x11E52C0E)},
     {CKCID_ANIMATION, CKCID_SCENEOBJECT, "RCKAnimation", "Animation", CKGUID(0x5BFA474D, 0x19E60236)},
     {CKCID_KEYEDANIMATION, CKCID_ANIMATION, "RCKKeyedAnimation", "Keyed Animation", CKGUID(0x5BFA474D, 0x19E60236)},
-    {CKCID_MATERIAL, CKCID_BEOBJECT, "RCKMaterial", "Material", CKGUID(0x55AB12CD, 0x22AE6A8B)},
-    {CKCID_TEXTURE, CKCID_BEOBJECT, "RCKTexture", "Texture", CKGUID(0x155B2870, 0x183679F8)},
     {CKCID_MESH, CKCID_BEOBJECT, "RCKMesh", "Mesh", CKGUID(0x24535345, 0x65D15229)},
     {CKCID_PATCHMESH, CKCID_MESH, "RCKPatchMesh", "Patch Mesh", CKGUID(0x75FD45B5, 0x59E70E4B)},
     {CKCID_CAMERA, CKCID_3DENTITY, "RCKCamera", "Camera", CKGUID(0x3CF24D6F, 0x216204F9)},
@@ -78,6 +79,15 @@ int NoDependenciesCount(int)
     return 0;
 }
 
+// The bitmap data of the render classes that embed one, for the readers a
+// file being saved needs.
+CKBitmapData* RenderBitmapDataOf(CKObject* object)
+{
+    if (CKIsChildClassOfObject(object, CKCID_TEXTURE))
+        return &static_cast<CKTexture*>(object)->GetBitmapData();
+    return nullptr;
+}
+
 template <int... I>
 void RegisterRows(std::integer_sequence<int, I...>)
 {
@@ -91,8 +101,13 @@ void RegisterRows(std::integer_sequence<int, I...>)
 void CKRegisterRenderClasses()
 {
     CKClassRegisterT<RCKRenderContext, CKObject>("RCKRenderContext");
+    CKClassRegisterT<RCKMaterial, CKBeObject>("RCKMaterial");
+    CKClassRegisterT<RCKTexture, CKBeObject>("RCKTexture");
     RegisterRows(std::make_integer_sequence<int, kRenderClassCount>());
     CKBuildClassHierarchyTable();
+    CKBeObjectLinks links = CKGetBeObjectLinks();
+    links.GetBitmapData = &RenderBitmapDataOf;
+    CKSetBeObjectLinks(links);
 }
 
 CKPluginInfo* CKGetRenderEnginePluginInfo(int)

@@ -21,6 +21,9 @@ public:
     // Set when a material's transparency changed since the render contexts
     // last sorted their objects.
     CKBOOL m_TransparencyChanged = FALSE;
+    // Rises at every change of a material: a material keeps the value of
+    // its last change, and what it was built from is compared against it.
+    CKDWORD m_ChangeStamp = 0;
 };
 
 CKRenderGlobals& CKGetRenderGlobals();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/object/CKClassRegistry.h"
+#include "render/context/CKRenderGlobals.h"
 #include "render/context/RCKRenderContext.h"
 #include "render/context/RCKRenderManager.h"
 #include "render/context/SceneGraphNode.h"
@@ -140,4 +141,6 @@ void CKRenderedScene::Draw(CKDWORD entityFlags)
         DrawEntity(entity, entityFlags);
     m_DrawnLast.Clear();
     m_Context->SetBatching(batching);
+    // Every mesh asked this frame has seen the materials' changes.
+    CKGetRenderGlobals().m_TransparencyChanged = FALSE;
 }

@@ -5,6 +5,8 @@
 #include "core/context/CKContext.h"
 #include "core/context/CKVariableManager.h"
 #include "core/object/CKClassRegistry.h"
+#include "core/parameter/CKParameterGuids.h"
+#include "core/parameter/CKParameterManager.h"
 #include "render/context/CKRenderGlobals.h"
 #include "render/context/RCKRenderContext.h"
 #include "render/context/rasterizer/CKDrawPrimitiveData.h"
@@ -179,6 +181,23 @@ void RCKRenderManager::RegisterEffects()
     combine.ParameterType = CKGUID(0x1E6D4F23, 0x7A0B3C58);
     combine.ParameterDescription = "Combine,TexGen,Referential";
     m_Effects.PushBack(combine);
+
+    // The value types of the effects' parameters: how the second texture
+    // joins the first, how its coordinates are made, and the entity whose
+    // frame they are made in. A context keeps the types of its first
+    // manager (registering again changes nothing).
+    CKParameterManager* pm = m_Context->GetParameterManager();
+    if (!pm)
+        return;
+    const CKGUID combineMode(0x3A1F6C52, 0x5D2E7B14);
+    const CKGUID texGen(0x6E4B2A19, 0x1C7D3F85);
+    const CKGUID entity3d(0x5B8A05D5, 0x31EA28D4); // "3D Entity"
+    pm->RegisterNewEnum(combineMode, "Effect Combine", "Modulate=1,Add=2");
+    pm->RegisterNewEnum(texGen, "Effect TexGen", "None=0,Chrome=1");
+    pm->RegisterNewStructure(bump.ParameterType, bump.Name.CStr(), bump.ParameterDescription.CStr(),
+                             {CKPGUID_FLOAT, combineMode, texGen, entity3d});
+    pm->RegisterNewStructure(combine.ParameterType, combine.Name.CStr(), combine.ParameterDescription.CStr(),
+                             {combineMode, texGen, entity3d});
 }
 
 void RCKRenderManager::CreateDefaultMaterials()
@@ -187,13 +206,26 @@ void RCKRenderManager::CreateDefaultMaterials()
     if (!desc || !desc->m_CreationFct)
         return;
     for (int i = 0; i < 4; ++i) {
-        CKObject* material = m_Context->CreateObject(CKCID_MATERIAL, kDefaultMaterialNames[i]);
-        if (!material)
+        CKObject* object = m_Context->CreateObject(CKCID_MATERIAL, kDefaultMaterialNames[i]);
+        if (!object)
             continue;
         // The manager's own: never saved, kept by ClearAll.
-        material->ModifyObjectFlags(CK_OBJECT_NOTTOBESAVED | CK_OBJECT_NOTTOBEDELETED, 0);
-        m_DefaultMaterials[i] = material->GetID();
+        object->ModifyObjectFlags(CK_OBJECT_NOTTOBESAVED | CK_OBJECT_NOTTOBEDELETED, 0);
+        m_DefaultMaterials[i] = object->GetID();
     }
+    // Stencil only: neither colour nor depth is written.
+    if (CKMaterial* stencil = GetStencilOnlyMaterial()) {
+        stencil->EnableZWrite(FALSE);
+        stencil->EnableAlphaBlend(TRUE);
+        stencil->SetSourceBlend(CK_BLEND_ZERO);
+        stencil->SetDestBlend(CK_BLEND_ONE);
+    }
+    // Depth only.
+    if (CKMaterial* depth = GetZBufferOnlyMaterial())
+        depth->SetFillMode(CK_FILL_ONLYZ);
+    // Lines over the faces.
+    if (CKMaterial* wireframe = GetWireframeLayerMaterial())
+        wireframe->SetFillMode(CK_FILL_WIREFRAME);
 }
 
 CKMaterial* RCKRenderManager::MaterialById(CK_ID id) const

@@ -9,7 +9,7 @@ ENGINE_PACKAGES=(
   zlib1g-dev libpng-dev libjpeg-dev libtiff-dev
   libfreetype-dev fonts-dejavu-core libpng-tools
   libsquish-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev imagemagick
-  locales
+  locales libmeshoptimizer-dev
 )
 
 # Google Benchmark and the peers the benchmarks compare against: scripts/bench

@@ -43,7 +43,9 @@ enum : int
 // culling order of mirrored entities).
 enum : CKDWORD
 {
+    CKRST_RS_TEXTUREPERSPECTIVE = 4,
     CKRST_RS_ZENABLE = 7,
+    CKRST_RS_FILLMODE = 8,
     CKRST_RS_SHADEMODE = 9,
     CKRST_RS_ZWRITEENABLE = 14,
     CKRST_RS_ALPHATESTENABLE = 15,
@@ -51,6 +53,8 @@ enum : CKDWORD
     CKRST_RS_DESTBLEND = 20,
     CKRST_RS_CULLMODE = 22,
     CKRST_RS_ZFUNC = 23,
+    CKRST_RS_ALPHAREF = 24,
+    CKRST_RS_ALPHAFUNC = 25,
     CKRST_RS_ALPHABLENDENABLE = 27,
     CKRST_RS_FOGENABLE = 28,
     CKRST_RS_SPECULARENABLE = 29,
@@ -74,11 +78,26 @@ enum : CKDWORD
     CKRST_RS_COUNT = 256,
 };
 
-// Texture-stage states the engine sets: 11 the coordinate index, 40 the
-// stage blend (source << 4 | destination).
+// Values of CKRST_RS_CULLMODE.
+enum : CKDWORD
+{
+    CKRST_CULL_NONE = 1,
+    CKRST_CULL_CW = 2,
+    CKRST_CULL_CCW = 3,
+};
+
+// Texture-stage states the engine sets: 11 the coordinate index, 13 to 17
+// addressing and filtering (the material's own values), 39 the material's
+// texture blend mode, 40 the stage blend (source << 4 | destination).
 enum : CKDWORD
 {
     CKRST_TSS_TEXCOORDINDEX = 11,
+    CKRST_TSS_ADDRESSU = 13,
+    CKRST_TSS_ADDRESSV = 14,
+    CKRST_TSS_BORDERCOLOR = 15,
+    CKRST_TSS_MAGFILTER = 16,
+    CKRST_TSS_MINFILTER = 17,
+    CKRST_TSS_TEXTUREMAPBLEND = 39,
     CKRST_TSS_STAGEBLEND = 40,
     CKRST_TSS_COUNT = 48,
 };

@@ -2,8 +2,11 @@
 // the 3D entities keep with it, temporary callbacks, effects, default
 // materials and the render contexts it owns.
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "core/context/CKVariableManager.h"
+#include "core/parameter/CKParameterManager.h"
 #include "render/context/CKEffectDescription.h"
 #include "render/context/CKRenderGlobals.h"
 #include "render/context/rasterizer/CKRasterizerContext.h"
@@ -182,25 +185,7 @@ TEST_F(RenderManager, OffersTheEffectsTheExporterNames)
     EXPECT_EQ(Manager()->GetEffectDescription(Manager()->GetEffectCount()), nullptr);
 }
 
-TEST_F(RenderManager, HasNoDefaultMaterialsBeforeTheMaterialClassExists)
-{
-    EXPECT_EQ(Manager()->GetDefaultMaterial(), nullptr);
-    EXPECT_EQ(Manager()->GetWireframeLayerMaterial(), nullptr);
-}
-
-class RenderManagerWithMaterials : public RenderFixture
-{
-protected:
-    void RegisterMoreClasses() override
-    {
-        // The material class takes the place the material code will take.
-        TestMaterial::m_ClassID = CKCID_MATERIAL;
-        CKClassRegister("RCKMaterial", CKCID_MATERIAL, CKCID_BEOBJECT, nullptr, &TestMaterial::CreateInstance,
-                        &TestMaterial::ReleaseInstance, &TestMaterial::GetClassName, nullptr, nullptr);
-    }
-};
-
-TEST_F(RenderManagerWithMaterials, MakesItsDefaultMaterialsUnsavedAndKeptByClearAll)
+TEST_F(RenderManager, MakesItsDefaultMaterialsUnsavedAndKeptByClearAll)
 {
     CKMaterial* materials[] = {Manager()->GetDefaultMaterial(), Manager()->GetStencilOnlyMaterial(),
                                Manager()->GetZBufferOnlyMaterial(), Manager()->GetWireframeLayerMaterial()};
@@ -210,8 +195,54 @@ TEST_F(RenderManagerWithMaterials, MakesItsDefaultMaterialsUnsavedAndKeptByClear
         EXPECT_STREQ(materials[i]->GetName(), names[i]);
         EXPECT_TRUE(materials[i]->GetObjectFlags() & CK_OBJECT_NOTTOBESAVED);
     }
+    EXPECT_FALSE(materials[1]->ZWriteEnabled()) << "stencil only writes no depth";
+    EXPECT_EQ(materials[1]->GetSourceBlend(), CK_BLEND_ZERO) << "and no colour";
+    EXPECT_EQ(materials[1]->GetDestBlend(), CK_BLEND_ONE);
+    EXPECT_EQ(materials[2]->GetFillMode(), CK_FILL_ONLYZ);
+    EXPECT_EQ(materials[3]->GetFillMode(), CK_FILL_WIREFRAME);
+    EXPECT_EQ(materials[0]->GetFillMode(), CK_FILL_SOLID);
     m_Context->ClearAll();
     EXPECT_EQ(Manager()->GetDefaultMaterial(), materials[0]);
+}
+
+TEST_F(RenderManager, RegistersTheParameterStructuresOfItsEffects)
+{
+    CKParameterManager* pm = m_Context->GetParameterManager();
+    struct Expected
+    {
+        const char* effect;
+        std::vector<std::string> members;
+    };
+    const Expected expected[] = {
+        {"Environment Bump Map", {"Amplitude", "EnvMap Combine", "EnvMap TexGen", "EnvMap Referential"}},
+        {"Combine 2 Textures", {"Combine", "TexGen", "Referential"}},
+    };
+    for (const Expected& e : expected) {
+        const CKEffectDescription* d = nullptr;
+        for (int i = 0; i < Manager()->GetEffectCount(); ++i)
+            if (Manager()->GetEffectDescription(i)->Name == e.effect)
+                d = Manager()->GetEffectDescription(i);
+        ASSERT_NE(d, nullptr) << e.effect;
+        CKStructDesc* s = pm->GetStructDescByType(pm->ParameterGuidToType(d->ParameterType));
+        ASSERT_NE(s, nullptr) << e.effect << ": a structure type";
+        ASSERT_EQ(s->NbData, (int) e.members.size());
+        for (int m = 0; m < s->NbData; ++m)
+            EXPECT_EQ(std::string(s->Desc[m]), e.members[(size_t) m]);
+        // The combine member takes the text "Add", the texture generation "Chrome".
+        CKEnumDesc* combine = pm->GetEnumDescByType(pm->ParameterGuidToType(s->Guids[s->NbData - 3]));
+        ASSERT_NE(combine, nullptr);
+        bool add = false;
+        for (int k = 0; k < combine->NbData; ++k)
+            add = add || std::string(combine->Desc[k]) == "Add";
+        EXPECT_TRUE(add);
+        CKEnumDesc* texgen = pm->GetEnumDescByType(pm->ParameterGuidToType(s->Guids[s->NbData - 2]));
+        ASSERT_NE(texgen, nullptr);
+        bool chrome = false;
+        for (int k = 0; k < texgen->NbData; ++k)
+            chrome = chrome || std::string(texgen->Desc[k]) == "Chrome";
+        EXPECT_TRUE(chrome);
+        EXPECT_EQ(pm->GuidToClassID(s->Guids[s->NbData - 1]), CKCID_3DENTITY) << "the referential is an entity";
+    }
 }
 
 TEST_F(RenderManager, OwnsItsRenderContextsAndRefusesOthers)

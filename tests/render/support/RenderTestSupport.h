@@ -203,14 +203,6 @@ public:
     std::vector<Test2dEntity*> m_Children;
 };
 
-// A material with nothing of its own.
-class TestMaterial : public CKClass<TestMaterial, CKMaterial, 0>
-{
-public:
-    using CKClass::CKClass;
-    static const char* GetClassName() { return "Test Material"; }
-};
-
 // Registers a test class under its parent's registered id (fresh id each
 // engine start).
 template <class T>
