@@ -7,6 +7,7 @@
 #include "render/context/RCKRenderContext.h"
 #include "render/context/RCKRenderManager.h"
 #include "render/context/rasterizer/CKNULLRasterizer.h"
+#include "render/objects/RCK2dEntity.h"
 #include "system/log/QxLogManager.h"
 
 namespace {
@@ -92,6 +93,8 @@ void CKRegisterRenderClasses()
 {
     CKClassRegisterT<RCKRenderContext, CKObject>("RCKRenderContext");
     RegisterRows(std::make_integer_sequence<int, kRenderClassCount>());
+    // The classes implemented so far replace their rows.
+    CKClassRegisterT<RCK2dEntity, RCKRenderObject>("RCK2dEntity");
     CKBuildClassHierarchyTable();
 }
 

@@ -103,8 +103,9 @@ TEST_F(RenderEngineTest, TheRenderClassesCarryTheirIdsParentsNamesDisplayNamesAn
         ASSERT_NE(desc->m_NameFct, nullptr);
         EXPECT_STREQ(desc->m_NameFct(), e.displayName);
         EXPECT_EQ(CKGetClassParameterGuid(e.id), e.guid);
-        ASSERT_NE(desc->m_DependsCountFct, nullptr) << "the render classes' empty dependency functions";
-        EXPECT_EQ(desc->m_DependsCountFct(1), 0);
+        ASSERT_NE(desc->m_DependsCountFct, nullptr);
+        EXPECT_EQ(desc->m_DependsCountFct(1), e.id == CKCID_2DENTITY ? 2 : 0)
+            << "material and children for the 2D entity, none for the others";
         EXPECT_TRUE(CKIsChildClassOf(e.id, e.parent));
     }
     EXPECT_TRUE(CKIsChildClassOf(CKCID_BODYPART, CKCID_RENDEROBJECT));

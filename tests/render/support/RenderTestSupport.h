@@ -184,31 +184,21 @@ public:
     int m_ProjectionComputations = 0;
 };
 
-// A 2D entity with children that draws itself and them, and is hit inside
-// its rectangle.
-class Test2dEntity : public CKClass<Test2dEntity, TestRenderObject<CK2dEntity>, 0>
-{
-public:
-    using CKClass::CKClass;
-    CKERROR Render(CKRenderContext* context) override;
-    CK2dEntity* Pick(const Qx2DVector& point, CKBOOL ignoreUnpickable) override;
-    CKDWORD GetFlags() override { return m_Flags; }
-    void ModifyFlags(CKDWORD add, CKDWORD remove) override { m_Flags = (m_Flags | add) & ~remove; }
-    int GetChildrenCount() override { return (int) m_Children.size(); }
-    CK2dEntity* GetChild(int index) override { return m_Children[(size_t) index]; }
-    static const char* GetClassName() { return "Test 2D Entity"; }
-
-    CKDWORD m_Flags = 0xFFFF;
-    QxRect m_Rect;
-    std::vector<Test2dEntity*> m_Children;
-};
-
-// A material with nothing of its own.
+// A material with nothing of its own: white, without texture or alpha test.
 class TestMaterial : public CKClass<TestMaterial, CKMaterial, 0>
 {
 public:
     using CKClass::CKClass;
+    CKBOOL SetAsCurrent(CKRenderContext*, CKBOOL, int) override { return TRUE; }
+    const QxColor& GetDiffuse() override { return m_Diffuse; }
+    CKTexture* GetTexture(int) override { return nullptr; }
+    int GetEffect() override { return 0; }
+    CKBOOL AlphaTestEnabled() override { return FALSE; }
+    int GetAlphaFunc() override { return 8; }
+    CKBYTE GetAlphaRef() override { return 0; }
     static const char* GetClassName() { return "Test Material"; }
+
+    QxColor m_Diffuse = QxColor(1.0f, 1.0f, 1.0f, 1.0f);
 };
 
 // Registers a test class under its parent's registered id (fresh id each
