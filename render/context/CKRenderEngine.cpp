@@ -2,12 +2,13 @@
 
 #include <utility>
 
+#include "core/object/CKBeObjectLinks.h"
 #include "core/object/CKClassRegistry.h"
 #include "render/context/CKRenderGlobals.h"
 #include "render/context/RCKRenderContext.h"
 #include "render/context/RCKRenderManager.h"
 #include "render/context/rasterizer/CKNULLRasterizer.h"
-#include "render/objects/RCK2dEntity.h"
+#include "render/objects/RCKSpriteText.h"
 #include "system/log/QxLogManager.h"
 
 namespace {
@@ -95,6 +96,12 @@ void CKRegisterRenderClasses()
     RegisterRows(std::make_integer_sequence<int, kRenderClassCount>());
     // The classes implemented so far replace their rows.
     CKClassRegisterT<RCK2dEntity, RCKRenderObject>("RCK2dEntity");
+    CKClassRegisterT<RCKSprite, RCK2dEntity>("RCKSprite");
+    CKClassRegisterT<RCKSpriteText, RCKSprite>("RCKSpriteText");
+    // A file being saved needs the readers of the sprites' images.
+    CKBeObjectLinks links = CKGetBeObjectLinks();
+    links.GetBitmapData = &RCKSprite::BitmapDataOf;
+    CKSetBeObjectLinks(links);
     CKBuildClassHierarchyTable();
 }
 
