@@ -29,6 +29,7 @@
 #include "render/context/CKRenderEngine.h"
 #include "render/mesh/CKMaterial.h"
 #include "render/mesh/CKTexture.h"
+#include "render/objects/RCKSpriteText.h"
 #include "system/image/QxPixelFormat.h"
 #include "tools/testdata/ImageFileBuilders.h"
 #include "tools/testdata/LibjpegCodec.h"
@@ -389,6 +390,83 @@ void WriteMaterialSeeds(CKContext* context)
     context->DestroyObject(texture);
 }
 
+// A seed of the sprite-chunk fuzz target: the control byte (bit 1: loaded
+// from a file; bit 2: a sprite text; bits 3 to 7: the data version), then
+// the chunk's data words.
+void PutSpriteSeed(const std::string& name, CKStateChunk* chunk, uint8_t control)
+{
+    std::vector<uint8_t> seed = {(uint8_t) (control | chunk->GetDataVersion() << 3)};
+    const CKDWORD* words = chunk->GetBuffer();
+    for (int i = 1; words && i <= chunk->GetDataSize() / 4; ++i)
+        for (int b = 0; b < 4; ++b)
+            seed.push_back((uint8_t) (words[i] >> (8 * b)));
+    Put("sprite_chunk", name, seed);
+    CKDeleteStateChunk(chunk);
+}
+
+// Sprites saved as a file saves them (raw, reader-encoded and named
+// images), an older save-format record, a sprite text and a 2D entity
+// section of the older layout.
+void WriteSpriteSeeds(CKContext* context)
+{
+    CKFile* file = context->CreateCKFile();
+    RCKSprite* sprite = static_cast<RCKSprite*>(context->CreateObject(CKCID_SPRITE, "seed"));
+    sprite->Create(4, 4);
+    std::memcpy(sprite->GetSlotImageData(0), SlotPicture(0).data(), 64);
+    sprite->SetSlotFileName(0, "a.png");
+    sprite->SetAlphaTest(TRUE, 9, 6);
+    sprite->SetTransparent(TRUE);
+    sprite->SetZOrder(3);
+    sprite->SetHomogeneousCoordinates(TRUE);
+    const CKBitmapProperties png = DefaultsOf("png");
+    sprite->SetSaveFormat(&png);
+    const std::pair<int, const char*> saves[] = {{CKBITMAP_SAVERAWDATA, "sprite_raw"},
+                                                 {CKBITMAP_SAVEFORMAT, "sprite_png"},
+                                                 {CKBITMAP_SAVEREFERENCES, "sprite_names"}};
+    for (const auto& [options, name] : saves) {
+        sprite->SetSaveOptions(options);
+        PutSpriteSeed(name, sprite->Save(file, 0), 2);
+    }
+
+    CKStateChunk* chunk = CKCreateStateChunk(CKCID_SPRITE);
+    chunk->StartWrite();
+    chunk->SetDataVersion(7);
+    chunk->WriteIdentifier(CK_STATESAVE_SPRITESAVEFORMAT);
+    chunk->WriteInt(CKBITMAP_SAVEFORMAT);
+    std::vector<uint8_t> record(60, 0);
+    const CKDWORD fields[] = {
+        52, png.m_ReaderGuid.d1, png.m_ReaderGuid.d2, 0x676E70, 4, 4, 16, 32, 0xFF0000, 0xFF00, 0xFF, 0, 0, 1, 2};
+    for (size_t i = 0; i < record.size() / 4; ++i)
+        for (int b = 0; b < 4; ++b)
+            record[4 * i + (size_t) b] = (uint8_t) (fields[i] >> (8 * b));
+    chunk->WriteBuffer((int) record.size(), record.data());
+    chunk->CloseChunk();
+    PutSpriteSeed("old_save_format", chunk, 2);
+
+    chunk = CKCreateStateChunk(CKCID_SPRITE);
+    chunk->StartWrite();
+    chunk->SetDataVersion(4);
+    chunk->WriteIdentifier(CK_STATESAVE_2DENTITYFLAGS);
+    chunk->WriteDword(CK2D_HOMOGENEOUS);
+    chunk->WriteIdentifier(CK_STATESAVE_2DENTITYPOS);
+    chunk->WriteFloat(0.25f);
+    chunk->WriteFloat(0.5f);
+    chunk->WriteIdentifier(CK_STATESAVE_2DENTITYSRCSIZE);
+    for (int v : {8, 1, 2, 9})
+        chunk->WriteInt(v);
+    chunk->WriteIdentifier(CK_STATESAVE_SPRITESHARED);
+    chunk->WriteInt(1); // the file's second record
+    chunk->CloseChunk();
+    PutSpriteSeed("old_layout", chunk, 2 | 1);
+
+    RCKSpriteText* text = static_cast<RCKSpriteText*>(context->CreateObject(CKCID_SPRITETEXT, "text"));
+    text->SetFont("DejaVu Sans", 12, 700, TRUE, FALSE);
+    text->SetText("seed");
+    text->SetAlign(CKSPRITETEXT_RIGHT | CKSPRITETEXT_VCENTER);
+    PutSpriteSeed("sprite_text", text->Save(file, 0), 2 | 4);
+    context->DeleteCKFile(file);
+}
+
 // The engine with the image readers, for the chunk seeds.
 void WriteEngineSeeds()
 {
@@ -406,12 +484,14 @@ void WriteEngineSeeds()
     pm->AddStaticDll("Tiff Reader", 1);
     pm->RegisterPlugin(0, CKGetRenderEnginePluginInfo(0), nullptr, nullptr);
     pm->AddStaticDll("Render Engine", 1);
+    CKGetRenderEnginePluginInfo(0);
     CKContext* context = nullptr;
     if (CKCreateContext(&context, nullptr) != 0) {
         ++g_Failures;
     } else {
         WriteBitmapChunkSeeds(context);
         WriteMaterialSeeds(context);
+        WriteSpriteSeeds(context);
         CKCloseContext(context);
     }
     CKShutdown();

@@ -10,6 +10,7 @@
 #include "render/context/rasterizer/CKNULLRasterizer.h"
 #include "render/mesh/RCKMaterial.h"
 #include "render/mesh/RCKTexture.h"
+#include "render/objects/RCKSpriteText.h"
 #include "system/log/QxLogManager.h"
 
 namespace {
@@ -85,7 +86,7 @@ CKBitmapData* RenderBitmapDataOf(CKObject* object)
 {
     if (CKIsChildClassOfObject(object, CKCID_TEXTURE))
         return &static_cast<CKTexture*>(object)->GetBitmapData();
-    return nullptr;
+    return RCKSprite::BitmapDataOf(object);
 }
 
 template <int... I>
@@ -104,6 +105,10 @@ void CKRegisterRenderClasses()
     CKClassRegisterT<RCKMaterial, CKBeObject>("RCKMaterial");
     CKClassRegisterT<RCKTexture, CKBeObject>("RCKTexture");
     RegisterRows(std::make_integer_sequence<int, kRenderClassCount>());
+    // The classes implemented so far replace their rows.
+    CKClassRegisterT<RCK2dEntity, RCKRenderObject>("RCK2dEntity");
+    CKClassRegisterT<RCKSprite, RCK2dEntity>("RCKSprite");
+    CKClassRegisterT<RCKSpriteText, RCKSprite>("RCKSpriteText");
     CKBuildClassHierarchyTable();
     CKBeObjectLinks links = CKGetBeObjectLinks();
     links.GetBitmapData = &RenderBitmapDataOf;

@@ -167,7 +167,7 @@ void RCKRenderContext::CreateOwnObjects()
             continue;
         m_2dRoots[i] = CreateOwnObject(m_Context, CKCID_2DENTITY, kRootNames[i]);
         if (CK2dEntity* root = Get2dRoot(i))
-            root->ModifyFlags(0, CK_2DENTITY_VIEWPORTRELATIVE | CK_2DENTITY_CLIPTOVIEWPORT);
+            root->ModifyFlags(0, CK2D_VIEWPORTRELATIVE | CK2D_CLIPTOVIEWPORT);
     }
     if (!ObjectOfClass<CK3dEntity>(m_Context, m_Viewpoint, CKCID_3DENTITY))
         m_Viewpoint = CreateOwnObject(m_Context, CKCID_3DENTITY, "Viewpoint");

@@ -186,6 +186,12 @@ CKBOOL CKNULLRasterizerContext::CreateSprite(CKDWORD index, const CKTextureDesc&
         return FALSE;
     sprite->Format.Flags = desc.Flags;
     sprite->Format.Format = format;
+    // A colour key needs alpha: a format without it becomes 32-bit ARGB.
+    if (desc.Flags & CKRST_TEXTURE_COLORKEY) {
+        if (format.Flags == 0 && format.AlphaMask == 0 && !format.ColorMap)
+            sprite->Format.Format = QxMakeImageDesc32(format.Width, format.Height);
+        sprite->Format.Flags |= CKRST_TEXTURE_ALPHAKEYED;
+    }
     sprite->Format.Format.Image = nullptr;
     sprite->Format.Format.ColorMap = nullptr;
     sprite->ColorMap = format.ColorMap ? 1 : 0;

@@ -121,6 +121,14 @@ enum : CKDWORD
     CKRST_CAPS_COLORBGRA = 0x4000, // colours with red in the low byte
 };
 
+// Flags of a texture or sprite description that the engine asks for or
+// reads back.
+enum : CKDWORD
+{
+    CKRST_TEXTURE_COLORKEY = 0x10000,   // asked: colour-key transparency (the format is given alpha)
+    CKRST_TEXTURE_ALPHAKEYED = 0x40000, // kept: the format carries the colour key's alpha
+};
+
 // Every description of an object a rasterizer context keeps.
 class CKRasterizerObjectDesc : public QxPoolObject
 {};

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "render/context/rasterizer/CKDrawPrimitiveData.h"
+#include "render/context/rasterizer/CKVertexFormat.h"
 
 namespace {
 
@@ -142,6 +143,26 @@ CKBOOL CKRecordingRasterizerContext::DrawPrimitive(int type, const CKWORD* indic
 {
     Record("DrawPrimitive(%d,%d,%d,flags=0x%x)", type, indices ? indexCount : -1, data ? data->VertexCount : -1,
            data ? data->Flags : 0);
+    m_LastVertices.Clear();
+    for (int i = 0; data && data->PositionPtr && i < data->VertexCount; ++i) {
+        CKRecordedVertex vertex;
+        const float* p =
+            reinterpret_cast<const float*>(static_cast<const CKBYTE*>(data->PositionPtr) + i * data->PositionStride);
+        vertex.x = p[0];
+        vertex.y = p[1];
+        vertex.z = p[2];
+        vertex.w = (data->Flags & CKRST_DP_TRANSFORM) ? 1.0f : p[3];
+        if (data->ColorPtr)
+            vertex.Color =
+                *reinterpret_cast<const CKDWORD*>(static_cast<const CKBYTE*>(data->ColorPtr) + i * data->ColorStride);
+        if (data->TexCoordPtr) {
+            const float* t = reinterpret_cast<const float*>(static_cast<const CKBYTE*>(data->TexCoordPtr) +
+                                                            i * data->TexCoordStride);
+            vertex.u = t[0];
+            vertex.v = t[1];
+        }
+        m_LastVertices.PushBack(vertex);
+    }
     return CKNULLRasterizerContext::DrawPrimitive(type, indices, indexCount, data);
 }
 

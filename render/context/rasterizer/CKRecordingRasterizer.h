@@ -1,5 +1,6 @@
 #pragma once
 
+#include "includes/XArray.h"
 #include "includes/XClassArray.h"
 #include "includes/XString.h"
 #include "render/context/rasterizer/CKNULLRasterizer.h"
@@ -14,6 +15,16 @@ public:
     CKRecordingRasterizer();
 };
 
+// One vertex of a recorded draw: the position as given (w is 1 for
+// positions to transform), the diffuse colour and the coordinates of texture
+// set 0 (zero when the vertices have none).
+struct CKRecordedVertex
+{
+    float x = 0.0f, y = 0.0f, z = 0.0f, w = 1.0f;
+    CKDWORD Color = 0;
+    float u = 0.0f, v = 0.0f;
+};
+
 class CKRecordingRasterizerContext : public CKNULLRasterizerContext
 {
 public:
@@ -21,6 +32,8 @@ public:
 
     const XClassArray<XString>& GetCalls() const { return m_Calls; }
     void ClearCalls() { m_Calls.Clear(); }
+    // The vertices of the last DrawPrimitive call.
+    const XArray<CKRecordedVertex>& GetLastVertices() const { return m_LastVertices; }
 
     CKBOOL Create(void* window, int x, int y, int width, int height, int bpp, CKBOOL fullscreen) override;
     CKBOOL Resize(int x, int y, int width, int height) override;
@@ -69,6 +82,7 @@ private:
     void Record(const char* format, ...);
 
     XClassArray<XString> m_Calls;
+    XArray<CKRecordedVertex> m_LastVertices;
 };
 
 // Starts the recording rasterizer (driver "Recording Rasterizer").

@@ -104,8 +104,10 @@ TEST_F(RenderEngineTest, TheRenderClassesCarryTheirIdsParentsNamesDisplayNamesAn
         EXPECT_STREQ(desc->m_NameFct(), e.displayName);
         EXPECT_EQ(CKGetClassParameterGuid(e.id), e.guid);
         ASSERT_NE(desc->m_DependsCountFct, nullptr);
-        EXPECT_EQ(desc->m_DependsCountFct(1), e.id == CKCID_MATERIAL ? 1 : 0)
-            << "a material's textures are its one dependency option";
+        EXPECT_EQ(desc->m_DependsCountFct(1), e.id == CKCID_MATERIAL   ? 1
+                                              : e.id == CKCID_2DENTITY ? 2
+                                                                       : 0)
+            << "a material's textures; a 2D entity's material and children; none for the others";
         EXPECT_TRUE(CKIsChildClassOf(e.id, e.parent));
     }
     EXPECT_TRUE(CKIsChildClassOf(CKCID_BODYPART, CKCID_RENDEROBJECT));

@@ -6,6 +6,7 @@
 #include "render/context/CKRenderEngine.h"
 #include "render/context/rasterizer/CKRasterizerContext.h"
 #include "render/context/rasterizer/CKVertexFormat.h"
+#include "render/objects/RCK2dEntity.h"
 #include "tests/render/support/RenderTestSupport.h"
 
 namespace {
@@ -210,29 +211,21 @@ TEST_F(RenderContext, WithoutADeviceItDoesNothing)
     EXPECT_EQ(Manager()->GetRenderContextCount(), 1) << "it joined its manager all the same";
 }
 
-// The 2D entity class stands in for the 2D code to come.
-CKObject* Make2dEntity(CKContext* context)
+CKBOOL Log2d(CKRenderContext*, CKRenderObject* object, void*)
 {
-    return new Test2dEntity(context);
-}
-const char* Name2dEntity()
-{
-    return "2D Entity";
+    RenderEvents().push_back(std::string("2d ") + object->GetName());
+    return TRUE;
 }
 
 class RenderContextWith2d : public RenderFixture
 {
 protected:
-    void RegisterMoreClasses() override
+    RCK2dEntity* Child(CK2dEntity* parent, const char* name, QxRect rect)
     {
-        CKClassRegister("RCK2dEntity", CKCID_2DENTITY, CKCID_RENDEROBJECT, nullptr, &Make2dEntity,
-                        &CKReleaseObjectDefault, &Name2dEntity, nullptr, nullptr);
-    }
-    Test2dEntity* Child(CK2dEntity* parent, const char* name, QxRect rect)
-    {
-        Test2dEntity* child = New<Test2dEntity>(name);
-        child->m_Rect = rect;
-        static_cast<Test2dEntity*>(parent)->m_Children.push_back(child);
+        RCK2dEntity* child = static_cast<RCK2dEntity*>(m_Context->CreateObject(CKCID_2DENTITY, name));
+        child->SetParent(parent);
+        child->SetRect(rect);
+        child->AddPreRenderCallBack(&Log2d, nullptr);
         return child;
     }
 };
@@ -249,10 +242,11 @@ TEST_F(RenderContextWith2d, MakesItsTwoHiddenRootsAndDrawsAndPicksThroughThem)
     EXPECT_EQ(fore->GetObjectFlags(), 0x2023u) << "hidden, never saved, kept by ClearAll";
     EXPECT_EQ(fore->GetFlags() & 0x500, 0u) << "neither viewport-relative nor clipped to the viewport";
 
-    Test2dEntity* backdrop = Child(back, "backdrop", QxRect(0, 0, 100, 100));
-    Test2dEntity* panel = Child(fore, "panel", QxRect(0, 0, 50, 50));
-    Test2dEntity* button = Child(panel, "button", QxRect(10, 10, 20, 20));
-    Test2dEntity* badge = Child(fore, "badge", QxRect(15, 15, 30, 30));
+    RCK2dEntity* backdrop = Child(back, "backdrop", QxRect(0, 0, 100, 100));
+    RCK2dEntity* panel = Child(fore, "panel", QxRect(0, 0, 50, 50));
+    RCK2dEntity* button = Child(panel, "button", QxRect(10, 10, 20, 20));
+    RCK2dEntity* badge = Child(fore, "badge", QxRect(15, 15, 30, 30));
+    badge->SetZOrder(1);
     TestEntity* entity = New<TestEntity>("e");
     entity->SetPosition(0, 0, 10);
     rc->AddObject(entity);

@@ -222,7 +222,8 @@ TEST_F(RenderFrame, ABatchingContextQueuesEntitiesAndReplaysThemByPriority)
 
 TEST_F(RenderFrame, TheBackgroundSpritesComeBeforeTheSceneAndTheForegroundAfter)
 {
-    // No 2D root class yet: only the 3D scene. The options skip what they say.
+    // Nothing under the 2D roots: only the 3D scene. The options skip what
+    // they say.
     Entity("e", 10);
     m_Device->Render(CK_RENDER_CLEARBACK | CK_RENDER_SKIP3D);
     EXPECT_TRUE(RenderEvents().empty());

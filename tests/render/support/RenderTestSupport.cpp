@@ -138,22 +138,6 @@ CKBOOL TestLight::Setup(CKRasterizerContext* rasterizer, int index)
     return TRUE;
 }
 
-CKERROR Test2dEntity::Render(CKRenderContext* context)
-{
-    RenderEvents().push_back(std::string("2d ") + (GetName() ? GetName() : "?"));
-    for (Test2dEntity* child : m_Children)
-        child->Render(context);
-    return CKErr::Ok;
-}
-
-CK2dEntity* Test2dEntity::Pick(const Qx2DVector& point, CKBOOL ignoreUnpickable)
-{
-    for (size_t i = m_Children.size(); i-- > 0;)
-        if (CK2dEntity* hit = m_Children[i]->Pick(point, ignoreUnpickable))
-            return hit;
-    return m_Rect.IsInside(point) ? this : nullptr;
-}
-
 void RenderFixture::SetUp()
 {
     ASSERT_EQ(CKStartUp(), 0);
@@ -164,7 +148,6 @@ void RenderFixture::SetUp()
     RegisterTestClass<TestEntity>("TestEntity", CKCID_3DENTITY);
     RegisterTestClass<TestLight>("TestLight", CKCID_LIGHT);
     RegisterTestClass<TestCamera>("TestCamera", CKCID_CAMERA);
-    RegisterTestClass<Test2dEntity>("Test2dEntity", CKCID_2DENTITY);
     RegisterMoreClasses();
     CKBuildClassHierarchyTable();
     ASSERT_EQ(CKCreateContext(&m_Context, nullptr), 0);

@@ -184,25 +184,6 @@ public:
     int m_ProjectionComputations = 0;
 };
 
-// A 2D entity with children that draws itself and them, and is hit inside
-// its rectangle.
-class Test2dEntity : public CKClass<Test2dEntity, TestRenderObject<CK2dEntity>, 0>
-{
-public:
-    using CKClass::CKClass;
-    CKERROR Render(CKRenderContext* context) override;
-    CK2dEntity* Pick(const Qx2DVector& point, CKBOOL ignoreUnpickable) override;
-    CKDWORD GetFlags() override { return m_Flags; }
-    void ModifyFlags(CKDWORD add, CKDWORD remove) override { m_Flags = (m_Flags | add) & ~remove; }
-    int GetChildrenCount() override { return (int) m_Children.size(); }
-    CK2dEntity* GetChild(int index) override { return m_Children[(size_t) index]; }
-    static const char* GetClassName() { return "Test 2D Entity"; }
-
-    CKDWORD m_Flags = 0xFFFF;
-    QxRect m_Rect;
-    std::vector<Test2dEntity*> m_Children;
-};
-
 // Registers a test class under its parent's registered id (fresh id each
 // engine start).
 template <class T>
