@@ -185,6 +185,8 @@ protected:
     void MarkMoved(RCKRenderManager* manager);
     // Children follow (world from local) or keep their world matrix.
     void UpdateChildren(CKBOOL keepChildren);
+    // Asks for the cache lines a matrix update of the entity touches.
+    static void Prefetch(const RCK3dEntity* e);
     // The user box is dropped: the next box comes from the mesh.
     void ClearUserBox();
     void ResizeBlendShapeWeights();
@@ -212,7 +214,15 @@ protected:
     // parent (not this entity, not one of its descendants).
     RCK3dEntity* ParentFromChunk(CK_ID id);
 
+    // What a matrix update reads and writes for each entity of a sub-tree,
+    // kept together.
+    CKDWORD m_MoveableFlags = CK_3DENTITY_PICKABLE | CK_3DENTITY_VISIBLE | CK_3DENTITY_WORLDIDENTITY;
     RCK3dEntity* m_Parent = nullptr;
+    SceneGraphNode* m_SceneGraphNode = nullptr;
+    XArray<RCK3dEntity*> m_Children;
+    QxMatrix m_LocalMatrix = QxMatrix::Identity();
+    QxMatrix m_WorldMatrix = QxMatrix::Identity();
+
     XArray<CKMesh*> m_Meshes;
     CKMesh* m_CurrentMesh = nullptr;
     CK_ID m_ReferencePlace = 0;
@@ -220,15 +230,10 @@ protected:
     CKDWORD m_EntityFlags = 0;
     QxMatrix* m_LastFrameMatrix = nullptr;
     RCKSkin* m_Skin = nullptr;
-    QxMatrix m_LocalMatrix = QxMatrix::Identity();
-    QxMatrix m_WorldMatrix = QxMatrix::Identity();
-    CKDWORD m_MoveableFlags = CK_3DENTITY_PICKABLE | CK_3DENTITY_VISIBLE | CK_3DENTITY_WORLDIDENTITY;
     QxMatrix m_InverseWorldMatrix = QxMatrix::Identity();
-    XArray<RCK3dEntity*> m_Children;
     QxBbox m_LocalBox;
     QxBbox m_WorldBox;
     QxBbox m_HierarchicalBox;
     QxRect m_RenderExtents;
-    SceneGraphNode* m_SceneGraphNode = nullptr;
     XArray<float> m_BlendShapeWeights;
 };

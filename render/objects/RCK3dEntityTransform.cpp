@@ -136,6 +136,14 @@ void RCK3dEntity::WorldPositionChanged(CKBOOL keepChildren, CKBOOL invalidatePar
     UpdateChildren(keepChildren);
 }
 
+void RCK3dEntity::Prefetch(const RCK3dEntity* e)
+{
+    __builtin_prefetch(&e->m_MoveableFlags);
+    __builtin_prefetch(&e->m_LocalMatrix);
+    __builtin_prefetch(&e->m_WorldMatrix, 1);
+    __builtin_prefetch(reinterpret_cast<const char*>(&e->m_WorldMatrix) + sizeof(QxMatrix) - 1, 1);
+}
+
 void RCK3dEntity::UpdateChildren(CKBOOL keepChildren)
 {
     if (m_Children.Size() == 0)
@@ -147,23 +155,35 @@ void RCK3dEntity::UpdateChildren(CKBOOL keepChildren)
                 QxMultiplyMatrix(child->m_LocalMatrix, inverse, child->m_WorldMatrix);
         return;
     }
-    // The sub-tree follows, depth first, without recursion: hierarchies read
-    // from files may be deep.
+    // The sub-tree follows, level by level (a parent before its children),
+    // without recursion: hierarchies read from files may be deep. A large
+    // sub-tree does not fit in the cache and the update waits on memory:
+    // the entities some places ahead are fetched while one is computed, then
+    // their nodes and children, once the entities are there.
     RCKRenderManager* manager = RenderManager();
     XArray<RCK3dEntity*> pending;
-    for (RCK3dEntity** c = m_Children.End(); c != m_Children.Begin();)
-        if (!((*--c)->m_MoveableFlags & CK_3DENTITY_IGNOREPARENT))
-            pending.PushBack(*c);
-    while (pending.Size() > 0) {
-        RCK3dEntity* e = pending.Begin()[pending.Size() - 1];
-        pending.Resize(pending.Size() - 1);
-        e->InvalidateNode(FALSE);
+    pending.Reserve(16);
+    for (RCK3dEntity* child : m_Children)
+        pending.PushBack(child);
+    for (int i = 0; i < pending.Size(); ++i) {
+        RCK3dEntity* const* next = pending.Begin() + i;
+        RCK3dEntity* e = *next;
+        const int ahead = pending.Size() - 1 - i;
+        if (ahead >= 32)
+            Prefetch(next[32]);
+        if (ahead >= 16) {
+            __builtin_prefetch(next[16]->m_SceneGraphNode, 1);
+            __builtin_prefetch(next[16]->m_Children.Begin());
+        }
+        if (e->m_MoveableFlags & CK_3DENTITY_IGNOREPARENT)
+            continue;
+        if (e->m_SceneGraphNode)
+            e->m_SceneGraphNode->ModifyFlags(0, CK_SCENEGRAPH_BOXVALID | CK_SCENEGRAPH_HBOXVALID);
         e->m_MoveableFlags &= ~(CK_3DENTITY_BOXUPTODATE | CK_3DENTITY_WORLDIDENTITY | CK_3DENTITY_INVERSEVALID);
         e->MarkMoved(manager);
         QxMultiplyMatrix(e->m_WorldMatrix, e->m_Parent->m_WorldMatrix, e->m_LocalMatrix);
-        for (RCK3dEntity** c = e->m_Children.End(); c != e->m_Children.Begin();)
-            if (!((*--c)->m_MoveableFlags & CK_3DENTITY_IGNOREPARENT))
-                pending.PushBack(*c);
+        for (RCK3dEntity* child : e->m_Children)
+            pending.PushBack(child);
     }
 }
 
