@@ -377,3 +377,53 @@ TEST_F(EntityFile, AThreeDObjectIsAThreeDEntityOfItsOwnClass)
     EXPECT_NE(base->GetChunkClassID(), CKCID_3DENTITY) << "no file, no flag: the base chunk";
     CKDeleteStateChunk(base);
 }
+
+TEST_F(EntityFile, ReferencesOfTheWrongClassOrMakingACycleAreIgnored)
+{
+    RCK3dEntity* e = NewEntity("e");
+    RCK3dEntity* child = NewEntity("child");
+    child->SetParent(e);
+    TestMesh* mesh = NewMesh("mesh", 3);
+    const CKDWORD noEntity = mesh->GetID();
+    // Parent section naming a mesh, then one naming a child of the entity.
+    for (CKDWORD parent : {noEntity, child->GetID()}) {
+        CKStateChunk* chunk = FromWords({Header(10, 33, 7, 0), 17, 0x100000, 0, 0x20000, 0x3, F(1), 0, 0, 0, F(1), 0, 0,
+                                         0, F(1), F(1), F(2), F(3), parent});
+        EXPECT_EQ(e->Load(chunk, nullptr), CKErr::Ok);
+        EXPECT_EQ(e->GetParent(), nullptr);
+        EXPECT_EQ(child->GetParent(), e);
+        EXPECT_EQ(e->GetWorldMatrix()[3][2], 3.0f);
+        CKDeleteStateChunk(chunk);
+    }
+    // A mesh section whose current mesh is an entity: no mesh is taken.
+    CKStateChunk* chunk = FromWords({Header(10, 33, 7, 0), 5, 0x4000, 0, child->GetID(), 1, child->GetID()});
+    e->Load(chunk, nullptr);
+    EXPECT_EQ(e->GetCurrentMesh(), nullptr);
+    EXPECT_EQ(e->GetMeshCount(), 0);
+    CKDeleteStateChunk(chunk);
+}
+
+TEST_F(EntityFile, ASkinHasOneVertexPerVertexOfItsMeshWhateverTheChunkSays)
+{
+    RCK3dEntity* source = NewEntity("source");
+    source->SetCurrentMesh(NewMesh("five", 5));
+    std::mt19937 rng(3);
+    AddRandomSkin(source, {source}, rng);
+    CKStateChunk* chunk = source->Save(nullptr, 0xFFFFFFFF);
+    RCK3dEntity* target = NewEntity("target");
+    target->SetCurrentMesh(NewMesh("three", 3));
+    // The chunk names the five-vertex mesh: take the skin over a three-vertex
+    // one by dropping the mesh section.
+    Words words = Serialise(chunk);
+    CKDeleteStateChunk(chunk);
+    for (size_t i = 2; i + 1 < words.size(); ++i)
+        if (words[i] == CK_STATESAVE_MESHS)
+            words[i] = 0x7777; // an identifier nobody reads
+    CKStateChunk* edited = FromWords(words);
+    EXPECT_EQ(target->Load(edited, nullptr), CKErr::Ok);
+    ASSERT_NE(target->GetSkin(), nullptr);
+    EXPECT_EQ(target->GetSkin()->GetVertexCount(), 3);
+    EXPECT_EQ(target->GetSkin()->GetVertexData(2)->GetInitialPos(),
+              source->GetSkin()->GetVertexData(2)->GetInitialPos());
+    CKDeleteStateChunk(edited);
+}
