@@ -520,11 +520,14 @@ void RCK3dEntity::CheckPreDeletion()
 
 CKBOOL RCK3dEntity::IsObjectUsed(CKObject* object, CK_CLASSID cid)
 {
-    if (cid == CKCID_OBJECTANIMATION && m_ObjectAnimations &&
-        m_ObjectAnimations->IsHere(static_cast<CKObjectAnimation*>(object)))
-        return TRUE;
-    if ((cid == CKCID_MESH || cid == CKCID_PATCHMESH) && m_Meshes.IsHere(static_cast<CKMesh*>(object)))
-        return TRUE;
+    if (cid == CKCID_OBJECTANIMATION && m_ObjectAnimations)
+        for (CKObjectAnimation* animation : *m_ObjectAnimations)
+            if (animation == object)
+                return TRUE;
+    if (cid == CKCID_MESH || cid == CKCID_PATCHMESH)
+        for (CKMesh* mesh : m_Meshes)
+            if (mesh == object)
+                return TRUE;
     return RCKRenderObject::IsObjectUsed(object, cid);
 }
 
