@@ -13,6 +13,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -207,6 +208,8 @@ void BM_Save(benchmark::State& state, bool entities)
         if (Save(s) != 0)
             state.SkipWithError("save failed");
     state.counters["objects"] = kNodes;
+    std::error_code ec;
+    state.counters["file_MB"] = (double) std::filesystem::file_size(s.path, ec) / (1 << 20);
 }
 
 void BM_Load(benchmark::State& state, bool entities)
