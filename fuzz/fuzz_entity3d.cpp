@@ -32,6 +32,7 @@ class FuzzMesh : public CKClass<FuzzMesh, CKMesh, 0>
 public:
     using CKClass::CKClass;
     CKBOOL IsTransparent() override { return FALSE; }
+    void SetLitMode(int) override {}
     int GetLitMode() override { return 1; }
     CKDWORD GetFlags() override { return m_Flags; }
     void SetFlags(CKDWORD flags) override { m_Flags = flags; }

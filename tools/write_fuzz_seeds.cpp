@@ -353,6 +353,7 @@ class SeedMesh : public CKClass<SeedMesh, CKMesh, 0>
 public:
     using CKClass::CKClass;
     CKBOOL IsTransparent() override { return FALSE; }
+    void SetLitMode(int) override {}
     int GetLitMode() override { return 1; }
     CKDWORD GetFlags() override { return CKMESH_VISIBLE; }
     void SetFlags(CKDWORD) override {}

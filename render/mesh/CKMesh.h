@@ -20,7 +20,9 @@ public:
     using CKClass::CKClass;
 
     virtual CKBOOL IsTransparent() = 0;
-    // 0 prelit, 1 lit.
+    // 0 prelit, 1 lit. Setting it, even to the same mode, makes the mesh
+    // prepare its render data again.
+    virtual void SetLitMode(int mode) = 0;
     virtual int GetLitMode() = 0;
     virtual CKDWORD GetFlags() = 0;
     virtual void SetFlags(CKDWORD flags) = 0;

@@ -254,6 +254,10 @@ void RCK3dEntity::SetFlags(CKDWORD flags)
 {
     CKDWORD changed = flags ^ m_EntityFlags;
     m_EntityFlags = flags;
+    // Whether the skin or the mesh moves the vertices changes the mesh's
+    // render data.
+    if ((changed & CK_3DENTITYFLAG_SKINDRIVESMESH) && m_CurrentMesh)
+        m_CurrentMesh->SetLitMode(m_CurrentMesh->GetLitMode());
     if (!(changed & CK_3DENTITYFLAG_LASTFRAMEMATRIX))
         return;
     RCKRenderManager* manager = RenderManager();

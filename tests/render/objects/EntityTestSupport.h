@@ -18,6 +18,11 @@ public:
     using CKClass::CKClass;
 
     CKBOOL IsTransparent() override { return m_Transparent; }
+    void SetLitMode(int mode) override
+    {
+        m_LitMode = mode;
+        ++m_LitModeSets;
+    }
     int GetLitMode() override { return m_LitMode; }
     CKDWORD GetFlags() override { return m_Flags; }
     void SetFlags(CKDWORD flags) override { m_Flags = flags; }
@@ -43,6 +48,7 @@ public:
     CKDWORD m_Flags = CKMESH_VISIBLE;
     CKBOOL m_Transparent = FALSE;
     int m_LitMode = 1;
+    int m_LitModeSets = 0;
     int m_NormalChanges = 0;
     std::vector<std::pair<CKBOOL, CKBOOL>> m_Moves;
 

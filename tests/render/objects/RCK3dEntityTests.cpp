@@ -212,6 +212,9 @@ TEST_F(Entity, MeshesBlendWeightsAndAnimations)
     EXPECT_EQ(e->GetBlendShapeWeightByName("shape1"), 0.5f);
     EXPECT_EQ(e->GetBlendShapeWeight(2), 0.0f) << "out of range";
     EXPECT_EQ(e->GetBlendShapeWeightByName("none"), 0.0f);
+    e->SetFlags(CK_3DENTITYFLAG_SKINDRIVESMESH);
+    EXPECT_EQ(first->m_LitModeSets, 1) << "the mesh prepares its render data again";
+    EXPECT_EQ(first->m_LitMode, 1);
     EXPECT_EQ(e->RemoveMesh(first), CKErr::Ok);
     EXPECT_EQ(e->GetCurrentMesh(), second) << "the first remaining mesh";
     EXPECT_EQ(e->RemoveMesh(first), -1);
