@@ -1,6 +1,7 @@
 // Writes the generated seed inputs of the fuzz targets of the image readers,
-// the DCT texture codec and the chunks of bitmaps, materials and textures
-// into $FUZZ_SEEDS_OUT/<target>/; the output is committed under fuzz/corpus/:
+// the DCT texture codec and the engine's chunks (bitmaps, materials, textures,
+// sprites, 3D entities) into $FUZZ_SEEDS_OUT/<target>/; the output is
+// committed under fuzz/corpus/:
 //   FUZZ_SEEDS_OUT=fuzz/corpus build/test/tools/write_fuzz_seeds
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,7 @@
 #include "core/context/CKPluginManager.h"
 #include "core/context/CKStartUp.h"
 #include "core/file/CKFile.h"
+#include "core/object/CKClassRegistry.h"
 #include "readers/dds/DdsReader.h"
 #include "readers/imagereader/ImageReaderPlugin.h"
 #include "readers/jpeg/JpgReader.h"
@@ -26,9 +28,13 @@
 #include "readers/png/PngReaderPlugin.h"
 #include "readers/tiff/TiffReader.h"
 #include "readers/tiff/TiffReaderPlugin.h"
+#include "render/animation/CKObjectAnimation.h"
+#include "render/animation/CKSkin.h"
 #include "render/context/CKRenderEngine.h"
 #include "render/mesh/CKMaterial.h"
+#include "render/mesh/CKMesh.h"
 #include "render/mesh/CKTexture.h"
+#include "render/objects/RCK3dEntity.h"
 #include "render/objects/RCKSpriteText.h"
 #include "system/image/QxPixelFormat.h"
 #include "tools/testdata/ImageFileBuilders.h"
@@ -497,6 +503,159 @@ void WriteEngineSeeds()
     CKShutdown();
 }
 
+// The mesh and the animation the 3D-entity seeds refer to: what the fuzz
+// target's records hold (8 vertices, 2 blend shapes).
+class SeedMesh : public CKClass<SeedMesh, CKMesh, 0>
+{
+public:
+    using CKClass::CKClass;
+    CKBOOL IsTransparent() override { return FALSE; }
+    void SetLitMode(int) override {}
+    int GetLitMode() override { return 1; }
+    CKDWORD GetFlags() override { return CKMESH_VISIBLE; }
+    void SetFlags(CKDWORD) override {}
+    void* GetModifierVertices(CKDWORD* stride) override
+    {
+        *stride = sizeof(QxVector);
+        return m_Points;
+    }
+    int GetModifierVertexCount() override { return 8; }
+    void ModifierVertexMove(CKBOOL, CKBOOL) override {}
+    int GetVertexCount() override { return 8; }
+    void* GetNormalsPtr(CKDWORD* stride) override { return GetModifierVertices(stride); }
+    void NormalChanged() override {}
+    int GetBlendShapeCount() override { return 2; }
+    int GetBlendShapeIndex(const XString&) override { return -1; }
+    static const char* GetClassName() { return "Seed Mesh"; }
+
+    QxVector m_Points[8];
+};
+
+class SeedAnimation : public CKClass<SeedAnimation, CKObjectAnimation, 0>
+{
+public:
+    using CKClass::CKClass;
+    void AddDefaultScaleKey(const QxVector&) override {}
+    static const char* GetClassName() { return "Seed Animation"; }
+};
+
+template <class T>
+void RegisterSeedClass(const char* name, CK_CLASSID parent)
+{
+    T::m_ClassID = CKAllocateClassID();
+    CKClassRegister(name, T::m_ClassID, parent, &T::Register, &T::CreateInstance, &T::ReleaseInstance, &T::GetClassName,
+                    &T::GetDependencies, &T::GetDependenciesCount);
+}
+
+// A 3D-entity seed: the control byte, then the chunk.
+void PutEntitySeed(const std::string& name, uint8_t control, CKStateChunk* chunk)
+{
+    std::vector<uint8_t> seed(1 + (size_t) chunk->ConvertToBuffer(nullptr), control);
+    chunk->ConvertToBuffer(seed.data() + 1);
+    Put("entity3d", name, seed);
+    CKDeleteStateChunk(chunk);
+}
+
+// Chunks of a 3D entity bound to the fuzz target's six records: parent,
+// bone, mesh, animation, the entity itself and an object of no render class.
+void WriteEntitySeeds()
+{
+    if (CKStartUp() != 0) {
+        ++g_Failures;
+        return;
+    }
+    CKGetPluginManager()->RegisterPlugin(0, CKGetRenderEnginePluginInfo(0), nullptr, nullptr);
+    CKGetPluginManager()->AddStaticDll("Render Engine", 1);
+    RegisterSeedClass<SeedMesh>("SeedMesh", CKCID_MESH);
+    RegisterSeedClass<SeedAnimation>("SeedAnimation", CKCID_OBJECTANIMATION);
+    CKBuildClassHierarchyTable();
+    CKContext* context = nullptr;
+    if (CKCreateContext(&context, nullptr) != 0) {
+        ++g_Failures;
+        CKShutdown();
+        return;
+    }
+    auto* parent = static_cast<RCK3dEntity*>(context->CreateObject(CKCID_3DENTITY, "parent"));
+    auto* bone = static_cast<RCK3dEntity*>(context->CreateObject(CKCID_3DOBJECT, "bone"));
+    auto* mesh = static_cast<CKMesh*>(context->CreateObject(SeedMesh::m_ClassID, "mesh"));
+    auto* animation = static_cast<CKObjectAnimation*>(context->CreateObject(SeedAnimation::m_ClassID, "walk"));
+    auto* entity = static_cast<RCK3dEntity*>(context->CreateObject(CKCID_3DENTITY, "entity"));
+    CKObject* other = context->CreateObject(CKCID_BEOBJECT, "other");
+    CKFile& file = *context->CreateCKFile();
+    for (CKObject* o :
+         {(CKObject*) parent, (CKObject*) bone, (CKObject*) mesh, (CKObject*) animation, (CKObject*) entity, other})
+        file.AddObjectRecord(o->GetID(), o->GetClassID());
+
+    PutEntitySeed("minimal", 0, entity->Save(&file, CK_STATESAVE_3DENTITYDATA));
+
+    entity->SetParent(parent, FALSE);
+    entity->Rotate3f(0, 1, 0, 0.5f);
+    entity->SetPosition3f(1, 2, 3);
+    entity->SetZOrder(7);
+    entity->SetCurrentMesh(mesh);
+    entity->SetBlendShapeWeight(1, 0.5f);
+    entity->AddObjectAnimation(animation);
+    CKSkin* skin = entity->CreateSkin();
+    skin->SetBoneCount(2);
+    skin->GetBoneData(0)->Bone = bone;
+    skin->GetBoneData(1)->Bone = entity;
+    skin->SetVertexCount(8);
+    for (int i = 0; i < 8; ++i) {
+        CKSkinVertexData* vertex = skin->GetVertexData(i);
+        vertex->SetInitialPos(QxVector((float) i, 1, 0));
+        vertex->SetBoneCount(1 + i % 6);
+        for (int k = 0; k < vertex->GetBoneCount(); ++k) {
+            vertex->SetBone(k, k % 2);
+            vertex->SetWeight(k, 1.0f / (float) (k + 1));
+        }
+    }
+    skin->SetNormalCount(8);
+    skin->SetSkinParam(3);
+    PutEntitySeed("full", 0, entity->Save(&file, 0xFFFFFFFF));
+    PutEntitySeed("full_object_from_file", 3, entity->Save(&file, 0xFFFFFFFF));
+
+    // The older layout: parent, flags, a matrix after one word, and a skin of
+    // data version 5 (one more word before each matrix, position, weights
+    // and indices).
+    CKStateChunk* old = CKCreateStateChunk(CKCID_3DENTITY, &file);
+    old->StartWrite();
+    old->SetDataVersion(5);
+    old->WriteIdentifier(CK_STATESAVE_PARENT);
+    old->WriteObject(parent);
+    old->WriteIdentifier(CK_STATESAVE_3DENTITYFLAGS);
+    old->WriteDword(0x400);
+    old->WriteDword(0x40003);
+    old->WriteIdentifier(CK_STATESAVE_3DENTITYMATRIX);
+    old->WriteDword(0);
+    old->WriteMatrix(QxMatrix::Identity());
+    old->WriteIdentifier(CK_STATESAVE_SKINDATA);
+    old->WriteDword(0);
+    old->WriteMatrix(QxMatrix::Identity());
+    old->StartObjectIDSequence(1);
+    old->WriteObjectSequenceItem(bone);
+    old->WriteDword(0);
+    old->WriteDword(0);
+    old->WriteMatrix(QxMatrix::Identity());
+    old->WriteDword(1);
+    old->WriteDword(2);
+    old->WriteDword(0);
+    old->WriteVector(QxVector(1, 2, 3));
+    old->WriteDword(0);
+    old->WriteFloat(0.5f);
+    old->WriteFloat(0.5f);
+    old->WriteDword(0);
+    old->WriteDword(0);
+    old->WriteDword(1);
+    old->WriteIdentifier(CK_STATESAVE_SKINNORMALS);
+    old->WriteVector(QxVector(0, 0, 1));
+    old->CloseChunk();
+    PutEntitySeed("older_layout", 0, old);
+
+    context->DeleteCKFile(&file);
+    CKCloseContext(context);
+    CKShutdown();
+}
+
 } // namespace
 
 int main()
@@ -511,5 +670,6 @@ int main()
     WriteMovieSeeds();
     WriteDctSeeds();
     WriteEngineSeeds();
+    WriteEntitySeeds();
     return g_Failures == 0 ? 0 : 1;
 }

@@ -10,6 +10,7 @@
 #include "render/context/rasterizer/CKNULLRasterizer.h"
 #include "render/mesh/RCKMaterial.h"
 #include "render/mesh/RCKTexture.h"
+#include "render/objects/RCK3dObject.h"
 #include "render/objects/RCKSpriteText.h"
 #include "system/log/QxLogManager.h"
 
@@ -17,7 +18,8 @@ namespace {
 
 // The render classes whose implementations come with their own code: the
 // registry holds their id, parent, name, display name and parameter-type
-// GUID, without creation functions until then.
+// GUID, without creation functions until then. The classes implemented here
+// register themselves first (CKRegisterRenderClasses).
 struct RenderClass
 {
     CK_CLASSID Id;
@@ -28,8 +30,6 @@ struct RenderClass
 };
 
 constexpr RenderClass kRenderClasses[] = {
-    {CKCID_RENDEROBJECT, CKCID_BEOBJECT, "RCKRenderObject", "Render Object", CKGUID(0x65706358, 0x63627B50)},
-    {CKCID_3DENTITY, CKCID_RENDEROBJECT, "RCK3dEntity", "3D Entity", CKGUID(0x5B8A05D5, 0x31EA28D4)},
     {CKCID_2DENTITY, CKCID_RENDEROBJECT, "RCK2dEntity", "2D Entity", CKGUID(0x181671E3, 0x1BDC1503)},
     {CKCID_SPRITE, CKCID_2DENTITY, "RCKSprite", "Sprite", CKGUID(0x577E2EA8, 0x5B901969)},
     {CKCID_SPRITETEXT, CKCID_SPRITE, "RCKSpriteText", "Sprite Text", CKGUID(0x5C2E69E3, 0xFE156F09)},
@@ -47,7 +47,6 @@ constexpr RenderClass kRenderClasses[] = {
     {CKCID_LIGHT, CKCID_3DENTITY, "RCKLight", "Light", CKGUID(0x4B6D412F, 0x5D1E1416)},
     {CKCID_TARGETLIGHT, CKCID_LIGHT, "RCKTargetLight", "Target Light", CKGUID(0x4E5F22FC, 0x194709D4)},
     {CKCID_CHARACTER, CKCID_3DENTITY, "RCKCharacter", "Character", CKGUID(0x35985C64, 0x51AF1372)},
-    {CKCID_3DOBJECT, CKCID_3DENTITY, "RCK3dObject", "3D Object", CKGUID(0x362E4DF8, 0x17443539)},
     {CKCID_BODYPART, CKCID_3DOBJECT, "RCKBodyPart", "Body Part", CKGUID(0x4BA1010E, 0x7ABD6D02)},
     {CKCID_CURVE, CKCID_3DENTITY, "RCKCurve", "Curve", CKGUID(0x1072130B, 0x1F9572BA)},
     {CKCID_PLACE, CKCID_3DENTITY, "RCKPlace", "Place", CKGUID(0x249530ED, 0x4C0865F3)},
@@ -104,6 +103,9 @@ void CKRegisterRenderClasses()
     CKClassRegisterT<RCKRenderContext, CKObject>("RCKRenderContext");
     CKClassRegisterT<RCKMaterial, CKBeObject>("RCKMaterial");
     CKClassRegisterT<RCKTexture, CKBeObject>("RCKTexture");
+    CKClassRegisterT<RCKRenderObject, CKBeObject>("RCKRenderObject");
+    CKClassRegisterT<RCK3dEntity, RCKRenderObject>("RCK3dEntity");
+    CKClassRegisterT<RCK3dObject, RCK3dEntity>("RCK3dObject");
     RegisterRows(std::make_integer_sequence<int, kRenderClassCount>());
     // The classes implemented so far replace their rows.
     CKClassRegisterT<RCK2dEntity, RCKRenderObject>("RCK2dEntity");

@@ -1,5 +1,7 @@
 #include "render/context/SceneGraphNode.h"
 
+#include <algorithm>
+
 #include "render/objects/CK3dEntity.h"
 
 SceneGraphNode::SceneGraphNode(CK3dEntity* entity) : m_Entity(entity) {}
@@ -9,7 +11,8 @@ SceneGraphNode::~SceneGraphNode()
     if (m_Parent)
         m_Parent->RemoveChild(this);
     for (SceneGraphNode* child : m_Children)
-        child->m_Parent = nullptr;
+        if (child)
+            child->m_Parent = nullptr;
 }
 
 bool SceneGraphNode::Before(const SceneGraphNode* a, const SceneGraphNode* b)
@@ -23,21 +26,56 @@ bool SceneGraphNode::Before(const SceneGraphNode* a, const SceneGraphNode* b)
 
 void SceneGraphNode::CountActive()
 {
-    m_ActiveChildren = 0;
-    while (m_ActiveChildren < m_Children.Size() && m_Children[m_ActiveChildren]->m_RenderContextMask)
-        ++m_ActiveChildren;
+    // The active children come first: the end of their run.
+    int low = 0;
+    int high = m_Children.Size();
+    while (low < high) {
+        int middle = (low + high) / 2;
+        if (m_Children.Begin()[middle]->m_RenderContextMask)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    m_ActiveChildren = low;
+}
+
+void SceneGraphNode::Renumber(int from)
+{
+    for (int i = from; i < m_Children.Size(); ++i)
+        m_Children.Begin()[i]->m_Index = i;
+}
+
+void SceneGraphNode::CloseUpHoles()
+{
+    int kept = 0;
+    for (SceneGraphNode* child : m_Children)
+        if (child)
+            m_Children.Begin()[kept++] = child;
+    m_Children.Resize(kept);
+    m_Holes = 0;
+    Renumber(0);
+    CountActive();
 }
 
 void SceneGraphNode::SortChild(int index)
 {
     // One element out of place in a sorted array: slide it (stable among
-    // equals, a moved node goes after its equals).
+    // equals, a moved node goes after its equals). The others are sorted, so
+    // its place is found by halving. No slot is empty here.
     SceneGraphNode* node = m_Children[index];
     m_Children.RemoveAt(index);
-    int at = 0;
-    while (at < m_Children.Size() && !Before(node, m_Children[at]))
-        ++at;
-    m_Children.Insert(at, node);
+    int low = 0;
+    int high = m_Children.Size();
+    while (low < high) {
+        int middle = (low + high) / 2;
+        if (Before(node, m_Children.Begin()[middle]))
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    m_Children.Insert(low, node);
+    for (int i = index < low ? index : low; i <= (index < low ? low : index); ++i)
+        m_Children.Begin()[i]->m_Index = i;
     CountActive();
 }
 
@@ -47,29 +85,44 @@ void SceneGraphNode::AddChild(SceneGraphNode* node)
         return;
     if (node->m_Parent)
         node->m_Parent->RemoveChild(node);
+    CloseUp();
     node->m_Parent = this;
+    node->m_Index = m_Children.Size();
     m_Children.PushBack(node);
     SortChild(m_Children.Size() - 1);
     InvalidateBox();
-    UpdateRenderContextMask();
+    // A subtree that no render context shows changes no mask.
+    if (node->m_RenderContextMask)
+        UpdateRenderContextMask();
 }
 
 void SceneGraphNode::RemoveChild(SceneGraphNode* node)
 {
     if (!node || node->m_Parent != this)
         return;
-    m_Children.Remove(node);
+    int index = node->m_Index;
+    if (index >= 0 && index < m_Children.Size() && m_Children.Begin()[index] == node) {
+        m_Children.Begin()[index] = nullptr;
+        ++m_Holes;
+        // Closed up once half the slots are empty: each removal costs little.
+        if (2 * m_Holes > m_Children.Size())
+            CloseUpHoles();
+    }
     node->m_Parent = nullptr;
-    CountActive();
+    node->m_Index = -1;
     InvalidateBox();
-    UpdateRenderContextMask();
+    if (node->m_RenderContextMask) {
+        CloseUp();
+        UpdateRenderContextMask();
+    }
 }
 
 void SceneGraphNode::UpdateActiveChildPosition(SceneGraphNode* node)
 {
-    int index = m_Children.GetPosition(node);
-    if (index >= 0)
-        SortChild(index);
+    if (!node || node->m_Parent != this)
+        return;
+    CloseUp();
+    SortChild(node->m_Index);
 }
 
 void SceneGraphNode::SetPriority(int priority, CKBOOL sort)
@@ -104,7 +157,8 @@ void SceneGraphNode::UpdateRenderContextMask()
     for (SceneGraphNode* node = this; node; node = node->m_Parent) {
         CKDWORD mask = node->m_EntityMask;
         for (SceneGraphNode* child : node->m_Children)
-            mask |= child->m_RenderContextMask;
+            if (child)
+                mask |= child->m_RenderContextMask;
         bool activityChanged = (mask != 0) != (node->m_RenderContextMask != 0);
         node->m_RenderContextMask = mask;
         if (activityChanged && node->m_Parent)
@@ -114,6 +168,7 @@ void SceneGraphNode::UpdateRenderContextMask()
 
 void SceneGraphNode::RecomputeRenderContextMasks()
 {
+    CloseUp();
     CKDWORD mask = m_EntityMask;
     for (SceneGraphNode* child : m_Children) {
         child->RecomputeRenderContextMasks();
@@ -121,14 +176,8 @@ void SceneGraphNode::RecomputeRenderContextMasks()
     }
     m_RenderContextMask = mask;
     // Children's activity may have changed: sort them again (stable).
-    XArray<SceneGraphNode*> children = m_Children;
-    m_Children.Clear();
-    for (SceneGraphNode* child : children) {
-        int at = 0;
-        while (at < m_Children.Size() && !Before(child, m_Children[at]))
-            ++at;
-        m_Children.Insert(at, child);
-    }
+    std::stable_sort(m_Children.Begin(), m_Children.End(), &Before);
+    Renumber(0);
     CountActive();
 }
 
@@ -141,6 +190,7 @@ const QxBbox& SceneGraphNode::GetHierarchicalBox()
         m_Bbox = m_Entity->GetBoundingBox(FALSE);
         any = true;
     }
+    CloseUp();
     for (SceneGraphNode* child : m_Children) {
         const QxBbox& box = child->GetHierarchicalBox();
         if (!child->m_Entity && child->m_Children.Size() == 0)

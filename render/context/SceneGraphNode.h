@@ -20,6 +20,12 @@ enum : CKDWORD
 // of its descendants, its hierarchical box and its priority. Children whose
 // subtree some render context shows come first, each group by decreasing
 // priority, so that a walk stops at the first inactive child.
+//
+// A node knows its place among its parent's children, and a child that
+// leaves only empties its slot: the slots are closed up, in order, before
+// the children are next read, sorted or counted. So a root with very many
+// children (every entity of a loaded file starts under the root) loses them
+// one by one in constant time.
 class SceneGraphNode
 {
 public:
@@ -32,10 +38,22 @@ public:
 
     CK3dEntity* GetEntity() const { return m_Entity; }
     SceneGraphNode* GetParent() const { return m_Parent; }
-    int GetChildrenCount() const { return m_Children.Size(); }
-    SceneGraphNode* GetChild(int index) const { return m_Children[index]; }
+    int GetChildrenCount()
+    {
+        CloseUp();
+        return m_Children.Size();
+    }
+    SceneGraphNode* GetChild(int index)
+    {
+        CloseUp();
+        return m_Children[index];
+    }
     // Children that some render context shows: the first ones.
-    int GetActiveChildrenCount() const { return m_ActiveChildren; }
+    int GetActiveChildrenCount()
+    {
+        CloseUp();
+        return m_ActiveChildren;
+    }
 
     // Attaches a node (leaving its former parent) in its sorted place and
     // passes its render-context mask up.
@@ -83,10 +101,21 @@ private:
     static bool Before(const SceneGraphNode* a, const SceneGraphNode* b);
     void SortChild(int index);
     void CountActive();
+    // Removes the empty slots left by children that went, keeping the order.
+    void CloseUp()
+    {
+        if (m_Holes > 0)
+            CloseUpHoles();
+    }
+    void CloseUpHoles();
+    // Gives the children from index on their positions.
+    void Renumber(int from);
 
     CK3dEntity* m_Entity;
     SceneGraphNode* m_Parent = nullptr;
-    XArray<SceneGraphNode*> m_Children;
+    XArray<SceneGraphNode*> m_Children; // null: the slot of a child that went
+    int m_Holes = 0;
+    int m_Index = -1; // slot among the parent's children
     int m_ActiveChildren = 0;
     CKDWORD m_Flags = 0;
     CKDWORD m_EntityMask = 0;

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "render/objects/CK3dEntity.h"
+#include "render/objects/RCK3dEntity.h"
 
 // A viewpoint with a projection (class 34). Object flag 0x400 says the
 // render context's projection is up to date with the camera.
-class CKCamera : public CKClass<CKCamera, CK3dEntity, CKCID_CAMERA>
+class CKCamera : public CKClass<CKCamera, RCK3dEntity, CKCID_CAMERA>
 {
 public:
     using CKClass::CKClass;

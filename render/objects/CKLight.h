@@ -1,11 +1,11 @@
 #pragma once
 
-#include "render/objects/CK3dEntity.h"
+#include "render/objects/RCK3dEntity.h"
 
 class CKRasterizerContext;
 
 // A light of the scene (class 38).
-class CKLight : public CKClass<CKLight, CK3dEntity, CKCID_LIGHT>
+class CKLight : public CKClass<CKLight, RCK3dEntity, CKCID_LIGHT>
 {
 public:
     using CKClass::CKClass;

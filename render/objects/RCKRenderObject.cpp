@@ -3,19 +3,12 @@
 #include <new>
 
 #include "core/context/CKContext.h"
+#include "core/object/CKClassRegistry.h"
 #include "render/context/RCKRenderContext.h"
 #include "render/context/RCKRenderManager.h"
 #include "render/context/RenderCallbackList.h"
-
-namespace {
-
-CKDWORD RecordFlags(CKBOOL temporary, CKBOOL modifyRenderPath)
-{
-    return (temporary ? (CKDWORD) CK_RENDERCALLBACK_TEMPORARY : 0u) |
-           (modifyRenderPath ? (CKDWORD) CK_RENDERCALLBACK_MODIFYPATH : 0u);
-}
-
-} // namespace
+#include "render/context/SceneGraphNode.h"
+#include "render/objects/CK3dEntity.h"
 
 RCKRenderObject::RCKRenderObject(CKContext* context, const char* name) : CKRenderObject(context, name) {}
 
@@ -26,7 +19,8 @@ RCKRenderObject::~RCKRenderObject()
 
 int RCKRenderObject::GetMemoryOccupation()
 {
-    return CKRenderObject::GetMemoryOccupation() + 8;
+    // The mask and the list pointer, as the engine's 32-bit figures count them.
+    return CKBeObject::GetMemoryOccupation() + 8;
 }
 
 RCKRenderManager* RCKRenderObject::GetRenderManager() const
@@ -34,7 +28,7 @@ RCKRenderManager* RCKRenderObject::GetRenderManager() const
     return m_Context ? static_cast<RCKRenderManager*>(m_Context->GetRenderManager()) : nullptr;
 }
 
-RenderCallbackList* RCKRenderObject::Callbacks()
+RenderCallbackList* RCKRenderObject::CallbackList()
 {
     if (!m_Callbacks)
         m_Callbacks = new (std::nothrow) RenderCallbackList;
@@ -43,15 +37,16 @@ RenderCallbackList* RCKRenderObject::Callbacks()
 
 CKBOOL RCKRenderObject::IsInRenderContext(CKRenderContext* context)
 {
-    return context && (m_RenderContextMask & static_cast<RCKRenderContext*>(context)->GetMaskBit()) != 0;
+    return context && (static_cast<RCKRenderContext*>(context)->GetMaskBit() & m_RenderContextMask) != 0;
 }
 
 CKBOOL RCKRenderObject::AddPreRenderCallBack(CK_RENDEROBJECT_CALLBACK function, void* argument, CKBOOL temporary,
                                              CKBOOL modifyRenderPath)
 {
-    RenderCallbackList* list = function ? Callbacks() : nullptr;
-    return list && list->AddPreCallback(CKRenderCallbackFrom(function), argument,
-                                        RecordFlags(temporary, modifyRenderPath), GetRenderManager());
+    RenderCallbackList* list = CallbackList();
+    CKDWORD flags = (temporary ? (CKDWORD) CK_RENDERCALLBACK_TEMPORARY : 0u) |
+                    (modifyRenderPath ? (CKDWORD) CK_RENDERCALLBACK_MODIFYPATH : 0u);
+    return list && list->AddPreCallback(CKRenderCallbackFrom(function), argument, flags, GetRenderManager());
 }
 
 CKBOOL RCKRenderObject::RemovePreRenderCallBack(CK_RENDEROBJECT_CALLBACK function, void* argument)
@@ -61,7 +56,7 @@ CKBOOL RCKRenderObject::RemovePreRenderCallBack(CK_RENDEROBJECT_CALLBACK functio
 
 CKBOOL RCKRenderObject::SetRenderCallBack(CK_RENDEROBJECT_CALLBACK function, void* argument)
 {
-    RenderCallbackList* list = Callbacks();
+    RenderCallbackList* list = CallbackList();
     if (!list)
         return FALSE;
     list->SetRenderCallback(CKRenderCallbackFrom(function), argument);
@@ -76,9 +71,10 @@ CKBOOL RCKRenderObject::RemoveRenderCallBack()
 CKBOOL RCKRenderObject::AddPostRenderCallBack(CK_RENDEROBJECT_CALLBACK function, void* argument, CKBOOL temporary,
                                               CKBOOL modifyRenderPath)
 {
-    RenderCallbackList* list = function ? Callbacks() : nullptr;
-    return list && list->AddPostCallback(CKRenderCallbackFrom(function), argument,
-                                         RecordFlags(temporary, modifyRenderPath), GetRenderManager());
+    RenderCallbackList* list = CallbackList();
+    CKDWORD flags = (temporary ? (CKDWORD) CK_RENDERCALLBACK_TEMPORARY : 0u) |
+                    (modifyRenderPath ? (CKDWORD) CK_RENDERCALLBACK_MODIFYPATH : 0u);
+    return list && list->AddPostCallback(CKRenderCallbackFrom(function), argument, flags, GetRenderManager());
 }
 
 CKBOOL RCKRenderObject::RemovePostRenderCallBack(CK_RENDEROBJECT_CALLBACK function, void* argument)
@@ -97,12 +93,41 @@ void RCKRenderObject::RemoveAllCallbacks()
 
 void RCKRenderObject::AddToRenderContext(CKRenderContext* context)
 {
-    if (context)
-        m_RenderContextMask |= static_cast<RCKRenderContext*>(context)->GetMaskBit();
+    if (!context)
+        return;
+    m_RenderContextMask |= static_cast<RCKRenderContext*>(context)->GetMaskBit();
+    UpdateNodeMask(context);
 }
 
 void RCKRenderObject::RemoveFromRenderContext(CKRenderContext* context)
 {
-    if (context)
-        m_RenderContextMask &= ~static_cast<RCKRenderContext*>(context)->GetMaskBit();
+    if (!context)
+        return;
+    m_RenderContextMask &= ~static_cast<RCKRenderContext*>(context)->GetMaskBit();
+    UpdateNodeMask(context);
+}
+
+void RCKRenderObject::UpdateNodeMask(CKRenderContext* context)
+{
+    if (!CKIsChildClassOfObject(this, CKCID_3DENTITY) || (m_Context && m_Context->IsInClearAll()))
+        return;
+    SceneGraphNode* node = static_cast<CK3dEntity*>(this)->GetSceneGraphNode();
+    if (!node)
+        return;
+    // While a context attaches many objects, the masks are passed up once
+    // at the end.
+    if (static_cast<RCKRenderContext*>(context)->IsAttachingObjects())
+        node->SetEntityMask(m_RenderContextMask);
+    else
+        node->SetRenderContextMask(m_RenderContextMask);
+}
+
+void RCKRenderObject::Register()
+{
+    CKClassSetParameterGuid(m_ClassID, CKGUID(0x65706358, 0x63627B50));
+}
+
+const char* RCKRenderObject::GetClassName()
+{
+    return "Render Object";
 }

@@ -5,10 +5,10 @@
 class RenderCallbackList;
 class RCKRenderManager;
 
-// What every object a render context draws keeps: one bit per render
-// context it is attached to, and its callbacks (the list is made by the
-// first Add or Set and goes with RemoveAllCallbacks). The interfaces of the
-// 2D entities derive from it.
+// The render object: the render contexts it is attached to (one bit each)
+// and its render callbacks. The interfaces of the render classes that
+// derive from it (CK3dEntity...) derive from this implementation, so that
+// each implementation class derives from its interface alone.
 class RCKRenderObject : public CKRenderObject
 {
 public:
@@ -16,7 +16,7 @@ public:
     // Runs RemoveAllCallbacks.
     ~RCKRenderObject() override;
 
-    // 2: the object can also be hidden through its hierarchy.
+    // Can also be hidden hierarchically.
     CKBOOL CanBeHidden() override { return 2; }
     int GetMemoryOccupation() override;
 
@@ -35,6 +35,9 @@ public:
                                  CKBOOL modifyRenderPath = FALSE) override;
     CKBOOL RemovePostRenderCallBack(CK_RENDEROBJECT_CALLBACK function, void* argument) override;
     void RemoveAllCallbacks() override;
+
+    // The context's bit joins (leaves) the mask; a 3D entity passes the new
+    // mask on to its scene-graph node.
     void AddToRenderContext(CKRenderContext* context) override;
     void RemoveFromRenderContext(CKRenderContext* context) override;
 
@@ -42,12 +45,16 @@ public:
     // Null until a callback was added or set.
     RenderCallbackList* GetCallbacks() const { return m_Callbacks; }
 
+    static CKObject* CreateInstance(CKContext* context) { return new RCKRenderObject(context); }
+    static void Register();
+    static const char* GetClassName();
+
 protected:
-    // The context's render manager, null without one.
     RCKRenderManager* GetRenderManager() const;
-    // The callback list, made when missing; null without memory.
-    RenderCallbackList* Callbacks();
+    RenderCallbackList* CallbackList();
+    // Passes the mask to the 3D entity's scene-graph node.
+    void UpdateNodeMask(CKRenderContext* context);
 
     CKDWORD m_RenderContextMask = 0;
-    RenderCallbackList* m_Callbacks = nullptr; // owned
+    RenderCallbackList* m_Callbacks = nullptr;
 };

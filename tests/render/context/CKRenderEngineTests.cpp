@@ -11,6 +11,7 @@
 #include "core/context/CKPluginManager.h"
 #include "core/context/CKStartUp.h"
 #include "core/object/CKClassRegistry.h"
+#include "core/parameter/CKParameterManager.h"
 #include "render/context/CKRenderEngine.h"
 #include "system/log/QxLogManager.h"
 
@@ -104,10 +105,12 @@ TEST_F(RenderEngineTest, TheRenderClassesCarryTheirIdsParentsNamesDisplayNamesAn
         EXPECT_STREQ(desc->m_NameFct(), e.displayName);
         EXPECT_EQ(CKGetClassParameterGuid(e.id), e.guid);
         ASSERT_NE(desc->m_DependsCountFct, nullptr);
+        // A material offers its textures; a 2D entity its material and
+        // children; a 3D entity its meshes, children and animations.
         EXPECT_EQ(desc->m_DependsCountFct(1), e.id == CKCID_MATERIAL   ? 1
                                               : e.id == CKCID_2DENTITY ? 2
-                                                                       : 0)
-            << "a material's textures; a 2D entity's material and children; none for the others";
+                                              : e.id == CKCID_3DENTITY ? 3
+                                                                       : 0);
         EXPECT_TRUE(CKIsChildClassOf(e.id, e.parent));
     }
     EXPECT_TRUE(CKIsChildClassOf(CKCID_BODYPART, CKCID_RENDEROBJECT));
@@ -140,6 +143,32 @@ TEST_F(RenderEngineTest, EveryNamedClassGoesIntoTheRegisteredClassList)
         EXPECT_TRUE(std::binary_search(members.begin(), members.end(), member)) << member;
 }
 
+TEST_F(RenderEngineTest, TheRegisteredClassEnumerationAndTheClassTypesNameTheRenderClasses)
+{
+    CKPluginInfo* info = CKGetRenderEnginePluginInfo(0);
+    CKGetPluginManager()->RegisterPlugin(0, info, nullptr, nullptr);
+    CKGetPluginManager()->AddStaticDll("Render Engine", 1);
+    CKContext* context = nullptr;
+    ASSERT_EQ(CKCreateContext(&context, nullptr), 0);
+    CKParameterManager* pm = context->GetParameterManager();
+    XString classes;
+    ASSERT_EQ(pm->GetEnumAsString(pm->ParameterNameToType("Registered Class"), classes), 0);
+    for (const ExpectedClass& e : kExpected) {
+        SCOPED_TRACE(e.displayName);
+        std::string member = std::string(e.displayName) + "=" + std::to_string(e.id) + ",";
+        EXPECT_NE(std::string(classes.CStr()).find(member), std::string::npos);
+        if (!e.guid.IsValid())
+            continue;
+        int type = pm->ClassIDToType(e.id);
+        ASSERT_GE(type, 0);
+        EXPECT_EQ(pm->TypeToGuid(type), e.guid) << "a class sharing a GUID answers with the first one's type";
+    }
+    int entity = pm->ClassIDToType(CKCID_3DENTITY);
+    EXPECT_STREQ(pm->TypeToName(entity), "3D Entity");
+    EXPECT_EQ(pm->TypeToGuid(pm->ClassIDToType(CKCID_3DOBJECT)), CKGUID(0x362E4DF8, 0x17443539));
+    EXPECT_EQ(CKCloseContext(context), 0);
+}
+
 TEST_F(RenderEngineTest, ClassesWhoseCodeIsNotLinkedCannotBeCreated)
 {
     CKPluginInfo* info = CKGetRenderEnginePluginInfo(0);
@@ -148,7 +177,7 @@ TEST_F(RenderEngineTest, ClassesWhoseCodeIsNotLinkedCannotBeCreated)
     CKContext* context = nullptr;
     ASSERT_EQ(CKCreateContext(&context, nullptr), 0);
     ASSERT_NE(context->GetRenderManager(), nullptr) << "the plug-in's initialisation made it";
-    EXPECT_EQ(context->CreateObject(CKCID_3DENTITY), nullptr);
+    EXPECT_EQ(context->CreateObject(CKCID_CAMERA), nullptr);
     EXPECT_EQ(context->CreateObject(CKCID_MESH), nullptr);
     EXPECT_EQ(CKCloseContext(context), 0);
 }

@@ -180,7 +180,9 @@ TEST_F(RenderContext, MergesScreenExtentsAndRecordsThemPerObject)
 TEST_F(RenderContext, LooksThroughAnAttachedCamera)
 {
     RCKRenderContext* rc = NewRecordingContext();
-    EXPECT_EQ(rc->GetViewpoint(), nullptr) << "no 3D entity class yet for a viewpoint of its own";
+    CK3dEntity* own = rc->GetViewpoint();
+    ASSERT_NE(own, nullptr) << "a viewpoint of its own";
+    EXPECT_STREQ(own->GetName(), "Viewpoint");
     TestCamera* camera = New<TestCamera>("camera");
     camera->SetPosition(0, 0, -5);
     rc->AttachViewpointToCamera(camera);

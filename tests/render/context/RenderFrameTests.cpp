@@ -55,8 +55,10 @@ TEST_F(RenderFrame, TheRecorderShowsTheLightSetUpAndTheDrawsOfAFrame)
     // that light take consecutive indices, then the ambient colour.
     const std::vector<std::string> expected = {
         "SetViewport(0,0,400,300)",
+        // The view from the context's own viewpoint, at the origin.
+        "SetTransform(2,pos=-0/-0/-0)",
         "SetTransform(3,pos=0/0/-1.00025)",
-        "SetTransform(2,pos=0/0/0)",
+        "SetTransform(2,pos=-0/-0/-0)",
         "Clear(0x70,0xff000000,1,0,0)",
         "BeginScene()",
         "SetTransform(1,pos=0/0/0)",

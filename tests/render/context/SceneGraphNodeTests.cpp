@@ -1,5 +1,6 @@
 // Scene-graph nodes keep their children sorted for drawing, pass their
 // render-context masks up and cache their hierarchical boxes.
+#include <algorithm>
 #include <random>
 
 #include "tests/render/support/RenderTestSupport.h"
@@ -50,6 +51,59 @@ TEST(SceneGraphNode, ChildrenStaySortedThroughRandomChanges)
     for (SceneGraphNode* node : nodes)
         delete node;
     EXPECT_EQ(root.GetChildrenCount(), 0) << "a node leaves its parent when it dies";
+}
+
+// Against a plain list: children that leave (their slots emptied, closed up
+// later) keep the others in their order; the sorted places of arrivals and
+// moves are those of a walk over the list.
+TEST(SceneGraphNode, ChildrenLeavingInAnyOrderKeepTheOthersInTheirOrder)
+{
+    std::mt19937 rng(11);
+    SceneGraphNode root;
+    std::vector<SceneGraphNode> nodes(300);
+    std::vector<SceneGraphNode*> model;
+    auto key = [](SceneGraphNode* n) { return std::make_pair(n->GetRenderContextMask() != 0, n->GetPriority()); };
+    auto place = [&](SceneGraphNode* n) {
+        auto at = model.begin();
+        while (at != model.end() && !(key(n) > key(*at)))
+            ++at;
+        model.insert(at, n);
+    };
+    auto erase = [&](SceneGraphNode* n) { model.erase(std::find(model.begin(), model.end(), n)); };
+    for (int step = 0; step < 3000; ++step) {
+        SceneGraphNode* n = &nodes[rng() % nodes.size()];
+        const bool in = n->GetParent() == &root;
+        const auto before = key(n);
+        switch (rng() % 4) {
+        case 0:
+            if (!in) {
+                root.AddChild(n);
+                place(n);
+            }
+            break;
+        case 1:
+            root.RemoveChild(n);
+            if (in)
+                erase(n);
+            break;
+        case 2: n->SetPriority((int) (rng() % 5) - 2); break;
+        default: n->SetRenderContextMask(rng() % 4 == 0 ? 1u : 0u); break;
+        }
+        if (in && n->GetParent() == &root && key(n) != before) {
+            erase(n);
+            place(n);
+        }
+        if (step % 7 == 0) {
+            ASSERT_EQ(root.GetChildrenCount(), (int) model.size());
+            for (int i = 0; i < (int) model.size(); ++i)
+                ASSERT_EQ(root.GetChild(i), model[(size_t) i]) << "step " << step << " child " << i;
+        }
+    }
+    while (!model.empty()) {
+        root.RemoveChild(model.front());
+        model.erase(model.begin());
+    }
+    EXPECT_EQ(root.GetChildrenCount(), 0);
 }
 
 TEST(SceneGraphNode, MasksGoUpTheChainAndComeBackWhenRecomputed)

@@ -12,64 +12,18 @@ std::vector<std::string>& RenderEvents()
 }
 
 template <class Base>
-TestEntityImpl<Base>::TestEntityImpl(CKContext* context, const char* name) : TestRenderObject<Base>(context, name)
+TestEntityImpl<Base>::TestEntityImpl(CKContext* context, const char* name) : Base(context, name)
 {
-    m_World.SetIdentity();
-    m_Inverse.SetIdentity();
     m_LocalBox = QxBbox(QxVector(-1, -1, -1), QxVector(1, 1, 1));
     m_WorldBox = m_LocalBox;
-    if (RCKRenderManager* manager = this->Manager())
-        m_Node = manager->CreateNode(this);
-}
-
-template <class Base>
-TestEntityImpl<Base>::~TestEntityImpl()
-{
-    if (RCKRenderManager* manager = this->Manager())
-        manager->DeleteNode(m_Node);
-}
-
-// The node takes the new mask as a render object passes it on.
-template <class Base>
-void TestEntityImpl<Base>::AddToRenderContext(CKRenderContext* context)
-{
-    TestRenderObject<Base>::AddToRenderContext(context);
-    if (!m_Node)
-        return;
-    if (static_cast<RCKRenderContext*>(context)->IsAttachingObjects())
-        m_Node->SetEntityMask(this->m_Mask);
-    else
-        m_Node->SetRenderContextMask(this->m_Mask);
-}
-
-template <class Base>
-void TestEntityImpl<Base>::RemoveFromRenderContext(CKRenderContext* context)
-{
-    TestRenderObject<Base>::RemoveFromRenderContext(context);
-    if (!m_Node)
-        return;
-    if (static_cast<RCKRenderContext*>(context)->IsAttachingObjects())
-        m_Node->SetEntityMask(this->m_Mask);
-    else
-        m_Node->SetRenderContextMask(this->m_Mask);
+    m_Node = this->GetSceneGraphNode();
 }
 
 template <class Base>
 const QxBbox& TestEntityImpl<Base>::GetBoundingBox(CKBOOL local)
 {
+    m_WorldBox.TransformFrom(m_LocalBox, this->GetWorldMatrix());
     return local ? m_LocalBox : m_WorldBox;
-}
-
-template <class Base>
-void TestEntityImpl<Base>::SetPosition(float x, float y, float z)
-{
-    m_World[3][0] = x;
-    m_World[3][1] = y;
-    m_World[3][2] = z;
-    QxInverseMatrix(m_Inverse, m_World);
-    m_WorldBox.TransformFrom(m_LocalBox, m_World);
-    if (m_Node)
-        m_Node->InvalidateBox();
 }
 
 template <class Base>
@@ -82,9 +36,9 @@ CKBOOL TestEntityImpl<Base>::Render(CKRenderContext* context, CKDWORD flags)
         RenderEvents().push_back("queue " + name);
         return TRUE;
     }
-    rc->SetWorldTransformationMatrix(m_World);
+    rc->SetWorldTransformationMatrix(this->GetWorldMatrix());
     QxRect extents(1e8f, 1e8f, -1e8f, -1e8f);
-    if (!(m_Moveable & CK_3DENTITY_FRUSTUMTESTED) &&
+    if (!(this->GetMoveableFlags() & CK_3DENTITY_FRUSTUMTESTED) &&
         !rc->GetRasterizerContext()->ComputeBoxVisibility(m_LocalBox, FALSE, &extents)) {
         RenderEvents().push_back("skip " + name);
         return TRUE;
@@ -102,7 +56,7 @@ CKBOOL TestEntityImpl<Base>::Render(CKRenderContext* context, CKDWORD flags)
     }
     if (callbacks)
         this->CallAll(rc, callbacks->GetPostCallbacks());
-    if ((flags & 0xFF) && !(m_Moveable & CK_3DENTITY_FRUSTUMTESTED))
+    if ((flags & 0xFF) && !(this->GetMoveableFlags() & CK_3DENTITY_FRUSTUMTESTED))
         rc->AddExtents2D(extents, this);
     return TRUE;
 }
@@ -122,7 +76,7 @@ CKBOOL TestEntityImpl<Base>::IsInViewFrustrumHierarchic(CKRenderContext* context
     return TRUE;
 }
 
-template class TestEntityImpl<CK3dEntity>;
+template class TestEntityImpl<RCK3dEntity>;
 template class TestEntityImpl<CKLight>;
 template class TestEntityImpl<CKCamera>;
 
@@ -132,7 +86,7 @@ CKBOOL TestLight::Setup(CKRasterizerContext* rasterizer, int index)
         return FALSE;
     CKLightRecord record;
     record.Light.Diffuse = QxColor(m_Red, 1.0f, 1.0f, 1.0f);
-    record.Light.Position = QxVector(m_World[3][0], m_World[3][1], m_World[3][2]);
+    record.Light.Position = QxVector(GetWorldMatrix()[3][0], GetWorldMatrix()[3][1], GetWorldMatrix()[3][2]);
     rasterizer->SetLight((CKDWORD) index, record);
     rasterizer->EnableLight((CKDWORD) index, TRUE);
     return TRUE;

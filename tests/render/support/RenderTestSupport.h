@@ -110,48 +110,47 @@ protected:
 // A 3D entity with a box around its position that draws one triangle
 // between its callbacks, as the entity drawing does.
 template <class Base>
-class TestEntityImpl : public TestRenderObject<Base>
+class TestEntityImpl : public Base
 {
 public:
     explicit TestEntityImpl(CKContext* context, const char* name = nullptr);
-    ~TestEntityImpl() override;
 
+    CKBOOL IsToBeRendered() override { return this->IsVisible(); }
+    CKBOOL IsToBeRenderedLast() override { return m_Last; }
     CKBOOL Render(CKRenderContext* context, CKDWORD flags) override;
     CKBOOL IsInViewFrustrumHierarchic(CKRenderContext* context) override;
-    CKDWORD GetMoveableFlags() override { return m_Moveable; }
-    CKDWORD ModifyMoveableFlags(CKDWORD add, CKDWORD remove) override
-    {
-        m_Moveable = (m_Moveable | add) & ~remove;
-        return m_Moveable;
-    }
-    const QxMatrix& GetWorldMatrix() override { return m_World; }
-    const QxMatrix& GetInverseWorldMatrix() override { return m_Inverse; }
     const QxBbox& GetBoundingBox(CKBOOL local) override;
-    const QxBbox& GetHierarchicalBox(CKBOOL) override { return m_Node->GetHierarchicalBox(); }
     CKBOOL GetBaryCenter(QxVector* position) override
     {
-        *position = QxVector(m_World[3][0], m_World[3][1], m_World[3][2]);
+        const QxMatrix& world = this->GetWorldMatrix();
+        *position = QxVector(world[3][0], world[3][1], world[3][2]);
         return FALSE;
     }
     float GetRadius() override { return 1.0f; }
-    SceneGraphNode* GetSceneGraphNode() override { return m_Node; }
-    void AddToRenderContext(CKRenderContext* context) override;
-    void RemoveFromRenderContext(CKRenderContext* context) override;
-    void SaveLastFrameMatrix() override { ++m_LastFrameSaves; }
+    void SaveLastFrameMatrix() override
+    {
+        Base::SaveLastFrameMatrix();
+        ++m_LastFrameSaves;
+    }
 
-    // Moves the entity (and marks its node's boxes out of date).
-    void SetPosition(float x, float y, float z);
+    void SetPosition(float x, float y, float z) { this->SetPosition3f(x, y, z); }
 
     SceneGraphNode* m_Node = nullptr;
-    QxMatrix m_World;
-    QxMatrix m_Inverse;
     QxBbox m_LocalBox;
     QxBbox m_WorldBox;
-    CKDWORD m_Moveable = 0;
+    CKBOOL m_Last = FALSE;
     int m_LastFrameSaves = 0;
+
+protected:
+    void CallAll(CKRenderContext* context, const XArray<RenderCallbackRecord>& records)
+    {
+        XArray<RenderCallbackRecord> copy = records;
+        for (const RenderCallbackRecord& r : copy)
+            CKRenderCallbackAs<CK_RENDEROBJECT_CALLBACK>(r)(context, this, r.Argument);
+    }
 };
 
-class TestEntity : public CKClass<TestEntity, TestEntityImpl<CK3dEntity>, 0>
+class TestEntity : public CKClass<TestEntity, TestEntityImpl<RCK3dEntity>, 0>
 {
 public:
     using CKClass::CKClass;
