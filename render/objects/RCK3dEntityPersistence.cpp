@@ -22,6 +22,7 @@
 //   0x4FAE17D7  weight count and weights, always written last
 #include <new>
 
+#include "core/attribute/CKAttributeManager.h"
 #include "core/context/CKContext.h"
 #include "core/file/CKFile.h"
 #include "core/object/CKBeObjectLinks.h"
@@ -80,11 +81,11 @@ T* ObjectOfClass(CKObject* object, CK_CLASSID cid)
 }
 
 // The attribute type that, with moveable flags 0x2100000, makes a load in
-// memory keep the entity's flags. The attribute manager has no type
-// registry yet: no entity carries it.
-int ZBufferOnlyAttributeType(CKContext*)
+// memory keep the entity's flags; -1 while no such type is registered.
+int ZBufferOnlyAttributeType(CKContext* context)
 {
-    return -1;
+    CKAttributeManager* attributes = context ? context->GetAttributeManager() : nullptr;
+    return attributes ? attributes->GetAttributeTypeByName("ZBuffer Only") : -1;
 }
 
 } // namespace
@@ -668,7 +669,8 @@ void RCK3dEntity::AddToScene(CKScene* scene, CKBOOL dependencies)
         for (CKObjectAnimation* animation : *m_ObjectAnimations)
             animation->AddToScene(scene, dependencies);
     for (RCK3dEntity* child : m_Children)
-        child->AddToScene(scene, TRUE);
+        if (!child->IsInScene(scene))
+            child->AddToScene(scene, TRUE);
 }
 
 void RCK3dEntity::RemoveFromScene(CKScene* scene, CKBOOL dependencies)
