@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "core/file/CKFile.h"
+#include "tests/core/support/ChunkTestSupport.h"
 
 // Random write programs: each is a list of identifier-marked sections of
 // random values, sub-chunks nested inside. A program is written, turned into
@@ -420,13 +421,6 @@ void CheckProgram(CKStateChunk* chunk, const Program& p, std::mt19937& rng, bool
     ASSERT_EQ(chunk->GetReadError(), 0);
 }
 
-std::vector<CKBYTE> Bytes(CKStateChunk* chunk)
-{
-    std::vector<CKBYTE> bytes((size_t) chunk->ConvertToBuffer(nullptr));
-    chunk->ConvertToBuffer(bytes.data());
-    return bytes;
-}
-
 } // namespace
 
 TEST(CKStateChunkRandom, ProgramsReadBackEqualThroughBytes)
@@ -435,17 +429,15 @@ TEST(CKStateChunkRandom, ProgramsReadBackEqualThroughBytes)
     std::mt19937 order(777);
     for (int iteration = 0; iteration < 2000; ++iteration) {
         auto program = gen.MakeProgram(0);
-        CKStateChunk* chunk = BuildChunk(*program, nullptr);
-        std::vector<CKBYTE> bytes = Bytes(chunk);
-        CKStateChunk* back = CKCreateStateChunk(0);
+        ChunkPtr chunk(BuildChunk(*program, nullptr));
+        std::vector<CKBYTE> bytes = Serialised(chunk.get());
+        ChunkPtr back = NewChunk(0);
         ASSERT_TRUE(back->ConvertFromBuffer(bytes.data(), (int) bytes.size()));
-        CheckProgram(back, *program, order, false);
+        CheckProgram(back.get(), *program, order, false);
         ASSERT_FALSE(HasFatalFailure()) << "iteration " << iteration;
         // Reading again from the start gives the same values.
-        CheckProgram(back, *program, order, false);
-        ASSERT_EQ(Bytes(back), bytes);
-        CKDeleteStateChunk(chunk);
-        CKDeleteStateChunk(back);
+        CheckProgram(back.get(), *program, order, false);
+        ASSERT_EQ(Serialised(back.get()), bytes);
     }
 }
 
@@ -463,14 +455,12 @@ TEST(CKStateChunkRandom, BoundProgramsResolveReferencesThroughTheFile)
     std::mt19937 order(5);
     for (int iteration = 0; iteration < 500; ++iteration) {
         auto program = gen.MakeProgram(0);
-        CKStateChunk* chunk = BuildChunk(*program, &file);
-        std::vector<CKBYTE> bytes = Bytes(chunk);
-        CKStateChunk* back = CKCreateStateChunk(0, &file);
+        ChunkPtr chunk(BuildChunk(*program, &file));
+        std::vector<CKBYTE> bytes = Serialised(chunk.get());
+        ChunkPtr back = NewChunk(0, &file);
         ASSERT_TRUE(back->ConvertFromBuffer(bytes.data(), (int) bytes.size()));
-        CheckProgram(back, *program, order, true);
+        CheckProgram(back.get(), *program, order, true);
         ASSERT_FALSE(HasFatalFailure()) << "iteration " << iteration;
-        CKDeleteStateChunk(chunk);
-        CKDeleteStateChunk(back);
     }
     g_File = nullptr;
 }
@@ -487,34 +477,30 @@ TEST(CKStateChunkRandom, CloneOfAnOpenWriterOrReaderGivesTheSameBytes)
         head.Sections.resize(cut);
         tail.Sections.erase(tail.Sections.begin(), tail.Sections.begin() + (long) cut);
 
-        CKStateChunk* chunk = CKCreateStateChunk(program->ClassId);
-        WriteProgram(chunk, head);
-        CKStateChunk* clone = CKCopyStateChunk(chunk);
-        for (CKStateChunk* c : {chunk, clone})
+        ChunkPtr chunk = NewChunk(program->ClassId);
+        WriteProgram(chunk.get(), head);
+        ChunkPtr clone(CKCopyStateChunk(chunk.get()));
+        for (CKStateChunk* c : {chunk.get(), clone.get()})
             for (const Section& s : tail.Sections) {
                 c->WriteIdentifier(s.Id);
                 for (const Op& op : s.Ops)
                     WriteOp(c, op);
             }
-        std::vector<CKBYTE> bytes = Bytes(chunk);
-        ASSERT_EQ(Bytes(clone), bytes);
+        std::vector<CKBYTE> bytes = Serialised(chunk.get());
+        ASSERT_EQ(Serialised(clone.get()), bytes);
 
         // A clone of a chunk being read carries on from the same place.
-        CKStateChunk* reader = CKCreateStateChunk(0);
+        ChunkPtr reader = NewChunk(0);
         ASSERT_TRUE(reader->ConvertFromBuffer(bytes.data(), (int) bytes.size()));
         if (!program->Sections.empty()) {
             const Section& s = program->Sections.back();
             ASSERT_TRUE(reader->SeekIdentifier(s.Id));
-            CKStateChunk* readerClone = CKCopyStateChunk(reader);
+            ChunkPtr readerClone(CKCopyStateChunk(reader.get()));
             for (const Op& op : s.Ops) {
-                CheckOp(readerClone, op, order, false);
+                CheckOp(readerClone.get(), op, order, false);
                 ASSERT_FALSE(HasFatalFailure());
             }
-            ASSERT_EQ(Bytes(readerClone), bytes);
-            CKDeleteStateChunk(readerClone);
+            ASSERT_EQ(Serialised(readerClone.get()), bytes);
         }
-        CKDeleteStateChunk(reader);
-        CKDeleteStateChunk(chunk);
-        CKDeleteStateChunk(clone);
     }
 }
