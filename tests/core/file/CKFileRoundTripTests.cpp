@@ -611,29 +611,3 @@ TEST_F(CKFileRoundTrip, LoadedChunksBorrowFromAMappedPlainFileAndNeverWriteIt)
         EXPECT_EQ(ReadWholeFile(path), before);
     }
 }
-
-TEST_F(CKFileRoundTrip, IncludedFilesArriveInTheTemporaryFolder)
-{
-    TestTempDir dir;
-    SavedWorld world;
-    FileTestItem* item = NewItem(m_Context, "Holder");
-    world.saved.push_back(item->GetID());
-    world.cids[item->GetID()] = FileTestItem::m_ClassID;
-    WriteWholeFile(dir.File("empty.bin"), Bytes{});
-    Bytes content(70000);
-    for (size_t i = 0; i < content.size(); ++i)
-        content[i] = (CKBYTE) (i * 7);
-    WriteWholeFile(dir.File("data.bin"), content);
-    std::vector<std::string> includes = {dir.File("empty.bin"), dir.File("missing.bin"), dir.File("data.bin")};
-    ASSERT_EQ(Save(m_Context, world, dir.File("inc.qdx"), 8, includes), 0);
-
-    CKContext* fresh = NewContext();
-    CKFile* file = fresh->CreateCKFile();
-    ASSERT_EQ(file->Load(dir.File("inc.qdx").c_str(), nullptr, 0), 0);
-    fresh->DeleteCKFile(file);
-    std::string folder = fresh->GetPathManager()->GetTempFolder().CStr();
-    EXPECT_EQ(ReadWholeFile(folder + "/data.bin"), content);
-    EXPECT_FALSE(PlatformPathExists((folder + "/empty.bin").c_str())) << "size 0 extracts nothing";
-    EXPECT_FALSE(PlatformPathExists((folder + "/missing.bin").c_str()));
-    EXPECT_EQ(fresh->GetObjectsCountByClassID(FileTestItem::m_ClassID), 1);
-}
