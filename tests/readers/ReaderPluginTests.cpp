@@ -21,6 +21,9 @@ namespace {
 
 struct Expected
 {
+    CKDataReader* (*make)(int);
+    CKPluginInfo* (*info)(int);
+    int index;
     CKGUID guid;
     const char* extension;
     const char* description;
@@ -31,36 +34,23 @@ struct Expected
 };
 
 const Expected kReaders[] = {
-    {CKGUID(0x614a243f, 0x437b3343), "Bmp", "Windows Bitmap", "Windows Bitmap", "bmp", 144, 15},
-    {CKGUID(0xbca97223, 0x48578bca), "Tga", "Truevision Targa", "Targa", "tga", 148, 15},
-    {CKGUID(0x585c7216, 0x33302657), "Pcx", "ZSoft PCX", "PCX", "pcx", 148, 5},
-    {CKGUID(0x02d45c7b, 0x4aac16ec), "Png", "Portable Network Graphics", "PNG", "png", 160, 15},
-    {CKGUID(0x4ae51ac4, 0x04587d76), "Jpg", "Joint Photographic Experts Group", "JPEG", "jpg", 152, 15},
-    {CKGUID(0x1c9165c2, 0x177a7391), "Tif", "Tagged-Image File Format", "TIFF", "Tiff", 144, 15},
+    {CKGetImageReader, CKGetImageReaderPluginInfo, 0, CKGUID(0x614a243f, 0x437b3343), "Bmp", "Windows Bitmap",
+     "Windows Bitmap", "bmp", 144, 15},
+    {CKGetImageReader, CKGetImageReaderPluginInfo, 1, CKGUID(0xbca97223, 0x48578bca), "Tga", "Truevision Targa",
+     "Targa", "tga", 148, 15},
+    {CKGetImageReader, CKGetImageReaderPluginInfo, 2, CKGUID(0x585c7216, 0x33302657), "Pcx", "ZSoft PCX", "PCX", "pcx",
+     148, 5},
+    {CKGetPngReader, CKGetPngPluginInfo, 0, CKGUID(0x02d45c7b, 0x4aac16ec), "Png", "Portable Network Graphics", "PNG",
+     "png", 160, 15},
+    {CKGetJpgReader, CKGetJpgPluginInfo, 0, CKGUID(0x4ae51ac4, 0x04587d76), "Jpg", "Joint Photographic Experts Group",
+     "JPEG", "jpg", 152, 15},
+    {CKGetTiffReader, CKGetTiffPluginInfo, 0, CKGUID(0x1c9165c2, 0x177a7391), "Tif", "Tagged-Image File Format", "TIFF",
+     "Tiff", 144, 15},
 };
 
-CKDataReader* MakeReader(int i)
+CKBitmapReader* MakeReader(int i)
 {
-    switch (i) {
-    case 0:
-    case 1:
-    case 2: return CKGetImageReader(i);
-    case 3: return CKGetPngReader(0);
-    case 4: return CKGetJpgReader(0);
-    default: return CKGetTiffReader(0);
-    }
-}
-
-CKPluginInfo* InfoOf(int i)
-{
-    switch (i) {
-    case 0:
-    case 1:
-    case 2: return CKGetImageReaderPluginInfo(i);
-    case 3: return CKGetPngPluginInfo(0);
-    case 4: return CKGetJpgPluginInfo(0);
-    default: return CKGetTiffPluginInfo(0);
-    }
+    return static_cast<CKBitmapReader*>(kReaders[i].make(kReaders[i].index));
 }
 
 void RegisterAll(CKPluginManager& manager)
@@ -85,7 +75,7 @@ TEST(ReaderPlugins, RecordsDescribeEachReader)
     for (int i = 0; i < 6; ++i) {
         const Expected& e = kReaders[i];
         SCOPED_TRACE(e.extension);
-        CKPluginInfo* info = InfoOf(i);
+        CKPluginInfo* info = e.info(e.index);
         ASSERT_NE(info, nullptr);
         EXPECT_EQ(info->m_GUID, e.guid);
         EXPECT_STREQ(info->m_Extension, e.extension);
@@ -97,21 +87,20 @@ TEST(ReaderPlugins, RecordsDescribeEachReader)
         EXPECT_EQ(info->m_InitInstanceFct, nullptr);
         EXPECT_EQ(info->m_ExitInstanceFct, nullptr);
 
-        CKDataReader* reader = MakeReader(i);
+        CKBitmapReader* reader = MakeReader(i);
         ASSERT_NE(reader, nullptr);
         EXPECT_EQ(reader->GetReaderInfo(), info) << "the reader gives the same record";
         EXPECT_EQ(reader->GetFlags(), e.flags);
-        auto* bitmapReader = static_cast<CKBitmapReader*>(reader);
         CKBitmapProperties* defaults = nullptr;
-        bitmapReader->GetBitmapDefaultProperties(&defaults);
+        reader->GetBitmapDefaultProperties(&defaults);
         ASSERT_NE(defaults, nullptr);
         EXPECT_EQ(defaults->m_Size, e.recordSize);
         EXPECT_EQ(defaults->m_ReaderGuid, e.guid);
         EXPECT_STREQ(defaults->m_Ext.CStr(), e.recordExtension);
         EXPECT_STREQ(defaults->m_ShortExt.CStr(), "");
         EXPECT_EQ(defaults->m_Data, nullptr);
-        EXPECT_EQ(bitmapReader->ReservedRead(nullptr, nullptr), 0);
-        EXPECT_EQ(bitmapReader->ReadFromStream(nullptr, &defaults), 7);
+        EXPECT_EQ(reader->ReservedRead(nullptr, nullptr), 0);
+        EXPECT_EQ(reader->ReadFromStream(nullptr, &defaults), 7);
         // Descriptions past the last are empty, never null.
         const int count = reader->GetOptionsCount();
         EXPECT_GT(count, 0);
@@ -120,22 +109,12 @@ TEST(ReaderPlugins, RecordsDescribeEachReader)
         EXPECT_STREQ(reader->GetOptionDescription(count + (i == 3 ? 1 : 0)), "");
         EXPECT_STREQ(reader->GetOptionDescription(-1), "");
         reader->Release();
+        // Factories make readers only for their own indices.
+        const int past = e.make == CKGetImageReader ? 3 : 1;
+        EXPECT_EQ(e.make(past), nullptr);
+        EXPECT_EQ(e.info(past), nullptr);
     }
-}
-
-TEST(ReaderPlugins, FactoriesMakeReadersOnlyForTheirIndices)
-{
-    CKDataReader* tga = CKGetImageReader(1);
-    ASSERT_NE(tga, nullptr);
-    EXPECT_NE(dynamic_cast<TgaReader*>(tga), nullptr);
-    tga->Release();
-    EXPECT_EQ(CKGetImageReader(3), nullptr);
     EXPECT_EQ(CKGetImageReader(-1), nullptr);
-    EXPECT_EQ(CKGetImageReaderPluginInfo(3), nullptr);
-    EXPECT_EQ(CKGetPngReader(1), nullptr);
-    EXPECT_EQ(CKGetJpgReader(1), nullptr);
-    EXPECT_EQ(CKGetTiffReader(1), nullptr);
-    EXPECT_EQ(CKGetPngPluginInfo(1), nullptr);
     EXPECT_EQ(PngReader::GetReaderInfo(0), CKGetPngPluginInfo(0));
     EXPECT_EQ(JpgReader::GetReaderInfo(1), nullptr);
 }
@@ -167,7 +146,7 @@ TEST(ReaderPlugins, ABareRecordSetsOnlyTheBaseOfTheDefaults)
 {
     for (int i = 0; i < 6; ++i) {
         SCOPED_TRACE(kReaders[i].extension);
-        auto* reader = static_cast<CKBitmapReader*>(MakeReader(i));
+        CKBitmapReader* reader = MakeReader(i);
         CKBitmapProperties* defaults = nullptr;
         reader->GetBitmapDefaultProperties(&defaults);
         const CKBitmapProperties before = *defaults;
@@ -200,12 +179,11 @@ TEST(ReaderPlugins, ABareRecordSetsOnlyTheBaseOfTheDefaults)
     }
 }
 
-TEST(ReaderPlugins, ANewReadFreesThePreviousImage)
+TEST(ReaderPlugins, ANewReadFreesThePreviousImageAndPixelsAreAlignedBlocks)
 {
     // Run under the leak checker: every decode is freed by the next read,
     // ReleaseMemory or the destructor.
-    BmpRecipe s;
-    const std::vector<uint8_t> f = BuildBmp(s);
+    const std::vector<uint8_t> f = BuildBmp(BmpRecipe());
     BmpReader reader;
     CKBitmapProperties* p = nullptr;
     ASSERT_EQ(reader.ReadMemory(f.data(), (CKDWORD) f.size(), &p), 0);
@@ -218,15 +196,8 @@ TEST(ReaderPlugins, ANewReadFreesThePreviousImage)
     EXPECT_EQ(p->m_Data, nullptr);
     reader.ReleaseMemory(nullptr);
     ASSERT_EQ(reader.ReadMemory(f.data(), (CKDWORD) f.size(), &p), 0);
-}
 
-TEST(ReaderPlugins, DecodedPixelsCanBeAdoptedAndFreedAsAlignedBlocks)
-{
-    BmpRecipe s;
-    const std::vector<uint8_t> f = BuildBmp(s);
-    BmpReader reader;
-    CKBitmapProperties* p = nullptr;
-    ASSERT_EQ(reader.ReadMemory(f.data(), (CKDWORD) f.size(), &p), 0);
+    // The pixels may be adopted and freed as an aligned block.
     void* pixels = p->m_Data;
     EXPECT_EQ(reinterpret_cast<uintptr_t>(pixels) % 16, 0u);
     p->m_Data = nullptr;

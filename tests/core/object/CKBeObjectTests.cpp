@@ -15,6 +15,7 @@
 #include "core/object/CKClassRegistry.h"
 #include "core/object/CKDependencies.h"
 #include "core/object/CKDependenciesContext.h"
+#include "tests/core/support/ChunkTestSupport.h"
 #include "tests/core/support/CoreTestSupport.h"
 
 // Behavioural objects with stand-ins for the classes they reach through
@@ -144,29 +145,13 @@ protected:
     CKContext* m_Context = nullptr;
 };
 
-std::vector<CKDWORD> DataWords(CKStateChunk* chunk)
-{
-    chunk->CloseChunk();
-    const CKDWORD* b = chunk->GetBuffer();
-    return b ? std::vector<CKDWORD>(b + 1, b + 1 + b[0]) : std::vector<CKDWORD>();
-}
-
 } // namespace
-
-TEST_F(BeObjectTest, PriorityIsClampedToItsRange)
-{
-    CKBeObject* o = NewBeObject();
-    ASSERT_NE(o, nullptr);
-    EXPECT_EQ(o->GetClassID(), CKCID_BEOBJECT);
-    o->SetPriority(40000);
-    EXPECT_EQ(o->GetPriority(), 32000);
-    o->SetPriority(-40000);
-    EXPECT_EQ(o->GetPriority(), -32000);
-}
 
 TEST_F(BeObjectTest, ScriptsAreBehavioursSortedByPriorityAndOwned)
 {
     CKBeObject* o = NewBeObject();
+    ASSERT_NE(o, nullptr);
+    EXPECT_EQ(o->GetClassID(), CKCID_BEOBJECT);
     TestBehavior* low = NewBehavior(1);
     TestBehavior* high = NewBehavior(9);
     EXPECT_EQ(o->AddScript(nullptr), CKErr::InvalidParameter);
@@ -182,22 +167,26 @@ TEST_F(BeObjectTest, ScriptsAreBehavioursSortedByPriorityAndOwned)
     TestBehavior* other = NewBehavior();
     other->m_Compatible = CKCID_GROUP;
     EXPECT_EQ(o->AddScript(other), CKErr::IncompatibleClassID);
+    // The priority is clamped to its range.
+    o->SetPriority(40000);
+    EXPECT_EQ(o->GetPriority(), 32000);
+    o->SetPriority(-40000);
+    EXPECT_EQ(o->GetPriority(), -32000);
+    EXPECT_EQ(o->Load(nullptr, nullptr), CKErr::InvalidParameter);
 }
 
 TEST_F(BeObjectTest, PlainObjectSavedWithAFileHoldsOnlyTheObjectSections)
 {
     CKFile file(m_Context);
     CKBeObject* o = NewBeObject();
-    CKStateChunk* chunk = o->Save(&file, 0);
+    ChunkPtr chunk(o->Save(&file, 0));
     EXPECT_EQ(chunk->GetChunkClassID(), CKCID_BEOBJECT);
     EXPECT_EQ(chunk->GetDataVersion(), 10);
-    EXPECT_TRUE(DataWords(chunk).empty());
-    CKDeleteStateChunk(chunk);
+    EXPECT_TRUE(DataWords(chunk.get()).empty());
 
     o->Show(CKHIDE);
-    chunk = o->Save(&file, 0);
-    EXPECT_EQ(DataWords(chunk), (std::vector<CKDWORD>{CK_STATESAVE_OBJECTHIDDEN, 0}));
-    CKDeleteStateChunk(chunk);
+    chunk.reset(o->Save(&file, 0));
+    EXPECT_EQ(DataWords(chunk.get()), (Words{CK_STATESAVE_OBJECTHIDDEN, 0}));
 }
 
 TEST_F(BeObjectTest, ScriptsAndPriorityTravelThroughAFile)
@@ -213,12 +202,10 @@ TEST_F(BeObjectTest, ScriptsAndPriorityTravelThroughAFile)
     saving.SaveObject(o, 0x800);
     ASSERT_EQ(saving.GetObjectRecordCount(), 3); // the scripts first, then the object
     EXPECT_EQ(saving.m_FileObjects[2].m_Object, o);
-    CKStateChunk* chunk = o->Save(&saving, 0x800);
-    std::vector<CKBYTE> bytes((size_t) chunk->ConvertToBuffer(nullptr));
-    chunk->ConvertToBuffer(bytes.data());
-    std::vector<CKDWORD> words = DataWords(chunk);
-    EXPECT_EQ(words, (std::vector<CKDWORD>{CK_STATESAVE_SCRIPTS, 5, 2, 0, 1, CK_STATESAVE_PRIORITY, 0, 0x10000000, 5}));
-    CKDeleteStateChunk(chunk);
+    ChunkPtr chunk(o->Save(&saving, 0x800));
+    std::vector<CKBYTE> bytes = Serialised(chunk.get());
+    EXPECT_EQ(DataWords(chunk.get()),
+              (Words{CK_STATESAVE_SCRIPTS, 5, 2, 0, 1, CK_STATESAVE_PRIORITY, 0, 0x10000000, 5}));
 
     // Loading: the records became new objects.
     CKFile loading(m_Context);
@@ -229,22 +216,21 @@ TEST_F(BeObjectTest, ScriptsAndPriorityTravelThroughAFile)
     loading.AddObjectRecord(9999, CKCID_BEOBJECT);
     loading.m_FileObjects[0].m_CreatedObject = a2->GetID();
     loading.m_FileObjects[1].m_CreatedObject = b2->GetID();
-    CKStateChunk* read = CKCreateStateChunk(0, &loading);
+    ChunkPtr read = NewChunk(0, &loading);
     ASSERT_TRUE(read->ConvertFromBuffer(bytes.data(), (int) bytes.size()));
     CKBeObject* back = NewBeObject();
-    EXPECT_EQ(back->Load(read, &loading), 0);
+    EXPECT_EQ(back->Load(read.get(), &loading), 0);
     ASSERT_EQ(back->GetScriptCount(), 2);
     EXPECT_EQ(back->GetScript(0), a2);
     EXPECT_EQ(back->GetScript(1), b2);
     EXPECT_EQ(back->GetPriority(), 5);
-    CKDeleteStateChunk(read);
 }
 
 TEST_F(BeObjectTest, ReferencesToObjectsOfTheWrongClassAreNotTakenAsScripts)
 {
     CKBeObject* notABehavior = NewBeObject();
     TestBehavior* behavior = NewBehavior();
-    CKStateChunk* chunk = CKCreateStateChunk(CKCID_BEOBJECT);
+    ChunkPtr chunk = NewChunk(CKCID_BEOBJECT);
     chunk->StartWrite();
     chunk->SetDataVersion(10);
     chunk->WriteIdentifier(CK_STATESAVE_SCRIPTS);
@@ -254,10 +240,9 @@ TEST_F(BeObjectTest, ReferencesToObjectsOfTheWrongClassAreNotTakenAsScripts)
     chunk->CloseChunk();
     CKFile file(m_Context);
     CKBeObject* o = NewBeObject();
-    EXPECT_EQ(o->Load(chunk, &file), 0);
+    EXPECT_EQ(o->Load(chunk.get(), &file), 0);
     ASSERT_EQ(o->GetScriptCount(), 1);
     EXPECT_EQ(o->GetScript(0), behavior);
-    CKDeleteStateChunk(chunk);
 }
 
 TEST_F(BeObjectTest, AttributesGetOneParameterAndRoundTripWithoutAFile)
@@ -277,18 +262,17 @@ TEST_F(BeObjectTest, AttributesGetOneParameterAndRoundTripWithoutAFile)
     EXPECT_EQ(o->GetAttributeParameter(3), nullptr);
     EXPECT_EQ(o->GetAttributeType(1), 3);
 
-    CKStateChunk* chunk = CKSaveObjectState(o);
+    ChunkPtr chunk(CKSaveObjectState(o));
     ASSERT_NE(chunk, nullptr);
     CKBeObject* copy = NewBeObject();
     g_Events.clear();
-    EXPECT_EQ(copy->Load(chunk, nullptr), 0);
+    EXPECT_EQ(copy->Load(chunk.get(), nullptr), 0);
     EXPECT_EQ(copy->GetAttributeCount(), 2); // type 4 is not saved
     EXPECT_TRUE(copy->HasAttribute(1));
     EXPECT_TRUE(copy->HasAttribute(3));
     // Without a file the saved parameter id still names the first parameter.
     EXPECT_EQ(copy->GetAttributeParameter(1), parameter);
     EXPECT_EQ((std::vector<std::string>{"add 1", "add 3"}), g_Events);
-    CKDeleteStateChunk(chunk);
 
     g_Events.clear();
     EXPECT_TRUE(o->RemoveAttribute(1));
@@ -299,7 +283,7 @@ TEST_F(BeObjectTest, AttributesGetOneParameterAndRoundTripWithoutAFile)
 
 TEST_F(BeObjectTest, AttributeSectionWithAWrongManagerCountIsReported)
 {
-    CKStateChunk* chunk = CKCreateStateChunk(CKCID_BEOBJECT);
+    ChunkPtr chunk = NewChunk(CKCID_BEOBJECT);
     chunk->StartWrite();
     chunk->SetDataVersion(10);
     chunk->WriteIdentifier(CK_STATESAVE_ATTRIBUTES);
@@ -312,16 +296,10 @@ TEST_F(BeObjectTest, AttributeSectionWithAWrongManagerCountIsReported)
     chunk->WriteInt(3);
     chunk->CloseChunk();
     CKBeObject* o = NewBeObject("Sphere");
-    EXPECT_EQ(o->Load(chunk, nullptr), 0);
+    EXPECT_EQ(o->Load(chunk.get(), nullptr), 0);
     EXPECT_EQ(o->GetAttributeCount(), 0);
     ASSERT_FALSE(g_Events.empty());
     EXPECT_EQ(g_Events.back(), "Load:Sphere :Invalid Attribute Data");
-    CKDeleteStateChunk(chunk);
-}
-
-TEST_F(BeObjectTest, NullChunkIsRefused)
-{
-    EXPECT_EQ(NewBeObject()->Load(nullptr, nullptr), CKErr::InvalidParameter);
 }
 
 TEST_F(BeObjectTest, CopyObjectsCopiesTheObjectItsScriptsAndItsParameters)
