@@ -22,7 +22,7 @@ uint32_t ScaleTo8(uint32_t value, int bits)
     return out & 0xFF;
 }
 
-static int LowBit(uint32_t mask)
+int MaskShift(uint32_t mask)
 {
     int n = 0;
     while (mask && !(mask & 1)) {
@@ -32,7 +32,7 @@ static int LowBit(uint32_t mask)
     return n;
 }
 
-static int BitCount(uint32_t mask)
+int MaskBits(uint32_t mask)
 {
     int n = 0;
     for (; mask; mask &= mask - 1)
@@ -44,7 +44,7 @@ static uint32_t Channel(uint32_t pixel, uint32_t mask)
 {
     if (!mask)
         return 0;
-    return ScaleTo8((pixel & mask) >> LowBit(mask), BitCount(mask));
+    return ScaleTo8((pixel & mask) >> MaskShift(mask), MaskBits(mask));
 }
 
 static uint32_t Compose(uint32_t raw, const QxImageDesc& d, bool alphaFromMask)
@@ -60,17 +60,6 @@ RgbaImage ToRgba(const QxImageDesc& d, const void* pixels)
     out.height = d.Height;
     out.pixels.resize((size_t) d.Width * d.Height);
     const uint8_t* base = static_cast<const uint8_t*>(pixels);
-    if (d.BitsPerPixel == 32 && d.BytesPerColorEntry == 0 && d.RedMask == 0xFF && d.GreenMask == 0xFF00 &&
-        d.BlueMask == 0xFF0000 && d.AlphaMask == 0xFF000000u) {
-        // Bytes R, G, B, A: the common case of big images, kept quick.
-        for (int y = 0; y < d.Height; ++y) {
-            const uint8_t* line = base + (ptrdiff_t) y * d.BytesPerLine;
-            for (int x = 0; x < d.Width; ++x, line += 4)
-                out.pixels[(size_t) y * d.Width + x] =
-                    (uint32_t) line[3] << 24 | (uint32_t) line[0] << 16 | (uint32_t) line[1] << 8 | line[2];
-        }
-        return out;
-    }
     for (int y = 0; y < d.Height; ++y) {
         const uint8_t* line = base + (ptrdiff_t) y * d.BytesPerLine;
         for (int x = 0; x < d.Width; ++x) {
@@ -186,30 +175,6 @@ bool LoadPam(const std::string& path, RgbaImage& image)
         const uint32_t g = grey ? p[0] : p[1];
         const uint32_t b = grey ? p[0] : p[2];
         image.pixels[i] = (a << 24) | (r << 16) | (g << 8) | b;
-    }
-    return true;
-}
-
-bool LoadPnm(const std::string& path, RgbaImage& image)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::string magic, w, h, maxval;
-    if (!ReadToken(in, magic) || !ReadToken(in, w) || !ReadToken(in, h) || !ReadToken(in, maxval))
-        return false;
-    if ((magic != "P5" && magic != "P6") || maxval != "255")
-        return false;
-    const int channels = magic == "P6" ? 3 : 1;
-    image.width = std::stoi(w);
-    image.height = std::stoi(h);
-    std::vector<uint8_t> data((size_t) image.width * image.height * channels);
-    if (!in.read(reinterpret_cast<char*>(data.data()), (std::streamsize) data.size()))
-        return false;
-    image.pixels.resize((size_t) image.width * image.height);
-    for (size_t i = 0; i < image.pixels.size(); ++i) {
-        const uint8_t* p = &data[i * channels];
-        const uint32_t g = channels == 3 ? p[1] : p[0];
-        const uint32_t b = channels == 3 ? p[2] : p[0];
-        image.pixels[i] = 0xFF000000u | (uint32_t) p[0] << 16 | g << 8 | b;
     }
     return true;
 }

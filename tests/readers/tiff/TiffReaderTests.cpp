@@ -148,20 +148,6 @@ TEST(TiffReader, SharedFilesDecodeLikeLibtiffsRgbaInterface)
     EXPECT_GE(refused, 2);
 }
 
-TEST(TiffReader, SharedFilesMatchTheSuiteReferenceImages)
-{
-    if (!HaveSharedImages())
-        GTEST_SKIP() << "no shared data folder (set ENGINE_SHARED_DATA)";
-    TiffReader reader;
-    for (const char* name : {"rgb-3c-8b", "minisblack-1c-8b"}) {
-        SCOPED_TRACE(name);
-        RgbaImage reference;
-        const std::string base = SharedTiffDir() + "/" + name;
-        ASSERT_TRUE(LoadPnm(base + (name[0] == 'r' ? ".ppm" : ".pgm"), reference));
-        EXPECT_EQ(DescribeDifference(DecodeWith(reader, LoadFileBytes(base + ".tiff")), reference), "");
-    }
-}
-
 TEST(TiffReader, LinesComeOutTopDownWhateverTheOrientation)
 {
     TestTempDir dir;
@@ -206,30 +192,28 @@ TEST(TiffReader, SavedFilesCarryTheirTags)
         ASSERT_TRUE(SaveFileBytes(path, SaveTiff(reader, pixels, 5, 3, compression)));
         TIFF* tif = OpenQuiet(path, "r");
         ASSERT_NE(tif, nullptr);
-        uint32_t width = 0, length = 0, rowsPerStrip = 0;
-        uint16_t bits = 0, comp = 0, photometric = 0, samples = 0, planar = 0, fill = 0, orientation = 0;
+        auto word = [&](ttag_t tag) {
+            uint32_t v = 0;
+            EXPECT_TRUE(TIFFGetField(tif, tag, &v)) << tag;
+            return v;
+        };
+        auto half = [&](ttag_t tag) {
+            uint16_t v = 0;
+            EXPECT_TRUE(TIFFGetField(tif, tag, &v)) << tag;
+            return v;
+        };
+        EXPECT_EQ(word(TIFFTAG_IMAGEWIDTH), 5u);
+        EXPECT_EQ(word(TIFFTAG_IMAGELENGTH), 3u);
+        EXPECT_EQ(word(TIFFTAG_ROWSPERSTRIP), 1u);
+        EXPECT_EQ(half(TIFFTAG_BITSPERSAMPLE), 8);
+        EXPECT_EQ(half(TIFFTAG_COMPRESSION), compression);
+        EXPECT_EQ(half(TIFFTAG_PHOTOMETRIC), PHOTOMETRIC_RGB);
+        EXPECT_EQ(half(TIFFTAG_SAMPLESPERPIXEL), 4);
+        EXPECT_EQ(half(TIFFTAG_PLANARCONFIG), PLANARCONFIG_CONTIG);
+        EXPECT_EQ(half(TIFFTAG_FILLORDER), FILLORDER_MSB2LSB);
+        EXPECT_EQ(half(TIFFTAG_ORIENTATION), ORIENTATION_TOPLEFT);
         char* description = nullptr;
-        EXPECT_TRUE(TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width));
-        EXPECT_TRUE(TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &length));
-        EXPECT_TRUE(TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &bits));
-        EXPECT_TRUE(TIFFGetField(tif, TIFFTAG_COMPRESSION, &comp));
-        EXPECT_TRUE(TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric));
-        EXPECT_TRUE(TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &samples));
-        EXPECT_TRUE(TIFFGetField(tif, TIFFTAG_PLANARCONFIG, &planar));
-        EXPECT_TRUE(TIFFGetField(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip));
-        EXPECT_TRUE(TIFFGetField(tif, TIFFTAG_FILLORDER, &fill));
-        EXPECT_TRUE(TIFFGetField(tif, TIFFTAG_ORIENTATION, &orientation));
         EXPECT_TRUE(TIFFGetField(tif, TIFFTAG_IMAGEDESCRIPTION, &description));
-        EXPECT_EQ(width, 5u);
-        EXPECT_EQ(length, 3u);
-        EXPECT_EQ(bits, 8);
-        EXPECT_EQ(comp, compression);
-        EXPECT_EQ(photometric, PHOTOMETRIC_RGB);
-        EXPECT_EQ(samples, 4);
-        EXPECT_EQ(planar, PLANARCONFIG_CONTIG);
-        EXPECT_EQ(rowsPerStrip, 1u);
-        EXPECT_EQ(fill, FILLORDER_MSB2LSB);
-        EXPECT_EQ(orientation, ORIENTATION_TOPLEFT);
         EXPECT_STREQ(description ? description : "", "Keltrane Image");
         // The samples as stored: R, G, B, A of the first line's first pixel.
         std::vector<uint8_t> line(5 * 4);
