@@ -6,16 +6,16 @@
 #include "core/context/CKPluginInfo.h"
 #include "core/context/CKPluginManager.h"
 #include "readers/bmp/BmpReader.h"
+#include "readers/common/ImageReaderResults.h"
 #include "readers/imagereader/ImageReaderPlugin.h"
 #include "readers/jpeg/JpgReader.h"
 #include "readers/jpeg/JpgReaderPlugin.h"
-#include "readers/pcx/PcxReader.h"
 #include "readers/png/PngReader.h"
 #include "readers/png/PngReaderPlugin.h"
-#include "readers/tga/TgaReader.h"
 #include "readers/tiff/TiffReader.h"
 #include "readers/tiff/TiffReaderPlugin.h"
 #include "tests/readers/support/ReaderTestSupport.h"
+#include "tests/support/TestPaths.h"
 
 namespace {
 
@@ -203,4 +203,41 @@ TEST(ReaderPlugins, ANewReadFreesThePreviousImageAndPixelsAreAlignedBlocks)
     p->m_Data = nullptr;
     p->m_Format.Image = nullptr;
     CKReaderFree(pixels);
+}
+
+TEST(ReaderPlugins, SaveFileWritesWhatSaveMemoryGivesAndReadFileReadsIt)
+{
+    // SaveFile's result for a written file (-1: its byte count) and for an
+    // unwritable one, ReadFile's for a missing one, IsAlphaSaved of the
+    // defaults. The PCX reader saves nothing.
+    const int results[6][4] = {{-1, IMAGEWRITER_CANNOTWRITE, IMAGEREADER_CANNOTREAD, 0},
+                               {-1, IMAGEWRITER_CANNOTWRITE, IMAGEREADER_CANNOTREAD, 1},
+                               {0, 0, IMAGEREADER_CANNOTREAD, 0},
+                               {1, 0, -1, 1},
+                               {1, 0, -1, 0},
+                               {0, 1, -1, 0}};
+    TestTempDir dir;
+    std::vector<uint32_t> pixels = MakePicture(6, 2, false);
+    for (int i = 0; i < 6; ++i) {
+        SCOPED_TRACE(kReaders[i].extension);
+        CKBitmapReader* reader = MakeReader(i);
+        CKBitmapProperties* defaults = nullptr;
+        reader->GetBitmapDefaultProperties(&defaults);
+        const CKBitmapProperties p = ArgbRecord(*defaults, pixels, 6, 2);
+        const std::vector<uint8_t> bytes = SaveToBytes(*reader, p);
+        const std::string path = dir.File("a" + std::to_string(i));
+        EXPECT_EQ(reader->SaveFile(path.c_str(), &p), results[i][0] < 0 ? (int) bytes.size() : results[i][0]);
+        EXPECT_EQ(LoadFileBytes(path), bytes);
+        CKBitmapProperties* out = nullptr;
+        if (!bytes.empty()) {
+            ASSERT_EQ(reader->ReadFile(path.c_str(), &out), 0);
+            const RgbaImage fromFile = ToRgba(out->m_Format, out->m_Data);
+            EXPECT_EQ(fromFile, DecodeWith(*reader, bytes));
+        }
+        const std::string missing = dir.Path() + "/missing/a";
+        EXPECT_EQ(reader->SaveFile(missing.c_str(), &p), results[i][1]);
+        EXPECT_EQ(reader->ReadFile(missing.c_str(), &out), results[i][2]);
+        EXPECT_EQ(reader->IsAlphaSaved(defaults) != 0, results[i][3] != 0);
+        reader->Release();
+    }
 }

