@@ -63,7 +63,8 @@ public:
     static const char* GetClassName() { return "Test Parameter"; }
 };
 
-// Attribute types: 1 and 2 carry a parameter, 3 does not, 4 is never saved.
+// Attribute types: 1 and 2 carry a parameter, 0 and 3 do not, 4 is never
+// saved; the older form names type 3 "Tag".
 std::vector<std::string> g_Events;
 
 CKBeObjectLinks TestLinks()
@@ -81,7 +82,7 @@ CKBeObjectLinks TestLinks()
         return type == 4 ? (CKDWORD) CK_ATTRIBUTE_DONOTSAVE : 0u;
     };
     l.GetAttributeCompatibleClassID = [](CKContext*, int type) -> CK_CLASSID {
-        return type >= 1 && type <= 4 ? (CK_CLASSID) CKCID_BEOBJECT : -1;
+        return type >= 0 && type <= 4 ? (CK_CLASSID) CKCID_BEOBJECT : -1;
     };
     l.GetAttributeParameterGuid = [](CKContext*, int type) {
         return type == 1 || type == 2 ? CKGUID(0x100 + type, 0) : CKGUID();
@@ -96,6 +97,9 @@ CKBeObjectLinks TestLinks()
         auto* p = static_cast<TestParameter*>(context->CreateObject(TestParameter::m_ClassID));
         p->m_Type = CKGUID(0x100 + type, 0);
         return static_cast<CKObject*>(p);
+    };
+    l.RegisterAttributeType = [](CKContext*, const char* name, CKGUID, CK_CLASSID, const char*) {
+        return std::string(name) == "Tag" ? 3 : -1;
     };
     l.GetParameterTypeGuid = [](CKObject* p) { return static_cast<TestParameter*>(p)->m_Type; };
     l.SetParameterTypeGuid = [](CKObject* p, CKGUID g) { static_cast<TestParameter*>(p)->m_Type = g; };
@@ -252,6 +256,7 @@ TEST_F(BeObjectTest, AttributesGetOneParameterAndRoundTripWithoutAFile)
     EXPECT_FALSE(o->SetAttribute(1));
     EXPECT_FALSE(o->SetAttribute(-1));
     EXPECT_FALSE(o->SetAttribute(9)); // applies to no class
+    EXPECT_TRUE(NewBeObject()->SetAttribute(0)) << "only negative types are refused";
     EXPECT_TRUE(o->SetAttribute(3));
     EXPECT_TRUE(o->SetAttribute(4));
     EXPECT_EQ(o->GetAttributeCount(), 3);
@@ -352,14 +357,56 @@ TEST_F(BeObjectTest, CopyingWithoutScriptsOrAttributesLeavesThemBehind)
 {
     CKBeObject* o = NewBeObject("Box");
     ASSERT_EQ(o->AddScript(NewBehavior()), 0);
-    ASSERT_TRUE(o->SetAttribute(3));
+    ASSERT_TRUE(o->SetAttribute(1));
     CKDependencies none;
     none.m_Flags = CK_DEPENDENCIES_NONE;
     int before = m_Context->GetObjectsCountByClassID(TestBehavior::m_ClassID);
+    int parameters = m_Context->GetObjectsCountByClassID(TestParameter::m_ClassID);
     auto* copy = static_cast<CKBeObject*>(m_Context->CopyObjects(o, &none, nullptr));
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(copy->GetScriptCount(), 0);
     EXPECT_EQ(copy->GetAttributeCount(), 0);
     EXPECT_STREQ(copy->GetName(), "Box"); // no options: the source's name
     EXPECT_EQ(m_Context->GetObjectsCountByClassID(TestBehavior::m_ClassID), before);
+    EXPECT_EQ(m_Context->GetObjectsCountByClassID(TestParameter::m_ClassID), parameters);
+
+    // A copy of an object without scripts or attributes gets no empty lists.
+    CKBeObject* plain = NewBeObject();
+    CKObject* plainCopy = m_Context->CopyObjects(plain);
+    ASSERT_NE(plainCopy, nullptr);
+    EXPECT_EQ(plainCopy->GetMemoryOccupation(), plain->GetMemoryOccupation());
+}
+
+TEST_F(BeObjectTest, OldAttributeSectionsAreReadWithOrWithoutClassWords)
+{
+    // Each attribute: its class (when the section has class words), name,
+    // category, parameter type, parameter, and without a file its state.
+    auto load = [&](CK_CLASSID cid, bool classWords) {
+        ChunkPtr chunk = NewChunk(CKCID_BEOBJECT);
+        chunk->StartWrite();
+        chunk->SetDataVersion(10);
+        chunk->WriteIdentifier(CK_STATESAVE_ATTRIBUTES_OLD);
+        chunk->WriteInt(1);
+        if (classWords)
+            chunk->WriteInt(cid);
+        chunk->WriteString("Tag");
+        chunk->WriteString("");
+        chunk->WriteGuid(CKGUID());
+        chunk->WriteObjectID(0);
+        chunk->WriteSubChunk(nullptr);
+        chunk->CloseChunk();
+        CKBeObject* o = NewBeObject("Old");
+        EXPECT_EQ(o->Load(chunk.get(), nullptr), 0);
+        return o;
+    };
+    EXPECT_TRUE(load(CKCID_BEOBJECT, true)->HasAttribute(3));
+    EXPECT_FALSE(CKIsLoadedFileObsolete());
+    // Class 0 is a class word, but no object class: the reading stops.
+    g_Events.clear();
+    EXPECT_EQ(load(0, true)->GetAttributeCount(), 0);
+    EXPECT_EQ(g_Events, (std::vector<std::string>{"Load:Old :Invalid Attribute Data"}));
+    EXPECT_FALSE(CKIsLoadedFileObsolete());
+    // A name where the class should be: the older layout, an obsolete file.
+    EXPECT_TRUE(load(0, false)->HasAttribute(3));
+    EXPECT_TRUE(CKIsLoadedFileObsolete());
 }
