@@ -304,6 +304,8 @@ TEST(CKStateChunk, WriterSkipsAsZerosKeepsLockedWordsAndPacksAReservationToItsSi
     chunk->WriteInt(9);
 
     ChunkPtr copy(CKCopyStateChunk(chunk.get()));
+    chunk->Clone(chunk.get()); // cloning itself or nothing changes nothing
+    copy->Clone(nullptr);
     for (CKStateChunk* c : {chunk.get(), copy.get()}) {
         EXPECT_EQ(c->ConvertToBuffer(nullptr), 4 + 4 * (1 + 8));
         c->StartRead();

@@ -371,6 +371,12 @@ TEST_F(CKFileLoad, ANameClashAnsweredCancelCancelsTheLoadAndCreatesNothing)
     EXPECT_EQ(g_ClashMessages, 1);
     EXPECT_EQ(fresh->GetObjectsCountByClassID(FileTestItem::m_ClassID), 1);
 
+    // No clash, no question.
+    CKContext* clean = NewContext();
+    clean->SetInterfaceMode(TRUE, ClashCallback, nullptr);
+    EXPECT_EQ(LoadBytes(clean, file, CK_LOAD_DODIALOG), 0);
+    EXPECT_EQ(g_ClashMessages, 1);
+
     // Answered otherwise, the load goes on and makes every object.
     g_ClashAnswer = 0;
     EXPECT_EQ(LoadBytes(fresh, file, CK_LOAD_DODIALOG), 0);

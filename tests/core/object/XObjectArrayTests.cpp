@@ -130,9 +130,11 @@ TEST_F(ObjectArrayTest, IdListsTravelAsSequences)
     ChunkPtr chunk = NewChunk(1);
     chunk->StartWrite();
     chunk->WriteObjectIDList(&list, m_Context);
-    chunk->WriteObjectIDList(&list);
-    chunk->WriteObjectIDList(nullptr);
     EXPECT_EQ(list.GetCursorIndex(), 1); // the cursor is where it was
+    list.Reset();
+    chunk->WriteObjectIDList(&list);
+    EXPECT_EQ(list.GetCursorIndex(), 0);
+    chunk->WriteObjectIDList(nullptr);
     chunk->StartRead();
     CKObjectIDList back;
     back.InsertRear(99);
