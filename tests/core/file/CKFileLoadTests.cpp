@@ -487,10 +487,8 @@ TEST_F(CKFileLoad, TheGridManagerIsAlwaysCalledAndLoadedFilesAreRemembered)
     CKContext* fresh = NewContext();
     auto* grid = new FileTestManager(fresh, GRID_MANAGER_GUID, "Grid");
     grid->m_Saves = false;
-    CKFile* loader = fresh->CreateCKFile();
     WriteWholeFile(dir.File("level.qbx"), file);
-    ASSERT_EQ(loader->Load(dir.File("level.qbx").c_str(), nullptr, 0), 0);
-    fresh->DeleteCKFile(loader);
+    ASSERT_EQ(LoadFile(fresh, dir.File("level.qbx")), 0);
     EXPECT_EQ(grid->m_LoadCalls, 1);
     EXPECT_TRUE(grid->m_LoadedNull) << "called with no chunk when the file holds none for it";
     EXPECT_EQ(std::string(fresh->GetLastCompositionLoaded()), dir.File("level.qbx"));

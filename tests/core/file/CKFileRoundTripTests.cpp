@@ -553,9 +553,7 @@ TEST_F(CKFileRoundTrip, DataThatDoesNotShrinkIsStoredPlainAndSummedAsStored)
         EXPECT_EQ(r.crc, (CKDWORD) adler32(0, r.dataStoredBytes.data(), (uInt) r.dataStoredBytes.size()));
 
         CKContext* fresh = NewContext();
-        CKFile* loader = fresh->CreateCKFile();
-        ASSERT_EQ(loader->Load(path.c_str(), nullptr, 0), 0);
-        fresh->DeleteCKFile(loader);
+        ASSERT_EQ(LoadFile(fresh, path), 0);
         auto* back = static_cast<FileTestItem*>(fresh->GetObjectByNameAndClass("Noise", FileTestItem::m_ClassID));
         ASSERT_NE(back, nullptr);
         EXPECT_EQ(back->m_Blob, item->m_Blob);

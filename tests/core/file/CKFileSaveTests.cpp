@@ -155,9 +155,7 @@ TEST_F(CKFileSave, ALevelAddsItsContentAfterItselfOtherObjectsBefore)
 
     // Loading: the first level becomes the current level.
     CKContext* fresh = NewContext();
-    CKFile* loader = fresh->CreateCKFile();
-    ASSERT_EQ(loader->Load(dir.File("l.qdx").c_str(), nullptr, 0), 0);
-    fresh->DeleteCKFile(loader);
+    ASSERT_EQ(LoadFile(fresh, dir.File("l.qdx")), 0);
     ASSERT_NE(fresh->GetCurrentLevel(), nullptr);
     EXPECT_STREQ(reinterpret_cast<CKObject*>(fresh->GetCurrentLevel())->GetName(), "Level");
 }
@@ -191,9 +189,7 @@ TEST_F(CKFileSave, AThrowingObjectIsReportedAndSkippedAndTheSaveGoesOn)
     m_Context->DeleteCKFile(file);
     EXPECT_TRUE(Said("Save Error:Bad"));
     CKContext* fresh = NewContext();
-    CKFile* loader = fresh->CreateCKFile();
-    ASSERT_EQ(loader->Load(dir.File("t.qdx").c_str(), nullptr, 0), 0);
-    fresh->DeleteCKFile(loader);
+    ASSERT_EQ(LoadFile(fresh, dir.File("t.qdx")), 0);
     EXPECT_EQ(fresh->GetObjectByNameAndClass("Bad", FileTestItem::m_ClassID), nullptr) << "no chunk, no object";
     auto* back = static_cast<FileTestItem*>(fresh->GetObjectByNameAndClass("Good", FileTestItem::m_ClassID));
     ASSERT_NE(back, nullptr);
@@ -466,9 +462,7 @@ TEST_F(CKFileSave, TheThumbnailIsAJpegFollowedByItsTrailerAndTravelsAsAnIncluded
     EXPECT_EQ(file->m_PluginsDep[0].m_Guids.Size(), 1);
     m_Context->DeleteCKFile(file);
     CKContext* fresh = NewContext();
-    CKFile* loader = fresh->CreateCKFile();
-    ASSERT_EQ(loader->Load(dir.File("with.qdx").c_str(), nullptr, CK_LOAD_CHECKDEPENDENCIES), 0);
-    fresh->DeleteCKFile(loader);
+    ASSERT_EQ(LoadFile(fresh, dir.File("with.qdx"), CK_LOAD_CHECKDEPENDENCIES), 0);
     std::string folder = fresh->GetPathManager()->GetTempFolder().CStr();
     EXPECT_EQ(ReadWholeFile(folder + "/zkthumbnail.jpg"), bytes);
 }
