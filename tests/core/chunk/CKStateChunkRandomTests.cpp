@@ -423,25 +423,7 @@ void CheckProgram(CKStateChunk* chunk, const Program& p, std::mt19937& rng, bool
 
 } // namespace
 
-TEST(CKStateChunkRandom, ProgramsReadBackEqualThroughBytes)
-{
-    Generator gen(12345);
-    std::mt19937 order(777);
-    for (int iteration = 0; iteration < 2000; ++iteration) {
-        auto program = gen.MakeProgram(0);
-        ChunkPtr chunk(BuildChunk(*program, nullptr));
-        std::vector<CKBYTE> bytes = Serialised(chunk.get());
-        ChunkPtr back = NewChunk(0);
-        ASSERT_TRUE(back->ConvertFromBuffer(bytes.data(), (int) bytes.size()));
-        CheckProgram(back.get(), *program, order, false);
-        ASSERT_FALSE(HasFatalFailure()) << "iteration " << iteration;
-        // Reading again from the start gives the same values.
-        CheckProgram(back.get(), *program, order, false);
-        ASSERT_EQ(Serialised(back.get()), bytes);
-    }
-}
-
-TEST(CKStateChunkRandom, BoundProgramsResolveReferencesThroughTheFile)
+TEST(CKStateChunkRandom, ProgramsReadBackEqualThroughBytesFreeOrBoundToAFile)
 {
     CKFile file(nullptr);
     for (CK_ID id = 1; id <= 40; ++id) {
@@ -449,18 +431,23 @@ TEST(CKStateChunkRandom, BoundProgramsResolveReferencesThroughTheFile)
         file.m_FileObjects[(int) id - 1].m_CreatedObject = 1000 + id;
     }
     g_File = &file;
-    Generator gen(999);
-    gen.m_Bound = true;
-    gen.m_RecordCount = 130; // some ids are not among the saved objects
-    std::mt19937 order(5);
-    for (int iteration = 0; iteration < 500; ++iteration) {
-        auto program = gen.MakeProgram(0);
-        ChunkPtr chunk(BuildChunk(*program, &file));
-        std::vector<CKBYTE> bytes = Serialised(chunk.get());
-        ChunkPtr back = NewChunk(0, &file);
-        ASSERT_TRUE(back->ConvertFromBuffer(bytes.data(), (int) bytes.size()));
-        CheckProgram(back.get(), *program, order, true);
-        ASSERT_FALSE(HasFatalFailure()) << "iteration " << iteration;
+    for (bool bound : {false, true}) {
+        Generator gen(bound ? 999 : 12345);
+        gen.m_Bound = bound;
+        gen.m_RecordCount = 130; // some ids are not among the saved objects
+        std::mt19937 order(bound ? 5 : 777);
+        for (int iteration = 0; iteration < (bound ? 500 : 2000); ++iteration) {
+            auto program = gen.MakeProgram(0);
+            ChunkPtr chunk(BuildChunk(*program, bound ? &file : nullptr));
+            std::vector<CKBYTE> bytes = Serialised(chunk.get());
+            ChunkPtr back = NewChunk(0, bound ? &file : nullptr);
+            ASSERT_TRUE(back->ConvertFromBuffer(bytes.data(), (int) bytes.size()));
+            CheckProgram(back.get(), *program, order, bound);
+            ASSERT_FALSE(HasFatalFailure()) << "iteration " << iteration;
+            // Reading again from the start gives the same values.
+            CheckProgram(back.get(), *program, order, bound);
+            ASSERT_EQ(Serialised(back.get()), bytes);
+        }
     }
     g_File = nullptr;
 }
