@@ -105,6 +105,16 @@ TEST(CKStateChunkGolden, BoundNullReferenceIsMinusOneAndReadsBackAsNone)
     EXPECT_EQ(back->ReadObjectID(), 77u);
     EXPECT_EQ(back->ReadObjectID(), 0u);
     EXPECT_EQ(back->GetReadError(), 0);
+
+    // With resolution mode 1 the words are saved ids, looked up in the records.
+    file.m_FileObjects[0].m_CreatedObject = 76;
+    ChunkPtr saved = ChunkFromWords({Header(0, 1, 7, 0x18), 3, 41, 40, 99}, &file);
+    ASSERT_NE(saved, nullptr);
+    saved->SetIDResolutionMode(1);
+    saved->StartRead();
+    EXPECT_EQ(saved->ReadObjectID(), 77u);
+    EXPECT_EQ(saved->ReadObjectID(), 76u);
+    EXPECT_EQ(saved->ReadObjectID(), 0u);
 }
 
 TEST(CKStateChunkGolden, SubChunkItemFollowsItsIdentifierWithHeaderDataAndLists)

@@ -187,6 +187,7 @@ TEST_F(ContextTest, NameSearchContinuesAfterThePreviousMatch)
     EXPECT_EQ(m_Context->GetObjectByNameAndClass(nullptr, TestObject::m_ClassID), nullptr);
     EXPECT_EQ(m_Context->GetObjectByNameAndClass("lamp", TestObject::m_ClassID), nullptr);
     EXPECT_EQ(m_Context->GetObjectByNameAndParentClass("Lamp", CKCID_OBJECT, b), listener);
+    EXPECT_EQ(m_Context->GetObjectByNameAndParentClass("Lamp", CKCID_OBJECT, listener), nullptr) << "no class after";
     EXPECT_EQ(m_Context->GetObjectListByType(CKCID_OBJECT, TRUE).Size(), 4);
     EXPECT_EQ(m_Context->GetObjectListByType(TestListener::m_ClassID, FALSE).Size(), 1);
 }

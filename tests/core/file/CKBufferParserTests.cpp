@@ -1,5 +1,6 @@
 #include "core/file/CKBufferParser.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -181,7 +182,7 @@ TEST(CKMemoryBufferParser, ChunksGoInAfterTheirSizeAndComeBackWhole)
     EXPECT_EQ(refused.CursorPosition(), 3);
 }
 
-TEST(CKMemoryBufferParser, ComputeCRCIsZlibsAdlerContinuedFromTheGivenValue)
+TEST(CKMemoryBufferParser, ComputeCRCIsZlibsAdlerContinuedFromTheGivenValueAndExtractFileWritesAll)
 {
     // Past one 8 MB piece, so that the sum goes on from piece to piece.
     Bytes bytes = Pattern(CK_BUFFERPARSER_PIECE + 1000);
@@ -192,6 +193,10 @@ TEST(CKMemoryBufferParser, ComputeCRCIsZlibsAdlerContinuedFromTheGivenValue)
     EXPECT_EQ(all, Adler0(bytes));
     EXPECT_NE(first, (CKDWORD) adler32(1, bytes.data(), 400)) << "started from 0, not from zlib's 1";
     EXPECT_EQ(parser.CursorPosition(), (int) bytes.size());
+    TestTempDir dir;
+    parser.Seek(0);
+    EXPECT_TRUE(parser.ExtractFile(dir.File("all.bin").c_str(), (int) bytes.size()));
+    EXPECT_EQ(ReadWholeFile(dir.File("all.bin")) == bytes, true);
 }
 
 TEST(CKMemoryBufferParser, ExtractCopiesWithoutMovingTheSource)
@@ -277,6 +282,10 @@ TEST(CKInflatingParsers, ShortOrBrokenStreamsFailTheReadThatRunsShort)
     EXPECT_EQ(back, bytes);
     CKBYTE more[10];
     EXPECT_FALSE(lying.Read(more, 10));
+    // A stream yielding more than it claims gives no byte past its claim.
+    CKCompressedMemoryBufferParser shorter(packed.data(), (int) packed.size(), (int) bytes.size() - 10);
+    EXPECT_TRUE(shorter.Read(back.data(), (int) bytes.size() - 10));
+    EXPECT_FALSE(shorter.Read(more, 1));
 
     // Corrupt bytes in the middle.
     Bytes broken = packed;
@@ -331,6 +340,10 @@ TEST(CKFileBufferParser, ReadsTheFileAndUnpacksFromItsCursor)
     std::unique_ptr<CKBufferParser> unpacked(parser.UnPack((int) plain.size(), (int) packed.size()));
     ASSERT_NE(unpacked.get(), nullptr);
     Bytes back(plain.size());
+    ASSERT_TRUE(unpacked->Read(back.data(), (int) back.size()));
+    EXPECT_EQ(back, plain);
+    unpacked->Seek(0); // the file is read again from the packed start
+    std::fill(back.begin(), back.end(), 0);
     ASSERT_TRUE(unpacked->Read(back.data(), (int) back.size()));
     EXPECT_EQ(back, plain);
     parser.Seek(8 + (int) packed.size());

@@ -220,9 +220,9 @@ TEST_F(CKFileLoad, AHandBuiltVersion7FileLoadsPlainAndPacked)
     }
 }
 
-TEST_F(CKFileLoad, HandBuiltVersion6And5FilesTakeNamesAndClassesFromTheChunks)
+TEST_F(CKFileLoad, HandBuiltVersion6To4FilesTakeNamesAndClassesFromTheChunks)
 {
-    for (CKDWORD version : {6u, 5u}) {
+    for (CKDWORD version : {6u, 5u, 4u}) {
         SCOPED_TRACE(version);
         Console().clear();
         std::vector<OldItem> items = {{3, "", ItemChunk("Gamma", 33, 4, false)},

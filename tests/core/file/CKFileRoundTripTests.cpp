@@ -275,7 +275,8 @@ protected:
             int refs = (int) (Next(seed) % 6);
             for (int r = 0; r < refs; ++r)
                 item->m_Refs.push_back(targets[(Next(seed) * 3 + r) % targets.size()]);
-            int blob = (int) (Next(seed) % 300);
+            // Enough small pieces that the writer gathers several runs.
+            int blob = (int) (Next(seed) % 1000);
             for (int b = 0; b < blob; ++b)
                 item->m_Blob.push_back((CKBYTE) Next(seed));
         }

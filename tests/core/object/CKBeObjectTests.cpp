@@ -156,6 +156,7 @@ TEST_F(BeObjectTest, ScriptsAreBehavioursSortedByPriorityAndOwned)
     CKBeObject* o = NewBeObject();
     ASSERT_NE(o, nullptr);
     EXPECT_EQ(o->GetClassID(), CKCID_BEOBJECT);
+    o->AddSceneInIndex(1); // in a scene, with no scene class to reach
     TestBehavior* low = NewBehavior(1);
     TestBehavior* high = NewBehavior(9);
     EXPECT_EQ(o->AddScript(nullptr), CKErr::InvalidParameter);
