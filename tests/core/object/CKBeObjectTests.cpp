@@ -159,6 +159,7 @@ TEST_F(BeObjectTest, ScriptsAreBehavioursSortedByPriorityAndOwned)
     o->AddSceneInIndex(1); // in a scene, with no scene class to reach
     TestBehavior* low = NewBehavior(1);
     TestBehavior* high = NewBehavior(9);
+    TestBehavior* other = NewBehavior();
     EXPECT_EQ(o->AddScript(nullptr), CKErr::InvalidParameter);
     EXPECT_EQ(o->AddScript(low), 0);
     EXPECT_EQ(o->AddScript(high), 0);
@@ -168,8 +169,9 @@ TEST_F(BeObjectTest, ScriptsAreBehavioursSortedByPriorityAndOwned)
     EXPECT_EQ(o->GetScript(1), low);
     EXPECT_EQ(low->m_Owner, o);
     EXPECT_TRUE(o->IsObjectUsed(low, CKCID_BEHAVIOR));
+    o->AddObjectToOwnScenes(other); // no scene class: nothing to reach
+    o->RemoveObjectFromOwnScenes(other);
     EXPECT_EQ(o->AddScript(NewBeObject()), CKErr::IncompatibleClassID);
-    TestBehavior* other = NewBehavior();
     other->m_Compatible = CKCID_GROUP;
     EXPECT_EQ(o->AddScript(other), CKErr::IncompatibleClassID);
     // The priority is clamped to its range.
