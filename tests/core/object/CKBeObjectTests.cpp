@@ -272,6 +272,7 @@ TEST_F(BeObjectTest, AttributesGetOneParameterAndRoundTripWithoutAFile)
 
     ChunkPtr chunk(CKSaveObjectState(o));
     ASSERT_NE(chunk, nullptr);
+    parameter->m_Type = CKGUID(9, 9); // loading gives it back the attribute's type
     CKBeObject* copy = NewBeObject();
     g_Events.clear();
     EXPECT_EQ(copy->Load(chunk.get(), nullptr), 0);
@@ -280,6 +281,7 @@ TEST_F(BeObjectTest, AttributesGetOneParameterAndRoundTripWithoutAFile)
     EXPECT_TRUE(copy->HasAttribute(3));
     // Without a file the saved parameter id still names the first parameter.
     EXPECT_EQ(copy->GetAttributeParameter(1), parameter);
+    EXPECT_EQ(parameter->m_Type, CKGUID(0x101, 0));
     EXPECT_EQ((std::vector<std::string>{"add 1", "add 3"}), g_Events);
 
     g_Events.clear();
