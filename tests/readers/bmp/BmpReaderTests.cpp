@@ -221,6 +221,26 @@ TEST(BmpReader, RunLengthOutputOfNoisyLinesFitsItsBlock)
     EXPECT_EQ(DecodeWith(reader, rle), DecodeWith(reader, Save(reader, pixels, 2, 300, 8)));
 }
 
+TEST(BmpReader, ALiteralStretchStopsWhereThreeEqualPixelsBegin)
+{
+    // Lines of A B C D D D: three single pixels as one absolute run (padded to
+    // a word), D three times as one encoded run, then the end-of-line code.
+    BmpReader reader;
+    const uint32_t line[] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
+    std::vector<uint32_t> pixels;
+    for (int y = 0; y < 40; ++y)
+        pixels.insert(pixels.end(), line, line + 6);
+    const std::vector<uint8_t> rle = Save(reader, pixels, 6, 40, 9);
+    ASSERT_EQ(rle.size(), 54u + 1024u + 40u * 10u + 2u);
+    for (size_t at = 54 + 1024; at + 2 < rle.size(); at += 10) {
+        const uint8_t* d = &rle[at];
+        const uint8_t expected[] = {0, 3, d[2], d[3], d[4], 0, 3, d[7], 0, 0};
+        ASSERT_EQ(std::vector<uint8_t>(d, d + 10), std::vector<uint8_t>(expected, expected + 10)) << at;
+        EXPECT_NE(d[4], d[7]);
+    }
+    EXPECT_EQ(DecodeWith(reader, rle), DecodeWith(reader, Save(reader, pixels, 6, 40, 8)));
+}
+
 TEST(BmpReader, RefusesOutputItCannotConvert)
 {
     BmpReader reader;
