@@ -130,6 +130,22 @@ TEST(CKMemoryBufferParser, ReadsAndWritesWithinItsSizeOnly)
     EXPECT_TRUE(reader.HasFailed());
 }
 
+TEST(CKMemoryBufferParser, PagesHandedBackBehindTheCursorAreItsOwnOnly)
+{
+    // Reading a large mapped file hands back the pages already read; the
+    // memory in front of the buffer belongs to someone else.
+    const int piece = CK_BUFFERPARSER_PIECE;
+    std::vector<char> block((size_t) piece * 5, 'x');
+    CKMemoryBufferParser parser(piece * 3, block.data() + (size_t) piece * 2);
+    parser.SetReleaseReadPages(TRUE);
+    std::vector<char> got((size_t) piece);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(parser.Read(got.data(), piece)) << i;
+        EXPECT_EQ(std::count(got.begin(), got.end(), 'x'), piece) << i;
+    }
+    EXPECT_EQ(std::count(block.begin(), block.begin() + (size_t) piece * 2, 'x'), piece * 2);
+}
+
 TEST(CKMemoryBufferParser, ReadStringGivesNullForLengthsBelowOneAndMovesFourBytes)
 {
     CKBYTE bytes[16] = {};
