@@ -283,6 +283,14 @@ TEST_F(BeObjectTest, AttributesGetOneParameterAndRoundTripWithoutAFile)
     EXPECT_EQ(copy->GetAttributeParameter(1), parameter);
     EXPECT_EQ(parameter->m_Type, CKGUID(0x101, 0));
     EXPECT_EQ((std::vector<std::string>{"add 1", "add 3"}), g_Events);
+    // Without a hook to set a parameter's type, loading leaves the type alone.
+    CKBeObjectLinks partial = TestLinks();
+    partial.SetParameterTypeGuid = nullptr;
+    CKSetBeObjectLinks(partial);
+    parameter->m_Type = CKGUID(9, 9);
+    EXPECT_EQ(NewBeObject()->Load(chunk.get(), nullptr), 0);
+    EXPECT_EQ(parameter->m_Type, CKGUID(9, 9));
+    CKSetBeObjectLinks(TestLinks());
 
     g_Events.clear();
     EXPECT_TRUE(o->RemoveAttribute(1));
