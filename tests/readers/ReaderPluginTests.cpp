@@ -8,22 +8,25 @@
 #include "readers/avi/AviReader.h"
 #include "readers/avi/AviReaderPlugin.h"
 #include "readers/bmp/BmpReader.h"
+#include "readers/common/ImageReaderResults.h"
 #include "readers/dds/DdsReaderPlugin.h"
 #include "readers/imagereader/ImageReaderPlugin.h"
 #include "readers/jpeg/JpgReader.h"
 #include "readers/jpeg/JpgReaderPlugin.h"
-#include "readers/pcx/PcxReader.h"
 #include "readers/png/PngReader.h"
 #include "readers/png/PngReaderPlugin.h"
-#include "readers/tga/TgaReader.h"
 #include "readers/tiff/TiffReader.h"
 #include "readers/tiff/TiffReaderPlugin.h"
 #include "tests/readers/support/ReaderTestSupport.h"
+#include "tests/support/TestPaths.h"
 
 namespace {
 
 struct Expected
 {
+    CKDataReader* (*make)(int);
+    CKPluginInfo* (*info)(int);
+    int index;
     CKGUID guid;
     const char* extension;
     const char* description;
@@ -34,40 +37,26 @@ struct Expected
 };
 
 const Expected kReaders[] = {
-    {CKGUID(0x614a243f, 0x437b3343), "Bmp", "Windows Bitmap", "Windows Bitmap", "bmp", 144, 15},
-    {CKGUID(0xbca97223, 0x48578bca), "Tga", "Truevision Targa", "Targa", "tga", 148, 15},
-    {CKGUID(0x585c7216, 0x33302657), "Pcx", "ZSoft PCX", "PCX", "pcx", 148, 5},
-    {CKGUID(0x02d45c7b, 0x4aac16ec), "Png", "Portable Network Graphics", "PNG", "png", 160, 15},
-    {CKGUID(0x4ae51ac4, 0x04587d76), "Jpg", "Joint Photographic Experts Group", "JPEG", "jpg", 152, 15},
-    {CKGUID(0x1c9165c2, 0x177a7391), "Tif", "Tagged-Image File Format", "TIFF", "Tiff", 144, 15},
-    {CKGUID(0x338a39dd, 0x5d0d31b5), "Dds", "Direct Draw Surface", "Direct Draw Surface", "dds", 144, 15},
+    {CKGetImageReader, CKGetImageReaderPluginInfo, 0, CKGUID(0x614a243f, 0x437b3343), "Bmp", "Windows Bitmap",
+     "Windows Bitmap", "bmp", 144, 15},
+    {CKGetImageReader, CKGetImageReaderPluginInfo, 1, CKGUID(0xbca97223, 0x48578bca), "Tga", "Truevision Targa",
+     "Targa", "tga", 148, 15},
+    {CKGetImageReader, CKGetImageReaderPluginInfo, 2, CKGUID(0x585c7216, 0x33302657), "Pcx", "ZSoft PCX", "PCX", "pcx",
+     148, 5},
+    {CKGetPngReader, CKGetPngPluginInfo, 0, CKGUID(0x02d45c7b, 0x4aac16ec), "Png", "Portable Network Graphics", "PNG",
+     "png", 160, 15},
+    {CKGetJpgReader, CKGetJpgPluginInfo, 0, CKGUID(0x4ae51ac4, 0x04587d76), "Jpg", "Joint Photographic Experts Group",
+     "JPEG", "jpg", 152, 15},
+    {CKGetTiffReader, CKGetTiffPluginInfo, 0, CKGUID(0x1c9165c2, 0x177a7391), "Tif", "Tagged-Image File Format", "TIFF",
+     "Tiff", 144, 15},
+    {CKGetDdsReader, CKGetDdsPluginInfo, 0, CKGUID(0x338a39dd, 0x5d0d31b5), "Dds", "Direct Draw Surface",
+     "Direct Draw Surface", "dds", 144, 15},
 };
 constexpr int kReaderCount = 7;
 
-CKDataReader* MakeReader(int i)
+CKBitmapReader* MakeReader(int i)
 {
-    switch (i) {
-    case 0:
-    case 1:
-    case 2: return CKGetImageReader(i);
-    case 3: return CKGetPngReader(0);
-    case 4: return CKGetJpgReader(0);
-    case 5: return CKGetTiffReader(0);
-    default: return CKGetDdsReader(0);
-    }
-}
-
-CKPluginInfo* InfoOf(int i)
-{
-    switch (i) {
-    case 0:
-    case 1:
-    case 2: return CKGetImageReaderPluginInfo(i);
-    case 3: return CKGetPngPluginInfo(0);
-    case 4: return CKGetJpgPluginInfo(0);
-    case 5: return CKGetTiffPluginInfo(0);
-    default: return CKGetDdsPluginInfo(0);
-    }
+    return static_cast<CKBitmapReader*>(kReaders[i].make(kReaders[i].index));
 }
 
 void RegisterAll(CKPluginManager& manager)
@@ -96,7 +85,7 @@ TEST(ReaderPlugins, RecordsDescribeEachReader)
     for (int i = 0; i < kReaderCount; ++i) {
         const Expected& e = kReaders[i];
         SCOPED_TRACE(e.extension);
-        CKPluginInfo* info = InfoOf(i);
+        CKPluginInfo* info = e.info(e.index);
         ASSERT_NE(info, nullptr);
         EXPECT_EQ(info->m_GUID, e.guid);
         EXPECT_STREQ(info->m_Extension, e.extension);
@@ -108,21 +97,20 @@ TEST(ReaderPlugins, RecordsDescribeEachReader)
         EXPECT_EQ(info->m_InitInstanceFct, nullptr);
         EXPECT_EQ(info->m_ExitInstanceFct, nullptr);
 
-        CKDataReader* reader = MakeReader(i);
+        CKBitmapReader* reader = MakeReader(i);
         ASSERT_NE(reader, nullptr);
         EXPECT_EQ(reader->GetReaderInfo(), info) << "the reader gives the same record";
         EXPECT_EQ(reader->GetFlags(), e.flags);
-        auto* bitmapReader = static_cast<CKBitmapReader*>(reader);
         CKBitmapProperties* defaults = nullptr;
-        bitmapReader->GetBitmapDefaultProperties(&defaults);
+        reader->GetBitmapDefaultProperties(&defaults);
         ASSERT_NE(defaults, nullptr);
         EXPECT_EQ(defaults->m_Size, e.recordSize);
         EXPECT_EQ(defaults->m_ReaderGuid, e.guid);
         EXPECT_STREQ(defaults->m_Ext.CStr(), e.recordExtension);
         EXPECT_STREQ(defaults->m_ShortExt.CStr(), "");
         EXPECT_EQ(defaults->m_Data, nullptr);
-        EXPECT_EQ(bitmapReader->ReservedRead(nullptr, nullptr), 0);
-        EXPECT_EQ(bitmapReader->ReadFromStream(nullptr, &defaults), 7);
+        EXPECT_EQ(reader->ReservedRead(nullptr, nullptr), 0);
+        EXPECT_EQ(reader->ReadFromStream(nullptr, &defaults), 7);
         // Descriptions past the last are empty, never null.
         const int count = reader->GetOptionsCount();
         EXPECT_GT(count, 0);
@@ -131,24 +119,12 @@ TEST(ReaderPlugins, RecordsDescribeEachReader)
         EXPECT_STREQ(reader->GetOptionDescription(count + (i == 3 ? 1 : 0)), "");
         EXPECT_STREQ(reader->GetOptionDescription(-1), "");
         reader->Release();
+        // Factories make readers only for their own indices.
+        const int past = e.make == CKGetImageReader ? 3 : 1;
+        EXPECT_EQ(e.make(past), nullptr);
+        EXPECT_EQ(e.info(past), nullptr);
     }
-}
-
-TEST(ReaderPlugins, FactoriesMakeReadersOnlyForTheirIndices)
-{
-    CKDataReader* tga = CKGetImageReader(1);
-    ASSERT_NE(tga, nullptr);
-    EXPECT_NE(dynamic_cast<TgaReader*>(tga), nullptr);
-    tga->Release();
-    EXPECT_EQ(CKGetImageReader(3), nullptr);
     EXPECT_EQ(CKGetImageReader(-1), nullptr);
-    EXPECT_EQ(CKGetImageReaderPluginInfo(3), nullptr);
-    EXPECT_EQ(CKGetPngReader(1), nullptr);
-    EXPECT_EQ(CKGetJpgReader(1), nullptr);
-    EXPECT_EQ(CKGetTiffReader(1), nullptr);
-    EXPECT_EQ(CKGetDdsReader(1), nullptr);
-    EXPECT_EQ(CKGetDdsPluginInfo(1), nullptr);
-    EXPECT_EQ(CKGetPngPluginInfo(1), nullptr);
     EXPECT_EQ(PngReader::GetReaderInfo(0), CKGetPngPluginInfo(0));
     EXPECT_EQ(JpgReader::GetReaderInfo(1), nullptr);
 }
@@ -207,7 +183,7 @@ TEST(ReaderPlugins, ABareRecordSetsOnlyTheBaseOfTheDefaults)
 {
     for (int i = 0; i < kReaderCount; ++i) {
         SCOPED_TRACE(kReaders[i].extension);
-        auto* reader = static_cast<CKBitmapReader*>(MakeReader(i));
+        CKBitmapReader* reader = MakeReader(i);
         CKBitmapProperties* defaults = nullptr;
         reader->GetBitmapDefaultProperties(&defaults);
         const CKBitmapProperties before = *defaults;
@@ -240,12 +216,11 @@ TEST(ReaderPlugins, ABareRecordSetsOnlyTheBaseOfTheDefaults)
     }
 }
 
-TEST(ReaderPlugins, ANewReadFreesThePreviousImage)
+TEST(ReaderPlugins, ANewReadFreesThePreviousImageAndPixelsAreAlignedBlocks)
 {
     // Run under the leak checker: every decode is freed by the next read,
     // ReleaseMemory or the destructor.
-    BmpRecipe s;
-    const std::vector<uint8_t> f = BuildBmp(s);
+    const std::vector<uint8_t> f = BuildBmp(BmpRecipe());
     BmpReader reader;
     CKBitmapProperties* p = nullptr;
     ASSERT_EQ(reader.ReadMemory(f.data(), (CKDWORD) f.size(), &p), 0);
@@ -258,18 +233,48 @@ TEST(ReaderPlugins, ANewReadFreesThePreviousImage)
     EXPECT_EQ(p->m_Data, nullptr);
     reader.ReleaseMemory(nullptr);
     ASSERT_EQ(reader.ReadMemory(f.data(), (CKDWORD) f.size(), &p), 0);
-}
 
-TEST(ReaderPlugins, DecodedPixelsCanBeAdoptedAndFreedAsAlignedBlocks)
-{
-    BmpRecipe s;
-    const std::vector<uint8_t> f = BuildBmp(s);
-    BmpReader reader;
-    CKBitmapProperties* p = nullptr;
-    ASSERT_EQ(reader.ReadMemory(f.data(), (CKDWORD) f.size(), &p), 0);
+    // The pixels may be adopted and freed as an aligned block.
     void* pixels = p->m_Data;
     EXPECT_EQ(reinterpret_cast<uintptr_t>(pixels) % 16, 0u);
     p->m_Data = nullptr;
     p->m_Format.Image = nullptr;
     CKReaderFree(pixels);
+}
+
+TEST(ReaderPlugins, SaveFileWritesWhatSaveMemoryGivesAndReadFileReadsIt)
+{
+    // SaveFile's result for a written file (-1: its byte count) and for an
+    // unwritable one, ReadFile's for a missing one, IsAlphaSaved of the
+    // defaults. The PCX reader saves nothing.
+    const int results[6][4] = {{-1, IMAGEWRITER_CANNOTWRITE, IMAGEREADER_CANNOTREAD, 0},
+                               {-1, IMAGEWRITER_CANNOTWRITE, IMAGEREADER_CANNOTREAD, 1},
+                               {0, 0, IMAGEREADER_CANNOTREAD, 0},
+                               {1, 0, -1, 1},
+                               {1, 0, -1, 0},
+                               {0, 1, -1, 0}};
+    TestTempDir dir;
+    std::vector<uint32_t> pixels = MakePicture(6, 2, false);
+    for (int i = 0; i < 6; ++i) {
+        SCOPED_TRACE(kReaders[i].extension);
+        CKBitmapReader* reader = MakeReader(i);
+        CKBitmapProperties* defaults = nullptr;
+        reader->GetBitmapDefaultProperties(&defaults);
+        const CKBitmapProperties p = ArgbRecord(*defaults, pixels, 6, 2);
+        const std::vector<uint8_t> bytes = SaveToBytes(*reader, p);
+        const std::string path = dir.File("a" + std::to_string(i));
+        EXPECT_EQ(reader->SaveFile(path.c_str(), &p), results[i][0] < 0 ? (int) bytes.size() : results[i][0]);
+        EXPECT_EQ(LoadFileBytes(path), bytes);
+        CKBitmapProperties* out = nullptr;
+        if (!bytes.empty()) {
+            ASSERT_EQ(reader->ReadFile(path.c_str(), &out), 0);
+            const RgbaImage fromFile = ToRgba(out->m_Format, out->m_Data);
+            EXPECT_EQ(fromFile, DecodeWith(*reader, bytes));
+        }
+        const std::string missing = dir.Path() + "/missing/a";
+        EXPECT_EQ(reader->SaveFile(missing.c_str(), &p), results[i][1]);
+        EXPECT_EQ(reader->ReadFile(missing.c_str(), &out), results[i][2]);
+        EXPECT_EQ(reader->IsAlphaSaved(defaults) != 0, results[i][3] != 0);
+        reader->Release();
+    }
 }

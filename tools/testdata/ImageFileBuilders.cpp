@@ -22,58 +22,25 @@ void Set32(std::vector<uint8_t>& v, size_t at, uint32_t x)
         v[at + i] = (uint8_t) (x >> (8 * i));
 }
 
-uint32_t R(uint32_t c)
-{
-    return (c >> 16) & 0xFF;
-}
-uint32_t G(uint32_t c)
-{
-    return (c >> 8) & 0xFF;
-}
-uint32_t B(uint32_t c)
-{
-    return c & 0xFF;
-}
-uint32_t A(uint32_t c)
-{
-    return c >> 24;
-}
-
-int LowBit(uint32_t mask)
-{
-    int n = 0;
-    while (mask && !(mask & 1)) {
-        mask >>= 1;
-        ++n;
-    }
-    return n;
-}
-
-int Width(uint32_t mask)
-{
-    int n = 0;
-    for (; mask; mask &= mask - 1)
-        ++n;
-    return n;
-}
+// The channels of an 0xAARRGGBB colour.
+const auto R = [](uint32_t c) -> uint32_t { return (c >> 16) & 0xFF; };
+const auto G = [](uint32_t c) -> uint32_t { return (c >> 8) & 0xFF; };
+const auto B = [](uint32_t c) -> uint32_t { return c & 0xFF; };
+const auto A = [](uint32_t c) -> uint32_t { return c >> 24; };
+const auto Opaque = [](uint32_t c) -> uint32_t { return c | 0xFF000000u; };
 
 // An 8-bit value stored into a mask (its top bits kept).
 uint32_t Pack(uint32_t value8, uint32_t mask)
 {
-    const int w = Width(mask);
-    return w ? ((value8 >> (8 - w)) << LowBit(mask)) & mask : 0;
+    const int w = MaskBits(mask);
+    return w ? ((value8 >> (8 - w)) << MaskShift(mask)) & mask : 0;
 }
 
 // The 8-bit value a mask holds back (rounded scaling).
 uint32_t Unpack(uint32_t value8, uint32_t mask)
 {
-    const int w = Width(mask);
+    const int w = MaskBits(mask);
     return w ? ScaleTo8(value8 >> (8 - w), w) : 0;
-}
-
-uint32_t Opaque(uint32_t c)
-{
-    return c | 0xFF000000u;
 }
 
 // The colour as 5-5-5 bits (red highest), and those bits widened back.
@@ -234,10 +201,7 @@ std::vector<uint8_t> BuildBmp(const BmpRecipe& s)
         }
     }
     for (int i = 0; i < entries; ++i) {
-        const uint32_t c = PaletteColor(i);
-        f.push_back((uint8_t) B(c));
-        f.push_back((uint8_t) G(c));
-        f.push_back((uint8_t) R(c));
+        PutBgr(f, PaletteColor(i));
         if (!core)
             f.push_back(0);
     }

@@ -20,7 +20,7 @@ uint32_t ScaleTo8(uint32_t value, int bits)
     return out & 0xFF;
 }
 
-static int LowBit(uint32_t mask)
+int MaskShift(uint32_t mask)
 {
     int n = 0;
     while (mask && !(mask & 1)) {
@@ -30,7 +30,7 @@ static int LowBit(uint32_t mask)
     return n;
 }
 
-static int BitCount(uint32_t mask)
+int MaskBits(uint32_t mask)
 {
     int n = 0;
     for (; mask; mask &= mask - 1)
@@ -42,7 +42,7 @@ static uint32_t Channel(uint32_t pixel, uint32_t mask)
 {
     if (!mask)
         return 0;
-    return ScaleTo8((pixel & mask) >> LowBit(mask), BitCount(mask));
+    return ScaleTo8((pixel & mask) >> MaskShift(mask), MaskBits(mask));
 }
 
 static uint32_t Compose(uint32_t raw, const QxImageDesc& d, bool alphaFromMask)

@@ -20,6 +20,9 @@ struct RgbaImage
 // A channel of `bits` bits widened to 8 by repeating its bits (5 bits:
 // v << 3 | v >> 2).
 uint32_t ScaleTo8(uint32_t value, int bits);
+// The position of a mask's lowest bit, and its number of bits.
+int MaskShift(uint32_t mask);
+int MaskBits(uint32_t mask);
 
 // Reads any image a reader produced: true colour by its masks (a missing
 // alpha mask gives 0xFF), 1, 4 and 8 bits through the colour map (entries

@@ -81,6 +81,14 @@ TEST(CKBitmapProperties, ReadsBackWhatWasWrittenWithNullPointers)
     EXPECT_EQ(q.GetWordCount(), 3);
     EXPECT_FLOAT_EQ(q.GetFloatWord(0), 0.75f);
     EXPECT_EQ(q.m_Words[2], 5u);
+
+    // A copy keeps every word, and the pixel pointer.
+    CKBitmapProperties* copy = CKCopyBitmapProperties(&p);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->m_Size, 152u);
+    EXPECT_EQ(copy->m_Words[2], 5u);
+    EXPECT_EQ(copy->m_Data, p.m_Data);
+    CKDeleteBitmapProperties(copy);
 }
 
 TEST(CKBitmapProperties, RefusesRecordsOfImpossibleSizes)
@@ -102,6 +110,11 @@ TEST(CKBitmapProperties, RefusesRecordsOfImpossibleSizes)
     StoreLE32(bytes, 256);
     EXPECT_FALSE(CKReadBitmapProperties(bytes, sizeof(bytes), q));
     EXPECT_FALSE(CKReadBitmapProperties(nullptr, 152, q));
+    EXPECT_EQ(CKCopyBitmapProperties(nullptr), nullptr);
+    p.m_Size = 0;
+    EXPECT_EQ(CKCopyBitmapProperties(&p), nullptr);
+    p.m_Size = 256;
+    EXPECT_EQ(CKCopyBitmapProperties(&p), nullptr);
 }
 
 TEST(CKBitmapProperties, ReadTerminatesExtensionsThatFillTheirField)
@@ -113,23 +126,6 @@ TEST(CKBitmapProperties, ReadTerminatesExtensionsThatFillTheirField)
     ASSERT_TRUE(CKReadBitmapProperties(bytes, sizeof(bytes), q));
     EXPECT_EQ(std::strlen(q.m_ShortExt.CStr()), 3u);
     EXPECT_EQ(std::strlen(q.m_Ext.CStr()), 67u);
-}
-
-TEST(CKBitmapProperties, CopyKeepsEveryWordAndRefusesBadSizes)
-{
-    CKBitmapProperties p = MakeJpegLikeRecord();
-    CKBitmapProperties* copy = CKCopyBitmapProperties(&p);
-    ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(copy->m_Size, 152u);
-    EXPECT_EQ(copy->m_Words[2], 5u);
-    EXPECT_EQ(copy->m_Data, p.m_Data);
-    CKDeleteBitmapProperties(copy);
-
-    EXPECT_EQ(CKCopyBitmapProperties(nullptr), nullptr);
-    p.m_Size = 0;
-    EXPECT_EQ(CKCopyBitmapProperties(&p), nullptr);
-    p.m_Size = 256;
-    EXPECT_EQ(CKCopyBitmapProperties(&p), nullptr);
 }
 
 TEST(CKBitmapProperties, WordCountFollowsTheSizeWord)

@@ -4,47 +4,45 @@
 
 #include <gtest/gtest.h>
 
-#include "core/chunk/CKStateChunk.h"
+#include "tests/core/support/ChunkTestSupport.h"
 
 namespace {
 
 using Bytes = std::vector<CKBYTE>;
 
-struct Piece
+// The pieces a chunk is handed on in, and their bytes end to end.
+struct Emitted
 {
-    const CKBYTE* At;
-    int Size;
+    std::vector<int> sizes;
+    Bytes bytes;
 };
 
-Bytes Converted(CKStateChunk* chunk)
+Emitted Emit(CKStateChunk* chunk)
 {
-    Bytes bytes((size_t) chunk->ConvertToBuffer(nullptr));
-    chunk->ConvertToBuffer(bytes.data());
-    return bytes;
+    Emitted out;
+    EXPECT_TRUE(CKEmitChunkBytes(chunk, [&](const void* bytes, int n) {
+        out.sizes.push_back(n);
+        out.bytes.insert(out.bytes.end(), static_cast<const CKBYTE*>(bytes), static_cast<const CKBYTE*>(bytes) + n);
+        return true;
+    }));
+    return out;
 }
 
 } // namespace
 
 TEST(CKChunkBytes, ABorrowedChunkIsWrittenBackAsItsSourceWithoutTheBorrowMark)
 {
-    CKStateChunk* source = CKCreateStateChunk(9);
+    ChunkPtr source = NewChunk(9);
     source->StartWrite();
     source->WriteIdentifier(3);
     source->WriteInt(42);
-    Bytes stored = Converted(source);
+    Bytes stored = Serialised(source.get());
 
-    CKStateChunk* borrowed = CKCreateStateChunk(0);
+    ChunkPtr borrowed = NewChunk(0);
     ASSERT_TRUE(borrowed->ReadFromRawBuffer(stored.data(), (int) stored.size(), TRUE));
     ASSERT_NE(borrowed->GetChunkOptions() & CHNK_OPTION_DONTDELETE_PTR, 0);
-    Bytes emitted;
-    EXPECT_TRUE(CKEmitChunkBytes(borrowed, [&](const void* bytes, int n) {
-        emitted.insert(emitted.end(), static_cast<const CKBYTE*>(bytes), static_cast<const CKBYTE*>(bytes) + n);
-        return true;
-    }));
-    EXPECT_EQ(emitted, stored); // option byte 0x10: the borrow mark is never stored
-    EXPECT_EQ(Converted(borrowed), stored);
-    CKDeleteStateChunk(borrowed);
-    CKDeleteStateChunk(source);
+    EXPECT_EQ(Emit(borrowed.get()).bytes, stored); // option byte 0x10: the borrow mark is never stored
+    EXPECT_EQ(Serialised(borrowed.get()), stored);
 }
 
 TEST(CKChunkBytes, AnOpenLargeChunkIsClosedThenHandedOnInPiecesOfAtMostEightMegabytes)
@@ -53,22 +51,15 @@ TEST(CKChunkBytes, AnOpenLargeChunkIsClosedThenHandedOnInPiecesOfAtMostEightMega
     Bytes payload((size_t) dataBytes);
     for (size_t i = 0; i < payload.size(); ++i)
         payload[i] = (CKBYTE) (i * 7);
-    CKStateChunk* chunk = CKCreateStateChunk(2);
+    ChunkPtr chunk = NewChunk(2);
     chunk->StartWrite();
     chunk->WriteBuffer(dataBytes, payload.data());
 
-    std::vector<Piece> pieces;
-    Bytes emitted;
-    EXPECT_TRUE(CKEmitChunkBytes(chunk, [&](const void* bytes, int n) {
-        pieces.push_back({static_cast<const CKBYTE*>(bytes), n});
-        emitted.insert(emitted.end(), static_cast<const CKBYTE*>(bytes), static_cast<const CKBYTE*>(bytes) + n);
-        return true;
-    }));
-    ASSERT_GE(pieces.size(), 3u);
-    EXPECT_EQ(pieces[0].Size, 4); // the header word alone
-    for (const Piece& piece : pieces)
-        EXPECT_LE(piece.Size, CK_BUFFERPARSER_PIECE);
-    EXPECT_EQ(emitted[2], 7); // written by this engine: chunk version 7, the writer was packed
-    EXPECT_EQ(emitted, Converted(chunk));
-    CKDeleteStateChunk(chunk);
+    const Emitted emitted = Emit(chunk.get());
+    ASSERT_GE(emitted.sizes.size(), 3u);
+    EXPECT_EQ(emitted.sizes[0], 4); // the header word alone
+    for (int size : emitted.sizes)
+        EXPECT_LE(size, CK_BUFFERPARSER_PIECE);
+    EXPECT_EQ(emitted.bytes[2], 7); // written by this engine: chunk version 7, the writer was packed
+    EXPECT_EQ(emitted.bytes, Serialised(chunk.get()));
 }

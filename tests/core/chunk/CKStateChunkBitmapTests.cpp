@@ -11,6 +11,7 @@
 #include "core/context/CKPluginManager.h"
 #include "core/context/CKStartUp.h"
 #include "system/memory/QxAlignedAlloc.h"
+#include "tests/core/support/ChunkTestSupport.h"
 #include "tests/core/support/TestBitmapReader.h"
 #include "tools/testdata/TextureCodecTestEncoder.h"
 
@@ -27,15 +28,8 @@ struct Image32
 
     QxImageDesc Desc(bool alpha = true)
     {
-        QxImageDesc d;
-        d.Width = Width;
-        d.Height = Height;
-        d.BitsPerPixel = 32;
-        d.BytesPerLine = Width * 4;
-        d.RedMask = 0x00FF0000;
-        d.GreenMask = 0x0000FF00;
-        d.BlueMask = 0x000000FF;
-        d.AlphaMask = alpha ? 0xFF000000 : 0;
+        QxImageDesc d = QxMakeImageDesc32(Width, Height);
+        d.AlphaMask = alpha ? d.AlphaMask : 0;
         d.Image = reinterpret_cast<CKBYTE*>(Pixels.data());
         return d;
     }
@@ -60,23 +54,31 @@ protected:
     void TearDown() override { CKShutdown(); }
 };
 
-std::vector<CKDWORD> DataWords(CKStateChunk* chunk)
-{
-    chunk->CloseChunk();
-    const CKDWORD* b = chunk->GetBuffer();
-    return std::vector<CKDWORD>(b + 1, b + 1 + b[0]);
-}
-
 // A new chunk holding the image encoded by a "tst" reader, which is released.
-CKStateChunk* ChunkWithReaderBitmap(Image32& image)
+ChunkPtr ChunkWithReaderBitmap(Image32& image)
 {
     TestBitmapReader* reader = new TestBitmapReader("tst");
     CKBitmapProperties properties = reader->m_Properties;
-    CKStateChunk* chunk = CKCreateStateChunk(31);
+    ChunkPtr chunk = NewChunk(31);
     chunk->StartWrite();
     chunk->WriteReaderBitmap(image.Desc(), reader, &properties);
     reader->Release();
     return chunk;
+}
+
+// Reads a raw bitmap back into pixels of the size its header gives; empty
+// when refused.
+std::vector<CKDWORD> ReadRaw(CKStateChunk* chunk, QxImageDesc& desc)
+{
+    chunk->StartRead();
+    std::vector<CKDWORD> pixels;
+    if (chunk->ReadRawBitmapHeader(desc)) {
+        pixels.assign((size_t) desc.Width * desc.Height, 0);
+        desc.Image = reinterpret_cast<CKBYTE*>(pixels.data());
+        if (!chunk->ReadRawBitmap(desc))
+            pixels.clear();
+    }
+    return pixels;
 }
 
 } // namespace
@@ -84,95 +86,63 @@ CKStateChunk* ChunkWithReaderBitmap(Image32& image)
 TEST_F(ChunkBitmapTest, RawBitmapIsAHeaderAndFourPlanesLastRowFirst)
 {
     Image32 image{2, 2, {0x44332211, 0x88776655, 0xCCBBAA99, 0x00FFEEDD}};
-    CKStateChunk* chunk = CKCreateStateChunk(31);
+    ChunkPtr chunk = NewChunk(31);
     chunk->StartWrite();
     chunk->WriteRawBitmap(image.Desc());
     // Planes: bytes 0, 1, 2, 3 of the pixels, rows bottom-up.
     std::vector<CKDWORD> expected = {32, 2,          2, 0xFF000000, 0x00FF0000, 0x0000FF00, 0x000000FF, 0,
                                      4,  0x5511DD99, 4, 0x6622EEAA, 4,          0x7733FFBB, 4,          0x884400CC};
-    EXPECT_EQ(DataWords(chunk), expected);
-
-    chunk->StartRead();
+    EXPECT_EQ(DataWords(chunk.get()), expected);
     QxImageDesc desc;
-    ASSERT_TRUE(chunk->ReadRawBitmapHeader(desc));
+    EXPECT_EQ(ReadRaw(chunk.get(), desc), image.Pixels);
     EXPECT_EQ(desc.Width, 2);
     EXPECT_EQ(desc.BytesPerLine, 8);
-    std::vector<CKDWORD> pixels(4, 0);
-    desc.Image = reinterpret_cast<CKBYTE*>(pixels.data());
-    ASSERT_TRUE(chunk->ReadRawBitmap(desc));
-    EXPECT_EQ(pixels, image.Pixels);
-    CKDeleteStateChunk(chunk);
-}
 
-TEST_F(ChunkBitmapTest, RawBitmapWithoutAlphaWritesAZeroFourthPlane)
-{
-    Image32 image = MakeImage(3, 5, 7);
-    CKStateChunk* chunk = CKCreateStateChunk(31);
+    // Memory for another size than stored is left untouched.
+    desc.Width = 3;
+    desc.BytesPerLine = 12;
+    std::vector<CKDWORD> pixels(6, 0xABABABAB);
+    desc.Image = reinterpret_cast<CKBYTE*>(pixels.data());
+    EXPECT_FALSE(chunk->ReadRawBitmap(desc));
+    EXPECT_EQ(chunk->GetReadError(), CKErr::InvalidFile);
+    EXPECT_EQ(pixels, std::vector<CKDWORD>(6, 0xABABABAB));
+
+    // Without alpha, the fourth plane is one zero word.
+    image = MakeImage(3, 5, 7);
+    chunk = NewChunk(31);
     chunk->StartWrite();
     chunk->WriteRawBitmap(image.Desc(false));
-    std::vector<CKDWORD> words = DataWords(chunk);
+    std::vector<CKDWORD> words = DataWords(chunk.get());
     EXPECT_EQ(words.back(), 0u);
     EXPECT_EQ(words.size(), 8u + 3 * (1 + 4) + 1);
-    chunk->StartRead();
-    QxImageDesc desc;
-    ASSERT_TRUE(chunk->ReadRawBitmapHeader(desc));
+    pixels = ReadRaw(chunk.get(), desc);
     EXPECT_EQ(desc.AlphaMask, 0u);
-    std::vector<CKDWORD> pixels(15, 0);
-    desc.Image = reinterpret_cast<CKBYTE*>(pixels.data());
-    ASSERT_TRUE(chunk->ReadRawBitmap(desc));
-    for (int i = 0; i < 15; ++i)
-        EXPECT_EQ(pixels[(size_t) i] & 0x00FFFFFF, image.Pixels[(size_t) i] & 0x00FFFFFF);
-    CKDeleteStateChunk(chunk);
+    ASSERT_EQ(pixels.size(), 15u);
+    for (size_t i = 0; i < 15; ++i)
+        EXPECT_EQ(pixels[i] & 0x00FFFFFF, image.Pixels[i] & 0x00FFFFFF);
 }
 
 TEST_F(ChunkBitmapTest, CodedPlanesDecodeIntoTheImage)
 {
     const int w = 16, h = 8;
-    std::vector<uint8_t> planes[3];
-    for (int c = 0; c < 3; ++c)
-        for (int i = 0; i < w * h; ++i)
-            planes[c].push_back((uint8_t) (64 + c * 40)); // flat planes survive the codec
-    CKStateChunk* chunk = CKCreateStateChunk(31);
+    ChunkPtr chunk = NewChunk(31);
     chunk->StartWrite();
     for (CKDWORD v : {32u, (CKDWORD) w, (CKDWORD) h, 0u, 0xFF0000u, 0xFF00u, 0xFFu, 1u})
         chunk->WriteDword(v);
-    for (auto& plane : planes) {
+    for (int c = 0; c < 3; ++c) {
+        const std::vector<uint8_t> plane((size_t) w * h, (uint8_t) (64 + c * 40)); // flat planes survive the codec
         std::vector<uint8_t> coded = EncodeTexturePlane(plane.data(), w, h, 80);
         chunk->WriteBuffer((int) coded.size(), coded.data());
     }
     chunk->WriteDword(0);
-    chunk->StartRead();
     QxImageDesc desc;
-    ASSERT_TRUE(chunk->ReadRawBitmapHeader(desc));
-    std::vector<CKDWORD> pixels((size_t) w * h, 0);
-    desc.Image = reinterpret_cast<CKBYTE*>(pixels.data());
-    ASSERT_TRUE(chunk->ReadRawBitmap(desc));
+    const std::vector<CKDWORD> pixels = ReadRaw(chunk.get(), desc);
+    ASSERT_EQ(pixels.size(), (size_t) w * h);
     for (CKDWORD p : pixels) {
         EXPECT_NEAR((int) (p & 0xFF), 64, 2);
         EXPECT_NEAR((int) ((p >> 8) & 0xFF), 104, 2);
         EXPECT_NEAR((int) ((p >> 16) & 0xFF), 144, 2);
     }
-    CKDeleteStateChunk(chunk);
-}
-
-TEST_F(ChunkBitmapTest, RawPlanesOfAnotherSizeLeaveTheImageUntouched)
-{
-    Image32 image = MakeImage(4, 4, 1);
-    CKStateChunk* chunk = CKCreateStateChunk(31);
-    chunk->StartWrite();
-    chunk->WriteRawBitmap(image.Desc());
-    chunk->StartRead();
-    QxImageDesc desc;
-    ASSERT_TRUE(chunk->ReadRawBitmapHeader(desc));
-    desc.Width = 5; // the caller's memory is for a larger image than stored
-    desc.BytesPerLine = 20;
-    std::vector<CKDWORD> pixels(20, 0xABABABAB);
-    desc.Image = reinterpret_cast<CKBYTE*>(pixels.data());
-    EXPECT_FALSE(chunk->ReadRawBitmap(desc));
-    EXPECT_EQ(chunk->GetReadError(), CKErr::InvalidFile);
-    for (CKDWORD p : pixels)
-        EXPECT_EQ(p, 0xABABABABu);
-    CKDeleteStateChunk(chunk);
 }
 
 TEST_F(ChunkBitmapTest, ReaderBitmapRoundTripsThroughThePluginManager)
@@ -180,8 +150,8 @@ TEST_F(ChunkBitmapTest, ReaderBitmapRoundTripsThroughThePluginManager)
     for (bool alphaSaved : {true, false}) {
         TestReaders().AlphaSaved = alphaSaved;
         Image32 image = MakeImage(3, 2, 9);
-        CKStateChunk* chunk = ChunkWithReaderBitmap(image);
-        std::vector<CKDWORD> words = DataWords(chunk);
+        ChunkPtr chunk = ChunkWithReaderBitmap(image);
+        std::vector<CKDWORD> words = DataWords(chunk.get());
         ASSERT_GE(words.size(), 5u);
         EXPECT_EQ(words[0], alphaSaved ? 1u : 2u);
         EXPECT_EQ(words[1], 0x00747374u); // "tst" and its zero
@@ -210,33 +180,24 @@ TEST_F(ChunkBitmapTest, ReaderBitmapRoundTripsThroughThePluginManager)
         EXPECT_EQ(wanted.Width, 3);
         EXPECT_EQ(std::memcmp(wanted.Image, image.Pixels.data(), 24), 0);
         QxDeleteAligned(wanted.Image);
-        CKDeleteStateChunk(chunk);
+
+        // Memory for another size is not written.
+        chunk->StartRead();
+        std::vector<CKDWORD> other(4, 0x12345678);
+        desc = Image32{2, 2, {}}.Desc();
+        desc.Image = reinterpret_cast<CKBYTE*>(other.data());
+        EXPECT_EQ(chunk->ReadReaderBitmap(desc), 0);
+        EXPECT_EQ(other, std::vector<CKDWORD>(4, 0x12345678));
     }
-    EXPECT_EQ(TestReaders().Released, 6);
+    EXPECT_EQ(TestReaders().Released, 8);
 }
 
 TEST_F(ChunkBitmapTest, SingleAlphaValueIsStoredOnce)
 {
     TestReaders().AlphaSaved = false;
     Image32 image{2, 1, {0x80010203, 0x80040506}};
-    CKStateChunk* chunk = ChunkWithReaderBitmap(image);
-    std::vector<CKDWORD> words = DataWords(chunk);
+    std::vector<CKDWORD> words = DataWords(ChunkWithReaderBitmap(image).get());
     EXPECT_EQ(std::vector<CKDWORD>(words.end() - 2, words.end()), (std::vector<CKDWORD>{1, 0x80}));
-    CKDeleteStateChunk(chunk);
-}
-
-TEST_F(ChunkBitmapTest, ReaderBitmapOfAnotherSizeIsNotCopied)
-{
-    Image32 image = MakeImage(3, 2, 9);
-    CKStateChunk* chunk = ChunkWithReaderBitmap(image);
-    chunk->StartRead();
-    std::vector<CKDWORD> pixels(4, 0x12345678);
-    QxImageDesc desc = Image32{2, 2, {}}.Desc();
-    desc.Image = reinterpret_cast<CKBYTE*>(pixels.data());
-    EXPECT_EQ(chunk->ReadReaderBitmap(desc), 0);
-    for (CKDWORD p : pixels)
-        EXPECT_EQ(p, 0x12345678u);
-    CKDeleteStateChunk(chunk);
 }
 
 TEST_F(ChunkBitmapTest, FormatNamedBitmapPicksTheReaderByItsName)
@@ -252,7 +213,7 @@ TEST_F(ChunkBitmapTest, FormatNamedBitmapPicksTheReaderByItsName)
         if (named)
             buffer.insert(buffer.end(), {'c', 'k', 'T', 'g', 'a'});
         buffer.insert(buffer.end(), payload.begin(), payload.end());
-        CKStateChunk* chunk = CKCreateStateChunk(31);
+        ChunkPtr chunk = NewChunk(31);
         chunk->StartWrite();
         chunk->WriteInt(0);
         chunk->WriteBuffer((int) buffer.size(), buffer.data());
@@ -264,7 +225,6 @@ TEST_F(ChunkBitmapTest, FormatNamedBitmapPicksTheReaderByItsName)
         EXPECT_EQ(desc.Height, 3);
         EXPECT_EQ(std::memcmp(pixels, image.Pixels.data(), 24), 0);
         CKReaderFree(pixels);
-        CKDeleteStateChunk(chunk);
     }
 }
 

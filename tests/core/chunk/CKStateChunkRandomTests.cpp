@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "core/file/CKFile.h"
+#include "tests/core/support/ChunkTestSupport.h"
 
 // Random write programs: each is a list of identifier-marked sections of
 // random values, sub-chunks nested inside. A program is written, turned into
@@ -420,36 +421,9 @@ void CheckProgram(CKStateChunk* chunk, const Program& p, std::mt19937& rng, bool
     ASSERT_EQ(chunk->GetReadError(), 0);
 }
 
-std::vector<CKBYTE> Bytes(CKStateChunk* chunk)
-{
-    std::vector<CKBYTE> bytes((size_t) chunk->ConvertToBuffer(nullptr));
-    chunk->ConvertToBuffer(bytes.data());
-    return bytes;
-}
-
 } // namespace
 
-TEST(CKStateChunkRandom, ProgramsReadBackEqualThroughBytes)
-{
-    Generator gen(12345);
-    std::mt19937 order(777);
-    for (int iteration = 0; iteration < 2000; ++iteration) {
-        auto program = gen.MakeProgram(0);
-        CKStateChunk* chunk = BuildChunk(*program, nullptr);
-        std::vector<CKBYTE> bytes = Bytes(chunk);
-        CKStateChunk* back = CKCreateStateChunk(0);
-        ASSERT_TRUE(back->ConvertFromBuffer(bytes.data(), (int) bytes.size()));
-        CheckProgram(back, *program, order, false);
-        ASSERT_FALSE(HasFatalFailure()) << "iteration " << iteration;
-        // Reading again from the start gives the same values.
-        CheckProgram(back, *program, order, false);
-        ASSERT_EQ(Bytes(back), bytes);
-        CKDeleteStateChunk(chunk);
-        CKDeleteStateChunk(back);
-    }
-}
-
-TEST(CKStateChunkRandom, BoundProgramsResolveReferencesThroughTheFile)
+TEST(CKStateChunkRandom, ProgramsReadBackEqualThroughBytesFreeOrBoundToAFile)
 {
     CKFile file(nullptr);
     for (CK_ID id = 1; id <= 40; ++id) {
@@ -457,20 +431,23 @@ TEST(CKStateChunkRandom, BoundProgramsResolveReferencesThroughTheFile)
         file.m_FileObjects[(int) id - 1].m_CreatedObject = 1000 + id;
     }
     g_File = &file;
-    Generator gen(999);
-    gen.m_Bound = true;
-    gen.m_RecordCount = 130; // some ids are not among the saved objects
-    std::mt19937 order(5);
-    for (int iteration = 0; iteration < 500; ++iteration) {
-        auto program = gen.MakeProgram(0);
-        CKStateChunk* chunk = BuildChunk(*program, &file);
-        std::vector<CKBYTE> bytes = Bytes(chunk);
-        CKStateChunk* back = CKCreateStateChunk(0, &file);
-        ASSERT_TRUE(back->ConvertFromBuffer(bytes.data(), (int) bytes.size()));
-        CheckProgram(back, *program, order, true);
-        ASSERT_FALSE(HasFatalFailure()) << "iteration " << iteration;
-        CKDeleteStateChunk(chunk);
-        CKDeleteStateChunk(back);
+    for (bool bound : {false, true}) {
+        Generator gen(bound ? 999 : 12345);
+        gen.m_Bound = bound;
+        gen.m_RecordCount = 130; // some ids are not among the saved objects
+        std::mt19937 order(bound ? 5 : 777);
+        for (int iteration = 0; iteration < (bound ? 500 : 2000); ++iteration) {
+            auto program = gen.MakeProgram(0);
+            ChunkPtr chunk(BuildChunk(*program, bound ? &file : nullptr));
+            std::vector<CKBYTE> bytes = Serialised(chunk.get());
+            ChunkPtr back = NewChunk(0, bound ? &file : nullptr);
+            ASSERT_TRUE(back->ConvertFromBuffer(bytes.data(), (int) bytes.size()));
+            CheckProgram(back.get(), *program, order, bound);
+            ASSERT_FALSE(HasFatalFailure()) << "iteration " << iteration;
+            // Reading again from the start gives the same values.
+            CheckProgram(back.get(), *program, order, bound);
+            ASSERT_EQ(Serialised(back.get()), bytes);
+        }
     }
     g_File = nullptr;
 }
@@ -487,34 +464,30 @@ TEST(CKStateChunkRandom, CloneOfAnOpenWriterOrReaderGivesTheSameBytes)
         head.Sections.resize(cut);
         tail.Sections.erase(tail.Sections.begin(), tail.Sections.begin() + (long) cut);
 
-        CKStateChunk* chunk = CKCreateStateChunk(program->ClassId);
-        WriteProgram(chunk, head);
-        CKStateChunk* clone = CKCopyStateChunk(chunk);
-        for (CKStateChunk* c : {chunk, clone})
+        ChunkPtr chunk = NewChunk(program->ClassId);
+        WriteProgram(chunk.get(), head);
+        ChunkPtr clone(CKCopyStateChunk(chunk.get()));
+        for (CKStateChunk* c : {chunk.get(), clone.get()})
             for (const Section& s : tail.Sections) {
                 c->WriteIdentifier(s.Id);
                 for (const Op& op : s.Ops)
                     WriteOp(c, op);
             }
-        std::vector<CKBYTE> bytes = Bytes(chunk);
-        ASSERT_EQ(Bytes(clone), bytes);
+        std::vector<CKBYTE> bytes = Serialised(chunk.get());
+        ASSERT_EQ(Serialised(clone.get()), bytes);
 
         // A clone of a chunk being read carries on from the same place.
-        CKStateChunk* reader = CKCreateStateChunk(0);
+        ChunkPtr reader = NewChunk(0);
         ASSERT_TRUE(reader->ConvertFromBuffer(bytes.data(), (int) bytes.size()));
         if (!program->Sections.empty()) {
             const Section& s = program->Sections.back();
             ASSERT_TRUE(reader->SeekIdentifier(s.Id));
-            CKStateChunk* readerClone = CKCopyStateChunk(reader);
+            ChunkPtr readerClone(CKCopyStateChunk(reader.get()));
             for (const Op& op : s.Ops) {
-                CheckOp(readerClone, op, order, false);
+                CheckOp(readerClone.get(), op, order, false);
                 ASSERT_FALSE(HasFatalFailure());
             }
-            ASSERT_EQ(Bytes(readerClone), bytes);
-            CKDeleteStateChunk(readerClone);
+            ASSERT_EQ(Serialised(readerClone.get()), bytes);
         }
-        CKDeleteStateChunk(reader);
-        CKDeleteStateChunk(chunk);
-        CKDeleteStateChunk(clone);
     }
 }

@@ -1,6 +1,5 @@
 #include "core/chunk/CKStateChunk.h"
 
-#include <memory>
 #include <random>
 #include <set>
 #include <vector>
@@ -9,39 +8,13 @@
 
 #include "core/context/CKDefines.h"
 #include "core/object/CKDependenciesContext.h"
-#include "includes/CKByteOrder.h"
+#include "tests/core/support/ChunkTestSupport.h"
 
 // RemapObjects against an independent walk of the serialised layout: the
 // walk finds the id words from the tables of the format; after remapping,
 // exactly those words hold their images and every other word is unchanged.
 
 namespace {
-
-using Words = std::vector<CKDWORD>;
-
-// A chunk read from its serialised words; null when refused.
-CKStateChunk* Deserialise(const Words& raw)
-{
-    std::vector<CKBYTE> bytes(raw.size() * 4);
-    for (size_t i = 0; i < raw.size(); ++i)
-        StoreLE32(&bytes[4 * i], raw[i]);
-    CKStateChunk* chunk = CKCreateStateChunk(0);
-    if (!chunk->ConvertFromBuffer(bytes.data(), (int) bytes.size())) {
-        CKDeleteStateChunk(chunk);
-        return nullptr;
-    }
-    return chunk;
-}
-
-Words Serialise(CKStateChunk* chunk)
-{
-    std::vector<CKBYTE> bytes((size_t) chunk->ConvertToBuffer(nullptr));
-    chunk->ConvertToBuffer(bytes.data());
-    Words words(bytes.size() / 4);
-    for (size_t i = 0; i < words.size(); ++i)
-        words[i] = LoadLE32(&bytes[4 * i]);
-    return words;
-}
 
 // Collects the absolute indices of id words of one level whose data starts
 // at `data` (N words) and whose lists follow (counts given).
@@ -176,22 +149,18 @@ TEST(CKStateChunkRemap, RewritesExactlyTheRecordedIdsAtEveryDepth)
     std::unique_ptr<CKDependenciesContext> deps(MappingContext());
     int total = 0;
     for (int iteration = 0; iteration < 1000; ++iteration) {
-        CKStateChunk* chunk = RandomChunk(rng, 0);
-        Words before = Serialise(chunk);
+        ChunkPtr chunk(RandomChunk(rng, 0));
+        Words before = SerialisedWords(chunk.get());
         std::set<size_t> ids = IdWords(before);
         int rewritten = chunk->RemapObjects(nullptr, deps.get());
         EXPECT_EQ(rewritten, (int) ids.size());
         EXPECT_EQ(chunk->GetReadError(), 0);
-        Words after = Serialise(chunk);
+        Words after = SerialisedWords(chunk.get());
         ASSERT_EQ(after.size(), before.size());
-        for (size_t i = 0; i < before.size(); ++i) {
-            if (ids.count(i))
-                ASSERT_EQ(after[i], Image(before[i])) << "iteration " << iteration << " word " << i;
-            else
-                ASSERT_EQ(after[i], before[i]) << "iteration " << iteration << " word " << i;
-        }
+        for (size_t i = 0; i < before.size(); ++i)
+            ASSERT_EQ(after[i], ids.count(i) ? Image(before[i]) : before[i])
+                << "iteration " << iteration << " word " << i;
         total += (int) ids.size();
-        CKDeleteStateChunk(chunk);
     }
     EXPECT_GT(total, 1000);
 }
@@ -205,32 +174,30 @@ TEST(CKStateChunkRemap, OldMarkerFormIsFoundByItsRuns)
                         s[0], s[1], s[2], s[3], s[4], 40};           // a count passing the data stays
     Words raw = {0x00030000, 1, (CKDWORD) data.size(), 0, 0, 0};
     raw.insert(raw.end(), data.begin(), data.end());
-    CKStateChunk* chunk = Deserialise(raw);
+    ChunkPtr chunk = ChunkFromWords(raw);
     ASSERT_NE(chunk, nullptr);
     std::unique_ptr<CKDependenciesContext> deps(MappingContext());
     EXPECT_EQ(chunk->RemapObjects(nullptr, deps.get()), 3);
-    Words after = Serialise(chunk);
+    Words after = SerialisedWords(chunk.get());
     Words expected = data;
     expected[4] = Image(5);
     expected[12] = Image(8);
     expected[13] = Image(9);
     ASSERT_EQ(after.size(), 2 + expected.size());
     EXPECT_EQ(Words(after.begin() + 2, after.end()), expected);
-    CKDeleteStateChunk(chunk);
 }
 
 TEST(CKStateChunkRemap, ListEntriesOutsideTheDataAreNotWritten)
 {
     // One id entry inside the data, one past it, one sequence passing it.
     const Words raw = {0x11070000, 3, 4, 4, 4, 4, 0, 7, 0xFFFFFFFF, 2};
-    CKStateChunk* chunk = Deserialise(raw);
+    ChunkPtr chunk = ChunkFromWords(raw);
     ASSERT_NE(chunk, nullptr);
     std::unique_ptr<CKDependenciesContext> deps(MappingContext());
     EXPECT_EQ(chunk->RemapObjects(nullptr, deps.get()), 1);
     EXPECT_EQ(chunk->GetReadError(), CKErr::InvalidFile);
-    Words after = Serialise(chunk);
+    Words after = SerialisedWords(chunk.get());
     EXPECT_EQ(after[2], Image(4));
     EXPECT_EQ(after[3], 4u);
     EXPECT_EQ(after[4], 4u);
-    CKDeleteStateChunk(chunk);
 }

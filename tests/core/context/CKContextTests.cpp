@@ -49,14 +49,7 @@ public:
         ++m_InitCount;
         return 0;
     }
-    CKERROR OnPreRender(CKRenderContext*) override
-    {
-        // Takes a measurable moment so that processing time grows.
-        volatile int spin = 0;
-        for (int i = 0; i < 10000; ++i)
-            spin = spin + i;
-        return Record("PreRender");
-    }
+    CKERROR OnPreRender(CKRenderContext*) override { return Record("PreRender"); }
     CKERROR OnObjectsToBeDeleted(CK_ID*, int count) override
     {
         m_ToBeDeleted += count;
@@ -194,6 +187,7 @@ TEST_F(ContextTest, NameSearchContinuesAfterThePreviousMatch)
     EXPECT_EQ(m_Context->GetObjectByNameAndClass(nullptr, TestObject::m_ClassID), nullptr);
     EXPECT_EQ(m_Context->GetObjectByNameAndClass("lamp", TestObject::m_ClassID), nullptr);
     EXPECT_EQ(m_Context->GetObjectByNameAndParentClass("Lamp", CKCID_OBJECT, b), listener);
+    EXPECT_EQ(m_Context->GetObjectByNameAndParentClass("Lamp", CKCID_OBJECT, listener), nullptr) << "no class after";
     EXPECT_EQ(m_Context->GetObjectListByType(CKCID_OBJECT, TRUE).Size(), 4);
     EXPECT_EQ(m_Context->GetObjectListByType(TestListener::m_ClassID, FALSE).Size(), 1);
 }
@@ -228,16 +222,15 @@ TEST_F(ContextTest, DynamicIdsAreReusedAndStaticOnesAreNot)
     EXPECT_EQ(Create(m_Context, nullptr)->GetID(), 3u);
     EXPECT_EQ(m_Context->DestroyObjectByID(staticId), -1);
     EXPECT_EQ(m_Context->DestroyObject(nullptr), -1);
-}
 
-TEST_F(ContextTest, AnIdGivenTwiceIsReleasedOnce)
-{
-    CKObject* a = Create(m_Context, nullptr, CK_OBJECTCREATION_DYNAMIC);
+    // An id given twice is released once.
+    a = Create(m_Context, nullptr, CK_OBJECTCREATION_DYNAMIC);
     Create(m_Context, nullptr);
+    const int count = m_Context->GetObjectsCountByClassID(TestObject::m_ClassID);
     CK_ID ids[] = {a->GetID(), a->GetID(), 999};
     EXPECT_EQ(m_Context->DestroyObjects(ids, 3), 0);
     EXPECT_EQ(m_Context->GetObjectManager()->GetFreeIdCount(), 1);
-    EXPECT_EQ(m_Context->GetObjectsCountByClassID(TestObject::m_ClassID), 1);
+    EXPECT_EQ(m_Context->GetObjectsCountByClassID(TestObject::m_ClassID), count - 1);
     EXPECT_EQ(m_Context->DestroyObjects(ids, 0), 0);
     EXPECT_EQ(m_Context->GetObjectManager()->DeleteObjects(ids, 0, 0, 0), -1);
 }
@@ -295,7 +288,6 @@ TEST_F(ContextTest, ManagerCallbacksRunInPriorityOrderAndFailuresAreReported)
     ASSERT_EQ(Console().size(), 1u);
     EXPECT_EQ(Console()[0], "[Second] Error : Pre Render");
     EXPECT_EQ(high->GetProcessingTime(), 0.0f);
-    EXPECT_GE(low->GetProcessingTime(), 0.0f);
     EXPECT_EQ(m_Context->GetCurrentManager(), nullptr);
 
     // A second manager of a taken GUID stays inactive.
@@ -335,18 +327,6 @@ TEST_F(ContextTest, ClearAllKeepsObjectsFlaggedNotToBeDeleted)
     EXPECT_EQ(Create(m_Context, nullptr)->GetID(), keptId + 1);
 }
 
-TEST_F(ContextTest, AppDataFollowsTheObject)
-{
-    CKObject* o = Create(m_Context, nullptr);
-    int marker = 0;
-    o->SetAppData(&marker);
-    EXPECT_TRUE(o->GetObjectFlags() & CK_OBJECT_APPDATA);
-    EXPECT_EQ(o->GetAppData(), &marker);
-    o->SetAppData(nullptr);
-    EXPECT_EQ(o->GetAppData(), nullptr);
-    EXPECT_FALSE(o->GetObjectFlags() & CK_OBJECT_APPDATA);
-}
-
 TEST_F(ContextTest, ObjectNamesAndVisibility)
 {
     CKObject* o = Create(m_Context, "Cube");
@@ -375,36 +355,20 @@ TEST_F(ContextTest, ObjectNamesAndVisibility)
     EXPECT_EQ(s->GetSceneInCount(), 2);
     EXPECT_EQ(s->GetSceneInIndex(1), 40);
     EXPECT_EQ(s->GetSceneInIndex(2), -1);
-}
 
-TEST_F(ContextTest, HandedNamePointerIsOwnedByTheObject)
-{
+    // App data follows the object; a handed name pointer becomes its own.
+    int marker = 0;
+    o->SetAppData(&marker);
+    EXPECT_TRUE(o->GetObjectFlags() & CK_OBJECT_APPDATA);
+    EXPECT_EQ(o->GetAppData(), &marker);
+    o->SetAppData(nullptr);
+    EXPECT_EQ(o->GetAppData(), nullptr);
+    EXPECT_FALSE(o->GetObjectFlags() & CK_OBJECT_APPDATA);
     char* name = CKStrdup("Handed");
-    CKObject* o = Create(m_Context, name, CK_OBJECTCREATION_NONAMECOPY);
-    EXPECT_EQ(o->GetName(), name);
+    EXPECT_EQ(Create(m_Context, name, CK_OBJECTCREATION_NONAMECOPY)->GetName(), name);
 }
 
-TEST_F(ContextTest, ConsoleOutputWithoutCallbackIsDropped)
-{
-    m_Context->SetInterfaceMode(FALSE, nullptr, nullptr);
-    EXPECT_EQ(m_Context->OutputToConsole("x"), -16);
-    std::string longText(1000, 'a');
-    EXPECT_EQ(m_Context->OutputToConsoleEx("%s", longText.c_str()), -16);
-}
-
-TEST_F(ContextTest, RememberedCompositionAndItsFolder)
-{
-    m_Context->RememberLoadedComposition("c:\\data\\scene.QBX");
-    EXPECT_STREQ(m_Context->GetLastCompositionLoaded(), "c:\\data\\scene.QBX");
-    EXPECT_STREQ(m_Context->GetLastCompositionFolder(), "c:\\data\\");
-    m_Context->RememberLoadedComposition("c:\\other\\object.qdx");
-    EXPECT_STREQ(m_Context->GetLastCompositionLoaded(), "c:\\data\\scene.QBX");
-    XString text;
-    EXPECT_TRUE(m_Context->GetVariableManager()->GetValue("Globals/LastQbxLoadedPath", &text));
-    EXPECT_STREQ(text.CStr(), "c:\\data\\");
-}
-
-TEST_F(ContextTest, SettersRefuseValuesOutOfRange)
+TEST_F(ContextTest, SettingsRefuseValuesOutOfRangeAndTheFirstCompositionIsRemembered)
 {
     m_Context->SetCompressionLevel(0);
     m_Context->SetCompressionLevel(10);
@@ -418,6 +382,19 @@ TEST_F(ContextTest, SettersRefuseValuesOutOfRange)
     EXPECT_NE(a, b);
     EXPECT_LE(a.d1 & 0xFFFF, 0x7FFFu);
     EXPECT_LE(a.d1 >> 16, 0x7FFFu);
+
+    m_Context->RememberLoadedComposition("c:\\data\\scene.QBX");
+    m_Context->RememberLoadedComposition("c:\\other\\object.qdx");
+    EXPECT_STREQ(m_Context->GetLastCompositionLoaded(), "c:\\data\\scene.QBX");
+    EXPECT_STREQ(m_Context->GetLastCompositionFolder(), "c:\\data\\");
+    XString text;
+    EXPECT_TRUE(m_Context->GetVariableManager()->GetValue("Globals/LastQbxLoadedPath", &text));
+    EXPECT_STREQ(text.CStr(), "c:\\data\\");
+
+    // Console output without a callback is dropped.
+    m_Context->SetInterfaceMode(FALSE, nullptr, nullptr);
+    EXPECT_EQ(m_Context->OutputToConsole("x"), -16);
+    EXPECT_EQ(m_Context->OutputToConsoleEx("%s", std::string(1000, 'a').c_str()), -16);
 }
 
 TEST_F(ContextTest, NameLookupsAgreeWithAScanOfTheClassList)

@@ -90,6 +90,8 @@ TEST_F(PathManagerTest, NamesResolveInTheDocumentedOrder)
     name = "nothing.png";
     EXPECT_EQ(pm->ResolveFileName(name, 0), -11);
     EXPECT_STREQ(name.CStr(), "nothing.png");
+    EXPECT_EQ(pm->ResolveFileName(name, 9), -11) << "a category that does not exist";
+    EXPECT_EQ(pm->ResolveFileName(name, -1), -11);
 
     // Files in the temporary folder are found after the working folder.
     XString temp = pm->GetTempFolder();
@@ -121,6 +123,8 @@ TEST_F(PathManagerTest, ArchivesAreSearchedOutwardFromTheCurrentOne)
     EXPECT_EQ(pm->ResolveFileName(name, 0), 0);
     EXPECT_STREQ(name.CStr(), "%1%common.png");
     EXPECT_EQ(pm->ResolveCategoryPrefixedName("%7%common.png", nullptr), 0);
+    EXPECT_EQ(pm->ResolveCategoryPrefixedName("x%common.png", nullptr), 0) << "no prefix";
+    EXPECT_EQ(pm->ResolveCategoryPrefixedName(nullptr, nullptr), 0);
 }
 
 TEST_F(PathManagerTest, NameKindsAndTheTemporaryFolderLifetime)

@@ -114,58 +114,53 @@ TEST_F(VariableTest, PendingValuesApplyAtBinding)
     vm->UnBind("Late/Flags");
 }
 
-TEST_F(VariableTest, RepresentationsConvertBothWays)
+TEST_F(VariableTest, RepresentationsConvertBothWaysAndOverflowingTextIsClamped)
 {
     CKVariableManager* vm = m_Context->GetVariableManager();
-    int flags = 0, e = 0, b = 0, r = 0;
+    int flags = 0, e = 0, b = 0, r = 0, i = 0;
+    float f = 0;
     vm->BindIntWithRepresentation("T/Flags", &flags, 0, 0, "flag:1=Disable Sound;2=Disable Input;4=Do Warn", "");
     vm->BindIntWithRepresentation("T/Enum", &e, 0, 0, "enum:0=Uncompressed;8=Compressed", "");
     vm->BindIntWithRepresentation("T/Bool", &b, 0, 0, "bool:", "");
     vm->BindIntWithRepresentation("T/Bad", &r, 0, 0, "nocolon", "");
-    XString text;
-    vm->GetValueAsString("T/Flags", text);
-    EXPECT_STREQ(text.CStr(), "NA");
+    vm->BindInt("T/Int", &i, 0, 0, "");
+    vm->BindFloat("T/Float", &f, 0, 0, "");
+    auto text = [&](const char* name) {
+        XString t;
+        vm->GetValueAsString(name, t);
+        return std::string(t.CStr());
+    };
+    EXPECT_EQ(text("T/Flags"), "NA");
     flags = 5;
-    vm->GetValueAsString("T/Flags", text);
-    EXPECT_STREQ(text.CStr(), "Disable Sound,Do Warn");
-    vm->SetStringValue("T/Enum", "8");
-    EXPECT_EQ(e, 8);
-    vm->SetStringValue("T/Enum", "Uncompressed");
-    EXPECT_EQ(e, 0);
-    vm->SetStringValue("T/Enum", "Compressed");
-    EXPECT_EQ(e, 8);
-    vm->SetStringValue("T/Enum", "Nothing");
-    EXPECT_EQ(e, 0);
+    EXPECT_EQ(text("T/Flags"), "Disable Sound,Do Warn");
     e = 5;
-    vm->GetValueAsString("T/Enum", text);
-    EXPECT_STREQ(text.CStr(), "Invalid Value");
-    vm->SetStringValue("T/Bool", "TRUE");
-    EXPECT_EQ(b, 1);
-    vm->GetValueAsString("T/Bool", text);
-    EXPECT_STREQ(text.CStr(), "TRUE");
-    vm->SetStringValue("T/Bool", "yes");
-    EXPECT_EQ(b, 0);
-    vm->GetValueAsString("T/Bad", text);
-    EXPECT_STREQ(text.CStr(), "Invalid Representation");
-    for (const char* name : {"T/Flags", "T/Enum", "T/Bool", "T/Bad"})
-        vm->UnBind(name);
-}
-
-TEST_F(VariableTest, OverflowingTextIsClamped)
-{
-    CKVariableManager* vm = m_Context->GetVariableManager();
-    int i = 0;
-    float f = 0;
-    vm->BindInt("O/Int", &i, 0, 0, "");
-    vm->BindFloat("O/Float", &f, 0, 0, "");
-    vm->SetStringValue("O/Int", "99999999999999999999");
-    EXPECT_EQ(i, 2147483647);
-    vm->SetStringValue("O/Int", "-99999999999999999999");
-    EXPECT_EQ(i, -2147483647 - 1);
-    vm->SetStringValue("O/Float", "1e300");
+    EXPECT_EQ(text("T/Enum"), "Invalid Value");
+    EXPECT_EQ(text("T/Bad"), "Invalid Representation");
+    b = 1;
+    EXPECT_EQ(text("T/Bool"), "TRUE");
+    struct Case
+    {
+        const char* name;
+        const char* text;
+        int* value;
+        int expected;
+    };
+    const Case cases[] = {{"T/Enum", "8", &e, 8},
+                          {"T/Enum", "Uncompressed", &e, 0},
+                          {"T/Enum", "Compressed", &e, 8},
+                          {"T/Enum", "Nothing", &e, 0},
+                          {"T/Bool", "TRUE", &b, 1},
+                          {"T/Bool", "yes", &b, 0},
+                          {"T/Int", "99999999999999999999", &i, 2147483647},
+                          {"T/Int", "-99999999999999999999", &i, -2147483647 - 1}};
+    for (const Case& c : cases) {
+        vm->SetStringValue(c.name, c.text);
+        EXPECT_EQ(*c.value, c.expected) << c.name << " " << c.text;
+    }
+    vm->SetStringValue("T/Float", "1e300");
     EXPECT_EQ(f, 3.40282347e+38f);
-    vm->UnBind("O/Int");
-    vm->UnBind("O/Float");
+    for (const char* name : {"T/Flags", "T/Enum", "T/Bool", "T/Bad", "T/Int", "T/Float"})
+        vm->UnBind(name);
 }
 
 TEST_F(VariableTest, ReadOnlyWatchersAndSaveFlags)

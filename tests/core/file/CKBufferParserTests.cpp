@@ -1,7 +1,7 @@
 #include "core/file/CKBufferParser.h"
 
+#include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +20,8 @@
 #include "platform/PlatformPaths.h"
 #include "system/io/QxFile.h"
 #include "system/memory/QxMemoryManager.h"
+#include "tests/core/support/ChunkTestSupport.h"
+#include "tests/core/support/FileTestSupport.h"
 #include "tests/support/TestPaths.h"
 
 namespace {
@@ -63,15 +65,6 @@ CKDWORD Adler0(const Bytes& bytes)
     return (CKDWORD) adler32(0, bytes.data(), (uInt) bytes.size());
 }
 
-template <class T>
-struct Owned
-{
-    std::unique_ptr<T> p;
-    explicit Owned(T* raw) : p(raw) {}
-    T* operator->() const { return p.get(); }
-    T* get() const { return p.get(); }
-};
-
 // Collects what a parser hands to a stream writer.
 class CollectingWriter : public CKStreamWriter
 {
@@ -99,24 +92,6 @@ Bytes Contents(CKMemoryBufferParser* parser)
     return out.m_Bytes;
 }
 
-Bytes ReadFileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void WriteFileBytes(const std::string& path, const Bytes& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), (std::streamsize) bytes.size());
-}
-
-struct ChunkDeleter
-{
-    void operator()(CKStateChunk* c) const { CKDeleteStateChunk(c); }
-};
-using ChunkPtr = std::unique_ptr<CKStateChunk, ChunkDeleter>;
-
 ChunkPtr SampleChunk(int words, CK_CLASSID cid = 5)
 {
     ChunkPtr chunk(CKCreateStateChunk(cid, nullptr));
@@ -128,13 +103,6 @@ ChunkPtr SampleChunk(int words, CK_CLASSID cid = 5)
     chunk->WriteObjectID(77);
     chunk->CloseChunk();
     return chunk;
-}
-
-Bytes Serialised(CKStateChunk* chunk)
-{
-    Bytes bytes((size_t) chunk->ConvertToBuffer(nullptr));
-    chunk->ConvertToBuffer(bytes.data());
-    return bytes;
 }
 
 } // namespace
@@ -162,6 +130,22 @@ TEST(CKMemoryBufferParser, ReadsAndWritesWithinItsSizeOnly)
     EXPECT_TRUE(reader.HasFailed());
 }
 
+TEST(CKMemoryBufferParser, PagesHandedBackBehindTheCursorAreItsOwnOnly)
+{
+    // Reading a large mapped file hands back the pages already read; the
+    // memory in front of the buffer belongs to someone else.
+    const int piece = CK_BUFFERPARSER_PIECE;
+    std::vector<char> block((size_t) piece * 5, 'x');
+    CKMemoryBufferParser parser(piece * 3, block.data() + (size_t) piece * 2);
+    parser.SetReleaseReadPages(TRUE);
+    std::vector<char> got((size_t) piece);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(parser.Read(got.data(), piece)) << i;
+        EXPECT_EQ(std::count(got.begin(), got.end(), 'x'), piece) << i;
+    }
+    EXPECT_EQ(std::count(block.begin(), block.begin() + (size_t) piece * 2, 'x'), piece * 2);
+}
+
 TEST(CKMemoryBufferParser, ReadStringGivesNullForLengthsBelowOneAndMovesFourBytes)
 {
     CKBYTE bytes[16] = {};
@@ -187,28 +171,7 @@ TEST(CKMemoryBufferParser, ReadStringGivesNullForLengthsBelowOneAndMovesFourByte
     EXPECT_TRUE(liar.HasFailed());
 }
 
-TEST(CKMemoryBufferParser, ExtractChunkOfNothingDoesNotMoveAndRefusedBytesStillAdvance)
-{
-    ChunkPtr chunk = SampleChunk(3);
-    Bytes bytes = Serialised(chunk.get());
-    Bytes buffer(4, 0);
-    buffer.insert(buffer.end(), bytes.begin(), bytes.end());
-    CKMemoryBufferParser parser((int) buffer.size(), buffer.data());
-    parser.Seek(4);
-    EXPECT_EQ(parser.ExtractChunk(0, nullptr), nullptr);
-    EXPECT_EQ(parser.CursorPosition(), 4);
-    ChunkPtr back(parser.ExtractChunk((int) bytes.size(), nullptr));
-    ASSERT_NE(back, nullptr);
-    EXPECT_EQ(parser.CursorPosition(), (int) buffer.size());
-    EXPECT_EQ(Serialised(back.get()), bytes);
-
-    Bytes junk = {1, 2, 3};
-    CKMemoryBufferParser refused(3, junk.data());
-    EXPECT_EQ(refused.ExtractChunk(3, nullptr), nullptr);
-    EXPECT_EQ(refused.CursorPosition(), 3);
-}
-
-TEST(CKMemoryBufferParser, InsertChunkWritesTheSizeAndTheSerialisedForm)
+TEST(CKMemoryBufferParser, ChunksGoInAfterTheirSizeAndComeBackWhole)
 {
     ChunkPtr chunk = SampleChunk(5);
     Bytes bytes = Serialised(chunk.get());
@@ -220,18 +183,36 @@ TEST(CKMemoryBufferParser, InsertChunkWritesTheSizeAndTheSerialisedForm)
     EXPECT_EQ(LoadLE32(out), bytes.size());
     EXPECT_EQ(Bytes(out + 4, out + 4 + bytes.size()), bytes);
     EXPECT_EQ(LoadLE32(out + 4 + bytes.size()), 0u);
+
+    // A chunk of nothing does not move; refused bytes still advance.
+    parser.Seek(4);
+    EXPECT_EQ(parser.ExtractChunk(0, nullptr), nullptr);
+    EXPECT_EQ(parser.CursorPosition(), 4);
+    ChunkPtr back(parser.ExtractChunk((int) bytes.size(), nullptr));
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(parser.CursorPosition(), (int) bytes.size() + 4);
+    EXPECT_EQ(Serialised(back.get()), bytes);
+    Bytes junk = {1, 2, 3};
+    CKMemoryBufferParser refused(3, junk.data());
+    EXPECT_EQ(refused.ExtractChunk(3, nullptr), nullptr);
+    EXPECT_EQ(refused.CursorPosition(), 3);
 }
 
-TEST(CKMemoryBufferParser, ComputeCRCIsZlibsAdlerContinuedFromTheGivenValue)
+TEST(CKMemoryBufferParser, ComputeCRCIsZlibsAdlerContinuedFromTheGivenValueAndExtractFileWritesAll)
 {
-    Bytes bytes = Pattern(1000);
-    CKMemoryBufferParser parser(1000, bytes.data());
+    // Past one 8 MB piece, so that the sum goes on from piece to piece.
+    Bytes bytes = Pattern(CK_BUFFERPARSER_PIECE + 1000);
+    CKMemoryBufferParser parser((int) bytes.size(), bytes.data());
     CKDWORD first = parser.ComputeCRC(400, 0);
-    CKDWORD all = parser.ComputeCRC(600, first);
+    CKDWORD all = parser.ComputeCRC((int) bytes.size() - 400, first);
     EXPECT_EQ(first, (CKDWORD) adler32(0, bytes.data(), 400));
     EXPECT_EQ(all, Adler0(bytes));
-    EXPECT_NE(all, (CKDWORD) adler32(1, bytes.data(), 1000)) << "started from 0, not from zlib's 1";
-    EXPECT_EQ(parser.CursorPosition(), 1000);
+    EXPECT_NE(first, (CKDWORD) adler32(1, bytes.data(), 400)) << "started from 0, not from zlib's 1";
+    EXPECT_EQ(parser.CursorPosition(), (int) bytes.size());
+    TestTempDir dir;
+    parser.Seek(0);
+    EXPECT_TRUE(parser.ExtractFile(dir.File("all.bin").c_str(), (int) bytes.size()));
+    EXPECT_EQ(ReadWholeFile(dir.File("all.bin")) == bytes, true);
 }
 
 TEST(CKMemoryBufferParser, ExtractCopiesWithoutMovingTheSource)
@@ -239,7 +220,7 @@ TEST(CKMemoryBufferParser, ExtractCopiesWithoutMovingTheSource)
     Bytes bytes = Pattern(64);
     CKMemoryBufferParser parser(64, bytes.data());
     parser.Seek(10);
-    Owned<CKMemoryBufferParser> copy(parser.Extract(20));
+    std::unique_ptr<CKMemoryBufferParser> copy(parser.Extract(20));
     ASSERT_NE(copy.get(), nullptr);
     EXPECT_EQ(parser.CursorPosition(), 10);
     EXPECT_EQ(copy->Size(), 20);
@@ -252,7 +233,7 @@ TEST(CKMemoryBufferParser, PackAndStreamingUnPackGiveTheBytesBack)
 {
     Bytes bytes = Pattern(300000);
     CKMemoryBufferParser parser((int) bytes.size(), bytes.data());
-    Owned<CKBufferParser> packed(parser.Pack((int) bytes.size(), 9));
+    std::unique_ptr<CKBufferParser> packed(parser.Pack((int) bytes.size(), 9));
     ASSERT_NE(packed.get(), nullptr);
     EXPECT_EQ(parser.CursorPosition(), 0) << "packing leaves the source cursor";
     EXPECT_LT(packed->Size(), (int) bytes.size());
@@ -262,7 +243,7 @@ TEST(CKMemoryBufferParser, PackAndStreamingUnPackGiveTheBytesBack)
         << "the same bytes as zlib's compress2 at that level";
 
     CKMemoryBufferParser source(packed->Size(), static_cast<CKMemoryBufferParser*>(packed.get())->GetBuffer());
-    Owned<CKBufferParser> unpacked(source.UnPack((int) bytes.size(), packed->Size()));
+    std::unique_ptr<CKBufferParser> unpacked(source.UnPack((int) bytes.size(), packed->Size()));
     ASSERT_NE(unpacked.get(), nullptr);
     EXPECT_EQ(source.CursorPosition(), packed->Size()) << "the memory parser moves past the packed bytes";
     EXPECT_TRUE(unpacked->IsValid());
@@ -317,6 +298,10 @@ TEST(CKInflatingParsers, ShortOrBrokenStreamsFailTheReadThatRunsShort)
     EXPECT_EQ(back, bytes);
     CKBYTE more[10];
     EXPECT_FALSE(lying.Read(more, 10));
+    // A stream yielding more than it claims gives no byte past its claim.
+    CKCompressedMemoryBufferParser shorter(packed.data(), (int) packed.size(), (int) bytes.size() - 10);
+    EXPECT_TRUE(shorter.Read(back.data(), (int) bytes.size() - 10));
+    EXPECT_FALSE(shorter.Read(more, 1));
 
     // Corrupt bytes in the middle.
     Bytes broken = packed;
@@ -343,12 +328,12 @@ TEST(CKInflatingParsers, ExtractAndExtractFileDeliverTheInflatedBytes)
     Bytes packed = Deflate(bytes);
     CKCompressedMemoryBufferParser parser(packed.data(), (int) packed.size(), (int) bytes.size());
     parser.Skip(1000);
-    Owned<CKMemoryBufferParser> copy(parser.Extract(2000));
+    std::unique_ptr<CKMemoryBufferParser> copy(parser.Extract(2000));
     ASSERT_NE(copy.get(), nullptr);
     EXPECT_EQ(std::memcmp(copy->GetBuffer(), bytes.data() + 1000, 2000), 0);
     EXPECT_EQ(parser.CursorPosition(), 3000) << "the inflating parser moves";
     EXPECT_TRUE(parser.ExtractFile(dir.File("part.bin").c_str(), 87000));
-    EXPECT_EQ(ReadFileBytes(dir.File("part.bin")), Bytes(bytes.begin() + 3000, bytes.end()));
+    EXPECT_EQ(ReadWholeFile(dir.File("part.bin")), Bytes(bytes.begin() + 3000, bytes.end()));
     EXPECT_FALSE(parser.ExtractFile(dir.File("none.bin").c_str(), 0));
 }
 
@@ -360,7 +345,7 @@ TEST(CKFileBufferParser, ReadsTheFileAndUnpacksFromItsCursor)
     Bytes file(8, 0xEE);
     file.insert(file.end(), packed.begin(), packed.end());
     file.insert(file.end(), plain.begin(), plain.begin() + 100);
-    WriteFileBytes(dir.File("f.bin"), file);
+    WriteWholeFile(dir.File("f.bin"), file);
 
     CKFileBufferParser parser(dir.File("f.bin").c_str(), TRUE);
     ASSERT_TRUE(parser.IsValid());
@@ -368,13 +353,17 @@ TEST(CKFileBufferParser, ReadsTheFileAndUnpacksFromItsCursor)
     parser.Seek(8);
     EXPECT_EQ(parser.ComputeCRC((int) packed.size(), 0), Adler0(packed));
     parser.Seek(8);
-    Owned<CKBufferParser> unpacked(parser.UnPack((int) plain.size(), (int) packed.size()));
+    std::unique_ptr<CKBufferParser> unpacked(parser.UnPack((int) plain.size(), (int) packed.size()));
     ASSERT_NE(unpacked.get(), nullptr);
     Bytes back(plain.size());
     ASSERT_TRUE(unpacked->Read(back.data(), (int) back.size()));
     EXPECT_EQ(back, plain);
+    unpacked->Seek(0); // the file is read again from the packed start
+    std::fill(back.begin(), back.end(), 0);
+    ASSERT_TRUE(unpacked->Read(back.data(), (int) back.size()));
+    EXPECT_EQ(back, plain);
     parser.Seek(8 + (int) packed.size());
-    Owned<CKMemoryBufferParser> tail(parser.Extract(100));
+    std::unique_ptr<CKMemoryBufferParser> tail(parser.Extract(100));
     ASSERT_NE(tail.get(), nullptr);
     EXPECT_EQ(std::memcmp(tail->GetBuffer(), plain.data(), 100), 0);
     EXPECT_EQ(parser.CursorPosition(), (int) file.size());
@@ -455,7 +444,7 @@ TEST(CKMemoryBufferWriter, SectionsOfEightAndSixteenMegabytesAndOneByteMoreSumWr
         EXPECT_EQ(out.m_Bytes == bytes, true);
         EXPECT_EQ(out.m_Calls, (size + 0x7FFFFF) / 0x800000) << "written in 8 MB pieces";
 
-        Owned<CKBufferParser> packed(writer.Pack(size, 4));
+        std::unique_ptr<CKBufferParser> packed(writer.Pack(size, 4));
         ASSERT_NE(packed.get(), nullptr);
         Bytes deflated = Contents(static_cast<CKMemoryBufferParser*>(packed.get()));
         ASSERT_EQ((int) deflated.size(), packed->Size());
@@ -519,13 +508,13 @@ TEST(CKMemoryBufferWriter, IncompressibleDataPacksLargerAndSmallDataPacksToo)
     Bytes noise = Noise(50000);
     CKMemoryBufferWriter writer((int) noise.size());
     writer.Write(noise.data(), (int) noise.size());
-    Owned<CKBufferParser> packed(writer.Pack((int) noise.size(), 9));
+    std::unique_ptr<CKBufferParser> packed(writer.Pack((int) noise.size(), 9));
     ASSERT_NE(packed.get(), nullptr);
     EXPECT_GE(packed->Size(), (int) noise.size()) << "the caller then keeps the plain form";
 
     CKMemoryBufferWriter tiny(1);
     tiny.Write("x", 1);
-    Owned<CKBufferParser> packedTiny(tiny.Pack(1, 1));
+    std::unique_ptr<CKBufferParser> packedTiny(tiny.Pack(1, 1));
     ASSERT_NE(packedTiny.get(), nullptr);
     Bytes deflated = Contents(static_cast<CKMemoryBufferParser*>(packedTiny.get()));
     CKBYTE back[4];

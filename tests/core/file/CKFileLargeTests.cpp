@@ -20,14 +20,9 @@
 
 namespace {
 
+// AddressSanitizer's quarantine keeps freed blocks resident.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kMeasureMemory = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kMeasureMemory = false;
-#else
-constexpr bool kMeasureMemory = true;
-#endif
 #else
 constexpr bool kMeasureMemory = true;
 #endif

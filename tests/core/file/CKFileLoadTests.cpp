@@ -13,10 +13,9 @@
 #include "core/object/CKObjectIDList.h"
 #include "includes/CKByteOrder.h"
 #include "platform/PlatformPaths.h"
+#include "tests/core/support/ChunkTestSupport.h"
 #include "tests/core/support/FileTestSupport.h"
 #include "tests/support/TestPaths.h"
-
-std::vector<std::string>& EngineFixture_Console();
 
 namespace {
 
@@ -34,18 +33,11 @@ void PutBytes(Bytes& out, const Bytes& bytes)
     out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
-Bytes Serialise(CKStateChunk* chunk)
-{
-    Bytes bytes((size_t) chunk->ConvertToBuffer(nullptr));
-    chunk->ConvertToBuffer(bytes.data());
-    return bytes;
-}
-
 // A chunk as FileTestItem writes it, not bound to a file (references are
 // saved ids), with the name under identifier 1 as old files keep it.
 Bytes ItemChunk(const char* name, short priority, CK_ID ref, bool hidden)
 {
-    CKStateChunk* chunk = CKCreateStateChunk(FileTestItem::m_ClassID, nullptr);
+    ChunkPtr chunk = NewChunk(FileTestItem::m_ClassID);
     chunk->StartWrite();
     if (name) {
         chunk->WriteIdentifier(1);
@@ -60,25 +52,19 @@ Bytes ItemChunk(const char* name, short priority, CK_ID ref, bool hidden)
     chunk->StartObjectIDSequence(1);
     chunk->WriteObjectIDSequenceItem(ref);
     chunk->WriteBuffer(3, "abc");
-    chunk->CloseChunk();
-    Bytes bytes = Serialise(chunk);
-    CKDeleteStateChunk(chunk);
-    return bytes;
+    return Serialised(chunk.get());
 }
 
 Bytes ManagerChunk(std::vector<int> numbers)
 {
-    CKStateChunk* chunk = CKCreateStateChunk(0x42, nullptr);
+    ChunkPtr chunk = NewChunk(0x42);
     chunk->StartWrite();
     chunk->WriteIdentifier(0x42);
     chunk->WriteInt((int) numbers.size());
     for (int n : numbers)
         chunk->WriteInt(n);
     chunk->WriteObjectID(0);
-    chunk->CloseChunk();
-    Bytes bytes = Serialise(chunk);
-    CKDeleteStateChunk(chunk);
-    return bytes;
+    return Serialised(chunk.get());
 }
 
 struct OldItem
@@ -168,14 +154,6 @@ protected:
         return static_cast<FileTestItem*>(context->GetObjectByNameAndClass(name, FileTestItem::m_ClassID));
     }
 
-    bool Said(const std::string& text)
-    {
-        for (const std::string& line : Console())
-            if (line == text)
-                return true;
-        return false;
-    }
-
     // A small valid file of this engine's own layout.
     Bytes SaveSmall(TestTempDir& dir, int mode, const std::vector<std::string>& includes = {}, int items = 30)
     {
@@ -242,24 +220,16 @@ TEST_F(CKFileLoad, AHandBuiltVersion7FileLoadsPlainAndPacked)
     }
 }
 
-TEST_F(CKFileLoad, HandBuiltVersion6And5FilesTakeNamesAndClassesFromTheChunks)
+TEST_F(CKFileLoad, HandBuiltVersion6To4FilesTakeNamesAndClassesFromTheChunks)
 {
-    for (CKDWORD version : {6u, 5u}) {
+    for (CKDWORD version : {6u, 5u, 4u}) {
         SCOPED_TRACE(version);
         Console().clear();
         std::vector<OldItem> items = {{3, "", ItemChunk("Gamma", 33, 4, false)},
                                       {4, "", ItemChunk("Delta", 44, 0, false)}};
         Bytes file = BuildOldFile(version, items, {{kTestManagerGuid1, ManagerChunk({8})}});
         CKContext* fresh = NewContext();
-        // The context's console goes to the fixture.
-        fresh->SetInterfaceMode(
-            TRUE,
-            [](CKUICallbackStruct& m, void*) -> CKERROR {
-                if (m.Reason == CKUIM_OUTTOCONSOLE)
-                    EngineFixture_Console().push_back(reinterpret_cast<const char*>(m.Param2));
-                return 0;
-            },
-            nullptr);
+        fresh->SetInterfaceMode(TRUE, ConsoleHook, nullptr);
         ASSERT_EQ(LoadBytes(fresh, file), 0);
         FileTestItem* gamma = Find(fresh, "Gamma");
         FileTestItem* delta = Find(fresh, "Delta");
@@ -360,7 +330,11 @@ TEST_F(CKFileLoad, IncludedFileNamesAreReducedToBareNamesInsideTheTemporaryFolde
     TestTempDir dir;
     for (const char* name : {"zzzz", "yyyy", "wwww", "vvvv"})
         WriteWholeFile(dir.File(name), Bytes(10, (CKBYTE) name[0]));
-    Bytes file = SaveSmall(dir, 0, {dir.File("zzzz"), dir.File("yyyy"), dir.File("wwww"), dir.File("vvvv")}, 1);
+    WriteWholeFile(dir.File("empty"), Bytes{});
+    Bytes file = SaveSmall(dir, 8,
+                           {dir.File("zzzz"), dir.File("yyyy"), dir.File("wwww"), dir.File("vvvv"), dir.File("empty"),
+                            dir.File("missing")},
+                           1);
     auto patch = [&](const char* from, const char* to) {
         auto at = std::search(file.begin() + 64, file.end(), from, from + 4);
         ASSERT_NE(at, file.end());
@@ -379,6 +353,8 @@ TEST_F(CKFileLoad, IncludedFileNamesAreReducedToBareNamesInsideTheTemporaryFolde
     EXPECT_EQ(PlatformPathExists((parent + "/x").c_str()), xBefore) << "nothing is written outside";
     EXPECT_FALSE(PlatformPathExists((folder + "/....").c_str())) << "a name of dots is refused";
     EXPECT_EQ(ReadWholeFile(folder + "/v"), Bytes(10, 'v'));
+    EXPECT_FALSE(PlatformPathExists((folder + "/empty").c_str())) << "size 0 extracts nothing";
+    EXPECT_FALSE(PlatformPathExists((folder + "/missing").c_str()));
     EXPECT_EQ(fresh->GetObjectsCountByClassID(FileTestItem::m_ClassID), 1) << "the objects still load";
 }
 
@@ -394,6 +370,12 @@ TEST_F(CKFileLoad, ANameClashAnsweredCancelCancelsTheLoadAndCreatesNothing)
     EXPECT_EQ(LoadBytes(fresh, file, CK_LOAD_DODIALOG), CKErr::Canceled);
     EXPECT_EQ(g_ClashMessages, 1);
     EXPECT_EQ(fresh->GetObjectsCountByClassID(FileTestItem::m_ClassID), 1);
+
+    // No clash, no question.
+    CKContext* clean = NewContext();
+    clean->SetInterfaceMode(TRUE, ClashCallback, nullptr);
+    EXPECT_EQ(LoadBytes(clean, file, CK_LOAD_DODIALOG), 0);
+    EXPECT_EQ(g_ClashMessages, 1);
 
     // Answered otherwise, the load goes on and makes every object.
     g_ClashAnswer = 0;
@@ -505,10 +487,8 @@ TEST_F(CKFileLoad, TheGridManagerIsAlwaysCalledAndLoadedFilesAreRemembered)
     CKContext* fresh = NewContext();
     auto* grid = new FileTestManager(fresh, GRID_MANAGER_GUID, "Grid");
     grid->m_Saves = false;
-    CKFile* loader = fresh->CreateCKFile();
     WriteWholeFile(dir.File("level.qbx"), file);
-    ASSERT_EQ(loader->Load(dir.File("level.qbx").c_str(), nullptr, 0), 0);
-    fresh->DeleteCKFile(loader);
+    ASSERT_EQ(LoadFile(fresh, dir.File("level.qbx")), 0);
     EXPECT_EQ(grid->m_LoadCalls, 1);
     EXPECT_TRUE(grid->m_LoadedNull) << "called with no chunk when the file holds none for it";
     EXPECT_EQ(std::string(fresh->GetLastCompositionLoaded()), dir.File("level.qbx"));

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -274,7 +275,8 @@ protected:
             int refs = (int) (Next(seed) % 6);
             for (int r = 0; r < refs; ++r)
                 item->m_Refs.push_back(targets[(Next(seed) * 3 + r) % targets.size()]);
-            int blob = (int) (Next(seed) % 300);
+            // Enough small pieces that the writer gathers several runs.
+            int blob = (int) (Next(seed) % 1000);
             for (int b = 0; b < blob; ++b)
                 item->m_Blob.push_back((CKBYTE) Next(seed));
         }
@@ -385,7 +387,7 @@ protected:
 
 } // namespace
 
-TEST_F(CKFileRoundTrip, AThousandObjectsComeBackFieldForFieldCompressedAndNot)
+TEST_F(CKFileRoundTrip, AThousandObjectsComeBackFieldForFieldCompressedAndNotAndSaveAlike)
 {
     TestTempDir dir;
     SavedWorld world = Build(m_Context);
@@ -396,6 +398,9 @@ TEST_F(CKFileRoundTrip, AThousandObjectsComeBackFieldForFieldCompressedAndNot)
         SCOPED_TRACE(mode);
         std::string path = dir.File(mode ? "packed.qdx" : "plain.qdx");
         ASSERT_EQ(Save(m_Context, world, path, mode), 0);
+        ASSERT_EQ(Save(m_Context, world, dir.File("again.qdx"), mode), 0);
+        EXPECT_EQ(ReadWholeFile(path), ReadWholeFile(dir.File("again.qdx"))) << "the same content, the same bytes";
+        std::remove(dir.File("again.qdx").c_str());
         CKContext* fresh = nullptr;
         std::map<CK_ID, CK_ID> map;
         std::map<std::string, CK_ID> shared;
@@ -522,17 +527,6 @@ TEST_F(CKFileRoundTrip, AnIndependentReaderFindsTheLayoutTheFormatDescribes)
     }
 }
 
-TEST_F(CKFileRoundTrip, SavingTheSameContextTwiceGivesTheSameBytes)
-{
-    TestTempDir dir;
-    SavedWorld world = Build(m_Context);
-    for (int mode : {0, 8}) {
-        ASSERT_EQ(Save(m_Context, world, dir.File("a.qdx"), mode), 0);
-        ASSERT_EQ(Save(m_Context, world, dir.File("b.qdx"), mode), 0);
-        EXPECT_EQ(ReadWholeFile(dir.File("a.qdx")), ReadWholeFile(dir.File("b.qdx")));
-    }
-}
-
 TEST_F(CKFileRoundTrip, DataThatDoesNotShrinkIsStoredPlainAndSummedAsStored)
 {
     TestTempDir dir;
@@ -560,9 +554,7 @@ TEST_F(CKFileRoundTrip, DataThatDoesNotShrinkIsStoredPlainAndSummedAsStored)
         EXPECT_EQ(r.crc, (CKDWORD) adler32(0, r.dataStoredBytes.data(), (uInt) r.dataStoredBytes.size()));
 
         CKContext* fresh = NewContext();
-        CKFile* loader = fresh->CreateCKFile();
-        ASSERT_EQ(loader->Load(path.c_str(), nullptr, 0), 0);
-        fresh->DeleteCKFile(loader);
+        ASSERT_EQ(LoadFile(fresh, path), 0);
         auto* back = static_cast<FileTestItem*>(fresh->GetObjectByNameAndClass("Noise", FileTestItem::m_ClassID));
         ASSERT_NE(back, nullptr);
         EXPECT_EQ(back->m_Blob, item->m_Blob);
@@ -610,30 +602,4 @@ TEST_F(CKFileRoundTrip, LoadedChunksBorrowFromAMappedPlainFileAndNeverWriteIt)
         }
         EXPECT_EQ(ReadWholeFile(path), before);
     }
-}
-
-TEST_F(CKFileRoundTrip, IncludedFilesArriveInTheTemporaryFolder)
-{
-    TestTempDir dir;
-    SavedWorld world;
-    FileTestItem* item = NewItem(m_Context, "Holder");
-    world.saved.push_back(item->GetID());
-    world.cids[item->GetID()] = FileTestItem::m_ClassID;
-    WriteWholeFile(dir.File("empty.bin"), Bytes{});
-    Bytes content(70000);
-    for (size_t i = 0; i < content.size(); ++i)
-        content[i] = (CKBYTE) (i * 7);
-    WriteWholeFile(dir.File("data.bin"), content);
-    std::vector<std::string> includes = {dir.File("empty.bin"), dir.File("missing.bin"), dir.File("data.bin")};
-    ASSERT_EQ(Save(m_Context, world, dir.File("inc.qdx"), 8, includes), 0);
-
-    CKContext* fresh = NewContext();
-    CKFile* file = fresh->CreateCKFile();
-    ASSERT_EQ(file->Load(dir.File("inc.qdx").c_str(), nullptr, 0), 0);
-    fresh->DeleteCKFile(file);
-    std::string folder = fresh->GetPathManager()->GetTempFolder().CStr();
-    EXPECT_EQ(ReadWholeFile(folder + "/data.bin"), content);
-    EXPECT_FALSE(PlatformPathExists((folder + "/empty.bin").c_str())) << "size 0 extracts nothing";
-    EXPECT_FALSE(PlatformPathExists((folder + "/missing.bin").c_str()));
-    EXPECT_EQ(fresh->GetObjectsCountByClassID(FileTestItem::m_ClassID), 1);
 }

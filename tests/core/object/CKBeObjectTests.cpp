@@ -18,6 +18,7 @@
 #include "core/parameter/CKParameter.h"
 #include "core/parameter/CKParameterGuids.h"
 #include "core/parameter/CKParameterManager.h"
+#include "tests/core/support/ChunkTestSupport.h"
 #include "tests/core/support/CoreTestSupport.h"
 
 // Behavioural objects with stand-ins for the classes they reach through
@@ -38,7 +39,8 @@ public:
     static const char* GetClassName() { return "Test Behavior"; }
 };
 
-// Attribute types: 1 and 2 carry a parameter, 3 does not, 4 is never saved.
+// Attribute types: 1 and 2 carry a parameter, 0 and 3 do not, 4 is never
+// saved; the older form names type 3 "Tag".
 std::vector<std::string> g_Events;
 
 CKBeObjectLinks TestLinks()
@@ -56,7 +58,7 @@ CKBeObjectLinks TestLinks()
         return type == 4 ? (CKDWORD) CK_ATTRIBUTE_DONOTSAVE : 0u;
     };
     l.GetAttributeCompatibleClassID = [](CKContext*, int type) -> CK_CLASSID {
-        return type >= 1 && type <= 4 ? (CK_CLASSID) CKCID_BEOBJECT : -1;
+        return type >= 0 && type <= 4 ? (CK_CLASSID) CKCID_BEOBJECT : -1;
     };
     l.GetAttributeParameterGuid = [](CKContext*, int type) {
         return type == 1 || type == 2 ? CKGUID(0x100 + type, 0) : CKGUID();
@@ -66,6 +68,9 @@ CKBeObjectLinks TestLinks()
     };
     l.RemoveAttributeFromObject = [](CKContext*, int type, CKBeObject*) {
         g_Events.push_back("remove " + std::to_string(type));
+    };
+    l.RegisterAttributeType = [](CKContext*, const char* name, CKGUID, CK_CLASSID, const char*) {
+        return std::string(name) == "Tag" ? 3 : -1;
     };
     return l;
 }
@@ -120,31 +125,17 @@ protected:
     CKContext* m_Context = nullptr;
 };
 
-std::vector<CKDWORD> DataWords(CKStateChunk* chunk)
-{
-    chunk->CloseChunk();
-    const CKDWORD* b = chunk->GetBuffer();
-    return b ? std::vector<CKDWORD>(b + 1, b + 1 + b[0]) : std::vector<CKDWORD>();
-}
-
 } // namespace
-
-TEST_F(BeObjectTest, PriorityIsClampedToItsRange)
-{
-    CKBeObject* o = NewBeObject();
-    ASSERT_NE(o, nullptr);
-    EXPECT_EQ(o->GetClassID(), CKCID_BEOBJECT);
-    o->SetPriority(40000);
-    EXPECT_EQ(o->GetPriority(), 32000);
-    o->SetPriority(-40000);
-    EXPECT_EQ(o->GetPriority(), -32000);
-}
 
 TEST_F(BeObjectTest, ScriptsAreBehavioursSortedByPriorityAndOwned)
 {
     CKBeObject* o = NewBeObject();
+    ASSERT_NE(o, nullptr);
+    EXPECT_EQ(o->GetClassID(), CKCID_BEOBJECT);
+    o->AddSceneInIndex(1); // in a scene, with no scene class to reach
     TestBehavior* low = NewBehavior(1);
     TestBehavior* high = NewBehavior(9);
+    TestBehavior* other = NewBehavior();
     EXPECT_EQ(o->AddScript(nullptr), CKErr::InvalidParameter);
     EXPECT_EQ(o->AddScript(low), 0);
     EXPECT_EQ(o->AddScript(high), 0);
@@ -154,26 +145,31 @@ TEST_F(BeObjectTest, ScriptsAreBehavioursSortedByPriorityAndOwned)
     EXPECT_EQ(o->GetScript(1), low);
     EXPECT_EQ(low->m_Owner, o);
     EXPECT_TRUE(o->IsObjectUsed(low, CKCID_BEHAVIOR));
+    o->AddObjectToOwnScenes(other); // no scene class: nothing to reach
+    o->RemoveObjectFromOwnScenes(other);
     EXPECT_EQ(o->AddScript(NewBeObject()), CKErr::IncompatibleClassID);
-    TestBehavior* other = NewBehavior();
     other->m_Compatible = CKCID_GROUP;
     EXPECT_EQ(o->AddScript(other), CKErr::IncompatibleClassID);
+    // The priority is clamped to its range.
+    o->SetPriority(40000);
+    EXPECT_EQ(o->GetPriority(), 32000);
+    o->SetPriority(-40000);
+    EXPECT_EQ(o->GetPriority(), -32000);
+    EXPECT_EQ(o->Load(nullptr, nullptr), CKErr::InvalidParameter);
 }
 
 TEST_F(BeObjectTest, PlainObjectSavedWithAFileHoldsOnlyTheObjectSections)
 {
     CKFile file(m_Context);
     CKBeObject* o = NewBeObject();
-    CKStateChunk* chunk = o->Save(&file, 0);
+    ChunkPtr chunk(o->Save(&file, 0));
     EXPECT_EQ(chunk->GetChunkClassID(), CKCID_BEOBJECT);
     EXPECT_EQ(chunk->GetDataVersion(), 10);
-    EXPECT_TRUE(DataWords(chunk).empty());
-    CKDeleteStateChunk(chunk);
+    EXPECT_TRUE(DataWords(chunk.get()).empty());
 
     o->Show(CKHIDE);
-    chunk = o->Save(&file, 0);
-    EXPECT_EQ(DataWords(chunk), (std::vector<CKDWORD>{CK_STATESAVE_OBJECTHIDDEN, 0}));
-    CKDeleteStateChunk(chunk);
+    chunk.reset(o->Save(&file, 0));
+    EXPECT_EQ(DataWords(chunk.get()), (Words{CK_STATESAVE_OBJECTHIDDEN, 0}));
 }
 
 TEST_F(BeObjectTest, ScriptsAndPriorityTravelThroughAFile)
@@ -189,12 +185,10 @@ TEST_F(BeObjectTest, ScriptsAndPriorityTravelThroughAFile)
     saving.SaveObject(o, 0x800);
     ASSERT_EQ(saving.GetObjectRecordCount(), 3); // the scripts first, then the object
     EXPECT_EQ(saving.m_FileObjects[2].m_Object, o);
-    CKStateChunk* chunk = o->Save(&saving, 0x800);
-    std::vector<CKBYTE> bytes((size_t) chunk->ConvertToBuffer(nullptr));
-    chunk->ConvertToBuffer(bytes.data());
-    std::vector<CKDWORD> words = DataWords(chunk);
-    EXPECT_EQ(words, (std::vector<CKDWORD>{CK_STATESAVE_SCRIPTS, 5, 2, 0, 1, CK_STATESAVE_PRIORITY, 0, 0x10000000, 5}));
-    CKDeleteStateChunk(chunk);
+    ChunkPtr chunk(o->Save(&saving, 0x800));
+    std::vector<CKBYTE> bytes = Serialised(chunk.get());
+    EXPECT_EQ(DataWords(chunk.get()),
+              (Words{CK_STATESAVE_SCRIPTS, 5, 2, 0, 1, CK_STATESAVE_PRIORITY, 0, 0x10000000, 5}));
 
     // Loading: the records became new objects.
     CKFile loading(m_Context);
@@ -205,22 +199,21 @@ TEST_F(BeObjectTest, ScriptsAndPriorityTravelThroughAFile)
     loading.AddObjectRecord(9999, CKCID_BEOBJECT);
     loading.m_FileObjects[0].m_CreatedObject = a2->GetID();
     loading.m_FileObjects[1].m_CreatedObject = b2->GetID();
-    CKStateChunk* read = CKCreateStateChunk(0, &loading);
+    ChunkPtr read = NewChunk(0, &loading);
     ASSERT_TRUE(read->ConvertFromBuffer(bytes.data(), (int) bytes.size()));
     CKBeObject* back = NewBeObject();
-    EXPECT_EQ(back->Load(read, &loading), 0);
+    EXPECT_EQ(back->Load(read.get(), &loading), 0);
     ASSERT_EQ(back->GetScriptCount(), 2);
     EXPECT_EQ(back->GetScript(0), a2);
     EXPECT_EQ(back->GetScript(1), b2);
     EXPECT_EQ(back->GetPriority(), 5);
-    CKDeleteStateChunk(read);
 }
 
 TEST_F(BeObjectTest, ReferencesToObjectsOfTheWrongClassAreNotTakenAsScripts)
 {
     CKBeObject* notABehavior = NewBeObject();
     TestBehavior* behavior = NewBehavior();
-    CKStateChunk* chunk = CKCreateStateChunk(CKCID_BEOBJECT);
+    ChunkPtr chunk = NewChunk(CKCID_BEOBJECT);
     chunk->StartWrite();
     chunk->SetDataVersion(10);
     chunk->WriteIdentifier(CK_STATESAVE_SCRIPTS);
@@ -230,10 +223,9 @@ TEST_F(BeObjectTest, ReferencesToObjectsOfTheWrongClassAreNotTakenAsScripts)
     chunk->CloseChunk();
     CKFile file(m_Context);
     CKBeObject* o = NewBeObject();
-    EXPECT_EQ(o->Load(chunk, &file), 0);
+    EXPECT_EQ(o->Load(chunk.get(), &file), 0);
     ASSERT_EQ(o->GetScriptCount(), 1);
     EXPECT_EQ(o->GetScript(0), behavior);
-    CKDeleteStateChunk(chunk);
 }
 
 TEST_F(BeObjectTest, AttributesGetOneParameterAndRoundTripWithoutAFile)
@@ -243,6 +235,7 @@ TEST_F(BeObjectTest, AttributesGetOneParameterAndRoundTripWithoutAFile)
     EXPECT_FALSE(o->SetAttribute(1));
     EXPECT_FALSE(o->SetAttribute(-1));
     EXPECT_FALSE(o->SetAttribute(9)); // applies to no class
+    EXPECT_TRUE(NewBeObject()->SetAttribute(0)) << "only negative types are refused";
     EXPECT_TRUE(o->SetAttribute(3));
     EXPECT_TRUE(o->SetAttribute(4));
     EXPECT_EQ(o->GetAttributeCount(), 3);
@@ -256,18 +249,17 @@ TEST_F(BeObjectTest, AttributesGetOneParameterAndRoundTripWithoutAFile)
     EXPECT_EQ(o->GetAttributeParameter(3), nullptr);
     EXPECT_EQ(o->GetAttributeType(1), 3);
 
-    CKStateChunk* chunk = CKSaveObjectState(o);
+    ChunkPtr chunk(CKSaveObjectState(o));
     ASSERT_NE(chunk, nullptr);
     CKBeObject* copy = NewBeObject();
     g_Events.clear();
-    EXPECT_EQ(copy->Load(chunk, nullptr), 0);
+    EXPECT_EQ(copy->Load(chunk.get(), nullptr), 0);
     EXPECT_EQ(copy->GetAttributeCount(), 2); // type 4 is not saved
     EXPECT_TRUE(copy->HasAttribute(1));
     EXPECT_TRUE(copy->HasAttribute(3));
     // Without a file the saved parameter id still names the first parameter.
     EXPECT_EQ(copy->GetAttributeParameter(1), parameter);
     EXPECT_EQ((std::vector<std::string>{"add 1", "add 3"}), g_Events);
-    CKDeleteStateChunk(chunk);
 
     g_Events.clear();
     EXPECT_TRUE(o->RemoveAttribute(1));
@@ -278,7 +270,7 @@ TEST_F(BeObjectTest, AttributesGetOneParameterAndRoundTripWithoutAFile)
 
 TEST_F(BeObjectTest, AttributeSectionWithAWrongManagerCountIsReported)
 {
-    CKStateChunk* chunk = CKCreateStateChunk(CKCID_BEOBJECT);
+    ChunkPtr chunk = NewChunk(CKCID_BEOBJECT);
     chunk->StartWrite();
     chunk->SetDataVersion(10);
     chunk->WriteIdentifier(CK_STATESAVE_ATTRIBUTES);
@@ -291,16 +283,10 @@ TEST_F(BeObjectTest, AttributeSectionWithAWrongManagerCountIsReported)
     chunk->WriteInt(3);
     chunk->CloseChunk();
     CKBeObject* o = NewBeObject("Sphere");
-    EXPECT_EQ(o->Load(chunk, nullptr), 0);
+    EXPECT_EQ(o->Load(chunk.get(), nullptr), 0);
     EXPECT_EQ(o->GetAttributeCount(), 0);
     ASSERT_FALSE(g_Events.empty());
     EXPECT_EQ(g_Events.back(), "Load:Sphere :Invalid Attribute Data");
-    CKDeleteStateChunk(chunk);
-}
-
-TEST_F(BeObjectTest, NullChunkIsRefused)
-{
-    EXPECT_EQ(NewBeObject()->Load(nullptr, nullptr), CKErr::InvalidParameter);
 }
 
 TEST_F(BeObjectTest, CopyObjectsCopiesTheObjectItsScriptsAndItsParameters)
@@ -353,14 +339,56 @@ TEST_F(BeObjectTest, CopyingWithoutScriptsOrAttributesLeavesThemBehind)
 {
     CKBeObject* o = NewBeObject("Box");
     ASSERT_EQ(o->AddScript(NewBehavior()), 0);
-    ASSERT_TRUE(o->SetAttribute(3));
+    ASSERT_TRUE(o->SetAttribute(1));
     CKDependencies none;
     none.m_Flags = CK_DEPENDENCIES_NONE;
     int before = m_Context->GetObjectsCountByClassID(TestBehavior::m_ClassID);
+    int parameters = m_Context->GetObjectsCountByClassID(CKCID_PARAMETEROUT);
     auto* copy = static_cast<CKBeObject*>(m_Context->CopyObjects(o, &none, nullptr));
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(copy->GetScriptCount(), 0);
     EXPECT_EQ(copy->GetAttributeCount(), 0);
     EXPECT_STREQ(copy->GetName(), "Box"); // no options: the source's name
     EXPECT_EQ(m_Context->GetObjectsCountByClassID(TestBehavior::m_ClassID), before);
+    EXPECT_EQ(m_Context->GetObjectsCountByClassID(CKCID_PARAMETEROUT), parameters);
+
+    // A copy of an object without scripts or attributes gets no empty lists.
+    CKBeObject* plain = NewBeObject();
+    CKObject* plainCopy = m_Context->CopyObjects(plain);
+    ASSERT_NE(plainCopy, nullptr);
+    EXPECT_EQ(plainCopy->GetMemoryOccupation(), plain->GetMemoryOccupation());
+}
+
+TEST_F(BeObjectTest, OldAttributeSectionsAreReadWithOrWithoutClassWords)
+{
+    // Each attribute: its class (when the section has class words), name,
+    // category, parameter type, parameter, and without a file its state.
+    auto load = [&](CK_CLASSID cid, bool classWords) {
+        ChunkPtr chunk = NewChunk(CKCID_BEOBJECT);
+        chunk->StartWrite();
+        chunk->SetDataVersion(10);
+        chunk->WriteIdentifier(CK_STATESAVE_ATTRIBUTES_OLD);
+        chunk->WriteInt(1);
+        if (classWords)
+            chunk->WriteInt(cid);
+        chunk->WriteString("Tag");
+        chunk->WriteString("");
+        chunk->WriteGuid(CKGUID());
+        chunk->WriteObjectID(0);
+        chunk->WriteSubChunk(nullptr);
+        chunk->CloseChunk();
+        CKBeObject* o = NewBeObject("Old");
+        EXPECT_EQ(o->Load(chunk.get(), nullptr), 0);
+        return o;
+    };
+    EXPECT_TRUE(load(CKCID_BEOBJECT, true)->HasAttribute(3));
+    EXPECT_FALSE(CKIsLoadedFileObsolete());
+    // Class 0 is a class word, but no object class: the reading stops.
+    g_Events.clear();
+    EXPECT_EQ(load(0, true)->GetAttributeCount(), 0);
+    EXPECT_EQ(g_Events, (std::vector<std::string>{"Load:Old :Invalid Attribute Data"}));
+    EXPECT_FALSE(CKIsLoadedFileObsolete());
+    // A name where the class should be: the older layout, an obsolete file.
+    EXPECT_TRUE(load(0, false)->HasAttribute(3));
+    EXPECT_TRUE(CKIsLoadedFileObsolete());
 }

@@ -68,7 +68,7 @@ TEST_F(ClassRegistryTest, CoreClassesHaveTheirIdsNamesAndParents)
         EXPECT_TRUE(CKGetClassDesc(empty)->m_Name.IsEmpty());
 }
 
-TEST_F(ClassRegistryTest, AncestorSetsFollowTheParents)
+TEST_F(ClassRegistryTest, AncestorAndDerivedSetsAndLevelsFollowTheParents)
 {
     for (const ClassRow& row : kCoreClasses) {
         // Every class derives from itself and from each ancestor up to CKObject.
@@ -83,10 +83,8 @@ TEST_F(ClassRegistryTest, AncestorSetsFollowTheParents)
     EXPECT_FALSE(CKIsChildClassOf(1000, CKCID_OBJECT));
     EXPECT_FALSE(CKIsChildClassOf(-1, CKCID_OBJECT));
     EXPECT_FALSE(CKIsChildClassOf(CKCID_BEOBJECT, 5000));
-}
 
-TEST_F(ClassRegistryTest, DerivedSetsAndLevelsMatchTheHierarchy)
-{
+    // Derived sets and levels match the hierarchy.
     const XBitArray& beObjectChildren = CKGetClassDesc(CKCID_BEOBJECT)->m_Children;
     std::vector<int> derived;
     for (const ClassRow& row : kCoreClasses)
@@ -185,27 +183,11 @@ TEST(ErrorStrings, SentencesAreThoseOfTheTable)
     EXPECT_STREQ(CKErrorToString(-52), CKErrorToString(-51));
     EXPECT_STREQ(CKErrorToString(-59), "Operation was cancelled ");
     EXPECT_STREQ(CKErrorToString(-123), "the animation is invalid (no entity associated or zero length)");
-    for (CKERROR unknown : {-8,
-                            -9,
-                            -10,
-                            -12,
-                            -15,
-                            -26,
-                            -27,
-                            -32,
-                            -33,
-                            -41,
-                            -42,
-                            -43,
-                            -60,
-                            -100,
-                            -120,
-                            -124,
-                            1,
-                            59,
-                            -2147483647 - 1,
-                            2147483647})
-        EXPECT_STREQ(CKErrorToString(unknown), "Unknown Error") << unknown;
+    const CKERROR unknown[] = {
+        -8,        -9, -10, -12, -15, -26, -27, -32, -33, -41, -42, -43, -60, -100, -120, -124, 1, 59, -2147483647 - 1,
+        2147483647};
+    for (CKERROR error : unknown)
+        EXPECT_STREQ(CKErrorToString(error), "Unknown Error") << error;
 }
 
 TEST(EngineStartUp, StartsAndStopsSeveralTimesWithAFreshState)

@@ -9,20 +9,11 @@
 #include "core/object/XCompactObjectArray.h"
 #include "core/object/XCompactObjectPointerArray.h"
 #include "core/object/XObjectPointerArray.h"
+#include "tests/core/support/ChunkTestSupport.h"
 #include "tests/core/support/CoreTestSupport.h"
 
 namespace {
 using ObjectArrayTest = EngineFixture;
-}
-
-TEST_F(ObjectArrayTest, IdsOutsideTheArrayAreNone)
-{
-    XObjectArray ids;
-    ids.PushBack(5);
-    EXPECT_EQ(ids.GetObjectID(0), 5u);
-    EXPECT_EQ(ids.GetObjectID(1), 0u);
-    EXPECT_EQ(ids.GetObjectID(-1), 0u);
-    EXPECT_EQ(ids.GetObject(m_Context, 1), nullptr);
 }
 
 TEST_F(ObjectArrayTest, SavingWithAContextWritesZeroForObjectsThatMayNotBeWritten)
@@ -34,21 +25,20 @@ TEST_F(ObjectArrayTest, SavingWithAContextWritesZeroForObjectsThatMayNotBeWritte
     ids.PushBack(fixed->GetID());
     ids.PushBack(dynamic->GetID());
 
-    CKStateChunk* chunk = CKCreateStateChunk(1);
+    ChunkPtr chunk = NewChunk(1);
     chunk->StartWrite();
     chunk->SetWriteAllObjects(FALSE);
-    ids.Save(chunk, m_Context);
-    ids.Save(chunk); // without a context the ids go as they are
+    ids.Save(chunk.get(), m_Context);
+    ids.Save(chunk.get()); // without a context the ids go as they are
     chunk->StartRead();
     XObjectArray first;
-    first.Load(chunk);
+    first.Load(chunk.get());
     XObjectArray second = chunk->ReadXObjectArray();
     ASSERT_EQ(first.Size(), 2);
     EXPECT_EQ(first[0], fixed->GetID());
     EXPECT_EQ(first[1], 0u);
     ASSERT_EQ(second.Size(), 2);
     EXPECT_EQ(second[1], dynamic->GetID());
-    CKDeleteStateChunk(chunk);
 }
 
 TEST_F(ObjectArrayTest, CheckDropsIdsOfObjectsThatAreGone)
@@ -62,7 +52,6 @@ TEST_F(ObjectArrayTest, CheckDropsIdsOfObjectsThatAreGone)
     compact.PushBack(a->GetID());
     compact.PushBack(b->GetID());
     EXPECT_FALSE(ids.Check(m_Context));
-    CK_ID gone = a->GetID();
     m_Context->DestroyObject(a);
     EXPECT_TRUE(ids.Check(m_Context));
     EXPECT_TRUE(compact.Check(m_Context));
@@ -71,41 +60,35 @@ TEST_F(ObjectArrayTest, CheckDropsIdsOfObjectsThatAreGone)
     EXPECT_EQ(compact.Size(), 1);
     EXPECT_FALSE(ids.FindObject(nullptr));
     EXPECT_TRUE(ids.FindObject(b));
-    (void) gone;
+    // Ids outside the array are none.
+    EXPECT_EQ(ids.GetObjectID(1), 0u);
+    EXPECT_EQ(ids.GetObjectID(-1), 0u);
+    EXPECT_EQ(ids.GetObject(m_Context, 1), nullptr);
 }
 
-TEST_F(ObjectArrayTest, PointerCheckRemovesObjectsBeingDeleted)
+TEST_F(ObjectArrayTest, PointerChecksRemoveObjectsBeingDeletedAndKeepTheOthersInOrder)
 {
     CKObject* a = m_Context->CreateObject(TestObject::m_ClassID, "a");
     CKObject* b = m_Context->CreateObject(TestObject::m_ClassID, "b");
     XObjectPointerArray objects;
     objects.PushBack(a);
     objects.PushBack(b);
+    XCompactObjectPointerArray compact;
+    compact.PushBack(a);
+    compact.PushBack(nullptr);
+    compact.PushBack(b);
     EXPECT_FALSE(objects.Check());
-    EXPECT_EQ(objects.Size(), 2);
+    EXPECT_FALSE(compact.Check()) << "null entries stay";
     a->ModifyObjectFlags(CK_OBJECT_TOBEDELETED, 0);
+    EXPECT_TRUE(compact.Check());
+    ASSERT_EQ(compact.Size(), 2);
+    EXPECT_EQ(compact[0], nullptr);
+    EXPECT_EQ(compact[1], b);
     b->ModifyObjectFlags(CK_OBJECT_TOBEDELETED, 0);
     EXPECT_TRUE(objects.Check());
     EXPECT_TRUE(objects.IsEmpty());
     a->ModifyObjectFlags(0, CK_OBJECT_TOBEDELETED);
     b->ModifyObjectFlags(0, CK_OBJECT_TOBEDELETED);
-}
-
-TEST_F(ObjectArrayTest, CompactPointerCheckKeepsTheOthersInOrder)
-{
-    CKObject* a = m_Context->CreateObject(TestObject::m_ClassID, "a");
-    CKObject* b = m_Context->CreateObject(TestObject::m_ClassID, "b");
-    XCompactObjectPointerArray objects;
-    objects.PushBack(a);
-    objects.PushBack(nullptr);
-    objects.PushBack(b);
-    EXPECT_FALSE(objects.Check()) << "null entries stay";
-    a->ModifyObjectFlags(CK_OBJECT_TOBEDELETED, 0);
-    EXPECT_TRUE(objects.Check());
-    ASSERT_EQ(objects.Size(), 2);
-    EXPECT_EQ(objects[0], nullptr);
-    EXPECT_EQ(objects[1], b);
-    a->ModifyObjectFlags(0, CK_OBJECT_TOBEDELETED);
 }
 
 TEST_F(ObjectArrayTest, PointerArraysLoadTheExistingObjectsOfASequence)
@@ -116,12 +99,12 @@ TEST_F(ObjectArrayTest, PointerArraysLoadTheExistingObjectsOfASequence)
     objects.PushBack(a);
     objects.PushBack(nullptr);
     objects.PushBack(b);
-    CKStateChunk* chunk = CKCreateStateChunk(1);
+    ChunkPtr chunk = NewChunk(1);
     chunk->StartWrite();
-    objects.Save(chunk);
+    objects.Save(chunk.get());
     chunk->StartRead();
     XObjectPointerArray back;
-    back.Load(m_Context, chunk);
+    back.Load(m_Context, chunk.get());
     ASSERT_EQ(back.Size(), 2);
     EXPECT_EQ(back[0], a);
     EXPECT_EQ(back[1], b);
@@ -132,9 +115,8 @@ TEST_F(ObjectArrayTest, PointerArraysLoadTheExistingObjectsOfASequence)
     m_Context->DestroyObject(a);
     m_Context->DestroyObject(b);
     chunk->StartRead();
-    compact.Load(m_Context, chunk);
+    compact.Load(m_Context, chunk.get());
     ASSERT_EQ(compact.Size(), 1);
-    CKDeleteStateChunk(chunk);
 }
 
 TEST_F(ObjectArrayTest, IdListsTravelAsSequences)
@@ -145,12 +127,14 @@ TEST_F(ObjectArrayTest, IdListsTravelAsSequences)
     list.InsertRear(12345); // names no object: written as 0 with a context
     list.Reset();
     list.Next();
-    CKStateChunk* chunk = CKCreateStateChunk(1);
+    ChunkPtr chunk = NewChunk(1);
     chunk->StartWrite();
     chunk->WriteObjectIDList(&list, m_Context);
-    chunk->WriteObjectIDList(&list);
-    chunk->WriteObjectIDList(nullptr);
     EXPECT_EQ(list.GetCursorIndex(), 1); // the cursor is where it was
+    list.Reset();
+    chunk->WriteObjectIDList(&list);
+    EXPECT_EQ(list.GetCursorIndex(), 0);
+    chunk->WriteObjectIDList(nullptr);
     chunk->StartRead();
     CKObjectIDList back;
     back.InsertRear(99);
@@ -164,7 +148,6 @@ TEST_F(ObjectArrayTest, IdListsTravelAsSequences)
     chunk->ReadObjectIDList(&back);
     EXPECT_EQ(back.GetCount(), 0);
     EXPECT_EQ(chunk->GetReadError(), 0);
-    CKDeleteStateChunk(chunk);
 }
 
 TEST_F(ObjectArrayTest, DependencyOptionsFollowTheRecordFlags)

@@ -1,28 +1,26 @@
 #include "tests/core/support/CoreTestSupport.h"
 
+#include <algorithm>
+
 int TestListener::s_PreCount = 0;
 int TestListener::s_PostCount = 0;
 
-std::vector<std::string>& EngineFixture_Console();
-
-namespace {
-CKERROR ConsoleHook(CKUICallbackStruct& message, void*)
-{
-    if (message.Reason == CKUIM_OUTTOCONSOLE)
-        EngineFixture_Console().push_back(reinterpret_cast<const char*>(message.Param2));
-    return 0;
-}
-} // namespace
-
-std::vector<std::string>& EngineFixture_Console()
+std::vector<std::string>& EngineFixture::Console()
 {
     static std::vector<std::string> lines;
     return lines;
 }
 
-std::vector<std::string>& EngineFixture::Console()
+CKERROR EngineFixture::ConsoleHook(CKUICallbackStruct& message, void*)
 {
-    return EngineFixture_Console();
+    if (message.Reason == CKUIM_OUTTOCONSOLE)
+        Console().push_back(reinterpret_cast<const char*>(message.Param2));
+    return 0;
+}
+
+bool EngineFixture::Said(const std::string& line)
+{
+    return std::find(Console().begin(), Console().end(), line) != Console().end();
 }
 
 void EngineFixture::SetUp()

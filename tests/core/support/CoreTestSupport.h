@@ -66,8 +66,10 @@ protected:
     void StartEngine(const char* settingsFile = nullptr);
     void StopEngine();
 
-    // The console lines the context sent to the host.
+    // The console lines a context sent to the host, through this hook.
     static std::vector<std::string>& Console();
+    static CKERROR ConsoleHook(CKUICallbackStruct& message, void*);
+    static bool Said(const std::string& line);
 
     CKContext* m_Context = nullptr;
     bool m_Started = false;

@@ -127,6 +127,14 @@ FileTestItem* FileFixture::NewItem(CKContext* context, const char* name, CKDWORD
     return static_cast<FileTestItem*>(context->CreateObject(FileTestItem::m_ClassID, name, options));
 }
 
+CKERROR FileFixture::LoadFile(CKContext* context, const std::string& path, CKDWORD flags)
+{
+    CKFile* file = context->CreateCKFile();
+    CKERROR result = file->Load(path.c_str(), nullptr, flags);
+    context->DeleteCKFile(file);
+    return result;
+}
+
 FileTestManager* FileFixture::Manager(CKContext* context, CKGUID guid)
 {
     return static_cast<FileTestManager*>(context->GetManagerByGuid(guid));

@@ -72,6 +72,8 @@ protected:
     CKContext* NewContext();
     void CloseContext(CKContext* context);
     FileTestItem* NewItem(CKContext* context, const char* name = nullptr, CKDWORD options = 0);
+    // Loads a file into the context through a CKFile of its own.
+    static CKERROR LoadFile(CKContext* context, const std::string& path, CKDWORD flags = 0);
     static FileTestManager* Manager(CKContext* context, CKGUID guid);
 
     std::vector<CKContext*> m_Others;

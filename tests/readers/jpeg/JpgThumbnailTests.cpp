@@ -1,7 +1,6 @@
 // The engine file's thumbnail written through the real JPEG writer: a JPEG
 // image the reader decodes back at the thumbnail size, then the trailer.
 #include <cstring>
-#include <fstream>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -13,6 +12,7 @@
 #include "includes/CKByteOrder.h"
 #include "readers/jpeg/JpgReaderPlugin.h"
 #include "tests/support/TestPaths.h"
+#include "tools/testdata/RgbaImage.h"
 
 TEST(JpgThumbnail, TheThumbnailIsARealJpegOfTheThumbnailSizeFollowedByTheTrailer)
 {
@@ -24,15 +24,7 @@ TEST(JpgThumbnail, TheThumbnailIsARealJpegOfTheThumbnailSizeFollowedByTheTrailer
     for (int y = 0; y < 240; ++y)
         for (int x = 0; x < 320; ++x)
             pixels[(size_t) y * 320 + x] = 0xFF000000u | (CKDWORD) (x * 255 / 319) << 16 | (CKDWORD) (y * 255 / 239);
-    QxImageDesc image;
-    image.Width = 320;
-    image.Height = 240;
-    image.BitsPerPixel = 32;
-    image.BytesPerLine = 320 * 4;
-    image.RedMask = 0xFF0000;
-    image.GreenMask = 0xFF00;
-    image.BlueMask = 0xFF;
-    image.AlphaMask = 0xFF000000;
+    QxImageDesc image = QxMakeImageDesc32(320, 240);
     image.Image = reinterpret_cast<CKBYTE*>(pixels.data());
     int width = 0, height = 0;
     CKThumbnailSize(image.Width, image.Height, width, height);
@@ -42,8 +34,7 @@ TEST(JpgThumbnail, TheThumbnailIsARealJpegOfTheThumbnailSizeFollowedByTheTrailer
     TestTempDir dir;
     std::string path = dir.File("zkthumbnail.jpg");
     ASSERT_TRUE(CKWriteThumbnail(path.c_str(), image, width, height));
-    std::ifstream in(path, std::ios::binary);
-    std::vector<CKBYTE> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> bytes = LoadFileBytes(path);
     ASSERT_GT(bytes.size(), 20u + 4u);
     const CKBYTE* trailer = bytes.data() + bytes.size() - 20;
     CKDWORD jpegSize = LoadLE32(trailer + 8);

@@ -151,17 +151,3 @@ TEST(PcxReader, EveryPrefixOfAFileIsShortOrWhole)
     PcxReader reader;
     CheckEveryCorpusPrefix(reader, BuildPcxCorpus());
 }
-
-TEST(PcxReader, SavesNothing)
-{
-    PcxReader reader;
-    TestTempDir dir;
-    std::vector<uint32_t> pixels = MakePicture(4, 4, true);
-    CKBitmapProperties p = ArgbRecord(PcxReader::DefaultProperties(), pixels, 4, 4);
-    EXPECT_EQ(reader.SaveFile(dir.File("a.pcx").c_str(), &p), 0);
-    EXPECT_TRUE(LoadFileBytes(dir.File("a.pcx")).empty()) << "no file is made";
-    void* block = reinterpret_cast<void*>(1);
-    EXPECT_EQ(reader.SaveMemory(&block, &p), 0);
-    EXPECT_EQ(block, nullptr);
-    EXPECT_EQ(reader.GetFlags(), 5u);
-}

@@ -71,14 +71,10 @@ void CheckEveryPrefix(CKBitmapReader& reader, const std::vector<uint8_t>& bytes,
 {
     for (size_t n = 0; n < bytes.size(); ++n) {
         // A copy of exactly n bytes, so that a read past it is caught.
-        std::vector<uint8_t> prefix(bytes.begin(), bytes.begin() + (ptrdiff_t) n);
+        const std::vector<uint8_t> prefix(bytes.begin(), bytes.begin() + (ptrdiff_t) n);
         CKBitmapProperties* p = nullptr;
-        uint8_t* data = prefix.empty() ? nullptr : new uint8_t[n];
-        if (data)
-            std::copy(prefix.begin(), prefix.end(), data);
         static const uint8_t empty = 0;
-        const int r = reader.ReadMemory(data ? data : &empty, (CKDWORD) n, &p);
-        delete[] data;
+        const int r = reader.ReadMemory(n ? prefix.data() : &empty, (CKDWORD) n, &p);
         EXPECT_NE(std::find(allowed.begin(), allowed.end(), r), allowed.end())
             << "prefix of " << n << " bytes gave " << r;
         if (r == 0) {
