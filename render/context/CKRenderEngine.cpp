@@ -9,6 +9,7 @@
 #include "render/context/RCKRenderManager.h"
 #include "render/context/rasterizer/CKNULLRasterizer.h"
 #include "render/mesh/RCKMaterial.h"
+#include "render/mesh/RCKMesh.h"
 #include "render/mesh/RCKTexture.h"
 #include "render/objects/RCKSpriteText.h"
 #include "system/log/QxLogManager.h"
@@ -106,6 +107,7 @@ void CKRegisterRenderClasses()
     CKClassRegisterT<RCKTexture, CKBeObject>("RCKTexture");
     RegisterRows(std::make_integer_sequence<int, kRenderClassCount>());
     // The classes implemented so far replace their rows.
+    CKClassRegisterT<RCKMesh, CKBeObject>("RCKMesh");
     CKClassRegisterT<RCK2dEntity, RCKRenderObject>("RCK2dEntity");
     CKClassRegisterT<RCKSprite, RCK2dEntity>("RCKSprite");
     CKClassRegisterT<RCKSpriteText, RCKSprite>("RCKSpriteText");

@@ -104,10 +104,11 @@ TEST_F(RenderEngineTest, TheRenderClassesCarryTheirIdsParentsNamesDisplayNamesAn
         EXPECT_STREQ(desc->m_NameFct(), e.displayName);
         EXPECT_EQ(CKGetClassParameterGuid(e.id), e.guid);
         ASSERT_NE(desc->m_DependsCountFct, nullptr);
-        EXPECT_EQ(desc->m_DependsCountFct(1), e.id == CKCID_MATERIAL   ? 1
-                                              : e.id == CKCID_2DENTITY ? 2
-                                                                       : 0)
-            << "a material's textures; a 2D entity's material and children; none for the others";
+        EXPECT_EQ(desc->m_DependsCountFct(1), e.id == CKCID_MATERIAL || e.id == CKCID_MESH ? 1
+                                              : e.id == CKCID_2DENTITY                     ? 2
+                                                                                           : 0)
+            << "a material's textures; a mesh's materials; a 2D entity's material and children; none for the "
+               "others";
         EXPECT_TRUE(CKIsChildClassOf(e.id, e.parent));
     }
     EXPECT_TRUE(CKIsChildClassOf(CKCID_BODYPART, CKCID_RENDEROBJECT));
@@ -149,7 +150,7 @@ TEST_F(RenderEngineTest, ClassesWhoseCodeIsNotLinkedCannotBeCreated)
     ASSERT_EQ(CKCreateContext(&context, nullptr), 0);
     ASSERT_NE(context->GetRenderManager(), nullptr) << "the plug-in's initialisation made it";
     EXPECT_EQ(context->CreateObject(CKCID_3DENTITY), nullptr);
-    EXPECT_EQ(context->CreateObject(CKCID_MESH), nullptr);
+    EXPECT_EQ(context->CreateObject(CKCID_PATCHMESH), nullptr);
     EXPECT_EQ(CKCloseContext(context), 0);
 }
 
