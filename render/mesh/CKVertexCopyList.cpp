@@ -30,6 +30,19 @@ inline void CopySwapped(CKBYTE* d, const CKBYTE* s, CKDWORD size)
     }
 }
 
+// One component of every vertex, its size known at compile time.
+template <CKDWORD Size>
+void Gather(CKBYTE* out, CKDWORD dstStride, const CKBYTE* source, CKDWORD sourceStride, const CKDWORD* remap, int count)
+{
+    if (remap) {
+        for (int i = 0; i < count; ++i, out += dstStride)
+            std::memcpy(out, source + (size_t) remap[i] * sourceStride, Size);
+    } else {
+        for (int i = 0; i < count; ++i, out += dstStride, source += sourceStride)
+            std::memcpy(out, source, Size);
+    }
+}
+
 } // namespace
 
 CKBOOL CKVertexCopyList::Add(const void* source, CKDWORD sourceStride, CKDWORD dstOffset, CKDWORD size, CKBOOL swap)
@@ -62,6 +75,18 @@ void CKVertexCopyList::Run(void* dst, CKDWORD dstStride, const CKDWORD* remap, i
         m_Jobs[0].SourceStride == dstStride) {
         std::memcpy(out, m_Jobs[0].Source, (size_t) count * dstStride);
         return;
+    }
+    // One job (the mesh's own vertex records, or positions alone): a tight
+    // loop for the common sizes.
+    if (m_Count == 1 && !m_Jobs[0].Swap) {
+        const Job& job = m_Jobs[0];
+        CKBYTE* d = out + job.DstOffset;
+        switch (job.Size) {
+        case 12: Gather<12>(d, dstStride, job.Source, job.SourceStride, remap, count); return;
+        case 24: Gather<24>(d, dstStride, job.Source, job.SourceStride, remap, count); return;
+        case 32: Gather<32>(d, dstStride, job.Source, job.SourceStride, remap, count); return;
+        default: break;
+        }
     }
     for (int i = 0; i < count; ++i, out += dstStride) {
         const size_t k = remap ? remap[i] : (size_t) i;

@@ -1,6 +1,7 @@
 // The mesh's material groups: which group each face belongs to, the
 // materials as callers see them, and the building of each group's faces into
 // primitives of at most 65,535 vertices with 16-bit indices.
+#include <algorithm>
 #include <cstring>
 
 #include "core/context/CKContext.h"
@@ -199,7 +200,7 @@ void RCKMesh::SortFacesIntoGroups(int& lowest, int& highest, int& skipped)
     // face naming a missing group or vertex takes no part.
     XArray<int> faceCounts(groupCount);
     faceCounts.Resize(groupCount);
-    std::memset(faceCounts.Begin(), 0, sizeof(int) * (size_t) groupCount);
+    std::fill_n(faceCounts.Begin(), groupCount, 0);
     skipped = 0;
     for (int f = 0; f < faceCount; ++f) {
         const CKDWORD* c = corners + 3 * f;
@@ -232,7 +233,7 @@ void RCKMesh::SortFacesIntoGroups(int& lowest, int& highest, int& skipped)
     std::memset(seen, 0, bytes);
     XArray<int> vertexCounts(groupCount);
     vertexCounts.Resize(groupCount);
-    std::memset(vertexCounts.Begin(), 0, sizeof(int) * (size_t) groupCount);
+    std::fill_n(vertexCounts.Begin(), groupCount, 0);
     int* counts = vertexCounts.Begin();
     CKDWORD** cursor = cursors.Begin();
     lowest = groupCount;
