@@ -203,6 +203,12 @@ public:
     // The end of a draw: the change marks are cleared and the next draw
     // copies vertices only when something changes again.
     void EndDraw();
+    // One record per vertex for vertex merging, into out (resized and
+    // zeroed): the vertex record and its colours (40 bytes), the blend
+    // record (16 bytes) when the mesh has them, the tangent and the binormal
+    // (12 bytes each) when kept, the weight (4 bytes) when the mesh has
+    // weights. Returns the record size in 32-bit words.
+    int BuildVertexImage(XArray<CKDWORD>& out);
 
     // Render state read by the drawing and its tests.
     CKDWORD GetRenderFlags() const { return m_RenderFlags; }

@@ -365,3 +365,42 @@ void RCKMesh::EndDraw()
                  CKMESH_REFILLINDICES);
     ++m_VertexDataUploaded;
 }
+
+int RCKMesh::BuildVertexImage(XArray<CKDWORD>& out)
+{
+    const int count = m_Vertices.Size();
+    const bool blend = m_BlendRecords.Size() > 0;
+    const bool tangents = m_Tangents.Size() > 0;
+    const bool binormals = m_Binormals.Size() > 0;
+    const bool weights = m_VertexWeights.Size() > 0;
+    const size_t bytes = sizeof(CKVertex) + sizeof(CKVertexColors) + (blend ? sizeof(CKVertexBlendRecord) : 0) +
+                         (tangents ? sizeof(QxVector) : 0) + (binormals ? sizeof(QxVector) : 0) +
+                         (weights ? sizeof(float) : 0);
+    const int words = (int) (bytes / 4);
+    out.Resize(count * words);
+    if (count == 0)
+        return words;
+    std::memset(out.Begin(), 0, bytes * (size_t) count);
+    // Arrays shorter than the vertex array leave their part of the
+    // records past their end at zero.
+    auto put = [&](size_t& offset, const void* source, int available, size_t size) {
+        const CKBYTE* s = static_cast<const CKBYTE*>(source);
+        CKBYTE* d = reinterpret_cast<CKBYTE*>(out.Begin()) + offset;
+        const int n = available < count ? available : count;
+        for (int i = 0; i < n; ++i, s += size, d += bytes)
+            std::memcpy(d, s, size);
+        offset += size;
+    };
+    size_t offset = 0;
+    put(offset, m_Vertices.Begin(), count, sizeof(CKVertex));
+    put(offset, m_Colors.Begin(), m_Colors.Size(), sizeof(CKVertexColors));
+    if (blend)
+        put(offset, m_BlendRecords.Begin(), m_BlendRecords.Size(), sizeof(CKVertexBlendRecord));
+    if (tangents)
+        put(offset, m_Tangents.Begin(), m_Tangents.Size(), sizeof(QxVector));
+    if (binormals)
+        put(offset, m_Binormals.Begin(), m_Binormals.Size(), sizeof(QxVector));
+    if (weights)
+        put(offset, m_VertexWeights.Begin(), m_VertexWeights.Size(), sizeof(float));
+    return words;
+}

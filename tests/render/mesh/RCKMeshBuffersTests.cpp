@@ -186,6 +186,33 @@ TEST_F(MeshBuffers, StripsAreDrawnOneCallEach)
     EXPECT_EQ(Calls(rec), expected);
 }
 
+TEST_F(MeshBuffers, TheVertexImageHoldsEachVertexsRecordsInOrder)
+{
+    RCKMesh* mesh = MakeMesh(2, {});
+    XArray<CKDWORD> image;
+    ASSERT_EQ(mesh->BuildVertexImage(image), 10) << "vertex record and colours";
+    mesh->SetVertexWeightsCount(1);
+    mesh->SetVertexWeight(0, 0.5f);
+    mesh->GetBlendRecords().Resize(2);
+    for (int v = 0; v < 2; ++v)
+        for (int k = 0; k < 4; ++k)
+            mesh->GetBlendRecords()[v].Values[k] = (CKDWORD) (10 * v + k);
+    ASSERT_EQ(mesh->BuildVertexImage(image), 15) << "plus the blend record and the weight";
+    ASSERT_EQ(image.Size(), 30);
+    auto bits = [](float f) {
+        CKDWORD w;
+        std::memcpy(&w, &f, 4);
+        return w;
+    };
+    // Position, normal, uv, diffuse, specular, blend record, weight (the
+    // weights stop at vertex 0).
+    std::vector<CKDWORD> expected = {0, 0, 0, 0, 0, bits(1.0f), 0, bits(-0.0f), 0xFF000000u, 0};
+    expected.insert(expected.end(), {0, 1, 2, 3, bits(0.5f)});
+    expected.insert(expected.end(), {bits(1.0f), bits(2.0f), bits(3.0f), 0, 0, bits(1.0f), bits(1.0f), bits(-1.0f)});
+    expected.insert(expected.end(), {0xFF000001u, 1, 10, 11, 12, 13, 0});
+    EXPECT_EQ(std::vector<CKDWORD>(image.Begin(), image.End()), expected);
+}
+
 TEST(VertexCopyList, ContiguousComponentsMergeAndColoursCanSwapRedAndBlue)
 {
     CKVertex vertices[3];
