@@ -208,7 +208,7 @@ public:
     // record (16 bytes) when the mesh has them, the tangent and the binormal
     // (12 bytes each) when kept, the weight (4 bytes) when the mesh has
     // weights. Returns the record size in 32-bit words.
-    int BuildVertexImage(XArray<CKDWORD>& out);
+    int GetInterleavedVertices(XArray<CKDWORD>& out);
 
     // Render state read by the drawing and its tests.
     CKDWORD GetRenderFlags() const { return m_RenderFlags; }

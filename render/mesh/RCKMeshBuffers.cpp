@@ -366,7 +366,7 @@ void RCKMesh::EndDraw()
     ++m_VertexDataUploaded;
 }
 
-int RCKMesh::BuildVertexImage(XArray<CKDWORD>& out)
+int RCKMesh::GetInterleavedVertices(XArray<CKDWORD>& out)
 {
     const int count = m_Vertices.Size();
     const bool blend = m_BlendRecords.Size() > 0;

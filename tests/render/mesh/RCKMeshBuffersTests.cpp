@@ -120,6 +120,12 @@ TEST_F(MeshBuffers, TheFirstDrawCreatesAndFillsEachPrimitivesBuffersAndLaterDraw
         EXPECT_EQ(CountCalls(rec, "LockSharedIB"), 0);
         EXPECT_EQ(CountCalls(rec, "CreateObject"), 0);
 
+        mesh->SetVertexTextureCoordinates(7, 0.25f, 0.75f);
+        rec->ClearCalls();
+        mesh->UpdateRenderData(rc, data);
+        mesh->EndDraw();
+        EXPECT_EQ(CountCalls(rec, "LockSharedVB"), 3) << "changed coordinates are uploaded too";
+
         mesh->SetFlags(mesh->GetFlags() | CKMESH_HINTDYNAMIC);
         rec->ClearCalls();
         mesh->UpdateRenderData(rc, data);
@@ -190,14 +196,14 @@ TEST_F(MeshBuffers, TheVertexImageHoldsEachVertexsRecordsInOrder)
 {
     RCKMesh* mesh = MakeMesh(2, {});
     XArray<CKDWORD> image;
-    ASSERT_EQ(mesh->BuildVertexImage(image), 10) << "vertex record and colours";
+    ASSERT_EQ(mesh->GetInterleavedVertices(image), 10) << "vertex record and colours";
     mesh->SetVertexWeightsCount(1);
     mesh->SetVertexWeight(0, 0.5f);
     mesh->GetBlendRecords().Resize(2);
     for (int v = 0; v < 2; ++v)
         for (int k = 0; k < 4; ++k)
             mesh->GetBlendRecords()[v].Values[k] = (CKDWORD) (10 * v + k);
-    ASSERT_EQ(mesh->BuildVertexImage(image), 15) << "plus the blend record and the weight";
+    ASSERT_EQ(mesh->GetInterleavedVertices(image), 15) << "plus the blend record and the weight";
     ASSERT_EQ(image.Size(), 30);
     auto bits = [](float f) {
         CKDWORD w;

@@ -232,6 +232,22 @@ TEST_F(MeshGroups, FacesChangedRulesAndUnusedGroupsGoWithTheFacesAboveRenumbered
     EXPECT_EQ(FaceGroups(mesh), (std::vector<int>{1, 1})) << "B moved down into A's place";
 }
 
+TEST_F(MeshGroups, FacesLeftNamingRemovedVerticesAreNotDrawn)
+{
+    CKMaterial* a = NewMaterial("A");
+    RCKMesh* mesh = MakeMesh(5, {{0, 1, 2}, {2, 3, 4}, {0, 2, 4}}, {a, nullptr, a});
+    int faces[] = {0, 3};
+    EXPECT_EQ(mesh->SetFacesMaterial(faces, 2, nullptr), CKErr::InvalidParameter) << "face 3 does not exist";
+    EXPECT_EQ(mesh->GetFaceMaterial(0), a) << "nothing was written";
+    mesh->SetVertexCount(3);
+    ASSERT_EQ(mesh->GetMaterialCount(), 1);
+    EXPECT_FALSE(mesh->GetFlags() & CKMESH_SINGLEGROUP);
+    const CKMaterialGroup* group = mesh->GetMaterialGroup(1);
+    EXPECT_EQ(std::vector<CKDWORD>(group->Faces.Begin(), group->Faces.End()), std::vector<CKDWORD>{0});
+    EXPECT_EQ(group->VertexCount, 3);
+    EXPECT_EQ(mesh->GetMaterialGroup(0)->VertexCount, 0) << "face 1 names vertices 3 and 4";
+}
+
 TEST_F(MeshGroups, TransparencyFollowsTheMaterialsAndIsForcedByTheFlag)
 {
     CKMaterial* a = NewMaterial("A");
