@@ -32,8 +32,8 @@
 #include "render/animation/CKSkin.h"
 #include "render/context/CKRenderEngine.h"
 #include "render/mesh/CKMaterial.h"
-#include "render/mesh/CKMesh.h"
 #include "render/mesh/CKTexture.h"
+#include "render/mesh/RCKMesh.h"
 #include "render/objects/RCK3dEntity.h"
 #include "render/objects/RCKSpriteText.h"
 #include "system/image/QxPixelFormat.h"
@@ -505,7 +505,7 @@ void WriteEngineSeeds()
 
 // The mesh and the animation the 3D-entity seeds refer to: what the fuzz
 // target's records hold (8 vertices, 2 blend shapes).
-class SeedMesh : public CKClass<SeedMesh, CKMesh, 0>
+class SeedMesh : public CKClass<SeedMesh, RCKMesh, 0>
 {
 public:
     using CKClass::CKClass;

@@ -9,6 +9,7 @@
 #include "render/context/RCKRenderManager.h"
 #include "render/context/rasterizer/CKNULLRasterizer.h"
 #include "render/mesh/RCKMaterial.h"
+#include "render/mesh/RCKMesh.h"
 #include "render/mesh/RCKTexture.h"
 #include "render/objects/RCK3dObject.h"
 #include "render/objects/RCKSpriteText.h"
@@ -108,6 +109,7 @@ void CKRegisterRenderClasses()
     CKClassRegisterT<RCK3dObject, RCK3dEntity>("RCK3dObject");
     RegisterRows(std::make_integer_sequence<int, kRenderClassCount>());
     // The classes implemented so far replace their rows.
+    CKClassRegisterT<RCKMesh, CKBeObject>("RCKMesh");
     CKClassRegisterT<RCK2dEntity, RCKRenderObject>("RCK2dEntity");
     CKClassRegisterT<RCKSprite, RCK2dEntity>("RCKSprite");
     CKClassRegisterT<RCKSpriteText, RCKSprite>("RCKSpriteText");

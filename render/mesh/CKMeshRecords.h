@@ -23,3 +23,28 @@ struct CKFace
     CKWORD ChannelMask = 0xFFFF;
 };
 static_assert(sizeof(CKFace) == 16, "a mesh face is 16 bytes");
+
+// A mesh vertex's colours, packed 0xAARRGGBB (8 bytes).
+struct CKVertexColors
+{
+    CKDWORD Diffuse = 0xFFFFFFFF;
+    CKDWORD Specular = 0;
+};
+static_assert(sizeof(CKVertexColors) == 8, "a mesh vertex's colours are 8 bytes");
+
+// A mesh line: two 32-bit vertex indices (8 bytes).
+struct CKMeshLine
+{
+    CKDWORD Vertex1 = 0;
+    CKDWORD Vertex2 = 0;
+};
+static_assert(sizeof(CKMeshLine) == 8, "a mesh line is 8 bytes");
+
+// A vertex's blend data for skinning on the rasterizer: up to four 32-bit
+// values, the blend weights, the one at position (count - 1) holding the
+// packed bone indices (16 bytes).
+struct CKVertexBlendRecord
+{
+    CKDWORD Values[4] = {};
+};
+static_assert(sizeof(CKVertexBlendRecord) == 16, "a vertex blend record is 16 bytes");

@@ -31,7 +31,7 @@ int TestMesh::GetBlendShapeIndex(const XString& name)
     return -1;
 }
 
-void TestMesh::SetVertexCount(int count)
+void TestMesh::SetLineVertexCount(int count)
 {
     m_Positions.assign((size_t) count, QxVector());
     m_Normals.assign((size_t) count, QxVector(0, 1, 0));
@@ -55,7 +55,7 @@ CKERROR TestMesh::Load(CKStateChunk* chunk, CKFile* file)
 {
     CKMesh::Load(chunk, file);
     if (chunk->SeekIdentifier(0x10)) {
-        SetVertexCount(chunk->ReadInt());
+        SetLineVertexCount(chunk->ReadInt());
         m_Shapes.resize((size_t) chunk->ReadInt());
         for (std::string& shape : m_Shapes)
             shape = chunk->ReadXString().CStr();
@@ -97,7 +97,7 @@ RCK3dEntity* EntityFixture::NewEntity(const char* name, CK_CLASSID cid, CKContex
 TestMesh* EntityFixture::NewMesh(const char* name, int vertices, int shapes)
 {
     TestMesh* mesh = New<TestMesh>(name);
-    mesh->SetVertexCount(vertices);
+    mesh->SetLineVertexCount(vertices);
     for (int i = 0; i < shapes; ++i)
         mesh->m_Shapes.push_back("shape" + std::to_string(i));
     return mesh;

@@ -5,14 +5,14 @@
 
 #include "render/animation/CKObjectAnimation.h"
 #include "render/animation/RCKSkin.h"
-#include "render/mesh/CKMesh.h"
+#include "render/mesh/RCKMesh.h"
 #include "render/objects/RCK3dObject.h"
 #include "tests/render/support/RenderTestSupport.h"
 #include "tests/support/TestPaths.h"
 
 // A mesh with positions, normals, named blend shapes and flags; it saves
 // its vertex count and shape names so that a loaded entity finds them.
-class TestMesh : public CKClass<TestMesh, CKMesh, 0>
+class TestMesh : public CKClass<TestMesh, RCKMesh, 0>
 {
 public:
     using CKClass::CKClass;
@@ -40,7 +40,7 @@ public:
     CKERROR Copy(CKObject& source, CKDependenciesContext& context) override;
 
     // count vertices on a line along x, normals along y.
-    void SetVertexCount(int count);
+    void SetLineVertexCount(int count);
 
     std::vector<QxVector> m_Positions;
     std::vector<QxVector> m_Normals;

@@ -1,0 +1,242 @@
+// The mesh's render data on grids of 100,000 and 1,000,000 triangles whose
+// faces take 8 materials in square patches:
+// - MaterialGroups: building the groups (face lists, per-primitive vertex
+//   remaps and 16-bit indices, split at 65,535 vertices; no vertex-cache
+//   reordering) against the same partition made in one pass of std::vector
+//   pushes;
+// - VertexFill: filling every primitive's vertex buffer (a gather through
+//   its remap) against memcpy of the same number of bytes.
+// Counters: "primitives" (the primitives built), "MB" (the bytes filled).
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
+
+#include "core/context/CKContext.h"
+#include "core/context/CKPluginManager.h"
+#include "core/context/CKStartUp.h"
+#include "core/object/CKClassRegistry.h"
+#include "render/context/CKRenderEngine.h"
+#include "render/context/RCKRenderContext.h"
+#include "render/context/RCKRenderManager.h"
+#include "render/context/rasterizer/CKDrawPrimitiveData.h"
+#include "render/mesh/CKMaterial.h"
+#include "render/mesh/CKMaterialGroup.h"
+#include "render/mesh/RCKMesh.h"
+
+namespace {
+
+constexpr int kMaterials = 8;
+// A patch of 16 x 16 quads takes one material.
+constexpr int kPatch = 16;
+
+struct Scene
+{
+    CKContext* Context = nullptr;
+    RCKRenderContext* RenderContext = nullptr;
+    RCKMesh* Mesh = nullptr;
+};
+
+// Side of a grid of about the given number of triangles.
+int GridSide(int triangles)
+{
+    int n = 1;
+    while (2 * (n + 1) * (n + 1) <= triangles)
+        ++n;
+    return n;
+}
+
+int MaterialOf(int row, int column)
+{
+    return (row / kPatch * 3 + column / kPatch) % kMaterials;
+}
+
+Scene Start(int triangles)
+{
+    Scene s;
+    CKStartUp();
+    CKGetPluginManager()->RegisterPlugin(0, CKGetRenderEnginePluginInfo(0), nullptr, nullptr);
+    CKGetPluginManager()->AddStaticDll("Render Engine", 1);
+    CKBuildClassHierarchyTable();
+    CKCreateContext(&s.Context, nullptr, nullptr);
+    auto* manager = static_cast<RCKRenderManager*>(s.Context->GetRenderManager());
+    // The peer does not reorder for the vertex cache.
+    manager->GetSettings().VertexCache = 0;
+    QxIntRect rect{0, 0, 64, 64};
+    s.RenderContext = static_cast<RCKRenderContext*>(manager->CreateRenderContext(nullptr, 0, &rect));
+
+    CKMaterial* materials[kMaterials];
+    for (CKMaterial*& m : materials)
+        m = static_cast<CKMaterial*>(s.Context->CreateObject(CKCID_MATERIAL));
+    const int n = GridSide(triangles);
+    s.Mesh = static_cast<RCKMesh*>(s.Context->CreateObject(CKCID_MESH));
+    s.Mesh->SetVertexCount((n + 1) * (n + 1));
+    for (int y = 0; y <= n; ++y)
+        for (int x = 0; x <= n; ++x) {
+            const int v = y * (n + 1) + x;
+            s.Mesh->SetVertexPosition(v, QxVector((float) x, 0.0f, (float) y));
+            s.Mesh->SetVertexNormal(v, QxVector(0.0f, 1.0f, 0.0f));
+            s.Mesh->SetVertexTextureCoordinates(v, (float) x / (float) n, (float) y / (float) n);
+        }
+    s.Mesh->SetFaceCount(2 * n * n);
+    int f = 0;
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            const int v = y * (n + 1) + x;
+            CKMaterial* material = materials[MaterialOf(y, x)];
+            s.Mesh->SetFaceVertexIndex(f, v, v + n + 1, v + 1);
+            s.Mesh->SetFaceMaterial(f++, material);
+            s.Mesh->SetFaceVertexIndex(f, v + 1, v + n + 1, v + n + 2);
+            s.Mesh->SetFaceMaterial(f++, material);
+        }
+    return s;
+}
+
+void Stop(Scene& s)
+{
+    CKCloseContext(s.Context);
+    CKShutdown();
+}
+
+int PrimitiveCount(RCKMesh* mesh)
+{
+    int count = 0;
+    for (int g = 0; g < mesh->GetMaterialGroupCount(); ++g) {
+        const CKMaterialGroup* group = mesh->GetMaterialGroup(g);
+        count += (group->VertexCount > 0) + group->SubPrimitives.Size();
+    }
+    return count;
+}
+
+void BM_MaterialGroups_Ours(benchmark::State& state)
+{
+    Scene s = Start((int) state.range(0));
+    for (auto _ : state) {
+        s.Mesh->FacesChanged();
+        benchmark::DoNotOptimize(s.Mesh->BuildMaterialGroups());
+    }
+    state.counters["primitives"] = PrimitiveCount(s.Mesh);
+    Stop(s);
+}
+
+// One primitive of the plain partition.
+struct Primitive
+{
+    std::vector<CKDWORD> Remap;
+    std::vector<CKWORD> Indices;
+};
+
+struct Group
+{
+    std::vector<CKDWORD> Faces;
+    std::vector<Primitive> Primitives;
+    std::vector<CKDWORD> Local; // local number + 1 of each mesh vertex in the last primitive
+};
+
+void BM_MaterialGroups_Vector(benchmark::State& state)
+{
+    Scene s = Start((int) state.range(0));
+    const int vertexCount = s.Mesh->GetVertexCount();
+    const int faceCount = s.Mesh->GetFaceCount();
+    const CKDWORD* corners = s.Mesh->GetFacesIndices();
+    std::vector<int> faceGroup(faceCount);
+    for (int f = 0; f < faceCount; ++f)
+        faceGroup[f] = s.Mesh->GetMaterialGroupIndex(s.Mesh->GetFaceMaterial(f), FALSE);
+    const int groupCount = s.Mesh->GetMaterialGroupCount();
+    int primitives = 0;
+    for (auto _ : state) {
+        std::vector<Group> groups((size_t) groupCount);
+        for (int f = 0; f < faceCount; ++f) {
+            Group& g = groups[(size_t) faceGroup[f]];
+            if (g.Local.empty())
+                g.Local.assign((size_t) vertexCount, 0);
+            if (g.Primitives.empty() || g.Primitives.back().Remap.size() > 65532) {
+                if (!g.Primitives.empty())
+                    for (CKDWORD v : g.Primitives.back().Remap)
+                        g.Local[v] = 0;
+                g.Primitives.emplace_back();
+            }
+            Primitive& p = g.Primitives.back();
+            g.Faces.push_back((CKDWORD) f);
+            for (int k = 0; k < 3; ++k) {
+                const CKDWORD v = corners[3 * f + k];
+                if (!g.Local[v]) {
+                    p.Remap.push_back(v);
+                    g.Local[v] = (CKDWORD) p.Remap.size();
+                }
+                p.Indices.push_back((CKWORD) (g.Local[v] - 1));
+            }
+        }
+        primitives = 0;
+        for (const Group& g : groups)
+            primitives += (int) g.Primitives.size();
+        benchmark::DoNotOptimize(groups.data());
+    }
+    state.counters["primitives"] = primitives;
+    Stop(s);
+}
+
+CKDWORD FilledBytes(RCKMesh* mesh)
+{
+    CKDWORD bytes = 0;
+    for (int g = 0; g < mesh->GetMaterialGroupCount(); ++g) {
+        const CKMaterialGroup* group = mesh->GetMaterialGroup(g);
+        if (group->VertexCount == 0)
+            continue;
+        bytes += (CKDWORD) group->VertexCount * mesh->GetVertexSize();
+        for (const CK65KPrimitive* p : group->SubPrimitives)
+            bytes += (CKDWORD) p->VertexCount * mesh->GetVertexSize();
+    }
+    return bytes;
+}
+
+void BM_VertexFill_Ours(benchmark::State& state)
+{
+    Scene s = Start((int) state.range(0));
+    CKDrawPrimitiveData data;
+    // The first draw creates the buffers; the loop only refills them.
+    s.Mesh->UpdateRenderData(s.RenderContext, data);
+    s.Mesh->EndDraw();
+    CKRasterizerContext* rst = s.RenderContext->GetRasterizerContext();
+    for (auto _ : state) {
+        s.Mesh->VertexMove();
+        for (int g = 0; g < s.Mesh->GetMaterialGroupCount(); ++g)
+            benchmark::DoNotOptimize(s.Mesh->FillGroupBuffers(rst, *s.Mesh->GetMaterialGroup(g), data));
+        s.Mesh->EndDraw();
+    }
+    const CKDWORD bytes = FilledBytes(s.Mesh);
+    state.SetBytesProcessed((int64_t) state.iterations() * bytes);
+    state.counters["MB"] = bytes / 1e6;
+    Stop(s);
+}
+
+void BM_VertexFill_Memcpy(benchmark::State& state)
+{
+    Scene s = Start((int) state.range(0));
+    CKDrawPrimitiveData data;
+    s.Mesh->UpdateRenderData(s.RenderContext, data);
+    const CKDWORD bytes = FilledBytes(s.Mesh);
+    std::vector<char> source(bytes, 1);
+    std::vector<char> target(bytes);
+    for (auto _ : state) {
+        std::memcpy(target.data(), source.data(), bytes);
+        benchmark::DoNotOptimize(target.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed((int64_t) state.iterations() * bytes);
+    state.counters["MB"] = bytes / 1e6;
+    Stop(s);
+}
+
+void Sizes(benchmark::internal::Benchmark* b)
+{
+    b->ArgNames({"triangles"})->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+}
+
+} // namespace
+
+BENCHMARK(BM_MaterialGroups_Ours)->Name("MeshMaterialGroups/ours")->Apply(Sizes);
+BENCHMARK(BM_MaterialGroups_Vector)->Name("MeshMaterialGroups/std")->Apply(Sizes);
+BENCHMARK(BM_VertexFill_Ours)->Name("MeshVertexFill/ours")->Apply(Sizes);
+BENCHMARK(BM_VertexFill_Memcpy)->Name("MeshVertexFill/memcpy")->Apply(Sizes);

@@ -1,0 +1,277 @@
+#pragma once
+
+#include "includes/XArray.h"
+#include "includes/XClassArray.h"
+#include "render/mesh/CKMesh.h"
+
+class CKMaterialGroup;
+class CK65KPrimitive;
+class CKRasterizerContext;
+class RCKRenderContext;
+class RCKRenderManager;
+struct CKDrawPrimitiveData;
+
+// Render flags of a mesh (the materials and channels it draws with).
+enum : CKDWORD
+{
+    CKMESH_RENDER_EFFECT = 0x1,   // a material has an effect or a shader record
+    CKMESH_RENDER_CHANNELS = 0x2, // a channel needs a pass of its own
+    CKMESH_RENDER_SHADER = 0x4,   // a material has a shader record
+};
+
+// Buffer flags of the shared buffers a mesh asks for (plus
+// CKRST_VB_DYNAMIC with CKMESH_HINTDYNAMIC).
+constexpr CKDWORD CKMESH_BUFFERFLAGS = 5;
+
+// The render library's mesh.
+//
+// The faces name their material group by index (0: the default group,
+// without material). The groups are built lazily (BuildMaterialGroups) into
+// primitives of at most 65,535 vertices with 16-bit indices, in vertex-cache
+// order or as strips, and drawn from shared vertex and index buffers that
+// the drawing keeps up to date (UpdateRenderData). Faces that name a vertex
+// past the vertex count are left out of the render data.
+//
+// The extra channels, blend shapes, tangent vectors, progressive meshes,
+// persistence and copies of a mesh are not part of this class yet: the
+// arrays they fill stay empty, and the places that read them say so.
+class RCKMesh : public CKMesh
+{
+public:
+    explicit RCKMesh(CKContext* context, const char* name = nullptr);
+    ~RCKMesh() override;
+
+    static CKObject* CreateInstance(CKContext* context) { return new RCKMesh(context); }
+    static const char* GetClassName() { return "Mesh"; }
+    // Parameter GUID, notification from materials, creation flags 2.
+    static void Register();
+    // Option 0 "Material" in modes 1, 2 and 4.
+    static const char* GetDependencies(int index, int mode);
+    static int GetDependenciesCount(int mode);
+
+    // CKObject
+    void Show(CKDWORD show = CKSHOW) override;
+    void CheckPreDeletion() override;
+    int GetMemoryOccupation() override;
+    CKBOOL IsObjectUsed(CKObject* object, CK_CLASSID cid) override;
+    CKERROR PrepareDependencies(CKDependenciesContext& context, CKBOOL caller = TRUE) override;
+    CKERROR RemapDependencies(CKDependenciesContext& context) override;
+    // CKSceneObject
+    void AddToScene(CKScene* scene, CKBOOL dependencies = TRUE) override;
+    void RemoveFromScene(CKScene* scene, CKBOOL dependencies = TRUE) override;
+
+    // CKMesh
+    CKBOOL IsTransparent() override;
+    void SetTransparent(CKBOOL transparent) override;
+    void SetWrapMode(int mode) override;
+    int GetWrapMode() override;
+    void SetLitMode(int mode) override;
+    int GetLitMode() override { return (m_Flags & CKMESH_PRELITMODE) ? 0 : 1; }
+    CKDWORD GetFlags() override { return m_Flags; }
+    void SetFlags(CKDWORD flags) override;
+
+    void* GetModifierVertices(CKDWORD* stride) override { return GetPositionsPtr(stride); }
+    int GetModifierVertexCount() override { return m_Vertices.Size(); }
+    void GetModifierVertex(int index, QxVector* position) override { GetVertexPosition(index, position); }
+    void SetModifierVertex(int index, const QxVector& position) override { SetVertexPosition(index, position); }
+    void ModifierVertexMove(CKBOOL rebuildNormals, CKBOOL rebuildFaceNormals) override;
+    void* GetModifierUVs(CKDWORD* stride, int channel = -1) override
+    {
+        return GetTextureCoordinatesPtr(stride, channel);
+    }
+    int GetModifierUVCount(int) override { return GetModifierVertexCount(); }
+    void GetModifierUV(int index, float* u, float* v, int channel = -1) override
+    {
+        GetVertexTextureCoordinates(index, u, v, channel);
+    }
+    void SetModifierUV(int index, float u, float v, int channel = -1) override
+    {
+        SetVertexTextureCoordinates(index, u, v, channel);
+    }
+    void ModifierUVMove(int channel = -1) override { UVChanged(channel); }
+
+    int GetVertexCount() override { return m_Vertices.Size(); }
+    CKBOOL SetVertexCount(int count) override;
+
+    void SetVertexColor(int index, CKDWORD color) override;
+    void SetVertexSpecularColor(int index, CKDWORD color) override;
+    void SetVertexNormal(int index, const QxVector& normal) override;
+    void SetVertexPosition(int index, const QxVector& position) override;
+    void SetVertexTextureCoordinates(int index, float u, float v, int channel = -1) override;
+    void* GetColorsPtr(CKDWORD* stride, int channel = -1) override;
+    void* GetSpecularColorsPtr(CKDWORD* stride) override;
+    void* GetNormalsPtr(CKDWORD* stride) override;
+    void* GetPositionsPtr(CKDWORD* stride) override;
+    void* GetTextureCoordinatesPtr(CKDWORD* stride, int channel = -1) override;
+    CKDWORD GetVertexColor(int index) override;
+    CKDWORD GetVertexSpecularColor(int index) override;
+    void GetVertexNormal(int index, QxVector* normal) override;
+    void GetVertexPosition(int index, QxVector* position) override;
+    void GetVertexTextureCoordinates(int index, float* u, float* v, int channel = -1) override;
+
+    void TranslateVertices(const QxVector& offset) override;
+    void ScaleVertices3f(float x, float y, float z, const QxVector* pivot = nullptr) override;
+    void ScaleVertices(const QxVector& scale, const QxVector* pivot = nullptr) override;
+    void RotateVertices(const QxVector& axis, float angle) override;
+    void VertexMove() override;
+    void UVChanged(int channel = -1) override;
+    void NormalChanged() override;
+    void ColorChanged() override;
+
+    int GetFaceCount() override { return m_Faces.Size(); }
+    CKBOOL SetFaceCount(int count) override;
+    CKDWORD* GetFacesIndices() override { return m_FaceIndices.Begin(); }
+    void GetFaceVertexIndex(int face, int& vertex1, int& vertex2, int& vertex3) override;
+    CKMaterial* GetFaceMaterial(int face) override;
+    const QxVector& GetFaceNormal(int face) override;
+    CKWORD GetFaceChannelMask(int) override { return 0; }
+    CKVertex* GetFaceVertex(int face, int corner) override;
+    void* GetFaceNormalsPtr(CKDWORD* stride) override;
+    CKERROR SetFaceVertexIndex(int face, int vertex1, int vertex2, int vertex3) override;
+
+    CKERROR SetFacesMaterial(const int* faces, int count, CKMaterial* material) override;
+    void SetFaceMaterial(int face, CKMaterial* material) override;
+    void ReplaceMaterial(CKMaterial* oldMaterial, CKMaterial* newMaterial, CKBOOL merge = FALSE) override;
+    void ApplyGlobalMaterial(CKMaterial* material) override;
+
+    void SetLineCount(int count) override;
+    int GetLineCount() override { return m_Lines.Size(); }
+    CKDWORD* GetLineIndices() override { return reinterpret_cast<CKDWORD*>(m_Lines.Begin()); }
+    CKERROR SetLine(int line, int vertex1, int vertex2) override;
+    void GetLine(int line, int* vertex1, int* vertex2) override;
+    CKERROR CreateLineStrip(int firstLine, int count, int firstVertex) override;
+
+    void InverseWinding() override;
+    void FacesChanged() override { m_Flags &= ~(CKMESH_OPTIMIZED | CKMESH_TRANSPARENCYUPTODATE); }
+
+    float GetRadius() override;
+    const QxBbox& GetLocalBox() override;
+    const QxVector& GetBaryCenter() override;
+
+    void BuildNormals() override;
+    void BuildFaceNormals() override;
+
+    int GetMaterialCount() override;
+    CKMaterial* GetMaterial(int index) override;
+    CKDWORD* GetMaterialFaceIndices(int index, int* count) override;
+
+    int GetVertexWeightsCount() override { return m_VertexWeights.Size(); }
+    void SetVertexWeightsCount(int count) override;
+    float* GetVertexWeightsPtr() override { return m_VertexWeights.Begin(); }
+    float GetVertexWeight(int index) override;
+    void SetVertexWeight(int index, float weight) override;
+
+    int GetBlendShapeCount() override { return m_BlendShapeNames.Size(); }
+    const XString& GetBlendShapeName(int index) override;
+    int GetBlendShapeIndex(const XString& name) override;
+
+    // Material groups.
+
+    // Index of the first group of the material (a null material finds the
+    // default group); when there is none and create is set, a new group's.
+    // -1 otherwise, or when the 16-bit group indices are all taken.
+    int GetMaterialGroupIndex(CKMaterial* material, CKBOOL create);
+    // Appends a group for the material; its index, -1 when none can be made.
+    int CreateMaterialGroup(CKMaterial* material);
+    int GetMaterialGroupCount() const { return m_MaterialGroups.Size(); }
+    // Null out of range.
+    CKMaterialGroup* GetMaterialGroup(int index) const;
+    // Sorts the faces into their groups and builds each group's primitives
+    // (or, for a mesh whose faces all share one group and that fits 16-bit
+    // indices, lets that group draw the mesh's own arrays); removes the
+    // groups no face uses. 0 for a mesh without vertices or faces, else 1.
+    int BuildMaterialGroups();
+
+    // Vertex and index buffers, for the mesh drawing.
+
+    // The per-frame preparation against a render context: orders opaque
+    // groups before transparent ones and works out the vertex format of the
+    // buffers, when the buffers belong to another device or a material or
+    // the lit mode changed since the last preparation.
+    void PrepareForFrame(RCKRenderContext* rc);
+    // Describes the mesh's vertex arrays and vertex format in a draw record.
+    void DescribeVertices(CKDrawPrimitiveData& data);
+    // Brings the buffers of a group and its further primitives up to date
+    // in a device: TRUE when vertices were copied.
+    CKBOOL FillGroupBuffers(CKRasterizerContext* rst, CKMaterialGroup& group, const CKDrawPrimitiveData& data);
+    CKBOOL FillPrimitiveBuffers(CKRasterizerContext* rst, CK65KPrimitive& primitive, const CKDrawPrimitiveData& data);
+    // The buffer steps of a draw: groups built when needed, the frame
+    // preparation, the vertex description into data, the dynamic hint
+    // judged over the last draws, every group's buffers filled, the device
+    // remembered. FALSE without a device or without vertices.
+    CKBOOL UpdateRenderData(RCKRenderContext* rc, CKDrawPrimitiveData& data);
+    // The end of a draw: the change marks are cleared and the next draw
+    // copies vertices only when something changes again.
+    void EndDraw();
+    // One record per vertex for vertex merging, into out (resized and
+    // zeroed): the vertex record and its colours (40 bytes), the blend
+    // record (16 bytes) when the mesh has them, the tangent and the binormal
+    // (12 bytes each) when kept, the weight (4 bytes) when the mesh has
+    // weights. Returns the record size in 32-bit words.
+    int GetInterleavedVertices(XArray<CKDWORD>& out);
+
+    // Render state read by the drawing and its tests.
+    CKDWORD GetRenderFlags() const { return m_RenderFlags; }
+    CKDWORD GetVertexFormat() const { return m_VertexFormat; }
+    CKDWORD GetVertexFormatCode() const { return m_FormatCode; }
+    CKDWORD GetVertexSize() const { return m_VertexSize; }
+    // 4 when the geometry is clipped (set by the drawing), or-ed into the
+    // vertex format.
+    void SetClipFlags(CKDWORD flags) { m_ClipFlags = flags; }
+    // Per-vertex blend data for skinning on the rasterizer: one record per
+    // vertex and the number of values used in each (0: none).
+    XArray<CKVertexBlendRecord>& GetBlendRecords() { return m_BlendRecords; }
+    int GetBlendWeightCount() const { return m_BlendWeightCount; }
+    void SetBlendWeightCount(int count) { m_BlendWeightCount = count < 0 ? 0 : count > 4 ? 4 : count; }
+
+private:
+    void UpdateBoundingVolumes();
+    // The render data must be prepared again.
+    void StampRenderDataOutdated();
+    // Removes group index (from 1 on) and renumbers the faces above it.
+    void RemoveMaterialGroup(int index);
+    // Step 3 to 5 of the build: the face lists, vertex counts and
+    // primitives of the groups.
+    void SortFacesIntoGroups(int& lowest, int& highest, int& skipped);
+    void BuildGroupPrimitives(CKMaterialGroup& group, CKDWORD* map);
+    void OrderGroupIndices(CKMaterialGroup& group);
+    CKBOOL IsVertexIndex(int index) const { return index >= 0 && index < m_Vertices.Size(); }
+
+    CKDWORD m_Flags = CKMESH_VISIBLE;
+    QxVector m_BaryCenter;
+    float m_Radius = 0.0f;
+    QxBbox m_LocalBox;
+    XArray<CKVertex> m_Vertices;
+    XArray<CKFace> m_Faces;
+    XArray<CKDWORD> m_FaceIndices;
+    XArray<float> m_VertexWeights;
+    XArray<CKVertexColors> m_Colors;
+    CKDWORD m_ClipFlags = 0;
+    XArray<CKVertexBlendRecord> m_BlendRecords;
+    int m_BlendWeightCount = 0;
+    XArray<CKMeshLine> m_Lines;
+    // Present while CKMESH_TANGENTS is set, one per vertex.
+    XArray<QxVector> m_Tangents;
+    XArray<QxVector> m_Binormals;
+
+    // Render data.
+    XArray<int> m_ExtraTextureChannels; // channels drawn as further texture sets
+    CKDWORD m_RenderFlags = 0;
+    CKDWORD m_VertexFormat = 0; // engine vertex format word
+    CKDWORD m_FormatCode = 0;   // Direct3D flexible vertex format of the buffers
+    CKDWORD m_VertexSize = 0;
+    // 0: the next fill copies the vertices.
+    CKDWORD m_VertexDataUploaded = 0;
+    int m_ModifiedDraws = 0;
+    int m_Draws = 0;
+    // Render-data stamp (-1: outdated) and the stamp of the last change
+    // that outdates it, both from the render library's change stamp.
+    int m_RenderStamp = -1;
+    int m_ChangeStamp = 0;
+    CKRasterizerContext* m_RasterizerContext = nullptr;
+    XArray<CKMaterialGroup*> m_MaterialGroups;
+
+    XClassArray<XString> m_BlendShapeNames;
+    float m_BlendShapeExtent = 0.0f;
+    QxBbox m_BlendShapeBox;
+};

@@ -1,0 +1,406 @@
+// The mesh's vertex and index buffers: the per-frame preparation, the
+// description of its vertices, and the filling of each primitive's shared
+// buffers in a device.
+#include <cstring>
+
+#include "render/context/CKRenderGlobals.h"
+#include "render/context/RCKRenderContext.h"
+#include "render/context/rasterizer/CKDrawPrimitiveData.h"
+#include "render/context/rasterizer/CKRasterizer.h"
+#include "render/context/rasterizer/CKRasterizerContext.h"
+#include "render/context/rasterizer/CKVertexFormat.h"
+#include "render/mesh/CKMaterial.h"
+#include "render/mesh/CKMaterialGroup.h"
+#include "render/mesh/CKVertexCopyList.h"
+#include "render/mesh/RCKMesh.h"
+
+namespace {
+
+// Direct3D fill mode "solid".
+constexpr int kFillSolid = 3;
+// Lock flag of the fills: the whole range is written.
+constexpr CKDWORD kLockDiscard = 1;
+// Mesh flag cleared after every draw with the other change marks.
+constexpr CKDWORD kChannelsChanged = 0x2000000;
+
+// Where each component lies in a vertex of a Direct3D flexible vertex
+// format; -1 for an absent one.
+struct VertexLayout
+{
+    int Position = -1;
+    int Weights = -1;
+    int WeightCount = 0;
+    int BoneIndices = -1;
+    int Normal = -1;
+    int Diffuse = -1;
+    int Specular = -1;
+    int SetCount = 0;
+    int Set[8] = {};
+    int SetSize[8] = {};
+};
+
+VertexLayout LayoutOf(CKDWORD format)
+{
+    VertexLayout layout;
+    int offset = 0;
+    const CKDWORD position = format & 0x400E;
+    if (position == CKRST_FVF_XYZ) {
+        layout.Position = 0;
+        offset = 12;
+    } else if (position >= CKRST_FVF_XYZB1 && position <= 0xE) {
+        // XYZB1 .. XYZB5: the weights follow the position, the last one
+        // holding the bone indices with CKRST_FVF_LASTBETA_UBYTE4.
+        const int betas = (int) (position - CKRST_FVF_XYZB1) / 2 + 1;
+        layout.Position = 0;
+        layout.Weights = 12;
+        layout.WeightCount = (format & CKRST_FVF_LASTBETA_UBYTE4) ? betas - 1 : betas;
+        if (format & CKRST_FVF_LASTBETA_UBYTE4)
+            layout.BoneIndices = 12 + 4 * (betas - 1);
+        offset = 12 + 4 * betas;
+    } else {
+        // Transformed or clip-space positions: not a mesh's.
+        offset = position == CKRST_FVF_XYZW || position == CKRST_FVF_XYZRHW ? 16 : 0;
+    }
+    if (format & CKRST_FVF_NORMAL) {
+        layout.Normal = offset;
+        offset += 12;
+    }
+    if (format & CKRST_FVF_DIFFUSE) {
+        layout.Diffuse = offset;
+        offset += 4;
+    }
+    if (format & CKRST_FVF_SPECULAR) {
+        layout.Specular = offset;
+        offset += 4;
+    }
+    layout.SetCount = (int) ((format & CKRST_FVF_TEXCOUNT_MASK) >> CKRST_FVF_TEXCOUNT_SHIFT);
+    if (layout.SetCount > 8)
+        layout.SetCount = 8;
+    static const int kSizes[4] = {8, 12, 16, 4};
+    for (int i = 0; i < layout.SetCount; ++i) {
+        layout.Set[i] = offset;
+        layout.SetSize[i] = kSizes[(format >> (16 + 2 * i)) & 3];
+        offset += layout.SetSize[i];
+    }
+    return layout;
+}
+
+// Bytes of one source element to copy into a slot of size bytes: no more
+// than the source's stride, so the last element is not read past.
+CKDWORD CopySize(CKDWORD size, CKDWORD stride)
+{
+    return stride != 0 && stride < size ? stride : size;
+}
+
+// The copy jobs from the draw record into vertices of the layout.
+void BuildCopyList(CKVertexCopyList& list, const CKDrawPrimitiveData& data, const VertexLayout& layout,
+                   int blendWeightCount, CKBOOL swapColors)
+{
+    list.Clear();
+    if (data.PositionPtr && layout.Position >= 0)
+        list.Add(data.PositionPtr, data.PositionStride, (CKDWORD) layout.Position, 12);
+    if (data.NormalPtr && layout.Normal >= 0)
+        list.Add(data.NormalPtr, data.NormalStride, (CKDWORD) layout.Normal, 12);
+    if (data.ColorPtr && layout.Diffuse >= 0)
+        list.Add(data.ColorPtr, data.ColorStride, (CKDWORD) layout.Diffuse, 4, swapColors);
+    if (data.SpecularColorPtr && layout.Specular >= 0)
+        list.Add(data.SpecularColorPtr, data.SpecularColorStride, (CKDWORD) layout.Specular, 4, swapColors);
+    if (data.TexCoordPtr && layout.SetCount > 0)
+        list.Add(data.TexCoordPtr, data.TexCoordStride, (CKDWORD) layout.Set[0],
+                 CopySize((CKDWORD) layout.SetSize[0], 8));
+    const int weights = blendWeightCount < layout.WeightCount ? blendWeightCount : layout.WeightCount;
+    if (data.WeightsPtr && weights > 0)
+        list.Add(data.WeightsPtr, data.WeightsStride, (CKDWORD) layout.Weights, 4 * (CKDWORD) weights);
+    if (data.MatIndexPtr && layout.BoneIndices >= 0)
+        list.Add(data.MatIndexPtr, data.MatIndexStride, (CKDWORD) layout.BoneIndices, 4);
+    for (int i = 1; i < layout.SetCount; ++i) {
+        if (!data.TexCoordPtrs[i - 1])
+            break;
+        list.Add(data.TexCoordPtrs[i - 1], data.TexCoordStrides[i - 1], (CKDWORD) layout.Set[i],
+                 CopySize((CKDWORD) layout.SetSize[i], data.TexCoordStrides[i - 1]));
+    }
+}
+
+// A material's part in the render flags.
+CKDWORD RenderFlagsOf(CKMaterial* material)
+{
+    if (!material)
+        return 0;
+    if (material->GetShaderData())
+        return CKMESH_RENDER_EFFECT | CKMESH_RENDER_SHADER;
+    return material->GetEffect() ? (CKDWORD) CKMESH_RENDER_EFFECT : 0u;
+}
+
+} // namespace
+
+void RCKMesh::PrepareForFrame(RCKRenderContext* rc)
+{
+    CKRasterizerContext* rst = rc ? rc->GetRasterizerContext() : nullptr;
+    bool outdated = rst != m_RasterizerContext || m_RenderStamp < 0 || m_ChangeStamp > m_RenderStamp;
+    for (int i = 1; i < m_MaterialGroups.Size() && !outdated; ++i) {
+        CKMaterial* material = m_MaterialGroups[i]->Material;
+        outdated = material && (int) material->GetModificationStamp() > m_RenderStamp;
+    }
+    // (With channels, the merged ones whose data are outdated would be
+    // marked up to date here when nothing else is outdated.)
+    if (!outdated)
+        return;
+
+    m_RenderStamp = (int) CKGetRenderGlobals().m_ChangeStamp;
+    m_RenderFlags = 0;
+    int transparent = 0;
+    bool opaqueAfterTransparent = false;
+    for (int i = 1; i < m_MaterialGroups.Size(); ++i) {
+        CKMaterialGroup& group = *m_MaterialGroups[i];
+        m_RenderFlags |= RenderFlagsOf(group.Material);
+        group.Flags = 0;
+        if (group.Material && group.Material->IsAlphaTransparent()) {
+            ++transparent;
+            if (group.Material->GetFillMode() == kFillSolid && group.Material->IsTwoSided())
+                group.Flags |= CKMATERIALGROUP_TWOPASSES;
+        } else if (transparent > 0) {
+            opaqueAfterTransparent = true;
+        }
+    }
+    if (rc && rc->GetOverrideMaterial()) {
+        m_RenderFlags |= RenderFlagsOf(rc->GetOverrideMaterial());
+        // Prepared again at every frame while a material overrides.
+        m_RenderStamp = -1;
+    }
+
+    // Opaque groups draw before transparent ones.
+    if (opaqueAfterTransparent) {
+        const int count = m_MaterialGroups.Size();
+        XArray<CKMaterialGroup*> ordered(count);
+        XArray<int> newIndex(count);
+        newIndex.Resize(count);
+        ordered.PushBack(m_MaterialGroups[0]);
+        newIndex[0] = 0;
+        for (int pass = 0; pass < 2; ++pass)
+            for (int i = 1; i < count; ++i) {
+                CKMaterial* material = m_MaterialGroups[i]->Material;
+                const bool isTransparent = material && material->IsAlphaTransparent();
+                if (isTransparent == (pass == 1)) {
+                    newIndex[i] = ordered.Size();
+                    ordered.PushBack(m_MaterialGroups[i]);
+                }
+            }
+        m_MaterialGroups.Swap(ordered);
+        for (CKFace& face : m_Faces)
+            if (face.MaterialGroup < count)
+                face.MaterialGroup = (CKWORD) newIndex[face.MaterialGroup];
+    }
+
+    // The channels drawn as further texture sets of the mesh's own vertices
+    // are chosen here once meshes have channels.
+    m_ExtraTextureChannels.Clear();
+
+    CKDWORD format = CKRST_DP_TRANSFORM | m_ClipFlags;
+    if (m_BlendWeightCount > 0 && m_BlendRecords.Size() >= m_Vertices.Size())
+        format |= (CKRST_DP_WEIGHTS1 << (m_BlendWeightCount - 1)) | CKRST_DP_MATRIXPAL;
+    format |= CKRST_DP_STAGES0 << m_ExtraTextureChannels.Size();
+    if (m_Flags & CKMESH_TANGENTS)
+        format |= CKRST_DP_TANGENTS;
+    if (m_Flags & CKMESH_RENDERVARIANT)
+        format |= CKRST_DP_DIFFUSE | CKRST_DP_LIGHT;
+    else if (m_Flags & CKMESH_PRELITMODE)
+        format |= CKRST_DP_DIFFUSE | CKRST_DP_SPECULAR;
+    else
+        format |= CKRST_DP_LIGHT;
+    m_VertexFormat = format;
+    m_FormatCode = CKGetVertexFormatFVF(format, m_VertexSize);
+}
+
+void RCKMesh::DescribeVertices(CKDrawPrimitiveData& data)
+{
+    data = CKDrawPrimitiveData();
+    const int count = m_Vertices.Size();
+    // (A progressive mesh would give its number of vertices drawn.)
+    data.VertexCount = count;
+    data.Flags = m_VertexFormat;
+    if (count == 0)
+        return;
+    CKVertex* vertices = m_Vertices.Begin();
+    data.PositionPtr = &vertices->Position;
+    data.PositionStride = sizeof(CKVertex);
+    data.NormalPtr = &vertices->Normal;
+    data.NormalStride = sizeof(CKVertex);
+    data.TexCoordPtr = &vertices->u;
+    data.TexCoordStride = sizeof(CKVertex);
+    if ((m_Flags & CKMESH_TANGENTS) && m_Tangents.Size() == count && m_Binormals.Size() == count) {
+        data.TexCoordPtrs[0] = m_Tangents.Begin();
+        data.TexCoordStrides[0] = sizeof(QxVector);
+        data.TexCoordPtrs[1] = m_Binormals.Begin();
+        data.TexCoordStrides[1] = sizeof(QxVector);
+    }
+    if (m_BlendWeightCount > 0 && m_BlendRecords.Size() >= count) {
+        data.WeightsPtr = m_BlendRecords.Begin();
+        data.WeightsStride = sizeof(CKVertexBlendRecord);
+        data.MatIndexPtr = &m_BlendRecords.Begin()->Values[m_BlendWeightCount - 1];
+        data.MatIndexStride = sizeof(CKVertexBlendRecord);
+    }
+    data.ColorPtr = &m_Colors.Begin()->Diffuse;
+    data.ColorStride = sizeof(CKVertexColors);
+    data.SpecularColorPtr = &m_Colors.Begin()->Specular;
+    data.SpecularColorStride = sizeof(CKVertexColors);
+}
+
+CKBOOL RCKMesh::FillPrimitiveBuffers(CKRasterizerContext* rst, CK65KPrimitive& p, const CKDrawPrimitiveData& data)
+{
+    if (!rst || p.VertexBuffer == 0 || p.IndexBuffer == 0 || p.VertexCount <= 0)
+        return FALSE;
+    const CKDWORD dynamic = (m_Flags & CKMESH_HINTDYNAMIC) ? (CKDWORD) CKRST_VB_DYNAMIC : 0u;
+    const CKDWORD flags = CKMESH_BUFFERFLAGS | dynamic;
+    const bool sameDevice = rst == m_RasterizerContext;
+    CKBOOL copied = FALSE;
+
+    CKSharedVBDesc* vb = rst->GetSharedVBData(p.VertexBuffer);
+    const bool keepVB = vb && sameDevice && (vb->Flags & CKRST_VB_DYNAMIC) == dynamic &&
+                        vb->MaxVertexCount >= (CKDWORD) p.VertexCount &&
+                        (vb->VertexFormat & ~CKRST_FVF_TEXCOUNT_MASK) == (m_FormatCode & ~CKRST_FVF_TEXCOUNT_MASK) &&
+                        (vb->VertexFormat & CKRST_FVF_TEXCOUNT_MASK) >= (m_FormatCode & CKRST_FVF_TEXCOUNT_MASK);
+    if (!keepVB) {
+        if (vb)
+            rst->DeleteObject(p.VertexBuffer, CKRST_OBJ_SHAREDVB);
+        CKSharedVBDesc desc;
+        desc.Flags = flags;
+        desc.VertexFormat = m_FormatCode;
+        desc.VertexSize = m_VertexSize;
+        desc.MaxVertexCount = (CKDWORD) p.VertexCount;
+        rst->CreateObject(p.VertexBuffer, CKRST_OBJ_SHAREDVB, &desc);
+        m_VertexDataUploaded = 0;
+        vb = rst->GetSharedVBData(p.VertexBuffer);
+    }
+    if (vb && m_VertexDataUploaded == 0) {
+        // Without a remap the primitive is the first vertices of the record.
+        const CKDWORD* remap = p.Remap.Size() ? p.Remap.Begin() : nullptr;
+        int count = p.VertexCount;
+        if (remap && count > p.Remap.Size())
+            count = p.Remap.Size();
+        if (!remap && count > data.VertexCount)
+            count = data.VertexCount;
+        if (void* dst = rst->LockSharedVB(p.VertexBuffer, 0, (CKDWORD) p.VertexCount, kLockDiscard)) {
+            CKVertexCopyList list;
+            const CKRasterizerDriver* driver = rst->GetDriver();
+            const CKBOOL swap = driver && (driver->GetCaps().CapsFlags & CKRST_CAPS_COLORBGRA) ? TRUE : FALSE;
+            BuildCopyList(list, data, LayoutOf(vb->VertexFormat), m_BlendWeightCount, swap);
+            list.Run(dst, vb->VertexSize, remap, count);
+            rst->UnlockSharedVB(p.VertexBuffer);
+            copied = TRUE;
+        }
+    }
+
+    if (p.IndexCount <= 0)
+        return copied;
+    CKSharedIBDesc* ib = rst->GetSharedIBData(p.IndexBuffer);
+    const bool keepIB =
+        ib && sameDevice && (ib->Flags & CKRST_VB_DYNAMIC) == dynamic && ib->MaxIndexCount >= (CKDWORD) p.IndexCount;
+    if (!keepIB) {
+        if (ib)
+            rst->DeleteObject(p.IndexBuffer, CKRST_OBJ_SHAREDIB);
+        CKSharedIBDesc desc;
+        desc.Flags = flags;
+        desc.MaxIndexCount = (CKDWORD) p.IndexCount;
+        if (!rst->CreateObject(p.IndexBuffer, CKRST_OBJ_SHAREDIB, &desc))
+            return copied;
+    }
+    if (keepIB && !(m_Flags & CKMESH_REFILLINDICES))
+        return copied;
+    if (CKWORD* dst = static_cast<CKWORD*>(rst->LockSharedIB(p.IndexBuffer, 0, (CKDWORD) p.IndexCount, kLockDiscard))) {
+        if (p.Indices.Size()) {
+            const int n = p.IndexCount < p.Indices.Size() ? p.IndexCount : p.Indices.Size();
+            std::memcpy(dst, p.Indices.Begin(), sizeof(CKWORD) * (size_t) n);
+        } else {
+            const int n = p.IndexCount < m_FaceIndices.Size() ? p.IndexCount : m_FaceIndices.Size();
+            const CKDWORD* source = m_FaceIndices.Begin();
+            for (int i = 0; i < n; ++i)
+                dst[i] = (CKWORD) source[i];
+        }
+        rst->UnlockSharedIB(p.IndexBuffer);
+    }
+    return copied;
+}
+
+CKBOOL RCKMesh::FillGroupBuffers(CKRasterizerContext* rst, CKMaterialGroup& group, const CKDrawPrimitiveData& data)
+{
+    CKBOOL copied = FillPrimitiveBuffers(rst, group, data);
+    for (CK65KPrimitive* p : group.SubPrimitives)
+        copied = FillPrimitiveBuffers(rst, *p, data) || copied;
+    return copied;
+}
+
+CKBOOL RCKMesh::UpdateRenderData(RCKRenderContext* rc, CKDrawPrimitiveData& data)
+{
+    CKRasterizerContext* rst = rc ? rc->GetRasterizerContext() : nullptr;
+    if (!rst || m_Vertices.Size() == 0)
+        return FALSE;
+    if (!(m_Flags & CKMESH_OPTIMIZED))
+        BuildMaterialGroups();
+    PrepareForFrame(rc);
+    DescribeVertices(data);
+    // Every 20 draws: a mesh that changed in more than half of them is
+    // drawn from dynamic buffers.
+    if (m_Draws > 20) {
+        if (2 * m_ModifiedDraws > m_Draws)
+            m_Flags |= CKMESH_HINTDYNAMIC;
+        else
+            m_Flags &= ~CKMESH_HINTDYNAMIC;
+        m_Draws = 0;
+        m_ModifiedDraws = 0;
+    }
+    CKBOOL modified = FALSE;
+    for (CKMaterialGroup* group : m_MaterialGroups)
+        if (group->VertexCount != 0 && group->IndexCount != 0)
+            modified = FillGroupBuffers(rst, *group, data) || modified;
+    if (modified)
+        ++m_ModifiedDraws;
+    ++m_Draws;
+    m_RasterizerContext = rst;
+    return TRUE;
+}
+
+void RCKMesh::EndDraw()
+{
+    m_Flags &= ~(CKMESH_UVCHANGED | CKMESH_NORMALCHANGED | CKMESH_COLORCHANGED | CKMESH_POSCHANGED | kChannelsChanged |
+                 CKMESH_REFILLINDICES);
+    ++m_VertexDataUploaded;
+}
+
+int RCKMesh::GetInterleavedVertices(XArray<CKDWORD>& out)
+{
+    const int count = m_Vertices.Size();
+    const bool blend = m_BlendRecords.Size() > 0;
+    const bool tangents = m_Tangents.Size() > 0;
+    const bool binormals = m_Binormals.Size() > 0;
+    const bool weights = m_VertexWeights.Size() > 0;
+    const size_t bytes = sizeof(CKVertex) + sizeof(CKVertexColors) + (blend ? sizeof(CKVertexBlendRecord) : 0) +
+                         (tangents ? sizeof(QxVector) : 0) + (binormals ? sizeof(QxVector) : 0) +
+                         (weights ? sizeof(float) : 0);
+    const int words = (int) (bytes / 4);
+    out.Resize(count * words);
+    if (count == 0)
+        return words;
+    std::memset(out.Begin(), 0, bytes * (size_t) count);
+    // Arrays shorter than the vertex array leave their part of the
+    // records past their end at zero.
+    auto put = [&](size_t& offset, const void* source, int available, size_t size) {
+        const CKBYTE* s = static_cast<const CKBYTE*>(source);
+        CKBYTE* d = reinterpret_cast<CKBYTE*>(out.Begin()) + offset;
+        const int n = available < count ? available : count;
+        for (int i = 0; i < n; ++i, s += size, d += bytes)
+            std::memcpy(d, s, size);
+        offset += size;
+    };
+    size_t offset = 0;
+    put(offset, m_Vertices.Begin(), count, sizeof(CKVertex));
+    put(offset, m_Colors.Begin(), m_Colors.Size(), sizeof(CKVertexColors));
+    if (blend)
+        put(offset, m_BlendRecords.Begin(), m_BlendRecords.Size(), sizeof(CKVertexBlendRecord));
+    if (tangents)
+        put(offset, m_Tangents.Begin(), m_Tangents.Size(), sizeof(QxVector));
+    if (binormals)
+        put(offset, m_Binormals.Begin(), m_Binormals.Size(), sizeof(QxVector));
+    if (weights)
+        put(offset, m_VertexWeights.Begin(), m_VertexWeights.Size(), sizeof(float));
+    return words;
+}

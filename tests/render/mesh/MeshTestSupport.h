@@ -1,0 +1,68 @@
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include "render/mesh/CKMaterial.h"
+#include "render/mesh/CKMaterialGroup.h"
+#include "render/mesh/RCKMesh.h"
+#include "tests/render/support/RenderTestSupport.h"
+
+using Corners = std::array<int, 3>;
+
+// The render fixture with meshes and materials made through the context.
+class MeshFixture : public RenderFixture
+{
+protected:
+    RCKMesh* NewMesh(const char* name = "mesh")
+    {
+        return static_cast<RCKMesh*>(m_Context->CreateObject(CKCID_MESH, name));
+    }
+    CKMaterial* NewMaterial(const char* name = "material")
+    {
+        return static_cast<CKMaterial*>(m_Context->CreateObject(CKCID_MATERIAL, name));
+    }
+    // A mesh of the vertices (positions (i, 2i, 3i), normals along z, uv
+    // (i, -i), diffuse colour 0xFF000000 + i) and faces, face f taking
+    // materials[f] when given.
+    RCKMesh* MakeMesh(int vertexCount, const std::vector<Corners>& faces,
+                      const std::vector<CKMaterial*>& materials = {})
+    {
+        RCKMesh* mesh = NewMesh();
+        mesh->SetVertexCount(vertexCount);
+        for (int i = 0; i < vertexCount; ++i) {
+            mesh->SetVertexPosition(i, QxVector((float) i, 2.0f * i, 3.0f * i));
+            mesh->SetVertexNormal(i, QxVector(0.0f, 0.0f, 1.0f));
+            mesh->SetVertexTextureCoordinates(i, (float) i, -(float) i);
+            mesh->SetVertexColor(i, 0xFF000000u + (CKDWORD) i);
+            mesh->SetVertexSpecularColor(i, (CKDWORD) i);
+        }
+        mesh->SetFaceCount((int) faces.size());
+        for (size_t f = 0; f < faces.size(); ++f) {
+            EXPECT_EQ(mesh->SetFaceVertexIndex((int) f, faces[f][0], faces[f][1], faces[f][2]), CKErr::Ok);
+            if (f < materials.size())
+                mesh->SetFaceMaterial((int) f, materials[f]);
+        }
+        return mesh;
+    }
+    // A strip of n quads (2n faces over 2n + 2 vertices).
+    static std::vector<Corners> Quads(int n)
+    {
+        std::vector<Corners> faces;
+        for (int q = 0; q < n; ++q) {
+            faces.push_back({2 * q, 2 * q + 1, 2 * q + 2});
+            faces.push_back({2 * q + 1, 2 * q + 3, 2 * q + 2});
+        }
+        return faces;
+    }
+    // The group index of each face, from its record.
+    static std::vector<int> FaceGroups(RCKMesh* mesh)
+    {
+        CKDWORD stride = 0;
+        const CKFace* faces = static_cast<const CKFace*>(mesh->GetFaceNormalsPtr(&stride));
+        std::vector<int> groups;
+        for (int f = 0; f < mesh->GetFaceCount(); ++f)
+            groups.push_back(faces[f].MaterialGroup);
+        return groups;
+    }
+};
