@@ -39,9 +39,11 @@ RCKPlace::~RCKPlace()
 {
     // Places deleted with this one have already dropped their links (their
     // deletion check); a place still alive loses its mirror link here.
-    for (const Link& link : m_Portals)
-        if (m_Context && link.Place != this && m_Context->GetObject(link.PlaceID) == link.Place)
-            link.Place->Unlink(this, link.Portal);
+    // While the context clears everything the other places may be gone.
+    if (m_Context && !m_Context->IsInClearAll())
+        for (const Link& link : m_Portals)
+            if (link.Place != this && m_Context->GetObject(link.PlaceID) == link.Place)
+                link.Place->Unlink(this, link.Portal);
     m_Portals.Clear();
 }
 
