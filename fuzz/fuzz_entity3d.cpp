@@ -21,13 +21,13 @@
 #include "core/object/CKClassRegistry.h"
 #include "render/animation/CKObjectAnimation.h"
 #include "render/context/CKRenderEngine.h"
-#include "render/mesh/CKMesh.h"
+#include "render/mesh/RCKMesh.h"
 #include "render/objects/RCK3dEntity.h"
 
 namespace {
 
 // A mesh of 8 vertices and 2 blend shapes, as the entity sees meshes.
-class FuzzMesh : public CKClass<FuzzMesh, CKMesh, 0>
+class FuzzMesh : public CKClass<FuzzMesh, RCKMesh, 0>
 {
 public:
     using CKClass::CKClass;

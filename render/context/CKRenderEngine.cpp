@@ -12,7 +12,11 @@
 #include "render/mesh/RCKMesh.h"
 #include "render/mesh/RCKTexture.h"
 #include "render/objects/RCK3dObject.h"
+#include "render/objects/RCKPlace.h"
+#include "render/objects/RCKSprite3D.h"
 #include "render/objects/RCKSpriteText.h"
+#include "render/objects/RCKTargetCamera.h"
+#include "render/objects/RCKTargetLight.h"
 #include "system/log/QxLogManager.h"
 
 namespace {
@@ -113,6 +117,12 @@ void CKRegisterRenderClasses()
     CKClassRegisterT<RCK2dEntity, RCKRenderObject>("RCK2dEntity");
     CKClassRegisterT<RCKSprite, RCK2dEntity>("RCKSprite");
     CKClassRegisterT<RCKSpriteText, RCKSprite>("RCKSpriteText");
+    CKClassRegisterT<RCKCamera, RCK3dEntity>("RCKCamera");
+    CKClassRegisterT<RCKTargetCamera, RCKCamera>("RCKTargetCamera");
+    CKClassRegisterT<RCKLight, RCK3dEntity>("RCKLight");
+    CKClassRegisterT<RCKTargetLight, RCKLight>("RCKTargetLight");
+    CKClassRegisterT<RCKSprite3D, RCK3dEntity>("RCKSprite3D");
+    CKClassRegisterT<RCKPlace, RCK3dEntity>("RCKPlace");
     CKBuildClassHierarchyTable();
     CKBeObjectLinks links = CKGetBeObjectLinks();
     links.GetBitmapData = &RenderBitmapDataOf;

@@ -107,11 +107,11 @@ TEST_F(RenderEngineTest, TheRenderClassesCarryTheirIdsParentsNamesDisplayNamesAn
         ASSERT_NE(desc->m_DependsCountFct, nullptr);
         // A material offers its textures; a mesh its materials; a 2D entity
         // its material and children; a 3D entity its meshes, children and
-        // animations.
-        EXPECT_EQ(desc->m_DependsCountFct(1), e.id == CKCID_MATERIAL || e.id == CKCID_MESH ? 1
-                                              : e.id == CKCID_2DENTITY                     ? 2
-                                              : e.id == CKCID_3DENTITY                     ? 3
-                                                                                           : 0);
+        // animations; target cameras and lights their target, a 3D sprite its
+        // material and a place its portals.
+        const bool one = e.id == CKCID_MATERIAL || e.id == CKCID_MESH || e.id == CKCID_TARGETCAMERA ||
+                         e.id == CKCID_TARGETLIGHT || e.id == CKCID_SPRITE3D || e.id == CKCID_PLACE;
+        EXPECT_EQ(desc->m_DependsCountFct(1), one ? 1 : e.id == CKCID_2DENTITY ? 2 : e.id == CKCID_3DENTITY ? 3 : 0);
         EXPECT_TRUE(CKIsChildClassOf(e.id, e.parent));
     }
     EXPECT_TRUE(CKIsChildClassOf(CKCID_BODYPART, CKCID_RENDEROBJECT));
@@ -178,7 +178,7 @@ TEST_F(RenderEngineTest, ClassesWhoseCodeIsNotLinkedCannotBeCreated)
     CKContext* context = nullptr;
     ASSERT_EQ(CKCreateContext(&context, nullptr), 0);
     ASSERT_NE(context->GetRenderManager(), nullptr) << "the plug-in's initialisation made it";
-    EXPECT_EQ(context->CreateObject(CKCID_CAMERA), nullptr);
+    EXPECT_EQ(context->CreateObject(CKCID_CURVE), nullptr);
     EXPECT_EQ(context->CreateObject(CKCID_PATCHMESH), nullptr);
     EXPECT_EQ(CKCloseContext(context), 0);
 }

@@ -77,8 +77,8 @@ CKBOOL TestEntityImpl<Base>::IsInViewFrustrumHierarchic(CKRenderContext* context
 }
 
 template class TestEntityImpl<RCK3dEntity>;
-template class TestEntityImpl<CKLight>;
-template class TestEntityImpl<CKCamera>;
+template class TestEntityImpl<RCKLight>;
+template class TestEntityImpl<RCKCamera>;
 
 CKBOOL TestLight::Setup(CKRasterizerContext* rasterizer, int index)
 {

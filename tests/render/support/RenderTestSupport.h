@@ -15,8 +15,8 @@
 #include "render/context/rasterizer/CKRecordingRasterizer.h"
 #include "render/mesh/CKMaterial.h"
 #include "render/objects/CK2dEntity.h"
-#include "render/objects/CKCamera.h"
-#include "render/objects/CKLight.h"
+#include "render/objects/RCKCamera.h"
+#include "render/objects/RCKLight.h"
 
 // What the test objects did, in order ("pre A", "draw A", ...).
 std::vector<std::string>& RenderEvents();
@@ -158,7 +158,7 @@ public:
 };
 
 // A light that sets itself up unless told not to.
-class TestLight : public CKClass<TestLight, TestEntityImpl<CKLight>, 0>
+class TestLight : public CKClass<TestLight, TestEntityImpl<RCKLight>, 0>
 {
 public:
     using CKClass::CKClass;
@@ -169,7 +169,7 @@ public:
     float m_Red = 1.0f;
 };
 
-class TestCamera : public CKClass<TestCamera, TestEntityImpl<CKCamera>, 0>
+class TestCamera : public CKClass<TestCamera, TestEntityImpl<RCKCamera>, 0>
 {
 public:
     using CKClass::CKClass;
