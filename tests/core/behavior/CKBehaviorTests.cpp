@@ -466,3 +466,78 @@ TEST_F(BehaviorTest, ANewPrototypeStartsWithoutAnotherOnesDeclarations)
     CKBehavior* b = NewBehavior("Unknown");
     EXPECT_EQ(b->InitFromGuid(CKGUID(1, 2)), CKErr::InvalidParameter);
 }
+
+TEST_F(BehaviorTest, ACopiedScriptIsWholeOwnerlessAndItsBlocksHearTheCopy)
+{
+    BuildScript();
+    auto* actor = static_cast<CKBeObject*>(m_Context->GetObjectByNameAndClass("Actor", CKCID_BEOBJECT));
+    auto* brain = static_cast<CKBehavior*>(actor->GetScript(0));
+    std::string original;
+    Describe(brain, original);
+    Heard().clear();
+    auto* copy = static_cast<CKBehavior*>(m_Context->CopyObjects(brain));
+    ASSERT_NE(copy, nullptr);
+    ASSERT_NE(copy, brain);
+    EXPECT_EQ(copy->GetOwner(), nullptr) << "the owner was not copied";
+    EXPECT_EQ(std::count(Heard().begin(), Heard().end(), (CKDWORD) CKM_BEHAVIORCREATE), kPrototypes);
+    ASSERT_EQ(copy->GetSubBehaviorCount(), 1);
+    CKBehavior* mind = copy->GetSubBehavior(0);
+    EXPECT_NE(mind, brain->GetSubBehavior(0));
+    EXPECT_EQ(mind->GetParent(), copy);
+    // Every link of the copy joins IOs of the copy.
+    for (int i = 0; i < mind->GetSubBehaviorLinkCount(); ++i) {
+        CKBehaviorLink* link = mind->GetSubBehaviorLink(i);
+        for (CKBehaviorIO* io : {link->GetInBehaviorIO(), link->GetOutBehaviorIO()}) {
+            CKBehavior* b = io->GetOwner();
+            while (b && b != copy)
+                b = b->GetParent();
+            EXPECT_EQ(b, copy) << IoName(io);
+        }
+    }
+}
+
+TEST_F(BehaviorTest, OlderChunkFormsLoad)
+{
+    // Data version 4: the fields in a row, the arrays under their own ids.
+    CKBehavior* sub = NewBehavior("Sub");
+    CKStateChunk* chunk = CKCreateStateChunk(CKCID_BEHAVIOR);
+    chunk->StartWrite();
+    chunk->SetDataVersion(4);
+    chunk->WriteIdentifier(CK_STATESAVE_BEHAVIORNEWDATA);
+    chunk->WriteGuid(CKGUID());
+    for (int word : {0, (int) CKCID_SCENE, 1, 9, 0, 0, 0})
+        chunk->WriteInt(word);
+    chunk->WriteIdentifier(CK_STATESAVE_BEHAVIORSUBBEHAV);
+    XObjectPointerArray list;
+    list.PushBack(sub);
+    list.Save(chunk);
+    chunk->CloseChunk();
+    CKBehavior* four = NewBehavior("Four");
+    CKFile* file = m_Context->CreateCKFile();
+    EXPECT_EQ(four->Load(chunk, file), 0);
+    CKDeleteStateChunk(chunk);
+    EXPECT_EQ(four->GetType(), 1);
+    EXPECT_EQ(four->GetCompatibleClassID(), CKCID_SCENE);
+    EXPECT_EQ(four->GetPriority(), 9);
+    ASSERT_EQ(four->GetSubBehaviorCount(), 1);
+    EXPECT_EQ(four->GetSubBehavior(0), sub);
+
+    // The oldest: one identifier per field; flag 0x8 makes a block.
+    chunk = CKCreateStateChunk(CKCID_BEHAVIOR);
+    chunk->StartWrite();
+    chunk->WriteIdentifier(CK_STATESAVE_BEHAVIORPROTOGUID_OLD);
+    chunk->WriteGuid(PrototypeGuid(3));
+    chunk->WriteIdentifier(CK_STATESAVE_BEHAVIORFLAGS_OLD);
+    chunk->WriteDword(CKBEHAVIOR_USEFUNCTION);
+    chunk->WriteIdentifier(CK_STATESAVE_BEHAVIORPRIORITY_OLD);
+    chunk->WriteInt(-2);
+    chunk->CloseChunk();
+    CKBehavior* oldest = NewBehavior("Oldest");
+    EXPECT_EQ(oldest->Load(chunk, file), 0);
+    CKDeleteStateChunk(chunk);
+    m_Context->DeleteCKFile(file);
+    EXPECT_EQ(oldest->GetType(), 0);
+    EXPECT_EQ(oldest->GetPrototypeGuid(), PrototypeGuid(3));
+    EXPECT_EQ(oldest->GetPriority(), -2);
+    EXPECT_EQ(oldest->GetCompatibleClassID(), CKCID_BEOBJECT);
+}
