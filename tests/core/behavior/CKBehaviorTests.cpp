@@ -14,6 +14,7 @@
 #include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
 #include "core/context/CKFunctions.h"
+#include "core/context/CKPluginManager.h"
 #include "core/object/CKBeObject.h"
 #include "core/object/CKBeObjectLinks.h"
 #include "core/parameter/CKParameterGuids.h"
@@ -540,4 +541,91 @@ TEST_F(BehaviorTest, OlderChunkFormsLoad)
     EXPECT_EQ(oldest->GetPrototypeGuid(), PrototypeGuid(3));
     EXPECT_EQ(oldest->GetPriority(), -2);
     EXPECT_EQ(oldest->GetCompatibleClassID(), CKCID_BEOBJECT);
+}
+
+namespace {
+
+constexpr CKGUID kComponentGuid(0xC0C0, 0xB10C);
+constexpr CKGUID kUpgradedGuid(0xC0C1, 0xB10C);
+
+void ListVersions(XArray<CKObjectDeclaration*>& list)
+{
+    // The same block twice (the newer upgrades the first), and a namesake
+    // of another name that is dropped.
+    const struct
+    {
+        const char* name;
+        CKDWORD version;
+        const char* category;
+    } entries[] = {{"Spin", 1, "Old"}, {"Spin", 2, "New"}, {"Turn", 3, "Other"}};
+    for (const auto& e : entries) {
+        auto* d = CKCreateObjectDeclaration(e.name);
+        d->SetGuid(kUpgradedGuid);
+        d->SetVersion(e.version);
+        d->SetCategory(e.category);
+        d->SetCreationFunction(MakePrototype<0>);
+        list.PushBack(d);
+    }
+}
+
+} // namespace
+
+TEST_F(BehaviorTest, AComponentsBlocksAreDeclaredOnceAndFilesThatUseThemNameThem)
+{
+    CKPluginInfo info(kComponentGuid, nullptr, "Blocks", "", "", 1, nullptr, nullptr, CKPLUGIN_BEHAVIOR_DLL);
+    CKGetPluginManager()->RegisterPlugin(0, &info, ListVersions, nullptr);
+    CKGetPluginManager()->AddStaticDll("blocks", 1);
+    CKObjectDeclaration* d = CKGetObjectDeclarationFromGuid(kUpgradedGuid);
+    ASSERT_NE(d, nullptr);
+    EXPECT_STREQ(d->GetCategory(), "New");
+    EXPECT_EQ(d->GetVersion(), 2u);
+
+    CKBehavior* b = NewBehavior("Spin");
+    ASSERT_EQ(b->InitFromGuid(kUpgradedGuid), 0);
+    TestTempDir dir;
+    CKFile* file = m_Context->CreateCKFile();
+    ASSERT_EQ(file->StartSave(dir.File("blocks.nmo").c_str()), 0);
+    file->SaveObject(b, 0xFFFFFFFF);
+    ASSERT_EQ(file->EndSave(), 0);
+    std::vector<CKGUID> listed;
+    for (const CKFilePluginDependency& dep : file->m_PluginsDep)
+        if (dep.m_PluginCategory == CKPLUGIN_BEHAVIOR_DLL)
+            for (CKGUID g : dep.m_Guids)
+                listed.push_back(g);
+    m_Context->DeleteCKFile(file);
+    EXPECT_EQ(listed, (std::vector<CKGUID>{kComponentGuid, kUpgradedGuid}));
+}
+
+TEST_F(BehaviorTest, ALoadedGraphRefusesItsAncestorsAndObjectsOfOtherClasses)
+{
+    CKBehavior* top = NewBehavior("Top");
+    top->UseGraph();
+    CKBehavior* middle = NewBehavior("Middle");
+    middle->UseGraph();
+    ASSERT_EQ(top->AddSubBehavior(middle), 0);
+    CKBehavior* free = NewBehavior("Free");
+    CKObject* stranger = m_Context->CreateObject(CKCID_BEOBJECT, "Stranger");
+
+    CKStateChunk* chunk = CKCreateStateChunk(CKCID_BEHAVIOR);
+    chunk->StartWrite();
+    chunk->SetDataVersion(5);
+    chunk->WriteIdentifier(CK_STATESAVE_BEHAVIORNEWDATA);
+    chunk->WriteDword(0);
+    chunk->WriteDword(0x100 | 0x80000); // sub-behaviours and links
+    XObjectPointerArray subs;
+    for (CKObject* o : {(CKObject*) top, (CKObject*) middle, stranger, (CKObject*) free})
+        subs.PushBack(o);
+    subs.Save(chunk);
+    XObjectPointerArray links;
+    links.PushBack(free);
+    links.Save(chunk);
+    chunk->CloseChunk();
+    CKFile* file = m_Context->CreateCKFile();
+    EXPECT_EQ(middle->Load(chunk, file), 0);
+    m_Context->DeleteCKFile(file);
+    CKDeleteStateChunk(chunk);
+    ASSERT_EQ(middle->GetSubBehaviorCount(), 1) << "itself, its parent and a non-behaviour are dropped";
+    EXPECT_EQ(middle->GetSubBehavior(0), free);
+    EXPECT_EQ(free->GetParent(), middle);
+    EXPECT_EQ(middle->GetSubBehaviorLinkCount(), 0);
 }
