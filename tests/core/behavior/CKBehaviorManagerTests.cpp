@@ -2,9 +2,13 @@
 
 #include <random>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "core/behavior/CKActiveObjectTable.h"
+#include "core/behavior/CKBehavior.h"
 #include "core/behavior/CKBehaviorManager.h"
+#include "core/behavior/CKBehaviorPrototype.h"
 #include "core/context/CKContext.h"
 #include "core/object/CKBeObject.h"
 #include "tests/core/support/CoreTestSupport.h"
@@ -100,4 +104,41 @@ TEST_F(BehaviorManagerTest, ADestroyedObjectsSlotIsFreedAndProbingStillFindsTheO
     }
     for (int i = 0; i < 20; ++i)
         EXPECT_EQ(Manager()->GetActiveObjectCount(later[i]->GetID()), i % 3 + 1);
+}
+
+namespace {
+
+std::vector<std::pair<CK_ID, CKDWORD>>& PauseHeard()
+{
+    static std::vector<std::pair<CK_ID, CKDWORD>> heard;
+    return heard;
+}
+
+CKERROR PauseRecorder(const CKBehaviorContext& context)
+{
+    PauseHeard().emplace_back(context.Behavior->GetID(), context.CallbackMessage);
+    return 0;
+}
+
+} // namespace
+
+TEST_F(BehaviorManagerTest, PauseAndPlayReachEveryBehaviourWithAnOwner)
+{
+    CKBehaviorPrototype proto("Listener");
+    proto.SetBehaviorCallbackFct(PauseRecorder, 0x30);
+    CKBeObject* owner = NewObject();
+    CKBehavior* owned = nullptr;
+    for (int i = 0; i < 2; ++i) {
+        auto* b = static_cast<CKBehavior*>(m_Context->CreateObject(CKCID_BEHAVIOR));
+        b->InitFromPrototype(&proto);
+        if (i == 0) {
+            owned = b;
+            b->SetOwner(owner, FALSE);
+        }
+    }
+    PauseHeard().clear();
+    m_Context->ExecuteManagersOnCKPause();
+    m_Context->ExecuteManagersOnCKPlay();
+    EXPECT_EQ(PauseHeard(), (std::vector<std::pair<CK_ID, CKDWORD>>{{owned->GetID(), CKM_BEHAVIORPAUSE},
+                                                                    {owned->GetID(), CKM_BEHAVIORRESUME}}));
 }
