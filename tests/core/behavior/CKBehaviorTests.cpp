@@ -629,3 +629,19 @@ TEST_F(BehaviorTest, ALoadedGraphRefusesItsAncestorsAndObjectsOfOtherClasses)
     EXPECT_EQ(free->GetParent(), middle);
     EXPECT_EQ(middle->GetSubBehaviorLinkCount(), 0);
 }
+
+TEST_F(BehaviorTest, AScriptMovedToAnotherObjectLeavesTheFirstOnesList)
+{
+    auto* first = static_cast<CKBeObject*>(m_Context->CreateObject(CKCID_BEOBJECT, "First"));
+    auto* second = static_cast<CKBeObject*>(m_Context->CreateObject(CKCID_BEOBJECT, "Second"));
+    CKBehavior* script = NewBehavior("Script");
+    script->UseGraph();
+    script->SetType(1);
+    ASSERT_EQ(first->AddScript(script), 0);
+    ASSERT_EQ(second->AddScript(script), 0);
+    EXPECT_EQ(first->GetScriptCount(), 0);
+    EXPECT_EQ(second->GetScriptCount(), 1);
+    EXPECT_EQ(script->GetOwner(), second);
+    m_Context->DestroyObject(script);
+    EXPECT_EQ(second->GetScriptCount(), 0);
+}
