@@ -14,6 +14,8 @@
 #include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
 #include "core/context/CKFunctions.h"
+#include "core/file/CKFile.h"
+#include "core/object/CKBeObject.h"
 #include "core/object/CKBeObjectLinks.h"
 #include "tests/core/support/CoreTestSupport.h"
 
@@ -103,4 +105,15 @@ TEST_F(BehaviorSeeds, DISABLED_WriteBehaviorSeeds)
     time->WriteDword(17);
     time->CloseChunk();
     WriteSeed(dir, "time", 7, time);
+
+    // A whole file with the script for the engine file target.
+    static_cast<CKBeObject*>(owner)->AddScript(graph);
+    graph->SetType(1);
+    const std::string files = std::string(root) + "/engine_file";
+    std::filesystem::create_directories(files);
+    CKFile* file = m_Context->CreateCKFile();
+    ASSERT_EQ(file->StartSave((files + "/behavior_script").c_str()), 0);
+    file->SaveObject(owner, 0xFFFFFFFF);
+    ASSERT_EQ(file->EndSave(), 0);
+    m_Context->DeleteCKFile(file);
 }
