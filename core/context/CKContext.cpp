@@ -8,6 +8,7 @@
 #include <strings.h>
 
 #include "core/attribute/CKAttributeManager.h"
+#include "core/behavior/CKBehavior.h"
 #include "core/behavior/CKBehaviorManager.h"
 #include "core/behavior/CKMessageManager.h"
 #include "core/behavior/CKTimeManager.h"
@@ -74,6 +75,7 @@ struct ContextVariable
 CKContext::CKContext(void* mainWindow, const char* settingsFile) : m_ManagerTable(16), m_MainWindow(mainWindow)
 {
     m_MemoryManager = QxGetMemoryManager();
+    m_BehaviorContext.Context = this;
     m_GlobalImagesSaveFormat = new CKBitmapProperties;
     m_GlobalImagesSaveFormat->m_Ext.Set("bmp");
     m_FileStreamWriter = new CKFileStreamWriter;
@@ -844,6 +846,33 @@ void CKContext::GetProfileStats(float* counters) const
 {
     if (counters)
         std::memcpy(counters, m_ProfileLast, sizeof(m_ProfileLast));
+}
+
+void CKContext::CloseProfileFrame()
+{
+    float other = m_ProfileCurrent[CK_PROFILE_TOTAL] -
+                  (m_ProfileCurrent[CK_PROFILE_PROCESS] + m_ProfileCurrent[CK_PROFILE_RENDER]);
+    m_ProfileCurrent[CK_PROFILE_OTHER] = other < 0.0f ? 0.0f : other;
+    std::memcpy(m_ProfileLast, m_ProfileCurrent, sizeof(m_ProfileLast));
+    std::memset(m_ProfileCurrent, 0, sizeof(m_ProfileCurrent));
+}
+
+void CKContext::CallBehaviorCallbacks(CKDWORD message)
+{
+    // Callbacks may create or destroy objects: the ids are taken first.
+    XArray<CK_ID> ids;
+    const int count = GetObjectsCountByClassID(CKCID_BEHAVIOR);
+    if (const CK_ID* list = GetObjectsListByClassID(CKCID_BEHAVIOR))
+        for (int i = 0; i < count; ++i)
+            ids.PushBack(list[i]);
+    for (CK_ID id : ids) {
+        CKObject* object = GetObject(id);
+        if (!object || object->GetClassID() != CKCID_BEHAVIOR)
+            continue;
+        auto* behavior = static_cast<CKBehavior*>(object);
+        if (behavior->GetOwner())
+            behavior->CallCallbackFunction(message);
+    }
 }
 
 CKGUID CKContext::GenerateGuid()

@@ -2,6 +2,7 @@
 
 #include <bit>
 
+#include "core/behavior/CKBehaviorContext.h"
 #include "core/context/CKDefines.h"
 #include "includes/XArray.h"
 #include "includes/XHashTable.h"
@@ -62,6 +63,15 @@ enum
 
 // Number of profiling counters kept per frame.
 constexpr int CK_PROFILE_COUNTERS = 22;
+// Counters of a frame that closing it reads and writes: the other time is
+// what the total leaves after the two measured parts.
+enum : int
+{
+    CK_PROFILE_TOTAL = 0,
+    CK_PROFILE_PROCESS = 1,
+    CK_PROFILE_RENDER = 2,
+    CK_PROFILE_OTHER = 3,
+};
 
 // The root of one engine instance: owns the managers, the objects (through
 // the object manager) and the settings bound to variables. Made by
@@ -270,6 +280,17 @@ public:
 
     void AddProfileTime(int counter, float ms);
     void GetProfileStats(float* counters) const; // CK_PROFILE_COUNTERS floats of the last frame
+    // Ends the measured frame: its other time is set, it becomes the last
+    // frame and the counters start again from 0.
+    void CloseProfileFrame();
+
+    // Behaviours.
+
+    // The record filled before each behaviour callback.
+    CKBehaviorContext& GetBehaviorContext() { return m_BehaviorContext; }
+    // The callback of every behaviour of exactly class 8 that has an owner
+    // gets the message, in object-list order.
+    void CallBehaviorCallbacks(CKDWORD message);
 
     // A GUID that no object declaration, parameter type, parameter operation
     // or registered manager uses; drawn from the engine's random generator.
@@ -369,4 +390,5 @@ private:
 
     XArray<CKObject*> m_ScratchObjects;
     QxMutex m_CreationMutex;
+    CKBehaviorContext m_BehaviorContext;
 };

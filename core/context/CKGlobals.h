@@ -42,8 +42,8 @@ struct CKGlobalState
     CKDWORD m_RandomSeed = 1;
     // Entries installed by the behaviour, attribute, scene and group classes.
     CKBeObjectLinks m_BeObjectLinks;
-    // Entries installed by the behaviour classes and the message and
-    // attribute managers, which parameters reach.
+    // Entries installed by the message and attribute managers, which
+    // parameters reach.
     CKParameterLinks m_ParameterLinks;
     // Set while loading when the file turns out to need re-saving.
     CKBOOL m_LoadedFileObsolete = FALSE;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "core/behavior/CKObjectDeclaration.h"
 #include "core/bitmap/CKDataReader.h"
 #include "core/context/CKContext.h"
 #include "core/context/CKGlobals.h"
@@ -145,10 +146,8 @@ void CKPluginManager::RegisterPlugin(int indexInDll, CKPluginInfo* info, CKDecla
         entry->m_ReadersInfo->m_GetReaderFct = getReaderFct;
         break;
     case CKPLUGIN_BEHAVIOR_DLL:
-        // The declarations the listing function gives are entered by the
-        // behaviour code, which owns CKObjectDeclaration.
         entry->m_BehaviorsInfo = new CKPluginEntryBehaviorsData;
-        (void) listFct;
+        CKRegisterObjectDeclarations(entry, listFct);
         break;
     default: break;
     }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "core/behavior/CKObjectDeclaration.h"
 #include "core/context/CKContext.h"
 #include "core/context/CKGlobals.h"
 #include "core/context/CKPluginManager.h"
@@ -64,8 +65,7 @@ CKERROR CKStartUp()
 CKERROR CKShutdown()
 {
     CKGlobalState& g = CKGetGlobals();
-    // Object declarations and their prototypes belong to the behaviour code,
-    // which empties the table before this point.
+    CKRemoveAllObjectDeclarations();
     if (g.m_PluginManager)
         g.m_PluginManager->ReleaseAllPlugins();
     g.m_StartPath = "";

@@ -273,6 +273,9 @@ private:
     // ids with bit 31; RestoreReferenceMarks gives each object its own flag
     // back.
     void MarkReferences(SaveState& save);
+    // Interface message 9 with the ids of the saved scripts that have no
+    // interface chunk.
+    void AnnounceScriptsWithoutInterface();
     // Asks every record's object for its state chunk (a throwing object is
     // reported and keeps none).
     void SaveObjectChunks(SaveState& save);

@@ -1,5 +1,7 @@
 #include <cstring>
 
+#include "core/behavior/CKBehavior.h"
+#include "core/behavior/CKObjectDeclaration.h"
 #include "core/bitmap/CKBitmapData.h"
 #include "core/bitmap/CKBitmapProperties.h"
 #include "core/bitmap/CKMovieReader.h"
@@ -8,6 +10,7 @@
 #include "core/context/CKPluginInfo.h"
 #include "core/context/CKPluginManager.h"
 #include "core/file/CKFile.h"
+#include "core/file/CKFileFormat.h"
 #include "core/object/CKBeObjectLinks.h"
 #include "system/io/CKPathSplitter.h"
 
@@ -81,6 +84,28 @@ void CKPluginManager::ComputeFileDependencies(CKFile* file)
     if (MarkBitmapReaders(*this, file) && context && context->GetGlobalImagesSaveOptions() == CKBITMAP_SAVEFORMAT)
         MarkNeeded(*this, context->GetGlobalImagesSaveFormat()->m_ReaderGuid, CKPLUGIN_BITMAP_READER);
 
+    // Building blocks need the component that declared them and the
+    // managers they depend on; their own GUIDs are listed too.
+    XArray<CKGUID> blocks;
+    if (const XArray<int>* behaviors = file->GetIndexByClass(CKCID_BEHAVIOR))
+        for (int index : *behaviors) {
+            CKObject* object =
+                context ? context->GetObject(file->m_FileObjects[index].m_ObjectID & ~CK_FILE_REFERENCE_BIT) : nullptr;
+            if (!object || object->GetClassID() != CKCID_BEHAVIOR)
+                continue;
+            auto* behavior = static_cast<CKBehavior*>(object);
+            if (!(behavior->GetFlags() & CKBEHAVIOR_BUILDINGBLOCK))
+                continue;
+            CKObjectDeclaration* declaration = CKGetObjectDeclarationFromGuid(behavior->GetPrototypeGuid());
+            if (!declaration)
+                continue;
+            blocks.AddIfNotHere(declaration->GetGuid());
+            if (CKPluginEntry* entry = GetPluginEntry(CKPLUGIN_BEHAVIOR_DLL, declaration->GetPluginIndex()))
+                entry->m_NeededByFile = TRUE;
+            for (CKGUID manager : declaration->GetManagers())
+                MarkNeeded(*this, manager, CKPLUGIN_MANAGER_DLL);
+        }
+
     // Managers whose data the file stores.
     for (const CKFileManagerRecord& record : file->m_ManagersData)
         MarkNeeded(*this, record.m_Manager, CKPLUGIN_MANAGER_DLL);
@@ -92,6 +117,9 @@ void CKPluginManager::ComputeFileDependencies(CKFile* file)
         for (CKPluginEntry* entry : m_Categories[c].m_Entries)
             if (entry->m_NeededByFile)
                 dependency.m_Guids.PushBack(entry->m_PluginInfo.m_GUID);
+        if (m_Categories[c].m_Name == "BuildingBlocks")
+            for (CKGUID block : blocks)
+                dependency.m_Guids.PushBack(block);
         if (dependency.m_Guids.Size() > 0)
             file->m_PluginsDep.PushBack(dependency);
     }

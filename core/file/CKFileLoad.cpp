@@ -1,6 +1,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/behavior/CKBehavior.h"
 #include "core/chunk/CKStateChunk.h"
 #include "core/context/CKBaseManager.h"
 #include "core/context/CKContext.h"
@@ -865,8 +866,18 @@ CKERROR CKFile::FinishLoading(CKObjectIDList* list, CKDWORD loadFlags)
                     load(m_FileObjects[index], true);
     }
     if (const XArray<int>* behaviors = GetIndexByClass(CKCID_BEHAVIOR))
-        for (int index : *behaviors)
-            load(m_FileObjects[index], true);
+        for (int index : *behaviors) {
+            CKFileObjectRecord& record = m_FileObjects[index];
+            CKObject* object = loadable(record);
+            auto* behavior =
+                object && object->GetClassID() == CKCID_BEHAVIOR ? static_cast<CKBehavior*>(object) : nullptr;
+            load(record, true);
+            // Scripts and behaviours of their own (still to be fixed) are
+            // what the caller gets.
+            if (list && behavior && context->GetObject(record.m_CreatedObject) == behavior &&
+                ((behavior->GetFlags() & CKBEHAVIOR_POSTLOADFIX) || behavior->GetType() == 1))
+                list->InsertRear(record.m_CreatedObject);
+        }
 
     if (!(loadFlags & CK_LOAD_ONLYBEHAVIORS)) {
         if (list)
@@ -892,9 +903,14 @@ CKERROR CKFile::FinishLoading(CKObjectIDList* list, CKDWORD loadFlags)
                          record.m_Object->GetName() ? record.m_Object->GetName() : "");
             }
         }
-        for (CKFileObjectRecord& record : m_FileObjects)
-            if (alive(record) && record.m_Data && CKIsChildClassOf(record.m_Object->GetClassID(), CKCID_BEOBJECT))
+        for (CKFileObjectRecord& record : m_FileObjects) {
+            if (!alive(record))
+                continue;
+            if (record.m_Object->GetClassID() == CKCID_BEHAVIOR)
+                static_cast<CKBehavior*>(record.m_Object)->FinishFileLoad();
+            else if (record.m_Data && CKIsChildClassOf(record.m_Object->GetClassID(), CKCID_BEOBJECT))
                 static_cast<CKBeObject*>(record.m_Object)->PatchAfterLoad(m_FileObjects.Size(), m_FileObjects.Begin());
+        }
     }
     objects->ClearLoadTable();
     return CKErr::Ok;

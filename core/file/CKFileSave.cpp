@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "core/attribute/CKAttributeManager.h"
+#include "core/behavior/CKBehavior.h"
 #include "core/chunk/CKChunkBytes.h"
 #include "core/chunk/CKStateChunk.h"
 #include "core/context/CKBaseManager.h"
@@ -166,6 +167,7 @@ CKERROR CKFile::StartSave(const char* name, CKDWORD flags)
         m_FileName = XString();
         return CKErr::CannotWriteToFile;
     }
+    m_Context->CallBehaviorCallbacks(CKM_BEHAVIORPRESAVE);
     return CKErr::Ok;
 }
 
@@ -361,7 +363,9 @@ CKERROR CKFile::EndSave()
         // The sections go with it, before the managers' PostSave.
         SaveState save(*this);
         MarkReferences(save);
+        AnnounceScriptsWithoutInterface();
         SaveObjectChunks(save);
+        context->CallBehaviorCallbacks(CKM_BEHAVIORPOSTSAVE);
         MarkUserTypes(save);
         MarkAttributeTypes(save);
         SaveManagersData();
@@ -413,6 +417,21 @@ void CKFile::MarkReferences(SaveState& save)
             record.m_ObjectID |= CK_FILE_REFERENCE_BIT;
         }
     }
+}
+
+void CKFile::AnnounceScriptsWithoutInterface()
+{
+    // The host may give the scripts it lays out an interface chunk first.
+    XArray<CK_ID> scripts;
+    for (const CKFileObjectRecord& record : m_FileObjects) {
+        if (!CKIsChildClassOf(record.m_ClassID, CKCID_BEHAVIOR))
+            continue;
+        auto* behavior = static_cast<CKBehavior*>(m_Context->GetObject(record.m_ObjectID & ~CK_FILE_REFERENCE_BIT));
+        if (behavior && (behavior->GetFlags() & CKBEHAVIOR_SCRIPT) && !behavior->GetInterfaceChunk())
+            scripts.PushBack(behavior->GetID());
+    }
+    m_Context->SendInterfaceMessage(CKUIM_SCRIPTSWITHOUTINTERFACE, (uintptr_t) scripts.Begin(),
+                                    (uintptr_t) scripts.Size(), 0);
 }
 
 void CKFile::RestoreReferenceMarks(SaveState& save)

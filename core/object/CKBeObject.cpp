@@ -85,9 +85,9 @@ CKERROR CKBeObject::AddScript(CKObject* behavior)
     }
     if (Links().SetBehaviorOwner) {
         CKBeObject* previous = Links().GetBehaviorOwner ? Links().GetBehaviorOwner(behavior) : nullptr;
-        CKERROR error = Links().SetBehaviorOwner(behavior, this);
+        CKERROR error = Links().SetBehaviorOwner(behavior, this, TRUE);
         if (error != CKErr::Ok) {
-            Links().SetBehaviorOwner(behavior, previous);
+            Links().SetBehaviorOwner(behavior, previous, FALSE);
             return error;
         }
     }
@@ -137,7 +137,7 @@ void CKBeObject::ApplyOwner()
     if (m_ScriptArray && Links().SetBehaviorOwner)
         for (CKObject* script : *m_ScriptArray)
             if (script)
-                Links().SetBehaviorOwner(script, this);
+                Links().SetBehaviorOwner(script, this, FALSE);
     if (m_Attributes)
         for (CK_ID id : *m_Attributes)
             if (CKParameter* parameter = AttributeParameterObject(id))

@@ -76,6 +76,12 @@ public:
     // no behaviour or does not apply to this class, -6 without memory, or the
     // error of giving the behaviour its new owner.
     CKERROR AddScript(CKObject* behavior);
+    // Takes the behaviour out of the scripts; nothing when absent.
+    void RemoveScript(CKObject* behavior)
+    {
+        if (m_ScriptArray)
+            m_ScriptArray->Remove(behavior);
+    }
     // Takes the scripts with the script flag out of this object's scenes and
     // frees the list.
     void RemoveAllScripts();

@@ -49,10 +49,10 @@ struct CKBeObjectLinks
     CK_CLASSID (*GetBehaviorCompatibleClassID)(CKObject* behavior) = nullptr;
     // Priority used to sort scripts, higher first. Null: order of addition.
     int (*GetBehaviorPriority)(CKObject* behavior) = nullptr;
-    // Owner of a behaviour, and setting it (0 on success). Null: owners are
-    // not tracked.
+    // Owner of a behaviour, and setting it (0 on success; callback: the
+    // behaviour hears "Detach" and "Attach"). Null: owners are not tracked.
     CKBeObject* (*GetBehaviorOwner)(CKObject* behavior) = nullptr;
-    CKERROR (*SetBehaviorOwner)(CKObject* behavior, CKBeObject* owner) = nullptr;
+    CKERROR (*SetBehaviorOwner)(CKObject* behavior, CKBeObject* owner, CKBOOL callback) = nullptr;
     // Sets, then clears, bits of the flags word. Null: the flags stay.
     void (*ModifyBehaviorFlags)(CKObject* behavior, CKDWORD set, CKDWORD clear) = nullptr;
     // Sends a behaviour callback message (16: activated in a scene, 17:

@@ -1,6 +1,13 @@
 #include "core/object/CKCoreClasses.h"
 
 #include "core/attribute/CKAttributeManager.h"
+#include "core/behavior/CKBehavior.h"
+#include "core/behavior/CKBehaviorIO.h"
+#include "core/behavior/CKBehaviorLink.h"
+#include "core/behavior/CKCriticalSectionObject.h"
+#include "core/behavior/CKInterfaceObjectManager.h"
+#include "core/behavior/CKStateObject.h"
+#include "core/behavior/CKSynchroObject.h"
 #include "core/object/CKBeObject.h"
 #include "core/object/CKClassRegistry.h"
 #include "core/object/CKObject.h"
@@ -34,15 +41,15 @@ void CKRegisterCoreClasses()
     CKClassRegisterT<CKParameterLocal, CKParameter>("CKParameterLocal");
     CKClassRegisterT<CKParameterVariable, CKParameterLocal>("CKParameterVariable");
     CKClassRegisterT<CKParameterOperation, CKObject>("CKParameterOperation");
-    RegisterNamed("CKBehaviorLink", CKCID_BEHAVIORLINK, CKCID_OBJECT);
-    RegisterNamed("CKBehaviorIO", CKCID_BEHAVIORIO, CKCID_OBJECT);
+    CKClassRegisterT<CKBehaviorLink, CKObject>("CKBehaviorLink");
+    CKClassRegisterT<CKBehaviorIO, CKObject>("CKBehaviorIO");
     CKClassRegisterT<CKSceneObject, CKObject>("CKSceneObject");
-    RegisterNamed("CKSynchroObject", CKCID_SYNCHRO, CKCID_OBJECT);
-    RegisterNamed("CKStateObject", CKCID_STATE, CKCID_OBJECT);
-    RegisterNamed("CKCriticalSectionObject", CKCID_CRITICALSECTION, CKCID_OBJECT);
-    RegisterNamed("CKInterfaceObjectManager", CKCID_INTERFACEOBJECTMANAGER, CKCID_OBJECT);
+    CKClassRegisterT<CKSynchroObject, CKObject>("CKSynchroObject");
+    CKClassRegisterT<CKStateObject, CKObject>("CKStateObject");
+    CKClassRegisterT<CKCriticalSectionObject, CKObject>("CKCriticalSectionObject");
+    CKClassRegisterT<CKInterfaceObjectManager, CKObject>("CKInterfaceObjectManager");
     CKClassRegisterT<CKBeObject, CKSceneObject>("CKBeObject");
-    RegisterNamed("CKBehavior", CKCID_BEHAVIOR, CKCID_SCENEOBJECT);
+    CKClassRegisterT<CKBehavior, CKSceneObject>("CKBehavior");
     CKClassRegisterT<CKScene, CKBeObject>("CKScene");
     CKClassRegisterT<CKLevel, CKBeObject>("CKLevel");
     CKClassRegisterT<CKGroup, CKBeObject>("CKGroup");

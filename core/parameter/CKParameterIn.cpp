@@ -1,5 +1,6 @@
 #include "core/parameter/CKParameterIn.h"
 
+#include "core/behavior/CKBehavior.h"
 #include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
 #include "core/file/CKFile.h"
@@ -7,7 +8,6 @@
 #include "core/object/CKDependenciesContext.h"
 #include "core/object/CKObjectManager.h"
 #include "core/parameter/CKParameter.h"
-#include "core/parameter/CKParameterLinks.h"
 #include "core/parameter/CKParameterManager.h"
 #include "core/parameter/CKParameterOperation.h"
 
@@ -96,7 +96,6 @@ void CKParameterIn::SetType(int type, CKBOOL propagate, const char* newName)
 {
     CKParameterManager* pm = m_Context ? m_Context->GetParameterManager() : nullptr;
     CKParameterTypeDesc* desc = pm ? pm->GetParameterTypeDescriptionByIndex(type) : nullptr;
-    const CKParameterLinks& links = CKGetParameterLinks();
     CKParameterIn* in = this;
     const int bound = WalkBound();
     for (int steps = 0; steps <= bound; ++steps) {
@@ -106,7 +105,7 @@ void CKParameterIn::SetType(int type, CKBOOL propagate, const char* newName)
         CKObject* owner = in->m_Owner;
         if (!propagate || !owner || !CKIsChildClassOf(owner->GetClassID(), CKCID_BEHAVIOR))
             return;
-        CKObject* parent = links.GetBehaviorParent ? links.GetBehaviorParent(owner) : nullptr;
+        CKObject* parent = static_cast<CKBehavior*>(owner)->GetParent();
         if (!in->IsShared()) {
             CKObject* source = in->m_Source;
             if (parent && source && CKIsChildClassOf(source->GetClassID(), CKCID_PARAMETERLOCAL) &&
@@ -223,13 +222,13 @@ void CKParameterIn::PreDelete()
             op->SetInParameter2(nullptr);
         return;
     }
-    const CKParameterLinks& links = CKGetParameterLinks();
-    if (!CKIsChildClassOf(owner->GetClassID(), CKCID_BEHAVIOR) || !links.RemoveParameterFromBehavior)
+    if (!CKIsChildClassOf(owner->GetClassID(), CKCID_BEHAVIOR))
         return;
+    auto* behavior = static_cast<CKBehavior*>(owner);
     const int bound = WalkBound();
-    for (int steps = 0; owner && steps <= bound; ++steps) {
-        links.RemoveParameterFromBehavior(owner, this);
-        owner = links.GetBehaviorParent ? links.GetBehaviorParent(owner) : nullptr;
+    for (int steps = 0; behavior && steps <= bound; ++steps) {
+        behavior->RemoveParameter(this);
+        behavior = behavior->GetParent();
     }
 }
 

@@ -2,12 +2,11 @@
 
 #include <cstring>
 
+#include "core/behavior/CKBehavior.h"
 #include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
 #include "core/object/CKBeObject.h"
-#include "core/object/CKBeObjectLinks.h"
 #include "core/object/CKClassRegistry.h"
-#include "core/parameter/CKParameterLinks.h"
 #include "core/parameter/CKParameterManager.h"
 
 namespace {
@@ -53,10 +52,8 @@ void CKParameterLocal::SetAsMyselfParameter(CKBOOL on)
         return;
     }
     CKObject* object = m_Owner;
-    if (object && object->GetClassID() == CKCID_BEHAVIOR) {
-        const CKBeObjectLinks& links = CKGetBeObjectLinks();
-        object = links.GetBehaviorOwner ? links.GetBehaviorOwner(object) : nullptr;
-    }
+    if (object && object->GetClassID() == CKCID_BEHAVIOR)
+        object = static_cast<CKBehavior*>(object)->GetOwner();
     CKParameterManager* pm = Manager();
     int type = object && pm ? pm->ClassIDToType(object->GetClassID()) : -1;
     if (type < 1)
@@ -97,10 +94,8 @@ CKERROR CKParameterLocal::Load(CKStateChunk* chunk, CKFile* file)
 void CKParameterLocal::PreDelete()
 {
     CKParameter::PreDelete();
-    const CKParameterLinks& links = CKGetParameterLinks();
-    if (m_Owner && !m_Owner->IsToBeDeleted() && CKIsChildClassOf(m_Owner->GetClassID(), CKCID_BEHAVIOR) &&
-        links.RemoveParameterFromBehavior)
-        links.RemoveParameterFromBehavior(m_Owner, this);
+    if (m_Owner && !m_Owner->IsToBeDeleted() && CKIsChildClassOf(m_Owner->GetClassID(), CKCID_BEHAVIOR))
+        static_cast<CKBehavior*>(m_Owner)->RemoveParameter(this);
 }
 
 void CKParameterLocal::Register()

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/behavior/CKBehavior.h"
 #include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
 #include "core/context/CKFunctions.h"
@@ -10,7 +11,6 @@
 #include "core/object/CKDependenciesContext.h"
 #include "core/parameter/CKParameterGuids.h"
 #include "core/parameter/CKParameterIn.h"
-#include "core/parameter/CKParameterLinks.h"
 #include "core/parameter/CKParameterOut.h"
 #include "system/runtime/QxTimeProfiler.h"
 
@@ -216,10 +216,8 @@ CKERROR CKParameterOperation::Load(CKStateChunk* chunk, CKFile* file)
 void CKParameterOperation::PreDelete()
 {
     CKObject::PreDelete();
-    const CKParameterLinks& links = CKGetParameterLinks();
-    if (m_Owner && !m_Owner->IsToBeDeleted() && CKIsChildClassOf(m_Owner->GetClassID(), CKCID_BEHAVIOR) &&
-        links.RemoveOperationFromBehavior)
-        links.RemoveOperationFromBehavior(m_Owner, this);
+    if (m_Owner && !m_Owner->IsToBeDeleted() && CKIsChildClassOf(m_Owner->GetClassID(), CKCID_BEHAVIOR))
+        static_cast<CKBehavior*>(m_Owner)->RemoveParameterOperation(this);
 }
 
 void CKParameterOperation::CheckPreDeletion()

@@ -1,14 +1,13 @@
 #include "core/parameter/CKParameterOut.h"
 
+#include "core/behavior/CKBehavior.h"
 #include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
 #include "core/file/CKFile.h"
 #include "core/object/CKBeObject.h"
-#include "core/object/CKBeObjectLinks.h"
 #include "core/object/CKClassRegistry.h"
 #include "core/object/CKDependenciesContext.h"
 #include "core/object/CKObjectManager.h"
-#include "core/parameter/CKParameterLinks.h"
 #include "core/parameter/CKParameterOperation.h"
 #include "includes/XBitArray.h"
 
@@ -165,7 +164,6 @@ void CKParameterOut::PreDelete()
     CKObject* owner = m_Owner;
     if (!owner || owner->IsToBeDeleted())
         return;
-    const CKParameterLinks& links = CKGetParameterLinks();
     CKObject* behavior = owner;
     if (owner->GetClassID() == CKCID_PARAMETEROPERATION) {
         auto* op = static_cast<CKParameterOperation*>(owner);
@@ -173,16 +171,17 @@ void CKParameterOut::PreDelete()
             op->SetOutParameter(nullptr);
         behavior = op->GetOwner();
     }
-    if (!behavior || !CKIsChildClassOf(behavior->GetClassID(), CKCID_BEHAVIOR) || !links.RemoveParameterFromBehavior)
+    if (!behavior || !CKIsChildClassOf(behavior->GetClassID(), CKCID_BEHAVIOR))
         return;
-    CKObject* script = links.GetBehaviorOwnerScript ? links.GetBehaviorOwnerScript(behavior) : nullptr;
+    auto* walk = static_cast<CKBehavior*>(behavior);
+    CKBehavior* script = walk->GetOwnerScript();
     if (!script || script->IsToBeDeleted())
         return;
     int bound = m_Context ? m_Context->GetObjectManager()->GetObjectsCount() : 0;
-    for (int steps = 0; behavior && steps <= bound; ++steps) {
-        if (!behavior->IsToBeDeleted())
-            links.RemoveParameterFromBehavior(behavior, this);
-        behavior = links.GetBehaviorParent ? links.GetBehaviorParent(behavior) : nullptr;
+    for (int steps = 0; walk && steps <= bound; ++steps) {
+        if (!walk->IsToBeDeleted())
+            walk->RemoveParameter(this);
+        walk = walk->GetParent();
     }
 }
 

@@ -50,7 +50,7 @@ CKBeObjectLinks TestLinks()
     l.GetBehaviorCompatibleClassID = [](CKObject* b) { return static_cast<TestBehavior*>(b)->m_Compatible; };
     l.GetBehaviorPriority = [](CKObject* b) { return static_cast<TestBehavior*>(b)->m_Priority; };
     l.GetBehaviorOwner = [](CKObject* b) { return static_cast<TestBehavior*>(b)->m_Owner; };
-    l.SetBehaviorOwner = [](CKObject* b, CKBeObject* owner) -> CKERROR {
+    l.SetBehaviorOwner = [](CKObject* b, CKBeObject* owner, CKBOOL) -> CKERROR {
         static_cast<TestBehavior*>(b)->m_Owner = owner;
         return 0;
     };

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "core/behavior/CKBehavior.h"
 #include "core/chunk/CKStateChunk.h"
 #include "core/context/CKFunctions.h"
 #include "core/object/CKBeObject.h"
-#include "core/object/CKBeObjectLinks.h"
 #include "core/object/CKClassRegistry.h"
 #include "core/parameter/CKParameterGuids.h"
 #include "core/parameter/CKParameterIn.h"
@@ -29,22 +29,12 @@ ByteVector BytesOf(const T& value)
     return b;
 }
 
-// Objects that report the class ids of a behaviour and of a 3D object, whose
-// classes are not part of the core.
-class StandInBehavior : public CKClass<StandInBehavior, CKSceneObject, 0>
-{
-public:
-    explicit StandInBehavior(CKContext* context) : CKClass(context) {}
-    CK_CLASSID GetClassID() override { return CKCID_BEHAVIOR; }
-    CKObject* m_Owner = nullptr;
-    static const char* GetClassName() { return "Stand-in Behavior"; }
-};
-
-class StandIn3dObject : public CKClass<StandIn3dObject, CKBeObject, 0>
+// An object of the 3D object's class id, whose class is not part of the core.
+class StandIn3dObject : public CKClass<StandIn3dObject, CKBeObject, CKCID_3DOBJECT>
 {
 public:
     explicit StandIn3dObject(CKContext* context) : CKClass(context) {}
-    CK_CLASSID GetClassID() override { return CKCID_3DOBJECT; }
+    static void Register() { CKClassSetParameterGuid(m_ClassID, CKGUID(0x362E4DF8, 0x17443539)); }
     static const char* GetClassName() { return "Stand-in 3D Object"; }
 };
 
@@ -53,14 +43,8 @@ class ParametersWithOwners : public ParameterFixture
 protected:
     void RegisterClasses() override
     {
-        CKClassRegisterT<StandInBehavior, CKSceneObject>("StandInBehavior");
         CKClassRegisterT<StandIn3dObject, CKBeObject>("StandIn3dObject");
         CKBuildClassHierarchyTable();
-        CKBeObjectLinks links;
-        links.GetBehaviorOwner = [](CKObject* b) {
-            return static_cast<CKBeObject*>(static_cast<StandInBehavior*>(b)->m_Owner);
-        };
-        CKSetBeObjectLinks(links);
     }
 };
 
@@ -229,8 +213,8 @@ TEST_F(Parameters, OutputsPushChangesAndRefuseCyclesOfAnyLength)
 TEST_F(ParametersWithOwners, MyselfLocalsHoldTheObjectTheirBehaviourIsAppliedTo)
 {
     auto* object = static_cast<StandIn3dObject*>(m_Context->CreateObject(StandIn3dObject::m_ClassID, "Cube"));
-    auto* behavior = static_cast<StandInBehavior*>(m_Context->CreateObject(StandInBehavior::m_ClassID, "Spin"));
-    behavior->m_Owner = object;
+    auto* behavior = static_cast<CKBehavior*>(m_Context->CreateObject(CKCID_BEHAVIOR, "Spin"));
+    behavior->SetOwner(object, FALSE);
     auto* myself = New<CKParameterLocal>(CKPGUID_FLOAT, "self");
     myself->SetOwner(behavior);
     myself->SetAsMyselfParameter(TRUE);
@@ -242,7 +226,7 @@ TEST_F(ParametersWithOwners, MyselfLocalsHoldTheObjectTheirBehaviourIsAppliedTo)
     EXPECT_EQ(myself->SetStringValue("Cube"), CKErr::InvalidParameter);
 
     // A behaviour without owner: the Behavioral Object type and no object.
-    behavior->m_Owner = nullptr;
+    behavior->SetOwner(nullptr, FALSE);
     myself->SetOwner(behavior);
     EXPECT_EQ(myself->GetGUID(), CKGUID(0x71D80779, 0x402F42F3));
     EXPECT_EQ(Bytes(myself), BytesOf(0));

@@ -203,12 +203,12 @@ TEST_F(LevelTest, BehavioursNoObjectOwnsAsAScriptGoAfterLoad)
     SceneTestBehavior* kept = NewScript(owner);
     // Described by the scene, out of the owner's list.
     SceneTestBehavior* unlisted = NewScript(nullptr);
-    unlisted->m_Owner = owner;
+    unlisted->SetOwner(owner, FALSE);
     scene->AddObjectToScene(unlisted);
     SceneTestBehavior* orphan = NewScript(nullptr);
-    orphan->m_Owner = owner;
+    orphan->SetOwner(owner, FALSE);
     scene->AddObjectToScene(orphan);
-    orphan->m_Owner = nullptr;
+    orphan->SetOwner(nullptr, FALSE);
     ASSERT_TRUE(scene->IsObjectHere(kept));
     ASSERT_TRUE(scene->IsObjectHere(unlisted));
     const CK_ID keptId = kept->GetID(), unlistedId = unlisted->GetID(), orphanId = orphan->GetID();

@@ -171,10 +171,10 @@ TEST_F(SceneTest, ActivationInTheCurrentSceneCountsScriptsResetsAndCallsThem)
     // A behaviour: its flags and its owner's count.
     m_Scene->ActivateObject(object, FALSE);
     m_Scene->ActivateObject(script, TRUE);
-    EXPECT_EQ(script->m_Flags & 0x10C00000u, 0x10800000u);
+    EXPECT_EQ(script->GetFlags() & 0x10C00000u, 0x10800000u);
     EXPECT_EQ(SceneActiveCounts()[object->GetID()], 2);
     m_Scene->DeactivateObject(script);
-    EXPECT_EQ(script->m_Flags & 0x10C00000u, 0x400000u);
+    EXPECT_EQ(script->GetFlags() & 0x10C00000u, 0x400000u);
 
     // Outside the current scene only the active bit changes.
     CKScene* other = NewScene("Other");

@@ -8,7 +8,7 @@ constexpr CKGUID kSceneRecorderGuid(0x5CE17001, 0x5CE17002);
 
 SceneTestBehavior* AsBehavior(CKObject* object)
 {
-    return static_cast<SceneTestBehavior*>(object);
+    return dynamic_cast<SceneTestBehavior*>(object);
 }
 
 } // namespace
@@ -39,20 +39,14 @@ std::map<CK_ID, int>& SceneActiveCounts()
 void SceneFixture::SetUp()
 {
     FileFixture::SetUp();
-    RegisterUnderStandInParent<SceneTestBehavior>("SceneTestBehavior", CKCID_BEHAVIOR);
+    CKClassRegisterT<SceneTestBehavior, CKBehavior>("SceneTestBehavior");
     CKBuildClassHierarchyTable();
-    // The behaviour entries only: scenes, groups and attributes keep theirs.
+    // Messages and activations are recorded; the rest is the behaviours' own.
     CKBeObjectLinks links = CKGetBeObjectLinks();
-    links.GetBehaviorFlags = [](CKObject* b) { return AsBehavior(b)->m_Flags; };
-    links.GetBehaviorOwner = [](CKObject* b) { return AsBehavior(b)->m_Owner; };
-    links.SetBehaviorOwner = [](CKObject* b, CKBeObject* owner) -> CKERROR {
-        AsBehavior(b)->m_Owner = owner;
-        return 0;
+    links.CallBehaviorCallback = [](CKObject* b, CKDWORD message) {
+        if (SceneTestBehavior* behavior = AsBehavior(b))
+            behavior->m_Messages.push_back(message);
     };
-    links.ModifyBehaviorFlags = [](CKObject* b, CKDWORD set, CKDWORD clear) {
-        AsBehavior(b)->m_Flags = (AsBehavior(b)->m_Flags | set) & ~clear;
-    };
-    links.CallBehaviorCallback = [](CKObject* b, CKDWORD message) { AsBehavior(b)->m_Messages.push_back(message); };
     links.ChangeActiveObject = [](CKContext*, CKBeObject* object, CKBOOL activate) {
         SceneActiveCounts()[object->GetID()] += activate ? 1 : -1;
     };
@@ -87,7 +81,7 @@ CKGroup* SceneFixture::NewGroup(const char* name, CKContext* context)
 SceneTestBehavior* SceneFixture::NewScript(CKBeObject* owner, CKDWORD flags)
 {
     auto* script = static_cast<SceneTestBehavior*>(m_Context->CreateObject(SceneTestBehavior::m_ClassID));
-    script->m_Flags = flags;
+    script->ModifyFlags(flags, ~flags);
     if (owner)
         owner->AddScript(script);
     return script;

@@ -3,6 +3,7 @@
 #include <map>
 #include <vector>
 
+#include "core/behavior/CKBehavior.h"
 #include "core/object/CKBeObject.h"
 #include "core/object/CKBeObjectLinks.h"
 #include "core/scene/CKGroup.h"
@@ -26,15 +27,12 @@ public:
     std::vector<std::vector<CK_ID>> m_Removed;
 };
 
-// A behaviour stand-in with what scenes read of behaviours: flags, owner,
-// and the callback messages it receives.
-class SceneTestBehavior : public CKClass<SceneTestBehavior, CKSceneObject, 0>
+// A behaviour that records the callback messages scenes send it.
+class SceneTestBehavior : public CKClass<SceneTestBehavior, CKBehavior, 0>
 {
 public:
     explicit SceneTestBehavior(CKContext* context) : CKClass(context) {}
 
-    CKDWORD m_Flags = CKBEHAVIOR_SCRIPT;
-    CKBeObject* m_Owner = nullptr;
     std::vector<CKDWORD> m_Messages;
 
     static const char* GetClassName() { return "Scene Test Behavior"; }
@@ -44,7 +42,8 @@ public:
 // change it.
 std::map<CK_ID, int>& SceneActiveCounts();
 
-// Engine with the file test classes, the behaviour stand-in (and its links)
+// Engine with the file test classes, the recording behaviour (its message
+// and activation links)
 // and a scene recorder in the context.
 class SceneFixture : public FileFixture
 {
