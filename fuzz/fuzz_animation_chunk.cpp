@@ -20,6 +20,7 @@
 #include "core/context/CKPluginManager.h"
 #include "core/context/CKStartUp.h"
 #include "core/file/CKFile.h"
+#include "core/object/CKClassRegistry.h"
 #include "render/animation/CKMorphController.h"
 #include "render/animation/RCKBodyPart.h"
 #include "render/animation/RCKCharacter.h"
