@@ -169,7 +169,8 @@ void BM_TCBPositionGlm(benchmark::State& state)
         for (int i = 0; i + 1 < n; ++i) {
             const GlmTCBKey& a = keys[(size_t) i];
             const GlmTCBKey& b = keys[(size_t) i + 1];
-            const float u = CKEaseTime(0.5f, a.easeOut, b.easeIn);
+            const float time = (float) i + 0.5f;
+            const float u = CKEaseTime((time - a.t) / (b.t - a.t), a.easeOut, b.easeIn);
             const glm::vec3 d = b.v - a.v;
             const glm::vec3 dPrev = i > 0 ? a.v - keys[(size_t) i - 1].v : d;
             const glm::vec3 dNext = i + 2 < n ? keys[(size_t) i + 2].v - b.v : d;
@@ -192,7 +193,9 @@ void BM_TCBRotationGlm(benchmark::State& state)
     const int n = (int) state.range(0);
     // Keys and their squad controls, computed before timing.
     std::vector<glm::quat> q((size_t) n), in((size_t) n), out((size_t) n);
+    std::vector<float> t((size_t) n);
     for (int i = 0; i < n; ++i) {
+        t[(size_t) i] = (float) i;
         const QxQuaternion r = RotationOf(i);
         q[(size_t) i] = glm::quat(r.w, r.x, r.y, r.z);
     }
@@ -215,7 +218,8 @@ void BM_TCBRotationGlm(benchmark::State& state)
     float sum = 0.0f;
     for (auto _ : state) {
         for (int i = 0; i + 1 < n; ++i) {
-            const float u = 0.5f;
+            const float time = (float) i + 0.5f;
+            const float u = (time - t[(size_t) i]) / (t[(size_t) i + 1] - t[(size_t) i]);
             const glm::quat outer = glm::normalize(glm::slerp(q[(size_t) i], q[(size_t) i + 1], u));
             const glm::quat inner = glm::normalize(glm::slerp(out[(size_t) i], in[(size_t) i + 1], u));
             sum += glm::normalize(glm::slerp(outer, inner, 2.0f * u * (1.0f - u))).w;

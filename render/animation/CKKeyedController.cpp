@@ -212,16 +212,17 @@ void CKKeyedController<Key>::Segment(int i, float u, Value& out)
             // The tangents of both keys from their neighbours; a missing
             // neighbour repeats the segment's difference.
             const int n = m_Keys.Size();
-            const Value d = Combine(b.Value, 1.0f, a.Value, -1.0f);
-            const Value dPrev = i > 0 ? Combine(a.Value, 1.0f, keys[i - 1].Value, -1.0f) : d;
-            const Value dNext = i + 2 < n ? Combine(keys[i + 2].Value, 1.0f, b.Value, -1.0f) : d;
+            const Value d = b.Value - a.Value;
+            const Value dPrev = i > 0 ? a.Value - keys[i - 1].Value : d;
+            const Value dNext = i + 2 < n ? keys[i + 2].Value - b.Value : d;
             const CKTCBWeights wa = CKTCBTangentWeights(a.Tension, a.Continuity, a.Bias);
             const CKTCBWeights wb = CKTCBTangentWeights(b.Tension, b.Continuity, b.Bias);
-            const Value out0 = Combine(dPrev, wa.OutPrev, d, wa.OutNext);
-            const Value in1 = Combine(d, wb.InPrev, dNext, wb.InNext);
+            const Value out0 = dPrev * wa.OutPrev + d * wa.OutNext;
+            const Value in1 = d * wb.InPrev + dNext * wb.InNext;
             float h[4];
             CKHermiteBasis(u, h);
-            out = Hermite(h, a.Value, out0, b.Value, in1);
+            out = a.Value * h[0] + out0 * h[1] + b.Value * h[2] + in1 * h[3];
+            return;
         }
     } else if constexpr (IsBezier<Key>) {
         if ((a.Flags & kStepOut) || (b.Flags & kStepIn)) {
