@@ -165,6 +165,17 @@ TEST_F(Animations, StepsMoveTheEntityUnlessItRefusesAnimations)
     e->GetPosition(&position);
     EXPECT_NEAR(position.x, 10.0f, 1e-6f);
 
+    TestMesh* mesh = NewMesh("mesh", 2);
+    e->SetCurrentMesh(mesh);
+    auto* morph = static_cast<CKMorphController*>(a->CreateController(CKANIMATION_MORPH_CONTROL));
+    morph->SetMorphVertexCount(2);
+    static_cast<CKMorphKey*>(morph->GetKey(morph->AddKeyAtTime(0.0f, FALSE)))->PosArray[1] = QxVector(0, 2, 0);
+    static_cast<CKMorphKey*>(morph->GetKey(morph->AddKeyAtTime(10.0f, FALSE)))->PosArray[1] = QxVector(0, 4, 0);
+    a->SetStep(0.75f, -1);
+    EXPECT_EQ(mesh->m_Positions[1], QxVector(0, 3.5f, 0)) << "the morph keys move the mesh's vertices";
+    ASSERT_FALSE(mesh->m_Moves.empty());
+    EXPECT_EQ(mesh->m_Moves.back(), std::make_pair(CKBOOL(TRUE), CKBOOL(TRUE))) << "no normals in the keys";
+
     a->AddDefaultScaleKey(QxVector(3, 3, 3));
     ASSERT_NE(a->GetScaleController(), nullptr);
     EXPECT_EQ(a->GetScaleController()->GetKeyCount(), 1);
