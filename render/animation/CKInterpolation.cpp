@@ -2,13 +2,6 @@
 
 #include <algorithm>
 
-CKTCBWeights CKTCBTangentWeights(float tension, float continuity, float bias)
-{
-    const float t = 1.0f - tension;
-    return {t * (1.0f + continuity) * (1.0f + bias) * 0.5f, t * (1.0f - continuity) * (1.0f - bias) * 0.5f,
-            t * (1.0f - continuity) * (1.0f + bias) * 0.5f, t * (1.0f + continuity) * (1.0f - bias) * 0.5f};
-}
-
 float CKEaseTime(float u, float easeOut, float easeIn)
 {
     // A NaN ease counts as none.

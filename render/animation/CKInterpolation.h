@@ -13,7 +13,12 @@ struct CKTCBWeights
 {
     float OutPrev, OutNext, InPrev, InNext;
 };
-CKTCBWeights CKTCBTangentWeights(float tension, float continuity, float bias);
+inline CKTCBWeights CKTCBTangentWeights(float tension, float continuity, float bias)
+{
+    const float t = 1.0f - tension;
+    return {t * (1.0f + continuity) * (1.0f + bias) * 0.5f, t * (1.0f - continuity) * (1.0f - bias) * 0.5f,
+            t * (1.0f - continuity) * (1.0f + bias) * 0.5f, t * (1.0f + continuity) * (1.0f - bias) * 0.5f};
+}
 
 // The eased parameter of a segment: u in [0, 1], easeOut of the key that
 // starts it and easeIn of the key that ends it, each on the scale 0 .. 50
