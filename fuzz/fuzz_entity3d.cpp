@@ -19,7 +19,7 @@
 #include "core/context/CKStartUp.h"
 #include "core/file/CKFile.h"
 #include "core/object/CKClassRegistry.h"
-#include "render/animation/CKObjectAnimation.h"
+#include "render/animation/RCKObjectAnimation.h"
 #include "render/context/CKRenderEngine.h"
 #include "render/mesh/RCKMesh.h"
 #include "render/objects/RCK3dEntity.h"
@@ -59,7 +59,7 @@ public:
     QxVector m_Normals[8];
 };
 
-class FuzzAnimation : public CKClass<FuzzAnimation, CKObjectAnimation, 0>
+class FuzzAnimation : public CKClass<FuzzAnimation, RCKObjectAnimation, 0>
 {
 public:
     using CKClass::CKClass;

@@ -28,8 +28,13 @@
 #include "readers/png/PngReaderPlugin.h"
 #include "readers/tiff/TiffReader.h"
 #include "readers/tiff/TiffReaderPlugin.h"
-#include "render/animation/CKObjectAnimation.h"
+#include "render/animation/CKKeyedController.h"
+#include "render/animation/CKMorphController.h"
 #include "render/animation/CKSkin.h"
+#include "render/animation/RCKBodyPart.h"
+#include "render/animation/RCKCharacter.h"
+#include "render/animation/RCKKeyedAnimation.h"
+#include "render/animation/RCKObjectAnimation.h"
 #include "render/context/CKRenderEngine.h"
 #include "render/mesh/CKMaterial.h"
 #include "render/mesh/CKTexture.h"
@@ -531,7 +536,7 @@ public:
     QxVector m_Points[8];
 };
 
-class SeedAnimation : public CKClass<SeedAnimation, CKObjectAnimation, 0>
+class SeedAnimation : public CKClass<SeedAnimation, RCKObjectAnimation, 0>
 {
 public:
     using CKClass::CKClass;
@@ -656,6 +661,85 @@ void WriteEntitySeeds()
     CKShutdown();
 }
 
+// Chunks of the animation classes bound to the fuzz target's six records:
+// entity, object animation, keyed animation, character, body part and the
+// loading object itself.
+void WriteAnimationSeeds()
+{
+    if (CKStartUp() != 0) {
+        ++g_Failures;
+        return;
+    }
+    CKGetPluginManager()->RegisterPlugin(0, CKGetRenderEnginePluginInfo(0), nullptr, nullptr);
+    CKGetPluginManager()->AddStaticDll("Render Engine", 1);
+    CKContext* context = nullptr;
+    if (CKCreateContext(&context, nullptr) != 0) {
+        ++g_Failures;
+        CKShutdown();
+        return;
+    }
+    auto* entity = static_cast<CK3dEntity*>(context->CreateObject(CKCID_3DENTITY, "entity"));
+    auto* walk = static_cast<CKObjectAnimation*>(context->CreateObject(CKCID_OBJECTANIMATION, "walk"));
+    auto* keyed = static_cast<CKKeyedAnimation*>(context->CreateObject(CKCID_KEYEDANIMATION, "keyed"));
+    auto* hero = static_cast<CKCharacter*>(context->CreateObject(CKCID_CHARACTER, "hero"));
+    auto* hips = static_cast<CKBodyPart*>(context->CreateObject(CKCID_BODYPART, "hips"));
+    const CK_CLASSID classes[] = {CKCID_OBJECTANIMATION, CKCID_ANIMATION, CKCID_KEYEDANIMATION, CKCID_CHARACTER,
+                                  CKCID_BODYPART};
+    const char* names[] = {"object_animation", "animation", "keyed_animation", "character", "body_part"};
+    for (int kind = 0; kind < 5; ++kind) {
+        CKObject* object = context->CreateObject(classes[kind], "loaded");
+        CKFile& file = *context->CreateCKFile();
+        for (CKObject* o :
+             {(CKObject*) entity, (CKObject*) walk, (CKObject*) keyed, (CKObject*) hero, (CKObject*) hips, object})
+            file.AddObjectRecord(o->GetID(), o->GetClassID());
+        if (kind == 0) {
+            auto* a = static_cast<CKObjectAnimation*>(object);
+            a->Set3dEntity(entity);
+            a->SetLength(10.0f);
+            a->ShareDataFrom(walk);
+            a->ShareDataFrom(nullptr);
+            const CKDWORD types[] = {CKANIMATION_TCBPOSITION_CONTROL, CKANIMATION_TCBROTATION_CONTROL,
+                                     CKANIMATION_BEZIERSCALE_CONTROL, CKANIMATION_LINEARSCALEAXIS_CONTROL};
+            for (CKDWORD type : types)
+                a->CreateController(type);
+            const CKTCBKey<QxVector> p0(0.0f, QxVector(1, 2, 3)), p1(5.0f, QxVector(4, 5, 6), 0.5f);
+            a->GetPositionController()->AddKey(&p0);
+            a->GetPositionController()->AddKey(&p1);
+            const CKTCBKey<QxQuaternion> r0(0.0f, QxQuaternion()), r1(4.0f, QxQuaternion(0, 0.6f, 0, 0.8f));
+            a->GetRotationController()->AddKey(&r0);
+            a->GetRotationController()->AddKey(&r1);
+            const CKBezierKey<QxVector> s0(1.0f, QxVector(1, 1, 1), 0x20002, QxVector(), QxVector());
+            a->GetScaleController()->AddKey(&s0);
+            const CKLinearKey<float> f0(2.0f, 0.5f);
+            a->CreateController(CKANIMATION_LINEARFLOAT_CONTROL, "smile")->AddKey(&f0);
+            auto* morph = static_cast<CKMorphController*>(a->CreateController(CKANIMATION_MORPH_CONTROL));
+            morph->SetMorphVertexCount(3);
+            morph->AddKeyAtTime(0.0f, TRUE);
+            morph->AddKeyAtTime(2.0f, FALSE);
+        } else if (kind == 2) {
+            static_cast<CKKeyedAnimation*>(object)->AddAnimation(walk);
+            static_cast<CKKeyedAnimation*>(object)->SetLength(10.0f);
+        } else if (kind == 3) {
+            static_cast<CKCharacter*>(object)->AddBodyPart(hips);
+            static_cast<CKCharacter*>(object)->AddAnimation(keyed);
+        } else if (kind == 4) {
+            hero->AddBodyPart(static_cast<CKBodyPart*>(object));
+        } else {
+            static_cast<CKAnimation*>(object)->SetLength(4.0f);
+        }
+        CKStateChunk* chunk = object->Save(&file, 0xFFFFFFFF);
+        if (chunk->GetDataSize() > 0 && object->GetClassID() != classes[kind])
+            ++g_Failures;
+        std::vector<uint8_t> seed(1 + (size_t) chunk->ConvertToBuffer(nullptr), (uint8_t) (kind | 8));
+        chunk->ConvertToBuffer(seed.data() + 1);
+        Put("animation_chunk", names[kind], seed);
+        CKDeleteStateChunk(chunk);
+        context->DeleteCKFile(&file);
+    }
+    CKCloseContext(context);
+    CKShutdown();
+}
+
 } // namespace
 
 int main()
@@ -671,5 +755,6 @@ int main()
     WriteDctSeeds();
     WriteEngineSeeds();
     WriteEntitySeeds();
+    WriteAnimationSeeds();
     return g_Failures == 0 ? 0 : 1;
 }

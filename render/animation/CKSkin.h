@@ -1,19 +1,31 @@
 #pragma once
 
 #include "includes/XArray.h"
+#include "system/math/QxBbox.h"
 #include "system/math/QxMatrix.h"
 #include "system/math/QxVector.h"
 #include "system/memory/QxPoolObject.h"
 
 class CK3dEntity;
+class CKContext;
+class CKRenderContext;
+class CKRasterizerContext;
 
 // One bone of a skin: the entity that moves it, a flags word carried as it
-// was saved, and the bone's matrix when the skin was bound.
+// was saved, and the inverse of the bone's world matrix when the skin was
+// bound (the matrix the entity's chunk saves as the bone's initial matrix:
+// one field serves both names). A bone without an entity stays where it was
+// bound.
 struct CKSkinBoneData
 {
     CK3dEntity* Bone = nullptr;
     CKDWORD Flags = 0;
     QxMatrix InitialMatrix = QxMatrix::Identity();
+
+    void SetBone(CK3dEntity* bone) { Bone = bone; }
+    CK3dEntity* GetBone() const { return Bone; }
+    void SetBoneInitialInverseMatrix(const QxMatrix& matrix) { InitialMatrix = matrix; }
+    const QxMatrix& GetInitialInverseMatrix() const { return InitialMatrix; }
 };
 
 // One influence of a bone on a vertex.
@@ -102,7 +114,28 @@ public:
     // count changed); then the maximum it was given.
     virtual int GetMaxVertexInfluences() = 0;
     // Leaves every vertex at most max influences: the heaviest ones, the
-    // earlier first among equal weights, in their order; the weights kept
-    // are not scaled.
+    // earlier first among equal weights, in their order; a vertex that lost
+    // influences has the kept weights scaled back to its former total, so
+    // that its position stays a full blend.
     virtual void LimitVertexInfluences(int max) = 0;
+
+    // Forgets what the skin kept of the entity's current mesh (the vertex
+    // layout of its last deformation), so that the next one starts afresh.
+    virtual void ClearMeshSkinList(CK3dEntity* entity) = 0;
+    // Follows a renumbering of the mesh's vertices: table[old] is the new
+    // index of old vertex old (negative: removed), count the table's size.
+    // New vertex n takes the records (and normal) of the first old vertex
+    // that maps to it; the vertex count becomes the largest new index + 1.
+    virtual void RemapVertexIndices(const int* table, int count) = 0;
+
+    // Computes the skinned positions and normals of the entity's current
+    // mesh: linear blend skinning in the entity's frame. FALSE (nothing
+    // changed) without a mesh or vertices.
+    virtual CKBOOL DeformMesh(CK3dEntity* entity, CKRenderContext* context = nullptr) = 0;
+    // Skinning by the rasterizer: never here.
+    virtual CKBOOL CanUseHardwareBlending(CK3dEntity* entity, CKRenderContext* context) = 0;
+    virtual void SetupHardwareVertexBlending(CKRasterizerContext* context, CK3dEntity* entity) = 0;
+    // The box of the bones' positions in the entity's frame; FALSE (box
+    // untouched) when no bone has an entity.
+    virtual CKBOOL GetBoneBoundingBox(QxBbox& box, CKContext* context, CK3dEntity* entity) = 0;
 };

@@ -4,6 +4,10 @@
 
 #include "core/object/CKBeObjectLinks.h"
 #include "core/object/CKClassRegistry.h"
+#include "render/animation/RCKBodyPart.h"
+#include "render/animation/RCKCharacter.h"
+#include "render/animation/RCKKeyedAnimation.h"
+#include "render/animation/RCKObjectAnimation.h"
 #include "render/context/CKRenderGlobals.h"
 #include "render/context/RCKRenderContext.h"
 #include "render/context/RCKRenderManager.h"
@@ -123,6 +127,11 @@ void CKRegisterRenderClasses()
     CKClassRegisterT<RCKTargetLight, RCKLight>("RCKTargetLight");
     CKClassRegisterT<RCKSprite3D, RCK3dEntity>("RCKSprite3D");
     CKClassRegisterT<RCKPlace, RCK3dEntity>("RCKPlace");
+    CKClassRegisterT<RCKObjectAnimation, CKSceneObject>("RCKObjectAnimation");
+    CKClassRegisterT<RCKAnimation, CKSceneObject>("RCKAnimation");
+    CKClassRegisterT<RCKKeyedAnimation, RCKAnimation>("RCKKeyedAnimation");
+    CKClassRegisterT<RCKCharacter, RCK3dEntity>("RCKCharacter");
+    CKClassRegisterT<RCKBodyPart, RCK3dObject>("RCKBodyPart");
     CKBuildClassHierarchyTable();
     CKBeObjectLinks links = CKGetBeObjectLinks();
     links.GetBitmapData = &RenderBitmapDataOf;

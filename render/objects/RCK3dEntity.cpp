@@ -437,6 +437,7 @@ CKSkin* RCK3dEntity::CreateSkin()
 {
     DestroySkin();
     m_Skin = new RCKSkin();
+    m_Skin->ClearMeshSkinList(this);
     InvalidateNode(TRUE);
     return m_Skin;
 }
@@ -452,8 +453,10 @@ CKBOOL RCK3dEntity::DestroySkin()
 
 CKBOOL RCK3dEntity::UpdateSkin()
 {
-    // The skinned vertices are computed by the skinning code.
-    return m_Skin != nullptr;
+    if (!m_Skin)
+        return FALSE;
+    m_Skin->DeformMesh(this);
+    return TRUE;
 }
 
 CKSkin* RCK3dEntity::GetSkin()

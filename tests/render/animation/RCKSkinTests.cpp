@@ -30,7 +30,11 @@ TEST(RCKSkin, LimitingKeepsTheHeaviestInfluencesInTheirOrder)
     const int bones[] = {1, 2, 3, 4};
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(vertex->GetBone(i), bones[i]) << "the earlier of two equal weights stays";
-    EXPECT_EQ(vertex->GetWeight(0), 0.4f) << "weights are not scaled";
+    float sum = 0.0f;
+    for (int i = 0; i < 4; ++i)
+        sum += vertex->GetWeight(i);
+    EXPECT_NEAR(sum, 1.6f, 1e-6f) << "the kept weights add up to the former total";
+    EXPECT_NEAR(vertex->GetWeight(0) / vertex->GetWeight(1), 2.0f, 1e-6f) << "in their proportions";
     EXPECT_EQ(skin.GetVertexData(1)->GetBoneCount(), 1);
     skin.SetVertexCount(3);
     EXPECT_EQ(skin.GetMaxVertexInfluences(), 0) << "new vertices, not limited yet";

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "render/animation/CKObjectAnimation.h"
+#include "render/animation/RCKObjectAnimation.h"
 #include "render/animation/RCKSkin.h"
 #include "render/mesh/RCKMesh.h"
 #include "render/objects/RCK3dObject.h"
@@ -56,7 +56,7 @@ public:
 };
 
 // An object animation that records the default scales it is given.
-class TestAnimation : public CKClass<TestAnimation, CKObjectAnimation, 0>
+class TestAnimation : public CKClass<TestAnimation, RCKObjectAnimation, 0>
 {
 public:
     using CKClass::CKClass;
