@@ -31,6 +31,7 @@
 #include "core/parameter/CKParameterVariable.h"
 #include "core/parameter/CKStructValueRef.h"
 #include "includes/CKByteOrder.h"
+#include "tests/core/parameter/ParameterTestSupport.h"
 #include "tests/core/support/FileTestSupport.h"
 #include "tests/support/TestPaths.h"
 
@@ -139,7 +140,7 @@ protected:
     {
         CKContext* context = nullptr;
         EXPECT_EQ(CKCreateContext(&context, nullptr), 0);
-        context->SetInterfaceMode(TRUE, ConsoleHook, &m_Console);
+        context->SetInterfaceMode(TRUE, KeepConsoleLine, &m_Console);
         context->SetFileWriteMode(0);
         CKVariableManager* vm = context->GetVariableManager();
         vm->BindInt(kVariableNames[0], &v.number, 0, 0, "n");
@@ -156,12 +157,6 @@ protected:
         for (const char* name : kVariableNames)
             context->GetVariableManager()->UnBind(name);
         EXPECT_EQ(CKCloseContext(context), 0);
-    }
-    static CKERROR ConsoleHook(CKUICallbackStruct& message, void* data)
-    {
-        if (message.Reason == CKUIM_OUTTOCONSOLE)
-            static_cast<std::vector<std::string>*>(data)->push_back(reinterpret_cast<const char*>(message.Param2));
-        return 0;
     }
 
     // Saves the objects, in order, into path.

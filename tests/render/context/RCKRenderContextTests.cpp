@@ -72,7 +72,6 @@ TEST_F(RenderContext, DumpToMemoryGivesAnImageOfTheViewsSize)
 TEST_F(RenderContext, ChangingTheDriverRebuildsTheDevice)
 {
     RCKRenderContext* rc = NewRecordingContext();
-    CKRasterizerContext* before = rc->GetRasterizerContext();
     rc->SetState(CKRST_RS_FOGENABLE, 1);
     EXPECT_EQ(rc->ChangeDriver(-1), CKErr::Ok);
     EXPECT_EQ(rc->GetDriverIndex(), 1);
@@ -82,7 +81,6 @@ TEST_F(RenderContext, ChangingTheDriverRebuildsTheDevice)
     EXPECT_STREQ(rc->GetRasterizerContext()->GetDriver()->GetDescription(), "NULL Rasterizer");
     EXPECT_EQ(rc->ChangeDriver(7), CKErr::InvalidRenderContext);
     EXPECT_EQ(rc->GetDriverIndex(), 0);
-    (void) before;
 }
 
 TEST_F(RenderContext, StatesTexturesAndTransformsPassThroughToTheDevice)
