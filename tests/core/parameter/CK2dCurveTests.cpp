@@ -8,6 +8,7 @@
 #include "core/context/CKDefines.h"
 #include "core/context/CKStartUp.h"
 #include "core/parameter/CK2dCurve.h"
+#include "tests/core/parameter/ParameterTestSupport.h"
 
 namespace {
 
@@ -111,16 +112,13 @@ std::vector<CKDWORD> PayloadWords(CKStateChunk* chunk)
     return words;
 }
 
-CKStateChunk* ChunkOfWords(const std::vector<CKDWORD>& words, size_t count, int version = 10)
+CKStateChunk* ChunkOfWords(const std::vector<CKDWORD>& words, size_t count)
 {
-    CKStateChunk* chunk = CKCreateStateChunk(14);
-    chunk->StartWrite();
-    chunk->SetDataVersion(version);
-    chunk->WriteIdentifier(256);
-    for (size_t i = 0; i < count; ++i)
-        chunk->WriteDword(words[i]);
-    chunk->CloseChunk();
-    return chunk;
+    return HandChunk(14, 10, [&](CKStateChunk* c) {
+        c->WriteIdentifier(256);
+        for (size_t i = 0; i < count; ++i)
+            c->WriteDword(words[i]);
+    });
 }
 
 void ExpectSamePoints(const CK2dCurve& a, const CK2dCurve& b)
@@ -289,35 +287,31 @@ TEST_F(Curve2D, TheOlderFormReadsEveryPoint)
         float x, y;
         int user, linear;
     } points[] = {{0.5f, 0.5f, 0, 1}, {1.0f, 1.0f, 1, 0}, {0.0f, 0.2f, 0, 0}};
-    CKStateChunk* chunk = CKCreateStateChunk(14);
-    chunk->StartWrite();
-    chunk->SetDataVersion(0);
-    chunk->WriteIdentifier(64);
-    chunk->WriteFloat(0.5f);
-    chunk->WriteIdentifier(0x3F800);
-    chunk->WriteInt(3);
-    for (const Old& p : points) {
-        CKStateChunk* sub = CKCreateStateChunk(0);
-        sub->StartWrite();
-        sub->WriteIdentifier(16384);
-        sub->WriteObjectID(0);
-        sub->WriteInt(p.user);
-        sub->WriteInt(p.linear);
-        sub->WriteFloat(p.x);
-        sub->WriteFloat(p.y);
-        sub->WriteIdentifier(2048);
-        sub->WriteFloat(0.1f);
-        sub->WriteFloat(0.0f);
-        sub->WriteFloat(0.0f);
-        sub->WriteIdentifier(4096);
-        for (float f : {1.0f, 2.0f, 3.0f, 4.0f})
-            sub->WriteFloat(f);
-        sub->CloseChunk();
-        chunk->WriteObjectID(0);
-        chunk->WriteSubChunk(sub);
-        CKDeleteStateChunk(sub);
-    }
-    chunk->CloseChunk();
+    CKStateChunk* chunk = HandChunk(14, 0, [&](CKStateChunk* c) {
+        c->WriteIdentifier(64);
+        c->WriteFloat(0.5f);
+        c->WriteIdentifier(0x3F800);
+        c->WriteInt(3);
+        for (const Old& p : points) {
+            CKStateChunk* sub = HandChunk(0, 0, [&](CKStateChunk* s) {
+                s->WriteIdentifier(16384);
+                s->WriteObjectID(0);
+                s->WriteInt(p.user);
+                s->WriteInt(p.linear);
+                s->WriteFloat(p.x);
+                s->WriteFloat(p.y);
+                s->WriteIdentifier(2048);
+                for (float f : {0.1f, 0.0f, 0.0f}) // tension, continuity, bias
+                    s->WriteFloat(f);
+                s->WriteIdentifier(4096);
+                for (float f : {1.0f, 2.0f, 3.0f, 4.0f})
+                    s->WriteFloat(f);
+            });
+            c->WriteObjectID(0);
+            c->WriteSubChunk(sub);
+            CKDeleteStateChunk(sub);
+        }
+    });
 
     CK2dCurve curve;
     EXPECT_EQ(curve.Read(chunk), 0);

@@ -33,6 +33,7 @@ TEST_F(NullRasterizerTest, TheDriverPublishesItsTextureFormats)
     ASSERT_GE(driver->GetTextureFormatCount(), 1);
     EXPECT_EQ(QxImageDesc2PixelFormat(driver->GetTextureFormat(0)->Format), _32_ARGB8888);
     EXPECT_EQ(driver->GetTextureFormat(driver->GetTextureFormatCount()), nullptr);
+    EXPECT_EQ(driver->GetTextureFormat(-1), nullptr);
     EXPECT_STREQ(driver->GetDescription(), "NULL Rasterizer");
 }
 
@@ -111,6 +112,8 @@ TEST_F(NullRasterizerTest, ObjectsOfBadIndexKindOrSizeAreRefused)
     CKTextureDesc texture;
     texture.Format = QxMakeImageDesc32(100000, 4);
     EXPECT_FALSE(m_Context->CreateObject(1, CKRST_OBJ_TEXTURE, &texture));
+    texture.Format = QxMakeImageDesc32(0, 4);
+    EXPECT_FALSE(m_Context->CreateObject(1, CKRST_OBJ_SPRITE, &texture)) << "a sprite of no width";
     EXPECT_FALSE(m_Context->DeleteObject(1, CKRST_OBJ_TEXTURE));
 }
 
