@@ -201,15 +201,6 @@ TEST_F(RenderFrame, OnlyVisibleEntitiesOfThisContextInTheViewAreDrawnAndHiddenSu
     EXPECT_TRUE(parent->m_Node->GetFlags() & CK_SCENEGRAPH_ALLOUTSIDE);
 }
 
-TEST_F(RenderFrame, EntitiesDrawnLastComeAfterTheOthersFarthestFirst)
-{
-    Entity("glass near", 10)->m_Last = TRUE;
-    Entity("solid", 15);
-    Entity("glass far", 40)->m_Last = TRUE;
-    m_Device->Render();
-    EXPECT_EQ(RenderEvents(), (std::vector<std::string>{"draw solid", "draw glass far", "draw glass near"}));
-}
-
 TEST_F(RenderFrame, ABatchingContextQueuesEntitiesAndReplaysThemByPriority)
 {
     TestEntity* low = Entity("low", 10);
@@ -222,17 +213,18 @@ TEST_F(RenderFrame, ABatchingContextQueuesEntitiesAndReplaysThemByPriority)
     EXPECT_EQ(m_Device->GetBatching(), 1u);
 }
 
-TEST_F(RenderFrame, TheBackgroundSpritesComeBeforeTheSceneAndTheForegroundAfter)
+TEST_F(RenderFrame, TheOptionsSkipWhatTheySayAndEntitiesDrawnLastComeAfterTheOthersFarthestFirst)
 {
-    // Nothing under the 2D roots: only the 3D scene. The options skip what
-    // they say.
-    Entity("e", 10);
+    // Nothing under the 2D roots: only the 3D scene.
+    Entity("glass near", 10)->m_Last = TRUE;
+    Entity("solid", 15);
+    Entity("glass far", 40)->m_Last = TRUE;
     m_Device->Render(CK_RENDER_CLEARBACK | CK_RENDER_SKIP3D);
     EXPECT_TRUE(RenderEvents().empty());
     m_Device->Render(CK_RENDER_SKIPDRAWSCENE);
     EXPECT_TRUE(RenderEvents().empty());
     EXPECT_EQ(m_Device->Render(), CKErr::Ok);
-    EXPECT_EQ(RenderEvents(), std::vector<std::string>{"draw e"});
+    EXPECT_EQ(RenderEvents(), (std::vector<std::string>{"draw solid", "draw glass far", "draw glass near"}));
 }
 
 } // namespace
