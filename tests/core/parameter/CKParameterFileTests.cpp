@@ -415,7 +415,7 @@ TEST_F(ParameterFiles, ASourceSavedByReferenceIsFoundAmongTheOperationsOfTheLoad
     EXPECT_EQ(value, 4.0f); // found, not loaded over
 }
 
-TEST_F(ParameterFiles, TypesMadeForVariablesGoWhenTheContextIsCleared)
+TEST_F(ParameterFiles, TypesMadeForVariablesGoWhenTheContextIsClearedAndStructureViewsNameMembers)
 {
     auto* v = static_cast<CKParameterVariable*>(m_A->CreateObject(CKCID_PARAMETERVARIABLE));
     ASSERT_EQ(v->BindToVariable("Params/Mode"), 0);
@@ -425,12 +425,8 @@ TEST_F(ParameterFiles, TypesMadeForVariablesGoWhenTheContextIsCleared)
     CKGUID again;
     ASSERT_TRUE(m_A->GetVariableManager()->GetVariableParameterType("Params/Mode", again));
     EXPECT_EQ(again, made);
-    m_A->ClearAll();
-    EXPECT_EQ(pm->ParameterGuidToType(made), -1);
-}
 
-TEST_F(ParameterFiles, AStructureViewNamesTheMembers)
-{
+    // A structure view names the members.
     auto* s = static_cast<CKParameter*>(m_A->CreateObject(CKCID_PARAMETERLOCAL));
     s->SetGUID(kFileStruct);
     CKStructValueRef view(s);
@@ -438,6 +434,8 @@ TEST_F(ParameterFiles, AStructureViewNamesTheMembers)
     EXPECT_STREQ(view.GetMemberName(1), "label");
     EXPECT_EQ(view.GetMemberName(3), nullptr);
     EXPECT_EQ(CKStructValueRef(nullptr).GetMemberCount(), 0);
+    m_A->ClearAll();
+    EXPECT_EQ(pm->ParameterGuidToType(made), -1);
 }
 
 // Writes seeds of the engine-file and state-chunk fuzz targets into

@@ -346,18 +346,12 @@ TEST_F(EntityFile, DeletingAMiddleNodeLeavesItsChildrenWhereTheyWere)
     EXPECT_TRUE(BitEqual(a->GetLocalMatrix(), worldA));
 }
 
-TEST_F(EntityFile, AThreeDObjectIsAThreeDEntityOfItsOwnClass)
+TEST_F(EntityFile, AThreeDObjectLeavesItsEntityChunkOpenForItsOwnClass)
 {
+    // Its entity section comes back through files with the random world above.
     RCK3dEntity* object = NewEntity("object", CKCID_3DOBJECT);
-    EXPECT_EQ(object->GetClassID(), CKCID_3DOBJECT);
-    EXPECT_TRUE(CKIsChildClassOfObject(object, CKCID_3DENTITY));
-    object->SetPosition3f(4, 5, 6);
     CKStateChunk* chunk = object->Save(nullptr, CK_STATESAVE_3DENTITYONLY);
     EXPECT_EQ(chunk->GetChunkClassID(), CKCID_3DENTITY) << "left open for the class after it";
-    chunk->CloseChunk();
-    RCK3dEntity* back = NewEntity("back", CKCID_3DOBJECT);
-    back->Load(chunk, nullptr);
-    EXPECT_TRUE(BitEqual(back->GetWorldMatrix(), object->GetWorldMatrix()));
     CKDeleteStateChunk(chunk);
     CKStateChunk* base = object->Save(nullptr, 0);
     EXPECT_NE(base->GetChunkClassID(), CKCID_3DENTITY) << "no file, no flag: the base chunk";
