@@ -8,6 +8,7 @@
 #include "core/context/CKDefines.h"
 #include "core/context/CKStartUp.h"
 #include "core/parameter/CK2dCurve.h"
+#include "tests/core/parameter/ParameterTestSupport.h"
 
 namespace {
 
@@ -111,16 +112,13 @@ std::vector<CKDWORD> PayloadWords(CKStateChunk* chunk)
     return words;
 }
 
-CKStateChunk* ChunkOfWords(const std::vector<CKDWORD>& words, size_t count, int version = 10)
+CKStateChunk* ChunkOfWords(const std::vector<CKDWORD>& words, size_t count)
 {
-    CKStateChunk* chunk = CKCreateStateChunk(14);
-    chunk->StartWrite();
-    chunk->SetDataVersion(version);
-    chunk->WriteIdentifier(256);
-    for (size_t i = 0; i < count; ++i)
-        chunk->WriteDword(words[i]);
-    chunk->CloseChunk();
-    return chunk;
+    return HandChunk(14, 10, [&](CKStateChunk* c) {
+        c->WriteIdentifier(256);
+        for (size_t i = 0; i < count; ++i)
+            c->WriteDword(words[i]);
+    });
 }
 
 void ExpectSamePoints(const CK2dCurve& a, const CK2dCurve& b)
@@ -145,69 +143,67 @@ void ExpectSamePoints(const CK2dCurve& a, const CK2dCurve& b)
 
 } // namespace
 
-TEST_F(Curve2D, TheDefaultCurveIsTheDiagonal)
+// Compares the curve with the bisection at x = 0, 0.01 ... 1; returns the
+// number of points compared.
+int CompareWithReference(const CK2dCurve& curve, const char* what)
 {
-    CK2dCurve curve;
-    ASSERT_EQ(curve.GetControlPointCount(), 2);
-    for (float x : {0.0f, 0.25f, 0.5f, 0.9f, 1.0f})
-        EXPECT_NEAR(curve.Evaluate(x), x, 0.00001f);
-    EXPECT_EQ(curve.Evaluate(-3.0f), curve.Evaluate(0.0f));
-    EXPECT_EQ(curve.Evaluate(7.0f), curve.Evaluate(1.0f));
-    EXPECT_NEAR(curve.GetLength(), std::sqrt(2.0f), 0.0001f);
-    EXPECT_EQ(curve.GetControlPoint(0)->GetCurve(), &curve);
-    EXPECT_EQ(curve.GetControlPoint(2), nullptr);
-    EXPECT_EQ(curve.ClampIndex(-1), 0);
-    EXPECT_EQ(curve.ClampIndex(5), 1);
-    CK2dCurve copy(curve);
-    EXPECT_EQ(copy.GetControlPoint(1)->GetCurve(), &copy);
-}
-
-TEST_F(Curve2D, PointsStaySortedAndEvaluationFollowsTheSegments)
-{
-    CK2dCurve curve;
-    curve.AddControlPoint(Qx2DVector(0.3f, 0.8f));
-    ASSERT_EQ(curve.GetControlPointCount(), 3);
-    EXPECT_EQ(curve.GetControlPoint(1)->GetPosition(), Qx2DVector(0.3f, 0.8f));
-    curve.GetControlPoint(1)->SetPosition(Qx2DVector(1.5f, 0.0f)); // moves past the last
-    EXPECT_EQ(curve.GetControlPoint(2)->GetPosition(), Qx2DVector(1.5f, 0.0f));
-
-    CK2dCurve peak = CurveOf({{0.0f, 0.0f}, {0.5f, 1.0f}, {1.0f, 0.0f}});
-    peak.GetControlPoint(0)->SetLinear(TRUE);
-    EXPECT_FLOAT_EQ(peak.Evaluate(0.25f), 0.5f);
-
-    // y is clamped to 0..1.
-    CK2dCurve high = CurveOf({{0.0f, 0.5f}, {0.5f, 3.0f}, {1.0f, -2.0f}});
-    EXPECT_EQ(high.Evaluate(0.5f), 1.0f);
-    EXPECT_EQ(high.Evaluate(1.0f), 0.0f);
-
-    // Equal x: the earlier point in the sorted order answers.
-    CK2dCurve step = CurveOf({{0.0f, 0.0f}, {0.5f, 0.2f}, {0.5f, 0.9f}, {1.0f, 1.0f}});
-    EXPECT_EQ(step.GetControlPoint(1)->GetPosition().y, 0.2f);
-    EXPECT_FLOAT_EQ(step.Evaluate(0.5f), 0.2f);
-    // Right of the last point the answer is 0.
-    CK2dCurve shortCurve = CurveOf({{0.0f, 0.5f}, {0.6f, 0.5f}});
-    EXPECT_EQ(shortCurve.Evaluate(0.8f), 0.0f);
-    EXPECT_EQ(CurveOf({{0.5f, 0.5f}}).Evaluate(0.5f), 0.0f);
+    int compared = 0;
+    for (int i = 0; i <= 100; ++i) {
+        float x = i / 100.0f;
+        Solved expected = Reference(curve, x);
+        // The curve stops once x is within 0.00001; where y climbs much
+        // faster than x that allowance alone moves y by more than 1e-4.
+        if (std::fabs(expected.slope) > 8.0)
+            continue;
+        EXPECT_NEAR(curve.Evaluate(x), expected.y, 1e-4) << what << " x " << x;
+        ++compared;
+    }
+    return compared;
 }
 
 TEST_F(Curve2D, EvaluationMatchesAnIndependentBisection)
 {
     std::mt19937 rng(104);
     int compared = 0;
-    for (int round = 0; round < 200; ++round) {
-        CK2dCurve curve = RandomCurve(rng);
-        for (int i = 0; i <= 100; ++i) {
-            float x = i / 100.0f;
-            Solved expected = Reference(curve, x);
-            // The curve stops once x is within 0.00001; where y climbs much
-            // faster than x that allowance alone moves y by more than 1e-4.
-            if (std::fabs(expected.slope) > 8.0)
-                continue;
-            ASSERT_NEAR(curve.Evaluate(x), expected.y, 1e-4) << "round " << round << " x " << x;
-            ++compared;
-        }
-    }
+    for (int round = 0; round < 200 && !HasFailure(); ++round)
+        compared += CompareWithReference(RandomCurve(rng), ("round " + std::to_string(round)).c_str());
     EXPECT_GT(compared, 15000);
+
+    // The default curve is the diagonal; points stay sorted; y is clamped
+    // to 0..1; of equal x the earlier point answers; right of the last
+    // point the answer is 0.
+    CK2dCurve diagonal;
+    ASSERT_EQ(diagonal.GetControlPointCount(), 2);
+    EXPECT_NEAR(diagonal.GetLength(), std::sqrt(2.0f), 0.0001f);
+    EXPECT_EQ(diagonal.Evaluate(-3.0f), diagonal.Evaluate(0.0f));
+    EXPECT_EQ(diagonal.Evaluate(7.0f), diagonal.Evaluate(1.0f));
+    CompareWithReference(diagonal, "diagonal");
+    EXPECT_NEAR(diagonal.Evaluate(0.25f), 0.25f, 0.00001f);
+    CK2dCurve peak = CurveOf({{0.0f, 0.0f}, {0.5f, 1.0f}, {1.0f, 0.0f}});
+    peak.GetControlPoint(0)->SetLinear(TRUE);
+    EXPECT_FLOAT_EQ(peak.Evaluate(0.25f), 0.5f);
+    CompareWithReference(peak, "peak");
+    CK2dCurve high = CurveOf({{0.0f, 0.5f}, {0.5f, 3.0f}, {1.0f, -2.0f}});
+    EXPECT_EQ(high.Evaluate(0.5f), 1.0f);
+    CompareWithReference(high, "high");
+    CK2dCurve step = CurveOf({{0.0f, 0.0f}, {0.5f, 0.2f}, {0.5f, 0.9f}, {1.0f, 1.0f}});
+    EXPECT_EQ(step.GetControlPoint(1)->GetPosition().y, 0.2f);
+    CompareWithReference(step, "step");
+    CompareWithReference(CurveOf({{0.0f, 0.5f}, {0.6f, 0.5f}}), "short");
+    EXPECT_EQ(CurveOf({{0.5f, 0.5f}}).Evaluate(0.5f), 0.0f) << "a single point";
+
+    CK2dCurve curve;
+    curve.AddControlPoint(Qx2DVector(0.3f, 0.8f));
+    ASSERT_EQ(curve.GetControlPointCount(), 3);
+    EXPECT_EQ(curve.GetControlPoint(1)->GetPosition(), Qx2DVector(0.3f, 0.8f));
+    curve.GetControlPoint(1)->SetPosition(Qx2DVector(1.5f, 0.0f)); // moves past the last
+    EXPECT_EQ(curve.GetControlPoint(2)->GetPosition(), Qx2DVector(1.5f, 0.0f));
+    EXPECT_EQ(curve.GetControlPoint(0)->GetCurve(), &curve);
+    EXPECT_EQ(curve.GetControlPoint(3), nullptr);
+    EXPECT_EQ(curve.ClampIndex(-1), 0);
+    EXPECT_EQ(curve.ClampIndex(5), 2);
+    CK2dCurve copy(curve);
+    EXPECT_EQ(copy.GetControlPoint(1)->GetCurve(), &copy);
 }
 
 TEST_F(Curve2D, DumpedCurvesReadBackExactly)
@@ -291,35 +287,31 @@ TEST_F(Curve2D, TheOlderFormReadsEveryPoint)
         float x, y;
         int user, linear;
     } points[] = {{0.5f, 0.5f, 0, 1}, {1.0f, 1.0f, 1, 0}, {0.0f, 0.2f, 0, 0}};
-    CKStateChunk* chunk = CKCreateStateChunk(14);
-    chunk->StartWrite();
-    chunk->SetDataVersion(0);
-    chunk->WriteIdentifier(64);
-    chunk->WriteFloat(0.5f);
-    chunk->WriteIdentifier(0x3F800);
-    chunk->WriteInt(3);
-    for (const Old& p : points) {
-        CKStateChunk* sub = CKCreateStateChunk(0);
-        sub->StartWrite();
-        sub->WriteIdentifier(16384);
-        sub->WriteObjectID(0);
-        sub->WriteInt(p.user);
-        sub->WriteInt(p.linear);
-        sub->WriteFloat(p.x);
-        sub->WriteFloat(p.y);
-        sub->WriteIdentifier(2048);
-        sub->WriteFloat(0.1f);
-        sub->WriteFloat(0.0f);
-        sub->WriteFloat(0.0f);
-        sub->WriteIdentifier(4096);
-        for (float f : {1.0f, 2.0f, 3.0f, 4.0f})
-            sub->WriteFloat(f);
-        sub->CloseChunk();
-        chunk->WriteObjectID(0);
-        chunk->WriteSubChunk(sub);
-        CKDeleteStateChunk(sub);
-    }
-    chunk->CloseChunk();
+    CKStateChunk* chunk = HandChunk(14, 0, [&](CKStateChunk* c) {
+        c->WriteIdentifier(64);
+        c->WriteFloat(0.5f);
+        c->WriteIdentifier(0x3F800);
+        c->WriteInt(3);
+        for (const Old& p : points) {
+            CKStateChunk* sub = HandChunk(0, 0, [&](CKStateChunk* s) {
+                s->WriteIdentifier(16384);
+                s->WriteObjectID(0);
+                s->WriteInt(p.user);
+                s->WriteInt(p.linear);
+                s->WriteFloat(p.x);
+                s->WriteFloat(p.y);
+                s->WriteIdentifier(2048);
+                for (float f : {0.1f, 0.0f, 0.0f}) // tension, continuity, bias
+                    s->WriteFloat(f);
+                s->WriteIdentifier(4096);
+                for (float f : {1.0f, 2.0f, 3.0f, 4.0f})
+                    s->WriteFloat(f);
+            });
+            c->WriteObjectID(0);
+            c->WriteSubChunk(sub);
+            CKDeleteStateChunk(sub);
+        }
+    });
 
     CK2dCurve curve;
     EXPECT_EQ(curve.Read(chunk), 0);

@@ -298,22 +298,6 @@ TEST_F(BuiltInTypes, TheTypeTableOfAFreshContextIsTheEnginesOwn)
     }
 }
 
-TEST_F(BuiltInTypes, IndicesNamesAndDerivationFollowTheRegistrationOrder)
-{
-    EXPECT_STREQ(m_Manager->TypeToName(0), "None");
-    EXPECT_STREQ(m_Manager->TypeToName(6), "Float");
-    EXPECT_STREQ(m_Manager->TypeToName(23), "Percentage");
-    EXPECT_EQ(m_Manager->ParameterNameToType("Integer"), 9);
-    int flt = m_Manager->ParameterNameToType("Float");
-    for (const char* name : {"Angle", "Float Slider", "Time", "Percentage"})
-        EXPECT_TRUE(m_Manager->IsDerivedFrom(m_Manager->ParameterNameToType(name), flt)) << name;
-    EXPECT_TRUE(m_Manager->IsDerivedFrom(m_Manager->ParameterNameToType("Boolean"), 9));
-    EXPECT_FALSE(m_Manager->IsDerivedFrom(flt, m_Manager->ParameterNameToType("Angle")));
-    int str = m_Manager->ParameterNameToType("String");
-    for (const char* name : {"Unicode String", "Shader", "Shader Technique", "Shader Pass"})
-        EXPECT_TRUE(m_Manager->IsDerivedFrom(m_Manager->ParameterNameToType(name), str)) << name;
-}
-
 TEST_F(BuiltInTypes, ClassesSharingAGuidAnswerWithTheLowerClasssType)
 {
     // The classes whose code is not linked get their types from the table;
@@ -330,30 +314,6 @@ TEST_F(BuiltInTypes, ClassesSharingAGuidAnswerWithTheLowerClasssType)
     EXPECT_EQ(m_Manager->ParameterNameToType("Grid"), -1);
     EXPECT_EQ(m_Manager->ClassIDToType(CKCID_OBJECT), m_Manager->ParameterNameToType("Basic Object"));
     EXPECT_EQ(m_Manager->GuidToClassID(CKGUID(0x5B8A05D5, 0x31EA28D4)), CKCID_3DENTITY);
-}
-
-TEST_F(BuiltInTypes, ReadableEnumerationsKeepTheirOddMembers)
-{
-    const CKEnumDesc* op = m_Manager->GetEnumDescByType(m_Manager->ParameterNameToType("Binary Operator"));
-    ASSERT_NE(op, nullptr);
-    ASSERT_EQ(op->NbData, 4);
-    EXPECT_STREQ(op->Desc[0], "+");
-    EXPECT_STREQ(op->Desc[3], "/");
-    const CKFlagsDesc* filter = m_Manager->GetFlagsDescByType(m_Manager->ParameterNameToType("Filter"));
-    ASSERT_NE(filter, nullptr);
-    ASSERT_EQ(filter->NbData, 32);
-    EXPECT_EQ(filter->Vals[30], 1073741824);
-    EXPECT_EQ((CKDWORD) filter->Vals[31], 0x80000000u); // "32=2147483648": bit 31
-    const CKEnumDesc* taps = m_Manager->GetEnumDescByType(m_Manager->ParameterNameToType("Shadow Map Tap Count"));
-    ASSERT_NE(taps, nullptr);
-    EXPECT_STREQ(taps->Desc[1], "5 Taps ");
-    // "Pointer" and "Buffer" are hidden from "Registered Parameter".
-    m_Manager->UpdateParameterEnum();
-    XString visible;
-    m_Manager->GetEnumAsString(m_Manager->ParameterNameToType("Registered Parameter"), visible);
-    EXPECT_EQ(visible.Find(XString("Pointer=")), -1);
-    EXPECT_EQ(visible.Find(XString("Buffer=")), -1);
-    EXPECT_NE(visible.Find(XString(",Float=6,")), -1);
 }
 
 namespace {

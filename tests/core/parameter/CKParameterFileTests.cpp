@@ -31,6 +31,7 @@
 #include "core/parameter/CKParameterVariable.h"
 #include "core/parameter/CKStructValueRef.h"
 #include "includes/CKByteOrder.h"
+#include "tests/core/parameter/ParameterTestSupport.h"
 #include "tests/core/support/FileTestSupport.h"
 #include "tests/support/TestPaths.h"
 
@@ -139,7 +140,7 @@ protected:
     {
         CKContext* context = nullptr;
         EXPECT_EQ(CKCreateContext(&context, nullptr), 0);
-        context->SetInterfaceMode(TRUE, ConsoleHook, &m_Console);
+        context->SetInterfaceMode(TRUE, KeepConsoleLine, &m_Console);
         context->SetFileWriteMode(0);
         CKVariableManager* vm = context->GetVariableManager();
         vm->BindInt(kVariableNames[0], &v.number, 0, 0, "n");
@@ -156,12 +157,6 @@ protected:
         for (const char* name : kVariableNames)
             context->GetVariableManager()->UnBind(name);
         EXPECT_EQ(CKCloseContext(context), 0);
-    }
-    static CKERROR ConsoleHook(CKUICallbackStruct& message, void* data)
-    {
-        if (message.Reason == CKUIM_OUTTOCONSOLE)
-            static_cast<std::vector<std::string>*>(data)->push_back(reinterpret_cast<const char*>(message.Param2));
-        return 0;
     }
 
     // Saves the objects, in order, into path.
@@ -420,7 +415,7 @@ TEST_F(ParameterFiles, ASourceSavedByReferenceIsFoundAmongTheOperationsOfTheLoad
     EXPECT_EQ(value, 4.0f); // found, not loaded over
 }
 
-TEST_F(ParameterFiles, TypesMadeForVariablesGoWhenTheContextIsCleared)
+TEST_F(ParameterFiles, TypesMadeForVariablesGoWhenTheContextIsClearedAndStructureViewsNameMembers)
 {
     auto* v = static_cast<CKParameterVariable*>(m_A->CreateObject(CKCID_PARAMETERVARIABLE));
     ASSERT_EQ(v->BindToVariable("Params/Mode"), 0);
@@ -430,12 +425,8 @@ TEST_F(ParameterFiles, TypesMadeForVariablesGoWhenTheContextIsCleared)
     CKGUID again;
     ASSERT_TRUE(m_A->GetVariableManager()->GetVariableParameterType("Params/Mode", again));
     EXPECT_EQ(again, made);
-    m_A->ClearAll();
-    EXPECT_EQ(pm->ParameterGuidToType(made), -1);
-}
 
-TEST_F(ParameterFiles, AStructureViewNamesTheMembers)
-{
+    // A structure view names the members.
     auto* s = static_cast<CKParameter*>(m_A->CreateObject(CKCID_PARAMETERLOCAL));
     s->SetGUID(kFileStruct);
     CKStructValueRef view(s);
@@ -443,6 +434,8 @@ TEST_F(ParameterFiles, AStructureViewNamesTheMembers)
     EXPECT_STREQ(view.GetMemberName(1), "label");
     EXPECT_EQ(view.GetMemberName(3), nullptr);
     EXPECT_EQ(CKStructValueRef(nullptr).GetMemberCount(), 0);
+    m_A->ClearAll();
+    EXPECT_EQ(pm->ParameterGuidToType(made), -1);
 }
 
 // Writes seeds of the engine-file and state-chunk fuzz targets into

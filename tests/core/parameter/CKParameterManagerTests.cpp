@@ -116,6 +116,7 @@ TEST_F(ParameterManager, ParentsNamedByGuidNeverCloseACycle)
     ASSERT_EQ(m_Manager->RegisterParameterType(&root), 0);
     int flt = m_Manager->ParameterGuidToType(CKPGUID_FLOAT);
     EXPECT_TRUE(m_Manager->IsDerivedFrom(dc.Index, flt));
+    EXPECT_FALSE(m_Manager->IsDerivedFrom(flt, dc.Index));
     EXPECT_TRUE(m_Manager->IsTypeCompatible(flt, dc.Index));
     CKGUID parent;
     EXPECT_TRUE(m_Manager->GetParentGuid(c, parent));

@@ -91,7 +91,7 @@ protected:
 
 } // namespace
 
-TEST_F(Operations, AFunctionFoundWithTheInputsExchangedReceivesThemExchanged)
+TEST_F(Operations, AFunctionFoundWithTheInputsExchangedReceivesThemExchangedAndNoneCopiesInputOne)
 {
     CKParameterOperation* op = NewOperation(kScale, CKPGUID_FLOAT, CKPGUID_INT, CKPGUID_FLOAT);
     Feed(op->GetInParameter1(), 3);
@@ -103,20 +103,18 @@ TEST_F(Operations, AFunctionFoundWithTheInputsExchangedReceivesThemExchanged)
     float out = 0.0f;
     op->GetOutParameter()->GetValue(&out, FALSE);
     EXPECT_EQ(out, 4.5f);
-}
 
-TEST_F(Operations, WithoutAFunctionTheOutputTakesInputOne)
-{
-    CKParameterOperation* op = NewOperation(CKGUID(0x404, 0x404), CKPGUID_INT, CKPGUID_INT, CKPGUID_INT);
-    op->SetName("Mine");
-    Feed(op->GetInParameter1(), 41);
-    EXPECT_EQ(op->Update(), nullptr);
-    // Nothing is registered under the GUID: the operation keeps its name.
-    EXPECT_STREQ(op->GetName(), "Mine");
-    EXPECT_EQ(op->DoOperation(), CKErr::NotInitialized);
-    int out = 0;
-    op->GetOutParameter()->GetValue(&out, FALSE);
-    EXPECT_EQ(out, 41);
+    // Without a function the output takes input 1; nothing is registered
+    // under the GUID: the operation keeps its name.
+    CKParameterOperation* none = NewOperation(CKGUID(0x404, 0x404), CKPGUID_INT, CKPGUID_INT, CKPGUID_INT);
+    none->SetName("Mine");
+    Feed(none->GetInParameter1(), 41);
+    EXPECT_EQ(none->Update(), nullptr);
+    EXPECT_STREQ(none->GetName(), "Mine");
+    EXPECT_EQ(none->DoOperation(), CKErr::NotInitialized);
+    int copied = 0;
+    none->GetOutParameter()->GetValue(&copied, FALSE);
+    EXPECT_EQ(copied, 41);
 }
 
 TEST_F(Operations, PinsShareOneCopyOfTheirNames)
@@ -139,7 +137,7 @@ TEST_F(Operations, PinsShareOneCopyOfTheirNames)
     EXPECT_EQ(a->GetInParameter1()->GetOwner(), a);
 }
 
-TEST_F(Operations, AResultComputesWhenReadWithTheUpdateFlagOnly)
+TEST_F(Operations, AResultComputesWhenReadWithTheUpdateFlagOnlyAndCyclesStop)
 {
     CKParameterOperation* op = NewOperation(kSum, CKPGUID_FLOAT, CKPGUID_FLOAT, CKPGUID_FLOAT);
     op->Update();
@@ -155,10 +153,8 @@ TEST_F(Operations, AResultComputesWhenReadWithTheUpdateFlagOnly)
     CKParameterOperation* none = NewOperation(kSum, CKGUID(), CKPGUID_FLOAT, CKPGUID_FLOAT);
     EXPECT_EQ(none->Update(), &Sum);
     EXPECT_EQ(none->DoOperation(), 0);
-}
 
-TEST_F(Operations, OperationsReadingEachOtherStopAtTheFirstMetAgain)
-{
+    // Operations reading each other stop at the first met again.
     CKParameterOperation* a = NewOperation(kSum, CKPGUID_FLOAT, CKPGUID_FLOAT, CKPGUID_FLOAT);
     CKParameterOperation* b = NewOperation(kSum, CKPGUID_FLOAT, CKPGUID_FLOAT, CKPGUID_FLOAT);
     a->GetInParameter1()->SetDirectSource(b->GetOutParameter());
@@ -167,7 +163,6 @@ TEST_F(Operations, OperationsReadingEachOtherStopAtTheFirstMetAgain)
     Feed(b->GetInParameter2(), 10.0f);
     a->Update();
     b->Update();
-    float f = 0.0f;
     // a reads b, which reads a as it stands (0): b = 10, then a = 11.
     a->GetOutParameter()->GetValue(&f, TRUE);
     EXPECT_EQ(f, 11.0f);

@@ -19,15 +19,6 @@
 namespace {
 
 using Parameters = ParameterFixture;
-using ByteVector = std::vector<CKBYTE>;
-
-template <class T>
-ByteVector BytesOf(const T& value)
-{
-    ByteVector b(sizeof value);
-    std::memcpy(b.data(), &value, sizeof value);
-    return b;
-}
 
 // An object of the 3D object's class id, whose class is not part of the core.
 class StandIn3dObject : public CKClass<StandIn3dObject, CKBeObject, CKCID_3DOBJECT>
@@ -48,53 +39,7 @@ protected:
     }
 };
 
-// A chunk built by hand: the CKObject sections and then what fill writes.
-template <class F>
-CKStateChunk* HandChunk(CK_CLASSID cid, int dataVersion, F fill)
-{
-    CKStateChunk* chunk = CKCreateStateChunk(cid);
-    chunk->StartWrite();
-    chunk->SetDataVersion(dataVersion);
-    fill(chunk);
-    chunk->CloseChunk();
-    return chunk;
-}
-
 } // namespace
-
-TEST_F(Parameters, TypeChangesKeepWhatCompatibleTypesShare)
-{
-    auto* p = New<CKParameterLocal>(CKPGUID_INT);
-    int seven = 7;
-    ASSERT_EQ(p->SetValue(&seven), 0);
-    // Two 4-byte types, one derived from the other: only the type changes.
-    p->SetGUID(CKPGUID_BOOL);
-    EXPECT_EQ(p->GetGUID(), CKPGUID_BOOL);
-    EXPECT_EQ(Bytes(p), BytesOf(7));
-
-    // A compatible 12-byte type: a zero-filled buffer with the old 4 bytes.
-    auto* f = New<CKParameterLocal>(CKPGUID_FLOAT);
-    float half = 2.5f;
-    f->SetValue(&half);
-    f->SetGUID(CKPGUID_FLOATSLIDER);
-    float slider[3] = {2.5f, 0.0f, 0.0f};
-    EXPECT_EQ(f->GetDataSize(), 12);
-    EXPECT_EQ(Bytes(f), BytesOf(slider));
-
-    // Across the fixed-size line and back: a buffer, then a fresh word.
-    p->SetGUID(CKPGUID_STRING);
-    EXPECT_EQ(p->GetDataSize(), 64);
-    EXPECT_EQ(Bytes(p), ByteVector(64, 0));
-    p->SetValue("abc", 4);
-    EXPECT_EQ(p->GetDataSize(), 4);
-    p->SetGUID(CKPGUID_INT);
-    EXPECT_EQ(Bytes(p), BytesOf(0));
-
-    // An incompatible type starts from zeros.
-    p->SetValue(&seven);
-    p->SetGUID(CKPGUID_VECTOR);
-    EXPECT_EQ(Bytes(p), ByteVector(12, 0));
-}
 
 TEST_F(Parameters, AParameterWithoutTypeSaysSoEverywhere)
 {
@@ -362,33 +307,30 @@ TEST_F(Parameters, OlderChunkFormsLoadAsTheyWereMeant)
     auto* source = New<CKParameterOut>(CKPGUID_INT, "source");
     auto* other = New<CKParameterIn>(CKPGUID_INT, "other");
 
-    // The old time type stored whole milliseconds.
-    CKStateChunk* time = HandChunk(CKCID_PARAMETERLOCAL, 10, [](CKStateChunk* c) {
-        c->WriteIdentifier(CK_STATESAVE_PARAMETER_VALUE);
-        c->WriteGuid(CKPGUID_OLDTIME);
-        c->WriteInt(CK_PARAMETERVALUE_BUFFER);
-        int five = 5;
-        c->WriteBuffer(4, &five);
-    });
-    auto* t = New<CKParameterLocal>();
-    EXPECT_EQ(t->Load(time, nullptr), 0);
-    EXPECT_EQ(t->GetGUID(), CKPGUID_TIME);
-    EXPECT_EQ(Bytes(t), BytesOf(5.0f));
-    CKDeleteStateChunk(time);
-
-    // A shorter fixed-size value: what is there, then zeros.
-    CKStateChunk* shortVector = HandChunk(CKCID_PARAMETERLOCAL, 10, [](CKStateChunk* c) {
-        c->WriteIdentifier(CK_STATESAVE_PARAMETER_VALUE);
-        c->WriteGuid(CKPGUID_VECTOR);
-        c->WriteInt(CK_PARAMETERVALUE_BUFFER);
-        float xy[2] = {4, 5};
-        c->WriteBuffer(8, xy);
-    });
-    auto* sv = New<CKParameterLocal>();
-    EXPECT_EQ(sv->Load(shortVector, nullptr), 0);
-    float xyz[3] = {4, 5, 0};
-    EXPECT_EQ(Bytes(sv), BytesOf(xyz));
-    CKDeleteStateChunk(shortVector);
+    // The old time type stored whole milliseconds; a shorter fixed-size
+    // value gives what is there, then zeros.
+    const float xy[2] = {4, 5}, xyz[3] = {4, 5, 0};
+    const struct
+    {
+        CKGUID saved;
+        ByteVector bytes;
+        CKGUID type;
+        ByteVector read;
+    } values[] = {{CKPGUID_OLDTIME, BytesOf(5), CKPGUID_TIME, BytesOf(5.0f)},
+                  {CKPGUID_VECTOR, BytesOf(xy), CKPGUID_VECTOR, BytesOf(xyz)}};
+    for (const auto& v : values) {
+        CKStateChunk* chunk = HandChunk(CKCID_PARAMETERLOCAL, 10, [&](CKStateChunk* c) {
+            c->WriteIdentifier(CK_STATESAVE_PARAMETER_VALUE);
+            c->WriteGuid(v.saved);
+            c->WriteInt(CK_PARAMETERVALUE_BUFFER);
+            c->WriteBuffer((int) v.bytes.size(), v.bytes.data());
+        });
+        auto* p = New<CKParameterLocal>();
+        EXPECT_EQ(p->Load(chunk, nullptr), 0);
+        EXPECT_EQ(p->GetGUID(), v.type);
+        EXPECT_EQ(Bytes(p), v.read);
+        CKDeleteStateChunk(chunk);
+    }
 
     // Inputs: version 4 drops an id before the shared input; version 5
     // does not; the older identifier 1024 takes the third reference as the

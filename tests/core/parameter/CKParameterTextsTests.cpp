@@ -16,16 +16,6 @@
 
 namespace {
 
-using ByteVector = std::vector<CKBYTE>;
-
-template <class T>
-ByteVector BytesOf(const T& value)
-{
-    ByteVector b(sizeof value);
-    std::memcpy(b.data(), &value, sizeof value);
-    return b;
-}
-
 // Message and attribute types as their managers would hold them.
 std::vector<std::string> g_Messages;
 std::vector<std::string> g_Attributes;
@@ -88,6 +78,8 @@ std::vector<Case> Cases()
     float nearlyIdentity[16] = {1, 0.000001f, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, -0.000002f, 1};
     const float pi = 3.1415927410125732f;
     const float euler[3] = {pi / 2.0f, -pi / 2.0f, pi};
+    const CKGUID fill(0x2B0F1617, 0x53CE1B0E), render(0x745655A9, 0x61BB29A1); // "Fill Mode", "Render Options"
+    const std::string renderText = "Background Sprites,Clear ZBuffer,Clear Back Buffer";
     return {
         {CKPGUID_INT, BytesOf(42), "42", "", {}},
         {CKPGUID_INT, BytesOf(-7), "-7", "abc", BytesOf(0)},
@@ -112,7 +104,20 @@ std::vector<Case> Cases()
          "[1,0,0,0][0,1,0,0][0,0,1,0][0,0,0,1]", BytesOf(identity)},
         {CKPGUID_COLOR, BytesOf(color), "255,127,0,255", "255,127,0,255", BytesOf(colorRead)},
         {CKPGUID_ANGLE, BytesOf(-pi / 2.0f), "0:-90", "", {}},
+        {CKPGUID_ANGLE, BytesOf(0.0f), "0:0", "1:90", BytesOf((1.0f * 360.0f + 90.0f) * pi / 180.0f)},
         {CKPGUID_EULERANGLES, BytesOf(euler), "0:90,0:-90,0:180", "", {}},
+        // Enumerations and flags by their member names; numbers for the rest.
+        {fill, BytesOf(3), "Solid", "", {}},
+        {fill, BytesOf(9), "9", "solid", BytesOf(0)},
+        {fill, BytesOf(7), "7", "", {}},
+        {render, BytesOf(0x31), renderText, "clear zbuffer,Background Sprites", BytesOf(17)},
+        {render, BytesOf(0x31), renderText, "Clear ZBuffer,,Background Sprites", BytesOf(16)},
+        // Messages and attributes by the names of their managers' types; an
+        // unknown message name is a new type, an unknown attribute none.
+        {CKPGUID_MESSAGE, BytesOf(2), "Hit", "null", BytesOf(-1)},
+        {CKPGUID_MESSAGE, BytesOf(0), "OnClick", "Bounce", BytesOf(3)},
+        {CKPGUID_ATTRIBUTE, BytesOf(1), "Solid", "", {}},
+        {CKPGUID_ATTRIBUTE, BytesOf(0), "Visible", "Unknown", BytesOf(-1)},
     };
 }
 
@@ -166,24 +171,6 @@ TEST_F(Texts, NumbersUseADotWhateverTheLocaleOfTheProcess)
     unsetenv("LOCPATH");
 }
 
-TEST_F(Texts, AnglesCountWholeTurnsAndTheRestInDegrees)
-{
-    const float pi = 3.1415927410125732f;
-    auto* angle = New<CKParameterLocal>(CKPGUID_ANGLE);
-    float turnAndAQuarter = 450.0f * pi / 180.0f;
-    angle->SetValue(&turnAndAQuarter);
-    std::string text = Text(angle);
-    ASSERT_EQ(text.substr(0, 2), "1:");
-    EXPECT_NEAR(std::stof(text.substr(2)), 90.0f, 0.001f);
-    angle->SetStringValue("1:90");
-    float read = 0.0f;
-    angle->GetValue(&read);
-    EXPECT_EQ(read, (1.0f * 360.0f + 90.0f) * pi / 180.0f);
-    angle->SetStringValue("0:-90");
-    angle->GetValue(&read);
-    EXPECT_EQ(read, -90.0f * pi / 180.0f);
-}
-
 TEST_F(Texts, StringsCarryTheirBytesAndAreCutToTheBuffer)
 {
     auto* s = New<CKParameterLocal>(CKPGUID_STRING);
@@ -195,30 +182,14 @@ TEST_F(Texts, StringsCarryTheirBytesAndAreCutToTheBuffer)
     EXPECT_STREQ(small, "he");
     EXPECT_EQ(small[3], '#');
     EXPECT_EQ(Text(s), "hello");
-}
 
-TEST_F(Texts, EnumerationsAndFlagsUseTheirMemberNames)
-{
-    auto* fill = New<CKParameterLocal>(CKGUID(0x2B0F1617, 0x53CE1B0E)); // "Fill Mode"
-    int v = 3;
-    fill->SetValue(&v);
-    EXPECT_EQ(Text(fill), "Solid");
-    v = 9;
-    fill->SetValue(&v);
-    EXPECT_EQ(Text(fill), "9");
-    for (auto [text, value] : {std::pair{"Solid", 3}, std::pair{"solid", 0}, std::pair{"7", 7}}) {
-        fill->SetStringValue(text);
-        EXPECT_EQ(Bytes(fill), BytesOf(value)) << text;
-    }
-
-    auto* render = New<CKParameterLocal>(CKGUID(0x745655A9, 0x61BB29A1)); // "Render Options"
-    v = 0x31;
-    render->SetValue(&v);
-    EXPECT_EQ(Text(render), "Background Sprites,Clear ZBuffer,Clear Back Buffer");
-    render->SetStringValue("clear zbuffer,Background Sprites");
-    EXPECT_EQ(Bytes(render), BytesOf(17));
-    render->SetStringValue("Clear ZBuffer,,Background Sprites");
-    EXPECT_EQ(Bytes(render), BytesOf(16));
+    // An angle of a turn and a quarter: the whole turn, then the rest in degrees.
+    auto* angle = New<CKParameterLocal>(CKPGUID_ANGLE);
+    float turnAndAQuarter = 450.0f * 3.1415927410125732f / 180.0f;
+    angle->SetValue(&turnAndAQuarter);
+    std::string text = Text(angle);
+    ASSERT_EQ(text.substr(0, 2), "1:");
+    EXPECT_NEAR(std::stof(text.substr(2)), 90.0f, 0.001f);
 }
 
 TEST_F(Texts, StructuresJoinTheirMembersTexts)
@@ -235,7 +206,7 @@ TEST_F(Texts, StructuresJoinTheirMembersTexts)
     EXPECT_EQ(Text(s), "x;b;z");
 }
 
-TEST_F(Texts, CollectionsObjectsMessagesAndAttributesNameWhatTheyHold)
+TEST_F(Texts, CollectionsObjectsAndUnnamedTypesNameWhatTheyHold)
 {
     auto* collection = New<CKParameterLocal>(CKPGUID_OBJECTARRAY);
     XObjectArray* ids = CKGetOwnedValue<XObjectArray>(collection);
@@ -255,26 +226,15 @@ TEST_F(Texts, CollectionsObjectsMessagesAndAttributesNameWhatTheyHold)
     EXPECT_EQ(Bytes(object), BytesOf(0));
     EXPECT_EQ(object->GetStringValue(nullptr, 0), 0);
 
+    // A message type without name gives the empty text, an unknown one or
+    // attribute none at all.
     auto* message = New<CKParameterLocal>(CKPGUID_MESSAGE);
-    int type = 2;
-    message->SetValue(&type);
-    EXPECT_EQ(Text(message), "Hit");
-    type = 1;
-    message->SetValue(&type);
-    EXPECT_EQ(message->GetStringValue(nullptr, 0), 1); // a type without name
-    type = 9;
-    message->SetValue(&type);
-    EXPECT_EQ(message->GetStringValue(nullptr, 0), 0);
-    message->SetStringValue("null");
-    EXPECT_EQ(Bytes(message), BytesOf(-1));
-    message->SetStringValue("Bounce");
-    EXPECT_EQ(Bytes(message), BytesOf(3));
-    EXPECT_EQ(g_Messages.back(), "Bounce");
-
     auto* attribute = New<CKParameterLocal>(CKPGUID_ATTRIBUTE);
-    attribute->SetStringValue("Solid");
-    EXPECT_EQ(Text(attribute), "Solid");
-    attribute->SetStringValue("Unknown");
-    EXPECT_EQ(Bytes(attribute), BytesOf(-1));
+    const int nameless = 1, past = 9, none = -1;
+    message->SetValue(&nameless);
+    EXPECT_EQ(message->GetStringValue(nullptr, 0), 1);
+    message->SetValue(&past);
+    attribute->SetValue(&none);
+    EXPECT_EQ(message->GetStringValue(nullptr, 0), 0);
     EXPECT_EQ(attribute->GetStringValue(nullptr, 0), 0);
 }

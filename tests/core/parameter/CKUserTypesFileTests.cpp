@@ -12,6 +12,7 @@
 #include "core/parameter/CKParameterLocal.h"
 #include "core/parameter/CKParameterManager.h"
 #include "includes/CKByteOrder.h"
+#include "tests/core/parameter/ParameterTestSupport.h"
 #include "tests/core/support/FileTestSupport.h"
 #include "tests/support/TestPaths.h"
 
@@ -49,17 +50,11 @@ protected:
     {
         CKContext* c = nullptr;
         EXPECT_EQ(CKCreateContext(&c, nullptr), 0);
-        c->SetInterfaceMode(TRUE, ConsoleHook, &m_Console);
+        c->SetInterfaceMode(TRUE, KeepConsoleLine, &m_Console);
         c->SetFileWriteMode(0);
         c->GetVariableManager()->SetValue(kPolicy, policy);
         m_Contexts.push_back(c);
         return c;
-    }
-    static CKERROR ConsoleHook(CKUICallbackStruct& message, void* data)
-    {
-        if (message.Reason == CKUIM_OUTTOCONSOLE)
-            static_cast<Lines*>(data)->push_back(reinterpret_cast<const char*>(message.Param2));
-        return 0;
     }
 
     // A file whose two locals use "Lighting" and "Opts", both declared by a
@@ -232,19 +227,17 @@ TEST_F(UserTypesInFiles, DeclarationsMeetTheContextsTypesUnderEitherPolicy)
 TEST_F(UserTypesInFiles, ADeclarationNeverReplacesATypeOfAnotherKind)
 {
     CKContext* c = NewContext(1);
-    CKStateChunk* chunk = CKCreateStateChunk(CKCID_OBJECT);
-    chunk->StartWrite();
-    chunk->WriteIdentifier(0x0C0C0C0C);
-    chunk->WriteInt(0x0B0B0B0B);
-    chunk->WriteGuid(CKGUID(0x77, 0x77));
-    chunk->WriteString("Float");
-    chunk->WriteString("Zero,One");
-    chunk->WriteInt(0x0B0B0B0B);
-    chunk->WriteGuid(CKGUID(0x47884C3F, 0x432C2C20)); // the built-in Float's GUID
-    chunk->WriteString("Float");
-    chunk->WriteString("Zero,One");
-    chunk->WriteInt(0);
-    chunk->CloseChunk();
+    CKStateChunk* chunk = HandChunk(CKCID_OBJECT, 0, [](CKStateChunk* c) {
+        c->WriteIdentifier(0x0C0C0C0C);
+        // A new GUID named as the built-in Float, then the built-in Float's GUID.
+        for (CKGUID guid : {CKGUID(0x77, 0x77), CKGUID(0x47884C3F, 0x432C2C20)}) {
+            c->WriteInt(0x0B0B0B0B);
+            c->WriteGuid(guid);
+            c->WriteString("Float");
+            c->WriteString("Zero,One");
+        }
+        c->WriteInt(0);
+    });
     m_Console.clear();
     EXPECT_EQ(c->GetParameterManager()->LoadData(chunk, nullptr), 0);
     CKDeleteStateChunk(chunk);

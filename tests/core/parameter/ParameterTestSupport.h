@@ -3,9 +3,11 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
 #include "core/context/CKStartUp.h"
 #include "core/parameter/CKParameter.h"
@@ -86,6 +88,36 @@ std::string MarkerName(F f)
     return it == CallbackNames().end() ? "?" : it->second;
 }
 
+using ByteVector = std::vector<CKBYTE>;
+
+template <class T>
+ByteVector BytesOf(const T& value)
+{
+    ByteVector b(sizeof value);
+    std::memcpy(b.data(), &value, sizeof value);
+    return b;
+}
+
+// A chunk built by hand: fill writes what follows the data version.
+template <class F>
+CKStateChunk* HandChunk(CK_CLASSID cid, int dataVersion, F fill)
+{
+    CKStateChunk* chunk = CKCreateStateChunk(cid);
+    chunk->StartWrite();
+    chunk->SetDataVersion(dataVersion);
+    fill(chunk);
+    chunk->CloseChunk();
+    return chunk;
+}
+
+// Keeps the console lines of a context in the vector of strings data.
+inline CKERROR KeepConsoleLine(CKUICallbackStruct& message, void* data)
+{
+    if (message.Reason == CKUIM_OUTTOCONSOLE)
+        static_cast<std::vector<std::string>*>(data)->push_back(reinterpret_cast<const char*>(message.Param2));
+    return 0;
+}
+
 // A started engine with one context, whose console lines are kept.
 class ParameterFixture : public ::testing::Test
 {
@@ -95,7 +127,7 @@ protected:
         ASSERT_EQ(CKStartUp(), 0);
         RegisterClasses();
         ASSERT_EQ(CKCreateContext(&m_Context, nullptr), 0);
-        m_Context->SetInterfaceMode(TRUE, ConsoleHook, &m_Console);
+        m_Context->SetInterfaceMode(TRUE, KeepConsoleLine, &m_Console);
         m_Manager = m_Context->GetParameterManager();
     }
     void TearDown() override
@@ -105,12 +137,6 @@ protected:
     }
     // Test classes, registered before the context is made.
     virtual void RegisterClasses() {}
-    static CKERROR ConsoleHook(CKUICallbackStruct& message, void* data)
-    {
-        if (message.Reason == CKUIM_OUTTOCONSOLE)
-            static_cast<std::vector<std::string>*>(data)->push_back(reinterpret_cast<const char*>(message.Param2));
-        return 0;
-    }
 
     // A parameter of the class, typed by the GUID (none for null).
     template <class T>

@@ -88,9 +88,10 @@ std::vector<uint8_t> DxtFile(int width, int height, int n, uint32_t seed)
 
 } // namespace
 
-TEST(DdsReader, EachOfferedFormatWritesItsHeaderWordsAndWholeData)
+TEST(DdsReader, EachOfferedFormatWritesItsHeaderWordsAndWholeDataAndReadsBack)
 {
     std::vector<uint32_t> pixels = MakePicture(64, 32, false);
+    const RgbaImage source = AsImage(pixels, 64, 32, false);
     DdsReader reader;
     for (const Offered& f : kOffered) {
         SCOPED_TRACE(f.format);
@@ -101,6 +102,16 @@ TEST(DdsReader, EachOfferedFormatWritesItsHeaderWordsAndWholeData)
         const std::vector<uint8_t> expected =
             Header(64, 32, flags, f.pitchOrSize, f.pfFlags, f.fourCC, f.bits, f.r, f.g, f.b, f.a);
         EXPECT_EQ(std::vector<uint8_t>(file.begin(), file.begin() + 128), expected);
+        if (f.fourCC)
+            continue; // compressed colours are compared below
+        // Uncompressed formats read back in their top bits.
+        DdsReader fresh;
+        int result = -1;
+        const RgbaImage back = DecodeWith(fresh, file, &result);
+        ASSERT_EQ(result, 0);
+        ASSERT_EQ(back.width, 64);
+        ASSERT_EQ(back.height, 32);
+        EXPECT_EQ(TopBitsDiffer(back, source, f), "");
     }
 }
 
@@ -129,24 +140,6 @@ TEST(DdsReader, CompressedImagesCountWholeBlocksAndKeepTheirColours)
     }
 }
 
-TEST(DdsReader, UncompressedFormatsReadBackInTheirTopBits)
-{
-    std::vector<uint32_t> pixels = MakePicture(64, 32, false);
-    const RgbaImage source = AsImage(pixels, 64, 32, false);
-    for (const Offered& f : kOffered) {
-        if (f.fourCC)
-            continue;
-        SCOPED_TRACE(f.format);
-        DdsReader writer, reader;
-        int result = -1;
-        const RgbaImage back = DecodeWith(reader, Save(writer, pixels, 64, 32, f.format), &result);
-        ASSERT_EQ(result, 0);
-        ASSERT_EQ(back.width, 64);
-        ASSERT_EQ(back.height, 32);
-        EXPECT_EQ(TopBitsDiffer(back, source, f), "");
-    }
-}
-
 TEST(DdsReader, CompressedBlocksDecodeAsLibsquishDecodesThem)
 {
     for (int n = 0; n < 5; ++n)
@@ -168,7 +161,7 @@ TEST(DdsReader, CompressedBlocksDecodeAsLibsquishDecodesThem)
         }
 }
 
-TEST(DdsReader, TheRecordsFormatDecidesWhatAReadGives)
+TEST(DdsReader, TheRecordsFormatDecidesWhatAReadGivesAndASaveConverts)
 {
     const std::vector<uint8_t> dxt1 = DxtFile(6, 5, 0, 5);
     DdsReader reader;
@@ -197,48 +190,40 @@ TEST(DdsReader, TheRecordsFormatDecidesWhatAReadGives)
     ASSERT_EQ(reader.ReadMemory(argb.data(), (CKDWORD) argb.size(), &p), 0);
     EXPECT_EQ(QxImageDesc2PixelFormat(p->m_Format), _32_ARGB8888);
     EXPECT_EQ(ToRgba(p->m_Format, p->m_Data), AsImage(pixels, 8, 8, false));
-}
 
-TEST(DdsReader, ImagesOfOtherPixelSizesAreConvertedNotCopied)
-{
-    std::vector<uint32_t> pixels = MakePicture(7, 3, true);
+    // Images of other pixel sizes are converted, not copied.
+    std::vector<uint32_t> opaque = MakePicture(7, 3, true);
     std::vector<uint8_t> rgb24;
-    for (uint32_t c : pixels)
+    for (uint32_t c : opaque)
         rgb24.insert(rgb24.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)});
-    CKBitmapProperties p = DdsReader::DefaultProperties();
-    QxPixelFormat2ImageDesc(_24_RGB888, p.m_Format);
-    p.m_Format.Width = 7;
-    p.m_Format.Height = 3;
-    p.m_Format.BytesPerLine = 21;
-    p.m_Data = rgb24.data();
-    DdsReader reader;
-    p.m_Words[0] = 22; // X8R8G8B8, which 24-bit images save as
-    const std::vector<uint8_t> file = SaveToBytes(reader, p);
+    CKBitmapProperties small = DdsReader::DefaultProperties();
+    QxPixelFormat2ImageDesc(_24_RGB888, small.m_Format);
+    small.m_Format.Width = 7;
+    small.m_Format.Height = 3;
+    small.m_Format.BytesPerLine = 21;
+    small.m_Data = rgb24.data();
+    small.m_Words[0] = 22; // X8R8G8B8, which 24-bit images save as
+    const std::vector<uint8_t> file = SaveToBytes(reader, small);
     ASSERT_EQ(file.size(), 128u + 7 * 3 * 4);
     DdsReader back;
-    EXPECT_EQ(DecodeWith(back, file), AsImage(pixels, 7, 3, true));
+    EXPECT_EQ(DecodeWith(back, file), AsImage(opaque, 7, 3, true));
 }
 
-TEST(DdsReader, EveryPrefixGivesTwoNullArgumentsOneAndMipmapsAreSkipped)
+TEST(DdsReader, EveryPrefixGivesTwoNullArgumentsOneMipmapsAreSkippedAndSavesFail)
 {
     std::vector<uint32_t> pixels = MakePicture(4, 4, false);
     DdsReader reader;
     const std::vector<uint8_t> good = Save(reader, pixels, 4, 4, 21);
     CheckEveryPrefix(reader, good, {2});
-    CKBitmapProperties* p = nullptr;
-    EXPECT_EQ(reader.ReadMemory(nullptr, 4, &p), 1);
+    CKBitmapProperties* read = nullptr;
+    EXPECT_EQ(reader.ReadMemory(nullptr, 4, &read), 1);
     EXPECT_EQ(reader.ReadMemory(good.data(), (CKDWORD) good.size(), nullptr), 1);
-    EXPECT_EQ(reader.ReadFile(nullptr, &p), 1);
-    EXPECT_EQ(reader.ReadFile("no/such/file.dds", &p), 2);
+    EXPECT_EQ(reader.ReadFile(nullptr, &read), 1);
+    EXPECT_EQ(reader.ReadFile("no/such/file.dds", &read), 2);
     std::vector<uint8_t> mipmapped = good;
     mipmapped.resize(good.size() + 16, 0x55);
     EXPECT_EQ(DecodePatched(reader, mipmapped, 28, 2, 4), 0) << "levels past the first are ignored";
-}
 
-TEST(DdsReader, SaveFailuresAndAlphaByFormat)
-{
-    std::vector<uint32_t> pixels = MakePicture(4, 4, false);
-    DdsReader reader;
     EXPECT_TRUE(Save(reader, pixels, 4, 4, 99).empty()) << "no surface format 99";
     EXPECT_TRUE(Save(reader, pixels, 4, 4, 60).empty()) << "colours are not bump-map differences";
     CKBitmapProperties p = ArgbRecord(DdsReader::DefaultProperties(), pixels, 4, 4);

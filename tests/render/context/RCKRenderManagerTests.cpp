@@ -86,15 +86,7 @@ TEST_F(RenderManager, WithoutARasterizerThereIsNoIndexAndNoRenderContext)
     EXPECT_EQ(CKCloseContext(bare), 0);
 }
 
-TEST_F(RenderManager, DriversOfEveryRasterizerAreOffered)
-{
-    ASSERT_EQ(Manager()->GetRenderDriverCount(), 2);
-    EXPECT_STREQ(Manager()->GetRenderDriverDescription(0), "NULL Rasterizer");
-    EXPECT_STREQ(Manager()->GetRenderDriverDescription(1), "Recording Rasterizer");
-    EXPECT_EQ(Manager()->GetRenderDriverDescription(2), nullptr);
-}
-
-TEST_F(RenderManager, MovedEntitiesStayForTheFrameTheyMovedInAndTheNext)
+TEST_F(RenderManager, MovedEntitiesStayForTheFrameTheyMovedInAndTheNextAndLeaveWhenDeleted)
 {
     TestEntity* entity = New<TestEntity>("mover");
     entity->ModifyMoveableFlags(CK_3DENTITY_INMOVEDLIST, 0);
@@ -108,13 +100,10 @@ TEST_F(RenderManager, MovedEntitiesStayForTheFrameTheyMovedInAndTheNext)
     Manager()->PostProcess();
     EXPECT_EQ(Manager()->GetMovedEntities().Size(), 0) << "not moved since the last pass";
     EXPECT_EQ(entity->GetMoveableFlags() & (CK_3DENTITY_INMOVEDLIST | CK_3DENTITY_NOTMOVED), 0u);
-}
 
-TEST_F(RenderManager, EntitiesBeingDeletedLeaveTheManagersLists)
-{
-    TestEntity* kept = New<TestEntity>("kept");
+    // Entities being deleted leave the manager's lists.
     TestEntity* doomed = New<TestEntity>("doomed");
-    for (TestEntity* e : {kept, doomed}) {
+    for (TestEntity* e : {entity, doomed}) {
         Manager()->AddMovedEntity(e);
         Manager()->RegisterLastFrameEntity(e);
     }
@@ -123,10 +112,10 @@ TEST_F(RenderManager, EntitiesBeingDeletedLeaveTheManagersLists)
     EXPECT_EQ(Manager()->GetLastFrameEntities().Size(), 1);
     Manager()->PreProcess();
     Manager()->PostProcess();
-    EXPECT_EQ(kept->m_LastFrameSaves, 1);
-    Manager()->UnregisterLastFrameEntity(kept);
+    EXPECT_EQ(entity->m_LastFrameSaves, 1);
+    Manager()->UnregisterLastFrameEntity(entity);
     Manager()->PreProcess();
-    EXPECT_EQ(kept->m_LastFrameSaves, 1);
+    EXPECT_EQ(entity->m_LastFrameSaves, 1);
 }
 
 CKBOOL CountCall(CKRenderContext*, CKRenderObject*, void* argument)
@@ -160,19 +149,19 @@ TEST_F(RenderManager, TemporaryCallbacksRunForOneFrame)
     EXPECT_EQ(once, 1);
 }
 
-TEST_F(RenderManager, OffersTheEffectsTheExporterNames)
+TEST_F(RenderManager, OffersTheEffectsTheExporterNamesWithTheirParameterStructures)
 {
     ASSERT_GE(Manager()->GetEffectCount(), 3);
     EXPECT_STREQ(Manager()->GetEffectDescription(0)->Name.CStr(), "None") << "effect 0 is no effect";
-    const CKEffectDescription* bump = nullptr;
-    const CKEffectDescription* combine = nullptr;
-    for (int i = 0; i < Manager()->GetEffectCount(); ++i) {
-        const CKEffectDescription* d = Manager()->GetEffectDescription(i);
-        if (d->Name == "Environment Bump Map")
-            bump = d;
-        if (d->Name == "Combine 2 Textures")
-            combine = d;
-    }
+    EXPECT_EQ(Manager()->GetEffectDescription(Manager()->GetEffectCount()), nullptr);
+    auto effect = [&](const char* name) -> const CKEffectDescription* {
+        for (int i = 0; i < Manager()->GetEffectCount(); ++i)
+            if (Manager()->GetEffectDescription(i)->Name == name)
+                return Manager()->GetEffectDescription(i);
+        return nullptr;
+    };
+    const CKEffectDescription* bump = effect("Environment Bump Map");
+    const CKEffectDescription* combine = effect("Combine 2 Textures");
     ASSERT_NE(bump, nullptr);
     ASSERT_NE(combine, nullptr);
     EXPECT_EQ(bump->NeededTextures, 2);
@@ -182,7 +171,30 @@ TEST_F(RenderManager, OffersTheEffectsTheExporterNames)
     EXPECT_EQ(combine->NeededTextures, 1);
     EXPECT_TRUE(combine->Tex1Description.IsEmpty()) << "shown as \"Texture 1\"";
     EXPECT_NE(std::strstr(combine->ParameterDescription.CStr(), "TexGen"), nullptr);
-    EXPECT_EQ(Manager()->GetEffectDescription(Manager()->GetEffectCount()), nullptr);
+
+    CKParameterManager* pm = m_Context->GetParameterManager();
+    auto hasMember = [&](CKGUID enumeration, const char* name) {
+        CKEnumDesc* e = pm->GetEnumDescByType(pm->ParameterGuidToType(enumeration));
+        for (int k = 0; e && k < e->NbData; ++k)
+            if (std::string(e->Desc[k]) == name)
+                return true;
+        return false;
+    };
+    const std::pair<const CKEffectDescription*, std::vector<std::string>> expected[] = {
+        {bump, {"Amplitude", "EnvMap Combine", "EnvMap TexGen", "EnvMap Referential"}},
+        {combine, {"Combine", "TexGen", "Referential"}},
+    };
+    for (const auto& [d, members] : expected) {
+        CKStructDesc* s = pm->GetStructDescByType(pm->ParameterGuidToType(d->ParameterType));
+        ASSERT_NE(s, nullptr) << d->Name.CStr() << ": a structure type";
+        ASSERT_EQ(s->NbData, (int) members.size());
+        for (int m = 0; m < s->NbData; ++m)
+            EXPECT_EQ(std::string(s->Desc[m]), members[(size_t) m]);
+        // The combine member takes the text "Add", the texture generation "Chrome".
+        EXPECT_TRUE(hasMember(s->Guids[s->NbData - 3], "Add"));
+        EXPECT_TRUE(hasMember(s->Guids[s->NbData - 2], "Chrome"));
+        EXPECT_EQ(pm->GuidToClassID(s->Guids[s->NbData - 1]), CKCID_3DENTITY) << "the referential is an entity";
+    }
 }
 
 TEST_F(RenderManager, MakesItsDefaultMaterialsUnsavedAndKeptByClearAll)
@@ -205,48 +217,12 @@ TEST_F(RenderManager, MakesItsDefaultMaterialsUnsavedAndKeptByClearAll)
     EXPECT_EQ(Manager()->GetDefaultMaterial(), materials[0]);
 }
 
-TEST_F(RenderManager, RegistersTheParameterStructuresOfItsEffects)
+TEST_F(RenderManager, OffersTheDriversAndOwnsItsRenderContexts)
 {
-    CKParameterManager* pm = m_Context->GetParameterManager();
-    struct Expected
-    {
-        const char* effect;
-        std::vector<std::string> members;
-    };
-    const Expected expected[] = {
-        {"Environment Bump Map", {"Amplitude", "EnvMap Combine", "EnvMap TexGen", "EnvMap Referential"}},
-        {"Combine 2 Textures", {"Combine", "TexGen", "Referential"}},
-    };
-    for (const Expected& e : expected) {
-        const CKEffectDescription* d = nullptr;
-        for (int i = 0; i < Manager()->GetEffectCount(); ++i)
-            if (Manager()->GetEffectDescription(i)->Name == e.effect)
-                d = Manager()->GetEffectDescription(i);
-        ASSERT_NE(d, nullptr) << e.effect;
-        CKStructDesc* s = pm->GetStructDescByType(pm->ParameterGuidToType(d->ParameterType));
-        ASSERT_NE(s, nullptr) << e.effect << ": a structure type";
-        ASSERT_EQ(s->NbData, (int) e.members.size());
-        for (int m = 0; m < s->NbData; ++m)
-            EXPECT_EQ(std::string(s->Desc[m]), e.members[(size_t) m]);
-        // The combine member takes the text "Add", the texture generation "Chrome".
-        CKEnumDesc* combine = pm->GetEnumDescByType(pm->ParameterGuidToType(s->Guids[s->NbData - 3]));
-        ASSERT_NE(combine, nullptr);
-        bool add = false;
-        for (int k = 0; k < combine->NbData; ++k)
-            add = add || std::string(combine->Desc[k]) == "Add";
-        EXPECT_TRUE(add);
-        CKEnumDesc* texgen = pm->GetEnumDescByType(pm->ParameterGuidToType(s->Guids[s->NbData - 2]));
-        ASSERT_NE(texgen, nullptr);
-        bool chrome = false;
-        for (int k = 0; k < texgen->NbData; ++k)
-            chrome = chrome || std::string(texgen->Desc[k]) == "Chrome";
-        EXPECT_TRUE(chrome);
-        EXPECT_EQ(pm->GuidToClassID(s->Guids[s->NbData - 1]), CKCID_3DENTITY) << "the referential is an entity";
-    }
-}
-
-TEST_F(RenderManager, OwnsItsRenderContextsAndRefusesOthers)
-{
+    ASSERT_EQ(Manager()->GetRenderDriverCount(), 2);
+    EXPECT_STREQ(Manager()->GetRenderDriverDescription(0), "NULL Rasterizer");
+    EXPECT_STREQ(Manager()->GetRenderDriverDescription(1), "Recording Rasterizer");
+    EXPECT_EQ(Manager()->GetRenderDriverDescription(2), nullptr);
     RCKRenderContext* first = NewRecordingContext();
     RCKRenderContext* second = NewRecordingContext();
     RCKRenderContext* third = NewRecordingContext();

@@ -159,22 +159,22 @@ TEST_F(RenderFrame, CallbacksRunInOrderAroundTheEntitiesTheyBelongTo)
     const std::vector<std::string> second = {"manager pre", "pre near 2", "draw near",    "post near",   "pre far",
                                              "draw far",    "post far 1", "manager post", "context post"};
     EXPECT_EQ(RenderEvents(), second) << "the temporary callback ran once; no sprite pass was asked";
+
+    // A render callback draws instead of the entity.
+    RenderEvents().clear();
+    far->SetRenderCallBack(&LogCallback, (void*) "instead");
+    m_Device->Render(CK_RENDER_CLEARBACK);
+    std::vector<std::string> third = second;
+    third[5] = "instead";
+    EXPECT_EQ(RenderEvents(), third);
+    EXPECT_TRUE(far->RemoveRenderCallBack());
+    EXPECT_FALSE(far->RemoveRenderCallBack());
 }
 
-TEST_F(RenderFrame, AReplacingRenderCallbackDrawsInsteadOfTheEntity)
+TEST_F(RenderFrame, OnlyVisibleEntitiesOfThisContextInTheViewAreDrawnAndHiddenSubtreesAreSkippedWhole)
 {
-    TestEntity* entity = Entity("e", 10);
-    entity->SetRenderCallBack(&LogCallback, (void*) "instead");
-    m_Device->Render();
-    EXPECT_EQ(RenderEvents(), std::vector<std::string>{"instead"});
-    EXPECT_TRUE(entity->RemoveRenderCallBack());
-    EXPECT_FALSE(entity->RemoveRenderCallBack());
-}
-
-TEST_F(RenderFrame, OnlyVisibleEntitiesOfThisContextInTheViewAreDrawn)
-{
-    Entity("front", 10);
-    Entity("behind", -10);
+    TestEntity* front = Entity("front", 10);
+    TestEntity* behind = Entity("behind", -10);
     TestEntity* hidden = Entity("hidden", 10);
     hidden->Show(CKHIDE);
     New<TestEntity>("elsewhere")->SetPosition(0, 0, 10);
@@ -182,12 +182,12 @@ TEST_F(RenderFrame, OnlyVisibleEntitiesOfThisContextInTheViewAreDrawn)
     other->AddObject(New<TestEntity>("other"));
     m_Device->Render();
     EXPECT_EQ(RenderEvents(), (std::vector<std::string>{"draw front", "skip behind"}));
-    m_Device->RemoveObject(hidden);
+    for (TestEntity* e : {hidden, front, behind})
+        m_Device->RemoveObject(e);
     EXPECT_FALSE(m_Device->IsObjectAttached(hidden));
-}
 
-TEST_F(RenderFrame, ASubtreeOutsideTheViewIsSkippedWholeAndOneInsideIsNotTestedAgain)
-{
+    // A subtree outside the view is skipped whole; one inside is not tested again.
+    RenderEvents().clear();
     TestEntity* parent = Entity("parent", -50);
     TestEntity* child = Entity("child", -40);
     parent->m_Node->AddChild(child->m_Node);
@@ -199,15 +199,6 @@ TEST_F(RenderFrame, ASubtreeOutsideTheViewIsSkippedWholeAndOneInsideIsNotTestedA
         << "neither entity behind the viewer was even tested";
     EXPECT_TRUE(inChild->GetMoveableFlags() & CK_3DENTITY_FRUSTUMTESTED) << "its parent's box was wholly inside";
     EXPECT_TRUE(parent->m_Node->GetFlags() & CK_SCENEGRAPH_ALLOUTSIDE);
-}
-
-TEST_F(RenderFrame, EntitiesDrawnLastComeAfterTheOthersFarthestFirst)
-{
-    Entity("glass near", 10)->m_Last = TRUE;
-    Entity("solid", 15);
-    Entity("glass far", 40)->m_Last = TRUE;
-    m_Device->Render();
-    EXPECT_EQ(RenderEvents(), (std::vector<std::string>{"draw solid", "draw glass far", "draw glass near"}));
 }
 
 TEST_F(RenderFrame, ABatchingContextQueuesEntitiesAndReplaysThemByPriority)
@@ -222,17 +213,18 @@ TEST_F(RenderFrame, ABatchingContextQueuesEntitiesAndReplaysThemByPriority)
     EXPECT_EQ(m_Device->GetBatching(), 1u);
 }
 
-TEST_F(RenderFrame, TheBackgroundSpritesComeBeforeTheSceneAndTheForegroundAfter)
+TEST_F(RenderFrame, TheOptionsSkipWhatTheySayAndEntitiesDrawnLastComeAfterTheOthersFarthestFirst)
 {
-    // Nothing under the 2D roots: only the 3D scene. The options skip what
-    // they say.
-    Entity("e", 10);
+    // Nothing under the 2D roots: only the 3D scene.
+    Entity("glass near", 10)->m_Last = TRUE;
+    Entity("solid", 15);
+    Entity("glass far", 40)->m_Last = TRUE;
     m_Device->Render(CK_RENDER_CLEARBACK | CK_RENDER_SKIP3D);
     EXPECT_TRUE(RenderEvents().empty());
     m_Device->Render(CK_RENDER_SKIPDRAWSCENE);
     EXPECT_TRUE(RenderEvents().empty());
     EXPECT_EQ(m_Device->Render(), CKErr::Ok);
-    EXPECT_EQ(RenderEvents(), std::vector<std::string>{"draw e"});
+    EXPECT_EQ(RenderEvents(), (std::vector<std::string>{"draw solid", "draw glass far", "draw glass near"}));
 }
 
 } // namespace

@@ -12,11 +12,6 @@ void* TestMesh::GetModifierVertices(CKDWORD* stride)
     return m_Positions.data();
 }
 
-void TestMesh::ModifierVertexMove(CKBOOL rebuildNormals, CKBOOL rebuildFaceNormals)
-{
-    m_Moves.emplace_back(rebuildNormals, rebuildFaceNormals);
-}
-
 void* TestMesh::GetNormalsPtr(CKDWORD* stride)
 {
     *stride = sizeof(QxVector);
@@ -142,4 +137,21 @@ float RelativeDifference(const QxMatrix& a, const QxMatrix& b)
 bool BitEqual(const QxMatrix& a, const QxMatrix& b)
 {
     return std::memcmp(&a, &b, sizeof(QxMatrix)) == 0;
+}
+
+QxMatrix RandomMatrix(std::mt19937& rng, bool mirrored, float reach)
+{
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    std::uniform_real_distribution<float> scale(0.8f, 1.25f);
+    QxQuaternion q(unit(rng), unit(rng), unit(rng), unit(rng) + 1.5f);
+    QxMatrix m;
+    q.ToMatrix(m);
+    for (int i = 0; i < 3; ++i) {
+        float s = scale(rng) * (mirrored && i == 2 ? -1.0f : 1.0f);
+        for (int j = 0; j < 3; ++j)
+            m[i][j] *= s;
+    }
+    for (int j = 0; j < 3; ++j)
+        m[3][j] = reach * unit(rng);
+    return m;
 }

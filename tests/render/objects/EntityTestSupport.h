@@ -1,5 +1,6 @@
 #pragma once
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,7 @@ class TestMesh : public CKClass<TestMesh, RCKMesh, 0>
 public:
     using CKClass::CKClass;
 
-    CKBOOL IsTransparent() override { return m_Transparent; }
+    CKBOOL IsTransparent() override { return FALSE; }
     void SetLitMode(int mode) override
     {
         m_LitMode = mode;
@@ -28,10 +29,10 @@ public:
     void SetFlags(CKDWORD flags) override { m_Flags = flags; }
     void* GetModifierVertices(CKDWORD* stride) override;
     int GetModifierVertexCount() override { return (int) m_Positions.size(); }
-    void ModifierVertexMove(CKBOOL rebuildNormals, CKBOOL rebuildFaceNormals) override;
+    void ModifierVertexMove(CKBOOL, CKBOOL) override {}
     int GetVertexCount() override { return (int) m_Positions.size(); }
     void* GetNormalsPtr(CKDWORD* stride) override;
-    void NormalChanged() override { ++m_NormalChanges; }
+    void NormalChanged() override {}
     int GetBlendShapeCount() override { return (int) m_Shapes.size(); }
     int GetBlendShapeIndex(const XString& name) override;
 
@@ -46,11 +47,8 @@ public:
     std::vector<QxVector> m_Normals;
     std::vector<std::string> m_Shapes;
     CKDWORD m_Flags = CKMESH_VISIBLE;
-    CKBOOL m_Transparent = FALSE;
     int m_LitMode = 1;
     int m_LitModeSets = 0;
-    int m_NormalChanges = 0;
-    std::vector<std::pair<CKBOOL, CKBOOL>> m_Moves;
 
     static const char* GetClassName() { return "Test Mesh"; }
 };
@@ -96,5 +94,8 @@ protected:
 // The largest element difference of two matrices over the magnitude of
 // the second (at least 1).
 float RelativeDifference(const QxMatrix& a, const QxMatrix& b);
+// A rotation, scaled by factors near 1 (mirrored: the third row negated),
+// at a position within reach of the origin: well conditioned.
+QxMatrix RandomMatrix(std::mt19937& rng, bool mirrored = false, float reach = 2.0f);
 // Bit-for-bit equality of all sixteen elements.
 bool BitEqual(const QxMatrix& a, const QxMatrix& b);

@@ -41,7 +41,7 @@ CKBOOL LogPost(CKRenderContext*, CKRenderObject* object, void*)
     return TRUE;
 }
 
-TEST_F(Draw2d, AQuadIsOneFanOfFourVerticesOnTheClippedRectangles)
+TEST_F(Draw2d, AQuadIsOneFanOfFourVerticesOnTheClippedRectanglesWithItsStates)
 {
     m_RC->SetViewRect(QxRect(10, 20, 310, 220));
     CKMaterial* material = NewMaterial("m");
@@ -58,16 +58,16 @@ TEST_F(Draw2d, AQuadIsOneFanOfFourVerticesOnTheClippedRectangles)
     EXPECT_EQ(Calls("DrawPrimitive"), std::vector<std::string>{"DrawPrimitive(6,-1,4,flags=0x214)"});
     const XArray<CKRecordedVertex>& v = Recorder(m_RC)->GetLastVertices();
     ASSERT_EQ(v.Size(), 4);
-    const float expected[4][4] = {
+    const float corners[4][4] = {
         {9.5f, 29.5f, 0.25f, 0}, {159.5f, 29.5f, 1, 0}, {159.5f, 79.5f, 1, 1}, {9.5f, 79.5f, 0.25f, 1}};
     for (int i = 0; i < 4; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(v[i].x, expected[i][0]);
-        EXPECT_EQ(v[i].y, expected[i][1]);
+        EXPECT_EQ(v[i].x, corners[i][0]);
+        EXPECT_EQ(v[i].y, corners[i][1]);
         EXPECT_EQ(v[i].z, 0.0f);
         EXPECT_EQ(v[i].w, 1.0f);
-        EXPECT_EQ(v[i].u, expected[i][2]);
-        EXPECT_EQ(v[i].v, expected[i][3]);
+        EXPECT_EQ(v[i].u, corners[i][2]);
+        EXPECT_EQ(v[i].v, corners[i][3]);
         EXPECT_EQ(v[i].Color, 0xFFFF7F00u) << "the diffuse colour";
     }
 
@@ -79,15 +79,13 @@ TEST_F(Draw2d, AQuadIsOneFanOfFourVerticesOnTheClippedRectangles)
     e->GetExtents(source, screen);
     EXPECT_EQ(screen, QxRect(260, 170, 310, 220));
     EXPECT_EQ(source, QxRect(0, 0, 50, 100));
-}
 
-TEST_F(Draw2d, TheQuadSetsItsStatesAndMayCoverTheWholeWindow)
-{
-    m_RC->SetViewRect(QxRect(10, 20, 310, 220));
-    RCK2dEntity* e = New2d("back", QxRect(0, 0, 10, 10));
-    e->SetMaterial(NewMaterial("m"));
-    e->SetBackground(TRUE);
-    e->SetClipToViewport(FALSE);
+    // A background quad not clipped to the viewport covers the whole window.
+    e->Show(CKHIDE);
+    RCK2dEntity* back = New2d("back", QxRect(0, 0, 10, 10));
+    back->SetMaterial(NewMaterial("m"));
+    back->SetBackground(TRUE);
+    back->SetClipToViewport(FALSE);
     m_RC->SetFogMode(1);
     Frame();
     std::vector<std::string> calls;

@@ -44,34 +44,20 @@ CKStateChunk* FromWords(const Words& words)
     return chunk;
 }
 
-QxMatrix RandomMatrix(std::mt19937& rng, bool mirrored)
-{
-    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
-    QxQuaternion q(unit(rng), unit(rng), unit(rng), unit(rng) + 1.5f);
-    QxMatrix m;
-    q.ToMatrix(m);
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            m[i][j] *= (1.0f + 0.5f * unit(rng)) * (mirrored && i == 1 ? -1.0f : 1.0f);
-    for (int j = 0; j < 3; ++j)
-        m[3][j] = 100 * unit(rng);
-    return m;
-}
-
 // Gives an entity a skin over its current mesh: bones among the entities,
 // one to six influences a vertex, normals on some.
 void AddRandomSkin(RCK3dEntity* e, const std::vector<RCK3dEntity*>& bones, std::mt19937& rng)
 {
     std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
     CKSkin* skin = e->CreateSkin();
-    skin->SetObjectInitMatrix(RandomMatrix(rng, false));
+    skin->SetObjectInitMatrix(RandomMatrix(rng, false, 100.0f));
     int boneCount = 1 + (int) (rng() % 5);
     skin->SetBoneCount(boneCount);
     for (int i = 0; i < boneCount; ++i) {
         CKSkinBoneData* bone = skin->GetBoneData(i);
         bone->Bone = bones[rng() % bones.size()];
         bone->Flags = rng();
-        bone->InitialMatrix = RandomMatrix(rng, false);
+        bone->InitialMatrix = RandomMatrix(rng, false, 100.0f);
     }
     int vertices = e->GetCurrentMesh()->GetVertexCount();
     skin->SetVertexCount(vertices);
@@ -158,7 +144,7 @@ TEST_F(EntityFile, AThousandRandomEntitiesAndObjectsComeBackFromAnEngineFile)
         RCK3dEntity* e = NewEntity(("e" + std::to_string(i)).c_str(), rng() % 2 ? CKCID_3DOBJECT : CKCID_3DENTITY);
         if (i > 0 && rng() % 4)
             e->SetParent(all[rng() % all.size()], rng() % 2);
-        e->SetLocalMatrix(RandomMatrix(rng, rng() % 5 == 0));
+        e->SetLocalMatrix(RandomMatrix(rng, rng() % 5 == 0, 100.0f));
         if (rng() % 3 == 0)
             e->SetZOrder((int) (rng() % 20001) - 10000);
         for (CKDWORD bit : moveableBits)
@@ -360,18 +346,12 @@ TEST_F(EntityFile, DeletingAMiddleNodeLeavesItsChildrenWhereTheyWere)
     EXPECT_TRUE(BitEqual(a->GetLocalMatrix(), worldA));
 }
 
-TEST_F(EntityFile, AThreeDObjectIsAThreeDEntityOfItsOwnClass)
+TEST_F(EntityFile, AThreeDObjectLeavesItsEntityChunkOpenForItsOwnClass)
 {
+    // Its entity section comes back through files with the random world above.
     RCK3dEntity* object = NewEntity("object", CKCID_3DOBJECT);
-    EXPECT_EQ(object->GetClassID(), CKCID_3DOBJECT);
-    EXPECT_TRUE(CKIsChildClassOfObject(object, CKCID_3DENTITY));
-    object->SetPosition3f(4, 5, 6);
     CKStateChunk* chunk = object->Save(nullptr, CK_STATESAVE_3DENTITYONLY);
     EXPECT_EQ(chunk->GetChunkClassID(), CKCID_3DENTITY) << "left open for the class after it";
-    chunk->CloseChunk();
-    RCK3dEntity* back = NewEntity("back", CKCID_3DOBJECT);
-    back->Load(chunk, nullptr);
-    EXPECT_TRUE(BitEqual(back->GetWorldMatrix(), object->GetWorldMatrix()));
     CKDeleteStateChunk(chunk);
     CKStateChunk* base = object->Save(nullptr, 0);
     EXPECT_NE(base->GetChunkClassID(), CKCID_3DENTITY) << "no file, no flag: the base chunk";

@@ -183,19 +183,17 @@ TEST_F(SpriteTest, ASpriteWithoutRenderOptionsWritesNoneAndReadsTheDefaults)
 TEST_F(SpriteTest, AnOlderSaveFormatRecordIsConvertedOnLoad)
 {
     RCKSprite* sprite = NewSprite(m_Context, "s");
-    CKStateChunk* chunk = CKCreateStateChunk(CKCID_SPRITE);
-    chunk->StartWrite();
-    chunk->SetDataVersion(7);
-    chunk->WriteIdentifier(CK_STATESAVE_SPRITESAVEFORMAT);
-    chunk->WriteInt(CKBITMAP_SAVEFORMAT);
     CKDWORD record[13 + 2] = {52, 0x1234, 0x5678, 0x676E70 /* "png" */, 8, 8, 32, 32, 0xFF0000, 0xFF00, 0xFF, 0,
                               0,  6,      7};
     std::vector<CKBYTE> bytes;
     for (CKDWORD w : record)
         for (int i = 0; i < 4; ++i)
             bytes.push_back((CKBYTE) (w >> (8 * i)));
-    chunk->WriteBuffer((int) bytes.size(), bytes.data());
-    chunk->CloseChunk();
+    CKStateChunk* chunk = HandChunk(CKCID_SPRITE, 7, [&](CKStateChunk* c) {
+        c->WriteIdentifier(CK_STATESAVE_SPRITESAVEFORMAT);
+        c->WriteInt(CKBITMAP_SAVEFORMAT);
+        c->WriteBuffer((int) bytes.size(), bytes.data());
+    });
     CKFile* file = m_Context->CreateCKFile();
     ASSERT_EQ(sprite->Load(chunk, file), 0);
     const CKBitmapProperties* format = sprite->GetSaveFormat();
@@ -264,6 +262,10 @@ TEST_F(SpriteTest, TheVideoCopyIsMadeOnceAndUploadedAgainWhenTheImageChanges)
     const std::string index = std::to_string(sprite->GetRasterizerIndex());
     const std::string create = "CreateObject(" + index + ",2)", upload = "LoadSprite(" + index + ",8x4)",
                       remove = "DeleteObject(" + index + ",2)";
+    auto draw = [&] {
+        Recorder(m_RC)->ClearCalls();
+        return sprite->Draw(m_RC);
+    };
     Recorder(m_RC)->ClearCalls();
     ASSERT_TRUE(sprite->UpdateExtents(m_RC));
     ASSERT_EQ(sprite->Draw(m_RC), 0);
@@ -274,15 +276,13 @@ TEST_F(SpriteTest, TheVideoCopyIsMadeOnceAndUploadedAgainWhenTheImageChanges)
     EXPECT_EQ(sprite->GetVideoPixelFormat(), 1) << "the render manager's sprite format, 32-bit ARGB";
     EXPECT_FALSE(sprite->IsImageModified());
 
-    Recorder(m_RC)->ClearCalls();
-    ASSERT_EQ(sprite->Draw(m_RC), 0);
+    ASSERT_EQ(draw(), 0);
     EXPECT_EQ(Count(create), 0);
     EXPECT_EQ(Count(upload), 0);
 
     sprite->SetPixel(1, 1, 0xFF123456);
     sprite->MarkSlotModified();
-    Recorder(m_RC)->ClearCalls();
-    ASSERT_EQ(sprite->Draw(m_RC), 0);
+    ASSERT_EQ(draw(), 0);
     EXPECT_EQ(Count(create), 0);
     EXPECT_EQ(Count(upload), 1);
     QxImageDesc surface;
@@ -298,8 +298,7 @@ TEST_F(SpriteTest, TheVideoCopyIsMadeOnceAndUploadedAgainWhenTheImageChanges)
     // pixels are transparent there.
     sprite->SetTransparentColor(0xFF123456);
     sprite->SetTransparent(TRUE);
-    Recorder(m_RC)->ClearCalls();
-    ASSERT_EQ(sprite->Draw(m_RC), 0);
+    ASSERT_EQ(draw(), 0);
     EXPECT_EQ(Count(remove), 1);
     EXPECT_EQ(Count(create), 1);
     EXPECT_EQ(Count(upload), 1);
@@ -307,8 +306,7 @@ TEST_F(SpriteTest, TheVideoCopyIsMadeOnceAndUploadedAgainWhenTheImageChanges)
     std::memcpy(&texel, surface.Image + surface.BytesPerLine + 4, 4);
     EXPECT_EQ(texel >> 24, 0u);
     sprite->UnlockVideoTile(0);
-    Recorder(m_RC)->ClearCalls();
-    ASSERT_EQ(sprite->Draw(m_RC), 0);
+    ASSERT_EQ(draw(), 0);
     EXPECT_EQ(Count(create), 0);
     EXPECT_EQ(Count(upload), 0);
 
@@ -316,8 +314,7 @@ TEST_F(SpriteTest, TheVideoCopyIsMadeOnceAndUploadedAgainWhenTheImageChanges)
     ASSERT_TRUE(sprite->Create(6, 6));
     EXPECT_FALSE(sprite->IsInVideoMemory());
     EXPECT_EQ(sprite->GetVideoTileCount(), 0);
-    Recorder(m_RC)->ClearCalls();
-    ASSERT_EQ(sprite->Draw(m_RC), 0);
+    ASSERT_EQ(draw(), 0);
     EXPECT_EQ(Count(create), 1);
 
     // The render context's device goes: the sprite no longer holds it.
@@ -333,11 +330,10 @@ TEST_F(SpriteTest, AnOlderChunkShowsTheImageOfAnotherSprite)
     shown->SetPixel(2, 1, 0xFFABCDEF);
     shown->SetSlotFileName(0, "shown.png");
     shown->SetBlending(TRUE, 2, 2);
-    CKStateChunk* chunk = CKCreateStateChunk(CKCID_SPRITE);
-    chunk->StartWrite();
-    chunk->WriteIdentifier(CK_STATESAVE_SPRITESHARED);
-    chunk->WriteObject(shown);
-    chunk->CloseChunk();
+    CKStateChunk* chunk = HandChunk(CKCID_SPRITE, 0, [&](CKStateChunk* c) {
+        c->WriteIdentifier(CK_STATESAVE_SPRITESHARED);
+        c->WriteObject(shown);
+    });
     RCKSprite* sprite = NewSprite(m_Context, "s");
     ASSERT_EQ(sprite->Load(chunk, nullptr), 0);
     EXPECT_EQ(sprite->GetWidth(), 3);
@@ -364,12 +360,10 @@ TEST_F(SpriteTest, ASpriteChunkCutAnywhereLoadsWithoutHarm)
         const int words = whole->GetDataSize() / 4;
         const CKDWORD* data = whole->GetBuffer() + 1;
         for (int n = 0; n <= words; ++n) {
-            CKStateChunk* cut = CKCreateStateChunk(CKCID_SPRITE);
-            cut->StartWrite();
-            cut->SetDataVersion(whole->GetDataVersion());
-            for (int i = 0; i < n; ++i)
-                cut->WriteDword(data[i]);
-            cut->CloseChunk();
+            CKStateChunk* cut = HandChunk(CKCID_SPRITE, whole->GetDataVersion(), [&](CKStateChunk* c) {
+                for (int i = 0; i < n; ++i)
+                    c->WriteDword(data[i]);
+            });
             RCKSprite* loaded = NewSprite(m_Context, "cut");
             EXPECT_EQ(loaded->Load(cut, file), 0);
             if (n == words) {

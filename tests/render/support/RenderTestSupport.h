@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
 #include "core/context/CKStartUp.h"
 #include "core/object/CKClassRegistry.h"
@@ -18,94 +19,20 @@
 #include "render/objects/RCKCamera.h"
 #include "render/objects/RCKLight.h"
 
+// A chunk of the class and data version that fill writes, closed.
+template <class F>
+CKStateChunk* HandChunk(CK_CLASSID cid, int dataVersion, F fill)
+{
+    CKStateChunk* chunk = CKCreateStateChunk(cid);
+    chunk->StartWrite();
+    chunk->SetDataVersion(dataVersion);
+    fill(chunk);
+    chunk->CloseChunk();
+    return chunk;
+}
+
 // What the test objects did, in order ("pre A", "draw A", ...).
 std::vector<std::string>& RenderEvents();
-
-// The render-object part every test object shares: render-context mask and
-// callback list, as a render object keeps them.
-template <class Base>
-class TestRenderObject : public Base
-{
-public:
-    explicit TestRenderObject(CKContext* context, const char* name = nullptr) : Base(context, name) {}
-    ~TestRenderObject() override { RemoveAllCallbacks(); }
-
-    CKBOOL IsInRenderContext(CKRenderContext* context) override
-    {
-        return (m_Mask & static_cast<RCKRenderContext*>(context)->GetMaskBit()) != 0;
-    }
-    CKBOOL IsRootObject() override { return TRUE; }
-    CKBOOL IsToBeRendered() override { return this->IsVisible(); }
-    void SetZOrder(int) override {}
-    int GetZOrder() override { return 0; }
-    CKBOOL IsToBeRenderedLast() override { return m_Last; }
-    CKBOOL AddPreRenderCallBack(CK_RENDEROBJECT_CALLBACK function, void* argument, CKBOOL temporary = FALSE,
-                                CKBOOL modifyRenderPath = FALSE) override
-    {
-        return List().AddPreCallback(CKRenderCallbackFrom(function), argument,
-                                     (temporary ? 1u : 0u) | (modifyRenderPath ? 2u : 0u), Manager());
-    }
-    CKBOOL RemovePreRenderCallBack(CK_RENDEROBJECT_CALLBACK function, void* argument) override
-    {
-        return m_Callbacks && m_Callbacks->RemovePreCallback(CKRenderCallbackFrom(function), argument);
-    }
-    CKBOOL SetRenderCallBack(CK_RENDEROBJECT_CALLBACK function, void* argument) override
-    {
-        List().SetRenderCallback(CKRenderCallbackFrom(function), argument);
-        return TRUE;
-    }
-    CKBOOL RemoveRenderCallBack() override { return m_Callbacks && m_Callbacks->RemoveRenderCallback(); }
-    CKBOOL AddPostRenderCallBack(CK_RENDEROBJECT_CALLBACK function, void* argument, CKBOOL temporary = FALSE,
-                                 CKBOOL modifyRenderPath = FALSE) override
-    {
-        return List().AddPostCallback(CKRenderCallbackFrom(function), argument,
-                                      (temporary ? 1u : 0u) | (modifyRenderPath ? 2u : 0u), Manager());
-    }
-    CKBOOL RemovePostRenderCallBack(CK_RENDEROBJECT_CALLBACK function, void* argument) override
-    {
-        return m_Callbacks && m_Callbacks->RemovePostCallback(CKRenderCallbackFrom(function), argument);
-    }
-    void RemoveAllCallbacks() override
-    {
-        if (!m_Callbacks)
-            return;
-        m_Callbacks->RemoveAll(Manager());
-        delete m_Callbacks;
-        m_Callbacks = nullptr;
-    }
-    void AddToRenderContext(CKRenderContext* context) override
-    {
-        m_Mask |= static_cast<RCKRenderContext*>(context)->GetMaskBit();
-    }
-    void RemoveFromRenderContext(CKRenderContext* context) override
-    {
-        m_Mask &= ~static_cast<RCKRenderContext*>(context)->GetMaskBit();
-    }
-
-    RenderCallbackList* GetCallbacks() { return m_Callbacks; }
-    CKDWORD m_Mask = 0;
-    CKBOOL m_Last = FALSE;
-
-protected:
-    RCKRenderManager* Manager()
-    {
-        return static_cast<RCKRenderManager*>(this->m_Context ? this->m_Context->GetRenderManager() : nullptr);
-    }
-    RenderCallbackList& List()
-    {
-        if (!m_Callbacks)
-            m_Callbacks = new RenderCallbackList;
-        return *m_Callbacks;
-    }
-    void CallAll(CKRenderContext* context, const XArray<RenderCallbackRecord>& records)
-    {
-        XArray<RenderCallbackRecord> copy = records;
-        for (const RenderCallbackRecord& r : copy)
-            CKRenderCallbackAs<CK_RENDEROBJECT_CALLBACK>(r)(context, this, r.Argument);
-    }
-
-    RenderCallbackList* m_Callbacks = nullptr;
-};
 
 // A 3D entity with a box around its position that draws one triangle
 // between its callbacks, as the entity drawing does.

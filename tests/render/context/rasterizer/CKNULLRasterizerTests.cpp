@@ -33,6 +33,7 @@ TEST_F(NullRasterizerTest, TheDriverPublishesItsTextureFormats)
     ASSERT_GE(driver->GetTextureFormatCount(), 1);
     EXPECT_EQ(QxImageDesc2PixelFormat(driver->GetTextureFormat(0)->Format), _32_ARGB8888);
     EXPECT_EQ(driver->GetTextureFormat(driver->GetTextureFormatCount()), nullptr);
+    EXPECT_EQ(driver->GetTextureFormat(-1), nullptr);
     EXPECT_STREQ(driver->GetDescription(), "NULL Rasterizer");
 }
 
@@ -111,10 +112,12 @@ TEST_F(NullRasterizerTest, ObjectsOfBadIndexKindOrSizeAreRefused)
     CKTextureDesc texture;
     texture.Format = QxMakeImageDesc32(100000, 4);
     EXPECT_FALSE(m_Context->CreateObject(1, CKRST_OBJ_TEXTURE, &texture));
+    texture.Format = QxMakeImageDesc32(0, 4);
+    EXPECT_FALSE(m_Context->CreateObject(1, CKRST_OBJ_SPRITE, &texture)) << "a sprite of no width";
     EXPECT_FALSE(m_Context->DeleteObject(1, CKRST_OBJ_TEXTURE));
 }
 
-TEST_F(NullRasterizerTest, EveryRenderStateAndStageStateReadsBack)
+TEST_F(NullRasterizerTest, EveryStateLightMaterialAndClipPlaneReadsBack)
 {
     for (CKDWORD state = 0; state < CKRST_RS_COUNT; ++state)
         ASSERT_TRUE(m_Context->SetRenderState(state, state * 2654435761u));
@@ -137,10 +140,8 @@ TEST_F(NullRasterizerTest, EveryRenderStateAndStageStateReadsBack)
     ASSERT_TRUE(m_Context->GetTextureStageState(2, CKRST_TSS_TEXCOORDINDEX, &value));
     EXPECT_EQ(value, 2u) << "each stage reads its own coordinate set again";
     EXPECT_FALSE(m_Context->SetTextureStageState(CKRST_MAX_STAGES, 0, 0));
-}
 
-TEST_F(NullRasterizerTest, LightsMaterialAndClipPlanesAreKept)
-{
+    // Lights, the material and clip planes are kept.
     CKLightRecord light;
     light.Light.Type = 3;
     light.LightingModel = 1;
@@ -160,7 +161,7 @@ TEST_F(NullRasterizerTest, LightsMaterialAndClipPlanesAreKept)
     EXPECT_EQ(std::memcmp(plane, back, sizeof(plane)), 0);
 }
 
-TEST_F(NullRasterizerTest, TexturesLoadAndLockTheirPixels)
+TEST_F(NullRasterizerTest, TexturesAndSpriteTilesLoadAndLockTheirPixels)
 {
     CKTextureDesc desc;
     desc.Format = QxMakeImageDesc32(8, 4);
@@ -177,13 +178,10 @@ TEST_F(NullRasterizerTest, TexturesLoadAndLockTheirPixels)
     EXPECT_EQ(std::memcmp(locked.Image, pixels.data(), 128), 0);
     EXPECT_TRUE(m_Context->UnlockTexture(2));
     EXPECT_FALSE(m_Context->LockTexture(3, locked));
-}
+    EXPECT_TRUE(m_Context->DeleteObject(2, CKRST_OBJ_TEXTURE));
 
-TEST_F(NullRasterizerTest, SpritesAreCutIntoTilesThatHoldTheirPixels)
-{
-    // Wider than the driver's largest texture: two tiles side by side.
+    // Sprites wider than the driver's largest texture: two tiles side by side.
     int side = m_Rasterizer.GetDriver(0)->GetCaps().MaxTextureWidth;
-    CKTextureDesc desc;
     desc.Format = QxMakeImageDesc32(side + 3, 2);
     ASSERT_TRUE(m_Context->CreateObject(1, CKRST_OBJ_SPRITE, &desc));
     CKSpriteDesc* sprite = m_Context->GetSpriteData(1);
@@ -191,10 +189,10 @@ TEST_F(NullRasterizerTest, SpritesAreCutIntoTilesThatHoldTheirPixels)
     ASSERT_EQ(sprite->Tiles.Size(), 2);
     EXPECT_EQ(sprite->Tiles[1].x, side);
     EXPECT_EQ(sprite->Tiles[1].Width, 3);
-    std::vector<CKDWORD> pixels((size_t) (side + 3) * 2);
+    pixels.resize((size_t) (side + 3) * 2);
     for (size_t i = 0; i < pixels.size(); ++i)
         pixels[i] = 0xFF000000u | (CKDWORD) i;
-    QxImageDesc image = QxMakeImageDesc32(side + 3, 2);
+    image = QxMakeImageDesc32(side + 3, 2);
     image.Image = reinterpret_cast<CKBYTE*>(pixels.data());
     ASSERT_TRUE(m_Context->LoadSprite(1, image));
     QxImageDesc tile;
