@@ -29,7 +29,10 @@ public:
     void SetFlags(CKDWORD flags) override { m_Flags = flags; }
     void* GetModifierVertices(CKDWORD* stride) override;
     int GetModifierVertexCount() override { return (int) m_Positions.size(); }
-    void ModifierVertexMove(CKBOOL, CKBOOL) override {}
+    void ModifierVertexMove(CKBOOL rebuildNormals, CKBOOL rebuildFaceNormals) override
+    {
+        m_Moves.emplace_back(rebuildNormals, rebuildFaceNormals);
+    }
     int GetVertexCount() override { return (int) m_Positions.size(); }
     void* GetNormalsPtr(CKDWORD* stride) override;
     void NormalChanged() override {}
@@ -49,6 +52,7 @@ public:
     CKDWORD m_Flags = CKMESH_VISIBLE;
     int m_LitMode = 1;
     int m_LitModeSets = 0;
+    std::vector<std::pair<CKBOOL, CKBOOL>> m_Moves;
 
     static const char* GetClassName() { return "Test Mesh"; }
 };
