@@ -17,6 +17,7 @@ CKObjectManager::CKObjectManager(CKContext* context) : CKBaseManager(context, OB
         o = nullptr;
     m_ClassPositions.Resize(kInitialCapacity);
     m_DynamicPositions.Resize(kInitialCapacity);
+    m_NameHashes.Resize(kInitialCapacity);
     int classCount = CKGetGlobalClassCount();
     m_ClassLists.Resize(classCount);
     for (ClassList& list : m_ClassLists)
@@ -44,6 +45,7 @@ void CKObjectManager::EnsureIdCapacity(CK_ID id)
         m_Objects[i] = nullptr;
     m_ClassPositions.Resize(capacity);
     m_DynamicPositions.Resize(capacity);
+    m_NameHashes.Resize(capacity);
 }
 
 CK_ID CKObjectManager::RegisterObject(CKObject* object)
@@ -87,31 +89,65 @@ void CKObjectManager::AddObjectToLists(CKObject* object)
     if (list) {
         m_ClassPositions[(int) id] = list->m_Ids.Size();
         list->m_Ids.PushBack(id);
-        m_Listed.Set((int) id);
-        IndexName(object);
+        if (m_NameIndexBuilt) {
+            m_Listed.Set((int) id);
+            AddName(object);
+        }
     }
 }
 
-void CKObjectManager::IndexName(CKObject* object)
+void CKObjectManager::AddName(CKObject* object)
 {
-    if (!object->GetName() || !m_Listed.IsSet((int) object->GetID()))
+    const CK_ID id = object->GetID();
+    if (!object->GetName() || !m_Listed.IsSet((int) id) || m_Indexed.IsSet((int) id))
         return;
-    XArray<CK_ID>* ids = m_NameIndex.FindPtr(object->GetName());
-    if (!ids)
-        ids = &*m_NameIndex.Insert(XString(object->GetName()), XArray<CK_ID>());
-    ids->PushBack(object->GetID());
+    const CKDWORD hash = CKObjectNameIndex::Hash(object->GetName(), object->GetClassID());
+    m_NameIndex.Insert(hash, id);
+    m_NameHashes[(int) id] = hash;
+    m_Indexed.Set((int) id);
+}
+
+void CKObjectManager::DropName(CK_ID id)
+{
+    if (!m_Indexed.IsSet((int) id))
+        return;
+    m_NameIndex.Remove(m_NameHashes[(int) id], id);
+    m_Indexed.Unset((int) id);
 }
 
 void CKObjectManager::UnindexName(CKObject* object)
 {
-    if (!object->GetName() || !m_Listed.IsSet((int) object->GetID()))
-        return;
-    XArray<CK_ID>* ids = m_NameIndex.FindPtr(object->GetName());
-    if (!ids)
-        return;
-    ids->Remove(object->GetID());
-    if (ids->IsEmpty())
-        m_NameIndex.Remove(object->GetName());
+    if (m_NameIndexBuilt)
+        DropName(object->GetID());
+}
+
+void CKObjectManager::IndexName(CKObject* object)
+{
+    if (m_NameIndexBuilt)
+        AddName(object);
+}
+
+void CKObjectManager::BuildNameIndex()
+{
+    int listed = 0;
+    for (const ClassList& list : m_ClassLists)
+        listed += list.m_Ids.Size() - list.m_Holes;
+    m_NameIndex.Reserve(listed);
+    m_NameIndexBuilt = TRUE;
+    for (const ClassList& list : m_ClassLists)
+        for (CK_ID id : list.m_Ids)
+            if (CKObject* o = id ? GetObject(id) : nullptr) {
+                m_Listed.Set((int) id);
+                AddName(o);
+            }
+}
+
+void CKObjectManager::ClearNameIndex()
+{
+    m_NameIndex.Clear();
+    m_NameIndexBuilt = FALSE;
+    m_Indexed.Clear();
+    m_Listed.Clear();
 }
 
 void CKObjectManager::Compact(ClassList& list, XArray<int>& positions)
@@ -156,8 +192,10 @@ void CKObjectManager::ReleaseID(CK_ID id)
     if (!object)
         return;
     CKDWORD flags = object->GetObjectFlags();
-    UnindexName(object);
-    m_Listed.Unset((int) id);
+    if (m_NameIndexBuilt) {
+        DropName(id);
+        m_Listed.Unset((int) id);
+    }
     if ((flags & CK_OBJECT_FREEID) && !m_DestroyingAll)
         m_FreeIds.PushBack(id);
     if (flags & CK_OBJECT_APPDATA)
@@ -202,21 +240,23 @@ CKObject* CKObjectManager::GetObjectByNameAndClass(const char* name, CK_CLASSID 
     if (!previous) {
         // The first listed object of the class with that name: the candidate
         // with the lowest position in the class list.
-        const XArray<CK_ID>* ids = m_NameIndex.FindPtr(name);
-        if (!ids)
-            return nullptr;
+        if (!m_NameIndexBuilt)
+            BuildNameIndex();
         CKObject* best = nullptr;
         int bestPos = 0;
-        for (CK_ID id : *ids) {
+        m_NameIndex.ForEach(CKObjectNameIndex::Hash(name, cid), [&](CK_ID id) {
             CKObject* o = GetObject(id);
-            if (!o || o->GetClassID() != cid)
-                continue;
+            if (!o || o->GetClassID() != cid || !o->GetName() || std::strcmp(o->GetName(), name) != 0)
+                return;
+            // Objects being deleted have left their list already.
             int pos = m_ClassPositions[(int) id];
+            if (pos < 0 || pos >= list->m_Ids.Size() || list->m_Ids[pos] != id)
+                return;
             if (!best || pos < bestPos) {
                 best = o;
                 bestPos = pos;
             }
-        }
+        });
         return best;
     }
     Compact(*list, m_ClassPositions);
@@ -504,8 +544,7 @@ void CKObjectManager::DestroyAllObjects()
     m_FreeIds.Reserve(10000);
     m_DynamicList.m_Ids.Clear();
     m_DynamicList.m_Holes = 0;
-    m_NameIndex.Clear();
-    m_Listed.Clear();
+    ClearNameIndex();
 
     // Behaviours are released first, through the release function of their
     // class (their callbacks are sent by the behaviour code). Both groups are
@@ -531,8 +570,7 @@ void CKObjectManager::DestroyAllObjects()
 void CKObjectManager::ReleaseAllObjects()
 {
     m_DestroyingAll = TRUE;
-    m_NameIndex.Clear();
-    m_Listed.Clear();
+    ClearNameIndex();
     for (CK_ID id = 1; id <= m_HighestID && (int) id < m_Objects.Size(); ++id) {
         CKObject* o = m_Objects[(int) id];
         if (!o)
