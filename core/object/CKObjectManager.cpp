@@ -4,11 +4,13 @@
 #include "core/object/CKClassRegistry.h"
 #include "core/object/CKObject.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
 constexpr int kInitialCapacity = 2000;
-}
+constexpr int kKeptDeletionRoom = 4096;
+} // namespace
 
 CKObjectManager::CKObjectManager(CKContext* context) : CKBaseManager(context, OBJECT_MANAGER_GUID, "Object Manager")
 {
@@ -415,16 +417,24 @@ CKERROR CKObjectManager::DeleteObjects(CK_ID* ids, int count, CKDWORD flags, CKD
     if (count <= 0 || !ids)
         return CKErr::InvalidParameter;
 
-    // Distinct live objects, in the order given.
+    // Distinct live objects, in the order given. The scratch arrays keep
+    // their room from call to call: deleting objects one call each is
+    // common, and its cost should be the objects', not the allocator's.
     XArray<CKObject*> objects;
-    objects.Reserve(count);
+    XArray<CK_ID> deletedIds;
+    XArray<CK_CLASSID> toTell;
+    objects.Swap(m_DeleteObjects);
+    deletedIds.Swap(m_DeleteIds);
+    toTell.Swap(m_DeleteTell);
+    objects.Clear();
+    deletedIds.Clear();
+    toTell.Clear();
+    if (objects.Capacity() < count)
+        objects.Reserve(count);
     CKDWORD mark = (options & CK_DESTROY_FREEID) ? (CK_OBJECT_TOBEDELETED | CK_OBJECT_FREEID) : CK_OBJECT_TOBEDELETED;
-    int classCount = CKGetClassCount();
-    XArray<int> tally;
-    tally.Resize(classCount);
-    for (int& t : tally)
-        t = 0;
-    int dynamicCount = 0;
+    const int classCount = CKGetClassCount();
+    const bool notify = !(options & CK_DESTROY_NOCLASSNOTIFY);
+    CK_CLASSID lastClass = -1;
     for (int i = 0; i < count; ++i) {
         CKObject* o = GetObject(ids[i]);
         if (!o || m_DeleteMarks.IsSet((int) ids[i]))
@@ -432,26 +442,45 @@ CKERROR CKObjectManager::DeleteObjects(CK_ID* ids, int count, CKDWORD flags, CKD
         m_DeleteMarks.Set((int) ids[i]);
         objects.PushBack(o);
         o->ModifyObjectFlags(mark, 0);
-        if (o->IsDynamic())
-            ++dynamicCount;
-        CK_CLASSID cid = o->GetClassID();
-        if (cid >= 0 && cid < classCount)
-            ++tally[cid];
+        // The classes met, each once.
+        const CK_CLASSID cid = o->GetClassID();
+        if (notify && cid != lastClass && cid >= 0 && cid < classCount && !m_DeleteClassMarks.IsSet(cid)) {
+            m_DeleteClassMarks.Set(cid);
+            toTell.PushBack(cid);
+        }
+        lastClass = cid;
     }
     for (CKObject* o : objects)
         m_DeleteMarks.Unset((int) o->GetID());
 
-    // Classes to be told: those whose common to-be-notified set holds a class
-    // with deleted objects (the to-notify lists of the registry).
-    XBitArray toTell;
-    if (!(options & CK_DESTROY_NOCLASSNOTIFY)) {
-        for (int d = 0; d < classCount; ++d) {
-            if (!tally[d])
-                continue;
-            CKClassDesc* desc = CKGetClassDesc(d);
-            for (CK_CLASSID c : desc->m_ToNotify)
-                toTell.Set(c);
+    // Classes to be told: those whose common to-be-notified set holds a
+    // class with deleted objects (the to-notify lists of the registry, each
+    // in class order), gathered from the classes met rather than from every
+    // class, and told in class order.
+    const CK_CLASSID* tell = nullptr;
+    int tellCount = 0;
+    if (toTell.Size() == 1) {
+        m_DeleteClassMarks.Unset(toTell[0]);
+        const CKClassDesc* desc = CKGetClassDesc(toTell[0]);
+        tell = desc->m_ToNotify.Begin();
+        tellCount = desc->m_ToNotify.Size();
+    } else if (toTell.Size() > 1) {
+        const int met = toTell.Size();
+        for (int i = 0; i < met; ++i) {
+            m_DeleteClassMarks.Unset(toTell[i]);
+            for (CK_CLASSID c : CKGetClassDesc(toTell[i])->m_ToNotify)
+                if (!m_TellMarks.IsSet(c)) {
+                    m_TellMarks.Set(c);
+                    toTell.PushBack(c);
+                }
         }
+        std::move(toTell.Begin() + met, toTell.End(), toTell.Begin());
+        toTell.Resize(toTell.Size() - met);
+        for (CK_CLASSID c : toTell)
+            m_TellMarks.Unset(c);
+        std::sort(toTell.Begin(), toTell.End());
+        tell = toTell.Begin();
+        tellCount = toTell.Size();
     }
 
     for (CKObject* o : objects) {
@@ -460,8 +489,8 @@ CKERROR CKObjectManager::DeleteObjects(CK_ID* ids, int count, CKDWORD flags, CKD
             RemoveFromList(*list, m_ClassPositions, o->GetID());
     }
 
-    XArray<CK_ID> deletedIds;
-    deletedIds.Reserve(objects.Size());
+    if (deletedIds.Capacity() < objects.Size())
+        deletedIds.Reserve(objects.Size());
     for (CKObject* o : objects)
         deletedIds.PushBack(o->GetID());
 
@@ -469,12 +498,13 @@ CKERROR CKObjectManager::DeleteObjects(CK_ID* ids, int count, CKDWORD flags, CKD
         m_Context->ExecuteManagersOnObjectsToBeDeleted(deletedIds.Begin(), deletedIds.Size());
 
     auto notifyClasses = [&](CKDWORD checkBit, bool pre) {
-        for (int c = 0; c < toTell.Size() && c < classCount; ++c) {
-            if (!toTell.IsSet(c) || !(CKGetClassDesc(c)->m_DeletionCheck & checkBit))
+        for (int t = 0; t < tellCount; ++t) {
+            const CK_CLASSID c = tell[t];
+            // Most classes to tell have no object: that is seen first.
+            if (c >= m_ClassLists.Size() || m_ClassLists[c].m_Ids.Size() == m_ClassLists[c].m_Holes ||
+                c >= CKGetClassCount() || !(CKGetClassDesc(c)->m_DeletionCheck & checkBit))
                 continue;
-            ClassList* list = GetClassList(c, false);
-            if (!list)
-                continue;
+            ClassList* list = &m_ClassLists[c];
             Compact(*list, m_ClassPositions);
             // The list may change under a notification: walk by index.
             for (int i = 0; i < list->m_Ids.Size(); ++i) {
@@ -500,13 +530,18 @@ CKERROR CKObjectManager::DeleteObjects(CK_ID* ids, int count, CKDWORD flags, CKD
             RemoveFromList(m_DynamicList, m_DynamicPositions, id);
         ReleaseObject(o, o->GetClassID());
     }
-    (void) dynamicCount;
 
     if (!(options & CK_DESTROY_NOCLASSNOTIFY))
         notifyClasses(2, false);
 
     if (!options && !deletedIds.IsEmpty())
         m_Context->ExecuteManagersOnObjectsDeleted(deletedIds.Begin(), deletedIds.Size());
+    // Room for a usual call is kept; that of a mass deletion goes.
+    if (objects.Capacity() <= kKeptDeletionRoom) {
+        objects.Swap(m_DeleteObjects);
+        deletedIds.Swap(m_DeleteIds);
+    }
+    toTell.Swap(m_DeleteTell);
     return CKErr::Ok;
 }
 

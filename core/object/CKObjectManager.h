@@ -149,6 +149,12 @@ private:
     XBitArray m_SceneIndices;
     XBitArray m_GroupIndices;
     XBitArray m_DeleteMarks;
+    // DeleteObjects' scratch: class marks and arrays kept between calls.
+    XBitArray m_DeleteClassMarks;
+    XBitArray m_TellMarks;
+    XArray<CKObject*> m_DeleteObjects;
+    XArray<CK_ID> m_DeleteIds;
+    XArray<CK_CLASSID> m_DeleteTell;
     // Name lookups without a previous match go through an index from (name,
     // class) to the listed objects of that name, so named creation does not
     // scan whole class lists. It is built by the first such lookup, so that
