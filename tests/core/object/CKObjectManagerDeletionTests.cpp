@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "core/object/CKObjectManager.h"
 #include "tests/core/support/CoreTestSupport.h"
 
 namespace {
@@ -36,59 +35,6 @@ TEST_F(DeletionTest, OneCallOfMixedClassesTellsEachListeningClassOnce)
     }
     EXPECT_EQ(TestListener::s_PreCount, 4);
     EXPECT_EQ(TestListener::s_PostCount, 4);
-
-    // Without class notices nobody hears, and the next call is heard again.
-    CK_ID quiet[2] = {m_Context->CreateObject(TestObject::m_ClassID, nullptr)->GetID(),
-                      m_Context->CreateObject(CKCID_OBJECT, nullptr)->GetID()};
-    m_Context->GetObjectManager()->DeleteObjects(quiet, 2, 0, CK_DESTROY_NOCLASSNOTIFY);
-    EXPECT_EQ(TestListener::s_PreCount, 4);
-    CK_ID loud = m_Context->CreateObject(TestObject::m_ClassID, nullptr)->GetID();
-    m_Context->DestroyObjects(&loud, 1);
-    EXPECT_EQ(TestListener::s_PreCount, 5);
-}
-
-// A listener that deletes another object while it is told: the nested
-// deletion joins the one in progress and is told in turn.
-class ChainListener : public CKClass<ChainListener, TestListener, 0>
-{
-public:
-    explicit ChainListener(CKContext* context) : CKClass(context) {}
-    void CheckPreDeletion() override
-    {
-        TestListener::CheckPreDeletion();
-        if (s_Next) {
-            CK_ID next = s_Next;
-            s_Next = 0;
-            m_Context->DestroyObjects(&next, 1);
-        }
-    }
-    static CK_ID s_Next;
-    static const char* GetClassName() { return "Chain Listener"; }
-};
-CK_ID ChainListener::s_Next = 0;
-
-TEST_F(DeletionTest, ADeletionAskedWhileTellingRunsAfterTheCurrentOne)
-{
-    // The fixture's engine again, with the chain listener's class.
-    StopEngine();
-    ASSERT_EQ(CKStartUp(), 0);
-    CKClassRegisterT<TestObject, CKObject>("TestObject");
-    CKClassRegisterT<TestListener, CKObject>("TestListener");
-    CKClassRegisterT<ChainListener, TestListener>("ChainListener");
-    CKBuildClassHierarchyTable();
-    ASSERT_EQ(CKCreateContext(&m_Context, nullptr, nullptr), 0);
-    m_Started = true;
-    TestListener::s_PreCount = 0;
-    TestListener::s_PostCount = 0;
-    m_Context->CreateObject(ChainListener::m_ClassID, nullptr);
-    CK_ID first = m_Context->CreateObject(TestObject::m_ClassID, nullptr)->GetID();
-    ChainListener::s_Next = m_Context->CreateObject(TestObject::m_ClassID, nullptr)->GetID();
-    const CK_ID second = ChainListener::s_Next;
-    m_Context->DestroyObjects(&first, 1);
-    EXPECT_EQ(m_Context->GetObject(first), nullptr);
-    EXPECT_EQ(m_Context->GetObject(second), nullptr);
-    EXPECT_EQ(TestListener::s_PreCount, 2);
-    EXPECT_EQ(TestListener::s_PostCount, 2);
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 #include <random>
 #include <set>
@@ -51,34 +50,6 @@ TEST(CKObjectNameIndex, FollowsAMultimapThroughInsertsAndRemovals)
     }
     for (const auto& [hash, ids] : model)
         EXPECT_EQ(Visit(index, hash), std::vector<CK_ID>(ids.begin(), ids.end()));
-}
-
-TEST(CKObjectNameIndex, IgnoresAbsentPairsAndTheNullId)
-{
-    CKObjectNameIndex index;
-    index.Remove(5, 1);
-    index.Insert(5, 0);
-    EXPECT_EQ(index.Size(), 0);
-    index.Insert(5, 1);
-    index.Remove(6, 1);
-    index.Remove(5, 2);
-    EXPECT_EQ(Visit(index, 5), std::vector<CK_ID>{1});
-    index.Clear();
-    EXPECT_EQ(index.Size(), 0);
-    EXPECT_TRUE(Visit(index, 5).empty());
-}
-
-TEST(CKObjectNameIndex, HashSeparatesNamesOneDigitApartAndClasses)
-{
-    std::set<CKDWORD> low;
-    char name[32];
-    for (int i = 0; i < 4096; ++i) {
-        std::snprintf(name, sizeof(name), "Object%06d", i);
-        low.insert(CKObjectNameIndex::Hash(name, 1) & 0xFFF);
-    }
-    // Random values would fill about 63% of 4096 slots.
-    EXPECT_GT(low.size(), 2400u);
-    EXPECT_NE(CKObjectNameIndex::Hash("Lamp", 1), CKObjectNameIndex::Hash("Lamp", 2));
 }
 
 using ObjectNameTest = EngineFixture;
