@@ -1,13 +1,18 @@
-// Object creation and destruction through the context. Compares creating
-// and destroying named objects at growing counts, and deleting objects one
-// call at a time against one call for all while the number of objects that
-// asked for deletion notices grows. Counters give the cost per object. No
-// peer: the comparisons are between the engine's own ways.
+// Many small objects through the context: named creation with and without a
+// name check, renaming, lookup by name, and deletion, at 10,000 and
+// 1,000,000 objects so that the per-object counters show whether costs stay
+// linear. The peers: heap objects with std::string names in an id vector and
+// a std::unordered_set of names (creation), and deleting all the objects in
+// one call (deletion one call each).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <memory>
+#include <string>
+#include <unordered_set>
 #include <vector>
 
+#include "bench/BenchCase.h"
 #include "core/context/CKContext.h"
 #include "core/context/CKStartUp.h"
 #include "core/object/CKClassRegistry.h"
@@ -50,78 +55,186 @@ void Stop(CKContext* context)
     CKShutdown();
 }
 
-void BM_CreateAndDestroyNamed(benchmark::State& state)
+void PerObject(benchmark::State& state, int count)
+{
+    state.counters["ns/object"] = benchmark::Counter((double) count * (double) state.iterations(),
+                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+std::vector<std::string> Names(int count, const char* prefix)
+{
+    std::vector<std::string> names((size_t) count);
+    char name[32];
+    for (int i = 0; i < count; ++i) {
+        std::snprintf(name, sizeof(name), "%s%07d", prefix, i);
+        names[(size_t) i] = name;
+    }
+    return names;
+}
+
+// Named creation: check 0 creates whatever the names; check 1 looks each
+// name up first (a clash would give a numbered name; there is none).
+void BM_CreateNamed(benchmark::State& state)
 {
     const int count = (int) state.range(0);
-    const CKDWORD options = (CKDWORD) state.range(1);
+    const CKDWORD options = state.range(1) ? CK_OBJECTCREATION_RENAME : CK_OBJECTCREATION_NONAMECHECK;
+    const std::vector<std::string> names = Names(count, "Object");
     CKContext* context = Start();
-    std::vector<CK_ID> ids(count);
-    char name[32];
+    std::vector<CK_ID> ids((size_t) count);
     for (auto _ : state) {
-        for (int i = 0; i < count; ++i) {
-            std::snprintf(name, sizeof(name), "Object%d", i);
-            ids[i] = context->CreateObject(BenchObject::m_ClassID, name, options)->GetID();
-        }
+        for (int i = 0; i < count; ++i)
+            ids[(size_t) i] =
+                context->CreateObject(BenchObject::m_ClassID, names[(size_t) i].c_str(), options)->GetID();
+        state.PauseTiming();
         context->DestroyObjects(ids.data(), count);
+        state.ResumeTiming();
     }
-    state.counters["ns/object"] = benchmark::Counter((double) count * state.iterations(),
-                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    PerObject(state, count);
     Stop(context);
 }
-// Option 0 creates without a name check; option 3 looks the name up first.
-BENCHMARK(BM_CreateAndDestroyNamed)
-    ->Name("CreateDestroyNamed/ours")
-    ->ArgNames({"objects", "options"})
-    ->Args({1000, 0})
-    ->Args({10000, 0})
-    ->Args({100000, 0})
-    ->Args({1000, 3})
-    ->Args({10000, 3})
-    ->Args({100000, 3})
-    ->Unit(benchmark::kMillisecond);
 
-void BM_DeleteObjects(benchmark::State& state)
+struct PeerObject
+{
+    unsigned id = 0;
+    std::string name;
+};
+
+void BM_CreateNamedPeer(benchmark::State& state)
 {
     const int count = (int) state.range(0);
-    const bool oneByOne = state.range(1) != 0;
-    const int listeners = (int) state.range(2);
+    const bool check = state.range(1) != 0;
+    const std::vector<std::string> names = Names(count, "Object");
+    for (auto _ : state) {
+        std::vector<std::unique_ptr<PeerObject>> objects;
+        std::unordered_set<std::string> taken;
+        for (int i = 0; i < count; ++i) {
+            const std::string& name = names[(size_t) i];
+            if (check && !taken.insert(name).second)
+                continue;
+            auto object = std::make_unique<PeerObject>();
+            object->id = (unsigned) objects.size() + 1;
+            object->name = name;
+            objects.push_back(std::move(object));
+        }
+        state.PauseTiming();
+        objects.clear();
+        taken.clear();
+        state.ResumeTiming();
+    }
+    PerObject(state, count);
+}
+#define CREATE_CASES                                                                                                   \
+    ->ArgNames({"objects", "check"})->ArgsProduct({{10000, 1000000}, {0, 1}})->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_CreateNamed)->Name("CreateNamed/ours") CREATE_CASES;
+BENCHMARK(BM_CreateNamedPeer)->Name("CreateNamed/std") CREATE_CASES;
+BENCH_CASE_DOES("CreateNamed",
+                "ours: CreateObject with a name (check 1: looked up in the class first); std: new object "
+                "with a std::string name in an id vector (check 1: a std::unordered_set insert first)");
+
+// Renaming every object once, and looking each up by its name, once a
+// lookup by name has happened (the name index is live).
+void BM_Rename(benchmark::State& state)
+{
+    const int count = (int) state.range(0);
+    const std::vector<std::string> names = Names(count, "Object");
+    const std::vector<std::string> renamed = Names(count, "Renamed");
+    CKContext* context = Start();
+    std::vector<CKObject*> objects((size_t) count);
+    for (int i = 0; i < count; ++i)
+        objects[(size_t) i] = context->CreateObject(BenchObject::m_ClassID, names[(size_t) i].c_str());
+    context->GetObjectByNameAndClass("none", BenchObject::m_ClassID);
+    bool flip = false;
+    for (auto _ : state) {
+        const std::vector<std::string>& next = flip ? names : renamed;
+        for (int i = 0; i < count; ++i)
+            objects[(size_t) i]->SetName(next[(size_t) i].c_str());
+        flip = !flip;
+    }
+    PerObject(state, count);
+    Stop(context);
+}
+BENCHMARK(BM_Rename)->Name("Rename/ours")->ArgName("objects")->Arg(10000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCH_CASE_DOES("Rename", "ours: CKObject::SetName of every object while the name index is live; no peer");
+
+void BM_FindByName(benchmark::State& state)
+{
+    const int count = (int) state.range(0);
+    const std::vector<std::string> names = Names(count, "Object");
+    CKContext* context = Start();
+    for (int i = 0; i < count; ++i)
+        context->CreateObject(BenchObject::m_ClassID, names[(size_t) i].c_str());
+    context->GetObjectByNameAndClass("none", BenchObject::m_ClassID);
+    for (auto _ : state)
+        for (int i = 0; i < count; ++i)
+            benchmark::DoNotOptimize(
+                context->GetObjectByNameAndClass(names[(size_t) i].c_str(), BenchObject::m_ClassID));
+    PerObject(state, count);
+    Stop(context);
+}
+
+void BM_FindByNamePeer(benchmark::State& state)
+{
+    const int count = (int) state.range(0);
+    const std::vector<std::string> names = Names(count, "Object");
+    std::unordered_set<std::string> taken(names.begin(), names.end());
+    for (auto _ : state)
+        for (int i = 0; i < count; ++i)
+            benchmark::DoNotOptimize(taken.find(names[(size_t) i]));
+    PerObject(state, count);
+}
+#define FIND_CASES ->ArgName("objects")->Arg(10000)->Arg(1000000)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_FindByName)->Name("FindByName/ours") FIND_CASES;
+BENCHMARK(BM_FindByNamePeer)->Name("FindByName/std") FIND_CASES;
+BENCH_CASE_DOES("FindByName", "ours: GetObjectByNameAndClass of every object's name (the index built); std: "
+                              "std::unordered_set<std::string>::find of every name");
+
+// Deleting objects: one call each (ours) or all in one call (the peer), with
+// 0 to 1000 objects listening for deletions of their class.
+void DeleteObjects(benchmark::State& state, bool oneByOne)
+{
+    const int count = (int) state.range(0);
+    const int listeners = (int) state.range(1);
     CKContext* context = Start();
     for (int i = 0; i < listeners; ++i)
         context->CreateObject(BenchListener::m_ClassID);
-    std::vector<CK_ID> ids(count);
+    std::vector<CK_ID> ids((size_t) count);
     BenchListener::s_Notices = 0;
     for (auto _ : state) {
         state.PauseTiming();
         for (int i = 0; i < count; ++i)
-            ids[i] = context->CreateObject(BenchObject::m_ClassID, nullptr, CK_OBJECTCREATION_DYNAMIC)->GetID();
+            ids[(size_t) i] =
+                context->CreateObject(BenchObject::m_ClassID, nullptr, CK_OBJECTCREATION_DYNAMIC)->GetID();
         state.ResumeTiming();
         if (oneByOne) {
             for (int i = 0; i < count; ++i)
-                context->DestroyObjects(&ids[i], 1);
+                context->DestroyObjects(&ids[(size_t) i], 1);
         } else {
             context->DestroyObjects(ids.data(), count);
         }
     }
-    state.counters["ns/object"] = benchmark::Counter((double) count * state.iterations(),
-                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    PerObject(state, count);
     state.counters["notices/iter"] = (double) BenchListener::s_Notices / (double) state.iterations();
     Stop(context);
 }
-// 10,000 objects, one call each (1) or one call for all (0), with 0, 10,
-// 100 and 1000 objects listening for deletions.
-BENCHMARK(BM_DeleteObjects)
-    ->Name("DeleteObjects/ours")
-    ->ArgNames({"objects", "onebyone", "listeners"})
-    ->Args({10000, 1, 0})
-    ->Args({10000, 0, 0})
-    ->Args({10000, 1, 10})
-    ->Args({10000, 0, 10})
-    ->Args({10000, 1, 100})
-    ->Args({10000, 0, 100})
-    ->Args({10000, 1, 1000})
-    ->Args({10000, 0, 1000})
-    ->Args({1000, 1, 0})
-    ->Args({100000, 1, 0})
-    ->Unit(benchmark::kMillisecond);
+void BM_DeleteOneByOne(benchmark::State& state)
+{
+    DeleteObjects(state, true);
+}
+void BM_DeleteOneCall(benchmark::State& state)
+{
+    DeleteObjects(state, false);
+}
+#define DELETE_CASES                                                                                                   \
+    ->ArgNames({"objects", "listeners"})                                                                               \
+        ->Args({10000, 0})                                                                                             \
+        ->Args({10000, 10})                                                                                            \
+        ->Args({10000, 100})                                                                                           \
+        ->Args({10000, 1000})                                                                                          \
+        ->Args({1000000, 0})                                                                                           \
+        ->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_DeleteOneByOne)->Name("DeleteObjects/ours") DELETE_CASES;
+BENCHMARK(BM_DeleteOneCall)->Name("DeleteObjects/onecall") DELETE_CASES;
+BENCH_CASE_DOES("DeleteObjects", "ours: DestroyObjects called once for each object; onecall: DestroyObjects of all of "
+                                 "them in one call; listeners hear of every call (CheckPreDeletion)");
 
 } // namespace

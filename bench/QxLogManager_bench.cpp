@@ -1,17 +1,22 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <string>
+#include <unistd.h>
 
+#include "bench/BenchCase.h"
 #include "bench/BenchTempFile.h"
 #include "system/log/QxLogListener.h"
 #include "system/log/QxLogManager.h"
 
 // The cost of one message: with no listener at all (nothing is formatted),
 // with one listener that does not take the message's source, and with one
-// file listener (formatting, the line layout, a write and a flush). No peer.
+// file listener (formatting, the line layout, a write and a flush), whose
+// peer is one write(2) of a line of the same bytes into a file.
 namespace {
 
 // A fresh ENGINE_LOG_DIR for the file listener, under the temporary folder;
@@ -75,8 +80,39 @@ void BM_Log_FileListener(benchmark::State& state)
     LogMessages(state, log, source);
 }
 
+// The line the file listener writes for a message of LogMessages, with the
+// date part of time format 3 (of the same length) when asked.
+std::string SameLine(int timeFormat)
+{
+    char line[128];
+    std::snprintf(line, sizeof(line), "[QxMath] [INFO] %s: value %d of bench\n",
+                  timeFormat == 3 ? "[01/02/25 12:34:56:789] " : "", 1000000);
+    return line;
+}
+
+void BM_Log_WritePeer(benchmark::State& state)
+{
+    const std::string path = BenchTempFile("peer.log");
+    const std::string line = SameLine(static_cast<int>(state.range(0)));
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) {
+        state.SkipWithError("cannot open the peer's file");
+        return;
+    }
+    for (auto _ : state)
+        if (::write(fd, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
+            state.SkipWithError("write failed");
+    ::close(fd);
+    std::remove(path.c_str());
+}
+
 } // namespace
 
 BENCHMARK(BM_Log_NoListener)->Name("LogNoListener/ours");
 BENCHMARK(BM_Log_FilteredOut)->Name("LogFilteredOut/ours");
 BENCHMARK(BM_Log_FileListener)->Name("LogToFile/ours")->ArgName("timeformat")->Arg(0)->Arg(3);
+BENCHMARK(BM_Log_WritePeer)->Name("LogToFile/write")->ArgName("timeformat")->Arg(0)->Arg(3);
+BENCH_CASE_DOES("LogNoListener", "ours: a formatted message with no listener (nothing formatted); no peer");
+BENCH_CASE_DOES("LogFilteredOut", "ours: a formatted message that the only listener does not take; no peer");
+BENCH_CASE_DOES("LogToFile", "ours: a formatted message to a file listener (text, line layout, write, flush); "
+                             "write: one write(2) of a line of the same bytes");

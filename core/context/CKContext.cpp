@@ -393,11 +393,15 @@ CKERROR CKContext::DestroyObjects(CK_ID* ids, int count, CKDWORD flags, CKDepend
     }
     if (!inProgress) {
         m_DeletionInProgress = TRUE;
+        XArray<CK_ID> batch;
         while (!m_DeletionIds.IsEmpty()) {
-            XArray<CK_ID> batch;
+            batch.Clear();
             batch.Swap(m_DeletionIds);
             m_ObjectManager->DeleteObjects(batch.Begin(), batch.Size(), m_PendingDeletionFlags, 0);
         }
+        // The next call collects into the room this one used.
+        batch.Clear();
+        m_DeletionIds.Swap(batch);
         m_DeletionInProgress = FALSE;
     }
     return CKErr::Ok;

@@ -95,6 +95,8 @@ CK_ID CKFile::FindCreatedObjectID(CK_ID savedId) const
     // the first record of an id winning.
     CK_ID id = savedId & 0x7FFFFFFF;
     int index = GetSavedObjectIndex(id);
+    if (index < 0 && id < (CK_ID) m_LoadedIndexById.Size())
+        index = m_LoadedIndexById[(int) id] - 1;
     if (index < 0)
         if (const int* found = m_ObjectsHashTable.FindPtr(id))
             index = *found;
@@ -110,6 +112,7 @@ void CKFile::ClearObjectRecords()
     m_FileObjects.Clear();
     m_ObjectsHashTable.Clear();
     m_SavedIndexById.Clear();
+    m_LoadedIndexById.Clear();
 }
 
 void CKFile::ResetIndexByClass()

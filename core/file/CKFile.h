@@ -253,6 +253,9 @@ public:
     // table holds the rest and, on load, the ids read from the file.
     XHashTable<int, CK_ID, CKFileIdHash> m_ObjectsHashTable;
     XArray<int> m_SavedIndexById;
+    // Records read from a file by saved id (index + 1, 0: none), for the
+    // dense ids; the others are in m_ObjectsHashTable.
+    XArray<int> m_LoadedIndexById;
     CKBOOL m_ReadFileDataDone = FALSE;
     CKBOOL m_SceneSaved = FALSE;
     // Records whose names clash on load (policy "ask").
@@ -316,6 +319,7 @@ private:
     CKERROR OpenParser(CKDWORD loadFlags);
     CKERROR ReadFileHeaders();
     CKERROR ReadHeaderData(const char* bytes, int size);
+    void IndexLoadedIds();
     CKERROR CheckDependenciesOfOldFile();
     void ResolveNameClashes();
     CKERROR ReadFileData();

@@ -302,6 +302,32 @@ CKERROR CKFile::ReadFileHeaders()
     return result;
 }
 
+void CKFile::IndexLoadedIds()
+{
+    // A saving context numbers its objects from 1, so saved ids are mostly
+    // dense: those below a bound the record count sets (so that the table
+    // stays within a few words a record whatever the file says) index their
+    // records directly; the others go to the hash table. The first record of
+    // an id wins.
+    const int count = m_FileObjects.Size();
+    const CK_ID limit = (CK_ID) count * 4 + 1024;
+    const CK_ID dense = m_LoadedIDMax < limit ? m_LoadedIDMax + 1 : limit;
+    m_LoadedIndexById.Resize((int) dense);
+    std::memset(m_LoadedIndexById.Begin(), 0, sizeof(int) * (size_t) dense);
+    int sparse = 0;
+    for (const CKFileObjectRecord& record : m_FileObjects)
+        if ((record.m_ObjectID & ~CK_FILE_REFERENCE_BIT) >= dense)
+            ++sparse;
+    m_ObjectsHashTable = XHashTable<int, CK_ID, CKFileIdHash>(sparse);
+    for (int i = 0; i < count; ++i) {
+        const CK_ID saved = m_FileObjects[i].m_ObjectID & ~CK_FILE_REFERENCE_BIT;
+        if (saved >= dense)
+            m_ObjectsHashTable.FindOrInsert(saved, i);
+        else if (m_LoadedIndexById[(int) saved] == 0)
+            m_LoadedIndexById[(int) saved] = i + 1;
+    }
+}
+
 CKERROR CKFile::ReadHeaderData(const char* bytes, int size)
 {
     ByteReader reader(bytes, bytes ? (size_t) size : 0);
@@ -315,8 +341,6 @@ CKERROR CKFile::ReadHeaderData(const char* bytes, int size)
         return CKErr::InvalidFile;
     }
     const int count = (int) info.ObjectCount;
-    // Sized once for the records the header data really holds (16 bytes each).
-    m_ObjectsHashTable = XHashTable<int, CK_ID, CKFileIdHash>(count);
     m_FileObjects.Resize(count);
     for (CKFileObjectRecord& record : m_FileObjects)
         record = CKFileObjectRecord();
@@ -335,8 +359,8 @@ CKERROR CKFile::ReadHeaderData(const char* bytes, int size)
         CK_ID saved = descriptor.ObjectID & ~CK_FILE_REFERENCE_BIT;
         if (saved > m_LoadedIDMax)
             m_LoadedIDMax = saved;
-        m_ObjectsHashTable.FindOrInsert(saved, i); // the first record of an id wins
     }
+    IndexLoadedIds();
     m_SaveIDMax = (int) (info.MaxIDSaved & 0x7FFFFFFF);
     if (info.FileVersion < CK_FILE_VERSION_HEADERDATA)
         return CKErr::Ok;

@@ -4,11 +4,13 @@
 #include "core/object/CKClassRegistry.h"
 #include "core/object/CKObject.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
 constexpr int kInitialCapacity = 2000;
-}
+constexpr int kKeptDeletionRoom = 4096;
+} // namespace
 
 CKObjectManager::CKObjectManager(CKContext* context) : CKBaseManager(context, OBJECT_MANAGER_GUID, "Object Manager")
 {
@@ -17,6 +19,7 @@ CKObjectManager::CKObjectManager(CKContext* context) : CKBaseManager(context, OB
         o = nullptr;
     m_ClassPositions.Resize(kInitialCapacity);
     m_DynamicPositions.Resize(kInitialCapacity);
+    m_NameHashes.Resize(kInitialCapacity);
     int classCount = CKGetGlobalClassCount();
     m_ClassLists.Resize(classCount);
     for (ClassList& list : m_ClassLists)
@@ -44,6 +47,7 @@ void CKObjectManager::EnsureIdCapacity(CK_ID id)
         m_Objects[i] = nullptr;
     m_ClassPositions.Resize(capacity);
     m_DynamicPositions.Resize(capacity);
+    m_NameHashes.Resize(capacity);
 }
 
 CK_ID CKObjectManager::RegisterObject(CKObject* object)
@@ -87,31 +91,65 @@ void CKObjectManager::AddObjectToLists(CKObject* object)
     if (list) {
         m_ClassPositions[(int) id] = list->m_Ids.Size();
         list->m_Ids.PushBack(id);
-        m_Listed.Set((int) id);
-        IndexName(object);
+        if (m_NameIndexBuilt) {
+            m_Listed.Set((int) id);
+            AddName(object);
+        }
     }
 }
 
-void CKObjectManager::IndexName(CKObject* object)
+void CKObjectManager::AddName(CKObject* object)
 {
-    if (!object->GetName() || !m_Listed.IsSet((int) object->GetID()))
+    const CK_ID id = object->GetID();
+    if (!object->GetName() || !m_Listed.IsSet((int) id) || m_Indexed.IsSet((int) id))
         return;
-    XArray<CK_ID>* ids = m_NameIndex.FindPtr(object->GetName());
-    if (!ids)
-        ids = &*m_NameIndex.Insert(XString(object->GetName()), XArray<CK_ID>());
-    ids->PushBack(object->GetID());
+    const CKDWORD hash = CKObjectNameIndex::Hash(object->GetName(), object->GetClassID());
+    m_NameIndex.Insert(hash, id);
+    m_NameHashes[(int) id] = hash;
+    m_Indexed.Set((int) id);
+}
+
+void CKObjectManager::DropName(CK_ID id)
+{
+    if (!m_Indexed.IsSet((int) id))
+        return;
+    m_NameIndex.Remove(m_NameHashes[(int) id], id);
+    m_Indexed.Unset((int) id);
 }
 
 void CKObjectManager::UnindexName(CKObject* object)
 {
-    if (!object->GetName() || !m_Listed.IsSet((int) object->GetID()))
-        return;
-    XArray<CK_ID>* ids = m_NameIndex.FindPtr(object->GetName());
-    if (!ids)
-        return;
-    ids->Remove(object->GetID());
-    if (ids->IsEmpty())
-        m_NameIndex.Remove(object->GetName());
+    if (m_NameIndexBuilt)
+        DropName(object->GetID());
+}
+
+void CKObjectManager::IndexName(CKObject* object)
+{
+    if (m_NameIndexBuilt)
+        AddName(object);
+}
+
+void CKObjectManager::BuildNameIndex()
+{
+    int listed = 0;
+    for (const ClassList& list : m_ClassLists)
+        listed += list.m_Ids.Size() - list.m_Holes;
+    m_NameIndex.Reserve(listed);
+    m_NameIndexBuilt = TRUE;
+    for (const ClassList& list : m_ClassLists)
+        for (CK_ID id : list.m_Ids)
+            if (CKObject* o = id ? GetObject(id) : nullptr) {
+                m_Listed.Set((int) id);
+                AddName(o);
+            }
+}
+
+void CKObjectManager::ClearNameIndex()
+{
+    m_NameIndex.Clear();
+    m_NameIndexBuilt = FALSE;
+    m_Indexed.Clear();
+    m_Listed.Clear();
 }
 
 void CKObjectManager::Compact(ClassList& list, XArray<int>& positions)
@@ -156,8 +194,10 @@ void CKObjectManager::ReleaseID(CK_ID id)
     if (!object)
         return;
     CKDWORD flags = object->GetObjectFlags();
-    UnindexName(object);
-    m_Listed.Unset((int) id);
+    if (m_NameIndexBuilt) {
+        DropName(id);
+        m_Listed.Unset((int) id);
+    }
     if ((flags & CK_OBJECT_FREEID) && !m_DestroyingAll)
         m_FreeIds.PushBack(id);
     if (flags & CK_OBJECT_APPDATA)
@@ -202,21 +242,23 @@ CKObject* CKObjectManager::GetObjectByNameAndClass(const char* name, CK_CLASSID 
     if (!previous) {
         // The first listed object of the class with that name: the candidate
         // with the lowest position in the class list.
-        const XArray<CK_ID>* ids = m_NameIndex.FindPtr(name);
-        if (!ids)
-            return nullptr;
+        if (!m_NameIndexBuilt)
+            BuildNameIndex();
         CKObject* best = nullptr;
         int bestPos = 0;
-        for (CK_ID id : *ids) {
+        m_NameIndex.ForEach(CKObjectNameIndex::Hash(name, cid), [&](CK_ID id) {
             CKObject* o = GetObject(id);
-            if (!o || o->GetClassID() != cid)
-                continue;
+            if (!o || o->GetClassID() != cid || !o->GetName() || std::strcmp(o->GetName(), name) != 0)
+                return;
+            // Objects being deleted have left their list already.
             int pos = m_ClassPositions[(int) id];
+            if (pos < 0 || pos >= list->m_Ids.Size() || list->m_Ids[pos] != id)
+                return;
             if (!best || pos < bestPos) {
                 best = o;
                 bestPos = pos;
             }
-        }
+        });
         return best;
     }
     Compact(*list, m_ClassPositions);
@@ -375,16 +417,24 @@ CKERROR CKObjectManager::DeleteObjects(CK_ID* ids, int count, CKDWORD flags, CKD
     if (count <= 0 || !ids)
         return CKErr::InvalidParameter;
 
-    // Distinct live objects, in the order given.
+    // Distinct live objects, in the order given. The scratch arrays keep
+    // their room from call to call: deleting objects one call each is
+    // common, and its cost should be the objects', not the allocator's.
     XArray<CKObject*> objects;
-    objects.Reserve(count);
+    XArray<CK_ID> deletedIds;
+    XArray<CK_CLASSID> toTell;
+    objects.Swap(m_DeleteObjects);
+    deletedIds.Swap(m_DeleteIds);
+    toTell.Swap(m_DeleteTell);
+    objects.Clear();
+    deletedIds.Clear();
+    toTell.Clear();
+    if (objects.Capacity() < count)
+        objects.Reserve(count);
     CKDWORD mark = (options & CK_DESTROY_FREEID) ? (CK_OBJECT_TOBEDELETED | CK_OBJECT_FREEID) : CK_OBJECT_TOBEDELETED;
-    int classCount = CKGetClassCount();
-    XArray<int> tally;
-    tally.Resize(classCount);
-    for (int& t : tally)
-        t = 0;
-    int dynamicCount = 0;
+    const int classCount = CKGetClassCount();
+    const bool notify = !(options & CK_DESTROY_NOCLASSNOTIFY);
+    CK_CLASSID lastClass = -1;
     for (int i = 0; i < count; ++i) {
         CKObject* o = GetObject(ids[i]);
         if (!o || m_DeleteMarks.IsSet((int) ids[i]))
@@ -392,26 +442,45 @@ CKERROR CKObjectManager::DeleteObjects(CK_ID* ids, int count, CKDWORD flags, CKD
         m_DeleteMarks.Set((int) ids[i]);
         objects.PushBack(o);
         o->ModifyObjectFlags(mark, 0);
-        if (o->IsDynamic())
-            ++dynamicCount;
-        CK_CLASSID cid = o->GetClassID();
-        if (cid >= 0 && cid < classCount)
-            ++tally[cid];
+        // The classes met, each once.
+        const CK_CLASSID cid = o->GetClassID();
+        if (notify && cid != lastClass && cid >= 0 && cid < classCount && !m_DeleteClassMarks.IsSet(cid)) {
+            m_DeleteClassMarks.Set(cid);
+            toTell.PushBack(cid);
+        }
+        lastClass = cid;
     }
     for (CKObject* o : objects)
         m_DeleteMarks.Unset((int) o->GetID());
 
-    // Classes to be told: those whose common to-be-notified set holds a class
-    // with deleted objects (the to-notify lists of the registry).
-    XBitArray toTell;
-    if (!(options & CK_DESTROY_NOCLASSNOTIFY)) {
-        for (int d = 0; d < classCount; ++d) {
-            if (!tally[d])
-                continue;
-            CKClassDesc* desc = CKGetClassDesc(d);
-            for (CK_CLASSID c : desc->m_ToNotify)
-                toTell.Set(c);
+    // Classes to be told: those whose common to-be-notified set holds a
+    // class with deleted objects (the to-notify lists of the registry, each
+    // in class order), gathered from the classes met rather than from every
+    // class, and told in class order.
+    const CK_CLASSID* tell = nullptr;
+    int tellCount = 0;
+    if (toTell.Size() == 1) {
+        m_DeleteClassMarks.Unset(toTell[0]);
+        const CKClassDesc* desc = CKGetClassDesc(toTell[0]);
+        tell = desc->m_ToNotify.Begin();
+        tellCount = desc->m_ToNotify.Size();
+    } else if (toTell.Size() > 1) {
+        const int met = toTell.Size();
+        for (int i = 0; i < met; ++i) {
+            m_DeleteClassMarks.Unset(toTell[i]);
+            for (CK_CLASSID c : CKGetClassDesc(toTell[i])->m_ToNotify)
+                if (!m_TellMarks.IsSet(c)) {
+                    m_TellMarks.Set(c);
+                    toTell.PushBack(c);
+                }
         }
+        std::move(toTell.Begin() + met, toTell.End(), toTell.Begin());
+        toTell.Resize(toTell.Size() - met);
+        for (CK_CLASSID c : toTell)
+            m_TellMarks.Unset(c);
+        std::sort(toTell.Begin(), toTell.End());
+        tell = toTell.Begin();
+        tellCount = toTell.Size();
     }
 
     for (CKObject* o : objects) {
@@ -420,8 +489,8 @@ CKERROR CKObjectManager::DeleteObjects(CK_ID* ids, int count, CKDWORD flags, CKD
             RemoveFromList(*list, m_ClassPositions, o->GetID());
     }
 
-    XArray<CK_ID> deletedIds;
-    deletedIds.Reserve(objects.Size());
+    if (deletedIds.Capacity() < objects.Size())
+        deletedIds.Reserve(objects.Size());
     for (CKObject* o : objects)
         deletedIds.PushBack(o->GetID());
 
@@ -429,12 +498,13 @@ CKERROR CKObjectManager::DeleteObjects(CK_ID* ids, int count, CKDWORD flags, CKD
         m_Context->ExecuteManagersOnObjectsToBeDeleted(deletedIds.Begin(), deletedIds.Size());
 
     auto notifyClasses = [&](CKDWORD checkBit, bool pre) {
-        for (int c = 0; c < toTell.Size() && c < classCount; ++c) {
-            if (!toTell.IsSet(c) || !(CKGetClassDesc(c)->m_DeletionCheck & checkBit))
+        for (int t = 0; t < tellCount; ++t) {
+            const CK_CLASSID c = tell[t];
+            // Most classes to tell have no object: that is seen first.
+            if (c >= m_ClassLists.Size() || m_ClassLists[c].m_Ids.Size() == m_ClassLists[c].m_Holes ||
+                c >= CKGetClassCount() || !(CKGetClassDesc(c)->m_DeletionCheck & checkBit))
                 continue;
-            ClassList* list = GetClassList(c, false);
-            if (!list)
-                continue;
+            ClassList* list = &m_ClassLists[c];
             Compact(*list, m_ClassPositions);
             // The list may change under a notification: walk by index.
             for (int i = 0; i < list->m_Ids.Size(); ++i) {
@@ -460,13 +530,18 @@ CKERROR CKObjectManager::DeleteObjects(CK_ID* ids, int count, CKDWORD flags, CKD
             RemoveFromList(m_DynamicList, m_DynamicPositions, id);
         ReleaseObject(o, o->GetClassID());
     }
-    (void) dynamicCount;
 
     if (!(options & CK_DESTROY_NOCLASSNOTIFY))
         notifyClasses(2, false);
 
     if (!options && !deletedIds.IsEmpty())
         m_Context->ExecuteManagersOnObjectsDeleted(deletedIds.Begin(), deletedIds.Size());
+    // Room for a usual call is kept; that of a mass deletion goes.
+    if (objects.Capacity() <= kKeptDeletionRoom) {
+        objects.Swap(m_DeleteObjects);
+        deletedIds.Swap(m_DeleteIds);
+    }
+    toTell.Swap(m_DeleteTell);
     return CKErr::Ok;
 }
 
@@ -504,8 +579,7 @@ void CKObjectManager::DestroyAllObjects()
     m_FreeIds.Reserve(10000);
     m_DynamicList.m_Ids.Clear();
     m_DynamicList.m_Holes = 0;
-    m_NameIndex.Clear();
-    m_Listed.Clear();
+    ClearNameIndex();
 
     // Behaviours are released first, through the release function of their
     // class (their callbacks are sent by the behaviour code). Both groups are
@@ -531,8 +605,7 @@ void CKObjectManager::DestroyAllObjects()
 void CKObjectManager::ReleaseAllObjects()
 {
     m_DestroyingAll = TRUE;
-    m_NameIndex.Clear();
-    m_Listed.Clear();
+    ClearNameIndex();
     for (CK_ID id = 1; id <= m_HighestID && (int) id < m_Objects.Size(); ++id) {
         CKObject* o = m_Objects[(int) id];
         if (!o)

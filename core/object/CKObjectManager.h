@@ -2,6 +2,7 @@
 
 #include "core/context/CKBaseManager.h"
 #include "core/object/CKDependencies.h"
+#include "core/object/CKObjectNameIndex.h"
 #include "includes/XArray.h"
 #include "includes/XBitArray.h"
 #include "includes/XClassArray.h"
@@ -66,7 +67,8 @@ public:
     CKERROR GetObjectsListByClass(CK_CLASSID cid, CKBOOL derived, XArray<CKObject*>& out);
     const XArray<CK_ID>& GetDynamicIds();
     // Keep the name index in step with CKObject::SetName (both do nothing
-    // for an object not yet in the lists).
+    // for an object not yet in the lists, and until a lookup by name has
+    // built the index).
     void UnindexName(CKObject* object);
     void IndexName(CKObject* object);
 
@@ -122,6 +124,10 @@ private:
     void Compact(ClassList& list, XArray<int>& positions);
     void RemoveFromList(ClassList& list, XArray<int>& positions, CK_ID id);
     void EnsureIdCapacity(CK_ID id);
+    void BuildNameIndex();
+    void ClearNameIndex();
+    void AddName(CKObject* object);
+    void DropName(CK_ID id);
     void FreeDeferredRecords(int flags);
 
     XArray<CKObject*> m_Objects;
@@ -143,10 +149,22 @@ private:
     XBitArray m_SceneIndices;
     XBitArray m_GroupIndices;
     XBitArray m_DeleteMarks;
-    // Name lookups without a previous match go through an index from name to
-    // the ids of listed objects of that name, so named creation does not
-    // scan whole class lists.
-    XHashTable<XArray<CK_ID>, XString> m_NameIndex;
-    XBitArray m_Listed;
+    // DeleteObjects' scratch: class marks and arrays kept between calls.
+    XBitArray m_DeleteClassMarks;
+    XBitArray m_TellMarks;
+    XArray<CKObject*> m_DeleteObjects;
+    XArray<CK_ID> m_DeleteIds;
+    XArray<CK_CLASSID> m_DeleteTell;
+    // Name lookups without a previous match go through an index from (name,
+    // class) to the listed objects of that name, so named creation does not
+    // scan whole class lists. It is built by the first such lookup, so that
+    // creating and loading objects that nobody looks up by name costs
+    // nothing more; from then on it follows every listed object. A shared
+    // name is indexed by its text when it is set.
+    CKObjectNameIndex m_NameIndex;
+    CKBOOL m_NameIndexBuilt = FALSE;
+    XArray<CKDWORD> m_NameHashes; // per id, the hash it is indexed under
+    XBitArray m_Indexed;
+    XBitArray m_Listed; // kept while the index is built
     CKBOOL m_DestroyingAll = FALSE;
 };

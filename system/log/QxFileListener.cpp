@@ -67,8 +67,8 @@ void QxFileListener::WriteMessage(int source, CKDWORD level, int line, const cha
 {
     if (!EnsureOpen())
         return;
-    XString lineText;
-    FormatLine(lineText, source, level, line, file, text);
-    m_File.Printf("%s", lineText.CStr());
+    // One line in a buffer kept between messages, one write and the flush.
+    FormatLine(m_Line, source, level, line, file, text);
+    m_File.Write(m_Line.CStr(), (CKDWORD) m_Line.Length());
     m_File.Flush();
 }

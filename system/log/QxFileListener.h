@@ -30,5 +30,6 @@ private:
     XString m_Extension;
     XString m_Directory;
     XString m_Path;
+    XString m_Line;
     QxFile m_File;
 };

@@ -54,11 +54,15 @@ CKBOOL QxLogListener::FormatTime(XString& out)
     case 5:
     case 6: {
         PlatformLocalTime now = PlatformGetLocalTime();
-        struct tm calendar = ToTm(now);
-        char date[64];
-        const char* layout = (m_TimeFormat == 4 || m_TimeFormat == 5) ? "%d/%m/%Y %H:%M:%S" : "%d/%m/%y %H:%M:%S";
-        if (std::strftime(date, sizeof(date), layout, &calendar) == 0)
-            date[0] = '\0';
+        char* date = m_DateText;
+        if (m_DateFormat != m_TimeFormat || m_DateSecond != now.unixSeconds || !date[0]) {
+            struct tm calendar = ToTm(now);
+            const char* layout = (m_TimeFormat == 4 || m_TimeFormat == 5) ? "%d/%m/%Y %H:%M:%S" : "%d/%m/%y %H:%M:%S";
+            if (std::strftime(date, sizeof(m_DateText), layout, &calendar) == 0)
+                date[0] = '\0';
+            m_DateFormat = m_TimeFormat;
+            m_DateSecond = now.unixSeconds;
+        }
         if (m_TimeFormat == 4)
             std::snprintf(text, sizeof(text), "%s", date);
         else if (m_TimeFormat == 6)
@@ -85,10 +89,9 @@ void QxLogListener::FormatLine(XString& out, int source, CKDWORD level, int line
     out += "[";
     out += QxLogManager::GetLevelName(level);
     out += "] ";
-    XString time;
-    if (m_TimeFormat && FormatTime(time)) {
+    if (m_TimeFormat && FormatTime(m_TimeText)) {
         out += "[";
-        out += time;
+        out += m_TimeText;
         out += "] ";
     }
     if (m_Flags & QXLOG_FLAG_SOURCE_LINE) {

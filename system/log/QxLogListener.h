@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "includes/CKTypes.h"
 #include "includes/XArray.h"
 #include "includes/XString.h"
@@ -68,4 +70,11 @@ protected:
     XArray<int> m_Sources;
     QxTimeProfiler m_Start;
     QxLogManager* m_Manager = nullptr;
+
+private:
+    // The date part of the time formats with a date, formatted once a second.
+    char m_DateText[64] = {};
+    int m_DateFormat = 0;
+    uint32_t m_DateSecond = 0;
+    XString m_TimeText;
 };

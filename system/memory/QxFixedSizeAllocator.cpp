@@ -27,6 +27,7 @@ void QxFixedSizeAllocator::Clear()
         ::operator delete[](chunk.m_Data);
     m_Chunks.Clear();
     m_Spans.Clear();
+    m_Tombstones = 0;
     m_LastAllocated = -1;
     m_LastFreed = -1;
     m_FirstMaybeFree = 0;
@@ -91,13 +92,44 @@ void* QxFixedSizeAllocator::Allocate()
     m_Chunks.PushBack(chunk);
     int index = m_Chunks.Size() - 1;
 
-    ChunkSpan span{chunk.m_Data, index};
-    int at = FindSpan(chunk.m_Data) + 1;
-    m_Spans.Insert(at, span);
+    AddSpan(chunk.m_Data, index);
 
     m_LastAllocated = index;
     m_LastFreed = index;
     return AllocateFrom(m_Chunks.Begin()[index]);
+}
+
+void QxFixedSizeAllocator::AddSpan(char* data, int index)
+{
+    const size_t chunkBytes = (size_t) m_BlocksPerChunk * m_BlockSize;
+    int at = FindSpan(data);
+    ChunkSpan* spans = m_Spans.Begin();
+    // The memory of a freed chunk given again: its tombstone comes back.
+    if (at >= 0 && spans[at].m_Data == data) {
+        spans[at].m_Index = index;
+        --m_Tombstones;
+        return;
+    }
+    // Only the neighbours can overlap the new chunk (spans do not overlap
+    // and have one size), and only tombstones: those go first.
+    const bool before = at >= 0 && spans[at].m_Data + chunkBytes > data;
+    const bool after = at + 1 < m_Spans.Size() && spans[at + 1].m_Data < data + chunkBytes;
+    if (before || after) {
+        DropTombstones();
+        at = FindSpan(data);
+    }
+    m_Spans.Insert(at + 1, ChunkSpan{data, index});
+}
+
+void QxFixedSizeAllocator::DropTombstones()
+{
+    int kept = 0;
+    ChunkSpan* spans = m_Spans.Begin();
+    for (int i = 0; i < m_Spans.Size(); ++i)
+        if (spans[i].m_Index >= 0)
+            spans[kept++] = spans[i];
+    m_Spans.Resize(kept);
+    m_Tombstones = 0;
 }
 
 // Index in m_Spans of the last span whose data starts at or below data, or -1.
@@ -129,7 +161,7 @@ int QxFixedSizeAllocator::FindChunk(const void* block) const
     if (s < 0)
         return -1;
     const ChunkSpan& span = m_Spans.Begin()[s];
-    if (p >= span.m_Data + chunkBytes)
+    if (span.m_Index < 0 || p >= span.m_Data + chunkBytes)
         return -1;
     return span.m_Index;
 }
@@ -161,7 +193,9 @@ void QxFixedSizeAllocator::RemoveLastChunk()
 {
     int last = m_Chunks.Size() - 1;
     char* data = m_Chunks.Begin()[last].m_Data;
-    m_Spans.RemoveAt(FindSpan(data));
+    m_Spans.Begin()[FindSpan(data)].m_Index = -1;
+    if (2 * ++m_Tombstones > m_Spans.Size())
+        DropTombstones();
     ::operator delete[](data);
     m_Chunks.Resize(last);
     if (m_FirstMaybeFree > last)

@@ -46,7 +46,10 @@ private:
         CKDWORD m_BlockCount;
     };
     // Chunks sorted by address, so the owner of a block is found by binary
-    // search whatever the order of frees.
+    // search whatever the order of frees. A freed chunk's span stays as a
+    // tombstone (index -1) until tombstones are half the spans or a new
+    // chunk would overlap one: freeing chunks in address order would
+    // otherwise move the whole array once per chunk. No two spans overlap.
     struct ChunkSpan
     {
         char* m_Data;
@@ -58,6 +61,8 @@ private:
     int FindSpan(const char* data) const;
     void SwapChunks(int a, int b);
     void RemoveLastChunk();
+    void AddSpan(char* data, int index);
+    void DropTombstones();
 
     CKDWORD m_ChunkSize;
     CKDWORD m_BlockSize;
@@ -69,4 +74,5 @@ private:
     // blocks starts here.
     int m_FirstMaybeFree = 0;
     XArray<ChunkSpan> m_Spans;
+    int m_Tombstones = 0;
 };

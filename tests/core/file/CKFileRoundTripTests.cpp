@@ -603,3 +603,40 @@ TEST_F(CKFileRoundTrip, LoadedChunksBorrowFromAMappedPlainFileAndNeverWriteIt)
         EXPECT_EQ(ReadWholeFile(path), before);
     }
 }
+
+TEST_F(CKFileRoundTrip, ReferencesResolveWhetherSavedIdsAreDenseOrFarAboveTheirCount)
+{
+    // One object with a low id, then ids thousands above the ten saved: the
+    // loader indexes the first directly and the rest through its table.
+    TestTempDir dir;
+    std::string path = dir.File("sparse.qdx");
+    std::vector<FileTestItem*> items = {NewItem(m_Context, "Item0")};
+    std::vector<CK_ID> gone;
+    for (int i = 0; i < 3000; ++i)
+        gone.push_back(NewItem(m_Context)->GetID());
+    m_Context->DestroyObjects(gone.data(), (int) gone.size());
+    for (int i = 1; i < 10; ++i)
+        items.push_back(NewItem(m_Context, ("Item" + std::to_string(i)).c_str()));
+    for (size_t i = 0; i < items.size(); ++i)
+        items[i]->m_Ref = items[(i + 3) % items.size()]->GetID();
+    CKFile* file = m_Context->CreateCKFile();
+    ASSERT_EQ(file->StartSave(path.c_str()), 0);
+    for (FileTestItem* item : items)
+        file->SaveObject(item);
+    ASSERT_EQ(file->EndSave(), 0);
+    m_Context->DeleteCKFile(file);
+
+    CKContext* fresh = NewContext();
+    CKFile* loader = fresh->CreateCKFile();
+    ASSERT_EQ(loader->Load(path.c_str(), nullptr, 0), 0);
+    fresh->DeleteCKFile(loader);
+    for (size_t i = 0; i < items.size(); ++i) {
+        auto* back = static_cast<FileTestItem*>(
+            fresh->GetObjectByNameAndClass(("Item" + std::to_string(i)).c_str(), FileTestItem::m_ClassID));
+        ASSERT_NE(back, nullptr);
+        CKObject* target = fresh->GetObject(back->m_Ref);
+        ASSERT_NE(target, nullptr) << i;
+        EXPECT_STREQ(target->GetName(), items[(i + 3) % items.size()]->GetName());
+    }
+    CloseContext(fresh);
+}

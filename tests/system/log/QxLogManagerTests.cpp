@@ -187,6 +187,30 @@ TEST(QxLogManager, TimeSelectorsZeroToSeven)
     }
 }
 
+TEST(QxLogManager, TheDateFollowsTheClockFromOneMessageToTheNext)
+{
+    // The date part is formatted again when the second changes, the
+    // milliseconds every time.
+    FakeClocks clocks;
+    LogCapture capture;
+    QxLogManager* log = QxGetLogManager();
+    capture.Listener()->SetTimeFormat(3);
+    log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("a");
+    g_Now.millisecond = 999;
+    log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("b");
+    g_Now.second += 1;
+    g_Now.unixSeconds += 1;
+    g_Now.millisecond = 0;
+    log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("c");
+    g_Now.day += 1;
+    g_Now.unixSeconds += 86400;
+    log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("d");
+    EXPECT_EQ(capture.Lines(), (std::vector<std::string>{"[QxMath] [INFO] [05/03/09 14:07:31:042] : a\n",
+                                                         "[QxMath] [INFO] [05/03/09 14:07:31:999] : b\n",
+                                                         "[QxMath] [INFO] [05/03/09 14:07:32:000] : c\n",
+                                                         "[QxMath] [INFO] [06/03/09 14:07:32:000] : d\n"}));
+}
+
 TEST(QxLogManager, TheFormatBufferDoublesAndTooLongTextsAreDropped)
 {
     LogCapture capture;

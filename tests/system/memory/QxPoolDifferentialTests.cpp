@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -80,6 +82,44 @@ TEST(QxPoolDifferential, RandomAllocationsKeepTheirBytesAndChunksStayCompact)
             EXPECT_LE(m.GetPool(c)->GetChunkCount(), 1) << "class " << c;
         }
     }
+}
+
+TEST(QxFixedSizeAllocator, ChunksFreedInAddressOrderOrAnyOtherAndMadeAgainKeepTheirBlocks)
+{
+    // 16 blocks a chunk: thousands of chunks come and go, freed from the
+    // first made, the last made or at random, and made again.
+    QxFixedSizeAllocator pool(64, 1024);
+    std::mt19937 rng(9);
+    std::vector<void*> live;
+    auto stamp = [](void* block) { return (unsigned char) (((uintptr_t) block >> 6) * 31u); };
+    for (int round = 0; round < 24; ++round) {
+        const size_t grow = live.size() + (size_t) (rng() % 20000);
+        while (live.size() < grow) {
+            void* block = pool.Allocate();
+            ASSERT_NE(block, nullptr);
+            std::memset(block, stamp(block), 64);
+            live.push_back(block);
+        }
+        const size_t keep = rng() % (live.size() + 1);
+        // Freed from the back: reversed first to free the oldest first,
+        // shuffled to free at random.
+        if (round % 3 == 0)
+            std::reverse(live.begin(), live.end());
+        else if (round % 3 == 2)
+            std::shuffle(live.begin(), live.end(), rng);
+        while (live.size() > keep) {
+            ASSERT_TRUE(pool.Free(live.back()));
+            live.pop_back();
+        }
+        for (void* block : live) {
+            ASSERT_TRUE(pool.Owns(block)) << "round " << round;
+            ASSERT_EQ(*static_cast<unsigned char*>(block), stamp(block)) << "round " << round;
+        }
+    }
+    for (void* block : live)
+        ASSERT_TRUE(pool.Free(block));
+    EXPECT_FALSE(pool.HasLiveBlocks());
+    EXPECT_LE(pool.GetChunkCount(), 1);
 }
 
 } // namespace
