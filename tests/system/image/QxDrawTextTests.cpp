@@ -140,7 +140,7 @@ TEST(QxDrawTextTests, TextLandsInsideItsRectangleWithTheRequestedAlignment)
     PlatformDeleteObject(font);
 }
 
-TEST(QxDrawTextTests, WideTextUsesThePlatformColoursByDefault)
+TEST(QxDrawTextTests, WideTextUsesThePlatformColoursByDefaultAndNullsFail)
 {
     const CKDWORD fill = 0xFF808080;
     PlatformFont* font = QxCreateFont("Arial", 12, 400, FALSE, FALSE);
@@ -153,19 +153,14 @@ TEST(QxDrawTextTests, WideTextUsesThePlatformColoursByDefault)
         for (int x = 0; x < 100; ++x)
             black = black || canvas.At(x, y) == 0xFF000000u;
     EXPECT_TRUE(black);
-    PlatformDeleteObject(font);
-}
-
-TEST(QxDrawTextTests, NullBitmapFontOrTextFails)
-{
-    PlatformFont* font = QxCreateFont("Arial", 12, 400, FALSE, FALSE);
-    Canvas canvas(10, 10, 0);
+    // A null bitmap, font or text fails; an empty text draws nothing.
+    Canvas small(10, 10, 0);
     const PlatformRect rect{0, 0, 10, 10};
     EXPECT_FALSE(QxDrawText(nullptr, font, "a", rect, 0, 0, 0));
-    EXPECT_FALSE(QxDrawText(canvas.Bitmap, nullptr, "a", rect, 0, 0, 0));
-    EXPECT_FALSE(QxDrawText(canvas.Bitmap, font, nullptr, rect, 0, 0, 0));
-    EXPECT_FALSE(QxDrawTextW(canvas.Bitmap, font, nullptr, rect, 0));
-    EXPECT_TRUE(QxDrawText(canvas.Bitmap, font, "", rect, 0, 0, 0));
+    EXPECT_FALSE(QxDrawText(small.Bitmap, nullptr, "a", rect, 0, 0, 0));
+    EXPECT_FALSE(QxDrawText(small.Bitmap, font, nullptr, rect, 0, 0, 0));
+    EXPECT_FALSE(QxDrawTextW(small.Bitmap, font, nullptr, rect, 0));
+    EXPECT_TRUE(QxDrawText(small.Bitmap, font, "", rect, 0, 0, 0));
     PlatformDeleteObject(font);
 }
 

@@ -107,7 +107,7 @@ TEST(QxBbox, ClassifyOrdersBoxesAsSeenFromAPoint)
     EXPECT_EQ(small.Classify(crossing, insideSmall), 0);
 }
 
-TEST(QxTransformBox2D, BoxInFrontIsVisibleWithItsScreenExtents)
+TEST(QxTransformBox2D, ScreenExtentsInFrontCullingBehindAndSidesOfBoxesAcrossTheViewer)
 {
     QxMatrix projection;
     projection.Perspective(kPi / 2, 1.0f, 1.0f, 100.0f);
@@ -123,55 +123,36 @@ TEST(QxTransformBox2D, BoxInFrontIsVisibleWithItsScreenExtents)
     EXPECT_FLOAT_EQ(extents.right, 100.0f + 100.0f / 9.0f);
     EXPECT_FLOAT_EQ(extents.top, 50.0f - 50.0f / 9.0f);
     EXPECT_FLOAT_EQ(extents.bottom, 50.0f + 50.0f / 9.0f);
-}
-
-TEST(QxTransformBox2D, BoxBehindTheCameraIsCulled)
-{
-    QxMatrix projection;
-    projection.Perspective(kPi / 2, 1.0f, 1.0f, 100.0f);
-    const QxBbox box(QxVector(-1, -1, -11), QxVector(1, 1, -9));
-    CKDWORD orFlags = 0, andFlags = 0;
-    EXPECT_FALSE(QxTransformBox2D(projection, box, nullptr, nullptr, &orFlags, &andFlags));
+    // A box behind the camera is culled.
+    const QxBbox behind(QxVector(-1, -1, -11), QxVector(1, 1, -9));
+    EXPECT_FALSE(QxTransformBox2D(projection, behind, nullptr, nullptr, &orFlags, &andFlags));
     EXPECT_TRUE(andFlags & QX_CLIP_FRONT);
-}
-
-TEST(QxTransformBox2D, BoxStraddlingTheViewerTakesTheViewportSidesItCrosses)
-{
-    QxMatrix projection;
-    projection.Perspective(kPi / 2, 1.0f, 1.0f, 100.0f);
-    const QxBbox box(QxVector(0.5f, -0.5f, -5), QxVector(3, 0.5f, 5));
-    const QxRect viewport(0, 0, 200, 200);
-    QxRect extents;
-    CKDWORD orFlags = 0, andFlags = 0;
-    EXPECT_TRUE(QxTransformBox2D(projection, box, &viewport, &extents, &orFlags, &andFlags));
+    // A box straddling the viewer takes the viewport sides it crosses.
+    const QxBbox straddling(QxVector(0.5f, -0.5f, -5), QxVector(3, 0.5f, 5));
+    const QxRect square(0, 0, 200, 200);
+    EXPECT_TRUE(QxTransformBox2D(projection, straddling, &square, &extents, &orFlags, &andFlags));
     EXPECT_TRUE(orFlags & QX_CLIP_FRONT);
     // Behind the viewer w < 0, so a corner there is both left of -w and right
     // of w (and above and below): every side is widened to the viewport.
     EXPECT_EQ(orFlags & 0xF0u, 0xF0u);
-    EXPECT_EQ(extents, viewport);
+    EXPECT_EQ(extents, square);
 
     // A box that only reaches behind the viewer below the x = -w line keeps its computed right side.
     const QxBbox low(QxVector(-3, -0.5f, -0.5f), QxVector(-0.5f, 0.5f, 5));
-    EXPECT_TRUE(QxTransformBox2D(projection, low, &viewport, &extents, &orFlags, &andFlags));
+    EXPECT_TRUE(QxTransformBox2D(projection, low, &square, &extents, &orFlags, &andFlags));
     EXPECT_TRUE(orFlags & QX_CLIP_FRONT);
     EXPECT_FALSE(orFlags & QX_CLIP_RIGHT);
     EXPECT_EQ(extents.left, 0.0f);
     EXPECT_LT(extents.right, 100.0f);
-}
-
-TEST(QxTransformBox2D, AFlatBoxUsesItsFourCorners)
-{
-    QxMatrix projection;
-    projection.Perspective(kPi / 2, 1.0f, 1.0f, 100.0f);
-    const QxBbox box(QxVector(-1, -1, 4), QxVector(1, 1, 4));
-    const QxRect viewport(0, 0, 100, 100);
-    QxRect extents;
-    EXPECT_TRUE(QxTransformBox2D(projection, box, &viewport, &extents, nullptr, nullptr));
+    // A flat box uses its four corners.
+    const QxBbox flat(QxVector(-1, -1, 4), QxVector(1, 1, 4));
+    const QxRect small(0, 0, 100, 100);
+    EXPECT_TRUE(QxTransformBox2D(projection, flat, &small, &extents, nullptr, nullptr));
     EXPECT_FLOAT_EQ(extents.left, 50.0f - 50.0f / 4.0f);
     EXPECT_FLOAT_EQ(extents.bottom, 50.0f + 50.0f / 4.0f);
     // Extents are written only when both they and the viewport are given.
-    EXPECT_TRUE(QxTransformBox2D(projection, box, &viewport, nullptr, nullptr, nullptr));
-    EXPECT_TRUE(QxTransformBox2D(projection, box, nullptr, &extents, nullptr, nullptr));
+    EXPECT_TRUE(QxTransformBox2D(projection, flat, &small, nullptr, nullptr, nullptr));
+    EXPECT_TRUE(QxTransformBox2D(projection, flat, nullptr, &extents, nullptr, nullptr));
 }
 
 TEST(QxProjectBoxDepthRange, GivesTheNearestAndFarthestCornerDepths)
