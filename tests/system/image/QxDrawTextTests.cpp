@@ -13,7 +13,7 @@
 
 namespace {
 
-TEST(QxFontTests, PointSizesBecomeNegativePixelHeightsAt96Dpi)
+TEST(QxFontTests, PointSizesBecomeNegativePixelHeightsAt96DpiAndOptionsTextFormats)
 {
     PlatformFont* font = QxCreateFont("Arial", 12, 700, TRUE, FALSE);
     ASSERT_NE(font, nullptr);
@@ -39,10 +39,7 @@ TEST(QxFontTests, PointSizesBecomeNegativePixelHeightsAt96Dpi)
     EXPECT_EQ(info.Underline, TRUE);
     PlatformDeleteObject(font);
     EXPECT_FALSE(QxGetFontInfo(nullptr, info));
-}
-
-TEST(QxDrawTextTests, OptionBitsMapToTheTextFormat)
-{
+    // Option bits map to the text format.
     // Pairs of option bits and the text format they give.
     const CKDWORD cases[] = {
         1 + 4 + 32, 39, 0,  0,  2,       0,  8,  0, 1,      1, 4,       2,  1 + 4,           3,  16,      40,

@@ -95,7 +95,7 @@ double Psnr(const std::vector<CKDWORD>& a, const std::vector<CKDWORD>& b)
     return 10 * std::log10(255.0 * 255.0 / (se / (a.size() * 3.0)));
 }
 
-TEST(QxQuantizerTests, OnlyA256EntryPaletteOfFourByteEntriesFrom32BitPixelsIsLearnt)
+TEST(QxQuantizerTests, OnlyFourByte256EntryPalettesFrom32BitPixelsAreLearntAndOneColourIsFound)
 {
     std::vector<CKDWORD> src(64, 0xFF102030);
     std::vector<CKBYTE> indices(64, 0x77), palette(1024, 0xAB);
@@ -116,19 +116,16 @@ TEST(QxQuantizerTests, OnlyA256EntryPaletteOfFourByteEntriesFrom32BitPixelsIsLea
         for (size_t b = 0; b < palette.size(); ++b)
             ASSERT_EQ(palette[b], i == 1 && b < 768 ? palette[b] : 0xAB) << i;
     }
-}
-
-TEST(QxQuantizerTests, ASingleColourIsFoundInThePalette)
-{
+    // A single colour is found in the palette.
     for (int size : {64, 20, 4}) // 20 x 20 and 4 x 4: well below 1500 pixels
     {
-        std::vector<CKDWORD> src(size_t(size) * size, 0xFF3C82C8);
-        std::vector<CKBYTE> indices(src.size()), palette(1024, 0);
-        ASSERT_TRUE(QxQuantizeImage(Argb(size, size, src), Paletted(size, size, indices, palette)));
+        std::vector<CKDWORD> one(size_t(size) * size, 0xFF3C82C8);
+        std::vector<CKBYTE> oneIndices(one.size()), onePalette(1024, 0);
+        ASSERT_TRUE(QxQuantizeImage(Argb(size, size, one), Paletted(size, size, oneIndices, onePalette)));
         const int i = QxQuantizerSearch(0x3C, 0x82, 0xC8);
-        EXPECT_NEAR(palette[i * 4 + 0], 0x3C, 1) << size;
-        EXPECT_NEAR(palette[i * 4 + 1], 0x82, 1) << size;
-        EXPECT_NEAR(palette[i * 4 + 2], 0xC8, 1) << size;
+        EXPECT_NEAR(onePalette[i * 4 + 0], 0x3C, 1) << size;
+        EXPECT_NEAR(onePalette[i * 4 + 1], 0x82, 1) << size;
+        EXPECT_NEAR(onePalette[i * 4 + 2], 0xC8, 1) << size;
     }
 }
 

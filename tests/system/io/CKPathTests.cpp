@@ -105,7 +105,7 @@ TEST(CKPathSplitter, RefusesPathsOf260CharactersOrMore)
     EXPECT_EQ(capture.Lines().size(), 3u);
 }
 
-TEST(CKPathMaker, JoinsPartsWithTheSeparatorsTheyLack)
+TEST(CKPathMaker, JoinsPartsWithTheSeparatorsTheyLackAndRefusesWhatCountsTo260)
 {
     LogCapture capture;
     struct MakeCase
@@ -130,11 +130,7 @@ TEST(CKPathMaker, JoinsPartsWithTheSeparatorsTheyLack)
         EXPECT_EQ(made.GetFileName(), c.expected);
     }
     EXPECT_TRUE(capture.Lines().empty());
-}
-
-TEST(CKPathMaker, RefusesPartsThatCountTo260)
-{
-    LogCapture capture;
+    // Parts that count to 260 are refused with one error line each.
     std::string dir250(250, 'd');
     // "c:" 3 + 251 + "x" 2 + ".t" 3 = 259: made.
     CKPathMaker fits("c:", dir250.c_str(), "x", ".t");

@@ -51,7 +51,7 @@ TEST(QxFile, UnknownModesReadInBinaryAndSeekOriginsAreBeginEndAndCurrent)
     EXPECT_FALSE(file.Seek(-1, QX_SEEK_BEGIN));
 }
 
-TEST(QxFile, ModesMapToTheirOpenModes)
+TEST(QxFile, ModesMapToTheirOpenModesAndFileModesGiveTheBits)
 {
     TestTempDir dir;
     std::string path = dir.File("m.txt");
@@ -70,6 +70,10 @@ TEST(QxFile, ModesMapToTheirOpenModes)
     ASSERT_TRUE(file.Open(path.c_str(), QX_FILE_WRITE));
     file.Close();
     EXPECT_EQ(TestReadFile(path), "");
+    // File modes: the mode bits, or zero.
+    EXPECT_EQ(QxGetFileMode(dir.Path().c_str()) & S_IFMT, unsigned(S_IFDIR));
+    EXPECT_EQ(QxGetFileMode(dir.File("none").c_str()), 0u);
+    EXPECT_EQ(QxGetFileMode(nullptr), 0u);
 }
 
 TEST(QxFile, LinesItemsAndScanf)
@@ -97,12 +101,4 @@ TEST(QxFile, LinesItemsAndScanf)
     char items[6] = {};
     EXPECT_EQ(file.ReadItems(items, 2, 3), 3u);
     EXPECT_EQ(std::string(items, 6), "first ");
-}
-
-TEST(QxGetFileMode, GivesModeBitsOrZero)
-{
-    TestTempDir dir;
-    EXPECT_EQ(QxGetFileMode(dir.Path().c_str()) & S_IFMT, unsigned(S_IFDIR));
-    EXPECT_EQ(QxGetFileMode(dir.File("none").c_str()), 0u);
-    EXPECT_EQ(QxGetFileMode(nullptr), 0u);
 }

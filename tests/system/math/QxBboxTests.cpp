@@ -19,7 +19,7 @@ QxBbox UnitBox()
 
 } // namespace
 
-TEST(QxBbox, StoresTheMaximumCornerFirst)
+TEST(QxBbox, StoresTheMaximumCornerFirstContainsItsBoundsAndMerges)
 {
     const QxBbox box(QxVector(-1, -2, -3), QxVector(4, 5, 6));
     float words[6];
@@ -28,19 +28,16 @@ TEST(QxBbox, StoresTheMaximumCornerFirst)
     EXPECT_EQ(words[3], -1.0f);
     EXPECT_EQ(box.GetCenter(), QxVector(1.5f, 1.5f, 1.5f));
     EXPECT_EQ(box.GetHalfSize(), QxVector(2.5f, 3.5f, 4.5f));
-}
-
-TEST(QxBbox, ContainmentTestsIncludeTheBoundsAndMergeExtends)
-{
-    const QxBbox box = UnitBox();
+    // Containment tests include the bounds; merging extends.
+    const QxBbox unit = UnitBox();
     for (const QxVector& p : {QxVector(1, -1, 0), QxVector(-1, 1, 1), QxVector(0, 0, -1)})
-        EXPECT_TRUE(box.VectorIn(p));
+        EXPECT_TRUE(unit.VectorIn(p));
     for (const QxVector& p : {QxVector(1.0001f, 0, 0), QxVector(0, -1.0001f, 0), QxVector(0, 0, 1.0001f)})
-        EXPECT_FALSE(box.VectorIn(p));
-    EXPECT_TRUE(box.IsBoxInside(box));
-    EXPECT_TRUE(box.IsBoxInside(QxBbox(QxVector(-1, 0, 0), QxVector(0, 1, 1))));
-    EXPECT_FALSE(box.IsBoxInside(QxBbox(QxVector(-1, 0, 0), QxVector(0, 1, 1.5f))));
-    EXPECT_FALSE(box.IsBoxInside(QxBbox(QxVector(-1.5f, 0, 0), QxVector(0, 1, 1))));
+        EXPECT_FALSE(unit.VectorIn(p));
+    EXPECT_TRUE(unit.IsBoxInside(unit));
+    EXPECT_TRUE(unit.IsBoxInside(QxBbox(QxVector(-1, 0, 0), QxVector(0, 1, 1))));
+    EXPECT_FALSE(unit.IsBoxInside(QxBbox(QxVector(-1, 0, 0), QxVector(0, 1, 1.5f))));
+    EXPECT_FALSE(unit.IsBoxInside(QxBbox(QxVector(-1.5f, 0, 0), QxVector(0, 1, 1))));
     QxBbox merged(QxVector(0, 0, 0), QxVector(1, 1, 1));
     merged.Merge(QxVector(2, -1, 0.5f));
     EXPECT_EQ(merged, QxBbox(QxVector(0, -1, 0), QxVector(2, 1, 1)));
@@ -48,7 +45,7 @@ TEST(QxBbox, ContainmentTestsIncludeTheBoundsAndMergeExtends)
     EXPECT_EQ(merged, QxBbox(QxVector(-3, -1, 0), QxVector(2, 1, 5)));
 }
 
-TEST(QxBbox, OutcodesSayWhereTheBoxLiesAndAreZeroForTouchingBoxes)
+TEST(QxBbox, OutcodesAndClassifySayWhereBoxesLie)
 {
     const QxBbox box(QxVector(0, 0, 0), QxVector(1, 1, 1));
     EXPECT_EQ(box.PointOutcode(QxVector(2, 0.5f, -1)), 544u);
@@ -58,6 +55,24 @@ TEST(QxBbox, OutcodesSayWhereTheBoxLiesAndAreZeroForTouchingBoxes)
     EXPECT_EQ(box.BoxOutcode(QxBbox(QxVector(1, 1, 1), QxVector(2, 2, 2))), 0u);
     EXPECT_EQ(box.BoxOutcode(QxBbox(QxVector(2, 0, 0), QxVector(3, 1, 1))), 32u);
     EXPECT_EQ(box.BoxOutcode(QxBbox(QxVector(-3, 0, -5), QxVector(-2, 1, -4))), 16u | 512u);
+    // Classify orders boxes as seen from a point.
+    const QxBbox& small = box;
+    const QxBbox big(QxVector(-2, -2, -2), QxVector(3, 3, 3));
+    const QxBbox far(QxVector(5, 5, 5), QxVector(6, 6, 6));
+    const QxBbox crossing(QxVector(0.5f, 0.5f, 0.5f), QxVector(2, 2, 2));
+    const QxVector outsideAll(10, 10, 10);
+    const QxVector insideBigOnly(-1, -1, -1);
+    const QxVector insideSmall(0.5f, 0.5f, 0.5f);
+    // The viewpoint outside this box.
+    EXPECT_EQ(small.Classify(far, outsideAll), 0);      // disjoint
+    EXPECT_EQ(big.Classify(small, outsideAll), -1);     // this contains other
+    EXPECT_EQ(small.Classify(crossing, outsideAll), 0); // other does not contain this
+    EXPECT_EQ(small.Classify(big, insideBigOnly), -1);  // other contains this and the point
+    EXPECT_EQ(small.Classify(big, outsideAll), 1);      // other contains this, not the point
+    // The viewpoint inside this box.
+    EXPECT_EQ(small.Classify(far, insideSmall), -1);
+    EXPECT_EQ(small.Classify(big, insideSmall), 1);
+    EXPECT_EQ(small.Classify(crossing, insideSmall), 0);
 }
 
 TEST(QxBbox, TransformFromIsTheTightBoundOfTheTransformedCorners)
@@ -84,27 +99,6 @@ TEST(QxBbox, TransformFromIsTheTightBoundOfTheTransformedCorners)
         }
         ASSERT_LT(mathtest::Distance(result.Min, corners.Min) + mathtest::Distance(result.Max, corners.Max), 1e-4) << n;
     }
-}
-
-TEST(QxBbox, ClassifyOrdersBoxesAsSeenFromAPoint)
-{
-    const QxBbox small(QxVector(0, 0, 0), QxVector(1, 1, 1));
-    const QxBbox big(QxVector(-2, -2, -2), QxVector(3, 3, 3));
-    const QxBbox far(QxVector(5, 5, 5), QxVector(6, 6, 6));
-    const QxBbox crossing(QxVector(0.5f, 0.5f, 0.5f), QxVector(2, 2, 2));
-    const QxVector outsideAll(10, 10, 10);
-    const QxVector insideBigOnly(-1, -1, -1);
-    const QxVector insideSmall(0.5f, 0.5f, 0.5f);
-    // The viewpoint outside this box.
-    EXPECT_EQ(small.Classify(far, outsideAll), 0);      // disjoint
-    EXPECT_EQ(big.Classify(small, outsideAll), -1);     // this contains other
-    EXPECT_EQ(small.Classify(crossing, outsideAll), 0); // other does not contain this
-    EXPECT_EQ(small.Classify(big, insideBigOnly), -1);  // other contains this and the point
-    EXPECT_EQ(small.Classify(big, outsideAll), 1);      // other contains this, not the point
-    // The viewpoint inside this box.
-    EXPECT_EQ(small.Classify(far, insideSmall), -1);
-    EXPECT_EQ(small.Classify(big, insideSmall), 1);
-    EXPECT_EQ(small.Classify(crossing, insideSmall), 0);
 }
 
 TEST(QxTransformBox2D, ScreenExtentsInFrontCullingBehindAndSidesOfBoxesAcrossTheViewer)

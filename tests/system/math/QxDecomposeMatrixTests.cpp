@@ -158,7 +158,7 @@ TEST(QxDecomposeMatrixEx, SnuggleBringsTheScaleOrientationNearTheIdentity)
     EXPECT_VECTOR_NEAR(scale, 2, 1, 3, 1e-5);
 }
 
-TEST(QxPolarDecomposition, RankDeficientMatricesStillGiveAnOrthogonalFactor)
+TEST(QxPolarDecomposition, RankDeficientMatricesStillGiveAnOrthogonalFactorAndSpectralRebuilds)
 {
     const QxMatrix cases[] = {
         Diagonal(0, 0, 0),
@@ -181,6 +181,22 @@ TEST(QxPolarDecomposition, RankDeficientMatricesStillGiveAnOrthogonalFactor)
             for (int j = 0; j < 3; ++j)
                 EXPECT_EQ(s[i][j], s[j][i]);
     }
+    // The spectral decomposition rebuilds the symmetric matrix from its eigenvectors.
+    QxMatrix sym = QxMatrix::Identity();
+    sym[0][0] = 4;
+    sym[1][1] = 3;
+    sym[2][2] = 2;
+    sym[0][1] = sym[1][0] = 1;
+    sym[1][2] = sym[2][1] = 0.5f;
+    QxMatrix u;
+    const QxVector k = QxSpectralDecomposition(sym, u);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            const double value =
+                double(u[i][0]) * u[j][0] * k.x + double(u[i][1]) * u[j][1] * k.y + double(u[i][2]) * u[j][2] * k.z;
+            EXPECT_NEAR(value, sym[i][j], 1e-5);
+        }
+    EXPECT_NEAR(u.GetDeterminant(), 1.0f, 1e-6);
 }
 
 TEST(QxPolarDecomposition, NonFiniteInputGivesTheIdentityWithoutAWarningAndExtremeScalesStayInRange)
@@ -210,25 +226,6 @@ TEST(QxPolarDecomposition, NonFiniteInputGivesTheIdentityWithoutAWarningAndExtre
         EXPECT_NEAR(std::fabs(q[0][0]), 1.0f, 1e-6) << s;
         EXPECT_NEAR(std::fabs(q[2][2]), 1.0f, 1e-6) << s;
     }
-}
-
-TEST(QxSpectralDecomposition, RebuildsTheSymmetricMatrixFromItsEigenvectors)
-{
-    QxMatrix s = QxMatrix::Identity();
-    s[0][0] = 4;
-    s[1][1] = 3;
-    s[2][2] = 2;
-    s[0][1] = s[1][0] = 1;
-    s[1][2] = s[2][1] = 0.5f;
-    QxMatrix u;
-    const QxVector k = QxSpectralDecomposition(s, u);
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) {
-            const double value =
-                double(u[i][0]) * u[j][0] * k.x + double(u[i][1]) * u[j][1] * k.y + double(u[i][2]) * u[j][2] * k.z;
-            EXPECT_NEAR(value, s[i][j], 1e-5);
-        }
-    EXPECT_NEAR(u.GetDeterminant(), 1.0f, 1e-6);
 }
 
 TEST(QxSnuggle, TiesGoToTheLaterIndexAndAUniformScaleGivesTheConjugate)

@@ -137,7 +137,7 @@ TEST(QxMatrix, GeneralInverseTimesMatrixIsTheIdentityAndSingularMatricesFail)
     EXPECT_TRUE(mathtest::SameBits(product, before));
 }
 
-TEST(QxMatrix, ProjectionBuildersFillTheNamedElementsOnly)
+TEST(QxMatrix, ProjectionBuildersFillTheNamedElementsOnlyAndUnprojectInverts)
 {
     QxMatrix p, r, o;
     p.Perspective(kPi / 2, 2.0f, 1.0f, 11.0f);
@@ -147,6 +147,19 @@ TEST(QxMatrix, ProjectionBuildersFillTheNamedElementsOnly)
     EXPECT_LT(mathtest::MaxAbsDifference(r, QxMatrix(0.5f, 0, 0, 0, 0, 0.5f, 0, 0, -0.5f, 0, 1.1f, 1, 0, 0, -1.1f, 0)),
               2e-6);
     EXPECT_EQ(o, QxMatrix(2, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0.25f, 0, 0, 0, -0.25f, 1));
+    // Unprojecting gives back the point that projects onto the screen point.
+    QxMatrix projection;
+    projection.Perspective(1.0f, 0.75f, 1.0f, 100.0f);
+    const QxVector point(2.0f, -1.5f, 12.0f);
+    QxVector4 h;
+    QxMultiplyMatrixVector4(h, projection, point);
+    // Both screen coordinates are in units of the horizontal scale.
+    const Qx2DVector screen(h.x / h.w, h.y / h.w * projection[0][0] / projection[1][1]);
+    QxVector back;
+    QxUnprojectPoint(projection, screen, point.z, back);
+    EXPECT_NEAR(back.x, point.x, 1e-4);
+    EXPECT_NEAR(back.y, point.y, 1e-4);
+    EXPECT_EQ(back.z, point.z);
 }
 
 TEST(QxMatrix, SingleVectorTransformsDeterminantAndTranspose)
@@ -170,22 +183,6 @@ TEST(QxMatrix, SingleVectorTransformsDeterminantAndTranspose)
     EXPECT_EQ(t, QxMatrix(2, 0, 0, 7, 1, 3, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1));
     QxTransposeMatrix(t, t);
     EXPECT_EQ(t, d);
-}
-
-TEST(QxMatrix, UnprojectGivesBackThePointThatProjectsOntoTheScreenPoint)
-{
-    QxMatrix projection;
-    projection.Perspective(1.0f, 0.75f, 1.0f, 100.0f);
-    const QxVector p(2.0f, -1.5f, 12.0f);
-    QxVector4 h;
-    QxMultiplyMatrixVector4(h, projection, p);
-    // Both screen coordinates are in units of the horizontal scale.
-    const Qx2DVector screen(h.x / h.w, h.y / h.w * projection[0][0] / projection[1][1]);
-    QxVector back;
-    QxUnprojectPoint(projection, screen, p.z, back);
-    EXPECT_NEAR(back.x, p.x, 1e-4);
-    EXPECT_NEAR(back.y, p.y, 1e-4);
-    EXPECT_EQ(back.z, p.z);
 }
 
 TEST(QxMatrixRotation, AxisAngleAndEulerBuildersTurnInOppositeSensesAndZeroGivesTheIdentity)

@@ -103,7 +103,7 @@ TEST(QxQuaternion, FromRotationMatchesTheAxisAngleMatrix)
     }
 }
 
-TEST(QxQuaternion, QuaternionToMatrixToQuaternionGivesBackPlusOrMinusQ)
+TEST(QxQuaternion, QuaternionToMatrixToQuaternionGivesBackPlusOrMinusQAndOrthonormalises)
 {
     // A half turn about x takes the negative-trace branch.
     QxQuaternion q;
@@ -118,17 +118,13 @@ TEST(QxQuaternion, QuaternionToMatrixToQuaternionGivesBackPlusOrMinusQ)
         QxQuaternionFromMatrix(q, m);
         ASSERT_LT(SignedDistance(p, q), 2e-6) << n;
     }
-}
-
-TEST(QxQuaternion, FromMatrixOrthonormalisesInPlaceOrRestores)
-{
+    // From a matrix it orthonormalises in place, or restores the matrix.
     QxMatrix m = QxMatrix::Identity();
     m[0][0] = 3;
     m[1][0] = 1;
     m[1][1] = 2;
     m[2][2] = 7;
     const QxMatrix original = m;
-    QxQuaternion q;
     q.FromMatrix(m, FALSE, TRUE);
     EXPECT_EQ(m, original);
     q.FromMatrix(m, FALSE, FALSE);
@@ -186,7 +182,7 @@ TEST(QxSlerp, EighthTurnOppositeEndsAndNearlyEqualEnds)
     EXPECT_LT(Length(r), 0.9995);
 }
 
-TEST(QxSlerp, TakesTheShorterArcAndStaysUnitLength)
+TEST(QxSlerp, TakesTheShorterArcAndStaysUnitLengthAndSquadIsASlerpOfSlerps)
 {
     mathtest::Random random(36);
     for (int n = 0; n < 500; ++n) {
@@ -209,21 +205,17 @@ TEST(QxSlerp, TakesTheShorterArcAndStaysUnitLength)
         QxSlerp(ends, 1.0f, a, b);
         ASSERT_LT(SignedDistance(ends, b), 1e-6);
     }
-}
-
-TEST(QxSquad, IsTheSlerpOfTwoSlerpsAndHitsItsEnds)
-{
-    mathtest::Random random(37);
-    const QxQuaternion q0 = random.UnitQuaternion(), a = random.UnitQuaternion(), b = random.UnitQuaternion(),
+    // Squad is the slerp of two slerps and hits its ends.
+    const QxQuaternion q0 = random.UnitQuaternion(), sa = random.UnitQuaternion(), sb = random.UnitQuaternion(),
                        q1 = random.UnitQuaternion();
     QxQuaternion r, outer, inner, expected;
-    QxSquad(r, 0.3f, q0, a, b, q1);
+    QxSquad(r, 0.3f, q0, sa, sb, q1);
     QxSlerp(outer, 0.3f, q0, q1);
-    QxSlerp(inner, 0.3f, a, b);
+    QxSlerp(inner, 0.3f, sa, sb);
     QxSlerp(expected, 2.0f * 0.3f * 0.7f, outer, inner);
     EXPECT_EQ(r, expected);
-    QxSquad(r, 0.0f, q0, a, b, q1);
+    QxSquad(r, 0.0f, q0, sa, sb, q1);
     EXPECT_LT(SignedDistance(r, q0), 1e-6);
-    QxSquad(r, 1.0f, q0, a, b, q1);
+    QxSquad(r, 1.0f, q0, sa, sb, q1);
     EXPECT_LT(SignedDistance(r, q1), 1e-6);
 }

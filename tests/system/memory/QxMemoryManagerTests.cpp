@@ -226,7 +226,7 @@ TEST(QxMemoryManager, ScratchBuffersAreReusedSmallestFitAndTemporaryStringsReuse
     EXPECT_EQ(global->GetUsedScratchBufferCount(), used);
 }
 
-TEST(QxMemoryManager, ReleasingTheUnusedKeepsWhatIsStillHeld)
+TEST(QxMemoryManager, ReleasingTheUnusedKeepsWhatIsHeldAndAfterShutDownFreeIsFree)
 {
     QxMemoryManager m;
     QxScratchBufferRecord* held = m.AcquireScratchBuffer(100);
@@ -244,21 +244,18 @@ TEST(QxMemoryManager, ReleasingTheUnusedKeepsWhatIsStillHeld)
     m.ReleaseUnused();
     EXPECT_EQ(m.GetFreeScratchBufferCount() + m.GetUsedScratchBufferCount(), 0);
     EXPECT_EQ(m.GetPool(QxMemoryManager::GetPoolClass(8)), nullptr);
-}
-
-TEST(QxMemoryManager, AfterShutDownFreeGoesStraightToFree)
-{
-    QxMemoryManager m;
-    void* block = m.Allocate(32);
-    void* pooled = m.AllocatePoolObject(32);
-    QxScratchBufferRecord* scratch = m.AcquireScratchBuffer(64);
+    // After shut-down, freeing goes straight to free().
+    QxMemoryManager closing;
+    void* block = closing.Allocate(32);
+    void* pooled = closing.AllocatePoolObject(32);
+    QxScratchBufferRecord* scratch = closing.AcquireScratchBuffer(64);
     ASSERT_NE(scratch, nullptr);
-    m.ShutDown();
-    m.Free(block);
-    m.FreePoolObject(32, pooled); // its chunk went with the pools
-    void* late = m.Allocate(8);
-    m.Free(late);
-    EXPECT_EQ(m.AcquireScratchBuffer(10), nullptr);
+    closing.ShutDown();
+    closing.Free(block);
+    closing.FreePoolObject(32, pooled); // its chunk went with the pools
+    void* late = closing.Allocate(8);
+    closing.Free(late);
+    EXPECT_EQ(closing.AcquireScratchBuffer(10), nullptr);
 }
 
 TEST(QxMemoryManager, ThreadsMayAllocateConcurrently)

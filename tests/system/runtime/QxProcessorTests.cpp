@@ -22,7 +22,7 @@ TEST(QxProcessor, MeasuredFrequenciesSnapToTheUsualOnes)
         EXPECT_EQ(QxSnapProcessorFrequency(c[0]), c[1]) << c[0];
 }
 
-TEST(QxProcessor, DescriptionsForInjectedMeasurements)
+TEST(QxProcessor, DescriptionsAndClocksForInjectedMeasurements)
 {
     EXPECT_EQ(Describe(10, QxSnapProcessorFrequency(2394), 2394), "Pentium IV 2.394 Ghz");
     EXPECT_EQ(Describe(7, QxSnapProcessorFrequency(960), 960), "Pentium III 966 Mhz (Estimated:960 Mhz)");
@@ -33,6 +33,22 @@ TEST(QxProcessor, DescriptionsForInjectedMeasurements)
     char small[8];
     QxFormatProcessorDescription(small, sizeof(small), "Pentium", 500, 500);
     EXPECT_STREQ(small, "Pentium");
+    // The clock from counter and cycles guards empty intervals.
+    int mhz = -1;
+    float perCycle = -1.0f;
+    QxComputeProcessorClock(1000000000u, 1000000000u, 2394000000u, &mhz, &perCycle);
+    EXPECT_EQ(mhz, 2394);
+    EXPECT_FLOAT_EQ(perCycle, 1000.0f / 2394000000.0f);
+    QxComputeProcessorClock(0, 1000000000u, 100, &mhz, &perCycle);
+    EXPECT_EQ(mhz, 0);
+    EXPECT_EQ(perCycle, 0.0f);
+    QxComputeProcessorClock(10, 0, 100, &mhz, &perCycle);
+    EXPECT_EQ(mhz, 0);
+    QxComputeProcessorClock(10, 1000, 0, &mhz, &perCycle);
+    EXPECT_EQ(mhz, 0);
+    EXPECT_EQ(perCycle, 0.0f);
+    QxComputeProcessorClock(1, 0xFFFFFFFFu, 0xFFFFFFFFu, &mhz, &perCycle);
+    EXPECT_EQ(mhz, 2147483647); // absurd, but no overflow
 }
 
 TEST(QxProcessor, TypeIdsFromFamilyModelAndFeatures)
@@ -49,25 +65,6 @@ TEST(QxProcessor, TypeIdsFromFamilyModelAndFeatures)
     EXPECT_STREQ(QxGetProcessorTypeName(7), "Pentium III");
     EXPECT_STREQ(QxGetProcessorTypeName(5), "Pentium II (Xeon or Celeron Model 5)");
     EXPECT_STREQ(QxGetProcessorTypeName(8), "");
-}
-
-TEST(QxProcessor, ClockFromCounterAndCyclesGuardsEmptyIntervals)
-{
-    int mhz = -1;
-    float perCycle = -1.0f;
-    QxComputeProcessorClock(1000000000u, 1000000000u, 2394000000u, &mhz, &perCycle);
-    EXPECT_EQ(mhz, 2394);
-    EXPECT_FLOAT_EQ(perCycle, 1000.0f / 2394000000.0f);
-    QxComputeProcessorClock(0, 1000000000u, 100, &mhz, &perCycle);
-    EXPECT_EQ(mhz, 0);
-    EXPECT_EQ(perCycle, 0.0f);
-    QxComputeProcessorClock(10, 0, 100, &mhz, &perCycle);
-    EXPECT_EQ(mhz, 0);
-    QxComputeProcessorClock(10, 1000, 0, &mhz, &perCycle);
-    EXPECT_EQ(mhz, 0);
-    EXPECT_EQ(perCycle, 0.0f);
-    QxComputeProcessorClock(1, 0xFFFFFFFFu, 0xFFFFFFFFu, &mhz, &perCycle);
-    EXPECT_EQ(mhz, 2147483647); // absurd, but no overflow
 }
 
 TEST(QxProcessor, DetectionRunsOnceAndAgreesWithItself)
