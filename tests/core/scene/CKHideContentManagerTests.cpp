@@ -11,16 +11,12 @@
 
 using HideContentTest = FileFixture;
 
-TEST_F(HideContentTest, ANewContextHasThePasswordVariableSetToEmpty)
+TEST_F(HideContentTest, ANewContextHasAnEmptyPasswordAndEverySavedFileCarriesItsEmptyChunk)
 {
     XString value;
     ASSERT_TRUE(m_Context->GetVariableManager()->GetValue("File Options/Protect Content Password", &value));
     EXPECT_STREQ(value.CStr(), "empty");
     EXPECT_NE(m_Context->GetManagerByGuid(HIDECONTENT_MANAGER_GUID), nullptr);
-}
-
-TEST_F(HideContentTest, EverySavedFileCarriesItsEmptyChunk)
-{
     TestTempDir dir;
     for (bool withObject : {false, true}) {
         SCOPED_TRACE(withObject);

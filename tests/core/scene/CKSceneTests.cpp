@@ -38,22 +38,7 @@ protected:
 
 } // namespace
 
-TEST_F(SceneTest, ANewSceneIsActiveInItselfWithTheDefaultEnvironment)
-{
-    CKScene* scene = NewScene("Other");
-    EXPECT_TRUE(scene->IsObjectActive(scene));
-    EXPECT_TRUE(scene->IsInScene(scene));
-    EXPECT_EQ(scene->GetAmbientLightColor(), 0x000F0F0Fu);
-    EXPECT_EQ(scene->GetFogStart(), 1.0f);
-    EXPECT_EQ(scene->GetFogEnd(), 100.0f);
-    EXPECT_EQ(scene->GetFogDensity(), 1.0f);
-    EXPECT_EQ(scene->GetPriority(), 30000);
-    EXPECT_EQ(scene->GetSceneFlags(), 2u);
-    EXPECT_EQ(scene->GetObjectCount(), 0);
-    EXPECT_NE(scene->GetSceneIndex(), m_Scene->GetSceneIndex());
-}
-
-TEST_F(SceneTest, AnObjectAddedOrRemovedTwiceIsAnnouncedOnce)
+TEST_F(SceneTest, ANewSceneAndAnObjectAddedOrRemovedTwiceAnnouncedOnce)
 {
     CKBeObject* object = NewBeObject("Box");
     m_Scene->AddObjectToScene(object);
@@ -70,7 +55,18 @@ TEST_F(SceneTest, AnObjectAddedOrRemovedTwiceIsAnnouncedOnce)
     EXPECT_EQ(object->GetSceneIn(0), m_Scene);
     EXPECT_EQ(object->GetSceneIn(1), nullptr);
 
+    // A new scene is active in itself with the default environment, and never a member.
     CKScene* other = NewScene("Other");
+    EXPECT_TRUE(other->IsObjectActive(other));
+    EXPECT_TRUE(other->IsInScene(other));
+    EXPECT_EQ(other->GetAmbientLightColor(), 0x000F0F0Fu);
+    EXPECT_EQ(other->GetFogStart(), 1.0f);
+    EXPECT_EQ(other->GetFogEnd(), 100.0f);
+    EXPECT_EQ(other->GetFogDensity(), 1.0f);
+    EXPECT_EQ(other->GetPriority(), 30000);
+    EXPECT_EQ(other->GetSceneFlags(), 2u);
+    EXPECT_EQ(other->GetObjectCount(), 0);
+    EXPECT_NE(other->GetSceneIndex(), m_Scene->GetSceneIndex());
     m_Scene->AddObjectToScene(other);
     EXPECT_FALSE(m_Scene->IsObjectHere(other)) << "a scene is never a member";
     EXPECT_EQ(m_Recorder->m_Added.size(), 1u);
