@@ -43,7 +43,7 @@ protected:
 
 } // namespace
 
-TEST_F(AttributeTest, ANameRegisteredTwiceKeepsItsFirstIndexAndRecord)
+TEST_F(AttributeTest, RegistryNamesLookupsAndCategories)
 {
     const int first = m_Manager->RegisterNewAttributeType("Speed", CKPGUID_FLOAT, CKCID_BEOBJECT, 0x1);
     EXPECT_EQ(m_Manager->RegisterNewAttributeType("Speed", CKPGUID_INT, CKCID_GROUP, 0x20), first);
@@ -69,27 +69,17 @@ TEST_F(AttributeTest, ANameRegisteredTwiceKeepsItsFirstIndexAndRecord)
         EXPECT_EQ(m_Manager->GetAttributeObjectList(type).Size(), 0);
         EXPECT_EQ(m_Manager->SetAttributeCategory(type, "Cat"), 0);
     }
-}
-
-TEST_F(AttributeTest, LookupsByNameSurviveTheRecentListsLimit)
-{
+    // Lookups by name survive the limit of the recent lists.
     std::vector<int> types;
     for (int i = 0; i < 12; ++i)
         types.push_back(m_Manager->RegisterNewAttributeType(("T" + std::to_string(i)).c_str(), CKGUID()));
     for (int round = 0; round < 2; ++round)
-        for (int i = 0; i < 11; ++i)
+        for (int i = 0; i < 12; ++i)
             EXPECT_EQ(m_Manager->GetAttributeTypeByName(("T" + std::to_string(i)).c_str()), types[i]);
-    EXPECT_EQ(m_Manager->GetAttributeTypeByName("T0"), types[0]);
-    EXPECT_EQ(m_Manager->GetAttributeTypeByName("T11"), types[11]);
     EXPECT_EQ(m_Manager->GetAttributeTypeByName("none"), -1);
     EXPECT_EQ(m_Manager->GetAttributeTypeByName(nullptr), -1);
-}
-
-TEST_F(AttributeTest, RemovingACategoryMovesTheLaterOnesDown)
-{
-    const int a = m_Manager->RegisterNewAttributeType("A", CKGUID());
-    const int b = m_Manager->RegisterNewAttributeType("B", CKGUID());
-    const int c = m_Manager->RegisterNewAttributeType("C", CKGUID());
+    // Removing a category moves the later ones down.
+    const int a = types[0], b = types[1], c = types[2];
     EXPECT_EQ(m_Manager->SetAttributeCategory(a, "Zero"), 0);
     EXPECT_EQ(m_Manager->SetAttributeCategory(b, "One"), 1);
     EXPECT_EQ(m_Manager->SetAttributeCategory(c, "Two"), 2);
@@ -105,7 +95,7 @@ TEST_F(AttributeTest, RemovingACategoryMovesTheLaterOnesDown)
     EXPECT_EQ(m_Manager->GetCategoryName(2), nullptr);
 }
 
-TEST_F(AttributeTest, CarriersAreListedAndTheirCallbacksCalled)
+TEST_F(AttributeTest, CarriersAreListedAndTheirCallbacksCalledOrReportedWhenTheyThrow)
 {
     CKLevel* level = NewLevel();
     const int type = m_Manager->RegisterNewAttributeType("Tag", CKGUID());
@@ -132,22 +122,19 @@ TEST_F(AttributeTest, CarriersAreListedAndTheirCallbacksCalled)
     EXPECT_TRUE(NewGroup()->SetAttribute(groups));
     EXPECT_FALSE(inside->SetAttribute(-1));
     EXPECT_FALSE(inside->SetAttribute(100));
-}
-
-TEST_F(AttributeTest, AThrowingCallbackIsReportedAndTheAttributeStays)
-{
-    const int type = m_Manager->RegisterNewAttributeType("Bad", CKGUID());
-    m_Manager->SetAttributeCallbackFunction(type, Throw, nullptr);
+    // A throwing callback is reported and the attribute stays.
+    const int bad = m_Manager->RegisterNewAttributeType("Bad", CKGUID());
+    m_Manager->SetAttributeCallbackFunction(bad, Throw, nullptr);
     CKBeObject* named = NewBeObject("Named");
     CKBeObject* unnamed = NewBeObject();
-    EXPECT_TRUE(named->SetAttribute(type));
-    EXPECT_TRUE(unnamed->SetAttribute(type));
-    EXPECT_TRUE(named->HasAttribute(type));
-    EXPECT_TRUE(named->RemoveAttribute(type));
+    EXPECT_TRUE(named->SetAttribute(bad));
+    EXPECT_TRUE(unnamed->SetAttribute(bad));
+    EXPECT_TRUE(named->HasAttribute(bad));
+    EXPECT_TRUE(named->RemoveAttribute(bad));
     EXPECT_EQ(Console(),
               (std::vector<std::string>{"Error Add Attribute Cbk on Named", "Error Add Attribute Cbk on Unnamed",
                                         "Error Remove Attribute Cbk on Named"}));
-    EXPECT_EQ(m_Manager->GetAttributeObjectList(type).Size(), 1);
+    EXPECT_EQ(m_Manager->GetAttributeObjectList(bad).Size(), 1);
 }
 
 TEST_F(AttributeTest, ClearingKeepsOnlySystemTypesAndUsedCategories)
@@ -270,7 +257,7 @@ TEST_F(AttributeTest, HostileRegistryChunksChangeNothingUnsafe)
 
 // Values.
 
-TEST_F(AttributeTest, AttributesWithAValueGetAParameterSetToTheDefault)
+TEST_F(AttributeTest, ValuesGetADefaultAndTypeValuesFindTheirTypeAfterALoad)
 {
     const int speed = m_Manager->RegisterNewAttributeType("Speed", CKPGUID_INT);
     m_Manager->SetAttributeDefaultValue(speed, "42");
@@ -286,10 +273,7 @@ TEST_F(AttributeTest, AttributesWithAValueGetAParameterSetToTheDefault)
     const int tag = m_Manager->RegisterNewAttributeType("Tag", CKGUID());
     ASSERT_TRUE(object->SetAttribute(tag));
     EXPECT_EQ(object->GetAttributeParameter(tag), nullptr) << "a type without value has no parameter";
-}
-
-TEST_F(AttributeTest, AnAttributeValueFindsItsTypeAfterALoad)
-{
+    // A value that names a type finds it after a load.
     // A type that nothing else would save: no object carries it and it is
     // not kept when unused.
     const int marked = m_Manager->RegisterNewAttributeType("Marked", CKGUID(), CKCID_BEOBJECT, 0x20);
@@ -302,23 +286,17 @@ TEST_F(AttributeTest, AnAttributeValueFindsItsTypeAfterALoad)
 
     TestTempDir dir;
     const std::string path = dir.File("attribute.qdx");
-    CKFile* file = m_Context->CreateCKFile();
-    ASSERT_EQ(file->StartSave(path.c_str()), 0);
-    file->SaveObject(which);
-    ASSERT_EQ(file->EndSave(), 0);
-    m_Context->DeleteCKFile(file);
+    ASSERT_TRUE(SaveFile(m_Context, path, which, 0));
     EXPECT_FALSE(m_Manager->GetAttributeFlags(marked) & CK_ATTRIBUTE_SAVEDWITHFILE) << "the mark lasts the save";
 
     CKContext* other = NewContext();
     for (int i = 0; i < 4; ++i)
         other->GetAttributeManager()->RegisterNewAttributeType(("Before " + std::to_string(i)).c_str(), CKGUID());
-    CKFile* loader = other->CreateCKFile();
-    ASSERT_EQ(loader->Load(path.c_str(), nullptr), 0);
-    other->DeleteCKFile(loader);
+    ASSERT_TRUE(LoadFile(other, path));
     auto* back = static_cast<CKParameter*>(other->GetObjectByNameAndParentClass("Which", CKCID_PARAMETER));
     ASSERT_NE(back, nullptr);
-    int value = -1;
-    back->GetValue(&value);
-    EXPECT_EQ(value, other->GetAttributeManager()->GetAttributeTypeByName("Marked"));
-    EXPECT_EQ(value, 4);
+    int loaded = -1;
+    back->GetValue(&loaded);
+    EXPECT_EQ(loaded, other->GetAttributeManager()->GetAttributeTypeByName("Marked"));
+    EXPECT_EQ(loaded, 6) << "after the four local types and the two the object uses";
 }

@@ -6,32 +6,23 @@
 #include "core/context/CKVariableManager.h"
 #include "core/file/CKFile.h"
 #include "includes/CKByteOrder.h"
-#include "tests/core/support/FileTestSupport.h"
+#include "tests/core/scene/SceneTestSupport.h"
 #include "tests/support/TestPaths.h"
 
 using HideContentTest = FileFixture;
 
-TEST_F(HideContentTest, ANewContextHasThePasswordVariableSetToEmpty)
+TEST_F(HideContentTest, ANewContextHasAnEmptyPasswordAndEverySavedFileCarriesItsEmptyChunk)
 {
     XString value;
     ASSERT_TRUE(m_Context->GetVariableManager()->GetValue("File Options/Protect Content Password", &value));
     EXPECT_STREQ(value.CStr(), "empty");
     EXPECT_NE(m_Context->GetManagerByGuid(HIDECONTENT_MANAGER_GUID), nullptr);
-}
-
-TEST_F(HideContentTest, EverySavedFileCarriesItsEmptyChunk)
-{
     TestTempDir dir;
     for (bool withObject : {false, true}) {
         SCOPED_TRACE(withObject);
         const std::string path = dir.File("hidden.qdx");
         m_Context->SetFileWriteMode(0);
-        CKFile* file = m_Context->CreateCKFile();
-        ASSERT_EQ(file->StartSave(path.c_str()), 0);
-        if (withObject)
-            file->SaveObject(NewItem(m_Context, "Item"));
-        ASSERT_EQ(file->EndSave(), 0);
-        m_Context->DeleteCKFile(file);
+        ASSERT_TRUE(SaveFile(m_Context, path, withObject ? NewItem(m_Context, "Item") : nullptr, 0));
 
         // Stored plain, the data section starts with the managers' records:
         // GUID, size word and the chunk's bytes.

@@ -134,22 +134,6 @@ protected:
         return context;
     }
 
-    void Save(CKContext* context, const std::string& path)
-    {
-        CKFile* file = context->CreateCKFile();
-        ASSERT_EQ(file->StartSave(path.c_str()), 0);
-        file->SaveObject(context->GetCurrentLevel(), 0xFFFFFFFF);
-        ASSERT_EQ(file->EndSave(), 0);
-        context->DeleteCKFile(file);
-    }
-
-    void Load(CKContext* context, const std::string& path)
-    {
-        CKFile* file = context->CreateCKFile();
-        ASSERT_EQ(file->Load(path.c_str(), nullptr), 0);
-        context->DeleteCKFile(file);
-    }
-
     void BuildLevel()
     {
         CKAttributeManager* attributes = m_Context->GetAttributeManager();
@@ -223,9 +207,9 @@ TEST_F(LevelFileTest, AThousandObjectsComeBackWhereTheTypesLiveElsewhereAndSaveA
     ASSERT_EQ(original.attributes.at("Object 6"), (std::set<std::string>{"Attribute 6 = 1"}));
 
     TestTempDir dir;
-    Save(m_Context, dir.File("first.qbx"));
+    ASSERT_TRUE(SaveFile(m_Context, dir.File("first.qbx"), m_Context->GetCurrentLevel()));
     CKContext* loaded = LoadingContext();
-    Load(loaded, dir.File("first.qbx"));
+    ASSERT_TRUE(LoadFile(loaded, dir.File("first.qbx")));
     EXPECT_TRUE(Picture(loaded) == original);
     CKAttributeManager* attributes = loaded->GetAttributeManager();
     EXPECT_EQ(attributes->GetAttributeTypeByName(TypeName(kKnownTypes[0]).c_str()), 3) << "where it was";
@@ -236,12 +220,12 @@ TEST_F(LevelFileTest, AThousandObjectsComeBackWhereTheTypesLiveElsewhereAndSaveA
             .Size());
 
     // The loaded level saves to a file that loads and saves to the same bytes.
-    Save(loaded, dir.File("second.qbx"));
+    ASSERT_TRUE(SaveFile(loaded, dir.File("second.qbx"), loaded->GetCurrentLevel()));
     CKContext* again = LoadingContext();
-    Load(again, dir.File("second.qbx"));
+    ASSERT_TRUE(LoadFile(again, dir.File("second.qbx")));
     EXPECT_TRUE(Picture(again) == original);
-    Save(again, dir.File("third.qbx"));
+    ASSERT_TRUE(SaveFile(again, dir.File("third.qbx"), again->GetCurrentLevel()));
     EXPECT_EQ(ReadWholeFile(dir.File("second.qbx")), ReadWholeFile(dir.File("third.qbx")));
-    Save(again, dir.File("fourth.qbx"));
+    ASSERT_TRUE(SaveFile(again, dir.File("fourth.qbx"), again->GetCurrentLevel()));
     EXPECT_EQ(ReadWholeFile(dir.File("third.qbx")), ReadWholeFile(dir.File("fourth.qbx")));
 }

@@ -24,22 +24,16 @@ protected:
     {
         TestTempDir dir;
         const std::string path = dir.File("level.qdx");
-        CKFile* file = m_Context->CreateCKFile();
-        EXPECT_EQ(file->StartSave(path.c_str()), 0);
-        file->SaveObject(level, flags);
-        EXPECT_EQ(file->EndSave(), 0);
-        m_Context->DeleteCKFile(file);
+        EXPECT_TRUE(SaveFile(m_Context, path, level, flags));
         *out = NewContext();
-        CKFile* loader = (*out)->CreateCKFile();
-        EXPECT_EQ(loader->Load(path.c_str(), nullptr), 0);
-        (*out)->DeleteCKFile(loader);
+        EXPECT_TRUE(LoadFile(*out, path));
         return (*out)->GetCurrentLevel();
     }
 };
 
 } // namespace
 
-TEST_F(LevelTest, ANewLevelHasItsOwnSceneAsCurrentScene)
+TEST_F(LevelTest, ANewLevelHasItsOwnSceneAsCurrentSceneUntilItIsDestroyed)
 {
     CKLevel* level = NewLevel("Main");
     CKScene* scene = level->GetLevelScene();
@@ -54,9 +48,13 @@ TEST_F(LevelTest, ANewLevelHasItsOwnSceneAsCurrentScene)
 
     auto* dynamic = static_cast<CKLevel*>(m_Context->CreateObject(CKCID_LEVEL, "D", CK_OBJECTCREATION_DYNAMIC));
     EXPECT_TRUE(dynamic->GetLevelScene()->IsDynamic());
+    // Destroying the current level clears the context's level and scene.
+    m_Context->DestroyObject(level);
+    EXPECT_EQ(m_Context->GetCurrentLevel(), nullptr);
+    EXPECT_EQ(m_Context->GetCurrentScene(), nullptr);
 }
 
-TEST_F(LevelTest, AddObjectTakesSceneObjectsButNoLevel)
+TEST_F(LevelTest, AddObjectTakesSceneObjectsButNoLevelAndAddSceneListsOnce)
 {
     CKLevel* level = NewLevel();
     CKLevel* other = NewLevel("Other");
@@ -70,13 +68,9 @@ TEST_F(LevelTest, AddObjectTakesSceneObjectsButNoLevel)
     CKBeObject* object = NewBeObject();
     EXPECT_EQ(level->AddObject(object), CKErr::Ok);
     EXPECT_TRUE(level->GetLevelScene()->IsObjectHere(object));
-}
-
-TEST_F(LevelTest, AScenesIsListedOnceButAlwaysHoldsItsLevel)
-{
+    // A scene is listed once but always holds its level.
     std::vector<CK_ID> messages;
     m_Context->SetInterfaceMode(TRUE, CountSceneMessages, &messages);
-    CKLevel* level = NewLevel();
     CKScene* scene = NewScene("S");
     EXPECT_EQ(level->AddScene(nullptr), CKErr::InvalidParameter);
     EXPECT_EQ(level->AddScene(scene), CKErr::Ok);
@@ -90,23 +84,12 @@ TEST_F(LevelTest, AScenesIsListedOnceButAlwaysHoldsItsLevel)
     EXPECT_EQ(messages, (std::vector<CK_ID>{scene->GetID()}));
 }
 
-TEST_F(LevelTest, DestroyingTheCurrentLevelClearsTheContextsLevel)
-{
-    CKLevel* level = NewLevel();
-    m_Context->DestroyObject(level);
-    EXPECT_EQ(m_Context->GetCurrentLevel(), nullptr);
-    EXPECT_EQ(m_Context->GetCurrentScene(), nullptr);
-}
-
 TEST_F(LevelTest, ScenesRoundTripInOrderWithTheLevelSceneContent)
 {
     CKLevel* level = NewLevel("L");
     std::vector<std::string> names = {"Third", "First", "Second"};
     for (const std::string& name : names)
         level->AddScene(NewScene(name.c_str()));
-    CKBeObject* object = NewBeObject("Member");
-    level->AddObject(object);
-    level->GetLevelScene()->SetObjectFlags(object, CK_SCENEOBJECT_START_DEACTIVATE);
 
     CKContext* fresh = nullptr;
     CKLevel* back = RoundTrip(level, 0xFFFFFFFF, &fresh);
@@ -120,9 +103,6 @@ TEST_F(LevelTest, ScenesRoundTripInOrderWithTheLevelSceneContent)
     ASSERT_NE(scene, nullptr);
     EXPECT_EQ(back->GetCurrentScene(), scene) << "a current level scene stays current";
     EXPECT_TRUE(scene->IsObjectHere(back));
-    auto* member = static_cast<CKBeObject*>(fresh->GetObjectByNameAndClass("Member", CKCID_BEOBJECT));
-    ASSERT_NE(member, nullptr);
-    EXPECT_EQ(scene->GetObjectFlags(member), (CKDWORD) CK_SCENEOBJECT_START_DEACTIVATE);
 
     // Without bit 29 no scene is listed.
     CKContext* bare = nullptr;
@@ -131,32 +111,7 @@ TEST_F(LevelTest, ScenesRoundTripInOrderWithTheLevelSceneContent)
     EXPECT_EQ(none->GetSceneCount(), 0);
 }
 
-TEST_F(LevelTest, AnOlderWritersThreeSequencesYieldTheLastOnly)
-{
-    CKLevel* level = NewLevel();
-    CKScene* a = NewScene("A");
-    CKScene* b = NewScene("B");
-    CKBeObject* notAScene = NewBeObject();
-    CKStateChunk* chunk = CKCreateStateChunk(CKCID_LEVEL);
-    chunk->StartWrite();
-    chunk->WriteIdentifier(CK_STATESAVE_LEVELSCENE);
-    for (const std::vector<CK_ID>& ids : std::vector<std::vector<CK_ID>>{
-             {a->GetID()}, {b->GetID()}, {b->GetID(), notAScene->GetID(), b->GetID(), a->GetID()}}) {
-        chunk->StartObjectIDSequence((int) ids.size());
-        for (CK_ID id : ids)
-            chunk->WriteObjectIDSequenceItem(id);
-    }
-    chunk->CloseChunk();
-    CKFile* file = m_Context->CreateCKFile();
-    ASSERT_EQ(level->Load(chunk, file), 0);
-    m_Context->DeleteCKFile(file);
-    CKDeleteStateChunk(chunk);
-    ASSERT_EQ(level->GetSceneCount(), 2);
-    EXPECT_EQ(level->GetScene(0), b);
-    EXPECT_EQ(level->GetScene(1), a);
-}
-
-TEST_F(LevelTest, ManagerStatesNeedTheGuidSectionAndStopAtAnEmptyName)
+TEST_F(LevelTest, OlderScenesSequencesAndManagerStatesLoadAsWritten)
 {
     CKLevel* level = NewLevel();
     CKBaseManager* recorder = m_Recorder;
@@ -169,9 +124,7 @@ TEST_F(LevelTest, ManagerStatesNeedTheGuidSectionAndStopAtAnEmptyName)
         for (const char* name : names)
             chunk->WriteString(name);
         chunk->CloseChunk();
-        CKFile* file = m_Context->CreateCKFile();
-        level->Load(chunk, file);
-        m_Context->DeleteCKFile(file);
+        LoadWithFile(level, chunk);
         CKDeleteStateChunk(chunk);
     };
     m_Context->ActivateManager(recorder, FALSE);
@@ -186,12 +139,29 @@ TEST_F(LevelTest, ManagerStatesNeedTheGuidSectionAndStopAtAnEmptyName)
     m_Context->ActivateManager(recorder, FALSE);
     CKStateChunk* saved = level->Save(nullptr, 0x6000);
     m_Context->ActivateManager(recorder, TRUE);
-    CKFile* file = m_Context->CreateCKFile();
-    level->Load(saved, file);
-    m_Context->DeleteCKFile(file);
+    LoadWithFile(level, saved);
     CKDeleteStateChunk(saved);
     EXPECT_TRUE(m_Context->IsManagerInactive(recorder));
     m_Context->ActivateManager(recorder, TRUE);
+    // An older writer's three scene sequences yield the last one only.
+    CKScene* a = NewScene("A");
+    CKScene* b = NewScene("B");
+    CKBeObject* notAScene = NewBeObject();
+    CKStateChunk* scenes = CKCreateStateChunk(CKCID_LEVEL);
+    scenes->StartWrite();
+    scenes->WriteIdentifier(CK_STATESAVE_LEVELSCENE);
+    for (const std::vector<CK_ID>& ids : std::vector<std::vector<CK_ID>>{
+             {a->GetID()}, {b->GetID()}, {b->GetID(), notAScene->GetID(), b->GetID(), a->GetID()}}) {
+        scenes->StartObjectIDSequence((int) ids.size());
+        for (CK_ID id : ids)
+            scenes->WriteObjectIDSequenceItem(id);
+    }
+    scenes->CloseChunk();
+    ASSERT_EQ(LoadWithFile(level, scenes), 0);
+    CKDeleteStateChunk(scenes);
+    ASSERT_EQ(level->GetSceneCount(), 2);
+    EXPECT_EQ(level->GetScene(0), b);
+    EXPECT_EQ(level->GetScene(1), a);
 }
 
 TEST_F(LevelTest, BehavioursNoObjectOwnsAsAScriptGoAfterLoad)

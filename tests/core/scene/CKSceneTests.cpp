@@ -38,22 +38,7 @@ protected:
 
 } // namespace
 
-TEST_F(SceneTest, ANewSceneIsActiveInItselfWithTheDefaultEnvironment)
-{
-    CKScene* scene = NewScene("Other");
-    EXPECT_TRUE(scene->IsObjectActive(scene));
-    EXPECT_TRUE(scene->IsInScene(scene));
-    EXPECT_EQ(scene->GetAmbientLightColor(), 0x000F0F0Fu);
-    EXPECT_EQ(scene->GetFogStart(), 1.0f);
-    EXPECT_EQ(scene->GetFogEnd(), 100.0f);
-    EXPECT_EQ(scene->GetFogDensity(), 1.0f);
-    EXPECT_EQ(scene->GetPriority(), 30000);
-    EXPECT_EQ(scene->GetSceneFlags(), 2u);
-    EXPECT_EQ(scene->GetObjectCount(), 0);
-    EXPECT_NE(scene->GetSceneIndex(), m_Scene->GetSceneIndex());
-}
-
-TEST_F(SceneTest, AnObjectAddedTwiceHasOneDescriptorAndIsAnnouncedOnce)
+TEST_F(SceneTest, ANewSceneAndAnObjectAddedOrRemovedTwiceAnnouncedOnce)
 {
     CKBeObject* object = NewBeObject("Box");
     m_Scene->AddObjectToScene(object);
@@ -70,10 +55,35 @@ TEST_F(SceneTest, AnObjectAddedTwiceHasOneDescriptorAndIsAnnouncedOnce)
     EXPECT_EQ(object->GetSceneIn(0), m_Scene);
     EXPECT_EQ(object->GetSceneIn(1), nullptr);
 
+    // A new scene is active in itself with the default environment, and never a member.
     CKScene* other = NewScene("Other");
+    EXPECT_TRUE(other->IsObjectActive(other));
+    EXPECT_TRUE(other->IsInScene(other));
+    EXPECT_EQ(other->GetAmbientLightColor(), 0x000F0F0Fu);
+    EXPECT_EQ(other->GetFogStart(), 1.0f);
+    EXPECT_EQ(other->GetFogEnd(), 100.0f);
+    EXPECT_EQ(other->GetFogDensity(), 1.0f);
+    EXPECT_EQ(other->GetPriority(), 30000);
+    EXPECT_EQ(other->GetSceneFlags(), 2u);
+    EXPECT_EQ(other->GetObjectCount(), 0);
+    EXPECT_NE(other->GetSceneIndex(), m_Scene->GetSceneIndex());
     m_Scene->AddObjectToScene(other);
     EXPECT_FALSE(m_Scene->IsObjectHere(other)) << "a scene is never a member";
     EXPECT_EQ(m_Recorder->m_Added.size(), 1u);
+    // Removing drops the descriptor and the bit and is announced once.
+    m_Scene->RemoveObjectFromScene(object);
+    m_Scene->RemoveObjectFromScene(object);
+    EXPECT_FALSE(object->IsInScene(m_Scene));
+    EXPECT_EQ(m_Scene->GetSceneObjectDesc(object), nullptr);
+    ASSERT_EQ(m_Recorder->m_Removed.size(), 1u);
+    EXPECT_EQ(m_Recorder->m_Removed[0], (std::vector<CK_ID>{object->GetID()}));
+
+    m_Level->AddObject(object);
+    other->AddObjectToScene(object);
+    EXPECT_EQ(object->GetSceneInCount(), 2);
+    object->RemoveFromAllScenes();
+    EXPECT_EQ(object->GetSceneInCount(), 0);
+    EXPECT_EQ(m_Scene->GetObjectCount(), 1) << "the level stays";
 }
 
 TEST_F(SceneTest, AdditionsInsideASequenceReachTheManagersInOneCall)
@@ -102,7 +112,7 @@ TEST_F(SceneTest, AdditionsInsideASequenceReachTheManagersInOneCall)
     EXPECT_EQ(m_Recorder->m_Added.size(), 3u) << "an empty sequence announces nothing";
 }
 
-TEST_F(SceneTest, OnlyOwnedScriptsGetDescriptors)
+TEST_F(SceneTest, OnlyOwnedScriptsGetDescriptorsAndFollowTheirOwnersScenes)
 {
     CKBeObject* owner = NewBeObject("Owner");
     SceneTestBehavior* script = NewScript(owner);
@@ -124,26 +134,21 @@ TEST_F(SceneTest, OnlyOwnedScriptsGetDescriptors)
     CKScene* other = NewScene("Other");
     m_Level->AddScene(other);
     EXPECT_EQ(other->GetObjectFlags(levelScript), (CKDWORD) CK_SCENEOBJECT_START_ACTIVATE);
-}
+    // An object can join and leave every scene of another; a later script joins its owner's scenes.
+    CKBeObject* holder = NewBeObject("Holder");
+    CKBeObject* guest = NewBeObject("Guest");
+    m_Level->AddObject(holder);
+    other->AddObject(holder, TRUE);
+    holder->AddObjectToOwnScenes(guest);
+    EXPECT_TRUE(guest->IsInScene(m_Scene));
+    EXPECT_TRUE(guest->IsInScene(other));
+    holder->RemoveObjectFromOwnScenes(guest);
+    EXPECT_EQ(guest->GetSceneInCount(), 0);
 
-TEST_F(SceneTest, RemovingDropsTheDescriptorAndTheBitAndIsAnnounced)
-{
-    CKBeObject* object = NewBeObject();
-    m_Level->AddObject(object);
-    m_Scene->RemoveObjectFromScene(object);
-    m_Scene->RemoveObjectFromScene(object);
-    EXPECT_FALSE(object->IsInScene(m_Scene));
-    EXPECT_EQ(m_Scene->GetSceneObjectDesc(object), nullptr);
-    ASSERT_EQ(m_Recorder->m_Removed.size(), 1u);
-    EXPECT_EQ(m_Recorder->m_Removed[0], (std::vector<CK_ID>{object->GetID()}));
-
-    CKScene* other = NewScene("Other");
-    m_Level->AddObject(object);
-    other->AddObjectToScene(object);
-    EXPECT_EQ(object->GetSceneInCount(), 2);
-    object->RemoveFromAllScenes();
-    EXPECT_EQ(object->GetSceneInCount(), 0);
-    EXPECT_EQ(m_Scene->GetObjectCount(), 1) << "the level stays";
+    // A script added later joins its owner's scenes.
+    SceneTestBehavior* late = NewScript(holder);
+    EXPECT_TRUE(m_Scene->IsObjectHere(late));
+    EXPECT_TRUE(other->IsObjectHere(late));
 }
 
 TEST_F(SceneTest, ActivationInTheCurrentSceneCountsScriptsResetsAndCallsThem)
@@ -188,7 +193,7 @@ TEST_F(SceneTest, ActivationInTheCurrentSceneCountsScriptsResetsAndCallsThem)
     EXPECT_TRUE(script->m_Messages.empty());
 }
 
-TEST_F(SceneTest, SceneFlagsALoadedObjectBringsAreAppliedOnceWhenItJoins)
+TEST_F(SceneTest, SceneFlagsALoadedObjectOrACopyBringsAreAppliedWhenItJoins)
 {
     CKBeObject* object = NewBeObject();
     object->SetPriority(7);
@@ -211,9 +216,20 @@ TEST_F(SceneTest, SceneFlagsALoadedObjectBringsAreAppliedOnceWhenItJoins)
     m_Context->GetObjectManager()->SetObjectData(idle, CK_SCENEOBJECT_START_DEACTIVATE);
     m_Level->AddObject(idle);
     EXPECT_EQ(m_Scene->GetObjectFlags(idle), (CKDWORD) CK_SCENEOBJECT_START_DEACTIVATE);
+    // Copies join the level scene with the flags of their source.
+    CKBeObject* source = NewBeObject("Source");
+    m_Level->AddObject(source);
+    m_Scene->ActivateObject(source, FALSE);
+    m_Scene->SetObjectFlags(source, m_Scene->GetObjectFlags(source) | CK_SCENEOBJECT_START_DEACTIVATE);
+    CKObject* copy = m_Context->CopyObjects(source);
+    ASSERT_NE(copy, nullptr);
+    ASSERT_TRUE(m_Scene->IsObjectHere(copy));
+    EXPECT_TRUE(m_Scene->IsObjectActive(static_cast<CKSceneObject*>(copy)));
+    EXPECT_EQ(m_Scene->GetObjectFlags(static_cast<CKSceneObject*>(copy)),
+              m_Scene->GetObjectFlags(source) | CK_SCENEOBJECT_ACTIVE);
 }
 
-TEST_F(SceneTest, TheStateRoundTripsThroughAChunkWithoutFile)
+TEST_F(SceneTest, TheStateRoundTripsThroughAChunkWithoutFileWithLiveDescriptorsOnly)
 {
     CKScene* scene = NewScene("Saved");
     m_Level->AddScene(scene);
@@ -244,10 +260,7 @@ TEST_F(SceneTest, TheStateRoundTripsThroughAChunkWithoutFile)
     EXPECT_EQ(back->GetBackgroundTexture(), a);
     EXPECT_EQ(back->GetStartingCamera(), b);
     EXPECT_EQ(back->GetSceneFlags(), 7u);
-}
-
-TEST_F(SceneTest, SavingWritesOnlyLiveDescriptorsAndDropsTheDeadOnes)
-{
+    // Saving writes only live descriptors and drops the dead ones.
     CKBeObject* alive = NewBeObject("Alive");
     CKBeObject* doomed = NewBeObject("Doomed");
     CKBeObject* dynamic = NewBeObject("Dynamic", nullptr, CK_OBJECTCREATION_DYNAMIC);
@@ -259,13 +272,13 @@ TEST_F(SceneTest, SavingWritesOnlyLiveDescriptorsAndDropsTheDeadOnes)
     m_Context->GetObjectManager()->DeleteObjects(&id, 1, 0, CK_DESTROY_NOCLASSNOTIFY);
     EXPECT_EQ(m_Scene->GetObjectCount(), 4);
 
-    CKStateChunk* chunk = CKSaveObjectState(m_Scene);
+    CKStateChunk* launched = CKSaveObjectState(m_Scene);
     EXPECT_EQ(m_Scene->GetObjectCount(), 3) << "the dead descriptor went";
-    chunk->StartRead();
+    launched->StartRead();
     ASSERT_TRUE(chunk->SeekIdentifier(CK_STATESAVE_SCENELAUNCHED));
-    chunk->ReadObjectID();
+    launched->ReadObjectID();
     EXPECT_EQ(chunk->ReadInt(), 2) << "the level and the live object, not the dynamic one";
-    CKDeleteStateChunk(chunk);
+    CKDeleteStateChunk(launched);
 }
 
 TEST_F(SceneTest, DeletingAMemberOrTheSceneKeepsBothSidesInStep)
@@ -293,20 +306,6 @@ TEST_F(SceneTest, DeletingAMemberOrTheSceneKeepsBothSidesInStep)
     EXPECT_EQ(m_Level->GetLevelScene(), nullptr);
     EXPECT_EQ(m_Context->GetCurrentScene(), nullptr);
     EXPECT_EQ(m_Level->AddObject(kept), CKErr::InvalidParameter);
-}
-
-TEST_F(SceneTest, CopiesOfAnObjectJoinTheLevelSceneWithTheSourcesFlags)
-{
-    CKBeObject* object = NewBeObject("Source");
-    m_Level->AddObject(object);
-    m_Scene->ActivateObject(object, FALSE);
-    m_Scene->SetObjectFlags(object, m_Scene->GetObjectFlags(object) | CK_SCENEOBJECT_START_DEACTIVATE);
-    CKObject* copy = m_Context->CopyObjects(object);
-    ASSERT_NE(copy, nullptr);
-    ASSERT_TRUE(m_Scene->IsObjectHere(copy));
-    EXPECT_TRUE(m_Scene->IsObjectActive(static_cast<CKSceneObject*>(copy)));
-    EXPECT_EQ(m_Scene->GetObjectFlags(static_cast<CKSceneObject*>(copy)),
-              m_Scene->GetObjectFlags(object) | CK_SCENEOBJECT_ACTIVE);
 }
 
 // Older chunks, built word by word.
@@ -348,7 +347,7 @@ void WriteOldDescriptors(CKStateChunk* chunk, CK_CLASSID cid, const std::vector<
 
 } // namespace
 
-TEST_F(SceneTest, DataVersion7ChunksConvertTheirDescriptorFlags)
+TEST_F(SceneTest, DataVersion7And0ChunksConvertTheirDescriptorFlags)
 {
     CKBeObject* a = NewBeObject();
     CKBeObject* b = NewBeObject();
@@ -377,12 +376,7 @@ TEST_F(SceneTest, DataVersion7ChunksConvertTheirDescriptorFlags)
               (CKDWORD) (CK_SCENEOBJECT_ACTIVE | CK_SCENEOBJECT_START_RESET | CK_SCENEOBJECT_START_ACTIVATE));
     EXPECT_EQ(scene->GetObjectFlags(b), (CKDWORD) CK_SCENEOBJECT_START_DEACTIVATE);
     EXPECT_TRUE(scene->IsObjectHere(m_Level)) << "the level joins its scene";
-}
-
-TEST_F(SceneTest, DataVersion0ChunksLoadInBothOldForms)
-{
-    CKBeObject* a = NewBeObject();
-    CKBeObject* b = NewBeObject();
+    // Data version 0: both old forms.
     const std::vector<std::pair<CK_ID, CKDWORD>> entries = {{a->GetID(), 8 | 1}, {b->GetID(), 2}};
     const auto expectMembers = [&](CKScene* scene) {
         EXPECT_EQ(scene->GetObjectFlags(a), (CKDWORD) (CK_SCENEOBJECT_ACTIVE | CK_SCENEOBJECT_START_ACTIVATE));
@@ -426,18 +420,14 @@ TEST_F(SceneTest, DataVersion0ChunksLoadInBothOldForms)
     expectMembers(next);
 }
 
-TEST_F(SceneTest, FilesOlderThanEngineVersion2_1ReadFogModes1And2As3)
+TEST_F(SceneTest, FilesBefore2_1ReadFogModes1And2As3AndObjectsSavedAloneKeepTheirSceneFlags)
 {
     TestTempDir dir;
     const std::string path = dir.File("fog.qdx");
     CKScene* scene = NewScene("Fog");
     m_Level->AddScene(scene);
     scene->SetFogMode(1);
-    CKFile* file = m_Context->CreateCKFile();
-    ASSERT_EQ(file->StartSave(path.c_str()), 0);
-    file->SaveObject(scene, 0xFFFFFFFF);
-    ASSERT_EQ(file->EndSave(), 0);
-    m_Context->DeleteCKFile(file);
+    ASSERT_TRUE(SaveFile(m_Context, path, scene));
     std::vector<CKBYTE> bytes = ReadWholeFile(path);
 
     for (CKDWORD version : {0x02000000u, 0x02010000u}) {
@@ -445,14 +435,29 @@ TEST_F(SceneTest, FilesOlderThanEngineVersion2_1ReadFogModes1And2As3)
         StoreLE32(bytes.data() + 12, version);
         WriteWholeFile(path, bytes);
         CKContext* fresh = NewContext();
-        CKFile* loader = fresh->CreateCKFile();
-        ASSERT_EQ(loader->Load(path.c_str(), nullptr), 0);
-        fresh->DeleteCKFile(loader);
+        ASSERT_TRUE(LoadFile(fresh, path));
         auto* back = static_cast<CKScene*>(fresh->GetObjectByNameAndClass("Fog", CKCID_SCENE));
         ASSERT_NE(back, nullptr);
         EXPECT_EQ(back->GetFogMode(), version < 0x02010000u ? 3u : 1u);
         CloseContext(fresh);
     }
+    // An object saved without its scene brings its scene flags to the next scene it joins.
+    const std::string alone = dir.File("alone.qdx");
+    CKBeObject* object = NewBeObject("Alone");
+    m_Level->AddObject(object);
+    m_Scene->SetObjectFlags(object, CK_SCENEOBJECT_START_DEACTIVATE);
+    m_Scene->GetSceneObjectDesc(object)->SetInitialValue(CKSaveObjectState(object));
+    ASSERT_TRUE(SaveFile(m_Context, alone, object));
+
+    CKContext* other = NewContext();
+    CKLevel* level = NewLevel("Other", other);
+    ASSERT_TRUE(LoadFile(other, alone));
+    auto* moved = static_cast<CKBeObject*>(other->GetObjectByNameAndClass("Alone", CKCID_BEOBJECT));
+    ASSERT_NE(moved, nullptr);
+    EXPECT_FALSE(level->GetLevelScene()->IsObjectHere(moved)) << "loading puts it in no scene";
+    level->AddObject(moved);
+    EXPECT_EQ(level->GetLevelScene()->GetObjectFlags(moved), (CKDWORD) CK_SCENEOBJECT_START_DEACTIVATE);
+    EXPECT_NE(level->GetLevelScene()->GetObjectInitialValue(moved), nullptr);
 }
 
 TEST_F(SceneTest, SectionsCutAtEveryWordOrFilledWithNoiseLoadWithoutHarm)
@@ -485,50 +490,4 @@ TEST_F(SceneTest, SectionsCutAtEveryWordOrFilledWithNoiseLoadWithoutHarm)
         }
     }
     CKDeleteStateChunk(full);
-}
-
-TEST_F(SceneTest, AnObjectSavedWithoutItsSceneBringsItsSceneFlagsToTheNextSceneItJoins)
-{
-    TestTempDir dir;
-    const std::string path = dir.File("alone.qdx");
-    CKBeObject* object = NewBeObject("Alone");
-    m_Level->AddObject(object);
-    m_Scene->SetObjectFlags(object, CK_SCENEOBJECT_START_DEACTIVATE);
-    m_Scene->GetSceneObjectDesc(object)->SetInitialValue(CKSaveObjectState(object));
-    CKFile* file = m_Context->CreateCKFile();
-    ASSERT_EQ(file->StartSave(path.c_str()), 0);
-    file->SaveObject(object, 0xFFFFFFFF);
-    ASSERT_EQ(file->EndSave(), 0);
-    m_Context->DeleteCKFile(file);
-
-    CKContext* fresh = NewContext();
-    CKLevel* level = NewLevel("Other", fresh);
-    CKFile* loader = fresh->CreateCKFile();
-    ASSERT_EQ(loader->Load(path.c_str(), nullptr), 0);
-    fresh->DeleteCKFile(loader);
-    auto* back = static_cast<CKBeObject*>(fresh->GetObjectByNameAndClass("Alone", CKCID_BEOBJECT));
-    ASSERT_NE(back, nullptr);
-    EXPECT_FALSE(level->GetLevelScene()->IsObjectHere(back)) << "loading puts it in no scene";
-    level->AddObject(back);
-    EXPECT_EQ(level->GetLevelScene()->GetObjectFlags(back), (CKDWORD) CK_SCENEOBJECT_START_DEACTIVATE);
-    EXPECT_NE(level->GetLevelScene()->GetObjectInitialValue(back), nullptr);
-}
-
-TEST_F(SceneTest, AnObjectCanJoinAndLeaveEveryScenesOfAnother)
-{
-    CKScene* other = NewScene("Other");
-    CKBeObject* holder = NewBeObject("Holder");
-    CKBeObject* guest = NewBeObject("Guest");
-    m_Level->AddObject(holder);
-    other->AddObject(holder, TRUE);
-    holder->AddObjectToOwnScenes(guest);
-    EXPECT_TRUE(guest->IsInScene(m_Scene));
-    EXPECT_TRUE(guest->IsInScene(other));
-    holder->RemoveObjectFromOwnScenes(guest);
-    EXPECT_EQ(guest->GetSceneInCount(), 0);
-
-    // A script added later joins its owner's scenes.
-    SceneTestBehavior* script = NewScript(holder);
-    EXPECT_TRUE(m_Scene->IsObjectHere(script));
-    EXPECT_TRUE(other->IsObjectHere(script));
 }

@@ -86,3 +86,30 @@ SceneTestBehavior* SceneFixture::NewScript(CKBeObject* owner, CKDWORD flags)
         owner->AddScript(script);
     return script;
 }
+
+bool SaveFile(CKContext* context, const std::string& path, CKObject* object, CKDWORD flags)
+{
+    CKFile* file = context->CreateCKFile();
+    const bool started = file->StartSave(path.c_str()) == 0;
+    if (started && object)
+        file->SaveObject(object, flags);
+    const bool saved = started && file->EndSave() == 0;
+    context->DeleteCKFile(file);
+    return saved;
+}
+
+bool LoadFile(CKContext* context, const std::string& path)
+{
+    CKFile* file = context->CreateCKFile();
+    const bool loaded = file->Load(path.c_str(), nullptr) == 0;
+    context->DeleteCKFile(file);
+    return loaded;
+}
+
+CKERROR LoadWithFile(CKObject* object, CKStateChunk* chunk)
+{
+    CKFile* file = object->GetCKContext()->CreateCKFile();
+    const CKERROR error = object->Load(chunk, file);
+    object->GetCKContext()->DeleteCKFile(file);
+    return error;
+}

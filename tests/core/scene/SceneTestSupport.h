@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <string>
 #include <vector>
 
 #include "core/behavior/CKBehavior.h"
@@ -60,3 +61,10 @@ protected:
 
     SceneRecorder* m_Recorder = nullptr;
 };
+
+// Saves an object (with what the flags take along; none: an empty file) into
+// a file, loads a file into a context, loads a chunk with a file of the
+// object's context: each says whether it worked.
+bool SaveFile(CKContext* context, const std::string& path, CKObject* object, CKDWORD flags = 0xFFFFFFFF);
+bool LoadFile(CKContext* context, const std::string& path);
+CKERROR LoadWithFile(CKObject* object, CKStateChunk* chunk);

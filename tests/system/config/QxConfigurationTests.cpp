@@ -50,7 +50,7 @@ std::string Dump(QxConfiguration& config)
 
 } // namespace
 
-TEST(QxConfiguration, WritesTheIndentedForm)
+TEST(QxConfiguration, WritesTheIndentedFormAndLongLines)
 {
     TestTempDir dir;
     QxConfiguration config(2);
@@ -67,21 +67,30 @@ TEST(QxConfiguration, WritesTheIndentedForm)
 
     EXPECT_EQ(config.WriteToFile(dir.File("missing/dir/out.txt").c_str()), 0);
     EXPECT_EQ(config.WriteToFile(nullptr), 0);
-}
+    // Long lines come back whole; a missing final line feed loses nothing.
+    std::string value(100000, 'v');
+    value[500] = '=';
+    value[70000] = ' ';
+    QxConfiguration longer;
+    longer.AddEntry("s", "long", value.c_str(), nullptr);
+    ASSERT_EQ(longer.WriteToFile(dir.File("long.txt").c_str()), 1);
+    QxConfiguration back;
+    XString error;
+    int counter = 0;
+    ASSERT_EQ(back.ReadFromFile(dir.File("long.txt").c_str(), &counter, &error), 1);
+    EXPECT_EQ(counter, 3);
+    EXPECT_EQ(std::string(back.GetSubSection("s")->GetEntry("long")->GetValue()), value);
 
-TEST(QxConfiguration, AddEntryReportsTheEntryItReplaced)
-{
-    QxConfiguration config;
-    QxConfigurationEntry* existing = reinterpret_cast<QxConfigurationEntry*>(1);
-    EXPECT_EQ(config.AddEntry("Globals", "StartingFlags", "a", &existing), 1);
-    EXPECT_EQ(existing, nullptr);
-    EXPECT_EQ(config.AddEntry("Globals", "StartingFlags", "b", &existing), 1);
-    ASSERT_NE(existing, nullptr);
-    EXPECT_STREQ(existing->GetValue(), "b");
-    EXPECT_STREQ(existing->GetName(), "StartingFlags");
-    EXPECT_STREQ(existing->GetSection()->GetName(), "Globals");
-    EXPECT_EQ(config.AddEntry("a..b", "x", "y", &existing), 0);
-    EXPECT_EQ(config.GetNumberOfSubSections(), 1);
+    QxConfiguration last;
+    ReadResult r = ReadText(last, "a = 1\nb = 2");
+    EXPECT_EQ(r.ok, 1);
+    EXPECT_EQ(r.counter, 2);
+    EXPECT_STREQ(last.GetRoot()->GetEntry("b")->GetValue(), "2");
+    // The writer leaves line breaks out of names and values.
+    last.Clear();
+    last.AddEntry(nullptr, "na\nme", "line one\nline two\r", nullptr);
+    ASSERT_EQ(last.WriteToFile(dir.File("o.txt").c_str()), 1);
+    EXPECT_EQ(TestReadFile(dir.File("o.txt")), "name = line oneline two\n");
 }
 
 TEST(QxConfiguration, SectionPathsAndLookups)
@@ -113,6 +122,19 @@ TEST(QxConfiguration, SectionPathsAndLookups)
     EXPECT_EQ(root->GetSubSection("new"), nullptr);
     EXPECT_EQ(c->GetEntry("k")->GetSection(), c);
     EXPECT_EQ(c->GetEntry("K"), nullptr); // names are case-sensitive
+
+    // Adding reports the entry it replaced; a bad path adds nothing.
+    QxConfigurationEntry* existing = reinterpret_cast<QxConfigurationEntry*>(1);
+    EXPECT_EQ(config.AddEntry("Globals", "StartingFlags", "a", &existing), 1);
+    EXPECT_EQ(existing, nullptr);
+    EXPECT_EQ(config.AddEntry("Globals", "StartingFlags", "b", &existing), 1);
+    ASSERT_NE(existing, nullptr);
+    EXPECT_STREQ(existing->GetValue(), "b");
+    EXPECT_STREQ(existing->GetName(), "StartingFlags");
+    EXPECT_STREQ(existing->GetSection()->GetName(), "Globals");
+    const int sections = config.GetNumberOfSubSections();
+    EXPECT_EQ(config.AddEntry("z..b", "x", "y", &existing), 0);
+    EXPECT_EQ(config.GetNumberOfSubSections(), sections);
 }
 
 TEST(QxConfiguration, ReadsEntriesSectionsAndComments)
@@ -179,52 +201,20 @@ TEST(QxConfiguration, FaultyLinesGiveTheirMessageAndTheLinesBeforeThem)
     config.AddEntry(nullptr, "stale", "1", nullptr);
     EXPECT_EQ(ReadText(config, "a = 1\n<s>\nb = 2\noops\nc = 3\n").ok, 0);
     EXPECT_EQ(Dump(config), "E[a]=[1]\nS[s]\n.E[b]=[2]\n");
-}
 
-TEST(QxConfiguration, MissingFilesAndNullNames)
-{
+    // Files that cannot be read clear the tree first.
     TestTempDir dir;
-    QxConfiguration config;
-    config.AddEntry(nullptr, "stale", "1", nullptr);
     XString error;
     int counter = -1;
-    std::string missing = dir.File("none.cfg");
+    const std::string missing = dir.File("none.cfg");
     EXPECT_EQ(config.ReadFromFile(missing.c_str(), &counter, &error), 0);
     EXPECT_EQ(std::string(error.CStr()), "can't open file : " + missing);
-    EXPECT_EQ(config.GetRoot()->GetNumberOfEntries(), 0); // cleared first
+    EXPECT_EQ(config.GetRoot()->GetNumberOfEntries() + config.GetNumberOfSubSections(), 0);
     EXPECT_EQ(config.ReadFromFile(nullptr, &counter, &error), 0);
     EXPECT_STREQ(error.CStr(), "null filename");
     EXPECT_EQ(config.ReadFromFile(missing.c_str(), nullptr, nullptr), 0);
     EXPECT_EQ(config.ReadFromFile(dir.Path().c_str(), &counter, &error), 0); // a folder
     EXPECT_STREQ(error.CStr(), "Fails at the end.");
-}
-
-TEST(QxConfiguration, LongLinesAndAMissingFinalLineFeed)
-{
-    TestTempDir dir;
-    std::string value(100000, 'v');
-    value[500] = '=';
-    value[70000] = ' ';
-    QxConfiguration config;
-    config.AddEntry("s", "long", value.c_str(), nullptr);
-    ASSERT_EQ(config.WriteToFile(dir.File("long.txt").c_str()), 1);
-    QxConfiguration back;
-    XString error;
-    int counter = 0;
-    ASSERT_EQ(back.ReadFromFile(dir.File("long.txt").c_str(), &counter, &error), 1);
-    EXPECT_EQ(counter, 3);
-    EXPECT_EQ(std::string(back.GetSubSection("s")->GetEntry("long")->GetValue()), value);
-
-    QxConfiguration last;
-    ReadResult r = ReadText(last, "a = 1\nb = 2");
-    EXPECT_EQ(r.ok, 1);
-    EXPECT_EQ(r.counter, 2);
-    EXPECT_STREQ(last.GetRoot()->GetEntry("b")->GetValue(), "2");
-    // The writer leaves line breaks out of names and values.
-    last.Clear();
-    last.AddEntry(nullptr, "na\nme", "line one\nline two\r", nullptr);
-    ASSERT_EQ(last.WriteToFile(dir.File("o.txt").c_str()), 1);
-    EXPECT_EQ(TestReadFile(dir.File("o.txt")), "name = line oneline two\n");
 }
 
 TEST(QxConfiguration, ADeepTreeIsWrittenReadAndFreedWithoutRecursion)

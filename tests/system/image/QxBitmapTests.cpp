@@ -22,7 +22,7 @@ QxImageDesc Image(int id, int w, int h, std::vector<CKBYTE>& pixels)
     return d;
 }
 
-TEST(QxBitmapTests, A24BitImageRoundTripsExactlyThroughABitmap)
+TEST(QxBitmapTests, A24BitImageRoundTripsExactlyAndArgbComesBackOpaque)
 {
     std::mt19937 rng(11);
     for (int w : {1, 2, 3, 5, 13}) {
@@ -42,10 +42,7 @@ TEST(QxBitmapTests, A24BitImageRoundTripsExactlyThroughABitmap)
         EXPECT_EQ(0, std::memcmp(bitmap->Pixels(), in.data() + size_t(h - 1) * w * 3, size_t(w) * 3)) << w;
         PlatformDeleteObject(bitmap);
     }
-}
-
-TEST(QxBitmapTests, ArgbImagesComeBackOpaque)
-{
+    // ARGB images come back opaque.
     std::vector<CKBYTE> in, out;
     QxImageDesc src = Image(_32_ARGB8888, 3, 2, in);
     const CKDWORD pixels[6] = {0x11223344, 0x80FFFFFF, 0x00000000, 0xFF010203, 0x7F7F7F7F, 0x12345678};

@@ -13,7 +13,7 @@
 
 namespace {
 
-TEST(QxFontTests, PointSizesBecomeNegativePixelHeightsAt96Dpi)
+TEST(QxFontTests, PointSizesBecomeNegativePixelHeightsAt96DpiAndOptionsTextFormats)
 {
     PlatformFont* font = QxCreateFont("Arial", 12, 700, TRUE, FALSE);
     ASSERT_NE(font, nullptr);
@@ -39,10 +39,7 @@ TEST(QxFontTests, PointSizesBecomeNegativePixelHeightsAt96Dpi)
     EXPECT_EQ(info.Underline, TRUE);
     PlatformDeleteObject(font);
     EXPECT_FALSE(QxGetFontInfo(nullptr, info));
-}
-
-TEST(QxDrawTextTests, OptionBitsMapToTheTextFormat)
-{
+    // Option bits map to the text format.
     // Pairs of option bits and the text format they give.
     const CKDWORD cases[] = {
         1 + 4 + 32, 39, 0,  0,  2,       0,  8,  0, 1,      1, 4,       2,  1 + 4,           3,  16,      40,
@@ -140,7 +137,7 @@ TEST(QxDrawTextTests, TextLandsInsideItsRectangleWithTheRequestedAlignment)
     PlatformDeleteObject(font);
 }
 
-TEST(QxDrawTextTests, WideTextUsesThePlatformColoursByDefault)
+TEST(QxDrawTextTests, WideTextUsesThePlatformColoursByDefaultAndNullsFail)
 {
     const CKDWORD fill = 0xFF808080;
     PlatformFont* font = QxCreateFont("Arial", 12, 400, FALSE, FALSE);
@@ -153,19 +150,14 @@ TEST(QxDrawTextTests, WideTextUsesThePlatformColoursByDefault)
         for (int x = 0; x < 100; ++x)
             black = black || canvas.At(x, y) == 0xFF000000u;
     EXPECT_TRUE(black);
-    PlatformDeleteObject(font);
-}
-
-TEST(QxDrawTextTests, NullBitmapFontOrTextFails)
-{
-    PlatformFont* font = QxCreateFont("Arial", 12, 400, FALSE, FALSE);
-    Canvas canvas(10, 10, 0);
+    // A null bitmap, font or text fails; an empty text draws nothing.
+    Canvas small(10, 10, 0);
     const PlatformRect rect{0, 0, 10, 10};
     EXPECT_FALSE(QxDrawText(nullptr, font, "a", rect, 0, 0, 0));
-    EXPECT_FALSE(QxDrawText(canvas.Bitmap, nullptr, "a", rect, 0, 0, 0));
-    EXPECT_FALSE(QxDrawText(canvas.Bitmap, font, nullptr, rect, 0, 0, 0));
-    EXPECT_FALSE(QxDrawTextW(canvas.Bitmap, font, nullptr, rect, 0));
-    EXPECT_TRUE(QxDrawText(canvas.Bitmap, font, "", rect, 0, 0, 0));
+    EXPECT_FALSE(QxDrawText(small.Bitmap, nullptr, "a", rect, 0, 0, 0));
+    EXPECT_FALSE(QxDrawText(small.Bitmap, font, nullptr, rect, 0, 0, 0));
+    EXPECT_FALSE(QxDrawTextW(small.Bitmap, font, nullptr, rect, 0));
+    EXPECT_TRUE(QxDrawText(small.Bitmap, font, "", rect, 0, 0, 0));
     PlatformDeleteObject(font);
 }
 

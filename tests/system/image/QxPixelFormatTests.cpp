@@ -111,7 +111,7 @@ TEST(QxPixelFormatTests, TableRowsHoldTheListedDepthsMasksAndNames)
         EXPECT_LT(std::strlen(QxGetPixelFormatName(id)), 24u) << id;
 }
 
-TEST(QxPixelFormatTests, DescriptionsMapToIdsByDepthAndMasksOrByFlags)
+TEST(QxPixelFormatTests, DescriptionsMapToIdsAndBack)
 {
     struct Case
     {
@@ -141,10 +141,7 @@ TEST(QxPixelFormatTests, DescriptionsMapToIdsByDepthAndMasksOrByFlags)
         EXPECT_EQ(d.Flags, 0u);
         EXPECT_EQ(QxImageDesc2PixelFormat(d), id);
     }
-}
-
-TEST(QxPixelFormatTests, IdToDescriptionWritesDepthMasksAndFlagsOrLeavesUnknownIdsAlone)
-{
+    // An id gives its depth, masks and flags; unknown ids leave the description.
     QxImageDesc d = Desc(32, 1, 2, 3, 4);
     QxPixelFormat2ImageDesc(_DXT1, d);
     EXPECT_TRUE(d == Desc(0, 0, 0, 0, 0));

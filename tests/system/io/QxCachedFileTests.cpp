@@ -154,7 +154,7 @@ TEST_F(QxCachedFileTest, TheCachedBlockIsTheLastOneReadAndAWriteIntoItDropsIt)
     }
 }
 
-TEST_F(QxCachedFileTest, UncachedCallsWarnAndWorkAtTheLogicalPosition)
+TEST_F(QxCachedFileTest, UncachedCallsWarnAndReopeningForgetsTheCache)
 {
     LogCapture capture;
     TestWriteFile(m_Path, "line one\nline two\n");
@@ -171,21 +171,17 @@ TEST_F(QxCachedFileTest, UncachedCallsWarnAndWorkAtTheLogicalPosition)
     EXPECT_EQ(capture.Lines(), (std::vector<std::string>{"[QxMath] [WARNING] : GetString : Not Cached\n",
                                                          "[QxMath] [WARNING] : ReadItems : Not Cached\n",
                                                          "[QxMath] [WARNING] : Flush : Not Cached\n"}));
-}
-
-TEST_F(QxCachedFileTest, ReopeningForgetsTheCache)
-{
-    QxCachedFile file(4096);
-    ASSERT_TRUE(file.Open(m_Path.c_str(), QX_FILE_READ));
-    char buffer[8];
-    file.Seek(10, QX_SEEK_BEGIN);
-    file.Read(buffer, 8);
+    // Reopening forgets the cache.
+    QxCachedFile reopened(4096);
+    ASSERT_TRUE(reopened.Open(m_Path.c_str(), QX_FILE_READ));
+    reopened.Seek(10, QX_SEEK_BEGIN);
+    reopened.Read(buffer, 8);
     TestWriteFile(m_Dir.File("g.bin"), "other file");
-    ASSERT_TRUE(file.Open(m_Dir.File("g.bin").c_str(), QX_FILE_READ));
-    EXPECT_EQ(file.Tell(), 0u);
-    EXPECT_EQ(file.GetCachedBlockStart(), QxCachedFile::kNothingCached);
-    EXPECT_EQ(file.Read(buffer, 8), 8u);
+    ASSERT_TRUE(reopened.Open(m_Dir.File("g.bin").c_str(), QX_FILE_READ));
+    EXPECT_EQ(reopened.Tell(), 0u);
+    EXPECT_EQ(reopened.GetCachedBlockStart(), QxCachedFile::kNothingCached);
+    EXPECT_EQ(reopened.Read(buffer, 8), 8u);
     EXPECT_EQ(std::string(buffer, 8), "other fi");
-    EXPECT_TRUE(file.Close());
-    EXPECT_EQ(file.Read(buffer, 8), 0u);
+    EXPECT_TRUE(reopened.Close());
+    EXPECT_EQ(reopened.Read(buffer, 8), 0u);
 }

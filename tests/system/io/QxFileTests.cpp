@@ -7,17 +7,28 @@
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
 
-TEST(QxFile, OpenCleansTheNameOfCharactersAFileNameCannotHoldAndTakesBackslashes)
+TEST(QxFile, OpenCleansTheNameTakesBackslashesAndClosedFilesAreHarmless)
 {
     TestTempDir dir;
     QxFile file;
+    EXPECT_FALSE(file.IsValid());
     ASSERT_TRUE(file.Open((dir.Path() + "\\a<b.txt").c_str(), QX_FILE_WRITE));
     EXPECT_EQ(file.Write("x", 1), 1u);
     file.Close();
     EXPECT_EQ(TestReadFile(dir.File("a b.txt")), "x");
+    // Closed files are invalid and harmless.
+    EXPECT_TRUE(file.Close());
+    EXPECT_FALSE(file.IsValid());
+    char buffer[4];
+    EXPECT_EQ(file.Read(buffer, 4), 0u);
+    EXPECT_EQ(file.Write(buffer, 4), 0u);
+    EXPECT_EQ(file.GetSize(), 0u);
+    EXPECT_FALSE(file.Seek(0, QX_SEEK_BEGIN));
+    EXPECT_FALSE(file.Open(nullptr, QX_FILE_READ));
+    EXPECT_FALSE(file.Open("", QX_FILE_READ));
 }
 
-TEST(QxFile, UnknownModesReadInBinary)
+TEST(QxFile, UnknownModesReadInBinaryAndSeekOriginsAreBeginEndAndCurrent)
 {
     TestTempDir dir;
     TestWriteFile(dir.File("f"), "a\r\nb");
@@ -27,9 +38,20 @@ TEST(QxFile, UnknownModesReadInBinary)
     EXPECT_EQ(file.Read(buffer, 8), 4u);
     EXPECT_EQ(std::string(buffer, 4), "a\r\nb");
     EXPECT_EQ(file.Write("z", 1), 0u); // read-only
+    // Seek origins are begin, end and current; GetSize keeps the position.
+    TestWriteFile(dir.File("g"), "0123456789");
+    ASSERT_TRUE(file.Open(dir.File("g").c_str(), QX_FILE_READ));
+    char c = 0;
+    ASSERT_TRUE(file.Seek(-3, QX_SEEK_END));
+    EXPECT_EQ(file.GetSize(), 10u);
+    EXPECT_EQ(file.Tell(), 7u);
+    ASSERT_TRUE(file.Seek(-2, QX_SEEK_CURRENT));
+    file.Read(&c, 1);
+    EXPECT_EQ(c, '5');
+    EXPECT_FALSE(file.Seek(-1, QX_SEEK_BEGIN));
 }
 
-TEST(QxFile, ModesMapToTheirOpenModes)
+TEST(QxFile, ModesMapToTheirOpenModesAndFileModesGiveTheBits)
 {
     TestTempDir dir;
     std::string path = dir.File("m.txt");
@@ -48,22 +70,10 @@ TEST(QxFile, ModesMapToTheirOpenModes)
     ASSERT_TRUE(file.Open(path.c_str(), QX_FILE_WRITE));
     file.Close();
     EXPECT_EQ(TestReadFile(path), "");
-}
-
-TEST(QxFile, SeekOriginsAreBeginEndAndCurrentAndGetSizeKeepsThePosition)
-{
-    TestTempDir dir;
-    TestWriteFile(dir.File("f"), "0123456789");
-    QxFile file;
-    ASSERT_TRUE(file.Open(dir.File("f").c_str(), QX_FILE_READ));
-    char c = 0;
-    ASSERT_TRUE(file.Seek(-3, QX_SEEK_END));
-    EXPECT_EQ(file.GetSize(), 10u);
-    EXPECT_EQ(file.Tell(), 7u);
-    ASSERT_TRUE(file.Seek(-2, QX_SEEK_CURRENT));
-    file.Read(&c, 1);
-    EXPECT_EQ(c, '5');
-    EXPECT_FALSE(file.Seek(-1, QX_SEEK_BEGIN));
+    // File modes: the mode bits, or zero.
+    EXPECT_EQ(QxGetFileMode(dir.Path().c_str()) & S_IFMT, unsigned(S_IFDIR));
+    EXPECT_EQ(QxGetFileMode(dir.File("none").c_str()), 0u);
+    EXPECT_EQ(QxGetFileMode(nullptr), 0u);
 }
 
 TEST(QxFile, LinesItemsAndScanf)
@@ -91,26 +101,4 @@ TEST(QxFile, LinesItemsAndScanf)
     char items[6] = {};
     EXPECT_EQ(file.ReadItems(items, 2, 3), 3u);
     EXPECT_EQ(std::string(items, 6), "first ");
-}
-
-TEST(QxFile, ClosedFilesAreInvalidAndHarmless)
-{
-    QxFile file;
-    EXPECT_FALSE(file.IsValid());
-    EXPECT_TRUE(file.Close());
-    char buffer[4];
-    EXPECT_EQ(file.Read(buffer, 4), 0u);
-    EXPECT_EQ(file.Write(buffer, 4), 0u);
-    EXPECT_EQ(file.GetSize(), 0u);
-    EXPECT_FALSE(file.Seek(0, QX_SEEK_BEGIN));
-    EXPECT_FALSE(file.Open(nullptr, QX_FILE_READ));
-    EXPECT_FALSE(file.Open("", QX_FILE_READ));
-}
-
-TEST(QxGetFileMode, GivesModeBitsOrZero)
-{
-    TestTempDir dir;
-    EXPECT_EQ(QxGetFileMode(dir.Path().c_str()) & S_IFMT, unsigned(S_IFDIR));
-    EXPECT_EQ(QxGetFileMode(dir.File("none").c_str()), 0u);
-    EXPECT_EQ(QxGetFileMode(nullptr), 0u);
 }

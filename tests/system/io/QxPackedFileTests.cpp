@@ -6,7 +6,7 @@
 #include "system/io/QxSubFile.h"
 #include "tests/support/TestPaths.h"
 
-TEST(QxPackedFile, FindsStoredFilesByLowerCaseNameAndExtension)
+TEST(QxPackedFile, FindsStoredFilesByLowerCaseNameAndExtensionAfterTheBasePath)
 {
     TestTempDir dir;
     std::ofstream(dir.File("archive.bin"), std::ios::binary) << "headerFIRSTsecond-file";
@@ -28,28 +28,20 @@ TEST(QxPackedFile, FindsStoredFilesByLowerCaseNameAndExtension)
     EXPECT_EQ(packed.FindFile("second", &sub), 0);
     EXPECT_EQ(packed.FindFile(nullptr, &sub), 0);
     EXPECT_EQ(packed.FindFile(std::string(300, 'a').c_str(), &sub), 0);
-}
-
-TEST(QxPackedFile, TheBasePathGoesInFrontOfTheName)
-{
-    QxPackedFile packed;
-    packed.AddFile("data.bin", 0, 1);
-    packed.SetBasePath("dir/");
-    EXPECT_EQ(packed.FindFile("DATA.BIN", nullptr), 1);
-    packed.SetBasePath("prefix");
-    EXPECT_EQ(packed.FindFile("data.bin", nullptr), 0); // "prefixdata.bin"
-}
-
-TEST(QxPackedFile, RefusesBadRecordsAndClears)
-{
-    QxPackedFile packed;
+    // Bad records are refused; the same key replaces the record.
     EXPECT_FALSE(packed.AddFile("a.txt", 0xFFFFFFF0u, 0x20));
     EXPECT_FALSE(packed.AddFile("dir/", 0, 1));
     EXPECT_TRUE(packed.AddFile("a.txt", 1, 2));
     EXPECT_TRUE(packed.AddFile("A.TXT", 3, 4)); // same key: the record is replaced
-    EXPECT_EQ(packed.GetFileCount(), 1);
+    EXPECT_EQ(packed.GetFileCount(), 3);
     packed.Clear();
+    EXPECT_EQ(packed.GetFileCount(), 0);
     EXPECT_EQ(packed.FindFile("a.txt", nullptr), 0);
     EXPECT_TRUE(packed.AddFile("b.txt", 1, 2));
     EXPECT_EQ(packed.FindFile("b.txt", nullptr), 1);
+    // The base path goes in front of the name.
+    packed.SetBasePath("dir/");
+    EXPECT_EQ(packed.FindFile("B.TXT", nullptr), 1);
+    packed.SetBasePath("prefix");
+    EXPECT_EQ(packed.FindFile("b.txt", nullptr), 0); // "prefixb.txt"
 }

@@ -40,25 +40,7 @@ TEST(QxStreamCopyFrom, CopiesFromTheSourcePositionIn32KBlocksUntilAShortReadOrWr
     EXPECT_EQ(target.CopyFrom(nullptr, 10), 0u);
 }
 
-TEST(QxSubFile, ValidOnlyWhenTheWindowLiesInTheParent)
-{
-    MemoryStream parent(Pattern(120));
-    QxSubFile sub;
-    const std::pair<CKDWORD, CKDWORD> windows[] = {{100, 50}, {100, 20}, {100, 0}, {0xFFFFFFF0u, 0x20}};
-    const bool valid[] = {false, true, false, false}; // the last wraps in 32 bits
-    for (int i = 0; i < 4; ++i) {
-        sub.Open(&parent, windows[i].first, windows[i].second);
-        EXPECT_EQ(bool(sub.IsValid()), valid[i]) << i;
-    }
-    parent.m_Valid = FALSE;
-    sub.Open(&parent, 0, 10);
-    EXPECT_FALSE(sub.IsValid());
-    QxSubFile orphan;
-    EXPECT_FALSE(orphan.IsValid());
-    EXPECT_FALSE(orphan.Seek(0, QX_SEEK_BEGIN));
-}
-
-TEST(QxSubFile, SeeksReadsAndWritesStayInTheWindowAndPutTheParentBackFirst)
+TEST(QxSubFile, ValidInItsParentSeeksReadsAndWritesStayInTheWindow)
 {
     std::string bytes = Pattern(300);
     MemoryStream parent(bytes);
@@ -92,4 +74,19 @@ TEST(QxSubFile, SeeksReadsAndWritesStayInTheWindowAndPutTheParentBackFirst)
     sub.Open(&shortParent, 100, 50);
     EXPECT_EQ(sub.Read(buffer, 64), 20u);
     EXPECT_EQ(sub.Tell(), 20u);
+    // A window is valid only when it lies in its parent.
+    MemoryStream small(Pattern(120));
+    QxSubFile window;
+    const std::pair<CKDWORD, CKDWORD> windows[] = {{100, 50}, {100, 20}, {100, 0}, {0xFFFFFFF0u, 0x20}};
+    const bool valid[] = {false, true, false, false}; // the last wraps in 32 bits
+    for (int i = 0; i < 4; ++i) {
+        window.Open(&small, windows[i].first, windows[i].second);
+        EXPECT_EQ(bool(window.IsValid()), valid[i]) << i;
+    }
+    small.m_Valid = FALSE;
+    window.Open(&small, 0, 10);
+    EXPECT_FALSE(window.IsValid());
+    QxSubFile orphan;
+    EXPECT_FALSE(orphan.IsValid());
+    EXPECT_FALSE(orphan.Seek(0, QX_SEEK_BEGIN));
 }

@@ -143,7 +143,7 @@ TEST(QxLogManager, DeliversOnlyMatchingSourcesAndLevelsWithoutTimeOrFlags)
                                                          "[QxMath] [] : odd level\n"}));
 }
 
-TEST(QxLogManager, Flag2AddsTheFileNameAfterItsLastSeparatorAndTheLine)
+TEST(QxLogManager, Flag2AddsTheFileNameAndTheLineAndTimeSelectorsZeroToSeven)
 {
     FakeClocks clocks;
     LogCapture capture;
@@ -154,18 +154,12 @@ TEST(QxLogManager, Flag2AddsTheFileNameAfterItsLastSeparatorAndTheLine)
     log->SetContext(capture.Source(), QXLOG_ERROR, 7, "/home/dev/src/QxFile.cpp")->Log("x");
     log->SetContext(capture.Source(), QXLOG_ERROR, -1, "plain")->Log("y");
     log->SetContext(capture.Source(), QXLOG_ERROR, 0, nullptr)->Log("z");
-    ASSERT_EQ(capture.Lines().size(), 4u);
-    EXPECT_EQ(capture.Lines()[0], "[QxMath] [ERROR] [05/03/09 14:07:31:042] [Parser:120] : bad token\n");
-    EXPECT_EQ(capture.Lines()[1], "[QxMath] [ERROR] [05/03/09 14:07:31:042] [QxFile.cpp:7] : x\n");
-    EXPECT_EQ(capture.Lines()[2], "[QxMath] [ERROR] [05/03/09 14:07:31:042] [plain:-1] : y\n");
-    EXPECT_EQ(capture.Lines()[3], "[QxMath] [ERROR] [05/03/09 14:07:31:042] [:0] : z\n");
-}
-
-TEST(QxLogManager, TimeSelectorsZeroToSeven)
-{
-    FakeClocks clocks;
-    LogCapture capture;
-    QxLogManager* log = QxGetLogManager();
+    const std::string head = "[QxMath] [ERROR] [05/03/09 14:07:31:042] ";
+    EXPECT_EQ(capture.Lines(),
+              (std::vector<std::string>{head + "[Parser:120] : bad token\n", head + "[QxFile.cpp:7] : x\n",
+                                        head + "[plain:-1] : y\n", head + "[:0] : z\n"}));
+    // Time selectors 0 to 7, without the file and line.
+    capture.Listener()->SetFlags(0);
     // Elapsed time since the listener's start: 1 h 2 min 3 s 4.5 ms.
     g_Ticks += 3723004500000ull;
     const char* expected[] = {
@@ -236,7 +230,7 @@ TEST(QxLogManager, TheFormatBufferDoublesAndTooLongTextsAreDropped)
     EXPECT_EQ(quiet.GetFormatBufferSize(), 256);
 }
 
-TEST(QxFileListener, TruncatesOnOpenUnlessFlag4AppendsAndCreatesItsFolder)
+TEST(QxFileListener, TruncatesOnOpenUnlessFlag4AppendsCreatesItsFolderAndRetriesLater)
 {
     LogDir dir;
     std::ofstream(dir.File("plain.log")) << "old\n";
@@ -255,6 +249,16 @@ TEST(QxFileListener, TruncatesOnOpenUnlessFlag4AppendsAndCreatesItsFolder)
     EXPECT_EQ(TestReadFile(dir.File("plain.log")), "[QxMath] [INFO] : new\n");
     EXPECT_EQ(TestReadFile(dir.File("kept.log")), "old\n[QxMath] [INFO] : new\n");
     EXPECT_EQ(TestReadFile(dir.File("sub/dir/nested.log")), "[QxMath] [INFO] : new\n");
+    // A file that cannot be opened is tried again later.
+    LogCapture later;
+    std::ofstream(dir.File("blocker")) << "a file where a folder should be";
+    QxLogManager* log = QxGetLogManager();
+    log->CreateListener(QXLOG_FILE_LISTENER_GUID, "blocker/late", later.Source());
+    log->SetContext(later.Source(), QXLOG_INFO, 1, "f")->Log("lost");
+    std::remove(dir.File("blocker").c_str());
+    log->SetContext(later.Source(), QXLOG_INFO, 1, "f")->Log("found");
+    EXPECT_EQ(TestReadFile(dir.File("blocker/late.log")), "[QxMath] [INFO] : found\n");
+    EXPECT_EQ(later.Lines().size(), 2u);
 }
 
 TEST(QxFileListener, Flag1PutsTheDateInTheNameAndOpensANewFileEachDay)
@@ -274,20 +278,6 @@ TEST(QxFileListener, Flag1PutsTheDateInTheNameAndOpensANewFileEachDay)
     log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("next day");
     EXPECT_EQ(TestReadFile(dir.File("trace[09 03 06].log")), "[QxMath] [INFO] : next day\n");
     EXPECT_STREQ(static_cast<QxFileListener*>(trace)->GetFilePath(), dir.File("trace[09 03 06].log").c_str());
-}
-
-TEST(QxFileListener, AFileThatCannotBeOpenedIsTriedAgainLater)
-{
-    LogDir dir;
-    LogCapture capture;
-    std::ofstream(dir.File("blocker")) << "a file where a folder should be";
-    QxLogManager* log = QxGetLogManager();
-    log->CreateListener(QXLOG_FILE_LISTENER_GUID, "blocker/late", capture.Source());
-    log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("lost");
-    std::remove(dir.File("blocker").c_str());
-    log->SetContext(capture.Source(), QXLOG_INFO, 1, "f")->Log("found");
-    EXPECT_EQ(TestReadFile(dir.File("blocker/late.log")), "[QxMath] [INFO] : found\n");
-    EXPECT_EQ(capture.Lines().size(), 2u);
 }
 
 TEST(QxFileListener, WithoutTheOverrideTheFolderIsTheProgramsOwn)

@@ -19,7 +19,7 @@ QxBbox UnitBox()
 
 } // namespace
 
-TEST(QxBbox, StoresTheMaximumCornerFirst)
+TEST(QxBbox, StoresTheMaximumCornerFirstContainsItsBoundsAndMerges)
 {
     const QxBbox box(QxVector(-1, -2, -3), QxVector(4, 5, 6));
     float words[6];
@@ -28,19 +28,16 @@ TEST(QxBbox, StoresTheMaximumCornerFirst)
     EXPECT_EQ(words[3], -1.0f);
     EXPECT_EQ(box.GetCenter(), QxVector(1.5f, 1.5f, 1.5f));
     EXPECT_EQ(box.GetHalfSize(), QxVector(2.5f, 3.5f, 4.5f));
-}
-
-TEST(QxBbox, ContainmentTestsIncludeTheBoundsAndMergeExtends)
-{
-    const QxBbox box = UnitBox();
+    // Containment tests include the bounds; merging extends.
+    const QxBbox unit = UnitBox();
     for (const QxVector& p : {QxVector(1, -1, 0), QxVector(-1, 1, 1), QxVector(0, 0, -1)})
-        EXPECT_TRUE(box.VectorIn(p));
+        EXPECT_TRUE(unit.VectorIn(p));
     for (const QxVector& p : {QxVector(1.0001f, 0, 0), QxVector(0, -1.0001f, 0), QxVector(0, 0, 1.0001f)})
-        EXPECT_FALSE(box.VectorIn(p));
-    EXPECT_TRUE(box.IsBoxInside(box));
-    EXPECT_TRUE(box.IsBoxInside(QxBbox(QxVector(-1, 0, 0), QxVector(0, 1, 1))));
-    EXPECT_FALSE(box.IsBoxInside(QxBbox(QxVector(-1, 0, 0), QxVector(0, 1, 1.5f))));
-    EXPECT_FALSE(box.IsBoxInside(QxBbox(QxVector(-1.5f, 0, 0), QxVector(0, 1, 1))));
+        EXPECT_FALSE(unit.VectorIn(p));
+    EXPECT_TRUE(unit.IsBoxInside(unit));
+    EXPECT_TRUE(unit.IsBoxInside(QxBbox(QxVector(-1, 0, 0), QxVector(0, 1, 1))));
+    EXPECT_FALSE(unit.IsBoxInside(QxBbox(QxVector(-1, 0, 0), QxVector(0, 1, 1.5f))));
+    EXPECT_FALSE(unit.IsBoxInside(QxBbox(QxVector(-1.5f, 0, 0), QxVector(0, 1, 1))));
     QxBbox merged(QxVector(0, 0, 0), QxVector(1, 1, 1));
     merged.Merge(QxVector(2, -1, 0.5f));
     EXPECT_EQ(merged, QxBbox(QxVector(0, -1, 0), QxVector(2, 1, 1)));
@@ -48,7 +45,7 @@ TEST(QxBbox, ContainmentTestsIncludeTheBoundsAndMergeExtends)
     EXPECT_EQ(merged, QxBbox(QxVector(-3, -1, 0), QxVector(2, 1, 5)));
 }
 
-TEST(QxBbox, OutcodesSayWhereTheBoxLiesAndAreZeroForTouchingBoxes)
+TEST(QxBbox, OutcodesAndClassifySayWhereBoxesLie)
 {
     const QxBbox box(QxVector(0, 0, 0), QxVector(1, 1, 1));
     EXPECT_EQ(box.PointOutcode(QxVector(2, 0.5f, -1)), 544u);
@@ -58,6 +55,24 @@ TEST(QxBbox, OutcodesSayWhereTheBoxLiesAndAreZeroForTouchingBoxes)
     EXPECT_EQ(box.BoxOutcode(QxBbox(QxVector(1, 1, 1), QxVector(2, 2, 2))), 0u);
     EXPECT_EQ(box.BoxOutcode(QxBbox(QxVector(2, 0, 0), QxVector(3, 1, 1))), 32u);
     EXPECT_EQ(box.BoxOutcode(QxBbox(QxVector(-3, 0, -5), QxVector(-2, 1, -4))), 16u | 512u);
+    // Classify orders boxes as seen from a point.
+    const QxBbox& small = box;
+    const QxBbox big(QxVector(-2, -2, -2), QxVector(3, 3, 3));
+    const QxBbox far(QxVector(5, 5, 5), QxVector(6, 6, 6));
+    const QxBbox crossing(QxVector(0.5f, 0.5f, 0.5f), QxVector(2, 2, 2));
+    const QxVector outsideAll(10, 10, 10);
+    const QxVector insideBigOnly(-1, -1, -1);
+    const QxVector insideSmall(0.5f, 0.5f, 0.5f);
+    // The viewpoint outside this box.
+    EXPECT_EQ(small.Classify(far, outsideAll), 0);      // disjoint
+    EXPECT_EQ(big.Classify(small, outsideAll), -1);     // this contains other
+    EXPECT_EQ(small.Classify(crossing, outsideAll), 0); // other does not contain this
+    EXPECT_EQ(small.Classify(big, insideBigOnly), -1);  // other contains this and the point
+    EXPECT_EQ(small.Classify(big, outsideAll), 1);      // other contains this, not the point
+    // The viewpoint inside this box.
+    EXPECT_EQ(small.Classify(far, insideSmall), -1);
+    EXPECT_EQ(small.Classify(big, insideSmall), 1);
+    EXPECT_EQ(small.Classify(crossing, insideSmall), 0);
 }
 
 TEST(QxBbox, TransformFromIsTheTightBoundOfTheTransformedCorners)
@@ -86,28 +101,7 @@ TEST(QxBbox, TransformFromIsTheTightBoundOfTheTransformedCorners)
     }
 }
 
-TEST(QxBbox, ClassifyOrdersBoxesAsSeenFromAPoint)
-{
-    const QxBbox small(QxVector(0, 0, 0), QxVector(1, 1, 1));
-    const QxBbox big(QxVector(-2, -2, -2), QxVector(3, 3, 3));
-    const QxBbox far(QxVector(5, 5, 5), QxVector(6, 6, 6));
-    const QxBbox crossing(QxVector(0.5f, 0.5f, 0.5f), QxVector(2, 2, 2));
-    const QxVector outsideAll(10, 10, 10);
-    const QxVector insideBigOnly(-1, -1, -1);
-    const QxVector insideSmall(0.5f, 0.5f, 0.5f);
-    // The viewpoint outside this box.
-    EXPECT_EQ(small.Classify(far, outsideAll), 0);      // disjoint
-    EXPECT_EQ(big.Classify(small, outsideAll), -1);     // this contains other
-    EXPECT_EQ(small.Classify(crossing, outsideAll), 0); // other does not contain this
-    EXPECT_EQ(small.Classify(big, insideBigOnly), -1);  // other contains this and the point
-    EXPECT_EQ(small.Classify(big, outsideAll), 1);      // other contains this, not the point
-    // The viewpoint inside this box.
-    EXPECT_EQ(small.Classify(far, insideSmall), -1);
-    EXPECT_EQ(small.Classify(big, insideSmall), 1);
-    EXPECT_EQ(small.Classify(crossing, insideSmall), 0);
-}
-
-TEST(QxTransformBox2D, BoxInFrontIsVisibleWithItsScreenExtents)
+TEST(QxTransformBox2D, ScreenExtentsInFrontCullingBehindAndSidesOfBoxesAcrossTheViewer)
 {
     QxMatrix projection;
     projection.Perspective(kPi / 2, 1.0f, 1.0f, 100.0f);
@@ -123,55 +117,36 @@ TEST(QxTransformBox2D, BoxInFrontIsVisibleWithItsScreenExtents)
     EXPECT_FLOAT_EQ(extents.right, 100.0f + 100.0f / 9.0f);
     EXPECT_FLOAT_EQ(extents.top, 50.0f - 50.0f / 9.0f);
     EXPECT_FLOAT_EQ(extents.bottom, 50.0f + 50.0f / 9.0f);
-}
-
-TEST(QxTransformBox2D, BoxBehindTheCameraIsCulled)
-{
-    QxMatrix projection;
-    projection.Perspective(kPi / 2, 1.0f, 1.0f, 100.0f);
-    const QxBbox box(QxVector(-1, -1, -11), QxVector(1, 1, -9));
-    CKDWORD orFlags = 0, andFlags = 0;
-    EXPECT_FALSE(QxTransformBox2D(projection, box, nullptr, nullptr, &orFlags, &andFlags));
+    // A box behind the camera is culled.
+    const QxBbox behind(QxVector(-1, -1, -11), QxVector(1, 1, -9));
+    EXPECT_FALSE(QxTransformBox2D(projection, behind, nullptr, nullptr, &orFlags, &andFlags));
     EXPECT_TRUE(andFlags & QX_CLIP_FRONT);
-}
-
-TEST(QxTransformBox2D, BoxStraddlingTheViewerTakesTheViewportSidesItCrosses)
-{
-    QxMatrix projection;
-    projection.Perspective(kPi / 2, 1.0f, 1.0f, 100.0f);
-    const QxBbox box(QxVector(0.5f, -0.5f, -5), QxVector(3, 0.5f, 5));
-    const QxRect viewport(0, 0, 200, 200);
-    QxRect extents;
-    CKDWORD orFlags = 0, andFlags = 0;
-    EXPECT_TRUE(QxTransformBox2D(projection, box, &viewport, &extents, &orFlags, &andFlags));
+    // A box straddling the viewer takes the viewport sides it crosses.
+    const QxBbox straddling(QxVector(0.5f, -0.5f, -5), QxVector(3, 0.5f, 5));
+    const QxRect square(0, 0, 200, 200);
+    EXPECT_TRUE(QxTransformBox2D(projection, straddling, &square, &extents, &orFlags, &andFlags));
     EXPECT_TRUE(orFlags & QX_CLIP_FRONT);
     // Behind the viewer w < 0, so a corner there is both left of -w and right
     // of w (and above and below): every side is widened to the viewport.
     EXPECT_EQ(orFlags & 0xF0u, 0xF0u);
-    EXPECT_EQ(extents, viewport);
+    EXPECT_EQ(extents, square);
 
     // A box that only reaches behind the viewer below the x = -w line keeps its computed right side.
     const QxBbox low(QxVector(-3, -0.5f, -0.5f), QxVector(-0.5f, 0.5f, 5));
-    EXPECT_TRUE(QxTransformBox2D(projection, low, &viewport, &extents, &orFlags, &andFlags));
+    EXPECT_TRUE(QxTransformBox2D(projection, low, &square, &extents, &orFlags, &andFlags));
     EXPECT_TRUE(orFlags & QX_CLIP_FRONT);
     EXPECT_FALSE(orFlags & QX_CLIP_RIGHT);
     EXPECT_EQ(extents.left, 0.0f);
     EXPECT_LT(extents.right, 100.0f);
-}
-
-TEST(QxTransformBox2D, AFlatBoxUsesItsFourCorners)
-{
-    QxMatrix projection;
-    projection.Perspective(kPi / 2, 1.0f, 1.0f, 100.0f);
-    const QxBbox box(QxVector(-1, -1, 4), QxVector(1, 1, 4));
-    const QxRect viewport(0, 0, 100, 100);
-    QxRect extents;
-    EXPECT_TRUE(QxTransformBox2D(projection, box, &viewport, &extents, nullptr, nullptr));
+    // A flat box uses its four corners.
+    const QxBbox flat(QxVector(-1, -1, 4), QxVector(1, 1, 4));
+    const QxRect small(0, 0, 100, 100);
+    EXPECT_TRUE(QxTransformBox2D(projection, flat, &small, &extents, nullptr, nullptr));
     EXPECT_FLOAT_EQ(extents.left, 50.0f - 50.0f / 4.0f);
     EXPECT_FLOAT_EQ(extents.bottom, 50.0f + 50.0f / 4.0f);
     // Extents are written only when both they and the viewport are given.
-    EXPECT_TRUE(QxTransformBox2D(projection, box, &viewport, nullptr, nullptr, nullptr));
-    EXPECT_TRUE(QxTransformBox2D(projection, box, nullptr, &extents, nullptr, nullptr));
+    EXPECT_TRUE(QxTransformBox2D(projection, flat, &small, nullptr, nullptr, nullptr));
+    EXPECT_TRUE(QxTransformBox2D(projection, flat, nullptr, &extents, nullptr, nullptr));
 }
 
 TEST(QxProjectBoxDepthRange, GivesTheNearestAndFarthestCornerDepths)

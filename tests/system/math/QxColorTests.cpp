@@ -9,7 +9,7 @@ const float kInf = std::numeric_limits<float>::infinity();
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 } // namespace
 
-TEST(QxColor, PackedWordsTruncateEachClampedChannelTimes255)
+TEST(QxColor, PackedWordsTruncateEachClampedChannelTimes255AndComeBack)
 {
     EXPECT_EQ(QxColor(1.0f, 0.5f, 0.0f, 1.0f).GetARGB(), 0xFFFF7F00u);
     EXPECT_EQ(QxColor(1.0f, 0.5f, 0.0f, 1.0f).GetABGR(), 0xFF007FFFu);
@@ -19,10 +19,7 @@ TEST(QxColor, PackedWordsTruncateEachClampedChannelTimes255)
     EXPECT_EQ(QxColor(0.2f, 0.4f, 0.6f, 0.8f).GetABGR(), 0xCC996633u);
     EXPECT_EQ(QxColor(-0.5f, 2.0f, 0.0f, 1.0f).GetARGB(), 0xFF00FF00u);
     EXPECT_EQ(QxColor(kInf, -kInf, kNaN, 1e30f).GetARGB(), 0xFFFF0000u);
-}
-
-TEST(QxColor, ConstructionFromAPackedWordDividesEachChannelBy255)
-{
+    // Construction from a packed word divides each channel by 255.
     const QxColor c(0x80FF4000u);
     EXPECT_EQ(c.a, 128.0f / 255.0f);
     EXPECT_EQ(c.r, 1.0f);

@@ -65,14 +65,11 @@ TEST(QxCompressedVector, AxesPackToTheirWordsAndNegativeZMirrorsTheAzimuth)
     side.Set(0.6f, 0, 0.0f);
     EXPECT_EQ(back.m_Azimuth, (-8192 - front.m_Azimuth) & 0x3FFF);
     EXPECT_EQ(side.m_Azimuth, front.m_Azimuth);
-}
-
-TEST(QxCompressedVector, DecodingReadsOnlyTheLowFourteenBitsOfEachWord)
-{
-    QxVector a, b;
-    a.SetFromCompressed(QxCompressedVector(1000, 3000));
-    b.SetFromCompressed(QxCompressedVector(1000 | 0xC000, 3000 | 0x4000));
-    EXPECT_EQ(a, b);
+    // Decoding reads only the low fourteen bits of each word.
+    QxVector low, high;
+    low.SetFromCompressed(QxCompressedVector(1000, 3000));
+    high.SetFromCompressed(QxCompressedVector(1000 | 0xC000, 3000 | 0x4000));
+    EXPECT_EQ(low, high);
 }
 
 // The packing error is bounded by the tables: an index step is pi/8192 of

@@ -56,44 +56,34 @@ TEST(QxDecomposeMatrixEx, DiagonalScaleAndMirrorSplitIntoTheirParts)
     QxMatrix r;
     rotation.ToMatrix(r);
     EXPECT_NEAR(r.GetDeterminant(), 1.0f, 1e-6);
-}
-
-TEST(QxDecomposeMatrixEx, OnlyThePositionAskedSkipsTheDecomposition)
-{
+    // Only the position asked: no decomposition, so no warning for a NaN.
     mathtest::WarningCapture warnings;
-    QxMatrix m = Diagonal(-1, std::numeric_limits<float>::quiet_NaN(), 1);
-    m[3][0] = 7;
-    QxVector position;
+    m[1][1] = std::numeric_limits<float>::quiet_NaN();
+    m[0][0] = -1;
     EXPECT_EQ(QxDecomposeMatrixEx(m, nullptr, &position, nullptr, nullptr), 1.0f);
-    EXPECT_EQ(position, QxVector(7, 0, 0));
+    EXPECT_EQ(position, QxVector(1, 2, 3));
     EXPECT_EQ(QxDecomposeMatrixEx(Diagonal(-1, 1, 1), nullptr, nullptr, nullptr, nullptr), 1.0f);
     EXPECT_TRUE(warnings.Texts().empty());
 }
 
-TEST(QxDecomposeMatrix, QuickFormGivesAMirrorANegativeZScale)
+TEST(QxDecomposeMatrix, QuickFormGivesAMirrorANegativeZScaleAndReadsRowLengths)
 {
-    const QxMatrix m = Diagonal(-1, 1, 1);
     QxQuaternion rotation;
     QxVector position, scale;
-    QxDecomposeMatrix(m, rotation, position, scale);
+    QxDecomposeMatrix(Diagonal(-1, 1, 1), rotation, position, scale);
     EXPECT_EQ(scale, QxVector(1, 1, -1));
     // The rotation turns (-1, 0, 0), (0, 1, 0) into a proper frame: half a turn about y.
     QxMatrix r;
     rotation.ToMatrix(r);
     EXPECT_NEAR(r.GetDeterminant(), 1.0f, 1e-6);
     EXPECT_VECTOR_NEAR(QxVector(r[0][0], r[0][1], r[0][2]), -1, 0, 0, 1e-6);
-}
-
-TEST(QxDecomposeMatrix, QuickFormReadsRowLengthsAndTheTranslation)
-{
+    // Otherwise it reads the row lengths and the translation.
     mathtest::Random random(51);
     for (int n = 0; n < 200; ++n) {
         const QxQuaternion q = random.UnitQuaternion();
         const QxVector s = random.Vector(0.2f, 5), p = random.Vector(-9, 9);
         QxMatrix m;
         QxComposeMatrix(m, p, s, q);
-        QxQuaternion rotation;
-        QxVector position, scale;
         QxDecomposeMatrix(m, rotation, position, scale);
         ASSERT_EQ(position, p);
         ASSERT_LT(mathtest::Distance(scale, s), 1e-5 * 5);
@@ -168,7 +158,7 @@ TEST(QxDecomposeMatrixEx, SnuggleBringsTheScaleOrientationNearTheIdentity)
     EXPECT_VECTOR_NEAR(scale, 2, 1, 3, 1e-5);
 }
 
-TEST(QxPolarDecomposition, RankDeficientMatricesStillGiveAnOrthogonalFactor)
+TEST(QxPolarDecomposition, RankDeficientMatricesStillGiveAnOrthogonalFactorAndSpectralRebuilds)
 {
     const QxMatrix cases[] = {
         Diagonal(0, 0, 0),
@@ -191,9 +181,25 @@ TEST(QxPolarDecomposition, RankDeficientMatricesStillGiveAnOrthogonalFactor)
             for (int j = 0; j < 3; ++j)
                 EXPECT_EQ(s[i][j], s[j][i]);
     }
+    // The spectral decomposition rebuilds the symmetric matrix from its eigenvectors.
+    QxMatrix sym = QxMatrix::Identity();
+    sym[0][0] = 4;
+    sym[1][1] = 3;
+    sym[2][2] = 2;
+    sym[0][1] = sym[1][0] = 1;
+    sym[1][2] = sym[2][1] = 0.5f;
+    QxMatrix u;
+    const QxVector k = QxSpectralDecomposition(sym, u);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            const double value =
+                double(u[i][0]) * u[j][0] * k.x + double(u[i][1]) * u[j][1] * k.y + double(u[i][2]) * u[j][2] * k.z;
+            EXPECT_NEAR(value, sym[i][j], 1e-5);
+        }
+    EXPECT_NEAR(u.GetDeterminant(), 1.0f, 1e-6);
 }
 
-TEST(QxPolarDecomposition, NonFiniteInputGivesTheIdentityWithoutAWarning)
+TEST(QxPolarDecomposition, NonFiniteInputGivesTheIdentityWithoutAWarningAndExtremeScalesStayInRange)
 {
     mathtest::WarningCapture warnings;
     const float inf = std::numeric_limits<float>::infinity();
@@ -213,12 +219,8 @@ TEST(QxPolarDecomposition, NonFiniteInputGivesTheIdentityWithoutAWarning)
         EXPECT_EQ(scaleOrientation, QxQuaternion());
     }
     EXPECT_TRUE(warnings.Texts().empty());
-}
-
-TEST(QxPolarDecomposition, ExtremeFiniteScalesStayInRange)
-{
-    const float scales[] = {3e38f, 1e-38f, 1e-45f};
-    for (float s : scales) {
+    // Extreme finite scales stay in range.
+    for (float s : {3e38f, 1e-38f, 1e-45f}) {
         QxMatrix q, sym;
         QxPolarDecomposition(Diagonal(s, s, -s), q, sym);
         EXPECT_NEAR(std::fabs(q[0][0]), 1.0f, 1e-6) << s;
@@ -226,26 +228,7 @@ TEST(QxPolarDecomposition, ExtremeFiniteScalesStayInRange)
     }
 }
 
-TEST(QxSpectralDecomposition, RebuildsTheSymmetricMatrixFromItsEigenvectors)
-{
-    QxMatrix s = QxMatrix::Identity();
-    s[0][0] = 4;
-    s[1][1] = 3;
-    s[2][2] = 2;
-    s[0][1] = s[1][0] = 1;
-    s[1][2] = s[2][1] = 0.5f;
-    QxMatrix u;
-    const QxVector k = QxSpectralDecomposition(s, u);
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) {
-            const double value =
-                double(u[i][0]) * u[j][0] * k.x + double(u[i][1]) * u[j][1] * k.y + double(u[i][2]) * u[j][2] * k.z;
-            EXPECT_NEAR(value, s[i][j], 1e-5);
-        }
-    EXPECT_NEAR(u.GetDeterminant(), 1.0f, 1e-6);
-}
-
-TEST(QxSnuggle, TiesBetweenTheLargestMagnitudesGoToTheLaterIndex)
+TEST(QxSnuggle, TiesGoToTheLaterIndexAndAUniformScaleGivesTheConjugate)
 {
     // Equal k.x and k.y: the z turn. q' = conj(q) gives magnitudes (0.5, 0.5, 0),
     // then (0.5, 0, 0.5): the second and the third symmetry win and cycle k.
@@ -255,13 +238,9 @@ TEST(QxSnuggle, TiesBetweenTheLargestMagnitudesGoToTheLaterIndex)
     k = QxVector(2, 2, 5);
     QxSnuggle(QxQuaternion(0, -0.5f, -1, 0), k);
     EXPECT_EQ(k, QxVector(2, 5, 2));
-}
-
-TEST(QxSnuggle, UniformScaleGivesTheConjugate)
-{
-    const QxQuaternion q(0.5f, 0.5f, 0.5f, 0.5f);
-    QxVector k(2, 2, 2);
-    const QxQuaternion p = QxSnuggle(q, k);
+    // A uniform scale gives the conjugate.
+    k = QxVector(2, 2, 2);
+    const QxQuaternion p = QxSnuggle(QxQuaternion(0.5f, 0.5f, 0.5f, 0.5f), k);
     EXPECT_EQ(p, QxQuaternion(-0.5f, -0.5f, -0.5f, 0.5f));
     EXPECT_EQ(k, QxVector(2, 2, 2));
 }

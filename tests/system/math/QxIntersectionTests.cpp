@@ -106,6 +106,14 @@ TEST(QxPointInTriangle, ProjectsOffTheNormalsLargestAxisAndCountsEdgesAsInside)
     // The other winding gives the other bit; a degenerate triangle both.
     EXPECT_EQ(QxPointInTriangle(QxVector(0.25f, 0.25f, 0), a, c, b, n, axis1, axis2), 3 - inside);
     EXPECT_EQ(QxPointInTriangle(QxVector(0, 0, 0), a, a, a, n, axis1, axis2), 3);
+    // Barycentric weights with a first edge of no extent on the first axis.
+    const int first = 0, second = 1;
+    float wa, wb, wc;
+    QxTriangleBarycentric(QxVector(0.5f, 0.5f, 0), a, QxVector(0, 2, 0), QxVector(2, 0, 0), &first, &second, wa, wb,
+                          wc);
+    EXPECT_FLOAT_EQ(wb, 0.25f);
+    EXPECT_FLOAT_EQ(wc, 0.25f);
+    EXPECT_FLOAT_EQ(wa, 0.5f);
 }
 
 TEST(QxIntersectionTriangle, AgreesWithADoublePrecisionReferenceAwayFromTheEdges)
@@ -173,17 +181,6 @@ TEST(QxIntersectionTriangle, AgreesWithADoublePrecisionReferenceAwayFromTheEdges
     EXPECT_GT(hits, 1000);
 }
 
-TEST(QxTriangleBarycentric, HandlesAFirstEdgeWithNoExtentOnTheFirstAxis)
-{
-    const QxVector a(0, 0, 0), b(0, 2, 0), c(2, 0, 0);
-    const int axis1 = 0, axis2 = 1;
-    float wa, wb, wc;
-    QxTriangleBarycentric(QxVector(0.5f, 0.5f, 0), a, b, c, &axis1, &axis2, wa, wb, wc);
-    EXPECT_FLOAT_EQ(wb, 0.25f);
-    EXPECT_FLOAT_EQ(wc, 0.25f);
-    EXPECT_FLOAT_EQ(wa, 0.5f);
-}
-
 TEST(QxIntersectionRayBoxPoints, GivesTheEntryAndExitFacesAndMinusOneFromInside)
 {
     QxVector nearPoint, farPoint, nearNormal(5, 5, 5), farNormal;
@@ -206,6 +203,21 @@ TEST(QxIntersectionRayBoxPoints, GivesTheEntryAndExitFacesAndMinusOneFromInside)
     // Boxes sharing a face overlap.
     EXPECT_EQ(QxIntersectionBoxBox(UnitBox(), QxBbox(QxVector(1, 0, 0), QxVector(2, 1, 1))), 1);
     EXPECT_EQ(QxIntersectionBoxBox(UnitBox(), QxBbox(QxVector(1.01f, 0, 0), QxVector(2, 1, 1))), 0);
+    // Parallel edges do not separate overlapping oriented boxes; touching faces overlap.
+    // An oriented box that is the axis-aligned box itself, moved half a unit:
+    // every cross product of parallel axes is zero.
+    QxOBB obb;
+    obb.m_Center = QxVector(0.5f, 0.5f, 0);
+    obb.m_Axis[0] = QxVector::AxisX();
+    obb.m_Axis[1] = QxVector::AxisY();
+    obb.m_Axis[2] = QxVector::AxisZ();
+    obb.m_Extents[0] = obb.m_Extents[1] = obb.m_Extents[2] = 1;
+    EXPECT_EQ(QxIntersectionBoxOBB(UnitBox(), obb), 1);
+    // Touching faces count as overlap.
+    obb.m_Center = QxVector(2, 0, 0);
+    EXPECT_EQ(QxIntersectionBoxOBB(UnitBox(), obb), 1);
+    obb.m_Center = QxVector(2.01f, 0, 0);
+    EXPECT_EQ(QxIntersectionBoxOBB(UnitBox(), obb), 0);
 }
 
 TEST(QxIntersectionRayBox, AllBoxFormsAgreeWithADoubleSlabReferenceAwayFromTouching)
@@ -306,24 +318,6 @@ TEST(QxIntersectionBoxOBB, AgreesWithADoubleSeparatingAxisReferenceAwayFromTouch
     EXPECT_GT(separations, 1000);
 }
 
-TEST(QxIntersectionBoxOBB, ParallelEdgesDoNotSeparateOverlappingBoxes)
-{
-    // An oriented box that is the axis-aligned box itself, moved half a unit:
-    // every cross product of parallel axes is zero.
-    QxOBB obb;
-    obb.m_Center = QxVector(0.5f, 0.5f, 0);
-    obb.m_Axis[0] = QxVector::AxisX();
-    obb.m_Axis[1] = QxVector::AxisY();
-    obb.m_Axis[2] = QxVector::AxisZ();
-    obb.m_Extents[0] = obb.m_Extents[1] = obb.m_Extents[2] = 1;
-    EXPECT_EQ(QxIntersectionBoxOBB(UnitBox(), obb), 1);
-    // Touching faces count as overlap.
-    obb.m_Center = QxVector(2, 0, 0);
-    EXPECT_EQ(QxIntersectionBoxOBB(UnitBox(), obb), 1);
-    obb.m_Center = QxVector(2.01f, 0, 0);
-    EXPECT_EQ(QxIntersectionBoxOBB(UnitBox(), obb), 0);
-}
-
 TEST(QxIntersectionSphereBox, TouchingSphereOverlapsAndDistancesMatchAReference)
 {
     EXPECT_EQ(QxIntersectionSphereBox(QxSphere{QxVector(2, 0, 0), 1.0f}, UnitBox()), 1);
@@ -343,7 +337,7 @@ TEST(QxIntersectionSphereBox, TouchingSphereOverlapsAndDistancesMatchAReference)
     }
 }
 
-TEST(QxDistance, PointToSegmentAndRay)
+TEST(QxDistance, PointToSegmentRayAndCone)
 {
     const QxRay segment(QxVector(0, 0, 0), QxVector(2, 0, 0));
     float t = -1;
@@ -354,10 +348,7 @@ TEST(QxDistance, PointToSegmentAndRay)
     EXPECT_EQ(QxPointRaySquareDistance(QxVector(-3, 4, 0), segment, &t), 25.0f);
     EXPECT_EQ(t, 0.0f);
     EXPECT_EQ(QxPointSegmentSquareDistance(QxVector(1, 3, 0), segment, nullptr), 9.0f);
-}
-
-TEST(QxDistance, PointToConeIsSignedAndBehindTheApexIsTheApexDistance)
-{
+    // Point to cone: signed, and behind the apex the distance to the apex.
     // Half-angle 45 degrees along +z from the origin.
     const float k = 0.70710678f;
     const QxCone cone{QxVector(0, 0, 0), QxVector(0, 0, 1), k, k};

@@ -84,24 +84,6 @@ TEST(QxMatrix, FullProductMatchesADoubleReferenceAndAliasesSafely)
     }
 }
 
-TEST(QxMatrix, InversesOfSingularMatricesLeaveTheResultUntouchedAndSaySo)
-{
-    QxMatrix flat = QxMatrix::Identity(), twin = QxMatrix::Identity(), projected = QxMatrix::Identity();
-    flat[1][0] = flat[1][1] = flat[1][2] = 0;
-    // Two equal rows: the determinant's terms cancel exactly.
-    twin[1][0] = 1;
-    twin[1][1] = 0;
-    projected[2][2] = projected[2][3] = projected[3][2] = projected[3][3] = 0;
-    QxMatrix r;
-    for (int i = 0; i < 16; ++i)
-        r[i / 4][i % 4] = float(i) + 0.5f;
-    const QxMatrix before = r;
-    EXPECT_FALSE(QxInverseMatrix(r, flat));
-    EXPECT_FALSE(QxInverseMatrix(r, twin));
-    EXPECT_FALSE(QxInverseMatrix44(r, projected));
-    EXPECT_TRUE(mathtest::SameBits(r, before));
-}
-
 TEST(QxMatrix, InverseTimesMatrixIsTheIdentityOverRandomAffineMatrices)
 {
     mathtest::Random random(23);
@@ -120,7 +102,7 @@ TEST(QxMatrix, InverseTimesMatrixIsTheIdentityOverRandomAffineMatrices)
     }
 }
 
-TEST(QxMatrix, GeneralInverseTimesMatrixIsTheIdentityOverRandomMatrices)
+TEST(QxMatrix, GeneralInverseTimesMatrixIsTheIdentityAndSingularMatricesFail)
 {
     mathtest::Random random(28);
     for (int n = 0; n < 1000; ++n) {
@@ -140,20 +122,22 @@ TEST(QxMatrix, GeneralInverseTimesMatrixIsTheIdentityOverRandomMatrices)
     ASSERT_TRUE(QxInverseMatrix44(inverse, projection));
     QxMultiplyMatrix4(product, inverse, projection);
     EXPECT_LT(mathtest::MaxAbsDifference(product, QxMatrix::Identity()), 1e-5);
+
+    // Singular matrices leave the result untouched and say so.
+    QxMatrix flat = QxMatrix::Identity(), twin = QxMatrix::Identity(), projected = QxMatrix::Identity();
+    flat[1][0] = flat[1][1] = flat[1][2] = 0;
+    // Two equal rows: the determinant's terms cancel exactly.
+    twin[1][0] = 1;
+    twin[1][1] = 0;
+    projected[2][2] = projected[2][3] = projected[3][2] = projected[3][3] = 0;
+    const QxMatrix before = product;
+    EXPECT_FALSE(QxInverseMatrix(product, flat));
+    EXPECT_FALSE(QxInverseMatrix(product, twin));
+    EXPECT_FALSE(QxInverseMatrix44(product, projected));
+    EXPECT_TRUE(mathtest::SameBits(product, before));
 }
 
-TEST(QxMatrix, DeterminantAndTranspose)
-{
-    const QxMatrix m(2, 1, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 7, 0, 0, 1);
-    EXPECT_EQ(m.GetDeterminant(), 24.0f);
-    QxMatrix t;
-    QxTransposeMatrix(t, m);
-    EXPECT_EQ(t, QxMatrix(2, 0, 0, 7, 1, 3, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1));
-    QxTransposeMatrix(t, t);
-    EXPECT_EQ(t, m);
-}
-
-TEST(QxMatrix, ProjectionBuildersFillTheNamedElementsOnly)
+TEST(QxMatrix, ProjectionBuildersFillTheNamedElementsOnlyAndUnprojectInverts)
 {
     QxMatrix p, r, o;
     p.Perspective(kPi / 2, 2.0f, 1.0f, 11.0f);
@@ -163,9 +147,22 @@ TEST(QxMatrix, ProjectionBuildersFillTheNamedElementsOnly)
     EXPECT_LT(mathtest::MaxAbsDifference(r, QxMatrix(0.5f, 0, 0, 0, 0, 0.5f, 0, 0, -0.5f, 0, 1.1f, 1, 0, 0, -1.1f, 0)),
               2e-6);
     EXPECT_EQ(o, QxMatrix(2, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0.25f, 0, 0, 0, -0.25f, 1));
+    // Unprojecting gives back the point that projects onto the screen point.
+    QxMatrix projection;
+    projection.Perspective(1.0f, 0.75f, 1.0f, 100.0f);
+    const QxVector point(2.0f, -1.5f, 12.0f);
+    QxVector4 h;
+    QxMultiplyMatrixVector4(h, projection, point);
+    // Both screen coordinates are in units of the horizontal scale.
+    const Qx2DVector screen(h.x / h.w, h.y / h.w * projection[0][0] / projection[1][1]);
+    QxVector back;
+    QxUnprojectPoint(projection, screen, point.z, back);
+    EXPECT_NEAR(back.x, point.x, 1e-4);
+    EXPECT_NEAR(back.y, point.y, 1e-4);
+    EXPECT_EQ(back.z, point.z);
 }
 
-TEST(QxMatrix, SingleVectorTransformsFollowTheRowVectorConvention)
+TEST(QxMatrix, SingleVectorTransformsDeterminantAndTranspose)
 {
     const QxMatrix m(0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 10, 20, 30, 1);
     QxVector p(1, 2, 3), v(1, 2, 3);
@@ -178,46 +175,30 @@ TEST(QxMatrix, SingleVectorTransformsFollowTheRowVectorConvention)
     EXPECT_EQ(h, QxVector4(8, 21, 33, 1));
     QxMultiplyMatrixVector4(g, m, g);
     EXPECT_EQ(g, QxVector4(-2, 1, 3, 0));
+
+    const QxMatrix d(2, 1, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 7, 0, 0, 1);
+    EXPECT_EQ(d.GetDeterminant(), 24.0f);
+    QxMatrix t;
+    QxTransposeMatrix(t, d);
+    EXPECT_EQ(t, QxMatrix(2, 0, 0, 7, 1, 3, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1));
+    QxTransposeMatrix(t, t);
+    EXPECT_EQ(t, d);
 }
 
-TEST(QxMatrix, UnprojectGivesBackThePointThatProjectsOntoTheScreenPoint)
-{
-    QxMatrix projection;
-    projection.Perspective(1.0f, 0.75f, 1.0f, 100.0f);
-    const QxVector p(2.0f, -1.5f, 12.0f);
-    QxVector4 h;
-    QxMultiplyMatrixVector4(h, projection, p);
-    // Both screen coordinates are in units of the horizontal scale.
-    const Qx2DVector screen(h.x / h.w, h.y / h.w * projection[0][0] / projection[1][1]);
-    QxVector back;
-    QxUnprojectPoint(projection, screen, p.z, back);
-    EXPECT_NEAR(back.x, p.x, 1e-4);
-    EXPECT_NEAR(back.y, p.y, 1e-4);
-    EXPECT_EQ(back.z, p.z);
-}
-
-TEST(QxMatrixRotation, AxisAngleNormalisesTheAxis)
+TEST(QxMatrixRotation, AxisAngleAndEulerBuildersTurnInOppositeSensesAndZeroGivesTheIdentity)
 {
     QxMatrix m;
-    QxMatrixFromAxisAngle(m, QxVector(0, 0, 2), kPi / 2);
+    QxMatrixFromAxisAngle(m, QxVector(0, 0, 2), kPi / 2); // the axis is normalised
     EXPECT_VECTOR_NEAR(QxVector(m[0][0], m[0][1], m[0][2]), 0, -1, 0, 1e-6);
     EXPECT_VECTOR_NEAR(QxVector(m[1][0], m[1][1], m[1][2]), 1, 0, 0, 1e-6);
     EXPECT_EQ(m[3][3], 1.0f);
     EXPECT_EQ(m[3][0], 0.0f);
     EXPECT_EQ(m[0][3], 0.0f);
-}
-
-TEST(QxMatrixRotation, AZeroAxisAndEulerAnglesBelowTheThresholdGiveTheIdentity)
-{
-    QxMatrix m;
     QxMatrixFromAxisAngle(m, QxVector(), 1.0f);
     EXPECT_EQ(m, QxMatrix::Identity());
     QxMatrixFromEulerAngles(m, 0, 0, 1e-9f);
     EXPECT_EQ(m, QxMatrix::Identity());
-}
 
-TEST(QxMatrixRotation, EulerAndAxisAngleBuildersTurnInOppositeSenses)
-{
     const float angle = 0.3f;
     QxMatrix euler, axis, quaternion;
     QxMatrixFromEulerAngles(euler, 0, 0, angle);
@@ -234,7 +215,7 @@ TEST(QxMatrixRotation, EulerAndAxisAngleBuildersTurnInOppositeSenses)
     EXPECT_LT(mathtest::MaxAbsDifference(axis, transposed), 1e-6);
 }
 
-TEST(QxMatrixRotation, EulerAnglesRoundTrip)
+TEST(QxMatrixRotation, EulerAnglesRoundTripAndTheGimbalCaseKeepsTheMatrix)
 {
     QxMatrix m;
     QxMatrixFromEulerAngles(m, 0.1f, 0.2f, 0.3f);
@@ -260,13 +241,8 @@ TEST(QxMatrixRotation, EulerAnglesRoundTrip)
         ASSERT_NEAR(ay, y, 2e-4) << n;
         ASSERT_NEAR(az, z, 2e-4) << n;
     }
-}
-
-TEST(QxMatrixRotation, GimbalCaseSetsTheZAngleToZeroAndKeepsTheMatrix)
-{
-    QxMatrix m;
+    // The gimbal case sets the z angle to zero and keeps the matrix.
     QxMatrixFromEulerAngles(m, 0.4f, kPi / 2, 0.0f);
-    float ax, ay, az;
     QxMatrixToEulerAngles(m, &ax, &ay, &az);
     EXPECT_EQ(az, 0.0f);
     QxMatrix rebuilt;
@@ -285,10 +261,7 @@ TEST(QxComposeMatrix, ScalesTheRotationRowsAndSetsThePosition)
     EXPECT_VECTOR_NEAR(QxVector(m[2][0], m[2][1], m[2][2]), 0, 0, 4, 1e-6);
     EXPECT_EQ(QxVector(m[3][0], m[3][1], m[3][2]), QxVector(1, 2, 3));
     EXPECT_EQ(m[3][3], 1.0f);
-}
-
-TEST(QxComposeMatrix, ExtendedFormWithAnIdentityScaleOrientationMatchesTheSimpleForm)
-{
+    // The extended form with an identity scale orientation is the simple one.
     mathtest::Random random(25);
     for (int n = 0; n < 200; ++n) {
         const QxQuaternion q = random.UnitQuaternion();

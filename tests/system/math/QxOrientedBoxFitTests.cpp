@@ -42,7 +42,7 @@ TEST(QxComputeOrientedBox, AxisAlignedCornersGiveTheAxesInOrder)
     EXPECT_VECTOR_NEAR(Row(box, 2), 0, 0, 3.5f, 1e-6);
 }
 
-TEST(QxComputeOrientedBox, NoPointsLeavesTheResultUntouched)
+TEST(QxComputeOrientedBox, NoPointsHugeOrNonFiniteOnesFailAndLeaveTheResult)
 {
     QxMatrix box = QxMatrix::Identity();
     box[3][0] = 42;
@@ -51,13 +51,9 @@ TEST(QxComputeOrientedBox, NoPointsLeavesTheResultUntouched)
     EXPECT_FALSE(QxComputeOrientedBox(&p, 12, 0, box, 0));
     EXPECT_FALSE(QxComputeOrientedBox(nullptr, 12, 5, box, 0));
     EXPECT_EQ(box, before);
-}
-
-TEST(QxComputeOrientedBox, RefusesBoxesBeyondTheRangeAndNonFiniteOnes)
-{
+    // Boxes beyond the range and non-finite ones are refused.
     mathtest::WarningCapture warnings;
     const std::vector<QxVector> huge = BoxCorners(QxVector(-2e6f, 0, 0), QxVector(2e6f, 1, 1));
-    QxMatrix box;
     EXPECT_FALSE(QxComputeOrientedBox(huge.data(), 12, 8, box, 0));
     std::vector<QxVector> bad = BoxCorners(QxVector(0, 0, 0), QxVector(1, 1, 1));
     bad[3].y = std::numeric_limits<float>::quiet_NaN();
@@ -97,7 +93,7 @@ TEST(QxComputeOrientedBox, OrientedBoxesContainEveryPoint)
     }
 }
 
-TEST(QxFitOrientedBox, ReportsTheAxesAndTheProjectionRanges)
+TEST(QxFitOrientedBox, ReportsTheAxesAndTheProjectionRangesOfTheCovariance)
 {
     const std::vector<QxVector> corners = BoxCorners(QxVector(1, -2, -3), QxVector(3, 2, 3));
     QxPrincipalBox fit;
@@ -112,13 +108,10 @@ TEST(QxFitOrientedBox, ReportsTheAxesAndTheProjectionRanges)
     EXPECT_FALSE(QxFitOrientedBox(corners.data(), 12, 0, untouched, 0.1f));
     EXPECT_FALSE(QxFitOrientedBox(nullptr, 12, 8, untouched, 0.1f));
     EXPECT_EQ(untouched.m_Min, QxVector(7, 7, 7));
-}
-
-TEST(QxCovarianceMatrix, OfAxisAlignedCornersIsDiagonal)
-{
-    const std::vector<QxVector> corners = BoxCorners(QxVector(-1, -2, -3), QxVector(1, 2, 3));
+    // The covariance of axis-aligned corners is diagonal.
+    const std::vector<QxVector> centred = BoxCorners(QxVector(-1, -2, -3), QxVector(1, 2, 3));
     float c[3][3] = {};
-    QxCovarianceMatrix(c, corners.data(), 12, 8);
+    QxCovarianceMatrix(c, centred.data(), 12, 8);
     EXPECT_EQ(c[0][0], 1.0f);
     EXPECT_EQ(c[1][1], 4.0f);
     EXPECT_EQ(c[2][2], 9.0f);
@@ -126,7 +119,7 @@ TEST(QxCovarianceMatrix, OfAxisAlignedCornersIsDiagonal)
     EXPECT_EQ(c[1][2], 0.0f);
 }
 
-TEST(QxEigenSymmetric3, EigenvectorsDiagonaliseRandomSymmetricMatrices)
+TEST(QxEigenSymmetric3, EigenvectorsDiagonaliseRandomSymmetricMatricesAndNaNStops)
 {
     mathtest::Random random(62);
     for (int n = 0; n < 1000; ++n) {
@@ -147,13 +140,10 @@ TEST(QxEigenSymmetric3, EigenvectorsDiagonaliseRandomSymmetricMatrices)
                 ASSERT_NEAR(cv, double(values[k]) * c[i][k], 2e-5) << n;
             }
     }
-}
-
-TEST(QxEigenSymmetric3, NonFiniteInputStopsAndReportsFailure)
-{
+    // Non-finite input stops and reports failure.
     mathtest::WarningCapture warnings;
-    float c[3][3] = {{1, std::numeric_limits<float>::quiet_NaN(), 2}, {0, 1, 0}, {2, 0, 1}};
-    c[1][0] = c[0][1];
-    EXPECT_FALSE(QxEigenSymmetric3(c, nullptr));
+    float nan[3][3] = {{1, std::numeric_limits<float>::quiet_NaN(), 2}, {0, 1, 0}, {2, 0, 1}};
+    nan[1][0] = nan[0][1];
+    EXPECT_FALSE(QxEigenSymmetric3(nan, nullptr));
     EXPECT_EQ(warnings.Texts().size(), 1u);
 }

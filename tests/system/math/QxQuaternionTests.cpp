@@ -31,7 +31,7 @@ double SignedDistance(const QxQuaternion& a, const QxQuaternion& b)
 
 } // namespace
 
-TEST(QxQuaternion, ProductsFollowHamiltonAndMayWriteIntoAnOperand)
+TEST(QxQuaternion, ProductsFollowHamiltonDivisionConjugatesAndBothMayWriteIntoAnOperand)
 {
     const QxQuaternion i(1, 0, 0, 0), j(0, 1, 0, 0), k(0, 0, 1, 0);
     QxQuaternion r;
@@ -49,26 +49,19 @@ TEST(QxQuaternion, ProductsFollowHamiltonAndMayWriteIntoAnOperand)
         ASSERT_EQ(x, expected);
         ASSERT_EQ(y, expected);
         ASSERT_EQ(z, expected);
+        // Division is the conjugate of the divisor times the dividend.
+        QxQuaternion conjugate, reference;
+        QxQuaternionConjugate(conjugate, b);
+        ASSERT_EQ(conjugate, QxQuaternion(-b.x, -b.y, -b.z, b.w));
+        QxMultiplyQuaternion(reference, conjugate, a);
         QxQuaternionDivide(expected, a, b);
+        ASSERT_LT(std::fabs(expected.x - reference.x) + std::fabs(expected.y - reference.y) +
+                      std::fabs(expected.z - reference.z) + std::fabs(expected.w - reference.w),
+                  4e-6);
         x = a;
         QxQuaternionDivide(x, x, b);
         ASSERT_EQ(x, expected);
     }
-}
-
-TEST(QxQuaternion, DivisionIsTheConjugateOfTheDivisorTimesTheDividend)
-{
-    mathtest::Random random(32);
-    const QxQuaternion p = random.UnitQuaternion(), q = random.UnitQuaternion();
-    QxQuaternion conjugate, expected, r;
-    QxQuaternionConjugate(conjugate, q);
-    EXPECT_EQ(conjugate, QxQuaternion(-q.x, -q.y, -q.z, q.w));
-    QxMultiplyQuaternion(expected, conjugate, p);
-    QxQuaternionDivide(r, p, q);
-    EXPECT_NEAR(r.x, expected.x, 1e-6);
-    EXPECT_NEAR(r.y, expected.y, 1e-6);
-    EXPECT_NEAR(r.z, expected.z, 1e-6);
-    EXPECT_NEAR(r.w, expected.w, 1e-6);
 }
 
 TEST(QxQuaternion, NormalizeAndToMatrixTurnAZeroQuaternionIntoTheIdentity)
@@ -110,7 +103,7 @@ TEST(QxQuaternion, FromRotationMatchesTheAxisAngleMatrix)
     }
 }
 
-TEST(QxQuaternion, QuaternionToMatrixToQuaternionGivesBackPlusOrMinusQ)
+TEST(QxQuaternion, QuaternionToMatrixToQuaternionGivesBackPlusOrMinusQAndOrthonormalises)
 {
     // A half turn about x takes the negative-trace branch.
     QxQuaternion q;
@@ -125,17 +118,13 @@ TEST(QxQuaternion, QuaternionToMatrixToQuaternionGivesBackPlusOrMinusQ)
         QxQuaternionFromMatrix(q, m);
         ASSERT_LT(SignedDistance(p, q), 2e-6) << n;
     }
-}
-
-TEST(QxQuaternion, FromMatrixOrthonormalisesInPlaceOrRestores)
-{
+    // From a matrix it orthonormalises in place, or restores the matrix.
     QxMatrix m = QxMatrix::Identity();
     m[0][0] = 3;
     m[1][0] = 1;
     m[1][1] = 2;
     m[2][2] = 7;
     const QxMatrix original = m;
-    QxQuaternion q;
     q.FromMatrix(m, FALSE, TRUE);
     EXPECT_EQ(m, original);
     q.FromMatrix(m, FALSE, FALSE);
@@ -169,41 +158,31 @@ TEST(QxQuaternion, LogarithmAndExponential)
     EXPECT_NEAR(r.x, 0.0f, 1e-7);
 }
 
-TEST(QxSlerp, HalfwayToAQuarterTurnIsTheEighthTurn)
+TEST(QxSlerp, EighthTurnOppositeEndsAndNearlyEqualEnds)
 {
-    const QxQuaternion a;
-    const QxQuaternion b(0, 0, std::sin(kPi / 4), std::cos(kPi / 4));
     QxQuaternion r;
-    QxSlerp(r, 0.5f, a, b);
+    // Halfway to a quarter turn is the eighth turn.
+    QxSlerp(r, 0.5f, QxQuaternion(), QxQuaternion(0, 0, std::sin(kPi / 4), std::cos(kPi / 4)));
     EXPECT_NEAR(r.z, 0.38268343f, 1e-6);
     EXPECT_NEAR(r.w, 0.92387953f, 1e-6);
     EXPECT_EQ(r.x, 0.0f);
-}
-
-TEST(QxSlerp, BetweenQAndMinusQReturnsQ)
-{
+    // Between q and -q: q.
     const QxQuaternion q(0.5f, 0.5f, 0.5f, 0.5f), minus(-0.5f, -0.5f, -0.5f, -0.5f);
     for (float t : {0.0f, 0.25f, 0.5f, 1.0f}) {
-        QxQuaternion r;
         QxSlerp(r, t, q, minus);
         EXPECT_NEAR(r.x, 0.5f, 1e-7);
         EXPECT_NEAR(r.w, 0.5f, 1e-7);
     }
-}
-
-TEST(QxSlerp, NearlyEqualQuaternionsUseLinearWeightsAndComeOutShort)
-{
+    // Nearly equal ends use linear weights and come out short.
     const float angle = 2.0f * std::acos(0.995f);
-    const QxQuaternion a;
     const QxQuaternion b(0, std::sin(angle / 2), 0, std::cos(angle / 2));
-    QxQuaternion r;
-    QxSlerp(r, 0.5f, a, b);
+    QxSlerp(r, 0.5f, QxQuaternion(), b);
     EXPECT_NEAR(r.y, 0.5f * b.y, 1e-7);
     EXPECT_NEAR(r.w, 0.5f + 0.5f * b.w, 1e-7);
     EXPECT_LT(Length(r), 0.9995);
 }
 
-TEST(QxSlerp, TakesTheShorterArcAndStaysUnitLength)
+TEST(QxSlerp, TakesTheShorterArcAndStaysUnitLengthAndSquadIsASlerpOfSlerps)
 {
     mathtest::Random random(36);
     for (int n = 0; n < 500; ++n) {
@@ -226,21 +205,17 @@ TEST(QxSlerp, TakesTheShorterArcAndStaysUnitLength)
         QxSlerp(ends, 1.0f, a, b);
         ASSERT_LT(SignedDistance(ends, b), 1e-6);
     }
-}
-
-TEST(QxSquad, IsTheSlerpOfTwoSlerpsAndHitsItsEnds)
-{
-    mathtest::Random random(37);
-    const QxQuaternion q0 = random.UnitQuaternion(), a = random.UnitQuaternion(), b = random.UnitQuaternion(),
+    // Squad is the slerp of two slerps and hits its ends.
+    const QxQuaternion q0 = random.UnitQuaternion(), sa = random.UnitQuaternion(), sb = random.UnitQuaternion(),
                        q1 = random.UnitQuaternion();
     QxQuaternion r, outer, inner, expected;
-    QxSquad(r, 0.3f, q0, a, b, q1);
+    QxSquad(r, 0.3f, q0, sa, sb, q1);
     QxSlerp(outer, 0.3f, q0, q1);
-    QxSlerp(inner, 0.3f, a, b);
+    QxSlerp(inner, 0.3f, sa, sb);
     QxSlerp(expected, 2.0f * 0.3f * 0.7f, outer, inner);
     EXPECT_EQ(r, expected);
-    QxSquad(r, 0.0f, q0, a, b, q1);
+    QxSquad(r, 0.0f, q0, sa, sb, q1);
     EXPECT_LT(SignedDistance(r, q0), 1e-6);
-    QxSquad(r, 1.0f, q0, a, b, q1);
+    QxSquad(r, 1.0f, q0, sa, sb, q1);
     EXPECT_LT(SignedDistance(r, q1), 1e-6);
 }

@@ -22,7 +22,7 @@ TEST(QxRect, ConvertsToUnitsOfAReferenceAndBackAgain)
     EXPECT_EQ(s, QxRect(0.5f, 0.25f, 1.0f, 0.75f));
 }
 
-TEST(QxRect, InsideTestsIncludeEveryEdge)
+TEST(QxRect, InsideTestsIncludeEveryEdgeAndInterpolationCentresAndSizes)
 {
     const QxRect r(0, 0, 10, 5);
     EXPECT_TRUE(r.IsInside(Qx2DVector(0, 0)));
@@ -34,6 +34,14 @@ TEST(QxRect, InsideTestsIncludeEveryEdge)
     EXPECT_TRUE(QxIsPointInRect(i, QxIntPoint{0, 0}));
     EXPECT_FALSE(QxIsPointInRect(i, QxIntPoint{641, 10}));
     EXPECT_FALSE(QxIsPointInRect(i, QxIntPoint{10, -1}));
+    // Interpolation, centres, sizes and the null test.
+    const QxRect q(10, 20, 30, 60);
+    EXPECT_EQ(q.Interpolate(Qx2DVector(0.5f, 0.25f)), Qx2DVector(20, 30));
+    EXPECT_EQ(Qx2DVector(q.GetCenterX(), q.GetCenterY()), Qx2DVector(20, 40));
+    EXPECT_EQ(Qx2DVector(q.GetWidth(), q.GetHeight()), Qx2DVector(20, 40));
+    EXPECT_FALSE(q.IsNull());
+    EXPECT_FALSE(QxRect(0, 0, 0, 1).IsNull());
+    EXPECT_TRUE(QxRect().IsNull());
 }
 
 TEST(QxRect, ClipKeepsTheOverlapOrRefusesLeavingTheRectangleUnchanged)
@@ -49,15 +57,4 @@ TEST(QxRect, ClipKeepsTheOverlapOrRefusesLeavingTheRectangleUnchanged)
     // other.left == right still overlaps (a zero-width strip).
     EXPECT_TRUE(s.Clip(QxRect(10, 0, 20, 10)));
     EXPECT_EQ(s, QxRect(10, 0, 10, 10));
-}
-
-TEST(QxRect, InterpolationCentresSizesAndTheNullTest)
-{
-    const QxRect r(10, 20, 30, 60);
-    EXPECT_EQ(r.Interpolate(Qx2DVector(0.5f, 0.25f)), Qx2DVector(20, 30));
-    EXPECT_EQ(Qx2DVector(r.GetCenterX(), r.GetCenterY()), Qx2DVector(20, 40));
-    EXPECT_EQ(Qx2DVector(r.GetWidth(), r.GetHeight()), Qx2DVector(20, 40));
-    EXPECT_FALSE(r.IsNull());
-    EXPECT_FALSE(QxRect(0, 0, 0, 1).IsNull());
-    EXPECT_TRUE(QxRect().IsNull());
 }

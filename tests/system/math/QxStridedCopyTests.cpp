@@ -18,7 +18,7 @@ std::vector<CKDWORD> Pattern(size_t words)
 
 } // namespace
 
-TEST(QxFillStructure, WritesTheElementAtEveryStrideForEachSize)
+TEST(QxFillStructure, WritesTheElementAtEveryStrideForEachSizeAndRefusesBadArguments)
 {
     for (CKDWORD size : {4u, 8u, 12u, 16u, 20u, 28u}) {
         const std::vector<CKDWORD> element = Pattern(size / 4);
@@ -32,10 +32,7 @@ TEST(QxFillStructure, WritesTheElementAtEveryStrideForEachSize)
         }
         EXPECT_EQ(buffer[0], 0xEE);
     }
-}
-
-TEST(QxFillStructure, RefusesBadArgumentsWithoutWriting)
-{
+    // Bad arguments are refused without writing.
     std::vector<unsigned char> buffer(64, 0xEE);
     const std::vector<CKDWORD> element = Pattern(4);
     EXPECT_FALSE(QxFillStructure(2, buffer.data(), 8, 6, element.data()));
@@ -49,7 +46,7 @@ TEST(QxFillStructure, RefusesBadArgumentsWithoutWriting)
         EXPECT_EQ(b, 0xEE);
 }
 
-TEST(QxCopyStructure, CopiesBetweenDifferentStridesForEachSize)
+TEST(QxCopyStructure, CopiesBetweenDifferentStridesForEachSizeAndCompactsInPlace)
 {
     for (CKDWORD size : {4u, 8u, 12u, 16u, 24u}) {
         const CKDWORD sourceStride = size + 4, destinationStride = size * 2;
@@ -66,10 +63,7 @@ TEST(QxCopyStructure, CopiesBetweenDifferentStridesForEachSize)
     EXPECT_FALSE(QxCopyStructure(2, a.data(), 8, 4, b.data(), 0));
     EXPECT_FALSE(QxCopyStructure(2, a.data(), 8, 4, nullptr, 8));
     EXPECT_FALSE(QxCopyStructure(2, a.data(), 8, 5, b.data(), 8));
-}
-
-TEST(QxCopyStructure, CompactsInPlaceWhenEachElementMovesDownward)
-{
+    // It compacts in place when each element moves downward.
     // Packing 16-byte records into 12-byte ones inside the same buffer.
     std::vector<CKDWORD> words = Pattern(4 * 6);
     ASSERT_TRUE(QxCopyStructure(6, words.data(), 12, 12, words.data(), 16));
@@ -78,7 +72,7 @@ TEST(QxCopyStructure, CompactsInPlaceWhenEachElementMovesDownward)
             EXPECT_EQ(words[i * 3 + w], 0x1000u + static_cast<CKDWORD>(i * 4 + w));
 }
 
-TEST(QxStridedData, RecordFormsPassTheirPointerAndStrideThrough)
+TEST(QxStridedData, RecordFormsPassTheirPointerAndStrideThroughAndWordsNarrowAndWiden)
 {
     const std::vector<CKDWORD> element = Pattern(3);
     std::vector<CKDWORD> destination(4 * 3, 0);
@@ -89,35 +83,7 @@ TEST(QxStridedData, RecordFormsPassTheirPointerAndStrideThrough)
     EXPECT_TRUE(QxCopyStridedData(3, QxStridedData(copy.data(), 12), 12, QxStridedData(destination.data(), 16)));
     EXPECT_EQ(copy[8], element[2]);
     EXPECT_FALSE(QxFillStridedData(3, QxStridedData(destination.data(), 0), 12, element.data()));
-}
-
-TEST(QxIndexedCopy, GathersSourceElementsByIndexForEachSize)
-{
-    for (CKDWORD size : {4u, 8u, 12u, 16u, 20u, 24u, 32u}) {
-        const std::vector<CKDWORD> source = Pattern(size / 4 * 10);
-        const CKDWORD indices[5] = {9, 0, 3, 3, 7};
-        std::vector<CKDWORD> destination(size / 4 * 5 + 1, 0);
-        EXPECT_TRUE(QxIndexedCopy(QxStridedData(destination.data(), size), QxStridedData(source.data(), size), size,
-                                  indices, 5));
-        for (int k = 0; k < 5; ++k)
-            EXPECT_EQ(std::memcmp(&destination[k * size / 4], &source[indices[k] * size / 4], size), 0) << size;
-        EXPECT_EQ(destination.back(), 0u);
-    }
-}
-
-TEST(QxIndexedCopy, RefusesUnalignedSizesAndDoesNothingForNoElements)
-{
-    std::vector<CKDWORD> buffer(8, 0);
-    const CKDWORD index = 0;
-    EXPECT_FALSE(QxIndexedCopy(QxStridedData(buffer.data(), 8), QxStridedData(buffer.data(), 8), 6, &index, 1));
-    EXPECT_TRUE(QxIndexedCopy(QxStridedData(nullptr, 8), QxStridedData(nullptr, 8), 8, nullptr, 0));
-    AssertCapture capture;
-    EXPECT_FALSE(QxIndexedCopy(QxStridedData(nullptr, 8), QxStridedData(buffer.data(), 8), 8, &index, 1));
-    EXPECT_EQ(capture.Texts().size(), 1u);
-}
-
-TEST(QxCopyDwordsToWords, KeepsTheLowBitsAndWidensBack)
-{
+    // Words keep the low bits of dwords and widen back.
     const CKDWORD dwords[4] = {0x12345678u, 0xFFFF0001u, 0, 65535};
     CKWORD words[4] = {};
     QxCopyDwordsToWords(words, dwords, 4);
@@ -131,4 +97,26 @@ TEST(QxCopyDwordsToWords, KeepsTheLowBitsAndWidensBack)
     // No elements, no access.
     QxCopyDwordsToWords(nullptr, nullptr, 0);
     QxCopyWordsToDwords(nullptr, nullptr, 0);
+}
+
+TEST(QxIndexedCopy, GathersSourceElementsByIndexForEachSizeAndRefusesUnalignedSizes)
+{
+    for (CKDWORD size : {4u, 8u, 12u, 16u, 20u, 24u, 32u}) {
+        const std::vector<CKDWORD> source = Pattern(size / 4 * 10);
+        const CKDWORD indices[5] = {9, 0, 3, 3, 7};
+        std::vector<CKDWORD> destination(size / 4 * 5 + 1, 0);
+        EXPECT_TRUE(QxIndexedCopy(QxStridedData(destination.data(), size), QxStridedData(source.data(), size), size,
+                                  indices, 5));
+        for (int k = 0; k < 5; ++k)
+            EXPECT_EQ(std::memcmp(&destination[k * size / 4], &source[indices[k] * size / 4], size), 0) << size;
+        EXPECT_EQ(destination.back(), 0u);
+    }
+    // Unaligned sizes are refused; no elements, nothing done.
+    std::vector<CKDWORD> buffer(8, 0);
+    const CKDWORD index = 0;
+    EXPECT_FALSE(QxIndexedCopy(QxStridedData(buffer.data(), 8), QxStridedData(buffer.data(), 8), 6, &index, 1));
+    EXPECT_TRUE(QxIndexedCopy(QxStridedData(nullptr, 8), QxStridedData(nullptr, 8), 8, nullptr, 0));
+    AssertCapture capture;
+    EXPECT_FALSE(QxIndexedCopy(QxStridedData(nullptr, 8), QxStridedData(buffer.data(), 8), 8, &index, 1));
+    EXPECT_EQ(capture.Texts().size(), 1u);
 }

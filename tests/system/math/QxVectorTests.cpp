@@ -44,7 +44,7 @@ TEST(QxVector, CrossProductsAreRightHandedAndMayWriteIntoAnOperand)
     }
 }
 
-TEST(QxVector, OperatorsWorkComponentWise)
+TEST(QxVector, OperatorsWorkComponentWiseAndClampHoldsToTheBounds)
 {
     EXPECT_EQ(QxDotProduct(QxVector(1, 2, 3), QxVector(4, -5, 6)), 12.0f);
     EXPECT_EQ(QxMagnitude(QxVector(2, 3, 6)), 7.0f);
@@ -62,10 +62,7 @@ TEST(QxVector, OperatorsWorkComponentWise)
     EXPECT_EQ(Qx2DVector(1, 2) + Qx2DVector(3, 4), Qx2DVector(4, 6));
     EXPECT_EQ(Qx2DVector(1, 2) - Qx2DVector(3, 5), Qx2DVector(-2, -3));
     EXPECT_EQ(Qx2DVector(1, 2) * 2.0f, Qx2DVector(2, 4));
-}
-
-TEST(QxClamp, ClampsBelowToTheMinimumAndAboveToTheMaximum)
-{
+    // Clamping takes the minimum below and the maximum above.
     const int low = 0, high = 10;
     for (auto [in, out] : {std::pair{-3, 0}, {12, 10}, {5, 5}}) {
         QxClamp(&in, &low, &high);

@@ -15,7 +15,7 @@
 
 namespace {
 
-TEST(QxNewAligned, ReturnsAlignedBlockWithRawPointerStoredBeforeIt)
+TEST(QxNewAligned, ReturnsAlignedBlockWithRawPointerStoredBeforeItUnderARecursiveMutex)
 {
     void* block = QxNewAligned(100, 16);
     ASSERT_NE(block, nullptr);
@@ -36,15 +36,12 @@ TEST(QxNewAligned, ReturnsAlignedBlockWithRawPointerStoredBeforeIt)
     AssertCapture capture;
     EXPECT_EQ(QxNewAligned(10, 12), nullptr);
     EXPECT_EQ(capture.Texts().size(), 1u);
+    // The mutex is recursive and every call returns one.
+    QxMutex mutex;
+    EXPECT_EQ(mutex.Lock() + mutex.Lock() + mutex.Unlock() + mutex.Unlock(), 4);
 }
 
-TEST(QxMutex, IsRecursiveAndReturnsOne)
-{
-    QxMutex m;
-    EXPECT_EQ(m.Lock() + m.Lock() + m.Unlock() + m.Unlock(), 4);
-}
-
-TEST(QxFixedSizeAllocator, ChunkOf24ByteBlocksHolds170)
+TEST(QxFixedSizeAllocator, ChunkOf24ByteBlocksHolds170AndFreedBlocksComeBackFirst)
 {
     QxFixedSizeAllocator a(24, 4096);
     EXPECT_EQ(a.GetBlocksPerChunk(), 170u);
@@ -61,23 +58,20 @@ TEST(QxFixedSizeAllocator, ChunkOf24ByteBlocksHolds170)
         EXPECT_TRUE(a.Free(b));
     EXPECT_EQ(a.GetChunkCount(), 1);
     EXPECT_EQ(a.GetChunkFreeBlockCount(0), 170);
-}
-
-TEST(QxFixedSizeAllocator, FreedBlocksComeBackFirstAndForeignPointersAreReportedAndIgnored)
-{
-    QxFixedSizeAllocator a(16, 256);
-    void* b = a.Allocate();
-    void* c = a.Allocate();
-    a.Free(b);
-    EXPECT_EQ(a.Allocate(), b);
-    EXPECT_TRUE(a.Free(c));
+    // Freed blocks come back first; foreign pointers are reported and ignored.
+    QxFixedSizeAllocator small(16, 256);
+    void* b = small.Allocate();
+    void* c = small.Allocate();
+    small.Free(b);
+    EXPECT_EQ(small.Allocate(), b);
+    EXPECT_TRUE(small.Free(c));
     int outside = 0;
     AssertCapture capture;
-    EXPECT_FALSE(a.Free(&outside));
-    EXPECT_FALSE(a.Free(static_cast<char*>(b) + 4));
+    EXPECT_FALSE(small.Free(&outside));
+    EXPECT_FALSE(small.Free(static_cast<char*>(b) + 4));
     EXPECT_EQ(capture.Texts().size(), 2u);
-    EXPECT_FALSE(a.Free(nullptr));
-    EXPECT_TRUE(a.Free(b));
+    EXPECT_FALSE(small.Free(nullptr));
+    EXPECT_TRUE(small.Free(b));
 }
 
 TEST(QxFixedSizeAllocator, EntirelyFreeChunkMovesToTheEnd)
@@ -164,7 +158,7 @@ TEST(QxMemoryManager, FreeingAForeignPoolPointerIsReported)
 }
 #endif
 
-TEST(QxMemoryManager, ScratchBuffersAreReusedSmallestFit)
+TEST(QxMemoryManager, ScratchBuffersAreReusedSmallestFitAndTemporaryStringsReused)
 {
     QxMemoryManager m;
     EXPECT_EQ(m.AcquireScratchBuffer(0), nullptr);
@@ -204,11 +198,7 @@ TEST(QxMemoryManager, ScratchBuffersAreReusedSmallestFit)
     n.ReleaseScratchBuffer(f->m_Data);
     n.ReleaseScratchBuffer(g->m_Data);
     EXPECT_EQ(n.AcquireScratchBuffer(64), g);
-}
-
-TEST(QxMemoryManager, TemporaryStringsAreReusedAndStringsDuplicated)
-{
-    QxMemoryManager m;
+    // Temporary strings are reused and strings duplicated.
     XString* s = m.AcquireTemporaryString();
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->Length(), 0);
@@ -224,9 +214,19 @@ TEST(QxMemoryManager, TemporaryStringsAreReusedAndStringsDuplicated)
     m.Free(copy);
     EXPECT_EQ(m.DuplicateString(nullptr), nullptr);
     EXPECT_EQ(QxGetMemoryManager(), QxGetMemoryManager());
+    // A scratch buffer holds its record for a scope.
+    QxMemoryManager* global = QxGetMemoryManager();
+    int used = global->GetUsedScratchBufferCount();
+    {
+        QxScratchBuffer buffer(128);
+        ASSERT_NE(buffer.Data(), nullptr);
+        EXPECT_GE(buffer.Size(), 128u);
+        EXPECT_EQ(global->GetUsedScratchBufferCount(), used + 1);
+    }
+    EXPECT_EQ(global->GetUsedScratchBufferCount(), used);
 }
 
-TEST(QxMemoryManager, ReleasingTheUnusedKeepsWhatIsStillHeld)
+TEST(QxMemoryManager, ReleasingTheUnusedKeepsWhatIsHeldAndAfterShutDownFreeIsFree)
 {
     QxMemoryManager m;
     QxScratchBufferRecord* held = m.AcquireScratchBuffer(100);
@@ -244,21 +244,18 @@ TEST(QxMemoryManager, ReleasingTheUnusedKeepsWhatIsStillHeld)
     m.ReleaseUnused();
     EXPECT_EQ(m.GetFreeScratchBufferCount() + m.GetUsedScratchBufferCount(), 0);
     EXPECT_EQ(m.GetPool(QxMemoryManager::GetPoolClass(8)), nullptr);
-}
-
-TEST(QxMemoryManager, AfterShutDownFreeGoesStraightToFree)
-{
-    QxMemoryManager m;
-    void* block = m.Allocate(32);
-    void* pooled = m.AllocatePoolObject(32);
-    QxScratchBufferRecord* scratch = m.AcquireScratchBuffer(64);
+    // After shut-down, freeing goes straight to free().
+    QxMemoryManager closing;
+    void* block = closing.Allocate(32);
+    void* pooled = closing.AllocatePoolObject(32);
+    QxScratchBufferRecord* scratch = closing.AcquireScratchBuffer(64);
     ASSERT_NE(scratch, nullptr);
-    m.ShutDown();
-    m.Free(block);
-    m.FreePoolObject(32, pooled); // its chunk went with the pools
-    void* late = m.Allocate(8);
-    m.Free(late);
-    EXPECT_EQ(m.AcquireScratchBuffer(10), nullptr);
+    closing.ShutDown();
+    closing.Free(block);
+    closing.FreePoolObject(32, pooled); // its chunk went with the pools
+    void* late = closing.Allocate(8);
+    closing.Free(late);
+    EXPECT_EQ(closing.AcquireScratchBuffer(10), nullptr);
 }
 
 TEST(QxMemoryManager, ThreadsMayAllocateConcurrently)
@@ -323,19 +320,6 @@ TEST(QxPoolObject, NewAndDeleteGoThroughThePoolsWithTheDynamicSize)
     alignas(Counted) unsigned char storage[sizeof(Counted)];
     Counted* placed = new (storage) Counted(3);
     placed->~Counted();
-}
-
-TEST(QxScratchBuffer, HoldsABufferForAScope)
-{
-    QxMemoryManager* m = QxGetMemoryManager();
-    int used = m->GetUsedScratchBufferCount();
-    {
-        QxScratchBuffer buffer(128);
-        ASSERT_NE(buffer.Data(), nullptr);
-        EXPECT_GE(buffer.Size(), 128u);
-        EXPECT_EQ(m->GetUsedScratchBufferCount(), used + 1);
-    }
-    EXPECT_EQ(m->GetUsedScratchBufferCount(), used);
 }
 
 } // namespace

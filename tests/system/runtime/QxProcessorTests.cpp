@@ -16,21 +16,13 @@ std::string Describe(int typeId, int snapped, int measured)
 
 TEST(QxProcessor, MeasuredFrequenciesSnapToTheUsualOnes)
 {
-    EXPECT_EQ(QxSnapProcessorFrequency(2394), 2394);
-    EXPECT_EQ(QxSnapProcessorFrequency(960), 966);
-    EXPECT_EQ(QxSnapProcessorFrequency(997), 1000);
-    EXPECT_EQ(QxSnapProcessorFrequency(500), 500);
-    EXPECT_EQ(QxSnapProcessorFrequency(506), 550);
-    EXPECT_EQ(QxSnapProcessorFrequency(63), 63);
-    EXPECT_EQ(QxSnapProcessorFrequency(64), 66);
-    EXPECT_EQ(QxSnapProcessorFrequency(69), 75);
-    EXPECT_EQ(QxSnapProcessorFrequency(1515), 1500);
-    EXPECT_EQ(QxSnapProcessorFrequency(1516), 1516);
-    EXPECT_EQ(QxSnapProcessorFrequency(0), 0);
-    EXPECT_EQ(QxSnapProcessorFrequency(-5), -5);
+    const int cases[][2] = {{2394, 2394}, {960, 966}, {997, 1000},  {500, 500},   {506, 550}, {63, 63},
+                            {64, 66},     {69, 75},   {1515, 1500}, {1516, 1516}, {0, 0},     {-5, -5}};
+    for (const auto& c : cases)
+        EXPECT_EQ(QxSnapProcessorFrequency(c[0]), c[1]) << c[0];
 }
 
-TEST(QxProcessor, DescriptionsForInjectedMeasurements)
+TEST(QxProcessor, DescriptionsAndClocksForInjectedMeasurements)
 {
     EXPECT_EQ(Describe(10, QxSnapProcessorFrequency(2394), 2394), "Pentium IV 2.394 Ghz");
     EXPECT_EQ(Describe(7, QxSnapProcessorFrequency(960), 960), "Pentium III 966 Mhz (Estimated:960 Mhz)");
@@ -41,33 +33,7 @@ TEST(QxProcessor, DescriptionsForInjectedMeasurements)
     char small[8];
     QxFormatProcessorDescription(small, sizeof(small), "Pentium", 500, 500);
     EXPECT_STREQ(small, "Pentium");
-}
-
-TEST(QxProcessor, TypeIdsFromFamilyModelAndFeatures)
-{
-    EXPECT_EQ(QxGetProcessorTypeId(false, 6, 8, 0), -1);
-    EXPECT_EQ(QxGetProcessorTypeId(false, 6, 8, QX_PROCESSOR_SSE), 7);
-    EXPECT_EQ(QxGetProcessorTypeId(false, 5, 4, 0), 1);
-    EXPECT_EQ(QxGetProcessorTypeId(false, 5, 2, 0), 0);
-    EXPECT_EQ(QxGetProcessorTypeId(false, 6, 1, 0), 2);
-    EXPECT_EQ(QxGetProcessorTypeId(false, 6, 3, 0), 4);
-    EXPECT_EQ(QxGetProcessorTypeId(false, 6, 5, 0), 5);
-    EXPECT_EQ(QxGetProcessorTypeId(false, 6, 6, QX_PROCESSOR_SSE), 6);
-    EXPECT_EQ(QxGetProcessorTypeId(false, 6, 2, QX_PROCESSOR_SSE), -1);
-    EXPECT_EQ(QxGetProcessorTypeId(false, 15, 0, 0), 10);
-    EXPECT_EQ(QxGetProcessorTypeId(false, 4, 0, 0), -1);
-    EXPECT_EQ(QxGetProcessorTypeId(true, 5, 8, 0), 3);
-    EXPECT_EQ(QxGetProcessorTypeId(true, 6, 0, 0), 9);
-    EXPECT_EQ(QxGetProcessorTypeId(true, 15, 0, 0), 9);
-    EXPECT_EQ(QxGetProcessorTypeId(true, 4, 0, 0), -1);
-    EXPECT_STREQ(QxGetProcessorTypeName(-1), "Unknown Processor");
-    EXPECT_STREQ(QxGetProcessorTypeName(7), "Pentium III");
-    EXPECT_STREQ(QxGetProcessorTypeName(5), "Pentium II (Xeon or Celeron Model 5)");
-    EXPECT_STREQ(QxGetProcessorTypeName(8), "");
-}
-
-TEST(QxProcessor, ClockFromCounterAndCyclesGuardsEmptyIntervals)
-{
+    // The clock from counter and cycles guards empty intervals.
     int mhz = -1;
     float perCycle = -1.0f;
     QxComputeProcessorClock(1000000000u, 1000000000u, 2394000000u, &mhz, &perCycle);
@@ -83,6 +49,22 @@ TEST(QxProcessor, ClockFromCounterAndCyclesGuardsEmptyIntervals)
     EXPECT_EQ(perCycle, 0.0f);
     QxComputeProcessorClock(1, 0xFFFFFFFFu, 0xFFFFFFFFu, &mhz, &perCycle);
     EXPECT_EQ(mhz, 2147483647); // absurd, but no overflow
+}
+
+TEST(QxProcessor, TypeIdsFromFamilyModelAndFeatures)
+{
+    // AMD, family, model, features, type id.
+    const int sse = int(QX_PROCESSOR_SSE);
+    const int cases[][5] = {{0, 6, 8, 0, -1},   {0, 6, 8, sse, 7}, {0, 5, 4, 0, 1},  {0, 5, 2, 0, 0},
+                            {0, 6, 1, 0, 2},    {0, 6, 3, 0, 4},   {0, 6, 5, 0, 5},  {0, 6, 6, sse, 6},
+                            {0, 6, 2, sse, -1}, {0, 15, 0, 0, 10}, {0, 4, 0, 0, -1}, {1, 5, 8, 0, 3},
+                            {1, 6, 0, 0, 9},    {1, 15, 0, 0, 9},  {1, 4, 0, 0, -1}};
+    for (const auto& c : cases)
+        EXPECT_EQ(QxGetProcessorTypeId(c[0] != 0, c[1], c[2], CKDWORD(c[3])), c[4]) << c[1] << " " << c[2];
+    EXPECT_STREQ(QxGetProcessorTypeName(-1), "Unknown Processor");
+    EXPECT_STREQ(QxGetProcessorTypeName(7), "Pentium III");
+    EXPECT_STREQ(QxGetProcessorTypeName(5), "Pentium II (Xeon or Celeron Model 5)");
+    EXPECT_STREQ(QxGetProcessorTypeName(8), "");
 }
 
 TEST(QxProcessor, DetectionRunsOnceAndAgreesWithItself)

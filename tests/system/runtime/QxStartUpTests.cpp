@@ -49,11 +49,7 @@ TEST(QxStartUp, StartsAndStopsTwiceInOneProcess)
 
         // Spot values of what start-up fills.
         EXPECT_EQ(QxGetSinTable()[4096], 1.0f);
-        EXPECT_EQ(QxGetSinTable()[16384], QxGetSinTable()[0]);
-        EXPECT_EQ(QxGetArcSinTable()[8192], 0);
         EXPECT_EQ(QxGetArcSinTable()[16383], 4055);
-        EXPECT_EQ(QxGetArcSinTable()[0], 12289);
-        EXPECT_EQ(QxGetInvSqrtTable()[0], 3.4028235e38f);
         EXPECT_EQ(QxGetInvSqrtTable()[8192], 1.0f);
         const QxMatrix& identity = QxMatrix::Identity();
         for (int r = 0; r < 4; ++r)

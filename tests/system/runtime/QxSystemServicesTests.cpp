@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 #include "platform/PlatformCpu.h"
 #include "platform/PlatformTime.h"
@@ -29,56 +30,18 @@ private:
 };
 } // namespace
 
-TEST(QxSetupFPU, LoadsSinglePrecisionNearestAndAllMasks)
+TEST(QxSetupFPU, LoadsSinglePrecisionNearestAndAllMasksAndLibrariesKeepTheWord)
 {
     SavedControlWord saved;
-    QxSetFPUControlWord(0x027F);
-    QxSetupFPU();
-    EXPECT_EQ(QxGetFPUControlWord(), 0x007F);
-    QxSetupFPU();
-    EXPECT_EQ(QxGetFPUControlWord(), 0x007F);
-    QxSetFPUControlWord(0x0C7F); // round toward zero
-    QxSetupFPU();
-    EXPECT_EQ(QxGetFPUControlWord(), 0x007F);
-    QxSetFPUControlWord(0x0070); // exceptions unmasked
-    QxSetupFPU();
-    EXPECT_EQ(QxGetFPUControlWord(), 0x007F);
-    QxSetFPUControlWord(0x137F); // other bits stay
-    QxSetupFPU();
-    EXPECT_EQ(QxGetFPUControlWord(), 0x107F);
-}
-
-TEST(QxTimeProfiler, MeasuresMillisecondsOnTheCounter)
-{
-    PlatformCounterHook previous = PlatformSetCounterHook(FakeCounter);
-    g_Ticks = 5000000000ull;
-    QxTimeProfiler profiler;
-    g_Ticks += 2500000000ull; // 2.5 s at one tick per nanosecond
-    EXPECT_NEAR(profiler.Current(), 2500.0f, 0.001f);
-    profiler.Reset();
-    EXPECT_EQ(profiler.Current(), 0.0f);
-    PlatformSetCounterHook(previous);
-}
-
-TEST(QxCycleProfiler, ConvertsCyclesWithTheDetectedFactor)
-{
-    float tick = QxGetMillisecondsPerTick();
-    float cycle = QxGetMillisecondsPerCycle();
-    QxSetTimingFactors(tick, 0.0f);
-    QxCycleProfiler profiler;
-    EXPECT_EQ(profiler.Current(), 0.0f);
-    QxSetTimingFactors(tick, 1.0f);
-    profiler.Reset();
-    volatile int sink = 0;
-    for (int i = 0; i < 10000; ++i)
-        sink = sink + i;
-    EXPECT_GT(profiler.Current(), 0.0f);
-    QxSetTimingFactors(tick, cycle);
-}
-
-TEST(QxSharedLibrary, LoadsFindsFunctionsAndKeepsTheControlWord)
-{
-    SavedControlWord saved;
+    // Double precision, again, round toward zero, exceptions unmasked, other bits.
+    const std::pair<CKWORD, CKWORD> cases[] = {
+        {0x027F, 0x007F}, {0x007F, 0x007F}, {0x0C7F, 0x007F}, {0x0070, 0x007F}, {0x137F, 0x107F}};
+    for (const auto& [before, after] : cases) {
+        QxSetFPUControlWord(before);
+        QxSetupFPU();
+        EXPECT_EQ(QxGetFPUControlWord(), after) << before;
+    }
+    // Loading a shared library keeps the control word.
     QxSetFPUControlWord(0x1234);
     QxSharedLibrary library;
     EXPECT_EQ(library.GetFunctionPtr("cos"), nullptr);
@@ -90,6 +53,31 @@ TEST(QxSharedLibrary, LoadsFindsFunctionsAndKeepsTheControlWord)
     EXPECT_EQ(library.GetModule(), nullptr);
     library.Attach(reinterpret_cast<void*>(0x10));
     EXPECT_EQ(library.GetModule(), reinterpret_cast<void*>(0x10));
+}
+
+TEST(QxTimeProfiler, MeasuresMillisecondsOnTheCounterAndCyclesWithTheFactor)
+{
+    PlatformCounterHook previous = PlatformSetCounterHook(FakeCounter);
+    g_Ticks = 5000000000ull;
+    QxTimeProfiler profiler;
+    g_Ticks += 2500000000ull; // 2.5 s at one tick per nanosecond
+    EXPECT_NEAR(profiler.Current(), 2500.0f, 0.001f);
+    profiler.Reset();
+    EXPECT_EQ(profiler.Current(), 0.0f);
+    PlatformSetCounterHook(previous);
+    // The cycle profiler converts cycles with the detected factor.
+    float tick = QxGetMillisecondsPerTick();
+    float cycle = QxGetMillisecondsPerCycle();
+    QxSetTimingFactors(tick, 0.0f);
+    QxCycleProfiler cycles;
+    EXPECT_EQ(cycles.Current(), 0.0f);
+    QxSetTimingFactors(tick, 1.0f);
+    cycles.Reset();
+    volatile int sink = 0;
+    for (int i = 0; i < 10000; ++i)
+        sink = sink + i;
+    EXPECT_GT(cycles.Current(), 0.0f);
+    QxSetTimingFactors(tick, cycle);
 }
 
 TEST(QxThread, NameIsLockedByFlag2AndTheRegistryForgetsDeletedThreads)
