@@ -292,7 +292,7 @@ TEST_F(AttributeTest, ValuesGetADefaultAndTypeValuesFindTheirTypeAfterALoad)
     CKContext* other = NewContext();
     for (int i = 0; i < 4; ++i)
         other->GetAttributeManager()->RegisterNewAttributeType(("Before " + std::to_string(i)).c_str(), CKGUID());
-    ASSERT_TRUE(LoadFile(other, path));
+    ASSERT_TRUE(LoadsFile(other, path));
     auto* back = static_cast<CKParameter*>(other->GetObjectByNameAndParentClass("Which", CKCID_PARAMETER));
     ASSERT_NE(back, nullptr);
     int loaded = -1;

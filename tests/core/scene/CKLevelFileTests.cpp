@@ -209,7 +209,7 @@ TEST_F(LevelFileTest, AThousandObjectsComeBackWhereTheTypesLiveElsewhereAndSaveA
     TestTempDir dir;
     ASSERT_TRUE(SaveFile(m_Context, dir.File("first.qbx"), m_Context->GetCurrentLevel()));
     CKContext* loaded = LoadingContext();
-    ASSERT_TRUE(LoadFile(loaded, dir.File("first.qbx")));
+    ASSERT_TRUE(LoadsFile(loaded, dir.File("first.qbx")));
     EXPECT_TRUE(Picture(loaded) == original);
     CKAttributeManager* attributes = loaded->GetAttributeManager();
     EXPECT_EQ(attributes->GetAttributeTypeByName(TypeName(kKnownTypes[0]).c_str()), 3) << "where it was";
@@ -222,7 +222,7 @@ TEST_F(LevelFileTest, AThousandObjectsComeBackWhereTheTypesLiveElsewhereAndSaveA
     // The loaded level saves to a file that loads and saves to the same bytes.
     ASSERT_TRUE(SaveFile(loaded, dir.File("second.qbx"), loaded->GetCurrentLevel()));
     CKContext* again = LoadingContext();
-    ASSERT_TRUE(LoadFile(again, dir.File("second.qbx")));
+    ASSERT_TRUE(LoadsFile(again, dir.File("second.qbx")));
     EXPECT_TRUE(Picture(again) == original);
     ASSERT_TRUE(SaveFile(again, dir.File("third.qbx"), again->GetCurrentLevel()));
     EXPECT_EQ(ReadWholeFile(dir.File("second.qbx")), ReadWholeFile(dir.File("third.qbx")));

@@ -26,7 +26,7 @@ protected:
         const std::string path = dir.File("level.qdx");
         EXPECT_TRUE(SaveFile(m_Context, path, level, flags));
         *out = NewContext();
-        EXPECT_TRUE(LoadFile(*out, path));
+        EXPECT_TRUE(LoadsFile(*out, path));
         return (*out)->GetCurrentLevel();
     }
 };

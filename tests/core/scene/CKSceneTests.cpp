@@ -435,7 +435,7 @@ TEST_F(SceneTest, FilesBefore2_1ReadFogModes1And2As3AndObjectsSavedAloneKeepThei
         StoreLE32(bytes.data() + 12, version);
         WriteWholeFile(path, bytes);
         CKContext* fresh = NewContext();
-        ASSERT_TRUE(LoadFile(fresh, path));
+        ASSERT_TRUE(LoadsFile(fresh, path));
         auto* back = static_cast<CKScene*>(fresh->GetObjectByNameAndClass("Fog", CKCID_SCENE));
         ASSERT_NE(back, nullptr);
         EXPECT_EQ(back->GetFogMode(), version < 0x02010000u ? 3u : 1u);
@@ -451,7 +451,7 @@ TEST_F(SceneTest, FilesBefore2_1ReadFogModes1And2As3AndObjectsSavedAloneKeepThei
 
     CKContext* other = NewContext();
     CKLevel* level = NewLevel("Other", other);
-    ASSERT_TRUE(LoadFile(other, alone));
+    ASSERT_TRUE(LoadsFile(other, alone));
     auto* moved = static_cast<CKBeObject*>(other->GetObjectByNameAndClass("Alone", CKCID_BEOBJECT));
     ASSERT_NE(moved, nullptr);
     EXPECT_FALSE(level->GetLevelScene()->IsObjectHere(moved)) << "loading puts it in no scene";

@@ -98,7 +98,7 @@ bool SaveFile(CKContext* context, const std::string& path, CKObject* object, CKD
     return saved;
 }
 
-bool LoadFile(CKContext* context, const std::string& path)
+bool LoadsFile(CKContext* context, const std::string& path)
 {
     CKFile* file = context->CreateCKFile();
     const bool loaded = file->Load(path.c_str(), nullptr) == 0;

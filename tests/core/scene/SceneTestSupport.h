@@ -66,5 +66,5 @@ protected:
 // a file, loads a file into a context, loads a chunk with a file of the
 // object's context: each says whether it worked.
 bool SaveFile(CKContext* context, const std::string& path, CKObject* object, CKDWORD flags = 0xFFFFFFFF);
-bool LoadFile(CKContext* context, const std::string& path);
+bool LoadsFile(CKContext* context, const std::string& path);
 CKERROR LoadWithFile(CKObject* object, CKStateChunk* chunk);
