@@ -18,6 +18,8 @@
 #include "render/objects/RCK3dObject.h"
 #include "render/objects/RCKCurve.h"
 #include "render/objects/RCKCurvePoint.h"
+#include "render/objects/RCKGrid.h"
+#include "render/objects/RCKLayer.h"
 #include "render/objects/RCKPlace.h"
 #include "render/objects/RCKSprite3D.h"
 #include "render/objects/RCKSpriteText.h"
@@ -131,6 +133,8 @@ void CKRegisterRenderClasses()
     CKClassRegisterT<RCKPlace, RCK3dEntity>("RCKPlace");
     CKClassRegisterT<RCKCurvePoint, RCK3dEntity>("RCKCurvePoint");
     CKClassRegisterT<RCKCurve, RCK3dEntity>("RCKCurve");
+    CKClassRegisterT<RCKGrid, RCK3dEntity>("RCKGrid");
+    CKClassRegisterT<RCKLayer, CKObject>("RCKLayer");
     CKClassRegisterT<RCKObjectAnimation, CKSceneObject>("RCKObjectAnimation");
     CKClassRegisterT<RCKAnimation, CKSceneObject>("RCKAnimation");
     CKClassRegisterT<RCKKeyedAnimation, RCKAnimation>("RCKKeyedAnimation");
