@@ -256,8 +256,23 @@ void RCKCurve::Update()
         if (s != n - 1)
             q->m_Length = m_Length;
     }
+    FillKnots();
     UpdateMesh();
     ModifyObjectFlags(CK_OBJECT_UPTODATE, 0);
+}
+
+void RCKCurve::FillKnots()
+{
+    const int n = m_Points.Size();
+    m_Knots.Resize(n);
+    for (int i = 0; i < n; ++i) {
+        RCKCurvePoint* point = Point(i);
+        Knot& knot = m_Knots[i];
+        knot.Length = point->m_Length;
+        knot.Linear = point->IsLinear();
+        knot.Fitted = point->m_FittedPosition;
+        point->GetTangents(&knot.In, &knot.Out);
+    }
 }
 
 CKERROR RCKCurve::Evaluate(float s, QxVector* position, QxVector* tangent)
@@ -289,10 +304,13 @@ CKERROR RCKCurve::Evaluate(float s, QxVector* position, QxVector* tangent)
     // The first point whose cumulative length is beyond the target; the
     // lengths grow along the list, so a binary search finds the same point
     // as a scan from the start.
+    if (m_Knots.Size() != n)
+        FillKnots();
+    const Knot* knots = m_Knots.Begin();
     int lo = 0, hi = n;
     while (lo < hi) {
         const int mid = lo + (hi - lo) / 2;
-        if (Point(mid)->m_Length > target)
+        if (knots[mid].Length > target)
             hi = mid;
         else
             lo = mid + 1;
@@ -301,24 +319,21 @@ CKERROR RCKCurve::Evaluate(float s, QxVector* position, QxVector* tangent)
     int start = end - 1;
     if (start < 0)
         start = m_Open ? 0 : n - 1;
-    RCKCurvePoint* from = Point(start);
-    RCKCurvePoint* to = Point(end);
-    const QxVector& a = from->m_FittedPosition;
-    const QxVector& b = to->m_FittedPosition;
-    const float la = from->m_Length;
-    const float lb = end == 0 ? m_Length : to->m_Length;
+    const Knot& from = knots[start];
+    const Knot& to = knots[end];
+    const QxVector& a = from.Fitted;
+    const QxVector& b = to.Fitted;
+    const float la = from.Length;
+    const float lb = end == 0 ? m_Length : to.Length;
     const float u = lb == la ? 0.0f : (target - la) / (lb - la);
-    if (from->IsLinear()) {
+    if (from.Linear) {
         *position = a + (b - a) * u;
         if (tangent)
             *tangent = b - a;
     } else {
-        QxVector ta, tb;
-        from->GetTangents(nullptr, &ta);
-        to->GetTangents(&tb, nullptr);
-        *position = Hermite(a, b, ta, tb, u);
+        *position = Hermite(a, b, from.Out, to.In, u);
         if (tangent)
-            *tangent = Hermite(a, b, ta, tb, u + 0.01f) - *position;
+            *tangent = Hermite(a, b, from.Out, to.In, u + 0.01f) - *position;
     }
     return CKErr::Ok;
 }
@@ -472,6 +487,12 @@ CKBOOL RCKCurve::Render(CKRenderContext* context, CKDWORD flags)
 {
     UpdateIfNeeded();
     return RCK3dEntity::Render(context, flags);
+}
+
+const QxBbox& RCKCurve::GetBoundingBox(CKBOOL local)
+{
+    UpdateIfNeeded();
+    return RCK3dEntity::GetBoundingBox(local);
 }
 
 void RCKCurve::PreSave(CKFile* file, CKDWORD flags)

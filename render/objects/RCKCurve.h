@@ -48,8 +48,9 @@ public:
     CKERROR RemapDependencies(CKDependenciesContext& context) override;
     CKERROR Copy(CKObject& source, CKDependenciesContext& context) override;
 
-    // CK3dEntity
+    // CK3dEntity: both bring the curve up to date first.
     CKBOOL Render(CKRenderContext* context, CKDWORD flags) override;
+    const QxBbox& GetBoundingBox(CKBOOL local = FALSE) override;
 
     // CKCurve
     float GetLength() override;
@@ -95,10 +96,20 @@ private:
     CKERROR Evaluate(float s, QxVector* position, QxVector* tangent);
     // Mesh segments of the curve segment from point i to the next.
     int MeshSegments(int i, int steps) const;
+    void FillKnots();
     // Keeps only the curve points of the list, each once.
     void KeepCurvePoints();
 
     XObjectPointerArray m_Points;
+    // What GetPos reads of each point, as the last Update left it, side by
+    // side: the search and the segment touch no point object.
+    struct Knot
+    {
+        float Length;
+        int Linear;
+        QxVector Fitted, In, Out;
+    };
+    XArray<Knot> m_Knots;
     int m_Open = 1;
     float m_Length = 0.0f;
     int m_StepCount = 100;

@@ -453,6 +453,20 @@ CKBOOL RCKGrid::Render(CKRenderContext* context, CKDWORD flags)
     return RCK3dEntity::Render(context, flags);
 }
 
+void RCKGrid::UpdateBox(CKBOOL world)
+{
+    m_LocalBox = QxBbox(QxVector(0.0f, 0.0f, 0.0f), QxVector((float) m_Width, 1.0f, (float) m_Length));
+    if (world)
+        m_WorldBox.TransformFrom(m_LocalBox, m_WorldMatrix);
+    m_MoveableFlags |= CK_3DENTITY_BOXUPTODATE;
+}
+
+const QxBbox& RCKGrid::GetBoundingBox(CKBOOL local)
+{
+    UpdateBox(TRUE);
+    return local ? m_LocalBox : m_WorldBox;
+}
+
 void RCKGrid::PreSave(CKFile* file, CKDWORD flags)
 {
     // Only the current mesh travels with the grid.

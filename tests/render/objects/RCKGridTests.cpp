@@ -223,6 +223,7 @@ TEST_F(GridTests, TheDisplayTextureFollowsTheColourFormula)
     mesh->GetVertexTextureCoordinates(2, &u, &v);
     EXPECT_EQ(u, 18.0f / 32.0f);
     EXPECT_EQ(v, 6.0f / 16.0f);
+    EXPECT_EQ(grid->GetBoundingBox(TRUE).Max, QxVector(9.0f, 1.0f, 3.0f));
     auto cap = [](int c) { return c > 255 ? 255 : c; };
     for (int z = 0; z < 3; ++z)
         for (int x = 0; x < 9; ++x) {
