@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/chunk/CKStateChunk.h"
 #include "core/context/CKFunctions.h"
@@ -21,6 +22,15 @@
 namespace {
 
 const CKGUID kLinker(0x16A90C1B, 0x740D0F12);
+
+// The console lines of the interface callback, with their beep flag.
+CKERROR RecordConsole(CKUICallbackStruct& message, void* data)
+{
+    if (message.Reason == CKUIM_OUTTOCONSOLE)
+        static_cast<std::vector<std::string>*>(data)->push_back(std::to_string(message.Param1) + " " +
+                                                                reinterpret_cast<const char*>(message.Param2));
+    return CKErr::Ok;
+}
 
 // Types by name, with a colour and a parameter type each, and the table of
 // saved types.
@@ -127,7 +137,12 @@ TEST_F(GridTests, DimensionsAreClampedToTheirRange)
 {
     RCKGrid* grid = NewGrid("grid", 4, 4);
     grid->AddLayerByName("water");
+    std::vector<std::string> console;
+    m_Context->SetInterfaceMode(TRUE, RecordConsole, &console);
     EXPECT_EQ(grid->SetDimensions(200, 5, 20.0f, 5.0f), 1);
+    m_Context->SetInterfaceMode(FALSE, nullptr, nullptr);
+    ASSERT_EQ(console.size(), 1u);
+    EXPECT_EQ(console[0], "1 Grid width can not be larger than 128, clamping the value to 128");
     EXPECT_EQ(grid->GetWidth(), 128);
     EXPECT_EQ(grid->GetLength(), 5);
     QxVector scale;
