@@ -16,6 +16,10 @@
 #include "render/mesh/RCKMesh.h"
 #include "render/mesh/RCKTexture.h"
 #include "render/objects/RCK3dObject.h"
+#include "render/objects/RCKCurve.h"
+#include "render/objects/RCKCurvePoint.h"
+#include "render/objects/RCKGrid.h"
+#include "render/objects/RCKLayer.h"
 #include "render/objects/RCKPlace.h"
 #include "render/objects/RCKSprite3D.h"
 #include "render/objects/RCKSpriteText.h"
@@ -127,6 +131,10 @@ void CKRegisterRenderClasses()
     CKClassRegisterT<RCKTargetLight, RCKLight>("RCKTargetLight");
     CKClassRegisterT<RCKSprite3D, RCK3dEntity>("RCKSprite3D");
     CKClassRegisterT<RCKPlace, RCK3dEntity>("RCKPlace");
+    CKClassRegisterT<RCKCurvePoint, RCK3dEntity>("RCKCurvePoint");
+    CKClassRegisterT<RCKCurve, RCK3dEntity>("RCKCurve");
+    CKClassRegisterT<RCKGrid, RCK3dEntity>("RCKGrid");
+    CKClassRegisterT<RCKLayer, CKObject>("RCKLayer");
     CKClassRegisterT<RCKObjectAnimation, CKSceneObject>("RCKObjectAnimation");
     CKClassRegisterT<RCKAnimation, CKSceneObject>("RCKAnimation");
     CKClassRegisterT<RCKKeyedAnimation, RCKAnimation>("RCKKeyedAnimation");

@@ -107,9 +107,11 @@ TEST_F(RenderEngineTest, TheRenderClassesCarryTheirIdsParentsNamesDisplayNamesAn
         // A material offers its textures; a mesh its materials; a 2D entity
         // its material and children; a 3D entity its meshes, children and
         // animations; target cameras and lights their target, a 3D sprite its
-        // material and a place its portals.
+        // material, a place its portals, a grid its layers and a layer its
+        // cells.
         const bool one = e.id == CKCID_MATERIAL || e.id == CKCID_MESH || e.id == CKCID_TARGETCAMERA ||
-                         e.id == CKCID_TARGETLIGHT || e.id == CKCID_SPRITE3D || e.id == CKCID_PLACE;
+                         e.id == CKCID_TARGETLIGHT || e.id == CKCID_SPRITE3D || e.id == CKCID_PLACE ||
+                         e.id == CKCID_GRID || e.id == CKCID_LAYER;
         EXPECT_EQ(desc->m_DependsCountFct(1), one ? 1 : e.id == CKCID_2DENTITY ? 2 : e.id == CKCID_3DENTITY ? 3 : 0);
         EXPECT_TRUE(CKIsChildClassOf(e.id, e.parent));
     }
@@ -159,7 +161,7 @@ TEST_F(RenderEngineTest, ClassesWhoseCodeIsNotLinkedCannotBeCreated)
     CKContext* context = nullptr;
     ASSERT_EQ(CKCreateContext(&context, nullptr), 0);
     ASSERT_NE(context->GetRenderManager(), nullptr) << "the plug-in's initialisation made it";
-    EXPECT_EQ(context->CreateObject(CKCID_CURVE), nullptr);
+    EXPECT_EQ(context->CreateObject(CKCID_3DPOINTCLOUD), nullptr);
     EXPECT_EQ(context->CreateObject(CKCID_PATCHMESH), nullptr);
     EXPECT_EQ(CKCloseContext(context), 0);
 }
