@@ -2,6 +2,7 @@
 
 #include "core/object/CKBeObject.h"
 #include "includes/XString.h"
+#include "render/mesh/CKBlendShapeData.h"
 #include "render/mesh/CKMeshRecords.h"
 #include "system/math/QxBbox.h"
 
@@ -196,4 +197,45 @@ public:
     // Index of the first blend shape of that name (case-sensitive), -1
     // when none.
     virtual int GetBlendShapeIndex(const XString& name) = 0;
+    // The three arrays copied in (the bounds follow) or out.
+    virtual void SetBlendShapes(const CKBlendShapeData& data) = 0;
+    virtual void GetBlendShapes(CKBlendShapeData& data) = 0;
+
+    // Extra channels. A channel index out of range makes a getter give 0
+    // (1 for the blend factors, null for a material) and a setter nothing.
+    virtual int GetChannelCount() = 0;
+    // AddChannelEx of type 0.
+    virtual int AddChannel(CKMaterial* material, CKBOOL copySourceUV = TRUE) = 0;
+    // Type 0 with a material that has a channel already: that channel's
+    // index (-1 for a null material). Otherwise a new channel of the type
+    // (0 to 4; -1 for another), the mesh's u (and v for a stride of 8 bytes
+    // or more) copied into it when asked.
+    virtual int AddChannelEx(CKMaterial* material, CKBOOL copySourceUV, int type) = 0;
+    virtual void RemoveChannel(int index) = 0;
+    virtual int GetChannelByMaterial(CKMaterial* material) = 0;
+    virtual CKDWORD GetChannelKey(int index) = 0;
+    virtual void SetChannelKeys(int index, CKDWORD word, CKDWORD key) = 0;
+    virtual void ActivateChannel(int index, CKBOOL active = TRUE) = 0;
+    virtual CKBOOL IsChannelActive(int index) = 0;
+    virtual CKDWORD GetChannelFlags(int index) = 0;
+    // CKCHANNEL_SAMEUV frees the channel's data, its absence allocates it;
+    // CKCHANNEL_COLORS allocates the colours, its absence frees them.
+    virtual void SetChannelFlags(int index, CKDWORD flags) = 0;
+    virtual CKMaterial* GetChannelMaterial(int index) = 0;
+    // Only for channels of type 0.
+    virtual void SetChannelMaterial(int index, CKMaterial* material) = 0;
+    virtual int GetChannelSourceBlend(int index) = 0;
+    virtual int GetChannelDestBlend(int index) = 0;
+    virtual void SetChannelSourceBlend(int index, int blend) = 0;
+    virtual void SetChannelDestBlend(int index, int blend) = 0;
+    virtual int GetChannelType(int index) = 0;
+    // The buffers made again for the type (0 to 4), zeroed; with force 0 an
+    // unchanged type does nothing.
+    virtual void SetChannelType(int index, int type, CKBOOL force = FALSE) = 0;
+    // One vertex's values (the type's stride) into / out of the channel.
+    virtual void SetChannelData(int vertex, int channel, const float* values) = 0;
+    virtual void GetChannelData(int vertex, int channel, float* values) = 0;
+
+    // Only the vertex section of a mesh chunk (an older chunk whole).
+    virtual CKERROR LoadVertices(CKStateChunk* chunk) = 0;
 };
