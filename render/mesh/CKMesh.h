@@ -236,6 +236,22 @@ public:
     virtual void SetChannelData(int vertex, int channel, const float* values) = 0;
     virtual void GetChannelData(int vertex, int channel, float* values) = 0;
 
+    // Every face corner its own vertex (lines keep the first vertex made
+    // from theirs); channels, blend shapes and skins follow.
+    virtual void DissociateAllFaces() = 0;
+    // Vertices equal in every per-vertex value (channels, weights and
+    // blend-shape deltas included) merged into the first of them.
+    virtual void Consolidate() = 0;
+    // Faces with two equal corners or a zero normal removed, then the
+    // vertices no face, channel corner or line uses.
+    virtual void RemoveDegenerateFaces() = 0;
+    // No faces, lines or channels and only the default group; with
+    // keepVertices 0 no vertices, weights or blend shapes either.
+    virtual void Clean(CKBOOL keepVertices = FALSE) = 0;
+    // Key 0 removes nothing.
+    virtual void RemoveChannelsByKey(CKDWORD key) = 0;
+    virtual void RemoveChannelMaterial(CKMaterial* material) = 0;
+
     // Only the vertex section of a mesh chunk (an older chunk whole).
     virtual CKERROR LoadVertices(CKStateChunk* chunk) = 0;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "includes/XArray.h"
 #include "includes/XClassArray.h"
 #include "render/mesh/CKMesh.h"
@@ -8,6 +10,7 @@
 class CK3dEntity;
 class CKRenderContext;
 class CKSkin;
+class RCKSkin;
 class CKMaterialGroup;
 class CK65KPrimitive;
 class CKRasterizerContext;
@@ -268,6 +271,19 @@ public:
     const XArray<int>& GetChannelMaterialIndices(int index) const { return m_Channels[index].MaterialIndices; }
 
     CKERROR LoadVertices(CKStateChunk* chunk) override;
+    void DissociateAllFaces() override;
+    void Consolidate() override;
+    void RemoveDegenerateFaces() override;
+    void Clean(CKBOOL keepVertices = FALSE) override;
+    void RemoveChannelsByKey(CKDWORD key) override;
+    void RemoveChannelMaterial(CKMaterial* material) override;
+    // One record per vertex of every per-vertex value (vertex, colours,
+    // blend record, tangent, binormal, channel data, weight; and with
+    // blendShapes, each target's normal and position delta): the stride in
+    // words; *recordWords the part without the deltas.
+    int GetInterleavedRecords(XArray<CKDWORD>& out, bool blendShapes, int* recordWords);
+    // The vertex count and every per-vertex array from such records.
+    void LoadInterleavedRecords(const XArray<CKDWORD>& buffer, int stride);
 
     // Blend shapes and tangents.
 
@@ -353,6 +369,12 @@ private:
     // The tangent and binormal of a corner of the face whose indices start
     // at first, unless its vertex has them already.
     void BuildCornerTangent(int first, int corner);
+    // The skin of every entity that shows this mesh; the blend records are
+    // dropped afterwards.
+    void ForEachSkin(const std::function<void(RCKSkin&)>& visit);
+    // Channels' corners, blend shapes and skins through an old-to-new
+    // table (-1: removed).
+    void RemapVertexUsers(const int* table, int count, int newCount);
     CKBOOL IsChannel(int index) const { return index >= 0 && index < m_Channels.Size(); }
     // The channel's data and colour buffers for the vertex count, zeroed.
     void AllocateChannelBuffers(CKMeshChannel& channel);

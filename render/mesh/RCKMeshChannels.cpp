@@ -224,3 +224,46 @@ void RCKMesh::UpdateBlendShapeBounds()
         m_BlendShapeBox.Merge(b);
     }
 }
+
+void RCKMesh::RemoveChannelsByKey(CKDWORD key)
+{
+    if (key == 0)
+        return;
+    for (int i = m_Channels.Size() - 1; i >= 0; --i)
+        if (m_Channels[i].Key == key)
+            RemoveChannel(i);
+}
+
+void RCKMesh::RemoveChannelMaterial(CKMaterial* material)
+{
+    if (!material)
+        return;
+    for (int i = m_Channels.Size() - 1; i >= 0; --i)
+        if (m_Channels[i].Material == material)
+            RemoveChannel(i);
+}
+
+void RCKMesh::Clean(CKBOOL keepVertices)
+{
+    m_Faces.Free();
+    m_FaceIndices.Free();
+    m_Lines.Free();
+    DeleteMaterialGroups();
+    CreateMaterialGroup(nullptr);
+    m_Channels.Free();
+    StampRenderDataOutdated();
+    if (keepVertices)
+        return;
+    m_Vertices.Free();
+    m_Colors.Free();
+    m_VertexWeights.Free();
+    m_BlendRecords.Free();
+    m_Tangents.Free();
+    m_Binormals.Free();
+    m_BlendShapes = CKBlendShapeData();
+    m_TangentDeltas.Free();
+    m_BaseTangents.Free();
+    m_LastBlendWeights.Free();
+    UpdateBlendShapeBounds();
+    m_Flags &= ~CKMESH_BOUNDINGUPTODATE;
+}
