@@ -458,6 +458,11 @@ void WriteMeshSeeds(CKContext* context)
         for (int b = 0; b < 4; ++b)
             faces.push_back((uint8_t) (w >> (8 * b)));
     Put("mesh_chunk", "faces_section", faces);
+    // Operations of the channel target: vertices, faces, channels of each
+    // type, a blend shape, then the renumberings.
+    Put("mesh_channels", "operations",
+        {0, 12, 0, 0, 1, 3, 1, 2, 2, 4, 0, 0,   3,  0, 1, 2, 3,  1, 3, 5, 4,  1, 0, 0, 4,  0, 0, 2,
+         4, 0,  0, 3, 8, 2, 1, 3, 9, 2, 3, 128, 10, 0, 0, 0, 11, 0, 0, 0, 12, 0, 0, 0, 13, 0, 0, 0});
     context->DestroyObject(mesh);
     context->DestroyObject(material);
 }

@@ -112,30 +112,59 @@ void RCKMesh::ApplyBlendShapeTargets(const float* factors, CKSkin* skin, bool ha
     };
     const bool withTangents = tangents && m_Tangents.Size() == n && m_Binormals.Size() == n;
     const XArray<CKBlendShapeBaseVertex>& bases = m_BlendShapes.BaseVertices;
-    for (int b = 0; b < bases.Size(); ++b) {
-        position(bases[b].Vertex, bases[b].Position, false);
-        normal(bases[b].Vertex, bases[b].Normal, false);
-        if (withTangents && b < m_BaseTangents.Size() && (int) bases[b].Vertex < n) {
-            m_Tangents[(int) bases[b].Vertex] = m_BaseTangents[b].Tangent;
-            m_Binormals[(int) bases[b].Vertex] = m_BaseTangents[b].Bitangent;
+    if (!skin && !withTangents) {
+        // The common case, on the mesh's own records: sparse and unchecked
+        // beyond the vertex count.
+        CKVertex* vertices = m_Vertices.Begin();
+        for (const CKBlendShapeBaseVertex& b : bases)
+            if ((int) b.Vertex < n) {
+                vertices[b.Vertex].Position = b.Position;
+                vertices[b.Vertex].Normal = b.Normal;
+            }
+        for (int k = 0; k < m_BlendShapes.Targets.Size(); ++k) {
+            const float f = factors[k];
+            if (f == 0.0f)
+                continue;
+            const XArray<CKBlendShapeDelta>& deltas = m_BlendShapes.Targets[k].Deltas;
+            for (const CKBlendShapeDelta& d : deltas) {
+                if ((int) d.Vertex >= n)
+                    continue;
+                CKVertex& v = vertices[d.Vertex];
+                if (f == 1.0f) {
+                    v.Position += d.Position;
+                    v.Normal += d.Normal;
+                } else {
+                    v.Position += d.Position * f;
+                    v.Normal += d.Normal * f;
+                }
+            }
         }
-    }
-    for (int k = 0; k < m_BlendShapes.Targets.Size(); ++k) {
-        const float f = factors[k];
-        if (f == 0.0f)
-            continue;
-        const XArray<CKBlendShapeDelta>& deltas = m_BlendShapes.Targets[k].Deltas;
-        const XArray<CKTangentPair>* tangentDeltas =
-            withTangents && k < m_TangentDeltas.Size() ? &m_TangentDeltas[k] : nullptr;
-        for (int d = 0; d < deltas.Size(); ++d) {
-            const CKBlendShapeDelta& delta = deltas[d];
-            // A factor of 1 adds without multiplying.
-            position(delta.Vertex, f == 1.0f ? delta.Position : delta.Position * f, true);
-            normal(delta.Vertex, f == 1.0f ? delta.Normal : delta.Normal * f, true);
-            if (tangentDeltas && d < tangentDeltas->Size() && (int) delta.Vertex < n) {
-                const CKTangentPair& t = (*tangentDeltas)[d];
-                m_Tangents[(int) delta.Vertex] += f == 1.0f ? t.Tangent : t.Tangent * f;
-                m_Binormals[(int) delta.Vertex] += f == 1.0f ? t.Bitangent : t.Bitangent * f;
+    } else {
+        for (int b = 0; b < bases.Size(); ++b) {
+            position(bases[b].Vertex, bases[b].Position, false);
+            normal(bases[b].Vertex, bases[b].Normal, false);
+            if (withTangents && b < m_BaseTangents.Size() && (int) bases[b].Vertex < n) {
+                m_Tangents[(int) bases[b].Vertex] = m_BaseTangents[b].Tangent;
+                m_Binormals[(int) bases[b].Vertex] = m_BaseTangents[b].Bitangent;
+            }
+        }
+        for (int k = 0; k < m_BlendShapes.Targets.Size(); ++k) {
+            const float f = factors[k];
+            if (f == 0.0f)
+                continue;
+            const XArray<CKBlendShapeDelta>& deltas = m_BlendShapes.Targets[k].Deltas;
+            const XArray<CKTangentPair>* tangentDeltas =
+                withTangents && k < m_TangentDeltas.Size() ? &m_TangentDeltas[k] : nullptr;
+            for (int d = 0; d < deltas.Size(); ++d) {
+                const CKBlendShapeDelta& delta = deltas[d];
+                // A factor of 1 adds without multiplying.
+                position(delta.Vertex, f == 1.0f ? delta.Position : delta.Position * f, true);
+                normal(delta.Vertex, f == 1.0f ? delta.Normal : delta.Normal * f, true);
+                if (tangentDeltas && d < tangentDeltas->Size() && (int) delta.Vertex < n) {
+                    const CKTangentPair& t = (*tangentDeltas)[d];
+                    m_Tangents[(int) delta.Vertex] += f == 1.0f ? t.Tangent : t.Tangent * f;
+                    m_Binormals[(int) delta.Vertex] += f == 1.0f ? t.Bitangent : t.Bitangent * f;
+                }
             }
         }
     }
@@ -162,7 +191,7 @@ void RCKMesh::BuildBlendShapeTangentDeltas()
     std::fill(factors.Begin(), factors.End(), 0.0f);
     ApplyBlendShapeTargets(factors.Begin(), nullptr, false, false);
     BuildTangentVectors();
-    if (m_Tangents.Size() != m_Vertices.Size())
+    if (m_Vertices.Size() == 0 || m_Tangents.Size() != m_Vertices.Size())
         return;
     const XArray<QxVector> baseTangents = m_Tangents, baseBitangents = m_Binormals;
     for (const CKBlendShapeBaseVertex& base : m_BlendShapes.BaseVertices) {

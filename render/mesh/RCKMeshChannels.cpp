@@ -134,6 +134,10 @@ void RCKMesh::SetChannelType(int index, int type, CKBOOL force)
     CKMeshChannel& channel = m_Channels[index];
     if (!force && channel.Type == type)
         return;
+    // A texture channel without material could not be saved: its entry
+    // would read back as nothing and shift the channels after it.
+    if (type == 0 && !channel.Material)
+        return;
     channel.FaceIndices.Free();
     channel.MaterialIndices.Free();
     channel.Flags &= ~(CKCHANNEL_FACESUBSET | CKCHANNEL_MATERIALSUBSET);

@@ -256,9 +256,10 @@ void RCKMesh::DissociateAllFaces()
     }
     LoadInterleavedRecords(split, stride);
     // Lines keep the first vertex made from each of their vertices.
+    auto firstMade = [&](CKDWORD v) { return (int) v < old && made[(int) v].Size() ? (CKDWORD) made[(int) v][0] : 0; };
     for (CKMeshLine& line : m_Lines) {
-        line.Vertex1 = made[(int) line.Vertex1].Size() ? (CKDWORD) made[(int) line.Vertex1][0] : 0;
-        line.Vertex2 = made[(int) line.Vertex2].Size() ? (CKDWORD) made[(int) line.Vertex2][0] : 0;
+        line.Vertex1 = firstMade(line.Vertex1);
+        line.Vertex2 = firstMade(line.Vertex2);
     }
     for (int k = 0; k < m_BlendShapes.Targets.Size(); ++k)
         ExpandRecords(m_BlendShapes.Targets[k].Deltas, k < m_TangentDeltas.Size() ? &m_TangentDeltas[k] : nullptr,
@@ -466,8 +467,8 @@ void RCKMesh::RemoveDegenerateFaces()
         for (CKDWORD& i : m_FaceIndices)
             i = (CKDWORD) map[(int) i];
         for (CKMeshLine& line : m_Lines) {
-            line.Vertex1 = (CKDWORD) map[(int) line.Vertex1];
-            line.Vertex2 = (CKDWORD) map[(int) line.Vertex2];
+            line.Vertex1 = (int) line.Vertex1 < n ? (CKDWORD) map[(int) line.Vertex1] : 0;
+            line.Vertex2 = (int) line.Vertex2 < n ? (CKDWORD) map[(int) line.Vertex2] : 0;
         }
         RemapVertexUsers(map.Begin(), n, next);
     }

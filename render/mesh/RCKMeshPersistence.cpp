@@ -613,6 +613,8 @@ CKERROR RCKMesh::LoadChannelSections(CKStateChunk& chunk, CKFile*)
             const int floats = CKChannelTypeStride(channel.Type) / 4 * n;
             if (floats > s.Left())
                 return Refuse("channel data passes its section");
+            if (floats == 0)
+                continue;
             const CKDWORD* w = chunk.LockReadBuffer(floats);
             if (!w)
                 return Refuse("channel data passes the end of the chunk");

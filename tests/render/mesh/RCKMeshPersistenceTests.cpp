@@ -445,3 +445,18 @@ TEST_F(MeshPersistence, ACopyHasTheSourcesSectionsWordForWord)
         m_Context->DestroyObject(source);
     }
 }
+
+TEST_F(MeshPersistence, DataChannelsOfAnEmptyMeshComeBackInTheirPlaces)
+{
+    RCKMesh* source = NewMesh("empty");
+    source->AddChannelEx(nullptr, TRUE, 3);
+    source->SetChannelType(0, 0);
+    EXPECT_EQ(source->GetChannelType(0), 3) << "a texture channel needs a material";
+    source->AddChannelEx(NewMaterial("b"), FALSE, 2);
+    source->SetFlags(source->GetFlags() | CKMESH_TANGENTS);
+    CKStateChunk* chunk = CKSaveObjectState(source);
+    RCKMesh* loaded = NewMesh("loaded");
+    EXPECT_EQ(loaded->Load(chunk, nullptr), CKErr::Ok);
+    EXPECT_EQ(loaded->GetChannelCount(), 2);
+    CKDeleteStateChunk(chunk);
+}
