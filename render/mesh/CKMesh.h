@@ -252,6 +252,16 @@ public:
     virtual void RemoveChannelsByKey(CKDWORD key) = 0;
     virtual void RemoveChannelMaterial(CKMaterial* material) = 0;
 
+    // Restricts a channel to the corners listed (three a triangle; count 0
+    // with a restricted channel, or every corner of the mesh, lifts it).
+    // Refused with a count not a multiple of 3 or a corner past the
+    // vertices.
+    virtual CKERROR SetChannelFaceIndices(int channel, int count, const CKWORD* indices) = 0;
+    // Restricts a channel to the faces of the listed material indices
+    // (0 = the first material); refused, nothing changed, when an index is
+    // listed twice or names no material. Listing every material lifts it.
+    virtual CKERROR SetChannelMaterials(int channel, const int* materials, int count) = 0;
+
     // Only the vertex section of a mesh chunk (an older chunk whole).
     virtual CKERROR LoadVertices(CKStateChunk* chunk) = 0;
 };

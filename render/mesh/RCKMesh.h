@@ -277,6 +277,11 @@ public:
     void Clean(CKBOOL keepVertices = FALSE) override;
     void RemoveChannelsByKey(CKDWORD key) override;
     void RemoveChannelMaterial(CKMaterial* material) override;
+    CKERROR SetChannelFaceIndices(int channel, int count, const CKWORD* indices) override;
+    CKERROR SetChannelMaterials(int channel, const int* materials, int count) override;
+    // SetChannelMaterials again with the channel's kept list, after faces
+    // changed material.
+    void ReapplyChannelMaterials(int channel);
     // One record per vertex of every per-vertex value (vertex, colours,
     // blend record, tangent, binormal, channel data, weight; and with
     // blendShapes, each target's normal and position delta): the stride in

@@ -271,3 +271,68 @@ void RCKMesh::Clean(CKBOOL keepVertices)
     UpdateBlendShapeBounds();
     m_Flags &= ~CKMESH_BOUNDINGUPTODATE;
 }
+
+CKERROR RCKMesh::SetChannelFaceIndices(int channel, int count, const CKWORD* indices)
+{
+    if (!IsChannel(channel) || count < 0 || count % 3 != 0 || (count > 0 && !indices))
+        return CKErr::InvalidParameter;
+    for (int i = 0; i < count; ++i)
+        if ((int) indices[i] >= m_Vertices.Size())
+            return CKErr::InvalidParameter;
+    CKMeshChannel& c = m_Channels[channel];
+    c.MaterialIndices.Free();
+    c.Flags &= ~CKCHANNEL_MATERIALSUBSET;
+    if (!(c.Flags & CKCHANNEL_FACESUBSET) && count == 0)
+        return CKErr::Ok;
+    c.FaceIndices.Free();
+    c.Flags &= ~(CKCHANNEL_FACESUBSET | CKCHANNEL_UPTODATE);
+    if (count > 0 && count != m_FaceIndices.Size()) {
+        c.FaceIndices.Resize(count);
+        for (int i = 0; i < count; ++i)
+            c.FaceIndices[i] = indices[i];
+        c.Flags |= CKCHANNEL_FACESUBSET;
+    }
+    StampRenderDataOutdated();
+    return CKErr::Ok;
+}
+
+CKERROR RCKMesh::SetChannelMaterials(int channel, const int* materials, int count)
+{
+    if (!IsChannel(channel) || count < 0 || (count > 0 && !materials))
+        return CKErr::InvalidParameter;
+    const int groups = m_MaterialGroups.Size();
+    for (int i = 0; i < count; ++i) {
+        if (materials[i] < 0 || materials[i] + 1 >= groups)
+            return CKErr::InvalidParameter;
+        for (int j = 0; j < i; ++j)
+            if (materials[j] == materials[i])
+                return CKErr::InvalidParameter;
+    }
+    CKMeshChannel& c = m_Channels[channel];
+    c.FaceIndices.Free();
+    c.MaterialIndices.Free();
+    c.Flags &= ~(CKCHANNEL_FACESUBSET | CKCHANNEL_MATERIALSUBSET | CKCHANNEL_UPTODATE);
+    StampRenderDataOutdated();
+    if (count == groups - 1)
+        return CKErr::Ok;
+    // The corners of the faces of the listed groups, in face order.
+    for (int i = 0; i < count; ++i)
+        c.MaterialIndices.PushBack(materials[i]);
+    c.Flags |= CKCHANNEL_FACESUBSET | CKCHANNEL_MATERIALSUBSET;
+    for (int f = 0; f < m_Faces.Size(); ++f)
+        for (int i = 0; i < count; ++i)
+            if (m_Faces[f].MaterialGroup == materials[i] + 1) {
+                for (int k = 0; k < 3; ++k)
+                    c.FaceIndices.PushBack(m_FaceIndices[3 * f + k]);
+                break;
+            }
+    return CKErr::Ok;
+}
+
+void RCKMesh::ReapplyChannelMaterials(int channel)
+{
+    if (!IsChannel(channel) || m_Channels[channel].MaterialIndices.Size() == 0)
+        return;
+    const XArray<int> kept = m_Channels[channel].MaterialIndices;
+    SetChannelMaterials(channel, kept.Begin(), kept.Size());
+}

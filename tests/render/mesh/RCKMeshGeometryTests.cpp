@@ -154,3 +154,32 @@ TEST_F(MeshGeometry, CleanKeepsOrDropsTheVertices)
     EXPECT_EQ(cube->GetBlendShapeCount(), 0);
     EXPECT_EQ(cube->GetMaterialGroupCount(), 1);
 }
+
+TEST_F(MeshGeometry, AChannelRestrictedToAMaterialKeepsItsCornersThroughRenumbering)
+{
+    RCKMesh* cube = Cube();
+    CKMaterial* a = NewMaterial("A");
+    for (int f = 0; f < 4; ++f)
+        cube->SetFaceMaterial(f, a);
+    cube->SetFaceMaterial(4, NewMaterial("B"));
+    const int listedTwice[2] = {0, 0}, beyond[1] = {2}, first[1] = {0};
+    EXPECT_EQ(cube->SetChannelMaterials(0, listedTwice, 2), CKErr::InvalidParameter);
+    EXPECT_EQ(cube->SetChannelMaterials(0, beyond, 1), CKErr::InvalidParameter);
+    ASSERT_EQ(cube->SetChannelMaterials(0, first, 1), CKErr::Ok);
+    auto positions = [&] {
+        std::vector<std::tuple<float, float, float>> out;
+        for (CKDWORD v : cube->GetChannelFaceIndices(0)) {
+            QxVector p;
+            cube->GetVertexPosition((int) v, &p);
+            out.emplace_back(p.x, p.y, p.z);
+        }
+        return out;
+    };
+    const auto before = positions();
+    EXPECT_EQ(before.size(), 12u) << "the corners of material A's four faces";
+    cube->DissociateAllFaces();
+    EXPECT_EQ(positions(), before);
+    cube->Consolidate();
+    EXPECT_EQ(positions(), before);
+    EXPECT_EQ(cube->GetChannelMaterialIndices(0).Size(), 1);
+}
