@@ -555,6 +555,10 @@ CKERROR RCKMesh::LoadLineSections(CKStateChunk& chunk)
 CKERROR RCKMesh::LoadChannelSections(CKStateChunk& chunk, CKFile*)
 {
     const int n = m_Vertices.Size();
+    // Stored entry -> the channel it became (-1: none). Two texture
+    // entries of one material become one channel, so the data section's
+    // indices go through this table.
+    XArray<int> loadedIndex;
     bool found = false;
     Section s = Open(chunk, CK_STATESAVE_MESHCHANNELS, &found);
     if (found) {
@@ -572,6 +576,7 @@ CKERROR RCKMesh::LoadChannelSections(CKStateChunk& chunk, CKFile*)
             if (uvCount < 0 || (long long) uvCount * 2 > s.Left())
                 return Refuse("a channel's coordinate count does not fit its section");
             const int index = material ? AddChannel(material, TRUE) : -1;
+            loadedIndex.PushBack(index);
             if (index >= 0) {
                 if (uvCount != 0 && uvCount != n)
                     return Refuse("a channel's coordinate count differs from the vertex count");
@@ -595,18 +600,21 @@ CKERROR RCKMesh::LoadChannelSections(CKStateChunk& chunk, CKFile*)
                 // A data channel (its type in the flags word), or a material
                 // that no longer resolves, whose coordinates are dropped.
                 if (a == 0 && b == 0 && flags >= 1 && flags <= 4)
-                    AddChannelEx(nullptr, FALSE, (int) flags);
+                    loadedIndex[loadedIndex.Size() - 1] = AddChannelEx(nullptr, FALSE, (int) flags);
                 chunk.Skip(2 * uvCount);
             }
         }
     }
+    const bool channelsLoaded = found;
     s = Open(chunk, CK_STATESAVE_MESHCHANNELDATA, &found);
     if (found) {
         const int count = chunk.ReadInt();
         if (count < 0 || count > s.Left())
             return Refuse("the channel data count does not fit its section");
         for (int i = 0; i < count; ++i) {
-            const int index = chunk.ReadInt();
+            int index = chunk.ReadInt();
+            if (channelsLoaded)
+                index = index >= 0 && index < loadedIndex.Size() ? loadedIndex[index] : -1;
             if (!IsChannel(index) || m_Channels[index].Type == 0)
                 return Refuse("channel data names a channel that does not exist or has no type");
             CKMeshChannel& channel = m_Channels[index];

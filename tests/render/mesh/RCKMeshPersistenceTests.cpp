@@ -460,3 +460,25 @@ TEST_F(MeshPersistence, DataChannelsOfAnEmptyMeshComeBackInTheirPlaces)
     EXPECT_EQ(loaded->GetChannelCount(), 2);
     CKDeleteStateChunk(chunk);
 }
+
+TEST_F(MeshPersistence, TwoTextureChannelsOfOneMaterialDoNotShiftTheDataChannelsAfterThem)
+{
+    RCKMesh* source = NewMesh("shared");
+    source->SetVertexCount(2);
+    CKMaterial* a = NewMaterial("a");
+    source->AddChannel(a, FALSE);
+    source->AddChannel(NewMaterial("b"), FALSE);
+    source->SetChannelMaterial(1, a);
+    const int data = source->AddChannelEx(nullptr, FALSE, 2);
+    const float values[2] = {3.0f, 4.0f};
+    source->SetChannelData(1, data, values);
+    CKStateChunk* chunk = CKSaveObjectState(source);
+    RCKMesh* loaded = NewMesh("loaded");
+    ASSERT_EQ(loaded->Load(chunk, nullptr), CKErr::Ok);
+    ASSERT_EQ(loaded->GetChannelCount(), 2) << "the two entries of a became one channel";
+    float out[2] = {};
+    loaded->GetChannelData(1, 1, out);
+    EXPECT_EQ(out[0], 3.0f);
+    EXPECT_EQ(out[1], 4.0f);
+    CKDeleteStateChunk(chunk);
+}
