@@ -404,6 +404,69 @@ void WriteMaterialSeeds(CKContext* context)
 // A seed of the sprite-chunk fuzz target: the control byte (bit 1: loaded
 // from a file; bit 2: a sprite text; bits 3 to 7: the data version), then
 // the chunk's data words.
+// Seeds of the mesh chunk target: control byte 2 (data version 10) and a
+// mesh's whole chunk; or control 0, the section's place in the target's
+// table and the section's words.
+void PutMeshSeed(const std::string& name, CKMesh* mesh)
+{
+    CKStateChunk* chunk = CKSaveObjectState(mesh);
+    std::vector<uint8_t> bytes((size_t) chunk->ConvertToBuffer(nullptr));
+    chunk->ConvertToBuffer(bytes.data());
+    CKDeleteStateChunk(chunk);
+    bytes.insert(bytes.begin(), 2);
+    Put("mesh_chunk", name, bytes);
+}
+
+void WriteMeshSeeds(CKContext* context)
+{
+    auto* mesh = static_cast<CKMesh*>(context->CreateObject(CKCID_MESH, "seed"));
+    auto* material = static_cast<CKMaterial*>(context->CreateObject(CKCID_MATERIAL, "seed"));
+    if (!mesh || !material) {
+        ++g_Failures;
+        return;
+    }
+    mesh->SetVertexCount(4);
+    for (int i = 0; i < 4; ++i) {
+        mesh->SetVertexPosition(i, QxVector((float) (i & 1), (float) (i >> 1), 0.0f));
+        mesh->SetVertexTextureCoordinates(i, (float) (i & 1), (float) (i >> 1));
+        mesh->SetVertexColor(i, 0xFF000000u | (CKDWORD) i * 0x102030u);
+    }
+    mesh->SetFaceCount(2);
+    mesh->SetFaceVertexIndex(0, 0, 1, 2);
+    mesh->SetFaceVertexIndex(1, 2, 1, 3);
+    PutMeshSeed("quad", mesh);
+    mesh->SetFaceMaterial(1, material);
+    mesh->SetLineCount(1);
+    mesh->SetLine(0, 0, 3);
+    mesh->AddChannel(material, TRUE);
+    int data = mesh->AddChannelEx(nullptr, FALSE, 3);
+    const float values[3] = {1.0f, 2.0f, 3.0f};
+    mesh->SetChannelData(2, data, values);
+    mesh->SetVertexWeightsCount(4);
+    mesh->SetVertexWeight(1, 0.5f);
+    CKBlendShapeData shapes;
+    shapes.Names.PushBack(XString("open"));
+    CKBlendShapeTarget target;
+    target.Deltas.PushBack(CKBlendShapeDelta{3, QxVector(0, 0, 1), QxVector()});
+    shapes.Targets.PushBack(target);
+    shapes.BaseVertices.PushBack(CKBlendShapeBaseVertex{3, QxVector(1, 1, 0), QxVector(0, 0, 1)});
+    mesh->SetBlendShapes(shapes);
+    PutMeshSeed("everything", mesh);
+    // Bare sections: faces over the target's four vertices, the vertices.
+    std::vector<uint8_t> faces = {0, 2};
+    for (uint32_t w : {2u, 0x00010000u, 0x00000002u, 0x00010002u, 0x00000003u})
+        for (int b = 0; b < 4; ++b)
+            faces.push_back((uint8_t) (w >> (8 * b)));
+    Put("mesh_chunk", "faces_section", faces);
+    // Operations of the channel target: vertices, faces, channels of each
+    // type, a blend shape, then the renumberings.
+    Put("mesh_channels", "operations",
+        {0, 12, 0, 0, 1, 3, 1, 2, 2, 4, 0, 0,   3,  0, 1, 2, 3,  1, 3, 5, 4,  1, 0, 0, 4,  0, 0, 2,
+         4, 0,  0, 3, 8, 2, 1, 3, 9, 2, 3, 128, 10, 0, 0, 0, 11, 0, 0, 0, 12, 0, 0, 0, 13, 0, 0, 0});
+    context->DestroyObject(mesh);
+    context->DestroyObject(material);
+}
+
 void PutSpriteSeed(const std::string& name, CKStateChunk* chunk, uint8_t control)
 {
     std::vector<uint8_t> seed = {(uint8_t) (control | chunk->GetDataVersion() << 3)};
@@ -503,6 +566,7 @@ void WriteEngineSeeds()
         WriteBitmapChunkSeeds(context);
         WriteMaterialSeeds(context);
         WriteSpriteSeeds(context);
+        WriteMeshSeeds(context);
         CKCloseContext(context);
     }
     CKShutdown();

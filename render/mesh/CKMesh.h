@@ -2,6 +2,7 @@
 
 #include "core/object/CKBeObject.h"
 #include "includes/XString.h"
+#include "render/mesh/CKBlendShapeData.h"
 #include "render/mesh/CKMeshRecords.h"
 #include "system/math/QxBbox.h"
 
@@ -196,4 +197,71 @@ public:
     // Index of the first blend shape of that name (case-sensitive), -1
     // when none.
     virtual int GetBlendShapeIndex(const XString& name) = 0;
+    // The three arrays copied in (the bounds follow) or out.
+    virtual void SetBlendShapes(const CKBlendShapeData& data) = 0;
+    virtual void GetBlendShapes(CKBlendShapeData& data) = 0;
+
+    // Extra channels. A channel index out of range makes a getter give 0
+    // (1 for the blend factors, null for a material) and a setter nothing.
+    virtual int GetChannelCount() = 0;
+    // AddChannelEx of type 0.
+    virtual int AddChannel(CKMaterial* material, CKBOOL copySourceUV = TRUE) = 0;
+    // Type 0 with a material that has a channel already: that channel's
+    // index (-1 for a null material). Otherwise a new channel of the type
+    // (0 to 4; -1 for another), the mesh's u (and v for a stride of 8 bytes
+    // or more) copied into it when asked.
+    virtual int AddChannelEx(CKMaterial* material, CKBOOL copySourceUV, int type) = 0;
+    virtual void RemoveChannel(int index) = 0;
+    virtual int GetChannelByMaterial(CKMaterial* material) = 0;
+    virtual CKDWORD GetChannelKey(int index) = 0;
+    virtual void SetChannelKeys(int index, CKDWORD word, CKDWORD key) = 0;
+    virtual void ActivateChannel(int index, CKBOOL active = TRUE) = 0;
+    virtual CKBOOL IsChannelActive(int index) = 0;
+    virtual CKDWORD GetChannelFlags(int index) = 0;
+    // CKCHANNEL_SAMEUV frees the channel's data, its absence allocates it;
+    // CKCHANNEL_COLORS allocates the colours, its absence frees them.
+    virtual void SetChannelFlags(int index, CKDWORD flags) = 0;
+    virtual CKMaterial* GetChannelMaterial(int index) = 0;
+    // Only for channels of type 0.
+    virtual void SetChannelMaterial(int index, CKMaterial* material) = 0;
+    virtual int GetChannelSourceBlend(int index) = 0;
+    virtual int GetChannelDestBlend(int index) = 0;
+    virtual void SetChannelSourceBlend(int index, int blend) = 0;
+    virtual void SetChannelDestBlend(int index, int blend) = 0;
+    virtual int GetChannelType(int index) = 0;
+    // The buffers made again for the type (0 to 4), zeroed; with force 0 an
+    // unchanged type does nothing.
+    virtual void SetChannelType(int index, int type, CKBOOL force = FALSE) = 0;
+    // One vertex's values (the type's stride) into / out of the channel.
+    virtual void SetChannelData(int vertex, int channel, const float* values) = 0;
+    virtual void GetChannelData(int vertex, int channel, float* values) = 0;
+
+    // Every face corner its own vertex (lines keep the first vertex made
+    // from theirs); channels, blend shapes and skins follow.
+    virtual void DissociateAllFaces() = 0;
+    // Vertices equal in every per-vertex value (channels, weights and
+    // blend-shape deltas included) merged into the first of them.
+    virtual void Consolidate() = 0;
+    // Faces with two equal corners or a zero normal removed, then the
+    // vertices no face, channel corner or line uses.
+    virtual void RemoveDegenerateFaces() = 0;
+    // No faces, lines or channels and only the default group; with
+    // keepVertices 0 no vertices, weights or blend shapes either.
+    virtual void Clean(CKBOOL keepVertices = FALSE) = 0;
+    // Key 0 removes nothing.
+    virtual void RemoveChannelsByKey(CKDWORD key) = 0;
+    virtual void RemoveChannelMaterial(CKMaterial* material) = 0;
+
+    // Restricts a channel to the corners listed (three a triangle; count 0
+    // with a restricted channel, or every corner of the mesh, lifts it).
+    // Refused with a count not a multiple of 3 or a corner past the
+    // vertices.
+    virtual CKERROR SetChannelFaceIndices(int channel, int count, const CKWORD* indices) = 0;
+    // Restricts a channel to the faces of the listed material indices
+    // (0 = the first material); refused, nothing changed, when an index is
+    // listed twice or names no material. Listing every material lifts it.
+    virtual CKERROR SetChannelMaterials(int channel, const int* materials, int count) = 0;
+
+    // Only the vertex section of a mesh chunk (an older chunk whole).
+    virtual CKERROR LoadVertices(CKStateChunk* chunk) = 0;
 };

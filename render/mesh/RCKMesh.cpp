@@ -49,6 +49,15 @@ RCKMesh::~RCKMesh()
         delete group;
 }
 
+void RCKMesh::DeleteMaterialGroups()
+{
+    for (CKMaterialGroup* group : m_MaterialGroups)
+        delete group;
+    m_MaterialGroups.Clear();
+    m_VertexDataUploaded = 0;
+    FacesChanged();
+}
+
 void RCKMesh::Register()
 {
     CKClassSetParameterGuid(m_ClassID, CKGUID(0x24535345, 0x65D15229));
@@ -85,6 +94,9 @@ void RCKMesh::CheckPreDeletion()
         if (material && material->IsToBeDeleted())
             ReplaceMaterial(material, nullptr, FALSE);
     }
+    for (int i = m_Channels.Size() - 1; i >= 0; --i)
+        if (m_Channels[i].Material && m_Channels[i].Material->IsToBeDeleted())
+            RemoveChannel(i);
 }
 
 int RCKMesh::GetMemoryOccupation()
@@ -106,6 +118,10 @@ CKBOOL RCKMesh::IsObjectUsed(CKObject* object, CK_CLASSID cid)
         for (const CKMaterialGroup* group : m_MaterialGroups)
             if (group->Material == object)
                 return TRUE;
+    if (object && cid == CKCID_MATERIAL)
+        for (const CKMeshChannel& channel : m_Channels)
+            if (channel.Material == object)
+                return TRUE;
     return CKMesh::IsObjectUsed(object, cid);
 }
 
@@ -119,6 +135,10 @@ CKERROR RCKMesh::PrepareDependencies(CKDependenciesContext& context, CKBOOL call
         for (CKMaterialGroup* group : m_MaterialGroups)
             if (group->Material)
                 group->Material->PrepareDependencies(context, TRUE);
+    if (context.GetClassDependencies(CKCID_MESH) & kMaterialOption)
+        for (CKMeshChannel& channel : m_Channels)
+            if (channel.Material)
+                channel.Material->PrepareDependencies(context, TRUE);
     return CKErr::Ok;
 }
 
@@ -131,6 +151,12 @@ CKERROR RCKMesh::RemapDependencies(CKDependenciesContext& context)
         for (CKMaterialGroup* group : m_MaterialGroups) {
             CKObject* image = context.Remap(group->Material);
             group->Material = CKIsChildClassOfObject(image, CKCID_MATERIAL) ? static_cast<CKMaterial*>(image) : nullptr;
+        }
+    if (context.GetClassDependencies(CKCID_MESH) & kMaterialOption)
+        for (CKMeshChannel& channel : m_Channels) {
+            CKObject* image = context.Remap(channel.Material);
+            channel.Material =
+                CKIsChildClassOfObject(image, CKCID_MATERIAL) ? static_cast<CKMaterial*>(image) : nullptr;
         }
     return CKErr::Ok;
 }
@@ -193,18 +219,19 @@ void RCKMesh::StampRenderDataOutdated()
 void RCKMesh::SetFlags(CKDWORD flags)
 {
     const CKDWORD changed = m_Flags ^ flags;
-    // Setting CKMESH_TANGENTS is for the tangent-vector code to build them
-    // (not part of the mesh yet); until then the arrays stay empty and the
-    // vertex buffers go without them.
     if ((changed & CKMESH_TANGENTS) && !(flags & CKMESH_TANGENTS)) {
         m_Tangents.Free();
         m_Binormals.Free();
+        m_TangentDeltas.Free();
+        m_BaseTangents.Free();
     }
     if (changed & (CKMESH_TANGENTS | CKMESH_RENDERVARIANT)) {
         m_RenderStamp = -1;
         StampRenderDataOutdated();
     }
     m_Flags = flags;
+    if ((changed & CKMESH_TANGENTS) && (flags & CKMESH_TANGENTS))
+        BuildTangentVectors();
     if (flags & CKMESH_VISIBLE)
         m_ObjectFlags |= CK_OBJECT_VISIBLE;
     else
@@ -213,6 +240,8 @@ void RCKMesh::SetFlags(CKDWORD flags)
 
 void RCKMesh::ModifierVertexMove(CKBOOL rebuildNormals, CKBOOL rebuildFaceNormals)
 {
+    if (m_Flags & CKMESH_TANGENTS)
+        BuildTangentVectors();
     if (GetLitMode() == 1 && rebuildNormals)
         BuildNormals();
     else if (rebuildNormals || rebuildFaceNormals)
@@ -244,10 +273,11 @@ CKBOOL RCKMesh::SetVertexCount(int count)
     }
     if (m_VertexWeights.Size() > 0)
         SetVertexWeightsCount(count);
-    // The blend shapes named the old vertices.
-    m_BlendShapeNames.Clear();
-    m_BlendShapeExtent = 0.0f;
-    m_BlendShapeBox = QxBbox();
+    // The channels' data and the blend shapes named the old vertices.
+    for (CKMeshChannel& channel : m_Channels)
+        AllocateChannelBuffers(channel);
+    m_BlendShapes = CKBlendShapeData();
+    UpdateBlendShapeBounds();
     m_Flags &= ~CKMESH_BOUNDINGUPTODATE;
     // The primitives name vertices by number: built again before they are
     // drawn, so that none reads past the new count.
@@ -289,8 +319,19 @@ void RCKMesh::SetVertexPosition(int index, const QxVector& position)
 
 void RCKMesh::SetVertexTextureCoordinates(int index, float u, float v, int channel)
 {
-    // Extra channels keep their coordinates apart (none yet).
-    if (channel != -1 || !IsVertexIndex(index))
+    if (channel != -1) {
+        if (!IsChannel(channel) || !IsVertexIndex(index))
+            return;
+        CKMeshChannel& c = m_Channels[channel];
+        const int floats = CKChannelTypeStride(c.Type) / 4;
+        if (floats < 2 || c.Data.Size() < (index + 1) * floats)
+            return;
+        c.Data[index * floats] = u;
+        c.Data[index * floats + 1] = v;
+        c.Flags &= ~CKCHANNEL_UPTODATE;
+        return;
+    }
+    if (!IsVertexIndex(index))
         return;
     m_Vertices[index].u = u;
     m_Vertices[index].v = v;
@@ -299,8 +340,13 @@ void RCKMesh::SetVertexTextureCoordinates(int index, float u, float v, int chann
 
 void* RCKMesh::GetColorsPtr(CKDWORD* stride, int channel)
 {
-    if (channel != -1)
-        return nullptr;
+    if (channel != -1) {
+        if (!IsChannel(channel) || m_Channels[channel].Colors.Size() == 0)
+            return nullptr;
+        if (stride)
+            *stride = sizeof(CKDWORD);
+        return m_Channels[channel].Colors.Begin();
+    }
     if (stride)
         *stride = sizeof(CKVertexColors);
     return m_Colors.Begin();
@@ -329,8 +375,13 @@ void* RCKMesh::GetPositionsPtr(CKDWORD* stride)
 
 void* RCKMesh::GetTextureCoordinatesPtr(CKDWORD* stride, int channel)
 {
-    if (channel != -1)
-        return nullptr;
+    if (channel != -1) {
+        if (!IsChannel(channel) || m_Channels[channel].Data.Size() == 0)
+            return nullptr;
+        if (stride)
+            *stride = (CKDWORD) CKChannelTypeStride(m_Channels[channel].Type);
+        return m_Channels[channel].Data.Begin();
+    }
     if (stride)
         *stride = sizeof(CKVertex);
     return m_Vertices.Size() ? &m_Vertices.Begin()->u : nullptr;
@@ -360,7 +411,20 @@ void RCKMesh::GetVertexPosition(int index, QxVector* position)
 
 void RCKMesh::GetVertexTextureCoordinates(int index, float* u, float* v, int channel)
 {
-    if (channel != -1 || !IsVertexIndex(index))
+    if (channel != -1) {
+        if (!IsChannel(channel) || !IsVertexIndex(index))
+            return;
+        const CKMeshChannel& c = m_Channels[channel];
+        const int floats = CKChannelTypeStride(c.Type) / 4;
+        if (c.Data.Size() < (index + 1) * floats)
+            return;
+        if (u)
+            *u = c.Data[index * floats];
+        if (v && floats >= 2)
+            *v = c.Data[index * floats + 1];
+        return;
+    }
+    if (!IsVertexIndex(index))
         return;
     if (u)
         *u = m_Vertices[index].u;
@@ -430,8 +494,11 @@ void RCKMesh::VertexMove()
 
 void RCKMesh::UVChanged(int channel)
 {
-    if (channel != -1)
+    if (channel != -1) {
+        if (IsChannel(channel))
+            m_Channels[channel].Flags &= ~CKCHANNEL_UPTODATE;
         return;
+    }
     m_Flags |= CKMESH_UVCHANGED;
     // The coordinates are in the mesh's own vertex buffers too.
     m_VertexDataUploaded = 0;
@@ -688,13 +755,13 @@ void RCKMesh::SetVertexWeight(int index, float weight)
 const XString& RCKMesh::GetBlendShapeName(int index)
 {
     static const XString empty;
-    return index >= 0 && index < m_BlendShapeNames.Size() ? m_BlendShapeNames[index] : empty;
+    return index >= 0 && index < m_BlendShapes.Names.Size() ? m_BlendShapes.Names[index] : empty;
 }
 
 int RCKMesh::GetBlendShapeIndex(const XString& name)
 {
-    for (int i = 0; i < m_BlendShapeNames.Size(); ++i)
-        if (m_BlendShapeNames[i].Compare(name) == 0)
+    for (int i = 0; i < m_BlendShapes.Names.Size(); ++i)
+        if (m_BlendShapes.Names[i].Compare(name) == 0)
             return i;
     return -1;
 }

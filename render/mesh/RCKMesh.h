@@ -1,9 +1,16 @@
 #pragma once
 
+#include <functional>
+
 #include "includes/XArray.h"
 #include "includes/XClassArray.h"
 #include "render/mesh/CKMesh.h"
+#include "render/mesh/CKMeshChannel.h"
 
+class CK3dEntity;
+class CKRenderContext;
+class CKSkin;
+class RCKSkin;
 class CKMaterialGroup;
 class CK65KPrimitive;
 class CKRasterizerContext;
@@ -19,6 +26,56 @@ enum : CKDWORD
     CKMESH_RENDER_SHADER = 0x4,   // a material has a shader record
 };
 
+// Sections of a mesh's state chunk, each saved under the save flag of the
+// same value.
+enum : CKDWORD
+{
+    CK_STATESAVE_MESHFLAGS = 0x2000,
+    CK_STATESAVE_MESHCHANNELS = 0x4000,
+    CK_STATESAVE_MESHFACECHANMASK = 0x8000, // read only
+    CK_STATESAVE_MESHFACES = 0x10000,
+    CK_STATESAVE_MESHFACES32 = 0x11000,
+    CK_STATESAVE_MESHVERTICES = 0x20000,
+    CK_STATESAVE_MESHLINES = 0x40000,
+    CK_STATESAVE_MESHLINES32 = 0x41000,
+    CK_STATESAVE_MESHWEIGHTS = 0x80000,
+    CK_STATESAVE_MESHMATERIALS = 0x100000,
+    CK_STATESAVE_MESHCHANNELDATA = 0x200000,
+    CK_STATESAVE_MESHRENDERDATA = 0x400000,
+    CK_STATESAVE_MESHRENDERDATA32 = 0x401000,
+    CK_STATESAVE_MESHPROGRESSIVE = 0x800000,
+    CK_STATESAVE_MESHBLENDSHAPES = 0x1000000,
+    CK_STATESAVE_MESHONLY = 0x1FFF000,
+};
+
+// Data version of the mesh sections written now; from version 9 on the
+// layout above, before it the older loader's.
+constexpr int CK_MESH_DATAVERSION = 10;
+constexpr int CK_MESH_FIRSTCURRENTVERSION = 9;
+// At this many vertices faces and lines are saved with 32-bit indices.
+constexpr int CK_MESH_32BITINDICES = 65535;
+
+// What the vertex section stores once for all vertices, or not at all.
+enum : CKDWORD
+{
+    CK_MESHVERTEX_ONEDIFFUSE = 0x1,
+    CK_MESHVERTEX_ONESPECULAR = 0x2,
+    CK_MESHVERTEX_NONORMALS = 0x4,
+    CK_MESHVERTEX_ONEUV = 0x8,
+    CK_MESHVERTEX_NOPOSITIONS = 0x10,
+};
+
+// A tangent and a bitangent (24 bytes).
+struct CKTangentPair
+{
+    QxVector Tangent;
+    QxVector Bitangent;
+};
+
+// A target's factor for an entity weight: 1 at the pivot, falling off by
+// the slope below or above it, kept within 0..1.
+float CKBlendShapeFactor(const CKBlendShapeTarget& target, float weight);
+
 // Buffer flags of the shared buffers a mesh asks for (plus
 // CKRST_VB_DYNAMIC with CKMESH_HINTDYNAMIC).
 constexpr CKDWORD CKMESH_BUFFERFLAGS = 5;
@@ -32,9 +89,9 @@ constexpr CKDWORD CKMESH_BUFFERFLAGS = 5;
 // the drawing keeps up to date (UpdateRenderData). Faces that name a vertex
 // past the vertex count are left out of the render data.
 //
-// The extra channels, blend shapes, tangent vectors, progressive meshes,
-// persistence and copies of a mesh are not part of this class yet: the
-// arrays they fill stay empty, and the places that read them say so.
+// The mesh saves itself into its state chunk and copies itself section by
+// section. Tangent vectors and progressive meshes are not part of this
+// class yet: the arrays they fill stay empty.
 class RCKMesh : public CKMesh
 {
 public:
@@ -59,6 +116,16 @@ public:
     // CKSceneObject
     void AddToScene(CKScene* scene, CKBOOL dependencies = TRUE) override;
     void RemoveFromScene(CKScene* scene, CKBOOL dependencies = TRUE) override;
+    // With CK_STATESAVE_MESHMATERIALS, the materials of the groups and the
+    // channels go into the file too.
+    void PreSave(CKFile* file, CKDWORD flags) override;
+    CKStateChunk* Save(CKFile* file, CKDWORD flags) override;
+    // CKErr::InvalidFile, one line logged, for a section whose counts,
+    // sizes or indices do not fit the data or the mesh (the faces and lines
+    // are then emptied so that none names a missing vertex).
+    CKERROR Load(CKStateChunk* chunk, CKFile* file) override;
+    // Every array of the source, lines and channel restrictions included.
+    CKERROR Copy(CKObject& source, CKDependenciesContext& context) override;
 
     // CKMesh
     CKBOOL IsTransparent() override;
@@ -161,9 +228,87 @@ public:
     float GetVertexWeight(int index) override;
     void SetVertexWeight(int index, float weight) override;
 
-    int GetBlendShapeCount() override { return m_BlendShapeNames.Size(); }
+    int GetBlendShapeCount() override { return m_BlendShapes.Names.Size(); }
     const XString& GetBlendShapeName(int index) override;
     int GetBlendShapeIndex(const XString& name) override;
+    void SetBlendShapes(const CKBlendShapeData& data) override;
+    void GetBlendShapes(CKBlendShapeData& data) override { data = m_BlendShapes; }
+    const CKBlendShapeData& BlendShapes() const { return m_BlendShapes; }
+
+    int GetChannelCount() override { return m_Channels.Size(); }
+    int AddChannel(CKMaterial* material, CKBOOL copySourceUV = TRUE) override
+    {
+        return AddChannelEx(material, copySourceUV, 0);
+    }
+    int AddChannelEx(CKMaterial* material, CKBOOL copySourceUV, int type) override;
+    void RemoveChannel(int index) override;
+    int GetChannelByMaterial(CKMaterial* material) override;
+    CKDWORD GetChannelKey(int index) override { return IsChannel(index) ? m_Channels[index].Key : 0; }
+    void SetChannelKeys(int index, CKDWORD word, CKDWORD key) override;
+    void ActivateChannel(int index, CKBOOL active = TRUE) override;
+    CKBOOL IsChannelActive(int index) override
+    {
+        return IsChannel(index) && (m_Channels[index].Flags & CKCHANNEL_ACTIVE);
+    }
+    CKDWORD GetChannelFlags(int index) override { return IsChannel(index) ? m_Channels[index].Flags : 0; }
+    void SetChannelFlags(int index, CKDWORD flags) override;
+    CKMaterial* GetChannelMaterial(int index) override
+    {
+        return IsChannel(index) ? m_Channels[index].Material : nullptr;
+    }
+    void SetChannelMaterial(int index, CKMaterial* material) override;
+    int GetChannelSourceBlend(int index) override { return IsChannel(index) ? m_Channels[index].SourceBlend : 1; }
+    int GetChannelDestBlend(int index) override { return IsChannel(index) ? m_Channels[index].DestBlend : 1; }
+    void SetChannelSourceBlend(int index, int blend) override;
+    void SetChannelDestBlend(int index, int blend) override;
+    int GetChannelType(int index) override { return IsChannel(index) ? m_Channels[index].Type : 0; }
+    void SetChannelType(int index, int type, CKBOOL force = FALSE) override;
+    void SetChannelData(int vertex, int channel, const float* values) override;
+    void GetChannelData(int vertex, int channel, float* values) override;
+    // The corners a channel is restricted to (empty: every face) and the
+    // material indices the restriction came from.
+    const XArray<CKDWORD>& GetChannelFaceIndices(int index) const { return m_Channels[index].FaceIndices; }
+    const XArray<int>& GetChannelMaterialIndices(int index) const { return m_Channels[index].MaterialIndices; }
+
+    CKERROR LoadVertices(CKStateChunk* chunk) override;
+    void DissociateAllFaces() override;
+    void Consolidate() override;
+    void RemoveDegenerateFaces() override;
+    void Clean(CKBOOL keepVertices = FALSE) override;
+    void RemoveChannelsByKey(CKDWORD key) override;
+    void RemoveChannelMaterial(CKMaterial* material) override;
+    CKERROR SetChannelFaceIndices(int channel, int count, const CKWORD* indices) override;
+    CKERROR SetChannelMaterials(int channel, const int* materials, int count) override;
+    // SetChannelMaterials again with the channel's kept list, after faces
+    // changed material.
+    void ReapplyChannelMaterials(int channel);
+    // One record per vertex of every per-vertex value (vertex, colours,
+    // blend record, tangent, binormal, channel data, weight; and with
+    // blendShapes, each target's normal and position delta): the stride in
+    // words; *recordWords the part without the deltas.
+    int GetInterleavedRecords(XArray<CKDWORD>& out, bool blendShapes, int* recordWords);
+    // The vertex count and every per-vertex array from such records.
+    void LoadInterleavedRecords(const XArray<CKDWORD>& buffer, int stride);
+
+    // Blend shapes and tangents.
+
+    // Applies the entity's weights (count of them, one per blend-shape
+    // name; nothing otherwise) to the mesh, or to the source data of the
+    // entity's skin when it has one that the rasterizer does not blend.
+    void ApplyBlendShapes(CK3dEntity* entity, CKRenderContext* rc, const float* weights, int count);
+    // Base vertices written back, then each target added times its factor
+    // (one per target); into the skin when given. With hasSkin the skin
+    // deforms the result and the mesh only marks its vertices for upload.
+    void ApplyBlendShapeTargets(const float* factors, CKSkin* skin, bool hasSkin, bool tangents);
+    // The tangent and bitangent change each target brings, for meshes that
+    // keep tangents; leaves the last target applied.
+    void BuildBlendShapeTangentDeltas();
+    // The per-vertex tangents and bitangents (CKMESH_TANGENTS): accumulated
+    // over faces when the shader manager asks for it, else per corner and
+    // shared by the vertices of one position and normal.
+    void BuildTangentVectors();
+    const XArray<QxVector>& GetTangents() const { return m_Tangents; }
+    const XArray<QxVector>& GetBinormals() const { return m_Binormals; }
 
     // Material groups.
 
@@ -226,6 +371,38 @@ public:
 
 private:
     void UpdateBoundingVolumes();
+    // The tangent and binormal of a corner of the face whose indices start
+    // at first, unless its vertex has them already.
+    void BuildCornerTangent(int first, int corner);
+    // The skin of every entity that shows this mesh; the blend records are
+    // dropped afterwards.
+    void ForEachSkin(const std::function<void(RCKSkin&)>& visit);
+    // Channels' corners, blend shapes and skins through an old-to-new
+    // table (-1: removed).
+    void RemapVertexUsers(const int* table, int count, int newCount);
+    CKBOOL IsChannel(int index) const { return index >= 0 && index < m_Channels.Size(); }
+    // The channel's data and colour buffers for the vertex count, zeroed.
+    void AllocateChannelBuffers(CKMeshChannel& channel);
+    // The blend-shape extent and box from the deltas and base vertices.
+    void UpdateBlendShapeBounds();
+    // Every group deleted; the groups are then made again by the caller.
+    void DeleteMaterialGroups();
+    // Sections of the chunk (the persistence file).
+    void SaveVertices(CKStateChunk& chunk);
+    void SaveChannels(CKStateChunk& chunk, CKDWORD flags);
+    void SaveBlendShapes(CKStateChunk& chunk);
+    CKERROR LoadSections(CKStateChunk& chunk, CKFile* file);
+    // CKErr::Ok, or the refusal: one line naming the section, the faces and
+    // lines emptied.
+    CKERROR Refuse(const char* what);
+    // The vertex section; its save flags in *vertexFlags (0 when absent).
+    CKERROR LoadVertexSection(CKStateChunk& chunk, CKDWORD* vertexFlags);
+    CKERROR LoadFaceSections(CKStateChunk& chunk, const XArray<int>& groupMap);
+    CKERROR LoadLineSections(CKStateChunk& chunk);
+    CKERROR LoadChannelSections(CKStateChunk& chunk, CKFile* file);
+    CKERROR LoadBlendShapeSection(CKStateChunk& chunk);
+    CKERROR LoadWeightSection(CKStateChunk& chunk);
+    void LoadFaceChannelMasks(CKStateChunk& chunk);
     // The render data must be prepared again.
     void StampRenderDataOutdated();
     // Removes group index (from 1 on) and renumbers the faces above it.
@@ -271,7 +448,13 @@ private:
     CKRasterizerContext* m_RasterizerContext = nullptr;
     XArray<CKMaterialGroup*> m_MaterialGroups;
 
-    XClassArray<XString> m_BlendShapeNames;
+    XClassArray<CKMeshChannel> m_Channels;
+    CKBlendShapeData m_BlendShapes;
+    // Working arrays of the blend shapes.
+    XArray<float> m_TargetFactors;
+    XArray<float> m_LastBlendWeights;
+    XClassArray<XArray<CKTangentPair>> m_TangentDeltas; // one per target, parallel to its deltas
+    XArray<CKTangentPair> m_BaseTangents;               // parallel to the base vertices
     float m_BlendShapeExtent = 0.0f;
     QxBbox m_BlendShapeBox;
 };

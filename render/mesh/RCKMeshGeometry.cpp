@@ -1,0 +1,477 @@
+// Renumbering of a mesh's vertices (one vertex per face corner, merging of
+// equal vertices, removal of degenerate faces and unused vertices), passed
+// in one pass to the faces, lines, channels, blend shapes and skins.
+#include <algorithm>
+#include <cstring>
+
+#include "core/context/CKContext.h"
+#include "render/animation/RCKSkin.h"
+#include "render/mesh/RCKMesh.h"
+#include "render/objects/CK3dEntity.h"
+
+namespace {
+
+bool SamePosition(const CKVertex& a, const CKVertex& b)
+{
+    return a.Position.x == b.Position.x && a.Position.y == b.Position.y && a.Position.z == b.Position.z;
+}
+
+// A remap of a delta or base array: records whose vertex maps to -1, or to
+// a vertex an earlier record took, are removed; extra (tangents) follows.
+template <class Record, class Extra>
+void RemapRecords(XArray<Record>& records, XArray<Extra>* extra, const int* table, int count, int newCount)
+{
+    XArray<char> taken(newCount);
+    taken.Resize(newCount);
+    std::fill(taken.Begin(), taken.End(), (char) 0);
+    int out = 0;
+    const bool withExtra = extra && extra->Size() == records.Size();
+    for (int i = 0; i < records.Size(); ++i) {
+        const int old = (int) records[i].Vertex;
+        const int mapped = old < count ? table[old] : -1;
+        if (mapped < 0 || taken[mapped])
+            continue;
+        taken[mapped] = 1;
+        records[out] = records[i];
+        records[out].Vertex = (CKDWORD) mapped;
+        if (withExtra)
+            (*extra)[out] = (*extra)[i];
+        ++out;
+    }
+    records.Resize(out);
+    if (withExtra)
+        extra->Resize(out);
+}
+
+// A split of a delta or base array: one copy per new vertex made from the
+// record's old vertex, in the order of the lists.
+template <class Record, class Extra>
+void ExpandRecords(XArray<Record>& records, XArray<Extra>* extra, const XClassArray<XArray<int>>& lists)
+{
+    XArray<Record> out;
+    XArray<Extra> outExtra;
+    const bool withExtra = extra && extra->Size() == records.Size();
+    for (int i = 0; i < records.Size(); ++i) {
+        const int old = (int) records[i].Vertex;
+        if (old >= lists.Size())
+            continue;
+        for (int made : lists[old]) {
+            Record r = records[i];
+            r.Vertex = (CKDWORD) made;
+            out.PushBack(r);
+            if (withExtra)
+                outExtra.PushBack((*extra)[i]);
+        }
+    }
+    records.Swap(out);
+    if (withExtra)
+        extra->Swap(outExtra);
+}
+
+} // namespace
+
+int RCKMesh::GetInterleavedRecords(XArray<CKDWORD>& out, bool blendShapes, int* recordWords)
+{
+    const int n = m_Vertices.Size();
+    int words = 10 + (m_BlendRecords.Size() == n && n > 0 ? 4 : 0) + (m_Tangents.Size() == n && n > 0 ? 3 : 0) +
+                (m_Binormals.Size() == n && n > 0 ? 3 : 0);
+    for (const CKMeshChannel& c : m_Channels)
+        if (c.Data.Size() > 0)
+            words += CKChannelTypeStride(c.Type) / 4;
+    if (m_VertexWeights.Size() == n && n > 0)
+        ++words;
+    if (recordWords)
+        *recordWords = words;
+    const int stride = words + (blendShapes ? 6 * m_BlendShapes.Targets.Size() : 0);
+    out.Resize(n * stride);
+    if (n == 0)
+        return stride;
+    std::memset(out.Begin(), 0, (size_t) n * (size_t) stride * 4);
+    for (int i = 0; i < n; ++i) {
+        CKDWORD* r = out.Begin() + (size_t) i * stride;
+        auto put = [&](const void* p, int w) {
+            std::memcpy(r, p, (size_t) w * 4);
+            r += w;
+        };
+        put(&m_Vertices[i], 8);
+        put(&m_Colors[i], 2);
+        if (m_BlendRecords.Size() == n)
+            put(&m_BlendRecords[i], 4);
+        if (m_Tangents.Size() == n)
+            put(&m_Tangents[i], 3);
+        if (m_Binormals.Size() == n)
+            put(&m_Binormals[i], 3);
+        for (const CKMeshChannel& c : m_Channels)
+            if (c.Data.Size() > 0) {
+                const int w = CKChannelTypeStride(c.Type) / 4;
+                put(&c.Data[i * w], w);
+            }
+        if (m_VertexWeights.Size() == n)
+            put(&m_VertexWeights[i], 1);
+    }
+    if (blendShapes)
+        for (int k = 0; k < m_BlendShapes.Targets.Size(); ++k)
+            for (const CKBlendShapeDelta& d : m_BlendShapes.Targets[k].Deltas)
+                if ((int) d.Vertex < n) {
+                    CKDWORD* r = out.Begin() + (size_t) d.Vertex * stride + words + 6 * k;
+                    std::memcpy(r, &d.Normal, 12);
+                    std::memcpy(r + 3, &d.Position, 12);
+                }
+    return stride;
+}
+
+void RCKMesh::LoadInterleavedRecords(const XArray<CKDWORD>& buffer, int stride)
+{
+    const int n = stride > 0 ? buffer.Size() / stride : 0;
+    const int old = m_Vertices.Size();
+    const bool blend = m_BlendRecords.Size() == old && old > 0;
+    const bool tangents = m_Tangents.Size() == old && old > 0;
+    const bool binormals = m_Binormals.Size() == old && old > 0;
+    const bool weights = m_VertexWeights.Size() == old && old > 0;
+    m_Vertices.Resize(n);
+    m_Colors.Resize(n);
+    if (blend)
+        m_BlendRecords.Resize(n);
+    if (tangents)
+        m_Tangents.Resize(n);
+    if (binormals)
+        m_Binormals.Resize(n);
+    if (weights)
+        m_VertexWeights.Resize(n);
+    XArray<CKMeshChannel*> own;
+    for (CKMeshChannel& c : m_Channels)
+        if (c.Data.Size() > 0) {
+            own.PushBack(&c);
+            c.Data.Resize(CKChannelFloatCount(c.Type, n));
+            std::fill(c.Data.Begin(), c.Data.End(), 0.0f);
+            c.Flags &= ~CKCHANNEL_UPTODATE;
+        }
+    for (CKMeshChannel& c : m_Channels)
+        if (c.Colors.Size() > 0) {
+            c.Colors.Resize(n);
+            std::fill(c.Colors.Begin(), c.Colors.End(), 0u);
+        }
+    for (int i = 0; i < n; ++i) {
+        const CKDWORD* r = buffer.Begin() + (size_t) i * stride;
+        auto get = [&](void* p, int w) {
+            std::memcpy(p, r, (size_t) w * 4);
+            r += w;
+        };
+        get(&m_Vertices[i], 8);
+        get(&m_Colors[i], 2);
+        if (blend)
+            get(&m_BlendRecords[i], 4);
+        if (tangents)
+            get(&m_Tangents[i], 3);
+        if (binormals)
+            get(&m_Binormals[i], 3);
+        for (CKMeshChannel* c : own) {
+            const int w = CKChannelTypeStride(c->Type) / 4;
+            get(&c->Data[i * w], w);
+        }
+        if (weights)
+            get(&m_VertexWeights[i], 1);
+    }
+    m_Flags &= ~CKMESH_BOUNDINGUPTODATE;
+    m_Flags |= CKMESH_POSCHANGED | CKMESH_NORMALCHANGED | CKMESH_COLORCHANGED | CKMESH_UVCHANGED;
+    m_VertexDataUploaded = 0;
+}
+
+void RCKMesh::ForEachSkin(const std::function<void(RCKSkin&)>& visit)
+{
+    CKContext* context = GetCKContext();
+    if (!context)
+        return;
+    const XArray<CKObject*>& entities = context->GetObjectListByType(CKCID_3DENTITY, TRUE);
+    for (CKObject* object : entities) {
+        CK3dEntity* entity = static_cast<CK3dEntity*>(object);
+        if (entity->GetCurrentMesh() == this)
+            if (CKSkin* skin = entity->GetSkin())
+                visit(*static_cast<RCKSkin*>(skin));
+    }
+    // The blend records were the skin's for the old numbering.
+    m_BlendRecords.Free();
+}
+
+void RCKMesh::RemapVertexUsers(const int* table, int count, int newCount)
+{
+    for (CKMeshChannel& c : m_Channels) {
+        if (c.FaceIndices.Size() == 0)
+            continue;
+        XArray<CKDWORD> kept;
+        for (int t = 0; t + 2 < c.FaceIndices.Size(); t += 3) {
+            int mapped[3];
+            bool ok = true;
+            for (int k = 0; k < 3; ++k) {
+                const CKDWORD old = c.FaceIndices[t + k];
+                mapped[k] = (int) old < count ? table[old] : -1;
+                ok = ok && mapped[k] >= 0;
+            }
+            if (ok)
+                for (int k = 0; k < 3; ++k)
+                    kept.PushBack((CKDWORD) mapped[k]);
+        }
+        c.FaceIndices.Swap(kept);
+        c.Flags &= ~CKCHANNEL_UPTODATE;
+    }
+    for (int k = 0; k < m_BlendShapes.Targets.Size(); ++k)
+        RemapRecords(m_BlendShapes.Targets[k].Deltas, k < m_TangentDeltas.Size() ? &m_TangentDeltas[k] : nullptr, table,
+                     count, newCount);
+    RemapRecords(m_BlendShapes.BaseVertices, &m_BaseTangents, table, count, newCount);
+    UpdateBlendShapeBounds();
+    ForEachSkin([&](RCKSkin& skin) { skin.RemapVertexIndices(table, count); });
+}
+
+void RCKMesh::DissociateAllFaces()
+{
+    const int old = m_Vertices.Size(), corners = m_FaceIndices.Size();
+    for (CKDWORD i : m_FaceIndices)
+        if ((int) i >= old)
+            return;
+    XArray<CKDWORD> records;
+    const int stride = GetInterleavedRecords(records, false, nullptr);
+    XArray<CKDWORD> split(corners * stride);
+    split.Resize(corners * stride);
+    // Per old vertex: the new vertices made from it, and the faces whose
+    // lowest old vertex it is (sorted old vertices, then their new ones).
+    XClassArray<XArray<int>> made(old);
+    made.Resize(old);
+    XClassArray<XArray<CKDWORD>> faces(old);
+    faces.Resize(old);
+    for (int f = 0; f < corners / 3; ++f) {
+        CKDWORD o[3] = {m_FaceIndices[3 * f], m_FaceIndices[3 * f + 1], m_FaceIndices[3 * f + 2]};
+        int order[3] = {0, 1, 2};
+        std::sort(order, order + 3, [&](int a, int b) { return o[a] < o[b]; });
+        XArray<CKDWORD>& list = faces[(int) o[order[0]]];
+        for (int k = 0; k < 3; ++k)
+            list.PushBack(o[order[k]]);
+        for (int k = 0; k < 3; ++k)
+            list.PushBack((CKDWORD) (3 * f + order[k]));
+    }
+    for (int c = 0; c < corners; ++c) {
+        const int v = (int) m_FaceIndices[c];
+        made[v].PushBack(c);
+        std::memcpy(split.Begin() + (size_t) c * stride, records.Begin() + (size_t) v * stride, (size_t) stride * 4);
+        m_FaceIndices[c] = (CKDWORD) c;
+    }
+    LoadInterleavedRecords(split, stride);
+    // Lines keep the first vertex made from each of their vertices.
+    auto firstMade = [&](CKDWORD v) { return (int) v < old && made[(int) v].Size() ? (CKDWORD) made[(int) v][0] : 0; };
+    for (CKMeshLine& line : m_Lines) {
+        line.Vertex1 = firstMade(line.Vertex1);
+        line.Vertex2 = firstMade(line.Vertex2);
+    }
+    for (int k = 0; k < m_BlendShapes.Targets.Size(); ++k)
+        ExpandRecords(m_BlendShapes.Targets[k].Deltas, k < m_TangentDeltas.Size() ? &m_TangentDeltas[k] : nullptr,
+                      made);
+    ExpandRecords(m_BlendShapes.BaseVertices, &m_BaseTangents, made);
+    UpdateBlendShapeBounds();
+    for (CKMeshChannel& c : m_Channels) {
+        if (c.FaceIndices.Size() == 0)
+            continue;
+        XArray<CKDWORD> out;
+        for (int t = 0; t + 2 < c.FaceIndices.Size(); t += 3) {
+            CKDWORD o[3] = {c.FaceIndices[t], c.FaceIndices[t + 1], c.FaceIndices[t + 2]};
+            if ((int) o[0] >= old || (int) o[1] >= old || (int) o[2] >= old)
+                continue;
+            CKDWORD s[3] = {o[0], o[1], o[2]};
+            std::sort(s, s + 3);
+            const XArray<CKDWORD>& list = faces[(int) s[0]];
+            int found = -1;
+            for (int r = 0; r + 5 < list.Size() && found < 0; r += 6)
+                if (list[r] == s[0] && list[r + 1] == s[1] && list[r + 2] == s[2])
+                    found = r;
+            for (int k = 0; k < 3; ++k) {
+                CKDWORD to = 0;
+                if (found >= 0) {
+                    const int pos = o[k] == s[0] ? 0 : o[k] == s[1] ? 1 : 2;
+                    to = list[found + 3 + pos];
+                } else if (made[(int) o[k]].Size() > 0) {
+                    to = (CKDWORD) made[(int) o[k]][0];
+                }
+                out.PushBack(to);
+            }
+        }
+        c.FaceIndices.Swap(out);
+        c.Flags &= ~CKCHANNEL_UPTODATE;
+    }
+    ForEachSkin([&](RCKSkin& skin) { skin.RemapVertices(made.Begin(), made.Size()); });
+    StampRenderDataOutdated();
+    FacesChanged();
+}
+
+namespace {
+
+// The first earlier record equal to each record, through a hash of its
+// words (XOR, as the records are compared word for word anyway).
+class RecordTable
+{
+public:
+    RecordTable(const CKDWORD* records, int stride, int expected)
+        : m_Records(records), m_Stride(stride), m_Heads((size_t) Buckets(expected), -1)
+    {}
+    // The index given to an equal record added before, or -1 after adding
+    // this one under index.
+    int FindOrAdd(int record, int index)
+    {
+        const CKDWORD* r = m_Records + (size_t) record * m_Stride;
+        CKDWORD h = 0;
+        for (int w = 0; w < m_Stride; ++w)
+            h = (h ^ r[w]) * 0x01000193u;
+        const size_t bucket = h & (m_Heads.size() - 1);
+        for (int e = m_Heads[bucket]; e >= 0; e = m_Entries[(size_t) e].Next)
+            if (std::memcmp(m_Records + (size_t) m_Entries[(size_t) e].Record * m_Stride, r, (size_t) m_Stride * 4) ==
+                0)
+                return m_Entries[(size_t) e].Index;
+        m_Entries.push_back(Entry{record, index, m_Heads[bucket]});
+        m_Heads[bucket] = (int) m_Entries.size() - 1;
+        return -1;
+    }
+
+private:
+    static int Buckets(int n)
+    {
+        int b = 16;
+        while (b < 2 * n)
+            b *= 2;
+        return b;
+    }
+    struct Entry
+    {
+        int Record;
+        int Index;
+        int Next;
+    };
+    const CKDWORD* m_Records;
+    int m_Stride;
+    std::vector<int> m_Heads;
+    std::vector<Entry> m_Entries;
+};
+
+} // namespace
+
+void RCKMesh::Consolidate()
+{
+    const int old = m_Vertices.Size();
+    if (old > 0) {
+        XArray<CKDWORD> records;
+        int recordWords = 0;
+        const int stride = GetInterleavedRecords(records, true, &recordWords);
+        RecordTable table(records.Begin(), stride, old);
+        XArray<int> map(old);
+        map.Resize(old);
+        XArray<CKDWORD> merged;
+        merged.Reserve(old * recordWords);
+        int next = 0;
+        for (int i = 0; i < old; ++i) {
+            const int found = table.FindOrAdd(i, next);
+            if (found >= 0) {
+                map[i] = found;
+                continue;
+            }
+            map[i] = next++;
+            const int at = merged.Size();
+            merged.Resize(at + recordWords);
+            std::memcpy(merged.Begin() + at, records.Begin() + (size_t) i * stride, (size_t) recordWords * 4);
+        }
+        LoadInterleavedRecords(merged, recordWords);
+        for (CKDWORD& i : m_FaceIndices)
+            i = (int) i < old ? (CKDWORD) map[(int) i] : 0;
+        for (CKMeshLine& line : m_Lines) {
+            line.Vertex1 = (int) line.Vertex1 < old ? (CKDWORD) map[(int) line.Vertex1] : 0;
+            line.Vertex2 = (int) line.Vertex2 < old ? (CKDWORD) map[(int) line.Vertex2] : 0;
+        }
+        RemapVertexUsers(map.Begin(), old, next);
+    }
+    FacesChanged();
+}
+
+void RCKMesh::RemoveDegenerateFaces()
+{
+    if (!(m_Flags & CKMESH_FACENORMALSVALID))
+        BuildFaceNormals();
+    const int n = m_Vertices.Size();
+    for (CKDWORD i : m_FaceIndices)
+        if ((int) i >= n)
+            return;
+    int faces = m_Faces.Size();
+    const int before = faces;
+    for (int f = 0; f < faces;) {
+        const CKDWORD* i = &m_FaceIndices[3 * f];
+        const QxVector& normal = m_Faces[f].Normal;
+        const bool degenerate =
+            i[0] == i[1] || i[1] == i[2] || i[0] == i[2] || (normal.x == 0.0f && normal.y == 0.0f && normal.z == 0.0f);
+        if (!degenerate) {
+            ++f;
+            continue;
+        }
+        --faces;
+        m_Faces[f] = m_Faces[faces];
+        std::memmove(&m_FaceIndices[3 * f], &m_FaceIndices[3 * faces], 12);
+    }
+    for (CKMeshChannel& c : m_Channels) {
+        XArray<CKDWORD>& list = c.FaceIndices;
+        int size = list.Size() - list.Size() % 3;
+        for (int t = 0; t < size;) {
+            const CKDWORD a = list[t], b = list[t + 1], d = list[t + 2];
+            const bool bad = (int) a >= n || (int) b >= n || (int) d >= n ||
+                             SamePosition(m_Vertices[a], m_Vertices[b]) || SamePosition(m_Vertices[b], m_Vertices[d]) ||
+                             SamePosition(m_Vertices[a], m_Vertices[d]);
+            if (!bad) {
+                t += 3;
+                continue;
+            }
+            size -= 3;
+            std::memmove(&list[t], &list[size], 12);
+        }
+        if (size != list.Size()) {
+            list.Resize(size);
+            c.Flags &= ~CKCHANNEL_UPTODATE;
+        }
+    }
+    if (faces != before) {
+        // SetFaceCount keeps the first records.
+        SetFaceCount(faces);
+    }
+    XArray<int> map(n);
+    map.Resize(n);
+    std::fill(map.Begin(), map.End(), -1);
+    for (CKDWORD i : m_FaceIndices)
+        if ((int) i < n)
+            map[(int) i] = 0;
+    for (const CKMeshChannel& c : m_Channels)
+        for (CKDWORD i : c.FaceIndices)
+            if ((int) i < n)
+                map[(int) i] = 0;
+    // Lines keep their vertices too.
+    for (const CKMeshLine& line : m_Lines) {
+        if ((int) line.Vertex1 < n)
+            map[(int) line.Vertex1] = 0;
+        if ((int) line.Vertex2 < n)
+            map[(int) line.Vertex2] = 0;
+    }
+    int next = 0;
+    for (int& m : map)
+        if (m == 0)
+            m = next++;
+    if (next < n) {
+        XArray<CKDWORD> records;
+        const int stride = GetInterleavedRecords(records, false, nullptr);
+        XArray<CKDWORD> kept(next * stride);
+        kept.Resize(next * stride);
+        for (int i = 0; i < n; ++i)
+            if (map[i] >= 0)
+                std::memcpy(kept.Begin() + (size_t) map[i] * stride, records.Begin() + (size_t) i * stride,
+                            (size_t) stride * 4);
+        LoadInterleavedRecords(kept, stride);
+        for (CKDWORD& i : m_FaceIndices)
+            i = (CKDWORD) map[(int) i];
+        for (CKMeshLine& line : m_Lines) {
+            line.Vertex1 = (int) line.Vertex1 < n ? (CKDWORD) map[(int) line.Vertex1] : 0;
+            line.Vertex2 = (int) line.Vertex2 < n ? (CKDWORD) map[(int) line.Vertex2] : 0;
+        }
+        RemapVertexUsers(map.Begin(), n, next);
+    }
+    if (next < n || faces != before)
+        FacesChanged();
+}

@@ -1,0 +1,185 @@
+// Renumbering a cube's vertices: every per-corner value (position, normal,
+// uv, channel uv, weight, blend-shape delta, skin vertex) is the same
+// before and after, whatever the numbering.
+#include <cmath>
+#include <map>
+#include <tuple>
+
+#include "render/animation/CKSkin.h"
+#include "render/objects/CK3dEntity.h"
+#include "tests/render/mesh/MeshTestSupport.h"
+
+namespace {
+
+class MeshGeometry : public MeshFixture
+{
+protected:
+    // Corners (±1, ±1, ±1) by bits, each vertex with its corner direction
+    // as normal (so that the corners of one position agree), a channel,
+    // weights, a blend shape moving vertex 3 and a skin on an entity.
+    RCKMesh* Cube()
+    {
+        static const int faces[12][3] = {{0, 2, 1}, {1, 2, 3}, {4, 5, 6}, {5, 7, 6}, {0, 1, 4}, {1, 5, 4},
+                                         {2, 6, 3}, {3, 6, 7}, {0, 4, 2}, {2, 4, 6}, {1, 3, 5}, {3, 7, 5}};
+        RCKMesh* mesh = NewMesh("cube");
+        mesh->SetVertexCount(8);
+        for (int i = 0; i < 8; ++i) {
+            QxVector p(i & 1 ? 1.0f : -1.0f, i & 2 ? 1.0f : -1.0f, i & 4 ? 1.0f : -1.0f);
+            mesh->SetVertexPosition(i, p);
+            mesh->SetVertexNormal(i, p * (1.0f / std::sqrt(3.0f)));
+            mesh->SetVertexTextureCoordinates(i, (float) i, 0.5f);
+        }
+        mesh->SetFaceCount(12);
+        for (int f = 0; f < 12; ++f)
+            mesh->SetFaceVertexIndex(f, faces[f][0], faces[f][1], faces[f][2]);
+        const int c = mesh->AddChannel(NewMaterial("overlay"), TRUE);
+        for (int i = 0; i < 8; ++i)
+            mesh->SetVertexTextureCoordinates(i, 10.0f + (float) i, 1.0f, c);
+        mesh->SetVertexWeightsCount(8);
+        for (int i = 0; i < 8; ++i)
+            mesh->SetVertexWeight(i, 0.125f * (float) i);
+        CKBlendShapeData shapes;
+        shapes.Names.PushBack(XString("bulge"));
+        CKBlendShapeTarget target;
+        target.Deltas.PushBack(CKBlendShapeDelta{3, QxVector(0, 0, 2), QxVector()});
+        shapes.Targets.PushBack(target);
+        shapes.BaseVertices.PushBack(CKBlendShapeBaseVertex{3, QxVector(1, 1, -1), QxVector()});
+        mesh->SetBlendShapes(shapes);
+        m_Entity = New<TestEntity>("entity");
+        m_Entity->SetCurrentMesh(mesh);
+        CKSkin* skin = m_Entity->CreateSkin();
+        skin->SetVertexCount(8);
+        for (int i = 0; i < 8; ++i)
+            skin->GetVertexData(i)->SetInitialPos(QxVector((float) i, 0, 0));
+        return mesh;
+    }
+
+    using Corner = std::tuple<float, float, float, float, float, float, float, float, float, float, float>;
+    // Per face corner: position, normal, uv, channel u, weight, skin
+    // vertex, blend delta z.
+    std::vector<Corner> Corners(RCKMesh* mesh)
+    {
+        std::map<int, float> delta;
+        CKBlendShapeData shapes;
+        mesh->GetBlendShapes(shapes);
+        for (const CKBlendShapeTarget& t : shapes.Targets)
+            for (const CKBlendShapeDelta& d : t.Deltas)
+                delta[(int) d.Vertex] = d.Position.z;
+        std::vector<Corner> out;
+        for (int k = 0; k < mesh->GetFaceCount() * 3; ++k) {
+            const int v = (int) mesh->GetFacesIndices()[k];
+            QxVector p, n;
+            float u = 0, w = 0, cu = 0;
+            mesh->GetVertexPosition(v, &p);
+            mesh->GetVertexNormal(v, &n);
+            mesh->GetVertexTextureCoordinates(v, &u, &w);
+            mesh->GetVertexTextureCoordinates(v, &cu, nullptr, 0);
+            out.emplace_back(p.x, p.y, p.z, n.x, n.y, n.z, u, cu, mesh->GetVertexWeight(v),
+                             m_Entity->GetSkin()->GetVertexData(v)->GetInitialPos().x, delta[v]);
+        }
+        return out;
+    }
+
+    CK3dEntity* m_Entity = nullptr;
+};
+
+} // namespace
+
+TEST_F(MeshGeometry, DissociateGivesOneVertexACornerAndConsolidateMergesThemBack)
+{
+    RCKMesh* cube = Cube();
+    const std::vector<Corner> corners = Corners(cube);
+    cube->DissociateAllFaces();
+    EXPECT_EQ(cube->GetVertexCount(), 36);
+    EXPECT_EQ(m_Entity->GetSkin()->GetVertexCount(), 36);
+    EXPECT_EQ(Corners(cube), corners);
+    cube->Consolidate();
+    EXPECT_EQ(cube->GetVertexCount(), 8);
+    EXPECT_EQ(Corners(cube), corners);
+    CKBlendShapeData shapes;
+    cube->GetBlendShapes(shapes);
+    EXPECT_EQ(shapes.BaseVertices.Size(), 1) << "the copies of the base vertex merged back into one";
+}
+
+TEST_F(MeshGeometry, OneNormalAFaceConsolidatesTo24)
+{
+    RCKMesh* cube = Cube();
+    cube->RemoveChannel(0);
+    cube->SetVertexWeightsCount(0);
+    cube->SetBlendShapes(CKBlendShapeData());
+    cube->DissociateAllFaces();
+    for (int i = 0; i < 36; ++i)
+        cube->SetVertexTextureCoordinates(i, 0, 0);
+    // The outward axis of each face (whatever its winding).
+    for (int f = 0; f < 12; ++f) {
+        QxVector centre;
+        for (int k = 0; k < 3; ++k) {
+            QxVector p;
+            cube->GetVertexPosition((int) cube->GetFacesIndices()[3 * f + k], &p);
+            centre += p;
+        }
+        QxVector axis(std::fabs(centre.x) == 3.0f ? centre.x / 3.0f : 0.0f,
+                      std::fabs(centre.y) == 3.0f ? centre.y / 3.0f : 0.0f,
+                      std::fabs(centre.z) == 3.0f ? centre.z / 3.0f : 0.0f);
+        for (int k = 0; k < 3; ++k)
+            cube->SetVertexNormal((int) cube->GetFacesIndices()[3 * f + k], axis);
+    }
+    const std::vector<Corner> corners = Corners(cube);
+    cube->Consolidate();
+    EXPECT_EQ(cube->GetVertexCount(), 24);
+    EXPECT_EQ(Corners(cube), corners);
+}
+
+TEST_F(MeshGeometry, ADegenerateFaceGoesAndSoDoesTheVertexOnlyItUsed)
+{
+    RCKMesh* mesh = MakeMesh(5, {{0, 1, 2}, {0, 0, 4}, {1, 3, 2}});
+    mesh->SetVertexPosition(3, QxVector(5, 0, 1));
+    mesh->RemoveDegenerateFaces();
+    EXPECT_EQ(mesh->GetFaceCount(), 1) << "(0, 0, 4) and the zero-area face on a line";
+    EXPECT_EQ(mesh->GetVertexCount(), 3);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_LT((int) mesh->GetFacesIndices()[k], 3);
+}
+
+TEST_F(MeshGeometry, CleanKeepsOrDropsTheVertices)
+{
+    RCKMesh* cube = Cube();
+    cube->Clean(TRUE);
+    EXPECT_EQ(cube->GetVertexCount(), 8);
+    EXPECT_EQ(cube->GetBlendShapeCount(), 1);
+    EXPECT_EQ(cube->GetFaceCount(), 0);
+    EXPECT_EQ(cube->GetChannelCount(), 0);
+    cube->Clean(FALSE);
+    EXPECT_EQ(cube->GetVertexCount(), 0);
+    EXPECT_EQ(cube->GetBlendShapeCount(), 0);
+    EXPECT_EQ(cube->GetMaterialGroupCount(), 1);
+}
+
+TEST_F(MeshGeometry, AChannelRestrictedToAMaterialKeepsItsCornersThroughRenumbering)
+{
+    RCKMesh* cube = Cube();
+    CKMaterial* a = NewMaterial("A");
+    for (int f = 0; f < 4; ++f)
+        cube->SetFaceMaterial(f, a);
+    cube->SetFaceMaterial(4, NewMaterial("B"));
+    const int listedTwice[2] = {0, 0}, beyond[1] = {2}, first[1] = {0};
+    EXPECT_EQ(cube->SetChannelMaterials(0, listedTwice, 2), CKErr::InvalidParameter);
+    EXPECT_EQ(cube->SetChannelMaterials(0, beyond, 1), CKErr::InvalidParameter);
+    ASSERT_EQ(cube->SetChannelMaterials(0, first, 1), CKErr::Ok);
+    auto positions = [&] {
+        std::vector<std::tuple<float, float, float>> out;
+        for (CKDWORD v : cube->GetChannelFaceIndices(0)) {
+            QxVector p;
+            cube->GetVertexPosition((int) v, &p);
+            out.emplace_back(p.x, p.y, p.z);
+        }
+        return out;
+    };
+    const auto before = positions();
+    EXPECT_EQ(before.size(), 12u) << "the corners of material A's four faces";
+    cube->DissociateAllFaces();
+    EXPECT_EQ(positions(), before);
+    cube->Consolidate();
+    EXPECT_EQ(positions(), before);
+    EXPECT_EQ(cube->GetChannelMaterialIndices(0).Size(), 1);
+}

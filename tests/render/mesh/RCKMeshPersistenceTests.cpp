@@ -1,0 +1,484 @@
+// The mesh's chunk section: golden words of a hand-built cube, round trips
+// of random meshes through chunks and compressed files, every prefix of
+// every section, hostile values, and copies.
+#include <bit>
+#include <cstring>
+#include <random>
+
+#include "core/context/CKFunctions.h"
+#include "core/object/CKObjectIDList.h"
+#include "tests/render/mesh/MaterialTestSupport.h"
+#include "tests/render/mesh/MeshTestSupport.h"
+
+namespace {
+
+CKDWORD F(float f)
+{
+    return std::bit_cast<CKDWORD>(f);
+}
+
+class MeshPersistence : public MaterialFixture
+{
+protected:
+    RCKMesh* NewMesh(const char* name = "mesh", CKContext* context = nullptr)
+    {
+        return static_cast<RCKMesh*>((context ? context : m_Context)->CreateObject(CKCID_MESH, name));
+    }
+
+    // The cube of the golden words: corners (±1, ±1, ±1) numbered by their
+    // bits (x bit 0, y bit 1, z bit 2), normals all +z (so they are saved),
+    // one diffuse colour, specular i, uv (i, i / 8); faces 0-5 take A and
+    // 6-11 B; a type-0 channel of C; lines 0-1 and 6-7; one blend shape.
+    RCKMesh* Cube(CKMaterial* a, CKMaterial* b, CKMaterial* c)
+    {
+        RCKMesh* mesh = NewMesh("cube");
+        mesh->SetVertexCount(8);
+        for (int i = 0; i < 8; ++i) {
+            mesh->SetVertexPosition(i, QxVector(i & 1 ? 1.0f : -1.0f, i & 2 ? 1.0f : -1.0f, i & 4 ? 1.0f : -1.0f));
+            mesh->SetVertexNormal(i, QxVector(0, 0, 1));
+            mesh->SetVertexTextureCoordinates(i, (float) i, (float) i / 8.0f);
+            mesh->SetVertexSpecularColor(i, (CKDWORD) i);
+        }
+        mesh->SetFaceCount(12);
+        for (int f = 0; f < 12; ++f) {
+            const int(&q)[3] = kCubeFaces[f];
+            mesh->SetFaceVertexIndex(f, q[0], q[1], q[2]);
+            mesh->SetFaceMaterial(f, f < 6 ? a : b);
+        }
+        EXPECT_EQ(mesh->AddChannel(c, TRUE), 0);
+        mesh->SetLineCount(2);
+        mesh->SetLine(0, 0, 1);
+        mesh->SetLine(1, 6, 7);
+        CKBlendShapeData shapes;
+        shapes.Names.PushBack(XString("smile"));
+        CKBlendShapeTarget target;
+        target.Deltas.PushBack(CKBlendShapeDelta{2, QxVector(0, 0.5f, 0), QxVector(0, 0, 0.25f)});
+        shapes.Targets.PushBack(target);
+        shapes.BaseVertices.PushBack(CKBlendShapeBaseVertex{2, QxVector(-1, 1, -1), QxVector(0, 0, 1)});
+        mesh->SetBlendShapes(shapes);
+        return mesh;
+    }
+
+    static constexpr int kCubeFaces[12][3] = {{0, 2, 1}, {1, 2, 3}, {4, 5, 6}, {5, 7, 6}, {0, 1, 4}, {1, 5, 4},
+                                              {2, 6, 3}, {3, 6, 7}, {0, 4, 2}, {2, 4, 6}, {1, 3, 5}, {3, 7, 5}};
+
+    // A random mesh of n vertices: random everything, each optional part
+    // present or not.
+    RCKMesh* RandomMesh(std::mt19937& rng, int n, const std::vector<CKMaterial*>& materials)
+    {
+        std::uniform_real_distribution<float> real(-10.0f, 10.0f);
+        auto bit = [&] { return (rng() & 1) != 0; };
+        RCKMesh* mesh = NewMesh("random");
+        mesh->SetVertexCount(n);
+        const bool oneColour = bit();
+        for (int i = 0; i < n; ++i) {
+            mesh->SetVertexPosition(i, QxVector(real(rng), real(rng), real(rng)));
+            mesh->SetVertexNormal(i, QxVector(real(rng), real(rng), real(rng)));
+            mesh->SetVertexTextureCoordinates(i, real(rng), real(rng));
+            mesh->SetVertexColor(i, oneColour ? 0xFF336699u : (CKDWORD) rng());
+            mesh->SetVertexSpecularColor(i, oneColour ? 0u : (CKDWORD) rng());
+        }
+        const int faces = n > 2 ? (int) (rng() % 40) : 0;
+        mesh->SetFaceCount(faces);
+        for (int f = 0; f < faces; ++f) {
+            mesh->SetFaceVertexIndex(f, (int) (rng() % n), (int) (rng() % n), (int) (rng() % n));
+            mesh->SetFaceMaterial(f, materials[rng() % materials.size()]);
+        }
+        if (n > 0 && bit()) {
+            mesh->SetLineCount(3);
+            for (int l = 0; l < 3; ++l)
+                mesh->SetLine(l, (int) (rng() % n), (int) (rng() % n));
+        }
+        for (int type = 0; type <= 4; ++type)
+            if (bit()) {
+                int c = mesh->AddChannelEx(type == 0 ? materials[1 + rng() % (materials.size() - 1)] : nullptr, bit(),
+                                           type);
+                if (type == 0)
+                    mesh->SetChannelSourceBlend(c, 5);
+                float values[4] = {real(rng), real(rng), real(rng), real(rng)};
+                for (int i = 0; i < n; ++i)
+                    mesh->SetChannelData(i, c, values);
+            }
+        if (n > 0 && bit()) {
+            mesh->SetVertexWeightsCount(n);
+            const bool equal = bit();
+            for (int i = 0; i < n; ++i)
+                mesh->SetVertexWeight(i, equal ? 0.5f : real(rng));
+        }
+        if (n > 0 && bit()) {
+            CKBlendShapeData shapes;
+            shapes.Names.PushBack(XString("a"));
+            shapes.Names.PushBack(XString(""));
+            for (int t = 0; t < 2; ++t) {
+                CKBlendShapeTarget target;
+                target.WeightIndex = (CKDWORD) t;
+                target.Pivot = real(rng);
+                for (int d = 0; d < 3; ++d)
+                    target.Deltas.PushBack(
+                        CKBlendShapeDelta{(CKDWORD) (rng() % n), QxVector(real(rng), 0, 1), QxVector(0, real(rng), 0)});
+                shapes.Targets.PushBack(target);
+            }
+            shapes.BaseVertices.PushBack(CKBlendShapeBaseVertex{(CKDWORD) (rng() % n), QxVector(1, 2, 3), QxVector()});
+            mesh->SetBlendShapes(shapes);
+        }
+        return mesh;
+    }
+};
+
+std::vector<CKDWORD> Words(const void* p, size_t bytes)
+{
+    std::vector<CKDWORD> w(bytes / 4);
+    if (bytes)
+        std::memcpy(w.data(), p, bytes);
+    return w;
+}
+
+// Every array the section holds, as words, for bit comparison.
+std::vector<std::vector<CKDWORD>> Arrays(RCKMesh* m)
+{
+    std::vector<std::vector<CKDWORD>> out;
+    CKDWORD stride = 0;
+    const int n = m->GetVertexCount();
+    out.push_back(Words(m->GetPositionsPtr(&stride), (size_t) n * 32));
+    out.push_back(Words(m->GetColorsPtr(&stride), (size_t) n * 8));
+    out.push_back(Words(m->GetFacesIndices(), (size_t) m->GetFaceCount() * 12));
+    std::vector<CKDWORD> materials;
+    for (int f = 0; f < m->GetFaceCount(); ++f)
+        materials.push_back(m->GetFaceMaterial(f) ? m->GetFaceMaterial(f)->GetID() : 0);
+    out.push_back(materials);
+    out.push_back(Words(m->GetLineIndices(), (size_t) m->GetLineCount() * 8));
+    out.push_back(Words(m->GetVertexWeightsPtr(), (size_t) m->GetVertexWeightsCount() * 4));
+    for (int c = 0; c < m->GetChannelCount(); ++c) {
+        CKMaterial* material = m->GetChannelMaterial(c);
+        out.push_back({(CKDWORD) m->GetChannelType(c), m->GetChannelFlags(c), (CKDWORD) m->GetChannelSourceBlend(c),
+                       (CKDWORD) m->GetChannelDestBlend(c), material ? material->GetID() : 0});
+        const int floats = CKChannelFloatCount(m->GetChannelType(c), n) - (m->GetChannelType(c) == 1 ? 1 : 0);
+        const void* data = m->GetTextureCoordinatesPtr(&stride, c);
+        out.push_back(data ? Words(data, (size_t) floats * 4) : std::vector<CKDWORD>{});
+    }
+    CKBlendShapeData shapes;
+    m->GetBlendShapes(shapes);
+    std::vector<CKDWORD> bs;
+    for (const XString& name : shapes.Names)
+        bs.push_back((CKDWORD) name.Length());
+    for (const CKBlendShapeTarget& t : shapes.Targets) {
+        bs.insert(bs.end(), {t.WeightIndex, F(t.Pivot), F(t.SlopeBelow), F(t.SlopeAbove)});
+        for (const CKBlendShapeDelta& d : t.Deltas) {
+            auto w = Words(&d, sizeof d);
+            bs.insert(bs.end(), w.begin(), w.end());
+        }
+    }
+    auto w = Words(shapes.BaseVertices.Begin(), (size_t) shapes.BaseVertices.Size() * sizeof(CKBlendShapeBaseVertex));
+    bs.insert(bs.end(), w.begin(), w.end());
+    out.push_back(bs);
+    return out;
+}
+
+// Every face corner and line names a vertex of the mesh.
+bool Consistent(RCKMesh* m)
+{
+    for (int i = 0; i < m->GetFaceCount() * 3; ++i)
+        if ((int) m->GetFacesIndices()[i] >= m->GetVertexCount())
+            return false;
+    for (int i = 0; i < m->GetLineCount() * 2; ++i)
+        if ((int) m->GetLineIndices()[i] >= m->GetVertexCount())
+            return false;
+    return true;
+}
+
+const CKDWORD kSections[] = {CK_STATESAVE_MESHFLAGS,    CK_STATESAVE_MESHMATERIALS,  CK_STATESAVE_MESHFACES,
+                             CK_STATESAVE_MESHFACES32,  CK_STATESAVE_MESHLINES,      CK_STATESAVE_MESHLINES32,
+                             CK_STATESAVE_MESHVERTICES, CK_STATESAVE_MESHCHANNELS,   CK_STATESAVE_MESHCHANNELDATA,
+                             CK_STATESAVE_MESHWEIGHTS,  CK_STATESAVE_MESHBLENDSHAPES};
+
+} // namespace
+
+TEST_F(MeshPersistence, TheCubeSavesTheWordsWorkedOutByHand)
+{
+    CKMaterial* a = NewMaterial("A");
+    CKMaterial* b = NewMaterial("B");
+    CKMaterial* c = NewMaterial("C");
+    RCKMesh* cube = Cube(a, b, c);
+    const CKDWORD A = a->GetID(), B = b->GetID(), C = c->GetID();
+
+    EXPECT_EQ(SectionWords(cube, CK_STATESAVE_MESHMATERIALS, 100), (std::vector<CKDWORD>{3, 0, 0, A, 0, B, 0}));
+    std::vector<CKDWORD> faces = {12};
+    for (int f = 0; f < 12; ++f) {
+        faces.push_back((CKDWORD) kCubeFaces[f][0] | (CKDWORD) kCubeFaces[f][1] << 16);
+        faces.push_back((CKDWORD) kCubeFaces[f][2] | (f < 6 ? 1u : 2u) << 16);
+    }
+    EXPECT_EQ(SectionWords(cube, CK_STATESAVE_MESHFACES, 100), faces);
+    EXPECT_EQ(SectionWords(cube, CK_STATESAVE_MESHLINES, 100), (std::vector<CKDWORD>{2, 8, 0 | 1 << 16, 6 | 7 << 16}));
+
+    // One diffuse colour (flag 1); specular, normals and uv differ per
+    // vertex. Block: its size, 24 position words, 1 diffuse, 8 specular,
+    // 24 normal words, 16 uv words.
+    std::vector<CKDWORD> vertices = {8, 0x1, 74};
+    for (int i = 0; i < 8; ++i)
+        for (int axis = 0; axis < 3; ++axis)
+            vertices.push_back(F(i & (1 << axis) ? 1.0f : -1.0f));
+    vertices.push_back(0xFFFFFFFF);
+    for (CKDWORD i = 0; i < 8; ++i)
+        vertices.push_back(i);
+    for (int i = 0; i < 8; ++i)
+        vertices.insert(vertices.end(), {F(0), F(0), F(1)});
+    std::vector<CKDWORD> uv;
+    for (int i = 0; i < 8; ++i)
+        uv.insert(uv.end(), {F((float) i), F((float) i / 8.0f)});
+    vertices.insert(vertices.end(), uv.begin(), uv.end());
+    EXPECT_EQ(SectionWords(cube, CK_STATESAVE_MESHVERTICES, 200), vertices);
+
+    std::vector<CKDWORD> channels = {1, C, 1, 1, 3, 8};
+    channels.insert(channels.end(), uv.begin(), uv.end());
+    EXPECT_EQ(SectionWords(cube, CK_STATESAVE_MESHCHANNELS, 100), channels);
+    EXPECT_TRUE(SectionWords(cube, CK_STATESAVE_MESHCHANNELDATA, 100).empty()) << "no data channel";
+    EXPECT_TRUE(SectionWords(cube, CK_STATESAVE_MESHWEIGHTS, 100).empty()) << "no weights";
+
+    const std::vector<CKDWORD> shapes = {
+        1,        6,     'l' << 24 | 'i' << 16 | 'm' << 8 | 's',
+        'e', // "smile" and its zero
+        1,        0,     F(1),
+        F(1),     F(-1), 1,
+        2,        F(0),  F(0.5f),
+        F(0),     F(0),  F(0),
+        F(0.25f), // the target
+        1,        2,     F(-1),
+        F(1),     F(-1), F(0),
+        F(0),     F(1), // the base vertex
+    };
+    EXPECT_EQ(SectionWords(cube, CK_STATESAVE_MESHBLENDSHAPES, 100), shapes);
+}
+
+TEST_F(MeshPersistence, ARandomMeshComesBackBitIdenticalThroughAChunk)
+{
+    std::mt19937 rng(26);
+    std::vector<CKMaterial*> materials = {nullptr, NewMaterial("m1"), NewMaterial("m2"), NewMaterial("m3")};
+    for (int round = 0; round < 1000; ++round) {
+        const int n = (int) (rng() % 50);
+        RCKMesh* source = RandomMesh(rng, n, materials);
+        CKStateChunk* chunk = CKSaveObjectState(source);
+        RCKMesh* loaded = NewMesh("loaded");
+        ASSERT_EQ(loaded->Load(chunk, nullptr), CKErr::Ok) << round;
+        ASSERT_EQ(Arrays(loaded), Arrays(source)) << round;
+        CKDeleteStateChunk(chunk);
+        m_Context->DestroyObject(source);
+        m_Context->DestroyObject(loaded);
+    }
+}
+
+TEST_F(MeshPersistence, FacesAndLinesTakeTheirWideFormAt65535Vertices)
+{
+    std::mt19937 rng(65535);
+    std::vector<CKMaterial*> materials = {nullptr, NewMaterial("m1")};
+    for (int n : {65534, 65535}) {
+        RCKMesh* source = RandomMesh(rng, n, materials);
+        source->SetLineCount(1);
+        source->SetLine(0, n - 1, 0);
+        source->SetFaceCount(1);
+        source->SetFaceVertexIndex(0, n - 1, 0, n - 2);
+        const bool wide = n == 65535;
+        EXPECT_EQ(SectionWords(source, CK_STATESAVE_MESHFACES32, 1).empty(), !wide) << n;
+        EXPECT_EQ(SectionWords(source, CK_STATESAVE_MESHLINES32, 1).empty(), !wide) << n;
+        CKStateChunk* chunk = CKSaveObjectState(source);
+        RCKMesh* loaded = NewMesh("loaded");
+        ASSERT_EQ(loaded->Load(chunk, nullptr), CKErr::Ok) << n;
+        EXPECT_EQ(Arrays(loaded), Arrays(source)) << n;
+        CKDeleteStateChunk(chunk);
+    }
+}
+
+TEST_F(MeshPersistence, RandomMeshesComeBackThroughACompressedFile)
+{
+    std::mt19937 rng(10);
+    std::vector<CKMaterial*> materials = {nullptr, NewMaterial("m1"), NewMaterial("m2")};
+    std::vector<RCKMesh*> meshes;
+    std::vector<CKObject*> objects;
+    for (int i = 0; i < 40; ++i) {
+        meshes.push_back(RandomMesh(rng, 1 + (int) (rng() % 40), materials));
+        meshes.back()->SetName(("mesh" + std::to_string(i)).c_str());
+        objects.push_back(meshes.back());
+    }
+    EXPECT_GE(m_Context->GetFileWriteMode() & 8, 8) << "whole-file compression";
+    // Every section asked for, as the exporter saves.
+    std::string path = m_Dir.File("meshes.qdx");
+    CKFile* file = m_Context->CreateCKFile();
+    ASSERT_EQ(file->StartSave(path.c_str()), CKErr::Ok);
+    for (CKObject* object : objects)
+        file->SaveObject(object, 0xFFFFFFFF);
+    ASSERT_EQ(file->EndSave(), CKErr::Ok);
+    m_Context->DeleteCKFile(file);
+    CKFile* in = Fresh()->CreateCKFile();
+    CKObjectIDList list;
+    ASSERT_EQ(in->Load(path.c_str(), &list), CKErr::Ok);
+    Fresh()->DeleteCKFile(in);
+    for (int i = 0; i < 40; ++i) {
+        RCKMesh* loaded = Loaded<RCKMesh>(("mesh" + std::to_string(i)).c_str(), CKCID_MESH);
+        ASSERT_NE(loaded, nullptr) << i;
+        auto expected = Arrays(meshes[(size_t) i]), got = Arrays(loaded);
+        ASSERT_EQ(got.size(), expected.size()) << i;
+        // Materials and channel materials are other objects in the fresh
+        // context: compare their names instead of their ids.
+        for (int f = 0; f < loaded->GetFaceCount(); ++f) {
+            CKMaterial* m = loaded->GetFaceMaterial(f);
+            CKMaterial* s = meshes[(size_t) i]->GetFaceMaterial(f);
+            ASSERT_EQ(m ? std::string(m->GetName()) : "", s ? std::string(s->GetName()) : "") << i;
+        }
+        for (size_t k = 0; k < got.size(); ++k) {
+            ASSERT_EQ(got[k].size(), expected[k].size()) << i << " " << k;
+            if (k != 3)
+                for (size_t w = 0; w < got[k].size(); ++w)
+                    if (got[k].size() != 5 || w != 4)
+                        ASSERT_EQ(got[k][w], expected[k][w]) << i << " " << k << " " << w;
+        }
+    }
+}
+
+TEST_F(MeshPersistence, NormalsBuildNormalsWouldGiveAreOmittedAndRebuilt)
+{
+    RCKMesh* source = Cube(NewMaterial("A"), NewMaterial("B"), NewMaterial("C"));
+    source->BuildNormals();
+    EXPECT_EQ(SectionWords(source, CK_STATESAVE_MESHVERTICES, 2)[1] & CK_MESHVERTEX_NONORMALS, CK_MESHVERTEX_NONORMALS);
+    CKStateChunk* chunk = CKSaveObjectState(source);
+    RCKMesh* loaded = NewMesh("loaded");
+    ASSERT_EQ(loaded->Load(chunk, nullptr), CKErr::Ok);
+    EXPECT_EQ(Arrays(loaded), Arrays(source));
+    CKDeleteStateChunk(chunk);
+
+    // Equal weights: the count and one float.
+    source->SetVertexWeightsCount(8);
+    for (int i = 0; i < 8; ++i)
+        source->SetVertexWeight(i, 0.25f);
+    EXPECT_EQ(SectionWords(source, CK_STATESAVE_MESHWEIGHTS, 10), (std::vector<CKDWORD>{8, F(0.25f)}));
+}
+
+TEST_F(MeshPersistence, EveryPrefixOfEverySectionIsRefusedAndLeavesAConsistentMesh)
+{
+    RCKMesh* cube = Cube(NewMaterial("A"), NewMaterial("B"), NewMaterial("C"));
+    cube->SetVertexWeightsCount(8);
+    cube->SetVertexWeight(3, 2.0f);
+    cube->AddChannelEx(nullptr, FALSE, 3);
+    for (CKDWORD id : kSections) {
+        std::vector<CKDWORD> words = SectionWords(cube, id, 1000);
+        if (words.empty())
+            continue;
+        for (size_t cut = 0; cut < words.size(); ++cut) {
+            // The whole mesh first, so that faces and lines exist to be
+            // checked against what the cut section gives.
+            RCKMesh* target = NewMesh("target");
+            CKStateChunk* whole = CKSaveObjectState(cube);
+            ASSERT_EQ(target->Load(whole, nullptr), CKErr::Ok);
+            CKDeleteStateChunk(whole);
+            CKStateChunk* chunk = SectionChunk(CKCID_MESH, id, {words.begin(), words.begin() + (long) cut});
+            chunk->SetDataVersion(CK_MESH_DATAVERSION);
+            const CKERROR error = target->Load(chunk, nullptr);
+            // The flags' one word; weights cut after the count (one value
+            // for all) or before the trailing copy of the first weight load.
+            const bool loadable = (id == CK_STATESAVE_MESHFLAGS && cut > 0) ||
+                                  (id == CK_STATESAVE_MESHWEIGHTS && (cut == 0 || cut == 2 || cut + 1 == words.size()));
+            if (!loadable)
+                EXPECT_EQ(error, CKErr::InvalidFile) << std::hex << id << std::dec << " cut " << cut;
+            EXPECT_TRUE(Consistent(target)) << std::hex << id << std::dec << " cut " << cut;
+            CKDeleteStateChunk(chunk);
+            m_Context->DestroyObject(target);
+        }
+    }
+}
+
+TEST_F(MeshPersistence, HostileIndicesAreRefused)
+{
+    struct Case
+    {
+        const char* what;
+        CKDWORD id;
+        std::vector<CKDWORD> words;
+    };
+    const std::vector<Case> cases = {
+        {"corner past the vertices", CK_STATESAVE_MESHFACES, {1, 0 | 1 << 16, 8}},
+        {"wide face buffer of the wrong size", CK_STATESAVE_MESHFACES32, {1, 8, 0, 1, 0}},
+        {"line past the vertices", CK_STATESAVE_MESHLINES32, {1, 8, 0, 9}},
+        {"huge face count", CK_STATESAVE_MESHFACES, {0x7FFFFFFF, 0, 0}},
+        {"data of a type-0 channel", CK_STATESAVE_MESHCHANNELDATA, {1, 0, 0}},
+        {"data of a missing channel", CK_STATESAVE_MESHCHANNELDATA, {1, 5, 0}},
+        {"channel uv count not the vertex count",
+         CK_STATESAVE_MESHCHANNELS,
+         {1, 0, 1, 1, 3, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"weights past the vertices", CK_STATESAVE_MESHWEIGHTS, {1000000, 0}},
+        {"vertex block of the wrong size", CK_STATESAVE_MESHVERTICES, {2, 0x1F, 4, 0, 0, 0, 0}},
+        {"skin-held vertices past the limit", CK_STATESAVE_MESHVERTICES, {0x7FFFFFF, 0x1F, 5, 0, 0, 0, 0}},
+        {"blend delta past the vertices", CK_STATESAVE_MESHBLENDSHAPES, {0, 1, 0, 0, 0, 0, 1, 8, 0, 0, 0, 0, 0, 0, 0}},
+    };
+    CKMaterial* c = NewMaterial("C");
+    for (const Case& k : cases) {
+        RCKMesh* target = Cube(NewMaterial("A"), NewMaterial("B"), c);
+        std::vector<CKDWORD> words = k.words;
+        if (k.id == CK_STATESAVE_MESHCHANNELS)
+            words[1] = c->GetID();
+        CKStateChunk* chunk = SectionChunk(CKCID_MESH, k.id, words);
+        chunk->SetDataVersion(CK_MESH_DATAVERSION);
+        EXPECT_EQ(target->Load(chunk, nullptr), CKErr::InvalidFile) << k.what;
+        EXPECT_TRUE(Consistent(target)) << k.what;
+        CKDeleteStateChunk(chunk);
+    }
+}
+
+TEST_F(MeshPersistence, ACopyHasTheSourcesSectionsWordForWord)
+{
+    std::mt19937 rng(114);
+    std::vector<CKMaterial*> materials = {nullptr, NewMaterial("m1"), NewMaterial("m2")};
+    for (int round = 0; round < 100; ++round) {
+        RCKMesh* source = RandomMesh(rng, (int) (rng() % 30), materials);
+        source->SetChannelKeys(0, 7, 9);
+        auto* copy = static_cast<RCKMesh*>(m_Context->CopyObjects(source));
+        ASSERT_NE(copy, nullptr);
+        EXPECT_EQ(copy->GetFlags() & CKMESH_FACENORMALSVALID, 0u);
+        // The flags but for the change marks, which a copy starts without.
+        const CKDWORD marks = CKMESH_UVCHANGED | CKMESH_NORMALCHANGED | CKMESH_COLORCHANGED | CKMESH_POSCHANGED;
+        EXPECT_EQ(SectionWords(copy, CK_STATESAVE_MESHFLAGS, 1)[0],
+                  SectionWords(source, CK_STATESAVE_MESHFLAGS, 1)[0] & ~marks);
+        for (CKDWORD id : kSections)
+            if (id != CK_STATESAVE_MESHFLAGS)
+                ASSERT_EQ(SectionWords(copy, id, 1 << 20), SectionWords(source, id, 1 << 20)) << round << " " << id;
+        EXPECT_EQ(copy->GetMaterialCount(), source->GetMaterialCount());
+        if (copy->GetChannelCount() > 0)
+            EXPECT_EQ(copy->GetChannelKey(0), 9u);
+        m_Context->DestroyObject(copy);
+        m_Context->DestroyObject(source);
+    }
+}
+
+TEST_F(MeshPersistence, DataChannelsOfAnEmptyMeshComeBackInTheirPlaces)
+{
+    RCKMesh* source = NewMesh("empty");
+    source->AddChannelEx(nullptr, TRUE, 3);
+    source->SetChannelType(0, 0);
+    EXPECT_EQ(source->GetChannelType(0), 3) << "a texture channel needs a material";
+    source->AddChannelEx(NewMaterial("b"), FALSE, 2);
+    source->SetFlags(source->GetFlags() | CKMESH_TANGENTS);
+    CKStateChunk* chunk = CKSaveObjectState(source);
+    RCKMesh* loaded = NewMesh("loaded");
+    EXPECT_EQ(loaded->Load(chunk, nullptr), CKErr::Ok);
+    EXPECT_EQ(loaded->GetChannelCount(), 2);
+    CKDeleteStateChunk(chunk);
+}
+
+TEST_F(MeshPersistence, TwoTextureChannelsOfOneMaterialDoNotShiftTheDataChannelsAfterThem)
+{
+    RCKMesh* source = NewMesh("shared");
+    source->SetVertexCount(2);
+    CKMaterial* a = NewMaterial("a");
+    source->AddChannel(a, FALSE);
+    source->AddChannel(NewMaterial("b"), FALSE);
+    source->SetChannelMaterial(1, a);
+    const int data = source->AddChannelEx(nullptr, FALSE, 2);
+    const float values[2] = {3.0f, 4.0f};
+    source->SetChannelData(1, data, values);
+    CKStateChunk* chunk = CKSaveObjectState(source);
+    RCKMesh* loaded = NewMesh("loaded");
+    ASSERT_EQ(loaded->Load(chunk, nullptr), CKErr::Ok);
+    ASSERT_EQ(loaded->GetChannelCount(), 2) << "the two entries of a became one channel";
+    float out[2] = {};
+    loaded->GetChannelData(1, 1, out);
+    EXPECT_EQ(out[0], 3.0f);
+    EXPECT_EQ(out[1], 4.0f);
+    CKDeleteStateChunk(chunk);
+}
