@@ -17,6 +17,7 @@
 #include "core/parameter/CKParameterOperation.h"
 #include "core/parameter/CKParameterOut.h"
 #include "core/parameter/CKParameterVariable.h"
+#include "core/scene/CKDataArray.h"
 #include "core/scene/CKGroup.h"
 #include "core/scene/CKLevel.h"
 #include "core/scene/CKScene.h"
@@ -54,7 +55,7 @@ void CKRegisterCoreClasses()
     CKClassRegisterT<CKLevel, CKBeObject>("CKLevel");
     CKClassRegisterT<CKGroup, CKBeObject>("CKGroup");
     RegisterNamed("CKSound", CKCID_SOUND, CKCID_BEOBJECT);
-    RegisterNamed("CKDataArray", CKCID_DATAARRAY, CKCID_BEOBJECT);
+    CKClassRegisterT<CKDataArray, CKBeObject>("CKDataArray");
     RegisterNamed("CKWaveSound", CKCID_WAVESOUND, CKCID_SOUND);
     RegisterNamed("CKMidiSound", CKCID_MIDISOUND, CKCID_SOUND);
 
