@@ -21,17 +21,9 @@
 #include "core/scene/CKGroup.h"
 #include "core/scene/CKLevel.h"
 #include "core/scene/CKScene.h"
-
-namespace {
-
-// A core class whose implementation is not linked in yet: its entry holds the
-// name and parent so that the hierarchy is complete; it cannot be created.
-void RegisterNamed(const char* name, CK_CLASSID cid, CK_CLASSID parent)
-{
-    CKClassRegister(name, cid, parent, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-}
-
-} // namespace
+#include "core/sound/CKMidiSound.h"
+#include "core/sound/CKSound.h"
+#include "core/sound/CKWaveSound.h"
 
 void CKRegisterCoreClasses()
 {
@@ -54,10 +46,10 @@ void CKRegisterCoreClasses()
     CKClassRegisterT<CKScene, CKBeObject>("CKScene");
     CKClassRegisterT<CKLevel, CKBeObject>("CKLevel");
     CKClassRegisterT<CKGroup, CKBeObject>("CKGroup");
-    RegisterNamed("CKSound", CKCID_SOUND, CKCID_BEOBJECT);
+    CKClassRegisterT<CKSound, CKBeObject>("CKSound");
     CKClassRegisterT<CKDataArray, CKBeObject>("CKDataArray");
-    RegisterNamed("CKWaveSound", CKCID_WAVESOUND, CKCID_SOUND);
-    RegisterNamed("CKMidiSound", CKCID_MIDISOUND, CKCID_SOUND);
+    CKClassRegisterT<CKWaveSound, CKSound>("CKWaveSound");
+    CKClassRegisterT<CKMidiSound, CKSound>("CKMidiSound");
 
     CKAttributeManager::InstallLinks();
 }
