@@ -111,7 +111,10 @@ CKMessageManager::CKMessageManager(CKContext* context)
 
 CKMessageManager::~CKMessageManager()
 {
-    ReleaseQueue();
+    // The context's objects are gone by now: messages still queued go
+    // without their parameters (the pool frees their blocks).
+    for (CKMessage* message : m_Queue)
+        message->~CKMessage();
     for (XArray<WaitRecord>* list : m_Waiting)
         delete list;
 }
@@ -361,7 +364,7 @@ CKStateChunk* CKMessageManager::SaveData(CKFile* file)
         if (parameter->GetGUID() != CKPGUID_MESSAGE)
             continue;
         int type = -1;
-        if (parameter->GetDataSize() >= (int) sizeof(int) && parameter->GetValue(&type, TRUE) == CKErr::Ok &&
+        if (parameter->GetDataSize() == (int) sizeof(int) && parameter->GetValue(&type, TRUE) == CKErr::Ok &&
             type >= 0 && type < m_TypeNames.Size()) {
             used.Set(type);
             any = true;

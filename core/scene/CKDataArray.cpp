@@ -606,7 +606,7 @@ CKBOOL CKDataArray::IsObjectUsed(CKObject* object, CK_CLASSID cid)
             if (m_Columns[c].Type == CKARRAYTYPE_OBJECT && cell.Object == id)
                 return TRUE;
             if (m_Columns[c].Type == CKARRAYTYPE_PARAMETER && cell.Parameter &&
-                cell.Parameter->GetParameterClassID() != 0 && cell.Parameter->GetDataSize() >= 4) {
+                cell.Parameter->GetParameterClassID() != 0 && cell.Parameter->GetDataSize() == 4) {
                 CK_ID value = 0;
                 cell.Parameter->GetValue(&value, FALSE);
                 if (value == id)
