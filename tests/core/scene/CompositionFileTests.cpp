@@ -86,10 +86,8 @@ protected:
         for (int r = 0; r < 4; ++r) {
             array->AddRow();
             array->GetElement(r, 0)->Int = r * 1000 - 7;
-            array->GetElement(r, 1)->Float = r * 0.5f;
             array->SetElementString(r, 2, r % 2 ? "odd" : nullptr);
             array->GetElement(r, 3)->Object = actors[r % 3]->GetID();
-            array->GetElement(r, 4)->Parameter->SetValue(&r, 4);
         }
         level->AddObject(array);
 

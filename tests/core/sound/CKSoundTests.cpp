@@ -193,18 +193,6 @@ TEST_F(SoundTest, TheThreeOlderDataLayoutsAreReadByHand)
     EXPECT_EQ(sound->GetDistance().Mode, 1u);
     EXPECT_EQ(sound->GetVector(2).z, 6.0f);
     EXPECT_EQ(sound->Load(nullptr, nullptr), CKErr::InvalidParameter);
-
-    // Cut anywhere, a chunk loads without harm.
-    CKStateChunk* whole = CKSaveObjectState(sound);
-    std::vector<CKBYTE> bytes((size_t) whole->ConvertToBuffer(nullptr));
-    whole->ConvertToBuffer(bytes.data());
-    CKDeleteStateChunk(whole);
-    for (size_t n = 0; n < bytes.size(); n += 3) {
-        CKStateChunk* cut = CKCreateStateChunk(0);
-        if (cut->ConvertFromBuffer(bytes.data(), (int) n))
-            NewWave()->Load(cut, nullptr);
-        CKDeleteStateChunk(cut);
-    }
 }
 
 TEST_F(SoundTest, AFailedReadWithTheManagerGivesTheBlankSound)
