@@ -42,6 +42,7 @@
 #include "render/objects/RCK3dEntity.h"
 #include "render/objects/RCKSpriteText.h"
 #include "system/image/QxPixelFormat.h"
+#include "tools/ContentSeeds.h"
 #include "tools/testdata/ImageFileBuilders.h"
 #include "tools/testdata/LibjpegCodec.h"
 #include "tools/testdata/MovieBuilder.h"
@@ -567,6 +568,7 @@ void WriteEngineSeeds()
         WriteMaterialSeeds(context);
         WriteSpriteSeeds(context);
         WriteMeshSeeds(context);
+        WriteContentSeeds(context, std::filesystem::temp_directory_path().string(), Put);
         CKCloseContext(context);
     }
     CKShutdown();

@@ -23,6 +23,18 @@ public:
     virtual ~CKGlobalExtension() = default;
 };
 
+// What the data-array comparators and search tests read (process-wide, as
+// the sort and search operations set them before a pass).
+struct CKArrayCompareSettings
+{
+    int SortColumn = 0;
+    CKBOOL SortDirection = TRUE;
+    int SearchColumn = 0;
+    int SearchOperator = 1;
+    const void* Reference = nullptr; // borrowed
+    int ReferenceSize = 0;
+};
+
 // Every process-wide state of the engine core, in one place: CKShutdown
 // deletes it and the next use makes a fresh one, so the engine can be started
 // and stopped several times in one process.
@@ -45,6 +57,7 @@ struct CKGlobalState
     // Entries installed by the message and attribute managers, which
     // parameters reach.
     CKParameterLinks m_ParameterLinks;
+    CKArrayCompareSettings m_ArraySettings;
     // Set while loading when the file turns out to need re-saving.
     CKBOOL m_LoadedFileObsolete = FALSE;
     // Value of "File Options/Protect Content Password".

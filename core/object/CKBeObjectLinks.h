@@ -110,6 +110,9 @@ struct CKBeObjectLinks
     // Messages: reference counting of received messages.
     void (*AddMessageReference)(CKMessage* message) = nullptr;
     void (*ReleaseMessage)(CKMessage* message) = nullptr;
+    // The character of a body part (class 42), to which messages for the
+    // part go too. Null: body parts pass nothing on.
+    CKObject* (*GetBodyPartCharacter)(CKObject* bodyPart) = nullptr;
 
     // Textures and sprites: the bitmap data they embed, whose readers a file
     // being saved needs. Null: no object holds bitmap data.

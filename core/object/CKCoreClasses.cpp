@@ -17,20 +17,13 @@
 #include "core/parameter/CKParameterOperation.h"
 #include "core/parameter/CKParameterOut.h"
 #include "core/parameter/CKParameterVariable.h"
+#include "core/scene/CKDataArray.h"
 #include "core/scene/CKGroup.h"
 #include "core/scene/CKLevel.h"
 #include "core/scene/CKScene.h"
-
-namespace {
-
-// A core class whose implementation is not linked in yet: its entry holds the
-// name and parent so that the hierarchy is complete; it cannot be created.
-void RegisterNamed(const char* name, CK_CLASSID cid, CK_CLASSID parent)
-{
-    CKClassRegister(name, cid, parent, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-}
-
-} // namespace
+#include "core/sound/CKMidiSound.h"
+#include "core/sound/CKSound.h"
+#include "core/sound/CKWaveSound.h"
 
 void CKRegisterCoreClasses()
 {
@@ -53,10 +46,10 @@ void CKRegisterCoreClasses()
     CKClassRegisterT<CKScene, CKBeObject>("CKScene");
     CKClassRegisterT<CKLevel, CKBeObject>("CKLevel");
     CKClassRegisterT<CKGroup, CKBeObject>("CKGroup");
-    RegisterNamed("CKSound", CKCID_SOUND, CKCID_BEOBJECT);
-    RegisterNamed("CKDataArray", CKCID_DATAARRAY, CKCID_BEOBJECT);
-    RegisterNamed("CKWaveSound", CKCID_WAVESOUND, CKCID_SOUND);
-    RegisterNamed("CKMidiSound", CKCID_MIDISOUND, CKCID_SOUND);
+    CKClassRegisterT<CKSound, CKBeObject>("CKSound");
+    CKClassRegisterT<CKDataArray, CKBeObject>("CKDataArray");
+    CKClassRegisterT<CKWaveSound, CKSound>("CKWaveSound");
+    CKClassRegisterT<CKMidiSound, CKSound>("CKMidiSound");
 
     CKAttributeManager::InstallLinks();
 }

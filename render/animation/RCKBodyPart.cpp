@@ -1,6 +1,7 @@
 #include "render/animation/RCKBodyPart.h"
 
 #include "core/chunk/CKStateChunk.h"
+#include "core/object/CKBeObjectLinks.h"
 #include "core/object/CKDependenciesContext.h"
 #include "render/animation/CKAnimationObjects.h"
 #include "render/animation/CKCharacter.h"
@@ -61,6 +62,12 @@ void RCKBodyPart::Register()
 {
     CKClassSetParameterGuid(m_ClassID, CKGUID(0x4BA1010E, 0x7ABD6D02));
     CKClassNeedNotificationFrom(m_ClassID, CKCID_CHARACTER);
+    CKBeObjectLinks links = CKGetBeObjectLinks();
+    links.GetBodyPartCharacter = [](CKObject* part) -> CKObject* {
+        auto* p = CKObjectAs<RCKBodyPart>(part, CKCID_BODYPART);
+        return p ? p->GetCharacter() : nullptr;
+    };
+    CKSetBeObjectLinks(links);
 }
 
 const char* RCKBodyPart::GetClassName()
