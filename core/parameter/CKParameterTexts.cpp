@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <strings.h>
+#include <utility>
 
 #include "core/context/CKContext.h"
 #include "core/object/XObjectArray.h"
@@ -156,6 +157,37 @@ std::string FloatsText(const float (&v)[N], const char* format)
     return out;
 }
 
+template <int N, size_t... I>
+void ScanFloats(const char* text, const std::string& format, float (&v)[N], std::index_sequence<I...>)
+{
+    Scan(text, format.c_str(), &v[I]...);
+}
+
+// The text form of a value of N floats: read with `format`'s "%g" taken as
+// "%f" (floats the text does not give keep their defaults), written with
+// `format` itself.
+template <int N>
+int FloatsTextCallback(CKParameter* param, char* text, int size, CKBOOL read, const float (&defaults)[N],
+                       const char* format)
+{
+    if (!param)
+        return 0;
+    float v[N];
+    if (read) {
+        if (!text)
+            return 0;
+        std::copy(defaults, defaults + N, v);
+        std::string scan = format;
+        for (size_t at = scan.find("%g"); at != std::string::npos; at = scan.find("%g", at + 2))
+            scan[at + 1] = 'f';
+        ScanFloats(text, scan, v, std::make_index_sequence<N>());
+        Store(param, v);
+        return 0;
+    }
+    Read(param, v);
+    return Emit(text, size, FloatsText(v, format));
+}
+
 } // namespace
 
 int CKIntegerText(CKParameter* param, char* text, int size, CKBOOL read)
@@ -295,70 +327,26 @@ int CKBooleanText(CKParameter* param, char* text, int size, CKBOOL read)
 
 int CKVectorText(CKParameter* param, char* text, int size, CKBOOL read)
 {
-    if (!param)
-        return 0;
-    if (read) {
-        if (!text)
-            return 0;
-        float v[3] = {0.0f, 0.0f, 0.0f};
-        Scan(text, "%f,%f,%f", &v[0], &v[1], &v[2]);
-        Store(param, v);
-        return 0;
-    }
-    float v[3];
-    Read(param, v);
-    return Emit(text, size, FloatsText(v, "%g,%g,%g"));
+    static const float defaults[3] = {0.0f, 0.0f, 0.0f};
+    return FloatsTextCallback(param, text, size, read, defaults, "%g,%g,%g");
 }
 
 int CKVector2DText(CKParameter* param, char* text, int size, CKBOOL read)
 {
-    if (!param)
-        return 0;
-    if (read) {
-        if (!text)
-            return 0;
-        float v[2] = {0.0f, 0.0f};
-        Scan(text, "%f,%f", &v[0], &v[1]);
-        Store(param, v);
-        return 0;
-    }
-    float v[2];
-    Read(param, v);
-    return Emit(text, size, FloatsText(v, "%g,%g"));
+    static const float defaults[2] = {0.0f, 0.0f};
+    return FloatsTextCallback(param, text, size, read, defaults, "%g,%g");
 }
 
 int CKFourFloatsText(CKParameter* param, char* text, int size, CKBOOL read)
 {
-    if (!param)
-        return 0;
-    if (read) {
-        if (!text)
-            return 0;
-        float v[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-        Scan(text, "%f,%f,%f,%f", &v[0], &v[1], &v[2], &v[3]);
-        Store(param, v);
-        return 0;
-    }
-    float v[4];
-    Read(param, v);
-    return Emit(text, size, FloatsText(v, "%g,%g,%g,%g"));
+    static const float defaults[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    return FloatsTextCallback(param, text, size, read, defaults, "%g,%g,%g,%g");
 }
 
 int CKRectangleText(CKParameter* param, char* text, int size, CKBOOL read)
 {
-    if (!param)
-        return 0;
-    if (read) {
-        if (!text)
-            return 0;
-        float v[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-        Scan(text, "(%f,%f),(%f,%f)", &v[0], &v[1], &v[2], &v[3]);
-        Store(param, v);
-        return 0;
-    }
-    float v[4];
-    Read(param, v);
-    return Emit(text, size, FloatsText(v, "(%g,%g),(%g,%g)"));
+    static const float defaults[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    return FloatsTextCallback(param, text, size, read, defaults, "(%g,%g),(%g,%g)");
 }
 
 int CKBoxText(CKParameter* param, char* text, int size, CKBOOL read)
