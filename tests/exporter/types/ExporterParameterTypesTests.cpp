@@ -10,6 +10,7 @@
 #include "core/parameter/CKParameterGuids.h"
 #include "core/parameter/CKParameterManager.h"
 #include "exporter/types/ExporterParameterTypes.h"
+#include "lod/LODPlugin.h"
 #include "tests/exporter/support/ExporterTestSupport.h"
 
 namespace {
@@ -23,20 +24,6 @@ const std::set<std::string> kEngineOwnRows = {
     "Global Shade Mode", "Z Compare Function", "Address Mode", "Wrap Mode",    "Fog Mode",  "Light Type", "Filter",
     "Render Options",
 };
-
-// The level-of-detail plug-in's three types, as it registers them.
-void RegisterLodTypes(CKParameterManager* manager)
-{
-    ASSERT_EQ(manager->RegisterNewEnum(CKGUID(0x39D40DF7, 0x48433312), "RGB Component", "Red=0,Green=1,Blue=2"), 0);
-    ASSERT_EQ(manager->RegisterNewFlags(CKGUID(0x3C5302CC, 0x2A611067), "",
-                                        "Activate=1,Global LOD Factor=2,Build Normals For Progressive Meshes=4"),
-              0);
-    ASSERT_EQ(
-        manager->RegisterNewFlags(CKGUID(0x7E4417E1, 0x5D0D45B3), "",
-                                  "Multiple Meshes=1,Character Animation=2,Patch Mesh=4,Alpha=8,Screen Mag=16,"
-                                  "Screen Min=32,Face Mag=64,Face Min=128,Screen Alpha Mag=256,Screen Alpha Min=512"),
-        0);
-}
 
 int MemberValue(CKParameterManager* manager, const char* typeName, const char* member)
 {
@@ -86,7 +73,7 @@ TEST_F(ExporterTypes, TheTableHoldsItsKindsAndDistinctGuidsOfItsOwn)
 TEST_F(ExporterTypes, WhereTheLevelOfDetailTypesCameFirstOnlyTheirRowsAndTheEnginesOwnAreRefused)
 {
     CKParameterManager* manager = m_Context->GetParameterManager();
-    RegisterLodTypes(manager);
+    ASSERT_EQ(CKInitLodParameterTypes(m_Context), 0);
     const int before = manager->GetParameterTypesCount();
     CKERROR rows[kExporterTypeRowCount];
     CKERROR plains[kExporterPlainTypeCount];
@@ -102,6 +89,19 @@ TEST_F(ExporterTypes, WhereTheLevelOfDetailTypesCameFirstOnlyTheirRowsAndTheEngi
             refused.push_back(std::string(kExporterTypeRows[i].name) + "#" + std::to_string(i));
     }
     EXPECT_EQ(refused, (std::vector<std::string>{"RGB Component#104", "#105", "#106"}));
+    EXPECT_EQ(kExporterTypeRows[104].guid, LOD_RGB_COMPONENT_GUID);
+    EXPECT_EQ(kExporterTypeRows[105].guid, LOD_MANAGER_FLAGS_GUID);
+    EXPECT_EQ(kExporterTypeRows[106].guid, LOD_ATTRIBUTE_FLAGS_GUID);
+    for (int row : {104, 105, 106}) {
+        XString ours, theirs;
+        int type = manager->ParameterGuidToType(kExporterTypeRows[row].guid);
+        if (kExporterTypeRows[row].kind == ExporterTypeKind::Flags)
+            manager->GetFlagsAsString(type, theirs);
+        else
+            manager->GetEnumAsString(type, theirs);
+        ours = kExporterTypeRows[row].definition;
+        EXPECT_STREQ(ours.CStr(), theirs.CStr()) << "either registration coming first gives the same type";
+    }
     for (CKERROR result : plains)
         EXPECT_EQ(result, 0);
     // The first registration keeps its definition.
