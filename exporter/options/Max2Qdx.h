@@ -5,6 +5,7 @@
 #include "includes/CKTypes.h"
 #include "includes/XArray.h"
 #include "includes/XString.h"
+#include "platform/host/TSTR.h"
 
 class GeLog;
 class Interface;
@@ -26,8 +27,9 @@ public:
     // Copies of a C string (null gives the empty name).
     void SetCharacterName(const char* name);
     void SetAnimationName(const char* name);
-    const char* GetCharacterName() const { return characterName.CStr(); }
-    const char* GetAnimationName() const { return animationName.CStr(); }
+    // The names as host strings; empty for an empty field.
+    CStr GetCharacterName() const { return CStr(characterName.CStr()); }
+    CStr GetAnimationName() const { return CStr(animationName.CStr()); }
 
     // The export driver: turns the host's scene into the engine file named;
     // always 1.
