@@ -305,7 +305,7 @@ void RCKMesh::DissociateAllFaces()
 namespace {
 
 // The first earlier record equal to each record, through a hash of its
-// words (XOR, as the records are compared word for word anyway).
+// words (the records are compared word for word).
 class RecordTable
 {
 public:
@@ -360,7 +360,17 @@ void RCKMesh::Consolidate()
         XArray<CKDWORD> records;
         int recordWords = 0;
         const int stride = GetInterleavedRecords(records, true, &recordWords);
-        RecordTable table(records.Begin(), stride, old);
+        // Records compare by value: every word is a float but the colours
+        // and the blend record, which follow the 8 words of the vertex.
+        const int wordsNotFloat = 2 + (m_BlendRecords.Size() == old ? 4 : 0);
+        XArray<CKDWORD> keys = records;
+        for (int i = 0; i < old; ++i) {
+            CKDWORD* r = keys.Begin() + (size_t) i * stride;
+            for (int w = 0; w < stride; ++w)
+                if (w < 8 || w >= 8 + wordsNotFloat)
+                    r[w] = CKFloatMergeKey(r[w]);
+        }
+        RecordTable table(keys.Begin(), stride, old);
         XArray<int> map(old);
         map.Resize(old);
         XArray<CKDWORD> merged;
