@@ -1,9 +1,11 @@
 #include "tests/lod/LodTestSupport.h"
 
+#include "core/context/CKRenderManager.h"
 #include "core/context/CKStartUp.h"
 #include "core/object/CKBeObject.h"
 #include "render/context/CKRenderEngine.h"
 #include "render/context/rasterizer/CKRecordingRasterizer.h"
+#include "render/mesh/CKBlendShapeData.h"
 #include "render/mesh/CKMesh.h"
 #include "render/objects/CK3dEntity.h"
 #include "tools/blockharness/BlockHarness.h"
@@ -49,4 +51,28 @@ LODOptions* LodFixture::Attach(CK3dEntity* entity, const LODOptions& options)
     if (stored)
         *stored = options;
     return stored;
+}
+
+CKRenderContext* LodFixture::NewRenderContext()
+{
+    QxIntRect rect{0, 0, 320, 240};
+    return m_Context->GetRenderManager()->CreateRenderContext(nullptr, 1, &rect);
+}
+
+void LodFixture::GiveBlendShapes(CKMesh* mesh, std::initializer_list<const char*> names)
+{
+    CKBlendShapeData data;
+    CKDWORD index = 0;
+    for (const char* name : names) {
+        data.Names.PushBack(XString(name));
+        CKBlendShapeTarget target;
+        CKBlendShapeDelta delta;
+        delta.Position = QxVector(0.0f, 1.0f, 0.0f);
+        target.Deltas.PushBack(delta);
+        target.WeightIndex = index++;
+        data.Targets.PushBack(target);
+    }
+    CKBlendShapeBaseVertex base;
+    data.BaseVertices.PushBack(base);
+    mesh->SetBlendShapes(data);
 }
