@@ -297,7 +297,6 @@ TEST_F(LodFrameTest, ACameraPathOverFiftyEntitiesFollowsTheReference)
     EXPECT_GT(faded, 50);
     EXPECT_GT(hidden, 5);
     EXPECT_GT(switched, 20);
-
 }
 
 } // namespace
