@@ -524,6 +524,23 @@ TEST_F(LodFadeTest, ObjectsDeletedBeforeThePostRenderAreSkipped)
     EXPECT_EQ(s.materials[1]->GetDiffuse().a, before.alphas[1]);
 }
 
+TEST_F(LodFadeTest, AnEntityDeletedBeforeItsPostRenderGivesItsFadeBack)
+{
+    FadeScene s = MakeScene("m");
+    CK3dEntity* e = EntityShowing(s);
+    const State before = Snapshot(s);
+    Manager()->ApplyLod(e, 1.0f, 0.5f, Fading());
+    ASSERT_NE(Snapshot(s), before);
+    m_Context->DestroyObject(e);
+    EXPECT_EQ(Snapshot(s), before);
+    // A new entity, whatever its id, starts clean.
+    CK3dEntity* next = EntityShowing(s);
+    Manager()->ApplyLod(next, 1.0f, 0.25f, Fading());
+    ExpectFaded(s, before, 0.25f);
+    LODManager::OnLodPostRender(m_Dev, next, Manager());
+    EXPECT_EQ(Snapshot(s), before);
+}
+
 // Two entities fading one shared mesh and its materials by different
 // amounts, their drawings in every order: each is drawn with its own fade
 // and the frame ends as it began.
