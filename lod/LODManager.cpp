@@ -399,6 +399,12 @@ void LODManager::ApplyLod(CK3dEntity* entity, float face, float alpha, const LOD
         if (!entity->GetCurrentMesh())
             return;
     }
+    if (current->IsPM()) {
+        // The mesh bounds the count from above.
+        current->SetVerticesRendered(std::max(0, QxTruncToInt((float) current->GetVertexCount() * face)));
+        if (m_BuildPMNormals)
+            current->SetFlags(current->GetFlags() | CKMESH_PMBUILDNORMALS);
+    }
 }
 
 void LODManager::SelectMesh(CK3dEntity* entity, float face)

@@ -255,6 +255,38 @@ TEST_F(LodManagerTest, EqualCountsPickTheFirstMesh)
     EXPECT_EQ(e->GetCurrentMesh(), e->GetMesh(1));
 }
 
+TEST_F(LodManagerTest, AProgressiveMeshDrawsItsShareOfVertices)
+{
+    CKMesh* mesh = NewProgressiveMesh("pm", 11);
+    ASSERT_TRUE(mesh->IsPM());
+    const int count = mesh->GetVertexCount();
+    ASSERT_EQ(count, 121);
+    CK3dEntity* e = New<CK3dEntity>(CKCID_3DOBJECT, "e");
+    e->SetCurrentMesh(mesh, TRUE);
+    const struct
+    {
+        float face;
+        int drawn;
+    } cases[] = {{1.0f, 121}, {0.5f, 60},  {0.25f, 30}, {0.999f, 120},  {0.0f, 0},
+                 {-0.5f, 0},  {3.0f, 121}, {NAN, 0},    {INFINITY, 121}};
+    // With no flag set the progressive mesh still follows the ratio.
+    for (const auto& c : cases) {
+        Manager()->ApplyLod(e, c.face, 1.0f, LODOptions());
+        EXPECT_EQ(mesh->GetVerticesRendered(), c.drawn) << c.face;
+    }
+    EXPECT_FALSE(mesh->GetFlags() & CKMESH_PMBUILDNORMALS);
+    Manager()->m_BuildPMNormals = TRUE;
+    Manager()->ApplyLod(e, 0.5f, 1.0f, LODOptions());
+    EXPECT_TRUE(mesh->GetFlags() & CKMESH_PMBUILDNORMALS);
+    // A hidden entity leaves its mesh as it was.
+    LODOptions fading;
+    fading.Flags = LOD_ALPHA;
+    Manager()->ApplyLod(e, 0.25f, 0.0f, fading);
+    EXPECT_EQ(mesh->GetVerticesRendered(), 60);
+    LODManager::OnLodPostRender(m_Dev, e, Manager());
+    EXPECT_EQ(e->GetCurrentMesh(), mesh);
+}
+
 TEST_F(LodManagerTest, ACharacterReceivesTheFaceRatio)
 {
     CK3dEntity* character = NewEntity({}, CKCID_CHARACTER);

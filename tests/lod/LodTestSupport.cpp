@@ -9,6 +9,7 @@
 #include "render/mesh/CKMesh.h"
 #include "render/objects/CK3dEntity.h"
 #include "tools/blockharness/BlockHarness.h"
+#include "tools/testdata/TestMeshes.h"
 
 void LodFixture::SetUp()
 {
@@ -40,6 +41,22 @@ CKMesh* LodFixture::NewMesh(const char* name, int faces, float radius)
     mesh->SetFaceCount(faces);
     for (int f = 0; f < faces; ++f)
         mesh->SetFaceVertexIndex(f, f % vertices, (f + 1) % vertices, (f + 2) % vertices);
+    return mesh;
+}
+
+CKMesh* LodFixture::NewProgressiveMesh(const char* name, int side, float size)
+{
+    TestMesh grid = GridTestMesh(side);
+    CKMesh* mesh = New<CKMesh>(CKCID_MESH, name);
+    mesh->SetVertexCount(grid.VertexCount());
+    for (int i = 0; i < grid.VertexCount(); ++i)
+        mesh->SetVertexPosition(i, QxVector(grid.Positions[3 * i] * size, grid.Positions[3 * i + 1] * size,
+                                            grid.Positions[3 * i + 2] * size));
+    mesh->SetFaceCount(grid.FaceCount());
+    for (int f = 0; f < grid.FaceCount(); ++f)
+        mesh->SetFaceVertexIndex(f, (int) grid.Indices[3 * f], (int) grid.Indices[3 * f + 1],
+                                 (int) grid.Indices[3 * f + 2]);
+    EXPECT_EQ(mesh->CreatePM(), 0);
     return mesh;
 }
 

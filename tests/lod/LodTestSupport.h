@@ -29,6 +29,9 @@ protected:
     // A mesh of faces triangles (and vertices) whose vertices span a sphere
     // of the radius.
     CKMesh* NewMesh(const char* name, int faces, float radius = 1.0f);
+    // A side x side grid of hills (two triangles a cell) made a progressive
+    // mesh, scaled to the size.
+    CKMesh* NewProgressiveMesh(const char* name, int side, float size = 1.0f);
     // Gives the entity the "LOD Object" attribute holding the record.
     LODOptions* Attach(CK3dEntity* entity, const LODOptions& options);
     // A render context of the recording rasterizer.

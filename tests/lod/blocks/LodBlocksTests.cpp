@@ -24,6 +24,7 @@ constexpr CKGUID kGetLod(0x62BF39FA, 0x53E264C6);
 constexpr CKGUID kSetLod(0x0D360136, 0x63D0633B);
 constexpr CKGUID kManagerOptions(0x2B557187, 0x02027BAF);
 constexpr CKGUID kLevelOfDetail(0x21465F42, 0x194C71A1);
+constexpr CKGUID kProgressiveOptions(0x10357830, 0x18099A52);
 
 bool InputActive(CKBehavior* b, int n)
 {
@@ -129,6 +130,48 @@ TEST_F(LodBlocksTest, BlendShapeBlocksWithoutTargetReportIt)
         EXPECT_FALSE(InputActive(b, 0));
         EXPECT_TRUE(OutputActive(b, 0));
     }
+}
+
+TEST_F(LodBlocksTest, ProgressiveMeshOptionsSwitchTheMesh)
+{
+    CKMesh* mesh = NewProgressiveMesh("pm", 6);
+    ASSERT_EQ(mesh->DestroyPM(), 0);
+    CKBehavior* b = CreateBlock(m_Context, kProgressiveOptions, mesh);
+    ASSERT_NE(b, nullptr);
+    b->ActivateInput(0, TRUE);
+    // The defaults: on, without geomorph.
+    EXPECT_EQ(RunBlock(b), CKBR_OK);
+    EXPECT_TRUE(mesh->IsPM());
+    EXPECT_FALSE(mesh->IsPMGeoMorphEnabled());
+    EXPECT_EQ(mesh->GetPMGeoMorphStep(), 0);
+    EXPECT_FALSE(InputActive(b, 0));
+    EXPECT_TRUE(OutputActive(b, 0));
+    SetBlockInputValue(b, 1, (CKBOOL) TRUE);
+    SetBlockInputValue(b, 2, 12);
+    EXPECT_EQ(RunBlock(b), CKBR_OK);
+    EXPECT_TRUE(mesh->IsPM());
+    EXPECT_TRUE(mesh->IsPMGeoMorphEnabled());
+    EXPECT_EQ(mesh->GetPMGeoMorphStep(), 12);
+    // Inputs that read nothing: on, geomorph off, no steps.
+    ClearBlockInput(b, 0);
+    ClearBlockInput(b, 1);
+    ClearBlockInput(b, 2);
+    EXPECT_EQ(RunBlock(b), CKBR_OK);
+    EXPECT_TRUE(mesh->IsPM());
+    EXPECT_FALSE(mesh->IsPMGeoMorphEnabled());
+    EXPECT_EQ(mesh->GetPMGeoMorphStep(), 0);
+    SetBlockInputValue(b, 0, (CKBOOL) FALSE);
+    EXPECT_EQ(RunBlock(b), CKBR_OK);
+    EXPECT_FALSE(mesh->IsPM());
+    // Without a mesh to work on the block touches nothing.
+    SetBlockInputValue(b, 0, (CKBOOL) TRUE);
+    b->ActivateInput(0, TRUE);
+    b->ActivateOutput(0, FALSE);
+    SetBlockTarget(b, nullptr);
+    EXPECT_EQ(RunBlock(b), CKBR_OK);
+    EXPECT_TRUE(InputActive(b, 0));
+    EXPECT_FALSE(OutputActive(b, 0));
+    EXPECT_FALSE(mesh->IsPM());
 }
 
 TEST_F(LodBlocksTest, GetLodAttributeReadsTheDefaultRecord)
