@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdarg>
 
 #include "includes/CKTypes.h"
 #include "includes/XArray.h"
