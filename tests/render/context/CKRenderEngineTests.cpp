@@ -162,7 +162,6 @@ TEST_F(RenderEngineTest, ClassesWhoseCodeIsNotLinkedCannotBeCreated)
     ASSERT_EQ(CKCreateContext(&context, nullptr), 0);
     ASSERT_NE(context->GetRenderManager(), nullptr) << "the plug-in's initialisation made it";
     EXPECT_EQ(context->CreateObject(CKCID_3DPOINTCLOUD), nullptr);
-    EXPECT_EQ(context->CreateObject(CKCID_PATCHMESH), nullptr);
     EXPECT_EQ(CKCloseContext(context), 0);
 }
 
