@@ -116,13 +116,16 @@ struct PatchPoints
     QxVector Interiors[4];
     QxVector Net[4][4]; // quads only
 
+    // Only a triangle's or a quad's handles and interiors name vectors.
     PatchPoints(const CKPatch& patch, const QxVector* vertices, const QxVector* vectors)
     {
         const int n = CornerCount(patch);
-        for (int k = 0; k < n; ++k) {
+        for (int k = 0; k < n; ++k)
             Corners[k] = vertices[Index(patch.v[k])];
+        if (!IsDrawn(patch))
+            return;
+        for (int k = 0; k < n; ++k)
             Interiors[k] = vectors[Index(patch.interior[k])];
-        }
         if (patch.type == CK_PATCH_TRI && patch.auxPoints) {
             for (int k = 0; k < 9; ++k)
                 Aux[k] = patch.auxPoints[k];

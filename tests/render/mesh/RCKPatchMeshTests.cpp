@@ -671,3 +671,33 @@ TEST_F(PatchMeshes, AutoSmoothPutsTheHandlesInTheTangentPlanes)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PatchMeshes, APatchOfAnotherTypeKeepsItsCornersAndDrawsNothing)
+{
+    RCKPatchMesh* mesh = NewPatchMesh();
+    FillIndependentPatches(mesh, {4, 3}, 21);
+    CKPatch other;
+    mesh->GetPatch(0, &other);
+    other.type = 5;
+    // Its handles and interiors are never read: they may name anything.
+    for (short& i : other.interior)
+        i = 999;
+    for (short& i : other.vec)
+        i = -2;
+    mesh->SetPatch(0, other);
+    mesh->SetIterationCount(2);
+    mesh->BuildRenderMesh();
+    EXPECT_TRUE(mesh->GetPatchFlags() & CK_PATCHMESH_UPTODATE);
+    EXPECT_EQ(mesh->GetFaceCount(), 9) << "the triangle's faces only";
+    int vertices = 0;
+    mesh->CountRenderMesh(2, &vertices, nullptr);
+    EXPECT_EQ(mesh->GetVertexCount(), vertices);
+    // The other patch's sides still get their points, at the origin.
+    QxVector p;
+    mesh->GetVertexPosition(7, &p);
+    EXPECT_EQ(p, QxVector(0, 0, 0));
+}
+
+} // namespace
