@@ -299,7 +299,7 @@ public:
             std::string key = parsed.get<std::string>();
             for (const std::string& seen : f.keys)
                 if (seen == key)
-                    throw SceneFileError{PlaceText(), "duplicate member " + Quoted(key)};
+                    throw SceneFileError{PlaceText(false), "duplicate member " + Quoted(key)};
             f.keys.push_back(key);
             f.key = std::move(key);
             break;
@@ -329,10 +329,13 @@ private:
             ++m_Frames.back().index;
     }
 
-    std::string PlaceText() const
+public:
+    // Where the parser is: the container it reads, or (withLast) the value
+    // within it.
+    std::string PlaceText(bool withLast) const
     {
         std::string text;
-        for (size_t i = 0; i + 1 < m_Frames.size(); ++i) {
+        for (size_t i = 0; i + (withLast ? 0 : 1) < m_Frames.size(); ++i) {
             const Frame& f = m_Frames[i];
             if (f.array)
                 text += "[" + std::to_string(f.index) + "]";
@@ -342,6 +345,7 @@ private:
         return text;
     }
 
+private:
     std::vector<Frame> m_Frames;
 };
 
@@ -360,9 +364,9 @@ struct IdEntry
 const char* KindName(IdEntry::Kind kind)
 {
     switch (kind) {
-    case IdEntry::Kind::Material: return "material";
-    case IdEntry::Kind::Object: return "object";
-    case IdEntry::Kind::Node: return "node";
+    case IdEntry::Kind::Material: return "a material";
+    case IdEntry::Kind::Object: return "an object";
+    case IdEntry::Kind::Node: return "a node";
     }
     return "";
 }
@@ -418,7 +422,7 @@ private:
             const auto found = m_Ids.find(id);
             if (found != m_Ids.end())
                 Fail(item.Member("id"),
-                     "duplicate id " + Quoted(id) + " (already a " + KindName(found->second.kind) + ")");
+                     "duplicate id " + Quoted(id) + " (already " + KindName(found->second.kind) + ")");
             m_Ids.emplace(id, IdEntry{kind, int(i)});
         }
     }
@@ -430,7 +434,7 @@ private:
         if (found == m_Ids.end())
             Fail(place, "unknown id " + Quoted(id));
         if (found->second.kind != kind)
-            Fail(place, Quoted(id) + " is a " + KindName(found->second.kind) + ", not a " + KindName(kind));
+            Fail(place, Quoted(id) + " is " + KindName(found->second.kind) + ", not " + KindName(kind));
         return found->second.index;
     }
 
@@ -1024,8 +1028,8 @@ bool ReadHostScene(const char* bytes, size_t size, const std::string& fileName, 
         error = fileName + ": nested deeper than " + std::to_string(kMaxDepth) + " levels";
         return false;
     }
+    DuplicateKeyCheck check;
     try {
-        DuplicateKeyCheck check;
         const json root =
             json::parse(bytes, bytes + size, [&check](int depth, json::parse_event_t event, json& parsed) {
                 return check(depth, event, parsed);
@@ -1037,7 +1041,8 @@ bool ReadHostScene(const char* bytes, size_t size, const std::string& fileName, 
     } catch (const json::parse_error& e) {
         error = fileName + ": not a JSON text: " + ParseMessage(e.what());
     } catch (const json::exception& e) {
-        error = fileName + ": " + ParseMessage(e.what());
+        const std::string place = check.PlaceText(true);
+        error = fileName + ": " + (place.empty() ? "" : place + ": ") + ParseMessage(e.what());
     }
     return false;
 }
