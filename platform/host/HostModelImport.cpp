@@ -76,7 +76,10 @@ Quat HostRotation(const aiQuaternion& q, const std::string& what)
     CheckFinite({q.w, q.x, q.y, q.z}, what);
     if (q.w == 0.0f && q.x == 0.0f && q.y == 0.0f && q.z == 0.0f)
         Fail(what + " is not a rotation");
-    const aiMatrix3x3 r = q.GetMatrix();
+    // Files round their quaternions: the rotation is that of the unit one.
+    aiQuaternion unit = q;
+    unit.Normalize();
+    const aiMatrix3x3 r = unit.GetMatrix();
     const Matrix3 rows(Point3(r.a1, r.b1, r.c1), Point3(r.a2, r.b2, r.c2), Point3(r.a3, r.b3, r.c3), Point3());
     return Quat(kFromHost * rows * kToHost);
 }
@@ -208,7 +211,11 @@ private:
         s.unitType = 5; // metres: glTF's own, and the guess for files without units
         s.unitScale = 1.0f;
         double factor = 0.0;
-        if (fbxUnits && m_Ai.mMetaData && m_Ai.mMetaData->Get("UnitScaleFactor", factor)) {
+        float single = 0.0f;
+        const bool found = fbxUnits && m_Ai.mMetaData &&
+                           (m_Ai.mMetaData->Get("UnitScaleFactor", factor) ||
+                            (m_Ai.mMetaData->Get("UnitScaleFactor", single) && ((factor = single), true)));
+        if (found) {
             // FBX files give centimetres per unit.
             if (!std::isfinite(factor) || factor <= 0.0 || factor > 1e30)
                 Fail("its unit scale is not a positive finite number");
