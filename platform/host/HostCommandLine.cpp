@@ -184,6 +184,15 @@ struct FileStamp
     }
 };
 
+std::string Trimmed(const std::string& s)
+{
+    const size_t first = s.find_first_not_of(" \t\r");
+    if (first == std::string::npos)
+        return "";
+    return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
+}
+
+// NAME=VALUE lines; blanks around both and # comments are dropped.
 bool ReadOptionsFile(const std::string& path, std::vector<std::pair<std::string, std::string>>& options,
                      std::string& error)
 {
@@ -207,20 +216,16 @@ bool ReadOptionsFile(const std::string& path, std::vector<std::pair<std::string,
         start = end + 1;
         if (const size_t hash = l.find('#'); hash != std::string::npos)
             l.erase(hash);
-        while (!l.empty() && (l.back() == '\r' || l.back() == ' ' || l.back() == '\t'))
-            l.pop_back();
-        size_t first = 0;
-        while (first < l.size() && (l[first] == ' ' || l[first] == '\t'))
-            ++first;
-        l.erase(0, first);
+        l = Trimmed(l);
         if (l.empty())
             continue;
         const size_t equals = l.find('=');
-        if (equals == std::string::npos || equals == 0) {
+        const std::string name = Trimmed(l.substr(0, equals));
+        if (equals == std::string::npos || name.empty()) {
             error = path + ": line " + std::to_string(line) + ": expected NAME=VALUE";
             return false;
         }
-        options.emplace_back(l.substr(0, equals), l.substr(equals + 1));
+        options.emplace_back(name, Trimmed(l.substr(equals + 1)));
     }
     return true;
 }
