@@ -30,7 +30,9 @@ namespace {
 // Deeper nesting than the format ever needs is refused before parsing.
 constexpr int kMaxDepth = 32;
 
-// Where a value sits in the file, rendered only when something is wrong.
+// Where a value sits in the file, rendered only when something is wrong. A
+// place points at its parent: keep each link of a chain in a variable of
+// its own when the place outlives the expression.
 struct Place
 {
     const Place* parent = nullptr;
@@ -514,7 +516,8 @@ private:
             const json* subs = Find(list[i], "subMaterials");
             if (!subs)
                 continue;
-            const Place subsPlace = place.Item(int(i)).Member("subMaterials");
+            const Place item = place.Item(int(i));
+            const Place subsPlace = item.Member("subMaterials");
             Array(*subs, subsPlace);
             std::vector<Mtl*> slots;
             for (size_t s = 0; s < subs->size(); ++s) {
