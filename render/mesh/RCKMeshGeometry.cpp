@@ -6,6 +6,7 @@
 
 #include "core/context/CKContext.h"
 #include "render/animation/RCKSkin.h"
+#include "render/mesh/CKProgressiveMesh.h"
 #include "render/mesh/RCKMesh.h"
 #include "render/objects/CK3dEntity.h"
 
@@ -224,6 +225,7 @@ void RCKMesh::RemapVertexUsers(const int* table, int count, int newCount)
 
 void RCKMesh::DissociateAllFaces()
 {
+    DestroyPM();
     const int old = m_Vertices.Size(), corners = m_FaceIndices.Size();
     for (CKDWORD i : m_FaceIndices)
         if ((int) i >= old)
@@ -352,6 +354,7 @@ private:
 
 void RCKMesh::Consolidate()
 {
+    DestroyPM();
     const int old = m_Vertices.Size();
     if (old > 0) {
         XArray<CKDWORD> records;
@@ -481,6 +484,8 @@ void RCKMesh::RemoveDegenerateFaces()
             line.Vertex2 = (int) line.Vertex2 < n ? (CKDWORD) map[(int) line.Vertex2] : 0;
         }
         RemapVertexUsers(map.Begin(), n, next);
+        if (m_ProgressiveMesh)
+            m_ProgressiveMesh->RemoveVertices(map.Begin(), n);
     }
     if (next < n || faces != before)
         FacesChanged();

@@ -104,6 +104,34 @@ TEST_F(MeshGeometry, DissociateGivesOneVertexACornerAndConsolidateMergesThemBack
     EXPECT_EQ(shapes.BaseVertices.Size(), 1) << "the copies of the base vertex merged back into one";
 }
 
+TEST_F(MeshGeometry, AProgressiveMeshRenumbersLikeTheOtherRenumberings)
+{
+    RCKMesh* cube = Cube();
+    cube->SetLineCount(1);
+    cube->SetLine(0, 3, 5);
+    const std::vector<Corner> corners = Corners(cube);
+    QxVector lineEnds[2];
+    cube->GetVertexPosition(3, &lineEnds[0]);
+    cube->GetVertexPosition(5, &lineEnds[1]);
+    ASSERT_EQ(cube->CreatePM(), CKErr::Ok);
+    EXPECT_EQ(cube->GetVertexCount(), 8);
+    EXPECT_EQ(Corners(cube), corners);
+    int a = 0, b = 0;
+    cube->GetLine(0, &a, &b);
+    QxVector p, q;
+    cube->GetVertexPosition(a, &p);
+    cube->GetVertexPosition(b, &q);
+    EXPECT_EQ(p, lineEnds[0]);
+    EXPECT_EQ(q, lineEnds[1]);
+    // Merging or splitting vertices undoes the order: the record goes.
+    cube->Consolidate();
+    EXPECT_FALSE(cube->IsPM());
+    ASSERT_EQ(cube->CreatePM(), CKErr::Ok);
+    cube->DissociateAllFaces();
+    EXPECT_FALSE(cube->IsPM());
+    EXPECT_EQ(Corners(cube), corners);
+}
+
 TEST_F(MeshGeometry, OneNormalAFaceConsolidatesTo24)
 {
     RCKMesh* cube = Cube();
