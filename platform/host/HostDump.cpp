@@ -103,9 +103,18 @@ public:
         Materials();
         Objects();
         Line(0, "nodes");
+        // Depth first, without recursion: a scene file may chain nodes deep.
         const INode* root = m_Scene.GetRootNode();
-        for (int i = 0; i < root->NumberOfChildren(); ++i)
-            Node(*root->GetChildNode(i), 1);
+        std::vector<std::pair<const INode*, int>> stack;
+        for (int i = root->NumberOfChildren(); i-- > 0;)
+            stack.emplace_back(root->GetChildNode(i), 1);
+        while (!stack.empty()) {
+            const auto [node, depth] = stack.back();
+            stack.pop_back();
+            Node(*node, depth);
+            for (int i = node->NumberOfChildren(); i-- > 0;)
+                stack.emplace_back(node->GetChildNode(i), depth + 1);
+        }
         return m_Out;
     }
 
@@ -316,8 +325,6 @@ private:
         if (const Object* o = n.GetObjectRef())
             if (o->GetCustAttribContainer() && o->GetCustAttribContainer()->GetNumCustAttribs() > 0)
                 Line(d, "custom attributes: on its object");
-        for (int i = 0; i < n.NumberOfChildren(); ++i)
-            Node(*n.GetChildNode(i), d);
     }
 
     const HostScene& m_Scene;

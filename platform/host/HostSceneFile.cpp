@@ -533,19 +533,31 @@ private:
             CheckMaterialLoop(int(i), state, place);
     }
 
-    void CheckMaterialLoop(int i, std::vector<int>& state, const Place& place)
+    // Depth first without recursion: material chains may be long.
+    void CheckMaterialLoop(int first, std::vector<int>& state, const Place& place)
     {
-        if (state[size_t(i)] == 2)
-            return;
-        if (state[size_t(i)] == 1)
-            Fail(place.Item(i).Member("subMaterials"),
-                 "material " + Quoted(m_Materials[size_t(i)]->HostId()) + " contains itself");
-        state[size_t(i)] = 1;
-        const Mtl* m = m_Materials[size_t(i)];
-        for (int s = 0; s < m->NumSubMtls(); ++s)
-            if (const Mtl* sub = m->GetSubMtl(s))
-                CheckMaterialLoop(m_Ids[sub->HostId()].index, state, place);
-        state[size_t(i)] = 2;
+        std::vector<std::pair<int, int>> stack{{first, 0}};
+        while (!stack.empty()) {
+            auto& [i, sub] = stack.back();
+            const Mtl* m = m_Materials[size_t(i)];
+            if (sub == 0) {
+                if (state[size_t(i)] == 2) {
+                    stack.pop_back();
+                    continue;
+                }
+                if (state[size_t(i)] == 1)
+                    Fail(place.Item(i).Member("subMaterials"), "material " + Quoted(m->HostId()) + " contains itself");
+                state[size_t(i)] = 1;
+            }
+            if (sub >= m->NumSubMtls()) {
+                state[size_t(i)] = 2;
+                stack.pop_back();
+                continue;
+            }
+            const Mtl* next = m->GetSubMtl(sub++);
+            if (next)
+                stack.emplace_back(m_Ids[next->HostId()].index, 0);
+        }
     }
 
     void ReadObjects(const json& list, const Place& place)

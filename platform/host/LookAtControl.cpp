@@ -18,10 +18,15 @@ void LookAtControl::GetValue(TimeValue t, void* val, Interval& valid, GetSetMeth
         m_Position->GetValue(t, &local, valid);
     const Point3 where = local * parent;
     m = TransMatrix(local) * parent;
-    if (!m_Target || m_Busy)
+    // Targets that look at targets nest evaluations: a chain longer than
+    // kMaxNesting is cut, as is a loop.
+    static int nesting = 0;
+    if (!m_Target || m_Busy || nesting >= kMaxNesting)
         return;
     m_Busy = true;
+    ++nesting;
     const Point3 target = m_Target->GetNodeTM(t, &valid).GetTrans();
+    --nesting;
     m_Busy = false;
     const Point3 z = Normalize(where - target);
     if (z.LengthSquared() == 0.0f)

@@ -11,7 +11,7 @@ class INode;
 // view runs along Z), then turned about its Z by the roll (radians, in the
 // host's rotation sense). Without a target node, or while the target's own transform is
 // being worked out (a loop the scene file refuses), it keeps the parent's
-// orientation.
+// orientation, as does one nested deeper than kMaxNesting.
 class LookAtControl : public Control
 {
 public:
@@ -20,6 +20,9 @@ public:
     void GetValue(TimeValue t, void* val, Interval& valid, GetSetMethod method = CTRL_ABSOLUTE) override;
     Control* GetPositionController() const override { return m_Position; }
     INode* GetTarget() const { return m_Target; }
+    // How many look-at evaluations may nest (a target that itself looks at
+    // a target...); deeper ones keep their parents' orientation.
+    static constexpr int kMaxNesting = 64;
     void SetTarget(INode* target) { m_Target = target; }
     float GetRoll() const { return m_Roll; }
 

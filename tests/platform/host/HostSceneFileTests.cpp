@@ -399,3 +399,32 @@ TEST(HostSceneFile, AMissingFileIsNamed)
     EXPECT_FALSE(LoadHostSceneFile(DataDir() + "none.json", scene, error));
     EXPECT_EQ(error, DataDir() + "none.json: cannot be opened");
 }
+
+TEST(HostSceneFile, LongChainsOfNodesAndMaterialsNeedNoDeepStack)
+{
+    // Each node the child of the one before, each material holding the next:
+    // reading, evaluating and dumping walk them without recursion.
+    const int count = 5000;
+    std::string text = kHead + R"("materials": [)";
+    for (int i = 0; i < count; ++i)
+        text += (i ? "," : "") + std::string(R"({"id": "m)") + std::to_string(i) + R"(", "kind": "multi")" +
+                (i + 1 < count ? R"(, "subMaterials": ["m)" + std::to_string(i + 1) + "\"]" : std::string()) + "}";
+    text += R"(], "nodes": [)";
+    for (int i = 0; i < count; ++i)
+        text += (i ? "," : "") + std::string(R"({"id": "n)") + std::to_string(i) +
+                R"(", "name": "N", "material": "m0")" +
+                (i ? R"(, "parent": "n)" + std::to_string(i - 1) + "\"" : std::string()) +
+                R"(, "transform": {"position": [1, 0, 0]}})";
+    text += "]}";
+    HostScene scene;
+    std::string error;
+    ASSERT_TRUE(ReadHostScene(text.data(), text.size(), "s.json", scene, error)) << error;
+    EXPECT_EQ(scene.Nodes().back()->GetNodeTM(0).GetTrans(), Point3(float(count), 0.0f, 0.0f));
+    const std::string dump = DumpHostScene(scene);
+    EXPECT_NE(dump.find("world at 0: [1 0 0] [0 1 0] [0 0 1] [5000 0 0]"), std::string::npos);
+    // The same chain closed into a loop is refused.
+    const size_t last = text.rfind(R"({"id": "m)" + std::to_string(count - 1) + R"(", "kind": "multi")");
+    std::string loop = text;
+    loop.insert(last + std::string(R"({"id": "m4999", "kind": "multi")").size(), R"(, "subMaterials": ["m0"])");
+    EXPECT_EQ(ErrorOf(loop), "s.json: materials[0].subMaterials: material \"m0\" contains itself");
+}

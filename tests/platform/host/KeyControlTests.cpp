@@ -248,3 +248,25 @@ TEST(HostKeyControl, ALookAtWithoutTargetKeepsItsParentsTurn)
     ExpectNear(-m.GetRow(2), Normalize(Point3() - m.GetTrans()));
     EXPECT_NEAR(m.Determinant(), 1.0f, 1e-5f);
 }
+
+TEST(HostKeyControl, LongLookAtChainsAreCutNotFollowedForever)
+{
+    HostScene scene;
+    std::vector<INode*> nodes;
+    for (int i = 0; i < 200; ++i)
+        nodes.push_back(scene.AddNode("n"));
+    for (int i = 0; i < 200; ++i) {
+        auto* position =
+            scene.Adopt(std::make_unique<KeyControl>(KeyControl::Track::Position, KeyControl::Interpolation::Linear));
+        HostKey k;
+        k.value = Point3(float(i), float(i * i % 7), 1.0f);
+        position->SetConstant(k);
+        nodes[size_t(i)]->SetTMController(
+            scene.Adopt(std::make_unique<LookAtControl>(position, nodes[size_t(i + 1) % nodes.size()], 0.0f)));
+    }
+    const Matrix3 m = nodes[0]->GetNodeTM(0);
+    EXPECT_EQ(m.GetTrans(), Point3(0.0f, 0.0f, 1.0f));
+    EXPECT_NEAR(m.Determinant(), 1.0f, 1e-4f);
+    // The first node looks at the second, wherever the cut left that one's turn.
+    ExpectNear(-m.GetRow(2), Normalize(Point3(1.0f, 1.0f, 1.0f) - m.GetTrans()));
+}
