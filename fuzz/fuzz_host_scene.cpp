@@ -18,8 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     const std::string dump = DumpHostScene(scene);
     const HostSceneSettings& s = scene.Settings();
-    const TimeValue times[] = {s.animStart - 1, s.animStart, s.animStart / 2 + s.animEnd / 2, s.animEnd,
-                               s.animEnd + 1};
+    const TimeValue times[] = {s.animStart - 1, s.animStart, s.animStart / 2 + s.animEnd / 2, s.animEnd, s.animEnd + 1};
     for (INode* node : scene.Nodes()) {
         for (const TimeValue t : times) {
             node->GetObjectTM(t);
