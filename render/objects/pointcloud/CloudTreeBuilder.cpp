@@ -57,15 +57,16 @@ void CloudTreeBuilder::TakeLeafPoints(const CloudNode& node, std::vector<CloudNo
         return;
     }
     const int n = CloudLeafPointCount(node);
+    if (n == 0)
+        return;
     const CloudNode* entries = m_Store.At(node.P);
     for (int i = n - 1; i >= 0; --i)
         out.push_back(entries[i]);
 }
 
-bool CloudTreeBuilder::AddPoint(CloudNode* node, const QxVector& min, const QxVector& size, const QxVector& p,
+bool CloudTreeBuilder::AddPoint(CloudNode* node, const QxVector& min, const QxVector& size, const CloudQuantized& q,
                                 CKDWORD pointWord, int depth)
 {
-    const CloudQuantized q = CloudQuantize(p, min, size);
     if (CloudIsEmpty(*node)) {
         node->W = CloudPointWord(CLOUD_SINGLELEAF, q);
         node->P = pointWord;
@@ -118,13 +119,17 @@ bool CloudTreeBuilder::Split(CloudNode* node, const QxVector& min, const QxVecto
     if (CloudIsMultiLeaf(*node))
         m_Store.Free(node->P, n);
     *node = CloudNode();
-    const QxVector centre = min + size * 0.5f;
+    // A point's place in the octant follows from its place in the node: the
+    // octant's grid is twice as fine, so the point moves down exactly,
+    // without a rounding of its rebuilt position.
     for (const CloudNode& e : points) {
-        const QxVector r = CloudReconstruct(CloudQuantizedOf(e), min, size);
-        const int k = CloudOctant(r, centre);
+        const CloudQuantized q = CloudQuantizedOf(e);
+        const int k = (q.x >= 128 ? 1 : 0) | (q.y >= 128 ? 2 : 0) | (q.z >= 128 ? 4 : 0);
+        const CloudQuantized down = {(CKBYTE) (2 * q.x - (k & 1 ? 256 : 0)), (CKBYTE) (2 * q.y - (k & 2 ? 256 : 0)),
+                                     (CKBYTE) (2 * q.z - (k & 4 ? 256 : 0))};
         QxVector childMin = min, childSize = size;
         CloudOctantBox(k, childMin, childSize);
-        AddPoint(Child(node, k), childMin, childSize, r, e.P, depth + 1);
+        AddPoint(Child(node, k), childMin, childSize, down, e.P, depth + 1);
     }
     points.clear();
     if (m_Scratch.capacity() < points.capacity())
@@ -153,7 +158,7 @@ bool CloudTreeBuilder::Insert(const QxVector& p, CKDWORD index)
             if (stopped) {
                 if (depth > m_MaxDepth)
                     m_MaxDepth = depth;
-                return AddPoint(node, min, size, p, index & CLOUD_POINTINDEXMASK, depth);
+                return AddPoint(node, min, size, CloudQuantize(p, min, size), index & CLOUD_POINTINDEXMASK, depth);
             }
             // A leaf whose split is refused takes no point into its block as
             // if it were children.

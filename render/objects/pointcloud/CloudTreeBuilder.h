@@ -14,7 +14,9 @@
 // from there it goes on down to the first empty node or leaf and joins it.
 // A leaf that reaches 512 points is split into octants, unless its points
 // all share one quantised position: such a leaf keeps 512 points and turns
-// the further points that reach it away.
+// the further points that reach it away. A split moves each point down on
+// the finer grid of its octant exactly, so a point comes back within the
+// larger of the precision and its leaf box / 256.
 class CloudTreeBuilder
 {
 public:
@@ -36,8 +38,8 @@ private:
     // rounding keeps apart never ends in a descent without end.
     static constexpr int kMaxSplitDepth = 96;
 
-    bool AddPoint(CloudNode* node, const QxVector& min, const QxVector& size, const QxVector& p, CKDWORD pointWord,
-                  int depth);
+    bool AddPoint(CloudNode* node, const QxVector& min, const QxVector& size, const CloudQuantized& q,
+                  CKDWORD pointWord, int depth);
     // false when the split was refused (the node stays a leaf).
     bool Split(CloudNode* node, const QxVector& min, const QxVector& size, int depth);
     // The child of octant k of an inner node (created empty when absent).
