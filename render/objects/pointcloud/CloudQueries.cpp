@@ -4,6 +4,7 @@
 
 #include "system/math/QxDistance.h"
 #include "system/math/QxIntersectionBox.h"
+#include "system/math/QxVector.h"
 
 namespace {
 
@@ -23,11 +24,27 @@ QxVector NearCorner(const QxBbox& b, const QxVector& n)
     return QxVector(n.x > 0.0f ? b.Min.x : b.Max.x, n.y > 0.0f ? b.Min.y : b.Max.y, n.z > 0.0f ? b.Min.z : b.Max.z);
 }
 
+// The signed distance to the cone's surface, negative inside. Where the
+// nearest point of the surface is the apex (the point lies behind it, out of
+// reach of every generator line), the distance to the apex: taking it for
+// every point behind the apex's plane would overstate the distance beside a
+// cone wider than a right angle, and a box near its surface would be passed
+// over.
+float ConeDistance(const QxCone& cone, const QxVector& p)
+{
+    const QxVector v = p - cone.m_Apex;
+    const float h = QxDotProduct(v, cone.m_Axis);
+    const float across = QxMagnitude(QxCrossProduct(cone.m_Axis, v));
+    if (h * cone.m_K1 + across * cone.m_K2 < 0.0f)
+        return QxMagnitude(v);
+    return across * cone.m_K1 - h * cone.m_K2;
+}
+
 float ConeDistance(const QxCone& cone, const QxBbox& b, float& halfDiagonalSquare)
 {
     const QxVector half = b.GetHalfSize();
     halfDiagonalSquare = QxDotProduct(half, half);
-    return QxDistancePointCone(cone, b.GetCenter());
+    return ConeDistance(cone, b.GetCenter());
 }
 
 struct Picker
@@ -159,7 +176,7 @@ bool CloudConeShape::Meets(const QxBbox& b) const
 
 bool CloudConeShape::Contains(const QxVector& p) const
 {
-    return !(QxDistancePointCone(Cone, p) > 0.0f);
+    return !(ConeDistance(Cone, p) > 0.0f);
 }
 
 bool CloudConvexShape::Inside(const QxBbox& b) const
