@@ -453,12 +453,26 @@ void WriteMeshSeeds(CKContext* context)
     shapes.BaseVertices.PushBack(CKBlendShapeBaseVertex{3, QxVector(1, 1, 0), QxVector(0, 0, 1)});
     mesh->SetBlendShapes(shapes);
     PutMeshSeed("everything", mesh);
+    // A progressive mesh drawing three of its vertices.
+    mesh->CreatePM();
+    mesh->SetVerticesRendered(3);
+    mesh->EnablePMGeoMorph(TRUE);
+    mesh->SetPMGeoMorphStep(2);
+    PutMeshSeed("progressive", mesh);
+    mesh->DestroyPM();
     // Bare sections: faces over the target's four vertices, the vertices.
     std::vector<uint8_t> faces = {0, 2};
     for (uint32_t w : {2u, 0x00010000u, 0x00000002u, 0x00010002u, 0x00000003u})
         for (int b = 0; b < 4; ++b)
             faces.push_back((uint8_t) (w >> (8 * b)));
     Put("mesh_chunk", "faces_section", faces);
+    // A progressive-mesh section for the target's four vertices: 2 drawn,
+    // 2 -> 0, 3 -> 1.
+    std::vector<uint8_t> progressive = {0, 14};
+    for (uint32_t w : {2u, 0u, 0u, ~0u, ~0u, 0u, 1u})
+        for (int b = 0; b < 4; ++b)
+            progressive.push_back((uint8_t) (w >> (8 * b)));
+    Put("mesh_chunk", "progressive_section", progressive);
     // Operations of the channel target: vertices, faces, channels of each
     // type, a blend shape, then the renumberings.
     Put("mesh_channels", "operations",

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "includes/XArray.h"
 #include "includes/XClassArray.h"
@@ -12,6 +13,7 @@ class CKRenderContext;
 class CKSkin;
 class RCKSkin;
 class CKMaterialGroup;
+class CKProgressiveMesh;
 class CK65KPrimitive;
 class CKRasterizerContext;
 class RCKRenderContext;
@@ -90,8 +92,9 @@ constexpr CKDWORD CKMESH_BUFFERFLAGS = 5;
 // past the vertex count are left out of the render data.
 //
 // The mesh saves itself into its state chunk and copies itself section by
-// section. Tangent vectors and progressive meshes are not part of this
-// class yet: the arrays they fill stay empty.
+// section. A progressive mesh renumbers the vertices once; its faces for
+// the number of vertices drawn then stand in for the mesh's faces in the
+// material groups (UpdatePMGeometry brings them up to date).
 class RCKMesh : public CKMesh
 {
 public:
@@ -138,7 +141,8 @@ public:
     void SetFlags(CKDWORD flags) override;
 
     void* GetModifierVertices(CKDWORD* stride) override { return GetPositionsPtr(stride); }
-    int GetModifierVertexCount() override { return m_Vertices.Size(); }
+    // The vertices drawn of a progressive mesh.
+    int GetModifierVertexCount() override;
     void GetModifierVertex(int index, QxVector* position) override { GetVertexPosition(index, position); }
     void SetModifierVertex(int index, const QxVector& position) override { SetVertexPosition(index, position); }
     void ModifierVertexMove(CKBOOL rebuildNormals, CKBOOL rebuildFaceNormals) override;
@@ -271,6 +275,26 @@ public:
     const XArray<int>& GetChannelMaterialIndices(int index) const { return m_Channels[index].MaterialIndices; }
 
     CKERROR LoadVertices(CKStateChunk* chunk) override;
+
+    void SetVerticesRendered(int count) override;
+    int GetVerticesRendered() override;
+    CKERROR CreatePM() override;
+    CKERROR DestroyPM() override;
+    CKBOOL IsPM() override { return m_ProgressiveMesh != nullptr; }
+    void EnablePMGeoMorph(CKBOOL enable) override;
+    CKBOOL IsPMGeoMorphEnabled() override;
+    void SetPMGeoMorphStep(int steps) override;
+    int GetPMGeoMorphStep() override;
+    int GetPMRenderedVertex(int vertex) override;
+    // Brings the drawn faces (and, with CKMESH_PMBUILDNORMALS, the normals
+    // of the vertices drawn) up to date for the number of vertices drawn,
+    // one geomorph step further when a transition runs; the material
+    // groups are built again when the faces changed. Nothing without a
+    // progressive mesh.
+    void UpdatePMGeometry();
+    // Null without one.
+    const CKProgressiveMesh* GetProgressiveMesh() const { return m_ProgressiveMesh.get(); }
+
     void DissociateAllFaces() override;
     void Consolidate() override;
     void RemoveDegenerateFaces() override;
@@ -403,6 +427,15 @@ private:
     CKERROR LoadBlendShapeSection(CKStateChunk& chunk);
     CKERROR LoadWeightSection(CKStateChunk& chunk);
     void LoadFaceChannelMasks(CKStateChunk& chunk);
+    CKERROR LoadProgressiveMeshSection(CKStateChunk& chunk);
+    void SaveProgressiveMesh(CKStateChunk& chunk);
+    void SaveRenderData(CKStateChunk& chunk);
+    // The vertices' new numbers (old -> new, a permutation of count)
+    // passed to every per-vertex array, the faces, the lines and the users
+    // of the vertices.
+    void PermuteVertices(const int* table, int count);
+    // The normals of the vertices drawn, from the faces drawn.
+    void BuildProgressiveNormals();
     // The render data must be prepared again.
     void StampRenderDataOutdated();
     // Removes group index (from 1 on) and renumbers the faces above it.
@@ -411,6 +444,9 @@ private:
     // primitives of the groups.
     void SortFacesIntoGroups(int& lowest, int& highest, int& skipped);
     void BuildGroupPrimitives(CKMaterialGroup& group, CKDWORD* map);
+    // The corners the groups are built from: a progressive mesh's faces
+    // for its vertices drawn (*vertexCount of them), else the mesh's own.
+    const CKDWORD* DrawnCorners(int* vertexCount) const;
     void OrderGroupIndices(CKMaterialGroup& group);
     CKBOOL IsVertexIndex(int index) const { return index >= 0 && index < m_Vertices.Size(); }
 
@@ -457,4 +493,5 @@ private:
     XArray<CKTangentPair> m_BaseTangents;               // parallel to the base vertices
     float m_BlendShapeExtent = 0.0f;
     QxBbox m_BlendShapeBox;
+    std::unique_ptr<CKProgressiveMesh> m_ProgressiveMesh;
 };

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "render/mesh/CKMaterial.h"
+#include "render/mesh/CKProgressiveMesh.h"
 #include "render/mesh/RCKMesh.h"
 
 void RCKMesh::AllocateChannelBuffers(CKMeshChannel& channel)
@@ -269,6 +270,8 @@ void RCKMesh::Clean(CKBOOL keepVertices)
     m_BaseTangents.Free();
     m_LastBlendWeights.Free();
     UpdateBlendShapeBounds();
+    if (m_ProgressiveMesh)
+        m_ProgressiveMesh->Resize(0);
     m_Flags &= ~CKMESH_BOUNDINGUPTODATE;
 }
 

@@ -6,6 +6,7 @@
 
 #include "core/context/CKContext.h"
 #include "render/animation/RCKSkin.h"
+#include "render/mesh/CKProgressiveMesh.h"
 #include "render/mesh/RCKMesh.h"
 #include "render/objects/CK3dEntity.h"
 
@@ -224,6 +225,7 @@ void RCKMesh::RemapVertexUsers(const int* table, int count, int newCount)
 
 void RCKMesh::DissociateAllFaces()
 {
+    DestroyPM();
     const int old = m_Vertices.Size(), corners = m_FaceIndices.Size();
     for (CKDWORD i : m_FaceIndices)
         if ((int) i >= old)
@@ -303,7 +305,7 @@ void RCKMesh::DissociateAllFaces()
 namespace {
 
 // The first earlier record equal to each record, through a hash of its
-// words (XOR, as the records are compared word for word anyway).
+// words (the records are compared word for word).
 class RecordTable
 {
 public:
@@ -352,12 +354,23 @@ private:
 
 void RCKMesh::Consolidate()
 {
+    DestroyPM();
     const int old = m_Vertices.Size();
     if (old > 0) {
         XArray<CKDWORD> records;
         int recordWords = 0;
         const int stride = GetInterleavedRecords(records, true, &recordWords);
-        RecordTable table(records.Begin(), stride, old);
+        // Records compare by value: every word is a float but the colours
+        // and the blend record, which follow the 8 words of the vertex.
+        const int wordsNotFloat = 2 + (m_BlendRecords.Size() == old ? 4 : 0);
+        XArray<CKDWORD> keys = records;
+        for (int i = 0; i < old; ++i) {
+            CKDWORD* r = keys.Begin() + (size_t) i * stride;
+            for (int w = 0; w < stride; ++w)
+                if (w < 8 || w >= 8 + wordsNotFloat)
+                    r[w] = CKFloatMergeKey(r[w]);
+        }
+        RecordTable table(keys.Begin(), stride, old);
         XArray<int> map(old);
         map.Resize(old);
         XArray<CKDWORD> merged;
@@ -471,6 +484,8 @@ void RCKMesh::RemoveDegenerateFaces()
             line.Vertex2 = (int) line.Vertex2 < n ? (CKDWORD) map[(int) line.Vertex2] : 0;
         }
         RemapVertexUsers(map.Begin(), n, next);
+        if (m_ProgressiveMesh)
+            m_ProgressiveMesh->RemoveVertices(map.Begin(), n);
     }
     if (next < n || faces != before)
         FacesChanged();

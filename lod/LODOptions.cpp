@@ -1,0 +1,78 @@
+#include "lod/LODOptions.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "system/text/XCLocale.h"
+
+namespace {
+
+// The words follow this order of bits, in the text and in the reader.
+constexpr CKDWORD kWordBits[4] = {LOD_MULTIPLEMESHES, LOD_CHARACTER, LOD_PATCHMESH, LOD_ALPHA};
+
+// The percentages are read back with the single-precision 0.01 widened to
+// double, as stored records have always been.
+constexpr double kFromPercent = (double) 0.01f;
+
+// The six fractions in record order.
+float* Fraction(LODOptions& options, int i)
+{
+    float* fields[6] = {&options.ScreenMag, &options.ScreenMin,      &options.FaceMag,
+                        &options.FaceMin,   &options.ScreenAlphaMag, &options.ScreenAlphaMin};
+    return fields[i];
+}
+
+} // namespace
+
+int LODOptionsToText(const LODOptions& options, char* text, int size)
+{
+    const char* words[4];
+    for (int i = 0; i < 4; ++i)
+        words[i] = (options.Flags & kWordBits[i]) ? "TRUE" : "FALSE";
+    // Four words of at most 6 characters and six %g of at most 13 always fit.
+    char buffer[kLODOptionsTextSize];
+    int n;
+    {
+        XCLocaleScope c;
+        n = std::snprintf(buffer, sizeof buffer, "%s:%s:%s:%s:%g:%g:%g:%g:%g:%g", words[0], words[1], words[2],
+                          words[3], (double) options.ScreenMag * 100.0, (double) options.ScreenMin * 100.0,
+                          (double) options.FaceMag * 100.0, (double) options.FaceMin * 100.0,
+                          (double) options.ScreenAlphaMag * 100.0, (double) options.ScreenAlphaMin * 100.0);
+    }
+    n = std::clamp(n, 0, kLODOptionsTextSize - 1);
+    if (text && size > 0) {
+        int copied = std::min(n, size - 1);
+        std::memcpy(text, buffer, (size_t) copied);
+        text[copied] = 0;
+    }
+    return n + 1;
+}
+
+bool LODOptionsFromText(const char* text, LODOptions& options)
+{
+    if (!text)
+        return false;
+    LODOptions read;
+    for (CKDWORD bit : kWordBits) {
+        if (std::strncmp(text, "TRUE:", 5) == 0) {
+            read.Flags |= bit;
+            text += 5;
+        } else if (std::strncmp(text, "FALSE:", 6) == 0) {
+            text += 6;
+        } else {
+            return false;
+        }
+    }
+    float v[6];
+    int n;
+    {
+        XCLocaleScope c;
+        n = std::sscanf(text, "%g:%g:%g:%g:%g:%g", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]);
+    }
+    // Only the numbers read are scaled: a missing one keeps its default.
+    for (int i = 0; i < n; ++i)
+        *Fraction(read, i) = (float) ((double) v[i] * kFromPercent);
+    options = read;
+    return true;
+}

@@ -1,0 +1,52 @@
+#include "tests/lod/LodTestSupport.h"
+
+#include "core/context/CKStartUp.h"
+#include "core/object/CKBeObject.h"
+#include "render/context/CKRenderEngine.h"
+#include "render/context/rasterizer/CKRecordingRasterizer.h"
+#include "render/mesh/CKMesh.h"
+#include "render/objects/CK3dEntity.h"
+#include "tools/blockharness/BlockHarness.h"
+
+void LodFixture::SetUp()
+{
+    ASSERT_EQ(CKStartUp(), 0);
+    RegisterBlockPlugins();
+    CKAddRasterizer(&CKRecordingRasterizerStart);
+    ASSERT_EQ(CKCreateContext(&m_Context, nullptr), 0);
+    ASSERT_NE(Manager(), nullptr);
+}
+
+void LodFixture::TearDown()
+{
+    if (m_Context) {
+        EXPECT_EQ(CKCloseContext(m_Context), 0);
+    }
+    m_Context = nullptr;
+    EXPECT_EQ(CKShutdown(), 0);
+}
+
+CKMesh* LodFixture::NewMesh(const char* name, int faces, float radius)
+{
+    CKMesh* mesh = New<CKMesh>(CKCID_MESH, name);
+    int vertices = faces < 3 ? 3 : faces;
+    mesh->SetVertexCount(vertices);
+    // Two vertices at +-radius on x and the others at the origin: the
+    // barycentre is the origin and the radius exact.
+    mesh->SetVertexPosition(0, QxVector(radius, 0.0f, 0.0f));
+    mesh->SetVertexPosition(1, QxVector(-radius, 0.0f, 0.0f));
+    mesh->SetFaceCount(faces);
+    for (int f = 0; f < faces; ++f)
+        mesh->SetFaceVertexIndex(f, f % vertices, (f + 1) % vertices, (f + 2) % vertices);
+    return mesh;
+}
+
+LODOptions* LodFixture::Attach(CK3dEntity* entity, const LODOptions& options)
+{
+    if (!entity->SetAttribute(Manager()->GetLodAttribute(), 0))
+        return nullptr;
+    LODOptions* stored = Manager()->GetLodOptions(entity);
+    if (stored)
+        *stored = options;
+    return stored;
+}

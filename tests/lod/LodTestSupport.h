@@ -1,0 +1,34 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "core/context/CKContext.h"
+#include "lod/LODManager.h"
+
+class CK3dEntity;
+class CKMesh;
+class CKMaterial;
+
+// Starts the engine with the plug-ins registered as an export registers
+// them (the render engine with the recording rasterizer, the
+// level-of-detail plug-in under "Meshes") and makes a context.
+class LodFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    LODManager* Manager() const { return static_cast<LODManager*>(m_Context->GetManagerByGuid(LOD_MANAGER_GUID)); }
+    template <class T>
+    T* New(CK_CLASSID cid, const char* name = nullptr)
+    {
+        return static_cast<T*>(m_Context->CreateObject(cid, name));
+    }
+    // A mesh of faces triangles (and vertices) whose vertices span a sphere
+    // of the radius.
+    CKMesh* NewMesh(const char* name, int faces, float radius = 1.0f);
+    // Gives the entity the "LOD Object" attribute holding the record.
+    LODOptions* Attach(CK3dEntity* entity, const LODOptions& options);
+
+    CKContext* m_Context = nullptr;
+};
