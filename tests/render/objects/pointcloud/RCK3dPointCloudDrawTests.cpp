@@ -25,6 +25,12 @@ struct Key
 class CloudDrawTests : public EntityFixture
 {
 protected:
+    void SetUp() override
+    {
+        EntityFixture::SetUp();
+        // Frames fill everything unless a test gives a budget of its own.
+        Manager()->GetSettings().PointsMaxTimeToFillVB = 1e30f;
+    }
     RCK3dPointCloud* Cloud(int count, unsigned seed = 3)
     {
         auto* cloud = static_cast<RCK3dPointCloud*>(m_Context->CreateObject(CKCID_3DPOINTCLOUD, "cloud"));
