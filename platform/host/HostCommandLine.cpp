@@ -17,81 +17,16 @@
 
 namespace {
 
-enum class OptionType
-{
-    Bool,
-    Int,
-    Float,
-    String
-};
+constexpr size_t kFirstOption = 3;
 
-struct OptionSpec
-{
-    const char* name;
-    OptionType type;
-    const char* fallback;
-};
-
-// Arguments 3 to 48 of the script function, in its order, with their defaults.
-constexpr OptionSpec kOptions[] = {
-    {"convertToSkin", OptionType::Bool, "1"},
-    {"storeOnlyTextureFileName", OptionType::Bool, "0"},
-    {"unitIsMeter", OptionType::Bool, "0"},
-    {"reportLevel", OptionType::Int, "0"},
-    {"samplingStepForDeformables", OptionType::Int, "3"},
-    {"samplingStepForKeyFrames", OptionType::Int, "3"},
-    {"characterName", OptionType::String, "Character"},
-    {"animationName", OptionType::String, "Animation"},
-    {"groupToPlace", OptionType::Bool, "0"},
-    {"saveBipedGeom", OptionType::Bool, "0"},
-    {"compressionLevel", OptionType::Int, "0"},
-    {"alignAnimOnZ", OptionType::Bool, "0"},
-    {"reduceRedondantKeys", OptionType::Bool, "1"},
-    {"shellMaterialExportBoth", OptionType::Bool, "0"},
-    {"ignore1KeyAnimation", OptionType::Bool, "0"},
-    {"exportAnimation", OptionType::Bool, "0"},
-    {"reduceKeysThreshold", OptionType::Float, "0.0"},
-    {"forceAllUVs", OptionType::Bool, "0"},
-    {"splitMesh", OptionType::Bool, "0"},
-    {"LOD", OptionType::Bool, "0"},
-    {"splinesAsDummies", OptionType::Bool, "0"},
-    {"exportAlphaMap", OptionType::Bool, "0"},
-    {"usePower2", OptionType::Bool, "0"},
-    {"force1x1Ratio", OptionType::Bool, "0"},
-    {"resizeMethod", OptionType::Int, "0"},
-    {"deactivateMeshChannels", OptionType::Bool, "0"},
-    {"hideHelpers", OptionType::Bool, "0"},
-    {"DASIAnimation", OptionType::Bool, "0"},
-    {"DASIMesh", OptionType::Bool, "0"},
-    {"DASIMaterial", OptionType::Bool, "0"},
-    {"DASITexture", OptionType::Bool, "0"},
-    {"startingCameraName", OptionType::String, "Camera01"},
-    {"SelectionAsGroup", OptionType::Bool, "0"},
-    {"ReadChannels", OptionType::Bool, "0"},
-    {"ReadChannelsFilename", OptionType::String, "MyChannels.txt"},
-    {"ReportToFile", OptionType::Bool, "0"},
-    {"ReportFilename", OptionType::String, "Report.txt"},
-    {"ExportBlendShapes", OptionType::Bool, "0"},
-    {"ExportBlendShapeAnims", OptionType::Bool, "0"},
-    {"IncludeBlendShapesInMorphController", OptionType::Bool, "1"},
-    {"reduceRedondantBlendShapesKeys", OptionType::Bool, "1"},
-    {"reduceBlendShapesKeysThreshold", OptionType::Float, "0.1"},
-    {"samplingStepForBlendShapes", OptionType::Int, "3"},
-    {"EnableInstructions", OptionType::Bool, "0"},
-    {"OnlyUsedMaterials", OptionType::Bool, "0"},
-    {"ForceSkinToMorph", OptionType::Bool, "0"},
-};
-constexpr int kFirstOption = 3;
-constexpr int kArgumentCount = kFirstOption + int(sizeof(kOptions) / sizeof(kOptions[0]));
-static_assert(kArgumentCount == 49, "the script function takes 49 arguments");
-
-bool ParseValue(OptionType type, const std::string& text, Value& value)
+// The text as a value of the kind given; false when it is not one.
+bool ParseValue(Value::Kind kind, const std::string& text, Value& value)
 {
     const char* begin = text.c_str();
     char* end = nullptr;
     errno = 0;
-    switch (type) {
-    case OptionType::Bool:
+    switch (kind) {
+    case Value::Kind::Boolean:
         for (const char* yes : {"1", "true", "yes", "on"})
             if (text == yes) {
                 value = Value::Bool(true);
@@ -103,34 +38,33 @@ bool ParseValue(OptionType type, const std::string& text, Value& value)
                 return true;
             }
         return false;
-    case OptionType::Int: {
+    case Value::Kind::Integer: {
         const long v = std::strtol(begin, &end, 10);
         if (text.empty() || *end || errno || v < -2147483647L - 1 || v > 2147483647L)
             return false;
         value = Value::Int(int(v));
         return true;
     }
-    case OptionType::Float: {
+    case Value::Kind::Float: {
         const float v = std::strtof(begin, &end);
         if (text.empty() || *end || errno || !std::isfinite(v))
             return false;
         value = Value::Float(v);
         return true;
     }
-    case OptionType::String: value = Value::String(text); return true;
+    case Value::Kind::String: value = Value::String(text); return true;
+    default: return false;
     }
-    return false;
 }
 
-const char* TypeText(OptionType type)
+const char* KindText(Value::Kind kind)
 {
-    switch (type) {
-    case OptionType::Bool: return "true or false";
-    case OptionType::Int: return "an integer";
-    case OptionType::Float: return "a finite number";
-    case OptionType::String: return "a text";
+    switch (kind) {
+    case Value::Kind::Boolean: return "true or false";
+    case Value::Kind::Integer: return "an integer";
+    case Value::Kind::Float: return "a finite number";
+    default: return "a text";
     }
-    return "";
 }
 
 const char* const kUsage =
@@ -232,44 +166,43 @@ bool ReadOptionsFile(const std::string& path, std::vector<std::pair<std::string,
 
 } // namespace
 
-std::vector<Value> DefaultExportArguments(const char* fileName, bool onlySelected, int exportAs)
+std::vector<Value> DefaultExportArguments(const std::vector<HostExportArgument>& table, const char* fileName,
+                                          bool onlySelected, int exportAs)
 {
     std::vector<Value> arguments{Value::String(fileName ? fileName : ""), Value::Bool(onlySelected),
                                  Value::Int(exportAs)};
-    for (const OptionSpec& option : kOptions) {
-        Value v;
-        ParseValue(option.type, option.fallback, v);
-        arguments.push_back(v);
-    }
+    for (size_t n = kFirstOption; n < table.size(); ++n)
+        arguments.push_back(table[n].fallback);
     return arguments;
 }
 
-bool SetExportOption(std::vector<Value>& arguments, const std::string& name, const std::string& text,
-                     std::string& error)
+bool SetExportOption(const std::vector<HostExportArgument>& table, std::vector<Value>& arguments,
+                     const std::string& name, const std::string& text, std::string& error)
 {
-    for (int i = 0; i < kArgumentCount - kFirstOption; ++i) {
-        const OptionSpec& option = kOptions[i];
-        if (name != option.name)
+    for (size_t n = 0; n < table.size(); ++n) {
+        if (name != table[n].name)
             continue;
-        Value v;
-        if (!ParseValue(option.type, text, v)) {
-            error = "option " + name + " takes " + TypeText(option.type) + ", not \"" + text + "\"";
+        if (n < kFirstOption) {
+            error = "option " + name + " is set by OUT, --selected and --as";
             return false;
         }
-        if (arguments.size() < size_t(kArgumentCount))
-            arguments.resize(size_t(kArgumentCount));
-        arguments[size_t(kFirstOption + i)] = v;
+        Value v;
+        const Value::Kind kind = table[n].fallback.GetKind();
+        if (!ParseValue(kind, text, v)) {
+            error = "option " + name + " takes " + KindText(kind) + ", not \"" + text + "\"";
+            return false;
+        }
+        if (arguments.size() < table.size())
+            arguments.resize(table.size());
+        arguments[n] = v;
         return true;
     }
-    if (name == "filename" || name == "onlySelected" || name == "exportAs")
-        error = "option " + name + " is set by OUT, --selected and --as";
-    else
-        error = "unknown option " + name;
+    error = "unknown option " + name;
     return false;
 }
 
-int RunHostCommandLine(int argc, const char* const* argv, const HostExportFunction& exportFunction, FILE* out,
-                       FILE* err)
+int RunHostCommandLine(int argc, const char* const* argv, const std::vector<HostExportArgument>& table,
+                       const HostExportFunction& exportFunction, FILE* out, FILE* err)
 {
     std::vector<std::string> positional;
     std::vector<std::pair<std::string, std::string>> options;
@@ -344,7 +277,7 @@ int RunHostCommandLine(int argc, const char* const* argv, const HostExportFuncti
         const bool level = EndsWithNoCase(target, ".qbx") || EndsWithNoCase(target, ".qfx");
         if (!level && !EndsWithNoCase(target, ".qdx"))
             return bad("the output file must end in .qdx, .qbx or .qfx: \"" + target + "\"");
-        arguments = DefaultExportArguments(target.c_str(), selected, exportAs ? exportAs : level ? 4 : 1);
+        arguments = DefaultExportArguments(table, target.c_str(), selected, exportAs ? exportAs : level ? 4 : 1);
         std::vector<std::pair<std::string, std::string>> fromFile;
         std::string error;
         if (!optionsFile.empty() && !ReadOptionsFile(optionsFile, fromFile, error))
@@ -352,12 +285,12 @@ int RunHostCommandLine(int argc, const char* const* argv, const HostExportFuncti
         options.insert(options.begin(), fromFile.begin(), fromFile.end());
         bool levelGiven = false;
         for (const auto& [name, text] : options) {
-            if (!SetExportOption(arguments, name, text, error))
+            if (!SetExportOption(table, arguments, name, text, error))
                 return bad(error);
             levelGiven = levelGiven || name == "reportLevel";
         }
         if (report && !levelGiven)
-            arguments[kFirstOption + 3] = Value::Int(3);
+            SetExportOption(table, arguments, "reportLevel", "3", error);
     }
 
     HostScene scene;

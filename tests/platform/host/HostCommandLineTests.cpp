@@ -18,6 +18,22 @@ struct Outcome
     std::string out, err;
 };
 
+// A script function of eight arguments, shaped like the exporter's.
+const std::vector<HostExportArgument>& Table()
+{
+    static const std::vector<HostExportArgument> table = {
+        {"filename", Value::String("")},
+        {"onlySelected", Value::Bool(false)},
+        {"exportAs", Value::Int(1)},
+        {"convertToSkin", Value::Bool(true)},
+        {"reportLevel", Value::Int(0)},
+        {"characterName", Value::String("Character")},
+        {"reduceKeysThreshold", Value::Float(0.0f)},
+        {"ForceSkinToMorph", Value::Bool(false)},
+    };
+    return table;
+}
+
 Outcome RunWith(std::vector<std::string> args, const HostExportFunction& exportFunction = nullptr)
 {
     args.insert(args.begin(), "qdxexport");
@@ -30,7 +46,7 @@ Outcome RunWith(std::vector<std::string> args, const HostExportFunction& exportF
     FILE* out = open_memstream(&outText, &outSize);
     FILE* err = open_memstream(&errText, &errSize);
     Outcome r;
-    r.code = RunHostCommandLine(int(argv.size()), argv.data(), exportFunction, out, err);
+    r.code = RunHostCommandLine(int(argv.size()), argv.data(), Table(), exportFunction, out, err);
     std::fclose(out);
     std::fclose(err);
     r.out = outText;
@@ -63,23 +79,15 @@ TEST(HostCommandLine, BuildsTheArgumentsAsTheScriptFunctionNumbersThem)
     EXPECT_EQ(r.code, 1) << r.err; // nothing was saved
     EXPECT_EQ(r.err, "qdxexport: " + target + " was not saved\n");
     EXPECT_TRUE(hadInterface);
-    ASSERT_EQ(seen.size(), 49u);
+    ASSERT_EQ(seen.size(), 8u);
     EXPECT_EQ(seen[0], Value::String(target));
     EXPECT_EQ(seen[1], Value::Bool(true));
     EXPECT_EQ(seen[2], Value::Int(1));
-    EXPECT_EQ(seen[3], Value::Bool(true)); // convertToSkin
-    EXPECT_EQ(seen[6], Value::Int(2));     // reportLevel
-    EXPECT_EQ(seen[7], Value::Int(3));     // samplingStepForDeformables
-    EXPECT_EQ(seen[9], Value::String("Hero"));
-    EXPECT_EQ(seen[10], Value::String("Animation"));
-    EXPECT_EQ(seen[19], Value::Float(0.25f));
-    EXPECT_EQ(seen[34], Value::String("Camera01"));
-    EXPECT_EQ(seen[37], Value::String("MyChannels.txt"));
-    EXPECT_EQ(seen[39], Value::String("Report.txt"));
-    EXPECT_EQ(seen[42], Value::Bool(true)); // IncludeBlendShapesInMorphController
-    EXPECT_EQ(seen[44], Value::Float(0.1f));
-    EXPECT_EQ(seen[45], Value::Int(3));
-    EXPECT_EQ(seen[48], Value::Bool(true));
+    EXPECT_EQ(seen[3], Value::Bool(true)); // a default
+    EXPECT_EQ(seen[4], Value::Int(2));
+    EXPECT_EQ(seen[5], Value::String("Hero"));
+    EXPECT_EQ(seen[6], Value::Float(0.25f));
+    EXPECT_EQ(seen[7], Value::Bool(true));
 }
 
 TEST(HostCommandLine, TheExportKindFollowsTheExtensionUnlessGiven)
@@ -135,7 +143,7 @@ TEST(HostCommandLine, ExitCodesTellSavedFailedAndRefused)
     // --report raises the report level unless it was set.
     int level = -1;
     const auto report = [&](const std::vector<Value>& arguments) {
-        level = arguments[6].to_int();
+        level = arguments[4].to_int();
         return ok;
     };
     RunWith({Scene(), target, "--report"}, report);
@@ -166,7 +174,7 @@ TEST(HostCommandLine, BadArgumentsAreRefusedWithOneLine)
         {{s, "a.qdx", "--opt", "reportlevel=1"}, "unknown option reportlevel"},
         {{s, "a.qdx", "--opt", "reportLevel=x"}, "option reportLevel takes an integer, not \"x\""},
         {{s, "a.qdx", "--opt", "reportLevel=99999999999"}, "option reportLevel takes an integer, not \"99999999999\""},
-        {{s, "a.qdx", "--opt", "LOD=2"}, "option LOD takes true or false, not \"2\""},
+        {{s, "a.qdx", "--opt", "ForceSkinToMorph=2"}, "option ForceSkinToMorph takes true or false, not \"2\""},
         {{s, "a.qdx", "--opt", "reduceKeysThreshold=inf"},
          "option reduceKeysThreshold takes a finite number, not \"inf\""},
         {{s, "a.qdx", "--opt", "exportAs=2"}, "option exportAs is set by OUT, --selected and --as"},
@@ -187,7 +195,7 @@ TEST(HostCommandLine, OptionsFilesAreReadAndTheCommandLineWins)
 {
     TestTempDir dir;
     const std::string options = dir.File("options.txt");
-    std::ofstream(options) << "# export settings\n  exportAnimation = true\r\nanimationName=Walk # the clip\n\n"
+    std::ofstream(options) << "# export settings\n  ForceSkinToMorph = true\r\ncharacterName=Walker # the hero\n\n"
                               "reportLevel=1\n";
     std::vector<Value> seen;
     RunWith({Scene(), "a.qdx", "--options", options, "--opt", "reportLevel=2"},
@@ -195,10 +203,10 @@ TEST(HostCommandLine, OptionsFilesAreReadAndTheCommandLineWins)
                 seen = arguments;
                 return ok;
             });
-    ASSERT_EQ(seen.size(), 49u);
-    EXPECT_EQ(seen[18], Value::Bool(true));
-    EXPECT_EQ(seen[10], Value::String("Walk"));
-    EXPECT_EQ(seen[6], Value::Int(2));
+    ASSERT_EQ(seen.size(), 8u);
+    EXPECT_EQ(seen[7], Value::Bool(true));
+    EXPECT_EQ(seen[5], Value::String("Walker"));
+    EXPECT_EQ(seen[4], Value::Int(2));
     std::ofstream(options) << "reportLevel\n";
     const Outcome r = RunWith({Scene(), "a.qdx", "--options", options});
     EXPECT_EQ(r.code, 2);
@@ -221,16 +229,24 @@ TEST(HostCommandLine, HelpAboutAndDumpNeedNoExport)
 
 TEST(HostCommandLine, DefaultArgumentsAndOptionsByName)
 {
-    std::vector<Value> a = DefaultExportArguments("x.qbx", false, 4);
-    ASSERT_EQ(a.size(), 49u);
+    std::vector<Value> a = DefaultExportArguments(Table(), "x.qbx", false, 4);
+    ASSERT_EQ(a.size(), 8u);
     EXPECT_EQ(a[0], Value::String("x.qbx"));
     EXPECT_EQ(a[2], Value::Int(4));
+    EXPECT_EQ(a[5], Value::String("Character"));
     std::string error;
-    EXPECT_TRUE(SetExportOption(a, "startingCameraName", "Cam 2", error));
-    EXPECT_EQ(a[34], Value::String("Cam 2"));
-    EXPECT_TRUE(SetExportOption(a, "resizeMethod", "-1", error));
-    EXPECT_EQ(a[27], Value::Int(-1));
-    EXPECT_FALSE(SetExportOption(a, "resizeMethod", "", error));
-    EXPECT_FALSE(SetExportOption(a, "reduceBlendShapesKeysThreshold", "0.1x", error));
-    EXPECT_EQ(error, "option reduceBlendShapesKeysThreshold takes a finite number, not \"0.1x\"");
+    EXPECT_TRUE(SetExportOption(Table(), a, "characterName", "Cam 2", error));
+    EXPECT_EQ(a[5], Value::String("Cam 2"));
+    EXPECT_TRUE(SetExportOption(Table(), a, "reportLevel", "-1", error));
+    EXPECT_EQ(a[4], Value::Int(-1));
+    EXPECT_FALSE(SetExportOption(Table(), a, "reportLevel", "", error));
+    EXPECT_FALSE(SetExportOption(Table(), a, "reduceKeysThreshold", "0.1x", error));
+    EXPECT_EQ(error, "option reduceKeysThreshold takes a finite number, not \"0.1x\"");
+    EXPECT_TRUE(SetExportOption(Table(), a, "convertToSkin", "off", error));
+    EXPECT_EQ(a[3], Value::Bool(false));
+    // Short vectors grow to the table.
+    std::vector<Value> few(3);
+    EXPECT_TRUE(SetExportOption(Table(), few, "ForceSkinToMorph", "on", error));
+    ASSERT_EQ(few.size(), 8u);
+    EXPECT_EQ(few[7], Value::Bool(true));
 }

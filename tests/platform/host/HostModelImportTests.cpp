@@ -467,7 +467,7 @@ TEST(HostModelImport, RefusalsNameTheFileAndEndWithExitCode2)
         char* errText = nullptr;
         size_t errSize = 0;
         FILE* err = open_memstream(&errText, &errSize);
-        EXPECT_EQ(RunHostCommandLine(3, argv, nullptr, stdout, err), 2);
+        EXPECT_EQ(RunHostCommandLine(3, argv, {}, nullptr, stdout, err), 2);
         std::fclose(err);
         EXPECT_EQ(std::string(errText), "qdxexport: " + path + ": " + c.message + "\n");
         std::free(errText);

@@ -209,7 +209,7 @@ TEST(HostSceneFile, EveryMalformedSceneIsRefusedWithItsOwnMessage)
         size_t outSize = 0, errSize = 0;
         FILE* out = open_memstream(&outText, &outSize);
         FILE* err = open_memstream(&errText, &errSize);
-        EXPECT_EQ(RunHostCommandLine(3, argv, nullptr, out, err), 2);
+        EXPECT_EQ(RunHostCommandLine(3, argv, {}, nullptr, out, err), 2);
         std::fclose(out);
         std::fclose(err);
         EXPECT_EQ(std::string(outText), "");
