@@ -584,6 +584,7 @@ void WriteEngineSeeds()
         WriteMeshSeeds(context);
         WriteContentSeeds(context, std::filesystem::temp_directory_path().string(), Put);
         CKCloseContext(context);
+        WriteCompositionSeed(std::filesystem::temp_directory_path().string(), Put);
     }
     CKShutdown();
 }
