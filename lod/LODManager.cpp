@@ -55,6 +55,60 @@ float AlphaOf(float x, float low, float high)
     return x < (c + d) / 2.0f ? 0.0f : 1.0f;
 }
 
+// The diffuse colours of a mesh as 32-bit words, and the words between two
+// vertices; null when it has none.
+CKDWORD* DiffuseWords(CKMesh* mesh, size_t& step)
+{
+    CKDWORD stride = 0;
+    void* colors = mesh->GetColorsPtr(&stride);
+    if (!colors || stride < sizeof(CKDWORD) || stride % sizeof(CKDWORD))
+        return nullptr;
+    step = stride / sizeof(CKDWORD);
+    return static_cast<CKDWORD*>(colors);
+}
+
+// Each vertex alpha becomes original · alpha, truncated; with keep, the
+// originals are first taken from the colours. alpha lies in (0.001, 1), so
+// every product is a byte and the conversion is exact. Vertices are 8 bytes
+// apart in every mesh: that case is written out so that it vectorises.
+template <size_t Step>
+void ScaleAlphasAt(CKDWORD* words, size_t step, CKBYTE* original, int count, float alpha, bool keep)
+{
+    const size_t s = Step ? Step : step;
+    for (int i = 0; i < count; ++i) {
+        CKDWORD c = words[(size_t) i * s];
+        CKDWORD a = keep ? c >> 24 : original[i];
+        original[i] = (CKBYTE) a;
+        words[(size_t) i * s] = (c & 0x00FFFFFFu) | ((CKDWORD) (int) ((float) a * alpha) << 24);
+    }
+}
+
+void ScaleAlphas(CKDWORD* words, size_t step, CKBYTE* original, int count, float alpha, bool keep)
+{
+    if (step == 2)
+        ScaleAlphasAt<2>(words, step, original, count, alpha, keep);
+    else
+        ScaleAlphasAt<0>(words, step, original, count, alpha, keep);
+}
+
+template <size_t Step>
+void PutAlphasBackAt(CKDWORD* words, size_t step, const CKBYTE* original, int count)
+{
+    const size_t s = Step ? Step : step;
+    for (int i = 0; i < count; ++i) {
+        CKDWORD c = words[(size_t) i * s];
+        words[(size_t) i * s] = (c & 0x00FFFFFFu) | ((CKDWORD) original[i] << 24);
+    }
+}
+
+void PutAlphasBack(CKDWORD* words, size_t step, const CKBYTE* original, int count)
+{
+    if (step == 2)
+        PutAlphasBackAt<2>(words, step, original, count);
+    else
+        PutAlphasBackAt<0>(words, step, original, count);
+}
+
 QxVector Row(const QxMatrix& m, int i)
 {
     return QxVector(m[i][0], m[i][1], m[i][2]);
@@ -92,6 +146,22 @@ CKERROR LODManager::PostClearAll()
     m_SavedMaterials.Clear();
     m_SavedVertexAlphas.Clear();
     RegisterLodAttribute();
+    return CKErr::Ok;
+}
+
+CKERROR LODManager::OnObjectsToBeDeleted(CK_ID* ids, int count)
+{
+    for (EntityState& state : m_EntityStates) {
+        if (!state.Entity || !ids)
+            continue;
+        for (int i = 0; i < count; ++i) {
+            if (ids[i] != state.Entity)
+                continue;
+            state.Hidden = FALSE;
+            RestoreEntityState(state);
+            break;
+        }
+    }
     return CKErr::Ok;
 }
 
@@ -329,6 +399,12 @@ void LODManager::ApplyLod(CK3dEntity* entity, float face, float alpha, const LOD
         if (!entity->GetCurrentMesh())
             return;
     }
+    if (current->IsPM()) {
+        // The mesh bounds the count from above.
+        current->SetVerticesRendered(std::max(0, QxTruncToInt((float) current->GetVertexCount() * face)));
+        if (m_BuildPMNormals)
+            current->SetFlags(current->GetFlags() | CKMESH_PMBUILDNORMALS);
+    }
 }
 
 void LODManager::SelectMesh(CK3dEntity* entity, float face)
@@ -493,17 +569,18 @@ void LODManager::ReleaseMaterial(CK_ID id)
 
 void LODManager::FadeColors(CKMesh* mesh, float alpha)
 {
-    CKDWORD stride = 0;
-    CKBYTE* colors = static_cast<CKBYTE*>(mesh->GetColorsPtr(&stride));
+    size_t step = 0;
+    CKDWORD* words = DiffuseWords(mesh, step);
     int count = mesh->GetVertexCount();
-    if (!colors || count <= 0)
+    if (!words || count <= 0)
         return;
     CK_ID id = mesh->GetID();
     SavedColors* saved = nullptr;
     for (SavedColors& s : m_SavedVertexAlphas)
         if (s.Mesh == id && s.Uses > 0)
             saved = &s;
-    if (!saved) {
+    bool fresh = !saved;
+    if (fresh) {
         for (SavedColors& s : m_SavedVertexAlphas)
             if (s.Uses == 0)
                 saved = &s;
@@ -511,14 +588,10 @@ void LODManager::FadeColors(CKMesh* mesh, float alpha)
             saved = &m_SavedVertexAlphas.PushBack(SavedColors());
         saved->Mesh = id;
         saved->Alphas.Resize(count);
-        for (int i = 0; i < count; ++i)
-            saved->Alphas[i] = colors[(size_t) i * stride + 3];
     }
     ++saved->Uses;
     int n = std::min(count, saved->Alphas.Size());
-    const CKBYTE* original = saved->Alphas.Begin();
-    for (int i = 0; i < n; ++i)
-        colors[(size_t) i * stride + 3] = (CKBYTE) QxTruncToInt((float) original[i] * alpha);
+    ScaleAlphas(words, step, saved->Alphas.Begin(), n, alpha, fresh);
     mesh->ColorChanged();
 }
 
@@ -531,13 +604,11 @@ void LODManager::ReleaseColors(CK_ID id)
         if (!CKIsChildClassOfObject(object, CKCID_MESH))
             return;
         CKMesh* mesh = static_cast<CKMesh*>(object);
-        CKDWORD stride = 0;
-        CKBYTE* colors = static_cast<CKBYTE*>(mesh->GetColorsPtr(&stride));
-        int n = std::min(mesh->GetVertexCount(), saved.Alphas.Size());
-        if (!colors)
+        size_t step = 0;
+        CKDWORD* words = DiffuseWords(mesh, step);
+        if (!words)
             return;
-        for (int i = 0; i < n; ++i)
-            colors[(size_t) i * stride + 3] = saved.Alphas[i];
+        PutAlphasBack(words, step, saved.Alphas.Begin(), std::min(mesh->GetVertexCount(), saved.Alphas.Size()));
         mesh->ColorChanged();
         return;
     }

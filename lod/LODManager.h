@@ -35,6 +35,9 @@ public:
     explicit LODManager(CKContext* context);
     ~LODManager() override;
 
+    // A pending fade of an entity being deleted is undone on its materials
+    // and mesh, so that no record outlives the entity.
+    CKERROR OnObjectsToBeDeleted(CK_ID* ids, int count) override;
     CKERROR PostClearAll() override;
     CKERROR OnCKInit() override;
     CKERROR OnCKPostReset() override;

@@ -73,6 +73,30 @@ int SetBlendShapeWeightByName(const CKBehaviorContext& context)
     return CKBR_OK;
 }
 
+int SetProgressiveMeshOptions(const CKBehaviorContext& context)
+{
+    CKBehavior* behavior = context.Behavior;
+    CKObject* target = behavior->GetTarget();
+    if (!CKIsChildClassOfObject(target, CKCID_MESH))
+        return CKBR_OK;
+    CKMesh* mesh = static_cast<CKMesh*>(target);
+    PassThrough(behavior);
+    CKBOOL active = TRUE;
+    CKBOOL geomorph = FALSE;
+    int steps = 0;
+    ReadInputParameter(behavior, 0, active);
+    ReadInputParameter(behavior, 1, geomorph);
+    ReadInputParameter(behavior, 2, steps);
+    // Making one that exists, or removing none, changes nothing.
+    if (active)
+        mesh->CreatePM();
+    else
+        mesh->DestroyPM();
+    mesh->EnablePMGeoMorph(geomorph);
+    mesh->SetPMGeoMorphStep(steps);
+    return CKBR_OK;
+}
+
 int GetLodAttribute(const CKBehaviorContext& context)
 {
     CKBehavior* behavior = context.Behavior;

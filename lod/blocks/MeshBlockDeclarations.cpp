@@ -423,7 +423,7 @@ CKERROR SetProgressiveMeshOptionsProto(CKBehaviorPrototype** out)
     p->DeclareInParameter("Active", CKPGUID_BOOL, "TRUE");
     p->DeclareInParameter("GeoMorph", CKPGUID_BOOL, "FALSE");
     p->DeclareInParameter("GeoMorph Steps", CKPGUID_INT, "0");
-    return Finish(p, out, nullptr, kTargetable, nullptr);
+    return Finish(p, out, &SetProgressiveMeshOptions, kTargetable, nullptr);
 }
 
 // Mesh Modifications/Blend shapes.

@@ -12,6 +12,7 @@ constexpr int CKBR_OWNERERROR = 0xA004;
 // Blend-shape and level-of-detail blocks.
 int SetBlendShapeWeightByIndex(const CKBehaviorContext& context);
 int SetBlendShapeWeightByName(const CKBehaviorContext& context);
+int SetProgressiveMeshOptions(const CKBehaviorContext& context);
 int GetLodAttribute(const CKBehaviorContext& context);
 int SetLodAttribute(const CKBehaviorContext& context);
 int LodManagerOptions(const CKBehaviorContext& context);

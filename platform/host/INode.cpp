@@ -45,11 +45,14 @@ Matrix3 INode::GetNodeTM(TimeValue t, Interval* valid) const
 {
     Interval unused;
     Interval& v = valid ? *valid : unused;
-    if (!m_Parent)
-        return Matrix3();
-    Matrix3 m = m_Parent->GetNodeTM(t, &v);
-    if (m_TMController)
-        m_TMController->GetValue(t, &m, v, CTRL_RELATIVE);
+    // From the root down, without recursion: hierarchies may be deep.
+    std::vector<const INode*> chain;
+    for (const INode* n = this; n->m_Parent; n = n->m_Parent)
+        chain.push_back(n);
+    Matrix3 m;
+    for (size_t i = chain.size(); i-- > 0;)
+        if (Control* c = chain[i]->m_TMController)
+            c->GetValue(t, &m, v, CTRL_RELATIVE);
     return m;
 }
 

@@ -25,6 +25,7 @@
 #include "render/objects/RCKSpriteText.h"
 #include "render/objects/RCKTargetCamera.h"
 #include "render/objects/RCKTargetLight.h"
+#include "render/objects/pointcloud/RCK3dPointCloud.h"
 #include "system/log/QxLogManager.h"
 
 namespace {
@@ -140,6 +141,7 @@ void CKRegisterRenderClasses()
     CKClassRegisterT<RCKKeyedAnimation, RCKAnimation>("RCKKeyedAnimation");
     CKClassRegisterT<RCKCharacter, RCK3dEntity>("RCKCharacter");
     CKClassRegisterT<RCKBodyPart, RCK3dObject>("RCKBodyPart");
+    CKClassRegisterT<RCK3dPointCloud, RCK3dEntity>("RCK3dPointCloud");
     CKBuildClassHierarchyTable();
     CKBeObjectLinks links = CKGetBeObjectLinks();
     links.GetBitmapData = &RenderBitmapDataOf;

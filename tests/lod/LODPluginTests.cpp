@@ -570,8 +570,6 @@ TEST_F(LodPluginTest, EachPrototypeDeclaresItsConnections)
 TEST_F(LodPluginTest, TheLevelOfDetailBlocksHaveTheirFunctions)
 {
     for (int i = 20; i < 30; ++i) {
-        if (i == 27)
-            continue; // Set Progressive Mesh Options waits for the progressive mesh's switches
         CKBehaviorPrototype* p = CKFindPrototypeByGuid(kDeclarations[i].guid);
         ASSERT_NE(p, nullptr);
         EXPECT_NE(p->GetFunction(), nullptr) << kDeclarations[i].name;

@@ -1,12 +1,15 @@
 #include "tests/lod/LodTestSupport.h"
 
+#include "core/context/CKRenderManager.h"
 #include "core/context/CKStartUp.h"
 #include "core/object/CKBeObject.h"
 #include "render/context/CKRenderEngine.h"
 #include "render/context/rasterizer/CKRecordingRasterizer.h"
+#include "render/mesh/CKBlendShapeData.h"
 #include "render/mesh/CKMesh.h"
 #include "render/objects/CK3dEntity.h"
 #include "tools/blockharness/BlockHarness.h"
+#include "tools/testdata/TestMeshes.h"
 
 void LodFixture::SetUp()
 {
@@ -41,6 +44,22 @@ CKMesh* LodFixture::NewMesh(const char* name, int faces, float radius)
     return mesh;
 }
 
+CKMesh* LodFixture::NewProgressiveMesh(const char* name, int side, float size)
+{
+    TestMesh grid = GridTestMesh(side);
+    CKMesh* mesh = New<CKMesh>(CKCID_MESH, name);
+    mesh->SetVertexCount(grid.VertexCount());
+    for (int i = 0; i < grid.VertexCount(); ++i)
+        mesh->SetVertexPosition(i, QxVector(grid.Positions[3 * i] * size, grid.Positions[3 * i + 1] * size,
+                                            grid.Positions[3 * i + 2] * size));
+    mesh->SetFaceCount(grid.FaceCount());
+    for (int f = 0; f < grid.FaceCount(); ++f)
+        mesh->SetFaceVertexIndex(f, (int) grid.Indices[3 * f], (int) grid.Indices[3 * f + 1],
+                                 (int) grid.Indices[3 * f + 2]);
+    EXPECT_EQ(mesh->CreatePM(), 0);
+    return mesh;
+}
+
 LODOptions* LodFixture::Attach(CK3dEntity* entity, const LODOptions& options)
 {
     if (!entity->SetAttribute(Manager()->GetLodAttribute(), 0))
@@ -49,4 +68,28 @@ LODOptions* LodFixture::Attach(CK3dEntity* entity, const LODOptions& options)
     if (stored)
         *stored = options;
     return stored;
+}
+
+CKRenderContext* LodFixture::NewRenderContext()
+{
+    QxIntRect rect{0, 0, 320, 240};
+    return m_Context->GetRenderManager()->CreateRenderContext(nullptr, 1, &rect);
+}
+
+void LodFixture::GiveBlendShapes(CKMesh* mesh, std::initializer_list<const char*> names)
+{
+    CKBlendShapeData data;
+    CKDWORD index = 0;
+    for (const char* name : names) {
+        data.Names.PushBack(XString(name));
+        CKBlendShapeTarget target;
+        CKBlendShapeDelta delta;
+        delta.Position = QxVector(0.0f, 1.0f, 0.0f);
+        target.Deltas.PushBack(delta);
+        target.WeightIndex = index++;
+        data.Targets.PushBack(target);
+    }
+    CKBlendShapeBaseVertex base;
+    data.BaseVertices.PushBack(base);
+    mesh->SetBlendShapes(data);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <initializer_list>
+
 #include <gtest/gtest.h>
 
 #include "core/context/CKContext.h"
@@ -27,8 +29,15 @@ protected:
     // A mesh of faces triangles (and vertices) whose vertices span a sphere
     // of the radius.
     CKMesh* NewMesh(const char* name, int faces, float radius = 1.0f);
+    // A side x side grid of hills (two triangles a cell) made a progressive
+    // mesh, scaled to the size.
+    CKMesh* NewProgressiveMesh(const char* name, int side, float size = 1.0f);
     // Gives the entity the "LOD Object" attribute holding the record.
     LODOptions* Attach(CK3dEntity* entity, const LODOptions& options);
+    // A render context of the recording rasterizer.
+    CKRenderContext* NewRenderContext();
+    // Gives the mesh one blend shape per name (each moving vertex 0).
+    static void GiveBlendShapes(CKMesh* mesh, std::initializer_list<const char*> names);
 
     CKContext* m_Context = nullptr;
 };

@@ -1,0 +1,628 @@
+// The level-of-detail manager: its settings through play, pause and reset,
+// the attribute callback, the mesh choice, the screen measure and the fade,
+// frame by frame through the frame driver.
+#include <cmath>
+#include <vector>
+
+#include "core/attribute/CKAttributeManager.h"
+#include "core/context/CKRenderContext.h"
+#include "core/object/CKBeObject.h"
+#include "render/animation/CKCharacter.h"
+#include "render/context/RenderCallbackList.h"
+#include "render/mesh/CKMaterial.h"
+#include "render/mesh/CKMesh.h"
+#include "render/objects/CK3dEntity.h"
+#include "render/objects/CKCamera.h"
+#include "render/objects/RCKRenderObject.h"
+#include "tests/lod/LodTestSupport.h"
+#include "tools/blockharness/BlockHarness.h"
+
+namespace {
+
+bool HasPreCallback(CK3dEntity* entity, LODManager* manager)
+{
+    RenderCallbackList* list = static_cast<RCKRenderObject*>(entity)->GetCallbacks();
+    if (!list)
+        return false;
+    for (const RenderCallbackRecord& r : list->GetPreCallbacks())
+        if (r.Function == CKRenderCallbackFrom(&LODManager::OnLodPreRender) && r.Argument == manager)
+            return true;
+    return false;
+}
+
+int PostCallbackCount(CK3dEntity* entity)
+{
+    RenderCallbackList* list = static_cast<RCKRenderObject*>(entity)->GetCallbacks();
+    return list ? list->GetPostCallbacks().Size() : 0;
+}
+
+class LodManagerTest : public LodFixture
+{
+protected:
+    void SetUp() override
+    {
+        LodFixture::SetUp();
+        m_Dev = NewRenderContext();
+        ASSERT_NE(m_Dev, nullptr);
+        m_Camera = New<CKCamera>(CKCID_CAMERA, "Camera");
+        m_Camera->SetFov(0.8f);
+        m_Dev->AttachViewpointToCamera(m_Camera);
+    }
+    // An entity with meshes of those face counts (the first current).
+    CK3dEntity* NewEntity(std::initializer_list<int> faces, CK_CLASSID cid = CKCID_3DOBJECT)
+    {
+        CK3dEntity* e = New<CK3dEntity>(cid, "Entity");
+        for (int f : faces)
+            e->AddMesh(NewMesh("Mesh", f));
+        e->SetCurrentMesh(e->GetMesh(0), FALSE);
+        return e;
+    }
+
+    CKRenderContext* m_Dev = nullptr;
+    CKCamera* m_Camera = nullptr;
+};
+
+TEST_F(LodManagerTest, TheCameraFactorComesFromTheFieldOfView)
+{
+    float t = std::tan(0.8f * 0.5f);
+    float twice = 2.0f * t;
+    EXPECT_EQ(LODManager::ComputeCameraFactor(m_Dev), 1.0f / (twice * twice));
+    EXPECT_EQ(LODManager::ComputeCameraFactor(nullptr), 1.0f);
+    m_Dev->DetachViewpointFromCamera();
+    EXPECT_EQ(LODManager::ComputeCameraFactor(m_Dev), 1.0f);
+}
+
+TEST_F(LodManagerTest, TheCameraFactorIsTakenAtPlayAndBeforeEachFrame)
+{
+    LODManager* manager = Manager();
+    EXPECT_EQ(manager->GetCameraFactor(), 1.0f);
+    // Play reads the main render context (the first one made).
+    ASSERT_EQ(m_Context->GetMainRenderContext(), m_Dev);
+    m_Context->ExecuteManagersOnCKPlay();
+    float factor = LODManager::ComputeCameraFactor(m_Dev);
+    EXPECT_EQ(manager->GetCameraFactor(), factor);
+    // Before a frame, only while active and with entities to work on.
+    m_Camera->SetFov(1.2f);
+    m_Context->ExecuteManagersOnPreRender(m_Dev);
+    EXPECT_EQ(manager->GetCameraFactor(), factor);
+    Attach(NewEntity({10}), LODOptions());
+    m_Context->ExecuteManagersOnPreRender(m_Dev);
+    EXPECT_EQ(manager->GetCameraFactor(), LODManager::ComputeCameraFactor(m_Dev));
+    manager->SetActive(FALSE);
+    m_Camera->SetFov(0.3f);
+    m_Context->ExecuteManagersOnPreRender(m_Dev);
+    EXPECT_NE(manager->GetCameraFactor(), LODManager::ComputeCameraFactor(m_Dev));
+}
+
+TEST_F(LodManagerTest, OutOfPlayTheAttributeLearnsWhatTheEntityOffers)
+{
+    CK3dEntity* several = NewEntity({10, 5});
+    several->SetAttribute(Manager()->GetLodAttribute());
+    EXPECT_EQ(Manager()->GetLodOptions(several)->Flags, (CKDWORD) LOD_MULTIPLEMESHES);
+
+    CK3dEntity* character = NewEntity({}, CKCID_CHARACTER);
+    character->SetAttribute(Manager()->GetLodAttribute());
+    EXPECT_EQ(Manager()->GetLodOptions(character)->Flags, (CKDWORD) LOD_CHARACTER);
+
+    CK3dEntity* single = NewEntity({10});
+    single->SetAttribute(Manager()->GetLodAttribute());
+    EXPECT_EQ(Manager()->GetLodOptions(single)->Flags, 0u);
+    EXPECT_FALSE(HasPreCallback(single, Manager()));
+}
+
+TEST_F(LodManagerTest, PlayInstallsTheCallbacksAndResetsTheSettings)
+{
+    LODManager* manager = Manager();
+    CK3dEntity* a = NewEntity({100, 10});
+    CK3dEntity* b = NewEntity({100});
+    Attach(a, LODOptions());
+    Attach(b, LODOptions());
+    manager->m_GlobalLodFactor = 3.0f;
+    manager->m_BuildPMNormals = TRUE;
+    m_Context->ExecuteManagersOnCKPlay();
+    EXPECT_TRUE(manager->IsActive());
+    EXPECT_EQ(manager->m_GlobalLodFactor, 1.0f);
+    EXPECT_FALSE(manager->m_BuildPMNormals);
+    EXPECT_TRUE(HasPreCallback(a, manager));
+    EXPECT_TRUE(HasPreCallback(b, manager));
+    // A second play installs nothing twice.
+    m_Context->ExecuteManagersOnCKPlay();
+    EXPECT_EQ(static_cast<RCKRenderObject*>(a)->GetCallbacks()->GetPreCallbacks().Size(), 1);
+}
+
+TEST_F(LodManagerTest, PauseRestoresFullDetailAndKeepsTheManagerActive)
+{
+    LODManager* manager = Manager();
+    CK3dEntity* e = NewEntity({1000, 500, 100});
+    LODOptions options;
+    options.Flags = LOD_MULTIPLEMESHES;
+    Attach(e, options);
+    m_Context->ExecuteManagersOnCKPlay();
+    e->SetCurrentMesh(e->GetMesh(2), FALSE);
+    m_Context->ExecuteManagersOnCKPause();
+    EXPECT_TRUE(manager->IsActive());
+    EXPECT_FALSE(HasPreCallback(e, manager));
+    EXPECT_EQ(e->GetCurrentMesh(), e->GetMesh(0));
+    m_Context->ExecuteManagersOnCKPlay();
+    EXPECT_TRUE(HasPreCallback(e, manager));
+    // Reset switches the manager off, and off means full detail too.
+    e->SetCurrentMesh(e->GetMesh(1), FALSE);
+    m_Context->ExecuteManagersOnCKPostReset();
+    EXPECT_FALSE(manager->IsActive());
+    EXPECT_FALSE(HasPreCallback(e, manager));
+    EXPECT_EQ(e->GetCurrentMesh(), e->GetMesh(0));
+}
+
+TEST_F(LodManagerTest, RemovingTheAttributeRestoresFullDetail)
+{
+    CK3dEntity* e = NewEntity({1000, 500, 100});
+    LODOptions options;
+    options.Flags = LOD_MULTIPLEMESHES;
+    Attach(e, options);
+    m_Context->ExecuteManagersOnCKPlay();
+    ASSERT_TRUE(HasPreCallback(e, Manager()));
+    e->RemoveAttribute(Manager()->GetLodAttribute());
+    EXPECT_FALSE(HasPreCallback(e, Manager()));
+}
+
+TEST_F(LodManagerTest, ClearingAllRegistersTheAttributeAgain)
+{
+    CKAttributeManager* am = m_Context->GetAttributeManager();
+    Attach(NewEntity({10}), LODOptions());
+    m_Context->ExecuteManagersOnCKPlay();
+    ASSERT_EQ(m_Context->ClearAll(), 0);
+    int type = am->GetAttributeTypeByName("LOD Object");
+    ASSERT_GE(type, 0);
+    EXPECT_EQ(type, Manager()->GetLodAttribute());
+    EXPECT_STREQ(am->GetCategoryName(am->GetAttributeCategoryIndex(type)), "LOD (Level Of Detail)");
+    // Starting again works on the new objects.
+    CK3dEntity* e = NewEntity({10});
+    ASSERT_NE(Attach(e, LODOptions()), nullptr);
+    m_Context->ExecuteManagersOnCKPlay();
+    EXPECT_TRUE(HasPreCallback(e, Manager()));
+}
+
+// The documented choice among meshes: the target face count moved away
+// from the current mesh's count by 10 %, then the mesh that exceeds it by
+// the least.
+CKMesh* ReferenceChoice(CK3dEntity* e, float face)
+{
+    int most = 0;
+    for (int i = 0; i < e->GetMeshCount(); ++i)
+        most = std::max(most, e->GetMesh(i)->GetFaceCount());
+    double product = (double) ((float) most * face);
+    int target = product <= 0.0 || product != product ? 0 : (product >= most ? most : (int) product);
+    int current = e->GetCurrentMesh() ? e->GetCurrentMesh()->GetFaceCount() : 0;
+    target = (int) (target * (current > target ? 1.1000000014901161 : 0.8999999985098839));
+    CKMesh* chosen = e->GetCurrentMesh();
+    int best = most;
+    for (int i = 0; i < e->GetMeshCount(); ++i) {
+        int over = e->GetMesh(i)->GetFaceCount() - target;
+        if (over >= 0 && over < best) {
+            best = over;
+            chosen = e->GetMesh(i);
+        }
+    }
+    return chosen;
+}
+
+TEST_F(LodManagerTest, TheWorkedMeshChoices)
+{
+    CK3dEntity* e = NewEntity({1000, 500, 100});
+    LODOptions options;
+    options.Flags = LOD_MULTIPLEMESHES;
+    CKMesh* m1000 = e->GetMesh(0);
+    CKMesh* m500 = e->GetMesh(1);
+    CKMesh* m100 = e->GetMesh(2);
+    // From 1000 faces the target 500 rises to 550: the 500 mesh lies below.
+    e->SetCurrentMesh(m1000, FALSE);
+    Manager()->ApplyLod(e, 0.5f, 1.0f, options);
+    EXPECT_EQ(e->GetCurrentMesh(), m1000);
+    // From 100 faces it falls to 449: the 500 mesh.
+    e->SetCurrentMesh(m100, FALSE);
+    Manager()->ApplyLod(e, 0.5f, 1.0f, options);
+    EXPECT_EQ(e->GetCurrentMesh(), m500);
+    // Above every mesh the current one stays.
+    e->SetCurrentMesh(m1000, FALSE);
+    Manager()->ApplyLod(e, 0.95f, 1.0f, options);
+    EXPECT_EQ(e->GetCurrentMesh(), m1000);
+    // Without the flag, or with one mesh, nothing is chosen.
+    e->SetCurrentMesh(m100, FALSE);
+    options.Flags = 0;
+    Manager()->ApplyLod(e, 1.0f, 1.0f, options);
+    EXPECT_EQ(e->GetCurrentMesh(), m100);
+    // Ratios out of range and not numbers are clamped.
+    options.Flags = LOD_MULTIPLEMESHES;
+    for (float face : {-3.0f, 0.0f, 7.5f, NAN, INFINITY, -INFINITY, 0.1f, 0.2f, 0.45f, 0.55f, 0.9f, 1.0f}) {
+        for (CKMesh* start : {m1000, m500, m100}) {
+            e->SetCurrentMesh(start, FALSE);
+            CKMesh* expected = ReferenceChoice(e, face);
+            Manager()->ApplyLod(e, face, 1.0f, options);
+            EXPECT_EQ(e->GetCurrentMesh(), expected) << face << " from " << start->GetFaceCount();
+        }
+    }
+}
+
+TEST_F(LodManagerTest, EqualCountsPickTheFirstMesh)
+{
+    CK3dEntity* e = NewEntity({80, 200, 80, 200});
+    LODOptions options;
+    options.Flags = LOD_MULTIPLEMESHES;
+    e->SetCurrentMesh(e->GetMesh(3), FALSE);
+    Manager()->ApplyLod(e, 0.3f, 1.0f, options);
+    EXPECT_EQ(e->GetCurrentMesh(), e->GetMesh(0));
+    Manager()->ApplyLod(e, 1.0f, 1.0f, options);
+    EXPECT_EQ(e->GetCurrentMesh(), e->GetMesh(1));
+}
+
+TEST_F(LodManagerTest, AProgressiveMeshDrawsItsShareOfVertices)
+{
+    CKMesh* mesh = NewProgressiveMesh("pm", 11);
+    ASSERT_TRUE(mesh->IsPM());
+    const int count = mesh->GetVertexCount();
+    ASSERT_EQ(count, 121);
+    CK3dEntity* e = New<CK3dEntity>(CKCID_3DOBJECT, "e");
+    e->SetCurrentMesh(mesh, TRUE);
+    const struct
+    {
+        float face;
+        int drawn;
+    } cases[] = {{1.0f, 121}, {0.5f, 60},  {0.25f, 30}, {0.999f, 120},  {0.0f, 0},
+                 {-0.5f, 0},  {3.0f, 121}, {NAN, 0},    {INFINITY, 121}};
+    // With no flag set the progressive mesh still follows the ratio.
+    for (const auto& c : cases) {
+        Manager()->ApplyLod(e, c.face, 1.0f, LODOptions());
+        EXPECT_EQ(mesh->GetVerticesRendered(), c.drawn) << c.face;
+    }
+    EXPECT_FALSE(mesh->GetFlags() & CKMESH_PMBUILDNORMALS);
+    Manager()->m_BuildPMNormals = TRUE;
+    Manager()->ApplyLod(e, 0.5f, 1.0f, LODOptions());
+    EXPECT_TRUE(mesh->GetFlags() & CKMESH_PMBUILDNORMALS);
+    // A hidden entity leaves its mesh as it was.
+    LODOptions fading;
+    fading.Flags = LOD_ALPHA;
+    Manager()->ApplyLod(e, 0.25f, 0.0f, fading);
+    EXPECT_EQ(mesh->GetVerticesRendered(), 60);
+    LODManager::OnLodPostRender(m_Dev, e, Manager());
+    EXPECT_EQ(e->GetCurrentMesh(), mesh);
+}
+
+TEST_F(LodManagerTest, ACharacterReceivesTheFaceRatio)
+{
+    CK3dEntity* character = NewEntity({}, CKCID_CHARACTER);
+    LODOptions options;
+    options.Flags = LOD_CHARACTER;
+    Manager()->ApplyLod(character, 0.375f, 1.0f, options);
+    EXPECT_EQ(static_cast<CKCharacter*>(character)->GetAnimationParameter(), 0.375f);
+    options.Flags = 0;
+    Manager()->ApplyLod(character, 0.5f, 1.0f, options);
+    EXPECT_EQ(static_cast<CKCharacter*>(character)->GetAnimationParameter(), 0.375f);
+}
+
+// The documented screen measure and the face ratio and alpha it gives.
+struct Levels
+{
+    bool measured = false;
+    float face = 0.0f;
+    float alpha = 1.0f;
+};
+
+Levels ReferenceLevels(CK3dEntity* e, CKCamera* camera, float cameraFactor, const LODOptions& o)
+{
+    Levels out;
+    const QxMatrix& w = e->GetWorldMatrix();
+    float s;
+    if (CKMesh* mesh = e->GetMesh(0)) {
+        float r2 = (2.0f * mesh->GetRadius()) * (2.0f * mesh->GetRadius());
+        s = -1.0f;
+        for (int i = 0; i < 3; ++i) {
+            float x = 2.0f * w[i][0], y = 2.0f * w[i][1], z = 2.0f * w[i][2];
+            float l = r2 * (x * x + y * y + z * z);
+            if (l > s)
+                s = l;
+        }
+    } else if (e->GetClassID() == CKCID_CHARACTER) {
+        const QxBbox& box = e->GetBoundingBox(FALSE);
+        QxVector d = box.Max - box.Min;
+        s = d.x * d.x + d.y * d.y + d.z * d.z;
+    } else {
+        return out;
+    }
+    if (!camera)
+        return out;
+    out.measured = true;
+    const QxMatrix& c = camera->GetWorldMatrix();
+    float dx = w[3][0] - c[3][0], dy = w[3][1] - c[3][1], dz = w[3][2] - c[3][2];
+    float depth = dx * c[2][0] + dy * c[2][1] + dz * c[2][2];
+    float x = s / (depth * depth) * cameraFactor;
+    if (depth == 0.0f || !std::isfinite(x)) {
+        out.face = o.FaceMag;
+        return out;
+    }
+    float a = o.ScreenMin * o.ScreenMin, b = o.ScreenMag * o.ScreenMag;
+    if (b > a) {
+        float t = std::min(std::max(x, a), b);
+        out.face = o.FaceMin + (t - a) / (b - a) * (o.FaceMag - o.FaceMin);
+    } else {
+        out.face = x < (a + b) / 2.0f ? o.FaceMin : o.FaceMag;
+    }
+    if (o.Flags & LOD_ALPHA) {
+        float c2 = o.ScreenAlphaMin * o.ScreenAlphaMin, d2 = o.ScreenAlphaMag * o.ScreenAlphaMag;
+        if (d2 > c2)
+            out.alpha = (std::min(std::max(x, c2), d2) - c2) / (d2 - c2);
+        else
+            out.alpha = x < (c2 + d2) / 2.0f ? 0.0f : 1.0f;
+    }
+    return out;
+}
+
+TEST_F(LodManagerTest, AnEntityAtTheCameraDepthIsShownInFull)
+{
+    CK3dEntity* e = NewEntity({1000, 500, 100});
+    LODOptions* o = Attach(e, LODOptions());
+    o->Flags = LOD_MULTIPLEMESHES | LOD_CHARACTER;
+    e->SetCurrentMesh(e->GetMesh(2), FALSE);
+    m_Context->ExecuteManagersOnCKPlay();
+    // Beside the camera, in its plane.
+    m_Camera->SetPosition3f(0.0f, 0.0f, 0.0f);
+    e->SetPosition3f(5.0f, 0.0f, 0.0f);
+    RunFrame(m_Dev, {e});
+    EXPECT_EQ(e->GetCurrentMesh(), e->GetMesh(0));
+}
+
+TEST_F(LodManagerTest, EntitiesWithoutMeshOrCameraAreLeftAlone)
+{
+    CK3dEntity* bare = New<CK3dEntity>(CKCID_3DOBJECT, "bare");
+    LODOptions options;
+    options.Flags = LOD_ALPHA | LOD_MULTIPLEMESHES;
+    Attach(bare, options);
+    CK3dEntity* e = NewEntity({1000, 10});
+    Attach(e, options);
+    m_Context->ExecuteManagersOnCKPlay();
+    m_Dev->DetachViewpointFromCamera();
+    e->SetPosition3f(0.0f, 0.0f, 1e6f);
+    RunFrame(m_Dev, {bare, e});
+    EXPECT_EQ(e->GetCurrentMesh(), e->GetMesh(0));
+    EXPECT_EQ(PostCallbackCount(bare), 0);
+    EXPECT_EQ(PostCallbackCount(e), 0);
+}
+
+// A pre-lit mesh of two materials whose vertex colours carry distinct alphas.
+struct FadeScene
+{
+    CKMesh* mesh;
+    CKMaterial* materials[2];
+};
+
+class LodFadeTest : public LodManagerTest
+{
+protected:
+    FadeScene MakeScene(const char* name, int vertices = 9)
+    {
+        FadeScene s;
+        s.mesh = NewMesh(name, vertices);
+        s.mesh->SetLitMode(0);
+        for (int i = 0; i < 2; ++i) {
+            s.materials[i] = New<CKMaterial>(CKCID_MATERIAL, name);
+            s.materials[i]->SetDiffuse(QxColor(1.0f, 0.5f, 0.25f, 0.8f - 0.3f * (float) i));
+            s.materials[i]->SetSourceBlend(2);
+            s.materials[i]->SetDestBlend(1);
+            s.materials[i]->EnableAlphaBlend(FALSE);
+        }
+        for (int f = 0; f < vertices; ++f)
+            s.mesh->SetFaceMaterial(f, s.materials[f % 2]);
+        for (int v = 0; v < vertices; ++v)
+            s.mesh->SetVertexColor(v, ((CKDWORD) (255 - 29 * v) << 24) | 0x00336699u);
+        return s;
+    }
+    struct State
+    {
+        std::vector<float> alphas;
+        std::vector<int> blends;
+        std::vector<CKDWORD> colors;
+        bool operator==(const State&) const = default;
+    };
+    static State Snapshot(const FadeScene& s)
+    {
+        State st;
+        for (CKMaterial* m : s.materials) {
+            st.alphas.push_back(m->GetDiffuse().a);
+            st.blends.push_back(m->GetSourceBlend());
+            st.blends.push_back(m->GetDestBlend());
+            st.blends.push_back(m->AlphaBlendEnabled());
+        }
+        for (int v = 0; v < s.mesh->GetVertexCount(); ++v)
+            st.colors.push_back(s.mesh->GetVertexColor(v));
+        return st;
+    }
+    CK3dEntity* EntityShowing(const FadeScene& s)
+    {
+        CK3dEntity* e = New<CK3dEntity>(CKCID_3DOBJECT, "Faded");
+        e->SetCurrentMesh(s.mesh, TRUE);
+        return e;
+    }
+    static LODOptions Fading()
+    {
+        LODOptions o;
+        o.Flags = LOD_ALPHA;
+        return o;
+    }
+    // The faded state: each material's blend 5 and 6, blending on, alpha
+    // times a; each vertex alpha times a, truncated.
+    static void ExpectFaded(const FadeScene& s, const State& before, float a)
+    {
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_EQ(s.materials[i]->GetDiffuse().a, before.alphas[i] * a);
+            EXPECT_EQ(s.materials[i]->GetSourceBlend(), 5);
+            EXPECT_EQ(s.materials[i]->GetDestBlend(), 6);
+            EXPECT_TRUE(s.materials[i]->AlphaBlendEnabled());
+        }
+        for (int v = 0; v < s.mesh->GetVertexCount(); ++v) {
+            CKDWORD c = before.colors[v];
+            CKDWORD alpha = (CKDWORD) (int) ((float) (c >> 24) * a);
+            EXPECT_EQ(s.mesh->GetVertexColor(v), (alpha << 24) | (c & 0xFFFFFF)) << v;
+        }
+    }
+};
+
+TEST_F(LodFadeTest, AFadeLastsOneDrawing)
+{
+    FadeScene s = MakeScene("m");
+    CK3dEntity* e = EntityShowing(s);
+    const State before = Snapshot(s);
+    Manager()->ApplyLod(e, 1.0f, 0.5f, Fading());
+    ExpectFaded(s, before, 0.5f);
+    ASSERT_EQ(PostCallbackCount(e), 1);
+    LODManager::OnLodPostRender(m_Dev, e, Manager());
+    EXPECT_EQ(Snapshot(s), before);
+    // Without the flag, or opaque, nothing fades.
+    Manager()->ApplyLod(e, 1.0f, 0.5f, LODOptions());
+    Manager()->ApplyLod(e, 1.0f, 1.0f, Fading());
+    Manager()->ApplyLod(e, 1.0f, NAN, Fading());
+    EXPECT_EQ(Snapshot(s), before);
+}
+
+TEST_F(LodFadeTest, ALitMeshKeepsItsVertexColours)
+{
+    FadeScene s = MakeScene("m");
+    s.mesh->SetLitMode(1);
+    CK3dEntity* e = EntityShowing(s);
+    const State before = Snapshot(s);
+    Manager()->ApplyLod(e, 1.0f, 0.25f, Fading());
+    EXPECT_EQ(s.materials[0]->GetDiffuse().a, before.alphas[0] * 0.25f);
+    for (int v = 0; v < s.mesh->GetVertexCount(); ++v)
+        EXPECT_EQ(s.mesh->GetVertexColor(v), before.colors[v]);
+    LODManager::OnLodPostRender(m_Dev, e, Manager());
+    EXPECT_EQ(Snapshot(s), before);
+}
+
+TEST_F(LodFadeTest, AnAlmostTransparentEntityIsHiddenForOneDrawing)
+{
+    FadeScene s = MakeScene("m");
+    GiveBlendShapes(s.mesh, {"Smile", "Blink"});
+    CK3dEntity* e = EntityShowing(s);
+    e->SetBlendShapeWeight(0, 0.25f);
+    e->SetBlendShapeWeight(1, 0.75f);
+    const State before = Snapshot(s);
+    Manager()->ApplyLod(e, 1.0f, 0.001f, Fading());
+    EXPECT_EQ(e->GetCurrentMesh(), nullptr);
+    EXPECT_EQ(Snapshot(s), before) << "a hidden entity fades nothing";
+    LODManager::OnLodPostRender(m_Dev, e, Manager());
+    EXPECT_EQ(e->GetCurrentMesh(), s.mesh);
+    EXPECT_EQ(e->GetBlendShapeWeight(0), 0.25f);
+    EXPECT_EQ(e->GetBlendShapeWeight(1), 0.75f);
+    // A mesh given meanwhile stays.
+    Manager()->ApplyLod(e, 1.0f, -1.0f, Fading());
+    CKMesh* other = NewMesh("other", 3);
+    e->SetCurrentMesh(other, FALSE);
+    LODManager::OnLodPostRender(m_Dev, e, Manager());
+    EXPECT_EQ(e->GetCurrentMesh(), other);
+}
+
+TEST_F(LodFadeTest, ADrawingWithoutItsPostRenderIsUndoneByTheNext)
+{
+    FadeScene s = MakeScene("m");
+    CK3dEntity* e = EntityShowing(s);
+    const State before = Snapshot(s);
+    Manager()->ApplyLod(e, 1.0f, 0.5f, Fading());
+    Manager()->ApplyLod(e, 1.0f, 0.25f, Fading());
+    ExpectFaded(s, before, 0.25f);
+    LODManager::OnLodPostRender(m_Dev, e, Manager());
+    EXPECT_EQ(Snapshot(s), before);
+    // Pausing undoes a pending fade too.
+    Attach(e, Fading());
+    Manager()->ApplyLod(e, 1.0f, 0.5f, Fading());
+    m_Context->ExecuteManagersOnCKPause();
+    EXPECT_EQ(Snapshot(s), before);
+    // A post-render without a pre-render changes nothing.
+    LODManager::OnLodPostRender(m_Dev, e, Manager());
+    EXPECT_EQ(Snapshot(s), before);
+}
+
+TEST_F(LodFadeTest, ObjectsDeletedBeforeThePostRenderAreSkipped)
+{
+    FadeScene s = MakeScene("m");
+    CK3dEntity* e = EntityShowing(s);
+    State before = Snapshot(s);
+    Manager()->ApplyLod(e, 1.0f, 0.5f, Fading());
+    m_Context->DestroyObject(s.materials[0]);
+    LODManager::OnLodPostRender(m_Dev, e, Manager());
+    EXPECT_EQ(s.materials[1]->GetDiffuse().a, before.alphas[1]);
+    for (int v = 0; v < s.mesh->GetVertexCount(); ++v)
+        EXPECT_EQ(s.mesh->GetVertexColor(v), before.colors[v]);
+    Manager()->ApplyLod(e, 1.0f, 0.5f, Fading());
+    m_Context->DestroyObject(s.mesh);
+    LODManager::OnLodPostRender(m_Dev, e, Manager());
+    EXPECT_EQ(s.materials[1]->GetDiffuse().a, before.alphas[1]);
+}
+
+TEST_F(LodFadeTest, AnEntityDeletedBeforeItsPostRenderGivesItsFadeBack)
+{
+    FadeScene s = MakeScene("m");
+    CK3dEntity* e = EntityShowing(s);
+    const State before = Snapshot(s);
+    Manager()->ApplyLod(e, 1.0f, 0.5f, Fading());
+    ASSERT_NE(Snapshot(s), before);
+    m_Context->DestroyObject(e);
+    EXPECT_EQ(Snapshot(s), before);
+    // A new entity, whatever its id, starts clean.
+    CK3dEntity* next = EntityShowing(s);
+    Manager()->ApplyLod(next, 1.0f, 0.25f, Fading());
+    ExpectFaded(s, before, 0.25f);
+    LODManager::OnLodPostRender(m_Dev, next, Manager());
+    EXPECT_EQ(Snapshot(s), before);
+}
+
+// Two entities fading one shared mesh and its materials by different
+// amounts, their drawings in every order: each is drawn with its own fade
+// and the frame ends as it began.
+TEST_F(LodFadeTest, SharedMaterialsAndMeshesEndTheFrameAsTheyBegan)
+{
+    FadeScene s = MakeScene("shared");
+    FadeScene own = MakeScene("own");
+    CK3dEntity* near = EntityShowing(s);
+    CK3dEntity* far = EntityShowing(s);
+    CK3dEntity* third = EntityShowing(own);
+    LODOptions options = Fading();
+    options.ScreenAlphaMin = 0.0f;
+    options.ScreenAlphaMag = 10.0f;
+    for (CK3dEntity* e : {near, far, third})
+        Attach(e, options);
+    m_Context->ExecuteManagersOnCKPlay();
+    m_Camera->SetPosition3f(0.0f, 0.0f, 0.0f);
+    near->SetPosition3f(0.0f, 0.0f, 2.0f);
+    far->SetPosition3f(0.0f, 0.0f, 3.0f);
+    third->SetPosition3f(1.0f, 0.0f, 4.0f);
+    const State before = Snapshot(s);
+    const State ownBefore = Snapshot(own);
+    struct Seen
+    {
+        FadeScene* scene;
+        std::vector<float> alphas;
+    } seen{&s, {}};
+    auto draw = [](CK3dEntity* e, void* argument) {
+        auto* seen = static_cast<Seen*>(argument);
+        if (e->GetCurrentMesh() == seen->scene->mesh)
+            seen->alphas.push_back(seen->scene->materials[0]->GetDiffuse().a);
+    };
+    for (FrameOrder order : {FrameOrder::OneByOne, FrameOrder::Interleaved, FrameOrder::Nested}) {
+        seen.alphas.clear();
+        RunFrame(m_Dev, {near, third, far}, order, draw, &seen);
+        EXPECT_EQ(Snapshot(s), before) << (int) order;
+        EXPECT_EQ(Snapshot(own), ownBefore) << (int) order;
+        EXPECT_EQ(PostCallbackCount(near), 0) << "temporary callbacks dropped";
+        ASSERT_EQ(seen.alphas.size(), 2u);
+        if (order == FrameOrder::OneByOne) {
+            float factor = LODManager::ComputeCameraFactor(m_Dev);
+            for (int i = 0; i < 2; ++i) {
+                CK3dEntity* e = i == 0 ? near : far;
+                Levels l = ReferenceLevels(e, m_Camera, factor, options);
+                ASSERT_LT(l.alpha, 1.0f);
+                EXPECT_EQ(seen.alphas[i], before.alphas[0] * l.alpha) << i;
+            }
+            EXPECT_NE(seen.alphas[0], seen.alphas[1]);
+        }
+    }
+}
+
+} // namespace
