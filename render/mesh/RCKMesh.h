@@ -256,6 +256,12 @@ public:
     {
         return IsChannel(index) && (m_Channels[index].Flags & CKCHANNEL_ACTIVE);
     }
+    void ActivateAllChannels(CKBOOL active = TRUE) override;
+    void LitChannel(int index, CKBOOL lit = TRUE) override;
+    CKBOOL IsChannelLit(int index) override
+    {
+        return IsChannel(index) && !(m_Channels[index].Flags & CKCHANNEL_NOTLIT);
+    }
     CKDWORD GetChannelFlags(int index) override { return IsChannel(index) ? m_Channels[index].Flags : 0; }
     void SetChannelFlags(int index, CKDWORD flags) override;
     CKMaterial* GetChannelMaterial(int index) override
@@ -403,7 +409,8 @@ public:
     int GetBlendWeightCount() const { return m_BlendWeightCount; }
     void SetBlendWeightCount(int count) { m_BlendWeightCount = count < 0 ? 0 : count > 4 ? 4 : count; }
 
-private:
+protected:
+    // (The patch mesh, which rebuilds its render mesh, works on these.)
     void UpdateBoundingVolumes();
     // The tangent and binormal of a corner of the face whose indices start
     // at first, unless its vertex has them already.
