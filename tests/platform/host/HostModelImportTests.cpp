@@ -20,6 +20,7 @@
 #include "platform/host/HostModelImport.h"
 #include "platform/host/HostScene.h"
 #include "platform/host/INode.h"
+#include "tests/platform/host/HostTestMath.h"
 #include "tests/support/TestPaths.h"
 
 namespace {
@@ -237,13 +238,6 @@ std::vector<Matrix3> DumpedWorlds(const std::string& dump)
                          Point3(v[9], v[10], v[11]));
     }
     return out;
-}
-
-void ExpectNear(const Matrix3& a, const Matrix3& b, float tolerance)
-{
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 3; ++j)
-            EXPECT_NEAR(a[i][j], b[i][j], tolerance) << "row " << i << " column " << j;
 }
 
 // Checks every node's world matrix at time t against the file's numbers;

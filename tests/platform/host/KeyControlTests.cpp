@@ -8,23 +8,11 @@
 #include "platform/host/INode.h"
 #include "platform/host/KeyControl.h"
 #include "platform/host/LookAtControl.h"
+#include "tests/platform/host/HostTestMath.h"
 
 namespace {
 
 constexpr float kPi = 3.14159265f;
-
-void ExpectNear(const Point3& a, const Point3& b, float tolerance = 1e-4f)
-{
-    EXPECT_NEAR(a.x, b.x, tolerance);
-    EXPECT_NEAR(a.y, b.y, tolerance);
-    EXPECT_NEAR(a.z, b.z, tolerance);
-}
-
-void ExpectNear(const Matrix3& a, const Matrix3& b, float tolerance = 1e-4f)
-{
-    for (int i = 0; i < 4; ++i)
-        ExpectNear(a[i], b[i], tolerance);
-}
 
 // A turn about z by the angle in the host's sense, as rows (x goes to
 // (cos, -sin)), placed at the point given.
