@@ -1,6 +1,5 @@
 #pragma once
 
-
 #include "includes/CKTypes.h"
 #include "includes/XArray.h"
 #include "includes/XString.h"
