@@ -15,6 +15,7 @@
 #include "render/mesh/CKMesh.h"
 #include "render/objects/CK3dEntity.h"
 #include "render/objects/CKCamera.h"
+#include "tests/lod/LodReference.h"
 #include "tests/lod/LodTestSupport.h"
 #include "tools/blockharness/BlockHarness.h"
 
@@ -23,75 +24,6 @@ namespace {
 float Random(float low, float high)
 {
     return low + (high - low) * (float) CKRand() / 32767.0f;
-}
-
-// The documented measure: the squared diameter of the first mesh along the
-// longest scaled axis (or a character's box diagonal) over the squared depth,
-// times the camera factor; then the face ratio and alpha of the options.
-struct Levels
-{
-    float face = 0.0f;
-    float alpha = 1.0f;
-};
-
-Levels Reference(CK3dEntity* e, CKCamera* camera, float cameraFactor, const LODOptions& o)
-{
-    const QxMatrix& w = e->GetWorldMatrix();
-    float s = 0.0f;
-    if (CKMesh* mesh = e->GetMesh(0)) {
-        float d = 2.0f * mesh->GetRadius();
-        for (int i = 0; i < 3; ++i) {
-            float x = 2.0f * w[i][0], y = 2.0f * w[i][1], z = 2.0f * w[i][2];
-            s = std::max(s, d * d * (x * x + y * y + z * z));
-        }
-    } else {
-        const QxBbox& box = e->GetBoundingBox(FALSE);
-        QxVector d = box.Max - box.Min;
-        s = d.x * d.x + d.y * d.y + d.z * d.z;
-    }
-    const QxMatrix& c = camera->GetWorldMatrix();
-    float depth = (w[3][0] - c[3][0]) * c[2][0] + (w[3][1] - c[3][1]) * c[2][1] + (w[3][2] - c[3][2]) * c[2][2];
-    float x = s / (depth * depth) * cameraFactor;
-    Levels out;
-    if (depth == 0.0f || !std::isfinite(x)) {
-        out.face = o.FaceMag;
-        return out;
-    }
-    float a = o.ScreenMin * o.ScreenMin, b = o.ScreenMag * o.ScreenMag;
-    if (b > a)
-        out.face = o.FaceMin + (std::clamp(x, a, b) - a) / (b - a) * (o.FaceMag - o.FaceMin);
-    else
-        out.face = x < (a + b) / 2.0f ? o.FaceMin : o.FaceMag;
-    if (o.Flags & LOD_ALPHA) {
-        float c2 = o.ScreenAlphaMin * o.ScreenAlphaMin, d2 = o.ScreenAlphaMag * o.ScreenAlphaMag;
-        if (d2 > c2)
-            out.alpha = (std::clamp(x, c2, d2) - c2) / (d2 - c2);
-        else
-            out.alpha = x < (c2 + d2) / 2.0f ? 0.0f : 1.0f;
-    }
-    return out;
-}
-
-// The documented choice among an entity's meshes for a face ratio.
-CKMesh* ReferenceChoice(CK3dEntity* e, float face)
-{
-    int most = 0;
-    for (int i = 0; i < e->GetMeshCount(); ++i)
-        most = std::max(most, e->GetMesh(i)->GetFaceCount());
-    double product = (double) ((float) most * face);
-    int target = !(product > 0.0) ? 0 : (product >= most ? most : (int) product);
-    int current = e->GetCurrentMesh() ? e->GetCurrentMesh()->GetFaceCount() : 0;
-    target = (int) (target * (current > target ? 1.1000000014901161 : 0.8999999985098839));
-    CKMesh* chosen = e->GetCurrentMesh();
-    int best = most;
-    for (int i = 0; i < e->GetMeshCount(); ++i) {
-        int over = e->GetMesh(i)->GetFaceCount() - target;
-        if (over >= 0 && over < best) {
-            best = over;
-            chosen = e->GetMesh(i);
-        }
-    }
-    return chosen;
 }
 
 struct Subject
@@ -118,16 +50,12 @@ struct Restorable
     bool operator==(const Restorable&) const = default;
 };
 
-class LodFrameTest : public LodFixture
+class LodFrameTest : public LodCameraFixture
 {
 protected:
     void SetUp() override
     {
-        LodFixture::SetUp();
-        m_Dev = NewRenderContext();
-        ASSERT_NE(m_Dev, nullptr);
-        m_Camera = New<CKCamera>(CKCID_CAMERA, "Camera");
-        m_Dev->AttachViewpointToCamera(m_Camera);
+        LodCameraFixture::SetUp();
         CKSrand(20240611);
         for (int i = 0; i < 50; ++i)
             m_Subjects.push_back(MakeSubject(i));
@@ -212,8 +140,6 @@ protected:
         (*seen)[e] = d;
     }
 
-    CKRenderContext* m_Dev = nullptr;
-    CKCamera* m_Camera = nullptr;
     std::vector<Subject> m_Subjects;
 };
 
@@ -250,11 +176,11 @@ TEST_F(LodFrameTest, ACameraPathOverFiftyEntitiesFollowsTheReference)
         };
         std::vector<Expected> expected;
         for (const Subject& s : m_Subjects) {
-            Levels l = Reference(s.entity, m_Camera, cameraFactor, s.options);
+            LodLevels l = LodReferenceLevels(s.entity, m_Camera, cameraFactor, s.options);
             Expected e{
                 s.entity->GetCurrentMesh(), s.entity->GetCurrentMesh(), l.face * global, l.alpha * global, {}, -1};
             if ((s.options.Flags & LOD_MULTIPLEMESHES) && s.entity->GetMeshCount() >= 2)
-                e.mesh = ReferenceChoice(s.entity, e.face);
+                e.mesh = LodReferenceChoice(s.entity, e.face);
             for (int w = 0; w < 2; ++w)
                 e.weights.push_back(s.entity->GetBlendShapeWeight(w));
             if (e.mesh && e.mesh->IsPM()) {

@@ -14,6 +14,7 @@
 #include "render/objects/CK3dEntity.h"
 #include "render/objects/CKCamera.h"
 #include "render/objects/RCKRenderObject.h"
+#include "tests/lod/LodReference.h"
 #include "tests/lod/LodTestSupport.h"
 #include "tools/blockharness/BlockHarness.h"
 
@@ -36,17 +37,13 @@ int PostCallbackCount(CK3dEntity* entity)
     return list ? list->GetPostCallbacks().Size() : 0;
 }
 
-class LodManagerTest : public LodFixture
+class LodManagerTest : public LodCameraFixture
 {
 protected:
     void SetUp() override
     {
-        LodFixture::SetUp();
-        m_Dev = NewRenderContext();
-        ASSERT_NE(m_Dev, nullptr);
-        m_Camera = New<CKCamera>(CKCID_CAMERA, "Camera");
+        LodCameraFixture::SetUp();
         m_Camera->SetFov(0.8f);
-        m_Dev->AttachViewpointToCamera(m_Camera);
     }
     // An entity with meshes of those face counts (the first current).
     CK3dEntity* NewEntity(std::initializer_list<int> faces, CK_CLASSID cid = CKCID_3DOBJECT)
@@ -57,9 +54,6 @@ protected:
         e->SetCurrentMesh(e->GetMesh(0), FALSE);
         return e;
     }
-
-    CKRenderContext* m_Dev = nullptr;
-    CKCamera* m_Camera = nullptr;
 };
 
 TEST_F(LodManagerTest, TheCameraFactorComesFromTheFieldOfView)
@@ -182,30 +176,6 @@ TEST_F(LodManagerTest, ClearingAllRegistersTheAttributeAgain)
     EXPECT_TRUE(HasPreCallback(e, Manager()));
 }
 
-// The documented choice among meshes: the target face count moved away
-// from the current mesh's count by 10 %, then the mesh that exceeds it by
-// the least.
-CKMesh* ReferenceChoice(CK3dEntity* e, float face)
-{
-    int most = 0;
-    for (int i = 0; i < e->GetMeshCount(); ++i)
-        most = std::max(most, e->GetMesh(i)->GetFaceCount());
-    double product = (double) ((float) most * face);
-    int target = product <= 0.0 || product != product ? 0 : (product >= most ? most : (int) product);
-    int current = e->GetCurrentMesh() ? e->GetCurrentMesh()->GetFaceCount() : 0;
-    target = (int) (target * (current > target ? 1.1000000014901161 : 0.8999999985098839));
-    CKMesh* chosen = e->GetCurrentMesh();
-    int best = most;
-    for (int i = 0; i < e->GetMeshCount(); ++i) {
-        int over = e->GetMesh(i)->GetFaceCount() - target;
-        if (over >= 0 && over < best) {
-            best = over;
-            chosen = e->GetMesh(i);
-        }
-    }
-    return chosen;
-}
-
 TEST_F(LodManagerTest, TheWorkedMeshChoices)
 {
     CK3dEntity* e = NewEntity({1000, 500, 100});
@@ -236,7 +206,7 @@ TEST_F(LodManagerTest, TheWorkedMeshChoices)
     for (float face : {-3.0f, 0.0f, 7.5f, NAN, INFINITY, -INFINITY, 0.1f, 0.2f, 0.45f, 0.55f, 0.9f, 1.0f}) {
         for (CKMesh* start : {m1000, m500, m100}) {
             e->SetCurrentMesh(start, FALSE);
-            CKMesh* expected = ReferenceChoice(e, face);
+            CKMesh* expected = LodReferenceChoice(e, face);
             Manager()->ApplyLod(e, face, 1.0f, options);
             EXPECT_EQ(e->GetCurrentMesh(), expected) << face << " from " << start->GetFaceCount();
         }
@@ -297,63 +267,6 @@ TEST_F(LodManagerTest, ACharacterReceivesTheFaceRatio)
     options.Flags = 0;
     Manager()->ApplyLod(character, 0.5f, 1.0f, options);
     EXPECT_EQ(static_cast<CKCharacter*>(character)->GetAnimationParameter(), 0.375f);
-}
-
-// The documented screen measure and the face ratio and alpha it gives.
-struct Levels
-{
-    bool measured = false;
-    float face = 0.0f;
-    float alpha = 1.0f;
-};
-
-Levels ReferenceLevels(CK3dEntity* e, CKCamera* camera, float cameraFactor, const LODOptions& o)
-{
-    Levels out;
-    const QxMatrix& w = e->GetWorldMatrix();
-    float s;
-    if (CKMesh* mesh = e->GetMesh(0)) {
-        float r2 = (2.0f * mesh->GetRadius()) * (2.0f * mesh->GetRadius());
-        s = -1.0f;
-        for (int i = 0; i < 3; ++i) {
-            float x = 2.0f * w[i][0], y = 2.0f * w[i][1], z = 2.0f * w[i][2];
-            float l = r2 * (x * x + y * y + z * z);
-            if (l > s)
-                s = l;
-        }
-    } else if (e->GetClassID() == CKCID_CHARACTER) {
-        const QxBbox& box = e->GetBoundingBox(FALSE);
-        QxVector d = box.Max - box.Min;
-        s = d.x * d.x + d.y * d.y + d.z * d.z;
-    } else {
-        return out;
-    }
-    if (!camera)
-        return out;
-    out.measured = true;
-    const QxMatrix& c = camera->GetWorldMatrix();
-    float dx = w[3][0] - c[3][0], dy = w[3][1] - c[3][1], dz = w[3][2] - c[3][2];
-    float depth = dx * c[2][0] + dy * c[2][1] + dz * c[2][2];
-    float x = s / (depth * depth) * cameraFactor;
-    if (depth == 0.0f || !std::isfinite(x)) {
-        out.face = o.FaceMag;
-        return out;
-    }
-    float a = o.ScreenMin * o.ScreenMin, b = o.ScreenMag * o.ScreenMag;
-    if (b > a) {
-        float t = std::min(std::max(x, a), b);
-        out.face = o.FaceMin + (t - a) / (b - a) * (o.FaceMag - o.FaceMin);
-    } else {
-        out.face = x < (a + b) / 2.0f ? o.FaceMin : o.FaceMag;
-    }
-    if (o.Flags & LOD_ALPHA) {
-        float c2 = o.ScreenAlphaMin * o.ScreenAlphaMin, d2 = o.ScreenAlphaMag * o.ScreenAlphaMag;
-        if (d2 > c2)
-            out.alpha = (std::min(std::max(x, c2), d2) - c2) / (d2 - c2);
-        else
-            out.alpha = x < (c2 + d2) / 2.0f ? 0.0f : 1.0f;
-    }
-    return out;
 }
 
 TEST_F(LodManagerTest, AnEntityAtTheCameraDepthIsShownInFull)
@@ -616,7 +529,7 @@ TEST_F(LodFadeTest, SharedMaterialsAndMeshesEndTheFrameAsTheyBegan)
             float factor = LODManager::ComputeCameraFactor(m_Dev);
             for (int i = 0; i < 2; ++i) {
                 CK3dEntity* e = i == 0 ? near : far;
-                Levels l = ReferenceLevels(e, m_Camera, factor, options);
+                LodLevels l = LodReferenceLevels(e, m_Camera, factor, options);
                 ASSERT_LT(l.alpha, 1.0f);
                 EXPECT_EQ(seen.alphas[i], before.alphas[0] * l.alpha) << i;
             }
