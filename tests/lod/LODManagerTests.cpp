@@ -7,6 +7,7 @@
 #include "core/attribute/CKAttributeManager.h"
 #include "core/context/CKRenderContext.h"
 #include "core/object/CKBeObject.h"
+#include "core/parameter/CKParameter.h"
 #include "render/animation/CKCharacter.h"
 #include "render/context/RenderCallbackList.h"
 #include "render/mesh/CKMaterial.h"
@@ -102,6 +103,21 @@ TEST_F(LodManagerTest, OutOfPlayTheAttributeLearnsWhatTheEntityOffers)
     single->SetAttribute(Manager()->GetLodAttribute());
     EXPECT_EQ(Manager()->GetLodOptions(single)->Flags, 0u);
     EXPECT_FALSE(HasPreCallback(single, Manager()));
+}
+
+TEST_F(LodManagerTest, AnExportedRecordKeepsItsMultipleMeshesFlag)
+{
+    // An export gives the attribute to entities it gave several meshes,
+    // then writes a text of three words, which the type refuses.
+    CK3dEntity* e = NewEntity({100, 50});
+    ASSERT_TRUE(e->SetAttribute(Manager()->GetLodAttribute()));
+    CKParameter* p = e->GetAttributeParameter(Manager()->GetLodAttribute());
+    EXPECT_EQ(p->SetStringValue("TRUE:FALSE:FALSE:40:1:100:2:10:5"), 0);
+    const LODOptions* o = Manager()->GetLodOptions(e);
+    EXPECT_EQ(o->Flags, (CKDWORD) LOD_MULTIPLEMESHES);
+    LODOptions defaults;
+    EXPECT_EQ(o->ScreenMag, defaults.ScreenMag);
+    EXPECT_EQ(o->ScreenAlphaMin, defaults.ScreenAlphaMin);
 }
 
 TEST_F(LodManagerTest, PlayInstallsTheCallbacksAndResetsTheSettings)
