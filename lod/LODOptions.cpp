@@ -24,8 +24,9 @@ float& LODOptionsFraction(LODOptions& options, int i)
 int LODOptionsToText(const LODOptions& options, char* text, int size)
 {
     const char* words[4];
-    for (int i = 0; i < 4; ++i)
-        words[i] = (options.Flags & kLODFlagOrder[i]) ? "TRUE" : "FALSE";
+    const char** word = words;
+    for (CKDWORD bit : kLODFlagOrder)
+        *word++ = (options.Flags & bit) ? "TRUE" : "FALSE";
     // Four words of at most 6 characters and six %g of at most 13 always fit.
     char buffer[kLODOptionsTextSize];
     int n;

@@ -2,6 +2,7 @@
 // the attribute callback, the mesh choice, the screen measure and the fade,
 // frame by frame through the frame driver.
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "core/attribute/CKAttributeManager.h"
@@ -283,6 +284,62 @@ TEST_F(LodManagerTest, ACharacterReceivesTheFaceRatio)
     options.Flags = 0;
     Manager()->ApplyLod(character, 0.5f, 1.0f, options);
     EXPECT_EQ(static_cast<CKCharacter*>(character)->GetAnimationParameter(), 0.375f);
+}
+
+TEST(LodLevels, FaceRatioAndAlphaFollowTheSquaredFractions)
+{
+    // Fractions whose squares and midpoints are exact: A = 1/16, B = 1/4,
+    // their middle 5/32.
+    LODOptions ramp;
+    ramp.Flags = LOD_ALPHA;
+    ramp.ScreenMin = 0.25f;
+    ramp.ScreenMag = 0.5f;
+    ramp.FaceMin = 0.25f;
+    ramp.FaceMag = 1.0f;
+    ramp.ScreenAlphaMin = 0.25f;
+    ramp.ScreenAlphaMag = 0.5f;
+    LODOptions swapped = ramp; // the fractions the wrong way round: a switch at 5/32
+    std::swap(swapped.ScreenMin, swapped.ScreenMag);
+    std::swap(swapped.ScreenAlphaMin, swapped.ScreenAlphaMag);
+    LODOptions equal = ramp; // an empty range: a switch at 1/4
+    equal.ScreenMin = equal.ScreenAlphaMin = 0.5f;
+    LODOptions opaque = ramp;
+    opaque.Flags = 0;
+    const struct
+    {
+        const LODOptions* options;
+        float x;
+        float face;
+        float alpha;
+    } cases[] = {
+        {&ramp, 0.0f, 0.25f, 0.0f},     {&ramp, 0.0625f, 0.25f, 0.0f},     {&ramp, 0.15625f, 0.625f, 0.5f},
+        {&ramp, 0.25f, 1.0f, 1.0f},     {&ramp, 7.0f, 1.0f, 1.0f},         {&ramp, -1.0f, 0.25f, 0.0f},
+        {&swapped, 0.15f, 0.25f, 0.0f}, {&swapped, 0.15625f, 1.0f, 1.0f},  {&swapped, 0.2f, 1.0f, 1.0f},
+        {&equal, 0.2f, 0.25f, 0.0f},    {&equal, 0.25f, 1.0f, 1.0f},       {&equal, 3.0f, 1.0f, 1.0f},
+        {&opaque, 0.0f, 0.25f, 1.0f},   {&opaque, 0.15625f, 0.625f, 1.0f}, {&ramp, INFINITY, 1.0f, 1.0f},
+        {&ramp, NAN, 1.0f, 1.0f},       {&ramp, -INFINITY, 1.0f, 1.0f},
+    };
+    for (const auto& c : cases) {
+        float face = -5.0f, alpha = -5.0f;
+        LODManager::ComputeLevels(*c.options, c.x, face, alpha);
+        EXPECT_EQ(face, c.face) << c.x;
+        EXPECT_EQ(alpha, c.alpha) << c.x;
+    }
+}
+
+TEST_F(LodManagerTest, ThePreRenderCallbackNeedsARenderContextAndAnEntity)
+{
+    // Far away the face ratio is FaceMin: a target of 20 faces, raised to 22.
+    CK3dEntity* e = NewEntity({1000, 30});
+    LODOptions options;
+    options.Flags = LOD_MULTIPLEMESHES;
+    Attach(e, options);
+    e->SetPosition3f(0.0f, 0.0f, 1e6f);
+    EXPECT_EQ(LODManager::OnLodPreRender(nullptr, e, Manager()), FALSE);
+    EXPECT_EQ(LODManager::OnLodPreRender(m_Dev, e, nullptr), FALSE);
+    EXPECT_EQ(e->GetCurrentMesh(), e->GetMesh(0));
+    EXPECT_EQ(LODManager::OnLodPreRender(m_Dev, e, Manager()), FALSE);
+    EXPECT_EQ(e->GetCurrentMesh(), e->GetMesh(1));
 }
 
 TEST_F(LodManagerTest, AnEntityAtTheCameraDepthIsShownInFull)
