@@ -16,6 +16,7 @@
 #include "render/animation/CKCharacter.h"
 #include "render/mesh/CKMaterial.h"
 #include "render/mesh/CKMesh.h"
+#include "render/mesh/CKPatchMesh.h"
 #include "render/objects/CK3dEntity.h"
 #include "render/objects/CKCamera.h"
 #include "system/math/QxFloatToInt.h"
@@ -409,6 +410,11 @@ void LODManager::ApplyLod(CK3dEntity* entity, float face, float alpha, const LOD
         current->SetVerticesRendered(std::max(0, QxTruncToInt((float) current->GetVertexCount() * face)));
         if (m_BuildPMNormals)
             current->SetFlags(current->GetFlags() | CKMESH_PMBUILDNORMALS);
+    } else if ((options.Flags & LOD_PATCHMESH) && current->GetClassID() == CKCID_PATCHMESH) {
+        // 5 steps at full detail, 2 at a quarter; the patch mesh refuses
+        // negative counts and lowers those its render mesh cannot hold.
+        float root = std::sqrt(face);
+        static_cast<CKPatchMesh*>(current)->SetIterationCount(QxTruncToInt(6.0f * root - 0.5));
     }
 }
 

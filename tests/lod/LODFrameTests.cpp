@@ -13,11 +13,13 @@
 #include "render/animation/CKCharacter.h"
 #include "render/mesh/CKMaterial.h"
 #include "render/mesh/CKMesh.h"
+#include "render/mesh/CKPatchMesh.h"
 #include "render/objects/CK3dEntity.h"
 #include "render/objects/CKCamera.h"
 #include "tests/lod/LodReference.h"
 #include "tests/lod/LodTestSupport.h"
 #include "tools/blockharness/BlockHarness.h"
+#include "tools/testdata/TestPatches.h"
 
 namespace {
 
@@ -64,15 +66,21 @@ protected:
     Subject MakeSubject(int i)
     {
         Subject s;
-        int kind = i % 6;
+        int kind = i % 7;
         CK_CLASSID cid = (kind == 1 || kind == 4) ? CKCID_CHARACTER : CKCID_3DOBJECT;
         s.entity = New<CK3dEntity>(cid, "Subject");
         s.entity->SetPosition3f(Random(-300.0f, 300.0f), Random(-60.0f, 60.0f), Random(30.0f, 2500.0f));
         s.entity->SetScale3f(Random(0.5f, 3.0f), Random(0.5f, 3.0f), Random(0.5f, 3.0f));
-        static const std::vector<int> faceSets[6] = {{1000, 500, 100}, {300, 120}, {64}, {400, 200, 50, 10}, {}, {}};
+        static const std::vector<int> faceSets[7] = {
+            {1000, 500, 100}, {300, 120}, {64}, {400, 200, 50, 10}, {}, {}, {}};
         float radius = Random(1.0f, 25.0f);
         if (kind == 5)
             s.entity->AddMesh(NewProgressiveMesh("Progressive", 5 + CKRand() % 8, radius));
+        if (kind == 6) {
+            auto* patch = New<CKPatchMesh>(CKCID_PATCHMESH, "Patch");
+            FillIndependentPatches(patch, {4, 3, 4}, (uint32_t) i);
+            s.entity->AddMesh(patch);
+        }
         for (int faces : faceSets[kind]) {
             CKMesh* mesh = NewMesh("Mesh", faces, radius);
             if (kind == 2 || kind == 3) {
@@ -94,12 +102,16 @@ protected:
         s.entity->SetBlendShapeWeight(0, Random(0.0f, 1.0f));
         s.entity->SetBlendShapeWeight(1, Random(0.0f, 1.0f));
 
-        const CKDWORD flags[6] = {LOD_MULTIPLEMESHES, LOD_MULTIPLEMESHES | LOD_CHARACTER,
-                                  LOD_ALPHA,          LOD_MULTIPLEMESHES | LOD_ALPHA,
-                                  LOD_CHARACTER,      (i % 4 == 1) ? LOD_ALPHA : 0u};
+        const CKDWORD flags[7] = {LOD_MULTIPLEMESHES,
+                                  LOD_MULTIPLEMESHES | LOD_CHARACTER,
+                                  LOD_ALPHA,
+                                  LOD_MULTIPLEMESHES | LOD_ALPHA,
+                                  LOD_CHARACTER,
+                                  (i % 4 == 1) ? LOD_ALPHA : 0u,
+                                  LOD_PATCHMESH | ((i % 3 == 0) ? LOD_ALPHA : 0u)};
         s.options.Flags = flags[kind];
-        // Every seventh has an empty screen range and switches at its middle.
-        s.options.ScreenMag = i % 7 == 0 ? 0.01f : Random(0.1f, 0.6f);
+        // Every ninth has an empty screen range and switches at its middle.
+        s.options.ScreenMag = i % 9 == 0 ? 0.01f : Random(0.1f, 0.6f);
         s.options.ScreenMin = Random(0.005f, 0.05f);
         s.options.FaceMag = Random(0.8f, 1.0f);
         s.options.FaceMin = Random(0.0f, 0.2f);
@@ -152,7 +164,7 @@ TEST_F(LodFrameTest, ACameraPathOverFiftyEntitiesFollowsTheReference)
     for (const Subject& s : m_Subjects)
         entities.push_back(s.entity);
 
-    int switched = 0, hidden = 0, faded = 0, progressive = 0;
+    int switched = 0, hidden = 0, faded = 0, progressive = 0, stepped = 0;
     for (int frame = 0; frame < 120; ++frame) {
         SCOPED_TRACE(frame);
         float global = frame < 40 ? 1.0f : (frame < 80 ? 0.5f : 2.0f);
@@ -173,12 +185,13 @@ TEST_F(LodFrameTest, ACameraPathOverFiftyEntitiesFollowsTheReference)
             float alpha;
             std::vector<float> weights;
             int drawn; // vertices of a progressive mesh, -1 for none
+            int steps; // of a patch mesh, -1 for none
         };
         std::vector<Expected> expected;
         for (const Subject& s : m_Subjects) {
             LodLevels l = LodReferenceLevels(s.entity, m_Camera, cameraFactor, s.options);
             Expected e{
-                s.entity->GetCurrentMesh(), s.entity->GetCurrentMesh(), l.face * global, l.alpha * global, {}, -1};
+                s.entity->GetCurrentMesh(), s.entity->GetCurrentMesh(), l.face * global, l.alpha * global, {}, -1, -1};
             if ((s.options.Flags & LOD_MULTIPLEMESHES) && s.entity->GetMeshCount() >= 2)
                 e.mesh = LodReferenceChoice(s.entity, e.face);
             for (int w = 0; w < 2; ++w)
@@ -190,6 +203,12 @@ TEST_F(LodFrameTest, ACameraPathOverFiftyEntitiesFollowsTheReference)
                                 ? 0
                                 : (share >= (float) e.mesh->GetVertexCount() ? e.mesh->GetVertexCount() : (int) share);
                 e.drawn = hides ? e.mesh->GetVerticesRendered() : drawn;
+            }
+            if (e.mesh && e.mesh->GetClassID() == CKCID_PATCHMESH) {
+                auto* patch = static_cast<CKPatchMesh*>(e.mesh);
+                bool hides = (s.options.Flags & LOD_ALPHA) && e.alpha <= 0.001f;
+                double steps = (double) (6.0f * std::sqrt(e.face)) - 0.5;
+                e.steps = hides ? patch->GetIterationCount() : (steps > 0.0 ? (int) steps : 0);
             }
             expected.push_back(e);
         }
@@ -221,6 +240,10 @@ TEST_F(LodFrameTest, ACameraPathOverFiftyEntitiesFollowsTheReference)
             }
             hidden += hides;
             switched += e.mesh != e.previous;
+            if (e.steps >= 0) {
+                EXPECT_EQ(static_cast<CKPatchMesh*>(e.mesh)->GetIterationCount(), e.steps);
+                stepped += e.steps < 5;
+            }
             if (e.drawn >= 0) {
                 EXPECT_EQ(e.mesh->GetVerticesRendered(), e.drawn);
                 progressive += e.drawn < e.mesh->GetVertexCount();
@@ -241,6 +264,7 @@ TEST_F(LodFrameTest, ACameraPathOverFiftyEntitiesFollowsTheReference)
     EXPECT_GT(hidden, 5);
     EXPECT_GT(switched, 20);
     EXPECT_GT(progressive, 100);
+    EXPECT_GT(stepped, 100);
 }
 
 } // namespace

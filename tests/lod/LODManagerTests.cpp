@@ -13,12 +13,14 @@
 #include "render/context/RenderCallbackList.h"
 #include "render/mesh/CKMaterial.h"
 #include "render/mesh/CKMesh.h"
+#include "render/mesh/CKPatchMesh.h"
 #include "render/objects/CK3dEntity.h"
 #include "render/objects/CKCamera.h"
 #include "render/objects/RCKRenderObject.h"
 #include "tests/lod/LodReference.h"
 #include "tests/lod/LodTestSupport.h"
 #include "tools/blockharness/BlockHarness.h"
+#include "tools/testdata/TestPatches.h"
 
 namespace {
 
@@ -272,6 +274,35 @@ TEST_F(LodManagerTest, AProgressiveMeshDrawsItsShareOfVertices)
     EXPECT_EQ(mesh->GetVerticesRendered(), 60);
     LODManager::OnLodPostRender(m_Dev, e, Manager());
     EXPECT_EQ(e->GetCurrentMesh(), mesh);
+}
+
+TEST_F(LodManagerTest, APatchMeshTakesStepsFromTheFaceRatio)
+{
+    auto* patch = New<CKPatchMesh>(CKCID_PATCHMESH, "patch");
+    FillIndependentPatches(patch, {3, 4}, 5);
+    CK3dEntity* e = New<CK3dEntity>(CKCID_3DOBJECT, "e");
+    e->SetCurrentMesh(patch, TRUE);
+    LODOptions options;
+    options.Flags = LOD_PATCHMESH;
+    // 6 sqrt(face) - 0.5, truncated: 5 steps at full detail, 2 at a quarter.
+    const struct
+    {
+        float face;
+        int steps;
+    } cases[] = {{1.0f, 5}, {0.25f, 2}, {0.0f, 0},  {4.0f, 11}, {0.5f, 3},
+                 {0.9f, 5}, {0.01f, 0}, {-1.0f, 0}, {NAN, 0},   {2.0f, 7}};
+    for (const auto& c : cases) {
+        patch->SetIterationCount(9);
+        Manager()->ApplyLod(e, c.face, 1.0f, options);
+        EXPECT_EQ(patch->GetIterationCount(), c.steps) << c.face;
+    }
+    // Without the flag the steps stay.
+    patch->SetIterationCount(9);
+    Manager()->ApplyLod(e, 0.25f, 1.0f, LODOptions());
+    EXPECT_EQ(patch->GetIterationCount(), 9);
+    // Out of play the attribute learns that the entity shows a patch mesh.
+    e->SetAttribute(Manager()->GetLodAttribute());
+    EXPECT_EQ(Manager()->GetLodOptions(e)->Flags, (CKDWORD) LOD_PATCHMESH);
 }
 
 TEST_F(LodManagerTest, ACharacterReceivesTheFaceRatio)
