@@ -160,6 +160,14 @@ inline QxBbox CloudBoxOf(const QxVector& min, const QxVector& size)
     return QxBbox(min, min + size);
 }
 
+// Set bits of a child mask (8 bits), without a library call where the
+// processor has no instruction for it.
+inline int CloudBitCount(CKDWORD mask)
+{
+    static constexpr CKBYTE kCounts[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+    return kCounts[mask & 15] + kCounts[(mask >> 4) & 15];
+}
+
 // Calls visit(index of the child in the next page, its box minimum, its
 // box size) for each present child of an inner node, in octant order, until
 // visit returns false; false when it did.
@@ -183,5 +191,5 @@ bool CloudForEachChild(const CloudNode& node, const QxVector& min, const QxVecto
 // child among the present ones.
 inline int CloudChildRank(CKDWORD mask, int k)
 {
-    return __builtin_popcount(mask & ((1u << k) - 1u));
+    return CloudBitCount(mask & ((1u << k) - 1u));
 }
