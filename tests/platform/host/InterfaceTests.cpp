@@ -68,6 +68,7 @@ TEST(HostInterface, TheCurrentInterfaceAnswersForTheScene)
 {
     EXPECT_EQ(GetCOREInterface(), nullptr);
     EXPECT_EQ(GetTicksPerFrame(), 160);
+    EXPECT_EQ(GetFrameRate(), 30);
     EXPECT_EQ(TheManager->GetMapDirCount(), 0);
     {
         HostScene scene;
@@ -90,6 +91,7 @@ TEST(HostInterface, TheCurrentInterfaceAnswersForTheScene)
         EXPECT_EQ(ip.GetRootNode()->GetChildNode(0), a);
         EXPECT_EQ(ip.GetAnimRange(), Interval(-160, 3200));
         EXPECT_EQ(GetTicksPerFrame(), 192);
+        EXPECT_EQ(GetFrameRate(), 25);
         int type = 0;
         float scale = 0.0f;
         GetMasterUnitInfo(&type, &scale);
