@@ -39,6 +39,7 @@
 #include "render/mesh/CKMaterial.h"
 #include "render/mesh/CKTexture.h"
 #include "render/mesh/RCKMesh.h"
+#include "render/mesh/RCKPatchMesh.h"
 #include "render/objects/RCK3dEntity.h"
 #include "render/objects/RCKSpriteText.h"
 #include "render/objects/pointcloud/RCK3dPointCloud.h"
@@ -47,6 +48,7 @@
 #include "tools/testdata/ImageFileBuilders.h"
 #include "tools/testdata/LibjpegCodec.h"
 #include "tools/testdata/MovieBuilder.h"
+#include "tools/testdata/TestPatches.h"
 #include "tools/testdata/TextureCodecTestEncoder.h"
 
 namespace {
@@ -557,6 +559,63 @@ void WriteSpriteSeeds(CKContext* context)
     context->DeleteCKFile(file);
 }
 
+// Seeds of the patch chunk target: control byte 2 and a patch mesh's whole
+// chunk (a triangle and a quad with texture patches in two records and a
+// material); control 1 and the older form's words for one quad.
+void WritePatchSeeds(CKContext* context)
+{
+    auto* mesh = static_cast<CKPatchMesh*>(context->CreateObject(CKCID_PATCHMESH, "seed"));
+    auto* material = static_cast<CKMaterial*>(context->CreateObject(CKCID_MATERIAL, "seed"));
+    if (!mesh || !material) {
+        ++g_Failures;
+        return;
+    }
+    FillIndependentPatches(mesh, {3, 4}, 1);
+    mesh->SetTextureVertexCount(7);
+    mesh->SetTexturePatchCount(2);
+    CKTexturePatch tri, quad;
+    for (int k = 0; k < 4; ++k) {
+        tri.tv[k] = (short) (k % 3);
+        quad.tv[k] = (short) (3 + k);
+        mesh->SetTextureVertex(3 + k, (float) (k & 1), (float) (k >> 1));
+    }
+    mesh->SetTexturePatch(0, tri);
+    mesh->SetTexturePatch(1, quad);
+    mesh->SetPatchMaterial(1, material);
+    mesh->AddChannel(material, TRUE);
+    mesh->SetIterationCount(2);
+    mesh->BuildRenderMesh();
+    CKStateChunk* chunk = CKSaveObjectState(mesh);
+    std::vector<uint8_t> bytes((size_t) chunk->ConvertToBuffer(nullptr));
+    chunk->ConvertToBuffer(bytes.data());
+    CKDeleteStateChunk(chunk);
+    bytes.insert(bytes.begin(), 2);
+    Put("patch_chunk", "two_patches", bytes);
+    // Flags, material, iteration count 1, 12 vectors, 16 points, one quad
+    // of 22 words, four edges of six, one texture patch, four texture
+    // vertices.
+    std::vector<uint32_t> words = {2, 0, 1, 12, 16 * 12, 16};
+    for (int i = 0; i < 16; ++i)
+        for (float f : {(float) (i & 1), (float) ((i >> 1) & 1), (float) i * 0.1f}) {
+            uint32_t w;
+            std::memcpy(&w, &f, 4);
+            words.push_back(w);
+        }
+    words.insert(words.end(), {88, 1, 4, 0, 1, 2, 3, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0, 0, 1, 2, 3, 96, 4});
+    for (uint32_t k = 0; k < 4; ++k)
+        words.insert(words.end(), {k, 2 * k, 2 * k + 1, (k + 1) % 4, 0, 0xFFFFFFFFu});
+    words.insert(words.end(), {16, 1, 0, 1, 2, 3, 32, 4});
+    for (int i = 0; i < 8; ++i)
+        words.push_back(i & 1 ? 0x3F800000u : 0u);
+    std::vector<uint8_t> older = {1};
+    for (uint32_t w : words)
+        for (int b = 0; b < 4; ++b)
+            older.push_back((uint8_t) (w >> (8 * b)));
+    Put("patch_chunk", "older_form", older);
+    context->DestroyObject(mesh);
+    context->DestroyObject(material);
+}
+
 // The engine with the image readers, for the chunk seeds.
 void WriteEngineSeeds()
 {
@@ -583,8 +642,10 @@ void WriteEngineSeeds()
         WriteMaterialSeeds(context);
         WriteSpriteSeeds(context);
         WriteMeshSeeds(context);
+        WritePatchSeeds(context);
         WriteContentSeeds(context, std::filesystem::temp_directory_path().string(), Put);
         CKCloseContext(context);
+        WriteCompositionSeed(std::filesystem::temp_directory_path().string(), Put);
     }
     CKShutdown();
 }

@@ -203,12 +203,8 @@ CKObjectAnimation* ExportBuilder::CreateObjectAnimation(CK3dEntity* entity, cons
     auto* objectAnimation = static_cast<CKObjectAnimation*>(Create(CKCID_OBJECTANIMATION, name));
     if (!objectAnimation)
         return nullptr;
-    if (node)
-        objectAnimations.Insert(node, objectAnimation);
     objectAnimation->Set3dEntity(entity);
-    if (animation)
-        animation->AddAnimation(objectAnimation);
-    objectAnimationList.PushBack(objectAnimation);
+    RecordObjectAnimation(objectAnimation, node);
     return objectAnimation;
 }
 
@@ -217,6 +213,11 @@ void ExportBuilder::AddObjectAnimation(CKObjectAnimation* objectAnimation, Expor
     if (!objectAnimation)
         return;
     AddCreatedObject(objectAnimation);
+    RecordObjectAnimation(objectAnimation, node);
+}
+
+void ExportBuilder::RecordObjectAnimation(CKObjectAnimation* objectAnimation, ExportKey node)
+{
     if (node)
         objectAnimations.Insert(node, objectAnimation);
     if (animation)

@@ -178,5 +178,7 @@ private:
     T* CreateMapped(CK_CLASSID cid, const char* name, ExportKey key, ExportTable<T>& table);
     // The target entity of a light or camera, recorded unmapped.
     CK3dEntity* CreateTarget(const char* name, const char* fallback);
+    // Maps the object animation, joins it to the animation and the list.
+    void RecordObjectAnimation(CKObjectAnimation* objectAnimation, ExportKey node);
     void CleanObjectAnimations();
 };

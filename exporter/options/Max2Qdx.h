@@ -1,7 +1,5 @@
 #pragma once
 
-#include <cstdarg>
-
 #include "includes/CKTypes.h"
 #include "includes/XArray.h"
 #include "includes/XString.h"

@@ -1,5 +1,7 @@
 #include "platform/host/Animatable.h"
 
+#include "platform/host/CustAttrib.h"
+
 Animatable::Animatable(SClass_ID superClassId, Class_ID classId, std::string className)
     : m_SuperClassId(superClassId), m_ClassId(classId), m_ClassName(std::move(className))
 {}
@@ -15,4 +17,11 @@ void ReferenceMaker::DeleteMe()
 {
     if (m_Temporary)
         delete this;
+}
+
+ICustAttribContainer* Animatable::AllocCustAttribContainer()
+{
+    if (!m_CustAttribs)
+        m_CustAttribs = std::make_unique<ICustAttribContainer>();
+    return m_CustAttribs.get();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/host/Class_ID.h"
@@ -27,8 +28,9 @@ public:
     const std::string& ClassName() const { return m_ClassName; }
 
     // The custom attributes; null when it has none.
-    ICustAttribContainer* GetCustAttribContainer() const { return m_CustAttribs; }
-    void SetCustAttribContainer(ICustAttribContainer* container) { m_CustAttribs = container; }
+    ICustAttribContainer* GetCustAttribContainer() const { return m_CustAttribs.get(); }
+    // The container, made empty when there was none.
+    ICustAttribContainer* AllocCustAttribContainer();
 
     // The item's own parameter blocks; null for an index it does not have.
     virtual int NumParamBlocks() const { return 0; }
@@ -42,7 +44,7 @@ private:
     SClass_ID m_SuperClassId;
     Class_ID m_ClassId;
     std::string m_ClassName;
-    ICustAttribContainer* m_CustAttribs = nullptr;
+    std::unique_ptr<ICustAttribContainer> m_CustAttribs;
     std::string m_HostId;
 };
 

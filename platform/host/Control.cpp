@@ -1,8 +1,8 @@
 #include "platform/host/Control.h"
 
-PRSControl::PRSControl(Control* position, Control* rotation, Control* scale)
-    : Control(CTRL_MATRIX3_CLASS_ID, PRS_CONTROL_CLASS_ID, "Position/Rotation/Scale"), m_Position(position),
-      m_Rotation(rotation), m_Scale(scale)
+PRSControl::PRSControl(Control* position, Control* rotation, Control* scale, Class_ID classId, std::string className)
+    : Control(CTRL_MATRIX3_CLASS_ID, classId, std::move(className)), m_Position(position), m_Rotation(rotation),
+      m_Scale(scale)
 {}
 
 Matrix3 PRSControl::LocalTM(TimeValue t, Interval& valid) const
@@ -36,4 +36,14 @@ void PRSControl::GetValue(TimeValue t, void* val, Interval& valid, GetSetMethod 
     Matrix3& m = *static_cast<Matrix3*>(val);
     const Matrix3 local = LocalTM(t, valid);
     m = method == CTRL_RELATIVE ? local * m : local;
+}
+
+MatrixControl::MatrixControl(const Matrix3& local)
+    : Control(CTRL_MATRIX3_CLASS_ID, MATRIX_CONTROL_CLASS_ID, "Fixed Transform"), m_Local(local)
+{}
+
+void MatrixControl::GetValue(TimeValue, void* val, Interval&, GetSetMethod method)
+{
+    Matrix3& m = *static_cast<Matrix3*>(val);
+    m = method == CTRL_RELATIVE ? m_Local * m : m_Local;
 }

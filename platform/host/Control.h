@@ -41,10 +41,14 @@ public:
 // The transform controller made of a position, a rotation and a scale
 // controller: local = scale (along its axes), then rotation, then
 // translation. A missing sub-controller contributes nothing.
+//
+// Controllers of other classes that evaluate the same way (the Biped's, for
+// one) are PRS controllers with the class they stand for.
 class PRSControl : public Control
 {
 public:
-    PRSControl(Control* position, Control* rotation, Control* scale);
+    PRSControl(Control* position, Control* rotation, Control* scale, Class_ID classId = Class_ID(0x2005, 0),
+               std::string className = "Position/Rotation/Scale");
 
     void GetValue(TimeValue t, void* val, Interval& valid, GetSetMethod method = CTRL_ABSOLUTE) override;
     Control* GetPositionController() const override { return m_Position; }
@@ -64,3 +68,20 @@ private:
 };
 
 constexpr Class_ID PRS_CONTROL_CLASS_ID(0x2005, 0);
+
+// A transform controller that holds one local matrix at every time: what a
+// model file's transform becomes when no scale and rotation make it (a
+// shear, say).
+class MatrixControl : public Control
+{
+public:
+    explicit MatrixControl(const Matrix3& local);
+
+    void GetValue(TimeValue t, void* val, Interval& valid, GetSetMethod method = CTRL_ABSOLUTE) override;
+    const Matrix3& Local() const { return m_Local; }
+
+private:
+    Matrix3 m_Local;
+};
+
+constexpr Class_ID MATRIX_CONTROL_CLASS_ID(0x51F40A27, 0x3C0E6D18);

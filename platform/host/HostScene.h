@@ -18,6 +18,15 @@ struct NamedSelectionSet
     std::vector<INode*> nodes;
 };
 
+// An animation a model file brought, laid out on the scene's timeline after
+// the one before it.
+struct AnimationTake
+{
+    std::string name;
+    TimeValue start = 0;
+    TimeValue end = 0;
+};
+
 // The scene-wide settings the host keeps beside the node tree.
 struct HostSceneSettings
 {
@@ -53,6 +62,10 @@ public:
 
     // A new node, the last child of parent (the root when null).
     INode* AddNode(const std::string& name, INode* parent = nullptr);
+    // A new node under no parent yet: it must be given one (INode::AttachTo,
+    // the root included) before the scene is used. Loaders that meet
+    // children before their parents make nodes so.
+    INode* AddDetachedNode(const std::string& name);
     // Takes ownership of a scene item and gives it back.
     template <class T>
     T* Adopt(std::unique_ptr<T> item)
@@ -70,6 +83,12 @@ public:
     std::vector<Atmospheric*>& Atmospherics() { return m_Atmospherics; }
     const std::vector<Atmospheric*>& Atmospherics() const { return m_Atmospherics; }
 
+    // The animations of an imported model file, in its order (none for a
+    // scene file: the host has one timeline).
+    std::vector<AnimationTake>& Takes() { return m_Takes; }
+    const std::vector<AnimationTake>& Takes() const { return m_Takes; }
+    // Every scene item (objects, materials, controllers...), in creation order.
+    const std::vector<std::unique_ptr<Animatable>>& Items() const { return m_Items; }
     // Every node but the root, in creation order.
     const std::vector<INode*>& Nodes() const { return m_Nodes; }
 
@@ -81,4 +100,5 @@ private:
     HostSceneSettings m_Settings;
     std::vector<NamedSelectionSet> m_NamedSets;
     std::vector<Atmospheric*> m_Atmospherics;
+    std::vector<AnimationTake> m_Takes;
 };

@@ -218,6 +218,10 @@ public:
     virtual void SetChannelKeys(int index, CKDWORD word, CKDWORD key) = 0;
     virtual void ActivateChannel(int index, CKBOOL active = TRUE) = 0;
     virtual CKBOOL IsChannelActive(int index) = 0;
+    virtual void ActivateAllChannels(CKBOOL active = TRUE) = 0;
+    // An unlit channel is drawn without lighting (CKCHANNEL_NOTLIT).
+    virtual void LitChannel(int index, CKBOOL lit = TRUE) = 0;
+    virtual CKBOOL IsChannelLit(int index) = 0;
     virtual CKDWORD GetChannelFlags(int index) = 0;
     // CKCHANNEL_SAMEUV frees the channel's data, its absence allocates it;
     // CKCHANNEL_COLORS allocates the colours, its absence frees them.

@@ -97,7 +97,7 @@ void RCKMesh::CheckPreDeletion()
     }
     for (int i = m_Channels.Size() - 1; i >= 0; --i)
         if (m_Channels[i].Material && m_Channels[i].Material->IsToBeDeleted())
-            RemoveChannel(i);
+            RCKMesh::RemoveChannel(i);
 }
 
 int RCKMesh::GetMemoryOccupation()

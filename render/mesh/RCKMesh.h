@@ -14,6 +14,8 @@ class CKSkin;
 class RCKSkin;
 class CKMaterialGroup;
 class CKProgressiveMesh;
+struct CKPickResult;
+struct Qx2DVector;
 class CK65KPrimitive;
 class CKRasterizerContext;
 class RCKRenderContext;
@@ -254,6 +256,12 @@ public:
     {
         return IsChannel(index) && (m_Channels[index].Flags & CKCHANNEL_ACTIVE);
     }
+    void ActivateAllChannels(CKBOOL active = TRUE) override;
+    void LitChannel(int index, CKBOOL lit = TRUE) override;
+    CKBOOL IsChannelLit(int index) override
+    {
+        return IsChannel(index) && !(m_Channels[index].Flags & CKCHANNEL_NOTLIT);
+    }
     CKDWORD GetChannelFlags(int index) override { return IsChannel(index) ? m_Channels[index].Flags : 0; }
     void SetChannelFlags(int index, CKDWORD flags) override;
     CKMaterial* GetChannelMaterial(int index) override
@@ -294,6 +302,14 @@ public:
     void UpdatePMGeometry();
     // Null without one.
     const CKProgressiveMesh* GetProgressiveMesh() const { return m_ProgressiveMesh.get(); }
+
+    // The first line passing within 10 pixels of the screen point, through
+    // the render context's transformation (the entity's world matrix made
+    // current first when one is given): 1 with the point on the line (in
+    // the mesh's frame, perspective-correct) in result's Point; 0 without a
+    // hit. result (when given) is reset first: Point, Normal, U and V 0,
+    // Distance -1, FaceIndex 0.
+    int IntersectLines(const Qx2DVector& point, CKPickResult* result, CKRenderContext* rc, CK3dEntity* entity);
 
     void DissociateAllFaces() override;
     void Consolidate() override;
@@ -393,7 +409,8 @@ public:
     int GetBlendWeightCount() const { return m_BlendWeightCount; }
     void SetBlendWeightCount(int count) { m_BlendWeightCount = count < 0 ? 0 : count > 4 ? 4 : count; }
 
-private:
+protected:
+    // (The patch mesh, which rebuilds its render mesh, works on these.)
     void UpdateBoundingVolumes();
     // The tangent and binormal of a corner of the face whose indices start
     // at first, unless its vertex has them already.

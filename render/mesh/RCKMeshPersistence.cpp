@@ -16,6 +16,7 @@
 #include "render/mesh/CKProgressiveMesh.h"
 #include "render/mesh/MeshKernels.h"
 #include "render/mesh/RCKMesh.h"
+#include "render/mesh/RCKPatchMesh.h"
 #include "render/objects/CKClassChunk.h"
 #include "system/log/QxLogManager.h"
 
@@ -456,10 +457,14 @@ CKERROR RCKMesh::LoadSections(CKStateChunk& chunk, CKFile* file)
         if (e != CKErr::Ok)
             return e;
     }
-    CKERROR e = LoadBlendShapeSection(chunk);
-    if (e != CKErr::Ok)
-        return e;
-    e = LoadWeightSection(chunk);
+    // The older patch-mesh form keeps its patches under the blend shapes'
+    // identifier: a patch mesh has blend shapes only beside the current form.
+    if (!patch || chunk.SeekIdentifier(CK_STATESAVE_PATCHMESHDATA)) {
+        CKERROR e = LoadBlendShapeSection(chunk);
+        if (e != CKErr::Ok)
+            return e;
+    }
+    CKERROR e = LoadWeightSection(chunk);
     if (e != CKErr::Ok)
         return e;
     LoadFaceChannelMasks(chunk);
