@@ -192,6 +192,11 @@ int GetTicksPerFrame()
     return g_Current ? g_Current->Scene().Settings().ticksPerFrame : 160;
 }
 
+int GetFrameRate()
+{
+    return TIME_TICKSPERSEC / GetTicksPerFrame();
+}
+
 void GetMasterUnitInfo(int* type, float* scale)
 {
     const HostSceneSettings defaults;

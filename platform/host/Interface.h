@@ -134,6 +134,8 @@ Interface* GetCOREInterface();
 // Ticks per frame of the current Interface's scene (160, 30 frames a second,
 // when none lives).
 int GetTicksPerFrame();
+// Frames a second: 4800 ticks over the ticks per frame (30 when none lives).
+int GetFrameRate();
 // The scene's system unit: its type (0 inches, 1 feet, 2 miles, 3
 // millimetres, 4 centimetres, 5 metres, 6 kilometres) and how many of them
 // one scene unit is (inches and 1.0 when no Interface lives).
