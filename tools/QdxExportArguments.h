@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstdio>
 #include <vector>
 
+#include "core/context/CKError.h"
+#include "exporter/driver/DriverState.h"
 #include "exporter/options/ExportOptions.h"
 #include "exporter/options/ExtendedExport2qdx.h"
 #include "platform/host/HostCommandLine.h"
@@ -25,11 +28,18 @@ inline std::vector<HostExportArgument> QdxExportArguments()
     return table;
 }
 
+// A save that failed keeps the script function's ok (script callers rely on
+// it): the engine's error is told here, and the command line, finding no
+// file written, exits with 1.
 inline Value RunExtendedExport2qdx(const std::vector<Value>& arguments)
 {
     std::vector<Value> copies = arguments;
     std::vector<Value*> pointers;
     for (Value& v : copies)
         pointers.push_back(&v);
-    return ExtendedExport2qdx(pointers.data(), int(pointers.size()));
+    GetExportDriverState().lastSaveError = 0;
+    Value result = ExtendedExport2qdx(pointers.data(), int(pointers.size()));
+    if (CKERROR error = GetExportDriverState().lastSaveError)
+        std::fprintf(stderr, "qdxexport: error while saving the file: %s\n", CKErrorToString(error));
+    return result;
 }

@@ -645,6 +645,7 @@ void WriteEngineSeeds()
         WritePatchSeeds(context);
         WriteContentSeeds(context, std::filesystem::temp_directory_path().string(), Put);
         CKCloseContext(context);
+        WriteCompositionSeed(std::filesystem::temp_directory_path().string(), Put);
     }
     CKShutdown();
 }

@@ -14,6 +14,8 @@ class CKSkin;
 class RCKSkin;
 class CKMaterialGroup;
 class CKProgressiveMesh;
+struct CKPickResult;
+struct Qx2DVector;
 class CK65KPrimitive;
 class CKRasterizerContext;
 class RCKRenderContext;
@@ -327,6 +329,14 @@ public:
     void UpdatePMGeometry();
     // Null without one.
     const CKProgressiveMesh* GetProgressiveMesh() const { return m_ProgressiveMesh.get(); }
+
+    // The first line passing within 10 pixels of the screen point, through
+    // the render context's transformation (the entity's world matrix made
+    // current first when one is given): 1 with the point on the line (in
+    // the mesh's frame, perspective-correct) in result's Point; 0 without a
+    // hit. result (when given) is reset first: Point, Normal, U and V 0,
+    // Distance -1, FaceIndex 0.
+    int IntersectLines(const Qx2DVector& point, CKPickResult* result, CKRenderContext* rc, CK3dEntity* entity);
 
     void DissociateAllFaces() override;
     void Consolidate() override;
