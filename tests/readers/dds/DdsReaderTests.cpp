@@ -209,6 +209,67 @@ TEST(DdsReader, TheRecordsFormatDecidesWhatAReadGivesAndASaveConverts)
     EXPECT_EQ(DecodeWith(back, file), AsImage(opaque, 7, 3, true));
 }
 
+// Files laid out as other writers make them: luminance decodes grey, and a
+// narrow alpha that is full stays full (0xFF).
+TEST(DdsReader, LuminanceIsGreyAndFullNarrowAlphaIsOpaque)
+{
+    struct Case
+    {
+        const char* what;
+        uint32_t pfFlags, bits, r, g, b, a;
+        std::vector<uint8_t> pixels; // two pixels
+        uint32_t first, second;      // 0xAARRGGBB
+    };
+    const Case cases[] = {
+        {"L8", 0x20000, 8, 0xFF, 0, 0, 0, {0x00, 0x9C}, 0xFF000000, 0xFF9C9C9C},
+        {"L8 flagged RGB too", 0x20040, 8, 0xFF, 0, 0, 0, {0xFF, 0x41}, 0xFFFFFFFF, 0xFF414141},
+        {"L8 with an alpha mask not flagged", 0x20000, 8, 0xFF, 0, 0, 0xFF00, {0x12, 0x34}, 0xFF121212, 0xFF343434},
+        {"A8L8", 0x20001, 16, 0xFF, 0, 0, 0xFF00, {0x80, 0xFF, 0x10, 0x40}, 0xFF808080, 0x40101010},
+        {"A4L4", 0x20001, 8, 0x0F, 0, 0, 0xF0, {0xFF, 0x8A}, 0xFFF0F0F0, 0x88A0A0A0},
+        {"L16", 0x20000, 16, 0xFFFF, 0, 0, 0, {0x34, 0x12, 0xFF, 0xFF}, 0xFF121212, 0xFFFFFFFF},
+        {"A1R5G5B5", 0x41, 16, 0x7C00, 0x3E0, 0x1F, 0x8000, {0xFF, 0xFF, 0x00, 0x7C}, 0xFFF8F8F8, 0x00F80000},
+        {"A4R4G4B4", 0x41, 16, 0xF00, 0xF0, 0xF, 0xF000, {0x56, 0xF4, 0x56, 0x74}, 0xFF405060, 0x77405060},
+        {"A2R10G10B10",
+         0x41,
+         32,
+         0x3FF00000,
+         0xFFC00,
+         0x3FF,
+         0xC0000000,
+         {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xF0, 0x7F},
+         0xFFFFFFFF,
+         0x55FF0000},
+        {"A2B10G10R10",
+         0x41,
+         32,
+         0x3FF,
+         0xFFC00,
+         0x3FF00000,
+         0xC0000000,
+         {0xFF, 0x03, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x80},
+         0xFFFF0000,
+         0xAA000000},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> file = Header(2, 1, 0x100F, c.bits / 4, c.pfFlags, 0, c.bits, c.r, c.g, c.b, c.a);
+        file.insert(file.end(), c.pixels.begin(), c.pixels.end());
+        DdsReader reader;
+        int result = -1;
+        const RgbaImage image = DecodeWith(reader, file, &result);
+        ASSERT_EQ(result, 0) << c.what;
+        ASSERT_EQ(image.pixels.size(), 2u) << c.what;
+        EXPECT_EQ(image.pixels[0], c.first) << c.what << std::hex << ": 0x" << image.pixels[0];
+        EXPECT_EQ(image.pixels[1], c.second) << c.what << std::hex << ": 0x" << image.pixels[1];
+    }
+    // Luminance that overlaps its alpha, or lies past the depth, is refused.
+    DdsReader reader;
+    for (uint32_t a : {0xFFu, 0x1FF00u}) {
+        std::vector<uint8_t> file = Header(2, 1, 0x100F, 4, 0x20001, 0, 16, 0xFF, 0, 0, a);
+        file.resize(file.size() + 4);
+        EXPECT_EQ(DecodePatched(reader, file, 0, 0x20534444, 4), 2) << std::hex << a;
+    }
+}
+
 TEST(DdsReader, EveryPrefixGivesTwoNullArgumentsOneMipmapsAreSkippedAndSavesFail)
 {
     std::vector<uint32_t> pixels = MakePicture(4, 4, false);
