@@ -20,7 +20,7 @@
 #include "core/context/CKStartUp.h"
 #include "core/file/CKFile.h"
 #include "core/object/CKClassRegistry.h"
-#include "readers/dds/DdsReader.h"
+#include "readers/dds/DDSReader.h"
 #include "readers/imagereader/ImageReaderPlugin.h"
 #include "readers/jpeg/JpgReader.h"
 #include "readers/jpeg/JpgReaderPlugin.h"
@@ -167,7 +167,7 @@ void WriteReaderSeeds()
     t.m_Words[TiffReader::kCompressionWord] = 8;
     Put("tiff", "deflate.tif", Encode(tiff, t, small, 5, 4));
 
-    DdsReader dds;
+    DDSReader dds;
     const struct
     {
         const char* name;
@@ -175,8 +175,8 @@ void WriteReaderSeeds()
     } ddsCases[] = {{"argb.dds", 21},         {"rgb565.dds", 23},       {"rgb24.dds", 20},
                     {"dxt1.dds", 0x31545844}, {"dxt3.dds", 0x33545844}, {"dxt5.dds", 0x35545844}};
     for (const auto& c : ddsCases) {
-        CKBitmapProperties d = DdsReader::DefaultProperties();
-        d.m_Words[DdsReader::kFormatWord] = c.format;
+        CKBitmapProperties d = DDSReader::DefaultProperties();
+        d.m_Words[DDSReader::kFormatWord] = c.format;
         Put("dds", c.name, Encode(dds, d, small, 5, 4));
     }
 }
