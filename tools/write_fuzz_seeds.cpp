@@ -1,7 +1,7 @@
 // Writes the generated seed inputs of the fuzz targets of the image readers,
-// the DCT texture codec and the engine's chunks (bitmaps, materials, textures,
-// sprites, 3D entities) into $FUZZ_SEEDS_OUT/<target>/; the output is
-// committed under fuzz/corpus/:
+// the DCT texture codec and the engine's chunks and files (bitmaps,
+// materials, textures, sprites, 3D entities, behaviours, scenes, parameters)
+// into $FUZZ_SEEDS_OUT/<target>/; the output is committed under fuzz/corpus/:
 //   FUZZ_SEEDS_OUT=fuzz/corpus build/test/tools/write_fuzz_seeds
 #include <cstdio>
 #include <cstdlib>
@@ -43,6 +43,7 @@
 #include "render/objects/RCKSpriteText.h"
 #include "system/image/QxPixelFormat.h"
 #include "tools/ContentSeeds.h"
+#include "tools/CoreSeeds.h"
 #include "tools/testdata/ImageFileBuilders.h"
 #include "tools/testdata/LibjpegCodec.h"
 #include "tools/testdata/MovieBuilder.h"
@@ -806,6 +807,30 @@ void WriteAnimationSeeds()
     CKShutdown();
 }
 
+// The behaviour, scene and parameter seeds, each from a fresh engine.
+void WriteCoreSeeds()
+{
+    const std::string scratch = std::filesystem::temp_directory_path().string();
+    for (int kind = 0; kind < 3; ++kind) {
+        CKContext* context = nullptr;
+        if (CKStartUp() != 0 || CKCreateContext(&context, nullptr) != 0) {
+            ++g_Failures;
+            CKShutdown();
+            continue;
+        }
+        if (kind == 0) {
+            WriteBehaviorSeeds(context, scratch, Put);
+        } else if (kind == 1) {
+            WriteSceneSeeds(context, scratch, Put);
+        } else {
+            SetParameterWorldLinks();
+            WriteParameterSeeds(context, scratch, Put, &g_Failures);
+        }
+        CKCloseContext(context);
+        CKShutdown();
+    }
+}
+
 } // namespace
 
 int main()
@@ -822,5 +847,6 @@ int main()
     WriteEngineSeeds();
     WriteEntitySeeds();
     WriteAnimationSeeds();
+    WriteCoreSeeds();
     return g_Failures == 0 ? 0 : 1;
 }
