@@ -8,8 +8,10 @@
 #include <tuple>
 
 #include "render/animation/CKSkin.h"
+#include "render/context/rasterizer/CKRasterizerContext.h"
 #include "render/mesh/CKShaderManager.h"
 #include "render/objects/CK3dEntity.h"
+#include "render/objects/CKPickResult.h"
 #include "tests/render/mesh/MeshTestSupport.h"
 
 namespace {
@@ -102,6 +104,34 @@ TEST_F(MeshGeometry, DissociateGivesOneVertexACornerAndConsolidateMergesThemBack
     CKBlendShapeData shapes;
     cube->GetBlendShapes(shapes);
     EXPECT_EQ(shapes.BaseVertices.Size(), 1) << "the copies of the base vertex merged back into one";
+}
+
+TEST_F(MeshGeometry, AProgressiveMeshRenumbersLikeTheOtherRenumberings)
+{
+    RCKMesh* cube = Cube();
+    cube->SetLineCount(1);
+    cube->SetLine(0, 3, 5);
+    const std::vector<Corner> corners = Corners(cube);
+    QxVector lineEnds[2];
+    cube->GetVertexPosition(3, &lineEnds[0]);
+    cube->GetVertexPosition(5, &lineEnds[1]);
+    ASSERT_EQ(cube->CreatePM(), CKErr::Ok);
+    EXPECT_EQ(cube->GetVertexCount(), 8);
+    EXPECT_EQ(Corners(cube), corners);
+    int a = 0, b = 0;
+    cube->GetLine(0, &a, &b);
+    QxVector p, q;
+    cube->GetVertexPosition(a, &p);
+    cube->GetVertexPosition(b, &q);
+    EXPECT_EQ(p, lineEnds[0]);
+    EXPECT_EQ(q, lineEnds[1]);
+    // Merging or splitting vertices undoes the order: the record goes.
+    cube->Consolidate();
+    EXPECT_FALSE(cube->IsPM());
+    ASSERT_EQ(cube->CreatePM(), CKErr::Ok);
+    cube->DissociateAllFaces();
+    EXPECT_FALSE(cube->IsPM());
+    EXPECT_EQ(Corners(cube), corners);
 }
 
 TEST_F(MeshGeometry, OneNormalAFaceConsolidatesTo24)
@@ -294,4 +324,58 @@ TEST_F(MeshGeometry, CornerTangentsOfOnePositionAreSharedWhenTheNormalsDifferOnl
     EXPECT_EQ(t[0].x, t[3].x);
     EXPECT_EQ(t[0].y, t[3].y);
     EXPECT_NEAR(std::fabs(t[0].x), std::sqrt(0.5f), 1e-6f) << "the two corners' tangents averaged";
+}
+
+TEST_F(MeshGeometry, ALinePickHitsWithin10PixelsAtThePerspectiveCorrectPoint)
+{
+    RCKRenderContext* rc = NewRecordingContext(320, 240);
+    QxMatrix projection;
+    projection.Perspective(1.0f, 320.0f / 240.0f, 1.0f, 100.0f);
+    rc->SetProjectionTransformationMatrix(projection);
+    rc->SetWorldTransformationMatrix(QxMatrix::Identity());
+    // A line from near to far (level on the screen), another vertex.
+    RCKMesh* mesh = MakeMesh(3, {});
+    mesh->SetVertexPosition(0, QxVector(-1, 0, 5));
+    mesh->SetVertexPosition(1, QxVector(2, 0, 12));
+    mesh->SetVertexPosition(2, QxVector(0, 3, 5));
+    mesh->SetLineCount(1);
+    mesh->SetLine(0, 0, 1);
+    QxVector4 screen[2];
+    CKTransformData data;
+    data.InVertices = mesh->GetPositionsPtr(&data.InStride);
+    data.ScreenVertices = screen;
+    data.ScreenStride = sizeof(QxVector4);
+    rc->GetRasterizerContext()->TransformVertices(2, data);
+    ASSERT_EQ(screen[0].y, screen[1].y);
+    // A point a third of the way along the line on the screen.
+    const Qx2DVector foot(screen[0].x + (screen[1].x - screen[0].x) / 3.0f, screen[0].y);
+
+    CKPickResult result;
+    result.Distance = 7.0f;
+    result.FaceIndex = 5;
+    ASSERT_EQ(mesh->IntersectLines(Qx2DVector(foot.x, foot.y + 9.0f), &result, rc, nullptr), 1);
+    EXPECT_EQ(result.Distance, -1.0f);
+    EXPECT_EQ(result.FaceIndex, 0);
+    // The point found lies on the line and projects onto the foot.
+    mesh->SetVertexPosition(2, result.Point);
+    QxVector4 found[3];
+    data.InVertices = mesh->GetPositionsPtr(&data.InStride);
+    data.ScreenVertices = found;
+    rc->GetRasterizerContext()->TransformVertices(3, data);
+    EXPECT_NEAR(found[2].x, foot.x, 1e-3f);
+    EXPECT_NEAR(result.Point.y, 0.0f, 1e-6f);
+    EXPECT_LT(result.Point.z, 5.0f + 7.0f / 3.0f - 0.5f) << "the near end takes more of the screen than of the line";
+
+    EXPECT_EQ(mesh->IntersectLines(Qx2DVector(foot.x, foot.y - 10.0f), &result, rc, nullptr), 0);
+    EXPECT_EQ(mesh->IntersectLines(Qx2DVector(screen[1].x + 2.0f, screen[1].y), nullptr, rc, nullptr), 0)
+        << "past the end";
+    EXPECT_EQ(mesh->IntersectLines(Qx2DVector(screen[0].x, screen[0].y), nullptr, rc, nullptr), 1);
+    // Through an entity's world matrix: moved 1 down, the line leaves the
+    // foot by some 30 pixels.
+    TestEntity* entity = New<TestEntity>("moved");
+    entity->SetPosition(0, -1, 0);
+    EXPECT_EQ(mesh->IntersectLines(foot, nullptr, rc, entity), 0);
+    rc->SetWorldTransformationMatrix(QxMatrix::Identity());
+    EXPECT_EQ(mesh->IntersectLines(foot, nullptr, rc, nullptr), 1);
+    EXPECT_EQ(MakeMesh(2, {})->IntersectLines(foot, nullptr, rc, nullptr), 0) << "no line";
 }
