@@ -258,3 +258,38 @@ TEST(HostKeyControl, LongLookAtChainsAreCutNotFollowedForever)
     // The first node looks at the second, wherever the cut left that one's turn.
     ExpectNear(-m.GetRow(2), Normalize(Point3(1.0f, 1.0f, 1.0f) - m.GetTrans()));
 }
+
+TEST(HostKeyControl, AKeysOwnTimeGivesItsOwnValueAfterAStep)
+{
+    KeyControl c(KeyControl::Track::Position, KeyControl::Interpolation::Bezier);
+    std::vector<HostKey> keys(3);
+    for (int i = 0; i < 3; ++i) {
+        keys[size_t(i)].time = i * 100;
+        keys[size_t(i)].value = Point3(float(i * 10), 0.0f, 0.0f);
+        keys[size_t(i)].flags = BEZKEY_STEP << 10;
+    }
+    c.SetKeys(keys);
+    EXPECT_EQ(c.Evaluate(99).value, Point3(0.0f, 0.0f, 0.0f));
+    EXPECT_EQ(c.Evaluate(100).value, Point3(10.0f, 0.0f, 0.0f));
+    EXPECT_EQ(c.Evaluate(150).value, Point3(10.0f, 0.0f, 0.0f));
+    EXPECT_EQ(c.Evaluate(200).value, Point3(20.0f, 0.0f, 0.0f));
+}
+
+TEST(HostKeyControl, ScaleAxesTurnBetweenTheirKeys)
+{
+    KeyControl c(KeyControl::Track::Scale, KeyControl::Interpolation::Linear);
+    std::vector<HostKey> keys(2);
+    keys[1].time = 100;
+    keys[0].value = keys[1].value = Point3(2.0f, 1.0f, 1.0f);
+    keys[1].rotation = QFromAngAxis(kPi / 2, Point3(0.0f, 0.0f, 1.0f));
+    c.SetKeys(keys);
+    ScaleValue s;
+    Interval valid;
+    c.GetValue(50, &s, valid);
+    const Quat half = QFromAngAxis(kPi / 4, Point3(0.0f, 0.0f, 1.0f));
+    EXPECT_NEAR(std::fabs(QuatDot(s.q, half)), 1.0f, 1e-6f);
+    // A position track leaves the rotation alone.
+    KeyControl p(KeyControl::Track::Position, KeyControl::Interpolation::Linear);
+    p.SetKeys(keys);
+    EXPECT_TRUE(p.Evaluate(50).rotation.IsIdentity());
+}
