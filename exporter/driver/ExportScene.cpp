@@ -1,6 +1,5 @@
 #include <cmath>
 #include <strings.h>
-#include <vector>
 
 #include "core/context/CKContext.h"
 #include "core/context/CKError.h"
@@ -22,6 +21,7 @@
 #include "exporter/options/Max2Qdx.h"
 #include "exporter/report/GeFileLog.h"
 #include "exporter/report/ReportPrintf.h"
+#include "exporter/scene/NodeWalk.h"
 #include "exporter/shell/PluginShell.h"
 #include "exporter/types/ExporterParameterTypes.h"
 #include "platform/host/INode.h"
@@ -187,14 +187,7 @@ CKERROR SaveFile(Max2Qdx& exporter, CKFile* file)
 
 void Max2Qdx::CollectNodes(INode* node, int* count)
 {
-    // Depth first without recursion: a deep hierarchy must not exhaust the
-    // stack. Children are visited in their order.
-    std::vector<INode*> pending;
-    if (node)
-        pending.push_back(node);
-    while (!pending.empty()) {
-        INode* current = pending.back();
-        pending.pop_back();
+    VisitDepthFirst(node, [&](INode* current) {
         ++*count;
         if (!GetExportDriverState().onlySelectedNodes || current->Selected() == 1) {
             Mtl* mtl = current->GetMtl();
@@ -204,9 +197,8 @@ void Max2Qdx::CollectNodes(INode* node, int* count)
             if (!known)
                 sceneMaterials.Append(1, &mtl, 25);
         }
-        for (int i = current->NumberOfChildren() - 1; i >= 0; --i)
-            pending.push_back(current->GetChildNode(i));
-    }
+        return true;
+    });
 }
 
 void Max2Qdx::SetUnitScale()

@@ -22,6 +22,7 @@
 #include "render/animation/CKKeyedAnimation.h"
 #include "render/animation/CKObjectAnimation.h"
 #include "render/objects/CK3dEntity.h"
+#include "tests/exporter/support/ExporterTestSupport.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
 
@@ -82,18 +83,12 @@ protected:
         return false;
     }
 
+    // A script file, written through a context of its own.
     void WriteScript(const char* file)
     {
         CKContext* context = nullptr;
         ASSERT_EQ(CKCreateContext(&context, nullptr), 0);
-        auto* script = static_cast<CKBehavior*>(context->CreateObject(CKCID_BEHAVIOR, "Spin"));
-        script->SetType(1);
-        script->UseGraph();
-        CKFile* writer = context->CreateCKFile();
-        ASSERT_EQ(writer->StartSave(m_Dir.File(file).c_str()), 0);
-        writer->SaveObject(script);
-        ASSERT_EQ(writer->EndSave(), 0);
-        context->DeleteCKFile(writer);
+        WriteScriptFile(context, m_Dir.File(file), "Spin");
         CKCloseContext(context);
     }
 

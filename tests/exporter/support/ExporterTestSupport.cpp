@@ -66,3 +66,20 @@ void SceneExportTest::ExportAll()
         if (!m_Exporter.ExportNode(root->GetChildNode(i)))
             break;
 }
+
+#include "core/behavior/CKBehavior.h"
+#include "core/file/CKFile.h"
+
+void WriteScriptFile(CKContext* context, const std::string& path, const char* name)
+{
+    auto* script = static_cast<CKBehavior*>(context->CreateObject(CKCID_BEHAVIOR, name));
+    ASSERT_NE(script, nullptr);
+    script->SetType(1);
+    script->UseGraph();
+    CKFile* writer = context->CreateCKFile();
+    ASSERT_EQ(writer->StartSave(path.c_str()), 0);
+    writer->SaveObject(script);
+    ASSERT_EQ(writer->EndSave(), 0);
+    context->DeleteCKFile(writer);
+    context->DestroyObjectByID(script->GetID());
+}

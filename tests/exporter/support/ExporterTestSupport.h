@@ -22,6 +22,7 @@ protected:
 };
 
 #include <memory>
+#include <string>
 
 #include "exporter/builder/ExportBuilder.h"
 #include "exporter/options/Max2Qdx.h"
@@ -56,3 +57,8 @@ protected:
     Max2Qdx m_Exporter;
     ExportBuilder* m_Builder = nullptr;
 };
+
+// Writes an engine file holding one script (a behaviour of type 1) named
+// name, as an instruction's script file; the script leaves the context
+// afterwards.
+void WriteScriptFile(CKContext* context, const std::string& path, const char* name);

@@ -56,15 +56,7 @@ protected:
     void WriteScriptFile(const std::string& file, const char* name)
     {
         std::filesystem::create_directories(std::filesystem::path(m_Dir.File(file)).parent_path());
-        auto* script = Make<CKBehavior>(CKCID_BEHAVIOR, name);
-        script->SetType(1);
-        script->UseGraph();
-        CKFile* writer = m_Context->CreateCKFile();
-        ASSERT_EQ(writer->StartSave(m_Dir.File(file).c_str()), 0);
-        writer->SaveObject(script);
-        ASSERT_EQ(writer->EndSave(), 0);
-        m_Context->DeleteCKFile(writer);
-        m_Context->DestroyObjectByID(script->GetID());
+        ::WriteScriptFile(m_Context, m_Dir.File(file), name);
     }
 
     // Runs the text as the box's user properties.
