@@ -460,8 +460,9 @@ TEST_F(MeshPersistence, ACopyHasTheSourcesSectionsWordForWord)
 {
     std::mt19937 rng(114);
     std::vector<CKMaterial*> materials = {nullptr, NewMaterial("m1"), NewMaterial("m2")};
-    for (int round = 0; round < 100; ++round) {
-        RCKMesh* source = RandomMesh(rng, (int) (rng() % 30), materials);
+    int round = 0;
+    for (RCKMesh* source : RandomMeshes(rng, 1000, materials)) {
+        ++round;
         source->SetChannelKeys(0, 7, 9);
         auto* copy = static_cast<RCKMesh*>(m_Context->CopyObjects(source));
         ASSERT_NE(copy, nullptr);
