@@ -570,3 +570,40 @@ TEST_F(MeshPersistence, RenderDataIsSavedWhenTheVariableAsksForIt)
         m_Context->GetVariableManager()->SetValue("CK2_3D/SaveOptimizedMesh", 0);
     }
 }
+
+TEST_F(MeshPersistence, LoadVerticesReadsOnlyTheVertexSectionAndRefusesOneTheFacesOutgrow)
+{
+    RCKMesh* cube = Cube(NewMaterial("A"), NewMaterial("B"), NewMaterial("C"));
+    EXPECT_EQ(cube->LoadVertices(nullptr), CKErr::InvalidParameter);
+    auto vertexChunk = [&](int n) {
+        RCKMesh* source = NewMesh("source");
+        source->SetVertexCount(n);
+        for (int i = 0; i < n; ++i)
+            source->SetVertexPosition(i, QxVector((float) i, 5.0f, -1.0f));
+        CKStateChunk* chunk =
+            SectionChunk(CKCID_MESH, CK_STATESAVE_MESHVERTICES, SectionWords(source, CK_STATESAVE_MESHVERTICES, 1000));
+        chunk->SetDataVersion(CK_MESH_DATAVERSION);
+        return chunk;
+    };
+    CKStateChunk* eight = vertexChunk(8);
+    ASSERT_EQ(cube->LoadVertices(eight), CKErr::Ok);
+    CKDeleteStateChunk(eight);
+    QxVector p;
+    cube->GetVertexPosition(7, &p);
+    EXPECT_EQ(p, QxVector(7, 5, -1));
+    EXPECT_EQ(cube->GetFaceCount(), 12) << "the other sections are not read";
+    EXPECT_EQ(cube->GetBlendShapeCount(), 1);
+    EXPECT_EQ(cube->GetChannelCount(), 1);
+
+    CKStateChunk* none = SectionChunk(CKCID_MESH, CK_STATESAVE_MESHFLAGS, {2});
+    none->SetDataVersion(CK_MESH_DATAVERSION);
+    EXPECT_EQ(cube->LoadVertices(none), CKErr::Ok);
+    CKDeleteStateChunk(none);
+    EXPECT_EQ(cube->GetVertexCount(), 8);
+
+    // The faces name vertex 7: seven vertices are too few.
+    CKStateChunk* seven = vertexChunk(7);
+    EXPECT_EQ(cube->LoadVertices(seven), CKErr::InvalidFile);
+    CKDeleteStateChunk(seven);
+    EXPECT_TRUE(Consistent(cube));
+}
