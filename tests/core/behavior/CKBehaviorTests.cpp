@@ -647,3 +647,28 @@ TEST_F(BehaviorTest, AScriptMovedToAnotherObjectLeavesTheFirstOnesList)
     m_Context->DestroyObject(script);
     EXPECT_EQ(second->GetScriptCount(), 0);
 }
+
+TEST_F(BehaviorTest, ActivatingAGraphsInputGivesItSomethingToProcess)
+{
+    CKBehavior* graph = NewBehavior("Graph");
+    graph->UseGraph();
+    graph->CreateInput("In");
+    CKBehavior* block = NewBehavior("Block");
+    block->UseFunction();
+    block->CreateInput("In");
+    block->CreateOutput("Out");
+    const CKDWORD processing = CKBEHAVIOR_ACTIVATENEXTFRAME;
+    graph->ModifyFlags(0, processing);
+    block->ModifyFlags(0, processing);
+
+    ASSERT_NE(graph->ActivateInput(0, FALSE), nullptr);
+    EXPECT_EQ(graph->GetFlags() & processing, 0u) << "switching an input off asks for nothing";
+    EXPECT_TRUE(block->ActivateInput(0)->IsActive());
+    EXPECT_EQ(block->GetFlags() & processing, 0u) << "a building block has no graph to process";
+    EXPECT_TRUE(graph->ActivateInput(0)->IsActive());
+    EXPECT_EQ(graph->GetFlags() & processing, processing);
+    EXPECT_FALSE(graph->ActivateInput(0, FALSE)->IsActive());
+    EXPECT_EQ(graph->ActivateInput(1), nullptr);
+    EXPECT_TRUE(block->ActivateOutput(0)->IsActive());
+    EXPECT_EQ(block->ActivateOutput(3), nullptr);
+}

@@ -379,3 +379,42 @@ TEST_F(MeshGeometry, ALinePickHitsWithin10PixelsAtThePerspectiveCorrectPoint)
     EXPECT_EQ(mesh->IntersectLines(foot, nullptr, rc, nullptr), 1);
     EXPECT_EQ(MakeMesh(2, {})->IntersectLines(foot, nullptr, rc, nullptr), 0) << "no line";
 }
+
+TEST_F(MeshGeometry, TangentsFollowTheRenumberingAndLinesPastTheVerticesGoToVertexZero)
+{
+    RCKMesh* cube = Cube();
+    cube->SetFlags(cube->GetFlags() | CKMESH_TANGENTS);
+    ASSERT_EQ(cube->GetTangents().Size(), 8);
+    // Per corner: the tangent and the bitangent of its vertex.
+    auto perCorner = [&] {
+        std::vector<std::tuple<float, float, float, float, float, float>> out;
+        for (int k = 0; k < cube->GetFaceCount() * 3; ++k) {
+            const int v = (int) cube->GetFacesIndices()[k];
+            const QxVector& t = cube->GetTangents()[v];
+            const QxVector& b = cube->GetBinormals()[v];
+            out.emplace_back(t.x, t.y, t.z, b.x, b.y, b.z);
+        }
+        return out;
+    };
+    const auto before = perCorner();
+    const std::vector<Corner> corners = Corners(cube);
+    cube->DissociateAllFaces();
+    ASSERT_EQ(cube->GetTangents().Size(), 36);
+    EXPECT_EQ(perCorner(), before);
+    EXPECT_EQ(Corners(cube), corners);
+    cube->Consolidate();
+    ASSERT_EQ(cube->GetTangents().Size(), 8);
+    EXPECT_EQ(perCorner(), before);
+    EXPECT_EQ(Corners(cube), corners);
+
+    // A line left naming a vertex the count no longer has.
+    RCKMesh* mesh = MakeMesh(4, {{0, 1, 2}});
+    mesh->SetLineCount(1);
+    mesh->SetLine(0, 2, 3);
+    mesh->SetVertexCount(3);
+    mesh->Consolidate();
+    int a = -1, b = -1;
+    mesh->GetLine(0, &a, &b);
+    EXPECT_EQ(a, 2);
+    EXPECT_EQ(b, 0);
+}
