@@ -418,3 +418,26 @@ TEST_F(MeshGeometry, TangentsFollowTheRenumberingAndLinesPastTheVerticesGoToVert
     EXPECT_EQ(a, 2);
     EXPECT_EQ(b, 0);
 }
+
+TEST_F(MeshGeometry, AChannelTriangleIsDegenerateOnlyWhenTwoCornersShareTheirWholePosition)
+{
+    // Vertices 0, 1, 2 on the line x = 0 but apart; vertex 3 where 2 is.
+    RCKMesh* mesh = MakeMesh(5, {{0, 1, 4}, {1, 2, 4}, {2, 0, 4}});
+    mesh->SetVertexPosition(0, QxVector(0, 0, 0));
+    mesh->SetVertexPosition(1, QxVector(0, 1, 0));
+    mesh->SetVertexPosition(2, QxVector(0, 1, 1));
+    mesh->SetVertexPosition(3, QxVector(0, 1, 1));
+    mesh->SetVertexPosition(4, QxVector(1, 0, 0));
+    const int c = mesh->AddChannel(NewMaterial("overlay"), TRUE);
+    const CKWORD corners[6] = {0, 1, 2, 1, 2, 3};
+    ASSERT_EQ(mesh->SetChannelFaceIndices(c, 6, corners), CKErr::Ok);
+    mesh->RemoveDegenerateFaces();
+    ASSERT_EQ(mesh->GetChannelFaceIndices(c).Size(), 3) << "(1, 2, 3) goes: 2 and 3 are one point";
+    QxVector p[3];
+    for (int k = 0; k < 3; ++k)
+        mesh->GetVertexPosition((int) mesh->GetChannelFaceIndices(c)[k], &p[k]);
+    EXPECT_EQ(p[0], QxVector(0, 0, 0));
+    EXPECT_EQ(p[1], QxVector(0, 1, 0));
+    EXPECT_EQ(p[2], QxVector(0, 1, 1));
+    EXPECT_EQ(mesh->GetVertexCount(), 4) << "vertex 3 is used by no face and no channel corner any more";
+}
