@@ -378,6 +378,9 @@ TEST_F(MeshGeometry, ALinePickHitsWithin10PixelsAtThePerspectiveCorrectPoint)
     rc->SetWorldTransformationMatrix(QxMatrix::Identity());
     EXPECT_EQ(mesh->IntersectLines(foot, nullptr, rc, nullptr), 1);
     EXPECT_EQ(MakeMesh(2, {})->IntersectLines(foot, nullptr, rc, nullptr), 0) << "no line";
+    EXPECT_EQ(mesh->IntersectLines(foot, &result, nullptr, nullptr), 0) << "no render context";
+    mesh->SetVertexCount(0);
+    EXPECT_EQ(mesh->IntersectLines(foot, nullptr, rc, nullptr), 0) << "no vertex";
 }
 
 TEST_F(MeshGeometry, TangentsFollowTheRenumberingAndLinesPastTheVerticesGoToVertexZero)
