@@ -11,25 +11,12 @@
 
 #include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
-#include "core/context/CKPluginManager.h"
-#include "core/context/CKStartUp.h"
+#include "fuzz/FuzzRenderEngine.h"
 #include "fuzz/FuzzScratchFile.h"
 #include "includes/CKByteOrder.h"
-#include "render/context/CKRenderEngine.h"
 #include "render/objects/pointcloud/RCK3dPointCloud.h"
 
 namespace {
-
-void StartOnce()
-{
-    static const bool started = [] {
-        CKStartUp();
-        CKGetPluginManager()->RegisterPlugin(0, CKGetRenderEnginePluginInfo(0), nullptr, nullptr);
-        CKGetPluginManager()->AddStaticDll("Render Engine", 1);
-        return true;
-    }();
-    (void) started;
-}
 
 void WriteFile(const std::string& path, const uint8_t* data, size_t size)
 {
@@ -47,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 3 || size > (1 << 20))
         return 0;
-    StartOnce();
+    FuzzStartRenderEngine();
     const size_t headerSize = LoadLE16(data + 1) < size - 3 ? LoadLE16(data + 1) : size - 3;
     const std::string& path = FuzzScratchPath();
     const std::string desc = path + ".desc";

@@ -10,32 +10,15 @@
 #include <string>
 
 #include "core/context/CKContext.h"
-#include "core/context/CKPluginManager.h"
-#include "core/context/CKStartUp.h"
+#include "fuzz/FuzzRenderEngine.h"
 #include "fuzz/FuzzScratchFile.h"
-#include "render/context/CKRenderEngine.h"
 #include "render/objects/pointcloud/RCK3dPointCloud.h"
-
-namespace {
-
-void StartOnce()
-{
-    static const bool started = [] {
-        CKStartUp();
-        CKGetPluginManager()->RegisterPlugin(0, CKGetRenderEnginePluginInfo(0), nullptr, nullptr);
-        CKGetPluginManager()->AddStaticDll("Render Engine", 1);
-        return true;
-    }();
-    (void) started;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1 || size > (1 << 16))
         return 0;
-    StartOnce();
+    FuzzStartRenderEngine();
     const std::string& path = FuzzScratchPath();
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f)

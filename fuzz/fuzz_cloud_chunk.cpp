@@ -12,34 +12,17 @@
 
 #include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
-#include "core/context/CKPluginManager.h"
 #include "core/context/CKRenderManager.h"
-#include "core/context/CKStartUp.h"
 #include "core/file/CKFile.h"
-#include "render/context/CKRenderEngine.h"
+#include "fuzz/FuzzRenderEngine.h"
 #include "render/context/RCKRenderContext.h"
 #include "render/objects/pointcloud/RCK3dPointCloud.h"
-
-namespace {
-
-void StartOnce()
-{
-    static const bool started = [] {
-        CKStartUp();
-        CKGetPluginManager()->RegisterPlugin(0, CKGetRenderEnginePluginInfo(0), nullptr, nullptr);
-        CKGetPluginManager()->AddStaticDll("Render Engine", 1);
-        return true;
-    }();
-    (void) started;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1 || size > (1 << 20))
         return 0;
-    StartOnce();
+    FuzzStartRenderEngine();
     CKContext* context = nullptr;
     if (CKCreateContext(&context, nullptr, nullptr) != 0 || !context)
         return 0;

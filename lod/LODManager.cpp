@@ -16,6 +16,7 @@
 #include "render/animation/CKCharacter.h"
 #include "render/mesh/CKMaterial.h"
 #include "render/mesh/CKMesh.h"
+#include "render/mesh/CKPatchMesh.h"
 #include "render/objects/CK3dEntity.h"
 #include "render/objects/CKCamera.h"
 #include "system/math/QxFloatToInt.h"
@@ -368,18 +369,23 @@ void LODManager::PreRender(CKRenderContext* dev, CK3dEntity* entity)
         return;
     const QxMatrix& view = camera->GetWorldMatrix();
     float depth = QxDotProduct(Row(world, 3) - Row(view, 3), Row(view, 2));
+    // At the camera's depth the measure is no finite number.
     float x = size / (depth * depth) * m_CameraFactor;
-
-    float face = options->FaceMag;
-    float alpha = 1.0f;
-    // An entity at the camera's depth, or a measure that is no number, is
-    // shown in full.
-    if (depth != 0.0f && std::isfinite(x)) {
-        face = Interpolate(x, options->ScreenMin, options->ScreenMag, options->FaceMin, options->FaceMag);
-        if (options->Flags & LOD_ALPHA)
-            alpha = AlphaOf(x, options->ScreenAlphaMin, options->ScreenAlphaMag);
-    }
+    float face;
+    float alpha;
+    ComputeLevels(*options, x, face, alpha);
     ApplyLod(entity, face * m_GlobalLodFactor, alpha * m_GlobalLodFactor, *options);
+}
+
+void LODManager::ComputeLevels(const LODOptions& options, float x, float& face, float& alpha)
+{
+    face = options.FaceMag;
+    alpha = 1.0f;
+    if (!std::isfinite(x))
+        return;
+    face = Interpolate(x, options.ScreenMin, options.ScreenMag, options.FaceMin, options.FaceMag);
+    if (options.Flags & LOD_ALPHA)
+        alpha = AlphaOf(x, options.ScreenAlphaMin, options.ScreenAlphaMag);
 }
 
 void LODManager::ApplyLod(CK3dEntity* entity, float face, float alpha, const LODOptions& options)
@@ -404,6 +410,11 @@ void LODManager::ApplyLod(CK3dEntity* entity, float face, float alpha, const LOD
         current->SetVerticesRendered(std::max(0, QxTruncToInt((float) current->GetVertexCount() * face)));
         if (m_BuildPMNormals)
             current->SetFlags(current->GetFlags() | CKMESH_PMBUILDNORMALS);
+    } else if ((options.Flags & LOD_PATCHMESH) && current->GetClassID() == CKCID_PATCHMESH) {
+        // 5 steps at full detail, 2 at a quarter; the patch mesh refuses
+        // negative counts and lowers those its render mesh cannot hold.
+        float root = std::sqrt(face);
+        static_cast<CKPatchMesh*>(current)->SetIterationCount(QxTruncToInt(6.0f * root - 0.5));
     }
 }
 

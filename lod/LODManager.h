@@ -57,6 +57,13 @@ public:
     int GetLodAttribute() const { return m_LodAttribute; }
     float GetCameraFactor() const { return m_CameraFactor; }
 
+    // The face ratio and the alpha of the options for a screen measure x
+    // (the entity's squared size over its squared depth, times the camera
+    // factor): linear in the squared fractions between the minimum and the
+    // full-detail fraction, a switch at their middle when that range is
+    // empty. A measure that is no finite number (an entity at the camera's
+    // depth) gives full detail: FaceMag, opaque.
+    static void ComputeLevels(const LODOptions& options, float x, float& face, float& alpha);
     // Gives the entity the detail of a face ratio and an alpha.
     void ApplyLod(CK3dEntity* entity, float face, float alpha, const LODOptions& options);
     // Removes the entity's pre-render callback, undoes a fade still pending

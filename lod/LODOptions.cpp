@@ -8,28 +8,25 @@
 
 namespace {
 
-// The words follow this order of bits, in the text and in the reader.
-constexpr CKDWORD kWordBits[4] = {LOD_MULTIPLEMESHES, LOD_CHARACTER, LOD_PATCHMESH, LOD_ALPHA};
-
 // The percentages are read back with the single-precision 0.01 widened to
 // double, as stored records have always been.
 constexpr double kFromPercent = (double) 0.01f;
 
-// The six fractions in record order.
-float* Fraction(LODOptions& options, int i)
+} // namespace
+
+float& LODOptionsFraction(LODOptions& options, int i)
 {
     float* fields[6] = {&options.ScreenMag, &options.ScreenMin,      &options.FaceMag,
                         &options.FaceMin,   &options.ScreenAlphaMag, &options.ScreenAlphaMin};
-    return fields[i];
+    return *fields[i];
 }
-
-} // namespace
 
 int LODOptionsToText(const LODOptions& options, char* text, int size)
 {
     const char* words[4];
-    for (int i = 0; i < 4; ++i)
-        words[i] = (options.Flags & kWordBits[i]) ? "TRUE" : "FALSE";
+    const char** word = words;
+    for (CKDWORD bit : kLODFlagOrder)
+        *word++ = (options.Flags & bit) ? "TRUE" : "FALSE";
     // Four words of at most 6 characters and six %g of at most 13 always fit.
     char buffer[kLODOptionsTextSize];
     int n;
@@ -54,7 +51,7 @@ bool LODOptionsFromText(const char* text, LODOptions& options)
     if (!text)
         return false;
     LODOptions read;
-    for (CKDWORD bit : kWordBits) {
+    for (CKDWORD bit : kLODFlagOrder) {
         if (std::strncmp(text, "TRUE:", 5) == 0) {
             read.Flags |= bit;
             text += 5;
@@ -72,7 +69,7 @@ bool LODOptionsFromText(const char* text, LODOptions& options)
     }
     // Only the numbers read are scaled: a missing one keeps its default.
     for (int i = 0; i < n; ++i)
-        *Fraction(read, i) = (float) ((double) v[i] * kFromPercent);
+        LODOptionsFraction(read, i) = (float) ((double) v[i] * kFromPercent);
     options = read;
     return true;
 }

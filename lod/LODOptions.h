@@ -26,6 +26,14 @@ struct LODOptions
 };
 static_assert(sizeof(LODOptions) == 28, "the parameter value is seven 32-bit words");
 
+// The four flags in the order of the text form's words and of the blocks'
+// Boolean parameters.
+constexpr CKDWORD kLODFlagOrder[4] = {LOD_MULTIPLEMESHES, LOD_CHARACTER, LOD_PATCHMESH, LOD_ALPHA};
+
+// Fraction i of the record, in record order: 0 ScreenMag, 1 ScreenMin,
+// 2 FaceMag, 3 FaceMin, 4 ScreenAlphaMag, 5 ScreenAlphaMin.
+float& LODOptionsFraction(LODOptions& options, int i);
+
 // Size of the text buffer that always holds a written record.
 constexpr int kLODOptionsTextSize = 128;
 

@@ -203,12 +203,8 @@ CKObjectAnimation* ExportBuilder::CreateObjectAnimation(CK3dEntity* entity, cons
     auto* objectAnimation = static_cast<CKObjectAnimation*>(Create(CKCID_OBJECTANIMATION, name));
     if (!objectAnimation)
         return nullptr;
-    if (node)
-        objectAnimations.Insert(node, objectAnimation);
     objectAnimation->Set3dEntity(entity);
-    if (animation)
-        animation->AddAnimation(objectAnimation);
-    objectAnimationList.PushBack(objectAnimation);
+    RecordObjectAnimation(objectAnimation, node);
     return objectAnimation;
 }
 
@@ -217,6 +213,11 @@ void ExportBuilder::AddObjectAnimation(CKObjectAnimation* objectAnimation, Expor
     if (!objectAnimation)
         return;
     AddCreatedObject(objectAnimation);
+    RecordObjectAnimation(objectAnimation, node);
+}
+
+void ExportBuilder::RecordObjectAnimation(CKObjectAnimation* objectAnimation, ExportKey node)
+{
     if (node)
         objectAnimations.Insert(node, objectAnimation);
     if (animation)
@@ -553,7 +554,17 @@ int ExportBuilder::PutObjectsInLevel(CKObjectIDList* savedObjects)
         }
     }
     scene->BeginAddSequence(FALSE);
+    ApplyEnvironment(scene);
 
+    context->SetInterfaceMode(1, nullptr, nullptr);
+    savedObjects->InsertRearObject(level);
+    return objects.Size();
+}
+
+void ExportBuilder::ApplyEnvironment(CKScene* scene) const
+{
+    if (!scene)
+        return;
     scene->SetAmbientLightColor(environment.ambientColor.GetARGB());
     scene->SetBackgroundColor(environment.backgroundColor.GetARGB());
     scene->SetBackgroundTexture(environment.sceneObject);
@@ -563,8 +574,4 @@ int ExportBuilder::PutObjectsInLevel(CKObjectIDList* savedObjects)
     scene->SetFogStart(environment.fogStart);
     scene->SetFogEnd(environment.fogEnd);
     scene->SetStartingCamera(environment.startingCamera);
-
-    context->SetInterfaceMode(1, nullptr, nullptr);
-    savedObjects->InsertRearObject(level);
-    return objects.Size();
 }

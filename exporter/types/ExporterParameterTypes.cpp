@@ -46,14 +46,6 @@ XString RegisteredParameters(CKParameterManager* manager)
     return JoinSorted(entries);
 }
 
-int MemberCount(const char* names)
-{
-    int count = 1;
-    for (const char* c = names; *c; ++c)
-        count += *c == ',';
-    return count;
-}
-
 } // namespace
 
 XString ExporterTypeDefinition(CKParameterManager* manager, const ExporterTypeRow& row)
@@ -78,14 +70,13 @@ int RegisterExporterEnumsAndStructs(CKParameterManager* manager, CKERROR* result
         switch (row.kind) {
         case ExporterTypeKind::Enum: result = manager->RegisterNewEnum(row.guid, row.name, definition.CStr()); break;
         case ExporterTypeKind::Flags: result = manager->RegisterNewFlags(row.guid, row.name, definition.CStr()); break;
-        case ExporterTypeKind::Structure: {
-            int count = std::min(MemberCount(row.definition), kExporterTypeMembers);
-            XArray<CKGUID> members;
-            for (int m = 0; m < count; ++m)
-                members.PushBack(row.members[m]);
-            result = manager->RegisterNewStructure(row.guid, row.name, definition.CStr(), members);
+        case ExporterTypeKind::Structure:
+            // The manager takes as many member types as the text names.
+            static_assert(kExporterTypeMembers == 5, "every member slot is passed");
+            result = manager->RegisterNewStructure(
+                row.guid, row.name, definition.CStr(),
+                {row.members[0], row.members[1], row.members[2], row.members[3], row.members[4]});
             break;
-        }
         }
         if (results)
             results[i] = result;

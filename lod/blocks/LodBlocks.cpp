@@ -24,17 +24,8 @@ CK3dEntity* TargetEntity(CKBehavior* behavior)
     return CKIsChildClassOfObject(target, CKCID_3DENTITY) ? static_cast<CK3dEntity*>(target) : nullptr;
 }
 
-// The bits of the four Boolean fields and the fractions, in parameter order,
-// with the defaults "Set LOD Attribute" declares.
-constexpr CKDWORD kFieldBits[4] = {LOD_MULTIPLEMESHES, LOD_CHARACTER, LOD_PATCHMESH, LOD_ALPHA};
+// The fractions "Set LOD Attribute" declares by default, in record order.
 constexpr float kFractionDefaults[6] = {0.4f, 0.01f, 1.0f, 0.03f, 0.1f, 0.05f};
-
-float& Fraction(LODOptions& options, int i)
-{
-    float* fields[6] = {&options.ScreenMag, &options.ScreenMin,      &options.FaceMag,
-                        &options.FaceMin,   &options.ScreenAlphaMag, &options.ScreenAlphaMin};
-    return *fields[i];
-}
 
 // Deactivates In and activates Out.
 void PassThrough(CKBehavior* behavior)
@@ -112,11 +103,11 @@ int GetLodAttribute(const CKBehaviorContext& context)
     }
     behavior->ActivateOutput(0, TRUE);
     for (int i = 0; i < 4; ++i) {
-        CKBOOL on = (options->Flags & kFieldBits[i]) ? TRUE : FALSE;
+        CKBOOL on = (options->Flags & kLODFlagOrder[i]) ? TRUE : FALSE;
         behavior->SetOutputParameterValue(i, &on);
     }
     for (int i = 0; i < 6; ++i)
-        behavior->SetOutputParameterValue(4 + i, &Fraction(*options, i));
+        behavior->SetOutputParameterValue(4 + i, &LODOptionsFraction(*options, i));
     return CKBR_OK;
 }
 
@@ -139,14 +130,14 @@ int SetLodAttribute(const CKBehaviorContext& context)
         CKBOOL on = FALSE;
         ReadInputParameter(behavior, i, on);
         if (on)
-            options->Flags |= kFieldBits[i];
+            options->Flags |= kLODFlagOrder[i];
         else
-            options->Flags &= ~kFieldBits[i];
+            options->Flags &= ~kLODFlagOrder[i];
     }
     for (int i = 0; i < 6; ++i) {
         if (!IsInputParameterEnabled(behavior, 4 + i))
             continue;
-        float& field = Fraction(*options, i);
+        float& field = LODOptionsFraction(*options, i);
         field = kFractionDefaults[i];
         ReadInputParameter(behavior, 4 + i, field);
     }

@@ -40,22 +40,24 @@ std::string Quoted(const std::string& s)
 const Matrix3 kToHost(Point3(1.0f, 0.0f, 0.0f), Point3(0.0f, 0.0f, 1.0f), Point3(0.0f, -1.0f, 0.0f), Point3());
 const Matrix3 kFromHost(Point3(1.0f, 0.0f, 0.0f), Point3(0.0f, 0.0f, -1.0f), Point3(0.0f, 1.0f, 0.0f), Point3());
 
-void CheckFinite(std::initializer_list<float> values, const std::string& what)
+// The message names what (and, when given, which part of it): both are
+// joined only on failure, since keys are checked by the thousand.
+void CheckFinite(std::initializer_list<float> values, const std::string& what, const char* part = nullptr)
 {
     for (const float v : values)
         if (!std::isfinite(v))
-            Fail(what + " is not a finite number");
+            Fail(what + (part ? part : "") + " is not a finite number");
 }
 
-Point3 HostPoint(const aiVector3D& v, const std::string& what)
+Point3 HostPoint(const aiVector3D& v, const std::string& what, const char* part = nullptr)
 {
-    CheckFinite({v.x, v.y, v.z}, what);
+    CheckFinite({v.x, v.y, v.z}, what, part);
     return Point3(v.x, v.y, v.z) * kToHost;
 }
 
-Point3 HostVector(const aiVector3D& v, const std::string& what)
+Point3 HostVector(const aiVector3D& v, const std::string& what, const char* part = nullptr)
 {
-    CheckFinite({v.x, v.y, v.z}, what);
+    CheckFinite({v.x, v.y, v.z}, what, part);
     return VectorTransform(kToHost, Point3(v.x, v.y, v.z));
 }
 
@@ -71,11 +73,11 @@ Matrix3 HostMatrix(const aiMatrix4x4& m, const std::string& what)
 
 // The rotation of a quaternion of the file (turning counter-clockwise, w x y
 // z) as a host rotation in host axes.
-Quat HostRotation(const aiQuaternion& q, const std::string& what)
+Quat HostRotation(const aiQuaternion& q, const std::string& what, const char* part = nullptr)
 {
-    CheckFinite({q.w, q.x, q.y, q.z}, what);
+    CheckFinite({q.w, q.x, q.y, q.z}, what, part);
     if (q.w == 0.0f && q.x == 0.0f && q.y == 0.0f && q.z == 0.0f)
-        Fail(what + " is not a rotation");
+        Fail(what + (part ? part : "") + " is not a rotation");
     // Files round their quaternions: the rotation is that of the unit one.
     aiQuaternion unit = q;
     unit.Normalize();
@@ -396,16 +398,16 @@ private:
 
         std::vector<HostKey> positions = Keys<aiVectorKey>(
             channels, &aiNodeAnim::mPositionKeys, &aiNodeAnim::mNumPositionKeys,
-            [&](const aiVectorKey& key, HostKey& k) { k.value = HostPoint(key.mValue, what + ": a position key"); },
+            [&](const aiVectorKey& key, HostKey& k) { k.value = HostPoint(key.mValue, what, ": a position key"); },
             what + ": position");
         std::vector<HostKey> rotations = Keys<aiQuatKey>(
             channels, &aiNodeAnim::mRotationKeys, &aiNodeAnim::mNumRotationKeys,
-            [&](const aiQuatKey& key, HostKey& k) { k.rotation = HostRotation(key.mValue, what + ": a rotation key"); },
+            [&](const aiQuatKey& key, HostKey& k) { k.rotation = HostRotation(key.mValue, what, ": a rotation key"); },
             what + ": rotation");
         std::vector<HostKey> scales = Keys<aiVectorKey>(
             channels, &aiNodeAnim::mScalingKeys, &aiNodeAnim::mNumScalingKeys,
             [&](const aiVectorKey& key, HostKey& k) {
-                CheckFinite({key.mValue.x, key.mValue.y, key.mValue.z}, what + ": a scale key");
+                CheckFinite({key.mValue.x, key.mValue.y, key.mValue.z}, what, ": a scale key");
                 k.value = Point3(key.mValue.x, key.mValue.z, key.mValue.y);
             },
             what + ": scale");

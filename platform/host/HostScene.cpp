@@ -17,3 +17,10 @@ INode* HostScene::AddNode(const std::string& name, INode* parent)
     m_Nodes.push_back(m_OwnedNodes.back().get());
     return m_Nodes.back();
 }
+
+INode* HostScene::AddDetachedNode(const std::string& name)
+{
+    m_OwnedNodes.push_back(std::make_unique<INode>(*this, name, nullptr, true));
+    m_Nodes.push_back(m_OwnedNodes.back().get());
+    return m_Nodes.back();
+}

@@ -62,6 +62,10 @@ public:
 
     // A new node, the last child of parent (the root when null).
     INode* AddNode(const std::string& name, INode* parent = nullptr);
+    // A new node under no parent yet: it must be given one (INode::AttachTo,
+    // the root included) before the scene is used. Loaders that meet
+    // children before their parents make nodes so.
+    INode* AddDetachedNode(const std::string& name);
     // Takes ownership of a scene item and gives it back.
     template <class T>
     T* Adopt(std::unique_ptr<T> item)

@@ -287,51 +287,60 @@ bool TooDeep(const char* bytes, size_t size)
     return false;
 }
 
-// Follows the parser's events to name the place of a duplicate member.
-class DuplicateKeyCheck
+// Builds the document as nlohmann's own builder does, refusing a member
+// given twice in one object, and follows the parser to name places: the
+// place of a duplicate member, or of the value the parser stopped in.
+class CheckedDocument
 {
 public:
-    bool operator()(int, json::parse_event_t event, json& parsed)
+    explicit CheckedDocument(json& result) : m_Builder(result, true) {}
+
+    bool null() { return Value(m_Builder.null()); }
+    bool boolean(bool v) { return Value(m_Builder.boolean(v)); }
+    bool number_integer(json::number_integer_t v) { return Value(m_Builder.number_integer(v)); }
+    bool number_unsigned(json::number_unsigned_t v) { return Value(m_Builder.number_unsigned(v)); }
+    bool number_float(json::number_float_t v, const json::string_t& text)
     {
-        switch (event) {
-        case json::parse_event_t::object_start: m_Frames.push_back(Frame{false, 0, {}, {}}); break;
-        case json::parse_event_t::array_start: m_Frames.push_back(Frame{true, 0, {}, {}}); break;
-        case json::parse_event_t::key: {
-            Frame& f = m_Frames.back();
-            std::string key = parsed.get<std::string>();
-            for (const std::string& seen : f.keys)
-                if (seen == key)
-                    throw SceneFileError{PlaceText(false), "duplicate member " + Quoted(key)};
-            f.keys.push_back(key);
-            f.key = std::move(key);
-            break;
-        }
-        case json::parse_event_t::object_end:
-        case json::parse_event_t::array_end:
-            m_Frames.pop_back();
-            Next();
-            break;
-        case json::parse_event_t::value: Next(); break;
-        }
-        return true;
+        return Value(m_Builder.number_float(v, text));
+    }
+    bool string(json::string_t& v) { return Value(m_Builder.string(v)); }
+    bool binary(json::binary_t& v) { return Value(m_Builder.binary(v)); }
+    bool start_object(std::size_t size)
+    {
+        m_Frames.push_back(Frame{false, 0, {}, {}});
+        return m_Builder.start_object(size);
+    }
+    bool key(json::string_t& k)
+    {
+        Frame& f = m_Frames.back();
+        for (const std::string& seen : f.keys)
+            if (seen == k)
+                throw SceneFileError{PlaceText(false), "duplicate member " + Quoted(k)};
+        f.keys.push_back(k);
+        f.key = k;
+        return m_Builder.key(k);
+    }
+    bool end_object()
+    {
+        m_Frames.pop_back();
+        return Value(m_Builder.end_object());
+    }
+    bool start_array(std::size_t size)
+    {
+        m_Frames.push_back(Frame{true, 0, {}, {}});
+        return m_Builder.start_array(size);
+    }
+    bool end_array()
+    {
+        m_Frames.pop_back();
+        return Value(m_Builder.end_array());
+    }
+    template <class Exception>
+    bool parse_error(std::size_t position, const std::string& token, const Exception& e)
+    {
+        return m_Builder.parse_error(position, token, e);
     }
 
-private:
-    struct Frame
-    {
-        bool array;
-        int index;
-        std::string key;
-        std::vector<std::string> keys;
-    };
-
-    void Next()
-    {
-        if (!m_Frames.empty() && m_Frames.back().array)
-            ++m_Frames.back().index;
-    }
-
-public:
     // Where the parser is: the container it reads, or (withLast) the value
     // within it.
     std::string PlaceText(bool withLast) const
@@ -348,6 +357,23 @@ public:
     }
 
 private:
+    struct Frame
+    {
+        bool array;
+        int index;
+        std::string key;
+        std::vector<std::string> keys;
+    };
+
+    // A value ended: the next one in an array has the next index.
+    bool Value(bool result)
+    {
+        if (!m_Frames.empty() && m_Frames.back().array)
+            ++m_Frames.back().index;
+        return result;
+    }
+
+    nlohmann::detail::json_sax_dom_parser<json> m_Builder;
     std::vector<Frame> m_Frames;
 };
 
@@ -797,13 +823,13 @@ private:
 
     void ReadNodes(const json& list, const Place& place)
     {
-        // Every node first, under the root; then the hierarchy, in file order.
+        // Every node first, detached; then the hierarchy, in file order.
         for (size_t i = 0; i < list.size(); ++i) {
             const Place item = place.Item(int(i));
             const json& n = Members(list[i], item,
                                     {"id", "name", "parent", "object", "material", "target", "selected", "hidden",
                                      "groupHead", "groupMember", "userProperties", "transform", "objectOffset"});
-            INode* node = m_Scene.AddNode(String(Required(n, "name", item), item.Member("name")));
+            INode* node = m_Scene.AddDetachedNode(String(Required(n, "name", item), item.Member("name")));
             node->SetHostId(n["id"].get<std::string>());
             node->SetSelected(Optional<bool>(n, "selected", item, false, Bool));
             node->Hide(Optional<bool>(n, "hidden", item, false, Bool));
@@ -850,8 +876,7 @@ private:
             }
         }
         for (size_t i = 0; i < list.size(); ++i)
-            if (parents[i] >= 0)
-                m_Nodes[i]->AttachTo(m_Nodes[size_t(parents[i])]);
+            m_Nodes[i]->AttachTo(parents[i] >= 0 ? m_Nodes[size_t(parents[i])] : m_Scene.GetRootNode());
         CheckLookAtLoops(place);
     }
 
@@ -1043,12 +1068,10 @@ bool ReadHostScene(const char* bytes, size_t size, const std::string& fileName, 
         error = fileName + ": nested deeper than " + std::to_string(kMaxDepth) + " levels";
         return false;
     }
-    DuplicateKeyCheck check;
+    json root;
+    CheckedDocument check(root);
     try {
-        const json root =
-            json::parse(bytes, bytes + size, [&check](int depth, json::parse_event_t event, json& parsed) {
-                return check(depth, event, parsed);
-            });
+        json::sax_parse(bytes, bytes + size, &check);
         SceneReader(scene).Read(root);
         return true;
     } catch (const SceneFileError& e) {

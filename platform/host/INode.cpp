@@ -4,7 +4,8 @@
 
 #include "platform/host/Control.h"
 
-INode::INode(HostScene& scene, std::string name, INode* parent) : m_Scene(scene), m_Name(std::move(name))
+INode::INode(HostScene& scene, std::string name, INode* parent, bool detached)
+    : m_Scene(scene), m_Name(std::move(name)), m_Detached(detached && !parent)
 {
     if (parent) {
         m_Parent = parent;
@@ -23,13 +24,20 @@ INode* INode::GetChildNode(int i) const
 
 bool INode::AttachTo(INode* parent)
 {
-    if (!m_Parent || !parent)
+    if ((!m_Parent && !m_Detached) || !parent)
         return false;
-    for (INode* up = parent; up; up = up->m_Parent)
-        if (up == this)
-            return false;
-    std::vector<INode*>& siblings = m_Parent->m_Children;
-    siblings.erase(std::find(siblings.begin(), siblings.end(), this));
+    // Only a node with children can close a loop by moving.
+    if (!m_Children.empty())
+        for (INode* up = parent; up; up = up->m_Parent)
+            if (up == this)
+                return false;
+    if (parent == this)
+        return false;
+    if (m_Parent) {
+        std::vector<INode*>& siblings = m_Parent->m_Children;
+        siblings.erase(std::find(siblings.begin(), siblings.end(), this));
+    }
+    m_Detached = false;
     m_Parent = parent;
     parent->m_Children.push_back(this);
     return true;

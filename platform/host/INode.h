@@ -23,7 +23,10 @@ class Mtl;
 class INode
 {
 public:
-    INode(HostScene& scene, std::string name, INode* parent);
+    // A node under parent, as its last child; with a null parent the scene's
+    // root (its HostScene makes it) or, with detached, a node that waits for
+    // AttachTo.
+    INode(HostScene& scene, std::string name, INode* parent, bool detached = false);
     ~INode();
     INode(const INode&) = delete;
     INode& operator=(const INode&) = delete;
@@ -40,8 +43,8 @@ public:
     INode* GetParentNode() const { return m_Parent; }
     int NumberOfChildren() const { return int(m_Children.size()); }
     INode* GetChildNode(int i) const;
-    // Moves the node under a new parent (the root when null), as its last
-    // child; refused (false) when that would make a cycle or for the root.
+    // Moves the node under a new parent, as its last child; refused (false)
+    // for a null parent, the root, or a move that would make a cycle.
     bool AttachTo(INode* parent);
 
     int Selected() const { return m_Selected ? 1 : 0; }
@@ -94,6 +97,7 @@ private:
     std::string m_Name;
     std::string m_HostId;
     INode* m_Parent = nullptr;
+    bool m_Detached = false;
     std::vector<INode*> m_Children;
     bool m_Selected = false;
     bool m_Hidden = false;

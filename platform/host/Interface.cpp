@@ -164,6 +164,15 @@ void Interface::RecordScriptOutput(const char* text)
         std::fputs(text ? text : "", stderr);
 }
 
+void Interface::ShowReportDialog(const char* text)
+{
+    m_Events.push_back({HostEvent::Kind::ReportDialog, 0, text ? text : "", ""});
+    if (m_ReportOutput) {
+        std::fputs(text ? text : "", m_ReportOutput);
+        std::fflush(m_ReportOutput);
+    }
+}
+
 std::string Interface::ScriptOutput() const
 {
     std::string all;
@@ -181,6 +190,11 @@ Interface* GetCOREInterface()
 int GetTicksPerFrame()
 {
     return g_Current ? g_Current->Scene().Settings().ticksPerFrame : 160;
+}
+
+int GetFrameRate()
+{
+    return TIME_TICKSPERSEC / GetTicksPerFrame();
 }
 
 void GetMasterUnitInfo(int* type, float* scale)
@@ -217,16 +231,10 @@ void mprintf(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    const int size = std::vsnprintf(nullptr, 0, format, args);
+    TSTR text;
+    text.vprintf(format, args);
     va_end(args);
-    std::string text(size > 0 ? size_t(size) + 1 : 1, '\0');
-    if (size > 0)
-        std::vsnprintf(text.data(), text.size(), format, again);
-    va_end(again);
-    text.resize(size > 0 ? size_t(size) : 0);
-    mputs(text.c_str());
+    mputs(text.data());
 }
 
 int MessageBox(HWND, const char* text, const char* caption, unsigned)

@@ -1,16 +1,21 @@
 #include "platform/host/TSTR.h"
 
-#include <cstdarg>
 #include <cstdio>
 
 int CStr::printf(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
+    const int size = vprintf(format, args);
+    va_end(args);
+    return size;
+}
+
+int CStr::vprintf(const char* format, va_list args)
+{
     va_list again;
     va_copy(again, args);
     const int size = std::vsnprintf(nullptr, 0, format, args);
-    va_end(args);
     if (size < 0) {
         va_end(again);
         m_Text.clear();

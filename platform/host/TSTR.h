@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdarg>
 #include <string>
 
 // Stands in for the host's string class (CStr, also named TSTR): an owned
@@ -36,6 +37,7 @@ public:
     // Formats into the string as the C library's printf does (C locale
     // numbers); gives the new length.
     int printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    int vprintf(const char* format, va_list args) __attribute__((format(printf, 2, 0)));
 
 private:
     std::string m_Text;

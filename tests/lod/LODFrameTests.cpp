@@ -13,85 +13,19 @@
 #include "render/animation/CKCharacter.h"
 #include "render/mesh/CKMaterial.h"
 #include "render/mesh/CKMesh.h"
+#include "render/mesh/CKPatchMesh.h"
 #include "render/objects/CK3dEntity.h"
 #include "render/objects/CKCamera.h"
+#include "tests/lod/LodReference.h"
 #include "tests/lod/LodTestSupport.h"
 #include "tools/blockharness/BlockHarness.h"
+#include "tools/testdata/TestPatches.h"
 
 namespace {
 
 float Random(float low, float high)
 {
     return low + (high - low) * (float) CKRand() / 32767.0f;
-}
-
-// The documented measure: the squared diameter of the first mesh along the
-// longest scaled axis (or a character's box diagonal) over the squared depth,
-// times the camera factor; then the face ratio and alpha of the options.
-struct Levels
-{
-    float face = 0.0f;
-    float alpha = 1.0f;
-};
-
-Levels Reference(CK3dEntity* e, CKCamera* camera, float cameraFactor, const LODOptions& o)
-{
-    const QxMatrix& w = e->GetWorldMatrix();
-    float s = 0.0f;
-    if (CKMesh* mesh = e->GetMesh(0)) {
-        float d = 2.0f * mesh->GetRadius();
-        for (int i = 0; i < 3; ++i) {
-            float x = 2.0f * w[i][0], y = 2.0f * w[i][1], z = 2.0f * w[i][2];
-            s = std::max(s, d * d * (x * x + y * y + z * z));
-        }
-    } else {
-        const QxBbox& box = e->GetBoundingBox(FALSE);
-        QxVector d = box.Max - box.Min;
-        s = d.x * d.x + d.y * d.y + d.z * d.z;
-    }
-    const QxMatrix& c = camera->GetWorldMatrix();
-    float depth = (w[3][0] - c[3][0]) * c[2][0] + (w[3][1] - c[3][1]) * c[2][1] + (w[3][2] - c[3][2]) * c[2][2];
-    float x = s / (depth * depth) * cameraFactor;
-    Levels out;
-    if (depth == 0.0f || !std::isfinite(x)) {
-        out.face = o.FaceMag;
-        return out;
-    }
-    float a = o.ScreenMin * o.ScreenMin, b = o.ScreenMag * o.ScreenMag;
-    if (b > a)
-        out.face = o.FaceMin + (std::clamp(x, a, b) - a) / (b - a) * (o.FaceMag - o.FaceMin);
-    else
-        out.face = x < (a + b) / 2.0f ? o.FaceMin : o.FaceMag;
-    if (o.Flags & LOD_ALPHA) {
-        float c2 = o.ScreenAlphaMin * o.ScreenAlphaMin, d2 = o.ScreenAlphaMag * o.ScreenAlphaMag;
-        if (d2 > c2)
-            out.alpha = (std::clamp(x, c2, d2) - c2) / (d2 - c2);
-        else
-            out.alpha = x < (c2 + d2) / 2.0f ? 0.0f : 1.0f;
-    }
-    return out;
-}
-
-// The documented choice among an entity's meshes for a face ratio.
-CKMesh* ReferenceChoice(CK3dEntity* e, float face)
-{
-    int most = 0;
-    for (int i = 0; i < e->GetMeshCount(); ++i)
-        most = std::max(most, e->GetMesh(i)->GetFaceCount());
-    double product = (double) ((float) most * face);
-    int target = !(product > 0.0) ? 0 : (product >= most ? most : (int) product);
-    int current = e->GetCurrentMesh() ? e->GetCurrentMesh()->GetFaceCount() : 0;
-    target = (int) (target * (current > target ? 1.1000000014901161 : 0.8999999985098839));
-    CKMesh* chosen = e->GetCurrentMesh();
-    int best = most;
-    for (int i = 0; i < e->GetMeshCount(); ++i) {
-        int over = e->GetMesh(i)->GetFaceCount() - target;
-        if (over >= 0 && over < best) {
-            best = over;
-            chosen = e->GetMesh(i);
-        }
-    }
-    return chosen;
 }
 
 struct Subject
@@ -118,16 +52,12 @@ struct Restorable
     bool operator==(const Restorable&) const = default;
 };
 
-class LodFrameTest : public LodFixture
+class LodFrameTest : public LodCameraFixture
 {
 protected:
     void SetUp() override
     {
-        LodFixture::SetUp();
-        m_Dev = NewRenderContext();
-        ASSERT_NE(m_Dev, nullptr);
-        m_Camera = New<CKCamera>(CKCID_CAMERA, "Camera");
-        m_Dev->AttachViewpointToCamera(m_Camera);
+        LodCameraFixture::SetUp();
         CKSrand(20240611);
         for (int i = 0; i < 50; ++i)
             m_Subjects.push_back(MakeSubject(i));
@@ -136,15 +66,21 @@ protected:
     Subject MakeSubject(int i)
     {
         Subject s;
-        int kind = i % 6;
+        int kind = i % 7;
         CK_CLASSID cid = (kind == 1 || kind == 4) ? CKCID_CHARACTER : CKCID_3DOBJECT;
         s.entity = New<CK3dEntity>(cid, "Subject");
         s.entity->SetPosition3f(Random(-300.0f, 300.0f), Random(-60.0f, 60.0f), Random(30.0f, 2500.0f));
         s.entity->SetScale3f(Random(0.5f, 3.0f), Random(0.5f, 3.0f), Random(0.5f, 3.0f));
-        static const std::vector<int> faceSets[6] = {{1000, 500, 100}, {300, 120}, {64}, {400, 200, 50, 10}, {}, {}};
+        static const std::vector<int> faceSets[7] = {
+            {1000, 500, 100}, {300, 120}, {64}, {400, 200, 50, 10}, {}, {}, {}};
         float radius = Random(1.0f, 25.0f);
         if (kind == 5)
             s.entity->AddMesh(NewProgressiveMesh("Progressive", 5 + CKRand() % 8, radius));
+        if (kind == 6) {
+            auto* patch = New<CKPatchMesh>(CKCID_PATCHMESH, "Patch");
+            FillIndependentPatches(patch, {4, 3, 4}, (uint32_t) i);
+            s.entity->AddMesh(patch);
+        }
         for (int faces : faceSets[kind]) {
             CKMesh* mesh = NewMesh("Mesh", faces, radius);
             if (kind == 2 || kind == 3) {
@@ -166,12 +102,16 @@ protected:
         s.entity->SetBlendShapeWeight(0, Random(0.0f, 1.0f));
         s.entity->SetBlendShapeWeight(1, Random(0.0f, 1.0f));
 
-        const CKDWORD flags[6] = {LOD_MULTIPLEMESHES, LOD_MULTIPLEMESHES | LOD_CHARACTER,
-                                  LOD_ALPHA,          LOD_MULTIPLEMESHES | LOD_ALPHA,
-                                  LOD_CHARACTER,      (i % 4 == 1) ? LOD_ALPHA : 0u};
+        const CKDWORD flags[7] = {LOD_MULTIPLEMESHES,
+                                  LOD_MULTIPLEMESHES | LOD_CHARACTER,
+                                  LOD_ALPHA,
+                                  LOD_MULTIPLEMESHES | LOD_ALPHA,
+                                  LOD_CHARACTER,
+                                  (i % 4 == 1) ? LOD_ALPHA : 0u,
+                                  LOD_PATCHMESH | ((i % 3 == 0) ? LOD_ALPHA : 0u)};
         s.options.Flags = flags[kind];
-        // Every seventh has an empty screen range and switches at its middle.
-        s.options.ScreenMag = i % 7 == 0 ? 0.01f : Random(0.1f, 0.6f);
+        // Every ninth has an empty screen range and switches at its middle.
+        s.options.ScreenMag = i % 9 == 0 ? 0.01f : Random(0.1f, 0.6f);
         s.options.ScreenMin = Random(0.005f, 0.05f);
         s.options.FaceMag = Random(0.8f, 1.0f);
         s.options.FaceMin = Random(0.0f, 0.2f);
@@ -212,8 +152,6 @@ protected:
         (*seen)[e] = d;
     }
 
-    CKRenderContext* m_Dev = nullptr;
-    CKCamera* m_Camera = nullptr;
     std::vector<Subject> m_Subjects;
 };
 
@@ -226,7 +164,7 @@ TEST_F(LodFrameTest, ACameraPathOverFiftyEntitiesFollowsTheReference)
     for (const Subject& s : m_Subjects)
         entities.push_back(s.entity);
 
-    int switched = 0, hidden = 0, faded = 0, progressive = 0;
+    int switched = 0, hidden = 0, faded = 0, progressive = 0, stepped = 0;
     for (int frame = 0; frame < 120; ++frame) {
         SCOPED_TRACE(frame);
         float global = frame < 40 ? 1.0f : (frame < 80 ? 0.5f : 2.0f);
@@ -247,14 +185,15 @@ TEST_F(LodFrameTest, ACameraPathOverFiftyEntitiesFollowsTheReference)
             float alpha;
             std::vector<float> weights;
             int drawn; // vertices of a progressive mesh, -1 for none
+            int steps; // of a patch mesh, -1 for none
         };
         std::vector<Expected> expected;
         for (const Subject& s : m_Subjects) {
-            Levels l = Reference(s.entity, m_Camera, cameraFactor, s.options);
+            LodLevels l = LodReferenceLevels(s.entity, m_Camera, cameraFactor, s.options);
             Expected e{
-                s.entity->GetCurrentMesh(), s.entity->GetCurrentMesh(), l.face * global, l.alpha * global, {}, -1};
+                s.entity->GetCurrentMesh(), s.entity->GetCurrentMesh(), l.face * global, l.alpha * global, {}, -1, -1};
             if ((s.options.Flags & LOD_MULTIPLEMESHES) && s.entity->GetMeshCount() >= 2)
-                e.mesh = ReferenceChoice(s.entity, e.face);
+                e.mesh = LodReferenceChoice(s.entity, e.face);
             for (int w = 0; w < 2; ++w)
                 e.weights.push_back(s.entity->GetBlendShapeWeight(w));
             if (e.mesh && e.mesh->IsPM()) {
@@ -264,6 +203,12 @@ TEST_F(LodFrameTest, ACameraPathOverFiftyEntitiesFollowsTheReference)
                                 ? 0
                                 : (share >= (float) e.mesh->GetVertexCount() ? e.mesh->GetVertexCount() : (int) share);
                 e.drawn = hides ? e.mesh->GetVerticesRendered() : drawn;
+            }
+            if (e.mesh && e.mesh->GetClassID() == CKCID_PATCHMESH) {
+                auto* patch = static_cast<CKPatchMesh*>(e.mesh);
+                bool hides = (s.options.Flags & LOD_ALPHA) && e.alpha <= 0.001f;
+                double steps = (double) (6.0f * std::sqrt(e.face)) - 0.5;
+                e.steps = hides ? patch->GetIterationCount() : (steps > 0.0 ? (int) steps : 0);
             }
             expected.push_back(e);
         }
@@ -295,6 +240,10 @@ TEST_F(LodFrameTest, ACameraPathOverFiftyEntitiesFollowsTheReference)
             }
             hidden += hides;
             switched += e.mesh != e.previous;
+            if (e.steps >= 0) {
+                EXPECT_EQ(static_cast<CKPatchMesh*>(e.mesh)->GetIterationCount(), e.steps);
+                stepped += e.steps < 5;
+            }
             if (e.drawn >= 0) {
                 EXPECT_EQ(e.mesh->GetVerticesRendered(), e.drawn);
                 progressive += e.drawn < e.mesh->GetVertexCount();
@@ -315,6 +264,7 @@ TEST_F(LodFrameTest, ACameraPathOverFiftyEntitiesFollowsTheReference)
     EXPECT_GT(hidden, 5);
     EXPECT_GT(switched, 20);
     EXPECT_GT(progressive, 100);
+    EXPECT_GT(stepped, 100);
 }
 
 } // namespace

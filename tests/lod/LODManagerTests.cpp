@@ -2,20 +2,25 @@
 // the attribute callback, the mesh choice, the screen measure and the fade,
 // frame by frame through the frame driver.
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "core/attribute/CKAttributeManager.h"
 #include "core/context/CKRenderContext.h"
 #include "core/object/CKBeObject.h"
+#include "core/parameter/CKParameter.h"
 #include "render/animation/CKCharacter.h"
 #include "render/context/RenderCallbackList.h"
 #include "render/mesh/CKMaterial.h"
 #include "render/mesh/CKMesh.h"
+#include "render/mesh/CKPatchMesh.h"
 #include "render/objects/CK3dEntity.h"
 #include "render/objects/CKCamera.h"
 #include "render/objects/RCKRenderObject.h"
+#include "tests/lod/LodReference.h"
 #include "tests/lod/LodTestSupport.h"
 #include "tools/blockharness/BlockHarness.h"
+#include "tools/testdata/TestPatches.h"
 
 namespace {
 
@@ -36,17 +41,13 @@ int PostCallbackCount(CK3dEntity* entity)
     return list ? list->GetPostCallbacks().Size() : 0;
 }
 
-class LodManagerTest : public LodFixture
+class LodManagerTest : public LodCameraFixture
 {
 protected:
     void SetUp() override
     {
-        LodFixture::SetUp();
-        m_Dev = NewRenderContext();
-        ASSERT_NE(m_Dev, nullptr);
-        m_Camera = New<CKCamera>(CKCID_CAMERA, "Camera");
+        LodCameraFixture::SetUp();
         m_Camera->SetFov(0.8f);
-        m_Dev->AttachViewpointToCamera(m_Camera);
     }
     // An entity with meshes of those face counts (the first current).
     CK3dEntity* NewEntity(std::initializer_list<int> faces, CK_CLASSID cid = CKCID_3DOBJECT)
@@ -57,9 +58,6 @@ protected:
         e->SetCurrentMesh(e->GetMesh(0), FALSE);
         return e;
     }
-
-    CKRenderContext* m_Dev = nullptr;
-    CKCamera* m_Camera = nullptr;
 };
 
 TEST_F(LodManagerTest, TheCameraFactorComesFromTheFieldOfView)
@@ -108,6 +106,21 @@ TEST_F(LodManagerTest, OutOfPlayTheAttributeLearnsWhatTheEntityOffers)
     single->SetAttribute(Manager()->GetLodAttribute());
     EXPECT_EQ(Manager()->GetLodOptions(single)->Flags, 0u);
     EXPECT_FALSE(HasPreCallback(single, Manager()));
+}
+
+TEST_F(LodManagerTest, AnExportedRecordKeepsItsMultipleMeshesFlag)
+{
+    // An export gives the attribute to entities it gave several meshes,
+    // then writes a text of three words, which the type refuses.
+    CK3dEntity* e = NewEntity({100, 50});
+    ASSERT_TRUE(e->SetAttribute(Manager()->GetLodAttribute()));
+    CKParameter* p = e->GetAttributeParameter(Manager()->GetLodAttribute());
+    EXPECT_EQ(p->SetStringValue("TRUE:FALSE:FALSE:40:1:100:2:10:5"), 0);
+    const LODOptions* o = Manager()->GetLodOptions(e);
+    EXPECT_EQ(o->Flags, (CKDWORD) LOD_MULTIPLEMESHES);
+    LODOptions defaults;
+    EXPECT_EQ(o->ScreenMag, defaults.ScreenMag);
+    EXPECT_EQ(o->ScreenAlphaMin, defaults.ScreenAlphaMin);
 }
 
 TEST_F(LodManagerTest, PlayInstallsTheCallbacksAndResetsTheSettings)
@@ -182,30 +195,6 @@ TEST_F(LodManagerTest, ClearingAllRegistersTheAttributeAgain)
     EXPECT_TRUE(HasPreCallback(e, Manager()));
 }
 
-// The documented choice among meshes: the target face count moved away
-// from the current mesh's count by 10 %, then the mesh that exceeds it by
-// the least.
-CKMesh* ReferenceChoice(CK3dEntity* e, float face)
-{
-    int most = 0;
-    for (int i = 0; i < e->GetMeshCount(); ++i)
-        most = std::max(most, e->GetMesh(i)->GetFaceCount());
-    double product = (double) ((float) most * face);
-    int target = product <= 0.0 || product != product ? 0 : (product >= most ? most : (int) product);
-    int current = e->GetCurrentMesh() ? e->GetCurrentMesh()->GetFaceCount() : 0;
-    target = (int) (target * (current > target ? 1.1000000014901161 : 0.8999999985098839));
-    CKMesh* chosen = e->GetCurrentMesh();
-    int best = most;
-    for (int i = 0; i < e->GetMeshCount(); ++i) {
-        int over = e->GetMesh(i)->GetFaceCount() - target;
-        if (over >= 0 && over < best) {
-            best = over;
-            chosen = e->GetMesh(i);
-        }
-    }
-    return chosen;
-}
-
 TEST_F(LodManagerTest, TheWorkedMeshChoices)
 {
     CK3dEntity* e = NewEntity({1000, 500, 100});
@@ -236,7 +225,7 @@ TEST_F(LodManagerTest, TheWorkedMeshChoices)
     for (float face : {-3.0f, 0.0f, 7.5f, NAN, INFINITY, -INFINITY, 0.1f, 0.2f, 0.45f, 0.55f, 0.9f, 1.0f}) {
         for (CKMesh* start : {m1000, m500, m100}) {
             e->SetCurrentMesh(start, FALSE);
-            CKMesh* expected = ReferenceChoice(e, face);
+            CKMesh* expected = LodReferenceChoice(e, face);
             Manager()->ApplyLod(e, face, 1.0f, options);
             EXPECT_EQ(e->GetCurrentMesh(), expected) << face << " from " << start->GetFaceCount();
         }
@@ -287,6 +276,35 @@ TEST_F(LodManagerTest, AProgressiveMeshDrawsItsShareOfVertices)
     EXPECT_EQ(e->GetCurrentMesh(), mesh);
 }
 
+TEST_F(LodManagerTest, APatchMeshTakesStepsFromTheFaceRatio)
+{
+    auto* patch = New<CKPatchMesh>(CKCID_PATCHMESH, "patch");
+    FillIndependentPatches(patch, {3, 4}, 5);
+    CK3dEntity* e = New<CK3dEntity>(CKCID_3DOBJECT, "e");
+    e->SetCurrentMesh(patch, TRUE);
+    LODOptions options;
+    options.Flags = LOD_PATCHMESH;
+    // 6 sqrt(face) - 0.5, truncated: 5 steps at full detail, 2 at a quarter.
+    const struct
+    {
+        float face;
+        int steps;
+    } cases[] = {{1.0f, 5}, {0.25f, 2}, {0.0f, 0},  {4.0f, 11}, {0.5f, 3},
+                 {0.9f, 5}, {0.01f, 0}, {-1.0f, 0}, {NAN, 0},   {2.0f, 7}};
+    for (const auto& c : cases) {
+        patch->SetIterationCount(9);
+        Manager()->ApplyLod(e, c.face, 1.0f, options);
+        EXPECT_EQ(patch->GetIterationCount(), c.steps) << c.face;
+    }
+    // Without the flag the steps stay.
+    patch->SetIterationCount(9);
+    Manager()->ApplyLod(e, 0.25f, 1.0f, LODOptions());
+    EXPECT_EQ(patch->GetIterationCount(), 9);
+    // Out of play the attribute learns that the entity shows a patch mesh.
+    e->SetAttribute(Manager()->GetLodAttribute());
+    EXPECT_EQ(Manager()->GetLodOptions(e)->Flags, (CKDWORD) LOD_PATCHMESH);
+}
+
 TEST_F(LodManagerTest, ACharacterReceivesTheFaceRatio)
 {
     CK3dEntity* character = NewEntity({}, CKCID_CHARACTER);
@@ -299,61 +317,60 @@ TEST_F(LodManagerTest, ACharacterReceivesTheFaceRatio)
     EXPECT_EQ(static_cast<CKCharacter*>(character)->GetAnimationParameter(), 0.375f);
 }
 
-// The documented screen measure and the face ratio and alpha it gives.
-struct Levels
+TEST(LodLevels, FaceRatioAndAlphaFollowTheSquaredFractions)
 {
-    bool measured = false;
-    float face = 0.0f;
-    float alpha = 1.0f;
-};
+    // Fractions whose squares and midpoints are exact: A = 1/16, B = 1/4,
+    // their middle 5/32.
+    LODOptions ramp;
+    ramp.Flags = LOD_ALPHA;
+    ramp.ScreenMin = 0.25f;
+    ramp.ScreenMag = 0.5f;
+    ramp.FaceMin = 0.25f;
+    ramp.FaceMag = 1.0f;
+    ramp.ScreenAlphaMin = 0.25f;
+    ramp.ScreenAlphaMag = 0.5f;
+    LODOptions swapped = ramp; // the fractions the wrong way round: a switch at 5/32
+    std::swap(swapped.ScreenMin, swapped.ScreenMag);
+    std::swap(swapped.ScreenAlphaMin, swapped.ScreenAlphaMag);
+    LODOptions equal = ramp; // an empty range: a switch at 1/4
+    equal.ScreenMin = equal.ScreenAlphaMin = 0.5f;
+    LODOptions opaque = ramp;
+    opaque.Flags = 0;
+    const struct
+    {
+        const LODOptions* options;
+        float x;
+        float face;
+        float alpha;
+    } cases[] = {
+        {&ramp, 0.0f, 0.25f, 0.0f},     {&ramp, 0.0625f, 0.25f, 0.0f},     {&ramp, 0.15625f, 0.625f, 0.5f},
+        {&ramp, 0.25f, 1.0f, 1.0f},     {&ramp, 7.0f, 1.0f, 1.0f},         {&ramp, -1.0f, 0.25f, 0.0f},
+        {&swapped, 0.15f, 0.25f, 0.0f}, {&swapped, 0.15625f, 1.0f, 1.0f},  {&swapped, 0.2f, 1.0f, 1.0f},
+        {&equal, 0.2f, 0.25f, 0.0f},    {&equal, 0.25f, 1.0f, 1.0f},       {&equal, 3.0f, 1.0f, 1.0f},
+        {&opaque, 0.0f, 0.25f, 1.0f},   {&opaque, 0.15625f, 0.625f, 1.0f}, {&ramp, INFINITY, 1.0f, 1.0f},
+        {&ramp, NAN, 1.0f, 1.0f},       {&ramp, -INFINITY, 1.0f, 1.0f},
+    };
+    for (const auto& c : cases) {
+        float face = -5.0f, alpha = -5.0f;
+        LODManager::ComputeLevels(*c.options, c.x, face, alpha);
+        EXPECT_EQ(face, c.face) << c.x;
+        EXPECT_EQ(alpha, c.alpha) << c.x;
+    }
+}
 
-Levels ReferenceLevels(CK3dEntity* e, CKCamera* camera, float cameraFactor, const LODOptions& o)
+TEST_F(LodManagerTest, ThePreRenderCallbackNeedsARenderContextAndAnEntity)
 {
-    Levels out;
-    const QxMatrix& w = e->GetWorldMatrix();
-    float s;
-    if (CKMesh* mesh = e->GetMesh(0)) {
-        float r2 = (2.0f * mesh->GetRadius()) * (2.0f * mesh->GetRadius());
-        s = -1.0f;
-        for (int i = 0; i < 3; ++i) {
-            float x = 2.0f * w[i][0], y = 2.0f * w[i][1], z = 2.0f * w[i][2];
-            float l = r2 * (x * x + y * y + z * z);
-            if (l > s)
-                s = l;
-        }
-    } else if (e->GetClassID() == CKCID_CHARACTER) {
-        const QxBbox& box = e->GetBoundingBox(FALSE);
-        QxVector d = box.Max - box.Min;
-        s = d.x * d.x + d.y * d.y + d.z * d.z;
-    } else {
-        return out;
-    }
-    if (!camera)
-        return out;
-    out.measured = true;
-    const QxMatrix& c = camera->GetWorldMatrix();
-    float dx = w[3][0] - c[3][0], dy = w[3][1] - c[3][1], dz = w[3][2] - c[3][2];
-    float depth = dx * c[2][0] + dy * c[2][1] + dz * c[2][2];
-    float x = s / (depth * depth) * cameraFactor;
-    if (depth == 0.0f || !std::isfinite(x)) {
-        out.face = o.FaceMag;
-        return out;
-    }
-    float a = o.ScreenMin * o.ScreenMin, b = o.ScreenMag * o.ScreenMag;
-    if (b > a) {
-        float t = std::min(std::max(x, a), b);
-        out.face = o.FaceMin + (t - a) / (b - a) * (o.FaceMag - o.FaceMin);
-    } else {
-        out.face = x < (a + b) / 2.0f ? o.FaceMin : o.FaceMag;
-    }
-    if (o.Flags & LOD_ALPHA) {
-        float c2 = o.ScreenAlphaMin * o.ScreenAlphaMin, d2 = o.ScreenAlphaMag * o.ScreenAlphaMag;
-        if (d2 > c2)
-            out.alpha = (std::min(std::max(x, c2), d2) - c2) / (d2 - c2);
-        else
-            out.alpha = x < (c2 + d2) / 2.0f ? 0.0f : 1.0f;
-    }
-    return out;
+    // Far away the face ratio is FaceMin: a target of 20 faces, raised to 22.
+    CK3dEntity* e = NewEntity({1000, 30});
+    LODOptions options;
+    options.Flags = LOD_MULTIPLEMESHES;
+    Attach(e, options);
+    e->SetPosition3f(0.0f, 0.0f, 1e6f);
+    EXPECT_EQ(LODManager::OnLodPreRender(nullptr, e, Manager()), FALSE);
+    EXPECT_EQ(LODManager::OnLodPreRender(m_Dev, e, nullptr), FALSE);
+    EXPECT_EQ(e->GetCurrentMesh(), e->GetMesh(0));
+    EXPECT_EQ(LODManager::OnLodPreRender(m_Dev, e, Manager()), FALSE);
+    EXPECT_EQ(e->GetCurrentMesh(), e->GetMesh(1));
 }
 
 TEST_F(LodManagerTest, AnEntityAtTheCameraDepthIsShownInFull)
@@ -565,6 +582,13 @@ TEST_F(LodFadeTest, AnEntityDeletedBeforeItsPostRenderGivesItsFadeBack)
     ASSERT_NE(Snapshot(s), before);
     m_Context->DestroyObject(e);
     EXPECT_EQ(Snapshot(s), before);
+    // Among several objects deleted at once.
+    CK3dEntity* bystander = EntityShowing(MakeScene("other"));
+    CK3dEntity* faded = EntityShowing(s);
+    Manager()->ApplyLod(faded, 1.0f, 0.5f, Fading());
+    CK_ID ids[2] = {bystander->GetID(), faded->GetID()};
+    m_Context->DestroyObjects(ids, 2);
+    EXPECT_EQ(Snapshot(s), before);
     // A new entity, whatever its id, starts clean.
     CK3dEntity* next = EntityShowing(s);
     Manager()->ApplyLod(next, 1.0f, 0.25f, Fading());
@@ -616,7 +640,7 @@ TEST_F(LodFadeTest, SharedMaterialsAndMeshesEndTheFrameAsTheyBegan)
             float factor = LODManager::ComputeCameraFactor(m_Dev);
             for (int i = 0; i < 2; ++i) {
                 CK3dEntity* e = i == 0 ? near : far;
-                Levels l = ReferenceLevels(e, m_Camera, factor, options);
+                LodLevels l = LodReferenceLevels(e, m_Camera, factor, options);
                 ASSERT_LT(l.alpha, 1.0f);
                 EXPECT_EQ(seen.alphas[i], before.alphas[0] * l.alpha) << i;
             }

@@ -1,5 +1,6 @@
 #include "tests/lod/LodTestSupport.h"
 
+#include "core/context/CKRenderContext.h"
 #include "core/context/CKRenderManager.h"
 #include "core/context/CKStartUp.h"
 #include "core/object/CKBeObject.h"
@@ -8,6 +9,7 @@
 #include "render/mesh/CKBlendShapeData.h"
 #include "render/mesh/CKMesh.h"
 #include "render/objects/CK3dEntity.h"
+#include "render/objects/CKCamera.h"
 #include "tools/blockharness/BlockHarness.h"
 #include "tools/testdata/TestMeshes.h"
 
@@ -92,4 +94,13 @@ void LodFixture::GiveBlendShapes(CKMesh* mesh, std::initializer_list<const char*
     CKBlendShapeBaseVertex base;
     data.BaseVertices.PushBack(base);
     mesh->SetBlendShapes(data);
+}
+
+void LodCameraFixture::SetUp()
+{
+    LodFixture::SetUp();
+    m_Dev = NewRenderContext();
+    ASSERT_NE(m_Dev, nullptr);
+    m_Camera = New<CKCamera>(CKCID_CAMERA, "Camera");
+    m_Dev->AttachViewpointToCamera(m_Camera);
 }

@@ -10,6 +10,7 @@
 class CK3dEntity;
 class CKMesh;
 class CKMaterial;
+class CKCamera;
 
 // Starts the engine with the plug-ins registered as an export registers
 // them (the render engine with the recording rasterizer, the
@@ -40,4 +41,15 @@ protected:
     static void GiveBlendShapes(CKMesh* mesh, std::initializer_list<const char*> names);
 
     CKContext* m_Context = nullptr;
+};
+
+// The same with a render context of the recording rasterizer looking
+// through a camera.
+class LodCameraFixture : public LodFixture
+{
+protected:
+    void SetUp() override;
+
+    CKRenderContext* m_Dev = nullptr;
+    CKCamera* m_Camera = nullptr;
 };

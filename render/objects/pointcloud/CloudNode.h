@@ -160,9 +160,36 @@ inline QxBbox CloudBoxOf(const QxVector& min, const QxVector& size)
     return QxBbox(min, min + size);
 }
 
+// Set bits of a child mask (8 bits), without a library call where the
+// processor has no instruction for it.
+inline int CloudBitCount(CKDWORD mask)
+{
+    static constexpr CKBYTE kCounts[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+    return kCounts[mask & 15] + kCounts[(mask >> 4) & 15];
+}
+
+// Calls visit(index of the child in the next page, its box minimum, its
+// box size) for each present child of an inner node, in octant order, until
+// visit returns false; false when it did.
+template <class Visit>
+bool CloudForEachChild(const CloudNode& node, const QxVector& min, const QxVector& size, Visit&& visit)
+{
+    const CKDWORD mask = CloudChildMask(node);
+    int child = (int) node.P;
+    for (int k = 0; k < 8; ++k) {
+        if (!(mask & (1u << k)))
+            continue;
+        QxVector childMin = min, childSize = size;
+        CloudOctantBox(k, childMin, childSize);
+        if (!visit(child++, childMin, childSize))
+            return false;
+    }
+    return true;
+}
+
 // Number of set bits of a child mask below octant k: the rank of octant k's
 // child among the present ones.
 inline int CloudChildRank(CKDWORD mask, int k)
 {
-    return __builtin_popcount(mask & ((1u << k) - 1u));
+    return CloudBitCount(mask & ((1u << k) - 1u));
 }

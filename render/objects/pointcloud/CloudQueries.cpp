@@ -79,15 +79,10 @@ struct Picker
             return;
         const CloudNode& node = Tree.Pages[page][index];
         if (CloudIsInner(node)) {
-            const CKDWORD mask = CloudChildMask(node);
-            int child = (int) node.P;
-            for (int k = 0; k < 8; ++k) {
-                if (!(mask & (1u << k)))
-                    continue;
-                QxVector childMin = min, childSize = size;
-                CloudOctantBox(k, childMin, childSize);
-                Visit(page + 1, child++, childMin, childSize);
-            }
+            CloudForEachChild(node, min, size, [&](int child, const QxVector& childMin, const QxVector& childSize) {
+                Visit(page + 1, child, childMin, childSize);
+                return true;
+            });
             return;
         }
         const int n = CloudLeafPointCount(node);

@@ -77,17 +77,9 @@ bool Node(const CloudTree& tree, int page, int index, const QxVector& min, const
     }
     const CloudNode& node = tree.Pages[page][index];
     if (CloudIsInner(node)) {
-        const CKDWORD mask = CloudChildMask(node);
-        int child = (int) node.P;
-        for (int k = 0; k < 8; ++k) {
-            if (!(mask & (1u << k)))
-                continue;
-            QxVector childMin = min, childSize = size;
-            CloudOctantBox(k, childMin, childSize);
-            if (!Node(tree, page + 1, child++, childMin, childSize, shape, all, add))
-                return false;
-        }
-        return true;
+        return CloudForEachChild(node, min, size, [&](int child, const QxVector& childMin, const QxVector& childSize) {
+            return Node(tree, page + 1, child, childMin, childSize, shape, all, add);
+        });
     }
     const int n = CloudLeafPointCount(node);
     const CloudNode* entries = CloudIsSingleLeaf(node) ? &node : &tree.Pages[page][node.P];

@@ -50,17 +50,9 @@ bool WalkNode(Tree& tree, int page, int index, const QxVector& min, const QxVect
         const CloudVisit v = visitor.Inner(page, index, min, size);
         if (v != CloudVisit::Enter)
             return v != CloudVisit::Stop;
-        const CKDWORD mask = CloudChildMask(node);
-        int child = (int) node.P;
-        for (int k = 0; k < 8; ++k) {
-            if (!(mask & (1u << k)))
-                continue;
-            QxVector childMin = min, childSize = size;
-            CloudOctantBox(k, childMin, childSize);
-            if (!WalkNode(tree, page + 1, child++, childMin, childSize, visitor))
-                return false;
-        }
-        return true;
+        return CloudForEachChild(node, min, size, [&](int child, const QxVector& childMin, const QxVector& childSize) {
+            return WalkNode(tree, page + 1, child, childMin, childSize, visitor);
+        });
     }
     if (CloudIsSingleLeaf(node) || CloudIsMultiLeaf(node)) {
         const CloudVisit v = visitor.Leaf(page, index, min, size);

@@ -123,7 +123,7 @@ bool CloudReadPages(CKStateChunk& chunk, CloudTree& tree, CKDWORD pointCount, co
                     return refuse("an empty node below the root");
             } else if ((low & 0xF0) == 0) {
                 const int count = CloudChildCount(e);
-                if (count < 1 || count > 8 || __builtin_popcount(CloudChildMask(e)) != count)
+                if (count < 1 || count > 8 || CloudBitCount(CloudChildMask(e)) != count)
                     return refuse("an inner node whose child count and mask disagree");
                 const long long first = indexOf(d + 1, e.P, (CKDWORD) count);
                 if (first < 0)

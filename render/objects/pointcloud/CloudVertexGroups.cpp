@@ -184,17 +184,11 @@ struct Culler
                     return;
             }
         }
-        const CKDWORD mask = CloudChildMask(node);
-        int child = (int) node.P;
-        for (int k = 0; k < 8; ++k) {
-            if (!(mask & (1u << k)))
-                continue;
-            QxVector childMin = min, childSize = size;
-            CloudOctantBox(k, childMin, childSize);
+        CloudForEachChild(node, min, size, [&](int child, const QxVector& childMin, const QxVector& childSize) {
             if (CloudIsInner(Tree.Pages[page + 1][child]))
                 Visit(page + 1, child, childMin, childSize);
-            ++child;
-        }
+            return true;
+        });
     }
 };
 

@@ -108,18 +108,11 @@ void SubtreePoints(CloudTree& tree, int page, int index, const QxVector& min, co
         LeafPoints(tree, page, index, min, size, level, write);
         return;
     }
-    const CKDWORD mask = CloudChildMask(node);
-    int child = (int) node.P;
-    for (int k = 0; k < 8; ++k) {
-        if (!(mask & (1u << k)))
-            continue;
-        QxVector childMin = min, childSize = size;
-        CloudOctantBox(k, childMin, childSize);
-        const bool inner = CloudIsInner(tree.Pages[page + 1][child]);
-        if (!leavesOnly || !inner)
+    CloudForEachChild(node, min, size, [&](int child, const QxVector& childMin, const QxVector& childSize) {
+        if (!leavesOnly || !CloudIsInner(tree.Pages[page + 1][child]))
             SubtreePoints(tree, page + 1, child, childMin, childSize, level, false, write);
-        ++child;
-    }
+        return true;
+    });
 }
 
 template <class Handle>
@@ -141,19 +134,10 @@ bool Entries(CloudTree& tree, CloudVertexGroups& groups, int page, int index, co
     }
     if (!descend)
         return true;
-    const CKDWORD mask = CloudChildMask(node);
-    int child = (int) node.P;
-    for (int k = 0; k < 8; ++k) {
-        if (!(mask & (1u << k)))
-            continue;
-        QxVector childMin = min, childSize = size;
-        CloudOctantBox(k, childMin, childSize);
-        if (CloudIsInner(tree.Pages[page + 1][child]) &&
-            !Entries(tree, groups, page + 1, child, childMin, childSize, level, handle))
-            return false;
-        ++child;
-    }
-    return true;
+    return CloudForEachChild(node, min, size, [&](int child, const QxVector& childMin, const QxVector& childSize) {
+        return !CloudIsInner(tree.Pages[page + 1][child]) ||
+               Entries(tree, groups, page + 1, child, childMin, childSize, level, handle);
+    });
 }
 
 } // namespace CloudGroupDetail

@@ -216,3 +216,22 @@ TEST_F(PassTest, TexturesAreResizedToPowersOfTwo)
     EXPECT_EQ(again->GetHeight(), 256);
     EXPECT_EQ(square.ResizeTexturesToPowerOfTwo(1, TRUE), 0) << "already powers of two";
 }
+
+TEST_F(PassTest, AnyTintedChannelTurnsTheTintOn)
+{
+    const QxColor tints[] = {QxColor(0.5f, 1.0f, 1.0f, 1.0f), QxColor(1.0f, 0.5f, 1.0f, 1.0f),
+                             QxColor(1.0f, 1.0f, 0.5f, 1.0f), QxColor(1.0f, 1.0f, 1.0f, 0.5f)};
+    for (int c = 0; c < 4; ++c) {
+        ExportBuilder builder(m_Context, TRUE);
+        CKLight* light = builder.CreateLight(FALSE, 1, "Omni", Node(1), TRUE);
+        light->SetColor(QxColor(0.8f, 0.8f, 0.8f, 0.8f));
+        builder.environment.lightTint = tints[c];
+        CKObjectIDList saved;
+        builder.PutObjectsInLevel(&saved);
+        const QxColor& color = light->GetColor();
+        const float channels[4] = {color.r, color.g, color.b, color.a};
+        for (int k = 0; k < 4; ++k)
+            EXPECT_FLOAT_EQ(channels[k], k == c ? 0.4f : 0.8f) << "tinted channel " << c << ", channel " << k;
+        builder.DestroyObject(light, Node(1));
+    }
+}

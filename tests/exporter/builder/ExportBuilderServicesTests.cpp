@@ -216,8 +216,9 @@ TEST_F(ServicesTest, OneObjectOfEveryClassComesBackFromTheFileWithItsClassNameAn
                                      : nullptr;
             expected.push_back({object->GetClassID(), object->GetName(), parent ? parent->GetName() : ""});
         }
-        // The patch mesh joins the list once its class can be made.
-        EXPECT_EQ(expected.size(), patch ? 15u : 14u);
+        ASSERT_NE(patch, nullptr);
+        EXPECT_EQ(patch->GetClassID(), CKCID_PATCHMESH);
+        EXPECT_EQ(expected.size(), 15u);
         CKFile* file = m_Context->CreateCKFile();
         ASSERT_EQ(file->StartSave(path.c_str()), 0);
         file->SaveObjectList(&saved, 0xFFFFFFFF);

@@ -236,6 +236,11 @@ TEST_F(BuilderTest, AfterDestroyObjectNothingOfTheBuilderYieldsTheObject)
     builder.textures.Insert(Node(9), reinterpret_cast<CKTexture*>(frame));
     builder.environment.startingCamera = nullptr;
 
+    // Forgetting other objects leaves the character and the animation.
+    CK3dEntity* bystander = builder.CreateEntity("Bystander", Node(8));
+    builder.DestroyObject(bystander, Node(8));
+    EXPECT_EQ(builder.character, character);
+    EXPECT_EQ(builder.animation, keyed);
     std::vector<std::pair<CKObject*, ExportKey>> victims = {
         {spot, Node(1)}, {target, 0},    {part, Node(2)},  {move, Node(3)}, {frame, Node(7)},
         {keyed, 0},      {character, 0}, {group, Node(4)}, {material, 0},

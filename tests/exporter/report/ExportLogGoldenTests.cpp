@@ -11,21 +11,11 @@
 #include "tests/exporter/support/ExporterTestSupport.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
+#include "tests/system/support/FixedLocalTime.h"
 
 namespace {
 
 using ExportLog = EngineFixture;
-
-PlatformLocalTime FixedClock()
-{
-    PlatformLocalTime t;
-    t.year = 2009;
-    t.month = 3;
-    t.day = 7;
-    t.hour = 9;
-    t.minute = 5;
-    return t;
-}
 
 } // namespace
 
@@ -33,7 +23,7 @@ PlatformLocalTime FixedClock()
 // and the builder's own lines, in the order they were written.
 TEST_F(ExportLog, TheLogOfAnExportEqualsItsGoldenFile)
 {
-    PlatformLocalTimeHook previous = PlatformSetLocalTimeHook(&FixedClock);
+    PlatformLocalTimeHook previous = PlatformSetLocalTimeHook(&March5);
     TestTempDir dir;
     Max2Qdx exporter;
     exporter.reportLevel = 1;

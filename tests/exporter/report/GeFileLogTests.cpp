@@ -7,25 +7,15 @@
 #include "platform/PlatformTime.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
+#include "tests/system/support/FixedLocalTime.h"
 
 namespace {
-
-PlatformLocalTime FixedClock()
-{
-    PlatformLocalTime t;
-    t.year = 2009;
-    t.month = 3;
-    t.day = 7;
-    t.hour = 9;
-    t.minute = 5;
-    return t;
-}
 
 // Puts the fixed clock in place for one test.
 class FixedClockScope
 {
 public:
-    FixedClockScope() : m_Previous(PlatformSetLocalTimeHook(&FixedClock)) {}
+    FixedClockScope() : m_Previous(PlatformSetLocalTimeHook(&March5)) {}
     ~FixedClockScope() { PlatformSetLocalTimeHook(m_Previous); }
 
 private:
@@ -34,7 +24,7 @@ private:
 
 const std::string kRule(73, '-');
 const std::string kHeader =
-    kRule + "\n Keltrane Export Log File\n\n Date: 2009- 3- 7\n Time:  9 h  5\n" + kRule + "\n\n";
+    kRule + "\n Keltrane Export Log File\n\n Date: 2009- 3- 5\n Time: 14 h  7\n" + kRule + "\n\n";
 
 } // namespace
 

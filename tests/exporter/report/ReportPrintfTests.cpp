@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "exporter/options/Max2Qdx.h"
+#include "exporter/report/GeFileLog.h"
 #include "exporter/report/GeLog.h"
 #include "exporter/report/ReportPrintf.h"
+#include "tests/support/TestPaths.h"
 
 namespace {
 
@@ -125,4 +127,18 @@ TEST(ReportPrintf, TheIndentIsThatManyBlanks)
     EXPECT_STREQ(exporter.GetReportIndent().CStr(), "");
     exporter.reportIndent = 3;
     EXPECT_STREQ(exporter.GetReportIndent().CStr(), "   ");
+}
+
+TEST(ReportPrintf, ALogThatCannotBeOpenedLeavesTheReportGoing)
+{
+    Max2Qdx exporter;
+    TestTempDir dir;
+    // As the driver does: a log that fails to open is dropped at once.
+    auto* log = new GeFileLog(XString(dir.File("no/such/folder/report.txt").c_str()));
+    exporter.reportLog = log->Open() ? log : nullptr;
+    if (!exporter.reportLog)
+        delete log;
+    EXPECT_EQ(exporter.reportLog, nullptr);
+    ReportPrintf(&exporter, 0, "File saved successfully\r\n");
+    EXPECT_STREQ(exporter.GetReportText(), "File saved successfully\r\n");
 }

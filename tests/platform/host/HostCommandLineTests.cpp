@@ -131,6 +131,15 @@ TEST(HostCommandLine, ExitCodesTellSavedFailedAndRefused)
     Outcome r = RunWith({Scene(), target}, save);
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.err, "");
+    // Saved again through a new file renamed over it, same size: saved.
+    const auto replace = [&](const std::vector<Value>& arguments) {
+        const std::string temporary = std::string(arguments[0].to_string()) + ".tmp";
+        std::ofstream(temporary) << "SAVED";
+        std::rename(temporary.c_str(), arguments[0].to_string());
+        return ok;
+    };
+    r = RunWith({Scene(), target}, replace);
+    EXPECT_EQ(r.code, 0) << r.err;
     // The file is there already and the export leaves it alone: not saved.
     r = RunWith({Scene(), target}, [](const std::vector<Value>&) { return ok; });
     EXPECT_EQ(r.code, 1);

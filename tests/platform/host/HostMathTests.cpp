@@ -4,23 +4,11 @@
 
 #include "platform/host/Matrix3.h"
 #include "platform/host/Quat.h"
+#include "tests/platform/host/HostTestMath.h"
 
 namespace {
 
 constexpr float kHalfPi = 1.57079632679f;
-
-void ExpectNear(const Point3& a, const Point3& b, float tolerance = 1e-5f)
-{
-    EXPECT_NEAR(a.x, b.x, tolerance);
-    EXPECT_NEAR(a.y, b.y, tolerance);
-    EXPECT_NEAR(a.z, b.z, tolerance);
-}
-
-void ExpectNear(const Matrix3& a, const Matrix3& b, float tolerance = 1e-5f)
-{
-    for (int i = 0; i < 4; ++i)
-        ExpectNear(a[i], b[i], tolerance);
-}
 
 // The same rotation whatever the sign of the quaternion.
 void ExpectSameRotation(const Quat& a, const Quat& b)

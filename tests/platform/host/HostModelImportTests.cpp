@@ -20,6 +20,7 @@
 #include "platform/host/HostModelImport.h"
 #include "platform/host/HostScene.h"
 #include "platform/host/INode.h"
+#include "tests/platform/host/HostTestMath.h"
 #include "tests/support/TestPaths.h"
 
 namespace {
@@ -237,13 +238,6 @@ std::vector<Matrix3> DumpedWorlds(const std::string& dump)
                          Point3(v[9], v[10], v[11]));
     }
     return out;
-}
-
-void ExpectNear(const Matrix3& a, const Matrix3& b, float tolerance)
-{
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 3; ++j)
-            EXPECT_NEAR(a[i][j], b[i][j], tolerance) << "row " << i << " column " << j;
 }
 
 // Checks every node's world matrix at time t against the file's numbers;
@@ -472,4 +466,32 @@ TEST(HostModelImport, RefusalsNameTheFileAndEndWithExitCode2)
         EXPECT_EQ(std::string(errText), "qdxexport: " + path + ": " + c.message + "\n");
         std::free(errText);
     }
+}
+
+TEST(HostModelImport, TexturePathsAreFoundAfterDecodingTheirEscapes)
+{
+    // One triangle whose material names "a%39%4A%4b.png", that is a9JK.png.
+    TestTempDir dir;
+    const std::string model = dir.File("t.gltf");
+    std::ofstream(model)
+        << R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}], "nodes": [{"name": "n", "mesh": 0}],)"
+        << R"("buffers": [{"byteLength": 36, "uri": "data:application/octet-stream;base64,)"
+        << R"(AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAA"}],)"
+        << R"("bufferViews": [{"buffer": 0, "byteOffset": 0, "byteLength": 36}],)"
+        << R"("accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3",)"
+        << R"("min": [0, 0, 0], "max": [1, 1, 0]}],)"
+        << R"("meshes": [{"primitives": [{"attributes": {"POSITION": 0}, "material": 0}]}],)"
+        << R"("images": [{"uri": "a%39%4A%4b.png"}], "textures": [{"source": 0}],)"
+        << R"("materials": [{"pbrMetallicRoughness": {"baseColorTexture": {"index": 0}}}]})";
+    {
+        HostScene scene;
+        std::string error;
+        EXPECT_FALSE(ImportHostModel(model, scene, error));
+        EXPECT_EQ(error, model + ": texture \"a%39%4A%4b.png\" not found");
+    }
+    std::ofstream(dir.File("a9JK.png")) << "png";
+    HostScene scene;
+    std::string error;
+    EXPECT_TRUE(ImportHostModel(model, scene, error)) << error;
+    EXPECT_EQ(scene.Nodes().size(), 1u);
 }

@@ -68,6 +68,7 @@ TEST(HostInterface, TheCurrentInterfaceAnswersForTheScene)
 {
     EXPECT_EQ(GetCOREInterface(), nullptr);
     EXPECT_EQ(GetTicksPerFrame(), 160);
+    EXPECT_EQ(GetFrameRate(), 30);
     EXPECT_EQ(TheManager->GetMapDirCount(), 0);
     {
         HostScene scene;
@@ -90,6 +91,7 @@ TEST(HostInterface, TheCurrentInterfaceAnswersForTheScene)
         EXPECT_EQ(ip.GetRootNode()->GetChildNode(0), a);
         EXPECT_EQ(ip.GetAnimRange(), Interval(-160, 3200));
         EXPECT_EQ(GetTicksPerFrame(), 192);
+        EXPECT_EQ(GetFrameRate(), 25);
         int type = 0;
         float scale = 0.0f;
         GetMasterUnitInfo(&type, &scale);
@@ -116,4 +118,30 @@ TEST(HostInterface, TheCurrentInterfaceAnswersForTheScene)
         EXPECT_EQ(ip.GetAtmospheric(0), nullptr);
     }
     EXPECT_EQ(GetCOREInterface(), nullptr);
+}
+
+TEST(HostScene, NodesMoveUnderNewParentsButNeverIntoALoop)
+{
+    HostScene scene;
+    INode* a = scene.AddNode("a");
+    INode* b = scene.AddNode("b", a);
+    INode* c = scene.AddNode("c");
+    INode* root = scene.GetRootNode();
+    EXPECT_TRUE(c->AttachTo(b));
+    EXPECT_EQ(c->GetParentNode(), b);
+    EXPECT_EQ(root->NumberOfChildren(), 1);
+    EXPECT_FALSE(a->AttachTo(c));
+    EXPECT_FALSE(a->AttachTo(a));
+    EXPECT_FALSE(a->AttachTo(nullptr));
+    EXPECT_FALSE(root->AttachTo(a));
+    EXPECT_EQ(a->GetParentNode(), root);
+    EXPECT_TRUE(b->AttachTo(root));
+    EXPECT_EQ(root->GetChildNode(1), b);
+    EXPECT_EQ(a->NumberOfChildren(), 0);
+    EXPECT_EQ(a->GetChildNode(0), nullptr);
+    INode* d = scene.AddDetachedNode("d");
+    EXPECT_EQ(root->NumberOfChildren(), 2);
+    EXPECT_TRUE(d->AttachTo(root));
+    EXPECT_EQ(root->GetChildNode(2), d);
+    EXPECT_EQ(scene.Nodes().size(), 4u);
 }

@@ -8,23 +8,11 @@
 #include "platform/host/INode.h"
 #include "platform/host/KeyControl.h"
 #include "platform/host/LookAtControl.h"
+#include "tests/platform/host/HostTestMath.h"
 
 namespace {
 
 constexpr float kPi = 3.14159265f;
-
-void ExpectNear(const Point3& a, const Point3& b, float tolerance = 1e-4f)
-{
-    EXPECT_NEAR(a.x, b.x, tolerance);
-    EXPECT_NEAR(a.y, b.y, tolerance);
-    EXPECT_NEAR(a.z, b.z, tolerance);
-}
-
-void ExpectNear(const Matrix3& a, const Matrix3& b, float tolerance = 1e-4f)
-{
-    for (int i = 0; i < 4; ++i)
-        ExpectNear(a[i], b[i], tolerance);
-}
 
 // A turn about z by the angle in the host's sense, as rows (x goes to
 // (cos, -sin)), placed at the point given.
@@ -269,4 +257,39 @@ TEST(HostKeyControl, LongLookAtChainsAreCutNotFollowedForever)
     EXPECT_NEAR(m.Determinant(), 1.0f, 1e-4f);
     // The first node looks at the second, wherever the cut left that one's turn.
     ExpectNear(-m.GetRow(2), Normalize(Point3(1.0f, 1.0f, 1.0f) - m.GetTrans()));
+}
+
+TEST(HostKeyControl, AKeysOwnTimeGivesItsOwnValueAfterAStep)
+{
+    KeyControl c(KeyControl::Track::Position, KeyControl::Interpolation::Bezier);
+    std::vector<HostKey> keys(3);
+    for (int i = 0; i < 3; ++i) {
+        keys[size_t(i)].time = i * 100;
+        keys[size_t(i)].value = Point3(float(i * 10), 0.0f, 0.0f);
+        keys[size_t(i)].flags = BEZKEY_STEP << 10;
+    }
+    c.SetKeys(keys);
+    EXPECT_EQ(c.Evaluate(99).value, Point3(0.0f, 0.0f, 0.0f));
+    EXPECT_EQ(c.Evaluate(100).value, Point3(10.0f, 0.0f, 0.0f));
+    EXPECT_EQ(c.Evaluate(150).value, Point3(10.0f, 0.0f, 0.0f));
+    EXPECT_EQ(c.Evaluate(200).value, Point3(20.0f, 0.0f, 0.0f));
+}
+
+TEST(HostKeyControl, ScaleAxesTurnBetweenTheirKeys)
+{
+    KeyControl c(KeyControl::Track::Scale, KeyControl::Interpolation::Linear);
+    std::vector<HostKey> keys(2);
+    keys[1].time = 100;
+    keys[0].value = keys[1].value = Point3(2.0f, 1.0f, 1.0f);
+    keys[1].rotation = QFromAngAxis(kPi / 2, Point3(0.0f, 0.0f, 1.0f));
+    c.SetKeys(keys);
+    ScaleValue s;
+    Interval valid;
+    c.GetValue(50, &s, valid);
+    const Quat half = QFromAngAxis(kPi / 4, Point3(0.0f, 0.0f, 1.0f));
+    EXPECT_NEAR(std::fabs(QuatDot(s.q, half)), 1.0f, 1e-6f);
+    // A position track leaves the rotation alone.
+    KeyControl p(KeyControl::Track::Position, KeyControl::Interpolation::Linear);
+    p.SetKeys(keys);
+    EXPECT_TRUE(p.Evaluate(50).rotation.IsIdentity());
 }

@@ -232,4 +232,28 @@ TEST_F(CloudDrawTests, LightingClipPlanesAndSpritesSetTheirStates)
     EXPECT_EQ(Count("LockVertexBuffer"), 2);
 }
 
+TEST_F(CloudDrawTests, AMeshSelectionOfMoreThanTenThousandPointsWarnsOncePerFrame)
+{
+    m_Rc = NewRecordingContext();
+    RCK3dPointCloud* cloud = Cloud(20000);
+    CloudSelection* s = cloud->CreateSelection("meshes", 20000);
+    ASSERT_EQ(cloud->SelectInBox(cloud->GetBoundingBox(TRUE), s), 20000);
+    s->SetDrawMode(CLOUD_SELECTION_DRAWMESH);
+    s->SetMesh(static_cast<CKMesh*>(m_Context->CreateObject(CKCID_MESH, "mesh")));
+    std::vector<std::string> console;
+    m_Context->SetInterfaceMode(
+        TRUE,
+        [](CKUICallbackStruct& message, void* data) {
+            if (message.Reason == CKUIM_OUTTOCONSOLE)
+                static_cast<std::vector<std::string>*>(data)->push_back(reinterpret_cast<const char*>(message.Param2));
+            return (CKERROR) CKErr::Ok;
+        },
+        &console);
+    Frame(cloud);
+    Frame(cloud);
+    m_Context->SetInterfaceMode(FALSE, nullptr, nullptr);
+    ASSERT_EQ(console.size(), 2u);
+    EXPECT_EQ(console[0], "Warning : trying to render more than 10000 primitive in selection, clamping to 10000");
+}
+
 } // namespace
