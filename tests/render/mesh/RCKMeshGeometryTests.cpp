@@ -13,6 +13,7 @@
 #include "render/objects/CK3dEntity.h"
 #include "render/objects/CKPickResult.h"
 #include "tests/render/mesh/MeshTestSupport.h"
+#include "tests/support/AssertCapture.h"
 
 namespace {
 
@@ -415,7 +416,9 @@ TEST_F(MeshGeometry, TangentsFollowTheRenumberingAndLinesPastTheVerticesGoToVert
     mesh->SetLineCount(1);
     mesh->SetLine(0, 2, 3);
     mesh->SetVertexCount(3);
+    AssertCapture asserts;
     mesh->Consolidate();
+    EXPECT_TRUE(asserts.Texts().empty()) << "no index is looked up past the vertices";
     int a = -1, b = -1;
     mesh->GetLine(0, &a, &b);
     EXPECT_EQ(a, 2);
