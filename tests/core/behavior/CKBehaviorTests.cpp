@@ -320,6 +320,12 @@ TEST_F(BehaviorTest, AThrowingCallbackIsReportedAndAnswersZero)
     EXPECT_NE(Console().back().find("Thrower=>Error"), std::string::npos) << Console().back();
     EXPECT_NE(Console().back().find("Not within a script"), std::string::npos);
     EXPECT_NE(Console().back().find("Not applied to any object"), std::string::npos);
+    // A report without a text, and one that fills the whole line.
+    b->ReportError(nullptr, nullptr, FALSE, FALSE);
+    EXPECT_EQ(Console().back(), "Thrower=>");
+    const std::string longText(600, 'x');
+    b->ReportError(longText.c_str(), nullptr, FALSE, FALSE);
+    EXPECT_EQ(Console().back(), "Thrower=>" + std::string(511 - 9, 'x'));
 }
 
 TEST_F(BehaviorTest, SetOwnerPutsTheOldOwnerBackWhenTheNewOneIsRefused)
