@@ -50,18 +50,20 @@ DWORD NoProgressWork(void*)
     return 0;
 }
 
-// The context every export shares, made at the first one: 0 or the
-// creation's error.
-CKERROR OpenSharedContext(Interface* ip)
+// The context every export shares, made at the first one (with the host's
+// bitmap folders, the starting flags and the exporter's parameter types): 0
+// or the creation's error.
+CKERROR OpenSharedContext()
 {
     ExportDriverState& state = GetExportDriverState();
     if (state.context)
         return CKErr::Ok;
+    // The export renders nothing: its context has no window.
     CKContext* context = nullptr;
-    CKERROR error = CKCreateContext(&context, ip ? ip->GetMAXHWnd() : nullptr, nullptr);
+    CKERROR error = CKCreateContext(&context, nullptr, nullptr);
     if (error != CKErr::Ok || !context)
         return error != CKErr::Ok ? error : CKErr::OutOfMemory;
-    context->GetVariableManager()->SetValue("Globals/StartingFlags", "Disable Sound,Disable Input");
+    context->GetVariableManager()->SetStringValue("Globals/StartingFlags", "Disable Sound,Disable Input");
     for (int i = 0; i < TheManager->GetMapDirCount(); ++i)
         if (const char* folder = TheManager->GetMapDir(i))
             context->GetPathManager()->AddPath(0, folder);
@@ -259,7 +261,7 @@ int Max2Qdx::ExportScene(const char* name, Interface* ip, CKBOOL onlySelected)
         RegisterLinkedPlugins(CKGetPluginManager());
         state.pluginsRegistered = TRUE;
     }
-    if (OpenSharedContext(ip) != CKErr::Ok) {
+    if (OpenSharedContext() != CKErr::Ok) {
         MessageBox(nullptr, "CK Initialisation Problems", "Max2Qdx", MB_OK);
         return 1;
     }

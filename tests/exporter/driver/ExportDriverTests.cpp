@@ -6,6 +6,7 @@
 
 #include "core/behavior/CKBehavior.h"
 #include "core/context/CKContext.h"
+#include "core/context/CKPathManager.h"
 #include "core/context/CKStartUp.h"
 #include "core/file/CKFile.h"
 #include "core/object/CKClassRegistry.h"
@@ -252,6 +253,7 @@ TEST_F(ExportDriver, TheReportIsShownWithALevelAndALogOrWhenAlwaysAsked)
 TEST_F(ExportDriver, OptionsReachTheContextAndTheReport)
 {
     m_Scene.Settings().unitType = 4;
+    m_Scene.Settings().mapDirs = {"/maps/one", "/maps/two"};
     Max2Qdx exporter;
     exporter.unitIsMeter = 1;
     exporter.compressionLevel = 9;
@@ -263,6 +265,9 @@ TEST_F(ExportDriver, OptionsReachTheContextAndTheReport)
     EXPECT_EQ(report.rfind("Scene rescaled to 1 unit = 1 meter\r\n", 0), 0u) << report;
     EXPECT_NE(report.find("\r\nCreating character : Hero\r\n"), std::string::npos);
     CKContext* context = GetExportDriverState().context;
+    ASSERT_EQ(context->GetPathManager()->GetPathCount(0), 2);
+    EXPECT_STREQ(context->GetPathManager()->GetPathName(0, 1), "/maps/two");
+    EXPECT_EQ(context->GetStartOptions(), 3) << "Disable Sound,Disable Input";
     EXPECT_EQ(context->GetFileWriteMode(), 8);
     EXPECT_EQ(context->GetCompressionLevel(), 9);
     EXPECT_FLOAT_EQ(exporter.unitScale, 0.01f);
