@@ -111,6 +111,8 @@ TEST_F(CloudDrawTests, EachLevelsBuffersHoldExactlyThePointsOfThatLevel)
 TEST_F(CloudDrawTests, ACameraLookingAwayDrawsNothingAndOneLookingAtTheCloudDrawsIt)
 {
     m_Rc = NewRecordingContext();
+    // Buffers small enough for the cloud to be culled in parts.
+    Manager()->GetSettings().PointsVerticesPerVB = m_VerticesPerBuffer;
     RCK3dPointCloud* cloud = Cloud(20000);
     auto* camera = static_cast<CKCamera*>(m_Context->CreateObject(CKCID_CAMERA, "camera"));
     m_Rc->AttachViewpointToCamera(camera);
@@ -125,6 +127,14 @@ TEST_F(CloudDrawTests, ACameraLookingAwayDrawsNothingAndOneLookingAtTheCloudDraw
     Frame(cloud);
     EXPECT_GT(Count("DrawPrimitiveVB(1,"), 0);
     EXPECT_EQ(Manager()->GetSettings().PointsProfCountPointsDrawn, 20000);
+    // From the middle of the cloud looking along x, part of it shows.
+    const QxVector middle(0, 0, 30), side(10, 0, 30);
+    camera->SetPosition(&middle);
+    camera->LookAt(&side);
+    Frame(cloud);
+    const int part = Manager()->GetSettings().PointsProfCountPointsDrawn;
+    EXPECT_GT(part, 0);
+    EXPECT_LT(part, 20000);
     // The debug camera wins over the attached one.
     auto* debug = static_cast<CKCamera*>(m_Context->CreateObject(CKCID_CAMERA, "CloudDebugCamera"));
     debug->LookAt(&behind);
@@ -152,6 +162,17 @@ TEST_F(CloudDrawTests, WithNoTimeToFillTheCoarseLevelComesFirstAndTheRestOverLat
     Frame(cloud);
     EXPECT_EQ(filled(3).first, filled(3).second) << "level 3 at once";
     EXPECT_EQ(filled(0).first, 1) << "one entry of the current level";
+    // Groups whose buffers are not ready are stood in for by their
+    // fallback's coarse level.
+    int drawn = 0, coarse = 0;
+    for (const CloudVertexGroup& g : cloud->GetVertexGroups().Groups) {
+        coarse += g.Coarse;
+        const CloudLevelEntry& e = g.Levels[g.Coarse ? 3 : 0];
+        if (e.VertexCount > 0 && (e.Flags & CLOUD_ENTRY_POSITIONS))
+            drawn += e.VertexCount;
+    }
+    EXPECT_GT(coarse, 0);
+    EXPECT_EQ(Manager()->GetSettings().PointsProfCountPointsDrawn, drawn);
     ASSERT_GT(filled(0).second, 3);
     for (int frame = 1; frame < filled(0).second; ++frame) {
         Frame(cloud);
