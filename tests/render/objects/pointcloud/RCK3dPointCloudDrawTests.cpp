@@ -127,6 +127,12 @@ TEST_F(CloudDrawTests, ACameraLookingAwayDrawsNothingAndOneLookingAtTheCloudDraw
     Frame(cloud);
     EXPECT_GT(Count("DrawPrimitiveVB(1,"), 0);
     EXPECT_EQ(Manager()->GetSettings().PointsProfCountPointsDrawn, 20000);
+    // From far back the whole cloud lies inside the view.
+    const QxVector back(0, 0, -400);
+    camera->SetPosition(&back);
+    camera->LookAt(&ahead);
+    Frame(cloud);
+    EXPECT_EQ(Manager()->GetSettings().PointsProfCountPointsDrawn, 20000);
     // From the middle of the cloud looking along x, part of it shows.
     const QxVector middle(0, 0, 30), side(10, 0, 30);
     camera->SetPosition(&middle);
@@ -251,6 +257,49 @@ TEST_F(CloudDrawTests, LightingClipPlanesAndSpritesSetTheirStates)
     cloud->SetPointColor(0, 0xFFFF0000);
     Frame(cloud);
     EXPECT_EQ(Count("LockVertexBuffer"), 2);
+}
+
+TEST_F(CloudDrawTests, DrawnAttributesBecomeOneFloatTextureSetsEightAtMost)
+{
+    m_Rc = NewRecordingContext();
+    auto* cloud = static_cast<RCK3dPointCloud*>(m_Context->CreateObject(CKCID_3DPOINTCLOUD, "cloud"));
+    const QxVector p[3] = {QxVector(0, 0, 0), QxVector(1, 1, 1), QxVector(2, 0, 1)};
+    const CKBYTE intensities[3] = {10, 20, 30};
+    QxVector precision;
+    cloud->CreateFromBuffers(3, p, nullptr, nullptr, intensities, precision);
+    cloud->SetAttributeDrawn(CLOUD_ATTRIBUTE_INTENSITY, TRUE);
+    for (int k = 0; k < 9; ++k) {
+        CloudAttributeDesc desc;
+        desc.Name = ("f" + std::to_string(k)).c_str();
+        desc.Type = CLOUD_ATTRIBUTE_FLOAT;
+        desc.Flags = CLOUD_ATTRIBUTE_DRAWN;
+        const int a = cloud->AddAttribute(desc);
+        cloud->EnableAttribute(a, TRUE);
+        for (int i = 0; i < 3; ++i)
+            cloud->SetAttributeFloat(i, a, 100.0f * (float) k + (float) i);
+    }
+    Frame(cloud);
+    EXPECT_EQ(cloud->GetVertexFormat(), (CKDWORD) (0x2 | (8 << 8) | 0xFFFF0000));
+    ASSERT_EQ(cloud->GetVertexSize(), 12 + 8 * 4);
+    const CloudLevelEntry& e = cloud->GetVertexGroups().Groups[0].Levels[0];
+    ASSERT_EQ(e.VertexCount, 3);
+    CKRasterizerContext* rst = m_Rc->GetRasterizerContext();
+    const auto* data = static_cast<const CKBYTE*>(rst->LockVertexBuffer(e.VertexBuffer, 0, 3));
+    std::multiset<Key> positions;
+    for (int v = 0; v < 3; ++v) {
+        float f[11];
+        std::memcpy(f, data + v * 44, sizeof(f));
+        positions.insert({f[0], f[1], f[2]});
+        const int point = (int) (f[4] - 0.0f + 0.5f);
+        EXPECT_EQ(f[3], (float) intensities[point]) << "intensity as a float";
+        for (int k = 1; k < 8; ++k)
+            EXPECT_EQ(f[3 + k], 100.0f * (float) (k - 1) + (float) point);
+    }
+    rst->UnlockVertexBuffer(e.VertexBuffer);
+    std::multiset<Key> expected;
+    for (const WalkedPoint& w : WalkPoints(cloud->GetTree(), cloud->GetBoxMin(), cloud->GetBoxSize()))
+        expected.insert({w.Position.x, w.Position.y, w.Position.z});
+    EXPECT_TRUE(positions == expected) << "the ninth set spills into no vertex";
 }
 
 TEST_F(CloudDrawTests, AMeshSelectionOfMoreThanTenThousandPointsWarnsOncePerFrame)
