@@ -279,6 +279,10 @@ TEST_F(CloudDrawTests, DrawnAttributesBecomeOneFloatTextureSetsEightAtMost)
             cloud->SetAttributeFloat(i, a, 100.0f * (float) k + (float) i);
     }
     Frame(cloud);
+    // A changed value writes the values again over the positions written
+    // before.
+    cloud->SetAttributeFloat(0, 4, 0.0f);
+    Frame(cloud);
     EXPECT_EQ(cloud->GetVertexFormat(), (CKDWORD) (0x2 | (8 << 8) | 0xFFFF0000));
     ASSERT_EQ(cloud->GetVertexSize(), 12 + 8 * 4);
     const CloudLevelEntry& e = cloud->GetVertexGroups().Groups[0].Levels[0];
