@@ -87,7 +87,11 @@ ExportBuilder::ExportBuilder(CKContext* ctx, CKBOOL createLevel)
     }
 }
 
-ExportBuilder::~ExportBuilder() = default;
+ExportBuilder::~ExportBuilder()
+{
+    for (MeshBuilder* kept : meshBuilders)
+        delete kept;
+}
 
 // Creation.
 
@@ -298,6 +302,8 @@ void ExportBuilder::ForgetObject(CKObject* object)
     RemoveAll(createdObjects, object);
     RemoveAll(objectAnimationList, object);
     RemoveAll(bodyParts, object);
+    // A later mesh at the same address must not find this one's builder.
+    meshBuilderIndices.Remove((ExportKey) object);
     if (static_cast<CKObject*>(character) == object)
         character = nullptr;
     if (static_cast<CKObject*>(animation) == object)

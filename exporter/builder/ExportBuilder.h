@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "exporter/builder/EnvironmentSettings.h"
+#include "exporter/geometry/MeshBuilder.h"
 #include "includes/XArray.h"
 #include "includes/XHashTable.h"
 
@@ -74,6 +75,14 @@ public:
     CKCurvePoint* CreateCurvePoint(CKCurve* curve, const char* name, ExportKey node);
     // A mesh of the patch mesh class.
     CKMesh* CreatePatchMesh(const char* name, ExportKey node);
+    // The welded builder as an engine mesh named name (null when the
+    // context cannot make one): vertices, faces and their materials, the
+    // extra channels, normals and blend shapes. With keep, a copy of the
+    // builder is kept, found again by FindMeshBuilder under the key and
+    // under the mesh. A non-null key maps the mesh in meshes.
+    CKMesh* CreateEngineMesh(const MeshBuilder& builder, const char* name, ExportKey key, CKBOOL keep);
+    // The builder kept for a node or an engine mesh; null when none.
+    MeshBuilder* FindMeshBuilder(ExportKey key);
     // A target light (with withTarget, its target entity name + "_Target"
     // comes first in the created objects, unmapped) or a plain light of
     // the type (1 point, 2 spot, 3 directional).
@@ -191,6 +200,12 @@ public:
     CKBYTE splitMesh = 0;
     // The exporter whose report hears of failed creations; may be null.
     Max2Qdx* exporter = nullptr;
+    // The corners every mesh's welding reuses.
+    MeshCornerScratch cornerScratch;
+    // Copies of the builders of the meshes made (CreateEngineMesh), and
+    // their positions by node and by mesh.
+    XArray<MeshBuilder*> meshBuilders;
+    XHashTable<int, ExportKey, ExportKeyHash> meshBuilderIndices;
 
 private:
     // CreateObject, with the failure reported; the object is recorded in
