@@ -154,8 +154,8 @@ TEST(HostKeyControl, TensionContinuityBiasAndEaseShapeTheCurve)
     EXPECT_NEAR(at("tension", 50), 5.0f, 1e-5f);
     // Ease from key 0 (50 of 50): u = 1/2 runs as 1/4; weights 27/32, 9/64, 5/32.
     EXPECT_NEAR(at("ease", 50), 10.0f * 5.0f / 32.0f + 10.0f * 9.0f / 64.0f, 1e-4f);
-    // Continuity 1 at key 1: its in tangent is the previous step, 10: 5 + 10/8 - 10/8.
-    EXPECT_NEAR(at("continuity", 50), 5.0f, 1e-5f);
+    // Continuity 1 at key 1: its in tangent is the next step, -10: 5 + 10/8 + 10/8.
+    EXPECT_NEAR(at("continuity", 50), 7.5f, 1e-5f);
     // Bias -1 at key 1: its in tangent the next step, -10: 5 + 10/8 + 10/8.
     EXPECT_NEAR(at("bias", 50), 7.5f, 1e-5f);
     EXPECT_EQ(at("", 100), 10.0f);
