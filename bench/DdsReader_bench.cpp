@@ -7,7 +7,7 @@
 #include <squish.h>
 
 #include "platform/PlatformDdsFile.h"
-#include "readers/dds/DdsReader.h"
+#include "readers/dds/DDSReader.h"
 
 // The DDS reader's decode of a 2048 x 2048 DXT1 or DXT5 texture into 32-bit
 // ARGB (ReadMemory of the whole file) against libsquish's own
@@ -52,7 +52,7 @@ const std::vector<uint8_t>& File(int flags)
 void DdsReaderDecode(benchmark::State& state, int flags)
 {
     const std::vector<uint8_t>& file = File(flags);
-    DdsReader reader;
+    DDSReader reader;
     for (auto _ : state) {
         CKBitmapProperties* p = nullptr;
         if (reader.ReadMemory(file.data(), (CKDWORD) file.size(), &p) != 0) {

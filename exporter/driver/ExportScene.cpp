@@ -1,6 +1,5 @@
 #include <cmath>
 #include <strings.h>
-#include <vector>
 
 #include "core/context/CKContext.h"
 #include "core/context/CKError.h"
@@ -22,6 +21,7 @@
 #include "exporter/options/Max2Qdx.h"
 #include "exporter/report/GeFileLog.h"
 #include "exporter/report/ReportPrintf.h"
+#include "exporter/scene/NodeWalk.h"
 #include "exporter/shell/PluginShell.h"
 #include "exporter/types/ExporterParameterTypes.h"
 #include "platform/host/INode.h"
@@ -50,18 +50,20 @@ DWORD NoProgressWork(void*)
     return 0;
 }
 
-// The context every export shares, made at the first one: 0 or the
-// creation's error.
-CKERROR OpenSharedContext(Interface* ip)
+// The context every export shares, made at the first one (with the host's
+// bitmap folders, the starting flags and the exporter's parameter types): 0
+// or the creation's error.
+CKERROR OpenSharedContext()
 {
     ExportDriverState& state = GetExportDriverState();
     if (state.context)
         return CKErr::Ok;
+    // The export renders nothing: its context has no window.
     CKContext* context = nullptr;
-    CKERROR error = CKCreateContext(&context, ip ? ip->GetMAXHWnd() : nullptr, nullptr);
+    CKERROR error = CKCreateContext(&context, nullptr, nullptr);
     if (error != CKErr::Ok || !context)
         return error != CKErr::Ok ? error : CKErr::OutOfMemory;
-    context->GetVariableManager()->SetValue("Globals/StartingFlags", "Disable Sound,Disable Input");
+    context->GetVariableManager()->SetStringValue("Globals/StartingFlags", "Disable Sound,Disable Input");
     for (int i = 0; i < TheManager->GetMapDirCount(); ++i)
         if (const char* folder = TheManager->GetMapDir(i))
             context->GetPathManager()->AddPath(0, folder);
@@ -187,14 +189,7 @@ CKERROR SaveFile(Max2Qdx& exporter, CKFile* file)
 
 void Max2Qdx::CollectNodes(INode* node, int* count)
 {
-    // Depth first without recursion: a deep hierarchy must not exhaust the
-    // stack. Children are visited in their order.
-    std::vector<INode*> pending;
-    if (node)
-        pending.push_back(node);
-    while (!pending.empty()) {
-        INode* current = pending.back();
-        pending.pop_back();
+    VisitDepthFirst(node, [&](INode* current) {
         ++*count;
         if (!GetExportDriverState().onlySelectedNodes || current->Selected() == 1) {
             Mtl* mtl = current->GetMtl();
@@ -204,9 +199,8 @@ void Max2Qdx::CollectNodes(INode* node, int* count)
             if (!known)
                 sceneMaterials.Append(1, &mtl, 25);
         }
-        for (int i = current->NumberOfChildren() - 1; i >= 0; --i)
-            pending.push_back(current->GetChildNode(i));
-    }
+        return true;
+    });
 }
 
 void Max2Qdx::SetUnitScale()
@@ -267,7 +261,7 @@ int Max2Qdx::ExportScene(const char* name, Interface* ip, CKBOOL onlySelected)
         RegisterLinkedPlugins(CKGetPluginManager());
         state.pluginsRegistered = TRUE;
     }
-    if (OpenSharedContext(ip) != CKErr::Ok) {
+    if (OpenSharedContext() != CKErr::Ok) {
         MessageBox(nullptr, "CK Initialisation Problems", "Max2Qdx", MB_OK);
         return 1;
     }
