@@ -261,7 +261,13 @@ private:
             Line(1, Id(t->HostId()) + " " + Quote(t->GetName().str()) + " " + ClassText(*t));
             if (const BitmapTex* b = dynamic_cast<const BitmapTex*>(t)) {
                 const IParamBlock2* crop = b->GetParamBlock(0);
-                Line(2, "file " + Quote(b->GetMapName()) + ", crop " + Yes(crop->GetInt(BMTEX_APPLY) != 0) + " " +
+                // Files the scene wrote itself go by their place in its own
+                // folder, which changes from run to run.
+                std::string file = b->GetMapName();
+                for (const std::string& folder : m_Scene.TemporaryFolders())
+                    if (file.rfind(folder + "/", 0) == 0)
+                        file = "(embedded)" + file.substr(folder.size());
+                Line(2, "file " + Quote(file) + ", crop " + Yes(crop->GetInt(BMTEX_APPLY) != 0) + " " +
                             Number(crop->GetFloat(BMTEX_CLIPU)) + " " + Number(crop->GetFloat(BMTEX_CLIPV)) + " " +
                             Number(crop->GetFloat(BMTEX_CLIPW)) + " " + Number(crop->GetFloat(BMTEX_CLIPH)));
             }

@@ -82,6 +82,7 @@ public:
     // A folder of files the scene made (embedded images of a model file),
     // removed with its files when the scene goes.
     void AddTemporaryFolder(const std::string& folder) { m_TemporaryFolders.push_back(folder); }
+    const std::vector<std::string>& TemporaryFolders() const { return m_TemporaryFolders; }
 
     HostSceneSettings& Settings() { return m_Settings; }
     const HostSceneSettings& Settings() const { return m_Settings; }
