@@ -260,6 +260,11 @@ int Max2Qdx::ExportScene(const char* name, Interface* ip, CKBOOL onlySelected)
     if (!ip)
         return 1;
 
+    // Without the library's load the engine does not run: nothing can be made.
+    if (!IsExporterLoaded()) {
+        MessageBox(nullptr, "CK Initialisation Problems", "Max2Qdx", MB_OK);
+        return 1;
+    }
     if (!state.pluginsRegistered) {
         RegisterLinkedPlugins(CKGetPluginManager());
         state.pluginsRegistered = TRUE;
