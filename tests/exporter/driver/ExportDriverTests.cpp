@@ -336,3 +336,19 @@ TEST_F(ExportDriver, AlignOnZTurnsTheRootsRotationKeys)
         context->ClearAll();
     }
 }
+
+// Without the library's load there is no engine: the export tells so in a
+// message box and makes nothing.
+TEST_F(ExportDriver, WithoutTheLibraryLoadedTheExportOnlyTellsSo)
+{
+    ExporterUnload();
+    Max2Qdx exporter;
+    EXPECT_EQ(exporter.ExportScene(m_Dir.File("none.qdx").c_str(), &m_Interface, FALSE), 1);
+    ASSERT_FALSE(m_Interface.Events().empty());
+    EXPECT_EQ(m_Interface.Events().back().kind, HostEvent::Kind::MessageBox);
+    EXPECT_EQ(m_Interface.Events().back().text, "CK Initialisation Problems");
+    EXPECT_EQ(m_Interface.Events().back().caption, "Max2Qdx");
+    EXPECT_EQ(TestReadFile(m_Dir.File("none.qdx")), "");
+    EXPECT_EQ(GetExportDriverState().context, nullptr);
+    ASSERT_EQ(ExporterLoad(), 0);
+}
