@@ -38,3 +38,10 @@ int ReduceBlendShapeKeys(CKKeyedAnimation* animation, float threshold, int mode,
     (void) scoring;
     return 0;
 }
+
+void Max2Qdx::ExportMorphTargets(INode* node, Mesh& mesh, MeshBuilder& builder)
+{
+    (void) node;
+    (void) mesh;
+    (void) builder;
+}

@@ -41,8 +41,8 @@ constexpr CKDWORD kAttributeFlags = 16;
 // Load flags of a script file.
 constexpr CKDWORD kScriptLoadFlags = 3;
 
-template <class T>
-void RemoveValue(ExportTable<T>& table, const CKObject* object)
+template <class Table>
+void RemoveValue(Table& table, const CKObject* object)
 {
     // Removing moves the last entry into the freed slot: look at the same
     // slot again.
@@ -295,6 +295,7 @@ void ExportBuilder::ForgetObject(CKObject* object)
     RemoveValue(meshes, object);
     RemoveValue(materials, object);
     RemoveValue(textures, object);
+    RemoveValue(textureFiles, object);
     RemoveValue(objectAnimations, object);
     RemoveValue(lights, object);
     RemoveValue(cameras, object);
