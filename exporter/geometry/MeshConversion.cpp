@@ -46,8 +46,11 @@ QxVector ToEngineAxes(const Point3& p)
 QxVector ToEngineDirection(const Point3& d)
 {
     const double length = std::sqrt((double) d.x * d.x + (double) d.y * d.y + (double) d.z * d.z);
-    // A zero (or not finite) direction stays as it is rather than become NaN.
-    if (!(length > 0.0) || !std::isfinite(length))
+    // A zero direction stays zero; one that is not finite (a face of a
+    // vertex that is not) becomes zero rather than carry NaN into the mesh.
+    if (!std::isfinite(length))
+        return QxVector();
+    if (!(length > 0.0))
         return ToEngineAxes(d);
     const float inverse = (float) (1.0 / length);
     return QxVector(d.x * inverse, d.z * inverse, d.y * inverse);
