@@ -98,20 +98,43 @@ bool AlphaDiffers(CKTexture* a, CKTexture* b)
 
 } // namespace
 
+// A texture whose alpha an opacity map wrote serves only materials that
+// write the same: another gets a copy of the file's own image, made once.
+static void AvoidForeignAlpha(Max2Qdx& exporter, MaterialDesc& d)
+{
+    for (Max2Qdx::GeneratedAlpha& record : exporter.generatedAlphas) {
+        if (record.texture != d.texture)
+            continue;
+        if (!record.pristine) {
+            ExportBuilder* builder = exporter.builder;
+            auto* fresh = static_cast<CKTexture*>(
+                builder->context->CreateObject(CKCID_TEXTURE, d.texture->GetName(), builder->creationOptions));
+            if (!fresh)
+                return;
+            if (const char* file = d.texture->GetSlotFileName(0))
+                fresh->LoadImage(file, 0);
+            builder->AddCreatedObject(fresh);
+            record.pristine = fresh;
+        }
+        d.texture = record.pristine;
+        return;
+    }
+}
+
 // Steps of the opacity map: its grey levels into the alpha of the base
 // texture (or of a copy when another material shows that texture).
 static void GenerateAlpha(Max2Qdx& exporter, StdMat2* s, MaterialDesc& d)
 {
     BitmapTex* opacity = AsBitmapTexture(s->GetSubTexmap(ID_OP));
     if (!opacity)
-        return;
+        return AvoidForeignAlpha(exporter, d);
     const double amount = OpacityAmount(s->GetTexmapAmt(ID_OP, 0));
     Bitmap* alphaBitmap = opacity->GetBitmap(0);
     BitmapTex* base = AsBitmapTexture(s->GetSubTexmap(s->MapEnabled(ID_DI) ? ID_DI : ID_SI));
     Bitmap* baseBitmap = base ? base->GetBitmap(0) : nullptr;
     if (!alphaBitmap || !alphaBitmap->Storage() || !baseBitmap || !baseBitmap->Storage()) {
         ReportPrintf(&exporter, 1, "\r\nOpacity map : %s not found...\r\n", opacity->GetMapName());
-        return;
+        return AvoidForeignAlpha(exporter, d);
     }
     ExportBuilder* builder = exporter.builder;
     CKContext* context = builder->context;
@@ -141,7 +164,7 @@ static void GenerateAlpha(Max2Qdx& exporter, StdMat2* s, MaterialDesc& d)
                 TheManager->DelBitmap(resized);
             if (copy)
                 context->DestroyObject(copy);
-            return;
+            return AvoidForeignAlpha(exporter, d);
         }
         source = resized;
     }
@@ -158,36 +181,7 @@ static void GenerateAlpha(Max2Qdx& exporter, StdMat2* s, MaterialDesc& d)
     }
     Max2Qdx::GeneratedAlpha record;
     record.texture = d.texture;
-    record.opacity = opacity;
-    record.amount = (float) amount;
     exporter.generatedAlphas.PushBack(record);
-}
-
-// A texture whose alpha an opacity map wrote serves only materials with that
-// same opacity; another gets a copy of the file's own image, made once.
-static void AvoidForeignAlpha(Max2Qdx& exporter, StdMat2* s, MaterialDesc& d, bool generates)
-{
-    BitmapTex* opacity = generates ? AsBitmapTexture(s->GetSubTexmap(ID_OP)) : nullptr;
-    const float amount = opacity ? (float) OpacityAmount(s->GetTexmapAmt(ID_OP, 0)) : 0.0f;
-    for (Max2Qdx::GeneratedAlpha& record : exporter.generatedAlphas) {
-        if (record.texture != d.texture)
-            continue;
-        if (opacity && record.opacity == opacity && record.amount == amount)
-            return;
-        if (!record.pristine) {
-            ExportBuilder* builder = exporter.builder;
-            auto* fresh = static_cast<CKTexture*>(
-                builder->context->CreateObject(CKCID_TEXTURE, d.texture->GetName(), builder->creationOptions));
-            if (!fresh)
-                return;
-            if (const char* file = d.texture->GetSlotFileName(0))
-                fresh->LoadImage(file, 0);
-            builder->AddCreatedObject(fresh);
-            record.pristine = fresh;
-        }
-        d.texture = record.pristine;
-        return;
-    }
 }
 
 void Max2Qdx::ConvertStandardMaterial(Mtl* m, MaterialDesc& d, int& alphaUsed)
@@ -220,8 +214,8 @@ void Max2Qdx::ConvertStandardMaterial(Mtl* m, MaterialDesc& d, int& alphaUsed)
     }
 
     const bool opacityStep = exportAlphaMap && d.texture && s->MapEnabled(ID_OP);
-    if (d.texture)
-        AvoidForeignAlpha(*this, s, d, opacityStep);
+    if (d.texture && !opacityStep)
+        AvoidForeignAlpha(*this, d);
     if (opacityStep) {
         GenerateAlpha(*this, s, d);
         // Blended whatever became of the map.

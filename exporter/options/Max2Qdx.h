@@ -250,15 +250,12 @@ public:
     // Diffuse bitmap files of DirectX-shader materials, each with the first
     // material that used it.
     XHashTable<Mtl*, XString> dxShaderBitmaps;
-    // Textures whose alpha an opacity map generated, each with the opacity
-    // map and amount that made it (a material taking the same file without
-    // that opacity gets a copy without it).
+    // Textures whose alpha an opacity map generated: a material without
+    // that alpha that takes the same file gets the file's own image, a copy
+    // made once (pristine).
     struct GeneratedAlpha
     {
         CKTexture* texture = nullptr;
-        Texmap* opacity = nullptr;
-        float amount = 0.0f;
-        // The file's own image, for materials without that opacity.
         CKTexture* pristine = nullptr;
     };
     XArray<GeneratedAlpha> generatedAlphas;
