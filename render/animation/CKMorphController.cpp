@@ -22,8 +22,8 @@ void FreeArrays(CKMorphKey& key)
 
 QxVector Unpack(CKDWORD packed)
 {
-    QxCompressedVector c;
-    std::memcpy(&c, &packed, sizeof(c));
+    // The elevation is the low word, the azimuth the high one.
+    const QxCompressedVector c(CKWORD(packed & 0xFFFF), CKWORD(packed >> 16));
     QxVector v;
     v.SetFromCompressed(c);
     return v;

@@ -21,8 +21,8 @@
 
 // Writes the seed corpus of the behaviour chunk fuzz target: the context of
 // the target makes the same objects in the same order, so the ids agree.
-//   FUZZ_SEEDS_OUT=fuzz/corpus build/dev/tests/core_tests \
-//   --gtest_also_run_disabled_tests --gtest_filter='*WriteBehaviorSeeds*'
+//   FUZZ_SEEDS_OUT=fuzz/corpus build/dev/tests/core_tests
+//     --gtest_also_run_disabled_tests --gtest_filter='*WriteBehaviorSeeds*'
 namespace {
 
 using BehaviorSeeds = EngineFixture;

@@ -439,8 +439,9 @@ TEST_F(MeshPersistence, ACopyHasTheSourcesSectionsWordForWord)
             if (id != CK_STATESAVE_MESHFLAGS)
                 ASSERT_EQ(SectionWords(copy, id, 1 << 20), SectionWords(source, id, 1 << 20)) << round << " " << id;
         EXPECT_EQ(copy->GetMaterialCount(), source->GetMaterialCount());
-        if (copy->GetChannelCount() > 0)
+        if (copy->GetChannelCount() > 0) {
             EXPECT_EQ(copy->GetChannelKey(0), 9u);
+        }
         m_Context->DestroyObject(copy);
         m_Context->DestroyObject(source);
     }
