@@ -327,8 +327,9 @@ TEST_F(MeshPersistence, RandomMeshesComeBackThroughACompressedFile)
             ASSERT_EQ(got[k].size(), expected[k].size()) << i << " " << k;
             if (k != 3)
                 for (size_t w = 0; w < got[k].size(); ++w)
-                    if (got[k].size() != 5 || w != 4)
+                    if (got[k].size() != 5 || w != 4) {
                         ASSERT_EQ(got[k][w], expected[k][w]) << i << " " << k << " " << w;
+                    }
         }
     }
 }
@@ -375,8 +376,9 @@ TEST_F(MeshPersistence, EveryPrefixOfEverySectionIsRefusedAndLeavesAConsistentMe
             // for all) or before the trailing copy of the first weight load.
             const bool loadable = (id == CK_STATESAVE_MESHFLAGS && cut > 0) ||
                                   (id == CK_STATESAVE_MESHWEIGHTS && (cut == 0 || cut == 2 || cut + 1 == words.size()));
-            if (!loadable)
+            if (!loadable) {
                 EXPECT_EQ(error, CKErr::InvalidFile) << std::hex << id << std::dec << " cut " << cut;
+            }
             EXPECT_TRUE(Consistent(target)) << std::hex << id << std::dec << " cut " << cut;
             CKDeleteStateChunk(chunk);
             m_Context->DestroyObject(target);
@@ -436,8 +438,9 @@ TEST_F(MeshPersistence, ACopyHasTheSourcesSectionsWordForWord)
         EXPECT_EQ(SectionWords(copy, CK_STATESAVE_MESHFLAGS, 1)[0],
                   SectionWords(source, CK_STATESAVE_MESHFLAGS, 1)[0] & ~marks);
         for (CKDWORD id : kSections)
-            if (id != CK_STATESAVE_MESHFLAGS)
+            if (id != CK_STATESAVE_MESHFLAGS) {
                 ASSERT_EQ(SectionWords(copy, id, 1 << 20), SectionWords(source, id, 1 << 20)) << round << " " << id;
+            }
         EXPECT_EQ(copy->GetMaterialCount(), source->GetMaterialCount());
         if (copy->GetChannelCount() > 0) {
             EXPECT_EQ(copy->GetChannelKey(0), 9u);
