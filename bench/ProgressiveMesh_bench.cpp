@@ -57,7 +57,7 @@ std::vector<unsigned int> Ours(const TestMesh& mesh, int k)
     for (CKDWORD& i : faces)
         i = (CKDWORD) to[i];
     pm.SetVerticesRendered(k);
-    pm.Update(faces.data(), mesh.FaceCount(), nullptr);
+    pm.Update(faces.data(), mesh.FaceCount(), nullptr, 0);
     std::vector<unsigned int> out;
     for (CKDWORD i : pm.GetFaceIndices())
         out.push_back((unsigned int) from[i]);

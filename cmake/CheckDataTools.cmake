@@ -20,7 +20,8 @@ if(NOT rc EQUAL 0)
   math(EXPR bad "${bad} + 1")
 endif()
 
-foreach(target bmp tga pcx jpeg png tiff dds avi dct material_chunk sprite_chunk entity3d mesh_chunk mesh_channels content_chunk)
+foreach(target bmp tga pcx jpeg png tiff dds avi dct material_chunk sprite_chunk entity3d mesh_chunk mesh_channels content_chunk
+       cloud_chunk cloud_ascii cloud_attributes)
   file(GLOB committed RELATIVE ${ROOT}/fuzz/corpus/${target} ${ROOT}/fuzz/corpus/${target}/*)
   file(GLOB written RELATIVE ${OUT}/seeds/${target} ${OUT}/seeds/${target}/*)
   if(NOT committed STREQUAL written)

@@ -1,7 +1,8 @@
-// Drives a mesh through a sequence of channel, blend-shape and renumbering
-// operations chosen by the input, checking after each that the channel
-// buffers keep their type's stride, and that a save whose faces and lines
-// fit the vertices loads back into a fresh mesh.
+// Drives a mesh through a sequence of channel, blend-shape, renumbering and
+// progressive-mesh operations chosen by the input, checking after each that
+// the channel buffers keep their type's stride and the progressive mesh one
+// collapse target a vertex, each of lower number, and that a save whose
+// faces and lines fit the vertices loads back into a fresh mesh.
 //
 // Input: a sequence of 4-byte operations (opcode, then three argument
 // bytes).
@@ -16,6 +17,7 @@
 #include "core/context/CKStartUp.h"
 #include "render/context/CKRenderEngine.h"
 #include "render/mesh/CKMaterial.h"
+#include "render/mesh/CKProgressiveMesh.h"
 #include "render/mesh/RCKMesh.h"
 
 namespace {
@@ -51,6 +53,14 @@ void Check(RCKMesh* mesh)
         if (mesh->GetTextureCoordinatesPtr(&stride, c) && (int) stride != CKChannelTypeStride(mesh->GetChannelType(c)))
             std::abort();
     }
+    if (const CKProgressiveMesh* pm = mesh->GetProgressiveMesh()) {
+        const std::vector<int>& targets = pm->GetCollapseTargets();
+        if ((int) targets.size() != mesh->GetVertexCount())
+            std::abort();
+        for (size_t v = 0; v < targets.size(); ++v)
+            if (targets[v] < -1 || targets[v] >= (int) v)
+                std::abort();
+    }
 }
 
 } // namespace
@@ -77,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (size_t at = 0; at + 4 <= size; at += 4) {
         const uint8_t op = data[at], a = data[at + 1], b = data[at + 2], c = data[at + 3];
         const int n = mesh->GetVertexCount();
-        switch (op % 14) {
+        switch (op % 16) {
         case 0: mesh->SetVertexCount(a % 40); break;
         case 1:
             mesh->SetVertexPosition(a % (n + 1), QxVector((float) (b % 4), (float) (c % 4), (float) (b / 64)));
@@ -112,6 +122,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 10: mesh->DissociateAllFaces(); break;
         case 11: mesh->Consolidate(); break;
         case 12: mesh->RemoveDegenerateFaces(); break;
+        case 14:
+            if (a & 1)
+                mesh->DestroyPM();
+            else
+                mesh->CreatePM();
+            mesh->SetVerticesRendered(b % (n + 1));
+            mesh->EnablePMGeoMorph(c & 1);
+            mesh->SetPMGeoMorphStep(c >> 5);
+            break;
+        case 15:
+            mesh->UpdatePMGeometry();
+            mesh->BuildMaterialGroups();
+            if (mesh->GetPMRenderedVertex(a % (n + 1)) >= mesh->GetVerticesRendered() && a % (n + 1) < n)
+                std::abort();
+            break;
         default: mesh->SetFlags(mesh->GetFlags() ^ CKMESH_TANGENTS); break;
         }
         Check(mesh);

@@ -1,6 +1,8 @@
 // Loads arbitrary bytes into a mesh as its state chunk, then asks for its
-// materials, builds and fills its render data on the recording rasterizer
-// and saves it again.
+// materials, draws half its progressive mesh (when it has one), builds and
+// fills its render data on the recording rasterizer and saves it again
+// with its render data; then merges its vertices, removes its degenerate
+// faces, draws and saves once more.
 //
 // Input: a control byte (bit 0: data version 9, else 10; bit 1: the rest is
 // a serialised state chunk; otherwise the second byte picks one of the
@@ -85,12 +87,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         (void) mesh->GetRadius();
         QxIntRect rect{0, 0, 64, 64};
         auto* manager = static_cast<RCKRenderManager*>(context->GetRenderManager());
+        manager->GetSettings().SaveOptimizedMesh = 1;
         auto* rc = static_cast<RCKRenderContext*>(manager->CreateRenderContext(nullptr, 1, &rect));
-        if (rc) {
-            CKDrawPrimitiveData draw;
-            if (mesh->UpdateRenderData(rc, draw))
+        auto draw = [&] {
+            mesh->UpdatePMGeometry();
+            CKDrawPrimitiveData primitives;
+            if (rc && mesh->UpdateRenderData(rc, primitives))
                 mesh->EndDraw();
+        };
+        if (mesh->IsPM()) {
+            draw();
+            mesh->SetVerticesRendered(mesh->GetVerticesRendered() / 2);
+            (void) mesh->GetPMRenderedVertex(mesh->GetVertexCount() - 1);
         }
+        draw();
+        CKDeleteStateChunk(CKSaveObjectState(mesh));
+        mesh->Consolidate();
+        mesh->RemoveDegenerateFaces();
+        draw();
         CKDeleteStateChunk(CKSaveObjectState(mesh));
         context->DestroyObject(mesh);
     }

@@ -39,13 +39,16 @@
 #include "render/mesh/CKMaterial.h"
 #include "render/mesh/CKTexture.h"
 #include "render/mesh/RCKMesh.h"
+#include "render/mesh/RCKPatchMesh.h"
 #include "render/objects/RCK3dEntity.h"
 #include "render/objects/RCKSpriteText.h"
+#include "render/objects/pointcloud/RCK3dPointCloud.h"
 #include "system/image/QxPixelFormat.h"
 #include "tools/ContentSeeds.h"
 #include "tools/testdata/ImageFileBuilders.h"
 #include "tools/testdata/LibjpegCodec.h"
 #include "tools/testdata/MovieBuilder.h"
+#include "tools/testdata/TestPatches.h"
 #include "tools/testdata/TextureCodecTestEncoder.h"
 
 namespace {
@@ -453,12 +456,26 @@ void WriteMeshSeeds(CKContext* context)
     shapes.BaseVertices.PushBack(CKBlendShapeBaseVertex{3, QxVector(1, 1, 0), QxVector(0, 0, 1)});
     mesh->SetBlendShapes(shapes);
     PutMeshSeed("everything", mesh);
+    // A progressive mesh drawing three of its vertices.
+    mesh->CreatePM();
+    mesh->SetVerticesRendered(3);
+    mesh->EnablePMGeoMorph(TRUE);
+    mesh->SetPMGeoMorphStep(2);
+    PutMeshSeed("progressive", mesh);
+    mesh->DestroyPM();
     // Bare sections: faces over the target's four vertices, the vertices.
     std::vector<uint8_t> faces = {0, 2};
     for (uint32_t w : {2u, 0x00010000u, 0x00000002u, 0x00010002u, 0x00000003u})
         for (int b = 0; b < 4; ++b)
             faces.push_back((uint8_t) (w >> (8 * b)));
     Put("mesh_chunk", "faces_section", faces);
+    // A progressive-mesh section for the target's four vertices: 2 drawn,
+    // 2 -> 0, 3 -> 1.
+    std::vector<uint8_t> progressive = {0, 14};
+    for (uint32_t w : {2u, 0u, 0u, ~0u, ~0u, 0u, 1u})
+        for (int b = 0; b < 4; ++b)
+            progressive.push_back((uint8_t) (w >> (8 * b)));
+    Put("mesh_chunk", "progressive_section", progressive);
     // Operations of the channel target: vertices, faces, channels of each
     // type, a blend shape, then the renumberings.
     Put("mesh_channels", "operations",
@@ -542,6 +559,63 @@ void WriteSpriteSeeds(CKContext* context)
     context->DeleteCKFile(file);
 }
 
+// Seeds of the patch chunk target: control byte 2 and a patch mesh's whole
+// chunk (a triangle and a quad with texture patches in two records and a
+// material); control 1 and the older form's words for one quad.
+void WritePatchSeeds(CKContext* context)
+{
+    auto* mesh = static_cast<CKPatchMesh*>(context->CreateObject(CKCID_PATCHMESH, "seed"));
+    auto* material = static_cast<CKMaterial*>(context->CreateObject(CKCID_MATERIAL, "seed"));
+    if (!mesh || !material) {
+        ++g_Failures;
+        return;
+    }
+    FillIndependentPatches(mesh, {3, 4}, 1);
+    mesh->SetTextureVertexCount(7);
+    mesh->SetTexturePatchCount(2);
+    CKTexturePatch tri, quad;
+    for (int k = 0; k < 4; ++k) {
+        tri.tv[k] = (short) (k % 3);
+        quad.tv[k] = (short) (3 + k);
+        mesh->SetTextureVertex(3 + k, (float) (k & 1), (float) (k >> 1));
+    }
+    mesh->SetTexturePatch(0, tri);
+    mesh->SetTexturePatch(1, quad);
+    mesh->SetPatchMaterial(1, material);
+    mesh->AddChannel(material, TRUE);
+    mesh->SetIterationCount(2);
+    mesh->BuildRenderMesh();
+    CKStateChunk* chunk = CKSaveObjectState(mesh);
+    std::vector<uint8_t> bytes((size_t) chunk->ConvertToBuffer(nullptr));
+    chunk->ConvertToBuffer(bytes.data());
+    CKDeleteStateChunk(chunk);
+    bytes.insert(bytes.begin(), 2);
+    Put("patch_chunk", "two_patches", bytes);
+    // Flags, material, iteration count 1, 12 vectors, 16 points, one quad
+    // of 22 words, four edges of six, one texture patch, four texture
+    // vertices.
+    std::vector<uint32_t> words = {2, 0, 1, 12, 16 * 12, 16};
+    for (int i = 0; i < 16; ++i)
+        for (float f : {(float) (i & 1), (float) ((i >> 1) & 1), (float) i * 0.1f}) {
+            uint32_t w;
+            std::memcpy(&w, &f, 4);
+            words.push_back(w);
+        }
+    words.insert(words.end(), {88, 1, 4, 0, 1, 2, 3, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0, 0, 1, 2, 3, 96, 4});
+    for (uint32_t k = 0; k < 4; ++k)
+        words.insert(words.end(), {k, 2 * k, 2 * k + 1, (k + 1) % 4, 0, 0xFFFFFFFFu});
+    words.insert(words.end(), {16, 1, 0, 1, 2, 3, 32, 4});
+    for (int i = 0; i < 8; ++i)
+        words.push_back(i & 1 ? 0x3F800000u : 0u);
+    std::vector<uint8_t> older = {1};
+    for (uint32_t w : words)
+        for (int b = 0; b < 4; ++b)
+            older.push_back((uint8_t) (w >> (8 * b)));
+    Put("patch_chunk", "older_form", older);
+    context->DestroyObject(mesh);
+    context->DestroyObject(material);
+}
+
 // The engine with the image readers, for the chunk seeds.
 void WriteEngineSeeds()
 {
@@ -568,8 +642,10 @@ void WriteEngineSeeds()
         WriteMaterialSeeds(context);
         WriteSpriteSeeds(context);
         WriteMeshSeeds(context);
+        WritePatchSeeds(context);
         WriteContentSeeds(context, std::filesystem::temp_directory_path().string(), Put);
         CKCloseContext(context);
+        WriteCompositionSeed(std::filesystem::temp_directory_path().string(), Put);
     }
     CKShutdown();
 }
@@ -806,6 +882,101 @@ void WriteAnimationSeeds()
     CKShutdown();
 }
 
+std::vector<uint8_t> Bytes(const std::string& text)
+{
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+// Point clouds: chunks (control byte, then the serialised chunk), point
+// files (control byte, 16-bit header length, header, file) and attribute
+// value files (control byte, then the text).
+void WriteCloudSeeds()
+{
+    if (CKStartUp() != 0) {
+        ++g_Failures;
+        return;
+    }
+    CKGetPluginManager()->RegisterPlugin(0, CKGetRenderEnginePluginInfo(0), nullptr, nullptr);
+    CKGetPluginManager()->AddStaticDll("Render Engine", 1);
+    CKContext* context = nullptr;
+    if (CKCreateContext(&context, nullptr) != 0) {
+        ++g_Failures;
+        CKShutdown();
+        return;
+    }
+    auto putChunk = [](const std::string& name, uint8_t control, CKStateChunk* chunk) {
+        std::vector<uint8_t> seed(1 + (size_t) chunk->ConvertToBuffer(nullptr), control);
+        chunk->ConvertToBuffer(seed.data() + 1);
+        Put("cloud_chunk", name, seed);
+        CKDeleteStateChunk(chunk);
+    };
+    auto* cloud = static_cast<RCK3dPointCloud*>(context->CreateObject(CKCID_3DPOINTCLOUD, "cloud"));
+    putChunk("empty", 0, cloud->Save(nullptr, 0xFFFFFFFF));
+    std::vector<QxVector> points, normals;
+    std::vector<CKDWORD> colors;
+    std::vector<CKBYTE> intensities;
+    unsigned seed = 1;
+    auto next = [&] { return (seed = seed * 214013 + 2531011) >> 16 & 0x7FFF; };
+    for (int i = 0; i < 300; ++i) {
+        points.emplace_back((float) next() / 3000.0f, (float) next() / 9000.0f, (float) (next() % 64) / 8.0f);
+        normals.emplace_back((float) (i % 3) - 1.0f, 0.0f, 1.0f);
+        colors.push_back(0xFF000000 | next() << 9 | next());
+        intensities.push_back((CKBYTE) next());
+    }
+    QxVector precision;
+    cloud->CreateFromBuffers(300, points.data(), normals.data(), colors.data(), intensities.data(), precision);
+    CloudAttributeDesc desc;
+    desc.Name = "odd";
+    desc.Bits = 27;
+    const int odd = cloud->AddAttribute(desc);
+    cloud->EnableAttribute(odd, TRUE);
+    for (int i = 0; i < 300; ++i)
+        cloud->SetAttributeValue(i, odd, next() * 4099u);
+    CloudSelection* selection = cloud->CreateSelection("picked", 40);
+    cloud->SelectInSphere(points[0], 2.0f, selection);
+    putChunk("full", 0, cloud->Save(nullptr, 0xFFFFFFFF));
+    putChunk("full_level3", 2, cloud->Save(nullptr, 0xFFFFFFFF));
+    QxVector coarse(100, 100, 100);
+    cloud->CreateFromBuffers(40, points.data(), nullptr, nullptr, nullptr, coarse);
+    putChunk("leaf_root", 0, cloud->Save(nullptr, 0xFFFFFFFF));
+    CKCloseContext(context);
+    CKShutdown();
+
+    auto putAscii = [](const std::string& name, const std::string& header, const std::string& file) {
+        std::vector<uint8_t> seed = {(uint8_t) (header.empty() ? 0 : 1), (uint8_t) header.size(),
+                                     (uint8_t) (header.size() >> 8)};
+        seed.insert(seed.end(), header.begin(), header.end());
+        seed.insert(seed.end(), file.begin(), file.end());
+        Put("cloud_ascii", name, seed);
+    };
+    std::string xyz, colored, full;
+    for (int i = 0; i < 30; ++i) {
+        const std::string p = std::to_string(i % 7) + "." + std::to_string(i) + " " + std::to_string(i % 5) + " -" +
+                              std::to_string(i % 3) + ".5";
+        xyz += p + "\n";
+        colored += p + " " + std::to_string(i * 8) + " 255 3\n";
+        full += p + " " + std::to_string(i * 8) + " 255 3 0 0.6 0.8 " + std::to_string(i * 40) + "\n";
+    }
+    const std::string header = "Version 1\nPoints 30\nFormat 0\nPrecision (0.001,0.001,0.001)\n"
+                               "BoxMin (0,0,-3)\nBoxMax (7,5,0)\nTranslate (1,2,3)\nRescale 2\n";
+    putAscii("xyz", "", xyz);
+    putAscii("xyz_header", header, xyz);
+    putAscii("colors", "", colored);
+    putAscii("colors_normals_intensity", header, full);
+    putAscii("normals", "", "1 2 3 0 0 1\n" + xyz + xyz);
+
+    Put("cloud_attributes", "floats",
+        Bytes("\x07"
+              "1.5 2.5e3 -3 nan inf 0x10 7 8 9 10\n11 12 13 14 15 16 17 18 19 20"));
+    Put("cloud_attributes", "integers",
+        Bytes("\x1A"
+              "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 "
+              "25 26 27 28 29 30 31 32 33 34 35 36 37"));
+    Put("cloud_attributes", "short",
+        Bytes("\x01"
+              "1 2 x"));
+}
+
 } // namespace
 
 int main()
@@ -822,5 +993,6 @@ int main()
     WriteEngineSeeds();
     WriteEntitySeeds();
     WriteAnimationSeeds();
+    WriteCloudSeeds();
     return g_Failures == 0 ? 0 : 1;
 }

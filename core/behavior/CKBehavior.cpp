@@ -707,6 +707,10 @@ CKERROR CKBehavior::AddSubBehavior(CKBehavior* behavior)
         behavior->m_Parent = 0;
         return error;
     }
+    // From now on its graph's post-load fix fixes it, as it does a loaded
+    // sub-behaviour (which loses the mark then): a graph saves the same
+    // words whether it was built or loaded.
+    behavior->m_Flags &= ~CKBEHAVIOR_POSTLOADFIX;
     SortSubBehaviors();
     return CKErr::Ok;
 }

@@ -35,7 +35,7 @@ public:
     CKContext* GetContext() const { return m_Context; }
 
     // Parameters that travel with the message; the ones flagged 0x08000000
-    // are destroyed with it.
+    // are destroyed with it when the manager's release option is set.
     void AddParameter(CKParameter* parameter);
     int GetParameterCount() const { return m_Parameters ? m_Parameters->Size() : 0; }
     CK_ID GetParameter(int index) const

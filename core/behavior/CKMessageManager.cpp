@@ -156,7 +156,7 @@ CKMessage* CKMessageManager::PostMessage(int type, int sendingType, CK_ID recipi
 
 void CKMessageManager::FreeMessage(CKMessage* message)
 {
-    if (message->m_Parameters)
+    if (m_ReleaseParameters && message->m_Parameters)
         for (CK_ID id : *message->m_Parameters) {
             CKObject* parameter = m_Context->GetObject(id);
             if (parameter && (parameter->GetObjectFlags() & kMessageParameterFlag))

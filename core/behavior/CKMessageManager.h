@@ -56,8 +56,13 @@ public:
     CKERROR OnObjectsToBeDeleted(CK_ID* ids, int count) override;
     CKDWORD GetValidFunctionsMask() override { return 0x4019; }
 
-    // Gives a message whose last reference went back to the pool.
+    // Gives a message whose last reference went back to the pool; with the
+    // pool's release option, the parameters made for it (object flag
+    // 0x08000000) are destroyed first. Its parameter list goes either way.
     void FreeMessage(CKMessage* message);
+    // The pool's release option, set at construction.
+    void SetReleaseOption(CKBOOL release) { m_ReleaseParameters = release; }
+    CKBOOL GetReleaseOption() const { return m_ReleaseParameters; }
 
 private:
     struct WaitRecord
@@ -83,4 +88,5 @@ private:
     XArray<CKMessage*> m_Queue;
     XArray<CKBeObject*> m_Recipients;
     QxFixedSizeAllocator m_Pool;
+    CKBOOL m_ReleaseParameters = TRUE;
 };

@@ -56,9 +56,17 @@ CKBodyPart* RCKCharacter::GetBodyPart(int index)
 
 CKBodyPart* RCKCharacter::GetRootBodyPart()
 {
+    // The parent may be no body part at all (the character itself): compare
+    // entities, never cast the parent down.
+    auto isPart = [this](CK3dEntity* entity) {
+        for (CKBodyPart* part : m_BodyParts)
+            if (static_cast<CK3dEntity*>(part) == entity)
+                return true;
+        return false;
+    };
     for (CKBodyPart* part : m_BodyParts) {
         CK3dEntity* parent = part->GetParent();
-        if (!parent || !m_BodyParts.IsHere(static_cast<CKBodyPart*>(parent)))
+        if (!parent || !isPart(parent))
             return part;
     }
     return nullptr;

@@ -14,6 +14,7 @@
 #include "render/context/rasterizer/CKNULLRasterizer.h"
 #include "render/mesh/RCKMaterial.h"
 #include "render/mesh/RCKMesh.h"
+#include "render/mesh/RCKPatchMesh.h"
 #include "render/mesh/RCKTexture.h"
 #include "render/objects/RCK3dObject.h"
 #include "render/objects/RCKCurve.h"
@@ -25,6 +26,7 @@
 #include "render/objects/RCKSpriteText.h"
 #include "render/objects/RCKTargetCamera.h"
 #include "render/objects/RCKTargetLight.h"
+#include "render/objects/pointcloud/RCK3dPointCloud.h"
 #include "system/log/QxLogManager.h"
 
 namespace {
@@ -122,6 +124,7 @@ void CKRegisterRenderClasses()
     RegisterRows(std::make_integer_sequence<int, kRenderClassCount>());
     // The classes implemented so far replace their rows.
     CKClassRegisterT<RCKMesh, CKBeObject>("RCKMesh");
+    CKClassRegisterT<RCKPatchMesh, RCKMesh>("RCKPatchMesh");
     CKClassRegisterT<RCK2dEntity, RCKRenderObject>("RCK2dEntity");
     CKClassRegisterT<RCKSprite, RCK2dEntity>("RCKSprite");
     CKClassRegisterT<RCKSpriteText, RCKSprite>("RCKSpriteText");
@@ -140,6 +143,7 @@ void CKRegisterRenderClasses()
     CKClassRegisterT<RCKKeyedAnimation, RCKAnimation>("RCKKeyedAnimation");
     CKClassRegisterT<RCKCharacter, RCK3dEntity>("RCKCharacter");
     CKClassRegisterT<RCKBodyPart, RCK3dObject>("RCKBodyPart");
+    CKClassRegisterT<RCK3dPointCloud, RCK3dEntity>("RCK3dPointCloud");
     CKBuildClassHierarchyTable();
     CKBeObjectLinks links = CKGetBeObjectLinks();
     links.GetBitmapData = &RenderBitmapDataOf;

@@ -24,6 +24,8 @@ public:
     // Rises at every change of a material: a material keeps the value of
     // its last change, and what it was built from is compared against it.
     CKDWORD m_ChangeStamp = 0;
+    // Set once a patch mesh with unused control points was reported.
+    CKBOOL m_PatchMeshWarned = FALSE;
 };
 
 CKRenderGlobals& CKGetRenderGlobals();

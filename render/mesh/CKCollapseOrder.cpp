@@ -345,6 +345,13 @@ void Collapser::Run(CKCollapseOrder& order)
         m_Heap.pop();
         if (m_Removed[(size_t) top.Vertex] || top.Version != m_Version[(size_t) top.Vertex])
             continue;
+        if (m_Removed[(size_t) top.Target]) {
+            // The target went first, through a face this vertex lost with
+            // it: a vertex never collapses onto one already gone (its
+            // number would not be lower).
+            Evaluate(top.Vertex);
+            continue;
+        }
         Collapse(top.Vertex, top.Target);
         m_Scratch2 = Neighbours(top.Target);
         Evaluate(top.Target);

@@ -31,6 +31,7 @@ enum : CKDWORD
     CKMESH_NOPOSITIONSSAVED = 0x200000, // positions and normals are not saved (a skin holds them)
     CKMESH_STRIPIFY = 0x400000,         // groups are drawn as strips, not in vertex-cache order
     CKMESH_SINGLEGROUP = 0x800000,      // the one group draws the mesh's own vertices and indices
+    CKMESH_PMBUILDNORMALS = 0x1000000,  // a progressive mesh's update also rebuilds the normals
     CKMESH_TANGENTS = 0x4000000,        // keep per-vertex tangents and binormals
     CKMESH_REFILLINDICES = 0x8000000,   // index buffers are refilled at the next fill
     CKMESH_RENDERVARIANT = 0x10000000,  // a change stamps the render data outdated
@@ -217,6 +218,10 @@ public:
     virtual void SetChannelKeys(int index, CKDWORD word, CKDWORD key) = 0;
     virtual void ActivateChannel(int index, CKBOOL active = TRUE) = 0;
     virtual CKBOOL IsChannelActive(int index) = 0;
+    virtual void ActivateAllChannels(CKBOOL active = TRUE) = 0;
+    // An unlit channel is drawn without lighting (CKCHANNEL_NOTLIT).
+    virtual void LitChannel(int index, CKBOOL lit = TRUE) = 0;
+    virtual CKBOOL IsChannelLit(int index) = 0;
     virtual CKDWORD GetChannelFlags(int index) = 0;
     // CKCHANNEL_SAMEUV frees the channel's data, its absence allocates it;
     // CKCHANNEL_COLORS allocates the colours, its absence frees them.
@@ -264,4 +269,30 @@ public:
 
     // Only the vertex section of a mesh chunk (an older chunk whole).
     virtual CKERROR LoadVertices(CKStateChunk* chunk) = 0;
+
+    // Progressive mesh: the vertices renumbered so that the last ones
+    // collapse first, after which only the first vertices are drawn.
+    // Without one the setters do nothing and the getters answer for a mesh
+    // drawn whole (every vertex, geomorph off, 0 steps).
+
+    // Clamped to 0 .. the vertex count.
+    virtual void SetVerticesRendered(int count) = 0;
+    virtual int GetVerticesRendered() = 0;
+    // Builds the collapse order and renumbers the vertices by it (faces,
+    // lines, channels, blend shapes and skins follow). CKErr::InvalidParameter
+    // for a patch mesh, a mesh without vertices, or when one exists.
+    virtual CKERROR CreatePM() = 0;
+    // The record goes; the render data are built again.
+    virtual CKERROR DestroyPM() = 0;
+    virtual CKBOOL IsPM() = 0;
+    virtual void EnablePMGeoMorph(CKBOOL enable) = 0;
+    virtual CKBOOL IsPMGeoMorphEnabled() = 0;
+    // The number of updates a change of the count drawn is shown over;
+    // negative counts give 0.
+    virtual void SetPMGeoMorphStep(int steps) = 0;
+    virtual int GetPMGeoMorphStep() = 0;
+    // The vertex drawn in the place of vertex: itself without a progressive
+    // mesh or when it is drawn, else the vertex its collapses end on; -1
+    // when none is drawn or the vertex does not exist.
+    virtual int GetPMRenderedVertex(int vertex) = 0;
 };

@@ -48,3 +48,12 @@ struct CKVertexBlendRecord
     CKDWORD Values[4] = {};
 };
 static_assert(sizeof(CKVertexBlendRecord) == 16, "a vertex blend record is 16 bytes");
+
+// A float's bits as a key for merging vertices: -0 becomes +0, so that the
+// two zeros (which face normals carry alike) merge. A NaN keeps its bits: it
+// equals only the very same NaN, so identical records still merge and no
+// two different values ever do.
+inline CKDWORD CKFloatMergeKey(CKDWORD bits)
+{
+    return bits == 0x80000000u ? 0u : bits;
+}

@@ -12,6 +12,7 @@
 #include "render/context/RCKRenderManager.h"
 #include "render/mesh/CKMaterial.h"
 #include "render/mesh/CKMaterialGroup.h"
+#include "render/mesh/CKProgressiveMesh.h"
 #include "render/mesh/MeshKernels.h"
 #include "system/math/QxMatrixRotation.h"
 
@@ -96,7 +97,7 @@ void RCKMesh::CheckPreDeletion()
     }
     for (int i = m_Channels.Size() - 1; i >= 0; --i)
         if (m_Channels[i].Material && m_Channels[i].Material->IsToBeDeleted())
-            RemoveChannel(i);
+            RCKMesh::RemoveChannel(i);
 }
 
 int RCKMesh::GetMemoryOccupation()
@@ -109,6 +110,8 @@ int RCKMesh::GetMemoryOccupation()
              (m_Tangents.Capacity() + m_Binormals.Capacity()) * (int) sizeof(QxVector);
     for (const CKMaterialGroup* group : m_MaterialGroups)
         bytes += group->GetMemoryOccupation();
+    if (m_ProgressiveMesh)
+        bytes += m_ProgressiveMesh->GetMemoryOccupation();
     return bytes;
 }
 
@@ -278,6 +281,8 @@ CKBOOL RCKMesh::SetVertexCount(int count)
         AllocateChannelBuffers(channel);
     m_BlendShapes = CKBlendShapeData();
     UpdateBlendShapeBounds();
+    if (m_ProgressiveMesh)
+        m_ProgressiveMesh->Resize(count);
     m_Flags &= ~CKMESH_BOUNDINGUPTODATE;
     // The primitives name vertices by number: built again before they are
     // drawn, so that none reads past the new count.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "includes/XArray.h"
 #include "includes/XClassArray.h"
@@ -12,6 +13,9 @@ class CKRenderContext;
 class CKSkin;
 class RCKSkin;
 class CKMaterialGroup;
+class CKProgressiveMesh;
+struct CKPickResult;
+struct Qx2DVector;
 class CK65KPrimitive;
 class CKRasterizerContext;
 class RCKRenderContext;
@@ -90,8 +94,9 @@ constexpr CKDWORD CKMESH_BUFFERFLAGS = 5;
 // past the vertex count are left out of the render data.
 //
 // The mesh saves itself into its state chunk and copies itself section by
-// section. Tangent vectors and progressive meshes are not part of this
-// class yet: the arrays they fill stay empty.
+// section. A progressive mesh renumbers the vertices once; its faces for
+// the number of vertices drawn then stand in for the mesh's faces in the
+// material groups (UpdatePMGeometry brings them up to date).
 class RCKMesh : public CKMesh
 {
 public:
@@ -138,7 +143,8 @@ public:
     void SetFlags(CKDWORD flags) override;
 
     void* GetModifierVertices(CKDWORD* stride) override { return GetPositionsPtr(stride); }
-    int GetModifierVertexCount() override { return m_Vertices.Size(); }
+    // The vertices drawn of a progressive mesh.
+    int GetModifierVertexCount() override;
     void GetModifierVertex(int index, QxVector* position) override { GetVertexPosition(index, position); }
     void SetModifierVertex(int index, const QxVector& position) override { SetVertexPosition(index, position); }
     void ModifierVertexMove(CKBOOL rebuildNormals, CKBOOL rebuildFaceNormals) override;
@@ -250,6 +256,12 @@ public:
     {
         return IsChannel(index) && (m_Channels[index].Flags & CKCHANNEL_ACTIVE);
     }
+    void ActivateAllChannels(CKBOOL active = TRUE) override;
+    void LitChannel(int index, CKBOOL lit = TRUE) override;
+    CKBOOL IsChannelLit(int index) override
+    {
+        return IsChannel(index) && !(m_Channels[index].Flags & CKCHANNEL_NOTLIT);
+    }
     CKDWORD GetChannelFlags(int index) override { return IsChannel(index) ? m_Channels[index].Flags : 0; }
     void SetChannelFlags(int index, CKDWORD flags) override;
     CKMaterial* GetChannelMaterial(int index) override
@@ -271,6 +283,34 @@ public:
     const XArray<int>& GetChannelMaterialIndices(int index) const { return m_Channels[index].MaterialIndices; }
 
     CKERROR LoadVertices(CKStateChunk* chunk) override;
+
+    void SetVerticesRendered(int count) override;
+    int GetVerticesRendered() override;
+    CKERROR CreatePM() override;
+    CKERROR DestroyPM() override;
+    CKBOOL IsPM() override { return m_ProgressiveMesh != nullptr; }
+    void EnablePMGeoMorph(CKBOOL enable) override;
+    CKBOOL IsPMGeoMorphEnabled() override;
+    void SetPMGeoMorphStep(int steps) override;
+    int GetPMGeoMorphStep() override;
+    int GetPMRenderedVertex(int vertex) override;
+    // Brings the drawn faces (and, with CKMESH_PMBUILDNORMALS, the normals
+    // of the vertices drawn) up to date for the number of vertices drawn,
+    // one geomorph step further when a transition runs; the material
+    // groups are built again when the faces changed. Nothing without a
+    // progressive mesh.
+    void UpdatePMGeometry();
+    // Null without one.
+    const CKProgressiveMesh* GetProgressiveMesh() const { return m_ProgressiveMesh.get(); }
+
+    // The first line passing within 10 pixels of the screen point, through
+    // the render context's transformation (the entity's world matrix made
+    // current first when one is given): 1 with the point on the line (in
+    // the mesh's frame, perspective-correct) in result's Point; 0 without a
+    // hit. result (when given) is reset first: Point, Normal, U and V 0,
+    // Distance -1, FaceIndex 0.
+    int IntersectLines(const Qx2DVector& point, CKPickResult* result, CKRenderContext* rc, CK3dEntity* entity);
+
     void DissociateAllFaces() override;
     void Consolidate() override;
     void RemoveDegenerateFaces() override;
@@ -369,7 +409,8 @@ public:
     int GetBlendWeightCount() const { return m_BlendWeightCount; }
     void SetBlendWeightCount(int count) { m_BlendWeightCount = count < 0 ? 0 : count > 4 ? 4 : count; }
 
-private:
+protected:
+    // (The patch mesh, which rebuilds its render mesh, works on these.)
     void UpdateBoundingVolumes();
     // The tangent and binormal of a corner of the face whose indices start
     // at first, unless its vertex has them already.
@@ -403,6 +444,15 @@ private:
     CKERROR LoadBlendShapeSection(CKStateChunk& chunk);
     CKERROR LoadWeightSection(CKStateChunk& chunk);
     void LoadFaceChannelMasks(CKStateChunk& chunk);
+    CKERROR LoadProgressiveMeshSection(CKStateChunk& chunk);
+    void SaveProgressiveMesh(CKStateChunk& chunk);
+    void SaveRenderData(CKStateChunk& chunk);
+    // The vertices' new numbers (old -> new, a permutation of count)
+    // passed to every per-vertex array, the faces, the lines and the users
+    // of the vertices.
+    void PermuteVertices(const int* table, int count);
+    // The normals of the vertices drawn, from the faces drawn.
+    void BuildProgressiveNormals();
     // The render data must be prepared again.
     void StampRenderDataOutdated();
     // Removes group index (from 1 on) and renumbers the faces above it.
@@ -411,6 +461,9 @@ private:
     // primitives of the groups.
     void SortFacesIntoGroups(int& lowest, int& highest, int& skipped);
     void BuildGroupPrimitives(CKMaterialGroup& group, CKDWORD* map);
+    // The corners the groups are built from: a progressive mesh's faces
+    // for its vertices drawn (*vertexCount of them), else the mesh's own.
+    const CKDWORD* DrawnCorners(int* vertexCount) const;
     void OrderGroupIndices(CKMaterialGroup& group);
     CKBOOL IsVertexIndex(int index) const { return index >= 0 && index < m_Vertices.Size(); }
 
@@ -457,4 +510,5 @@ private:
     XArray<CKTangentPair> m_BaseTangents;               // parallel to the base vertices
     float m_BlendShapeExtent = 0.0f;
     QxBbox m_BlendShapeBox;
+    std::unique_ptr<CKProgressiveMesh> m_ProgressiveMesh;
 };

@@ -281,6 +281,8 @@ void RCKMesh::BuildTangentVectors()
         std::array<CKDWORD, 6> key;
         std::memcpy(key.data(), &v.Position, 12);
         std::memcpy(key.data() + 3, &v.Normal, 12);
+        for (CKDWORD& w : key)
+            w = CKFloatMergeKey(w);
         first[i] = firstOf.emplace(key, i).first->second;
     }
     for (int i = 0; i < n; ++i)

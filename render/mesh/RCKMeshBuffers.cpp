@@ -1,6 +1,7 @@
 // The mesh's vertex and index buffers: the per-frame preparation, the
 // description of its vertices, and the filling of each primitive's shared
 // buffers in a device.
+#include <algorithm>
 #include <cstring>
 
 #include "render/context/CKRenderGlobals.h"
@@ -11,6 +12,7 @@
 #include "render/context/rasterizer/CKVertexFormat.h"
 #include "render/mesh/CKMaterial.h"
 #include "render/mesh/CKMaterialGroup.h"
+#include "render/mesh/CKProgressiveMesh.h"
 #include "render/mesh/CKVertexCopyList.h"
 #include "render/mesh/RCKMesh.h"
 
@@ -215,12 +217,18 @@ void RCKMesh::DescribeVertices(CKDrawPrimitiveData& data)
 {
     data = CKDrawPrimitiveData();
     const int count = m_Vertices.Size();
-    // (A progressive mesh would give its number of vertices drawn.)
     data.VertexCount = count;
     data.Flags = m_VertexFormat;
     if (count == 0)
         return;
     CKVertex* vertices = m_Vertices.Begin();
+    if (m_ProgressiveMesh) {
+        // The vertices drawn, as a geomorph shows them while it runs.
+        data.VertexCount = std::min(m_ProgressiveMesh->GetDrawnVertexCount(), count);
+        const std::vector<CKVertex>& morphed = m_ProgressiveMesh->GetMorphedVertices();
+        if (m_ProgressiveMesh->IsGeoMorphEnabled() && (int) morphed.size() >= data.VertexCount && !morphed.empty())
+            vertices = const_cast<CKVertex*>(morphed.data());
+    }
     data.PositionPtr = &vertices->Position;
     data.PositionStride = sizeof(CKVertex);
     data.NormalPtr = &vertices->Normal;

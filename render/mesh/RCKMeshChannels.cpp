@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "render/mesh/CKMaterial.h"
+#include "render/mesh/CKProgressiveMesh.h"
 #include "render/mesh/RCKMesh.h"
 
 void RCKMesh::AllocateChannelBuffers(CKMeshChannel& channel)
@@ -31,7 +32,7 @@ int RCKMesh::AddChannelEx(CKMaterial* material, CKBOOL copySourceUV, int type)
     if (type == 0) {
         if (!material)
             return -1;
-        const int existing = GetChannelByMaterial(material);
+        const int existing = RCKMesh::GetChannelByMaterial(material);
         if (existing >= 0)
             return existing;
     }
@@ -84,6 +85,23 @@ void RCKMesh::ActivateChannel(int index, CKBOOL active)
         m_Channels[index].Flags |= CKCHANNEL_ACTIVE;
     else
         m_Channels[index].Flags &= ~CKCHANNEL_ACTIVE;
+    StampRenderDataOutdated();
+}
+
+void RCKMesh::ActivateAllChannels(CKBOOL active)
+{
+    for (int i = 0; i < m_Channels.Size(); ++i)
+        RCKMesh::ActivateChannel(i, active);
+}
+
+void RCKMesh::LitChannel(int index, CKBOOL lit)
+{
+    if (!IsChannel(index))
+        return;
+    if (lit)
+        m_Channels[index].Flags &= ~CKCHANNEL_NOTLIT;
+    else
+        m_Channels[index].Flags |= CKCHANNEL_NOTLIT;
     StampRenderDataOutdated();
 }
 
@@ -235,7 +253,7 @@ void RCKMesh::RemoveChannelsByKey(CKDWORD key)
         return;
     for (int i = m_Channels.Size() - 1; i >= 0; --i)
         if (m_Channels[i].Key == key)
-            RemoveChannel(i);
+            RCKMesh::RemoveChannel(i);
 }
 
 void RCKMesh::RemoveChannelMaterial(CKMaterial* material)
@@ -244,7 +262,7 @@ void RCKMesh::RemoveChannelMaterial(CKMaterial* material)
         return;
     for (int i = m_Channels.Size() - 1; i >= 0; --i)
         if (m_Channels[i].Material == material)
-            RemoveChannel(i);
+            RCKMesh::RemoveChannel(i);
 }
 
 void RCKMesh::Clean(CKBOOL keepVertices)
@@ -269,6 +287,8 @@ void RCKMesh::Clean(CKBOOL keepVertices)
     m_BaseTangents.Free();
     m_LastBlendWeights.Free();
     UpdateBlendShapeBounds();
+    if (m_ProgressiveMesh)
+        m_ProgressiveMesh->Resize(0);
     m_Flags &= ~CKMESH_BOUNDINGUPTODATE;
 }
 

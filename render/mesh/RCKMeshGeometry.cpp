@@ -5,9 +5,15 @@
 #include <cstring>
 
 #include "core/context/CKContext.h"
+#include "core/context/CKRenderContext.h"
 #include "render/animation/RCKSkin.h"
+#include "render/context/rasterizer/CKRasterizerContext.h"
+#include "render/mesh/CKProgressiveMesh.h"
 #include "render/mesh/RCKMesh.h"
 #include "render/objects/CK3dEntity.h"
+#include "render/objects/CKPickResult.h"
+#include "system/math/Qx2DVector.h"
+#include "system/math/QxVector4.h"
 
 namespace {
 
@@ -224,6 +230,7 @@ void RCKMesh::RemapVertexUsers(const int* table, int count, int newCount)
 
 void RCKMesh::DissociateAllFaces()
 {
+    DestroyPM();
     const int old = m_Vertices.Size(), corners = m_FaceIndices.Size();
     for (CKDWORD i : m_FaceIndices)
         if ((int) i >= old)
@@ -303,7 +310,7 @@ void RCKMesh::DissociateAllFaces()
 namespace {
 
 // The first earlier record equal to each record, through a hash of its
-// words (XOR, as the records are compared word for word anyway).
+// words (the records are compared word for word).
 class RecordTable
 {
 public:
@@ -352,12 +359,23 @@ private:
 
 void RCKMesh::Consolidate()
 {
+    DestroyPM();
     const int old = m_Vertices.Size();
     if (old > 0) {
         XArray<CKDWORD> records;
         int recordWords = 0;
         const int stride = GetInterleavedRecords(records, true, &recordWords);
-        RecordTable table(records.Begin(), stride, old);
+        // Records compare by value: every word is a float but the colours
+        // and the blend record, which follow the 8 words of the vertex.
+        const int wordsNotFloat = 2 + (m_BlendRecords.Size() == old ? 4 : 0);
+        XArray<CKDWORD> keys = records;
+        for (int i = 0; i < old; ++i) {
+            CKDWORD* r = keys.Begin() + (size_t) i * stride;
+            for (int w = 0; w < stride; ++w)
+                if (w < 8 || w >= 8 + wordsNotFloat)
+                    r[w] = CKFloatMergeKey(r[w]);
+        }
+        RecordTable table(keys.Begin(), stride, old);
         XArray<int> map(old);
         map.Resize(old);
         XArray<CKDWORD> merged;
@@ -471,7 +489,64 @@ void RCKMesh::RemoveDegenerateFaces()
             line.Vertex2 = (int) line.Vertex2 < n ? (CKDWORD) map[(int) line.Vertex2] : 0;
         }
         RemapVertexUsers(map.Begin(), n, next);
+        if (m_ProgressiveMesh)
+            m_ProgressiveMesh->RemoveVertices(map.Begin(), n);
     }
     if (next < n || faces != before)
         FacesChanged();
+}
+
+int RCKMesh::IntersectLines(const Qx2DVector& point, CKPickResult* result, CKRenderContext* rc, CK3dEntity* entity)
+{
+    const int n = m_Vertices.Size();
+    CKRasterizerContext* rst = rc ? rc->GetRasterizerContext() : nullptr;
+    if (n == 0 || m_Lines.Size() == 0 || !rst)
+        return 0;
+    if (entity)
+        rc->SetWorldTransformationMatrix(entity->GetWorldMatrix());
+    XArray<QxVector4> screen(n);
+    screen.Resize(n);
+    CKTransformData data;
+    data.InVertices = &m_Vertices.Begin()->Position;
+    data.InStride = sizeof(CKVertex);
+    data.ScreenVertices = screen.Begin();
+    data.ScreenStride = sizeof(QxVector4);
+    rst->TransformVertices(n, data);
+    if (result) {
+        result->Point = QxVector();
+        result->Normal = QxVector();
+        result->U = result->V = 0.0f;
+        result->Distance = -1.0f;
+        result->FaceIndex = 0;
+    }
+    for (const CKMeshLine& line : m_Lines) {
+        if ((int) line.Vertex1 >= n || (int) line.Vertex2 >= n)
+            continue;
+        const QxVector4& a = screen[(int) line.Vertex1];
+        const QxVector4& b = screen[(int) line.Vertex2];
+        // An end at or behind the eye has no place on the screen.
+        if (!(a.w > 0.0f) || !(b.w > 0.0f))
+            continue;
+        const float dx = b.x - a.x, dy = b.y - a.y;
+        const float length2 = dx * dx + dy * dy;
+        const float pax = point.x - a.x, pay = point.y - a.y;
+        const float along = pax * dx + pay * dy;
+        if (!(length2 > 0.0f) || along < 0.0f || (point.x - b.x) * dx + (point.y - b.y) * dy > 0.0f)
+            continue;
+        const float cross = pax * dy - pay * dx;
+        // Within 10 pixels of the line.
+        if (!(cross * cross / length2 < 100.0f))
+            continue;
+        // The screen fraction made perspective-correct: the records keep
+        // 1/w, so 1/that is each end's w.
+        const float s = along / length2;
+        const float wa = 1.0f / a.w, wb = 1.0f / b.w;
+        const float t = (wa * s) / (wb + s * (wa - wb));
+        if (result) {
+            const QxVector& from = m_Vertices[(int) line.Vertex1].Position;
+            result->Point = from + (m_Vertices[(int) line.Vertex2].Position - from) * t;
+        }
+        return 1;
+    }
+    return 0;
 }

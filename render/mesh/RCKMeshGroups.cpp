@@ -9,6 +9,7 @@
 #include "render/context/RCKRenderManager.h"
 #include "render/mesh/CKMaterial.h"
 #include "render/mesh/CKMaterialGroup.h"
+#include "render/mesh/CKProgressiveMesh.h"
 #include "render/mesh/CKStripifier.h"
 #include "render/mesh/RCKMesh.h"
 #include "system/memory/QxScratchBuffer.h"
@@ -192,9 +193,10 @@ void RCKMesh::SortFacesIntoGroups(int& lowest, int& highest, int& skipped)
 {
     const int groupCount = m_MaterialGroups.Size();
     const int faceCount = m_Faces.Size();
-    const CKDWORD vertexCount = (CKDWORD) m_Vertices.Size();
+    int drawnVertices = 0;
+    const CKDWORD* corners = DrawnCorners(&drawnVertices);
+    const CKDWORD vertexCount = (CKDWORD) drawnVertices;
     const CKFace* faces = m_Faces.Begin();
-    const CKDWORD* corners = m_FaceIndices.Begin();
 
     // Faces per group first, so that each face list is allocated once; a
     // face naming a missing group or vertex takes no part.
@@ -262,9 +264,20 @@ void RCKMesh::SortFacesIntoGroups(int& lowest, int& highest, int& skipped)
         m_MaterialGroups[g]->VertexCount = counts[g];
 }
 
+const CKDWORD* RCKMesh::DrawnCorners(int* vertexCount) const
+{
+    if (m_ProgressiveMesh && m_ProgressiveMesh->GetFaceIndices().size() == (size_t) m_FaceIndices.Size()) {
+        *vertexCount = m_ProgressiveMesh->GetDrawnVertexCount();
+        return m_ProgressiveMesh->GetFaceIndices().data();
+    }
+    *vertexCount = m_Vertices.Size();
+    return m_FaceIndices.Begin();
+}
+
 void RCKMesh::BuildGroupPrimitives(CKMaterialGroup& group, CKDWORD* map)
 {
-    const CKDWORD* corners = m_FaceIndices.Begin();
+    int drawnVertices = 0;
+    const CKDWORD* corners = DrawnCorners(&drawnVertices);
     const CKDWORD* faces = group.Faces.Begin();
     const int faceCount = group.Faces.Size();
     // map[v]: local number + 1 of mesh vertex v in the current primitive.
@@ -392,12 +405,17 @@ int RCKMesh::BuildMaterialGroups()
     }
     for (CKMaterialGroup* group : m_MaterialGroups)
         group->Clear();
+    // A progressive mesh draws its faces for the vertices drawn, never the
+    // mesh's own arrays.
+    if (m_ProgressiveMesh)
+        m_ProgressiveMesh->BuildFaces(m_FaceIndices.Begin(), faceCount);
 
     int lowest = 0;
     int highest = -1;
     int skipped = 0;
     SortFacesIntoGroups(lowest, highest, skipped);
-    if (skipped == 0 && lowest == highest && vertexCount < kMaxPrimitiveVertices && faceCount < kMaxPrimitiveFaces) {
+    if (!m_ProgressiveMesh && skipped == 0 && lowest == highest && vertexCount < kMaxPrimitiveVertices &&
+        faceCount < kMaxPrimitiveFaces) {
         CKMaterialGroup& group = *m_MaterialGroups[lowest];
         group.Remap.Free();
         group.Faces.Free();
@@ -419,13 +437,14 @@ int RCKMesh::BuildMaterialGroups()
         }
     }
 
-    // Groups no face uses go; the faces above them follow.
+    // Groups no face uses go; the faces above them follow. A progressive
+    // mesh keeps the groups of the faces it leaves out for now.
     XArray<int> newIndex(m_MaterialGroups.Size());
     newIndex.Resize(m_MaterialGroups.Size());
     int kept = 0;
     for (int g = 0; g < m_MaterialGroups.Size(); ++g) {
         CKMaterialGroup* group = m_MaterialGroups[g];
-        if (g > 0 && group->VertexCount == 0) {
+        if (g > 0 && group->VertexCount == 0 && !m_ProgressiveMesh) {
             delete group;
             newIndex[g] = 0;
             continue;

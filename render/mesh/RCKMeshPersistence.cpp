@@ -9,11 +9,14 @@
 #include "core/file/CKFile.h"
 #include "core/object/CKClassRegistry.h"
 #include "render/context/CKRenderGlobals.h"
+#include "render/context/RCKRenderManager.h"
 #include "render/mesh/CKMaterial.h"
 #include "render/mesh/CKMaterialGroup.h"
 #include "render/mesh/CKOlderMeshLoader.h"
+#include "render/mesh/CKProgressiveMesh.h"
 #include "render/mesh/MeshKernels.h"
 #include "render/mesh/RCKMesh.h"
+#include "render/mesh/RCKPatchMesh.h"
 #include "render/objects/CKClassChunk.h"
 #include "system/log/QxLogManager.h"
 
@@ -59,6 +62,23 @@ struct Section
     int Left() const { return words - (chunk->GetCurrentPos() - start); }
 };
 
+// "CK2_3D/SaveOptimizedMesh": saves carry the material groups' render data.
+bool SavesOptimizedMeshes(CKContext* context)
+{
+    RCKRenderManager* manager = context ? static_cast<RCKRenderManager*>(context->GetRenderManager()) : nullptr;
+    return manager && manager->GetSettings().SaveOptimizedMesh != 0;
+}
+
+// A byte count and the array's elements, narrowed to To.
+template <class To, class From>
+void WriteArray(CKStateChunk& chunk, const XArray<From>& array)
+{
+    XArray<To> out(array.Size());
+    for (const From& value : array)
+        out.PushBack((To) value);
+    chunk.WriteBuffer(out.Size() * (int) sizeof(To), out.Size() ? out.Begin() : nullptr);
+}
+
 Section Open(CKStateChunk& chunk, CKDWORD id, bool* found)
 {
     const int size = chunk.SeekIdentifierAndReturnSize(id);
@@ -83,76 +103,81 @@ void RCKMesh::PreSave(CKFile* file, CKDWORD flags)
 
 CKStateChunk* RCKMesh::Save(CKFile* file, CKDWORD flags)
 {
-    return CKSaveClassChunk(this, CKMesh::m_ClassID, CKMesh::Save(file, flags), file, flags, CK_STATESAVE_MESHONLY,
-                            [&](CKStateChunk& chunk) {
-                                chunk.SetDataVersion(CK_MESH_DATAVERSION);
-                                const bool patch = GetClassID() == CKCID_PATCHMESH;
-                                const bool wide = m_Vertices.Size() >= CK_MESH_32BITINDICES;
-                                if (flags & CK_STATESAVE_MESHFLAGS) {
-                                    chunk.WriteIdentifier(CK_STATESAVE_MESHFLAGS);
-                                    chunk.WriteDword(m_Flags);
-                                }
-                                if (!patch) {
-                                    if ((flags & CK_STATESAVE_MESHMATERIALS) && m_MaterialGroups.Size() > 0) {
-                                        chunk.WriteIdentifier(CK_STATESAVE_MESHMATERIALS);
-                                        chunk.WriteInt(m_MaterialGroups.Size());
-                                        for (CKMaterialGroup* group : m_MaterialGroups) {
-                                            chunk.WriteObject(group->Material);
-                                            chunk.WriteDword(0);
-                                        }
-                                    }
-                                    const int faces = m_Faces.Size();
-                                    if ((flags & CK_STATESAVE_MESHFACES) && faces > 0) {
-                                        chunk.WriteIdentifier(wide ? CK_STATESAVE_MESHFACES32 : CK_STATESAVE_MESHFACES);
-                                        chunk.WriteInt(faces);
-                                        if (wide) {
-                                            chunk.WriteBuffer(faces * 12, m_FaceIndices.Begin());
-                                            for (const CKFace& face : m_Faces)
-                                                chunk.WriteDword(face.MaterialGroup);
-                                        } else {
-                                            const CKDWORD* idx = m_FaceIndices.Begin();
-                                            for (int f = 0; f < faces; ++f) {
-                                                chunk.WriteDword((idx[3 * f] & 0xFFFF) | (idx[3 * f + 1] << 16));
-                                                chunk.WriteDword((idx[3 * f + 2] & 0xFFFF) |
-                                                                 ((CKDWORD) m_Faces[f].MaterialGroup << 16));
-                                            }
-                                        }
-                                    }
-                                    const int lines = m_Lines.Size();
-                                    if ((flags & CK_STATESAVE_MESHLINES) && lines > 0) {
-                                        chunk.WriteIdentifier(wide ? CK_STATESAVE_MESHLINES32 : CK_STATESAVE_MESHLINES);
-                                        chunk.WriteInt(lines);
-                                        if (wide) {
-                                            chunk.WriteBuffer(lines * 8, m_Lines.Begin());
-                                        } else {
-                                            XArray<CKWORD> narrow(lines * 2);
-                                            for (const CKMeshLine& line : m_Lines) {
-                                                narrow.PushBack((CKWORD) line.Vertex1);
-                                                narrow.PushBack((CKWORD) line.Vertex2);
-                                            }
-                                            chunk.WriteBuffer(lines * 4, narrow.Begin());
-                                        }
-                                    }
-                                    if ((flags & CK_STATESAVE_MESHVERTICES) && m_Vertices.Size() > 0)
-                                        SaveVertices(chunk);
-                                    if ((flags & CK_STATESAVE_MESHCHANNELS) && m_Channels.Size() > 0)
-                                        SaveChannels(chunk, flags);
-                                }
-                                const int weights = m_VertexWeights.Size();
-                                if ((flags & CK_STATESAVE_MESHWEIGHTS) && weights > 0) {
-                                    chunk.WriteIdentifier(CK_STATESAVE_MESHWEIGHTS);
-                                    chunk.WriteInt(weights);
-                                    const CKDWORD first = Bits(m_VertexWeights[0]);
-                                    bool equal = true;
-                                    for (float w : m_VertexWeights)
-                                        equal = equal && Bits(w) == first;
-                                    if (!equal)
-                                        chunk.WriteBuffer(weights * 4, m_VertexWeights.Begin());
-                                    chunk.WriteDword(first);
-                                }
-                                if (flags & CK_STATESAVE_MESHBLENDSHAPES)
-                                    SaveBlendShapes(chunk);
-                            });
+    return CKSaveClassChunk(
+        this, CKMesh::m_ClassID, CKMesh::Save(file, flags), file, flags, CK_STATESAVE_MESHONLY,
+        [&](CKStateChunk& chunk) {
+            chunk.SetDataVersion(CK_MESH_DATAVERSION);
+            const bool patch = GetClassID() == CKCID_PATCHMESH;
+            const bool wide = m_Vertices.Size() >= CK_MESH_32BITINDICES;
+            if (flags & CK_STATESAVE_MESHFLAGS) {
+                chunk.WriteIdentifier(CK_STATESAVE_MESHFLAGS);
+                chunk.WriteDword(m_Flags);
+            }
+            if (!patch) {
+                if ((flags & CK_STATESAVE_MESHMATERIALS) && m_MaterialGroups.Size() > 0) {
+                    chunk.WriteIdentifier(CK_STATESAVE_MESHMATERIALS);
+                    chunk.WriteInt(m_MaterialGroups.Size());
+                    for (CKMaterialGroup* group : m_MaterialGroups) {
+                        chunk.WriteObject(group->Material);
+                        chunk.WriteDword(0);
+                    }
+                }
+                const int faces = m_Faces.Size();
+                if ((flags & CK_STATESAVE_MESHFACES) && faces > 0) {
+                    chunk.WriteIdentifier(wide ? CK_STATESAVE_MESHFACES32 : CK_STATESAVE_MESHFACES);
+                    chunk.WriteInt(faces);
+                    if (wide) {
+                        chunk.WriteBuffer(faces * 12, m_FaceIndices.Begin());
+                        for (const CKFace& face : m_Faces)
+                            chunk.WriteDword(face.MaterialGroup);
+                    } else {
+                        const CKDWORD* idx = m_FaceIndices.Begin();
+                        for (int f = 0; f < faces; ++f) {
+                            chunk.WriteDword((idx[3 * f] & 0xFFFF) | (idx[3 * f + 1] << 16));
+                            chunk.WriteDword((idx[3 * f + 2] & 0xFFFF) | ((CKDWORD) m_Faces[f].MaterialGroup << 16));
+                        }
+                    }
+                }
+                const int lines = m_Lines.Size();
+                if ((flags & CK_STATESAVE_MESHLINES) && lines > 0) {
+                    chunk.WriteIdentifier(wide ? CK_STATESAVE_MESHLINES32 : CK_STATESAVE_MESHLINES);
+                    chunk.WriteInt(lines);
+                    if (wide) {
+                        chunk.WriteBuffer(lines * 8, m_Lines.Begin());
+                    } else {
+                        XArray<CKWORD> narrow(lines * 2);
+                        for (const CKMeshLine& line : m_Lines) {
+                            narrow.PushBack((CKWORD) line.Vertex1);
+                            narrow.PushBack((CKWORD) line.Vertex2);
+                        }
+                        chunk.WriteBuffer(lines * 4, narrow.Begin());
+                    }
+                }
+                if ((flags & CK_STATESAVE_MESHVERTICES) && m_Vertices.Size() > 0)
+                    SaveVertices(chunk);
+                if ((flags & CK_STATESAVE_MESHCHANNELS) && m_Channels.Size() > 0)
+                    SaveChannels(chunk, flags);
+            }
+            const int weights = m_VertexWeights.Size();
+            if ((flags & CK_STATESAVE_MESHWEIGHTS) && weights > 0) {
+                chunk.WriteIdentifier(CK_STATESAVE_MESHWEIGHTS);
+                chunk.WriteInt(weights);
+                const CKDWORD first = Bits(m_VertexWeights[0]);
+                bool equal = true;
+                for (float w : m_VertexWeights)
+                    equal = equal && Bits(w) == first;
+                if (!equal)
+                    chunk.WriteBuffer(weights * 4, m_VertexWeights.Begin());
+                chunk.WriteDword(first);
+            }
+            if ((flags & CK_STATESAVE_MESHPROGRESSIVE) && m_ProgressiveMesh && m_ProgressiveMesh->GetVertexCount() > 0)
+                SaveProgressiveMesh(chunk);
+            if ((flags & CK_STATESAVE_MESHRENDERDATA) && (m_Flags & CKMESH_OPTIMIZED) &&
+                SavesOptimizedMeshes(m_Context))
+                SaveRenderData(chunk);
+            if (flags & CK_STATESAVE_MESHBLENDSHAPES)
+                SaveBlendShapes(chunk);
+        });
 }
 
 void RCKMesh::SaveVertices(CKStateChunk& chunk)
@@ -256,6 +281,55 @@ void RCKMesh::SaveChannels(CKStateChunk& chunk, CKDWORD flags)
         const int floats = CKChannelTypeStride(channel.Type) / 4 * n;
         for (int k = 0; k < floats; ++k)
             chunk.WriteFloat(k < channel.Data.Size() ? channel.Data[k] : 0.0f);
+    }
+}
+
+void RCKMesh::SaveProgressiveMesh(CKStateChunk& chunk)
+{
+    const CKProgressiveMesh& pm = *m_ProgressiveMesh;
+    chunk.WriteIdentifier(CK_STATESAVE_MESHPROGRESSIVE);
+    chunk.WriteInt(pm.GetVerticesRendered());
+    chunk.WriteInt(pm.IsGeoMorphEnabled() ? 1 : 0);
+    chunk.WriteInt(pm.GetGeoMorphStep());
+    const std::vector<int>& targets = pm.GetCollapseTargets();
+    for (int target : targets)
+        chunk.WriteInt(target);
+}
+
+void RCKMesh::SaveRenderData(CKStateChunk& chunk)
+{
+    const bool wide = m_Vertices.Size() >= CK_MESH_32BITINDICES || m_Faces.Size() >= CK_MESH_32BITINDICES;
+    chunk.WriteIdentifier(wide ? CK_STATESAVE_MESHRENDERDATA32 : CK_STATESAVE_MESHRENDERDATA);
+    chunk.WriteInt(m_MaterialGroups.Size());
+    for (const CKMaterialGroup* group : m_MaterialGroups) {
+        if (!wide) {
+            // Below 65,535 vertices a group is one primitive.
+            chunk.WriteObject(group->Material);
+            WriteArray<CKWORD>(chunk, group->Remap);
+            WriteArray<CKWORD>(chunk, group->Indices);
+            chunk.WriteInt(group->Type);
+            chunk.WriteInt(group->VertexCount);
+            chunk.WriteInt(group->IndexCount);
+            chunk.WriteDword(group->Flags);
+            WriteArray<CKDWORD>(chunk, group->Faces);
+            WriteArray<CKDWORD>(chunk, group->StripLengths);
+            continue;
+        }
+        chunk.WriteDword(0);
+        chunk.WriteObject(group->Material);
+        chunk.WriteDword(group->Flags);
+        chunk.WriteInt(1 + group->SubPrimitives.Size());
+        for (int i = -1; i < group->SubPrimitives.Size(); ++i) {
+            const CK65KPrimitive& p = i < 0 ? static_cast<const CK65KPrimitive&>(*group) : *group->SubPrimitives[i];
+            chunk.WriteDword(0);
+            WriteArray<CKDWORD>(chunk, p.Remap);
+            WriteArray<CKWORD>(chunk, p.Indices);
+            chunk.WriteInt(p.Type);
+            chunk.WriteInt(p.VertexCount);
+            chunk.WriteInt(p.IndexCount);
+            WriteArray<CKDWORD>(chunk, p.StripLengths);
+        }
+        WriteArray<CKDWORD>(chunk, group->Faces);
     }
 }
 
@@ -383,17 +457,58 @@ CKERROR RCKMesh::LoadSections(CKStateChunk& chunk, CKFile* file)
         if (e != CKErr::Ok)
             return e;
     }
-    CKERROR e = LoadBlendShapeSection(chunk);
-    if (e != CKErr::Ok)
-        return e;
-    e = LoadWeightSection(chunk);
+    // The older patch-mesh form keeps its patches under the blend shapes'
+    // identifier: a patch mesh has blend shapes only beside the current form.
+    if (!patch || chunk.SeekIdentifier(CK_STATESAVE_PATCHMESHDATA)) {
+        CKERROR e = LoadBlendShapeSection(chunk);
+        if (e != CKErr::Ok)
+            return e;
+    }
+    CKERROR e = LoadWeightSection(chunk);
     if (e != CKErr::Ok)
         return e;
     LoadFaceChannelMasks(chunk);
     if (m_Flags & CKMESH_TANGENTS)
         BuildTangentVectors();
     m_Flags &= ~CKMESH_BOUNDINGUPTODATE;
+    e = LoadProgressiveMeshSection(chunk);
+    if (e != CKErr::Ok)
+        return e;
     return older;
+}
+
+CKERROR RCKMesh::LoadProgressiveMeshSection(CKStateChunk& chunk)
+{
+    const int size = chunk.SeekIdentifierAndReturnSize(CK_STATESAVE_MESHPROGRESSIVE);
+    if (size < 0)
+        return DestroyPM();
+    if (size < 12 || size % 4 != 0)
+        return Refuse("the progressive-mesh section is not three words and whole entries");
+    const int entries = (size - 12) / 4;
+    if (entries != m_Vertices.Size())
+        return Refuse("the progressive mesh has another vertex count than the mesh");
+    const int rendered = chunk.ReadInt();
+    const int morph = chunk.ReadInt();
+    const int steps = chunk.ReadInt();
+    const CKDWORD* words = chunk.LockReadBuffer(entries);
+    if (!words)
+        return Refuse("the progressive mesh passes the end of the chunk");
+    XArray<int> targets(entries);
+    targets.Resize(entries);
+    if (entries > 0)
+        std::memcpy(targets.Begin(), words, (size_t) entries * 4);
+    chunk.Skip(entries);
+    auto pm = std::make_unique<CKProgressiveMesh>();
+    if (!pm->SetCollapseTargets(targets.Begin(), entries))
+        return Refuse("a vertex of the progressive mesh collapses onto itself or a later vertex");
+    // -1 (all drawn) is kept as it was saved.
+    if (rendered >= 0)
+        pm->SetVerticesRendered(rendered);
+    pm->EnableGeoMorph(morph != 0);
+    pm->SetGeoMorphStep(steps);
+    m_ProgressiveMesh = std::move(pm);
+    FacesChanged();
+    return CKErr::Ok;
 }
 
 CKERROR RCKMesh::LoadVertexSection(CKStateChunk& chunk, CKDWORD* vertexFlags)
@@ -794,6 +909,9 @@ CKERROR RCKMesh::Copy(CKObject& source, CKDependenciesContext& context)
     m_Binormals.Free();
     m_TangentDeltas.Free();
     m_BaseTangents.Free();
+    m_ProgressiveMesh.reset();
+    if (s.m_ProgressiveMesh)
+        m_ProgressiveMesh = std::make_unique<CKProgressiveMesh>(*s.m_ProgressiveMesh);
     if (m_Flags & CKMESH_TANGENTS)
         BuildTangentVectors();
     m_Flags &= ~CKMESH_BOUNDINGUPTODATE;

@@ -363,7 +363,9 @@ TEST_F(BehaviorTest, EqualPrioritiesKeepTheirOrder)
     for (int i = 0; i < 3; ++i) {
         subs.push_back(NewBehavior(("S" + std::to_string(i)).c_str()));
         subs.back()->SetPriority(priorities[i]);
+        EXPECT_EQ(subs.back()->GetFlags() & CKBEHAVIOR_POSTLOADFIX, CKBEHAVIOR_POSTLOADFIX);
         ASSERT_EQ(graph->AddSubBehavior(subs.back()), 0);
+        EXPECT_EQ(subs.back()->GetFlags() & CKBEHAVIOR_POSTLOADFIX, 0u) << "its graph fixes it, as after a load";
     }
     EXPECT_EQ(graph->GetSubBehavior(0), subs[1]);
     EXPECT_EQ(graph->GetSubBehavior(1), subs[0]);

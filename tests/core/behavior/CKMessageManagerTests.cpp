@@ -179,3 +179,27 @@ TEST_F(MessageTest, OnlyUsedTypesAreSavedAndLoadingRemapsTheValues)
     CKDeleteStateChunk(bad);
     EXPECT_EQ(manager->GetMessageTypeCount(), 3);
 }
+
+TEST_F(MessageTest, TheReleaseOptionDecidesWhetherAMessagesOwnParametersGoWithIt)
+{
+    EXPECT_TRUE(m_Manager->GetReleaseOption());
+    for (CKBOOL release : {TRUE, FALSE}) {
+        SCOPED_TRACE(release);
+        m_Manager->SetReleaseOption(release);
+        CKParameterOut* own = m_Context->CreateCKParameterOut("own", CKPGUID_INT);
+        own->ModifyObjectFlags(0x08000000, 0);
+        CKParameterOut* shared = m_Context->CreateCKParameterOut("shared", CKPGUID_INT);
+        const CK_ID ownId = own->GetID(), sharedId = shared->GetID();
+        CKMessage* message = m_Manager->PostMessage(m_Type, CK_MESSAGE_SINGLE, 0);
+        message->AddParameter(own);
+        message->AddParameter(shared);
+        message->AddParameter(nullptr);
+        EXPECT_EQ(message->GetParameterCount(), 2);
+        EXPECT_EQ(message->GetParameter(0), ownId);
+        EXPECT_EQ(message->GetParameter(2), 0u);
+        m_Manager->PostProcess();
+        EXPECT_FALSE(m_Manager->HasLiveMessages());
+        EXPECT_EQ(m_Context->GetObject(ownId) == nullptr, release != FALSE);
+        EXPECT_NE(m_Context->GetObject(sharedId), nullptr) << "not made for the message";
+    }
+}

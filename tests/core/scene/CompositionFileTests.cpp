@@ -1,118 +1,67 @@
 // A composition holding every kind of scene content, behaviour and typed
-// value saves, loads into a fresh context and saves again; that file loads
-// and saves to the same bytes (saved ids follow the context that saves, so
-// the first file is not compared byte for byte).
+// value saves, loads into a fresh context and saves again to the same bytes,
+// from the first save on.
+//
+// A file holds the ids of the context that saved it, and a load numbers the
+// objects in file order: the composition is built once to learn the ids a
+// load gives, then built again in a fresh context that hands those ids out.
 
+#include <algorithm>
+#include <map>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
-#include "core/attribute/CKAttributeManager.h"
-#include "core/behavior/CKBehaviorIO.h"
-#include "core/behavior/CKMessageManager.h"
-#include "core/behavior/CKSynchroObject.h"
-#include "core/file/CKFile.h"
-#include "core/parameter/CKParameterGuids.h"
-#include "core/parameter/CKParameterIn.h"
-#include "core/parameter/CKParameterLocal.h"
-#include "core/parameter/CKParameterManager.h"
-#include "core/parameter/CKParameterOperation.h"
-#include "core/parameter/CKParameterOut.h"
-#include "core/scene/CKDataArray.h"
-#include "core/sound/CKMidiSound.h"
-#include "core/sound/CKWaveSound.h"
+#include "core/object/CKObjectManager.h"
 #include "tests/core/scene/SceneTestSupport.h"
 #include "tests/support/TestPaths.h"
+#include "tools/ContentSeeds.h"
 
 namespace {
-
-constexpr CKGUID kMood(0x6D6F6F64, 0x11);
 
 class CompositionTest : public SceneFixture
 {
 protected:
-    template <class T>
-    T* Make(CK_CLASSID cid, const char* name)
+    // A context as the composition's editor has it (interface mode on, so
+    // that behaviours keep their interface chunks).
+    CKContext* EditorContext()
     {
-        return static_cast<T*>(m_Context->CreateObject(cid, name));
+        CKContext* context = NewContext();
+        context->SetInterfaceMode(TRUE, nullptr, nullptr);
+        return context;
     }
 
-    void Build()
+    // The next objects made in the fresh context take these ids in this
+    // order: dynamic placeholders hold every id up to the largest, then go
+    // so that the freed ids come back (last freed first) in that order.
+    static void HandOutIds(CKContext* context, const std::vector<CK_ID>& ids)
     {
-        CKParameterManager* parameters = m_Context->GetParameterManager();
-        parameters->RegisterNewEnum(kMood, "Mood", "Calm=1,Angry=4");
-        // As a file would have declared it, so that files carry it.
-        parameters->GetParameterTypeDescription(kMood)->Flags |= CKPARAMETERTYPE_USER;
-        const int health = m_Context->GetAttributeManager()->RegisterNewAttributeType("Health", CKPGUID_INT);
-        m_Context->GetMessageManager()->AddMessageType("Alarm");
-
-        CKLevel* level = NewLevel("Level");
-        for (const char* name : {"Intro", "Battle"})
-            level->AddScene(NewScene(name));
-        CKGroup* group = NewGroup("Crew");
-        level->AddObject(group);
-        CKBeObject* actors[3];
-        for (int i = 0; i < 3; ++i) {
-            actors[i] = NewBeObject(("Actor " + std::to_string(i)).c_str());
-            level->AddObject(actors[i]);
-            group->AddObject(actors[i]);
-            actors[i]->SetAttribute(health);
+        CK_ID largest = 0;
+        for (CK_ID id : ids)
+            largest = std::max(largest, id);
+        std::vector<CKObject*> holders((size_t) largest + 1, nullptr);
+        for (CK_ID id = 1; id <= largest; ++id) {
+            holders[id] = context->CreateObject(CKCID_BEOBJECT, nullptr, CK_OBJECTCREATION_DYNAMIC);
+            ASSERT_EQ(holders[id]->GetID(), id) << "a fresh context";
         }
-
-        auto* script = Make<CKBehavior>(CKCID_BEHAVIOR, "Script");
-        script->SetType(1);
-        script->UseGraph();
-        auto* block = Make<CKBehavior>(CKCID_BEHAVIOR, "Block");
-        script->AddSubBehavior(block);
-        block->CreateInput("In");
-        block->CreateOutput("Out");
-        block->CreateInputParameterByGuid("Speed", CKPGUID_FLOAT);
-        CKParameterOut* message = block->CreateOutputParameter("Message", CKPGUID_MESSAGE);
-        message->SetStringValue("Alarm");
-        CKParameterLocal* mood = script->CreateLocalParameter("Mood", kMood);
-        mood->SetStringValue("Angry");
-        auto* operation = Make<CKParameterOperation>(CKCID_PARAMETEROPERATION, "Add");
-        operation->SetOperationGuid(CKGUID(0x1111, 0x2222));
-        operation->SetOutParameter(static_cast<CKParameterOut*>(m_Context->CreateObject(CKCID_PARAMETEROUT, "Result")));
-        script->AddParameterOperation(operation);
-        actors[0]->AddScript(script);
-
-        auto* array = Make<CKDataArray>(CKCID_DATAARRAY, "Table");
-        array->AddColumn("N", CKARRAYTYPE_INT);
-        array->AddColumn("W", CKARRAYTYPE_FLOAT);
-        array->AddColumn("S", CKARRAYTYPE_STRING);
-        array->AddColumn("O", CKARRAYTYPE_OBJECT);
-        array->AddColumn("P", CKARRAYTYPE_PARAMETER, CKPGUID_INT);
-        for (int r = 0; r < 4; ++r) {
-            array->AddRow();
-            array->GetElement(r, 0)->Int = r * 1000 - 7;
-            array->SetElementString(r, 2, r % 2 ? "odd" : nullptr);
-            array->GetElement(r, 3)->Object = actors[r % 3]->GetID();
-        }
-        level->AddObject(array);
-
-        auto* wave = Make<CKWaveSound>(CKCID_WAVESOUND, "Wave");
-        wave->SetSoundFileName("step.wav");
-        wave->SetAttachedObject(actors[1]->GetID());
-        wave->SetCone({45, 90, 0.25f});
-        level->AddObject(wave);
-        auto* midi = Make<CKMidiSound>(CKCID_MIDISOUND, "Tune");
-        midi->SetSoundFileName("tune.mid");
-        level->AddObject(midi);
-
-        auto* synchro = Make<CKSynchroObject>(CKCID_SYNCHRO, "Gate");
-        synchro->GetArrivedObjects().InsertRearObject(actors[2]);
+        for (CK_ID id = 1; id <= largest; ++id)
+            if (std::find(ids.begin(), ids.end(), id) == ids.end())
+                CKDestroyObject(holders[id]);
+        for (auto it = ids.rbegin(); it != ids.rend(); ++it)
+            CKDestroyObject(holders[*it]);
     }
 
-    static void Save(CKContext* context, const std::string& path)
+    // Loads the file into the context; saved id -> the id made on load.
+    static std::map<CK_ID, CK_ID> LoadWithIds(CKContext* context, const std::string& path)
     {
-        context->SetFileWriteMode(0);
+        std::map<CK_ID, CK_ID> ids;
         CKFile* file = context->CreateCKFile();
-        ASSERT_EQ(file->StartSave(path.c_str()), 0);
-        file->SaveObject(context->GetObjectByNameAndClass("Level", CKCID_LEVEL), 0xFFFFFFFF);
-        file->SaveObject(context->GetObjectByNameAndClass("Gate", CKCID_SYNCHRO), 0xFFFFFFFF);
-        ASSERT_EQ(file->EndSave(), 0);
+        EXPECT_EQ(file->Load(path.c_str(), nullptr), 0);
+        for (const CKFileObjectRecord& record : file->m_FileObjects)
+            ids[record.m_ObjectID & 0x7FFFFFFF] = record.m_CreatedObject;
         context->DeleteCKFile(file);
+        return ids;
     }
 };
 
@@ -120,19 +69,36 @@ protected:
 
 TEST_F(CompositionTest, EveryKindOfContentSavesLoadsAndSavesAgainToTheSameBytes)
 {
-    Build();
     TestTempDir dir;
-    Save(m_Context, dir.File("first.qbx"));
-    CKContext* loaded = NewContext();
+    // A first build learns the ids a load gives each object it made.
+    CKContext* scratch = EditorContext();
+    BuildComposition(scratch);
+    ASSERT_EQ(SaveComposition(scratch, dir.File("scratch.qbx")), CKErr::Ok);
+    const CK_ID made = (CK_ID) scratch->GetObjectManager()->GetObjectsCount();
+    std::map<CK_ID, CK_ID> loadedIds = LoadWithIds(EditorContext(), dir.File("scratch.qbx"));
+    // The level scene is made with its level, not loaded: it keeps its id;
+    // objects a file leaves out take the ids after the others.
+    std::vector<CK_ID> ids;
+    CK_ID spare = 100;
+    for (CK_ID id = 1; id <= made; ++id)
+        ids.push_back(loadedIds.count(id) ? loadedIds[id] : id == 2 ? 2 : spare++);
+
+    CKContext* editor = EditorContext();
+    HandOutIds(editor, ids);
+    BuildComposition(editor);
+    ASSERT_EQ(SaveComposition(editor, dir.File("first.qbx")), CKErr::Ok);
+    CKContext* loaded = EditorContext();
     ASSERT_EQ(LoadFile(loaded, dir.File("first.qbx")), 0);
     for (CK_CLASSID cid : {CKCID_LEVEL, CKCID_SCENE, CKCID_GROUP, CKCID_DATAARRAY, CKCID_WAVESOUND, CKCID_MIDISOUND,
-                           CKCID_BEHAVIOR, CKCID_PARAMETEROPERATION, CKCID_SYNCHRO, CKCID_PARAMETERLOCAL})
+                           CKCID_BEHAVIOR, CKCID_BEHAVIORLINK, CKCID_PARAMETEROPERATION, CKCID_SYNCHRO, CKCID_STATE,
+                           CKCID_CRITICALSECTION, CKCID_PARAMETERLOCAL})
         EXPECT_GT(loaded->GetObjectsCountByClassID(cid), 0) << "class " << cid;
     EXPECT_GE(loaded->GetMessageManager()->AddMessageType("Alarm"), 2);
-    EXPECT_GE(loaded->GetParameterManager()->ParameterGuidToType(kMood), 0);
-    Save(loaded, dir.File("second.qbx"));
-    CKContext* again = NewContext();
+    EXPECT_GE(loaded->GetParameterManager()->ParameterGuidToType(kCompositionMood), 0);
+    ASSERT_EQ(SaveComposition(loaded, dir.File("second.qbx")), CKErr::Ok);
+    EXPECT_EQ(ReadWholeFile(dir.File("first.qbx")), ReadWholeFile(dir.File("second.qbx")));
+    CKContext* again = EditorContext();
     ASSERT_EQ(LoadFile(again, dir.File("second.qbx")), 0);
-    Save(again, dir.File("third.qbx"));
+    ASSERT_EQ(SaveComposition(again, dir.File("third.qbx")), CKErr::Ok);
     EXPECT_EQ(ReadWholeFile(dir.File("second.qbx")), ReadWholeFile(dir.File("third.qbx")));
 }

@@ -227,6 +227,9 @@ TEST_F(Animations, FilesAndCopiesGiveEqualAnimationsAndCharacters)
     character->AddBodyPart(leg);
     character->AddBodyPart(hips);
     EXPECT_EQ(character->GetRootBodyPart(), hips);
+    hips->SetParent(character);
+    EXPECT_EQ(character->GetRootBodyPart(), hips) << "a part under the character itself is a root";
+    hips->SetParent(nullptr);
     RCKObjectAnimation* walkHips = Rich("walk hips", hips);
     RCKObjectAnimation* walkLeg = Rich("walk leg", leg);
     walkLeg->ShareDataFrom(walkHips);

@@ -7,6 +7,7 @@
 #include <array>
 #include <cfloat>
 #include <functional>
+#include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -44,10 +45,15 @@ TestMesh Level(Progressive& p, int k)
 {
     p.Record.SetVerticesRendered(k);
     std::vector<CKDWORD> faces(p.Renumbered.Indices.begin(), p.Renumbered.Indices.end());
-    p.Record.Update(faces.data(), p.Renumbered.FaceCount(), nullptr);
+    p.Record.Update(faces.data(), p.Renumbered.FaceCount(), nullptr, p.Renumbered.VertexCount());
     TestMesh level;
     level.Positions = p.Renumbered.Positions;
-    level.Indices.assign(p.Record.GetFaceIndices().begin(), p.Record.GetFaceIndices().end());
+    const std::vector<CKDWORD>& drawn = p.Record.GetFaceIndices();
+    EXPECT_EQ(drawn.size(), faces.size()) << "three corners for every face of the mesh";
+    for (size_t i = 0; i + 2 < drawn.size(); i += 3)
+        if (drawn[i] != CKPM_DROPPED)
+            level.Indices.insert(level.Indices.end(), {drawn[i], drawn[i + 1], drawn[i + 2]});
+    EXPECT_EQ(level.FaceCount(), p.Record.GetDrawnFaceCount());
     return level;
 }
 
@@ -136,7 +142,7 @@ TEST(ProgressiveMesh, AGeomorphSlidesTheVerticesBetweenTheCountsOverItsSteps)
     pm.EnableGeoMorph(true);
     pm.SetGeoMorphStep(4);
     EXPECT_TRUE(pm.IsGeoMorphEnabled());
-    pm.Update(faces.data(), mesh.FaceCount(), vertices.data());
+    pm.Update(faces.data(), mesh.FaceCount(), vertices.data(), n);
     EXPECT_EQ(pm.GetDrawnVertexCount(), n) << "all shown at first";
 
     // The vertex that goes: its stand-in once k are drawn.
@@ -147,7 +153,7 @@ TEST(ProgressiveMesh, AGeomorphSlidesTheVerticesBetweenTheCountsOverItsSteps)
     ASSERT_GE(stand, 0);
     pm.SetVerticesRendered(k);
     for (int step = 1; step <= 4; ++step) {
-        pm.Update(faces.data(), mesh.FaceCount(), vertices.data());
+        pm.Update(faces.data(), mesh.FaceCount(), vertices.data(), n);
         ASSERT_EQ(pm.GetDrawnVertexCount(), n) << "the finer faces while the vertices slide";
         float own = 1.0f - step / 4.0f;
         const QxVector& from = vertices[(size_t) stand].Position;
@@ -158,13 +164,13 @@ TEST(ProgressiveMesh, AGeomorphSlidesTheVerticesBetweenTheCountsOverItsSteps)
         EXPECT_FLOAT_EQ(at.z, expected.z) << step;
         EXPECT_EQ(pm.GetMorphedVertices()[(size_t) (k - 1)].Position, vertices[(size_t) (k - 1)].Position);
     }
-    pm.Update(faces.data(), mesh.FaceCount(), vertices.data());
+    pm.Update(faces.data(), mesh.FaceCount(), vertices.data(), n);
     EXPECT_EQ(pm.GetDrawnVertexCount(), k) << "the transition is over";
     EXPECT_TRUE(pm.GetMorphedVertices().empty());
 
     // Back up: the vertex comes from its stand-in.
     pm.SetVerticesRendered(n);
-    pm.Update(faces.data(), mesh.FaceCount(), vertices.data());
+    pm.Update(faces.data(), mesh.FaceCount(), vertices.data(), n);
     EXPECT_EQ(pm.GetDrawnVertexCount(), n);
     QxVector quarter =
         vertices[(size_t) stand].Position + (vertices[(size_t) v].Position - vertices[(size_t) stand].Position) * 0.25f;
@@ -193,3 +199,60 @@ TEST(ProgressiveMesh, ClampsTheCountAndIgnoresFacesItCannotUse)
 }
 
 } // namespace
+
+TEST(ProgressiveMesh, EveryVertexCollapsesOntoALowerNumberOnRandomFaces)
+{
+    // Random faces make vertices lose their last face shared with a
+    // collapse target while the target goes first.
+    std::mt19937 rng(19);
+    for (int round = 0; round < 300; ++round) {
+        const int n = 3 + (int) (rng() % 40);
+        std::vector<float> positions((size_t) n * 3);
+        for (float& p : positions)
+            p = (float) (rng() % 1000) / 100.0f;
+        std::vector<CKDWORD> faces((size_t) (rng() % 60) * 3);
+        for (CKDWORD& i : faces)
+            i = rng() % (CKDWORD) n;
+        CKProgressiveMesh pm;
+        ASSERT_TRUE(pm.Build(positions.data(), 12, n, faces.data(), (int) faces.size() / 3));
+        for (int v = 0; v < n; ++v)
+            ASSERT_LT(pm.GetCollapseTarget(v), v) << round;
+        CKProgressiveMesh loaded;
+        ASSERT_TRUE(loaded.SetCollapseTargets(pm.GetCollapseTargets().data(), n)) << round;
+    }
+}
+
+TEST(ProgressiveMesh, ASavedOrderIsCheckedAndFollowsResizesAndRemovals)
+{
+    const int good[] = {-1, -1, 0, 1, 2};
+    CKProgressiveMesh pm;
+    for (const std::vector<int>& bad : {std::vector<int>{-1, 1}, {-1, 2, 0}, {-2}, {-1, -1, 0, 3}})
+        EXPECT_FALSE(pm.SetCollapseTargets(bad.data(), (int) bad.size()));
+    EXPECT_FALSE(pm.SetCollapseTargets(good, -1));
+    EXPECT_FALSE(pm.SetCollapseTargets(nullptr, 2));
+    ASSERT_TRUE(pm.SetCollapseTargets(good, 5));
+    EXPECT_EQ(pm.GetBaseVertexCount(), 2);
+    EXPECT_EQ(pm.GetVerticesRendered(), -1);
+    EXPECT_EQ(pm.GetTargetVertexCount(), 5);
+    // Vertex 4 -> 2 -> 0, vertex 3 -> 1.
+    EXPECT_EQ(pm.GetRenderedVertex(4, 2), 0);
+    EXPECT_EQ(pm.GetRenderedVertex(4, 3), 2);
+    EXPECT_EQ(pm.GetRenderedVertex(3, 2), 1);
+    EXPECT_EQ(pm.GetRenderedVertex(1, 0), -1);
+    EXPECT_EQ(pm.GetRenderedVertex(5, 5), -1);
+    EXPECT_EQ(pm.GetRenderedVertex(-1, 5), -1);
+
+    // Vertex 2 removed: 4 (now 3) collapses onto 0, the first kept vertex
+    // of its chain; the count drawn keeps the same kept vertices.
+    pm.SetVerticesRendered(4);
+    const int table[] = {0, 1, -1, 2, 3};
+    pm.RemoveVertices(table, 5);
+    EXPECT_EQ(pm.GetCollapseTargets(), (std::vector<int>{-1, -1, 1, 0}));
+    EXPECT_EQ(pm.GetVerticesRendered(), 3);
+
+    pm.Resize(6);
+    EXPECT_EQ(pm.GetCollapseTargets(), (std::vector<int>{-1, -1, 1, 0, -1, -1}));
+    pm.Resize(2);
+    EXPECT_EQ(pm.GetCollapseTargets(), (std::vector<int>{-1, -1}));
+    EXPECT_EQ(pm.GetVerticesRendered(), 2) << "within the vertices left";
+}

@@ -1,12 +1,17 @@
 // Renumbering a cube's vertices: every per-corner value (position, normal,
 // uv, channel uv, weight, blend-shape delta, skin vertex) is the same
 // before and after, whatever the numbering.
+#include <bit>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <tuple>
 
 #include "render/animation/CKSkin.h"
+#include "render/context/rasterizer/CKRasterizerContext.h"
+#include "render/mesh/CKShaderManager.h"
 #include "render/objects/CK3dEntity.h"
+#include "render/objects/CKPickResult.h"
 #include "tests/render/mesh/MeshTestSupport.h"
 
 namespace {
@@ -101,6 +106,34 @@ TEST_F(MeshGeometry, DissociateGivesOneVertexACornerAndConsolidateMergesThemBack
     EXPECT_EQ(shapes.BaseVertices.Size(), 1) << "the copies of the base vertex merged back into one";
 }
 
+TEST_F(MeshGeometry, AProgressiveMeshRenumbersLikeTheOtherRenumberings)
+{
+    RCKMesh* cube = Cube();
+    cube->SetLineCount(1);
+    cube->SetLine(0, 3, 5);
+    const std::vector<Corner> corners = Corners(cube);
+    QxVector lineEnds[2];
+    cube->GetVertexPosition(3, &lineEnds[0]);
+    cube->GetVertexPosition(5, &lineEnds[1]);
+    ASSERT_EQ(cube->CreatePM(), CKErr::Ok);
+    EXPECT_EQ(cube->GetVertexCount(), 8);
+    EXPECT_EQ(Corners(cube), corners);
+    int a = 0, b = 0;
+    cube->GetLine(0, &a, &b);
+    QxVector p, q;
+    cube->GetVertexPosition(a, &p);
+    cube->GetVertexPosition(b, &q);
+    EXPECT_EQ(p, lineEnds[0]);
+    EXPECT_EQ(q, lineEnds[1]);
+    // Merging or splitting vertices undoes the order: the record goes.
+    cube->Consolidate();
+    EXPECT_FALSE(cube->IsPM());
+    ASSERT_EQ(cube->CreatePM(), CKErr::Ok);
+    cube->DissociateAllFaces();
+    EXPECT_FALSE(cube->IsPM());
+    EXPECT_EQ(Corners(cube), corners);
+}
+
 TEST_F(MeshGeometry, OneNormalAFaceConsolidatesTo24)
 {
     RCKMesh* cube = Cube();
@@ -182,4 +215,167 @@ TEST_F(MeshGeometry, AChannelRestrictedToAMaterialKeepsItsCornersThroughRenumber
     cube->Consolidate();
     EXPECT_EQ(positions(), before);
     EXPECT_EQ(cube->GetChannelMaterialIndices(0).Size(), 1);
+}
+
+TEST_F(MeshGeometry, TheFaceNormalsOfAUnitCubeGivenPerCornerConsolidateTo24)
+{
+    RCKMesh* cube = Cube();
+    cube->RemoveChannel(0);
+    cube->SetVertexWeightsCount(0);
+    cube->SetBlendShapes(CKBlendShapeData());
+    cube->DissociateAllFaces();
+    for (int i = 0; i < 36; ++i)
+        cube->SetVertexTextureCoordinates(i, 0, 0);
+    cube->BuildFaceNormals();
+    bool negativeZero = false;
+    for (int f = 0; f < 12; ++f) {
+        const QxVector normal = cube->GetFaceNormal(f);
+        for (float c : {normal.x, normal.y, normal.z})
+            negativeZero = negativeZero || (c == 0.0f && std::signbit(c));
+        for (int k = 0; k < 3; ++k)
+            cube->SetVertexNormal((int) cube->GetFacesIndices()[3 * f + k], normal);
+    }
+    ASSERT_TRUE(negativeZero) << "the engine's face normals carry -0, which must merge with +0";
+    cube->Consolidate();
+    EXPECT_EQ(cube->GetVertexCount(), 24);
+}
+
+// Two vertices alike but for one value, and a third apart: whether the two
+// merge.
+TEST_F(MeshGeometry, ConsolidateComparesFloatsByValueAndOtherWordsByBits)
+{
+    const float nan1 = std::bit_cast<float>(0x7FC00001u), nan2 = std::bit_cast<float>(0x7FC00002u);
+    struct Case
+    {
+        const char* what;
+        std::function<void(RCKMesh*, int vertex, bool other)> set;
+        int expected;
+    };
+    const std::vector<Case> cases = {
+        {"position x -0 and +0",
+         [](RCKMesh* m, int v, bool o) { m->SetVertexPosition(v, QxVector(o ? -0.0f : 0.0f, 0, 0)); }, 2},
+        {"normal y -0 and +0",
+         [](RCKMesh* m, int v, bool o) { m->SetVertexNormal(v, QxVector(1, o ? -0.0f : 0.0f, 0)); }, 2},
+        {"u -0 and +0", [](RCKMesh* m, int v, bool o) { m->SetVertexTextureCoordinates(v, o ? -0.0f : 0.0f, 1); }, 2},
+        {"v -0 and +0", [](RCKMesh* m, int v, bool o) { m->SetVertexTextureCoordinates(v, 1, o ? -0.0f : 0.0f); }, 2},
+        {"channel u -0 and +0",
+         [](RCKMesh* m, int v, bool o) { m->SetVertexTextureCoordinates(v, o ? -0.0f : 0.0f, 2, 0); }, 2},
+        {"weight -0 and +0", [](RCKMesh* m, int v, bool o) { m->SetVertexWeight(v, o ? -0.0f : 0.0f); }, 2},
+        {"u the same NaN", [nan1](RCKMesh* m, int v, bool) { m->SetVertexTextureCoordinates(v, nan1, 1); }, 2},
+        {"u two NaNs", [=](RCKMesh* m, int v, bool o) { m->SetVertexTextureCoordinates(v, o ? nan2 : nan1, 1); }, 3},
+        {"u 1 and 2", [](RCKMesh* m, int v, bool o) { m->SetVertexTextureCoordinates(v, o ? 2.0f : 1.0f, 1); }, 3},
+        {"specular 0x80000000 and 0",
+         [](RCKMesh* m, int v, bool o) { m->SetVertexSpecularColor(v, o ? 0x80000000u : 0u); }, 3},
+        {"diffuse 0x80000000 and 0", [](RCKMesh* m, int v, bool o) { m->SetVertexColor(v, o ? 0x80000000u : 0u); }, 3},
+    };
+    for (const Case& c : cases) {
+        RCKMesh* mesh = NewMesh("pair");
+        mesh->SetVertexCount(3);
+        mesh->AddChannel(NewMaterial("overlay"), TRUE);
+        mesh->SetVertexWeightsCount(3);
+        mesh->SetVertexPosition(2, QxVector(5, 5, 5));
+        c.set(mesh, 0, false);
+        c.set(mesh, 1, true);
+        mesh->SetFaceCount(1);
+        mesh->SetFaceVertexIndex(0, 0, 1, 2);
+        mesh->Consolidate();
+        EXPECT_EQ(mesh->GetVertexCount(), c.expected) << c.what;
+        m_Context->DestroyObject(mesh);
+    }
+}
+
+TEST_F(MeshGeometry, ABlendShapeDeltaOfMinusZeroMergesWithAVertexThatHasNone)
+{
+    RCKMesh* mesh = NewMesh("pair");
+    mesh->SetVertexCount(3);
+    mesh->SetVertexPosition(2, QxVector(5, 5, 5));
+    mesh->SetFaceCount(1);
+    mesh->SetFaceVertexIndex(0, 0, 1, 2);
+    CKBlendShapeData shapes;
+    shapes.Names.PushBack(XString("still"));
+    CKBlendShapeTarget target;
+    target.Deltas.PushBack(CKBlendShapeDelta{0, QxVector(-0.0f, 0, 0), QxVector(0, -0.0f, 0)});
+    shapes.Targets.PushBack(target);
+    mesh->SetBlendShapes(shapes);
+    mesh->Consolidate();
+    EXPECT_EQ(mesh->GetVertexCount(), 2);
+}
+
+TEST_F(MeshGeometry, CornerTangentsOfOnePositionAreSharedWhenTheNormalsDifferOnlyByTheSignOfZero)
+{
+    RCKMesh* mesh = NewMesh("two faces");
+    mesh->SetVertexCount(6);
+    const QxVector p[3] = {QxVector(0, 0, 0), QxVector(1, 0, 0), QxVector(0, 1, 0)};
+    for (int i = 0; i < 6; ++i) {
+        mesh->SetVertexPosition(i, p[i % 3]);
+        mesh->SetVertexNormal(i, QxVector(0, i < 3 ? 0.0f : -0.0f, 1));
+    }
+    // The first face's u runs along x, the second's along y.
+    const float uv[6][2] = {{0, 0}, {1, 0}, {0, 1}, {0, 0}, {0, 1}, {1, 0}};
+    for (int i = 0; i < 6; ++i)
+        mesh->SetVertexTextureCoordinates(i, uv[i][0], uv[i][1]);
+    mesh->SetFaceCount(2);
+    mesh->SetFaceVertexIndex(0, 0, 1, 2);
+    mesh->SetFaceVertexIndex(1, 3, 4, 5);
+    ASSERT_FALSE(CKAccumulateTangents(m_Context));
+    mesh->SetFlags(mesh->GetFlags() | CKMESH_TANGENTS);
+    const XArray<QxVector>& t = mesh->GetTangents();
+    ASSERT_EQ(t.Size(), 6);
+    EXPECT_EQ(t[0].x, t[3].x);
+    EXPECT_EQ(t[0].y, t[3].y);
+    EXPECT_NEAR(std::fabs(t[0].x), std::sqrt(0.5f), 1e-6f) << "the two corners' tangents averaged";
+}
+
+TEST_F(MeshGeometry, ALinePickHitsWithin10PixelsAtThePerspectiveCorrectPoint)
+{
+    RCKRenderContext* rc = NewRecordingContext(320, 240);
+    QxMatrix projection;
+    projection.Perspective(1.0f, 320.0f / 240.0f, 1.0f, 100.0f);
+    rc->SetProjectionTransformationMatrix(projection);
+    rc->SetWorldTransformationMatrix(QxMatrix::Identity());
+    // A line from near to far (level on the screen), another vertex.
+    RCKMesh* mesh = MakeMesh(3, {});
+    mesh->SetVertexPosition(0, QxVector(-1, 0, 5));
+    mesh->SetVertexPosition(1, QxVector(2, 0, 12));
+    mesh->SetVertexPosition(2, QxVector(0, 3, 5));
+    mesh->SetLineCount(1);
+    mesh->SetLine(0, 0, 1);
+    QxVector4 screen[2];
+    CKTransformData data;
+    data.InVertices = mesh->GetPositionsPtr(&data.InStride);
+    data.ScreenVertices = screen;
+    data.ScreenStride = sizeof(QxVector4);
+    rc->GetRasterizerContext()->TransformVertices(2, data);
+    ASSERT_EQ(screen[0].y, screen[1].y);
+    // A point a third of the way along the line on the screen.
+    const Qx2DVector foot(screen[0].x + (screen[1].x - screen[0].x) / 3.0f, screen[0].y);
+
+    CKPickResult result;
+    result.Distance = 7.0f;
+    result.FaceIndex = 5;
+    ASSERT_EQ(mesh->IntersectLines(Qx2DVector(foot.x, foot.y + 9.0f), &result, rc, nullptr), 1);
+    EXPECT_EQ(result.Distance, -1.0f);
+    EXPECT_EQ(result.FaceIndex, 0);
+    // The point found lies on the line and projects onto the foot.
+    mesh->SetVertexPosition(2, result.Point);
+    QxVector4 found[3];
+    data.InVertices = mesh->GetPositionsPtr(&data.InStride);
+    data.ScreenVertices = found;
+    rc->GetRasterizerContext()->TransformVertices(3, data);
+    EXPECT_NEAR(found[2].x, foot.x, 1e-3f);
+    EXPECT_NEAR(result.Point.y, 0.0f, 1e-6f);
+    EXPECT_LT(result.Point.z, 5.0f + 7.0f / 3.0f - 0.5f) << "the near end takes more of the screen than of the line";
+
+    EXPECT_EQ(mesh->IntersectLines(Qx2DVector(foot.x, foot.y - 10.0f), &result, rc, nullptr), 0);
+    EXPECT_EQ(mesh->IntersectLines(Qx2DVector(screen[1].x + 2.0f, screen[1].y), nullptr, rc, nullptr), 0)
+        << "past the end";
+    EXPECT_EQ(mesh->IntersectLines(Qx2DVector(screen[0].x, screen[0].y), nullptr, rc, nullptr), 1);
+    // Through an entity's world matrix: moved 1 down, the line leaves the
+    // foot by some 30 pixels.
+    TestEntity* entity = New<TestEntity>("moved");
+    entity->SetPosition(0, -1, 0);
+    EXPECT_EQ(mesh->IntersectLines(foot, nullptr, rc, entity), 0);
+    rc->SetWorldTransformationMatrix(QxMatrix::Identity());
+    EXPECT_EQ(mesh->IntersectLines(foot, nullptr, rc, nullptr), 1);
+    EXPECT_EQ(MakeMesh(2, {})->IntersectLines(foot, nullptr, rc, nullptr), 0) << "no line";
 }

@@ -3,10 +3,15 @@
 // every section, hostile values, and copies.
 #include <bit>
 #include <cstring>
+#include <functional>
 #include <random>
+#include <string>
 
 #include "core/context/CKFunctions.h"
+#include "core/context/CKVariableManager.h"
 #include "core/object/CKObjectIDList.h"
+#include "render/context/RCKRenderManager.h"
+#include "render/mesh/CKProgressiveMesh.h"
 #include "tests/render/mesh/MaterialTestSupport.h"
 #include "tests/render/mesh/MeshTestSupport.h"
 
@@ -64,11 +69,12 @@ protected:
 
     // A random mesh of n vertices: random everything, each optional part
     // present or not.
-    RCKMesh* RandomMesh(std::mt19937& rng, int n, const std::vector<CKMaterial*>& materials)
+    RCKMesh* RandomMesh(std::mt19937& rng, int n, const std::vector<CKMaterial*>& materials,
+                        const char* name = "random")
     {
         std::uniform_real_distribution<float> real(-10.0f, 10.0f);
         auto bit = [&] { return (rng() & 1) != 0; };
-        RCKMesh* mesh = NewMesh("random");
+        RCKMesh* mesh = NewMesh(name);
         mesh->SetVertexCount(n);
         const bool oneColour = bit();
         for (int i = 0; i < n; ++i) {
@@ -121,7 +127,30 @@ protected:
             shapes.BaseVertices.PushBack(CKBlendShapeBaseVertex{(CKDWORD) (rng() % n), QxVector(1, 2, 3), QxVector()});
             mesh->SetBlendShapes(shapes);
         }
+        if (n > 0 && bit()) {
+            EXPECT_EQ(mesh->CreatePM(), CKErr::Ok);
+            if (bit())
+                mesh->SetVerticesRendered((int) (rng() % (unsigned) (n + 1)));
+            mesh->EnablePMGeoMorph(bit());
+            mesh->SetPMGeoMorphStep((int) (rng() % 5));
+        }
+        // Normals BuildNormals gives are left out of the save.
+        if (bit())
+            mesh->BuildNormals();
         return mesh;
+    }
+
+    // count random meshes named "mesh<i>", the first two of 65,534 and
+    // 65,535 vertices (on each side of the 32-bit index forms), the others
+    // of up to 50.
+    std::vector<RCKMesh*> RandomMeshes(std::mt19937& rng, int count, const std::vector<CKMaterial*>& materials)
+    {
+        std::vector<RCKMesh*> meshes;
+        for (int i = 0; i < count; ++i) {
+            const int n = i == 0 ? 65534 : i == 1 ? 65535 : (int) (rng() % 50);
+            meshes.push_back(RandomMesh(rng, n, materials, ("mesh" + std::to_string(i)).c_str()));
+        }
+        return meshes;
     }
 };
 
@@ -131,6 +160,12 @@ std::vector<CKDWORD> Words(const void* p, size_t bytes)
     if (bytes)
         std::memcpy(w.data(), p, bytes);
     return w;
+}
+
+// A material by its name, so that meshes of two contexts compare.
+CKDWORD Key(CKMaterial* material)
+{
+    return material ? (CKDWORD) std::hash<std::string>()(material->GetName() ? material->GetName() : "") | 1u : 0u;
 }
 
 // Every array the section holds, as words, for bit comparison.
@@ -144,14 +179,14 @@ std::vector<std::vector<CKDWORD>> Arrays(RCKMesh* m)
     out.push_back(Words(m->GetFacesIndices(), (size_t) m->GetFaceCount() * 12));
     std::vector<CKDWORD> materials;
     for (int f = 0; f < m->GetFaceCount(); ++f)
-        materials.push_back(m->GetFaceMaterial(f) ? m->GetFaceMaterial(f)->GetID() : 0);
+        materials.push_back(Key(m->GetFaceMaterial(f)));
     out.push_back(materials);
     out.push_back(Words(m->GetLineIndices(), (size_t) m->GetLineCount() * 8));
     out.push_back(Words(m->GetVertexWeightsPtr(), (size_t) m->GetVertexWeightsCount() * 4));
     for (int c = 0; c < m->GetChannelCount(); ++c) {
         CKMaterial* material = m->GetChannelMaterial(c);
         out.push_back({(CKDWORD) m->GetChannelType(c), m->GetChannelFlags(c), (CKDWORD) m->GetChannelSourceBlend(c),
-                       (CKDWORD) m->GetChannelDestBlend(c), material ? material->GetID() : 0});
+                       (CKDWORD) m->GetChannelDestBlend(c), Key(material)});
         const int floats = CKChannelFloatCount(m->GetChannelType(c), n) - (m->GetChannelType(c) == 1 ? 1 : 0);
         const void* data = m->GetTextureCoordinatesPtr(&stride, c);
         out.push_back(data ? Words(data, (size_t) floats * 4) : std::vector<CKDWORD>{});
@@ -171,6 +206,13 @@ std::vector<std::vector<CKDWORD>> Arrays(RCKMesh* m)
     auto w = Words(shapes.BaseVertices.Begin(), (size_t) shapes.BaseVertices.Size() * sizeof(CKBlendShapeBaseVertex));
     bs.insert(bs.end(), w.begin(), w.end());
     out.push_back(bs);
+    if (const CKProgressiveMesh* pm = m->GetProgressiveMesh()) {
+        std::vector<CKDWORD> words = {(CKDWORD) pm->GetVerticesRendered(), pm->IsGeoMorphEnabled() ? 1u : 0u,
+                                      (CKDWORD) pm->GetGeoMorphStep()};
+        for (int target : pm->GetCollapseTargets())
+            words.push_back((CKDWORD) target);
+        out.push_back(words);
+    }
     return out;
 }
 
@@ -186,10 +228,10 @@ bool Consistent(RCKMesh* m)
     return true;
 }
 
-const CKDWORD kSections[] = {CK_STATESAVE_MESHFLAGS,    CK_STATESAVE_MESHMATERIALS,  CK_STATESAVE_MESHFACES,
-                             CK_STATESAVE_MESHFACES32,  CK_STATESAVE_MESHLINES,      CK_STATESAVE_MESHLINES32,
-                             CK_STATESAVE_MESHVERTICES, CK_STATESAVE_MESHCHANNELS,   CK_STATESAVE_MESHCHANNELDATA,
-                             CK_STATESAVE_MESHWEIGHTS,  CK_STATESAVE_MESHBLENDSHAPES};
+const CKDWORD kSections[] = {CK_STATESAVE_MESHFLAGS,    CK_STATESAVE_MESHMATERIALS,   CK_STATESAVE_MESHFACES,
+                             CK_STATESAVE_MESHFACES32,  CK_STATESAVE_MESHLINES,       CK_STATESAVE_MESHLINES32,
+                             CK_STATESAVE_MESHVERTICES, CK_STATESAVE_MESHCHANNELS,    CK_STATESAVE_MESHCHANNELDATA,
+                             CK_STATESAVE_MESHWEIGHTS,  CK_STATESAVE_MESHBLENDSHAPES, CK_STATESAVE_MESHPROGRESSIVE};
 
 } // namespace
 
@@ -253,17 +295,20 @@ TEST_F(MeshPersistence, ARandomMeshComesBackBitIdenticalThroughAChunk)
 {
     std::mt19937 rng(26);
     std::vector<CKMaterial*> materials = {nullptr, NewMaterial("m1"), NewMaterial("m2"), NewMaterial("m3")};
-    for (int round = 0; round < 1000; ++round) {
-        const int n = (int) (rng() % 50);
-        RCKMesh* source = RandomMesh(rng, n, materials);
+    int withPM = 0, withoutNormals = 0;
+    for (RCKMesh* source : RandomMeshes(rng, 1000, materials)) {
         CKStateChunk* chunk = CKSaveObjectState(source);
+        withPM += source->IsPM() ? 1 : 0;
+        withoutNormals += (source->GetFlags() & CKMESH_GENNORMALS) ? 1 : 0;
         RCKMesh* loaded = NewMesh("loaded");
-        ASSERT_EQ(loaded->Load(chunk, nullptr), CKErr::Ok) << round;
-        ASSERT_EQ(Arrays(loaded), Arrays(source)) << round;
+        ASSERT_EQ(loaded->Load(chunk, nullptr), CKErr::Ok) << source->GetName();
+        ASSERT_EQ(Arrays(loaded), Arrays(source)) << source->GetName();
         CKDeleteStateChunk(chunk);
         m_Context->DestroyObject(source);
         m_Context->DestroyObject(loaded);
     }
+    EXPECT_GT(withPM, 300);
+    EXPECT_GT(withoutNormals, 300);
 }
 
 TEST_F(MeshPersistence, FacesAndLinesTakeTheirWideFormAt65535Vertices)
@@ -276,6 +321,8 @@ TEST_F(MeshPersistence, FacesAndLinesTakeTheirWideFormAt65535Vertices)
         source->SetLine(0, n - 1, 0);
         source->SetFaceCount(1);
         source->SetFaceVertexIndex(0, n - 1, 0, n - 2);
+        // The faces changed: the normals are no longer BuildNormals'.
+        source->NormalChanged();
         const bool wide = n == 65535;
         EXPECT_EQ(SectionWords(source, CK_STATESAVE_MESHFACES32, 1).empty(), !wide) << n;
         EXPECT_EQ(SectionWords(source, CK_STATESAVE_MESHLINES32, 1).empty(), !wide) << n;
@@ -291,13 +338,8 @@ TEST_F(MeshPersistence, RandomMeshesComeBackThroughACompressedFile)
 {
     std::mt19937 rng(10);
     std::vector<CKMaterial*> materials = {nullptr, NewMaterial("m1"), NewMaterial("m2")};
-    std::vector<RCKMesh*> meshes;
-    std::vector<CKObject*> objects;
-    for (int i = 0; i < 40; ++i) {
-        meshes.push_back(RandomMesh(rng, 1 + (int) (rng() % 40), materials));
-        meshes.back()->SetName(("mesh" + std::to_string(i)).c_str());
-        objects.push_back(meshes.back());
-    }
+    std::vector<RCKMesh*> meshes = RandomMeshes(rng, 1000, materials);
+    std::vector<CKObject*> objects(meshes.begin(), meshes.end());
     EXPECT_GE(m_Context->GetFileWriteMode() & 8, 8) << "whole-file compression";
     // Every section asked for, as the exporter saves.
     std::string path = m_Dir.File("meshes.qdx");
@@ -311,26 +353,12 @@ TEST_F(MeshPersistence, RandomMeshesComeBackThroughACompressedFile)
     CKObjectIDList list;
     ASSERT_EQ(in->Load(path.c_str(), &list), CKErr::Ok);
     Fresh()->DeleteCKFile(in);
-    for (int i = 0; i < 40; ++i) {
-        RCKMesh* loaded = Loaded<RCKMesh>(("mesh" + std::to_string(i)).c_str(), CKCID_MESH);
-        ASSERT_NE(loaded, nullptr) << i;
-        auto expected = Arrays(meshes[(size_t) i]), got = Arrays(loaded);
-        ASSERT_EQ(got.size(), expected.size()) << i;
-        // Materials and channel materials are other objects in the fresh
-        // context: compare their names instead of their ids.
-        for (int f = 0; f < loaded->GetFaceCount(); ++f) {
-            CKMaterial* m = loaded->GetFaceMaterial(f);
-            CKMaterial* s = meshes[(size_t) i]->GetFaceMaterial(f);
-            ASSERT_EQ(m ? std::string(m->GetName()) : "", s ? std::string(s->GetName()) : "") << i;
-        }
-        for (size_t k = 0; k < got.size(); ++k) {
-            ASSERT_EQ(got[k].size(), expected[k].size()) << i << " " << k;
-            if (k != 3)
-                for (size_t w = 0; w < got[k].size(); ++w)
-                    if (got[k].size() != 5 || w != 4) {
-                        ASSERT_EQ(got[k][w], expected[k][w]) << i << " " << k << " " << w;
-                    }
-        }
+    for (RCKMesh* source : meshes) {
+        RCKMesh* loaded = Loaded<RCKMesh>(source->GetName(), CKCID_MESH);
+        ASSERT_NE(loaded, nullptr) << source->GetName();
+        // Materials are other objects in the fresh context: Arrays compares
+        // them by name.
+        ASSERT_EQ(Arrays(loaded), Arrays(source)) << source->GetName();
     }
 }
 
@@ -358,6 +386,7 @@ TEST_F(MeshPersistence, EveryPrefixOfEverySectionIsRefusedAndLeavesAConsistentMe
     cube->SetVertexWeightsCount(8);
     cube->SetVertexWeight(3, 2.0f);
     cube->AddChannelEx(nullptr, FALSE, 3);
+    ASSERT_EQ(cube->CreatePM(), CKErr::Ok);
     for (CKDWORD id : kSections) {
         std::vector<CKDWORD> words = SectionWords(cube, id, 1000);
         if (words.empty())
@@ -408,6 +437,11 @@ TEST_F(MeshPersistence, HostileIndicesAreRefused)
         {"vertex block of the wrong size", CK_STATESAVE_MESHVERTICES, {2, 0x1F, 4, 0, 0, 0, 0}},
         {"skin-held vertices past the limit", CK_STATESAVE_MESHVERTICES, {0x7FFFFFF, 0x1F, 5, 0, 0, 0, 0}},
         {"blend delta past the vertices", CK_STATESAVE_MESHBLENDSHAPES, {0, 1, 0, 0, 0, 0, 1, 8, 0, 0, 0, 0, 0, 0, 0}},
+        {"a vertex collapsing onto itself", CK_STATESAVE_MESHPROGRESSIVE, {~0u, 0, 0, ~0u, 0, 0, 1, 1, 2, 3, 7}},
+        {"a vertex collapsing onto a later one", CK_STATESAVE_MESHPROGRESSIVE, {4, 1, 2, ~0u, 2, 0, 0, 0, 0, 0, 0}},
+        {"a collapse target below -1", CK_STATESAVE_MESHPROGRESSIVE, {4, 1, 2, ~0u, 0xFFFFFFFE, 0, 0, 0, 0, 0, 0}},
+        {"fewer entries than vertices", CK_STATESAVE_MESHPROGRESSIVE, {4, 1, 2, ~0u, 0, 0, 0, 0, 0, 0}},
+        {"more entries than vertices", CK_STATESAVE_MESHPROGRESSIVE, {4, 1, 2, ~0u, 0, 0, 0, 0, 0, 0, 0, 0}},
     };
     CKMaterial* c = NewMaterial("C");
     for (const Case& k : cases) {
@@ -433,8 +467,10 @@ TEST_F(MeshPersistence, ACopyHasTheSourcesSectionsWordForWord)
         auto* copy = static_cast<RCKMesh*>(m_Context->CopyObjects(source));
         ASSERT_NE(copy, nullptr);
         EXPECT_EQ(copy->GetFlags() & CKMESH_FACENORMALSVALID, 0u);
-        // The flags but for the change marks, which a copy starts without.
-        const CKDWORD marks = CKMESH_UVCHANGED | CKMESH_NORMALCHANGED | CKMESH_COLORCHANGED | CKMESH_POSCHANGED;
+        // The flags but for the change marks, which a copy starts without,
+        // and the face normals, which it builds again.
+        const CKDWORD marks =
+            CKMESH_UVCHANGED | CKMESH_NORMALCHANGED | CKMESH_COLORCHANGED | CKMESH_POSCHANGED | CKMESH_FACENORMALSVALID;
         EXPECT_EQ(SectionWords(copy, CK_STATESAVE_MESHFLAGS, 1)[0],
                   SectionWords(source, CK_STATESAVE_MESHFLAGS, 1)[0] & ~marks);
         for (CKDWORD id : kSections)
@@ -485,4 +521,54 @@ TEST_F(MeshPersistence, TwoTextureChannelsOfOneMaterialDoNotShiftTheDataChannels
     EXPECT_EQ(out[0], 3.0f);
     EXPECT_EQ(out[1], 4.0f);
     CKDeleteStateChunk(chunk);
+}
+
+TEST_F(MeshPersistence, RenderDataIsSavedWhenTheVariableAsksForIt)
+{
+    CKMaterial* a = NewMaterial("A");
+    CKMaterial* b = NewMaterial("B");
+    const CKDWORD A = a->GetID(), B = b->GetID();
+    // Indices in the order the faces give them.
+    m_Context->GetVariableManager()->SetValue("CK2_3D/VertexCache", 0);
+    for (int n : {4, 65535}) {
+        SCOPED_TRACE(n);
+        RCKMesh* mesh = NewMesh("two faces");
+        mesh->SetVertexCount(n);
+        mesh->SetFaceCount(2);
+        mesh->SetFaceVertexIndex(0, 0, 1, 2);
+        mesh->SetFaceVertexIndex(1, 1, 3, 2);
+        mesh->SetFaceMaterial(0, a);
+        mesh->SetFaceMaterial(1, b);
+        ASSERT_EQ(mesh->BuildMaterialGroups(), 1);
+        const CKDWORD id = n < 65535 ? CK_STATESAVE_MESHRENDERDATA : CK_STATESAVE_MESHRENDERDATA32;
+        EXPECT_TRUE(SectionWords(mesh, id, 1).empty()) << "not without the variable";
+        m_Context->GetVariableManager()->SetValue("CK2_3D/SaveOptimizedMesh", 1);
+        std::vector<CKDWORD> expected;
+        if (n < 65535) {
+            expected = {3,
+                        // The default group: no vertex, no face.
+                        0, 0, 0, 4, 0, 0, 0, 0, 0,
+                        // A: remap 0 1 2 and indices 0 1 2 in 16 bits, face 0.
+                        A, 6, 0 | 1 << 16, 2, 6, 0 | 1 << 16, 2, 4, 3, 3, 0, 4, 0, 0,
+                        // B: remap 1 3 2, face 1.
+                        B, 6, 1 | 3 << 16, 2, 6, 0 | 1 << 16, 2, 4, 3, 3, 0, 4, 1, 0};
+        } else {
+            expected = {3,
+                        // Leading 0, material, flags, one primitive: its leading 0,
+                        // remap, indices, type, counts and strips; then the faces.
+                        0, 0, 0, 1, 0, 0, 0, 4, 0, 0, 0, 0, 0, A, 0, 1, 0, 12, 0, 1, 2, 6, 0 | 1 << 16, 2, 4, 3, 3, 0,
+                        4, 0, 0, B, 0, 1, 0, 12, 1, 3, 2, 6, 0 | 1 << 16, 2, 4, 3, 3, 0, 4, 1};
+        }
+        EXPECT_EQ(SectionWords(mesh, id, 100), expected);
+        // The load builds the groups again from the faces.
+        CKStateChunk* chunk = CKSaveObjectState(mesh);
+        RCKMesh* loaded = NewMesh("loaded");
+        ASSERT_EQ(loaded->Load(chunk, nullptr), CKErr::Ok);
+        CKDeleteStateChunk(chunk);
+        EXPECT_EQ(loaded->GetFlags() & CKMESH_OPTIMIZED, 0u);
+        EXPECT_EQ(loaded->GetMaterialCount(), 2);
+        mesh->FacesChanged();
+        EXPECT_TRUE(SectionWords(mesh, id, 1).empty()) << "not without the groups built";
+        m_Context->GetVariableManager()->SetValue("CK2_3D/SaveOptimizedMesh", 0);
+    }
 }

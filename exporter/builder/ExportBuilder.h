@@ -1,0 +1,184 @@
+#pragma once
+
+#include <cstdint>
+
+#include "exporter/builder/EnvironmentSettings.h"
+#include "includes/XArray.h"
+#include "includes/XHashTable.h"
+
+class CK3dEntity;
+class CK3dObject;
+class CKBodyPart;
+class CKCamera;
+class CKCharacter;
+class CKContext;
+class CKCurve;
+class CKCurvePoint;
+class CKGroup;
+class CKKeyedAnimation;
+class CKLight;
+class CKMaterial;
+class CKMesh;
+class CKObject;
+class CKObjectAnimation;
+class CKObjectIDList;
+class CKParameter;
+class CKPlace;
+class CKTexture;
+class GeLog;
+class Max2Qdx;
+
+// Host keys: node, material and map pointers, the complement of a material
+// pointer (its lightmap material) and the small numbers 1 to 8 (default
+// channel materials) all share one key space. 0 is no key.
+using ExportKey = uintptr_t;
+
+// Bucket of a key as the engine's pointer tables choose it.
+struct ExportKeyHash
+{
+    CKDWORD operator()(ExportKey key) const { return (CKDWORD) (key >> 8); }
+};
+
+// Key -> engine object; walked in insertion order.
+template <class T>
+using ExportTable = XHashTable<T*, ExportKey, ExportKeyHash>;
+
+// The one place where the export creates, records, finds and destroys
+// engine objects. Every object is created through the context (which owns
+// it); the builder maps it from its host key and remembers the creation
+// order, which is the order of the saved file.
+//
+// A creation whose class the context cannot make returns null, says so in
+// the report at level 1, and records nothing: callers skip that node.
+class ExportBuilder
+{
+public:
+    // With createLevel, a level "Level" is made and becomes current.
+    ExportBuilder(CKContext* context, CKBOOL createLevel);
+    // Frees the tables and lists; the engine objects stay with the context.
+    ~ExportBuilder();
+    ExportBuilder(const ExportBuilder&) = delete;
+    ExportBuilder& operator=(const ExportBuilder&) = delete;
+
+    // Creation. A null key maps nothing.
+    CK3dObject* CreateObject3D(const char* name, ExportKey node);
+    // A frame entity (flags 2).
+    CK3dEntity* CreateEntity(const char* name, ExportKey node);
+    CKPlace* CreatePlace(const char* name, ExportKey node);
+    // Joins the character when there is one already, and bodyParts.
+    CKBodyPart* CreateBodyPart(const char* name, ExportKey node);
+    CKGroup* CreateGroup(const char* name, ExportKey node);
+    CKCurve* CreateCurve(const char* name, ExportKey node);
+    // Appended to the curve's control points (when a curve is given).
+    CKCurvePoint* CreateCurvePoint(CKCurve* curve, const char* name, ExportKey node);
+    // A mesh of the patch mesh class.
+    CKMesh* CreatePatchMesh(const char* name, ExportKey node);
+    // A target light (with withTarget, its target entity name + "_Target"
+    // comes first in the created objects, unmapped) or a plain light of
+    // the type (1 point, 2 spot, 3 directional).
+    CKLight* CreateLight(CKBOOL targeted, CKDWORD type, const char* name, ExportKey node, CKBOOL withTarget);
+    CKCamera* CreateCamera(CKBOOL targeted, const char* name, ExportKey node, CKBOOL withTarget);
+    // Moves the entity; joins the animation when there is one already.
+    CKObjectAnimation* CreateObjectAnimation(CK3dEntity* entity, const char* name, ExportKey node);
+    // Records an object animation made elsewhere as if created here.
+    void AddObjectAnimation(CKObjectAnimation* objectAnimation, ExportKey node);
+    // Becomes animation; takes every object animation so far, in order.
+    CKKeyedAnimation* CreateAnimation(const char* name);
+    // Becomes character; takes every body part so far, then the animation.
+    CKCharacter* CreateCharacter(const char* name);
+
+    // Lookups; null for an unknown key.
+    CK3dEntity* FindEntity(ExportKey node) const;
+    CKMaterial* FindMaterial(ExportKey key) const;
+    CKLight* FindLight(ExportKey node) const;
+    CKCamera* FindCamera(ExportKey node) const;
+
+    // Forgets the object everywhere (see ForgetObject) and destroys it
+    // through the context. Nothing for null. The key is the one it was
+    // created under, or null.
+    void DestroyObject(CKObject* object, ExportKey key);
+    // Drops every record of the object: every table entry that holds it,
+    // whatever its key, createdObjects, objectAnimationList, bodyParts,
+    // character and animation. The object itself is left alone.
+    void ForgetObject(CKObject* object);
+    // Appends an object made outside the creation operations to
+    // createdObjects (once), so that it is saved and can be forgotten.
+    void AddCreatedObject(CKObject* object);
+
+    // Engine services.
+
+    // A parameter holding the object's id, typed by its class (or, without
+    // an object, typed by classId and holding 0).
+    CKParameter* MakeObjectParameter(CKObject* object, CK_CLASSID classId);
+    CKParameter* MakeFloatParameter(float value);
+    CKParameter* MakeStringParameter(const char* text);
+    // Gives the behavioural object the attribute (registered on first use
+    // with the parameter type named typeName, for 3D entities, in the
+    // category) and sets its value from valueText. 0 when the attribute
+    // does not exist and no parameter type has that name, or for an object
+    // that cannot carry attributes.
+    CKBOOL SetAttribute(CKObject* object, const char* attributeName, const char* valueText, const char* typeName,
+                        const char* categoryName);
+    // Loads the engine file and attaches its scripts to the object, in file
+    // order; the other objects of the file stay in the context. 0, with
+    // nothing attached, when the file does not load.
+    CKBOOL AttachScripts(CKObject* object, const char* fileName);
+    // Sets every local parameter of that name of the object's scripts from
+    // the text. TRUE when at least one was set.
+    CKBOOL SetScriptParameter(CKObject* object, const char* parameterName, const char* valueText);
+    // Resizes every texture of the textures table to powers of two (method
+    // as RoundToPowerOfTwo; square: both sides the larger one). Textures
+    // without an image are skipped. The number of textures resized.
+    int ResizeTexturesToPowerOfTwo(int method, CKBOOL square);
+    // A power of two is kept; otherwise 0 gives the nearer of the two
+    // around value (a tie goes up), 1 the lower, 2 the higher one; any other
+    // method gives value unchanged. Results stop at 2^30.
+    static int RoundToPowerOfTwo(int value, int method);
+
+    // The final pass: drops empty controllers and animations (splits the
+    // meshes first when splitMesh is set), lists the objects to save (with
+    // asAnimation only the animation and its object animations) and, with
+    // asLevel, puts the scene into the level. 0 for a null list, else 1.
+    int FinishObjects(CKObjectIDList* savedObjects, CKBOOL asAnimation, CKBOOL asLevel);
+    // Adds every scene object of the context to the current level's scene,
+    // applies the light tint and level and the environment to that scene,
+    // and appends the level to the list. The number of scene objects seen;
+    // 0 without a current level or level scene.
+    int PutObjectsInLevel(CKObjectIDList* savedObjects);
+    // Cuts the meshes whose materials carry extra channels into one mesh per
+    // such material. The sum of the parts made.
+    int SplitMeshes();
+
+    GeLog* log = nullptr;
+    ExportTable<CK3dEntity> entities;
+    ExportTable<CKMesh> meshes;
+    ExportTable<CKMaterial> materials;
+    ExportTable<CKTexture> textures;
+    ExportTable<CKObjectAnimation> objectAnimations;
+    ExportTable<CKLight> lights;
+    ExportTable<CKCamera> cameras;
+    ExportTable<CKGroup> groups;
+    CKCharacter* character = nullptr;
+    CKKeyedAnimation* animation = nullptr;
+    XArray<CKObject*> createdObjects;
+    EnvironmentSettings environment;
+    XArray<CKObjectAnimation*> objectAnimationList;
+    XArray<CKBodyPart*> bodyParts;
+    CKContext* context = nullptr;
+    CKDWORD creationOptions = 0;
+    CKBYTE splitMesh = 0;
+    // The exporter whose report hears of failed creations; may be null.
+    Max2Qdx* exporter = nullptr;
+
+private:
+    // CreateObject, with the failure reported; the object is recorded in
+    // createdObjects and, under a non-null key, in the table.
+    CKObject* Create(CK_CLASSID cid, const char* name);
+    template <class T>
+    T* CreateMapped(CK_CLASSID cid, const char* name, ExportKey key, ExportTable<T>& table);
+    // The target entity of a light or camera, recorded unmapped.
+    CK3dEntity* CreateTarget(const char* name, const char* fallback);
+    // Maps the object animation, joins it to the animation and the list.
+    void RecordObjectAnimation(CKObjectAnimation* objectAnimation, ExportKey node);
+    void CleanObjectAnimations();
+};

@@ -1,0 +1,7 @@
+#include "exporter/builder/ExportBuilder.h"
+
+int ExportBuilder::SplitMeshes()
+{
+    // No material carries extra channels yet: nothing to split.
+    return 0;
+}

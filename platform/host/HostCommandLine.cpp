@@ -1,0 +1,327 @@
+#include "platform/host/HostCommandLine.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+
+#include "platform/PlatformPaths.h"
+#include "platform/host/HostDump.h"
+#include "platform/host/HostModelImport.h"
+#include "platform/host/HostScene.h"
+#include "platform/host/HostSceneFile.h"
+#include "platform/host/Interface.h"
+
+namespace {
+
+constexpr size_t kFirstOption = 3;
+
+// The text as a value of the kind given; false when it is not one.
+bool ParseValue(Value::Kind kind, const std::string& text, Value& value)
+{
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    switch (kind) {
+    case Value::Kind::Boolean:
+        for (const char* yes : {"1", "true", "yes", "on"})
+            if (text == yes) {
+                value = Value::Bool(true);
+                return true;
+            }
+        for (const char* no : {"0", "false", "no", "off"})
+            if (text == no) {
+                value = Value::Bool(false);
+                return true;
+            }
+        return false;
+    case Value::Kind::Integer: {
+        const long v = std::strtol(begin, &end, 10);
+        if (text.empty() || *end || errno || v < -2147483647L - 1 || v > 2147483647L)
+            return false;
+        value = Value::Int(int(v));
+        return true;
+    }
+    case Value::Kind::Float: {
+        const float v = std::strtof(begin, &end);
+        if (text.empty() || *end || errno || !std::isfinite(v))
+            return false;
+        value = Value::Float(v);
+        return true;
+    }
+    case Value::Kind::String: value = Value::String(text); return true;
+    default: return false;
+    }
+}
+
+const char* KindText(Value::Kind kind)
+{
+    switch (kind) {
+    case Value::Kind::Boolean: return "true or false";
+    case Value::Kind::Integer: return "an integer";
+    case Value::Kind::Float: return "a finite number";
+    default: return "a text";
+    }
+}
+
+const char* const kUsage =
+    "usage: qdxexport SCENE OUT.qdx|.qbx|.qfx [--selected] [--as objects|character|animation|level]\n"
+    "                 [--opt NAME=VALUE]... [--options FILE] [--report] [--about] [--dump-host]\n"
+    "Exports SCENE (a host scene file, .json, or a model file: glTF, FBX, 3DS, OBJ, Collada...)\n"
+    "to an engine file, as the host's export utility does.\n"
+    "  --selected      export the selected nodes only\n"
+    "  --as KIND       export as objects, a character, an animation or a level\n"
+    "                  (default: objects for .qdx, level for .qbx and .qfx)\n"
+    "  --opt NAME=VALUE  set one export option, named as the script function names it\n"
+    "                  (reportLevel=2, exportAnimation=true, characterName=Hero...)\n"
+    "  --options FILE  read NAME=VALUE lines (# starts a comment); --opt wins over them\n"
+    "  --report        report in detail (reportLevel 3 unless set)\n"
+    "  --about         print what the exporter is\n"
+    "  --dump-host     print the scene as the host holds it and export nothing (OUT may be left out)\n"
+    "Exit code: 0 saved, 1 the export failed, 2 a bad scene or bad arguments.\n";
+
+bool EndsWithNoCase(const std::string& s, const char* suffix)
+{
+    const size_t n = std::strlen(suffix);
+    return s.size() >= n && strcasecmp(s.c_str() + s.size() - n, suffix) == 0;
+}
+
+// What identifies the file on disk, to tell whether the export wrote it.
+struct FileStamp
+{
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    timespec modified{};
+    off_t size = 0;
+
+    static FileStamp Of(const std::string& path)
+    {
+        FileStamp s;
+        struct stat st;
+        if (stat(PlatformNativePath(path.c_str()).c_str(), &st) == 0) {
+            s.exists = true;
+            s.device = st.st_dev;
+            s.inode = st.st_ino;
+            s.modified = st.st_mtim;
+            s.size = st.st_size;
+        }
+        return s;
+    }
+    bool SameAs(const FileStamp& o) const
+    {
+        return exists == o.exists && device == o.device && inode == o.inode && modified.tv_sec == o.modified.tv_sec &&
+               modified.tv_nsec == o.modified.tv_nsec && size == o.size;
+    }
+};
+
+std::string Trimmed(const std::string& s)
+{
+    const size_t first = s.find_first_not_of(" \t\r");
+    if (first == std::string::npos)
+        return "";
+    return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
+}
+
+// NAME=VALUE lines; blanks around both and # comments are dropped.
+bool ReadOptionsFile(const std::string& path, std::vector<std::pair<std::string, std::string>>& options,
+                     std::string& error)
+{
+    FILE* file = PlatformOpenFile(path.c_str(), "rb");
+    if (!file) {
+        error = path + ": cannot be opened";
+        return false;
+    }
+    std::string text;
+    char buffer[4096];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof(buffer), file)) > 0)
+        text.append(buffer, got);
+    std::fclose(file);
+    size_t start = 0;
+    for (int line = 1; start <= text.size(); ++line) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string l = text.substr(start, end - start);
+        start = end + 1;
+        if (const size_t hash = l.find('#'); hash != std::string::npos)
+            l.erase(hash);
+        l = Trimmed(l);
+        if (l.empty())
+            continue;
+        const size_t equals = l.find('=');
+        const std::string name = Trimmed(l.substr(0, equals));
+        if (equals == std::string::npos || name.empty()) {
+            error = path + ": line " + std::to_string(line) + ": expected NAME=VALUE";
+            return false;
+        }
+        options.emplace_back(name, Trimmed(l.substr(equals + 1)));
+    }
+    return true;
+}
+
+} // namespace
+
+std::vector<Value> DefaultExportArguments(const std::vector<HostExportArgument>& table, const char* fileName,
+                                          bool onlySelected, int exportAs)
+{
+    std::vector<Value> arguments{Value::String(fileName ? fileName : ""), Value::Bool(onlySelected),
+                                 Value::Int(exportAs)};
+    for (size_t n = kFirstOption; n < table.size(); ++n)
+        arguments.push_back(table[n].fallback);
+    return arguments;
+}
+
+bool SetExportOption(const std::vector<HostExportArgument>& table, std::vector<Value>& arguments,
+                     const std::string& name, const std::string& text, std::string& error)
+{
+    for (size_t n = 0; n < table.size(); ++n) {
+        if (name != table[n].name)
+            continue;
+        if (n < kFirstOption) {
+            error = "option " + name + " is set by OUT, --selected and --as";
+            return false;
+        }
+        Value v;
+        const Value::Kind kind = table[n].fallback.GetKind();
+        if (!ParseValue(kind, text, v)) {
+            error = "option " + name + " takes " + KindText(kind) + ", not \"" + text + "\"";
+            return false;
+        }
+        if (arguments.size() < table.size())
+            arguments.resize(table.size());
+        arguments[n] = v;
+        return true;
+    }
+    error = "unknown option " + name;
+    return false;
+}
+
+int RunHostCommandLine(int argc, const char* const* argv, const std::vector<HostExportArgument>& table,
+                       const HostExportFunction& exportFunction, FILE* out, FILE* err)
+{
+    std::vector<std::string> positional;
+    std::vector<std::pair<std::string, std::string>> options;
+    std::string optionsFile;
+    bool selected = false, report = false, about = false, dump = false, help = false;
+    int exportAs = 0;
+    const auto bad = [err](const std::string& what) {
+        std::fprintf(err, "qdxexport: %s (qdxexport --help shows the usage)\n", what.c_str());
+        return 2;
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const bool hasNext = i + 1 < argc;
+        if (a == "--help" || a == "-h") {
+            help = true;
+        } else if (a == "--selected") {
+            selected = true;
+        } else if (a == "--report") {
+            report = true;
+        } else if (a == "--about") {
+            about = true;
+        } else if (a == "--dump-host") {
+            dump = true;
+        } else if (a == "--as") {
+            if (!hasNext)
+                return bad("--as needs objects, character, animation or level");
+            const std::string kind = argv[++i];
+            const char* const kinds[] = {"objects", "character", "animation", "level"};
+            exportAs = 0;
+            for (int k = 0; k < 4; ++k)
+                if (kind == kinds[k])
+                    exportAs = k + 1;
+            if (exportAs == 0)
+                return bad("--as takes objects, character, animation or level, not \"" + kind + "\"");
+        } else if (a == "--opt") {
+            if (!hasNext)
+                return bad("--opt needs NAME=VALUE");
+            const std::string setting = argv[++i];
+            const size_t equals = setting.find('=');
+            if (equals == std::string::npos || equals == 0)
+                return bad("--opt needs NAME=VALUE, not \"" + setting + "\"");
+            options.emplace_back(setting.substr(0, equals), setting.substr(equals + 1));
+        } else if (a == "--options") {
+            if (!hasNext)
+                return bad("--options needs a file");
+            optionsFile = argv[++i];
+        } else if (a.size() > 1 && a[0] == '-') {
+            return bad("unknown option " + a);
+        } else {
+            positional.push_back(a);
+        }
+    }
+    if (help) {
+        std::fputs(kUsage, out);
+        return 0;
+    }
+    if (about) {
+        std::fputs("About Keltrane Export\nKeltrane File Exporter\n", out);
+        if (positional.empty())
+            return 0;
+    }
+    if (positional.size() > 2)
+        return bad("too many arguments: \"" + positional[2] + "\"");
+    if (positional.empty())
+        return bad("no scene given");
+    if (positional.size() < 2 && !dump)
+        return bad("no output file given");
+
+    std::vector<Value> arguments;
+    if (positional.size() == 2) {
+        const std::string& target = positional[1];
+        const bool level = EndsWithNoCase(target, ".qbx") || EndsWithNoCase(target, ".qfx");
+        if (!level && !EndsWithNoCase(target, ".qdx"))
+            return bad("the output file must end in .qdx, .qbx or .qfx: \"" + target + "\"");
+        arguments = DefaultExportArguments(table, target.c_str(), selected, exportAs ? exportAs : level ? 4 : 1);
+        std::vector<std::pair<std::string, std::string>> fromFile;
+        std::string error;
+        if (!optionsFile.empty() && !ReadOptionsFile(optionsFile, fromFile, error))
+            return bad(error);
+        options.insert(options.begin(), fromFile.begin(), fromFile.end());
+        bool levelGiven = false;
+        for (const auto& [name, text] : options) {
+            if (!SetExportOption(table, arguments, name, text, error))
+                return bad(error);
+            levelGiven = levelGiven || name == "reportLevel";
+        }
+        if (report && !levelGiven)
+            SetExportOption(table, arguments, "reportLevel", "3", error);
+    }
+
+    HostScene scene;
+    std::string error;
+    const std::string& source = positional[0];
+    const bool loaded = EndsWithNoCase(source, ".json") ? LoadHostSceneFile(source, scene, error)
+                                                        : ImportHostModel(source, scene, error);
+    if (!loaded) {
+        std::fprintf(err, "qdxexport: %s\n", error.c_str());
+        return 2;
+    }
+    if (dump) {
+        const std::string text = DumpHostScene(scene);
+        std::fwrite(text.data(), 1, text.size(), out);
+        return 0;
+    }
+    if (!exportFunction) {
+        std::fprintf(err, "qdxexport: exporting is not available yet; --dump-host prints the scene\n");
+        return 1;
+    }
+    Interface ip(scene);
+    const FileStamp before = FileStamp::Of(positional[1]);
+    const Value result = exportFunction(arguments);
+    if (result != ok) {
+        std::fprintf(err, "qdxexport: the export refused its arguments\n");
+        return 1;
+    }
+    const FileStamp after = FileStamp::Of(positional[1]);
+    if (!after.exists || after.SameAs(before)) {
+        std::fprintf(err, "qdxexport: %s was not saved\n", positional[1].c_str());
+        return 1;
+    }
+    return 0;
+}

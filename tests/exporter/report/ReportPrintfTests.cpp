@@ -1,0 +1,144 @@
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "exporter/options/Max2Qdx.h"
+#include "exporter/report/GeFileLog.h"
+#include "exporter/report/GeLog.h"
+#include "exporter/report/ReportPrintf.h"
+#include "tests/support/TestPaths.h"
+
+namespace {
+
+// A log that keeps what it was given.
+class MemoryLog : public GeLog
+{
+public:
+    CKBOOL Open() override { return 1; }
+    CKBOOL Close() override { return 1; }
+    void NewLine() override { m_Text += "\r\n"; }
+    void WriteSeparator() override { m_Text += " ; "; }
+    void WriteLine(const char* text) override { m_Text += std::string(text) + "\r\n"; }
+    void Printf(const char* format, ...) override
+    {
+        va_list arguments;
+        va_start(arguments, format);
+        VPrintf(format, arguments);
+        va_end(arguments);
+    }
+    void VPrintf(const char* format, va_list arguments) override
+    {
+        char buffer[64];
+        va_list copy;
+        va_copy(copy, arguments);
+        int n = vsnprintf(buffer, sizeof(buffer), format, copy);
+        va_end(copy);
+        std::vector<char> all((size_t) n + 1);
+        vsnprintf(all.data(), all.size(), format, arguments);
+        m_Text.append(all.data(), (size_t) n);
+    }
+
+    std::string m_Text;
+};
+
+} // namespace
+
+TEST(ReportPrintf, KeepsMessagesUpToTheReportLevelInReportAndLog)
+{
+    Max2Qdx exporter;
+    MemoryLog log;
+    exporter.reportLog = &log;
+    EXPECT_STREQ(exporter.GetReportText(), "") << "an export without message has an empty report";
+    exporter.reportLevel = 0;
+    for (int level = 0; level <= 3; ++level)
+        ReportPrintf(&exporter, level, "level %d\r\n", level);
+    EXPECT_STREQ(exporter.GetReportText(), "level 0\r\n");
+    EXPECT_EQ(log.m_Text, "level 0\r\n");
+
+    exporter.reportLevel = 2;
+    for (int level = 0; level <= 3; ++level)
+        ReportPrintf(&exporter, level, "L%d;", level);
+    EXPECT_STREQ(exporter.GetReportText(), "level 0\r\nL0;L1;L2;");
+    EXPECT_EQ(exporter.reportLength, 18);
+    EXPECT_EQ(log.m_Text, exporter.GetReportText());
+}
+
+TEST(ReportPrintf, LongMessagesArriveWhole)
+{
+    for (int length : {16383, 16384, 20000, 100000}) {
+        Max2Qdx exporter;
+        MemoryLog log;
+        exporter.reportLog = &log;
+        exporter.reportLevel = 1;
+        ReportPrintf(&exporter, 1, "head\r\n");
+        std::string message(length, 'x');
+        message[0] = 'a';
+        message.back() = 'z';
+        ReportPrintf(&exporter, 1, "%s", message.c_str());
+        ReportPrintf(&exporter, 1, "tail");
+        std::string expected = "head\r\n" + message + "tail";
+        EXPECT_EQ(exporter.reportLength, (int) expected.size()) << length;
+        EXPECT_EQ(std::string(exporter.GetReportText()), expected) << length;
+        EXPECT_EQ(log.m_Text, expected) << length;
+    }
+}
+
+TEST(ReportPrintf, ANameHoldingFormatCharactersIsPrintedAsWritten)
+{
+    Max2Qdx exporter;
+    MemoryLog log;
+    exporter.reportLog = &log;
+    const char* nodeName = "Box%s%n%d%%";
+    ReportPrintf(&exporter, 0, "Node : %s\r\n", nodeName);
+    EXPECT_STREQ(exporter.GetReportText(), "Node : Box%s%n%d%%\r\n");
+    EXPECT_EQ(log.m_Text, "Node : Box%s%n%d%%\r\n");
+}
+
+TEST(ReportPrintf, ManyMessagesGrowOneText)
+{
+    Max2Qdx exporter;
+    exporter.reportLevel = 3;
+    std::string expected;
+    for (int i = 0; i < 5000; ++i) {
+        ReportPrintf(&exporter, i % 4, "%d,", i);
+        expected += std::to_string(i) + ",";
+    }
+    EXPECT_EQ(std::string(exporter.GetReportText()), expected);
+    EXPECT_LT(exporter.reportText.Capacity(), 4 * ((int) expected.size() + 16384)) << "growth stays geometric";
+}
+
+TEST(ReportPrintf, NothingHappensWithoutExporterOrFormat)
+{
+    ReportPrintf(nullptr, 0, "x");
+    Max2Qdx exporter;
+    const char* noFormat = nullptr;
+    ReportPrintf(&exporter, 0, noFormat);
+    EXPECT_EQ(exporter.reportLength, 0);
+    ReportPrintf(&exporter, 0, "%s", "");
+    EXPECT_STREQ(exporter.GetReportText(), "");
+}
+
+TEST(ReportPrintf, TheIndentIsThatManyBlanks)
+{
+    Max2Qdx exporter;
+    EXPECT_STREQ(exporter.GetReportIndent().CStr(), "");
+    exporter.reportIndent = -2;
+    EXPECT_STREQ(exporter.GetReportIndent().CStr(), "");
+    exporter.reportIndent = 3;
+    EXPECT_STREQ(exporter.GetReportIndent().CStr(), "   ");
+}
+
+TEST(ReportPrintf, ALogThatCannotBeOpenedLeavesTheReportGoing)
+{
+    Max2Qdx exporter;
+    TestTempDir dir;
+    // As the driver does: a log that fails to open is dropped at once.
+    auto* log = new GeFileLog(XString(dir.File("no/such/folder/report.txt").c_str()));
+    exporter.reportLog = log->Open() ? log : nullptr;
+    if (!exporter.reportLog)
+        delete log;
+    EXPECT_EQ(exporter.reportLog, nullptr);
+    ReportPrintf(&exporter, 0, "File saved successfully\r\n");
+    EXPECT_STREQ(exporter.GetReportText(), "File saved successfully\r\n");
+}

@@ -1,0 +1,261 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/host/HostCommandLine.h"
+#include "platform/host/Interface.h"
+#include "tests/support/TestPaths.h"
+
+namespace {
+
+struct Outcome
+{
+    int code = 0;
+    std::string out, err;
+};
+
+// A script function of eight arguments, shaped like the exporter's.
+const std::vector<HostExportArgument>& Table()
+{
+    static const std::vector<HostExportArgument> table = {
+        {"filename", Value::String("")},
+        {"onlySelected", Value::Bool(false)},
+        {"exportAs", Value::Int(1)},
+        {"convertToSkin", Value::Bool(true)},
+        {"reportLevel", Value::Int(0)},
+        {"characterName", Value::String("Character")},
+        {"reduceKeysThreshold", Value::Float(0.0f)},
+        {"ForceSkinToMorph", Value::Bool(false)},
+    };
+    return table;
+}
+
+Outcome RunWith(std::vector<std::string> args, const HostExportFunction& exportFunction = nullptr)
+{
+    args.insert(args.begin(), "qdxexport");
+    std::vector<const char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(a.c_str());
+    char* outText = nullptr;
+    char* errText = nullptr;
+    size_t outSize = 0, errSize = 0;
+    FILE* out = open_memstream(&outText, &outSize);
+    FILE* err = open_memstream(&errText, &errSize);
+    Outcome r;
+    r.code = RunHostCommandLine(int(argv.size()), argv.data(), Table(), exportFunction, out, err);
+    std::fclose(out);
+    std::fclose(err);
+    r.out = outText;
+    r.err = errText;
+    std::free(outText);
+    std::free(errText);
+    return r;
+}
+
+std::string Scene()
+{
+    return TestSourceDir() + "/tests/platform/host/data/every_kind.json";
+}
+
+} // namespace
+
+TEST(HostCommandLine, BuildsTheArgumentsAsTheScriptFunctionNumbersThem)
+{
+    TestTempDir dir;
+    const std::string target = dir.File("out.qdx");
+    std::vector<Value> seen;
+    bool hadInterface = false;
+    const Outcome r = RunWith({Scene(), target, "--selected", "--opt", "reportLevel=2", "--opt", "characterName=Hero",
+                               "--opt", "reduceKeysThreshold=0.25", "--opt", "ForceSkinToMorph=yes"},
+                              [&](const std::vector<Value>& arguments) {
+                                  seen = arguments;
+                                  hadInterface = GetCOREInterface() != nullptr;
+                                  return ok;
+                              });
+    EXPECT_EQ(r.code, 1) << r.err; // nothing was saved
+    EXPECT_EQ(r.err, "qdxexport: " + target + " was not saved\n");
+    EXPECT_TRUE(hadInterface);
+    ASSERT_EQ(seen.size(), 8u);
+    EXPECT_EQ(seen[0], Value::String(target));
+    EXPECT_EQ(seen[1], Value::Bool(true));
+    EXPECT_EQ(seen[2], Value::Int(1));
+    EXPECT_EQ(seen[3], Value::Bool(true)); // a default
+    EXPECT_EQ(seen[4], Value::Int(2));
+    EXPECT_EQ(seen[5], Value::String("Hero"));
+    EXPECT_EQ(seen[6], Value::Float(0.25f));
+    EXPECT_EQ(seen[7], Value::Bool(true));
+}
+
+TEST(HostCommandLine, TheExportKindFollowsTheExtensionUnlessGiven)
+{
+    struct Case
+    {
+        std::vector<std::string> extra;
+        const char* target;
+        int exportAs;
+    };
+    const Case cases[] = {
+        {{}, "a.qdx", 1},
+        {{}, "a.QBX", 4},
+        {{}, "a.qfx", 4},
+        {{"--as", "character"}, "a.qdx", 2},
+        {{"--as", "animation"}, "a.qdx", 3},
+        {{"--as", "level"}, "a.qdx", 4},
+        {{"--as", "objects"}, "a.qbx", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.target);
+        int exportAs = 0;
+        std::vector<std::string> args{Scene(), c.target};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        RunWith(args, [&](const std::vector<Value>& arguments) {
+            exportAs = arguments[2].to_int();
+            return ok;
+        });
+        EXPECT_EQ(exportAs, c.exportAs);
+    }
+}
+
+TEST(HostCommandLine, ExitCodesTellSavedFailedAndRefused)
+{
+    TestTempDir dir;
+    const std::string target = dir.File("scene.qdx");
+    const auto save = [&](const std::vector<Value>& arguments) {
+        std::ofstream(arguments[0].to_string()) << "saved";
+        return ok;
+    };
+    Outcome r = RunWith({Scene(), target}, save);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    // Saved again through a new file renamed over it, same size: saved.
+    const auto replace = [&](const std::vector<Value>& arguments) {
+        const std::string temporary = std::string(arguments[0].to_string()) + ".tmp";
+        std::ofstream(temporary) << "SAVED";
+        std::rename(temporary.c_str(), arguments[0].to_string());
+        return ok;
+    };
+    r = RunWith({Scene(), target}, replace);
+    EXPECT_EQ(r.code, 0) << r.err;
+    // The file is there already and the export leaves it alone: not saved.
+    r = RunWith({Scene(), target}, [](const std::vector<Value>&) { return ok; });
+    EXPECT_EQ(r.code, 1);
+    r = RunWith({Scene(), target}, [](const std::vector<Value>&) { return empty; });
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "qdxexport: the export refused its arguments\n");
+    r = RunWith({Scene(), target});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "qdxexport: exporting is not available yet; --dump-host prints the scene\n");
+    // --report raises the report level unless it was set.
+    int level = -1;
+    const auto report = [&](const std::vector<Value>& arguments) {
+        level = arguments[4].to_int();
+        return ok;
+    };
+    RunWith({Scene(), target, "--report"}, report);
+    EXPECT_EQ(level, 3);
+    RunWith({Scene(), target, "--report", "--opt", "reportLevel=1"}, report);
+    EXPECT_EQ(level, 1);
+}
+
+TEST(HostCommandLine, BadArgumentsAreRefusedWithOneLine)
+{
+    const std::string hint = " (qdxexport --help shows the usage)\n";
+    struct Case
+    {
+        std::vector<std::string> args;
+        std::string error;
+    };
+    const std::string s = Scene();
+    const Case cases[] = {
+        {{}, "no scene given"},
+        {{s}, "no output file given"},
+        {{s, "a.txt"}, "the output file must end in .qdx, .qbx or .qfx: \"a.txt\""},
+        {{s, "a.qdx", "b.qdx"}, "too many arguments: \"b.qdx\""},
+        {{s, "a.qdx", "--as"}, "--as needs objects, character, animation or level"},
+        {{s, "a.qdx", "--as", "mesh"}, "--as takes objects, character, animation or level, not \"mesh\""},
+        {{s, "a.qdx", "--opt"}, "--opt needs NAME=VALUE"},
+        {{s, "a.qdx", "--opt", "reportLevel"}, "--opt needs NAME=VALUE, not \"reportLevel\""},
+        {{s, "a.qdx", "--opt", "=1"}, "--opt needs NAME=VALUE, not \"=1\""},
+        {{s, "a.qdx", "--opt", "reportlevel=1"}, "unknown option reportlevel"},
+        {{s, "a.qdx", "--opt", "reportLevel=x"}, "option reportLevel takes an integer, not \"x\""},
+        {{s, "a.qdx", "--opt", "reportLevel=99999999999"}, "option reportLevel takes an integer, not \"99999999999\""},
+        {{s, "a.qdx", "--opt", "ForceSkinToMorph=2"}, "option ForceSkinToMorph takes true or false, not \"2\""},
+        {{s, "a.qdx", "--opt", "reduceKeysThreshold=inf"},
+         "option reduceKeysThreshold takes a finite number, not \"inf\""},
+        {{s, "a.qdx", "--opt", "exportAs=2"}, "option exportAs is set by OUT, --selected and --as"},
+        {{s, "a.qdx", "--options"}, "--options needs a file"},
+        {{s, "a.qdx", "--options", "/nonexistent/o.txt"}, "/nonexistent/o.txt: cannot be opened"},
+        {{s, "a.qdx", "--verbose"}, "unknown option --verbose"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.error);
+        const Outcome r = RunWith(c.args, [](const std::vector<Value>&) { return ok; });
+        EXPECT_EQ(r.code, 2);
+        EXPECT_EQ(r.err, "qdxexport: " + c.error + hint);
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+TEST(HostCommandLine, OptionsFilesAreReadAndTheCommandLineWins)
+{
+    TestTempDir dir;
+    const std::string options = dir.File("options.txt");
+    std::ofstream(options) << "# export settings\n  ForceSkinToMorph = true\r\ncharacterName=Walker # the hero\n\n"
+                              "reportLevel=1\n";
+    std::vector<Value> seen;
+    RunWith({Scene(), "a.qdx", "--options", options, "--opt", "reportLevel=2"},
+            [&](const std::vector<Value>& arguments) {
+                seen = arguments;
+                return ok;
+            });
+    ASSERT_EQ(seen.size(), 8u);
+    EXPECT_EQ(seen[7], Value::Bool(true));
+    EXPECT_EQ(seen[5], Value::String("Walker"));
+    EXPECT_EQ(seen[4], Value::Int(2));
+    std::ofstream(options) << "reportLevel\n";
+    const Outcome r = RunWith({Scene(), "a.qdx", "--options", options});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "qdxexport: " + options + ": line 1: expected NAME=VALUE (qdxexport --help shows the usage)\n");
+}
+
+TEST(HostCommandLine, HelpAboutAndDumpNeedNoExport)
+{
+    Outcome r = RunWith({"--help"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out.rfind("usage: qdxexport SCENE OUT.qdx|.qbx|.qfx", 0), 0u);
+    r = RunWith({"--about"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "About Keltrane Export\nKeltrane File Exporter\n");
+    r = RunWith({Scene(), "--dump-host"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out.rfind("scene\n  animation: 0 to 4800 ticks", 0), 0u);
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(HostCommandLine, DefaultArgumentsAndOptionsByName)
+{
+    std::vector<Value> a = DefaultExportArguments(Table(), "x.qbx", false, 4);
+    ASSERT_EQ(a.size(), 8u);
+    EXPECT_EQ(a[0], Value::String("x.qbx"));
+    EXPECT_EQ(a[2], Value::Int(4));
+    EXPECT_EQ(a[5], Value::String("Character"));
+    std::string error;
+    EXPECT_TRUE(SetExportOption(Table(), a, "characterName", "Cam 2", error));
+    EXPECT_EQ(a[5], Value::String("Cam 2"));
+    EXPECT_TRUE(SetExportOption(Table(), a, "reportLevel", "-1", error));
+    EXPECT_EQ(a[4], Value::Int(-1));
+    EXPECT_FALSE(SetExportOption(Table(), a, "reportLevel", "", error));
+    EXPECT_FALSE(SetExportOption(Table(), a, "reduceKeysThreshold", "0.1x", error));
+    EXPECT_EQ(error, "option reduceKeysThreshold takes a finite number, not \"0.1x\"");
+    EXPECT_TRUE(SetExportOption(Table(), a, "convertToSkin", "off", error));
+    EXPECT_EQ(a[3], Value::Bool(false));
+    // Short vectors grow to the table.
+    std::vector<Value> few(3);
+    EXPECT_TRUE(SetExportOption(Table(), few, "ForceSkinToMorph", "on", error));
+    ASSERT_EQ(few.size(), 8u);
+    EXPECT_EQ(few[7], Value::Bool(true));
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <vector>
+
+#include "exporter/options/ExportOptions.h"
+#include "exporter/options/ExtendedExport2qdx.h"
+#include "platform/host/HostCommandLine.h"
+
+// What qdxexport hands the host's command line: the script function's
+// arguments as its option table numbers and names them, with their
+// defaults, and the function itself, called in this process.
+inline std::vector<HostExportArgument> QdxExportArguments()
+{
+    std::vector<HostExportArgument> table;
+    for (const ExportOption& option : kExportOptions) {
+        Value fallback;
+        switch (option.type) {
+        case ExportOptionType::Bool: fallback = Value::Bool(option.integerDefault != 0); break;
+        case ExportOptionType::Int: fallback = Value::Int(option.integerDefault); break;
+        case ExportOptionType::Float: fallback = Value::Float(option.realDefault); break;
+        case ExportOptionType::String: fallback = Value::String(option.textDefault ? option.textDefault : ""); break;
+        }
+        table.push_back({option.name, fallback});
+    }
+    return table;
+}
+
+inline Value RunExtendedExport2qdx(const std::vector<Value>& arguments)
+{
+    std::vector<Value> copies = arguments;
+    std::vector<Value*> pointers;
+    for (Value& v : copies)
+        pointers.push_back(&v);
+    return ExtendedExport2qdx(pointers.data(), int(pointers.size()));
+}
