@@ -14,7 +14,7 @@ extern "C" {
 
 #include "bench/BenchCase.h"
 #include "includes/CKByteOrder.h"
-#include "readers/avi/AviReader.h"
+#include "readers/avi/AVIReader.h"
 
 // Opening a 640 x 480 uncompressed 24-bit AVI of 300 frames and reading every
 // frame with the AVI reader, against FFmpeg's own open and decode loop of the
@@ -140,7 +140,7 @@ void AviReaderReadAll(benchmark::State& state, bool bottomUp)
 {
     const std::string& path = Movie(bottomUp);
     for (auto _ : state) {
-        AviReader reader;
+        AVIReader reader;
         if (path.empty() || reader.OpenFile(path.c_str()) != 0 || reader.GetMovieFrameCount() != kFrames) {
             state.SkipWithError("the movie did not open");
             break;

@@ -8,7 +8,7 @@
 
 #include "bench/BenchCase.h"
 #include "platform/PlatformDdsFile.h"
-#include "readers/dds/DdsReader.h"
+#include "readers/dds/DDSReader.h"
 
 #ifdef _OPENMP
 #include <omp.h>
@@ -57,7 +57,7 @@ const std::vector<uint8_t>& File(int flags)
 void DdsReaderDecode(benchmark::State& state, int flags)
 {
     const std::vector<uint8_t>& file = File(flags);
-    DdsReader reader;
+    DDSReader reader;
     for (auto _ : state) {
         CKBitmapProperties* p = nullptr;
         if (reader.ReadMemory(file.data(), (CKDWORD) file.size(), &p) != 0) {

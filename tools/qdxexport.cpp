@@ -5,7 +5,17 @@
 // platform/host/HostCommandLine.h and docs/host-scene-format.md).
 #include "tools/QdxExportArguments.h"
 
+#include "exporter/shell/PluginShell.h"
+
 int main(int argc, char** argv)
 {
-    return RunHostCommandLine(argc, argv, QdxExportArguments(), RunExtendedExport2qdx, stdout, stderr);
+    // As the host loads the library before any export.
+    if (ExporterLoad() != 0) {
+        std::fputs("qdxexport: the engine did not start\n", stderr);
+        return 1;
+    }
+    SetHostAboutText(ExporterAboutText());
+    int code = RunHostCommandLine(argc, argv, QdxExportArguments(), QdxExportFunction(stderr), stdout, stderr);
+    ExporterUnload();
+    return code;
 }

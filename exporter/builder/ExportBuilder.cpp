@@ -554,7 +554,17 @@ int ExportBuilder::PutObjectsInLevel(CKObjectIDList* savedObjects)
         }
     }
     scene->BeginAddSequence(FALSE);
+    ApplyEnvironment(scene);
 
+    context->SetInterfaceMode(1, nullptr, nullptr);
+    savedObjects->InsertRearObject(level);
+    return objects.Size();
+}
+
+void ExportBuilder::ApplyEnvironment(CKScene* scene) const
+{
+    if (!scene)
+        return;
     scene->SetAmbientLightColor(environment.ambientColor.GetARGB());
     scene->SetBackgroundColor(environment.backgroundColor.GetARGB());
     scene->SetBackgroundTexture(environment.sceneObject);
@@ -564,8 +574,4 @@ int ExportBuilder::PutObjectsInLevel(CKObjectIDList* savedObjects)
     scene->SetFogStart(environment.fogStart);
     scene->SetFogEnd(environment.fogEnd);
     scene->SetStartingCamera(environment.startingCamera);
-
-    context->SetInterfaceMode(1, nullptr, nullptr);
-    savedObjects->InsertRearObject(level);
-    return objects.Size();
 }

@@ -24,6 +24,7 @@ class CKObjectAnimation;
 class CKObjectIDList;
 class CKParameter;
 class CKPlace;
+class CKScene;
 class CKTexture;
 class GeLog;
 class Max2Qdx;
@@ -148,6 +149,27 @@ public:
     // Cuts the meshes whose materials carry extra channels into one mesh per
     // such material. The sum of the parts made.
     int SplitMeshes();
+    // Writes the environment settings into the scene (a level's scene).
+    void ApplyEnvironment(CKScene* scene) const;
+
+    // The driver's post passes, in the driver's order. Each is called only
+    // when its option is set; those that later work fills do nothing yet.
+    // Scene units to metres: the number of rescaling steps applied.
+    int RescaleScene(float factor);
+    // Identical textures, materials, meshes and animations shared: the
+    // number of duplicates found.
+    int DASITexturesGlobal();
+    int DASIMaterialsGlobal();
+    int DASIMeshesGlobal();
+    int DASIAnimationsGlobal();
+    // Meshes named as levels of detail of another (suffix and digits) become
+    // its extra meshes: the number found.
+    int FindNamedLODGlobal(const char* suffix, int digits);
+    // The channel definition file: lines applied, -1 when it cannot be read.
+    int ReadChannels(const char* path);
+    // Materials no exported mesh uses, then textures no material uses.
+    void RemoveUnusedMaterials();
+    void RemoveUnusedTextures();
 
     GeLog* log = nullptr;
     ExportTable<CK3dEntity> entities;

@@ -3,22 +3,52 @@
 #include "includes/CKTypes.h"
 #include "includes/XArray.h"
 #include "includes/XString.h"
+#include "platform/host/PluginClasses.h"
 #include "platform/host/TSTR.h"
+#include "platform/host/Tab.h"
 
+class CK3dEntity;
+class CKCamera;
+class CKContext;
+class CKGroup;
+class CKObjectIDList;
+class ExportBuilder;
 class GeLog;
+class INode;
 class Interface;
+class Mtl;
 
 // The exporter of one export: its options, under their script argument
 // names (every conversion reads them from here), and its working state.
-// Made by the script function, filled with the arguments, run and deleted.
-class Max2Qdx
+// Made by the script function, filled with the arguments, run and deleted;
+// as the host's scene exporter (File > Export) it only opens the utility.
+class Max2Qdx : public SceneExport
 {
 public:
     // Empties the report and the texts, then sets every default.
     Max2Qdx();
-    virtual ~Max2Qdx();
+    ~Max2Qdx() override;
     Max2Qdx(const Max2Qdx&) = delete;
     Max2Qdx& operator=(const Max2Qdx&) = delete;
+
+    // The host's scene-export interface (exporter/shell).
+    int ExtCount() override { return 3; }
+    // "Qdx", "Qfx", "Qbx"; "" for any other n.
+    const char* Ext(int n) override;
+    const char* LongDesc() override;
+    const char* ShortDesc() override;
+    const char* AuthorName() override;
+    const char* CopyrightMessage() override;
+    const char* OtherMessage1() override { return ""; }
+    const char* OtherMessage2() override { return ""; }
+    unsigned int Version() override { return 100; }
+    // Prints the About texts on standard output.
+    void ShowAbout(HWND hWnd) override;
+    // Hands the file name (backslashes made slashes) to the utility and opens it; 1.
+    int DoExport(const char* name, ExpInterface* ei, Interface* ip, BOOL suppressPrompts = FALSE,
+                 DWORD options = 0) override;
+    // TRUE exactly for "export selected".
+    BOOL SupportsOptions(int ext, DWORD options) override;
 
     // Every option and working field back to its default value.
     void SetOptionDefaults();
@@ -32,6 +62,44 @@ public:
     // The export driver: turns the host's scene into the engine file named;
     // always 1.
     int ExportScene(const char* name, Interface* maxInterface, CKBOOL onlySelected);
+
+    // The driver's steps (exporter/driver).
+
+    // Adds the node and its subtree to *count; gathers the materials of the
+    // exported nodes into sceneMaterials.
+    void CollectNodes(INode* node, int* count);
+    // unitScale from the scene's system unit.
+    void SetUnitScale();
+    // Turns the keyed animation's first rotation key towards the Z axis.
+    void AlignAnimationOnZ();
+
+    // The object pass (exporter/scene): 1 to go on, 0 when cancelled.
+    int ExportNode(INode* node);
+    void ExportGeomObject(INode* node);
+    // Name, world matrix, visibility, group and parent of a new entity.
+    void SetupEntity(INode* node, CK3dEntity* entity);
+    void ExportCamera(INode* node);
+    void ExportLight(INode* node);
+    void ExportShape(INode* node);
+    void ExportHelper(INode* node);
+    // Level exports: the host's environment into the builder's settings.
+    void ExportEnvironment();
+    // Makes the camera the level's starting camera and fits the fog to its
+    // environment range; 0 without fog.
+    int ApplyStartingCamera(CKCamera* camera, float envNear, float envFar);
+
+    // The passes after the objects (exporter/userdata): 1 to go on, 0 when
+    // cancelled.
+    int ExportObjectProperties(INode* node);
+    int ExportInstructions(INode* node);
+
+    // Passes that later conversions fill; the driver calls them in their
+    // place already.
+    void ExportMaterials();
+    void ExportMesh(INode* node, CK3dEntity* entity);
+    void ExportPatchMesh(INode* node, CK3dEntity* entity);
+    void ExportNodeAnimation(INode* node, CK3dEntity* entity);
+    void ExportAnimatedMeshes(INode* node);
 
     // reportIndent blanks, empty for 0 or less.
     XString GetReportIndent() const;
@@ -97,6 +165,27 @@ public:
     int samplingStepForBlendShapes = 3;
     // Metres per scene unit when unitIsMeter is set.
     float unitScale = 1.0f;
+
+    // The working state of one export, set by the driver.
+    Interface* maxInterface = nullptr;
+    // Nodes counted by the collection walk (root included) and visited so
+    // far by the object pass: the progress bar's fraction.
+    int nodeCount = 0;
+    int nodeIndex = 0;
+    // The host's animation range in ticks, and 1 / ticks per frame.
+    float animStart = 0.0f;
+    float animEnd = 0.0f;
+    float framesPerTick = 0.0f;
+    // The distinct materials of the collected nodes.
+    Tab<Mtl*> sceneMaterials;
+    ExportBuilder* builder = nullptr;
+    CKContext* context = nullptr;
+    // Map channels 1 to 8 that a mesh used (entry c - 1).
+    CKBOOL channelUsed[8] = {};
+    // What the file holds.
+    CKObjectIDList* savedObjects = nullptr;
+    // The engine groups open in the object pass, innermost last.
+    XArray<CKGroup*> groupStack;
 
     // Blanks that nested report messages put in front of their text.
     int reportIndent = 0;

@@ -78,7 +78,7 @@ const char* const kUsage =
     "  --opt NAME=VALUE  set one export option, named as the script function names it\n"
     "                  (reportLevel=2, exportAnimation=true, characterName=Hero...)\n"
     "  --options FILE  read NAME=VALUE lines (# starts a comment); --opt wins over them\n"
-    "  --report        report in detail (reportLevel 3 unless set)\n"
+    "  --report        report in detail (reportLevel 3 unless set) and print the report\n"
     "  --about         print what the exporter is\n"
     "  --dump-host     print the scene as the host holds it and export nothing (OUT may be left out)\n"
     "Exit code: 0 saved, 1 the export failed, 2 a bad scene or bad arguments.\n";
@@ -164,7 +164,14 @@ bool ReadOptionsFile(const std::string& path, std::vector<std::pair<std::string,
     return true;
 }
 
+const char* g_AboutText = nullptr;
+
 } // namespace
+
+void SetHostAboutText(const char* text)
+{
+    g_AboutText = text;
+}
 
 std::vector<Value> DefaultExportArguments(const std::vector<HostExportArgument>& table, const char* fileName,
                                           bool onlySelected, int exportAs)
@@ -260,7 +267,7 @@ int RunHostCommandLine(int argc, const char* const* argv, const std::vector<Host
         return 0;
     }
     if (about) {
-        std::fputs("About Keltrane Export\nKeltrane File Exporter\n", out);
+        std::fputs(g_AboutText ? g_AboutText : "About Keltrane Export\nKeltrane File Exporter\n", out);
         if (positional.empty())
             return 0;
     }
@@ -312,6 +319,8 @@ int RunHostCommandLine(int argc, const char* const* argv, const std::vector<Host
         return 1;
     }
     Interface ip(scene);
+    ip.SetReportOutput(out);
+    ip.SetAlwaysShowReport(report);
     const FileStamp before = FileStamp::Of(positional[1]);
     const Value result = exportFunction(arguments);
     if (result != ok) {

@@ -36,6 +36,10 @@ struct HostExportArgument
 int RunHostCommandLine(int argc, const char* const* argv, const std::vector<HostExportArgument>& table,
                        const HostExportFunction& exportFunction, FILE* out, FILE* err);
 
+// What --about prints: the plug-in's About texts (a short default when
+// none is given). The text must outlive the command line's run.
+void SetHostAboutText(const char* text);
+
 // The positional arguments with every option at its default: the file name,
 // onlySelected, exportAs, then the table's defaults from row 3 on.
 std::vector<Value> DefaultExportArguments(const std::vector<HostExportArgument>& table, const char* fileName,

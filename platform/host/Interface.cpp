@@ -164,6 +164,15 @@ void Interface::RecordScriptOutput(const char* text)
         std::fputs(text ? text : "", stderr);
 }
 
+void Interface::ShowReportDialog(const char* text)
+{
+    m_Events.push_back({HostEvent::Kind::ReportDialog, 0, text ? text : "", ""});
+    if (m_ReportOutput) {
+        std::fputs(text ? text : "", m_ReportOutput);
+        std::fflush(m_ReportOutput);
+    }
+}
+
 std::string Interface::ScriptOutput() const
 {
     std::string all;

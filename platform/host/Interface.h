@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,8 @@ struct HostEvent
         ProgressEnd,
         MessageBox,   // caption and text
         ScriptOutput, // text
-        CancelCheck   // number: 1 when the answer was "cancelled"
+        CancelCheck,  // number: 1 when the answer was "cancelled"
+        ReportDialog  // text: the report shown
     };
     Kind kind;
     int number = 0;
@@ -90,6 +92,14 @@ public:
     void RecordMessageBox(const char* text, const char* caption);
     // Records text written to the script listener.
     void RecordScriptOutput(const char* text);
+    // A plug-in's modal report window: recorded, and its text printed on
+    // the report output (standard output unless set; null prints nothing).
+    void ShowReportDialog(const char* text);
+    void SetReportOutput(FILE* out) { m_ReportOutput = out; }
+    // The command line's --report: a plug-in shows its report whatever its
+    // own settings say.
+    bool AlwaysShowReport() const { return m_AlwaysShowReport; }
+    void SetAlwaysShowReport(bool always) { m_AlwaysShowReport = always; }
 
     // For tests and the command line: what was shown, in order.
     const std::vector<HostEvent>& Events() const { return m_Events; }
@@ -111,6 +121,8 @@ private:
     int m_CancelChecks = 0;
     int m_CancelAtCheck = 0;
     bool m_Echo = true;
+    bool m_AlwaysShowReport = false;
+    FILE* m_ReportOutput = stdout;
     bool m_ProgressShown = false;
     std::string m_ProgressTitle;
 };

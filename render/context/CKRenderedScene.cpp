@@ -8,8 +8,10 @@
 #include "render/context/RCKRenderManager.h"
 #include "render/context/SceneGraphNode.h"
 #include "render/context/rasterizer/CKRasterizerContext.h"
+#include "render/mesh/RCKMesh.h"
 #include "render/objects/CKCamera.h"
 #include "render/objects/CKLight.h"
+#include "render/objects/RCK3dEntity.h"
 
 CKBOOL CKRenderedScene::AddObject(CKRenderObject* object)
 {
@@ -118,10 +120,17 @@ void CKRenderedScene::Draw(CKDWORD entityFlags)
         return;
     SetupLights();
     m_DrawnLast.Clear();
+    // A mesh deformed by more than one entity cannot be queued: each entity
+    // draws it at once after deforming it.
+    const bool batching = m_Context->GetBatching() != 0;
+    if (batching)
+        for (CK3dEntity* entity : m_3dEntities)
+            if (static_cast<RCK3dEntity*>(entity)->DeformsMesh() && entity->GetCurrentMesh())
+                static_cast<RCKMesh*>(entity->GetCurrentMesh())->AddDeformingEntity();
     DrawNode(manager->GetRootNode(), entityFlags, FALSE);
 
     // Queued objects are drawn now, one by one.
-    CKDWORD batching = m_Context->GetBatching();
+    const CKDWORD batchingWord = m_Context->GetBatching();
     m_Context->SetBatching(0);
     m_Context->GetBatchList()->Replay(m_Context, entityFlags);
 
@@ -140,7 +149,10 @@ void CKRenderedScene::Draw(CKDWORD entityFlags)
     for (CK3dEntity* entity : m_DrawnLast)
         DrawEntity(entity, entityFlags);
     m_DrawnLast.Clear();
-    m_Context->SetBatching(batching);
+    m_Context->SetBatching(batchingWord);
+    for (CK3dEntity* entity : m_3dEntities)
+        if (CKMesh* mesh = entity->GetCurrentMesh())
+            static_cast<RCKMesh*>(mesh)->ResetDeformingEntities();
     // Every mesh asked this frame has seen the materials' changes.
     CKGetRenderGlobals().m_TransparencyChanged = FALSE;
 }

@@ -13,6 +13,7 @@
 
 class RCKRenderManager;
 class CKRasterizerDriver;
+struct CKPickResult;
 
 // Pass kinds of the drawing code.
 enum : CKDWORD
@@ -113,6 +114,12 @@ public:
     CKBOOL DrawPrimitive(int type, CKWORD* indices, int indexCount, CKDrawPrimitiveData* data) override;
     CK2dEntity* Get2dRoot(CKBOOL background) override;
     CK2dEntity* Pick2D(const Qx2DVector& point) override;
+    // The nearest 3D entity of the scene under a point of the window: the
+    // segment from the near to the far plane through it is tested against
+    // every visible entity not flagged never picked (object flag 0x2) and,
+    // unless ignoreUnpickable, pickable. Null when none is hit; result,
+    // when given, receives the hit.
+    CK3dEntity* Pick(const Qx2DVector& point, CKPickResult* result = nullptr, CKBOOL ignoreUnpickable = FALSE);
     CKMaterial* ResolveOverriddenRendering(CKMaterial* material, CKMaterialBinding& binding) override;
 
     // Screen extents: with an object, recorded for it; always merged into

@@ -59,6 +59,9 @@ public:
     void Replay(CKRenderContext* context) const;
     int GetKeyCount() const { return m_Keys.Size(); }
     int GetItemCount() const;
+    // The key at index (in replay order) and its items.
+    const CKBatchKey& GetKey(int index) const { return m_Keys[index].Key; }
+    const XArray<CKBatchItem>& GetItems(int index) const { return m_Keys[index].Items; }
     void Clear();
 
 private:
@@ -89,6 +92,7 @@ public:
 
     // The batch of a signature, made on first use.
     CKKeyedBatch* GetMaterialBatch(const ChannelSignature& signature);
+    int GetMaterialBatchCount() const { return m_MaterialBatches.Size(); }
     // The entities first (through their Render, flags given), then the
     // material batches in the order they were made, the channel batches, the
     // 3D sprites and the lines; then empties the group.

@@ -6,7 +6,14 @@
 #include "render/mesh/CKMeshRecords.h"
 #include "system/math/QxBbox.h"
 
+class CK3dEntity;
 class CKMaterial;
+class CKMesh;
+class CKRenderContext;
+
+// A mesh's render callback: called with the render context, the entity the
+// mesh is drawn for, the mesh and the argument given.
+typedef void (*CK_MESHRENDERCALLBACK)(CKRenderContext* context, CK3dEntity* entity, CKMesh* mesh, void* argument);
 
 // Mesh flags (GetFlags / SetFlags).
 enum : CKDWORD
@@ -176,6 +183,23 @@ public:
 
     virtual void BuildNormals() = 0;
     virtual void BuildFaceNormals() = 0;
+
+    // Drawing: the pre-render callbacks, then the replacing callback or the
+    // mesh's own draw, then the post-render callbacks, each called with the
+    // render context, the entity, the mesh and its argument. CKErr::Ok.
+    virtual CKERROR Render(CKRenderContext* context, CK3dEntity* entity) = 0;
+    // FALSE for a null function or a pair already there; a temporary callback
+    // is called for one frame.
+    virtual CKBOOL AddPreRenderCallBack(CK_MESHRENDERCALLBACK function, void* argument, CKBOOL temporary = FALSE) = 0;
+    // TRUE when the pair was there.
+    virtual CKBOOL RemovePreRenderCallBack(CK_MESHRENDERCALLBACK function, void* argument) = 0;
+    virtual CKBOOL AddPostRenderCallBack(CK_MESHRENDERCALLBACK function, void* argument, CKBOOL temporary = FALSE) = 0;
+    virtual CKBOOL RemovePostRenderCallBack(CK_MESHRENDERCALLBACK function, void* argument) = 0;
+    // Drawn instead of the mesh.
+    virtual void SetRenderCallBack(CK_MESHRENDERCALLBACK function, void* argument) = 0;
+    // The mesh draws itself again.
+    virtual void SetDefaultRenderCallBack() = 0;
+    virtual void RemoveAllCallbacks() = 0;
 
     // The materials of the faces (the default group not counted), in group
     // order; the groups are built first when needed.

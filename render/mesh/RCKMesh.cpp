@@ -1,6 +1,7 @@
 // The mesh: its data, its accessors and change marks, its geometry
 // transforms, bounds and normals, and its place among the engine's objects.
 #include "render/mesh/RCKMesh.h"
+#include "render/context/RenderCallbackList.h"
 
 #include <climits>
 #include <cmath>
@@ -46,6 +47,7 @@ RCKMesh::RCKMesh(CKContext* context, const char* name) : CKMesh(context, name)
 
 RCKMesh::~RCKMesh()
 {
+    RCKMesh::RemoveAllCallbacks();
     for (CKMaterialGroup* group : m_MaterialGroups)
         delete group;
 }
@@ -112,6 +114,11 @@ int RCKMesh::GetMemoryOccupation()
         bytes += group->GetMemoryOccupation();
     if (m_ProgressiveMesh)
         bytes += m_ProgressiveMesh->GetMemoryOccupation();
+    if (m_RenderCallbacks)
+        bytes += (int) sizeof(RenderCallbackList) +
+                 (m_RenderCallbacks->GetPreCallbacks().Size() + m_RenderCallbacks->GetPostCallbacks().Size() +
+                  (m_RenderCallbacks->GetRenderCallback() ? 1 : 0)) *
+                     (int) sizeof(RenderCallbackRecord);
     return bytes;
 }
 

@@ -19,6 +19,10 @@ struct Qx2DVector;
 class CK65KPrimitive;
 class CKRasterizerContext;
 class RCKRenderContext;
+class RenderBatchGroup;
+class RenderCallbackList;
+struct CKBatchItem;
+struct CKBatchKey;
 class RCKRenderManager;
 struct CKDrawPrimitiveData;
 
@@ -224,6 +228,27 @@ public:
     void BuildNormals() override;
     void BuildFaceNormals() override;
 
+    CKERROR Render(CKRenderContext* context, CK3dEntity* entity) override;
+    CKBOOL AddPreRenderCallBack(CK_MESHRENDERCALLBACK function, void* argument, CKBOOL temporary = FALSE) override;
+    CKBOOL RemovePreRenderCallBack(CK_MESHRENDERCALLBACK function, void* argument) override;
+    CKBOOL AddPostRenderCallBack(CK_MESHRENDERCALLBACK function, void* argument, CKBOOL temporary = FALSE) override;
+    CKBOOL RemovePostRenderCallBack(CK_MESHRENDERCALLBACK function, void* argument) override;
+    void SetRenderCallBack(CK_MESHRENDERCALLBACK function, void* argument) override;
+    void SetDefaultRenderCallBack() override;
+    void RemoveAllCallbacks() override;
+    // Null until a callback was added or set.
+    RenderCallbackList* GetRenderCallbacks() const { return m_RenderCallbacks; }
+    // Draws the mesh for the entity: at once through the render context's
+    // rasterizer context (batch null), or queued into the batch group. The
+    // render data are brought up to date first; a mesh without vertices, or
+    // without faces and lines, draws nothing.
+    void Draw(RCKRenderContext* rc, CK3dEntity* entity, RenderBatchGroup* batch);
+    // The 3D entities that deform this mesh (skin or blend shapes) in the
+    // frame being drawn; the render context counts them when it batches.
+    int GetDeformingEntityCount() const { return m_DeformingEntityCount; }
+    void AddDeformingEntity() { ++m_DeformingEntityCount; }
+    void ResetDeformingEntities() { m_DeformingEntityCount = 0; }
+
     int GetMaterialCount() override;
     CKMaterial* GetMaterial(int index) override;
     CKDWORD* GetMaterialFaceIndices(int index, int* count) override;
@@ -240,6 +265,8 @@ public:
     void SetBlendShapes(const CKBlendShapeData& data) override;
     void GetBlendShapes(CKBlendShapeData& data) override { data = m_BlendShapes; }
     const CKBlendShapeData& BlendShapes() const { return m_BlendShapes; }
+    // How far the blend shapes can move a vertex (0 without any).
+    float GetBlendShapeExtent() const { return m_BlendShapeExtent; }
 
     int GetChannelCount() override { return m_Channels.Size(); }
     int AddChannel(CKMaterial* material, CKBOOL copySourceUV = TRUE) override
@@ -380,6 +407,10 @@ public:
     // in a device: TRUE when vertices were copied.
     CKBOOL FillGroupBuffers(CKRasterizerContext* rst, CKMaterialGroup& group, const CKDrawPrimitiveData& data);
     CKBOOL FillPrimitiveBuffers(CKRasterizerContext* rst, CK65KPrimitive& primitive, const CKDrawPrimitiveData& data);
+    // Brings the buffers of a channel drawn in passes of its own up to date
+    // (its blocks built first when what they come from changed), or marks
+    // it drawn from the groups' buffers: TRUE when vertices were copied.
+    CKBOOL FillChannelBuffers(CKRasterizerContext* rst, int channel, const CKDrawPrimitiveData& data);
     // The buffer steps of a draw: groups built when needed, the frame
     // preparation, the vertex description into data, the dynamic hint
     // judged over the last draws, every group's buffers filled, the device
@@ -394,6 +425,17 @@ public:
     // (12 bytes each) when kept, the weight (4 bytes) when the mesh has
     // weights. Returns the record size in 32-bit words.
     int GetInterleavedVertices(XArray<CKDWORD>& out);
+
+    // The channels drawn as further texture sets, each on its stage (1, 2,
+    // ...), and the next stage ending the cascade.
+    void SetUpTextureStages(RCKRenderContext* rc);
+    // The channels drawn in passes of their own (only that one when only is
+    // not -1), the projection pulled forward meanwhile.
+    void DrawChannelPasses(RCKRenderContext* rc, int only);
+    // A channel's record, null out of range.
+    const CKMeshChannel* GetChannelRecord(int index) const { return IsChannel(index) ? &m_Channels[index] : nullptr; }
+    // The channels the mesh draws as further texture sets, in stage order.
+    const XArray<int>& GetExtraTextureChannels() const { return m_ExtraTextureChannels; }
 
     // Render state read by the drawing and its tests.
     CKDWORD GetRenderFlags() const { return m_RenderFlags; }
@@ -412,6 +454,13 @@ public:
 protected:
     // (The patch mesh, which rebuilds its render mesh, works on these.)
     void UpdateBoundingVolumes();
+    // The frame preparation's part for the channels: their marks and
+    // formats, and which are drawn as further texture sets (set up on the
+    // device's stages) or in passes of their own.
+    void ClassifyChannels(RCKRenderContext* rc);
+    // The channel's blocks, built again when its corners, the faces or the
+    // vertices changed.
+    void BuildChannelBlocks(CKMeshChannel& channel);
     // The tangent and binormal of a corner of the face whose indices start
     // at first, unless its vertex has them already.
     void BuildCornerTangent(int first, int corner);
@@ -455,6 +504,16 @@ protected:
     void BuildProgressiveNormals();
     // The render data must be prepared again.
     void StampRenderDataOutdated();
+    // Drawing steps (the drawing file).
+    RenderCallbackList* RenderCallbacks();
+    void DrawLines(RCKRenderContext* rc, CKDrawPrimitiveData& data);
+    void DrawOverlay(RCKRenderContext* rc);
+    bool IsChannelPassDrawn(int index) const;
+    void DrawChannelBlocks(CKRasterizerContext* rst, const CKMeshChannel& channel);
+    void QueueChannelPasses(RCKRenderContext* rc, CK3dEntity* entity, RenderBatchGroup* batch);
+    static void DrawQueuedGroup(CKRenderContext* context, const CKBatchKey& key, const CKBatchItem& item);
+    static void DrawQueuedLines(CKRenderContext* context, const CKBatchKey& key, const CKBatchItem& item);
+    static void DrawQueuedChannel(CKRenderContext* context, const CKBatchKey& key, const CKBatchItem& item);
     // Removes group index (from 1 on) and renumbers the faces above it.
     void RemoveMaterialGroup(int index);
     // Step 3 to 5 of the build: the face lists, vertex counts and
@@ -511,4 +570,6 @@ protected:
     float m_BlendShapeExtent = 0.0f;
     QxBbox m_BlendShapeBox;
     std::unique_ptr<CKProgressiveMesh> m_ProgressiveMesh;
+    RenderCallbackList* m_RenderCallbacks = nullptr; // owned
+    int m_DeformingEntityCount = 0;
 };

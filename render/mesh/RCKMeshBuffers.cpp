@@ -4,14 +4,17 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/context/CKContext.h"
 #include "render/context/CKRenderGlobals.h"
 #include "render/context/RCKRenderContext.h"
+#include "render/context/RCKRenderManager.h"
 #include "render/context/rasterizer/CKDrawPrimitiveData.h"
 #include "render/context/rasterizer/CKRasterizer.h"
 #include "render/context/rasterizer/CKRasterizerContext.h"
 #include "render/context/rasterizer/CKVertexFormat.h"
 #include "render/mesh/CKMaterial.h"
 #include "render/mesh/CKMaterialGroup.h"
+#include "render/mesh/CKMaterialModes.h"
 #include "render/mesh/CKProgressiveMesh.h"
 #include "render/mesh/CKVertexCopyList.h"
 #include "render/mesh/RCKMesh.h"
@@ -39,6 +42,7 @@ struct VertexLayout
     int SetCount = 0;
     int Set[8] = {};
     int SetSize[8] = {};
+    int Size = 0; // bytes a vertex
 };
 
 VertexLayout LayoutOf(CKDWORD format)
@@ -84,6 +88,7 @@ VertexLayout LayoutOf(CKDWORD format)
         layout.SetSize[i] = kSizes[(format >> (16 + 2 * i)) & 3];
         offset += layout.SetSize[i];
     }
+    layout.Size = offset;
     return layout;
 }
 
@@ -109,7 +114,7 @@ void BuildCopyList(CKVertexCopyList& list, const CKDrawPrimitiveData& data, cons
         list.Add(data.SpecularColorPtr, data.SpecularColorStride, (CKDWORD) layout.Specular, 4, swapColors);
     if (data.TexCoordPtr && layout.SetCount > 0)
         list.Add(data.TexCoordPtr, data.TexCoordStride, (CKDWORD) layout.Set[0],
-                 CopySize((CKDWORD) layout.SetSize[0], 8));
+                 CopySize((CKDWORD) layout.SetSize[0], data.TexCoordStride));
     const int weights = blendWeightCount < layout.WeightCount ? blendWeightCount : layout.WeightCount;
     if (data.WeightsPtr && weights > 0)
         list.Add(data.WeightsPtr, data.WeightsStride, (CKDWORD) layout.Weights, 4 * (CKDWORD) weights);
@@ -143,10 +148,16 @@ void RCKMesh::PrepareForFrame(RCKRenderContext* rc)
         CKMaterial* material = m_MaterialGroups[i]->Material;
         outdated = material && (int) material->GetModificationStamp() > m_RenderStamp;
     }
-    // (With channels, the merged ones whose data are outdated would be
-    // marked up to date here when nothing else is outdated.)
-    if (!outdated)
+    if (!outdated) {
+        // Merged channels whose data changed reach the buffers with the
+        // mesh's own vertices.
+        for (int index : m_ExtraTextureChannels)
+            if (IsChannel(index) && !(m_Channels[index].Flags & CKCHANNEL_UPTODATE)) {
+                m_Channels[index].Flags |= CKCHANNEL_UPTODATE;
+                m_VertexDataUploaded = 0;
+            }
         return;
+    }
 
     m_RenderStamp = (int) CKGetRenderGlobals().m_ChangeStamp;
     m_RenderFlags = 0;
@@ -193,9 +204,7 @@ void RCKMesh::PrepareForFrame(RCKRenderContext* rc)
                 face.MaterialGroup = (CKWORD) newIndex[face.MaterialGroup];
     }
 
-    // The channels drawn as further texture sets of the mesh's own vertices
-    // are chosen here once meshes have channels.
-    m_ExtraTextureChannels.Clear();
+    ClassifyChannels(rc);
 
     CKDWORD format = CKRST_DP_TRANSFORM | m_ClipFlags;
     if (m_BlendWeightCount > 0 && m_BlendRecords.Size() >= m_Vertices.Size())
@@ -211,6 +220,96 @@ void RCKMesh::PrepareForFrame(RCKRenderContext* rc)
         format |= CKRST_DP_LIGHT;
     m_VertexFormat = format;
     m_FormatCode = CKGetVertexFormatFVF(format, m_VertexSize);
+    // A listed data channel's set holds its type's stride, not 8 bytes.
+    static const CKDWORD kSizeCode[5] = {0, 3, 0, 1, 2};
+    const int firstSet = (m_Flags & CKMESH_TANGENTS) ? 3 : 1;
+    for (int j = 0; j < m_ExtraTextureChannels.Size(); ++j) {
+        const int index = m_ExtraTextureChannels[j];
+        const int type = IsChannel(index) ? m_Channels[index].Type : 0;
+        if (type < 1 || type > 4)
+            continue;
+        const int set = firstSet + j;
+        if (set >= 8)
+            break;
+        m_VertexSize = m_VertexSize - 8 + (CKDWORD) CKChannelTypeStride(type);
+        m_FormatCode = (m_FormatCode & ~(3u << (16 + 2 * set))) | (kSizeCode[type] << (16 + 2 * set));
+    }
+}
+
+void RCKMesh::ClassifyChannels(RCKRenderContext* rc)
+{
+    m_ExtraTextureChannels.Clear();
+    if (m_Channels.Size() == 0)
+        return;
+    CKRasterizerContext* rst = rc ? rc->GetRasterizerContext() : nullptr;
+    const CKRasterizerDriver* driver = rst ? rst->GetDriver() : nullptr;
+    const int stages = driver ? driver->GetCaps().MaxTextureStages : 1;
+    const bool prelit = (m_Flags & CKMESH_PRELITMODE) != 0;
+    const bool transparent = IsTransparent() != FALSE;
+    int lastPass = -1;
+    for (int i = 0; i < m_Channels.Size(); ++i) {
+        CKMeshChannel& c = m_Channels[i];
+        c.Flags &= ~(CKCHANNEL_MERGED | CKCHANNEL_LASTPASS);
+        const bool sourceAlpha = c.SourceBlend == CK_BLEND_SRCALPHA && c.DestBlend == CK_BLEND_INVSRCALPHA;
+        const bool modulate = (c.SourceBlend == CK_BLEND_ZERO && c.DestBlend == CK_BLEND_SRCCOLOR) ||
+                              (c.SourceBlend == CK_BLEND_DESTCOLOR && c.DestBlend == CK_BLEND_ZERO);
+        if (sourceAlpha)
+            c.Flags |= CKCHANNEL_KEEPFOG;
+        else
+            c.Flags &= ~CKCHANNEL_KEEPFOG;
+        if (modulate)
+            c.Flags |= CKCHANNEL_NOTLIT;
+        // Direct3D formats: position and one texture set, with normals when
+        // lit, colours when prelit. The components are or-ed in, so that a
+        // prelit channel with colours of its own keeps one diffuse colour.
+        CKDWORD format = (c.Flags & CKCHANNEL_NOTLIT) ? 0x102u : prelit ? 0x1C2u : 0x112u;
+        if (c.Flags & CKCHANNEL_COLORS)
+            format |= CKRST_FVF_DIFFUSE;
+        if ((c.Material && c.Material->GetEffect()) || (c.Flags & CKCHANNEL_SHADERNORMALS))
+            format |= CKRST_FVF_NORMAL;
+        c.VertexFormat = format;
+        if (!(c.Flags & CKCHANNEL_ACTIVE) || !c.Material)
+            continue;
+        CKMaterial* material = c.Material;
+        const bool mergeable = m_ExtraTextureChannels.Size() < stages - 1 && !material->GetShaderData() && c.Key == 0 &&
+                               !(m_RenderFlags & CKMESH_RENDER_EFFECT) && !(c.Flags & CKCHANNEL_FACESUBSET) &&
+                               !transparent && material->GetTexture(0) && !material->GetEffect() && modulate;
+        if (mergeable) {
+            const int stage = m_ExtraTextureChannels.Size() + 1;
+            if (rst) {
+                rst->SetTextureStageState(stage, CKRST_TSS_STAGEBLEND, (CKDWORD) (c.SourceBlend * 16 + c.DestBlend));
+                rst->SetTextureStageState(stage, CKRST_TSS_TEXCOORDINDEX, (CKDWORD) stage);
+                material->SetAsCurrent(rc, FALSE, stage);
+            }
+            if (!(c.Flags & CKCHANNEL_UPTODATE))
+                m_VertexDataUploaded = 0;
+            c.Flags |= CKCHANNEL_MERGED | CKCHANNEL_UPTODATE;
+            m_ExtraTextureChannels.PushBack(i);
+        } else {
+            m_RenderFlags |= CKMESH_RENDER_CHANNELS;
+            lastPass = i;
+        }
+    }
+    if (lastPass >= 0)
+        m_Channels[lastPass].Flags |= CKCHANNEL_LASTPASS;
+    // Effects and shaders read further sets of their own.
+    if (m_RenderFlags & CKMESH_RENDER_EFFECT) {
+        CKMaterial* first = m_MaterialGroups.Size() > 1 ? m_MaterialGroups[1]->Material : nullptr;
+        const int effect = first ? first->GetEffect() : 0;
+        if (effect == 5 && m_Channels.Size() >= 1)
+            m_ExtraTextureChannels.PushBack(0);
+        if (effect == 6 && m_Channels.Size() >= 2) {
+            m_ExtraTextureChannels.PushBack(0);
+            m_ExtraTextureChannels.PushBack(1);
+        }
+    }
+    if (m_RenderFlags & CKMESH_RENDER_SHADER)
+        for (int i = 0; i < m_Channels.Size(); ++i) {
+            const CKMeshChannel& c = m_Channels[i];
+            if ((!(c.Flags & CKCHANNEL_ACTIVE) && c.SourceBlend == CK_BLEND_ZERO && c.DestBlend == CK_BLEND_ZERO) ||
+                c.Type != 0)
+                m_ExtraTextureChannels.AddIfNotHere(i);
+        }
 }
 
 void RCKMesh::DescribeVertices(CKDrawPrimitiveData& data)
@@ -235,11 +334,28 @@ void RCKMesh::DescribeVertices(CKDrawPrimitiveData& data)
     data.NormalStride = sizeof(CKVertex);
     data.TexCoordPtr = &vertices->u;
     data.TexCoordStride = sizeof(CKVertex);
+    int set = 0;
     if ((m_Flags & CKMESH_TANGENTS) && m_Tangents.Size() == count && m_Binormals.Size() == count) {
         data.TexCoordPtrs[0] = m_Tangents.Begin();
         data.TexCoordStrides[0] = sizeof(QxVector);
         data.TexCoordPtrs[1] = m_Binormals.Begin();
         data.TexCoordStrides[1] = sizeof(QxVector);
+        set = 2;
+    }
+    // The channels drawn as further texture sets: their data, or the mesh's
+    // own coordinates for one that has none.
+    for (int index : m_ExtraTextureChannels) {
+        if (set >= CKRST_MAX_STAGES - 1 || !IsChannel(index))
+            break;
+        CKMeshChannel& channel = m_Channels[index];
+        if (channel.Data.Size() >= (CKChannelTypeStride(channel.Type) / 4) * count) {
+            data.TexCoordPtrs[set] = channel.Data.Begin();
+            data.TexCoordStrides[set] = (CKDWORD) CKChannelTypeStride(channel.Type);
+        } else {
+            data.TexCoordPtrs[set] = &vertices->u;
+            data.TexCoordStrides[set] = sizeof(CKVertex);
+        }
+        ++set;
     }
     if (m_BlendWeightCount > 0 && m_BlendRecords.Size() >= count) {
         data.WeightsPtr = m_BlendRecords.Begin();
@@ -360,11 +476,108 @@ CKBOOL RCKMesh::UpdateRenderData(RCKRenderContext* rc, CKDrawPrimitiveData& data
     for (CKMaterialGroup* group : m_MaterialGroups)
         if (group->VertexCount != 0 && group->IndexCount != 0)
             modified = FillGroupBuffers(rst, *group, data) || modified;
+    // Channels drawn in passes of their own (active, not merged).
+    for (int i = 0; i < m_Channels.Size(); ++i)
+        if ((m_Channels[i].Flags & (CKCHANNEL_ACTIVE | CKCHANNEL_MERGED)) == CKCHANNEL_ACTIVE)
+            modified = FillChannelBuffers(rst, i, data) || modified;
     if (modified)
         ++m_ModifiedDraws;
     ++m_Draws;
     m_RasterizerContext = rst;
     return TRUE;
+}
+
+void RCKMesh::BuildChannelBlocks(CKMeshChannel& channel)
+{
+    const uintptr_t list = (uintptr_t) channel.FaceIndices.Begin();
+    const CKDWORD signature[5] = {(CKDWORD) list, (CKDWORD) channel.FaceIndices.Size(), (CKDWORD) m_FaceIndices.Size(),
+                                  (CKDWORD) m_Vertices.Size(), (CKDWORD) m_ChangeStamp};
+    CKChannelRenderData& render = channel.Render;
+    if (render.m_Built && std::equal(signature, signature + 5, render.m_Signature))
+        return;
+    RCKRenderManager* manager = m_Context ? static_cast<RCKRenderManager*>(m_Context->GetRenderManager()) : nullptr;
+    if (channel.FaceIndices.Size() > 0)
+        render.Build(manager, channel.FaceIndices.Begin(), channel.FaceIndices.Size(), m_Vertices.Size(), true);
+    else
+        render.Build(manager, m_FaceIndices.Begin(), m_FaceIndices.Size(), m_Vertices.Size(), false);
+    std::copy(signature, signature + 5, render.m_Signature);
+    channel.Flags &= ~CKCHANNEL_UPTODATE;
+}
+
+CKBOOL RCKMesh::FillChannelBuffers(CKRasterizerContext* rst, int index, const CKDrawPrimitiveData& data)
+{
+    if (!rst || !IsChannel(index))
+        return FALSE;
+    CKMeshChannel& c = m_Channels[index];
+    const CKDWORD sameUV = c.Flags & (CKCHANNEL_GROUPFACES | CKCHANNEL_SAMEUV | CKCHANNEL_COLORS);
+    if (sameUV == (CKCHANNEL_GROUPFACES | CKCHANNEL_SAMEUV) &&
+        (!(c.Flags & CKCHANNEL_FACESUBSET) || (c.Flags & CKCHANNEL_MATERIALSUBSET))) {
+        // Nothing of its own: the groups' buffers are drawn again.
+        c.Flags |= CKCHANNEL_USEMESHBUFFERS;
+        for (int b = 0; b < c.Render.GetBlockCount(); ++b)
+            if (rst->GetSharedVBData(c.Render.GetBlock(b).VertexBuffer))
+                rst->DeleteObject(c.Render.GetBlock(b).VertexBuffer, CKRST_OBJ_SHAREDVB);
+        c.Flags &= ~CKCHANNEL_UPTODATE;
+        return FALSE;
+    }
+    c.Flags &= ~CKCHANNEL_USEMESHBUFFERS;
+    BuildChannelBlocks(c);
+    const CKDWORD dynamic = (m_Flags & CKMESH_HINTDYNAMIC) ? (CKDWORD) CKRST_VB_DYNAMIC : 0u;
+    const VertexLayout layout = LayoutOf(c.VertexFormat);
+    // Its vertices: the mesh's, with the channel's colours and coordinates.
+    CKDrawPrimitiveData source = data;
+    source.ClearChannels();
+    source.WeightsPtr = nullptr;
+    source.MatIndexPtr = nullptr;
+    if ((c.Flags & CKCHANNEL_COLORS) && c.Colors.Size() >= data.VertexCount) {
+        source.ColorPtr = c.Colors.Begin();
+        source.ColorStride = sizeof(CKDWORD);
+    }
+    const int stride = CKChannelTypeStride(c.Type);
+    if (!(c.Flags & CKCHANNEL_SAMEUV) && c.Data.Size() >= (stride / 4) * data.VertexCount && data.VertexCount > 0) {
+        source.TexCoordPtr = c.Data.Begin();
+        source.TexCoordStride = (CKDWORD) stride;
+    }
+    bool copy = (m_Flags & CKMESH_POSCHANGED) || ((m_Flags & CKMESH_COLORCHANGED) && (c.VertexFormat & 0xC0)) ||
+                ((m_Flags & CKMESH_NORMALCHANGED) && (c.VertexFormat & CKRST_FVF_NORMAL)) ||
+                !(c.Flags & CKCHANNEL_UPTODATE);
+    CKBOOL copied = FALSE;
+    for (int b = 0; b < c.Render.GetBlockCount(); ++b) {
+        CKChannelRenderData::Block& block = c.Render.GetBlock(b);
+        if (block.VertexBuffer == 0 || block.VertexCount <= 0)
+            continue;
+        CKSharedVBDesc* vb = rst->GetSharedVBData(block.VertexBuffer);
+        const bool keep = vb && rst == m_RasterizerContext && (vb->Flags & CKRST_VB_DYNAMIC) == dynamic &&
+                          vb->MaxVertexCount >= (CKDWORD) block.VertexCount && vb->VertexFormat == c.VertexFormat;
+        if (!keep) {
+            if (vb)
+                rst->DeleteObject(block.VertexBuffer, CKRST_OBJ_SHAREDVB);
+            CKSharedVBDesc desc;
+            desc.Flags = CKMESH_BUFFERFLAGS | dynamic;
+            desc.VertexFormat = c.VertexFormat;
+            desc.VertexSize = (CKDWORD) layout.Size;
+            desc.MaxVertexCount = (CKDWORD) block.VertexCount;
+            rst->CreateObject(block.VertexBuffer, CKRST_OBJ_SHAREDVB, &desc);
+            vb = rst->GetSharedVBData(block.VertexBuffer);
+            copy = true;
+        }
+        if (!vb || !copy)
+            continue;
+        const CKDWORD* remap = block.Remap.Size() ? block.Remap.Begin() : nullptr;
+        int count =
+            remap ? std::min(block.VertexCount, block.Remap.Size()) : std::min(block.VertexCount, data.VertexCount);
+        if (void* dst = rst->LockSharedVB(block.VertexBuffer, 0, (CKDWORD) block.VertexCount, kLockDiscard)) {
+            CKVertexCopyList list;
+            const CKRasterizerDriver* driver = rst->GetDriver();
+            const CKBOOL swap = driver && (driver->GetCaps().CapsFlags & CKRST_CAPS_COLORBGRA) ? TRUE : FALSE;
+            BuildCopyList(list, source, layout, 0, swap);
+            list.Run(dst, vb->VertexSize, remap, count);
+            rst->UnlockSharedVB(block.VertexBuffer);
+            copied = TRUE;
+        }
+    }
+    c.Flags |= CKCHANNEL_UPTODATE;
+    return copied;
 }
 
 void RCKMesh::EndDraw()

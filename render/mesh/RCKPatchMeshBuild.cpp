@@ -721,6 +721,7 @@ void RCKPatchMesh::WriteFaces(int steps, const Runs& runs, int vertexCount, int 
         channel.FaceIndices.Free();
         channel.MaterialIndices.Free();
         channel.Flags &= ~(CKCHANNEL_FACESUBSET | CKCHANNEL_MATERIALSUBSET);
+        channel.Render.Release();
     }
     if (m_MaterialGroups.Size() == 0)
         CreateMaterialGroup(nullptr);

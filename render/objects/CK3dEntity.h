@@ -4,10 +4,12 @@
 #include "system/math/QxBbox.h"
 #include "system/math/QxMatrix.h"
 #include "system/math/QxQuaternion.h"
+#include "system/math/QxRect.h"
 #include "system/math/QxVector.h"
 
 class CKMesh;
 class CKObjectAnimation;
+struct CKPickResult;
 class CKSkin;
 class SceneGraphNode;
 class XObjectPointerArray;
@@ -175,11 +177,24 @@ public:
     virtual CKBOOL ConstructLocalMatrixEx(const QxVector* position, const QxVector* scale,
                                           const QxQuaternion* quaternion, const QxQuaternion* shear, float sign) = 0;
 
-    // Draws the entity (culling, callbacks, mesh); the render flags' low
-    // byte asks for screen extents, 0x100 says the world matrix is loaded.
-    virtual CKBOOL Render(CKRenderContext* context, CKDWORD flags) = 0;
+    // Tests the entity's box against the view and marks the node (wholly
+    // inside, wholly outside); the render flags' low byte asks for the screen
+    // extents, 0x100 says the world matrix is loaded already.
+    virtual CKBOOL IsInViewFrustrum(CKRenderContext* context, CKDWORD flags) = 0;
     // Tests the hierarchical box against the view; marks the node.
     virtual CKBOOL IsInViewFrustrumHierarchic(CKRenderContext* context) = 0;
+    // Draws the entity (culling, callbacks, mesh); the render flags' low
+    // byte asks for screen extents, 0x100 says the world matrix is loaded.
+    // FALSE for an entity without mesh and callbacks.
+    virtual CKBOOL Render(CKRenderContext* context, CKDWORD flags) = 0;
+    // The segment start..end (in the referential's frame, the world for
+    // null) against the current mesh: non-zero on a hit, the result (when
+    // given) then naming this entity with the hit point, face, texture
+    // coordinates and the distance from start along the segment.
+    virtual CKBOOL RayIntersection(const QxVector* start, const QxVector* end, CKPickResult* result,
+                                   CK3dEntity* referential, CKDWORD flags = 0) = 0;
+    // The screen rectangle of the last frustum test that asked for it.
+    virtual void GetRenderExtents(QxRect& rect) = 0;
 
     // Matrices.
     // The matrix kept at the start of the last frame, or the world matrix.
@@ -221,7 +236,14 @@ public:
     virtual CKSkin* GetSkin() = 0;
 
     // Bounds.
+    // Brings the local box (from the mesh, the user box, or the point at
+    // the origin) and the world box up to date.
+    virtual void UpdateBox(CKBOOL world = TRUE) = 0;
+    // After UpdateBox: the local or the world box.
     virtual const QxBbox& GetBoundingBox(CKBOOL local = FALSE) = 0;
+    // A box given by the user (local or world; the other one follows),
+    // null to take the mesh's again. TRUE.
+    virtual CKBOOL SetBoundingBox(const QxBbox* box, CKBOOL local = FALSE) = 0;
     virtual const QxBbox& GetHierarchicalBox(CKBOOL local = FALSE) = 0;
     // FALSE (and the world position) without a mesh.
     virtual CKBOOL GetBaryCenter(QxVector* position) = 0;

@@ -438,6 +438,8 @@ CKSkin* RCK3dEntity::CreateSkin()
     DestroySkin();
     m_Skin = new RCKSkin();
     m_Skin->ClearMeshSkinList(this);
+    // The bones take part in the box.
+    m_MoveableFlags &= ~CK_3DENTITY_BOXUPTODATE;
     InvalidateNode(TRUE);
     return m_Skin;
 }
@@ -448,6 +450,7 @@ CKBOOL RCK3dEntity::DestroySkin()
         return FALSE;
     delete m_Skin;
     m_Skin = nullptr;
+    m_MoveableFlags &= ~CK_3DENTITY_BOXUPTODATE;
     return TRUE;
 }
 
@@ -462,32 +465,6 @@ CKBOOL RCK3dEntity::UpdateSkin()
 CKSkin* RCK3dEntity::GetSkin()
 {
     return m_Skin;
-}
-
-// Drawing and bounds of an entity without geometry.
-
-CKBOOL RCK3dEntity::Render(CKRenderContext*, CKDWORD)
-{
-    return FALSE;
-}
-
-CKBOOL RCK3dEntity::IsInViewFrustrumHierarchic(CKRenderContext*)
-{
-    return TRUE;
-}
-
-const QxBbox& RCK3dEntity::GetHierarchicalBox(CKBOOL local)
-{
-    if (!local && m_SceneGraphNode)
-        return m_SceneGraphNode->GetHierarchicalBox();
-    return local ? m_HierarchicalBox : m_WorldBox;
-}
-
-CKBOOL RCK3dEntity::GetBaryCenter(QxVector* position)
-{
-    if (position)
-        *position = QxVector(m_WorldMatrix[3][0], m_WorldMatrix[3][1], m_WorldMatrix[3][2]);
-    return FALSE;
 }
 
 // Blend-shape weights.

@@ -4,8 +4,10 @@
 #include "render/objects/CK3dEntity.h"
 #include "system/math/QxRect.h"
 
+class RCKRenderContext;
 class RCKRenderManager;
 class RCKSkin;
+class RenderBatchGroup;
 
 // The 3D entity. Every 3D class derives from it (through its interface), so
 // any CK3dEntity is an RCK3dEntity.
@@ -19,8 +21,11 @@ class RCKSkin;
 // child that ignores its parent; with keepChildren the children keep their
 // world matrices and their local ones follow instead.
 //
-// The drawing, bounds and picking of the entity are still those of an entity
-// without geometry: Render draws nothing, the boxes are as last set.
+// Bounds, picking and drawing work on the current mesh (the entity's
+// drawing file): the boxes follow the mesh, its skin and a user box; Render
+// tests the view, applies blend shapes and the skin and draws the mesh
+// between the entity's callbacks, at once or through the render context's
+// batches.
 class RCK3dEntity : public CK3dEntity
 {
 public:
@@ -119,8 +124,12 @@ public:
     CKBOOL ConstructLocalMatrixEx(const QxVector* position, const QxVector* scale, const QxQuaternion* quaternion,
                                   const QxQuaternion* shear, float sign) override;
 
-    CKBOOL Render(CKRenderContext* context, CKDWORD flags) override;
+    CKBOOL IsInViewFrustrum(CKRenderContext* context, CKDWORD flags) override;
     CKBOOL IsInViewFrustrumHierarchic(CKRenderContext* context) override;
+    CKBOOL Render(CKRenderContext* context, CKDWORD flags) override;
+    CKBOOL RayIntersection(const QxVector* start, const QxVector* end, CKPickResult* result, CK3dEntity* referential,
+                           CKDWORD flags = 0) override;
+    void GetRenderExtents(QxRect& rect) override { rect = m_RenderExtents; }
 
     const QxMatrix& GetLastFrameMatrix() override { return m_LastFrameMatrix ? *m_LastFrameMatrix : m_WorldMatrix; }
     void SetLocalMatrix(const QxMatrix& matrix, CKBOOL keepChildren = FALSE) override;
@@ -148,10 +157,12 @@ public:
     CKBOOL UpdateSkin() override;
     CKSkin* GetSkin() override;
 
-    const QxBbox& GetBoundingBox(CKBOOL local = FALSE) override { return local ? m_LocalBox : m_WorldBox; }
+    void UpdateBox(CKBOOL world = TRUE) override;
+    const QxBbox& GetBoundingBox(CKBOOL local = FALSE) override;
+    CKBOOL SetBoundingBox(const QxBbox* box, CKBOOL local = FALSE) override;
     const QxBbox& GetHierarchicalBox(CKBOOL local = FALSE) override;
     CKBOOL GetBaryCenter(QxVector* position) override;
-    float GetRadius() override { return 0.0f; }
+    float GetRadius() override;
 
     void SetBlendShapeWeight(int index, float weight) override;
     void SetBlendShapeWeightByName(const char* name, float weight) override;
@@ -166,6 +177,14 @@ public:
     void WorldMatrixChanged(CKBOOL keepChildren = FALSE, CKBOOL invalidateParents = TRUE);
     void LocalMatrixChanged(CKBOOL keepChildren = FALSE, CKBOOL invalidateParents = TRUE);
     void WorldPositionChanged(CKBOOL keepChildren = FALSE, CKBOOL invalidateParents = TRUE);
+    // The order of this entity and another seen from the viewpoint, for
+    // drawing back to front: 1 when this one lies in front of the other, -1
+    // when behind; by the plane of a flat entity, else by their world boxes
+    // (the box ordering's answer).
+    int CompareRenderOrder(RCK3dEntity* other, const QxVector& viewpoint);
+    // Whether the entity deforms its mesh when drawn (a skin or blend-shape
+    // weights).
+    CKBOOL DeformsMesh() const { return m_Skin || m_BlendShapeWeights.Size() > 0; }
     // Gives the entity and its sub-tree the place; the entity joins the
     // place's scenes.
     void SetReferencePlaceRecursive(CK_ID place);
@@ -192,6 +211,17 @@ protected:
     void ResizeBlendShapeWeights();
     // The parent's world matrix, identity without a parent.
     const QxMatrix& ParentWorldMatrix() const;
+    // The render context's debug line for the entity: its name, " (as
+    // transparent Object)" when drawn last, " : ", what, the milliseconds and
+    // " ms "; the frame shown after it when the context asks.
+    void WriteDebugLine(RCKRenderContext* rc, const char* what, float milliseconds);
+    // The frustum test's answer for the node: 0 outside, 1 partly, 2 wholly
+    // inside the view.
+    CKBOOL MarkVisibility(CKDWORD visibility);
+    // The draw of the mesh with the entity's blend shapes, skin and
+    // callbacks, into the batch group or (null) at once.
+    void DrawWithMesh(RCKRenderContext* rc, RenderBatchGroup* batch);
+    void CallRenderCallbacks(RCKRenderContext* rc, bool post);
     // Sets flags taken from elsewhere (a file, another entity): the marks of
     // the render manager's moved list stay this entity's own, so that it is
     // neither claimed in the list nor listed twice.

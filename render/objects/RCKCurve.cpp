@@ -489,10 +489,10 @@ CKBOOL RCKCurve::Render(CKRenderContext* context, CKDWORD flags)
     return RCK3dEntity::Render(context, flags);
 }
 
-const QxBbox& RCKCurve::GetBoundingBox(CKBOOL local)
+void RCKCurve::UpdateBox(CKBOOL world)
 {
     UpdateIfNeeded();
-    return RCK3dEntity::GetBoundingBox(local);
+    RCK3dEntity::UpdateBox(world);
 }
 
 void RCKCurve::PreSave(CKFile* file, CKDWORD flags)

@@ -50,7 +50,8 @@ public:
 
     // CK3dEntity: both bring the curve up to date first.
     CKBOOL Render(CKRenderContext* context, CKDWORD flags) override;
-    const QxBbox& GetBoundingBox(CKBOOL local = FALSE) override;
+    // The curve's data first when they are not up to date.
+    void UpdateBox(CKBOOL world = TRUE) override;
 
     // CKCurve
     float GetLength() override;

@@ -461,12 +461,6 @@ void RCKGrid::UpdateBox(CKBOOL world)
     m_MoveableFlags |= CK_3DENTITY_BOXUPTODATE;
 }
 
-const QxBbox& RCKGrid::GetBoundingBox(CKBOOL local)
-{
-    UpdateBox(TRUE);
-    return local ? m_LocalBox : m_WorldBox;
-}
-
 void RCKGrid::PreSave(CKFile* file, CKDWORD flags)
 {
     // Only the current mesh travels with the grid.

@@ -42,10 +42,9 @@ public:
 
     // CK3dEntity
     CKBOOL Render(CKRenderContext* context, CKDWORD flags) override;
-    const QxBbox& GetBoundingBox(CKBOOL local = FALSE) override;
     // Local box (0, 0, 0) to (width, 1, length); with world, the world box
     // follows it.
-    void UpdateBox(CKBOOL world = TRUE);
+    void UpdateBox(CKBOOL world = TRUE) override;
 
     // CKGrid
     void BuildDisplayMesh(float alpha) override;

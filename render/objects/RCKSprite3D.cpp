@@ -65,12 +65,6 @@ void RCKSprite3D::UpdateBox(CKBOOL world)
     m_MoveableFlags |= CK_3DENTITY_BOXUPTODATE | CK_3DENTITY_BOXVALID;
 }
 
-const QxBbox& RCKSprite3D::GetBoundingBox(CKBOOL local)
-{
-    UpdateBox(TRUE);
-    return local ? m_LocalBox : m_WorldBox;
-}
-
 CKBOOL RCKSprite3D::IsToBeRendered()
 {
     return (m_MoveableFlags & CK_3DENTITY_VISIBLE) && m_Material;

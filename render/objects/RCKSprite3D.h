@@ -50,7 +50,6 @@ public:
 
     // CK3dEntity
     CKBOOL Render(CKRenderContext* context, CKDWORD flags) override;
-    const QxBbox& GetBoundingBox(CKBOOL local = FALSE) override;
 
     // CKSprite3D
     void SetMaterial(CKMaterial* material) override { m_Material = material; }
@@ -67,24 +66,22 @@ public:
     // Turns the sprite towards the context's viewpoint, as its mode says,
     // then tests its box against the view (render flags: the low byte asks
     // for screen extents, 0x100 says the world matrix is loaded).
-    CKBOOL IsInViewFrustrum(CKRenderContext* context, CKDWORD flags);
+    CKBOOL IsInViewFrustrum(CKRenderContext* context, CKDWORD flags) override;
     // The segment start..end (in the referential's frame) against the
     // quad; the result, when given, gets the hit point, the texture
     // coordinates there and the distance along the segment.
     CKBOOL RayIntersection(const QxVector* start, const QxVector* end, CKPickResult* result, CK3dEntity* referential,
-                           CKDWORD flags = 0);
+                           CKDWORD flags = 0) override;
     // With world set, the world box follows the local one when out of date.
-    void UpdateBox(CKBOOL world = TRUE);
+    void UpdateBox(CKBOOL world = TRUE) override;
     // The box is the rectangle: nothing to set.
-    CKBOOL SetBoundingBox(const QxBbox*, CKBOOL = FALSE) { return TRUE; }
+    CKBOOL SetBoundingBox(const QxBbox*, CKBOOL = FALSE) override { return TRUE; }
     void UpdateOrientation(CKRenderContext* context);
 
 private:
     void SetBox(const Qx2DVector& halfSize);
     // The immediate draw: a fan of four vertices in world space.
     void Draw(RCKRenderContext* context, CKMaterial* material);
-    void RunCallbacks(RCKRenderContext* context, bool post);
-    void DebugLine(RCKRenderContext* context, const char* what, float milliseconds);
 
     CKMaterial* m_Material = nullptr;
     int m_Mode = CKSPRITE3D_BILLBOARD;

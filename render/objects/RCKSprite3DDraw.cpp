@@ -100,34 +100,6 @@ CKBOOL RCKSprite3D::IsInViewFrustrum(CKRenderContext* context, CKDWORD flags)
     return TRUE;
 }
 
-void RCKSprite3D::DebugLine(RCKRenderContext* rc, const char* what, float milliseconds)
-{
-    if (!(rc->GetDebugFlags() & CK_RENDERDEBUG_LOG))
-        return;
-    XString line(GetName());
-    if (IsToBeRenderedLast())
-        line += " (as transparent Object)";
-    line += " : ";
-    line += what;
-    line += milliseconds;
-    line += " ms ";
-    rc->GetDebugLines().PushBack(line);
-    if (rc->GetDebugFlags() & CK_RENDERDEBUG_SHOWEACHOBJECT)
-        rc->BackToFront(0);
-}
-
-void RCKSprite3D::RunCallbacks(RCKRenderContext* rc, bool post)
-{
-    if (!m_Callbacks)
-        return;
-    // A callback may add or remove callbacks: run over a copy.
-    XArray<RenderCallbackRecord> records = post ? m_Callbacks->GetPostCallbacks() : m_Callbacks->GetPreCallbacks();
-    QxTimeProfiler timer;
-    for (const RenderCallbackRecord& r : records)
-        CKRenderCallbackAs<CK_RENDEROBJECT_CALLBACK>(r)(rc, this, r.Argument);
-    rc->CallbackTime3D() += timer.Current();
-}
-
 void RCKSprite3D::Draw(RCKRenderContext* rc, CKMaterial* material)
 {
     CKRasterizerContext* rst = rc->GetRasterizerContext();
@@ -169,7 +141,7 @@ CKBOOL RCKSprite3D::Render(CKRenderContext* context, CKDWORD flags)
         return FALSE;
     QxTimeProfiler timer;
     if (!(m_MoveableFlags & CK_3DENTITY_FRUSTUMTESTED) && !IsInViewFrustrum(context, flags)) {
-        DebugLine(rc, "Skipped", timer.Current());
+        WriteDebugLine(rc, "Skipped", timer.Current());
         return TRUE;
     }
     if (m_Callbacks && !(flags & 0x100))
@@ -190,11 +162,11 @@ CKBOOL RCKSprite3D::Render(CKRenderContext* context, CKDWORD flags)
             RenderBatchList::AddSprite3D(rc, group, key, this);
         }
     } else {
-        RunCallbacks(rc, false);
+        CallRenderCallbacks(rc, false);
         if (material)
             Draw(rc, material);
-        RunCallbacks(rc, true);
-        DebugLine(rc, "Not Batched", timer.Current());
+        CallRenderCallbacks(rc, true);
+        WriteDebugLine(rc, "Not Batched", timer.Current());
     }
     if (flags & 0xFF)
         rc->AddExtents2D(m_RenderExtents, this);

@@ -75,12 +75,12 @@ public:
     // bit 0) or ray from start through end, given in the referential's
     // frame.
     CKBOOL RayIntersection(const QxVector* start, const QxVector* end, CKPickResult* result, CK3dEntity* referential,
-                           CKDWORD flags = 0);
+                           CKDWORD flags = 0) override;
     // World box from the local box; the local box is the cloud's box.
-    void UpdateBox(CKBOOL world = TRUE);
+    void UpdateBox(CKBOOL world = TRUE) override;
     // The frustum test of the cloud's box (world matrix loaded unless flag
     // 0x100).
-    CKBOOL IsInViewFrustrum(CKRenderContext* context, CKDWORD flags);
+    CKBOOL IsInViewFrustrum(CKRenderContext* context, CKDWORD flags) override;
 
     // CK3dPointCloud
     CKBOOL CreateFromAsciiFile(const char* fileName) override;

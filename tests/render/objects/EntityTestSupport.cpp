@@ -72,7 +72,7 @@ CKERROR EntityTestMesh::Copy(CKObject& source, CKDependenciesContext& context)
 
 void EntityFixture::RegisterMoreClasses()
 {
-    RegisterTestClass<EntityTestMesh>("TestMesh", CKCID_MESH);
+    RegisterTestClass<EntityTestMesh>("EntityTestMesh", CKCID_MESH);
     RegisterTestClass<TestAnimation>("TestAnimation", CKCID_OBJECTANIMATION);
 }
 

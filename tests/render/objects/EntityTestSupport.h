@@ -12,9 +12,10 @@
 #include "tests/support/TestPaths.h"
 
 // A mesh with positions, normals, named blend shapes and flags; it saves
-// its vertex count and shape names so that a loaded entity finds them. (Not
-// named TestMesh: tools/testdata has a struct of that name, and two classes
-// of one name in one program break the one-definition rule.)
+// its vertex count and shape names so that a loaded entity finds them. Its
+// name differs from tools/testdata's TestMesh on purpose: two classes of one
+// name in one program share their inline functions, and the one that loses
+// the link runs the other's (a null destructor at -O0).
 class EntityTestMesh : public CKClass<EntityTestMesh, RCKMesh, 0>
 {
 public:

@@ -85,7 +85,7 @@ TEST_F(CameraLightTests, ScreenAttributeProjectsOffCentreThroughTheScreenBox)
     RCK3dEntity* screen = NewEntity("screen");
     screen->SetPosition3f(0.0f, 0.0f, 10.0f);
     QxBbox box(QxVector(-1, -1, 0), QxVector(3, 2, 0));
-    const_cast<QxBbox&>(screen->GetBoundingBox(TRUE)) = box;
+    screen->SetBoundingBox(&box, TRUE);
     camera->SetPosition3f(1.0f, 0.0f, 0.0f);
     CK_ID id = screen->GetID();
     camera->GetAttributeParameter(type)->SetValue(&id, 4);

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/PlatformAviStream.h"
-#include "readers/avi/AviReader.h"
+#include "readers/avi/AVIReader.h"
 #include "tests/support/TestPaths.h"
 #include "tools/testdata/MovieBuilder.h"
 #include "tools/testdata/RgbaImage.h"
@@ -21,7 +21,7 @@ int MaxDifference(const RgbaImage& a, const RgbaImage& b)
 }
 
 // Reads frame k and compares it with the source, colours only.
-void ExpectFrame(AviReader& reader, const MovieSpec& spec, int k, int tolerance)
+void ExpectFrame(AVIReader& reader, const MovieSpec& spec, int k, int tolerance)
 {
     CKBitmapProperties* p = nullptr;
     ASSERT_EQ(reader.ReadFrame(k, &p), 0) << "frame " << k;
@@ -46,7 +46,7 @@ struct Case
 
 } // namespace
 
-TEST(AviReader, EveryFrameOfEachKindOfMovieReadsBottomUpAsItsSource)
+TEST(AVIReader, EveryFrameOfEachKindOfMovieReadsBottomUpAsItsSource)
 {
     const Case cases[] = {
         {MovieKind::Raw24, 5, 3, false, 24, 0},   {MovieKind::Raw24, 64, 20, false, 24, 0},
@@ -66,7 +66,7 @@ TEST(AviReader, EveryFrameOfEachKindOfMovieReadsBottomUpAsItsSource)
         const std::string path = dir.File("movie.avi");
         ASSERT_TRUE(SaveFileBytes(path, BuildMovie(spec)));
 
-        AviReader reader;
+        AVIReader reader;
         ASSERT_EQ(reader.OpenFile(path.c_str()), 0);
         EXPECT_EQ(reader.GetMovieFrameCount(), 17);
         EXPECT_EQ(reader.GetMovieLength(), 680) << "17 frames at 25 per second";
@@ -86,13 +86,13 @@ TEST(AviReader, EveryFrameOfEachKindOfMovieReadsBottomUpAsItsSource)
     }
 }
 
-TEST(AviReader, MoviesWithoutVideoOrUnreadableOnesFailToOpenAndReopeningReplacesTheMovie)
+TEST(AVIReader, MoviesWithoutVideoOrUnreadableOnesFailToOpenAndReopeningReplacesTheMovie)
 {
     MovieSpec spec;
     spec.kind = MovieKind::Audio;
     const std::vector<uint8_t> audio = BuildMovie(spec);
     ASSERT_FALSE(audio.empty());
-    AviReader reader;
+    AVIReader reader;
     EXPECT_EQ(reader.OpenMemory(audio.data(), (CKDWORD) audio.size()), 3);
     EXPECT_EQ(reader.GetMovieFrameCount(), 0);
     EXPECT_EQ(reader.OpenFile(nullptr), 3);
@@ -119,7 +119,7 @@ TEST(AviReader, MoviesWithoutVideoOrUnreadableOnesFailToOpenAndReopeningReplaces
     EXPECT_EQ(reader.Reserved2(nullptr, nullptr), -7);
 }
 
-TEST(AviReader, EveryPrefixOfAMovieOpensOrFailsCleanlyAndGivesOnlyTrueFrames)
+TEST(AVIReader, EveryPrefixOfAMovieOpensOrFailsCleanlyAndGivesOnlyTrueFrames)
 {
     MovieSpec spec;
     spec.width = 3;
@@ -127,7 +127,7 @@ TEST(AviReader, EveryPrefixOfAMovieOpensOrFailsCleanlyAndGivesOnlyTrueFrames)
     spec.frames = 5;
     const std::vector<uint8_t> movie = BuildMovie(spec);
     ASSERT_FALSE(movie.empty());
-    AviReader reader;
+    AVIReader reader;
     int opened = 0;
     for (size_t size = 0; size < movie.size(); ++size) {
         std::vector<uint8_t> prefix(movie.begin(), movie.begin() + size); // exact length for the sanitizer
@@ -154,7 +154,7 @@ TEST(AviService, SampleTimesFollowTheStreamsRateInSixtyFourBits)
     MovieSpec spec;
     spec.fps = 30;
     const std::vector<uint8_t> movie = BuildMovie(spec);
-    AviReader reader;
+    AVIReader reader;
     ASSERT_EQ(reader.OpenMemory(movie.data(), (CKDWORD) movie.size()), 0);
     EXPECT_EQ(reader.GetMovieLength(), 567) << "17000 / 30 rounded to nearest";
     PlatformAviStream* stream = nullptr;

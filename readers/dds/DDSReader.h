@@ -8,7 +8,7 @@
 // four-character codes). A read converts the file to the surface format that
 // the record's current pixel format saves as (A8R8G8B8 when it has none), so
 // the defaults decide what a read gives.
-class DdsReader : public ImageReaderBase
+class DDSReader : public ImageReaderBase
 {
 public:
     static constexpr CKDWORD kPropertiesSize = 144;
@@ -20,7 +20,7 @@ public:
     // SaveFile's result when the pixels cannot be converted.
     static constexpr int kSaveConversionFailed = 2;
 
-    DdsReader();
+    DDSReader();
 
     CKPluginInfo* GetReaderInfo() override;
     // The plug-in record for index 0, null otherwise (the plug-in's info

@@ -1,4 +1,4 @@
-#include "readers/avi/AviReader.h"
+#include "readers/avi/AVIReader.h"
 
 #include <cstdint>
 
@@ -6,7 +6,7 @@
 #include "platform/PlatformAviStream.h"
 #include "readers/common/ReaderLog.h"
 
-CKBitmapProperties AviReader::DefaultProperties()
+CKBitmapProperties AVIReader::DefaultProperties()
 {
     CKBitmapProperties p;
     p.m_ReaderGuid = CKGUID(0x67541bfe, 0x75e510c0);
@@ -14,18 +14,18 @@ CKBitmapProperties AviReader::DefaultProperties()
     return p;
 }
 
-AviReader::AviReader() : m_Properties(DefaultProperties())
+AVIReader::AVIReader() : m_Properties(DefaultProperties())
 {
     PlatformAviFileInit();
 }
 
-AviReader::~AviReader()
+AVIReader::~AVIReader()
 {
     CloseStream();
     PlatformAviFileExit();
 }
 
-void AviReader::CloseStream()
+void AVIReader::CloseStream()
 {
     PlatformAviStreamGetFrameClose(m_GetFrame);
     PlatformAviStreamRelease(m_Stream);
@@ -36,12 +36,12 @@ void AviReader::CloseStream()
     m_Properties.m_Format.Image = nullptr;
 }
 
-int AviReader::GetMovieLength()
+int AVIReader::GetMovieLength()
 {
     return PlatformAviStreamSampleToTime(m_Stream, m_FrameCount);
 }
 
-int AviReader::OpenFile(const char* name)
+int AVIReader::OpenFile(const char* name)
 {
     CloseStream();
     if (!name)
@@ -55,7 +55,7 @@ int AviReader::OpenFile(const char* name)
     return Open(stream, name);
 }
 
-int AviReader::OpenMemory(const void* data, CKDWORD size)
+int AVIReader::OpenMemory(const void* data, CKDWORD size)
 {
     CloseStream();
     PlatformAviStream* stream = nullptr;
@@ -68,7 +68,7 @@ int AviReader::OpenMemory(const void* data, CKDWORD size)
     return Open(stream, "a movie in memory");
 }
 
-int AviReader::Open(PlatformAviStream* stream, const char* what)
+int AVIReader::Open(PlatformAviStream* stream, const char* what)
 {
     m_Stream = stream;
     m_GetFrame = PlatformAviStreamGetFrameOpen(m_Stream, PLATFORM_AVI_FRAME_NATIVE);
@@ -103,7 +103,7 @@ int AviReader::Open(PlatformAviStream* stream, const char* what)
     return 0;
 }
 
-int AviReader::ReadFrame(int frame, CKBitmapProperties** out)
+int AVIReader::ReadFrame(int frame, CKBitmapProperties** out)
 {
     if (!out || !m_GetFrame || frame < 0 || frame >= m_FrameCount)
         return kReadFailed;

@@ -11,7 +11,7 @@ struct PlatformAviGetFrame;
 // 16-bit RGB 555, 24-bit or 32-bit (alpha mask 0), lines padded to 4 bytes;
 // palettised movies give 24-bit frames. A frame's pixels belong to the
 // service until the next ReadFrame, OpenFile or the reader's destruction.
-class AviReader : public CKMovieReader
+class AVIReader : public CKMovieReader
 {
 public:
     // OpenFile's failure.
@@ -19,10 +19,10 @@ public:
     // ReadFrame's failure.
     static constexpr int kReadFailed = 1;
 
-    AviReader();
-    ~AviReader() override;
-    AviReader(const AviReader&) = delete;
-    AviReader& operator=(const AviReader&) = delete;
+    AVIReader();
+    ~AVIReader() override;
+    AVIReader(const AVIReader&) = delete;
+    AVIReader& operator=(const AVIReader&) = delete;
 
     void Release() override { delete this; }
     CKPluginInfo* GetReaderInfo() override;

@@ -1,7 +1,7 @@
-#include "readers/avi/AviReaderPlugin.h"
+#include "readers/avi/AVIReaderPlugin.h"
 
 #include "core/context/CKPluginInfo.h"
-#include "readers/avi/AviReader.h"
+#include "readers/avi/AVIReader.h"
 #include "readers/common/ReaderPluginInfo.h"
 
 CKPluginInfo* CKGetAviPluginInfo(int index)
@@ -13,15 +13,15 @@ CKPluginInfo* CKGetAviPluginInfo(int index)
 
 CKDataReader* CKGetAviReader(int index)
 {
-    return index == 0 ? new AviReader : nullptr;
+    return index == 0 ? new AVIReader : nullptr;
 }
 
-CKPluginInfo* AviReader::GetReaderInfo()
+CKPluginInfo* AVIReader::GetReaderInfo()
 {
     return CKGetAviPluginInfo(0);
 }
 
-CKPluginInfo* AviReader::GetReaderInfo(int index)
+CKPluginInfo* AVIReader::GetReaderInfo(int index)
 {
     return CKGetAviPluginInfo(index);
 }

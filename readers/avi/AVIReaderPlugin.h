@@ -8,5 +8,5 @@ class CKPluginInfo;
 // Its plug-in record for index 0 (made on the first call); null for any
 // other index.
 CKPluginInfo* CKGetAviPluginInfo(int index);
-// A new AviReader for index 0 (release it with Release); null otherwise.
+// A new AVIReader for index 0 (release it with Release); null otherwise.
 CKDataReader* CKGetAviReader(int index);

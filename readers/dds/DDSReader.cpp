@@ -1,4 +1,4 @@
-#include "readers/dds/DdsReader.h"
+#include "readers/dds/DDSReader.h"
 
 #include <cstdio>
 
@@ -12,7 +12,7 @@
 #include "readers/dds/DdsFormats.h"
 #include "system/image/QxPixelFormat.h"
 
-CKBitmapProperties DdsReader::DefaultProperties()
+CKBitmapProperties DDSReader::DefaultProperties()
 {
     CKBitmapProperties p = MakeDefaults(kPropertiesSize, CKGUID(0x338a39dd, 0x5d0d31b5), "dds");
     QxPixelFormat2ImageDesc(_32_ARGB8888, p.m_Format);
@@ -20,9 +20,9 @@ CKBitmapProperties DdsReader::DefaultProperties()
     return p;
 }
 
-DdsReader::DdsReader() : ImageReaderBase(DefaultProperties()) {}
+DDSReader::DDSReader() : ImageReaderBase(DefaultProperties()) {}
 
-const char* DdsReader::GetOptionDescription(int index)
+const char* DDSReader::GetOptionDescription(int index)
 {
     static const XArray<char> text = [] {
         XArray<char> t;
@@ -42,7 +42,7 @@ const char* DdsReader::GetOptionDescription(int index)
     return index == 0 ? text.Begin() : "";
 }
 
-CKBOOL DdsReader::IsAlphaSaved(const CKBitmapProperties* properties)
+CKBOOL DDSReader::IsAlphaSaved(const CKBitmapProperties* properties)
 {
     if (!properties || properties->m_Size != kPropertiesSize)
         return TRUE;
@@ -56,7 +56,7 @@ CKBOOL DdsReader::IsAlphaSaved(const CKBitmapProperties* properties)
     }
 }
 
-int DdsReader::ReadFile(const char* name, CKBitmapProperties** out)
+int DDSReader::ReadFile(const char* name, CKBitmapProperties** out)
 {
     FreeDecoded();
     if (!name || !out)
@@ -69,7 +69,7 @@ int DdsReader::ReadFile(const char* name, CKBitmapProperties** out)
     return ReadMemory(bytes.Begin(), (CKDWORD) bytes.Size(), out);
 }
 
-int DdsReader::ReadMemory(const void* memory, CKDWORD size, CKBitmapProperties** out)
+int DDSReader::ReadMemory(const void* memory, CKDWORD size, CKBitmapProperties** out)
 {
     FreeDecoded();
     if (!memory || !out)
@@ -87,13 +87,13 @@ int DdsReader::ReadMemory(const void* memory, CKDWORD size, CKBitmapProperties**
     return 0;
 }
 
-int DdsReader::EncodeImage(const CKBitmapProperties& p, CKBYTE** block)
+int DDSReader::EncodeImage(const CKBitmapProperties& p, CKBYTE** block)
 {
     DdsEncodeFailure failure;
     return DdsEncode(p.m_Format, SavePixels(p), p.m_Words[kFormatWord], block, &failure);
 }
 
-int DdsReader::SaveFile(const char* name, const CKBitmapProperties* properties)
+int DDSReader::SaveFile(const char* name, const CKBitmapProperties* properties)
 {
     if (!name || !properties)
         return 0;

@@ -7,5 +7,5 @@ class CKPluginInfo;
 
 // Its plug-in record for index 0; null for any other index.
 CKPluginInfo* CKGetDdsPluginInfo(int index);
-// A new DdsReader for index 0 (release it with Release); null otherwise.
+// A new DDSReader for index 0 (release it with Release); null otherwise.
 CKDataReader* CKGetDdsReader(int index);

@@ -1,8 +1,8 @@
-#include "readers/dds/DdsReaderPlugin.h"
+#include "readers/dds/DDSReaderPlugin.h"
 
 #include "core/context/CKPluginInfo.h"
 #include "readers/common/ReaderPluginInfo.h"
-#include "readers/dds/DdsReader.h"
+#include "readers/dds/DDSReader.h"
 
 CKPluginInfo* CKGetDdsPluginInfo(int index)
 {
@@ -13,15 +13,15 @@ CKPluginInfo* CKGetDdsPluginInfo(int index)
 
 CKDataReader* CKGetDdsReader(int index)
 {
-    return index == 0 ? new DdsReader : nullptr;
+    return index == 0 ? new DDSReader : nullptr;
 }
 
-CKPluginInfo* DdsReader::GetReaderInfo()
+CKPluginInfo* DDSReader::GetReaderInfo()
 {
     return CKGetDdsPluginInfo(0);
 }
 
-CKPluginInfo* DdsReader::GetReaderInfo(int index)
+CKPluginInfo* DDSReader::GetReaderInfo(int index)
 {
     return CKGetDdsPluginInfo(index);
 }

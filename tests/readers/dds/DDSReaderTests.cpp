@@ -7,7 +7,7 @@
 #include <squish.h>
 
 #include "includes/CKByteOrder.h"
-#include "readers/dds/DdsReader.h"
+#include "readers/dds/DDSReader.h"
 #include "system/image/QxPixelFormat.h"
 #include "tests/readers/support/ReaderTestSupport.h"
 #include "tests/support/TestPaths.h"
@@ -52,9 +52,9 @@ const Offered kOffered[] = {
     {kDxt[4], 2048, 4, kDxt[4], 0, 0, 0, 0, 0, 0, 0, 0, 0},
 };
 
-std::vector<uint8_t> Save(DdsReader& reader, std::vector<uint32_t>& pixels, int width, int height, uint32_t format)
+std::vector<uint8_t> Save(DDSReader& reader, std::vector<uint32_t>& pixels, int width, int height, uint32_t format)
 {
-    CKBitmapProperties p = ArgbRecord(DdsReader::DefaultProperties(), pixels, width, height);
+    CKBitmapProperties p = ArgbRecord(DDSReader::DefaultProperties(), pixels, width, height);
     p.m_Words[0] = format;
     return SaveToBytes(reader, p);
 }
@@ -88,11 +88,11 @@ std::vector<uint8_t> DxtFile(int width, int height, int n, uint32_t seed)
 
 } // namespace
 
-TEST(DdsReader, EachOfferedFormatWritesItsHeaderWordsAndWholeDataAndReadsBack)
+TEST(DDSReader, EachOfferedFormatWritesItsHeaderWordsAndWholeDataAndReadsBack)
 {
     std::vector<uint32_t> pixels = MakePicture(64, 32, false);
     const RgbaImage source = AsImage(pixels, 64, 32, false);
-    DdsReader reader;
+    DDSReader reader;
     for (const Offered& f : kOffered) {
         SCOPED_TRACE(f.format);
         const std::vector<uint8_t> file = Save(reader, pixels, 64, 32, f.format);
@@ -105,7 +105,7 @@ TEST(DdsReader, EachOfferedFormatWritesItsHeaderWordsAndWholeDataAndReadsBack)
         if (f.fourCC)
             continue; // compressed colours are compared below
         // Uncompressed formats read back in their top bits.
-        DdsReader fresh;
+        DDSReader fresh;
         int result = -1;
         const RgbaImage back = DecodeWith(fresh, file, &result);
         ASSERT_EQ(result, 0);
@@ -115,7 +115,7 @@ TEST(DdsReader, EachOfferedFormatWritesItsHeaderWordsAndWholeDataAndReadsBack)
     }
 }
 
-TEST(DdsReader, CompressedImagesCountWholeBlocksAndKeepTheirColours)
+TEST(DDSReader, CompressedImagesCountWholeBlocksAndKeepTheirColours)
 {
     const struct
     {
@@ -128,7 +128,7 @@ TEST(DdsReader, CompressedImagesCountWholeBlocksAndKeepTheirColours)
         for (int y = 0; y < c.height; ++y)
             for (int x = 0; x < c.width; ++x)
                 pixels.push_back(uint32_t(255 - 2 * y) << 24 | uint32_t(4 * x) << 16 | uint32_t(8 * y) << 8 | 40);
-        DdsReader writer, reader;
+        DDSReader writer, reader;
         const std::vector<uint8_t> file = Save(writer, pixels, c.width, c.height, kDxt[c.n]);
         ASSERT_EQ(file.size(), c.fileSize);
         EXPECT_EQ(LoadLE32(&file[20]), c.fileSize - 128) << "linear size";
@@ -140,13 +140,13 @@ TEST(DdsReader, CompressedImagesCountWholeBlocksAndKeepTheirColours)
     }
 }
 
-TEST(DdsReader, CompressedBlocksDecodeAsLibsquishDecodesThem)
+TEST(DDSReader, CompressedBlocksDecodeAsLibsquishDecodesThem)
 {
     for (int n = 0; n < 5; ++n)
         for (const auto& size : {std::pair(8, 4), std::pair(5, 7), std::pair(1, 2)}) {
             SCOPED_TRACE(testing::Message() << "DXT" << n + 1 << " " << size.first << "x" << size.second);
             const std::vector<uint8_t> file = DxtFile(size.first, size.second, n, 77 + n);
-            DdsReader reader;
+            DDSReader reader;
             int result = -1;
             const RgbaImage image = DecodeWith(reader, file, &result);
             ASSERT_EQ(result, 0);
@@ -161,10 +161,10 @@ TEST(DdsReader, CompressedBlocksDecodeAsLibsquishDecodesThem)
         }
 }
 
-TEST(DdsReader, TheRecordsFormatDecidesWhatAReadGivesAndASaveConverts)
+TEST(DDSReader, TheRecordsFormatDecidesWhatAReadGivesAndASaveConverts)
 {
     const std::vector<uint8_t> dxt1 = DxtFile(6, 5, 0, 5);
-    DdsReader reader;
+    DDSReader reader;
     CKBitmapProperties* p = nullptr;
     reader.GetBitmapDefaultProperties(&p);
     QxPixelFormat2ImageDesc(_DXT1, p->m_Format);
@@ -196,7 +196,7 @@ TEST(DdsReader, TheRecordsFormatDecidesWhatAReadGivesAndASaveConverts)
     std::vector<uint8_t> rgb24;
     for (uint32_t c : opaque)
         rgb24.insert(rgb24.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)});
-    CKBitmapProperties small = DdsReader::DefaultProperties();
+    CKBitmapProperties small = DDSReader::DefaultProperties();
     QxPixelFormat2ImageDesc(_24_RGB888, small.m_Format);
     small.m_Format.Width = 7;
     small.m_Format.Height = 3;
@@ -205,14 +205,75 @@ TEST(DdsReader, TheRecordsFormatDecidesWhatAReadGivesAndASaveConverts)
     small.m_Words[0] = 22; // X8R8G8B8, which 24-bit images save as
     const std::vector<uint8_t> file = SaveToBytes(reader, small);
     ASSERT_EQ(file.size(), 128u + 7 * 3 * 4);
-    DdsReader back;
+    DDSReader back;
     EXPECT_EQ(DecodeWith(back, file), AsImage(opaque, 7, 3, true));
 }
 
-TEST(DdsReader, EveryPrefixGivesTwoNullArgumentsOneMipmapsAreSkippedAndSavesFail)
+// Files laid out as other writers make them: luminance decodes grey, and a
+// narrow alpha that is full stays full (0xFF).
+TEST(DDSReader, LuminanceIsGreyAndFullNarrowAlphaIsOpaque)
+{
+    struct Case
+    {
+        const char* what;
+        uint32_t pfFlags, bits, r, g, b, a;
+        std::vector<uint8_t> pixels; // two pixels
+        uint32_t first, second;      // 0xAARRGGBB
+    };
+    const Case cases[] = {
+        {"L8", 0x20000, 8, 0xFF, 0, 0, 0, {0x00, 0x9C}, 0xFF000000, 0xFF9C9C9C},
+        {"L8 flagged RGB too", 0x20040, 8, 0xFF, 0, 0, 0, {0xFF, 0x41}, 0xFFFFFFFF, 0xFF414141},
+        {"L8 with an alpha mask not flagged", 0x20000, 8, 0xFF, 0, 0, 0xFF00, {0x12, 0x34}, 0xFF121212, 0xFF343434},
+        {"A8L8", 0x20001, 16, 0xFF, 0, 0, 0xFF00, {0x80, 0xFF, 0x10, 0x40}, 0xFF808080, 0x40101010},
+        {"A4L4", 0x20001, 8, 0x0F, 0, 0, 0xF0, {0xFF, 0x8A}, 0xFFF0F0F0, 0x88A0A0A0},
+        {"L16", 0x20000, 16, 0xFFFF, 0, 0, 0, {0x34, 0x12, 0xFF, 0xFF}, 0xFF121212, 0xFFFFFFFF},
+        {"A1R5G5B5", 0x41, 16, 0x7C00, 0x3E0, 0x1F, 0x8000, {0xFF, 0xFF, 0x00, 0x7C}, 0xFFF8F8F8, 0x00F80000},
+        {"A4R4G4B4", 0x41, 16, 0xF00, 0xF0, 0xF, 0xF000, {0x56, 0xF4, 0x56, 0x74}, 0xFF405060, 0x77405060},
+        {"A2R10G10B10",
+         0x41,
+         32,
+         0x3FF00000,
+         0xFFC00,
+         0x3FF,
+         0xC0000000,
+         {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xF0, 0x7F},
+         0xFFFFFFFF,
+         0x55FF0000},
+        {"A2B10G10R10",
+         0x41,
+         32,
+         0x3FF,
+         0xFFC00,
+         0x3FF00000,
+         0xC0000000,
+         {0xFF, 0x03, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x80},
+         0xFFFF0000,
+         0xAA000000},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> file = Header(2, 1, 0x100F, c.bits / 4, c.pfFlags, 0, c.bits, c.r, c.g, c.b, c.a);
+        file.insert(file.end(), c.pixels.begin(), c.pixels.end());
+        DDSReader reader;
+        int result = -1;
+        const RgbaImage image = DecodeWith(reader, file, &result);
+        ASSERT_EQ(result, 0) << c.what;
+        ASSERT_EQ(image.pixels.size(), 2u) << c.what;
+        EXPECT_EQ(image.pixels[0], c.first) << c.what << std::hex << ": 0x" << image.pixels[0];
+        EXPECT_EQ(image.pixels[1], c.second) << c.what << std::hex << ": 0x" << image.pixels[1];
+    }
+    // Luminance that overlaps its alpha, or lies past the depth, is refused.
+    DDSReader reader;
+    for (uint32_t a : {0xFFu, 0x1FF00u}) {
+        std::vector<uint8_t> file = Header(2, 1, 0x100F, 4, 0x20001, 0, 16, 0xFF, 0, 0, a);
+        file.resize(file.size() + 4);
+        EXPECT_EQ(DecodePatched(reader, file, 0, 0x20534444, 4), 2) << std::hex << a;
+    }
+}
+
+TEST(DDSReader, EveryPrefixGivesTwoNullArgumentsOneMipmapsAreSkippedAndSavesFail)
 {
     std::vector<uint32_t> pixels = MakePicture(4, 4, false);
-    DdsReader reader;
+    DDSReader reader;
     const std::vector<uint8_t> good = Save(reader, pixels, 4, 4, 21);
     CheckEveryPrefix(reader, good, {2});
     CKBitmapProperties* read = nullptr;
@@ -226,7 +287,7 @@ TEST(DdsReader, EveryPrefixGivesTwoNullArgumentsOneMipmapsAreSkippedAndSavesFail
 
     EXPECT_TRUE(Save(reader, pixels, 4, 4, 99).empty()) << "no surface format 99";
     EXPECT_TRUE(Save(reader, pixels, 4, 4, 60).empty()) << "colours are not bump-map differences";
-    CKBitmapProperties p = ArgbRecord(DdsReader::DefaultProperties(), pixels, 4, 4);
+    CKBitmapProperties p = ArgbRecord(DDSReader::DefaultProperties(), pixels, 4, 4);
     TestTempDir dir;
     const std::string name = dir.File("out.dds");
     p.m_Words[0] = 60;
@@ -256,12 +317,12 @@ TEST(DdsReader, EveryPrefixGivesTwoNullArgumentsOneMipmapsAreSkippedAndSavesFail
 
 // ImageMagick's DDS coder, an independent reader, when it is installed. It
 // knows every offered format but DXT2 and DXT4.
-TEST(DdsReader, AnotherReaderAcceptsEveryWrittenFile)
+TEST(DDSReader, AnotherReaderAcceptsEveryWrittenFile)
 {
     if (std::system("identify -version > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "ImageMagick is not installed";
     std::vector<uint32_t> pixels = MakePicture(64, 32, false);
-    DdsReader reader;
+    DDSReader reader;
     TestTempDir dir;
     for (const Offered& f : kOffered) {
         if (f.format == kDxt[1] || f.format == kDxt[3])

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+class CKContext;
+class CKObjectIDList;
+
+// What qdxinfo tells of an engine file, from its loaded objects.
+
+// Every object by class: one "<class> (<count>)" line per class, in the
+// order the classes first appear, each followed by its objects' names.
+std::string SummarizeEngineObjects(CKContext* context, CKObjectIDList& objects);
+// A stable text, for golden comparisons: each object in file order with its
+// class, name and, by class, what it saved (parents, world matrices to 6
+// significant digits, visibility, camera, light, curve, group and level
+// fields, scripts and their parameters, attributes). Object ids never
+// appear.
+std::string DumpEngineObjects(CKContext* context, CKObjectIDList& objects);
+
+// Loads the file into a fresh context (the exporter's plug-ins registered,
+// the engine started and stopped around it when it is not running) and
+// gives the summary or the dump. False, with the engine's error in text,
+// when the file does not load.
+bool DescribeEngineFile(const char* path, bool dump, std::string& text);
