@@ -57,10 +57,12 @@ std::vector<unsigned int> Ours(const TestMesh& mesh, int k)
     for (CKDWORD& i : faces)
         i = (CKDWORD) to[i];
     pm.SetVerticesRendered(k);
-    pm.Update(faces.data(), mesh.FaceCount(), nullptr, 0);
+    pm.Update(faces.data(), mesh.FaceCount(), nullptr, mesh.VertexCount());
     std::vector<unsigned int> out;
+    // Three corners a face of the mesh, the faces left out marked.
     for (CKDWORD i : pm.GetFaceIndices())
-        out.push_back((unsigned int) from[i]);
+        if (i != CKPM_DROPPED)
+            out.push_back((unsigned int) from[i]);
     return out;
 }
 

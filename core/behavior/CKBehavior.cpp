@@ -410,17 +410,11 @@ CKBehaviorIO* CKBehavior::GetOutput(int n) const
     return static_cast<CKBehaviorIO*>(m_Outputs.GetObject(n));
 }
 
-// The ins, outs and locals a behaviour makes are dynamic when it is.
-static CKDWORD ChildCreation(const CKBehavior* behavior)
-{
-    return behavior->IsDynamic() ? CKDWORD(CK_OBJECTCREATION_DYNAMIC) : CKDWORD(CK_OBJECTCREATION_NONAMECHECK);
-}
-
 CKBehaviorIO* CKBehavior::CreateInput(const char* name)
 {
-    auto* io = m_Context
-                   ? static_cast<CKBehaviorIO*>(m_Context->CreateObject(CKCID_BEHAVIORIO, name, ChildCreation(this)))
-                   : nullptr;
+    auto* io = m_Context ? static_cast<CKBehaviorIO*>(m_Context->CreateObject(
+                               CKCID_BEHAVIORIO, name, IsDynamic() ? (CKDWORD) CK_OBJECTCREATION_DYNAMIC : 0u))
+                         : nullptr;
     if (!io)
         return nullptr;
     io->SetType(CKBEHAVIORIO_IN);
@@ -431,9 +425,9 @@ CKBehaviorIO* CKBehavior::CreateInput(const char* name)
 
 CKBehaviorIO* CKBehavior::CreateOutput(const char* name)
 {
-    auto* io = m_Context
-                   ? static_cast<CKBehaviorIO*>(m_Context->CreateObject(CKCID_BEHAVIORIO, name, ChildCreation(this)))
-                   : nullptr;
+    auto* io = m_Context ? static_cast<CKBehaviorIO*>(m_Context->CreateObject(
+                               CKCID_BEHAVIORIO, name, IsDynamic() ? (CKDWORD) CK_OBJECTCREATION_DYNAMIC : 0u))
+                         : nullptr;
     if (!io)
         return nullptr;
     io->SetType(CKBEHAVIORIO_OUT);
@@ -603,10 +597,9 @@ CKParameterOut* CKBehavior::CreateOutputParameter(const char* name, CKGUID type)
 
 CKParameterLocal* CKBehavior::CreateLocalParameter(const char* name, CKGUID type, CKBOOL setting)
 {
-    auto* local =
-        m_Context
-            ? static_cast<CKParameterLocal*>(m_Context->CreateObject(CKCID_PARAMETERLOCAL, name, ChildCreation(this)))
-            : nullptr;
+    auto* local = m_Context ? static_cast<CKParameterLocal*>(m_Context->CreateObject(
+                                  CKCID_PARAMETERLOCAL, name, IsDynamic() ? (CKDWORD) CK_OBJECTCREATION_DYNAMIC : 0u))
+                            : nullptr;
     if (!local)
         return nullptr;
     local->SetGUID(type);

@@ -72,6 +72,15 @@ public:
     void SetUnitScale();
     // Turns the keyed animation's first rotation key towards the Z axis.
     void AlignAnimationOnZ();
+    // The default channel materials (keys 1 to 8) of channels no mesh used,
+    // and always channel 1's.
+    void DeleteUnusedChannelMaterials();
+    // With behaviours in the file, its objects go into a new level: scenes
+    // and levels leave savedObjects, every other object joins the level and
+    // keeps its flags of another scene; a level export's environment goes to
+    // the new level's scene; a file that is not an object file (".qdx", any
+    // case) saves that level first.
+    void WrapObjectsInLevel();
 
     // The object pass (exporter/scene): 1 to go on, 0 when cancelled.
     int ExportNode(INode* node);
