@@ -615,8 +615,9 @@ TEST_F(MeshPersistence, EmptyPartsWriteNoSection)
 {
     RCKMesh* mesh = NewMesh("bare");
     for (CKDWORD id : kSections)
-        if (id != CK_STATESAVE_MESHFLAGS && id != CK_STATESAVE_MESHMATERIALS && id != CK_STATESAVE_MESHBLENDSHAPES)
+        if (id != CK_STATESAVE_MESHFLAGS && id != CK_STATESAVE_MESHMATERIALS && id != CK_STATESAVE_MESHBLENDSHAPES) {
             EXPECT_TRUE(SectionWords(mesh, id, 10).empty()) << std::hex << id;
+        }
     EXPECT_EQ(SectionWords(mesh, CK_STATESAVE_MESHMATERIALS, 10), (std::vector<CKDWORD>{1, 0, 0}))
         << "the default group";
     EXPECT_EQ(SectionWords(mesh, CK_STATESAVE_MESHBLENDSHAPES, 10), (std::vector<CKDWORD>{0, 0, 0}))
