@@ -303,6 +303,7 @@ void ExportBuilder::ForgetObject(CKObject* object)
     RemoveAll(createdObjects, object);
     RemoveAll(objectAnimationList, object);
     RemoveAll(bodyParts, object);
+    RemoveAll(singleKeyAnimations, object);
     // A later mesh at the same address must not find this one's builder.
     meshBuilderIndices.Remove((ExportKey) object);
     if (static_cast<CKObject*>(character) == object)

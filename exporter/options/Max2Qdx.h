@@ -9,11 +9,14 @@
 #include "platform/host/PluginClasses.h"
 #include "platform/host/TSTR.h"
 #include "platform/host/Tab.h"
+#include "platform/host/TimeValue.h"
 
 class CK3dEntity;
 class CKCamera;
 class CKContext;
 class CKGroup;
+class CKObjectAnimation;
+class Control;
 class CKObjectIDList;
 class CKMaterial;
 class CKMesh;
@@ -39,6 +42,14 @@ struct MeshInstanceRecord
     float offset[12] = {};
     XString mapChannels;
     CKMesh* mesh = nullptr;
+};
+
+// The sampling-step options, for Max2Qdx::SamplingStep.
+enum SamplingOption
+{
+    kKeyFrameSampling,
+    kBlendShapeSampling,
+    kDeformableSampling
 };
 
 // The exporter of one export: its options, under their script argument
@@ -159,8 +170,29 @@ public:
     // The blend shapes of the node's Morpher into the builder (the mesh is
     // the base mesh read with the Morpher off).
     void ExportMorphTargets(INode* node, Mesh& mesh, MeshBuilder& builder);
-    void ExportNodeAnimation(INode* node, CK3dEntity* entity);
     void ExportAnimatedMeshes(INode* node);
+
+    // Node animation (exporter/animation): the node's transform keys, key
+    // for key from standard key controllers, else sampled, and with
+    // ExportBlendShapeAnims its Morpher's channel weights, into an object
+    // animation of the entity.
+    void ExportNodeAnimation(INode* node, CK3dEntity* entity);
+    void SampleNodeTransform(INode* node, CKObjectAnimation* objectAnimation);
+    // One sub-controller's keys; nothing for a controller without keys or
+    // of a class the engine has no keys for.
+    void ExportPositionKeys(Control* controller, CKObjectAnimation* objectAnimation);
+    void ExportRotationKeys(Control* controller, CKObjectAnimation* objectAnimation);
+    void ExportScaleKeys(Control* controller, CKObjectAnimation* objectAnimation);
+    // A float track into the float controller called name, values times
+    // factor: key for key, or sampled at samplingStepForBlendShapes.
+    void ExportFloatKeys(Control* controller, CKObjectAnimation* objectAnimation, float factor, const char* name);
+    void SampleFloatController(Control* controller, CKObjectAnimation* objectAnimation, float factor, const char* name);
+    // A host time in engine frames from the start of the range.
+    float EngineTime(TimeValue t) const { return ((float) t - animStart) * framesPerTick; }
+    // The sampling step option (kKeyFrameSampling...) in frames: a step
+    // below 1 is taken as 1, and the report says so once per option and
+    // export.
+    int SamplingStep(int option);
 
     // reportIndent blanks, empty for 0 or less.
     XString GetReportIndent() const;
@@ -269,6 +301,9 @@ public:
     // The open log the report is copied into, or null.
     GeLog* reportLog = nullptr;
     XString fileName;
+    // The sampling-step options already reported as below 1 frame (one bit
+    // each).
+    CKDWORD samplingStepsReported = 0;
     CKBOOL EnableInstructions = 0;
     CKBOOL OnlyUsedMaterials = 0;
 };
