@@ -65,3 +65,8 @@ protected:
 // name, as an instruction's script file; the script leaves the context
 // afterwards.
 void WriteScriptFile(CKContext* context, const std::string& path, const char* name);
+
+#include "exporter/geometry/MeshBuilder.h"
+
+// Texture coordinates for a mesh builder's channel.
+MeshTexCoord UV(float u, float v, float third = 0, float fourth = 0);
