@@ -106,9 +106,9 @@ std::vector<int> Simplify(const std::vector<float>& times, const std::vector<QxV
         for (int k = s.first + 1; k < s.last; ++k) {
             const float u = (times[(size_t) k] - t0) / span;
             const QxVector& v = values[(size_t) k];
-            const float e = std::fmax(std::fabs(v.x - (a.x + (b.x - a.x) * u)),
-                                      std::fmax(std::fabs(v.y - (a.y + (b.y - a.y) * u)),
-                                                std::fabs(v.z - (a.z + (b.z - a.z) * u))));
+            const float e = std::fmax(
+                std::fabs(v.x - (a.x + (b.x - a.x) * u)),
+                std::fmax(std::fabs(v.y - (a.y + (b.y - a.y) * u)), std::fabs(v.z - (a.z + (b.z - a.z) * u))));
             if (e > worst) {
                 worst = e;
                 at = k;
