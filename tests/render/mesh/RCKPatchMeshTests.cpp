@@ -701,3 +701,27 @@ TEST_F(PatchMeshes, APatchOfAnotherTypeKeepsItsCornersAndDrawsNothing)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PatchMeshes, ANewTextureSeamSplitsTheSideAtTheNextRebuild)
+{
+    RCKPatchMesh* mesh = TwoTriangles(1, 1);
+    TextureTwoTriangles(mesh, false);
+    mesh->SetIterationCount(1);
+    mesh->BuildRenderMesh();
+    EXPECT_TRUE(mesh->IsEdgeShared(1));
+    EXPECT_EQ(mesh->GetDuplicateCount(), 0);
+    // B's corners on the shared side take texture vertices of their own.
+    CKTexturePatch b;
+    mesh->GetTexturePatch(1, &b);
+    b.tv[0] = 5;
+    b.tv[1] = 4;
+    mesh->SetTexturePatch(1, b);
+    mesh->ModifierUVMove();
+    mesh->BuildRenderMesh();
+    EXPECT_FALSE(mesh->IsEdgeShared(1));
+    EXPECT_EQ(mesh->GetDuplicateCount(), 2);
+}
+
+} // namespace
