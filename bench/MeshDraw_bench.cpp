@@ -13,16 +13,8 @@
 #include <vector>
 
 #include "bench/BenchCase.h"
-#include "core/context/CKContext.h"
-#include "core/context/CKPluginManager.h"
-#include "core/context/CKStartUp.h"
-#include "core/object/CKClassRegistry.h"
-#include "render/context/CKRenderEngine.h"
-#include "render/context/RCKRenderContext.h"
-#include "render/context/RCKRenderManager.h"
-#include "render/mesh/CKMaterial.h"
+#include "bench/BenchRenderScene.h"
 #include "render/mesh/CKMaterialGroup.h"
-#include "render/mesh/RCKMesh.h"
 
 namespace {
 
@@ -43,41 +35,13 @@ struct Scene
 Scene Start(int triangles)
 {
     Scene s;
-    CKStartUp();
-    CKGetPluginManager()->RegisterPlugin(0, CKGetRenderEnginePluginInfo(0), nullptr, nullptr);
-    CKGetPluginManager()->AddStaticDll("Render Engine", 1);
-    CKBuildClassHierarchyTable();
-    CKCreateContext(&s.Context, nullptr, nullptr);
-    auto* manager = static_cast<RCKRenderManager*>(s.Context->GetRenderManager());
-    manager->GetSettings().VertexCache = 0;
-    QxIntRect rect{0, 0, 64, 64};
-    s.RenderContext = static_cast<RCKRenderContext*>(manager->CreateRenderContext(nullptr, 0, &rect));
+    s.Context = StartRenderBenchContext();
+    static_cast<RCKRenderManager*>(s.Context->GetRenderManager())->GetSettings().VertexCache = 0;
+    s.RenderContext = NullRenderContext(s.Context);
     CKMaterial* materials[kMaterials];
     for (CKMaterial*& m : materials)
         m = static_cast<CKMaterial*>(s.Context->CreateObject(CKCID_MATERIAL));
-    int n = 1;
-    while (2 * (n + 1) * (n + 1) <= triangles)
-        ++n;
-    s.Mesh = static_cast<RCKMesh*>(s.Context->CreateObject(CKCID_MESH));
-    s.Mesh->SetVertexCount((n + 1) * (n + 1));
-    for (int y = 0; y <= n; ++y)
-        for (int x = 0; x <= n; ++x) {
-            const int v = y * (n + 1) + x;
-            s.Mesh->SetVertexPosition(v, QxVector((float) x, 0.0f, (float) y));
-            s.Mesh->SetVertexNormal(v, QxVector(0.0f, 1.0f, 0.0f));
-            s.Mesh->SetVertexTextureCoordinates(v, (float) x / (float) n, (float) y / (float) n);
-        }
-    s.Mesh->SetFaceCount(2 * n * n);
-    int f = 0;
-    for (int y = 0; y < n; ++y)
-        for (int x = 0; x < n; ++x) {
-            const int v = y * (n + 1) + x;
-            CKMaterial* material = materials[(y / 16 * 3 + x / 16) % kMaterials];
-            s.Mesh->SetFaceVertexIndex(f, v, v + n + 1, v + 1);
-            s.Mesh->SetFaceMaterial(f++, material);
-            s.Mesh->SetFaceVertexIndex(f, v + 1, v + n + 1, v + n + 2);
-            s.Mesh->SetFaceMaterial(f++, material);
-        }
+    s.Mesh = GridBenchMesh(s.Context, triangles, materials, kMaterials, 16);
     s.Mesh->AddChannel(static_cast<CKMaterial*>(s.Context->CreateObject(CKCID_MATERIAL)));
     // The first draw builds the groups and makes the buffers.
     s.Mesh->Render(s.RenderContext, nullptr);
@@ -86,8 +50,7 @@ Scene Start(int triangles)
 
 void Stop(Scene& s)
 {
-    CKCloseContext(s.Context);
-    CKShutdown();
+    StopRenderBenchContext(s.Context);
 }
 
 size_t BufferBytes(RCKMesh* mesh)

@@ -15,11 +15,7 @@
 #include <vector>
 
 #include "bench/BenchCase.h"
-#include "core/context/CKContext.h"
-#include "core/context/CKPluginManager.h"
-#include "core/context/CKStartUp.h"
-#include "core/object/CKClassRegistry.h"
-#include "render/context/CKRenderEngine.h"
+#include "bench/BenchRenderScene.h"
 #include "render/mesh/RCKPatchMesh.h"
 #include "tools/testdata/TestPatches.h"
 
@@ -38,11 +34,7 @@ struct Scene
 Scene Start(int patches, int iterations)
 {
     Scene s;
-    CKStartUp();
-    CKGetPluginManager()->RegisterPlugin(0, CKGetRenderEnginePluginInfo(0), nullptr, nullptr);
-    CKGetPluginManager()->AddStaticDll("Render Engine", 1);
-    CKBuildClassHierarchyTable();
-    CKCreateContext(&s.Context, nullptr, nullptr);
+    s.Context = StartRenderBenchContext();
     s.Mesh = static_cast<RCKPatchMesh*>(s.Context->CreateObject(CKCID_PATCHMESH));
     std::vector<int> types((size_t) patches);
     for (size_t i = 0; i < types.size(); ++i)
@@ -55,8 +47,7 @@ Scene Start(int patches, int iterations)
 
 void Stop(Scene& s)
 {
-    CKCloseContext(s.Context);
-    CKShutdown();
+    StopRenderBenchContext(s.Context);
 }
 
 void BM_Tessellation_Ours(benchmark::State& state)
