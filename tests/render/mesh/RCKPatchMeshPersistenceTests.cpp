@@ -398,3 +398,27 @@ TEST_F(PatchPersistence, DeletedMaterialsLeaveThePatchesAndTheirChannelsGo)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PatchPersistence, AVectorCountAboveThePointsIsRefusedEvenWithoutPatches)
+{
+    // One point, two vectors said, no patch, no edge, one empty record.
+    const std::vector<CKDWORD> words = {2, 0, 2, 12, 1, F(1), F(2), F(3), 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0};
+    CKStateChunk* chunk = SectionChunk(CKCID_PATCHMESH, CK_STATESAVE_PATCHMESHDATA, words);
+    RCKPatchMesh* mesh = NewPatchMesh();
+    EXPECT_EQ(mesh->Load(chunk, nullptr), CKErr::InvalidFile);
+    EXPECT_EQ(mesh->GetVertCount(), 0);
+    EXPECT_EQ(mesh->GetVecCount(), 0);
+    CKDeleteStateChunk(chunk);
+    // The same with the count right loads.
+    std::vector<CKDWORD> right = words;
+    right[2] = 1;
+    chunk = SectionChunk(CKCID_PATCHMESH, CK_STATESAVE_PATCHMESHDATA, right);
+    EXPECT_EQ(mesh->Load(chunk, nullptr), CKErr::Ok);
+    EXPECT_EQ(mesh->GetVertCount(), 0);
+    EXPECT_EQ(mesh->GetVecCount(), 1);
+    CKDeleteStateChunk(chunk);
+}
+
+} // namespace

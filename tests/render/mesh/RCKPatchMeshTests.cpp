@@ -11,6 +11,7 @@
 
 #include "render/mesh/RCKPatchMesh.h"
 #include "tests/render/mesh/MeshTestSupport.h"
+#include "tests/support/AssertCapture.h"
 #include "tools/testdata/TestPatches.h"
 
 namespace {
@@ -722,6 +723,63 @@ TEST_F(PatchMeshes, ANewTextureSeamSplitsTheSideAtTheNextRebuild)
     mesh->BuildRenderMesh();
     EXPECT_FALSE(mesh->IsEdgeShared(1));
     EXPECT_EQ(mesh->GetDuplicateCount(), 2);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PatchMeshes, AccessorsStopAtTheirBounds)
+{
+    AssertCapture asserts;
+    RCKPatchMesh* mesh = NewPatchMesh();
+    FillIndependentPatches(mesh, {3}, 2);
+    mesh->BuildRenderMesh();
+    QxVector p(7, 7, 7);
+    mesh->GetVert(mesh->GetVertCount(), &p);
+    mesh->GetVec(mesh->GetVecCount(), &p);
+    EXPECT_EQ(p, QxVector(7, 7, 7));
+    EXPECT_EQ(mesh->GetCornerVertex(1, 1), -1);
+    EXPECT_EQ(mesh->GetCornerVertex(1, 3), -1);
+    EXPECT_EQ(mesh->GetCornerVertex(0, 2), 2);
+    // Asked for a patch that does not exist, or whose corner names no vertex:
+    // nothing is computed.
+    mesh->ComputePatchAuxPoints(1);
+    mesh->ComputePatchInteriors(1);
+    CKPatch patch;
+    mesh->GetPatch(0, &patch);
+    const QxVector before = mesh->GetVecs()[patch.interior[0]];
+    mesh->SetVec(patch.interior[0], QxVector(1, 2, 3));
+    patch.v[1] = (short) mesh->GetVertCount();
+    mesh->SetPatch(0, patch);
+    mesh->ComputePatchInteriors(0);
+    EXPECT_EQ(mesh->GetVecs()[patch.interior[0]], QxVector(1, 2, 3));
+    EXPECT_NE(before, QxVector(1, 2, 3));
+    // The mesh's own texture data is channel -1.
+    mesh->SetTextureVertexCount(3);
+    EXPECT_EQ(mesh->GetTextureVertexCount(), 3);
+    mesh->SetTextureVertex(2, 0.5f, 0.75f);
+    float u = 0, v = 0;
+    mesh->GetTextureVertex(2, &u, &v);
+    EXPECT_EQ(u, 0.5f);
+    EXPECT_EQ(v, 0.75f);
+    EXPECT_EQ(mesh->GetChannelFlags(-1), 0u);
+    // Counts at their largest and one past.
+    mesh->SetTextureVertexCount(0x10000);
+    EXPECT_EQ(mesh->GetTextureVertexCount(), 0x10000);
+    mesh->SetTextureVertexCount(0x10001);
+    EXPECT_EQ(mesh->GetTextureVertexCount(), 0x10000);
+    mesh->SetEdgeCount(0x10000);
+    EXPECT_EQ(mesh->GetEdgeCount(), 0x10000);
+    mesh->SetEdgeCount(0x10001);
+    EXPECT_EQ(mesh->GetEdgeCount(), 0x10000);
+    mesh->SetVertVecCount(1, 0x10000);
+    EXPECT_EQ(mesh->GetVecCount(), 0x10000);
+    mesh->SetVertVecCount(1, 0x10001);
+    EXPECT_EQ(mesh->GetVecCount(), 0x10000);
+    mesh->SetVertVecCount(0x10001, 1);
+    EXPECT_EQ(mesh->GetVertCount(), 1);
+    EXPECT_TRUE(asserts.Texts().empty()) << asserts.Texts()[0];
 }
 
 } // namespace
