@@ -783,3 +783,66 @@ TEST_F(PatchMeshes, AccessorsStopAtTheirBounds)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PatchMeshes, MoreVerticesThanSixteenBitIndicesLeaveTheGroupsToTheOrdinaryBuild)
+{
+    // 130 x 130 quads whose neighbours share no smoothing group: every
+    // corner its own render vertex, 67,600 of them without subdivision.
+    const int n = 130;
+    RCKPatchMesh* mesh = NewPatchMesh();
+    const int vertices = (n + 1) * (n + 1);
+    mesh->SetVertVecCount(vertices, 6);
+    for (int y = 0; y <= n; ++y)
+        for (int x = 0; x <= n; ++x)
+            mesh->SetVert(y * (n + 1) + x, QxVector((float) x, (float) y, 0.0f));
+    // Two handles shared by every edge, four interiors by every patch.
+    const int across = n * (n + 1);
+    mesh->SetEdgeCount(2 * across);
+    mesh->SetPatchCount(n * n);
+    std::vector<bool> seen((size_t) (2 * across), false);
+    auto horizontal = [&](int x, int y) { return y * n + x; };        // (x, y) - (x + 1, y)
+    auto vertical = [&](int x, int y) { return across + x * n + y; }; // (x, y) - (x, y + 1)
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            const int v0 = y * (n + 1) + x;
+            CKPatch patch;
+            patch.type = 4;
+            patch.smoothing = 1u << ((y % 2) * 2 + x % 2);
+            const short corners[4] = {(short) v0, (short) (v0 + n + 1), (short) (v0 + n + 2), (short) (v0 + 1)};
+            const int sides[4] = {vertical(x, y), horizontal(x, y + 1), vertical(x + 1, y), horizontal(x, y)};
+            for (int k = 0; k < 4; ++k) {
+                patch.v[k] = corners[k];
+                patch.vec[2 * k] = 0;
+                patch.vec[2 * k + 1] = 1;
+                patch.interior[k] = (short) (2 + k);
+                patch.edge[k] = (short) sides[k];
+                CKPatchEdge edge;
+                mesh->GetEdge(sides[k], &edge);
+                edge.startVertex = corners[k];
+                edge.endVertex = corners[(k + 1) % 4];
+                edge.startVector = 0;
+                edge.endVector = 1;
+                // The first patch at an edge is its first, the next its second.
+                if (!seen[(size_t) sides[k]])
+                    edge.patch1 = (short) (y * n + x);
+                else
+                    edge.patch2 = (short) (y * n + x);
+                seen[(size_t) sides[k]] = true;
+                mesh->SetEdge(sides[k], edge);
+            }
+            mesh->SetPatch(y * n + x, patch);
+        }
+    mesh->BuildRenderMesh();
+    ASSERT_TRUE(mesh->GetPatchFlags() & CK_PATCHMESH_UPTODATE);
+    EXPECT_EQ(mesh->GetVertexCount(), 4 * n * n);
+    EXPECT_EQ(mesh->GetFaceCount(), 2 * n * n);
+    // No 16-bit list was written; the ordinary build splits the groups.
+    EXPECT_EQ(mesh->GetMaterialGroup(0)->Indices.Size(), 0);
+    EXPECT_FALSE(mesh->GetFlags() & CKMESH_OPTIMIZED);
+    EXPECT_EQ(mesh->BuildMaterialGroups(), 1);
+    EXPECT_GE(mesh->GetMaterialGroup(0)->SubPrimitives.Size(), 1);
+}
+
+} // namespace
