@@ -4,6 +4,7 @@
 // classes and their blocks.
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -582,6 +583,41 @@ TEST_F(MeshDraw, ForcedOrLongCornerListsGetBlocksOfTheirOwn)
     none.Build(Manager(), bad, 3, 10, true);
     ASSERT_EQ(none.GetBlockCount(), 1);
     EXPECT_EQ(none.GetBlock(0).VertexCount, 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MeshDraw, BlendWeightsAndBoneIndicesFollowThePositionInTheBuffer)
+{
+    RCKRenderContext* rc = NewRecordingContext();
+    RCKMesh* mesh = TwoGroups(nullptr);
+    mesh->SetBlendWeightCount(2);
+    mesh->GetBlendRecords().Resize(4);
+    for (int v = 0; v < 4; ++v)
+        for (int k = 0; k < 4; ++k)
+            mesh->GetBlendRecords()[v].Values[k] = (CKDWORD) (100 * v + k);
+    mesh->Render(rc, nullptr);
+    // Two weights and the bone-index word (the record's second value):
+    // position, two betas, the indices, then the normal and coordinates.
+    EXPECT_EQ(mesh->GetVertexSize(), 44u);
+    const CKMaterialGroup* group = mesh->GetMaterialGroup(0);
+    CKRasterizerContext* rst = rc->GetRasterizerContext();
+    const CKDWORD* words =
+        static_cast<const CKDWORD*>(rst->LockSharedVB(group->VertexBuffer, 0, (CKDWORD) group->VertexCount));
+    ASSERT_NE(words, nullptr);
+    for (int local = 0; local < group->VertexCount; ++local) {
+        const int v = group->Remap.Size() ? (int) group->Remap[local] : local;
+        const CKDWORD* vertex = words + 11 * local;
+        QxVector position;
+        mesh->GetVertexPosition(v, &position);
+        EXPECT_EQ(std::memcmp(vertex, &position, 12), 0) << local;
+        EXPECT_EQ(vertex[3], (CKDWORD) (100 * v)) << local;
+        EXPECT_EQ(vertex[4], (CKDWORD) (100 * v + 1)) << local;
+        EXPECT_EQ(vertex[5], (CKDWORD) (100 * v + 1)) << "the indices: " << local;
+    }
+    rst->UnlockSharedVB(group->VertexBuffer);
 }
 
 } // namespace

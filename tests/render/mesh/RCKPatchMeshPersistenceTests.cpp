@@ -10,6 +10,7 @@
 #include "render/mesh/CKMaterialGroup.h"
 #include "render/mesh/RCKPatchMesh.h"
 #include "tests/render/mesh/MaterialTestSupport.h"
+#include "tests/support/AssertCapture.h"
 #include "tools/testdata/TestPatches.h"
 
 namespace {
@@ -142,6 +143,7 @@ TEST_F(PatchPersistence, RandomPatchMeshesComeBackThroughChunksAndCopies)
 {
     std::mt19937 rng(53);
     std::vector<CKMaterial*> materials = {nullptr, NewMaterial("a"), NewMaterial("b")};
+    AssertCapture asserts;
     for (int round = 0; round < 30; ++round) {
         RCKPatchMesh* source = RandomPatchMesh(rng, materials);
         CKStateChunk* chunk = CKSaveObjectState(source);
@@ -157,6 +159,20 @@ TEST_F(PatchPersistence, RandomPatchMeshesComeBackThroughChunksAndCopies)
         for (CKObject* o : {(CKObject*) source, (CKObject*) loaded, (CKObject*) copy})
             m_Context->DestroyObject(o);
     }
+    EXPECT_TRUE(asserts.Texts().empty());
+}
+
+TEST_F(PatchPersistence, TheMemoryOccupationCountsTheTextureRecords)
+{
+    RCKPatchMesh* mesh = NewPatchMesh();
+    FillIndependentPatches(mesh, {4}, 1);
+    const int bare = mesh->GetMemoryOccupation();
+    mesh->SetTextureVertexCount(100);
+    mesh->SetTexturePatchCount(1);
+    EXPECT_GE(mesh->GetMemoryOccupation(), bare + 100 * 8 + 8);
+    mesh->AddChannel(NewMaterial("detail"));
+    // Each record counted with record 0's arrays.
+    EXPECT_GE(mesh->GetMemoryOccupation(), bare + 2 * (100 * 8 + 8));
 }
 
 TEST_F(PatchPersistence, PatchMeshesComeBackThroughAnEngineFile)

@@ -769,6 +769,12 @@ TEST_F(PatchMeshes, AccessorsStopAtTheirBounds)
     EXPECT_EQ(mesh->GetTextureVertexCount(), 0x10000);
     mesh->SetTextureVertexCount(0x10001);
     EXPECT_EQ(mesh->GetTextureVertexCount(), 0x10000);
+    mesh->SetTexturePatchCount(0x8000);
+    EXPECT_EQ(mesh->GetTexturePatchCount(), 0x8000);
+    mesh->SetTexturePatchCount(0x8001);
+    EXPECT_EQ(mesh->GetTexturePatchCount(), 0x8000);
+    mesh->SetPatchCount(0x8001);
+    EXPECT_EQ(mesh->GetPatchCount(), 1);
     mesh->SetEdgeCount(0x10000);
     EXPECT_EQ(mesh->GetEdgeCount(), 0x10000);
     mesh->SetEdgeCount(0x10001);

@@ -460,3 +460,37 @@ TEST_F(EntityDraw, PickingFollowsTheViewRectangleAndTheViewpoint)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(EntityDraw, VertexBlendStatesAreResetAfterAnEntityWithCallbacksOrASkin)
+{
+    RCKRenderContext* rc = View();
+    CKRecordingRasterizerContext* rec = Recorder(rc);
+    RCK3dEntity* entity = NewEntity();
+    entity->SetCurrentMesh(Square());
+    entity->SetPosition3f(0, 0, 10);
+    auto resets = [&] {
+        int n = 0;
+        for (const XString& call : rec->GetCalls()) {
+            const std::string s(call.CStr());
+            n += s == "SetRenderState(151,0)" || s == "SetRenderState(167,0)";
+        }
+        return n;
+    };
+    rec->ClearCalls();
+    entity->Render(rc, 0);
+    EXPECT_EQ(resets(), 0) << "neither callbacks nor a skin";
+    char a[] = "a";
+    entity->AddPostRenderCallBack(&Note, a);
+    rec->ClearCalls();
+    entity->Render(rc, 0);
+    EXPECT_EQ(resets(), 2);
+    entity->RemoveAllCallbacks();
+    entity->CreateSkin();
+    rec->ClearCalls();
+    entity->Render(rc, 0);
+    EXPECT_EQ(resets(), 2);
+}
+
+} // namespace
