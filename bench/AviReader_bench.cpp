@@ -12,8 +12,9 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "bench/BenchCase.h"
 #include "includes/CKByteOrder.h"
-#include "readers/avi/AviReader.h"
+#include "readers/avi/AVIReader.h"
 
 // Opening a 640 x 480 uncompressed 24-bit AVI of 300 frames and reading every
 // frame with the AVI reader, against FFmpeg's own open and decode loop of the
@@ -139,7 +140,7 @@ void AviReaderReadAll(benchmark::State& state, bool bottomUp)
 {
     const std::string& path = Movie(bottomUp);
     for (auto _ : state) {
-        AviReader reader;
+        AVIReader reader;
         if (path.empty() || reader.OpenFile(path.c_str()) != 0 || reader.GetMovieFrameCount() != kFrames) {
             state.SkipWithError("the movie did not open");
             break;
@@ -197,7 +198,10 @@ void FFmpegDecodeLoop(benchmark::State& state, bool bottomUp)
 
 } // namespace
 
-BENCHMARK_CAPTURE(AviReaderReadAll, topdown, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(FFmpegDecodeLoop, topdown, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(AviReaderReadAll, bottomup, true)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(FFmpegDecodeLoop, bottomup, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(AviReaderReadAll, topdown, false)->Name("AviReadAll/ours/topdown")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(FFmpegDecodeLoop, topdown, false)->Name("AviReadAll/ffmpeg/topdown")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(AviReaderReadAll, bottomup, true)->Name("AviReadAll/ours/bottomup")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(FFmpegDecodeLoop, bottomup, true)->Name("AviReadAll/ffmpeg/bottomup")->Unit(benchmark::kMillisecond);
+BENCH_CASE_DOES("AviReadAll", "ours: AviReader::OpenFile and ReadFrame of each of the 300 frames of a 640x480 "
+                              "24-bit uncompressed AVI; ffmpeg: avformat_open_input and the av_read_frame, "
+                              "avcodec_send_packet, avcodec_receive_frame loop on one thread");

@@ -2,8 +2,9 @@
 #       -DOUT=<scratch folder> -P CheckDataTools.cmake
 # Runs the two data tools into a scratch folder (removed afterwards) and fails
 # unless both succeed and still write every committed file that came from
-# them: the generated fuzz seeds, and the pictures behind the committed
-# reference decodes.
+# them: the generated fuzz seeds, byte for byte (every seed written is
+# committed as written, and the targets listed below hold no other seed),
+# and the pictures behind the committed reference decodes.
 file(REMOVE_RECURSE ${OUT})
 file(MAKE_DIRECTORY ${OUT}/seeds ${OUT}/corpus)
 set(bad 0)
@@ -20,8 +21,23 @@ if(NOT rc EQUAL 0)
   math(EXPR bad "${bad} + 1")
 endif()
 
-foreach(target bmp tga pcx jpeg png tiff dds avi dct material_chunk sprite_chunk entity3d mesh_chunk mesh_channels content_chunk
-       cloud_chunk cloud_ascii cloud_attributes)
+file(GLOB_RECURSE seeds RELATIVE ${OUT}/seeds ${OUT}/seeds/*)
+foreach(seed IN LISTS seeds)
+  if(NOT EXISTS ${ROOT}/fuzz/corpus/${seed})
+    message("fuzz/corpus/${seed}: written but not committed")
+    math(EXPR bad "${bad} + 1")
+  else()
+    file(SHA256 ${ROOT}/fuzz/corpus/${seed} committed)
+    file(SHA256 ${OUT}/seeds/${seed} written)
+    if(NOT committed STREQUAL written)
+      message("fuzz/corpus/${seed}: the committed bytes differ from those written")
+      math(EXPR bad "${bad} + 1")
+    endif()
+  endif()
+endforeach()
+
+foreach(target bmp tga pcx jpeg png tiff dds avi dct material_chunk sprite_chunk entity3d mesh_chunk mesh_channels
+               content_chunk animation_chunk behavior_chunk scene_chunk cloud_chunk cloud_ascii cloud_attributes)
   file(GLOB committed RELATIVE ${ROOT}/fuzz/corpus/${target} ${ROOT}/fuzz/corpus/${target}/*)
   file(GLOB written RELATIVE ${OUT}/seeds/${target} ${OUT}/seeds/${target}/*)
   if(NOT committed STREQUAL written)

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "readers/avi/AviReader.h"
+#include "readers/avi/AVIReader.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ unsigned Sum(const CKBitmapProperties& p)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    AviReader reader;
+    AVIReader reader;
     if (reader.OpenMemory(data, (CKDWORD) size) != 0)
         return 0;
     volatile unsigned sink = (unsigned) reader.GetMovieLength();

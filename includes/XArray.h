@@ -95,14 +95,18 @@ public:
 
     int Capacity() const { return (int) (m_AllocatedEnd - m_Begin); }
 
-    // New storage of exactly size elements (none for 0) holding the first
-    // min(Size(), size) elements. A negative size is reported and ignored.
+    // New storage of exactly size elements holding the elements, when size
+    // exceeds the capacity. Asked for no more than it has room for, the
+    // array stays as it is: it never drops elements nor moves them for a
+    // smaller room. A negative size is reported and ignored.
     void Reserve(int size)
     {
         if (!PLATFORM_CHECK_TEXT(size >= 0, "size>=0"))
             return;
-        int keep = Size() < size ? Size() : size;
-        T* storage = size > 0 ? Allocate(size) : nullptr;
+        if (size <= Capacity())
+            return;
+        const int keep = Size();
+        T* storage = Allocate(size);
         if (keep > 0)
             CopyBytes(storage, m_Begin, keep);
         Deallocate(m_Begin);

@@ -32,6 +32,7 @@ constexpr uint32_t kCaps2Volume = 0x200000;
 constexpr uint32_t kPfAlphaPixels = 0x1;
 constexpr uint32_t kPfFourCCFlag = 0x4;
 constexpr uint32_t kPfRgb = 0x40;
+constexpr uint32_t kPfLuminance = 0x20000;
 constexpr uint32_t kPfBump = 0x80000;
 
 uint32_t Load32(const uint8_t* p)
@@ -73,8 +74,6 @@ PlatformDdsResult ParseFormat(const uint8_t* data, uint32_t& format, PlatformSur
         format = code;
         return PLATFORM_DDS_OK;
     }
-    if ((flags & (kPfRgb | kPfBump)) == 0)
-        return PLATFORM_DDS_FORMAT; // luminance, alpha only, YUV
     PlatformSurfaceLayout l;
     l.BitsPerPixel = Load32(data + kPfBits);
     l.RedMask = Load32(data + kPfMasks);
@@ -83,6 +82,21 @@ PlatformDdsResult ParseFormat(const uint8_t* data, uint32_t& format, PlatformSur
     l.AlphaMask = (flags & kPfAlphaPixels) ? Load32(data + kPfMasks + 12) : 0;
     if (l.BitsPerPixel != 8 && l.BitsPerPixel != 16 && l.BitsPerPixel != 24 && l.BitsPerPixel != 32)
         return PLATFORM_DDS_FORMAT;
+    // Luminance sits in the red mask; some writers flag RGB too, with no
+    // green or blue mask. Grey is red, green and blue read from those bits.
+    const bool luminance =
+        (flags & kPfLuminance) && !(flags & kPfBump) && (!(flags & kPfRgb) || (l.GreenMask == 0 && l.BlueMask == 0));
+    if (luminance) {
+        l.GreenMask = 0;
+        l.BlueMask = 0;
+        if (!ValidMasks(l))
+            return PLATFORM_DDS_FORMAT;
+        l.GreenMask = l.BlueMask = l.RedMask;
+        layout = l;
+        return PLATFORM_DDS_OK;
+    }
+    if ((flags & (kPfRgb | kPfBump)) == 0)
+        return PLATFORM_DDS_FORMAT; // alpha only, YUV
     if (!ValidMasks(l))
         return PLATFORM_DDS_FORMAT;
     format = PlatformFindSurfaceFormat(l);

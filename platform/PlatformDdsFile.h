@@ -41,7 +41,8 @@ struct PlatformDdsImage
 
 // Parses size bytes at data (null reads as none). Uncompressed files are read
 // by their depth (8, 16, 24 or 32 bits) and masks, the alpha mask only when
-// the file says it has alpha; compressed ones by the DXT1 to DXT5 codes (a
+// the file says it has alpha; a luminance file (its grey in the red mask)
+// gets that one mask for red, green and blue; compressed ones by the DXT1 to DXT5 codes (a
 // format number in the code field is also taken). On failure out is left
 // untouched.
 PlatformDdsResult PlatformDdsParse(const uint8_t* data, size_t size, PlatformDdsImage& out);

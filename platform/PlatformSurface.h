@@ -36,8 +36,9 @@ enum PlatformD3dFormat : uint32_t
 };
 
 // How the pixels of a format lie in memory. Uncompressed formats give their
-// depth and channel masks (BlockBytes 0); the block-compressed ones give the
-// bytes of one 4 x 4 block (8 or 16) and no depth or masks.
+// depth and channel masks (BlockBytes 0; a grey layout gives one mask for
+// red, green and blue); the block-compressed ones give the bytes of one
+// 4 x 4 block (8 or 16) and no depth or masks.
 struct PlatformSurfaceLayout
 {
     uint32_t BitsPerPixel = 0;

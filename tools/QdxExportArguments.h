@@ -28,18 +28,26 @@ inline std::vector<HostExportArgument> QdxExportArguments()
     return table;
 }
 
-// A save that failed keeps the script function's ok (script callers rely on
-// it): the engine's error is told here, and the command line, finding no
-// file written, exits with 1.
+// The script function as the command line calls it. A save that failed
+// keeps the function's ok (script callers rely on it): the engine's error is
+// told on err here, and the command line, finding no file written, exits
+// with 1.
+inline HostExportFunction QdxExportFunction(FILE* err)
+{
+    return [err](const std::vector<Value>& arguments) {
+        std::vector<Value> copies = arguments;
+        std::vector<Value*> pointers;
+        for (Value& v : copies)
+            pointers.push_back(&v);
+        GetExportDriverState().lastSaveError = 0;
+        Value result = ExtendedExport2qdx(pointers.data(), int(pointers.size()));
+        if (CKERROR error = GetExportDriverState().lastSaveError)
+            std::fprintf(err, "qdxexport: error while saving the file: %s\n", CKErrorToString(error));
+        return result;
+    };
+}
+
 inline Value RunExtendedExport2qdx(const std::vector<Value>& arguments)
 {
-    std::vector<Value> copies = arguments;
-    std::vector<Value*> pointers;
-    for (Value& v : copies)
-        pointers.push_back(&v);
-    GetExportDriverState().lastSaveError = 0;
-    Value result = ExtendedExport2qdx(pointers.data(), int(pointers.size()));
-    if (CKERROR error = GetExportDriverState().lastSaveError)
-        std::fprintf(stderr, "qdxexport: error while saving the file: %s\n", CKErrorToString(error));
-    return result;
+    return QdxExportFunction(stderr)(arguments);
 }

@@ -1,7 +1,7 @@
 // Writes the generated seed inputs of the fuzz targets of the image readers,
-// the DCT texture codec and the engine's chunks (bitmaps, materials, textures,
-// sprites, 3D entities) into $FUZZ_SEEDS_OUT/<target>/; the output is
-// committed under fuzz/corpus/:
+// the DCT texture codec and the engine's chunks and files (bitmaps,
+// materials, textures, sprites, 3D entities, behaviours, scenes, parameters)
+// into $FUZZ_SEEDS_OUT/<target>/; the output is committed under fuzz/corpus/:
 //   FUZZ_SEEDS_OUT=fuzz/corpus build/test/tools/write_fuzz_seeds
 #include <cstdio>
 #include <cstdlib>
@@ -20,7 +20,7 @@
 #include "core/context/CKStartUp.h"
 #include "core/file/CKFile.h"
 #include "core/object/CKClassRegistry.h"
-#include "readers/dds/DdsReader.h"
+#include "readers/dds/DDSReader.h"
 #include "readers/imagereader/ImageReaderPlugin.h"
 #include "readers/jpeg/JpgReader.h"
 #include "readers/jpeg/JpgReaderPlugin.h"
@@ -45,6 +45,7 @@
 #include "render/objects/pointcloud/RCK3dPointCloud.h"
 #include "system/image/QxPixelFormat.h"
 #include "tools/ContentSeeds.h"
+#include "tools/CoreSeeds.h"
 #include "tools/testdata/ImageFileBuilders.h"
 #include "tools/testdata/LibjpegCodec.h"
 #include "tools/testdata/MovieBuilder.h"
@@ -170,7 +171,7 @@ void WriteReaderSeeds()
     t.m_Words[TiffReader::kCompressionWord] = 8;
     Put("tiff", "deflate.tif", Encode(tiff, t, small, 5, 4));
 
-    DdsReader dds;
+    DDSReader dds;
     const struct
     {
         const char* name;
@@ -178,8 +179,8 @@ void WriteReaderSeeds()
     } ddsCases[] = {{"argb.dds", 21},         {"rgb565.dds", 23},       {"rgb24.dds", 20},
                     {"dxt1.dds", 0x31545844}, {"dxt3.dds", 0x33545844}, {"dxt5.dds", 0x35545844}};
     for (const auto& c : ddsCases) {
-        CKBitmapProperties d = DdsReader::DefaultProperties();
-        d.m_Words[DdsReader::kFormatWord] = c.format;
+        CKBitmapProperties d = DDSReader::DefaultProperties();
+        d.m_Words[DDSReader::kFormatWord] = c.format;
         Put("dds", c.name, Encode(dds, d, small, 5, 4));
     }
 }
@@ -977,6 +978,30 @@ void WriteCloudSeeds()
               "1 2 x"));
 }
 
+// The behaviour, scene and parameter seeds, each from a fresh engine.
+void WriteCoreSeeds()
+{
+    const std::string scratch = std::filesystem::temp_directory_path().string();
+    for (int kind = 0; kind < 3; ++kind) {
+        CKContext* context = nullptr;
+        if (CKStartUp() != 0 || CKCreateContext(&context, nullptr) != 0) {
+            ++g_Failures;
+            CKShutdown();
+            continue;
+        }
+        if (kind == 0) {
+            WriteBehaviorSeeds(context, scratch, Put);
+        } else if (kind == 1) {
+            WriteSceneSeeds(context, scratch, Put);
+        } else {
+            SetParameterWorldLinks();
+            WriteParameterSeeds(context, scratch, Put, &g_Failures);
+        }
+        CKCloseContext(context);
+        CKShutdown();
+    }
+}
+
 } // namespace
 
 int main()
@@ -994,5 +1019,6 @@ int main()
     WriteEntitySeeds();
     WriteAnimationSeeds();
     WriteCloudSeeds();
+    WriteCoreSeeds();
     return g_Failures == 0 ? 0 : 1;
 }

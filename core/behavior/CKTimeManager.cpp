@@ -11,6 +11,14 @@ namespace {
 // Value 6 (the minimum delta) came after the first five.
 constexpr int kSizeWithMinimum = 21;
 
+// A rate is kept with its period (1000 / rate): both must be finite, so an
+// infinite rate (a period of 0) and one so small that its period overflows
+// are refused like 0 and NaN.
+bool IsUsableRate(float fps)
+{
+    return fps > 0.0f && std::isfinite(fps) && std::isfinite(1000.0f / fps);
+}
+
 } // namespace
 
 CKTimeManager::CKTimeManager(CKContext* context) : CKBaseManager(context, TIME_MANAGER_GUID, "Time Manager")
@@ -34,7 +42,7 @@ void CKTimeManager::SetClock(Clock clock, void* data)
 
 void CKTimeManager::SetFrameRateLimit(float fps)
 {
-    if (!(fps > 0.0f))
+    if (!IsUsableRate(fps))
         return;
     m_FrameRateLimit = fps;
     m_FramePeriod = 1000.0f / fps;
@@ -42,7 +50,7 @@ void CKTimeManager::SetFrameRateLimit(float fps)
 
 void CKTimeManager::SetBehavioralRateLimit(float fps)
 {
-    if (!(fps > 0.0f))
+    if (!IsUsableRate(fps))
         return;
     m_BehavioralRateLimit = fps;
     m_BehavioralPeriod = 1000.0f / fps;
@@ -50,13 +58,13 @@ void CKTimeManager::SetBehavioralRateLimit(float fps)
 
 void CKTimeManager::SetMinimumDeltaTime(float ms)
 {
-    if (ms > 0.0f)
+    if (ms > 0.0f && std::isfinite(ms))
         m_MinimumDeltaTime = ms;
 }
 
 void CKTimeManager::SetMaximumDeltaTime(float ms)
 {
-    if (ms > 0.0f)
+    if (ms > 0.0f && std::isfinite(ms))
         m_MaximumDeltaTime = ms;
 }
 

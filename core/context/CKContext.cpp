@@ -258,8 +258,10 @@ CKObject* CKContext::CreateObject(CK_CLASSID cid, const char* name, CKDWORD opti
     if (!desc->m_CreationFct)
         return nullptr;
     m_CreatingDynamic = (options >> 4) & 1;
+    m_CreatingName = res == CKLOAD_RENAME ? numbered.CStr() : name;
     CKObject* object = desc->m_CreationFct(this);
     m_CreatingDynamic = FALSE;
+    m_CreatingName = nullptr;
     if (!object)
         return nullptr;
     if (options & CK_OBJECTCREATION_DYNAMIC)

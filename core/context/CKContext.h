@@ -271,6 +271,10 @@ public:
     CKBOOL IsInDestruction() const { return m_InDestruction; }
     // 1 while a creation function runs for a dynamic object.
     CKBOOL IsCreatingDynamic() const { return m_CreatingDynamic; }
+    // While a creation function runs, the name the object is to get once
+    // constructed (null otherwise): objects that name what they make at
+    // construction read it.
+    const char* GetCreatingName() const { return m_CreatingName; }
     // Deferred mode: DestroyObjects queues ids for the object manager's PostProcess.
     CKBOOL GetDeferredDestroyMode() const { return m_DeferredDestroy; }
     void SetDeferredDestroyMode(CKBOOL mode) { m_DeferredDestroy = mode; }
@@ -350,6 +354,7 @@ private:
     CKBOOL m_AfterClearAll = FALSE;
     CKBOOL m_DeferredDestroy = FALSE;
     CKBOOL m_CreatingDynamic = FALSE;
+    const char* m_CreatingName = nullptr;
     CKBOOL m_Playing = FALSE;
     CKBOOL m_Reset = TRUE;
     CKBOOL m_Initialized = FALSE;

@@ -92,7 +92,10 @@ CKERROR CKParameter::GetValue(void* buffer, CKBOOL update)
     void* storage = Storage();
     if (!m_ParamType || !storage || m_Size <= 0)
         return CKErr::NotInitialized;
-    std::memcpy(buffer, storage, (size_t) m_Size);
+    // A pointer is read whole, at its native size: its type's size is the
+    // 4 bytes it takes in files. Its storage always holds a whole pointer.
+    const size_t size = CKIsPointerParameterType(m_ParamType) ? sizeof(void*) : (size_t) m_Size;
+    std::memcpy(buffer, storage, size);
     return CKErr::Ok;
 }
 
@@ -100,9 +103,18 @@ CKERROR CKParameter::SetValue(const void* buffer, int size)
 {
     if (!m_ParamType)
         return CKErr::NotInitialized;
-    // A pointer is never written as bytes: half of one would be kept.
-    if (CKIsPointerParameterType(m_ParamType))
-        return CKErr::InvalidParameter;
+    // A pointer is written whole, at its native size. One that its type
+    // owns (a collection, a curve, a chunk) is changed through what it points
+    // to, never replaced: the old one would leak and the new one be freed by
+    // a parameter that never owned it.
+    if (CKIsPointerParameterType(m_ParamType)) {
+        void* storage = Storage();
+        if (m_ParamType->Destroy || !storage)
+            return CKErr::InvalidParameter;
+        if (buffer)
+            std::memcpy(storage, buffer, sizeof(void*));
+        return CKErr::Ok;
+    }
     if (m_InObject) {
         // The value lives in the object: its width never changes.
         if (buffer) {

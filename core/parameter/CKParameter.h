@@ -45,8 +45,9 @@ CKBOOL CKIsFixedSizeParameterType(const CKParameterTypeDesc* desc);
 // A type whose value is a pointer to an object the parameter owns
 // ("Collection", "State Chunk", "2D Curve", the dependency types) or to
 // anything ("Pointer"). Files and GetDataSize give such values 4 bytes; in
-// memory they are native pointers, read and written through the data
-// pointers (GetValue copies the 4 bytes the size says; SetValue refuses).
+// memory they are native pointers, read and written at their native size
+// (GetValue copies a whole pointer; SetValue writes one unless the type owns
+// what it points to).
 CKBOOL CKIsPointerParameterType(const CKParameterTypeDesc* desc);
 // The GUID that replaces an older one, or the GUID itself.
 CKGUID CKReplaceOldParameterGuid(CKGUID guid);
@@ -71,14 +72,15 @@ public:
 
     // Value. Errors: -1 for a null argument, -24 without value.
 
-    // Copies the value (GetDataSize bytes) into buffer. update: outputs of
-    // operations compute first.
+    // Copies the value (GetDataSize bytes, a whole pointer for a pointer
+    // type) into buffer. update: outputs of operations compute first.
     virtual CKERROR GetValue(void* buffer, CKBOOL update = TRUE);
     // A size of 1 or more that differs from the current one resizes a
     // buffered value first; then copies the value from buffer (a null buffer
     // only resizes). An in-object value takes its bytes from buffer (the
-    // first size bytes, zero-filled, when size is 1 to 3). -1 for a pointer
-    // type.
+    // first size bytes, zero-filled, when size is 1 to 3). A pointer type
+    // takes a whole pointer from buffer; -1 for one whose type owns what it
+    // points to.
     virtual CKERROR SetValue(const void* buffer, int size = 0);
     // The type's copy from source: -1 for null, -2 when the types are not
     // compatible. updateSource: an operation's result computes first.

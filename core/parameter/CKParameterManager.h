@@ -25,6 +25,10 @@ struct CKOperationNode
     CK_PARAMETEROPERATION Fct = nullptr;
 };
 
+// The node of guid among nodes[lo..hi], sorted by GUID, by bisection; null
+// when it is not there (always when hi < lo).
+CKOperationNode* CKFindOperationNode(CKOperationNode* nodes, int lo, int hi, CKGUID guid);
+
 // The functions registered under one operation GUID.
 struct CKOperationDesc
 {

@@ -6,27 +6,10 @@
 
 namespace {
 
-// Bisection over nodes sorted by GUID.
-CKOperationNode* FindNode(int count, CKOperationNode* nodes, CKGUID guid)
-{
-    int lo = 0;
-    int hi = count - 1;
-    while (lo <= hi) {
-        int mid = (lo + hi) / 2;
-        if (nodes[mid].Guid == guid)
-            return &nodes[mid];
-        if (guid < nodes[mid].Guid)
-            hi = mid - 1;
-        else
-            lo = mid + 1;
-    }
-    return nullptr;
-}
-
 // The node of guid among the sorted nodes, inserted in order when absent.
 CKOperationNode* FindOrInsertNode(int& count, CKOperationNode*& nodes, CKGUID guid)
 {
-    if (CKOperationNode* found = FindNode(count, nodes, guid))
+    if (CKOperationNode* found = CKFindOperationNode(nodes, 0, count - 1, guid))
         return found;
     int at = 0;
     while (at < count && nodes[at].Guid < guid)
@@ -58,6 +41,23 @@ struct Triple
 };
 
 } // namespace
+
+CKOperationNode* CKFindOperationNode(CKOperationNode* nodes, int lo, int hi, CKGUID guid)
+{
+    while (lo <= hi) {
+        if (hi == lo)
+            return nodes[lo].Guid == guid ? &nodes[lo] : nullptr;
+        const int mid = (lo + hi) / 2;
+        if (nodes[mid].Guid == guid)
+            return &nodes[mid];
+        // Upper half when the middle GUID is not greater than the key.
+        if (!(guid < nodes[mid].Guid))
+            lo = mid + 1;
+        else
+            hi = mid - 1;
+    }
+    return nullptr;
+}
 
 int CKParameterManager::RegisterOperationType(CKGUID guid, const char* name)
 {
@@ -127,9 +127,9 @@ CK_PARAMETEROPERATION CKParameterManager::GetOperationFunction(CKGUID operation,
         if (tried.GetPosition(key) >= 0)
             return nullptr;
         tried.PushBack(key);
-        CKOperationNode* n1 = FindNode(op.Count, op.Nodes, in1);
-        CKOperationNode* n2 = n1 ? FindNode(n1->ChildCount, n1->Children, in2) : nullptr;
-        CKOperationNode* n3 = n2 ? FindNode(n2->ChildCount, n2->Children, out) : nullptr;
+        CKOperationNode* n1 = CKFindOperationNode(op.Nodes, 0, op.Count - 1, in1);
+        CKOperationNode* n2 = n1 ? CKFindOperationNode(n1->Children, 0, n1->ChildCount - 1, in2) : nullptr;
+        CKOperationNode* n3 = n2 ? CKFindOperationNode(n2->Children, 0, n2->ChildCount - 1, out) : nullptr;
         if (n3 && n3->Fct)
             return n3->Fct;
 

@@ -31,7 +31,10 @@ CKScene* AsScene(CKObject* object)
 CKLevel::CKLevel(CKContext* context, const char* name) : CKClass(context, name)
 {
     m_Priority = MaxPriority;
-    CreateLevelScene(context && context->IsCreatingDynamic());
+    // Made through CreateObject, the level is named only once constructed:
+    // its scene takes the name it is about to get.
+    const char* sceneName = name || !context ? name : context->GetCreatingName();
+    CreateLevelScene(context && context->IsCreatingDynamic(), sceneName);
 }
 
 CKLevel::~CKLevel()
@@ -40,12 +43,12 @@ CKLevel::~CKLevel()
         m_Context->SetCurrentLevel(nullptr);
 }
 
-void CKLevel::CreateLevelScene(CKBOOL dynamic)
+void CKLevel::CreateLevelScene(CKBOOL dynamic, const char* name)
 {
     if (!m_Context || GetLevelScene())
         return;
     CKScene* scene =
-        AsScene(m_Context->CreateObject(CKCID_SCENE, GetName(), dynamic ? (CKDWORD) CK_OBJECTCREATION_DYNAMIC : 0u));
+        AsScene(m_Context->CreateObject(CKCID_SCENE, name, dynamic ? (CKDWORD) CK_OBJECTCREATION_DYNAMIC : 0u));
     if (!scene)
         return;
     scene->SetLevel(this);
@@ -316,7 +319,7 @@ CKERROR CKLevel::Load(CKStateChunk* chunk, CKFile* file)
     if (chunk->SeekIdentifier(CK_STATESAVE_LEVELDEFAULTDATA)) {
         CK_ID current = chunk->ReadObjectID();
         chunk->ReadObjectID(); // the level keeps the level scene it made
-        CreateLevelScene(IsDynamic());
+        CreateLevelScene(IsDynamic(), GetName());
         CKStateChunk* state = chunk->ReadSubChunk();
         CKScene* levelScene = GetLevelScene();
         if (state && levelScene)

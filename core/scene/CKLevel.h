@@ -74,8 +74,9 @@ public:
     static const char* GetClassName();
 
 private:
-    // Makes the level scene when the level scene id names no scene.
-    void CreateLevelScene(CKBOOL dynamic);
+    // Makes the level scene, named name, when the level scene id names no
+    // scene.
+    void CreateLevelScene(CKBOOL dynamic, const char* name);
     void SaveManagerStates(CKStateChunk* chunk, CKDWORD flags);
     void LoadManagerStates(CKStateChunk* chunk);
 

@@ -40,6 +40,10 @@ public:
     virtual void SetLoop(void* source, CKBOOL loop) = 0;
     // Length of a streamed buffer, in milliseconds.
     virtual int GetDefaultBufferLength() = 0;
+    // The byte offset in the source's buffer that plays next.
+    virtual int GetPlayPosition(void* source) = 0;
+    virtual CKBOOL IsPlaying(void* source) = 0;
+    virtual void Stop(void* source) = 0;
 };
 
 // What MIDI sounds ask of the MIDI manager (GUID 0x594154A6, 0), which this
@@ -70,8 +74,12 @@ public:
     // Bytes of decoded data (below 1 when unknown) and the duration in ms.
     virtual int GetDataSize() = 0;
     virtual int GetDuration() = 0;
-    // Decodes the next block: 0 with a block, -3 at the end of the data,
-    // -2 at the end of the stream.
+    // Results of Decode besides 0.
+    static constexpr CKERROR EndOfData = -3;
+    static constexpr CKERROR EndOfStream = -2;
+
+    // Decodes the next block: 0 with a block, EndOfData when no more data
+    // is there for now, EndOfStream at the end of the stream.
     virtual CKERROR Decode() = 0;
     virtual CKERROR GetDataBuffer(const CKBYTE** data, int* size) = 0;
     virtual CKERROR Seek(int position) = 0;

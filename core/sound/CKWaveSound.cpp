@@ -1,6 +1,8 @@
 #include "core/sound/CKWaveSound.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
@@ -63,6 +65,11 @@ void CKWaveSound::ReleaseSource()
     if (m_Source && m_SoundManager)
         m_SoundManager->ReleaseSource(m_Source);
     m_Source = nullptr;
+    if (m_SoundReader)
+        m_SoundReader->Release();
+    m_SoundReader = nullptr;
+    m_LeftBlock.Clear();
+    m_Flags &= ~CKWAVESOUND_BLOCKLEFT;
 }
 
 void CKWaveSound::SetLoopMode(CKBOOL loop)
@@ -155,6 +162,15 @@ CKERROR CKWaveSound::ReadThroughReader()
                 m_DataSize = (int) std::min<int64_t>(dataSize, INT32_MAX);
                 m_BufferSize = (int) bufferSize;
                 m_Source = m_SoundManager->CreateSource(GetType(), m_WaveFormat, m_BufferSize, IsStreamed());
+                if (m_Source && IsStreamed() && !(m_Flags & CKWAVESOUND_ALLLOADED)) {
+                    // The reader stays to refill the buffer as it plays.
+                    m_SoundReader = std::exchange(reader, nullptr);
+                    m_PlayedBytes = m_DecodedBytes = 0;
+                    m_LastPlayPosition = PlayPosition();
+                    m_StreamEnded = FALSE;
+                    UpdateStream();
+                    return CKErr::Ok;
+                }
                 int written = 0;
                 while (m_Source && written < m_BufferSize && reader->Decode() == CKErr::Ok) {
                     const CKBYTE* block = nullptr;
@@ -175,8 +191,148 @@ CKERROR CKWaveSound::ReadThroughReader()
             ->Log("SoundReader Error : %s", m_FileName.CStr());
         result = CKErr::InvalidParameter;
     }
-    reader->Release();
+    if (reader)
+        reader->Release();
     return result;
+}
+
+// Streaming.
+
+int CKWaveSound::PlayPosition()
+{
+    if (!m_SoundManager || !m_Source || m_BufferSize <= 0)
+        return 0;
+    const int position = m_SoundManager->GetPlayPosition(m_Source) % m_BufferSize;
+    return position < 0 ? position + m_BufferSize : position;
+}
+
+int CKWaveSound::GetDistanceFromCursor()
+{
+    if (!m_SoundManager || !m_Source || m_WritePosition < 0 || m_BufferSize <= 0)
+        return 0;
+    const int distance = m_WritePosition - PlayPosition();
+    return distance < 1 ? distance + m_BufferSize : distance;
+}
+
+CKERROR CKWaveSound::WriteData(const CKBYTE* bytes, int count)
+{
+    if (!m_SoundManager || !m_Source || m_BufferSize <= 0)
+        return CKErr::CannotWriteToFile;
+    if (count <= 0)
+        return count == 0 ? CKErr::Ok : CKErr::InvalidParameter;
+    if (!bytes)
+        return CKErr::InvalidParameter;
+    if (count > m_BufferSize - GetDistanceFromCursor())
+        return CKErr::InvalidSize;
+    const int at = m_WritePosition < 0 ? PlayPosition() : m_WritePosition;
+    if (!Fill(at, bytes, count))
+        return CKErr::InvalidParameter;
+    m_WritePosition = (int) (((int64_t) at + count) % m_BufferSize);
+    return CKErr::Ok;
+}
+
+void CKWaveSound::FillSilenceAhead()
+{
+    const int free = m_BufferSize - GetDistanceFromCursor();
+    if (free > 0)
+        Fill(m_WritePosition < 0 ? PlayPosition() : m_WritePosition, nullptr, free);
+}
+
+void CKWaveSound::KeepBlock(const CKBYTE* bytes, int count)
+{
+    XArray<CKBYTE> kept(count);
+    kept.Resize(count);
+    std::memcpy(kept.Begin(), bytes, (size_t) count);
+    m_LeftBlock.Swap(kept);
+    m_Flags |= CKWAVESOUND_BLOCKLEFT;
+}
+
+void CKWaveSound::Refill()
+{
+    if (m_Flags & CKWAVESOUND_BLOCKLEFT) {
+        const int count = m_LeftBlock.Size();
+        const int now = std::min(count, m_BufferSize - GetDistanceFromCursor());
+        if (now <= 0 || WriteData(m_LeftBlock.Begin(), now) != CKErr::Ok)
+            return;
+        m_DecodedBytes += now;
+        if (now < count) {
+            XArray<CKBYTE> rest = m_LeftBlock;
+            KeepBlock(rest.Begin() + now, count - now);
+            return;
+        }
+        m_LeftBlock.Clear();
+        m_Flags &= ~CKWAVESOUND_BLOCKLEFT;
+    }
+    // A looping stream that ends again right after its rewind holds no data:
+    // refilling stops rather than spinning.
+    CKBOOL rewound = FALSE;
+    for (;;) {
+        const CKERROR decoded = m_SoundReader->Decode();
+        if (decoded == CKErr::Ok) {
+            const CKBYTE* block = nullptr;
+            int size = 0;
+            if (m_SoundReader->GetDataBuffer(&block, &size) != CKErr::Ok || !block || size <= 0)
+                return;
+            rewound = FALSE;
+            // What does not fit waits; a block larger than the buffer is
+            // written in pieces.
+            const int now = std::max(0, std::min(size, m_BufferSize - GetDistanceFromCursor()));
+            if (now > 0 && WriteData(block, now) != CKErr::Ok) {
+                KeepBlock(block, size);
+                return;
+            }
+            m_DecodedBytes += now;
+            if (now < size) {
+                KeepBlock(block + now, size - now);
+                return;
+            }
+        } else if (decoded == CKSoundReader::EndOfData) {
+            // The end of the data for now: silence over the rest of the
+            // buffer, and a write position close behind the play position
+            // moved a quarter of the buffer ahead.
+            const int distance = GetDistanceFromCursor();
+            FillSilenceAhead();
+            if (distance < m_BufferSize / 10) {
+                const int ahead = m_BufferSize / 4;
+                m_WritePosition = (PlayPosition() + ahead) % m_BufferSize;
+                m_DecodedBytes += ahead - distance;
+            }
+            return;
+        } else if (decoded == CKSoundReader::EndOfStream && GetLoopMode() && !rewound) {
+            m_SoundReader->Seek(0);
+            rewound = TRUE;
+        } else if (decoded == CKSoundReader::EndOfStream) {
+            // The end of the stream: silence up to the play position.
+            FillSilenceAhead();
+            m_StreamEnded = TRUE;
+            return;
+        } else {
+            return;
+        }
+    }
+}
+
+CKERROR CKWaveSound::UpdateStream()
+{
+    if (!m_SoundManager || !m_Source || !m_SoundReader)
+        return CKErr::CannotWriteToFile;
+    const int play = PlayPosition();
+    int moved = play - m_LastPlayPosition;
+    if (moved < 0)
+        moved += m_BufferSize;
+    m_PlayedBytes += moved;
+    m_LastPlayPosition = play;
+    try {
+        if (!m_StreamEnded && m_DecodedBytes >= m_PlayedBytes)
+            Refill();
+        if (m_PlayedBytes > m_DecodedBytes && m_SoundManager->IsPlaying(m_Source))
+            m_SoundManager->Stop(m_Source);
+    } catch (...) {
+        QxGetLogManager()
+            ->SetContext(CKGetLogSourceId(), QXLOG_ERROR, __LINE__, "CKWaveSound")
+            ->Log("SoundReader Error : %s", m_FileName.CStr());
+    }
+    return CKErr::Ok;
 }
 
 CKERROR CKWaveSound::LoadWaveData(CKBOOL report)

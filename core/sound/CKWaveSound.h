@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstdint>
+
 #include "core/sound/CKSound.h"
 #include "core/sound/CKSoundManager.h"
+#include "includes/XArray.h"
 #include "system/math/QxVector.h"
 
 // Bits of a wave sound's flags word.
@@ -76,9 +79,29 @@ public:
     void SetVector(int index, const QxVector& v) { m_Vectors[index] = v; }
 
     // Loads the data of the file (-1 without a sound manager). With report,
-    // a file that cannot be read gives a console line and a blank sound.
+    // a file that cannot be read gives a console line and a blank sound. A
+    // streamed sound whose data outgrow its buffer keeps its reader and is
+    // refilled by UpdateStream.
     CKERROR LoadWaveData(CKBOOL report);
     CKBOOL HasSource() const { return m_Source != nullptr; }
+
+    // Writes count bytes into the source's circular buffer at the write
+    // position (the play position before anything is written), in two parts
+    // when it wraps, and moves the write position past them. -50 without a
+    // manager or source, -1 for null bytes or a buffer that cannot be
+    // locked, -3 when the bytes would pass the play position.
+    CKERROR WriteData(const CKBYTE* bytes, int count);
+    // Bytes written ahead of the play position: the write position minus the
+    // play position, plus the buffer size when that is below 1 (a buffer
+    // written up to the play position is full). 0 without a source or
+    // before anything is written.
+    int GetDistanceFromCursor();
+    // Refills a streamed sound's buffer from its reader as far as it has
+    // room: a block left over from the last call first, then block after
+    // block; at the end of the stream a looping sound starts again and
+    // another gets silence and is refilled no more. A sound that played
+    // past its data is stopped. -50 without a source or reader.
+    CKERROR UpdateStream();
 
     CKStateChunk* Save(CKFile* file, CKDWORD flags) override;
     CKERROR Load(CKStateChunk* chunk, CKFile* file) override;
@@ -91,9 +114,19 @@ public:
     static const char* GetClassName();
 
 private:
+    // Releases the source and the streaming reader.
     void ReleaseSource();
     // Reads the file through a sound reader into a new source.
     CKERROR ReadThroughReader();
+    // The manager's play position, inside the buffer.
+    int PlayPosition();
+    // Decodes and writes blocks while the buffer has room (UpdateStream).
+    void Refill();
+    // Silence from the write position up to the play position; the write
+    // position stays.
+    void FillSilenceAhead();
+    // Keeps the unwritten part of a block for the next refill.
+    void KeepBlock(const CKBYTE* bytes, int count);
     void MakeBlankSound();
     // Writes bytes (or silence for null) at offset into the source.
     CKBOOL Fill(int offset, const CKBYTE* bytes, int size);
@@ -113,4 +146,13 @@ private:
     int m_DataSize = 0;
     CKDWORD m_State = 0;
     CKWaveFormat m_WaveFormat;
+    // Streaming: the reader in use, the bytes played and decoded since the
+    // buffer was made, the play position seen last, the block that did not
+    // fit, and whether refilling stopped at the end of the stream.
+    CKSoundReader* m_SoundReader = nullptr;
+    int64_t m_PlayedBytes = 0;
+    int64_t m_DecodedBytes = 0;
+    int m_LastPlayPosition = 0;
+    XArray<CKBYTE> m_LeftBlock;
+    CKBOOL m_StreamEnded = FALSE;
 };

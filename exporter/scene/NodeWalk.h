@@ -5,6 +5,11 @@
 class INode;
 class Max2Qdx;
 
+// Visits the node and its subtree depth first, parents before children, in
+// child order, without recursion (a deep hierarchy must not exhaust the
+// stack). visit gives false to stop the walk; the result is false then.
+bool VisitDepthFirst(INode* start, const std::function<bool(INode*)>& visit);
+
 // The walk of the passes after the objects: depth first, parents before
 // children, in child order, without recursion. A node outside the selection
 // of a selected-only export is passed over (its children are still

@@ -1,6 +1,7 @@
 #include "exporter/userdata/Instructions.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "core/context/CKContext.h"
 #include "core/object/CKClassRegistry.h"
@@ -124,13 +125,14 @@ size_t Find(InstructionContext& c, const char* needle, size_t from)
             absent = &c.absentFrom[i];
     if (from > c.end || (absent && from >= *absent))
         return kNotFound;
-    const char* found = std::strstr(c.text + from, needle);
-    if (!found || (size_t) (found - c.text) >= c.end) {
+    // A bounded search: the text past end is never read.
+    const size_t found = std::string_view(c.text, c.end).find(needle, from);
+    if (found == std::string_view::npos) {
         if (absent && from < *absent)
             *absent = from;
         return kNotFound;
     }
-    return (size_t) (found - c.text);
+    return found;
 }
 
 } // namespace

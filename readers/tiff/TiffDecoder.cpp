@@ -1,5 +1,7 @@
 #include "readers/tiff/TiffDecoder.h"
 
+#include <algorithm>
+
 #include <tiffio.h>
 
 #include "core/bitmap/CKBitmapReader.h"
@@ -27,17 +29,41 @@ bool DirectoryChainEnds(TIFF* tif)
     return n == kMaxDirectories || TIFFLastDirectory(tif);
 }
 
-// Every strip (or tile) of the image must lie whole inside the file:
+// How many of the separate planes of a file the RGBA decode reads: the
+// colour planes (one for grey and palette images, else every sample that is
+// not an extra one), then the alpha plane. Planes after them (extra samples
+// that are not alpha) are never read.
+uint32_t DecodedPlanes(TIFF* tif, const TIFFRGBAImage& image)
+{
+    uint16_t extraCount = 0;
+    uint16_t* extra = nullptr;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra);
+    const bool grey = image.photometric == PHOTOMETRIC_MINISWHITE || image.photometric == PHOTOMETRIC_MINISBLACK ||
+                      image.photometric == PHOTOMETRIC_PALETTE;
+    const uint32_t colours =
+        grey ? 1u : (uint32_t) (image.samplesperpixel - std::min(extraCount, image.samplesperpixel));
+    return colours + (image.alpha != 0 ? 1u : 0u);
+}
+
+// Every strip (or tile) the decode reads must lie whole inside the file:
 // libtiff, asked not to stop on errors, leaves a strip it cannot read
 // holding the last one it could, so a file cut short would pass for whole.
 // Strips that are all there but do not decode cleanly are still taken as
-// libtiff gives them. *dataBytes is the sum of the strips' sizes.
-bool StripsLieInTheFile(TIFF* tif, unsigned long long* dataBytes)
+// libtiff gives them; strips of a plane that is not decoded may be empty.
+// *dataBytes is the sum of the decoded strips' sizes.
+bool StripsLieInTheFile(TIFF* tif, const TIFFRGBAImage& image, unsigned long long* dataBytes)
 {
     const unsigned long long fileSize = TIFFGetSizeProc(tif)(TIFFClientdata(tif));
     const uint32_t count = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    uint16_t planar = PLANARCONFIG_CONTIG;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+    const uint32_t planes = planar == PLANARCONFIG_SEPARATE && image.samplesperpixel > 0 ? image.samplesperpixel : 1;
+    const uint32_t perPlane = count / planes;
+    const uint32_t decoded = planes > 1 && perPlane > 0 ? DecodedPlanes(tif, image) : planes;
     *dataBytes = 0;
     for (uint32_t i = 0; i < count; ++i) {
+        if (planes > 1 && perPlane > 0 && i / perPlane >= decoded)
+            continue;
         int error = 0;
         const unsigned long long offset = TIFFGetStrileOffsetWithErr(tif, i, &error);
         const unsigned long long bytes = TIFFGetStrileByteCountWithErr(tif, i, &error);
@@ -85,7 +111,7 @@ bool DecodeOpen(TIFF* tif, DecodedImage& out)
     if (!ok)
         ReaderLogError("TIFF: bad image size %ux%u", image.width, image.height);
     unsigned long long dataBytes = 0;
-    ok = ok && StripsLieInTheFile(tif, &dataBytes);
+    ok = ok && StripsLieInTheFile(tif, image, &dataBytes);
     const unsigned long long pixels = (unsigned long long) image.width * image.height;
     ok = ok && ReaderDataMayDescribeImage("TIFF", pixels * 4, pixels, DescribablePixels(tif, dataBytes));
     QxImageDesc& d = out.Desc();

@@ -88,6 +88,14 @@ QxSpanConverter QxBlitter::SelectConverter(const QxImageDesc& src, const QxImage
     // A source without alpha gives opaque pixels.
     if (s.AlphaMask == 0)
         l.OpaqueAlpha = d.AlphaMask;
+    // A narrower source alpha is copied down over the new bits (a 1-bit
+    // alpha of 1 becomes 0xFF, a 4-bit 0x8 becomes 0x88): opaque stays
+    // opaque. Colour channels keep zero low bits.
+    const CKDWORD srcAlphaBits = QxGetMaskTop(s.AlphaMask) - QxGetMaskShift(s.AlphaMask);
+    const CKDWORD dstAlphaBits = QxGetMaskTop(d.AlphaMask) - QxGetMaskShift(d.AlphaMask);
+    if (s.AlphaMask && srcAlphaBits < dstAlphaBits)
+        for (int k = 0; k < 5 && (srcAlphaBits << k) < 32; ++k)
+            l.AlphaFill[k] = srcAlphaBits << k;
 
     const int row = QxLayoutIndex(s);
     const int column = QxLayoutIndex(d);

@@ -29,11 +29,12 @@ void ConvertGeneral(const QxBlitLine& l)
     const CKDWORD l0 = l.LeftShift[0], l1 = l.LeftShift[1], l2 = l.LeftShift[2], l3 = l.LeftShift[3];
     const CKDWORD dm0 = l.DstMasks[0], dm1 = l.DstMasks[1], dm2 = l.DstMasks[2], dm3 = l.DstMasks[3];
     const CKDWORD opaque = l.OpaqueAlpha;
+    const CKDWORD fill[5] = {l.AlphaFill[0], l.AlphaFill[1], l.AlphaFill[2], l.AlphaFill[3], l.AlphaFill[4]};
     const int n = l.Width;
     for (int x = 0; x < n; ++x) {
         const CKDWORD p = QxReadPixel<SB>(s + x * SB);
         const CKDWORD o = opaque | ((((p & sm0) >> r0) << l0) & dm0) | ((((p & sm1) >> r1) << l1) & dm1) |
-                          ((((p & sm2) >> r2) << l2) & dm2) | ((((p & sm3) >> r3) << l3) & dm3);
+                          ((((p & sm2) >> r2) << l2) & dm2) | QxFillAlpha((((p & sm3) >> r3) << l3) & dm3, fill, dm3);
         QxWritePixel<DB>(d + x * DB, o);
     }
 }

@@ -27,6 +27,10 @@ struct QxBlitLine
     CKDWORD DstMasks[4] = {};
     CKDWORD DstLowBit[4] = {};
     CKDWORD OpaqueAlpha = 0; // destination alpha bits set when the source has no alpha
+    // Alpha widened (1, 2 or 4 bits to 8, say): shifts that copy its bits
+    // down over the new low bits, so that full alpha stays full (0 where
+    // nothing is to be copied).
+    CKDWORD AlphaFill[5] = {};
 
     CKDWORD AlphaValue = 0; // alpha setters: the value already in place
     CKDWORD AlphaMaskComplement = 0;
@@ -71,12 +75,25 @@ QxSpanConverter QxGetAlphaMapCopier(int bytesPerPixel);
 int QxLayoutIndex(const QxImageDesc& desc);
 
 // The general rule for one pixel value (used for palette entries too).
+// The alpha bits a (already moved into the destination's mask) with their
+// copies below them, cut by the mask.
+inline CKDWORD QxFillAlpha(CKDWORD a, const CKDWORD* fill, CKDWORD mask)
+{
+    a |= a >> fill[0];
+    a |= a >> fill[1];
+    a |= a >> fill[2];
+    a |= a >> fill[3];
+    a |= a >> fill[4];
+    return a & mask;
+}
+
 inline CKDWORD QxConvertPixel(const QxBlitLine& l, CKDWORD p)
 {
     return l.OpaqueAlpha | ((((p & l.SrcMasks[0]) >> l.RightShift[0]) << l.LeftShift[0]) & l.DstMasks[0]) |
            ((((p & l.SrcMasks[1]) >> l.RightShift[1]) << l.LeftShift[1]) & l.DstMasks[1]) |
            ((((p & l.SrcMasks[2]) >> l.RightShift[2]) << l.LeftShift[2]) & l.DstMasks[2]) |
-           ((((p & l.SrcMasks[3]) >> l.RightShift[3]) << l.LeftShift[3]) & l.DstMasks[3]);
+           QxFillAlpha((((p & l.SrcMasks[3]) >> l.RightShift[3]) << l.LeftShift[3]) & l.DstMasks[3], l.AlphaFill,
+                       l.DstMasks[3]);
 }
 
 // Pixels of 1 to 4 bytes, little-endian, at any alignment.

@@ -582,6 +582,13 @@ TEST_F(LodFadeTest, AnEntityDeletedBeforeItsPostRenderGivesItsFadeBack)
     ASSERT_NE(Snapshot(s), before);
     m_Context->DestroyObject(e);
     EXPECT_EQ(Snapshot(s), before);
+    // Among several objects deleted at once.
+    CK3dEntity* bystander = EntityShowing(MakeScene("other"));
+    CK3dEntity* faded = EntityShowing(s);
+    Manager()->ApplyLod(faded, 1.0f, 0.5f, Fading());
+    CK_ID ids[2] = {bystander->GetID(), faded->GetID()};
+    m_Context->DestroyObjects(ids, 2);
+    EXPECT_EQ(Snapshot(s), before);
     // A new entity, whatever its id, starts clean.
     CK3dEntity* next = EntityShowing(s);
     Manager()->ApplyLod(next, 1.0f, 0.25f, Fading());

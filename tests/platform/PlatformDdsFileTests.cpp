@@ -40,6 +40,24 @@ TEST(PlatformDdsFile, LayoutsAreFoundByMasksAndForeignOnesKeptAsMasks)
     EXPECT_EQ(image.Format, (uint32_t) PLATFORM_D3DFMT_X8R8G8B8) << "alpha is read only when flagged";
 }
 
+TEST(PlatformDdsFile, LuminanceGivesItsMaskToRedGreenAndBlue)
+{
+    PlatformDdsImage image;
+    std::vector<uint8_t> f = File(0xFF, 0, 0, 0xFF00);
+    StoreLE32(&f[80], 0x20001);
+    ASSERT_EQ(Parse(f, image), PLATFORM_DDS_OK);
+    EXPECT_EQ(image.Format, (uint32_t) PLATFORM_D3DFMT_UNKNOWN);
+    EXPECT_EQ(image.Layout.RedMask, 0xFFu);
+    EXPECT_EQ(image.Layout.GreenMask, 0xFFu);
+    EXPECT_EQ(image.Layout.BlueMask, 0xFFu);
+    EXPECT_EQ(image.Layout.AlphaMask, 0xFF00u);
+    // Flagged RGB as well, with green and blue masks, it is a colour file.
+    f = File(0xFF0000, 0xFF00, 0xFF, 0);
+    StoreLE32(&f[80], 0x20040);
+    ASSERT_EQ(Parse(f, image), PLATFORM_DDS_OK);
+    EXPECT_EQ(image.Format, (uint32_t) PLATFORM_D3DFMT_X8R8G8B8);
+}
+
 TEST(PlatformDdsFile, EachRefusalHasItsOwnResult)
 {
     const std::vector<uint8_t> good = File(0xFF0000, 0xFF00, 0xFF, 0);
@@ -60,7 +78,9 @@ TEST(PlatformDdsFile, EachRefusalHasItsOwnResult)
         {8, 0x800000, 24, 2, PLATFORM_DDS_VOLUME},
         {80, 4, 84, 0x30315844, PLATFORM_DDS_EXTENDED},
         {80, 4, 84, 0, PLATFORM_DDS_FORMAT},
-        {80, 0x20000, 80, 0x20000, PLATFORM_DDS_FORMAT},
+        {80, 0x2, 80, 0x2, PLATFORM_DDS_FORMAT},           // alpha only
+        {80, 0x20000, 92, 0, PLATFORM_DDS_FORMAT},         // luminance without a mask
+        {80, 0x20001, 104, 0xFF0000, PLATFORM_DDS_FORMAT}, // grey and alpha in one byte
         {88, 12, 88, 12, PLATFORM_DDS_FORMAT},
         {92, 0xFFFF00, 92, 0xFFFF00, PLATFORM_DDS_FORMAT},
         {16, 0, 16, 0, PLATFORM_DDS_SIZE},

@@ -5,11 +5,11 @@
 
 #include "core/context/CKPluginInfo.h"
 #include "core/context/CKPluginManager.h"
-#include "readers/avi/AviReader.h"
-#include "readers/avi/AviReaderPlugin.h"
+#include "readers/avi/AVIReader.h"
+#include "readers/avi/AVIReaderPlugin.h"
 #include "readers/bmp/BmpReader.h"
 #include "readers/common/ImageReaderResults.h"
-#include "readers/dds/DdsReaderPlugin.h"
+#include "readers/dds/DDSReaderPlugin.h"
 #include "readers/imagereader/ImageReaderPlugin.h"
 #include "readers/jpeg/JpgReader.h"
 #include "readers/jpeg/JpgReaderPlugin.h"
@@ -147,7 +147,7 @@ TEST(ReaderPlugins, RegisteredReadersAreFoundByExtension)
     EXPECT_EQ(manager.GetBitmapReader("gif"), nullptr);
     CKDataReader* movie = manager.GetMovieReader("avi");
     ASSERT_NE(movie, nullptr);
-    EXPECT_NE(dynamic_cast<AviReader*>(movie), nullptr);
+    EXPECT_NE(dynamic_cast<AVIReader*>(movie), nullptr);
     movie->Release();
     CKPluginEntry* entry = manager.FindComponent(kReaders[1].guid, CKPLUGIN_BITMAP_READER);
     ASSERT_NE(entry, nullptr);
@@ -172,7 +172,7 @@ TEST(ReaderPlugins, TheMovieReaderHasItsOwnRecord)
     CKDataReader* reader = CKGetAviReader(0);
     EXPECT_EQ(reader->GetReaderInfo(), info);
     EXPECT_EQ(reader->GetFlags(), 1u);
-    const CKBitmapProperties record = AviReader::DefaultProperties();
+    const CKBitmapProperties record = AVIReader::DefaultProperties();
     EXPECT_EQ(record.m_Size, 140u);
     EXPECT_EQ(record.m_ReaderGuid, info->m_GUID);
     EXPECT_STREQ(record.m_Ext.CStr(), "avi");

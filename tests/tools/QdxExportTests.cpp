@@ -7,7 +7,7 @@
 #include "exporter/options/Max2Qdx.h"
 #include "platform/host/Interface.h"
 #include "tests/support/TestPaths.h"
-#include "tools/QdxExportArguments.h"
+#include "tests/tools/QdxExportRun.h"
 
 namespace {
 
@@ -38,22 +38,6 @@ int Catch(Max2Qdx& exporter, const char* name, Interface* maxInterface, BOOL onl
     return 1;
 }
 
-int RunQdxExport(std::vector<std::string> args)
-{
-    args.insert(args.begin(), "qdxexport");
-    std::vector<const char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(a.c_str());
-    char* errText = nullptr;
-    size_t errSize = 0;
-    FILE* err = open_memstream(&errText, &errSize);
-    const int code =
-        RunHostCommandLine(int(argv.size()), argv.data(), QdxExportArguments(), RunExtendedExport2qdx, stdout, err);
-    std::fclose(err);
-    std::free(errText);
-    return code;
-}
-
 } // namespace
 
 TEST(QdxExport, TheTableIsTheScriptFunctionsArgumentsWithTheirDefaults)
@@ -78,7 +62,8 @@ TEST(QdxExport, OptionsReachTheExporterThroughTheScriptFunction)
     // Nothing is written by the caught export: exit code 1.
     EXPECT_EQ(RunQdxExport({scene, "/nonexistent/out.qbx", "--selected", "--opt", "reportLevel=2", "--opt",
                             "characterName=Hero", "--opt", "ForceSkinToMorph=true", "--opt",
-                            "reduceBlendShapesKeysThreshold=0.5", "--opt", "convertToSkin=false"}),
+                            "reduceBlendShapesKeysThreshold=0.5", "--opt", "convertToSkin=false"})
+                  .code,
               1);
     SetExportSceneFunction(previous);
     g_Received = nullptr;

@@ -100,6 +100,40 @@ TEST_F(TimeManagerTest, SettersRefuseValuesThatAreNotAboveZero)
     EXPECT_EQ(Time()->GetFramePeriod(), 20.0f);
 }
 
+TEST_F(TimeManagerTest, SettersAndLoadingRefuseValuesThatAreNotFinite)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    const float tiny = std::numeric_limits<float>::denorm_min();
+    for (float v : {inf, -inf, tiny}) {
+        Time()->SetFrameRateLimit(v);
+        Time()->SetBehavioralRateLimit(v);
+    }
+    for (float v : {inf, -inf}) {
+        Time()->SetMinimumDeltaTime(v);
+        Time()->SetMaximumDeltaTime(v);
+    }
+    EXPECT_EQ(Time()->GetFrameRateLimit(), 60.0f);
+    EXPECT_EQ(Time()->GetFramePeriod(), 1000.0f / 60.0f);
+    EXPECT_EQ(Time()->GetBehavioralRateLimit(), 60.0f) << "a rate whose period overflows is refused";
+    EXPECT_EQ(Time()->GetMinimumDeltaTime(), 1.0f);
+    EXPECT_EQ(Time()->GetMaximumDeltaTime(), 200.0f);
+
+    CKStateChunk* stored = Section({inf, 40.0f, 0.0f, 2.0f, 17.0f, 3.0f});
+    EXPECT_EQ(Time()->LoadData(stored, nullptr), 0);
+    EXPECT_EQ(Time()->GetFrameRateLimit(), 60.0f) << "an infinite rate has a period of 0";
+    EXPECT_EQ(Time()->GetBehavioralRateLimit(), 40.0f);
+    EXPECT_EQ(Time()->GetBehavioralPeriod(), 25.0f);
+    EXPECT_EQ(Time()->GetMinimumDeltaTime(), 3.0f);
+    CKDeleteStateChunk(stored);
+
+    // A maximum stored as a rate so small that its period overflows.
+    CKStateChunk* slow = Section({30.0f, 30.0f, tiny, 1.0f, 17.0f, inf});
+    EXPECT_EQ(Time()->LoadData(slow, nullptr), 0);
+    EXPECT_EQ(Time()->GetMaximumDeltaTime(), 200.0f);
+    EXPECT_EQ(Time()->GetMinimumDeltaTime(), 3.0f);
+    CKDeleteStateChunk(slow);
+}
+
 TEST_F(TimeManagerTest, OlderFiveValueSectionsKeepTheMinimumAndAZeroRateIsRefused)
 {
     CKStateChunk* five = Section({30.0f, 20.0f, 10.0f, 2.0f, 5.0f});

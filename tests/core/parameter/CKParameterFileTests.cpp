@@ -34,24 +34,11 @@
 #include "tests/core/parameter/ParameterTestSupport.h"
 #include "tests/core/support/FileTestSupport.h"
 #include "tests/support/TestPaths.h"
+#include "tools/ParameterWorld.h"
 
 namespace {
 
 using Bytes = std::vector<CKBYTE>;
-
-constexpr CKGUID kFileMode(0xF11E0001, 1);   // an enumeration a loaded file declared
-constexpr CKGUID kFileFlags(0xF11E0002, 1);  // flags likewise
-constexpr CKGUID kFileStruct(0xF11E0003, 1); // a structure registered by code
-
-// Program variables each context binds under the same names.
-struct EngineVariables
-{
-    int number = 0;
-    float real = 0.0f;
-    XString text;
-    int mode = 0;
-};
-const char* const kVariableNames[] = {"Params/Number", "Params/Real", "Params/Text", "Params/Mode"};
 
 Bytes ValueBytes(CKParameter* p)
 {
@@ -120,12 +107,7 @@ protected:
     void SetUp() override
     {
         ASSERT_EQ(CKStartUp(), 0);
-        CKBeObjectLinks links;
-        // Attribute type 0 carries a Float, 1 a value of the file's enumeration.
-        links.GetAttributeParameterGuid = [](CKContext*, int type) {
-            return type == 0 ? CKPGUID_FLOAT : type == 1 ? kFileMode : CKGUID();
-        };
-        CKSetBeObjectLinks(links);
+        SetParameterWorldLinks();
         m_A = NewContext(m_VarsA);
     }
     void TearDown() override
@@ -141,21 +123,12 @@ protected:
         CKContext* context = nullptr;
         EXPECT_EQ(CKCreateContext(&context, nullptr), 0);
         context->SetInterfaceMode(TRUE, KeepConsoleLine, &m_Console);
-        context->SetFileWriteMode(0);
-        CKVariableManager* vm = context->GetVariableManager();
-        vm->BindInt(kVariableNames[0], &v.number, 0, 0, "n");
-        vm->BindFloat(kVariableNames[1], &v.real, 0.0f, 0, "r");
-        vm->BindString(kVariableNames[2], &v.text, "", 0, "t");
-        vm->BindIntWithRepresentation(kVariableNames[3], &v.mode, 0, 0, "enum:0=Still;3=Moving", "m");
-        EXPECT_EQ(context->GetParameterManager()->RegisterNewStructure(kFileStruct, "File Struct", "x,label,mode",
-                                                                       {CKPGUID_FLOAT, CKPGUID_STRING, kFileMode}),
-                  0);
+        EXPECT_TRUE(PrepareParameterWorldContext(context, v));
         return context;
     }
     void CloseContext(CKContext* context)
     {
-        for (const char* name : kVariableNames)
-            context->GetVariableManager()->UnBind(name);
+        UnbindParameterWorldVariables(context);
         EXPECT_EQ(CKCloseContext(context), 0);
     }
 
@@ -182,130 +155,19 @@ protected:
     }
 
     // A world of parameters of every type the context knows.
-    std::vector<CKObject*> Build(CKContext* c, int count);
+    std::vector<CKObject*> Build(CKContext* c, int count)
+    {
+        int failures = 0;
+        std::vector<CKObject*> saved = BuildParameterWorld(c, count, &failures);
+        EXPECT_EQ(failures, 0);
+        return saved;
+    }
 
     CKContext* m_A = nullptr;
     CKContext* m_B = nullptr;
     EngineVariables m_VarsA, m_VarsB;
     std::vector<std::string> m_Console;
 };
-
-std::vector<CKObject*> ParameterFiles::Build(CKContext* c, int count)
-{
-    CKParameterManager* pm = c->GetParameterManager();
-    EXPECT_EQ(pm->RegisterNewEnum(kFileMode, "File Mode", "Off,On,Auto=4"), 0);
-    EXPECT_EQ(pm->RegisterNewFlags(kFileFlags, "File Flags", "A,B,C"), 0);
-    for (CKGUID g : {kFileMode, kFileFlags})
-        pm->GetParameterTypeDescription(g)->Flags |= CKPARAMETERTYPE_USER;
-    int builtIn = pm->ParameterGuidToType(kFileMode);
-
-    std::mt19937 rng(2000);
-    std::vector<CKObject*> saved;
-    std::vector<CKBeObject*> holders;
-    for (int i = 0; i < 10; ++i) {
-        auto* b = static_cast<CKBeObject*>(c->CreateObject(CKCID_BEOBJECT, ("B" + std::to_string(i)).c_str()));
-        for (int type : {0, 1}) {
-            EXPECT_TRUE(b->SetAttribute(type));
-            b->GetAttributeParameter(type)->SetName(("A" + std::to_string(i) + "_" + std::to_string(type)).c_str());
-        }
-        int on = 1;
-        b->GetAttributeParameter(1)->SetValue(&on);
-        holders.push_back(b);
-        saved.push_back(b);
-        saved.push_back(b->GetAttributeParameter(0));
-        saved.push_back(b->GetAttributeParameter(1));
-    }
-    auto holder = [&]() { return holders[rng() % holders.size()]; };
-
-    std::vector<int> types;
-    for (int i = 0; i < pm->GetParameterTypesCount(); ++i)
-        if (pm->IsParameterTypeValid(i))
-            types.push_back(i);
-    const CK_CLASSID classes[] = {CKCID_PARAMETERLOCAL, CKCID_PARAMETEROUT, CKCID_PARAMETER};
-    std::vector<CKParameter*> params;
-    for (int i = 0; i < count; ++i) {
-        int type = types[(size_t) i % types.size()];
-        CK_CLASSID cid = classes[((size_t) i / types.size() + (size_t) i) % 3];
-        auto* p = static_cast<CKParameter*>(c->CreateObject(cid, ("P" + std::to_string(i)).c_str()));
-        p->SetType(type);
-        CKParameterTypeDesc* d = p->GetTypeDesc();
-        if (d->Guid == CKPGUID_OBJECTARRAY) {
-            for (int k = 0; k < 3; ++k)
-                CKGetOwnedValue<XObjectArray>(p)->PushBack(k == 1 ? 0 : holder()->GetID());
-        } else if (d->Guid == CKPGUID_2DCURVE) {
-            CKGetOwnedValue<CK2dCurve>(p)->AddControlPoint(Qx2DVector((float) (rng() % 100) / 100.0f, 0.25f));
-        } else if (d->Guid == CKPGUID_STATECHUNK) {
-            CKStateChunk* value = CKGetOwnedValue<CKStateChunk>(p);
-            value->StartWrite();
-            value->WriteIdentifier(7);
-            value->WriteInt((int) rng());
-            value->WriteString("inside");
-            value->CloseChunk();
-        } else if (CKDependencies* deps = CKGetOwnedValue<CKDependencies>(p)) {
-            deps->m_Flags = rng() % 3;
-            if (deps->m_Options.Size() > 20)
-                deps->m_Options[1 + rng() % 19] ^= 0x5;
-        } else if (d->Guid == kFileStruct) {
-            p->SetStringValue(i % 2 ? "1.5;left;On" : "-2;right;Auto");
-        } else if (d->ClassId) {
-            CK_ID id = rng() % 4 ? holder()->GetID() : 0;
-            p->SetValue(&id);
-        } else if (d->Guid == CKPGUID_PARAMETERTYPE) {
-            int index = (int) (rng() % (CKDWORD) builtIn);
-            p->SetValue(&index);
-        } else if (d->Flags & CKPARAMETERTYPE_VARIABLESIZE) {
-            Bytes text(1 + rng() % 30);
-            for (CKBYTE& b : text)
-                b = (CKBYTE) ('a' + rng() % 26);
-            text.back() = 0;
-            p->SetValue(text.data(), (int) text.size());
-        } else if (!CKIsPointerParameterType(d) && p->GetDataSize() > 0) {
-            Bytes noise((size_t) p->GetDataSize());
-            for (CKBYTE& b : noise)
-                b = (CKBYTE) rng();
-            p->SetValue(noise.data());
-        }
-        if (cid == CKCID_PARAMETERLOCAL && i % 7 == 0)
-            p->ModifyObjectFlags(CK_PARAMETERLOCAL_SETTING, 0);
-        if (cid == CKCID_PARAMETERLOCAL && i % 97 == 0)
-            static_cast<CKParameterLocal*>(p)->SetAsMyselfParameter(TRUE);
-        params.push_back(p);
-    }
-    // Outputs push to earlier parameters of their type.
-    std::map<int, std::vector<CKParameter*>> byType;
-    for (CKParameter* p : params)
-        byType[p->GetType()].push_back(p);
-    for (CKParameter* p : params) {
-        if (p->GetClassID() != CKCID_PARAMETEROUT || rng() % 2)
-            continue;
-        const std::vector<CKParameter*>& same = byType[p->GetType()];
-        for (int tries = 0; tries < 3; ++tries)
-            static_cast<CKParameterOut*>(p)->AddDestination(same[rng() % same.size()]);
-    }
-    for (CKParameter* p : params)
-        saved.push_back(p);
-    // Inputs reading parameters, or sharing the source of an earlier input.
-    std::vector<CKParameterIn*> inputs;
-    for (int i = 0; i < count / 12; ++i) {
-        CKParameter* source = params[rng() % params.size()];
-        CKParameterIn* in = c->CreateCKParameterIn(("I" + std::to_string(i)).c_str(), source->GetType());
-        if (!inputs.empty() && i % 3 == 0)
-            in->ShareSourceWith(inputs[rng() % inputs.size()]);
-        else
-            in->SetDirectSource(source);
-        if (i % 5 == 0)
-            in->ModifyObjectFlags(CK_PARAMETERIN_DISABLED, 0);
-        inputs.push_back(in);
-        saved.push_back(in);
-    }
-    // Parameters bound to the engine variables.
-    for (const char* name : kVariableNames) {
-        auto* v = static_cast<CKParameterVariable*>(c->CreateObject(CKCID_PARAMETERVARIABLE));
-        EXPECT_EQ(v->BindToVariable(name), 0);
-        saved.push_back(v);
-    }
-    return saved;
-}
 
 } // namespace
 
@@ -436,56 +298,4 @@ TEST_F(ParameterFiles, TypesMadeForVariablesGoWhenTheContextIsClearedAndStructur
     EXPECT_EQ(CKStructValueRef(nullptr).GetMemberCount(), 0);
     m_A->ClearAll();
     EXPECT_EQ(pm->ParameterGuidToType(made), -1);
-}
-
-// Writes seeds of the engine-file and state-chunk fuzz targets into
-// $FUZZ_SEEDS_OUT/<target>/ (run once, the output is committed under
-// fuzz/corpus/):
-//   FUZZ_SEEDS_OUT=fuzz/corpus core_tests --gtest_also_run_disabled_tests
-//   --gtest_filter='*WriteParameterSeeds*'
-TEST_F(ParameterFiles, DISABLED_WriteParameterSeeds)
-{
-    const char* root = std::getenv("FUZZ_SEEDS_OUT");
-    ASSERT_NE(root, nullptr);
-    auto put = [&](const std::string& target, const std::string& name, Bytes bytes) {
-        std::filesystem::create_directories(std::string(root) + "/" + target);
-        WriteWholeFile(std::string(root) + "/" + target + "/" + name, bytes);
-    };
-    // A world with one parameter of each type, and an operation.
-    std::vector<CKObject*> saved = Build(m_A, 160);
-    auto* op = static_cast<CKParameterOperation*>(m_A->CreateObject(CKCID_PARAMETEROPERATION, "op"));
-    op->SetOperationGuid(CKGUID(0x0CD9471A, 0x52D93818));
-    op->SetInParameter1(
-        m_A->CreateCKParameterIn(nullptr, m_A->GetParameterManager()->ParameterGuidToType(CKPGUID_FLOAT)));
-    op->SetOutParameter(m_A->CreateCKParameterOut(nullptr, CKPGUID_FLOAT));
-    op->Update();
-    saved.push_back(op);
-    TestTempDir dir;
-    for (int mode : {0, 8}) {
-        m_A->SetFileWriteMode(mode);
-        ASSERT_EQ(Save(m_A, saved, dir.File("seed.qdx")), 0);
-        Bytes seed = {0};
-        Bytes file = ReadWholeFile(dir.File("seed.qdx"));
-        seed.insert(seed.end(), file.begin(), file.end());
-        put("engine_file", mode ? "params_packed" : "params_plain", seed);
-    }
-    // Chunks of some of the objects, each loaded into a parameter of its
-    // class (the fuzz target's operation 33) or read as user types (34).
-    const CK_CLASSID classes[] = {CKCID_PARAMETERLOCAL, CKCID_PARAMETEROUT,       CKCID_PARAMETER,
-                                  CKCID_PARAMETERIN,    CKCID_PARAMETEROPERATION, CKCID_PARAMETERVARIABLE};
-    auto chunkSeed = [&](CKStateChunk* chunk, CKBYTE op, CKBYTE arg) {
-        Bytes seed = {0, 4, 19, 0, op, arg};
-        Bytes b = ChunkBytes(chunk);
-        seed.insert(seed.end(), b.begin(), b.end());
-        CKDeleteStateChunk(chunk);
-        return seed;
-    };
-    for (size_t i = 0; i < saved.size(); i += 7) {
-        CKObject* o = saved[i];
-        CKBYTE index = (CKBYTE) (std::find(std::begin(classes), std::end(classes), o->GetClassID()) - classes);
-        if (index < 6)
-            put("state_chunk", "param_" + std::to_string(i), chunkSeed(CKSaveObjectState(o, 0x3C0), 33, index));
-    }
-    m_A->GetParameterManager()->GetParameterTypeDescription(kFileMode)->Flags |= CKPARAMETERTYPE_TOSAVE;
-    put("state_chunk", "param_user_types", chunkSeed(m_A->GetParameterManager()->SaveData(nullptr), 34, 1));
 }

@@ -170,3 +170,26 @@ TEST_F(OperationRegistry, RemovingATypePrunesItsNodesEverywhere)
     EXPECT_EQ(m_Manager->GetOperationFunction(kAdd, CKPGUID_INT, CKPGUID_INT, CKPGUID_INT), Op<4>);
     EXPECT_EQ(m_Manager->GetOperationFunction(kAdd, CKPGUID_FLOAT, CKPGUID_FLOAT, CKPGUID_FLOAT), nullptr);
 }
+
+TEST(OperationNodes, BisectionFindsEveryKeyOfEveryRangeAndNothingElse)
+{
+    // Sorted as unsigned words, first then second: high bits sort last.
+    const CKGUID sorted[] = {CKGUID(0, 1),          CKGUID(1, 0),          CKGUID(1, 0x80000000),
+                             CKGUID(5, 5),          CKGUID(0x7FFFFFFF, 9), CKGUID(0x80000000, 0),
+                             CKGUID(0x80000000, 7), CKGUID(0xFFFFFFFF, 0), CKGUID(0xFFFFFFFF, 0xFFFFFFFF)};
+    const CKGUID absent[] = {CKGUID(0, 0),          CKGUID(1, 1),          CKGUID(4, 0xFFFFFFFF),
+                             CKGUID(0x80000000, 1), CKGUID(0xFFFFFFFF, 1), CKGUID(6, 0)};
+    const int n = (int) std::size(sorted);
+    CKOperationNode nodes[std::size(sorted)];
+    for (int i = 0; i < n; ++i)
+        nodes[i].Guid = sorted[i];
+    for (int lo = 0; lo <= n; ++lo)
+        for (int hi = lo - 1; hi < n; ++hi) {
+            for (int i = 0; i < n; ++i)
+                EXPECT_EQ(CKFindOperationNode(nodes, lo, hi, sorted[i]), i >= lo && i <= hi ? &nodes[i] : nullptr)
+                    << lo << ".." << hi << " key " << i;
+            for (const CKGUID& g : absent)
+                EXPECT_EQ(CKFindOperationNode(nodes, lo, hi, g), nullptr) << lo << ".." << hi;
+        }
+    EXPECT_EQ(CKFindOperationNode(nullptr, 0, -1, sorted[0]), nullptr) << "an empty array";
+}

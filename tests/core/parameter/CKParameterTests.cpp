@@ -440,3 +440,36 @@ TEST_F(Parameters, EveryCutOfASavedParameterLoadsWithoutHarm)
         }
     }
 }
+
+TEST_F(Parameters, PointerValuesAreReadAndWrittenWhole)
+{
+    auto* curve = New<CKParameterOut>(CKPGUID_2DCURVE, "curve");
+    void* const owned = *static_cast<void**>(curve->GetReadDataPtr(FALSE));
+    ASSERT_NE(owned, nullptr);
+    EXPECT_EQ(curve->GetDataSize(), 4) << "the size files give it";
+    void* read = nullptr;
+    std::memset(&read, 0xAA, sizeof read);
+    ASSERT_EQ(curve->GetValue(&read), 0);
+    EXPECT_EQ(read, owned);
+
+    // Through a behaviour's input, as building blocks read it.
+    auto* behavior = static_cast<CKBehavior*>(m_Context->CreateObject(CKCID_BEHAVIOR, "reader"));
+    CKParameterIn* in = behavior->CreateInputParameterByGuid("Curve", CKPGUID_2DCURVE);
+    ASSERT_NE(in, nullptr);
+    in->SetDirectSource(curve);
+    std::memset(&read, 0xAA, sizeof read);
+    ASSERT_EQ(behavior->GetInputParameterValue(0, &read), 0);
+    EXPECT_EQ(read, owned);
+
+    // An owned pointer is never replaced; a plain one is written whole.
+    int somewhere = 0;
+    void* other = &somewhere;
+    EXPECT_EQ(curve->SetValue(&other), CKErr::InvalidParameter);
+    EXPECT_EQ(*static_cast<void**>(curve->GetReadDataPtr(FALSE)), owned);
+    auto* plain = New<CKParameterLocal>(CKPGUID_POINTER, "plain");
+    ASSERT_EQ(plain->SetValue(&other), 0);
+    EXPECT_EQ(*static_cast<void**>(plain->GetReadDataPtr(FALSE)), other);
+    std::memset(&read, 0xAA, sizeof read);
+    ASSERT_EQ(plain->GetValue(&read), 0);
+    EXPECT_EQ(read, other);
+}

@@ -147,10 +147,12 @@ protected:
             p->SetGUID(type);
         return p;
     }
-    // The value's bytes as GetValue gives them (none when it refuses).
+    // The value's bytes as GetValue gives them (none when it refuses): a
+    // whole pointer for a pointer type.
     static std::vector<CKBYTE> Bytes(CKParameter* p)
     {
-        std::vector<CKBYTE> out(p->GetDataSize() > 0 ? (size_t) p->GetDataSize() : 0);
+        const size_t size = p->GetDataSize() > 0 ? (size_t) p->GetDataSize() : 0;
+        std::vector<CKBYTE> out(CKIsPointerParameterType(p->GetTypeDesc()) ? sizeof(void*) : size);
         if (out.empty() || p->GetValue(out.data(), FALSE) != 0)
             out.clear();
         return out;

@@ -45,9 +45,14 @@ TEST_F(LevelTest, ANewLevelHasItsOwnSceneAsCurrentSceneUntilItIsDestroyed)
     EXPECT_EQ(level->GetPriority(), 32000);
     EXPECT_EQ(level->GetSceneCount(), 0) << "the level scene is not listed";
     EXPECT_TRUE(level->IsObjectUsed(scene, CKCID_SCENE));
+    EXPECT_STREQ(scene->GetName(), "Main") << "the level scene takes the level's name";
 
     auto* dynamic = static_cast<CKLevel*>(m_Context->CreateObject(CKCID_LEVEL, "D", CK_OBJECTCREATION_DYNAMIC));
     EXPECT_TRUE(dynamic->GetLevelScene()->IsDynamic());
+    EXPECT_STREQ(dynamic->GetLevelScene()->GetName(), "D");
+    auto* unnamed = static_cast<CKLevel*>(m_Context->CreateObject(CKCID_LEVEL, nullptr));
+    EXPECT_EQ(unnamed->GetLevelScene()->GetName(), nullptr);
+    EXPECT_EQ(m_Context->GetCreatingName(), nullptr) << "only while a creation function runs";
     // Destroying the current level clears the context's level and scene.
     m_Context->DestroyObject(level);
     EXPECT_EQ(m_Context->GetCurrentLevel(), nullptr);
@@ -95,6 +100,7 @@ TEST_F(LevelTest, ScenesRoundTripInOrderWithTheLevelSceneContent)
     CKLevel* back = RoundTrip(level, 0xFFFFFFFF, &fresh);
     ASSERT_NE(back, nullptr);
     ASSERT_EQ(back->GetSceneCount(), 3);
+    EXPECT_STREQ(back->GetLevelScene()->GetName(), "L") << "the loaded level's own scene is named after it";
     for (int i = 0; i < 3; ++i) {
         EXPECT_STREQ(back->GetScene(i)->GetName(), names[i].c_str());
         EXPECT_EQ(back->GetScene(i)->GetLevel(), back);

@@ -6,10 +6,12 @@
 
 #include "core/chunk/CKStateChunk.h"
 #include "core/context/CKFunctions.h"
+#include "core/context/CKPluginManager.h"
 #include "core/context/CKVariableManager.h"
 #include "core/file/CKFile.h"
 #include "core/sound/CKMidiSound.h"
 #include "core/sound/CKWaveSound.h"
+#include "platform/PlatformDebugOutput.h"
 #include "tests/core/scene/SceneTestSupport.h"
 #include "tests/support/TestPaths.h"
 
@@ -28,24 +30,111 @@ public:
         return &m_Buffer;
     }
     void ReleaseSource(void*) override { ++m_Released; }
+    // A circular buffer: a lock that passes the end goes on at the start.
     CKBOOL LockBuffer(void*, int offset, int size, void** p1, int* s1, void** p2, int* s2) override
     {
+        ++m_Locks;
+        if (m_LockFails || offset < 0 || offset >= (int) m_Buffer.size() || size > (int) m_Buffer.size())
+            return FALSE;
         *p1 = m_Buffer.data() + offset;
         *s1 = std::min(size, (int) m_Buffer.size() - offset);
-        *p2 = nullptr;
-        *s2 = 0;
+        *p2 = *s1 < size ? m_Buffer.data() : nullptr;
+        *s2 = size - *s1;
         return TRUE;
     }
     void UnlockBuffer(void*, void*, int, void*, int) override {}
     void SetType(void*, int type) override { m_Type = type; }
     int GetType(void*) override { return m_Type; }
     void SetLoop(void*, CKBOOL) override {}
-    int GetDefaultBufferLength() override { return 500; }
+    int GetDefaultBufferLength() override { return m_BufferLength; }
+    int GetPlayPosition(void*) override { return m_Play; }
+    CKBOOL IsPlaying(void*) override { return m_Playing; }
+    void Stop(void*) override
+    {
+        m_Playing = FALSE;
+        ++m_Stops;
+    }
 
     CKWaveFormat m_Format;
     std::vector<CKBYTE> m_Buffer;
     int m_Type = 2;
     int m_Released = 0;
+    int m_BufferLength = 500;
+    int m_Play = 0;
+    CKBOOL m_Playing = FALSE;
+    int m_Stops = 0;
+    int m_Locks = 0;
+    bool m_LockFails = false;
+};
+
+// A sound reader of ".wav" files: 8-bit mono at 1000 bytes a second, giving
+// the blocks it holds (block k filled with the byte k + 1), then its end.
+class FakeSoundReader : public CKSoundReader
+{
+public:
+    struct Script
+    {
+        std::vector<int> Blocks;   // sizes
+        int Announced = 5000;      // the data size it claims
+        CKERROR End = EndOfStream; // after the last block
+        bool Throws = false;
+        int Seeks = 0;
+        int Released = 0;
+    };
+    static Script& Play()
+    {
+        static Script script;
+        return script;
+    }
+    static CKPluginInfo& Info()
+    {
+        static CKPluginInfo info{CKGUID(0x50D, 1), "wav",   "Test sound reader",  "test", "", 1,
+                                 nullptr,          nullptr, CKPLUGIN_SOUND_READER};
+        return info;
+    }
+    static CKDataReader* Make(int) { return new FakeSoundReader; }
+
+    void Release() override
+    {
+        ++Play().Released;
+        delete this;
+    }
+    CKPluginInfo* GetReaderInfo() override { return &Info(); }
+    CKERROR OpenFile(const char*) override { return CKErr::Ok; }
+    CKERROR ReadMemory(const void*, int) override { return CKErr::InvalidParameter; }
+    CKERROR GetWaveFormat(CKWaveFormat& format) override
+    {
+        format = CKWaveFormat{1, 1, 1000, 1000, 1, 8, 0};
+        return CKErr::Ok;
+    }
+    int GetDataSize() override { return Play().Announced; }
+    int GetDuration() override { return Play().Announced; }
+    CKERROR Decode() override
+    {
+        if (Play().Throws)
+            throw 1;
+        if (m_Next >= Play().Blocks.size())
+            return Play().End;
+        m_Block.assign((size_t) Play().Blocks[m_Next], (CKBYTE) (m_Next + 1));
+        ++m_Next;
+        return CKErr::Ok;
+    }
+    CKERROR GetDataBuffer(const CKBYTE** data, int* size) override
+    {
+        *data = m_Block.data();
+        *size = (int) m_Block.size();
+        return CKErr::Ok;
+    }
+    CKERROR Seek(int position) override
+    {
+        ++Play().Seeks;
+        m_Next = (size_t) position;
+        return CKErr::Ok;
+    }
+
+private:
+    size_t m_Next = 0;
+    std::vector<CKBYTE> m_Block;
 };
 
 class SoundTest : public SceneFixture
@@ -116,6 +205,50 @@ CKDWORD F(float f)
 {
     return std::bit_cast<CKDWORD>(f);
 }
+
+// Wave sounds read through the fake reader into a fake manager's 500-byte
+// buffer (500 ms at 1000 bytes a second).
+class StreamTest : public SoundTest
+{
+protected:
+    void SetUp() override
+    {
+        SoundTest::SetUp();
+        FakeSoundReader::Play() = FakeSoundReader::Script();
+        CKGetPluginManager()->RegisterPlugin(0, &FakeSoundReader::Info(), nullptr, &FakeSoundReader::Make);
+        CKGetPluginManager()->AddStaticDll("fake sound reader", 1);
+        m_Manager = new FakeSoundManager(m_Context);
+    }
+
+    // A sound of "old.wav" loaded with this flags word (0x2000: streamed,
+    // 8: looping), which loads its data.
+    CKWaveSound* Loaded(CKDWORD flags)
+    {
+        CKStateChunk* chunk = OldChunk(
+            10, {flags, F(1), F(1), F(1), F(1), 0, 0, 0, F(360), F(360), 0, F(10), F(20), 0, 0, 0, 0, 0, 0, 0, 0, 0});
+        CKWaveSound* sound = NewWave();
+        sound->Load(chunk, nullptr);
+        CKDeleteStateChunk(chunk);
+        return sound;
+    }
+
+    // The buffer's bytes from..to as runs "value x count".
+    std::string Runs(int from, int to) const
+    {
+        std::string out;
+        for (int i = from; i < to;) {
+            int j = i;
+            while (j < to && m_Manager->m_Buffer[(size_t) j] == m_Manager->m_Buffer[(size_t) i])
+                ++j;
+            out += (out.empty() ? "" : " ") + std::to_string(m_Manager->m_Buffer[(size_t) i]) + "x" +
+                   std::to_string(j - i);
+            i = j;
+        }
+        return out;
+    }
+
+    FakeSoundManager* m_Manager = nullptr;
+};
 
 } // namespace
 
@@ -253,4 +386,132 @@ TEST_F(SoundTest, AMidiSoundKeepsItsNameWithoutAMidiManager)
     CKDeleteStateChunk(chunk);
     EXPECT_STREQ(loaded->GetSoundFileName(), "tune.mid");
     EXPECT_EQ(loaded->GetSaveOptions(), CKSOUND_INCLUDED);
+}
+
+TEST_F(StreamTest, WriteDataGoesRoundTheBufferAndNeverPassesThePlayPosition)
+{
+    CKWaveSound* sound = Loaded(0x2000);
+    FakeSoundReader::Play().Blocks.clear();
+    // A sound without a source, or without a manager, writes nothing.
+    const CKBYTE bytes[600] = {};
+    CKWaveSound* bare = NewWave();
+    EXPECT_EQ(bare->WriteData(bytes, 10), CKErr::CannotWriteToFile);
+    EXPECT_EQ(bare->GetDistanceFromCursor(), 0);
+    EXPECT_EQ(bare->UpdateStream(), CKErr::CannotWriteToFile);
+
+    // An empty stream: silence, and nothing written yet.
+    ASSERT_TRUE(sound->HasSource());
+    ASSERT_EQ(sound->GetBufferSize(), 500);
+    EXPECT_EQ(sound->GetDistanceFromCursor(), 0);
+    EXPECT_EQ(Runs(0, 500), "128x500");
+    std::vector<CKBYTE> ones(400, 1), twos(200, 2);
+    EXPECT_EQ(sound->WriteData(nullptr, 4), CKErr::InvalidParameter);
+    EXPECT_EQ(sound->WriteData(ones.data(), 0), CKErr::Ok);
+    EXPECT_EQ(sound->WriteData(bytes, 501), CKErr::InvalidSize);
+    ASSERT_EQ(sound->WriteData(ones.data(), 400), CKErr::Ok);
+    EXPECT_EQ(sound->GetDistanceFromCursor(), 400);
+    EXPECT_EQ(sound->WriteData(twos.data(), 101), CKErr::InvalidSize) << "it would pass the play position";
+    m_Manager->m_Play = 300;
+    EXPECT_EQ(sound->GetDistanceFromCursor(), 100);
+    ASSERT_EQ(sound->WriteData(twos.data(), 200), CKErr::Ok) << "100 bytes to the end, 100 from the start";
+    EXPECT_EQ(Runs(0, 500), "2x100 1x300 2x100");
+    EXPECT_EQ(sound->GetDistanceFromCursor(), 300);
+    ASSERT_EQ(sound->WriteData(twos.data(), 200), CKErr::Ok) << "up to the play position";
+    EXPECT_EQ(sound->GetDistanceFromCursor(), 500) << "a buffer written up to the play position is full";
+    EXPECT_EQ(sound->WriteData(twos.data(), 1), CKErr::InvalidSize);
+    m_Manager->m_Play = 350;
+    m_Manager->m_LockFails = true;
+    EXPECT_EQ(sound->WriteData(twos.data(), 10), CKErr::InvalidParameter);
+    EXPECT_EQ(sound->GetDistanceFromCursor(), 450) << "a failed write moves nothing";
+}
+
+TEST_F(StreamTest, AStreamedSoundIsRefilledAsItPlaysAndKeepsTheBlockThatDoesNotFit)
+{
+    FakeSoundReader::Play().Blocks.assign(25, 200);
+    CKWaveSound* sound = Loaded(0x2000);
+    ASSERT_TRUE(sound->HasSource());
+    EXPECT_EQ(Runs(0, 500), "1x200 2x200 3x100");
+    EXPECT_TRUE(sound->GetFlags() & CKWAVESOUND_BLOCKLEFT) << "the rest of block 3 waits";
+    EXPECT_FALSE(sound->GetFlags() & CKWAVESOUND_ALLLOADED);
+    EXPECT_EQ(sound->GetDistanceFromCursor(), 500);
+
+    m_Manager->m_Play = 300;
+    ASSERT_EQ(sound->UpdateStream(), CKErr::Ok);
+    EXPECT_EQ(Runs(0, 500), "3x100 4x200 2x100 3x100") << "the rest of block 3, then block 4";
+    m_Manager->m_Play = 450;
+    ASSERT_EQ(sound->UpdateStream(), CKErr::Ok);
+    EXPECT_EQ(Runs(0, 500), "3x100 4x200 5x150 3x50") << "as much of block 5 as fits";
+    m_Manager->m_Play = 100;
+    ASSERT_EQ(sound->UpdateStream(), CKErr::Ok);
+    EXPECT_EQ(Runs(0, 500), "6x100 4x200 5x200");
+    EXPECT_EQ(FakeSoundReader::Play().Released, 0) << "the reader stays while the sound streams";
+    m_Context->DestroyObject(sound);
+    EXPECT_EQ(FakeSoundReader::Play().Released, 1);
+
+    // A sound whose data fit its buffer reads them at once and lets its
+    // reader go.
+    FakeSoundReader::Play().Announced = 400;
+    FakeSoundReader::Play().Blocks.assign(2, 200);
+    sound = Loaded(0x2000);
+    EXPECT_TRUE(sound->GetFlags() & CKWAVESOUND_ALLLOADED);
+    EXPECT_EQ(Runs(0, 400), "1x200 2x200");
+    EXPECT_EQ(FakeSoundReader::Play().Released, 2);
+    EXPECT_EQ(sound->UpdateStream(), CKErr::CannotWriteToFile);
+}
+
+TEST_F(StreamTest, TheEndOfTheStreamStopsANonLoopingSoundOnceItPlayedItsDataAndRewindsALoopingOne)
+{
+    FakeSoundReader::Play().Blocks.assign(3, 100);
+    CKWaveSound* sound = Loaded(0x2000);
+    EXPECT_EQ(Runs(0, 500), "1x100 2x100 3x100 128x200") << "silence up to the play position";
+    m_Manager->m_Playing = TRUE;
+    m_Manager->m_Play = 250;
+    ASSERT_EQ(sound->UpdateStream(), CKErr::Ok);
+    EXPECT_EQ(m_Manager->m_Stops, 0);
+    EXPECT_EQ(Runs(0, 500), "1x100 2x100 3x100 128x200") << "no refill after the end";
+    m_Manager->m_Play = 301;
+    ASSERT_EQ(sound->UpdateStream(), CKErr::Ok);
+    EXPECT_EQ(m_Manager->m_Stops, 1) << "it played past its data";
+    EXPECT_FALSE(m_Manager->m_Playing);
+
+    // Looping: the reader starts again and the buffer fills up.
+    m_Manager->m_Play = 0;
+    sound = Loaded(0x2008);
+    EXPECT_EQ(Runs(0, 500), "1x100 2x100 3x100 1x100 2x100");
+    EXPECT_EQ(FakeSoundReader::Play().Seeks, 1);
+    EXPECT_TRUE(sound->GetFlags() & CKWAVESOUND_BLOCKLEFT) << "block 3 waits";
+
+    // A looping stream with no data at all ends instead of spinning.
+    FakeSoundReader::Play().Blocks.clear();
+    FakeSoundReader::Play().Seeks = 0;
+    sound = Loaded(0x2008);
+    EXPECT_EQ(FakeSoundReader::Play().Seeks, 1);
+    EXPECT_EQ(Runs(0, 500), "128x500");
+}
+
+TEST_F(StreamTest, AtTheEndOfTheDataForNowTheWritePositionKeepsAheadOfThePlayPosition)
+{
+    FakeSoundReader::Play().Blocks = {100};
+    FakeSoundReader::Play().End = CKSoundReader::EndOfData;
+    CKWaveSound* sound = Loaded(0x2000);
+    EXPECT_EQ(Runs(0, 500), "1x100 128x400");
+    EXPECT_EQ(sound->GetDistanceFromCursor(), 100) << "a tenth of the buffer ahead or more: it stays";
+    m_Manager->m_Play = 60;
+    m_Manager->m_Playing = TRUE;
+    ASSERT_EQ(sound->UpdateStream(), CKErr::Ok);
+    EXPECT_EQ(sound->GetDistanceFromCursor(), 125) << "40 bytes ahead: moved a quarter of the buffer ahead";
+    EXPECT_EQ(m_Manager->m_Stops, 0) << "the silence moved over counts as data";
+
+    // A reader that throws is reported and changes nothing.
+    FakeSoundReader::Play().Throws = true;
+    m_Manager->m_Play = 100;
+    static std::vector<std::string> lines;
+    lines.clear();
+    const PlatformDebugOutputHook previous =
+        PlatformSetDebugOutputHook([](const char* text) { lines.emplace_back(text); });
+    EXPECT_EQ(sound->UpdateStream(), CKErr::Ok);
+    PlatformSetDebugOutputHook(previous);
+    EXPECT_EQ(sound->GetDistanceFromCursor(), 85);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("SoundReader Error : old.wav"), std::string::npos) << lines[0];
 }

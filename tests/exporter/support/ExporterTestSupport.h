@@ -20,3 +20,48 @@ protected:
 
     CKContext* m_Context = nullptr;
 };
+
+#include <memory>
+#include <string>
+
+#include "exporter/builder/ExportBuilder.h"
+#include "exporter/options/Max2Qdx.h"
+#include "platform/host/HostScene.h"
+#include "platform/host/INode.h"
+#include "platform/host/Interface.h"
+#include "platform/host/Matrix3.h"
+
+// A host scene, its Interface and an exporter with its builder on the
+// engine fixture's context, set up as the driver sets them before the
+// object pass; the report keeps every level.
+class SceneExportTest : public EngineFixture
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // A node showing the object (may be null) under the parent (the root when
+    // null), with the local transform.
+    INode* AddNode(const char* name, Object* object, INode* parent = nullptr, const Matrix3& local = Matrix3());
+    template <class T, class... A>
+    T* AddObject(A&&... arguments)
+    {
+        return m_Scene.Adopt(std::make_unique<T>(std::forward<A>(arguments)...));
+    }
+    // The scene's animation range, and the exporter's copy of it with the
+    // frames per tick, as the driver sets them.
+    void SetAnimationRange(TimeValue start, TimeValue end);
+    // The object pass over every child of the root, as the driver runs it.
+    void ExportAll();
+    std::string Report() const { return m_Exporter.GetReportText(); }
+
+    HostScene m_Scene;
+    std::unique_ptr<Interface> m_Interface;
+    Max2Qdx m_Exporter;
+    ExportBuilder* m_Builder = nullptr;
+};
+
+// Writes an engine file holding one script (a behaviour of type 1) named
+// name, as an instruction's script file; the script leaves the context
+// afterwards.
+void WriteScriptFile(CKContext* context, const std::string& path, const char* name);

@@ -120,6 +120,21 @@ TEST_F(LodBlocksTest, BlendShapeBlocksWithoutValuesChangeNothing)
     }
 }
 
+TEST_F(LodBlocksTest, ANameWithoutValueIsNotTheEmptyName)
+{
+    CKMesh* mesh = NewMesh("Unnamed", 4);
+    GiveBlendShapes(mesh, {"", "Blink"});
+    m_Entity->SetCurrentMesh(mesh, TRUE);
+    CKBehavior* b = Block(kByName);
+    SetBlockInputValue(b, 1, 0.5f);
+    EXPECT_EQ(RunBlock(b), CKBR_OK);
+    EXPECT_EQ(m_Entity->GetBlendShapeWeight(0), 0.0f);
+    // An empty text does name it.
+    SetBlockInputText(b, 0, "");
+    EXPECT_EQ(RunBlock(b), CKBR_OK);
+    EXPECT_EQ(m_Entity->GetBlendShapeWeight(0), 0.5f);
+}
+
 TEST_F(LodBlocksTest, BlendShapeBlocksWithoutTargetReportIt)
 {
     for (CKGUID guid : {kByIndex, kByName}) {

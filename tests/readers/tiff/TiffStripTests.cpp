@@ -1,6 +1,8 @@
 // Files whose strips are not all in the file, or could not describe a large
 // image, are refused; whole strips are read as libtiff gives them, clean or
 // not.
+#include <cstdarg>
+#include <utility>
 #include <vector>
 
 #include <tiffio.h>
@@ -11,6 +13,7 @@
 #include "readers/tiff/TiffReader.h"
 #include "tests/readers/support/PeakMemory.h"
 #include "tests/readers/support/ReaderTestSupport.h"
+#include "tests/support/TestPaths.h"
 
 namespace {
 
@@ -72,6 +75,74 @@ std::vector<uint8_t> BuildTiff(int width, int height, int compression, size_t* d
     return f;
 }
 
+// An 8-bit TIFF whose samples lie in separate planes, one strip a plane
+// (planes[k] its bytes, empty for a strip of byte count 0), with these
+// extra-sample kinds.
+std::vector<uint8_t> BuildPlanarTiff(int width, int height, uint16_t photometric,
+                                     const std::vector<std::vector<uint8_t>>& planes,
+                                     const std::vector<uint16_t>& extraSamples)
+{
+    const uint32_t n = (uint32_t) planes.size(), entries = 11;
+    const uint32_t arrays = 8 + 2 + entries * 12 + 4; // bits, offsets, counts
+    const uint32_t data = arrays + 2 * n + 4 * n + 4 * n;
+    std::vector<uint8_t> f = {'I', 'I', 42, 0, 8, 0, 0, 0, (uint8_t) entries, 0};
+    auto put = [&](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            f.push_back((uint8_t) (v >> (8 * i)));
+    };
+    auto entry = [&](uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
+        put(tag, 2);
+        put(type, 2);
+        put(count, 4);
+        put(value, 4);
+    };
+    entry(TIFFTAG_IMAGEWIDTH, TIFF_LONG, 1, (uint32_t) width);
+    entry(TIFFTAG_IMAGELENGTH, TIFF_LONG, 1, (uint32_t) height);
+    entry(TIFFTAG_BITSPERSAMPLE, TIFF_SHORT, n, n <= 2 ? 8u | (n == 2 ? 8u << 16 : 0u) : arrays);
+    entry(TIFFTAG_COMPRESSION, TIFF_SHORT, 1, COMPRESSION_NONE);
+    entry(TIFFTAG_PHOTOMETRIC, TIFF_SHORT, 1, photometric);
+    entry(TIFFTAG_STRIPOFFSETS, TIFF_LONG, n, arrays + 2 * n);
+    entry(TIFFTAG_SAMPLESPERPIXEL, TIFF_SHORT, 1, n);
+    entry(TIFFTAG_ROWSPERSTRIP, TIFF_LONG, 1, (uint32_t) height);
+    entry(TIFFTAG_STRIPBYTECOUNTS, TIFF_LONG, n, arrays + 6 * n);
+    entry(TIFFTAG_PLANARCONFIG, TIFF_SHORT, 1, PLANARCONFIG_SEPARATE);
+    entry(TIFFTAG_EXTRASAMPLES, TIFF_SHORT, (uint32_t) extraSamples.size(),
+          extraSamples[0] | (extraSamples.size() > 1 ? (uint32_t) extraSamples[1] << 16 : 0u));
+    put(0, 4);
+    for (uint32_t k = 0; k < n; ++k)
+        put(8, 2);
+    uint32_t at = data;
+    for (const std::vector<uint8_t>& plane : planes)
+        put(plane.empty() ? 0 : std::exchange(at, at + (uint32_t) plane.size()), 4);
+    for (const std::vector<uint8_t>& plane : planes)
+        put((uint32_t) plane.size(), 4);
+    for (const std::vector<uint8_t>& plane : planes)
+        f.insert(f.end(), plane.begin(), plane.end());
+    return f;
+}
+
+// Whether libtiff's own decode, stopping at the first error, reads the
+// 4 x 2 image.
+bool LibtiffReadsWithoutError(const std::vector<uint8_t>& file)
+{
+    TestTempDir dir;
+    const std::string name = dir.File("planar.tif");
+    if (!SaveFileBytes(name, file))
+        return false;
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    auto quiet = [](TIFF*, void*, const char*, const char*, va_list) { return 1; };
+    TIFFOpenOptionsSetErrorHandlerExtR(options, quiet, nullptr);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, quiet, nullptr);
+    TIFF* tif = TIFFOpenExt(name.c_str(), "r", options);
+    TIFFOpenOptionsFree(options);
+    if (!tif)
+        return false;
+    std::vector<uint32_t> raster(64 * 64);
+    const bool ok = TIFFReadRGBAImageOriented(tif, 4, 2, raster.data(), ORIENTATION_TOPLEFT, 1) != 0;
+    TIFFClose(tif);
+    return ok;
+}
+
 } // namespace
 
 TEST(TiffStrips, AFileCutInsideItsStripsIsRefused)
@@ -116,4 +187,52 @@ TEST(TiffStrips, ATinyFileDeclaringAHugeImageIsRefused)
             EXPECT_EQ(result, size == 1024 && compression != COMPRESSION_NONE ? 0 : 1) << compression << " " << size;
             EXPECT_LT(probe.GrowthMegabytes(), 50.0);
         }
+}
+
+TEST(TiffStrips, AnEmptyStripOfAPlaneThatIsNotDecodedIsAllowed)
+{
+    const std::vector<uint8_t> grey = {0, 40, 80, 120, 160, 200, 240, 255}, alpha(8, 0x80), none;
+    const std::vector<uint8_t> red(8, 0x11), green(8, 0x22), blue(8, 0x33);
+    struct Case
+    {
+        const char* what;
+        uint16_t photometric;
+        std::vector<std::vector<uint8_t>> planes;
+        std::vector<uint16_t> extra;
+        bool read;
+    };
+    const Case cases[] = {
+        {"grey with an empty unspecified extra plane",
+         PHOTOMETRIC_MINISBLACK,
+         {grey, none},
+         {EXTRASAMPLE_UNSPECIFIED},
+         true},
+        {"grey with an empty alpha plane", PHOTOMETRIC_MINISBLACK, {grey, none}, {EXTRASAMPLE_UNASSALPHA}, false},
+        {"grey with an empty grey plane", PHOTOMETRIC_MINISBLACK, {none, alpha}, {EXTRASAMPLE_UNSPECIFIED}, false},
+        {"RGB, alpha and an empty unspecified plane",
+         PHOTOMETRIC_RGB,
+         {red, green, blue, alpha, none},
+         {EXTRASAMPLE_ASSOCALPHA, EXTRASAMPLE_UNSPECIFIED},
+         true},
+        {"RGB with an empty fourth plane, taken as alpha",
+         PHOTOMETRIC_RGB,
+         {red, green, blue, none},
+         {EXTRASAMPLE_UNSPECIFIED},
+         false},
+        {"RGB with an empty blue plane", PHOTOMETRIC_RGB, {red, green, none, alpha}, {EXTRASAMPLE_UNSPECIFIED}, false},
+    };
+    for (const Case& c : cases) {
+        const std::vector<uint8_t> file = BuildPlanarTiff(4, 2, c.photometric, c.planes, c.extra);
+        EXPECT_EQ(LibtiffReadsWithoutError(file), c.read) << c.what << ": as libtiff itself";
+        TiffReader reader;
+        int result = -1;
+        const RgbaImage image = DecodeWith(reader, file, &result);
+        ASSERT_EQ(result, c.read ? 0 : 1) << c.what;
+        if (!c.read)
+            continue;
+        for (int i = 0; i < 8; ++i) {
+            const uint32_t want = c.photometric == PHOTOMETRIC_RGB ? 0x80112233u : 0xFF000000u | grey[i] * 0x010101u;
+            EXPECT_EQ(image.pixels[(size_t) i], want) << c.what << " pixel " << i;
+        }
+    }
 }

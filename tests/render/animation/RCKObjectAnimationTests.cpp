@@ -165,7 +165,7 @@ TEST_F(Animations, StepsMoveTheEntityUnlessItRefusesAnimations)
     e->GetPosition(&position);
     EXPECT_NEAR(position.x, 10.0f, 1e-6f);
 
-    TestMesh* mesh = NewMesh("mesh", 2);
+    EntityTestMesh* mesh = NewMesh("mesh", 2);
     e->SetCurrentMesh(mesh);
     auto* morph = static_cast<CKMorphController*>(a->CreateController(CKANIMATION_MORPH_CONTROL));
     morph->SetMorphVertexCount(2);

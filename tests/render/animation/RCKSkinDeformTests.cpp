@@ -127,7 +127,7 @@ protected:
     }
 
     RCK3dEntity* m_Entity = nullptr;
-    TestMesh* m_Mesh = nullptr;
+    EntityTestMesh* m_Mesh = nullptr;
     RCKSkin* m_Skin = nullptr;
     std::vector<RCK3dEntity*> m_Bones;
     std::vector<QxVector> m_Source;

@@ -6,19 +6,19 @@
 #include "core/chunk/CKStateChunk.h"
 #include "core/file/CKFile.h"
 
-void* TestMesh::GetModifierVertices(CKDWORD* stride)
+void* EntityTestMesh::GetModifierVertices(CKDWORD* stride)
 {
     *stride = sizeof(QxVector);
     return m_Positions.data();
 }
 
-void* TestMesh::GetNormalsPtr(CKDWORD* stride)
+void* EntityTestMesh::GetNormalsPtr(CKDWORD* stride)
 {
     *stride = sizeof(QxVector);
     return m_Normals.data();
 }
 
-int TestMesh::GetBlendShapeIndex(const XString& name)
+int EntityTestMesh::GetBlendShapeIndex(const XString& name)
 {
     for (size_t i = 0; i < m_Shapes.size(); ++i)
         if (name == m_Shapes[i].c_str())
@@ -26,7 +26,7 @@ int TestMesh::GetBlendShapeIndex(const XString& name)
     return -1;
 }
 
-void TestMesh::SetLineVertexCount(int count)
+void EntityTestMesh::SetLineVertexCount(int count)
 {
     m_Positions.assign((size_t) count, QxVector());
     m_Normals.assign((size_t) count, QxVector(0, 1, 0));
@@ -34,7 +34,7 @@ void TestMesh::SetLineVertexCount(int count)
         m_Positions[(size_t) i] = QxVector((float) i, 0, 0);
 }
 
-CKStateChunk* TestMesh::Save(CKFile* file, CKDWORD flags)
+CKStateChunk* EntityTestMesh::Save(CKFile* file, CKDWORD flags)
 {
     CKStateChunk* chunk = CKMesh::Save(file, flags);
     chunk->WriteIdentifier(0x10);
@@ -46,7 +46,7 @@ CKStateChunk* TestMesh::Save(CKFile* file, CKDWORD flags)
     return chunk;
 }
 
-CKERROR TestMesh::Load(CKStateChunk* chunk, CKFile* file)
+CKERROR EntityTestMesh::Load(CKStateChunk* chunk, CKFile* file)
 {
     CKMesh::Load(chunk, file);
     if (chunk->SeekIdentifier(0x10)) {
@@ -59,10 +59,10 @@ CKERROR TestMesh::Load(CKStateChunk* chunk, CKFile* file)
     return CKErr::Ok;
 }
 
-CKERROR TestMesh::Copy(CKObject& source, CKDependenciesContext& context)
+CKERROR EntityTestMesh::Copy(CKObject& source, CKDependenciesContext& context)
 {
     CKMesh::Copy(source, context);
-    TestMesh& from = static_cast<TestMesh&>(source);
+    EntityTestMesh& from = static_cast<EntityTestMesh&>(source);
     m_Positions = from.m_Positions;
     m_Normals = from.m_Normals;
     m_Shapes = from.m_Shapes;
@@ -72,7 +72,7 @@ CKERROR TestMesh::Copy(CKObject& source, CKDependenciesContext& context)
 
 void EntityFixture::RegisterMoreClasses()
 {
-    RegisterTestClass<TestMesh>("TestMesh", CKCID_MESH);
+    RegisterTestClass<EntityTestMesh>("EntityTestMesh", CKCID_MESH);
     RegisterTestClass<TestAnimation>("TestAnimation", CKCID_OBJECTANIMATION);
 }
 
@@ -89,9 +89,9 @@ RCK3dEntity* EntityFixture::NewEntity(const char* name, CK_CLASSID cid, CKContex
     return static_cast<RCK3dEntity*>((context ? context : m_Context)->CreateObject(cid, name));
 }
 
-TestMesh* EntityFixture::NewMesh(const char* name, int vertices, int shapes)
+EntityTestMesh* EntityFixture::NewMesh(const char* name, int vertices, int shapes)
 {
-    TestMesh* mesh = New<TestMesh>(name);
+    EntityTestMesh* mesh = New<EntityTestMesh>(name);
     mesh->SetLineVertexCount(vertices);
     for (int i = 0; i < shapes; ++i)
         mesh->m_Shapes.push_back("shape" + std::to_string(i));

@@ -12,8 +12,11 @@
 #include "tests/support/TestPaths.h"
 
 // A mesh with positions, normals, named blend shapes and flags; it saves
-// its vertex count and shape names so that a loaded entity finds them.
-class TestMesh : public CKClass<TestMesh, RCKMesh, 0>
+// its vertex count and shape names so that a loaded entity finds them. Its
+// name differs from tools/testdata's TestMesh on purpose: two classes of one
+// name in one program share their inline functions, and the one that loses
+// the link runs the other's (a null destructor at -O0).
+class EntityTestMesh : public CKClass<EntityTestMesh, RCKMesh, 0>
 {
 public:
     using CKClass::CKClass;
@@ -78,7 +81,7 @@ protected:
     void TearDown() override;
 
     RCK3dEntity* NewEntity(const char* name, CK_CLASSID cid = CKCID_3DENTITY, CKContext* context = nullptr);
-    TestMesh* NewMesh(const char* name, int vertices, int shapes = 0);
+    EntityTestMesh* NewMesh(const char* name, int vertices, int shapes = 0);
     TestAnimation* NewAnimation(const char* name);
 
     // Saves the objects (with the flags) into an engine file and loads it

@@ -134,7 +134,7 @@ TEST_F(EntityFile, AThousandRandomEntitiesAndObjectsComeBackFromAnEngineFile)
 {
     std::mt19937 rng(1023);
     std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
-    std::vector<TestMesh*> meshes;
+    std::vector<EntityTestMesh*> meshes;
     for (int i = 0; i < 20; ++i)
         meshes.push_back(NewMesh(("mesh" + std::to_string(i)).c_str(), 1 + i, i % 4));
     const CKDWORD moveableBits[] = {0x1,      0x8,      0x80,     0x200,     0x10000,
@@ -257,7 +257,7 @@ TEST_F(EntityFile, EveryCutOfASectionLoadsWithoutHarm)
     RCK3dEntity* e = NewEntity("e");
     RCK3dEntity* parent = NewEntity("parent");
     e->SetParent(parent);
-    TestMesh* mesh = NewMesh("mesh", 5, 2);
+    EntityTestMesh* mesh = NewMesh("mesh", 5, 2);
     e->SetCurrentMesh(mesh);
     e->SetBlendShapeWeight(1, 0.25f);
     e->AddObjectAnimation(NewAnimation("walk"));
@@ -290,7 +290,7 @@ TEST_F(EntityFile, CopiesFollowEachDependencyOption)
     RCK3dEntity* root = NewEntity("root");
     RCK3dEntity* child = NewEntity("child");
     child->SetParent(root);
-    TestMesh* mesh = NewMesh("mesh", 4, 1);
+    EntityTestMesh* mesh = NewMesh("mesh", 4, 1);
     root->SetCurrentMesh(mesh);
     root->SetBlendShapeWeight(0, 0.75f);
     TestAnimation* animation = NewAnimation("walk");
@@ -363,7 +363,7 @@ TEST_F(EntityFile, ReferencesOfTheWrongClassOrMakingACycleAreIgnored)
     RCK3dEntity* e = NewEntity("e");
     RCK3dEntity* child = NewEntity("child");
     child->SetParent(e);
-    TestMesh* mesh = NewMesh("mesh", 3);
+    EntityTestMesh* mesh = NewMesh("mesh", 3);
     const CKDWORD noEntity = mesh->GetID();
     // Parent section naming a mesh, then one naming a child of the entity.
     for (CKDWORD parent : {noEntity, child->GetID()}) {

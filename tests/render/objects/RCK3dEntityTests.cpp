@@ -180,8 +180,8 @@ TEST_F(Entity, ScalesInverseAndPositionsFollowTheMatrices)
 TEST_F(Entity, MeshesBlendWeightsAndAnimations)
 {
     RCK3dEntity* e = NewEntity("e");
-    TestMesh* first = NewMesh("first", 3, 2);
-    TestMesh* second = NewMesh("second", 3);
+    EntityTestMesh* first = NewMesh("first", 3, 2);
+    EntityTestMesh* second = NewMesh("second", 3);
     EXPECT_EQ(e->SetCurrentMesh(first), nullptr);
     e->AddMesh(second);
     e->AddMesh(first);

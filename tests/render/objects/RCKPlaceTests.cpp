@@ -18,7 +18,7 @@ protected:
     void GiveMesh(RCKPlace* place, const std::vector<QxVector>& points, const QxVector& offset)
     {
         RCK3dEntity* child = NewEntity("piece");
-        TestMesh* mesh = NewMesh("mesh", 0);
+        EntityTestMesh* mesh = NewMesh("mesh", 0);
         mesh->m_Positions = points;
         child->SetCurrentMesh(mesh);
         child->SetPosition(&offset);

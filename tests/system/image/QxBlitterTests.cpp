@@ -11,8 +11,9 @@
 #include "system/image/QxPixelFormat.h"
 
 // The blitter against a reference converter written from the rules alone:
-// every channel keeps its top bits when narrowed and gets zero low bits when
-// widened, a channel missing in the source gives 0 (alpha: opaque), equal
+// every channel keeps its top bits when narrowed; a widened colour channel
+// gets zero low bits and a widened alpha its own bits repeated (so that
+// opaque stays opaque); a channel missing in the source gives 0 (alpha: opaque), equal
 // formats and ARGB 8888 to 32-bit RGB 888 copy the pixels unchanged, and
 // paletted sources read their entry (entry 0 past the palette) as a pixel.
 
@@ -108,22 +109,30 @@ int RunLength(CKDWORD m)
     return n;
 }
 
-// One channel moved between two contiguous masks.
-CKDWORD RefChannel(CKDWORD p, CKDWORD srcMask, CKDWORD dstMask)
+// One channel moved between two contiguous masks; a widened one gets zero
+// low bits, or with repeat its own bits again and again (alpha).
+CKDWORD RefChannel(CKDWORD p, CKDWORD srcMask, CKDWORD dstMask, bool repeat = false)
 {
     if (!srcMask || !dstMask)
         return 0;
     const int ls = LowBit(srcMask), ws = RunLength(srcMask);
     const int ld = LowBit(dstMask), wd = RunLength(dstMask);
-    uint64_t v = (uint64_t(p) >> ls) & ((uint64_t(1) << ws) - 1);
-    v = wd <= ws ? v >> (ws - wd) : v << (wd - ws);
+    const uint64_t bits = (uint64_t(p) >> ls) & ((uint64_t(1) << ws) - 1);
+    uint64_t v = 0;
+    if (wd <= ws)
+        v = bits >> (ws - wd);
+    else if (!repeat)
+        v = bits << (wd - ws);
+    else
+        for (int top = wd; top > 0; top -= ws)
+            v |= top >= ws ? bits << (top - ws) : bits >> (ws - top);
     return CKDWORD((v << ld) & dstMask);
 }
 
 CKDWORD RefConvert(CKDWORD p, const CKDWORD* sm, const CKDWORD* dm)
 {
     CKDWORD o = RefChannel(p, sm[0], dm[0]) | RefChannel(p, sm[1], dm[1]) | RefChannel(p, sm[2], dm[2]);
-    o |= sm[3] ? RefChannel(p, sm[3], dm[3]) : dm[3];
+    o |= sm[3] ? RefChannel(p, sm[3], dm[3], true) : dm[3];
     return o;
 }
 
@@ -392,6 +401,55 @@ TEST(QxBlitterTests, AlphaSetKeepsTheTopBitsAndAlphaMapsGiveOneByteAPixel)
     EXPECT_EQ(p4444[0], 0xFFFF);
     EXPECT_EQ(p4444[1], 0x1FFF);
     EXPECT_FALSE(QxDoAlphaMapBlit(FormatDesc(_16_ARGB4444, 2, 1, p4444), nullptr));
+}
+
+TEST(QxBlitterTests, ANarrowAlphaWidensByRepeatingItsBitsSoThatOpaqueStaysOpaque)
+{
+    struct Case
+    {
+        const char* What;
+        int Bits;
+        CKDWORD Masks[4];
+        CKDWORD Pixel, Argb;
+    };
+    const CKDWORD a2r10g10b10[4] = {0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000};
+    const Case cases[] = {
+        {"1555 opaque white", 16, {0x7C00, 0x03E0, 0x001F, 0x8000}, 0xFFFF, 0xFFF8F8F8},
+        {"1555 clear red", 16, {0x7C00, 0x03E0, 0x001F, 0x8000}, 0x7C00, 0x00F80000},
+        {"4444 opaque", 16, {0x0F00, 0x00F0, 0x000F, 0xF000}, 0xF123, 0xFF102030},
+        {"4444 half", 16, {0x0F00, 0x00F0, 0x000F, 0xF000}, 0x8FFF, 0x88F0F0F0},
+        {"4444 clear", 16, {0x0F00, 0x00F0, 0x000F, 0xF000}, 0x0FFF, 0x00F0F0F0},
+        {"2222 opaque", 8, {0x30, 0x0C, 0x03, 0xC0}, 0xFF, 0xFFC0C0C0},
+        {"2222 two thirds", 8, {0x30, 0x0C, 0x03, 0xC0}, 0x80, 0xAA000000},
+        {"a2r10g10b10 opaque",
+         32,
+         {a2r10g10b10[0], a2r10g10b10[1], a2r10g10b10[2], a2r10g10b10[3]},
+         0xFFFFFFFF,
+         0xFFFFFFFF},
+        {"a2r10g10b10 a third",
+         32,
+         {a2r10g10b10[0], a2r10g10b10[1], a2r10g10b10[2], a2r10g10b10[3]},
+         0x40000000,
+         0x55000000},
+        {"3-bit alpha 0b101", 16, {0x1F00, 0x00F0, 0x000F, 0xE000}, 0xA000, 0xB6000000},
+    };
+    for (const Case& c : cases) {
+        CKDWORD out = 0x12345678, pixel = c.Pixel;
+        QxImageDesc src = FormatDesc(_32_ARGB8888, 1, 1, &pixel);
+        src.BitsPerPixel = c.Bits;
+        src.BytesPerLine = c.Bits / 8;
+        src.RedMask = c.Masks[0];
+        src.GreenMask = c.Masks[1];
+        src.BlueMask = c.Masks[2];
+        src.AlphaMask = c.Masks[3];
+        ASSERT_TRUE(QxDoBlit(src, FormatDesc(_32_ARGB8888, 1, 1, &out))) << c.What;
+        EXPECT_EQ(out, c.Argb) << c.What << std::hex << ": got 0x" << out;
+    }
+    // Narrowing still keeps the top bits, and 8 bits to 8 bits copy.
+    CKDWORD argb = 0x7FFFFFFF;
+    CKWORD p1555 = 0;
+    ASSERT_TRUE(QxDoBlit(FormatDesc(_32_ARGB8888, 1, 1, &argb), FormatDesc(_16_ARGB1555, 1, 1, &p1555)));
+    EXPECT_EQ(p1555, 0x7FFF);
 }
 
 } // namespace

@@ -83,8 +83,10 @@ inline const std::vector<GlobalStateRow>& GlobalStateRows()
     return rows;
 }
 
-// Checks that the rows are the listed states, in order. Then starts, notes
-// what every row shows, and `restarts` times: runs (`run`, then every row's
+// Checks that the rows are the listed states, in order. Then stops first
+// (whatever ran before in this process may have left the library started
+// and its states in use), starts, notes what every row shows, and
+// `restarts` times: runs (`run`, then every row's
 // Dirty, which must change what its row shows), stops and starts again, and
 // expects every row to show what it showed after the first start. Stops at
 // the end.
@@ -93,6 +95,7 @@ inline void ExpectFreshAfterRestarts(void (*start)(), void (*run)(), void (*stop
     ASSERT_EQ(GlobalStateRows().size(), size_t(QxGetGlobalResetCount()));
     for (int i = 0; i < QxGetGlobalResetCount(); ++i)
         ASSERT_STREQ(GlobalStateRows()[i].Name, QxGetGlobalReset(i)->m_Name);
+    stop();
     start();
     std::vector<std::string> fresh;
     for (const GlobalStateRow& row : GlobalStateRows())
