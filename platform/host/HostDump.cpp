@@ -228,7 +228,7 @@ private:
         for (const NamedSelectionSet& set : m_Scene.NamedSelectionSets()) {
             std::string text = Quote(set.name) + ":";
             for (const INode* n : set.nodes)
-                text += " " + Id(n->HostId());
+                text.append(" ").append(Id(n->HostId()));
             Line(1, text);
         }
     }

@@ -352,3 +352,21 @@ TEST_F(ExportDriver, WithoutTheLibraryLoadedTheExportOnlyTellsSo)
     EXPECT_EQ(GetExportDriverState().context, nullptr);
     ASSERT_EQ(ExporterLoad(), 0);
 }
+
+// Resetting the driver's state while the engine runs closes the shared
+// context; the next export makes a new one.
+TEST_F(ExportDriver, ResettingTheDriverClosesTheSharedContext)
+{
+    m_Scene.AddNode("n")->SetObjectRef(Dummy());
+    Max2Qdx first;
+    Export(m_Dir.File("first.qdx"), first);
+    ASSERT_NE(GetExportDriverState().context, nullptr);
+    ASSERT_EQ(CKGetContextCount(), 1);
+    ResetExportDriverState();
+    EXPECT_EQ(CKGetContextCount(), 0);
+    EXPECT_EQ(GetExportDriverState().context, nullptr);
+    EXPECT_FALSE(GetExportDriverState().pluginsRegistered);
+    Max2Qdx second;
+    EXPECT_NE(Export(m_Dir.File("second.qdx"), second).find("File saved successfully"), std::string::npos);
+    EXPECT_EQ(CKGetContextCount(), 1);
+}

@@ -102,8 +102,9 @@ TEST_F(MeshProgressive, TheGroupsDrawTheFacesOfTheVerticesDrawn)
         for (int v = 0; v < n; ++v) {
             const int drawn = mesh->GetPMRenderedVertex(v);
             ASSERT_LT(drawn, std::max(k, 1));
-            if (v < k)
+            if (v < k) {
                 ASSERT_EQ(drawn, v);
+            }
         }
     }
     const int faces = (int) Expected(mesh, m_A).size() + (int) Expected(mesh, m_B).size();
