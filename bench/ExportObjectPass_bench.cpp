@@ -32,7 +32,7 @@ namespace {
 
 BENCH_CASE_DOES("ExportObjectPass", "ours: Max2Qdx::ExportNode over the host tree (helpers, omni lights, free cameras, "
                                     "10 deep), then ClearAll; context: CreateObject, SetWorldMatrix, SetParent and the "
-                                    "light and camera settings of the same objects, then ClearAll");
+                                    "light and camera settings of the same objects in the same order, then ClearAll");
 
 constexpr int kDepth = 10;
 
@@ -42,6 +42,9 @@ struct Tree
     std::vector<INode*> nodes; // creation order: parents first
     std::vector<int> parent;   // index of the parent node, -1 under the root
     std::vector<QxMatrix> world;
+    // The order the export visits the nodes in (depth first, parents
+    // first): the context side creates them in the same order.
+    std::vector<int> visit;
 };
 
 CKContext* Context()
@@ -86,6 +89,21 @@ const Tree& MakeTree(int n)
             MaxToEngineCameraMatrix(node->GetNodeTM(0), world);
         tree->world.push_back(world);
     }
+    std::vector<std::vector<int>> children(tree->nodes.size());
+    std::vector<int> pending;
+    for (int i = n - 1; i >= 0; --i) {
+        if (tree->parent[(size_t) i] >= 0)
+            children[(size_t) tree->parent[(size_t) i]].push_back(i);
+        else
+            pending.push_back(i);
+    }
+    while (!pending.empty()) {
+        const int i = pending.back();
+        pending.pop_back();
+        tree->visit.push_back(i);
+        for (int child : children[(size_t) i])
+            pending.push_back(child);
+    }
     return *tree;
 }
 
@@ -120,7 +138,8 @@ void BM_ObjectPassContext(benchmark::State& state)
     const QxColor white(1.0f, 1.0f, 1.0f, 1.0f);
     for (auto _ : state) {
         std::vector<CK3dEntity*> made(tree.nodes.size());
-        for (size_t i = 0; i < tree.nodes.size(); ++i) {
+        for (int index : tree.visit) {
+            const auto i = (size_t) index;
             const char* name = tree.nodes[i]->GetName();
             CK3dEntity* entity = nullptr;
             if (i % 3 == 0) {

@@ -175,3 +175,46 @@ TEST_F(EndToEnd, TheSummaryListsTheObjectsByClass)
     EXPECT_FALSE(DescribeEngineFile(m_Dir.File("nothing.qbx").c_str(), false, error));
     EXPECT_FALSE(error.empty());
 }
+
+// Degenerate scenes leave no NaN or infinity in the file: cameras and lights
+// scaled to nothing, a starting camera with equal environment ranges, a fog
+// as thick at both ends, an effect that is no fog; script names that climb
+// out of the script folder load nothing.
+TEST_F(EndToEnd, DegenerateScenesLeaveNoNaNInTheFile)
+{
+    const std::string file = m_Dir.File("flat.qbx");
+    std::string dump;
+    const CommandRun run = RunQdxExport({TestSourceDir() + "/tests/tools/data/degenerate_level.json", file, "--report",
+                                         "--opt", "EnableInstructions=true"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    ASSERT_TRUE(DescribeEngineFile(file.c_str(), true, dump));
+    for (const char* bad : {"nan", "inf"})
+        EXPECT_EQ(dump.find(bad), std::string::npos) << bad << " in\n" << dump;
+    EXPECT_NE(dump.find("fog mode 1 color 0xFFFFFFFF start 0.5 end 0.5 density 0"), std::string::npos) << dump;
+    EXPECT_EQ(dump.find("script"), std::string::npos) << dump;
+    EXPECT_NE(run.out.find("Warning : the fog of Camera01 cannot be fitted to its range: raw values kept\r\n"),
+              std::string::npos)
+        << run.out;
+}
+
+// qdxinfo starts the engine for itself when it is not running and stops it
+// again; a running engine (here loaded, with no context yet) is left
+// running.
+TEST_F(EndToEnd, DescribingAFileLeavesTheEngineAsItFoundIt)
+{
+    const std::string file = m_Dir.File("level.qbx");
+    ASSERT_EQ(RunQdxExport(LevelArguments(file)).code, 0);
+    std::string dump;
+    ASSERT_TRUE(DescribeEngineFile(file.c_str(), true, dump));
+    ExporterUnload();
+    ASSERT_EQ(CKGetStartPath()[0], '\0');
+    std::string alone;
+    ASSERT_TRUE(DescribeEngineFile(file.c_str(), true, alone));
+    EXPECT_EQ(alone, dump);
+    EXPECT_EQ(CKGetStartPath()[0], '\0') << "stopped again";
+    ASSERT_EQ(ExporterLoad(), 0);
+    ASSERT_EQ(CKGetContextCount(), 0);
+    ASSERT_TRUE(DescribeEngineFile(file.c_str(), true, alone));
+    EXPECT_EQ(alone, dump);
+    EXPECT_NE(CKGetStartPath()[0], '\0') << "still running";
+}
