@@ -47,6 +47,13 @@ const char* NameOf(CKObject* object)
     return object && object->GetName() ? object->GetName() : "";
 }
 
+// The engine's own objects (the render manager's default materials) are
+// never saved: users relinked to one would lose what they showed.
+bool Shareable(CKObject* object)
+{
+    return !(object->GetObjectFlags() & CK_OBJECT_NOTTOBESAVED);
+}
+
 bool Near(float a, float b)
 {
     return std::fabs(a - b) <= kEpsilon;
@@ -665,10 +672,13 @@ int ExportBuilder::ShareDuplicates(int kind, CKObject* reference, const XArray<C
     const SharingKind& k = kind == 0 ? kTextures : kind == 1 ? kMaterials : kMeshes;
     auto& index = *static_cast<UserIndex*>(users);
     PostLog(log, "%s %s\n", k.passName, NameOf(reference));
+    if (!Shareable(reference))
+        return 0;
     XString reason(100);
     int found = 0;
     for (CKObject* candidate : candidates) {
-        if (candidate == reference || !IsOfClass(candidate, k.cid) || done.ids.count(candidate->GetID()))
+        if (candidate == reference || !IsOfClass(candidate, k.cid) || !Shareable(candidate) ||
+            done.ids.count(candidate->GetID()))
             continue;
         const bool same =
             kind == 0 ? CompareTextures(static_cast<CKTexture*>(reference), static_cast<CKTexture*>(candidate), reason)
@@ -715,7 +725,7 @@ int ExportBuilder::RunSharingPass(int kind)
     std::unordered_map<uint64_t, XArray<CKObject*>> buckets;
     std::vector<uint64_t> bucketOrder;
     for (CKObject* object : objects) {
-        if (!IsOfClass(object, k.cid) || (kind == 2 && !created.count(object)))
+        if (!IsOfClass(object, k.cid) || !Shareable(object) || (kind == 2 && !created.count(object)))
             continue;
         const uint64_t key = kind == 0   ? TextureKey(static_cast<CKTexture*>(object))
                              : kind == 1 ? MaterialKey(context, static_cast<CKMaterial*>(object))
@@ -801,14 +811,14 @@ int ExportBuilder::DASIAnimations(CKObjectAnimation* reference, const XArray<CKO
     PostLog(log, "DASIAnimations %s\n", NameOf(reference));
     // An animation that shares another's data is neither reference nor
     // candidate: its data is not its own to give.
-    if (!reference || reference->GetDataOwner())
+    if (!reference || reference->GetDataOwner() || !Shareable(reference))
         return 0;
     int found = 0;
     for (CKObject* object : objects) {
         if (object == reference || !IsOfClass(object, CKCID_OBJECTANIMATION))
             continue;
         auto* candidate = static_cast<CKObjectAnimation*>(object);
-        if (candidate->GetDataOwner())
+        if (candidate->GetDataOwner() || !Shareable(candidate))
             continue;
         if (reference->Compare(candidate, kEpsilon)) {
             candidate->ShareDataFrom(reference);
