@@ -540,10 +540,19 @@ void ExportBuilder::RelinkSplitEntities(const XArray<CKMesh*>& partMeshes, void*
                                  source->GetName() ? source->GetName() : "");
             continue;
         }
+        // The entity's animations, and those of the export that move it
+        // (an entity lists its animations only once a keyed animation or a
+        // character holds them).
         std::vector<CKObjectAnimation*> animations;
-        for (int a = 0; a < entity->GetObjectAnimationCount(); ++a)
-            if (CKObjectAnimation* animation = entity->GetObjectAnimation(a))
+        auto collect = [&](CKObjectAnimation* animation) {
+            if (animation && std::find(animations.begin(), animations.end(), animation) == animations.end())
                 animations.push_back(animation);
+        };
+        for (int a = 0; a < entity->GetObjectAnimationCount(); ++a)
+            collect(entity->GetObjectAnimation(a));
+        for (CKObjectAnimation* animation : objectAnimationList)
+            if (animation && animation->Get3dEntity() == entity)
+                collect(animation);
         const bool bodyPart = IsOfClass(entity, CKCID_BODYPART);
         CKSkin* skin = entity->GetSkin();
         std::unique_ptr<SkinSnapshot> snapshot(skin ? new SkinSnapshot(skin) : nullptr);
