@@ -22,6 +22,7 @@
 #include "platform/host/TriObject.h"
 #include "render/mesh/CKMaterial.h"
 #include "render/mesh/CKMesh.h"
+#include "render/mesh/CKPatchMesh.h"
 #include "render/objects/CK3dEntity.h"
 #include "tests/exporter/support/ExporterTestSupport.h"
 
@@ -392,6 +393,52 @@ TEST_F(PatchExport, SeventyThousandVerticesAreRefused)
     EXPECT_EQ(MeshOf(node), nullptr);
     EXPECT_NE(Report().find("Patch Mesh Huge refused: more elements than 16-bit indices reach"), std::string::npos)
         << Report();
+}
+
+// The first map channel's coordinates go through the placement of the map
+// that uses them: U offset 0.25 takes u 0.5 to 0.25 (v flips).
+TEST_F(PatchExport, TextureCoordinatesFollowTheirMapsPlacement)
+{
+    PatchObject* object = Quad(4);
+    PatchMesh& pm = object->patch;
+    pm.setMapSupport(1);
+    pm.Map(1).tv.resize(4);
+    for (PatchTVert& t : pm.Map(1).tv)
+        t.p = Point3(0.5f, 0.25f, 0);
+    TVPatch tp;
+    for (int k = 0; k < 4; ++k)
+        tp.tv[k] = k;
+    pm.Map(1).tp.push_back(tp);
+    StdMat2* m = Material("placed");
+    auto* bitmap = AddObject<BitmapTex>("b");
+    bitmap->GetTheUVGen()->SetUOffs(0.25f);
+    m->SetSubTexmap(ID_DI, bitmap);
+    INode* node = AddNode("Placed", object);
+    node->SetMtl(m);
+    ExportAll();
+    auto* mesh = static_cast<CKPatchMesh*>(MeshOf(node));
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_EQ(mesh->GetTextureVertexCount(), 4);
+    float u = 0, v = 0;
+    mesh->GetTextureVertex(2, &u, &v);
+    EXPECT_EQ(u, 0.25f);
+    EXPECT_EQ(v, 0.75f);
+}
+
+// A pass without its node or its entity makes nothing.
+TEST_F(PatchExport, WithoutNodeOrEntityNothingIsMade)
+{
+    INode* tri = AddNode("Tri", Tri({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}));
+    INode* patch = AddNode("Patch", Quad(4));
+    CK3dEntity* entity = m_Builder->CreateEntity("Entity", 1);
+    ASSERT_NE(entity, nullptr);
+    const int made = m_Builder->createdObjects.Size();
+    m_Exporter.ExportMesh(tri, nullptr);
+    m_Exporter.ExportMesh(nullptr, entity);
+    m_Exporter.ExportPatchMesh(patch, nullptr);
+    m_Exporter.ExportPatchMesh(nullptr, entity);
+    EXPECT_EQ(m_Builder->createdObjects.Size(), made);
+    EXPECT_EQ(entity->GetCurrentMesh(), nullptr);
 }
 
 TEST_F(PatchExport, ChannelsWithoutMaterialAndBadTextureIndices)
