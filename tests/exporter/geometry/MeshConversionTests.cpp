@@ -189,6 +189,18 @@ TEST_F(MeshConversion, TexmapTransformCropsScalesAndOffsets)
     // u: crop 0.75, then (0.25 * 2) + 0.5; v: 0.75 uncropped (NaN), + 0.125.
     EXPECT_EQ(u, 1.0f);
     EXPECT_EQ(v, 0.875f);
+    // Cropped both ways: u 0.5 * 0.5 + 0.25, v 0.25 * 0.75 + 0.5.
+    TexmapTransform crop;
+    crop.cropApply = TRUE;
+    crop.cropU = 0.25f;
+    crop.cropWidth = 0.5f;
+    crop.cropV = 0.5f;
+    crop.cropHeight = 0.25f;
+    u = 0.5f;
+    v = 0.25f;
+    ApplyTexmapTransform(u, v, crop, TRUE);
+    EXPECT_EQ(u, 0.5f);
+    EXPECT_EQ(v, 0.6875f);
 
     StdMat2* m = Material("placed");
     auto* bitmap = AddObject<BitmapTex>("b");
@@ -466,14 +478,20 @@ TEST_F(PatchExport, ChannelsWithoutMaterialAndBadTextureIndices)
     EXPECT_NE(report.find("Mesh Patch : 1 texture coordinates out of range were read as (0, 0)"), std::string::npos);
     EXPECT_NE(report.find("Patch Mesh Instance: PatchCopy....."), std::string::npos);
 
-    // A patch naming a vector beyond the list is refused.
-    PatchObject* broken = Quad(4);
-    broken->patch.patches[0].interior[2] = 40;
-    INode* c = AddNode("Broken", broken);
-    ExportAll();
-    EXPECT_EQ(MeshOf(c), nullptr);
-    EXPECT_NE(Report().find("Patch Mesh Broken refused: a patch names a vertex, vector or edge out of range"),
-              std::string::npos);
+    // A patch naming a vertex, vector or edge beyond its list is refused,
+    // each alone.
+    const std::string line = "refused: a patch names a vertex, vector or edge out of range";
+    for (int which = 0; which < 5; ++which) {
+        PatchObject* broken = Quad(4);
+        Patch& p = broken->patch.patches[0];
+        int* const fields[] = {&p.v[1], &p.vec[2], &p.vec[3], &p.interior[2], &p.edge[1]};
+        *fields[which] = 40;
+        const std::string name = "Broken" + std::to_string(which);
+        INode* c = AddNode(name.c_str(), broken);
+        ExportAll();
+        EXPECT_EQ(MeshOf(c), nullptr) << which;
+        EXPECT_NE(Report().find("Patch Mesh " + name + " " + line), std::string::npos) << which;
+    }
 }
 
 } // namespace
