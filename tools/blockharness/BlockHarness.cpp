@@ -2,10 +2,13 @@
 
 #include "core/behavior/CKBehaviorPrototype.h"
 #include "core/behavior/CKObjectDeclaration.h"
+#include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
+#include "core/context/CKFunctions.h"
 #include "core/context/CKPluginManager.h"
 #include "core/context/CKStartUp.h"
 #include "core/object/CKBeObject.h"
+#include "core/object/CKBeObjectLinks.h"
 #include "core/object/CKClassRegistry.h"
 #include "core/parameter/CKParameterIn.h"
 #include "core/parameter/CKParameterLocal.h"
@@ -94,6 +97,11 @@ CKBehavior* CreateBlock(CKContext* context, CKGUID guid, CKBeObject* owner)
     return behavior;
 }
 
+CKParameter* BlockInputSource(CKBehavior* behavior, int n)
+{
+    return SourceOf(behavior, n);
+}
+
 CKParameter* SetBlockInput(CKBehavior* behavior, int n, const void* value, int size)
 {
     CKParameter* source = SourceOf(behavior, n);
@@ -136,6 +144,28 @@ CKBOOL SetBlockTarget(CKBehavior* behavior, CKObject* target)
     }
     CK_ID id = target ? target->GetID() : 0;
     return source->SetValue(&id, (int) sizeof id) == CKErr::Ok;
+}
+
+CKBOOL SetBlockVersion(CKBehavior* behavior, CKDWORD version)
+{
+    CKStateChunk* chunk = behavior ? CKSaveObjectState(behavior) : nullptr;
+    if (!chunk)
+        return FALSE;
+    bool changed = false;
+    chunk->StartRead();
+    if (chunk->SeekIdentifier(CK_STATESAVE_BEHAVIORNEWDATA) && (chunk->ReadDword() & CKBEHAVIOR_BUILDINGBLOCK)) {
+        chunk->ReadGuid();
+        // The version word follows the prototype's GUID; the chunk owns the
+        // words it reads from, so it is changed where it lies.
+        if (const CKDWORD* word = chunk->LockReadBuffer(1)) {
+            *const_cast<CKDWORD*>(word) = version;
+            changed = true;
+        }
+    }
+    const CKBOOL result =
+        changed && CKReadObjectState(behavior, chunk) == CKErr::Ok && behavior->GetVersion() == version;
+    CKDeleteStateChunk(chunk);
+    return result;
 }
 
 int RunBlock(CKBehavior* behavior, const BlockFrame& frame)

@@ -32,6 +32,10 @@ void RegisterBlockPlugins();
 // prototype or a piece cannot be made.
 CKBehavior* CreateBlock(CKContext* context, CKGUID prototype, CKBeObject* owner);
 
+// The source input parameter n reads, made of the input's type on first
+// use (for values such as a 2D curve that are changed in place); null when
+// there is no such input.
+CKParameter* BlockInputSource(CKBehavior* behavior, int n);
 // Gives input parameter n a source of the input's type (made on first use)
 // and stores the value in it; null when there is no such input or the value
 // is refused.
@@ -50,6 +54,12 @@ void ClearBlockInput(CKBehavior* behavior, int n);
 // The object the target input reads (null: none); FALSE when the behaviour
 // has no target input.
 CKBOOL SetBlockTarget(CKBehavior* behavior, CKObject* target);
+
+// Makes the behaviour one of an older (or newer) version of its block, as a
+// file saved by that version gives it: its state is saved, the version word
+// changed and the state loaded back. FALSE when it is no building block or
+// the state cannot be read back.
+CKBOOL SetBlockVersion(CKBehavior* behavior, CKDWORD version);
 
 // What one call of an execution function receives besides the behaviour.
 struct BlockFrame
