@@ -2,13 +2,10 @@
 
 #include "core/behavior/CKBehaviorPrototype.h"
 #include "core/behavior/CKObjectDeclaration.h"
-#include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
-#include "core/context/CKFunctions.h"
 #include "core/context/CKPluginManager.h"
 #include "core/context/CKStartUp.h"
 #include "core/object/CKBeObject.h"
-#include "core/object/CKBeObjectLinks.h"
 #include "core/object/CKClassRegistry.h"
 #include "core/parameter/CKParameterIn.h"
 #include "core/parameter/CKParameterLocal.h"
@@ -47,15 +44,26 @@ void RegisterBlockPlugins()
     plugins->AddStaticDll("Meshes", 2);
 }
 
-CKBehavior* CreateBlock(CKContext* context, CKGUID guid, CKBeObject* owner)
+CKBehavior* CreateBlock(CKContext* context, CKGUID guid, CKBeObject* owner, CKDWORD version)
 {
     CKBehaviorPrototype* prototype = CKFindPrototypeByGuid(guid);
     if (!context || !prototype)
         return nullptr;
     auto* behavior = static_cast<CKBehavior*>(context->CreateObject(CKCID_BEHAVIOR, prototype->GetName()));
-    if (!behavior || behavior->InitFromPrototype(prototype) != CKErr::Ok)
+    if (!behavior)
         return nullptr;
-    if (CKObjectDeclaration* declaration = prototype->GetSourceDeclaration())
+    // A behaviour takes its version from the declaration when it is made:
+    // the declaration says the version asked for that long.
+    CKObjectDeclaration* declaration = prototype->GetSourceDeclaration();
+    const CKDWORD declared = declaration ? declaration->GetVersion() : 0;
+    if (declaration && version)
+        declaration->SetVersion(version);
+    const CKERROR made = behavior->InitFromPrototype(prototype);
+    if (declaration)
+        declaration->SetVersion(declared);
+    if (made != CKErr::Ok)
+        return nullptr;
+    if (declaration)
         behavior->SetCompatibleClassID(declaration->GetCompatibleClassId());
     for (const CKBehaviorIODecl& io : prototype->GetInputs())
         if (!behavior->CreateInput(io.m_Name.CStr()))
@@ -144,28 +152,6 @@ CKBOOL SetBlockTarget(CKBehavior* behavior, CKObject* target)
     }
     CK_ID id = target ? target->GetID() : 0;
     return source->SetValue(&id, (int) sizeof id) == CKErr::Ok;
-}
-
-CKBOOL SetBlockVersion(CKBehavior* behavior, CKDWORD version)
-{
-    CKStateChunk* chunk = behavior ? CKSaveObjectState(behavior) : nullptr;
-    if (!chunk)
-        return FALSE;
-    bool changed = false;
-    chunk->StartRead();
-    if (chunk->SeekIdentifier(CK_STATESAVE_BEHAVIORNEWDATA) && (chunk->ReadDword() & CKBEHAVIOR_BUILDINGBLOCK)) {
-        chunk->ReadGuid();
-        // The version word follows the prototype's GUID; the chunk owns the
-        // words it reads from, so it is changed where it lies.
-        if (const CKDWORD* word = chunk->LockReadBuffer(1)) {
-            *const_cast<CKDWORD*>(word) = version;
-            changed = true;
-        }
-    }
-    const CKBOOL result =
-        changed && CKReadObjectState(behavior, chunk) == CKErr::Ok && behavior->GetVersion() == version;
-    CKDeleteStateChunk(chunk);
-    return result;
 }
 
 int RunBlock(CKBehavior* behavior, const BlockFrame& frame)

@@ -29,8 +29,10 @@ void RegisterBlockPlugins();
 // (0x40000), reading the owner; the compatible class and version of the
 // declaration; owned by owner through AddScript; then the "Create" message
 // (7) an editor sends. Null when there is no such
-// prototype or a piece cannot be made.
-CKBehavior* CreateBlock(CKContext* context, CKGUID prototype, CKBeObject* owner);
+// prototype or a piece cannot be made. A version other than 0 makes the
+// behaviour one of that version of the block, as a file saved by it would
+// give it back.
+CKBehavior* CreateBlock(CKContext* context, CKGUID prototype, CKBeObject* owner, CKDWORD version = 0);
 
 // The source input parameter n reads, made of the input's type on first
 // use (for values such as a 2D curve that are changed in place); null when
@@ -54,12 +56,6 @@ void ClearBlockInput(CKBehavior* behavior, int n);
 // The object the target input reads (null: none); FALSE when the behaviour
 // has no target input.
 CKBOOL SetBlockTarget(CKBehavior* behavior, CKObject* target);
-
-// Makes the behaviour one of an older (or newer) version of its block, as a
-// file saved by that version gives it: its state is saved, the version word
-// changed and the state loaded back. FALSE when it is no building block or
-// the state cannot be read back.
-CKBOOL SetBlockVersion(CKBehavior* behavior, CKDWORD version);
 
 // What one call of an execution function receives besides the behaviour.
 struct BlockFrame

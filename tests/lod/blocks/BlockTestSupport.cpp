@@ -146,9 +146,21 @@ const char* MeshKindName(MeshKind kind)
     return "?";
 }
 
+namespace {
+
+CKERROR KeepConsoleLine(CKUICallbackStruct& message, void* data)
+{
+    if (message.Reason == CKUIM_OUTTOCONSOLE)
+        static_cast<std::vector<std::string>*>(data)->push_back(reinterpret_cast<const char*>(message.Param2));
+    return 0;
+}
+
+} // namespace
+
 void BlockFixture::SetUp()
 {
     LodFixture::SetUp();
+    m_Context->SetInterfaceMode(TRUE, KeepConsoleLine, &m_Console);
     m_Level = New<CKLevel>(CKCID_LEVEL, "Level");
     m_Context->SetCurrentLevel(m_Level);
     m_Scene = m_Context->GetCurrentScene();
@@ -217,9 +229,9 @@ CK3dEntity* BlockFixture::NewObject(MeshKind kind, const char* name)
     return object;
 }
 
-CKBehavior* BlockFixture::Block(CKGUID guid, CKBeObject* owner)
+CKBehavior* BlockFixture::Block(CKGUID guid, CKBeObject* owner, CKDWORD version)
 {
-    CKBehavior* b = CreateBlock(m_Context, guid, owner);
+    CKBehavior* b = CreateBlock(m_Context, guid, owner, version);
     EXPECT_NE(b, nullptr);
     if (b)
         b->ActivateInput(0, TRUE);

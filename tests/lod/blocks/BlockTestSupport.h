@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/behavior/CKBehavior.h"
@@ -109,11 +110,14 @@ public:
     static void FillLattice(CKMesh* mesh, bool prelit);
     // Keeps the mesh's current state as its initial value in the scene.
     void KeepInitialState(CKMesh* mesh);
-    // A behaviour of the block on the object, In active.
-    CKBehavior* Block(CKGUID guid, CKBeObject* owner);
+    // A behaviour of the block on the object, In active (of the version
+    // given, else of the declaration's).
+    CKBehavior* Block(CKGUID guid, CKBeObject* owner, CKDWORD version = 0);
     // Runs it with the fixture's frame.
     int Run(CKBehavior* behavior, float deltaTime = 20.0f);
 
+    // The console lines of the context.
+    std::vector<std::string> m_Console;
     CKLevel* m_Level = nullptr;
     CKScene* m_Scene = nullptr;
     CKRenderContext* m_Dev = nullptr;
