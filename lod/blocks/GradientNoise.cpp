@@ -39,9 +39,12 @@ struct Cell
 
 inline Cell Locate(float coordinate)
 {
-    const float t = coordinate + kOffset;
-    // Not a number fails both tests.
-    const int whole = (t > -2147483648.0f && t < 2147483648.0f) ? (int) t : 0;
+    float t = coordinate + kOffset;
+    // A coordinate with no integer part to take (not a number fails both
+    // tests) stands on the lattice point 0.
+    if (!(t > -2147483648.0f && t < 2147483648.0f))
+        t = 0.0f;
+    const int whole = (int) t;
     Cell c;
     c.b0 = whole & kMask;
     c.b1 = (c.b0 + 1) & kMask;

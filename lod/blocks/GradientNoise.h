@@ -27,7 +27,7 @@ void BuildGradientNoiseTables(GradientNoiseTables& tables);
 const GradientNoiseTables& GetGradientNoiseTables();
 
 // The noise at (x, y, z), about -1 to 1; 0 at every lattice point. The
-// coordinates are offset by 4096 before the lattice is found; a value that
-// cannot be truncated (not a number, out of the integer range) is taken as
-// the lattice point 0.
+// coordinates are offset by 4096 before the lattice is found; one whose
+// offset value has no integer part to take (not a number, beyond the 32-bit
+// integers) is taken as the lattice point 0.
 float GradientNoise3(const GradientNoiseTables& tables, float x, float y, float z);
