@@ -146,8 +146,13 @@ CKERROR MultiMeshMorpherCallback(const CKBehaviorContext& context)
         else
             coefficient->ModifyObjectFlags(0, CK_PARAMETERIN_DISABLED);
     }
-    if (first)
-        first->SetGUID(meshType, TRUE, relative ? "Neutral" : "Mesh 1");
+    if (first) {
+        // Setting the type it has already renames nothing: the name goes
+        // on its own.
+        const char* name = relative ? "Neutral" : "Mesh 1";
+        first->SetGUID(meshType, TRUE, name);
+        first->SetName(name);
+    }
     return CKErr::Ok;
 }
 

@@ -39,23 +39,18 @@ std::vector<int> Grid(const std::vector<QxVector>& queries, const std::vector<Qx
 struct Cloud
 {
     const char* Name;
-    float Spread;    // coordinates in [-spread, spread]
-    float Snap;      // 0, or the step coordinates are rounded to (ties)
-    float Limit;     // squared
-    bool Oddities;   // some coordinates not a number or infinite
+    float Spread;  // coordinates in [-spread, spread]
+    float Snap;    // 0, or the step coordinates are rounded to (ties)
+    float Limit;   // squared
+    bool Oddities; // some coordinates not a number or infinite
 };
 
 const Cloud kClouds[] = {
-    {"Sparse", 10.0f, 0.0f, 0.04f, false},
-    {"Dense", 1.0f, 0.0f, 0.01f, false},
-    {"TiesOnAGrid", 2.0f, 0.25f, 0.3f, false},
-    {"LimitWiderThanTheCloud", 1.0f, 0.0f, 100.0f, false},
-    {"TinyLimit", 1.0f, 1e-6f, 1e-12f, false},
-    {"DenormalLimit", 1e-20f, 0.0f, 1e-44f, false},
-    {"HugeCoordinates", 3e18f, 0.0f, 1e36f, false},
-    {"NotANumberAndInfinity", 5.0f, 0.0f, 1.0f, true},
-    {"ZeroLimit", 1.0f, 0.25f, 0.0f, false},
-    {"NegativeLimit", 1.0f, 0.0f, -1.0f, false},
+    {"Sparse", 10.0f, 0.0f, 0.04f, false},          {"Dense", 1.0f, 0.0f, 0.01f, false},
+    {"TiesOnAGrid", 2.0f, 0.25f, 0.3f, false},      {"LimitWiderThanTheCloud", 1.0f, 0.0f, 100.0f, false},
+    {"TinyLimit", 1.0f, 1e-6f, 1e-12f, false},      {"DenormalLimit", 1e-20f, 0.0f, 1e-44f, false},
+    {"HugeCoordinates", 3e18f, 0.0f, 1e36f, false}, {"NotANumberAndInfinity", 5.0f, 0.0f, 1.0f, true},
+    {"ZeroLimit", 1.0f, 0.25f, 0.0f, false},        {"NegativeLimit", 1.0f, 0.0f, -1.0f, false},
 };
 
 class NearestPointSearchTest : public ::testing::TestWithParam<int>
@@ -91,7 +86,8 @@ TEST_P(NearestPointSearchTest, FindsWhatTheScanFinds)
     EXPECT_EQ(Grid(queries, points, c.Limit), Scan(queries, points, c.Limit));
 }
 
-INSTANTIATE_TEST_SUITE_P(Clouds, NearestPointSearchTest, ::testing::Range(0, (int) (sizeof kClouds / sizeof kClouds[0])),
+INSTANTIATE_TEST_SUITE_P(Clouds, NearestPointSearchTest,
+                         ::testing::Range(0, (int) (sizeof kClouds / sizeof kClouds[0])),
                          [](const ::testing::TestParamInfo<int>& info) { return kClouds[info.param].Name; });
 
 TEST(NearestPointSearch, APointExactlyAtTheLimitIsNotTaken)
