@@ -92,8 +92,7 @@ TEST_F(AxisDeformTest, TaperScalesTheEndsAsTheWorkedExampleSays)
 
 TEST_F(AxisDeformTest, StretchOfOneDoublesTheAxisAndHalvesTheMiddle)
 {
-    CK3dEntity* object =
-        Points({QxVector(1.0f, 1.0f, -1.0f), QxVector(1.0f, 1.0f, 0.0f), QxVector(1.0f, 1.0f, 1.0f)});
+    CK3dEntity* object = Points({QxVector(1.0f, 1.0f, -1.0f), QxVector(1.0f, 1.0f, 0.0f), QxVector(1.0f, 1.0f, 1.0f)});
     CKBehavior* b = Block(BlockGuid::Stretch, object);
     SetBlockInputValue(b, 0, 1.0f);
     ASSERT_EQ(Run(b), CKBR_OK);
@@ -179,8 +178,8 @@ TEST_F(AxisDeformTest, AFlatTaperAfterARestoreStillRefreshesTheMesh)
 TEST_F(AxisDeformTest, MissingTargetsOrMeshesAreRefusedUntouched)
 {
     auto* bare = New<CK3dEntity>(CKCID_3DOBJECT, "Bare");
-    for (CKGUID guid : {BlockGuid::Twist, BlockGuid::Taper, BlockGuid::Stretch, BlockGuid::Noise,
-                        BlockGuid::SineDeform}) {
+    for (CKGUID guid :
+         {BlockGuid::Twist, BlockGuid::Taper, BlockGuid::Stretch, BlockGuid::Noise, BlockGuid::SineDeform}) {
         CKBehavior* b = Block(guid, bare);
         EXPECT_EQ(Run(b), CKBR_OWNERERROR);
         EXPECT_EQ(ActiveInputs(b), 1u);

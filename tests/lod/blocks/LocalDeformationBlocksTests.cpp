@@ -172,8 +172,8 @@ TEST_F(TextureDisplaceTest, CoordinatesOutsideTheUnitSquareReadTheirFractionalPa
 
 TEST_F(TextureDisplaceTest, CoordinatesThatReachTheEdgeOrAreNoNumberStayInTheImage)
 {
-    CK3dEntity* object =
-        Mapped({Qx2DVector(-1e-9f, -1e-9f), Qx2DVector(NAN, NAN), Qx2DVector(INFINITY, -INFINITY), Qx2DVector(0.999f, 0.999f)});
+    CK3dEntity* object = Mapped({Qx2DVector(-1e-9f, -1e-9f), Qx2DVector(NAN, NAN), Qx2DVector(INFINITY, -INFINITY),
+                                 Qx2DVector(0.999f, 0.999f)});
     CKBehavior* b = Displace(object, Texture([](int x, int y) -> CKDWORD { return (CKDWORD) (x + 4 * y + 1); }));
     SetBlockInputValue(b, 3, 1.0f);
     // The rectangle reaches the right and lower edges themselves.
