@@ -44,6 +44,7 @@
 #include "render/objects/RCKSpriteText.h"
 #include "render/objects/pointcloud/RCK3dPointCloud.h"
 #include "system/image/QxPixelFormat.h"
+#include "tools/BlockSeeds.h"
 #include "tools/ContentSeeds.h"
 #include "tools/CoreSeeds.h"
 #include "tools/testdata/ImageFileBuilders.h"
@@ -1002,6 +1003,18 @@ void WriteCoreSeeds()
     }
 }
 
+// The mesh blocks' seeds, from an engine with the plug-ins registered.
+void WriteMeshBlockSeeds()
+{
+    if (CKStartUp() != 0) {
+        ++g_Failures;
+        return;
+    }
+    RegisterBlockPlugins();
+    WriteBlockSeeds(Put, g_Failures);
+    CKShutdown();
+}
+
 } // namespace
 
 int main()
@@ -1020,5 +1033,6 @@ int main()
     WriteAnimationSeeds();
     WriteCloudSeeds();
     WriteCoreSeeds();
+    WriteMeshBlockSeeds();
     return g_Failures == 0 ? 0 : 1;
 }

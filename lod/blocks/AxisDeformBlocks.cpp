@@ -4,7 +4,7 @@
 #include <numbers>
 
 #include "lod/blocks/BlockParameters.h"
-#include "lod/blocks/DeformSupport.h"
+#include "lod/blocks/MeshBlockSupport.h"
 #include "lod/blocks/MeshBlocks.h"
 #include "render/mesh/CKMesh.h"
 #include "system/math/QxMatrix.h"
@@ -27,10 +27,7 @@ CKMesh* BeginAxisDeform(const CKBehaviorContext& context, int resetInput, bool t
     ReadInputParameter(behavior, resetInput, reset);
     if (!reset)
         return mesh;
-    if (behavior->GetVersion() < kSceneRestoreVersion)
-        RestoreFromSavedPositions(behavior, 0, mesh);
-    else
-        RestoreFromInitialState(RestoreScene(context), mesh);
+    RestoreBeforeRun(context, mesh, 0);
     if (takeBox)
         WriteBoxLocal(behavior, 1, mesh->GetLocalBox());
     return mesh;

@@ -3,7 +3,7 @@
 #include "core/context/CKContext.h"
 #include "core/object/CKClassRegistry.h"
 #include "lod/blocks/BlockParameters.h"
-#include "lod/blocks/DeformSupport.h"
+#include "lod/blocks/MeshBlockSupport.h"
 #include "lod/blocks/MeshBlocks.h"
 #include "render/mesh/CKMaterial.h"
 #include "render/mesh/CKMesh.h"

@@ -6,7 +6,7 @@
 #include "core/parameter/CKParameter.h"
 #include "core/parameter/CKParameterIn.h"
 #include "lod/blocks/BlockParameters.h"
-#include "lod/blocks/DeformSupport.h"
+#include "lod/blocks/MeshBlockSupport.h"
 #include "lod/blocks/MeshBlocks.h"
 #include "render/mesh/CKMesh.h"
 #include "render/mesh/CKPatchMesh.h"
@@ -50,14 +50,8 @@ int Bend(const CKBehaviorContext& context)
     CKMesh* mesh = TargetMesh(behavior);
     if (!mesh)
         return FinishBend(behavior, CKBR_OWNERERROR);
-    if (reset) {
-        if (behavior->GetVersion() >= kSceneRestoreVersion) {
-            RestoreFromInitialState(RestoreScene(context), mesh);
-            WriteBoxLocal(behavior, 1, mesh->GetLocalBox());
-        } else {
-            RestoreFromSavedPositions(behavior, 0, mesh);
-        }
-    }
+    if (reset && RestoreBeforeRun(context, mesh, 0))
+        WriteBoxLocal(behavior, 1, mesh->GetLocalBox());
     const int axis = FirstAxis(axisVector);
     if (axis < 0)
         return FinishBend(behavior, CKBR_OK);

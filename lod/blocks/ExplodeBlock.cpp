@@ -13,7 +13,7 @@
 #include "core/parameter/CKParameterGuids.h"
 #include "core/parameter/CKParameterIn.h"
 #include "lod/blocks/BlockParameters.h"
-#include "lod/blocks/DeformSupport.h"
+#include "lod/blocks/MeshBlockSupport.h"
 #include "lod/blocks/MeshBlocks.h"
 #include "render/mesh/CKMesh.h"
 #include "render/objects/CK3dEntity.h"
@@ -30,9 +30,6 @@ constexpr int kBaryCenter = 3;
 constexpr int kSavedMesh = 5;
 constexpr int kNewMesh = 6;
 
-// Not saved, and the engine's own (see the morphers).
-constexpr CKDWORD kPrivateMeshFlags = 0x23;
-
 // The curve input n holds: its value is a pointer, read whole, and only
 // from a parameter that is a 2D curve.
 const CK2dCurve* InputCurve(CKBehavior* behavior, int n)
@@ -45,12 +42,6 @@ const CK2dCurve* InputCurve(CKBehavior* behavior, int n)
     if (source->GetValue(&curve) != CKErr::Ok)
         return nullptr;
     return curve;
-}
-
-CKMesh* LocalMesh(CKBehavior* behavior, int n)
-{
-    CKObject* object = behavior->GetLocalParameterObject(n);
-    return CKIsChildClassOfObject(object, CKCID_MESH) ? static_cast<CKMesh*>(object) : nullptr;
 }
 
 // The exploding copy of the target's mesh made current.

@@ -6,7 +6,7 @@
 #include "core/object/CKClassRegistry.h"
 #include "includes/CKByteOrder.h"
 #include "lod/blocks/BlockParameters.h"
-#include "lod/blocks/DeformSupport.h"
+#include "lod/blocks/MeshBlockSupport.h"
 #include "lod/blocks/MeshBlocks.h"
 #include "render/mesh/CKMesh.h"
 #include "render/mesh/CKTexture.h"

@@ -10,7 +10,7 @@
 #include "core/parameter/CKParameterIn.h"
 #include "includes/XString.h"
 #include "lod/blocks/BlockParameters.h"
-#include "lod/blocks/DeformSupport.h"
+#include "lod/blocks/MeshBlockSupport.h"
 #include "lod/blocks/MeshBlocks.h"
 #include "render/animation/CKSkin.h"
 #include "render/mesh/CKMesh.h"
@@ -22,19 +22,9 @@ namespace {
 // without end.
 constexpr int kMaxMorphPairs = 256;
 
-// The object flags of a mesh a block makes for itself: kept out of files
-// (0x20) and marked as the engine's own (0x1, 0x2).
-constexpr CKDWORD kPrivateMeshFlags = 0x23;
-
 CKMesh* InputMesh(CKBehavior* behavior, int n)
 {
     return static_cast<CKMesh*>(InputObjectOfClass(behavior, n, CKCID_MESH));
-}
-
-CKMesh* LocalMesh(CKBehavior* behavior, int n)
-{
-    CKObject* object = behavior->GetLocalParameterObject(n);
-    return CKIsChildClassOfObject(object, CKCID_MESH) ? static_cast<CKMesh*>(object) : nullptr;
 }
 
 } // namespace

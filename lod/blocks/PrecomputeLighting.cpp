@@ -8,7 +8,7 @@
 #include "core/context/CKRenderContext.h"
 #include "core/scene/CKScene.h"
 #include "lod/blocks/BlockParameters.h"
-#include "lod/blocks/DeformSupport.h"
+#include "lod/blocks/MeshBlockSupport.h"
 #include "lod/blocks/MeshBlocks.h"
 #include "render/mesh/CKMaterial.h"
 #include "render/mesh/CKMesh.h"

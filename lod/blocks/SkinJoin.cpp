@@ -15,7 +15,7 @@
 #include "includes/CKByteOrder.h"
 #include "includes/XString.h"
 #include "lod/blocks/BlockParameters.h"
-#include "lod/blocks/DeformSupport.h"
+#include "lod/blocks/MeshBlockSupport.h"
 #include "lod/blocks/MeshBlocks.h"
 #include "lod/blocks/NearestPointSearch.h"
 #include "render/mesh/CKMesh.h"

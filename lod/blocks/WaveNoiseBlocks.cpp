@@ -5,25 +5,14 @@
 #include "core/parameter/CKParameterGuids.h"
 #include "core/parameter/CKParameterIn.h"
 #include "lod/blocks/BlockParameters.h"
-#include "lod/blocks/DeformSupport.h"
 #include "lod/blocks/GradientNoise.h"
+#include "lod/blocks/MeshBlockSupport.h"
 #include "lod/blocks/MeshBlocks.h"
 #include "render/mesh/CKMesh.h"
 
 namespace {
 
 constexpr float kTwoPi = 2.0f * std::numbers::pi_v<float>;
-
-// Restores the mesh before a run: a current behaviour from the scene's
-// initial state, an older one from the positions it saved in local.
-void RestoreBeforeRun(const CKBehaviorContext& context, CKMesh* mesh, int local, bool whole)
-{
-    CKBehavior* behavior = context.Behavior;
-    if (behavior->GetVersion() >= kSceneRestoreVersion)
-        RestoreFromInitialState(RestoreScene(context), mesh, whole);
-    else
-        RestoreFromSavedPositions(behavior, local, mesh);
-}
 
 // Sine Deform's time goes back to 0.
 void ResetTime(CKBehavior* behavior)

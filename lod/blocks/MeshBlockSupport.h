@@ -46,6 +46,13 @@ CK3dEntity* OwnerEntity(CKBehavior* behavior);
 // The object input n names when it is of the class (or derived), else null.
 CKObject* InputObjectOfClass(CKBehavior* behavior, int n, CK_CLASSID cid);
 
+// The mesh local n names; null when it names none or another object.
+CKMesh* LocalMesh(CKBehavior* behavior, int n);
+
+// The object flags of a mesh a block makes for itself: kept out of files
+// (0x20) and marked as the engine's own (0x1, 0x2).
+constexpr CKDWORD kPrivateMeshFlags = 0x23;
+
 // Deactivates input 0 and activates output 0, the common first steps.
 void PassThrough(CKBehavior* behavior);
 
@@ -57,6 +64,11 @@ bool RestoreFromInitialState(CKScene* scene, CKMesh* mesh, bool whole = false);
 // mesh's modifier vertices, as many as both hold; the number copied, -1 when
 // the local holds no whole position.
 int RestoreFromSavedPositions(CKBehavior* behavior, int local, CKMesh* mesh);
+// The restore of a deformer's "Reset Mesh": a behaviour of the current
+// version reloads the mesh from the scene's initial state (whole=true: its
+// whole state), an older one copies back the positions of Buffer local n.
+// Whether the behaviour is of the current version.
+bool RestoreBeforeRun(const CKBehaviorContext& context, CKMesh* mesh, int local, bool whole = false);
 // The scene a block restores from: the context's, else the engine's current
 // one (null when neither exists).
 CKScene* RestoreScene(const CKBehaviorContext& context);

@@ -1,4 +1,4 @@
-#include "lod/blocks/DeformSupport.h"
+#include "lod/blocks/MeshBlockSupport.h"
 
 #include "core/context/CKContext.h"
 #include "core/context/CKFunctions.h"
@@ -78,6 +78,12 @@ CKObject* InputObjectOfClass(CKBehavior* behavior, int n, CK_CLASSID cid)
     return CKIsChildClassOfObject(object, cid) ? object : nullptr;
 }
 
+CKMesh* LocalMesh(CKBehavior* behavior, int n)
+{
+    CKObject* object = behavior ? behavior->GetLocalParameterObject(n) : nullptr;
+    return CKIsChildClassOfObject(object, CKCID_MESH) ? static_cast<CKMesh*>(object) : nullptr;
+}
+
 void PassThrough(CKBehavior* behavior)
 {
     behavior->ActivateInput(0, FALSE);
@@ -113,6 +119,17 @@ int RestoreFromSavedPositions(CKBehavior* behavior, int local, CKMesh* mesh)
     if (count > 0)
         mesh->VertexMove();
     return count;
+}
+
+bool RestoreBeforeRun(const CKBehaviorContext& context, CKMesh* mesh, int local, bool whole)
+{
+    CKBehavior* behavior = context.Behavior;
+    if (behavior->GetVersion() < kSceneRestoreVersion) {
+        RestoreFromSavedPositions(behavior, local, mesh);
+        return false;
+    }
+    RestoreFromInitialState(RestoreScene(context), mesh, whole);
+    return true;
 }
 
 CKScene* RestoreScene(const CKBehaviorContext& context)
