@@ -8,12 +8,14 @@
 //
 // Input: block index, version choice, mesh choice, frame choice, then the
 // bytes the inputs and the mesh values are read from.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "core/behavior/CKBehaviorIO.h"
+#include "core/behavior/CKObjectDeclaration.h"
 #include "core/context/CKContext.h"
 #include "core/context/CKStartUp.h"
 #include "core/object/CKClassRegistry.h"
@@ -22,9 +24,14 @@
 #include "core/parameter/CKParameterGuids.h"
 #include "core/parameter/CKParameterIn.h"
 #include "core/parameter/CKParameterLocal.h"
+#include "core/scene/CKLevel.h"
+#include "core/scene/CKScene.h"
 #include "includes/CKByteOrder.h"
+#include "render/mesh/CKMaterial.h"
 #include "render/mesh/CKMesh.h"
+#include "render/mesh/CKTexture.h"
 #include "render/objects/CK3dEntity.h"
+#include "render/objects/CKLight.h"
 #include "tools/blockharness/BlockHarness.h"
 #include "tools/blockharness/BlockWorld.h"
 
@@ -69,8 +76,8 @@ CKObject* PickObject(const BlockWorld& w, uint8_t b)
     return pool[b % (sizeof pool / sizeof pool[0])];
 }
 
-// Input n of the behaviour from the bytes.
-void FillInput(const BlockWorld& w, CKBehavior* b, int n, ByteReader& r)
+// Input n of the behaviour from the bytes; counts kept small when asked.
+void FillInput(const BlockWorld& w, CKBehavior* b, int n, ByteReader& r, bool smallCounts)
 {
     const uint8_t how = Byte(r);
     if (how % 8 == 0) {
@@ -106,7 +113,7 @@ void FillInput(const BlockWorld& w, CKBehavior* b, int n, ByteReader& r)
             // small: the blocks pass them on to the mesh.
             if (type == CKPGUID_INT && source->GetDataSize() == 4) {
                 int32_t v = (int32_t) LoadLE32(bytes);
-                if (v > kLargestCount && (how & 0x10))
+                if (v > kLargestCount && (smallCounts || (how & 0x10)))
                     StoreLE32(bytes, (uint32_t) (v % kLargestCount));
             }
             SetBlockInput(b, n, bytes, source->GetDataSize());
@@ -200,8 +207,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             ShapeMesh(mesh, meshChoice, r);
         }
         SendBlockMessage(b, CKM_BEHAVIORATTACH);
+        // The count blocks hand their count to the mesh, which allocates it.
+        const bool counts = guid == kBlocks[2] || guid == kBlocks[3];
         for (int n = 0; n < b->GetInputParameterCount(); ++n)
-            FillInput(w, b, n, r);
+            FillInput(w, b, n, r, counts);
         // Settings and locals too, now and then.
         for (int n = 0; n < b->GetLocalParameterCount(); ++n) {
             CKParameterLocal* local = b->GetLocalParameter(n);
