@@ -25,6 +25,7 @@
 #include "system/math/QxMatrix.h"
 #include "system/math/QxMatrixRotation.h"
 #include "tools/blockharness/BlockHarness.h"
+#include "tools/testdata/ReferenceNoise.h"
 
 namespace {
 
@@ -279,80 +280,6 @@ void BM_NoiseLoop(benchmark::State& state)
     });
 }
 
-// The published reference noise3, transcribed.
-namespace reference {
-
-int p[514];
-float g3[514][3];
-
-void init(const GradientNoiseTables& tables)
-{
-    for (int i = 0; i < 514; ++i) {
-        p[i] = tables.P[i];
-        for (int j = 0; j < 3; ++j)
-            g3[i][j] = tables.G3[i][j];
-    }
-}
-
-#define s_curve(t) (t * t * (3. - 2. * t))
-#define lerp(t, a, b) (a + t * (b - a))
-#define setup(i, b0, b1, r0, r1)                                                                                       \
-    t = vec[i] + 0x1000;                                                                                               \
-    b0 = ((int) t) & 0xff;                                                                                             \
-    b1 = (b0 + 1) & 0xff;                                                                                              \
-    r0 = t - (int) t;                                                                                                  \
-    r1 = r0 - 1.;
-#define at3(rx, ry, rz) (rx * q[0] + ry * q[1] + rz * q[2])
-
-float noise3(const float vec[3])
-{
-    int bx0, bx1, by0, by1, bz0, bz1, b00, b10, b01, b11;
-    float rx0, rx1, ry0, ry1, rz0, rz1, *q, sy, sz, a, b, c, d, t, u, v;
-    int i, j;
-    setup(0, bx0, bx1, rx0, rx1);
-    setup(1, by0, by1, ry0, ry1);
-    setup(2, bz0, bz1, rz0, rz1);
-    i = p[bx0];
-    j = p[bx1];
-    b00 = p[i + by0];
-    b10 = p[j + by0];
-    b01 = p[i + by1];
-    b11 = p[j + by1];
-    t = s_curve(rx0);
-    sy = s_curve(ry0);
-    sz = s_curve(rz0);
-    q = g3[b00 + bz0];
-    u = at3(rx0, ry0, rz0);
-    q = g3[b10 + bz0];
-    v = at3(rx1, ry0, rz0);
-    a = lerp(t, u, v);
-    q = g3[b01 + bz0];
-    u = at3(rx0, ry1, rz0);
-    q = g3[b11 + bz0];
-    v = at3(rx1, ry1, rz0);
-    b = lerp(t, u, v);
-    c = lerp(sy, a, b);
-    q = g3[b00 + bz1];
-    u = at3(rx0, ry0, rz1);
-    q = g3[b10 + bz1];
-    v = at3(rx1, ry0, rz1);
-    a = lerp(t, u, v);
-    q = g3[b01 + bz1];
-    u = at3(rx0, ry1, rz1);
-    q = g3[b11 + bz1];
-    v = at3(rx1, ry1, rz1);
-    b = lerp(t, u, v);
-    d = lerp(sy, a, b);
-    return lerp(sz, c, d);
-}
-
-#undef s_curve
-#undef lerp
-#undef setup
-#undef at3
-
-} // namespace reference
-
 std::vector<float> NoisePoints(int count)
 {
     std::mt19937 rng(3);
@@ -363,10 +290,25 @@ std::vector<float> NoisePoints(int count)
     return points;
 }
 
+// The tables of both sides, drawn from one seed.
+const GradientNoiseTables& SeededTables()
+{
+    static GradientNoiseTables tables;
+    static bool built = false;
+    if (!built) {
+        CKSrand(77);
+        BuildGradientNoiseTables(tables);
+        CKSrand(77);
+        ReferenceNoise::init();
+        built = true;
+    }
+    return tables;
+}
+
 void BM_NoiseOurs(benchmark::State& state)
 {
     const std::vector<float> points = NoisePoints((int) state.range(0));
-    const GradientNoiseTables& tables = GetGradientNoiseTables();
+    const GradientNoiseTables& tables = SeededTables();
     for (auto _ : state) {
         float sum = 0.0f;
         for (size_t i = 0; i < points.size(); i += 3)
@@ -378,12 +320,12 @@ void BM_NoiseOurs(benchmark::State& state)
 
 void BM_NoiseReference(benchmark::State& state)
 {
-    const std::vector<float> points = NoisePoints((int) state.range(0));
-    reference::init(GetGradientNoiseTables());
+    std::vector<float> points = NoisePoints((int) state.range(0));
+    SeededTables();
     for (auto _ : state) {
         float sum = 0.0f;
         for (size_t i = 0; i < points.size(); i += 3)
-            sum += reference::noise3(&points[i]);
+            sum += ReferenceNoise::noise3(&points[i]);
         benchmark::DoNotOptimize(sum);
     }
     state.counters["samples"] = (double) state.range(0);

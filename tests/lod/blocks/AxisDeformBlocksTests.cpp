@@ -17,21 +17,7 @@ constexpr float kPi = std::numbers::pi_v<float>;
 class AxisDeformTest : public BlockFixture
 {
 public:
-    // An object whose mesh holds the points, lit, kept as initial state.
-    CK3dEntity* Points(std::initializer_list<QxVector> points)
-    {
-        auto* object = New<CK3dEntity>(CKCID_3DOBJECT, "Points");
-        auto* mesh = New<CKMesh>(CKCID_MESH, "Points");
-        mesh->SetVertexCount((int) points.size());
-        int i = 0;
-        for (const QxVector& p : points)
-            mesh->SetVertexPosition(i++, p);
-        object->SetCurrentMesh(mesh, TRUE);
-        m_Level->AddObject(object);
-        m_Level->AddObject(mesh);
-        KeepInitialState(mesh);
-        return object;
-    }
+    CK3dEntity* Points(std::initializer_list<QxVector> points) { return PointsObject(points); }
     static QxVector At(CK3dEntity* object, int i)
     {
         QxVector p;

@@ -12,6 +12,7 @@
 #include "render/mesh/CKPatchMesh.h"
 #include "render/objects/CK3dEntity.h"
 #include "render/objects/CKCamera.h"
+#include "tools/blockharness/BlockWorld.h"
 #include "tools/testdata/TestPatches.h"
 
 DVec operator+(const DVec& a, const DVec& b)
@@ -175,30 +176,21 @@ void BlockFixture::SetUp()
 
 void BlockFixture::FillLattice(CKMesh* mesh, bool prelit)
 {
-    constexpr int n = 11;
-    mesh->SetVertexCount(n * n * n);
-    for (int k = 0; k < n; ++k)
-        for (int j = 0; j < n; ++j)
-            for (int i = 0; i < n; ++i) {
-                const int v = (k * n + j) * n + i;
-                mesh->SetVertexPosition(
-                    v, QxVector((float) (i - 5) / 5.0f, (float) (j - 5) / 5.0f, (float) (k - 5) / 5.0f));
-                // From -0.25 to 1: both signs and whole numbers.
-                mesh->SetVertexTextureCoordinates(v, (float) (i - 2) / 8.0f, (float) (j + 2 * k - 2) / 8.0f);
-                if (prelit)
-                    mesh->SetVertexColor(v, 0xFF000000u | (CKDWORD) (v * 2654435761u >> 8));
-            }
-    mesh->SetFaceCount(2 * (n - 1) * (n - 1) * n);
-    int f = 0;
-    for (int k = 0; k < n; ++k)
-        for (int j = 0; j + 1 < n; ++j)
-            for (int i = 0; i + 1 < n; ++i) {
-                const int v = (k * n + j) * n + i;
-                mesh->SetFaceVertexIndex(f++, v, v + 1, v + n);
-                mesh->SetFaceVertexIndex(f++, v + 1, v + n + 1, v + n);
-            }
-    mesh->BuildNormals();
-    mesh->SetLitMode(prelit ? 0 : 1);
+    FillBlockLattice(mesh, 11, prelit);
+}
+
+CK3dEntity* BlockFixture::PointsObject(const std::vector<QxVector>& points, const char* name)
+{
+    auto* object = New<CK3dEntity>(CKCID_3DOBJECT, name);
+    auto* mesh = New<CKMesh>(CKCID_MESH, name);
+    mesh->SetVertexCount((int) points.size());
+    for (size_t i = 0; i < points.size(); ++i)
+        mesh->SetVertexPosition((int) i, points[i]);
+    object->SetCurrentMesh(mesh, TRUE);
+    m_Level->AddObject(object);
+    m_Level->AddObject(mesh);
+    KeepInitialState(mesh);
+    return object;
 }
 
 void BlockFixture::KeepInitialState(CKMesh* mesh)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/behavior/CKBehavior.h"
+#include "system/math/QxVector.h"
 #include "tests/lod/LodTestSupport.h"
 #include "tools/blockharness/BlockHarness.h"
 
@@ -105,9 +106,12 @@ public:
     // A 3D object in the level holding a new mesh of the kind as current,
     // the mesh's state kept as its initial value in the scene.
     CK3dEntity* NewObject(MeshKind kind, const char* name = "Object");
-    // Fills a mesh with the 11 x 11 x 11 lattice (positions, texture
-    // coordinates, normals; colours for the pre-lit kind).
+    // Fills a mesh with the 11 x 11 x 11 lattice over [-1, 1]^3 (positions,
+    // texture coordinates, normals; colours for the pre-lit kind).
     static void FillLattice(CKMesh* mesh, bool prelit);
+    // A 3D object in the level whose mesh holds just the points, its state
+    // kept as initial value.
+    CK3dEntity* PointsObject(const std::vector<QxVector>& points, const char* name = "Points");
     // Keeps the mesh's current state as its initial value in the scene.
     void KeepInitialState(CKMesh* mesh);
     // A behaviour of the block on the object, In active (of the version

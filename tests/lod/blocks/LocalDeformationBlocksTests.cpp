@@ -19,17 +19,13 @@ public:
     // An object whose mesh holds count vertices at (i, 0, 0), lit.
     CK3dEntity* Row(int count)
     {
-        auto* object = New<CK3dEntity>(CKCID_3DOBJECT, "Row");
-        auto* mesh = New<CKMesh>(CKCID_MESH, "Row");
-        mesh->SetVertexCount(count);
-        for (int i = 0; i < count; ++i) {
-            mesh->SetVertexPosition(i, QxVector((float) i, 0.0f, 0.0f));
-            mesh->SetVertexNormal(i, QxVector(0.0f, 1.0f, 0.0f));
-        }
-        object->SetCurrentMesh(mesh, TRUE);
-        m_Level->AddObject(object);
-        m_Level->AddObject(mesh);
-        KeepInitialState(mesh);
+        std::vector<QxVector> points;
+        for (int i = 0; i < count; ++i)
+            points.emplace_back((float) i, 0.0f, 0.0f);
+        CK3dEntity* object = PointsObject(points, "Row");
+        for (int i = 0; i < count; ++i)
+            object->GetCurrentMesh()->SetVertexNormal(i, QxVector(0.0f, 1.0f, 0.0f));
+        KeepInitialState(object->GetCurrentMesh());
         return object;
     }
     static QxVector At(CK3dEntity* object, int i)
