@@ -413,7 +413,7 @@ CKBehaviorIO* CKBehavior::GetOutput(int n) const
 CKBehaviorIO* CKBehavior::CreateInput(const char* name)
 {
     auto* io = m_Context ? static_cast<CKBehaviorIO*>(m_Context->CreateObject(
-                               CKCID_BEHAVIORIO, name, IsDynamic() ? CK_OBJECTCREATION_DYNAMIC : 0))
+                               CKCID_BEHAVIORIO, name, IsDynamic() ? (CKDWORD) CK_OBJECTCREATION_DYNAMIC : 0u))
                          : nullptr;
     if (!io)
         return nullptr;
@@ -426,7 +426,7 @@ CKBehaviorIO* CKBehavior::CreateInput(const char* name)
 CKBehaviorIO* CKBehavior::CreateOutput(const char* name)
 {
     auto* io = m_Context ? static_cast<CKBehaviorIO*>(m_Context->CreateObject(
-                               CKCID_BEHAVIORIO, name, IsDynamic() ? CK_OBJECTCREATION_DYNAMIC : 0))
+                               CKCID_BEHAVIORIO, name, IsDynamic() ? (CKDWORD) CK_OBJECTCREATION_DYNAMIC : 0u))
                          : nullptr;
     if (!io)
         return nullptr;
@@ -598,7 +598,7 @@ CKParameterOut* CKBehavior::CreateOutputParameter(const char* name, CKGUID type)
 CKParameterLocal* CKBehavior::CreateLocalParameter(const char* name, CKGUID type, CKBOOL setting)
 {
     auto* local = m_Context ? static_cast<CKParameterLocal*>(m_Context->CreateObject(
-                                  CKCID_PARAMETERLOCAL, name, IsDynamic() ? CK_OBJECTCREATION_DYNAMIC : 0))
+                                  CKCID_PARAMETERLOCAL, name, IsDynamic() ? (CKDWORD) CK_OBJECTCREATION_DYNAMIC : 0u))
                             : nullptr;
     if (!local)
         return nullptr;

@@ -298,6 +298,7 @@ void ExportBuilder::ForgetObject(CKObject* object)
     RemoveAll(createdObjects, object);
     RemoveAll(objectAnimationList, object);
     RemoveAll(bodyParts, object);
+    RemoveAll(singleKeyAnimations, object);
     if (static_cast<CKObject*>(character) == object)
         character = nullptr;
     if (static_cast<CKObject*>(animation) == object)

@@ -170,6 +170,16 @@ public:
     // Materials no exported mesh uses, then textures no material uses.
     void RemoveUnusedMaterials();
     void RemoveUnusedTextures();
+    // The animation passes over the keyed animation's object animations
+    // (exporter/animation); -1 for a null keyed animation. Controllers of at
+    // most one key deleted (those of singleKeyAnimations keep a single key):
+    // the number deleted.
+    int RemoveOneKeyControllers(CKKeyedAnimation* keyed);
+    // Keys that interpolation gives back within the threshold removed, from
+    // the channel controllers or from the named (blend-shape weight)
+    // controllers: the number removed. mode and scoring change nothing.
+    int ReduceAnimationKeys(CKKeyedAnimation* keyed, float threshold, int mode, int scoring);
+    int ReduceBlendShapeKeys(CKKeyedAnimation* keyed, float threshold, int mode, int scoring);
 
     GeLog* log = nullptr;
     ExportTable<CK3dEntity> entities;
@@ -186,6 +196,8 @@ public:
     EnvironmentSettings environment;
     XArray<CKObjectAnimation*> objectAnimationList;
     XArray<CKBodyPart*> bodyParts;
+    // Object animations of Biped-driven nodes: their single keys matter.
+    XArray<CKObjectAnimation*> singleKeyAnimations;
     CKContext* context = nullptr;
     CKDWORD creationOptions = 0;
     CKBYTE splitMesh = 0;

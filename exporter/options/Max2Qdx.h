@@ -6,17 +6,28 @@
 #include "platform/host/PluginClasses.h"
 #include "platform/host/TSTR.h"
 #include "platform/host/Tab.h"
+#include "platform/host/TimeValue.h"
 
 class CK3dEntity;
 class CKCamera;
 class CKContext;
 class CKGroup;
+class CKObjectAnimation;
+class Control;
 class CKObjectIDList;
 class ExportBuilder;
 class GeLog;
 class INode;
 class Interface;
 class Mtl;
+
+// The sampling-step options, for Max2Qdx::SamplingStep.
+enum SamplingOption
+{
+    kKeyFrameSampling,
+    kBlendShapeSampling,
+    kDeformableSampling
+};
 
 // The exporter of one export: its options, under their script argument
 // names (every conversion reads them from here), and its working state.
@@ -72,6 +83,15 @@ public:
     void SetUnitScale();
     // Turns the keyed animation's first rotation key towards the Z axis.
     void AlignAnimationOnZ();
+    // The default channel materials (keys 1 to 8) of channels no mesh used,
+    // and always channel 1's.
+    void DeleteUnusedChannelMaterials();
+    // With behaviours in the file, its objects go into a new level: scenes
+    // and levels leave savedObjects, every other object joins the level and
+    // keeps its flags of another scene; a level export's environment goes to
+    // the new level's scene; a file that is not an object file (".qdx", any
+    // case) saves that level first.
+    void WrapObjectsInLevel();
 
     // The object pass (exporter/scene): 1 to go on, 0 when cancelled.
     int ExportNode(INode* node);
@@ -98,8 +118,29 @@ public:
     void ExportMaterials();
     void ExportMesh(INode* node, CK3dEntity* entity);
     void ExportPatchMesh(INode* node, CK3dEntity* entity);
-    void ExportNodeAnimation(INode* node, CK3dEntity* entity);
     void ExportAnimatedMeshes(INode* node);
+
+    // Node animation (exporter/animation): the node's transform keys, key
+    // for key from standard key controllers, else sampled, and with
+    // ExportBlendShapeAnims its Morpher's channel weights, into an object
+    // animation of the entity.
+    void ExportNodeAnimation(INode* node, CK3dEntity* entity);
+    void SampleNodeTransform(INode* node, CKObjectAnimation* objectAnimation);
+    // One sub-controller's keys; nothing for a controller without keys or
+    // of a class the engine has no keys for.
+    void ExportPositionKeys(Control* controller, CKObjectAnimation* objectAnimation);
+    void ExportRotationKeys(Control* controller, CKObjectAnimation* objectAnimation);
+    void ExportScaleKeys(Control* controller, CKObjectAnimation* objectAnimation);
+    // A float track into the float controller called name, values times
+    // factor: key for key, or sampled at samplingStepForBlendShapes.
+    void ExportFloatKeys(Control* controller, CKObjectAnimation* objectAnimation, float factor, const char* name);
+    void SampleFloatController(Control* controller, CKObjectAnimation* objectAnimation, float factor, const char* name);
+    // A host time in engine frames from the start of the range.
+    float EngineTime(TimeValue t) const { return ((float) t - animStart) * framesPerTick; }
+    // The sampling step option (kKeyFrameSampling...) in frames: a step
+    // below 1 is taken as 1, and the report says so once per option and
+    // export.
+    int SamplingStep(int option);
 
     // reportIndent blanks, empty for 0 or less.
     XString GetReportIndent() const;
@@ -194,6 +235,9 @@ public:
     // The open log the report is copied into, or null.
     GeLog* reportLog = nullptr;
     XString fileName;
+    // The sampling-step options already reported as below 1 frame (one bit
+    // each).
+    CKDWORD samplingStepsReported = 0;
     CKBOOL EnableInstructions = 0;
     CKBOOL OnlyUsedMaterials = 0;
 };

@@ -10,7 +10,7 @@ ENGINE_PACKAGES=(
   libfreetype-dev fonts-dejavu-core libpng-tools
   libsquish-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev imagemagick
   locales libmeshoptimizer-dev
-  nlohmann-json3-dev libassimp-dev assimp-testmodels
+  nlohmann-json3-dev libassimp-dev assimp-testmodels libstb-dev
 )
 
 # Google Benchmark and the peers the benchmarks compare against: scripts/bench

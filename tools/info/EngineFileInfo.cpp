@@ -20,6 +20,7 @@
 #include "core/scene/CKGroup.h"
 #include "core/scene/CKLevel.h"
 #include "core/scene/CKScene.h"
+#include "exporter/driver/DriverState.h"
 #include "exporter/driver/PluginRegistration.h"
 #include "render/objects/CK3dEntity.h"
 #include "render/objects/CKCamera.h"
@@ -197,11 +198,15 @@ std::string DumpEngineObjects(CKContext* context, CKObjectIDList& objects)
 bool DescribeEngineFile(const char* path, bool dump, std::string& text)
 {
     // The engine may be running already (the exporter's tests): its state is
-    // left as found.
+    // left as found. The linked plug-ins are registered once, as the export
+    // driver does, so that both know of each other's registration.
     const bool started = CKGetContextCount() == 0 && CKGetStartPath()[0] == '\0';
-    if (started) {
+    if (started)
         CKStartUp();
+    ExportDriverState& driver = GetExportDriverState();
+    if (!driver.pluginsRegistered) {
         RegisterLinkedPlugins(CKGetPluginManager());
+        driver.pluginsRegistered = TRUE;
     }
     CKContext* context = nullptr;
     CKERROR error = CKCreateContext(&context, nullptr, nullptr);
@@ -214,8 +219,10 @@ bool DescribeEngineFile(const char* path, bool dump, std::string& text)
             text = dump ? DumpEngineObjects(context, objects) : SummarizeEngineObjects(context, objects);
         CKCloseContext(context);
     }
-    if (started)
+    if (started) {
         CKShutdown();
+        driver.pluginsRegistered = FALSE;
+    }
     if (error != CKErr::Ok)
         text = CKErrorToString(error);
     return error == CKErr::Ok;

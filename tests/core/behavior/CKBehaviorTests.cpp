@@ -320,6 +320,12 @@ TEST_F(BehaviorTest, AThrowingCallbackIsReportedAndAnswersZero)
     EXPECT_NE(Console().back().find("Thrower=>Error"), std::string::npos) << Console().back();
     EXPECT_NE(Console().back().find("Not within a script"), std::string::npos);
     EXPECT_NE(Console().back().find("Not applied to any object"), std::string::npos);
+    // A report without a text, and one that fills the whole line.
+    b->ReportError(nullptr, nullptr, FALSE, FALSE);
+    EXPECT_EQ(Console().back(), "Thrower=>");
+    const std::string longText(600, 'x');
+    b->ReportError(longText.c_str(), nullptr, FALSE, FALSE);
+    EXPECT_EQ(Console().back(), "Thrower=>" + std::string(511 - 9, 'x'));
 }
 
 TEST_F(BehaviorTest, SetOwnerPutsTheOldOwnerBackWhenTheNewOneIsRefused)
@@ -665,4 +671,29 @@ TEST_F(BehaviorTest, AScriptMovedToAnotherObjectLeavesTheFirstOnesList)
     EXPECT_EQ(script->GetOwner(), second);
     m_Context->DestroyObject(script);
     EXPECT_EQ(second->GetScriptCount(), 0);
+}
+
+TEST_F(BehaviorTest, ActivatingAGraphsInputGivesItSomethingToProcess)
+{
+    CKBehavior* graph = NewBehavior("Graph");
+    graph->UseGraph();
+    graph->CreateInput("In");
+    CKBehavior* block = NewBehavior("Block");
+    block->UseFunction();
+    block->CreateInput("In");
+    block->CreateOutput("Out");
+    const CKDWORD processing = CKBEHAVIOR_ACTIVATENEXTFRAME;
+    graph->ModifyFlags(0, processing);
+    block->ModifyFlags(0, processing);
+
+    ASSERT_NE(graph->ActivateInput(0, FALSE), nullptr);
+    EXPECT_EQ(graph->GetFlags() & processing, 0u) << "switching an input off asks for nothing";
+    EXPECT_TRUE(block->ActivateInput(0)->IsActive());
+    EXPECT_EQ(block->GetFlags() & processing, 0u) << "a building block has no graph to process";
+    EXPECT_TRUE(graph->ActivateInput(0)->IsActive());
+    EXPECT_EQ(graph->GetFlags() & processing, processing);
+    EXPECT_FALSE(graph->ActivateInput(0, FALSE)->IsActive());
+    EXPECT_EQ(graph->ActivateInput(1), nullptr);
+    EXPECT_TRUE(block->ActivateOutput(0)->IsActive());
+    EXPECT_EQ(block->ActivateOutput(3), nullptr);
 }

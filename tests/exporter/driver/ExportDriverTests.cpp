@@ -6,6 +6,7 @@
 
 #include "core/behavior/CKBehavior.h"
 #include "core/context/CKContext.h"
+#include "core/context/CKPathManager.h"
 #include "core/context/CKStartUp.h"
 #include "core/file/CKFile.h"
 #include "core/object/CKClassRegistry.h"
@@ -252,6 +253,7 @@ TEST_F(ExportDriver, TheReportIsShownWithALevelAndALogOrWhenAlwaysAsked)
 TEST_F(ExportDriver, OptionsReachTheContextAndTheReport)
 {
     m_Scene.Settings().unitType = 4;
+    m_Scene.Settings().mapDirs = {"/maps/one", "/maps/two"};
     Max2Qdx exporter;
     exporter.unitIsMeter = 1;
     exporter.compressionLevel = 9;
@@ -263,6 +265,9 @@ TEST_F(ExportDriver, OptionsReachTheContextAndTheReport)
     EXPECT_EQ(report.rfind("Scene rescaled to 1 unit = 1 meter\r\n", 0), 0u) << report;
     EXPECT_NE(report.find("\r\nCreating character : Hero\r\n"), std::string::npos);
     CKContext* context = GetExportDriverState().context;
+    ASSERT_EQ(context->GetPathManager()->GetPathCount(0), 2);
+    EXPECT_STREQ(context->GetPathManager()->GetPathName(0, 1), "/maps/two");
+    EXPECT_EQ(context->GetStartOptions(), 3) << "Disable Sound,Disable Input";
     EXPECT_EQ(context->GetFileWriteMode(), 8);
     EXPECT_EQ(context->GetCompressionLevel(), 9);
     EXPECT_FLOAT_EQ(exporter.unitScale, 0.01f);
@@ -330,4 +335,38 @@ TEST_F(ExportDriver, AlignOnZTurnsTheRootsRotationKeys)
         }
         context->ClearAll();
     }
+}
+
+// Without the library's load there is no engine: the export tells so in a
+// message box and makes nothing.
+TEST_F(ExportDriver, WithoutTheLibraryLoadedTheExportOnlyTellsSo)
+{
+    ExporterUnload();
+    Max2Qdx exporter;
+    EXPECT_EQ(exporter.ExportScene(m_Dir.File("none.qdx").c_str(), &m_Interface, FALSE), 1);
+    ASSERT_FALSE(m_Interface.Events().empty());
+    EXPECT_EQ(m_Interface.Events().back().kind, HostEvent::Kind::MessageBox);
+    EXPECT_EQ(m_Interface.Events().back().text, "CK Initialisation Problems");
+    EXPECT_EQ(m_Interface.Events().back().caption, "Max2Qdx");
+    EXPECT_EQ(TestReadFile(m_Dir.File("none.qdx")), "");
+    EXPECT_EQ(GetExportDriverState().context, nullptr);
+    ASSERT_EQ(ExporterLoad(), 0);
+}
+
+// Resetting the driver's state while the engine runs closes the shared
+// context; the next export makes a new one.
+TEST_F(ExportDriver, ResettingTheDriverClosesTheSharedContext)
+{
+    m_Scene.AddNode("n")->SetObjectRef(Dummy());
+    Max2Qdx first;
+    Export(m_Dir.File("first.qdx"), first);
+    ASSERT_NE(GetExportDriverState().context, nullptr);
+    ASSERT_EQ(CKGetContextCount(), 1);
+    ResetExportDriverState();
+    EXPECT_EQ(CKGetContextCount(), 0);
+    EXPECT_EQ(GetExportDriverState().context, nullptr);
+    EXPECT_FALSE(GetExportDriverState().pluginsRegistered);
+    Max2Qdx second;
+    EXPECT_NE(Export(m_Dir.File("second.qdx"), second).find("File saved successfully"), std::string::npos);
+    EXPECT_EQ(CKGetContextCount(), 1);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <utility>
 #include <vector>
 
 #include "render/mesh/CKMaterial.h"
@@ -9,6 +10,52 @@
 #include "tests/render/support/RenderTestSupport.h"
 
 using Corners = std::array<int, 3>;
+
+// A triangle with its lowest corner first: the same triangle with the same
+// winding gives the same key.
+using MeshTriangle = std::array<CKDWORD, 3>;
+inline MeshTriangle CanonicalTriangle(CKDWORD a, CKDWORD b, CKDWORD c)
+{
+    if (b < a && b < c)
+        return {b, c, a};
+    if (c < a && c < b)
+        return {c, a, b};
+    return {a, b, c};
+}
+
+// The triangles a primitive draws, in mesh vertices, after checking that it
+// fits 16-bit indices (meshVertices: the vertices of a primitive without a
+// remap).
+inline void AddDrawnTriangles(const CK65KPrimitive& p, int meshVertices, std::vector<MeshTriangle>& out)
+{
+    ASSERT_LE(p.VertexCount, 65535);
+    ASSERT_TRUE(p.Remap.Size() == p.VertexCount || (p.Remap.Size() == 0 && p.VertexCount == meshVertices));
+    ASSERT_EQ(p.IndexCount, p.Indices.Size());
+    for (CKWORD i : p.Indices)
+        ASSERT_LT((int) i, p.VertexCount);
+    auto mesh = [&](CKWORD i) { return p.Remap.Size() ? p.Remap[i] : (CKDWORD) i; };
+    const CKWORD* idx = p.Indices.Begin();
+    if (p.Type == CKRST_PT_TRIANGLELIST) {
+        ASSERT_EQ(p.IndexCount % 3, 0);
+        for (int k = 0; k < p.IndexCount; k += 3)
+            out.push_back(CanonicalTriangle(mesh(idx[k]), mesh(idx[k + 1]), mesh(idx[k + 2])));
+        return;
+    }
+    ASSERT_EQ(p.Type, CKRST_PT_TRIANGLESTRIP);
+    int used = 0;
+    for (int length : p.StripLengths) {
+        // Every other triangle of a strip turns; repeated corners draw nothing.
+        for (int i = 0; i < length; ++i) {
+            CKDWORD a = mesh(idx[used + i]), b = mesh(idx[used + i + 1]), c = mesh(idx[used + i + 2]);
+            if (i % 2)
+                std::swap(a, b);
+            if (a != b && b != c && a != c)
+                out.push_back(CanonicalTriangle(a, b, c));
+        }
+        used += length + 2;
+    }
+    ASSERT_EQ(used, p.IndexCount);
+}
 
 // The render fixture with meshes and materials made through the context.
 class MeshFixture : public RenderFixture

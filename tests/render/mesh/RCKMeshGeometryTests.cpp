@@ -13,6 +13,7 @@
 #include "render/objects/CK3dEntity.h"
 #include "render/objects/CKPickResult.h"
 #include "tests/render/mesh/MeshTestSupport.h"
+#include "tests/support/AssertCapture.h"
 
 namespace {
 
@@ -378,4 +379,71 @@ TEST_F(MeshGeometry, ALinePickHitsWithin10PixelsAtThePerspectiveCorrectPoint)
     rc->SetWorldTransformationMatrix(QxMatrix::Identity());
     EXPECT_EQ(mesh->IntersectLines(foot, nullptr, rc, nullptr), 1);
     EXPECT_EQ(MakeMesh(2, {})->IntersectLines(foot, nullptr, rc, nullptr), 0) << "no line";
+    EXPECT_EQ(mesh->IntersectLines(foot, &result, nullptr, nullptr), 0) << "no render context";
+    mesh->SetVertexCount(0);
+    EXPECT_EQ(mesh->IntersectLines(foot, nullptr, rc, nullptr), 0) << "no vertex";
+}
+
+TEST_F(MeshGeometry, TangentsFollowTheRenumberingAndLinesPastTheVerticesGoToVertexZero)
+{
+    RCKMesh* cube = Cube();
+    cube->SetFlags(cube->GetFlags() | CKMESH_TANGENTS);
+    ASSERT_EQ(cube->GetTangents().Size(), 8);
+    // Per corner: the tangent and the bitangent of its vertex.
+    auto perCorner = [&] {
+        std::vector<std::tuple<float, float, float, float, float, float>> out;
+        for (int k = 0; k < cube->GetFaceCount() * 3; ++k) {
+            const int v = (int) cube->GetFacesIndices()[k];
+            const QxVector& t = cube->GetTangents()[v];
+            const QxVector& b = cube->GetBinormals()[v];
+            out.emplace_back(t.x, t.y, t.z, b.x, b.y, b.z);
+        }
+        return out;
+    };
+    const auto before = perCorner();
+    const std::vector<Corner> corners = Corners(cube);
+    cube->DissociateAllFaces();
+    ASSERT_EQ(cube->GetTangents().Size(), 36);
+    EXPECT_EQ(perCorner(), before);
+    EXPECT_EQ(Corners(cube), corners);
+    cube->Consolidate();
+    ASSERT_EQ(cube->GetTangents().Size(), 8);
+    EXPECT_EQ(perCorner(), before);
+    EXPECT_EQ(Corners(cube), corners);
+
+    // A line left naming a vertex the count no longer has.
+    RCKMesh* mesh = MakeMesh(4, {{0, 1, 2}});
+    mesh->SetLineCount(1);
+    mesh->SetLine(0, 2, 3);
+    mesh->SetVertexCount(3);
+    AssertCapture asserts;
+    mesh->Consolidate();
+    EXPECT_TRUE(asserts.Texts().empty()) << "no index is looked up past the vertices";
+    int a = -1, b = -1;
+    mesh->GetLine(0, &a, &b);
+    EXPECT_EQ(a, 2);
+    EXPECT_EQ(b, 0);
+}
+
+TEST_F(MeshGeometry, AChannelTriangleIsDegenerateOnlyWhenTwoCornersShareTheirWholePosition)
+{
+    // Vertices 0, 1, 2 on the line x = 0 but apart; vertex 3 where 2 is.
+    RCKMesh* mesh = MakeMesh(5, {{0, 1, 4}, {1, 2, 4}, {2, 0, 4}});
+    mesh->SetVertexPosition(0, QxVector(0, 0, 0));
+    mesh->SetVertexPosition(1, QxVector(0, 1, 0));
+    mesh->SetVertexPosition(2, QxVector(0, 1, 1));
+    mesh->SetVertexPosition(3, QxVector(0, 1, 1));
+    mesh->SetVertexPosition(4, QxVector(1, 0, 0));
+    const int c = mesh->AddChannel(NewMaterial("overlay"), TRUE);
+    const CKWORD corners[6] = {0, 1, 2, 1, 2, 3};
+    ASSERT_EQ(mesh->SetChannelFaceIndices(c, 6, corners), CKErr::Ok);
+    mesh->RemoveDegenerateFaces();
+    ASSERT_EQ(mesh->GetChannelFaceIndices(c).Size(), 3) << "(1, 2, 3) goes: 2 and 3 are one point";
+    QxVector p[3];
+    for (int k = 0; k < 3; ++k)
+        mesh->GetVertexPosition((int) mesh->GetChannelFaceIndices(c)[k], &p[k]);
+    EXPECT_EQ(p[0], QxVector(0, 0, 0));
+    EXPECT_EQ(p[1], QxVector(0, 1, 0));
+    EXPECT_EQ(p[2], QxVector(0, 1, 1));
+    EXPECT_EQ(mesh->GetVertexCount(), 4) << "vertex 3 is used by no face and no channel corner any more";
 }

@@ -11,51 +11,6 @@
 namespace {
 
 using MeshGroups = MeshFixture;
-using Triangle = std::array<CKDWORD, 3>;
-
-// The same triangle with the same winding gives the same key.
-Triangle Canonical(CKDWORD a, CKDWORD b, CKDWORD c)
-{
-    if (b < a && b < c)
-        return {b, c, a};
-    if (c < a && c < b)
-        return {c, a, b};
-    return {a, b, c};
-}
-
-// The triangles a primitive draws, in mesh vertices, after checking that it
-// fits 16-bit indices.
-void AddDrawnTriangles(const CK65KPrimitive& p, int meshVertices, std::vector<Triangle>& out)
-{
-    ASSERT_LE(p.VertexCount, 65535);
-    ASSERT_TRUE(p.Remap.Size() == p.VertexCount || (p.Remap.Size() == 0 && p.VertexCount == meshVertices));
-    ASSERT_EQ(p.IndexCount, p.Indices.Size());
-    for (CKWORD i : p.Indices)
-        ASSERT_LT((int) i, p.VertexCount);
-    auto mesh = [&](CKWORD i) { return p.Remap.Size() ? p.Remap[i] : (CKDWORD) i; };
-    const CKWORD* idx = p.Indices.Begin();
-    if (p.Type == CKRST_PT_TRIANGLELIST) {
-        ASSERT_EQ(p.IndexCount % 3, 0);
-        for (int k = 0; k < p.IndexCount; k += 3)
-            out.push_back(Canonical(mesh(idx[k]), mesh(idx[k + 1]), mesh(idx[k + 2])));
-        return;
-    }
-    ASSERT_EQ(p.Type, CKRST_PT_TRIANGLESTRIP);
-    int used = 0;
-    for (int length : p.StripLengths) {
-        // Every other triangle of a strip turns; repeated corners draw nothing.
-        for (int i = 0; i < length; ++i) {
-            CKDWORD a = mesh(idx[used + i]), b = mesh(idx[used + i + 1]), c = mesh(idx[used + i + 2]);
-            if (i % 2)
-                std::swap(a, b);
-            if (a != b && b != c && a != c)
-                out.push_back(Canonical(a, b, c));
-        }
-        used += length + 2;
-    }
-    ASSERT_EQ(used, p.IndexCount);
-}
-
 // Random meshes: mostly small, a few up to 200,000 vertices, 1 to 40
 // materials (the group count crosses 31), some as strips.
 TEST_F(MeshGroups, RandomMeshesDrawExactlyTheirTrianglesPerMaterial)
@@ -80,7 +35,7 @@ TEST_F(MeshGroups, RandomMeshesDrawExactlyTheirTrianglesPerMaterial)
         mesh->SetFaceCount(faceCount);
         if (n % 10 == 9)
             mesh->SetFlags(mesh->GetFlags() | CKMESH_STRIPIFY);
-        std::map<CKMaterial*, std::vector<Triangle>> expected;
+        std::map<CKMaterial*, std::vector<MeshTriangle>> expected;
         for (int f = 0; f < faceCount; ++f) {
             int a = (int) (random() % (unsigned) vertexCount), b = a, c = a;
             while (b == a)
@@ -92,7 +47,7 @@ TEST_F(MeshGroups, RandomMeshesDrawExactlyTheirTrianglesPerMaterial)
             const int m = (int) (random() % (unsigned) (materialCount + 1));
             CKMaterial* material = m ? materials[(size_t) m - 1] : nullptr;
             mesh->SetFaceMaterial(f, material);
-            expected[material].push_back(Canonical((CKDWORD) a, (CKDWORD) b, (CKDWORD) c));
+            expected[material].push_back(CanonicalTriangle((CKDWORD) a, (CKDWORD) b, (CKDWORD) c));
         }
         mesh->GetMaterialCount();
         wide += mesh->GetMaterialGroupCount() > 31;
@@ -101,12 +56,12 @@ TEST_F(MeshGroups, RandomMeshesDrawExactlyTheirTrianglesPerMaterial)
         std::vector<int> listed(faceCount, 0);
         for (int g = 0; g < mesh->GetMaterialGroupCount(); ++g) {
             const CKMaterialGroup* group = mesh->GetMaterialGroup(g);
-            std::vector<Triangle> drawn;
+            std::vector<MeshTriangle> drawn;
             AddDrawnTriangles(*group, vertexCount, drawn);
             for (const CK65KPrimitive* p : group->SubPrimitives)
                 AddDrawnTriangles(*p, vertexCount, drawn);
             splits += group->SubPrimitives.Size() > 0;
-            std::vector<Triangle> wanted = expected[group->Material];
+            std::vector<MeshTriangle> wanted = expected[group->Material];
             std::sort(drawn.begin(), drawn.end());
             std::sort(wanted.begin(), wanted.end());
             ASSERT_EQ(drawn, wanted) << "group " << g;

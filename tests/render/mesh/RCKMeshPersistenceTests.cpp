@@ -405,8 +405,9 @@ TEST_F(MeshPersistence, EveryPrefixOfEverySectionIsRefusedAndLeavesAConsistentMe
             // for all) or before the trailing copy of the first weight load.
             const bool loadable = (id == CK_STATESAVE_MESHFLAGS && cut > 0) ||
                                   (id == CK_STATESAVE_MESHWEIGHTS && (cut == 0 || cut == 2 || cut + 1 == words.size()));
-            if (!loadable)
+            if (!loadable) {
                 EXPECT_EQ(error, CKErr::InvalidFile) << std::hex << id << std::dec << " cut " << cut;
+            }
             EXPECT_TRUE(Consistent(target)) << std::hex << id << std::dec << " cut " << cut;
             CKDeleteStateChunk(chunk);
             m_Context->DestroyObject(target);
@@ -460,8 +461,9 @@ TEST_F(MeshPersistence, ACopyHasTheSourcesSectionsWordForWord)
 {
     std::mt19937 rng(114);
     std::vector<CKMaterial*> materials = {nullptr, NewMaterial("m1"), NewMaterial("m2")};
-    for (int round = 0; round < 100; ++round) {
-        RCKMesh* source = RandomMesh(rng, (int) (rng() % 30), materials);
+    int round = 0;
+    for (RCKMesh* source : RandomMeshes(rng, 1000, materials)) {
+        ++round;
         source->SetChannelKeys(0, 7, 9);
         auto* copy = static_cast<RCKMesh*>(m_Context->CopyObjects(source));
         ASSERT_NE(copy, nullptr);
@@ -473,11 +475,13 @@ TEST_F(MeshPersistence, ACopyHasTheSourcesSectionsWordForWord)
         EXPECT_EQ(SectionWords(copy, CK_STATESAVE_MESHFLAGS, 1)[0],
                   SectionWords(source, CK_STATESAVE_MESHFLAGS, 1)[0] & ~marks);
         for (CKDWORD id : kSections)
-            if (id != CK_STATESAVE_MESHFLAGS)
+            if (id != CK_STATESAVE_MESHFLAGS) {
                 ASSERT_EQ(SectionWords(copy, id, 1 << 20), SectionWords(source, id, 1 << 20)) << round << " " << id;
+            }
         EXPECT_EQ(copy->GetMaterialCount(), source->GetMaterialCount());
-        if (copy->GetChannelCount() > 0)
+        if (copy->GetChannelCount() > 0) {
             EXPECT_EQ(copy->GetChannelKey(0), 9u);
+        }
         m_Context->DestroyObject(copy);
         m_Context->DestroyObject(source);
     }
@@ -568,4 +572,58 @@ TEST_F(MeshPersistence, RenderDataIsSavedWhenTheVariableAsksForIt)
         EXPECT_TRUE(SectionWords(mesh, id, 1).empty()) << "not without the groups built";
         m_Context->GetVariableManager()->SetValue("CK2_3D/SaveOptimizedMesh", 0);
     }
+}
+
+TEST_F(MeshPersistence, LoadVerticesReadsOnlyTheVertexSectionAndRefusesOneTheFacesOutgrow)
+{
+    RCKMesh* cube = Cube(NewMaterial("A"), NewMaterial("B"), NewMaterial("C"));
+    EXPECT_EQ(cube->LoadVertices(nullptr), CKErr::InvalidParameter);
+    auto vertexChunk = [&](int n) {
+        RCKMesh* source = NewMesh("source");
+        source->SetVertexCount(n);
+        for (int i = 0; i < n; ++i)
+            source->SetVertexPosition(i, QxVector((float) i, 5.0f, -1.0f));
+        CKStateChunk* chunk =
+            SectionChunk(CKCID_MESH, CK_STATESAVE_MESHVERTICES, SectionWords(source, CK_STATESAVE_MESHVERTICES, 1000));
+        chunk->SetDataVersion(CK_MESH_DATAVERSION);
+        return chunk;
+    };
+    CKStateChunk* eight = vertexChunk(8);
+    ASSERT_EQ(cube->LoadVertices(eight), CKErr::Ok);
+    CKDeleteStateChunk(eight);
+    QxVector p;
+    cube->GetVertexPosition(7, &p);
+    EXPECT_EQ(p, QxVector(7, 5, -1));
+    EXPECT_EQ(cube->GetFaceCount(), 12) << "the other sections are not read";
+    EXPECT_EQ(cube->GetBlendShapeCount(), 1);
+    EXPECT_EQ(cube->GetChannelCount(), 1);
+
+    CKStateChunk* none = SectionChunk(CKCID_MESH, CK_STATESAVE_MESHFLAGS, {2});
+    none->SetDataVersion(CK_MESH_DATAVERSION);
+    EXPECT_EQ(cube->LoadVertices(none), CKErr::Ok);
+    CKDeleteStateChunk(none);
+    EXPECT_EQ(cube->GetVertexCount(), 8);
+
+    // The faces name vertex 7: seven vertices are too few.
+    CKStateChunk* seven = vertexChunk(7);
+    EXPECT_EQ(cube->LoadVertices(seven), CKErr::InvalidFile);
+    CKDeleteStateChunk(seven);
+    EXPECT_TRUE(Consistent(cube));
+}
+
+TEST_F(MeshPersistence, EmptyPartsWriteNoSection)
+{
+    RCKMesh* mesh = NewMesh("bare");
+    for (CKDWORD id : kSections)
+        if (id != CK_STATESAVE_MESHFLAGS && id != CK_STATESAVE_MESHMATERIALS && id != CK_STATESAVE_MESHBLENDSHAPES) {
+            EXPECT_TRUE(SectionWords(mesh, id, 10).empty()) << std::hex << id;
+        }
+    EXPECT_EQ(SectionWords(mesh, CK_STATESAVE_MESHMATERIALS, 10), (std::vector<CKDWORD>{1, 0, 0}))
+        << "the default group";
+    EXPECT_EQ(SectionWords(mesh, CK_STATESAVE_MESHBLENDSHAPES, 10), (std::vector<CKDWORD>{0, 0, 0}))
+        << "written even empty";
+    mesh->SetVertexCount(3);
+    EXPECT_FALSE(SectionWords(mesh, CK_STATESAVE_MESHVERTICES, 10).empty());
+    for (CKDWORD id : {CK_STATESAVE_MESHFACES, CK_STATESAVE_MESHLINES, CK_STATESAVE_MESHWEIGHTS})
+        EXPECT_TRUE(SectionWords(mesh, id, 10).empty()) << std::hex << id;
 }

@@ -15,18 +15,6 @@
 
 namespace {
 
-using Triangle = std::array<CKDWORD, 3>;
-
-// The corners turned so that the lowest comes first (the winding kept).
-Triangle Turned(CKDWORD a, CKDWORD b, CKDWORD c)
-{
-    if (b < a && b < c)
-        return {b, c, a};
-    if (c < a && c < b)
-        return {c, a, b};
-    return {a, b, c};
-}
-
 class MeshProgressive : public MeshFixture
 {
 protected:
@@ -55,33 +43,29 @@ protected:
     }
 
     // The triangles the groups of the material draw, as mesh vertices.
-    static std::vector<Triangle> Drawn(RCKMesh* mesh, CKMaterial* material)
+    static std::vector<MeshTriangle> Drawn(RCKMesh* mesh, CKMaterial* material)
     {
-        std::vector<Triangle> out;
+        std::vector<MeshTriangle> out;
         for (int g = 0; g < mesh->GetMaterialGroupCount(); ++g) {
             CKMaterialGroup* group = mesh->GetMaterialGroup(g);
             if (group->Material != material)
                 continue;
-            for (int i = -1; i < group->SubPrimitives.Size(); ++i) {
-                const CK65KPrimitive& p = i < 0 ? *group : *group->SubPrimitives[i];
-                EXPECT_EQ(p.Type, CKRST_PT_TRIANGLELIST);
-                for (int k = 0; k + 2 < p.Indices.Size(); k += 3)
-                    out.push_back(Turned(p.Remap[p.Indices[k]], p.Remap[p.Indices[k + 1]], p.Remap[p.Indices[k + 2]]));
-            }
+            for (int i = -1; i < group->SubPrimitives.Size(); ++i)
+                AddDrawnTriangles(i < 0 ? *group : *group->SubPrimitives[i], mesh->GetVertexCount(), out);
         }
         std::sort(out.begin(), out.end());
         return out;
     }
 
     // The faces of the material the progressive mesh keeps.
-    static std::vector<Triangle> Expected(RCKMesh* mesh, CKMaterial* material)
+    static std::vector<MeshTriangle> Expected(RCKMesh* mesh, CKMaterial* material)
     {
         const std::vector<CKDWORD>& corners = mesh->GetProgressiveMesh()->GetFaceIndices();
-        std::vector<Triangle> out;
+        std::vector<MeshTriangle> out;
         for (int f = 0; f < mesh->GetFaceCount(); ++f)
             if (corners[3 * (size_t) f] != CKPM_DROPPED && mesh->GetFaceMaterial(f) == material)
-                out.push_back(
-                    Turned(corners[3 * (size_t) f], corners[3 * (size_t) f + 1], corners[3 * (size_t) f + 2]));
+                out.push_back(CanonicalTriangle(corners[3 * (size_t) f], corners[3 * (size_t) f + 1],
+                                                corners[3 * (size_t) f + 2]));
         std::sort(out.begin(), out.end());
         return out;
     }
@@ -110,16 +94,17 @@ TEST_F(MeshProgressive, TheGroupsDrawTheFacesOfTheVerticesDrawn)
         EXPECT_EQ(mesh->GetFlags() & CKMESH_SINGLEGROUP, 0u) << "never the mesh's own faces";
         for (CKMaterial* material : {m_A, m_B})
             EXPECT_EQ(Drawn(mesh, material), Expected(mesh, material));
-        for (const Triangle& t : Drawn(mesh, m_A))
-            ASSERT_LT((int) t[2], std::max(k, 1));
+        for (const MeshTriangle& t : Drawn(mesh, m_A))
+            ASSERT_LT((int) std::max({t[0], t[1], t[2]}), std::max(k, 1));
         CKDrawPrimitiveData data;
         mesh->DescribeVertices(data);
         EXPECT_EQ(data.VertexCount, k);
         for (int v = 0; v < n; ++v) {
             const int drawn = mesh->GetPMRenderedVertex(v);
             ASSERT_LT(drawn, std::max(k, 1));
-            if (v < k)
+            if (v < k) {
                 ASSERT_EQ(drawn, v);
+            }
         }
     }
     const int faces = (int) Expected(mesh, m_A).size() + (int) Expected(mesh, m_B).size();
