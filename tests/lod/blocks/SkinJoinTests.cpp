@@ -276,6 +276,29 @@ TEST_F(SkinJoinTest, RecordsThatNoLongerFitAreLeftOut)
     }
 }
 
+TEST_F(SkinJoinTest, LocalsThatHoldPointersReadAsNothing)
+{
+    // A file may give a local a pointer-valued type: its value is then a
+    // whole pointer, read as no flag and no buffer, and never copied into
+    // the smaller variable or buffer the block expects.
+    CK3dEntity* a = Points("A", {QxVector(0.0f, 0.0f, 0.0f)});
+    CK3dEntity* join = Points("Join", {QxVector(0.0f, 0.0f, 0.0f)});
+    CKBehavior* skin = Join(join, {a});
+    EXPECT_EQ(Run(skin), CKBR_ACTIVATENEXTFRAME);
+    for (int local : {1, 2, 3})
+        skin->GetLocalParameter(local)->SetGUID(CKPGUID_2DCURVE);
+    a->SetPosition3f(0.0f, 7.0f, 0.0f);
+    Run(skin);
+    RunFrame(m_Dev, {join});
+    QxVector p;
+    join->GetCurrentMesh()->GetVertexPosition(0, &p);
+    EXPECT_EQ(p.y, 0.0f) << "no correspondence is read from a pointer";
+    SendBlockMessage(skin, CKM_BEHAVIORPAUSE);
+    EXPECT_TRUE(HasJoinCallback(join)) << "a flag that does not read is no join to pause";
+    m_Context->DestroyObject(skin);
+    EXPECT_FALSE(HasJoinCallback(join));
+}
+
 TEST_F(SkinJoinTest, WithoutOwnerItReturnsZeroAndWithoutOwnerMeshItSizesOnlyTheScratch)
 {
     CKBehavior* loose = CreateBlock(m_Context, BlockGuid::SkinJoin, nullptr);
