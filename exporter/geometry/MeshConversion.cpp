@@ -310,6 +310,7 @@ void Max2Qdx::ExportMesh(INode* node, CK3dEntity* entity)
             if (!material)
                 continue;
             b.AddMaterialChannel(material);
+            b.channelMapChannels.PushBack(c);
             channelMtls.PushBack(channelMtl);
             TexmapTransform transform;
             const CKBOOL apply = GetTexmapTransform(channelMtl, transform);
@@ -364,7 +365,8 @@ void Max2Qdx::ExportMesh(INode* node, CK3dEntity* entity)
             codes[2] = 2;
             codes[3] = 5;
         }
-        b.AddTypedChannel(count);
+        if (b.AddTypedChannel(count))
+            b.channelMapChannels.PushBack(c);
         for (int f : view.Faces()) {
             const CKDWORD n = (CKDWORD) b.coordinates[builderChannel].Size();
             for (int k : kCorners) {
