@@ -44,6 +44,7 @@
 #include "render/objects/RCKSpriteText.h"
 #include "render/objects/pointcloud/RCK3dPointCloud.h"
 #include "system/image/QxPixelFormat.h"
+#include "tools/AnimationExportSeeds.h"
 #include "tools/ContentSeeds.h"
 #include "tools/CoreSeeds.h"
 #include "tools/testdata/ImageFileBuilders.h"
@@ -1017,6 +1018,12 @@ void WriteCoreSeeds()
 
 } // namespace
 
+void WriteAnimationExportSeeds()
+{
+    for (const auto& [name, bytes] : AnimationExportSeeds())
+        Put("animation_export", name, bytes);
+}
+
 int main()
 {
     const char* root = std::getenv("FUZZ_SEEDS_OUT");
@@ -1031,6 +1038,7 @@ int main()
     WriteEngineSeeds();
     WriteEntitySeeds();
     WriteAnimationSeeds();
+    WriteAnimationExportSeeds();
     WriteCloudSeeds();
     WriteCoreSeeds();
     return g_Failures == 0 ? 0 : 1;
