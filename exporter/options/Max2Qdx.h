@@ -282,6 +282,10 @@ public:
     // Diffuse bitmap files of DirectX-shader materials, each with the first
     // material that used it.
     XHashTable<Mtl*, XString> dxShaderBitmaps;
+    // Materials whose walk began in this materials pass: a tree that names
+    // one material twice (or holds itself) is walked once, not once per
+    // path through it.
+    XHashTable<CKBOOL, Mtl*> walkedMaterials;
     // Textures whose alpha an opacity map generated: a material without
     // that alpha that takes the same file gets the file's own image, a copy
     // made once (pristine).

@@ -102,3 +102,8 @@ public:
 
     std::string m_Text;
 };
+
+#include "exporter/geometry/MeshBuilder.h"
+
+// Texture coordinates for a mesh builder's channel.
+MeshTexCoord UV(float u, float v, float third = 0, float fourth = 0);
