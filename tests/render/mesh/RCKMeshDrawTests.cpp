@@ -401,6 +401,18 @@ TEST_F(MeshDraw, WhatDrawsNothingAndWhatDrawsOnlyLines)
             draws.push_back(call);
     EXPECT_EQ(draws, std::vector<std::string>({"DrawPrimitiveWithDwordIndices(2,2,3)"}));
     EXPECT_EQ(rc->GetDrawnObjectCount(), 1);
+    // For an entity drawn in the z-buffer-only or stencil-only way the lines
+    // are all there is too: no state of a face pass.
+    rec->ClearCalls();
+    empty->Render(rc, nullptr);
+    const std::vector<std::string> alone = Calls(rec);
+    for (CKDWORD only : {0x2000000u, 0x4000000u}) {
+        auto* entity = static_cast<RCK3dEntity*>(m_Context->CreateObject(CKCID_3DENTITY, "e"));
+        entity->SetFlags(entity->GetFlags() | only);
+        rec->ClearCalls();
+        empty->Render(rc, entity);
+        EXPECT_EQ(Calls(rec), alone) << only;
+    }
 }
 
 TEST_F(MeshDraw, LinesWithAnEndPastTheVerticesAreLeftOut)
