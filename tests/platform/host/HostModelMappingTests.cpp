@@ -414,8 +414,28 @@ TEST(HostModelMapping, EveryIndexAndNumberIsChecked)
         std::function<void(aiScene&)> spoil;
     };
     const auto mesh0 = [](aiScene& ai) { return ai.mMeshes[0]; };
+    // One take at 4800 ticks a second (one file tick a host tick) of the
+    // length given, moving "n" by one key at the time given.
+    const auto take = [](double length, double key) {
+        return [length, key](aiScene& ai) {
+            ai.mNumAnimations = 1;
+            ai.mAnimations = new aiAnimation* [1] { new aiAnimation };
+            ai.mAnimations[0]->mTicksPerSecond = 4800.0;
+            ai.mAnimations[0]->mDuration = length;
+            ai.mAnimations[0]->mNumChannels = 1;
+            auto* channel = new aiNodeAnim;
+            channel->mNodeName = aiString("n");
+            channel->mNumPositionKeys = 1;
+            channel->mPositionKeys = new aiVectorKey[1]{aiVectorKey(key, aiVector3D(1, 2, 3))};
+            ai.mAnimations[0]->mChannels = new aiNodeAnim* [1] { channel };
+        };
+    };
     const Case cases[] = {
         {"", [](aiScene&) {}},
+        // The host's timeline ends at 2e9 ticks, the last one included.
+        {"", take(2e9, 2e9)},
+        {"animation \"\" runs beyond the host's timeline", take(2e9 + 1.0, 0.0)},
+        {"node \"n\": position: a key lies beyond the host's timeline", take(1.0, 2e9 + 1.0)},
         {"node \"n\": a face names vertex 7 of 3", [&](aiScene& ai) { mesh0(ai)->mFaces[0].mIndices[2] = 7; }},
         {"node \"n\": mesh 4 is not in the file", [](aiScene& ai) { ai.mRootNode->mChildren[0]->mMeshes[0] = 4; }},
         {"node \"n\": material 5 is not in the file", [&](aiScene& ai) { mesh0(ai)->mMaterialIndex = 5; }},
