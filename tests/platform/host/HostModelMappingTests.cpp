@@ -406,6 +406,38 @@ TEST(HostModelMapping, EmbeddedImagesAreWrittenToAFolderThatGoesWithTheScene)
     EXPECT_NE(stat(folder.c_str(), &st), 0);
 }
 
+TEST(HostModelMapping, KeysOfEachTakeLieFromItsStart)
+{
+    // Two takes at 4800 ticks a second (a file tick a host tick), each
+    // moving "n" by one key: the second begins a frame after the first ends.
+    aiScene ai;
+    ai.mRootNode = Root({{"n", {}}});
+    ai.mNumAnimations = 2;
+    ai.mAnimations = new aiAnimation* [2] { new aiAnimation, new aiAnimation };
+    const double lengths[] = {1000.0, 500.0}, times[] = {10.0, 5.0};
+    for (int a = 0; a < 2; ++a) {
+        ai.mAnimations[a]->mTicksPerSecond = 4800.0;
+        ai.mAnimations[a]->mDuration = lengths[a];
+        ai.mAnimations[a]->mNumChannels = 1;
+        auto* channel = new aiNodeAnim;
+        channel->mNodeName = aiString("n");
+        channel->mNumPositionKeys = 1;
+        channel->mPositionKeys = new aiVectorKey[1]{aiVectorKey(times[a], aiVector3D(float(a), 0, 0))};
+        ai.mAnimations[a]->mChannels = new aiNodeAnim* [1] { channel };
+    }
+    HostScene scene;
+    std::string error;
+    ASSERT_TRUE(MapHostModel(ai, "", false, scene, error)) << error;
+    ASSERT_EQ(scene.Takes().size(), 2u);
+    EXPECT_EQ(scene.Takes()[1].start, 1000 + 160);
+    auto* position = dynamic_cast<KeyControl*>(NodeNamed(scene, "n")->GetTMController()->GetPositionController());
+    ASSERT_NE(position, nullptr);
+    ASSERT_EQ(position->NumKeys(), 2);
+    EXPECT_EQ(position->Key(0).time, 10);
+    EXPECT_EQ(position->Key(1).time, 1000 + 160 + 5);
+    EXPECT_EQ(position->Key(1).value, Point3(1.0f, 0.0f, 0.0f));
+}
+
 TEST(HostModelMapping, EveryIndexAndNumberIsChecked)
 {
     struct Case
