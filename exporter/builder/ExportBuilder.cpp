@@ -41,8 +41,8 @@ constexpr CKDWORD kAttributeFlags = 16;
 // Load flags of a script file.
 constexpr CKDWORD kScriptLoadFlags = 3;
 
-template <class T>
-void RemoveValue(ExportTable<T>& table, const CKObject* object)
+template <class Table>
+void RemoveValue(Table& table, const CKObject* object)
 {
     // Removing moves the last entry into the freed slot: look at the same
     // slot again.
@@ -87,7 +87,11 @@ ExportBuilder::ExportBuilder(CKContext* ctx, CKBOOL createLevel)
     }
 }
 
-ExportBuilder::~ExportBuilder() = default;
+ExportBuilder::~ExportBuilder()
+{
+    for (MeshBuilder* kept : meshBuilders)
+        delete kept;
+}
 
 // Creation.
 
@@ -291,6 +295,7 @@ void ExportBuilder::ForgetObject(CKObject* object)
     RemoveValue(meshes, object);
     RemoveValue(materials, object);
     RemoveValue(textures, object);
+    RemoveValue(textureFiles, object);
     RemoveValue(objectAnimations, object);
     RemoveValue(lights, object);
     RemoveValue(cameras, object);
@@ -298,6 +303,9 @@ void ExportBuilder::ForgetObject(CKObject* object)
     RemoveAll(createdObjects, object);
     RemoveAll(objectAnimationList, object);
     RemoveAll(bodyParts, object);
+    RemoveAll(singleKeyAnimations, object);
+    // A later mesh at the same address must not find this one's builder.
+    meshBuilderIndices.Remove((ExportKey) object);
     if (static_cast<CKObject*>(character) == object)
         character = nullptr;
     if (static_cast<CKObject*>(animation) == object)

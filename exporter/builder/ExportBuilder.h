@@ -3,7 +3,10 @@
 #include <cstdint>
 
 #include "exporter/builder/EnvironmentSettings.h"
+#include "exporter/geometry/MeshBuilder.h"
+#include "exporter/materials/MaterialDesc.h"
 #include "includes/XArray.h"
+#include "includes/XClassArray.h"
 #include "includes/XHashTable.h"
 
 class CK3dEntity;
@@ -74,6 +77,28 @@ public:
     CKCurvePoint* CreateCurvePoint(CKCurve* curve, const char* name, ExportKey node);
     // A mesh of the patch mesh class.
     CKMesh* CreatePatchMesh(const char* name, ExportKey node);
+    // The welded builder as an engine mesh named name (null when the
+    // context cannot make one): vertices, faces and their materials, the
+    // extra channels, normals and blend shapes. With keep, a copy of the
+    // builder is kept, found again by FindMeshBuilder under the key and
+    // under the mesh. A non-null key maps the mesh in meshes.
+    CKMesh* CreateEngineMesh(const MeshBuilder& builder, const char* name, ExportKey key, CKBOOL keep);
+    // The builder kept for a node or an engine mesh; null when none.
+    MeshBuilder* FindMeshBuilder(ExportKey key);
+    // The engine texture of a bitmap file, made and loaded at its first use
+    // (a file that cannot be read still gives a texture, without image). A
+    // null file searches by name alone: the first texture of textureFiles
+    // whose name is name, or a new one without image registered under
+    // name. A null name is file's name part. A non-null key (the texture
+    // map) maps the texture in textures.
+    CKTexture* CreateTexture(const char* file, const char* name, ExportKey key);
+    // A material from the description (defaults when null), registered
+    // under a non-zero key.
+    CKMaterial* CreateMaterial(const MaterialDesc* desc, const char* name, ExportKey key);
+    // The render manager's effect of the description's name on the
+    // material, its textures and parameters from the description's texts;
+    // the effect's index, or -1 when there is no such effect.
+    int ApplyMaterialEffect(const MaterialDesc& desc, CKMaterial* material);
     // A target light (with withTarget, its target entity name + "_Target"
     // comes first in the created objects, unmapped) or a plain light of
     // the type (1 point, 2 spot, 3 directional).
@@ -170,6 +195,16 @@ public:
     // Materials no exported mesh uses, then textures no material uses.
     void RemoveUnusedMaterials();
     void RemoveUnusedTextures();
+    // The animation passes over the keyed animation's object animations
+    // (exporter/animation); -1 for a null keyed animation. Controllers of at
+    // most one key deleted (those of singleKeyAnimations keep a single key):
+    // the number deleted.
+    int RemoveOneKeyControllers(CKKeyedAnimation* keyed);
+    // Keys that interpolation gives back within the threshold removed, from
+    // the channel controllers or from the named (blend-shape weight)
+    // controllers: the number removed. mode and scoring change nothing.
+    int ReduceAnimationKeys(CKKeyedAnimation* keyed, float threshold, int mode, int scoring);
+    int ReduceBlendShapeKeys(CKKeyedAnimation* keyed, float threshold, int mode, int scoring);
 
     GeLog* log = nullptr;
     ExportTable<CK3dEntity> entities;
@@ -186,11 +221,24 @@ public:
     EnvironmentSettings environment;
     XArray<CKObjectAnimation*> objectAnimationList;
     XArray<CKBodyPart*> bodyParts;
+    // Object animations of Biped-driven nodes: their single keys matter.
+    XArray<CKObjectAnimation*> singleKeyAnimations;
     CKContext* context = nullptr;
     CKDWORD creationOptions = 0;
     CKBYTE splitMesh = 0;
     // The exporter whose report hears of failed creations; may be null.
     Max2Qdx* exporter = nullptr;
+    // Bitmap file (or, for a texture looked up by name alone, that name) to
+    // engine texture, in creation order.
+    XHashTable<CKTexture*, XString> textureFiles;
+    // The materials with extra channels, in the order converted.
+    XClassArray<MultiMaterialRecord> multiMaterials;
+    // The corners every mesh's welding reuses.
+    MeshCornerScratch cornerScratch;
+    // Copies of the builders of the meshes made (CreateEngineMesh), and
+    // their positions by node and by mesh.
+    XArray<MeshBuilder*> meshBuilders;
+    XHashTable<int, ExportKey, ExportKeyHash> meshBuilderIndices;
 
 private:
     // CreateObject, with the failure reported; the object is recorded in

@@ -14,7 +14,6 @@
 #include "core/scene/CKGroup.h"
 #include "core/scene/CKLevel.h"
 #include "core/scene/CKScene.h"
-#include "exporter/animation/AnimationPostPasses.h"
 #include "exporter/builder/ExportBuilder.h"
 #include "exporter/driver/DriverState.h"
 #include "exporter/driver/PluginRegistration.h"
@@ -121,11 +120,11 @@ void RunPostPasses(Max2Qdx& exporter)
     if (exporter.ReadChannels)
         builder->ReadChannels(exporter.ReadChannelsFilename.CStr());
     if (exporter.ignore1KeyAnimation)
-        RemoveOneKeyControllers(builder->animation);
+        builder->RemoveOneKeyControllers(builder->animation);
     if (exporter.reduceRedondantKeys)
-        ReduceAnimationKeys(builder->animation, exporter.reduceKeysThreshold, 1, 2);
+        builder->ReduceAnimationKeys(builder->animation, exporter.reduceKeysThreshold, 1, 2);
     if (exporter.reduceRedondantBlendShapesKeys)
-        ReduceBlendShapeKeys(builder->animation, exporter.reduceBlendShapesKeysThreshold, 1, 2);
+        builder->ReduceBlendShapeKeys(builder->animation, exporter.reduceBlendShapesKeysThreshold, 1, 2);
     if (exporter.OnlyUsedMaterials) {
         builder->RemoveUnusedMaterials();
         builder->RemoveUnusedTextures();

@@ -22,6 +22,10 @@
 #include "core/scene/CKScene.h"
 #include "exporter/driver/DriverState.h"
 #include "exporter/driver/PluginRegistration.h"
+#include "render/mesh/CKMaterial.h"
+#include "render/mesh/CKMesh.h"
+#include "render/mesh/CKPatchMesh.h"
+#include "render/mesh/CKTexture.h"
 #include "render/objects/CK3dEntity.h"
 #include "render/objects/CKCamera.h"
 #include "render/objects/CKCurve.h"
@@ -92,6 +96,111 @@ void DumpEntity(std::string& out, CK3dEntity* entity)
                Clean(m[row][3]));
     Append(out, "  visible %d zorder %d pickable %d\n", entity->IsVisible() ? 1 : 0, entity->GetZOrder(),
            entity->IsPickable() ? 1 : 0);
+    if (CKMesh* mesh = entity->GetCurrentMesh())
+        Append(out, "  mesh \"%s\" of %d\n", NameOf(mesh), entity->GetMeshCount());
+}
+
+std::string Color(const QxColor& c)
+{
+    char text[96];
+    std::snprintf(text, sizeof(text), "(%.6g, %.6g, %.6g, %.6g)", Clean(c.r), Clean(c.g), Clean(c.b), Clean(c.a));
+    return text;
+}
+
+// Meshes of more vertices than this are told by their counts and box only.
+constexpr int kListedVertices = 64;
+
+void DumpMesh(std::string& out, CKMesh* mesh)
+{
+    const int vertexCount = mesh->GetVertexCount(), faceCount = mesh->GetFaceCount();
+    Append(out, "  vertices %d faces %d lit %d channels %d blend shapes %d weights %d\n", vertexCount, faceCount,
+           mesh->GetLitMode(), mesh->GetChannelCount(), mesh->GetBlendShapeCount(), mesh->GetVertexWeightsCount());
+    for (int c = 0; c < mesh->GetChannelCount(); ++c)
+        Append(out, "  channel %d material \"%s\" type %d blend %d %d\n", c, NameOf(mesh->GetChannelMaterial(c)),
+               mesh->GetChannelType(c), mesh->GetChannelSourceBlend(c), mesh->GetChannelDestBlend(c));
+    for (int i = 0; i < mesh->GetBlendShapeCount(); ++i)
+        Append(out, "  blend shape \"%s\"\n", mesh->GetBlendShapeName(i).CStr());
+    if (vertexCount > kListedVertices) {
+        const QxBbox& box = mesh->GetLocalBox();
+        Append(out, "  box %s %s\n", Vector(box.Min).c_str(), Vector(box.Max).c_str());
+        return;
+    }
+    for (int v = 0; v < vertexCount; ++v) {
+        QxVector p, n;
+        float u = 0.0f, w = 0.0f;
+        mesh->GetVertexPosition(v, &p);
+        mesh->GetVertexNormal(v, &n);
+        mesh->GetVertexTextureCoordinates(v, &u, &w);
+        Append(out, "  v %d %s n %s uv (%.6g, %.6g) color 0x%08X\n", v, Vector(p).c_str(), Vector(n).c_str(), Clean(u),
+               Clean(w), mesh->GetVertexColor(v));
+        for (int c = 0; c < mesh->GetChannelCount(); ++c) {
+            float values[4] = {};
+            mesh->GetChannelData(v, c, values);
+            Append(out, "    channel %d (%.6g, %.6g, %.6g, %.6g)\n", c, Clean(values[0]), Clean(values[1]),
+                   Clean(values[2]), Clean(values[3]));
+        }
+    }
+    for (int f = 0; f < faceCount; ++f) {
+        int a = 0, b = 0, c = 0;
+        mesh->GetFaceVertexIndex(f, a, b, c);
+        Append(out, "  f %d %d %d %d \"%s\"\n", f, a, b, c, NameOf(mesh->GetFaceMaterial(f)));
+    }
+}
+
+void DumpPatchMesh(std::string& out, CKPatchMesh* mesh)
+{
+    Append(out, "  control points %d vectors %d edges %d patches %d steps %d\n", mesh->GetVertCount(),
+           mesh->GetVecCount(), mesh->GetEdgeCount(), mesh->GetPatchCount(), mesh->GetIterationCount());
+    for (int i = 0; i < mesh->GetVertCount() && i < kListedVertices; ++i) {
+        QxVector p;
+        mesh->GetVert(i, &p);
+        Append(out, "  point %d %s\n", i, Vector(p).c_str());
+    }
+    for (int i = 0; i < mesh->GetEdgeCount() && i < kListedVertices; ++i) {
+        CKPatchEdge e;
+        mesh->GetEdge(i, &e);
+        Append(out, "  edge %d %d %d %d %d patches %d %d\n", i, e.startVertex, e.startVector, e.endVector, e.endVertex,
+               e.patch1, e.patch2);
+    }
+    for (int i = 0; i < mesh->GetPatchCount() && i < kListedVertices; ++i) {
+        CKPatch p;
+        mesh->GetPatch(i, &p);
+        Append(out, "  patch %d type %d corners %d %d %d %d material \"%s\"\n", i, p.type, p.v[0], p.v[1], p.v[2],
+               p.v[3], NameOf(mesh->GetPatchMaterial(i)));
+    }
+    for (int c = -1; c < mesh->GetChannelCount(); ++c) {
+        const int vertices = mesh->GetTextureVertexCount(c);
+        Append(out, "  texture channel %d patches %d vertices %d\n", c, mesh->GetTexturePatchCount(c), vertices);
+        for (int i = 0; i < vertices && i < kListedVertices; ++i) {
+            float u = 0.0f, v = 0.0f;
+            mesh->GetTextureVertex(i, &u, &v, c);
+            Append(out, "    uv %d (%.6g, %.6g)\n", i, Clean(u), Clean(v));
+        }
+    }
+}
+
+void DumpMaterial(std::string& out, CKMaterial* m)
+{
+    Append(out, "  diffuse %s specular %s\n", Color(m->GetDiffuse()).c_str(), Color(m->GetSpecular()).c_str());
+    Append(out, "  ambient %s emissive %s power %.6g\n", Color(m->GetAmbient()).c_str(),
+           Color(m->GetEmissive()).c_str(), m->GetPower());
+    Append(out, "  texture \"%s\" blend mode %d min %d mag %d address %d\n", NameOf(m->GetTexture()),
+           m->GetTextureBlendMode(), m->GetTextureMinMode(), m->GetTextureMagMode(), m->GetTextureAddressMode());
+    Append(out, "  two sided %d fill %d shade %d alpha blend %d src %d dest %d zwrite %d zfunc %d\n",
+           m->IsTwoSided() ? 1 : 0, m->GetFillMode(), m->GetShadeMode(), m->AlphaBlendEnabled() ? 1 : 0,
+           m->GetSourceBlend(), m->GetDestBlend(), m->ZWriteEnabled() ? 1 : 0, m->GetZFunc());
+    if (m->GetEffect() != 0) {
+        Append(out, "  effect %d textures \"%s\" \"%s\" \"%s\" parameter \"%s\"\n", m->GetEffect(),
+               NameOf(m->GetTexture(1)), NameOf(m->GetTexture(2)), NameOf(m->GetTexture(3)),
+               ValueText(m->GetEffectParameter()).c_str());
+    }
+}
+
+void DumpTexture(std::string& out, CKTexture* t)
+{
+    const char* file = t->GetSlotFileName(0);
+    Append(out, "  size %dx%d file \"%s\" pixel 0x%08X\n", t->GetWidth(), t->GetHeight(), file ? file : "",
+           t->GetPixel(0, 0));
 }
 
 void DumpBeObject(std::string& out, CKContext* context, CKBeObject* object)
@@ -126,6 +235,14 @@ void DumpClassFields(std::string& out, CKContext* context, CKObject* object)
     }
     if (CKIsChildClassOfObject(object, CKCID_3DENTITY))
         DumpEntity(out, static_cast<CK3dEntity*>(object));
+    if (CKIsChildClassOfObject(object, CKCID_PATCHMESH))
+        DumpPatchMesh(out, static_cast<CKPatchMesh*>(object));
+    else if (CKIsChildClassOfObject(object, CKCID_MESH))
+        DumpMesh(out, static_cast<CKMesh*>(object));
+    if (CKIsChildClassOfObject(object, CKCID_MATERIAL))
+        DumpMaterial(out, static_cast<CKMaterial*>(object));
+    if (CKIsChildClassOfObject(object, CKCID_TEXTURE))
+        DumpTexture(out, static_cast<CKTexture*>(object));
     if (CKIsChildClassOfObject(object, CKCID_CAMERA)) {
         auto* camera = static_cast<CKCamera*>(object);
         Append(out, "  front %.6g back %.6g fov %.6g target \"%s\"\n", camera->GetFrontPlane(), camera->GetBackPlane(),

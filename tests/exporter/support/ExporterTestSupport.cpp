@@ -40,6 +40,17 @@ void SceneExportTest::SetUp()
     m_Exporter.maxInterface = m_Interface.get();
     m_Exporter.reportLevel = 3;
     m_Exporter.progressStarted = 0;
+    SetAnimationRange(m_Scene.Settings().animStart, m_Scene.Settings().animEnd);
+}
+
+void SceneExportTest::SetAnimationRange(TimeValue start, TimeValue end)
+{
+    m_Scene.Settings().animStart = start;
+    m_Scene.Settings().animEnd = end;
+    // As the driver reads them for each export.
+    m_Exporter.animStart = (float) start;
+    m_Exporter.animEnd = (float) end;
+    m_Exporter.framesPerTick = 1.0f / (float) GetTicksPerFrame();
 }
 
 void SceneExportTest::TearDown()

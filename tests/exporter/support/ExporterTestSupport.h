@@ -48,6 +48,9 @@ protected:
     {
         return m_Scene.Adopt(std::make_unique<T>(std::forward<A>(arguments)...));
     }
+    // The scene's animation range, and the exporter's copy of it with the
+    // frames per tick, as the driver sets them.
+    void SetAnimationRange(TimeValue start, TimeValue end);
     // The object pass over every child of the root, as the driver runs it.
     void ExportAll();
     std::string Report() const { return m_Exporter.GetReportText(); }
