@@ -1,6 +1,8 @@
 #include "exporter/builder/ExportBuilder.h"
 
 #include <cstring>
+#include <unordered_set>
+#include <vector>
 
 #include "core/attribute/CKAttributeManager.h"
 #include "core/behavior/CKBehavior.h"
@@ -291,6 +293,16 @@ void ExportBuilder::ForgetObject(CKObject* object)
 {
     if (!object)
         return;
+    if (savedObjects) {
+        const CK_ID id = object->GetID();
+        while (savedObjects->FindID(id))
+            savedObjects->RemoveCurrent();
+    }
+    DropRecords(object);
+}
+
+void ExportBuilder::DropRecords(const CKObject* object)
+{
     RemoveValue(entities, object);
     RemoveValue(meshes, object);
     RemoveValue(materials, object);
@@ -304,6 +316,16 @@ void ExportBuilder::ForgetObject(CKObject* object)
     RemoveAll(objectAnimationList, object);
     RemoveAll(bodyParts, object);
     RemoveAll(singleKeyAnimations, object);
+    for (int i = multiMaterials.Size() - 1; i >= 0; --i) {
+        MultiMaterialRecord& record = multiMaterials[i];
+        if (static_cast<const CKObject*>(record.base) == object) {
+            multiMaterials.RemoveAt(i);
+            continue;
+        }
+        for (int c = record.channels.Size() - 1; c >= 0; --c)
+            if (static_cast<const CKObject*>(record.channels[c].material) == object)
+                record.channels.RemoveAt(c);
+    }
     // A later mesh at the same address must not find this one's builder.
     meshBuilderIndices.Remove((ExportKey) object);
     if (static_cast<CKObject*>(character) == object)
@@ -314,6 +336,72 @@ void ExportBuilder::ForgetObject(CKObject* object)
         environment.startingCamera = nullptr;
     if (environment.sceneObject == object)
         environment.sceneObject = nullptr;
+}
+
+void ExportBuilder::DestroyWithDependencies(CKObject* object)
+{
+    if (!object)
+        return;
+    const CK_ID id = object->GetID();
+    ForgetObject(object);
+    if (context) {
+        context->DestroyObjectByID(id, 0, CKGetDefaultClassDependencies(2));
+        // The dependencies may have taken recorded objects along.
+        ForgetDestroyedObjects();
+    }
+}
+
+void ExportBuilder::ForgetDestroyedObjects()
+{
+    if (!context)
+        return;
+    if (savedObjects)
+        savedObjects->Check(context);
+    std::unordered_set<const CKObject*> live;
+    for (CKObject* object : context->GetObjectListByType(CKCID_OBJECT, TRUE))
+        live.insert(object);
+    std::vector<const CKObject*> dead;
+    auto gather = [&](const CKObject* object) {
+        if (object && !live.count(object))
+            dead.push_back(object);
+    };
+    for (CKObject* object : createdObjects)
+        gather(object);
+    for (CKObjectAnimation* object : objectAnimationList)
+        gather(object);
+    for (CKBodyPart* object : bodyParts)
+        gather(object);
+    for (CKObjectAnimation* object : singleKeyAnimations)
+        gather(object);
+    for (CK3dEntity* object : entities)
+        gather(object);
+    for (CKMesh* object : meshes)
+        gather(object);
+    for (CKMaterial* object : materials)
+        gather(object);
+    for (CKTexture* object : textures)
+        gather(object);
+    for (CKTexture* object : textureFiles)
+        gather(object);
+    for (CKObjectAnimation* object : objectAnimations)
+        gather(object);
+    for (CKLight* object : lights)
+        gather(object);
+    for (CKCamera* object : cameras)
+        gather(object);
+    for (CKGroup* object : groups)
+        gather(object);
+    for (const MultiMaterialRecord& record : multiMaterials) {
+        gather(record.base);
+        for (const MultiMaterialChannel& channel : record.channels)
+            gather(channel.material);
+    }
+    gather(character);
+    gather(animation);
+    gather(environment.startingCamera);
+    gather(environment.sceneObject);
+    for (const CKObject* object : dead)
+        DropRecords(object);
 }
 
 void ExportBuilder::DestroyObject(CKObject* object, ExportKey key)
@@ -509,6 +597,7 @@ int ExportBuilder::FinishObjects(CKObjectIDList* savedObjects, CKBOOL asAnimatio
 {
     if (!savedObjects)
         return 0;
+    this->savedObjects = savedObjects;
     if (splitMesh)
         SplitMeshes();
     CleanObjectAnimations();

@@ -14,7 +14,6 @@
 #include <map>
 #include <memory>
 #include <set>
-#include <stb_image_write.h>
 #include <strings.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -216,7 +215,7 @@ private:
     }
 
     // Writes embedded image index once, as texture<index> with the
-    // extension its format hint gives (a PNG for raw pixels), into the
+    // extension its format hint gives (a TGA for raw pixels), into the
     // scene's private temporary folder.
     std::string EmbeddedFile(int index)
     {
@@ -245,28 +244,37 @@ private:
                 break;
         }
         std::string file = m_TempFolder + "/texture" + std::to_string(index) + ".";
-        bool written = false;
+        std::string bytes;
         if (t->mHeight == 0) {
             file += extension.empty() ? "bin" : extension;
-            if (FILE* out = std::fopen(file.c_str(), "wb")) {
-                written = std::fwrite(t->pcData, 1, t->mWidth, out) == t->mWidth;
-                written = std::fclose(out) == 0 && written;
-            }
+            bytes.assign(reinterpret_cast<const char*>(t->pcData), t->mWidth);
         } else {
-            file += "png";
+            // Raw pixels as an uncompressed 32-bit TGA, rows from the top.
+            file += "tga";
             const uint64_t pixels = uint64_t(t->mWidth) * t->mHeight;
-            if (pixels > (uint64_t(1) << 26))
+            if (t->mWidth > 0xFFFF || t->mHeight > 0xFFFF || pixels > (uint64_t(1) << 26))
                 Fail(what + " is too large");
-            std::vector<unsigned char> rgba(size_t(pixels) * 4);
+            bytes.assign(18, '\0');
+            bytes[2] = 2;
+            bytes[12] = char(t->mWidth & 0xFF);
+            bytes[13] = char(t->mWidth >> 8);
+            bytes[14] = char(t->mHeight & 0xFF);
+            bytes[15] = char(t->mHeight >> 8);
+            bytes[16] = 32;
+            bytes[17] = 0x28;
+            bytes.reserve(bytes.size() + size_t(pixels) * 4);
             for (size_t i = 0; i < size_t(pixels); ++i) {
                 const aiTexel& texel = t->pcData[i];
-                rgba[4 * i] = texel.r;
-                rgba[4 * i + 1] = texel.g;
-                rgba[4 * i + 2] = texel.b;
-                rgba[4 * i + 3] = texel.a;
+                bytes += char(texel.b);
+                bytes += char(texel.g);
+                bytes += char(texel.r);
+                bytes += char(texel.a);
             }
-            written =
-                stbi_write_png(file.c_str(), int(t->mWidth), int(t->mHeight), 4, rgba.data(), int(t->mWidth) * 4) != 0;
+        }
+        bool written = false;
+        if (FILE* out = std::fopen(file.c_str(), "wb")) {
+            written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+            written = std::fclose(out) == 0 && written;
         }
         if (!written)
             Fail(what + " cannot be written");
@@ -694,6 +702,12 @@ private:
         tri->SetHostId("mesh" + std::to_string(m_MeshCount++));
         Mesh& mesh = tri->mesh;
         mesh.verts = merged.positions;
+        size_t fileFaces = 0;
+        for (const aiMesh* m : meshes)
+            fileFaces += m->mNumFaces;
+        mesh.faces.reserve(fileFaces);
+        m_FileFaces.reserve(fileFaces);
+        m_FileFaceIndices.reserve(fileFaces);
         // Materials: the one the meshes share, or a multi/sub-object
         // material of those they use, in the order first used.
         std::vector<int> used;
@@ -772,6 +786,7 @@ private:
                     inits.push_back(Inverse(offset) * skinInit);
                 skin->SetBones(bones, inits);
                 skin->SetSkinInitTM(skinInit);
+                merged.weights.resize(merged.positions.size());
                 skin->Weights() = std::move(merged.weights);
                 derived->AddModifierAtBottom(m_Scene.Adopt(std::move(skin)));
             }
@@ -785,9 +800,29 @@ private:
     void Merge(const std::vector<const aiMesh*>& meshes, std::vector<std::vector<std::vector<SkinWeight>>>& fileWeights,
                unsigned channels, const std::string& what, Merged& merged)
     {
-        std::unordered_map<std::string, int> index;
-        std::string key;
+        size_t total = 0;
+        for (const aiMesh* m : meshes)
+            total += m->mNumVertices;
+        // Open addressing over the host vertices made so far, keyed by a
+        // hash of everything a vertex is; equal hashes are compared in full.
+        size_t buckets = 16;
+        while (buckets < 2 * total)
+            buckets *= 2;
+        std::vector<int> table(buckets, -1);
         merged.targets.resize(channels);
+        merged.positions.reserve(total);
+        // Weights are kept only for a mesh with bones.
+        bool anyWeights = false;
+        for (const auto& list : fileWeights)
+            for (const auto& w : list)
+                anyWeights = anyWeights || !w.empty();
+        merged.hostOf.reserve(total);
+        std::vector<Point3> targets(channels);
+        const auto same = [](const Point3& a, const Point3& b) { return std::memcmp(&a, &b, sizeof(Point3)) == 0; };
+        const auto sameWeights = [](const std::vector<SkinWeight>& a, const std::vector<SkinWeight>& b) {
+            return a.size() == b.size() &&
+                   (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(SkinWeight)) == 0);
+        };
         for (size_t i = 0; i < meshes.size(); ++i) {
             const aiMesh& m = *meshes[i];
             for (unsigned v = 0; v < m.mNumVertices; ++v) {
@@ -796,24 +831,49 @@ private:
                 std::sort(weights.begin(), weights.end(), [](const SkinWeight& a, const SkinWeight& b) {
                     return a.bone < b.bone || (a.bone == b.bone && a.weight < b.weight);
                 });
-                key.assign(reinterpret_cast<const char*>(&p), sizeof(p));
-                for (const SkinWeight& w : weights)
-                    key.append(reinterpret_cast<const char*>(&w), sizeof(w));
-                Point3 targets[MORPHER_CHANNELS];
+                uint64_t hash = 0x9E3779B97F4A7C15ull;
+                const auto mix = [&hash](const void* data, size_t size) {
+                    const unsigned char* bytes = static_cast<const unsigned char*>(data);
+                    for (size_t k = 0; k + 4 <= size; k += 4) {
+                        uint32_t word;
+                        std::memcpy(&word, bytes + k, 4);
+                        hash = (hash ^ word) * 0x100000001B3ull;
+                        hash ^= hash >> 29;
+                    }
+                };
+                mix(&p, sizeof(p));
+                if (!weights.empty())
+                    mix(weights.data(), weights.size() * sizeof(SkinWeight));
+                const bool plain = !anyWeights;
                 for (unsigned c = 0; c < channels; ++c) {
                     targets[c] = p;
                     if (c < m.mNumAnimMeshes && m.mAnimMeshes[c]->mVertices)
                         targets[c] = HostPoint(m.mAnimMeshes[c]->mVertices[v], what, ": a morph target vertex");
-                    key.append(reinterpret_cast<const char*>(&targets[c]), sizeof(Point3));
+                    mix(&targets[c], sizeof(Point3));
                 }
-                const auto [at, added] = index.emplace(key, int(merged.positions.size()));
-                if (added) {
+                size_t slot = size_t(hash) & (buckets - 1);
+                int found = -1;
+                for (; table[slot] >= 0; slot = (slot + 1) & (buckets - 1)) {
+                    const int h = table[slot];
+                    bool equal = same(merged.positions[size_t(h)], p) &&
+                                 (plain || sameWeights(merged.weights[size_t(h)], weights));
+                    for (unsigned c = 0; equal && c < channels; ++c)
+                        equal = same(merged.targets[c][size_t(h)], targets[c]);
+                    if (equal) {
+                        found = h;
+                        break;
+                    }
+                }
+                if (found < 0) {
+                    found = int(merged.positions.size());
+                    table[slot] = found;
                     merged.positions.push_back(p);
-                    merged.weights.push_back(weights);
+                    if (anyWeights)
+                        merged.weights.push_back(weights);
                     for (unsigned c = 0; c < channels; ++c)
                         merged.targets[c].push_back(targets[c]);
                 }
-                merged.hostOf.push_back(at->second);
+                merged.hostOf.push_back(found);
             }
         }
     }
@@ -829,6 +889,10 @@ private:
         const auto fill = [&](int channel, auto value) {
             mesh.setMapSupport(channel);
             MeshMap& map = mesh.Map(channel);
+            size_t vertices = 0;
+            for (const aiMesh* m : meshes)
+                vertices += m->mNumVertices;
+            map.tv.reserve(vertices);
             for (const aiMesh* m : meshes)
                 for (unsigned v = 0; v < m->mNumVertices; ++v)
                     map.tv.push_back(value(*m, v));

@@ -22,6 +22,7 @@
 #include "platform/host/INode.h"
 #include "platform/host/StdMat.h"
 #include "platform/host/Texmap.h"
+#include "tests/platform/host/HostTestFiles.h"
 #include "tests/platform/host/HostTestMath.h"
 #include "tests/support/TestPaths.h"
 
@@ -35,38 +36,6 @@ std::string ModelsDir()
 }
 
 const char* const kDebianModels = "/usr/share/assimp/models/";
-
-// Every file below a folder, sorted.
-void ListFiles(const std::string& folder, std::vector<std::string>& out)
-{
-    DIR* dir = opendir(folder.c_str());
-    if (!dir)
-        return;
-    while (const dirent* e = readdir(dir)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..")
-            continue;
-        const std::string path = folder + "/" + name;
-        struct stat st;
-        if (stat(path.c_str(), &st) != 0)
-            continue;
-        if (S_ISDIR(st.st_mode))
-            ListFiles(path, out);
-        else
-            out.push_back(path);
-    }
-    closedir(dir);
-}
-
-bool HasExtension(const std::string& path, std::initializer_list<const char*> extensions)
-{
-    for (const char* ext : extensions) {
-        const size_t n = std::strlen(ext);
-        if (path.size() > n && strcasecmp(path.c_str() + path.size() - n, ext) == 0)
-            return true;
-    }
-    return false;
-}
 
 size_t CountNodes(const aiNode* n)
 {

@@ -60,6 +60,20 @@ protected:
         return mesh;
     }
 
+    // The cube without channel, weights or blend shapes, one vertex a face
+    // corner, every texture coordinate 0.
+    RCKMesh* DissociatedBareCube()
+    {
+        RCKMesh* cube = Cube();
+        cube->RemoveChannel(0);
+        cube->SetVertexWeightsCount(0);
+        cube->SetBlendShapes(CKBlendShapeData());
+        cube->DissociateAllFaces();
+        for (int i = 0; i < 36; ++i)
+            cube->SetVertexTextureCoordinates(i, 0, 0);
+        return cube;
+    }
+
     using Corner = std::tuple<float, float, float, float, float, float, float, float, float, float, float>;
     // Per face corner: position, normal, uv, channel u, weight, skin
     // vertex, blend delta z.
@@ -137,13 +151,7 @@ TEST_F(MeshGeometry, AProgressiveMeshRenumbersLikeTheOtherRenumberings)
 
 TEST_F(MeshGeometry, OneNormalAFaceConsolidatesTo24)
 {
-    RCKMesh* cube = Cube();
-    cube->RemoveChannel(0);
-    cube->SetVertexWeightsCount(0);
-    cube->SetBlendShapes(CKBlendShapeData());
-    cube->DissociateAllFaces();
-    for (int i = 0; i < 36; ++i)
-        cube->SetVertexTextureCoordinates(i, 0, 0);
+    RCKMesh* cube = DissociatedBareCube();
     // The outward axis of each face (whatever its winding).
     for (int f = 0; f < 12; ++f) {
         QxVector centre;
@@ -220,13 +228,7 @@ TEST_F(MeshGeometry, AChannelRestrictedToAMaterialKeepsItsCornersThroughRenumber
 
 TEST_F(MeshGeometry, TheFaceNormalsOfAUnitCubeGivenPerCornerConsolidateTo24)
 {
-    RCKMesh* cube = Cube();
-    cube->RemoveChannel(0);
-    cube->SetVertexWeightsCount(0);
-    cube->SetBlendShapes(CKBlendShapeData());
-    cube->DissociateAllFaces();
-    for (int i = 0; i < 36; ++i)
-        cube->SetVertexTextureCoordinates(i, 0, 0);
+    RCKMesh* cube = DissociatedBareCube();
     cube->BuildFaceNormals();
     bool negativeZero = false;
     for (int f = 0; f < 12; ++f) {

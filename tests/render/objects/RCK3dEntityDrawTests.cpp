@@ -9,6 +9,7 @@
 #include "render/context/RenderBatchList.h"
 #include "render/mesh/RCKMesh.h"
 #include "render/objects/CKPickResult.h"
+#include "system/math/QxMatrixRotation.h"
 #include "tests/render/support/RenderTestSupport.h"
 
 namespace {
@@ -411,6 +412,85 @@ TEST_F(EntityDraw, AFlatEntityOrdersOthersByItsPlane)
     const QxVector eye(0, 0, 10);
     EXPECT_EQ(flat->CompareRenderOrder(other, eye),
               flat->GetBoundingBox(FALSE).Classify(other->GetBoundingBox(FALSE), eye));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(EntityDraw, TheBaryCentreSaysWhetherAMeshGaveIt)
+{
+    RCK3dEntity* entity = NewEntity();
+    EXPECT_FALSE(entity->GetBaryCenter(nullptr));
+    entity->SetCurrentMesh(Square());
+    EXPECT_TRUE(entity->GetBaryCenter(nullptr));
+}
+
+TEST_F(EntityDraw, PickingFollowsTheViewRectangleAndTheViewpoint)
+{
+    RCKRenderContext* rc = View();
+    // The view in the lower right part of the window.
+    rc->SetViewRect(QxRect(100, 60, 420, 300));
+    QxMatrix projection;
+    projection.Perspective(1.0f, 320.0f / 240.0f, 1.0f, 100.0f);
+    rc->SetProjectionTransformationMatrix(projection);
+    RCK3dEntity* entity = NewEntity();
+    entity->SetCurrentMesh(Square(-0.5f, -0.5f, 0.5f, 0.5f));
+    entity->SetPosition3f(0, 0, 10);
+    rc->AddObject(entity);
+    EXPECT_EQ(rc->Pick(Qx2DVector(260, 180)), entity) << "the view's centre";
+    EXPECT_EQ(rc->Pick(Qx2DVector(160, 120)), nullptr) << "the window's centre";
+    // The viewpoint turned a quarter round y (its first column then holds
+    // no x for the inverse's elimination to start from); the square turned
+    // with it, 10 units ahead.
+    QxMatrix camera;
+    QxMatrixFromAxisAngle(camera, QxVector(0, 1, 0), 1.5707964f);
+    const QxVector ahead(camera[2][0] * 10.0f, camera[2][1] * 10.0f, camera[2][2] * 10.0f);
+    RCK3dEntity* side = NewEntity("side");
+    side->SetCurrentMesh(Square(-0.5f, -0.5f, 0.5f, 0.5f));
+    side->Rotate3f(0, 1, 0, 1.5707964f);
+    side->SetPosition(&ahead);
+    rc->AddObject(side);
+    QxMatrix view;
+    QxInverseMatrix(view, camera);
+    rc->SetViewTransformationMatrix(view);
+    CKPickResult result;
+    EXPECT_EQ(rc->Pick(Qx2DVector(260, 180), &result), side);
+    EXPECT_NEAR(result.Distance, 9.0f, 0.05f) << "from the near plane";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(EntityDraw, VertexBlendStatesAreResetAfterAnEntityWithCallbacksOrASkin)
+{
+    RCKRenderContext* rc = View();
+    CKRecordingRasterizerContext* rec = Recorder(rc);
+    RCK3dEntity* entity = NewEntity();
+    entity->SetCurrentMesh(Square());
+    entity->SetPosition3f(0, 0, 10);
+    auto resets = [&] {
+        int n = 0;
+        for (const XString& call : rec->GetCalls()) {
+            const std::string s(call.CStr());
+            n += s == "SetRenderState(151,0)" || s == "SetRenderState(167,0)";
+        }
+        return n;
+    };
+    rec->ClearCalls();
+    entity->Render(rc, 0);
+    EXPECT_EQ(resets(), 0) << "neither callbacks nor a skin";
+    char a[] = "a";
+    entity->AddPostRenderCallBack(&Note, a);
+    rec->ClearCalls();
+    entity->Render(rc, 0);
+    EXPECT_EQ(resets(), 2);
+    entity->RemoveAllCallbacks();
+    entity->CreateSkin();
+    rec->ClearCalls();
+    entity->Render(rc, 0);
+    EXPECT_EQ(resets(), 2);
 }
 
 } // namespace
