@@ -44,6 +44,8 @@
 #include "render/objects/RCKSpriteText.h"
 #include "render/objects/pointcloud/RCK3dPointCloud.h"
 #include "system/image/QxPixelFormat.h"
+#include "tools/AnimationExportSeeds.h"
+#include "tools/BlockSeeds.h"
 #include "tools/ContentSeeds.h"
 #include "tools/CoreSeeds.h"
 #include "tools/testdata/ImageFileBuilders.h"
@@ -1015,7 +1017,25 @@ void WriteCoreSeeds()
     }
 }
 
+// The mesh blocks' seeds, from an engine with the plug-ins registered.
+void WriteMeshBlockSeeds()
+{
+    if (CKStartUp() != 0) {
+        ++g_Failures;
+        return;
+    }
+    RegisterBlockPlugins();
+    WriteBlockSeeds(Put, g_Failures);
+    CKShutdown();
+}
+
 } // namespace
+
+void WriteAnimationExportSeeds()
+{
+    for (const auto& [name, bytes] : AnimationExportSeeds())
+        Put("animation_export", name, bytes);
+}
 
 int main()
 {
@@ -1031,7 +1051,9 @@ int main()
     WriteEngineSeeds();
     WriteEntitySeeds();
     WriteAnimationSeeds();
+    WriteAnimationExportSeeds();
     WriteCloudSeeds();
     WriteCoreSeeds();
+    WriteMeshBlockSeeds();
     return g_Failures == 0 ? 0 : 1;
 }

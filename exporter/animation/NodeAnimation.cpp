@@ -3,6 +3,7 @@
 #include "exporter/animation/AnimationKeys.h"
 #include "exporter/animation/SampleWriter.h"
 #include "exporter/builder/ExportBuilder.h"
+#include "exporter/geometry/NodeObjects.h"
 #include "exporter/options/Max2Qdx.h"
 #include "exporter/report/ReportPrintf.h"
 #include "exporter/scene/MaxMatrix.h"
@@ -19,23 +20,6 @@
 #include "system/math/QxMatrix.h"
 
 namespace {
-
-// The first Morpher met walking the node's modifier stacks from the top.
-Modifier* FindMorpher(INode* node)
-{
-    Object* object = node ? node->GetObjectRef() : nullptr;
-    // A stack deeper than this is taken for a loop.
-    for (int depth = 0; object && object->SuperClassID() == GEN_DERIVOB_CLASS_ID && depth < 256; ++depth) {
-        auto* stack = dynamic_cast<IDerivedObject*>(object);
-        if (!stack)
-            break;
-        for (int i = 0; i < stack->NumModifiers(); ++i)
-            if (Modifier* modifier = stack->GetModifier(i); modifier && modifier->ClassID() == MORPHER_CLASS_ID)
-                return modifier;
-        object = stack->GetObjRef();
-    }
-    return nullptr;
-}
 
 // The controller of a Morpher channel's weight: value 0 of its block.
 Control* ChannelWeightController(Animatable* channel)
@@ -112,7 +96,7 @@ void Max2Qdx::ExportNodeAnimation(INode* node, CK3dEntity* entity)
     }
 
     if (ExportBlendShapeAnims) {
-        if (Modifier* morpher = FindMorpher(node)) {
+        if (Modifier* morpher = FindModifier(node, MORPHER_CLASS_ID, nullptr, nullptr)) {
             ReportPrintf(this, 2, "\r\nSearching blend shape animations for node %s", node->GetName());
             for (int c = 1; c <= MORPHER_CHANNELS; ++c) {
                 Control* weight = ChannelWeightController(morpher->SubAnim(c));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_set>
 
 #include "exporter/builder/EnvironmentSettings.h"
 #include "exporter/geometry/MeshBuilder.h"
@@ -10,6 +11,7 @@
 #include "includes/XHashTable.h"
 
 class CK3dEntity;
+class CKAnimController;
 class CK3dObject;
 class CKBodyPart;
 class CKCamera;
@@ -195,6 +197,62 @@ public:
     // Materials no exported mesh uses, then textures no material uses.
     void RemoveUnusedMaterials();
     void RemoveUnusedTextures();
+
+    // The steps of the post passes, for the passes and their tests.
+
+    // The steps applied to one object (see RescaleScene); 0 for an object
+    // of no kind that has lengths, or a null one.
+    int RescaleObject(CKObject* object, float factor);
+    // The material when no created mesh uses it (group or channel), else
+    // null.
+    CKMaterial* IsMaterialUnused(CKMaterial* material);
+    // The texture when no created material uses it (any stage, or an effect
+    // parameter), else null.
+    CKTexture* IsTextureUnused(CKTexture* texture);
+    // Base mesh (less "_Mesh") equal to the candidate less "_Mesh", the
+    // suffix, its digits (a number above 0) and one "_" where they join.
+    static CKBOOL IsNamedLOD(const char* suffix, int digits, const char* baseName, const char* candidateName);
+    // The levels of detail of base among objects, given to the entities
+    // showing base; entities left without mesh join toDestroy. The number
+    // found.
+    int FindNamedLOD(CKMesh* base, const XArray<CKObject*>& objects, const char* suffix, int digits,
+                     XArray<CK_ID>& toDestroy);
+    // Words of a channel-file line: blank-separated, double quotes group
+    // (and are dropped), empty words dropped. words is emptied first; the
+    // word count.
+    static int SplitArguments(const XString& line, XClassArray<XString>& words);
+    // Sharing: the per-reference passes (the number of candidates found
+    // equal, relinked and, but for animations, added to done) and the
+    // comparisons (TRUE when equal; else reason holds the first
+    // difference).
+    int DASITextures(CKTexture* reference, const XArray<CKObject*>& objects, XArray<CK_ID>& done);
+    int DASIMaterials(CKMaterial* reference, const XArray<CKObject*>& objects, XArray<CK_ID>& done);
+    int DASIMeshes(CKMesh* reference, const XArray<CKObject*>& objects, XArray<CK_ID>& done);
+    int DASIAnimations(CKObjectAnimation* reference, const XArray<CKObject*>& objects);
+    CKBOOL CompareTextures(CKTexture* t1, CKTexture* t2, XString& reason);
+    CKBOOL CompareMaterials(CKMaterial* m1, CKMaterial* m2, XString& reason);
+    CKBOOL CompareMeshes(CKMesh* p, CKMesh* cur, XString& reason);
+    // Splits one mesh into one mesh per material with extra channels (see
+    // SplitMeshes); parts receives the part meshes, the source first. The
+    // part count; 0 when the mesh is left alone.
+    int SplitMesh(CKMesh* mesh, XArray<CKMesh*>& parts);
+    // The record kept for a base material; null when none.
+    const MultiMaterialRecord* FindMultiMaterialRecord(CKMaterial* material) const;
+    // Sets the mesh's channels from the record (restricted to the record
+    // material's faces when others share the mesh). The mesh; null for a
+    // null record or mesh, which changes nothing.
+    CKMesh* ApplyMultiMaterialChannels(CKMesh* mesh, const MultiMaterialRecord* record);
+    // Destroys the object (or the objects, at once) through the context
+    // with the default delete dependencies, then forgets it and everything
+    // that went with it.
+    void DestroyWithDependencies(CKObject* object);
+    void DestroyWithDependencies(const XArray<CK_ID>& ids);
+    // Drops from every table and list (savedObjects included) the objects
+    // that no longer live in the context.
+    void ForgetDestroyedObjects();
+    // The duplicates one sharing pass found: a set, and the order found.
+    struct SharingDone;
+    using ObjectSet = std::unordered_set<const CKObject*>;
     // The animation passes over the keyed animation's object animations
     // (exporter/animation); -1 for a null keyed animation. Controllers of at
     // most one key deleted (those of singleKeyAnimations keep a single key):
@@ -207,6 +265,8 @@ public:
     int ReduceBlendShapeKeys(CKKeyedAnimation* keyed, float threshold, int mode, int scoring);
 
     GeLog* log = nullptr;
+    // The list FinishObjects filled: destroyed objects leave it too.
+    CKObjectIDList* savedObjects = nullptr;
     ExportTable<CK3dEntity> entities;
     ExportTable<CKMesh> meshes;
     ExportTable<CKMaterial> materials;
@@ -251,4 +311,34 @@ private:
     // Maps the object animation, joins it to the animation and the list.
     void RecordObjectAnimation(CKObjectAnimation* objectAnimation, ExportKey node);
     void CleanObjectAnimations();
+    // ForgetObject, each list walked once, without touching the objects
+    // (they may be gone).
+    void DropRecords(const ObjectSet& gone);
+    // Scales a position or morph controller's keys once per RescaleScene.
+    void RescaleController(CKAnimController* controller, int morphVertices, float factor);
+
+    // Sharing of one kind (0 textures, 1 materials, 2 meshes): the global
+    // pass, and one reference against its candidates (users: the index of
+    // the objects that hold each candidate).
+    int RunSharingPass(int kind);
+    int ShareDuplicates(int kind, CKObject* reference, const XArray<CKObject*>& candidates, SharingDone& done,
+                        void* users);
+
+    // ApplyMultiMaterialChannels with the map channels of a kept builder
+    // (null: only map channel 1 can be named).
+    CKMesh* ApplyChannels(CKMesh* mesh, const MultiMaterialRecord* record, const MeshBuilder* kept);
+    // The entities showing the split mesh (partMeshes[0]) show part 0 and
+    // get a child per further part (splitParts: the split's parts).
+    void RelinkSplitEntities(const XArray<CKMesh*>& partMeshes, void* splitParts);
+    // The animation's morph keys restricted to the part: written in place
+    // (the source entity's) or into a new object animation of the target,
+    // added once to each keyed animation holding the animation.
+    CKObjectAnimation* SplitMorphAnimation(CKObjectAnimation* animation, CK3dEntity* target, const void* splitPart,
+                                           const XArray<CKObject*>& keyed, CKBOOL inPlace);
+
+    // The comparisons' reason line (formatted only when not quiet).
+    void Reason(XString& reason, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+    XArray<CKAnimController*> m_RescaledControllers;
+    CKBOOL m_QuietCompare = FALSE;
 };

@@ -77,6 +77,7 @@ MeshBuilder& MeshBuilder::operator=(const MeshBuilder& other)
     colourFaces = other.colourFaces;
     channelMaterials = other.channelMaterials;
     channelTypes = other.channelTypes;
+    channelMapChannels = other.channelMapChannels;
     blendShapeNames = other.blendShapeNames;
     blendShapeSources = other.blendShapeSources;
     blendShapeWeights = other.blendShapeWeights;

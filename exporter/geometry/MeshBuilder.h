@@ -154,6 +154,9 @@ public:
     XArray<MeshIndexFace> coordinateFaces[MESH_BUILDER_CHANNELS];
     XArray<CKMaterial*> channelMaterials;
     XArray<int> channelTypes;
+    // The host map channel each extra channel was read from, in channel
+    // order (mesh splitting takes a channel's coordinates from it).
+    XArray<int> channelMapChannels;
     XClassArray<XString> blendShapeNames;
     XClassArray<BlendShapeSource> blendShapeSources;
     XArray<float> blendShapeWeights;

@@ -38,6 +38,25 @@ Point3 GetCornerNormal(Mesh& mesh, int face, RVertex& rv)
     return result;
 }
 
+void BuildCornerNormals(HostMeshView& view)
+{
+    Mesh& mesh = view.Host();
+    mesh.buildNormals();
+    MeshNormalSpec* spec = mesh.GetSpecifiedNormals();
+    if (spec && view.HasSpecifiedNormals())
+        spec->BuildNormals();
+}
+
+Point3 FaceCornerNormal(HostMeshView& view, int f, int k)
+{
+    Point3 normal;
+    if (view.SpecifiedNormal(f, k, normal))
+        return normal;
+    Mesh& mesh = view.Host();
+    RVertex* rv = mesh.getRVertPtr((int) mesh.faces[(size_t) f].v[k]);
+    return rv ? GetCornerNormal(mesh, f, *rv) : mesh.getFaceNormal(f);
+}
+
 QxVector ToEngineAxes(const Point3& p)
 {
     return QxVector(p.x, p.z, p.y);
@@ -291,6 +310,7 @@ void Max2Qdx::ExportMesh(INode* node, CK3dEntity* entity)
             if (!material)
                 continue;
             b.AddMaterialChannel(material);
+            b.channelMapChannels.PushBack(c);
             channelMtls.PushBack(channelMtl);
             TexmapTransform transform;
             const CKBOOL apply = GetTexmapTransform(channelMtl, transform);
@@ -345,7 +365,8 @@ void Max2Qdx::ExportMesh(INode* node, CK3dEntity* entity)
             codes[2] = 2;
             codes[3] = 5;
         }
-        b.AddTypedChannel(count);
+        if (b.AddTypedChannel(count))
+            b.channelMapChannels.PushBack(c);
         for (int f : view.Faces()) {
             const CKDWORD n = (CKDWORD) b.coordinates[builderChannel].Size();
             for (int k : kCorners) {
@@ -397,19 +418,11 @@ void Max2Qdx::ExportMesh(INode* node, CK3dEntity* entity)
     }
 
     // Normals, one per face corner.
-    MeshNormalSpec* spec = mesh.GetSpecifiedNormals();
-    if (spec && view.HasSpecifiedNormals())
-        spec->BuildNormals();
+    BuildCornerNormals(view);
     for (int f : view.Faces()) {
         const CKDWORD n = (CKDWORD) b.normals.Size();
-        for (int k : kCorners) {
-            Point3 normal;
-            if (!view.SpecifiedNormal(f, k, normal)) {
-                RVertex* rv = mesh.getRVertPtr((int) mesh.faces[(size_t) f].v[k]);
-                normal = rv ? GetCornerNormal(mesh, f, *rv) : mesh.getFaceNormal(f);
-            }
-            b.normals.PushBack(ToEngineDirection(VectorTransform(offset, normal)));
-        }
+        for (int k : kCorners)
+            b.normals.PushBack(ToEngineDirection(VectorTransform(offset, FaceCornerNormal(view, f, k))));
         b.AddNormalFace(n, n + 1, n + 2);
     }
 

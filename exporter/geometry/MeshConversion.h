@@ -4,6 +4,7 @@
 #include "platform/host/Point3.h"
 #include "system/math/QxVector.h"
 
+class HostMeshView;
 class INode;
 class Matrix3;
 class Mesh;
@@ -14,6 +15,13 @@ class RVertex;
 // normal), its single normal, or the last of its normals sharing a group
 // with the face (the face normal when none does).
 Point3 GetCornerNormal(Mesh& mesh, int face, RVertex& rv);
+// Builds the normals FaceCornerNormal reads: the render normals, and the
+// specified normals when the mesh has them.
+void BuildCornerNormals(HostMeshView& view);
+// The normal of corner k of face f as the mesh conversion takes it: the
+// specified normal when the mesh has specified normals, else the corner
+// normal of the corner's render vertex (the face normal without one).
+Point3 FaceCornerNormal(HostMeshView& view, int f, int k);
 // A host point in the engine's axes (y and z exchanged).
 QxVector ToEngineAxes(const Point3& p);
 // A host direction normalised (a zero one stays zero) in the engine's axes.

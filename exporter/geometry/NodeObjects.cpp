@@ -14,12 +14,9 @@ namespace {
 // class and converts into an object of type T; deleteIt when the result is
 // a temporary copy.
 template <class T>
-T* ConvertNodeObject(INode* node, TimeValue t, SClass_ID superClass, Class_ID classId, bool& deleteIt)
+T* ConvertObject(Object* object, TimeValue t, SClass_ID superClass, Class_ID classId, bool& deleteIt)
 {
     deleteIt = false;
-    if (!node)
-        return nullptr;
-    Object* object = node->EvalWorldState(t).obj;
     if (!object || object->SuperClassID() != superClass || !object->CanConvertToType(classId))
         return nullptr;
     Object* converted = object->ConvertToType(t, classId);
@@ -35,6 +32,13 @@ T* ConvertNodeObject(INode* node, TimeValue t, SClass_ID superClass, Class_ID cl
     }
     deleteIt = converted != object;
     return result;
+}
+
+template <class T>
+T* ConvertNodeObject(INode* node, TimeValue t, SClass_ID superClass, Class_ID classId, bool& deleteIt)
+{
+    deleteIt = false;
+    return node ? ConvertObject<T>(node->EvalWorldState(t).obj, t, superClass, classId, deleteIt) : nullptr;
 }
 
 // Modifier stacks deeper than this are taken for loops.
@@ -57,7 +61,18 @@ PatchObject* GetPatchObjectFromNode(INode* node, TimeValue t, bool& deleteIt)
     return ConvertNodeObject<PatchObject>(node, t, GEOMOBJECT_CLASS_ID, patchObjectClassID, deleteIt);
 }
 
-Modifier* FindModifier(INode* node, Class_ID classId, int* index, IDerivedObject** derived)
+TriObject* GetTriObjectFromObject(Object* object, TimeValue t, bool& deleteIt)
+{
+    return ConvertObject<TriObject>(object, t, GEOMOBJECT_CLASS_ID, triObjectClassID, deleteIt);
+}
+
+namespace {
+
+// Calls visit(stack, index, modifier) for each modifier of the class down
+// the node's stacks, top first, until it returns true; that modifier, or
+// null.
+template <class Visit>
+Modifier* WalkModifiers(INode* node, Class_ID classId, Visit&& visit)
 {
     Object* object = node ? node->GetObjectRef() : nullptr;
     for (int depth = 0; object && object->SuperClassID() == GEN_DERIVOB_CLASS_ID && depth < kMaxStackDepth; ++depth) {
@@ -66,17 +81,40 @@ Modifier* FindModifier(INode* node, Class_ID classId, int* index, IDerivedObject
             break;
         for (int i = 0; i < stack->NumModifiers(); ++i) {
             Modifier* modifier = stack->GetModifier(i);
-            if (modifier && modifier->ClassID() == classId) {
-                if (index)
-                    *index = i;
-                if (derived)
-                    *derived = stack;
+            if (modifier && modifier->ClassID() == classId && visit(stack, i, modifier))
                 return modifier;
-            }
         }
         object = stack->GetObjRef();
     }
     return nullptr;
+}
+
+} // namespace
+
+Modifier* FindModifier(INode* node, Class_ID classId, int* index, IDerivedObject** derived)
+{
+    return WalkModifiers(node, classId, [&](IDerivedObject* stack, int i, Modifier*) {
+        if (index)
+            *index = i;
+        if (derived)
+            *derived = stack;
+        return true;
+    });
+}
+
+XArray<Modifier*> FindModifiers(INode* node, Class_ID classId)
+{
+    XArray<Modifier*> found;
+    WalkModifiers(node, classId, [&](IDerivedObject*, int, Modifier* modifier) {
+        found.PushBack(modifier);
+        return false;
+    });
+    return found;
+}
+
+int CountModifiers(INode* node, Class_ID classId)
+{
+    return FindModifiers(node, classId).Size();
 }
 
 Modifier* FindSkinModifier(INode* node)

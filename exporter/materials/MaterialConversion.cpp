@@ -70,6 +70,7 @@ const char* GetDxShaderBitmapName(const IParamBlock2* block, int id)
 void Max2Qdx::ExportMaterials()
 {
     dxShaderBitmaps.Clear();
+    walkedMaterials.Clear();
     generatedAlphas.Clear();
     for (CKBOOL& used : channelUsed)
         used = FALSE;
@@ -93,6 +94,11 @@ CKMaterial* Max2Qdx::ExportMaterial(Mtl* m, int depth)
     ReportPrintf(this, 1, "%s...", m->GetName().data());
     if (CKMaterial* done = builder->FindMaterial((ExportKey) m))
         return done;
+    // Walked already (or being walked, a loop): what it makes is made.
+    CKBOOL first = FALSE;
+    walkedMaterials.FindOrInsert(m, TRUE, &first);
+    if (!first)
+        return nullptr;
 
     MaterialDesc desc;
     MultiMaterialRecord record;

@@ -22,6 +22,7 @@ class CKMaterial;
 class CKMesh;
 class CKTexture;
 class ExportBuilder;
+class MorphKeyWriter;
 class GeLog;
 class IParamBlock2;
 class INode;
@@ -170,7 +171,21 @@ public:
     // The blend shapes of the node's Morpher into the builder (the mesh is
     // the base mesh read with the Morpher off).
     void ExportMorphTargets(INode* node, Mesh& mesh, MeshBuilder& builder);
+
+    // Deformation (exporter/animation). The node's Skin, or its Physique
+    // turned rigid, as the entity's skin: 1 when a skin was made.
+    int ExportSkin(INode* node, CK3dEntity* entity);
+    int ExportPhysiqueAsSkin(INode* node, CK3dEntity* entity);
+    // Every node below and with the given one (an explicit stack: any
+    // depth), then one node: a skin, or its deformation sampled into morph
+    // keys.
     void ExportAnimatedMeshes(INode* node);
+    void ExportAnimatedMesh(INode* node);
+    // The node's mesh (patch mesh) at t offered to the writer as a morph
+    // key; false when it gives none (no mesh, or one that no longer matches
+    // the exported mesh).
+    bool SampleMeshMorphKey(MorphKeyWriter& writer, INode* node, TimeValue t);
+    bool SamplePatchMorphKey(MorphKeyWriter& writer, INode* node, TimeValue t);
 
     // Node animation (exporter/animation): the node's transform keys, key
     // for key from standard key controllers, else sampled, and with
@@ -282,6 +297,10 @@ public:
     // Diffuse bitmap files of DirectX-shader materials, each with the first
     // material that used it.
     XHashTable<Mtl*, XString> dxShaderBitmaps;
+    // Materials whose walk began in this materials pass: a tree that names
+    // one material twice (or holds itself) is walked once, not once per
+    // path through it.
+    XHashTable<CKBOOL, Mtl*> walkedMaterials;
     // Textures whose alpha an opacity map generated: a material without
     // that alpha that takes the same file gets the file's own image, a copy
     // made once (pristine).

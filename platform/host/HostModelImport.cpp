@@ -14,7 +14,6 @@
 #include <map>
 #include <memory>
 #include <set>
-#include <stb_image_write.h>
 #include <strings.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -216,7 +215,7 @@ private:
     }
 
     // Writes embedded image index once, as texture<index> with the
-    // extension its format hint gives (a PNG for raw pixels), into the
+    // extension its format hint gives (a TGA for raw pixels), into the
     // scene's private temporary folder.
     std::string EmbeddedFile(int index)
     {
@@ -245,28 +244,37 @@ private:
                 break;
         }
         std::string file = m_TempFolder + "/texture" + std::to_string(index) + ".";
-        bool written = false;
+        std::string bytes;
         if (t->mHeight == 0) {
             file += extension.empty() ? "bin" : extension;
-            if (FILE* out = std::fopen(file.c_str(), "wb")) {
-                written = std::fwrite(t->pcData, 1, t->mWidth, out) == t->mWidth;
-                written = std::fclose(out) == 0 && written;
-            }
+            bytes.assign(reinterpret_cast<const char*>(t->pcData), t->mWidth);
         } else {
-            file += "png";
+            // Raw pixels as an uncompressed 32-bit TGA, rows from the top.
+            file += "tga";
             const uint64_t pixels = uint64_t(t->mWidth) * t->mHeight;
-            if (pixels > (uint64_t(1) << 26))
+            if (t->mWidth > 0xFFFF || t->mHeight > 0xFFFF || pixels > (uint64_t(1) << 26))
                 Fail(what + " is too large");
-            std::vector<unsigned char> rgba(size_t(pixels) * 4);
+            bytes.assign(18, '\0');
+            bytes[2] = 2;
+            bytes[12] = char(t->mWidth & 0xFF);
+            bytes[13] = char(t->mWidth >> 8);
+            bytes[14] = char(t->mHeight & 0xFF);
+            bytes[15] = char(t->mHeight >> 8);
+            bytes[16] = 32;
+            bytes[17] = 0x28;
+            bytes.reserve(bytes.size() + size_t(pixels) * 4);
             for (size_t i = 0; i < size_t(pixels); ++i) {
                 const aiTexel& texel = t->pcData[i];
-                rgba[4 * i] = texel.r;
-                rgba[4 * i + 1] = texel.g;
-                rgba[4 * i + 2] = texel.b;
-                rgba[4 * i + 3] = texel.a;
+                bytes += char(texel.b);
+                bytes += char(texel.g);
+                bytes += char(texel.r);
+                bytes += char(texel.a);
             }
-            written =
-                stbi_write_png(file.c_str(), int(t->mWidth), int(t->mHeight), 4, rgba.data(), int(t->mWidth) * 4) != 0;
+        }
+        bool written = false;
+        if (FILE* out = std::fopen(file.c_str(), "wb")) {
+            written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+            written = std::fclose(out) == 0 && written;
         }
         if (!written)
             Fail(what + " cannot be written");
@@ -658,7 +666,9 @@ private:
         std::vector<std::vector<std::vector<SkinWeight>>> fileWeights(meshes.size());
         for (size_t i = 0; i < meshes.size(); ++i) {
             const aiMesh& m = *meshes[i];
-            fileWeights[i].resize(m.mNumVertices);
+            // Weights only for a mesh with bones: most have none.
+            if (m.mNumBones > 0)
+                fileWeights[i].resize(m.mNumVertices);
             for (unsigned b = 0; b < m.mNumBones; ++b) {
                 const aiBone* bone = m.mBones[b];
                 if (!bone || (bone->mNumWeights > 0 && !bone->mWeights))
@@ -693,7 +703,13 @@ private:
         auto tri = std::make_unique<TriObject>();
         tri->SetHostId("mesh" + std::to_string(m_MeshCount++));
         Mesh& mesh = tri->mesh;
-        mesh.verts = merged.positions;
+        const size_t hostVertices = merged.positions.size();
+        mesh.verts = std::move(merged.positions);
+        size_t fileFaces = 0;
+        for (const aiMesh* m : meshes)
+            fileFaces += m->mNumFaces;
+        mesh.faces.reserve(fileFaces);
+        m_FileCorners.reserve(fileFaces);
         // Materials: the one the meshes share, or a multi/sub-object
         // material of those they use, in the order first used.
         std::vector<int> used;
@@ -730,14 +746,13 @@ private:
                 host.smGroup = 1;
                 host.setMatID(MtlID(slotOf[i]));
                 mesh.faces.push_back(host);
-                m_FileFaces.push_back(uint32_t(base));
-                m_FileFaceIndices.push_back({face.mIndices[0], face.mIndices[1], face.mIndices[2]});
+                m_FileCorners.push_back({uint32_t(base + face.mIndices[0]), uint32_t(base + face.mIndices[1]),
+                                         uint32_t(base + face.mIndices[2])});
             }
             base += m.mNumVertices;
         }
         Maps(meshes, what, mesh);
-        m_FileFaces.clear();
-        m_FileFaceIndices.clear();
+        m_FileCorners.clear();
 
         if (used.size() == 1) {
             node.SetMtl(m_Materials[size_t(used[0])]);
@@ -772,6 +787,7 @@ private:
                     inits.push_back(Inverse(offset) * skinInit);
                 skin->SetBones(bones, inits);
                 skin->SetSkinInitTM(skinInit);
+                merged.weights.resize(hostVertices);
                 skin->Weights() = std::move(merged.weights);
                 derived->AddModifierAtBottom(m_Scene.Adopt(std::move(skin)));
             }
@@ -785,36 +801,111 @@ private:
     void Merge(const std::vector<const aiMesh*>& meshes, std::vector<std::vector<std::vector<SkinWeight>>>& fileWeights,
                unsigned channels, const std::string& what, Merged& merged)
     {
-        std::unordered_map<std::string, int> index;
-        std::string key;
-        merged.targets.resize(channels);
+        size_t total = 0;
+        for (const aiMesh* m : meshes)
+            total += m->mNumVertices;
+        // Weights are kept only for a mesh with bones.
+        bool anyWeights = false;
+        for (const auto& list : fileWeights)
+            for (const auto& w : list)
+                anyWeights = anyWeights || !w.empty();
+        static const std::vector<SkinWeight> kNoWeights;
+        const auto weightsOf = [&](size_t mesh, unsigned v) -> const std::vector<SkinWeight>& {
+            return v < fileWeights[mesh].size() ? fileWeights[mesh][v] : kNoWeights;
+        };
+
+        // First everything a vertex is, and its hash, in file order.
+        std::vector<Point3> points(total);
+        std::vector<std::vector<Point3>> targets(channels, std::vector<Point3>(channels > 0 ? total : 0));
+        std::vector<uint64_t> hashes(total);
+        size_t at = 0;
         for (size_t i = 0; i < meshes.size(); ++i) {
             const aiMesh& m = *meshes[i];
-            for (unsigned v = 0; v < m.mNumVertices; ++v) {
-                const Point3 p = HostPoint(m.mVertices[v], what, ": a vertex");
-                std::vector<SkinWeight>& weights = fileWeights[i][v];
-                std::sort(weights.begin(), weights.end(), [](const SkinWeight& a, const SkinWeight& b) {
+            for (auto& w : fileWeights[i])
+                std::sort(w.begin(), w.end(), [](const SkinWeight& a, const SkinWeight& b) {
                     return a.bone < b.bone || (a.bone == b.bone && a.weight < b.weight);
                 });
-                key.assign(reinterpret_cast<const char*>(&p), sizeof(p));
-                for (const SkinWeight& w : weights)
-                    key.append(reinterpret_cast<const char*>(&w), sizeof(w));
-                Point3 targets[MORPHER_CHANNELS];
+            for (unsigned v = 0; v < m.mNumVertices; ++v, ++at) {
+                const Point3 p = HostPoint(m.mVertices[v], what, ": a vertex");
+                points[at] = p;
+                uint64_t hash = 0x9E3779B97F4A7C15ull;
+                const auto mix = [&hash](const void* data, size_t size) {
+                    const unsigned char* bytes = static_cast<const unsigned char*>(data);
+                    for (size_t k = 0; k + 4 <= size; k += 4) {
+                        uint32_t word;
+                        std::memcpy(&word, bytes + k, 4);
+                        hash = (hash ^ word) * 0x100000001B3ull;
+                        hash ^= hash >> 29;
+                    }
+                };
+                mix(&p, sizeof(p));
+                const std::vector<SkinWeight>& weights = weightsOf(i, v);
+                if (!weights.empty())
+                    mix(weights.data(), weights.size() * sizeof(SkinWeight));
                 for (unsigned c = 0; c < channels; ++c) {
-                    targets[c] = p;
+                    Point3 t = p;
                     if (c < m.mNumAnimMeshes && m.mAnimMeshes[c]->mVertices)
-                        targets[c] = HostPoint(m.mAnimMeshes[c]->mVertices[v], what, ": a morph target vertex");
-                    key.append(reinterpret_cast<const char*>(&targets[c]), sizeof(Point3));
+                        t = HostPoint(m.mAnimMeshes[c]->mVertices[v], what, ": a morph target vertex");
+                    targets[c][at] = t;
+                    mix(&t, sizeof(Point3));
                 }
-                const auto [at, added] = index.emplace(key, int(merged.positions.size()));
-                if (added) {
-                    merged.positions.push_back(p);
-                    merged.weights.push_back(weights);
-                    for (unsigned c = 0; c < channels; ++c)
-                        merged.targets[c].push_back(targets[c]);
-                }
-                merged.hostOf.push_back(at->second);
+                hashes[at] = hash;
             }
+        }
+
+        // Then open addressing over the host vertices made so far: each slot
+        // holds the upper half of the hash beside the host vertex, so that
+        // only equal halves compare the vertices in full; slots are fetched
+        // ahead of use, the table being far larger than the caches.
+        size_t buckets = 16;
+        while (buckets < 2 * total)
+            buckets *= 2;
+        const size_t mask = buckets - 1;
+        std::vector<uint64_t> table(buckets, ~0ull);
+        merged.targets.assign(channels, {});
+        for (auto& list : merged.targets)
+            list.reserve(total);
+        merged.positions.reserve(total);
+        merged.hostOf.resize(total);
+        const auto same = [](const Point3& a, const Point3& b) { return std::memcmp(&a, &b, sizeof(Point3)) == 0; };
+        const auto sameWeights = [](const std::vector<SkinWeight>& a, const std::vector<SkinWeight>& b) {
+            return a.size() == b.size() &&
+                   (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(SkinWeight)) == 0);
+        };
+        constexpr size_t kAhead = 16;
+        size_t mesh = 0, meshStart = 0;
+        for (size_t f = 0; f < total; ++f) {
+            while (f - meshStart >= meshes[mesh]->mNumVertices)
+                meshStart += meshes[mesh++]->mNumVertices;
+            if (f + kAhead < total)
+                __builtin_prefetch(&table[size_t(hashes[f + kAhead]) & mask]);
+            const uint64_t tag = hashes[f] >> 32 << 32;
+            const std::vector<SkinWeight>& weights = weightsOf(mesh, unsigned(f - meshStart));
+            size_t slot = size_t(hashes[f]) & mask;
+            int found = -1;
+            for (; table[slot] != ~0ull; slot = (slot + 1) & mask) {
+                if ((table[slot] & 0xFFFFFFFF00000000ull) != tag)
+                    continue;
+                const size_t h = size_t(table[slot] & 0xFFFFFFFFu);
+                bool equal =
+                    same(merged.positions[h], points[f]) && (!anyWeights || sameWeights(merged.weights[h], weights));
+                for (unsigned c = 0; equal && c < channels; ++c)
+                    equal = same(merged.targets[c][h], targets[c][f]);
+                if (equal) {
+                    found = int(h);
+                    break;
+                }
+            }
+            if (found < 0) {
+                found = int(merged.positions.size());
+                table[slot] = tag | uint64_t(uint32_t(found));
+                merged.positions.push_back(points[f]);
+                if (anyWeights)
+                    merged.weights.push_back(weights);
+                for (unsigned c = 0; c < channels; ++c)
+                    merged.targets[c].push_back(targets[c][f]);
+            }
+            merged.hostOf[f] = found;
         }
     }
 
@@ -825,17 +916,21 @@ private:
     // only when every mesh has them.
     void Maps(const std::vector<const aiMesh*>& meshes, const std::string& what, Mesh& mesh)
     {
-        const size_t faces = m_FileFaces.size();
+        const size_t faces = m_FileCorners.size();
         const auto fill = [&](int channel, auto value) {
             mesh.setMapSupport(channel);
             MeshMap& map = mesh.Map(channel);
+            size_t vertices = 0;
+            for (const aiMesh* m : meshes)
+                vertices += m->mNumVertices;
+            map.tv.reserve(vertices);
             for (const aiMesh* m : meshes)
                 for (unsigned v = 0; v < m->mNumVertices; ++v)
                     map.tv.push_back(value(*m, v));
             map.tf.resize(faces);
             for (size_t f = 0; f < faces; ++f)
                 for (int k = 0; k < 3; ++k)
-                    map.tf[f].t[k] = DWORD(m_FileFaces[f] + m_FileFaceIndices[f][size_t(k)]);
+                    map.tf[f].t[k] = DWORD(m_FileCorners[f][size_t(k)]);
         };
         for (unsigned set = 0; set < AI_MAX_NUMBER_OF_TEXTURECOORDS; ++set) {
             bool any = false;
@@ -881,7 +976,7 @@ private:
             spec.faces.resize(faces);
             for (size_t f = 0; f < faces; ++f)
                 for (int k = 0; k < 3; ++k)
-                    spec.faces[f].mNormalID[k] = int(m_FileFaces[f] + m_FileFaceIndices[f][size_t(k)]);
+                    spec.faces[f].mNormalID[k] = int(m_FileCorners[f][size_t(k)]);
         }
     }
 
@@ -1036,10 +1131,9 @@ private:
     std::map<std::vector<int>, Mtl*> m_Multis;
     std::map<int, std::string> m_Embedded;
     std::string m_TempFolder;
-    // The faces of the mesh being made: the first file vertex of their mesh
-    // and their own three indices.
-    std::vector<uint32_t> m_FileFaces;
-    std::vector<std::array<unsigned, 3>> m_FileFaceIndices;
+    // The faces of the mesh being made, by the file vertices of their
+    // corners (the node's meshes one after another).
+    std::vector<std::array<uint32_t, 3>> m_FileCorners;
     std::vector<double> m_TakeScale;
     int m_NodeCount = 0, m_MeshCount = 0, m_HelperCount = 0, m_CameraCount = 0, m_LightCount = 0;
     int m_DerivedCount = 0, m_TexmapCount = 0;

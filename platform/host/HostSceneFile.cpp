@@ -675,6 +675,12 @@ private:
         Control* scale = ReadTrack(Find(t, "scale"), place.Member("scale"), KeyControl::Track::Scale);
         const Class_ID classId = Optional<Class_ID>(t, "classId", place, PRS_CONTROL_CLASS_ID, ClassIdValue);
         const std::string className = Optional<std::string>(t, "className", place, "Position/Rotation/Scale", String);
+        // A transform controller of another class (a Biped's) evaluates the
+        // same way but shows no keys in its parts.
+        if (classId != PRS_CONTROL_CLASS_ID)
+            for (Control* part : {position, rotation, scale})
+                if (KeyControl* keys = dynamic_cast<KeyControl*>(part))
+                    keys->SetKeyInterface(false);
         return m_Scene.Adopt(std::make_unique<PRSControl>(position, rotation, scale, classId, className));
     }
 

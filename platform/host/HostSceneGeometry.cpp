@@ -73,6 +73,32 @@ int Channel(const json& m, const Place& place, std::set<int>& seen)
     return channel;
 }
 
+// The map channels of a mesh or a patch: each entry's channel (once in the
+// list) and vertices, handed on with the entry and its place for the faces
+// (faces names them: "faces" or "patches").
+template <class Read>
+void Maps(const json& o, const Place& place, const char* faces, Read read)
+{
+    const json* maps = Find(o, "maps");
+    if (!maps)
+        return;
+    const Place mp = place.Member("maps");
+    Array(*maps, mp);
+    std::set<int> seen;
+    for (size_t m = 0; m < maps->size(); ++m) {
+        const Place item = mp.Item(int(m));
+        const json& map = Members((*maps)[m], item, {"channel", "vertices", faces});
+        const int channel = Channel(map, item, seen);
+        const Place vp = item.Member("vertices");
+        const json& vertices = Array(Required(map, "vertices", item), vp);
+        std::vector<UVVert> uvs;
+        uvs.reserve(vertices.size());
+        for (size_t i = 0; i < vertices.size(); ++i)
+            uvs.push_back(MapVertex(vertices[i], vp.Item(int(i))));
+        read(channel, std::move(uvs), map, item);
+    }
+}
+
 } // namespace
 
 TriObject* ReadMeshObject(const json& o, const Place& place, HostScene& scene)
@@ -115,28 +141,16 @@ TriObject* ReadMeshObject(const json& o, const Place& place, HostScene& scene)
             mesh.faces[f].flags =
                 (mesh.faces[f].flags & ~EDGE_ALL) | DWORD(Integer((*edges)[f], ep.Item(int(f)), 0, 7));
     }
-    if (const json* maps = Find(o, "maps")) {
-        const Place mp = place.Member("maps");
-        Array(*maps, mp);
-        std::set<int> seen;
-        for (size_t m = 0; m < maps->size(); ++m) {
-            const Place item = mp.Item(int(m));
-            const json& map = Members((*maps)[m], item, {"channel", "vertices", "faces"});
-            const int channel = Channel(map, item, seen);
-            mesh.setMapSupport(channel);
-            MeshMap& target = mesh.Map(channel);
-            const Place vp = item.Member("vertices");
-            const json& vertices = Array(Required(map, "vertices", item), vp);
-            target.tv.reserve(vertices.size());
-            for (size_t i = 0; i < vertices.size(); ++i)
-                target.tv.push_back(MapVertex(vertices[i], vp.Item(int(i))));
-            const Place fp = item.Member("faces");
-            const json& faces = PerItem(Required(map, "faces", item), fp, nf, "face");
-            target.tf.resize(nf);
-            for (size_t f = 0; f < nf; ++f)
-                Triple(faces[f], fp.Item(int(f)), target.getNumVerts(), target.tf[f].t);
-        }
-    }
+    Maps(o, place, "faces", [&](int channel, std::vector<UVVert> uvs, const json& map, const Place& item) {
+        mesh.setMapSupport(channel);
+        MeshMap& target = mesh.Map(channel);
+        target.tv = std::move(uvs);
+        const Place fp = item.Member("faces");
+        const json& faces = PerItem(Required(map, "faces", item), fp, nf, "face");
+        target.tf.resize(nf);
+        for (size_t f = 0; f < nf; ++f)
+            Triple(faces[f], fp.Item(int(f)), target.getNumVerts(), target.tf[f].t);
+    });
     if (const json* normals = Find(o, "normals")) {
         const Place np = place.Member("normals");
         Members(*normals, np, {"normals", "faces"});
@@ -212,33 +226,23 @@ PatchObject* ReadPatchObject(const json& o, const Place& place, HostScene& scene
         }
     }
     const size_t np = patch.patches.size();
-    if (const json* maps = Find(o, "maps")) {
-        const Place mp = place.Member("maps");
-        Array(*maps, mp);
-        std::set<int> seen;
-        for (size_t m = 0; m < maps->size(); ++m) {
-            const Place item = mp.Item(int(m));
-            const json& map = Members((*maps)[m], item, {"channel", "vertices", "patches"});
-            const int channel = Channel(map, item, seen);
-            patch.setMapSupport(channel);
-            PatchMap& target = patch.Map(channel);
-            const Place vp = item.Member("vertices");
-            const json& vertices = Array(Required(map, "vertices", item), vp);
-            for (size_t i = 0; i < vertices.size(); ++i)
-                target.tv.push_back(PatchTVert{MapVertex(vertices[i], vp.Item(int(i)))});
-            const Place pp = item.Member("patches");
-            const json& patches = PerItem(Required(map, "patches", item), pp, np, "patch");
-            target.tp.resize(np);
-            for (size_t i = 0; i < np; ++i) {
-                const Place ip = pp.Item(int(i));
-                const size_t corners = size_t(patch.patches[i].Corners());
-                if (!patches[i].is_array() || patches[i].size() != corners)
-                    Fail(ip, "expected " + std::to_string(corners) + " indices, one per corner of the patch");
-                for (size_t k = 0; k < corners; ++k)
-                    target.tp[i].tv[k] = Index(patches[i][k], ip.Item(int(k)), int(target.tv.size()));
-            }
+    Maps(o, place, "patches", [&](int channel, std::vector<UVVert> uvs, const json& map, const Place& item) {
+        patch.setMapSupport(channel);
+        PatchMap& target = patch.Map(channel);
+        for (const UVVert& uv : uvs)
+            target.tv.push_back(PatchTVert{uv});
+        const Place pp = item.Member("patches");
+        const json& patches = PerItem(Required(map, "patches", item), pp, np, "patch");
+        target.tp.resize(np);
+        for (size_t i = 0; i < np; ++i) {
+            const Place ip = pp.Item(int(i));
+            const size_t corners = size_t(patch.patches[i].Corners());
+            if (!patches[i].is_array() || patches[i].size() != corners)
+                Fail(ip, "expected " + std::to_string(corners) + " indices, one per corner of the patch");
+            for (size_t k = 0; k < corners; ++k)
+                target.tp[i].tv[k] = Index(patches[i][k], ip.Item(int(k)), int(target.tv.size()));
         }
-    }
+    });
     patch.setMeshSteps(int(Optional<int64_t>(o, "steps", place, 5,
                                              [](const json& j, const Place& at) { return Integer(j, at, 0, 100); })));
     patch.buildLinkages();

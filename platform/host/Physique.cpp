@@ -141,8 +141,8 @@ void PhysiqueModifier::ModifyObject(TimeValue t, Object& object, Interval& valid
 {
     if (!node)
         return;
-    const Matrix3 offset = node->GetObjectOffsetTM();
-    const Matrix3 toObject = Inverse(offset * node->GetNodeTM(t, &valid));
+    Matrix3 offset, toObject;
+    SkinSpaces(*node, t, valid, offset, toObject);
     std::map<INode*, Matrix3> deform;
     const auto bound = [&](INode* bone) -> const Matrix3& {
         auto it = deform.find(bone);

@@ -13,6 +13,12 @@ bool NodeHasModifier(INode* node, const Modifier* modifier)
     return false;
 }
 
+void SkinSpaces(INode& node, TimeValue t, Interval& valid, Matrix3& offset, Matrix3& toObject)
+{
+    offset = node.GetObjectOffsetTM();
+    toObject = Inverse(offset * node.GetNodeTM(t, &valid));
+}
+
 SkinModifier::SkinModifier(std::string name) : Modifier(SKIN_CLASSID, "Skin", std::move(name)) {}
 
 void SkinModifier::SetBones(std::vector<INode*> bones, std::vector<Matrix3> initTMs)
@@ -80,8 +86,8 @@ void SkinModifier::ModifyObject(TimeValue t, Object& object, Interval& valid, IN
 {
     if (!node)
         return;
-    const Matrix3 offset = node->GetObjectOffsetTM();
-    const Matrix3 toObject = Inverse(offset * node->GetNodeTM(t, &valid));
+    Matrix3 offset, toObject;
+    SkinSpaces(*node, t, valid, offset, toObject);
     // Per bone: bind space to its place at t, from the object's own space.
     std::vector<Matrix3> deform(m_Bones.size());
     std::vector<bool> usable(m_Bones.size(), false);

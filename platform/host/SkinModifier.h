@@ -94,3 +94,9 @@ private:
 // Whether the node's modifier stack (its derived objects, nested ones
 // included) holds the modifier.
 bool NodeHasModifier(INode* node, const Modifier* modifier);
+
+// What skinning modifiers take a point through: from the node's object
+// space to the world as bound (offset, the object offset, then the bind
+// transforms), and back from the world into its object space at t
+// (toObject), narrowing valid to where the node's transform holds.
+void SkinSpaces(INode& node, TimeValue t, Interval& valid, Matrix3& offset, Matrix3& toObject);

@@ -96,3 +96,31 @@ MorpherModifier* AddMorpher(HostScene& scene, INode* node, int channel, const ch
     node->SetObjectRef(stack);
     return morpher;
 }
+
+std::vector<Point3> MeshAnimationTest::QuadPoints()
+{
+    return {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+}
+
+TriObject* MeshAnimationTest::Quad()
+{
+    auto* tri = AddObject<TriObject>();
+    Mesh& m = tri->GetMesh();
+    m.verts = QuadPoints();
+    const DWORD faces[2][3] = {{0, 1, 2}, {0, 2, 3}};
+    for (const auto& f : faces) {
+        Face face;
+        face.setVerts(f[0], f[1], f[2]);
+        face.setSmGroup(1);
+        m.faces.push_back(face);
+    }
+    return tri;
+}
+
+IDerivedObject* MeshAnimationTest::QuadStack(INode* node)
+{
+    auto* stack = AddObject<IDerivedObject>();
+    stack->ReferenceObject(Quad());
+    node->SetObjectRef(stack);
+    return stack;
+}

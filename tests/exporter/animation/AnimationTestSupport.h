@@ -7,6 +7,7 @@
 #include "platform/host/KeyControl.h"
 #include "platform/host/Morpher.h"
 #include "platform/host/Object.h"
+#include "platform/host/TriObject.h"
 #include "render/animation/CKAnimController.h"
 #include "render/animation/CKObjectAnimation.h"
 #include "tests/exporter/support/ExporterTestSupport.h"
@@ -34,6 +35,18 @@ protected:
 
 private:
     Object* m_Box = nullptr;
+};
+
+// Nodes showing meshes, with modifier stacks over them.
+class MeshAnimationTest : public NodeAnimationTest
+{
+protected:
+    // The quad's points: (0, 0, 0), (1, 0, 0), (1, 1, 0), (0, 1, 0).
+    static std::vector<Point3> QuadPoints();
+    // A quad mesh of two faces (0, 1, 2) and (0, 2, 3), one smoothing group.
+    TriObject* Quad();
+    // An empty modifier stack over a new quad, shown by the node.
+    IDerivedObject* QuadStack(INode* node);
 };
 
 // A key at a frame (160 ticks a frame) with a vector value.

@@ -13,16 +13,6 @@ namespace {
 
 using CreateEngineMeshTest = EngineFixture;
 
-MeshTexCoord UV(float u, float v, float third = 0, float fourth = 0)
-{
-    MeshTexCoord t;
-    t.u = u;
-    t.v = v;
-    t.third = third;
-    t.fourth = fourth;
-    return t;
-}
-
 // A quad of two faces over four host vertices, one coordinate per vertex in
 // each of the channels asked for (channel c holds (i + c, 10 c, c + 0.5,
 // c + 0.25) for vertex i).

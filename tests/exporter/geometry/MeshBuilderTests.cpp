@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "exporter/geometry/MeshBuilder.h"
+#include "tests/exporter/support/ExporterTestSupport.h"
 
 namespace {
 
@@ -127,16 +128,6 @@ LiteralWeld WeldLiterally(MeshBuilder b)
 bool Same(float a, float b)
 {
     return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-MeshTexCoord UV(float u, float v, float third = 0, float fourth = 0)
-{
-    MeshTexCoord t;
-    t.u = u;
-    t.v = v;
-    t.third = third;
-    t.fourth = fourth;
-    return t;
 }
 
 // A value from a small set, so that equal corners are common; now and then

@@ -261,6 +261,34 @@ TEST_F(Materials, MultiShellAndLayeredMaterials)
     EXPECT_EQ(m_Exporter.ExportMaterial(loop), nullptr);
 }
 
+// Trees that name a material on many paths are walked once per material:
+// thirty multi/sub-object levels, each holding the one below twice and
+// itself, would otherwise take 3^30 walks. A layered material reached on two
+// paths gives one record; an unknown class holding itself, one material.
+TEST_F(Materials, MaterialsNamedOnManyPathsAreWalkedOnce)
+{
+    StdMat2* leaf = Standard("leaf");
+    Mtl* below = leaf;
+    for (int level = 0; level < 30; ++level) {
+        Mtl* multi = Other(MULTI_CLASS_ID, "level");
+        multi->SetSubMtls({below, multi, below});
+        below = multi;
+    }
+    Mtl* layers = Other(Class_ID(0x61dc0cd7, 0x13640af6), "layers", {leaf, Standard("top")});
+    Mtl* odd = Other(Class_ID(0x77, 0), "odd");
+    odd->SetSubMtls({odd});
+    Mtl* top = Other(MULTI_CLASS_ID, "top", {below, layers, layers, odd});
+    const int before = m_Builder->createdObjects.Size();
+    EXPECT_EQ(m_Exporter.ExportMaterial(top), nullptr);
+    EXPECT_EQ(m_Builder->createdObjects.Size(), before + 3) << "leaf, top and odd";
+    EXPECT_EQ(m_Builder->multiMaterials.Size(), 1);
+    ASSERT_NE(Engine((ExportKey) odd), nullptr);
+    // A new materials pass walks again.
+    m_Exporter.sceneMaterials.Append(1, &top, 1);
+    m_Exporter.ExportMaterials();
+    EXPECT_EQ(m_Builder->multiMaterials.Size(), 2);
+}
+
 TEST_F(Materials, DirectXShaderMaterials)
 {
     auto shaderMaterial = [&](const char* name, const std::string& diffuse, const std::string& lightmap) {

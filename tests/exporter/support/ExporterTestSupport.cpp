@@ -94,3 +94,13 @@ void WriteScriptFile(CKContext* context, const std::string& path, const char* na
     context->DeleteCKFile(writer);
     context->DestroyObjectByID(script->GetID());
 }
+
+MeshTexCoord UV(float u, float v, float third, float fourth)
+{
+    MeshTexCoord t;
+    t.u = u;
+    t.v = v;
+    t.third = third;
+    t.fourth = fourth;
+    return t;
+}

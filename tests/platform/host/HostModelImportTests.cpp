@@ -23,6 +23,7 @@
 #include "platform/host/StdMat.h"
 #include "platform/host/Texmap.h"
 #include "tests/platform/host/HostTestMath.h"
+#include "tests/support/TestModels.h"
 #include "tests/support/TestPaths.h"
 
 namespace {
@@ -35,38 +36,6 @@ std::string ModelsDir()
 }
 
 const char* const kDebianModels = "/usr/share/assimp/models/";
-
-// Every file below a folder, sorted.
-void ListFiles(const std::string& folder, std::vector<std::string>& out)
-{
-    DIR* dir = opendir(folder.c_str());
-    if (!dir)
-        return;
-    while (const dirent* e = readdir(dir)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..")
-            continue;
-        const std::string path = folder + "/" + name;
-        struct stat st;
-        if (stat(path.c_str(), &st) != 0)
-            continue;
-        if (S_ISDIR(st.st_mode))
-            ListFiles(path, out);
-        else
-            out.push_back(path);
-    }
-    closedir(dir);
-}
-
-bool HasExtension(const std::string& path, std::initializer_list<const char*> extensions)
-{
-    for (const char* ext : extensions) {
-        const size_t n = std::strlen(ext);
-        if (path.size() > n && strcasecmp(path.c_str() + path.size() - n, ext) == 0)
-            return true;
-    }
-    return false;
-}
 
 size_t CountNodes(const aiNode* n)
 {
@@ -289,13 +258,11 @@ const double* NoRotation(int)
 TEST(HostModelImport, EverySharedModelImportsWithAssimpsCounts)
 {
     SKIP_WITHOUT_SHARED_DATA();
-    std::vector<std::string> files;
-    ListFiles(ModelsDir() + "assimp", files);
-    ListFiles(ModelsDir() + "qmuntal-gltf", files);
+    std::vector<std::string> files = TestListModelFiles(ModelsDir() + "assimp");
+    for (const std::string& path : TestListModelFiles(ModelsDir() + "qmuntal-gltf"))
+        files.push_back(path);
     int models = 0;
     for (const std::string& path : files) {
-        if (!HasExtension(path, {".gltf", ".glb", ".fbx", ".3ds", ".obj", ".dae", ".x"}))
-            continue;
         SCOPED_TRACE(path);
         ++models;
         CheckModel(path);
@@ -305,14 +272,11 @@ TEST(HostModelImport, EverySharedModelImportsWithAssimpsCounts)
 
 TEST(HostModelImport, EveryGltfFbxAnd3dsModelOfThePackageThatAssimpImportsImports)
 {
-    std::vector<std::string> files;
-    ListFiles(kDebianModels, files);
+    const std::vector<std::string> files = TestListFiles(kDebianModels, {".gltf", ".glb", ".fbx", ".3ds"});
     if (files.empty())
         GTEST_SKIP() << "the assimp-testmodels package is not installed (" << kDebianModels << ")";
     int imported = 0;
     for (const std::string& path : files) {
-        if (!HasExtension(path, {".gltf", ".glb", ".fbx", ".3ds"}))
-            continue;
         SCOPED_TRACE(path);
         if (CheckModel(path).ours)
             ++imported;

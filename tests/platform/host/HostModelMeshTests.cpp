@@ -17,6 +17,7 @@
 #include "platform/host/Morpher.h"
 #include "platform/host/SkinModifier.h"
 #include "platform/host/TriObject.h"
+#include "tests/support/TestModels.h"
 #include "tests/support/TestPaths.h"
 
 // Every model of the shared data that Assimp imports is checked node by node
@@ -24,32 +25,6 @@
 // weights, morph channels and their keys, and the world transforms at the
 // key times.
 namespace {
-
-void ListModels(const std::string& folder, std::vector<std::string>& out)
-{
-    DIR* dir = opendir(folder.c_str());
-    if (!dir)
-        return;
-    while (const dirent* e = readdir(dir)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..")
-            continue;
-        const std::string path = folder + "/" + name;
-        struct stat st;
-        if (stat(path.c_str(), &st) != 0)
-            continue;
-        if (S_ISDIR(st.st_mode)) {
-            ListModels(path, out);
-            continue;
-        }
-        for (const char* ext : {".gltf", ".glb", ".fbx", ".3ds", ".obj", ".dae", ".x"}) {
-            const size_t n = std::strlen(ext);
-            if (path.size() > n && strcasecmp(path.c_str() + path.size() - n, ext) == 0)
-                out.push_back(path);
-        }
-    }
-    closedir(dir);
-}
 
 // The file's point in the host's axes: (x, y, z) -> (x, -z, y).
 Point3 Host(const aiVector3D& v)
@@ -272,8 +247,7 @@ void CheckModel(const std::string& path, Coverage& covered)
 TEST(HostModelMeshes, EverySharedModelMapsNodeForNodeAsAssimpSeesIt)
 {
     SKIP_WITHOUT_SHARED_DATA();
-    std::vector<std::string> files;
-    ListModels(TestSharedDataDir() + "/models", files);
+    const std::vector<std::string> files = TestListModelFiles(TestSharedDataDir() + "/models");
     EXPECT_EQ(files.size(), 38u);
     Coverage covered;
     for (const std::string& path : files) {

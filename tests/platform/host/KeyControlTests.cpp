@@ -439,6 +439,18 @@ TEST(HostKeyControl, ATrackOfAnotherClassHidesItsKeysAndValuesSetAtATimeAreKeys)
     EXPECT_EQ(rotation->ClassName(), "My TCB");
     EXPECT_NE(rotation->GetInterface(I_KEYCONTROL), nullptr);
 
+    // A Biped's transform evaluates as a PRS, its parts without keys.
+    HostScene biped;
+    const std::string bipedText = R"({"format": "qdx-host-scene", "version": 1, "nodes": [{"id": "b", "name": "B",
+        "transform": {"classId": ["0x9156", "0x0"], "position": {"interpolation": "linear",
+        "keys": [{"time": 0, "value": [0, 0, 0]}, {"time": 100, "value": [10, 0, 0]}]}}}]})";
+    ASSERT_TRUE(ReadHostScene(bipedText.data(), bipedText.size(), "b.json", biped, error)) << error;
+    Control* bipedPrs = biped.Nodes()[0]->GetTMController();
+    EXPECT_EQ(bipedPrs->ClassID(), Class_ID(0x9156, 0));
+    EXPECT_EQ(bipedPrs->GetPositionController()->GetInterface(I_KEYCONTROL), nullptr);
+    EXPECT_EQ(bipedPrs->GetRotationController()->GetInterface(I_KEYCONTROL), nullptr);
+    EXPECT_EQ(biped.Nodes()[0]->GetNodeTM(50).GetTrans(), Point3(5.0f, 0.0f, 0.0f));
+
     KeyControl weight(KeyControl::Track::Float, KeyControl::Interpolation::Bezier);
     weight.SetFloatAt(0, 25.0f);
     EXPECT_EQ(weight.NumKeys(), 0);
