@@ -5,6 +5,10 @@
 // component. A linear position track of N keys (a smooth path with straight
 // runs and small wobbles), N = 10,000 and 100,000; the counters give the
 // keys each side keeps.
+//
+// Sampling a deforming mesh into a morph key, per frame, against the host
+// stand-in's evaluation of the same frame alone: a grid of N vertices under
+// a keyed vertex animation, N = 10,000 and 100,000.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -17,7 +21,18 @@
 #include "core/context/CKStartUp.h"
 #include "core/object/CKClassRegistry.h"
 #include "exporter/animation/AnimationPostPasses.h"
+#include "exporter/animation/MorphKeyWriter.h"
+#include "exporter/builder/ExportBuilder.h"
+#include "exporter/driver/DriverState.h"
+#include "exporter/options/Max2Qdx.h"
+#include "platform/host/Control.h"
+#include "platform/host/HostScene.h"
+#include "platform/host/INode.h"
+#include "platform/host/Interface.h"
+#include "platform/host/TriObject.h"
+#include "platform/host/VertexAnimation.h"
 #include "render/animation/CKAnimKeys.h"
+#include "render/animation/CKMorphController.h"
 #include "render/animation/CKObjectAnimation.h"
 #include "render/context/CKRenderEngine.h"
 
@@ -148,5 +163,118 @@ void BM_ReduceKeysRdp(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * n);
 }
 BENCHMARK(BM_ReduceKeysRdp)->Name("ReduceKeys/rdp")->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+BENCH_CASE_DOES("SampleDeformingMesh",
+                "ours: one frame of a deforming grid sampled into a morph key (the host's mesh evaluated at the "
+                "frame, its normals built, positions and corner normals written into the exported mesh's builder, "
+                "the welded vertices refreshed and the key written with packed normals); host: the stand-in "
+                "evaluating the same frame and building its normals alone");
+
+// A grid of n vertices under a vertex animation whose every frame differs,
+// exported as a mesh.
+struct DeformingGrid
+{
+    HostScene scene;
+    std::unique_ptr<Interface> host;
+    Max2Qdx exporter;
+    ExportBuilder* builder = nullptr;
+    INode* node = nullptr;
+
+    explicit DeformingGrid(int n)
+    {
+        host = std::make_unique<Interface>(scene);
+        host->SetEcho(false);
+        host->SetReportOutput(nullptr);
+        GetExportDriverState().onlySelectedNodes = FALSE;
+        builder = new ExportBuilder(Context(), TRUE);
+        builder->exporter = &exporter;
+        exporter.builder = builder;
+        exporter.context = Context();
+        exporter.maxInterface = host.get();
+        exporter.progressStarted = 0;
+        exporter.framesPerTick = 1.0f / 160.0f;
+        const int side = (int) std::sqrt((double) n);
+        auto* tri = scene.Adopt(std::make_unique<TriObject>());
+        Mesh& m = tri->GetMesh();
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x)
+                m.verts.push_back(Point3((float) x, (float) y, 0.0f));
+        for (int y = 0; y + 1 < side; ++y)
+            for (int x = 0; x + 1 < side; ++x) {
+                const DWORD a = (DWORD) (y * side + x), b = a + 1, c = a + (DWORD) side, d = c + 1;
+                Face f1, f2;
+                f1.setVerts(a, b, d);
+                f2.setVerts(a, d, c);
+                f1.setSmGroup(1);
+                f2.setSmGroup(1);
+                m.faces.push_back(f1);
+                m.faces.push_back(f2);
+            }
+        VertexAnimationKey first, last;
+        first.time = 0;
+        first.points = m.verts;
+        last.time = 160 * 1000;
+        last.points = m.verts;
+        for (size_t i = 0; i < last.points.size(); ++i)
+            last.points[i].z = (float) (i % 17);
+        auto* modifier = scene.Adopt(std::make_unique<VertexAnimationModifier>());
+        modifier->SetKeys({first, last});
+        auto* stack = scene.Adopt(std::make_unique<IDerivedObject>());
+        stack->ReferenceObject(tri);
+        stack->AddModifierAtBottom(modifier);
+        node = scene.AddNode("Grid", nullptr);
+        node->SetObjectRef(stack);
+        node->SetTMController(scene.Adopt(std::make_unique<MatrixControl>(Matrix3())));
+        exporter.ExportNode(node);
+    }
+    ~DeformingGrid()
+    {
+        exporter.builder = nullptr;
+        delete builder;
+        Context()->ClearAll();
+    }
+};
+
+void BM_SampleDeformingMeshOurs(benchmark::State& state)
+{
+    DeformingGrid grid((int) state.range(0));
+    auto* animation = static_cast<CKObjectAnimation*>(Context()->CreateObject(CKCID_OBJECTANIMATION));
+    MorphKeyWriter writer(static_cast<CKMorphController*>(animation->CreateController(0x73847810)));
+    int frame = 0;
+    for (auto _ : state) {
+        // Two frames in turn: each key replaces the one at its time.
+        frame = frame == 1 ? 2 : 1;
+        benchmark::DoNotOptimize(grid.exporter.SampleMeshMorphKey(writer, grid.node, frame * 160));
+    }
+    state.counters["vertices"] = (double) state.range(0);
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_SampleDeformingMeshOurs)
+    ->Name("SampleDeformingMesh/ours")
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_SampleDeformingMeshHost(benchmark::State& state)
+{
+    DeformingGrid grid((int) state.range(0));
+    int frame = 0;
+    for (auto _ : state) {
+        frame = frame == 1 ? 2 : 1;
+        auto* tri = static_cast<TriObject*>(
+            grid.node->EvalWorldState(frame * 160).obj->ConvertToType(frame * 160, triObjectClassID));
+        tri->GetMesh().buildNormals();
+        benchmark::DoNotOptimize(tri->GetMesh().verts.data());
+        if (tri->IsTemporary())
+            tri->DeleteMe();
+    }
+    state.counters["vertices"] = (double) state.range(0);
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_SampleDeformingMeshHost)
+    ->Name("SampleDeformingMesh/host")
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -45,6 +45,7 @@
 #include "render/objects/pointcloud/RCK3dPointCloud.h"
 #include "system/image/QxPixelFormat.h"
 #include "tools/AnimationExportSeeds.h"
+#include "tools/BlockSeeds.h"
 #include "tools/ContentSeeds.h"
 #include "tools/CoreSeeds.h"
 #include "tools/testdata/ImageFileBuilders.h"
@@ -1016,6 +1017,18 @@ void WriteCoreSeeds()
     }
 }
 
+// The mesh blocks' seeds, from an engine with the plug-ins registered.
+void WriteMeshBlockSeeds()
+{
+    if (CKStartUp() != 0) {
+        ++g_Failures;
+        return;
+    }
+    RegisterBlockPlugins();
+    WriteBlockSeeds(Put, g_Failures);
+    CKShutdown();
+}
+
 } // namespace
 
 void WriteAnimationExportSeeds()
@@ -1041,5 +1054,6 @@ int main()
     WriteAnimationExportSeeds();
     WriteCloudSeeds();
     WriteCoreSeeds();
+    WriteMeshBlockSeeds();
     return g_Failures == 0 ? 0 : 1;
 }

@@ -3,6 +3,9 @@
 #include "includes/XArray.h"
 
 class INode;
+class IPhyContextExport;
+class IPhysiqueExport;
+class IPhyVertexExport;
 class Modifier;
 class Object;
 
@@ -57,4 +60,40 @@ public:
 private:
     Object* m_Object = nullptr;
     bool m_Delete = false;
+};
+
+// The Physique export interface of a modifier and its context for a node,
+// given back (context first) when the scope ends. Either may be null.
+class PhysiqueAccess
+{
+public:
+    PhysiqueAccess(Modifier* physique, INode* node);
+    ~PhysiqueAccess();
+    PhysiqueAccess(const PhysiqueAccess&) = delete;
+    PhysiqueAccess& operator=(const PhysiqueAccess&) = delete;
+
+    IPhysiqueExport* Export() const { return m_Export; }
+    IPhyContextExport* Context() const { return m_Context; }
+
+private:
+    Modifier* m_Modifier = nullptr;
+    IPhysiqueExport* m_Export = nullptr;
+    IPhyContextExport* m_Context = nullptr;
+};
+
+// One vertex interface of a Physique context, given back when the scope
+// ends; null for a vertex the context does not have.
+class PhysiqueVertexAccess
+{
+public:
+    PhysiqueVertexAccess(IPhyContextExport* context, int vertex);
+    ~PhysiqueVertexAccess();
+    PhysiqueVertexAccess(const PhysiqueVertexAccess&) = delete;
+    PhysiqueVertexAccess& operator=(const PhysiqueVertexAccess&) = delete;
+
+    IPhyVertexExport* Get() const { return m_Vertex; }
+
+private:
+    IPhyContextExport* m_Context = nullptr;
+    IPhyVertexExport* m_Vertex = nullptr;
 };

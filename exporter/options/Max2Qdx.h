@@ -22,6 +22,7 @@ class CKMaterial;
 class CKMesh;
 class CKTexture;
 class ExportBuilder;
+class MorphKeyWriter;
 class GeLog;
 class IParamBlock2;
 class INode;
@@ -170,7 +171,21 @@ public:
     // The blend shapes of the node's Morpher into the builder (the mesh is
     // the base mesh read with the Morpher off).
     void ExportMorphTargets(INode* node, Mesh& mesh, MeshBuilder& builder);
+
+    // Deformation (exporter/animation). The node's Skin, or its Physique
+    // turned rigid, as the entity's skin: 1 when a skin was made.
+    int ExportSkin(INode* node, CK3dEntity* entity);
+    int ExportPhysiqueAsSkin(INode* node, CK3dEntity* entity);
+    // Every node below and with the given one (an explicit stack: any
+    // depth), then one node: a skin, or its deformation sampled into morph
+    // keys.
     void ExportAnimatedMeshes(INode* node);
+    void ExportAnimatedMesh(INode* node);
+    // The node's mesh (patch mesh) at t offered to the writer as a morph
+    // key; false when it gives none (no mesh, or one that no longer matches
+    // the exported mesh).
+    bool SampleMeshMorphKey(MorphKeyWriter& writer, INode* node, TimeValue t);
+    bool SamplePatchMorphKey(MorphKeyWriter& writer, INode* node, TimeValue t);
 
     // Node animation (exporter/animation): the node's transform keys, key
     // for key from standard key controllers, else sampled, and with

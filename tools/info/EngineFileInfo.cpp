@@ -22,6 +22,11 @@
 #include "core/scene/CKScene.h"
 #include "exporter/driver/DriverState.h"
 #include "exporter/driver/PluginRegistration.h"
+#include "render/animation/CKAnimController.h"
+#include "render/animation/CKKeyedAnimation.h"
+#include "render/animation/CKMorphController.h"
+#include "render/animation/CKObjectAnimation.h"
+#include "render/animation/CKSkin.h"
 #include "render/mesh/CKMaterial.h"
 #include "render/mesh/CKMesh.h"
 #include "render/mesh/CKPatchMesh.h"
@@ -96,8 +101,52 @@ void DumpEntity(std::string& out, CK3dEntity* entity)
                Clean(m[row][3]));
     Append(out, "  visible %d zorder %d pickable %d\n", entity->IsVisible() ? 1 : 0, entity->GetZOrder(),
            entity->IsPickable() ? 1 : 0);
-    if (CKMesh* mesh = entity->GetCurrentMesh())
+    if (CKMesh* mesh = entity->GetCurrentMesh()) {
         Append(out, "  mesh \"%s\" of %d\n", NameOf(mesh), entity->GetMeshCount());
+        for (int i = 0; i < mesh->GetBlendShapeCount(); ++i)
+            Append(out, "  blend weight %d %.6g\n", i, entity->GetBlendShapeWeight(i));
+    }
+    if (CKSkin* skin = entity->GetSkin()) {
+        Append(out, "  skin vertices %d normals %d bones %d\n", skin->GetVertexCount(), skin->GetNormalCount(),
+               skin->GetBoneCount());
+        for (int b = 0; b < skin->GetBoneCount(); ++b)
+            Append(out, "  skin bone \"%s\"\n", NameOf(skin->GetBoneData(b)->GetBone()));
+        // Influences of the first vertex, as a sample of the weights.
+        if (CKSkinVertexData* v = skin->GetVertexCount() > 0 ? skin->GetVertexData(0) : nullptr)
+            for (int j = 0; j < v->GetBoneCount(); ++j)
+                Append(out, "  skin vertex 0 bone %d weight %.6g\n", v->GetBone(j), v->GetWeight(j));
+    }
+}
+
+// A controller: its type code, length, keys and the times of its first and
+// last key.
+void DumpController(std::string& out, const char* what, CKAnimController* controller)
+{
+    if (!controller)
+        return;
+    const int keys = controller->GetKeyCount();
+    const float first = keys > 0 ? controller->GetKey(0)->TimeStep : 0.0f;
+    const float last = keys > 0 ? controller->GetKey(keys - 1)->TimeStep : 0.0f;
+    Append(out, "  %s type 0x%08X length %.6g keys %d from %.6g to %.6g\n", what, controller->GetType(),
+           controller->GetLength(), keys, first, last);
+}
+
+void DumpObjectAnimation(std::string& out, CKObjectAnimation* animation)
+{
+    Append(out, "  entity \"%s\" length %.6g shares \"%s\"\n", NameOf(animation->Get3dEntity()), animation->GetLength(),
+           NameOf(animation->GetDataOwner()));
+    DumpController(out, "position", animation->GetPositionController());
+    DumpController(out, "rotation", animation->GetRotationController());
+    DumpController(out, "scale", animation->GetScaleController());
+    DumpController(out, "scale axis", animation->GetScaleAxisController());
+    DumpController(out, "morph", animation->GetMorphController());
+    if (CKMorphController* morph = animation->GetMorphController())
+        Append(out, "  morph vertices %d normals %d\n", morph->GetMorphVertexCount(), morph->HasNormals() ? 1 : 0);
+    for (int i = 0; i < animation->GetNamedControllerCount(); ++i) {
+        const CKAnimControllerEntry* entry = animation->GetNamedControllerEntry(i);
+        const std::string what = std::string("float \"") + (entry ? entry->Name.CStr() : "") + "\"";
+        DumpController(out, what.c_str(), animation->GetNamedController(i));
+    }
 }
 
 std::string Color(const QxColor& c)
@@ -269,6 +318,13 @@ void DumpClassFields(std::string& out, CKContext* context, CKObject* object)
         point->GetTangents(&in, &outTangent);
         Append(out, "  curve \"%s\" tcb %d linear %d in %s out %s\n", NameOf(point->GetCurve()), point->IsTCB() ? 1 : 0,
                point->IsLinear(), Vector(in).c_str(), Vector(outTangent).c_str());
+    }
+    if (CKIsChildClassOfObject(object, CKCID_OBJECTANIMATION))
+        DumpObjectAnimation(out, static_cast<CKObjectAnimation*>(object));
+    if (CKIsChildClassOfObject(object, CKCID_KEYEDANIMATION)) {
+        auto* keyed = static_cast<CKKeyedAnimation*>(object);
+        for (int i = 0; i < keyed->GetAnimationCount(); ++i)
+            Append(out, "  animation \"%s\"\n", NameOf(keyed->GetAnimation(i)));
     }
     if (CKIsChildClassOfObject(object, CKCID_BEOBJECT))
         DumpBeObject(out, context, static_cast<CKBeObject*>(object));
