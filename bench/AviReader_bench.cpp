@@ -12,6 +12,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "bench/BenchCase.h"
 #include "includes/CKByteOrder.h"
 #include "readers/avi/AVIReader.h"
 
@@ -197,7 +198,10 @@ void FFmpegDecodeLoop(benchmark::State& state, bool bottomUp)
 
 } // namespace
 
-BENCHMARK_CAPTURE(AviReaderReadAll, topdown, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(FFmpegDecodeLoop, topdown, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(AviReaderReadAll, bottomup, true)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(FFmpegDecodeLoop, bottomup, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(AviReaderReadAll, topdown, false)->Name("AviReadAll/ours/topdown")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(FFmpegDecodeLoop, topdown, false)->Name("AviReadAll/ffmpeg/topdown")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(AviReaderReadAll, bottomup, true)->Name("AviReadAll/ours/bottomup")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(FFmpegDecodeLoop, bottomup, true)->Name("AviReadAll/ffmpeg/bottomup")->Unit(benchmark::kMillisecond);
+BENCH_CASE_DOES("AviReadAll", "ours: AviReader::OpenFile and ReadFrame of each of the 300 frames of a 640x480 "
+                              "24-bit uncompressed AVI; ffmpeg: avformat_open_input and the av_read_frame, "
+                              "avcodec_send_packet, avcodec_receive_frame loop on one thread");

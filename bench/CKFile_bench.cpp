@@ -15,11 +15,13 @@
 // and both fill fresh memory; the objects are destroyed outside the timing.
 // What the format makes ours do beyond its peer is timed apart: the
 // objects' own work (each writes and closes its state chunk; each is created
-// and reads its chunk) and the data section's checksum. Two contents: 10,000
+// and reads its chunk), against the same share of the plain peers, and the
+// data section's checksum against adler32. Two contents: 10,000
 // to 1,000,000 small named objects (the per-object counters show whether
 // the costs stay linear), and one object holding a 100 MB mesh-like buffer.
 #include <benchmark/benchmark.h>
 
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -514,6 +516,62 @@ void BM_ObjectCreateAndLoadOnly(benchmark::State& state, bool large)
         CKDeleteStateChunk(chunk);
 }
 
+// The peer of the objects' share of a save: each object's fields pushed into
+// a fresh std::vector sized first (as a chunk sizes itself first), in the
+// words its chunk holds: the identifier and its link, the value, the half,
+// the reference, the buffer's size and bytes.
+void BM_PeerObjectWordsOnly(benchmark::State& state, bool large)
+{
+    World& w = GetWorld(Objects(state, large));
+    for (auto _ : state)
+        for (CK_ID id : w.ids) {
+            const auto* item = static_cast<const BenchItem*>(w.context->GetObject(id));
+            std::vector<CKDWORD> words;
+            words.reserve(6 + ((size_t) item->m_Size + 3) / 4);
+            words.push_back(kItemIdentifier);
+            words.push_back(0);
+            words.push_back((CKDWORD) item->m_Value);
+            words.push_back(std::bit_cast<CKDWORD>((float) item->m_Value * 0.5f));
+            words.push_back(item->m_Ref);
+            words.push_back((CKDWORD) item->m_Size);
+            words.resize(words.size() + ((size_t) item->m_Size + 3) / 4);
+            if (item->m_Size)
+                std::memcpy(&words[6], item->m_Data.get(), (size_t) item->m_Size);
+            benchmark::DoNotOptimize(words.data());
+        }
+}
+
+// The peer of the objects' share of a load: each object made on the heap
+// with its std::string name and put in the id map, then its fields read
+// from the bytes of its chunk as the plain loader reads them.
+void BM_PeerCreateAndReadOnly(benchmark::State& state, bool large)
+{
+    World& w = GetWorld(Objects(state, large));
+    std::vector<Bytes> chunks;
+    for (CK_ID id : w.ids) {
+        CKStateChunk* chunk = ObjectChunk(w, id);
+        Bytes bytes((size_t) chunk->ConvertToBuffer(nullptr));
+        chunk->ConvertToBuffer(bytes.data());
+        chunks.push_back(std::move(bytes));
+        CKDeleteStateChunk(chunk);
+    }
+    for (auto _ : state) {
+        PeerWorld world;
+        for (size_t i = 0; i < chunks.size(); ++i) {
+            auto item = std::make_unique<PeerItem>();
+            item->id = w.ids[i];
+            item->name = w.context->GetObject(w.ids[i])->GetName();
+            world.byId.emplace(item->id, item.get());
+            if (!PeerReadChunk(world, *item, chunks[i].data(), chunks[i].size()))
+                state.SkipWithError("a chunk did not read");
+            world.items.push_back(std::move(item));
+        }
+        state.PauseTiming();
+        world = PeerWorld();
+        state.ResumeTiming();
+    }
+}
+
 // The checksum every save computes (and every plain load checks) over the
 // stored data section, against zlib's adler32 of the same bytes.
 void BM_Checksum(benchmark::State& state, bool large)
@@ -573,10 +631,15 @@ BENCH_CASE_DOES("FileLoad", "ours: CKFile::Load into a fresh context; loader: mm
         ->Unit(benchmark::kMillisecond)                                                                                \
         ->UseRealTime()
 CK_FILE_CONTENTS(BM_ObjectChunksOnly, "FileSaveObjectsOnly/ours");
+CK_FILE_CONTENTS(BM_PeerObjectWordsOnly, "FileSaveObjectsOnly/vector");
 CK_FILE_CONTENTS(BM_ObjectCreateAndLoadOnly, "FileLoadObjectsOnly/ours");
+CK_FILE_CONTENTS(BM_PeerCreateAndReadOnly, "FileLoadObjectsOnly/loader");
 CK_FILE_CONTENTS(BM_Checksum, "FileChecksum/ours");
 CK_FILE_CONTENTS(BM_ZlibAdler32, "FileChecksum/zlib");
-BENCH_CASE_DOES("FileSaveObjectsOnly", "ours: each object writes and closes its state chunk, no file; no peer");
-BENCH_CASE_DOES("FileLoadObjectsOnly", "ours: each object is created by name and reads its chunk, no file; no peer");
+BENCH_CASE_DOES("FileSaveObjectsOnly", "ours: each object writes and closes its state chunk, no file; vector: the "
+                                       "same words pushed into a new std::vector sized first");
+BENCH_CASE_DOES("FileLoadObjectsOnly", "ours: each object is created by name in a fresh context and reads its chunk, "
+                                       "no file; loader: a heap object with a std::string name in an id map, its "
+                                       "fields read from the chunk's bytes as the plain loader reads them");
 BENCH_CASE_DOES("FileChecksum",
                 "ours: the format's checksum of the plain data section; zlib: adler32 of the same bytes");

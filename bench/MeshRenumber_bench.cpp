@@ -6,6 +6,7 @@
 #include <meshoptimizer.h>
 #include <vector>
 
+#include "bench/BenchCase.h"
 #include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
 #include "core/context/CKFunctions.h"
@@ -188,3 +189,11 @@ BENCHMARK(BM_MeshSaveLoad_Ours)->Name("MeshSaveLoad/ours")->Arg(100000)->Unit(be
 BENCHMARK(BM_MeshSaveLoad_Memcpy)->Name("MeshSaveLoad/memcpy")->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BlendShapes_Ours)->Name("MeshBlendShapes/ours")->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BlendShapes_Dense)->Name("MeshBlendShapes/dense")->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCH_CASE_DOES("MeshConsolidate", "ours: RCKMesh::Consolidate of a dissociated grid (equal vertices merged, faces and "
+                                   "channels renumbered); meshoptimizer: meshopt_generateVertexRemap of the same "
+                                   "records only, with no mesh rewritten");
+BENCH_CASE_DOES("MeshSaveLoad",
+                "ours: a grid mesh saved to a new state chunk and loaded into another mesh; memcpy: two "
+                "copies of the chunk's bytes, the least a save and load can do");
+BENCH_CASE_DOES("MeshBlendShapes", "ours: ApplyBlendShapes of two targets moving a tenth of the vertices each; dense: "
+                                   "base plus both weighted deltas over every vertex");

@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/BenchCase.h"
 #include "bench/BenchTempFile.h"
 #include "system/io/QxCachedFile.h"
 #include "system/io/QxMemoryMappedFile.h"
@@ -143,3 +144,10 @@ BENCHMARK(BM_CachedFile_SequentialRead)->Name("CachedFileSequentialRead/ours") Q
 BENCHMARK(BM_Pread_SequentialRead)->Name("CachedFileSequentialRead/pread") QX_FILE_SEQUENTIAL_CASES;
 BENCHMARK(BM_MappedFile_WholeFile)->Name("MappedFileWholeRead/ours");
 BENCHMARK(BM_Read_WholeFile)->Name("MappedFileWholeRead/read");
+BENCH_CASE_DOES("CachedFileRandomRead", "ours: QxCachedFile Seek and Read of the bytes named at a random offset of a "
+                                        "16 MB file, through blocks of the size named; pread: pread(2) of the same "
+                                        "bytes at the same offsets, no block");
+BENCH_CASE_DOES("CachedFileSequentialRead", "ours: QxCachedFile Read of the bytes named, one after the other through "
+                                            "the file; pread: pread(2) of the same bytes at the next offset");
+BENCH_CASE_DOES("MappedFileWholeRead", "ours: QxMemoryMappedFile of the 16 MB file, every byte copied out in 64 KB "
+                                       "pieces; read: open and read(2) of the file in 64 KB pieces");

@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/BenchCase.h"
 #include "system/memory/QxMemoryManager.h"
 
 // The pool allocator against malloc/free: 1M objects of 16 to 256 bytes,
@@ -90,3 +91,6 @@ BENCHMARK(BM_Malloc)
     ->Arg(1)
     ->Arg(2)
     ->Unit(benchmark::kMillisecond);
+BENCH_CASE_DOES("PoolAllocateFree", "ours: 1M objects of 16 to 256 bytes taken from the pool, then given back in the "
+                                    "order named (0 LIFO, 1 FIFO, 2 random); malloc: malloc and free of the same sizes "
+                                    "in the same order");

@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/BenchCase.h"
 #include "core/context/CKContext.h"
 #include "core/context/CKPluginManager.h"
 #include "core/context/CKStartUp.h"
@@ -106,3 +107,6 @@ void BM_FlatBinarySearch(benchmark::State& state)
 
 BENCHMARK(BM_CurveGetPos)->Name("CurveGetPos/ours")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FlatBinarySearch)->Name("CurveGetPos/flatbinarysearch")->Unit(benchmark::kMillisecond);
+BENCH_CASE_DOES("CurveGetPos", "ours: RCKCurve::GetPos at 1M random fractions of a 10,000-point TCB curve; "
+                               "flatbinarysearch: std::upper_bound over a flat copy of the cumulative lengths, the "
+                               "segment's Hermite form and the world transform");

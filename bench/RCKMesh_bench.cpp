@@ -13,90 +13,23 @@
 #include <cstring>
 #include <vector>
 
-#include "core/context/CKContext.h"
-#include "core/context/CKPluginManager.h"
-#include "core/context/CKStartUp.h"
-#include "core/object/CKClassRegistry.h"
-#include "render/context/CKRenderEngine.h"
-#include "render/context/RCKRenderContext.h"
-#include "render/context/RCKRenderManager.h"
+#include "bench/BenchCase.h"
+#include "bench/BenchRenderScene.h"
 #include "render/context/rasterizer/CKDrawPrimitiveData.h"
-#include "render/mesh/CKMaterial.h"
 #include "render/mesh/CKMaterialGroup.h"
-#include "render/mesh/RCKMesh.h"
 
 namespace {
 
-constexpr int kMaterials = 8;
-// A patch of 16 x 16 quads takes one material.
-constexpr int kPatch = 16;
-
-struct Scene
-{
-    CKContext* Context = nullptr;
-    RCKRenderContext* RenderContext = nullptr;
-    RCKMesh* Mesh = nullptr;
-};
-
-// Side of a grid of about the given number of triangles.
-int GridSide(int triangles)
-{
-    int n = 1;
-    while (2 * (n + 1) * (n + 1) <= triangles)
-        ++n;
-    return n;
-}
-
-int MaterialOf(int row, int column)
-{
-    return (row / kPatch * 3 + column / kPatch) % kMaterials;
-}
+using Scene = BenchGridScene;
 
 Scene Start(int triangles)
 {
-    Scene s;
-    CKStartUp();
-    CKGetPluginManager()->RegisterPlugin(0, CKGetRenderEnginePluginInfo(0), nullptr, nullptr);
-    CKGetPluginManager()->AddStaticDll("Render Engine", 1);
-    CKBuildClassHierarchyTable();
-    CKCreateContext(&s.Context, nullptr, nullptr);
-    auto* manager = static_cast<RCKRenderManager*>(s.Context->GetRenderManager());
-    // The peer does not reorder for the vertex cache.
-    manager->GetSettings().VertexCache = 0;
-    QxIntRect rect{0, 0, 64, 64};
-    s.RenderContext = static_cast<RCKRenderContext*>(manager->CreateRenderContext(nullptr, 0, &rect));
-
-    CKMaterial* materials[kMaterials];
-    for (CKMaterial*& m : materials)
-        m = static_cast<CKMaterial*>(s.Context->CreateObject(CKCID_MATERIAL));
-    const int n = GridSide(triangles);
-    s.Mesh = static_cast<RCKMesh*>(s.Context->CreateObject(CKCID_MESH));
-    s.Mesh->SetVertexCount((n + 1) * (n + 1));
-    for (int y = 0; y <= n; ++y)
-        for (int x = 0; x <= n; ++x) {
-            const int v = y * (n + 1) + x;
-            s.Mesh->SetVertexPosition(v, QxVector((float) x, 0.0f, (float) y));
-            s.Mesh->SetVertexNormal(v, QxVector(0.0f, 1.0f, 0.0f));
-            s.Mesh->SetVertexTextureCoordinates(v, (float) x / (float) n, (float) y / (float) n);
-        }
-    s.Mesh->SetFaceCount(2 * n * n);
-    int f = 0;
-    for (int y = 0; y < n; ++y)
-        for (int x = 0; x < n; ++x) {
-            const int v = y * (n + 1) + x;
-            CKMaterial* material = materials[MaterialOf(y, x)];
-            s.Mesh->SetFaceVertexIndex(f, v, v + n + 1, v + 1);
-            s.Mesh->SetFaceMaterial(f++, material);
-            s.Mesh->SetFaceVertexIndex(f, v + 1, v + n + 1, v + n + 2);
-            s.Mesh->SetFaceMaterial(f++, material);
-        }
-    return s;
+    return StartBenchGridScene(triangles);
 }
 
 void Stop(Scene& s)
 {
-    CKCloseContext(s.Context);
-    CKShutdown();
+    StopRenderBenchContext(s.Context);
 }
 
 int PrimitiveCount(RCKMesh* mesh)
@@ -240,3 +173,8 @@ BENCHMARK(BM_MaterialGroups_Ours)->Name("MeshMaterialGroups/ours")->Apply(Sizes)
 BENCHMARK(BM_MaterialGroups_Vector)->Name("MeshMaterialGroups/std")->Apply(Sizes);
 BENCHMARK(BM_VertexFill_Ours)->Name("MeshVertexFill/ours")->Apply(Sizes);
 BENCHMARK(BM_VertexFill_Memcpy)->Name("MeshVertexFill/memcpy")->Apply(Sizes);
+BENCH_CASE_DOES("MeshMaterialGroups", "ours: the material groups of a grid with 8 materials built (face lists, vertex "
+                                      "remaps, 16-bit indices split at 65,535 vertices); std: the same partition in "
+                                      "one pass of std::vector pushes");
+BENCH_CASE_DOES("MeshVertexFill", "ours: every primitive's vertex buffer filled through its remap; memcpy: a copy of "
+                                  "the same number of bytes, with no gather");

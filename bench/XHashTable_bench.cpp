@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "bench/BenchCase.h"
 #include "includes/XHashTable.h"
 
 // XHashTable against std::unordered_map: insert n keys, then look each up.
@@ -108,3 +109,9 @@ BENCHMARK(BM_XHash_Pointers)->Name("HashPointers/ours")->ArgName("keys")->Arg(25
 BENCHMARK(BM_Std_Pointers)->Name("HashPointers/std")->ArgName("keys")->Arg(256)->Arg(4096)->Arg(65536);
 BENCHMARK(BM_XHash_Strings)->Name("HashStrings/ours")->ArgName("keys")->Arg(256)->Arg(4096)->Arg(65536);
 BENCHMARK(BM_Std_Strings)->Name("HashStrings/std")->ArgName("keys")->Arg(256)->Arg(4096)->Arg(65536);
+BENCH_CASE_DOES("HashSequentialIds", "ours: XHashTable FindOrInsert of the ids 1..n into a new table, then each looked "
+                                     "up; std: the same through std::unordered_map::operator[]");
+BENCH_CASE_DOES("HashPointers", "ours: XHashTable FindOrInsert of n object pointers into a new table, then each looked "
+                                "up; std: the same through std::unordered_map::operator[]");
+BENCH_CASE_DOES("HashStrings", "ours: XHashTable FindOrInsert of n XString names into a new table, then each looked "
+                               "up; std: the same through std::unordered_map with std::hash of the characters");

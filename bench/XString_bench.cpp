@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "bench/BenchCase.h"
 #include "includes/XString.h"
 
 // String appends and formatting against std::string and snprintf. XString
@@ -104,3 +105,11 @@ BENCHMARK(BM_XString_Format)->Name("StringFormat/ours");
 BENCHMARK(BM_Snprintf_Format)->Name("StringFormat/snprintf");
 BENCHMARK(BM_XString_CopyShort)->Name("StringCopyShort/ours");
 BENCHMARK(BM_Std_CopyShort)->Name("StringCopyShort/std");
+BENCH_CASE_DOES("StringAppendChars", "ours: a new XString grown one character at a time to the length named; std: the "
+                                     "same into a new std::string");
+BENCH_CASE_DOES("StringAppendWords", "ours: a new XString grown by the five-character word the number of times named; "
+                                     "std: the same into a new std::string");
+BENCH_CASE_DOES("StringFormat", "ours: XString::Format of a name, an int and a float; snprintf: the same text "
+                                "formatted into a buffer and assigned to a std::string");
+BENCH_CASE_DOES("StringCopyShort", "ours: an XString copy of a 16-character name; std: a std::string copy of it, past "
+                                   "its small-string buffer so that both allocate");

@@ -37,7 +37,8 @@ foreach(seed IN LISTS seeds)
 endforeach()
 
 foreach(target bmp tga pcx jpeg png tiff dds avi dct material_chunk sprite_chunk entity3d mesh_chunk mesh_channels
-               content_chunk animation_chunk behavior_chunk scene_chunk cloud_chunk cloud_ascii cloud_attributes)
+               content_chunk animation_chunk animation_export behavior_chunk scene_chunk cloud_chunk cloud_ascii
+               cloud_attributes block_chunks mesh_blocks)
   file(GLOB committed RELATIVE ${ROOT}/fuzz/corpus/${target} ${ROOT}/fuzz/corpus/${target}/*)
   file(GLOB written RELATIVE ${OUT}/seeds/${target} ${OUT}/seeds/${target}/*)
   if(NOT committed STREQUAL written)

@@ -44,6 +44,8 @@
 #include "render/objects/RCKSpriteText.h"
 #include "render/objects/pointcloud/RCK3dPointCloud.h"
 #include "system/image/QxPixelFormat.h"
+#include "tools/AnimationExportSeeds.h"
+#include "tools/BlockSeeds.h"
 #include "tools/ContentSeeds.h"
 #include "tools/CoreSeeds.h"
 #include "tools/testdata/ImageFileBuilders.h"
@@ -183,6 +185,19 @@ void WriteReaderSeeds()
         d.m_Words[DDSReader::kFormatWord] = c.format;
         Put("dds", c.name, Encode(dds, d, small, 5, 4));
     }
+    // Layouts other writers make: luminance with alpha, and a 2-bit alpha.
+    std::vector<uint8_t> a8l8 = BuildDdsHeader(3, 2, 0x100F, 6, 0x20001, 0, 16, 0xFF, 0, 0, 0xFF00);
+    for (int i = 0; i < 12; ++i)
+        a8l8.push_back(uint8_t(i * 40));
+    Put("dds", "a8l8.dds", a8l8);
+    std::vector<uint8_t> a2 = BuildDdsHeader(2, 2, 0x100F, 8, 0x41, 0, 32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000);
+    for (int i = 0; i < 16; ++i)
+        a2.push_back(uint8_t(0x35 * i));
+    Put("dds", "a2r10g10b10.dds", a2);
+
+    // Grey in separate planes, the extra plane's strip empty.
+    const std::vector<uint8_t> grey = {0, 40, 80, 120, 160, 200};
+    Put("tiff", "planar_extra.tif", BuildPlanarTiff(3, 2, 1, {grey, {}}, {0}));
 }
 
 void WriteMovieSeeds()
@@ -1002,7 +1017,25 @@ void WriteCoreSeeds()
     }
 }
 
+// The mesh blocks' seeds, from an engine with the plug-ins registered.
+void WriteMeshBlockSeeds()
+{
+    if (CKStartUp() != 0) {
+        ++g_Failures;
+        return;
+    }
+    RegisterBlockPlugins();
+    WriteBlockSeeds(Put, g_Failures);
+    CKShutdown();
+}
+
 } // namespace
+
+void WriteAnimationExportSeeds()
+{
+    for (const auto& [name, bytes] : AnimationExportSeeds())
+        Put("animation_export", name, bytes);
+}
 
 int main()
 {
@@ -1018,7 +1051,9 @@ int main()
     WriteEngineSeeds();
     WriteEntitySeeds();
     WriteAnimationSeeds();
+    WriteAnimationExportSeeds();
     WriteCloudSeeds();
     WriteCoreSeeds();
+    WriteMeshBlockSeeds();
     return g_Failures == 0 ? 0 : 1;
 }

@@ -390,8 +390,22 @@ CKERROR CKContext::DestroyObjects(CK_ID* ids, int count, CKDWORD flags, CKDepend
     (void) dependencies;
     for (int i = 0; i < count; ++i) {
         CKObject* o = GetObject(ids[i]);
-        if (o && !(o->GetObjectFlags() & CK_OBJECT_TOBEDELETED))
-            m_DeletionIds.PushBack(ids[i]);
+        if (!o || (o->GetObjectFlags() & CK_OBJECT_TOBEDELETED))
+            continue;
+        // A behaviour hears of its deletion first, as in the deletion pass of
+        // its dependencies: "Detach" when it has an owner, then "Delete"
+        // (what it made or changed for its owner is undone there). It may
+        // destroy objects of its own meanwhile.
+        if (CKIsChildClassOf(o->GetClassID(), CKCID_BEHAVIOR)) {
+            auto* behavior = static_cast<CKBehavior*>(o);
+            if (behavior->GetOwner())
+                behavior->CallCallbackFunction(CKM_BEHAVIORDETACH);
+            behavior->CallCallbackFunction(CKM_BEHAVIORDELETE);
+            o = GetObject(ids[i]);
+            if (!o || (o->GetObjectFlags() & CK_OBJECT_TOBEDELETED))
+                continue;
+        }
+        m_DeletionIds.PushBack(ids[i]);
     }
     if (!inProgress) {
         m_DeletionInProgress = TRUE;

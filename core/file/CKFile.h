@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-
 #include "includes/CKTypes.h"
 #include "includes/XArray.h"
 #include "includes/XBitArray.h"
@@ -306,10 +304,10 @@ private:
     // Adler-32 (from 0) of the data section as stored.
     CKDWORD SumDataSection(SaveState& save);
     void KeepHeaderValues(SaveState& save, CKDWORD crc);
-    // Writes the file beside the target and puts it in place; writeData
-    // writes the data section.
-    CKERROR WriteSections(const XString& target, CKMemoryBufferParser* header,
-                          const std::function<bool(CKStreamWriter*)>& writeData);
+    // Writes the file beside the target and puts it in place, the data
+    // section through WriteDataSection.
+    CKERROR WriteSections(const XString& target, CKMemoryBufferParser* header, SaveState& save);
+    bool WriteDataSection(SaveState& save, CKStreamWriter* writer);
     void SaveThumbnail();
 
     // Load side.

@@ -2,7 +2,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <new>
 #include <strings.h>
@@ -387,12 +386,7 @@ CKERROR CKFile::EndSave()
             KeepHeaderValues(save, SumDataSection(save));
             XString target = m_FileName;
             context->SetLastSavedFile(target.CStr());
-            result = WriteSections(target, save.HeaderOut, [&](CKStreamWriter* writer) {
-                if (save.Data)
-                    return save.Data->WriteToStream(writer) != FALSE;
-                return save.EmitData(
-                    [&](const void* bytes, int n) { return writer->Write(bytes, (CKDWORD) n) == (CKDWORD) n; });
-            });
+            result = WriteSections(target, save.HeaderOut, save);
         }
         ClearData();
         ResetNameClashPolicies();
@@ -756,8 +750,14 @@ void CKFile::SaveThumbnail()
         IncludeFile(path.CStr(), -1);
 }
 
-CKERROR CKFile::WriteSections(const XString& target, CKMemoryBufferParser* header,
-                              const std::function<bool(CKStreamWriter*)>& writeData)
+bool CKFile::WriteDataSection(SaveState& save, CKStreamWriter* writer)
+{
+    if (save.Data)
+        return save.Data->WriteToStream(writer) != FALSE;
+    return save.EmitData([&](const void* bytes, int n) { return writer->Write(bytes, (CKDWORD) n) == (CKDWORD) n; });
+}
+
+CKERROR CKFile::WriteSections(const XString& target, CKMemoryBufferParser* header, SaveState& save)
 {
     CKStreamWriter* writer = m_Context->GetFileStreamWriter();
     XString finalName = target;
@@ -774,7 +774,7 @@ CKERROR CKFile::WriteSections(const XString& target, CKMemoryBufferParser* heade
     CKWriteFileHeader(m_FileInfo, head);
     CKERROR result = CKErr::Ok;
     if (writer->Write(head, CK_FILE_HEADER_SIZE) != CK_FILE_HEADER_SIZE || !header->WriteToStream(writer) ||
-        !writeData(writer)) {
+        !WriteDataSection(save, writer)) {
         LogError("Writing %s failed", temp.CStr());
         result = CKErr::NotEnoughDiskPlace;
     }

@@ -1,5 +1,6 @@
 #include "core/scene/CKDataArray.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/chunk/CKStateChunk.h"

@@ -1,5 +1,6 @@
 #include "core/sound/CKWaveSound.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 

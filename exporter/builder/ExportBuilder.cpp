@@ -1,6 +1,8 @@
 #include "exporter/builder/ExportBuilder.h"
 
 #include <cstring>
+#include <unordered_set>
+#include <vector>
 
 #include "core/attribute/CKAttributeManager.h"
 #include "core/behavior/CKBehavior.h"
@@ -41,24 +43,27 @@ constexpr CKDWORD kAttributeFlags = 16;
 // Load flags of a script file.
 constexpr CKDWORD kScriptLoadFlags = 3;
 
-template <class T>
-void RemoveValue(ExportTable<T>& table, const CKObject* object)
+template <class Table>
+void RemoveValues(Table& table, const ExportBuilder::ObjectSet& gone)
 {
     // Removing moves the last entry into the freed slot: look at the same
     // slot again.
     for (auto it = table.Begin(); it != table.End();)
-        if (static_cast<const CKObject*>(*it) == object)
+        if (gone.count(static_cast<const CKObject*>(*it)))
             table.Remove(it.GetKey());
         else
             ++it;
 }
 
+// Keeps the order of what stays.
 template <class T>
-void RemoveAll(XArray<T*>& list, const CKObject* object)
+void RemoveAllOf(XArray<T*>& list, const ExportBuilder::ObjectSet& gone)
 {
-    for (int i = list.Size() - 1; i >= 0; --i)
-        if (static_cast<const CKObject*>(list[i]) == object)
-            list.RemoveAt(i);
+    int kept = 0;
+    for (int i = 0; i < list.Size(); ++i)
+        if (!gone.count(static_cast<const CKObject*>(list[i])))
+            list[kept++] = list[i];
+    list.Resize(kept);
 }
 
 // The object when it can carry scripts and attributes, else null.
@@ -87,7 +92,11 @@ ExportBuilder::ExportBuilder(CKContext* ctx, CKBOOL createLevel)
     }
 }
 
-ExportBuilder::~ExportBuilder() = default;
+ExportBuilder::~ExportBuilder()
+{
+    for (MeshBuilder* kept : meshBuilders)
+        delete kept;
+}
 
 // Creation.
 
@@ -287,25 +296,141 @@ void ExportBuilder::ForgetObject(CKObject* object)
 {
     if (!object)
         return;
-    RemoveValue(entities, object);
-    RemoveValue(meshes, object);
-    RemoveValue(materials, object);
-    RemoveValue(textures, object);
-    RemoveValue(objectAnimations, object);
-    RemoveValue(lights, object);
-    RemoveValue(cameras, object);
-    RemoveValue(groups, object);
-    RemoveAll(createdObjects, object);
-    RemoveAll(objectAnimationList, object);
-    RemoveAll(bodyParts, object);
-    if (static_cast<CKObject*>(character) == object)
-        character = nullptr;
-    if (static_cast<CKObject*>(animation) == object)
-        animation = nullptr;
-    if (static_cast<CKObject*>(environment.startingCamera) == object)
-        environment.startingCamera = nullptr;
-    if (environment.sceneObject == object)
-        environment.sceneObject = nullptr;
+    if (savedObjects) {
+        const CK_ID id = object->GetID();
+        while (savedObjects->FindID(id))
+            savedObjects->RemoveCurrent();
+    }
+    DropRecords(ObjectSet{object});
+}
+
+void ExportBuilder::DropRecords(const ObjectSet& gone)
+{
+    if (gone.empty())
+        return;
+    RemoveValues(entities, gone);
+    RemoveValues(meshes, gone);
+    RemoveValues(materials, gone);
+    RemoveValues(textures, gone);
+    RemoveValues(textureFiles, gone);
+    RemoveValues(objectAnimations, gone);
+    RemoveValues(lights, gone);
+    RemoveValues(cameras, gone);
+    RemoveValues(groups, gone);
+    RemoveAllOf(createdObjects, gone);
+    RemoveAllOf(objectAnimationList, gone);
+    RemoveAllOf(bodyParts, gone);
+    RemoveAllOf(singleKeyAnimations, gone);
+    for (int i = multiMaterials.Size() - 1; i >= 0; --i) {
+        MultiMaterialRecord& record = multiMaterials[i];
+        if (gone.count(record.base)) {
+            multiMaterials.RemoveAt(i);
+            continue;
+        }
+        for (int c = record.channels.Size() - 1; c >= 0; --c)
+            if (gone.count(record.channels[c].material))
+                record.channels.RemoveAt(c);
+    }
+    for (const CKObject* object : gone) {
+        // A later mesh at the same address must not find this one's builder.
+        meshBuilderIndices.Remove((ExportKey) object);
+        if (static_cast<CKObject*>(character) == object)
+            character = nullptr;
+        if (static_cast<CKObject*>(animation) == object)
+            animation = nullptr;
+        if (static_cast<CKObject*>(environment.startingCamera) == object)
+            environment.startingCamera = nullptr;
+        if (environment.sceneObject == object)
+            environment.sceneObject = nullptr;
+    }
+}
+
+void ExportBuilder::DestroyWithDependencies(CKObject* object)
+{
+    if (object) {
+        XArray<CK_ID> ids;
+        ids.PushBack(object->GetID());
+        DestroyWithDependencies(ids);
+    }
+}
+
+void ExportBuilder::DestroyWithDependencies(const XArray<CK_ID>& ids)
+{
+    if (!context || ids.Size() == 0)
+        return;
+    ObjectSet gone;
+    std::unordered_set<CK_ID> goneIds;
+    XArray<CK_ID> live;
+    for (CK_ID id : ids)
+        if (CKObject* object = context->GetObject(id)) {
+            gone.insert(object);
+            if (goneIds.insert(id).second)
+                live.PushBack(id);
+        }
+    if (savedObjects) {
+        for (savedObjects->Reset(); !savedObjects->EndOfList();) {
+            if (goneIds.count(savedObjects->GetCurrentID()))
+                savedObjects->RemoveCurrent();
+            else
+                savedObjects->Next();
+        }
+    }
+    DropRecords(gone);
+    context->DestroyObjects(live.Begin(), live.Size(), 0, CKGetDefaultClassDependencies(2));
+    // The dependencies may have taken recorded objects along.
+    ForgetDestroyedObjects();
+}
+
+void ExportBuilder::ForgetDestroyedObjects()
+{
+    if (!context)
+        return;
+    if (savedObjects)
+        savedObjects->Check(context);
+    ObjectSet live;
+    for (CKObject* object : context->GetObjectListByType(CKCID_OBJECT, TRUE))
+        live.insert(object);
+    ObjectSet dead;
+    auto gather = [&](const CKObject* object) {
+        if (object && !live.count(object))
+            dead.insert(object);
+    };
+    for (CKObject* object : createdObjects)
+        gather(object);
+    for (CKObjectAnimation* object : objectAnimationList)
+        gather(object);
+    for (CKBodyPart* object : bodyParts)
+        gather(object);
+    for (CKObjectAnimation* object : singleKeyAnimations)
+        gather(object);
+    for (CK3dEntity* object : entities)
+        gather(object);
+    for (CKMesh* object : meshes)
+        gather(object);
+    for (CKMaterial* object : materials)
+        gather(object);
+    for (CKTexture* object : textures)
+        gather(object);
+    for (CKTexture* object : textureFiles)
+        gather(object);
+    for (CKObjectAnimation* object : objectAnimations)
+        gather(object);
+    for (CKLight* object : lights)
+        gather(object);
+    for (CKCamera* object : cameras)
+        gather(object);
+    for (CKGroup* object : groups)
+        gather(object);
+    for (const MultiMaterialRecord& record : multiMaterials) {
+        gather(record.base);
+        for (const MultiMaterialChannel& channel : record.channels)
+            gather(channel.material);
+    }
+    gather(character);
+    gather(animation);
+    gather(environment.startingCamera);
+    gather(environment.sceneObject);
+    DropRecords(dead);
 }
 
 void ExportBuilder::DestroyObject(CKObject* object, ExportKey key)
@@ -501,6 +626,7 @@ int ExportBuilder::FinishObjects(CKObjectIDList* savedObjects, CKBOOL asAnimatio
 {
     if (!savedObjects)
         return 0;
+    this->savedObjects = savedObjects;
     if (splitMesh)
         SplitMeshes();
     CleanObjectAnimations();

@@ -1,12 +1,17 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_set>
 
 #include "exporter/builder/EnvironmentSettings.h"
+#include "exporter/geometry/MeshBuilder.h"
+#include "exporter/materials/MaterialDesc.h"
 #include "includes/XArray.h"
+#include "includes/XClassArray.h"
 #include "includes/XHashTable.h"
 
 class CK3dEntity;
+class CKAnimController;
 class CK3dObject;
 class CKBodyPart;
 class CKCamera;
@@ -74,6 +79,28 @@ public:
     CKCurvePoint* CreateCurvePoint(CKCurve* curve, const char* name, ExportKey node);
     // A mesh of the patch mesh class.
     CKMesh* CreatePatchMesh(const char* name, ExportKey node);
+    // The welded builder as an engine mesh named name (null when the
+    // context cannot make one): vertices, faces and their materials, the
+    // extra channels, normals and blend shapes. With keep, a copy of the
+    // builder is kept, found again by FindMeshBuilder under the key and
+    // under the mesh. A non-null key maps the mesh in meshes.
+    CKMesh* CreateEngineMesh(const MeshBuilder& builder, const char* name, ExportKey key, CKBOOL keep);
+    // The builder kept for a node or an engine mesh; null when none.
+    MeshBuilder* FindMeshBuilder(ExportKey key);
+    // The engine texture of a bitmap file, made and loaded at its first use
+    // (a file that cannot be read still gives a texture, without image). A
+    // null file searches by name alone: the first texture of textureFiles
+    // whose name is name, or a new one without image registered under
+    // name. A null name is file's name part. A non-null key (the texture
+    // map) maps the texture in textures.
+    CKTexture* CreateTexture(const char* file, const char* name, ExportKey key);
+    // A material from the description (defaults when null), registered
+    // under a non-zero key.
+    CKMaterial* CreateMaterial(const MaterialDesc* desc, const char* name, ExportKey key);
+    // The render manager's effect of the description's name on the
+    // material, its textures and parameters from the description's texts;
+    // the effect's index, or -1 when there is no such effect.
+    int ApplyMaterialEffect(const MaterialDesc& desc, CKMaterial* material);
     // A target light (with withTarget, its target entity name + "_Target"
     // comes first in the created objects, unmapped) or a plain light of
     // the type (1 point, 2 spot, 3 directional).
@@ -171,7 +198,75 @@ public:
     void RemoveUnusedMaterials();
     void RemoveUnusedTextures();
 
+    // The steps of the post passes, for the passes and their tests.
+
+    // The steps applied to one object (see RescaleScene); 0 for an object
+    // of no kind that has lengths, or a null one.
+    int RescaleObject(CKObject* object, float factor);
+    // The material when no created mesh uses it (group or channel), else
+    // null.
+    CKMaterial* IsMaterialUnused(CKMaterial* material);
+    // The texture when no created material uses it (any stage, or an effect
+    // parameter), else null.
+    CKTexture* IsTextureUnused(CKTexture* texture);
+    // Base mesh (less "_Mesh") equal to the candidate less "_Mesh", the
+    // suffix, its digits (a number above 0) and one "_" where they join.
+    static CKBOOL IsNamedLOD(const char* suffix, int digits, const char* baseName, const char* candidateName);
+    // The levels of detail of base among objects, given to the entities
+    // showing base; entities left without mesh join toDestroy. The number
+    // found.
+    int FindNamedLOD(CKMesh* base, const XArray<CKObject*>& objects, const char* suffix, int digits,
+                     XArray<CK_ID>& toDestroy);
+    // Words of a channel-file line: blank-separated, double quotes group
+    // (and are dropped), empty words dropped. words is emptied first; the
+    // word count.
+    static int SplitArguments(const XString& line, XClassArray<XString>& words);
+    // Sharing: the per-reference passes (the number of candidates found
+    // equal, relinked and, but for animations, added to done) and the
+    // comparisons (TRUE when equal; else reason holds the first
+    // difference).
+    int DASITextures(CKTexture* reference, const XArray<CKObject*>& objects, XArray<CK_ID>& done);
+    int DASIMaterials(CKMaterial* reference, const XArray<CKObject*>& objects, XArray<CK_ID>& done);
+    int DASIMeshes(CKMesh* reference, const XArray<CKObject*>& objects, XArray<CK_ID>& done);
+    int DASIAnimations(CKObjectAnimation* reference, const XArray<CKObject*>& objects);
+    CKBOOL CompareTextures(CKTexture* t1, CKTexture* t2, XString& reason);
+    CKBOOL CompareMaterials(CKMaterial* m1, CKMaterial* m2, XString& reason);
+    CKBOOL CompareMeshes(CKMesh* p, CKMesh* cur, XString& reason);
+    // Splits one mesh into one mesh per material with extra channels (see
+    // SplitMeshes); parts receives the part meshes, the source first. The
+    // part count; 0 when the mesh is left alone.
+    int SplitMesh(CKMesh* mesh, XArray<CKMesh*>& parts);
+    // The record kept for a base material; null when none.
+    const MultiMaterialRecord* FindMultiMaterialRecord(CKMaterial* material) const;
+    // Sets the mesh's channels from the record (restricted to the record
+    // material's faces when others share the mesh). The mesh; null for a
+    // null record or mesh, which changes nothing.
+    CKMesh* ApplyMultiMaterialChannels(CKMesh* mesh, const MultiMaterialRecord* record);
+    // Destroys the object (or the objects, at once) through the context
+    // with the default delete dependencies, then forgets it and everything
+    // that went with it.
+    void DestroyWithDependencies(CKObject* object);
+    void DestroyWithDependencies(const XArray<CK_ID>& ids);
+    // Drops from every table and list (savedObjects included) the objects
+    // that no longer live in the context.
+    void ForgetDestroyedObjects();
+    // The duplicates one sharing pass found: a set, and the order found.
+    struct SharingDone;
+    using ObjectSet = std::unordered_set<const CKObject*>;
+    // The animation passes over the keyed animation's object animations
+    // (exporter/animation); -1 for a null keyed animation. Controllers of at
+    // most one key deleted (those of singleKeyAnimations keep a single key):
+    // the number deleted.
+    int RemoveOneKeyControllers(CKKeyedAnimation* keyed);
+    // Keys that interpolation gives back within the threshold removed, from
+    // the channel controllers or from the named (blend-shape weight)
+    // controllers: the number removed. mode and scoring change nothing.
+    int ReduceAnimationKeys(CKKeyedAnimation* keyed, float threshold, int mode, int scoring);
+    int ReduceBlendShapeKeys(CKKeyedAnimation* keyed, float threshold, int mode, int scoring);
+
     GeLog* log = nullptr;
+    // The list FinishObjects filled: destroyed objects leave it too.
+    CKObjectIDList* savedObjects = nullptr;
     ExportTable<CK3dEntity> entities;
     ExportTable<CKMesh> meshes;
     ExportTable<CKMaterial> materials;
@@ -186,11 +281,24 @@ public:
     EnvironmentSettings environment;
     XArray<CKObjectAnimation*> objectAnimationList;
     XArray<CKBodyPart*> bodyParts;
+    // Object animations of Biped-driven nodes: their single keys matter.
+    XArray<CKObjectAnimation*> singleKeyAnimations;
     CKContext* context = nullptr;
     CKDWORD creationOptions = 0;
     CKBYTE splitMesh = 0;
     // The exporter whose report hears of failed creations; may be null.
     Max2Qdx* exporter = nullptr;
+    // Bitmap file (or, for a texture looked up by name alone, that name) to
+    // engine texture, in creation order.
+    XHashTable<CKTexture*, XString> textureFiles;
+    // The materials with extra channels, in the order converted.
+    XClassArray<MultiMaterialRecord> multiMaterials;
+    // The corners every mesh's welding reuses.
+    MeshCornerScratch cornerScratch;
+    // Copies of the builders of the meshes made (CreateEngineMesh), and
+    // their positions by node and by mesh.
+    XArray<MeshBuilder*> meshBuilders;
+    XHashTable<int, ExportKey, ExportKeyHash> meshBuilderIndices;
 
 private:
     // CreateObject, with the failure reported; the object is recorded in
@@ -203,4 +311,34 @@ private:
     // Maps the object animation, joins it to the animation and the list.
     void RecordObjectAnimation(CKObjectAnimation* objectAnimation, ExportKey node);
     void CleanObjectAnimations();
+    // ForgetObject, each list walked once, without touching the objects
+    // (they may be gone).
+    void DropRecords(const ObjectSet& gone);
+    // Scales a position or morph controller's keys once per RescaleScene.
+    void RescaleController(CKAnimController* controller, int morphVertices, float factor);
+
+    // Sharing of one kind (0 textures, 1 materials, 2 meshes): the global
+    // pass, and one reference against its candidates (users: the index of
+    // the objects that hold each candidate).
+    int RunSharingPass(int kind);
+    int ShareDuplicates(int kind, CKObject* reference, const XArray<CKObject*>& candidates, SharingDone& done,
+                        void* users);
+
+    // ApplyMultiMaterialChannels with the map channels of a kept builder
+    // (null: only map channel 1 can be named).
+    CKMesh* ApplyChannels(CKMesh* mesh, const MultiMaterialRecord* record, const MeshBuilder* kept);
+    // The entities showing the split mesh (partMeshes[0]) show part 0 and
+    // get a child per further part (splitParts: the split's parts).
+    void RelinkSplitEntities(const XArray<CKMesh*>& partMeshes, void* splitParts);
+    // The animation's morph keys restricted to the part: written in place
+    // (the source entity's) or into a new object animation of the target,
+    // added once to each keyed animation holding the animation.
+    CKObjectAnimation* SplitMorphAnimation(CKObjectAnimation* animation, CK3dEntity* target, const void* splitPart,
+                                           const XArray<CKObject*>& keyed, CKBOOL inPlace);
+
+    // The comparisons' reason line (formatted only when not quiet).
+    void Reason(XString& reason, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+    XArray<CKAnimController*> m_RescaledControllers;
+    CKBOOL m_QuietCompare = FALSE;
 };

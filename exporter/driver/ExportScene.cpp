@@ -14,7 +14,6 @@
 #include "core/scene/CKGroup.h"
 #include "core/scene/CKLevel.h"
 #include "core/scene/CKScene.h"
-#include "exporter/animation/AnimationPostPasses.h"
 #include "exporter/builder/ExportBuilder.h"
 #include "exporter/driver/DriverState.h"
 #include "exporter/driver/PluginRegistration.h"
@@ -72,48 +71,6 @@ CKERROR OpenSharedContext()
     return CKErr::Ok;
 }
 
-// With behaviours in the file, its objects go into a level of their own:
-// scenes and levels leave the list, every other object joins the level and
-// keeps the flags it had in another scene. A file that is not an object file
-// saves that level first.
-void WrapInLevel(Max2Qdx& exporter)
-{
-    CKContext* context = exporter.context;
-    auto* level = static_cast<CKLevel*>(context->CreateObject(CKCID_LEVEL, nullptr));
-    if (!level)
-        return;
-    CKScene* levelScene = level->GetLevelScene();
-    context->SetCurrentLevel(level);
-    CKObjectIDList* list = exporter.savedObjects;
-    for (list->Reset(); !list->EndOfList();) {
-        CKObject* object = list->GetCurrentObject(context);
-        if (object && (CKIsChildClassOfObject(object, CKCID_SCENE) || CKIsChildClassOfObject(object, CKCID_LEVEL))) {
-            list->RemoveCurrent();
-            continue;
-        }
-        if (object) {
-            level->AddObject(object);
-            if (CKIsChildClassOfObject(object, CKCID_SCENEOBJECT)) {
-                auto* sceneObject = static_cast<CKSceneObject*>(object);
-                CKScene* other = sceneObject->GetSceneIn(0);
-                if (other && other != levelScene) {
-                    CKDWORD flags = other->GetObjectFlags(sceneObject);
-                    if (flags)
-                        levelScene->SetObjectFlags(sceneObject, flags);
-                }
-            }
-        }
-        list->Next();
-    }
-    // The environment was written into the builder's level, which has just
-    // left the list: the new level's scene carries it into the file.
-    if (exporter.asLevel)
-        exporter.builder->ApplyEnvironment(levelScene);
-    CKPathSplitter splitter(exporter.fileName.CStr());
-    if (strcasecmp(splitter.GetExtension(), ".qdx") != 0)
-        list->InsertFrontObject(level);
-}
-
 void ExportNamedSelections(Max2Qdx& exporter)
 {
     Interface* ip = exporter.maxInterface;
@@ -163,11 +120,11 @@ void RunPostPasses(Max2Qdx& exporter)
     if (exporter.ReadChannels)
         builder->ReadChannels(exporter.ReadChannelsFilename.CStr());
     if (exporter.ignore1KeyAnimation)
-        RemoveOneKeyControllers(builder->animation);
+        builder->RemoveOneKeyControllers(builder->animation);
     if (exporter.reduceRedondantKeys)
-        ReduceAnimationKeys(builder->animation, exporter.reduceKeysThreshold, 1, 2);
+        builder->ReduceAnimationKeys(builder->animation, exporter.reduceKeysThreshold, 1, 2);
     if (exporter.reduceRedondantBlendShapesKeys)
-        ReduceBlendShapeKeys(builder->animation, exporter.reduceBlendShapesKeysThreshold, 1, 2);
+        builder->ReduceBlendShapeKeys(builder->animation, exporter.reduceBlendShapesKeysThreshold, 1, 2);
     if (exporter.OnlyUsedMaterials) {
         builder->RemoveUnusedMaterials();
         builder->RemoveUnusedTextures();
@@ -247,6 +204,51 @@ void Max2Qdx::AlignAnimationOnZ()
     }
 }
 
+void Max2Qdx::WrapObjectsInLevel()
+{
+    auto* level = static_cast<CKLevel*>(context->CreateObject(CKCID_LEVEL, nullptr));
+    if (!level)
+        return;
+    CKScene* levelScene = level->GetLevelScene();
+    context->SetCurrentLevel(level);
+    CKObjectIDList* list = savedObjects;
+    for (list->Reset(); !list->EndOfList();) {
+        CKObject* object = list->GetCurrentObject(context);
+        if (object && (CKIsChildClassOfObject(object, CKCID_SCENE) || CKIsChildClassOfObject(object, CKCID_LEVEL))) {
+            list->RemoveCurrent();
+            continue;
+        }
+        if (object) {
+            level->AddObject(object);
+            if (CKIsChildClassOfObject(object, CKCID_SCENEOBJECT)) {
+                auto* sceneObject = static_cast<CKSceneObject*>(object);
+                CKScene* other = sceneObject->GetSceneIn(0);
+                if (other && other != levelScene) {
+                    CKDWORD flags = other->GetObjectFlags(sceneObject);
+                    if (flags)
+                        levelScene->SetObjectFlags(sceneObject, flags);
+                }
+            }
+        }
+        list->Next();
+    }
+    // The environment was written into the builder's level, which has just
+    // left the list: the new level's scene carries it into the file.
+    if (asLevel)
+        builder->ApplyEnvironment(levelScene);
+    CKPathSplitter splitter(fileName.CStr());
+    if (strcasecmp(splitter.GetExtension(), ".qdx") != 0)
+        list->InsertFrontObject(level);
+}
+
+void Max2Qdx::DeleteUnusedChannelMaterials()
+{
+    for (int c = 1; c <= 8; ++c)
+        if (!channelUsed[c - 1] || c == 1)
+            if (CKMaterial* material = builder->FindMaterial((ExportKey) c))
+                builder->DestroyObject(material, (ExportKey) c);
+}
+
 int Max2Qdx::ExportScene(const char* name, Interface* ip, CKBOOL onlySelected)
 {
     ExportDriverState& state = GetExportDriverState();
@@ -257,6 +259,11 @@ int Max2Qdx::ExportScene(const char* name, Interface* ip, CKBOOL onlySelected)
     if (!ip)
         return 1;
 
+    // Without the library's load the engine does not run: nothing can be made.
+    if (!IsExporterLoaded()) {
+        MessageBox(nullptr, "CK Initialisation Problems", "Max2Qdx", MB_OK);
+        return 1;
+    }
     if (!state.pluginsRegistered) {
         RegisterLinkedPlugins(CKGetPluginManager());
         state.pluginsRegistered = TRUE;
@@ -321,10 +328,7 @@ int Max2Qdx::ExportScene(const char* name, Interface* ip, CKBOOL onlySelected)
     ExportAnimatedMeshes(root);
 
     if (forceAllUVs)
-        for (int c = 1; c <= 8; ++c)
-            if (!channelUsed[c - 1] || c == 1)
-                if (CKMaterial* material = builder->FindMaterial((ExportKey) c))
-                    builder->DestroyObject(material, (ExportKey) c);
+        DeleteUnusedChannelMaterials();
 
     if (progressStarted)
         ip->ProgressEnd();
@@ -360,7 +364,7 @@ int Max2Qdx::ExportScene(const char* name, Interface* ip, CKBOOL onlySelected)
             break;
 
     if (context->GetObjectsCountByClassID(CKCID_BEHAVIOR) > 0)
-        WrapInLevel(*this);
+        WrapObjectsInLevel();
 
     if (compressionLevel != 0) {
         context->SetFileWriteMode(kCompressedFile);

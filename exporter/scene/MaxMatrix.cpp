@@ -1,6 +1,8 @@
 #include "exporter/scene/MaxMatrix.h"
 
-#include "system/math/QxVector.h"
+#include "core/object/CKClassRegistry.h"
+#include "platform/host/Interface.h"
+#include "render/objects/CK3dEntity.h"
 
 namespace {
 
@@ -43,4 +45,26 @@ float MatrixHandedness(const QxMatrix& m)
     QxVector r1(m[1][0], m[1][1], m[1][2]);
     QxVector r2(m[2][0], m[2][1], m[2][2]);
     return QxDotProduct(QxCrossProduct(r0, r1), r2);
+}
+
+QxVector MaxToEngineVector(const Point3& p)
+{
+    return QxVector(p.x, p.z, p.y);
+}
+
+QxQuaternion MaxToEngineQuat(const Quat& q)
+{
+    return QxQuaternion(-q.x, -q.z, -q.y, q.w);
+}
+
+Quat EngineRotationCorrection(CK3dEntity* entity)
+{
+    if (entity && (CKIsChildClassOfObject(entity, CKCID_CAMERA) || CKIsChildClassOfObject(entity, CKCID_LIGHT)))
+        return QFromAngAxis(1.5707964f, Point3(1.0f, 0.0f, 0.0f));
+    return Quat();
+}
+
+double BezierTangentFactor()
+{
+    return (double) GetTicksPerFrame();
 }

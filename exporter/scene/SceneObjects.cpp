@@ -1,5 +1,5 @@
 #include "exporter/builder/ExportBuilder.h"
-#include "exporter/mesh/NodeObjects.h"
+#include "exporter/geometry/NodeObjects.h"
 #include "exporter/options/Max2Qdx.h"
 #include "exporter/report/ReportPrintf.h"
 #include "exporter/scene/MaxMatrix.h"

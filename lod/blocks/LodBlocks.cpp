@@ -6,6 +6,7 @@
 #include "core/object/CKClassRegistry.h"
 #include "lod/LODManager.h"
 #include "lod/blocks/BlockParameters.h"
+#include "lod/blocks/MeshBlockSupport.h"
 #include "lod/blocks/MeshBlocks.h"
 #include "render/mesh/CKMesh.h"
 #include "render/objects/CK3dEntity.h"
@@ -18,21 +19,8 @@ LODManager* FindLodManager(CKContext* context)
     return context ? static_cast<LODManager*>(context->GetManagerByGuid(LOD_MANAGER_GUID)) : nullptr;
 }
 
-CK3dEntity* TargetEntity(CKBehavior* behavior)
-{
-    CKObject* target = behavior->GetTarget();
-    return CKIsChildClassOfObject(target, CKCID_3DENTITY) ? static_cast<CK3dEntity*>(target) : nullptr;
-}
-
 // The fractions "Set LOD Attribute" declares by default, in record order.
 constexpr float kFractionDefaults[6] = {0.4f, 0.01f, 1.0f, 0.03f, 0.1f, 0.05f};
-
-// Deactivates In and activates Out.
-void PassThrough(CKBehavior* behavior)
-{
-    behavior->ActivateInput(0, FALSE);
-    behavior->ActivateOutput(0, TRUE);
-}
 
 } // namespace
 

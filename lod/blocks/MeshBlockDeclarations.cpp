@@ -67,7 +67,7 @@ CKERROR SetVertexPropertiesProto(CKBehaviorPrototype** out)
     p->DeclareInParameter("Vertex Specular Color", CKPGUID_COLOR, "0,0,0,0");
     p->DeclareInParameter("Vertex UV", CKPGUID_2DVECTOR);
     p->DeclareInParameter("UV Channel", CKPGUID_INT, "-1");
-    return Finish(p, out, nullptr, kTargetable, nullptr);
+    return Finish(p, out, &SetVertexProperties, kTargetable, nullptr);
 }
 
 CKERROR SetFacePropertiesProto(CKBehaviorPrototype** out)
@@ -78,7 +78,7 @@ CKERROR SetFacePropertiesProto(CKBehaviorPrototype** out)
     p->DeclareInParameter("Face Index", CKPGUID_INT);
     p->DeclareInParameter("Face Material", kMaterialType);
     p->DeclareInParameter("Face Vertex Indices", CKPGUID_VECTOR, "0,1,2");
-    return Finish(p, out, nullptr, kTargetable, nullptr);
+    return Finish(p, out, &SetFaceProperties, kTargetable, nullptr);
 }
 
 CKERROR SetVertexCountProto(CKBehaviorPrototype** out)
@@ -87,7 +87,7 @@ CKERROR SetVertexCountProto(CKBehaviorPrototype** out)
     if (!p)
         return CKErr::OutOfMemory;
     p->DeclareInParameter("Vertex Count", CKPGUID_INT, "100");
-    return Finish(p, out, nullptr, kTargetable, nullptr);
+    return Finish(p, out, &SetVertexCount, kTargetable, nullptr);
 }
 
 CKERROR SetFaceCountProto(CKBehaviorPrototype** out)
@@ -96,7 +96,7 @@ CKERROR SetFaceCountProto(CKBehaviorPrototype** out)
     if (!p)
         return CKErr::OutOfMemory;
     p->DeclareInParameter("Face Count", CKPGUID_INT, "100");
-    return Finish(p, out, nullptr, kTargetable, nullptr);
+    return Finish(p, out, &SetFaceCount, kTargetable, nullptr);
 }
 
 CKERROR PrecomputeLightingProto(CKBehaviorPrototype** out)
@@ -105,7 +105,7 @@ CKERROR PrecomputeLightingProto(CKBehaviorPrototype** out)
     if (!p)
         return CKErr::OutOfMemory;
     p->DeclareInParameter("Specular", CKPGUID_BOOL, "FALSE");
-    return Finish(p, out, nullptr, kTargetable, nullptr);
+    return Finish(p, out, &PrecomputeLighting, kTargetable, nullptr);
 }
 
 // Mesh Modifications/Deformation.
@@ -122,7 +122,7 @@ CKERROR BendProto(CKBehaviorPrototype** out)
     p->DeclareInParameter("Normal Recalculation", CKPGUID_BOOL, "TRUE");
     p->DeclareLocalParameter("", CKPGUID_VOIDBUF);
     p->DeclareLocalParameter("", CKPGUID_BOX);
-    return Finish(p, out, nullptr, kTargetable, nullptr);
+    return Finish(p, out, &Bend, kTargetable, &DeformCallback);
 }
 
 CKERROR ExplodeProto(CKBehaviorPrototype** out)
@@ -143,7 +143,7 @@ CKERROR ExplodeProto(CKBehaviorPrototype** out)
     p->DeclareLocalParameter("alpha", CKPGUID_FLOAT);
     p->DeclareLocalParameter("mesh saved", kMeshType);
     p->DeclareLocalParameter("new mesh", kMeshType);
-    return Finish(p, out, nullptr, 0, nullptr);
+    return Finish(p, out, &Explode, 0, &ExplodeCallback);
 }
 
 CKERROR MeshMorpherProto(CKBehaviorPrototype** out)
@@ -158,7 +158,7 @@ CKERROR MeshMorpherProto(CKBehaviorPrototype** out)
     p->DeclareInParameter("Calculate Faces Normals", CKPGUID_BOOL, "FALSE");
     p->DeclareLocalParameter("initial mesh", kMeshType);
     p->DeclareLocalParameter("created mesh", kMeshType);
-    return Finish(p, out, nullptr, 0, nullptr);
+    return Finish(p, out, &MeshMorpher, 0, &MeshMorpherCallback);
 }
 
 CKERROR NoiseProto(CKBehaviorPrototype** out)
@@ -171,7 +171,7 @@ CKERROR NoiseProto(CKBehaviorPrototype** out)
     p->DeclareInParameter("Axis", CKPGUID_VECTOR, "0.1,0,0");
     p->DeclareInParameter("Reset Mesh", CKPGUID_BOOL, "TRUE");
     p->DeclareLocalParameter("data", CKPGUID_VOIDBUF);
-    return Finish(p, out, nullptr, kTargetable, nullptr);
+    return Finish(p, out, &Noise, kTargetable, &DeformCallback);
 }
 
 CKERROR SineDeformProto(CKBehaviorPrototype** out)
@@ -185,7 +185,7 @@ CKERROR SineDeformProto(CKBehaviorPrototype** out)
     p->DeclareInParameter("Reset Mesh", CKPGUID_BOOL, "TRUE");
     p->DeclareLocalParameter("Time", CKPGUID_FLOAT);
     p->DeclareLocalParameter("Vertex Array", CKPGUID_VOIDBUF);
-    return Finish(p, out, nullptr, kTargetable, nullptr);
+    return Finish(p, out, &SineDeform, kTargetable, &SineDeformCallback);
 }
 
 CKERROR MultiMeshMorpherProto(CKBehaviorPrototype** out)
@@ -200,7 +200,7 @@ CKERROR MultiMeshMorpherProto(CKBehaviorPrototype** out)
     p->DeclareSetting("Mesh Count", CKPGUID_INT, "2");
     p->DeclareSetting("Calculate Normals", CKPGUID_BOOL, "TRUE");
     p->DeclareSetting("Use Relative Morphing", CKPGUID_BOOL, "FALSE");
-    return Finish(p, out, nullptr, kTargetableInherited, nullptr);
+    return Finish(p, out, &MultiMeshMorpher, kTargetableInherited, &MultiMeshMorpherCallback);
 }
 
 CKERROR SetPatchMeshStepsProto(CKBehaviorPrototype** out)
@@ -209,7 +209,7 @@ CKERROR SetPatchMeshStepsProto(CKBehaviorPrototype** out)
     if (!p)
         return CKErr::OutOfMemory;
     p->DeclareInParameter("Steps", CKPGUID_INT, "1");
-    return Finish(p, out, nullptr, kTargetable, nullptr);
+    return Finish(p, out, &SetPatchMeshSteps, kTargetable, nullptr);
 }
 
 CKERROR SkinJoinProto(CKBehaviorPrototype** out)
@@ -224,7 +224,7 @@ CKERROR SkinJoinProto(CKBehaviorPrototype** out)
     p->DeclareLocalParameter("Correspondance", CKPGUID_VOIDBUF);
     p->DeclareLocalParameter("Is Joining", CKPGUID_BOOL);
     p->DeclareLocalParameter("Temporary Joined Object Info", CKPGUID_VOIDBUF);
-    return Finish(p, out, nullptr, 0x200, nullptr);
+    return Finish(p, out, &SkinJoin, 0x200, &SkinJoinCallback);
 }
 
 CKERROR StretchProto(CKBehaviorPrototype** out)
@@ -238,7 +238,7 @@ CKERROR StretchProto(CKBehaviorPrototype** out)
     p->DeclareInParameter("Reset Mesh", CKPGUID_BOOL, "TRUE");
     p->DeclareLocalParameter("data", CKPGUID_VOIDBUF);
     p->DeclareLocalParameter("initialBox", CKPGUID_BOX);
-    return Finish(p, out, nullptr, kTargetable, nullptr);
+    return Finish(p, out, &Stretch, kTargetable, &DeformCallback);
 }
 
 CKERROR TaperProto(CKBehaviorPrototype** out)
@@ -256,7 +256,7 @@ CKERROR TaperProto(CKBehaviorPrototype** out)
     p->DeclareInParameter("Normal Recalculation", CKPGUID_BOOL, "TRUE");
     p->DeclareLocalParameter("data", CKPGUID_VOIDBUF);
     p->DeclareLocalParameter("initialBox", CKPGUID_BOX);
-    return Finish(p, out, nullptr, kTargetable, nullptr);
+    return Finish(p, out, &Taper, kTargetable, &DeformCallback);
 }
 
 CKERROR TwistProto(CKBehaviorPrototype** out)
@@ -271,7 +271,7 @@ CKERROR TwistProto(CKBehaviorPrototype** out)
     p->DeclareInParameter("Normal Recalculation", CKPGUID_BOOL, "TRUE");
     p->DeclareLocalParameter("data", CKPGUID_VOIDBUF);
     p->DeclareLocalParameter("initialBox", CKPGUID_BOX);
-    return Finish(p, out, nullptr, kTargetable, nullptr);
+    return Finish(p, out, &Twist, kTargetable, &DeformCallback);
 }
 
 // Mesh Modifications/Local Deformation.
@@ -291,7 +291,7 @@ CKERROR TextureDisplaceProto(CKBehaviorPrototype** out)
     p->DeclareInParameter("Reset Mesh", CKPGUID_BOOL, "FALSE");
     p->DeclareInParameter("Normal Recalculation", CKPGUID_BOOL, "TRUE");
     p->DeclareSetting("3D Displacement", CKPGUID_BOOL, "TRUE");
-    return Finish(p, out, nullptr, kTargetable, nullptr);
+    return Finish(p, out, &TextureDisplace, kTargetable, nullptr);
 }
 
 CKERROR ChangeReferentialProto(CKBehaviorPrototype** out)
@@ -300,7 +300,7 @@ CKERROR ChangeReferentialProto(CKBehaviorPrototype** out)
     if (!p)
         return CKErr::OutOfMemory;
     p->DeclareInParameter("Referential to match", k3dEntityType);
-    return Finish(p, out, nullptr, kTargetable, nullptr);
+    return Finish(p, out, &ChangeReferential, kTargetable, nullptr);
 }
 
 CKERROR VertexTranslateProto(CKBehaviorPrototype** out)
@@ -313,7 +313,7 @@ CKERROR VertexTranslateProto(CKBehaviorPrototype** out)
     p->DeclareInParameter("Translation Vector", CKPGUID_VECTOR, "0,0,0");
     p->DeclareInParameter("Translation Referential", k3dEntityType);
     p->DeclareLocalParameter("Vertex Array", CKPGUID_VOIDBUF);
-    return Finish(p, out, nullptr, kTargetable, nullptr);
+    return Finish(p, out, &VertexTranslate, kTargetable, &DeformCallback);
 }
 
 CKERROR InvertWindingProto(CKBehaviorPrototype** out)
@@ -321,7 +321,7 @@ CKERROR InvertWindingProto(CKBehaviorPrototype** out)
     CKBehaviorPrototype* p = Begin("Invert Winding", {"In"}, {"Out"});
     if (!p)
         return CKErr::OutOfMemory;
-    return Finish(p, out, nullptr, kTargetable, nullptr);
+    return Finish(p, out, &InvertWinding, kTargetable, nullptr);
 }
 
 // Mesh Modifications/Multi Mesh.

@@ -1,6 +1,7 @@
 // The blocks that manage the list of meshes of a 3D object.
 #include "core/object/CKClassRegistry.h"
 #include "lod/blocks/BlockParameters.h"
+#include "lod/blocks/MeshBlockSupport.h"
 #include "lod/blocks/MeshBlocks.h"
 #include "render/mesh/CKMesh.h"
 #include "render/objects/CK3dEntity.h"
@@ -12,14 +13,11 @@ namespace {
 bool Begin(const CKBehaviorContext& context, CK3dEntity*& entity, CKMesh*& mesh)
 {
     CKBehavior* behavior = context.Behavior;
-    behavior->ActivateInput(0, FALSE);
-    behavior->ActivateOutput(0, TRUE);
-    CKObject* target = behavior->GetTarget();
-    if (!CKIsChildClassOfObject(target, CKCID_3DENTITY))
+    PassThrough(behavior);
+    entity = TargetEntity(behavior);
+    if (!entity)
         return false;
-    entity = static_cast<CK3dEntity*>(target);
-    CKObject* object = behavior->GetInputParameterObject(0);
-    mesh = CKIsChildClassOfObject(object, CKCID_MESH) ? static_cast<CKMesh*>(object) : nullptr;
+    mesh = static_cast<CKMesh*>(InputObjectOfClass(behavior, 0, CKCID_MESH));
     return true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "platform/host/Animatable.h"
 #include "platform/host/Interval.h"
 #include "platform/host/Matrix3.h"
@@ -36,6 +38,9 @@ public:
     virtual Control* GetPositionController() const { return nullptr; }
     virtual Control* GetRotationController() const { return nullptr; }
     virtual Control* GetScaleController() const { return nullptr; }
+    // A copy with the same keys (for a copied node's modifiers); null for a
+    // controller that cannot be copied.
+    virtual std::unique_ptr<Control> CloneControl() const { return nullptr; }
 };
 
 // The transform controller made of a position, a rotation and a scale

@@ -1,7 +1,9 @@
 #include "platform/host/HostDump.h"
 
 #include <cstdio>
+#include <cstring>
 #include <map>
+#include <type_traits>
 
 #include "platform/host/CustAttrib.h"
 #include "platform/host/GenCamera.h"
@@ -10,9 +12,18 @@
 #include "platform/host/INode.h"
 #include "platform/host/KeyControl.h"
 #include "platform/host/LookAtControl.h"
+#include "platform/host/Modifier.h"
+#include "platform/host/Morpher.h"
 #include "platform/host/Mtl.h"
+#include "platform/host/PatchMesh.h"
+#include "platform/host/Physique.h"
+#include "platform/host/SkinModifier.h"
 #include "platform/host/SplineShape.h"
 #include "platform/host/StdFog.h"
+#include "platform/host/StdMat.h"
+#include "platform/host/Texmap.h"
+#include "platform/host/TriObject.h"
+#include "platform/host/VertexAnimation.h"
 
 namespace {
 
@@ -91,6 +102,54 @@ const char* Yes(bool b)
     return b ? "yes" : "no";
 }
 
+// A short fingerprint of bulk data (FNV-1a over its bytes), so that a dump
+// shows any change to a mesh without listing it.
+class Checksum
+{
+public:
+    template <class T>
+    Checksum& Add(const T& value)
+    {
+        static_assert(std::is_trivially_copyable_v<T>);
+        unsigned char bytes[sizeof(T)];
+        std::memcpy(bytes, &value, sizeof(T));
+        for (const unsigned char b : bytes)
+            m_Hash = (m_Hash ^ b) * 16777619u;
+        return *this;
+    }
+    Checksum& Add(const Point3& p) { return Add(p.x).Add(p.y).Add(p.z); }
+    Checksum& Add(const Quat& q) { return Add(q.x).Add(q.y).Add(q.z).Add(q.w); }
+    Checksum& Add(const Matrix3& m)
+    {
+        for (int i = 0; i < 4; ++i)
+            Add(m[i]);
+        return *this;
+    }
+    std::string Text() const { return "checksum " + Hex(m_Hash); }
+
+private:
+    uint32_t m_Hash = 2166136261u;
+};
+
+std::string KeysText(const KeyControl& k)
+{
+    if (k.NumKeys() == 0) {
+        const HostKey& c = k.Constant();
+        return k.GetTrack() == KeyControl::Track::Rotation ? "constant " + QuatText(c.rotation)
+               : k.GetTrack() == KeyControl::Track::Float  ? "constant " + Number(c.value.x)
+                                                           : "constant " + Vec(c.value);
+    }
+    Checksum sum;
+    for (int i = 0; i < k.NumKeys(); ++i) {
+        const HostKey& key = k.Key(i);
+        sum.Add(key.time).Add(key.flags).Add(key.value).Add(key.rotation).Add(key.angleAxis.axis);
+        sum.Add(key.angleAxis.angle).Add(key.inTan).Add(key.outTan).Add(key.tens).Add(key.cont).Add(key.bias);
+        sum.Add(key.easeIn).Add(key.easeOut);
+    }
+    return std::to_string(k.NumKeys()) + " keys from " + std::to_string(k.Key(0).time) + " to " +
+           std::to_string(k.Key(k.NumKeys() - 1).time) + ", " + sum.Text();
+}
+
 class Dumper
 {
 public:
@@ -100,6 +159,7 @@ public:
     {
         Settings();
         NamedSelections();
+        Texmaps();
         Materials();
         Objects();
         Line(0, "nodes");
@@ -168,8 +228,84 @@ private:
         for (const NamedSelectionSet& set : m_Scene.NamedSelectionSets()) {
             std::string text = Quote(set.name) + ":";
             for (const INode* n : set.nodes)
-                text += " " + Id(n->HostId());
+                text.append(" ").append(Id(n->HostId()));
             Line(1, text);
+        }
+    }
+
+    void Block(const IParamBlock2& block, int b, int depth)
+    {
+        const ParamBlockDesc2* desc = block.GetDesc();
+        for (int p = 0; p < desc->Count(); ++p) {
+            const ParamDef& def = desc->GetParamDef(p);
+            const IParamBlock2::Entry* e = block.FindEntry(def.ID);
+            std::string value;
+            switch (def.type) {
+            case TYPE_INT: value = "int " + std::to_string(e->i); break;
+            case TYPE_BOOL: value = std::string("bool ") + (e->i ? "true" : "false"); break;
+            case TYPE_FLOAT: value = "float " + Number(e->f); break;
+            case TYPE_RGBA: value = "color " + Col(e->c); break;
+            case TYPE_STRING: value = "string " + Quote(e->s); break;
+            case TYPE_BITMAP: value = "bitmap " + Quote(e->bitmap.bi.Name()); break;
+            }
+            Line(depth, "block " + std::to_string(b) + " parameter " + std::to_string(def.ID) + " " +
+                            Quote(def.int_name) + ": " + value);
+        }
+    }
+
+    void Texmaps()
+    {
+        static const char* const sources[] = {"explicit", "object", "vertex colour", "world"};
+        Line(0, "texture maps");
+        for (const Texmap* t : Sorted<Texmap>()) {
+            Line(1, Id(t->HostId()) + " " + Quote(t->GetName().str()) + " " + ClassText(*t));
+            if (const BitmapTex* b = dynamic_cast<const BitmapTex*>(t)) {
+                const IParamBlock2* crop = b->GetParamBlock(0);
+                // Files the scene wrote itself go by their place in its own
+                // folder, which changes from run to run.
+                std::string file = b->GetMapName();
+                for (const std::string& folder : m_Scene.TemporaryFolders())
+                    if (file.rfind(folder + "/", 0) == 0)
+                        file = "(embedded)" + file.substr(folder.size());
+                Line(2, "file " + Quote(file) + ", crop " + Yes(crop->GetInt(BMTEX_APPLY) != 0) + " " +
+                            Number(crop->GetFloat(BMTEX_CLIPU)) + " " + Number(crop->GetFloat(BMTEX_CLIPV)) + " " +
+                            Number(crop->GetFloat(BMTEX_CLIPW)) + " " + Number(crop->GetFloat(BMTEX_CLIPH)));
+            }
+            const StdUVGen& uv = *t->GetTheUVGen();
+            const int tiling = uv.GetTextureTiling();
+            Line(2, "map channel " + std::to_string(uv.GetMapChannel()) + ", source " + sources[uv.GetUVWSource() & 3] +
+                        ", offset " + Number(uv.GetUOffs(0)) + " " + Number(uv.GetVOffs(0)) + ", tiling " +
+                        Number(uv.GetUScl(0)) + " " + Number(uv.GetVScl(0)) + ", angle " + Number(uv.GetAng(0)) +
+                        ", tile " + Yes(tiling & U_WRAP) + " " + Yes(tiling & V_WRAP) + ", mirror " +
+                        Yes(tiling & U_MIRROR) + " " + Yes(tiling & V_MIRROR));
+        }
+    }
+
+    void Standard(const StdMat2& m, int depth)
+    {
+        static const char* const shadings[] = {"constant", "Phong", "metal", "Blinn"};
+        static const char* const slots[] = {
+            "ambient", "diffuse",       "specular", "shininess",  "shininess strength", "self-illumination",
+            "opacity", "filter colour", "bump",     "reflection", "refraction",         "displacement"};
+        Line(depth, "ambient " + Col(m.GetAmbient(0)) + ", diffuse " + Col(m.GetDiffuse(0)) + ", specular " +
+                        Col(m.GetSpecular(0)));
+        Line(depth, "shininess " + Number(m.GetShininess(0)) + ", strength " + Number(m.GetShinStr(0)) +
+                        ", self-illumination " + Number(m.GetSelfIllum(0)) + ", transparency " +
+                        Number(m.GetXParency(0)) + ", shading " + shadings[m.GetShading() & 3] + ", two-sided " +
+                        Yes(m.GetTwoSided()) + ", wire " + Yes(m.GetWire()) + ", face map " + Yes(m.GetFaceMap()));
+        const Shader* shader = m.GetShader();
+        Line(depth, "shader " + Quote(shader->ClassName()) + ": self-illumination colour " +
+                        Yes(shader->IsSelfIllumClrOn()) + " " + Col(shader->GetSelfIllumClr(0)));
+        for (int i = 0; i < STD_NUM_MAPS; ++i) {
+            const Texmap* map = m.GetSubTexmap(i);
+            if (!map && !m.MapEnabled(i))
+                continue;
+            Line(depth, std::string("map ") + slots[i] + ": " + (map ? Id(map->HostId()) : std::string("none")) +
+                            ", enabled " + Yes(m.MapEnabled(i)) + ", amount " + Number(m.GetTexmapAmt(i, 0)));
+        }
+        if (const ViewportShaderManager* viewport = m.GetViewportShader()) {
+            Line(depth, "viewport shader " + ClassText(*viewport->Effect()) + ", active " + Yes(viewport->Active()));
+            Block(*viewport->Effect()->GetParamBlock(0), 0, depth + 1);
         }
     }
 
@@ -181,24 +317,8 @@ private:
         for (int i = 0; i < container->GetNumCustAttribs(); ++i) {
             const CustAttrib* ca = container->GetCustAttrib(i);
             Line(depth, "custom attribute " + Quote(ca->GetName()));
-            for (int b = 0; b < ca->NumParamBlocks(); ++b) {
-                const IParamBlock2* block = ca->GetParamBlock(b);
-                const ParamBlockDesc2* desc = block->GetDesc();
-                for (int p = 0; p < desc->Count(); ++p) {
-                    const ParamDef& def = desc->GetParamDef(p);
-                    const IParamBlock2::Entry* e = block->FindEntry(def.ID);
-                    std::string value;
-                    switch (def.type) {
-                    case TYPE_INT: value = "int " + std::to_string(e->i); break;
-                    case TYPE_BOOL: value = std::string("bool ") + (e->i ? "true" : "false"); break;
-                    case TYPE_FLOAT: value = "float " + Number(e->f); break;
-                    case TYPE_RGBA: value = "color " + Col(e->c); break;
-                    case TYPE_STRING: value = "string " + Quote(e->s); break;
-                    }
-                    Line(depth + 1, "block " + std::to_string(b) + " parameter " + std::to_string(def.ID) + " " +
-                                        Quote(def.int_name) + ": " + value);
-                }
-            }
+            for (int b = 0; b < ca->NumParamBlocks(); ++b)
+                Block(*ca->GetParamBlock(b), b, depth + 1);
         }
     }
 
@@ -217,6 +337,12 @@ private:
             Line(depth + 1,
                  "sub-material " + std::to_string(i) + ": " + (sub ? Id(sub->HostId()) : std::string("none")));
         }
+        if (const StdMat2* standard = dynamic_cast<const StdMat2*>(&m))
+            Standard(*standard, depth + 1);
+        if (m.VPDisplaySubMtl() >= 0)
+            Line(depth + 1, "viewport sub-material " + std::to_string(m.VPDisplaySubMtl()));
+        for (int b = 0; b < m.NumParamBlocks(); ++b)
+            Block(*m.GetParamBlock(b), b, depth + 1);
         CustomAttributes(m, depth + 1);
     }
 
@@ -267,7 +393,172 @@ private:
                                     Vec(spline->GetRelOutVec(k)));
                 }
             }
+            Geometry(*o, 2);
             CustomAttributes(*o, 2);
+        }
+    }
+
+    void MeshText(const Mesh& mesh, int depth)
+    {
+        Checksum geometry, faces;
+        for (const Point3& p : mesh.verts)
+            geometry.Add(p);
+        DWORD groups = 0;
+        int lowId = 0xFFFF, highId = 0;
+        for (const Face& f : mesh.faces) {
+            faces.Add(f.v[0]).Add(f.v[1]).Add(f.v[2]).Add(f.smGroup).Add(f.flags);
+            groups |= f.smGroup;
+            lowId = std::min(lowId, int(f.getMatID()));
+            highId = std::max(highId, int(f.getMatID()));
+        }
+        Line(depth,
+             "mesh: " + std::to_string(mesh.getNumVerts()) + " vertices " + geometry.Text() + ", " +
+                 std::to_string(mesh.getNumFaces()) + " faces " + faces.Text() + ", smoothing groups " + Hex(groups) +
+                 (mesh.getNumFaces() ? ", material ids " + std::to_string(lowId) + " to " + std::to_string(highId)
+                                     : std::string()));
+        for (int mp = -NUM_HIDDENMAPS; mp < MAX_MESHMAPS; ++mp) {
+            if (!mesh.mapSupport(mp))
+                continue;
+            const MeshMap& map = mesh.Map(mp);
+            Checksum sum;
+            for (const UVVert& v : map.tv)
+                sum.Add(v);
+            for (const TVFace& f : map.tf)
+                sum.Add(f.t[0]).Add(f.t[1]).Add(f.t[2]);
+            Line(depth + 1, "map " + std::to_string(mp) + ": " + std::to_string(map.getNumVerts()) + " vertices, " +
+                                std::to_string(map.getNumFaces()) + " faces, " + sum.Text());
+        }
+        if (const MeshNormalSpec* spec = mesh.GetSpecifiedNormals()) {
+            Checksum sum;
+            for (const Point3& n : spec->normals)
+                sum.Add(n);
+            for (const MeshNormalFace& f : spec->faces)
+                sum.Add(f.mNormalID[0]).Add(f.mNormalID[1]).Add(f.mNormalID[2]);
+            Line(depth + 1, "specified normals: " + std::to_string(spec->GetNumNormals()) + " normals, " +
+                                std::to_string(spec->GetNumFaces()) + " faces, " + sum.Text());
+        }
+        Mesh& editable = const_cast<Mesh&>(mesh);
+        if (const float* weights = editable.vertexFloat(VDATA_WEIGHT)) {
+            Checksum sum;
+            for (int i = 0; i < mesh.getNumVerts(); ++i)
+                sum.Add(weights[i]);
+            Line(depth + 1, "vertex weights: " + sum.Text());
+        }
+    }
+
+    void PatchText(const PatchMesh& patch, int depth)
+    {
+        Checksum points, patches;
+        for (const PatchVert& v : patch.verts)
+            points.Add(v.p);
+        for (const PatchVec& v : patch.vecs)
+            points.Add(v.p);
+        int tri = 0;
+        for (const Patch& p : patch.patches) {
+            tri += p.type == PATCH_TRI ? 1 : 0;
+            patches.Add(p.type).Add(p.v).Add(p.vec).Add(p.interior).Add(p.edge).Add(p.smGroup).Add(p.flags);
+        }
+        Line(depth, "patch: " + std::to_string(patch.getNumVerts()) + " vertices and " +
+                        std::to_string(patch.getNumVecs()) + " vectors " + points.Text() + ", " +
+                        std::to_string(patch.getNumPatches()) + " patches (" + std::to_string(tri) + " triangular) " +
+                        patches.Text() + ", " + std::to_string(patch.getNumEdges()) + " edges, " +
+                        std::to_string(patch.getMeshSteps()) + " steps");
+        for (int mp = -NUM_HIDDENMAPS; mp < MAX_MESHMAPS; ++mp) {
+            if (!patch.getMapSupport(mp))
+                continue;
+            PatchMap& map = const_cast<PatchMesh&>(patch).Map(mp);
+            Checksum sum;
+            for (const PatchTVert& v : map.tv)
+                sum.Add(v.p);
+            for (const TVPatch& p : map.tp)
+                sum.Add(p.tv);
+            Line(depth + 1, "map " + std::to_string(mp) + ": " + std::to_string(map.tv.size()) + " vertices, " +
+                                std::to_string(map.tp.size()) + " patches, " + sum.Text());
+        }
+    }
+
+    void ModifierText(const Modifier& m, int index, int depth)
+    {
+        Line(depth, "modifier " + std::to_string(index) + ": " + Quote(m.GetName()) + " " + ClassText(m) +
+                        (m.IsEnabled() ? ", enabled" : ", disabled"));
+        if (const MorpherModifier* morpher = dynamic_cast<const MorpherModifier*>(&m)) {
+            for (int c = 1; c <= MORPHER_CHANNELS; ++c) {
+                const MorphChannel& channel = morpher->Channel(c);
+                if (!channel.IsUsed())
+                    continue;
+                Checksum sum;
+                for (const Point3& p : channel.Target())
+                    sum.Add(p);
+                std::string percents;
+                for (const MorphTarget& t : channel.ProgressiveTargets()) {
+                    percents += " " + Number(t.percent);
+                    for (const Point3& p : t.points)
+                        sum.Add(p);
+                }
+                const Control* weight = channel.GetWeightBlock()->GetController(0);
+                const KeyControl* keys = dynamic_cast<const KeyControl*>(weight);
+                Line(depth + 1, "channel " + std::to_string(c) + " " + Quote(channel.GetName()) + ": weight " +
+                                    (weight ? Quote(weight->ClassName()) : std::string("none")) +
+                                    (keys ? " " + KeysText(*keys) : std::string()) + ", targets at" + percents +
+                                    " 100, " + sum.Text());
+            }
+        } else if (const SkinModifier* skin = dynamic_cast<const SkinModifier*>(&m)) {
+            std::string bones;
+            Checksum sum;
+            for (size_t b = 0; b < skin->Bones().size(); ++b) {
+                bones += " " + (skin->Bones()[b] ? Id(skin->Bones()[b]->HostId()) : std::string("none"));
+                sum.Add(skin->BoneInitTMs()[b]);
+            }
+            sum.Add(skin->SkinInitTM());
+            for (const std::vector<SkinWeight>& weights : skin->Weights()) {
+                sum.Add(int(weights.size()));
+                for (const SkinWeight& w : weights)
+                    sum.Add(w.bone).Add(w.weight);
+            }
+            Line(depth + 1, "bones" + bones + "; " + std::to_string(skin->Weights().size()) + " points, " + sum.Text());
+        } else if (const PhysiqueModifier* physique = dynamic_cast<const PhysiqueModifier*>(&m)) {
+            int rigid = 0, blended = 0;
+            Checksum sum;
+            sum.Add(physique->NodeInitTM());
+            for (const PhysiqueVertex& v : physique->Vertices()) {
+                rigid += v.type == RIGID_TYPE ? 1 : 0;
+                blended += v.type == RIGID_BLENDED_TYPE ? 1 : 0;
+                sum.Add(v.type);
+                for (size_t k = 0; k < v.nodes.size(); ++k) {
+                    for (const char c : v.nodes[k] ? v.nodes[k]->HostId() : std::string())
+                        sum.Add(c);
+                    sum.Add(k < v.weights.size() ? v.weights[k] : 0.0f);
+                }
+            }
+            Line(depth + 1, std::to_string(physique->Vertices().size()) + " points (" + std::to_string(rigid) +
+                                " rigid, " + std::to_string(blended) + " blended), " + sum.Text());
+        } else if (const VertexAnimationModifier* animation = dynamic_cast<const VertexAnimationModifier*>(&m)) {
+            Checksum sum;
+            for (const VertexAnimationKey& k : animation->Keys()) {
+                sum.Add(k.time);
+                for (const Point3& p : k.points)
+                    sum.Add(p);
+            }
+            const auto& keys = animation->Keys();
+            Line(depth + 1, std::to_string(keys.size()) + " keys" +
+                                (keys.empty() ? std::string()
+                                              : " from " + std::to_string(keys.front().time) + " to " +
+                                                    std::to_string(keys.back().time)) +
+                                ", " + sum.Text());
+        }
+    }
+
+    void Geometry(const Object& o, int depth)
+    {
+        if (const TriObject* tri = dynamic_cast<const TriObject*>(&o))
+            MeshText(tri->mesh, depth);
+        else if (const PatchObject* patch = dynamic_cast<const PatchObject*>(&o))
+            PatchText(patch->patch, depth);
+        else if (const IDerivedObject* derived = dynamic_cast<const IDerivedObject*>(&o)) {
+            const Object* base = derived->GetObjRef();
+            Line(depth, "base: " + (base ? Id(base->HostId()) + " " + ClassText(*base) : std::string("none")));
+            for (int i = 0; i < derived->NumModifiers(); ++i)
+                ModifierText(*derived->GetModifier(i), i, depth);
         }
     }
 
@@ -279,9 +570,9 @@ private:
         std::string text = std::string(name) + " " + Quote(c->ClassName());
         if (!k)
             return text;
-        if (k->GetNumKeys() > 0)
-            return text + " " + std::to_string(k->GetNumKeys()) + " keys from " + std::to_string(k->Key(0).time) +
-                   " to " + std::to_string(k->Key(k->GetNumKeys() - 1).time);
+        if (k->NumKeys() > 0)
+            return text + " " + std::to_string(k->NumKeys()) + " keys from " + std::to_string(k->Key(0).time) + " to " +
+                   std::to_string(k->Key(k->NumKeys() - 1).time);
         return text + " constant";
     }
 
@@ -296,10 +587,22 @@ private:
             flags += ", group head";
         if (n.IsGroupMember())
             flags += ", group member";
+        if (n.GetCVertMode())
+            flags += ", shows vertex colours";
         Line(depth, Id(n.HostId()) + " " + Quote(n.GetName()) + flags);
         const int d = depth + 1;
         if (const Object* o = n.GetObjectRef())
             Line(d, "object: " + Id(o->HostId()) + " " + ClassText(*o));
+        if (dynamic_cast<const IDerivedObject*>(n.GetObjectRef())) {
+            // What the stack makes of the object at the start.
+            const TimeValue start = m_Scene.Settings().animStart;
+            Object* result = const_cast<INode&>(n).EvalWorldState(start).obj;
+            Checksum sum;
+            const int points = result ? result->NumPoints() : 0;
+            for (int i = 0; i < points; ++i)
+                sum.Add(result->GetPoint(i));
+            Line(d, "evaluated at " + std::to_string(start) + ": " + std::to_string(points) + " points, " + sum.Text());
+        }
         if (const Control* c = n.GetTMController()) {
             Line(d, "transform: " + ClassText(*c));
             if (const LookAtControl* lookAt = dynamic_cast<const LookAtControl*>(c))

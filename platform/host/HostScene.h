@@ -39,6 +39,9 @@ struct HostSceneSettings
     float unitScale = 1.0f;
     std::vector<std::string> mapDirs;
     std::string scriptsDir;
+    // The folder of the scene or model file ("" for a scene built in code),
+    // searched for bitmaps after the map folders.
+    std::string sceneDir;
     Color ambient{0.0f, 0.0f, 0.0f};
     Color background{0.0f, 0.0f, 0.0f};
     Color lightTint{1.0f, 1.0f, 1.0f};
@@ -66,14 +69,20 @@ public:
     // the root included) before the scene is used. Loaders that meet
     // children before their parents make nodes so.
     INode* AddDetachedNode(const std::string& name);
-    // Takes ownership of a scene item and gives it back.
+    // Takes ownership of a scene item and gives it back. Nodes and items
+    // made while the hold is open go again when it is cancelled.
     template <class T>
     T* Adopt(std::unique_ptr<T> item)
     {
         T* raw = item.get();
         m_Items.push_back(std::move(item));
+        RememberItem(raw);
         return raw;
     }
+    // A folder of files the scene made (embedded images of a model file),
+    // removed with its files when the scene goes.
+    void AddTemporaryFolder(const std::string& folder) { m_TemporaryFolders.push_back(folder); }
+    const std::vector<std::string>& TemporaryFolders() const { return m_TemporaryFolders; }
 
     HostSceneSettings& Settings() { return m_Settings; }
     const HostSceneSettings& Settings() const { return m_Settings; }
@@ -93,6 +102,10 @@ public:
     const std::vector<INode*>& Nodes() const { return m_Nodes; }
 
 private:
+    void RememberItem(Animatable* item);
+    void RememberNode(INode* node);
+    void DropNode(INode* node);
+
     std::vector<std::unique_ptr<INode>> m_OwnedNodes;
     std::vector<std::unique_ptr<Animatable>> m_Items;
     INode* m_Root = nullptr;
@@ -101,4 +114,5 @@ private:
     std::vector<NamedSelectionSet> m_NamedSets;
     std::vector<Atmospheric*> m_Atmospherics;
     std::vector<AnimationTake> m_Takes;
+    std::vector<std::string> m_TemporaryFolders;
 };

@@ -16,252 +16,25 @@
 #include "platform/host/GenCamera.h"
 #include "platform/host/GenLight.h"
 #include "platform/host/HostScene.h"
+#include "platform/host/HostSceneJson.h"
+#include "platform/host/HostSceneReaders.h"
 #include "platform/host/INode.h"
 #include "platform/host/KeyControl.h"
 #include "platform/host/LookAtControl.h"
+#include "platform/host/Modifier.h"
 #include "platform/host/Mtl.h"
+#include "platform/host/PatchMesh.h"
 #include "platform/host/SplineShape.h"
 #include "platform/host/StdFog.h"
+#include "platform/host/Texmap.h"
+#include "platform/host/TriObject.h"
 
-using json = nlohmann::json;
+using namespace hostscene;
 
 namespace {
 
 // Deeper nesting than the format ever needs is refused before parsing.
 constexpr int kMaxDepth = 32;
-
-// Where a value sits in the file, rendered only when something is wrong. A
-// place points at its parent: keep each link of a chain in a variable of
-// its own when the place outlives the expression.
-struct Place
-{
-    const Place* parent = nullptr;
-    const char* key = nullptr;
-    int index = -1;
-
-    Place Member(const char* name) const { return Place{this, name, -1}; }
-    Place Item(int i) const { return Place{this, nullptr, i}; }
-
-    std::string Text() const
-    {
-        std::string up = parent ? parent->Text() : std::string();
-        if (key)
-            return up.empty() ? std::string(key) : up + "." + key;
-        if (index >= 0)
-            return up + "[" + std::to_string(index) + "]";
-        return up;
-    }
-};
-
-struct SceneFileError
-{
-    std::string place;
-    std::string what;
-};
-
-[[noreturn]] void Fail(const Place& place, const std::string& what)
-{
-    throw SceneFileError{place.Text(), what};
-}
-
-std::string Quoted(const std::string& s)
-{
-    return "\"" + s + "\"";
-}
-
-const char* TypeName(const json& j)
-{
-    switch (j.type()) {
-    case json::value_t::null: return "null";
-    case json::value_t::boolean: return "a boolean";
-    case json::value_t::string: return "a string";
-    case json::value_t::array: return "an array";
-    case json::value_t::object: return "an object";
-    default: return "a number";
-    }
-}
-
-[[noreturn]] void WrongType(const Place& place, const json& j, const char* wanted)
-{
-    Fail(place, std::string("expected ") + wanted + ", found " + TypeName(j));
-}
-
-// An object whose members are all among the names given.
-const json& Members(const json& j, const Place& place, std::initializer_list<const char*> allowed)
-{
-    if (!j.is_object())
-        WrongType(place, j, "an object");
-    for (auto it = j.begin(); it != j.end(); ++it) {
-        bool known = false;
-        for (const char* name : allowed)
-            known = known || it.key() == name;
-        if (!known)
-            Fail(place, "unknown member " + Quoted(it.key()));
-    }
-    return j;
-}
-
-const json& Array(const json& j, const Place& place)
-{
-    if (!j.is_array())
-        WrongType(place, j, "an array");
-    return j;
-}
-
-const json* Find(const json& object, const char* key)
-{
-    const auto it = object.find(key);
-    return it == object.end() ? nullptr : &*it;
-}
-
-const json& Required(const json& object, const char* key, const Place& place)
-{
-    const json* j = Find(object, key);
-    if (!j)
-        Fail(place, std::string("missing member \"") + key + "\"");
-    return *j;
-}
-
-std::string String(const json& j, const Place& place)
-{
-    if (!j.is_string())
-        WrongType(place, j, "a string");
-    return j.get<std::string>();
-}
-
-bool Bool(const json& j, const Place& place)
-{
-    if (!j.is_boolean())
-        WrongType(place, j, "true or false");
-    return j.get<bool>();
-}
-
-int64_t Integer(const json& j, const Place& place, int64_t low, int64_t high)
-{
-    if (!j.is_number_integer())
-        WrongType(place, j, "an integer");
-    int64_t v = 0;
-    if (j.is_number_unsigned()) {
-        const uint64_t u = j.get<uint64_t>();
-        v = u > uint64_t(std::numeric_limits<int64_t>::max()) ? std::numeric_limits<int64_t>::max() : int64_t(u);
-    } else {
-        v = j.get<int64_t>();
-    }
-    if (v < low || v > high)
-        Fail(place, std::to_string(v) + " is out of range " + std::to_string(low) + " to " + std::to_string(high));
-    return v;
-}
-
-TimeValue Time(const json& j, const Place& place)
-{
-    return TimeValue(Integer(j, place, std::numeric_limits<TimeValue>::min(), std::numeric_limits<TimeValue>::max()));
-}
-
-float Float(const json& j, const Place& place)
-{
-    if (!j.is_number())
-        WrongType(place, j, "a number");
-    const double d = j.get<double>();
-    const float f = float(d);
-    if (!std::isfinite(d) || !std::isfinite(f))
-        Fail(place, "not a finite number");
-    return f;
-}
-
-float FloatIn(const json& j, const Place& place, float low, float high)
-{
-    const float f = Float(j, place);
-    if (f < low || f > high) {
-        char text[96];
-        std::snprintf(text, sizeof(text), "%g is out of range %g to %g", double(f), double(low), double(high));
-        Fail(place, text);
-    }
-    return f;
-}
-
-void Floats(const json& j, const Place& place, float* out, size_t count)
-{
-    if (!j.is_array() || j.size() != count)
-        Fail(place, "expected an array of " + std::to_string(count) + " numbers");
-    for (size_t i = 0; i < count; ++i)
-        out[i] = Float(j[i], place.Item(int(i)));
-}
-
-Point3 Vector(const json& j, const Place& place)
-{
-    float v[3];
-    Floats(j, place, v, 3);
-    return Point3(v[0], v[1], v[2]);
-}
-
-Color ColorValue(const json& j, const Place& place)
-{
-    return Color(Vector(j, place));
-}
-
-// A rotation: four numbers x, y, z, w of length 1 (within 1e-3).
-Quat Rotation(const json& j, const Place& place)
-{
-    float v[4];
-    Floats(j, place, v, 4);
-    Quat q(v[0], v[1], v[2], v[3]);
-    const double length = std::sqrt(double(QuatDot(q, q)));
-    if (std::fabs(length - 1.0) > 1e-3)
-        Fail(place, "a rotation must have length 1");
-    return q.Normalize();
-}
-
-// One of the names given; gives its index.
-int Enum(const json& j, const Place& place, std::initializer_list<const char*> names)
-{
-    const std::string s = String(j, place);
-    int i = 0;
-    for (const char* name : names) {
-        if (s == name)
-            return i;
-        ++i;
-    }
-    std::string list;
-    for (const char* name : names)
-        list += (list.empty() ? "" : ", ") + std::string(name);
-    Fail(place, Quoted(s) + " is not one of " + list);
-}
-
-uint32_t Hex(const json& j, const Place& place)
-{
-    const std::string s = String(j, place);
-    if (s.size() < 3 || s.size() > 10 || s[0] != '0' || (s[1] != 'x' && s[1] != 'X'))
-        Fail(place, Quoted(s) + " is not a hexadecimal number such as \"0x1F\" (at most 8 digits)");
-    uint32_t v = 0;
-    for (size_t i = 2; i < s.size(); ++i) {
-        const char c = s[i];
-        int digit = -1;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        if (digit < 0)
-            Fail(place, Quoted(s) + " is not a hexadecimal number such as \"0x1F\" (at most 8 digits)");
-        v = v << 4 | uint32_t(digit);
-    }
-    return v;
-}
-
-Class_ID ClassIdValue(const json& j, const Place& place)
-{
-    if (!j.is_array() || j.size() != 2)
-        Fail(place, "expected a class id: an array of two hexadecimal strings");
-    return Class_ID(Hex(j[0], place.Item(0)), Hex(j[1], place.Item(1)));
-}
-
-template <class T>
-T Optional(const json& object, const char* key, const Place& place, T fallback, T (*read)(const json&, const Place&))
-{
-    const json* j = Find(object, key);
-    return j ? read(*j, place.Member(key)) : fallback;
-}
 
 // Checks nesting depth (outside strings) before the parser sees the text.
 bool TooDeep(const char* bytes, size_t size)
@@ -384,7 +157,8 @@ struct IdEntry
     {
         Material,
         Object,
-        Node
+        Node,
+        Texmap
     } kind;
     int index;
 };
@@ -395,19 +169,34 @@ const char* KindName(IdEntry::Kind kind)
     case IdEntry::Kind::Material: return "a material";
     case IdEntry::Kind::Object: return "an object";
     case IdEntry::Kind::Node: return "a node";
+    case IdEntry::Kind::Texmap: return "a texture map";
     }
     return "";
 }
 
-class SceneReader
+class SceneReader final : public SceneLinks
 {
 public:
     explicit SceneReader(HostScene& scene) : m_Scene(scene) {}
 
+    Object* ObjectOf(const json& j, const Place& place) const override
+    {
+        return m_Objects[size_t(Lookup(j, place, IdEntry::Kind::Object))];
+    }
+    INode* NodeOf(const json& j, const Place& place) const override
+    {
+        return m_Nodes[size_t(Lookup(j, place, IdEntry::Kind::Node))];
+    }
+    Texmap* TexmapOf(const json& j, const Place& place) const override
+    {
+        return m_Texmaps[size_t(Lookup(j, place, IdEntry::Kind::Texmap))];
+    }
+
     void Read(const json& root)
     {
         const Place top;
-        Members(root, top, {"format", "version", "scene", "materials", "objects", "nodes", "namedSelections"});
+        Members(root, top,
+                {"format", "version", "scene", "texmaps", "materials", "objects", "nodes", "namedSelections"});
         const std::string format = String(Required(root, "format", top), top.Member("format"));
         if (format != kHostSceneFormat)
             Fail(top.Member("format"), Quoted(format) + " is not " + Quoted(kHostSceneFormat));
@@ -418,19 +207,24 @@ public:
                                    std::to_string(kHostSceneVersion) + ")");
 
         static const json none = json::array();
+        const json* texmaps = Find(root, "texmaps");
         const json* materials = Find(root, "materials");
         const json* objects = Find(root, "objects");
         const json* nodes = Find(root, "nodes");
+        const json& texmapList = Array(texmaps ? *texmaps : none, top.Member("texmaps"));
         const json& materialList = Array(materials ? *materials : none, top.Member("materials"));
         const json& objectList = Array(objects ? *objects : none, top.Member("objects"));
         const json& nodeList = Array(nodes ? *nodes : none, top.Member("nodes"));
+        CollectIds(texmapList, top.Member("texmaps"), IdEntry::Kind::Texmap);
         CollectIds(materialList, top.Member("materials"), IdEntry::Kind::Material);
         CollectIds(objectList, top.Member("objects"), IdEntry::Kind::Object);
         CollectIds(nodeList, top.Member("nodes"), IdEntry::Kind::Node);
 
+        ReadTexmaps(texmapList, top.Member("texmaps"));
         ReadMaterials(materialList, top.Member("materials"));
         ReadObjects(objectList, top.Member("objects"));
         ReadNodes(nodeList, top.Member("nodes"));
+        ReadStacks(objectList, top.Member("objects"));
         if (const json* settings = Find(root, "scene"))
             ReadSettings(*settings, top.Member("scene"));
         if (const json* sets = Find(root, "namedSelections"))
@@ -455,7 +249,7 @@ private:
         }
     }
 
-    int Lookup(const json& j, const Place& place, IdEntry::Kind kind)
+    int Lookup(const json& j, const Place& place, IdEntry::Kind kind) const
     {
         const std::string id = String(j, place);
         const auto found = m_Ids.find(id);
@@ -478,41 +272,18 @@ private:
                 const Place blocksPlace = item.Member("blocks");
                 Array(*blocks, blocksPlace);
                 for (size_t b = 0; b < blocks->size(); ++b)
-                    ReadParamBlock((*blocks)[b], blocksPlace.Item(int(b)), *attrib->AddParamBlock());
+                    ParamBlock((*blocks)[b], blocksPlace.Item(int(b)), *attrib->AddParamBlock(), false);
             }
             container->AppendCustAttrib(m_Scene.Adopt(std::move(attrib)));
         }
     }
 
-    void ReadParamBlock(const json& j, const Place& place, IParamBlock2& block)
+    void ReadTexmaps(const json& list, const Place& place)
     {
-        Array(j, place);
-        for (size_t i = 0; i < j.size(); ++i) {
-            const Place item = place.Item(int(i));
-            const json& p = Members(j[i], item, {"id", "name", "type", "value"});
-            IParamBlock2::Entry e;
-            e.def.ID = ParamID(Integer(Required(p, "id", item), item.Member("id"), 0, 32767));
-            e.def.int_name = String(Required(p, "name", item), item.Member("name"));
-            if (block.FindEntry(e.def.ID))
-                Fail(item.Member("id"), "duplicate parameter id " + std::to_string(e.def.ID));
-            for (int k = 0; k < block.GetDesc()->Count(); ++k)
-                if (block.GetDesc()->GetParamDef(k).int_name == e.def.int_name)
-                    Fail(item.Member("name"), "duplicate parameter name " + Quoted(e.def.int_name));
-            static const ParamType2 types[] = {TYPE_INT, TYPE_FLOAT, TYPE_BOOL, TYPE_RGBA, TYPE_STRING};
-            e.def.type = types[Enum(Required(p, "type", item), item.Member("type"),
-                                    {"int", "float", "bool", "color", "string"})];
-            const json& value = Required(p, "value", item);
-            const Place valuePlace = item.Member("value");
-            switch (e.def.type) {
-            case TYPE_INT:
-                e.i = int(Integer(value, valuePlace, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
-                break;
-            case TYPE_FLOAT: e.f = Float(value, valuePlace); break;
-            case TYPE_BOOL: e.i = Bool(value, valuePlace) ? 1 : 0; break;
-            case TYPE_RGBA: e.c = ColorValue(value, valuePlace); break;
-            case TYPE_STRING: e.s = String(value, valuePlace); break;
-            }
-            block.AddParam(e);
+        for (size_t i = 0; i < list.size(); ++i) {
+            Texmap* map = ReadTexmap(list[i], place.Item(int(i)), m_Scene);
+            map->SetHostId(list[i]["id"].get<std::string>());
+            m_Texmaps.push_back(map);
         }
     }
 
@@ -520,17 +291,11 @@ private:
     {
         for (size_t i = 0; i < list.size(); ++i) {
             const Place item = place.Item(int(i));
-            const json& m = Members(list[i], item,
-                                    {"id", "name", "kind", "classId", "className", "subMaterials", "customAttributes"});
-            static const Class_ID ids[] = {DMTL_CLASS_ID, MULTI_CLASS_ID, BAKE_SHELL_CLASS_ID};
-            static const char* const names[] = {"Standard", "Multi/Sub-Object", "Shell Material"};
+            const json& m = list[i];
             const int kind = Optional<int>(m, "kind", item, 0, [](const json& j, const Place& p) {
                 return Enum(j, p, {"standard", "multi", "shell"});
             });
-            const Class_ID classId = Optional<Class_ID>(m, "classId", item, ids[kind], ClassIdValue);
-            const std::string className = Optional<std::string>(m, "className", item, names[kind], String);
-            const std::string name = Optional<std::string>(m, "name", item, "", String);
-            Mtl* mtl = m_Scene.Adopt(std::make_unique<Mtl>(classId, className, name));
+            Mtl* mtl = ReadMaterial(m, item, kind, m_Scene, *this);
             mtl->SetHostId(list[i]["id"].get<std::string>());
             if (const json* cas = Find(m, "customAttributes"))
                 ReadCustomAttributes(*cas, item.Member("customAttributes"), *mtl);
@@ -591,8 +356,9 @@ private:
         for (size_t i = 0; i < list.size(); ++i) {
             const Place item = place.Item(int(i));
             const json& o = list[i];
-            const int kind = Enum(Required(o, "kind", item), item.Member("kind"),
-                                  {"geometry", "camera", "light", "shape", "helper", "target", "other"});
+            const int kind =
+                Enum(Required(o, "kind", item), item.Member("kind"),
+                     {"geometry", "camera", "light", "shape", "helper", "target", "other", "mesh", "patch", "derived"});
             Object* object = nullptr;
             switch (kind) {
             case 0: object = ReadPlainObject(o, item, GEOMOBJECT_CLASS_ID, Class_ID(0x10, 0), "Box"); break;
@@ -601,7 +367,15 @@ private:
             case 3: object = ReadShape(o, item); break;
             case 4: object = ReadPlainObject(o, item, HELPER_CLASS_ID, DUMMY_CLASS_ID, "Dummy"); break;
             case 5: object = ReadPlainObject(o, item, GEOMOBJECT_CLASS_ID, TARGET_CLASS_ID, "Target"); break;
-            default: object = ReadPlainObject(o, item, 0, Class_ID(), ""); break;
+            case 6: object = ReadPlainObject(o, item, 0, Class_ID(), ""); break;
+            case 7: object = ReadMeshObject(o, item, m_Scene); break;
+            case 8: object = ReadPatchObject(o, item, m_Scene); break;
+            default: {
+                // Its base and modifiers come once every object and node exists.
+                Members(o, item, {"id", "kind", "base", "modifiers", "customAttributes"});
+                object = m_Scene.Adopt(std::make_unique<IDerivedObject>());
+                break;
+            }
             }
             object->SetHostId(o["id"].get<std::string>());
             if (const json* cas = Find(o, "customAttributes"))
@@ -647,12 +421,6 @@ private:
         const float envFar = OptionalIn(o, "envFar", place, 1000.0f, 0.0f, 1e30f);
         camera->SetEnvRange(envNear, envFar);
         return m_Scene.Adopt(std::move(camera));
-    }
-
-    static float OptionalIn(const json& o, const char* key, const Place& place, float fallback, float low, float high)
-    {
-        const json* j = Find(o, key);
-        return j ? FloatIn(*j, place.Member(key), low, high) : fallback;
     }
 
     Object* ReadLight(const json& o, const Place& place)
@@ -727,14 +495,13 @@ private:
         return m_Scene.Adopt(std::move(shape));
     }
 
-    // A track: a constant or {"interpolation", "keys"}.
+    // A track: a constant or {"interpolation", "keys", "classId", "className"}.
     Control* ReadTrack(const json* j, const Place& place, KeyControl::Track track)
     {
-        using Interpolation = KeyControl::Interpolation;
-        const Interpolation staticKind =
-            track == KeyControl::Track::Rotation ? Interpolation::TCB : Interpolation::Bezier;
         if (!j || j->is_array()) {
-            auto control = std::make_unique<KeyControl>(track, staticKind);
+            auto control = std::make_unique<KeyControl>(track, track == KeyControl::Track::Rotation
+                                                                   ? KeyControl::Interpolation::TCB
+                                                                   : KeyControl::Interpolation::Bezier);
             HostKey constant = control->Constant();
             if (j) {
                 if (track == KeyControl::Track::Rotation)
@@ -745,80 +512,40 @@ private:
             control->SetConstant(constant);
             return m_Scene.Adopt(std::move(control));
         }
-        Members(*j, place, {"interpolation", "keys"});
-        const Interpolation interpolation = Interpolation(
-            Enum(Required(*j, "interpolation", place), place.Member("interpolation"), {"linear", "bezier", "tcb"}));
-        auto control = std::make_unique<KeyControl>(track, interpolation);
-        const Place keysPlace = place.Member("keys");
-        const json& keys = Array(Required(*j, "keys", place), keysPlace);
-        if (keys.empty())
-            Fail(keysPlace, "a track needs at least one key");
-        std::vector<HostKey> read;
-        for (size_t i = 0; i < keys.size(); ++i)
-            read.push_back(ReadKey(keys[i], keysPlace.Item(int(i)), track, interpolation));
-        for (size_t i = 1; i < read.size(); ++i)
-            if (read[i].time <= read[i - 1].time)
-                Fail(keysPlace.Item(int(i)).Member("time"), "key times must increase");
-        control->SetKeys(std::move(read));
-        return m_Scene.Adopt(std::move(control));
+        return m_Scene.Adopt(KeyedTrack(*j, place, track));
     }
 
-    static HostKey ReadKey(const json& k, const Place& place, KeyControl::Track track,
-                           KeyControl::Interpolation interpolation)
+    // The bases and modifiers of the derived objects: bases first (a base may
+    // be a derived object listed later, never in a loop), then each stack,
+    // whose modifiers may name nodes.
+    void ReadStacks(const json& list, const Place& place)
     {
-        using Interpolation = KeyControl::Interpolation;
-        const bool rotation = track == KeyControl::Track::Rotation;
-        const bool tcbRotation = rotation && interpolation == Interpolation::TCB;
-        if (interpolation == Interpolation::Linear)
-            Members(k, place, {"time", "value", "axis"});
-        else if (interpolation == Interpolation::Bezier)
-            Members(k, place, {"time", "value", "axis", "in", "out", "inType", "outType"});
-        else
-            Members(k, place,
-                    {"time", "value", "axis", "angle", "tension", "continuity", "bias", "easeTo", "easeFrom"});
-        HostKey key;
-        key.time = Time(Required(k, "time", place), place.Member("time"));
-        if (tcbRotation) {
-            if (Find(k, "value"))
-                Fail(place.Member("value"), "a TCB rotation key gives \"angle\" and \"axis\", not a value");
-            key.angleAxis.angle = Float(Required(k, "angle", place), place.Member("angle"));
-            key.angleAxis.axis = Vector(Required(k, "axis", place), place.Member("axis"));
-            if (key.angleAxis.axis.LengthSquared() == 0.0f)
-                Fail(place.Member("axis"), "a rotation axis must not be zero");
-        } else {
-            if (Find(k, "angle"))
-                Fail(place.Member("angle"), "only TCB rotation keys give an angle");
-            if (rotation)
-                key.rotation = Rotation(Required(k, "value", place), place.Member("value"));
-            else if (track == KeyControl::Track::Float)
-                key.value.x = Float(Required(k, "value", place), place.Member("value"));
-            else
-                key.value = Vector(Required(k, "value", place), place.Member("value"));
-            if (const json* axis = Find(k, "axis")) {
-                if (track != KeyControl::Track::Scale)
-                    Fail(place.Member("axis"), "only scale keys and TCB rotation keys give an axis");
-                key.rotation = Rotation(*axis, place.Member("axis"));
-            }
+        for (size_t i = 0; i < list.size(); ++i) {
+            IDerivedObject* derived = dynamic_cast<IDerivedObject*>(m_Objects[i]);
+            if (!derived)
+                continue;
+            const Place item = place.Item(int(i));
+            const Place bp = item.Member("base");
+            Object* base = ObjectOf(Required(list[i], "base", item), bp);
+            size_t steps = 0;
+            for (Object* up = base; IDerivedObject* d = dynamic_cast<IDerivedObject*>(up); up = d->GetObjRef())
+                if (d == derived || ++steps > list.size())
+                    Fail(bp, "the bases of object " + Quoted(derived->HostId()) + " make a loop");
+            derived->ReferenceObject(base);
         }
-        if (interpolation == Interpolation::Bezier) {
-            if (rotation && (Find(k, "in") || Find(k, "out")))
-                Fail(place.Member(Find(k, "in") ? "in" : "out"), "Bezier rotation keys have no tangents");
-            key.inTan = Optional<Point3>(k, "in", place, Point3(), Vector);
-            key.outTan = Optional<Point3>(k, "out", place, Point3(), Vector);
-            const auto tangentType = [](const json& j, const Place& p) {
-                return Enum(j, p, {"smooth", "linear", "step", "fast", "slow", "custom", "flat"});
-            };
-            const DWORD inType = DWORD(Optional<int>(k, "inType", place, 5, tangentType));
-            const DWORD outType = DWORD(Optional<int>(k, "outType", place, 5, tangentType));
-            key.flags = inType << 7 | outType << 10;
-        } else if (interpolation == Interpolation::TCB) {
-            key.tens = OptionalIn(k, "tension", place, 0.0f, -1.0f, 1.0f);
-            key.cont = OptionalIn(k, "continuity", place, 0.0f, -1.0f, 1.0f);
-            key.bias = OptionalIn(k, "bias", place, 0.0f, -1.0f, 1.0f);
-            key.easeIn = OptionalIn(k, "easeTo", place, 0.0f, 0.0f, 50.0f);
-            key.easeOut = OptionalIn(k, "easeFrom", place, 0.0f, 0.0f, 50.0f);
+        for (size_t i = 0; i < list.size(); ++i) {
+            IDerivedObject* derived = dynamic_cast<IDerivedObject*>(m_Objects[i]);
+            if (!derived)
+                continue;
+            INode* first = nullptr;
+            for (INode* n : m_Nodes)
+                if (n->GetObjectRef() == derived) {
+                    first = n;
+                    break;
+                }
+            derived->SetEvalNode(first);
+            ReadModifierStack(list[i], place.Item(int(i)), *derived, m_Scene, *this, first);
         }
-        return key;
     }
 
     void ReadNodes(const json& list, const Place& place)
@@ -826,9 +553,10 @@ private:
         // Every node first, detached; then the hierarchy, in file order.
         for (size_t i = 0; i < list.size(); ++i) {
             const Place item = place.Item(int(i));
-            const json& n = Members(list[i], item,
-                                    {"id", "name", "parent", "object", "material", "target", "selected", "hidden",
-                                     "groupHead", "groupMember", "userProperties", "transform", "objectOffset"});
+            const json& n =
+                Members(list[i], item,
+                        {"id", "name", "parent", "object", "material", "target", "selected", "hidden", "groupHead",
+                         "groupMember", "userProperties", "transform", "objectOffset", "showVertexColors"});
             INode* node = m_Scene.AddDetachedNode(String(Required(n, "name", item), item.Member("name")));
             node->SetHostId(n["id"].get<std::string>());
             node->SetSelected(Optional<bool>(n, "selected", item, false, Bool));
@@ -836,6 +564,7 @@ private:
             node->SetGroupHead(Optional<bool>(n, "groupHead", item, false, Bool));
             node->SetGroupMember(Optional<bool>(n, "groupMember", item, false, Bool));
             node->SetUserPropBuffer(Optional<std::string>(n, "userProperties", item, "", String));
+            node->SetCVertMode(Optional<bool>(n, "showVertexColors", item, false, Bool) ? 1 : 0);
             if (const json* object = Find(n, "object"); object && !object->is_null())
                 node->SetObjectRef(m_Objects[size_t(Lookup(*object, item.Member("object"), IdEntry::Kind::Object))]);
             if (const json* material = Find(n, "material"); material && !material->is_null())
@@ -946,6 +675,12 @@ private:
         Control* scale = ReadTrack(Find(t, "scale"), place.Member("scale"), KeyControl::Track::Scale);
         const Class_ID classId = Optional<Class_ID>(t, "classId", place, PRS_CONTROL_CLASS_ID, ClassIdValue);
         const std::string className = Optional<std::string>(t, "className", place, "Position/Rotation/Scale", String);
+        // A transform controller of another class (a Biped's) evaluates the
+        // same way but shows no keys in its parts.
+        if (classId != PRS_CONTROL_CLASS_ID)
+            for (Control* part : {position, rotation, scale})
+                if (KeyControl* keys = dynamic_cast<KeyControl*>(part))
+                    keys->SetKeyInterface(false);
         return m_Scene.Adopt(std::make_unique<PRSControl>(position, rotation, scale, classId, className));
     }
 
@@ -1051,6 +786,7 @@ private:
     std::vector<Mtl*> m_Materials;
     std::vector<Object*> m_Objects;
     std::vector<INode*> m_Nodes;
+    std::vector<Texmap*> m_Texmaps;
 };
 
 // nlohmann's message without its "[json.exception...] " prefix.
@@ -1103,5 +839,8 @@ bool LoadHostSceneFile(const std::string& path, HostScene& scene, std::string& e
         error = path + ": cannot be read";
         return false;
     }
+    // Bitmaps are looked for beside the file too.
+    const size_t slash = path.find_last_of("/\\");
+    scene.Settings().sceneDir = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
     return ReadHostScene(bytes.data(), bytes.size(), path, scene, error);
 }

@@ -1,8 +1,10 @@
 #include "platform/host/INode.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "platform/host/Control.h"
+#include "platform/host/Modifier.h"
 
 INode::INode(HostScene& scene, std::string name, INode* parent, bool detached)
     : m_Scene(scene), m_Name(std::move(name)), m_Detached(detached && !parent)
@@ -33,6 +35,22 @@ bool INode::AttachTo(INode* parent)
                 return false;
     if (parent == this)
         return false;
+    if (theHold.Holding()) {
+        INode* oldParent = m_Parent;
+        const bool oldDetached = m_Detached;
+        const size_t at = oldParent
+                              ? size_t(std::find(oldParent->m_Children.begin(), oldParent->m_Children.end(), this) -
+                                       oldParent->m_Children.begin())
+                              : 0;
+        theHold.Put([this, oldParent, oldDetached, at] {
+            std::vector<INode*>& now = m_Parent->m_Children;
+            now.erase(std::find(now.begin(), now.end(), this));
+            m_Parent = oldParent;
+            m_Detached = oldDetached;
+            if (oldParent)
+                oldParent->m_Children.insert(oldParent->m_Children.begin() + long(at), this);
+        });
+    }
     if (m_Parent) {
         std::vector<INode*>& siblings = m_Parent->m_Children;
         siblings.erase(std::find(siblings.begin(), siblings.end(), this));
@@ -43,8 +61,22 @@ bool INode::AttachTo(INode* parent)
     return true;
 }
 
+void INode::DetachForDrop()
+{
+    if (m_Parent) {
+        std::vector<INode*>& siblings = m_Parent->m_Children;
+        const auto it = std::find(siblings.begin(), siblings.end(), this);
+        if (it != siblings.end())
+            siblings.erase(it);
+    }
+    m_Parent = nullptr;
+    m_Detached = true;
+}
+
 const ObjectState& INode::EvalWorldState(TimeValue t, BOOL)
 {
+    if (IDerivedObject* derived = dynamic_cast<IDerivedObject*>(m_Object))
+        derived->SetEvalNode(this);
     m_State = m_Object ? m_Object->Eval(t) : ObjectState();
     return m_State;
 }
@@ -79,4 +111,45 @@ Matrix3 INode::GetObjectOffsetTM() const
 Matrix3 INode::GetObjectTM(TimeValue t, Interval* valid) const
 {
     return GetObjectOffsetTM() * GetNodeTM(t, valid);
+}
+
+namespace {
+
+std::string Trimmed(const std::string& s, size_t from, size_t to)
+{
+    while (from < to && (s[from] == ' ' || s[from] == '\t'))
+        ++from;
+    while (to > from && (s[to - 1] == ' ' || s[to - 1] == '\t'))
+        --to;
+    return s.substr(from, to - from);
+}
+
+bool SameNoCase(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower((unsigned char) a[i]) != std::tolower((unsigned char) b[i]))
+            return false;
+    return true;
+}
+
+} // namespace
+
+BOOL INode::GetUserPropString(const TSTR& key, TSTR& value) const
+{
+    const std::string wanted = Trimmed(key.str(), 0, key.str().size());
+    size_t start = 0;
+    while (start <= m_UserProps.size()) {
+        size_t end = m_UserProps.find_first_of("\r\n", start);
+        if (end == std::string::npos)
+            end = m_UserProps.size();
+        const size_t equals = m_UserProps.find('=', start);
+        if (equals < end && SameNoCase(Trimmed(m_UserProps, start, equals), wanted)) {
+            value = Trimmed(m_UserProps, equals + 1, end).c_str();
+            return TRUE;
+        }
+        start = end + 1;
+    }
+    return FALSE;
 }

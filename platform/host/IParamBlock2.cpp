@@ -86,6 +86,16 @@ BOOL IParamBlock2::GetValue(ParamID id, TimeValue, const char*& v, Interval&, in
     return TRUE;
 }
 
+BOOL IParamBlock2::GetValue(ParamID id, TimeValue, PBBitmap*& v, Interval&, int) const
+{
+    const int i = m_Desc.IDtoIndex(id);
+    if (i < 0 || m_Entries[size_t(i)].def.type != TYPE_BITMAP)
+        return FALSE;
+    Entry& e = m_Entries[size_t(i)];
+    v = *e.bitmap.bi.Name() ? &e.bitmap : nullptr;
+    return TRUE;
+}
+
 int IParamBlock2::GetInt(ParamID id, TimeValue t, int tabIndex) const
 {
     int v = 0;

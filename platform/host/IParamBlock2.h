@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/host/Bitmap.h"
 #include "platform/host/Color.h"
 #include "platform/host/Interval.h"
 #include "platform/host/MaxTypes.h"
@@ -17,7 +18,15 @@ enum ParamType2
     TYPE_INT = 1,
     TYPE_RGBA = 2,
     TYPE_BOOL = 4,
-    TYPE_STRING = 8
+    TYPE_STRING = 8,
+    TYPE_BITMAP = 11
+};
+
+// A bitmap parameter: its file (and, once loaded, its bitmap).
+struct PBBitmap
+{
+    BitmapInfo bi;
+    Bitmap* bm = nullptr;
 };
 
 // One parameter definition: its id, internal name and type.
@@ -60,6 +69,8 @@ public:
     BOOL GetValue(ParamID id, TimeValue t, float& v, Interval& valid, int tabIndex = 0) const;
     BOOL GetValue(ParamID id, TimeValue t, Color& v, Interval& valid, int tabIndex = 0) const;
     BOOL GetValue(ParamID id, TimeValue t, const char*& v, Interval& valid, int tabIndex = 0) const;
+    // A bitmap parameter (null for one without a file name).
+    BOOL GetValue(ParamID id, TimeValue t, PBBitmap*& v, Interval& valid, int tabIndex = 0) const;
     // As GetValue, 0 (or "") when it does not read.
     int GetInt(ParamID id, TimeValue t = 0, int tabIndex = 0) const;
     float GetFloat(ParamID id, TimeValue t = 0, int tabIndex = 0) const;
@@ -73,11 +84,13 @@ public:
         float f = 0.0f;
         Color c;
         std::string s;
+        PBBitmap bitmap;
     };
     void AddParam(const Entry& entry);
     const Entry* FindEntry(ParamID id) const;
 
 private:
     ParamBlockDesc2 m_Desc;
-    std::vector<Entry> m_Entries;
+    // Bitmap parameters hand out pointers into their entries.
+    mutable std::vector<Entry> m_Entries;
 };

@@ -6,10 +6,41 @@
 
 #include "platform/host/HostScene.h"
 #include "platform/host/INode.h"
+#include "platform/host/Modifier.h"
 
 namespace {
 Interface* g_Current = nullptr;
 BitmapManager g_BitmapManager;
+
+// A copy of an object and its stack, each part made the scene's; an object
+// that cannot be copied is shared.
+Object* CopyObject(HostScene& scene, Object* object, INode* node)
+{
+    if (!object)
+        return nullptr;
+    // Nested stacks are copied from the top down, iteratively.
+    std::vector<IDerivedObject*> stacks;
+    Object* base = object;
+    while (IDerivedObject* d = dynamic_cast<IDerivedObject*>(base)) {
+        stacks.push_back(d);
+        base = d->GetObjRef();
+    }
+    Object* below = nullptr;
+    if (base) {
+        std::unique_ptr<Object> copy = base->Clone();
+        below = copy ? scene.Adopt(std::move(copy)) : base;
+    }
+    for (size_t i = stacks.size(); i-- > 0;) {
+        IDerivedObject* d = scene.Adopt(std::make_unique<IDerivedObject>());
+        for (int m = 0; m < stacks[i]->NumModifiers(); ++m)
+            d->AddModifierAtBottom(scene.Adopt(stacks[i]->GetModifier(m)->CloneModifier()));
+        d->ReferenceObject(below);
+        d->SetEvalNode(node);
+        below = d;
+    }
+    return below;
+}
+
 } // namespace
 
 BitmapManager* TheManager = &g_BitmapManager;
@@ -244,4 +275,38 @@ int MessageBox(HWND, const char* text, const char* caption, unsigned)
     else
         std::fprintf(stderr, "[%s] %s\n", caption ? caption : "", text ? text : "");
     return IDOK;
+}
+
+bool Interface::CloneNodes(INodeTab& nodes, const Point3& offset, bool expandHierarchies, CloneType cloneType,
+                           INodeTab* resultSource, INodeTab* resultTarget)
+{
+    if (expandHierarchies || cloneType != NODE_COPY || offset != Point3())
+        return false;
+    for (int i = 0; i < nodes.Count(); ++i)
+        if (!nodes[i] || nodes[i]->IsRootNode() || &nodes[i]->Scene() != &m_Scene)
+            return false;
+    for (int i = 0; i < nodes.Count(); ++i) {
+        INode* source = nodes[i];
+        INode* copy = m_Scene.AddNode(source->GetName(), source->GetParentNode());
+        copy->SetSelected(source->Selected() != 0);
+        copy->Hide(source->IsHidden());
+        copy->SetGroupHead(source->IsGroupHead() != 0);
+        copy->SetGroupMember(source->IsGroupMember() != 0);
+        copy->SetMtl(source->GetMtl());
+        copy->SetTarget(source->GetTarget());
+        copy->SetTMController(source->GetTMController());
+        copy->SetObjOffsetPos(source->GetObjOffsetPos());
+        copy->SetObjOffsetRot(source->GetObjOffsetRot());
+        copy->SetObjOffsetScale(source->GetObjOffsetScale());
+        copy->SetCVertMode(source->GetCVertMode());
+        TSTR props;
+        source->GetUserPropBuffer(props);
+        copy->SetUserPropBuffer(props);
+        copy->SetObjectRef(CopyObject(m_Scene, source->GetObjectRef(), copy));
+        if (resultSource)
+            resultSource->Append(1, &source);
+        if (resultTarget)
+            resultTarget->Append(1, &copy);
+    }
+    return true;
 }

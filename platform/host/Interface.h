@@ -9,9 +9,12 @@
 #include "platform/host/MaxTypes.h"
 #include "platform/host/Point3.h"
 #include "platform/host/TSTR.h"
+#include "platform/host/Tab.h"
 #include "platform/host/TimeValue.h"
 
 class Atmospheric;
+class Bitmap;
+class BitmapInfo;
 class HostScene;
 class INode;
 
@@ -37,6 +40,17 @@ struct HostEvent
 
 // The progress bar's worker, called once by ProgressStart.
 typedef DWORD (*LPTHREAD_START_ROUTINE)(void* arg);
+
+typedef Tab<INode*> INodeTab;
+
+// How CloneNodes copies: a plain copy, an instance, a reference.
+enum CloneType
+{
+    NODE_COPY,
+    NODE_INSTANCE,
+    NODE_REFERENCE,
+    NODE_NONE
+};
 
 // Which folder GetDir names.
 constexpr int APP_SCRIPTS_DIR = 15;
@@ -75,6 +89,20 @@ public:
     float GetLightLevel(TimeValue t, Interval& valid) const;
     int NumAtmospheric() const;
     Atmospheric* GetAtmospheric(int i) const;
+
+    // Copies each node, under its own parent with its name, flags, material,
+    // target, transform controller (shared), object offset and user
+    // properties, and a copy of its object with its whole modifier stack
+    // (modifier settings and animation copied; an object that cannot be
+    // copied, such as a camera, is shared; custom attributes are not
+    // copied). Only plain copies (NODE_COPY) of the nodes alone
+    // (expandHierarchies false) at no offset are made; anything else is
+    // refused (false, nothing made), as is a list with a null node or the
+    // root. The originals and the copies are appended to the result lists
+    // when given. Undone by the hold.
+    bool CloneNodes(INodeTab& nodes, const Point3& offset, bool expandHierarchies = true,
+                    CloneType cloneType = NODE_COPY, INodeTab* resultSource = nullptr,
+                    INodeTab* resultTarget = nullptr);
 
     // The application.
     HWND GetMAXHWnd() const;
@@ -141,13 +169,19 @@ int GetFrameRate();
 // one scene unit is (inches and 1.0 when no Interface lives).
 void GetMasterUnitInfo(int* type, float* scale);
 
-// The bitmap manager's list of map folders, from the current scene.
+// The bitmap manager: the list of map folders, from the current scene, and
+// bitmaps made to a description.
 class BitmapManager
 {
 public:
     int GetMapDirCount() const;
     // null for an index out of range.
     const char* GetMapDir(int i) const;
+    // A new bitmap of the description's size (without storage when a side
+    // is not positive), the caller's until DelBitmap; null for no
+    // description.
+    Bitmap* Create(BitmapInfo* bi);
+    BOOL DelBitmap(Bitmap* bitmap);
 };
 extern BitmapManager* TheManager;
 

@@ -7,6 +7,8 @@
 // handle an opaque pointer (there is no window on Linux).
 typedef int32_t BOOL;
 typedef uint32_t DWORD;
+typedef uint32_t ULONG;
+typedef uint16_t WORD;
 typedef void* HWND;
 
 #ifndef TRUE

@@ -14,3 +14,26 @@ Mtl* Mtl::GetSubMtl(int i) const
         return nullptr;
     return m_Subs[size_t(i)];
 }
+
+Mtl::~Mtl() = default;
+
+Texmap* Mtl::GetSubTexmap(int) const
+{
+    return nullptr;
+}
+
+ULONG Mtl::Requirements(int) const
+{
+    return 0;
+}
+
+IParamBlock2* Mtl::GetParamBlock(int i) const
+{
+    return i >= 0 && i < NumParamBlocks() ? m_Blocks[size_t(i)].get() : nullptr;
+}
+
+IParamBlock2* Mtl::AddParamBlock()
+{
+    m_Blocks.push_back(std::make_unique<IParamBlock2>());
+    return m_Blocks.back().get();
+}

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <memory>
+
 #include "platform/host/Animatable.h"
+#include "platform/host/Interval.h"
+#include "platform/host/Point3.h"
 #include "platform/host/TimeValue.h"
 
 class Object;
@@ -35,6 +39,30 @@ public:
     // into its own class gives itself, never a copy.
     virtual int CanConvertToType(Class_ID classId) { return classId == ClassID() ? 1 : 0; }
     virtual Object* ConvertToType(TimeValue t, Class_ID classId);
+
+    // The times over which the object stays as it is at t: every time for
+    // an object of the scene, narrower for the result of a modifier stack
+    // (the validity its evaluation at t found).
+    virtual Interval ObjectValidity(TimeValue t);
+
+    // The points modifiers move: a mesh's vertices, a patch mesh's vertices
+    // then its vectors; none for other objects.
+    virtual int NumPoints() const { return 0; }
+    virtual Point3 GetPoint(int i) const;
+    virtual void SetPoint(int i, const Point3& p);
+
+    // A copy with the same class and contents, owned by the caller (null
+    // for an object that cannot be copied: CloneNodes then shares it).
+    virtual std::unique_ptr<Object> Clone() const;
+    // Takes the contents of an object of the same kind (what an evaluation
+    // cache does); false, and nothing changed, for another kind.
+    virtual bool CopyFrom(const Object& other);
+
+    // What ObjectValidity gives (set by the evaluation that made the object).
+    void SetValidity(const Interval& valid) { m_Valid = valid; }
+
+protected:
+    Interval m_Valid;
 };
 
 // The classes the exporter recognises among plain objects.

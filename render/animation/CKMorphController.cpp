@@ -22,8 +22,8 @@ void FreeArrays(CKMorphKey& key)
 
 QxVector Unpack(CKDWORD packed)
 {
-    QxCompressedVector c;
-    std::memcpy(&c, &packed, sizeof(c));
+    // The elevation is the low word, the azimuth the high one.
+    const QxCompressedVector c(CKWORD(packed & 0xFFFF), CKWORD(packed >> 16));
     QxVector v;
     v.SetFromCompressed(c);
     return v;
@@ -273,9 +273,10 @@ CKERROR CKMorphController::Read(CKStateChunk& chunk)
     const int count = chunk.ReadInt();
     const float length = chunk.ReadFloat();
     const int vertices = chunk.ReadInt();
-    // Every key holds at least its time, its flag and its positions.
+    // Every key holds at least its time, its flag and its positions (divided
+    // rather than multiplied: the product of two counts can pass 64 bits).
     if (count < 0 || vertices < 0 ||
-        (long long) count * (2 + 3LL * vertices) > (long long) CKChunkRemainingWords(chunk)) {
+        (count > 0 && 2 + 3LL * vertices > (long long) CKChunkRemainingWords(chunk) / count)) {
         CKRenderLog(QXLOG_ERROR, __LINE__, "CKMorphController", "%d keys of %d vertices are more than the data holds",
                     count, vertices);
         return CKErr::InvalidFile;

@@ -245,6 +245,9 @@ void RCKPatchMesh::SetTexturePatchCount(int count, int channel)
     CKPatchChannel* record = Record(channel);
     if (!record || count < 0 || count > 0x8000)
         return;
+    // The mesh's own texture patches decide where seams split vertices.
+    if (channel == -1)
+        m_TopologyChanged = TRUE;
     if (count == 0) {
         record->texturePatches.Free();
         return;
@@ -264,8 +267,11 @@ int RCKPatchMesh::GetTexturePatchCount(int channel)
 void RCKPatchMesh::SetTexturePatch(int index, const CKTexturePatch& patch, int channel)
 {
     CKPatchChannel* record = Record(channel);
-    if (record && index >= 0 && index < record->texturePatches.Size())
+    if (record && index >= 0 && index < record->texturePatches.Size()) {
         record->texturePatches[index] = patch;
+        if (channel == -1)
+            m_TopologyChanged = TRUE;
+    }
 }
 
 void RCKPatchMesh::GetTexturePatch(int index, CKTexturePatch* patch, int channel)

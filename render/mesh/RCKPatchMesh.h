@@ -162,6 +162,9 @@ private:
     void FreeAuxPoints(CKPatch& patch);
     void ResizePoints(int vertexCount, int vectorCount);
     // Persistence.
+    // Vector count, byte size, point count and the points into the arrays;
+    // false (nothing set) when they do not fit together or the data.
+    bool ReadControlPoints(CKStateChunk& chunk);
     CKERROR LoadCurrentForm(CKStateChunk& chunk);
     CKERROR LoadOlderForm(CKStateChunk& chunk);
     // CKErr::InvalidFile with one line naming what was refused; the patches,

@@ -2,6 +2,8 @@
 // (vertices, texture coordinates, faces, material groups, normals).
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <type_traits>
 #include <vector>
 
 #include "core/context/CKContext.h"
@@ -12,6 +14,7 @@
 #include "render/mesh/CKPatchEvaluation.h"
 #include "render/mesh/MeshKernels.h"
 #include "render/mesh/RCKPatchMesh.h"
+#include "system/memory/QxScratchBuffer.h"
 
 namespace {
 
@@ -141,6 +144,8 @@ struct PatchPoints
         }
     }
 };
+
+static_assert(std::is_trivially_destructible_v<PatchPoints>, "patch points live in a scratch buffer");
 
 // Texture coordinates of a triangle at (a, b, c): c T0 + a T1 + b T2.
 void TriUV(const CKPatchChannel& r, const CKTexturePatch& tp, float a, float b, float c, float* u, float* v)
@@ -552,6 +557,16 @@ void RCKPatchMesh::WritePoints(int steps, Runs& runs)
         cursor.Advance();
     }
 
+    // Each patch's control points, gathered once: the edges and the
+    // interiors read them again.
+    const size_t patchCount = (size_t) m_Patches.Size();
+    QxScratchBuffer scratch((CKDWORD) (patchCount * sizeof(PatchPoints)));
+    if (!scratch.Data())
+        return;
+    PatchPoints* points = static_cast<PatchPoints*>(scratch.Data());
+    for (size_t p = 0; p < patchCount; ++p)
+        new (&points[p]) PatchPoints(m_Patches[(int) p], vertices, vectors);
+
     // Side points: one run per edge, or one for each patch where they differ.
     int next = m_VertexCount + m_DuplicateSources.Size();
     runs.Steps = steps;
@@ -562,7 +577,7 @@ void RCKPatchMesh::WritePoints(int steps, Runs& runs)
         bool forward = true;
         const int side =
             IsDrawn(patch) ? FindSide(patch, Index(edge.startVertex), Index(edge.endVertex), &forward) : -1;
-        const PatchPoints pp(patch, vertices, vectors);
+        const PatchPoints& pp = points[patchIndex];
         QxVector curve[4];
         if (side >= 0 && patch.type == CK_PATCH_QUAD)
             QuadSideCurve(pp, side, curve);
@@ -622,7 +637,7 @@ void RCKPatchMesh::WritePoints(int steps, Runs& runs)
         next += (int) InteriorCount(patch, (double) steps);
         if (!IsDrawn(patch))
             continue;
-        const PatchPoints pp(patch, vertices, vectors);
+        const PatchPoints& pp = points[p];
         if (patch.type == CK_PATCH_TRI) {
             for (int i = 1; i <= steps - 2; ++i)
                 for (int j = 1; j <= steps - 1 - i; ++j) {
@@ -951,8 +966,9 @@ void RCKPatchMesh::BuildRenderMesh()
         m_VectorCount == 0)
         return;
     // Records set through the accessors are not checked one by one: an
-    // index naming nothing leaves the render mesh as it is.
-    if (!IsTopologyValid())
+    // index naming nothing leaves the render mesh as it is. Only a change of
+    // the counts or records can make one.
+    if (m_TopologyChanged && !IsTopologyValid())
         return;
     m_VertexDataUploaded = 0;
     StampRenderDataOutdated();
@@ -967,12 +983,14 @@ void RCKPatchMesh::BuildRenderMesh()
     }
     // The largest count not above the stored one that fits (counts grow with
     // it); as lowering it one step at a time, without the steps.
+    int vertexCount = 0, faceCount = 0;
+    CountRenderMesh(m_IterationCount, &vertexCount, &faceCount);
     auto fits = [&](int iterations) {
         int v = 0, f = 0;
         CountRenderMesh(iterations, &v, &f);
         return v < kMaxVertices && f < kMaxFaces;
     };
-    if (!fits(m_IterationCount)) {
+    if ((vertexCount >= kMaxVertices || faceCount >= kMaxFaces) && m_IterationCount > 0) {
         int low = 0, high = std::min(m_IterationCount, 65000);
         while (low < high) {
             const int middle = low + (high - low + 1) / 2;
@@ -982,10 +1000,9 @@ void RCKPatchMesh::BuildRenderMesh()
                 high = middle - 1;
         }
         m_IterationCount = low;
+        CountRenderMesh(m_IterationCount, &vertexCount, &faceCount);
     }
     const int steps = m_IterationCount + 1;
-    int vertexCount = 0, faceCount = 0;
-    CountRenderMesh(m_IterationCount, &vertexCount, &faceCount);
 
     if (m_PatchFlags & CK_PATCHMESH_AUTOSMOOTH)
         AutoSmooth();

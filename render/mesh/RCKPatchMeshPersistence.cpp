@@ -93,23 +93,6 @@ int ReadCountedArray(CKStateChunk& chunk, int bytesPer, int wordsPer, int maximu
     return count;
 }
 
-// Points: vector count, byte size, count and the points; false when they do
-// not fit.
-bool ReadPoints(CKStateChunk& chunk, XArray<QxVector>& points, int* vectorCount)
-{
-    *vectorCount = chunk.ReadInt();
-    const int count = ReadCountedArray(chunk, 12, 3, 0x7FFFFFFF / 12);
-    if (count < 0 || *vectorCount < 0 || *vectorCount > count)
-        return false;
-    points.Resize(count);
-    for (QxVector& p : points) {
-        p.x = chunk.ReadFloat();
-        p.y = chunk.ReadFloat();
-        p.z = chunk.ReadFloat();
-    }
-    return true;
-}
-
 } // namespace
 
 CKERROR RCKPatchMesh::Refuse(const char* what)
@@ -196,17 +179,31 @@ CKERROR RCKPatchMesh::Load(CKStateChunk* chunk, CKFile* file)
     return error;
 }
 
+bool RCKPatchMesh::ReadControlPoints(CKStateChunk& chunk)
+{
+    const int vectors = chunk.ReadInt();
+    const int count = ReadCountedArray(chunk, 12, 3, 0x7FFFFFFF / 12);
+    if (count < 0 || vectors < 0 || vectors > count)
+        return false;
+    m_Points.Resize(count);
+    for (QxVector& p : m_Points) {
+        p.x = chunk.ReadFloat();
+        p.y = chunk.ReadFloat();
+        p.z = chunk.ReadFloat();
+    }
+    m_VectorCount = vectors;
+    m_VertexCount = count - vectors;
+    return true;
+}
+
 CKERROR RCKPatchMesh::LoadCurrentForm(CKStateChunk& chunk)
 {
     Clear();
     m_PatchFlags =
         (chunk.ReadDword() & ~(CK_PATCHMESH_UPTODATE | CK_PATCHMESH_MATERIALSUPTODATE)) | CK_PATCHMESH_BUILDNORMALS;
     SetIterationCount(chunk.ReadInt());
-    int vectors = 0;
-    if (!ReadPoints(chunk, m_Points, &vectors))
+    if (!ReadControlPoints(chunk))
         return Refuse("the point count does not fit its size or the data");
-    m_VectorCount = vectors;
-    m_VertexCount = m_Points.Size() - vectors;
 
     CKContext* context = GetCKContext();
     const XObjectArray materials = chunk.ReadXObjectArray();
@@ -275,11 +272,8 @@ CKERROR RCKPatchMesh::LoadOlderForm(CKStateChunk& chunk)
     CKContext* context = GetCKContext();
     const CK_ID material = MaterialId(context, chunk.ReadObjectID());
     SetIterationCount(chunk.ReadInt());
-    int vectors = 0;
-    if (!ReadPoints(chunk, m_Points, &vectors))
+    if (!ReadControlPoints(chunk))
         return Refuse("the point count does not fit its size or the data");
-    m_VectorCount = vectors;
-    m_VertexCount = m_Points.Size() - vectors;
 
     const int patches = ReadCountedArray(chunk, 4 * kOldPatchWords, kOldPatchWords, kMaxPatches);
     if (patches < 0)

@@ -10,13 +10,13 @@ ENGINE_PACKAGES=(
   libfreetype-dev fonts-dejavu-core libpng-tools
   libsquish-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev imagemagick
   locales libmeshoptimizer-dev
-  nlohmann-json3-dev libassimp-dev assimp-testmodels
+  nlohmann-json3-dev libassimp-dev assimp-testmodels libstb-dev
 )
 
 # Google Benchmark and the peers the benchmarks compare against: scripts/bench
 # installs them, the other scripts never need them.
 ENGINE_BENCH_PACKAGES=(
-  libbenchmark-dev libglm-dev libpixman-1-dev libimagequant-dev
+  libbenchmark-dev libglm-dev libpixman-1-dev libimagequant-dev assimp-utils time
 )
 
 # engine_install_packages <package>...

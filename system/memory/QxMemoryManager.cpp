@@ -1,5 +1,6 @@
 #include "system/memory/QxMemoryManager.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -18,6 +19,11 @@ constexpr CKDWORD kPoolChunkSize = 4096;
 constexpr CKDWORD kScratchAlignment = 16;
 
 } // namespace
+
+bool QxMemoryManager::IsShutDown() const
+{
+    return std::atomic_ref<bool>(m_ShutDown).load(std::memory_order_acquire);
+}
 
 // Counts one manager operation on this thread and holds the lock for it.
 class QxInAllocator
@@ -70,7 +76,7 @@ void QxMemoryManager::ShutDown()
             delete pool;
             pool = nullptr;
         }
-        m_ShutDown.store(true, std::memory_order_release);
+        std::atomic_ref<bool>(m_ShutDown).store(true, std::memory_order_release);
     }
 }
 

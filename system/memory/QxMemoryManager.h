@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 
 #include "includes/CKTypes.h"
@@ -89,14 +88,16 @@ public:
 private:
     friend class QxInAllocator;
 
-    bool IsShutDown() const { return m_ShutDown.load(std::memory_order_acquire); }
+    bool IsShutDown() const;
 
     mutable QxMutex m_Mutex;
     XArray<QxScratchBufferRecord*> m_UsedScratch;
     XArray<QxScratchBufferRecord*> m_FreeScratch; // sorted by size, smallest first
     XArray<XString*> m_FreeStrings;
     QxFixedSizeAllocator* m_Pools[PoolClassCount] = {};
-    std::atomic<bool> m_ShutDown{false};
+    // Read and written only through std::atomic_ref, in the .cpp: <atomic>
+    // would weigh on every file that includes this header.
+    mutable bool m_ShutDown = false;
 };
 
 // The process-wide manager, made on first use and shut down at process exit

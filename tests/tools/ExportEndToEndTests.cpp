@@ -196,3 +196,25 @@ TEST_F(EndToEnd, DegenerateScenesLeaveNoNaNInTheFile)
               std::string::npos)
         << run.out;
 }
+
+// qdxinfo starts the engine for itself when it is not running and stops it
+// again; a running engine (here loaded, with no context yet) is left
+// running.
+TEST_F(EndToEnd, DescribingAFileLeavesTheEngineAsItFoundIt)
+{
+    const std::string file = m_Dir.File("level.qbx");
+    ASSERT_EQ(RunQdxExport(LevelArguments(file)).code, 0);
+    std::string dump;
+    ASSERT_TRUE(DescribeEngineFile(file.c_str(), true, dump));
+    ExporterUnload();
+    ASSERT_EQ(CKGetStartPath()[0], '\0');
+    std::string alone;
+    ASSERT_TRUE(DescribeEngineFile(file.c_str(), true, alone));
+    EXPECT_EQ(alone, dump);
+    EXPECT_EQ(CKGetStartPath()[0], '\0') << "stopped again";
+    ASSERT_EQ(ExporterLoad(), 0);
+    ASSERT_EQ(CKGetContextCount(), 0);
+    ASSERT_TRUE(DescribeEngineFile(file.c_str(), true, alone));
+    EXPECT_EQ(alone, dump);
+    EXPECT_NE(CKGetStartPath()[0], '\0') << "still running";
+}

@@ -44,15 +44,26 @@ void RegisterBlockPlugins()
     plugins->AddStaticDll("Meshes", 2);
 }
 
-CKBehavior* CreateBlock(CKContext* context, CKGUID guid, CKBeObject* owner)
+CKBehavior* CreateBlock(CKContext* context, CKGUID guid, CKBeObject* owner, CKDWORD version)
 {
     CKBehaviorPrototype* prototype = CKFindPrototypeByGuid(guid);
     if (!context || !prototype)
         return nullptr;
     auto* behavior = static_cast<CKBehavior*>(context->CreateObject(CKCID_BEHAVIOR, prototype->GetName()));
-    if (!behavior || behavior->InitFromPrototype(prototype) != CKErr::Ok)
+    if (!behavior)
         return nullptr;
-    if (CKObjectDeclaration* declaration = prototype->GetSourceDeclaration())
+    // A behaviour takes its version from the declaration when it is made:
+    // the declaration says the version asked for that long.
+    CKObjectDeclaration* declaration = prototype->GetSourceDeclaration();
+    const CKDWORD declared = declaration ? declaration->GetVersion() : 0;
+    if (declaration && version)
+        declaration->SetVersion(version);
+    const CKERROR made = behavior->InitFromPrototype(prototype);
+    if (declaration)
+        declaration->SetVersion(declared);
+    if (made != CKErr::Ok)
+        return nullptr;
+    if (declaration)
         behavior->SetCompatibleClassID(declaration->GetCompatibleClassId());
     for (const CKBehaviorIODecl& io : prototype->GetInputs())
         if (!behavior->CreateInput(io.m_Name.CStr()))
@@ -92,6 +103,11 @@ CKBehavior* CreateBlock(CKContext* context, CKGUID guid, CKBeObject* owner)
     // What an editor sends a behaviour it has just made.
     behavior->CallCallbackFunction(CKM_BEHAVIORCREATE);
     return behavior;
+}
+
+CKParameter* BlockInputSource(CKBehavior* behavior, int n)
+{
+    return SourceOf(behavior, n);
 }
 
 CKParameter* SetBlockInput(CKBehavior* behavior, int n, const void* value, int size)

@@ -29,9 +29,15 @@ void RegisterBlockPlugins();
 // (0x40000), reading the owner; the compatible class and version of the
 // declaration; owned by owner through AddScript; then the "Create" message
 // (7) an editor sends. Null when there is no such
-// prototype or a piece cannot be made.
-CKBehavior* CreateBlock(CKContext* context, CKGUID prototype, CKBeObject* owner);
+// prototype or a piece cannot be made. A version other than 0 makes the
+// behaviour one of that version of the block, as a file saved by it would
+// give it back.
+CKBehavior* CreateBlock(CKContext* context, CKGUID prototype, CKBeObject* owner, CKDWORD version = 0);
 
+// The source input parameter n reads, made of the input's type on first
+// use (for values such as a 2D curve that are changed in place); null when
+// there is no such input.
+CKParameter* BlockInputSource(CKBehavior* behavior, int n);
 // Gives input parameter n a source of the input's type (made on first use)
 // and stores the value in it; null when there is no such input or the value
 // is refused.

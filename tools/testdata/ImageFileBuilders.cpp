@@ -741,3 +741,67 @@ std::vector<CorpusFile> BuildPcxCorpus()
     add("pcx_24_window_padding.pcx", s);
     return out;
 }
+
+std::vector<uint8_t> BuildDdsHeader(int width, int height, uint32_t flags, uint32_t pitch, uint32_t pfFlags,
+                                    uint32_t fourCC, uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a)
+{
+    const uint32_t words[32] = {
+        0x20534444, 124, flags, uint32_t(height), uint32_t(width), pitch, 0, 0, 0, 0, 0,      0, 0, 0, 0, 0, 0,
+        0,          0,   32,    pfFlags,          fourCC,          bits,  r, g, b, a, 0x1000, 0, 0, 0, 0};
+    std::vector<uint8_t> h;
+    for (uint32_t w : words)
+        for (int i = 0; i < 4; ++i)
+            h.push_back(uint8_t(w >> (8 * i)));
+    return h;
+}
+
+std::vector<uint8_t> BuildPlanarTiff(int width, int height, uint16_t photometric,
+                                     const std::vector<std::vector<uint8_t>>& planes,
+                                     const std::vector<uint16_t>& extraSamples)
+{
+    enum : uint16_t
+    {
+        kShort = 3,
+        kLong = 4
+    };
+    const uint32_t n = uint32_t(planes.size()), entries = 11;
+    const uint32_t arrays = 8 + 2 + entries * 12 + 4; // bits, then offsets, then counts
+    const uint32_t data = arrays + 2 * n + 4 * n + 4 * n;
+    std::vector<uint8_t> f = {'I', 'I', 42, 0, 8, 0, 0, 0, uint8_t(entries), 0};
+    auto put = [&](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            f.push_back(uint8_t(v >> (8 * i)));
+    };
+    auto entry = [&](uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
+        put(tag, 2);
+        put(type, 2);
+        put(count, 4);
+        put(value, 4);
+    };
+    const uint32_t extra =
+        extraSamples.empty() ? 0 : extraSamples[0] | (extraSamples.size() > 1 ? uint32_t(extraSamples[1]) << 16 : 0u);
+    entry(256, kLong, 1, uint32_t(width));                                  // image width
+    entry(257, kLong, 1, uint32_t(height));                                 // image length
+    entry(258, kShort, n, n <= 2 ? 8u | (n == 2 ? 8u << 16 : 0u) : arrays); // bits per sample
+    entry(259, kShort, 1, 1);                                               // no compression
+    entry(262, kShort, 1, photometric);
+    entry(273, kLong, n, arrays + 2 * n);   // strip offsets
+    entry(277, kShort, 1, n);               // samples per pixel
+    entry(278, kLong, 1, uint32_t(height)); // rows per strip
+    entry(279, kLong, n, arrays + 6 * n);   // strip byte counts
+    entry(284, kShort, 1, 2);               // separate planes
+    entry(338, kShort, uint32_t(extraSamples.size()), extra);
+    put(0, 4);
+    for (uint32_t k = 0; k < n; ++k)
+        put(8, 2);
+    uint32_t at = data;
+    for (const std::vector<uint8_t>& plane : planes) {
+        put(plane.empty() ? 0 : at, 4);
+        at += uint32_t(plane.size());
+    }
+    for (const std::vector<uint8_t>& plane : planes)
+        put(uint32_t(plane.size()), 4);
+    for (const std::vector<uint8_t>& plane : planes)
+        f.insert(f.end(), plane.begin(), plane.end());
+    return f;
+}

@@ -76,3 +76,16 @@ struct CorpusFile
 std::vector<CorpusFile> BuildBmpCorpus();
 std::vector<CorpusFile> BuildTgaCorpus();
 std::vector<CorpusFile> BuildPcxCorpus();
+
+// A DDS file's magic and 124-byte header as the format's documentation lays
+// it out (words at offsets 0, 4, 8 ..., the pixel format from offset 76,
+// caps 0x1000 at 108); the pixels follow it.
+std::vector<uint8_t> BuildDdsHeader(int width, int height, uint32_t flags, uint32_t pitch, uint32_t pfFlags,
+                                    uint32_t fourCC, uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a);
+
+// An 8-bit uncompressed little-endian TIFF whose samples lie in separate
+// planes, one strip a plane (planes[k] its bytes; an empty one is a strip of
+// byte count 0), with these extra-sample kinds (at most two).
+std::vector<uint8_t> BuildPlanarTiff(int width, int height, uint16_t photometric,
+                                     const std::vector<std::vector<uint8_t>>& planes,
+                                     const std::vector<uint16_t>& extraSamples);

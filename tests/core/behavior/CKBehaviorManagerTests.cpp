@@ -52,8 +52,9 @@ TEST(ActiveObjectTable, RandomSequencesMatchAMapEvenWhenEveryKeySharesItsHomeSlo
                 const int* found = table.Find(probe);
                 auto it = model.find(probe);
                 ASSERT_EQ(found != nullptr, it != model.end()) << "key " << probe;
-                if (found)
+                if (found) {
                     ASSERT_EQ(*found, it->second) << "key " << probe;
+                }
             }
             ASSERT_LT(table.GetFilledCount(), table.GetSlotCount());
         }

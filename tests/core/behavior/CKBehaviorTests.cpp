@@ -360,6 +360,25 @@ TEST_F(BehaviorTest, SetOwnerPutsTheOldOwnerBackWhenTheNewOneIsRefused)
     EXPECT_EQ(b->GetOwner(), nullptr);
 }
 
+TEST_F(BehaviorTest, ADestroyedBehaviourHearsDetachWhenOwnedThenDelete)
+{
+    auto* owner = static_cast<CKBeObject*>(m_Context->CreateObject(CKCID_BEOBJECT, "Owner"));
+    CKBehavior* owned = NewBehavior("Owned");
+    ASSERT_EQ(owned->InitFromGuid(PrototypeGuid(1)), 0);
+    ASSERT_EQ(owned->SetOwner(owner), 0);
+    CKBehavior* alone = NewBehavior("Alone");
+    ASSERT_EQ(alone->InitFromGuid(PrototypeGuid(2)), 0);
+    Heard().clear();
+    EXPECT_EQ(m_Context->DestroyObject(owned), 0);
+    EXPECT_EQ(Heard(), (std::vector<CKDWORD>{CKM_BEHAVIORDETACH, CKM_BEHAVIORDELETE}));
+    Heard().clear();
+    CK_ID id = alone->GetID();
+    EXPECT_EQ(m_Context->DestroyObjects(&id, 1), 0);
+    EXPECT_EQ(Heard(), (std::vector<CKDWORD>{CKM_BEHAVIORDELETE}));
+    EXPECT_EQ(m_Context->GetObject(id), nullptr);
+    EXPECT_EQ(owner->GetScriptCount(), 0);
+}
+
 TEST_F(BehaviorTest, EqualPrioritiesKeepTheirOrder)
 {
     CKBehavior* graph = NewBehavior("Graph");

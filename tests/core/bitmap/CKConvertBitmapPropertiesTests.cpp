@@ -112,8 +112,9 @@ TEST(CKConvertBitmapProperties, RefusesWhatItsBufferCannotHold)
         CKBitmapProperties cut;
         const bool ok = CKConvertBitmapProperties(b.data(), n, cut);
         EXPECT_EQ(ok, n >= 72 && n % 4 == 0) << n;
-        if (ok)
+        if (ok) {
             EXPECT_EQ(cut.GetWordCount(), (int) (n - 72) / 4);
+        }
     }
 }
 

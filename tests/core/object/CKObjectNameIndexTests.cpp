@@ -44,9 +44,10 @@ TEST(CKObjectNameIndex, FollowsAMultimapThroughInsertsAndRemovals)
             present.pop_back();
         }
         ASSERT_EQ(index.Size(), (int) present.size());
-        if (step % 97 == 0)
+        if (step % 97 == 0) {
             for (const auto& [hash, ids] : model)
                 ASSERT_EQ(Visit(index, hash), std::vector<CK_ID>(ids.begin(), ids.end())) << "step " << step;
+        }
     }
     for (const auto& [hash, ids] : model)
         EXPECT_EQ(Visit(index, hash), std::vector<CK_ID>(ids.begin(), ids.end()));
@@ -95,11 +96,12 @@ TEST_F(ObjectNameTest, LookupsMatchAScanThroughCreationRenamingAndDeletion)
             live.pop_back();
         }
         // Lookups build the index at some point; a scan is the reference.
-        if (step > 300 || what == 7)
+        if (step > 300 || what == 7) {
             for (const char* probe : {name, "Shared", "Missing"})
                 for (CK_CLASSID c : classes)
                     ASSERT_EQ(m_Context->GetObjectByNameAndClass(probe, c), Scan(m_Context, probe, c))
                         << "step " << step << " name " << probe;
+        }
     }
     // The index starts again empty after everything is cleared.
     m_Context->ClearAll();

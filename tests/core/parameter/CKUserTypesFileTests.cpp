@@ -209,8 +209,9 @@ TEST_F(UserTypesInFiles, DeclarationsMeetTheContextsTypesUnderEitherPolicy)
         EXPECT_EQ(Local(context, "Light")->GetGUID(), kLighting);
         EXPECT_EQ(Local(context, "Options")->GetGUID(), kOpts);
         EXPECT_EQ(pm->ParameterGuidToType(CKGUID(0x55, 0x66)), -1); // not used, not saved
-        if (*c.guidOrName != 'g')
+        if (*c.guidOrName != 'g') {
             EXPECT_TRUE(pm->GetParameterTypeDescription(kLighting)->Flags & CKPARAMETERTYPE_USER);
+        }
         if (*c.guidOrName == 'n' && c.policy == 1) {
             // The context's parameter moved to the file's type with its
             // value; the old type and the one derived from it are gone.

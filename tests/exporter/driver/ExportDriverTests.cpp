@@ -336,3 +336,37 @@ TEST_F(ExportDriver, AlignOnZTurnsTheRootsRotationKeys)
         context->ClearAll();
     }
 }
+
+// Without the library's load there is no engine: the export tells so in a
+// message box and makes nothing.
+TEST_F(ExportDriver, WithoutTheLibraryLoadedTheExportOnlyTellsSo)
+{
+    ExporterUnload();
+    Max2Qdx exporter;
+    EXPECT_EQ(exporter.ExportScene(m_Dir.File("none.qdx").c_str(), &m_Interface, FALSE), 1);
+    ASSERT_FALSE(m_Interface.Events().empty());
+    EXPECT_EQ(m_Interface.Events().back().kind, HostEvent::Kind::MessageBox);
+    EXPECT_EQ(m_Interface.Events().back().text, "CK Initialisation Problems");
+    EXPECT_EQ(m_Interface.Events().back().caption, "Max2Qdx");
+    EXPECT_EQ(TestReadFile(m_Dir.File("none.qdx")), "");
+    EXPECT_EQ(GetExportDriverState().context, nullptr);
+    ASSERT_EQ(ExporterLoad(), 0);
+}
+
+// Resetting the driver's state while the engine runs closes the shared
+// context; the next export makes a new one.
+TEST_F(ExportDriver, ResettingTheDriverClosesTheSharedContext)
+{
+    m_Scene.AddNode("n")->SetObjectRef(Dummy());
+    Max2Qdx first;
+    Export(m_Dir.File("first.qdx"), first);
+    ASSERT_NE(GetExportDriverState().context, nullptr);
+    ASSERT_EQ(CKGetContextCount(), 1);
+    ResetExportDriverState();
+    EXPECT_EQ(CKGetContextCount(), 0);
+    EXPECT_EQ(GetExportDriverState().context, nullptr);
+    EXPECT_FALSE(GetExportDriverState().pluginsRegistered);
+    Max2Qdx second;
+    EXPECT_NE(Export(m_Dir.File("second.qdx"), second).find("File saved successfully"), std::string::npos);
+    EXPECT_EQ(CKGetContextCount(), 1);
+}

@@ -7,42 +7,8 @@
 #include "exporter/report/GeFileLog.h"
 #include "exporter/report/GeLog.h"
 #include "exporter/report/ReportPrintf.h"
+#include "tests/exporter/support/ExporterTestSupport.h"
 #include "tests/support/TestPaths.h"
-
-namespace {
-
-// A log that keeps what it was given.
-class MemoryLog : public GeLog
-{
-public:
-    CKBOOL Open() override { return 1; }
-    CKBOOL Close() override { return 1; }
-    void NewLine() override { m_Text += "\r\n"; }
-    void WriteSeparator() override { m_Text += " ; "; }
-    void WriteLine(const char* text) override { m_Text += std::string(text) + "\r\n"; }
-    void Printf(const char* format, ...) override
-    {
-        va_list arguments;
-        va_start(arguments, format);
-        VPrintf(format, arguments);
-        va_end(arguments);
-    }
-    void VPrintf(const char* format, va_list arguments) override
-    {
-        char buffer[64];
-        va_list copy;
-        va_copy(copy, arguments);
-        int n = vsnprintf(buffer, sizeof(buffer), format, copy);
-        va_end(copy);
-        std::vector<char> all((size_t) n + 1);
-        vsnprintf(all.data(), all.size(), format, arguments);
-        m_Text.append(all.data(), (size_t) n);
-    }
-
-    std::string m_Text;
-};
-
-} // namespace
 
 TEST(ReportPrintf, KeepsMessagesUpToTheReportLevelInReportAndLog)
 {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/object/CKClassRegistry.h"
-#include "exporter/mesh/NodeObjects.h"
+#include "exporter/geometry/NodeObjects.h"
 #include "platform/host/GenCamera.h"
 #include "platform/host/GenLight.h"
 #include "platform/host/SplineShape.h"

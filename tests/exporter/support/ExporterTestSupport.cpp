@@ -40,6 +40,17 @@ void SceneExportTest::SetUp()
     m_Exporter.maxInterface = m_Interface.get();
     m_Exporter.reportLevel = 3;
     m_Exporter.progressStarted = 0;
+    SetAnimationRange(m_Scene.Settings().animStart, m_Scene.Settings().animEnd);
+}
+
+void SceneExportTest::SetAnimationRange(TimeValue start, TimeValue end)
+{
+    m_Scene.Settings().animStart = start;
+    m_Scene.Settings().animEnd = end;
+    // As the driver reads them for each export.
+    m_Exporter.animStart = (float) start;
+    m_Exporter.animEnd = (float) end;
+    m_Exporter.framesPerTick = 1.0f / (float) GetTicksPerFrame();
 }
 
 void SceneExportTest::TearDown()
@@ -82,4 +93,14 @@ void WriteScriptFile(CKContext* context, const std::string& path, const char* na
     ASSERT_EQ(writer->EndSave(), 0);
     context->DeleteCKFile(writer);
     context->DestroyObjectByID(script->GetID());
+}
+
+MeshTexCoord UV(float u, float v, float third, float fourth)
+{
+    MeshTexCoord t;
+    t.u = u;
+    t.v = v;
+    t.third = third;
+    t.fourth = fourth;
+    return t;
 }

@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+#include <vector>
+
 #include "core/context/CKContext.h"
+#include "exporter/report/GeLog.h"
 
 // Starts the engine with the render engine's classes registered and makes a
 // context, as the export driver's first export does; closes both after.
@@ -48,6 +54,9 @@ protected:
     {
         return m_Scene.Adopt(std::make_unique<T>(std::forward<A>(arguments)...));
     }
+    // The scene's animation range, and the exporter's copy of it with the
+    // frames per tick, as the driver sets them.
+    void SetAnimationRange(TimeValue start, TimeValue end);
     // The object pass over every child of the root, as the driver runs it.
     void ExportAll();
     std::string Report() const { return m_Exporter.GetReportText(); }
@@ -62,3 +71,39 @@ protected:
 // name, as an instruction's script file; the script leaves the context
 // afterwards.
 void WriteScriptFile(CKContext* context, const std::string& path, const char* name);
+
+// A log that keeps what it was given.
+class MemoryLog : public GeLog
+{
+public:
+    CKBOOL Open() override { return 1; }
+    CKBOOL Close() override { return 1; }
+    void NewLine() override { m_Text += "\r\n"; }
+    void WriteSeparator() override { m_Text += " ; "; }
+    void WriteLine(const char* text) override { m_Text += std::string(text) + "\r\n"; }
+    void Printf(const char* format, ...) override
+    {
+        va_list arguments;
+        va_start(arguments, format);
+        VPrintf(format, arguments);
+        va_end(arguments);
+    }
+    void VPrintf(const char* format, va_list arguments) override
+    {
+        char buffer[64];
+        va_list copy;
+        va_copy(copy, arguments);
+        int n = vsnprintf(buffer, sizeof(buffer), format, copy);
+        va_end(copy);
+        std::vector<char> all((size_t) n + 1);
+        vsnprintf(all.data(), all.size(), format, arguments);
+        m_Text.append(all.data(), (size_t) n);
+    }
+
+    std::string m_Text;
+};
+
+#include "exporter/geometry/MeshBuilder.h"
+
+// Texture coordinates for a mesh builder's channel.
+MeshTexCoord UV(float u, float v, float third = 0, float fourth = 0);

@@ -12,8 +12,11 @@
 #include "exporter/driver/DriverState.h"
 #include "exporter/userdata/Instructions.h"
 #include "platform/host/GenCamera.h"
+#include "platform/host/GenLight.h"
+#include "platform/host/SplineShape.h"
 #include "render/objects/CK3dEntity.h"
 #include "render/objects/CKCamera.h"
+#include "render/objects/CKLight.h"
 #include "tests/exporter/support/ExporterTestSupport.h"
 #include "tests/support/TestPaths.h"
 
@@ -222,4 +225,31 @@ TEST(InstructionScanner, ExtractBetweenLeavesTheCursorWhenNothingIsFound)
     EXPECT_EQ(out, "two");
     EXPECT_EQ(c.cursor, c.end);
     EXPECT_EQ(ExtractBetween(c, "x", out, nullptr), 1);
+}
+
+// The walk hands every kind of exported node to the instructions: helpers,
+// geometry, shapes, cameras and lights alike; an animation export runs none.
+TEST_F(Instructions, TheWalkRunsTheInstructionsOfEveryKindOfNode)
+{
+    INode* light = AddNode("Light01", AddObject<GenLight>(OMNI_LGT, false));
+    INode* camera = AddNode("Camera01", AddObject<GenCamera>(false));
+    SplineShape* shape = AddObject<SplineShape>();
+    shape->shape.NewSpline()->AddKnot(SplineKnot());
+    INode* curve = AddNode("Curve01", shape);
+    for (INode* node : {light, camera, curve}) {
+        m_Exporter.ExportNode(node);
+        node->SetUserPropBuffer("CK_AttachScriptOnThis(\"Spin\")");
+    }
+    m_Box->SetUserPropBuffer("CK_AttachScriptOnThis(\"Spin\")");
+    m_Exporter.asAnimation = 1;
+    EXPECT_EQ(m_Exporter.ExportInstructions(m_Scene.GetRootNode()), 1);
+    EXPECT_EQ(BoxScripts().size(), 1u);
+    m_Exporter.asAnimation = 0;
+    EXPECT_EQ(m_Exporter.ExportInstructions(m_Scene.GetRootNode()), 1);
+    EXPECT_EQ(BoxScripts().back(), "Spin");
+    EXPECT_EQ(m_Builder->FindLight((ExportKey) light)->GetScriptCount(), 1);
+    EXPECT_EQ(m_Builder->FindCamera((ExportKey) camera)->GetScriptCount(), 1);
+    EXPECT_EQ(m_Builder->FindEntity((ExportKey) curve)->GetScriptCount(), 1);
+    m_Interface->CancelAtCheck(m_Interface->CancelChecks() + 1);
+    EXPECT_EQ(m_Exporter.ExportInstructions(m_Scene.GetRootNode()), 0);
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/host/DecompAffine.h"
 #include "platform/host/Matrix3.h"
 #include "platform/host/Quat.h"
 #include "tests/platform/host/HostTestMath.h"
@@ -112,4 +113,57 @@ TEST(HostMath, AngleAxisAndInterpolationKeepTheirEnds)
     ExpectSameRotation(Squad(p, p, q, q, 0.5f), Slerp(p, q, 0.5f));
     ExpectSameRotation(ExpQuat(LnQuat(q)), q);
     ExpectSameRotation(q * q.Inverse(), Quat());
+}
+
+TEST(HostMath, DecompAffineSplitsStretchRotationMirrorAndTranslation)
+{
+    struct Case
+    {
+        Point3 k;
+        Quat u, q;
+        float f;
+    };
+    const Case cases[] = {
+        {Point3(1.0f, 1.0f, 1.0f), Quat(), QFromAngAxis(0.7f, Point3(1.0f, 2.0f, 3.0f)), 1.0f},
+        {Point3(2.0f, 3.0f, 4.0f), Quat(), QFromAngAxis(-1.2f, Point3(0.0f, 0.0f, 1.0f)), 1.0f},
+        {Point3(1.5f, 0.5f, 2.5f), QFromAngAxis(0.4f, Point3(1.0f, 0.0f, 1.0f)),
+         QFromAngAxis(2.0f, Point3(0.0f, 1.0f, 0.0f)), 1.0f},
+        {Point3(1.0f, 2.0f, 3.0f), Quat(), QFromAngAxis(0.3f, Point3(1.0f, 0.0f, 0.0f)), -1.0f},
+    };
+    for (const Case& c : cases) {
+        Matrix3 um, qm;
+        c.u.MakeMatrix(um);
+        c.q.MakeMatrix(qm);
+        Matrix3 m = Inverse(um) * ScaleMatrix(c.k) * um * qm;
+        if (c.f < 0.0f)
+            m = ScaleMatrix(Point3(-1.0f, -1.0f, -1.0f)) * m;
+        m.SetTrans(Point3(4.0f, 5.0f, 6.0f));
+        AffineParts parts;
+        decomp_affine(m, &parts);
+        EXPECT_EQ(parts.f, c.f);
+        EXPECT_EQ(parts.t, Point3(4.0f, 5.0f, 6.0f));
+        // The parts compose back into the transform.
+        Matrix3 pu, pq;
+        parts.u.MakeMatrix(pu);
+        parts.q.MakeMatrix(pq);
+        Matrix3 back = ScaleMatrix(Point3(parts.f, parts.f, parts.f)) * Inverse(pu) * ScaleMatrix(parts.k) * pu * pq;
+        back.SetTrans(parts.t);
+        ExpectNear(back, m, 1e-5f);
+        // The rotation is the one put in (up to sign), the stretch positive.
+        EXPECT_NEAR(std::fabs(QuatDot(parts.q, c.q)), 1.0f, 1e-5f);
+        EXPECT_GT(parts.k.x, 0.0f);
+        EXPECT_GT(parts.k.y, 0.0f);
+        EXPECT_GT(parts.k.z, 0.0f);
+    }
+    // An axis-aligned stretch keeps its axes and order.
+    AffineParts parts;
+    decomp_affine(ScaleMatrix(Point3(2.0f, 3.0f, 4.0f)), &parts);
+    EXPECT_EQ(parts.k, Point3(2.0f, 3.0f, 4.0f));
+    EXPECT_TRUE(parts.u.IsIdentity());
+    EXPECT_TRUE(parts.q.IsIdentity());
+    // Flat axes: the identity rotations and the axes' lengths.
+    decomp_affine(ScaleMatrix(Point3(2.0f, 0.0f, 1.0f)), &parts);
+    EXPECT_EQ(parts.k, Point3(2.0f, 0.0f, 1.0f));
+    EXPECT_TRUE(parts.q.IsIdentity());
+    EXPECT_EQ(parts.f, 1.0f);
 }

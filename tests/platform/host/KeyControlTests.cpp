@@ -154,8 +154,8 @@ TEST(HostKeyControl, TensionContinuityBiasAndEaseShapeTheCurve)
     EXPECT_NEAR(at("tension", 50), 5.0f, 1e-5f);
     // Ease from key 0 (50 of 50): u = 1/2 runs as 1/4; weights 27/32, 9/64, 5/32.
     EXPECT_NEAR(at("ease", 50), 10.0f * 5.0f / 32.0f + 10.0f * 9.0f / 64.0f, 1e-4f);
-    // Continuity 1 at key 1: its in tangent is the previous step, 10: 5 + 10/8 - 10/8.
-    EXPECT_NEAR(at("continuity", 50), 5.0f, 1e-5f);
+    // Continuity 1 at key 1: its in tangent is the next step, -10: 5 + 10/8 + 10/8.
+    EXPECT_NEAR(at("continuity", 50), 7.5f, 1e-5f);
     // Bias -1 at key 1: its in tangent the next step, -10: 5 + 10/8 + 10/8.
     EXPECT_NEAR(at("bias", 50), 7.5f, 1e-5f);
     EXPECT_EQ(at("", 100), 10.0f);
@@ -292,4 +292,219 @@ TEST(HostKeyControl, ScaleAxesTurnBetweenTheirKeys)
     KeyControl p(KeyControl::Track::Position, KeyControl::Interpolation::Linear);
     p.SetKeys(keys);
     EXPECT_TRUE(p.Evaluate(50).rotation.IsIdentity());
+}
+
+TEST(HostKeyControl, TheKeyInterfaceFillsTheRecordOfItsKind)
+{
+    HostKey a, b;
+    a.time = 0;
+    a.flags = 5u << 7 | 1u << 10;
+    a.value = Point3(1.0f, 2.0f, 3.0f);
+    a.inTan = Point3(0.5f, 0.0f, 0.0f);
+    a.outTan = Point3(0.25f, 0.0f, 0.0f);
+    a.tens = 0.1f;
+    a.cont = 0.2f;
+    a.bias = 0.3f;
+    a.easeIn = 4.0f;
+    a.easeOut = 5.0f;
+    a.rotation = QFromAngAxis(0.5f, Point3(0.0f, 0.0f, 1.0f));
+    a.angleAxis.angle = 0.75f;
+    b = a;
+    b.time = 160;
+    const auto control = [&](KeyControl::Track track, KeyControl::Interpolation kind) {
+        auto c = std::make_unique<KeyControl>(track, kind);
+        c->SetKeys({a, b});
+        return c;
+    };
+    using I = KeyControl::Interpolation;
+    using T = KeyControl::Track;
+    {
+        auto c = control(T::Position, I::Bezier);
+        auto* keys = static_cast<IKeyControl*>(c->GetInterface(I_KEYCONTROL));
+        ASSERT_NE(keys, nullptr);
+        EXPECT_EQ(keys->GetNumKeys(), 2);
+        IBezPoint3Key k;
+        keys->GetKey(1, &k);
+        EXPECT_EQ(k.time, 160);
+        EXPECT_EQ(k.flags, a.flags);
+        EXPECT_EQ(k.val, a.value);
+        EXPECT_EQ(k.intan, a.inTan);
+        EXPECT_EQ(k.outtan, a.outTan);
+        // A record of another kind, or an index out of range, stays as it was.
+        ILinPoint3Key other;
+        other.time = -7;
+        keys->GetKey(0, &other);
+        EXPECT_EQ(other.time, -7);
+        keys->GetKey(2, &k);
+        EXPECT_EQ(k.time, 160);
+        keys->GetKey(0, nullptr);
+    }
+    {
+        auto c = control(T::Rotation, I::TCB);
+        auto* keys = static_cast<IKeyControl*>(c->GetInterface(I_KEYCONTROL));
+        ITCBRotKey k;
+        keys->GetKey(0, &k);
+        EXPECT_EQ(k.val.angle, 0.75f);
+        EXPECT_EQ(k.tens, 0.1f);
+        EXPECT_EQ(k.cont, 0.2f);
+        EXPECT_EQ(k.bias, 0.3f);
+        EXPECT_EQ(k.easeIn, 4.0f);
+        EXPECT_EQ(k.easeOut, 5.0f);
+    }
+    {
+        auto c = control(T::Rotation, I::Bezier);
+        IBezQuatKey k;
+        static_cast<IKeyControl*>(c->GetInterface(I_KEYCONTROL))->GetKey(0, &k);
+        EXPECT_EQ(k.val, a.rotation);
+        EXPECT_EQ(c->ClassID(), HYBRIDINTERP_ROTATION_CLASS_ID);
+    }
+    {
+        auto c = control(T::Rotation, I::Linear);
+        ILinRotKey k;
+        static_cast<IKeyControl*>(c->GetInterface(I_KEYCONTROL))->GetKey(1, &k);
+        EXPECT_EQ(k.val, a.rotation);
+    }
+    {
+        auto c = control(T::Scale, I::Bezier);
+        IBezScaleKey k;
+        static_cast<IKeyControl*>(c->GetInterface(I_KEYCONTROL))->GetKey(0, &k);
+        EXPECT_EQ(k.val.s, a.value);
+        EXPECT_EQ(k.val.q, a.rotation);
+        EXPECT_EQ(k.outtan, a.outTan);
+    }
+    {
+        auto c = control(T::Scale, I::TCB);
+        ITCBScaleKey k;
+        static_cast<IKeyControl*>(c->GetInterface(I_KEYCONTROL))->GetKey(0, &k);
+        EXPECT_EQ(k.val.s, a.value);
+        EXPECT_EQ(k.bias, 0.3f);
+        auto l = control(T::Scale, I::Linear);
+        ILinScaleKey lk;
+        static_cast<IKeyControl*>(l->GetInterface(I_KEYCONTROL))->GetKey(0, &lk);
+        EXPECT_EQ(lk.val.s, a.value);
+    }
+    {
+        auto c = control(T::Float, I::Bezier);
+        IBezFloatKey k;
+        static_cast<IKeyControl*>(c->GetInterface(I_KEYCONTROL))->GetKey(0, &k);
+        EXPECT_EQ(k.val, 1.0f);
+        EXPECT_EQ(k.intan, 0.5f);
+        EXPECT_EQ(k.outtan, 0.25f);
+        auto t = control(T::Float, I::TCB);
+        ITCBFloatKey tk;
+        static_cast<IKeyControl*>(t->GetInterface(I_KEYCONTROL))->GetKey(0, &tk);
+        EXPECT_EQ(tk.val, 1.0f);
+        EXPECT_EQ(tk.easeOut, 5.0f);
+        auto l = control(T::Float, I::Linear);
+        ILinFloatKey lk;
+        static_cast<IKeyControl*>(l->GetInterface(I_KEYCONTROL))->GetKey(1, &lk);
+        EXPECT_EQ(lk.val, 1.0f);
+        EXPECT_EQ(lk.time, 160);
+    }
+    {
+        auto c = control(T::Position, I::TCB);
+        ITCBPoint3Key k;
+        static_cast<IKeyControl*>(c->GetInterface(I_KEYCONTROL))->GetKey(0, &k);
+        EXPECT_EQ(k.val, a.value);
+        EXPECT_EQ(k.cont, 0.2f);
+        auto l = control(T::Position, I::Linear);
+        ILinPoint3Key lk;
+        static_cast<IKeyControl*>(l->GetInterface(I_KEYCONTROL))->GetKey(0, &lk);
+        EXPECT_EQ(lk.val, a.value);
+        // Hidden keys: the controller only answers GetValue.
+        l->SetKeyInterface(false);
+        EXPECT_EQ(l->GetInterface(I_KEYCONTROL), nullptr);
+        EXPECT_EQ(l->GetInterface(0x1234), nullptr);
+    }
+}
+
+TEST(HostKeyControl, ATrackOfAnotherClassHidesItsKeysAndValuesSetAtATimeAreKeys)
+{
+    HostScene scene;
+    const std::string text = R"({"format": "qdx-host-scene", "version": 1, "nodes": [{"id": "n", "name": "N",
+        "transform": {"position": {"interpolation": "linear", "classId": ["0x1234", "0x0"], "className": "Noise",
+        "keys": [{"time": 0, "value": [0, 0, 0]}, {"time": 100, "value": [10, 0, 0]}]},
+        "rotation": {"interpolation": "tcb", "className": "My TCB", "keys": [{"time": 0, "angle": 1, "axis": [0, 0, 1]}]}}}]})";
+    std::string error;
+    ASSERT_TRUE(ReadHostScene(text.data(), text.size(), "t.json", scene, error)) << error;
+    Control* prs = scene.Nodes()[0]->GetTMController();
+    auto* position = dynamic_cast<KeyControl*>(prs->GetPositionController());
+    ASSERT_NE(position, nullptr);
+    EXPECT_EQ(position->ClassID(), Class_ID(0x1234, 0));
+    EXPECT_EQ(position->ClassName(), "Noise");
+    EXPECT_EQ(position->GetInterface(I_KEYCONTROL), nullptr);
+    EXPECT_EQ(position->Evaluate(50).value, Point3(5.0f, 0.0f, 0.0f));
+    auto* rotation = dynamic_cast<KeyControl*>(prs->GetRotationController());
+    EXPECT_EQ(rotation->ClassID(), TCBINTERP_ROTATION_CLASS_ID);
+    EXPECT_EQ(rotation->ClassName(), "My TCB");
+    EXPECT_NE(rotation->GetInterface(I_KEYCONTROL), nullptr);
+
+    // A Biped's transform evaluates as a PRS, its parts without keys.
+    HostScene biped;
+    const std::string bipedText = R"({"format": "qdx-host-scene", "version": 1, "nodes": [{"id": "b", "name": "B",
+        "transform": {"classId": ["0x9156", "0x0"], "position": {"interpolation": "linear",
+        "keys": [{"time": 0, "value": [0, 0, 0]}, {"time": 100, "value": [10, 0, 0]}]}}}]})";
+    ASSERT_TRUE(ReadHostScene(bipedText.data(), bipedText.size(), "b.json", biped, error)) << error;
+    Control* bipedPrs = biped.Nodes()[0]->GetTMController();
+    EXPECT_EQ(bipedPrs->ClassID(), Class_ID(0x9156, 0));
+    EXPECT_EQ(bipedPrs->GetPositionController()->GetInterface(I_KEYCONTROL), nullptr);
+    EXPECT_EQ(bipedPrs->GetRotationController()->GetInterface(I_KEYCONTROL), nullptr);
+    EXPECT_EQ(biped.Nodes()[0]->GetNodeTM(50).GetTrans(), Point3(5.0f, 0.0f, 0.0f));
+
+    KeyControl weight(KeyControl::Track::Float, KeyControl::Interpolation::Bezier);
+    weight.SetFloatAt(0, 25.0f);
+    EXPECT_EQ(weight.NumKeys(), 0);
+    EXPECT_EQ(weight.Constant().value.x, 25.0f);
+    std::vector<HostKey> keys(2);
+    keys[1].time = 160;
+    keys[1].value.x = 100.0f;
+    weight.SetKeys(keys);
+    weight.SetFloatAt(160, 50.0f);
+    EXPECT_EQ(weight.NumKeys(), 2);
+    EXPECT_EQ(weight.Key(1).value.x, 50.0f);
+    weight.SetFloatAt(80, 7.0f);
+    ASSERT_EQ(weight.NumKeys(), 3);
+    EXPECT_EQ(weight.Key(1).time, 80);
+    EXPECT_EQ(weight.Evaluate(80).value.x, 7.0f);
+    // A copy has the same keys and class, and changes alone.
+    std::unique_ptr<Control> copy = weight.CloneControl();
+    auto* k = dynamic_cast<KeyControl*>(copy.get());
+    ASSERT_NE(k, nullptr);
+    EXPECT_EQ(k->NumKeys(), 3);
+    k->SetFloatAt(80, 1.0f);
+    EXPECT_EQ(weight.Evaluate(80).value.x, 7.0f);
+    EXPECT_EQ(k->ClassID(), HYBRIDINTERP_FLOAT_CLASS_ID);
+    // Validity: before the first key, after the last, else the time alone.
+    EXPECT_EQ(weight.Validity(-10), Interval(TIME_NegInfinity, 0));
+    EXPECT_EQ(weight.Validity(100), Interval(100, 100));
+    EXPECT_EQ(weight.Validity(160), Interval(160, TIME_PosInfinity));
+    KeyControl single(KeyControl::Track::Float, KeyControl::Interpolation::Linear);
+    single.SetKeys({keys[0]});
+    EXPECT_EQ(single.Validity(50), FOREVER);
+}
+
+TEST(HostKeyControl, BezierTangentTypesLinearTakesTheChordStepHoldsEitherWay)
+{
+    const auto at = [](DWORD flagsA, DWORD flagsB, TimeValue t) {
+        KeyControl c(KeyControl::Track::Float, KeyControl::Interpolation::Bezier);
+        std::vector<HostKey> keys(2);
+        keys[0].flags = flagsA;
+        keys[1].flags = flagsB;
+        keys[1].time = 300;
+        keys[1].value.x = 30.0f;
+        keys[0].outTan.x = 1.0f;
+        keys[1].inTan.x = 1.0f;
+        c.SetKeys(keys);
+        return c.Evaluate(t).value.x;
+    };
+    // Custom tangents: slope 1 out, 1 in (pointing back): at u = 1/2 the
+    // Hermite weights 1/2, 1/8 (x 300), 1/2, -1/8 (x -300).
+    EXPECT_NEAR(at(5u << 10, 5u << 7, 150), 15.0f + 37.5f + 37.5f, 1e-3f);
+    // Linear both ways: the chord, a straight line.
+    EXPECT_NEAR(at(1u << 10, 1u << 7, 150), 15.0f, 1e-4f);
+    EXPECT_NEAR(at(1u << 10, 1u << 7, 100), 10.0f, 1e-4f);
+    // A step out of the first key, or into the second, holds.
+    EXPECT_EQ(at(2u << 10, 5u << 7, 299), 0.0f);
+    EXPECT_EQ(at(5u << 10, 2u << 7, 299), 0.0f);
+    EXPECT_EQ(at(5u << 10, 2u << 7, 300), 30.0f);
 }

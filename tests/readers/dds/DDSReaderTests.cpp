@@ -11,24 +11,11 @@
 #include "system/image/QxPixelFormat.h"
 #include "tests/readers/support/ReaderTestSupport.h"
 #include "tests/support/TestPaths.h"
+#include "tools/testdata/ImageFileBuilders.h"
 
 namespace {
 
 constexpr uint32_t kDxt[5] = {0x31545844, 0x32545844, 0x33545844, 0x34545844, 0x35545844}; // "DXT1".."DXT5"
-
-// A DDS header as the format's documentation lays it out: words at offsets
-// 0, 4, 8 ..., the pixel format from offset 76, the caps at 108.
-std::vector<uint8_t> Header(int width, int height, uint32_t flags, uint32_t pitch, uint32_t pfFlags, uint32_t fourCC,
-                            uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a)
-{
-    const uint32_t words[32] = {
-        0x20534444, 124, flags, uint32_t(height), uint32_t(width), pitch, 0, 0, 0, 0, 0,      0, 0, 0, 0, 0, 0,
-        0,          0,   32,    pfFlags,          fourCC,          bits,  r, g, b, a, 0x1000, 0, 0, 0, 0};
-    std::vector<uint8_t> h(128);
-    for (int i = 0; i < 32; ++i)
-        StoreLE32(&h[4 * i], words[i]);
-    return h;
-}
 
 struct Offered
 {
@@ -78,7 +65,7 @@ std::vector<uint8_t> DxtFile(int width, int height, int n, uint32_t seed)
 {
     const uint32_t blockBytes = n == 0 ? 8 : 16;
     const uint32_t size = uint32_t((width + 3) / 4) * uint32_t((height + 3) / 4) * blockBytes;
-    std::vector<uint8_t> f = Header(width, height, 0x81007, size, 4, kDxt[n], 0, 0, 0, 0, 0);
+    std::vector<uint8_t> f = BuildDdsHeader(width, height, 0x81007, size, 4, kDxt[n], 0, 0, 0, 0, 0);
     for (uint32_t i = 0; i < size; ++i) {
         seed = seed * 214013 + 2531011;
         f.push_back(uint8_t(seed >> 16));
@@ -100,7 +87,7 @@ TEST(DDSReader, EachOfferedFormatWritesItsHeaderWordsAndWholeDataAndReadsBack)
         const uint32_t data = f.fourCC ? f.pitchOrSize : f.pitchOrSize * 32;
         ASSERT_EQ(file.size(), 128 + data);
         const std::vector<uint8_t> expected =
-            Header(64, 32, flags, f.pitchOrSize, f.pfFlags, f.fourCC, f.bits, f.r, f.g, f.b, f.a);
+            BuildDdsHeader(64, 32, flags, f.pitchOrSize, f.pfFlags, f.fourCC, f.bits, f.r, f.g, f.b, f.a);
         EXPECT_EQ(std::vector<uint8_t>(file.begin(), file.begin() + 128), expected);
         if (f.fourCC)
             continue; // compressed colours are compared below
@@ -251,7 +238,7 @@ TEST(DDSReader, LuminanceIsGreyAndFullNarrowAlphaIsOpaque)
          0xAA000000},
     };
     for (const Case& c : cases) {
-        std::vector<uint8_t> file = Header(2, 1, 0x100F, c.bits / 4, c.pfFlags, 0, c.bits, c.r, c.g, c.b, c.a);
+        std::vector<uint8_t> file = BuildDdsHeader(2, 1, 0x100F, c.bits / 4, c.pfFlags, 0, c.bits, c.r, c.g, c.b, c.a);
         file.insert(file.end(), c.pixels.begin(), c.pixels.end());
         DDSReader reader;
         int result = -1;
@@ -264,7 +251,7 @@ TEST(DDSReader, LuminanceIsGreyAndFullNarrowAlphaIsOpaque)
     // Luminance that overlaps its alpha, or lies past the depth, is refused.
     DDSReader reader;
     for (uint32_t a : {0xFFu, 0x1FF00u}) {
-        std::vector<uint8_t> file = Header(2, 1, 0x100F, 4, 0x20001, 0, 16, 0xFF, 0, 0, a);
+        std::vector<uint8_t> file = BuildDdsHeader(2, 1, 0x100F, 4, 0x20001, 0, 16, 0xFF, 0, 0, a);
         file.resize(file.size() + 4);
         EXPECT_EQ(DecodePatched(reader, file, 0, 0x20534444, 4), 2) << std::hex << a;
     }

@@ -443,8 +443,14 @@ TEST(CKMorphController, KeysHoldTheirVerticesAndInterpolateLinearly)
         CKMorphController part;
         EXPECT_NE(ReadBack(part, std::vector<CKDWORD>(words.begin(), words.begin() + (std::ptrdiff_t) cut)), CKErr::Ok);
     }
-    std::vector<CKDWORD> huge = words;
-    huge[2] = 0x40000000;
-    CKMorphController part;
-    EXPECT_EQ(ReadBack(part, huge), CKErr::InvalidFile) << "more vertices than the data holds";
+    // Counts whose product with the key size passes 64 bits are refused too.
+    for (CKDWORD keys : {1u, 2u, 0x5F32A243u, 0x7FFFFFFFu})
+        for (CKDWORD vertices : {0x40000000u, 0x5D45D6A2u, 0x7FFFFFFFu}) {
+            std::vector<CKDWORD> huge = words;
+            huge[0] = keys;
+            huge[2] = vertices;
+            CKMorphController part;
+            EXPECT_EQ(ReadBack(part, huge), CKErr::InvalidFile) << keys << " keys of " << vertices << " vertices";
+            EXPECT_EQ(part.GetKeyCount(), 0);
+        }
 }

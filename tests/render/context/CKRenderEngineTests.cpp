@@ -12,6 +12,8 @@
 #include "core/object/CKClassRegistry.h"
 #include "core/parameter/CKParameterManager.h"
 #include "render/context/CKRenderEngine.h"
+#include "render/context/CKRenderGlobals.h"
+#include "render/context/rasterizer/CKRecordingRasterizer.h"
 #include "system/log/QxLogManager.h"
 
 namespace {
@@ -151,6 +153,15 @@ TEST_F(RenderEngineTest, TheRegisteredClassEnumerationAndTheClassTypesNameTheRen
     EXPECT_STREQ(pm->TypeToName(entity), "3D Entity");
     EXPECT_EQ(pm->TypeToGuid(pm->ClassIDToType(CKCID_3DOBJECT)), CKGUID(0x362E4DF8, 0x17443539));
     EXPECT_EQ(CKCloseContext(context), 0);
+}
+
+TEST_F(RenderEngineTest, ARasterizerIsAddedOnce)
+{
+    CKAddRasterizer(&CKRecordingRasterizerStart);
+    const int count = CKGetRenderGlobals().m_Rasterizers.Size();
+    CKAddRasterizer(&CKRecordingRasterizerStart);
+    CKAddRasterizer(nullptr);
+    EXPECT_EQ(CKGetRenderGlobals().m_Rasterizers.Size(), count);
 }
 
 TEST_F(RenderEngineTest, ClassesWhoseCodeIsNotLinkedCannotBeCreated)

@@ -4,6 +4,7 @@
 // classes and their blocks.
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -400,6 +401,97 @@ TEST_F(MeshDraw, WhatDrawsNothingAndWhatDrawsOnlyLines)
             draws.push_back(call);
     EXPECT_EQ(draws, std::vector<std::string>({"DrawPrimitiveWithDwordIndices(2,2,3)"}));
     EXPECT_EQ(rc->GetDrawnObjectCount(), 1);
+    // For an entity drawn in the z-buffer-only or stencil-only way the lines
+    // are all there is too: no state of a face pass.
+    rec->ClearCalls();
+    empty->Render(rc, nullptr);
+    const std::vector<std::string> alone = Calls(rec);
+    for (CKDWORD only : {0x2000000u, 0x4000000u}) {
+        auto* entity = static_cast<RCK3dEntity*>(m_Context->CreateObject(CKCID_3DENTITY, "e"));
+        entity->SetFlags(entity->GetFlags() | only);
+        rec->ClearCalls();
+        empty->Render(rc, entity);
+        EXPECT_EQ(Calls(rec), alone) << only;
+    }
+}
+
+TEST_F(MeshDraw, LinesWithAnEndPastTheVerticesAreLeftOut)
+{
+    RCKRenderContext* rc = NewRecordingContext();
+    CKRecordingRasterizerContext* rec = Recorder(rc);
+    RCKMesh* mesh = NewMesh();
+    mesh->SetVertexCount(5);
+    const int lines[][2] = {{0, 3}, {1, 4}, {4, 2}, {2, 3}, {4, 4}};
+    mesh->SetLineCount(5);
+    for (int l = 0; l < 5; ++l)
+        ASSERT_EQ(mesh->SetLine(l, lines[l][0], lines[l][1]), CKErr::Ok);
+    // Vertex 4 goes: three lines name it, the two others are drawn.
+    for (int vertices : {5, 4, 2}) {
+        SCOPED_TRACE(vertices);
+        mesh->SetVertexCount(vertices);
+        rec->ClearCalls();
+        mesh->Render(rc, nullptr);
+        std::vector<std::string> draws;
+        for (const std::string& call : Calls(rec))
+            if (call.rfind("Draw", 0) == 0)
+                draws.push_back(call);
+        const int kept = vertices == 5 ? 10 : vertices == 4 ? 4 : 0;
+        EXPECT_EQ(draws,
+                  kept ? std::vector<std::string>({Format("DrawPrimitiveWithDwordIndices(2,%d,%d)", kept, vertices)})
+                       : std::vector<std::string>());
+    }
+}
+
+TEST_F(MeshDraw, AChannelOnTheMeshsCoordinatesDrawsTheGroupsOfItsMaterials)
+{
+    RCKRenderContext* rc = NewRecordingContext();
+    CKRecordingRasterizerContext* rec = Recorder(rc);
+    // Three faces: one without material, one of a, one of b.
+    CKMaterial* a = NewMaterial("a");
+    CKMaterial* b = NewMaterial("b");
+    RCKMesh* mesh = NewMesh();
+    mesh->SetVertexCount(5);
+    for (int i = 0; i < 5; ++i)
+        mesh->SetVertexPosition(i, QxVector((float) i, (float) (i & 1), 0.0f));
+    mesh->SetFaceCount(3);
+    mesh->SetFaceVertexIndex(0, 0, 1, 2);
+    mesh->SetFaceVertexIndex(1, 1, 2, 3);
+    mesh->SetFaceVertexIndex(2, 2, 3, 4);
+    mesh->SetFaceMaterial(1, a);
+    mesh->SetFaceMaterial(2, b);
+    const int channel = mesh->AddChannel(NewMaterial("light"));
+    mesh->SetChannelFlags(channel, mesh->GetChannelFlags(channel) | CKCHANNEL_SAMEUV | CKCHANNEL_GROUPFACES);
+    mesh->Render(rc, nullptr);
+    ASSERT_EQ(mesh->GetMaterialGroupCount(), 3);
+    // The vertex buffers the draw calls name, in order.
+    auto buffers = [&]() {
+        rec->ClearCalls();
+        mesh->Render(rc, nullptr);
+        std::vector<unsigned> out;
+        for (const std::string& call : Calls(rec)) {
+            unsigned type = 0, vb = 0;
+            if (std::sscanf(call.c_str(), "DrawPrimitiveSharedVBIB(%u,%u,", &type, &vb) == 2)
+                out.push_back(vb);
+        }
+        return out;
+    };
+    std::vector<unsigned> groups;
+    for (int g = 0; g < 3; ++g)
+        groups.push_back(mesh->GetMaterialGroup(g)->VertexBuffer);
+    // Every group, then every group again for the channel's pass.
+    std::vector<unsigned> expected = groups;
+    expected.insert(expected.end(), groups.begin(), groups.end());
+    EXPECT_EQ(buffers(), expected);
+    EXPECT_NE(mesh->GetChannelFlags(channel) & CKCHANNEL_USEMESHBUFFERS, 0u);
+    // Restricted to b's faces: the pass draws b's group alone.
+    const int onlyB[] = {mesh->GetMaterialGroupIndex(b, FALSE) - 1};
+    ASSERT_EQ(mesh->SetChannelMaterials(channel, onlyB, 1), CKErr::Ok);
+    mesh->SetChannelFlags(channel, mesh->GetChannelFlags(channel) | CKCHANNEL_SAMEUV | CKCHANNEL_GROUPFACES);
+    mesh->Render(rc, nullptr);
+    expected = groups;
+    expected.push_back(groups[(size_t) onlyB[0] + 1]);
+    EXPECT_EQ(buffers(), expected);
+    EXPECT_NE(mesh->GetChannelFlags(channel) & CKCHANNEL_USEMESHBUFFERS, 0u);
 }
 
 TEST_F(MeshDraw, AStencilOnlyEntityDrawsWithThatMaterialUnlitWithoutChannels)
@@ -501,6 +593,122 @@ TEST_F(MeshDraw, AMergedChannelSendsItsGroupsToTheBatchOfItsSignature)
     // Two groups again at the next draw: the same batch.
     mesh->Draw(rc, nullptr, group);
     EXPECT_EQ(group->GetMaterialBatchCount(), 1);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MeshDraw, ChangesBringTheChannelsBuffersUpToDate)
+{
+    RCKRenderContext* rc = NewRecordingContext();
+    CKRecordingRasterizerContext* rec = Recorder(rc);
+    RCKMesh* mesh = TwoGroups(nullptr);
+    // Lit, with colours of its own: normals and colours in its vertices.
+    const int index = mesh->AddChannel(NewMaterial("light"));
+    mesh->SetChannelSourceBlend(index, CK_BLEND_ONE);
+    mesh->SetChannelDestBlend(index, CK_BLEND_ONE);
+    mesh->SetChannelFlags(index, mesh->GetChannelFlags(index) | CKCHANNEL_COLORS);
+    rec->ClearCalls();
+    mesh->Render(rc, nullptr);
+    // The first draw fills the group's index buffer too.
+    const CKMaterialGroup* group = mesh->GetMaterialGroup(0);
+    bool indices = false;
+    for (const std::string& call : Calls(rec))
+        indices = indices || call == Format("LockSharedIB(%u,0,%d,1)", group->IndexBuffer, group->IndexCount);
+    EXPECT_TRUE(indices);
+    const CKDWORD vb = mesh->GetChannelRecord(index)->Render.GetBlock(0).VertexBuffer;
+    const std::string lock = Format("LockSharedVB(%u,0,4,1)", vb);
+    auto locked = [&] {
+        for (const std::string& call : Calls(rec))
+            if (call == lock)
+                return true;
+        return false;
+    };
+    struct Change
+    {
+        const char* what;
+        void (RCKMesh::*apply)();
+    };
+    const Change changes[] = {
+        {"positions", &RCKMesh::VertexMove}, {"colours", &RCKMesh::ColorChanged}, {"normals", &RCKMesh::NormalChanged}};
+    for (const Change& change : changes) {
+        (mesh->*change.apply)();
+        rec->ClearCalls();
+        mesh->Render(rc, nullptr);
+        EXPECT_TRUE(locked()) << change.what;
+        rec->ClearCalls();
+        mesh->Render(rc, nullptr);
+        EXPECT_FALSE(locked()) << change.what << ", drawn again unchanged";
+    }
+    // Coordinates of the mesh's own do not reach a channel with its own.
+    mesh->UVChanged();
+    rec->ClearCalls();
+    mesh->Render(rc, nullptr);
+    EXPECT_FALSE(locked());
+}
+
+TEST_F(MeshDraw, ForcedOrLongCornerListsGetBlocksOfTheirOwn)
+{
+    const CKDWORD corners[6] = {3, 4, 5, 5, 4, 6};
+    CKChannelRenderData forced;
+    forced.Build(Manager(), corners, 6, 10, true);
+    ASSERT_EQ(forced.GetBlockCount(), 1);
+    EXPECT_EQ(forced.GetBlock(0).VertexCount, 4);
+    EXPECT_EQ(forced.GetBlock(0).Indices.Size(), 6);
+    // 196,602 indices need blocks of their own even unforced.
+    std::vector<CKDWORD> many(196602);
+    for (size_t i = 0; i < many.size(); ++i)
+        many[i] = (CKDWORD) (i % 90);
+    CKChannelRenderData full;
+    full.Build(Manager(), many.data(), (int) many.size(), 100, false);
+    EXPECT_EQ(full.GetBlock(0).Indices.Size(), 196602);
+    EXPECT_EQ(full.GetBlock(0).VertexCount, 90);
+    CKChannelRenderData fewer;
+    fewer.Build(Manager(), many.data(), (int) many.size() - 3, 100, false);
+    EXPECT_EQ(fewer.GetBlock(0).Indices.Size(), 0);
+    EXPECT_EQ(fewer.GetBlock(0).VertexCount, 100);
+    // A corner past the vertices: a block that draws nothing.
+    const CKDWORD bad[3] = {0, 1, 10};
+    CKChannelRenderData none;
+    none.Build(Manager(), bad, 3, 10, true);
+    ASSERT_EQ(none.GetBlockCount(), 1);
+    EXPECT_EQ(none.GetBlock(0).VertexCount, 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MeshDraw, BlendWeightsAndBoneIndicesFollowThePositionInTheBuffer)
+{
+    RCKRenderContext* rc = NewRecordingContext();
+    RCKMesh* mesh = TwoGroups(nullptr);
+    mesh->SetBlendWeightCount(2);
+    mesh->GetBlendRecords().Resize(4);
+    for (int v = 0; v < 4; ++v)
+        for (int k = 0; k < 4; ++k)
+            mesh->GetBlendRecords()[v].Values[k] = (CKDWORD) (100 * v + k);
+    mesh->Render(rc, nullptr);
+    // Two weights and the bone-index word (the record's second value):
+    // position, two betas, the indices, then the normal and coordinates.
+    EXPECT_EQ(mesh->GetVertexSize(), 44u);
+    const CKMaterialGroup* group = mesh->GetMaterialGroup(0);
+    CKRasterizerContext* rst = rc->GetRasterizerContext();
+    const CKDWORD* words =
+        static_cast<const CKDWORD*>(rst->LockSharedVB(group->VertexBuffer, 0, (CKDWORD) group->VertexCount));
+    ASSERT_NE(words, nullptr);
+    for (int local = 0; local < group->VertexCount; ++local) {
+        const int v = group->Remap.Size() ? (int) group->Remap[local] : local;
+        const CKDWORD* vertex = words + 11 * local;
+        QxVector position;
+        mesh->GetVertexPosition(v, &position);
+        EXPECT_EQ(std::memcmp(vertex, &position, 12), 0) << local;
+        EXPECT_EQ(vertex[3], (CKDWORD) (100 * v)) << local;
+        EXPECT_EQ(vertex[4], (CKDWORD) (100 * v + 1)) << local;
+        EXPECT_EQ(vertex[5], (CKDWORD) (100 * v + 1)) << "the indices: " << local;
+    }
+    rst->UnlockSharedVB(group->VertexBuffer);
 }
 
 } // namespace

@@ -60,6 +60,20 @@ protected:
         return mesh;
     }
 
+    // The cube without channel, weights or blend shapes, one vertex a face
+    // corner, every texture coordinate 0.
+    RCKMesh* DissociatedBareCube()
+    {
+        RCKMesh* cube = Cube();
+        cube->RemoveChannel(0);
+        cube->SetVertexWeightsCount(0);
+        cube->SetBlendShapes(CKBlendShapeData());
+        cube->DissociateAllFaces();
+        for (int i = 0; i < 36; ++i)
+            cube->SetVertexTextureCoordinates(i, 0, 0);
+        return cube;
+    }
+
     using Corner = std::tuple<float, float, float, float, float, float, float, float, float, float, float>;
     // Per face corner: position, normal, uv, channel u, weight, skin
     // vertex, blend delta z.
@@ -94,6 +108,9 @@ protected:
 TEST_F(MeshGeometry, DissociateGivesOneVertexACornerAndConsolidateMergesThemBack)
 {
     RCKMesh* cube = Cube();
+    // A channel on the mesh's own uvs holds no per-vertex data of its own.
+    const int same = cube->AddChannel(NewMaterial("same"), FALSE);
+    cube->SetChannelFlags(same, cube->GetChannelFlags(same) | CKCHANNEL_SAMEUV);
     const std::vector<Corner> corners = Corners(cube);
     cube->DissociateAllFaces();
     EXPECT_EQ(cube->GetVertexCount(), 36);
@@ -102,6 +119,7 @@ TEST_F(MeshGeometry, DissociateGivesOneVertexACornerAndConsolidateMergesThemBack
     cube->Consolidate();
     EXPECT_EQ(cube->GetVertexCount(), 8);
     EXPECT_EQ(Corners(cube), corners);
+    EXPECT_EQ(cube->GetTextureCoordinatesPtr(nullptr, same), nullptr) << "still no data of its own";
     CKBlendShapeData shapes;
     cube->GetBlendShapes(shapes);
     EXPECT_EQ(shapes.BaseVertices.Size(), 1) << "the copies of the base vertex merged back into one";
@@ -137,13 +155,7 @@ TEST_F(MeshGeometry, AProgressiveMeshRenumbersLikeTheOtherRenumberings)
 
 TEST_F(MeshGeometry, OneNormalAFaceConsolidatesTo24)
 {
-    RCKMesh* cube = Cube();
-    cube->RemoveChannel(0);
-    cube->SetVertexWeightsCount(0);
-    cube->SetBlendShapes(CKBlendShapeData());
-    cube->DissociateAllFaces();
-    for (int i = 0; i < 36; ++i)
-        cube->SetVertexTextureCoordinates(i, 0, 0);
+    RCKMesh* cube = DissociatedBareCube();
     // The outward axis of each face (whatever its winding).
     for (int f = 0; f < 12; ++f) {
         QxVector centre;
@@ -220,13 +232,7 @@ TEST_F(MeshGeometry, AChannelRestrictedToAMaterialKeepsItsCornersThroughRenumber
 
 TEST_F(MeshGeometry, TheFaceNormalsOfAUnitCubeGivenPerCornerConsolidateTo24)
 {
-    RCKMesh* cube = Cube();
-    cube->RemoveChannel(0);
-    cube->SetVertexWeightsCount(0);
-    cube->SetBlendShapes(CKBlendShapeData());
-    cube->DissociateAllFaces();
-    for (int i = 0; i < 36; ++i)
-        cube->SetVertexTextureCoordinates(i, 0, 0);
+    RCKMesh* cube = DissociatedBareCube();
     cube->BuildFaceNormals();
     bool negativeZero = false;
     for (int f = 0; f < 12; ++f) {

@@ -405,8 +405,9 @@ TEST_F(MeshPersistence, EveryPrefixOfEverySectionIsRefusedAndLeavesAConsistentMe
             // for all) or before the trailing copy of the first weight load.
             const bool loadable = (id == CK_STATESAVE_MESHFLAGS && cut > 0) ||
                                   (id == CK_STATESAVE_MESHWEIGHTS && (cut == 0 || cut == 2 || cut + 1 == words.size()));
-            if (!loadable)
+            if (!loadable) {
                 EXPECT_EQ(error, CKErr::InvalidFile) << std::hex << id << std::dec << " cut " << cut;
+            }
             EXPECT_TRUE(Consistent(target)) << std::hex << id << std::dec << " cut " << cut;
             CKDeleteStateChunk(chunk);
             m_Context->DestroyObject(target);
@@ -474,11 +475,13 @@ TEST_F(MeshPersistence, ACopyHasTheSourcesSectionsWordForWord)
         EXPECT_EQ(SectionWords(copy, CK_STATESAVE_MESHFLAGS, 1)[0],
                   SectionWords(source, CK_STATESAVE_MESHFLAGS, 1)[0] & ~marks);
         for (CKDWORD id : kSections)
-            if (id != CK_STATESAVE_MESHFLAGS)
+            if (id != CK_STATESAVE_MESHFLAGS) {
                 ASSERT_EQ(SectionWords(copy, id, 1 << 20), SectionWords(source, id, 1 << 20)) << round << " " << id;
+            }
         EXPECT_EQ(copy->GetMaterialCount(), source->GetMaterialCount());
-        if (copy->GetChannelCount() > 0)
+        if (copy->GetChannelCount() > 0) {
             EXPECT_EQ(copy->GetChannelKey(0), 9u);
+        }
         m_Context->DestroyObject(copy);
         m_Context->DestroyObject(source);
     }
@@ -612,8 +615,9 @@ TEST_F(MeshPersistence, EmptyPartsWriteNoSection)
 {
     RCKMesh* mesh = NewMesh("bare");
     for (CKDWORD id : kSections)
-        if (id != CK_STATESAVE_MESHFLAGS && id != CK_STATESAVE_MESHMATERIALS && id != CK_STATESAVE_MESHBLENDSHAPES)
+        if (id != CK_STATESAVE_MESHFLAGS && id != CK_STATESAVE_MESHMATERIALS && id != CK_STATESAVE_MESHBLENDSHAPES) {
             EXPECT_TRUE(SectionWords(mesh, id, 10).empty()) << std::hex << id;
+        }
     EXPECT_EQ(SectionWords(mesh, CK_STATESAVE_MESHMATERIALS, 10), (std::vector<CKDWORD>{1, 0, 0}))
         << "the default group";
     EXPECT_EQ(SectionWords(mesh, CK_STATESAVE_MESHBLENDSHAPES, 10), (std::vector<CKDWORD>{0, 0, 0}))

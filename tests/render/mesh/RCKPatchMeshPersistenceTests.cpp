@@ -10,6 +10,7 @@
 #include "render/mesh/CKMaterialGroup.h"
 #include "render/mesh/RCKPatchMesh.h"
 #include "tests/render/mesh/MaterialTestSupport.h"
+#include "tests/support/AssertCapture.h"
 #include "tools/testdata/TestPatches.h"
 
 namespace {
@@ -142,6 +143,7 @@ TEST_F(PatchPersistence, RandomPatchMeshesComeBackThroughChunksAndCopies)
 {
     std::mt19937 rng(53);
     std::vector<CKMaterial*> materials = {nullptr, NewMaterial("a"), NewMaterial("b")};
+    AssertCapture asserts;
     for (int round = 0; round < 30; ++round) {
         RCKPatchMesh* source = RandomPatchMesh(rng, materials);
         CKStateChunk* chunk = CKSaveObjectState(source);
@@ -157,6 +159,20 @@ TEST_F(PatchPersistence, RandomPatchMeshesComeBackThroughChunksAndCopies)
         for (CKObject* o : {(CKObject*) source, (CKObject*) loaded, (CKObject*) copy})
             m_Context->DestroyObject(o);
     }
+    EXPECT_TRUE(asserts.Texts().empty());
+}
+
+TEST_F(PatchPersistence, TheMemoryOccupationCountsTheTextureRecords)
+{
+    RCKPatchMesh* mesh = NewPatchMesh();
+    FillIndependentPatches(mesh, {4}, 1);
+    const int bare = mesh->GetMemoryOccupation();
+    mesh->SetTextureVertexCount(100);
+    mesh->SetTexturePatchCount(1);
+    EXPECT_GE(mesh->GetMemoryOccupation(), bare + 100 * 8 + 8);
+    mesh->AddChannel(NewMaterial("detail"));
+    // Each record counted with record 0's arrays.
+    EXPECT_GE(mesh->GetMemoryOccupation(), bare + 2 * (100 * 8 + 8));
 }
 
 TEST_F(PatchPersistence, PatchMeshesComeBackThroughAnEngineFile)
@@ -395,6 +411,30 @@ TEST_F(PatchPersistence, DeletedMaterialsLeaveThePatchesAndTheirChannelsGo)
     EXPECT_FALSE(mesh->GetPatchFlags() & CK_PATCHMESH_UPTODATE);
     mesh->BuildRenderMesh();
     EXPECT_EQ(mesh->GetMaterialGroupCount(), 1);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PatchPersistence, AVectorCountAboveThePointsIsRefusedEvenWithoutPatches)
+{
+    // One point, two vectors said, no patch, no edge, one empty record.
+    const std::vector<CKDWORD> words = {2, 0, 2, 12, 1, F(1), F(2), F(3), 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0};
+    CKStateChunk* chunk = SectionChunk(CKCID_PATCHMESH, CK_STATESAVE_PATCHMESHDATA, words);
+    RCKPatchMesh* mesh = NewPatchMesh();
+    EXPECT_EQ(mesh->Load(chunk, nullptr), CKErr::InvalidFile);
+    EXPECT_EQ(mesh->GetVertCount(), 0);
+    EXPECT_EQ(mesh->GetVecCount(), 0);
+    CKDeleteStateChunk(chunk);
+    // The same with the count right loads.
+    std::vector<CKDWORD> right = words;
+    right[2] = 1;
+    chunk = SectionChunk(CKCID_PATCHMESH, CK_STATESAVE_PATCHMESHDATA, right);
+    EXPECT_EQ(mesh->Load(chunk, nullptr), CKErr::Ok);
+    EXPECT_EQ(mesh->GetVertCount(), 0);
+    EXPECT_EQ(mesh->GetVecCount(), 1);
+    CKDeleteStateChunk(chunk);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 
 #include "render/mesh/RCKPatchMesh.h"
 #include "tests/render/mesh/MeshTestSupport.h"
+#include "tests/support/AssertCapture.h"
 #include "tools/testdata/TestPatches.h"
 
 namespace {
@@ -346,6 +347,29 @@ TEST_F(PatchMeshes, WithoutSubdivisionFacesFollowTheCornerOrder)
     const int strip[10] = {c0, m2, m0, m1, c1, m1, m1, m2, c2, c2};
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(mesh->GetMaterialGroup(0)->Indices[i], strip[i]) << i;
+}
+
+TEST_F(PatchMeshes, ACornerRepeatingAVertexTakesItsRenderVertex)
+{
+    RCKPatchMesh* mesh = NewPatchMesh();
+    FillIndependentPatches(mesh, {4, 3}, 8);
+    // The quad's last corner on its first vertex, the triangle's last on its
+    // second.
+    CKPatch quad, triangle;
+    mesh->GetPatch(0, &quad);
+    mesh->GetPatch(1, &triangle);
+    quad.v[3] = quad.v[0];
+    triangle.v[2] = triangle.v[1];
+    mesh->SetPatch(0, quad);
+    mesh->SetPatch(1, triangle);
+    mesh->BuildRenderMesh();
+    ASSERT_EQ(mesh->GetFaceCount(), 3);
+    const CKDWORD* idx = mesh->GetFacesIndices();
+    // Quad (c0, c3, c1), (c1, c3, c2) with c3 = c0; triangle (c2, c1, c0)
+    // with c2 = c1.
+    const CKDWORD expected[9] = {0, 0, 1, 1, 0, 2, 5, 5, 4};
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(idx[i], expected[i]) << i;
 }
 
 TEST_F(PatchMeshes, ASmoothSharedSideIsWrittenOnce)
@@ -698,6 +722,156 @@ TEST_F(PatchMeshes, APatchOfAnotherTypeKeepsItsCornersAndDrawsNothing)
     QxVector p;
     mesh->GetVertexPosition(7, &p);
     EXPECT_EQ(p, QxVector(0, 0, 0));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PatchMeshes, ANewTextureSeamSplitsTheSideAtTheNextRebuild)
+{
+    RCKPatchMesh* mesh = TwoTriangles(1, 1);
+    TextureTwoTriangles(mesh, false);
+    mesh->SetIterationCount(1);
+    mesh->BuildRenderMesh();
+    EXPECT_TRUE(mesh->IsEdgeShared(1));
+    EXPECT_EQ(mesh->GetDuplicateCount(), 0);
+    // B's corners on the shared side take texture vertices of their own.
+    CKTexturePatch b;
+    mesh->GetTexturePatch(1, &b);
+    b.tv[0] = 5;
+    b.tv[1] = 4;
+    mesh->SetTexturePatch(1, b);
+    mesh->ModifierUVMove();
+    mesh->BuildRenderMesh();
+    EXPECT_FALSE(mesh->IsEdgeShared(1));
+    EXPECT_EQ(mesh->GetDuplicateCount(), 2);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PatchMeshes, AccessorsStopAtTheirBounds)
+{
+    AssertCapture asserts;
+    RCKPatchMesh* mesh = NewPatchMesh();
+    FillIndependentPatches(mesh, {3}, 2);
+    mesh->BuildRenderMesh();
+    QxVector p(7, 7, 7);
+    mesh->GetVert(mesh->GetVertCount(), &p);
+    mesh->GetVec(mesh->GetVecCount(), &p);
+    EXPECT_EQ(p, QxVector(7, 7, 7));
+    EXPECT_EQ(mesh->GetCornerVertex(1, 1), -1);
+    EXPECT_EQ(mesh->GetCornerVertex(1, 3), -1);
+    EXPECT_EQ(mesh->GetCornerVertex(0, 2), 2);
+    // Asked for a patch that does not exist, or whose corner names no vertex:
+    // nothing is computed.
+    mesh->ComputePatchAuxPoints(1);
+    mesh->ComputePatchInteriors(1);
+    CKPatch patch;
+    mesh->GetPatch(0, &patch);
+    const QxVector before = mesh->GetVecs()[patch.interior[0]];
+    mesh->SetVec(patch.interior[0], QxVector(1, 2, 3));
+    patch.v[1] = (short) mesh->GetVertCount();
+    mesh->SetPatch(0, patch);
+    mesh->ComputePatchInteriors(0);
+    EXPECT_EQ(mesh->GetVecs()[patch.interior[0]], QxVector(1, 2, 3));
+    EXPECT_NE(before, QxVector(1, 2, 3));
+    // The mesh's own texture data is channel -1.
+    mesh->SetTextureVertexCount(3);
+    EXPECT_EQ(mesh->GetTextureVertexCount(), 3);
+    mesh->SetTextureVertex(2, 0.5f, 0.75f);
+    float u = 0, v = 0;
+    mesh->GetTextureVertex(2, &u, &v);
+    EXPECT_EQ(u, 0.5f);
+    EXPECT_EQ(v, 0.75f);
+    EXPECT_EQ(mesh->GetChannelFlags(-1), 0u);
+    // Counts at their largest and one past.
+    mesh->SetTextureVertexCount(0x10000);
+    EXPECT_EQ(mesh->GetTextureVertexCount(), 0x10000);
+    mesh->SetTextureVertexCount(0x10001);
+    EXPECT_EQ(mesh->GetTextureVertexCount(), 0x10000);
+    mesh->SetTexturePatchCount(0x8000);
+    EXPECT_EQ(mesh->GetTexturePatchCount(), 0x8000);
+    mesh->SetTexturePatchCount(0x8001);
+    EXPECT_EQ(mesh->GetTexturePatchCount(), 0x8000);
+    mesh->SetPatchCount(0x8001);
+    EXPECT_EQ(mesh->GetPatchCount(), 1);
+    mesh->SetEdgeCount(0x10000);
+    EXPECT_EQ(mesh->GetEdgeCount(), 0x10000);
+    mesh->SetEdgeCount(0x10001);
+    EXPECT_EQ(mesh->GetEdgeCount(), 0x10000);
+    mesh->SetVertVecCount(1, 0x10000);
+    EXPECT_EQ(mesh->GetVecCount(), 0x10000);
+    mesh->SetVertVecCount(1, 0x10001);
+    EXPECT_EQ(mesh->GetVecCount(), 0x10000);
+    mesh->SetVertVecCount(0x10001, 1);
+    EXPECT_EQ(mesh->GetVertCount(), 1);
+    EXPECT_TRUE(asserts.Texts().empty()) << asserts.Texts()[0];
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PatchMeshes, MoreVerticesThanSixteenBitIndicesLeaveTheGroupsToTheOrdinaryBuild)
+{
+    // 130 x 130 quads whose neighbours share no smoothing group: every
+    // corner its own render vertex, 67,600 of them without subdivision.
+    const int n = 130;
+    RCKPatchMesh* mesh = NewPatchMesh();
+    const int vertices = (n + 1) * (n + 1);
+    mesh->SetVertVecCount(vertices, 6);
+    for (int y = 0; y <= n; ++y)
+        for (int x = 0; x <= n; ++x)
+            mesh->SetVert(y * (n + 1) + x, QxVector((float) x, (float) y, 0.0f));
+    // Two handles shared by every edge, four interiors by every patch.
+    const int across = n * (n + 1);
+    mesh->SetEdgeCount(2 * across);
+    mesh->SetPatchCount(n * n);
+    std::vector<bool> seen((size_t) (2 * across), false);
+    auto horizontal = [&](int x, int y) { return y * n + x; };        // (x, y) - (x + 1, y)
+    auto vertical = [&](int x, int y) { return across + x * n + y; }; // (x, y) - (x, y + 1)
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            const int v0 = y * (n + 1) + x;
+            CKPatch patch;
+            patch.type = 4;
+            patch.smoothing = 1u << ((y % 2) * 2 + x % 2);
+            const short corners[4] = {(short) v0, (short) (v0 + n + 1), (short) (v0 + n + 2), (short) (v0 + 1)};
+            const int sides[4] = {vertical(x, y), horizontal(x, y + 1), vertical(x + 1, y), horizontal(x, y)};
+            for (int k = 0; k < 4; ++k) {
+                patch.v[k] = corners[k];
+                patch.vec[2 * k] = 0;
+                patch.vec[2 * k + 1] = 1;
+                patch.interior[k] = (short) (2 + k);
+                patch.edge[k] = (short) sides[k];
+                CKPatchEdge edge;
+                mesh->GetEdge(sides[k], &edge);
+                edge.startVertex = corners[k];
+                edge.endVertex = corners[(k + 1) % 4];
+                edge.startVector = 0;
+                edge.endVector = 1;
+                // The first patch at an edge is its first, the next its second.
+                if (!seen[(size_t) sides[k]])
+                    edge.patch1 = (short) (y * n + x);
+                else
+                    edge.patch2 = (short) (y * n + x);
+                seen[(size_t) sides[k]] = true;
+                mesh->SetEdge(sides[k], edge);
+            }
+            mesh->SetPatch(y * n + x, patch);
+        }
+    mesh->BuildRenderMesh();
+    ASSERT_TRUE(mesh->GetPatchFlags() & CK_PATCHMESH_UPTODATE);
+    EXPECT_EQ(mesh->GetVertexCount(), 4 * n * n);
+    EXPECT_EQ(mesh->GetFaceCount(), 2 * n * n);
+    // No 16-bit list was written; the ordinary build splits the groups.
+    EXPECT_EQ(mesh->GetMaterialGroup(0)->Indices.Size(), 0);
+    EXPECT_FALSE(mesh->GetFlags() & CKMESH_OPTIMIZED);
+    EXPECT_EQ(mesh->BuildMaterialGroups(), 1);
+    EXPECT_GE(mesh->GetMaterialGroup(0)->SubPrimitives.Size(), 1);
 }
 
 } // namespace

@@ -7,8 +7,12 @@
 
 #include "render/animation/RCKSkin.h"
 #include "render/context/RenderBatchList.h"
+#include "render/mesh/CKMaterial.h"
+#include "render/mesh/CKTexture.h"
+#include "render/mesh/MeshRayIntersection.h"
 #include "render/mesh/RCKMesh.h"
 #include "render/objects/CKPickResult.h"
+#include "system/math/QxMatrixRotation.h"
 #include "tests/render/support/RenderTestSupport.h"
 
 namespace {
@@ -370,6 +374,39 @@ TEST_F(EntityDraw, RayDistancesAreMeasuredInTheReferentialsFrame)
     EXPECT_FALSE(NewEntity("none")->RayIntersection(&start, &end, &result, nullptr));
 }
 
+TEST_F(EntityDraw, ARayPassesThroughTexelsTheAlphaTestDrops)
+{
+    RCK3dEntity* entity = NewEntity();
+    RCKMesh* square = Square();
+    entity->SetCurrentMesh(square);
+    // A 2 x 2 texture, only its texel (1, 0) opaque: u > 0.5 and v < 0.5.
+    auto* texture = static_cast<CKTexture*>(m_Context->CreateObject(CKCID_TEXTURE, "holes"));
+    ASSERT_TRUE(texture->Create(2, 2));
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x)
+            texture->SetPixel(x, y, (x == 1 && y == 0 ? 0xFF000000u : 0u) | 0x808080u);
+    auto* material = static_cast<CKMaterial*>(m_Context->CreateObject(CKCID_MATERIAL, "cut"));
+    material->SetTexture0(texture);
+    material->EnableAlphaTest(TRUE);
+    material->SetAlphaFunc(CK_CMP_GREATER);
+    material->SetAlphaRef(128);
+    square->SetFaceMaterial(0, material);
+    square->SetFaceMaterial(1, material);
+    // No corner at a zero coordinate, so that every corner's share counts:
+    // u = 0.5 + 0.4 x and v = 0.5 + 0.4 y over the square's -1..1.
+    for (int i = 0; i < 4; ++i)
+        square->SetVertexTextureCoordinates(i, i & 1 ? 0.9f : 0.1f, i >> 1 ? 0.9f : 0.1f);
+    CKPickResult result;
+    // Each face gets points in every quarter.
+    for (float x : {-0.7f, -0.2f, -0.05f, 0.05f, 0.2f, 0.7f})
+        for (float y : {-0.7f, -0.2f, -0.05f, 0.05f, 0.2f, 0.7f}) {
+            const QxVector start(x, y, -5), end(x, y, 5);
+            const bool opaque = x > 0 && y < 0;
+            EXPECT_EQ(entity->RayIntersection(&start, &end, &result, nullptr) != FALSE, opaque) << x << "," << y;
+            EXPECT_TRUE(entity->RayIntersection(&start, &end, &result, nullptr, CK_RAYINTERSECTION_IGNOREALPHA));
+        }
+}
+
 TEST_F(EntityDraw, PickingPassesOverHiddenAndUnpickableEntities)
 {
     RCKRenderContext* rc = View();
@@ -411,6 +448,85 @@ TEST_F(EntityDraw, AFlatEntityOrdersOthersByItsPlane)
     const QxVector eye(0, 0, 10);
     EXPECT_EQ(flat->CompareRenderOrder(other, eye),
               flat->GetBoundingBox(FALSE).Classify(other->GetBoundingBox(FALSE), eye));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(EntityDraw, TheBaryCentreSaysWhetherAMeshGaveIt)
+{
+    RCK3dEntity* entity = NewEntity();
+    EXPECT_FALSE(entity->GetBaryCenter(nullptr));
+    entity->SetCurrentMesh(Square());
+    EXPECT_TRUE(entity->GetBaryCenter(nullptr));
+}
+
+TEST_F(EntityDraw, PickingFollowsTheViewRectangleAndTheViewpoint)
+{
+    RCKRenderContext* rc = View();
+    // The view in the lower right part of the window.
+    rc->SetViewRect(QxRect(100, 60, 420, 300));
+    QxMatrix projection;
+    projection.Perspective(1.0f, 320.0f / 240.0f, 1.0f, 100.0f);
+    rc->SetProjectionTransformationMatrix(projection);
+    RCK3dEntity* entity = NewEntity();
+    entity->SetCurrentMesh(Square(-0.5f, -0.5f, 0.5f, 0.5f));
+    entity->SetPosition3f(0, 0, 10);
+    rc->AddObject(entity);
+    EXPECT_EQ(rc->Pick(Qx2DVector(260, 180)), entity) << "the view's centre";
+    EXPECT_EQ(rc->Pick(Qx2DVector(160, 120)), nullptr) << "the window's centre";
+    // The viewpoint turned a quarter round y (its first column then holds
+    // no x for the inverse's elimination to start from); the square turned
+    // with it, 10 units ahead.
+    QxMatrix camera;
+    QxMatrixFromAxisAngle(camera, QxVector(0, 1, 0), 1.5707964f);
+    const QxVector ahead(camera[2][0] * 10.0f, camera[2][1] * 10.0f, camera[2][2] * 10.0f);
+    RCK3dEntity* side = NewEntity("side");
+    side->SetCurrentMesh(Square(-0.5f, -0.5f, 0.5f, 0.5f));
+    side->Rotate3f(0, 1, 0, 1.5707964f);
+    side->SetPosition(&ahead);
+    rc->AddObject(side);
+    QxMatrix view;
+    QxInverseMatrix(view, camera);
+    rc->SetViewTransformationMatrix(view);
+    CKPickResult result;
+    EXPECT_EQ(rc->Pick(Qx2DVector(260, 180), &result), side);
+    EXPECT_NEAR(result.Distance, 9.0f, 0.05f) << "from the near plane";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(EntityDraw, VertexBlendStatesAreResetAfterAnEntityWithCallbacksOrASkin)
+{
+    RCKRenderContext* rc = View();
+    CKRecordingRasterizerContext* rec = Recorder(rc);
+    RCK3dEntity* entity = NewEntity();
+    entity->SetCurrentMesh(Square());
+    entity->SetPosition3f(0, 0, 10);
+    auto resets = [&] {
+        int n = 0;
+        for (const XString& call : rec->GetCalls()) {
+            const std::string s(call.CStr());
+            n += s == "SetRenderState(151,0)" || s == "SetRenderState(167,0)";
+        }
+        return n;
+    };
+    rec->ClearCalls();
+    entity->Render(rc, 0);
+    EXPECT_EQ(resets(), 0) << "neither callbacks nor a skin";
+    char a[] = "a";
+    entity->AddPostRenderCallBack(&Note, a);
+    rec->ClearCalls();
+    entity->Render(rc, 0);
+    EXPECT_EQ(resets(), 2);
+    entity->RemoveAllCallbacks();
+    entity->CreateSkin();
+    rec->ClearCalls();
+    entity->Render(rc, 0);
+    EXPECT_EQ(resets(), 2);
 }
 
 } // namespace

@@ -127,8 +127,9 @@ TEST_F(CameraLightTests, ResetRollKeepsTheDirectionAndFiniteOrthonormalAxes)
             EXPECT_NEAR(QxMagnitude(v), 1.0f, 1e-5f);
         EXPECT_NEAR(QxDotProduct(u, r), 0.0f, 1e-5f);
         EXPECT_NEAR(QxDotProduct(u, d), 0.0f, 1e-5f);
-        if (std::fabs(dir.y) < 0.9f)
+        if (std::fabs(dir.y) < 0.9f) {
             EXPECT_NEAR(r.y, 0.0f, 1e-5f); // level again
+        }
     }
 }
 

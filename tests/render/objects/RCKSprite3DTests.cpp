@@ -101,10 +101,12 @@ TEST_F(Sprite3DTests, ModesTurnTheSpriteAndStayFiniteUnderAViewerLookingDown)
             for (int c = 0; c < 4; ++c)
                 EXPECT_TRUE(std::isfinite(m[r][c]));
         EXPECT_TRUE(sprite->GetMoveableFlags() & CK_3DENTITY_FRUSTUMTESTED);
-        if (mode == CKSPRITE3D_ORIENTABLE)
+        if (mode == CKSPRITE3D_ORIENTABLE) {
             EXPECT_EQ(std::memcmp(&m, &before, sizeof(QxMatrix)), 0);
-        if (mode == CKSPRITE3D_BILLBOARD)
+        }
+        if (mode == CKSPRITE3D_BILLBOARD) {
             EXPECT_EQ(m[2][1], -1.0f); // faces the way the viewer looks
+        }
     }
 }
 

@@ -120,8 +120,9 @@ TEST_F(SpriteTest, APngSpriteComesBackThroughEverySaveOption)
         sprite->SetSaveOptions(c.saveOptions);
         sprite->SetSystemCaching(c.caching);
         // A change of caching lets pixels that files can give again go.
-        if (!sprite->GetSlotImageData(0))
+        if (!sprite->GetSlotImageData(0)) {
             ASSERT_TRUE(sprite->GetBitmapData().ReadSlotImage(0, nullptr));
+        }
         CKContext* other = NewContext();
         ASSERT_NE(other, nullptr);
         // References are found beside the picture.
@@ -247,8 +248,9 @@ TEST_F(SpriteTest, DrawingSetsTheStatesOfEachCombinationOfOptions)
                                          modulate ? "SetTextureStageState(0,39,4)" : "SetTextureStageState(0,39,1)",
                                          "SetTextureStageState(0,13,3)", "SetTextureStageState(0,14,3)", draw});
         EXPECT_EQ(Calls(), expected);
-        if (modulate)
+        if (modulate) {
             EXPECT_EQ(Recorder(m_RC)->GetSpriteData(index)->ModulateColor, 0xFF00FF00u);
+        }
     }
 }
 

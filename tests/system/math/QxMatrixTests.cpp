@@ -14,15 +14,6 @@ namespace {
 
 const float kPi = 3.14159265358979f;
 
-QxMatrix Translation(float x, float y, float z)
-{
-    QxMatrix m = QxMatrix::Identity();
-    m[3][0] = x;
-    m[3][1] = y;
-    m[3][2] = z;
-    return m;
-}
-
 // The affine product written out element by element in the defined order.
 QxMatrix ReferenceProduct(const QxMatrix& a, const QxMatrix& b)
 {

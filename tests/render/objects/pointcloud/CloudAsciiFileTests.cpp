@@ -58,6 +58,18 @@ TEST(CloudScan, ConversionsFollowTheirPatternsAndCountWhatTheyRead)
     EXPECT_EQ(Scan("1 2", "%d %d", v, 1), 1) << "never more than the room given";
 }
 
+TEST(CloudScan, TheCursorNeverPassesTheEndItIsGiven)
+{
+    const std::string text = "7    8";
+    CloudScanValue v[2];
+    const char* cursor = text.data();
+    EXPECT_EQ(CloudScan(cursor, text.data() + 2, "%d %d", v, 2), 1) << "the 8 lies beyond the end";
+    EXPECT_EQ(cursor, text.data() + 2);
+    cursor = text.data() + 1;
+    EXPECT_EQ(CloudScan(cursor, text.data() + 3, "%d", v, 1), -1);
+    EXPECT_EQ(cursor, text.data() + 3);
+}
+
 TEST(CloudScan, OverflowSaturatesAndNotANumberIsNoInteger)
 {
     CloudScanValue v[2];

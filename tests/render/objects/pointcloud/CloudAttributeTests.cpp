@@ -74,6 +74,7 @@ TEST(CloudAttribute, IndicesBeyondTheDataReadZeroAndWriteNothing)
     a.Set(-1, 7);
     a.Set(1000, 7);
     a.SetFloat(1000, 1.0f);
+    a.SetFloat(-1, 1.0f);
     EXPECT_EQ(a.Data, before);
     EXPECT_EQ(a.Get(-1), 0u);
     EXPECT_EQ(a.Get(1000), 0u);

@@ -121,6 +121,20 @@ TEST(CloudTreeBuilder, EveryRandomPointComesBackOnceWithinThePrecisionAndItsLeaf
     }
 }
 
+TEST(CloudTreeBuilder, APrecisionMetOnOneAxisOnlyStillDescendsForTheOthers)
+{
+    std::mt19937 rng(6);
+    const std::vector<QxVector> points = RandomPoints(rng, 200, kUnitMin, kUnitSize);
+    const QxVector precision(1e-4f, 1e-4f, 100.0f);
+    CloudTree tree = BuildTree(points, kUnitMin, kUnitSize, precision);
+    ASSERT_EQ(CheckTree(tree), "");
+    EXPECT_GT(tree.Pages.size(), 4u);
+    for (const WalkedPoint& w : WalkPoints(tree, kUnitMin, kUnitSize)) {
+        EXPECT_LT(std::fabs(w.Position.x - points[w.Index].x), precision.x);
+        EXPECT_LT(std::fabs(w.Position.y - points[w.Index].y), precision.y);
+    }
+}
+
 TEST(CloudTreeBuilder, NotANumberAndFarPointsStayInTheBoxAndTheDescentEnds)
 {
     CloudTreeBuilder builder;

@@ -2,6 +2,7 @@
 // level hold exactly the points of that level, culling by the camera, the
 // filling budget, and the selections.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <random>
@@ -111,6 +112,8 @@ TEST_F(CloudDrawTests, EachLevelsBuffersHoldExactlyThePointsOfThatLevel)
 TEST_F(CloudDrawTests, ACameraLookingAwayDrawsNothingAndOneLookingAtTheCloudDrawsIt)
 {
     m_Rc = NewRecordingContext();
+    // Buffers small enough for the cloud to be culled in parts.
+    Manager()->GetSettings().PointsVerticesPerVB = m_VerticesPerBuffer;
     RCK3dPointCloud* cloud = Cloud(20000);
     auto* camera = static_cast<CKCamera*>(m_Context->CreateObject(CKCID_CAMERA, "camera"));
     m_Rc->AttachViewpointToCamera(camera);
@@ -125,6 +128,20 @@ TEST_F(CloudDrawTests, ACameraLookingAwayDrawsNothingAndOneLookingAtTheCloudDraw
     Frame(cloud);
     EXPECT_GT(Count("DrawPrimitiveVB(1,"), 0);
     EXPECT_EQ(Manager()->GetSettings().PointsProfCountPointsDrawn, 20000);
+    // From far back the whole cloud lies inside the view.
+    const QxVector back(0, 0, -400);
+    camera->SetPosition(&back);
+    camera->LookAt(&ahead);
+    Frame(cloud);
+    EXPECT_EQ(Manager()->GetSettings().PointsProfCountPointsDrawn, 20000);
+    // From the middle of the cloud looking along x, part of it shows.
+    const QxVector middle(0, 0, 30), side(10, 0, 30);
+    camera->SetPosition(&middle);
+    camera->LookAt(&side);
+    Frame(cloud);
+    const int part = Manager()->GetSettings().PointsProfCountPointsDrawn;
+    EXPECT_GT(part, 0);
+    EXPECT_LT(part, 20000);
     // The debug camera wins over the attached one.
     auto* debug = static_cast<CKCamera*>(m_Context->CreateObject(CKCID_CAMERA, "CloudDebugCamera"));
     debug->LookAt(&behind);
@@ -152,6 +169,17 @@ TEST_F(CloudDrawTests, WithNoTimeToFillTheCoarseLevelComesFirstAndTheRestOverLat
     Frame(cloud);
     EXPECT_EQ(filled(3).first, filled(3).second) << "level 3 at once";
     EXPECT_EQ(filled(0).first, 1) << "one entry of the current level";
+    // Groups whose buffers are not ready are stood in for by their
+    // fallback's coarse level.
+    int drawn = 0, coarse = 0;
+    for (const CloudVertexGroup& g : cloud->GetVertexGroups().Groups) {
+        coarse += g.Coarse;
+        const CloudLevelEntry& e = g.Levels[g.Coarse ? 3 : 0];
+        if (e.VertexCount > 0 && (e.Flags & CLOUD_ENTRY_POSITIONS))
+            drawn += e.VertexCount;
+    }
+    EXPECT_GT(coarse, 0);
+    EXPECT_EQ(Manager()->GetSettings().PointsProfCountPointsDrawn, drawn);
     ASSERT_GT(filled(0).second, 3);
     for (int frame = 1; frame < filled(0).second; ++frame) {
         Frame(cloud);
@@ -232,6 +260,53 @@ TEST_F(CloudDrawTests, LightingClipPlanesAndSpritesSetTheirStates)
     EXPECT_EQ(Count("LockVertexBuffer"), 2);
 }
 
+TEST_F(CloudDrawTests, DrawnAttributesBecomeOneFloatTextureSetsEightAtMost)
+{
+    m_Rc = NewRecordingContext();
+    auto* cloud = static_cast<RCK3dPointCloud*>(m_Context->CreateObject(CKCID_3DPOINTCLOUD, "cloud"));
+    const QxVector p[3] = {QxVector(0, 0, 0), QxVector(1, 1, 1), QxVector(2, 0, 1)};
+    const CKBYTE intensities[3] = {10, 20, 30};
+    QxVector precision;
+    cloud->CreateFromBuffers(3, p, nullptr, nullptr, intensities, precision);
+    cloud->SetAttributeDrawn(CLOUD_ATTRIBUTE_INTENSITY, TRUE);
+    for (int k = 0; k < 9; ++k) {
+        CloudAttributeDesc desc;
+        desc.Name = ("f" + std::to_string(k)).c_str();
+        desc.Type = CLOUD_ATTRIBUTE_FLOAT;
+        desc.Flags = CLOUD_ATTRIBUTE_DRAWN;
+        const int a = cloud->AddAttribute(desc);
+        cloud->EnableAttribute(a, TRUE);
+        for (int i = 0; i < 3; ++i)
+            cloud->SetAttributeFloat(i, a, 100.0f * (float) k + (float) i);
+    }
+    Frame(cloud);
+    // A changed value writes the values again over the positions written
+    // before.
+    cloud->SetAttributeFloat(0, 4, 0.0f);
+    Frame(cloud);
+    EXPECT_EQ(cloud->GetVertexFormat(), (CKDWORD) (0x2 | (8 << 8) | 0xFFFF0000));
+    ASSERT_EQ(cloud->GetVertexSize(), 12 + 8 * 4);
+    const CloudLevelEntry& e = cloud->GetVertexGroups().Groups[0].Levels[0];
+    ASSERT_EQ(e.VertexCount, 3);
+    CKRasterizerContext* rst = m_Rc->GetRasterizerContext();
+    const auto* data = static_cast<const CKBYTE*>(rst->LockVertexBuffer(e.VertexBuffer, 0, 3));
+    std::multiset<Key> positions;
+    for (int v = 0; v < 3; ++v) {
+        float f[11];
+        std::memcpy(f, data + v * 44, sizeof(f));
+        positions.insert({f[0], f[1], f[2]});
+        const int point = (int) (f[4] - 0.0f + 0.5f);
+        EXPECT_EQ(f[3], (float) intensities[point]) << "intensity as a float";
+        for (int k = 1; k < 8; ++k)
+            EXPECT_EQ(f[3 + k], 100.0f * (float) (k - 1) + (float) point);
+    }
+    rst->UnlockVertexBuffer(e.VertexBuffer);
+    std::multiset<Key> expected;
+    for (const WalkedPoint& w : WalkPoints(cloud->GetTree(), cloud->GetBoxMin(), cloud->GetBoxSize()))
+        expected.insert({w.Position.x, w.Position.y, w.Position.z});
+    EXPECT_TRUE(positions == expected) << "the ninth set spills into no vertex";
+}
+
 TEST_F(CloudDrawTests, AMeshSelectionOfMoreThanTenThousandPointsWarnsOncePerFrame)
 {
     m_Rc = NewRecordingContext();
@@ -254,6 +329,47 @@ TEST_F(CloudDrawTests, AMeshSelectionOfMoreThanTenThousandPointsWarnsOncePerFram
     m_Context->SetInterfaceMode(FALSE, nullptr, nullptr);
     ASSERT_EQ(console.size(), 2u);
     EXPECT_EQ(console[0], "Warning : trying to render more than 10000 primitive in selection, clamping to 10000");
+}
+
+TEST_F(CloudDrawTests, AMeshSelectionDrawsTheMeshAtEachOfItsFirstTenThousandPoints)
+{
+    m_Rc = NewRecordingContext();
+    RCK3dPointCloud* cloud = Cloud(12000);
+    cloud->ShowPoints(FALSE);
+    CloudSelection* s = cloud->CreateSelection("meshes", 12000);
+    ASSERT_EQ(cloud->SelectInBox(cloud->GetBoundingBox(TRUE), s), 12000);
+    // The entries stay in the cloud's space when it moves.
+    const QxVector offset(1.0f, -2.0f, 3.0f);
+    cloud->SetPosition(&offset);
+    s->SetDrawMode(CLOUD_SELECTION_DRAWMESH);
+    auto* mesh = static_cast<CKMesh*>(m_Context->CreateObject(CKCID_MESH, "triangle"));
+    mesh->SetVertexCount(3);
+    for (int v = 0; v < 3; ++v)
+        mesh->SetVertexPosition(v, QxVector((float) (v == 1), (float) (v == 2), 0.0f));
+    mesh->SetFaceCount(1);
+    mesh->SetFaceVertexIndex(0, 0, 1, 2);
+    s->SetMesh(mesh);
+    for (int frame = 0; frame < 2; ++frame) {
+        SCOPED_TRACE(frame);
+        Recorder(m_Rc)->ClearCalls();
+        Frame(cloud);
+        EXPECT_EQ(Count("DrawPrimitive"), 10000);
+        // The world matrices set: the cloud's first, then one at each point
+        // in turn, then the cloud's again.
+        std::vector<std::string> worlds;
+        for (const XString& call : Recorder(m_Rc)->GetCalls())
+            if (std::string(call.CStr()).rfind("SetTransform(1,", 0) == 0)
+                worlds.emplace_back(call.CStr());
+        ASSERT_GE(worlds.size(), 10001u);
+        char text[128];
+        for (int i = 0; i < 10000; i += 999) {
+            const QxVector p = s->GetEntry(i)->Position + offset;
+            std::snprintf(text, sizeof(text), "SetTransform(1,pos=%g/%g/%g)", p.x, p.y, p.z);
+            EXPECT_EQ(worlds[worlds.size() - 10001 + (size_t) i], text) << i;
+        }
+        std::snprintf(text, sizeof(text), "SetTransform(1,pos=%g/%g/%g)", offset.x, offset.y, offset.z);
+        EXPECT_EQ(worlds.back(), text);
+    }
 }
 
 } // namespace

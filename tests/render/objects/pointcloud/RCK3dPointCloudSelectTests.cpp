@@ -247,6 +247,12 @@ TEST_F(CloudSelectTests, ARayThroughTheViewPicksThePointAtTheCentreOfTheScreen)
     EXPECT_EQ(s->GetEntryPointIndex(0), 1u);
     EXPECT_EQ(cloud->SelectByRay(rc, Qx2DVector(0, 0), s), 0);
     EXPECT_EQ(s->GetPointCount(), 0);
+    // A view that does not start at the window's corner.
+    rc->SetViewRect(QxRect(100, 50, 260, 170));
+    rc->SetProjectionTransformationMatrix(projection);
+    EXPECT_EQ(cloud->SelectByRay(rc, Qx2DVector(180, 110), s), 1);
+    EXPECT_EQ(s->GetEntryPointIndex(0), 1u);
+    EXPECT_EQ(cloud->SelectByRay(rc, Qx2DVector(160, 120), s), 0);
 }
 
 TEST_F(CloudSelectTests, TheEntityQueryWorksAfterAClearThatDroppedTheSelections)

@@ -1,0 +1,497 @@
+#include <array>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "exporter/builder/ExportBuilder.h"
+#include "exporter/geometry/MeshConversion.h"
+#include "exporter/geometry/NodeObjects.h"
+#include "exporter/geometry/TexmapTransform.h"
+#include "exporter/options/Max2Qdx.h"
+#include "platform/host/INode.h"
+#include "platform/host/IParamBlock.h"
+#include "platform/host/Modifier.h"
+#include "platform/host/Morpher.h"
+#include "platform/host/PatchMesh.h"
+#include "platform/host/SkinModifier.h"
+#include "platform/host/StdMat.h"
+#include "platform/host/Texmap.h"
+#include "platform/host/TriObject.h"
+#include "render/mesh/CKMaterial.h"
+#include "render/mesh/CKMesh.h"
+#include "render/mesh/CKPatchMesh.h"
+#include "render/objects/CK3dEntity.h"
+#include "tests/exporter/support/ExporterTestSupport.h"
+
+namespace {
+
+class MeshConversion : public SceneExportTest
+{
+protected:
+    // A triangle mesh object with the vertices and faces given.
+    TriObject* Tri(std::initializer_list<Point3> vertices, std::initializer_list<std::array<DWORD, 3>> faces)
+    {
+        auto* tri = AddObject<TriObject>();
+        Mesh& m = tri->GetMesh();
+        for (const Point3& p : vertices)
+            m.verts.push_back(p);
+        for (const auto& f : faces) {
+            Face face;
+            face.setVerts(f[0], f[1], f[2]);
+            face.setSmGroup(1);
+            m.faces.push_back(face);
+        }
+        return tri;
+    }
+    // The node's engine entity after the object pass over the scene.
+    CKMesh* MeshOf(INode* node)
+    {
+        CK3dEntity* entity = m_Builder->FindEntity((ExportKey) node);
+        return entity ? entity->GetCurrentMesh() : nullptr;
+    }
+    StdMat2* Material(const char* name) { return AddObject<StdMat2>(name); }
+};
+
+TEST_F(MeshConversion, OutOfRangeIndicesNaNPositionsAndZeroNormalsExportCleanWithTheirReportLines)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    TriObject* tri = Tri({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {nan, 0, 0}}, {{0, 1, 2}, {0, 1, 9}, {0, 2, 3}, {1, 1, 1}});
+    Mesh& m = tri->GetMesh();
+    // Texture coordinates: one face per mesh face, one index beyond.
+    m.setMapSupport(1);
+    m.Map(1).tv = {{0.5f, 0.5f, 0}};
+    m.Map(1).tf.resize(4);
+    m.Map(1).tf[2].setTVerts(0, 0, 7);
+    // Colours with too few faces, alpha too short.
+    m.setMapSupport(0);
+    m.Map(0).tv = {{1, 0, 0}, {0, 1, 0}};
+    m.Map(0).tf.resize(1);
+    m.Map(0).tf[0].setTVerts(0, 1, 5);
+    m.setMapSupport(MAP_ALPHA);
+    m.Map(MAP_ALPHA).tv = {{0.5f, 0, 0}};
+    // Specified normals: a zero normal and an index beyond.
+    MeshNormalSpec& spec = m.SpecifyNormals();
+    spec.normals = {{0, 0, 0}, {0, 0, 1}};
+    spec.faces.resize(4);
+    spec.faces[0].SetNormalID(2, 9);
+    spec.faces[3].SetNormalID(0, 1);
+    INode* node = AddNode("Broken", tri);
+    ExportAll();
+
+    CKMesh* mesh = MeshOf(node);
+    ASSERT_NE(mesh, nullptr);
+    // The face naming vertex 9 is left out.
+    EXPECT_EQ(mesh->GetFaceCount(), 3);
+    for (int v = 0; v < mesh->GetVertexCount(); ++v) {
+        QxVector n;
+        mesh->GetVertexNormal(v, &n);
+        EXPECT_FALSE(std::isnan(n.x) || std::isnan(n.y) || std::isnan(n.z)) << v;
+        float u, w;
+        mesh->GetVertexTextureCoordinates(v, &u, &w);
+        EXPECT_FALSE(std::isnan(u) || std::isnan(w)) << v;
+    }
+    const std::string report = Report();
+    EXPECT_NE(report.find("Mesh Broken : 1 faces name a vertex out of range and were left out"), std::string::npos)
+        << report;
+    EXPECT_NE(report.find("Mesh Broken : 1 vertices are not finite numbers"), std::string::npos);
+    EXPECT_NE(report.find("Mesh Broken : 1 texture coordinates out of range were read as (0, 0)"), std::string::npos);
+    EXPECT_NE(report.find("Mesh Broken : 7 vertex colours out of range were read as white"), std::string::npos);
+    EXPECT_NE(report.find("Mesh Broken : 1 vertex alphas out of range were read as 1"), std::string::npos);
+    EXPECT_NE(report.find("Mesh Broken : 1 normals out of range were read as the face normal"), std::string::npos);
+    // Face 0's corners 0, 2, 1 are engine vertices 0, 1, 2: red with the
+    // alpha read, white (its index is beyond), green (its alpha is beyond).
+    EXPECT_EQ(mesh->GetVertexColor(0), 0x7FFF0000u);
+    EXPECT_EQ(mesh->GetVertexColor(1), 0xFFFFFFFFu);
+    EXPECT_EQ(mesh->GetVertexColor(2), 0xFF00FF00u);
+}
+
+TEST_F(MeshConversion, CornerNormalsFollowTheRenderVertex)
+{
+    TriObject* tri = Tri({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+    Mesh& m = tri->GetMesh();
+    m.buildNormals();
+    const Point3 faceNormal = m.getFaceNormal(0);
+    RVertex rv;
+    rv.rFlags = SPECIFIED_NORMAL | 2;
+    rv.rn.normal = Point3(9, 9, 9);
+    EXPECT_EQ(GetCornerNormal(m, 0, rv).x, 9.0f);
+    rv.rFlags = 0;
+    EXPECT_EQ(GetCornerNormal(m, 0, rv).z, faceNormal.z);
+    rv.rFlags = 1;
+    EXPECT_EQ(GetCornerNormal(m, 0, rv).x, 9.0f);
+    rv.rFlags = 3;
+    rv.ern = {{Point3(1, 0, 0), 1}, {Point3(2, 0, 0), 2}, {Point3(3, 0, 0), 3}};
+    EXPECT_EQ(GetCornerNormal(m, 0, rv).x, 3.0f) << "the last sharing a group";
+    m.faces[0].setSmGroup(4);
+    EXPECT_EQ(GetCornerNormal(m, 0, rv).z, faceNormal.z) << "none shares one: the face normal";
+    m.faces[0].setSmGroup(0);
+    EXPECT_EQ(GetCornerNormal(m, 0, rv).z, faceNormal.z);
+    // A count beyond the list reads only the list.
+    m.faces[0].setSmGroup(2);
+    rv.ern[2].smGroup = 4;
+    rv.rFlags = 9;
+    EXPECT_EQ(GetCornerNormal(m, 0, rv).x, 2.0f);
+}
+
+TEST_F(MeshConversion, FaceMapCoordinatesByVisibleEdges)
+{
+    // e = 7, vertices increasing: hidden edge 2, start corner 0; v[1] >= v[2]
+    // fails, so the base is TA = (0,0), (1,1), (1,0), not turned.
+    Face face;
+    face.setVerts(0, 1, 2);
+    float uv[3][2];
+    MakeFaceMapCoordinates(face, uv);
+    EXPECT_EQ(uv[0][0], 0.0f);
+    EXPECT_EQ(uv[0][1], 0.0f);
+    EXPECT_EQ(uv[1][0], 1.0f);
+    EXPECT_EQ(uv[1][1], 1.0f);
+    EXPECT_EQ(uv[2][0], 1.0f);
+    EXPECT_EQ(uv[2][1], 0.0f);
+    // e = 5: hidden edge 1 (start corner 1), TA turned once: base 2, 0, 1.
+    face.setEdgeVisFlags(1, 0, 1);
+    MakeFaceMapCoordinates(face, uv);
+    EXPECT_EQ(uv[0][0], 1.0f);
+    EXPECT_EQ(uv[0][1], 0.0f);
+    EXPECT_EQ(uv[1][0], 0.0f);
+    EXPECT_EQ(uv[2][1], 1.0f);
+    // e = 1: hidden edge 1, start corner 1; v[0] >= v[1] holds with (5, 2, 9):
+    // TB = (0,1), (1,1), (0,0), no turn.
+    face.setVerts(5, 2, 9);
+    face.setEdgeVisFlags(1, 0, 0);
+    MakeFaceMapCoordinates(face, uv);
+    EXPECT_EQ(uv[0][0], 1.0f);
+    EXPECT_EQ(uv[0][1], 1.0f);
+    EXPECT_EQ(uv[1][0], 0.0f);
+    EXPECT_EQ(uv[1][1], 0.0f);
+    EXPECT_EQ(uv[2][0], 0.0f);
+    EXPECT_EQ(uv[2][1], 1.0f);
+}
+
+TEST_F(MeshConversion, TexmapTransformCropsScalesAndOffsets)
+{
+    TexmapTransform t;
+    float u = 0.5f, v = 0.25f;
+    ApplyTexmapTransform(u, v, t, FALSE);
+    EXPECT_EQ(u, 0.5f);
+    EXPECT_EQ(v, 0.75f);
+    t.cropApply = TRUE;
+    t.cropU = 0.5f;
+    t.cropWidth = 0.5f;
+    t.cropV = std::numeric_limits<float>::quiet_NaN();
+    t.uScale = 2.0f;
+    t.vOffset = 0.125f;
+    u = 0.5f;
+    v = 0.25f;
+    ApplyTexmapTransform(u, v, t, TRUE);
+    // u: crop 0.75, then (0.25 * 2) + 0.5; v: 0.75 uncropped (NaN), + 0.125.
+    EXPECT_EQ(u, 1.0f);
+    EXPECT_EQ(v, 0.875f);
+    // Cropped both ways: u 0.5 * 0.5 + 0.25, v 0.25 * 0.75 + 0.5.
+    TexmapTransform crop;
+    crop.cropApply = TRUE;
+    crop.cropU = 0.25f;
+    crop.cropWidth = 0.5f;
+    crop.cropV = 0.5f;
+    crop.cropHeight = 0.25f;
+    u = 0.5f;
+    v = 0.25f;
+    ApplyTexmapTransform(u, v, crop, TRUE);
+    EXPECT_EQ(u, 0.5f);
+    EXPECT_EQ(v, 0.6875f);
+
+    StdMat2* m = Material("placed");
+    auto* bitmap = AddObject<BitmapTex>("b");
+    bitmap->GetTheUVGen()->SetUOffs(0.25f);
+    bitmap->GetTheUVGen()->SetTextureTiling(U_MIRROR | V_MIRROR | U_WRAP);
+    bitmap->SetCrop(true, 0.1f, 0.2f, 0.3f, 0.4f);
+    m->SetSubTexmap(ID_DI, bitmap);
+    TexmapTransform read;
+    ASSERT_EQ(GetTexmapTransform(m, read), 1);
+    EXPECT_TRUE(read.uMirror && read.vMirror && read.uTile && !read.vTile && read.cropApply);
+    EXPECT_EQ(read.uOffset, 0.25f);
+    EXPECT_EQ(read.cropHeight, 0.4f);
+    TexmapTransform untouched;
+    untouched.uOffset = 7.0f;
+    EXPECT_EQ(GetTexmapTransform(Material("bare"), untouched), 0);
+    EXPECT_EQ(GetTexmapTransform(nullptr, untouched), 0);
+    EXPECT_EQ(untouched.uOffset, 7.0f);
+}
+
+TEST_F(MeshConversion, InstancesShareOnlyWithEverythingEqual)
+{
+    TriObject* tri = Tri({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+    StdMat2* red = Material("red");
+    StdMat2* blue = Material("blue");
+    INode* a = AddNode("A", tri);
+    INode* b = AddNode("B", tri);
+    INode* other = AddNode("OtherMaterial", tri);
+    INode* pivot = AddNode("Pivot", tri);
+    INode* channels = AddNode("Channels", tri);
+    a->SetMtl(red);
+    b->SetMtl(red);
+    other->SetMtl(blue);
+    pivot->SetMtl(red);
+    pivot->SetObjOffsetPos(Point3(0, 0, 1));
+    channels->SetMtl(red);
+    channels->SetUserPropBuffer(TSTR("MapChannel:2 = floatx"));
+    ExportAll();
+    EXPECT_EQ(MeshOf(a), MeshOf(b));
+    EXPECT_NE(MeshOf(a), MeshOf(other));
+    EXPECT_NE(MeshOf(a), MeshOf(pivot));
+    EXPECT_NE(MeshOf(a), MeshOf(channels));
+    EXPECT_NE(Report().find("Mesh Instance : B....."), std::string::npos);
+    EXPECT_EQ(m_Exporter.meshInstances.Size(), 4);
+}
+
+TEST_F(MeshConversion, ASkinnedInstanceGetsItsOwnMeshAndTheMorpherIsOnAgain)
+{
+    TriObject* tri = Tri({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+    auto* stack = AddObject<IDerivedObject>();
+    stack->ReferenceObject(tri);
+    auto* skin = AddObject<SkinModifier>();
+    auto* morpher = AddObject<MorpherModifier>();
+    stack->AddModifierAtBottom(morpher);
+    stack->AddModifierAtBottom(skin);
+    INode* plain = AddNode("Plain", tri);
+    INode* skinned = AddNode("Skinned", stack);
+    auto* morphOnly = AddObject<IDerivedObject>();
+    morphOnly->ReferenceObject(tri);
+    auto* morpher2 = AddObject<MorpherModifier>();
+    morphOnly->AddModifierAtBottom(morpher2);
+    INode* morphed = AddNode("Morphed", morphOnly);
+    INode* morphedCopy = AddNode("MorphedCopy", morphOnly);
+    ExportAll();
+    EXPECT_EQ(FindSkinModifier(skinned), skin);
+    EXPECT_EQ(FindSkinModifier(plain), nullptr);
+    int index = -1;
+    IDerivedObject* derived = nullptr;
+    EXPECT_EQ(FindModifier(skinned, MORPHER_CLASS_ID, &index, &derived), morpher);
+    EXPECT_EQ(index, 0);
+    EXPECT_EQ(derived, stack);
+    ASSERT_NE(MeshOf(skinned), nullptr);
+    EXPECT_NE(MeshOf(plain), MeshOf(skinned));
+    // Read with the Morpher off, on again after, also when the node ends as
+    // an instance.
+    EXPECT_TRUE(morpher->IsEnabled());
+    EXPECT_TRUE(morpher2->IsEnabled());
+    EXPECT_EQ(MeshOf(morphed), MeshOf(morphedCopy));
+    EXPECT_EQ(morpher2->NotificationCount(), 4);
+    // A Morpher switched off stays off.
+    DisableModifier(morpher2);
+    AddNode("MorphedOff", morphOnly);
+    ExportAll();
+    EXPECT_FALSE(morpher2->IsEnabled());
+}
+
+TEST_F(MeshConversion, ExtendedChannelsFromPropertiesAndForcedChannels)
+{
+    TriObject* tri = Tri({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+    Mesh& m = tri->GetMesh();
+    for (int c : {2, 3, 4, 5}) {
+        m.setMapSupport(c);
+        // Channel 4: every component equal; 5: x and z vary.
+        if (c == 4)
+            m.Map(c).tv = {{1, 1, 1}, {1, 1, 1}, {1, 1, 1}};
+        else
+            m.Map(c).tv = {{0.1f, 0.5f, 0.9f}, {0.2f, 0.5f, 0.8f}, {0.3f, 0.5f, 0.7f}};
+        m.Map(c).tf.resize(1);
+        m.Map(c).tf[0].setTVerts(0, 1, 2);
+    }
+    INode* node = AddNode("Channels", tri);
+    node->SetUserPropBuffer(TSTR("MapChannel:2 = float0b\r\nMapChannel:3 = -none-"));
+    m_Exporter.forceAllUVs = TRUE;
+    ExportAll();
+    CKMesh* mesh = MeshOf(node);
+    ASSERT_NE(mesh, nullptr);
+    const std::string report = Report();
+    EXPECT_NE(report.find("Extended Channel2 Created. name= float0b, type= float2 (0,B,A,A)"), std::string::npos)
+        << report;
+    EXPECT_NE(report.find("No Material Detected. Exporting a FLOAT2 extended channel."), std::string::npos);
+    EXPECT_NE(report.find("Invalid Extended channel. All components were equals."), std::string::npos);
+    // Channels 2 (float2), 3 (forced, FLOAT2) and 5 (FLOAT2); 4 is skipped.
+    ASSERT_EQ(mesh->GetChannelCount(), 3);
+    EXPECT_EQ(mesh->GetChannelType(0), 2);
+    float values[4] = {};
+    mesh->GetChannelData(0, 0, values);
+    EXPECT_EQ(values[0], 0.0f);
+    EXPECT_FLOAT_EQ(values[1], 1.0f - 0.9f);
+    float forced[4] = {};
+    mesh->GetChannelData(0, 1, forced);
+    EXPECT_FLOAT_EQ(forced[0], 0.1f);
+    EXPECT_FLOAT_EQ(forced[1], 0.5f);
+}
+
+TEST_F(MeshConversion, AnUnknownComponentEndsTheChannelListAtLevelZero)
+{
+    TriObject* tri = Tri({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+    for (int c : {2, 3}) {
+        tri->GetMesh().setMapSupport(c);
+        tri->GetMesh().Map(c).tv = {{1, 2, 3}};
+        tri->GetMesh().Map(c).tf.resize(1);
+    }
+    INode* node = AddNode("Bad", tri);
+    node->SetUserPropBuffer(TSTR("MapChannel:2 = floatxq\r\nMapChannel:3 = floatx\r\n"));
+    m_Exporter.reportLevel = 0;
+    ExportAll();
+    EXPECT_NE(Report().find("Unknown character 'q' at for component 1. Please check the naming convention of the "
+                            "channel in Tools/ChannelInfo.\r\n"),
+              std::string::npos)
+        << Report();
+    ASSERT_NE(MeshOf(node), nullptr);
+    EXPECT_EQ(MeshOf(node)->GetChannelCount(), 0);
+}
+
+TEST_F(MeshConversion, VertexWeightsAndDeactivatedChannels)
+{
+    TriObject* tri = Tri({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+    Mesh& m = tri->GetMesh();
+    m.setVDataSupport(VDATA_WEIGHT);
+    float* w = m.vertexFloat(VDATA_WEIGHT);
+    w[0] = 0.25f;
+    w[1] = 0.5f;
+    w[2] = 0.75f;
+    INode* node = AddNode("Weighted", tri);
+    ExportAll();
+    CKMesh* mesh = MeshOf(node);
+    ASSERT_EQ(mesh->GetVertexWeightsCount(), 3);
+    // Engine vertex 1 is host vertex 2 (corners 1 and 2 exchange).
+    EXPECT_EQ(mesh->GetVertexWeight(1), 0.75f);
+}
+
+TEST_F(MeshConversion, ANodeWithoutGeometryOrFacesMakesNoMesh)
+{
+    TriObject* empty = Tri({}, {});
+    empty->GetMesh().setMapSupport(0);
+    INode* noFaces = AddNode("Empty", empty);
+    INode* helper = AddNode("Nothing", nullptr);
+    ExportAll();
+    EXPECT_EQ(MeshOf(noFaces), nullptr);
+    EXPECT_EQ(MeshOf(helper), nullptr);
+    m_Exporter.ExportMesh(nullptr, nullptr);
+}
+
+// Patches.
+
+class PatchExport : public MeshConversion
+{
+protected:
+    PatchObject* Quad(int vertices)
+    {
+        auto* object = AddObject<PatchObject>();
+        PatchMesh& pm = object->patch;
+        pm.verts.resize((size_t) vertices);
+        pm.vecs.resize(12);
+        Patch p;
+        p.type = PATCH_QUAD;
+        for (int i = 0; i < 4; ++i) {
+            p.v[i] = i;
+            p.interior[i] = 8 + i;
+        }
+        for (int i = 0; i < 8; ++i)
+            p.vec[i] = i;
+        pm.patches.push_back(p);
+        pm.buildLinkages();
+        return object;
+    }
+};
+
+TEST_F(PatchExport, SeventyThousandVerticesAreRefused)
+{
+    INode* node = AddNode("Huge", Quad(70000));
+    ExportAll();
+    EXPECT_EQ(MeshOf(node), nullptr);
+    EXPECT_NE(Report().find("Patch Mesh Huge refused: more elements than 16-bit indices reach"), std::string::npos)
+        << Report();
+}
+
+// The first map channel's coordinates go through the placement of the map
+// that uses them: U offset 0.25 takes u 0.5 to 0.25 (v flips).
+TEST_F(PatchExport, TextureCoordinatesFollowTheirMapsPlacement)
+{
+    PatchObject* object = Quad(4);
+    PatchMesh& pm = object->patch;
+    pm.setMapSupport(1);
+    pm.Map(1).tv.resize(4);
+    for (PatchTVert& t : pm.Map(1).tv)
+        t.p = Point3(0.5f, 0.25f, 0);
+    TVPatch tp;
+    for (int k = 0; k < 4; ++k)
+        tp.tv[k] = k;
+    pm.Map(1).tp.push_back(tp);
+    StdMat2* m = Material("placed");
+    auto* bitmap = AddObject<BitmapTex>("b");
+    bitmap->GetTheUVGen()->SetUOffs(0.25f);
+    m->SetSubTexmap(ID_DI, bitmap);
+    INode* node = AddNode("Placed", object);
+    node->SetMtl(m);
+    ExportAll();
+    auto* mesh = static_cast<CKPatchMesh*>(MeshOf(node));
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_EQ(mesh->GetTextureVertexCount(), 4);
+    float u = 0, v = 0;
+    mesh->GetTextureVertex(2, &u, &v);
+    EXPECT_EQ(u, 0.25f);
+    EXPECT_EQ(v, 0.75f);
+}
+
+// A pass without its node or its entity makes nothing.
+TEST_F(PatchExport, WithoutNodeOrEntityNothingIsMade)
+{
+    INode* tri = AddNode("Tri", Tri({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}));
+    INode* patch = AddNode("Patch", Quad(4));
+    CK3dEntity* entity = m_Builder->CreateEntity("Entity", 1);
+    ASSERT_NE(entity, nullptr);
+    const int made = m_Builder->createdObjects.Size();
+    m_Exporter.ExportMesh(tri, nullptr);
+    m_Exporter.ExportMesh(nullptr, entity);
+    m_Exporter.ExportPatchMesh(patch, nullptr);
+    m_Exporter.ExportPatchMesh(nullptr, entity);
+    EXPECT_EQ(m_Builder->createdObjects.Size(), made);
+    EXPECT_EQ(entity->GetCurrentMesh(), nullptr);
+}
+
+TEST_F(PatchExport, ChannelsWithoutMaterialAndBadTextureIndices)
+{
+    PatchObject* object = Quad(4);
+    PatchMesh& pm = object->patch;
+    for (int c : {1, 2}) {
+        pm.setMapSupport(c);
+        pm.Map(c).tv.resize(4);
+        TVPatch tp;
+        tp.tv[0] = 0;
+        tp.tv[1] = 1;
+        tp.tv[2] = 2;
+        tp.tv[3] = 9;
+        pm.Map(c).tp.push_back(tp);
+    }
+    INode* a = AddNode("Patch", object);
+    INode* b = AddNode("PatchCopy", object);
+    ExportAll();
+    ASSERT_NE(MeshOf(a), nullptr);
+    EXPECT_EQ(MeshOf(a), MeshOf(b));
+    const std::string report = Report();
+    EXPECT_NE(report.find("Patch Mesh Patch : map channel 2 has no material and was left out"), std::string::npos)
+        << report;
+    EXPECT_NE(report.find("Mesh Patch : 1 texture coordinates out of range were read as (0, 0)"), std::string::npos);
+    EXPECT_NE(report.find("Patch Mesh Instance: PatchCopy....."), std::string::npos);
+
+    // A patch naming a vertex, vector or edge beyond its list is refused,
+    // each alone.
+    const std::string line = "refused: a patch names a vertex, vector or edge out of range";
+    for (int which = 0; which < 5; ++which) {
+        PatchObject* broken = Quad(4);
+        Patch& p = broken->patch.patches[0];
+        int* const fields[] = {&p.v[1], &p.vec[2], &p.vec[3], &p.interior[2], &p.edge[1]};
+        *fields[which] = 40;
+        const std::string name = "Broken" + std::to_string(which);
+        INode* c = AddNode(name.c_str(), broken);
+        ExportAll();
+        EXPECT_EQ(MeshOf(c), nullptr) << which;
+        EXPECT_NE(Report().find("Patch Mesh " + name + " " + line), std::string::npos) << which;
+    }
+}
+
+} // namespace
