@@ -1,5 +1,10 @@
 #pragma once
 
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
+
 #include "core/context/CKContext.h"
 #include "core/context/CKPluginManager.h"
 #include "core/context/CKStartUp.h"
@@ -90,4 +95,24 @@ inline BenchGridScene StartBenchGridScene(int triangles)
         m = static_cast<CKMaterial*>(s.Context->CreateObject(CKCID_MATERIAL));
     s.Mesh = GridBenchMesh(s.Context, triangles, materials, kMaterials, 16);
     return s;
+}
+
+// Grids of 100,000 and 1,000,000 triangles.
+inline void BenchGridSizes(benchmark::internal::Benchmark* b)
+{
+    b->ArgNames({"triangles"})->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+}
+
+// The memcpy peer: the given number of bytes copied into memory of its own
+// at each iteration; counter "MB", the bytes.
+inline void MemcpyPeerLoop(benchmark::State& state, size_t bytes)
+{
+    std::vector<char> source(bytes, 1);
+    std::vector<char> target(bytes);
+    for (auto _ : state) {
+        std::memcpy(target.data(), source.data(), bytes);
+        benchmark::DoNotOptimize(target.data());
+        benchmark::ClobberMemory();
+    }
+    state.counters["MB"] = (double) bytes / 1e6;
 }

@@ -10,7 +10,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstring>
 #include <vector>
 
 #include "bench/BenchCase.h"
@@ -150,29 +149,17 @@ void BM_VertexFill_Memcpy(benchmark::State& state)
     CKDrawPrimitiveData data;
     s.Mesh->UpdateRenderData(s.RenderContext, data);
     const CKDWORD bytes = FilledBytes(s.Mesh);
-    std::vector<char> source(bytes, 1);
-    std::vector<char> target(bytes);
-    for (auto _ : state) {
-        std::memcpy(target.data(), source.data(), bytes);
-        benchmark::DoNotOptimize(target.data());
-        benchmark::ClobberMemory();
-    }
+    MemcpyPeerLoop(state, bytes);
     state.SetBytesProcessed((int64_t) state.iterations() * bytes);
-    state.counters["MB"] = bytes / 1e6;
     Stop(s);
-}
-
-void Sizes(benchmark::internal::Benchmark* b)
-{
-    b->ArgNames({"triangles"})->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 }
 
 } // namespace
 
-BENCHMARK(BM_MaterialGroups_Ours)->Name("MeshMaterialGroups/ours")->Apply(Sizes);
-BENCHMARK(BM_MaterialGroups_Vector)->Name("MeshMaterialGroups/std")->Apply(Sizes);
-BENCHMARK(BM_VertexFill_Ours)->Name("MeshVertexFill/ours")->Apply(Sizes);
-BENCHMARK(BM_VertexFill_Memcpy)->Name("MeshVertexFill/memcpy")->Apply(Sizes);
+BENCHMARK(BM_MaterialGroups_Ours)->Name("MeshMaterialGroups/ours")->Apply(BenchGridSizes);
+BENCHMARK(BM_MaterialGroups_Vector)->Name("MeshMaterialGroups/std")->Apply(BenchGridSizes);
+BENCHMARK(BM_VertexFill_Ours)->Name("MeshVertexFill/ours")->Apply(BenchGridSizes);
+BENCHMARK(BM_VertexFill_Memcpy)->Name("MeshVertexFill/memcpy")->Apply(BenchGridSizes);
 BENCH_CASE_DOES("MeshMaterialGroups", "ours: the material groups of a grid with 8 materials built (face lists, vertex "
                                       "remaps, 16-bit indices split at 65,535 vertices); std: the same partition in "
                                       "one pass of std::vector pushes");
