@@ -13,6 +13,7 @@
 #include "render/context/RCKRenderContext.h"
 #include "render/context/RCKRenderManager.h"
 #include "render/mesh/CKMaterial.h"
+#include "render/mesh/CKMaterialGroup.h"
 #include "render/mesh/RCKMesh.h"
 
 // The engine started with the render engine registered, and a context.
@@ -115,4 +116,20 @@ inline void MemcpyPeerLoop(benchmark::State& state, size_t bytes)
         benchmark::ClobberMemory();
     }
     state.counters["MB"] = (double) bytes / 1e6;
+}
+
+// The bytes of the vertex buffers of the mesh's material groups (their
+// first primitives and the others).
+inline size_t GroupBufferBytes(RCKMesh* mesh)
+{
+    size_t bytes = 0;
+    for (int g = 0; g < mesh->GetMaterialGroupCount(); ++g) {
+        const CKMaterialGroup* group = mesh->GetMaterialGroup(g);
+        if (group->VertexCount == 0)
+            continue;
+        bytes += (size_t) group->VertexCount * mesh->GetVertexSize();
+        for (const CK65KPrimitive* p : group->SubPrimitives)
+            bytes += (size_t) p->VertexCount * mesh->GetVertexSize();
+    }
+    return bytes;
 }

@@ -38,15 +38,8 @@ void Stop(Scene& s)
 
 size_t BufferBytes(RCKMesh* mesh)
 {
-    size_t bytes = 0;
-    for (int g = 0; g < mesh->GetMaterialGroupCount(); ++g) {
-        const CKMaterialGroup* group = mesh->GetMaterialGroup(g);
-        bytes += (size_t) group->VertexCount * mesh->GetVertexSize();
-        for (const CK65KPrimitive* p : group->SubPrimitives)
-            bytes += (size_t) p->VertexCount * mesh->GetVertexSize();
-    }
     // The channel's vertices: position and one texture set.
-    return bytes + (size_t) mesh->GetVertexCount() * 20;
+    return GroupBufferBytes(mesh) + (size_t) mesh->GetVertexCount() * 20;
 }
 
 void Draw(benchmark::State& state, bool moved)

@@ -109,20 +109,6 @@ void BM_MaterialGroups_Vector(benchmark::State& state)
     Stop(s);
 }
 
-CKDWORD FilledBytes(RCKMesh* mesh)
-{
-    CKDWORD bytes = 0;
-    for (int g = 0; g < mesh->GetMaterialGroupCount(); ++g) {
-        const CKMaterialGroup* group = mesh->GetMaterialGroup(g);
-        if (group->VertexCount == 0)
-            continue;
-        bytes += (CKDWORD) group->VertexCount * mesh->GetVertexSize();
-        for (const CK65KPrimitive* p : group->SubPrimitives)
-            bytes += (CKDWORD) p->VertexCount * mesh->GetVertexSize();
-    }
-    return bytes;
-}
-
 void BM_VertexFill_Ours(benchmark::State& state)
 {
     Scene s = Start((int) state.range(0));
@@ -137,7 +123,7 @@ void BM_VertexFill_Ours(benchmark::State& state)
             benchmark::DoNotOptimize(s.Mesh->FillGroupBuffers(rst, *s.Mesh->GetMaterialGroup(g), data));
         s.Mesh->EndDraw();
     }
-    const CKDWORD bytes = FilledBytes(s.Mesh);
+    const CKDWORD bytes = (CKDWORD) GroupBufferBytes(s.Mesh);
     state.SetBytesProcessed((int64_t) state.iterations() * bytes);
     state.counters["MB"] = bytes / 1e6;
     Stop(s);
@@ -148,7 +134,7 @@ void BM_VertexFill_Memcpy(benchmark::State& state)
     Scene s = Start((int) state.range(0));
     CKDrawPrimitiveData data;
     s.Mesh->UpdateRenderData(s.RenderContext, data);
-    const CKDWORD bytes = FilledBytes(s.Mesh);
+    const CKDWORD bytes = (CKDWORD) GroupBufferBytes(s.Mesh);
     MemcpyPeerLoop(state, bytes);
     state.SetBytesProcessed((int64_t) state.iterations() * bytes);
     Stop(s);
