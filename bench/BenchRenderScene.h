@@ -67,3 +67,27 @@ inline RCKMesh* GridBenchMesh(CKContext* context, int triangles, CKMaterial* con
         }
     return mesh;
 }
+
+// A render context of the NULL rasterizer and a grid mesh of about the given
+// number of triangles in 8 materials (square patches of 16 x 16 quads), with
+// no vertex-cache reordering (the peers do none).
+struct BenchGridScene
+{
+    CKContext* Context = nullptr;
+    RCKRenderContext* RenderContext = nullptr;
+    RCKMesh* Mesh = nullptr;
+};
+
+inline BenchGridScene StartBenchGridScene(int triangles)
+{
+    constexpr int kMaterials = 8;
+    BenchGridScene s;
+    s.Context = StartRenderBenchContext();
+    static_cast<RCKRenderManager*>(s.Context->GetRenderManager())->GetSettings().VertexCache = 0;
+    s.RenderContext = NullRenderContext(s.Context);
+    CKMaterial* materials[kMaterials];
+    for (CKMaterial*& m : materials)
+        m = static_cast<CKMaterial*>(s.Context->CreateObject(CKCID_MATERIAL));
+    s.Mesh = GridBenchMesh(s.Context, triangles, materials, kMaterials, 16);
+    return s;
+}

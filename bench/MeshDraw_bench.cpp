@@ -23,25 +23,11 @@ BENCH_CASE_DOES("MeshDraw", "ours: one immediate draw of a mesh whose vertices m
 BENCH_CASE_DOES("MeshDrawStatic", "ours: one immediate draw of an unchanged mesh (states and draw calls only) through "
                                   "the NULL rasterizer; memcpy: the buffers' bytes copied once");
 
-constexpr int kMaterials = 8;
-
-struct Scene
-{
-    CKContext* Context = nullptr;
-    RCKRenderContext* RenderContext = nullptr;
-    RCKMesh* Mesh = nullptr;
-};
+using Scene = BenchGridScene;
 
 Scene Start(int triangles)
 {
-    Scene s;
-    s.Context = StartRenderBenchContext();
-    static_cast<RCKRenderManager*>(s.Context->GetRenderManager())->GetSettings().VertexCache = 0;
-    s.RenderContext = NullRenderContext(s.Context);
-    CKMaterial* materials[kMaterials];
-    for (CKMaterial*& m : materials)
-        m = static_cast<CKMaterial*>(s.Context->CreateObject(CKCID_MATERIAL));
-    s.Mesh = GridBenchMesh(s.Context, triangles, materials, kMaterials, 16);
+    Scene s = StartBenchGridScene(triangles);
     s.Mesh->AddChannel(static_cast<CKMaterial*>(s.Context->CreateObject(CKCID_MATERIAL)));
     // The first draw builds the groups and makes the buffers.
     s.Mesh->Render(s.RenderContext, nullptr);

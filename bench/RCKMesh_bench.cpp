@@ -20,29 +20,11 @@
 
 namespace {
 
-constexpr int kMaterials = 8;
-// A patch of 16 x 16 quads takes one material.
-constexpr int kPatch = 16;
-
-struct Scene
-{
-    CKContext* Context = nullptr;
-    RCKRenderContext* RenderContext = nullptr;
-    RCKMesh* Mesh = nullptr;
-};
+using Scene = BenchGridScene;
 
 Scene Start(int triangles)
 {
-    Scene s;
-    s.Context = StartRenderBenchContext();
-    // The peer does not reorder for the vertex cache.
-    static_cast<RCKRenderManager*>(s.Context->GetRenderManager())->GetSettings().VertexCache = 0;
-    s.RenderContext = NullRenderContext(s.Context);
-    CKMaterial* materials[kMaterials];
-    for (CKMaterial*& m : materials)
-        m = static_cast<CKMaterial*>(s.Context->CreateObject(CKCID_MATERIAL));
-    s.Mesh = GridBenchMesh(s.Context, triangles, materials, kMaterials, kPatch);
-    return s;
+    return StartBenchGridScene(triangles);
 }
 
 void Stop(Scene& s)

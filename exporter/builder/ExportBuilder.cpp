@@ -44,23 +44,26 @@ constexpr CKDWORD kAttributeFlags = 16;
 constexpr CKDWORD kScriptLoadFlags = 3;
 
 template <class Table>
-void RemoveValue(Table& table, const CKObject* object)
+void RemoveValues(Table& table, const ExportBuilder::ObjectSet& gone)
 {
     // Removing moves the last entry into the freed slot: look at the same
     // slot again.
     for (auto it = table.Begin(); it != table.End();)
-        if (static_cast<const CKObject*>(*it) == object)
+        if (gone.count(static_cast<const CKObject*>(*it)))
             table.Remove(it.GetKey());
         else
             ++it;
 }
 
+// Keeps the order of what stays.
 template <class T>
-void RemoveAll(XArray<T*>& list, const CKObject* object)
+void RemoveAllOf(XArray<T*>& list, const ExportBuilder::ObjectSet& gone)
 {
-    for (int i = list.Size() - 1; i >= 0; --i)
-        if (static_cast<const CKObject*>(list[i]) == object)
-            list.RemoveAt(i);
+    int kept = 0;
+    for (int i = 0; i < list.Size(); ++i)
+        if (!gone.count(static_cast<const CKObject*>(list[i])))
+            list[kept++] = list[i];
+    list.Resize(kept);
 }
 
 // The object when it can carry scripts and attributes, else null.
@@ -298,57 +301,84 @@ void ExportBuilder::ForgetObject(CKObject* object)
         while (savedObjects->FindID(id))
             savedObjects->RemoveCurrent();
     }
-    DropRecords(object);
+    DropRecords(ObjectSet{object});
 }
 
-void ExportBuilder::DropRecords(const CKObject* object)
+void ExportBuilder::DropRecords(const ObjectSet& gone)
 {
-    RemoveValue(entities, object);
-    RemoveValue(meshes, object);
-    RemoveValue(materials, object);
-    RemoveValue(textures, object);
-    RemoveValue(textureFiles, object);
-    RemoveValue(objectAnimations, object);
-    RemoveValue(lights, object);
-    RemoveValue(cameras, object);
-    RemoveValue(groups, object);
-    RemoveAll(createdObjects, object);
-    RemoveAll(objectAnimationList, object);
-    RemoveAll(bodyParts, object);
-    RemoveAll(singleKeyAnimations, object);
+    if (gone.empty())
+        return;
+    RemoveValues(entities, gone);
+    RemoveValues(meshes, gone);
+    RemoveValues(materials, gone);
+    RemoveValues(textures, gone);
+    RemoveValues(textureFiles, gone);
+    RemoveValues(objectAnimations, gone);
+    RemoveValues(lights, gone);
+    RemoveValues(cameras, gone);
+    RemoveValues(groups, gone);
+    RemoveAllOf(createdObjects, gone);
+    RemoveAllOf(objectAnimationList, gone);
+    RemoveAllOf(bodyParts, gone);
+    RemoveAllOf(singleKeyAnimations, gone);
     for (int i = multiMaterials.Size() - 1; i >= 0; --i) {
         MultiMaterialRecord& record = multiMaterials[i];
-        if (static_cast<const CKObject*>(record.base) == object) {
+        if (gone.count(record.base)) {
             multiMaterials.RemoveAt(i);
             continue;
         }
         for (int c = record.channels.Size() - 1; c >= 0; --c)
-            if (static_cast<const CKObject*>(record.channels[c].material) == object)
+            if (gone.count(record.channels[c].material))
                 record.channels.RemoveAt(c);
     }
-    // A later mesh at the same address must not find this one's builder.
-    meshBuilderIndices.Remove((ExportKey) object);
-    if (static_cast<CKObject*>(character) == object)
-        character = nullptr;
-    if (static_cast<CKObject*>(animation) == object)
-        animation = nullptr;
-    if (static_cast<CKObject*>(environment.startingCamera) == object)
-        environment.startingCamera = nullptr;
-    if (environment.sceneObject == object)
-        environment.sceneObject = nullptr;
+    for (const CKObject* object : gone) {
+        // A later mesh at the same address must not find this one's builder.
+        meshBuilderIndices.Remove((ExportKey) object);
+        if (static_cast<CKObject*>(character) == object)
+            character = nullptr;
+        if (static_cast<CKObject*>(animation) == object)
+            animation = nullptr;
+        if (static_cast<CKObject*>(environment.startingCamera) == object)
+            environment.startingCamera = nullptr;
+        if (environment.sceneObject == object)
+            environment.sceneObject = nullptr;
+    }
 }
 
 void ExportBuilder::DestroyWithDependencies(CKObject* object)
 {
-    if (!object)
-        return;
-    const CK_ID id = object->GetID();
-    ForgetObject(object);
-    if (context) {
-        context->DestroyObjectByID(id, 0, CKGetDefaultClassDependencies(2));
-        // The dependencies may have taken recorded objects along.
-        ForgetDestroyedObjects();
+    if (object) {
+        XArray<CK_ID> ids;
+        ids.PushBack(object->GetID());
+        DestroyWithDependencies(ids);
     }
+}
+
+void ExportBuilder::DestroyWithDependencies(const XArray<CK_ID>& ids)
+{
+    if (!context || ids.Size() == 0)
+        return;
+    ObjectSet gone;
+    std::unordered_set<CK_ID> goneIds;
+    XArray<CK_ID> live;
+    for (CK_ID id : ids)
+        if (CKObject* object = context->GetObject(id)) {
+            gone.insert(object);
+            if (goneIds.insert(id).second)
+                live.PushBack(id);
+        }
+    if (savedObjects) {
+        for (savedObjects->Reset(); !savedObjects->EndOfList();) {
+            if (goneIds.count(savedObjects->GetCurrentID()))
+                savedObjects->RemoveCurrent();
+            else
+                savedObjects->Next();
+        }
+    }
+    DropRecords(gone);
+    context->DestroyObjects(live.Begin(), live.Size(), 0, CKGetDefaultClassDependencies(2));
+    // The dependencies may have taken recorded objects along.
+    ForgetDestroyedObjects();
 }
 
 void ExportBuilder::ForgetDestroyedObjects()
@@ -357,13 +387,13 @@ void ExportBuilder::ForgetDestroyedObjects()
         return;
     if (savedObjects)
         savedObjects->Check(context);
-    std::unordered_set<const CKObject*> live;
+    ObjectSet live;
     for (CKObject* object : context->GetObjectListByType(CKCID_OBJECT, TRUE))
         live.insert(object);
-    std::vector<const CKObject*> dead;
+    ObjectSet dead;
     auto gather = [&](const CKObject* object) {
         if (object && !live.count(object))
-            dead.push_back(object);
+            dead.insert(object);
     };
     for (CKObject* object : createdObjects)
         gather(object);
@@ -400,8 +430,7 @@ void ExportBuilder::ForgetDestroyedObjects()
     gather(animation);
     gather(environment.startingCamera);
     gather(environment.sceneObject);
-    for (const CKObject* object : dead)
-        DropRecords(object);
+    DropRecords(dead);
 }
 
 void ExportBuilder::DestroyObject(CKObject* object, ExportKey key)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_set>
 
 #include "exporter/builder/EnvironmentSettings.h"
 #include "exporter/geometry/MeshBuilder.h"
@@ -241,14 +242,17 @@ public:
     // material's faces when others share the mesh). The mesh; null for a
     // null record or mesh, which changes nothing.
     CKMesh* ApplyMultiMaterialChannels(CKMesh* mesh, const MultiMaterialRecord* record);
-    // Destroys the object through the context with the default delete
-    // dependencies, then forgets it and everything that went with it.
+    // Destroys the object (or the objects, at once) through the context
+    // with the default delete dependencies, then forgets it and everything
+    // that went with it.
     void DestroyWithDependencies(CKObject* object);
+    void DestroyWithDependencies(const XArray<CK_ID>& ids);
     // Drops from every table and list (savedObjects included) the objects
     // that no longer live in the context.
     void ForgetDestroyedObjects();
     // The duplicates one sharing pass found: a set, and the order found.
     struct SharingDone;
+    using ObjectSet = std::unordered_set<const CKObject*>;
     // The animation passes over the keyed animation's object animations
     // (exporter/animation); -1 for a null keyed animation. Controllers of at
     // most one key deleted (those of singleKeyAnimations keep a single key):
@@ -307,8 +311,9 @@ private:
     // Maps the object animation, joins it to the animation and the list.
     void RecordObjectAnimation(CKObjectAnimation* objectAnimation, ExportKey node);
     void CleanObjectAnimations();
-    // ForgetObject without touching the object (it may be gone).
-    void DropRecords(const CKObject* object);
+    // ForgetObject, each list walked once, without touching the objects
+    // (they may be gone).
+    void DropRecords(const ObjectSet& gone);
     // Scales a position or morph controller's keys once per RescaleScene.
     void RescaleController(CKAnimController* controller, int morphVertices, float factor);
 
@@ -331,5 +336,9 @@ private:
     CKObjectAnimation* SplitMorphAnimation(CKObjectAnimation* animation, CK3dEntity* target, const void* splitPart,
                                            const XArray<CKObject*>& keyed, CKBOOL inPlace);
 
+    // The comparisons' reason line (formatted only when not quiet).
+    void Reason(XString& reason, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
     XArray<CKAnimController*> m_RescaledControllers;
+    CKBOOL m_QuietCompare = FALSE;
 };

@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <unordered_map>
 #include <unordered_set>
@@ -197,11 +199,37 @@ uint64_t MeshKey(CKMesh* m)
     return h.value;
 }
 
+// The x of a mesh's first vertex (0 without vertex).
+float FirstVertexX(CKMesh* mesh)
+{
+    QxVector p;
+    if (mesh->GetVertexCount() > 0)
+        mesh->GetVertexPosition(0, &p);
+    return p.x;
+}
+
 // The index of users by the object they hold, in list order, so that each
 // duplicate's users are found without walking every object again.
 using UserIndex = std::unordered_map<CKObject*, std::vector<CKObject*>>;
 
 } // namespace
+
+void ExportBuilder::Reason(XString& reason, const char* format, ...)
+{
+    // The global passes want a reason only for their log.
+    if (m_QuietCompare)
+        return;
+    va_list arguments;
+    va_start(arguments, format);
+    va_list copy;
+    va_copy(copy, arguments);
+    const int length = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::vector<char> text((size_t) (length > 0 ? length : 0) + 1);
+    std::vsnprintf(text.data(), text.size(), format, arguments);
+    va_end(arguments);
+    reason = text.data();
+}
 
 // Done bookkeeping of one global pass: a set, and the order found.
 struct ExportBuilder::SharingDone
@@ -217,18 +245,18 @@ CKBOOL ExportBuilder::CompareTextures(CKTexture* t1, CKTexture* t2, XString& rea
     CKBitmapData& a = t1->GetBitmapData();
     CKBitmapData& b = t2->GetBitmapData();
     if (a.GetSlotCount() != b.GetSlotCount()) {
-        reason.Format("Not same SlotCount: t1=%s, t2=%s\n", n1, n2);
+        Reason(reason, "Not same SlotCount: t1=%s, t2=%s\n", n1, n2);
         return FALSE;
     }
     QxImageDesc d1, d2;
     t1->GetSystemTextureDesc(d1);
     t2->GetSystemTextureDesc(d2);
     if (d1 != d2) {
-        reason.Format("Not same SystemTextureDesc: t1=%s, t2=%s\n", n1, n2);
+        Reason(reason, "Not same SystemTextureDesc: t1=%s, t2=%s\n", n1, n2);
         return FALSE;
     }
     if (t1->GetMipmapCount() != t2->GetMipmapCount()) {
-        reason.Format("Not same MipmapCount: t1=%s, t2=%s\n", n1, n2);
+        Reason(reason, "Not same MipmapCount: t1=%s, t2=%s\n", n1, n2);
         return FALSE;
     }
     static const struct
@@ -241,22 +269,22 @@ CKBOOL ExportBuilder::CompareTextures(CKTexture* t1, CKTexture* t2, XString& rea
                   {0x02, "Not same IsTransparent: t1=%s, t2=%s\n"}};
     for (const auto& flag : kFlags)
         if ((a.GetBitmapFlags() & flag.bit) != (b.GetBitmapFlags() & flag.bit)) {
-            reason.Format(flag.format, n1, n2);
+            Reason(reason, flag.format, n1, n2);
             return FALSE;
         }
     if (a.GetDesiredVideoFormat() != b.GetDesiredVideoFormat()) {
-        reason.Format("Not same DesiredVideoFormat: t1=%s, t2=%s\n", n1, n2);
+        Reason(reason, "Not same DesiredVideoFormat: t1=%s, t2=%s\n", n1, n2);
         return FALSE;
     }
     if (a.GetTransparentColor() != b.GetTransparentColor()) {
-        reason.Format("Not same TransparentColor: t1=%s, t2=%s\n", n1, n2);
+        Reason(reason, "Not same TransparentColor: t1=%s, t2=%s\n", n1, n2);
         return FALSE;
     }
     for (int s = 0; s < a.GetSlotCount(); ++s)
         for (int y = 0; y < a.GetHeight(); ++y)
             for (int x = 0; x < a.GetWidth(); ++x)
                 if (a.GetPixel(x, y, s) != b.GetPixel(x, y, s)) {
-                    reason.Format("Not same Slot[%d].Pixel[%d][%d].Color: t1=%s, t2=%s\n", s, y, x, n1, n2);
+                    Reason(reason, "Not same Slot[%d].Pixel[%d][%d].Color: t1=%s, t2=%s\n", s, y, x, n1, n2);
                     return FALSE;
                 }
     return TRUE;
@@ -267,7 +295,7 @@ CKBOOL ExportBuilder::CompareMaterials(CKMaterial* m1, CKMaterial* m2, XString& 
     const char* n1 = NameOf(m1);
     const char* n2 = NameOf(m2);
     auto differ = [&](const char* field) {
-        reason.Format("Not same %s: m1=%s, m2=%s\n", field, n1, n2);
+        Reason(reason, "Not same %s: m1=%s, m2=%s\n", field, n1, n2);
         return FALSE;
     };
     if (!SameColor(m1->GetAmbient(), m2->GetAmbient()))
@@ -295,7 +323,7 @@ CKBOOL ExportBuilder::CompareMaterials(CKMaterial* m1, CKMaterial* m2, XString& 
         return differ("Texture");
     for (int stage = 1; stage < CKMATERIAL_STAGES; ++stage)
         if (m1->GetTexture(stage) != m2->GetTexture(stage)) {
-            reason.Format("Not same Texture[%d]: m1=%s, m2=%s\n", stage, n1, n2);
+            Reason(reason, "Not same Texture[%d]: m1=%s, m2=%s\n", stage, n1, n2);
             return FALSE;
         }
     if (m1->GetTextureAddressMode() != m2->GetTextureAddressMode())
@@ -353,11 +381,11 @@ CKBOOL ExportBuilder::CompareMeshes(CKMesh* p, CKMesh* cur, XString& reason)
     const char* n1 = NameOf(p);
     const char* n2 = NameOf(cur);
     auto differ = [&](const char* field) {
-        reason.Format("Not same %s: p=%s, cur=%s\n", field, n1, n2);
+        Reason(reason, "Not same %s: p=%s, cur=%s\n", field, n1, n2);
         return FALSE;
     };
     auto differAt = [&](const char* format, int index) {
-        reason.Format(format, index, n1, n2);
+        Reason(reason, format, index, n1, n2);
         return FALSE;
     };
     const int vertices = p->GetVertexCount();
@@ -428,8 +456,8 @@ CKBOOL ExportBuilder::CompareMeshes(CKMesh* p, CKMesh* cur, XString& reason)
             p->GetVertexTextureCoordinates(i, &u1, &w1, c);
             cur->GetVertexTextureCoordinates(i, &u2, &w2, c);
             if (!Near(u1, u2) || !Near(w1, w2)) {
-                reason.Format("Not same Channel[%d].TextureCoord[%d][%d]: p=%s, cur=%s\n", c, i, Near(u1, u2) ? 1 : 0,
-                              n1, n2);
+                Reason(reason, "Not same Channel[%d].TextureCoord[%d][%d]: p=%s, cur=%s\n", c, i, Near(u1, u2) ? 1 : 0,
+                       n1, n2);
                 return FALSE;
             }
         }
@@ -737,21 +765,45 @@ int ExportBuilder::RunSharingPass(int kind)
     }
     SharingDone done;
     int total = 0;
+    m_QuietCompare = log == nullptr;
     for (uint64_t key : bucketOrder) {
         const XArray<CKObject*>& bucket = buckets[key];
+        // Meshes equal within the tolerance have their first vertices within
+        // it too: sorted by its x, a mesh is compared only with those close
+        // by.
+        std::vector<std::pair<float, int>> byX;
+        if (kind == 2)
+            for (int i = 0; i < bucket.Size(); ++i)
+                byX.emplace_back(FirstVertexX(static_cast<CKMesh*>(bucket[i])), i);
+        std::sort(byX.begin(), byX.end());
         for (int i = 0; i + 1 < bucket.Size(); ++i) {
             if (done.ids.count(bucket[i]->GetID()))
                 continue;
             // Earlier members were references already and found different.
             XArray<CKObject*> later;
-            for (int j = i + 1; j < bucket.Size(); ++j)
-                later.PushBack(bucket[j]);
+            if (kind == 2) {
+                const double x = FirstVertexX(static_cast<CKMesh*>(bucket[i]));
+                auto from = std::lower_bound(byX.begin(), byX.end(), std::make_pair((float) (x - 2.0 * kEpsilon), -1));
+                std::vector<int> close;
+                for (auto it = from; it != byX.end() && it->first <= x + 2.0 * kEpsilon; ++it)
+                    if (it->second > i)
+                        close.push_back(it->second);
+                std::sort(close.begin(), close.end());
+                for (int j : close)
+                    later.PushBack(bucket[j]);
+            } else {
+                for (int j = i + 1; j < bucket.Size(); ++j)
+                    later.PushBack(bucket[j]);
+            }
             total += ShareDuplicates(kind, bucket[i], later, done, &users);
         }
     }
+    m_QuietCompare = FALSE;
     // The most recent duplicate first, as the done list runs.
+    XArray<CK_ID> duplicates;
     for (auto it = done.order.rbegin(); it != done.order.rend(); ++it)
-        DestroyWithDependencies(context->GetObject(*it));
+        duplicates.PushBack(*it);
+    DestroyWithDependencies(duplicates);
     return total;
 }
 

@@ -138,7 +138,6 @@ int ExportBuilder::FindNamedLODGlobal(const char* suffix, int digits)
     for (CKObject* object : objects)
         if (IsOfClass(object, CKCID_MESH))
             total += FindNamedLOD(static_cast<CKMesh*>(object), objects, suffix, digits, toDestroy);
-    for (CK_ID id : toDestroy)
-        DestroyWithDependencies(context->GetObject(id));
+    DestroyWithDependencies(toDestroy);
     return total;
 }

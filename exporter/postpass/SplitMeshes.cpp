@@ -62,30 +62,46 @@ struct MeshSnapshot
         uvs.resize(2 * (size_t) vertices);
         colours.resize((size_t) vertices);
         speculars.resize((size_t) vertices);
-        for (int v = 0; v < vertices; ++v) {
-            mesh->GetVertexPosition(v, &positions[(size_t) v]);
-            mesh->GetVertexNormal(v, &normals[(size_t) v]);
-            mesh->GetVertexTextureCoordinates(v, &uvs[2 * (size_t) v], &uvs[2 * (size_t) v + 1], -1);
-            colours[(size_t) v] = mesh->GetVertexColor(v);
-            speculars[(size_t) v] = mesh->GetVertexSpecularColor(v);
+        CKDWORD ps = 0, ns = 0, ts = 0, cs = 0, ss = 0;
+        const auto* p = static_cast<const CKBYTE*>(mesh->GetPositionsPtr(&ps));
+        const auto* n = static_cast<const CKBYTE*>(mesh->GetNormalsPtr(&ns));
+        const auto* t = static_cast<const CKBYTE*>(mesh->GetTextureCoordinatesPtr(&ts, -1));
+        const auto* c = static_cast<const CKBYTE*>(mesh->GetColorsPtr(&cs, -1));
+        const auto* s = static_cast<const CKBYTE*>(mesh->GetSpecularColorsPtr(&ss));
+        for (size_t v = 0; v < (size_t) vertices; ++v) {
+            if (p)
+                std::memcpy(&positions[v], p + v * ps, sizeof(QxVector));
+            if (n)
+                std::memcpy(&normals[v], n + v * ns, sizeof(QxVector));
+            if (t)
+                std::memcpy(&uvs[2 * v], t + v * ts, 2 * sizeof(float));
+            if (c)
+                std::memcpy(&colours[v], c + v * cs, sizeof(CKDWORD));
+            if (s)
+                std::memcpy(&speculars[v], s + v * ss, sizeof(CKDWORD));
         }
         faceIndices.resize(3 * (size_t) faces);
+        if (const CKDWORD* indices = mesh->GetFacesIndices())
+            for (size_t i = 0; i < faceIndices.size(); ++i)
+                faceIndices[i] = (int) indices[i];
         faceNormals.resize((size_t) faces);
+        CKDWORD fs = 0;
+        const auto* fn = static_cast<const CKBYTE*>(mesh->GetFaceNormalsPtr(&fs));
+        for (size_t f = 0; fn && f < (size_t) faces; ++f)
+            std::memcpy(&faceNormals[f], fn + f * fs, sizeof(QxVector));
         faceMaterials.resize((size_t) faces);
-        for (int f = 0; f < faces; ++f) {
-            mesh->GetFaceVertexIndex(f, faceIndices[3 * (size_t) f], faceIndices[3 * (size_t) f + 1],
-                                     faceIndices[3 * (size_t) f + 2]);
-            faceNormals[(size_t) f] = mesh->GetFaceNormal(f);
+        for (int f = 0; f < faces; ++f)
             faceMaterials[(size_t) f] = mesh->GetFaceMaterial(f);
-        }
         for (int c = 0; c < mesh->GetChannelCount(); ++c) {
             ChannelSnapshot channel;
             channel.material = mesh->GetChannelMaterial(c);
             channel.sourceBlend = mesh->GetChannelSourceBlend(c);
             channel.destBlend = mesh->GetChannelDestBlend(c);
             channel.uvs.resize(2 * (size_t) vertices);
-            for (int v = 0; v < vertices; ++v)
-                mesh->GetVertexTextureCoordinates(v, &channel.uvs[2 * (size_t) v], &channel.uvs[2 * (size_t) v + 1], c);
+            CKDWORD stride = 0;
+            const auto* uv = static_cast<const CKBYTE*>(mesh->GetTextureCoordinatesPtr(&stride, c));
+            for (size_t v = 0; uv && stride >= 2 * sizeof(float) && v < (size_t) vertices; ++v)
+                std::memcpy(&channel.uvs[2 * v], uv + v * stride, 2 * sizeof(float));
             channels.push_back(std::move(channel));
         }
         if (mesh->GetVertexWeightsCount() == vertices)
@@ -160,40 +176,61 @@ void BuildSubMesh(const MeshSnapshot& source, CKMesh* target, SubMeshPart& part,
         }
     const int count = (int) part.vertices.size();
     target->SetVertexCount(count);
-    for (int j = 0; j < count; ++j) {
-        const size_t o = (size_t) part.vertices[(size_t) j];
-        target->SetVertexPosition(j, source.positions[o]);
-        target->SetVertexNormal(j, source.normals[o]);
-        target->SetVertexTextureCoordinates(j, source.uvs[2 * o], source.uvs[2 * o + 1], -1);
-        target->SetVertexColor(j, source.colours[o]);
-        target->SetVertexSpecularColor(j, source.speculars[o]);
+    CKDWORD ps = 0, ns = 0, ts = 0, cs = 0, ss = 0;
+    auto* p = static_cast<CKBYTE*>(target->GetPositionsPtr(&ps));
+    auto* n = static_cast<CKBYTE*>(target->GetNormalsPtr(&ns));
+    auto* t = static_cast<CKBYTE*>(target->GetTextureCoordinatesPtr(&ts, -1));
+    auto* c = static_cast<CKBYTE*>(target->GetColorsPtr(&cs, -1));
+    auto* s = static_cast<CKBYTE*>(target->GetSpecularColorsPtr(&ss));
+    for (size_t j = 0; j < (size_t) count; ++j) {
+        const size_t o = (size_t) part.vertices[j];
+        if (p)
+            std::memcpy(p + j * ps, &source.positions[o], sizeof(QxVector));
+        if (n)
+            std::memcpy(n + j * ns, &source.normals[o], sizeof(QxVector));
+        if (t)
+            std::memcpy(t + j * ts, &source.uvs[2 * o], 2 * sizeof(float));
+        if (c)
+            std::memcpy(c + j * cs, &source.colours[o], sizeof(CKDWORD));
+        if (s)
+            std::memcpy(s + j * ss, &source.speculars[o], sizeof(CKDWORD));
     }
     const int faces = (int) part.faces.size();
     target->SetFaceCount(faces);
-    CKDWORD stride = 0;
-    auto* faceNormals = static_cast<CKBYTE*>(target->GetFaceNormalsPtr(&stride));
+    if (CKDWORD* indices = target->GetFacesIndices())
+        for (size_t i = 0; i < (size_t) faces; ++i)
+            for (size_t k = 0; k < 3; ++k) {
+                const int o = source.faceIndices[3 * (size_t) part.faces[i] + k];
+                indices[3 * i + k] = (CKDWORD) (o >= 0 && o < sourceVertices ? part.remap[(size_t) o] : 0);
+            }
+    // One call a material (in order of first use) puts the faces in groups.
+    std::vector<std::pair<CKMaterial*, std::vector<int>>> groups;
     for (int i = 0; i < faces; ++i) {
-        const size_t f = (size_t) part.faces[(size_t) i];
-        if (faceNormals)
-            std::memcpy(faceNormals + (size_t) i * stride, &source.faceNormals[f], sizeof(QxVector));
-        target->SetFaceMaterial(i, source.faceMaterials[f]);
-        int corners[3];
-        for (int k = 0; k < 3; ++k) {
-            const int o = source.faceIndices[3 * f + (size_t) k];
-            corners[k] = o >= 0 && o < sourceVertices ? part.remap[(size_t) o] : 0;
+        CKMaterial* material = source.faceMaterials[(size_t) part.faces[(size_t) i]];
+        auto at = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == material; });
+        if (at == groups.end()) {
+            groups.emplace_back(material, std::vector<int>());
+            at = groups.end() - 1;
         }
-        target->SetFaceVertexIndex(i, corners[0], corners[1], corners[2]);
+        at->second.push_back(i);
     }
+    for (const auto& group : groups)
+        target->SetFacesMaterial(group.second.data(), (int) group.second.size(), group.first);
+    CKDWORD fs = 0;
+    if (auto* normals = static_cast<CKBYTE*>(target->GetFaceNormalsPtr(&fs)))
+        for (size_t i = 0; i < (size_t) faces; ++i)
+            std::memcpy(normals + i * fs, &source.faceNormals[(size_t) part.faces[i]], sizeof(QxVector));
     for (const ChannelSnapshot& channel : source.channels) {
         const int c = target->AddChannel(channel.material, FALSE);
         if (c < 0)
             continue;
         target->SetChannelSourceBlend(c, channel.sourceBlend);
         target->SetChannelDestBlend(c, channel.destBlend);
-        for (int j = 0; j < count; ++j) {
-            const size_t o = (size_t) part.vertices[(size_t) j];
-            target->SetVertexTextureCoordinates(j, channel.uvs[2 * o], channel.uvs[2 * o + 1], c);
-        }
+        CKDWORD stride = 0;
+        auto* uv = static_cast<CKBYTE*>(target->GetTextureCoordinatesPtr(&stride, c));
+        for (size_t j = 0; uv && stride >= 2 * sizeof(float) && j < (size_t) count; ++j)
+            std::memcpy(uv + j * stride, &channel.uvs[2 * (size_t) part.vertices[j]], 2 * sizeof(float));
+        target->UVChanged(c);
     }
     if (withExtras) {
         // The source keeps its own weights, lines and blend shapes, now
@@ -242,6 +279,8 @@ void BuildSubMesh(const MeshSnapshot& source, CKMesh* target, SubMeshPart& part,
             target->SetBlendShapes(shapes);
         }
     }
+    target->UVChanged(-1);
+    target->ColorChanged();
     target->NormalChanged();
     target->VertexMove();
 }

@@ -16,7 +16,7 @@ ENGINE_PACKAGES=(
 # Google Benchmark and the peers the benchmarks compare against: scripts/bench
 # installs them, the other scripts never need them.
 ENGINE_BENCH_PACKAGES=(
-  libbenchmark-dev libglm-dev libpixman-1-dev libimagequant-dev
+  libbenchmark-dev libglm-dev libpixman-1-dev libimagequant-dev assimp-utils time
 )
 
 # engine_install_packages <package>...

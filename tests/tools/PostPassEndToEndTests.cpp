@@ -16,6 +16,7 @@
 #include "lod/LODOptions.h"
 #include "render/animation/CKAnimKeys.h"
 #include "render/animation/CKObjectAnimation.h"
+#include "render/animation/CKSkin.h"
 #include "render/mesh/CKMaterial.h"
 #include "render/mesh/CKMesh.h"
 #include "render/mesh/CKTexture.h"
@@ -179,6 +180,15 @@ TEST_F(PostPassEndToEnd, TheSampleSceneExportsWithEveryPassAndReloads)
     ASSERT_GE(partGlass, 0) << "the part keeps the channel of the duplicate it had";
     EXPECT_EQ(boxPart->GetChannelSourceBlend(partGlass), 2);
     EXPECT_EQ(boxPart->GetChannelDestBlend(partGlass), 6);
+
+    // A skinned mesh split: each part's skin keeps the bones its vertices use.
+    auto* arm = static_cast<CK3dEntity*>(metres.Find("Arm", CKCID_3DENTITY));
+    ASSERT_NE(arm, nullptr);
+    ASSERT_EQ(arm->GetChildrenCount(), 1);
+    ASSERT_NE(arm->GetSkin(), nullptr);
+    ASSERT_NE(arm->GetChild(0)->GetSkin(), nullptr);
+    EXPECT_EQ(arm->GetSkin()->GetVertexCount(), arm->GetCurrentMesh()->GetVertexCount());
+    EXPECT_EQ(arm->GetChild(0)->GetSkin()->GetVertexCount(), arm->GetChild(0)->GetCurrentMesh()->GetVertexCount());
 
     // Named levels of detail.
     auto* tree = static_cast<CK3dEntity*>(metres.Find("Tree", CKCID_3DENTITY));

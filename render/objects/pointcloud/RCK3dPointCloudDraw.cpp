@@ -12,6 +12,7 @@
 #include "render/context/rasterizer/CKRasterizerContext.h"
 #include "render/context/rasterizer/CKVertexFormat.h"
 #include "render/mesh/CKMaterial.h"
+#include "render/mesh/CKMesh.h"
 #include "render/objects/CKCamera.h"
 #include "render/objects/pointcloud/CloudPointCodec.h"
 #include "render/objects/pointcloud/RCK3dPointCloud.h"
@@ -458,11 +459,24 @@ void RCK3dPointCloud::DrawSelection(RCKRenderContext* rc, RCloudSelection* selec
     const int count = selection->GetPointCount();
     const int mode = selection->GetDrawMode();
     if (mode == CLOUD_SELECTION_DRAWMESH && selection->GetMesh()) {
-        // Meshes draw themselves through the entity drawing: the count is
-        // kept to what a frame can take.
-        if (count > 10000 && m_Context)
+        // One mesh at every point, as many as a frame can take.
+        constexpr int kMaxMeshes = 10000;
+        if (count > kMaxMeshes && m_Context)
             m_Context->OutputToConsole(
                 "Warning : trying to render more than 10000 primitive in selection, clamping to 10000", TRUE);
+        CKMesh* mesh = selection->GetMesh();
+        const int drawn = std::min(count, kMaxMeshes);
+        for (int i = 0; i < drawn; ++i) {
+            QxVector world;
+            Transform(&world, &selection->GetEntry(i)->Position, nullptr);
+            QxMatrix at = QxMatrix::Identity();
+            at[3][0] = world.x;
+            at[3][1] = world.y;
+            at[3][2] = world.z;
+            rc->SetWorldTransformationMatrix(at);
+            mesh->Render(rc, this);
+        }
+        rc->SetWorldTransformationMatrix(m_WorldMatrix);
     } else {
         BuildVertexFormat(rst);
         const int block = std::max(1, caps ? caps->MaxVertexIndex : 0xFFFF);

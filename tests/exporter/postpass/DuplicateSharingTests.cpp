@@ -1,3 +1,4 @@
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -5,6 +6,7 @@
 
 #include "core/context/CKContext.h"
 #include "core/object/CKObjectIDList.h"
+#include "core/parameter/CKParameter.h"
 #include "render/animation/CKAnimKeys.h"
 #include "render/animation/CKObjectAnimation.h"
 #include "render/mesh/CKTexture.h"
@@ -288,4 +290,40 @@ TEST_F(DuplicateSharing, AnimationsShareDataAndNothingIsDestroyed)
     EXPECT_EQ(m_Builder->DASIAnimations(animations[1], objects), 0) << "a sharer is no reference";
     EXPECT_EQ(m_Builder->DASIAnimations(animations[2], objects), 0) << "and no candidate";
     EXPECT_FALSE(Logged("a2=E2"));
+}
+
+TEST_F(DuplicateSharing, TexturesNamedByEffectParametersAreUsersToo)
+{
+    CKTexture* t1 = MakeTexture("T1", 1);
+    CKTexture* t2 = MakeTexture("T2", 1);
+    MaterialDesc desc;
+    desc.effectName = "Environment Bump Map";
+    CKMaterial* bumpy = m_Builder->CreateMaterial(nullptr, "Bumpy", 0x900);
+    ASSERT_GE(m_Builder->ApplyMaterialEffect(desc, bumpy), 0);
+    // The effect's last member names an object: here the second texture.
+    CKParameter* effect = bumpy->GetEffectParameter();
+    ASSERT_NE(effect, nullptr);
+    ASSERT_GE(effect->GetDataSize(), 4);
+    CK_ID memberId = 0;
+    std::memcpy(&memberId, static_cast<const CKBYTE*>(effect->GetReadDataPtr(FALSE)) + effect->GetDataSize() - 4, 4);
+    auto* member = static_cast<CKParameter*>(m_Context->GetObject(memberId));
+    ASSERT_NE(member, nullptr);
+    const CK_ID t2Id = t2->GetID();
+    member->SetValue(&t2Id, sizeof t2Id);
+    CKObjectIDList saved;
+    m_Builder->FinishObjects(&saved, FALSE, FALSE);
+
+    EXPECT_EQ(m_Builder->IsTextureUnused(t2), nullptr) << "named by an effect parameter";
+    EXPECT_EQ(m_Builder->IsTextureUnused(t1), t1);
+    EXPECT_EQ(m_Builder->DASITexturesGlobal(), 1);
+    EXPECT_TRUE(Gone(t2Id));
+    EXPECT_EQ(member->GetValueObject(FALSE), t1) << "the parameter names the reference";
+    EXPECT_TRUE(Logged("Relinking Materials: Bumpy, \b\b.\n")) << m_Log.m_Text;
+
+    // Materials whose effect parameters differ are not the same.
+    CKMaterial* other = m_Builder->CreateMaterial(nullptr, "Other", 0x901);
+    m_Builder->ApplyMaterialEffect(desc, other);
+    XString reason;
+    EXPECT_FALSE(m_Builder->CompareMaterials(bumpy, other, reason));
+    EXPECT_STREQ(reason.CStr(), "Not same EffectParameter: m1=Bumpy, m2=Other\n");
 }

@@ -171,3 +171,28 @@ TEST_F(SceneRescaling, ScalesEveryLengthOnce)
     EXPECT_EQ(rotationKey->Value.z, 0.6f) << "rotations stay";
     EXPECT_NE(m_Log.m_Text.find("RescaleScene with factor of 0.025400, "), std::string::npos) << m_Log.m_Text;
 }
+
+TEST_F(SceneRescaling, LinearAndTCBPositionKeysScaleTheirValues)
+{
+    CK3dObject* a = m_Builder->CreateObject3D("A", 0x100);
+    CK3dObject* b = m_Builder->CreateObject3D("B", 0x200);
+    CKObjectAnimation* linear = m_Builder->CreateObjectAnimation(a, "A", 0x100);
+    CKLinearKey<QxVector> key(1.0f, QxVector(10, 20, 30));
+    linear->CreateController(CKANIMATION_LINEARPOSITION_CONTROL)->AddKey(&key);
+    CKObjectAnimation* tcb = m_Builder->CreateObjectAnimation(b, "B", 0x200);
+    CKTCBKey<QxVector> tcbKey;
+    tcbKey.TimeStep = 2.0f;
+    tcbKey.Value = QxVector(1, 1, 1);
+    tcbKey.Tension = 0.5f;
+    tcb->CreateController(CKANIMATION_TCBPOSITION_CONTROL)->AddKey(&tcbKey);
+    CKKeyedAnimation* keyed = m_Builder->CreateAnimation("Animation");
+    ASSERT_NE(keyed, nullptr);
+    EXPECT_EQ(m_Builder->RescaleObject(keyed, kInch), 1);
+    auto* scaled = static_cast<CKLinearKey<QxVector>*>(linear->GetPositionController()->GetKey(0));
+    ExpectScaled(scaled->Value, QxVector(10, 20, 30), "linear key");
+    EXPECT_EQ(scaled->TimeStep, 1.0f) << "times stay";
+    auto* scaledTcb = static_cast<CKTCBKey<QxVector>*>(tcb->GetPositionController()->GetKey(0));
+    ExpectScaled(scaledTcb->Value, QxVector(1, 1, 1), "TCB key");
+    EXPECT_EQ(scaledTcb->Tension, 0.5f);
+    EXPECT_EQ(m_Log.m_Text, "") << "RescaleObject logs nothing";
+}

@@ -290,3 +290,83 @@ TEST_F(SplitMeshes, ThePassSkipsPatchMeshesAndReportsEntitiesNotShowingTheSource
     EXPECT_EQ(m_Context->GetObject(unusedId), nullptr) << "the pass ends by removing unused materials";
     m_Builder->exporter = nullptr;
 }
+
+TEST_F(SplitMeshes, PartZeroKeepsItsWeightsLinesAndBlendShapesRenumbered)
+{
+    CKMaterial* a = MakeMaterial("A");
+    CKMaterial* b = MakeMaterial("B");
+    AddRecord(a, {});
+    AddRecord(b, {});
+    // Quad 0 (x 0 to 1) uses A, quad 1 (x 1 to 2) B.
+    CKMesh* mesh = MakeStrip("Mesh", 2, {a, b});
+    const int vertices = mesh->GetVertexCount();
+    mesh->SetVertexWeightsCount(vertices);
+    std::vector<float> xs(vertices);
+    for (int v = 0; v < vertices; ++v) {
+        QxVector p;
+        mesh->GetVertexPosition(v, &p);
+        xs[(size_t) v] = p.x;
+        mesh->SetVertexWeight(v, 10 * p.x + p.y);
+    }
+    auto at = [&](float x, float y) {
+        for (int v = 0; v < vertices; ++v) {
+            QxVector p;
+            mesh->GetVertexPosition(v, &p);
+            if (p.x == x && p.y == y)
+                return v;
+        }
+        return -1;
+    };
+    const int v00 = at(0, 0), v01 = at(0, 1), v20 = at(2, 0);
+    mesh->SetLineCount(2);
+    mesh->SetLine(0, v00, v01); // inside part 0
+    mesh->SetLine(1, v00, v20); // reaches into part 1 only
+    CKBlendShapeData shapes;
+    shapes.Names.PushBack(XString("Lift"));
+    CKBlendShapeTarget target;
+    for (int v : {v01, v20}) {
+        CKBlendShapeDelta delta;
+        delta.Vertex = (CKDWORD) v;
+        delta.Position = QxVector(0, 0, 1);
+        target.Deltas.PushBack(delta);
+    }
+    shapes.Targets.PushBack(target);
+    CKBlendShapeBaseVertex base;
+    base.Vertex = (CKDWORD) v20;
+    shapes.BaseVertices.PushBack(base);
+    base.Vertex = (CKDWORD) v01;
+    shapes.BaseVertices.PushBack(base);
+    mesh->SetBlendShapes(shapes);
+
+    XArray<CKMesh*> parts;
+    ASSERT_EQ(m_Builder->SplitMesh(mesh, parts), 2);
+    ASSERT_EQ(mesh->GetVertexCount(), 4);
+    ASSERT_EQ(mesh->GetVertexWeightsCount(), 4);
+    for (int v = 0; v < 4; ++v) {
+        QxVector p;
+        mesh->GetVertexPosition(v, &p);
+        EXPECT_EQ(mesh->GetVertexWeight(v), 10 * p.x + p.y) << "weights follow their vertices";
+    }
+    ASSERT_EQ(mesh->GetLineCount(), 1) << "a line leaving the part goes";
+    int l0 = -1, l1 = -1;
+    mesh->GetLine(0, &l0, &l1);
+    QxVector p0, p1;
+    mesh->GetVertexPosition(l0, &p0);
+    mesh->GetVertexPosition(l1, &p1);
+    EXPECT_EQ(p0.y, 0.0f);
+    EXPECT_EQ(p1.y, 1.0f);
+    EXPECT_EQ(p0.x + p1.x, 0.0f);
+    CKBlendShapeData after;
+    mesh->GetBlendShapes(after);
+    ASSERT_EQ(after.Targets.Size(), 1);
+    ASSERT_EQ(after.Targets[0].Deltas.Size(), 1);
+    QxVector moved;
+    mesh->GetVertexPosition((int) after.Targets[0].Deltas[0].Vertex, &moved);
+    EXPECT_EQ(moved.x, 0.0f);
+    EXPECT_EQ(moved.y, 1.0f);
+    ASSERT_EQ(after.BaseVertices.Size(), 1);
+    EXPECT_EQ(after.BaseVertices[0].Vertex, after.Targets[0].Deltas[0].Vertex);
+    EXPECT_EQ(after.Names.Size(), 1);
+    EXPECT_EQ(parts[1]->GetVertexWeightsCount(), 0) << "the other parts carry none";
+    EXPECT_EQ(parts[1]->GetLineCount(), 0);
+}

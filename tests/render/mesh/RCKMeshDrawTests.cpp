@@ -401,6 +401,97 @@ TEST_F(MeshDraw, WhatDrawsNothingAndWhatDrawsOnlyLines)
             draws.push_back(call);
     EXPECT_EQ(draws, std::vector<std::string>({"DrawPrimitiveWithDwordIndices(2,2,3)"}));
     EXPECT_EQ(rc->GetDrawnObjectCount(), 1);
+    // For an entity drawn in the z-buffer-only or stencil-only way the lines
+    // are all there is too: no state of a face pass.
+    rec->ClearCalls();
+    empty->Render(rc, nullptr);
+    const std::vector<std::string> alone = Calls(rec);
+    for (CKDWORD only : {0x2000000u, 0x4000000u}) {
+        auto* entity = static_cast<RCK3dEntity*>(m_Context->CreateObject(CKCID_3DENTITY, "e"));
+        entity->SetFlags(entity->GetFlags() | only);
+        rec->ClearCalls();
+        empty->Render(rc, entity);
+        EXPECT_EQ(Calls(rec), alone) << only;
+    }
+}
+
+TEST_F(MeshDraw, LinesWithAnEndPastTheVerticesAreLeftOut)
+{
+    RCKRenderContext* rc = NewRecordingContext();
+    CKRecordingRasterizerContext* rec = Recorder(rc);
+    RCKMesh* mesh = NewMesh();
+    mesh->SetVertexCount(5);
+    const int lines[][2] = {{0, 3}, {1, 4}, {4, 2}, {2, 3}, {4, 4}};
+    mesh->SetLineCount(5);
+    for (int l = 0; l < 5; ++l)
+        ASSERT_EQ(mesh->SetLine(l, lines[l][0], lines[l][1]), CKErr::Ok);
+    // Vertex 4 goes: three lines name it, the two others are drawn.
+    for (int vertices : {5, 4, 2}) {
+        SCOPED_TRACE(vertices);
+        mesh->SetVertexCount(vertices);
+        rec->ClearCalls();
+        mesh->Render(rc, nullptr);
+        std::vector<std::string> draws;
+        for (const std::string& call : Calls(rec))
+            if (call.rfind("Draw", 0) == 0)
+                draws.push_back(call);
+        const int kept = vertices == 5 ? 10 : vertices == 4 ? 4 : 0;
+        EXPECT_EQ(draws,
+                  kept ? std::vector<std::string>({Format("DrawPrimitiveWithDwordIndices(2,%d,%d)", kept, vertices)})
+                       : std::vector<std::string>());
+    }
+}
+
+TEST_F(MeshDraw, AChannelOnTheMeshsCoordinatesDrawsTheGroupsOfItsMaterials)
+{
+    RCKRenderContext* rc = NewRecordingContext();
+    CKRecordingRasterizerContext* rec = Recorder(rc);
+    // Three faces: one without material, one of a, one of b.
+    CKMaterial* a = NewMaterial("a");
+    CKMaterial* b = NewMaterial("b");
+    RCKMesh* mesh = NewMesh();
+    mesh->SetVertexCount(5);
+    for (int i = 0; i < 5; ++i)
+        mesh->SetVertexPosition(i, QxVector((float) i, (float) (i & 1), 0.0f));
+    mesh->SetFaceCount(3);
+    mesh->SetFaceVertexIndex(0, 0, 1, 2);
+    mesh->SetFaceVertexIndex(1, 1, 2, 3);
+    mesh->SetFaceVertexIndex(2, 2, 3, 4);
+    mesh->SetFaceMaterial(1, a);
+    mesh->SetFaceMaterial(2, b);
+    const int channel = mesh->AddChannel(NewMaterial("light"));
+    mesh->SetChannelFlags(channel, mesh->GetChannelFlags(channel) | CKCHANNEL_SAMEUV | CKCHANNEL_GROUPFACES);
+    mesh->Render(rc, nullptr);
+    ASSERT_EQ(mesh->GetMaterialGroupCount(), 3);
+    // The vertex buffers the draw calls name, in order.
+    auto buffers = [&]() {
+        rec->ClearCalls();
+        mesh->Render(rc, nullptr);
+        std::vector<unsigned> out;
+        for (const std::string& call : Calls(rec)) {
+            unsigned type = 0, vb = 0;
+            if (std::sscanf(call.c_str(), "DrawPrimitiveSharedVBIB(%u,%u,", &type, &vb) == 2)
+                out.push_back(vb);
+        }
+        return out;
+    };
+    std::vector<unsigned> groups;
+    for (int g = 0; g < 3; ++g)
+        groups.push_back(mesh->GetMaterialGroup(g)->VertexBuffer);
+    // Every group, then every group again for the channel's pass.
+    std::vector<unsigned> expected = groups;
+    expected.insert(expected.end(), groups.begin(), groups.end());
+    EXPECT_EQ(buffers(), expected);
+    EXPECT_NE(mesh->GetChannelFlags(channel) & CKCHANNEL_USEMESHBUFFERS, 0u);
+    // Restricted to b's faces: the pass draws b's group alone.
+    const int onlyB[] = {mesh->GetMaterialGroupIndex(b, FALSE) - 1};
+    ASSERT_EQ(mesh->SetChannelMaterials(channel, onlyB, 1), CKErr::Ok);
+    mesh->SetChannelFlags(channel, mesh->GetChannelFlags(channel) | CKCHANNEL_SAMEUV | CKCHANNEL_GROUPFACES);
+    mesh->Render(rc, nullptr);
+    expected = groups;
+    expected.push_back(groups[(size_t) onlyB[0] + 1]);
+    EXPECT_EQ(buffers(), expected);
+    EXPECT_NE(mesh->GetChannelFlags(channel) & CKCHANNEL_USEMESHBUFFERS, 0u);
 }
 
 TEST_F(MeshDraw, AStencilOnlyEntityDrawsWithThatMaterialUnlitWithoutChannels)

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <map>
 
 #include "core/context/CKFunctions.h"
@@ -119,6 +121,37 @@ TEST_F(MeshProgressive, TheGroupsDrawTheFacesOfTheVerticesDrawn)
     EXPECT_FALSE(mesh->IsPM());
     ASSERT_EQ(mesh->BuildMaterialGroups(), 1);
     EXPECT_EQ(Drawn(mesh, m_A).size() + Drawn(mesh, m_B).size(), (size_t) mesh->GetFaceCount());
+}
+
+TEST_F(MeshProgressive, ADrawFirstBringsTheFacesUpToTheVerticesDrawn)
+{
+    RCKRenderContext* rc = NewRecordingContext();
+    CKRecordingRasterizerContext* rec = Recorder(rc);
+    RCKMesh* mesh = Grid();
+    const int n = mesh->GetVertexCount();
+    ASSERT_EQ(mesh->CreatePM(), CKErr::Ok);
+    // The draw alone, with no update asked: the triangles sent are those of
+    // the faces the progressive mesh keeps for each count.
+    for (int k : {n, n / 2, n / 7, n}) {
+        SCOPED_TRACE(k);
+        mesh->SetVerticesRendered(k);
+        rec->ClearCalls();
+        ASSERT_EQ(mesh->Render(rc, nullptr), CKErr::Ok);
+        for (CKMaterial* material : {m_A, m_B})
+            EXPECT_EQ(Drawn(mesh, material), Expected(mesh, material));
+        int indices = 0;
+        for (const XString& call : rec->GetCalls()) {
+            const char* text = call.CStr();
+            const char* last = std::strrchr(text, ',');
+            if (std::strncmp(text, "DrawPrimitive", 13) == 0 && last)
+                indices += std::atoi(last + 1);
+        }
+        const int faces = (int) Expected(mesh, m_A).size() + (int) Expected(mesh, m_B).size();
+        EXPECT_EQ(indices, 3 * faces);
+        if (k < n) {
+            EXPECT_LT(faces, mesh->GetFaceCount());
+        }
+    }
 }
 
 TEST_F(MeshProgressive, WithoutOneTheMeshAnswersForAllItsVertices)

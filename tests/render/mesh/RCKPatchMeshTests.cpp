@@ -349,6 +349,29 @@ TEST_F(PatchMeshes, WithoutSubdivisionFacesFollowTheCornerOrder)
         EXPECT_EQ(mesh->GetMaterialGroup(0)->Indices[i], strip[i]) << i;
 }
 
+TEST_F(PatchMeshes, ACornerRepeatingAVertexTakesItsRenderVertex)
+{
+    RCKPatchMesh* mesh = NewPatchMesh();
+    FillIndependentPatches(mesh, {4, 3}, 8);
+    // The quad's last corner on its first vertex, the triangle's last on its
+    // second.
+    CKPatch quad, triangle;
+    mesh->GetPatch(0, &quad);
+    mesh->GetPatch(1, &triangle);
+    quad.v[3] = quad.v[0];
+    triangle.v[2] = triangle.v[1];
+    mesh->SetPatch(0, quad);
+    mesh->SetPatch(1, triangle);
+    mesh->BuildRenderMesh();
+    ASSERT_EQ(mesh->GetFaceCount(), 3);
+    const CKDWORD* idx = mesh->GetFacesIndices();
+    // Quad (c0, c3, c1), (c1, c3, c2) with c3 = c0; triangle (c2, c1, c0)
+    // with c2 = c1.
+    const CKDWORD expected[9] = {0, 0, 1, 1, 0, 2, 5, 5, 4};
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(idx[i], expected[i]) << i;
+}
+
 TEST_F(PatchMeshes, ASmoothSharedSideIsWrittenOnce)
 {
     for (int iterations : {0, 1, 3}) {

@@ -7,6 +7,9 @@
 
 #include "render/animation/RCKSkin.h"
 #include "render/context/RenderBatchList.h"
+#include "render/mesh/CKMaterial.h"
+#include "render/mesh/CKTexture.h"
+#include "render/mesh/MeshRayIntersection.h"
 #include "render/mesh/RCKMesh.h"
 #include "render/objects/CKPickResult.h"
 #include "system/math/QxMatrixRotation.h"
@@ -369,6 +372,39 @@ TEST_F(EntityDraw, RayDistancesAreMeasuredInTheReferentialsFrame)
     const QxVector ms(5, 5, 0), me(5, 5, 20);
     EXPECT_FALSE(entity->RayIntersection(&ms, &me, &result, nullptr));
     EXPECT_FALSE(NewEntity("none")->RayIntersection(&start, &end, &result, nullptr));
+}
+
+TEST_F(EntityDraw, ARayPassesThroughTexelsTheAlphaTestDrops)
+{
+    RCK3dEntity* entity = NewEntity();
+    RCKMesh* square = Square();
+    entity->SetCurrentMesh(square);
+    // A 2 x 2 texture, only its texel (1, 0) opaque: u > 0.5 and v < 0.5.
+    auto* texture = static_cast<CKTexture*>(m_Context->CreateObject(CKCID_TEXTURE, "holes"));
+    ASSERT_TRUE(texture->Create(2, 2));
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x)
+            texture->SetPixel(x, y, (x == 1 && y == 0 ? 0xFF000000u : 0u) | 0x808080u);
+    auto* material = static_cast<CKMaterial*>(m_Context->CreateObject(CKCID_MATERIAL, "cut"));
+    material->SetTexture0(texture);
+    material->EnableAlphaTest(TRUE);
+    material->SetAlphaFunc(CK_CMP_GREATER);
+    material->SetAlphaRef(128);
+    square->SetFaceMaterial(0, material);
+    square->SetFaceMaterial(1, material);
+    // No corner at a zero coordinate, so that every corner's share counts:
+    // u = 0.5 + 0.4 x and v = 0.5 + 0.4 y over the square's -1..1.
+    for (int i = 0; i < 4; ++i)
+        square->SetVertexTextureCoordinates(i, i & 1 ? 0.9f : 0.1f, i >> 1 ? 0.9f : 0.1f);
+    CKPickResult result;
+    // Each face gets points in every quarter.
+    for (float x : {-0.7f, -0.2f, -0.05f, 0.05f, 0.2f, 0.7f})
+        for (float y : {-0.7f, -0.2f, -0.05f, 0.05f, 0.2f, 0.7f}) {
+            const QxVector start(x, y, -5), end(x, y, 5);
+            const bool opaque = x > 0 && y < 0;
+            EXPECT_EQ(entity->RayIntersection(&start, &end, &result, nullptr) != FALSE, opaque) << x << "," << y;
+            EXPECT_TRUE(entity->RayIntersection(&start, &end, &result, nullptr, CK_RAYINTERSECTION_IGNOREALPHA));
+        }
 }
 
 TEST_F(EntityDraw, PickingPassesOverHiddenAndUnpickableEntities)

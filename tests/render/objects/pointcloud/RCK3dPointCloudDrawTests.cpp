@@ -2,6 +2,7 @@
 // level hold exactly the points of that level, culling by the camera, the
 // filling budget, and the selections.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <random>
@@ -328,6 +329,47 @@ TEST_F(CloudDrawTests, AMeshSelectionOfMoreThanTenThousandPointsWarnsOncePerFram
     m_Context->SetInterfaceMode(FALSE, nullptr, nullptr);
     ASSERT_EQ(console.size(), 2u);
     EXPECT_EQ(console[0], "Warning : trying to render more than 10000 primitive in selection, clamping to 10000");
+}
+
+TEST_F(CloudDrawTests, AMeshSelectionDrawsTheMeshAtEachOfItsFirstTenThousandPoints)
+{
+    m_Rc = NewRecordingContext();
+    RCK3dPointCloud* cloud = Cloud(12000);
+    cloud->ShowPoints(FALSE);
+    CloudSelection* s = cloud->CreateSelection("meshes", 12000);
+    ASSERT_EQ(cloud->SelectInBox(cloud->GetBoundingBox(TRUE), s), 12000);
+    // The entries stay in the cloud's space when it moves.
+    const QxVector offset(1.0f, -2.0f, 3.0f);
+    cloud->SetPosition(&offset);
+    s->SetDrawMode(CLOUD_SELECTION_DRAWMESH);
+    auto* mesh = static_cast<CKMesh*>(m_Context->CreateObject(CKCID_MESH, "triangle"));
+    mesh->SetVertexCount(3);
+    for (int v = 0; v < 3; ++v)
+        mesh->SetVertexPosition(v, QxVector((float) (v == 1), (float) (v == 2), 0.0f));
+    mesh->SetFaceCount(1);
+    mesh->SetFaceVertexIndex(0, 0, 1, 2);
+    s->SetMesh(mesh);
+    for (int frame = 0; frame < 2; ++frame) {
+        SCOPED_TRACE(frame);
+        Recorder(m_Rc)->ClearCalls();
+        Frame(cloud);
+        EXPECT_EQ(Count("DrawPrimitive"), 10000);
+        // The world matrices set: the cloud's first, then one at each point
+        // in turn, then the cloud's again.
+        std::vector<std::string> worlds;
+        for (const XString& call : Recorder(m_Rc)->GetCalls())
+            if (std::string(call.CStr()).rfind("SetTransform(1,", 0) == 0)
+                worlds.emplace_back(call.CStr());
+        ASSERT_GE(worlds.size(), 10001u);
+        char text[128];
+        for (int i = 0; i < 10000; i += 999) {
+            const QxVector p = s->GetEntry(i)->Position + offset;
+            std::snprintf(text, sizeof(text), "SetTransform(1,pos=%g/%g/%g)", p.x, p.y, p.z);
+            EXPECT_EQ(worlds[worlds.size() - 10001 + (size_t) i], text) << i;
+        }
+        std::snprintf(text, sizeof(text), "SetTransform(1,pos=%g/%g/%g)", offset.x, offset.y, offset.z);
+        EXPECT_EQ(worlds.back(), text);
+    }
 }
 
 } // namespace
