@@ -54,25 +54,35 @@ std::string Quoted(const std::string& s)
 const Matrix3 kToHost(Point3(1.0f, 0.0f, 0.0f), Point3(0.0f, 0.0f, 1.0f), Point3(0.0f, -1.0f, 0.0f), Point3());
 const Matrix3 kFromHost(Point3(1.0f, 0.0f, 0.0f), Point3(0.0f, 0.0f, -1.0f), Point3(0.0f, 1.0f, 0.0f), Point3());
 
+[[noreturn]] __attribute__((noinline)) void FailNotFinite(const std::string& what, const char* part)
+{
+    Fail(what + (part ? part : "") + " is not a finite number");
+}
+
 // The message names what (and, when given, which part of it): both are
-// joined only on failure, since keys are checked by the thousand.
-void CheckFinite(std::initializer_list<float> values, const std::string& what, const char* part = nullptr)
+// joined only on failure, since vertices and keys are checked by the million.
+inline void CheckFinite(std::initializer_list<float> values, const std::string& what, const char* part = nullptr)
 {
     for (const float v : values)
         if (!std::isfinite(v))
-            Fail(what + (part ? part : "") + " is not a finite number");
+            FailNotFinite(what, part);
 }
 
+// p * kToHost, written out: adding zero gives the +0 the product gives
+// for a component of -0.
 Point3 HostPoint(const aiVector3D& v, const std::string& what, const char* part = nullptr)
 {
     CheckFinite({v.x, v.y, v.z}, what, part);
-    return Point3(v.x, v.y, v.z) * kToHost;
+    return Point3(v.x + 0.0f, -v.z + 0.0f, v.y + 0.0f);
 }
 
 Point3 HostVector(const aiVector3D& v, const std::string& what, const char* part = nullptr)
 {
     CheckFinite({v.x, v.y, v.z}, what, part);
-    return VectorTransform(kToHost, Point3(v.x, v.y, v.z));
+    // VectorTransform(kToHost, v), written out term for term (so zeros keep
+    // the signs the product gives them).
+    return Point3(v.x * 1.0f + v.y * 0.0f + v.z * 0.0f, v.x * 0.0f + v.y * 0.0f + v.z * -1.0f,
+                  v.x * 0.0f + v.y * 1.0f + v.z * 0.0f);
 }
 
 // A matrix of the file (column vectors, translation in the last column)
