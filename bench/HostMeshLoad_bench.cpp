@@ -1,7 +1,5 @@
 #include <benchmark/benchmark.h>
 
-#include <assimp/Importer.hpp>
-#include <assimp/scene.h>
 #include <cstdio>
 #include <cstring>
 #include <nlohmann/json.hpp>
@@ -10,9 +8,7 @@
 
 #include "bench/BenchCase.h"
 #include "bench/BenchTempFile.h"
-#include "platform/host/HostModelImport.h"
-#include "platform/host/HostScene.h"
-#include "platform/host/HostSceneFile.h"
+#include "bench/HostLoadBench.h"
 
 // The host stand-in's loaders on big meshes: a scene file holding one mesh
 // against nlohmann-json's parse of the same text, and a glTF file holding one
@@ -130,74 +126,27 @@ std::string MeshModelFile(int faces)
     return path;
 }
 
-void BM_Ours_MeshSceneLoad(benchmark::State& state)
-{
-    const std::string text = MeshSceneText(int(state.range(0)));
-    for (auto _ : state) {
-        HostScene scene;
-        std::string error;
-        if (!ReadHostScene(text.data(), text.size(), "bench.json", scene, error))
-            state.SkipWithError(error.c_str());
-        benchmark::DoNotOptimize(scene.Nodes().data());
-    }
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
-}
-
-void BM_Nlohmann_MeshSceneParse(benchmark::State& state)
-{
-    const std::string text = MeshSceneText(int(state.range(0)));
-    for (auto _ : state) {
-        const nlohmann::json j = nlohmann::json::parse(text);
-        benchmark::DoNotOptimize(j.size());
-    }
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
-}
-
-void BM_Ours_MeshModelImport(benchmark::State& state)
-{
-    const std::string path = MeshModelFile(int(state.range(0)));
-    for (auto _ : state) {
-        HostScene scene;
-        std::string error;
-        if (!ImportHostModel(path, scene, error))
-            state.SkipWithError(error.c_str());
-        benchmark::DoNotOptimize(scene.Nodes().data());
-    }
-}
-
-void BM_Assimp_MeshModelImport(benchmark::State& state)
-{
-    const std::string path = MeshModelFile(int(state.range(0)));
-    for (auto _ : state) {
-        Assimp::Importer importer;
-        const aiScene* scene = importer.ReadFile(path, kHostModelImportFlags);
-        if (!scene)
-            state.SkipWithError(importer.GetErrorString());
-        benchmark::DoNotOptimize(scene);
-    }
-}
-
 } // namespace
 
-BENCHMARK(BM_Ours_MeshSceneLoad)
+BENCHMARK(BM_HostSceneTextLoad<MeshSceneText>)
     ->Name("HostMeshSceneLoad/ours")
     ->ArgName("faces")
     ->Arg(100000)
     ->Arg(1000000)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Nlohmann_MeshSceneParse)
+BENCHMARK(BM_NlohmannTextParse<MeshSceneText>)
     ->Name("HostMeshSceneLoad/nlohmann")
     ->ArgName("faces")
     ->Arg(100000)
     ->Arg(1000000)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Ours_MeshModelImport)
+BENCHMARK(BM_HostModelImport<MeshModelFile>)
     ->Name("HostMeshModelImport/ours")
     ->ArgName("faces")
     ->Arg(100000)
     ->Arg(1000000)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Assimp_MeshModelImport)
+BENCHMARK(BM_AssimpModelImport<MeshModelFile>)
     ->Name("HostMeshModelImport/assimp")
     ->ArgName("faces")
     ->Arg(100000)

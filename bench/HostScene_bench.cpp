@@ -1,16 +1,11 @@
 #include <benchmark/benchmark.h>
 
-#include <assimp/Importer.hpp>
-#include <assimp/scene.h>
 #include <cstdlib>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <sys/stat.h>
 
 #include "bench/BenchCase.h"
-#include "platform/host/HostModelImport.h"
-#include "platform/host/HostScene.h"
-#include "platform/host/HostSceneFile.h"
+#include "bench/HostLoadBench.h"
 
 // The host stand-in's two loaders against what they stand on: a scene file
 // read, checked and built against nlohmann-json's parse of the same text,
@@ -49,29 +44,6 @@ std::string SceneText(int nodes)
     return text + "]}";
 }
 
-void BM_Ours_SceneLoad(benchmark::State& state)
-{
-    const std::string text = SceneText(int(state.range(0)));
-    for (auto _ : state) {
-        HostScene scene;
-        std::string error;
-        if (!ReadHostScene(text.data(), text.size(), "bench.json", scene, error))
-            state.SkipWithError(error.c_str());
-        benchmark::DoNotOptimize(scene.Nodes().data());
-    }
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
-}
-
-void BM_Nlohmann_SceneParse(benchmark::State& state)
-{
-    const std::string text = SceneText(int(state.range(0)));
-    for (auto _ : state) {
-        const nlohmann::json j = nlohmann::json::parse(text);
-        benchmark::DoNotOptimize(j.size());
-    }
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
-}
-
 // The model of the case's argument, from the shared data or the Debian package.
 std::string ModelPath(int which)
 {
@@ -88,59 +60,27 @@ std::string ModelPath(int which)
     return stat(packaged[which], &st) == 0 ? packaged[which] : "";
 }
 
-void BM_Ours_ModelImport(benchmark::State& state)
-{
-    const std::string path = ModelPath(int(state.range(0)));
-    if (path.empty()) {
-        state.SkipWithError("model not found (ENGINE_SHARED_DATA or assimp-testmodels)");
-        return;
-    }
-    for (auto _ : state) {
-        HostScene scene;
-        std::string error;
-        if (!ImportHostModel(path, scene, error))
-            state.SkipWithError(error.c_str());
-        benchmark::DoNotOptimize(scene.Nodes().data());
-    }
-}
-
-void BM_Assimp_ModelImport(benchmark::State& state)
-{
-    const std::string path = ModelPath(int(state.range(0)));
-    if (path.empty()) {
-        state.SkipWithError("model not found (ENGINE_SHARED_DATA or assimp-testmodels)");
-        return;
-    }
-    for (auto _ : state) {
-        Assimp::Importer importer;
-        const aiScene* scene = importer.ReadFile(path, kHostModelImportFlags);
-        if (!scene)
-            state.SkipWithError(importer.GetErrorString());
-        benchmark::DoNotOptimize(scene);
-    }
-}
-
 } // namespace
 
-BENCHMARK(BM_Ours_SceneLoad)
+BENCHMARK(BM_HostSceneTextLoad<SceneText>)
     ->Name("HostSceneLoad/ours")
     ->ArgName("nodes")
     ->Arg(10000)
     ->Arg(100000)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Nlohmann_SceneParse)
+BENCHMARK(BM_NlohmannTextParse<SceneText>)
     ->Name("HostSceneLoad/nlohmann")
     ->ArgName("nodes")
     ->Arg(10000)
     ->Arg(100000)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Ours_ModelImport)
+BENCHMARK(BM_HostModelImport<ModelPath>)
     ->Name("ModelImport/ours")
     ->ArgName("model")
     ->Arg(0)
     ->Arg(1)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Assimp_ModelImport)
+BENCHMARK(BM_AssimpModelImport<ModelPath>)
     ->Name("ModelImport/assimp")
     ->ArgName("model")
     ->Arg(0)

@@ -26,16 +26,29 @@ namespace {
 
 constexpr float kEpsilon = 1.1920929e-07f;
 
-// FNV-1a over the bytes of the fields.
+// A 64-bit hash of the fields' bytes, eight at a time (the bytes only
+// choose a bucket: equal fields give equal hashes).
 struct FieldHash
 {
     uint64_t value = 1469598103934665603ULL;
 
+    void Mix(uint64_t word)
+    {
+        value = (value ^ word) * 0x9E3779B97F4A7C15ULL;
+        value ^= value >> 29;
+    }
     void Bytes(const void* data, size_t size)
     {
         const auto* p = static_cast<const CKBYTE*>(data);
+        for (; size >= 8; p += 8, size -= 8) {
+            uint64_t word;
+            std::memcpy(&word, p, 8);
+            Mix(word);
+        }
+        uint64_t tail = size;
         for (size_t i = 0; i < size; ++i)
-            value = (value ^ p[i]) * 1099511628211ULL;
+            tail = (tail << 8) | p[i];
+        Mix(tail);
     }
     template <class T>
     void Add(const T& field)
@@ -187,8 +200,13 @@ uint64_t MeshKey(CKMesh* m)
         h.Bytes(indices, sizeof(CKDWORD) * 3 * (size_t) faces);
     for (int f = 0; f < faces; ++f)
         h.Add(m->GetFaceMaterial(f));
-    for (int v = 0; v < vertices; ++v)
-        h.Add(m->GetVertexColor(v));
+    CKDWORD stride = 0;
+    const auto* colours = static_cast<const CKBYTE*>(m->GetColorsPtr(&stride, -1));
+    for (int v = 0; colours && v < vertices; ++v) {
+        CKDWORD diffuse;
+        std::memcpy(&diffuse, colours + (size_t) v * stride, sizeof diffuse);
+        h.Add(diffuse);
+    }
     for (int l = 0; l < m->GetLineCount(); ++l) {
         int a = 0, b = 0;
         m->GetLine(l, &a, &b);

@@ -47,6 +47,14 @@ void AxisFrame(int axis, float yAngle, QxMatrix& toAxis, QxMatrix& back)
         back.SetIdentity();
 }
 
+// p turned by m (a row vector times m), here where the loop can inline it.
+inline QxVector Turned(const QxMatrix& m, const QxVector& p)
+{
+    return QxVector(p.x * m[0][0] + p.y * m[1][0] + p.z * m[2][0] + m[3][0],
+                    p.x * m[0][1] + p.y * m[1][1] + p.z * m[2][1] + m[3][1],
+                    p.x * m[0][2] + p.y * m[1][2] + p.z * m[2][2] + m[3][2]);
+}
+
 // Runs change(q) on every modifier vertex q in the axis frame.
 template <class Change>
 void DeformAlongAxis(CKMesh* mesh, int axis, float yAngle, Change change)
@@ -57,10 +65,9 @@ void DeformAlongAxis(CKMesh* mesh, int axis, float yAngle, Change change)
     VectorSpan positions = ModifierPositions(mesh);
     for (int i = 0; i < positions.Count; ++i) {
         QxVector& p = positions[i];
-        QxVector q;
-        QxMultiplyMatrixVector(q, toAxis, p);
+        QxVector q = Turned(toAxis, p);
         change(q);
-        QxMultiplyMatrixVector(p, back, q);
+        p = Turned(back, q);
     }
 }
 
@@ -154,15 +161,16 @@ int Taper(const CKBehaviorContext& context)
         mesh->ModifierVertexMove(normals, TRUE);
         return CKBR_OK;
     }
+    const bool onX = first != FALSE;
+    const bool onY = second != FALSE;
+    const bool mirrored = symmetry != FALSE;
     DeformAlongAxis(mesh, axis, -kHalfPi, [=](QxVector& q) {
         float t = q.z / -h;
-        if (symmetry)
+        if (mirrored)
             t = std::fabs(t);
         const float s = 1.0f + amount * t + curve * t * (1.0f - t);
-        if (first)
-            q.x *= s;
-        if (second)
-            q.y *= s;
+        q.x *= onX ? s : 1.0f;
+        q.y *= onY ? s : 1.0f;
     });
     return FinishAxisDeform(behavior, mesh, normals);
 }

@@ -15,6 +15,17 @@ bool ReadInputText(CKBehavior* behavior, int n, XString& text)
     return true;
 }
 
+const CKBYTE* LocalBuffer(CKBehavior* behavior, int n, int& size)
+{
+    size = 0;
+    CKParameterLocal* local = behavior ? behavior->GetLocalParameter(n) : nullptr;
+    if (!local || CKIsPointerParameterType(local->GetTypeDesc()) || local->GetDataSize() <= 0)
+        return nullptr;
+    const CKBYTE* data = static_cast<const CKBYTE*>(local->GetReadDataPtr(FALSE));
+    size = data ? local->GetDataSize() : 0;
+    return data;
+}
+
 bool IsInputParameterEnabled(CKBehavior* behavior, int n)
 {
     CKParameterIn* in = behavior->GetInputParameter(n);

@@ -103,9 +103,9 @@ bool RestoreFromInitialState(CKScene* scene, CKMesh* mesh, bool whole)
 
 int RestoreFromSavedPositions(CKBehavior* behavior, int local, CKMesh* mesh)
 {
-    CKParameterLocal* buffer = behavior ? behavior->GetLocalParameter(local) : nullptr;
-    const CKBYTE* data = buffer ? static_cast<const CKBYTE*>(buffer->GetReadDataPtr(FALSE)) : nullptr;
-    const int saved = data && buffer->GetDataSize() > 0 ? buffer->GetDataSize() / 12 : 0;
+    int size = 0;
+    const CKBYTE* data = LocalBuffer(behavior, local, size);
+    const int saved = size / 12;
     if (saved <= 0)
         return -1;
     VectorSpan positions = ModifierPositions(mesh);

@@ -68,7 +68,7 @@ CKBOOL IsJoining(CKBehavior* behavior)
 CKBYTE* SizeBuffer(CKBehavior* behavior, int local, int size)
 {
     CKParameterLocal* buffer = behavior->GetLocalParameter(local);
-    if (!buffer || size <= 0)
+    if (!buffer || size <= 0 || CKIsPointerParameterType(buffer->GetTypeDesc()))
         return nullptr;
     if (buffer->GetDataSize() != size && buffer->SetValue(nullptr, size) != CKErr::Ok)
         return nullptr;
@@ -131,10 +131,9 @@ CKBOOL JoinPreRender(CKRenderContext*, CKRenderObject* object, void* argument)
         }
     }
 
-    CKParameterLocal* correspondance = behavior->GetLocalParameter(kCorrespondance);
-    const CKBYTE* records =
-        correspondance ? static_cast<const CKBYTE*>(correspondance->GetReadDataPtr(FALSE)) : nullptr;
-    const int recordCount = records ? correspondance->GetDataSize() / 8 : 0;
+    int recordBytes = 0;
+    const CKBYTE* records = LocalBuffer(behavior, kCorrespondance, recordBytes);
+    const int recordCount = recordBytes / 8;
     VectorSpan positions = MeshPositions(mesh);
     VectorSpan normals = MeshNormals(mesh);
     const int vertices = recordCount < positions.Count ? recordCount : positions.Count;
@@ -299,8 +298,9 @@ CKERROR SkinJoinCallback(const CKBehaviorContext& context)
     case CKM_BEHAVIORDELETE:
     case CKM_BEHAVIORDETACH:
     case CKM_BEHAVIORRESET:
-        // A deleted behaviour leaves no callback behind either.
-        if (owner && IsJoining(behavior)) {
+        // A deleted behaviour leaves no callback behind either, whatever its
+        // flag reads (a file may have made it unreadable).
+        if (owner) {
             SetJoining(behavior, FALSE);
             RemoveJoinCallback(behavior, owner);
         }

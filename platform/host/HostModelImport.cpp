@@ -54,25 +54,35 @@ std::string Quoted(const std::string& s)
 const Matrix3 kToHost(Point3(1.0f, 0.0f, 0.0f), Point3(0.0f, 0.0f, 1.0f), Point3(0.0f, -1.0f, 0.0f), Point3());
 const Matrix3 kFromHost(Point3(1.0f, 0.0f, 0.0f), Point3(0.0f, 0.0f, -1.0f), Point3(0.0f, 1.0f, 0.0f), Point3());
 
+[[noreturn]] __attribute__((noinline)) void FailNotFinite(const std::string& what, const char* part)
+{
+    Fail(what + (part ? part : "") + " is not a finite number");
+}
+
 // The message names what (and, when given, which part of it): both are
-// joined only on failure, since keys are checked by the thousand.
-void CheckFinite(std::initializer_list<float> values, const std::string& what, const char* part = nullptr)
+// joined only on failure, since vertices and keys are checked by the million.
+inline void CheckFinite(std::initializer_list<float> values, const std::string& what, const char* part = nullptr)
 {
     for (const float v : values)
         if (!std::isfinite(v))
-            Fail(what + (part ? part : "") + " is not a finite number");
+            FailNotFinite(what, part);
 }
 
+// p * kToHost, written out: adding zero gives the +0 the product gives
+// for a component of -0.
 Point3 HostPoint(const aiVector3D& v, const std::string& what, const char* part = nullptr)
 {
     CheckFinite({v.x, v.y, v.z}, what, part);
-    return Point3(v.x, v.y, v.z) * kToHost;
+    return Point3(v.x + 0.0f, -v.z + 0.0f, v.y + 0.0f);
 }
 
 Point3 HostVector(const aiVector3D& v, const std::string& what, const char* part = nullptr)
 {
     CheckFinite({v.x, v.y, v.z}, what, part);
-    return VectorTransform(kToHost, Point3(v.x, v.y, v.z));
+    // VectorTransform(kToHost, v), written out term for term (so zeros keep
+    // the signs the product gives them).
+    return Point3(v.x * 1.0f + v.y * 0.0f + v.z * 0.0f, v.x * 0.0f + v.y * 0.0f + v.z * -1.0f,
+                  v.x * 0.0f + v.y * 1.0f + v.z * 0.0f);
 }
 
 // A matrix of the file (column vectors, translation in the last column)
@@ -666,7 +676,9 @@ private:
         std::vector<std::vector<std::vector<SkinWeight>>> fileWeights(meshes.size());
         for (size_t i = 0; i < meshes.size(); ++i) {
             const aiMesh& m = *meshes[i];
-            fileWeights[i].resize(m.mNumVertices);
+            // Weights only for a mesh with bones: most have none.
+            if (m.mNumBones > 0)
+                fileWeights[i].resize(m.mNumVertices);
             for (unsigned b = 0; b < m.mNumBones; ++b) {
                 const aiBone* bone = m.mBones[b];
                 if (!bone || (bone->mNumWeights > 0 && !bone->mWeights))
@@ -701,13 +713,13 @@ private:
         auto tri = std::make_unique<TriObject>();
         tri->SetHostId("mesh" + std::to_string(m_MeshCount++));
         Mesh& mesh = tri->mesh;
-        mesh.verts = merged.positions;
+        const size_t hostVertices = merged.positions.size();
+        mesh.verts = std::move(merged.positions);
         size_t fileFaces = 0;
         for (const aiMesh* m : meshes)
             fileFaces += m->mNumFaces;
         mesh.faces.reserve(fileFaces);
-        m_FileFaces.reserve(fileFaces);
-        m_FileFaceIndices.reserve(fileFaces);
+        m_FileCorners.reserve(fileFaces);
         // Materials: the one the meshes share, or a multi/sub-object
         // material of those they use, in the order first used.
         std::vector<int> used;
@@ -744,14 +756,13 @@ private:
                 host.smGroup = 1;
                 host.setMatID(MtlID(slotOf[i]));
                 mesh.faces.push_back(host);
-                m_FileFaces.push_back(uint32_t(base));
-                m_FileFaceIndices.push_back({face.mIndices[0], face.mIndices[1], face.mIndices[2]});
+                m_FileCorners.push_back({uint32_t(base + face.mIndices[0]), uint32_t(base + face.mIndices[1]),
+                                         uint32_t(base + face.mIndices[2])});
             }
             base += m.mNumVertices;
         }
         Maps(meshes, what, mesh);
-        m_FileFaces.clear();
-        m_FileFaceIndices.clear();
+        m_FileCorners.clear();
 
         if (used.size() == 1) {
             node.SetMtl(m_Materials[size_t(used[0])]);
@@ -786,7 +797,7 @@ private:
                     inits.push_back(Inverse(offset) * skinInit);
                 skin->SetBones(bones, inits);
                 skin->SetSkinInitTM(skinInit);
-                merged.weights.resize(merged.positions.size());
+                merged.weights.resize(hostVertices);
                 skin->Weights() = std::move(merged.weights);
                 derived->AddModifierAtBottom(m_Scene.Adopt(std::move(skin)));
             }
@@ -803,34 +814,30 @@ private:
         size_t total = 0;
         for (const aiMesh* m : meshes)
             total += m->mNumVertices;
-        // Open addressing over the host vertices made so far, keyed by a
-        // hash of everything a vertex is; equal hashes are compared in full.
-        size_t buckets = 16;
-        while (buckets < 2 * total)
-            buckets *= 2;
-        std::vector<int> table(buckets, -1);
-        merged.targets.resize(channels);
-        merged.positions.reserve(total);
         // Weights are kept only for a mesh with bones.
         bool anyWeights = false;
         for (const auto& list : fileWeights)
             for (const auto& w : list)
                 anyWeights = anyWeights || !w.empty();
-        merged.hostOf.reserve(total);
-        std::vector<Point3> targets(channels);
-        const auto same = [](const Point3& a, const Point3& b) { return std::memcmp(&a, &b, sizeof(Point3)) == 0; };
-        const auto sameWeights = [](const std::vector<SkinWeight>& a, const std::vector<SkinWeight>& b) {
-            return a.size() == b.size() &&
-                   (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(SkinWeight)) == 0);
+        static const std::vector<SkinWeight> kNoWeights;
+        const auto weightsOf = [&](size_t mesh, unsigned v) -> const std::vector<SkinWeight>& {
+            return v < fileWeights[mesh].size() ? fileWeights[mesh][v] : kNoWeights;
         };
+
+        // First everything a vertex is, and its hash, in file order.
+        std::vector<Point3> points(total);
+        std::vector<std::vector<Point3>> targets(channels, std::vector<Point3>(channels > 0 ? total : 0));
+        std::vector<uint64_t> hashes(total);
+        size_t at = 0;
         for (size_t i = 0; i < meshes.size(); ++i) {
             const aiMesh& m = *meshes[i];
-            for (unsigned v = 0; v < m.mNumVertices; ++v) {
-                const Point3 p = HostPoint(m.mVertices[v], what, ": a vertex");
-                std::vector<SkinWeight>& weights = fileWeights[i][v];
-                std::sort(weights.begin(), weights.end(), [](const SkinWeight& a, const SkinWeight& b) {
+            for (auto& w : fileWeights[i])
+                std::sort(w.begin(), w.end(), [](const SkinWeight& a, const SkinWeight& b) {
                     return a.bone < b.bone || (a.bone == b.bone && a.weight < b.weight);
                 });
+            for (unsigned v = 0; v < m.mNumVertices; ++v, ++at) {
+                const Point3 p = HostPoint(m.mVertices[v], what, ": a vertex");
+                points[at] = p;
                 uint64_t hash = 0x9E3779B97F4A7C15ull;
                 const auto mix = [&hash](const void* data, size_t size) {
                     const unsigned char* bytes = static_cast<const unsigned char*>(data);
@@ -842,39 +849,73 @@ private:
                     }
                 };
                 mix(&p, sizeof(p));
+                const std::vector<SkinWeight>& weights = weightsOf(i, v);
                 if (!weights.empty())
                     mix(weights.data(), weights.size() * sizeof(SkinWeight));
-                const bool plain = !anyWeights;
                 for (unsigned c = 0; c < channels; ++c) {
-                    targets[c] = p;
+                    Point3 t = p;
                     if (c < m.mNumAnimMeshes && m.mAnimMeshes[c]->mVertices)
-                        targets[c] = HostPoint(m.mAnimMeshes[c]->mVertices[v], what, ": a morph target vertex");
-                    mix(&targets[c], sizeof(Point3));
+                        t = HostPoint(m.mAnimMeshes[c]->mVertices[v], what, ": a morph target vertex");
+                    targets[c][at] = t;
+                    mix(&t, sizeof(Point3));
                 }
-                size_t slot = size_t(hash) & (buckets - 1);
-                int found = -1;
-                for (; table[slot] >= 0; slot = (slot + 1) & (buckets - 1)) {
-                    const int h = table[slot];
-                    bool equal = same(merged.positions[size_t(h)], p) &&
-                                 (plain || sameWeights(merged.weights[size_t(h)], weights));
-                    for (unsigned c = 0; equal && c < channels; ++c)
-                        equal = same(merged.targets[c][size_t(h)], targets[c]);
-                    if (equal) {
-                        found = h;
-                        break;
-                    }
-                }
-                if (found < 0) {
-                    found = int(merged.positions.size());
-                    table[slot] = found;
-                    merged.positions.push_back(p);
-                    if (anyWeights)
-                        merged.weights.push_back(weights);
-                    for (unsigned c = 0; c < channels; ++c)
-                        merged.targets[c].push_back(targets[c]);
-                }
-                merged.hostOf.push_back(found);
+                hashes[at] = hash;
             }
+        }
+
+        // Then open addressing over the host vertices made so far: each slot
+        // holds the upper half of the hash beside the host vertex, so that
+        // only equal halves compare the vertices in full; slots are fetched
+        // ahead of use, the table being far larger than the caches.
+        size_t buckets = 16;
+        while (buckets < 2 * total)
+            buckets *= 2;
+        const size_t mask = buckets - 1;
+        std::vector<uint64_t> table(buckets, ~0ull);
+        merged.targets.assign(channels, {});
+        for (auto& list : merged.targets)
+            list.reserve(total);
+        merged.positions.reserve(total);
+        merged.hostOf.resize(total);
+        const auto same = [](const Point3& a, const Point3& b) { return std::memcmp(&a, &b, sizeof(Point3)) == 0; };
+        const auto sameWeights = [](const std::vector<SkinWeight>& a, const std::vector<SkinWeight>& b) {
+            return a.size() == b.size() &&
+                   (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(SkinWeight)) == 0);
+        };
+        constexpr size_t kAhead = 16;
+        size_t mesh = 0, meshStart = 0;
+        for (size_t f = 0; f < total; ++f) {
+            while (f - meshStart >= meshes[mesh]->mNumVertices)
+                meshStart += meshes[mesh++]->mNumVertices;
+            if (f + kAhead < total)
+                __builtin_prefetch(&table[size_t(hashes[f + kAhead]) & mask]);
+            const uint64_t tag = hashes[f] >> 32 << 32;
+            const std::vector<SkinWeight>& weights = weightsOf(mesh, unsigned(f - meshStart));
+            size_t slot = size_t(hashes[f]) & mask;
+            int found = -1;
+            for (; table[slot] != ~0ull; slot = (slot + 1) & mask) {
+                if ((table[slot] & 0xFFFFFFFF00000000ull) != tag)
+                    continue;
+                const size_t h = size_t(table[slot] & 0xFFFFFFFFu);
+                bool equal =
+                    same(merged.positions[h], points[f]) && (!anyWeights || sameWeights(merged.weights[h], weights));
+                for (unsigned c = 0; equal && c < channels; ++c)
+                    equal = same(merged.targets[c][h], targets[c][f]);
+                if (equal) {
+                    found = int(h);
+                    break;
+                }
+            }
+            if (found < 0) {
+                found = int(merged.positions.size());
+                table[slot] = tag | uint64_t(uint32_t(found));
+                merged.positions.push_back(points[f]);
+                if (anyWeights)
+                    merged.weights.push_back(weights);
+                for (unsigned c = 0; c < channels; ++c)
+                    merged.targets[c].push_back(targets[c][f]);
+            }
+            merged.hostOf[f] = found;
         }
     }
 
@@ -885,7 +926,7 @@ private:
     // only when every mesh has them.
     void Maps(const std::vector<const aiMesh*>& meshes, const std::string& what, Mesh& mesh)
     {
-        const size_t faces = m_FileFaces.size();
+        const size_t faces = m_FileCorners.size();
         const auto fill = [&](int channel, auto value) {
             mesh.setMapSupport(channel);
             MeshMap& map = mesh.Map(channel);
@@ -899,7 +940,7 @@ private:
             map.tf.resize(faces);
             for (size_t f = 0; f < faces; ++f)
                 for (int k = 0; k < 3; ++k)
-                    map.tf[f].t[k] = DWORD(m_FileFaces[f] + m_FileFaceIndices[f][size_t(k)]);
+                    map.tf[f].t[k] = DWORD(m_FileCorners[f][size_t(k)]);
         };
         for (unsigned set = 0; set < AI_MAX_NUMBER_OF_TEXTURECOORDS; ++set) {
             bool any = false;
@@ -945,7 +986,7 @@ private:
             spec.faces.resize(faces);
             for (size_t f = 0; f < faces; ++f)
                 for (int k = 0; k < 3; ++k)
-                    spec.faces[f].mNormalID[k] = int(m_FileFaces[f] + m_FileFaceIndices[f][size_t(k)]);
+                    spec.faces[f].mNormalID[k] = int(m_FileCorners[f][size_t(k)]);
         }
     }
 
@@ -1100,10 +1141,9 @@ private:
     std::map<std::vector<int>, Mtl*> m_Multis;
     std::map<int, std::string> m_Embedded;
     std::string m_TempFolder;
-    // The faces of the mesh being made: the first file vertex of their mesh
-    // and their own three indices.
-    std::vector<uint32_t> m_FileFaces;
-    std::vector<std::array<unsigned, 3>> m_FileFaceIndices;
+    // The faces of the mesh being made, by the file vertices of their
+    // corners (the node's meshes one after another).
+    std::vector<std::array<uint32_t, 3>> m_FileCorners;
     std::vector<double> m_TakeScale;
     int m_NodeCount = 0, m_MeshCount = 0, m_HelperCount = 0, m_CameraCount = 0, m_LightCount = 0;
     int m_DerivedCount = 0, m_TexmapCount = 0;

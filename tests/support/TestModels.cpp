@@ -8,7 +8,7 @@
 
 namespace {
 
-void Collect(const std::string& folder, std::vector<std::string>& out)
+void Collect(const std::string& folder, std::initializer_list<const char*> extensions, std::vector<std::string>& out)
 {
     DIR* dir = opendir(folder.c_str());
     if (!dir)
@@ -22,13 +22,15 @@ void Collect(const std::string& folder, std::vector<std::string>& out)
         if (stat(path.c_str(), &st) != 0)
             continue;
         if (S_ISDIR(st.st_mode)) {
-            Collect(path, out);
+            Collect(path, extensions, out);
             continue;
         }
-        for (const char* ext : {".gltf", ".glb", ".fbx", ".3ds", ".obj", ".dae", ".x"}) {
+        for (const char* ext : extensions) {
             const size_t n = std::strlen(ext);
-            if (path.size() > n && strcasecmp(path.c_str() + path.size() - n, ext) == 0)
+            if (path.size() > n && strcasecmp(path.c_str() + path.size() - n, ext) == 0) {
                 out.push_back(path);
+                break;
+            }
         }
     }
     closedir(dir);
@@ -36,10 +38,15 @@ void Collect(const std::string& folder, std::vector<std::string>& out)
 
 } // namespace
 
-std::vector<std::string> TestListModelFiles(const std::string& folder)
+std::vector<std::string> TestListFiles(const std::string& folder, std::initializer_list<const char*> extensions)
 {
     std::vector<std::string> files;
-    Collect(folder, files);
+    Collect(folder, extensions, files);
     std::sort(files.begin(), files.end());
     return files;
+}
+
+std::vector<std::string> TestListModelFiles(const std::string& folder)
+{
+    return TestListFiles(folder, {".gltf", ".glb", ".fbx", ".3ds", ".obj", ".dae", ".x"});
 }

@@ -1,5 +1,6 @@
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -45,7 +46,7 @@ public:
     void UnlockBuffer(void*, void*, int, void*, int) override {}
     void SetType(void*, int type) override { m_Type = type; }
     int GetType(void*) override { return m_Type; }
-    void SetLoop(void*, CKBOOL) override {}
+    void SetLoop(void* source, CKBOOL loop) override { m_Loops.emplace_back(source, loop); }
     int GetDefaultBufferLength() override { return m_BufferLength; }
     int GetPlayPosition(void*) override { return m_Play; }
     CKBOOL IsPlaying(void*) override { return m_Playing; }
@@ -65,6 +66,7 @@ public:
     int m_Stops = 0;
     int m_Locks = 0;
     bool m_LockFails = false;
+    std::vector<std::pair<void*, CKBOOL>> m_Loops;
 };
 
 // A sound reader of ".wav" files: 8-bit mono at 1000 bytes a second, giving
@@ -514,4 +516,34 @@ TEST_F(StreamTest, AtTheEndOfTheDataForNowTheWritePositionKeepsAheadOfThePlayPos
     EXPECT_EQ(sound->GetDistanceFromCursor(), 85);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("SoundReader Error : old.wav"), std::string::npos) << lines[0];
+}
+
+TEST_F(StreamTest, OnlyASourceHoldingAllItsDataLoopsByItself)
+{
+    FakeSoundReader::Play().Blocks.assign(25, 200);
+    CKWaveSound* streamed = Loaded(0x2000);
+    ASSERT_TRUE(streamed->HasSource());
+    m_Manager->m_Loops.clear();
+    streamed->SetLoopMode(TRUE);
+    EXPECT_TRUE(streamed->GetLoopMode());
+    EXPECT_TRUE(m_Manager->m_Loops.empty()) << "a stream loops by rewinding its reader";
+
+    // Data that fit the buffer, streamed or not, loop in the source.
+    FakeSoundReader::Play().Announced = 400;
+    FakeSoundReader::Play().Blocks.assign(2, 200);
+    for (CKDWORD flags : {0x2000u, 0u}) {
+        CKWaveSound* whole = Loaded(flags);
+        ASSERT_TRUE(whole->HasSource());
+        m_Manager->m_Loops.clear();
+        whole->SetLoopMode(TRUE);
+        whole->SetLoopMode(FALSE);
+        const std::vector<std::pair<void*, CKBOOL>> expected = {{&m_Manager->m_Buffer, TRUE},
+                                                                {&m_Manager->m_Buffer, FALSE}};
+        EXPECT_EQ(m_Manager->m_Loops, expected) << flags;
+    }
+
+    // Without a source there is nothing to tell.
+    m_Manager->m_Loops.clear();
+    NewWave()->SetLoopMode(TRUE);
+    EXPECT_TRUE(m_Manager->m_Loops.empty());
 }

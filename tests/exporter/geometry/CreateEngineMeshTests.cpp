@@ -115,6 +115,66 @@ TEST_F(CreateEngineMeshTest, ExtraChannelsInTheOrderAdded)
     EXPECT_EQ(v, 20.0f);
 }
 
+// Float channels exist of types 1 to 4 only: the builder refuses the
+// others, and the engine mesh skips them whole in lists filled by hand; the
+// rest keep their order.
+TEST_F(CreateEngineMeshTest, TypedChannelsOfTypesOneToFourOnly)
+{
+    ExportBuilder builder(m_Context, FALSE);
+    MeshBuilder b = Quad(7);
+    EXPECT_EQ(b.AddTypedChannel(0), 0);
+    EXPECT_EQ(b.AddTypedChannel(5), 0);
+    for (int type : {0, 1, 2, 3, 4, 5}) {
+        b.channelMaterials.PushBack(nullptr);
+        b.channelTypes.PushBack(type);
+    }
+    ASSERT_EQ(b.Weld(TRUE), 1);
+    CKMesh* mesh = builder.CreateEngineMesh(b, "Types", 0, FALSE);
+    ASSERT_EQ(mesh->GetChannelCount(), 4);
+    for (int c = 0; c < 4; ++c) {
+        EXPECT_EQ(mesh->GetChannelType(c), c + 1) << c;
+        float values[4] = {};
+        mesh->GetChannelData(0, c, values);
+        EXPECT_EQ(values[0], (float) (c + 2)) << "the coordinates of builder channel " << c + 2;
+    }
+}
+
+// A builder changed after its welding is held to its vertex count: a face
+// corner or a blend-shape delta naming the vertex one past the last is left
+// out (the face keeps indices in range), one on the last is kept.
+TEST_F(CreateEngineMeshTest, IndicesAtTheVertexCountAreLeftOut)
+{
+    ExportBuilder builder(m_Context, FALSE);
+    for (int corner = 0; corner < 3; ++corner) {
+        MeshBuilder b = Quad(0);
+        ASSERT_EQ(b.Weld(TRUE), 1);
+        ASSERT_EQ(b.weldedVertices.Size(), 4);
+        b.weldedFaces[1].index[corner] = 4;
+        BlendShapeTarget& target = b.blendShapeTargets.PushBack(BlendShapeTarget());
+        for (CKDWORD vertex : {4u, 3u}) {
+            BlendShapeVertexDelta delta;
+            delta.vertex = vertex;
+            delta.position = QxVector(0, 0, 1);
+            target.deltas.PushBack(delta);
+        }
+        CKMesh* mesh = builder.CreateEngineMesh(b, "Past", 0, FALSE);
+        ASSERT_EQ(mesh->GetFaceCount(), 2);
+        int i[3];
+        mesh->GetFaceVertexIndex(1, i[0], i[1], i[2]);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_LT(i[k], 4) << corner;
+        mesh->GetFaceVertexIndex(0, i[0], i[1], i[2]);
+        EXPECT_EQ(i[1], 1) << "face 0 as welded";
+        CKBlendShapeData data;
+        mesh->GetBlendShapes(data);
+        ASSERT_EQ(data.Targets.Size(), 1);
+        ASSERT_EQ(data.Targets[0].Deltas.Size(), 1);
+        EXPECT_EQ(data.Targets[0].Deltas[0].Vertex, 3u);
+        ASSERT_EQ(data.BaseVertices.Size(), 1);
+        EXPECT_EQ(data.BaseVertices[0].Vertex, 3u);
+    }
+}
+
 TEST_F(CreateEngineMeshTest, NoExtraChannelWhenTheListsDisagree)
 {
     ExportBuilder builder(m_Context, FALSE);

@@ -22,6 +22,7 @@
 #include "platform/host/TriObject.h"
 #include "render/mesh/CKMaterial.h"
 #include "render/mesh/CKMesh.h"
+#include "render/mesh/CKPatchMesh.h"
 #include "render/objects/CK3dEntity.h"
 #include "tests/exporter/support/ExporterTestSupport.h"
 
@@ -188,6 +189,18 @@ TEST_F(MeshConversion, TexmapTransformCropsScalesAndOffsets)
     // u: crop 0.75, then (0.25 * 2) + 0.5; v: 0.75 uncropped (NaN), + 0.125.
     EXPECT_EQ(u, 1.0f);
     EXPECT_EQ(v, 0.875f);
+    // Cropped both ways: u 0.5 * 0.5 + 0.25, v 0.25 * 0.75 + 0.5.
+    TexmapTransform crop;
+    crop.cropApply = TRUE;
+    crop.cropU = 0.25f;
+    crop.cropWidth = 0.5f;
+    crop.cropV = 0.5f;
+    crop.cropHeight = 0.25f;
+    u = 0.5f;
+    v = 0.25f;
+    ApplyTexmapTransform(u, v, crop, TRUE);
+    EXPECT_EQ(u, 0.5f);
+    EXPECT_EQ(v, 0.6875f);
 
     StdMat2* m = Material("placed");
     auto* bitmap = AddObject<BitmapTex>("b");
@@ -394,6 +407,52 @@ TEST_F(PatchExport, SeventyThousandVerticesAreRefused)
         << Report();
 }
 
+// The first map channel's coordinates go through the placement of the map
+// that uses them: U offset 0.25 takes u 0.5 to 0.25 (v flips).
+TEST_F(PatchExport, TextureCoordinatesFollowTheirMapsPlacement)
+{
+    PatchObject* object = Quad(4);
+    PatchMesh& pm = object->patch;
+    pm.setMapSupport(1);
+    pm.Map(1).tv.resize(4);
+    for (PatchTVert& t : pm.Map(1).tv)
+        t.p = Point3(0.5f, 0.25f, 0);
+    TVPatch tp;
+    for (int k = 0; k < 4; ++k)
+        tp.tv[k] = k;
+    pm.Map(1).tp.push_back(tp);
+    StdMat2* m = Material("placed");
+    auto* bitmap = AddObject<BitmapTex>("b");
+    bitmap->GetTheUVGen()->SetUOffs(0.25f);
+    m->SetSubTexmap(ID_DI, bitmap);
+    INode* node = AddNode("Placed", object);
+    node->SetMtl(m);
+    ExportAll();
+    auto* mesh = static_cast<CKPatchMesh*>(MeshOf(node));
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_EQ(mesh->GetTextureVertexCount(), 4);
+    float u = 0, v = 0;
+    mesh->GetTextureVertex(2, &u, &v);
+    EXPECT_EQ(u, 0.25f);
+    EXPECT_EQ(v, 0.75f);
+}
+
+// A pass without its node or its entity makes nothing.
+TEST_F(PatchExport, WithoutNodeOrEntityNothingIsMade)
+{
+    INode* tri = AddNode("Tri", Tri({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}));
+    INode* patch = AddNode("Patch", Quad(4));
+    CK3dEntity* entity = m_Builder->CreateEntity("Entity", 1);
+    ASSERT_NE(entity, nullptr);
+    const int made = m_Builder->createdObjects.Size();
+    m_Exporter.ExportMesh(tri, nullptr);
+    m_Exporter.ExportMesh(nullptr, entity);
+    m_Exporter.ExportPatchMesh(patch, nullptr);
+    m_Exporter.ExportPatchMesh(nullptr, entity);
+    EXPECT_EQ(m_Builder->createdObjects.Size(), made);
+    EXPECT_EQ(entity->GetCurrentMesh(), nullptr);
+}
+
 TEST_F(PatchExport, ChannelsWithoutMaterialAndBadTextureIndices)
 {
     PatchObject* object = Quad(4);
@@ -419,14 +478,20 @@ TEST_F(PatchExport, ChannelsWithoutMaterialAndBadTextureIndices)
     EXPECT_NE(report.find("Mesh Patch : 1 texture coordinates out of range were read as (0, 0)"), std::string::npos);
     EXPECT_NE(report.find("Patch Mesh Instance: PatchCopy....."), std::string::npos);
 
-    // A patch naming a vector beyond the list is refused.
-    PatchObject* broken = Quad(4);
-    broken->patch.patches[0].interior[2] = 40;
-    INode* c = AddNode("Broken", broken);
-    ExportAll();
-    EXPECT_EQ(MeshOf(c), nullptr);
-    EXPECT_NE(Report().find("Patch Mesh Broken refused: a patch names a vertex, vector or edge out of range"),
-              std::string::npos);
+    // A patch naming a vertex, vector or edge beyond its list is refused,
+    // each alone.
+    const std::string line = "refused: a patch names a vertex, vector or edge out of range";
+    for (int which = 0; which < 5; ++which) {
+        PatchObject* broken = Quad(4);
+        Patch& p = broken->patch.patches[0];
+        int* const fields[] = {&p.v[1], &p.vec[2], &p.vec[3], &p.interior[2], &p.edge[1]};
+        *fields[which] = 40;
+        const std::string name = "Broken" + std::to_string(which);
+        INode* c = AddNode(name.c_str(), broken);
+        ExportAll();
+        EXPECT_EQ(MeshOf(c), nullptr) << which;
+        EXPECT_NE(Report().find("Patch Mesh " + name + " " + line), std::string::npos) << which;
+    }
 }
 
 } // namespace

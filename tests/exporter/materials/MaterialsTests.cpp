@@ -215,6 +215,45 @@ TEST_F(Materials, StandardMaterialsTheirColoursAndStates)
     EXPECT_EQ(odd->GetDiffuse(), QxColor(0.7f, 0.7f, 0.7f, 1.0f));
 }
 
+// Cropping warns only with an offset or a scale beside it, each alone
+// enough; an offset without cropping says nothing.
+TEST_F(Materials, CroppingWarnsWithAnyOffsetOrScale)
+{
+    struct Case
+    {
+        const char* what;
+        bool crop;
+        float uOffset, vOffset, uScale, vScale;
+        bool warns;
+    };
+    const Case cases[] = {
+        {"cropped alone", true, 0, 0, 1, 1, false}, {"u offset", true, 0.5f, 0, 1, 1, true},
+        {"v offset", true, 0, 0.5f, 1, 1, true},    {"u scale", true, 0, 0, 2, 1, true},
+        {"v scale", true, 0, 0, 1, 2, true},        {"offset, no crop", false, 0.5f, 0.5f, 2, 2, false},
+    };
+    const std::string line = "Cropping and (tiling or mirroring) are used on this texture";
+    auto count = [&] {
+        const std::string report = Report();
+        int n = 0;
+        for (size_t at = report.find(line); at != std::string::npos; at = report.find(line, at + 1))
+            ++n;
+        return n;
+    };
+    for (const Case& c : cases) {
+        StdMat2* m = Standard(c.what);
+        BitmapTex* map = Bitmap(Image("checker.png"));
+        map->GetTheUVGen()->SetUOffs(c.uOffset);
+        map->GetTheUVGen()->SetVOffs(c.vOffset);
+        map->GetTheUVGen()->SetUScl(c.uScale);
+        map->GetTheUVGen()->SetVScl(c.vScale);
+        map->SetCrop(c.crop, 0, 0, 0.5f, 0.5f);
+        m->SetSubTexmap(ID_DI, map);
+        const int before = count();
+        ASSERT_NE(m_Exporter.ExportMaterial(m), nullptr) << c.what;
+        EXPECT_EQ(count(), before + (c.warns ? 1 : 0)) << c.what;
+    }
+}
+
 TEST_F(Materials, MultiShellAndLayeredMaterials)
 {
     StdMat2* a = Standard("a");

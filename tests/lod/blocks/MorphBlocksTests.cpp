@@ -107,6 +107,23 @@ TEST_F(MorphTest, SmallerInputMeshesBoundEveryReadAndTheSkinCopy)
     }
 }
 
+TEST_F(MorphTest, RelativeMorphingStopsAtTheSmallestInputToo)
+{
+    CKMesh* target = Line("Target", 10, 0.0f, 7.0f);
+    CKBehavior* b = Block(BlockGuid::MultiMeshMorpher, Holder(target));
+    CKBOOL relative = TRUE;
+    b->SetLocalParameterValue(2, &relative, (int) sizeof relative);
+    SendBlockMessage(b, CKM_BEHAVIORSETTINGSEDITED);
+    SetBlockInputObject(b, 0, Line("Neutral", 8, 1.0f));
+    SetBlockInputObject(b, 2, Line("Small", 3, 1.0f, 1.0f));
+    SetBlockInputValue(b, 3, 1.0f);
+    EXPECT_EQ(Run(b), CKBR_OK);
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(At(target, i).x, i < 3 ? (float) i : 0.0f) << i;
+        EXPECT_EQ(At(target, i).y, i < 3 ? 1.0f : 7.0f) << i;
+    }
+}
+
 TEST_F(MorphTest, MultiMeshMorpherRefusalsStillActivateOut)
 {
     CKBehavior* loose = CreateBlock(m_Context, BlockGuid::MultiMeshMorpher, nullptr);
@@ -232,6 +249,24 @@ TEST_F(MeshMorpherTest, TheCopyIsMadeOnceAndGivesWayAroundSavesAndDeletion)
     m_Context->DestroyObject(m_B);
     EXPECT_EQ(m_Holder->GetCurrentMesh(), m_Own);
     EXPECT_EQ(m_Context->GetObject(id), nullptr);
+}
+
+TEST_F(MeshMorpherTest, DeletionPutsBackOnlyAMeshItKnowsOnTheOwnerItHas)
+{
+    // Attached to an object without mesh: nothing to put back, so the
+    // mesh the object has by the time of deletion stays.
+    auto* bare = New<CK3dEntity>(CKCID_3DOBJECT, "Bare");
+    CKBehavior* b = Block(BlockGuid::MeshMorpher, bare);
+    EXPECT_EQ(b->GetLocalParameterObject(0), nullptr);
+    bare->SetCurrentMesh(m_Own, TRUE);
+    m_Context->DestroyObject(b);
+    EXPECT_EQ(bare->GetCurrentMesh(), m_Own);
+    // A behaviour without owner that knows a mesh deletes cleanly.
+    CKBehavior* loose = CreateBlock(m_Context, BlockGuid::MeshMorpher, nullptr);
+    ASSERT_NE(loose, nullptr);
+    loose->SetLocalParameterObject(0, m_Own);
+    m_Context->DestroyObject(loose);
+    EXPECT_EQ(m_Holder->GetCurrentMesh(), m_Own);
 }
 
 TEST_F(MeshMorpherTest, AttachAndLoadForgetTheCopy)

@@ -276,6 +276,59 @@ TEST_F(SkinJoinTest, RecordsThatNoLongerFitAreLeftOut)
     }
 }
 
+TEST_F(SkinJoinTest, TheScratchRecordsHoldEachObjectsMatrixIntoTheJoinAndItsMeshId)
+{
+    CK3dEntity* a = Points("A", {QxVector(0.0f, 0.0f, 0.0f)});
+    auto* bare = New<CK3dEntity>(CKCID_3DOBJECT, "Bare");
+    CK3dEntity* join = Points("Join", {QxVector(0.0f, 0.0f, 0.0f)});
+    CKBehavior* skin = Join(join, {a, bare});
+    ASSERT_EQ(Run(skin), CKBR_ACTIVATENEXTFRAME);
+    a->SetWorldMatrix(Placement(QxVector(0.3f, 1.0f, 0.2f), 0.7f, QxVector(1.0f, -2.0f, 3.0f)));
+    join->SetWorldMatrix(Placement(QxVector(1.0f, 0.0f, 0.5f), -0.4f, QxVector(-1.5f, 0.5f, 2.0f)));
+    RunFrame(m_Dev, {join});
+    CKParameterLocal* scratch = skin->GetLocalParameter(3);
+    ASSERT_EQ(scratch->GetDataSize(), 2 * 68);
+    const auto* bytes = static_cast<const CKBYTE*>(scratch->GetReadDataPtr(FALSE));
+    EXPECT_EQ(LoadLE32(bytes + 64), a->GetCurrentMesh()->GetID());
+    EXPECT_EQ(LoadLE32(bytes + 68 + 64), 0u) << "no mesh, no id";
+    // The first record carries a point of A into the join's own space.
+    QxMatrix m;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            m[r][c] = LoadLEFloat(bytes + 16 * r + 4 * c);
+    for (const QxVector& p : {QxVector(0.0f, 0.0f, 0.0f), QxVector(1.0f, 2.0f, -3.0f)}) {
+        QxVector viaRecord, expected;
+        QxMultiplyMatrixVector(viaRecord, m, p);
+        QxMultiplyMatrixVector(expected, join->GetInverseWorldMatrix(), World(a, p));
+        EXPECT_NEAR(viaRecord.x, expected.x, 1e-5f);
+        EXPECT_NEAR(viaRecord.y, expected.y, 1e-5f);
+        EXPECT_NEAR(viaRecord.z, expected.z, 1e-5f);
+    }
+}
+
+TEST_F(SkinJoinTest, LocalsThatHoldPointersReadAsNothing)
+{
+    // A file may give a local a pointer-valued type: its value is then a
+    // whole pointer, read as no flag and no buffer, and never copied into
+    // the smaller variable or buffer the block expects.
+    CK3dEntity* a = Points("A", {QxVector(0.0f, 0.0f, 0.0f)});
+    CK3dEntity* join = Points("Join", {QxVector(0.0f, 0.0f, 0.0f)});
+    CKBehavior* skin = Join(join, {a});
+    EXPECT_EQ(Run(skin), CKBR_ACTIVATENEXTFRAME);
+    for (int local : {1, 2, 3})
+        skin->GetLocalParameter(local)->SetGUID(CKPGUID_2DCURVE);
+    a->SetPosition3f(0.0f, 7.0f, 0.0f);
+    Run(skin);
+    RunFrame(m_Dev, {join});
+    QxVector p;
+    join->GetCurrentMesh()->GetVertexPosition(0, &p);
+    EXPECT_EQ(p.y, 0.0f) << "no correspondence is read from a pointer";
+    SendBlockMessage(skin, CKM_BEHAVIORPAUSE);
+    EXPECT_TRUE(HasJoinCallback(join)) << "a flag that does not read is no join to pause";
+    m_Context->DestroyObject(skin);
+    EXPECT_FALSE(HasJoinCallback(join));
+}
+
 TEST_F(SkinJoinTest, WithoutOwnerItReturnsZeroAndWithoutOwnerMeshItSizesOnlyTheScratch)
 {
     CKBehavior* loose = CreateBlock(m_Context, BlockGuid::SkinJoin, nullptr);

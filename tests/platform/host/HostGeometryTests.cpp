@@ -66,6 +66,11 @@ TEST(HostMesh, BuildNormalsGivesOneRenderNormalPerSmoothingGroupOfAVertex)
     ExpectNear(smooth.getRVert(0).rn.getNormal(), Point3(-1.0f, -2.0f, -2.0f) / 3.0f, 1e-6f);
     // Vertex 7: two top, two right, one back.
     ExpectNear(smooth.getRVert(7).rn.getNormal(), Point3(2.0f, 1.0f, 2.0f) / 3.0f, 1e-6f);
+    // Past either end: a blank spare, whatever was written to it before.
+    for (const int outside : {-1, 8, 9}) {
+        smooth.getRVert(outside).rFlags = 7;
+        EXPECT_EQ(smooth.getRVert(outside).rFlags, 0u);
+    }
 }
 
 TEST(HostMesh, GroupsJoinThroughSharedBitsAndFacesWithoutGroupsGiveNone)

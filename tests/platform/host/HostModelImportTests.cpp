@@ -22,8 +22,8 @@
 #include "platform/host/INode.h"
 #include "platform/host/StdMat.h"
 #include "platform/host/Texmap.h"
-#include "tests/platform/host/HostTestFiles.h"
 #include "tests/platform/host/HostTestMath.h"
+#include "tests/support/TestModels.h"
 #include "tests/support/TestPaths.h"
 
 namespace {
@@ -258,13 +258,11 @@ const double* NoRotation(int)
 TEST(HostModelImport, EverySharedModelImportsWithAssimpsCounts)
 {
     SKIP_WITHOUT_SHARED_DATA();
-    std::vector<std::string> files;
-    ListFiles(ModelsDir() + "assimp", files);
-    ListFiles(ModelsDir() + "qmuntal-gltf", files);
+    std::vector<std::string> files = TestListModelFiles(ModelsDir() + "assimp");
+    for (const std::string& path : TestListModelFiles(ModelsDir() + "qmuntal-gltf"))
+        files.push_back(path);
     int models = 0;
     for (const std::string& path : files) {
-        if (!HasExtension(path, {".gltf", ".glb", ".fbx", ".3ds", ".obj", ".dae", ".x"}))
-            continue;
         SCOPED_TRACE(path);
         ++models;
         CheckModel(path);
@@ -274,14 +272,11 @@ TEST(HostModelImport, EverySharedModelImportsWithAssimpsCounts)
 
 TEST(HostModelImport, EveryGltfFbxAnd3dsModelOfThePackageThatAssimpImportsImports)
 {
-    std::vector<std::string> files;
-    ListFiles(kDebianModels, files);
+    const std::vector<std::string> files = TestListFiles(kDebianModels, {".gltf", ".glb", ".fbx", ".3ds"});
     if (files.empty())
         GTEST_SKIP() << "the assimp-testmodels package is not installed (" << kDebianModels << ")";
     int imported = 0;
     for (const std::string& path : files) {
-        if (!HasExtension(path, {".gltf", ".glb", ".fbx", ".3ds"}))
-            continue;
         SCOPED_TRACE(path);
         if (CheckModel(path).ours)
             ++imported;

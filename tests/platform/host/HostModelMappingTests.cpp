@@ -406,6 +406,38 @@ TEST(HostModelMapping, EmbeddedImagesAreWrittenToAFolderThatGoesWithTheScene)
     EXPECT_NE(stat(folder.c_str(), &st), 0);
 }
 
+TEST(HostModelMapping, KeysOfEachTakeLieFromItsStart)
+{
+    // Two takes at 4800 ticks a second (a file tick a host tick), each
+    // moving "n" by one key: the second begins a frame after the first ends.
+    aiScene ai;
+    ai.mRootNode = Root({{"n", {}}});
+    ai.mNumAnimations = 2;
+    ai.mAnimations = new aiAnimation* [2] { new aiAnimation, new aiAnimation };
+    const double lengths[] = {1000.0, 500.0}, times[] = {10.0, 5.0};
+    for (int a = 0; a < 2; ++a) {
+        ai.mAnimations[a]->mTicksPerSecond = 4800.0;
+        ai.mAnimations[a]->mDuration = lengths[a];
+        ai.mAnimations[a]->mNumChannels = 1;
+        auto* channel = new aiNodeAnim;
+        channel->mNodeName = aiString("n");
+        channel->mNumPositionKeys = 1;
+        channel->mPositionKeys = new aiVectorKey[1]{aiVectorKey(times[a], aiVector3D(float(a), 0, 0))};
+        ai.mAnimations[a]->mChannels = new aiNodeAnim* [1] { channel };
+    }
+    HostScene scene;
+    std::string error;
+    ASSERT_TRUE(MapHostModel(ai, "", false, scene, error)) << error;
+    ASSERT_EQ(scene.Takes().size(), 2u);
+    EXPECT_EQ(scene.Takes()[1].start, 1000 + 160);
+    auto* position = dynamic_cast<KeyControl*>(NodeNamed(scene, "n")->GetTMController()->GetPositionController());
+    ASSERT_NE(position, nullptr);
+    ASSERT_EQ(position->NumKeys(), 2);
+    EXPECT_EQ(position->Key(0).time, 10);
+    EXPECT_EQ(position->Key(1).time, 1000 + 160 + 5);
+    EXPECT_EQ(position->Key(1).value, Point3(1.0f, 0.0f, 0.0f));
+}
+
 TEST(HostModelMapping, EveryIndexAndNumberIsChecked)
 {
     struct Case
@@ -414,8 +446,28 @@ TEST(HostModelMapping, EveryIndexAndNumberIsChecked)
         std::function<void(aiScene&)> spoil;
     };
     const auto mesh0 = [](aiScene& ai) { return ai.mMeshes[0]; };
+    // One take at 4800 ticks a second (one file tick a host tick) of the
+    // length given, moving "n" by one key at the time given.
+    const auto take = [](double length, double key) {
+        return [length, key](aiScene& ai) {
+            ai.mNumAnimations = 1;
+            ai.mAnimations = new aiAnimation* [1] { new aiAnimation };
+            ai.mAnimations[0]->mTicksPerSecond = 4800.0;
+            ai.mAnimations[0]->mDuration = length;
+            ai.mAnimations[0]->mNumChannels = 1;
+            auto* channel = new aiNodeAnim;
+            channel->mNodeName = aiString("n");
+            channel->mNumPositionKeys = 1;
+            channel->mPositionKeys = new aiVectorKey[1]{aiVectorKey(key, aiVector3D(1, 2, 3))};
+            ai.mAnimations[0]->mChannels = new aiNodeAnim* [1] { channel };
+        };
+    };
     const Case cases[] = {
         {"", [](aiScene&) {}},
+        // The host's timeline ends at 2e9 ticks, the last one included.
+        {"", take(2e9, 2e9)},
+        {"animation \"\" runs beyond the host's timeline", take(2e9 + 1.0, 0.0)},
+        {"node \"n\": position: a key lies beyond the host's timeline", take(1.0, 2e9 + 1.0)},
         {"node \"n\": a face names vertex 7 of 3", [&](aiScene& ai) { mesh0(ai)->mFaces[0].mIndices[2] = 7; }},
         {"node \"n\": mesh 4 is not in the file", [](aiScene& ai) { ai.mRootNode->mChildren[0]->mMeshes[0] = 4; }},
         {"node \"n\": material 5 is not in the file", [&](aiScene& ai) { mesh0(ai)->mMaterialIndex = 5; }},

@@ -17,7 +17,7 @@
 #include "platform/host/Morpher.h"
 #include "platform/host/SkinModifier.h"
 #include "platform/host/TriObject.h"
-#include "tests/platform/host/HostTestFiles.h"
+#include "tests/support/TestModels.h"
 #include "tests/support/TestPaths.h"
 
 // Every model of the shared data that Assimp imports is checked node by node
@@ -247,11 +247,7 @@ void CheckModel(const std::string& path, Coverage& covered)
 TEST(HostModelMeshes, EverySharedModelMapsNodeForNodeAsAssimpSeesIt)
 {
     SKIP_WITHOUT_SHARED_DATA();
-    std::vector<std::string> all, files;
-    ListFiles(TestSharedDataDir() + "/models", all);
-    for (const std::string& path : all)
-        if (HasExtension(path, {".gltf", ".glb", ".fbx", ".3ds", ".obj", ".dae", ".x"}))
-            files.push_back(path);
+    const std::vector<std::string> files = TestListModelFiles(TestSharedDataDir() + "/models");
     EXPECT_EQ(files.size(), 38u);
     Coverage covered;
     for (const std::string& path : files) {

@@ -410,6 +410,8 @@ TEST(HostSkin, PointsFollowALinearBlendOfTheirBones)
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(data->GetNumPoints(), 3);
     EXPECT_EQ(data->GetNumAssignedBones(0), 2);
+    EXPECT_EQ(data->GetAssignedBone(0, 0), 0);
+    EXPECT_EQ(data->GetBoneWeight(2, 0), 0.5f);
     EXPECT_EQ(data->GetAssignedBone(0, 1), 1);
     EXPECT_EQ(data->GetBoneWeight(2, 1), 0.25f);
     EXPECT_EQ(data->GetNumAssignedBones(3), 0);

@@ -108,6 +108,9 @@ protected:
 TEST_F(MeshGeometry, DissociateGivesOneVertexACornerAndConsolidateMergesThemBack)
 {
     RCKMesh* cube = Cube();
+    // A channel on the mesh's own uvs holds no per-vertex data of its own.
+    const int same = cube->AddChannel(NewMaterial("same"), FALSE);
+    cube->SetChannelFlags(same, cube->GetChannelFlags(same) | CKCHANNEL_SAMEUV);
     const std::vector<Corner> corners = Corners(cube);
     cube->DissociateAllFaces();
     EXPECT_EQ(cube->GetVertexCount(), 36);
@@ -116,6 +119,7 @@ TEST_F(MeshGeometry, DissociateGivesOneVertexACornerAndConsolidateMergesThemBack
     cube->Consolidate();
     EXPECT_EQ(cube->GetVertexCount(), 8);
     EXPECT_EQ(Corners(cube), corners);
+    EXPECT_EQ(cube->GetTextureCoordinatesPtr(nullptr, same), nullptr) << "still no data of its own";
     CKBlendShapeData shapes;
     cube->GetBlendShapes(shapes);
     EXPECT_EQ(shapes.BaseVertices.Size(), 1) << "the copies of the base vertex merged back into one";

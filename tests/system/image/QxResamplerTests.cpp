@@ -195,6 +195,12 @@ TEST(QxResamplerTests, OnlyNonEmpty32BitImagesAreResampled)
     EXPECT_FALSE(QxResizeImage(src, dst));
     EXPECT_FALSE(QxResizeImage(Desc32(2, 2, a, 8), dst));
     EXPECT_FALSE(QxResizeImage(Desc32(2, -2, a, 8), Desc32(4, 0, b, 16))) << "even into an empty destination";
+    // An empty destination, of no width or of no height, takes nothing.
+    EXPECT_TRUE(QxResizeImage(Desc32(2, 2, a, 8), Desc32(4, 0, b, 16)));
+    EXPECT_TRUE(QxResizeImage(Desc32(2, 2, a, 8), Desc32(0, 4, b, 16)));
+    // An empty source has nothing to fill one that is not.
+    EXPECT_FALSE(QxResizeImage(Desc32(0, 2, a, 0), Desc32(4, 4, b, 16)));
+    EXPECT_FALSE(QxResizeImage(Desc32(2, 0, a, 8), Desc32(4, 4, b, 16)));
     EXPECT_EQ(b[0], 1);
     QxResampler r;
     EXPECT_FALSE(r.Setup(0, 4, 4, 4));
