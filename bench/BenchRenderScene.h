@@ -1,5 +1,10 @@
 #pragma once
 
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
+
 #include "core/context/CKContext.h"
 #include "core/context/CKPluginManager.h"
 #include "core/context/CKStartUp.h"
@@ -8,6 +13,7 @@
 #include "render/context/RCKRenderContext.h"
 #include "render/context/RCKRenderManager.h"
 #include "render/mesh/CKMaterial.h"
+#include "render/mesh/CKMaterialGroup.h"
 #include "render/mesh/RCKMesh.h"
 
 // The engine started with the render engine registered, and a context.
@@ -90,4 +96,40 @@ inline BenchGridScene StartBenchGridScene(int triangles)
         m = static_cast<CKMaterial*>(s.Context->CreateObject(CKCID_MATERIAL));
     s.Mesh = GridBenchMesh(s.Context, triangles, materials, kMaterials, 16);
     return s;
+}
+
+// Grids of 100,000 and 1,000,000 triangles.
+inline void BenchGridSizes(benchmark::internal::Benchmark* b)
+{
+    b->ArgNames({"triangles"})->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+}
+
+// The memcpy peer: the given number of bytes copied into memory of its own
+// at each iteration; counter "MB", the bytes.
+inline void MemcpyPeerLoop(benchmark::State& state, size_t bytes)
+{
+    std::vector<char> source(bytes, 1);
+    std::vector<char> target(bytes);
+    for (auto _ : state) {
+        std::memcpy(target.data(), source.data(), bytes);
+        benchmark::DoNotOptimize(target.data());
+        benchmark::ClobberMemory();
+    }
+    state.counters["MB"] = (double) bytes / 1e6;
+}
+
+// The bytes of the vertex buffers of the mesh's material groups (their
+// first primitives and the others).
+inline size_t GroupBufferBytes(RCKMesh* mesh)
+{
+    size_t bytes = 0;
+    for (int g = 0; g < mesh->GetMaterialGroupCount(); ++g) {
+        const CKMaterialGroup* group = mesh->GetMaterialGroup(g);
+        if (group->VertexCount == 0)
+            continue;
+        bytes += (size_t) group->VertexCount * mesh->GetVertexSize();
+        for (const CK65KPrimitive* p : group->SubPrimitives)
+            bytes += (size_t) p->VertexCount * mesh->GetVertexSize();
+    }
+    return bytes;
 }

@@ -9,9 +9,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstring>
-#include <vector>
-
 #include "bench/BenchCase.h"
 #include "bench/BenchRenderScene.h"
 #include "render/mesh/CKMaterialGroup.h"
@@ -41,15 +38,8 @@ void Stop(Scene& s)
 
 size_t BufferBytes(RCKMesh* mesh)
 {
-    size_t bytes = 0;
-    for (int g = 0; g < mesh->GetMaterialGroupCount(); ++g) {
-        const CKMaterialGroup* group = mesh->GetMaterialGroup(g);
-        bytes += (size_t) group->VertexCount * mesh->GetVertexSize();
-        for (const CK65KPrimitive* p : group->SubPrimitives)
-            bytes += (size_t) p->VertexCount * mesh->GetVertexSize();
-    }
     // The channel's vertices: position and one texture set.
-    return bytes + (size_t) mesh->GetVertexCount() * 20;
+    return GroupBufferBytes(mesh) + (size_t) mesh->GetVertexCount() * 20;
 }
 
 void Draw(benchmark::State& state, bool moved)
@@ -78,26 +68,13 @@ void BM_DrawStatic_Ours(benchmark::State& state)
 void BM_Draw_Memcpy(benchmark::State& state)
 {
     Scene s = Start((int) state.range(0));
-    const size_t bytes = BufferBytes(s.Mesh);
-    std::vector<char> source(bytes, 1);
-    std::vector<char> target(bytes);
-    for (auto _ : state) {
-        std::memcpy(target.data(), source.data(), bytes);
-        benchmark::DoNotOptimize(target.data());
-        benchmark::ClobberMemory();
-    }
-    state.counters["MB"] = (double) bytes / 1e6;
+    MemcpyPeerLoop(state, BufferBytes(s.Mesh));
     Stop(s);
-}
-
-void Sizes(benchmark::internal::Benchmark* b)
-{
-    b->ArgNames({"triangles"})->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 }
 
 } // namespace
 
-BENCHMARK(BM_Draw_Ours)->Name("MeshDraw/ours")->Apply(Sizes);
-BENCHMARK(BM_Draw_Memcpy)->Name("MeshDraw/memcpy")->Apply(Sizes);
-BENCHMARK(BM_DrawStatic_Ours)->Name("MeshDrawStatic/ours")->Apply(Sizes);
-BENCHMARK(BM_Draw_Memcpy)->Name("MeshDrawStatic/memcpy")->Apply(Sizes);
+BENCHMARK(BM_Draw_Ours)->Name("MeshDraw/ours")->Apply(BenchGridSizes);
+BENCHMARK(BM_Draw_Memcpy)->Name("MeshDraw/memcpy")->Apply(BenchGridSizes);
+BENCHMARK(BM_DrawStatic_Ours)->Name("MeshDrawStatic/ours")->Apply(BenchGridSizes);
+BENCHMARK(BM_Draw_Memcpy)->Name("MeshDrawStatic/memcpy")->Apply(BenchGridSizes);

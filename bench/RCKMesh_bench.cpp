@@ -10,7 +10,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstring>
 #include <vector>
 
 #include "bench/BenchCase.h"
@@ -110,20 +109,6 @@ void BM_MaterialGroups_Vector(benchmark::State& state)
     Stop(s);
 }
 
-CKDWORD FilledBytes(RCKMesh* mesh)
-{
-    CKDWORD bytes = 0;
-    for (int g = 0; g < mesh->GetMaterialGroupCount(); ++g) {
-        const CKMaterialGroup* group = mesh->GetMaterialGroup(g);
-        if (group->VertexCount == 0)
-            continue;
-        bytes += (CKDWORD) group->VertexCount * mesh->GetVertexSize();
-        for (const CK65KPrimitive* p : group->SubPrimitives)
-            bytes += (CKDWORD) p->VertexCount * mesh->GetVertexSize();
-    }
-    return bytes;
-}
-
 void BM_VertexFill_Ours(benchmark::State& state)
 {
     Scene s = Start((int) state.range(0));
@@ -138,7 +123,7 @@ void BM_VertexFill_Ours(benchmark::State& state)
             benchmark::DoNotOptimize(s.Mesh->FillGroupBuffers(rst, *s.Mesh->GetMaterialGroup(g), data));
         s.Mesh->EndDraw();
     }
-    const CKDWORD bytes = FilledBytes(s.Mesh);
+    const CKDWORD bytes = (CKDWORD) GroupBufferBytes(s.Mesh);
     state.SetBytesProcessed((int64_t) state.iterations() * bytes);
     state.counters["MB"] = bytes / 1e6;
     Stop(s);
@@ -149,30 +134,18 @@ void BM_VertexFill_Memcpy(benchmark::State& state)
     Scene s = Start((int) state.range(0));
     CKDrawPrimitiveData data;
     s.Mesh->UpdateRenderData(s.RenderContext, data);
-    const CKDWORD bytes = FilledBytes(s.Mesh);
-    std::vector<char> source(bytes, 1);
-    std::vector<char> target(bytes);
-    for (auto _ : state) {
-        std::memcpy(target.data(), source.data(), bytes);
-        benchmark::DoNotOptimize(target.data());
-        benchmark::ClobberMemory();
-    }
+    const CKDWORD bytes = (CKDWORD) GroupBufferBytes(s.Mesh);
+    MemcpyPeerLoop(state, bytes);
     state.SetBytesProcessed((int64_t) state.iterations() * bytes);
-    state.counters["MB"] = bytes / 1e6;
     Stop(s);
-}
-
-void Sizes(benchmark::internal::Benchmark* b)
-{
-    b->ArgNames({"triangles"})->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 }
 
 } // namespace
 
-BENCHMARK(BM_MaterialGroups_Ours)->Name("MeshMaterialGroups/ours")->Apply(Sizes);
-BENCHMARK(BM_MaterialGroups_Vector)->Name("MeshMaterialGroups/std")->Apply(Sizes);
-BENCHMARK(BM_VertexFill_Ours)->Name("MeshVertexFill/ours")->Apply(Sizes);
-BENCHMARK(BM_VertexFill_Memcpy)->Name("MeshVertexFill/memcpy")->Apply(Sizes);
+BENCHMARK(BM_MaterialGroups_Ours)->Name("MeshMaterialGroups/ours")->Apply(BenchGridSizes);
+BENCHMARK(BM_MaterialGroups_Vector)->Name("MeshMaterialGroups/std")->Apply(BenchGridSizes);
+BENCHMARK(BM_VertexFill_Ours)->Name("MeshVertexFill/ours")->Apply(BenchGridSizes);
+BENCHMARK(BM_VertexFill_Memcpy)->Name("MeshVertexFill/memcpy")->Apply(BenchGridSizes);
 BENCH_CASE_DOES("MeshMaterialGroups", "ours: the material groups of a grid with 8 materials built (face lists, vertex "
                                       "remaps, 16-bit indices split at 65,535 vertices); std: the same partition in "
                                       "one pass of std::vector pushes");

@@ -16,6 +16,15 @@
 //   ticks), the flags, then 22 floats (value x, y, z; rotation x, y, z, w;
 //   TCB angle and axis x, y, z; in tangent x, y, z; out tangent x, y, z;
 //   tension, continuity, bias, ease in, ease out).
+// - the skin data, when any byte follows the keys: byte 0 bit 0 Physique
+//   instead of Skin, bit 1 ForceSkinToMorph, bit 2 convertToSkin, bit 3
+//   ExportBlendShapes; byte 1 the bone count (0 to 4, each a node moved by
+//   the track). Then for each of the quad's four vertices: Skin, a count
+//   (0 to 5) then that many (signed bone index byte, weight float);
+//   Physique, a type byte (1 rigid, 5 blended, any other), a count (0 to
+//   4) then that many (node byte: a bone, or none beyond them; weight
+//   float). The skinned quad is exported as a mesh, then as an animated
+//   mesh (a skin, or sampled morph keys), and its skin deformed.
 
 #include <algorithm>
 #include <cmath>
@@ -37,9 +46,12 @@
 #include "platform/host/Interface.h"
 #include "platform/host/KeyControl.h"
 #include "platform/host/Morpher.h"
+#include "platform/host/Physique.h"
+#include "platform/host/SkinModifier.h"
 #include "platform/host/TriObject.h"
 #include "render/animation/CKKeyedAnimation.h"
 #include "render/animation/CKObjectAnimation.h"
+#include "render/animation/CKSkin.h"
 #include "render/objects/CK3dObject.h"
 #include "render/objects/CKCamera.h"
 
@@ -171,6 +183,97 @@ void Play(CKObjectAnimation* animation)
             c->Evaluate(0.5f, value);
 }
 
+// Reads the skin data into a Skin or Physique over the bones; false when
+// there is none.
+class SkinReader
+{
+public:
+    SkinReader(const uint8_t* data, size_t size) : m_Data(data), m_Size(size) {}
+
+    bool Empty() const { return m_At >= m_Size; }
+    uint8_t Byte() { return m_At < m_Size ? m_Data[m_At++] : 0; }
+    float Float()
+    {
+        uint8_t word[4] = {Byte(), Byte(), Byte(), Byte()};
+        uint32_t bits = LoadLE32(word);
+        float f;
+        std::memcpy(&f, &bits, sizeof f);
+        return f;
+    }
+
+private:
+    const uint8_t* m_Data;
+    size_t m_Size;
+    size_t m_At = 0;
+};
+
+// A quad under a Skin or a Physique read from the skin data, exported as a
+// mesh and as an animated mesh, its skin deformed.
+void ExportSkinned(SkinReader& in, HostScene& scene, Max2Qdx& exporter, ExportBuilder& builder, Control* moving)
+{
+    const uint8_t mode = in.Byte();
+    const int boneCount = in.Byte() % 5;
+    exporter.ForceSkinToMorph = (mode & 2) ? 1 : 0;
+    exporter.convertToSkin = (mode & 4) ? 1 : 0;
+    exporter.ExportBlendShapes = (mode & 8) ? 1 : 0;
+    exporter.samplingStepForDeformables = 4;
+    std::vector<INode*> bones;
+    std::vector<Matrix3> init;
+    for (int b = 0; b < boneCount; ++b) {
+        INode* bone = scene.AddNode("Bone");
+        bone->SetTMController(scene.Adopt(std::make_unique<PRSControl>(b == 0 ? moving : nullptr, nullptr, nullptr)));
+        builder.CreateObject3D("Bone", (ExportKey) bone);
+        bones.push_back(bone);
+        init.push_back(bone->GetNodeTM(0));
+    }
+    auto* tri = scene.Adopt(std::make_unique<TriObject>());
+    Mesh& m = tri->GetMesh();
+    m.verts = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    const DWORD faces[2][3] = {{0, 1, 2}, {0, 2, 3}};
+    for (const auto& f : faces) {
+        Face face;
+        face.setVerts(f[0], f[1], f[2]);
+        face.setSmGroup(1);
+        m.faces.push_back(face);
+    }
+    auto* stack = scene.Adopt(std::make_unique<IDerivedObject>());
+    stack->ReferenceObject(tri);
+    if (mode & 1) {
+        auto* physique = scene.Adopt(std::make_unique<PhysiqueModifier>());
+        for (int v = 0; v < 4; ++v) {
+            PhysiqueVertex vertex;
+            vertex.type = in.Byte();
+            const int n = in.Byte() % 5;
+            for (int j = 0; j < n; ++j) {
+                const int b = in.Byte();
+                vertex.nodes.push_back(b < boneCount ? bones[(size_t) b] : nullptr);
+                vertex.weights.push_back(in.Float());
+            }
+            physique->Vertices().push_back(vertex);
+        }
+        stack->AddModifierAtBottom(physique);
+    } else {
+        auto* skin = scene.Adopt(std::make_unique<SkinModifier>());
+        skin->SetBones(bones, init);
+        for (int v = 0; v < 4; ++v) {
+            std::vector<SkinWeight> weights((size_t) (in.Byte() % 6));
+            for (SkinWeight& w : weights) {
+                w.bone = (int8_t) in.Byte();
+                w.weight = in.Float();
+            }
+            skin->Weights().push_back(weights);
+        }
+        stack->AddModifierAtBottom(skin);
+    }
+    INode* node = scene.AddNode("Skinned");
+    node->SetObjectRef(stack);
+    CK3dObject* entity = builder.CreateObject3D("Skinned", (ExportKey) node);
+    exporter.ExportMesh(node, entity);
+    exporter.ExportAnimatedMesh(node);
+    if (CKSkin* engineSkin = entity->GetSkin())
+        engineSkin->DeformMesh(entity);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -267,6 +370,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 scene.Adopt(std::make_unique<PRSControl>(slots[1], slots[2], slots[3], Class_ID(0x9156, 0), "Biped")));
             exporter.ExportNodeAnimation(biped, builder.CreateObject3D("Bip01", (ExportKey) biped));
         }
+        SkinReader skin(data + at, size > at ? size - at : 0);
+        if (!skin.Empty())
+            ExportSkinned(skin, scene, exporter, builder, slots[1]);
         CKKeyedAnimation* keyed = builder.CreateAnimation("Take");
         builder.RemoveOneKeyControllers(keyed);
         builder.ReduceAnimationKeys(keyed, threshold, 1, 2);

@@ -59,6 +59,26 @@ inline AnimationSeedKey AnimationSeedKeyAt(float frame, float v)
     return k;
 }
 
+// Skin data: the mode, the bone count, then per vertex a count (or a type
+// and a count) and that many (bone, weight).
+inline std::vector<uint8_t> AnimationSeedSkin(uint8_t mode, uint8_t bones, bool physique, uint8_t type,
+                                              const std::vector<std::pair<int8_t, float>>& influences)
+{
+    std::vector<uint8_t> bytes = {mode, bones};
+    for (int v = 0; v < 4; ++v) {
+        if (physique)
+            bytes.push_back(type);
+        bytes.push_back((uint8_t) influences.size());
+        for (const auto& [bone, weight] : influences) {
+            bytes.push_back((uint8_t) bone);
+            uint8_t word[4];
+            StoreLEFloat(word, weight);
+            bytes.insert(bytes.end(), word, word + 4);
+        }
+    }
+    return bytes;
+}
+
 // Named seeds: every track and class, keys in order and not, broken values.
 inline std::vector<std::pair<std::string, std::vector<uint8_t>>> AnimationExportSeeds()
 {
@@ -80,5 +100,17 @@ inline std::vector<std::pair<std::string, std::vector<uint8_t>>> AnimationExport
     seeds.emplace_back("position_bezier_camera_broken", AnimationSeed(1 | 1 << 2 | 0x10, -2, 12, 0, NAN, broken));
     seeds.emplace_back("scale_sampled_biped", AnimationSeed(3 | 3 << 2 | 0xE0, 3, 40, 255, 0.5f, broken));
     seeds.emplace_back("weight_sampled_empty", AnimationSeed(0 | 3 << 2 | 0x60, 0, 0, 8, 0.1f, {}));
+    seeds.emplace_back("position_skin", AnimationSeed(1 | 0x20, 1, 10, 8, 0.01f, ordered,
+                                                      AnimationSeedSkin(0, 2, false, 0, {{0, 0.25f}, {1, 0.75f}})));
+    seeds.emplace_back("position_skin_broken",
+                       AnimationSeed(1 | 0x20, 1, 10, 8, 0.01f, ordered,
+                                     AnimationSeedSkin(0, 3, false, 0, {{-1, 0.5f}, {7, NAN}, {2, 1.0f}})));
+    seeds.emplace_back("position_skin_to_morph", AnimationSeed(1 | 0x20, 1, 10, 8, 0.01f, ordered,
+                                                               AnimationSeedSkin(2, 1, false, 0, {{0, 1.0f}})));
+    seeds.emplace_back("position_physique", AnimationSeed(1 | 0x20, 1, 10, 8, 0.01f, ordered,
+                                                          AnimationSeedSkin(5, 2, true, 5, {{0, 0.2f}, {1, 0.2f}})));
+    seeds.emplace_back("position_physique_broken",
+                       AnimationSeed(1 | 0x20, 1, 10, 8, 0.01f, ordered,
+                                     AnimationSeedSkin(13, 2, true, 5, {{0, 0.0f}, {9, -1.0f}, {1, INFINITY}})));
     return seeds;
 }

@@ -31,43 +31,6 @@ bool IntervalContains(const Interval& interval, TimeValue a, TimeValue b)
     return interval.InInterval(a) && interval.InInterval(b);
 }
 
-// The node's object at t is geometry.
-bool IsGeometryAt(INode* node, TimeValue t)
-{
-    Object* object = node->EvalWorldState(t).obj;
-    return object && object->SuperClassID() == GEOMOBJECT_CLASS_ID;
-}
-
-// Keeps the positions and normals of a kept mesh builder that the sampling
-// overwrites and puts them back (with the welded vertices) at the end, so
-// that the kept builder still describes the exported mesh.
-class KeptMeshRestore
-{
-public:
-    explicit KeptMeshRestore(MeshBuilder* kept) : m_Kept(kept)
-    {
-        if (kept) {
-            m_Positions = kept->positions;
-            m_Normals = kept->normals;
-        }
-    }
-    ~KeptMeshRestore()
-    {
-        if (!m_Kept)
-            return;
-        m_Kept->positions = m_Positions;
-        m_Kept->normals = m_Normals;
-        m_Kept->RefreshVertices();
-    }
-    KeptMeshRestore(const KeptMeshRestore&) = delete;
-    KeptMeshRestore& operator=(const KeptMeshRestore&) = delete;
-
-private:
-    MeshBuilder* m_Kept;
-    XArray<QxVector> m_Positions;
-    XArray<QxVector> m_Normals;
-};
-
 } // namespace
 
 void Max2Qdx::ExportAnimatedMeshes(INode* node)
@@ -116,8 +79,6 @@ void Max2Qdx::ExportAnimatedMesh(INode* node)
     const int64_t step = SamplingStep(kDeformableSampling);
     const int64_t ticksPerFrame = GetTicksPerFrame();
 
-    // The kept builder is overwritten sample after sample, then restored.
-    KeptMeshRestore restore(builder->FindMeshBuilder((ExportKey) node));
     CKMorphController* controller = nullptr;
     MorphKeyWriter writer(nullptr);
     TimeValue t = start;
@@ -171,8 +132,9 @@ void Max2Qdx::ExportAnimatedMesh(INode* node)
 
 bool Max2Qdx::SampleMeshMorphKey(MorphKeyWriter& writer, INode* node, TimeValue t)
 {
-    if (!node || !builder || !IsGeometryAt(node, t))
+    if (!node || !builder)
         return false;
+    // Geometry that converts to a triangle mesh.
     bool deleteIt = false;
     TriObject* tri = GetTriObjectFromNode(node, t, deleteIt);
     ConvertedObject converted;
@@ -189,37 +151,39 @@ bool Max2Qdx::SampleMeshMorphKey(MorphKeyWriter& writer, INode* node, TimeValue 
         return false;
     // Prelit as the exported mesh was: its samples carry no normals.
     const bool prelit = kept->prelit != FALSE;
-    if (!prelit && kept->normals.Size() != 3 * faceCount)
-        return false;
 
+    // Each welded vertex of the exported mesh from its host vertex and, but
+    // prelit, the corner its normal came from: corner j of kept face i is
+    // normal 3i + j, its host corner 0, 2, 1 by j. The kept builder itself
+    // stays as exported.
     const Matrix3 offset = node->GetObjectOffsetTM();
-    for (int i = 0; i < mesh.getNumVerts(); ++i)
-        kept->positions[i] = ToEngineAxes(mesh.verts[(size_t) i] * offset);
-    if (!prelit) {
-        BuildCornerNormals(view);
-        static const int kCorners[3] = {0, 2, 1};
-        for (int i = 0; i < faceCount; ++i)
-            for (int j = 0; j < 3; ++j)
-                kept->normals[3 * i + j] =
-                    ToEngineDirection(VectorTransform(offset, FaceCornerNormal(view, view.Faces()[i], kCorners[j])));
-    }
-    if (!kept->RefreshVertices())
-        return false;
-
     const int count = kept->weldedVertices.Size();
-    XArray<QxVector> positions(count);
-    XArray<CKDWORD> normals(prelit ? 0 : count);
+    QxVector* positions = writer.Positions(count);
+    // The conversion writes three normals a face in face order; a builder
+    // made otherwise keeps its normals.
+    const bool cornerNormals = kept->normalFaces.Size() == faceCount;
+    CKDWORD* normals = prelit ? nullptr : writer.Normals(count);
+    if (normals && cornerNormals)
+        BuildCornerNormals(view);
+    static const int kCorners[3] = {0, 2, 1};
     for (int v = 0; v < count; ++v) {
-        positions.PushBack(kept->weldedVertices[v].position);
-        if (!prelit)
-            normals.PushBack(PackMorphNormal(kept->weldedVertices[v].normal));
+        const MeshCorner& vertex = kept->weldedVertices[v];
+        positions[v] = ToEngineAxes(mesh.verts[vertex.positionIndex] * offset);
+        if (!normals)
+            continue;
+        const int n = vertex.normalIndex;
+        const QxVector normal = cornerNormals && n >= 0 && n < 3 * faceCount
+                                    ? ToEngineDirection(VectorTransform(
+                                          offset, FaceCornerNormal(view, view.Faces()[n / 3], kCorners[n % 3])))
+                                    : vertex.normal;
+        normals[v] = PackMorphNormal(normal);
     }
-    return writer.Add(EngineTime(t), positions.Begin(), normals.Begin(), count, !prelit);
+    return writer.Add(EngineTime(t), count, !prelit);
 }
 
 bool Max2Qdx::SamplePatchMorphKey(MorphKeyWriter& writer, INode* node, TimeValue t)
 {
-    if (!node || !IsGeometryAt(node, t))
+    if (!node)
         return false;
     bool deleteIt = false;
     PatchObject* patchObject = GetPatchObjectFromNode(node, t, deleteIt);
@@ -232,10 +196,10 @@ bool Max2Qdx::SamplePatchMorphKey(MorphKeyWriter& writer, INode* node, TimeValue
     if (count == 0)
         return false;
     const Matrix3 offset = node->GetObjectOffsetTM();
-    XArray<QxVector> positions(count);
+    QxVector* positions = writer.Positions(count);
     for (const PatchVert& v : patch.verts)
-        positions.PushBack(ToEngineAxes(v.p * offset));
+        *positions++ = ToEngineAxes(v.p * offset);
     for (const PatchVec& v : patch.vecs)
-        positions.PushBack(ToEngineAxes(v.p * offset));
-    return writer.Add(EngineTime(t), positions.Begin(), nullptr, count, false);
+        *positions++ = ToEngineAxes(v.p * offset);
+    return writer.Add(EngineTime(t), count, false);
 }

@@ -1,5 +1,7 @@
 #include "exporter/animation/MorphKeyWriter.h"
 
+#include <utility>
+
 #include "render/animation/CKAnimKeys.h"
 #include "render/animation/CKMorphController.h"
 #include "system/math/QxCompressedVector.h"
@@ -11,7 +13,19 @@ CKDWORD PackMorphNormal(const QxVector& normal)
     return (CKDWORD) packed.m_Elevation | ((CKDWORD) packed.m_Azimuth << 16);
 }
 
-bool MorphKeyWriter::EqualsLastKey(const QxVector* positions, int count) const
+QxVector* MorphKeyWriter::Positions(int count)
+{
+    m_Current.positions.Resize(count > 0 ? count : 0);
+    return m_Current.positions.Begin();
+}
+
+CKDWORD* MorphKeyWriter::Normals(int count)
+{
+    m_Current.normals.Resize(count > 0 ? count : 0);
+    return m_Current.normals.Begin();
+}
+
+bool MorphKeyWriter::EqualsLastKey(const Sample& sample, int count) const
 {
     const int keys = m_Controller->GetKeyCount();
     if (keys == 0)
@@ -20,41 +34,38 @@ bool MorphKeyWriter::EqualsLastKey(const QxVector* positions, int count) const
     if (!last || !last->PosArray)
         return false;
     for (int i = 0; i < count; ++i)
-        if (positions[i] != last->PosArray[i])
+        if (sample.positions[i] != last->PosArray[i])
             return false;
     return true;
 }
 
-void MorphKeyWriter::Write(float time, const QxVector* positions, const CKDWORD* normals)
+void MorphKeyWriter::Write(float time, const Sample& sample)
 {
     CKMorphKey key;
     key.TimeStep = time;
-    key.PosArray = const_cast<QxVector*>(positions);
-    key.NormArray = const_cast<CKDWORD*>(normals);
-    m_Controller->AddKeyEx(&key, normals ? TRUE : FALSE);
+    key.PosArray = const_cast<QxVector*>(sample.positions.Begin());
+    key.NormArray = sample.withNormals ? const_cast<CKDWORD*>(sample.normals.Begin()) : nullptr;
+    m_Controller->AddKeyEx(&key, sample.withNormals ? TRUE : FALSE);
 }
 
-bool MorphKeyWriter::Add(float time, const QxVector* positions, const CKDWORD* normals, int count, bool withNormals)
+bool MorphKeyWriter::Add(float time, int count, bool withNormals)
 {
-    if (!m_Controller || count <= 0)
+    if (!m_Controller || count <= 0 || m_Current.positions.Size() < count)
         return false;
     if (m_Controller->GetKeyCount() > 0 && m_Controller->GetMorphVertexCount() != count)
         return false;
     m_Controller->SetMorphVertexCount(count);
-    const bool still = EqualsLastKey(positions, count);
-    if (!still && m_Held)
-        Write(m_HeldTime, m_Positions.Begin(), m_WithNormals ? m_Normals.Begin() : nullptr);
+    m_Current.withNormals = withNormals && m_Current.normals.Size() >= count;
+    const bool still = EqualsLastKey(m_Current, count);
+    if (!still) {
+        if (m_Held)
+            Write(m_HeldTime, m_Last);
+        Write(time, m_Current);
+    }
     m_Held = still;
     m_HeldTime = time;
-    if (!still)
-        Write(time, positions, withNormals ? normals : nullptr);
-    m_Positions.Resize(count);
-    for (int i = 0; i < count; ++i)
-        m_Positions[i] = positions[i];
-    m_WithNormals = withNormals && normals;
-    m_Normals.Resize(m_WithNormals ? count : 0);
-    for (int i = 0; m_WithNormals && i < count; ++i)
-        m_Normals[i] = normals[i];
+    // The sample offered becomes the last one; its buffers are reused.
+    std::swap(m_Current, m_Last);
     m_HasSample = true;
     m_SampleTime = time;
     return true;

@@ -11,30 +11,43 @@ class CKMorphController;
 // and when a different sample follows, the held one is written first, so a
 // still stretch ends where it ended instead of sliding into the next move.
 // A still tail adds nothing.
+//
+// The caller fills the sample in place (Positions, Normals), then offers it
+// (Add); the writer keeps the last sample without copying it.
 class MorphKeyWriter
 {
 public:
     explicit MorphKeyWriter(CKMorphController* controller) : m_Controller(controller) {}
 
     CKMorphController* Controller() const { return m_Controller; }
-    // Offers the sample at a time (engine frames, increasing): the
-    // positions, and packed normals when withNormals. false, and nothing
-    // offered, for a sample whose vertex count is not that of the keys
+    // The sample to fill: count positions, and count packed normals.
+    QxVector* Positions(int count);
+    CKDWORD* Normals(int count);
+    // Offers the sample filled at a time (engine frames, increasing), with
+    // its normals or not. false, and nothing offered, without a controller,
+    // for no vertex, or for a vertex count that is not that of the keys
     // already written.
-    bool Add(float time, const QxVector* positions, const CKDWORD* normals, int count, bool withNormals);
+    bool Add(float time, int count, bool withNormals);
     // The last sample offered stays as it is until the time: held for a
     // key there should a different sample follow.
     void HoldUntil(float time);
 
 private:
-    bool EqualsLastKey(const QxVector* positions, int count) const;
-    void Write(float time, const QxVector* positions, const CKDWORD* normals);
+    // A sample: its positions and, when withNormals, its normals.
+    struct Sample
+    {
+        XArray<QxVector> positions;
+        XArray<CKDWORD> normals;
+        bool withNormals = false;
+    };
+
+    bool EqualsLastKey(const Sample& sample, int count) const;
+    void Write(float time, const Sample& sample);
 
     CKMorphController* m_Controller = nullptr;
-    // The last sample offered.
-    XArray<QxVector> m_Positions;
-    XArray<CKDWORD> m_Normals;
-    bool m_WithNormals = false;
+    // The sample being filled, and the last one offered.
+    Sample m_Current;
+    Sample m_Last;
     bool m_HasSample = false;
     float m_SampleTime = 0.0f;
     // Whether the last sample waits for a key at m_HeldTime.

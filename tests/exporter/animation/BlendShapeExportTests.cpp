@@ -8,6 +8,7 @@
 #include "platform/host/HostDump.h"
 #include "platform/host/IParamBlock.h"
 #include "platform/host/SkinModifier.h"
+#include "platform/host/TriObject.h"
 #include "platform/host/VertexAnimation.h"
 #include "render/mesh/CKBlendShapeData.h"
 #include "render/mesh/CKMesh.h"
@@ -109,6 +110,31 @@ TEST_F(BlendShapeExport, ChannelsOneAndThreeGiveTwoNamedShapesTheirWeightsAndThe
     m_Morpher->Channel(1).GetWeightBlock()->GetValue(0, 0, weight, valid);
     EXPECT_EQ(weight, 50.0f);
     EXPECT_EQ(theHold.SuperLevel(), holdLevel);
+}
+
+TEST_F(BlendShapeExport, NormalDeltasAreTheTargetsNormalsLessTheBases)
+{
+    Channel(1, "smile", 0.0f, Point3(0, 0, 1));
+    // The target's shape as a mesh of its own gives the target's normals.
+    TriObject* shape = Quad();
+    shape->GetMesh().verts[0].z = 1;
+    INode* reference = AddNode("Reference", shape);
+    ExportAll();
+
+    CKBlendShapeData data;
+    Mesh()->GetBlendShapes(data);
+    ASSERT_EQ(data.Targets.Size(), 1);
+    CKMesh* target = m_Builder->FindEntity((ExportKey) reference)->GetCurrentMesh();
+    ASSERT_EQ(target->GetVertexCount(), Mesh()->GetVertexCount());
+    ASSERT_EQ(data.Targets[0].Deltas.Size(), Mesh()->GetVertexCount());
+    for (const CKBlendShapeDelta& delta : data.Targets[0].Deltas) {
+        QxVector base, moved;
+        Mesh()->GetVertexNormal((int) delta.Vertex, &base);
+        target->GetVertexNormal((int) delta.Vertex, &moved);
+        EXPECT_NEAR(delta.Normal.x, moved.x - base.x, 1e-5f) << delta.Vertex;
+        EXPECT_NEAR(delta.Normal.y, moved.y - base.y, 1e-5f) << delta.Vertex;
+        EXPECT_NEAR(delta.Normal.z, moved.z - base.z, 1e-5f) << delta.Vertex;
+    }
 }
 
 TEST_F(BlendShapeExport, ModifiersAboveTheMorpherDoNotReachTheDeltas)

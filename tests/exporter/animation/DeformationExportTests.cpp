@@ -10,6 +10,7 @@
 #include "exporter/scene/MaxMatrix.h"
 #include "platform/host/HostDump.h"
 #include "platform/host/IParamBlock.h"
+#include "platform/host/PatchMesh.h"
 #include "platform/host/Physique.h"
 #include "platform/host/SkinModifier.h"
 #include "platform/host/VertexAnimation.h"
@@ -254,6 +255,11 @@ TEST_F(DeformationExport, MorphKeysStopAtAHoldKeepItsEndAndAddNothingInAStillTai
 {
     INode* node = Deforming("Wave", {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}, {20, 5}, {23, 8}});
     INode* still = AddNode("Still", Quad());
+    // The shape of frame 5 as a mesh of its own: its normals are those the
+    // morph key of frame 5 must carry.
+    TriObject* shape = Quad();
+    shape->GetMesh().verts[0].z = 5;
+    INode* frameFive = AddNode("FrameFive", shape);
     ExportScene();
 
     CKMorphController* morph = MorphOf(node);
@@ -275,7 +281,21 @@ TEST_F(DeformationExport, MorphKeysStopAtAHoldKeepItsEndAndAddNothingInAStillTai
             EXPECT_NEAR(played[(size_t) v].y, want.y, 1e-4f);
         }
     }
-    // The kept builder describes the exported mesh again.
+    std::vector<QxVector> positions((size_t) count), normals((size_t) count);
+    ASSERT_TRUE(
+        morph->EvaluateMorph(5.0f, count, positions.data(), sizeof(QxVector), normals.data(), sizeof(QxVector)));
+    // Packed normals are coarse near the poles of their angles (a normal
+    // along y): within 0.02.
+    CKMesh* reference = Entity(frameFive)->GetCurrentMesh();
+    ASSERT_EQ(reference->GetVertexCount(), count);
+    for (int v = 0; v < count; ++v) {
+        QxVector want;
+        reference->GetVertexNormal(v, &want);
+        EXPECT_NEAR(normals[(size_t) v].x, want.x, 2e-2f) << v;
+        EXPECT_NEAR(normals[(size_t) v].y, want.y, 2e-2f) << v;
+        EXPECT_NEAR(normals[(size_t) v].z, want.z, 2e-2f) << v;
+    }
+    // The kept builder describes the exported mesh still.
     EXPECT_EQ(kept->weldedVertices[0].position, QxVector(0, 0, 0));
     // A mesh that never changes gets no morph controller.
     EXPECT_EQ(MorphOf(still), nullptr);
@@ -378,6 +398,56 @@ TEST_F(DeformationExport, SamplesOfAnotherTopologyAreSkipped)
     SetAnimationRange(0, 8 * kFrame);
     ExportScene();
     EXPECT_EQ(Times(MorphOf(node)), std::vector<float>({0, 1, 2, 6, 7, 8}));
+}
+
+} // namespace
+
+namespace {
+
+// A quad patch of four corners and twelve vectors under a vertex animation
+// that lifts corner 0 over frames 0 to 2.
+TEST_F(DeformationExport, PatchMeshesAreSampledWithoutNormals)
+{
+    auto* patch = AddObject<PatchObject>();
+    PatchMesh& pm = patch->patch;
+    pm.verts.resize(4);
+    pm.vecs.resize(12);
+    for (int i = 0; i < 4; ++i)
+        pm.verts[(size_t) i].p = QuadPoints()[(size_t) i];
+    Patch p;
+    p.type = PATCH_QUAD;
+    for (int i = 0; i < 4; ++i) {
+        p.v[i] = i;
+        p.interior[i] = 8 + i;
+    }
+    for (int i = 0; i < 8; ++i)
+        p.vec[i] = i;
+    pm.patches.push_back(p);
+    pm.buildLinkages();
+    INode* node = AddNode("Patch", nullptr);
+    auto* stack = AddObject<IDerivedObject>();
+    stack->ReferenceObject(patch);
+    node->SetObjectRef(stack);
+    auto* modifier = AddObject<VertexAnimationModifier>();
+    std::vector<Point3> still(16), lifted(16);
+    for (int i = 0; i < 4; ++i)
+        still[(size_t) i] = lifted[(size_t) i] = QuadPoints()[(size_t) i];
+    lifted[0].z = 2;
+    ASSERT_TRUE(modifier->SetKeys({{0, still}, {2 * kFrame, lifted}}));
+    stack->AddModifierAtBottom(modifier);
+    node->SetObjOffsetPos(Point3(0, 0, 1));
+    ExportScene();
+
+    CKMorphController* morph = MorphOf(node);
+    ASSERT_NE(morph, nullptr);
+    EXPECT_EQ(Times(morph), std::vector<float>({0, 1, 2}));
+    EXPECT_EQ(morph->GetMorphVertexCount(), 16);
+    EXPECT_FALSE(morph->HasNormals());
+    std::vector<QxVector> played(16);
+    ASSERT_TRUE(morph->EvaluateMorph(1.0f, 16, played.data(), sizeof(QxVector)));
+    // Corner 0 at height 1 plus the offset's 1, in the engine's y.
+    EXPECT_EQ(played[0], QxVector(0, 2, 0));
+    EXPECT_EQ(played[2], QxVector(1, 1, 1));
 }
 
 } // namespace

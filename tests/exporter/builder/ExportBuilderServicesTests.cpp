@@ -148,6 +148,10 @@ TEST_F(ServicesTest, AttachScriptsAttachesTheScriptsOfAFileInOrderAndNothingFrom
         }
         auto* table = Make<CKDataArray>(CKCID_DATAARRAY, "Table");
         saved.insert(saved.begin() + 1, table);
+        // A behaviour that is no script stays unattached.
+        auto* block = Make<CKBehavior>(CKCID_BEHAVIOR, "Block");
+        block->SetType(0);
+        saved.insert(saved.begin() + 2, block);
         SaveObjects(m_Context, path, saved);
         m_Context->ClearAll();
     }

@@ -370,3 +370,37 @@ TEST_F(SplitMeshes, PartZeroKeepsItsWeightsLinesAndBlendShapesRenumbered)
     EXPECT_EQ(parts[1]->GetVertexWeightsCount(), 0) << "the other parts carry none";
     EXPECT_EQ(parts[1]->GetLineCount(), 0);
 }
+
+TEST_F(SplitMeshes, PartsKeepTheFaceNormalsOfTheirFaces)
+{
+    CKMaterial* a = MakeMaterial("A");
+    CKMaterial* b = MakeMaterial("B");
+    AddRecord(a, {});
+    AddRecord(b, {});
+    // A folded strip: every quad leans its own way.
+    CKMesh* mesh = MakeStrip("Folded", 4, {a, b});
+    for (int v = 0; v < mesh->GetVertexCount(); ++v) {
+        QxVector p;
+        mesh->GetVertexPosition(v, &p);
+        p.z = p.x * p.x * (p.y + 1);
+        mesh->SetVertexPosition(v, p);
+    }
+    mesh->BuildFaceNormals();
+    std::vector<QxVector> before;
+    for (int f = 0; f < mesh->GetFaceCount(); ++f)
+        before.push_back(mesh->GetFaceNormal(f));
+    XArray<CKMesh*> parts;
+    ASSERT_EQ(m_Builder->SplitMesh(mesh, parts), 2);
+    // Faces of quads 0, 2 (part 0) and 1, 3 (part 1), in ascending order.
+    const int expected[2][4] = {{0, 1, 4, 5}, {2, 3, 6, 7}};
+    for (int p = 0; p < 2; ++p) {
+        ASSERT_EQ(parts[p]->GetFaceCount(), 4);
+        for (int f = 0; f < 4; ++f) {
+            const QxVector& n = parts[p]->GetFaceNormal(f);
+            const QxVector& o = before[(size_t) expected[p][f]];
+            EXPECT_NEAR(n.x, o.x, 1e-6f) << p << " " << f;
+            EXPECT_NEAR(n.y, o.y, 1e-6f) << p << " " << f;
+            EXPECT_NEAR(n.z, o.z, 1e-6f) << p << " " << f;
+        }
+    }
+}

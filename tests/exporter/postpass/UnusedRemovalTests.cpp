@@ -64,3 +64,26 @@ TEST_F(UnusedRemoval, KeepsWhatCreatedMeshesAndMaterialsUse)
     EXPECT_FALSE(saved.FindID(ofUnusedId));
     EXPECT_EQ(m_Builder->IsTextureUnused(nullptr), nullptr);
 }
+
+TEST_F(UnusedRemoval, RemovedMaterialsLeaveTheChannelRecords)
+{
+    CKMaterial* base = MakeMaterial("Base");
+    CKMaterial* layer = MakeMaterial("Layer");
+    CKMaterial* kept = MakeMaterial("Kept");
+    CKMaterial* keptLayer = MakeMaterial("KeptLayer");
+    MakeStrip("Mesh", 1, {kept});
+    for (CKMaterial* b : {base, kept}) {
+        MultiMaterialRecord record;
+        record.base = b;
+        record.AddEntry(b == base ? layer : keptLayer, -1);
+        record.AddEntry(layer, -1);
+        m_Builder->multiMaterials.PushBack(record);
+    }
+    m_Builder->RemoveUnusedMaterials();
+    ASSERT_EQ(m_Builder->multiMaterials.Size(), 1) << "the first record went with its base";
+    const MultiMaterialRecord& left = m_Builder->multiMaterials[0];
+    EXPECT_EQ(left.base, kept);
+    ASSERT_EQ(left.channels.Size(), 0) << "its channel materials, on no mesh, went too";
+    EXPECT_FALSE(BuilderNames(layer, 0));
+    EXPECT_FALSE(BuilderNames(keptLayer, 0));
+}

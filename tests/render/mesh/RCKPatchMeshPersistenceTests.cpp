@@ -403,6 +403,9 @@ TEST_F(PatchPersistence, DeletedMaterialsLeaveThePatchesAndTheirChannelsGo)
     mesh->SetPatchMaterial(1, red);
     mesh->AddChannel(detail, FALSE);
     mesh->BuildRenderMesh();
+    // A material the mesh does not use goes without a rebuild.
+    m_Context->DestroyObject(NewMaterial("unused"));
+    EXPECT_TRUE(mesh->GetPatchFlags() & CK_PATCHMESH_UPTODATE);
     m_Context->DestroyObject(red);
     m_Context->DestroyObject(detail);
     EXPECT_EQ(mesh->GetPatchMaterial(1), nullptr);

@@ -752,6 +752,46 @@ TEST_F(PatchMeshes, ANewTextureSeamSplitsTheSideAtTheNextRebuild)
 
 namespace {
 
+TEST_F(PatchMeshes, ModifierVerticesAreTheControlPointsVerticesFirst)
+{
+    RCKPatchMesh* mesh = NewPatchMesh();
+    FillIndependentPatches(mesh, {3}, 6);
+    const int count = mesh->GetModifierVertexCount();
+    ASSERT_EQ(count, mesh->GetVertCount() + mesh->GetVecCount());
+    CKDWORD stride = 0;
+    EXPECT_EQ(mesh->GetModifierVertices(&stride), (void*) mesh->GetVerts());
+    EXPECT_EQ(stride, sizeof(QxVector));
+    for (int i : {0, 2, 3, count - 1}) {
+        const QxVector p((float) i, 1.0f, -2.0f);
+        mesh->SetModifierVertex(i, p);
+        QxVector got;
+        mesh->GetModifierVertex(i, &got);
+        EXPECT_EQ(got, p) << i;
+        if (i < mesh->GetVertCount()) {
+            EXPECT_EQ(mesh->GetVerts()[i], p);
+        } else {
+            EXPECT_EQ(mesh->GetVecs()[i - mesh->GetVertCount()], p);
+        }
+    }
+    // Past either end: nothing written, nothing read.
+    const std::vector<QxVector> before(mesh->GetVerts(), mesh->GetVerts() + count);
+    QxVector untouched(9, 9, 9);
+    for (int i : {-1, count}) {
+        mesh->SetModifierVertex(i, QxVector(5, 5, 5));
+        mesh->GetModifierVertex(i, &untouched);
+    }
+    EXPECT_EQ(untouched, QxVector(9, 9, 9));
+    EXPECT_EQ(std::vector<QxVector>(mesh->GetVerts(), mesh->GetVerts() + count), before);
+    // A move asks for a rebuild, with normals or without.
+    mesh->BuildRenderMesh();
+    EXPECT_NE(mesh->GetPatchFlags() & CK_PATCHMESH_UPTODATE, 0u);
+    mesh->ModifierVertexMove(TRUE, FALSE);
+    EXPECT_EQ(mesh->GetPatchFlags() & CK_PATCHMESH_UPTODATE, 0u);
+    EXPECT_NE(mesh->GetPatchFlags() & CK_PATCHMESH_BUILDNORMALS, 0u);
+    mesh->ModifierVertexMove(FALSE, FALSE);
+    EXPECT_EQ(mesh->GetPatchFlags() & CK_PATCHMESH_BUILDNORMALS, 0u);
+}
+
 TEST_F(PatchMeshes, AccessorsStopAtTheirBounds)
 {
     AssertCapture asserts;
