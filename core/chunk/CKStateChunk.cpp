@@ -611,10 +611,17 @@ void CKStateChunk::CloseChunk()
 
 ChunkReader* CKStateChunk::OpenReader()
 {
-    DeleteParser();
-    ChunkReader* r = new ChunkReader;
-    if (!r)
-        return nullptr;
+    // An owned reader is reset rather than freed and made again.
+    ChunkReader* r = Reader();
+    if (r && !(m_ChunkOptions & CHNK_OPTION_DONTDELETE_PARSER)) {
+        m_Parser = nullptr;
+        *r = ChunkReader();
+    } else {
+        DeleteParser();
+        r = new ChunkReader;
+        if (!r)
+            return nullptr;
+    }
     PackedLayout layout;
     if (!ParsePacked(m_Buffer, m_BufferSize, m_ChunkOptions, layout)) {
         SetReadError("its packed buffer does not hold its lists");

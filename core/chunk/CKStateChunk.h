@@ -404,15 +404,17 @@ private:
     bool FillIteratorLayout(ChunkIteratorData& record);
     void WriteSubChunkItem(CKStateChunk* sub);
 
+    // Ordered so that no padding lies between them: a loaded file holds one
+    // chunk per object.
     CKBYTE m_DataVersion = 0;
     CKBYTE m_ChunkClassID = 0;
     CKBYTE m_ChunkVersion = 0;
     CKBYTE m_ChunkOptions = 0;
-    CKDWORD* m_Buffer = nullptr; // packed: data size, data, lists
     int m_BufferSize = 0;        // words
+    CKDWORD* m_Buffer = nullptr; // packed: data size, data, lists
     CKFile* m_File = nullptr;
-    CKDWORD m_IDResolutionMode = 0;
     ChunkParser* m_Parser = nullptr;
+    CKDWORD m_IDResolutionMode = 0;
     CKERROR m_ReadError = 0;
 };
 

@@ -12,12 +12,14 @@ public:
     CKBOOL IsReader() const override { return TRUE; }
     CKBOOL IsWriter() const override { return FALSE; }
 
-    CKDWORD* m_Data = nullptr; // the first data word (behind the size word)
+    // The counts stand apart from the pointers so that no padding lies
+    // between them (a reader per chunk read).
     int m_DataSize = 0;        // data words
+    CKDWORD* m_Data = nullptr; // the first data word (behind the size word)
     CKDWORD* m_ObjectIDs = nullptr;
-    int m_ObjectIDCount = 0;
     CKDWORD* m_SubChunks = nullptr;
-    int m_SubChunkCount = 0;
     CKDWORD* m_Managers = nullptr;
+    int m_ObjectIDCount = 0;
+    int m_SubChunkCount = 0;
     int m_ManagerCount = 0;
 };

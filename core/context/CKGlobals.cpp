@@ -2,9 +2,7 @@
 
 #include "core/context/CKPluginManager.h"
 
-namespace {
-CKGlobalState* g_State = nullptr;
-}
+CKGlobalState* g_CKGlobalState = nullptr;
 
 CKGlobalState::CKGlobalState()
 {
@@ -18,15 +16,15 @@ CKGlobalState::~CKGlobalState()
     delete m_PluginManager;
 }
 
-CKGlobalState& CKGetGlobals()
+CKGlobalState& CKMakeGlobals()
 {
-    if (!g_State)
-        g_State = new CKGlobalState;
-    return *g_State;
+    if (!g_CKGlobalState)
+        g_CKGlobalState = new CKGlobalState;
+    return *g_CKGlobalState;
 }
 
 void CKResetGlobals()
 {
-    delete g_State;
-    g_State = nullptr;
+    delete g_CKGlobalState;
+    g_CKGlobalState = nullptr;
 }

@@ -78,7 +78,15 @@ struct CKGlobalState
     CKGlobalState& operator=(const CKGlobalState&) = delete;
 };
 
-// The state, made on first use.
-CKGlobalState& CKGetGlobals();
+// Made by the first CKGetGlobals; null again after CKResetGlobals.
+extern CKGlobalState* g_CKGlobalState;
+CKGlobalState& CKMakeGlobals();
+
+// The state, made on first use. Inline: class lookups ask for it several
+// times per object loaded or created.
+inline CKGlobalState& CKGetGlobals()
+{
+    return g_CKGlobalState ? *g_CKGlobalState : CKMakeGlobals();
+}
 // Deletes the state (shut-down).
 void CKResetGlobals();

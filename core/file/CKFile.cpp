@@ -9,6 +9,7 @@
 #include "core/context/CKGlobals.h"
 #include "core/context/CKStartUp.h"
 #include "core/file/CKBufferParser.h"
+#include "core/file/CKMemoryBufferParser.h"
 #include "core/object/CKClassRegistry.h"
 #include "system/io/QxMemoryMappedFile.h"
 #include "system/log/QxLogManager.h"
@@ -149,10 +150,13 @@ void CKFile::ClearData()
     m_ReferencedObjects.Clear();
     m_IndexByClassId.Clear();
     m_DuplicateNameFounds.Clear();
+    m_RecordsToRemap.Clear();
     m_FileName = XString();
-    // The chunks that borrowed from the mapped file are gone.
+    // The chunks that borrowed from the mapped file or the inflated data are gone.
     CloseParser();
     ReleaseMapping();
+    delete m_InflatedData;
+    m_InflatedData = nullptr;
     m_LoadFlags = 0;
     m_SaveIDMax = 0;
     m_LoadedIDMax = 0;

@@ -52,6 +52,7 @@ struct CKFileObjectRecord
     CK_ID m_ObjectID = 0;      // saved id; bit 31 marks a reference-only object in the file
     CK_ID m_CreatedObject = 0; // id of the object made on load, 0 until then
     CK_CLASSID m_ClassID = 0;
+    CKDWORD m_SaveFlags = 0; // here rather than last: no padding in the record
     CKObject* m_Object = nullptr;
     char* m_Name = nullptr;         // owned: a memory-manager string (CKStrdup)
     CKStateChunk* m_Data = nullptr; // owned by the record
@@ -59,7 +60,6 @@ struct CKFileObjectRecord
     int m_PrePackSize = 0;
     CKDWORD m_LoadOption = 0;
     CKDWORD m_DataOffset = 0;
-    CKDWORD m_SaveFlags = 0;
 };
 
 // A manager's own data in a file.
@@ -317,7 +317,9 @@ private:
     CKERROR OpenParser(CKDWORD loadFlags);
     CKERROR ReadFileHeaders();
     CKERROR ReadHeaderData(const char* bytes, int size);
-    void IndexLoadedIds();
+    // Enters a record read from a file under its saved id (bit 31 cleared):
+    // ids below limit in the direct table, the others in the hash table.
+    void IndexLoadedId(int index, CK_ID saved, CK_ID limit);
     CKERROR CheckDependenciesOfOldFile();
     void ResolveNameClashes();
     CKERROR ReadFileData();
@@ -348,6 +350,11 @@ private:
     CKBOOL m_MappingLent = FALSE;
     // Load: the largest saved id among the records.
     CK_ID m_LoadedIDMax = 0;
+    // Load: the records whose chunks hold references to rewrite.
+    XArray<int> m_RecordsToRemap;
+    // Load: the inflated data section, when the chunks borrow from it (kept
+    // until ClearData).
+    CKMemoryBufferParser* m_InflatedData = nullptr;
 };
 
 // The engine version word of the file last loaded (a build date 0xDDMMYYYY).

@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -54,9 +55,8 @@ CKDWORD LoadOptionOf(int value)
 // memory-manager string; null for an empty name.
 char* CopyName(const CKBYTE* bytes, int length)
 {
-    int n = 0;
-    while (n < length && bytes[n])
-        ++n;
+    const void* end = length > 0 ? std::memchr(bytes, 0, (size_t) length) : bytes;
+    const int n = end ? (int) (static_cast<const CKBYTE*>(end) - bytes) : length;
     if (n == 0)
         return nullptr;
     char* name = static_cast<char*>(QxGetMemoryManager()->Allocate((size_t) n + 1));
@@ -86,6 +86,73 @@ bool IsValidClass(CK_CLASSID cid)
 {
     CKClassDesc* desc = cid > 0 ? CKGetClassDesc(cid) : nullptr;
     return desc && desc->m_CreationFct;
+}
+
+// What the load steps ask of a class, found once per class rather than
+// several times per object.
+class LoadClassTraits
+{
+public:
+    enum : CKBYTE
+    {
+        Creatable = 1,
+        Level = 2,
+        BeObject = 4,
+        Listed = 8, // behavioural objects and animations go to the caller's list
+    };
+
+    LoadClassTraits()
+    {
+        m_Bits.Resize(CKGetGlobalClassCount());
+        for (int cid = 0; cid < m_Bits.Size(); ++cid)
+            m_Bits[cid] = Compute(cid);
+    }
+    bool Has(CK_CLASSID cid, CKBYTE bits) const
+    {
+        return ((cid >= 0 && cid < m_Bits.Size() ? m_Bits.Begin()[cid] : Compute(cid)) & bits) != 0;
+    }
+
+private:
+    static CKBYTE Compute(CK_CLASSID cid)
+    {
+        CKBYTE bits = IsValidClass(cid) ? Creatable : 0;
+        if (CKIsChildClassOf(cid, CKCID_LEVEL))
+            bits |= Level;
+        if (CKIsChildClassOf(cid, CKCID_BEOBJECT))
+            bits |= BeObject;
+        if (CKIsChildClassOf(cid, CKCID_BEOBJECT) || CKIsChildClassOf(cid, CKCID_OBJECTANIMATION) ||
+            CKIsChildClassOf(cid, CKCID_ANIMATION))
+            bits |= Listed;
+        return bits;
+    }
+
+    XArray<CKBYTE> m_Bits;
+};
+
+// Deflate makes at most about 1032 bytes of one packed byte.
+constexpr int64_t kMostInflatedPerPackedByte = 1032;
+
+// The whole inflated stretch of a parser (cursor 0) in one owned memory
+// parser whose chunks borrow their words from it; null when its size cannot
+// come from its packed bytes, memory runs out or the stream breaks (the
+// parser is then rewound, for the caller to read it piece by piece).
+CKMemoryBufferParser* InflateWhole(CKBufferParser* inflating, int packedSize)
+{
+    const int size = inflating->Size();
+    if (size <= 0 || (int64_t) size > (int64_t) packedSize * kMostInflatedPerPackedByte + 64)
+        return nullptr;
+    char* block = static_cast<char*>(std::malloc((size_t) size));
+    if (!block)
+        return nullptr;
+    if (!inflating->Read(block, size)) {
+        std::free(block);
+        inflating->Seek(0);
+        return nullptr;
+    }
+    CKMemoryBufferParser* whole = CKMemoryBufferParser::Adopt(block, size, 0);
+    if (whole)
+        whole->SetLendChunks(TRUE);
+    return whole;
 }
 
 } // namespace
@@ -259,14 +326,20 @@ CKERROR CKFile::ReadFileHeaders()
             }
             parser->Seek(headerStart);
         }
-        if (!block)
-            block = parser->Extract((int) headerStored);
-        if (!block) {
-            LogError("%s: the header data cannot be read", m_FileName.CStr());
-            return parser->HasFailed() ? CKErr::InvalidFile : CKErr::OutOfMemory;
+        if (!block && m_ParserInMemory) {
+            // Read where it lies (its size was checked against the file).
+            result = ReadHeaderData(static_cast<CKMemoryBufferParser*>(parser)->GetBuffer() + headerStart,
+                                    (int) headerStored);
+        } else {
+            if (!block)
+                block = parser->Extract((int) headerStored);
+            if (!block) {
+                LogError("%s: the header data cannot be read", m_FileName.CStr());
+                return parser->HasFailed() ? CKErr::InvalidFile : CKErr::OutOfMemory;
+            }
+            result = ReadHeaderData(block->GetBuffer(), block->Size());
+            delete block;
         }
-        result = ReadHeaderData(block->GetBuffer(), block->Size());
-        delete block;
         if (result != CKErr::Ok && result != CKErr::PluginsMissing)
             return result;
     }
@@ -302,30 +375,28 @@ CKERROR CKFile::ReadFileHeaders()
     return result;
 }
 
-void CKFile::IndexLoadedIds()
+void CKFile::IndexLoadedId(int index, CK_ID saved, CK_ID limit)
 {
     // A saving context numbers its objects from 1, so saved ids are mostly
     // dense: those below a bound the record count sets (so that the table
     // stays within a few words a record whatever the file says) index their
     // records directly; the others go to the hash table. The first record of
     // an id wins.
-    const int count = m_FileObjects.Size();
-    const CK_ID limit = (CK_ID) count * 4 + 1024;
-    const CK_ID dense = m_LoadedIDMax < limit ? m_LoadedIDMax + 1 : limit;
-    m_LoadedIndexById.Resize((int) dense);
-    std::memset(m_LoadedIndexById.Begin(), 0, sizeof(int) * (size_t) dense);
-    int sparse = 0;
-    for (const CKFileObjectRecord& record : m_FileObjects)
-        if ((record.m_ObjectID & ~CK_FILE_REFERENCE_BIT) >= dense)
-            ++sparse;
-    m_ObjectsHashTable = XHashTable<int, CK_ID, CKFileIdHash>(sparse);
-    for (int i = 0; i < count; ++i) {
-        const CK_ID saved = m_FileObjects[i].m_ObjectID & ~CK_FILE_REFERENCE_BIT;
-        if (saved >= dense)
-            m_ObjectsHashTable.FindOrInsert(saved, i);
-        else if (m_LoadedIndexById[(int) saved] == 0)
-            m_LoadedIndexById[(int) saved] = i + 1;
+    if (saved >= limit) {
+        m_ObjectsHashTable.FindOrInsert(saved, index);
+        return;
     }
+    const int size = m_LoadedIndexById.Size();
+    if ((int) saved >= size) {
+        CK_ID grown = (CK_ID) size * 2 > saved + 1 ? (CK_ID) size * 2 : saved + 1;
+        if (grown > limit)
+            grown = limit;
+        m_LoadedIndexById.Resize((int) grown);
+        std::memset(m_LoadedIndexById.Begin() + size, 0, sizeof(int) * (size_t) ((int) grown - size));
+    }
+    int& entry = m_LoadedIndexById.Begin()[saved];
+    if (entry == 0)
+        entry = index + 1;
 }
 
 CKERROR CKFile::ReadHeaderData(const char* bytes, int size)
@@ -342,12 +413,17 @@ CKERROR CKFile::ReadHeaderData(const char* bytes, int size)
     }
     const int count = (int) info.ObjectCount;
     m_FileObjects.Resize(count);
-    for (CKFileObjectRecord& record : m_FileObjects)
-        record = CKFileObjectRecord();
+    m_LoadedIndexById.Clear();
+    m_ObjectsHashTable.Clear();
+    const CK_ID idLimit = (CK_ID) count * 4 + 1024;
     for (int i = 0; i < count; ++i) {
         CKFileObjectRecord& record = m_FileObjects[i];
+        record = CKFileObjectRecord();
         CKFileDescriptor descriptor;
         if (!CKReadFileWords(reader, descriptor) || !reader.Has(descriptor.NameLength)) {
+            // The records not read yet are left empty.
+            for (int j = i + 1; j < count; ++j)
+                m_FileObjects[j] = CKFileObjectRecord();
             LogError("%s: object descriptor %d passes the header data", m_FileName.CStr(), i);
             return CKErr::InvalidFile;
         }
@@ -359,8 +435,8 @@ CKERROR CKFile::ReadHeaderData(const char* bytes, int size)
         CK_ID saved = descriptor.ObjectID & ~CK_FILE_REFERENCE_BIT;
         if (saved > m_LoadedIDMax)
             m_LoadedIDMax = saved;
+        IndexLoadedId(i, saved, idLimit);
     }
-    IndexLoadedIds();
     m_SaveIDMax = (int) (info.MaxIDSaved & 0x7FFFFFFF);
     if (info.FileVersion < CK_FILE_VERSION_HEADERDATA)
         return CKErr::Ok;
@@ -570,11 +646,20 @@ CKERROR CKFile::ReadFileData()
                 inflating->SkipCheckValue();
             section = unpacked;
             sectionEnd = unpacked->Size();
+            // Inflated at once, as one block that the chunks borrow from
+            // (kept until ClearData) rather than copied out piece by piece.
+            if (CKMemoryBufferParser* whole = InflateWhole(unpacked, (int) info.DataPackSize)) {
+                delete unpacked;
+                unpacked = nullptr;
+                m_InflatedData = whole;
+                section = whole;
+            }
         }
     }
     auto left = [&]() { return sectionEnd - section->CursorPosition(); };
     auto fail = [&](const char* what) -> CKERROR {
         delete unpacked;
+        ResetIndexByClass();
         // A checked section that cannot be read is first a checksum error.
         if (fused) {
             raw->Seek(m_DataStart);
@@ -587,6 +672,14 @@ CKERROR CKFile::ReadFileData()
     };
 
     int objectCount = m_FileObjects.Size();
+    m_RecordsToRemap.Clear();
+    // Each record enters its class's list as it is read.
+    ResetIndexByClass();
+    auto indexByClass = [this](int index) {
+        const CK_CLASSID cid = m_FileObjects[index].m_ClassID;
+        if (cid >= 0 && cid < m_IndexByClassId.Size())
+            m_IndexByClassId[cid].PushBack(index);
+    };
     if (version < CK_FILE_VERSION_HEADERDATA) {
         CKGetGlobals().m_LoadedFileObsolete = TRUE;
         int start = section->CursorPosition();
@@ -643,12 +736,17 @@ CKERROR CKFile::ReadFileData()
                     (!m_Context->IsInInterfaceMode() && record.m_ClassID == CKCID_INTERFACEOBJECTMANAGER);
         if (skip) {
             section->Skip(size);
+            indexByClass(i);
             continue;
         }
         record.m_Data = section->ExtractChunk(size, this);
         record.m_PrePackSize = record.m_PostPackSize = size;
         if (section->HasFailed())
             return fail("an object's chunk cannot be read");
+        if (CKStateChunk* chunk = record.m_Data)
+            if (chunk->GetChunkVersion() < CHUNK_VERSION_LISTS ||
+                (chunk->GetChunkOptions() & (CHNK_OPTION_IDS | CHNK_OPTION_CHN)))
+                m_RecordsToRemap.PushBack(i);
         if (version < CK_FILE_VERSION_DESCRIPTORS) {
             CK_ID saved = record.m_ObjectID & ~CK_FILE_REFERENCE_BIT;
             if (saved > m_LoadedIDMax)
@@ -663,6 +761,7 @@ CKERROR CKFile::ReadFileData()
                 }
             }
         }
+        indexByClass(i);
     }
     if (section->HasFailed())
         return fail("the data cannot be read");
@@ -670,8 +769,10 @@ CKERROR CKFile::ReadFileData()
     unpacked = nullptr;
     if (fused) {
         fused->Skip(m_DataEnd - fused->CursorPosition());
-        if (fused->GetChecksum() != info.Crc)
+        if (fused->GetChecksum() != info.Crc) {
+            ResetIndexByClass();
             return crcError(fused->GetChecksum());
+        }
     }
 
     CKERROR result = version >= CK_FILE_VERSION_HEADERDATA ? ReadIncludedFiles() : CKErr::Ok;
@@ -761,20 +862,37 @@ CKERROR CKFile::FinishLoading(CKObjectIDList* list, CKDWORD loadFlags)
 {
     CKContext* context = m_Context;
     CKObjectManager* objects = context->GetObjectManager();
-    ResetIndexByClass();
-    for (int i = 0; i < m_FileObjects.Size(); ++i) {
-        CK_CLASSID cid = m_FileObjects[i].m_ClassID;
-        if (cid >= 0 && cid < m_IndexByClassId.Size())
-            m_IndexByClassId[cid].PushBack(i);
-    }
+    const LoadClassTraits traits;
+    const int total = m_FileObjects.Size();
+    // The records were entered in their classes' lists as they were read;
+    // those of classes that make objects give the room the ids will take
+    // (references and records without a chunk counted too).
+    int creations = 0;
+    for (int cid = 0; cid < m_IndexByClassId.Size(); ++cid)
+        if (cid != CKCID_RENDERCONTEXT && traits.Has(cid, LoadClassTraits::Creatable))
+            creations += m_IndexByClassId[cid].Size();
     int64_t cap = (int64_t) m_FileInfo.FileSize > kLoadTableMinCap ? (int64_t) m_FileInfo.FileSize : kLoadTableMinCap;
     int64_t tableSize = (int64_t) m_LoadedIDMax + 1;
     objects->StartLoadTable((int) (tableSize < cap ? tableSize : cap));
+    objects->ReserveIds(creations);
+
+    // What the later passes need of each record is noted while its object is
+    // at hand, so that they go straight to the records they concern: those
+    // whose object is a behaviour or a behavioural object (in record order),
+    // and the first level.
+    struct Behavioral
+    {
+        int m_Index;
+        bool m_Behavior; // else a behavioural object
+    };
+    XArray<Behavioral> behavioral;
+    int firstLevel = -1;
 
     // Every object is created (or found) before any is loaded.
-    for (CKFileObjectRecord& record : m_FileObjects) {
+    for (int i = 0; i < total; ++i) {
+        CKFileObjectRecord& record = m_FileObjects[i];
         const CK_CLASSID cid = record.m_ClassID;
-        if (cid == CKCID_RENDERCONTEXT || !record.m_Data || !IsValidClass(cid))
+        if (cid == CKCID_RENDERCONTEXT || !record.m_Data || !traits.Has(cid, LoadClassTraits::Creatable))
             continue;
         CKObject* object = nullptr;
         if (record.m_ObjectID & CK_FILE_REFERENCE_BIT) {
@@ -807,16 +925,20 @@ CKERROR CKFile::FinishLoading(CKObjectIDList* list, CKDWORD loadFlags)
             objects->SetLoadTableEntry(object, (int) record.m_ObjectID);
             record.m_Object = object;
             record.m_CreatedObject = object->GetID();
+            const CK_CLASSID objectClass = object->GetClassID();
+            if (objectClass == CKCID_BEHAVIOR || traits.Has(objectClass, LoadClassTraits::BeObject))
+                behavioral.PushBack(Behavioral{i, objectClass == CKCID_BEHAVIOR});
+            if (firstLevel < 0 && traits.Has(cid, LoadClassTraits::Level))
+                firstLevel = i;
         }
     }
 
-    const int total = m_FileObjects.Size();
     int done = 0;
     // The record's object, when it is still there and is to be loaded.
     auto loadable = [&](CKFileObjectRecord& record) -> CKObject* {
         if (!record.m_Object || !record.m_Data || record.m_LoadOption == CKFILE_LOAD_DONTLOAD)
             return nullptr;
-        return context->GetObject(record.m_CreatedObject) == record.m_Object ? record.m_Object : nullptr;
+        return objects->GetObject(record.m_CreatedObject) == record.m_Object ? record.m_Object : nullptr;
     };
     auto load = [&](CKFileObjectRecord& record, bool dropChunk) {
         CKObject* object = loadable(record);
@@ -835,21 +957,20 @@ CKERROR CKFile::FinishLoading(CKObjectIDList* list, CKDWORD loadFlags)
     };
 
     if (!(loadFlags & CK_LOAD_ONLYBEHAVIORS)) {
-        for (CKFileObjectRecord& record : m_FileObjects)
-            if (record.m_Data)
-                record.m_Data->RemapObjects(context);
+        // Only the chunks with references to rewrite, noted as they were
+        // read (a current chunk's references are record indices: it has no
+        // position list).
+        for (int index : m_RecordsToRemap)
+            if (CKStateChunk* chunk = m_FileObjects[index].m_Data)
+                chunk->RemapObjects(context);
         for (CKFileManagerRecord& record : m_ManagersData)
             if (record.m_Data)
                 record.m_Data->RemapObjects(context);
 
         // The file's first level becomes the current one when there is none.
-        if (!context->GetCurrentLevel())
-            for (CKFileObjectRecord& record : m_FileObjects)
-                if (record.m_Object && CKIsChildClassOf(record.m_ClassID, CKCID_LEVEL)) {
-                    // CKLevel derives from CKObject alone: the pointers agree.
-                    context->SetCurrentLevel(reinterpret_cast<CKLevel*>(record.m_Object));
-                    break;
-                }
+        if (!context->GetCurrentLevel() && firstLevel >= 0)
+            // CKLevel derives from CKObject alone: the pointers agree.
+            context->SetCurrentLevel(reinterpret_cast<CKLevel*>(m_FileObjects[firstLevel].m_Object));
 
         bool gridLoaded = false;
         for (CKFileManagerRecord& record : m_ManagersData) {
@@ -874,14 +995,13 @@ CKERROR CKFile::FinishLoading(CKObjectIDList* list, CKDWORD loadFlags)
             if (cid == CKCID_PARAMETEROUT || cid == CKCID_BEHAVIOR || cid == CKCID_PARAMETERLOCAL ||
                 cid == CKCID_PARAMETER || !loadable(record))
                 continue;
-            if (CKIsChildClassOf(cid, CKCID_LEVEL)) {
+            if (traits.Has(cid, LoadClassTraits::Level)) {
                 if (levelLoaded)
                     continue;
                 levelLoaded = true;
             }
             load(record, false);
-            if (list && (CKIsChildClassOf(cid, CKCID_BEOBJECT) || CKIsChildClassOf(cid, CKCID_OBJECTANIMATION) ||
-                         CKIsChildClassOf(cid, CKCID_ANIMATION)))
+            if (list && traits.Has(cid, LoadClassTraits::Listed))
                 list->InsertRear(record.m_CreatedObject);
         }
         for (CK_CLASSID cid : {CKCID_PARAMETERLOCAL, CKCID_PARAMETER, CKCID_PARAMETEROUT})
@@ -910,13 +1030,14 @@ CKERROR CKFile::FinishLoading(CKObjectIDList* list, CKDWORD loadFlags)
                     if (m_FileObjects[index].m_Object)
                         list->InsertRear(m_FileObjects[index].m_CreatedObject);
         auto alive = [&](CKFileObjectRecord& record) {
-            return record.m_Object && context->GetObject(record.m_CreatedObject) == record.m_Object;
+            return record.m_Object && objects->GetObject(record.m_CreatedObject) == record.m_Object;
         };
         // Loaded behavioural objects own their scripts and attribute parameters again.
-        for (CKFileObjectRecord& record : m_FileObjects)
-            if (alive(record) && record.m_LoadOption != CKFILE_LOAD_DONTLOAD &&
-                CKIsChildClassOf(record.m_Object->GetClassID(), CKCID_BEOBJECT))
+        for (const Behavioral& entry : behavioral) {
+            CKFileObjectRecord& record = m_FileObjects[entry.m_Index];
+            if (!entry.m_Behavior && alive(record) && record.m_LoadOption != CKFILE_LOAD_DONTLOAD)
                 static_cast<CKBeObject*>(record.m_Object)->ApplyOwner();
+        }
         for (CKFileObjectRecord& record : m_FileObjects) {
             if (!alive(record) || record.m_LoadOption == CKFILE_LOAD_DONTLOAD)
                 continue;
@@ -927,12 +1048,13 @@ CKERROR CKFile::FinishLoading(CKObjectIDList* list, CKDWORD loadFlags)
                          record.m_Object->GetName() ? record.m_Object->GetName() : "");
             }
         }
-        for (CKFileObjectRecord& record : m_FileObjects) {
+        for (const Behavioral& entry : behavioral) {
+            CKFileObjectRecord& record = m_FileObjects[entry.m_Index];
             if (!alive(record))
                 continue;
-            if (record.m_Object->GetClassID() == CKCID_BEHAVIOR)
+            if (entry.m_Behavior)
                 static_cast<CKBehavior*>(record.m_Object)->FinishFileLoad();
-            else if (record.m_Data && CKIsChildClassOf(record.m_Object->GetClassID(), CKCID_BEOBJECT))
+            else if (record.m_Data)
                 static_cast<CKBeObject*>(record.m_Object)->PatchAfterLoad(m_FileObjects.Size(), m_FileObjects.Begin());
         }
     }

@@ -13,6 +13,13 @@
 #include "platform/PlatformTempFileMapping.h"
 #include "system/io/QxFile.h"
 
+namespace {
+
+// Bytes passed over that are summed in one go.
+constexpr int kSumRun = 64 << 10;
+
+} // namespace
+
 CKMemoryBufferParser::CKMemoryBufferParser(int size, void* buffer)
 {
     if (buffer) {
@@ -63,14 +70,30 @@ void CKMemoryBufferParser::ReleaseBehindCursor()
 {
     if (!m_ReleaseReadPages || m_LendChunks || m_Cursor - m_ReleasedUpTo < CK_BUFFERPARSER_PIECE)
         return;
+    FlushSum();
     PlatformReleaseMappedPages(m_Buffer + m_ReleasedUpTo, (size_t) (m_Cursor - m_ReleasedUpTo));
     m_ReleasedUpTo = m_Cursor;
 }
 
 void CKMemoryBufferParser::Sum(int n)
 {
-    if (m_Summing && n > 0)
-        m_Sum = CKFileChecksum(m_Sum, m_Buffer + m_Cursor, (size_t) n);
+    if (!m_Summing || n <= 0)
+        return;
+    if (m_Cursor != m_SumTo) {
+        FlushSum();
+        m_SumFrom = m_Cursor;
+    }
+    m_SumTo = m_Cursor + n;
+    // Summed while still in cache.
+    if (m_SumTo - m_SumFrom >= kSumRun)
+        FlushSum();
+}
+
+void CKMemoryBufferParser::FlushSum()
+{
+    if (m_SumTo > m_SumFrom)
+        m_Sum = CKFileChecksum(m_Sum, m_Buffer + m_SumFrom, (size_t) (m_SumTo - m_SumFrom));
+    m_SumFrom = m_SumTo;
 }
 
 CKBOOL CKMemoryBufferParser::Write(const void* data, int n)

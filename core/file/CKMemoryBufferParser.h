@@ -54,8 +54,13 @@ public:
     {
         m_Summing = TRUE;
         m_Sum = 0;
+        m_SumFrom = m_SumTo = m_Cursor;
     }
-    CKDWORD GetChecksum() const { return m_Sum; }
+    CKDWORD GetChecksum()
+    {
+        FlushSum();
+        return m_Sum;
+    }
 
 protected:
     CKMemoryBufferParser() = default;
@@ -64,6 +69,8 @@ protected:
     void ReleaseBehindCursor();
     // Adds the n bytes at the cursor to the running checksum.
     void Sum(int n);
+    // Sums the bytes passed over and not summed yet.
+    void FlushSum();
 
     char* m_Buffer = nullptr;
     int m_Cursor = 0;
@@ -74,4 +81,9 @@ protected:
     CKBOOL m_LendChunks = FALSE;
     CKBOOL m_Summing = FALSE;
     CKDWORD m_Sum = 0;
+    // Bytes passed over but not summed yet: a file's records are a few dozen
+    // bytes each, and summing them one by one costs far more than one pass
+    // over a run of them.
+    int m_SumFrom = 0;
+    int m_SumTo = 0;
 };

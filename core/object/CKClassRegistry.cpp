@@ -54,6 +54,14 @@ bool InRange(CK_CLASSID cid)
     return cid >= 0 && cid < Registry().Size();
 }
 
+// The description of a class id, null outside the registry: one range check
+// (the lookups run several times for every object loaded or created).
+CKClassDesc* Find(CK_CLASSID cid)
+{
+    XClassArray<CKClassDesc>& registry = Registry();
+    return cid >= 0 && cid < registry.Size() ? registry.Begin() + cid : nullptr;
+}
+
 } // namespace
 
 void CKClassRegister(const char* name, CK_CLASSID cid, CK_CLASSID parent, CKCLASSREGISTERFCT registerFct,
@@ -160,7 +168,7 @@ int CKGetGlobalClassCount()
 
 CKClassDesc* CKGetClassDesc(CK_CLASSID cid)
 {
-    return InRange(cid) ? &Registry()[cid] : nullptr;
+    return Find(cid);
 }
 
 const char* CKClassIDToString(CK_CLASSID cid)
@@ -170,9 +178,8 @@ const char* CKClassIDToString(CK_CLASSID cid)
 
 CKBOOL CKIsChildClassOf(CK_CLASSID child, CK_CLASSID parent)
 {
-    if (!InRange(child))
-        return FALSE;
-    return Registry()[child].m_Parents.IsSet(parent);
+    const CKClassDesc* desc = Find(child);
+    return desc ? desc->m_Parents.IsSet(parent) : FALSE;
 }
 
 CKBOOL CKIsChildClassOfObject(CKObject* object, CK_CLASSID parent)

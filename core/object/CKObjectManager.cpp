@@ -50,6 +50,13 @@ void CKObjectManager::EnsureIdCapacity(CK_ID id)
     m_NameHashes.Resize(capacity);
 }
 
+void CKObjectManager::ReserveIds(int count)
+{
+    const int fresh = count - m_FreeIds.Size();
+    if (fresh > 0 && (int64_t) m_HighestID + fresh < 0x40000000)
+        EnsureIdCapacity(m_HighestID + (CK_ID) fresh);
+}
+
 CK_ID CKObjectManager::RegisterObject(CKObject* object)
 {
     CK_ID id;

@@ -38,6 +38,10 @@ public:
     // The last freed id, else the highest id + 1 (the table doubles when that
     // reaches its capacity). Called by the CKObject constructor.
     CK_ID RegisterObject(CKObject* object);
+    // Grows the table at once for count objects about to be registered (the
+    // freed ids they take first aside), to the capacity that registering them
+    // one by one would reach.
+    void ReserveIds(int count);
     // Appends the id to its exact class's list and, for a dynamic object, to
     // the dynamic list. Called by CKContext::CreateObject.
     void AddObjectToLists(CKObject* object);

@@ -85,11 +85,28 @@ void SceneGraphNode::AddChild(SceneGraphNode* node)
         return;
     if (node->m_Parent)
         node->m_Parent->RemoveChild(node);
-    CloseUp();
     node->m_Parent = this;
-    node->m_Index = m_Children.Size();
-    m_Children.PushBack(node);
-    SortChild(m_Children.Size() - 1);
+    // Empty slots at the end go at once.
+    int size = m_Children.Size();
+    while (size > 0 && !m_Children.Begin()[size - 1]) {
+        --size;
+        --m_Holes;
+    }
+    m_Children.Resize(size);
+    if (size == 0 || !Before(node, m_Children.Begin()[size - 1])) {
+        // Its sorted place is the end (the slots in front keep their order):
+        // appended without closing up, so a root that loses children while
+        // others are created does not move all of them each time.
+        node->m_Index = m_Children.Size();
+        m_Children.PushBack(node);
+        if (m_Holes == 0)
+            CountActive();
+    } else {
+        CloseUp();
+        node->m_Index = m_Children.Size();
+        m_Children.PushBack(node);
+        SortChild(m_Children.Size() - 1);
+    }
     InvalidateBox();
     // A subtree that no render context shows changes no mask.
     if (node->m_RenderContextMask)

@@ -50,11 +50,13 @@ CKBOOL QxFixedSizeAllocator::HasLiveBlocks() const
 
 void* QxFixedSizeAllocator::AllocateFrom(Chunk& chunk)
 {
+    --chunk.m_FreeCount;
+    if (chunk.m_FirstFree == kNoBlock)
+        return chunk.m_Data + (size_t) chunk.m_Carved++ * m_BlockSize;
     char* block = chunk.m_Data + (size_t) chunk.m_FirstFree * m_BlockSize;
     CKDWORD next;
     std::memcpy(&next, block, sizeof(next));
     chunk.m_FirstFree = next;
-    --chunk.m_FreeCount;
     return block;
 }
 
@@ -80,13 +82,10 @@ void* QxFixedSizeAllocator::Allocate()
     chunk.m_Data = static_cast<char*>(::operator new[]((size_t) m_BlocksPerChunk* m_BlockSize, std::nothrow));
     if (!chunk.m_Data)
         return nullptr;
-    for (CKDWORD i = 0; i < m_BlocksPerChunk; ++i) {
-        CKDWORD next = i + 1;
-        std::memcpy(chunk.m_Data + (size_t) i * m_BlockSize, &next, sizeof(next));
-    }
-    chunk.m_FirstFree = 0;
+    chunk.m_FirstFree = kNoBlock;
     chunk.m_FreeCount = m_BlocksPerChunk;
     chunk.m_BlockCount = m_BlocksPerChunk;
+    chunk.m_Carved = 0;
     if (m_Chunks.Size() == m_Chunks.Capacity())
         m_Chunks.Reserve(m_Chunks.Capacity() ? m_Chunks.Capacity() * 2 : 2);
     m_Chunks.PushBack(chunk);

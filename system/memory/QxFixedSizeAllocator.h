@@ -4,7 +4,7 @@
 #include "includes/XArray.h"
 
 // Chunked allocator of equal-sized blocks. Each chunk is one allocation of
-// blocks-per-chunk blocks whose free blocks form a list threaded through
+// blocks-per-chunk blocks whose freed blocks form a list threaded through
 // their first 32-bit word. At most one entirely free chunk is kept, at the
 // end of the chunk array. No lock of its own: users hold theirs.
 class QxFixedSizeAllocator
@@ -38,13 +38,18 @@ public:
     CKBOOL Owns(const void* block) const;
 
 private:
+    // A chunk's blocks are handed out in address order the first time
+    // (m_Carved counts those), then from the list of freed ones: a new chunk
+    // is not written through before its blocks are used.
     struct Chunk
     {
         char* m_Data;
-        CKDWORD m_FirstFree;
+        CKDWORD m_FirstFree; // first freed block, kNoBlock when none
         CKDWORD m_FreeCount;
         CKDWORD m_BlockCount;
+        CKDWORD m_Carved;
     };
+    static constexpr CKDWORD kNoBlock = 0xFFFFFFFFu;
     // Chunks sorted by address, so the owner of a block is found by binary
     // search whatever the order of frees. A freed chunk's span stays as a
     // tombstone (index -1) until tombstones are half the spans or a new

@@ -563,7 +563,7 @@ TEST_F(CKFileRoundTrip, DataThatDoesNotShrinkIsStoredPlainAndSummedAsStored)
     }
 }
 
-TEST_F(CKFileRoundTrip, LoadedChunksBorrowFromAMappedPlainFileAndNeverWriteIt)
+TEST_F(CKFileRoundTrip, LoadedChunksBorrowFromAMappedPlainFileOrTheInflatedDataAndNeverWriteIt)
 {
     TestTempDir dir;
     SavedWorld world = Build(m_Context);
@@ -581,15 +581,19 @@ TEST_F(CKFileRoundTrip, LoadedChunksBorrowFromAMappedPlainFileAndNeverWriteIt)
             } else {
                 ASSERT_EQ(file->Load(path.c_str(), nullptr, 0), 0);
             }
-            // Only the plain data of a mapped file is lent; the chunks that
-            // are left after the load still read back whole.
+            // The plain data of a mapped file is lent, and packed data once
+            // inflated (never the caller's memory); the chunks that are left
+            // after the load still read back whole.
+            const CKFileInfo& info = file->GetFileInfo();
+            const bool packed = info.DataPackSize != info.DataUnPackSize;
+            EXPECT_EQ(packed, mode == 8);
             int withChunks = 0;
             for (CKFileObjectRecord& record : file->m_FileObjects) {
                 if (!record.m_Data)
                     continue;
                 ++withChunks;
                 bool borrowed = (record.m_Data->GetChunkOptions() & CHNK_OPTION_DONTDELETE_PTR) != 0;
-                EXPECT_EQ(borrowed, mode == 0 && !fromMemory);
+                EXPECT_EQ(borrowed, packed || !fromMemory);
                 record.m_Data->StartRead();
                 if (record.m_ClassID == FileTestItem::m_ClassID) {
                     EXPECT_TRUE(record.m_Data->SeekIdentifier(FileTestItem::kIdentifier));
