@@ -11,18 +11,6 @@
 
 namespace {
 
-// The block of the dump that describes one object, header line first.
-std::string Block(const std::string& dump, const std::string& header)
-{
-    const size_t at = dump.find(header + "\n");
-    if (at == std::string::npos)
-        return "";
-    size_t end = at + header.size() + 1;
-    while (end < dump.size() && dump[end] == ' ')
-        end = dump.find('\n', end) + 1;
-    return dump.substr(at, end - at);
-}
-
 class AnimationEndToEnd : public ::testing::Test
 {
 protected:
@@ -60,20 +48,20 @@ TEST_F(AnimationEndToEnd, SkinsBlendShapesAndMorphKeysReachTheFile)
     // Two channels, two shapes of Frown (50 and 100) and one of Smile; the
     // weights at time 0, the Smile track as a float controller (its middle
     // key on the line between the others reduced away).
-    const std::string face = Block(dump, "RCKMesh \"Face_Mesh\"");
+    const std::string face = DumpBlock(dump, "RCKMesh \"Face_Mesh\"");
     EXPECT_NE(face.find("blend shapes 2 "), std::string::npos) << face;
     EXPECT_NE(face.find("blend shape \"Smile\""), std::string::npos) << face;
     EXPECT_NE(face.find("blend shape \"Frown\""), std::string::npos) << face;
-    const std::string faceEntity = Block(dump, "RCK3dObject \"Face\"");
+    const std::string faceEntity = DumpBlock(dump, "RCK3dObject \"Face\"");
     EXPECT_NE(faceEntity.find("blend weight 1 0.25"), std::string::npos) << faceEntity;
     EXPECT_NE(dump.find("float \"Smile\" type 0x40856620 length 0 keys 2 from 0 to 10"), std::string::npos);
     // Skin bones in the modifier's order; Physique bones in first-use order,
     // 0.2 / 0.2 as a half each.
-    const std::string skinned = Block(dump, "RCK3dObject \"Skinned\"");
+    const std::string skinned = DumpBlock(dump, "RCK3dObject \"Skinned\"");
     EXPECT_NE(skinned.find("skin vertices 4 normals 4 bones 2\n  skin bone \"Bone1\"\n  skin bone \"Bone2\""),
               std::string::npos)
         << skinned;
-    const std::string body = Block(dump, "RCK3dObject \"Body\"");
+    const std::string body = DumpBlock(dump, "RCK3dObject \"Body\"");
     EXPECT_NE(body.find("skin bone \"Bone1\"\n  skin bone \"Bone2\""), std::string::npos) << body;
     EXPECT_NE(run.out.find("Body : Converting Physique modifier to Skinning\r\n"), std::string::npos);
     // The wave: keys to frame 3, the hold's end at 6, to 8; none after.

@@ -21,18 +21,6 @@ std::string Replaced(std::string text, const std::string& what, const std::strin
     return text;
 }
 
-// The block of the dump that describes the object "name" of the class.
-std::string Block(const std::string& dump, const std::string& header)
-{
-    const size_t at = dump.find(header + "\n");
-    if (at == std::string::npos)
-        return "";
-    size_t end = at + header.size() + 1;
-    while (end < dump.size() && dump[end] == ' ')
-        end = dump.find('\n', end) + 1;
-    return dump.substr(at, end - at);
-}
-
 class GeometryEndToEnd : public ::testing::Test
 {
 protected:
@@ -73,16 +61,16 @@ TEST_F(GeometryEndToEnd, MeshesMaterialsTexturesAndPatchesEqualTheirGoldenDumpAn
     EXPECT_NE(dump.find("RCKMesh \"CubeSides_Mesh\"\n  vertices 24 faces 12 "), std::string::npos);
     EXPECT_NE(dump.find("RCKMesh \"CubeSmooth_Mesh\"\n  vertices 8 faces 12 "), std::string::npos);
     // Host (1, 2, 3) is (1, 3, 2); corners 1 and 2 exchange.
-    const std::string tri = Block(dump, "RCKMesh \"Tri_Mesh\"");
+    const std::string tri = DumpBlock(dump, "RCKMesh \"Tri_Mesh\"");
     EXPECT_NE(tri.find("  v 0 (1, 3, 2) n (0, 0, 0)"), std::string::npos) << tri;
     EXPECT_NE(tri.find("  v 1 (7, 9, 8)"), std::string::npos) << tri;
     // "floatxm1": (x, 1 - mean, 1, 0); id 4 of three sub-materials is the second.
     EXPECT_NE(tri.find("    channel 0 (0.3, 0.4, 1, 0)"), std::string::npos) << tri;
     EXPECT_NE(tri.find("  f 0 0 1 2 \"Glass\""), std::string::npos) << tri;
     // U offset 0.25 maps u 0.5 to 0.25; v 0.5 flips to 0.5.
-    EXPECT_NE(Block(dump, "RCKMesh \"Quad_Mesh\"").find("uv (0.25, 0.5)"), std::string::npos);
+    EXPECT_NE(DumpBlock(dump, "RCKMesh \"Quad_Mesh\"").find("uv (0.25, 0.5)"), std::string::npos);
     // Transparency 0.25, shininess 0.5.
-    const std::string glass = Block(dump, "RCKMaterial \"Glass\"");
+    const std::string glass = DumpBlock(dump, "RCKMaterial \"Glass\"");
     EXPECT_NE(glass.find("diffuse (0.588, 0.588, 0.588, 0.75)"), std::string::npos) << glass;
     EXPECT_NE(glass.find("power 50"), std::string::npos) << glass;
     EXPECT_NE(glass.find("alpha blend 1 src 5 dest 6 zwrite 0"), std::string::npos) << glass;
@@ -92,19 +80,19 @@ TEST_F(GeometryEndToEnd, MeshesMaterialsTexturesAndPatchesEqualTheirGoldenDumpAn
               std::string::npos);
     EXPECT_NE(report.find("\r\nnothere.png : file not found...\r\n"), std::string::npos);
     // Opacity 60 %: black grey + 102.
-    EXPECT_NE(Block(dump, "RCKTexture \"base\"").find("pixel 0x66C86432"), std::string::npos);
-    EXPECT_NE(Block(dump, "RCKMaterial \"Opacity\"").find("alpha blend 1 src 5 dest 6"), std::string::npos);
-    const std::string lightmap = Block(dump, "RCKMaterial \"Lit_Lightmap\"");
+    EXPECT_NE(DumpBlock(dump, "RCKTexture \"base\"").find("pixel 0x66C86432"), std::string::npos);
+    EXPECT_NE(DumpBlock(dump, "RCKMaterial \"Opacity\"").find("alpha blend 1 src 5 dest 6"), std::string::npos);
+    const std::string lightmap = DumpBlock(dump, "RCKMaterial \"Lit_Lightmap\"");
     EXPECT_NE(lightmap.find("texture \"self\" blend mode 4 min 6"), std::string::npos) << lightmap;
-    EXPECT_NE(Block(dump, "RCKMaterial \"Bumpy\"").find("effect 1 textures \"half\""), std::string::npos);
-    EXPECT_NE(Block(dump, "RCKMaterial \"Twin\"").find("effect 2 textures \"env\""), std::string::npos);
+    EXPECT_NE(DumpBlock(dump, "RCKMaterial \"Bumpy\"").find("effect 1 textures \"half\""), std::string::npos);
+    EXPECT_NE(DumpBlock(dump, "RCKMaterial \"Twin\"").find("effect 2 textures \"env\""), std::string::npos);
     // Instances share a mesh unless their pivots differ.
     EXPECT_NE(report.find("Mesh Instance : CubeSmoothCopy....."), std::string::npos);
-    EXPECT_NE(Block(dump, "RCK3dObject \"CubeSmoothCopy\"").find("mesh \"CubeSmooth_Mesh\""), std::string::npos);
+    EXPECT_NE(DumpBlock(dump, "RCK3dObject \"CubeSmoothCopy\"").find("mesh \"CubeSmooth_Mesh\""), std::string::npos);
     EXPECT_NE(dump.find("RCKMesh \"CubeSmoothPivot_Mesh\""), std::string::npos);
     // The patch: its own coordinates from channel 1, one channel for 3, an
     // edge of one patch.
-    const std::string patch = Block(dump, "RCKPatchMesh \"Patch_Mesh\"");
+    const std::string patch = DumpBlock(dump, "RCKPatchMesh \"Patch_Mesh\"");
     EXPECT_NE(patch.find("texture channel -1 patches 1 vertices 4"), std::string::npos) << patch;
     EXPECT_NE(patch.find("texture channel 0 patches 1 vertices 4"), std::string::npos) << patch;
     EXPECT_EQ(patch.find("texture channel 1 "), std::string::npos) << patch;

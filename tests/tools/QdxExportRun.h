@@ -40,3 +40,16 @@ inline CommandRun RunQdxExport(std::vector<std::string> args)
     std::free(errText);
     return run;
 }
+
+// The block of a file dump that describes one object: its header line and the
+// indented lines under it; empty when the dump has no such header.
+inline std::string DumpBlock(const std::string& dump, const std::string& header)
+{
+    const size_t at = dump.find(header + "\n");
+    if (at == std::string::npos)
+        return "";
+    size_t end = at + header.size() + 1;
+    while (end < dump.size() && dump[end] == ' ')
+        end = dump.find('\n', end) + 1;
+    return dump.substr(at, end - at);
+}

@@ -318,6 +318,15 @@ TEST_F(DeformationExport, AHoldMetInItsMiddleDoesNotEndSamplingAndAStepOfZeroFin
               std::string::npos);
 }
 
+TEST_F(DeformationExport, TheRangesEndIsSampledAndNothingBeyondIt)
+{
+    INode* node = Deforming("Long", {{0, 0}, {10, 5}});
+    m_Exporter.samplingStepForDeformables = 3;
+    SetAnimationRange(0, 7 * kFrame);
+    ExportScene();
+    EXPECT_EQ(Times(MorphOf(node)), std::vector<float>({0, 3, 6, 7}));
+}
+
 TEST_F(DeformationExport, MorphersAreSampledOnlyWhenAskedAndSwitchedOnAgainAfter)
 {
     INode* node = AddNode("Face", nullptr);
