@@ -589,6 +589,11 @@ TEST_F(CKFileRoundTrip, LoadedChunksBorrowFromAMappedPlainFileOrTheInflatedDataA
             EXPECT_EQ(packed, mode == 8);
             int withChunks = 0;
             for (CKFileObjectRecord& record : file->m_FileObjects) {
+                // Every record is found again by its saved id.
+                if (record.m_CreatedObject) {
+                    EXPECT_EQ(file->FindCreatedObjectID(record.m_ObjectID), record.m_CreatedObject)
+                        << record.m_ObjectID;
+                }
                 if (!record.m_Data)
                     continue;
                 ++withChunks;
