@@ -43,8 +43,9 @@ inline std::vector<uint8_t> SeedChunkBytes(CKStateChunk* chunk)
 // A control byte, then the bytes.
 inline std::vector<uint8_t> SeedWithControl(uint8_t control, const std::vector<uint8_t>& bytes)
 {
-    std::vector<uint8_t> seed(1, control);
-    seed.insert(seed.end(), bytes.begin(), bytes.end());
+    std::vector<uint8_t> seed(bytes.size() + 1);
+    seed[0] = control;
+    std::copy(bytes.begin(), bytes.end(), seed.begin() + 1);
     return seed;
 }
 

@@ -92,7 +92,8 @@ inline std::vector<CKObject*> BuildParameterWorld(CKContext* c, int count, int* 
         auto* b = static_cast<CKBeObject*>(c->CreateObject(CKCID_BEOBJECT, ("B" + std::to_string(i)).c_str()));
         for (int type : {0, 1}) {
             check(b->SetAttribute(type));
-            b->GetAttributeParameter(type)->SetName(("A" + std::to_string(i) + "_" + std::to_string(type)).c_str());
+            b->GetAttributeParameter(type)->SetName(
+                (std::string("A") + std::to_string(i) + "_" + std::to_string(type)).c_str());
         }
         int on = 1;
         b->GetAttributeParameter(1)->SetValue(&on);

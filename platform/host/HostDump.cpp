@@ -491,7 +491,8 @@ private:
                     sum.Add(p);
                 std::string percents;
                 for (const MorphTarget& t : channel.ProgressiveTargets()) {
-                    percents += " " + Number(t.percent);
+                    percents += ' ';
+                    percents += Number(t.percent);
                     for (const Point3& p : t.points)
                         sum.Add(p);
                 }
@@ -499,8 +500,8 @@ private:
                 const KeyControl* keys = dynamic_cast<const KeyControl*>(weight);
                 Line(depth + 1, "channel " + std::to_string(c) + " " + Quote(channel.GetName()) + ": weight " +
                                     (weight ? Quote(weight->ClassName()) : std::string("none")) +
-                                    (keys ? " " + KeysText(*keys) : std::string()) + ", targets at" + percents +
-                                    " 100, " + sum.Text());
+                                    (keys ? std::string(" ") + KeysText(*keys) : std::string()) + ", targets at" +
+                                    percents + " 100, " + sum.Text());
             }
         } else if (const SkinModifier* skin = dynamic_cast<const SkinModifier*>(&m)) {
             std::string bones;

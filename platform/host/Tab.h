@@ -36,7 +36,9 @@ public:
         const int first = Count();
         if (allocExtra > 0 && m_Items.capacity() < m_Items.size() + size_t(num))
             m_Items.reserve(m_Items.size() + size_t(num) + size_t(allocExtra));
-        m_Items.insert(m_Items.end(), el, el + num);
+        // Item by item: a range insert of one item trips GCC 12's overflow warning at -O2.
+        for (int k = 0; k < num; ++k)
+            m_Items.push_back(el[k]);
         return first;
     }
     // Inserts num items at index at (0 to Count()); gives at.
