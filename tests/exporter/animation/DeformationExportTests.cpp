@@ -417,22 +417,10 @@ namespace {
 // that lifts corner 0 over frames 0 to 2.
 TEST_F(DeformationExport, PatchMeshesAreSampledWithoutNormals)
 {
-    auto* patch = AddObject<PatchObject>();
+    auto* patch = AddQuadPatch(4);
     PatchMesh& pm = patch->patch;
-    pm.verts.resize(4);
-    pm.vecs.resize(12);
     for (int i = 0; i < 4; ++i)
         pm.verts[(size_t) i].p = QuadPoints()[(size_t) i];
-    Patch p;
-    p.type = PATCH_QUAD;
-    for (int i = 0; i < 4; ++i) {
-        p.v[i] = i;
-        p.interior[i] = 8 + i;
-    }
-    for (int i = 0; i < 8; ++i)
-        p.vec[i] = i;
-    pm.patches.push_back(p);
-    pm.buildLinkages();
     INode* node = AddNode("Patch", nullptr);
     auto* stack = AddObject<IDerivedObject>();
     stack->ReferenceObject(patch);

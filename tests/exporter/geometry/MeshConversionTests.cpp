@@ -376,31 +376,11 @@ TEST_F(MeshConversion, ANodeWithoutGeometryOrFacesMakesNoMesh)
 // Patches.
 
 class PatchExport : public MeshConversion
-{
-protected:
-    PatchObject* Quad(int vertices)
-    {
-        auto* object = AddObject<PatchObject>();
-        PatchMesh& pm = object->patch;
-        pm.verts.resize((size_t) vertices);
-        pm.vecs.resize(12);
-        Patch p;
-        p.type = PATCH_QUAD;
-        for (int i = 0; i < 4; ++i) {
-            p.v[i] = i;
-            p.interior[i] = 8 + i;
-        }
-        for (int i = 0; i < 8; ++i)
-            p.vec[i] = i;
-        pm.patches.push_back(p);
-        pm.buildLinkages();
-        return object;
-    }
-};
+{};
 
 TEST_F(PatchExport, SeventyThousandVerticesAreRefused)
 {
-    INode* node = AddNode("Huge", Quad(70000));
+    INode* node = AddNode("Huge", AddQuadPatch(70000));
     ExportAll();
     EXPECT_EQ(MeshOf(node), nullptr);
     EXPECT_NE(Report().find("Patch Mesh Huge refused: more elements than 16-bit indices reach"), std::string::npos)
@@ -411,7 +391,7 @@ TEST_F(PatchExport, SeventyThousandVerticesAreRefused)
 // that uses them: U offset 0.25 takes u 0.5 to 0.25 (v flips).
 TEST_F(PatchExport, TextureCoordinatesFollowTheirMapsPlacement)
 {
-    PatchObject* object = Quad(4);
+    PatchObject* object = AddQuadPatch(4);
     PatchMesh& pm = object->patch;
     pm.setMapSupport(1);
     pm.Map(1).tv.resize(4);
@@ -441,7 +421,7 @@ TEST_F(PatchExport, TextureCoordinatesFollowTheirMapsPlacement)
 TEST_F(PatchExport, WithoutNodeOrEntityNothingIsMade)
 {
     INode* tri = AddNode("Tri", Tri({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}));
-    INode* patch = AddNode("Patch", Quad(4));
+    INode* patch = AddNode("Patch", AddQuadPatch(4));
     CK3dEntity* entity = m_Builder->CreateEntity("Entity", 1);
     ASSERT_NE(entity, nullptr);
     const int made = m_Builder->createdObjects.Size();
@@ -455,7 +435,7 @@ TEST_F(PatchExport, WithoutNodeOrEntityNothingIsMade)
 
 TEST_F(PatchExport, ChannelsWithoutMaterialAndBadTextureIndices)
 {
-    PatchObject* object = Quad(4);
+    PatchObject* object = AddQuadPatch(4);
     PatchMesh& pm = object->patch;
     for (int c : {1, 2}) {
         pm.setMapSupport(c);
@@ -482,7 +462,7 @@ TEST_F(PatchExport, ChannelsWithoutMaterialAndBadTextureIndices)
     // each alone.
     const std::string line = "refused: a patch names a vertex, vector or edge out of range";
     for (int which = 0; which < 5; ++which) {
-        PatchObject* broken = Quad(4);
+        PatchObject* broken = AddQuadPatch(4);
         Patch& p = broken->patch.patches[0];
         int* const fields[] = {&p.v[1], &p.vec[2], &p.vec[3], &p.interior[2], &p.edge[1]};
         *fields[which] = 40;

@@ -70,6 +70,25 @@ INode* SceneExportTest::AddNode(const char* name, Object* object, INode* parent,
     return node;
 }
 
+PatchObject* SceneExportTest::AddQuadPatch(int vertices)
+{
+    auto* object = AddObject<PatchObject>();
+    PatchMesh& pm = object->patch;
+    pm.verts.resize((size_t) vertices);
+    pm.vecs.resize(12);
+    Patch p;
+    p.type = PATCH_QUAD;
+    for (int i = 0; i < 4; ++i) {
+        p.v[i] = i;
+        p.interior[i] = 8 + i;
+    }
+    for (int i = 0; i < 8; ++i)
+        p.vec[i] = i;
+    pm.patches.push_back(p);
+    pm.buildLinkages();
+    return object;
+}
+
 void SceneExportTest::ExportAll()
 {
     INode* root = m_Scene.GetRootNode();

@@ -36,6 +36,7 @@ protected:
 #include "platform/host/INode.h"
 #include "platform/host/Interface.h"
 #include "platform/host/Matrix3.h"
+#include "platform/host/PatchMesh.h"
 
 // A host scene, its Interface and an exporter with its builder on the
 // engine fixture's context, set up as the driver sets them before the
@@ -54,6 +55,9 @@ protected:
     {
         return m_Scene.Adopt(std::make_unique<T>(std::forward<A>(arguments)...));
     }
+    // A patch object of one quad patch over the first four of its vertices
+    // (all at the origin), with eight edge vectors and four interior ones.
+    PatchObject* AddQuadPatch(int vertices);
     // The scene's animation range, and the exporter's copy of it with the
     // frames per tick, as the driver sets them.
     void SetAnimationRange(TimeValue start, TimeValue end);

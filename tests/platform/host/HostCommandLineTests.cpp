@@ -4,19 +4,15 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/host/HostCommandLine.h"
 #include "platform/host/Interface.h"
+#include "tests/support/HostCommandLineRun.h"
 #include "tests/support/TestPaths.h"
 
 namespace {
-
-struct Outcome
-{
-    int code = 0;
-    std::string out, err;
-};
 
 // A script function of eight arguments, shaped like the exporter's.
 const std::vector<HostExportArgument>& Table()
@@ -34,26 +30,9 @@ const std::vector<HostExportArgument>& Table()
     return table;
 }
 
-Outcome RunWith(std::vector<std::string> args, const HostExportFunction& exportFunction = nullptr)
+CommandRun RunWith(std::vector<std::string> args, const HostExportFunction& exportFunction = nullptr)
 {
-    args.insert(args.begin(), "qdxexport");
-    std::vector<const char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(a.c_str());
-    char* outText = nullptr;
-    char* errText = nullptr;
-    size_t outSize = 0, errSize = 0;
-    FILE* out = open_memstream(&outText, &outSize);
-    FILE* err = open_memstream(&errText, &errSize);
-    Outcome r;
-    r.code = RunHostCommandLine(int(argv.size()), argv.data(), Table(), exportFunction, out, err);
-    std::fclose(out);
-    std::fclose(err);
-    r.out = outText;
-    r.err = errText;
-    std::free(outText);
-    std::free(errText);
-    return r;
+    return RunCommandLine("qdxexport", std::move(args), Table(), [&](FILE*) { return exportFunction; });
 }
 
 std::string Scene()
@@ -69,13 +48,14 @@ TEST(HostCommandLine, BuildsTheArgumentsAsTheScriptFunctionNumbersThem)
     const std::string target = dir.File("out.qdx");
     std::vector<Value> seen;
     bool hadInterface = false;
-    const Outcome r = RunWith({Scene(), target, "--selected", "--opt", "reportLevel=2", "--opt", "characterName=Hero",
-                               "--opt", "reduceKeysThreshold=0.25", "--opt", "ForceSkinToMorph=yes"},
-                              [&](const std::vector<Value>& arguments) {
-                                  seen = arguments;
-                                  hadInterface = GetCOREInterface() != nullptr;
-                                  return ok;
-                              });
+    const CommandRun r =
+        RunWith({Scene(), target, "--selected", "--opt", "reportLevel=2", "--opt", "characterName=Hero", "--opt",
+                 "reduceKeysThreshold=0.25", "--opt", "ForceSkinToMorph=yes"},
+                [&](const std::vector<Value>& arguments) {
+                    seen = arguments;
+                    hadInterface = GetCOREInterface() != nullptr;
+                    return ok;
+                });
     EXPECT_EQ(r.code, 1) << r.err; // nothing was saved
     EXPECT_EQ(r.err, "qdxexport: " + target + " was not saved\n");
     EXPECT_TRUE(hadInterface);
@@ -128,7 +108,7 @@ TEST(HostCommandLine, ExitCodesTellSavedFailedAndRefused)
         std::ofstream(arguments[0].to_string()) << "saved";
         return ok;
     };
-    Outcome r = RunWith({Scene(), target}, save);
+    CommandRun r = RunWith({Scene(), target}, save);
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.err, "");
     // Saved again through a new file renamed over it, same size: saved.
@@ -193,7 +173,7 @@ TEST(HostCommandLine, BadArgumentsAreRefusedWithOneLine)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.error);
-        const Outcome r = RunWith(c.args, [](const std::vector<Value>&) { return ok; });
+        const CommandRun r = RunWith(c.args, [](const std::vector<Value>&) { return ok; });
         EXPECT_EQ(r.code, 2);
         EXPECT_EQ(r.err, "qdxexport: " + c.error + hint);
         EXPECT_EQ(r.out, "");
@@ -217,14 +197,14 @@ TEST(HostCommandLine, OptionsFilesAreReadAndTheCommandLineWins)
     EXPECT_EQ(seen[5], Value::String("Walker"));
     EXPECT_EQ(seen[4], Value::Int(2));
     std::ofstream(options) << "reportLevel\n";
-    const Outcome r = RunWith({Scene(), "a.qdx", "--options", options});
+    const CommandRun r = RunWith({Scene(), "a.qdx", "--options", options});
     EXPECT_EQ(r.code, 2);
     EXPECT_EQ(r.err, "qdxexport: " + options + ": line 1: expected NAME=VALUE (qdxexport --help shows the usage)\n");
 }
 
 TEST(HostCommandLine, HelpAboutAndDumpNeedNoExport)
 {
-    Outcome r = RunWith({"--help"});
+    CommandRun r = RunWith({"--help"});
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.out.rfind("usage: qdxexport SCENE OUT.qdx|.qbx|.qfx", 0), 0u);
     r = RunWith({"--about"});
