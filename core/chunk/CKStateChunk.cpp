@@ -143,7 +143,7 @@ void CKStateChunk::FreeBuffer()
 
 void CKStateChunk::DeleteParser()
 {
-    if (!(m_ChunkOptions & CHNK_OPTION_DONTDELETE_PARSER))
+    if (m_Parser != &m_OwnReader && !(m_ChunkOptions & CHNK_OPTION_DONTDELETE_PARSER))
         delete m_Parser;
     m_Parser = nullptr;
     m_ChunkOptions &= ~CHNK_OPTION_DONTDELETE_PARSER;
@@ -561,7 +561,12 @@ void CKStateChunk::AddChunkAndDelete(CKStateChunk* other)
     }
     DeleteParser();
     FreeBuffer();
-    m_Parser = other->m_Parser;
+    if (other->m_Parser == &other->m_OwnReader) {
+        m_OwnReader = other->m_OwnReader;
+        m_Parser = &m_OwnReader;
+    } else {
+        m_Parser = other->m_Parser;
+    }
     other->m_Parser = nullptr;
     m_Buffer = other->m_Buffer;
     m_BufferSize = other->m_BufferSize;
@@ -611,17 +616,9 @@ void CKStateChunk::CloseChunk()
 
 ChunkReader* CKStateChunk::OpenReader()
 {
-    // An owned reader is reset rather than freed and made again.
-    ChunkReader* r = Reader();
-    if (r && !(m_ChunkOptions & CHNK_OPTION_DONTDELETE_PARSER)) {
-        m_Parser = nullptr;
-        *r = ChunkReader();
-    } else {
-        DeleteParser();
-        r = new ChunkReader;
-        if (!r)
-            return nullptr;
-    }
+    DeleteParser();
+    ChunkReader* r = &m_OwnReader;
+    *r = ChunkReader();
     PackedLayout layout;
     if (!ParsePacked(m_Buffer, m_BufferSize, m_ChunkOptions, layout)) {
         SetReadError("its packed buffer does not hold its lists");

@@ -416,6 +416,10 @@ private:
     ChunkParser* m_Parser = nullptr;
     CKDWORD m_IDResolutionMode = 0;
     CKERROR m_ReadError = 0;
+    // The reader is kept in the chunk rather than allocated for each chunk
+    // read (a loaded file reads one chunk per object); m_Parser points here
+    // while it is open.
+    ChunkReader m_OwnReader;
 };
 
 // A new chunk of the class, bound to the file when one is given.

@@ -134,3 +134,52 @@ TEST(CKStateChunkHostile, RepeatedOrOverlappingListEntriesAreVisitedOnce)
     EXPECT_EQ(chunk->IterateChunks(&record, CountLevels), 2);
     EXPECT_EQ(chunk->GetReadError(), CKErr::InvalidFile);
 }
+
+TEST(CKStateChunkHostile, SubChunkItemPartsOneWordPastTheItemAreRefused)
+{
+    // An item whose data, or one of its lists, is one word long: refused when
+    // the item holds only its header (the word would lie past the parent's
+    // data, where the buffer ends), read back when the item holds it too.
+    // Items are 6 header words under chunk version 4, 7 from version 5.
+    constexpr CKDWORD kWord = 0xABCD1234;
+    for (int header : {6, 7}) {
+        for (int part : {2, 4, 5, 6}) { // item word: data size, then the list counts
+            if (part >= header)
+                continue;
+            for (bool fits : {false, true}) {
+                SCOPED_TRACE(testing::Message() << "header " << header << " part " << part << " fits " << fits);
+                Words item(1 + (size_t) header, 0);
+                item[0] = (CKDWORD) header + (fits ? 1 : 0);
+                item[1] = 3;       // class id
+                item[2] = 0x70000; // chunk version 7, data version 0
+                item[1 + part] = 1;
+                if (fits)
+                    item.push_back(kWord);
+                Words words = header == 7 ? Words{0x00070000, (CKDWORD) item.size()}
+                                          : Words{0x00040000, 1, (CKDWORD) item.size(), 0, 0, 0};
+                words.insert(words.end(), item.begin(), item.end());
+                ChunkPtr chunk = ChunkFromWords(words);
+                ASSERT_NE(chunk, nullptr);
+                chunk->StartRead();
+                ChunkPtr sub(chunk->ReadSubChunk());
+                if (!fits) {
+                    EXPECT_EQ(sub, nullptr);
+                    EXPECT_EQ(chunk->GetReadError(), CKErr::InvalidFile);
+                    continue;
+                }
+                ASSERT_NE(sub, nullptr);
+                EXPECT_EQ(chunk->GetReadError(), 0);
+                EXPECT_EQ(sub->GetChunkClassID(), 3);
+                EXPECT_EQ(sub->GetChunkVersion(), 7);
+                const Words expected = part == 2 ? Words{1, kWord} : Words{0, 1, kWord};
+                EXPECT_EQ(Words(sub->GetBuffer(), sub->GetBuffer() + expected.size()), expected);
+                const CKDWORD lists = CHNK_OPTION_IDS | CHNK_OPTION_MAN | CHNK_OPTION_CHN;
+                const CKDWORD bit = part == 4   ? CHNK_OPTION_IDS
+                                    : part == 5 ? CHNK_OPTION_CHN
+                                    : part == 6 ? CHNK_OPTION_MAN
+                                                : 0;
+                EXPECT_EQ(sub->GetChunkOptions() & lists, bit);
+            }
+        }
+    }
+}

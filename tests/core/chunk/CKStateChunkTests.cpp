@@ -84,6 +84,28 @@ TEST(CKStateChunk, AddChunkAndDeleteTakesOverTheOtherWhenEmpty)
     EXPECT_EQ(chunk->ReadInt(), 12);
 }
 
+// A chunk taken over while it is being read keeps its cursor, in the chunk
+// that took it (the reader of the deleted one must not be used).
+TEST(CKStateChunk, AddChunkAndDeleteKeepsAnOpenReadersCursor)
+{
+    CKStateChunk* base = CKCreateStateChunk(1);
+    base->StartWrite();
+    for (int i = 1; i <= 3; ++i)
+        base->WriteInt(i * 11);
+    base->CloseChunk();
+    base->StartRead();
+    EXPECT_EQ(base->ReadInt(), 11);
+
+    ChunkPtr chunk = NewChunk(19);
+    chunk->AddChunkAndDelete(base);
+    EXPECT_EQ(chunk->GetCurrentPos(), 1);
+    EXPECT_EQ(chunk->ReadInt(), 22);
+    EXPECT_EQ(chunk->ReadInt(), 33);
+    EXPECT_EQ(chunk->GetReadError(), 0);
+    chunk->StartRead();
+    EXPECT_EQ(chunk->ReadInt(), 11);
+}
+
 TEST(CKStateChunk, ReadsPastTheEndGiveZerosAndAStickyError)
 {
     ChunkPtr chunk = NewChunk();

@@ -72,6 +72,7 @@ struct OldItem
     CK_ID id;
     std::string name;
     Bytes chunk;
+    CK_CLASSID cid = FileTestItem::m_ClassID;
 };
 
 // A file of an older layout, built from the format description.
@@ -82,7 +83,7 @@ Bytes BuildOldFile(CKDWORD version, const std::vector<OldItem>& items,
     if (version >= 7)
         for (const OldItem& item : items) {
             Put(header, item.id);
-            Put(header, (CKDWORD) FileTestItem::m_ClassID);
+            Put(header, (CKDWORD) item.cid);
             Put(header, 0);
             Put(header, (CKDWORD) item.name.size());
             header.insert(header.end(), item.name.begin(), item.name.end());
@@ -134,6 +135,53 @@ Bytes BuildOldFile(CKDWORD version, const std::vector<OldItem>& items,
     PutBytes(file, header);
     PutBytes(file, stored);
     return file;
+}
+
+Bytes WordsOf(std::initializer_list<CKDWORD> words)
+{
+    Bytes out;
+    for (CKDWORD word : words)
+        Put(out, word);
+    return out;
+}
+
+// The file with what follows its object descriptors in the header data (the
+// plug-in dependencies and the included-file table) replaced by `tail`; the
+// header data must be stored plain.
+Bytes WithHeaderTail(const Bytes& file, const Bytes& tail)
+{
+    const CKDWORD headerSize = LoadLE32(file.data() + 28);
+    EXPECT_EQ(headerSize, LoadLE32(file.data() + 60)) << "the header data is stored plain";
+    size_t at = 64;
+    for (CKDWORD i = 0, count = LoadLE32(file.data() + 44); i < count; ++i)
+        at += 16 + LoadLE32(file.data() + at + 12);
+    Bytes out(file.begin(), file.begin() + (long) at);
+    PutBytes(out, tail);
+    out.insert(out.end(), file.begin() + 64 + headerSize, file.end());
+    StoreLE32(out.data() + 28, (CKDWORD) (at - 64 + tail.size()));
+    StoreLE32(out.data() + 60, (CKDWORD) (at - 64 + tail.size()));
+    return out;
+}
+
+// A behaviour's chunk naming its plug-in by a prototype GUID (flags == -1)
+// or by its flags and GUID, in the order of the chunk's data version.
+Bytes BehaviorChunk(CKGUID guid, int flags, CKDWORD dataVersion = 0)
+{
+    ChunkPtr chunk = NewChunk(CKCID_BEHAVIOR);
+    chunk->StartWrite();
+    chunk->SetDataVersion(dataVersion);
+    if (flags < 0) {
+        chunk->WriteIdentifier(0x40000);
+        chunk->WriteGuid(guid);
+    } else {
+        chunk->WriteIdentifier(32);
+        if (dataVersion < 5)
+            chunk->WriteGuid(guid);
+        chunk->WriteDword((CKDWORD) flags);
+        if (dataVersion >= 5)
+            chunk->WriteGuid(guid);
+    }
+    return Serialised(chunk.get());
 }
 
 class CKFileLoad : public FileFixture
@@ -492,4 +540,121 @@ TEST_F(CKFileLoad, TheGridManagerIsAlwaysCalledAndLoadedFilesAreRemembered)
     EXPECT_EQ(grid->m_LoadCalls, 1);
     EXPECT_TRUE(grid->m_LoadedNull) << "called with no chunk when the file holds none for it";
     EXPECT_EQ(std::string(fresh->GetLastCompositionLoaded()), dir.File("level.qbx"));
+}
+
+TEST_F(CKFileLoad, DependencyAndIncludedTablesThatPassTheHeaderDataAreRefused)
+{
+    TestTempDir dir;
+    const Bytes file = SaveSmall(dir, 0, {}, 3);
+    struct Case
+    {
+        const char* what;
+        Bytes tail;
+        CKERROR expected;
+    };
+    const Case cases[] = {
+        // Entries are a category and a GUID count (8 bytes), then the GUIDs.
+        {"no dependency and no table", WordsOf({0, 0}), CKErr::Ok},
+        {"two empty entries that fill the rest", WordsOf({2, 1, 0, 2, 0, 0}), CKErr::Ok},
+        {"one entry with its GUID", WordsOf({1, 3, 1, 7, 8, 0}), CKErr::Ok},
+        {"an entry more than the rest holds", WordsOf({3, 1, 0, 2, 0, 0}), CKErr::InvalidFile},
+        {"an entry count no header holds", WordsOf({0x7FFFFFFF, 0}), CKErr::InvalidFile},
+        {"GUIDs past the header data", WordsOf({1, 3, 2, 7, 8, 0}), CKErr::InvalidFile},
+        {"a GUID count no header holds", WordsOf({1, 3, 0xFFFFFFFF, 0}), CKErr::InvalidFile},
+        {"nothing after the descriptors", Bytes{}, CKErr::InvalidFile},
+        {"an entry count cut short", Bytes{0, 0}, CKErr::InvalidFile},
+        {"no included-file table size", WordsOf({0}), CKErr::InvalidFile},
+        // The table: its size, the count, the rest skipped.
+        {"a table of only its count", WordsOf({0, 4, 0}), CKErr::Ok},
+        {"a table that ends the header data", WordsOf({0, 12, 0, 7, 7}), CKErr::Ok},
+        {"a table a byte past the header data", WordsOf({0, 13, 0, 7, 7}), CKErr::InvalidFile},
+        {"a table far past the header data", WordsOf({0, 0x7FFFFFFF, 0, 7, 7}), CKErr::InvalidFile},
+        {"a table size below its count", WordsOf({0, 3, 0}), CKErr::InvalidFile},
+        {"a table without its count", WordsOf({0, 8}), CKErr::InvalidFile},
+        {"included files with no bytes after the data", WordsOf({0, 4, 1}), CKErr::InvalidFile},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CKContext* fresh = NewContext();
+        EXPECT_EQ(LoadBytes(fresh, WithHeaderTail(file, c.tail)), c.expected);
+        EXPECT_EQ(fresh->GetObjectsCountByClassID(FileTestItem::m_ClassID), c.expected == CKErr::Ok ? 3 : 0);
+        CloseContext(fresh);
+    }
+}
+
+TEST_F(CKFileLoad, OldFilesNameTheBuildingBlocksTheyMissAndSkipEmptyRecords)
+{
+    const CKGUID absent(0x0BADF00D, 0x12345678);
+    const CK_CLASSID item = FileTestItem::m_ClassID;
+    struct Case
+    {
+        const char* what;
+        CK_CLASSID cid;
+        Bytes chunk;
+        bool missing;
+    };
+    const Case cases[] = {
+        {"a prototype GUID", CKCID_BEHAVIOR, BehaviorChunk(absent, -1), true},
+        {"a building block, GUID first", CKCID_BEHAVIOR, BehaviorChunk(absent, 0x8000), true},
+        {"a building block, flags first", CKCID_BEHAVIOR, BehaviorChunk(absent, 0x8001, 5), true},
+        {"a behaviour that is no building block", CKCID_BEHAVIOR, BehaviorChunk(absent, 0x0001, 5), false},
+        {"a behaviour without a chunk", CKCID_BEHAVIOR, Bytes{}, false},
+        {"another class with a GUID where a behaviour keeps it", item, BehaviorChunk(absent, -1), false},
+        {"another class without a chunk", item, Bytes{}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Bytes file =
+            BuildOldFile(7, {{3, "Named", ItemChunk(nullptr, 1, 0, false)}, {4, "Probe", c.chunk, c.cid}}, {});
+        CKContext* fresh = NewContext();
+        CKFile* loader = fresh->CreateCKFile();
+        EXPECT_EQ(loader->OpenMemory(file.data(), (int) file.size(), CK_LOAD_CHECKDEPENDENCIES),
+                  c.missing ? CKErr::PluginsMissing : CKErr::Ok);
+        ASSERT_EQ(loader->m_PluginsDep.Size(), 2);
+        EXPECT_EQ(loader->m_PluginsDep[0].m_PluginCategory, CKPLUGIN_BEHAVIOR_DLL);
+        std::vector<CKGUID> named(loader->m_PluginsDep[0].m_Guids.Begin(), loader->m_PluginsDep[0].m_Guids.End());
+        EXPECT_EQ(named, c.missing ? std::vector<CKGUID>{absent} : std::vector<CKGUID>{});
+        fresh->DeleteCKFile(loader);
+        CloseContext(fresh);
+    }
+}
+
+TEST_F(CKFileLoad, OnlyNamedNewObjectsOfKnownClassesAreNameClashes)
+{
+    // Records against a context holding "Taken" and an unnamed item: a
+    // reference is looked up rather than created, an unknown class (even a
+    // named one) is never created, an unnamed record cannot clash.
+    struct Record
+    {
+        CK_ID id;
+        const char* name;
+        CK_CLASSID cid;
+        bool clash;
+    };
+    const CK_CLASSID item = FileTestItem::m_ClassID;
+    const Record records[] = {
+        {5, "Taken", item, true}, {6 | CK_FILE_REFERENCE_BIT, "Taken", item, false},
+        {7, "Taken", 200, false}, {8, "Taken", -3, false},
+        {9, "", item, false},     {10, "Free", item, false},
+    };
+    std::vector<OldItem> items;
+    std::vector<int> clashes;
+    for (const Record& r : records) {
+        if (r.clash)
+            clashes.push_back((int) items.size());
+        items.push_back({r.id, r.name, ItemChunk(nullptr, 1, 0, false), r.cid});
+    }
+    const Bytes file = BuildOldFile(7, items, {});
+    CKContext* fresh = NewContext();
+    FileTestItem* taken = NewItem(fresh, "Taken");
+    NewItem(fresh);
+    CKFile* loader = fresh->CreateCKFile();
+    ASSERT_EQ(loader->OpenMemory(file.data(), (int) file.size(), CK_LOAD_CHECKDUPLICATES), 0);
+    EXPECT_EQ(std::vector<int>(loader->m_DuplicateNameFounds.Begin(), loader->m_DuplicateNameFounds.End()), clashes);
+    ASSERT_EQ(loader->LoadFileData(nullptr), 0);
+    EXPECT_EQ(loader->m_FileObjects[1].m_CreatedObject, taken->GetID()) << "the reference finds the object";
+    EXPECT_EQ(loader->m_FileObjects[2].m_CreatedObject, 0u);
+    EXPECT_EQ(loader->m_FileObjects[3].m_CreatedObject, 0u);
+    fresh->DeleteCKFile(loader);
+    EXPECT_EQ(fresh->GetObjectsCountByClassID(item), 2 + 3) << "the clashing, unnamed and free records";
 }
