@@ -7,6 +7,7 @@
 // in one call (deletion one call each).
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -19,6 +20,7 @@
 #include "core/context/CKStartUp.h"
 #include "core/object/CKClassRegistry.h"
 #include "core/object/CKObject.h"
+#include "platform/PlatformTableMemory.h"
 
 namespace {
 
@@ -225,6 +227,60 @@ BENCHMARK(BM_FindByName)->Name("FindByName/ours") FIND_CASES;
 BENCHMARK(BM_FindByNamePeer)->Name("FindByName/std") FIND_CASES;
 BENCH_CASE_DOES("FindByName", "ours: GetObjectByNameAndClass of every object's name (the index built); std: "
                               "std::unordered_set<std::string>::find of every name");
+
+// The floor under a lookup by name: one random 8-byte read per object into
+// a table the size of the name index at that count (two slots an object, a
+// power of two, on the same storage), so that the per-object figure shows
+// what a single miss costs when the table fits the caches (10,000) and when
+// it does not (1,000,000). ours: the reads independent of each other, as
+// successive lookups are; chained: each read's place depends on the value
+// the one before read, the whole latency of one miss.
+void MissFloor(benchmark::State& state, bool chained)
+{
+    const int count = (int) state.range(0);
+    size_t slots = 64;
+    while (slots < 2 * (size_t) count)
+        slots *= 2;
+    PlatformTableMemory table;
+    if (!table.Allocate(slots * sizeof(uint64_t))) {
+        state.SkipWithError("no memory for the table");
+        return;
+    }
+    uint64_t* words = static_cast<uint64_t*>(table.Data());
+    for (size_t i = 0; i < slots; ++i)
+        words[i] = i * 0x9E3779B97F4A7C15ull;
+    const uint64_t mask = slots - 1;
+    uint64_t seed = 1;
+    for (auto _ : state) {
+        uint64_t sum = 0;
+        uint64_t last = 0;
+        for (int i = 0; i < count; ++i) {
+            uint64_t place = ((uint64_t) i + seed) * 0xD6E8FEB86659FD93ull;
+            place ^= place >> 32;
+            if (chained)
+                place ^= last;
+            last = words[place & mask];
+            sum += last;
+        }
+        benchmark::DoNotOptimize(sum);
+        seed += (uint64_t) count;
+    }
+    PerObject(state, count);
+    state.counters["huge pages"] = table.HugePagesAdvised() ? 1 : 0;
+}
+void BM_MissFloor(benchmark::State& state)
+{
+    MissFloor(state, false);
+}
+void BM_MissFloorChained(benchmark::State& state)
+{
+    MissFloor(state, true);
+}
+BENCHMARK(BM_MissFloor)->Name("MissFloor/ours") FIND_CASES;
+BENCHMARK(BM_MissFloorChained)->Name("MissFloor/chained") FIND_CASES;
+BENCH_CASE_DOES("MissFloor", "not a comparison: one random 8-byte read per object into a table the size of the name "
+                             "index at that count; ours: reads independent of each other; chained: each read's place "
+                             "depends on the value read before (the whole latency of one miss)");
 
 // Deleting objects: one call each (ours) or all in one call (the peer), with
 // 0 to 1000 objects listening for deletions of their class.

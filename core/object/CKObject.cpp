@@ -160,7 +160,7 @@ void CKObject::SetName(const char* name, CKBOOL shared)
 {
     CKObjectManager* om = m_Context ? m_Context->GetObjectManager() : nullptr;
     if (om && m_ID)
-        om->UnindexName(this);
+        om->UnindexName(this, name);
     FreeName();
     if (shared) {
         m_Name = const_cast<char*>(name);

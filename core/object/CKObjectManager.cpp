@@ -124,10 +124,13 @@ void CKObjectManager::DropName(CK_ID id)
     m_Indexed.Unset((int) id);
 }
 
-void CKObjectManager::UnindexName(CKObject* object)
+void CKObjectManager::UnindexName(CKObject* object, const char* nextName)
 {
-    if (m_NameIndexBuilt)
-        DropName(object->GetID());
+    if (!m_NameIndexBuilt)
+        return;
+    if (nextName && m_Listed.IsSet((int) object->GetID()))
+        m_NameIndex.Prefetch(CKObjectNameIndex::Hash(nextName, object->GetClassID()));
+    DropName(object->GetID());
 }
 
 void CKObjectManager::IndexName(CKObject* object)
@@ -251,17 +254,23 @@ CKObject* CKObjectManager::GetObjectByNameAndClass(const char* name, CK_CLASSID 
         // with the lowest position in the class list.
         if (!m_NameIndexBuilt)
             BuildNameIndex();
+        // Every indexed object is in its class list (objects being deleted
+        // left the index with it): positions are read only to choose among
+        // several objects of that name, which a lookup rarely meets.
         CKObject* best = nullptr;
-        int bestPos = 0;
+        int bestPos = -1;
         m_NameIndex.ForEach(CKObjectNameIndex::Hash(name, cid), [&](CK_ID id) {
             CKObject* o = GetObject(id);
             if (!o || o->GetClassID() != cid || !o->GetName() || std::strcmp(o->GetName(), name) != 0)
                 return;
-            // Objects being deleted have left their list already.
-            int pos = m_ClassPositions[(int) id];
-            if (pos < 0 || pos >= list->m_Ids.Size() || list->m_Ids[pos] != id)
+            if (!best) {
+                best = o;
                 return;
-            if (!best || pos < bestPos) {
+            }
+            if (bestPos < 0)
+                bestPos = m_ClassPositions[(int) best->GetID()];
+            const int pos = m_ClassPositions[(int) id];
+            if (pos < bestPos) {
                 best = o;
                 bestPos = pos;
             }
@@ -490,10 +499,16 @@ CKERROR CKObjectManager::DeleteObjects(CK_ID* ids, int count, CKDWORD flags, CKD
         tellCount = toTell.Size();
     }
 
+    // Objects being deleted leave the name index with their list, so that a
+    // lookup by name never meets them (nor a rename during a notice).
     for (CKObject* o : objects) {
         ClassList* list = GetClassList(o->GetClassID(), false);
         if (list)
             RemoveFromList(*list, m_ClassPositions, o->GetID());
+        if (m_NameIndexBuilt) {
+            DropName(o->GetID());
+            m_Listed.Unset((int) o->GetID());
+        }
     }
 
     if (deletedIds.Capacity() < objects.Size())

@@ -72,8 +72,9 @@ public:
     const XArray<CK_ID>& GetDynamicIds();
     // Keep the name index in step with CKObject::SetName (both do nothing
     // for an object not yet in the lists, and until a lookup by name has
-    // built the index).
-    void UnindexName(CKObject* object);
+    // built the index). The first is told the name to come: the slot it will
+    // go to starts coming into the cache while the old name is dropped.
+    void UnindexName(CKObject* object, const char* nextName);
     void IndexName(CKObject* object);
 
     // Side tables.

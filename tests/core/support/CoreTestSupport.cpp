@@ -4,6 +4,7 @@
 
 int TestListener::s_PreCount = 0;
 int TestListener::s_PostCount = 0;
+void (*TestListener::s_OnPreDeletion)(TestListener*) = nullptr;
 
 std::vector<std::string>& EngineFixture::Console()
 {
@@ -45,6 +46,7 @@ void EngineFixture::StartEngine(const char* settingsFile)
     Console().clear();
     TestListener::s_PreCount = 0;
     TestListener::s_PostCount = 0;
+    TestListener::s_OnPreDeletion = nullptr;
     m_Started = true;
 }
 

@@ -26,11 +26,18 @@ class TestListener : public CKClass<TestListener, CKObject, 0>
 {
 public:
     explicit TestListener(CKContext* context) : CKClass(context) {}
-    void CheckPreDeletion() override { ++s_PreCount; }
+    void CheckPreDeletion() override
+    {
+        ++s_PreCount;
+        if (s_OnPreDeletion)
+            s_OnPreDeletion(this);
+    }
     void CheckPostDeletion() override { ++s_PostCount; }
 
     static int s_PreCount;
     static int s_PostCount;
+    // What a test has the listener do when it hears (reset by the fixture).
+    static void (*s_OnPreDeletion)(TestListener* listener);
     static void Register() { CKClassNeedNotificationFrom(m_ClassID, TestObject::m_ClassID); }
     static const char* GetClassName() { return "Test Listener"; }
 };
