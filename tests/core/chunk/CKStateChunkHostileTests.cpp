@@ -1,5 +1,7 @@
 #include "core/chunk/CKStateChunk.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -180,6 +182,139 @@ TEST(CKStateChunkHostile, SubChunkItemPartsOneWordPastTheItemAreRefused)
                                                 : 0;
                 EXPECT_EQ(sub->GetChunkOptions() & lists, bit);
             }
+        }
+    }
+}
+
+namespace {
+
+// What a walk saw of each level: its data size and the first word of each
+// of its lists (0 when empty).
+struct WalkedLevel
+{
+    int DataSize;
+    CKDWORD First[3];
+    bool operator==(const WalkedLevel&) const = default;
+};
+
+std::vector<WalkedLevel>& Walked()
+{
+    static std::vector<WalkedLevel> levels;
+    return levels;
+}
+
+int RecordLevel(ChunkIteratorData* r)
+{
+    Walked().push_back({r->DataSize,
+                        {r->ObjectIDCount ? r->ObjectIDs[0] : 0, r->SubChunkCount ? r->SubChunks[0] : 0,
+                         r->ManagerCount ? r->Managers[0] : 0}});
+    return 1;
+}
+
+} // namespace
+
+TEST(CKStateChunkHostile, TheWalkRefusesItemsPastTheirDataAndFindsEveryListOfTheOthers)
+{
+    // Chunks whose sub-chunk list names the item at word 0 (a sequence of
+    // one for the oldest layout, whose items carry no lists).
+    auto current = [](Words item) {
+        Words words = {0x04070000, (CKDWORD) item.size()};
+        words.insert(words.end(), item.begin(), item.end());
+        words.insert(words.end(), {1, 0});
+        return words;
+    };
+    auto oldest = [](Words item) {
+        Words words = {0x00030000, 1, (CKDWORD) item.size() + 1, 0, 0, 2, 1};
+        words.insert(words.end(), item.begin(), item.end());
+        words.insert(words.end(), {0xFFFFFFFF, 0});
+        return words;
+    };
+    struct Case
+    {
+        const char* what;
+        Words words;
+        std::vector<WalkedLevel> levels; // after the top one
+        bool refused;
+    };
+    const Case cases[] = {
+        // Size, class, version pair, data size, file flag, list counts, then the parts.
+        {"data a word past the item", current({7, 3, 0x70000, 1, 0, 0, 0, 0}), {}, true},
+        {"ids a word past the item", current({7, 3, 0x70000, 0, 0, 1, 0, 0}), {}, true},
+        {"sub-chunks a word past the item", current({7, 3, 0x70000, 0, 0, 0, 1, 0}), {}, true},
+        {"managers a word past the item", current({7, 3, 0x70000, 0, 0, 0, 0, 1}), {}, true},
+        {"every part one word",
+         current({11, 3, 0x70000, 1, 0, 1, 1, 1, 0, 0x55, 0, 0x66}),
+         {{1, {0x55, 0, 0x66}}},
+         false},
+        {"an old item that fits", oldest({3, 7, 0, 0}), {}, false},
+        {"an old item a word past the data", oldest({3, 7, 1, 0}), {}, true},
+        {"an old item shorter than its header", oldest({2, 7, 0}), {}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ChunkPtr chunk = ChunkFromWords(c.words);
+        ASSERT_NE(chunk, nullptr);
+        Walked().clear();
+        ChunkIteratorData record;
+        chunk->IterateChunks(&record, RecordLevel);
+        ASSERT_FALSE(Walked().empty());
+        EXPECT_EQ(std::vector<WalkedLevel>(Walked().begin() + 1, Walked().end()), c.levels);
+        EXPECT_EQ(chunk->GetReadError(), c.refused ? CKErr::InvalidFile : 0);
+    }
+}
+
+TEST(CKStateChunkHostile, AppendedListEntriesOutsideTheOthersDataAreLeftOut)
+{
+    // The other chunk: two data words and an object-id list naming word 1,
+    // the word behind its data and a negative position.
+    ChunkPtr other = ChunkFromWords({0x01070000, 2, 0xA, 0, 3, 1, 2, 0xFFFFFFFB});
+    ASSERT_NE(other, nullptr);
+    ChunkPtr chunk = NewChunk(1);
+    chunk->StartWrite();
+    chunk->WriteInt(7);
+    chunk->AddChunk(other.get());
+    chunk->CloseChunk();
+    const Words words = SerialisedWords(chunk.get());
+    ASSERT_GE(words.size(), 1u);
+    EXPECT_EQ(Words(words.begin() + 1, words.end()), (Words{3, 7, 0xA, 0, 1, 2})) << "only word 1, moved by one";
+}
+
+TEST(CKStateChunkHostile, AnAdoptedBlockShorterThanItsCountsIsRefusedAndFreed)
+{
+    ChunkPtr source = NewChunk(7);
+    source->StartWrite();
+    source->WriteIdentifier(3);
+    source->WriteObjectID(9);
+    source->WriteInt(4);
+    const Words words = SerialisedWords(source.get());
+    ASSERT_EQ(words.size(), 1 + 1 + 4 + 2u) << "header, data size, data, one-entry id list";
+    struct Case
+    {
+        const char* what;
+        size_t word;  // the word that lies
+        CKDWORD more; // by how much
+    };
+    const Case cases[] = {
+        {"data one word longer", 1, 1},
+        {"data two words longer", 1, 2},
+        {"ids one word longer", 6, 1},
+        {"ids two words longer", 6, 2},
+        {"as saved", 1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Words lying = words;
+        lying[c.word] += c.more;
+        const std::vector<CKBYTE> bytes = WordBytes(lying);
+        // The block holds exactly the words behind the header, so a read past
+        // it is caught.
+        void* block = std::malloc(bytes.size() - 4);
+        std::memcpy(block, bytes.data() + 4, bytes.size() - 4);
+        ChunkPtr adopted = NewChunk();
+        EXPECT_EQ(adopted->AdoptRawBuffer(bytes.data(), block, (int) bytes.size()), c.more == 0);
+        EXPECT_EQ(adopted->GetReadError(), c.more == 0 ? 0 : CKErr::InvalidFile);
+        if (c.more == 0) {
+            EXPECT_EQ(SerialisedWords(adopted.get()), words);
         }
     }
 }

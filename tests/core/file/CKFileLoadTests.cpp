@@ -511,6 +511,17 @@ TEST_F(CKFileLoad, MissingPluginsAreReportedButDoNotStopTheLoad)
     EXPECT_EQ(fresh->GetObjectsCountByClassID(FileTestItem::m_ClassID), 2);
     EXPECT_EQ(LoadBytes(NewContext(), missing, 0), 0) << "unchecked without the flag";
 
+    // Missing plug-ins do not stop the search for name clashes either.
+    CKContext* clashing = NewContext();
+    NewItem(clashing, "Item1");
+    loader = clashing->CreateCKFile();
+    EXPECT_EQ(
+        loader->OpenMemory(missing.data(), (int) missing.size(), CK_LOAD_CHECKDEPENDENCIES | CK_LOAD_CHECKDUPLICATES),
+        CKErr::PluginsMissing);
+    EXPECT_EQ(std::vector<int>(loader->m_DuplicateNameFounds.Begin(), loader->m_DuplicateNameFounds.End()),
+              std::vector<int>{1});
+    clashing->DeleteCKFile(loader);
+
     Bytes always = file;
     StoreLE32(&always[(size_t) (where - file.begin())], 0x511928D5);
     StoreLE32(&always[(size_t) (where - file.begin()) + 4], 0x536A4D32);
@@ -573,11 +584,18 @@ TEST_F(CKFileLoad, DependencyAndIncludedTablesThatPassTheHeaderDataAreRefused)
         {"a table without its count", WordsOf({0, 8}), CKErr::InvalidFile},
         {"included files with no bytes after the data", WordsOf({0, 4, 1}), CKErr::InvalidFile},
     };
+    // Loaded asking about name clashes: a refused file asks nothing.
+    g_ClashAnswer = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         CKContext* fresh = NewContext();
-        EXPECT_EQ(LoadBytes(fresh, WithHeaderTail(file, c.tail)), c.expected);
-        EXPECT_EQ(fresh->GetObjectsCountByClassID(FileTestItem::m_ClassID), c.expected == CKErr::Ok ? 3 : 0);
+        NewItem(fresh, "Item0");
+        fresh->SetInterfaceMode(TRUE, ClashCallback, nullptr);
+        g_ClashMessages = 0;
+        EXPECT_EQ(LoadBytes(fresh, WithHeaderTail(file, c.tail), CK_LOAD_DODIALOG), c.expected);
+        const bool loaded = c.expected == CKErr::Ok;
+        EXPECT_EQ(g_ClashMessages, loaded ? 1 : 0);
+        EXPECT_EQ(fresh->GetObjectsCountByClassID(FileTestItem::m_ClassID), 1 + (loaded ? 3 : 0));
         CloseContext(fresh);
     }
 }
@@ -657,4 +675,38 @@ TEST_F(CKFileLoad, OnlyNamedNewObjectsOfKnownClassesAreNameClashes)
     EXPECT_EQ(loader->m_FileObjects[3].m_CreatedObject, 0u);
     fresh->DeleteCKFile(loader);
     EXPECT_EQ(fresh->GetObjectsCountByClassID(item), 2 + 3) << "the clashing, unnamed and free records";
+}
+
+TEST_F(CKFileLoad, OldObjectCountsThatPassTheDataAreRefused)
+{
+    // Version 5 keeps no descriptors: the data's count says how many records
+    // follow, each an id and a chunk size at least (8 bytes).
+    const Bytes named = BuildOldFile(5, {{3, "", {}}, {4, "", {}}, {5, "", ItemChunk("Epsilon", 5, 0, false)}}, {});
+    const Bytes empty = BuildOldFile(5, {{3, "", {}}, {4, "", {}}}, {});
+    struct Case
+    {
+        const Bytes* file;
+        CKDWORD count;
+        CKERROR expected;
+        bool epsilon;
+    };
+    const Case cases[] = {
+        {&named, 3, CKErr::Ok, true},
+        {&named, 2, CKErr::Ok, false}, // the last record is left unread
+        {&named, 4, CKErr::InvalidFile, false},
+        {&empty, 2, CKErr::Ok, false}, // empty records that fill the data exactly
+        {&empty, 3, CKErr::InvalidFile, false},
+        {&empty, 0x7FFFFFFF, CKErr::InvalidFile, false},
+        {&empty, 0xFFFFFFFF, CKErr::InvalidFile, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.file->size() << " bytes, count " << c.count);
+        Bytes lying = *c.file;
+        StoreLE32(lying.data() + 64 + 4, c.count);
+        StoreLE32(lying.data() + 8, (CKDWORD) adler32(0, lying.data() + 64, (uInt) (lying.size() - 64)));
+        CKContext* fresh = NewContext();
+        EXPECT_EQ(LoadBytes(fresh, lying), c.expected);
+        EXPECT_EQ(Find(fresh, "Epsilon") != nullptr, c.epsilon);
+        CloseContext(fresh);
+    }
 }
