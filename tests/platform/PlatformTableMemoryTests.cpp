@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <sys/mman.h>
 #include <vector>
 
 #include "platform/PlatformTableMemory.h"
@@ -96,6 +97,35 @@ TEST(PlatformTableMemory, GivesZeroedWritableStorageWhateverTheAdviceAnswers)
         EXPECT_EQ(table.Data(), nullptr);
         EXPECT_EQ(table.Size(), 0u);
         EXPECT_FALSE(table.HugePagesAdvised());
+    }
+}
+
+// Whether the page holding address is mapped in this process.
+bool Mapped(const void* address)
+{
+    const uintptr_t page = reinterpret_cast<uintptr_t>(address) & ~(uintptr_t) 4095;
+    unsigned char resident = 0;
+    return ::mincore(reinterpret_cast<void*>(page), 4096, &resident) == 0;
+}
+
+TEST(PlatformTableMemory, GivesBackTheSlackMappedToFindTheBoundary)
+{
+    // The slack after the table is always given back (the boundary is found
+    // in a mapping one huge page longer than the table); freed, the table
+    // is unmapped too.
+    for (const size_t bytes : {2 * kMB, 3 * kMB + 5}) {
+        for (const int answer : {0, -1}) {
+            AdviceScope scope(answer);
+            PlatformTableMemory table;
+            ASSERT_TRUE(table.Allocate(bytes));
+            const unsigned char* data = static_cast<const unsigned char*>(table.Data());
+            const size_t length = (bytes + PlatformTableMemory::kHugePage - 1) & ~(PlatformTableMemory::kHugePage - 1);
+            EXPECT_TRUE(Mapped(data));
+            EXPECT_TRUE(Mapped(data + length - 1));
+            EXPECT_FALSE(Mapped(data + length)) << bytes << " bytes";
+            table.Free();
+            EXPECT_FALSE(Mapped(data));
+        }
     }
 }
 
