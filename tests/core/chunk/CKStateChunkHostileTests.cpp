@@ -263,20 +263,75 @@ TEST(CKStateChunkHostile, TheWalkRefusesItemsPastTheirDataAndFindsEveryListOfThe
     }
 }
 
-TEST(CKStateChunkHostile, AppendedListEntriesOutsideTheOthersDataAreLeftOut)
+TEST(CKStateChunkHostile, AppendedChainsAndListEntriesOutsideTheOthersDataAreCut)
 {
-    // The other chunk: two data words and an object-id list naming word 1,
-    // the word behind its data and a negative position.
-    ChunkPtr other = ChunkFromWords({0x01070000, 2, 0xA, 0, 3, 1, 2, 0xFFFFFFFB});
-    ASSERT_NE(other, nullptr);
-    ChunkPtr chunk = NewChunk(1);
-    chunk->StartWrite();
-    chunk->WriteInt(7);
-    chunk->AddChunk(other.get());
-    chunk->CloseChunk();
-    const Words words = SerialisedWords(chunk.get());
-    ASSERT_GE(words.size(), 1u);
-    EXPECT_EQ(Words(words.begin() + 1, words.end()), (Words{3, 7, 0xA, 0, 1, 2})) << "only word 1, moved by one";
+    // Appended behind one written word: identifier links move by one, a link
+    // that turns back or reaches past the last identifier pair is cut, list
+    // entries outside the other's data are left out.
+    struct Case
+    {
+        const char* what;
+        Words other;
+        Words expected; // serialised, without the header word
+    };
+    const Case cases[] = {
+        {"a chain going forward", {0x00070000, 5, 0xA, 2, 0xB, 0, 5}, {6, 7, 0xA, 3, 0xB, 0, 5}},
+        {"a link to the last word", {0x00070000, 3, 0xA, 2, 0xB}, {4, 7, 0xA, 0, 0xB}},
+        {"a link back", {0x00070000, 5, 0xA, 2, 0xB, 1, 5}, {6, 7, 0xA, 3, 0xB, 0, 5}},
+        {"ids at word 1, behind the data and negative",
+         {0x01070000, 2, 0xA, 0, 3, 1, 2, 0xFFFFFFFB},
+         {3, 7, 0xA, 0, 1, 2}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ChunkPtr other = ChunkFromWords(c.other);
+        ASSERT_NE(other, nullptr);
+        ChunkPtr chunk = NewChunk(1);
+        chunk->StartWrite();
+        chunk->WriteInt(7);
+        chunk->AddChunk(other.get());
+        chunk->CloseChunk();
+        const Words words = SerialisedWords(chunk.get());
+        ASSERT_GE(words.size(), 1u);
+        EXPECT_EQ(Words(words.begin() + 1, words.end()), c.expected);
+    }
+}
+
+TEST(CKStateChunkHostile, ObjectSequencesAreReadInEveryLayoutAndRefusedPastTheData)
+{
+    // The sequence 0x11, 0x22 under the header of each layout; the oldest
+    // layout keeps its count five words after a marker.
+    auto old = [](CKDWORD version, Words data) {
+        Words words = {version << 16, 1, (CKDWORD) data.size(), 0, 0, 0};
+        if (version == 5)
+            words.push_back(0);
+        words.insert(words.end(), data.begin(), data.end());
+        return words;
+    };
+    struct Case
+    {
+        const char* what;
+        Words words;
+        std::vector<CK_ID> expected;
+    };
+    const Case cases[] = {
+        {"version 3", old(3, {1, 0, 0, 0, 0, 2, 0x11, 0x22}), {0x11, 0x22}},
+        {"version 4", old(4, {2, 0x11, 0x22}), {0x11, 0x22}},
+        {"version 5", old(5, {2, 0x11, 0x22}), {0x11, 0x22}},
+        {"version 7", {0x00070000, 3, 2, 0x11, 0x22}, {0x11, 0x22}},
+        {"version 3 counting past the data", old(3, {1, 0, 0, 0, 0, 3, 0x11, 0x22}), {}},
+        {"version 3 cut in its marker", old(3, {1, 0, 0, 0}), {}},
+        {"version 4 counting past the data", old(4, {3, 0x11, 0x22}), {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ChunkPtr chunk = ChunkFromWords(c.words);
+        ASSERT_NE(chunk, nullptr);
+        chunk->StartRead();
+        XObjectArray read = chunk->ReadXObjectArray();
+        EXPECT_EQ(std::vector<CK_ID>(read.Begin(), read.End()), c.expected);
+        EXPECT_EQ(chunk->GetReadError(), c.expected.empty() ? CKErr::InvalidFile : 0);
+    }
 }
 
 TEST(CKStateChunkHostile, AnAdoptedBlockShorterThanItsCountsIsRefusedAndFreed)

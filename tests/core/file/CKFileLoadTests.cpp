@@ -376,12 +376,12 @@ TEST_F(CKFileLoad, EveryPrefixOfAValidFileIsRefusedAndCreatesNothing)
 TEST_F(CKFileLoad, IncludedFileNamesAreReducedToBareNamesInsideTheTemporaryFolder)
 {
     TestTempDir dir;
-    for (const char* name : {"zzzz", "yyyy", "wwww", "vvvv"})
+    for (const char* name : {"zzzz", "yyyy", "wwww", "vvvv", "uuuu"})
         WriteWholeFile(dir.File(name), Bytes(10, (CKBYTE) name[0]));
     WriteWholeFile(dir.File("empty"), Bytes{});
     Bytes file = SaveSmall(dir, 8,
-                           {dir.File("zzzz"), dir.File("yyyy"), dir.File("wwww"), dir.File("vvvv"), dir.File("empty"),
-                            dir.File("missing")},
+                           {dir.File("zzzz"), dir.File("yyyy"), dir.File("wwww"), dir.File("vvvv"), dir.File("uuuu"),
+                            dir.File("empty"), dir.File("missing")},
                            1);
     auto patch = [&](const char* from, const char* to) {
         auto at = std::search(file.begin() + 64, file.end(), from, from + 4);
@@ -392,6 +392,7 @@ TEST_F(CKFileLoad, IncludedFileNamesAreReducedToBareNamesInsideTheTemporaryFolde
     patch("yyyy", "....");
     patch("wwww", "/../");
     patch("vvvv", "a\\/v");
+    patch("uuuu", "\\...");
     CKContext* fresh = NewContext();
     std::string folder = fresh->GetPathManager()->GetTempFolder().CStr();
     std::string parent = folder.substr(0, folder.find_last_of('/'));
@@ -400,6 +401,7 @@ TEST_F(CKFileLoad, IncludedFileNamesAreReducedToBareNamesInsideTheTemporaryFolde
     EXPECT_EQ(ReadWholeFile(folder + "/x"), Bytes(10, 'z')) << "../x becomes x inside the folder";
     EXPECT_EQ(PlatformPathExists((parent + "/x").c_str()), xBefore) << "nothing is written outside";
     EXPECT_FALSE(PlatformPathExists((folder + "/....").c_str())) << "a name of dots is refused";
+    EXPECT_FALSE(PlatformPathExists((folder + "/...").c_str())) << "so is one after a separator";
     EXPECT_EQ(ReadWholeFile(folder + "/v"), Bytes(10, 'v'));
     EXPECT_FALSE(PlatformPathExists((folder + "/empty").c_str())) << "size 0 extracts nothing";
     EXPECT_FALSE(PlatformPathExists((folder + "/missing").c_str()));
@@ -707,6 +709,42 @@ TEST_F(CKFileLoad, OldObjectCountsThatPassTheDataAreRefused)
         CKContext* fresh = NewContext();
         EXPECT_EQ(LoadBytes(fresh, lying), c.expected);
         EXPECT_EQ(Find(fresh, "Epsilon") != nullptr, c.epsilon);
+        CloseContext(fresh);
+    }
+}
+
+TEST_F(CKFileLoad, OldHeaderSizesThatPassTheFileAreRefused)
+{
+    const std::vector<OldItem> items = {{5, "Alpha", ItemChunk(nullptr, 1, 0, false)}};
+    const Bytes plain = BuildOldFile(7, items, {});
+    const Bytes packed = BuildOldFile(7, items, {}, 8);
+    // Header data stored (at 28) and data stored (at 32), both behind the
+    // 64-byte header.
+    const CKDWORD plainRest = (CKDWORD) plain.size() - 64;
+    const CKDWORD packedData = LoadLE32(packed.data() + 32);
+    struct Case
+    {
+        const char* what;
+        const Bytes* file;
+        size_t field;
+        CKDWORD value;
+        CKERROR expected;
+    };
+    const Case cases[] = {
+        {"as written, plain", &plain, 28, LoadLE32(plain.data() + 28), CKErr::Ok},
+        {"as written, packed", &packed, 32, packedData, CKErr::Ok},
+        {"header data a byte past the file", &plain, 28, plainRest + 1, CKErr::InvalidFile},
+        {"header data 60 bytes past the file", &plain, 28, plainRest + 60, CKErr::InvalidFile},
+        {"packed data a byte past the file", &packed, 32, packedData + 1, CKErr::InvalidFile},
+        {"packed data far past the file", &packed, 32, packedData + 1000, CKErr::InvalidFile},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes lying = *c.file;
+        StoreLE32(lying.data() + c.field, c.value);
+        CKContext* fresh = NewContext();
+        EXPECT_EQ(LoadBytes(fresh, lying), c.expected);
+        EXPECT_EQ(Find(fresh, "Alpha") != nullptr, c.expected == CKErr::Ok);
         CloseContext(fresh);
     }
 }
