@@ -265,6 +265,7 @@ TEST_F(ContextTest, DeletionNoticesReachOnlyTheClassesThatAskedForThem)
     CK_ID id = quiet->GetID();
     m_Context->GetObjectManager()->DeleteObjects(&id, 1, 0, CK_DESTROY_NOCLASSNOTIFY);
     EXPECT_EQ(TestListener::s_PreCount, 2);
+    EXPECT_EQ(manager->m_ToBeDeleted, 3);
     EXPECT_EQ(manager->m_Deleted, 3);
 }
 

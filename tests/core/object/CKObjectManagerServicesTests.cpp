@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "core/object/CKDependencies.h"
 #include "core/object/CKDependenciesContext.h"
 #include "core/object/CKObjectManager.h"
 #include "tests/core/support/CoreTestSupport.h"
@@ -85,6 +86,42 @@ TEST_F(ObjectServicesTest, DependenciesRefuseUnsavableAndNonDynamicObjectsWhereT
         if (c.fixed == CKErr::Ok) {
             EXPECT_EQ(fixed->PrepareDependencies(deps, TRUE), CKErr::AlreadyPresent);
         }
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ObjectServicesTest, ACopyTakesTheSourceNameOnlyWhereItsRecordOrClassSaysSo)
+{
+    // A custom record without the name option: a plain object's copy is
+    // left unnamed, a parameter's keeps its source's name; a record saying
+    // none keeps it for both.
+    struct Case
+    {
+        CK_CLASSID cid;
+        CKDWORD recordFlags;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {TestObject::m_ClassID, CK_DEPENDENCIES_CUSTOM, nullptr},
+        {CKCID_PARAMETEROUT, CK_DEPENDENCIES_CUSTOM, "Source"},
+        {TestObject::m_ClassID, CK_DEPENDENCIES_NONE, "Source"},
+        {CKCID_PARAMETEROUT, CK_DEPENDENCIES_NONE, "Source"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "class " << c.cid << " record " << c.recordFlags);
+        CKObject* source = m_Context->CreateObject(c.cid, "Source");
+        ASSERT_NE(source, nullptr);
+        CKDependencies record;
+        record.m_Flags = c.recordFlags;
+        CKObject* copy = m_Context->CopyObjects(source, &record, nullptr);
+        ASSERT_NE(copy, nullptr);
+        if (c.expected)
+            EXPECT_STREQ(copy->GetName(), c.expected);
+        else
+            EXPECT_EQ(copy->GetName(), nullptr);
     }
 }
 
