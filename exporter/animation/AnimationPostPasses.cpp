@@ -38,13 +38,61 @@ void Clear(CKAnimController* controller)
         controller->RemoveKey(k);
 }
 
+// Whether a segment of the track's interpolation depends on its two end
+// keys alone (linear and Bezier keys); TCB tangents also take the keys
+// around it.
+bool SegmentsUseTheirEndsAlone(CKDWORD type)
+{
+    switch (type) {
+    case CKANIMATION_LINEARPOSITION_CONTROL:
+    case CKANIMATION_BEZIERPOSITION_CONTROL:
+    case CKANIMATION_LINEARROTATION_CONTROL:
+    case CKANIMATION_BEZIERROTATION_CONTROL:
+    case CKANIMATION_LINEARSCALE_CONTROL:
+    case CKANIMATION_BEZIERSCALE_CONTROL:
+    case CKANIMATION_LINEARSCALEAXIS_CONTROL:
+    case CKANIMATION_BEZIERSCALEAXIS_CONTROL:
+    case CKANIMATION_LINEARFLOAT_CONTROL:
+    case CKANIMATION_BEZIERFLOAT_CONTROL: return true;
+    default: return false;
+    }
+}
+
+// A controller holding copies of a few keys of a track, given by their
+// indices in time order. Changing the set keeps the keys both sets start
+// with: one step of the reduction mostly moves the window's end alone.
+class KeyWindow
+{
+public:
+    KeyWindow(CKAnimController* track, CKAnimController* window) : m_Track(track), m_Window(window) {}
+
+    void Hold(const int* indices, int count)
+    {
+        int same = 0;
+        while (same < count && same < (int) m_Held.size() && m_Held[(size_t) same] == indices[same])
+            ++same;
+        for (int k = (int) m_Held.size(); k-- > same;)
+            m_Window->RemoveKey(k);
+        m_Held.resize((size_t) same);
+        for (int k = same; k < count; ++k) {
+            m_Window->AddKey(m_Track->GetKey(indices[k]));
+            m_Held.push_back(indices[k]);
+        }
+    }
+
+private:
+    CKAnimController* m_Track;
+    CKAnimController* m_Window;
+    std::vector<int> m_Held;
+};
+
 // The greedy test of the keys of a track of key controllers. The track
 // without key i, with the keys kept before it, is evaluated at key i's time
-// on the few keys that decide its segment there: the last two keys kept
-// (the second of them starts the segment; the first shapes its tangents)
-// and the two keys after i (the segment's end and what shapes its
-// tangents). That gives the value the whole track would give without
-// rebuilding it for every key.
+// on the few keys that decide its segment there: the last key kept (which
+// starts the segment) and the key after i (which ends it), and for TCB keys
+// also the key kept before (which shapes the start's tangent) and the
+// second key after i (which shapes the end's). That gives the value the
+// whole track would give without rebuilding it for every key.
 std::vector<int> KeptKeys(CKAnimController* track, float threshold)
 {
     const int n = track->GetKeyCount();
@@ -58,18 +106,22 @@ std::vector<int> KeptKeys(CKAnimController* track, float threshold)
             kept.push_back(i);
         return kept;
     }
+    const bool endsAlone = SegmentsUseTheirEndsAlone(track->GetType());
+    KeyWindow held(track, window.get());
     const int size = track->GetValueSize();
     for (int i = 1; i < n; ++i) {
         const float time = track->GetKey(i)->TimeStep;
         float a[kValueFloats] = {}, b[kValueFloats] = {};
         track->Evaluate(time, a);
-        Clear(window.get());
+        int indices[4];
+        int count = 0;
         const size_t last = kept.size() - 1;
-        if (last > 0)
-            window->AddKey(track->GetKey(kept[last - 1]));
-        window->AddKey(track->GetKey(kept[last]));
-        for (int k = i + 1; k < n && k <= i + 2; ++k)
-            window->AddKey(track->GetKey(k));
+        if (last > 0 && !endsAlone)
+            indices[count++] = kept[last - 1];
+        indices[count++] = kept[last];
+        for (int k = i + 1; k < n && k <= i + (endsAlone ? 1 : 2); ++k)
+            indices[count++] = k;
+        held.Hold(indices, count);
         window->Evaluate(time, b);
         if (!WithinThreshold(a, b, size, threshold))
             kept.push_back(i);

@@ -106,24 +106,29 @@ QxQuaternion Random<QxQuaternion>(std::mt19937& rng)
 }
 
 // Smooth tracks with small random wobbles, so that some keys fall within
-// the threshold and some do not.
+// the threshold and some do not. With run above 1 the keys come evenly and
+// the track goes straight for run keys at a time (one step, scaled by
+// wobble, drawn per run), so that long stretches of keys go in a row.
 template <class V>
-void Fill(CKAnimController* c, std::mt19937& rng, int n, float wobble)
+void Fill(CKAnimController* c, std::mt19937& rng, int n, float wobble, int run = 1)
 {
     V value = Random<V>(rng);
+    V next = value;
     for (int i = 0; i < n; ++i) {
-        const float time = (float) i * 1.5f + (i % 3 == 0 ? 0.25f : 0.0f);
-        V next = Random<V>(rng);
+        const float time = (float) i * 1.5f + (i % 3 == 0 && run == 1 ? 0.25f : 0.0f);
+        if (i % run == 0)
+            next = Random<V>(rng);
         float* f = reinterpret_cast<float*>(&value);
         const float* g = reinterpret_cast<const float*>(&next);
         for (size_t k = 0; k < sizeof(V) / sizeof(float); ++k)
-            f[k] += g[k] * (i % 4 == 0 ? 0.2f : wobble);
+            f[k] += g[k] * (i % 4 == 0 && run == 1 ? 0.2f : wobble);
         if constexpr (std::is_same_v<V, QxQuaternion>)
             value.Normalize();
         switch (c->GetType() >> 8) {
         case CKANIMATION_TCBPOSITION_CONTROL >> 8:
         case CKANIMATION_TCBROTATION_CONTROL >> 8:
         case CKANIMATION_TCBSCALE_CONTROL >> 8:
+        case CKANIMATION_TCBSCALEAXIS_CONTROL >> 8:
         case CKANIMATION_TCBFLOAT_CONTROL >> 8: {
             const CKTCBKey<V> key(time, value, Random<float>(rng) * 0.5f, Random<float>(rng) * 0.5f,
                                   Random<float>(rng) * 0.5f, 10.0f, 5.0f);
@@ -131,7 +136,9 @@ void Fill(CKAnimController* c, std::mt19937& rng, int n, float wobble)
             break;
         }
         case CKANIMATION_BEZIERPOSITION_CONTROL >> 8:
+        case CKANIMATION_BEZIERROTATION_CONTROL >> 8:
         case CKANIMATION_BEZIERSCALE_CONTROL >> 8:
+        case CKANIMATION_BEZIERSCALEAXIS_CONTROL >> 8:
         case CKANIMATION_BEZIERFLOAT_CONTROL >> 8: {
             const CKDWORD flags = (i % 5 == 0) ? (2u << 16 | 1u) : (32u | 32u << 16);
             const CKBezierKey<V> key(time, value, flags, Random<V>(rng), Random<V>(rng));
@@ -181,6 +188,49 @@ TEST_F(AnimationPasses, ReductionKeepsWhatRemovingKeysOneByOneKeeps)
             delete track;
             m_Builder->DestroyObject(scratch, 0);
         }
+}
+
+// Long tracks with straight runs, where many keys in a row go and the
+// segment a key is tested on starts far before it: every kind of track
+// keeps what the literal reduction keeps.
+TEST_F(AnimationPasses, LongTracksWithStraightRunsKeepWhatRemovingKeysOneByOneKeeps)
+{
+    const CKDWORD types[] = {
+        CKANIMATION_LINEARPOSITION_CONTROL,  CKANIMATION_TCBPOSITION_CONTROL,  CKANIMATION_BEZIERPOSITION_CONTROL,
+        CKANIMATION_LINEARROTATION_CONTROL,  CKANIMATION_TCBROTATION_CONTROL,  CKANIMATION_BEZIERROTATION_CONTROL,
+        CKANIMATION_LINEARSCALE_CONTROL,     CKANIMATION_TCBSCALE_CONTROL,     CKANIMATION_BEZIERSCALE_CONTROL,
+        CKANIMATION_LINEARSCALEAXIS_CONTROL, CKANIMATION_TCBSCALEAXIS_CONTROL, CKANIMATION_BEZIERSCALEAXIS_CONTROL,
+        CKANIMATION_LINEARFLOAT_CONTROL,     CKANIMATION_TCBFLOAT_CONTROL,     CKANIMATION_BEZIERFLOAT_CONTROL};
+    struct Shape
+    {
+        int keys, run;
+        float wobble, threshold;
+    };
+    const Shape shapes[] = {{2, 1, 0.01f, 0.05f},   {3, 1, 0.001f, 0.05f},  {150, 7, 0.05f, 0.001f},
+                            {150, 7, 0.05f, 0.01f}, {150, 30, 0.2f, 0.05f}, {150, 30, 0.2f, 2.0f}};
+    std::mt19937 rng(11);
+    CKObjectAnimation* scratch = NewAnimation("Scratch");
+    int partial = 0;
+    for (CKDWORD type : types)
+        for (const Shape& shape : shapes) {
+            SCOPED_TRACE(std::to_string(type) + ": " + std::to_string(shape.keys) + " keys, runs of " +
+                         std::to_string(shape.run) + " at " + std::to_string(shape.threshold));
+            CKAnimController* track = CKCreateAnimController(type);
+            switch (track->GetValueSize()) {
+            case 1: Fill<float>(track, rng, shape.keys, shape.wobble, shape.run); break;
+            case 3: Fill<QxVector>(track, rng, shape.keys, shape.wobble, shape.run); break;
+            default: Fill<QxQuaternion>(track, rng, shape.keys, shape.wobble, shape.run); break;
+            }
+            CKAnimController* reduced = nullptr;
+            EXPECT_EQ(ReduceControllerKeys(track, &reduced, scratch, shape.threshold), type);
+            ASSERT_NE(reduced, nullptr);
+            const std::vector<float> kept = Times(reduced);
+            EXPECT_EQ(kept, LiteralReduction(track, shape.threshold));
+            partial += kept.size() > 2 && kept.size() < (size_t) shape.keys;
+            delete track;
+        }
+    m_Builder->DestroyObject(scratch, 0);
+    EXPECT_GE(partial, 30) << "most long tracks lose some keys and keep some";
 }
 
 TEST_F(AnimationPasses, ACollinearMiddleKeyGoesAndAConstantTrackKeepsItsFirstKey)
