@@ -533,7 +533,15 @@ TEST_F(MeshGeometry, ConsolidateMatchesAFirstEqualRecordModel)
 
         XArray<CKDWORD> before;
         int recordWords = 0;
+        // The delta words of a vertex without a delta read 0, whatever the
+        // array held before.
         const int stride = mesh->GetInterleavedRecords(before, true, &recordWords);
+        std::fill(before.Begin(), before.End(), 0xFFFFFFFFu);
+        ASSERT_EQ(mesh->GetInterleavedRecords(before, true, nullptr), stride);
+        for (int t = 0; t < c.targets; ++t)
+            for (int v = 0; v < c.vertices; ++v)
+                for (int w = 0; w < 6 && v % 3 != t; ++w)
+                    ASSERT_EQ(before[v * stride + recordWords + 6 * t + w], 0u) << c.what << " vertex " << v;
         const std::vector<CKDWORD> corners(mesh->GetFacesIndices(), mesh->GetFacesIndices() + 3 * faces);
         const int bitsFrom = 8, bitsTo = 10 + (c.blendRecords ? 4 : 0);
         auto same = [&](int a, int b) {
