@@ -491,6 +491,14 @@ TEST_F(MeshGeometry, ConsolidateMatchesAFirstEqualRecordModel)
     auto anyWord = [&](int n) { return words[step(local, n)]; };
     for (const Case& c : cases) {
         RCKMesh* mesh = NewMesh(c.what);
+        // Lines, some of them left naming a vertex past the count.
+        mesh->SetVertexCount(c.vertices + 1);
+        mesh->SetLineCount(8);
+        std::vector<std::pair<int, int>> lines;
+        for (int l = 0; l < 8; ++l) {
+            lines.emplace_back(pick(c.vertices + 1), pick(c.vertices + 1));
+            mesh->SetLine(l, lines.back().first, lines.back().second);
+        }
         mesh->SetVertexCount(c.vertices);
         if (c.channel)
             mesh->AddChannel(NewMaterial("overlay"), TRUE);
@@ -522,6 +530,8 @@ TEST_F(MeshGeometry, ConsolidateMatchesAFirstEqualRecordModel)
             CKBlendShapeTarget target;
             for (int v = t; v < c.vertices; v += 3)
                 target.Deltas.PushBack(CKBlendShapeDelta{(CKDWORD) v, QxVector(deltaOf[v], 0, 0), QxVector()});
+            // One past the vertices, which goes.
+            target.Deltas.PushBack(CKBlendShapeDelta{(CKDWORD) c.vertices, QxVector(1, 0, 0), QxVector()});
             shapes.Targets.PushBack(target);
         }
         if (c.targets)
@@ -575,6 +585,13 @@ TEST_F(MeshGeometry, ConsolidateMatchesAFirstEqualRecordModel)
         ASSERT_EQ(mesh->GetVertexCount(), (int) kept.size()) << c.what;
         for (int k = 0; k < 3 * faces; ++k)
             ASSERT_EQ(mesh->GetFacesIndices()[k], (CKDWORD) map[corners[k]]) << c.what << " corner " << k;
+        for (int l = 0; l < 8; ++l) {
+            int a = -1, b = -1;
+            mesh->GetLine(l, &a, &b);
+            const auto [from, to] = lines[l];
+            EXPECT_EQ(a, from < c.vertices ? map[from] : 0) << c.what << " line " << l;
+            EXPECT_EQ(b, to < c.vertices ? map[to] : 0) << c.what << " line " << l;
+        }
         // The skin's blend records go with the old numbering; every other
         // word is the first record's.
         XArray<CKDWORD> after;
@@ -594,7 +611,7 @@ TEST_F(MeshGeometry, ConsolidateMatchesAFirstEqualRecordModel)
             std::vector<std::pair<CKDWORD, CKDWORD>> expected, found;
             std::vector<bool> taken(kept.size());
             for (const CKBlendShapeDelta& d : shapes.Targets[t].Deltas)
-                if (!taken[map[d.Vertex]]) {
+                if ((int) d.Vertex < c.vertices && !taken[map[d.Vertex]]) {
                     taken[map[d.Vertex]] = true;
                     expected.emplace_back(map[d.Vertex], std::bit_cast<CKDWORD>(d.Position.x));
                 }
