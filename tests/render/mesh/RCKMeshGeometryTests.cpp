@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 #include <map>
+#include <set>
 #include <tuple>
 
 #include "render/animation/CKSkin.h"
@@ -225,6 +226,15 @@ TEST_F(MeshGeometry, AChannelRestrictedToAMaterialKeepsItsCornersThroughRenumber
     EXPECT_EQ(before.size(), 12u) << "the corners of material A's four faces";
     cube->DissociateAllFaces();
     EXPECT_EQ(positions(), before);
+    // Each channel triangle takes the very corners of its own face, not
+    // other copies of the same vertices.
+    std::set<std::array<CKDWORD, 3>> ownFaces;
+    for (int f = 0; f < 4; ++f)
+        ownFaces.insert(
+            {cube->GetFacesIndices()[3 * f], cube->GetFacesIndices()[3 * f + 1], cube->GetFacesIndices()[3 * f + 2]});
+    const XArray<CKDWORD>& corners = cube->GetChannelFaceIndices(0);
+    for (int t = 0; t + 2 < corners.Size(); t += 3)
+        EXPECT_EQ(ownFaces.count({corners[t], corners[t + 1], corners[t + 2]}), 1u) << "channel triangle " << t / 3;
     cube->Consolidate();
     EXPECT_EQ(positions(), before);
     EXPECT_EQ(cube->GetChannelMaterialIndices(0).Size(), 1);
