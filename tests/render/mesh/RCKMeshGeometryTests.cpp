@@ -396,6 +396,18 @@ TEST_F(MeshGeometry, ALinePickHitsWithin10PixelsAtThePerspectiveCorrectPoint)
     EXPECT_EQ(mesh->IntersectLines(foot, nullptr, rc, nullptr), 1);
     EXPECT_EQ(MakeMesh(2, {})->IntersectLines(foot, nullptr, rc, nullptr), 0) << "no line";
     EXPECT_EQ(mesh->IntersectLines(foot, &result, nullptr, nullptr), 0) << "no render context";
+    // Either end behind the eye: the line is not picked, even on the
+    // screen point of its other end.
+    const struct
+    {
+        int behind;
+        QxVector4 at;
+    } behindTheEye[] = {{1, screen[0]}, {0, screen[1]}};
+    for (const auto& c : behindTheEye) {
+        mesh->SetVertexPosition(0, QxVector(-1, 0, c.behind == 0 ? -5.0f : 5.0f));
+        mesh->SetVertexPosition(1, QxVector(2, 0, c.behind == 1 ? -5.0f : 12.0f));
+        EXPECT_EQ(mesh->IntersectLines(Qx2DVector(c.at.x, c.at.y), nullptr, rc, nullptr), 0) << "end " << c.behind;
+    }
     mesh->SetVertexCount(0);
     EXPECT_EQ(mesh->IntersectLines(foot, nullptr, rc, nullptr), 0) << "no vertex";
 }
