@@ -21,6 +21,11 @@
 #include "render/objects/CKCamera.h"
 #include "system/math/QxFloatToInt.h"
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define LOD_FADE_AVX2 1
+#endif
+
 namespace {
 
 constexpr char kCategoryName[] = "LOD (Level Of Detail)";
@@ -84,12 +89,76 @@ void ScaleAlphasAt(CKDWORD* words, size_t step, CKBYTE* original, int count, flo
     }
 }
 
+#ifdef LOD_FADE_AVX2
+
+bool HasAvx2()
+{
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+// ScaleAlphasAt<2> with keep, eight vertices (two colour words each) at a
+// time; returns how many it did. The product and its truncation are the
+// same single-precision operations as the plain loop's, so the bytes are too.
+__attribute__((target("avx2"))) int KeepAndScaleAvx2(CKDWORD* words, CKBYTE* original, int count, float alpha)
+{
+    const __m256 factor = _mm256_set1_ps(alpha);
+    const __m256i rgb = _mm256_set1_epi32(0x00FFFFFF);
+    // Bytes 0, 4, 8 and 12 of each half: the alphas once shifted down.
+    const __m256i low = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 4, 8, 12, -1,
+                                         -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+        CKDWORD* p = words + (size_t) i * 2;
+        __m256 v0 = _mm256_castsi256_ps(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
+        __m256 v1 = _mm256_castsi256_ps(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 8)));
+        // Colours of vertices 0 1 4 5 | 2 3 6 7, and their second words.
+        __m256i colors = _mm256_castps_si256(_mm256_shuffle_ps(v0, v1, _MM_SHUFFLE(2, 0, 2, 0)));
+        __m256i others = _mm256_castps_si256(_mm256_shuffle_ps(v0, v1, _MM_SHUFFLE(3, 1, 3, 1)));
+        __m256i alphas = _mm256_srli_epi32(colors, 24);
+        __m256i bytes = _mm256_shuffle_epi8(alphas, low);
+        __m128i ordered = _mm_unpacklo_epi16(_mm256_castsi256_si128(bytes), _mm256_extracti128_si256(bytes, 1));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(original + i), ordered);
+        __m256i scaled = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(alphas), factor));
+        colors = _mm256_or_si256(_mm256_and_si256(colors, rgb), _mm256_slli_epi32(scaled, 24));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm256_unpacklo_epi32(colors, others));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 8), _mm256_unpackhi_epi32(colors, others));
+    }
+    return i;
+}
+
+// PutAlphasBackAt<2>, four vertices at a time; returns how many it did.
+__attribute__((target("avx2"))) int PutAlphasBackAvx2(CKDWORD* words, const CKBYTE* original, int count)
+{
+    // The colour word of each vertex loses its alpha, the second word nothing.
+    const __m256i keep = _mm256_setr_epi32(0x00FFFFFF, -1, 0x00FFFFFF, -1, 0x00FFFFFF, -1, 0x00FFFFFF, -1);
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+        CKDWORD* p = words + (size_t) i * 2;
+        int four;
+        std::memcpy(&four, original + i, sizeof four);
+        // Each byte widened to 64 bits lands in the low word of its vertex.
+        __m256i alphas = _mm256_slli_epi32(_mm256_cvtepu8_epi64(_mm_cvtsi32_si128(four)), 24);
+        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm256_or_si256(_mm256_and_si256(v, keep), alphas));
+    }
+    return i;
+}
+
+#endif
+
 void ScaleAlphas(CKDWORD* words, size_t step, CKBYTE* original, int count, float alpha, bool keep)
 {
-    if (step == 2)
-        ScaleAlphasAt<2>(words, step, original, count, alpha, keep);
-    else
+    if (step != 2) {
         ScaleAlphasAt<0>(words, step, original, count, alpha, keep);
+        return;
+    }
+    int done = 0;
+#ifdef LOD_FADE_AVX2
+    if (keep && HasAvx2())
+        done = KeepAndScaleAvx2(words, original, count, alpha);
+#endif
+    ScaleAlphasAt<2>(words + (size_t) done * 2, step, original + done, count - done, alpha, keep);
 }
 
 template <size_t Step>
@@ -104,10 +173,16 @@ void PutAlphasBackAt(CKDWORD* words, size_t step, const CKBYTE* original, int co
 
 void PutAlphasBack(CKDWORD* words, size_t step, const CKBYTE* original, int count)
 {
-    if (step == 2)
-        PutAlphasBackAt<2>(words, step, original, count);
-    else
+    if (step != 2) {
         PutAlphasBackAt<0>(words, step, original, count);
+        return;
+    }
+    int done = 0;
+#ifdef LOD_FADE_AVX2
+    if (HasAvx2())
+        done = PutAlphasBackAvx2(words, original, count);
+#endif
+    PutAlphasBackAt<2>(words + (size_t) done * 2, step, original + done, count - done);
 }
 
 QxVector Row(const QxMatrix& m, int i)

@@ -3,6 +3,7 @@
 // in one pass to the faces, lines, channels, blend shapes and skins.
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "core/context/CKContext.h"
 #include "core/context/CKRenderContext.h"
@@ -92,7 +93,6 @@ int RCKMesh::GetInterleavedRecords(XArray<CKDWORD>& out, bool blendShapes, int* 
     out.Resize(n * stride);
     if (n == 0)
         return stride;
-    std::memset(out.Begin(), 0, (size_t) n * (size_t) stride * 4);
     for (int i = 0; i < n; ++i) {
         CKDWORD* r = out.Begin() + (size_t) i * stride;
         auto put = [&](const void* p, int w) {
@@ -114,6 +114,9 @@ int RCKMesh::GetInterleavedRecords(XArray<CKDWORD>& out, bool blendShapes, int* 
             }
         if (m_VertexWeights.Size() == n)
             put(&m_VertexWeights[i], 1);
+        // Only the deltas a vertex has are written after its record.
+        if (stride > words)
+            std::memset(r, 0, (size_t) (stride - words) * 4);
     }
     if (blendShapes)
         for (int k = 0; k < m_BlendShapes.Targets.Size(); ++k)
@@ -309,50 +312,37 @@ void RCKMesh::DissociateAllFaces()
 
 namespace {
 
-// The first earlier record equal to each record, through a hash of its
-// words (the records are compared word for word).
-class RecordTable
+// Vertex records compared by value: every word compares by its float merge
+// key but those in [NotFloatBegin, NotFloatEnd), which compare by bits.
+struct RecordKeys
 {
-public:
-    RecordTable(const CKDWORD* records, int stride, int expected)
-        : m_Records(records), m_Stride(stride), m_Heads((size_t) Buckets(expected), -1)
-    {}
-    // The index given to an equal record added before, or -1 after adding
-    // this one under index.
-    int FindOrAdd(int record, int index)
+    int Stride;
+    int NotFloatBegin;
+    int NotFloatEnd;
+
+    // Two lanes (even and odd words), so that the multiplications of a
+    // record do not wait on each other.
+    CKDWORD Hash(const CKDWORD* r) const
     {
-        const CKDWORD* r = m_Records + (size_t) record * m_Stride;
-        CKDWORD h = 0;
-        for (int w = 0; w < m_Stride; ++w)
-            h = (h ^ r[w]) * 0x01000193u;
-        const size_t bucket = h & (m_Heads.size() - 1);
-        for (int e = m_Heads[bucket]; e >= 0; e = m_Entries[(size_t) e].Next)
-            if (std::memcmp(m_Records + (size_t) m_Entries[(size_t) e].Record * m_Stride, r, (size_t) m_Stride * 4) ==
-                0)
-                return m_Entries[(size_t) e].Index;
-        m_Entries.push_back(Entry{record, index, m_Heads[bucket]});
-        m_Heads[bucket] = (int) m_Entries.size() - 1;
-        return -1;
+        CKDWORD h[2] = {0x811C9DC5u, 0x01000193u};
+        for (int w = 0; w < Stride; ++w) {
+            const CKDWORD k = w >= NotFloatBegin && w < NotFloatEnd ? r[w] : CKFloatMergeKey(r[w]);
+            h[w & 1] = (((h[w & 1] << 5) | (h[w & 1] >> 27)) ^ k) * 0x9E3779B1u;
+        }
+        CKDWORD x = h[0] ^ ((h[1] << 16) | (h[1] >> 16));
+        x ^= x >> 15;
+        x *= 0x85EBCA6Bu;
+        return x ^ (x >> 13);
     }
 
-private:
-    static int Buckets(int n)
+    bool Equal(const CKDWORD* a, const CKDWORD* b) const
     {
-        int b = 16;
-        while (b < 2 * n)
-            b *= 2;
-        return b;
+        for (int w = 0; w < Stride; ++w)
+            if (a[w] != b[w] &&
+                ((w >= NotFloatBegin && w < NotFloatEnd) || CKFloatMergeKey(a[w]) != CKFloatMergeKey(b[w])))
+                return false;
+        return true;
     }
-    struct Entry
-    {
-        int Record;
-        int Index;
-        int Next;
-    };
-    const CKDWORD* m_Records;
-    int m_Stride;
-    std::vector<int> m_Heads;
-    std::vector<Entry> m_Entries;
 };
 
 } // namespace
@@ -363,36 +353,54 @@ void RCKMesh::Consolidate()
     const int old = m_Vertices.Size();
     if (old > 0) {
         XArray<CKDWORD> records;
-        int recordWords = 0;
-        const int stride = GetInterleavedRecords(records, true, &recordWords);
+        const int stride = GetInterleavedRecords(records, true, nullptr);
         // Records compare by value: every word is a float but the colours
         // and the blend record, which follow the 8 words of the vertex.
-        const int wordsNotFloat = 2 + (m_BlendRecords.Size() == old ? 4 : 0);
-        XArray<CKDWORD> keys = records;
-        for (int i = 0; i < old; ++i) {
-            CKDWORD* r = keys.Begin() + (size_t) i * stride;
-            for (int w = 0; w < stride; ++w)
-                if (w < 8 || w >= 8 + wordsNotFloat)
-                    r[w] = CKFloatMergeKey(r[w]);
-        }
-        RecordTable table(keys.Begin(), stride, old);
+        const RecordKeys keys{stride, 8, 8 + 2 + (m_BlendRecords.Size() == old ? 4 : 0)};
+        // Open addressing on the new index of each kept record. The kept
+        // records move down in place as they are found: a record only ever
+        // moves to a place whose own record was dealt with before.
+        size_t size = 16;
+        while (size < 2 * (size_t) old)
+            size *= 2;
+        std::vector<int> table(size, -1);
         XArray<int> map(old);
         map.Resize(old);
-        XArray<CKDWORD> merged;
-        merged.Reserve(old * recordWords);
+        CKDWORD* const base = records.Begin();
+        // The table is far bigger than the caches: each record's slot is
+        // fetched a few records ahead, its hash kept until then.
+        constexpr int ahead = 16;
+        CKDWORD hashes[ahead];
+        auto fetch = [&](int i) {
+            const CKDWORD h = keys.Hash(base + (size_t) i * stride);
+            hashes[i % ahead] = h;
+            __builtin_prefetch(&table[h & (size - 1)]);
+        };
+        for (int i = 0; i < old && i < ahead; ++i)
+            fetch(i);
         int next = 0;
         for (int i = 0; i < old; ++i) {
-            const int found = table.FindOrAdd(i, next);
+            const CKDWORD* r = base + (size_t) i * stride;
+            size_t slot = hashes[i % ahead] & (size - 1);
+            if (i + ahead < old)
+                fetch(i + ahead);
+            int found = -1;
+            for (int e; found < 0 && (e = table[slot]) >= 0; slot = (slot + 1) & (size - 1))
+                if (keys.Equal(base + (size_t) e * stride, r))
+                    found = e;
             if (found >= 0) {
                 map[i] = found;
                 continue;
             }
+            table[slot] = next;
+            if (next != i)
+                std::memcpy(base + (size_t) next * stride, r, (size_t) stride * 4);
             map[i] = next++;
-            const int at = merged.Size();
-            merged.Resize(at + recordWords);
-            std::memcpy(merged.Begin() + at, records.Begin() + (size_t) i * stride, (size_t) recordWords * 4);
         }
-        LoadInterleavedRecords(merged, recordWords);
+        records.Resize(next * stride);
+        // The blend-shape words at the end of each record are not loaded:
+        // the deltas follow through RemapVertexUsers.
+        LoadInterleavedRecords(records, stride);
         for (CKDWORD& i : m_FaceIndices)
             i = (int) i < old ? (CKDWORD) map[(int) i] : 0;
         for (CKMeshLine& line : m_Lines) {

@@ -2,6 +2,7 @@
 // the attribute callback, the mesh choice, the screen measure and the fade,
 // frame by frame through the frame driver.
 #include <cmath>
+#include <random>
 #include <utility>
 #include <vector>
 
@@ -646,6 +647,69 @@ TEST_F(LodFadeTest, SharedMaterialsAndMeshesEndTheFrameAsTheyBegan)
             }
             EXPECT_NE(seen.alphas[0], seen.alphas[1]);
         }
+    }
+}
+
+// Vertex colours faded at every count around the widths the fade works in,
+// against the plain rule (alpha times a, truncated; the rest of the colour
+// and the specular colour untouched), then a second entity on the same mesh
+// fading from the kept alphas, then both put back to the very bytes.
+TEST_F(LodFadeTest, EveryVertexAlphaFollowsTheRuleAndComesBack)
+{
+    struct Case
+    {
+        int vertices;
+        float first;
+        float second;
+    };
+    const Case cases[] = {{3, 0.5f, 0.25f},      {4, 0.999f, 0.0011f},  {5, 0.3333f, 0.75f}, {7, 0.1f, 0.9f},
+                          {8, 0.5f, 0.6f},       {9, 0.0011f, 0.999f},  {12, 0.77f, 0.123f}, {15, 0.42f, 0.5f},
+                          {16, 0.9999f, 0.01f},  {17, 0.2f, 0.3f},      {31, 0.61f, 0.17f},  {33, 0.5f, 0.05f},
+                          {1001, 0.3712f, 0.8f}, {4099, 0.0625f, 0.95f}};
+    std::mt19937 random(7);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.vertices);
+        CKMesh* mesh = NewMesh("m", c.vertices);
+        mesh->SetLitMode(0);
+        std::vector<CKDWORD> colors(c.vertices), speculars(c.vertices);
+        for (int v = 0; v < c.vertices; ++v) {
+            colors[v] = (CKDWORD) random();
+            // The extremes of the alpha byte at both ends and inside.
+            if (v % 5 == 0)
+                colors[v] |= 0xFF000000u;
+            if (v % 7 == 1)
+                colors[v] &= 0x00FFFFFFu;
+            speculars[v] = (CKDWORD) random();
+            mesh->SetVertexColor(v, colors[v]);
+            mesh->SetVertexSpecularColor(v, speculars[v]);
+        }
+        auto expectFaded = [&](float a) {
+            for (int v = 0; v < c.vertices; ++v) {
+                CKDWORD alpha = (CKDWORD) (int) ((float) (colors[v] >> 24) * a);
+                ASSERT_EQ(mesh->GetVertexColor(v), (alpha << 24) | (colors[v] & 0xFFFFFF)) << v << " at " << a;
+                ASSERT_EQ(mesh->GetVertexSpecularColor(v), speculars[v]) << v;
+            }
+        };
+        CK3dEntity* one = New<CK3dEntity>(CKCID_3DOBJECT, "one");
+        CK3dEntity* two = New<CK3dEntity>(CKCID_3DOBJECT, "two");
+        one->SetCurrentMesh(mesh, TRUE);
+        two->SetCurrentMesh(mesh, TRUE);
+        Manager()->ApplyLod(one, 1.0f, c.first, Fading());
+        expectFaded(c.first);
+        Manager()->ApplyLod(two, 1.0f, c.second, Fading());
+        expectFaded(c.second);
+        LODManager::OnLodPostRender(m_Dev, one, Manager());
+        LODManager::OnLodPostRender(m_Dev, two, Manager());
+        for (int v = 0; v < c.vertices; ++v) {
+            ASSERT_EQ(mesh->GetVertexColor(v), colors[v]) << v;
+            ASSERT_EQ(mesh->GetVertexSpecularColor(v), speculars[v]) << v;
+        }
+        // Again from the put-back colours: the kept alphas are taken afresh.
+        Manager()->ApplyLod(two, 1.0f, c.first, Fading());
+        expectFaded(c.first);
+        LODManager::OnLodPostRender(m_Dev, two, Manager());
+        for (int v = 0; v < c.vertices; ++v)
+            ASSERT_EQ(mesh->GetVertexColor(v), colors[v]) << v;
     }
 }
 

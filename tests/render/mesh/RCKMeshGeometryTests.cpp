@@ -453,3 +453,147 @@ TEST_F(MeshGeometry, AChannelTriangleIsDegenerateOnlyWhenTwoCornersShareTheirWho
     EXPECT_EQ(p[2], QxVector(0, 1, 1));
     EXPECT_EQ(mesh->GetVertexCount(), 4) << "vertex 3 is used by no face and no channel corner any more";
 }
+
+// Random meshes of few distinct values (both zeros, two NaNs, colours that
+// differ only in the top bit) against a plain model: each vertex becomes the
+// first earlier one whose record equals its own word for word, floats by
+// their merge key, colours and blend records by bits; the kept vertices
+// keep their first record's bits and their order.
+TEST_F(MeshGeometry, ConsolidateMatchesAFirstEqualRecordModel)
+{
+    struct Case
+    {
+        const char* what;
+        int vertices;
+        bool channel, weights, blendRecords;
+        int targets;
+    };
+    const Case cases[] = {
+        {"one vertex", 1, false, false, false, 0},         {"bare", 300, false, false, false, 0},
+        {"many bare", 3000, false, false, false, 0},       {"with a channel", 500, true, false, false, 0},
+        {"with weights", 500, false, true, false, 0},      {"with blend records", 500, false, false, true, 0},
+        {"with two targets", 500, false, false, false, 2}, {"with everything", 2000, true, true, true, 1},
+    };
+    const CKDWORD floats[] = {0x00000000u, 0x80000000u, 0x3F800000u, 0xBF800000u, 0x7FC00001u, 0x7FC00002u};
+    const CKDWORD words[] = {0x00000000u, 0x80000000u, 0xFFFFFFFFu};
+    // Each vertex draws its values from one of a few prototypes; zeros
+    // take either sign on their own, so that only they tell copies apart.
+    CKDWORD seed = 12345, local = 0;
+    auto step = [](CKDWORD& x, int n) {
+        x = x * 1664525u + 1013904223u;
+        return (int) ((x >> 16) % (CKDWORD) n);
+    };
+    auto pick = [&](int n) { return step(seed, n); };
+    auto anyFloat = [&] {
+        const CKDWORD bits = floats[step(local, 2) ? step(local, 3) : step(local, 6)];
+        return std::bit_cast<float>(bits == 0x80000000u || bits == 0 ? (pick(2) ? 0x80000000u : 0u) : bits);
+    };
+    auto anyWord = [&](int n) { return words[step(local, n)]; };
+    for (const Case& c : cases) {
+        RCKMesh* mesh = NewMesh(c.what);
+        mesh->SetVertexCount(c.vertices);
+        if (c.channel)
+            mesh->AddChannel(NewMaterial("overlay"), TRUE);
+        if (c.weights)
+            mesh->SetVertexWeightsCount(c.vertices);
+        if (c.blendRecords)
+            mesh->GetBlendRecords().Resize(c.vertices);
+        const int prototypes = c.vertices / 6 + 1;
+        std::vector<float> deltaOf(c.vertices);
+        for (int i = 0; i < c.vertices; ++i) {
+            local = 777u + (CKDWORD) pick(prototypes) * 2654435761u;
+            mesh->SetVertexPosition(i, QxVector(anyFloat(), anyFloat(), (float) step(local, 3)));
+            mesh->SetVertexNormal(i, QxVector(anyFloat(), 0.0f, anyFloat()));
+            mesh->SetVertexTextureCoordinates(i, anyFloat(), anyFloat());
+            mesh->SetVertexColor(i, anyWord(3));
+            mesh->SetVertexSpecularColor(i, anyWord(2));
+            if (c.channel)
+                mesh->SetVertexTextureCoordinates(i, anyFloat(), anyFloat(), 0);
+            if (c.weights)
+                mesh->SetVertexWeight(i, anyFloat());
+            if (c.blendRecords)
+                for (CKDWORD& w : mesh->GetBlendRecords()[i].Values)
+                    w = step(local, 4) ? 0u : anyWord(3);
+            deltaOf[i] = anyFloat();
+        }
+        CKBlendShapeData shapes;
+        for (int t = 0; t < c.targets; ++t) {
+            shapes.Names.PushBack(XString("target"));
+            CKBlendShapeTarget target;
+            for (int v = t; v < c.vertices; v += 3)
+                target.Deltas.PushBack(CKBlendShapeDelta{(CKDWORD) v, QxVector(deltaOf[v], 0, 0), QxVector()});
+            shapes.Targets.PushBack(target);
+        }
+        if (c.targets)
+            mesh->SetBlendShapes(shapes);
+        const int faces = c.vertices;
+        mesh->SetFaceCount(faces);
+        for (int f = 0; f < faces; ++f)
+            mesh->SetFaceVertexIndex(f, pick(c.vertices), pick(c.vertices), pick(c.vertices));
+
+        XArray<CKDWORD> before;
+        int recordWords = 0;
+        const int stride = mesh->GetInterleavedRecords(before, true, &recordWords);
+        const std::vector<CKDWORD> corners(mesh->GetFacesIndices(), mesh->GetFacesIndices() + 3 * faces);
+        const int bitsFrom = 8, bitsTo = 10 + (c.blendRecords ? 4 : 0);
+        auto same = [&](int a, int b) {
+            for (int w = 0; w < stride; ++w) {
+                CKDWORD x = before[a * stride + w], y = before[b * stride + w];
+                if (w < bitsFrom || w >= bitsTo) {
+                    x = x == 0x80000000u ? 0u : x;
+                    y = y == 0x80000000u ? 0u : y;
+                }
+                if (x != y)
+                    return false;
+            }
+            return true;
+        };
+        std::vector<int> map(c.vertices), kept;
+        for (int i = 0; i < c.vertices; ++i) {
+            map[i] = (int) kept.size();
+            for (size_t k = 0; k < kept.size(); ++k)
+                if (same(kept[k], i)) {
+                    map[i] = (int) k;
+                    break;
+                }
+            if (map[i] == (int) kept.size())
+                kept.push_back(i);
+        }
+
+        if (c.vertices > 1) {
+            EXPECT_LT(2 * kept.size(), (size_t) c.vertices) << "most vertices have an equal: " << c.what;
+        }
+        mesh->Consolidate();
+        ASSERT_EQ(mesh->GetVertexCount(), (int) kept.size()) << c.what;
+        for (int k = 0; k < 3 * faces; ++k)
+            ASSERT_EQ(mesh->GetFacesIndices()[k], (CKDWORD) map[corners[k]]) << c.what << " corner " << k;
+        // The skin's blend records go with the old numbering; every other
+        // word is the first record's.
+        XArray<CKDWORD> after;
+        const int afterStride = mesh->GetInterleavedRecords(after, false, nullptr);
+        ASSERT_EQ(afterStride, recordWords - (c.blendRecords ? 4 : 0)) << c.what;
+        for (size_t k = 0; k < kept.size(); ++k)
+            for (int w = 0, from = 0; w < afterStride; ++w, ++from) {
+                if (from == 10 && c.blendRecords)
+                    from += 4;
+                ASSERT_EQ(after[(int) k * afterStride + w], before[kept[k] * stride + from])
+                    << c.what << " vertex " << k << " word " << w;
+            }
+        // A target keeps the first delta that lands on each new vertex.
+        CKBlendShapeData got;
+        mesh->GetBlendShapes(got);
+        for (int t = 0; t < c.targets; ++t) {
+            std::vector<std::pair<CKDWORD, CKDWORD>> expected, found;
+            std::vector<bool> taken(kept.size());
+            for (const CKBlendShapeDelta& d : shapes.Targets[t].Deltas)
+                if (!taken[map[d.Vertex]]) {
+                    taken[map[d.Vertex]] = true;
+                    expected.emplace_back(map[d.Vertex], std::bit_cast<CKDWORD>(d.Position.x));
+                }
+            for (const CKBlendShapeDelta& d : got.Targets[t].Deltas)
+                found.emplace_back(d.Vertex, std::bit_cast<CKDWORD>(d.Position.x));
+            EXPECT_EQ(found, expected) << c.what << " target " << t;
+        }
+        m_Context->DestroyObject(mesh);
+    }
+}
