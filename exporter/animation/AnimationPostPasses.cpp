@@ -10,6 +10,7 @@
 #include "includes/XString.h"
 #include "render/animation/CKAnimController.h"
 #include "render/animation/CKKeyedAnimation.h"
+#include "render/animation/CKKeyedController.h"
 #include "render/animation/CKMorphController.h"
 #include "render/animation/CKObjectAnimation.h"
 
@@ -58,23 +59,53 @@ bool SegmentsUseTheirEndsAlone(CKDWORD type)
     }
 }
 
+using RecordCopy = void (*)(CKKey* to, const CKKey* from);
+
+template <class Key>
+void CopyRecord(CKKey* to, const CKKey* from)
+{
+    *static_cast<Key*>(to) = *static_cast<const Key*>(from);
+}
+
+// The copy of a key record of the controller's kind; null for a kind
+// without one of these records.
+template <class... Keys>
+RecordCopy RecordCopyOf(CKAnimController* controller)
+{
+    RecordCopy copy = nullptr;
+    ((copy = copy ? copy : dynamic_cast<CKKeyedController<Keys>*>(controller) ? &CopyRecord<Keys> : nullptr), ...);
+    return copy;
+}
+
 // A controller holding copies of a few keys of a track, given by their
 // indices in time order. Changing the set keeps the keys both sets start
-// with: one step of the reduction mostly moves the window's end alone.
+// with and writes the others over the records in place (in time order
+// again once all are written), so that one step of the reduction adds and
+// removes keys only where the window grows or shrinks.
 class KeyWindow
 {
 public:
-    KeyWindow(CKAnimController* track, CKAnimController* window) : m_Track(track), m_Window(window) {}
+    KeyWindow(CKAnimController* track, CKAnimController* window)
+        : m_Track(track), m_Window(window),
+          m_Copy(RecordCopyOf<CKLinearKey<float>, CKLinearKey<QxVector>, CKLinearKey<QxQuaternion>, CKTCBKey<float>,
+                              CKTCBKey<QxVector>, CKTCBKey<QxQuaternion>, CKBezierKey<float>, CKBezierKey<QxVector>,
+                              CKBezierKey<QxQuaternion>>(window))
+    {}
 
     void Hold(const int* indices, int count)
     {
-        int same = 0;
-        while (same < count && same < (int) m_Held.size() && m_Held[(size_t) same] == indices[same])
-            ++same;
-        for (int k = (int) m_Held.size(); k-- > same;)
-            m_Window->RemoveKey(k);
-        m_Held.resize((size_t) same);
-        for (int k = same; k < count; ++k) {
+        const int held = (int) m_Held.size();
+        int k = 0;
+        while (k < count && k < held && m_Held[(size_t) k] == indices[k])
+            ++k;
+        for (; m_Copy && k < count && k < held; ++k) {
+            m_Copy(m_Window->GetKey(k), m_Track->GetKey(indices[k]));
+            m_Held[(size_t) k] = indices[k];
+        }
+        for (int r = held; r-- > k;)
+            m_Window->RemoveKey(r);
+        m_Held.resize((size_t) k);
+        for (; k < count; ++k) {
             m_Window->AddKey(m_Track->GetKey(indices[k]));
             m_Held.push_back(indices[k]);
         }
@@ -83,6 +114,7 @@ public:
 private:
     CKAnimController* m_Track;
     CKAnimController* m_Window;
+    RecordCopy m_Copy;
     std::vector<int> m_Held;
 };
 

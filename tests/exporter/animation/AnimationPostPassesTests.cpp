@@ -284,6 +284,29 @@ TEST_F(AnimationPasses, MorphKeysStayUnlessTheirNeighboursGiveThemBack)
     EXPECT_EQ(ReduceChannelKeys(nullptr, 0.8f, 1, kReduceMorph, 2, 0), 0);
 }
 
+// Without a scratch animation nothing is made; a morph track without
+// vertices loses every key but its first (nothing can differ).
+TEST_F(AnimationPasses, NoScratchMakesNothingAndMorphKeysWithoutVerticesGo)
+{
+    CKAnimController* track = CKCreateAnimController(CKANIMATION_LINEARPOSITION_CONTROL);
+    for (int i = 0; i < 4; ++i)
+        AddPosition(track, (float) i, (float) (i * i), 0, 0);
+    CKAnimController* reduced = track;
+    EXPECT_EQ(ReduceControllerKeys(track, &reduced, nullptr, 0.1f), (CKDWORD) CKANIMATION_LINEARPOSITION_CONTROL);
+    EXPECT_EQ(reduced, nullptr);
+    EXPECT_EQ(ReduceControllerKeys(nullptr, &reduced, nullptr, 0.1f), 0u);
+    delete track;
+
+    CKObjectAnimation* animation = NewAnimation("Empty");
+    auto* morph = static_cast<CKMorphController*>(animation->CreateController(CKANIMATION_MORPH_CONTROL));
+    morph->SetMorphVertexCount(0);
+    for (int k = 0; k < 3; ++k)
+        morph->AddKeyAtTime((float) k, FALSE);
+    ASSERT_EQ(morph->GetKeyCount(), 3);
+    EXPECT_EQ(ReduceChannelKeys(animation, 0.01f, 1, kReduceMorph, 2, 0), 2);
+    EXPECT_EQ(Times(animation->GetMorphController()), (std::vector<float>{0}));
+}
+
 // Blend-shape weights are reduced one by one in place, also when two share
 // a name.
 TEST_F(AnimationPasses, NamedControllersAreReducedInPlaceEvenUnderOneName)
