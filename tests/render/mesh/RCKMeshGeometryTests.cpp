@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 #include <map>
+#include <set>
 #include <tuple>
 
 #include "render/animation/CKSkin.h"
@@ -225,6 +226,15 @@ TEST_F(MeshGeometry, AChannelRestrictedToAMaterialKeepsItsCornersThroughRenumber
     EXPECT_EQ(before.size(), 12u) << "the corners of material A's four faces";
     cube->DissociateAllFaces();
     EXPECT_EQ(positions(), before);
+    // Each channel triangle takes the very corners of its own face, not
+    // other copies of the same vertices.
+    std::set<std::array<CKDWORD, 3>> ownFaces;
+    for (int f = 0; f < 4; ++f)
+        ownFaces.insert(
+            {cube->GetFacesIndices()[3 * f], cube->GetFacesIndices()[3 * f + 1], cube->GetFacesIndices()[3 * f + 2]});
+    const XArray<CKDWORD>& corners = cube->GetChannelFaceIndices(0);
+    for (int t = 0; t + 2 < corners.Size(); t += 3)
+        EXPECT_EQ(ownFaces.count({corners[t], corners[t + 1], corners[t + 2]}), 1u) << "channel triangle " << t / 3;
     cube->Consolidate();
     EXPECT_EQ(positions(), before);
     EXPECT_EQ(cube->GetChannelMaterialIndices(0).Size(), 1);
@@ -386,6 +396,18 @@ TEST_F(MeshGeometry, ALinePickHitsWithin10PixelsAtThePerspectiveCorrectPoint)
     EXPECT_EQ(mesh->IntersectLines(foot, nullptr, rc, nullptr), 1);
     EXPECT_EQ(MakeMesh(2, {})->IntersectLines(foot, nullptr, rc, nullptr), 0) << "no line";
     EXPECT_EQ(mesh->IntersectLines(foot, &result, nullptr, nullptr), 0) << "no render context";
+    // Either end behind the eye: the line is not picked, even on the
+    // screen point of its other end.
+    const struct
+    {
+        int behind;
+        QxVector4 at;
+    } behindTheEye[] = {{1, screen[0]}, {0, screen[1]}};
+    for (const auto& c : behindTheEye) {
+        mesh->SetVertexPosition(0, QxVector(-1, 0, c.behind == 0 ? -5.0f : 5.0f));
+        mesh->SetVertexPosition(1, QxVector(2, 0, c.behind == 1 ? -5.0f : 12.0f));
+        EXPECT_EQ(mesh->IntersectLines(Qx2DVector(c.at.x, c.at.y), nullptr, rc, nullptr), 0) << "end " << c.behind;
+    }
     mesh->SetVertexCount(0);
     EXPECT_EQ(mesh->IntersectLines(foot, nullptr, rc, nullptr), 0) << "no vertex";
 }
@@ -491,6 +513,14 @@ TEST_F(MeshGeometry, ConsolidateMatchesAFirstEqualRecordModel)
     auto anyWord = [&](int n) { return words[step(local, n)]; };
     for (const Case& c : cases) {
         RCKMesh* mesh = NewMesh(c.what);
+        // Lines, some of them left naming a vertex past the count.
+        mesh->SetVertexCount(c.vertices + 1);
+        mesh->SetLineCount(8);
+        std::vector<std::pair<int, int>> lines;
+        for (int l = 0; l < 8; ++l) {
+            lines.emplace_back(pick(c.vertices + 1), pick(c.vertices + 1));
+            mesh->SetLine(l, lines.back().first, lines.back().second);
+        }
         mesh->SetVertexCount(c.vertices);
         if (c.channel)
             mesh->AddChannel(NewMaterial("overlay"), TRUE);
@@ -522,6 +552,8 @@ TEST_F(MeshGeometry, ConsolidateMatchesAFirstEqualRecordModel)
             CKBlendShapeTarget target;
             for (int v = t; v < c.vertices; v += 3)
                 target.Deltas.PushBack(CKBlendShapeDelta{(CKDWORD) v, QxVector(deltaOf[v], 0, 0), QxVector()});
+            // One past the vertices, which goes.
+            target.Deltas.PushBack(CKBlendShapeDelta{(CKDWORD) c.vertices, QxVector(1, 0, 0), QxVector()});
             shapes.Targets.PushBack(target);
         }
         if (c.targets)
@@ -533,7 +565,15 @@ TEST_F(MeshGeometry, ConsolidateMatchesAFirstEqualRecordModel)
 
         XArray<CKDWORD> before;
         int recordWords = 0;
+        // The delta words of a vertex without a delta read 0, whatever the
+        // array held before.
         const int stride = mesh->GetInterleavedRecords(before, true, &recordWords);
+        std::fill(before.Begin(), before.End(), 0xFFFFFFFFu);
+        ASSERT_EQ(mesh->GetInterleavedRecords(before, true, nullptr), stride);
+        for (int t = 0; t < c.targets; ++t)
+            for (int v = 0; v < c.vertices; ++v)
+                for (int w = 0; w < 6 && v % 3 != t; ++w)
+                    ASSERT_EQ(before[v * stride + recordWords + 6 * t + w], 0u) << c.what << " vertex " << v;
         const std::vector<CKDWORD> corners(mesh->GetFacesIndices(), mesh->GetFacesIndices() + 3 * faces);
         const int bitsFrom = 8, bitsTo = 10 + (c.blendRecords ? 4 : 0);
         auto same = [&](int a, int b) {
@@ -567,6 +607,13 @@ TEST_F(MeshGeometry, ConsolidateMatchesAFirstEqualRecordModel)
         ASSERT_EQ(mesh->GetVertexCount(), (int) kept.size()) << c.what;
         for (int k = 0; k < 3 * faces; ++k)
             ASSERT_EQ(mesh->GetFacesIndices()[k], (CKDWORD) map[corners[k]]) << c.what << " corner " << k;
+        for (int l = 0; l < 8; ++l) {
+            int a = -1, b = -1;
+            mesh->GetLine(l, &a, &b);
+            const auto [from, to] = lines[l];
+            EXPECT_EQ(a, from < c.vertices ? map[from] : 0) << c.what << " line " << l;
+            EXPECT_EQ(b, to < c.vertices ? map[to] : 0) << c.what << " line " << l;
+        }
         // The skin's blend records go with the old numbering; every other
         // word is the first record's.
         XArray<CKDWORD> after;
@@ -586,7 +633,7 @@ TEST_F(MeshGeometry, ConsolidateMatchesAFirstEqualRecordModel)
             std::vector<std::pair<CKDWORD, CKDWORD>> expected, found;
             std::vector<bool> taken(kept.size());
             for (const CKBlendShapeDelta& d : shapes.Targets[t].Deltas)
-                if (!taken[map[d.Vertex]]) {
+                if ((int) d.Vertex < c.vertices && !taken[map[d.Vertex]]) {
                     taken[map[d.Vertex]] = true;
                     expected.emplace_back(map[d.Vertex], std::bit_cast<CKDWORD>(d.Position.x));
                 }
