@@ -644,3 +644,42 @@ TEST_F(MeshGeometry, ConsolidateMatchesAFirstEqualRecordModel)
         m_Context->DestroyObject(mesh);
     }
 }
+
+// Whether RemoveDegenerateFaces drops faces and channel triangles, and tells
+// of changed faces (an optimised mesh is no longer so) only when it does.
+TEST_F(MeshGeometry, RemoveDegenerateFacesTellsOfChangedFacesOnlyWhenItDropsSome)
+{
+    struct Case
+    {
+        const char* what;
+        std::vector<::Corners> faces;
+        std::vector<CKWORD> channel;
+        int shrinkTo;
+        int faceCount, channelCorners;
+        bool stillOptimized;
+    };
+    const Case cases[] = {
+        {"nothing degenerate", {{0, 1, 2}, {0, 2, 3}}, {0, 1, 2}, 4, 2, 3, true},
+        {"a repeated corner, every vertex still used", {{0, 1, 2}, {0, 2, 3}, {0, 0, 1}}, {}, 4, 2, 0, false},
+        {"a channel corner past the vertices", {{0, 1, 2}}, {0, 1, 3, 0, 1, 2}, 3, 1, 3, true},
+    };
+    for (const Case& c : cases) {
+        RCKMesh* mesh = MakeMesh(4, c.faces);
+        const QxVector at[4] = {QxVector(0, 0, 0), QxVector(1, 0, 0), QxVector(0, 1, 0), QxVector(0, 0, 1)};
+        for (int i = 0; i < 4; ++i)
+            mesh->SetVertexPosition(i, at[i]);
+        if (!c.channel.empty()) {
+            const int channel = mesh->AddChannel(NewMaterial("overlay"), TRUE);
+            ASSERT_EQ(mesh->SetChannelFaceIndices(channel, (int) c.channel.size(), c.channel.data()), CKErr::Ok);
+        }
+        mesh->SetVertexCount(c.shrinkTo);
+        mesh->SetFlags(mesh->GetFlags() | CKMESH_OPTIMIZED);
+        mesh->RemoveDegenerateFaces();
+        EXPECT_EQ(mesh->GetFaceCount(), c.faceCount) << c.what;
+        if (!c.channel.empty()) {
+            EXPECT_EQ(mesh->GetChannelFaceIndices(0).Size(), c.channelCorners) << c.what;
+        }
+        EXPECT_EQ((mesh->GetFlags() & CKMESH_OPTIMIZED) != 0, c.stillOptimized) << c.what;
+        m_Context->DestroyObject(mesh);
+    }
+}
