@@ -518,7 +518,8 @@ TEST_F(MeshGeometry, ConsolidateMatchesAFirstEqualRecordModel)
         mesh->SetLineCount(8);
         std::vector<std::pair<int, int>> lines;
         for (int l = 0; l < 8; ++l) {
-            lines.emplace_back(pick(c.vertices + 1), pick(c.vertices + 1));
+            // The first two each with one end past the count.
+            lines.emplace_back(l == 0 ? c.vertices : pick(c.vertices + 1), l == 1 ? c.vertices : pick(c.vertices + 1));
             mesh->SetLine(l, lines.back().first, lines.back().second);
         }
         mesh->SetVertexCount(c.vertices);
@@ -603,7 +604,9 @@ TEST_F(MeshGeometry, ConsolidateMatchesAFirstEqualRecordModel)
         if (c.vertices > 1) {
             EXPECT_LT(2 * kept.size(), (size_t) c.vertices) << "most vertices have an equal: " << c.what;
         }
+        AssertCapture asserts;
         mesh->Consolidate();
+        EXPECT_TRUE(asserts.Texts().empty()) << "no index is looked up past its array: " << c.what;
         ASSERT_EQ(mesh->GetVertexCount(), (int) kept.size()) << c.what;
         for (int k = 0; k < 3 * faces; ++k)
             ASSERT_EQ(mesh->GetFacesIndices()[k], (CKDWORD) map[corners[k]]) << c.what << " corner " << k;
