@@ -20,6 +20,7 @@
 #include "render/objects/CK3dEntity.h"
 #include "render/objects/CKCamera.h"
 #include "system/math/QxFloatToInt.h"
+#include "system/runtime/QxProcessor.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
@@ -91,12 +92,6 @@ void ScaleAlphasAt(CKDWORD* words, size_t step, CKBYTE* original, int count, flo
 
 #ifdef LOD_FADE_AVX2
 
-bool HasAvx2()
-{
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
-
 // ScaleAlphasAt<2> with keep, eight vertices (two colour words each) at a
 // time; returns how many it did. The product and its truncation are the
 // same single-precision operations as the plain loop's, so the bytes are too.
@@ -155,7 +150,7 @@ void ScaleAlphas(CKDWORD* words, size_t step, CKBYTE* original, int count, float
     }
     int done = 0;
 #ifdef LOD_FADE_AVX2
-    if (keep && HasAvx2())
+    if (keep && QxProcessorHasAvx2())
         done = KeepAndScaleAvx2(words, original, count, alpha);
 #endif
     ScaleAlphasAt<2>(words + (size_t) done * 2, step, original + done, count - done, alpha, keep);
@@ -179,7 +174,7 @@ void PutAlphasBack(CKDWORD* words, size_t step, const CKBYTE* original, int coun
     }
     int done = 0;
 #ifdef LOD_FADE_AVX2
-    if (HasAvx2())
+    if (QxProcessorHasAvx2())
         done = PutAlphasBackAvx2(words, original, count);
 #endif
     PutAlphasBackAt<2>(words + (size_t) done * 2, step, original + done, count - done);

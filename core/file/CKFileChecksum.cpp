@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <zlib.h>
 
+#include "system/runtime/QxProcessor.h"
+
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
 #define CK_CHECKSUM_AVX2 1
@@ -72,12 +74,6 @@ __attribute__((target("avx2"))) CKDWORD Avx2(CKDWORD previous, const CKBYTE* p, 
     return (CKDWORD) ((s2 % kBase) << 16 | (s1 % kBase));
 }
 
-bool HasAvx2()
-{
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
-
 #endif
 
 } // namespace
@@ -97,7 +93,7 @@ CKDWORD CKFileChecksum(CKDWORD previous, const void* bytes, size_t n)
         return (CKDWORD) ((s2 % kBase) << 16 | (s1 % kBase));
     }
 #ifdef CK_CHECKSUM_AVX2
-    if ((previous & 0xFFFF) < kBase && (previous >> 16) < kBase && HasAvx2())
+    if ((previous & 0xFFFF) < kBase && (previous >> 16) < kBase && QxProcessorHasAvx2())
         return Avx2(previous, p, n);
 #endif
     return Zlib(previous, p, n);

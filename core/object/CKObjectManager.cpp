@@ -124,6 +124,14 @@ void CKObjectManager::DropName(CK_ID id)
     m_Indexed.Unset((int) id);
 }
 
+void CKObjectManager::Unlist(CK_ID id)
+{
+    if (!m_NameIndexBuilt)
+        return;
+    DropName(id);
+    m_Listed.Unset((int) id);
+}
+
 void CKObjectManager::UnindexName(CKObject* object, const char* nextName)
 {
     if (!m_NameIndexBuilt)
@@ -204,10 +212,7 @@ void CKObjectManager::ReleaseID(CK_ID id)
     if (!object)
         return;
     CKDWORD flags = object->GetObjectFlags();
-    if (m_NameIndexBuilt) {
-        DropName(id);
-        m_Listed.Unset((int) id);
-    }
+    Unlist(id);
     if ((flags & CK_OBJECT_FREEID) && !m_DestroyingAll)
         m_FreeIds.PushBack(id);
     if (flags & CK_OBJECT_APPDATA)
@@ -505,10 +510,7 @@ CKERROR CKObjectManager::DeleteObjects(CK_ID* ids, int count, CKDWORD flags, CKD
         ClassList* list = GetClassList(o->GetClassID(), false);
         if (list)
             RemoveFromList(*list, m_ClassPositions, o->GetID());
-        if (m_NameIndexBuilt) {
-            DropName(o->GetID());
-            m_Listed.Unset((int) o->GetID());
-        }
+        Unlist(o->GetID());
     }
 
     if (deletedIds.Capacity() < objects.Size())

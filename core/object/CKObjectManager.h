@@ -133,6 +133,9 @@ private:
     void ClearNameIndex();
     void AddName(CKObject* object);
     void DropName(CK_ID id);
+    // Takes the object out of the name index and of the listed set (nothing
+    // until the index is built).
+    void Unlist(CK_ID id);
     void FreeDeferredRecords(int flags);
 
     XArray<CKObject*> m_Objects;

@@ -228,6 +228,16 @@ const char* QxGetProcessorDescription()
     return g_Processor.description;
 }
 
+bool QxProcessorHasAvx2()
+{
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+#else
+    return false;
+#endif
+}
+
 void QxReadTimeStampCounter(uint64_t* place)
 {
     if (place)

@@ -21,6 +21,10 @@ int QxGetProcessorType();
 CKDWORD QxGetProcessorFeatures();
 const char* QxGetProcessorDescription();
 
+// Whether the processor runs AVX2 code: the few loops with a vectorised path
+// ask it before taking that path. Checked once; false off x86-64.
+bool QxProcessorHasAvx2();
+
 // Stores the processor's 64-bit time-stamp counter.
 void QxReadTimeStampCounter(uint64_t* place);
 
