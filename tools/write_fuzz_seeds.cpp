@@ -455,6 +455,19 @@ void WriteMeshSeeds(CKContext* context)
     mesh->SetFaceVertexIndex(0, 0, 1, 2);
     mesh->SetFaceVertexIndex(1, 2, 1, 3);
     PutMeshSeed("quad", mesh);
+    // A skinned mesh's compact vertex block: no positions, one colour and
+    // one coordinate for all, five words whatever the vertex count.
+    mesh->SetFlags(mesh->GetFlags() | CKMESH_NOPOSITIONSSAVED);
+    for (int i = 0; i < 4; ++i) {
+        mesh->SetVertexTextureCoordinates(i, 0.0f, 0.0f);
+        mesh->SetVertexColor(i, 0xFF000000u);
+    }
+    PutMeshSeed("skinned", mesh);
+    mesh->SetFlags(mesh->GetFlags() & ~CKMESH_NOPOSITIONSSAVED);
+    for (int i = 0; i < 4; ++i) {
+        mesh->SetVertexTextureCoordinates(i, (float) (i & 1), (float) (i >> 1));
+        mesh->SetVertexColor(i, 0xFF000000u | (CKDWORD) i * 0x102030u);
+    }
     mesh->SetFaceMaterial(1, material);
     mesh->SetLineCount(1);
     mesh->SetLine(0, 0, 3);

@@ -29,6 +29,9 @@ constexpr CKDWORD kFlagsNotLoaded = 0x1 | 0x4 | 0x20 | 0x40 | 0x400 | 0x800 | 0x
 // positions) still names a count; above this one it is refused rather
 // than allocated.
 constexpr int kMaxUnstoredVertices = 1 << 21;
+// Vertex save flags under which the block holds nothing per vertex.
+constexpr CKDWORD kNothingPerVertex = CK_MESHVERTEX_NOPOSITIONS | CK_MESHVERTEX_ONEDIFFUSE | CK_MESHVERTEX_ONESPECULAR |
+                                      CK_MESHVERTEX_NONORMALS | CK_MESHVERTEX_ONEUV;
 constexpr int kMaxGroups = 0x10000;
 
 CKDWORD Bits(float f)
@@ -518,9 +521,12 @@ CKERROR RCKMesh::LoadVertexSection(CKStateChunk& chunk, CKDWORD* vertexFlags)
     Section s = Open(chunk, CK_STATESAVE_MESHVERTICES, &found);
     if (!found)
         return CKErr::Ok;
+    // The count is bounded by the block its flags describe, not by the
+    // section: the compact form (no positions, one colour and one
+    // coordinate for all) is five words whatever the count.
     const int n = chunk.ReadInt();
-    if (n < 0 || n > s.Left())
-        return Refuse("the vertex count does not fit its section");
+    if (n < 0)
+        return Refuse("the vertex count is negative");
     if (n == 0) {
         SetVertexCount(0);
         return CKErr::Ok;
@@ -530,7 +536,7 @@ CKERROR RCKMesh::LoadVertexSection(CKStateChunk& chunk, CKDWORD* vertexFlags)
     const long long expected = VertexBlockWords(n, vflags);
     if (blockWords != expected || expected > s.Left() + 1)
         return Refuse("the vertex block does not match its count and flags");
-    if (expected <= 5 + 2 && n > kMaxUnstoredVertices)
+    if ((vflags & kNothingPerVertex) == kNothingPerVertex && n > kMaxUnstoredVertices)
         return Refuse("a vertex count without stored vertices is too large");
     SetVertexCount(n);
     *vertexFlags = vflags;

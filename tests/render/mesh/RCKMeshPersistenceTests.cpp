@@ -627,3 +627,93 @@ TEST_F(MeshPersistence, EmptyPartsWriteNoSection)
     for (CKDWORD id : {CK_STATESAVE_MESHFACES, CK_STATESAVE_MESHLINES, CK_STATESAVE_MESHWEIGHTS})
         EXPECT_TRUE(SectionWords(mesh, id, 10).empty()) << std::hex << id;
 }
+
+// Every form the vertex block takes: positions stored or left to a skin,
+// one diffuse, specular and (u, v) for all or one each, normals stored or
+// rebuilt, in meshes of 3 and 300 vertices, each through a chunk and through
+// a compressed file. The compact forms are a few
+// words whatever the vertex count, and must come back whole.
+TEST_F(MeshPersistence, EveryVertexBlockFormComesBackThroughAChunkAndAFile)
+{
+    CKMaterial* material = NewMaterial("m");
+    int checked = 0;
+    for (int n : {3, 300})
+        for (CKDWORD form = 0; form < 32; ++form) {
+            const bool skinned = form & CK_MESHVERTEX_NOPOSITIONS;
+            const std::string name = "form" + std::to_string(form) + "_" + std::to_string(n);
+            RCKMesh* source = NewMesh(name.c_str());
+            source->SetVertexCount(n);
+            for (int i = 0; i < n; ++i) {
+                const float x = (float) (i % 97), y = (float) (i / 97);
+                source->SetVertexPosition(i, QxVector(x, y, (float) ((i * 7) % 5)));
+                source->SetVertexNormal(i, QxVector(0.25f, 0.5f, (float) (i % 3)));
+                source->SetVertexColor(i, form & CK_MESHVERTEX_ONEDIFFUSE ? 0xFF102030u : 0xFF000000u + (CKDWORD) i);
+                source->SetVertexSpecularColor(i, form & CK_MESHVERTEX_ONESPECULAR ? 0x00405060u : (CKDWORD) i);
+                if (form & CK_MESHVERTEX_ONEUV)
+                    source->SetVertexTextureCoordinates(i, 0.5f, 0.75f);
+                else
+                    source->SetVertexTextureCoordinates(i, x / 97.0f, -y);
+            }
+            source->SetFaceCount(n - 2);
+            for (int f = 0; f < n - 2; ++f) {
+                source->SetFaceVertexIndex(f, f, f + 1, f + 2);
+                source->SetFaceMaterial(f, material);
+            }
+            if (skinned)
+                source->SetFlags(source->GetFlags() | CKMESH_NOPOSITIONSSAVED);
+            else if (form & CK_MESHVERTEX_NONORMALS)
+                source->BuildNormals();
+            const CKDWORD expectedFlags = skinned ? 0x1F & (form | CK_MESHVERTEX_NONORMALS) : form;
+            ASSERT_EQ(SectionWords(source, CK_STATESAVE_MESHVERTICES, 2).at(1), expectedFlags) << name;
+
+            // What comes back: without positions a mesh keeps zero
+            // positions and normals until its skin fills them.
+            std::vector<std::vector<CKDWORD>> expected = Arrays(source);
+            if (skinned) {
+                RCKMesh* zeroed = NewMesh("zeroed");
+                CKStateChunk* copy = CKSaveObjectState(source);
+                ASSERT_EQ(zeroed->Load(copy, nullptr), CKErr::Ok);
+                CKDeleteStateChunk(copy);
+                for (int i = 0; i < n; ++i) {
+                    QxVector p, q;
+                    zeroed->GetVertexPosition(i, &p);
+                    zeroed->GetVertexNormal(i, &q);
+                    ASSERT_TRUE(p == QxVector() && q == QxVector()) << name << " vertex " << i;
+                }
+                ASSERT_EQ(zeroed->GetVertexCount(), n) << name;
+                ASSERT_EQ(zeroed->GetFaceCount(), n - 2) << name;
+                m_Context->DestroyObject(zeroed);
+                std::vector<CKDWORD>& vertices = expected[0];
+                for (int i = 0; i < n; ++i)
+                    for (int w = 0; w < 6; ++w)
+                        vertices[(size_t) i * 8 + (size_t) w] = 0;
+            }
+
+            CKStateChunk* chunk = CKSaveObjectState(source);
+            RCKMesh* loaded = NewMesh("loaded");
+            ASSERT_EQ(loaded->Load(chunk, nullptr), CKErr::Ok) << name;
+            CKDeleteStateChunk(chunk);
+            ASSERT_EQ(loaded->GetVertexCount(), n) << name;
+            ASSERT_EQ(loaded->GetFaceCount(), n - 2) << name;
+            ASSERT_EQ(Arrays(loaded), expected) << name;
+            m_Context->DestroyObject(loaded);
+
+            // Through a file too, as an export writes it.
+            std::string path = m_Dir.File("form.qdx");
+            CKFile* file = m_Context->CreateCKFile();
+            ASSERT_EQ(file->StartSave(path.c_str()), CKErr::Ok);
+            file->SaveObject(source, 0xFFFFFFFF);
+            ASSERT_EQ(file->EndSave(), CKErr::Ok);
+            m_Context->DeleteCKFile(file);
+            CKContext* fresh = Fresh();
+            CKFile* in = fresh->CreateCKFile();
+            ASSERT_EQ(in->Load(path.c_str(), nullptr), CKErr::Ok) << name;
+            fresh->DeleteCKFile(in);
+            RCKMesh* back = Loaded<RCKMesh>(name.c_str(), CKCID_MESH);
+            ASSERT_NE(back, nullptr) << name;
+            ASSERT_EQ(Arrays(back), expected) << name;
+            m_Context->DestroyObject(source);
+            ++checked;
+        }
+    EXPECT_EQ(checked, 64);
+}
