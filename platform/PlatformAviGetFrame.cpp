@@ -5,14 +5,8 @@
 #include <memory>
 #include <new>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/pixdesc.h>
-#include <libswscale/swscale.h>
-}
-
 #include "platform/PlatformAviStreamData.h"
+#include "platform/PlatformFFmpeg.h"
 
 // Sequential reading decodes the next frame; a jump forward of at most this
 // many frames decodes through them, a longer one or a step back seeks.
@@ -20,6 +14,7 @@ constexpr int64_t kDecodeForwardLimit = 32;
 
 struct PlatformAviGetFrame
 {
+    const PlatformFFmpeg* FF = nullptr;
     PlatformAviStream* Stream = nullptr;
     AVCodecContext* Codec = nullptr;
     AVPacket* Packet = nullptr;
@@ -40,14 +35,14 @@ struct PlatformAviGetFrame
 namespace {
 
 // What a decoded format is given as.
-AVPixelFormat OutputFormat(AVPixelFormat decoded)
+AVPixelFormat OutputFormat(const PlatformFFmpeg* ff, AVPixelFormat decoded)
 {
     if (decoded == AV_PIX_FMT_RGB555LE)
         return AV_PIX_FMT_RGB555LE;
-    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(decoded);
+    const AVPixFmtDescriptor* d = ff->av_pix_fmt_desc_get(decoded);
     if (!d || (d->flags & AV_PIX_FMT_FLAG_PAL))
         return AV_PIX_FMT_BGR24; // the description has no colour map
-    const bool rgb32 = (d->flags & AV_PIX_FMT_FLAG_RGB) && av_get_bits_per_pixel(d) == 32;
+    const bool rgb32 = (d->flags & AV_PIX_FMT_FLAG_RGB) && ff->av_get_bits_per_pixel(d) == 32;
     if ((d->flags & AV_PIX_FMT_FLAG_ALPHA) || rgb32)
         return AV_PIX_FMT_BGRA;
     return AV_PIX_FMT_BGR24;
@@ -66,10 +61,10 @@ bool SameLayout(AVPixelFormat decoded, AVPixelFormat output)
 
 void Free(PlatformAviGetFrame* g)
 {
-    sws_freeContext(g->Scaler);
-    av_frame_free(&g->Decoded);
-    av_packet_free(&g->Packet);
-    avcodec_free_context(&g->Codec);
+    g->FF->sws_freeContext(g->Scaler);
+    g->FF->av_frame_free(&g->Decoded);
+    g->FF->av_packet_free(&g->Packet);
+    g->FF->avcodec_free_context(&g->Codec);
     PlatformAviStreamRelease(g->Stream);
     delete g;
 }
@@ -81,7 +76,7 @@ bool DecodeNext(PlatformAviGetFrame* g)
     g->HaveFrame = false;
     AVFormatContext* format = g->Stream->Format;
     for (;;) {
-        const int received = avcodec_receive_frame(g->Codec, g->Decoded);
+        const int received = g->FF->avcodec_receive_frame(g->Codec, g->Decoded);
         if (received == 0 && (g->Decoded->flags & AV_FRAME_FLAG_CORRUPT))
             continue;
         if (received == 0) {
@@ -95,27 +90,27 @@ bool DecodeNext(PlatformAviGetFrame* g)
             return false;
         // Feed the next packet of the stream; every packet read is used up,
         // so a file full of bad packets still comes to an end.
-        const int read = av_read_frame(format, g->Packet);
+        const int read = g->FF->av_read_frame(format, g->Packet);
         if (read < 0) {
             g->Flushed = true;
-            avcodec_send_packet(g->Codec, nullptr);
+            g->FF->avcodec_send_packet(g->Codec, nullptr);
             continue;
         }
         // A packet cut short by the end of the file is left out, so a
         // truncated movie never shows a partly decoded frame.
         if (g->Packet->stream_index == g->Stream->StreamIndex && !(g->Packet->flags & AV_PKT_FLAG_CORRUPT))
-            avcodec_send_packet(g->Codec, g->Packet);
-        av_packet_unref(g->Packet);
+            g->FF->avcodec_send_packet(g->Codec, g->Packet);
+        g->FF->av_packet_unref(g->Packet);
     }
 }
 
 bool Seek(PlatformAviGetFrame* g, int64_t position)
 {
     PlatformAviStream* s = g->Stream;
-    if (av_seek_frame(s->Format, s->StreamIndex, position, AVSEEK_FLAG_BACKWARD) < 0 &&
-        av_seek_frame(s->Format, s->StreamIndex, s->Start, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0)
+    if (g->FF->av_seek_frame(s->Format, s->StreamIndex, position, AVSEEK_FLAG_BACKWARD) < 0 &&
+        g->FF->av_seek_frame(s->Format, s->StreamIndex, s->Start, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0)
         return false;
-    avcodec_flush_buffers(g->Codec);
+    g->FF->avcodec_flush_buffers(g->Codec);
     g->Flushed = false;
     g->HaveFrame = false;
     g->NextPosition = position;
@@ -128,7 +123,7 @@ bool FixLayout(PlatformAviGetFrame* g, const AVFrame* f)
     if (f->width < 1 || f->height < 1 || f->width > PLATFORM_AVI_MAX_SIDE || f->height > PLATFORM_AVI_MAX_SIDE ||
         int64_t(f->width) * f->height > PLATFORM_AVI_MAX_PIXELS)
         return false;
-    g->Output = OutputFormat(AVPixelFormat(f->format));
+    g->Output = OutputFormat(g->FF, AVPixelFormat(f->format));
     g->Width = f->width;
     g->Height = f->height;
     g->Pitch = (uint32_t(g->Width) * uint32_t(BitsOf(g->Output)) / 8 + 3) & ~3u;
@@ -168,14 +163,14 @@ bool Deliver(PlatformAviGetFrame* g)
         for (int y = 0; y < g->Height; ++y)
             std::memcpy(bottom - y * pitch, f->data[0] + y * ptrdiff_t(f->linesize[0]), bytes);
     } else {
-        g->Scaler =
-            sws_getCachedContext(g->Scaler, g->Width, g->Height, decoded, g->Width, g->Height, g->Output,
-                                 SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
+        g->Scaler = g->FF->sws_getCachedContext(g->Scaler, g->Width, g->Height, decoded, g->Width, g->Height, g->Output,
+                                                SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr,
+                                                nullptr);
         if (!g->Scaler)
             return false;
         uint8_t* lines[4] = {bottom, nullptr, nullptr, nullptr};
         const int strides[4] = {-int(g->Pitch), 0, 0, 0};
-        if (sws_scale(g->Scaler, f->data, f->linesize, 0, g->Height, lines, strides) != g->Height)
+        if (g->FF->sws_scale(g->Scaler, f->data, f->linesize, 0, g->Height, lines, strides) != g->Height)
             return false;
     }
     g->Frame.Bits = g->Pixels.get();
@@ -190,18 +185,23 @@ PlatformAviGetFrame* PlatformAviStreamGetFrameOpen(PlatformAviStream* stream, Pl
     if (!stream || !stream->Format || stream->StreamIndex < 0)
         return nullptr;
     const AVCodecParameters* par = stream->Format->streams[stream->StreamIndex]->codecpar;
-    const AVCodec* codec = avcodec_find_decoder(par->codec_id);
+    // An open stream has the libraries loaded.
+    const PlatformFFmpeg* ff = PlatformGetFFmpeg();
+    if (!ff)
+        return nullptr;
+    const AVCodec* codec = ff->avcodec_find_decoder(par->codec_id);
     if (!codec)
         return nullptr;
     PlatformAviGetFrame* g = new (std::nothrow) PlatformAviGetFrame;
     if (!g)
         return nullptr;
+    g->FF = ff;
     g->Stream = stream;
     PlatformAviStreamAddRef(stream);
-    g->Codec = avcodec_alloc_context3(codec);
-    g->Packet = av_packet_alloc();
-    g->Decoded = av_frame_alloc();
-    if (!g->Codec || !g->Packet || !g->Decoded || avcodec_parameters_to_context(g->Codec, par) < 0) {
+    g->Codec = g->FF->avcodec_alloc_context3(codec);
+    g->Packet = g->FF->av_packet_alloc();
+    g->Decoded = g->FF->av_frame_alloc();
+    if (!g->Codec || !g->Packet || !g->Decoded || g->FF->avcodec_parameters_to_context(g->Codec, par) < 0) {
         Free(g);
         return nullptr;
     }
@@ -209,7 +209,7 @@ PlatformAviGetFrame* PlatformAviStreamGetFrameOpen(PlatformAviStream* stream, Pl
     // the size limit are refused by the decoder before it allocates them.
     g->Codec->thread_count = 1;
     g->Codec->max_pixels = PLATFORM_AVI_MAX_PIXELS;
-    if (avcodec_open2(g->Codec, codec, nullptr) < 0) {
+    if (g->FF->avcodec_open2(g->Codec, codec, nullptr) < 0) {
         Free(g);
         return nullptr;
     }

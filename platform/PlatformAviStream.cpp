@@ -5,12 +5,8 @@
 #include <cstring>
 #include <new>
 
-extern "C" {
-#include <libavformat/avformat.h>
-#include <libavutil/mathematics.h>
-}
-
 #include "platform/PlatformAviStreamData.h"
+#include "platform/PlatformFFmpeg.h"
 #include "platform/PlatformPaths.h"
 
 namespace {
@@ -20,7 +16,24 @@ namespace {
 constexpr int kIoBufferSize = 32 * 1024;
 
 int g_InitCount = 0;
+bool g_Silenced = false;
 int g_SavedLogLevel = 0;
+
+// FFmpeg's own messages are silenced while the service is set up, from the
+// moment its libraries are mapped (a movie's faults are told by its reader).
+void FollowInitCount(const PlatformFFmpeg* ff)
+{
+    if (!ff)
+        return;
+    if (g_InitCount > 0 && !g_Silenced) {
+        g_SavedLogLevel = ff->av_log_get_level();
+        ff->av_log_set_level(AV_LOG_QUIET);
+        g_Silenced = true;
+    } else if (g_InitCount == 0 && g_Silenced) {
+        ff->av_log_set_level(g_SavedLogLevel);
+        g_Silenced = false;
+    }
+}
 
 int ReadInput(void* opaque, uint8_t* buffer, int size)
 {
@@ -81,11 +94,13 @@ int32_t Cap32(int64_t v)
 
 void Close(PlatformAviStream* s)
 {
-    if (s->Format)
-        avformat_close_input(&s->Format);
-    if (s->Io) {
-        av_freep(&s->Io->buffer);
-        avio_context_free(&s->Io);
+    // A stream has FFmpeg objects only once the libraries are loaded.
+    const PlatformFFmpeg* ff = PlatformFFmpegLoaded() ? PlatformGetFFmpeg() : nullptr;
+    if (s->Format && ff)
+        ff->avformat_close_input(&s->Format);
+    if (s->Io && ff) {
+        ff->av_freep(&s->Io->buffer);
+        ff->avio_context_free(&s->Io);
     }
     if (s->File)
         std::fclose(s->File);
@@ -95,23 +110,27 @@ void Close(PlatformAviStream* s)
 // Opens the demuxer over the stream's input and picks the stream.
 PlatformAviResult Open(PlatformAviStream* s, int32_t index)
 {
-    uint8_t* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferSize));
+    const PlatformFFmpeg* ff = PlatformGetFFmpeg();
+    if (!ff)
+        return PLATFORM_AVI_BADFORMAT;
+    FollowInitCount(ff);
+    uint8_t* buffer = static_cast<uint8_t*>(ff->av_malloc(kIoBufferSize));
     if (!buffer)
         return PLATFORM_AVI_NOMEMORY;
-    s->Io = avio_alloc_context(buffer, kIoBufferSize, 0, s, ReadInput, nullptr, SeekInput);
+    s->Io = ff->avio_alloc_context(buffer, kIoBufferSize, 0, s, ReadInput, nullptr, SeekInput);
     if (!s->Io) {
-        av_free(buffer);
+        ff->av_free(buffer);
         return PLATFORM_AVI_NOMEMORY;
     }
-    s->Format = avformat_alloc_context();
+    s->Format = ff->avformat_alloc_context();
     if (!s->Format)
         return PLATFORM_AVI_NOMEMORY;
     s->Format->pb = s->Io;
     s->Format->flags |= AVFMT_FLAG_CUSTOM_IO;
-    const AVInputFormat* avi = av_find_input_format("avi");
+    const AVInputFormat* avi = ff->av_find_input_format("avi");
     if (!avi)
         return PLATFORM_AVI_BADFORMAT;
-    if (avformat_open_input(&s->Format, nullptr, avi, nullptr) < 0) {
+    if (ff->avformat_open_input(&s->Format, nullptr, avi, nullptr) < 0) {
         s->Format = nullptr; // freed by the failed open
         return PLATFORM_AVI_BADFORMAT;
     }
@@ -150,16 +169,17 @@ PlatformAviResult OpenStream(PlatformAviStream* s, PlatformAviStream** out, int3
 
 void PlatformAviFileInit()
 {
-    if (g_InitCount++ == 0) {
-        g_SavedLogLevel = av_log_get_level();
-        av_log_set_level(AV_LOG_QUIET);
-    }
+    ++g_InitCount;
+    if (PlatformFFmpegLoaded())
+        FollowInitCount(PlatformGetFFmpeg());
 }
 
 void PlatformAviFileExit()
 {
-    if (g_InitCount > 0 && --g_InitCount == 0)
-        av_log_set_level(g_SavedLogLevel);
+    if (g_InitCount > 0)
+        --g_InitCount;
+    if (PlatformFFmpegLoaded())
+        FollowInitCount(PlatformGetFFmpeg());
 }
 
 PlatformAviResult PlatformAviStreamOpenFromFile(PlatformAviStream** stream, const char* name, uint32_t type,
@@ -211,7 +231,8 @@ int32_t PlatformAviStreamSampleToTime(const PlatformAviStream* stream, int32_t s
 {
     if (!stream || stream->TimeBaseNum <= 0 || stream->TimeBaseDen <= 0)
         return 0;
-    return Cap32(av_rescale(sample, stream->TimeBaseNum * 1000, stream->TimeBaseDen));
+    // A stream exists only once the libraries are loaded.
+    return Cap32(PlatformGetFFmpeg()->av_rescale(sample, stream->TimeBaseNum * 1000, stream->TimeBaseDen));
 }
 
 void PlatformAviStreamAddRef(PlatformAviStream* stream)

@@ -147,8 +147,10 @@ void QxDetectProcessor()
     ProcessorInfo info;
 
     // The thread's priority is not raised here: Linux grants that only to
-    // privileged processes, and the sleep already starts a fresh time slice.
-    PlatformSleepMs(10);
+    // privileged processes. The short sleep starts a fresh time slice as the
+    // platform's 10 ms did: this scheduler gives one after any sleep, and
+    // every process start pays for the wait.
+    PlatformSleepMs(1);
 
     uint64_t frequency = PlatformCounterFrequency();
     CKDWORD frequency32 = static_cast<CKDWORD>(frequency);
