@@ -1,6 +1,7 @@
 // The bitmap forms of the state chunk: raw planes (plain or coded by the
 // engine's texture codec) and images encoded by a bitmap reader.
 
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <strings.h>
@@ -26,6 +27,25 @@ long long PlaneSize(long long width, long long height)
 CKBYTE* PixelAt(const QxImageDesc& image, int x, int y)
 {
     return image.Image + (ptrdiff_t) y * image.BytesPerLine + (ptrdiff_t) x * 4;
+}
+
+// Groups of four 32-bit pixels into one word of each of the first P planes
+// (byte c of pixel i becomes byte i of plane c's word), from word `at` on.
+template <int P>
+void TransposeGroups(CKDWORD* const* planes, int at, const CKBYTE* pixels, int groups)
+{
+    CKDWORD* out[P];
+    for (int c = 0; c < P; ++c)
+        out[c] = planes[c] + at;
+    for (int g = 0; g < groups; ++g, pixels += 16) {
+        CKDWORD p[4];
+        std::memcpy(p, pixels, 16);
+        for (int c = 0; c < P; ++c) {
+            const int shift = 8 * c;
+            out[c][g] = ((p[0] >> shift) & 0xFF) | ((p[1] >> shift) & 0xFF) << 8 | ((p[2] >> shift) & 0xFF) << 16 |
+                        ((p[3] >> shift) & 0xFF) << 24;
+        }
+    }
 }
 
 // Releases a reader when it goes out of scope.
@@ -76,21 +96,47 @@ void CKStateChunk::WriteRawBitmap(const QxImageDesc& image)
     WriteDword(image.BlueMask);
     WriteDword(0); // planes stored raw
 
-    int planes = image.AlphaMask ? 4 : 3;
-    std::vector<CKBYTE> data((size_t) plane * 4);
-    CKBYTE* out[4] = {data.data(), data.data() + plane, data.data() + 2 * plane, data.data() + 3 * plane};
-    for (int y = image.Height - 1, k = 0; y >= 0; --y)
-        for (int x = 0; x < image.Width; ++x, ++k) {
-            const CKBYTE* pixel = PixelAt(image, x, y);
-            for (int c = 0; c < planes; ++c)
-                out[c][k] = pixel[c];
+    // The planes as WriteBuffer writes each (its byte count, then its bytes
+    // four to a word, least significant first), gathered in one pass over
+    // the pixels straight into the chunk; without alpha a 0 word ends them.
+    const int planes = image.AlphaMask ? 4 : 3;
+    const int planeWords = (int) ((plane + 3) / 4);
+    const int total = planes * (1 + planeWords) + (image.AlphaMask ? 0 : 1);
+    CKDWORD* words = LockWriteBuffer(total); // zeroed: the padding stays 0
+    if (!words)
+        return;
+    CKDWORD* out[4] = {};
+    for (int c = 0; c < planes; ++c) {
+        words[c * (1 + planeWords)] = (CKDWORD) plane;
+        out[c] = words + c * (1 + planeWords) + 1;
+    }
+    for (int y = image.Height - 1, k = 0; y >= 0; --y) {
+        const CKBYTE* pixel = PixelAt(image, 0, y);
+        if constexpr (std::endian::native == std::endian::little) {
+            // Byte k of a plane is byte k of its words' memory. Four pixels
+            // starting on a word make one word of each plane.
+            int x = 0;
+            for (; x < image.Width && (k & 3); ++x, ++k, pixel += 4)
+                for (int c = 0; c < planes; ++c)
+                    reinterpret_cast<CKBYTE*>(out[c])[k] = pixel[c];
+            const int groups = (image.Width - x) / 4;
+            if (planes == 4)
+                TransposeGroups<4>(out, k >> 2, pixel, groups);
+            else
+                TransposeGroups<3>(out, k >> 2, pixel, groups);
+            x += 4 * groups;
+            k += 4 * groups;
+            pixel += 16 * groups;
+            for (; x < image.Width; ++x, ++k, pixel += 4)
+                for (int c = 0; c < planes; ++c)
+                    reinterpret_cast<CKBYTE*>(out[c])[k] = pixel[c];
+        } else {
+            for (int x = 0; x < image.Width; ++x, ++k, pixel += 4)
+                for (int c = 0; c < planes; ++c)
+                    out[c][k >> 2] |= (CKDWORD) pixel[c] << ((k & 3) * 8);
         }
-    for (int c = 0; c < 3; ++c)
-        WriteBuffer((int) plane, out[c]);
-    if (image.AlphaMask)
-        WriteBuffer((int) plane, out[3]);
-    else
-        WriteDword(0);
+    }
+    Skip(total);
 }
 
 CKBOOL CKStateChunk::ReadRawBitmapHeader(QxImageDesc& out)

@@ -14,6 +14,10 @@ BitmapStorage::BitmapStorage(int width, int height)
     : m_Width(width), m_Height(height), m_Pixels(size_t(width) * size_t(height))
 {}
 
+BitmapStorage::BitmapStorage(int width, int height, std::vector<BMM_Color_64> pixels)
+    : m_Width(width), m_Height(height), m_Pixels(std::move(pixels))
+{}
+
 int BitmapStorage::Get16Gray(int x, int y, int pixels, WORD* ptr) const
 {
     if (!ptr || x < 0 || y < 0 || y >= m_Height || pixels < 0 || pixels > m_Width - x)
@@ -26,27 +30,77 @@ int BitmapStorage::Get16Gray(int x, int y, int pixels, WORD* ptr) const
 
 Bitmap::Bitmap(int width, int height)
 {
-    if (width > 0 && height > 0)
+    if (width > 0 && height > 0) {
+        m_Width = width;
+        m_Height = height;
         m_Storage = std::make_unique<BitmapStorage>(width, height);
+    }
 }
 
 Bitmap::~Bitmap() = default;
 
 int Bitmap::Width() const
 {
-    return m_Storage ? m_Storage->Width() : 0;
+    return m_Width;
 }
 
 int Bitmap::Height() const
 {
-    return m_Storage ? m_Storage->Height() : 0;
+    return m_Height;
+}
+
+BitmapStorage* Bitmap::Storage()
+{
+    Decode();
+    return m_Storage.get();
+}
+
+const BitmapStorage* Bitmap::Storage() const
+{
+    Decode();
+    return m_Storage.get();
+}
+
+void Bitmap::Decode() const
+{
+    if (m_File.empty())
+        return;
+    const std::string path = std::move(m_File);
+    m_File.clear();
+    int w = 0, h = 0, channels = 0;
+    FILE* file = PlatformOpenFile(path.c_str(), "rb");
+    if (file) {
+        const bool wide = stbi_is_16_bit_from_file(file) != 0;
+        void* data = wide ? static_cast<void*>(stbi_load_from_file_16(file, &w, &h, &channels, 4))
+                          : static_cast<void*>(stbi_load_from_file(file, &w, &h, &channels, 4));
+        std::fclose(file);
+        if (data && w == m_Width && h == m_Height) {
+            const size_t count = size_t(w) * size_t(h);
+            std::vector<BMM_Color_64> pixels;
+            pixels.reserve(count);
+            for (size_t i = 0; i < count; ++i) {
+                if (wide) {
+                    const auto* p = static_cast<const uint16_t*>(data) + 4 * i;
+                    pixels.push_back(BMM_Color_64{p[0], p[1], p[2], p[3]});
+                } else {
+                    const auto* p = static_cast<const uint8_t*>(data) + 4 * i;
+                    pixels.push_back(
+                        BMM_Color_64{WORD(p[0] * 257), WORD(p[1] * 257), WORD(p[2] * 257), WORD(p[3] * 257)});
+                }
+            }
+            m_Storage = std::make_unique<BitmapStorage>(w, h, std::move(pixels));
+        }
+        stbi_image_free(data);
+    }
+    if (!m_Storage)
+        m_Storage = std::make_unique<BitmapStorage>(m_Width, m_Height);
 }
 
 int Bitmap::CopyImage(const Bitmap* from, int operation, const BMM_Color_64&, BitmapInfo*)
 {
-    if (operation != COPY_IMAGE_RESIZE_HI_QUALITY || !from || !from->m_Storage || !m_Storage)
+    if (operation != COPY_IMAGE_RESIZE_HI_QUALITY || !from || !from->Storage() || !Storage())
         return 0;
-    const BitmapStorage& src = *from->m_Storage;
+    const BitmapStorage& src = *from->Storage();
     const int sw = src.Width(), sh = src.Height(), dw = Width(), dh = Height();
     const BMM_Color_64* in = src.Pixels();
     BMM_Color_64* out = m_Storage->Pixels();
@@ -97,24 +151,10 @@ std::unique_ptr<Bitmap> LoadBitmapFile(const std::string& path)
     int w = 0, h = 0, channels = 0;
     std::unique_ptr<Bitmap> bitmap;
     if (stbi_info_from_file(file, &w, &h, &channels) && w > 0 && h > 0 && int64_t(w) * h <= (int64_t(1) << 26)) {
-        const bool wide = stbi_is_16_bit_from_file(file) != 0;
-        void* data = wide ? static_cast<void*>(stbi_load_from_file_16(file, &w, &h, &channels, 4))
-                          : static_cast<void*>(stbi_load_from_file(file, &w, &h, &channels, 4));
-        if (data) {
-            bitmap = std::make_unique<Bitmap>(w, h);
-            BMM_Color_64* out = bitmap->Storage()->Pixels();
-            const size_t count = size_t(w) * size_t(h);
-            for (size_t i = 0; i < count; ++i) {
-                if (wide) {
-                    const auto* p = static_cast<const uint16_t*>(data) + 4 * i;
-                    out[i] = BMM_Color_64{p[0], p[1], p[2], p[3]};
-                } else {
-                    const auto* p = static_cast<const uint8_t*>(data) + 4 * i;
-                    out[i] = BMM_Color_64{WORD(p[0] * 257), WORD(p[1] * 257), WORD(p[2] * 257), WORD(p[3] * 257)};
-                }
-            }
-            stbi_image_free(data);
-        }
+        bitmap.reset(new Bitmap);
+        bitmap->m_Width = w;
+        bitmap->m_Height = h;
+        bitmap->m_File = path;
     }
     std::fclose(file);
     return bitmap;

@@ -49,6 +49,8 @@ class BitmapStorage
 {
 public:
     BitmapStorage(int width, int height);
+    // Takes the pixels (width x height of them).
+    BitmapStorage(int width, int height, std::vector<BMM_Color_64> pixels);
 
     int Width() const { return m_Width; }
     int Height() const { return m_Height; }
@@ -77,9 +79,10 @@ public:
     // 0 without storage.
     int Width() const;
     int Height() const;
-    // null without storage.
-    BitmapStorage* Storage() { return m_Storage.get(); }
-    const BitmapStorage* Storage() const { return m_Storage.get(); }
+    // null without storage. A bitmap read from a file decodes its pixels
+    // here, the first time they are asked for.
+    BitmapStorage* Storage();
+    const BitmapStorage* Storage() const;
     // Copies from's image into this one's size: COPY_IMAGE_RESIZE_HI_QUALITY
     // resizes by bilinear filtering (not the host's own filter; fill is
     // unused). Gives 1, or 0 (nothing changed) for another operation or when
@@ -87,12 +90,22 @@ public:
     int CopyImage(const Bitmap* from, int operation, const BMM_Color_64& fill, BitmapInfo* bi = nullptr);
 
 private:
-    std::unique_ptr<BitmapStorage> m_Storage;
+    friend std::unique_ptr<Bitmap> LoadBitmapFile(const std::string& path);
+    Bitmap() = default;
+    void Decode() const;
+
+    int m_Width = 0, m_Height = 0;
+    // The file whose pixels are not decoded yet (empty once they are).
+    mutable std::string m_File;
+    mutable std::unique_ptr<BitmapStorage> m_Storage;
 };
 
 // Reads an image file (PNG, JPEG, TGA, BMP, PSD, GIF, HDR, PIC, PNM: what
-// stb_image reads; not the engine's own readers); null when it cannot, or
-// when it holds more than 2^26 pixels.
+// stb_image reads; not the engine's own readers); null when its header
+// cannot be read, or when it holds more than 2^26 pixels. The pixels are
+// decoded when first asked for (most exports ask only for the size, as the
+// host has its bitmaps loaded already); pixels that do not decode then are
+// black and transparent.
 std::unique_ptr<Bitmap> LoadBitmapFile(const std::string& path);
 
 // Resolves a bitmap's file name the way the host does: the name as given

@@ -82,6 +82,47 @@ TEST(HostBitmap, FilesDecodeIntoSixteenBitsAChannelAndReadAsGrey)
     EXPECT_EQ(LoadBitmapFile(dir.File("missing.png")), nullptr);
 }
 
+// The size comes from the header; the pixels are decoded when first asked
+// for, from the file as it was named. A file whose header reads and whose
+// pixels do not (cut short) keeps its size and gives black transparent
+// pixels.
+TEST(HostBitmap, PixelsAreDecodedWhenFirstAskedFor)
+{
+    TestTempDir dir;
+    const std::string whole = Tga(2, 2, {10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120, 130, 140, 150, 160});
+    TestWriteFile(dir.File("late.tga"), whole);
+    std::unique_ptr<Bitmap> late = LoadBitmapFile(dir.File("late.tga"));
+    ASSERT_NE(late, nullptr);
+    // Changed after the header was read: the decode reads the new pixels.
+    TestWriteFile(dir.File("late.tga"), Tga(2, 2, std::vector<unsigned char>(16, 255)));
+    EXPECT_EQ(late->Width(), 2);
+    EXPECT_EQ(late->Height(), 2);
+    ASSERT_NE(late->Storage(), nullptr);
+    EXPECT_EQ(late->Storage()->Pixels()[3].a, 65535);
+    const Bitmap& constant = *late;
+    EXPECT_EQ(constant.Storage(), late->Storage()) << "decoded once";
+
+    // A PNG header of 2 x 2 pixels of 8-bit RGBA, and no image data.
+    const unsigned char header[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0,
+                                    0,    0,   2,   0,   0,    0,    2,    8,    6, 0, 0, 0,  0,   0,   0,   0};
+    TestWriteFile(dir.File("cut.png"), std::string(reinterpret_cast<const char*>(header), sizeof header));
+    std::unique_ptr<Bitmap> cut = LoadBitmapFile(dir.File("cut.png"));
+    ASSERT_NE(cut, nullptr);
+    EXPECT_EQ(cut->Width(), 2);
+    EXPECT_EQ(cut->Height(), 2);
+    const BitmapStorage* storage = static_cast<const Bitmap&>(*cut).Storage();
+    ASSERT_NE(storage, nullptr);
+    EXPECT_EQ(storage->Width(), 2);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(storage->Pixels()[i].r + storage->Pixels()[i].a, 0) << i;
+
+    // A resize reads the source's pixels through the same decode.
+    std::unique_ptr<Bitmap> source = LoadBitmapFile(dir.File("late.tga"));
+    Bitmap target(4, 4);
+    ASSERT_EQ(target.CopyImage(source.get(), COPY_IMAGE_RESIZE_HI_QUALITY, BMM_Color_64()), 1);
+    EXPECT_EQ(target.Storage()->Pixels()[5].g, 65535);
+}
+
 TEST(HostBitmap, CopyImageResizesBilinearly)
 {
     Bitmap from(2, 1);
