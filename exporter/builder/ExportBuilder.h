@@ -85,6 +85,9 @@ public:
     // builder is kept, found again by FindMeshBuilder under the key and
     // under the mesh. A non-null key maps the mesh in meshes.
     CKMesh* CreateEngineMesh(const MeshBuilder& builder, const char* name, ExportKey key, CKBOOL keep);
+    // The same, keeping the builder itself rather than a copy (FindMeshBuilder
+    // gives it back); builder is left empty.
+    CKMesh* CreateEngineMesh(MeshBuilder&& builder, const char* name, ExportKey key);
     // The builder kept for a node or an engine mesh; null when none.
     MeshBuilder* FindMeshBuilder(ExportKey key);
     // The engine texture of a bitmap file, made and loaded at its first use
@@ -304,6 +307,8 @@ private:
     // CreateObject, with the failure reported; the object is recorded in
     // createdObjects and, under a non-null key, in the table.
     CKObject* Create(CK_CLASSID cid, const char* name);
+    // Records a kept builder under the key (when not 0) and the mesh.
+    void KeepMeshBuilder(MeshBuilder* kept, ExportKey key, CKMesh* mesh);
     template <class T>
     T* CreateMapped(CK_CLASSID cid, const char* name, ExportKey key, ExportTable<T>& table);
     // The target entity of a light or camera, recorded unmapped.

@@ -1,3 +1,5 @@
+#include <utility>
+
 #include "core/context/CKDefines.h"
 #include "exporter/builder/ExportBuilder.h"
 #include "render/mesh/CKBlendShapeData.h"
@@ -121,16 +123,28 @@ CKMesh* ExportBuilder::CreateEngineMesh(const MeshBuilder& builder, const char* 
         mesh->BuildFaceNormals();
     SetBlendShapes(mesh, builder);
 
-    if (keep) {
-        const int index = meshBuilders.Size();
-        meshBuilders.PushBack(new MeshBuilder(builder));
-        if (key)
-            meshBuilderIndices.Insert(key, index);
-        meshBuilderIndices.Insert((ExportKey) mesh, index);
-    }
+    if (keep)
+        KeepMeshBuilder(new MeshBuilder(builder), key, mesh);
     if (key)
         meshes.Insert(key, mesh);
     return mesh;
+}
+
+CKMesh* ExportBuilder::CreateEngineMesh(MeshBuilder&& builder, const char* name, ExportKey key)
+{
+    CKMesh* mesh = CreateEngineMesh(builder, name, key, FALSE);
+    if (mesh)
+        KeepMeshBuilder(new MeshBuilder(std::move(builder)), key, mesh);
+    return mesh;
+}
+
+void ExportBuilder::KeepMeshBuilder(MeshBuilder* kept, ExportKey key, CKMesh* mesh)
+{
+    const int index = meshBuilders.Size();
+    meshBuilders.PushBack(kept);
+    if (key)
+        meshBuilderIndices.Insert(key, index);
+    meshBuilderIndices.Insert((ExportKey) mesh, index);
 }
 
 MeshBuilder* ExportBuilder::FindMeshBuilder(ExportKey key)

@@ -1,6 +1,7 @@
 #include "exporter/geometry/MeshBuilder.h"
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -99,6 +100,29 @@ MeshBuilder& MeshBuilder::operator=(const MeshBuilder& other)
             m_Scratch = other.m_Scratch;
     }
     return *this;
+}
+
+MeshBuilder::MeshBuilder(MeshBuilder&& other) noexcept
+    : positions(std::move(other.positions)), normals(std::move(other.normals)), colours(std::move(other.colours)),
+      faces(std::move(other.faces)), normalFaces(std::move(other.normalFaces)),
+      colourFaces(std::move(other.colourFaces)), channelMaterials(std::move(other.channelMaterials)),
+      channelTypes(std::move(other.channelTypes)), channelMapChannels(std::move(other.channelMapChannels)),
+      blendShapeNames(std::move(other.blendShapeNames)), blendShapeSources(std::move(other.blendShapeSources)),
+      blendShapeWeights(std::move(other.blendShapeWeights)), prelit(other.prelit),
+      vertexMap(std::move(other.vertexMap)), weldedVertices(std::move(other.weldedVertices)),
+      weldedFaces(std::move(other.weldedFaces)), blendShapeTargets(std::move(other.blendShapeTargets)),
+      channelCount(other.channelCount), m_Scratch(other.m_Scratch), m_OwnScratch(other.m_OwnScratch),
+      m_WeldedCoordinates(std::move(other.m_WeldedCoordinates)), m_WeldedPositionCount(other.m_WeldedPositionCount),
+      m_WeldedNormalCount(other.m_WeldedNormalCount)
+{
+    for (int c = 0; c < MESH_BUILDER_CHANNELS; ++c) {
+        coordinates[c] = std::move(other.coordinates[c]);
+        coordinateFaces[c] = std::move(other.coordinateFaces[c]);
+    }
+    other.channelCount = 0;
+    other.m_WeldedPositionCount = other.m_WeldedNormalCount = 0;
+    if (other.m_OwnScratch)
+        other.m_Scratch = other.m_OwnScratch = new MeshCornerScratch;
 }
 
 MeshBuilder::~MeshBuilder()

@@ -110,6 +110,9 @@ public:
     MeshBuilder(CKBOOL prelit, MeshCornerScratch* scratch);
     MeshBuilder(const MeshBuilder& other);
     MeshBuilder& operator=(const MeshBuilder& other);
+    // Takes other's lists (and its own scratch, when it has one); other is
+    // left empty, with a scratch of its own in that case.
+    MeshBuilder(MeshBuilder&& other) noexcept;
     ~MeshBuilder();
 
     // Appending.

@@ -1,5 +1,6 @@
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "exporter/builder/ExportBuilder.h"
 #include "exporter/geometry/HostMeshView.h"
@@ -443,12 +444,14 @@ void Max2Qdx::ExportMesh(INode* node, CK3dEntity* entity)
     b.Weld(TRUE);
     XString meshName(node->GetName());
     meshName += "_Mesh";
-    CKMesh* engineMesh = builder->CreateEngineMesh(b, meshName.CStr(), (ExportKey) node, TRUE);
+    // The builder is kept for the later passes (moved, not copied).
+    CKMesh* engineMesh = builder->CreateEngineMesh(std::move(b), meshName.CStr(), (ExportKey) node);
     if (!engineMesh)
         return finish();
+    const MeshBuilder& kept = *builder->FindMeshBuilder((ExportKey) engineMesh);
     entity->SetCurrentMesh(engineMesh, TRUE);
-    for (int i = 0; i < b.blendShapeNames.Size(); ++i)
-        entity->SetBlendShapeWeight(i, b.GetBlendShapeWeight(i));
+    for (int i = 0; i < kept.blendShapeNames.Size(); ++i)
+        entity->SetBlendShapeWeight(i, kept.GetBlendShapeWeight(i));
     AddMeshInstance(object, nodeMtl, node, TRUE, engineMesh);
     if (deactivateMeshChannels)
         engineMesh->ActivateAllChannels(FALSE);
@@ -462,10 +465,10 @@ void Max2Qdx::ExportMesh(INode* node, CK3dEntity* entity)
     Mesh& weightsMesh = tri->GetMesh();
     const float* weights = weightsMesh.vDataSupport(VDATA_WEIGHT) ? weightsMesh.vertexFloat(VDATA_WEIGHT) : nullptr;
     if (weights) {
-        const int count = b.weldedVertices.Size();
+        const int count = kept.weldedVertices.Size();
         engineMesh->SetVertexWeightsCount(count);
         for (int v = 0; v < count; ++v) {
-            const int host = (int) b.weldedVertices[v].positionIndex;
+            const int host = (int) kept.weldedVertices[v].positionIndex;
             engineMesh->SetVertexWeight(v, host < weightsMesh.getNumVerts() ? weights[host] : 0.0f);
         }
     }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -247,6 +248,40 @@ MeshBuilder Cube(bool sharedUVs)
         }
     }
     return b;
+}
+
+// A builder kept by moving holds what a copy holds; the one moved from is
+// empty and welds again, with a scratch of its own when it had one.
+TEST(MeshBuilderWeld, AMovedBuilderHoldsWhatACopyHolds)
+{
+    std::mt19937 rng(77);
+    MeshCornerScratch scratch;
+    for (int m = 0; m < 200; ++m) {
+        MeshBuilder source = RandomBuilder(rng);
+        MeshBuilder shared(source.prelit, m % 2 ? &scratch : nullptr);
+        shared = source;
+        if (!shared.Weld(TRUE))
+            continue;
+        const MeshBuilder copy(shared);
+        const MeshBuilder moved(std::move(shared));
+        ASSERT_EQ(moved.channelCount, copy.channelCount);
+        ASSERT_EQ(moved.weldedVertices.Size(), copy.weldedVertices.Size());
+        ASSERT_EQ(moved.weldedFaces.Size(), copy.weldedFaces.Size());
+        ASSERT_EQ(moved.vertexMap.Size(), copy.vertexMap.Size());
+        ASSERT_EQ(moved.positions.Size(), copy.positions.Size());
+        for (int v = 0; v < moved.weldedVertices.Size(); ++v) {
+            ASSERT_EQ(moved.weldedVertices[v].positionIndex, copy.weldedVertices[v].positionIndex);
+            for (int c = 0; c < moved.channelCount; ++c)
+                ASSERT_TRUE(Same(moved.GetWeldedCoordinates(v)[c].u, copy.GetWeldedCoordinates(v)[c].u));
+        }
+        EXPECT_EQ(shared.positions.Size() + shared.faces.Size() + shared.weldedVertices.Size(), 0) << m;
+        EXPECT_EQ(shared.channelCount, 0);
+        EXPECT_EQ(shared.RefreshVertices(), 0) << "nothing welded any more";
+        MeshBuilder again = Cube(false);
+        shared = again;
+        EXPECT_EQ(shared.Weld(TRUE), 1);
+        EXPECT_EQ(shared.weldedVertices.Size(), 24);
+    }
 }
 
 TEST(MeshBuilderWeld, CubeWeldsInto24VerticesPerSideOr8WhenShared)
