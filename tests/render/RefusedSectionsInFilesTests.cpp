@@ -73,6 +73,8 @@ TEST_F(RefusedSections, EachRefusedObjectIsListedWithItsClassNameAndReason)
         {CKCID_MESH, "Box",
          Section(CKCID_MESH, CK_STATESAVE_MESHVERTICES, {2, 0x1F, 4, 0, 0, 0, 0}, CK_MESH_DATAVERSION),
          "the vertex block does not match its count and flags"},
+        {CKCID_MESH, "Lines", Section(CKCID_MESH, CK_STATESAVE_MESHLINES, {1000, 0}, CK_MESH_DATAVERSION),
+         "the line count does not fit its section"},
         {CKCID_MESH, "Old", Section(CKCID_MESH, 0x2000, {1, 2, 3}, 7),
          "data version 7 predates version 9; its geometry in that form is not loaded"},
         {CKCID_PATCHMESH, "Patch", Section(CKCID_PATCHMESH, CK_STATESAVE_PATCHMESHDATA, patch),
