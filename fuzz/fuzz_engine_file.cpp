@@ -46,6 +46,11 @@ public:
             delete[] text;
             CKDeleteStateChunk(chunk->ReadSubChunk());
         }
+        // A broken chunk is refused with a reason, as the engine's classes do.
+        if (chunk->GetReadError() != 0) {
+            CKNoteLoadRefusal(this, "chunk of %d bytes refused", chunk->GetDataSize());
+            return chunk->GetReadError();
+        }
         return result;
     }
 
@@ -119,6 +124,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     if (result == 0 || result == CKErr::PluginsMissing)
         file->LoadFileData(&list);
+    for (int i = 0; i < file->GetRefusalCount(); ++i)
+        if (file->GetRefusal(i)->m_Text.Length() == 0)
+            __builtin_trap();
     context->DeleteCKFile(file);
     CKCloseContext(context);
     return 0;

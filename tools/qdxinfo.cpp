@@ -1,6 +1,7 @@
 // qdxinfo FILE [--dump]: loads an engine file into a fresh context and
 // prints its objects by class, or, with --dump, a stable text of every
-// object and what it saved (for golden tests).
+// object and what it saved (for golden tests), then the objects whose load
+// was refused; it exits 1 when there are any.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -26,10 +27,11 @@ int main(int argc, char** argv)
         return 2;
     }
     std::string text;
-    if (!DescribeEngineFile(path, dump, text)) {
+    int refused = 0;
+    if (!DescribeEngineFile(path, dump, text, &refused)) {
         std::fprintf(stderr, "qdxinfo: %s: %s\n", path, text.c_str());
         return 1;
     }
     std::fwrite(text.data(), 1, text.size(), stdout);
-    return 0;
+    return refused > 0 ? 1 : 0;
 }

@@ -264,6 +264,10 @@ public:
     void SetInLoad(CKBOOL v) { m_InLoad = v; }
     void SetInSave(CKBOOL v) { m_InSave = v; }
     void SetInClearAll(CKBOOL v) { m_InClearAll = v; }
+    // The file whose object is running its Load, so that an object refusing
+    // what it was given can say why (CKNoteLoadRefusal); null otherwise.
+    CKFile* GetLoadingFile() const { return m_LoadingFile; }
+    void SetLoadingFile(CKFile* file) { m_LoadingFile = file; }
     CKBOOL IsPlaying() const { return m_Playing; }
     CKBOOL IsReset() const { return m_Reset; }
     CKBOOL IsInitialized() const { return m_Initialized; }
@@ -351,6 +355,7 @@ private:
     CKBOOL m_InLoad = FALSE;
     CKBOOL m_InSave = FALSE;
     CKBOOL m_InClearAll = FALSE;
+    CKFile* m_LoadingFile = nullptr;
     CKBOOL m_AfterClearAll = FALSE;
     CKBOOL m_DeferredDestroy = FALSE;
     CKBOOL m_CreatingDynamic = FALSE;

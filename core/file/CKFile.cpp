@@ -11,6 +11,7 @@
 #include "core/file/CKBufferParser.h"
 #include "core/file/CKMemoryBufferParser.h"
 #include "core/object/CKClassRegistry.h"
+#include "core/object/CKObject.h"
 #include "system/io/QxMemoryMappedFile.h"
 #include "system/log/QxLogManager.h"
 #include "system/memory/QxMemoryManager.h"
@@ -151,6 +152,9 @@ void CKFile::ClearData()
     m_IndexByClassId.Clear();
     m_DuplicateNameFounds.Clear();
     m_RecordsToRemap.Clear();
+    m_Refusals.Clear();
+    m_RefusalReason = XString();
+    m_RefusalNoted = FALSE;
     m_FileName = XString();
     // The chunks that borrowed from the mapped file or the inflated data are gone.
     CloseParser();
@@ -161,6 +165,29 @@ void CKFile::ClearData()
     m_SaveIDMax = 0;
     m_LoadedIDMax = 0;
     m_ReadFileDataDone = FALSE;
+}
+
+void CKFile::NoteRefusal(const char* text)
+{
+    // The first reason is the cause; what follows from it adds nothing.
+    if (m_RefusalNoted)
+        return;
+    m_RefusalNoted = TRUE;
+    m_RefusalReason = text ? text : "";
+}
+
+void CKNoteLoadRefusal(CKObject* object, const char* format, ...)
+{
+    CKContext* context = object ? object->GetCKContext() : nullptr;
+    CKFile* file = context ? context->GetLoadingFile() : nullptr;
+    if (!file || !format)
+        return;
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof(text), format, args);
+    va_end(args);
+    file->NoteRefusal(text);
 }
 
 void CKFile::RemapManagerInt(CKGUID manager, const int* table, int count)

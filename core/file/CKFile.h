@@ -98,6 +98,17 @@ struct CKFileInfo
     CKDWORD DataUnPackSize = 0;
 };
 
+// An object whose Load, in a file load, refused what the file gave it (its
+// section or a part of it).
+struct CKFileRefusal
+{
+    CK_CLASSID m_ClassID = 0;
+    XString m_Name;
+    // The reason its class gave (CKNoteLoadRefusal), else the text of the
+    // error its Load returned.
+    XString m_Text;
+};
+
 // Hash of object ids for the file's id table. Saved ids are mostly
 // consecutive, and on load they come from the file: the bits are mixed so
 // that neither runs of ids nor ids sharing their low bits crowd a bucket
@@ -192,10 +203,25 @@ public:
         m_ResolverData = data;
     }
 
+    // Loading: the objects whose Load refused what the file gave them (it
+    // returned an error, or its class gave a reason through
+    // CKNoteLoadRefusal), one entry per refused Load, in load order. The
+    // load still runs to its end and its result does not change: this list
+    // is how the loss is seen.
+    int GetRefusalCount() const { return m_Refusals.Size(); }
+    // Null for an index out of range.
+    const CKFileRefusal* GetRefusal(int index) const
+    {
+        return index >= 0 && index < m_Refusals.Size() ? &m_Refusals[index] : nullptr;
+    }
+    // The reason the object now loading gives for refusing (the first one
+    // given during its Load is kept). Reached through CKNoteLoadRefusal.
+    void NoteRefusal(const char* text);
+
     // Frees every record's chunk and name and every manager chunk, empties
-    // the record arrays, id sets, reference array, per-class lists and
-    // clash list, forgets the name, closes the parser and the mapping. The
-    // plug-in dependencies and the included files are kept.
+    // the record arrays, id sets, reference array, per-class lists, clash
+    // list and refusals, forgets the name, closes the parser and the
+    // mapping. The plug-in dependencies and the included files are kept.
     void ClearData();
 
     // Records (used by bound state chunks too).
@@ -328,6 +354,8 @@ private:
     // The context's parameter that a parameter saved by reference stands
     // for; null (with a console line) when none matches.
     CKObject* FindSharedParameter(CKFileObjectRecord& record);
+    // Runs a record's Load and lists the object when it refuses.
+    void LoadRecord(CKFileObjectRecord& record, CKObject* object);
     // Deletes the parser; unmaps the file unless chunks borrow from it.
     void CloseParser();
     void ReleaseMapping();
@@ -355,7 +383,18 @@ private:
     // Load: the inflated data section, when the chunks borrow from it (kept
     // until ClearData).
     CKMemoryBufferParser* m_InflatedData = nullptr;
+    // Load: the objects that refused, and the reason given during the Load
+    // that runs now (m_RefusalNoted when one was).
+    XClassArray<CKFileRefusal> m_Refusals;
+    XString m_RefusalReason;
+    CKBOOL m_RefusalNoted = FALSE;
 };
+
+// Said by an object's Load that refuses what a file gave it, or a part of
+// it (printf-style): the file loading the object lists it with this reason
+// (CKFile::GetRefusal). Outside a file's Load of an object nothing is kept;
+// null does nothing.
+void CKNoteLoadRefusal(CKObject* object, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // The engine version word of the file last loaded (a build date 0xDDMMYYYY).
 CKDWORD CKGetLoadedFileEngineVersion();

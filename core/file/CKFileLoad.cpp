@@ -6,6 +6,7 @@
 #include "core/chunk/CKStateChunk.h"
 #include "core/context/CKBaseManager.h"
 #include "core/context/CKContext.h"
+#include "core/context/CKError.h"
 #include "core/context/CKGlobals.h"
 #include "core/context/CKPathManager.h"
 #include "core/context/CKPluginManager.h"
@@ -828,6 +829,39 @@ CKERROR CKFile::ReadIncludedFiles()
     return CKErr::Ok;
 }
 
+void CKFile::LoadRecord(CKFileObjectRecord& record, CKObject* object)
+{
+    CKContext* context = m_Context;
+    CKFile* outer = context->GetLoadingFile();
+    context->SetLoadingFile(this);
+    m_RefusalNoted = FALSE;
+    m_RefusalReason = XString();
+    CKERROR error = CKErr::Ok;
+    try {
+        error = object->Load(record.m_Data, this);
+    } catch (...) {
+        LogError("%s: loading object %s failed", m_FileName.CStr(), object->GetName() ? object->GetName() : "");
+        NoteRefusal("its load failed with an exception");
+    }
+    context->SetLoadingFile(outer);
+    if (error == CKErr::Ok && !m_RefusalNoted)
+        return;
+    // The load goes on whatever one object's Load gives: the refusal is
+    // kept so that the loss can be seen.
+    CKFileRefusal refusal;
+    refusal.m_ClassID = object->GetClassID();
+    refusal.m_Name = object->GetName() ? object->GetName() : "";
+    if (m_RefusalNoted)
+        refusal.m_Text = m_RefusalReason;
+    else if (record.m_Data && record.m_Data->GetReadError() != CKErr::Ok)
+        refusal.m_Text = "its chunk is cut short or broken";
+    else
+        refusal.m_Text = CKErrorToString(error);
+    m_Refusals.PushBack(refusal);
+    m_RefusalNoted = FALSE;
+    m_RefusalReason = XString();
+}
+
 CKObject* CKFile::FindSharedParameter(CKFileObjectRecord& record)
 {
     // A parameter saved by reference stands for one the context holds: same
@@ -944,11 +978,7 @@ CKERROR CKFile::FinishLoading(CKObjectIDList* list, CKDWORD loadFlags)
         CKObject* object = loadable(record);
         if (!object)
             return;
-        try {
-            object->Load(record.m_Data, this);
-        } catch (...) {
-            LogError("%s: loading object %s failed", m_FileName.CStr(), object->GetName() ? object->GetName() : "");
-        }
+        LoadRecord(record, object);
         if (dropChunk) {
             CKDeleteStateChunk(record.m_Data);
             record.m_Data = nullptr;

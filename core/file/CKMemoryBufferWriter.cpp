@@ -185,7 +185,9 @@ CKMemoryBufferWriter* CKMemoryBufferWriter::NewPackTarget(int n)
 bool CKMemoryBufferWriter::BeginDeflate(int level)
 {
     EndDeflateStream();
-    if (!m_Mapping.IsOpen())
+    m_DeflateOk = false;
+    // A writer that lost its buffer or failed a write holds no section.
+    if (!IsValid())
         return false;
     m_Deflate = new (std::nothrow) z_stream;
     if (!m_Deflate)

@@ -426,6 +426,8 @@ CKERROR CKParameter::Load(CKStateChunk* chunk, CKFile* file)
             m_Context->OutputToConsoleExBeep(
                 "%s : Unknown Parameter Type (Dll declaring this parameter is maybe absent)",
                 GetName() ? GetName() : "");
+        CKNoteLoadRefusal(this, "unknown parameter type 0x%08X,0x%08X (the plug-in declaring it is maybe absent)",
+                          guid.d1, guid.d2);
         return CKErr::InvalidParameterType;
     }
     if (form == CK_PARAMETERVALUE_NONE)

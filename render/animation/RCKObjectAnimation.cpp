@@ -5,6 +5,7 @@
 #include <new>
 
 #include "core/chunk/CKStateChunk.h"
+#include "core/file/CKFile.h"
 #include "core/object/CKDependenciesContext.h"
 #include "render/animation/CKAnimationObjects.h"
 #include "render/animation/CKKeyedController.h"
@@ -383,6 +384,7 @@ CKERROR RCKObjectAnimation::ReadControllers(CKStateChunk& c)
     // Each controller takes at least its type, its name and two words.
     if (count < 0 || count > CKChunkRemainingWords(c) / 4) {
         CKRenderLog(QXLOG_ERROR, __LINE__, "RCKObjectAnimation", "%d controllers are more than the data holds", count);
+        CKNoteLoadRefusal(this, "%d controllers are more than the data holds", count);
         return CKErr::InvalidFile;
     }
     for (int i = 0; i < count; ++i) {
@@ -390,6 +392,7 @@ CKERROR RCKObjectAnimation::ReadControllers(CKStateChunk& c)
         const XString name = c.ReadXString();
         if (!CKIsAnimControllerType(type)) {
             CKRenderLog(QXLOG_ERROR, __LINE__, "RCKObjectAnimation", "unknown controller type 0x%08X", type);
+            CKNoteLoadRefusal(this, "unknown controller type 0x%08X", type);
             return CKErr::InvalidFile;
         }
         CKAnimController* controller = CreateController(type, name.CStr());
@@ -397,6 +400,7 @@ CKERROR RCKObjectAnimation::ReadControllers(CKStateChunk& c)
             return CKErr::OutOfMemory;
         const CKERROR error = controller->Read(c);
         if (error != CKErr::Ok) {
+            CKNoteLoadRefusal(this, "the keys of controller %d (\"%s\") are refused", i, name.CStr());
             DeleteController(controller);
             return error;
         }

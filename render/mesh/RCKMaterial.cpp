@@ -289,6 +289,8 @@ CKERROR RCKMaterial::Load(CKStateChunk* chunk, CKFile* file)
         CKRenderLog(QXLOG_ERROR, __LINE__, "RCKMaterial",
                     "Material %s: section version %u is newer than this engine's %u; not loaded",
                     GetName() ? GetName() : "", (unsigned) version, (unsigned) CK_MATERIAL_LAYOUT_VERSION);
+        CKNoteLoadRefusal(this, "section version %u is newer than this engine's %u", (unsigned) version,
+                          (unsigned) CK_MATERIAL_LAYOUT_VERSION);
         return CKErr::InvalidFile;
     }
     // Everything is read first: a short section changes nothing.
@@ -311,6 +313,7 @@ CKERROR RCKMaterial::Load(CKStateChunk* chunk, CKFile* file)
     if (chunk->GetReadError() != CKErr::Ok) {
         CKRenderLog(QXLOG_ERROR, __LINE__, "RCKMaterial", "Material %s: its section is cut short; not loaded",
                     GetName() ? GetName() : "");
+        CKNoteLoadRefusal(this, "its section is cut short");
         return CKErr::InvalidFile;
     }
 

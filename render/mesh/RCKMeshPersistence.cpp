@@ -366,6 +366,7 @@ CKERROR RCKMesh::Refuse(const char* what)
 {
     CKRenderLog(QXLOG_WARNING, __LINE__, "RCKMesh", "Mesh %s: %s; the mesh section is refused",
                 GetName() ? GetName() : "", what);
+    CKNoteLoadRefusal(this, "%s", what);
     // Nothing may name a vertex the load did not give.
     m_Faces.Free();
     m_FaceIndices.Free();

@@ -99,6 +99,7 @@ CKERROR RCKPatchMesh::Refuse(const char* what)
 {
     CKRenderLog(QXLOG_WARNING, __LINE__, "RCKPatchMesh", "Patch mesh %s: %s; the patch section is refused",
                 GetName() ? GetName() : "", what);
+    CKNoteLoadRefusal(this, "%s", what);
     Clear();
     m_Edges.Free();
     return CKErr::InvalidFile;
@@ -169,9 +170,11 @@ CKERROR RCKPatchMesh::Load(CKStateChunk* chunk, CKFile* file)
         error = LoadCurrentForm(*chunk);
     } else if (chunk->SeekIdentifier(CK_STATESAVE_PATCHMESHDATA_OLD)) {
         error = LoadOlderForm(*chunk);
-    } else if (m_Context) {
-        m_Context->OutputToConsoleExBeep("%s : Obsolete version of PatchMesh format: Cannot Load",
-                                         GetName() ? GetName() : "");
+    } else {
+        if (m_Context)
+            m_Context->OutputToConsoleExBeep("%s : Obsolete version of PatchMesh format: Cannot Load",
+                                             GetName() ? GetName() : "");
+        CKNoteLoadRefusal(this, "an obsolete version of the patch-mesh format: its patches are not loaded");
     }
     if (error == CKErr::Ok && chunk->GetReadError() != CKErr::Ok)
         error = Refuse("a section passes the end of the chunk");

@@ -6,6 +6,7 @@
 #include "core/chunk/CKStateChunk.h"
 #include "core/context/CKContext.h"
 #include "core/context/CKRenderContext.h"
+#include "core/file/CKFile.h"
 #include "core/object/CKClassRegistry.h"
 #include "render/context/CKRenderGlobals.h"
 #include "render/context/RCKRenderManager.h"
@@ -295,6 +296,8 @@ CKERROR RCKTexture::Load(CKStateChunk* chunk, CKFile* file)
             CKRenderLog(QXLOG_ERROR, __LINE__, "RCKTexture",
                         "Texture %s: section version %u is newer than this engine's %u; not loaded", NameOf(this),
                         (unsigned) version, (unsigned) CK_TEXTURE_LAYOUT_VERSION);
+            CKNoteLoadRefusal(this, "section version %u is newer than this engine's %u", (unsigned) version,
+                              (unsigned) CK_TEXTURE_LAYOUT_VERSION);
             return CKErr::InvalidFile;
         }
         CKDWORD options = chunk->ReadDword();
@@ -306,6 +309,7 @@ CKERROR RCKTexture::Load(CKStateChunk* chunk, CKFile* file)
         if (chunk->GetReadError() != CKErr::Ok) {
             CKRenderLog(QXLOG_ERROR, __LINE__, "RCKTexture", "Texture %s: its options are cut short; not loaded",
                         NameOf(this));
+            CKNoteLoadRefusal(this, "its options are cut short");
             return CKErr::InvalidFile;
         }
         m_UseMipmap = (options & CK_TEXTUREOPTION_MIPMAPS) ? TRUE : FALSE;

@@ -379,6 +379,7 @@ CKERROR RCK3dEntity::ReadSections(CKStateChunk& c, CKFile* file)
 CKERROR RCK3dEntity::Refuse(const char* what)
 {
     CKRenderLog(QXLOG_ERROR, __LINE__, "RCK3dEntity", "%s: %s", GetName() ? GetName() : "3D entity", what);
+    CKNoteLoadRefusal(this, "%s", what);
     return CKErr::InvalidFile;
 }
 

@@ -233,6 +233,7 @@ CKERROR RCKPlace::Load(CKStateChunk* chunk, CKFile* file)
                 if (count < 0 || (long long) count * 2 > c.GetDataSize() / 4 - c.GetCurrentPos()) {
                     CKRenderLog(QXLOG_ERROR, __LINE__, "RCKPlace", "%s: more portals than the data holds",
                                 GetName() ? GetName() : "place");
+                    CKNoteLoadRefusal(this, "more portals than the data holds");
                     return CKErr::InvalidFile;
                 }
                 for (int i = 0; i < count; ++i) {

@@ -368,8 +368,24 @@ std::string DumpEngineObjects(CKContext* context, CKObjectIDList& objects)
     return out;
 }
 
-bool DescribeEngineFile(const char* path, bool dump, std::string& text)
+std::string ListRefusedObjects(const CKFile& file)
 {
+    std::string out;
+    if (file.GetRefusalCount() == 0)
+        return out;
+    Append(out, "refused (%d)\n", file.GetRefusalCount());
+    for (int i = 0; i < file.GetRefusalCount(); ++i) {
+        const CKFileRefusal* refusal = file.GetRefusal(i);
+        const char* cls = CKClassIDToString(refusal->m_ClassID);
+        Append(out, "  %s \"%s\": %s\n", cls ? cls : "", refusal->m_Name.CStr(), refusal->m_Text.CStr());
+    }
+    return out;
+}
+
+bool DescribeEngineFile(const char* path, bool dump, std::string& text, int* refused)
+{
+    if (refused)
+        *refused = 0;
     // The engine may be running already (the exporter's tests): its state is
     // left as found. The linked plug-ins are registered once, as the export
     // driver does, so that both know of each other's registration.
@@ -387,9 +403,13 @@ bool DescribeEngineFile(const char* path, bool dump, std::string& text)
         CKObjectIDList objects;
         CKFile* file = context->CreateCKFile();
         error = file->Load(path, &objects, 0);
-        context->DeleteCKFile(file);
-        if (error == CKErr::Ok)
+        if (error == CKErr::Ok) {
             text = dump ? DumpEngineObjects(context, objects) : SummarizeEngineObjects(context, objects);
+            text += ListRefusedObjects(*file);
+            if (refused)
+                *refused = file->GetRefusalCount();
+        }
+        context->DeleteCKFile(file);
         CKCloseContext(context);
     }
     if (started) {

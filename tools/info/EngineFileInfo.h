@@ -3,6 +3,7 @@
 #include <string>
 
 class CKContext;
+class CKFile;
 class CKObjectIDList;
 
 // What qdxinfo tells of an engine file, from its loaded objects.
@@ -17,8 +18,14 @@ std::string SummarizeEngineObjects(CKContext* context, CKObjectIDList& objects);
 // appear.
 std::string DumpEngineObjects(CKContext* context, CKObjectIDList& objects);
 
+// The objects whose Load refused what a loaded file gave them: a line
+// "refused (<count>)", then "  <class> \"<name>\": <reason>" for each, in
+// load order; empty when none was refused.
+std::string ListRefusedObjects(const CKFile& file);
+
 // Loads the file into a fresh context (the exporter's plug-ins registered,
 // the engine started and stopped around it when it is not running) and
-// gives the summary or the dump. False, with the engine's error in text,
+// gives the summary or the dump, followed by the refused objects; their
+// count goes to refused when given. False, with the engine's error in text,
 // when the file does not load.
-bool DescribeEngineFile(const char* path, bool dump, std::string& text);
+bool DescribeEngineFile(const char* path, bool dump, std::string& text, int* refused = nullptr);

@@ -110,6 +110,7 @@ CKERROR RCK3dPointCloud::Load(CKStateChunk* chunk, CKFile* file)
             auto refuse = [&](const char* what) {
                 CKRenderLog(QXLOG_ERROR, __LINE__, "RCK3dPointCloud", "%s: %s", GetName() ? GetName() : "point cloud",
                             what);
+                CKNoteLoadRefusal(this, "%s", what);
                 return CKErr::InvalidFile;
             };
             m_Profiler.Reset();

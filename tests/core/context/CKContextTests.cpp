@@ -428,3 +428,18 @@ TEST_F(ContextTest, NameLookupsAgreeWithAScanOfTheClassList)
         }
     }
 }
+
+// The four name-clash policies are kept apart; a kind outside them reads -1
+// and is not kept.
+TEST_F(ContextTest, NameClashPoliciesAreKeptForTheirFourKindsOnly)
+{
+    for (int kind = 0; kind < 4; ++kind)
+        m_Context->SetNameClashPolicy(kind, kind);
+    for (int kind : {-1, 4, 5})
+        m_Context->SetNameClashPolicy(kind, 3);
+    for (int kind = -2; kind <= 5; ++kind)
+        EXPECT_EQ(m_Context->GetNameClashPolicy(kind), kind >= 0 && kind < 4 ? kind : -1) << kind;
+    m_Context->ResetNameClashPolicies();
+    for (int kind = 0; kind < 4; ++kind)
+        EXPECT_EQ(m_Context->GetNameClashPolicy(kind), -1) << kind;
+}

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -612,6 +613,127 @@ TEST(CKMemoryBufferParser, RunningChecksumMatchesAdlerOverEveryByteTheCursorPass
         parser.Skip(parser.Size());
         if (!release) {
             EXPECT_EQ(parser.GetChecksum(), Adler0(bytes)) << "started again from the cursor";
+        }
+    }
+}
+
+// Compression starts only on a writer that holds its buffer and at a level
+// zlib takes (-1 to 9); a start that failed fails every step after it and
+// Pack gives nothing.
+TEST(CKMemoryBufferWriter, DeflateStartsOnlyOnAValidWriterAtALevelZlibTakes)
+{
+    struct Case
+    {
+        const char* what;
+        int size;
+        bool failedWrite;
+        int level;
+        bool starts;
+    };
+    const Case cases[] = {
+        {"level -2", 100, false, -2, false}, {"default level", 100, false, -1, true},
+        {"level 0", 100, false, 0, true},    {"level 1", 100, false, 1, true},
+        {"level 9", 100, false, 9, true},    {"level 10", 100, false, 10, false},
+        {"no buffer", -1, false, 6, false},  {"a write failed", 100, true, 6, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CKMemoryBufferWriter writer(c.size);
+        if (c.failedWrite) {
+            EXPECT_FALSE(writer.Write(nullptr, 1));
+        }
+        ASSERT_EQ(writer.BeginDeflate(c.level), c.starts);
+        EXPECT_EQ(writer.DeflatePiece("abcabcabc", 9), c.starts);
+        EXPECT_EQ(writer.EndDeflate(), c.starts);
+        if (c.starts) {
+            Bytes deflated = Contents(&writer);
+            CKBYTE back[16];
+            uLongf backSize = sizeof(back);
+            ASSERT_EQ(uncompress(back, &backSize, deflated.data(), deflated.size()), Z_OK);
+            EXPECT_EQ(std::string(reinterpret_cast<char*>(back), backSize), "abcabcabc");
+        }
+        // Packing deflates into a fresh writer at the same level.
+        std::unique_ptr<CKBufferParser> packed(writer.Pack(100, c.level));
+        EXPECT_EQ(packed != nullptr, c.starts);
+    }
+}
+
+// Reading into nothing (as Skip does) is bounded as a read into memory is:
+// on every kind, from the start or mid-way, a request of 0 up to the bytes
+// left succeeds and moves the cursor as far as a real read, and a request
+// past the end or below 0 fails and leaves the parser failed; a skip past
+// the end fails alike.
+TEST(CKBufferParsers, ReadingIntoNothingPastTheEndFailsAsARealReadDoes)
+{
+    TestTempDir dir;
+    const Bytes plain = Pattern(150000, 21); // past one 64 KB window
+    const Bytes packed = Deflate(plain);
+    WriteWholeFile(dir.File("plain.bin"), plain);
+    WriteWholeFile(dir.File("packed.bin"), packed);
+
+    // A parser of one kind over the plain bytes (an outer file parser kept
+    // alive for the inflating file kind).
+    struct Opened
+    {
+        std::unique_ptr<CKBufferParser> outer;
+        std::unique_ptr<CKBufferParser> parser;
+    };
+    const std::vector<std::pair<const char*, std::function<Opened()>>> kinds = {
+        {"memory",
+         [&] {
+             return Opened{nullptr, std::make_unique<CKMemoryBufferParser>((int) plain.size(),
+                                                                           const_cast<CKBYTE*>(plain.data()))};
+         }},
+        {"file",
+         [&] {
+             return Opened{nullptr, std::make_unique<CKFileBufferParser>(dir.File("plain.bin").c_str(), TRUE)};
+         }},
+        {"inflating memory",
+         [&] {
+             return Opened{nullptr, std::make_unique<CKCompressedMemoryBufferParser>(packed.data(), (int) packed.size(),
+                                                                                     (int) plain.size())};
+         }},
+        {"inflating file",
+         [&] {
+             Opened opened;
+             opened.outer = std::make_unique<CKFileBufferParser>(dir.File("packed.bin").c_str(), TRUE);
+             opened.parser.reset(opened.outer->UnPack((int) plain.size(), (int) packed.size()));
+             return opened;
+         }},
+    };
+    const int size = (int) plain.size();
+    for (const auto& [kind, open] : kinds) {
+        for (int start : {0, 70000}) {
+            const int left = size - start;
+            for (int n : {-1, 0, 1, left - 1, left, left + 1, left + 5000}) {
+                SCOPED_TRACE(std::string(kind) + " from " + std::to_string(start) + ", " + std::to_string(n));
+                Opened real = open(), none = open(), skip = open();
+                for (Opened* o : {&real, &none, &skip}) {
+                    ASSERT_NE(o->parser.get(), nullptr);
+                    o->parser->Seek(start);
+                    ASSERT_EQ(o->parser->CursorPosition(), start);
+                }
+                const bool fits = n >= 0 && n <= left;
+                Bytes into((size_t) std::max(n, 0));
+                EXPECT_EQ(real.parser->Read(into.data(), n) != FALSE, fits);
+                EXPECT_EQ(none.parser->Read(nullptr, n) != FALSE, fits);
+                skip.parser->Skip(n);
+                for (Opened* o : {&real, &none, &skip}) {
+                    EXPECT_EQ(o->parser->HasFailed() != FALSE, !fits);
+                    EXPECT_EQ(o->parser->CursorPosition(), real.parser->CursorPosition());
+                }
+                if (fits) {
+                    EXPECT_EQ(real.parser->CursorPosition(), start + n);
+                    if (n > 0) {
+                        EXPECT_EQ(std::memcmp(into.data(), plain.data() + start, (size_t) n), 0);
+                    }
+                    // The next bytes are those after the request, whichever way it went.
+                    const int next = start + n + 4 <= size ? (int) LoadLE32(plain.data() + start + n) : 0;
+                    for (Opened* o : {&real, &none, &skip}) {
+                        EXPECT_EQ(o->parser->ReadInt(), next);
+                    }
+                }
+            }
         }
     }
 }

@@ -417,6 +417,51 @@ TEST_F(Parameters, HostileValuesNeverBecomePointersOrStrayIds)
     EXPECT_EQ(m_Console[0], "loaded : Unknown Parameter Type (Dll declaring this parameter is maybe absent)");
 }
 
+// A stored buffer becomes the value; a shorter one of a fixed-size type
+// gives its bytes then zeros; an empty one is dropped and the value stays.
+TEST_F(Parameters, AStoredBufferGivesTheValueAndAnEmptyOneLeavesIt)
+{
+    const CKBYTE bytes[4] = {0xAA, 0xBB, 0xCC, 0xDD};
+    struct Case
+    {
+        CKGUID type;
+        int count;
+        std::string text; // the value after the load
+    };
+    const Case cases[] = {
+        {CKPGUID_INT, 0, std::to_string(0x11223344)},
+        {CKPGUID_INT, 2, std::to_string(0xBBAA)},
+        {CKPGUID_INT, 4, std::to_string((int) 0xDDCCBBAA)},
+        {CKPGUID_STRING, 0, "kept"},
+        {CKPGUID_STRING, 3, "\xAA\xBB\xCC"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.count << " bytes");
+        auto* p = New<CKParameterLocal>(c.type, "value");
+        if (c.type == CKPGUID_INT) {
+            const int start = 0x11223344;
+            ASSERT_EQ(p->SetValue(&start, 4), CKErr::Ok);
+        } else {
+            ASSERT_EQ(p->SetStringValue("kept"), CKErr::Ok);
+        }
+        CKStateChunk* chunk = HandChunk(CKCID_PARAMETERLOCAL, 10, [&](CKStateChunk* k) {
+            k->WriteIdentifier(CK_STATESAVE_PARAMETER_VALUE);
+            k->WriteGuid(c.type);
+            k->WriteInt(CK_PARAMETERVALUE_BUFFER);
+            k->WriteBuffer(c.count, c.count ? bytes : nullptr);
+        });
+        EXPECT_EQ(p->Load(chunk, nullptr), CKErr::Ok);
+        CKDeleteStateChunk(chunk);
+        if (c.type == CKPGUID_INT) {
+            EXPECT_EQ(Text(p), c.text);
+        } else {
+            const char* value = static_cast<const char*>(p->GetReadDataPtr());
+            EXPECT_EQ(value ? std::string(value, strnlen(value, (size_t) p->GetDataSize())) : "", c.text);
+        }
+        m_Context->DestroyObject(p);
+    }
+}
+
 TEST_F(Parameters, EveryCutOfASavedParameterLoadsWithoutHarm)
 {
     ASSERT_EQ(m_Manager->RegisterNewStructure(CKGUID(0x5E, 1), "Cut Struct", "a,b", {CKPGUID_VECTOR, CKPGUID_STRING}),

@@ -31,6 +31,11 @@ CKStateChunk* FileTestItem::Save(CKFile* file, CKDWORD flags)
     for (CK_ID id : m_Refs)
         chunk->WriteObjectIDSequenceItem(id);
     chunk->WriteBuffer((int) m_Blob.size(), m_Blob.data());
+    if (m_Refusal != LoadsWhole) {
+        chunk->WriteIdentifier(kRefusalIdentifier);
+        chunk->WriteInt(m_Refusal);
+        chunk->WriteString(m_Reason.c_str());
+    }
     return chunk;
 }
 
@@ -49,7 +54,26 @@ CKERROR FileTestItem::Load(CKStateChunk* chunk, CKFile* file)
     int size = chunk->ReadBuffer(&blob);
     m_Blob.assign(static_cast<CKBYTE*>(blob), static_cast<CKBYTE*>(blob) + (size > 0 ? size : 0));
     delete[] static_cast<CKBYTE*>(blob);
-    return result;
+    if (!chunk->SeekIdentifier(kRefusalIdentifier))
+        return result;
+    m_Refusal = chunk->ReadInt();
+    XString reason = chunk->ReadXString();
+    m_Reason = reason.CStr();
+    switch (m_Refusal) {
+    case RefusesWithReason: CKNoteLoadRefusal(this, "%s", reason.CStr()); return CKErr::InvalidFile;
+    case RefusesWithoutReason: return CKErr::NotFound;
+    case RefusesPart: CKNoteLoadRefusal(this, "%s", reason.CStr()); return CKErr::Ok;
+    case GivesTwoReasons:
+        CKNoteLoadRefusal(this, "%s", reason.CStr());
+        CKNoteLoadRefusal(this, "a consequence of %s", reason.CStr());
+        return CKErr::InvalidFile;
+    case ReadsPastItsChunk:
+        for (int i = 0; i < 8; ++i)
+            chunk->ReadInt();
+        return chunk->GetReadError();
+    case ThrowsOnLoad: throw std::runtime_error("refused");
+    default: return result;
+    }
 }
 
 CKStateChunk* FileTestManager::SaveData(CKFile* file)

@@ -35,6 +35,21 @@ public:
     std::vector<CK_ID> m_SaveAlso;
     // When set, Save throws.
     bool m_ThrowOnSave = false;
+    // How the loaded copy answers its Load (saved in the chunk, with the
+    // reason it gives).
+    enum Refusal
+    {
+        LoadsWhole = 0,
+        RefusesWithReason,    // gives the reason, returns an error
+        RefusesWithoutReason, // returns an error only
+        RefusesPart,          // gives the reason, returns 0
+        GivesTwoReasons,      // the reason, then another one, and an error
+        ReadsPastItsChunk,    // returns the chunk's read error
+        ThrowsOnLoad,
+    };
+    static constexpr CKDWORD kRefusalIdentifier = 0x4000;
+    int m_Refusal = LoadsWhole;
+    std::string m_Reason;
 
     static const char* GetClassName() { return "File Test Item"; }
 };

@@ -346,3 +346,59 @@ TEST(BmpReader, AlphaIsSavedOnlyByAThirtyTwoBitRecord)
     EXPECT_FALSE(reader.IsAlphaSaved(&p));
     EXPECT_FALSE(reader.IsAlphaSaved(nullptr));
 }
+
+// A run-length bitmap is whole once its last line ended: the end-of-bitmap
+// code may follow, be left out (the data ends right after the last
+// end-of-line) or stand for the last end-of-line; what follows it does not
+// matter. Data that ends before the last line is ended is short.
+TEST(BmpReader, RunLengthDataNeedsNoEndOfBitmapAfterItsLastLine)
+{
+    struct Case
+    {
+        const char* what;
+        std::vector<uint8_t> tail; // after the first line and its end-of-line
+        int result;
+    };
+    for (const int bits : {8, 4}) {
+        // Line one: three pixels of index 1; line two: of index 2 (RLE4:
+        // 1 and 2 alternate in both).
+        const uint8_t first = bits == 8 ? 1 : 0x12;
+        const uint8_t second = bits == 8 ? 2 : 0x21;
+        const std::vector<Case> cases = {
+            {"end of line then end of bitmap", {3, second, 0, 0, 0, 1}, IMAGEREADER_OK},
+            {"data ends right after the last end of line", {3, second, 0, 0}, IMAGEREADER_OK},
+            {"a stray byte after the last end of line", {3, second, 0, 0, 7}, IMAGEREADER_OK},
+            {"end of bitmap ends the last line", {3, second, 0, 1}, IMAGEREADER_OK},
+            {"the last end of line cut in half", {3, second, 0}, IMAGEREADER_SHORTFILE},
+            {"no last end of line", {3, second}, IMAGEREADER_SHORTFILE},
+        };
+        BmpRecipe s;
+        s.bits = bits;
+        s.compression = bits == 8 ? 1 : 2;
+        s.width = 3;
+        s.height = 2;
+        std::vector<uint8_t> head = BuildBmp(s);
+        head.resize(LoadLE32(&head[10]));
+        head.insert(head.end(), {3, first, 0, 0});
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << bits << " bits: " << c.what);
+            std::vector<uint8_t> f = head;
+            f.insert(f.end(), c.tail.begin(), c.tail.end());
+            BmpReader reader;
+            int result = -1;
+            const RgbaImage image = DecodeWith(reader, f, &result);
+            ASSERT_EQ(result, c.result);
+            if (c.result != IMAGEREADER_OK)
+                continue;
+            ASSERT_EQ(image.width, 3);
+            ASSERT_EQ(image.height, 2);
+            for (int x = 0; x < 3; ++x) {
+                // Bottom-up: the first line is the bottom one.
+                const int bottom = bits == 8 ? 1 : (x & 1 ? 2 : 1);
+                const int top = bits == 8 ? 2 : (x & 1 ? 1 : 2);
+                EXPECT_EQ(image.At(x, 1), PaletteColor(bottom)) << x;
+                EXPECT_EQ(image.At(x, 0), PaletteColor(top)) << x;
+            }
+        }
+    }
+}

@@ -427,6 +427,8 @@ TEST_F(MeshPersistence, HostileIndicesAreRefused)
         {"corner past the vertices", CK_STATESAVE_MESHFACES, {1, 0 | 1 << 16, 8}},
         {"wide face buffer of the wrong size", CK_STATESAVE_MESHFACES32, {1, 8, 0, 1, 0}},
         {"line past the vertices", CK_STATESAVE_MESHLINES32, {1, 8, 0, 9}},
+        {"huge line count", CK_STATESAVE_MESHLINES, {0x7FFFFFFF, 0}},
+        {"huge wide line count", CK_STATESAVE_MESHLINES32, {0x7FFFFFFF, 0}},
         {"huge face count", CK_STATESAVE_MESHFACES, {0x7FFFFFFF, 0, 0}},
         {"data of a type-0 channel", CK_STATESAVE_MESHCHANNELDATA, {1, 0, 0}},
         {"data of a missing channel", CK_STATESAVE_MESHCHANNELDATA, {1, 5, 0}},
@@ -717,3 +719,46 @@ TEST_F(MeshPersistence, EveryVertexBlockFormComesBackThroughAChunkAndAFile)
         }
     EXPECT_EQ(checked, 64);
 }
+
+namespace {
+
+// The face channel masks of older files take a count, then two masks a
+// word for as many faces as both the count and the mesh have, and one more
+// word for the last face only when the count is odd and not above the face
+// count: a section of exactly those words loads, one word less passes the
+// end of the chunk and is refused.
+TEST_F(MeshPersistence, OlderFaceChannelMasksReadExactlyTheirWords)
+{
+    struct Case
+    {
+        int faces;
+        int count;
+        int words;
+    };
+    const Case cases[] = {{4, 0, 0}, {4, 2, 1}, {4, 3, 2}, {4, 4, 2}, {4, 5, 2}, {4, 6, 2},
+                          {3, 3, 2}, {3, 4, 1}, {3, 1, 1}, {1, 1, 1}, {1, 2, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.faces << " faces, count " << c.count);
+        RCKMesh* source = NewMesh("source");
+        source->SetVertexCount(3);
+        source->SetFaceCount(c.faces);
+        for (int f = 0; f < c.faces; ++f)
+            source->SetFaceVertexIndex(f, 0, 1, 2);
+        CKStateChunk* whole = CKSaveObjectState(source);
+        for (int words = c.words; words >= c.words - 1 && words >= 0; --words) {
+            RCKMesh* target = NewMesh("target");
+            ASSERT_EQ(target->Load(whole, nullptr), CKErr::Ok);
+            std::vector<CKDWORD> section = {(CKDWORD) c.count};
+            section.resize(1 + (size_t) words, 0x12345678);
+            CKStateChunk* masks = SectionChunk(CKCID_MESH, CK_STATESAVE_MESHFACECHANMASK, section);
+            masks->SetDataVersion(CK_MESH_DATAVERSION);
+            EXPECT_EQ(target->Load(masks, nullptr), words == c.words ? CKErr::Ok : CKErr::InvalidFile) << words;
+            CKDeleteStateChunk(masks);
+            m_Context->DestroyObject(target);
+        }
+        CKDeleteStateChunk(whole);
+        m_Context->DestroyObject(source);
+    }
+}
+
+} // namespace

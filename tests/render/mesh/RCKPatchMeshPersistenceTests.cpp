@@ -290,6 +290,58 @@ TEST_F(PatchPersistence, OlderFormChunksLoadWithTheirDefaults)
     }
 }
 
+// The older form's smoothing and material lists hold one entry per patch
+// at least (more are read and dropped) and at most as many as patches may
+// be; a list outside that is refused whole.
+TEST_F(PatchPersistence, OlderFormListsOfAnotherLengthThanThePatchesAreRefusedOrTrimmed)
+{
+    CKMaterial* one = NewMaterial("one");
+    struct Case
+    {
+        const char* what;
+        CKDWORD list;
+        int count;
+        CKERROR result;
+    };
+    const int tooMany = 0x8001;
+    const Case cases[] = {
+        {"no smoothing group", CK_STATESAVE_PATCHMESHSMOOTH, 0, CKErr::InvalidFile},
+        {"two smoothing groups", CK_STATESAVE_PATCHMESHSMOOTH, 2, CKErr::Ok},
+        {"more smoothing groups than patches may be", CK_STATESAVE_PATCHMESHSMOOTH, tooMany, CKErr::InvalidFile},
+        {"no material", CK_STATESAVE_PATCHMESHMATERIALS, 0, CKErr::InvalidFile},
+        {"two materials", CK_STATESAVE_PATCHMESHMATERIALS, 2, CKErr::Ok},
+        {"more materials than patches may be", CK_STATESAVE_PATCHMESHMATERIALS, tooMany, CKErr::InvalidFile},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CKStateChunk* chunk = HandChunk(CKCID_PATCHMESH, 10, [&](CKStateChunk* ch) {
+            ch->WriteIdentifier(CK_STATESAVE_PATCHMESHDATA_OLD);
+            for (CKDWORD word : OlderQuadWords(one->GetID(), 0))
+                ch->WriteDword(word);
+            ch->WriteIdentifier(c.list);
+            if (c.list == CK_STATESAVE_PATCHMESHSMOOTH)
+                ch->WriteInt(4 * c.count);
+            ch->WriteInt(c.count);
+            for (int i = 0; i < c.count; ++i)
+                ch->WriteDword(c.list == CK_STATESAVE_PATCHMESHSMOOTH ? 0x40u + (CKDWORD) i : 0u);
+        });
+        RCKPatchMesh* mesh = NewPatchMesh("older");
+        EXPECT_EQ(mesh->Load(chunk, nullptr), c.result);
+        CKDeleteStateChunk(chunk);
+        if (c.result == CKErr::Ok) {
+            EXPECT_EQ(mesh->GetPatchCount(), 1);
+            if (c.list == CK_STATESAVE_PATCHMESHSMOOTH) {
+                EXPECT_EQ(mesh->GetPatchSmoothingGroup(0), 0x40u);
+            } else {
+                EXPECT_EQ(mesh->GetPatchMaterial(0), nullptr) << "the list's own material, none";
+            }
+        } else {
+            EXPECT_EQ(mesh->GetPatchCount(), 0);
+        }
+        m_Context->DestroyObject(mesh);
+    }
+}
+
 TEST_F(PatchPersistence, EveryPrefixOfTheSectionIsRefusedWithNothingLeft)
 {
     std::mt19937 rng(8);
@@ -366,6 +418,52 @@ TEST_F(PatchPersistence, HostileCountsAndIndicesAreRefused)
         EXPECT_EQ(target->GetVertexCount(), 0) << c.what;
         CKDeleteStateChunk(chunk);
         m_Context->DestroyObject(target);
+    }
+}
+
+// Edges and texture vertices are named by 16-bit indices: 65,536 of them
+// load (the section holding them all, sizes agreeing), one more is refused.
+TEST_F(PatchPersistence, EdgeAndTextureVertexCountsStopAtWhatSixteenBitIndicesName)
+{
+    RCKPatchMesh* source = NewPatchMesh();
+    FillIndependentPatches(source, {3, 4}, 6);
+    source->SetTextureVertexCount(7);
+    source->SetTexturePatchCount(2);
+    source->BuildRenderMesh();
+    const std::vector<CKDWORD> good = SectionWords(source, CK_STATESAVE_PATCHMESHDATA, 100000);
+    const size_t edgesAt = 5 + 3 * 28 + 3 + 2 * 12;
+    const size_t recordsAt = edgesAt + 2 + 7 * 3;
+    const size_t textureVerticesAt = recordsAt + 11;
+    ASSERT_EQ(good[edgesAt + 1], 7u) << "edge count";
+    ASSERT_EQ(good[textureVerticesAt], 8u * 7) << "texture vertex bytes";
+    ASSERT_EQ(good[textureVerticesAt + 1], 7u);
+    ASSERT_EQ(good.size(), textureVerticesAt + 2 + 2 * 7);
+    for (const bool edges : {true, false}) {
+        for (const int count : {0x10000, 0x10001}) {
+            SCOPED_TRACE(testing::Message() << (edges ? "edges " : "texture vertices ") << count);
+            std::vector<CKDWORD> words;
+            if (edges) {
+                // Copies of the first edge in place of the seven.
+                words.assign(good.begin(), good.begin() + (long) edgesAt);
+                words.insert(words.end(), {(CKDWORD) (12 * count), (CKDWORD) count});
+                for (int e = 0; e < count; ++e)
+                    words.insert(words.end(), good.begin() + (long) edgesAt + 2, good.begin() + (long) edgesAt + 5);
+                words.insert(words.end(), good.begin() + (long) recordsAt, good.end());
+            } else {
+                words.assign(good.begin(), good.begin() + (long) textureVerticesAt);
+                words.insert(words.end(), {(CKDWORD) (8 * count), (CKDWORD) count});
+                words.resize(words.size() + 2 * (size_t) count, 0);
+            }
+            CKStateChunk* chunk = SectionChunk(CKCID_PATCHMESH, CK_STATESAVE_PATCHMESHDATA, words);
+            RCKPatchMesh* target = NewPatchMesh("target");
+            const bool fits = count <= 0x10000;
+            EXPECT_EQ(target->Load(chunk, nullptr), fits ? CKErr::Ok : CKErr::InvalidFile);
+            if (fits) {
+                EXPECT_EQ(edges ? target->GetEdgeCount() : target->GetTextureVertexCount(), count);
+            }
+            CKDeleteStateChunk(chunk);
+            m_Context->DestroyObject(target);
+        }
     }
 }
 

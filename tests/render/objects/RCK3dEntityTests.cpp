@@ -228,3 +228,20 @@ TEST_F(Entity, VisibilityFlagsMirrorTheObjectFlags)
     EXPECT_EQ(child->GetZOrder(), 10000);
     EXPECT_FALSE(child->IsToBeRenderedLast());
 }
+
+// An entity uses its object animations and its meshes, each asked for under
+// its own class only.
+TEST_F(Entity, AnEntityUsesItsAnimationsAndMeshesUnderTheirClasses)
+{
+    RCK3dEntity* e = NewEntity("e");
+    TestAnimation* walk = NewAnimation("walk");
+    TestAnimation* other = NewAnimation("other");
+    EntityTestMesh* mesh = NewMesh("mesh", 4);
+    e->AddObjectAnimation(walk);
+    e->SetCurrentMesh(mesh);
+    EXPECT_TRUE(e->IsObjectUsed(walk, CKCID_OBJECTANIMATION));
+    EXPECT_FALSE(e->IsObjectUsed(other, CKCID_OBJECTANIMATION));
+    EXPECT_FALSE(e->IsObjectUsed(walk, CKCID_MESH)) << "an animation is not one of its meshes";
+    EXPECT_TRUE(e->IsObjectUsed(mesh, CKCID_MESH));
+    EXPECT_FALSE(e->IsObjectUsed(mesh, CKCID_OBJECTANIMATION));
+}

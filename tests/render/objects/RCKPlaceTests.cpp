@@ -33,6 +33,20 @@ protected:
     }
 };
 
+// A place offers its portals as the one dependency of a copy, a deletion
+// and a save; a replacement and a build have none.
+TEST_F(PlaceTests, PortalsAreADependencyOfCopiesDeletionsAndSavesOnly)
+{
+    RCKPlace* place = NewPlace("hall");
+    for (int mode = CK_DEPENDENCIES_COPY; mode <= CK_DEPENDENCIES_BUILD; ++mode) {
+        const bool portals =
+            mode == CK_DEPENDENCIES_COPY || mode == CK_DEPENDENCIES_DELETE || mode == CK_DEPENDENCIES_SAVE;
+        EXPECT_EQ(place->GetDependenciesCount(mode), portals ? 1 : 0) << mode;
+        EXPECT_STREQ(place->GetDependencies(0, mode), portals ? "Portals" : nullptr) << mode;
+        EXPECT_EQ(place->GetDependencies(1, mode), nullptr) << mode;
+    }
+}
+
 TEST_F(PlaceTests, LinksAreMirroredAndRemovedOnBothPlaces)
 {
     RCKPlace* a = NewPlace("a");

@@ -9,6 +9,7 @@
 #include "core/context/CKPathManager.h"
 #include "core/context/CKPluginManager.h"
 #include "core/file/CKFile.h"
+#include "includes/CKByteOrder.h"
 #include "readers/png/PngReaderPlugin.h"
 #include "render/context/rasterizer/CKRasterizerContext.h"
 #include "render/objects/RCKSprite.h"
@@ -208,6 +209,88 @@ TEST_F(SpriteTest, AnOlderSaveFormatRecordIsConvertedOnLoad)
     EXPECT_EQ(sprite->GetSaveOptions(), CKBITMAP_SAVEFORMAT);
     m_Context->DeleteCKFile(file);
     CKDeleteStateChunk(chunk);
+}
+
+// The size word of a saved record picks its layout: below 140 bytes an older
+// one, converted; from 140 bytes (the current base, with or without reader
+// words) the current one, taken as it is. Chunks of data version 6 and
+// below hold records of another kind that are not read.
+TEST_F(SpriteTest, TheSizeWordOfASavedRecordPicksItsLayoutFromExactlyTheCurrentSize)
+{
+    CKBitmapProperties current;
+    current.m_ReaderGuid = CKGUID(0x1234, 0x5678);
+    current.m_Ext.Set("png");
+    current.m_Format.Width = 8;
+    current.m_Format.Height = 4;
+    current.m_Format.BitsPerPixel = 32;
+    current.m_Words[0] = 99;
+    // A 72-byte record of the older layout: its 52-byte description holds
+    // width 8.
+    std::vector<CKDWORD> older = {72, 0x1234, 0x5678, 0x676E70, 52, 0, 8, 4, 32, 32};
+    older.resize(18, 0);
+    auto bytesOf = [](const std::vector<CKDWORD>& words) {
+        std::vector<CKBYTE> bytes(words.size() * 4);
+        for (size_t i = 0; i < words.size(); ++i)
+            StoreLE32(&bytes[4 * i], words[i]);
+        return bytes;
+    };
+    struct Case
+    {
+        const char* what;
+        int dataVersion;
+        CKDWORD sizeWord;
+        CKDWORD kept; // the size of the record the sprite keeps; 0: none
+    };
+    // A current record read as an older one: 72 bytes of layout, the rest of
+    // its buffer as reader words.
+    const CKDWORD misread = 140 + (140 - 72);
+    const Case cases[] = {
+        {"the older 72-byte layout", 7, 72, 140},
+        {"one byte short of the current size", 7, 139, misread},
+        {"exactly the current size", 7, 140, 140},
+        {"the current size and one reader word", 7, 144, 144},
+        {"exactly the current size, chunk version 6", 6, 140, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<CKBYTE> record;
+        if (c.sizeWord == 72) {
+            record = bytesOf(older);
+        } else {
+            CKBitmapProperties format = current;
+            format.m_Size = c.sizeWord < 140 ? 140 : c.sizeWord;
+            record.resize(format.m_Size);
+            ASSERT_EQ(CKWriteBitmapProperties(format, record.data(), (CKDWORD) record.size()), format.m_Size);
+            StoreLE32(record.data(), c.sizeWord);
+        }
+        CKStateChunk* chunk = HandChunk(CKCID_SPRITE, c.dataVersion, [&](CKStateChunk* k) {
+            k->WriteIdentifier(CK_STATESAVE_SPRITESAVEFORMAT);
+            k->WriteInt(CKBITMAP_SAVEFORMAT);
+            k->WriteBuffer((int) record.size(), record.data());
+        });
+        RCKSprite* sprite = NewSprite(m_Context, "record");
+        const CKBitmapProperties* before = sprite->GetSaveFormat();
+        const CKDWORD beforeSize = before ? before->m_Size : 0;
+        CKFile* file = m_Context->CreateCKFile();
+        ASSERT_EQ(sprite->Load(chunk, file), 0);
+        const CKBitmapProperties* format = sprite->GetSaveFormat();
+        if (c.kept == 0) {
+            EXPECT_EQ(format ? format->m_Size : 0, beforeSize) << "the record is not taken";
+        } else {
+            ASSERT_NE(format, nullptr);
+            EXPECT_EQ(format->m_Size, c.kept);
+            EXPECT_EQ(format->m_ReaderGuid, CKGUID(0x1234, 0x5678));
+            EXPECT_EQ(format->m_Format.Width, 8);
+            EXPECT_EQ(format->m_Format.Height, 4);
+            if (c.kept != misread) {
+                EXPECT_STREQ(format->m_Ext.CStr(), "png");
+                EXPECT_EQ(format->m_Words[0], c.kept == 144 ? 99u : 0u);
+            }
+        }
+        m_Context->DeleteCKFile(file);
+        CKDeleteStateChunk(chunk);
+        m_Context->DestroyObject(sprite);
+    }
 }
 
 TEST_F(SpriteTest, DrawingSetsTheStatesOfEachCombinationOfOptions)

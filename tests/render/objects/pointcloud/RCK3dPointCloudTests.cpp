@@ -423,3 +423,51 @@ TEST_F(CloudTests, PositionAndBoxMoveTogether)
 }
 
 } // namespace
+
+namespace {
+
+// An attribute beside the four built-ins is taken when it is a float of 32
+// bits (a width of 0 meaning 32) or an integer of 1 to 32 bits; any other
+// kind or width refuses the attribute section, and the cloud keeps its own.
+TEST_F(CloudTests, AttributesOfAKnownKindAndWidthOnlyAreLoaded)
+{
+    struct Case
+    {
+        int type;
+        int bits;
+        bool taken;
+    };
+    const Case cases[] = {
+        {CLOUD_ATTRIBUTE_FLOAT, 32, true},    {CLOUD_ATTRIBUTE_FLOAT, 0, true},     {CLOUD_ATTRIBUTE_FLOAT, 16, false},
+        {CLOUD_ATTRIBUTE_FLOAT, 31, false},   {CLOUD_ATTRIBUTE_INTEGER, 1, true},   {CLOUD_ATTRIBUTE_INTEGER, 32, true},
+        {CLOUD_ATTRIBUTE_INTEGER, 33, false}, {CLOUD_ATTRIBUTE_INTEGER, -1, false}, {2, 32, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "type " << c.type << ", " << c.bits << " bits");
+        CKStateChunk* chunk = HandChunk(CKCID_3DPOINTCLOUD, 10, [&](CKStateChunk* k) {
+            k->WriteIdentifier(CK_STATESAVE_CLOUDATTRIBUTES);
+            k->WriteInt(5);
+            for (int a = 0; a < 5; ++a) {
+                k->WriteInt(a < 4 ? CLOUD_ATTRIBUTE_INTEGER : c.type);
+                k->WriteString(a < 4 ? "built-in" : "Extra");
+                k->WriteString("");
+                k->WriteInt(a < 4 ? 32 : c.bits);
+                k->WriteDword(0);
+                k->WriteInt(0);
+                k->WriteInt(0); // not enabled: no values
+                k->WriteDword(0);
+            }
+        });
+        RCK3dPointCloud* cloud = NewCloud();
+        EXPECT_EQ(cloud->Load(chunk, nullptr), c.taken ? CKErr::Ok : CKErr::InvalidFile);
+        CKDeleteStateChunk(chunk);
+        ASSERT_EQ(cloud->GetAttributeCount(), c.taken ? 5 : 4);
+        if (c.taken) {
+            EXPECT_STREQ(cloud->GetAttribute(4)->Name.CStr(), "Extra");
+            EXPECT_EQ(cloud->GetAttribute(4)->Bits, c.bits == 0 ? 32 : c.bits);
+        }
+        m_Context->DestroyObject(cloud);
+    }
+}
+
+} // namespace
