@@ -30,26 +30,27 @@ bool ParseValue(Value::Kind kind, const std::string& text, Value& value)
     case Value::Kind::Boolean:
         // TRUE, True and true are one value in the script language.
         for (const char* yes : {"1", "true", "yes", "on"})
-            if (strcasecmp(begin, yes) == 0) {
+            if (text.size() == std::strlen(yes) && strcasecmp(begin, yes) == 0) {
                 value = Value::Bool(true);
                 return true;
             }
         for (const char* no : {"0", "false", "no", "off"})
-            if (strcasecmp(begin, no) == 0) {
+            if (text.size() == std::strlen(no) && strcasecmp(begin, no) == 0) {
                 value = Value::Bool(false);
                 return true;
             }
         return false;
     case Value::Kind::Integer: {
         const long v = std::strtol(begin, &end, 10);
-        if (text.empty() || *end || errno || v < -2147483647L - 1 || v > 2147483647L)
+        // Every character must be read: a NUL inside the text ends no number.
+        if (text.empty() || end != begin + text.size() || errno || v < -2147483647L - 1 || v > 2147483647L)
             return false;
         value = Value::Int(int(v));
         return true;
     }
     case Value::Kind::Float: {
         const float v = std::strtof(begin, &end);
-        if (text.empty() || *end || errno || !std::isfinite(v))
+        if (text.empty() || end != begin + text.size() || errno || !std::isfinite(v))
             return false;
         value = Value::Float(v);
         return true;

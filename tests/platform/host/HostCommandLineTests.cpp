@@ -276,6 +276,13 @@ TEST(HostCommandLine, BooleansAreReadInAnyCase)
         std::string error;
         EXPECT_FALSE(SetExportOption(Table(), a, "ForceSkinToMorph", text, error)) << text;
     }
+    // A NUL inside a value (an options file may hold one) ends no value.
+    std::vector<Value> a = DefaultExportArguments(Table(), "x.qdx", false, 1);
+    std::string error;
+    EXPECT_FALSE(SetExportOption(Table(), a, "ForceSkinToMorph", std::string("true\0x", 6), error));
+    EXPECT_FALSE(SetExportOption(Table(), a, "reportLevel", std::string("12\0", 3), error));
+    EXPECT_FALSE(SetExportOption(Table(), a, "reduceKeysThreshold", std::string("0.5\0", 4), error));
+    EXPECT_EQ(a, DefaultExportArguments(Table(), "x.qdx", false, 1));
 }
 
 // An options file that names a folder is as bad as a missing one: nothing
