@@ -18,9 +18,12 @@ function(check code stream pattern)
   endif()
 endfunction()
 
-check(0 OUT "^usage: qdxinfo FILE \\[--dump\\]\n.*\ntotals: <n> objects" ${QDXINFO} --help)
+check(0 OUT "^usage: qdxinfo FILE \\[--dump\\]\n.*\ntotals: <n> objects, <n> meshes, <n> vertices, <n> faces, <n> materials, <n> textures, <n> animation keys\n"
+      ${QDXINFO} --help)
 check(1 ERR "^qdxinfo: /nonexistent/x.qdx: no such file\n$" ${QDXINFO} /nonexistent/x.qdx)
 check(2 ERR "^usage: qdxinfo" ${QDXINFO})
+check(2 ERR "^usage: qdxinfo" ${QDXINFO} --bogus)
+check(2 ERR "^usage: qdxinfo" ${QDXINFO} a.qdx b.qdx)
 check(0 OUT "^usage: qdxexport .*\n  convertToSkin +BOOL +true\n.*\n  ForceSkinToMorph +BOOL +false\n$" ${QDXEXPORT} --help)
 check(2 ERR "^qdxexport: the output file must be a name ending in .qdx, .qbx or .qfx: \".qdx\""
       ${QDXEXPORT} ${ROOT}/samples/scene.json .qdx)

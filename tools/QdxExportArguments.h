@@ -12,7 +12,6 @@
 #include "exporter/options/ExtendedExport2qdx.h"
 #include "exporter/options/Max2Qdx.h"
 #include "platform/host/HostCommandLine.h"
-#include "platform/host/INode.h"
 #include "platform/host/Interface.h"
 #include "tools/info/EngineTotals.h"
 #include "tools/info/ExportSummary.h"
@@ -38,9 +37,8 @@ inline std::vector<HostExportArgument> QdxExportArguments()
         // What the usage line says after the name, without its bracket:
         // "(NearestPowerOfTwo=0, ...)" for resizeMethod.
         const std::string usage = option.usage;
-        const size_t name = usage.find(option.name);
-        const size_t after = name == std::string::npos ? usage.size() : name + std::strlen(option.name);
-        if (after + 2 < usage.size())
+        const size_t after = usage.find(option.name) + std::strlen(option.name);
+        if (usage[after] == ' ')
             row.note = usage.substr(after + 1, usage.size() - after - 2);
         if (int (*inEffect)(int) = option.integerInEffect)
             row.inEffect = [inEffect](const Value& given) { return Value::Int(inEffect(given.to_int())); };

@@ -73,6 +73,18 @@ TEST(ExportSummary, TheSceneAnimatesWhenANodeChangesWithinTheRange)
         Animates(R"({"id": "m", "name": "M", "object": "box", "transform": {"position": )" + Keys(800, 4800) + "}}"));
     EXPECT_FALSE(
         Animates(R"({"id": "m", "name": "M", "object": "box", "transform": {"position": )" + Keys(3200, 4800) + "}}"));
+    // Keys that end where the range starts, or start where it ends, move
+    // nothing within it; one frame more does.
+    const struct
+    {
+        int first, last;
+        bool animates;
+    } edges[] = {{-1600, 0, false}, {1600, 3200, false}, {-1600, 1, true}, {1599, 3200, true}};
+    for (const auto& e : edges)
+        EXPECT_EQ(Animates(R"({"id": "m", "name": "M", "object": "box", "transform": {"position": )" +
+                           Keys(e.first, e.last) + "}}"),
+                  e.animates)
+            << e.first << " " << e.last;
     // A moving parent, a still child: both move, the child is selected.
     const std::string family = R"({"id": "p", "name": "P", "object": "box", "transform": {"position": )" +
                                Keys(0, 1600) + R"(}}, {"id": "c", "name": "C", "object": "box", "parent": "p",

@@ -329,3 +329,32 @@ TEST_F(QdxExportRuns, ACharacterExportWritesItsBodyPartsMeshes)
     EXPECT_EQ(BuiltTotals(run.out), ReadBack("hero.qdx"));
     EXPECT_EQ(BuiltTotals(run.out).find("16 objects, 4 meshes, 16 vertices, 8 faces"), 0u) << run.out;
 }
+
+// An option's value among the arguments, by its field; its default when the
+// arguments stop before it.
+TEST(QdxExport, OptionsAreReadByTheirField)
+{
+    const std::vector<HostExportArgument> table = QdxExportArguments();
+    std::vector<Value> arguments = DefaultExportArguments(table, "a.qdx", true, 1);
+    std::string error;
+    ASSERT_TRUE(SetExportOption(table, arguments, "compressionLevel", "7", error)) << error;
+    ASSERT_TRUE(SetExportOption(table, arguments, "exportAnimation", "true", error)) << error;
+    EXPECT_EQ(QdxExportOption(arguments, &Max2Qdx::compressionLevel), 7);
+    EXPECT_EQ(QdxExportOption(arguments, &Max2Qdx::exportAnimation), 1);
+    EXPECT_EQ(QdxExportOption(arguments, &Max2Qdx::reduceRedondantKeys), 1);
+    const std::vector<Value> three(arguments.begin(), arguments.begin() + 3);
+    EXPECT_EQ(QdxExportOption(three, &Max2Qdx::compressionLevel), 0);
+    EXPECT_EQ(QdxExportOption(three, &Max2Qdx::reduceRedondantKeys), 1) << "its default";
+    EXPECT_EQ(QdxExportOption(arguments, &Max2Qdx::progressStarted), 0) << "not an option";
+    // The table's rules are the script function's: the file name's kind and
+    // the sampling steps'.
+    ASSERT_TRUE(table[0].fileKind);
+    EXPECT_EQ(table[0].fileKind("a.qbx"), 4);
+    EXPECT_EQ(table[0].fileKind(".qdx"), 0);
+    for (const HostExportArgument& row : table)
+        EXPECT_EQ(bool(row.inEffect), std::string(row.name).rfind("samplingStepFor", 0) == 0) << row.name;
+    EXPECT_EQ(table[8].inEffect(Value::Int(-4)), Value::Int(1));
+    EXPECT_EQ(table[8].inEffect(Value::Int(4)), Value::Int(4));
+    EXPECT_EQ(table[27].note, "(NearestPowerOfTwo=0, LowerPowerOfTwo=1, HigherPowerOfTwo=2)");
+    EXPECT_EQ(table[6].note, "");
+}

@@ -387,3 +387,22 @@ TEST(HostCommandLine, ReplacedValuesAreNoted)
     r = run({Scene(), "a.qdx", "--report"});
     EXPECT_EQ(r.err, "qdxexport: reportLevel=3 is taken as 2\nqdxexport: a.qdx was not saved\n");
 }
+
+// An int option takes every 32-bit value and nothing beyond.
+TEST(HostCommandLine, IntegersAreThirtyTwoBit)
+{
+    const struct
+    {
+        const char* text;
+        bool taken;
+    } rows[] = {{"2147483647", true}, {"2147483648", false}, {"-2147483648", true}, {"-2147483649", false}, {"0", true},
+                {"-0", true},         {"+7", true},          {"7 ", false},         {"0x10", false}};
+    for (const auto& row : rows) {
+        std::vector<Value> a = DefaultExportArguments(Table(), "x.qdx", false, 1);
+        std::string error;
+        EXPECT_EQ(SetExportOption(Table(), a, "reportLevel", row.text, error), row.taken) << row.text;
+        if (row.taken) {
+            EXPECT_EQ(a[4], Value::Int(int(std::strtol(row.text, nullptr, 10)))) << row.text;
+        }
+    }
+}
