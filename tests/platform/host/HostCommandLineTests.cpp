@@ -216,6 +216,10 @@ TEST(HostCommandLine, OptionsFilesAreReadAndTheCommandLineWins)
     const CommandRun r = RunWith({Scene(), "a.qdx", "--options", options});
     EXPECT_EQ(r.code, 2);
     EXPECT_EQ(r.err, "qdxexport: " + options + ": line 1: expected NAME=VALUE (qdxexport --help shows the usage)\n");
+    // Lines are counted from the first, comments and blank lines included.
+    std::ofstream(options) << "# settings\n\nreportLevel=1\r\n= 2\n";
+    EXPECT_EQ(RunWith({Scene(), "a.qdx", "--options", options}).err,
+              "qdxexport: " + options + ": line 4: expected NAME=VALUE (qdxexport --help shows the usage)\n");
 }
 
 TEST(HostCommandLine, HelpAboutAndDumpNeedNoExport)
