@@ -15,7 +15,7 @@ int main(int argc, char** argv)
         return 1;
     }
     SetHostAboutText(ExporterAboutText());
-    int code = RunHostCommandLine(argc, argv, QdxExportArguments(), QdxExportFunction(stderr), stdout, stderr);
+    int code = RunHostCommandLine(argc, argv, QdxExportArguments(), QdxExportFunction(stdout, stderr), stdout, stderr);
     ExporterUnload();
     return code;
 }

@@ -4,6 +4,7 @@
 #include "exporter/animation/SampleWriter.h"
 #include "exporter/builder/ExportBuilder.h"
 #include "exporter/geometry/NodeObjects.h"
+#include "exporter/options/ExportOptions.h"
 #include "exporter/options/Max2Qdx.h"
 #include "exporter/report/ReportPrintf.h"
 #include "exporter/scene/MaxMatrix.h"
@@ -60,16 +61,15 @@ int Max2Qdx::SamplingStep(int option)
 {
     const int steps[] = {samplingStepForKeyFrames, samplingStepForBlendShapes, samplingStepForDeformables};
     const int step = steps[option];
-    if (step >= 1)
+    const int inFrames = SamplingStepInFrames(step);
+    if (inFrames == step)
         return step;
-    // A step of 0 would never leave the range, a negative one never reach
-    // its end.
     if (!(samplingStepsReported & (1u << option))) {
         samplingStepsReported |= 1u << option;
         ReportPrintf(this, 1, "Warning : %s = %d is below 1 frame: 1 frame is used\r\n", kSamplingOptionNames[option],
                      step);
     }
-    return 1;
+    return inFrames;
 }
 
 void Max2Qdx::ExportNodeAnimation(INode* node, CK3dEntity* entity)

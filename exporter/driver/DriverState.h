@@ -1,6 +1,9 @@
 #pragma once
 
+#include <functional>
+
 #include "includes/CKTypes.h"
+#include "includes/XArray.h"
 #include "includes/XString.h"
 
 class CKContext;
@@ -21,6 +24,15 @@ struct ExportDriverState
     XString scriptFolder;
     // The error of the last export's save (0 when it saved).
     CKERROR lastSaveError = 0;
+    // What the last export's report counted, whatever its level kept: its
+    // warnings and errors, and the bitmap files it did not find.
+    int lastWarnings = 0;
+    int lastErrors = 0;
+    int lastMissingBitmaps = 0;
+    // Called by an export whose save wrote the file, before the context is
+    // cleared: the context and the ids of the objects the file holds, in
+    // file order (what qdxexport counts as built). Null: nothing is called.
+    std::function<void(CKContext* context, const XArray<CK_ID>& saved)> onFileSaved;
 };
 
 ExportDriverState& GetExportDriverState();

@@ -131,7 +131,9 @@ void RunPostPasses(Max2Qdx& exporter)
     }
 }
 
-CKERROR SaveFile(Max2Qdx& exporter, CKFile* file)
+// saved (when given) gets the ids of the objects the file holds: the list
+// and what the objects added to it.
+CKERROR SaveFile(Max2Qdx& exporter, CKFile* file, XArray<CK_ID>* saved)
 {
     if (!file)
         return CKErr::OutOfMemory;
@@ -139,6 +141,9 @@ CKERROR SaveFile(Max2Qdx& exporter, CKFile* file)
     if (error != CKErr::Ok)
         return error;
     file->SaveObjectList(exporter.savedObjects, kAllSaveFlags);
+    if (saved)
+        for (const CKFileObjectRecord& record : file->m_FileObjects)
+            saved->PushBack(record.m_ObjectID);
     return file->EndSave();
 }
 
@@ -255,6 +260,7 @@ int Max2Qdx::ExportScene(const char* name, Interface* ip, CKBOOL onlySelected)
     maxInterface = ip;
     state.onlySelectedNodes = onlySelected;
     state.lastSaveError = CKErr::Ok;
+    state.lastWarnings = state.lastErrors = state.lastMissingBitmaps = 0;
     fileName = name ? name : "";
     if (!ip)
         return 1;
@@ -330,8 +336,12 @@ int Max2Qdx::ExportScene(const char* name, Interface* ip, CKBOOL onlySelected)
     if (forceAllUVs)
         DeleteUnusedChannelMaterials();
 
-    if (progressStarted)
+    if (progressStarted) {
+        // The object pass counts the root in its total but never visits it:
+        // the bar is filled here, where the conversions end.
+        ip->ProgressUpdate(100, TRUE, nullptr);
         ip->ProgressEnd();
+    }
 
     if (CKKeyedAnimation* keyed = builder->CreateAnimation(animationName.CStr()))
         keyed->SetLength(((float) (int) animEnd - animStart) * framesPerTick);
@@ -378,13 +388,19 @@ int Max2Qdx::ExportScene(const char* name, Interface* ip, CKBOOL onlySelected)
     ReportPrintf(this, 1, "\n---------- Post Process ------------\r\n");
     RunPostPasses(*this);
 
-    CKERROR saved = SaveFile(*this, file);
+    XArray<CK_ID> savedIds;
+    CKERROR saved = SaveFile(*this, file, state.onFileSaved ? &savedIds : nullptr);
     state.lastSaveError = saved;
+    if (saved == CKErr::Ok && state.onFileSaved)
+        state.onFileSaved(context, savedIds);
     ReportPrintf(this, 1, "\r\n");
     if (saved == CKErr::Ok)
         ReportPrintf(this, 1, "File saved successfully\r\n");
     else
         ReportPrintf(this, 1, "Error while saving file: %s\r\n", CKErrorToString(saved));
+    state.lastWarnings = reportWarnings;
+    state.lastErrors = reportErrors;
+    state.lastMissingBitmaps = missingBitmaps.Size();
 
     if ((reportLevel != 0 && ReportToFile) || ip->AlwaysShowReport())
         ip->ShowReportDialog(GetReportText());

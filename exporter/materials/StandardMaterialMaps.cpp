@@ -133,6 +133,9 @@ static void GenerateAlpha(Max2Qdx& exporter, StdMat2* s, MaterialDesc& d)
     BitmapTex* base = AsBitmapTexture(s->GetSubTexmap(s->MapEnabled(ID_DI) ? ID_DI : ID_SI));
     Bitmap* baseBitmap = base ? base->GetBitmap(0) : nullptr;
     if (!alphaBitmap || !alphaBitmap->Storage() || !baseBitmap || !baseBitmap->Storage()) {
+        // A missing base bitmap was counted where its texture was made.
+        if (!alphaBitmap || !alphaBitmap->Storage())
+            exporter.missingBitmaps.Insert(XString(opacity->GetMapName()), TRUE);
         ReportPrintf(&exporter, 1, "\r\nOpacity map : %s not found...\r\n", opacity->GetMapName());
         return AvoidForeignAlpha(exporter, d);
     }

@@ -48,6 +48,7 @@ CKTexture* Max2Qdx::GetMapTexture(Mtl* m, int slot, float* amount, Texmap** map)
     const XString name = FileNamePart(info.Name());
     CKTexture* result = builder->CreateTexture(info.Name(), name.CStr(), (ExportKey) texture);
     if (!bitmap) {
+        missingBitmaps.Insert(XString(texture->GetMapName()), TRUE);
         ReportPrintf(this, 1, "\r\n%s : file not found...\r\n", texture->GetMapName());
         return result;
     }

@@ -23,6 +23,13 @@ constexpr ExportOption Integer(int argument, const char* name, int Max2Qdx::*fie
         .argument = argument, .name = name, .type = T::Int, .integer = field, .integerDefault = value, .usage = usage};
 }
 
+constexpr ExportOption Step(int argument, const char* name, int Max2Qdx::*field, int value, const char* usage)
+{
+    ExportOption option = Integer(argument, name, field, value, usage);
+    option.integerInEffect = SamplingStepInFrames;
+    return option;
+}
+
 constexpr ExportOption Real(int argument, const char* name, float Max2Qdx::*field, float value, const char* usage)
 {
     return {.argument = argument, .name = name, .type = T::Float, .real = field, .realDefault = value, .usage = usage};
@@ -52,8 +59,8 @@ const ExportOption kExportOptions[kExportArgumentCount] = {
     Flag(4, FIELD(storeOnlyTextureFileName), 0, "[BOOL\tstoreOnlyTextureFileName]"),
     Flag(5, FIELD(unitIsMeter), 0, "[BOOL\tunitIsMeter]"),
     Integer(6, FIELD(reportLevel), 0, "[int\treportLevel]"),
-    Integer(7, FIELD(samplingStepForDeformables), 3, "[int\tsamplingStepForDeformables]"),
-    Integer(8, FIELD(samplingStepForKeyFrames), 3, "[int\tsamplingStepForKeyFrames]"),
+    Step(7, FIELD(samplingStepForDeformables), 3, "[int\tsamplingStepForDeformables]"),
+    Step(8, FIELD(samplingStepForKeyFrames), 3, "[int\tsamplingStepForKeyFrames]"),
     Text(9, FIELD(characterName), "Character", "[string characterName]", &Max2Qdx::SetCharacterName),
     Text(10, FIELD(animationName), "Animation", "[string animationName]", &Max2Qdx::SetAnimationName),
     Flag(11, FIELD(groupToPlace), 0, "[BOOL\tgroupToPlace]"),
@@ -91,7 +98,7 @@ const ExportOption kExportOptions[kExportArgumentCount] = {
     Flag(42, FIELD(IncludeBlendShapesInMorphController), 1, "[BOOL IncludeBlendShapesInMorphController]"),
     Flag(43, FIELD(reduceRedondantBlendShapesKeys), 1, "[BOOL\treduceRedondantBlendShapesKeys]"),
     Real(44, FIELD(reduceBlendShapesKeysThreshold), 0.1f, "[float reduceBlendShapesKeysThreshold]"),
-    Integer(45, FIELD(samplingStepForBlendShapes), 3, "[int\tsamplingStepForBlendShapes]"),
+    Step(45, FIELD(samplingStepForBlendShapes), 3, "[int\tsamplingStepForBlendShapes]"),
     Flag(46, FIELD(EnableInstructions), 0, "[BOOL\tEnableInstructions]"),
     Flag(47, FIELD(OnlyUsedMaterials), 0, "[BOOL\tOnlyUsedMaterials]"),
     Flag(48, FIELD(ForceSkinToMorph), 0, "[BOOL\tForceSkinToMorph]"),
@@ -107,6 +114,22 @@ XString ExportUsageText()
         usage += "\n";
     }
     return usage;
+}
+
+const char* ExportOptionTypeWord(ExportOptionType type)
+{
+    switch (type) {
+    case ExportOptionType::Bool: return "BOOL";
+    case ExportOptionType::Int: return "int";
+    case ExportOptionType::Float: return "float";
+    case ExportOptionType::String: break;
+    }
+    return "string";
+}
+
+int SamplingStepInFrames(int step)
+{
+    return step >= 1 ? step : 1;
 }
 
 void SetExportOptionDefault(Max2Qdx& exporter, const ExportOption& option)

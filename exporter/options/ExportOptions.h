@@ -32,6 +32,10 @@ struct ExportOption
     float realDefault = 0.0f;
     const char* textDefault = nullptr;
     const char* usage = nullptr;
+    // Where the export takes another value in place of some it is given, the
+    // value it works with for a given one (null: every value is used as
+    // given).
+    int (*integerInEffect)(int given) = nullptr;
 
     bool IsStored() const { return integer || real || text; }
 };
@@ -44,6 +48,13 @@ extern const ExportOption kExportOptions[kExportArgumentCount];
 
 // "usage: ExtendedExport2Qdx\n" and one line per argument.
 XString ExportUsageText();
+// The type as the usage text names it: "BOOL", "int", "float", "string".
+const char* ExportOptionTypeWord(ExportOptionType type);
+
+// The sampling step, in frames, that the export takes for a sampling-step
+// option's value: a step below 1 frame would never leave the range (0) or
+// never reach its end (negative), and is taken as 1.
+int SamplingStepInFrames(int step);
 
 // Stores the option's default into the exporter (nothing for a required
 // argument).

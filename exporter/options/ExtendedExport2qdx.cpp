@@ -31,17 +31,6 @@ Value::Kind KindOf(ExportOptionType type)
     return Value::Kind::String;
 }
 
-const char* TypeWord(ExportOptionType type)
-{
-    switch (type) {
-    case ExportOptionType::Bool: return "BOOL";
-    case ExportOptionType::Int: return "int";
-    case ExportOptionType::Float: return "float";
-    case ExportOptionType::String: break;
-    }
-    return "string";
-}
-
 // The first argument the function reads that its option's type cannot
 // take, or -1. A conversion that does not apply would otherwise store 0 or
 // "" and export with a setting nobody asked for.
@@ -77,6 +66,16 @@ void StoreOption(Max2Qdx& exporter, const ExportOption& option, const Value& val
 
 } // namespace
 
+int ExportKindOfFileName(const char* name)
+{
+    const char* extension = Extension(name ? name : "");
+    if (strcasecmp(extension, ".qdx") == 0)
+        return kAsObjects;
+    if (strcasecmp(extension, ".qbx") == 0 || strcasecmp(extension, ".qfx") == 0)
+        return kAsLevel;
+    return 0;
+}
+
 ExportSceneFunction SetExportSceneFunction(ExportSceneFunction function)
 {
     ExportSceneFunction previous = g_ExportScene;
@@ -98,14 +97,14 @@ Value ExtendedExport2qdx(Value** arguments, int count)
         const ExportOption& option = kExportOptions[mistyped];
         std::string given = arguments[mistyped] ? arguments[mistyped]->Print() : std::string("nothing");
         mprintf("ExtendedExport2Qdx: Invalid Argument %d (%s): wanted %s and got %s.\n", mistyped, option.name,
-                TypeWord(option.type), given.c_str());
+                ExportOptionTypeWord(option.type), given.c_str());
         return empty;
     }
 
     const char* name = arguments[0]->to_string();
-    const char* extension = Extension(name);
-    const bool objectFile = strcasecmp(extension, ".qdx") == 0;
-    if (!objectFile && strcasecmp(extension, ".qbx") != 0 && strcasecmp(extension, ".qfx") != 0) {
+    const int fileKind = ExportKindOfFileName(name);
+    const bool objectFile = fileKind == kAsObjects;
+    if (fileKind == 0) {
         mputs("ExtendedExport2Qdx: Invalid File Extension Type! (Waiting for .qdx, .qbx or .qfx)");
         return empty;
     }

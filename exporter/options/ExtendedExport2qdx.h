@@ -16,6 +16,13 @@ class Max2Qdx;
 // beyond the 49th are ignored.
 Value ExtendedExport2qdx(Value** arguments, int count);
 
+// What the function makes of a file name: its extension is its last four
+// characters when it is longer than that; an object file (".qdx", any case)
+// gives 1, the export kind "objects"; a composition or player file (".qbx",
+// ".qfx") gives 4, "level"; any other name (".qdx" alone included) 0, a
+// name the function refuses.
+int ExportKindOfFileName(const char* name);
+
 // How the script function runs the export it has set up; the exporter's
 // own ExportScene unless replaced (tests and fuzzing watch the calls).
 using ExportSceneFunction = int (*)(Max2Qdx& exporter, const char* name, Interface* maxInterface, BOOL onlySelected);

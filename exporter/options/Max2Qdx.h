@@ -323,6 +323,11 @@ public:
     // The sampling-step options already reported as below 1 frame (one bit
     // each).
     CKDWORD samplingStepsReported = 0;
+    // The report's warnings and errors so far, whatever its level kept
+    // (ReportPrintf), and the bitmap files that were not found, each once.
+    int reportWarnings = 0;
+    int reportErrors = 0;
+    XHashTable<CKBOOL, XString> missingBitmaps;
     CKBOOL EnableInstructions = 0;
     CKBOOL OnlyUsedMaterials = 0;
 };

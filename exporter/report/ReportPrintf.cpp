@@ -1,6 +1,7 @@
 #include "exporter/report/ReportPrintf.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "exporter/options/Max2Qdx.h"
 #include "exporter/report/GeLog.h"
@@ -27,11 +28,35 @@ bool Grow(XArray<char>& text, long long size)
     return true;
 }
 
+bool StartsWith(const char* text, const char* word)
+{
+    return std::strncmp(text, word, std::strlen(word)) == 0;
+}
+
 } // namespace
+
+ReportMessageKind ReportMessageKindOf(const char* format)
+{
+    if (!format)
+        return ReportMessageKind::Plain;
+    format += std::strspn(format, "\r\n \t");
+    if (StartsWith(format, "Error"))
+        return ReportMessageKind::Error;
+    if (StartsWith(format, "Warning") || StartsWith(format, "WARNING"))
+        return ReportMessageKind::Warning;
+    return ReportMessageKind::Plain;
+}
 
 void ReportVPrintf(Max2Qdx* exporter, int level, const char* format, va_list arguments)
 {
-    if (!exporter || !format || level > exporter->reportLevel)
+    if (!exporter || !format)
+        return;
+    // Counted before the level filter: the command line tells what was
+    // lost even when the report keeps none of it.
+    const ReportMessageKind kind = ReportMessageKindOf(format);
+    exporter->reportWarnings += kind == ReportMessageKind::Warning;
+    exporter->reportErrors += kind == ReportMessageKind::Error;
+    if (level > exporter->reportLevel)
         return;
     XArray<char>& text = exporter->reportText;
     int length = exporter->reportLength;

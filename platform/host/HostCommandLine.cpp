@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <strings.h>
 #include <sys/stat.h>
 
 #include "platform/PlatformPaths.h"
@@ -27,27 +28,29 @@ bool ParseValue(Value::Kind kind, const std::string& text, Value& value)
     errno = 0;
     switch (kind) {
     case Value::Kind::Boolean:
+        // TRUE, True and true are one value in the script language.
         for (const char* yes : {"1", "true", "yes", "on"})
-            if (text == yes) {
+            if (text.size() == std::strlen(yes) && strcasecmp(begin, yes) == 0) {
                 value = Value::Bool(true);
                 return true;
             }
         for (const char* no : {"0", "false", "no", "off"})
-            if (text == no) {
+            if (text.size() == std::strlen(no) && strcasecmp(begin, no) == 0) {
                 value = Value::Bool(false);
                 return true;
             }
         return false;
     case Value::Kind::Integer: {
         const long v = std::strtol(begin, &end, 10);
-        if (text.empty() || *end || errno || v < -2147483647L - 1 || v > 2147483647L)
+        // Every character must be read: a NUL inside the text ends no number.
+        if (text.empty() || end != begin + text.size() || errno || v < -2147483647L - 1 || v > 2147483647L)
             return false;
         value = Value::Int(int(v));
         return true;
     }
     case Value::Kind::Float: {
         const float v = std::strtof(begin, &end);
-        if (text.empty() || *end || errno || !std::isfinite(v))
+        if (text.empty() || end != begin + text.size() || errno || !std::isfinite(v))
             return false;
         value = Value::Float(v);
         return true;
@@ -67,6 +70,17 @@ const char* KindText(Value::Kind kind)
     }
 }
 
+// The type word of an argument whose table gives none.
+const char* TypeWordOf(Value::Kind kind)
+{
+    switch (kind) {
+    case Value::Kind::Boolean: return "BOOL";
+    case Value::Kind::Integer: return "int";
+    case Value::Kind::Float: return "float";
+    default: return "string";
+    }
+}
+
 const char* const kUsage =
     "usage: qdxexport SCENE OUT.qdx|.qbx|.qfx [--selected] [--as objects|character|animation|level]\n"
     "                 [--opt NAME=VALUE]... [--options FILE] [--report] [--about] [--dump-host]\n"
@@ -81,6 +95,8 @@ const char* const kUsage =
     "  --report        report in detail (reportLevel 3 unless set) and print the report\n"
     "  --about         print what the exporter is\n"
     "  --dump-host     print the scene as the host holds it and export nothing (OUT may be left out)\n"
+    "After a save, standard output ends with the totals of what the file holds (built: ...), and\n"
+    "standard error with one line naming what was lost, if anything (saved with 2 warnings, ...).\n"
     "Exit code: 0 saved, 1 the export failed, 2 a bad scene or bad arguments.\n";
 
 bool EndsWithNoCase(const std::string& s, const char* suffix)
@@ -140,7 +156,13 @@ bool ReadOptionsFile(const std::string& path, std::vector<std::pair<std::string,
     size_t got = 0;
     while ((got = std::fread(buffer, 1, sizeof(buffer), file)) > 0)
         text.append(buffer, got);
+    // A folder opens but reads as an error, not as an empty file.
+    const bool unreadable = std::ferror(file) != 0;
     std::fclose(file);
+    if (unreadable) {
+        error = path + ": cannot be read";
+        return false;
+    }
     size_t start = 0;
     for (int line = 1; start <= text.size(); ++line) {
         size_t end = text.find('\n', start);
@@ -171,6 +193,29 @@ const char* g_AboutText = nullptr;
 void SetHostAboutText(const char* text)
 {
     g_AboutText = text;
+}
+
+std::string HostCommandLineUsage(const std::vector<HostExportArgument>& table)
+{
+    std::string usage = kUsage;
+    if (table.size() <= kFirstOption)
+        return usage;
+    usage += "Options (--opt NAME=VALUE), as the script function takes them; BOOL is true or false,\n"
+             "1 or 0, yes or no, on or off, in any case:\n";
+    char line[512];
+    std::snprintf(line, sizeof(line), "  %-36s %-7s %s\n", "NAME", "TYPE", "DEFAULT");
+    usage += line;
+    for (size_t n = kFirstOption; n < table.size(); ++n) {
+        const HostExportArgument& row = table[n];
+        const Value::Kind kind = row.fallback.GetKind();
+        std::snprintf(line, sizeof(line), "  %-36s %-7s %s", row.name, row.type ? row.type : TypeWordOf(kind),
+                      row.fallback.Print().c_str());
+        usage += line;
+        if (!row.note.empty())
+            usage += "  " + row.note;
+        usage += "\n";
+    }
+    return usage;
 }
 
 std::vector<Value> DefaultExportArguments(const std::vector<HostExportArgument>& table, const char* fileName,
@@ -263,7 +308,8 @@ int RunHostCommandLine(int argc, const char* const* argv, const std::vector<Host
         }
     }
     if (help) {
-        std::fputs(kUsage, out);
+        const std::string usage = HostCommandLineUsage(table);
+        std::fwrite(usage.data(), 1, usage.size(), out);
         return 0;
     }
     if (about) {
@@ -281,10 +327,12 @@ int RunHostCommandLine(int argc, const char* const* argv, const std::vector<Host
     std::vector<Value> arguments;
     if (positional.size() == 2) {
         const std::string& target = positional[1];
-        const bool level = EndsWithNoCase(target, ".qbx") || EndsWithNoCase(target, ".qfx");
-        if (!level && !EndsWithNoCase(target, ".qdx"))
-            return bad("the output file must end in .qdx, .qbx or .qfx: \"" + target + "\"");
-        arguments = DefaultExportArguments(table, target.c_str(), selected, exportAs ? exportAs : level ? 4 : 1);
+        // The script function's own rule: what it would refuse is a bad
+        // argument here, before any scene is read.
+        const int fileKind = !table.empty() && table[0].fileKind ? table[0].fileKind(target) : 1;
+        if (fileKind == 0)
+            return bad("the output file must be a name ending in .qdx, .qbx or .qfx: \"" + target + "\"");
+        arguments = DefaultExportArguments(table, target.c_str(), selected, exportAs ? exportAs : fileKind);
         std::vector<std::pair<std::string, std::string>> fromFile;
         std::string error;
         if (!optionsFile.empty() && !ReadOptionsFile(optionsFile, fromFile, error))
@@ -298,6 +346,14 @@ int RunHostCommandLine(int argc, const char* const* argv, const std::vector<Host
         }
         if (report && !levelGiven)
             SetExportOption(table, arguments, "reportLevel", "3", error);
+        for (size_t n = 0; n < table.size() && n < arguments.size(); ++n) {
+            if (!table[n].inEffect)
+                continue;
+            const Value used = table[n].inEffect(arguments[n]);
+            if (used != arguments[n])
+                std::fprintf(err, "qdxexport: %s=%s is taken as %s\n", table[n].name, arguments[n].Print().c_str(),
+                             used.Print().c_str());
+        }
     }
 
     HostScene scene;

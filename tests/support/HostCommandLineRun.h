@@ -19,10 +19,10 @@ struct CommandRun
 
 // The host command line in this process, as a program's main runs it, with
 // the arguments after the program name, over the script function's table;
-// the export function is made for the run's error stream.
+// the export function is made for the run's output and error streams.
 inline CommandRun RunCommandLine(const char* program, std::vector<std::string> args,
                                  const std::vector<HostExportArgument>& table,
-                                 const std::function<HostExportFunction(FILE* err)>& makeFunction)
+                                 const std::function<HostExportFunction(FILE* out, FILE* err)>& makeFunction)
 {
     args.insert(args.begin(), program);
     std::vector<const char*> argv;
@@ -34,7 +34,7 @@ inline CommandRun RunCommandLine(const char* program, std::vector<std::string> a
     FILE* out = open_memstream(&outText, &outSize);
     FILE* err = open_memstream(&errText, &errSize);
     CommandRun run;
-    run.code = RunHostCommandLine(int(argv.size()), argv.data(), table, makeFunction(err), out, err);
+    run.code = RunHostCommandLine(int(argv.size()), argv.data(), table, makeFunction(out, err), out, err);
     std::fclose(out);
     std::fclose(err);
     run.out.assign(outText, outSize);

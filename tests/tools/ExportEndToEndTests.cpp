@@ -7,6 +7,7 @@
 
 #include "core/behavior/CKBehavior.h"
 #include "core/context/CKContext.h"
+#include "core/context/CKError.h"
 #include "core/context/CKPluginManager.h"
 #include "core/context/CKStartUp.h"
 #include "core/file/CKFile.h"
@@ -100,13 +101,18 @@ TEST_F(EndToEnd, ALevelWithEveryKindOfNodeEqualsItsGoldenDumpReportAndLog)
     if (std::getenv("ENGINE_WRITE_GOLDEN")) {
         TestWriteFile(TestSourceDir() + "/tests/tools/data/every_kind_level.dump", dump);
         TestWriteFile(TestSourceDir() + "/tests/tools/data/every_kind_level.report",
-                      Replaced(run.out, m_Dir.Path(), "$DIR"));
+                      Replaced(ReportOf(run.out), m_Dir.Path(), "$DIR"));
         TestWriteFile(TestSourceDir() + "/tests/tools/data/every_kind_level.log",
                       Replaced(TestReadFile(m_Dir.File("report.log")), m_Dir.Path(), "$DIR"));
     }
     EXPECT_EQ(dump, Golden("every_kind_level.dump"));
-    EXPECT_EQ(Replaced(run.out, m_Dir.Path(), "$DIR"), Golden("every_kind_level.report"));
+    EXPECT_EQ(Replaced(ReportOf(run.out), m_Dir.Path(), "$DIR"), Golden("every_kind_level.report"));
     EXPECT_EQ(Replaced(TestReadFile(m_Dir.File("report.log")), m_Dir.Path(), "$DIR"), Golden("every_kind_level.log"));
+    std::string summary;
+    ASSERT_TRUE(DescribeEngineFile(file.c_str(), false, summary)) << summary;
+    EXPECT_EQ(BuiltTotals(run.out), SummaryTotals(summary));
+    EXPECT_EQ(SummaryTotals(summary),
+              "16 objects, 0 meshes, 0 vertices, 0 faces, 0 materials, 0 textures, 0 animation keys");
 }
 
 // The context stays for the next export and is emptied after each; nothing
@@ -173,7 +179,13 @@ TEST_F(EndToEnd, TheSummaryListsTheObjectsByClass)
     EXPECT_NE(summary.find("  \"Spot01\"\n"), std::string::npos) << summary;
     std::string error;
     EXPECT_FALSE(DescribeEngineFile(m_Dir.File("nothing.qbx").c_str(), false, error));
-    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(error, "no such file");
+    // Something that is there but no engine file gives the engine's error.
+    TestWriteFile(m_Dir.File("text.qbx"), "not an engine file");
+    EXPECT_FALSE(DescribeEngineFile(m_Dir.File("text.qbx").c_str(), false, error));
+    EXPECT_EQ(error, CKErrorToString(CKErr::InvalidFile));
+    EXPECT_FALSE(DescribeEngineFile(m_Dir.Path().c_str(), true, error));
+    EXPECT_NE(error, "no such file");
 }
 
 // Degenerate scenes leave no NaN or infinity in the file: cameras and lights

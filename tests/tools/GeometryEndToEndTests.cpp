@@ -48,13 +48,20 @@ TEST_F(GeometryEndToEnd, MeshesMaterialsTexturesAndPatchesEqualTheirGoldenDumpAn
     ASSERT_EQ(run.code, 0) << run.err;
     std::string dump;
     ASSERT_TRUE(DescribeEngineFile(file.c_str(), true, dump)) << dump;
-    const std::string report = Replaced(run.out, m_Dir.Path(), "$DIR");
+    const std::string report = Replaced(ReportOf(run.out), m_Dir.Path(), "$DIR");
     if (std::getenv("ENGINE_WRITE_GOLDEN")) {
         TestWriteFile(TestSourceDir() + "/tests/tools/data/geometry_objects.dump", dump);
         TestWriteFile(TestSourceDir() + "/tests/tools/data/geometry_objects.report", report);
     }
     EXPECT_EQ(dump, TestReadFile(TestSourceDir() + "/tests/tools/data/geometry_objects.dump"));
     EXPECT_EQ(report, TestReadFile(TestSourceDir() + "/tests/tools/data/geometry_objects.report"));
+    // The report's one warning (wide.png) and its bitmap not found.
+    EXPECT_EQ(run.err, "qdxexport: saved with 1 warning, 1 bitmap not found\n");
+    std::string summary;
+    ASSERT_TRUE(DescribeEngineFile(file.c_str(), false, summary)) << summary;
+    EXPECT_EQ(BuiltTotals(run.out), SummaryTotals(summary));
+    EXPECT_EQ(SummaryTotals(summary),
+              "43 objects, 12 meshes, 64 vertices, 44 faces, 11 materials, 7 textures, 0 animation keys");
 
     // One UV island a side and a smoothing group a side: 24 vertices; one
     // group and shared coordinates: 8.
@@ -125,6 +132,8 @@ TEST_F(GeometryEndToEnd, EverySharedModelExportsAndReloads)
         ASSERT_EQ(run.code, 0) << run.err;
         std::string summary;
         EXPECT_TRUE(DescribeEngineFile(out.c_str(), false, summary)) << summary;
+        EXPECT_NE(BuiltTotals(run.out), "") << run.out;
+        EXPECT_EQ(BuiltTotals(run.out), SummaryTotals(summary)) << "what was built is what is read back";
         ++exported;
     }
     EXPECT_GT(exported, 30);

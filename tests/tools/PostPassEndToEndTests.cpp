@@ -243,4 +243,10 @@ TEST_F(PostPassEndToEnd, TheSampleSceneExportsWithEveryPassAndReloads)
     EXPECT_NE(log.find("RescaleScene with factor of 0.025400"), std::string::npos);
     EXPECT_NE(log.find("Sharing Object Animation from a1=CrateB to a2=CrateC"), std::string::npos);
     EXPECT_NE(log.find("Unable to find mesh named: Missing_Mesh"), std::string::npos);
+    // Every line of the sample's channel file is one the reader takes.
+    EXPECT_EQ(log.find("Invalid Argument Count"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Undefined: "), std::string::npos) << log;
+    EXPECT_NE(log.find("Read Channel Mesh=Box_Mesh, Mat=Glass, Active=1, Lit=0, Src=srcalpha, Dst=invsrcalpha"),
+              std::string::npos)
+        << log;
 }

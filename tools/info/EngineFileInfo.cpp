@@ -22,6 +22,7 @@
 #include "core/scene/CKScene.h"
 #include "exporter/driver/DriverState.h"
 #include "exporter/driver/PluginRegistration.h"
+#include "platform/PlatformPaths.h"
 #include "render/animation/CKAnimController.h"
 #include "render/animation/CKKeyedAnimation.h"
 #include "render/animation/CKMorphController.h"
@@ -36,6 +37,7 @@
 #include "render/objects/CKCurve.h"
 #include "render/objects/CKCurvePoint.h"
 #include "render/objects/CKLight.h"
+#include "tools/info/EngineTotals.h"
 
 namespace {
 
@@ -386,6 +388,11 @@ bool DescribeEngineFile(const char* path, bool dump, std::string& text, int* ref
 {
     if (refused)
         *refused = 0;
+    // The engine's error for a file that is not there says nothing of it.
+    if (!PlatformPathExists(path)) {
+        text = "no such file";
+        return false;
+    }
     // The engine may be running already (the exporter's tests): its state is
     // left as found. The linked plug-ins are registered once, as the export
     // driver does, so that both know of each other's registration.
@@ -404,7 +411,10 @@ bool DescribeEngineFile(const char* path, bool dump, std::string& text, int* ref
         CKFile* file = context->CreateCKFile();
         error = file->Load(path, &objects, 0);
         if (error == CKErr::Ok) {
-            text = dump ? DumpEngineObjects(context, objects) : SummarizeEngineObjects(context, objects);
+            text = dump
+                       ? DumpEngineObjects(context, objects)
+                       : SummarizeEngineObjects(context, objects) +
+                             "totals: " + EngineTotalsText(CountEngineTotals(LoadedFileObjects(context, *file))) + "\n";
             text += ListRefusedObjects(*file);
             if (refused)
                 *refused = file->GetRefusalCount();

@@ -25,7 +25,9 @@ std::string ListRefusedObjects(const CKFile& file);
 
 // Loads the file into a fresh context (the exporter's plug-ins registered,
 // the engine started and stopped around it when it is not running) and
-// gives the summary or the dump, followed by the refused objects; their
-// count goes to refused when given. False, with the engine's error in text,
-// when the file does not load.
+// gives the summary, ended by the line "totals: " and the file's
+// EngineTotalsText, or the dump, either followed by the refused objects;
+// their count goes to refused when given. False, with the engine's error in
+// text ("no such file" for a path where nothing is), when the file does not
+// load.
 bool DescribeEngineFile(const char* path, bool dump, std::string& text, int* refused = nullptr);

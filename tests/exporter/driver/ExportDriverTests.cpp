@@ -370,3 +370,57 @@ TEST_F(ExportDriver, ResettingTheDriverClosesTheSharedContext)
     EXPECT_NE(Export(m_Dir.File("second.qdx"), second).find("File saved successfully"), std::string::npos);
     EXPECT_EQ(CKGetContextCount(), 1);
 }
+
+// The object pass counts the root in its total but never visits it: the bar
+// is filled when the conversions end, just before it goes.
+TEST_F(ExportDriver, TheProgressBarEndsFull)
+{
+    for (const char* name : {"First", "Second"})
+        m_Scene.AddNode(name)->SetObjectRef(Dummy());
+    Max2Qdx exporter;
+    Export(m_Dir.File("bar.qdx"), exporter);
+    std::vector<int> updates;
+    bool ended = false;
+    for (const HostEvent& e : m_Interface.Events()) {
+        if (e.kind == HostEvent::Kind::ProgressUpdate)
+            updates.push_back(e.number);
+        if (e.kind == HostEvent::Kind::ProgressEnd) {
+            ended = true;
+            break;
+        }
+    }
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(updates, (std::vector<int>{33, 66, 100}));
+}
+
+// A save that wrote the file hands the objects it holds over before the
+// context is emptied (what the command line counts as built); a save that
+// failed hands nothing over.
+TEST_F(ExportDriver, ASaveHandsOverTheObjectsTheFileHolds)
+{
+    for (const char* name : {"First", "Second"})
+        m_Scene.AddNode(name)->SetObjectRef(Dummy());
+    std::vector<std::string> handed;
+    int calls = 0;
+    GetExportDriverState().onFileSaved = [&](CKContext* context, const XArray<CK_ID>& ids) {
+        ++calls;
+        EXPECT_EQ(context, GetExportDriverState().context);
+        for (CK_ID id : ids) {
+            CKObject* object = context->GetObject(id);
+            handed.push_back(object ? std::string(CKClassIDToString(object->GetClassID())) + ":" +
+                                          (object->GetName() ? object->GetName() : "")
+                                    : "gone");
+        }
+    };
+    Max2Qdx exporter;
+    Export(m_Dir.File("handed.qdx"), exporter);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(handed, FileObjects(m_Dir.File("handed.qdx")));
+    EXPECT_EQ(handed, (std::vector<std::string>{"RCK3dEntity:First", "RCK3dEntity:Second"}));
+
+    Max2Qdx failing;
+    Export(m_Dir.File("no/such/folder/x.qdx"), failing);
+    EXPECT_NE(GetExportDriverState().lastSaveError, 0);
+    EXPECT_EQ(calls, 1);
+    GetExportDriverState().onFileSaved = nullptr;
+}

@@ -357,3 +357,49 @@ TEST(ExportOptions, DefaultsComeBackAndNamesAreCopied)
     for (int n = 0; n < kExportArgumentCount; ++n)
         EXPECT_EQ(kExportOptions[n].argument, n);
 }
+
+// The command line checks a file name by this rule before it reads a scene:
+// it must give what the function does with the same name, kind included.
+TEST_F(ScriptFunction, TheFileNameRuleIsTheFunctionsOwn)
+{
+    const struct
+    {
+        const char* name;
+        int kind;
+    } rows[] = {
+        {"a.qdx", 1}, {"A.QDX", 1},  {"b.qbx", 4},         {"c.QFX", 4}, {".qdx", 0},  {".qbx", 0},     {"qdx", 0},
+        {"", 0},      {"a.qdx ", 0}, {"scene.qdx.bak", 0}, {"x.qd", 0},  {"x.txt", 0}, {"dir/.qfx", 4}, {"a\\b.Qbx", 4},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(ExportKindOfFileName(row.name), row.kind) << row.name;
+        g_Calls.clear();
+        // Asked for a level: an object file is switched to objects.
+        EXPECT_EQ(Call(Required(row.name, false, 4)), row.kind ? ok : empty) << row.name;
+        ASSERT_EQ(g_Calls.size(), row.kind ? 1u : 0u) << row.name;
+        if (row.kind) {
+            EXPECT_EQ(g_Calls[0].as[row.kind - 1], 1) << row.name;
+        }
+    }
+    EXPECT_EQ(ExportKindOfFileName(nullptr), 0);
+}
+
+// Where the export takes another value than it is given, the option table
+// says so, with the rule the export itself applies.
+TEST(ExportOptions, OnlyTheSamplingStepsAreTakenAsAnotherValue)
+{
+    for (const ExportOption& option : kExportOptions) {
+        const std::string name = option.name;
+        const bool step = name.rfind("samplingStepFor", 0) == 0;
+        EXPECT_EQ(option.integerInEffect != nullptr, step) << name;
+        if (step) {
+            EXPECT_EQ(option.integerInEffect, &SamplingStepInFrames) << name;
+        }
+    }
+    const int steps[][2] = {{3, 3}, {1, 1}, {0, 1}, {-1, 1}, {-2147483647 - 1, 1}, {2147483647, 2147483647}};
+    for (const auto& s : steps)
+        EXPECT_EQ(SamplingStepInFrames(s[0]), s[1]) << s[0];
+    EXPECT_STREQ(ExportOptionTypeWord(ExportOptionType::Bool), "BOOL");
+    EXPECT_STREQ(ExportOptionTypeWord(ExportOptionType::Int), "int");
+    EXPECT_STREQ(ExportOptionTypeWord(ExportOptionType::Float), "float");
+    EXPECT_STREQ(ExportOptionTypeWord(ExportOptionType::String), "string");
+}

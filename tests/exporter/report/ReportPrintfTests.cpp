@@ -108,3 +108,45 @@ TEST(ReportPrintf, ALogThatCannotBeOpenedLeavesTheReportGoing)
     ReportPrintf(&exporter, 0, "File saved successfully\r\n");
     EXPECT_STREQ(exporter.GetReportText(), "File saved successfully\r\n");
 }
+
+// The command line's closing line counts what the report words as warnings
+// and errors: by the word a message begins with, whatever the level keeps.
+TEST(ReportPrintf, WarningsAndErrorsAreCountedByTheirWordsWhateverTheLevelKeeps)
+{
+    using K = ReportMessageKind;
+    const struct
+    {
+        const char* format;
+        ReportMessageKind kind;
+    } rows[] = {
+        {"Warning : %s = %d is below 1 frame\r\n", K::Warning},
+        {"\r\nWarning Indirect Matrix detected for %s object...\r\n", K::Warning},
+        {"WARNING: %d vertices of %s have no skinned host vertex\r\n", K::Warning},
+        {" \t\r\n\nWarning", K::Warning},
+        {"Error : cannot create the %s \"%s\"\r\n", K::Error},
+        {"\r\nError while saving file: %s\r\n", K::Error},
+        {"Mesh : %s.....", K::Plain},
+        {"\r\n%s : file not found...\r\n", K::Plain},
+        {"A Warning inside", K::Plain},
+        {"warning : lower case", K::Plain},
+        {"Warn", K::Plain},
+        {"Erro", K::Plain},
+        {"%sWarning", K::Plain},
+        {"", K::Plain},
+        {"\r\n", K::Plain},
+        {nullptr, K::Plain},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(ReportMessageKindOf(row.format), row.kind) << (row.format ? row.format : "null");
+
+    Max2Qdx exporter;
+    exporter.reportLevel = 0;
+    ReportPrintf(&exporter, 1, "Warning : %s\r\n", "dropped by the level");
+    ReportPrintf(&exporter, 3, "\r\nWARNING: %d dropped too", 2);
+    ReportPrintf(&exporter, 0, "Error : %s\r\n", "kept");
+    ReportPrintf(&exporter, 0, "Done\r\n");
+    ReportPrintf(nullptr, 0, "Error : no exporter\r\n");
+    EXPECT_EQ(exporter.reportWarnings, 2);
+    EXPECT_EQ(exporter.reportErrors, 1);
+    EXPECT_STREQ(exporter.GetReportText(), "Error : kept\r\nDone\r\n");
+}

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <strings.h>
 #include <utility>
 #include <vector>
 
@@ -14,25 +15,40 @@
 
 namespace {
 
-// A script function of eight arguments, shaped like the exporter's.
+// A script function of eight arguments, shaped like the exporter's: its
+// file names end in .qdx (objects) or .qbx and .qfx (a level), after at
+// least one character.
 const std::vector<HostExportArgument>& Table()
 {
-    static const std::vector<HostExportArgument> table = {
-        {"filename", Value::String("")},
-        {"onlySelected", Value::Bool(false)},
-        {"exportAs", Value::Int(1)},
-        {"convertToSkin", Value::Bool(true)},
-        {"reportLevel", Value::Int(0)},
-        {"characterName", Value::String("Character")},
-        {"reduceKeysThreshold", Value::Float(0.0f)},
-        {"ForceSkinToMorph", Value::Bool(false)},
-    };
+    static const std::vector<HostExportArgument> table = [] {
+        std::vector<HostExportArgument> t = {
+            {"filename", Value::String("")},
+            {"onlySelected", Value::Bool(false)},
+            {"exportAs", Value::Int(1)},
+            {"convertToSkin", Value::Bool(true)},
+            {"reportLevel", Value::Int(0)},
+            {"characterName", Value::String("Character")},
+            {"reduceKeysThreshold", Value::Float(0.0f)},
+            {"ForceSkinToMorph", Value::Bool(false)},
+        };
+        t[0].fileKind = [](const std::string& name) {
+            if (name.size() <= 4)
+                return 0;
+            const std::string extension = name.substr(name.size() - 4);
+            return strcasecmp(extension.c_str(), ".qdx") == 0                                                 ? 1
+                   : strcasecmp(extension.c_str(), ".qbx") == 0 || strcasecmp(extension.c_str(), ".qfx") == 0 ? 4
+                                                                                                              : 0;
+        };
+        t[6].type = "float";
+        t[6].note = "(a key is kept when it moves more than this)";
+        return t;
+    }();
     return table;
 }
 
 CommandRun RunWith(std::vector<std::string> args, const HostExportFunction& exportFunction = nullptr)
 {
-    return RunCommandLine("qdxexport", std::move(args), Table(), [&](FILE*) { return exportFunction; });
+    return RunCommandLine("qdxexport", std::move(args), Table(), [&](FILE*, FILE*) { return exportFunction; });
 }
 
 std::string Scene()
@@ -153,7 +169,7 @@ TEST(HostCommandLine, BadArgumentsAreRefusedWithOneLine)
     const Case cases[] = {
         {{}, "no scene given"},
         {{s}, "no output file given"},
-        {{s, "a.txt"}, "the output file must end in .qdx, .qbx or .qfx: \"a.txt\""},
+        {{s, "a.txt"}, "the output file must be a name ending in .qdx, .qbx or .qfx: \"a.txt\""},
         {{s, "a.qdx", "b.qdx"}, "too many arguments: \"b.qdx\""},
         {{s, "a.qdx", "--as"}, "--as needs objects, character, animation or level"},
         {{s, "a.qdx", "--as", "mesh"}, "--as takes objects, character, animation or level, not \"mesh\""},
@@ -200,6 +216,10 @@ TEST(HostCommandLine, OptionsFilesAreReadAndTheCommandLineWins)
     const CommandRun r = RunWith({Scene(), "a.qdx", "--options", options});
     EXPECT_EQ(r.code, 2);
     EXPECT_EQ(r.err, "qdxexport: " + options + ": line 1: expected NAME=VALUE (qdxexport --help shows the usage)\n");
+    // Lines are counted from the first, comments and blank lines included.
+    std::ofstream(options) << "# settings\n\nreportLevel=1\r\n= 2\n";
+    EXPECT_EQ(RunWith({Scene(), "a.qdx", "--options", options}).err,
+              "qdxexport: " + options + ": line 4: expected NAME=VALUE (qdxexport --help shows the usage)\n");
 }
 
 TEST(HostCommandLine, HelpAboutAndDumpNeedNoExport)
@@ -238,4 +258,155 @@ TEST(HostCommandLine, DefaultArgumentsAndOptionsByName)
     EXPECT_TRUE(SetExportOption(Table(), few, "ForceSkinToMorph", "on", error));
     ASSERT_EQ(few.size(), 8u);
     EXPECT_EQ(few[7], Value::Bool(true));
+}
+
+// TRUE, True and true are one value in the host's script language.
+TEST(HostCommandLine, BooleansAreReadInAnyCase)
+{
+    const struct
+    {
+        const char* text;
+        bool value;
+    } rows[] = {{"TRUE", true},   {"True", true},   {"tRuE", true}, {"YES", true},  {"On", true}, {"1", true},
+                {"FALSE", false}, {"False", false}, {"NO", false},  {"oFF", false}, {"0", false}};
+    for (const auto& row : rows) {
+        std::vector<Value> a = DefaultExportArguments(Table(), "x.qdx", false, 1);
+        std::string error;
+        EXPECT_TRUE(SetExportOption(Table(), a, "ForceSkinToMorph", row.text, error)) << row.text << ": " << error;
+        EXPECT_EQ(a[7], Value::Bool(row.value)) << row.text;
+    }
+    for (const char* text : {"TRUEE", "t", "", "01", "ja", " true"}) {
+        std::vector<Value> a = DefaultExportArguments(Table(), "x.qdx", false, 1);
+        std::string error;
+        EXPECT_FALSE(SetExportOption(Table(), a, "ForceSkinToMorph", text, error)) << text;
+    }
+    // A NUL inside a value (an options file may hold one) ends no value.
+    std::vector<Value> a = DefaultExportArguments(Table(), "x.qdx", false, 1);
+    std::string error;
+    EXPECT_FALSE(SetExportOption(Table(), a, "ForceSkinToMorph", std::string("true\0x", 6), error));
+    EXPECT_FALSE(SetExportOption(Table(), a, "reportLevel", std::string("12\0", 3), error));
+    EXPECT_FALSE(SetExportOption(Table(), a, "reduceKeysThreshold", std::string("0.5\0", 4), error));
+    EXPECT_EQ(a, DefaultExportArguments(Table(), "x.qdx", false, 1));
+}
+
+// An options file that names a folder is as bad as a missing one: nothing
+// is exported.
+TEST(HostCommandLine, AnOptionsFolderIsRefused)
+{
+    TestTempDir dir;
+    int exports = 0;
+    const CommandRun r = RunWith({Scene(), "a.qdx", "--options", dir.Path()}, [&](const std::vector<Value>&) {
+        ++exports;
+        return ok;
+    });
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "qdxexport: " + dir.Path() + ": cannot be read (qdxexport --help shows the usage)\n");
+    EXPECT_EQ(exports, 0);
+}
+
+// The output name goes by the script function's rule when the table gives
+// it; without one every name is taken, as objects.
+TEST(HostCommandLine, TheOutputNameGoesByTheTablesRule)
+{
+    std::vector<HostExportArgument> table = Table();
+    std::vector<std::string> names;
+    table[0].fileKind = [&](const std::string& name) {
+        names.push_back(name);
+        return name == "level.any" ? 4 : name == "objects.any" ? 1 : 0;
+    };
+    int exportAs = 0;
+    const auto keep = [&](const std::vector<Value>& arguments) {
+        exportAs = arguments[2].to_int();
+        return ok;
+    };
+    const auto run = [&](const std::vector<std::string>& args) {
+        exportAs = 0;
+        return RunCommandLine("qdxexport", args, table, [&](FILE*, FILE*) { return HostExportFunction(keep); });
+    };
+    run({Scene(), "level.any"});
+    EXPECT_EQ(exportAs, 4);
+    run({Scene(), "objects.any"});
+    EXPECT_EQ(exportAs, 1);
+    run({Scene(), "level.any", "--as", "character"});
+    EXPECT_EQ(exportAs, 2);
+    const CommandRun refused = run({Scene(), "a.qdx"});
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_EQ(exportAs, 0);
+    EXPECT_EQ(names, (std::vector<std::string>{"level.any", "objects.any", "level.any", "a.qdx"}));
+    table[0].fileKind = nullptr;
+    run({Scene(), "anything"});
+    EXPECT_EQ(exportAs, 1);
+    // --dump-host with no output names no file.
+    names.clear();
+    EXPECT_EQ(run({Scene(), "--dump-host"}).code, 0);
+    EXPECT_TRUE(names.empty());
+}
+
+// --help lists every option of the table after the required three, with
+// its type (the table's word, else its default's kind), its default and
+// what the usage adds.
+TEST(HostCommandLine, HelpListsEveryOptionOfTheTable)
+{
+    const CommandRun r = RunWith({"--help"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, HostCommandLineUsage(Table()));
+    const std::string options = r.out.substr(r.out.find("  NAME "));
+    EXPECT_EQ(options,
+              "  NAME                                 TYPE    DEFAULT\n"
+              "  convertToSkin                        BOOL    true\n"
+              "  reportLevel                          int     0\n"
+              "  characterName                        string  \"Character\"\n"
+              "  reduceKeysThreshold                  float   0  (a key is kept when it moves more than this)\n"
+              "  ForceSkinToMorph                     BOOL    false\n");
+    EXPECT_EQ(r.out.find("filename"), std::string::npos);
+    // A table of the required arguments alone lists no option.
+    const std::vector<HostExportArgument> few(Table().begin(), Table().begin() + 3);
+    EXPECT_EQ(HostCommandLineUsage(few).find("\n  NAME "), std::string::npos);
+    EXPECT_EQ(HostCommandLineUsage(few), HostCommandLineUsage({}));
+    EXPECT_EQ(HostCommandLineUsage({}).rfind("usage: qdxexport", 0), 0u);
+}
+
+// A value the export takes as another is noted on err with the value it
+// takes; the export still gets the value given.
+TEST(HostCommandLine, ReplacedValuesAreNoted)
+{
+    std::vector<HostExportArgument> table = Table();
+    table[4].inEffect = [](const Value& given) { return Value::Int(given.to_int() > 3 ? 3 : given.to_int()); };
+    std::vector<Value> seen;
+    const auto keep = [&](const std::vector<Value>& arguments) {
+        seen = arguments;
+        return ok;
+    };
+    const auto run = [&](const std::vector<std::string>& args) {
+        return RunCommandLine("qdxexport", args, table, [&](FILE*, FILE*) { return HostExportFunction(keep); });
+    };
+    CommandRun r = run({Scene(), "a.qdx", "--opt", "reportLevel=99"});
+    EXPECT_EQ(r.err, "qdxexport: reportLevel=99 is taken as 3\nqdxexport: a.qdx was not saved\n");
+    ASSERT_EQ(seen.size(), 8u);
+    EXPECT_EQ(seen[4], Value::Int(99));
+    r = run({Scene(), "a.qdx", "--opt", "reportLevel=3"});
+    EXPECT_EQ(r.err, "qdxexport: a.qdx was not saved\n");
+    // --report's level is a value like any other.
+    table[4].inEffect = [](const Value& given) { return Value::Int(given.to_int() > 2 ? 2 : given.to_int()); };
+    r = run({Scene(), "a.qdx", "--report"});
+    EXPECT_EQ(r.err, "qdxexport: reportLevel=3 is taken as 2\nqdxexport: a.qdx was not saved\n");
+}
+
+// An int option takes every 32-bit value and nothing beyond.
+TEST(HostCommandLine, IntegersAreThirtyTwoBit)
+{
+    const struct
+    {
+        const char* text;
+        bool taken;
+    } rows[] = {{"2147483647", true}, {"2147483648", false}, {"-2147483648", true}, {"-2147483649", false}, {"0", true},
+                {"-0", true},         {"+7", true},          {"7 ", false},         {"0x10", false}};
+    for (const auto& row : rows) {
+        std::vector<Value> a = DefaultExportArguments(Table(), "x.qdx", false, 1);
+        std::string error;
+        EXPECT_EQ(SetExportOption(Table(), a, "reportLevel", row.text, error), row.taken) << row.text;
+        if (row.taken) {
+            EXPECT_EQ(a[4], Value::Int(int(std::strtol(row.text, nullptr, 10)))) << row.text;
+        }
+    }
 }
