@@ -48,14 +48,24 @@ BitmapManager* TheManager = &g_BitmapManager;
 Interface::Interface(HostScene& scene) : m_Scene(scene)
 {
     g_Current = this;
+    if (isatty(STDERR_FILENO))
+        m_ProgressOutput = stderr;
 }
 
 Interface::~Interface()
 {
-    if (m_ProgressShown)
-        std::fputc('\n', stderr);
+    ClearProgressLine();
     if (g_Current == this)
         g_Current = nullptr;
+}
+
+void Interface::ClearProgressLine()
+{
+    if (!m_ProgressShown || !m_ProgressOutput)
+        return;
+    std::fputs("\r\033[K", m_ProgressOutput);
+    std::fflush(m_ProgressOutput);
+    m_ProgressShown = false;
 }
 
 INode* Interface::GetRootNode() const
@@ -151,9 +161,9 @@ void Interface::ProgressUpdate(int percent, BOOL, const char* title)
     if (title)
         m_ProgressTitle = title;
     m_Events.push_back({HostEvent::Kind::ProgressUpdate, percent, title ? title : "", ""});
-    if (isatty(STDERR_FILENO)) {
-        std::fprintf(stderr, "\r%s %3d%%", m_ProgressTitle.c_str(), percent);
-        std::fflush(stderr);
+    if (m_ProgressOutput) {
+        std::fprintf(m_ProgressOutput, "\r%s %3d%%", m_ProgressTitle.c_str(), percent);
+        std::fflush(m_ProgressOutput);
         m_ProgressShown = true;
     }
 }
@@ -161,10 +171,7 @@ void Interface::ProgressUpdate(int percent, BOOL, const char* title)
 void Interface::ProgressEnd()
 {
     m_Events.push_back({HostEvent::Kind::ProgressEnd, 0, "", ""});
-    if (m_ProgressShown) {
-        std::fputc('\n', stderr);
-        m_ProgressShown = false;
-    }
+    ClearProgressLine();
 }
 
 BOOL Interface::GetCancel()
@@ -185,12 +192,16 @@ void Interface::RecordMessageBox(const char* text, const char* caption)
 {
     m_Events.push_back({HostEvent::Kind::MessageBox, 0, text ? text : "", caption ? caption : ""});
     if (m_Echo)
+        ClearProgressLine();
+    if (m_Echo)
         std::fprintf(stderr, "[%s] %s\n", caption ? caption : "", text ? text : "");
 }
 
 void Interface::RecordScriptOutput(const char* text)
 {
     m_Events.push_back({HostEvent::Kind::ScriptOutput, 0, text ? text : "", ""});
+    if (m_Echo)
+        ClearProgressLine();
     if (m_Echo)
         std::fputs(text ? text : "", stderr);
 }

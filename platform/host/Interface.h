@@ -141,6 +141,9 @@ public:
     // Whether message boxes and script output are also printed on standard
     // error (on by default).
     void SetEcho(bool echo) { m_Echo = echo; }
+    // Where the progress bar is drawn: standard error when it is a terminal
+    // (the default), else nowhere; null draws nothing.
+    void SetProgressOutput(FILE* out) { m_ProgressOutput = out; }
 
 private:
     HostScene& m_Scene;
@@ -151,8 +154,14 @@ private:
     bool m_Echo = true;
     bool m_AlwaysShowReport = false;
     FILE* m_ReportOutput = stdout;
+    FILE* m_ProgressOutput = nullptr;
     bool m_ProgressShown = false;
     std::string m_ProgressTitle;
+
+    // Erases the bar's line (a carriage return and an erase to its end) so
+    // that what follows starts on a clean line; the next update draws it
+    // again.
+    void ClearProgressLine();
 };
 
 // The current Interface; null when none lives.

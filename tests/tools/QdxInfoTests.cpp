@@ -76,7 +76,9 @@ TEST_F(QdxInfo, AFileWithARefusedMeshSectionIsListedAndExitsOne)
     int refused = -1;
     ASSERT_TRUE(DescribeEngineFile(path.c_str(), false, text, &refused)) << text;
     EXPECT_EQ(refused, 1);
-    EXPECT_EQ(text, "RCKMesh (2)\n  \"Box\"\n  \"Ball\"\n" + listed);
+    EXPECT_EQ(text, "RCKMesh (2)\n  \"Box\"\n  \"Ball\"\n"
+                    "totals: 2 objects, 2 meshes, 0 vertices, 0 faces, 0 materials, 0 textures, 0 animation keys\n" +
+                        listed);
     const ProgramRun run = RunQdxInfo(path);
     EXPECT_EQ(run.code, 1);
     EXPECT_EQ(run.out, text);

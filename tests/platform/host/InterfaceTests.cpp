@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+
 #include "platform/host/HostScene.h"
 #include "platform/host/INode.h"
 #include "platform/host/Interface.h"
@@ -46,6 +49,33 @@ TEST(HostInterface, RecordsProgressMessagesScriptOutputAndCancelChecksInOrder)
     EXPECT_EQ(ip.ScriptOutput(), "n=3\ndone");
     ip.ClearEvents();
     EXPECT_TRUE(ip.Events().empty());
+}
+
+// The bar is drawn over itself on one line; a message clears it first, and
+// its end leaves the line clean for what follows.
+TEST(HostInterface, TheProgressBarEndsOnACleanLine)
+{
+    HostScene scene;
+    Interface ip(scene);
+    FILE* bar = std::tmpfile();
+    ASSERT_NE(bar, nullptr);
+    ip.SetProgressOutput(bar);
+    ip.SetEcho(false);
+    EXPECT_TRUE(ip.ProgressStart("Exporting file...", TRUE, Worker, nullptr));
+    ip.ProgressUpdate(50);
+    ip.SetEcho(true);
+    testing::internal::CaptureStderr();
+    mputs("");
+    testing::internal::GetCapturedStderr();
+    ip.ProgressUpdate(100);
+    ip.ProgressEnd();
+    ip.ProgressEnd();
+    std::rewind(bar);
+    std::string drawn;
+    for (int c; (c = std::fgetc(bar)) != EOF;)
+        drawn += char(c);
+    std::fclose(bar);
+    EXPECT_EQ(drawn, "\rExporting file...  50%\r\033[K\rExporting file... 100%\r\033[K");
 }
 
 TEST(HostInterface, CancelIsPressedAtTheCheckAskedForAndClearedBySetCancel)
