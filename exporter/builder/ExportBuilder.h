@@ -330,10 +330,12 @@ private:
     // The entities showing the split mesh (partMeshes[0]) show part 0 and
     // get a child per further part (splitParts: the split's parts).
     void RelinkSplitEntities(const XArray<CKMesh*>& partMeshes, void* splitParts);
-    // The animation's morph keys restricted to the part: written in place
-    // (the source entity's) or into a new object animation of the target,
-    // added once to each keyed animation holding the animation.
-    CKObjectAnimation* SplitMorphAnimation(CKObjectAnimation* animation, CK3dEntity* target, const void* splitPart,
+    // The part's morph keys (partKeys: taken from the animation's morph
+    // controller before any part was written) written in place (the source
+    // entity's) or into a new object animation of the target, added once to
+    // each keyed animation holding the animation. Nothing without a morph
+    // controller.
+    CKObjectAnimation* SplitMorphAnimation(CKObjectAnimation* animation, CK3dEntity* target, const void* partKeys,
                                            const XArray<CKObject*>& keyed, CKBOOL inPlace);
 
     // The comparisons' reason line (formatted only when not quiet).
