@@ -214,7 +214,8 @@ public:
     static CKBOOL IsNamedLOD(const char* suffix, int digits, const char* baseName, const char* candidateName);
     // The levels of detail of base among objects, given to the entities
     // showing base; entities left without mesh join toDestroy. The number
-    // found.
+    // found. Only the meshes whose names could match are compared (and
+    // logged).
     int FindNamedLOD(CKMesh* base, const XArray<CKObject*>& objects, const char* suffix, int digits,
                      XArray<CK_ID>& toDestroy);
     // Words of a channel-file line: blank-separated, double quotes group
@@ -323,6 +324,11 @@ private:
     int RunSharingPass(int kind);
     int ShareDuplicates(int kind, CKObject* reference, const XArray<CKObject*>& candidates, SharingDone& done,
                         void* users);
+
+    // The named levels of detail's meshes by the base names they could
+    // match, and the entities holding each mesh, kept up to date by the pass.
+    struct NamedLODIndex;
+    int FindNamedLOD(CKMesh* base, NamedLODIndex& index, const char* suffix, int digits, XArray<CK_ID>& toDestroy);
 
     // ApplyMultiMaterialChannels with the map channels of a kept builder
     // (null: only map channel 1 can be named).
