@@ -643,8 +643,9 @@ void ExportBuilder::RelinkSplitEntities(const XArray<CKMesh*>& partMeshes, void*
                 if (i > 0)
                     ReplaceSkinBone(target, entity);
             }
+            // An animation without a morph controller has no keys to split.
             for (size_t a = 0; a < animations.size(); ++a)
-                if ((size_t) i < morphKeys[a].size())
+                if (!morphKeys[a].empty())
                     SplitMorphAnimation(animations[a], target, &morphKeys[a][(size_t) i], keyed, i == 0);
         }
     }

@@ -143,6 +143,10 @@ TEST_F(MeshConversion, CornerNormalsFollowTheRenderVertex)
     rv.ern[2].smGroup = 4;
     rv.rFlags = 9;
     EXPECT_EQ(GetCornerNormal(m, 0, rv).x, 2.0f);
+    // A list beyond the count is read up to the count only.
+    rv.rFlags = 2;
+    rv.ern[2].smGroup = 2;
+    EXPECT_EQ(GetCornerNormal(m, 0, rv).x, 2.0f);
 }
 
 TEST_F(MeshConversion, FaceMapCoordinatesByVisibleEdges)

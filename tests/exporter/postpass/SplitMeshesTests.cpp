@@ -545,6 +545,18 @@ TEST_F(SplitMeshes, EveryPartVertexFollowsItsSourceVertexPath)
                     key->NormArray[v] = (CKDWORD) (1000 * k + v + 1);
             }
         }
+        // A channel, base coordinates and colours of every vertex's own.
+        CKMaterial* glow = MakeMaterial("Glow");
+        const int glowChannel = mesh->AddChannel(glow, FALSE);
+        ASSERT_EQ(glowChannel, 0);
+        mesh->SetChannelSourceBlend(glowChannel, 3);
+        mesh->SetChannelDestBlend(glowChannel, 7);
+        for (int v = 0; v < mesh->GetVertexCount(); ++v) {
+            mesh->SetVertexTextureCoordinates(v, (float) v, 10.0f + (float) v, glowChannel);
+            mesh->SetVertexTextureCoordinates(v, 0.5f * (float) v, -(float) v, -1);
+            mesh->SetVertexColor(v, 0xFF000000u | (CKDWORD) v);
+            mesh->SetVertexSpecularColor(v, 0x80000000u | (CKDWORD) (3 * v));
+        }
         std::map<VertexKey, int> sourceOf;
         for (int v = 0; v < mesh->GetVertexCount(); ++v)
             sourceOf[KeyOfVertex(mesh, v)] = v;
@@ -583,11 +595,25 @@ TEST_F(SplitMeshes, EveryPartVertexFollowsItsSourceVertexPath)
             const MorphKeys got = ReadKeys(animation->GetMorphController());
             ASSERT_EQ(got.times, source.times);
             CKMesh* part = parts[p];
+            ASSERT_EQ(part->GetChannelCount(), 1);
+            EXPECT_EQ(part->GetChannelMaterial(0), glow);
+            EXPECT_EQ(part->GetChannelSourceBlend(0), 3);
+            EXPECT_EQ(part->GetChannelDestBlend(0), 7);
             for (int j = 0; j < part->GetVertexCount(); ++j) {
                 const auto found = sourceOf.find(KeyOfVertex(part, j));
                 ASSERT_NE(found, sourceOf.end()) << "vertex " << j;
                 const int o = found->second;
                 reordered = reordered || o != j;
+                // What the vertex carries besides its place comes with it.
+                float u = -1, w = -1;
+                part->GetVertexTextureCoordinates(j, &u, &w, part->GetChannelByMaterial(glow));
+                EXPECT_EQ(u, (float) o) << "vertex " << j;
+                EXPECT_EQ(w, 10.0f + (float) o);
+                part->GetVertexTextureCoordinates(j, &u, &w, -1);
+                EXPECT_EQ(u, 0.5f * (float) o);
+                EXPECT_EQ(w, -(float) o);
+                EXPECT_EQ(part->GetVertexColor(j), 0xFF000000u | (CKDWORD) o);
+                EXPECT_EQ(part->GetVertexSpecularColor(j), 0x80000000u | (CKDWORD) (3 * o));
                 for (size_t k = 0; k < source.times.size(); ++k) {
                     ASSERT_EQ((int) got.positions[k].size(), part->GetVertexCount());
                     const QxVector& want = source.positions[k][(size_t) o];
