@@ -475,6 +475,32 @@ TEST_F(MeshConversion, ExtendedChannelTextsGiveTheirComponentsAndLaterChannelsFo
     }
 }
 
+// A mesh takes seven extra channels at most: the first seven map channels
+// that make one.
+TEST_F(MeshConversion, SevenExtraChannelsAtMost)
+{
+    TriObject* tri = Tri({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+    Mesh& m = tri->GetMesh();
+    std::string properties;
+    for (int c = 2; c <= 10; ++c) {
+        m.setMapSupport(c);
+        m.Map(c).tv = {{(float) c, 0, 0}, {(float) c, 0, 0}, {(float) c, 0, 0}};
+        m.Map(c).tf.resize(1);
+        m.Map(c).tf[0].setTVerts(0, 1, 2);
+        properties += "MapChannel:" + std::to_string(c) + " = floatx\r\n";
+    }
+    INode* node = AddNode("Many", tri);
+    node->SetUserPropBuffer(TSTR(properties.c_str()));
+    CKMesh* mesh = ExportOne(node);
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_EQ(mesh->GetChannelCount(), 7);
+    for (int channel = 0; channel < 7; ++channel) {
+        float values[4] = {};
+        mesh->GetChannelData(0, channel, values);
+        EXPECT_EQ(values[0], (float) (channel + 2)) << channel;
+    }
+}
+
 // Without a property text, or with "-none-", a channel without material is
 // forced out like any other.
 TEST_F(MeshConversion, EmptyAndNoneTextsLeaveTheChannelToForceAllUVs)
