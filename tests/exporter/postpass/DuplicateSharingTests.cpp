@@ -557,3 +557,36 @@ TEST_F(DuplicateSharing, MeshesAreSharedWhetherTheirBoundsWereComputedOrNot)
     EXPECT_TRUE(Gone(secondId));
     EXPECT_FALSE(Gone(first->GetID()));
 }
+
+// Lines are compared end by end: equal lines are shared, a line that
+// differs at either end is not.
+TEST_F(DuplicateSharing, LinesAreComparedEndByEnd)
+{
+    const struct
+    {
+        int line, end;
+        const char* reason;
+    } cases[] = {{-1, 0, ""},
+                 {0, 0, "Not same LineIndice[0]: p=P, cur=C\n"},
+                 {0, 1, "Not same LineIndice[1]: p=P, cur=C\n"},
+                 {2, 1, "Not same LineIndice[5]: p=P, cur=C\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        CKMesh* p = MakeStrip("P", 2, {});
+        CKMesh* cur = MakeStrip("C", 2, {});
+        for (CKMesh* mesh : {p, cur}) {
+            mesh->SetLineCount(3);
+            for (int l = 0; l < 3; ++l)
+                mesh->SetLine(l, l, l + 1);
+        }
+        if (c.line >= 0)
+            cur->SetLine(c.line, c.end == 0 ? 5 : c.line, c.end == 1 ? 5 : c.line + 1);
+        XString reason;
+        EXPECT_EQ(m_Builder->CompareMeshes(p, cur, reason) != 0, c.line < 0);
+        if (c.line >= 0) {
+            EXPECT_STREQ(reason.CStr(), c.reason);
+        }
+        m_Builder->DestroyObject(p, 0);
+        m_Builder->DestroyObject(cur, 0);
+    }
+}
