@@ -590,3 +590,27 @@ TEST_F(DuplicateSharing, LinesAreComparedEndByEnd)
         m_Builder->DestroyObject(cur, 0);
     }
 }
+
+// Boxes that differ at one corner only, with the same centre and radius,
+// differ.
+TEST_F(DuplicateSharing, LocalBoxesDifferingAtOneCornerDiffer)
+{
+    // A square about the origin; then the same centre and radius with a
+    // smaller upper corner, or a greater lower one.
+    const float square[4][2] = {{-1, -1}, {1, 1}, {-1, 1}, {1, -1}};
+    const float upper[4][2] = {{-1, -1}, {0.9f, 1}, {-0.8f, 1}, {0.9f, -1}};
+    const float lower[4][2] = {{1, 1}, {-0.9f, -1}, {0.8f, -1}, {-0.9f, 1}};
+    for (const auto* other : {upper, lower}) {
+        CKMesh* p = MakeStrip("P", 1, {});
+        CKMesh* cur = MakeStrip("C", 1, {});
+        for (int v = 0; v < 4; ++v) {
+            p->SetVertexPosition(v, QxVector(square[v][0], square[v][1], 0));
+            cur->SetVertexPosition(v, QxVector(other[v][0], other[v][1], 0));
+        }
+        XString reason;
+        EXPECT_FALSE(m_Builder->CompareMeshes(p, cur, reason));
+        EXPECT_STREQ(reason.CStr(), "Not same LocalBox: p=P, cur=C\n");
+        m_Builder->DestroyObject(p, 0);
+        m_Builder->DestroyObject(cur, 0);
+    }
+}

@@ -254,6 +254,28 @@ TEST_F(SplitMeshes, BodyPartsSkinsAndMorphsFollowTheirParts)
     EXPECT_EQ(childSkin->GetBoneData(1)->GetBone(), child) << "the source entity as bone becomes the part";
     EXPECT_EQ(childSkin->GetBoneData(2)->GetBone(), bone2);
     EXPECT_EQ(childSkin->GetBoneData(2)->GetInitialInverseMatrix()[3][0], 5.0f);
+    // Every part vertex keeps its source vertex's influences: the same bone
+    // entities (the source entity now the part) with the same weights.
+    for (CKSkin* partSkin : {own, childSkin}) {
+        CK3dEntity* self = partSkin == own ? (CK3dEntity*) arm : child;
+        CKMesh* part = partSkin == own ? parts[0] : parts[1];
+        for (int j = 0; j < partSkin->GetVertexCount(); ++j) {
+            QxVector p;
+            part->GetVertexPosition(j, &p);
+            CKSkinVertexData* vertex = partSkin->GetVertexData(j);
+            ASSERT_NE(vertex, nullptr);
+            EXPECT_EQ(vertex->GetInitialPos().x, p.x);
+            const bool two = p.x >= 2;
+            ASSERT_EQ(vertex->GetBoneCount(), two ? 2 : 1) << j;
+            CK3dEntity* first = partSkin->GetBoneData(vertex->GetBone(0))->GetBone();
+            EXPECT_EQ(first, two ? (CK3dEntity*) bone2 : (CK3dEntity*) bone0) << j;
+            EXPECT_EQ(vertex->GetWeight(0), two ? 0.5f : 1.0f);
+            if (two) {
+                EXPECT_EQ(partSkin->GetBoneData(vertex->GetBone(1))->GetBone(), self) << j;
+                EXPECT_EQ(vertex->GetWeight(1), 0.5f);
+            }
+        }
+    }
 
     EXPECT_EQ(morphs->GetMorphVertexCount(), parts[0]->GetVertexCount()) << "part 0's morph replaced in place";
     CKObjectAnimation* childMorph = keyed->GetAnimationOf(child);
