@@ -475,6 +475,41 @@ TEST_F(MeshConversion, ExtendedChannelTextsGiveTheirComponentsAndLaterChannelsFo
     }
 }
 
+// A map channel that a material's map names becomes a channel of that
+// material, each corner with its own map vertex (v flipped).
+TEST_F(MeshConversion, AMaterialChannelTakesEachCornersMapVertex)
+{
+    TriObject* tri = Tri({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+    Mesh& m = tri->GetMesh();
+    m.setMapSupport(3);
+    m.Map(3).tv = {{0.125f, 0.25f, 0}, {0.375f, 0.5f, 0}, {0.625f, 0.875f, 0}};
+    m.Map(3).tf.resize(1);
+    m.Map(3).tf[0].setTVerts(2, 0, 1);
+    StdMat2* lit = Material("lit");
+    auto* light = AddObject<BitmapTex>("light");
+    light->GetTheUVGen()->SetMapChannel(3);
+    lit->SetSubTexmap(ID_SI, light);
+    CKMaterial* lightmap = m_Builder->CreateMaterial(nullptr, "lit_Lightmap", ~(ExportKey) lit);
+    INode* node = AddNode("Lit", tri);
+    node->SetMtl(lit);
+    CKMesh* mesh = ExportOne(node);
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_EQ(mesh->GetChannelCount(), 1);
+    EXPECT_EQ(mesh->GetChannelMaterial(0), lightmap);
+    // Host corner k of the face is host vertex k and map vertex tf[k].
+    const int mapOf[3] = {2, 0, 1};
+    for (int v = 0; v < mesh->GetVertexCount(); ++v) {
+        QxVector p;
+        mesh->GetVertexPosition(v, &p);
+        const int host = p.x == 1.0f ? 1 : p.z == 1.0f ? 2 : 0;
+        const UVVert& t = m.Map(3).tv[(size_t) mapOf[host]];
+        float u = -1, w = -1;
+        mesh->GetVertexTextureCoordinates(v, &u, &w, 0);
+        EXPECT_EQ(u, t.x) << "vertex " << v;
+        EXPECT_EQ(w, 1.0f - t.y) << "vertex " << v;
+    }
+}
+
 // A mesh takes seven extra channels at most: the first seven map channels
 // that make one.
 TEST_F(MeshConversion, SevenExtraChannelsAtMost)
