@@ -37,6 +37,10 @@ struct ChannelSnapshot
     int sourceBlend = 0;
     int destBlend = 0;
     std::vector<float> uvs; // u, v per vertex
+    // A typed channel (an extended float channel, without material): its
+    // type and its values, four per vertex.
+    int type = 0;
+    std::vector<float> values;
 };
 
 // What the rebuild reads of the source mesh, taken before part 0 (the
@@ -102,6 +106,12 @@ struct MeshSnapshot
             const auto* uv = static_cast<const CKBYTE*>(mesh->GetTextureCoordinatesPtr(&stride, c));
             for (size_t v = 0; uv && stride >= 2 * sizeof(float) && v < (size_t) vertices; ++v)
                 std::memcpy(&channel.uvs[2 * v], uv + v * stride, 2 * sizeof(float));
+            if (!channel.material && mesh->GetChannelType(c) > 0) {
+                channel.type = mesh->GetChannelType(c);
+                channel.values.assign(4 * (size_t) vertices, 0.0f);
+                for (int v = 0; v < vertices; ++v)
+                    mesh->GetChannelData(v, c, &channel.values[4 * (size_t) v]);
+            }
             channels.push_back(std::move(channel));
         }
         if (mesh->GetVertexWeightsCount() == vertices)
@@ -220,14 +230,28 @@ void BuildSubMesh(const MeshSnapshot& source, CKMesh* target, SubMeshPart& part,
     if (auto* normals = static_cast<CKBYTE*>(target->GetFaceNormalsPtr(&fs)))
         for (size_t i = 0; i < (size_t) faces; ++i)
             std::memcpy(normals + i * fs, &source.faceNormals[(size_t) part.faces[i]], sizeof(QxVector));
-    for (const ChannelSnapshot& channel : source.channels) {
-        const int c = target->AddChannel(channel.material, FALSE);
+    for (size_t index = 0; index < source.channels.size(); ++index) {
+        const ChannelSnapshot& channel = source.channels[index];
+        int c;
+        if (channel.type > 0) {
+            // A typed channel is found by no material: the source (part 0)
+            // keeps its own at its place, a new part adds one.
+            const int at = (int) index;
+            c = at < target->GetChannelCount() && !target->GetChannelMaterial(at) &&
+                        target->GetChannelType(at) == channel.type
+                    ? at
+                    : target->AddChannelEx(nullptr, FALSE, channel.type);
+            for (int j = 0; c >= 0 && j < count; ++j)
+                target->SetChannelData(j, c, &channel.values[4 * (size_t) part.vertices[(size_t) j]]);
+        } else {
+            c = target->AddChannel(channel.material, FALSE);
+        }
         if (c < 0)
             continue;
         target->SetChannelSourceBlend(c, channel.sourceBlend);
         target->SetChannelDestBlend(c, channel.destBlend);
         CKDWORD stride = 0;
-        auto* uv = static_cast<CKBYTE*>(target->GetTextureCoordinatesPtr(&stride, c));
+        auto* uv = channel.type > 0 ? nullptr : static_cast<CKBYTE*>(target->GetTextureCoordinatesPtr(&stride, c));
         for (size_t j = 0; uv && stride >= 2 * sizeof(float) && j < (size_t) count; ++j)
             std::memcpy(uv + j * stride, &channel.uvs[2 * (size_t) part.vertices[j]], 2 * sizeof(float));
         target->UVChanged(c);

@@ -674,3 +674,47 @@ TEST_F(SplitMeshes, EveryPartVertexFollowsItsSourceVertexPath)
         m_Builder->multiMaterials.Clear();
     }
 }
+
+// An extended float channel (typed, without material) comes into every part
+// with each vertex's values; part 0 keeps it at its place.
+TEST_F(SplitMeshes, TypedChannelsComeIntoEveryPartWithTheirValues)
+{
+    for (int type = 1; type <= 4; ++type) {
+        SCOPED_TRACE(testing::Message() << "float" << type);
+        CKMaterial* a = MakeMaterial("A");
+        CKMaterial* b = MakeMaterial("B");
+        CKMaterial* glow = MakeMaterial("Glow");
+        AddRecord(a, {});
+        AddRecord(b, {});
+        CKMesh* mesh = MakeStrip("M", 4, {a, b});
+        mesh->AddChannel(glow, FALSE);
+        ASSERT_EQ(mesh->AddChannelEx(nullptr, FALSE, type), 1);
+        auto valuesAt = [](const QxVector& p) {
+            return std::vector<float>{p.x * 10 + p.y, p.x - p.y, 100 + p.x, -p.y};
+        };
+        for (int v = 0; v < mesh->GetVertexCount(); ++v) {
+            QxVector p;
+            mesh->GetVertexPosition(v, &p);
+            mesh->SetChannelData(v, 1, valuesAt(p).data());
+        }
+        XArray<CKMesh*> parts;
+        ASSERT_EQ(m_Builder->SplitMesh(mesh, parts), 2);
+        for (int p = 0; p < 2; ++p) {
+            SCOPED_TRACE(testing::Message() << "part " << p);
+            ASSERT_EQ(parts[p]->GetChannelCount(), 2);
+            EXPECT_EQ(parts[p]->GetChannelMaterial(0), glow);
+            EXPECT_EQ(parts[p]->GetChannelMaterial(1), nullptr);
+            ASSERT_EQ(parts[p]->GetChannelType(1), type);
+            for (int v = 0; v < parts[p]->GetVertexCount(); ++v) {
+                QxVector q;
+                parts[p]->GetVertexPosition(v, &q);
+                float values[4] = {-1, -1, -1, -1};
+                parts[p]->GetChannelData(v, 1, values);
+                const std::vector<float> want = valuesAt(q);
+                for (int k = 0; k < type; ++k)
+                    EXPECT_EQ(values[k], want[(size_t) k]) << "vertex " << v << " value " << k;
+            }
+        }
+        m_Builder->multiMaterials.Clear();
+    }
+}
