@@ -304,3 +304,26 @@ TEST_F(NamedLevelsOfDetail, TheLogGrowsWithTheScene)
     EXPECT_EQ(lines[0], 1u + 30u * (1 + 3 + 1) + 2u * 30u);
     EXPECT_EQ(lines[1] - 1, 10 * (lines[0] - 1));
 }
+
+// Without a suffix or digits no name can be a level: nothing is made and no
+// pair is named.
+TEST_F(NamedLevelsOfDetail, NoSuffixOrNoDigitsNamesNoPair)
+{
+    CK3dObject* tree = m_Builder->CreateObject3D("Tree", 0x100);
+    tree->SetCurrentMesh(MakeStrip("Tree_Mesh", 1, {}), TRUE);
+    CK3dObject* level = m_Builder->CreateObject3D("TreeLOD1", 0x200);
+    level->SetCurrentMesh(MakeStrip("TreeLOD1_Mesh", 1, {}), TRUE);
+    MakeStrip("TreeLOD_Mesh", 1, {});
+    const struct
+    {
+        const char* suffix;
+        int digits;
+    } cases[] = {{"LOD", 0}, {"LOD", -1}, {"", 1}, {nullptr, 1}};
+    for (const auto& c : cases) {
+        m_Log.m_Text.clear();
+        EXPECT_EQ(m_Builder->FindNamedLODGlobal(c.suffix, c.digits), 0);
+        EXPECT_EQ(m_Log.m_Text, "FindNamedLODGlobal\nFindNamedLOD Tree_Mesh\nFindNamedLOD TreeLOD1_Mesh\n"
+                                "FindNamedLOD TreeLOD_Mesh\n");
+        EXPECT_EQ(level->GetMeshCount(), 1);
+    }
+}
