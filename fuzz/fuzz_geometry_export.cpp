@@ -323,7 +323,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         node->SetTMController(scene.Adopt(std::make_unique<MatrixControl>(local)));
         if (in.Flag())
             node->SetObjOffsetPos(in.Point());
-        node->SetUserPropBuffer(TSTR(in.Text(48).c_str()));
+        std::string properties = in.Text(48);
+        // Now and then an extended channel's text, whose letters are read
+        // one by one.
+        if (in.Below(2))
+            properties = "MapChannel:" + std::to_string(2 + in.Below(4)) + " = " + (in.Flag() ? "float" : "") +
+                         in.Text(7) + "\r\n" + properties;
+        node->SetUserPropBuffer(TSTR(properties.c_str()));
         nodes.push_back(node);
     }
 

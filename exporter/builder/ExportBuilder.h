@@ -217,7 +217,8 @@ public:
     static CKBOOL IsNamedLOD(const char* suffix, int digits, const char* baseName, const char* candidateName);
     // The levels of detail of base among objects, given to the entities
     // showing base; entities left without mesh join toDestroy. The number
-    // found.
+    // found. Only the meshes whose names could match are compared (and
+    // logged).
     int FindNamedLOD(CKMesh* base, const XArray<CKObject*>& objects, const char* suffix, int digits,
                      XArray<CK_ID>& toDestroy);
     // Words of a channel-file line: blank-separated, double quotes group
@@ -329,16 +330,23 @@ private:
     int ShareDuplicates(int kind, CKObject* reference, const XArray<CKObject*>& candidates, SharingDone& done,
                         void* users);
 
+    // The named levels of detail's meshes by the base names they could
+    // match, and the entities holding each mesh, kept up to date by the pass.
+    struct NamedLODIndex;
+    int FindNamedLOD(CKMesh* base, NamedLODIndex& index, const char* suffix, int digits, XArray<CK_ID>& toDestroy);
+
     // ApplyMultiMaterialChannels with the map channels of a kept builder
     // (null: only map channel 1 can be named).
     CKMesh* ApplyChannels(CKMesh* mesh, const MultiMaterialRecord* record, const MeshBuilder* kept);
     // The entities showing the split mesh (partMeshes[0]) show part 0 and
     // get a child per further part (splitParts: the split's parts).
     void RelinkSplitEntities(const XArray<CKMesh*>& partMeshes, void* splitParts);
-    // The animation's morph keys restricted to the part: written in place
-    // (the source entity's) or into a new object animation of the target,
-    // added once to each keyed animation holding the animation.
-    CKObjectAnimation* SplitMorphAnimation(CKObjectAnimation* animation, CK3dEntity* target, const void* splitPart,
+    // The part's morph keys (partKeys: taken from the animation's morph
+    // controller before any part was written) written in place (the source
+    // entity's) or into a new object animation of the target, added once to
+    // each keyed animation holding the animation. Nothing without a morph
+    // controller.
+    CKObjectAnimation* SplitMorphAnimation(CKObjectAnimation* animation, CK3dEntity* target, const void* partKeys,
                                            const XArray<CKObject*>& keyed, CKBOOL inPlace);
 
     // The comparisons' reason line (formatted only when not quiet).

@@ -170,8 +170,9 @@ float Component(const Point3& p, int code)
 
 } // namespace
 
-// Reads the named components of an extended channel property; the count,
-// or -1 after an unknown character (reported).
+// Reads the named components of an extended channel property: the count
+// read. An unknown character is reported and ends the list; what was read
+// before it stands.
 static int ParseChannelComponents(Max2Qdx* exporter, const char* value, int codes[4])
 {
     for (int i = 0; i < 4; ++i)
@@ -197,7 +198,7 @@ static int ParseChannelComponents(Max2Qdx* exporter, const char* value, int code
                          "Unknown character '%c' at for component %d. Please check the naming convention of the "
                          "channel in Tools/ChannelInfo.\r\n",
                          *c, count);
-            return -1;
+            return count;
         }
         codes[count++] = code;
     }
@@ -334,8 +335,6 @@ void Max2Qdx::ExportMesh(INode* node, CK3dEntity* entity)
         int count;
         if (extended) {
             count = ParseChannelComponents(this, property.data(), codes);
-            if (count < 0)
-                break;
             if (count == 0) {
                 ReportPrintf(this, 1, "\r\nInvalid Extended channel %d.", c);
                 continue;

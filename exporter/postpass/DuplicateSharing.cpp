@@ -11,6 +11,7 @@
 #include "core/bitmap/CKBitmapData.h"
 #include "exporter/builder/ExportBuilder.h"
 #include "exporter/postpass/PostPassSupport.h"
+#include "render/animation/CKMorphController.h"
 #include "render/animation/CKObjectAnimation.h"
 #include "render/mesh/CKMesh.h"
 #include "render/objects/CK2dEntity.h"
@@ -184,9 +185,16 @@ uint64_t MeshKey(CKMesh* m)
     const int vertices = m->GetVertexCount();
     const int faces = m->GetFaceCount();
     const int channels = m->GetChannelCount();
-    const int counts[] = {
-        vertices,           faces, m->GetLineCount(), m->GetMaterialCount(), channels, m->GetVertexWeightsCount(),
-        (int) m->GetFlags()};
+    // The comparison reads the radius before the flags, which brings the
+    // bounding volumes (and their flag) up to date in both meshes: that flag
+    // cannot tell them apart.
+    const int counts[] = {vertices,
+                          faces,
+                          m->GetLineCount(),
+                          m->GetMaterialCount(),
+                          channels,
+                          m->GetVertexWeightsCount(),
+                          (int) (m->GetFlags() & ~(CKDWORD) CKMESH_BOUNDINGUPTODATE)};
     h.Add(counts);
     for (int i = 0; i < m->GetMaterialCount(); ++i)
         h.Add(m->GetMaterial(i));
@@ -214,6 +222,39 @@ uint64_t MeshKey(CKMesh* m)
         h.Add(b);
     }
     h.Add(m->GetBlendShapeCount());
+    return h.value;
+}
+
+// The fields of an object animation its comparison checks exactly: which
+// channels it has, each controller's type and key count, the morph vertex
+// count, and the named controllers' names.
+void HashController(FieldHash& h, CKAnimController* controller)
+{
+    h.Add(controller != nullptr);
+    if (!controller)
+        return;
+    h.Add(controller->GetType());
+    h.Add(controller->GetKeyCount());
+}
+
+uint64_t AnimationKey(CKObjectAnimation* a)
+{
+    FieldHash h;
+    HashController(h, a->GetPositionController());
+    HashController(h, a->GetRotationController());
+    HashController(h, a->GetScaleController());
+    HashController(h, a->GetScaleAxisController());
+    HashController(h, a->GetMorphController());
+    h.Add(a->GetMorphController() ? a->GetMorphVertexCount() : 0);
+    const int named = a->GetNamedControllerCount();
+    h.Add(named);
+    for (int i = 0; i < named; ++i) {
+        const CKAnimControllerEntry* entry = a->GetNamedControllerEntry(i);
+        h.Add(entry ? entry->Name.Length() : -1);
+        if (entry)
+            h.Bytes(entry->Name.CStr(), (size_t) entry->Name.Length());
+        HashController(h, entry ? entry->Controller : nullptr);
+    }
     return h.value;
 }
 
@@ -905,9 +946,21 @@ int ExportBuilder::DASIAnimationsGlobal()
 {
     PostLog(log, "DASIAnimationsGlobal\n");
     XArray<CKObject*> objects = CopyAllObjects(context);
-    int total = 0;
+    // Each animation is compared with those of its bucket alone (in list
+    // order): the others differ in a field compared exactly. Sharing keeps
+    // those fields, so an animation stays in its bucket.
+    std::vector<CKObjectAnimation*> animations;
+    std::vector<uint64_t> keys;
+    std::unordered_map<uint64_t, XArray<CKObject*>> buckets;
     for (CKObject* object : objects)
-        if (IsOfClass(object, CKCID_OBJECTANIMATION))
-            total += DASIAnimations(static_cast<CKObjectAnimation*>(object), objects);
+        if (IsOfClass(object, CKCID_OBJECTANIMATION)) {
+            auto* animation = static_cast<CKObjectAnimation*>(object);
+            animations.push_back(animation);
+            keys.push_back(AnimationKey(animation));
+            buckets[keys.back()].PushBack(object);
+        }
+    int total = 0;
+    for (size_t i = 0; i < animations.size(); ++i)
+        total += DASIAnimations(animations[i], buckets[keys[i]]);
     return total;
 }

@@ -1,6 +1,11 @@
+#include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <set>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include "core/attribute/CKAttributeManager.h"
 #include "core/object/CKBeObject.h"
@@ -73,18 +78,95 @@ CKBOOL ExportBuilder::IsNamedLOD(const char* suffix, int digits, const char* bas
     return FALSE;
 }
 
+// The pass looks at the pairs whose names could match only: each mesh is
+// filed under the names it could be a level of (its own less "_Mesh", the
+// suffix and the digits after it, and less a "_" beside them), and each
+// mesh's holders are kept as the pass changes them, so that neither the
+// comparisons nor the log grow with the square of the scene.
+struct ExportBuilder::NamedLODIndex
+{
+    // Meshes by the base name they could be a level of, in list order.
+    std::unordered_map<std::string, std::vector<CKMesh*>> candidates;
+    // The 3D entities in list order, and by mesh the positions (in that
+    // order) of those holding it.
+    std::vector<CK3dEntity*> entities;
+    std::unordered_map<CKMesh*, std::set<size_t>> holders;
+    std::unordered_set<CK_ID> destroyed;
+
+    NamedLODIndex(const XArray<CKObject*>& objects, const char* suffix, int digits, const XArray<CK_ID>& toDestroy)
+    {
+        for (CK_ID id : toDestroy)
+            destroyed.insert(id);
+        for (CKObject* object : objects) {
+            if (IsOfClass(object, CKCID_MESH)) {
+                auto* mesh = static_cast<CKMesh*>(object);
+                for (const std::string& base : BaseNamesOf(mesh->GetName(), suffix, digits))
+                    candidates[base].push_back(mesh);
+            } else if (IsOfClass(object, CKCID_3DENTITY)) {
+                auto* entity = static_cast<CK3dEntity*>(object);
+                for (int m = 0; m < entity->GetMeshCount(); ++m)
+                    if (CKMesh* mesh = entity->GetMesh(m))
+                        holders[mesh].insert(entities.size());
+                entities.push_back(entity);
+            }
+        }
+    }
+
+    // The positions of the entities holding the mesh, as a copy (the
+    // caller changes what they hold).
+    std::vector<size_t> HoldersOf(CKMesh* mesh) const
+    {
+        auto found = holders.find(mesh);
+        return found == holders.end() ? std::vector<size_t>()
+                                      : std::vector<size_t>(found->second.begin(), found->second.end());
+    }
+
+    // Every name IsNamedLOD could find equal to the candidate's: none
+    // without the suffix. The digits are not checked here: a name whose
+    // digits are not a number above 0 is still a candidate, so the log names
+    // it.
+    static std::vector<std::string> BaseNamesOf(const char* name, const char* suffix, int digits)
+    {
+        std::vector<std::string> names;
+        if (!suffix || !*suffix || digits <= 0)
+            return names;
+        std::string rest = WithoutMeshSuffix(name);
+        const size_t at = rest.find(suffix);
+        if (at == std::string::npos)
+            return names;
+        rest.erase(at, std::min(std::strlen(suffix) + (size_t) digits, rest.size() - at));
+        names.push_back(rest);
+        if (at > 0 && rest[at - 1] == '_')
+            names.push_back(rest.substr(0, at - 1) + rest.substr(at));
+        if (at < rest.size() && rest[at] == '_')
+            names.push_back(rest.substr(0, at) + rest.substr(at + 1));
+        std::sort(names.begin(), names.end());
+        names.erase(std::unique(names.begin(), names.end()), names.end());
+        return names;
+    }
+};
+
 int ExportBuilder::FindNamedLOD(CKMesh* base, const XArray<CKObject*>& objects, const char* suffix, int digits,
+                                XArray<CK_ID>& toDestroy)
+{
+    NamedLODIndex index(objects, suffix, digits, toDestroy);
+    return FindNamedLOD(base, index, suffix, digits, toDestroy);
+}
+
+int ExportBuilder::FindNamedLOD(CKMesh* base, NamedLODIndex& index, const char* suffix, int digits,
                                 XArray<CK_ID>& toDestroy)
 {
     if (!base)
         return 0;
     const char* baseName = base->GetName() ? base->GetName() : "";
     PostLog(log, "FindNamedLOD %s\n", baseName);
+    auto bucket = index.candidates.find(WithoutMeshSuffix(baseName));
+    if (bucket == index.candidates.end())
+        return 0;
     int found = 0;
-    for (CKObject* object : objects) {
-        if (object == base || !IsOfClass(object, CKCID_MESH))
+    for (CKMesh* cur : bucket->second) {
+        if (cur == base)
             continue;
-        auto* cur = static_cast<CKMesh*>(object);
         const char* curName = cur->GetName() ? cur->GetName() : "";
         if (!IsNamedLOD(suffix, digits, baseName, curName)) {
             PostLog(log, "Suffix Not Found: p=%s, cur=%s\n", baseName, curName);
@@ -93,10 +175,10 @@ int ExportBuilder::FindNamedLOD(CKMesh* base, const XArray<CKObject*>& objects, 
         ++found;
         PostLog(log, "Found LOD suffix: p=%s, cur=%s\n", baseName, curName);
         PostLog(log, "Removing Unused 3DEntities: ");
-        for (CKObject* other : objects) {
-            if (!IsOfClass(other, CKCID_3DENTITY) || toDestroy.IsHere(other->GetID()))
+        for (size_t at : index.HoldersOf(cur)) {
+            CK3dEntity* entity = index.entities[at];
+            if (index.destroyed.count(entity->GetID()))
                 continue;
-            auto* entity = static_cast<CK3dEntity*>(other);
             bool had = false;
             for (int m = entity->GetMeshCount() - 1; m >= 0; --m)
                 if (entity->GetMesh(m) == cur) {
@@ -105,20 +187,23 @@ int ExportBuilder::FindNamedLOD(CKMesh* base, const XArray<CKObject*>& objects, 
                 }
             if (had && entity->GetMeshCount() == 0) {
                 toDestroy.PushBack(entity->GetID());
+                index.destroyed.insert(entity->GetID());
                 PostLog(log, "%s, ", entity->GetName() ? entity->GetName() : "");
             }
         }
+        index.holders.erase(cur);
         PostLog(log, "\b\b.\n");
         PostLog(log, "Adding LOD Mesh to 3DEntities: ");
-        for (CKObject* other : objects) {
-            if (!IsOfClass(other, CKCID_3DENTITY) || toDestroy.IsHere(other->GetID()))
+        for (size_t at : index.HoldersOf(base)) {
+            CK3dEntity* entity = index.entities[at];
+            if (index.destroyed.count(entity->GetID()))
                 continue;
-            auto* entity = static_cast<CK3dEntity*>(other);
             const int meshCount = entity->GetMeshCount();
             for (int m = 0; m < meshCount; ++m) {
                 if (entity->GetMesh(m) != base)
                     continue;
                 entity->AddMesh(cur);
+                index.holders[cur].insert(at);
                 PostLog(log, "%s, ", entity->GetName() ? entity->GetName() : "");
                 SetAttribute(entity, kLodAttribute, kLodOptionsText, kLodOptionsType, kLodCategory);
                 SetLodRecord(context, entity);
@@ -134,10 +219,11 @@ int ExportBuilder::FindNamedLODGlobal(const char* suffix, int digits)
     PostLog(log, "FindNamedLODGlobal\n");
     XArray<CKObject*> objects = CopyAllObjects(context);
     XArray<CK_ID> toDestroy;
+    NamedLODIndex index(objects, suffix, digits, toDestroy);
     int total = 0;
     for (CKObject* object : objects)
         if (IsOfClass(object, CKCID_MESH))
-            total += FindNamedLOD(static_cast<CKMesh*>(object), objects, suffix, digits, toDestroy);
+            total += FindNamedLOD(static_cast<CKMesh*>(object), index, suffix, digits, toDestroy);
     DestroyWithDependencies(toDestroy);
     return total;
 }

@@ -37,6 +37,10 @@ struct ChannelSnapshot
     int sourceBlend = 0;
     int destBlend = 0;
     std::vector<float> uvs; // u, v per vertex
+    // A typed channel (an extended float channel, without material): its
+    // type and its values, four per vertex.
+    int type = 0;
+    std::vector<float> values;
 };
 
 // What the rebuild reads of the source mesh, taken before part 0 (the
@@ -102,6 +106,12 @@ struct MeshSnapshot
             const auto* uv = static_cast<const CKBYTE*>(mesh->GetTextureCoordinatesPtr(&stride, c));
             for (size_t v = 0; uv && stride >= 2 * sizeof(float) && v < (size_t) vertices; ++v)
                 std::memcpy(&channel.uvs[2 * v], uv + v * stride, 2 * sizeof(float));
+            if (!channel.material && mesh->GetChannelType(c) > 0) {
+                channel.type = mesh->GetChannelType(c);
+                channel.values.assign(4 * (size_t) vertices, 0.0f);
+                for (int v = 0; v < vertices; ++v)
+                    mesh->GetChannelData(v, c, &channel.values[4 * (size_t) v]);
+            }
             channels.push_back(std::move(channel));
         }
         if (mesh->GetVertexWeightsCount() == vertices)
@@ -220,14 +230,28 @@ void BuildSubMesh(const MeshSnapshot& source, CKMesh* target, SubMeshPart& part,
     if (auto* normals = static_cast<CKBYTE*>(target->GetFaceNormalsPtr(&fs)))
         for (size_t i = 0; i < (size_t) faces; ++i)
             std::memcpy(normals + i * fs, &source.faceNormals[(size_t) part.faces[i]], sizeof(QxVector));
-    for (const ChannelSnapshot& channel : source.channels) {
-        const int c = target->AddChannel(channel.material, FALSE);
+    for (size_t index = 0; index < source.channels.size(); ++index) {
+        const ChannelSnapshot& channel = source.channels[index];
+        int c;
+        if (channel.type > 0) {
+            // A typed channel is found by no material: the source (part 0)
+            // keeps its own at its place, a new part adds one.
+            const int at = (int) index;
+            c = at < target->GetChannelCount() && !target->GetChannelMaterial(at) &&
+                        target->GetChannelType(at) == channel.type
+                    ? at
+                    : target->AddChannelEx(nullptr, FALSE, channel.type);
+            for (int j = 0; c >= 0 && j < count; ++j)
+                target->SetChannelData(j, c, &channel.values[4 * (size_t) part.vertices[(size_t) j]]);
+        } else {
+            c = target->AddChannel(channel.material, FALSE);
+        }
         if (c < 0)
             continue;
         target->SetChannelSourceBlend(c, channel.sourceBlend);
         target->SetChannelDestBlend(c, channel.destBlend);
         CKDWORD stride = 0;
-        auto* uv = static_cast<CKBYTE*>(target->GetTextureCoordinatesPtr(&stride, c));
+        auto* uv = channel.type > 0 ? nullptr : static_cast<CKBYTE*>(target->GetTextureCoordinatesPtr(&stride, c));
         for (size_t j = 0; uv && stride >= 2 * sizeof(float) && j < (size_t) count; ++j)
             std::memcpy(uv + j * stride, &channel.uvs[2 * (size_t) part.vertices[j]], 2 * sizeof(float));
         target->UVChanged(c);
@@ -447,6 +471,32 @@ CKMesh* ExportBuilder::ApplyChannels(CKMesh* mesh, const MultiMaterialRecord* re
             mesh->GetVertexTextureCoordinates(v, &uvs[2 * (size_t) v], &uvs[2 * (size_t) v + 1], c);
         return uvs;
     };
+    // The channel each entry takes its coordinates from (-1 the base ones,
+    // -2 none the mesh has, -3 no source named), found before the loop
+    // gives channels other materials: a channel found by its material
+    // afterwards could be one just given that material.
+    std::vector<int> sources((size_t) record->channels.Size(), -3);
+    for (int i = 0; i < record->channels.Size(); ++i) {
+        const int map = record->channels[i].uvSource;
+        int& source = sources[(size_t) i];
+        if (map < 0)
+            continue;
+        // The entry names a host map channel: 1 is the base coordinates,
+        // others the channel the mesh made from that map channel.
+        if (map == 1) {
+            source = -1;
+            continue;
+        }
+        source = -2;
+        for (int k = 0; kept && k < kept->channelMapChannels.Size(); ++k)
+            if (kept->channelMapChannels[k] == map) {
+                const int c = k < kept->channelMaterials.Size() && kept->channelMaterials[k]
+                                  ? mesh->GetChannelByMaterial(kept->channelMaterials[k])
+                                  : k;
+                source = c >= 0 && c < mesh->GetChannelCount() ? c : -2;
+                break;
+            }
+    }
     for (int i = 0; i < record->channels.Size(); ++i) {
         const MultiMaterialChannel& entry = record->channels[i];
         int c = i;
@@ -467,32 +517,22 @@ CKMesh* ExportBuilder::ApplyChannels(CKMesh* mesh, const MultiMaterialRecord* re
                 ReportPrintf(exporter, 1, "Warning : channel %d of %s cannot be kept to its faces\r\n", c,
                              mesh->GetName() ? mesh->GetName() : "");
         }
-        if (entry.uvSource < 0)
+        const int source = sources[(size_t) i];
+        if (source == -3)
             continue;
-        // The entry names a host map channel: 1 is the base coordinates,
-        // others the channel the mesh made from that map channel.
-        int source = -2;
-        if (entry.uvSource == 1) {
-            source = -1;
-        } else if (kept) {
-            for (int k = 0; k < kept->channelMapChannels.Size() && source == -2; ++k)
-                if (kept->channelMapChannels[k] == entry.uvSource)
-                    source = k < kept->channelMaterials.Size() && kept->channelMaterials[k]
-                                 ? mesh->GetChannelByMaterial(kept->channelMaterials[k])
-                                 : k;
-        }
-        if (source == -2 || source >= mesh->GetChannelCount()) {
+        if (source == -2) {
             ReportPrintf(exporter, 1, "Warning : %s has no map channel %d for the channel of %s\r\n",
                          mesh->GetName() ? mesh->GetName() : "", entry.uvSource,
                          entry.material && entry.material->GetName() ? entry.material->GetName() : "");
             continue;
         }
-        if (source == c)
+        const bool overwritten = (size_t) c < before.size() && !before[(size_t) c].empty();
+        if (source == c && !overwritten)
             continue;
         std::vector<float> uvs = source >= 0 && (size_t) source < before.size() && !before[(size_t) source].empty()
                                      ? before[(size_t) source]
                                      : readChannel(source);
-        if ((size_t) c < before.size())
+        if ((size_t) c < before.size() && !overwritten)
             before[(size_t) c] = readChannel(c);
         for (int v = 0; v < vertices; ++v)
             mesh->SetVertexTextureCoordinates(v, uvs[2 * (size_t) v], uvs[2 * (size_t) v + 1], c);
@@ -592,6 +632,15 @@ void ExportBuilder::RelinkSplitEntities(const XArray<CKMesh*>& partMeshes, void*
         for (CKObjectAnimation* animation : objectAnimationList)
             if (animation && animation->Get3dEntity() == entity)
                 collect(animation);
+        // Every part's keys, through its own vertex map, from the source's
+        // controllers as they are now: part 0 replaces its entity's
+        // controller in place, so a later part reading it would find part
+        // 0's vertices under the source's numbers.
+        std::vector<std::vector<MorphCopy>> morphKeys(animations.size());
+        for (size_t a = 0; a < animations.size(); ++a)
+            if (CKMorphController* morph = animations[a]->GetMorphController())
+                for (size_t i = 0; i < parts.size(); ++i)
+                    morphKeys[a].emplace_back(animations[a], morph, parts[i]);
         const bool bodyPart = IsOfClass(entity, CKCID_BODYPART);
         CKSkin* skin = entity->GetSkin();
         std::unique_ptr<SkinSnapshot> snapshot(skin ? new SkinSnapshot(skin) : nullptr);
@@ -618,21 +667,21 @@ void ExportBuilder::RelinkSplitEntities(const XArray<CKMesh*>& partMeshes, void*
                 if (i > 0)
                     ReplaceSkinBone(target, entity);
             }
-            for (CKObjectAnimation* animation : animations)
-                SplitMorphAnimation(animation, target, &parts[(size_t) i], keyed, i == 0);
+            // An animation without a morph controller has no keys to split.
+            for (size_t a = 0; a < animations.size(); ++a)
+                if (!morphKeys[a].empty())
+                    SplitMorphAnimation(animations[a], target, &morphKeys[a][(size_t) i], keyed, i == 0);
         }
     }
 }
 
 CKObjectAnimation* ExportBuilder::SplitMorphAnimation(CKObjectAnimation* animation, CK3dEntity* target,
-                                                      const void* splitPart, const XArray<CKObject*>& keyed,
+                                                      const void* partKeys, const XArray<CKObject*>& keyed,
                                                       CKBOOL inPlace)
 {
-    CKMorphController* morph = animation ? animation->GetMorphController() : nullptr;
-    if (!morph)
+    if (!animation || !animation->GetMorphController() || !partKeys)
         return nullptr;
-    const auto& part = *static_cast<const SubMeshPart*>(splitPart);
-    const MorphCopy copy(animation, morph, part);
+    const auto& copy = *static_cast<const MorphCopy*>(partKeys);
     if (inPlace) {
         // The source entity keeps its animation; only the vertices change.
         auto* replaced = static_cast<CKMorphController*>(animation->CreateController(CKANIMATION_MORPH_CONTROL));

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -17,6 +18,7 @@
 #include "platform/host/HostSceneFile.h"
 #include "platform/host/INode.h"
 #include "platform/host/Interface.h"
+#include "render/animation/CKAnimKeys.h"
 #include "render/animation/CKObjectAnimation.h"
 #include "render/objects/CK3dEntity.h"
 #include "tests/support/TestPaths.h"
@@ -173,4 +175,184 @@ TEST_F(AnimationRoundTrip, TheEngineMovesEveryNodeAsTheHostDoesAtEveryFrame)
         }
     }
     context->ClearAll();
+}
+
+namespace {
+
+// A scene of the test's own, exported, saved and loaded back.
+class ExportedAnimation : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(ExporterLoad(), 0);
+        m_Interface.SetEcho(false);
+        m_Interface.SetReportOutput(nullptr);
+    }
+    void TearDown() override
+    {
+        if (CKContext* context = GetExportDriverState().context)
+            context->ClearAll();
+        ExporterUnload();
+    }
+
+    // The loaded object animations by their entities' names.
+    std::map<std::string, CKObjectAnimation*> Export(const char* scene)
+    {
+        std::map<std::string, CKObjectAnimation*> animations;
+        std::string error;
+        EXPECT_TRUE(ReadHostScene(scene, std::strlen(scene), "exported.json", m_Scene, error)) << error;
+        const std::string file = m_Dir.File("exported.qdx");
+        Max2Qdx exporter;
+        exporter.progressStarted = 0;
+        exporter.exportAnimation = 1;
+        exporter.samplingStepForKeyFrames = 1;
+        EXPECT_EQ(exporter.ExportScene(file.c_str(), &m_Interface, FALSE), 1);
+        CKContext* context = GetExportDriverState().context;
+        CKObjectIDList loaded;
+        CKFile* reader = context->CreateCKFile();
+        EXPECT_EQ(reader->Load(file.c_str(), &loaded, 0), 0);
+        context->DeleteCKFile(reader);
+        for (loaded.Reset(); !loaded.EndOfList(); loaded.Next()) {
+            CKObject* object = loaded.GetCurrentObject(context);
+            if (object && CKIsChildClassOfObject(object, CKCID_OBJECTANIMATION)) {
+                auto* animation = static_cast<CKObjectAnimation*>(object);
+                if (animation->Get3dEntity())
+                    animations[animation->Get3dEntity()->GetName()] = animation;
+            }
+        }
+        return animations;
+    }
+    INode* Node(const char* name)
+    {
+        for (INode* node : m_Scene.Nodes())
+            if (std::string(node->GetName()) == name)
+                return node;
+        return nullptr;
+    }
+
+    TestTempDir m_Dir;
+    HostScene m_Scene;
+    Interface m_Interface{m_Scene};
+};
+
+} // namespace
+
+// Bezier tangents are value units per tick in the host and per frame in the
+// engine, so they are scaled by the ticks of a frame (192 at 25 frames a
+// second), not by the frame rate x 16 / 3 (133.3 there; the two agree only at
+// 30): at 25 frames a second the engine's curve passes through the host's
+// values between the keys, and the other factor would leave it.
+TEST_F(ExportedAnimation, BezierTangentsAt25FramesASecondFollowTheHostsCurve)
+{
+    const char* const scene = R"({
+ "format": "qdx-host-scene", "version": 1,
+ "scene": {"animation": {"start": 0, "end": 3840, "ticksPerFrame": 192}},
+ "objects": [{"id": "box", "kind": "geometry"}],
+ "nodes": [
+  {"id": "bez", "name": "Bezier", "object": "box", "transform": {
+    "position": {"interpolation": "bezier", "keys": [
+      {"time": 0, "value": [0, 0, 0], "out": [0.02, -0.01, 0.005]},
+      {"time": 1920, "value": [4, 2, 0], "in": [-0.01, 0.02, 0], "out": [0.01, 0.005, -0.01]},
+      {"time": 3840, "value": [1, 6, 2], "in": [0.015, 0, 0.01]}]}}}
+ ]
+})";
+    auto animations = Export(scene);
+    ASSERT_EQ(animations.count("Bezier"), 1u);
+    CKObjectAnimation* animation = animations["Bezier"];
+    CK3dEntity* entity = animation->Get3dEntity();
+    INode* node = Node("Bezier");
+    ASSERT_NE(node, nullptr);
+    ASSERT_EQ(animation->GetLength(), 20.0f);
+    CKAnimController* position = animation->GetPositionController();
+    ASSERT_NE(position, nullptr);
+    ASSERT_EQ(position->GetKeyCount(), 3);
+    // Every 48 ticks, a quarter of a frame.
+    auto hostAt = [&](TimeValue t) { return MaxToEngineVector(node->GetNodeTM(t).GetTrans()); };
+    for (TimeValue t = 0; t <= 3840; t += 48) {
+        animation->SetStep((float) t / 192.0f / 20.0f);
+        const QxMatrix& got = entity->GetLocalMatrix();
+        const QxVector want = hostAt(t);
+        ASSERT_NEAR(got[3][0], want.x, 1e-4f) << "tick " << t;
+        ASSERT_NEAR(got[3][1], want.y, 1e-4f) << "tick " << t;
+        ASSERT_NEAR(got[3][2], want.z, 1e-4f) << "tick " << t;
+    }
+    // The frame rate x 16 / 3 in place of the ticks of a frame.
+    const float other = (25.0f * 16.0f / 3.0f) / 192.0f;
+    for (int k = 0; k < position->GetKeyCount(); ++k) {
+        auto* key = static_cast<CKBezierKey<QxVector>*>(position->GetKey(k));
+        key->In = key->In * other;
+        key->Out = key->Out * other;
+    }
+    float worst = 0.0f;
+    for (TimeValue t = 0; t <= 3840; t += 48) {
+        QxVector v;
+        ASSERT_TRUE(position->Evaluate((float) t / 192.0f, &v));
+        const QxVector want = hostAt(t);
+        worst = std::max({worst, std::fabs(v.x - want.x), std::fabs(v.y - want.y), std::fabs(v.z - want.z)});
+    }
+    EXPECT_GT(worst, 0.1f) << "the other factor leaves the host's curve";
+}
+
+// A sampled mirrored node keeps its scale positive: the entity's own matrix
+// (from the object pass) carries the mirror, and the engine keeps that
+// mirror when it rebuilds the matrix from the channels. So every mirrored
+// node, under a moving parent or over children, stands in the world where
+// the host puts it; a negative scale key would mirror it twice.
+TEST_F(ExportedAnimation, MirroredNodesStandInTheWorldWhereTheHostPutsThem)
+{
+    const char* const scene = R"({
+ "format": "qdx-host-scene", "version": 1,
+ "scene": {"animation": {"start": 0, "end": 3200}},
+ "objects": [{"id": "box", "kind": "geometry"}],
+ "nodes": [
+  {"id": "arm", "name": "Arm", "object": "box", "transform": {
+    "position": {"interpolation": "linear", "keys": [
+      {"time": 0, "value": [0, 0, 0]}, {"time": 3200, "value": [4, -2, 1]}]},
+    "rotation": {"interpolation": "linear", "classId": ["0x7A12", "0x1"], "className": "Expression", "keys": [
+      {"time": 0, "value": [0, 0, 0, 1]}, {"time": 3200, "value": [0, 0, 0.6, 0.8]}]}}},
+  {"id": "hand", "name": "Hand", "parent": "arm", "object": "box", "transform": {
+    "position": [1, 0.5, 0], "scale": [-1, 1, 2],
+    "rotation": {"interpolation": "linear", "classId": ["0x7A12", "0x1"], "className": "Expression", "keys": [
+      {"time": 0, "value": [0, 0, 0, 1]}, {"time": 3200, "value": [0.6, 0, 0, 0.8]}]}}},
+  {"id": "thumb", "name": "Thumb", "parent": "hand", "object": "box", "transform": {
+    "position": {"interpolation": "linear", "keys": [
+      {"time": 0, "value": [0.5, 0, 0]}, {"time": 3200, "value": [0.5, 1, 0]}]},
+    "rotation": {"interpolation": "linear", "keys": [
+      {"time": 0, "value": [0, 0, 0, 1]}, {"time": 3200, "value": [0, 0.6, 0, 0.8]}]}}},
+  {"id": "flat", "name": "Flat", "object": "box", "transform": {
+    "scale": [1, 1, -0.5],
+    "position": {"interpolation": "tcb", "classId": ["0x7A11", "0x1"], "className": "Expression", "keys": [
+      {"time": 0, "value": [0, 0, 0]}, {"time": 3200, "value": [2, 3, -1]}]}}}
+ ]
+})";
+    auto animations = Export(scene);
+    const char* const names[] = {"Arm", "Hand", "Thumb", "Flat"};
+    for (const char* name : names)
+        ASSERT_EQ(animations.count(name), 1u) << name;
+    // The reason: sampled scales are positive, the entities mirrored.
+    for (const char* name : {"Hand", "Flat"}) {
+        SCOPED_TRACE(name);
+        CKAnimController* scale = animations[name]->GetScaleController();
+        ASSERT_NE(scale, nullptr);
+        for (int k = 0; k < scale->GetKeyCount(); ++k) {
+            const QxVector& s = static_cast<CKLinearKey<QxVector>*>(scale->GetKey(k))->Value;
+            EXPECT_TRUE(s.x > 0 && s.y > 0 && s.z > 0) << "key " << k;
+        }
+        EXPECT_LT(MatrixHandedness(animations[name]->Get3dEntity()->GetLocalMatrix()), 0.0f);
+    }
+    for (int frame = 0; frame <= 20; ++frame) {
+        for (const char* name : names)
+            animations[name]->SetStep((float) frame / 20.0f);
+        const TimeValue t = frame * 160;
+        for (const char* name : names) {
+            SCOPED_TRACE(name);
+            QxMatrix expected;
+            MaxToEngineMatrix(Node(name)->GetNodeTM(t), expected);
+            const QxMatrix& got = animations[name]->Get3dEntity()->GetWorldMatrix();
+            for (int r = 0; r < 4; ++r)
+                for (int c = 0; c < 3; ++c)
+                    ASSERT_NEAR(got[r][c], expected[r][c], 1e-4f) << "frame " << frame << " row " << r << " col " << c;
+        }
+    }
 }

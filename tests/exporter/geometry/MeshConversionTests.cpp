@@ -1,5 +1,6 @@
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <string>
@@ -24,6 +25,7 @@
 #include "render/mesh/CKMesh.h"
 #include "render/mesh/CKPatchMesh.h"
 #include "render/objects/CK3dEntity.h"
+#include "render/objects/CK3dObject.h"
 #include "tests/exporter/support/ExporterTestSupport.h"
 
 namespace {
@@ -53,6 +55,13 @@ protected:
         return entity ? entity->GetCurrentMesh() : nullptr;
     }
     StdMat2* Material(const char* name) { return AddObject<StdMat2>(name); }
+    // The mesh conversion of one node alone, on an entity of its own.
+    CKMesh* ExportOne(INode* node)
+    {
+        CK3dEntity* entity = m_Builder->CreateObject3D(node->GetName(), (ExportKey) node);
+        m_Exporter.ExportMesh(node, entity);
+        return entity ? entity->GetCurrentMesh() : nullptr;
+    }
 };
 
 TEST_F(MeshConversion, OutOfRangeIndicesNaNPositionsAndZeroNormalsExportCleanWithTheirReportLines)
@@ -133,6 +142,10 @@ TEST_F(MeshConversion, CornerNormalsFollowTheRenderVertex)
     m.faces[0].setSmGroup(2);
     rv.ern[2].smGroup = 4;
     rv.rFlags = 9;
+    EXPECT_EQ(GetCornerNormal(m, 0, rv).x, 2.0f);
+    // A list beyond the count is read up to the count only.
+    rv.rFlags = 2;
+    rv.ern[2].smGroup = 2;
     EXPECT_EQ(GetCornerNormal(m, 0, rv).x, 2.0f);
 }
 
@@ -341,7 +354,213 @@ TEST_F(MeshConversion, AnUnknownComponentEndsTheChannelListAtLevelZero)
               std::string::npos)
         << Report();
     ASSERT_NE(MeshOf(node), nullptr);
-    EXPECT_EQ(MeshOf(node)->GetChannelCount(), 0);
+    // What was read before the unknown character stands: two float1
+    // channels.
+    ASSERT_EQ(MeshOf(node)->GetChannelCount(), 2);
+    EXPECT_EQ(MeshOf(node)->GetChannelType(0), 1);
+    EXPECT_EQ(MeshOf(node)->GetChannelType(1), 1);
+}
+
+// Map channel 3 carries the property text of each case, map channel 4 none
+// (forced out with forceAllUVs): whatever channel 3's text says, channel 4
+// still comes out after it. Codes: x y z of the map vertex, m their mean,
+// 0 and 1 constants, '-' an unset slot.
+TEST_F(MeshConversion, ExtendedChannelTextsGiveTheirComponentsAndLaterChannelsFollow)
+{
+    const struct
+    {
+        const char* text;
+        const char* components; // "" when channel 3 makes no channel
+        const char* letters;    // the report's four letters, "" when none
+        int unknownAt;          // component index of the reported unknown character, -1 when none
+        char unknown;
+    } cases[] = {
+        {"floatxyz", "xyz", "R,G,B,A", -1, 0},
+        {"floatrgbm", "xyzm", "R,G,B,M", -1, 0},
+        {"floatxyzm1", "xyzm", "R,G,B,M", -1, 0}, // a fifth letter is not read
+        {"floatxyzmq", "xyzm", "R,G,B,M", -1, 0},
+        {"floatxm1", "xm1", "R,M,1,A", -1, 0},
+        {"float01", "01", "0,1,A,A", -1, 0},
+        {"floatxx", "xx", "R,R,A,A", -1, 0}, // a component may repeat
+        {"floatzy", "zy", "B,G,A,A", -1, 0},
+        {"myfloatb", "z", "B,A,A,A", -1, 0}, // what stands before "float" is not read
+        {"floatxy z", "xy", "R,G,A,A", -1, 0},
+        {"floatx\ty", "x", "R,A,A,A", -1, 0},
+        {"floatq", "", "", 0, 'q'},
+        {"floatxq", "x", "R,A,A,A", 1, 'q'},
+        {"floatxyq", "xy", "R,G,A,A", 2, 'q'},
+        {"floatxyzq", "xyz", "R,G,B,A", 3, 'q'},
+        {"floatqx", "", "", 0, 'q'},
+        {"floatX", "", "", 0, 'X'}, // letters are lower case
+        {"floatfloatx", "", "", 0, 'f'},
+        {"float", "", "", -1, 0},
+        {"float xyz", "", "", -1, 0}, // a blank ends the list
+        {"vector", "", "", -1, 0},
+    };
+    const Point3 mapVertices[3] = {{0.125f, 0.25f, 0.5f}, {0.375f, 0.625f, 0.75f}, {0.875f, 0.0625f, 0.3125f}};
+    const Point3 forcedVertices[3] = {{1, 2, 3}, {4, 2, 5}, {6, 2, 7}}; // y constant: FLOAT2 of x and z
+    m_Exporter.forceAllUVs = TRUE;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        TriObject* tri = Tri({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+        Mesh& m = tri->GetMesh();
+        for (int channel : {3, 4}) {
+            m.setMapSupport(channel);
+            const Point3* values = channel == 3 ? mapVertices : forcedVertices;
+            m.Map(channel).tv = {values[0], values[1], values[2]};
+            m.Map(channel).tf.resize(1);
+            m.Map(channel).tf[0].setTVerts(0, 1, 2);
+        }
+        INode* node = AddNode(c.text, tri);
+        node->SetUserPropBuffer(TSTR((std::string("MapChannel:3 = ") + c.text).c_str()));
+        const std::string::size_type before = Report().size();
+        CKMesh* mesh = ExportOne(node);
+        ASSERT_NE(mesh, nullptr);
+        const std::string report = Report().substr(before);
+        const int count = (int) std::strlen(c.components);
+        const bool made = count > 0;
+        ASSERT_EQ(mesh->GetChannelCount(), made ? 2 : 1) << report;
+        if (made) {
+            EXPECT_EQ(mesh->GetChannelType(0), count);
+            const std::string created = std::string("\r\nExtended Channel3 Created. name= ") + c.text +
+                                        ", type= float" + std::to_string(count) + " (" + c.letters + ")";
+            EXPECT_NE(report.find(created), std::string::npos) << report;
+            EXPECT_EQ(report.find("Invalid Extended channel 3."), std::string::npos);
+        } else {
+            EXPECT_NE(report.find("\r\nInvalid Extended channel 3."), std::string::npos) << report;
+            EXPECT_EQ(report.find("Extended Channel3 Created."), std::string::npos);
+        }
+        const std::string unknown = "Unknown character '";
+        if (c.unknownAt >= 0)
+            EXPECT_NE(report.find(unknown + c.unknown + "' at for component " + std::to_string(c.unknownAt) +
+                                  ". Please check the naming convention of the channel in Tools/ChannelInfo.\r\n"),
+                      std::string::npos)
+                << report;
+        else
+            EXPECT_EQ(report.find(unknown), std::string::npos) << report;
+        // Each engine vertex is the host vertex of its position (x, z, y).
+        for (int v = 0; v < mesh->GetVertexCount(); ++v) {
+            QxVector p;
+            mesh->GetVertexPosition(v, &p);
+            const int host = p.x == 1.0f ? 1 : p.z == 1.0f ? 2 : 0;
+            const Point3& t = mapVertices[host];
+            auto component = [&](char code) {
+                switch (code) {
+                case 'x': return t.x;
+                case 'y': return t.y;
+                case 'z': return t.z;
+                case 'm': return (t.x + t.y + t.z) / 3.0f;
+                case '1': return 1.0f;
+                default: return 0.0f;
+                }
+            };
+            float expected[4] = {0, 0, 0, 0};
+            for (int k = 0; k < count; ++k)
+                expected[k] = k == 1 ? 1.0f - component(c.components[k]) : component(c.components[k]);
+            float values[4] = {-1, -1, -1, -1};
+            if (made) {
+                mesh->GetChannelData(v, 0, values);
+                for (int k = 0; k < count; ++k)
+                    EXPECT_FLOAT_EQ(values[k], expected[k]) << "vertex " << v << " component " << k;
+            }
+            // The forced channel 4: x and 1 - y of its vertex, the varying
+            // components being x and z.
+            float forced[4] = {-1, -1, -1, -1};
+            mesh->GetChannelData(v, made ? 1 : 0, forced);
+            EXPECT_EQ(mesh->GetChannelType(made ? 1 : 0), 2);
+            EXPECT_EQ(forced[0], forcedVertices[host].x) << "vertex " << v;
+            EXPECT_EQ(forced[1], 1.0f - forcedVertices[host].y) << "vertex " << v;
+        }
+        EXPECT_NE(report.find("No Material Detected. Exporting a FLOAT2 extended channel."), std::string::npos);
+    }
+}
+
+// A map channel that a material's map names becomes a channel of that
+// material, each corner with its own map vertex (v flipped).
+TEST_F(MeshConversion, AMaterialChannelTakesEachCornersMapVertex)
+{
+    TriObject* tri = Tri({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+    Mesh& m = tri->GetMesh();
+    m.setMapSupport(3);
+    m.Map(3).tv = {{0.125f, 0.25f, 0}, {0.375f, 0.5f, 0}, {0.625f, 0.875f, 0}};
+    m.Map(3).tf.resize(1);
+    m.Map(3).tf[0].setTVerts(2, 0, 1);
+    StdMat2* lit = Material("lit");
+    auto* light = AddObject<BitmapTex>("light");
+    light->GetTheUVGen()->SetMapChannel(3);
+    lit->SetSubTexmap(ID_SI, light);
+    CKMaterial* lightmap = m_Builder->CreateMaterial(nullptr, "lit_Lightmap", ~(ExportKey) lit);
+    INode* node = AddNode("Lit", tri);
+    node->SetMtl(lit);
+    CKMesh* mesh = ExportOne(node);
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_EQ(mesh->GetChannelCount(), 1);
+    EXPECT_EQ(mesh->GetChannelMaterial(0), lightmap);
+    // Host corner k of the face is host vertex k and map vertex tf[k].
+    const int mapOf[3] = {2, 0, 1};
+    for (int v = 0; v < mesh->GetVertexCount(); ++v) {
+        QxVector p;
+        mesh->GetVertexPosition(v, &p);
+        const int host = p.x == 1.0f ? 1 : p.z == 1.0f ? 2 : 0;
+        const UVVert& t = m.Map(3).tv[(size_t) mapOf[host]];
+        float u = -1, w = -1;
+        mesh->GetVertexTextureCoordinates(v, &u, &w, 0);
+        EXPECT_EQ(u, t.x) << "vertex " << v;
+        EXPECT_EQ(w, 1.0f - t.y) << "vertex " << v;
+    }
+}
+
+// A mesh takes seven extra channels at most: the first seven map channels
+// that make one.
+TEST_F(MeshConversion, SevenExtraChannelsAtMost)
+{
+    TriObject* tri = Tri({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+    Mesh& m = tri->GetMesh();
+    std::string properties;
+    for (int c = 2; c <= 10; ++c) {
+        m.setMapSupport(c);
+        m.Map(c).tv = {{(float) c, 0, 0}, {(float) c, 0, 0}, {(float) c, 0, 0}};
+        m.Map(c).tf.resize(1);
+        m.Map(c).tf[0].setTVerts(0, 1, 2);
+        properties += "MapChannel:" + std::to_string(c) + " = floatx\r\n";
+    }
+    INode* node = AddNode("Many", tri);
+    node->SetUserPropBuffer(TSTR(properties.c_str()));
+    CKMesh* mesh = ExportOne(node);
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_EQ(mesh->GetChannelCount(), 7);
+    for (int channel = 0; channel < 7; ++channel) {
+        float values[4] = {};
+        mesh->GetChannelData(0, channel, values);
+        EXPECT_EQ(values[0], (float) (channel + 2)) << channel;
+    }
+}
+
+// Without a property text, or with "-none-", a channel without material is
+// forced out like any other.
+TEST_F(MeshConversion, EmptyAndNoneTextsLeaveTheChannelToForceAllUVs)
+{
+    m_Exporter.forceAllUVs = TRUE;
+    for (const char* text : {"MapChannel:3 =", "MapChannel:3 = -none-", "MapChannel:3 =   "}) {
+        SCOPED_TRACE(text);
+        TriObject* tri = Tri({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+        Mesh& m = tri->GetMesh();
+        for (int channel : {3, 4}) {
+            m.setMapSupport(channel);
+            m.Map(channel).tv = {{0.1f, 0.5f, 0.2f}, {0.3f, 0.5f, 0.4f}, {0.5f, 0.5f, 0.6f}};
+            m.Map(channel).tf.resize(1);
+            m.Map(channel).tf[0].setTVerts(0, 1, 2);
+        }
+        INode* node = AddNode(text, tri);
+        node->SetUserPropBuffer(TSTR(text));
+        const std::string::size_type before = Report().size();
+        CKMesh* mesh = ExportOne(node);
+        ASSERT_NE(mesh, nullptr);
+        const std::string report = Report().substr(before);
+        EXPECT_EQ(mesh->GetChannelCount(), 2) << report;
+        EXPECT_EQ(report.find("Invalid Extended channel 3."), std::string::npos);
+        EXPECT_EQ(report.find("Extended Channel3"), std::string::npos);
+    }
 }
 
 TEST_F(MeshConversion, VertexWeightsAndDeactivatedChannels)

@@ -1,6 +1,9 @@
 #include <cstring>
 #include <functional>
+#include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -326,4 +329,288 @@ TEST_F(DuplicateSharing, TexturesNamedByEffectParametersAreUsersToo)
     XString reason;
     EXPECT_FALSE(m_Builder->CompareMaterials(bumpy, other, reason));
     EXPECT_STREQ(reason.CStr(), "Not same EffectParameter: m1=Bumpy, m2=Other\n");
+}
+
+// Every record of the blend shapes is compared, the first and the last of
+// each list as well as those between: meshes that differ in one of them
+// alone are not shared.
+TEST_F(DuplicateSharing, BlendShapesDifferingInTheirFirstOrLastRecordAreNotShared)
+{
+    // Two targets of three deltas each (vertices 0, 1, 3), and the base of
+    // the vertices they move.
+    auto shapes = [] {
+        CKBlendShapeData data;
+        data.Names.PushBack(XString("Open"));
+        data.Names.PushBack(XString("Shut"));
+        for (int t = 0; t < 2; ++t) {
+            CKBlendShapeTarget target;
+            target.WeightIndex = (CKDWORD) t;
+            for (CKDWORD v : {0u, 1u, 3u}) {
+                CKBlendShapeDelta delta;
+                delta.Vertex = v;
+                delta.Position = QxVector(0, 0.25f * (float) (t + 1), 0);
+                delta.Normal = QxVector(0, 0, 0.5f * (float) (t + 1));
+                target.Deltas.PushBack(delta);
+            }
+            data.Targets.PushBack(target);
+        }
+        for (CKDWORD v : {0u, 1u, 3u}) {
+            CKBlendShapeBaseVertex base;
+            base.Vertex = v;
+            base.Position = QxVector(0.5f, 0.5f, 0);
+            base.Normal = QxVector(0, 0, 1);
+            data.BaseVertices.PushBack(base);
+        }
+        return data;
+    };
+    // The position deltas change places between the targets, so that the
+    // mesh's extent stays the same and only the deltas tell them apart.
+    auto swapPositions = [](CKBlendShapeData& d, int i) {
+        std::swap(d.Targets[0].Deltas[i].Position, d.Targets[1].Deltas[i].Position);
+    };
+    const struct
+    {
+        const char* what;
+        const char* reason;
+        std::function<void(CKBlendShapeData&)> change;
+    } cases[] = {
+        {"first delta's index", "Not same blend shape delta index: p=P, cur=C\n",
+         [](CKBlendShapeData& d) { d.Targets[0].Deltas[0].Vertex = 2; }},
+        {"last delta's index", "Not same blend shape delta index: p=P, cur=C\n",
+         [](CKBlendShapeData& d) { d.Targets[1].Deltas[2].Vertex = 2; }},
+        {"first delta's normal", "Not same blend shape normal delta: p=P, cur=C\n",
+         [](CKBlendShapeData& d) { d.Targets[0].Deltas[0].Normal.x = 0.5f; }},
+        {"last delta's normal", "Not same blend shape normal delta: p=P, cur=C\n",
+         [](CKBlendShapeData& d) { d.Targets[1].Deltas[2].Normal.x = 0.5f; }},
+        {"first deltas' positions", "Not same blend shape position delta: p=P, cur=C\n",
+         [&](CKBlendShapeData& d) { swapPositions(d, 0); }},
+        {"last deltas' positions", "Not same blend shape position delta: p=P, cur=C\n",
+         [&](CKBlendShapeData& d) { swapPositions(d, 2); }},
+        {"first target's weight", "Not same physical blend shape weight: p=P, cur=C\n",
+         [](CKBlendShapeData& d) { d.Targets[0].Pivot = 0.5f; }},
+        {"last target's out-slope", "Not same physical blend shape outslope: p=P, cur=C\n",
+         [](CKBlendShapeData& d) { d.Targets[1].SlopeAbove = -2.0f; }},
+        {"last target's in-slope", "Not same physical blend shape inslope: p=P, cur=C\n",
+         [](CKBlendShapeData& d) { d.Targets[1].SlopeBelow = 2.0f; }},
+        {"last target's weight index", "Not same logical blend shape index: p=P, cur=C\n",
+         [](CKBlendShapeData& d) { d.Targets[1].WeightIndex = 0; }},
+        {"first base's index", "Not same blend shape initial vertex index: p=P, cur=C\n",
+         [](CKBlendShapeData& d) { d.BaseVertices[0].Vertex = 2; }},
+        {"last base's normal", "Not same blend shape initial vertex normal: p=P, cur=C\n",
+         [](CKBlendShapeData& d) { d.BaseVertices[2].Normal = QxVector(0, 1, 0); }},
+        {"last base's position", "Not same blend shape initial vertex position: p=P, cur=C\n",
+         [](CKBlendShapeData& d) { d.BaseVertices[2].Position.x = 0.25f; }},
+        {"last name", "Not same blend shape names: p=P, cur=C\n",
+         [](CKBlendShapeData& d) { d.Names[1] = XString("Shot"); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        SetUp();
+        CKMesh* p = MakeStrip("P", 1, {});
+        CKMesh* cur = MakeStrip("C", 1, {});
+        CKMesh* same = MakeStrip("Same", 1, {});
+        p->SetBlendShapes(shapes());
+        same->SetBlendShapes(shapes());
+        CKBlendShapeData changed = shapes();
+        c.change(changed);
+        cur->SetBlendShapes(changed);
+        XString reason;
+        EXPECT_FALSE(m_Builder->CompareMeshes(p, cur, reason));
+        EXPECT_STREQ(reason.CStr(), c.reason);
+        EXPECT_FALSE(m_Builder->CompareMeshes(cur, p, reason)) << "either way round";
+        const CK_ID curId = cur->GetID(), sameId = same->GetID();
+        EXPECT_EQ(m_Builder->DASIMeshesGlobal(), 1) << m_Log.m_Text;
+        EXPECT_FALSE(Gone(curId));
+        EXPECT_TRUE(Gone(sameId)) << "an equal mesh is shared";
+    }
+}
+
+// Meshes are compared within their bucket only, and every pair compared
+// that differs has its reason line: four strips alike but for their second
+// vertex give six lines; a strip of another shape is named in none.
+TEST_F(DuplicateSharing, EveryPairComparedLogsItsReasonAndNoOther)
+{
+    for (int i = 0; i < 4; ++i) {
+        CKMesh* strip = MakeStrip(("S" + std::to_string(i)).c_str(), 1, {});
+        QxVector p;
+        strip->GetVertexPosition(1, &p);
+        p.z += (float) i;
+        strip->SetVertexPosition(1, p);
+    }
+    MakeStrip("Longer", 2, {});
+    EXPECT_EQ(m_Builder->DASIMeshesGlobal(), 0);
+    int lines = 0;
+    for (size_t at = m_Log.m_Text.find("Not same"); at != std::string::npos; at = m_Log.m_Text.find("Not same", at + 1))
+        ++lines;
+    EXPECT_EQ(lines, 6) << m_Log.m_Text;
+    for (int i = 0; i < 4; ++i)
+        for (int j = i + 1; j < 4; ++j) {
+            const std::string pair = "p=S" + std::to_string(i) + ", cur=S" + std::to_string(j) + "\n";
+            EXPECT_TRUE(Logged(pair)) << pair << m_Log.m_Text;
+        }
+    EXPECT_FALSE(Logged("Longer\n"));
+    EXPECT_FALSE(Logged("cur=Longer"));
+}
+
+namespace {
+
+// Whether two animations agree in what the comparison checks exactly: the
+// channels they have, each controller's type and key count, the named
+// controllers' names.
+bool SameShape(CKObjectAnimation* a, CKObjectAnimation* b)
+{
+    auto same = [](CKAnimController* x, CKAnimController* y) {
+        return (!x && !y) || (x && y && x->GetType() == y->GetType() && x->GetKeyCount() == y->GetKeyCount());
+    };
+    if (!same(a->GetPositionController(), b->GetPositionController()) ||
+        !same(a->GetRotationController(), b->GetRotationController()) ||
+        !same(a->GetScaleController(), b->GetScaleController()) ||
+        a->GetNamedControllerCount() != b->GetNamedControllerCount())
+        return false;
+    for (int i = 0; i < a->GetNamedControllerCount(); ++i)
+        if (!(a->GetNamedControllerEntry(i)->Name == b->GetNamedControllerEntry(i)->Name) ||
+            !same(a->GetNamedController(i), b->GetNamedController(i)))
+            return false;
+    return true;
+}
+
+} // namespace
+
+// Differential: animations of random shapes and values share as the
+// pairwise pass shares them (every pair compared, in list order), and the
+// log names the pairs of one shape only, each that was compared.
+TEST_F(DuplicateSharing, AnimationsShareAsThePairwisePassAndLogPairsOfOneShape)
+{
+    std::mt19937 random(7);
+    auto pick = [&](int n) { return (int) (random() % (unsigned) n); };
+    std::vector<CKObjectAnimation*> animations;
+    for (int i = 0; i < 40; ++i) {
+        const std::string name = "A" + std::to_string(i);
+        CK3dObject* entity = m_Builder->CreateObject3D(name.c_str(), 0x100 + i);
+        CKObjectAnimation* animation = m_Builder->CreateObjectAnimation(entity, name.c_str(), 0x100 + i);
+        const CKDWORD positionTypes[] = {CKANIMATION_LINEARPOSITION_CONTROL, CKANIMATION_TCBPOSITION_CONTROL};
+        if (pick(4) != 0) {
+            CKAnimController* position = animation->CreateController(positionTypes[pick(2)]);
+            for (int k = 0, n = 1 + pick(2); k < n; ++k) {
+                const QxVector value((float) pick(2), 0, 0);
+                if (position->GetType() == CKANIMATION_LINEARPOSITION_CONTROL) {
+                    CKLinearKey<QxVector> key(10.0f * (float) k, value);
+                    position->AddKey(&key);
+                } else {
+                    CKTCBKey<QxVector> key(10.0f * (float) k, value);
+                    position->AddKey(&key);
+                }
+            }
+        }
+        if (pick(2) == 0) {
+            CKLinearKey<float> key(0.0f, (float) pick(2));
+            animation->CreateController(CKANIMATION_LINEARFLOAT_CONTROL, pick(2) ? "w" : "v")->AddKey(&key);
+        }
+        animations.push_back(animation);
+    }
+    // The pairwise pass on the equalities as they stand before it (a
+    // reference and a candidate keep their own data until shared).
+    const size_t n = animations.size();
+    std::vector<std::vector<bool>> equal(n, std::vector<bool>(n));
+    for (size_t i = 0; i < n; ++i)
+        for (size_t j = 0; j < n; ++j)
+            equal[i][j] = animations[i]->Compare(animations[j], 1.1920929e-07f) != 0;
+    std::vector<int> owner(n, -1);
+    std::string expectedLog = "DASIAnimationsGlobal\n";
+    int expected = 0;
+    for (size_t i = 0; i < n; ++i) {
+        expectedLog += "DASIAnimations A" + std::to_string(i) + "\n";
+        if (owner[i] >= 0)
+            continue;
+        for (size_t j = 0; j < n; ++j) {
+            if (j == i || owner[j] >= 0)
+                continue;
+            const std::string pair =
+                "A" + std::to_string(i) + (equal[i][j] ? " to a2=A" : ", a2=A") + std::to_string(j);
+            if (equal[i][j]) {
+                owner[j] = (int) i;
+                ++expected;
+                expectedLog += "Sharing Object Animation from a1=" + pair + "\n";
+            } else if (SameShape(animations[i], animations[j])) {
+                expectedLog += "Not same Object Animation: a1=" + pair + "\n";
+            }
+        }
+    }
+    ASSERT_GT(expected, 3);
+    EXPECT_EQ(m_Builder->DASIAnimationsGlobal(), expected);
+    for (size_t i = 0; i < n; ++i)
+        EXPECT_EQ(animations[i]->GetDataOwner(), owner[i] < 0 ? nullptr : animations[(size_t) owner[i]]) << i;
+    EXPECT_EQ(m_Log.m_Text, expectedLog);
+}
+
+// Whether a mesh's bounding volumes were computed before the pass is no
+// difference: the comparison computes them first.
+TEST_F(DuplicateSharing, MeshesAreSharedWhetherTheirBoundsWereComputedOrNot)
+{
+    CKMesh* first = MakeStrip("First", 2, {});
+    CKMesh* second = MakeStrip("Second", 2, {});
+    MakeStrip("Third", 2, {});
+    second->GetRadius();
+    const CK_ID secondId = second->GetID();
+    EXPECT_EQ(m_Builder->DASIMeshesGlobal(), 2) << m_Log.m_Text;
+    EXPECT_TRUE(Gone(secondId));
+    EXPECT_FALSE(Gone(first->GetID()));
+}
+
+// Lines are compared end by end: equal lines are shared, a line that
+// differs at either end is not.
+TEST_F(DuplicateSharing, LinesAreComparedEndByEnd)
+{
+    const struct
+    {
+        int line, end;
+        const char* reason;
+    } cases[] = {{-1, 0, ""},
+                 {0, 0, "Not same LineIndice[0]: p=P, cur=C\n"},
+                 {0, 1, "Not same LineIndice[1]: p=P, cur=C\n"},
+                 {2, 1, "Not same LineIndice[5]: p=P, cur=C\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        CKMesh* p = MakeStrip("P", 2, {});
+        CKMesh* cur = MakeStrip("C", 2, {});
+        for (CKMesh* mesh : {p, cur}) {
+            mesh->SetLineCount(3);
+            for (int l = 0; l < 3; ++l)
+                mesh->SetLine(l, l, l + 1);
+        }
+        if (c.line >= 0)
+            cur->SetLine(c.line, c.end == 0 ? 5 : c.line, c.end == 1 ? 5 : c.line + 1);
+        XString reason;
+        EXPECT_EQ(m_Builder->CompareMeshes(p, cur, reason) != 0, c.line < 0);
+        if (c.line >= 0) {
+            EXPECT_STREQ(reason.CStr(), c.reason);
+        }
+        m_Builder->DestroyObject(p, 0);
+        m_Builder->DestroyObject(cur, 0);
+    }
+}
+
+// Boxes that differ at one corner only, with the same centre and radius,
+// differ.
+TEST_F(DuplicateSharing, LocalBoxesDifferingAtOneCornerDiffer)
+{
+    // A square about the origin; then the same centre and radius with a
+    // smaller upper corner, or a greater lower one.
+    const float square[4][2] = {{-1, -1}, {1, 1}, {-1, 1}, {1, -1}};
+    const float upper[4][2] = {{-1, -1}, {0.9f, 1}, {-0.8f, 1}, {0.9f, -1}};
+    const float lower[4][2] = {{1, 1}, {-0.9f, -1}, {0.8f, -1}, {-0.9f, 1}};
+    for (const auto* other : {upper, lower}) {
+        CKMesh* p = MakeStrip("P", 1, {});
+        CKMesh* cur = MakeStrip("C", 1, {});
+        for (int v = 0; v < 4; ++v) {
+            p->SetVertexPosition(v, QxVector(square[v][0], square[v][1], 0));
+            cur->SetVertexPosition(v, QxVector(other[v][0], other[v][1], 0));
+        }
+        XString reason;
+        EXPECT_FALSE(m_Builder->CompareMeshes(p, cur, reason));
+        EXPECT_STREQ(reason.CStr(), "Not same LocalBox: p=P, cur=C\n");
+        m_Builder->DestroyObject(p, 0);
+        m_Builder->DestroyObject(cur, 0);
+    }
 }

@@ -1,4 +1,6 @@
+#include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -252,6 +254,28 @@ TEST_F(SplitMeshes, BodyPartsSkinsAndMorphsFollowTheirParts)
     EXPECT_EQ(childSkin->GetBoneData(1)->GetBone(), child) << "the source entity as bone becomes the part";
     EXPECT_EQ(childSkin->GetBoneData(2)->GetBone(), bone2);
     EXPECT_EQ(childSkin->GetBoneData(2)->GetInitialInverseMatrix()[3][0], 5.0f);
+    // Every part vertex keeps its source vertex's influences: the same bone
+    // entities (the source entity now the part) with the same weights.
+    for (CKSkin* partSkin : {own, childSkin}) {
+        CK3dEntity* self = partSkin == own ? (CK3dEntity*) arm : child;
+        CKMesh* part = partSkin == own ? parts[0] : parts[1];
+        for (int j = 0; j < partSkin->GetVertexCount(); ++j) {
+            QxVector p;
+            part->GetVertexPosition(j, &p);
+            CKSkinVertexData* vertex = partSkin->GetVertexData(j);
+            ASSERT_NE(vertex, nullptr);
+            EXPECT_EQ(vertex->GetInitialPos().x, p.x);
+            const bool two = p.x >= 2;
+            ASSERT_EQ(vertex->GetBoneCount(), two ? 2 : 1) << j;
+            CK3dEntity* first = partSkin->GetBoneData(vertex->GetBone(0))->GetBone();
+            EXPECT_EQ(first, two ? (CK3dEntity*) bone2 : (CK3dEntity*) bone0) << j;
+            EXPECT_EQ(vertex->GetWeight(0), two ? 0.5f : 1.0f);
+            if (two) {
+                EXPECT_EQ(partSkin->GetBoneData(vertex->GetBone(1))->GetBone(), self) << j;
+                EXPECT_EQ(vertex->GetWeight(1), 0.5f);
+            }
+        }
+    }
 
     EXPECT_EQ(morphs->GetMorphVertexCount(), parts[0]->GetVertexCount()) << "part 0's morph replaced in place";
     CKObjectAnimation* childMorph = keyed->GetAnimationOf(child);
@@ -402,5 +426,295 @@ TEST_F(SplitMeshes, PartsKeepTheFaceNormalsOfTheirFaces)
             EXPECT_NEAR(n.y, o.y, 1e-6f) << p << " " << f;
             EXPECT_NEAR(n.z, o.z, 1e-6f) << p << " " << f;
         }
+    }
+}
+
+// A channel made from map channel 2 still holds that map's coordinates when
+// an earlier entry (taking the base coordinates) overwrites it: the later
+// entry naming map channel 2 gets them as they were, whatever material it
+// brings.
+TEST_F(SplitMeshes, AMapChannelOverwrittenByAnEarlierEntryIsReadAsItWas)
+{
+    for (int sameMaterial = 0; sameMaterial < 2; ++sameMaterial) {
+        for (int baseFirst = 0; baseFirst < 2; ++baseFirst) {
+            SCOPED_TRACE(testing::Message() << "same material " << sameMaterial << ", base first " << baseFirst);
+            CKMaterial* r1 = MakeMaterial("R1");
+            CKMaterial* map2 = MakeMaterial("Map2");
+            CKMaterial* top = MakeMaterial("Top");
+            CKMaterial* other = sameMaterial ? map2 : MakeMaterial("Other");
+            CKMesh* mesh = MakeStrip("Mesh", 1, {r1});
+            ASSERT_EQ(mesh->AddChannel(map2, TRUE), 0);
+            for (int v = 0; v < mesh->GetVertexCount(); ++v) {
+                mesh->SetVertexTextureCoordinates(v, 1.0f, (float) v, -1);
+                mesh->SetVertexTextureCoordinates(v, 2.0f, (float) -v, 0);
+            }
+            MeshBuilder* kept = m_Builder->FindMeshBuilder((ExportKey) mesh);
+            ASSERT_NE(kept, nullptr);
+            kept->channelMaterials.PushBack(map2);
+            kept->channelMapChannels.PushBack(2);
+            if (baseFirst)
+                AddRecord(r1, {top, other}, {1, 2});
+            else
+                AddRecord(r1, {other, top}, {2, 1});
+            XArray<CKMesh*> parts;
+            ASSERT_EQ(m_Builder->SplitMesh(mesh, parts), 1);
+            ASSERT_EQ(mesh->GetChannelCount(), 2);
+            const int baseChannel = baseFirst ? 0 : 1, mapChannel = baseFirst ? 1 : 0;
+            for (int v = 0; v < mesh->GetVertexCount(); ++v) {
+                float u = 0, w = 0;
+                mesh->GetVertexTextureCoordinates(v, &u, &w, baseChannel);
+                EXPECT_EQ(u, 1.0f) << v;
+                EXPECT_EQ(w, (float) v);
+                mesh->GetVertexTextureCoordinates(v, &u, &w, mapChannel);
+                EXPECT_EQ(u, 2.0f) << v;
+                EXPECT_EQ(w, (float) -v);
+            }
+            m_Builder->multiMaterials.Clear();
+        }
+    }
+}
+
+namespace {
+
+// A box of six sides, two triangles each, every side its own normal (so 24
+// engine vertices, each found again by its position and normal); the sides
+// take the materials in turn.
+CKMesh* MakeBox(ExportBuilder* builder, const char* name, const std::vector<CKMaterial*>& materials)
+{
+    MeshBuilder b(FALSE, nullptr);
+    for (int i = 0; i < 8; ++i)
+        b.positions.PushBack(QxVector((float) (i & 1), (float) ((i >> 1) & 1), (float) ((i >> 2) & 1)));
+    // Corners of each side, and its outward normal.
+    const int sides[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    const QxVector normals[6] = {{0, 0, -1}, {0, 0, 1}, {0, -1, 0}, {0, 1, 0}, {-1, 0, 0}, {1, 0, 0}};
+    for (int s = 0; s < 6; ++s) {
+        b.normals.PushBack(normals[s]);
+        CKMaterial* material = materials[(size_t) s % materials.size()];
+        const int* c = sides[s];
+        b.AddFace((CKDWORD) c[0], (CKDWORD) c[1], (CKDWORD) c[2], material);
+        b.AddNormalFace((CKDWORD) s, (CKDWORD) s, (CKDWORD) s);
+        b.AddFace((CKDWORD) c[0], (CKDWORD) c[2], (CKDWORD) c[3], material);
+        b.AddNormalFace((CKDWORD) s, (CKDWORD) s, (CKDWORD) s);
+    }
+    b.Weld(TRUE);
+    return builder->CreateEngineMesh(b, name, (ExportKey) 0x77000, TRUE);
+}
+
+using VertexKey = std::tuple<float, float, float, float, float, float>;
+
+VertexKey KeyOfVertex(CKMesh* mesh, int v)
+{
+    QxVector p, n;
+    mesh->GetVertexPosition(v, &p);
+    mesh->GetVertexNormal(v, &n);
+    return {p.x, p.y, p.z, n.x, n.y, n.z};
+}
+
+struct MorphKeys
+{
+    std::vector<float> times;
+    std::vector<std::vector<QxVector>> positions;
+    std::vector<std::vector<CKDWORD>> normals;
+};
+
+MorphKeys ReadKeys(CKMorphController* morph)
+{
+    MorphKeys keys;
+    for (int k = 0; morph && k < morph->GetKeyCount(); ++k) {
+        auto* key = static_cast<CKMorphKey*>(morph->GetKey(k));
+        keys.times.push_back(key->TimeStep);
+        keys.positions.emplace_back(key->PosArray, key->PosArray + morph->GetMorphVertexCount());
+        keys.normals.emplace_back();
+        if (key->NormArray)
+            keys.normals.back().assign(key->NormArray, key->NormArray + morph->GetMorphVertexCount());
+    }
+    return keys;
+}
+
+} // namespace
+
+// Differential: every part's vertex moves, key for key, as the source vertex
+// it came from did, whatever order the parts number their vertices in.
+TEST_F(SplitMeshes, EveryPartVertexFollowsItsSourceVertexPath)
+{
+    for (int withNormals = 0; withNormals < 2; ++withNormals) {
+        SCOPED_TRACE(withNormals ? "with normals" : "positions only");
+        CKMaterial* a = MakeMaterial("A");
+        CKMaterial* b = MakeMaterial("B");
+        CKMaterial* c = MakeMaterial("C");
+        AddRecord(a, {});
+        AddRecord(b, {});
+        AddRecord(c, {});
+        CKMaterial* plain = MakeMaterial("Plain");
+        // Sides A, B, C, Plain, A, B: no part keeps the source's vertex
+        // order; part 0 takes the plain side too.
+        CKMesh* mesh = MakeBox(m_Builder, "Box_Mesh", {a, b, c, plain});
+        const std::map<CKMaterial*, int> partOf = {{a, 0}, {b, 1}, {c, 2}, {plain, 0}};
+        ASSERT_EQ(mesh->GetVertexCount(), 24);
+        CK3dObject* box = m_Builder->CreateObject3D("Box", 0x100 + withNormals);
+        box->SetCurrentMesh(mesh, TRUE);
+        CKObjectAnimation* moves = m_Builder->CreateObjectAnimation(box, "Box", 0x100 + withNormals);
+        auto* morph = static_cast<CKMorphController*>(moves->CreateController(CKANIMATION_MORPH_CONTROL));
+        morph->SetMorphVertexCount(mesh->GetVertexCount());
+        for (int k = 0; k < 3; ++k) {
+            const int at = morph->AddKeyAtTime(10.0f * (float) k, withNormals ? TRUE : FALSE);
+            auto* key = static_cast<CKMorphKey*>(morph->GetKey(at));
+            for (int v = 0; v < mesh->GetVertexCount(); ++v) {
+                QxVector p;
+                mesh->GetVertexPosition(v, &p);
+                key->PosArray[v] = QxVector(p.x + (float) v, p.y + 100.0f * (float) k, p.z - (float) (v * k));
+                if (key->NormArray)
+                    key->NormArray[v] = (CKDWORD) (1000 * k + v + 1);
+            }
+        }
+        // A channel, base coordinates and colours of every vertex's own.
+        CKMaterial* glow = MakeMaterial("Glow");
+        const int glowChannel = mesh->AddChannel(glow, FALSE);
+        ASSERT_EQ(glowChannel, 0);
+        mesh->SetChannelSourceBlend(glowChannel, 3);
+        mesh->SetChannelDestBlend(glowChannel, 7);
+        for (int v = 0; v < mesh->GetVertexCount(); ++v) {
+            mesh->SetVertexTextureCoordinates(v, (float) v, 10.0f + (float) v, glowChannel);
+            mesh->SetVertexTextureCoordinates(v, 0.5f * (float) v, -(float) v, -1);
+            mesh->SetVertexColor(v, 0xFF000000u | (CKDWORD) v);
+            mesh->SetVertexSpecularColor(v, 0x80000000u | (CKDWORD) (3 * v));
+        }
+        std::map<VertexKey, int> sourceOf;
+        for (int v = 0; v < mesh->GetVertexCount(); ++v)
+            sourceOf[KeyOfVertex(mesh, v)] = v;
+        ASSERT_EQ(sourceOf.size(), 24u);
+        const MorphKeys source = ReadKeys(morph);
+        // Each source face by its corners, with its material and normal.
+        auto cornersOf = [](CKMesh* m, int f) {
+            int v[3];
+            m->GetFaceVertexIndex(f, v[0], v[1], v[2]);
+            return std::vector<VertexKey>{KeyOfVertex(m, v[0]), KeyOfVertex(m, v[1]), KeyOfVertex(m, v[2])};
+        };
+        struct SourceFace
+        {
+            int index;
+            CKMaterial* material;
+            QxVector normal;
+        };
+        std::map<std::vector<VertexKey>, SourceFace> sourceFaces;
+        for (int f = 0; f < mesh->GetFaceCount(); ++f)
+            sourceFaces[cornersOf(mesh, f)] = {f, mesh->GetFaceMaterial(f), mesh->GetFaceNormal(f)};
+        ASSERT_EQ((int) sourceFaces.size(), mesh->GetFaceCount());
+
+        XArray<CKMesh*> parts;
+        ASSERT_EQ(m_Builder->SplitMesh(mesh, parts), 3);
+        ASSERT_EQ(box->GetChildrenCount(), 2);
+        bool reordered = false;
+        for (int p = 0; p < parts.Size(); ++p) {
+            SCOPED_TRACE(testing::Message() << "part " << p);
+            CK3dEntity* entity = p == 0 ? box : box->GetChild(p - 1);
+            ASSERT_EQ(entity->GetCurrentMesh(), parts[p]);
+            CKObjectAnimation* animation = nullptr;
+            for (CKObjectAnimation* candidate : m_Builder->objectAnimationList)
+                if (candidate && candidate->Get3dEntity() == entity)
+                    animation = candidate;
+            ASSERT_NE(animation, nullptr);
+            const MorphKeys got = ReadKeys(animation->GetMorphController());
+            ASSERT_EQ(got.times, source.times);
+            CKMesh* part = parts[p];
+            ASSERT_EQ(part->GetChannelCount(), 1);
+            EXPECT_EQ(part->GetChannelMaterial(0), glow);
+            EXPECT_EQ(part->GetChannelSourceBlend(0), 3);
+            EXPECT_EQ(part->GetChannelDestBlend(0), 7);
+            for (int j = 0; j < part->GetVertexCount(); ++j) {
+                const auto found = sourceOf.find(KeyOfVertex(part, j));
+                ASSERT_NE(found, sourceOf.end()) << "vertex " << j;
+                const int o = found->second;
+                reordered = reordered || o != j;
+                // What the vertex carries besides its place comes with it.
+                float u = -1, w = -1;
+                part->GetVertexTextureCoordinates(j, &u, &w, part->GetChannelByMaterial(glow));
+                EXPECT_EQ(u, (float) o) << "vertex " << j;
+                EXPECT_EQ(w, 10.0f + (float) o);
+                part->GetVertexTextureCoordinates(j, &u, &w, -1);
+                EXPECT_EQ(u, 0.5f * (float) o);
+                EXPECT_EQ(w, -(float) o);
+                EXPECT_EQ(part->GetVertexColor(j), 0xFF000000u | (CKDWORD) o);
+                EXPECT_EQ(part->GetVertexSpecularColor(j), 0x80000000u | (CKDWORD) (3 * o));
+                for (size_t k = 0; k < source.times.size(); ++k) {
+                    ASSERT_EQ((int) got.positions[k].size(), part->GetVertexCount());
+                    const QxVector& want = source.positions[k][(size_t) o];
+                    const QxVector& have = got.positions[k][(size_t) j];
+                    EXPECT_TRUE(want.x == have.x && want.y == have.y && want.z == have.z)
+                        << "vertex " << j << " (source " << o << ") key " << k;
+                    if (withNormals) {
+                        ASSERT_EQ(got.normals[k].size(), got.positions[k].size());
+                        EXPECT_EQ(got.normals[k][(size_t) j], source.normals[k][(size_t) o]);
+                    }
+                }
+            }
+        }
+        EXPECT_TRUE(reordered) << "the case needs parts that renumber their vertices";
+        // Every source face is in the part of its material, once, with its
+        // material and normal, each part in ascending source order.
+        std::map<std::vector<VertexKey>, int> seen;
+        for (int p = 0; p < parts.Size(); ++p) {
+            int previous = -1;
+            for (int f = 0; f < parts[p]->GetFaceCount(); ++f) {
+                const auto face = sourceFaces.find(cornersOf(parts[p], f));
+                ASSERT_NE(face, sourceFaces.end()) << "part " << p << " face " << f;
+                ++seen[face->first];
+                const SourceFace& from = face->second;
+                EXPECT_GT(from.index, previous) << "part " << p << " face " << f;
+                previous = from.index;
+                EXPECT_EQ(parts[p]->GetFaceMaterial(f), from.material) << "part " << p << " face " << f;
+                EXPECT_EQ(partOf.at(from.material), p) << "part " << p << " face " << f;
+                const QxVector& n = parts[p]->GetFaceNormal(f);
+                EXPECT_TRUE(n.x == from.normal.x && n.y == from.normal.y && n.z == from.normal.z);
+            }
+        }
+        EXPECT_EQ(seen.size(), sourceFaces.size());
+        for (const auto& [corners, count] : seen)
+            EXPECT_EQ(count, 1);
+        m_Builder->multiMaterials.Clear();
+    }
+}
+
+// An extended float channel (typed, without material) comes into every part
+// with each vertex's values; part 0 keeps it at its place.
+TEST_F(SplitMeshes, TypedChannelsComeIntoEveryPartWithTheirValues)
+{
+    for (int type = 1; type <= 4; ++type) {
+        SCOPED_TRACE(testing::Message() << "float" << type);
+        CKMaterial* a = MakeMaterial("A");
+        CKMaterial* b = MakeMaterial("B");
+        CKMaterial* glow = MakeMaterial("Glow");
+        AddRecord(a, {});
+        AddRecord(b, {});
+        CKMesh* mesh = MakeStrip("M", 4, {a, b});
+        mesh->AddChannel(glow, FALSE);
+        ASSERT_EQ(mesh->AddChannelEx(nullptr, FALSE, type), 1);
+        auto valuesAt = [](const QxVector& p) {
+            return std::vector<float>{p.x * 10 + p.y, p.x - p.y, 100 + p.x, -p.y};
+        };
+        for (int v = 0; v < mesh->GetVertexCount(); ++v) {
+            QxVector p;
+            mesh->GetVertexPosition(v, &p);
+            mesh->SetChannelData(v, 1, valuesAt(p).data());
+        }
+        XArray<CKMesh*> parts;
+        ASSERT_EQ(m_Builder->SplitMesh(mesh, parts), 2);
+        for (int p = 0; p < 2; ++p) {
+            SCOPED_TRACE(testing::Message() << "part " << p);
+            ASSERT_EQ(parts[p]->GetChannelCount(), 2);
+            EXPECT_EQ(parts[p]->GetChannelMaterial(0), glow);
+            EXPECT_EQ(parts[p]->GetChannelMaterial(1), nullptr);
+            ASSERT_EQ(parts[p]->GetChannelType(1), type);
+            for (int v = 0; v < parts[p]->GetVertexCount(); ++v) {
+                QxVector q;
+                parts[p]->GetVertexPosition(v, &q);
+                float values[4] = {-1, -1, -1, -1};
+                parts[p]->GetChannelData(v, 1, values);
+                const std::vector<float> want = valuesAt(q);
+                for (int k = 0; k < type; ++k)
+                    EXPECT_EQ(values[k], want[(size_t) k]) << "vertex " << v << " value " << k;
+            }
+        }
+        m_Builder->multiMaterials.Clear();
     }
 }
