@@ -171,7 +171,8 @@ TEST(HostBitmap, TheSearchTakesEveryPlaceAsNamedBeforeAnyWithoutRegardToCase)
     mkdir(dir.File("a").c_str(), 0755);
     mkdir(dir.File("b").c_str(), 0755);
     mkdir(dir.File("b/Deep").c_str(), 0755);
-    for (const char* name : {"a/Top.tga", "b/top.tga", "b/x.PNG", "b/x.png", "b/X.Png", "b/Deep/d.tga"})
+    mkdir(dir.File("b/deep").c_str(), 0755);
+    for (const char* name : {"a/Top.tga", "b/top.tga", "b/x.PNG", "b/x.png", "b/X.Png", "b/Deep/d.tga", "b/deep/y.tga"})
         TestWriteFile(dir.File(name), "x");
     struct Case
     {
@@ -190,7 +191,10 @@ TEST(HostBitmap, TheSearchTakesEveryPlaceAsNamedBeforeAnyWithoutRegardToCase)
         {{{b, "x.pNg"}}, 0, b + "/X.Png", true},
         {{{b, "x.png"}}, 0, b + "/x.png", false},
         // Folders below the place's folder fold too; "." and ".." stay.
-        {{{b, "deep\\D.TGA"}}, 0, b + "/Deep/d.tga", true},
+        {{{b, "deep\\D.TGA"}}, -1, "", false},
+        {{{b, "DEEP\\D.TGA"}}, 0, b + "/Deep/d.tga", true},
+        // A folder as named comes before its other cases.
+        {{{b, "deep/Y.TGA"}}, 0, b + "/deep/y.tga", true},
         {{{a, "./../B/DEEP/d.tga"}}, 0, a + "/../b/Deep/d.tga", true},
         {{{"", b + "/DEEP/D.tga"}}, 0, b + "/Deep/d.tga", true},
         // The place's own folder is taken as it is.

@@ -878,3 +878,87 @@ TEST(HostModelMapping, EmbeddedImagesTakeTheirFormatHintInAnyCase)
         EXPECT_EQ(TestReadFile(file), "abcd");
     }
 }
+
+TEST(HostModelMapping, AnFbxUnitMustBeAPositiveFiniteNumber)
+{
+    struct Case
+    {
+        double factor;
+        bool asFloat;
+        const char* error;
+    };
+    const Case cases[] = {
+        {2.54, false, ""},
+        {2.5, true, ""},
+        {1e30, false, ""},
+        {0.0, false, "its unit scale is not a positive finite number"},
+        {-1.0, false, "its unit scale is not a positive finite number"},
+        {1e31, false, "its unit scale is not a positive finite number"},
+        {NAN, false, "its unit scale is not a positive finite number"},
+        {INFINITY, true, "its unit scale is not a positive finite number"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.factor);
+        aiScene ai;
+        ai.mRootNode = Root({{"n", {}}});
+        ai.mMetaData = aiMetadata::Alloc(1);
+        if (c.asFloat)
+            ai.mMetaData->Set(0, "UnitScaleFactor", float(c.factor));
+        else
+            ai.mMetaData->Set(0, "UnitScaleFactor", c.factor);
+        HostScene scene;
+        std::string error;
+        EXPECT_EQ(MapHostModel(ai, "", true, scene, error), !*c.error);
+        EXPECT_EQ(error, c.error);
+        if (!*c.error) {
+            // Centimetres, as many as the file says a unit holds.
+            EXPECT_EQ(scene.Settings().unitType, 4);
+            EXPECT_EQ(scene.Settings().unitScale, float(c.factor));
+        }
+        // Only FBX files say: any other is in metres.
+        HostScene metres;
+        ASSERT_TRUE(MapHostModel(ai, "", false, metres, error)) << error;
+        EXPECT_EQ(metres.Settings().unitType, 5);
+        EXPECT_EQ(metres.Settings().unitScale, 1.0f);
+    }
+}
+
+TEST(HostModelMapping, TransformsSplitIntoPositionRotationAndScaleUnlessSheared)
+{
+    aiScene ai;
+    ai.mRootNode = Root({{"moved", {}}, {"mirrored", {}}, {"sheared", {}}});
+    // Scale (1, 2, 3), a quarter turn about the file's y, then (4, 5, 6).
+    aiMatrix4x4 t, r, scale;
+    aiMatrix4x4::Translation(aiVector3D(4, 5, 6), t);
+    aiMatrix4x4::RotationY(3.14159265f / 2, r);
+    aiMatrix4x4::Scaling(aiVector3D(1, 2, 3), scale);
+    ai.mRootNode->mChildren[0]->mTransformation = t * r * scale;
+    ai.mRootNode->mChildren[1]->mTransformation.a1 = -1.0f;
+    ai.mRootNode->mChildren[2]->mTransformation.a2 = 0.5f;
+    HostScene scene;
+    std::string error;
+    ASSERT_TRUE(MapHostModel(ai, "", false, scene, error)) << error;
+    INode* moved = NodeNamed(scene, "moved");
+    Control* prs = moved->GetTMController();
+    ASSERT_EQ(prs->ClassID(), PRS_CONTROL_CLASS_ID);
+    const auto constant = [](Control* c) { return dynamic_cast<KeyControl*>(c)->Constant(); };
+    // Host axes: (x, y, z) -> (x, -z, y); a scale along the file's y is along
+    // the host's z.
+    ExpectNear(constant(prs->GetPositionController()).value, Point3(4.0f, -6.0f, 5.0f), 1e-6f);
+    ExpectNear(constant(prs->GetScaleController()).value, Point3(1.0f, 3.0f, 2.0f), 1e-6f);
+    // With the quarter turn about the file's y (the host's z), the host's x
+    // goes to its y, its y (scaled by 3) to its -x.
+    ExpectNear(moved->GetNodeTM(0),
+               Matrix3(Point3(0.0f, 1.0f, 0.0f), Point3(-3.0f, 0.0f, 0.0f), Point3(0.0f, 0.0f, 2.0f),
+                       Point3(4.0f, -6.0f, 5.0f)),
+               1e-5f);
+    // A mirror splits with a negative scale on every axis.
+    Control* mirrored = NodeNamed(scene, "mirrored")->GetTMController();
+    ASSERT_EQ(mirrored->ClassID(), PRS_CONTROL_CLASS_ID);
+    ExpectNear(constant(mirrored->GetScaleController()).value, Point3(-1.0f, -1.0f, -1.0f), 1e-6f);
+    ExpectNear(NodeNamed(scene, "mirrored")->GetNodeTM(0).GetRow(0), Point3(-1.0f, 0.0f, 0.0f), 1e-6f);
+    // A shear does not split: the fixed matrix, as the file gives it.
+    INode* sheared = NodeNamed(scene, "sheared");
+    EXPECT_EQ(sheared->GetTMController()->ClassID(), MATRIX_CONTROL_CLASS_ID);
+    ExpectNear(sheared->GetNodeTM(0).GetRow(2), Point3(0.5f, 0.0f, 1.0f), 1e-6f);
+}
