@@ -97,6 +97,21 @@ TEST(HostBitmap, CopyImageResizesBilinearly)
     const WORD expected[4] = {0, 16384, 49151, 65535};
     for (int x = 0; x < 4; ++x)
         EXPECT_EQ(to->Storage()->Pixels()[x].r, expected[x]) << x;
+    // Down from four (0, 100, 200, 300) to three: centres at 1/6, 3/2 and
+    // 17/6, each between its two neighbours; down a column likewise.
+    Bitmap row(4, 1), column(1, 4);
+    for (int i = 0; i < 4; ++i) {
+        row.Storage()->Pixels()[i].g = WORD(100 * i);
+        column.Storage()->Pixels()[i].b = WORD(100 * i);
+    }
+    Bitmap narrow(3, 1), short_(1, 3);
+    ASSERT_EQ(narrow.CopyImage(&row, COPY_IMAGE_RESIZE_HI_QUALITY, BMM_Color_64()), 1);
+    ASSERT_EQ(short_.CopyImage(&column, COPY_IMAGE_RESIZE_HI_QUALITY, BMM_Color_64()), 1);
+    const WORD thirds[3] = {17, 150, 283};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(narrow.Storage()->Pixels()[i].g, thirds[i]) << i;
+        EXPECT_EQ(short_.Storage()->Pixels()[i].b, thirds[i]) << i;
+    }
     // Other operations, and bitmaps without storage, copy nothing.
     EXPECT_EQ(to->CopyImage(&from, 1, BMM_Color_64()), 0);
     Bitmap empty(0, 5);

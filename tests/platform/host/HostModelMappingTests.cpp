@@ -227,6 +227,24 @@ TEST(HostModelMapping, MeshesOfANodeJoinAndVerticesMergeByPosition)
     EXPECT_EQ(BaseMesh(NodeNamed(again, "quads"))->mesh.GetSpecifiedNormals(), nullptr);
 }
 
+TEST(HostModelMapping, EveryRepeatOfAPlaceMergesIntoItsFirstVertex)
+{
+    aiScene ai;
+    SetMaterials(ai, 1);
+    // The first place comes back twice, the second once.
+    SetMeshes(ai,
+              {MakeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 0}, {1, 0, 0}, {0, 0, 0}}, {{0, 1, 2}, {3, 4, 5}})});
+    ai.mRootNode = Root({{"n", {0}}});
+    HostScene scene;
+    std::string error;
+    ASSERT_TRUE(MapHostModel(ai, "", false, scene, error)) << error;
+    const Mesh& mesh = BaseMesh(NodeNamed(scene, "n"))->mesh;
+    ASSERT_EQ(mesh.getNumVerts(), 3);
+    EXPECT_EQ(mesh.faces[1].v[0], 0u);
+    EXPECT_EQ(mesh.faces[1].v[1], 1u);
+    EXPECT_EQ(mesh.faces[1].v[2], 0u);
+}
+
 TEST(HostModelMapping, BonesMakeASkinThatFollowsTheFilesBinding)
 {
     aiScene ai;
@@ -735,15 +753,17 @@ TEST(HostModelMapping, NormalsThatAreNotNumbersAreRebuiltFromTheirFacesInOneWarn
     aiScene ai;
     SetMaterials(ai, 1);
     // Face 0 has area; face 1 (points on one line) has none; vertex 6 is in
-    // no face.
-    aiMesh* a =
-        MakeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {5, 5, 5}}, {{0, 1, 2}, {3, 4, 5}});
+    // no face; face 2 stands in another plane.
+    aiMesh* a = MakeMesh(
+        {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {5, 5, 5}, {0, 0, 0}, {0, 0, 1}, {1, 0, 0}},
+        {{0, 1, 2}, {3, 4, 5}, {7, 8, 9}});
     aiMesh* b = MakeMesh({{0, 0, 0}, {0, 0, 1}, {1, 0, 0}}, {{0, 1, 2}});
     SetNormals(*a);
     SetNormals(*b);
     a->mNormals[1].x = NAN;
     a->mNormals[5].z = std::numeric_limits<float>::infinity();
     a->mNormals[6].y = -NAN;
+    a->mNormals[7].x = NAN;
     b->mNormals[2].z = NAN;
     SetMeshes(ai, {a, b});
     ai.mRootNode = Root({{"a", {0}}, {"b", {1}}});
@@ -752,27 +772,29 @@ TEST(HostModelMapping, NormalsThatAreNotNumbersAreRebuiltFromTheirFacesInOneWarn
     ASSERT_TRUE(MapHostModel(ai, "", false, scene, error)) << error;
     // One line for the model, however many nodes have such normals.
     ASSERT_EQ(scene.Warnings().size(), 1u);
-    EXPECT_EQ(scene.Warnings()[0], "4 normals were not finite numbers: rebuilt from the faces that use them");
+    EXPECT_EQ(scene.Warnings()[0], "5 normals were not finite numbers: rebuilt from the faces that use them");
     const MeshNormalSpec* na = BaseMesh(NodeNamed(scene, "a"))->mesh.GetSpecifiedNormals();
     const MeshNormalSpec* nb = BaseMesh(NodeNamed(scene, "b"))->mesh.GetSpecifiedNormals();
     ASSERT_TRUE(na && nb);
-    ASSERT_EQ(na->GetNumNormals(), 7);
+    ASSERT_EQ(na->GetNumNormals(), 10);
     // The file's +z is the host's -y; the face in the file's x-y plane faces
     // it, the face in the x-z plane faces the file's +y (the host's +z).
     EXPECT_EQ(na->normals[0], Point3(0.0f, -1.0f, 0.0f));
     EXPECT_EQ(na->normals[1], Point3(0.0f, -1.0f, 0.0f));
     EXPECT_EQ(na->normals[5], Point3());
     EXPECT_EQ(na->normals[6], Point3());
+    EXPECT_EQ(na->normals[7], Point3(0.0f, 0.0f, 1.0f));
     EXPECT_EQ(nb->normals[2], Point3(0.0f, 0.0f, 1.0f));
     EXPECT_EQ(nb->normals[1], Point3(0.0f, -1.0f, 0.0f));
     // The dump shows the warning.
-    EXPECT_NE(DumpHostScene(scene).find("\n  warning: 4 normals were not finite numbers: rebuilt from the faces that "
+    EXPECT_NE(DumpHostScene(scene).find("\n  warning: 5 normals were not finite numbers: rebuilt from the faces that "
                                         "use them\n"),
               std::string::npos);
 
     // One is told as one.
     a->mNormals[5].z = 1.0f;
     a->mNormals[6].y = 0.0f;
+    a->mNormals[7].x = 0.0f;
     b->mNormals[2].z = 1.0f;
     HostScene once;
     ASSERT_TRUE(MapHostModel(ai, "", false, once, error)) << error;
