@@ -418,6 +418,32 @@ TEST(HostModelImport, RefusalsNameTheFileAndEndWithExitCode2)
     }
 }
 
+TEST(HostModelImport, AFileAssimpReadsButTheHostRefusesNamesTheFile)
+{
+    // One triangle whose second vertex has a NaN for its y.
+    TestTempDir dir;
+    const std::string model = dir.File("nan.gltf");
+    std::ofstream(model)
+        << R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}], "nodes": [{"name": "n", "mesh": 0}],)"
+        << R"("buffers": [{"byteLength": 36, "uri": "data:application/octet-stream;base64,)"
+        << R"(AAAAAAAAAAAAAAAAAACAPwAAwH8AAAAAAAAAAAAAgD8AAAAA"}],)"
+        << R"("bufferViews": [{"buffer": 0, "byteOffset": 0, "byteLength": 36}],)"
+        << R"("accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3"}],)"
+        << R"("meshes": [{"primitives": [{"attributes": {"POSITION": 0}}]}]})";
+    HostScene scene;
+    std::string error;
+    EXPECT_FALSE(ImportHostModel(model, scene, error));
+    EXPECT_EQ(error, model + ": node \"n\": a vertex is not a finite number");
+    const char* argv[] = {"qdxexport", model.c_str(), "--dump-host"};
+    char* errText = nullptr;
+    size_t errSize = 0;
+    FILE* err = open_memstream(&errText, &errSize);
+    EXPECT_EQ(RunHostCommandLine(3, argv, {}, nullptr, stdout, err), 2);
+    std::fclose(err);
+    EXPECT_EQ(std::string(errText), "qdxexport: " + error + "\n");
+    std::free(errText);
+}
+
 TEST(HostModelImport, TexturePathsAreFoundAfterDecodingTheirEscapes)
 {
     // One triangle whose material names "a%39%4A%4b.png", that is a9JK.png.

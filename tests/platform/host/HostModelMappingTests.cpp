@@ -758,21 +758,26 @@ TEST(HostModelMapping, NormalsThatAreNotNumbersAreRebuiltFromTheirFacesInOneWarn
         {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {5, 5, 5}, {0, 0, 0}, {0, 0, 1}, {1, 0, 0}},
         {{0, 1, 2}, {3, 4, 5}, {7, 8, 9}});
     aiMesh* b = MakeMesh({{0, 0, 0}, {0, 0, 1}, {1, 0, 0}}, {{0, 1, 2}});
+    // Points so far apart that the face's normal overflows (to infinity
+    // along the host's x, then NaN when normalised).
+    aiMesh* huge = MakeMesh({{0, 0, 0}, {0, 0, -1e30f}, {0, 1e30f, 0}}, {{0, 1, 2}});
     SetNormals(*a);
     SetNormals(*b);
+    SetNormals(*huge);
+    huge->mNormals[0].x = NAN;
     a->mNormals[1].x = NAN;
     a->mNormals[5].z = std::numeric_limits<float>::infinity();
     a->mNormals[6].y = -NAN;
     a->mNormals[7].x = NAN;
     b->mNormals[2].z = NAN;
-    SetMeshes(ai, {a, b});
-    ai.mRootNode = Root({{"a", {0}}, {"b", {1}}});
+    SetMeshes(ai, {a, b, huge});
+    ai.mRootNode = Root({{"a", {0}}, {"b", {1}}, {"huge", {2}}});
     HostScene scene;
     std::string error;
     ASSERT_TRUE(MapHostModel(ai, "", false, scene, error)) << error;
     // One line for the model, however many nodes have such normals.
     ASSERT_EQ(scene.Warnings().size(), 1u);
-    EXPECT_EQ(scene.Warnings()[0], "5 normals were not finite numbers: rebuilt from the faces that use them");
+    EXPECT_EQ(scene.Warnings()[0], "6 normals were not finite numbers: rebuilt from the faces that use them");
     const MeshNormalSpec* na = BaseMesh(NodeNamed(scene, "a"))->mesh.GetSpecifiedNormals();
     const MeshNormalSpec* nb = BaseMesh(NodeNamed(scene, "b"))->mesh.GetSpecifiedNormals();
     ASSERT_TRUE(na && nb);
@@ -786,8 +791,9 @@ TEST(HostModelMapping, NormalsThatAreNotNumbersAreRebuiltFromTheirFacesInOneWarn
     EXPECT_EQ(na->normals[7], Point3(0.0f, 0.0f, 1.0f));
     EXPECT_EQ(nb->normals[2], Point3(0.0f, 0.0f, 1.0f));
     EXPECT_EQ(nb->normals[1], Point3(0.0f, -1.0f, 0.0f));
+    EXPECT_EQ(BaseMesh(NodeNamed(scene, "huge"))->mesh.GetSpecifiedNormals()->normals[0], Point3());
     // The dump shows the warning.
-    EXPECT_NE(DumpHostScene(scene).find("\n  warning: 5 normals were not finite numbers: rebuilt from the faces that "
+    EXPECT_NE(DumpHostScene(scene).find("\n  warning: 6 normals were not finite numbers: rebuilt from the faces that "
                                         "use them\n"),
               std::string::npos);
 
@@ -796,6 +802,7 @@ TEST(HostModelMapping, NormalsThatAreNotNumbersAreRebuiltFromTheirFacesInOneWarn
     a->mNormals[6].y = 0.0f;
     a->mNormals[7].x = 0.0f;
     b->mNormals[2].z = 1.0f;
+    huge->mNormals[0].x = 0.0f;
     HostScene once;
     ASSERT_TRUE(MapHostModel(ai, "", false, once, error)) << error;
     EXPECT_EQ(once.Warnings(),
@@ -812,7 +819,8 @@ TEST(HostModelMapping, TexturesAreFoundAsWrittenBesideTheModelInItsTexturesFolde
     TestTempDir dir;
     mkdir(dir.File("sub").c_str(), 0755);
     mkdir(dir.File("textures").c_str(), 0755);
-    for (const char* name : {"sub/a.png", "a.png", "b.png", "textures/c.png"})
+    mkdir(dir.File("a").c_str(), 0755);
+    for (const char* name : {"sub/a.png", "a.png", "b.png", "textures/c.png", "50%off.png", "a/b.%GG.png"})
         TestWriteFile(dir.File(name), "x");
     struct Case
     {
@@ -831,6 +839,9 @@ TEST(HostModelMapping, TexturesAreFoundAsWrittenBesideTheModelInItsTexturesFolde
         {"SUB/A.PNG", dir.File("sub/a.png"), "found as written without regard to case"},
         {"C:\\models\\B.Png", dir.File("b.png"), "found beside the model without regard to case"},
         {"x:\\C.PNG", dir.File("textures/c.png"), "found in the model's textures folder without regard to case"},
+        // Only a per cent sign and two hexadecimal digits are an escape.
+        {"50%off.png", dir.File("50%off.png"), "found as written"},
+        {"a%2Fb%2e%GG.png", dir.File("a/b.%GG.png"), "found as written"},
         {"gone.png", "gone.png", "not found"},
         {"C:\\gone.png", "C:\\gone.png", "not found"},
     };
@@ -983,4 +994,27 @@ TEST(HostModelMapping, TransformsSplitIntoPositionRotationAndScaleUnlessSheared)
     INode* sheared = NodeNamed(scene, "sheared");
     EXPECT_EQ(sheared->GetTMController()->ClassID(), MATRIX_CONTROL_CLASS_ID);
     ExpectNear(sheared->GetNodeTM(0).GetRow(2), Point3(0.5f, 0.0f, 1.0f), 1e-6f);
+}
+
+TEST(HostModelMapping, AnEmissiveColourTurnsSelfIlluminationOnUnlessBlack)
+{
+    const aiColor3D colours[] = {{0, 0, 0}, {0, 0, 0.25f}, {0, 0.5f, 0}, {0.75f, 0, 0}, {-1, -1, -1}};
+    aiScene ai;
+    SetMaterials(ai, int(std::size(colours)));
+    for (size_t i = 0; i < std::size(colours); ++i)
+        ai.mMaterials[i]->AddProperty(&colours[i], 1, AI_MATKEY_COLOR_EMISSIVE);
+    ai.mRootNode = Root({{"n", {}}});
+    HostScene scene;
+    std::string error;
+    ASSERT_TRUE(MapHostModel(ai, "", false, scene, error)) << error;
+    const std::vector<StdMat2*> materials = ItemsOf<StdMat2>(scene);
+    ASSERT_EQ(materials.size(), std::size(colours));
+    for (size_t i = 0; i < std::size(colours); ++i) {
+        SCOPED_TRACE(i);
+        const bool lit = colours[i].r > 0 || colours[i].g > 0 || colours[i].b > 0;
+        EXPECT_EQ(materials[i]->GetShader()->IsSelfIllumClrOn(), lit);
+        if (lit) {
+            EXPECT_EQ(materials[i]->GetShader()->GetSelfIllumClr(0), Color(colours[i].r, colours[i].g, colours[i].b));
+        }
+    }
 }
