@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "platform/host/HostDump.h"
@@ -85,11 +86,15 @@ aiMaterial* Material(Bytes& in)
         const int two = 1;
         m->AddProperty(&two, 1, AI_MATKEY_TWOSIDED);
     }
-    static const char* const paths[] = {"*0", "*1", "*7", "missing.png", "", "*x", "t0"};
+    // Paths of another machine and of odd shapes are looked for beside the
+    // current folder, in every case.
+    static const char* const paths[] = {
+        "*0",      "*1", "*7",  "missing.png", "", "*x", "t0", "C:\\art\\Missing.PNG", "sub/../../MISSING.png",
+        "//x.png", "/",  "..\\"};
     for (const aiTextureType type : {aiTextureType_DIFFUSE, aiTextureType_NORMALS, aiTextureType_OPACITY}) {
         if (!(flags & 64) || in.Below(2))
             continue;
-        const aiString path(paths[in.Below(7)]);
+        const aiString path(paths[in.Below(std::size(paths))]);
         m->AddProperty(&path, AI_MATKEY_TEXTURE(type, 0));
         const int uv = int(in.Below(4));
         m->AddProperty(&uv, 1, AI_MATKEY_UVWSRC(type, 0));
@@ -101,7 +106,8 @@ aiTexture* Texture(Bytes& in, unsigned index)
 {
     auto* t = new aiTexture;
     t->mFilename = aiString("t" + std::to_string(index));
-    std::strcpy(t->achFormatHint, in.Below(2) ? "png" : "rgba8888");
+    static const char* const hints[] = {"png", "rgba8888", "TGA", ""};
+    std::strcpy(t->achFormatHint, hints[in.Below(std::size(hints))]);
     t->mWidth = in.Below(6);
     t->mHeight = in.Below(2) ? 0 : in.Below(4);
     const size_t texels = t->mHeight == 0 ? (t->mWidth + 3) / 4 : size_t(t->mWidth) * t->mHeight;

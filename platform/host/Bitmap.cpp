@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <dirent.h>
 #include <stb_image.h>
+#include <sys/stat.h>
 
 #include "platform/PlatformPaths.h"
 #include "platform/host/HostScene.h"
@@ -167,6 +169,13 @@ bool Exists(const std::string& path)
     return !path.empty() && PlatformPathExists(PlatformNativePath(path.c_str()).c_str());
 }
 
+// A bitmap is a file: a folder of its name is no bitmap.
+bool IsFile(const std::string& path)
+{
+    const unsigned mode = PlatformGetFileMode(path.c_str());
+    return mode != 0 && !S_ISDIR(mode);
+}
+
 bool Absolute(const std::string& path)
 {
     return !path.empty() && (path[0] == '/' || path[0] == '\\' || (path.size() > 1 && path[1] == ':'));
@@ -180,7 +189,76 @@ std::string Joined(const std::string& dir, const std::string& file)
     return dir + (last == '/' || last == '\\' ? "" : "/") + file;
 }
 
+std::string Lower(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return s;
+}
+
+// The place's file found name by name below its folder, each name as it is
+// or else the first in byte order that differs from it only in case; ""
+// when a name is in neither form.
+std::string CaseBlind(const BitmapPlace& place)
+{
+    const std::string path = PlatformNativePath(place.path.c_str());
+    std::string at = place.folder.empty() && !path.empty() && path[0] == '/' ? "/" : place.folder;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::string name = path.substr(start, end - start);
+        start = end + 1;
+        if (name.empty() || name == ".")
+            continue;
+        const std::string exact = Joined(at, name);
+        if (name == ".." || Exists(exact)) {
+            at = exact;
+            continue;
+        }
+        const std::string wanted = Lower(name);
+        std::string best;
+        if (DIR* dir = opendir(at.empty() ? "." : PlatformNativePath(at.c_str()).c_str())) {
+            while (const dirent* entry = readdir(dir)) {
+                const std::string candidate = entry->d_name;
+                if (Lower(candidate) == wanted && (best.empty() || candidate < best))
+                    best = candidate;
+            }
+            closedir(dir);
+        }
+        if (best.empty())
+            return "";
+        at = Joined(at, best);
+    }
+    return IsFile(at) ? at : "";
+}
+
 } // namespace
+
+int FindBitmapFile(const std::vector<BitmapPlace>& places, std::string& found, bool& caseBlind)
+{
+    for (size_t i = 0; i < places.size(); ++i) {
+        const std::string path = Joined(places[i].folder, places[i].path);
+        if (!places[i].path.empty() && IsFile(path)) {
+            found = path;
+            caseBlind = false;
+            return int(i);
+        }
+    }
+    for (size_t i = 0; i < places.size(); ++i) {
+        if (places[i].path.empty())
+            continue;
+        const std::string path = CaseBlind(places[i]);
+        if (!path.empty()) {
+            found = path;
+            caseBlind = true;
+            return int(i);
+        }
+    }
+    return -1;
+}
 
 BOOL BMMGetFullFilename(BitmapInfo* bi)
 {
@@ -189,28 +267,28 @@ BOOL BMMGetFullFilename(BitmapInfo* bi)
     const std::string name = bi->Name();
     if (name.empty())
         return FALSE;
-    if (Exists(name))
-        return TRUE;
-    const Interface* ip = GetCOREInterface();
-    if (!ip)
-        return FALSE;
-    const HostSceneSettings& s = ip->Scene().Settings();
-    const size_t slash = name.find_last_of("/\\");
-    const std::string file = slash == std::string::npos ? name : name.substr(slash + 1);
-    std::vector<std::string> candidates;
-    for (const std::string& dir : s.mapDirs)
-        candidates.push_back(Joined(Absolute(dir) || s.sceneDir.empty() ? dir : Joined(s.sceneDir, dir), file));
-    if (!s.sceneDir.empty()) {
-        if (!Absolute(name))
-            candidates.push_back(Joined(s.sceneDir, name));
-        candidates.push_back(Joined(s.sceneDir, file));
-    }
-    for (const std::string& candidate : candidates)
-        if (Exists(candidate)) {
-            bi->SetName(candidate.c_str());
-            return TRUE;
+    std::vector<BitmapPlace> places{{"", name}};
+    if (const Interface* ip = GetCOREInterface()) {
+        const HostSceneSettings& s = ip->Scene().Settings();
+        const size_t slash = name.find_last_of("/\\");
+        const std::string file = slash == std::string::npos ? name : name.substr(slash + 1);
+        for (const std::string& dir : s.mapDirs)
+            places.push_back({Absolute(dir) || s.sceneDir.empty() ? dir : Joined(s.sceneDir, dir), file});
+        if (!s.sceneDir.empty()) {
+            if (!Absolute(name))
+                places.push_back({s.sceneDir, name});
+            places.push_back({s.sceneDir, file});
         }
-    return FALSE;
+    }
+    std::string found;
+    bool caseBlind = false;
+    const int place = FindBitmapFile(places, found, caseBlind);
+    if (place < 0)
+        return FALSE;
+    // The name as given stays as it is.
+    if (place > 0 || caseBlind)
+        bi->SetName(found.c_str());
+    return TRUE;
 }
 
 Bitmap* BitmapManager::Create(BitmapInfo* bi)

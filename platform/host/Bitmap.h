@@ -108,10 +108,28 @@ private:
 // black and transparent.
 std::unique_ptr<Bitmap> LoadBitmapFile(const std::string& path);
 
+// A place to look for a bitmap file: a folder, taken as it is ("" for the
+// current one), and a path below it (a whole path when the folder is "").
+struct BitmapPlace
+{
+    std::string folder;
+    std::string path;
+};
+
+// Looks for a bitmap file (a folder is none) in each place in turn as it is
+// named, then in each place again without regard to the case of the names
+// below its folder, as the host's file system finds them (of several names
+// that differ only in case, the first in byte order). Both separators are
+// accepted. Gives the index of the place that holds the file, or -1 (found
+// untouched); found is the file's path, caseBlind whether only the second
+// look found it.
+int FindBitmapFile(const std::vector<BitmapPlace>& places, std::string& found, bool& caseBlind);
+
 // Resolves a bitmap's file name the way the host does: the name as given
 // when that file exists, else its file part in each of the scene's map
 // folders in order (a relative folder taken from the scene file's folder),
-// then in the scene file's folder. TRUE, with the name set to the file
-// found, or FALSE with the name untouched. Uses the current Interface's
-// scene (only the name as given without one).
+// then in the scene file's folder; then all of them again without regard to
+// case (FindBitmapFile). TRUE, with the name set to the file found, or
+// FALSE with the name untouched. Uses the current Interface's scene (only
+// the name as given without one).
 BOOL BMMGetFullFilename(BitmapInfo* bi);

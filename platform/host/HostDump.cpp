@@ -204,6 +204,8 @@ private:
         Line(1, "ambient: " + Col(s.ambient));
         Line(1, "background: " + Col(s.background));
         Line(1, "light tint: " + Col(s.lightTint) + ", level " + Number(s.lightLevel));
+        for (const std::string& warning : m_Scene.Warnings())
+            Line(1, "warning: " + warning);
         const std::vector<Atmospheric*>& atmospherics = m_Scene.Atmospherics();
         for (size_t i = 0; i < atmospherics.size(); ++i) {
             const Atmospheric* a = atmospherics[i];
@@ -267,7 +269,10 @@ private:
                 for (const std::string& folder : m_Scene.TemporaryFolders())
                     if (file.rfind(folder + "/", 0) == 0)
                         file = "(embedded)" + file.substr(folder.size());
-                Line(2, "file " + Quote(file) + ", crop " + Yes(crop->GetInt(BMTEX_APPLY) != 0) + " " +
+                // How a model's importer found the file its material names.
+                const std::string found =
+                    b->FoundBy().empty() ? "" : " (named " + Quote(b->WrittenName()) + ", " + b->FoundBy() + ")";
+                Line(2, "file " + Quote(file) + found + ", crop " + Yes(crop->GetInt(BMTEX_APPLY) != 0) + " " +
                             Number(crop->GetFloat(BMTEX_CLIPU)) + " " + Number(crop->GetFloat(BMTEX_CLIPV)) + " " +
                             Number(crop->GetFloat(BMTEX_CLIPW)) + " " + Number(crop->GetFloat(BMTEX_CLIPH)));
             }

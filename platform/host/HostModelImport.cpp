@@ -76,13 +76,18 @@ Point3 HostPoint(const aiVector3D& v, const std::string& what, const char* part 
     return Point3(v.x + 0.0f, -v.z + 0.0f, v.y + 0.0f);
 }
 
+// VectorTransform(kToHost, v), written out term for term (so zeros keep the
+// signs the product gives them).
+Point3 ToHostVector(const aiVector3D& v)
+{
+    return Point3(v.x * 1.0f + v.y * 0.0f + v.z * 0.0f, v.x * 0.0f + v.y * 0.0f + v.z * -1.0f,
+                  v.x * 0.0f + v.y * 1.0f + v.z * 0.0f);
+}
+
 Point3 HostVector(const aiVector3D& v, const std::string& what, const char* part = nullptr)
 {
     CheckFinite({v.x, v.y, v.z}, what, part);
-    // VectorTransform(kToHost, v), written out term for term (so zeros keep
-    // the signs the product gives them).
-    return Point3(v.x * 1.0f + v.y * 0.0f + v.z * 0.0f, v.x * 0.0f + v.y * 0.0f + v.z * -1.0f,
-                  v.x * 0.0f + v.y * 1.0f + v.z * 0.0f);
+    return ToHostVector(v);
 }
 
 // A matrix of the file (column vectors, translation in the last column)
@@ -198,30 +203,57 @@ public:
         Materials();
         Nodes();
         Meshes();
+        if (m_RebuiltNormals > 0)
+            m_Scene.Warnings().push_back(
+                std::to_string(m_RebuiltNormals) +
+                (m_RebuiltNormals == 1 ? " normal was not a finite number: rebuilt from the face that uses it"
+                                       : " normals were not finite numbers: rebuilt from the faces that use them"));
     }
 
 private:
     // The file a texture path names: an embedded image written to the
-    // scene's private folder, else the path as written (`\` read as `/`,
-    // `%20`-style escapes decoded) beside the model when it is there, else
-    // as written (the bitmap is then missing, as the host reports it).
-    std::string TexturePath(const std::string& path)
+    // scene's private folder, else the file found as written (`\` read as
+    // `/`, `%20`-style escapes decoded, a relative path from the model's
+    // folder), else by its file name beside the model, else in the model's
+    // textures/ folder, else all of them without regard to case (a path from
+    // the author's machine, C:\models\top.tga, names a file that sits beside
+    // the model); else the path as written (the bitmap is then missing, as
+    // the host reports it). how says which way it was found.
+    std::string TexturePath(const std::string& path, std::string& how)
     {
         if (!path.empty() && path[0] == '*') {
             char* end = nullptr;
             const long i = std::strtol(path.c_str() + 1, &end, 10);
             if (path.size() < 2 || *end || i < 0 || unsigned(i) >= m_Ai.mNumTextures || !m_Ai.mTextures)
                 Fail("embedded texture " + Quoted(path) + " is not in the file");
+            how = "embedded";
             return EmbeddedFile(int(i));
         }
         for (unsigned i = 0; m_Ai.mTextures && i < m_Ai.mNumTextures; ++i)
-            if (m_Ai.mTextures[i] && path == m_Ai.mTextures[i]->mFilename.C_Str())
+            if (m_Ai.mTextures[i] && path == m_Ai.mTextures[i]->mFilename.C_Str()) {
+                how = "embedded";
                 return EmbeddedFile(int(i));
+            }
         const std::string native = PlatformNativePath(UriDecoded(path).c_str());
-        const std::string resolved = !native.empty() && native[0] == '/' ? native : m_Folder + native;
-        if (!native.empty() && PlatformPathExists(resolved.c_str()))
-            return resolved;
-        return path;
+        const size_t slash = native.rfind('/');
+        const std::string file = slash == std::string::npos ? native : native.substr(slash + 1);
+        // A drive letter names another machine's disk: only the file name
+        // can be looked for.
+        const bool foreign = native.size() > 1 && native[1] == ':';
+        std::vector<BitmapPlace> places;
+        places.push_back({foreign || (!native.empty() && native[0] == '/') ? "" : m_Folder, foreign ? "" : native});
+        places.push_back({m_Folder, file});
+        places.push_back({m_Folder + "textures/", file});
+        static const char* const ways[] = {"as written", "beside the model", "in the model's textures folder"};
+        std::string found;
+        bool caseBlind = false;
+        const int place = FindBitmapFile(places, found, caseBlind);
+        if (place < 0) {
+            how = "not found";
+            return path;
+        }
+        how = std::string("found ") + ways[place] + (caseBlind ? " without regard to case" : "");
+        return found;
     }
 
     // Writes embedded image index once, as texture<index> with the
@@ -371,7 +403,9 @@ private:
                 continue;
             auto tex = std::make_unique<BitmapTex>();
             tex->SetHostId("texmap" + std::to_string(m_TexmapCount++));
-            tex->SetMapName(TexturePath(path.C_Str()).c_str());
+            std::string how;
+            tex->SetMapName(TexturePath(path.C_Str(), how).c_str());
+            tex->SetFoundBy(how, path.C_Str());
             tex->GetTheUVGen()->SetMapChannel(int(std::min(uv, 98u)) + 1);
             mtl.SetSubTexmap(map.slot, m_Scene.Adopt(std::move(tex)));
         }
@@ -413,6 +447,10 @@ private:
                 anim->mDuration < 0.0)
                 Fail(what + " has no valid length");
             const double length = anim->mDuration / perSecond * TIME_TICKSPERSEC;
+            // Keys may lie before a take's time 0: after the first take, the
+            // earliest of them comes after the take before.
+            if (a > 0)
+                next += TicksBeforeStart(*anim, TIME_TICKSPERSEC / perSecond);
             if (next + length > 2e9)
                 Fail(what + " runs beyond the host's timeline");
             AnimationTake take;
@@ -434,6 +472,28 @@ private:
             s.animStart = 0;
             s.animEnd = m_Scene.Takes().back().end;
         }
+    }
+
+    // How far before its time 0 the first key of a track of the animation
+    // lies, in whole ticks (0 when none does). Tracks out of order are
+    // refused later.
+    static double TicksBeforeStart(const aiAnimation& anim, double scale)
+    {
+        double earliest = 0.0;
+        const auto first = [&earliest](unsigned count, const auto* keys) {
+            if (count > 0 && keys && std::isfinite(keys[0].mTime) && keys[0].mTime < earliest)
+                earliest = keys[0].mTime;
+        };
+        for (unsigned c = 0; anim.mChannels && c < anim.mNumChannels; ++c)
+            if (const aiNodeAnim* n = anim.mChannels[c]) {
+                first(n->mNumPositionKeys, n->mPositionKeys);
+                first(n->mNumRotationKeys, n->mRotationKeys);
+                first(n->mNumScalingKeys, n->mScalingKeys);
+            }
+        for (unsigned c = 0; anim.mMorphMeshChannels && c < anim.mNumMorphMeshChannels; ++c)
+            if (const aiMeshMorphAnim* m = anim.mMorphMeshChannels[c])
+                first(m->mNumKeys, m->mKeys);
+        return std::ceil(-earliest * scale);
     }
 
     struct Pending
@@ -546,15 +606,11 @@ private:
             if (c.anim->*count > 0 && !(c.anim->*keys))
                 Fail(what + ": its keys are missing");
             const AnimationTake& take = m_Scene.Takes()[c.take];
-            double last = -1.0;
             for (unsigned i = 0; i < c.anim->*count; ++i) {
                 const Key& key = (c.anim->*keys)[i];
-                if (!std::isfinite(key.mTime) || key.mTime < 0.0 || key.mTime < last)
-                    Fail(what + ": its key times are not in order");
-                last = key.mTime;
+                CheckKeyTime(key.mTime, i, i > 0 ? (c.anim->*keys)[i - 1].mTime : key.mTime, what);
                 const double ticks = std::round(key.mTime * m_TakeScale[c.take]) + take.start;
-                if (ticks > 2e9)
-                    Fail(what + ": a key lies beyond the host's timeline");
+                CheckOnTimeline(ticks, what);
                 HostKey k;
                 k.time = TimeValue(ticks);
                 // Keys closer than a tick fall on one time: the first stays.
@@ -565,6 +621,26 @@ private:
             }
         }
         return out;
+    }
+
+    // Key times may lie before 0 (before their take's start, as host times
+    // may), never before the key before them.
+    static void CheckKeyTime(double time, unsigned index, double before, const std::string& what)
+    {
+        if (!std::isfinite(time))
+            Fail(what + ": the time of key " + std::to_string(index) + " is not a finite number");
+        if (time < before)
+            Fail(what + ": its key times are not in order: key " + std::to_string(index) + " comes before key " +
+                 std::to_string(index - 1));
+    }
+
+    // The host's times are 32-bit ticks: 2e9 either way.
+    static void CheckOnTimeline(double ticks, const std::string& what)
+    {
+        if (ticks > 2e9)
+            Fail(what + ": a key lies beyond the host's timeline");
+        if (ticks < -2e9)
+            Fail(what + ": a key lies before the host's timeline");
     }
 
     Control* Animated(const std::vector<Channel>& channels, const Matrix3& local, const Matrix3& frame,
@@ -669,6 +745,26 @@ private:
             Fail(what + " has too many vertices");
         if (channels > unsigned(MORPHER_CHANNELS))
             Fail(what + " has more than " + std::to_string(MORPHER_CHANNELS) + " morph targets");
+
+        // Nodes that draw the same meshes show one object, as instances do
+        // in the host; the material follows from the meshes. Not a skinned
+        // one (its skin binds where its node stands), nor morph targets
+        // weighed by an animation named after another node.
+        bool skinned = false;
+        for (const aiMesh* m : meshes)
+            skinned = skinned || m->mNumBones > 0;
+        InstanceKey key{std::vector<unsigned>(ai.mMeshes, ai.mMeshes + ai.mNumMeshes), nullptr};
+        if (channels > 0)
+            key.morphs = MorphAnimationEntry(ai, meshes);
+        if (!skinned) {
+            const auto shared = m_Instances.find(key);
+            if (shared != m_Instances.end()) {
+                if (shared->second.material)
+                    node.SetMtl(shared->second.material);
+                node.SetObjectRef(shared->second.object);
+                return;
+            }
+        }
 
         // Bones by the nodes they name, in the order first met.
         std::vector<INode*> bones;
@@ -806,6 +902,8 @@ private:
             object = m_Scene.Adopt(std::move(derived));
         }
         node.SetObjectRef(object);
+        if (!skinned)
+            m_Instances.emplace(std::move(key), Instance{object, node.GetMtl()});
     }
 
     void Merge(const std::vector<const aiMesh*>& meshes, std::vector<std::vector<std::vector<SkinWeight>>>& fileWeights,
@@ -980,14 +1078,52 @@ private:
             normals = normals && (m->mNormals || m->mNumVertices == 0);
         if (normals) {
             MeshNormalSpec& spec = mesh.SpecifyNormals();
+            // A normal that is not a number (a file's normal of a face
+            // without area) is rebuilt below rather than refuse the model.
+            std::vector<size_t> bad;
             for (const aiMesh* m : meshes)
-                for (unsigned v = 0; v < m->mNumVertices; ++v)
-                    spec.normals.push_back(HostVector(m->mNormals[v], what, ": a normal"));
+                for (unsigned v = 0; v < m->mNumVertices; ++v) {
+                    const aiVector3D& n = m->mNormals[v];
+                    if (!std::isfinite(n.x) || !std::isfinite(n.y) || !std::isfinite(n.z))
+                        bad.push_back(spec.normals.size());
+                    spec.normals.push_back(ToHostVector(n));
+                }
             spec.faces.resize(faces);
             for (size_t f = 0; f < faces; ++f)
                 for (int k = 0; k < 3; ++k)
                     spec.faces[f].mNormalID[k] = int(m_FileCorners[f][size_t(k)]);
+            if (!bad.empty())
+                RebuildNormals(mesh, bad);
         }
+    }
+
+    // Each normal listed becomes the normal of the first face that uses it,
+    // as the host makes a face's normal (zero for a face without area, or
+    // for a normal no face uses).
+    void RebuildNormals(Mesh& mesh, const std::vector<size_t>& bad)
+    {
+        MeshNormalSpec& spec = *mesh.GetSpecifiedNormals();
+        std::vector<char> pending(spec.normals.size(), 0);
+        for (const size_t n : bad) {
+            pending[n] = 1;
+            spec.normals[n] = Point3();
+        }
+        size_t left = bad.size();
+        for (size_t f = 0; f < m_FileCorners.size() && left > 0; ++f)
+            for (int k = 0; k < 3; ++k) {
+                const size_t n = m_FileCorners[f][size_t(k)];
+                if (!pending[n])
+                    continue;
+                const Point3& a = mesh.verts[mesh.faces[f].v[0]];
+                const Point3 normal =
+                    Normalize(CrossProd(mesh.verts[mesh.faces[f].v[1]] - a, mesh.verts[mesh.faces[f].v[2]] - a));
+                // Huge points overflow the product: zero then too.
+                if (std::isfinite(normal.x) && std::isfinite(normal.y) && std::isfinite(normal.z))
+                    spec.normals[n] = normal;
+                pending[n] = 0;
+                --left;
+            }
+        m_RebuiltNormals += bad.size();
     }
 
     // The Morpher of the node's morph targets: channel c + 1 for target c,
@@ -1002,15 +1138,11 @@ private:
             const AnimationTake& t = m_Scene.Takes()[take];
             if (anim->mNumKeys > 0 && !anim->mKeys)
                 Fail(what + ": a morph animation lacks its keys");
-            double last = -1.0;
             for (unsigned k = 0; k < anim->mNumKeys; ++k) {
                 const aiMeshMorphKey& key = anim->mKeys[k];
-                if (!std::isfinite(key.mTime) || key.mTime < 0.0 || key.mTime < last)
-                    Fail(what + ": its morph key times are not in order");
-                last = key.mTime;
+                CheckKeyTime(key.mTime, k, k > 0 ? anim->mKeys[k - 1].mTime : key.mTime, what + ": morph");
                 const double ticks = std::round(key.mTime * m_TakeScale[take]) + t.start;
-                if (ticks > 2e9)
-                    Fail(what + ": a morph key lies beyond the host's timeline");
+                CheckOnTimeline(ticks, what + ": morph");
                 if (key.mNumValuesAndWeights > 0 && (!key.mValues || !key.mWeights))
                     Fail(what + ": a morph key lacks its weights");
                 for (unsigned i = 0; i < key.mNumValuesAndWeights; ++i) {
@@ -1059,16 +1191,20 @@ private:
     }
 
     // The file's morph animations of a node: named after the node, or else
-    // after one of its meshes.
-    std::vector<std::pair<unsigned, const aiMeshMorphAnim*>> MorphAnimationsOf(const aiNode& ai,
-                                                                               const std::vector<const aiMesh*>& meshes)
+    // after one of its meshes (null for none).
+    using MorphAnimations = std::vector<std::pair<unsigned, const aiMeshMorphAnim*>>;
+    const MorphAnimations* MorphAnimationEntry(const aiNode& ai, const std::vector<const aiMesh*>& meshes) const
     {
         auto found = m_MorphChannels.find(ai.mName.C_Str());
         for (size_t i = 0; found == m_MorphChannels.end() && i < meshes.size(); ++i)
             found = m_MorphChannels.find(meshes[i]->mName.C_Str());
-        if (found == m_MorphChannels.end())
-            return {};
-        return found->second;
+        return found == m_MorphChannels.end() ? nullptr : &found->second;
+    }
+
+    MorphAnimations MorphAnimationsOf(const aiNode& ai, const std::vector<const aiMesh*>& meshes) const
+    {
+        const MorphAnimations* found = MorphAnimationEntry(ai, meshes);
+        return found ? *found : MorphAnimations();
     }
 
     Object* Camera(const aiCamera& c, Matrix3& frame)
@@ -1139,6 +1275,22 @@ private:
     std::vector<std::pair<INode*, const aiNode*>> m_MeshNodes;
     std::vector<Mtl*> m_Materials;
     std::map<std::vector<int>, Mtl*> m_Multis;
+    // The object made for each list of meshes (and morph animations).
+    struct InstanceKey
+    {
+        std::vector<unsigned> meshes;
+        const MorphAnimations* morphs;
+        bool operator<(const InstanceKey& o) const
+        {
+            return meshes != o.meshes ? meshes < o.meshes : std::less<const void*>()(morphs, o.morphs);
+        }
+    };
+    struct Instance
+    {
+        Object* object;
+        Mtl* material;
+    };
+    std::map<InstanceKey, Instance> m_Instances;
     std::map<int, std::string> m_Embedded;
     std::string m_TempFolder;
     // The faces of the mesh being made, by the file vertices of their
@@ -1147,6 +1299,7 @@ private:
     std::vector<double> m_TakeScale;
     int m_NodeCount = 0, m_MeshCount = 0, m_HelperCount = 0, m_CameraCount = 0, m_LightCount = 0;
     int m_DerivedCount = 0, m_TexmapCount = 0;
+    size_t m_RebuiltNormals = 0;
 };
 
 bool EndsWithNoCase(const std::string& s, const char* suffix)
@@ -1172,8 +1325,13 @@ bool ImportHostModel(const std::string& path, HostScene& scene, std::string& err
     }
     const size_t slash = native.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : native.substr(0, slash + 1);
-    if (MapHostModel(*ai, folder, EndsWithNoCase(native, ".fbx"), scene, error))
+    const size_t warnings = scene.Warnings().size();
+    if (MapHostModel(*ai, folder, EndsWithNoCase(native, ".fbx"), scene, error)) {
+        // Warnings name the file as refusals do.
+        for (size_t i = warnings; i < scene.Warnings().size(); ++i)
+            scene.Warnings()[i] = path + ": " + scene.Warnings()[i];
         return true;
+    }
     error = path + ": " + error;
     return false;
 }

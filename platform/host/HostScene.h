@@ -83,6 +83,11 @@ public:
     // removed with its files when the scene goes.
     void AddTemporaryFolder(const std::string& folder) { m_TemporaryFolders.push_back(folder); }
     const std::vector<std::string>& TemporaryFolders() const { return m_TemporaryFolders; }
+    // What a loader mended rather than refuse the file, one line each, in
+    // order (a model's normals that were not numbers, say); the scene dump
+    // shows them.
+    std::vector<std::string>& Warnings() { return m_Warnings; }
+    const std::vector<std::string>& Warnings() const { return m_Warnings; }
 
     HostSceneSettings& Settings() { return m_Settings; }
     const HostSceneSettings& Settings() const { return m_Settings; }
@@ -115,4 +120,5 @@ private:
     std::vector<Atmospheric*> m_Atmospherics;
     std::vector<AnimationTake> m_Takes;
     std::vector<std::string> m_TemporaryFolders;
+    std::vector<std::string> m_Warnings;
 };

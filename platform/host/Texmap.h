@@ -103,8 +103,20 @@ public:
     // Sets the crop rectangle and whether it applies.
     void SetCrop(bool apply, float u, float v, float w, float h);
 
+    // The stand-in's own note of how the importer that made the map found
+    // its file, with the name the file gave ("" for both when nothing was
+    // looked for); the scene dump shows it.
+    const std::string& FoundBy() const { return m_FoundBy; }
+    const std::string& WrittenName() const { return m_WrittenName; }
+    void SetFoundBy(std::string how, std::string written)
+    {
+        m_FoundBy = std::move(how);
+        m_WrittenName = std::move(written);
+    }
+
 private:
     std::string m_MapName;
+    std::string m_FoundBy, m_WrittenName;
     std::unique_ptr<IParamBlock2> m_Block;
     std::unique_ptr<Bitmap> m_Bitmap;
     bool m_Loaded = false;

@@ -1,4 +1,5 @@
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -110,4 +111,70 @@ TEST_F(ModelMeshes, EveryEngineMeshHasTheVertexCountOfMeshoptimizersRemap)
     EXPECT_GT(meshes, 50);
 }
 
+// Converts a model as the driver does (materials, then the objects) and
+// gives the number of engine meshes made, with the report.
+int ExportedMeshCount(CKContext* context, const std::string& path, std::string& report)
+{
+    GetExportDriverState().onlySelectedNodes = FALSE;
+    HostScene scene;
+    std::string error;
+    if (!ImportHostModel(path, scene, error)) {
+        ADD_FAILURE() << error;
+        return -1;
+    }
+    Interface ip(scene);
+    ip.SetEcho(false);
+    ip.SetReportOutput(nullptr);
+    Max2Qdx exporter;
+    exporter.reportLevel = 3;
+    ExportBuilder builder(context, TRUE);
+    builder.exporter = &exporter;
+    exporter.builder = &builder;
+    exporter.context = context;
+    exporter.maxInterface = &ip;
+    exporter.progressStarted = 0;
+    int count = 0;
+    exporter.CollectNodes(scene.GetRootNode(), &count);
+    exporter.ExportMaterials();
+    INode* root = scene.GetRootNode();
+    for (int i = 0; i < root->NumberOfChildren(); ++i)
+        exporter.ExportNode(root->GetChildNode(i));
+    const int meshes = context->GetObjectsCountByClassID(CKCID_MESH);
+    report = exporter.GetReportText();
+    exporter.builder = nullptr;
+    context->ClearAll();
+    return meshes;
+}
+
 } // namespace
+
+// Nodes of a model file that draw the same meshes are instances in the
+// host: the exporter makes one engine mesh for them.
+TEST_F(ModelMeshes, NodesDrawingTheSameMeshesShareOneEngineMesh)
+{
+    // Two nodes draw mesh 0, a third meshes 0 and 1.
+    TestTempDir dir;
+    const std::string model = dir.File("twins.gltf");
+    std::ofstream(model)
+        << R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0, 1, 2]}],)"
+        << R"("nodes": [{"name": "first", "mesh": 0}, {"name": "second", "mesh": 0, "translation": [5, 0, 0]},)"
+        << R"({"name": "third", "mesh": 1}],)"
+        << R"("buffers": [{"byteLength": 36, "uri": "data:application/octet-stream;base64,)"
+        << R"(AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAA"}],)"
+        << R"("bufferViews": [{"buffer": 0, "byteOffset": 0, "byteLength": 36}],)"
+        << R"("accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3",)"
+        << R"("min": [0, 0, 0], "max": [1, 1, 0]}],)"
+        << R"("meshes": [{"primitives": [{"attributes": {"POSITION": 0}}]},)"
+        << R"({"primitives": [{"attributes": {"POSITION": 0}}, {"attributes": {"POSITION": 0}, "mode": 4}]}]})";
+    std::string report;
+    EXPECT_EQ(ExportedMeshCount(m_Context, model, report), 2);
+    EXPECT_NE(report.find("Mesh Instance : second....."), std::string::npos) << report;
+    EXPECT_EQ(report.find("Mesh Instance : third"), std::string::npos) << report;
+
+    // 2CylinderEngine draws its 34 meshes from 67 nodes in 29 lists.
+    SKIP_WITHOUT_SHARED_DATA();
+    EXPECT_EQ(ExportedMeshCount(
+                  m_Context,
+                  TestSharedDataDir() + "/models/assimp/glTF2/2CylinderEngine-glTF-Binary/2CylinderEngine.glb", report),
+              29);
+}

@@ -119,6 +119,18 @@ TEST(HostMesh, MapChannelsVertexDataAndSpecifiedNormals)
     EXPECT_FALSE(m.mapSupport(-3));
     EXPECT_FALSE(m.mapSupport(100));
     EXPECT_EQ(m.getNumMapVerts(100), 0);
+    // The last channel is 99: one past it is no channel, even when set.
+    m.setMapSupport(99);
+    EXPECT_TRUE(m.mapSupport(99));
+    EXPECT_EQ(m.getNumMaps(), 100);
+    m.setMapSupport(99, FALSE);
+    for (const int channel : {-3, 100}) {
+        m.setMapSupport(channel);
+        m.Map(channel).tv.resize(2);
+        EXPECT_FALSE(m.mapSupport(channel)) << channel;
+        EXPECT_EQ(m.getNumMapVerts(channel), 0) << channel;
+        EXPECT_EQ(m.mapVerts(channel), nullptr) << channel;
+    }
     m.setMapSupport(7, FALSE);
     EXPECT_EQ(m.getNumMaps(), 2);
     EXPECT_EQ(m.Map(7).getNumVerts(), 0);
@@ -225,7 +237,40 @@ TEST(HostPatchMesh, LinkagesGiveEachEdgeItsCornersVectorsAndPatches)
     EXPECT_EQ(p.patches[1].edge[1], -1);
     EXPECT_EQ(p.patches[1].edge[2], -1);
     EXPECT_EQ(p.getNumEdges(), 5);
-    // Map channels.
+    // Indices one past the last corner or vector give no edge either; the
+    // last ones do.
+    struct Bound
+    {
+        int* index;
+        int last;
+    };
+    const Bound bounds[] = {{&p.patches[0].v[0], 5}, {&p.patches[0].vec[0], 21}, {&p.patches[0].vec[1], 21}};
+    for (const Bound& b : bounds) {
+        const int kept = *b.index;
+        *b.index = b.last;
+        p.buildLinkages();
+        EXPECT_NE(p.patches[0].edge[0], -1) << b.last;
+        *b.index = b.last + 1;
+        p.buildLinkages();
+        EXPECT_EQ(p.patches[0].edge[0], -1) << b.last + 1;
+        *b.index = -1;
+        p.buildLinkages();
+        EXPECT_EQ(p.patches[0].edge[0], -1) << -1;
+        *b.index = kept;
+    }
+    // Map channels, -2 to 99.
+    for (const int channel : {-2, 99}) {
+        p.setMapSupport(channel);
+        EXPECT_TRUE(p.getMapSupport(channel)) << channel;
+        p.setMapSupport(channel, FALSE);
+    }
+    for (const int channel : {-3, 100}) {
+        p.setMapSupport(channel);
+        p.Map(channel).tv.resize(2);
+        EXPECT_FALSE(p.getMapSupport(channel)) << channel;
+        EXPECT_EQ(p.getNumMapVerts(channel), 0) << channel;
+        EXPECT_EQ(p.mapVerts(channel), nullptr) << channel;
+    }
     EXPECT_FALSE(p.getMapSupport(1));
     p.setMapSupport(3);
     p.Map(3).tv.resize(4);

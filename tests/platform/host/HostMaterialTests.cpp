@@ -138,6 +138,21 @@ TEST(HostBitmap, CopyImageResizesBilinearly)
     const WORD expected[4] = {0, 16384, 49151, 65535};
     for (int x = 0; x < 4; ++x)
         EXPECT_EQ(to->Storage()->Pixels()[x].r, expected[x]) << x;
+    // Down from four (0, 100, 200, 300) to three: centres at 1/6, 3/2 and
+    // 17/6, each between its two neighbours; down a column likewise.
+    Bitmap row(4, 1), column(1, 4);
+    for (int i = 0; i < 4; ++i) {
+        row.Storage()->Pixels()[i].g = WORD(100 * i);
+        column.Storage()->Pixels()[i].b = WORD(100 * i);
+    }
+    Bitmap narrow(3, 1), short_(1, 3);
+    ASSERT_EQ(narrow.CopyImage(&row, COPY_IMAGE_RESIZE_HI_QUALITY, BMM_Color_64()), 1);
+    ASSERT_EQ(short_.CopyImage(&column, COPY_IMAGE_RESIZE_HI_QUALITY, BMM_Color_64()), 1);
+    const WORD thirds[3] = {17, 150, 283};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(narrow.Storage()->Pixels()[i].g, thirds[i]) << i;
+        EXPECT_EQ(short_.Storage()->Pixels()[i].b, thirds[i]) << i;
+    }
     // Other operations, and bitmaps without storage, copy nothing.
     EXPECT_EQ(to->CopyImage(&from, 1, BMM_Color_64()), 0);
     Bitmap empty(0, 5);
@@ -178,6 +193,12 @@ TEST(HostBitmap, FullFileNamesComeFromTheMapFoldersThenTheScenesFolder)
         {"stone.tga", dir.File("more/stone.tga")},
         {"sub/here.tga", dir.File("here.tga")},
         {dir.File("maps/wood.tga"), dir.File("maps/wood.tga")},
+        // Names that differ only in case: after every place as named, the
+        // same places without regard to case, folders included.
+        {"C:\\textures\\WOOD.TGA", dir.File("maps/wood.tga")},
+        {"Stone.Tga", dir.File("more/stone.tga")},
+        {dir.File("MORE/STONE.tga"), dir.File("more/stone.tga")},
+        {"SUB/HERE.TGA", dir.File("here.tga")},
         {"nowhere.tga", ""},
         {"", ""},
     };
@@ -198,6 +219,55 @@ TEST(HostBitmap, FullFileNamesComeFromTheMapFoldersThenTheScenesFolder)
     EXPECT_STREQ(tex.GetMapName(), "D:\\old\\stone.tga");
     tex.SetMapName("nowhere.tga");
     EXPECT_EQ(tex.GetBitmap(0), nullptr);
+}
+
+TEST(HostBitmap, TheSearchTakesEveryPlaceAsNamedBeforeAnyWithoutRegardToCase)
+{
+    TestTempDir dir;
+    mkdir(dir.File("a").c_str(), 0755);
+    mkdir(dir.File("b").c_str(), 0755);
+    mkdir(dir.File("b/Deep").c_str(), 0755);
+    mkdir(dir.File("b/deep").c_str(), 0755);
+    for (const char* name : {"a/Top.tga", "b/top.tga", "b/x.PNG", "b/x.png", "b/X.Png", "b/Deep/d.tga", "b/deep/y.tga"})
+        TestWriteFile(dir.File(name), "x");
+    struct Case
+    {
+        std::vector<BitmapPlace> places;
+        int place;
+        std::string found;
+        bool caseBlind;
+    };
+    const std::string a = dir.File("a"), b = dir.File("b");
+    const Case cases[] = {
+        // The later place as named wins over the earlier one by case.
+        {{{a, "top.tga"}, {b, "top.tga"}}, 1, b + "/top.tga", false},
+        {{{a, "TOP.TGA"}, {b, "top.tga"}}, 1, b + "/top.tga", false},
+        {{{a, "TOP.TGA"}, {b, "TOP.TGA"}}, 0, a + "/Top.tga", true},
+        // Of names that differ only in case, the first in byte order.
+        {{{b, "x.pNg"}}, 0, b + "/X.Png", true},
+        {{{b, "x.png"}}, 0, b + "/x.png", false},
+        // Folders below the place's folder fold too; "." and ".." stay.
+        {{{b, "deep\\D.TGA"}}, -1, "", false},
+        {{{b, "DEEP\\D.TGA"}}, 0, b + "/Deep/d.tga", true},
+        // A folder as named comes before its other cases.
+        {{{b, "deep/Y.TGA"}}, 0, b + "/deep/y.tga", true},
+        {{{a, "./../B/DEEP/d.tga"}}, 0, a + "/../b/Deep/d.tga", true},
+        {{{"", b + "/DEEP/D.tga"}}, 0, b + "/Deep/d.tga", true},
+        // The place's own folder is taken as it is.
+        {{{dir.File("B"), "top.tga"}}, -1, "", false},
+        // A folder is no bitmap.
+        {{{dir.Path(), "b"}, {dir.Path(), "B/"}, {"", b}}, -1, "", false},
+        {{{b, ""}, {b, "none.tga"}}, -1, "", false},
+        {{}, -1, "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.found);
+        std::string found = "untouched";
+        bool caseBlind = false;
+        EXPECT_EQ(FindBitmapFile(c.places, found, caseBlind), c.place);
+        EXPECT_EQ(found, c.place < 0 ? "untouched" : c.found);
+        EXPECT_EQ(caseBlind, c.caseBlind);
+    }
 }
 
 TEST(HostMaterials, StandardMaterialsShellsAndShadersReadBack)

@@ -22,6 +22,7 @@
 #include "platform/host/INode.h"
 #include "platform/host/StdMat.h"
 #include "platform/host/Texmap.h"
+#include "platform/host/TriObject.h"
 #include "tests/platform/host/HostTestMath.h"
 #include "tests/support/TestModels.h"
 #include "tests/support/TestPaths.h"
@@ -417,6 +418,32 @@ TEST(HostModelImport, RefusalsNameTheFileAndEndWithExitCode2)
     }
 }
 
+TEST(HostModelImport, AFileAssimpReadsButTheHostRefusesNamesTheFile)
+{
+    // One triangle whose second vertex has a NaN for its y.
+    TestTempDir dir;
+    const std::string model = dir.File("nan.gltf");
+    std::ofstream(model)
+        << R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}], "nodes": [{"name": "n", "mesh": 0}],)"
+        << R"("buffers": [{"byteLength": 36, "uri": "data:application/octet-stream;base64,)"
+        << R"(AAAAAAAAAAAAAAAAAACAPwAAwH8AAAAAAAAAAAAAgD8AAAAA"}],)"
+        << R"("bufferViews": [{"buffer": 0, "byteOffset": 0, "byteLength": 36}],)"
+        << R"("accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3"}],)"
+        << R"("meshes": [{"primitives": [{"attributes": {"POSITION": 0}}]}]})";
+    HostScene scene;
+    std::string error;
+    EXPECT_FALSE(ImportHostModel(model, scene, error));
+    EXPECT_EQ(error, model + ": node \"n\": a vertex is not a finite number");
+    const char* argv[] = {"qdxexport", model.c_str(), "--dump-host"};
+    char* errText = nullptr;
+    size_t errSize = 0;
+    FILE* err = open_memstream(&errText, &errSize);
+    EXPECT_EQ(RunHostCommandLine(3, argv, {}, nullptr, stdout, err), 2);
+    std::fclose(err);
+    EXPECT_EQ(std::string(errText), "qdxexport: " + error + "\n");
+    std::free(errText);
+}
+
 TEST(HostModelImport, TexturePathsAreFoundAfterDecodingTheirEscapes)
 {
     // One triangle whose material names "a%39%4A%4b.png", that is a9JK.png.
@@ -448,4 +475,120 @@ TEST(HostModelImport, TexturePathsAreFoundAfterDecodingTheirEscapes)
     std::ofstream(dir.File("a9JK.png")) << "png";
     HostScene scene;
     EXPECT_EQ(mapName(scene), dir.File("a9JK.png"));
+}
+
+TEST(HostModelImport, NodesDrawingTheSameMeshesShareTheirObject)
+{
+    SKIP_WITHOUT_SHARED_DATA();
+    // 2CylinderEngine draws its 34 meshes from 67 nodes in 29 lists.
+    const std::string path = ModelsDir() + "assimp/glTF2/2CylinderEngine-glTF-Binary/2CylinderEngine.glb";
+    Assimp::Importer importer;
+    const aiScene* ai = importer.ReadFile(path, kHostModelImportFlags);
+    ASSERT_NE(ai, nullptr);
+    std::set<std::vector<unsigned>> lists;
+    std::function<void(const aiNode*)> walk = [&](const aiNode* n) {
+        if (n->mNumMeshes > 0)
+            lists.insert(std::vector<unsigned>(n->mMeshes, n->mMeshes + n->mNumMeshes));
+        for (unsigned i = 0; i < n->mNumChildren; ++i)
+            walk(n->mChildren[i]);
+    };
+    walk(ai->mRootNode);
+    EXPECT_EQ(lists.size(), 29u);
+    HostScene scene;
+    std::string error;
+    ASSERT_TRUE(ImportHostModel(path, scene, error)) << error;
+    std::set<const Object*> objects;
+    int nodes = 0;
+    for (const INode* n : scene.Nodes())
+        if (const Object* o = n->GetObjectRef(); o && o->ClassID() == triObjectClassID) {
+            objects.insert(o);
+            ++nodes;
+        }
+    EXPECT_EQ(nodes, 67);
+    EXPECT_EQ(objects.size(), lists.size());
+    EXPECT_EQ(CountItems<TriObject>(scene), lists.size());
+}
+
+TEST(HostModelImport, ANormalThatIsNotANumberIsRebuiltAndTold)
+{
+    // One triangle whose second normal is a NaN.
+    TestTempDir dir;
+    const std::string model = dir.File("nan.gltf");
+    std::ofstream(model)
+        << R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}], "nodes": [{"name": "n", "mesh": 0}],)"
+        << R"("buffers": [{"byteLength": 72, "uri": "data:application/octet-stream;base64,)"
+        << R"(AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAAAAAAAAAAAAAAAIA/AADAfwAAAAAAAAAAAAAAAAAAAAAAAIA/"}],)"
+        << R"("bufferViews": [{"buffer": 0, "byteOffset": 0, "byteLength": 72}],)"
+        << R"("accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3",)"
+        << R"("min": [0, 0, 0], "max": [1, 1, 0]},)"
+        << R"({"bufferView": 0, "byteOffset": 36, "componentType": 5126, "count": 3, "type": "VEC3"}],)"
+        << R"("meshes": [{"primitives": [{"attributes": {"POSITION": 0, "NORMAL": 1}}]}]})";
+    HostScene scene;
+    std::string error;
+    ASSERT_TRUE(ImportHostModel(model, scene, error)) << error;
+    EXPECT_EQ(scene.Warnings(), std::vector<std::string>{
+                                    model + ": 1 normal was not a finite number: rebuilt from the face that uses it"});
+    ASSERT_EQ(scene.Nodes().size(), 1u);
+    const MeshNormalSpec* spec = dynamic_cast<TriObject*>(scene.Nodes()[0]->GetObjectRef())->mesh.GetSpecifiedNormals();
+    ASSERT_NE(spec, nullptr);
+    // The face looks down the file's +z, the host's -y.
+    EXPECT_EQ(spec->normals[1], Point3(0.0f, -1.0f, 0.0f));
+    EXPECT_EQ(spec->normals[0], spec->normals[1]);
+
+    // earth.q3o has four such normals among its 2,937 triangles.
+    const std::string earth = std::string(kDebianModels) + "Q3D/earth.q3o";
+    struct stat st;
+    if (stat(earth.c_str(), &st) != 0)
+        GTEST_SKIP() << "the assimp-testmodels package is not installed (" << kDebianModels << ")";
+    HostScene planet;
+    ASSERT_TRUE(ImportHostModel(earth, planet, error)) << error;
+    EXPECT_EQ(
+        planet.Warnings(),
+        std::vector<std::string>{earth + ": 4 normals were not finite numbers: rebuilt from the faces that use them"});
+    int normals = 0;
+    for (const auto& item : planet.Items())
+        if (const TriObject* tri = dynamic_cast<const TriObject*>(item.get()))
+            if (const MeshNormalSpec* s = tri->mesh.GetSpecifiedNormals())
+                for (const Point3& n : s->normals) {
+                    ++normals;
+                    EXPECT_TRUE(std::isfinite(n.x) && std::isfinite(n.y) && std::isfinite(n.z));
+                }
+    EXPECT_GT(normals, 5000);
+}
+
+TEST(HostModelImport, BitmapsNamedByTheAuthorsMachineAreFoundBesideTheModel)
+{
+    const std::string x = std::string(kDebianModels) + "X/kwxport_test_cubewithvcolors.x";
+    struct stat st;
+    if (stat(x.c_str(), &st) != 0)
+        GTEST_SKIP() << "the assimp-testmodels package is not installed (" << kDebianModels << ")";
+    // The model names C:\code\sourceforge\kwxport\trunkMerged\test\data\top.tga
+    // and two more; the files sit beside it.
+    HostScene scene;
+    std::string error;
+    ASSERT_TRUE(ImportHostModel(x, scene, error)) << error;
+    std::set<std::string> found;
+    for (const auto& item : scene.Items())
+        if (const BitmapTex* b = dynamic_cast<const BitmapTex*>(item.get())) {
+            EXPECT_EQ(b->WrittenName().rfind("C:\\code\\sourceforge\\kwxport\\", 0), 0u) << b->WrittenName();
+            EXPECT_EQ(b->FoundBy(), "found beside the model");
+            found.insert(b->GetMapName());
+        }
+    const std::string folder = std::string(kDebianModels) + "X/";
+    EXPECT_EQ(found, (std::set<std::string>{folder + "bottom.tga", folder + "top.tga", folder + "updown.tga"}));
+    // A 3DS file names its bitmaps in capitals; the files are in lower case.
+    HostScene capitals;
+    ASSERT_TRUE(ImportHostModel(std::string(kDebianModels) + "3DS/test1.3ds", capitals, error)) << error;
+    int maps = 0;
+    for (const auto& item : capitals.Items())
+        if (const BitmapTex* b = dynamic_cast<const BitmapTex*>(item.get())) {
+            EXPECT_EQ(b->FoundBy(), "found as written without regard to case") << b->WrittenName();
+            ++maps;
+        }
+    EXPECT_GE(maps, 3);
+    const std::string dump = DumpHostScene(capitals);
+    EXPECT_NE(dump.find("file \"" + std::string(kDebianModels) +
+                        "3DS/IMAGE1.jpg\" (named \"IMAGE1.JPG\", found as written without regard to case)"),
+              std::string::npos)
+        << dump;
 }

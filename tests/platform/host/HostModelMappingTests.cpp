@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include "platform/host/Bitmap.h"
+#include "platform/host/HostDump.h"
 #include "platform/host/HostModelImport.h"
 #include "platform/host/HostScene.h"
 #include "platform/host/INode.h"
@@ -20,6 +21,8 @@
 #include "platform/host/Texmap.h"
 #include "platform/host/TriObject.h"
 #include "tests/platform/host/HostTestMath.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/TestPaths.h"
 
 // The mapping of Assimp's scenes into the host's, on scenes made in memory:
 // meshes joined and merged, channels, materials, skins, morph targets and
@@ -97,6 +100,35 @@ std::string MapError(const aiScene& ai)
     HostScene scene;
     std::string error;
     return MapHostModel(ai, "", false, scene, error) ? "" : error;
+}
+
+// The scene's items of a class, in creation order.
+template <class T>
+std::vector<T*> ItemsOf(const HostScene& scene)
+{
+    std::vector<T*> out;
+    for (const auto& item : scene.Items())
+        if (T* t = dynamic_cast<T*>(item.get()))
+            out.push_back(t);
+    return out;
+}
+
+// A material per texture path, each naming its path as its diffuse map.
+void SetTexturedMaterials(aiScene& ai, const std::vector<std::string>& paths)
+{
+    SetMaterials(ai, int(paths.size()));
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const aiString path(paths[i]);
+        ai.mMaterials[i]->AddProperty(&path, AI_MATKEY_TEXTURE(aiTextureType_DIFFUSE, 0));
+    }
+}
+
+// Normals for every vertex of the mesh: (0, 0, 1) in the file.
+void SetNormals(aiMesh& m)
+{
+    m.mNormals = new aiVector3D[m.mNumVertices];
+    for (unsigned v = 0; v < m.mNumVertices; ++v)
+        m.mNormals[v] = aiVector3D(0, 0, 1);
 }
 
 } // namespace
@@ -193,6 +225,24 @@ TEST(HostModelMapping, MeshesOfANodeJoinAndVerticesMergeByPosition)
     HostScene again;
     ASSERT_TRUE(MapHostModel(ai, "", false, again, error)) << error;
     EXPECT_EQ(BaseMesh(NodeNamed(again, "quads"))->mesh.GetSpecifiedNormals(), nullptr);
+}
+
+TEST(HostModelMapping, EveryRepeatOfAPlaceMergesIntoItsFirstVertex)
+{
+    aiScene ai;
+    SetMaterials(ai, 1);
+    // The first place comes back twice, the second once.
+    SetMeshes(ai,
+              {MakeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 0}, {1, 0, 0}, {0, 0, 0}}, {{0, 1, 2}, {3, 4, 5}})});
+    ai.mRootNode = Root({{"n", {0}}});
+    HostScene scene;
+    std::string error;
+    ASSERT_TRUE(MapHostModel(ai, "", false, scene, error)) << error;
+    const Mesh& mesh = BaseMesh(NodeNamed(scene, "n"))->mesh;
+    ASSERT_EQ(mesh.getNumVerts(), 3);
+    EXPECT_EQ(mesh.faces[1].v[0], 0u);
+    EXPECT_EQ(mesh.faces[1].v[1], 1u);
+    EXPECT_EQ(mesh.faces[1].v[2], 0u);
 }
 
 TEST(HostModelMapping, BonesMakeASkinThatFollowsTheFilesBinding)
@@ -408,34 +458,57 @@ TEST(HostModelMapping, EmbeddedImagesAreWrittenToAFolderThatGoesWithTheScene)
 
 TEST(HostModelMapping, KeysOfEachTakeLieFromItsStart)
 {
-    // Two takes at 4800 ticks a second (a file tick a host tick), each
-    // moving "n" by one key: the second begins a frame after the first ends.
-    aiScene ai;
-    ai.mRootNode = Root({{"n", {}}});
-    ai.mNumAnimations = 2;
-    ai.mAnimations = new aiAnimation* [2] { new aiAnimation, new aiAnimation };
-    const double lengths[] = {1000.0, 500.0}, times[] = {10.0, 5.0};
-    for (int a = 0; a < 2; ++a) {
-        ai.mAnimations[a]->mTicksPerSecond = 4800.0;
-        ai.mAnimations[a]->mDuration = lengths[a];
-        ai.mAnimations[a]->mNumChannels = 1;
-        auto* channel = new aiNodeAnim;
-        channel->mNodeName = aiString("n");
-        channel->mNumPositionKeys = 1;
-        channel->mPositionKeys = new aiVectorKey[1]{aiVectorKey(times[a], aiVector3D(float(a), 0, 0))};
-        ai.mAnimations[a]->mChannels = new aiNodeAnim* [1] { channel };
+    // Takes at 4800 ticks a second (a file tick a host tick), each moving
+    // "n" by keys at the times given: each begins a frame after the one
+    // before ends, or later, so that no key of it lies in the one before.
+    struct Case
+    {
+        std::vector<double> first, second;
+        TimeValue start;                 // of the second take
+        std::vector<TimeValue> expected; // every key, in order
+    };
+    const Case cases[] = {
+        {{10.0}, {5.0}, 1000 + 160, {10, 1000 + 160 + 5}},
+        // A key before 0 lies before its take's start: before 0 for the
+        // first take, after the first take's end for the second.
+        {{-10.0, 0.0}, {5.0}, 1000 + 160, {-10, 0, 1000 + 160 + 5}},
+        {{0.0}, {-20.0, -5.0, 3.0}, 1000 + 160 + 20, {0, 1000 + 160, 1000 + 160 + 15, 1000 + 160 + 23}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.start);
+        aiScene ai;
+        ai.mRootNode = Root({{"n", {}}});
+        ai.mNumAnimations = 2;
+        ai.mAnimations = new aiAnimation* [2] { new aiAnimation, new aiAnimation };
+        const double lengths[] = {1000.0, 500.0};
+        for (int a = 0; a < 2; ++a) {
+            const std::vector<double>& times = a == 0 ? c.first : c.second;
+            ai.mAnimations[a]->mTicksPerSecond = 4800.0;
+            ai.mAnimations[a]->mDuration = lengths[a];
+            ai.mAnimations[a]->mNumChannels = 1;
+            auto* channel = new aiNodeAnim;
+            channel->mNodeName = aiString("n");
+            channel->mNumPositionKeys = unsigned(times.size());
+            channel->mPositionKeys = new aiVectorKey[times.size()];
+            for (size_t k = 0; k < times.size(); ++k)
+                channel->mPositionKeys[k] = aiVectorKey(times[k], aiVector3D(float(a), 0, 0));
+            ai.mAnimations[a]->mChannels = new aiNodeAnim* [1] { channel };
+        }
+        HostScene scene;
+        std::string error;
+        ASSERT_TRUE(MapHostModel(ai, "", false, scene, error)) << error;
+        ASSERT_EQ(scene.Takes().size(), 2u);
+        EXPECT_EQ(scene.Takes()[1].start, c.start);
+        EXPECT_EQ(scene.Takes()[1].end, c.start + 500);
+        EXPECT_EQ(scene.Settings().animEnd, c.start + 500);
+        auto* position = dynamic_cast<KeyControl*>(NodeNamed(scene, "n")->GetTMController()->GetPositionController());
+        ASSERT_NE(position, nullptr);
+        std::vector<TimeValue> times;
+        for (int k = 0; k < position->NumKeys(); ++k)
+            times.push_back(position->Key(k).time);
+        EXPECT_EQ(times, c.expected);
+        EXPECT_EQ(position->Key(position->NumKeys() - 1).value, Point3(1.0f, 0.0f, 0.0f));
     }
-    HostScene scene;
-    std::string error;
-    ASSERT_TRUE(MapHostModel(ai, "", false, scene, error)) << error;
-    ASSERT_EQ(scene.Takes().size(), 2u);
-    EXPECT_EQ(scene.Takes()[1].start, 1000 + 160);
-    auto* position = dynamic_cast<KeyControl*>(NodeNamed(scene, "n")->GetTMController()->GetPositionController());
-    ASSERT_NE(position, nullptr);
-    ASSERT_EQ(position->NumKeys(), 2);
-    EXPECT_EQ(position->Key(0).time, 10);
-    EXPECT_EQ(position->Key(1).time, 1000 + 160 + 5);
-    EXPECT_EQ(position->Key(1).value, Point3(1.0f, 0.0f, 0.0f));
 }
 
 TEST(HostModelMapping, EveryIndexAndNumberIsChecked)
@@ -462,12 +535,67 @@ TEST(HostModelMapping, EveryIndexAndNumberIsChecked)
             ai.mAnimations[0]->mChannels = new aiNodeAnim* [1] { channel };
         };
     };
+    // The same with position keys at the times given.
+    const auto keys = [](std::vector<double> times) {
+        return [times](aiScene& ai) {
+            ai.mNumAnimations = 1;
+            ai.mAnimations = new aiAnimation* [1] { new aiAnimation };
+            ai.mAnimations[0]->mTicksPerSecond = 4800.0;
+            ai.mAnimations[0]->mDuration = 10.0;
+            ai.mAnimations[0]->mNumChannels = 1;
+            auto* channel = new aiNodeAnim;
+            channel->mNodeName = aiString("n");
+            channel->mNumPositionKeys = unsigned(times.size());
+            channel->mPositionKeys = new aiVectorKey[times.size()];
+            for (size_t k = 0; k < times.size(); ++k)
+                channel->mPositionKeys[k] = aiVectorKey(times[k], aiVector3D(float(k), 0, 0));
+            ai.mAnimations[0]->mChannels = new aiNodeAnim* [1] { channel };
+        };
+    };
+    // A morph target weighed by keys at the times given.
+    const auto morphKeys = [](std::vector<double> times) {
+        return [times](aiScene& ai) {
+            aiMesh* m = ai.mMeshes[0];
+            m->mNumAnimMeshes = 1;
+            m->mAnimMeshes = new aiAnimMesh* [1] { new aiAnimMesh };
+            m->mAnimMeshes[0]->mNumVertices = 3;
+            ai.mNumAnimations = 1;
+            ai.mAnimations = new aiAnimation* [1] { new aiAnimation };
+            ai.mAnimations[0]->mTicksPerSecond = 4800.0;
+            ai.mAnimations[0]->mDuration = 10.0;
+            ai.mAnimations[0]->mNumMorphMeshChannels = 1;
+            auto* morph = new aiMeshMorphAnim;
+            morph->mName = aiString("n");
+            morph->mNumKeys = unsigned(times.size());
+            morph->mKeys = new aiMeshMorphKey[times.size()];
+            for (size_t k = 0; k < times.size(); ++k) {
+                morph->mKeys[k].mTime = times[k];
+                morph->mKeys[k].mNumValuesAndWeights = 1;
+                morph->mKeys[k].mValues = new unsigned[1]{0};
+                morph->mKeys[k].mWeights = new double[1]{0.5};
+            }
+            ai.mAnimations[0]->mMorphMeshChannels = new aiMeshMorphAnim* [1] { morph };
+        };
+    };
     const Case cases[] = {
         {"", [](aiScene&) {}},
-        // The host's timeline ends at 2e9 ticks, the last one included.
+        // The host's timeline ends at 2e9 ticks, the last one included, and
+        // begins at -2e9: a key may lie before its take's start.
         {"", take(2e9, 2e9)},
+        {"", take(1.0, -2e9)},
+        {"", keys({-3.0, -1.0, -1.0, 0.0, 2.0})},
+        {"", morphKeys({-3.0, -1.0, 0.0})},
         {"animation \"\" runs beyond the host's timeline", take(2e9 + 1.0, 0.0)},
         {"node \"n\": position: a key lies beyond the host's timeline", take(1.0, 2e9 + 1.0)},
+        {"node \"n\": position: a key lies before the host's timeline", take(1.0, -2e9 - 1.0)},
+        {"node \"n\": position: its key times are not in order: key 2 comes before key 1", keys({-3.0, 1.0, 0.0})},
+        {"node \"n\": position: its key times are not in order: key 1 comes before key 0", keys({-1.0, -2.0})},
+        {"node \"n\": position: the time of key 1 is not a finite number", keys({0.0, NAN})},
+        {"node \"n\": position: the time of key 0 is not a finite number", keys({-INFINITY})},
+        {"node \"n\": morph: its key times are not in order: key 1 comes before key 0", morphKeys({-1.0, -2.0})},
+        {"node \"n\": morph: a key lies before the host's timeline", morphKeys({-2e9 - 1.0})},
+        {"node \"n\": morph: a key lies beyond the host's timeline", morphKeys({0.0, 2e9 + 1.0})},
+        {"node \"n\": morph: the time of key 0 is not a finite number", morphKeys({NAN})},
         {"node \"n\": a face names vertex 7 of 3", [&](aiScene& ai) { mesh0(ai)->mFaces[0].mIndices[2] = 7; }},
         {"node \"n\": mesh 4 is not in the file", [](aiScene& ai) { ai.mRootNode->mChildren[0]->mMeshes[0] = 4; }},
         {"node \"n\": material 5 is not in the file", [&](aiScene& ai) { mesh0(ai)->mMaterialIndex = 5; }},
@@ -550,4 +678,343 @@ TEST(HostModelMapping, EveryIndexAndNumberIsChecked)
     child->mNumChildren = 0;
     delete[] child->mChildren;
     child->mChildren = nullptr;
+}
+
+TEST(HostModelMapping, NodesDrawingTheSameMeshesShowOneObject)
+{
+    aiScene ai;
+    SetMaterials(ai, 2);
+    aiMesh* skinned = MakeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+    skinned->mNumBones = 1;
+    skinned->mBones = new aiBone* [1] { new aiBone };
+    skinned->mBones[0]->mName = aiString("a");
+    SetMeshes(ai, {MakeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}, 0),
+                   MakeMesh({{0, 0, 0}, {1, 0, 0}, {0, 0, 1}}, {{0, 1, 2}}, 1), skinned});
+    ai.mRootNode =
+        Root({{"a", {0}}, {"b", {0}}, {"c", {0, 1}}, {"d", {0, 1}}, {"e", {1, 0}}, {"s1", {2}}, {"s2", {2}}});
+    HostScene scene;
+    std::string error;
+    ASSERT_TRUE(MapHostModel(ai, "", false, scene, error)) << error;
+    const auto object = [&](const char* name) { return NodeNamed(scene, name)->GetObjectRef(); };
+    const auto material = [&](const char* name) { return NodeNamed(scene, name)->GetMtl(); };
+    // The same list of meshes: one object, and the material its meshes give.
+    EXPECT_EQ(object("b"), object("a"));
+    EXPECT_EQ(material("b"), material("a"));
+    EXPECT_EQ(object("d"), object("c"));
+    EXPECT_EQ(material("d"), material("c"));
+    EXPECT_EQ(material("c")->ClassID(), MULTI_CLASS_ID);
+    // Another list, or the same meshes in another order, another object.
+    EXPECT_NE(object("c"), object("a"));
+    EXPECT_NE(object("e"), object("c"));
+    // A skin binds where its own node stands: one object a node.
+    EXPECT_NE(object("s2"), object("s1"));
+    ASSERT_NE(dynamic_cast<IDerivedObject*>(object("s1")), nullptr);
+    // Ids count the objects made.
+    const std::vector<TriObject*> meshes = ItemsOf<TriObject>(scene);
+    ASSERT_EQ(meshes.size(), 5u);
+    EXPECT_EQ(meshes[1]->HostId(), "mesh1");
+    EXPECT_EQ(meshes[1], BaseMesh(NodeNamed(scene, "c")));
+    EXPECT_EQ(meshes[4]->HostId(), "mesh4");
+
+    // Morph targets: shared when the weights' animation is named after the
+    // mesh, not when it is named after one of the nodes.
+    for (const bool afterNode : {false, true}) {
+        SCOPED_TRACE(afterNode ? "animation named after a node" : "animation named after the mesh");
+        aiScene morphed;
+        SetMaterials(morphed, 1);
+        aiMesh* m = MakeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+        m->mName = aiString("shape");
+        m->mNumAnimMeshes = 1;
+        m->mAnimMeshes = new aiAnimMesh* [1] { new aiAnimMesh };
+        m->mAnimMeshes[0]->mNumVertices = 3;
+        m->mAnimMeshes[0]->mVertices = new aiVector3D[3]{{0, 0, 0}, {1, 0, 0}, {0, 2, 0}};
+        SetMeshes(morphed, {m});
+        morphed.mRootNode = Root({{"f1", {0}}, {"f2", {0}}});
+        morphed.mNumAnimations = 1;
+        morphed.mAnimations = new aiAnimation* [1] { new aiAnimation };
+        morphed.mAnimations[0]->mDuration = 1.0;
+        morphed.mAnimations[0]->mNumMorphMeshChannels = 1;
+        auto* weights = new aiMeshMorphAnim;
+        weights->mName = aiString(afterNode ? "f1" : "shape");
+        weights->mNumKeys = 1;
+        weights->mKeys = new aiMeshMorphKey[1];
+        weights->mKeys[0].mNumValuesAndWeights = 1;
+        weights->mKeys[0].mValues = new unsigned[1]{0};
+        weights->mKeys[0].mWeights = new double[1]{1.0};
+        morphed.mAnimations[0]->mMorphMeshChannels = new aiMeshMorphAnim* [1] { weights };
+        HostScene faces;
+        ASSERT_TRUE(MapHostModel(morphed, "", false, faces, error)) << error;
+        EXPECT_EQ(NodeNamed(faces, "f1")->GetObjectRef() == NodeNamed(faces, "f2")->GetObjectRef(), !afterNode);
+    }
+}
+
+TEST(HostModelMapping, NormalsThatAreNotNumbersAreRebuiltFromTheirFacesInOneWarning)
+{
+    aiScene ai;
+    SetMaterials(ai, 1);
+    // Face 0 has area; face 1 (points on one line) has none; vertex 6 is in
+    // no face; face 2 stands in another plane.
+    aiMesh* a = MakeMesh(
+        {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {5, 5, 5}, {0, 0, 0}, {0, 0, 1}, {1, 0, 0}},
+        {{0, 1, 2}, {3, 4, 5}, {7, 8, 9}});
+    aiMesh* b = MakeMesh({{0, 0, 0}, {0, 0, 1}, {1, 0, 0}}, {{0, 1, 2}});
+    // Points so far apart that the face's normal overflows (to infinity
+    // along the host's x, then NaN when normalised).
+    aiMesh* huge = MakeMesh({{0, 0, 0}, {0, 0, -1e30f}, {0, 1e30f, 0}}, {{0, 1, 2}});
+    SetNormals(*a);
+    SetNormals(*b);
+    SetNormals(*huge);
+    huge->mNormals[0].x = NAN;
+    a->mNormals[1].x = NAN;
+    a->mNormals[5].z = std::numeric_limits<float>::infinity();
+    a->mNormals[6].y = -NAN;
+    a->mNormals[7].x = NAN;
+    b->mNormals[2].z = NAN;
+    SetMeshes(ai, {a, b, huge});
+    ai.mRootNode = Root({{"a", {0}}, {"b", {1}}, {"huge", {2}}});
+    HostScene scene;
+    std::string error;
+    ASSERT_TRUE(MapHostModel(ai, "", false, scene, error)) << error;
+    // One line for the model, however many nodes have such normals.
+    ASSERT_EQ(scene.Warnings().size(), 1u);
+    EXPECT_EQ(scene.Warnings()[0], "6 normals were not finite numbers: rebuilt from the faces that use them");
+    const MeshNormalSpec* na = BaseMesh(NodeNamed(scene, "a"))->mesh.GetSpecifiedNormals();
+    const MeshNormalSpec* nb = BaseMesh(NodeNamed(scene, "b"))->mesh.GetSpecifiedNormals();
+    ASSERT_TRUE(na && nb);
+    ASSERT_EQ(na->GetNumNormals(), 10);
+    // The file's +z is the host's -y; the face in the file's x-y plane faces
+    // it, the face in the x-z plane faces the file's +y (the host's +z).
+    EXPECT_EQ(na->normals[0], Point3(0.0f, -1.0f, 0.0f));
+    EXPECT_EQ(na->normals[1], Point3(0.0f, -1.0f, 0.0f));
+    EXPECT_EQ(na->normals[5], Point3());
+    EXPECT_EQ(na->normals[6], Point3());
+    EXPECT_EQ(na->normals[7], Point3(0.0f, 0.0f, 1.0f));
+    EXPECT_EQ(nb->normals[2], Point3(0.0f, 0.0f, 1.0f));
+    EXPECT_EQ(nb->normals[1], Point3(0.0f, -1.0f, 0.0f));
+    EXPECT_EQ(BaseMesh(NodeNamed(scene, "huge"))->mesh.GetSpecifiedNormals()->normals[0], Point3());
+    // The dump shows the warning.
+    EXPECT_NE(DumpHostScene(scene).find("\n  warning: 6 normals were not finite numbers: rebuilt from the faces that "
+                                        "use them\n"),
+              std::string::npos);
+
+    // One is told as one.
+    a->mNormals[5].z = 1.0f;
+    a->mNormals[6].y = 0.0f;
+    a->mNormals[7].x = 0.0f;
+    b->mNormals[2].z = 1.0f;
+    huge->mNormals[0].x = 0.0f;
+    HostScene once;
+    ASSERT_TRUE(MapHostModel(ai, "", false, once, error)) << error;
+    EXPECT_EQ(once.Warnings(),
+              std::vector<std::string>{"1 normal was not a finite number: rebuilt from the face that uses it"});
+    // None, no warning.
+    a->mNormals[1].x = 0.0f;
+    HostScene none;
+    ASSERT_TRUE(MapHostModel(ai, "", false, none, error)) << error;
+    EXPECT_TRUE(none.Warnings().empty());
+}
+
+TEST(HostModelMapping, TexturesAreFoundAsWrittenBesideTheModelInItsTexturesFolderThenWithoutRegardToCase)
+{
+    TestTempDir dir;
+    mkdir(dir.File("sub").c_str(), 0755);
+    mkdir(dir.File("textures").c_str(), 0755);
+    mkdir(dir.File("a").c_str(), 0755);
+    for (const char* name : {"sub/a.png", "a.png", "b.png", "textures/c.png", "50%off.png", "a/b.%GG.png"})
+        TestWriteFile(dir.File(name), "x");
+    struct Case
+    {
+        std::string written, file, how;
+    };
+    const Case cases[] = {
+        {"sub/a.png", dir.File("sub/a.png"), "found as written"},
+        {"sub\\a.png", dir.File("sub/a.png"), "found as written"},
+        {dir.File("b.png"), dir.File("b.png"), "found as written"},
+        // The author's machine's paths: the file sits beside the model.
+        {"other/a.png", dir.File("a.png"), "found beside the model"},
+        {"C:\\models\\b.png", dir.File("b.png"), "found beside the model"},
+        {"/nowhere/b.png", dir.File("b.png"), "found beside the model"},
+        {"Q:/art/c.png", dir.File("textures/c.png"), "found in the model's textures folder"},
+        // Names that differ only in case, after every place as named.
+        {"SUB/A.PNG", dir.File("sub/a.png"), "found as written without regard to case"},
+        {"C:\\models\\B.Png", dir.File("b.png"), "found beside the model without regard to case"},
+        {"x:\\C.PNG", dir.File("textures/c.png"), "found in the model's textures folder without regard to case"},
+        // Only a per cent sign and two hexadecimal digits are an escape.
+        {"50%off.png", dir.File("50%off.png"), "found as written"},
+        {"a%2Fb%2e%GG.png", dir.File("a/b.%GG.png"), "found as written"},
+        {"gone.png", "gone.png", "not found"},
+        {"C:\\gone.png", "C:\\gone.png", "not found"},
+    };
+    std::vector<std::string> paths;
+    for (const Case& c : cases)
+        paths.push_back(c.written);
+    aiScene ai;
+    SetTexturedMaterials(ai, paths);
+    SetMeshes(ai, {MakeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}})});
+    ai.mRootNode = Root({{"n", {0}}});
+    HostScene scene;
+    std::string error;
+    ASSERT_TRUE(MapHostModel(ai, dir.Path() + "/", false, scene, error)) << error;
+    const std::vector<BitmapTex*> maps = ItemsOf<BitmapTex>(scene);
+    ASSERT_EQ(maps.size(), std::size(cases));
+    for (size_t i = 0; i < maps.size(); ++i) {
+        SCOPED_TRACE(cases[i].written);
+        EXPECT_EQ(maps[i]->GetMapName(), cases[i].file);
+        EXPECT_EQ(maps[i]->FoundBy(), cases[i].how);
+        EXPECT_EQ(maps[i]->WrittenName(), cases[i].written);
+    }
+    // The dump says which way each file was found.
+    const std::string dump = DumpHostScene(scene);
+    EXPECT_NE(dump.find("file \"" + dir.File("b.png") + "\" (named \"C:\\\\models\\\\b.png\", found beside the model)"),
+              std::string::npos)
+        << dump;
+    EXPECT_NE(dump.find("file \"gone.png\" (named \"gone.png\", not found)"), std::string::npos) << dump;
+}
+
+TEST(HostModelMapping, EmbeddedImagesTakeTheirFormatHintInAnyCase)
+{
+    struct Case
+    {
+        const char* hint;
+        const char* extension;
+    };
+    const Case cases[] = {{"tga", "tga"}, {"TGA", "tga"}, {"pNg", "png"}, {"jpeg", "jpeg"}, {"", "bin"}};
+    aiScene ai;
+    SetMaterials(ai, int(std::size(cases)));
+    ai.mNumTextures = unsigned(std::size(cases));
+    ai.mTextures = new aiTexture*[std::size(cases)];
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        auto* t = new aiTexture;
+        t->mWidth = 4;
+        t->mHeight = 0;
+        std::strcpy(t->achFormatHint, cases[i].hint);
+        t->pcData = new aiTexel[1];
+        std::memcpy(t->pcData, "abcd", 4);
+        ai.mTextures[i] = t;
+        const aiString path("*" + std::to_string(i));
+        ai.mMaterials[i]->AddProperty(&path, AI_MATKEY_TEXTURE(aiTextureType_DIFFUSE, 0));
+    }
+    SetMeshes(ai, {MakeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}})});
+    ai.mRootNode = Root({{"n", {0}}});
+    HostScene scene;
+    std::string error;
+    ASSERT_TRUE(MapHostModel(ai, "", false, scene, error)) << error;
+    const std::vector<BitmapTex*> maps = ItemsOf<BitmapTex>(scene);
+    ASSERT_EQ(maps.size(), std::size(cases));
+    ASSERT_EQ(scene.TemporaryFolders().size(), 1u);
+    for (size_t i = 0; i < maps.size(); ++i) {
+        SCOPED_TRACE(cases[i].hint);
+        const std::string file =
+            scene.TemporaryFolders()[0] + "/texture" + std::to_string(i) + "." + cases[i].extension;
+        EXPECT_EQ(maps[i]->GetMapName(), file);
+        EXPECT_EQ(maps[i]->FoundBy(), "embedded");
+        EXPECT_EQ(TestReadFile(file), "abcd");
+    }
+}
+
+TEST(HostModelMapping, AnFbxUnitMustBeAPositiveFiniteNumber)
+{
+    struct Case
+    {
+        double factor;
+        bool asFloat;
+        const char* error;
+    };
+    const Case cases[] = {
+        {2.54, false, ""},
+        {2.5, true, ""},
+        {1e30, false, ""},
+        {0.0, false, "its unit scale is not a positive finite number"},
+        {-1.0, false, "its unit scale is not a positive finite number"},
+        {1e31, false, "its unit scale is not a positive finite number"},
+        {NAN, false, "its unit scale is not a positive finite number"},
+        {INFINITY, true, "its unit scale is not a positive finite number"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.factor);
+        aiScene ai;
+        ai.mRootNode = Root({{"n", {}}});
+        ai.mMetaData = aiMetadata::Alloc(1);
+        if (c.asFloat)
+            ai.mMetaData->Set(0, "UnitScaleFactor", float(c.factor));
+        else
+            ai.mMetaData->Set(0, "UnitScaleFactor", c.factor);
+        HostScene scene;
+        std::string error;
+        EXPECT_EQ(MapHostModel(ai, "", true, scene, error), !*c.error);
+        EXPECT_EQ(error, c.error);
+        if (!*c.error) {
+            // Centimetres, as many as the file says a unit holds.
+            EXPECT_EQ(scene.Settings().unitType, 4);
+            EXPECT_EQ(scene.Settings().unitScale, float(c.factor));
+        }
+        // Only FBX files say: any other is in metres.
+        HostScene metres;
+        ASSERT_TRUE(MapHostModel(ai, "", false, metres, error)) << error;
+        EXPECT_EQ(metres.Settings().unitType, 5);
+        EXPECT_EQ(metres.Settings().unitScale, 1.0f);
+    }
+}
+
+TEST(HostModelMapping, TransformsSplitIntoPositionRotationAndScaleUnlessSheared)
+{
+    aiScene ai;
+    ai.mRootNode = Root({{"moved", {}}, {"mirrored", {}}, {"sheared", {}}});
+    // Scale (1, 2, 3), a quarter turn about the file's y, then (4, 5, 6).
+    aiMatrix4x4 t, r, scale;
+    aiMatrix4x4::Translation(aiVector3D(4, 5, 6), t);
+    aiMatrix4x4::RotationY(3.14159265f / 2, r);
+    aiMatrix4x4::Scaling(aiVector3D(1, 2, 3), scale);
+    ai.mRootNode->mChildren[0]->mTransformation = t * r * scale;
+    ai.mRootNode->mChildren[1]->mTransformation.a1 = -1.0f;
+    ai.mRootNode->mChildren[2]->mTransformation.a2 = 0.5f;
+    HostScene scene;
+    std::string error;
+    ASSERT_TRUE(MapHostModel(ai, "", false, scene, error)) << error;
+    INode* moved = NodeNamed(scene, "moved");
+    Control* prs = moved->GetTMController();
+    ASSERT_EQ(prs->ClassID(), PRS_CONTROL_CLASS_ID);
+    const auto constant = [](Control* c) { return dynamic_cast<KeyControl*>(c)->Constant(); };
+    // Host axes: (x, y, z) -> (x, -z, y); a scale along the file's y is along
+    // the host's z.
+    ExpectNear(constant(prs->GetPositionController()).value, Point3(4.0f, -6.0f, 5.0f), 1e-6f);
+    ExpectNear(constant(prs->GetScaleController()).value, Point3(1.0f, 3.0f, 2.0f), 1e-6f);
+    // With the quarter turn about the file's y (the host's z), the host's x
+    // goes to its y, its y (scaled by 3) to its -x.
+    ExpectNear(moved->GetNodeTM(0),
+               Matrix3(Point3(0.0f, 1.0f, 0.0f), Point3(-3.0f, 0.0f, 0.0f), Point3(0.0f, 0.0f, 2.0f),
+                       Point3(4.0f, -6.0f, 5.0f)),
+               1e-5f);
+    // A mirror splits with a negative scale on every axis.
+    Control* mirrored = NodeNamed(scene, "mirrored")->GetTMController();
+    ASSERT_EQ(mirrored->ClassID(), PRS_CONTROL_CLASS_ID);
+    ExpectNear(constant(mirrored->GetScaleController()).value, Point3(-1.0f, -1.0f, -1.0f), 1e-6f);
+    ExpectNear(NodeNamed(scene, "mirrored")->GetNodeTM(0).GetRow(0), Point3(-1.0f, 0.0f, 0.0f), 1e-6f);
+    // A shear does not split: the fixed matrix, as the file gives it.
+    INode* sheared = NodeNamed(scene, "sheared");
+    EXPECT_EQ(sheared->GetTMController()->ClassID(), MATRIX_CONTROL_CLASS_ID);
+    ExpectNear(sheared->GetNodeTM(0).GetRow(2), Point3(0.5f, 0.0f, 1.0f), 1e-6f);
+}
+
+TEST(HostModelMapping, AnEmissiveColourTurnsSelfIlluminationOnUnlessBlack)
+{
+    const aiColor3D colours[] = {{0, 0, 0}, {0, 0, 0.25f}, {0, 0.5f, 0}, {0.75f, 0, 0}, {-1, -1, -1}};
+    aiScene ai;
+    SetMaterials(ai, int(std::size(colours)));
+    for (size_t i = 0; i < std::size(colours); ++i)
+        ai.mMaterials[i]->AddProperty(&colours[i], 1, AI_MATKEY_COLOR_EMISSIVE);
+    ai.mRootNode = Root({{"n", {}}});
+    HostScene scene;
+    std::string error;
+    ASSERT_TRUE(MapHostModel(ai, "", false, scene, error)) << error;
+    const std::vector<StdMat2*> materials = ItemsOf<StdMat2>(scene);
+    ASSERT_EQ(materials.size(), std::size(colours));
+    for (size_t i = 0; i < std::size(colours); ++i) {
+        SCOPED_TRACE(i);
+        const bool lit = colours[i].r > 0 || colours[i].g > 0 || colours[i].b > 0;
+        EXPECT_EQ(materials[i]->GetShader()->IsSelfIllumClrOn(), lit);
+        if (lit) {
+            EXPECT_EQ(materials[i]->GetShader()->GetSelfIllumClr(0), Color(colours[i].r, colours[i].g, colours[i].b));
+        }
+    }
 }

@@ -458,3 +458,72 @@ TEST(HostSceneFile, LongChainsOfNodesAndMaterialsNeedNoDeepStack)
     loop.insert(last + std::string(R"({"id": "m4999", "kind": "multi")").size(), R"(, "subMaterials": ["m0"])");
     EXPECT_EQ(ErrorOf(loop), "s.json: materials[0].subMaterials: material \"m0\" contains itself");
 }
+
+TEST(HostSceneFile, EveryIndexAndRangeTakesItsBoundsAndRefusesOnePast)
+{
+    // Each body holds one value, written as %: the scene reads with each
+    // bound and is refused one past either, naming the place and the range.
+    struct Case
+    {
+        const char* body;
+        int64_t low, high;
+        const char* place;
+    };
+    const std::string tri = R"("id": "m", "kind": "mesh", "vertices": [[0, 0, 0], [1, 0, 0], [0, 1, 0]],
+        "faces": [[0, 1, 2]])";
+    const std::string patch = R"("id": "p", "kind": "patch", "vertices": [[0, 0, 0], [1, 0, 0], [0, 1, 0]],
+        "vectors": [[0, 0, 0], [1, 1, 1]])";
+    const std::string triPatch = patch + R"(, "patches": [{"type": "tri", )";
+    const std::string whole = R"("corners": [0, 1, 2], "vectors": [0, 1, 0, 1, 0, 1], "interior": [0, 0, 0]}])";
+    const std::string patches[] = {
+        R"({"objects": [{)" + triPatch +
+            R"("corners": [0, 1, 2], "vectors": [0, 1, 0, 1, 0, %], "interior": [0, 0, 1]}]}]})",
+        R"({"objects": [{)" + triPatch +
+            R"("corners": [0, 1, 2], "vectors": [0, 1, 0, 1, 0, 1], "interior": [%, 0, 0]}]}]})",
+        R"({"objects": [{)" + triPatch +
+            R"("corners": [0, 1, %], "vectors": [0, 1, 0, 1, 0, 1], "interior": [0, 0, 0]}]}]})",
+        R"({"objects": [{)" + triPatch + whole + R"(,
+            "maps": [{"channel": %, "vertices": [[0, 0]], "patches": [[0, 0, 0]]}]}]})",
+        R"({"objects": [{)" + triPatch + whole + R"(,
+            "maps": [{"channel": 1, "vertices": [[0, 0], [1, 1]], "patches": [[0, %, 0]]}]}]})",
+        R"({"objects": [{)" + patch + R"(, "steps": %}]})",
+    };
+    const std::string meshes[] = {
+        R"({"objects": [{)" + tri + R"(, "maps": [{"channel": %, "vertices": [[0, 0]], "faces": [[0, 0, 0]]}]}]})",
+        R"({"objects": [{)" + tri +
+            R"(, "maps": [{"channel": 1, "vertices": [[0, 0], [1, 1]], "faces": [[0, %, 0]]}]}]})",
+        R"({"objects": [{)" + tri + R"(, "normals": {"normals": [[0, 0, 1], [0, 1, 0]], "faces": [[%, 0, 0]]}}]})",
+        R"({"objects": [{)" + tri + R"(, "materialIds": [%]}]})",
+        R"({"objects": [{)" + tri + R"(, "edgeVisibility": [%]}]})",
+        R"({"objects": [{"id": "m", "kind": "mesh", "vertices": [[0, 0, 0], [1, 0, 0], [0, 1, 0]], "faces": [[%, 1, 2]]}]})",
+        R"({"texmaps": [{"id": "t", "mapChannel": %}]})",
+    };
+    const Case cases[] = {
+        {patches[0].c_str(), 0, 1, "objects[0].patches[0].vectors[5]"},
+        {patches[1].c_str(), 0, 1, "objects[0].patches[0].interior[0]"},
+        {patches[2].c_str(), 0, 2, "objects[0].patches[0].corners[2]"},
+        {patches[3].c_str(), -2, 99, "objects[0].maps[0].channel"},
+        {patches[4].c_str(), 0, 1, "objects[0].maps[0].patches[0][1]"},
+        {patches[5].c_str(), 0, 100, "objects[0].steps"},
+        {meshes[0].c_str(), -2, 99, "objects[0].maps[0].channel"},
+        {meshes[1].c_str(), 0, 1, "objects[0].maps[0].faces[0][1]"},
+        {meshes[2].c_str(), 0, 1, "objects[0].normals.faces[0][0]"},
+        {meshes[3].c_str(), 0, 0xFFFF, "objects[0].materialIds[0]"},
+        {meshes[4].c_str(), 0, 7, "objects[0].edgeVisibility[0]"},
+        {meshes[5].c_str(), 0, 2, "objects[0].faces[0][0]"},
+        {meshes[6].c_str(), 1, 99, "texmaps[0].mapChannel"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body);
+        const auto with = [&](int64_t value) {
+            std::string text = kHead + (c.body + 1);
+            text.replace(text.find('%'), 1, std::to_string(value));
+            return ErrorOf(text);
+        };
+        EXPECT_EQ(with(c.low), "");
+        EXPECT_EQ(with(c.high), "");
+        for (const int64_t past : {c.low - 1, c.high + 1})
+            EXPECT_EQ(with(past), "s.json: " + std::string(c.place) + ": " + std::to_string(past) +
+                                      " is out of range " + std::to_string(c.low) + " to " + std::to_string(c.high));
+    }
+}
