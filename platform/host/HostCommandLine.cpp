@@ -365,6 +365,10 @@ int RunHostCommandLine(int argc, const char* const* argv, const std::vector<Host
         std::fprintf(err, "qdxexport: %s\n", error.c_str());
         return 2;
     }
+    // What the import mended (the dump lists it with the scene).
+    if (!dump)
+        for (const std::string& warning : scene.Warnings())
+            std::fprintf(err, "qdxexport: warning: %s\n", warning.c_str());
     if (dump) {
         const std::string text = DumpHostScene(scene);
         std::fwrite(text.data(), 1, text.size(), out);

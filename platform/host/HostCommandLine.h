@@ -46,7 +46,8 @@ struct HostExportArgument
 // stands in for the host's utility panel and its script: it loads SCENE (a
 // host scene file, .json, or a model file through Assimp), makes the
 // recording Interface over it and calls exportFunction with the argument
-// vector built from the table. Messages go to err, the scene dump, usage
+// vector built from the table. What the scene's import mended is told on
+// err, one "qdxexport: warning: " line each. Messages go to err, the scene dump, usage
 // (with every option of the table, its type and default) and about text to
 // out; an option value the export replaces is noted on err with the value
 // used. Gives the exit code: 0 when the file was saved, 1 when the export

@@ -157,6 +157,35 @@ TEST(HostCommandLine, ExitCodesTellSavedFailedAndRefused)
     EXPECT_EQ(level, 1);
 }
 
+// What the import mended is told before the export, one line each.
+TEST(HostCommandLine, TheImportsWarningsAreTold)
+{
+    TestTempDir dir;
+    // One triangle whose second normal is a NaN.
+    const std::string model = dir.File("nan.gltf");
+    std::ofstream(model)
+        << R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}], "nodes": [{"name": "n", "mesh": 0}],)"
+        << R"("buffers": [{"byteLength": 72, "uri": "data:application/octet-stream;base64,)"
+        << R"(AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAAAAAAAAAAAAAAAIA/AADAfwAAAAAAAAAAAAAAAAAAAAAAAIA/"}],)"
+        << R"("bufferViews": [{"buffer": 0, "byteOffset": 0, "byteLength": 72}],)"
+        << R"("accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3",)"
+        << R"("min": [0, 0, 0], "max": [1, 1, 0]},)"
+        << R"({"bufferView": 0, "byteOffset": 36, "componentType": 5126, "count": 3, "type": "VEC3"}],)"
+        << R"("meshes": [{"primitives": [{"attributes": {"POSITION": 0, "NORMAL": 1}}]}]})";
+    const std::string target = dir.File("nan.qdx");
+    const auto save = [&](const std::vector<Value>& arguments) {
+        std::ofstream(arguments[0].to_string()) << "saved";
+        return ok;
+    };
+    const CommandRun r = RunWith({model, target}, save);
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err, "qdxexport: warning: " + model +
+                         ": 1 normal was not a finite number: rebuilt from the face "
+                         "that uses it\n");
+    // A scene without any says nothing.
+    EXPECT_EQ(RunWith({Scene(), target}, save).err, "");
+}
+
 TEST(HostCommandLine, BadArgumentsAreRefusedWithOneLine)
 {
     const std::string hint = " (qdxexport --help shows the usage)\n";
