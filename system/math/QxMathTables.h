@@ -2,8 +2,7 @@
 
 #include "includes/CKTypes.h"
 
-// The angle lookup tables shared by the compressed directions and the
-// library start-up. One full turn is 16384 steps; pi below is the 32-bit float
+// The angle lookup tables of the compressed directions. One full turn is 16384 steps; pi below is the 32-bit float
 // value of pi (3.1415927410125732).
 //
 // The tables are built on first use (thread-safe), so they can be read before

@@ -6,7 +6,6 @@
 #include "system/log/QxLogListener.h"
 #include "system/log/QxLogManager.h"
 #include "system/math/QxMathConstants.h"
-#include "system/math/QxMathTables.h"
 #include "system/runtime/QxFpu.h"
 #include "system/runtime/QxGlobalLock.h"
 #include "system/runtime/QxGlobals.h"
@@ -27,7 +26,9 @@ void QxStartUp()
     QxGetGlobalCriticalSection();
     // The identity matrix is a compile-time constant: nothing to fill.
     QxInitBlitter();
-    QxInitMathTables();
+    // The angle tables fill themselves on first use: a program that never
+    // reads them (most exports) does not pay for their 16,384 sines and arc
+    // sines at every start.
 
     if (!g_MainThread) {
         QxThread* thread = new QxThread;
