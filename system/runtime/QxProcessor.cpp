@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "platform/PlatformCpu.h"
 #include "platform/PlatformTime.h"
@@ -140,16 +141,18 @@ void QxComputeProcessorClock(CKDWORD counterTicks, CKDWORD ticksPerSecond, CKDWO
         *millisecondsPerCycle = perCycle;
 }
 
-void QxDetectProcessor()
-{
-    if (g_Processor.detected)
-        return;
-    ProcessorInfo info;
+namespace {
+// The clock is measured when first asked for (the description or the cycle
+// factor), not at detection: the measurement sleeps and spins for about a
+// millisecond and a half, and most programs (an export among them) never
+// read the clock, yet every one of them detects the processor at start-up.
+std::once_flag g_ClockMeasured;
 
+void MeasureProcessorClock()
+{
     // The thread's priority is not raised here: Linux grants that only to
     // privileged processes. The short sleep starts a fresh time slice as the
-    // platform's 10 ms did: this scheduler gives one after any sleep, and
-    // every process start pays for the wait.
+    // platform's 10 ms did: this scheduler gives one after any sleep.
     PlatformSleepMs(1);
 
     uint64_t frequency = PlatformCounterFrequency();
@@ -161,7 +164,7 @@ void QxDetectProcessor()
     uint64_t c0 = PlatformReadCycleCounter();
     // Rounds that stay in a register (the empty asm keeps the compiler from
     // dropping them): the clock is what is measured, not the memory, and a
-    // round through memory cost five times as much at every start.
+    // round through memory cost five times as much.
     for (CKDWORD i = 0; i < 500000; ++i)
         asm volatile("" : "+r"(i));
     uint64_t t1 = PlatformQueryCounter();
@@ -169,8 +172,20 @@ void QxDetectProcessor()
 
     float millisecondsPerCycle = 0.0f;
     QxComputeProcessorClock(static_cast<CKDWORD>(t1 - t0), frequency32, static_cast<CKDWORD>(c1 - c0),
-                            &info.measuredMhz, &millisecondsPerCycle);
-    info.snappedMhz = QxSnapProcessorFrequency(info.measuredMhz);
+                            &g_Processor.measuredMhz, &millisecondsPerCycle);
+    g_Processor.snappedMhz = QxSnapProcessorFrequency(g_Processor.measuredMhz);
+    QxFormatProcessorDescription(g_Processor.description, sizeof(g_Processor.description), g_Processor.name,
+                                 g_Processor.snappedMhz, g_Processor.measuredMhz);
+    if (QxClockMeasurementPending())
+        QxSetTimingFactors(millisecondsPerTick, millisecondsPerCycle);
+}
+} // namespace
+
+void QxDetectProcessor()
+{
+    if (g_Processor.detected)
+        return;
+    ProcessorInfo info;
 
     uint32_t regs[4];
     bool amd3DNow = false;
@@ -209,12 +224,15 @@ void QxDetectProcessor()
     info.type = QxGetProcessorTypeId(amd3DNow, info.family, info.model, info.features);
     if (!haveBrand)
         std::snprintf(info.name, sizeof(info.name), "%s", QxGetProcessorTypeName(info.type));
-    QxFormatProcessorDescription(info.description, sizeof(info.description), info.name, info.snappedMhz,
-                                 info.measuredMhz);
-
-    QxSetTimingFactors(millisecondsPerTick, millisecondsPerCycle);
     info.detected = true;
     g_Processor = info;
+    QxSetClockMeasurement(&QxMeasureProcessorClockOnce);
+}
+
+void QxMeasureProcessorClockOnce()
+{
+    if (g_Processor.detected)
+        std::call_once(g_ClockMeasured, MeasureProcessorClock);
 }
 
 int QxGetProcessorType()
@@ -229,6 +247,7 @@ CKDWORD QxGetProcessorFeatures()
 
 const char* QxGetProcessorDescription()
 {
+    QxMeasureProcessorClockOnce();
     return g_Processor.description;
 }
 

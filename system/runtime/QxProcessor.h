@@ -5,14 +5,20 @@
 #include "includes/CKTypes.h"
 
 // Processor detection: vendor, model name, feature flags, clock frequency
-// and the timing factors of the profilers. Detection runs once per process;
-// the values are read-only afterwards.
+// and the timing factors of the profilers. Detection runs once per process,
+// the clock's measurement once on first need; the values are read-only
+// afterwards.
 
 // Feature bits of QxGetProcessorFeatures.
 constexpr CKDWORD QX_PROCESSOR_MMX = 1u << 23;
 constexpr CKDWORD QX_PROCESSOR_SSE = 1u << 25;
 
 void QxDetectProcessor();
+
+// Measures the processor's clock once, after detection (the description and
+// the cycle factor ask for it on their own; this is for callers that want
+// the cost paid at a time of their choosing).
+void QxMeasureProcessorClockOnce();
 
 // Type id (-1 when not recognised, see QxGetProcessorTypeName), the EDX
 // feature word of identification function 1, and the description text. All

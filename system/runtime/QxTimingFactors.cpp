@@ -13,6 +13,7 @@ float DefaultMillisecondsPerTick()
 
 std::atomic<float> g_MillisecondsPerTick{DefaultMillisecondsPerTick()};
 std::atomic<float> g_MillisecondsPerCycle{0.0f};
+std::atomic<void (*)()> g_MeasureClock{nullptr};
 } // namespace
 
 float QxGetMillisecondsPerTick()
@@ -22,6 +23,8 @@ float QxGetMillisecondsPerTick()
 
 float QxGetMillisecondsPerCycle()
 {
+    if (void (*measure)() = g_MeasureClock.load(std::memory_order_acquire))
+        measure();
     return g_MillisecondsPerCycle.load(std::memory_order_relaxed);
 }
 
@@ -29,4 +32,15 @@ void QxSetTimingFactors(float millisecondsPerTick, float millisecondsPerCycle)
 {
     g_MillisecondsPerTick.store(millisecondsPerTick, std::memory_order_relaxed);
     g_MillisecondsPerCycle.store(millisecondsPerCycle, std::memory_order_relaxed);
+    g_MeasureClock.store(nullptr, std::memory_order_release);
+}
+
+void QxSetClockMeasurement(void (*measure)())
+{
+    g_MeasureClock.store(measure, std::memory_order_release);
+}
+
+bool QxClockMeasurementPending()
+{
+    return g_MeasureClock.load(std::memory_order_acquire) != nullptr;
 }

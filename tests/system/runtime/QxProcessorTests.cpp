@@ -92,3 +92,44 @@ TEST(QxProcessor, DetectionRunsOnceAndAgreesWithItself)
     EXPECT_GE(b, a);
     QxReadTimeStampCounter(nullptr);
 }
+
+namespace {
+int g_FakeMeasurements = 0;
+void FakeClockMeasurement()
+{
+    ++g_FakeMeasurements;
+    QxSetTimingFactors(QxGetMillisecondsPerTick(), 0.5f);
+}
+} // namespace
+
+TEST(QxProcessor, TheClockIsMeasuredOnFirstReadUnlessSetBefore)
+{
+    const float tick = QxGetMillisecondsPerTick();
+    const float cycle = QxGetMillisecondsPerCycle();
+    QxSetClockMeasurement(&FakeClockMeasurement);
+    EXPECT_TRUE(QxClockMeasurementPending());
+    EXPECT_EQ(QxGetMillisecondsPerCycle(), 0.5f);
+    EXPECT_EQ(QxGetMillisecondsPerCycle(), 0.5f);
+    EXPECT_EQ(g_FakeMeasurements, 1);
+    EXPECT_FALSE(QxClockMeasurementPending());
+
+    QxSetClockMeasurement(&FakeClockMeasurement);
+    QxSetTimingFactors(tick, 0.25f);
+    EXPECT_FALSE(QxClockMeasurementPending());
+    EXPECT_EQ(QxGetMillisecondsPerCycle(), 0.25f);
+    EXPECT_EQ(g_FakeMeasurements, 1);
+    QxSetTimingFactors(tick, cycle);
+}
+
+TEST(QxProcessor, DetectionLeavesNoMeasurementPendingOnceTheClockIsRead)
+{
+    QxDetectProcessor();
+    const float perCycle = QxGetMillisecondsPerCycle();
+    EXPECT_FALSE(QxClockMeasurementPending());
+#if defined(__x86_64__)
+    EXPECT_GT(perCycle, 0.0f);
+#endif
+    // A later description does not measure again over the factors read.
+    EXPECT_NE(std::string(QxGetProcessorDescription()).find("hz"), std::string::npos);
+    EXPECT_EQ(QxGetMillisecondsPerCycle(), perCycle);
+}
