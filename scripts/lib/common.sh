@@ -7,6 +7,7 @@ ENGINE_PACKAGES=(
   cmake g++ make clang clang-format libclang-rt-14-dev ccache pkg-config
   libgtest-dev
   zlib1g-dev libpng-dev libjpeg-dev libtiff-dev
+  libwebp-dev liblerc-dev libjbig-dev libzstd-dev liblzma-dev libdeflate-dev libbrotli-dev
   libfreetype-dev fonts-dejavu-core libpng-tools
   libsquish-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev imagemagick
   locales libmeshoptimizer-dev
