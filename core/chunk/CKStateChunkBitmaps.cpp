@@ -7,6 +7,10 @@
 #include <strings.h>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "core/bitmap/CKBitmapReader.h"
 #include "core/bitmap/CKTextureCodec.h"
 #include "core/chunk/CKStateChunk.h"
@@ -37,7 +41,25 @@ void TransposeGroups(CKDWORD* const* planes, int at, const CKBYTE* pixels, int g
     CKDWORD* out[P];
     for (int c = 0; c < P; ++c)
         out[c] = planes[c] + at;
-    for (int g = 0; g < groups; ++g, pixels += 16) {
+    int g = 0;
+#if defined(__SSE2__)
+    // Eight pixels at a time: three rounds of byte interleaving turn two
+    // registers of pixels into eight bytes of each plane, a quarter of the
+    // work of the shifts below on a large texture.
+    for (; g + 2 <= groups; g += 2, pixels += 32) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + 16));
+        const __m128i t0 = _mm_unpacklo_epi8(a, b), t1 = _mm_unpackhi_epi8(a, b);
+        const __m128i u0 = _mm_unpacklo_epi8(t0, t1), u1 = _mm_unpackhi_epi8(t0, t1);
+        const __m128i v01 = _mm_unpacklo_epi8(u0, u1), v23 = _mm_unpackhi_epi8(u0, u1);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out[0] + g), v01);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out[1] + g), _mm_unpackhi_epi64(v01, v01));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out[2] + g), v23);
+        if constexpr (P == 4)
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out[3] + g), _mm_unpackhi_epi64(v23, v23));
+    }
+#endif
+    for (; g < groups; ++g, pixels += 16) {
         CKDWORD p[4];
         std::memcpy(p, pixels, 16);
         for (int c = 0; c < P; ++c) {

@@ -122,6 +122,43 @@ TEST_F(ChunkBitmapTest, RawBitmapIsAHeaderAndFourPlanesLastRowFirst)
         EXPECT_EQ(pixels[i] & 0x00FFFFFF, image.Pixels[i] & 0x00FFFFFF);
 }
 
+// Every width from 1 to 21 and a wide one, so that each way a row splits
+// into runs of eight, groups of four and single pixels, at every byte of a
+// word, is written; compared with planes gathered byte by byte.
+TEST_F(ChunkBitmapTest, RawPlanesMatchAByteByByteGatherAtEveryWidth)
+{
+    std::vector<int> widths;
+    for (int w = 1; w <= 21; ++w)
+        widths.push_back(w);
+    widths.push_back(67);
+    for (int w : widths)
+        for (int h : {1, 2, 5})
+            for (bool alpha : {true, false}) {
+                Image32 image = MakeImage(w, h, (CKDWORD) (w * 7 + h));
+                const QxImageDesc desc = image.Desc(alpha);
+                std::vector<CKDWORD> expected = {32,           (CKDWORD) w,    (CKDWORD) h,   desc.AlphaMask,
+                                                 desc.RedMask, desc.GreenMask, desc.BlueMask, 0};
+                const int planes = alpha ? 4 : 3;
+                for (int c = 0; c < planes; ++c) {
+                    std::vector<CKBYTE> bytes;
+                    for (int y = h - 1; y >= 0; --y)
+                        for (int x = 0; x < w; ++x)
+                            bytes.push_back((CKBYTE) (image.Pixels[(size_t) y * w + x] >> (8 * c)));
+                    expected.push_back((CKDWORD) bytes.size());
+                    bytes.resize((bytes.size() + 3) / 4 * 4, 0);
+                    for (size_t i = 0; i < bytes.size(); i += 4)
+                        expected.push_back(bytes[i] | bytes[i + 1] << 8 | bytes[i + 2] << 16 |
+                                           (CKDWORD) bytes[i + 3] << 24);
+                }
+                if (!alpha)
+                    expected.push_back(0);
+                ChunkPtr chunk = NewChunk(31);
+                chunk->StartWrite();
+                chunk->WriteRawBitmap(desc);
+                EXPECT_EQ(DataWords(chunk.get()), expected) << w << "x" << h << (alpha ? " with alpha" : "");
+            }
+}
+
 TEST_F(ChunkBitmapTest, CodedPlanesDecodeIntoTheImage)
 {
     const int w = 16, h = 8;
