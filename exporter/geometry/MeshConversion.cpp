@@ -252,6 +252,14 @@ void Max2Qdx::ExportMesh(INode* node, CK3dEntity* entity)
     HostMeshView view(mesh);
     MeshBuilder b(prelit ? TRUE : FALSE, &builder->cornerScratch);
     const Matrix3 offset = node->GetObjectOffsetTM();
+    // Every array below gets its final size up front: grown by doubling,
+    // they were copied a few times each and kept up to half their room
+    // empty for as long as the builder is kept.
+    const int faceCount = view.Faces().Size();
+    b.positions.Reserve((int) mesh.verts.size());
+    b.faces.Reserve(faceCount);
+    b.coordinates[0].Reserve(3 * faceCount);
+    b.coordinateFaces[0].Reserve(faceCount);
     for (const Point3& p : mesh.verts)
         b.positions.PushBack(ToEngineAxes(p * offset));
 
@@ -316,6 +324,8 @@ void Max2Qdx::ExportMesh(INode* node, CK3dEntity* entity)
             channelMtls.PushBack(channelMtl);
             TexmapTransform transform;
             const CKBOOL apply = GetTexmapTransform(channelMtl, transform);
+            b.coordinates[builderChannel].Reserve(3 * faceCount);
+            b.coordinateFaces[builderChannel].Reserve(faceCount);
             for (int f : view.Faces()) {
                 const CKDWORD n = (CKDWORD) b.coordinates[builderChannel].Size();
                 for (int k : kCorners) {
@@ -367,6 +377,10 @@ void Max2Qdx::ExportMesh(INode* node, CK3dEntity* entity)
         }
         if (b.AddTypedChannel(count))
             b.channelMapChannels.PushBack(c);
+        if (builderChannel < MESH_BUILDER_CHANNELS) {
+            b.coordinates[builderChannel].Reserve(3 * faceCount);
+            b.coordinateFaces[builderChannel].Reserve(faceCount);
+        }
         for (int f : view.Faces()) {
             const CKDWORD n = (CKDWORD) b.coordinates[builderChannel].Size();
             for (int k : kCorners) {
@@ -389,6 +403,8 @@ void Max2Qdx::ExportMesh(INode* node, CK3dEntity* entity)
     if (prelit) {
         const MeshMap& colours = mesh.Map(0);
         const bool withAlpha = mesh.mapSupport(MAP_ALPHA) != 0;
+        b.colours.Reserve(colours.getNumVerts() + 1);
+        b.colourFaces.Reserve(faceCount);
         for (int i = 0; i < colours.getNumVerts(); ++i) {
             const UVVert& c = colours.tv[(size_t) i];
             float alpha = 1.0f;
@@ -419,6 +435,8 @@ void Max2Qdx::ExportMesh(INode* node, CK3dEntity* entity)
 
     // Normals, one per face corner.
     BuildCornerNormals(view);
+    b.normals.Reserve(3 * faceCount);
+    b.normalFaces.Reserve(faceCount);
     for (int f : view.Faces()) {
         const CKDWORD n = (CKDWORD) b.normals.Size();
         for (int k : kCorners)
