@@ -22,7 +22,8 @@ FILE* PlatformOpenFile(const char* path, const char* mode)
     return std::fopen(PlatformNativePath(path).c_str(), mode);
 }
 
-std::string PlatformGetExecutablePath()
+namespace {
+std::string ReadExecutablePath()
 {
     std::string buffer(256, '\0');
     for (;;) {
@@ -37,6 +38,15 @@ std::string PlatformGetExecutablePath()
             return std::string();
         buffer.resize(buffer.size() * 2);
     }
+}
+} // namespace
+
+std::string PlatformGetExecutablePath()
+{
+    // Read once: the start-up asks for it twice (the log folder, the start
+    // paths), and each read of the link costs a path walk through /proc.
+    static const std::string path = ReadExecutablePath();
+    return path;
 }
 
 std::string PlatformGetExecutableDir()

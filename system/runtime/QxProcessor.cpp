@@ -1,5 +1,6 @@
 #include "system/runtime/QxProcessor.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -145,7 +146,7 @@ namespace {
 // The clock is measured when first asked for (the description or the cycle
 // factor), not at detection: the measurement sleeps and spins for about a
 // millisecond and a half, and most programs (an export among them) never
-// read the clock, yet every one of them detects the processor at start-up.
+// read the clock, yet every one of them asks for detection at start-up.
 std::once_flag g_ClockMeasured;
 
 void MeasureProcessorClock()
@@ -181,10 +182,15 @@ void MeasureProcessorClock()
 }
 } // namespace
 
-void QxDetectProcessor()
+namespace {
+// Detection is asked for at every start but done when a value is first read:
+// in a virtual machine each identification query traps to the host, and
+// most programs (an export among them) never read one.
+std::atomic<bool> g_DetectionAsked{false};
+std::once_flag g_Identified;
+
+void IdentifyProcessor()
 {
-    if (g_Processor.detected)
-        return;
     ProcessorInfo info;
 
     uint32_t regs[4];
@@ -226,23 +232,39 @@ void QxDetectProcessor()
         std::snprintf(info.name, sizeof(info.name), "%s", QxGetProcessorTypeName(info.type));
     info.detected = true;
     g_Processor = info;
+}
+
+// The identification, once, when detection was asked for; false before.
+bool Identified()
+{
+    if (!g_DetectionAsked.load(std::memory_order_acquire))
+        return false;
+    std::call_once(g_Identified, IdentifyProcessor);
+    return true;
+}
+} // namespace
+
+void QxDetectProcessor()
+{
+    if (g_DetectionAsked.exchange(true, std::memory_order_acq_rel))
+        return;
     QxSetClockMeasurement(&QxMeasureProcessorClockOnce);
 }
 
 void QxMeasureProcessorClockOnce()
 {
-    if (g_Processor.detected)
+    if (Identified())
         std::call_once(g_ClockMeasured, MeasureProcessorClock);
 }
 
 int QxGetProcessorType()
 {
-    return g_Processor.type;
+    return Identified() ? g_Processor.type : 0;
 }
 
 CKDWORD QxGetProcessorFeatures()
 {
-    return g_Processor.features;
+    return Identified() ? g_Processor.features : 0;
 }
 
 const char* QxGetProcessorDescription()

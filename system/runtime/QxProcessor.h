@@ -5,9 +5,9 @@
 #include "includes/CKTypes.h"
 
 // Processor detection: vendor, model name, feature flags, clock frequency
-// and the timing factors of the profilers. Detection runs once per process,
-// the clock's measurement once on first need; the values are read-only
-// afterwards.
+// and the timing factors of the profilers. Detection is asked for once per
+// process and done when a value is first read, the clock's measurement too;
+// the values are read-only afterwards.
 
 // Feature bits of QxGetProcessorFeatures.
 constexpr CKDWORD QX_PROCESSOR_MMX = 1u << 23;
