@@ -169,6 +169,7 @@ BENCH_CASE_DOES("SampleDeformingMesh",
                 "frame, its normals built, positions and corner normals written into the exported mesh's builder, "
                 "the welded vertices refreshed and the key written with packed normals); host: the stand-in "
                 "evaluating the same frame and building its normals alone");
+BENCH_CASE_PEER_KIND("SampleDeformingMesh", "host", "own code");
 
 // A grid of n vertices under a vertex animation whose every frame differs,
 // exported as a mesh.

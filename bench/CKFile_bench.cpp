@@ -613,6 +613,7 @@ CK_FILE_CASES(BM_Load, "FileLoad/ours");
 CK_FILE_CASES(BM_PeerLoad, "FileLoad/loader");
 BENCH_CASE_DOES("FileSave", "ours: CKFile save of the objects (chunks, checksum, packing, write); zlib+write: adler32 "
                             "of the data as stored (after compress2 of both sections when packed), write(2)");
+BENCH_CASE_PEER_KIND("FileSave", "zlib+write", "lower bound");
 BENCH_CASE_DOES("FileLoad", "ours: CKFile::Load into a fresh context; loader: mmap of the file (as ours), adler32 "
                             "of the stored data, uncompress when packed, records to new "
                             "objects with std::string names and an id map");

@@ -281,6 +281,7 @@ BENCHMARK(BM_MissFloorChained)->Name("MissFloor/chained") FIND_CASES;
 BENCH_CASE_DOES("MissFloor", "not a comparison: one random 8-byte read per object into a table the size of the name "
                              "index at that count; ours: reads independent of each other; chained: each read's place "
                              "depends on the value read before (the whole latency of one miss)");
+BENCH_CASE_PEER_KIND("MissFloor", "chained", "other work");
 
 // Deleting objects: one call each (ours) or all in one call (the peer), with
 // 0 to 1000 objects listening for deletions of their class.
@@ -330,5 +331,6 @@ BENCHMARK(BM_DeleteOneByOne)->Name("DeleteObjects/ours") DELETE_CASES;
 BENCHMARK(BM_DeleteOneCall)->Name("DeleteObjects/onecall") DELETE_CASES;
 BENCH_CASE_DOES("DeleteObjects", "ours: DestroyObjects called once for each object; onecall: DestroyObjects of all of "
                                  "them in one call; listeners hear of every call (CheckPreDeletion)");
+BENCH_CASE_PEER_KIND("DeleteObjects", "onecall", "own code");
 
 } // namespace

@@ -33,6 +33,7 @@ namespace {
 BENCH_CASE_DOES("ExportObjectPass", "ours: Max2Qdx::ExportNode over the host tree (helpers, omni lights, free cameras, "
                                     "10 deep), then ClearAll; context: CreateObject, SetWorldMatrix, SetParent and the "
                                     "light and camera settings of the same objects in the same order, then ClearAll");
+BENCH_CASE_PEER_KIND("ExportObjectPass", "context", "own code");
 
 constexpr int kDepth = 10;
 

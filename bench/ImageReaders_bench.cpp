@@ -566,17 +566,23 @@ BENCH_CASE_DOES("JpegReadFile", "ours: ReadFile of the same JPEG; libjpeg: jpeg_
                                 "jpeg_read_scanlines to new RGB");
 BENCH_CASE_DOES("BmpReadMemory24", "ours: ReadMemory of a 2048x2048 24-bit BMP to new memory; memcpy: a copy of the "
                                    "pixel bytes only, the least any reader does");
+BENCH_CASE_PEER_KIND("BmpReadMemory24", "memcpy", "lower bound");
 BENCH_CASE_DOES("BmpReadMemory32", "ours: ReadMemory of a 2048x2048 32-bit BMP to new memory; memcpy: a copy of the "
                                    "pixel bytes only, the least any reader does");
+BENCH_CASE_PEER_KIND("BmpReadMemory32", "memcpy", "lower bound");
 BENCH_CASE_DOES("BmpReadFile24", "ours: ReadFile of the 24-bit BMP (open, read, decode); memcpy: a copy of the pixel "
                                  "bytes already in memory only, with no file read");
+BENCH_CASE_PEER_KIND("BmpReadFile24", "memcpy", "lower bound");
 BENCH_CASE_DOES("TgaReadMemory32", "ours: ReadMemory of a 2048x2048 32-bit uncompressed TGA to new memory; memcpy: a "
                                    "copy of the pixel bytes only, the least any reader does");
+BENCH_CASE_PEER_KIND("TgaReadMemory32", "memcpy", "lower bound");
 BENCH_CASE_DOES("TgaReadMemory32Rle", "ours: ReadMemory of the same picture run-length coded; plainrle: a plain "
                                       "decoder of the same packets to new memory, checked against the input's end; "
                                       "memcpy: a copy of the decoded size only, less work than any decoder");
+BENCH_CASE_PEER_KIND("TgaReadMemory32Rle", "memcpy", "lower bound");
 BENCH_CASE_DOES("TgaReadFile32", "ours: ReadFile of the uncompressed TGA (open, read, decode); memcpy: a copy of the "
                                  "pixel bytes already in memory only, with no file read");
+BENCH_CASE_PEER_KIND("TgaReadFile32", "memcpy", "lower bound");
 BENCH_CASE_DOES("TiffReadMemory", "ours: ReadMemory of a 2048x2048 RGBA PackBits TIFF; libtiff-strips: TIFFClientOpen "
                                   "on the bytes, TIFFReadEncodedStrip of every strip into new memory");
 BENCH_CASE_DOES("TiffReadFile", "ours: ReadFile of the same TIFF; libtiff: TIFFReadRGBAImageOriented into new memory; "

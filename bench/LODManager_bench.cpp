@@ -31,8 +31,10 @@ namespace {
 
 BENCH_CASE_DOES("LodFrame", "ours: one frame of N entities with 16 meshes each, the manager choosing a mesh for each; "
                             "lodoff: the same frame with the manager off (no callback)");
+BENCH_CASE_PEER_KIND("LodFrame", "lodoff", "own code");
 BENCH_CASE_DOES("LodFade", "ours: a pre-lit mesh of N vertices faded for one drawing and restored (alphas kept, "
                            "scaled, put back); memcpy: its colour array copied aside and back");
+BENCH_CASE_PEER_KIND("LodFade", "memcpy", "lower bound");
 
 constexpr int kMeshes = 16;
 

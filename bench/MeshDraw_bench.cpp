@@ -17,8 +17,10 @@ namespace {
 
 BENCH_CASE_DOES("MeshDraw", "ours: one immediate draw of a mesh whose vertices moved (buffers refilled, groups, a "
                             "channel pass) through the NULL rasterizer; memcpy: the buffers' bytes copied once");
+BENCH_CASE_PEER_KIND("MeshDraw", "memcpy", "lower bound");
 BENCH_CASE_DOES("MeshDrawStatic", "ours: one immediate draw of an unchanged mesh (states and draw calls only) through "
                                   "the NULL rasterizer; memcpy: the buffers' bytes copied once");
+BENCH_CASE_PEER_KIND("MeshDrawStatic", "memcpy", "lower bound");
 
 using Scene = BenchGridScene;
 

@@ -195,5 +195,6 @@ BENCH_CASE_DOES("MeshConsolidate", "ours: RCKMesh::Consolidate of a dissociated 
 BENCH_CASE_DOES("MeshSaveLoad",
                 "ours: a grid mesh saved to a new state chunk and loaded into another mesh; memcpy: two "
                 "copies of the chunk's bytes, the least a save and load can do");
+BENCH_CASE_PEER_KIND("MeshSaveLoad", "memcpy", "lower bound");
 BENCH_CASE_DOES("MeshBlendShapes", "ours: ApplyBlendShapes of two targets moving a tenth of the vertices each; dense: "
                                    "base plus both weighted deltas over every vertex");

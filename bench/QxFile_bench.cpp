@@ -13,10 +13,12 @@
 #include "system/io/QxCachedFile.h"
 #include "system/io/QxMemoryMappedFile.h"
 
-// The cached file against pread for random and sequential reads, and the
-// mapped file's sequential read against read() of the same file. The file
-// is 16 MB, in the page cache after its first read. pread has no block: it
-// runs once per block size of the cached file, for the pairing.
+// The cached file against buffered stdio (fread through a buffer of the
+// cached file's block size) for random and sequential reads, and against
+// pread for random reads, and the mapped file's sequential read against
+// read() of the same file. The file is 16 MB, in the page cache after its
+// first read. pread has no block: it runs once per block size of the cached
+// file, for the pairing.
 namespace {
 
 constexpr size_t kFileSize = 16 << 20;
@@ -76,6 +78,35 @@ void BM_Pread_RandomRead(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * size);
 }
 
+// A stdio stream on the test file whose buffer is block bytes, as the cached
+// file's block (glibc sizes a buffer it allocates itself by the file system,
+// whatever size setvbuf is given).
+struct StdioFile
+{
+    std::vector<char> buffer;
+    std::FILE* file;
+
+    explicit StdioFile(size_t block) : buffer(block), file(std::fopen(TestFile().c_str(), "rb"))
+    {
+        std::setvbuf(file, buffer.data(), _IOFBF, block);
+    }
+    ~StdioFile() { std::fclose(file); }
+};
+
+void BM_Stdio_RandomRead(benchmark::State& state)
+{
+    size_t size = static_cast<size_t>(state.range(0));
+    StdioFile stdio(static_cast<size_t>(state.range(1)));
+    std::vector<CKDWORD> offsets = RandomOffsets(4096, static_cast<CKDWORD>(size));
+    std::vector<char> buffer(size);
+    size_t i = 0;
+    for (auto _ : state) {
+        std::fseek(stdio.file, static_cast<long>(offsets[i++ & 4095]), SEEK_SET);
+        benchmark::DoNotOptimize(std::fread(buffer.data(), 1, size, stdio.file));
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(size));
+}
+
 // Sequential reads of range(0) bytes from the start to the end, over and over.
 void BM_CachedFile_SequentialRead(benchmark::State& state)
 {
@@ -90,18 +121,16 @@ void BM_CachedFile_SequentialRead(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * size);
 }
 
-void BM_Pread_SequentialRead(benchmark::State& state)
+void BM_Stdio_SequentialRead(benchmark::State& state)
 {
-    CKDWORD size = static_cast<CKDWORD>(state.range(0));
-    int fd = ::open(TestFile().c_str(), O_RDONLY);
+    size_t size = static_cast<size_t>(state.range(0));
+    StdioFile stdio(static_cast<size_t>(state.range(1)));
     std::vector<char> buffer(size);
-    off_t offset = 0;
     for (auto _ : state) {
-        ssize_t n = ::pread(fd, buffer.data(), size, offset);
-        offset = n < static_cast<ssize_t>(size) ? 0 : offset + n;
+        if (std::fread(buffer.data(), 1, size, stdio.file) < size)
+            std::rewind(stdio.file);
     }
-    ::close(fd);
-    state.SetBytesProcessed(state.iterations() * size);
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(size));
 }
 
 // The whole file: open, touch every byte through 64 KB copies, close.
@@ -139,15 +168,18 @@ void BM_Read_WholeFile(benchmark::State& state)
 #define QX_FILE_SEQUENTIAL_CASES                                                                                       \
     ->ArgNames({"bytes", "block"})->Args({64, 4096})->Args({64, 65536})->Args({4096, 65536})->Args({65536, 65536})
 BENCHMARK(BM_CachedFile_RandomRead)->Name("CachedFileRandomRead/ours") QX_FILE_RANDOM_CASES;
+BENCHMARK(BM_Stdio_RandomRead)->Name("CachedFileRandomRead/stdio") QX_FILE_RANDOM_CASES;
 BENCHMARK(BM_Pread_RandomRead)->Name("CachedFileRandomRead/pread") QX_FILE_RANDOM_CASES;
 BENCHMARK(BM_CachedFile_SequentialRead)->Name("CachedFileSequentialRead/ours") QX_FILE_SEQUENTIAL_CASES;
-BENCHMARK(BM_Pread_SequentialRead)->Name("CachedFileSequentialRead/pread") QX_FILE_SEQUENTIAL_CASES;
+BENCHMARK(BM_Stdio_SequentialRead)->Name("CachedFileSequentialRead/stdio") QX_FILE_SEQUENTIAL_CASES;
 BENCHMARK(BM_MappedFile_WholeFile)->Name("MappedFileWholeRead/ours");
 BENCHMARK(BM_Read_WholeFile)->Name("MappedFileWholeRead/read");
 BENCH_CASE_DOES("CachedFileRandomRead", "ours: QxCachedFile Seek and Read of the bytes named at a random offset of a "
-                                        "16 MB file, through blocks of the size named; pread: pread(2) of the same "
-                                        "bytes at the same offsets, no block");
+                                        "16 MB file, through blocks of the size named; stdio: fseek and fread of the "
+                                        "same bytes at the same offsets through a buffer of the block size; pread: "
+                                        "pread(2) of the same bytes at the same offsets, no block");
 BENCH_CASE_DOES("CachedFileSequentialRead", "ours: QxCachedFile Read of the bytes named, one after the other through "
-                                            "the file; pread: pread(2) of the same bytes at the next offset");
+                                            "the file; stdio: fread of the same bytes through a buffer of the block "
+                                            "size (rewind at the end, as ours seeks)");
 BENCH_CASE_DOES("MappedFileWholeRead", "ours: QxMemoryMappedFile of the 16 MB file, every byte copied out in 64 KB "
                                        "pieces; read: open and read(2) of the file in 64 KB pieces");

@@ -129,7 +129,9 @@ BENCHMARK(BM_Log_FileListener)->Name("LogToFile/ours")->ArgName("timeformat")->A
 BENCHMARK(BM_Log_WritePeer)->Name("LogToFile/write")->ArgName("timeformat")->Arg(0)->Arg(3);
 BENCH_CASE_DOES("LogNoListener", "ours: a formatted message with no listener (nothing formatted); snprintf: the "
                                  "message's text formatted into a buffer, nothing else");
+BENCH_CASE_PEER_KIND("LogNoListener", "snprintf", "other work");
 BENCH_CASE_DOES("LogFilteredOut", "ours: a formatted message that the only listener does not take; snprintf: the "
                                   "message's text formatted into a buffer, nothing else");
+BENCH_CASE_PEER_KIND("LogFilteredOut", "snprintf", "other work");
 BENCH_CASE_DOES("LogToFile", "ours: a formatted message to a file listener (text, line layout, write, flush); "
                              "write: one write(2) of a line of the same bytes");

@@ -246,8 +246,12 @@ BENCH_CASE_DOES("WorldMatrixUpdate",
                 "ours: the root of a 100,000-node hierarchy moved, every world matrix brought up "
                 "to date; QxMultiplyMatrix: the same products over flat arrays; "
                 "QxMultiplyMatrixStrided: over records of an entity's size with a flag word apart");
+BENCH_CASE_PEER_KIND("WorldMatrixUpdate", "QxMultiplyMatrix", "own code");
+BENCH_CASE_PEER_KIND("WorldMatrixUpdate", "QxMultiplyMatrixStrided", "own code");
 BENCH_CASE_DOES("EntityFileSave",
                 "ours: engine-file save of 100,000 3D entities in a hierarchy; plainobjects: the same "
                 "save of 100,000 plain behavioural objects");
+BENCH_CASE_PEER_KIND("EntityFileSave", "plainobjects", "own code");
 BENCH_CASE_DOES("EntityFileLoad", "ours: engine-file load of the 100,000 3D entities into a fresh context; "
                                   "plainobjects: the same load of the 100,000 plain behavioural objects");
+BENCH_CASE_PEER_KIND("EntityFileLoad", "plainobjects", "own code");

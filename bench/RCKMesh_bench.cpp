@@ -151,3 +151,4 @@ BENCH_CASE_DOES("MeshMaterialGroups", "ours: the material groups of a grid with 
                                       "one pass of std::vector pushes");
 BENCH_CASE_DOES("MeshVertexFill", "ours: every primitive's vertex buffer filled through its remap; memcpy: a copy of "
                                   "the same number of bytes, with no gather");
+BENCH_CASE_PEER_KIND("MeshVertexFill", "memcpy", "lower bound");

@@ -228,8 +228,10 @@ BENCHMARK(BM_GlmMultiplyMatrix)->Name("MultiplyMatrix4/glm");
 BENCH_CASE_DOES("TransformPoints", "ours: QxTransformPoints of packed points; glm: aligned_mat4 columns scaled and "
                                    "summed with SSE intrinsics; autovec: a plain loop the compiler vectorises; memcpy: "
                                    "a copy of the bytes");
+BENCH_CASE_PEER_KIND("TransformPoints", "memcpy", "lower bound");
 BENCH_CASE_DOES("TransformPointsStrided", "ours: QxTransformPointsStrided at the stride; glm, autovec, memcpy: as "
                                           "for TransformPoints at the same stride");
+BENCH_CASE_PEER_KIND("TransformPointsStrided", "memcpy", "lower bound");
 BENCH_CASE_DOES("MultiplyMatrix", "ours: QxMultiplyMatrix (3x4 product); glm: aligned_mat4 product with intrinsics");
 BENCH_CASE_DOES("MultiplyMatrix4", "ours: QxMultiplyMatrix4 (full 4x4 product); glm: aligned_mat4 product");
 
