@@ -4,31 +4,12 @@
 
 #include "includes/CKByteOrder.h"
 
-namespace {
-
-// Eight bytes as one little-endian word: compilers make it one load.
-unsigned long long LoadLE64(const CKBYTE* p)
-{
-    return (unsigned long long) p[0] | (unsigned long long) p[1] << 8 | (unsigned long long) p[2] << 16 |
-           (unsigned long long) p[3] << 24 | (unsigned long long) p[4] << 32 | (unsigned long long) p[5] << 40 |
-           (unsigned long long) p[6] << 48 | (unsigned long long) p[7] << 56;
-}
-
-} // namespace
-
 // A value starts at byte (i x bits) / 8, shifted by (i x bits) mod 8, and
 // covers at most 5 bytes (shift 7 + 32 bits); the data always holds them:
 // its size rounds up past the last value by at least 31 bits.
 
-CKDWORD CloudAttribute::Get(int i) const
+CKDWORD CloudAttribute::GetNearEnd(size_t byte, int shift) const
 {
-    if (i < 0)
-        return 0;
-    const unsigned long long bit = (unsigned long long) i * (unsigned) Bits;
-    const size_t byte = bit >> 3;
-    const int shift = (int) (bit & 7);
-    if (byte + 8 <= Data.size())
-        return (CKDWORD) (LoadLE64(&Data[byte]) >> shift) & Mask;
     const size_t span = (size_t) (shift + Bits + 7) / 8;
     if (byte + span > Data.size())
         return 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <bit>
+#include <cstring>
 #include <vector>
 
 #include "includes/CKTypes.h"
@@ -49,10 +51,28 @@ struct CloudAttribute
     size_t ByteSizeFor(int count) const { return ByteSize(count, Bits); }
 
     // The packed value at i (0 beyond the data).
-    CKDWORD Get(int i) const;
+    CKDWORD Get(int i) const
+    {
+        if (i < 0)
+            return 0;
+        const unsigned long long bit = (unsigned long long) i * (unsigned) Bits;
+        const size_t byte = bit >> 3;
+        if (byte + 8 <= Data.size()) {
+            unsigned long long window;
+            std::memcpy(&window, &Data[byte], 8);
+            if constexpr (std::endian::native == std::endian::big)
+                window = __builtin_bswap64(window);
+            return (CKDWORD) (window >> (bit & 7)) & Mask;
+        }
+        return GetNearEnd(byte, (int) (bit & 7));
+    }
     // Replaces the packed value at i with the value's low bits (nothing
     // beyond the data): a wider value never spills into its neighbour.
     void Set(int i, CKDWORD value);
     float GetFloat(int i) const;
     void SetFloat(int i, float value);
+
+private:
+    // Get for a value whose eight-byte window passes the end of the data.
+    CKDWORD GetNearEnd(size_t byte, int shift) const;
 };

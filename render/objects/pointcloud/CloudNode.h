@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 #include "includes/CKTypes.h"
@@ -148,12 +149,15 @@ inline int CloudOctant(const QxVector& p, const QxVector& centre)
 inline void CloudOctantBox(int k, QxVector& min, QxVector& size)
 {
     size = size * 0.5f;
-    if (k & 1)
-        min.x += size.x;
-    if (k & 2)
-        min.y += size.y;
-    if (k & 4)
-        min.z += size.z;
+    // The sums are chosen by bit masks, not branches: the octants of a walk
+    // follow the points and no predictor guesses them.
+    const auto pick = [](float keep, float moved, int bit) {
+        const CKDWORD mask = bit ? 0xFFFFFFFFu : 0u;
+        return std::bit_cast<float>((std::bit_cast<CKDWORD>(moved) & mask) | (std::bit_cast<CKDWORD>(keep) & ~mask));
+    };
+    min.x = pick(min.x, min.x + size.x, k & 1);
+    min.y = pick(min.y, min.y + size.y, k & 2);
+    min.z = pick(min.z, min.z + size.z, k & 4);
 }
 inline QxBbox CloudBoxOf(const QxVector& min, const QxVector& size)
 {
@@ -174,11 +178,12 @@ inline int CloudBitCount(CKDWORD mask)
 template <class Visit>
 bool CloudForEachChild(const CloudNode& node, const QxVector& min, const QxVector& size, Visit&& visit)
 {
-    const CKDWORD mask = CloudChildMask(node);
+    // Only the present octants, lowest first: a deep sparse tree has one
+    // child a node, and a test of all eight costs a mispredicted branch
+    // each.
     int child = (int) node.P;
-    for (int k = 0; k < 8; ++k) {
-        if (!(mask & (1u << k)))
-            continue;
+    for (CKDWORD mask = CloudChildMask(node); mask; mask &= mask - 1) {
+        const int k = std::countr_zero(mask);
         QxVector childMin = min, childSize = size;
         CloudOctantBox(k, childMin, childSize);
         if (!visit(child++, childMin, childSize))

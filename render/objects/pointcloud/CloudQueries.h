@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "render/objects/pointcloud/CloudRunIndex.h"
 #include "render/objects/pointcloud/CloudTree.h"
 #include "system/math/QxCone.h"
 #include "system/math/QxOBB.h"
@@ -98,6 +99,57 @@ void CloudQuery(const CloudTree& tree, const QxVector& rootMin, const QxVector& 
 {
     if (tree.HasRoot())
         CloudQueryDetail::Node(tree, 0, 0, rootMin, rootSize, shape, false, add);
+}
+
+// CloudQuery through a run index built for the tree and root box: calls
+// addRun(first entry, count) for runs of consecutive points inside the
+// shape, in walk order, until addRun returns false. The entries and their
+// order are those CloudQuery gives; a node wholly inside the shape gives
+// its subtree's points as one run.
+template <class Shape, class AddRun>
+void CloudQueryRuns(const CloudTree& tree, const CloudRunIndex& index, const Shape& shape, AddRun&& addRun);
+
+namespace CloudQueryDetail {
+
+template <class Shape, class AddRun>
+bool RunNode(const CloudTree& tree, const CloudRunIndex& index, int page, int at, CKDWORD end, const QxVector& min,
+             const QxVector& size, const Shape& shape, AddRun& addRun)
+{
+    const CKDWORD first = index.First[page][at];
+    const QxBbox box = CloudBoxOf(min, size);
+    if (shape.Inside(box))
+        return first == end || addRun(&index.Points[first], (int) (end - first));
+    if (!shape.Meets(box))
+        return true;
+    const CloudNode& node = tree.Pages[page][at];
+    if (CloudIsInner(node)) {
+        const int count = CloudChildCount(node);
+        int rank = 0;
+        return CloudForEachChild(node, min, size, [&](int child, const QxVector& childMin, const QxVector& childSize) {
+            const CKDWORD childEnd = ++rank < count ? index.First[page + 1][child + 1] : end;
+            return RunNode(tree, index, page + 1, child, childEnd, childMin, childSize, shape, addRun);
+        });
+    }
+    // Consecutive points inside go as one run.
+    CKDWORD start = first;
+    for (CKDWORD i = first; i < end; ++i) {
+        if (shape.Contains(index.Points[i].Position))
+            continue;
+        if (start < i && !addRun(&index.Points[start], (int) (i - start)))
+            return false;
+        start = i + 1;
+    }
+    return start == end || addRun(&index.Points[start], (int) (end - start));
+}
+
+} // namespace CloudQueryDetail
+
+template <class Shape, class AddRun>
+void CloudQueryRuns(const CloudTree& tree, const CloudRunIndex& index, const Shape& shape, AddRun&& addRun)
+{
+    if (tree.HasRoot() && !index.Points.empty())
+        CloudQueryDetail::RunNode(tree, index, 0, 0, (CKDWORD) index.Points.size(), index.RootMin, index.RootSize,
+                                  shape, addRun);
 }
 
 // The point nearest to the ray's origin among those within radius of the

@@ -108,6 +108,10 @@ void SubtreePoints(CloudTree& tree, int page, int index, const QxVector& min, co
         LeafPoints(tree, page, index, min, size, level, write);
         return;
     }
+    // A subtree without a point of the level gives nothing (the level bits
+    // of the nodes are set with the points').
+    if (level > 0 && !(CloudNodeLevels(node) & (1u << (level - 1))))
+        return;
     CloudForEachChild(node, min, size, [&](int child, const QxVector& childMin, const QxVector& childSize) {
         if (!leavesOnly || !CloudIsInner(tree.Pages[page + 1][child]))
             SubtreePoints(tree, page + 1, child, childMin, childSize, level, false, write);

@@ -438,6 +438,7 @@ CKBOOL RCK3dPointCloud::Clear(int, CKBOOL keepSelections)
     delete m_Iterator;
     m_Iterator = nullptr;
     m_Tree.Clear();
+    m_RunIndex.Clear();
     m_Builder.Clear();
     m_Building = false;
     m_SubdivisionBytes = 0;

@@ -5,6 +5,7 @@
 
 #include "includes/XArray.h"
 #include "render/objects/pointcloud/CK3dPointCloud.h"
+#include "render/objects/pointcloud/CloudRunIndex.h"
 #include "render/objects/pointcloud/CloudTree.h"
 #include "render/objects/pointcloud/CloudTreeBuilder.h"
 #include "render/objects/pointcloud/CloudVertexGroups.h"
@@ -215,6 +216,8 @@ private:
     int RunQuery(int kind, const Shape& shape, const float* words, int wordCount, RCloudSelection* selection,
                  CKBOOL replace);
     int SelectInEntityInto(CK3dEntity* entity, RCloudSelection* selection);
+    // The run index of the points as they stand, built on first use.
+    const CloudRunIndex& RunIndex();
 
     // Drawing steps.
     void PublishFigures(RCKRenderManager* manager);
@@ -248,6 +251,7 @@ private:
     CKDWORD m_VertexFormat = 0;
     int m_VertexSize = 0;
     CloudTree m_Tree;
+    CloudRunIndex m_RunIndex;
     float m_PickingRadius = 1.0f;
     QxFrustum m_Frustum;
     QxVector4 m_ClipPlanes[4];

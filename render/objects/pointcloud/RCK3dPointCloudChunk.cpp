@@ -160,6 +160,7 @@ CKERROR RCK3dPointCloud::Load(CKStateChunk* chunk, CKFile* file)
             // points.
             if (c.SeekIdentifier(CK_STATESAVE_CLOUDPAGES)) {
                 const char* why = nullptr;
+                m_RunIndex.Clear();
                 if (!CloudReadPages(c, m_Tree, (CKDWORD) m_PointCount, why)) {
                     m_SubdivisionBytes = 0;
                     m_MaxDepth = 0;

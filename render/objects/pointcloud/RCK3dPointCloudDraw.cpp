@@ -313,6 +313,17 @@ void RCK3dPointCloud::Fill(RCKRenderContext* rc, int level)
     m_FillTimer.Reset();
     const float start = FillClock();
     const CKDWORD vertexSize = (CKDWORD) m_VertexSize;
+    // Positions and colours alone (the common format) are written here
+    // without the general per-vertex steps.
+    const bool colorsOnly = m_VertexFormat == (CKRST_FVF_XYZ | CKRST_FVF_DIFFUSE) && vertexSize == 16;
+    const bool fixedColor = m_MaterialColorMode && m_Material;
+    const CKDWORD materialColor = fixedColor ? DeviceColor(m_Material->GetDiffuse().GetARGB(), bgra) : 0;
+    const CloudAttribute* colors = EnabledAttribute(CLOUD_ATTRIBUTE_COLORS);
+    auto pointColor = [&](CKDWORD pointIndex) {
+        if (fixedColor)
+            return materialColor;
+        return DeviceColor(colors ? CloudColorFrom565(colors->Get((int) pointIndex)) : 0xFFFFFFFF, bgra);
+    };
     CloudForEachEntry(
         m_Tree, m_Groups, GetBoxMin(), GetBoxSize(), level, [&](int, CloudLevelEntry& entry, auto&& points) {
             if (!(entry.Flags & CLOUD_ENTRY_VISIBLE) || !entry.VertexBuffer)
@@ -336,18 +347,43 @@ void RCK3dPointCloud::Fill(RCKRenderContext* rc, int level)
             if (!data)
                 return true;
             int written = 0;
-            points([&](const CloudNode& point, const QxVector& min, const QxVector& size) {
-                if (written >= entry.VertexCount)
-                    return;
-                CKBYTE* vertex = data + (size_t) written * vertexSize;
-                if (positions) {
-                    const QxVector p = CloudReconstruct(CloudQuantizedOf(point), min, size);
-                    std::memcpy(vertex, &p, 12);
+            if (colorsOnly) {
+                // The walk leaves each point's index in its colour slot; a
+                // second, branch-free pass turns them into colours, so that
+                // the scattered reads of the colours overlap.
+                points([&](const CloudNode& point, const QxVector& min, const QxVector& size) {
+                    if (written >= entry.VertexCount)
+                        return;
+                    CKBYTE* vertex = data + (size_t) written * 16;
+                    if (positions) {
+                        const QxVector p = CloudReconstruct(CloudQuantizedOf(point), min, size);
+                        std::memcpy(vertex, &p, 12);
+                    }
+                    const CKDWORD index = CloudPointIndex(point.P);
+                    std::memcpy(vertex + 12, &index, 4);
+                    ++written;
+                });
+                for (int v = 0; v < written; ++v) {
+                    CKBYTE* slot = data + (size_t) v * 16 + 12;
+                    CKDWORD index;
+                    std::memcpy(&index, slot, 4);
+                    const CKDWORD color = pointColor(index);
+                    std::memcpy(slot, &color, 4);
                 }
-                WriteVertexValues(vertex + 12, CloudPointIndex(point.P), m_MaterialColorMode, m_Material, bgra,
-                                  positions);
-                ++written;
-            });
+            } else {
+                points([&](const CloudNode& point, const QxVector& min, const QxVector& size) {
+                    if (written >= entry.VertexCount)
+                        return;
+                    CKBYTE* vertex = data + (size_t) written * vertexSize;
+                    if (positions) {
+                        const QxVector p = CloudReconstruct(CloudQuantizedOf(point), min, size);
+                        std::memcpy(vertex, &p, 12);
+                    }
+                    WriteVertexValues(vertex + 12, CloudPointIndex(point.P), m_MaterialColorMode, m_Material, bgra,
+                                      positions);
+                    ++written;
+                });
+            }
             rst->UnlockVertexBuffer(entry.VertexBuffer);
             entry.Flags |= CLOUD_ENTRY_VISIBLE | CLOUD_ENTRY_POSITIONS | CLOUD_ENTRY_VALUES;
             // The coarse level is always complete; the others go on over

@@ -27,6 +27,13 @@ RCloudSelection* Impl(CloudSelection* selection)
 
 } // namespace
 
+const CloudRunIndex& RCK3dPointCloud::RunIndex()
+{
+    if (!m_RunIndex.Matches(m_Tree, GetBoxMin(), GetBoxSize()))
+        m_RunIndex.Build(m_Tree, GetBoxMin(), GetBoxSize());
+    return m_RunIndex;
+}
+
 template <class Shape>
 int RCK3dPointCloud::RunQuery(int kind, const Shape& shape, const float* words, int wordCount,
                               RCloudSelection* selection, CKBOOL replace)
@@ -37,8 +44,9 @@ int RCK3dPointCloud::RunQuery(int kind, const Shape& shape, const float* words, 
         return selection->GetPointCount();
     const int before = selection->GetPointCount();
     if (!selection->IsFull())
-        CloudQuery(m_Tree, GetBoxMin(), GetBoxSize(), shape,
-                   [&](const QxVector& p, CKDWORD index) { return selection->Add(p, index); });
+        CloudQueryRuns(m_Tree, RunIndex(), shape, [&](const CloudSelectionEntry* entries, int count) {
+            return selection->AddRun(entries, count);
+        });
     return selection->GetPointCount() - before;
 }
 
@@ -127,8 +135,9 @@ int RCK3dPointCloud::SelectInEntityInto(CK3dEntity* entity, RCloudSelection* sel
     }
     const int before = selection->GetPointCount();
     if (!selection->IsFull())
-        CloudQuery(m_Tree, GetBoxMin(), GetBoxSize(), shape,
-                   [&](const QxVector& p, CKDWORD index) { return selection->Add(p, index); });
+        CloudQueryRuns(m_Tree, RunIndex(), shape, [&](const CloudSelectionEntry* entries, int count) {
+            return selection->AddRun(entries, count);
+        });
     return selection->GetPointCount() - before;
 }
 

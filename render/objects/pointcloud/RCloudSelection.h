@@ -72,6 +72,16 @@ public:
         m_Entries.push_back({position, pointIndex});
         return true;
     }
+    // Appends entries while below the capacity; false when some did not
+    // fit (as Add, entry by entry).
+    bool AddRun(const CloudSelectionEntry* entries, int count)
+    {
+        const int room = m_Capacity - (int) m_Entries.size();
+        const int taken = count < room ? count : room;
+        if (taken > 0)
+            m_Entries.insert(m_Entries.end(), entries, entries + taken);
+        return taken == count;
+    }
     bool IsFull() const { return (int) m_Entries.size() >= m_Capacity; }
     // Forgets the material and mesh when they are being deleted.
     void CheckPreDeletion();
