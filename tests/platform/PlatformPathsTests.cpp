@@ -10,6 +10,9 @@ TEST(PlatformPaths, NativePathTurnsBackslashesIntoSlashes)
 {
     EXPECT_EQ(PlatformNativePath("c:\\dir\\f.txt"), "c:/dir/f.txt");
     EXPECT_EQ(PlatformNativePath(nullptr), "");
+    // No path names nothing that exists, whether null or empty.
+    EXPECT_FALSE(PlatformPathExists(nullptr));
+    EXPECT_FALSE(PlatformPathExists(""));
 }
 
 TEST(PlatformPaths, ExecutablePathAndFolderAgree)
@@ -21,6 +24,8 @@ TEST(PlatformPaths, ExecutablePathAndFolderAgree)
     EXPECT_EQ(dir.back(), '/');
     EXPECT_EQ(exe.compare(0, dir.size(), dir), 0);
     EXPECT_EQ(exe.find('/', dir.size()), std::string::npos);
+    // Read once and kept: a second call gives the same text.
+    EXPECT_EQ(PlatformGetExecutablePath(), exe);
 }
 
 TEST(PlatformPaths, TempPathEndsWithASeparator)
