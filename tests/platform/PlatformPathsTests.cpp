@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/PlatformPaths.h"
 #include "tests/support/TestPaths.h"
@@ -71,4 +72,15 @@ TEST(PlatformPaths, CurrentDirectoryIsReadable)
     std::string cwd;
     ASSERT_TRUE(PlatformGetCurrentDirectory(cwd));
     EXPECT_FALSE(cwd.empty());
+
+    // A folder removed under the process cannot be read as the current one.
+    TestTempDir dir;
+    const std::string gone = dir.File("cwd-removed");
+    ASSERT_EQ(::mkdir(gone.c_str(), 0700), 0);
+    ASSERT_EQ(::chdir(gone.c_str()), 0);
+    ASSERT_EQ(::rmdir(gone.c_str()), 0);
+    std::string none = "kept";
+    EXPECT_FALSE(PlatformGetCurrentDirectory(none));
+    EXPECT_EQ(none, "kept");
+    ASSERT_EQ(::chdir(cwd.c_str()), 0);
 }

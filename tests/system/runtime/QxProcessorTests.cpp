@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "system/runtime/QxProcessor.h"
@@ -32,6 +33,10 @@ TEST(QxProcessor, DescriptionsAndClocksForInjectedMeasurements)
     EXPECT_EQ(Describe(-1, 3000, 3000), "Unknown Processor 3 Ghz");
     char small[8];
     QxFormatProcessorDescription(small, sizeof(small), "Pentium", 500, 500);
+    EXPECT_STREQ(small, "Pentium");
+    // No room writes nothing: no buffer at all, or a buffer of size 0.
+    QxFormatProcessorDescription(nullptr, sizeof(small), "Pentium", 500, 500);
+    QxFormatProcessorDescription(small, 0, "Athlon", 500, 500);
     EXPECT_STREQ(small, "Pentium");
     // The clock from counter and cycles guards empty intervals.
     int mhz = -1;
