@@ -388,6 +388,14 @@ int Max2Qdx::ExportScene(const char* name, Interface* ip, CKBOOL onlySelected)
     ReportPrintf(this, 1, "\n---------- Post Process ------------\r\n");
     RunPostPasses(*this);
 
+    // The welding's scratch, as large as the largest mesh's corners, has no
+    // use in the save, where the memory peaks: it is given back first (a
+    // later welding would only grow it again).
+    builder->cornerScratch.corners.Free();
+    builder->cornerScratch.coordinates.Free();
+    builder->cornerScratch.slots.Free();
+    builder->cornerScratch.vertexOf.Free();
+
     XArray<CK_ID> savedIds;
     CKERROR saved = SaveFile(*this, file, state.onFileSaved ? &savedIds : nullptr);
     state.lastSaveError = saved;
