@@ -170,6 +170,11 @@ TEST(PlatformMapArray, GrowsInWholeAlignedHugePagesKeepingEveryByte)
     EXPECT_TRUE(AllZero(data, bytes));
     for (size_t i = 0; i < bytes; ++i)
         data[i] = (unsigned char) (i * 7 + 3);
+    // Shrinking, or sizes that hold nothing, are refused and leave it as it is.
+    EXPECT_EQ(PlatformRemapArray(data, bytes, 2 * kMB), nullptr);
+    EXPECT_EQ(PlatformRemapArray(data, 0, 8 * kMB), nullptr);
+    EXPECT_EQ(PlatformRemapArray(data, bytes, 0), nullptr);
+    EXPECT_EQ(data[bytes - 1], (unsigned char) ((bytes - 1) * 7 + 3));
     // A mapping just after it makes the next growth move the pages; the one
     // after that may grow in place. Either way every byte stays and the new
     // ones read as zeros.
