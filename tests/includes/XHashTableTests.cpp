@@ -99,6 +99,13 @@ void GrowAndCheck(int n, T (*value)(int))
     }
     EXPECT_EQ(wrong, 0);
     EXPECT_FALSE(t.IsHere(7 << 20));
+    // A copy has chains of its own that find the same entries.
+    const XHashTable<T, int> copy(t);
+    for (i = 0; i < n; i += 97) {
+        const T* found = copy.FindPtr((i % 7) << 20 | i >> 3 | (i & 7) << 24);
+        wrong += !found || !(*found == value(i)) || found == t.FindPtr((i % 7) << 20 | i >> 3 | (i & 7) << 24);
+    }
+    EXPECT_EQ(wrong, 0);
     for (i = 0; i < n; i += 2)
         ASSERT_TRUE(t.Remove((i % 7) << 20 | i >> 3 | (i & 7) << 24)) << i;
     for (i = 0; i < n; ++i)
