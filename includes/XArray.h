@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <type_traits>
@@ -8,10 +9,16 @@
 #include "includes/CKTypes.h"
 #include "includes/XElementRange.h"
 #include "platform/PlatformAssert.h"
+#include "platform/PlatformTableMemory.h"
 
 // Growable array of plain elements, held as three pointers (begin, end,
 // capacity end). Elements are copied bytewise and never constructed, so T
-// must be trivially copyable; class elements go in XClassArray.
+// must be trivially copyable; class elements go in XClassArray. Storage
+// below kPlatformMappedArrayBytes is a heap block grown with realloc (in
+// place when it can); from there on it is a mapping grown by moving its pages
+// (PlatformMapArray), so that growing to millions of elements costs no more
+// per element than growing to thousands. Which of the two holds the
+// elements follows from the capacity alone.
 //
 // Every index and size is checked in every build. A failed check is reported
 // through PLATFORM_CHECK and the operation carries on safely: a bad index
@@ -61,7 +68,7 @@ public:
         other.m_Begin = other.m_End = other.m_AllocatedEnd = nullptr;
     }
 
-    ~XArray() { Deallocate(m_Begin); }
+    ~XArray() { Deallocate(m_Begin, Capacity()); }
 
     // Reuses the storage when it is large enough, else allocates exactly the
     // source's size.
@@ -71,7 +78,7 @@ public:
             return *this;
         int n = other.Size();
         if (n > Capacity()) {
-            Deallocate(m_Begin);
+            Deallocate(m_Begin, Capacity());
             m_Begin = Allocate(n);
             m_AllocatedEnd = m_Begin + n;
         }
@@ -84,7 +91,7 @@ public:
     XArray& operator=(XArray&& other) noexcept
     {
         if (this != &other) {
-            Deallocate(m_Begin);
+            Deallocate(m_Begin, Capacity());
             m_Begin = other.m_Begin;
             m_End = other.m_End;
             m_AllocatedEnd = other.m_AllocatedEnd;
@@ -95,9 +102,9 @@ public:
 
     int Capacity() const { return (int) (m_AllocatedEnd - m_Begin); }
 
-    // New storage of exactly size elements holding the elements, when size
-    // exceeds the capacity. Asked for no more than it has room for, the
-    // array stays as it is: it never drops elements nor moves them for a
+    // The storage regrown to exactly size elements, holding the elements,
+    // when size exceeds the capacity. Asked for no more than it has room for,
+    // the array stays as it is: it never drops elements nor moves them for a
     // smaller room. A negative size is reported and ignored.
     void Reserve(int size)
     {
@@ -106,10 +113,7 @@ public:
         if (size <= Capacity())
             return;
         const int keep = Size();
-        T* storage = Allocate(size);
-        if (keep > 0)
-            CopyBytes(storage, m_Begin, keep);
-        Deallocate(m_Begin);
+        T* storage = Reallocate(m_Begin, Capacity(), size);
         m_Begin = storage;
         m_End = storage + keep;
         m_AllocatedEnd = storage + size;
@@ -147,19 +151,12 @@ public:
             return;
         T copy = element;
         if (m_End == m_AllocatedEnd) {
-            int capacity = Capacity() ? Capacity() * 2 : 1;
-            T* storage = Allocate(capacity);
-            if (pos > 0)
-                CopyBytes(storage, m_Begin, pos);
-            CopyBytes(storage + pos, &copy, 1);
-            if (Size() - pos > 0)
-                CopyBytes(storage + pos + 1, m_Begin + pos, Size() - pos);
-            int size = Size() + 1;
-            Deallocate(m_Begin);
+            const int capacity = Capacity() ? Capacity() * 2 : 1;
+            const int size = Size();
+            T* storage = Reallocate(m_Begin, Capacity(), capacity);
             m_Begin = storage;
             m_End = storage + size;
             m_AllocatedEnd = storage + capacity;
-            return;
         }
         if (Size() - pos > 0)
             std::memmove((void*) (m_Begin + pos + 1), (const void*) (m_Begin + pos), (Size() - pos) * sizeof(T));
@@ -213,7 +210,7 @@ public:
     // Frees the storage; all three pointers become null.
     void Free()
     {
-        Deallocate(m_Begin);
+        Deallocate(m_Begin, Capacity());
         m_Begin = m_End = m_AllocatedEnd = nullptr;
     }
 
@@ -225,8 +222,38 @@ public:
     }
 
 private:
-    static T* Allocate(int n) { return static_cast<T*>(::operator new[](sizeof(T) * (size_t) n)); }
-    static void Deallocate(T* p) { ::operator delete[](static_cast<void*>(p)); }
+    static bool IsMapped(int capacity) { return sizeof(T) * (size_t) capacity >= kPlatformMappedArrayBytes; }
+    static T* Allocate(int n) { return Reallocate(nullptr, 0, n); }
+    // Storage of n >= capacity elements holding the first capacity elements
+    // of p (of that capacity). As operator new, a failure throws: callers
+    // never see a null block.
+    static T* Reallocate(T* p, int capacity, int n)
+    {
+        const size_t bytes = sizeof(T) * (size_t) n;
+        const size_t held = sizeof(T) * (size_t) capacity;
+        void* block = nullptr;
+        if (!IsMapped(n)) {
+            block = std::realloc(static_cast<void*>(p), bytes);
+        } else if (IsMapped(capacity)) {
+            block = PlatformRemapArray(p, held, bytes);
+        } else {
+            block = PlatformMapArray(bytes);
+            if (block && p) {
+                std::memcpy(block, static_cast<const void*>(p), held);
+                std::free(static_cast<void*>(p));
+            }
+        }
+        if (!block)
+            throw std::bad_alloc();
+        return static_cast<T*>(block);
+    }
+    static void Deallocate(T* p, int capacity)
+    {
+        if (IsMapped(capacity))
+            PlatformUnmapArray(p, sizeof(T) * (size_t) capacity);
+        else
+            std::free(static_cast<void*>(p));
+    }
     static void CopyBytes(T* dst, const T* src, int n)
     {
         std::memcpy((void*) dst, (const void*) src, sizeof(T) * (size_t) n);

@@ -73,6 +73,11 @@ struct XEqual<XString>
 // moves the last entry into its place (so iteration order changes then).
 // This order decides the order of saved data: keep it.
 //
+// Entries of plain keys and values are bytes: their array and the buckets
+// grow in place (XArray), so that a table of millions of entries is never
+// copied whole nor made in fresh memory at each doubling; entries with class
+// keys or values (strings) move into a new XClassArray.
+//
 // T is the value type, K the key type, H the hash functor (key -> CKDWORD),
 // Eq the key equality. Iteration: for (it = t.Begin(); it != t.End(); ++it)
 // with it.GetKey() and *it (the value); range-for yields the values.
@@ -89,6 +94,11 @@ public:
         Entry* m_Next = nullptr;
     };
 
+private:
+    static constexpr bool PlainEntries = std::is_trivially_copyable_v<Entry>;
+    using Pool = std::conditional_t<PlainEntries, XArray<Entry>, XClassArray<Entry>>;
+
+public:
     template <class E, class V>
     class IteratorT
     {
@@ -310,38 +320,39 @@ private:
         return e;
     }
 
-    // New entry array in the same order; each old chain, bucket by bucket and
-    // head to tail, relinked at the heads of the new buckets.
+    // The entry array regrown in the same order, the buckets regrown and
+    // emptied, then every entry, in array order, linked at the head of its
+    // bucket (so each chain runs from the newest entry to the oldest).
     void Rehash(int buckets)
     {
-        XClassArray<Entry> pool(buckets * 3 / 4);
-        pool.Resize(m_Pool.Size());
-        Entry* oldBegin = m_Pool.Begin();
-        Entry* newBegin = pool.Begin();
-        for (int i = 0; i < m_Pool.Size(); ++i) {
-            newBegin[i].m_Key = std::move(oldBegin[i].m_Key);
-            newBegin[i].m_Data = std::move(oldBegin[i].m_Data);
-        }
-        XArray<Entry*> heads(buckets);
-        heads.Resize(buckets);
-        std::memset((void*) heads.Begin(), 0, sizeof(Entry*) * (size_t) buckets);
-        CKDWORD mask = (CKDWORD) buckets - 1;
-        for (Entry* chain : m_Buckets) {
-            for (Entry* old = chain; old; old = old->m_Next) {
-                Entry* e = newBegin + (old - oldBegin);
-                Entry*& head = heads.Begin()[H()(e->m_Key) & mask];
-                e->m_Next = head;
-                head = e;
+        if constexpr (PlainEntries) {
+            m_Pool.Reserve(buckets * 3 / 4);
+        } else {
+            XClassArray<Entry> pool(buckets * 3 / 4);
+            pool.Resize(m_Pool.Size());
+            Entry* oldBegin = m_Pool.Begin();
+            Entry* newBegin = pool.Begin();
+            for (int i = 0; i < m_Pool.Size(); ++i) {
+                newBegin[i].m_Key = std::move(oldBegin[i].m_Key);
+                newBegin[i].m_Data = std::move(oldBegin[i].m_Data);
             }
+            m_Pool.Swap(pool);
         }
-        m_Pool.Swap(pool);
-        m_Buckets.Swap(heads);
+        m_Buckets.Resize(buckets);
+        Entry** heads = m_Buckets.Begin();
+        std::memset((void*) heads, 0, sizeof(Entry*) * (size_t) buckets);
+        const CKDWORD mask = (CKDWORD) buckets - 1;
+        for (Entry* e = m_Pool.Begin(); e != m_Pool.End(); ++e) {
+            Entry*& head = heads[H()(e->m_Key) & mask];
+            e->m_Next = head;
+            head = e;
+        }
     }
 
     // Same buckets, entries and chains as other (links mapped by index).
     void CopyFrom(const XHashTable& other)
     {
-        XClassArray<Entry> pool(other.m_Pool.Capacity());
+        Pool pool(other.m_Pool.Capacity());
         pool.Resize(other.m_Pool.Size());
         const Entry* srcBegin = other.m_Pool.Begin();
         Entry* dstBegin = pool.Begin();
@@ -359,5 +370,5 @@ private:
     }
 
     XArray<Entry*> m_Buckets;
-    XClassArray<Entry> m_Pool;
+    Pool m_Pool;
 };

@@ -42,7 +42,54 @@ void* MapAligned(size_t length)
     return reinterpret_cast<void*>(aligned);
 }
 
+// Whole huge pages for bytes, or 0 when that does not fit a size_t.
+size_t HugePagesFor(size_t bytes)
+{
+    const size_t page = PlatformTableMemory::kHugePage;
+    return bytes > SIZE_MAX - (page - 1) ? 0 : (bytes + page - 1) & ~(page - 1);
+}
+
 } // namespace
+
+void* PlatformMapArray(size_t bytes)
+{
+    const size_t length = HugePagesFor(bytes);
+    void* mapped = length ? MapAligned(length) : nullptr;
+    if (mapped)
+        Advise(mapped, length);
+    return mapped;
+}
+
+void* PlatformRemapArray(void* block, size_t oldBytes, size_t newBytes)
+{
+    const size_t oldLength = HugePagesFor(oldBytes);
+    const size_t newLength = HugePagesFor(newBytes);
+    if (!block || !oldLength || !newLength || newLength < oldLength)
+        return nullptr;
+    if (newLength == oldLength)
+        return block;
+    // In place when the pages after it are free; else its pages move into a
+    // fresh aligned range, which the move replaces.
+    void* moved = ::mremap(block, oldLength, newLength, 0);
+    if (moved == MAP_FAILED) {
+        void* target = MapAligned(newLength);
+        if (!target)
+            return nullptr;
+        moved = ::mremap(block, oldLength, newLength, MREMAP_MAYMOVE | MREMAP_FIXED, target);
+        if (moved == MAP_FAILED) {
+            ::munmap(target, newLength);
+            return nullptr;
+        }
+    }
+    Advise(moved, newLength);
+    return moved;
+}
+
+void PlatformUnmapArray(void* block, size_t bytes)
+{
+    if (block)
+        ::munmap(block, HugePagesFor(bytes));
+}
 
 bool PlatformTableMemory::Allocate(size_t bytes)
 {

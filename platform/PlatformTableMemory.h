@@ -37,6 +37,21 @@ private:
     bool m_Advised = false;
 };
 
+// Storage for growable arrays of many megabytes (XArray from
+// kPlatformMappedArrayBytes on): a mapping of whole huge pages on a huge-page
+// boundary, offered huge pages (so that its first touch costs a fault per
+// 2 MB, not per 4 KB), and grown by moving its pages rather than copying its
+// bytes, so that doubling an array of millions of elements costs no more per
+// element than doubling one of thousands. Sizes are in bytes, as asked;
+// the mapping holds them rounded up to whole huge pages. Fresh bytes read as
+// zeros. Null when the system refuses (the old mapping then stays as it was).
+constexpr size_t kPlatformMappedArrayBytes = size_t(4) << 20;
+void* PlatformMapArray(size_t bytes);
+// newBytes >= oldBytes, oldBytes as given when the block was mapped or
+// last remapped.
+void* PlatformRemapArray(void* block, size_t oldBytes, size_t newBytes);
+void PlatformUnmapArray(void* block, size_t bytes);
+
 // Stands in for the system's huge-page advice in tests: returns 0 when
 // accepted, else -1. Null restores the system's. Returns the previous hook.
 using PlatformHugePageAdviceHook = int (*)(void* address, size_t length);

@@ -11,10 +11,6 @@
 
 namespace {
 
-// Depth of manager operations on this thread. Free skips the lock when it is
-// non-zero: the thread then already holds it.
-thread_local int t_InAllocator = 0;
-
 constexpr CKDWORD kPoolChunkSize = 4096;
 constexpr CKDWORD kScratchAlignment = 16;
 
@@ -25,20 +21,12 @@ bool QxMemoryManager::IsShutDown() const
     return std::atomic_ref<bool>(m_ShutDown).load(std::memory_order_acquire);
 }
 
-// Counts one manager operation on this thread and holds the lock for it.
+// Holds the manager's lock for one operation.
 class QxInAllocator
 {
 public:
-    explicit QxInAllocator(const QxMemoryManager& manager) : m_Mutex(manager.m_Mutex)
-    {
-        ++t_InAllocator;
-        m_Mutex.Lock();
-    }
-    ~QxInAllocator()
-    {
-        m_Mutex.Unlock();
-        --t_InAllocator;
-    }
+    explicit QxInAllocator(const QxMemoryManager& manager) : m_Mutex(manager.m_Mutex) { m_Mutex.Lock(); }
+    ~QxInAllocator() { m_Mutex.Unlock(); }
     QxInAllocator(const QxInAllocator&) = delete;
     QxInAllocator& operator=(const QxInAllocator&) = delete;
 
@@ -101,31 +89,20 @@ void QxMemoryManager::ReleaseUnused()
     }
 }
 
+// The C library's heap guards itself: plain blocks take no lock of ours
+// (names and buffers come and go once per object in loads and saves).
 void* QxMemoryManager::Allocate(size_t size)
 {
-    if (IsShutDown())
-        return std::malloc(size);
-    QxInAllocator in(*this);
     return std::malloc(size);
 }
 
 void QxMemoryManager::Free(void* block)
 {
-    if (t_InAllocator != 0 || IsShutDown()) {
-        std::free(block);
-        return;
-    }
-    if (!block)
-        return;
-    QxInAllocator in(*this);
     std::free(block);
 }
 
 void* QxMemoryManager::Reallocate(void* block, size_t size)
 {
-    if (IsShutDown())
-        return std::realloc(block, size);
-    QxInAllocator in(*this);
     return std::realloc(block, size);
 }
 

@@ -19,7 +19,8 @@ struct QxScratchBufferRecord
 
 // The process-wide allocator of small and frequent pieces: string buffers,
 // pool objects (one fixed-size pool per 4-byte size class up to 1,020 bytes),
-// scratch buffers and temporary strings. One recursive mutex guards it all.
+// scratch buffers and temporary strings. One recursive mutex guards the
+// pools, the scratch buffers and the strings.
 // The process-wide instance (QxGetMemoryManager) lives until process exit;
 // library shut-down gives back what nobody holds (ReleaseUnused). Separate
 // instances may be made (tests).
@@ -34,13 +35,13 @@ public:
     QxMemoryManager(const QxMemoryManager&) = delete;
     QxMemoryManager& operator=(const QxMemoryManager&) = delete;
 
-    // malloc under the lock; null when malloc fails.
+    // malloc; null when malloc fails. These three take no lock: the C
+    // library's heap is safe to use from any thread.
     void* Allocate(size_t size);
-    // free; null is ignored. Inside another operation of this manager on the
-    // same thread, or after shut-down, frees without locking.
+    // free; null is ignored.
     void Free(void* block);
-    // realloc under the lock: the block grown or shrunk to size bytes, its
-    // contents kept; null when realloc fails (the block is then unchanged).
+    // realloc: the block grown or shrunk to size bytes, its contents kept;
+    // null when realloc fails (the block is then unchanged).
     void* Reallocate(void* block, size_t size);
     // A copy of text (strlen + 1 bytes) from Allocate; null gives null.
     char* DuplicateString(const char* text);

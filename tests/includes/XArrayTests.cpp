@@ -181,6 +181,51 @@ TEST(XArrayDifferential, XCompactArrayMatchesTheModel)
     RunAgainstModel<XCompactArray<int>, int, Kind::Compact>(3);
 }
 
+TEST(XArray, GrowsFromTheHeapIntoAMappingAndOnKeepingEveryElement)
+{
+    // Past kPlatformMappedArrayBytes the storage leaves the heap for a
+    // mapping, and keeps growing there: the elements stay, in order, through
+    // push, insert at the front, reserve, copies and assignments either way.
+    const int big = (int) (3 * kPlatformMappedArrayBytes / sizeof(int));
+    XArray<int> a;
+    for (int i = 0; i < big; ++i)
+        a.PushBack(i);
+    ASSERT_EQ(a.Size(), big);
+    EXPECT_GE((size_t) a.Capacity() * sizeof(int), 3 * kPlatformMappedArrayBytes);
+    int wrong = 0;
+    for (int i = 0; i < big; ++i)
+        wrong += a[i] != i;
+    EXPECT_EQ(wrong, 0);
+
+    const int reserved = a.Capacity() + 1;
+    a.Reserve(reserved);
+    EXPECT_EQ(a.Capacity(), reserved);
+    while (a.Size() < a.Capacity())
+        a.PushBack(a.Size());
+    a.Insert(0, -1); // full: grows to twice the capacity
+    ASSERT_EQ(a[0], -1);
+    wrong = 0;
+    for (int i = 1; i < a.Size(); ++i)
+        wrong += a[i] != i - 1;
+    EXPECT_EQ(wrong, 0);
+
+    XArray<int> small;
+    small.PushBack(5);
+    XArray<int> copy(a);
+    EXPECT_EQ(copy.Size(), a.Size());
+    EXPECT_EQ(copy[copy.Size() - 1], a[a.Size() - 1]);
+    copy = small; // a mapping reused for two elements' worth
+    EXPECT_EQ(copy.Size(), 1);
+    EXPECT_EQ(copy[0], 5);
+    small = a; // the heap block swapped for a mapping
+    EXPECT_EQ(small.Size(), a.Size());
+    EXPECT_EQ(small[a.Size() - 1], a[a.Size() - 1]);
+    copy = std::move(small);
+    EXPECT_EQ(copy.Size(), a.Size());
+    copy.Free();
+    EXPECT_EQ(copy.Capacity(), 0);
+}
+
 TEST(XArray, UniqueAdditionsAndFreeing)
 {
     XArray<void*> a;

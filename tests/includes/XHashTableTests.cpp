@@ -72,4 +72,58 @@ TEST(XHashTable, CallerGivenKeyTypeAndHash)
     EXPECT_EQ(t.Size(), 1);
 }
 
+// Grows a table from 4 buckets to n entries, with keys that collide in
+// chains (every bucket is shared by keys that differ only above its mask),
+// then checks every entry is found, iteration keeps insertion order, and the
+// table still removes and refinds after so many growths.
+template <class T>
+void GrowAndCheck(int n, T (*value)(int))
+{
+    XHashTable<T, int> t(1);
+    for (int i = 0; i < n; ++i) {
+        const int key = (i % 7) << 20 | i >> 3 | (i & 7) << 24;
+        t.Insert(key, value(i));
+        int buckets = 4;
+        while (buckets * 3 / 4 < i + 1)
+            buckets *= 2;
+        ASSERT_EQ(t.BucketCount(), buckets) << i;
+    }
+    ASSERT_EQ(t.Size(), n);
+    int i = 0, wrong = 0;
+    for (auto it = t.Begin(); it != t.End(); ++it, ++i)
+        wrong += it.GetKey() != ((i % 7) << 20 | i >> 3 | (i & 7) << 24) || !(*it == value(i));
+    EXPECT_EQ(wrong, 0);
+    for (i = 0; i < n; ++i) {
+        const T* found = t.FindPtr((i % 7) << 20 | i >> 3 | (i & 7) << 24);
+        wrong += !found || !(*found == value(i));
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_FALSE(t.IsHere(7 << 20));
+    // A copy has chains of its own that find the same entries.
+    const XHashTable<T, int> copy(t);
+    for (i = 0; i < n; i += 97) {
+        const T* found = copy.FindPtr((i % 7) << 20 | i >> 3 | (i & 7) << 24);
+        wrong += !found || !(*found == value(i)) || found == t.FindPtr((i % 7) << 20 | i >> 3 | (i & 7) << 24);
+    }
+    EXPECT_EQ(wrong, 0);
+    for (i = 0; i < n; i += 2)
+        ASSERT_TRUE(t.Remove((i % 7) << 20 | i >> 3 | (i & 7) << 24)) << i;
+    for (i = 0; i < n; ++i)
+        wrong += t.IsHere((i % 7) << 20 | i >> 3 | (i & 7) << 24) != (i % 2 == 1);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(t.Size(), n / 2);
+}
+
+TEST(XHashTable, ManyGrowthsKeepEveryEntryFindableAndInInsertionOrder)
+{
+    // Plain entries grow in place, into a mapping past a few megabytes;
+    // string values move into new arrays.
+    GrowAndCheck<CKDWORD>(400000, [](int i) { return (CKDWORD) i * 2654435761u; });
+    GrowAndCheck<XString>(20000, [](int i) {
+        XString s;
+        s.Format("v%d", i);
+        return s;
+    });
+}
+
 } // namespace

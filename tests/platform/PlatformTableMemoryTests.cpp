@@ -156,4 +156,58 @@ TEST(PlatformTableMemory, NothingAskedGivesNothingAndSwapTradesEverything)
     static_cast<unsigned char*>(small.Data())[3 * kMB - 1] = 1;
 }
 
+TEST(PlatformMapArray, GrowsInWholeAlignedHugePagesKeepingEveryByte)
+{
+    AdviceScope scope(0);
+    EXPECT_EQ(PlatformMapArray(0), nullptr);
+    EXPECT_EQ(PlatformRemapArray(nullptr, 4 * kMB, 8 * kMB), nullptr);
+    size_t bytes = 4 * kMB + 12;
+    auto* data = static_cast<unsigned char*>(PlatformMapArray(bytes));
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(data) % PlatformTableMemory::kHugePage, 0u);
+    EXPECT_EQ(g_Advice.address, data);
+    EXPECT_EQ(g_Advice.length, 6 * kMB);
+    EXPECT_TRUE(AllZero(data, bytes));
+    for (size_t i = 0; i < bytes; ++i)
+        data[i] = (unsigned char) (i * 7 + 3);
+    // Shrinking, or sizes that hold nothing, are refused and leave it as it is.
+    EXPECT_EQ(PlatformRemapArray(data, bytes, 2 * kMB), nullptr);
+    EXPECT_EQ(PlatformRemapArray(data, 0, 8 * kMB), nullptr);
+    EXPECT_EQ(PlatformRemapArray(data, bytes, 0), nullptr);
+    EXPECT_EQ(data[bytes - 1], (unsigned char) ((bytes - 1) * 7 + 3));
+    // A mapping just after it makes the next growth move the pages; the one
+    // after that may grow in place. Either way every byte stays and the new
+    // ones read as zeros.
+    void* blocker = ::mmap(data + 6 * kMB, 4096, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+    for (const size_t next : {13 * kMB, 13 * kMB + 1, 40 * kMB}) {
+        SCOPED_TRACE(testing::Message() << bytes << " to " << next << " bytes");
+        auto* grown = static_cast<unsigned char*>(PlatformRemapArray(data, bytes, next));
+        ASSERT_NE(grown, nullptr);
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(grown) % PlatformTableMemory::kHugePage, 0u);
+        EXPECT_EQ(g_Advice.address, grown);
+        EXPECT_EQ(g_Advice.length, (next + 2 * kMB - 1) & ~(2 * kMB - 1));
+        size_t wrong = 0;
+        for (size_t i = 0; i < bytes; ++i)
+            wrong += grown[i] != (unsigned char) (i * 7 + 3);
+        EXPECT_EQ(wrong, 0u);
+        EXPECT_TRUE(AllZero(grown + bytes, next - bytes));
+        EXPECT_TRUE(Mapped(grown + next - 1));
+        for (size_t i = bytes; i < next; ++i)
+            grown[i] = (unsigned char) (i * 7 + 3);
+        data = grown;
+        bytes = next;
+    }
+    if (blocker != MAP_FAILED)
+        ::munmap(blocker, 4096);
+    // A refused advice changes nothing.
+    g_Advice.answer = -1;
+    auto* refused = static_cast<unsigned char*>(PlatformMapArray(4 * kMB));
+    ASSERT_NE(refused, nullptr);
+    refused[4 * kMB - 1] = 1;
+    PlatformUnmapArray(refused, 4 * kMB);
+    PlatformUnmapArray(data, bytes);
+    EXPECT_FALSE(Mapped(data));
+    EXPECT_FALSE(Mapped(data + bytes - 1));
+}
+
 } // namespace
