@@ -439,6 +439,7 @@ CKBOOL RCK3dPointCloud::Clear(int, CKBOOL keepSelections)
     m_Iterator = nullptr;
     m_Tree.Clear();
     m_RunIndex.Clear();
+    m_FillPlan.Clear();
     m_Builder.Clear();
     m_Building = false;
     m_SubdivisionBytes = 0;

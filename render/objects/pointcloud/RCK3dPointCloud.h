@@ -5,6 +5,7 @@
 
 #include "includes/XArray.h"
 #include "render/objects/pointcloud/CK3dPointCloud.h"
+#include "render/objects/pointcloud/CloudFillPlan.h"
 #include "render/objects/pointcloud/CloudRunIndex.h"
 #include "render/objects/pointcloud/CloudTree.h"
 #include "render/objects/pointcloud/CloudTreeBuilder.h"
@@ -252,6 +253,7 @@ private:
     int m_VertexSize = 0;
     CloudTree m_Tree;
     CloudRunIndex m_RunIndex;
+    CloudFillPlan m_FillPlan;
     float m_PickingRadius = 1.0f;
     QxFrustum m_Frustum;
     QxVector4 m_ClipPlanes[4];

@@ -122,6 +122,7 @@ CKERROR RCK3dPointCloud::Load(CKStateChunk* chunk, CKFile* file)
                         if (entry.VertexBuffer)
                             manager->ReleaseObjectIndex(entry.VertexBuffer, CKRST_OBJ_VERTEXBUFFER);
             m_Groups.Clear(m_Tree);
+            m_FillPlan.Clear();
             delete m_Iterator;
             m_Iterator = nullptr;
 
@@ -161,6 +162,7 @@ CKERROR RCK3dPointCloud::Load(CKStateChunk* chunk, CKFile* file)
             if (c.SeekIdentifier(CK_STATESAVE_CLOUDPAGES)) {
                 const char* why = nullptr;
                 m_RunIndex.Clear();
+                m_FillPlan.Clear();
                 if (!CloudReadPages(c, m_Tree, (CKDWORD) m_PointCount, why)) {
                     m_SubdivisionBytes = 0;
                     m_MaxDepth = 0;

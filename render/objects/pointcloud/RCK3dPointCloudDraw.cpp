@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "core/context/CKContext.h"
 #include "render/context/RCKRenderContext.h"
@@ -26,6 +28,10 @@ constexpr int kLeastVerticesPerBuffer = 0x2000;
 constexpr int kMaxTextureSets = 8;
 // The selections draw slightly in front of the cloud.
 constexpr float kSelectionDepthBias = 1.0025f;
+// How many points ahead of the one written the fill asks for a colour.
+constexpr CKDWORD kColorsAhead = 16;
+// Vertices of positions and colours written together.
+constexpr CKDWORD kFillSlice = 256;
 
 CKDWORD FloatState(float value)
 {
@@ -43,6 +49,39 @@ CKDWORD DeviceColor(CKDWORD argb, CKBOOL bgra)
     if (!bgra)
         return argb;
     return (argb & 0xFF00FF00) | ((argb >> 16) & 0xFF) | ((argb & 0xFF) << 16);
+}
+
+// Writes one colour to the colour slots of count 16-byte vertices.
+void FillColor(CKBYTE* slots, CKDWORD count, CKDWORD color)
+{
+    for (CKDWORD v = 0; v < count; ++v)
+        std::memcpy(slots + (size_t) v * 16, &color, 4);
+}
+
+// Writes the colours of the points to the colour slots of count 16-byte
+// vertices, as DeviceColor(CloudColorFrom565(colors.Get(index)), bgra).
+void WriteColors(CKBYTE* slots, const CKDWORD* indices, CKDWORD count, const CloudAttribute& colors, CKBOOL bgra)
+{
+    const CKBYTE* data = colors.Data.data();
+    const size_t bytes = colors.Data.size();
+    const uintptr_t address = reinterpret_cast<uintptr_t>(data);
+    const unsigned bits = (unsigned) colors.Bits;
+    const bool packed16 = colors.Bits == 16 && colors.Mask == 0xFFFF;
+    for (CKDWORD v = 0; v < count; ++v) {
+        // The colours lie in the order of the points' indices, scattered:
+        // each is asked for some points ahead.
+        if (v + kColorsAhead < count)
+            __builtin_prefetch(
+                reinterpret_cast<const void*>(address + (((size_t) indices[v + kColorsAhead] * bits) >> 3)));
+        const CKDWORD index = indices[v];
+        CKDWORD value;
+        if (packed16 && (size_t) index * 2 + 2 <= bytes)
+            value = (CKDWORD) data[(size_t) index * 2] | (CKDWORD) data[(size_t) index * 2 + 1] << 8;
+        else
+            value = colors.Get((int) index);
+        const CKDWORD color = DeviceColor(CloudColorFrom565(value), bgra);
+        std::memcpy(slots + (size_t) v * 16, &color, 4);
+    }
 }
 
 void ForEachEntry(CloudVertexGroups& groups, void (*f)(CloudLevelEntry&, void*), void* argument)
@@ -161,6 +200,8 @@ void RCK3dPointCloud::RebuildGroups(RCKRenderContext* rc, int verticesPerBuffer)
                 if (entry.VertexBuffer)
                     manager->ReleaseObjectIndex(entry.VertexBuffer, CKRST_OBJ_VERTEXBUFFER);
     m_Groups.Clear(m_Tree);
+    // The levels and groups are made again: so is the plan of the fills.
+    m_FillPlan.Clear();
     if (!m_Tree.HasRoot()) {
         m_CloudFlags &= ~CLOUD_REBUILDLEVELS;
         return;
@@ -319,77 +360,64 @@ void RCK3dPointCloud::Fill(RCKRenderContext* rc, int level)
     const bool fixedColor = m_MaterialColorMode && m_Material;
     const CKDWORD materialColor = fixedColor ? DeviceColor(m_Material->GetDiffuse().GetARGB(), bgra) : 0;
     const CloudAttribute* colors = EnabledAttribute(CLOUD_ATTRIBUTE_COLORS);
-    auto pointColor = [&](CKDWORD pointIndex) {
-        if (fixedColor)
-            return materialColor;
-        return DeviceColor(colors ? CloudColorFrom565(colors->Get((int) pointIndex)) : 0xFFFFFFFF, bgra);
-    };
-    CloudForEachEntry(
-        m_Tree, m_Groups, GetBoxMin(), GetBoxSize(), level, [&](int, CloudLevelEntry& entry, auto&& points) {
-            if (!(entry.Flags & CLOUD_ENTRY_VISIBLE) || !entry.VertexBuffer)
-                return true;
-            const CKVertexBufferDesc* desc = rst->GetVertexBufferData(entry.VertexBuffer);
-            if (!desc || desc->VertexFormat != m_VertexFormat || desc->VertexSize != vertexSize ||
-                desc->MaxVertexCount < (CKDWORD) entry.VertexCount) {
-                CKVertexBufferDesc wanted;
-                wanted.VertexFormat = m_VertexFormat;
-                wanted.VertexSize = vertexSize;
-                wanted.MaxVertexCount = (CKDWORD) entry.VertexCount;
-                if (!rst->CreateObject(entry.VertexBuffer, CKRST_OBJ_VERTEXBUFFER, &wanted))
-                    m_CloudFlags |= CLOUD_BUFFERFAILED;
-                entry.Flags &= ~CLOUD_ENTRY_POSITIONS;
+    // Every point's colour when no per-point colour is read.
+    const CKDWORD sameColor = fixedColor ? materialColor : DeviceColor(0xFFFFFFFF, bgra);
+    // The plan holds the entries' points in fill order: the fill is a
+    // straight loop over them, the positions rebuilt from the box as the
+    // walk rebuilds them.
+    const std::vector<CloudFillPlan::Run>& runs = m_FillPlan.Runs(m_Tree, m_Groups, level);
+    m_FillPlan.Place(GetBoxMin(), GetBoxSize());
+    const CKDWORD* pointIndices = m_FillPlan.PointIndices(level);
+    for (const CloudFillPlan::Run& run : runs) {
+        CloudLevelEntry& entry = m_Groups.Groups[run.Group].Levels[level];
+        if (!(entry.Flags & CLOUD_ENTRY_VISIBLE) || !entry.VertexBuffer)
+            continue;
+        const CKVertexBufferDesc* desc = rst->GetVertexBufferData(entry.VertexBuffer);
+        if (!desc || desc->VertexFormat != m_VertexFormat || desc->VertexSize != vertexSize ||
+            desc->MaxVertexCount < (CKDWORD) entry.VertexCount) {
+            CKVertexBufferDesc wanted;
+            wanted.VertexFormat = m_VertexFormat;
+            wanted.VertexSize = vertexSize;
+            wanted.MaxVertexCount = (CKDWORD) entry.VertexCount;
+            if (!rst->CreateObject(entry.VertexBuffer, CKRST_OBJ_VERTEXBUFFER, &wanted))
+                m_CloudFlags |= CLOUD_BUFFERFAILED;
+            entry.Flags &= ~CLOUD_ENTRY_POSITIONS;
+        }
+        const bool positions = !(entry.Flags & CLOUD_ENTRY_POSITIONS);
+        if (!positions && (entry.Flags & CLOUD_ENTRY_VALUES))
+            continue;
+        CKBYTE* data =
+            static_cast<CKBYTE*>(rst->LockVertexBuffer(entry.VertexBuffer, 0, (CKDWORD) entry.VertexCount, 0));
+        if (!data)
+            continue;
+        const CKDWORD* indices = pointIndices + run.First;
+        if (colorsOnly) {
+            // Positions and colours a slice at a time, so that the second
+            // writes find the vertices still in the cache.
+            for (CKDWORD first = 0; first < run.Count; first += kFillSlice) {
+                const CloudFillPlan::Run slice{run.Group, run.First + first, std::min(kFillSlice, run.Count - first)};
+                CKBYTE* vertices = data + (size_t) first * 16;
+                if (positions)
+                    m_FillPlan.WritePositions(level, slice, vertices, 16);
+                if (fixedColor || !colors)
+                    FillColor(vertices + 12, slice.Count, sameColor);
+                else
+                    WriteColors(vertices + 12, indices + first, slice.Count, *colors, bgra);
             }
-            const bool positions = !(entry.Flags & CLOUD_ENTRY_POSITIONS);
-            if (!positions && (entry.Flags & CLOUD_ENTRY_VALUES))
-                return true;
-            CKBYTE* data =
-                static_cast<CKBYTE*>(rst->LockVertexBuffer(entry.VertexBuffer, 0, (CKDWORD) entry.VertexCount, 0));
-            if (!data)
-                return true;
-            int written = 0;
-            if (colorsOnly) {
-                // The walk leaves each point's index in its colour slot; a
-                // second, branch-free pass turns them into colours, so that
-                // the scattered reads of the colours overlap.
-                points([&](const CloudNode& point, const QxVector& min, const QxVector& size) {
-                    if (written >= entry.VertexCount)
-                        return;
-                    CKBYTE* vertex = data + (size_t) written * 16;
-                    if (positions) {
-                        const QxVector p = CloudReconstruct(CloudQuantizedOf(point), min, size);
-                        std::memcpy(vertex, &p, 12);
-                    }
-                    const CKDWORD index = CloudPointIndex(point.P);
-                    std::memcpy(vertex + 12, &index, 4);
-                    ++written;
-                });
-                for (int v = 0; v < written; ++v) {
-                    CKBYTE* slot = data + (size_t) v * 16 + 12;
-                    CKDWORD index;
-                    std::memcpy(&index, slot, 4);
-                    const CKDWORD color = pointColor(index);
-                    std::memcpy(slot, &color, 4);
-                }
-            } else {
-                points([&](const CloudNode& point, const QxVector& min, const QxVector& size) {
-                    if (written >= entry.VertexCount)
-                        return;
-                    CKBYTE* vertex = data + (size_t) written * vertexSize;
-                    if (positions) {
-                        const QxVector p = CloudReconstruct(CloudQuantizedOf(point), min, size);
-                        std::memcpy(vertex, &p, 12);
-                    }
-                    WriteVertexValues(vertex + 12, CloudPointIndex(point.P), m_MaterialColorMode, m_Material, bgra,
-                                      positions);
-                    ++written;
-                });
-            }
-            rst->UnlockVertexBuffer(entry.VertexBuffer);
-            entry.Flags |= CLOUD_ENTRY_VISIBLE | CLOUD_ENTRY_POSITIONS | CLOUD_ENTRY_VALUES;
-            // The coarse level is always complete; the others go on over
-            // the next frames once the budget is spent.
-            return level == 3 || FillClock() - start <= budget;
-        });
+        } else {
+            if (positions)
+                m_FillPlan.WritePositions(level, run, data, vertexSize);
+            for (CKDWORD v = 0; v < run.Count; ++v)
+                WriteVertexValues(data + (size_t) v * vertexSize + 12, indices[v], m_MaterialColorMode, m_Material,
+                                  bgra, positions);
+        }
+        rst->UnlockVertexBuffer(entry.VertexBuffer);
+        entry.Flags |= CLOUD_ENTRY_VISIBLE | CLOUD_ENTRY_POSITIONS | CLOUD_ENTRY_VALUES;
+        // The coarse level is always complete; the others go on over the
+        // next frames once the budget is spent.
+        if (level != 3 && FillClock() - start > budget)
+            break;
+    }
     if (manager)
         manager->GetSettings().PointsProfTimeVBFill = FillClock() - start;
     if (m_CloudFlags & CLOUD_BUFFERFAILED) {

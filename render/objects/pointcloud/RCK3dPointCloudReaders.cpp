@@ -96,6 +96,7 @@ void RCK3dPointCloud::FinishCloud()
     m_PickingRadius = QxMagnitude(m_LocalBox.Max - m_LocalBox.Min) / 1000.0f;
     m_MaxDepth = m_Builder.Finish(m_Tree);
     m_RunIndex.Clear();
+    m_FillPlan.Clear();
     m_Building = false;
     m_SubdivisionBytes = (int) m_Tree.GetBytes();
 }
