@@ -200,20 +200,25 @@ void CloudFillPlan::Place(const QxVector& rootMin, const QxVector& rootSize)
 
 void CloudFillPlan::WritePositions(int level, const Run& run, CKBYTE* out, size_t stride) const
 {
+    // Locals throughout: the writes through out could alias any member.
     const Point* points = m_Levels[level].Points.data() + run.First;
+    const CKDWORD count = run.Count;
     const Placed* x = m_Placed[0].data();
     const Placed* y = m_Placed[1].data();
     const Placed* z = m_Placed[2].data();
-    for (CKDWORD i = 0; i < run.Count; ++i, out += stride) {
-        const Point& p = points[i];
-        const Placed& px = x[p.Slab[0]];
-        const Placed& py = y[p.Slab[1]];
-        const Placed& pz = z[p.Slab[2]];
-        // As CloudReconstruct: min + q * (size * (1 / 256)).
-        const float position[3] = {px.Min + (float) (p.Q & 0xFF) * px.Step,
-                                   py.Min + (float) ((p.Q >> 8) & 0xFF) * py.Step,
-                                   pz.Min + (float) ((p.Q >> 16) & 0xFF) * pz.Step};
-        std::memcpy(out, position, 12);
+    for (CKDWORD i = 0; i < count; ++i, out += stride) {
+        const Point p = points[i];
+        const Placed px = x[p.Slab[0]];
+        const Placed py = y[p.Slab[1]];
+        const Placed pz = z[p.Slab[2]];
+        // As CloudReconstruct: min + q * (size * (1 / 256)), each axis
+        // stored on its own (no round trip through a stack array).
+        const float fx = px.Min + (float) (p.Q & 0xFF) * px.Step;
+        const float fy = py.Min + (float) ((p.Q >> 8) & 0xFF) * py.Step;
+        const float fz = pz.Min + (float) ((p.Q >> 16) & 0xFF) * pz.Step;
+        std::memcpy(out, &fx, 4);
+        std::memcpy(out + 4, &fy, 4);
+        std::memcpy(out + 8, &fz, 4);
     }
 }
 

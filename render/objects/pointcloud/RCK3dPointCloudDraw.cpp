@@ -63,22 +63,31 @@ void FillColor(CKBYTE* slots, CKDWORD count, CKDWORD color)
 void WriteColors(CKBYTE* slots, const CKDWORD* indices, CKDWORD count, const CloudAttribute& colors, CKBOOL bgra)
 {
     const CKBYTE* data = colors.Data.data();
-    const size_t bytes = colors.Data.size();
+    // The colours lie in the order of the points' indices, scattered: each
+    // is asked for some points ahead.
     const uintptr_t address = reinterpret_cast<uintptr_t>(data);
-    const unsigned bits = (unsigned) colors.Bits;
-    const bool packed16 = colors.Bits == 16 && colors.Mask == 0xFFFF;
+    if (colors.Bits != 16 || colors.Mask != 0xFFFF) {
+        const unsigned bits = (unsigned) colors.Bits;
+        for (CKDWORD v = 0; v < count; ++v) {
+            if (v + kColorsAhead < count)
+                __builtin_prefetch(
+                    reinterpret_cast<const void*>(address + (((size_t) indices[v + kColorsAhead] * bits) >> 3)));
+            const CKDWORD color = DeviceColor(CloudColorFrom565(colors.Get((int) indices[v])), bgra);
+            std::memcpy(slots + (size_t) v * 16, &color, 4);
+        }
+        return;
+    }
+    // Two bytes a colour: indices below this read them whole.
+    const size_t whole = colors.Data.size() / 2;
     for (CKDWORD v = 0; v < count; ++v) {
-        // The colours lie in the order of the points' indices, scattered:
-        // each is asked for some points ahead.
         if (v + kColorsAhead < count)
-            __builtin_prefetch(
-                reinterpret_cast<const void*>(address + (((size_t) indices[v + kColorsAhead] * bits) >> 3)));
+            __builtin_prefetch(reinterpret_cast<const void*>(address + (size_t) indices[v + kColorsAhead] * 2));
         const CKDWORD index = indices[v];
-        CKDWORD value;
-        if (packed16 && (size_t) index * 2 + 2 <= bytes)
-            value = (CKDWORD) data[(size_t) index * 2] | (CKDWORD) data[(size_t) index * 2 + 1] << 8;
-        else
-            value = colors.Get((int) index);
+        uint16_t value = 0;
+        if (index < whole)
+            std::memcpy(&value, data + (size_t) index * 2, 2);
+        if constexpr (std::endian::native == std::endian::big)
+            value = __builtin_bswap16(value);
         const CKDWORD color = DeviceColor(CloudColorFrom565(value), bgra);
         std::memcpy(slots + (size_t) v * 16, &color, 4);
     }

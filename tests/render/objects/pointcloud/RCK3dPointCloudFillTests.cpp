@@ -267,6 +267,22 @@ TEST_F(CloudFillBytesTests, ColoursForADeviceThatWantsRedLowAsTheWalk)
     caps.CapsFlags = was;
 }
 
+TEST_F(CloudFillBytesTests, ColoursOfAnotherWidthOrCutShortAsTheWalk)
+{
+    // As a file may leave them: the colours of the last points missing,
+    // then packed in 12 bits.
+    RCK3dPointCloud* cloud = Make(9, 15000);
+    cloud->SetAttributeDrawn(CLOUD_ATTRIBUTE_COLORS, TRUE);
+    CloudAttribute* colors = cloud->GetAttribute(CLOUD_ATTRIBUTE_COLORS);
+    colors->Data.resize(colors->Data.size() - 2 * 700 - 1);
+    ExpectAsWalked(cloud, "cut short");
+    colors->Bits = 12;
+    colors->Mask = CloudAttribute::MaskOf(12);
+    colors->Data.resize(colors->ByteSizeFor(15000) - 1000);
+    cloud->SetPointColor(3, 0xFFFFFFFF);
+    ExpectAsWalked(cloud, "12 bits");
+}
+
 TEST_F(CloudFillBytesTests, EveryOtherVertexFormatAsTheWalk)
 {
     RCK3dPointCloud* cloud = Make(7, 20000);
