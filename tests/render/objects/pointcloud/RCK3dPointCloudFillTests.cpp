@@ -200,6 +200,14 @@ protected:
         for (int level = 0; level < 4; ++level) {
             cloud->SetCurrentLevel(level);
             Frame(cloud);
+            // Every buffer of the level drawn, once.
+            int buffers = 0, points = 0;
+            for (const CloudVertexGroup& group : cloud->GetVertexGroups().Groups) {
+                buffers += group.Levels[level].VertexCount > 0;
+                points += group.Levels[level].VertexCount;
+            }
+            EXPECT_EQ(Manager()->GetSettings().PointsProfCountVBDrawn, buffers) << what;
+            EXPECT_EQ(Manager()->GetSettings().PointsProfCountPointsDrawn, points) << what;
             for (int drawn : {level, 3}) {
                 const std::map<int, std::vector<CKBYTE>> walked = Walked(cloud, drawn, bgra);
                 std::map<int, std::vector<CKBYTE>> buffered;
@@ -295,7 +303,12 @@ TEST_F(CloudFillBytesTests, EveryOtherVertexFormatAsTheWalk)
     ExpectAsWalked(cloud, "normals and colours");
     ASSERT_EQ(cloud->GetVertexSize(), 28);
     cloud->EnableLighting(FALSE);
+    cloud->SetAttributeDrawn(CLOUD_ATTRIBUTE_COLORS, FALSE);
     cloud->SetAttributeDrawn(CLOUD_ATTRIBUTE_INTENSITY, TRUE);
+    // Sixteen bytes a vertex, as with colours, but a texture set.
+    ExpectAsWalked(cloud, "intensity");
+    ASSERT_EQ(cloud->GetVertexSize(), 16);
+    cloud->SetAttributeDrawn(CLOUD_ATTRIBUTE_COLORS, TRUE);
     CloudAttributeDesc desc;
     desc.Name = "f";
     desc.Type = CLOUD_ATTRIBUTE_FLOAT;
