@@ -50,8 +50,8 @@ struct CloudFillPlanBuilder
             return;
         --Left;
         CloudFillPlan::Point p;
-        for (int a = 0; a < 3; ++a)
-            p.Slab[a] = s.Axis[a];
+        static_assert(sizeof(p.Slab) == sizeof(s.Axis), "a slab an axis");
+        std::memcpy(p.Slab, s.Axis, sizeof(p.Slab));
         p.Q = (point.W >> 8) & 0xFFFFFF;
         Out.Points.push_back(p);
         Out.Indices.push_back(CloudPointIndex(point.P));
