@@ -47,13 +47,16 @@ float ConeDistance(const QxCone& cone, const QxBbox& b, float& halfDiagonalSquar
     return ConeDistance(cone, b.GetCenter());
 }
 
-struct Picker
+struct Picker : CloudVisitAll
 {
-    const CloudTree& Tree;
     const QxRay& Ray;
     bool Segment;
     float Radius;
     CloudRayHit& Hit;
+
+    Picker(const QxRay& ray, bool segment, float radius, CloudRayHit& hit)
+        : Ray(ray), Segment(segment), Radius(radius), Hit(hit)
+    {}
 
     // Whether the ray meets the box enlarged by the radius close enough to
     // beat the best hit: a point within the radius of the ray lies at
@@ -73,36 +76,30 @@ struct Picker
         return bound <= 0.0f || bound * bound < Hit.BestSquare;
     }
 
-    void Visit(int page, int index, const QxVector& min, const QxVector& size)
+    CloudVisit Inner(int, int, const QxVector& min, const QxVector& size)
     {
-        if (!Worth(min, size))
-            return;
-        const CloudNode& node = Tree.Pages[page][index];
-        if (CloudIsInner(node)) {
-            CloudForEachChild(node, min, size, [&](int child, const QxVector& childMin, const QxVector& childSize) {
-                Visit(page + 1, child, childMin, childSize);
-                return true;
-            });
-            return;
+        return Worth(min, size) ? CloudVisit::Enter : CloudVisit::Skip;
+    }
+    CloudVisit Leaf(int, int, const QxVector& min, const QxVector& size)
+    {
+        return Worth(min, size) ? CloudVisit::Enter : CloudVisit::Skip;
+    }
+    bool Point(const CloudNode& entry, const QxVector& min, const QxVector& size)
+    {
+        const QxVector p = CloudReconstruct(CloudQuantizedOf(entry), min, size);
+        const float d =
+            Segment ? QxPointSegmentSquareDistance(p, Ray, nullptr) : QxPointRaySquareDistance(p, Ray, nullptr);
+        if (!(d < Radius * Radius))
+            return true;
+        const QxVector o = p - Ray.m_Origin;
+        const float square = QxDotProduct(o, o);
+        if (square < Hit.BestSquare) {
+            Hit.Hit = true;
+            Hit.BestSquare = square;
+            Hit.Position = p;
+            Hit.PointIndex = CloudPointIndex(entry.P);
         }
-        const int n = CloudLeafPointCount(node);
-        const CloudNode* entries = CloudIsSingleLeaf(node) ? &node : &Tree.Pages[page][node.P];
-        const float radiusSquare = Radius * Radius;
-        for (int i = 0; i < n; ++i) {
-            const QxVector p = CloudReconstruct(CloudQuantizedOf(entries[i]), min, size);
-            const float d =
-                Segment ? QxPointSegmentSquareDistance(p, Ray, nullptr) : QxPointRaySquareDistance(p, Ray, nullptr);
-            if (!(d < radiusSquare))
-                continue;
-            const QxVector o = p - Ray.m_Origin;
-            const float square = QxDotProduct(o, o);
-            if (square < Hit.BestSquare) {
-                Hit.Hit = true;
-                Hit.BestSquare = square;
-                Hit.Position = p;
-                Hit.PointIndex = CloudPointIndex(entries[i].P);
-            }
-        }
+        return true;
     }
 };
 
@@ -205,6 +202,6 @@ void CloudPickRay(const CloudTree& tree, const QxVector& rootMin, const QxVector
 {
     if (!tree.HasRoot())
         return;
-    Picker picker{tree, ray, segment, radius, hit};
-    picker.Visit(0, 0, rootMin, rootSize);
+    Picker picker(ray, segment, radius, hit);
+    CloudWalk(tree, rootMin, rootSize, picker);
 }

@@ -9,30 +9,26 @@ bool SameBits(const QxVector& a, const QxVector& b)
     return std::memcmp(&a, &b, sizeof(QxVector)) == 0;
 }
 
-struct Indexer
+// Every node's first point ordinal, then its points, in walk order.
+struct Indexer : CloudVisitAll
 {
-    const CloudTree& Tree;
     CloudRunIndex& Index;
 
-    void Visit(int page, int index, const QxVector& min, const QxVector& size)
+    explicit Indexer(CloudRunIndex& index) : Index(index) {}
+    CloudVisit Inner(int page, int index, const QxVector&, const QxVector&) { return Mark(page, index); }
+    CloudVisit Leaf(int page, int index, const QxVector&, const QxVector&) { return Mark(page, index); }
+    CloudVisit Mark(int page, int index)
     {
         Index.First[page][index] = (CKDWORD) Index.Points.size();
-        const CloudNode& node = Tree.Pages[page][index];
-        if (CloudIsInner(node)) {
-            CloudForEachChild(node, min, size, [&](int child, const QxVector& childMin, const QxVector& childSize) {
-                Visit(page + 1, child, childMin, childSize);
-                return true;
-            });
-            return;
-        }
-        const int n = CloudLeafPointCount(node);
-        const CloudNode* entries = CloudIsSingleLeaf(node) ? &node : &Tree.Pages[page][node.P];
-        for (int i = 0; i < n; ++i) {
-            CloudSelectionEntry e;
-            e.Position = CloudReconstruct(CloudQuantizedOf(entries[i]), min, size);
-            e.PointIndex = CloudPointIndex(entries[i].P);
-            Index.Points.push_back(e);
-        }
+        return CloudVisit::Enter;
+    }
+    bool Point(const CloudNode& entry, const QxVector& min, const QxVector& size)
+    {
+        CloudSelectionEntry e;
+        e.Position = CloudReconstruct(CloudQuantizedOf(entry), min, size);
+        e.PointIndex = CloudPointIndex(entry.P);
+        Index.Points.push_back(e);
+        return true;
     }
 };
 
@@ -50,8 +46,8 @@ void CloudRunIndex::Build(const CloudTree& tree, const QxVector& rootMin, const 
     Points.reserve((size_t) tree.CountStoredPoints());
     if (tree.HasRoot()) {
         Root = tree.Root();
-        Indexer indexer{tree, *this};
-        indexer.Visit(0, 0, rootMin, rootSize);
+        Indexer indexer(*this);
+        CloudWalk(tree, rootMin, rootSize, indexer);
     }
     RootMin = rootMin;
     RootSize = rootSize;
