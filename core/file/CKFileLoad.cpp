@@ -937,7 +937,7 @@ CKERROR CKFile::FinishLoading(CKObjectIDList* list, CKDWORD loadFlags)
 
     // Every object is created (or found) before any is loaded. The context's
     // creation lock is held across runs of creations rather than taken once
-    // for each; it is let go around the resolver, the caller's code.
+    // for each.
     QxMutexBatch creating(context->GetCreationMutex(), kLockBatch);
     for (int i = 0; i < total; ++i) {
         creating.Step();
@@ -947,15 +947,15 @@ CKERROR CKFile::FinishLoading(CKObjectIDList* list, CKDWORD loadFlags)
             continue;
         CKObject* object = nullptr;
         if (record.m_ObjectID & CK_FILE_REFERENCE_BIT) {
+            // Found rather than created: the resolver (the caller's code) or a
+            // report may run, so not under the held lock.
+            creating.Release();
             record.m_ObjectID &= ~CK_FILE_REFERENCE_BIT;
-            if (CKIsChildClassOf(cid, CKCID_PARAMETER)) {
+            if (CKIsChildClassOf(cid, CKCID_PARAMETER))
                 object = FindSharedParameter(record);
-            } else if (m_Resolver) {
-                creating.Release();
-                object = m_Resolver(context, record, m_ResolverData);
-            } else {
-                object = context->GetObjectByNameAndClass(record.m_Name, cid);
-            }
+            else
+                object = m_Resolver ? m_Resolver(context, record, m_ResolverData)
+                                    : context->GetObjectByNameAndClass(record.m_Name, cid);
             if (object)
                 record.m_LoadOption =
                     CKIsChildClassOf(object->GetClassID(), CKCID_BEOBJECT) ? CKFILE_LOAD_NORMAL : CKFILE_LOAD_DONTLOAD;
