@@ -169,4 +169,53 @@ TEST(QxFixedSizeAllocator, ChunksFreedBetweenOthersLeaveTheirNeighboursFound)
     EXPECT_FALSE(pool.HasLiveBlocks());
 }
 
+TEST(QxFixedSizeAllocator, TheByteAfterAChunkIsNotOwnedWhicheverChunkWasFreedTo)
+{
+    QxFixedSizeAllocator pool(64, 512); // 8 blocks fill a chunk exactly
+    std::vector<char*> first, second;
+    for (int i = 0; i < 8; ++i)
+        first.push_back(static_cast<char*>(pool.Allocate()));
+    for (int i = 0; i < 8; ++i)
+        second.push_back(static_cast<char*>(pool.Allocate()));
+    ASSERT_EQ(pool.GetChunkCount(), 2);
+    char* firstEnd = first.back() + 64;
+    char* secondEnd = second.back() + 64;
+    // The newest chunk is the one last freed to: its end is checked first
+    // there, the other's through the table.
+    AssertCapture capture;
+    EXPECT_FALSE(pool.Owns(secondEnd));
+    EXPECT_FALSE(pool.Owns(firstEnd));
+    EXPECT_TRUE(pool.Free(first[3]));
+    EXPECT_FALSE(pool.Owns(firstEnd));
+    EXPECT_FALSE(pool.Owns(secondEnd));
+    EXPECT_FALSE(pool.Free(firstEnd));
+    EXPECT_FALSE(pool.Free(secondEnd));
+    EXPECT_EQ(capture.Texts().size(), 2u);
+    EXPECT_TRUE(pool.Owns(first.back()));
+    EXPECT_TRUE(pool.Owns(second.back() + 63));
+}
+
+TEST(QxFixedSizeAllocator, TheLastChunkEmptiedIsKeptForTheNextAllocations)
+{
+    QxFixedSizeAllocator pool(64, 256); // 4 blocks a chunk
+    std::vector<void*> blocks;
+    for (int i = 0; i < 5; ++i)
+        blocks.push_back(pool.Allocate());
+    ASSERT_EQ(pool.GetChunkCount(), 2);
+    // The last chunk's only block: that chunk stays, empty, at the end.
+    EXPECT_TRUE(pool.Free(blocks[4]));
+    EXPECT_EQ(pool.GetChunkCount(), 2);
+    EXPECT_EQ(pool.GetChunkFreeBlockCount(1), 4);
+    EXPECT_EQ(pool.GetChunkFreeBlockCount(0), 0);
+    EXPECT_TRUE(pool.HasLiveBlocks());
+    void* again = pool.Allocate();
+    EXPECT_EQ(again, blocks[4]) << "the kept chunk's block comes back";
+    EXPECT_EQ(pool.GetChunkCount(), 2);
+    EXPECT_TRUE(pool.Free(again));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(pool.Free(blocks[i]));
+    EXPECT_EQ(pool.GetChunkCount(), 1) << "one empty chunk is kept, no more";
+    EXPECT_FALSE(pool.HasLiveBlocks());
+}
+
 } // namespace
