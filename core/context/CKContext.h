@@ -92,6 +92,9 @@ public:
     // CK_OBJECTCREATION_ values; result (may be null) receives CKLOAD_ values.
     // Null when the class has no creation function.
     CKObject* CreateObject(CK_CLASSID cid, const char* name = nullptr, CKDWORD options = 0, CKDWORD* result = nullptr);
+    // The recursive lock CreateObject takes; a caller creating many objects
+    // in a row may hold it around them (QxMutexBatch).
+    QxMutex& GetCreationMutex() { return m_CreationMutex; }
     // -1 for a null object, an id without object or an object being deleted.
     CKERROR DestroyObject(CKObject* object, CKDWORD flags = 0, CKDependencies* dependencies = nullptr);
     CKERROR DestroyObjectByID(CK_ID id, CKDWORD flags = 0, CKDependencies* dependencies = nullptr);

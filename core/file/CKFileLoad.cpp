@@ -41,6 +41,11 @@ constexpr CKDWORD kBehaviorBuildingBlock = 0x8000;
 // go through the records, not through this table.
 constexpr int64_t kLoadTableMinCap = 1 << 20;
 
+// Records handled under one hold of a lock taken for each of them (see
+// QxMutexBatch): enough to make the lock's cost vanish, few enough that
+// another thread waits for microseconds only.
+constexpr int kLockBatch = 256;
+
 // Load option from a name-clash policy or a creation result.
 CKDWORD LoadOptionOf(int value)
 {
@@ -658,7 +663,13 @@ CKERROR CKFile::ReadFileData()
         }
     }
     auto left = [&]() { return sectionEnd - section->CursorPosition(); };
+    // Each record's chunk is a pool allocation: the memory manager's lock is
+    // held across runs of them (the records' loop takes no other lock and
+    // runs no callback) rather than taken once for each. Let go before any
+    // report.
+    QxMutexBatch allocating(QxGetMemoryManager()->GetMutex(), kLockBatch);
     auto fail = [&](const char* what) -> CKERROR {
+        allocating.Release();
         delete unpacked;
         ResetIndexByClass();
         // A checked section that cannot be read is first a checksum error.
@@ -726,6 +737,7 @@ CKERROR CKFile::ReadFileData()
     }
 
     for (int i = 0; i < objectCount; ++i) {
+        allocating.Step();
         CKFileObjectRecord& record = m_FileObjects[i];
         if (version < CK_FILE_VERSION_DESCRIPTORS)
             record.m_ObjectID = (CK_ID) section->ReadInt();
@@ -764,6 +776,7 @@ CKERROR CKFile::ReadFileData()
         }
         indexByClass(i);
     }
+    allocating.Release();
     if (section->HasFailed())
         return fail("the data cannot be read");
     delete unpacked;
@@ -922,14 +935,21 @@ CKERROR CKFile::FinishLoading(CKObjectIDList* list, CKDWORD loadFlags)
     XArray<Behavioral> behavioral;
     int firstLevel = -1;
 
-    // Every object is created (or found) before any is loaded.
+    // Every object is created (or found) before any is loaded. The context's
+    // creation lock is held across runs of creations rather than taken once
+    // for each.
+    QxMutexBatch creating(context->GetCreationMutex(), kLockBatch);
     for (int i = 0; i < total; ++i) {
+        creating.Step();
         CKFileObjectRecord& record = m_FileObjects[i];
         const CK_CLASSID cid = record.m_ClassID;
         if (cid == CKCID_RENDERCONTEXT || !record.m_Data || !traits.Has(cid, LoadClassTraits::Creatable))
             continue;
         CKObject* object = nullptr;
         if (record.m_ObjectID & CK_FILE_REFERENCE_BIT) {
+            // Found rather than created: the resolver (the caller's code) or a
+            // report may run, so not under the held lock.
+            creating.Release();
             record.m_ObjectID &= ~CK_FILE_REFERENCE_BIT;
             if (CKIsChildClassOf(cid, CKCID_PARAMETER))
                 object = FindSharedParameter(record);
@@ -966,6 +986,7 @@ CKERROR CKFile::FinishLoading(CKObjectIDList* list, CKDWORD loadFlags)
                 firstLevel = i;
         }
     }
+    creating.Release();
 
     int done = 0;
     // The record's object, when it is still there and is to be loaded.

@@ -1,5 +1,7 @@
 #include "system/memory/QxFixedSizeAllocator.h"
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -18,7 +20,6 @@ QxFixedSizeAllocator::~QxFixedSizeAllocator()
 {
     Clear();
     m_Chunks.Free();
-    m_Spans.Free();
 }
 
 void QxFixedSizeAllocator::Clear()
@@ -26,8 +27,11 @@ void QxFixedSizeAllocator::Clear()
     for (Chunk& chunk : m_Chunks)
         ::operator delete[](chunk.m_Data);
     m_Chunks.Clear();
-    m_Spans.Clear();
-    m_Tombstones = 0;
+    ::operator delete[](m_Table);
+    m_Table = nullptr;
+    m_TableMask = 0;
+    m_TableUsed = 0;
+    m_TableShift = 64;
     m_LastAllocated = -1;
     m_LastFreed = -1;
     m_FirstMaybeFree = 0;
@@ -90,79 +94,117 @@ void* QxFixedSizeAllocator::Allocate()
         m_Chunks.Reserve(m_Chunks.Capacity() ? m_Chunks.Capacity() * 2 : 2);
     m_Chunks.PushBack(chunk);
     int index = m_Chunks.Size() - 1;
-
-    AddSpan(chunk.m_Data, index);
+    if (!AddEntry(SlotOf(chunk.m_Data), index)) {
+        ::operator delete[](chunk.m_Data);
+        m_Chunks.Resize(index);
+        return nullptr;
+    }
 
     m_LastAllocated = index;
     m_LastFreed = index;
     return AllocateFrom(m_Chunks.Begin()[index]);
 }
 
-void QxFixedSizeAllocator::AddSpan(char* data, int index)
+size_t QxFixedSizeAllocator::Home(size_t slot) const
 {
-    const size_t chunkBytes = (size_t) m_BlocksPerChunk * m_BlockSize;
-    int at = FindSpan(data);
-    ChunkSpan* spans = m_Spans.Begin();
-    // The memory of a freed chunk given again: its tombstone comes back.
-    if (at >= 0 && spans[at].m_Data == data) {
-        spans[at].m_Index = index;
-        --m_Tombstones;
+    // Fibonacci hashing of the group spreads the groups; the slot's place in
+    // its group keeps neighbours together.
+    const size_t group = (size_t) (((uint64_t) (slot >> kGroupBits) * 0x9E3779B97F4A7C15ull) >> m_TableShift);
+    return (group << kGroupBits) | (slot & ((1u << kGroupBits) - 1));
+}
+
+bool QxFixedSizeAllocator::GrowTable()
+{
+    const size_t capacity = m_Table ? 2 * (m_TableMask + 1) : (size_t) 2 << kGroupBits;
+    auto* table = static_cast<SlotEntry*>(::operator new[](capacity * sizeof(SlotEntry), std::nothrow));
+    if (!table)
+        return false;
+    for (size_t i = 0; i < capacity; ++i)
+        table[i] = SlotEntry{0, kEmptyEntry};
+    SlotEntry* old = m_Table;
+    const size_t oldCapacity = m_Table ? m_TableMask + 1 : 0;
+    m_Table = table;
+    m_TableMask = capacity - 1;
+    m_TableShift = 64 - (std::countr_zero((uint64_t) capacity) - kGroupBits);
+    for (size_t i = 0; i < oldCapacity; ++i) {
+        if (old[i].m_Index == kEmptyEntry)
+            continue;
+        size_t at = Home(old[i].m_Slot);
+        while (m_Table[at].m_Index != kEmptyEntry)
+            at = (at + 1) & m_TableMask;
+        m_Table[at] = old[i];
+    }
+    ::operator delete[](old);
+    return true;
+}
+
+size_t QxFixedSizeAllocator::FindEntry(size_t slot) const
+{
+    if (!m_Table)
+        return m_TableMask + 1;
+    for (size_t at = Home(slot); m_Table[at].m_Index != kEmptyEntry; at = (at + 1) & m_TableMask)
+        if (m_Table[at].m_Slot == slot)
+            return at;
+    return m_TableMask + 1;
+}
+
+bool QxFixedSizeAllocator::AddEntry(size_t slot, int index)
+{
+    // At most half full, so that probes stay short.
+    if (2 * (m_TableUsed + 1) > (m_Table ? m_TableMask + 1 : 0) && !GrowTable())
+        return false;
+    size_t at = Home(slot);
+    while (m_Table[at].m_Index != kEmptyEntry)
+        at = (at + 1) & m_TableMask;
+    m_Table[at] = SlotEntry{slot, index};
+    ++m_TableUsed;
+    return true;
+}
+
+void QxFixedSizeAllocator::RemoveEntry(size_t slot)
+{
+    size_t hole = FindEntry(slot);
+    if (!PLATFORM_CHECK(m_Table && hole <= m_TableMask))
         return;
+    // Backward shift: each later entry of the run whose home is not between
+    // the hole and itself moves into the hole, so that no lookup meets a gap
+    // before its entry.
+    for (size_t next = (hole + 1) & m_TableMask; m_Table[next].m_Index != kEmptyEntry;
+         next = (next + 1) & m_TableMask) {
+        const size_t home = Home(m_Table[next].m_Slot);
+        if (((next - home) & m_TableMask) >= ((next - hole) & m_TableMask)) {
+            m_Table[hole] = m_Table[next];
+            hole = next;
+        }
     }
-    // Only the neighbours can overlap the new chunk (spans do not overlap
-    // and have one size), and only tombstones: those go first.
-    const bool before = at >= 0 && spans[at].m_Data + chunkBytes > data;
-    const bool after = at + 1 < m_Spans.Size() && spans[at + 1].m_Data < data + chunkBytes;
-    if (before || after) {
-        DropTombstones();
-        at = FindSpan(data);
-    }
-    m_Spans.Insert(at + 1, ChunkSpan{data, index});
-}
-
-void QxFixedSizeAllocator::DropTombstones()
-{
-    int kept = 0;
-    ChunkSpan* spans = m_Spans.Begin();
-    for (int i = 0; i < m_Spans.Size(); ++i)
-        if (spans[i].m_Index >= 0)
-            spans[kept++] = spans[i];
-    m_Spans.Resize(kept);
-    m_Tombstones = 0;
-}
-
-// Index in m_Spans of the last span whose data starts at or below data, or -1.
-int QxFixedSizeAllocator::FindSpan(const char* data) const
-{
-    const ChunkSpan* spans = m_Spans.Begin();
-    int lo = 0, hi = m_Spans.Size();
-    while (lo < hi) {
-        int mid = (lo + hi) / 2;
-        if (spans[mid].m_Data <= data)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    return lo - 1;
+    m_Table[hole].m_Index = kEmptyEntry;
+    --m_TableUsed;
 }
 
 int QxFixedSizeAllocator::FindChunk(const void* block) const
 {
     const char* p = static_cast<const char*>(block);
-    size_t chunkBytes = (size_t) m_BlocksPerChunk * m_BlockSize;
+    const size_t chunkBytes = (size_t) m_BlocksPerChunk * m_BlockSize;
+    const Chunk* chunks = m_Chunks.Begin();
     // Frees of nearby objects mostly hit the chunk freed to last.
     if (m_LastFreed >= 0 && m_LastFreed < m_Chunks.Size()) {
-        const Chunk& c = m_Chunks.Begin()[m_LastFreed];
+        const Chunk& c = chunks[m_LastFreed];
         if (p >= c.m_Data && p < c.m_Data + chunkBytes)
             return m_LastFreed;
     }
-    int s = FindSpan(p);
-    if (s < 0)
+    if (!m_Table)
         return -1;
-    const ChunkSpan& span = m_Spans.Begin()[s];
-    if (span.m_Index < 0 || p >= span.m_Data + chunkBytes)
-        return -1;
-    return span.m_Index;
+    // The chunk starts in the block's slot or in the one before.
+    const size_t slot = SlotOf(p);
+    for (size_t back = 0; back < 2 && back <= slot; ++back) {
+        const size_t at = FindEntry(slot - back);
+        if (at > m_TableMask)
+            continue;
+        const Chunk& c = chunks[m_Table[at].m_Index];
+        if (p >= c.m_Data && p < c.m_Data + chunkBytes)
+            return m_Table[at].m_Index;
+    }
+    return -1;
 }
 
 CKBOOL QxFixedSizeAllocator::Owns(const void* block) const
@@ -175,9 +217,8 @@ void QxFixedSizeAllocator::SwapChunks(int a, int b)
     if (a == b)
         return;
     Chunk* chunks = m_Chunks.Begin();
-    ChunkSpan* spans = m_Spans.Begin();
-    spans[FindSpan(chunks[a].m_Data)].m_Index = b;
-    spans[FindSpan(chunks[b].m_Data)].m_Index = a;
+    m_Table[FindEntry(SlotOf(chunks[a].m_Data))].m_Index = b;
+    m_Table[FindEntry(SlotOf(chunks[b].m_Data))].m_Index = a;
     Chunk t = chunks[a];
     chunks[a] = chunks[b];
     chunks[b] = t;
@@ -192,9 +233,7 @@ void QxFixedSizeAllocator::RemoveLastChunk()
 {
     int last = m_Chunks.Size() - 1;
     char* data = m_Chunks.Begin()[last].m_Data;
-    m_Spans.Begin()[FindSpan(data)].m_Index = -1;
-    if (2 * ++m_Tombstones > m_Spans.Size())
-        DropTombstones();
+    RemoveEntry(SlotOf(data));
     ::operator delete[](data);
     m_Chunks.Resize(last);
     if (m_FirstMaybeFree > last)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include "includes/CKTypes.h"
 #include "includes/XArray.h"
 
@@ -50,24 +53,34 @@ private:
         CKDWORD m_Carved;
     };
     static constexpr CKDWORD kNoBlock = 0xFFFFFFFFu;
-    // Chunks sorted by address, so the owner of a block is found by binary
-    // search whatever the order of frees. A freed chunk's span stays as a
-    // tombstone (index -1) until tombstones are half the spans or a new
-    // chunk would overlap one: freeing chunks in address order would
-    // otherwise move the whole array once per chunk. No two spans overlap.
-    struct ChunkSpan
+    // The owner of a block is found through a hash table keyed by the
+    // "slot" a chunk starts in (address / chunk bytes). No two chunks start
+    // in one slot, as they do not overlap, and a block lies in the chunk
+    // starting in its own slot or in the one before. Open addressing with
+    // linear probing, removals shifting the following entries back (no
+    // tombstones); 16 neighbouring slots have neighbouring homes, so that
+    // chunks made one after the other touch few cache lines of the table.
+    // Insert, lookup and removal stay O(1) whatever the order of addresses,
+    // where a sorted array moved its tail for every chunk made below the
+    // highest one.
+    struct SlotEntry
     {
-        char* m_Data;
-        int m_Index;
+        size_t m_Slot;
+        int m_Index; // chunk index, kEmptyEntry for none
     };
+    static constexpr int kEmptyEntry = -1;
+    static constexpr int kGroupBits = 4;
 
     void* AllocateFrom(Chunk& chunk);
     int FindChunk(const void* block) const;
-    int FindSpan(const char* data) const;
     void SwapChunks(int a, int b);
     void RemoveLastChunk();
-    void AddSpan(char* data, int index);
-    void DropTombstones();
+    size_t SlotOf(const void* p) const { return (uintptr_t) p / ((size_t) m_BlocksPerChunk * m_BlockSize); }
+    size_t Home(size_t slot) const;
+    size_t FindEntry(size_t slot) const; // position, or m_TableMask + 1 when absent
+    bool AddEntry(size_t slot, int index);
+    void RemoveEntry(size_t slot);
+    bool GrowTable();
 
     CKDWORD m_ChunkSize;
     CKDWORD m_BlockSize;
@@ -78,6 +91,8 @@ private:
     // Every chunk below this index is full: the scan for a chunk with free
     // blocks starts here.
     int m_FirstMaybeFree = 0;
-    XArray<ChunkSpan> m_Spans;
-    int m_Tombstones = 0;
+    SlotEntry* m_Table = nullptr; // m_TableMask + 1 entries, a power of two
+    size_t m_TableMask = 0;
+    size_t m_TableUsed = 0;
+    int m_TableShift = 64; // 64 - bits of the group part of a home
 };

@@ -86,6 +86,11 @@ public:
     // Run at process exit for the process-wide manager.
     void ShutDown();
 
+    // The lock every call takes. A caller making many allocations in a row
+    // may hold it around them (QxMutexBatch), but only around code that
+    // takes no other lock and runs no callback: it is the last lock taken.
+    QxMutex& GetMutex() const { return m_Mutex; }
+
 private:
     friend class QxInAllocator;
 

@@ -1,6 +1,10 @@
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <future>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 #include <zlib.h>
 
@@ -747,4 +751,56 @@ TEST_F(CKFileLoad, OldHeaderSizesThatPassTheFileAreRefused)
         EXPECT_EQ(Find(fresh, "Alpha") != nullptr, c.expected == CKErr::Ok);
         CloseContext(fresh);
     }
+}
+
+TEST_F(CKFileLoad, TheResolverRunsWithoutTheCreationLockAmongManyCreations)
+{
+    // Created records around a reference, more than one run of creations
+    // under one hold of the context's creation lock: the resolver, the
+    // caller's code, may have another thread create an object.
+    const CK_CLASSID item = FileTestItem::m_ClassID;
+    std::vector<OldItem> items;
+    for (int i = 0; i < 600; ++i) {
+        const CK_ID id = (CK_ID) (i + 1) | (i == 300 ? CK_FILE_REFERENCE_BIT : 0);
+        items.push_back({id, "Item" + std::to_string(i), ItemChunk(nullptr, 1, 0, false), item});
+    }
+    const Bytes file = BuildOldFile(7, items, {});
+    CKContext* fresh = NewContext();
+    FileTestItem* target = NewItem(fresh, "Target");
+    struct Resolving
+    {
+        FileTestItem* target = nullptr;
+        std::thread helper;
+        bool createdMeanwhile = false;
+        int calls = 0;
+    } resolving;
+    resolving.target = target;
+    CKFile* loader = fresh->CreateCKFile();
+    loader->SetReferenceResolver(
+        [](CKContext* context, const CKFileObjectRecord&, void* data) -> CKObject* {
+            auto* r = static_cast<Resolving*>(data);
+            ++r->calls;
+            auto made = std::make_shared<std::promise<void>>();
+            std::future<void> done = made->get_future();
+            r->helper = std::thread([context, made] {
+                context->CreateObject(FileTestItem::m_ClassID, "FromAnotherThread");
+                made->set_value();
+            });
+            // Held by the loader, the lock would keep the helper waiting
+            // until the load ends.
+            r->createdMeanwhile = done.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+            return r->target;
+        },
+        &resolving);
+    ASSERT_EQ(loader->OpenMemory(file.data(), (int) file.size(), 0), 0);
+    ASSERT_EQ(loader->LoadFileData(nullptr), 0);
+    if (resolving.helper.joinable())
+        resolving.helper.join();
+    EXPECT_EQ(resolving.calls, 1);
+    EXPECT_TRUE(resolving.createdMeanwhile);
+    EXPECT_EQ(loader->m_FileObjects[300].m_CreatedObject, target->GetID());
+    EXPECT_EQ(loader->m_FileObjects[599].m_Object, Find(fresh, "Item599"));
+    fresh->DeleteCKFile(loader);
+    EXPECT_EQ(fresh->GetObjectsCountByClassID(item), 1 + 599 + 1);
+    CloseContext(fresh);
 }
