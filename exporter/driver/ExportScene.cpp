@@ -391,10 +391,7 @@ int Max2Qdx::ExportScene(const char* name, Interface* ip, CKBOOL onlySelected)
     // The welding's scratch, as large as the largest mesh's corners, has no
     // use in the save, where the memory peaks: it is given back first (a
     // later welding would only grow it again).
-    builder->cornerScratch.corners.Free();
-    builder->cornerScratch.coordinates.Free();
-    builder->cornerScratch.slots.Free();
-    builder->cornerScratch.vertexOf.Free();
+    builder->cornerScratch.Free();
 
     XArray<CK_ID> savedIds;
     CKERROR saved = SaveFile(*this, file, state.onFileSaved ? &savedIds : nullptr);

@@ -51,7 +51,7 @@ struct MeshCorner
 
 // What the welding reuses from mesh to mesh: the corners, their texture
 // coordinates and the table that finds equal corners. Owned by the export's
-// builder; only grows.
+// builder; grows until freed before the save.
 struct MeshCornerScratch
 {
     XArray<MeshCorner> corners;
@@ -60,6 +60,15 @@ struct MeshCornerScratch
     // engine vertex.
     XArray<int> slots;
     XArray<int> vertexOf;
+
+    // Gives the storage back (a later welding grows it again).
+    void Free()
+    {
+        corners.Free();
+        coordinates.Free();
+        slots.Free();
+        vertexOf.Free();
+    }
 };
 
 // One face's blend-shape deltas: the position deltas of its three corners,

@@ -23,7 +23,6 @@ struct ProcessorInfo
     int snappedMhz = 0;
     char name[64] = {};
     char description[128] = {};
-    bool detected = false;
 };
 
 ProcessorInfo g_Processor;
@@ -180,9 +179,7 @@ void MeasureProcessorClock()
     if (QxClockMeasurementPending())
         QxSetTimingFactors(millisecondsPerTick, millisecondsPerCycle);
 }
-} // namespace
 
-namespace {
 // Detection is asked for at every start but done when a value is first read:
 // in a virtual machine each identification query traps to the host, and
 // most programs (an export among them) never read one.
@@ -230,7 +227,6 @@ void IdentifyProcessor()
     info.type = QxGetProcessorTypeId(amd3DNow, info.family, info.model, info.features);
     if (!haveBrand)
         std::snprintf(info.name, sizeof(info.name), "%s", QxGetProcessorTypeName(info.type));
-    info.detected = true;
     g_Processor = info;
 }
 

@@ -92,7 +92,8 @@ const char* const kScene = R"({
  ]
 })";
 
-class AnimationRoundTrip : public ::testing::Test
+// The exporter loaded, a host scene and its silent interface.
+class HostSceneExport : public ::testing::Test
 {
 protected:
     void SetUp() override
@@ -100,8 +101,6 @@ protected:
         ASSERT_EQ(ExporterLoad(), 0);
         m_Interface.SetEcho(false);
         m_Interface.SetReportOutput(nullptr);
-        std::string error;
-        ASSERT_TRUE(ReadHostScene(kScene, std::strlen(kScene), "round-trip.json", m_Scene, error)) << error;
     }
     void TearDown() override { ExporterUnload(); }
 
@@ -116,6 +115,19 @@ protected:
     TestTempDir m_Dir;
     HostScene m_Scene;
     Interface m_Interface{m_Scene};
+};
+
+class AnimationRoundTrip : public HostSceneExport
+{
+protected:
+    void SetUp() override
+    {
+        HostSceneExport::SetUp();
+        if (HasFatalFailure())
+            return;
+        std::string error;
+        ASSERT_TRUE(ReadHostScene(kScene, std::strlen(kScene), "round-trip.json", m_Scene, error)) << error;
+    }
 };
 
 } // namespace
@@ -180,20 +192,14 @@ TEST_F(AnimationRoundTrip, TheEngineMovesEveryNodeAsTheHostDoesAtEveryFrame)
 namespace {
 
 // A scene of the test's own, exported, saved and loaded back.
-class ExportedAnimation : public ::testing::Test
+class ExportedAnimation : public HostSceneExport
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(ExporterLoad(), 0);
-        m_Interface.SetEcho(false);
-        m_Interface.SetReportOutput(nullptr);
-    }
     void TearDown() override
     {
         if (CKContext* context = GetExportDriverState().context)
             context->ClearAll();
-        ExporterUnload();
+        HostSceneExport::TearDown();
     }
 
     // The loaded object animations by their entities' names.
@@ -223,17 +229,6 @@ protected:
         }
         return animations;
     }
-    INode* Node(const char* name)
-    {
-        for (INode* node : m_Scene.Nodes())
-            if (std::string(node->GetName()) == name)
-                return node;
-        return nullptr;
-    }
-
-    TestTempDir m_Dir;
-    HostScene m_Scene;
-    Interface m_Interface{m_Scene};
 };
 
 } // namespace

@@ -67,6 +67,35 @@ size_t RemapVertexCount(const MeshBuilder& b)
     return meshopt_generateVertexRemapMulti(remap.data(), nullptr, corners, corners, streams.data(), streams.size());
 }
 
+// Converts a host scene as the driver converts it (materials, then the
+// objects) and hands the exporter and its builder to inspect before the
+// context is cleared.
+template <class Inspect>
+void ConvertAsTheDriver(CKContext* context, HostScene& scene, Inspect&& inspect, int reportLevel = -1)
+{
+    Interface ip(scene);
+    ip.SetEcho(false);
+    ip.SetReportOutput(nullptr);
+    Max2Qdx exporter;
+    if (reportLevel >= 0)
+        exporter.reportLevel = reportLevel;
+    ExportBuilder builder(context, TRUE);
+    builder.exporter = &exporter;
+    exporter.builder = &builder;
+    exporter.context = context;
+    exporter.maxInterface = &ip;
+    exporter.progressStarted = 0;
+    int count = 0;
+    exporter.CollectNodes(scene.GetRootNode(), &count);
+    exporter.ExportMaterials();
+    INode* root = scene.GetRootNode();
+    for (int i = 0; i < root->NumberOfChildren(); ++i)
+        exporter.ExportNode(root->GetChildNode(i));
+    inspect(exporter, builder);
+    exporter.builder = nullptr;
+    context->ClearAll();
+}
+
 using ModelMeshes = EngineFixture;
 
 // Every shared model, converted as the driver converts it (materials, then
@@ -85,34 +114,18 @@ TEST_F(ModelMeshes, EveryEngineMeshHasTheVertexCountOfMeshoptimizersRemap)
         std::string error;
         if (!ImportHostModel(path, scene, error))
             continue; // refused by the host: the host's tests say which and why
-        Interface ip(scene);
-        ip.SetEcho(false);
-        ip.SetReportOutput(nullptr);
-        Max2Qdx exporter;
-        ExportBuilder builder(m_Context, TRUE);
-        builder.exporter = &exporter;
-        exporter.builder = &builder;
-        exporter.context = m_Context;
-        exporter.maxInterface = &ip;
-        exporter.progressStarted = 0;
-        int count = 0;
-        exporter.CollectNodes(scene.GetRootNode(), &count);
-        exporter.ExportMaterials();
-        INode* root = scene.GetRootNode();
-        for (int i = 0; i < root->NumberOfChildren(); ++i)
-            exporter.ExportNode(root->GetChildNode(i));
-        for (MeshBuilder* kept : builder.meshBuilders) {
-            ASSERT_EQ(kept->weldedVertices.Size(), (int) RemapVertexCount(*kept));
-            ++meshes;
-        }
-        exporter.builder = nullptr;
-        m_Context->ClearAll();
+        ConvertAsTheDriver(m_Context, scene, [&](Max2Qdx&, ExportBuilder& builder) {
+            for (MeshBuilder* kept : builder.meshBuilders) {
+                ASSERT_EQ(kept->weldedVertices.Size(), (int) RemapVertexCount(*kept));
+                ++meshes;
+            }
+        });
     }
     EXPECT_GT(meshes, 50);
 }
 
-// Converts a model as the driver does (materials, then the objects) and
-// gives the number of engine meshes made, with the report.
+// Converts a model as the driver does and gives the number of engine meshes
+// made, with the report.
 int ExportedMeshCount(CKContext* context, const std::string& path, std::string& report)
 {
     GetExportDriverState().onlySelectedNodes = FALSE;
@@ -122,27 +135,14 @@ int ExportedMeshCount(CKContext* context, const std::string& path, std::string& 
         ADD_FAILURE() << error;
         return -1;
     }
-    Interface ip(scene);
-    ip.SetEcho(false);
-    ip.SetReportOutput(nullptr);
-    Max2Qdx exporter;
-    exporter.reportLevel = 3;
-    ExportBuilder builder(context, TRUE);
-    builder.exporter = &exporter;
-    exporter.builder = &builder;
-    exporter.context = context;
-    exporter.maxInterface = &ip;
-    exporter.progressStarted = 0;
-    int count = 0;
-    exporter.CollectNodes(scene.GetRootNode(), &count);
-    exporter.ExportMaterials();
-    INode* root = scene.GetRootNode();
-    for (int i = 0; i < root->NumberOfChildren(); ++i)
-        exporter.ExportNode(root->GetChildNode(i));
-    const int meshes = context->GetObjectsCountByClassID(CKCID_MESH);
-    report = exporter.GetReportText();
-    exporter.builder = nullptr;
-    context->ClearAll();
+    int meshes = 0;
+    ConvertAsTheDriver(
+        context, scene,
+        [&](Max2Qdx& exporter, ExportBuilder&) {
+            meshes = context->GetObjectsCountByClassID(CKCID_MESH);
+            report = exporter.GetReportText();
+        },
+        3);
     return meshes;
 }
 

@@ -10,6 +10,7 @@
 
 #include "platform/host/HostCommandLine.h"
 #include "platform/host/Interface.h"
+#include "tests/platform/host/HostTestModels.h"
 #include "tests/support/HostCommandLineRun.h"
 #include "tests/support/TestPaths.h"
 
@@ -161,17 +162,8 @@ TEST(HostCommandLine, ExitCodesTellSavedFailedAndRefused)
 TEST(HostCommandLine, TheImportsWarningsAreTold)
 {
     TestTempDir dir;
-    // One triangle whose second normal is a NaN.
     const std::string model = dir.File("nan.gltf");
-    std::ofstream(model)
-        << R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}], "nodes": [{"name": "n", "mesh": 0}],)"
-        << R"("buffers": [{"byteLength": 72, "uri": "data:application/octet-stream;base64,)"
-        << R"(AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAAAAAAAAAAAAAAAIA/AADAfwAAAAAAAAAAAAAAAAAAAAAAAIA/"}],)"
-        << R"("bufferViews": [{"buffer": 0, "byteOffset": 0, "byteLength": 72}],)"
-        << R"("accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3",)"
-        << R"("min": [0, 0, 0], "max": [1, 1, 0]},)"
-        << R"({"bufferView": 0, "byteOffset": 36, "componentType": 5126, "count": 3, "type": "VEC3"}],)"
-        << R"("meshes": [{"primitives": [{"attributes": {"POSITION": 0, "NORMAL": 1}}]}]})";
+    WriteNanNormalTriangle(model);
     const std::string target = dir.File("nan.qdx");
     const auto save = [&](const std::vector<Value>& arguments) {
         std::ofstream(arguments[0].to_string()) << "saved";

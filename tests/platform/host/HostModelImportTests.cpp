@@ -24,6 +24,7 @@
 #include "platform/host/Texmap.h"
 #include "platform/host/TriObject.h"
 #include "tests/platform/host/HostTestMath.h"
+#include "tests/platform/host/HostTestModels.h"
 #include "tests/support/TestModels.h"
 #include "tests/support/TestPaths.h"
 
@@ -511,18 +512,9 @@ TEST(HostModelImport, NodesDrawingTheSameMeshesShareTheirObject)
 
 TEST(HostModelImport, ANormalThatIsNotANumberIsRebuiltAndTold)
 {
-    // One triangle whose second normal is a NaN.
     TestTempDir dir;
     const std::string model = dir.File("nan.gltf");
-    std::ofstream(model)
-        << R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}], "nodes": [{"name": "n", "mesh": 0}],)"
-        << R"("buffers": [{"byteLength": 72, "uri": "data:application/octet-stream;base64,)"
-        << R"(AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAAAAAAAAAAAAAAAIA/AADAfwAAAAAAAAAAAAAAAAAAAAAAAIA/"}],)"
-        << R"("bufferViews": [{"buffer": 0, "byteOffset": 0, "byteLength": 72}],)"
-        << R"("accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3",)"
-        << R"("min": [0, 0, 0], "max": [1, 1, 0]},)"
-        << R"({"bufferView": 0, "byteOffset": 36, "componentType": 5126, "count": 3, "type": "VEC3"}],)"
-        << R"("meshes": [{"primitives": [{"attributes": {"POSITION": 0, "NORMAL": 1}}]}]})";
+    WriteNanNormalTriangle(model);
     HostScene scene;
     std::string error;
     ASSERT_TRUE(ImportHostModel(model, scene, error)) << error;
