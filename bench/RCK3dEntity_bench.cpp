@@ -172,7 +172,7 @@ Saved& GetSaved(bool entities)
     if (s.context)
         return s;
     s.context = NewContext();
-    s.path = BenchTempFile(entities ? "entities.nmo" : "objects.nmo");
+    s.path = BenchTempFile(entities ? "entities.qdx" : "objects.qdx");
     std::mt19937 rng(7);
     for (int i = 0; i < kNodes; ++i) {
         char name[32];

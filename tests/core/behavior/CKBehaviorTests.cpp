@@ -272,20 +272,20 @@ TEST_F(BehaviorTest, AThreeLevelScriptComesBackWholeAndSavesAgainToTheSameBytes)
     ASSERT_LT(original.find("    Deep "), original.find("    Block 2 ")) << original;
 
     TestTempDir dir;
-    Save(m_Context, dir.File("first.nmo"));
+    Save(m_Context, dir.File("first.qdx"));
     Heard().clear();
     CKContext* loaded = NewContext();
-    Load(loaded, dir.File("first.nmo"));
+    Load(loaded, dir.File("first.qdx"));
     EXPECT_EQ(DescribeActor(loaded), original);
     EXPECT_EQ(std::count(Heard().begin(), Heard().end(), (CKDWORD) CKM_BEHAVIORLOAD), kPrototypes)
         << "each block hears Load once";
 
-    Save(loaded, dir.File("second.nmo"));
+    Save(loaded, dir.File("second.qdx"));
     CKContext* again = NewContext();
-    Load(again, dir.File("second.nmo"));
+    Load(again, dir.File("second.qdx"));
     EXPECT_EQ(DescribeActor(again), original);
-    Save(again, dir.File("third.nmo"));
-    EXPECT_EQ(ReadWholeFile(dir.File("second.nmo")), ReadWholeFile(dir.File("third.nmo")));
+    Save(again, dir.File("third.qdx"));
+    EXPECT_EQ(ReadWholeFile(dir.File("second.qdx")), ReadWholeFile(dir.File("third.qdx")));
 }
 
 TEST_F(BehaviorTest, TheCallbackRunsExactlyWhenTheMaskAllowsTheMessage)
@@ -408,12 +408,12 @@ TEST_F(BehaviorTest, ASavedFlagWordNeverCarriesAMarkerWithoutItsWord)
     b->ModifyFlags(CKBEHAVIOR_PRIORITYSAVED | CKBEHAVIOR_ACTIVATENEXTFRAME, 0);
     TestTempDir dir;
     CKFile* file = m_Context->CreateCKFile();
-    ASSERT_EQ(file->StartSave(dir.File("marked.nmo").c_str()), 0);
+    ASSERT_EQ(file->StartSave(dir.File("marked.qdx").c_str()), 0);
     file->SaveObject(b, 0xFFFFFFFF);
     ASSERT_EQ(file->EndSave(), 0);
     m_Context->DeleteCKFile(file);
     CKContext* other = NewContext();
-    Load(other, dir.File("marked.nmo"));
+    Load(other, dir.File("marked.qdx"));
     auto* back = static_cast<CKBehavior*>(other->GetObjectByNameAndClass("Marked", CKCID_BEHAVIOR));
     ASSERT_NE(back, nullptr);
     EXPECT_EQ(back->GetPriority(), 0);
@@ -611,7 +611,7 @@ TEST_F(BehaviorTest, AComponentsBlocksAreDeclaredOnceAndFilesThatUseThemNameThem
     ASSERT_EQ(b->InitFromGuid(kUpgradedGuid), 0);
     TestTempDir dir;
     CKFile* file = m_Context->CreateCKFile();
-    ASSERT_EQ(file->StartSave(dir.File("blocks.nmo").c_str()), 0);
+    ASSERT_EQ(file->StartSave(dir.File("blocks.qdx").c_str()), 0);
     file->SaveObject(b, 0xFFFFFFFF);
     ASSERT_EQ(file->EndSave(), 0);
     std::vector<CKGUID> listed;

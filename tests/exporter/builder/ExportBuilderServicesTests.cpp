@@ -137,7 +137,7 @@ TEST_F(ServicesTest, ScriptParametersAreSetOnTheObjectsOwnScriptsOnly)
 TEST_F(ServicesTest, AttachScriptsAttachesTheScriptsOfAFileInOrderAndNothingFromABadOne)
 {
     TestTempDir dir;
-    const std::string path = dir.File("scripts.nmo");
+    const std::string path = dir.File("scripts.qhx");
     {
         std::vector<CKObject*> saved;
         for (const char* name : {"Walk", "Talk", "Run"}) {
@@ -162,11 +162,11 @@ TEST_F(ServicesTest, AttachScriptsAttachesTheScriptsOfAFileInOrderAndNothingFrom
     EXPECT_NE(m_Context->GetObjectByNameAndClass("Table", CKCID_DATAARRAY), nullptr)
         << "the other objects of the file stay in the context";
 
-    EXPECT_EQ(builder.AttachScripts(frame, dir.File("missing.nmo").c_str()), 0);
+    EXPECT_EQ(builder.AttachScripts(frame, dir.File("missing.qhx").c_str()), 0);
     EXPECT_EQ(builder.AttachScripts(nullptr, path.c_str()), 0);
     const std::string bytes = TestReadFile(path);
     ASSERT_GT(bytes.size(), 32u);
-    const std::string cut = dir.File("cut.nmo");
+    const std::string cut = dir.File("cut.qhx");
     for (size_t length = 0; length < bytes.size(); ++length) {
         TestWriteFile(cut, bytes.substr(0, length));
         CK3dEntity* fresh = builder.CreateEntity("Fresh", 0);
@@ -179,7 +179,7 @@ TEST_F(ServicesTest, AttachScriptsAttachesTheScriptsOfAFileInOrderAndNothingFrom
 TEST_F(ServicesTest, OneObjectOfEveryClassComesBackFromTheFileWithItsClassNameAndParent)
 {
     TestTempDir dir;
-    const std::string path = dir.File("all.nmo");
+    const std::string path = dir.File("all.qdx");
     struct Expected
     {
         CK_CLASSID cid;

@@ -105,7 +105,7 @@ TestAnimation* EntityFixture::NewAnimation(const char* name)
 
 CKContext* EntityFixture::SaveAndLoad(const std::vector<CKObject*>& objects, CKDWORD flags)
 {
-    const std::string path = m_Temp.File("entities.nmo");
+    const std::string path = m_Temp.File("entities.qdx");
     CKFile* file = m_Context->CreateCKFile();
     EXPECT_EQ(file->StartSave(path.c_str()), 0);
     for (CKObject* object : objects)

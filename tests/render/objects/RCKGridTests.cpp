@@ -112,7 +112,7 @@ protected:
     // has a grid manager of its own.
     CKContext* SaveAndLoadWithManager(const std::vector<CKObject*>& objects)
     {
-        const std::string path = m_Temp.File("grids.nmo");
+        const std::string path = m_Temp.File("grids.qdx");
         CKFile* file = m_Context->CreateCKFile();
         EXPECT_EQ(file->StartSave(path.c_str()), 0);
         for (CKObject* object : objects)
