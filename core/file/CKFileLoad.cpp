@@ -166,6 +166,8 @@ CKMemoryBufferParser* InflateWhole(CKBufferParser* inflating, int packedSize)
 CKERROR CKFile::OpenFile(const char* name, CKDWORD loadFlags)
 {
     ClearData();
+    // The dependencies are those of the file opened, none of an earlier one's.
+    m_PluginsDep.Clear();
     if (!name)
         return CKErr::InvalidParameter;
     m_FileName = name;
@@ -192,6 +194,7 @@ CKERROR CKFile::OpenFile(const char* name, CKDWORD loadFlags)
 CKERROR CKFile::OpenMemory(const void* buffer, int size, CKDWORD loadFlags)
 {
     ClearData();
+    m_PluginsDep.Clear();
     if (!buffer)
         return CKErr::InvalidParameter;
     if (size < CK_FILE_HEADER_PART_SIZE || !CKHasFileSignature(buffer, size)) {
@@ -224,10 +227,12 @@ CKERROR CKFile::OpenParser(CKDWORD loadFlags)
     ResetIndexByClass();
     CKERROR result = ReadFileHeaders();
     if (result != CKErr::Ok && result != CKErr::PluginsMissing) {
-        // Nothing was created: the records and the parser go now.
+        // Nothing was created: the records and the parser go now, and no
+        // plug-in read from the refused headers is left to be asked about.
         XString name = m_FileName;
         ClearData();
         m_FileName = name;
+        m_PluginsDep.Clear();
     }
     return result;
 }
@@ -456,7 +461,6 @@ CKERROR CKFile::ReadHeaderData(const char* bytes, int size)
     }
     CKPluginManager* plugins = CKGetPluginManager();
     const bool check = (m_LoadFlags & CK_LOAD_CHECKDEPENDENCIES) != 0;
-    m_PluginsDep.Clear();
     for (uint32_t e = 0; e < entries; ++e) {
         CKFileDependencyHead head;
         if (!CKReadFileWords(reader, head) || head.GuidCount > reader.Remaining() / CKFileWordBytes<CKGUID>) {

@@ -1,6 +1,8 @@
 #include "render/objects/pointcloud/RCloudSelection.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "core/context/CKContext.h"
 #include "render/context/RCKRenderManager.h"
@@ -60,10 +62,22 @@ void RCloudSelection::SetDrawMode(int mode)
     m_Flags = (m_Flags & ~CLOUD_SELECTION_DRAWMODEMASK) | ((CKDWORD) mode & CLOUD_SELECTION_DRAWMODEMASK);
 }
 
+// A query that repeats the last shape keeps the entries it finds there;
+// once they are gone (a reset) or were gathered under another capacity,
+// the same shape must be searched again.
 void RCloudSelection::Reset()
 {
     m_Entries.clear();
     m_Flags &= ~CLOUD_SELECTION_UPTODATE;
+    std::fill(std::begin(m_ShapeKept), std::end(m_ShapeKept), false);
+}
+
+void RCloudSelection::SetCapacity(int capacity)
+{
+    capacity = capacity < 0 ? 0 : capacity;
+    if (capacity != m_Capacity)
+        std::fill(std::begin(m_ShapeKept), std::end(m_ShapeKept), false);
+    m_Capacity = capacity;
 }
 
 CKBOOL RCloudSelection::Prepare(int kind, const float* shape, int floatCount, CKBOOL replace)

@@ -47,7 +47,7 @@ public:
     CloudSelectionEntry* GetEntry(int index) override;
     CKDWORD GetEntryPointIndex(int index) override;
     int GetCapacity() override { return m_Capacity; }
-    void SetCapacity(int capacity) override { m_Capacity = capacity < 0 ? 0 : capacity; }
+    void SetCapacity(int capacity) override;
     int GetDrawMode() override { return (int) (m_Flags & CLOUD_SELECTION_DRAWMODEMASK); }
     void SetDrawMode(int mode) override;
     CKMesh* GetMesh() override { return m_Mesh; }

@@ -16,6 +16,7 @@
 #include "core/file/CKFileFormat.h"
 #include "core/object/CKObjectIDList.h"
 #include "includes/CKByteOrder.h"
+#include "platform/PlatformDebugOutput.h"
 #include "platform/PlatformPaths.h"
 #include "tests/core/support/ChunkTestSupport.h"
 #include "tests/core/support/FileTestSupport.h"
@@ -604,6 +605,41 @@ TEST_F(CKFileLoad, DependencyAndIncludedTablesThatPassTheHeaderDataAreRefused)
         EXPECT_EQ(fresh->GetObjectsCountByClassID(FileTestItem::m_ClassID), 1 + (loaded ? 3 : 0));
         CloseContext(fresh);
     }
+}
+
+// A dependency count that no header data could hold is refused on its own,
+// before any entry is read, with a message that says so; the file object is
+// then left with no dependency, not with those of the file it opened before.
+TEST_F(CKFileLoad, ADependencyCountNoHeaderHoldsIsRefusedAndLeavesNoDependency)
+{
+    TestTempDir dir;
+    const Bytes file = SaveSmall(dir, 0, {}, 3);
+    CKContext* fresh = NewContext();
+    CKFile* loader = fresh->CreateCKFile();
+    const Bytes one = WithHeaderTail(file, WordsOf({1, 3, 1, 7, 8, 0}));
+    ASSERT_EQ(loader->OpenMemory(one.data(), (int) one.size(), 0), CKErr::Ok);
+    ASSERT_EQ(loader->m_PluginsDep.Size(), 1);
+
+    static std::vector<std::string> lines;
+    lines.clear();
+    const PlatformDebugOutputHook previous =
+        PlatformSetDebugOutputHook([](const char* text) { lines.emplace_back(text); });
+    const Bytes counts[] = {WithHeaderTail(file, WordsOf({0xFFFFFFFF, 0})), WithHeaderTail(file, WordsOf({2, 0}))};
+    for (const Bytes& bad : counts)
+        EXPECT_EQ(loader->OpenMemory(bad.data(), (int) bad.size(), CK_LOAD_CHECKDEPENDENCIES), CKErr::InvalidFile);
+    PlatformSetDebugOutputHook(previous);
+    EXPECT_EQ(loader->m_PluginsDep.Size(), 0);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find(": 4294967295 plug-in dependency entries cannot fit in the header data"), std::string::npos)
+        << lines[0];
+    EXPECT_NE(lines[1].find(": 2 plug-in dependency entries cannot fit in the header data"), std::string::npos)
+        << lines[1];
+
+    // An entry read before the refusal is not kept either.
+    const Bytes partial = WithHeaderTail(file, WordsOf({2, 3, 1, 7, 8, 0}));
+    EXPECT_EQ(loader->OpenMemory(partial.data(), (int) partial.size(), 0), CKErr::InvalidFile);
+    EXPECT_EQ(loader->m_PluginsDep.Size(), 0);
+    fresh->DeleteCKFile(loader);
 }
 
 TEST_F(CKFileLoad, OldFilesNameTheBuildingBlocksTheyMissAndSkipEmptyRecords)

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/chunk/CKStateChunk.h"
+#include "core/scene/CKScene.h"
 #include "render/objects/CKPortalGeometry.h"
 #include "render/objects/RCKPlace.h"
 #include "tests/render/objects/EntityTestSupport.h"
@@ -76,6 +77,26 @@ TEST_F(PlaceTests, LinksAreMirroredAndRemovedOnBothPlaces)
     EXPECT_EQ(b->GetPortalCount(), 0);
     m_Context->DestroyObject(a);
     EXPECT_EQ(c->GetPortalCount(), 0);
+}
+
+// A place stands for its zone: taken out of a scene, its children go with
+// it, with or without their own dependencies.
+TEST_F(PlaceTests, RemovedFromASceneWithItsChildrenThePlaceTakesThemOut)
+{
+    auto* scene = static_cast<CKScene*>(m_Context->CreateObject(CKCID_SCENE, "scene"));
+    for (const CKBOOL children : {FALSE, TRUE}) {
+        RCKPlace* place = NewPlace("room");
+        RCK3dEntity* chair = NewEntity("chair");
+        place->AddChild(chair);
+        place->AddToScene(scene, TRUE);
+        ASSERT_TRUE(place->IsInScene(scene));
+        ASSERT_TRUE(chair->IsInScene(scene));
+        place->RemoveFromScene(nullptr, children);
+        EXPECT_TRUE(place->IsInScene(scene)) << "no scene, nothing removed";
+        place->RemoveFromScene(scene, children);
+        EXPECT_FALSE(place->IsInScene(scene)) << children;
+        EXPECT_FALSE(chair->IsInScene(scene)) << children;
+    }
 }
 
 TEST_F(PlaceTests, WithoutAFileOnlyTheBehaviouralSectionIsSavedAndLinksStay)

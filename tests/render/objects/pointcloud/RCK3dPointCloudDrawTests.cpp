@@ -13,6 +13,7 @@
 #include "render/objects/pointcloud/RCloudSelection.h"
 #include "tests/render/objects/EntityTestSupport.h"
 #include "tests/render/objects/pointcloud/CloudTestSupport.h"
+#include "tests/support/TestDeadline.h"
 
 namespace {
 
@@ -217,6 +218,54 @@ TEST_F(CloudDrawTests, ChangingTheBufferSizeRebuildsAndHiddenPointsLeaveOnlySele
     Recorder(m_Rc)->ClearCalls();
     Frame(cloud);
     EXPECT_EQ(Count("DrawPrimitiveVB"), 0);
+}
+
+// A selection keeps one buffer per block of points the device can index;
+// when it shrinks, the buffers past its last block go back to the render
+// manager, and when it grows again it takes new ones.
+TEST_F(CloudDrawTests, ASelectionThatShrinksGivesBackTheBuffersItNoLongerNeeds)
+{
+    m_Rc = NewRecordingContext();
+    CKRasterizerContext* rst = m_Rc->GetRasterizerContext();
+    auto& caps = const_cast<CKRasterizerDriverCaps&>(rst->GetDriver()->GetCaps());
+    struct Restore
+    {
+        CKRasterizerDriverCaps& caps;
+        const int was = caps.MaxVertexIndex;
+        ~Restore() { caps.MaxVertexIndex = was; }
+    } restore{caps};
+    caps.MaxVertexIndex = 1000;
+    RCK3dPointCloud* cloud = Cloud(3000);
+    cloud->ShowPoints(FALSE);
+    auto* selection = static_cast<RCloudSelection*>(cloud->CreateSelection("s", 0));
+    QxBbox all = cloud->GetBoundingBox(TRUE);
+    all.Min -= QxVector(1, 1, 1);
+    all.Max += QxVector(1, 1, 1);
+
+    struct Step
+    {
+        int points, buffers;
+    };
+    XArray<CKDWORD> before;
+    for (const Step& step : {Step{3000, 3}, Step{200, 1}, Step{2001, 3}, Step{1000, 1}}) {
+        selection->Reset();
+        selection->SetCapacity(step.points);
+        cloud->SelectInBox(all, selection);
+        ASSERT_EQ(selection->GetPointCount(), step.points);
+        Recorder(m_Rc)->ClearCalls();
+        {
+            TestDeadline deadline(std::chrono::seconds(20), "drawing a selection");
+            Frame(cloud);
+        }
+        const XArray<CKDWORD>& buffers = selection->GetVertexBuffers();
+        ASSERT_EQ(buffers.Size(), step.buffers) << step.points << " points";
+        EXPECT_EQ(Count("DrawPrimitiveVB(1,"), step.buffers) << step.points << " points";
+        for (int b = 0; b < buffers.Size(); ++b)
+            EXPECT_NE(rst->GetVertexBufferData(buffers[b]), nullptr) << step.points << " points, buffer " << b;
+        for (int b = step.buffers; b < before.Size(); ++b)
+            EXPECT_EQ(rst->GetVertexBufferData(before[b]), nullptr) << "buffer " << b << " was given back";
+        before = buffers;
+    }
 }
 
 TEST_F(CloudDrawTests, LightingClipPlanesAndSpritesSetTheirStates)

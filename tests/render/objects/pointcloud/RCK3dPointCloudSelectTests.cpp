@@ -11,6 +11,7 @@
 #include "render/objects/CKPickResult.h"
 #include "render/objects/RCKSprite3D.h"
 #include "render/objects/pointcloud/RCK3dPointCloud.h"
+#include "render/objects/pointcloud/RCloudSelection.h"
 #include "system/math/QxDistance.h"
 #include "system/math/QxRay.h"
 #include "tests/render/objects/EntityTestSupport.h"
@@ -176,12 +177,24 @@ TEST_F(CloudSelectTests, ACapacityTakesExactlyThatManyOrAllThereAre)
 TEST_F(CloudSelectTests, ARepeatedQueryWithReplaceDoesNothingAndWithoutReplaceAppends)
 {
     RCK3dPointCloud* cloud = Cloud(5000);
-    CloudSelection* s = cloud->CreateSelection("s", 100000);
+    auto* s = static_cast<RCloudSelection*>(cloud->CreateSelection("s", 100000));
     const QxBbox box(QxVector(-2, -2, -2), QxVector(2, 2, 2));
     const int n = cloud->SelectInBox(box, s);
     ASSERT_GT(n, 0);
+    // The drawing data stays up to date when nothing is searched again.
+    s->ModifyFlags(CLOUD_SELECTION_UPTODATE, 0);
+    EXPECT_EQ(cloud->SelectInBox(box, s), n);
+    EXPECT_TRUE(s->GetFlags() & CLOUD_SELECTION_UPTODATE) << "the same box with replace walks nothing";
+    // Once the entries are gone or the capacity changed, the same box is
+    // searched again.
     s->Reset();
-    EXPECT_EQ(cloud->SelectInBox(box, s), 0) << "the same box with replace walks nothing";
+    EXPECT_EQ(cloud->SelectInBox(box, s), n) << "after a reset";
+    s->SetCapacity(n / 2);
+    s->ModifyFlags(CLOUD_SELECTION_UPTODATE, 0);
+    EXPECT_EQ(cloud->SelectInBox(box, s), n / 2) << "under a smaller capacity";
+    EXPECT_FALSE(s->GetFlags() & CLOUD_SELECTION_UPTODATE);
+    s->SetCapacity(100000);
+    s->Reset();
     EXPECT_EQ(cloud->SelectInBox(box, s, FALSE), n);
     EXPECT_EQ(cloud->SelectInBox(box, s, FALSE), n);
     EXPECT_EQ(s->GetPointCount(), 2 * n) << "points may come twice";
