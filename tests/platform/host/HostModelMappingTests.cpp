@@ -814,6 +814,60 @@ TEST(HostModelMapping, NormalsThatAreNotNumbersAreRebuiltFromTheirFacesInOneWarn
     EXPECT_TRUE(none.Warnings().empty());
 }
 
+// Points and lines are left out in one warning that counts each file mesh
+// once, however many nodes show it, and not at all when none does.
+TEST(HostModelMapping, PointsAndLinesAreLeftOutInOneWarning)
+{
+    // A mesh over three points whose faces have the sizes given: 1 a point,
+    // 2 a line, 3 a triangle.
+    const auto primitives = [](const std::vector<unsigned>& sizes) {
+        aiMesh* m = MakeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {});
+        delete[] m->mFaces;
+        m->mNumFaces = unsigned(sizes.size());
+        m->mFaces = new aiFace[sizes.size()];
+        for (size_t f = 0; f < sizes.size(); ++f) {
+            m->mFaces[f].mNumIndices = sizes[f];
+            m->mFaces[f].mIndices = new unsigned[3]{0, 1, 2};
+        }
+        return m;
+    };
+    const struct
+    {
+        std::vector<std::vector<unsigned>> meshes;
+        std::vector<std::pair<std::string, std::vector<unsigned>>> nodes;
+        std::vector<std::string> warnings;
+        size_t faces; // of the first node
+    } cases[] = {
+        {{{1}}, {{"a", {0}}}, {"1 point was left out: meshes hold triangles only"}, 0},
+        {{{2, 3}}, {{"a", {0}}}, {"1 line was left out: meshes hold triangles only"}, 1},
+        {{{1, 1, 3}, {2, 2, 3, 2}},
+         {{"a", {0, 1}}},
+         {"2 points and 3 lines were left out: meshes hold triangles only"},
+         2},
+        {{{3}}, {{"a", {0}}}, {}, 1},
+        // Mesh 0 is shown twice, mesh 1 by no node.
+        {{{1, 2}, {1, 1}},
+         {{"a", {0}}, {"b", {0}}},
+         {"1 point and 1 line were left out: meshes hold triangles only"},
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.warnings.empty() ? "none" : c.warnings[0]);
+        aiScene ai;
+        SetMaterials(ai, 1);
+        std::vector<aiMesh*> meshes;
+        for (const std::vector<unsigned>& sizes : c.meshes)
+            meshes.push_back(primitives(sizes));
+        SetMeshes(ai, meshes);
+        ai.mRootNode = Root(c.nodes);
+        HostScene scene;
+        std::string error;
+        ASSERT_TRUE(MapHostModel(ai, "", false, scene, error)) << error;
+        EXPECT_EQ(scene.Warnings(), c.warnings);
+        EXPECT_EQ(BaseMesh(NodeNamed(scene, "a"))->mesh.faces.size(), c.faces);
+    }
+}
+
 TEST(HostModelMapping, TexturesAreFoundAsWrittenBesideTheModelInItsTexturesFolderThenWithoutRegardToCase)
 {
     TestTempDir dir;
