@@ -22,8 +22,9 @@ check(0 OUT "^usage: qdxinfo FILE \\[--dump\\]\n.*\ntotals: <n> objects, <n> mes
       ${QDXINFO} --help)
 check(1 ERR "^qdxinfo: /nonexistent/x.qdx: no such file\n$" ${QDXINFO} /nonexistent/x.qdx)
 check(2 ERR "^usage: qdxinfo" ${QDXINFO})
-check(2 ERR "^usage: qdxinfo" ${QDXINFO} --bogus)
-check(2 ERR "^usage: qdxinfo" ${QDXINFO} a.qdx b.qdx)
+check(2 ERR "^qdxinfo: unknown option --bogus\nusage: qdxinfo FILE \\[--dump\\]\n$" ${QDXINFO} --bogus)
+check(2 ERR "^qdxinfo: too many arguments: \"b.qdx\"\nusage: qdxinfo" ${QDXINFO} a.qdx b.qdx)
+check(2 ERR "^qdxinfo: the file is a folder: \"${ROOT}/samples\"\n$" ${QDXINFO} ${ROOT}/samples)
 check(0 OUT "^usage: qdxexport .*\n  convertToSkin +BOOL +true\n.*\n  ForceSkinToMorph +BOOL +false\n$" ${QDXEXPORT} --help)
 check(2 ERR "^qdxexport: the output file must be a name ending in .qdx, .qbx or .qfx: \".qdx\""
       ${QDXEXPORT} ${ROOT}/samples/scene.json .qdx)

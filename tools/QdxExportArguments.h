@@ -12,6 +12,7 @@
 #include "exporter/options/ExtendedExport2qdx.h"
 #include "exporter/options/Max2Qdx.h"
 #include "platform/host/HostCommandLine.h"
+#include "platform/host/HostScene.h"
 #include "platform/host/Interface.h"
 #include "tools/info/EngineTotals.h"
 #include "tools/info/ExportSummary.h"
@@ -105,8 +106,12 @@ inline HostExportFunction QdxExportFunction(FILE* out, FILE* err)
         losses.errors = state.lastErrors;
         losses.missingBitmaps = state.lastMissingBitmaps;
         losses.nothingExported = built.objects == built.levels;
+        Interface* ip = GetCOREInterface();
+        // The command line has told each of them before the export.
+        if (ip)
+            losses.importWarnings = int(ip->Scene().Warnings().size());
         if (!QdxExportOption(arguments, &Max2Qdx::exportAnimation))
-            if (Interface* ip = GetCOREInterface()) {
+            if (ip) {
                 const Interval range = ip->GetAnimRange();
                 const bool onlySelected = arguments.size() > 1 && arguments[1].to_bool();
                 losses.animationLeftOut = SceneAnimates(ip->GetRootNode(), range.Start(), range.End(), onlySelected);

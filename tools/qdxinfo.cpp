@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 
+#include "platform/PlatformPaths.h"
 #include "tools/info/EngineFileInfo.h"
 
 namespace {
@@ -18,6 +20,13 @@ const char kUsage[] =
     "  --dump  print every object and what it saved instead\n"
     "Then the objects whose load refused what the file gave them: class, name and reason.\n"
     "Exit code: 0 listed, 1 the file does not load or an object refused its data, 2 bad arguments.\n";
+
+// A bad argument: what is wrong, then the usage line.
+int Bad(const std::string& what)
+{
+    std::fprintf(stderr, "qdxinfo: %s\nusage: qdxinfo FILE [--dump]\n", what.c_str());
+    return 2;
+}
 
 } // namespace
 
@@ -32,15 +41,22 @@ int main(int argc, char** argv)
         }
         if (std::strcmp(argv[i], "--dump") == 0) {
             dump = true;
-        } else if (argv[i][0] == '-' || path) {
-            std::fputs("usage: qdxinfo FILE [--dump]\n", stderr);
-            return 2;
+        } else if (argv[i][0] == '-') {
+            return Bad(std::string("unknown option ") + argv[i]);
+        } else if (path) {
+            return Bad(std::string("too many arguments: \"") + argv[i] + "\"");
         } else {
             path = argv[i];
         }
     }
     if (!path) {
         std::fputs("usage: qdxinfo FILE [--dump]\n", stderr);
+        return 2;
+    }
+    // Before the engine's own words for a file it cannot load.
+    struct stat st;
+    if (stat(PlatformNativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fprintf(stderr, "qdxinfo: the file is a folder: \"%s\"\n", path);
         return 2;
     }
     std::string text;

@@ -20,8 +20,15 @@ namespace {
 
 constexpr size_t kFirstOption = 3;
 
-// The text as a value of the kind given; false when it is not one.
-bool ParseValue(Value::Kind kind, const std::string& text, Value& value)
+enum class Parsed
+{
+    Value,
+    NotOfKind,
+    OutOfRange,
+};
+
+// The text as a value of the kind given.
+Parsed ParseValue(Value::Kind kind, const std::string& text, Value& value)
 {
     const char* begin = text.c_str();
     char* end = nullptr;
@@ -32,31 +39,34 @@ bool ParseValue(Value::Kind kind, const std::string& text, Value& value)
         for (const char* yes : {"1", "true", "yes", "on"})
             if (text.size() == std::strlen(yes) && strcasecmp(begin, yes) == 0) {
                 value = Value::Bool(true);
-                return true;
+                return Parsed::Value;
             }
         for (const char* no : {"0", "false", "no", "off"})
             if (text.size() == std::strlen(no) && strcasecmp(begin, no) == 0) {
                 value = Value::Bool(false);
-                return true;
+                return Parsed::Value;
             }
-        return false;
+        return Parsed::NotOfKind;
     case Value::Kind::Integer: {
         const long v = std::strtol(begin, &end, 10);
         // Every character must be read: a NUL inside the text ends no number.
-        if (text.empty() || end != begin + text.size() || errno || v < -2147483647L - 1 || v > 2147483647L)
-            return false;
+        if (text.empty() || end != begin + text.size())
+            return Parsed::NotOfKind;
+        // A whole number all the same, beyond what strtol or 32 bits hold.
+        if (errno == ERANGE || v < -2147483647L - 1 || v > 2147483647L)
+            return Parsed::OutOfRange;
         value = Value::Int(int(v));
-        return true;
+        return Parsed::Value;
     }
     case Value::Kind::Float: {
         const float v = std::strtof(begin, &end);
         if (text.empty() || end != begin + text.size() || errno || !std::isfinite(v))
-            return false;
+            return Parsed::NotOfKind;
         value = Value::Float(v);
-        return true;
+        return Parsed::Value;
     }
-    case Value::Kind::String: value = Value::String(text); return true;
-    default: return false;
+    case Value::Kind::String: value = Value::String(text); return Parsed::Value;
+    default: return Parsed::NotOfKind;
     }
 }
 
@@ -134,6 +144,20 @@ struct FileStamp
     }
 };
 
+bool IsFolder(const std::string& path)
+{
+    struct stat st;
+    return stat(PlatformNativePath(path.c_str()).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// One NAME=VALUE setting and where it was given: "" for --opt, the file and
+// its line ("options.txt: line 3: ") for an options file, so that an error
+// names the line.
+struct OptionSetting
+{
+    std::string name, text, where;
+};
+
 std::string Trimmed(const std::string& s)
 {
     const size_t first = s.find_first_not_of(" \t\r");
@@ -143,9 +167,12 @@ std::string Trimmed(const std::string& s)
 }
 
 // NAME=VALUE lines; blanks around both and # comments are dropped.
-bool ReadOptionsFile(const std::string& path, std::vector<std::pair<std::string, std::string>>& options,
-                     std::string& error)
+bool ReadOptionsFile(const std::string& path, std::vector<OptionSetting>& options, std::string& error)
 {
+    if (IsFolder(path)) {
+        error = "the options file is a folder: \"" + path + "\"";
+        return false;
+    }
     FILE* file = PlatformOpenFile(path.c_str(), "rb");
     if (!file) {
         error = path + ": cannot be opened";
@@ -156,7 +183,7 @@ bool ReadOptionsFile(const std::string& path, std::vector<std::pair<std::string,
     size_t got = 0;
     while ((got = std::fread(buffer, 1, sizeof(buffer), file)) > 0)
         text.append(buffer, got);
-    // A folder opens but reads as an error, not as an empty file.
+    // A file that opens may still fail to read: not an empty file.
     const bool unreadable = std::ferror(file) != 0;
     std::fclose(file);
     if (unreadable) {
@@ -177,11 +204,12 @@ bool ReadOptionsFile(const std::string& path, std::vector<std::pair<std::string,
             continue;
         const size_t equals = l.find('=');
         const std::string name = Trimmed(l.substr(0, equals));
+        const std::string where = path + ": line " + std::to_string(line) + ": ";
         if (equals == std::string::npos || name.empty()) {
-            error = path + ": line " + std::to_string(line) + ": expected NAME=VALUE";
+            error = where + "expected NAME=VALUE";
             return false;
         }
-        options.emplace_back(name, Trimmed(l.substr(equals + 1)));
+        options.push_back({name, Trimmed(l.substr(equals + 1)), where});
     }
     return true;
 }
@@ -240,8 +268,14 @@ bool SetExportOption(const std::vector<HostExportArgument>& table, std::vector<V
         }
         Value v;
         const Value::Kind kind = table[n].fallback.GetKind();
-        if (!ParseValue(kind, text, v)) {
+        switch (ParseValue(kind, text, v)) {
+        case Parsed::Value: break;
+        case Parsed::NotOfKind:
             error = "option " + name + " takes " + KindText(kind) + ", not \"" + text + "\"";
+            return false;
+        case Parsed::OutOfRange:
+            error =
+                "option " + name + " takes an integer from -2147483648 to 2147483647: \"" + text + "\" is out of range";
             return false;
         }
         if (arguments.size() < table.size())
@@ -257,7 +291,7 @@ int RunHostCommandLine(int argc, const char* const* argv, const std::vector<Host
                        const HostExportFunction& exportFunction, FILE* out, FILE* err)
 {
     std::vector<std::string> positional;
-    std::vector<std::pair<std::string, std::string>> options;
+    std::vector<OptionSetting> options;
     std::string optionsFile;
     bool selected = false, report = false, about = false, dump = false, help = false;
     int exportAs = 0;
@@ -296,7 +330,7 @@ int RunHostCommandLine(int argc, const char* const* argv, const std::vector<Host
             const size_t equals = setting.find('=');
             if (equals == std::string::npos || equals == 0)
                 return bad("--opt needs NAME=VALUE, not \"" + setting + "\"");
-            options.emplace_back(setting.substr(0, equals), setting.substr(equals + 1));
+            options.push_back({setting.substr(0, equals), setting.substr(equals + 1), ""});
         } else if (a == "--options") {
             if (!hasNext)
                 return bad("--options needs a file");
@@ -323,6 +357,12 @@ int RunHostCommandLine(int argc, const char* const* argv, const std::vector<Host
         return bad("no scene given");
     if (positional.size() < 2 && !dump)
         return bad("no output file given");
+    // Said here, before the engine's own words for a file it cannot read or
+    // write.
+    if (IsFolder(positional[0]))
+        return bad("the scene is a folder: \"" + positional[0] + "\"");
+    if (positional.size() == 2 && IsFolder(positional[1]))
+        return bad("the output file is a folder: \"" + positional[1] + "\"");
 
     std::vector<Value> arguments;
     if (positional.size() == 2) {
@@ -333,16 +373,16 @@ int RunHostCommandLine(int argc, const char* const* argv, const std::vector<Host
         if (fileKind == 0)
             return bad("the output file must be a name ending in .qdx, .qbx or .qfx: \"" + target + "\"");
         arguments = DefaultExportArguments(table, target.c_str(), selected, exportAs ? exportAs : fileKind);
-        std::vector<std::pair<std::string, std::string>> fromFile;
+        std::vector<OptionSetting> fromFile;
         std::string error;
         if (!optionsFile.empty() && !ReadOptionsFile(optionsFile, fromFile, error))
             return bad(error);
         options.insert(options.begin(), fromFile.begin(), fromFile.end());
         bool levelGiven = false;
-        for (const auto& [name, text] : options) {
-            if (!SetExportOption(table, arguments, name, text, error))
-                return bad(error);
-            levelGiven = levelGiven || name == "reportLevel";
+        for (const OptionSetting& option : options) {
+            if (!SetExportOption(table, arguments, option.name, option.text, error))
+                return bad(option.where + error);
+            levelGiven = levelGiven || option.name == "reportLevel";
         }
         if (report && !levelGiven)
             SetExportOption(table, arguments, "reportLevel", "3", error);

@@ -52,8 +52,10 @@ struct HostExportArgument
 // out; an option value the export replaces is noted on err with the value
 // used. Gives the exit code: 0 when the file was saved, 1 when the export
 // failed (or no export function is given), 2 for a bad scene or bad
-// arguments (an output name the script function refuses, an options file
-// that cannot be read), each failure with one line on err.
+// arguments (an output name the script function refuses, a scene, output or
+// options file that is a folder, an options file that cannot be read, an
+// unknown option or bad value, named with its file and line when an
+// options file gives it), each failure with one line on err.
 int RunHostCommandLine(int argc, const char* const* argv, const std::vector<HostExportArgument>& table,
                        const HostExportFunction& exportFunction, FILE* out, FILE* err);
 
@@ -73,6 +75,7 @@ std::vector<Value> DefaultExportArguments(const std::vector<HostExportArgument>&
 // (also 1, 0, yes, no, on, off; any case, as the script language reads
 // them), an integer, a finite number or any text, as its default's kind
 // says. False, with a message naming the problem, when
-// the name is unknown or the text is not a value of that kind.
+// the name is unknown, the text is not a value of that kind, or an integer
+// lies outside 32 bits.
 bool SetExportOption(const std::vector<HostExportArgument>& table, std::vector<Value>& arguments,
                      const std::string& name, const std::string& text, std::string& error);

@@ -208,6 +208,7 @@ public:
                 std::to_string(m_RebuiltNormals) +
                 (m_RebuiltNormals == 1 ? " normal was not a finite number: rebuilt from the face that uses it"
                                        : " normals were not finite numbers: rebuilt from the faces that use them"));
+        LeftOutPrimitives();
     }
 
 private:
@@ -702,6 +703,34 @@ private:
     {
         for (const auto& [node, ai] : m_MeshNodes)
             NodeMesh(*node, *ai);
+    }
+
+    // One warning for the points and lines of the meshes the nodes show,
+    // each file mesh counted once however many nodes show it: the host's
+    // meshes hold triangles only, so they are left out.
+    void LeftOutPrimitives()
+    {
+        std::set<unsigned> shown;
+        for (const auto& [node, ai] : m_MeshNodes)
+            shown.insert(ai->mMeshes, ai->mMeshes + ai->mNumMeshes);
+        size_t points = 0, lines = 0;
+        // Every index was checked when its node's mesh was made.
+        for (const unsigned index : shown) {
+            const aiMesh& m = *m_Ai.mMeshes[index];
+            for (unsigned f = 0; f < m.mNumFaces; ++f) {
+                points += m.mFaces[f].mNumIndices == 1;
+                lines += m.mFaces[f].mNumIndices == 2;
+            }
+        }
+        if (points == 0 && lines == 0)
+            return;
+        std::string what;
+        if (points > 0)
+            what = std::to_string(points) + (points == 1 ? " point" : " points");
+        if (lines > 0)
+            what += (what.empty() ? "" : " and ") + std::to_string(lines) + (lines == 1 ? " line" : " lines");
+        m_Scene.Warnings().push_back(what + (points + lines == 1 ? " was" : " were") +
+                                     " left out: meshes hold triangles only");
     }
 
     // One mesh of a node, checked.

@@ -25,9 +25,13 @@ TEST(ExportSummary, TheClosingLineNamesEveryLoss)
         {{0, 0, 4, false, false}, "qdxexport: saved with 4 bitmaps not found\n"},
         {{0, 0, 0, true, false}, "qdxexport: saved with nothing exported\n"},
         {{0, 0, 0, false, true}, "qdxexport: saved with the scene's animation left out (exportAnimation is off)\n"},
+        {{0, 0, 0, false, false, 1}, "qdxexport: saved with 1 import warning\n"},
+        {{0, 0, 0, false, false, 2}, "qdxexport: saved with 2 import warnings\n"},
         {{5, 1, 2, true, true},
          "qdxexport: saved with 5 warnings, 1 error, 2 bitmaps not found, nothing exported, "
          "the scene's animation left out (exportAnimation is off)\n"},
+        // The import's warnings come after the report's.
+        {{0, 1, 1, false, false, 3}, "qdxexport: saved with 1 error, 3 import warnings, 1 bitmap not found\n"},
     };
     for (const auto& row : rows)
         EXPECT_EQ(ExportClosingLine(row.losses), row.line);

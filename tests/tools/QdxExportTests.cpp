@@ -4,12 +4,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "exporter/options/ExportOptions.h"
 #include "exporter/options/Max2Qdx.h"
 #include "exporter/shell/PluginShell.h"
 #include "platform/host/Interface.h"
+#include "tests/platform/host/HostTestModels.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
 #include "tests/tools/QdxExportRun.h"
@@ -204,6 +206,40 @@ TEST_F(QdxExportRuns, TheReportsWarningsAreCountedWithoutTheReport)
     // "Warning wide.png ..." and "nothere.png : file not found...".
     EXPECT_EQ(run.err, "qdxexport: saved with 1 warning, 1 bitmap not found\n");
     EXPECT_EQ(ReportOf(run.out), "") << "reportLevel 0 keeps no line";
+}
+
+// What the import mended or left out is told before the export, one line
+// each, and the closing line counts those lines apart from the report's
+// warnings.
+TEST_F(QdxExportRuns, TheImportsWarningsAreCountedInTheClosingLine)
+{
+    const std::string nan = m_Dir.File("nan.gltf"), both = m_Dir.File("both.gltf");
+    WriteNanNormalTriangle(nan);
+    WriteNanNormalTriangle(both, true);
+    const std::string normal = ": 1 normal was not a finite number: rebuilt from the face that uses it";
+    const std::string points = "/usr/share/assimp/models/glTF2/glTF-Asset-Generator/Mesh_PrimitiveMode/"
+                               "Mesh_PrimitiveMode_00.gltf";
+    const struct
+    {
+        std::string model;
+        std::vector<std::string> warnings;
+        const char* closing;
+    } cases[] = {
+        {nan, {nan + normal}, "1 import warning"},
+        {both, {both + normal, both + ": 3 points were left out: meshes hold triangles only"}, "2 import warnings"},
+        {points, {points + ": 1024 points were left out: meshes hold triangles only"}, "1 import warning"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.model);
+        if (access(c.model.c_str(), R_OK) != 0)
+            GTEST_SKIP() << "the assimp-testmodels package is not installed";
+        const CommandRun run = RunQdxExport({c.model, m_Dir.File("out.qdx")});
+        ASSERT_EQ(run.code, 0) << run.err;
+        std::string told;
+        for (const std::string& warning : c.warnings)
+            told += "qdxexport: warning: " + warning + "\n";
+        EXPECT_EQ(run.err, told + "qdxexport: saved with " + c.closing + "\n");
+    }
 }
 
 // A value the export would take as another is noted with the value it

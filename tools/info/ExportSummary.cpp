@@ -27,6 +27,8 @@ std::string ExportClosingLine(const ExportLosses& losses)
         parts.push_back(Count(losses.warnings, "warning", "warnings"));
     if (losses.errors > 0)
         parts.push_back(Count(losses.errors, "error", "errors"));
+    if (losses.importWarnings > 0)
+        parts.push_back(Count(losses.importWarnings, "import warning", "import warnings"));
     if (losses.missingBitmaps > 0)
         parts.push_back(Count(losses.missingBitmaps, "bitmap not found", "bitmaps not found"));
     if (losses.nothingExported)

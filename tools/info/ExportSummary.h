@@ -19,11 +19,16 @@ struct ExportLosses
     bool nothingExported = false;
     // The scene animates and the option exportAnimation was off.
     bool animationLeftOut = false;
+    // The warnings of the scene's import (what it mended or left out), told
+    // before the export one line each; apart from the report's, which are
+    // read elsewhere.
+    int importWarnings = 0;
 };
 
 // The one closing line (with its line end) that names every loss, e.g.
-// "qdxexport: saved with 2 warnings, 1 bitmap not found, the scene's
-// animation left out (exportAnimation is off)\n"; "" when nothing was lost.
+// "qdxexport: saved with 2 warnings, 1 import warning, 1 bitmap not found,
+// the scene's animation left out (exportAnimation is off)\n"; "" when
+// nothing was lost.
 std::string ExportClosingLine(const ExportLosses& losses);
 
 // Whether a node below root (root itself excluded; with onlySelected, a

@@ -187,6 +187,7 @@ TEST(HostCommandLine, BadArgumentsAreRefusedWithOneLine)
         std::string error;
     };
     const std::string s = Scene();
+    const std::string folder = TestSourceDir() + "/samples";
     const Case cases[] = {
         {{}, "no scene given"},
         {{s}, "no output file given"},
@@ -199,7 +200,13 @@ TEST(HostCommandLine, BadArgumentsAreRefusedWithOneLine)
         {{s, "a.qdx", "--opt", "=1"}, "--opt needs NAME=VALUE, not \"=1\""},
         {{s, "a.qdx", "--opt", "reportlevel=1"}, "unknown option reportlevel"},
         {{s, "a.qdx", "--opt", "reportLevel=x"}, "option reportLevel takes an integer, not \"x\""},
-        {{s, "a.qdx", "--opt", "reportLevel=99999999999"}, "option reportLevel takes an integer, not \"99999999999\""},
+        {{s, "a.qdx", "--opt", "reportLevel=99999999999"},
+         "option reportLevel takes an integer from -2147483648 to 2147483647: \"99999999999\" is out of range"},
+        {{s, "a.qdx", "--opt", "reportLevel=-99999999999999999999"},
+         "option reportLevel takes an integer from -2147483648 to 2147483647: \"-99999999999999999999\" is out of "
+         "range"},
+        {{s, "a.qdx", "--opt", "reportLevel=99999999999x"},
+         "option reportLevel takes an integer, not \"99999999999x\""},
         {{s, "a.qdx", "--opt", "ForceSkinToMorph=2"}, "option ForceSkinToMorph takes true or false, not \"2\""},
         {{s, "a.qdx", "--opt", "reduceKeysThreshold=inf"},
          "option reduceKeysThreshold takes a finite number, not \"inf\""},
@@ -207,6 +214,12 @@ TEST(HostCommandLine, BadArgumentsAreRefusedWithOneLine)
         {{s, "a.qdx", "--options"}, "--options needs a file"},
         {{s, "a.qdx", "--options", "/nonexistent/o.txt"}, "/nonexistent/o.txt: cannot be opened"},
         {{s, "a.qdx", "--verbose"}, "unknown option --verbose"},
+        // Folders are named so before the output's name is checked or any
+        // scene read.
+        {{folder, "a.qdx"}, "the scene is a folder: \"" + folder + "\""},
+        {{folder, "--dump-host"}, "the scene is a folder: \"" + folder + "\""},
+        {{s, folder}, "the output file is a folder: \"" + folder + "\""},
+        {{s, folder + "/"}, "the output file is a folder: \"" + folder + "/\""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.error);
@@ -241,6 +254,41 @@ TEST(HostCommandLine, OptionsFilesAreReadAndTheCommandLineWins)
     std::ofstream(options) << "# settings\n\nreportLevel=1\r\n= 2\n";
     EXPECT_EQ(RunWith({Scene(), "a.qdx", "--options", options}).err,
               "qdxexport: " + options + ": line 4: expected NAME=VALUE (qdxexport --help shows the usage)\n");
+}
+
+// An unknown option or a bad value of an options file is named with the
+// file and its line, as a malformed line is; --opt's have no line.
+TEST(HostCommandLine, AnOptionsFilesBadSettingNamesItsLine)
+{
+    TestTempDir dir;
+    const std::string options = dir.File("options.txt");
+    const struct
+    {
+        const char* text;
+        std::string error;
+    } cases[] = {
+        {"# settings\nreportLevl=1\n", ": line 2: unknown option reportLevl"},
+        {"reportLevel=1\n\n  ForceSkinToMorph = maybe\n",
+         ": line 3: option ForceSkinToMorph takes true or false, not \"maybe\""},
+        {"exportAs=2\n", ": line 1: option exportAs is set by OUT, --selected and --as"},
+    };
+    int exports = 0;
+    const auto count = [&](const std::vector<Value>&) {
+        ++exports;
+        return ok;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::ofstream(options) << c.text;
+        const CommandRun r = RunWith({Scene(), "a.qdx", "--options", options}, count);
+        EXPECT_EQ(r.code, 2);
+        EXPECT_EQ(r.err, "qdxexport: " + options + c.error + " (qdxexport --help shows the usage)\n");
+    }
+    EXPECT_EQ(exports, 0);
+    // The file's lines are read before --opt's, whichever is wrong.
+    std::ofstream(options) << "reportLevel=2\n";
+    EXPECT_EQ(RunWith({Scene(), "a.qdx", "--options", options, "--opt", "reportLevel=x"}).err,
+              "qdxexport: option reportLevel takes an integer, not \"x\" (qdxexport --help shows the usage)\n");
 }
 
 TEST(HostCommandLine, HelpAboutAndDumpNeedNoExport)
@@ -321,7 +369,8 @@ TEST(HostCommandLine, AnOptionsFolderIsRefused)
         return ok;
     });
     EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.err, "qdxexport: " + dir.Path() + ": cannot be read (qdxexport --help shows the usage)\n");
+    EXPECT_EQ(r.err,
+              "qdxexport: the options file is a folder: \"" + dir.Path() + "\" (qdxexport --help shows the usage)\n");
     EXPECT_EQ(exports, 0);
 }
 

@@ -548,6 +548,37 @@ TEST(HostModelImport, ANormalThatIsNotANumberIsRebuiltAndTold)
     EXPECT_GT(normals, 5000);
 }
 
+// glTF's point and line modes, strips and loops included, are told as
+// what they are once Assimp has split them: each point, each segment.
+TEST(HostModelImport, PointsAndLinesOfAModelAreToldAsLeftOut)
+{
+    TestTempDir dir;
+    const std::string small = dir.File("points.gltf");
+    WritePointsLinesTriangle(small);
+    const std::string folder = std::string(kDebianModels) + "glTF2/glTF-Asset-Generator/Mesh_PrimitiveMode/";
+    const struct
+    {
+        std::string path;
+        const char* warning;
+    } cases[] = {
+        {small, "3 points and 2 lines were left out"},
+        {folder + "Mesh_PrimitiveMode_00.gltf", "1024 points were left out"},
+        {folder + "Mesh_PrimitiveMode_02.gltf", "4 lines were left out"}, // a loop of 4 vertices
+        {folder + "Mesh_PrimitiveMode_03.gltf", "4 lines were left out"}, // a strip of 5
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        struct stat st;
+        if (stat(c.path.c_str(), &st) != 0)
+            GTEST_SKIP() << "the assimp-testmodels package is not installed (" << kDebianModels << ")";
+        HostScene scene;
+        std::string error;
+        ASSERT_TRUE(ImportHostModel(c.path, scene, error)) << error;
+        EXPECT_EQ(scene.Warnings(),
+                  std::vector<std::string>{c.path + ": " + c.warning + ": meshes hold triangles only"});
+    }
+}
+
 TEST(HostModelImport, BitmapsNamedByTheAuthorsMachineAreFoundBesideTheModel)
 {
     const std::string x = std::string(kDebianModels) + "X/kwxport_test_cubewithvcolors.x";

@@ -397,6 +397,46 @@ TEST(HostModelMapping, MorphTargetsMakeAMorpherWithTheirWeightKeys)
     EXPECT_EQ(constant->Constant().value.x, 25.0f);
 }
 
+// A node's morph animation may be named after any of its meshes, the
+// second as well as the first.
+TEST(HostModelMapping, AMorphAnimationNamedAfterALaterMeshOfTheNodeWeighsIt)
+{
+    aiScene ai;
+    SetMaterials(ai, 1);
+    aiMesh* plain = MakeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+    plain->mName = aiString("plain");
+    aiMesh* m = MakeMesh({{0, 0, 1}, {1, 0, 1}, {0, 1, 1}}, {{0, 1, 2}});
+    m->mName = aiString("shape");
+    m->mNumAnimMeshes = 1;
+    m->mAnimMeshes = new aiAnimMesh* [1] { new aiAnimMesh };
+    m->mAnimMeshes[0]->mNumVertices = 3;
+    m->mAnimMeshes[0]->mVertices = new aiVector3D[3]{{0, 0, 1}, {1, 0, 1}, {0, 2, 1}};
+    SetMeshes(ai, {plain, m});
+    ai.mRootNode = Root({{"face", {0, 1}}});
+    ai.mNumAnimations = 1;
+    ai.mAnimations = new aiAnimation* [1] { new aiAnimation };
+    ai.mAnimations[0]->mDuration = 1.0;
+    ai.mAnimations[0]->mNumMorphMeshChannels = 1;
+    auto* weights = new aiMeshMorphAnim;
+    weights->mName = aiString("shape");
+    weights->mNumKeys = 1;
+    weights->mKeys = new aiMeshMorphKey[1];
+    weights->mKeys[0].mNumValuesAndWeights = 1;
+    weights->mKeys[0].mValues = new unsigned[1]{0};
+    weights->mKeys[0].mWeights = new double[1]{1.0};
+    ai.mAnimations[0]->mMorphMeshChannels = new aiMeshMorphAnim* [1] { weights };
+    HostScene scene;
+    std::string error;
+    ASSERT_TRUE(MapHostModel(ai, "", false, scene, error)) << error;
+    auto* stack = dynamic_cast<IDerivedObject*>(NodeNamed(scene, "face")->GetObjectRef());
+    ASSERT_NE(stack, nullptr);
+    auto* morpher = dynamic_cast<MorpherModifier*>(stack->GetModifier(0));
+    ASSERT_NE(morpher, nullptr);
+    const auto* keys = dynamic_cast<const KeyControl*>(morpher->Channel(1).GetWeightBlock()->GetController(0));
+    ASSERT_NE(keys, nullptr);
+    EXPECT_EQ(keys->NumKeys(), 1);
+}
+
 TEST(HostModelMapping, EmbeddedImagesAreWrittenToAFolderThatGoesWithTheScene)
 {
     aiScene ai;
@@ -577,8 +617,23 @@ TEST(HostModelMapping, EveryIndexAndNumberIsChecked)
             ai.mAnimations[0]->mMorphMeshChannels = new aiMeshMorphAnim* [1] { morph };
         };
     };
+    // The given number of morph targets on mesh 0.
+    const auto targets = [](unsigned count) {
+        return [count](aiScene& ai) {
+            aiMesh* m = ai.mMeshes[0];
+            m->mNumAnimMeshes = count;
+            m->mAnimMeshes = new aiAnimMesh*[count];
+            for (unsigned t = 0; t < count; ++t) {
+                m->mAnimMeshes[t] = new aiAnimMesh;
+                m->mAnimMeshes[t]->mNumVertices = 3;
+            }
+        };
+    };
     const Case cases[] = {
         {"", [](aiScene&) {}},
+        // The Morpher's 100 channels and no more.
+        {"", targets(100)},
+        {"node \"n\" has more than 100 morph targets", targets(101)},
         // The host's timeline ends at 2e9 ticks, the last one included, and
         // begins at -2e9: a key may lie before its take's start.
         {"", take(2e9, 2e9)},
@@ -651,6 +706,13 @@ TEST(HostModelMapping, EveryIndexAndNumberIsChecked)
         {"embedded texture \"*3\" is not in the file",
          [](aiScene& ai) {
              const aiString path("*3");
+             ai.mMaterials[0]->AddProperty(&path, AI_MATKEY_TEXTURE(aiTextureType_DIFFUSE, 0));
+         }},
+        {"embedded texture \"*1\" is not in the file",
+         [](aiScene& ai) {
+             ai.mNumTextures = 1;
+             ai.mTextures = new aiTexture* [1] { new aiTexture };
+             const aiString path("*1");
              ai.mMaterials[0]->AddProperty(&path, AI_MATKEY_TEXTURE(aiTextureType_DIFFUSE, 0));
          }},
         {"material \"mat0\": its diffuse colour is not a finite number",
@@ -812,6 +874,60 @@ TEST(HostModelMapping, NormalsThatAreNotNumbersAreRebuiltFromTheirFacesInOneWarn
     HostScene none;
     ASSERT_TRUE(MapHostModel(ai, "", false, none, error)) << error;
     EXPECT_TRUE(none.Warnings().empty());
+}
+
+// Points and lines are left out in one warning that counts each file mesh
+// once, however many nodes show it, and not at all when none does.
+TEST(HostModelMapping, PointsAndLinesAreLeftOutInOneWarning)
+{
+    // A mesh over three points whose faces have the sizes given: 1 a point,
+    // 2 a line, 3 a triangle.
+    const auto primitives = [](const std::vector<unsigned>& sizes) {
+        aiMesh* m = MakeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {});
+        delete[] m->mFaces;
+        m->mNumFaces = unsigned(sizes.size());
+        m->mFaces = new aiFace[sizes.size()];
+        for (size_t f = 0; f < sizes.size(); ++f) {
+            m->mFaces[f].mNumIndices = sizes[f];
+            m->mFaces[f].mIndices = new unsigned[3]{0, 1, 2};
+        }
+        return m;
+    };
+    const struct
+    {
+        std::vector<std::vector<unsigned>> meshes;
+        std::vector<std::pair<std::string, std::vector<unsigned>>> nodes;
+        std::vector<std::string> warnings;
+        size_t faces; // of the first node
+    } cases[] = {
+        {{{1}}, {{"a", {0}}}, {"1 point was left out: meshes hold triangles only"}, 0},
+        {{{2, 3}}, {{"a", {0}}}, {"1 line was left out: meshes hold triangles only"}, 1},
+        {{{1, 1, 3}, {2, 2, 3, 2}},
+         {{"a", {0, 1}}},
+         {"2 points and 3 lines were left out: meshes hold triangles only"},
+         2},
+        {{{3}}, {{"a", {0}}}, {}, 1},
+        // Mesh 0 is shown twice, mesh 1 by no node.
+        {{{1, 2}, {1, 1}},
+         {{"a", {0}}, {"b", {0}}},
+         {"1 point and 1 line were left out: meshes hold triangles only"},
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.warnings.empty() ? "none" : c.warnings[0]);
+        aiScene ai;
+        SetMaterials(ai, 1);
+        std::vector<aiMesh*> meshes;
+        for (const std::vector<unsigned>& sizes : c.meshes)
+            meshes.push_back(primitives(sizes));
+        SetMeshes(ai, meshes);
+        ai.mRootNode = Root(c.nodes);
+        HostScene scene;
+        std::string error;
+        ASSERT_TRUE(MapHostModel(ai, "", false, scene, error)) << error;
+        EXPECT_EQ(scene.Warnings(), c.warnings);
+        EXPECT_EQ(BaseMesh(NodeNamed(scene, "a"))->mesh.faces.size(), c.faces);
+    }
 }
 
 TEST(HostModelMapping, TexturesAreFoundAsWrittenBesideTheModelInItsTexturesFolderThenWithoutRegardToCase)
