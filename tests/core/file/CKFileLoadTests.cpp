@@ -459,21 +459,26 @@ TEST_F(CKFileLoad, UnknownClassesGiveNoObjectAndLyingCountsAreRefused)
 {
     TestTempDir dir;
     Bytes file = SaveSmall(dir, 0, {}, 3);
-    // The second descriptor names a class the registry does not know.
-    Bytes unknown = file;
-    CKDWORD nameLength = LoadLE32(unknown.data() + 64 + 12);
-    StoreLE32(unknown.data() + 64 + 16 + nameLength + 4, 200);
-    CKContext* fresh = NewContext();
-    CKFile* loader = fresh->CreateCKFile();
-    ASSERT_EQ(loader->OpenMemory(unknown.data(), (int) unknown.size(), 0), 0);
-    ASSERT_EQ(loader->LoadFileData(nullptr), 0);
-    EXPECT_EQ(loader->m_FileObjects[1].m_CreatedObject, 0u);
-    CK_ID third = loader->m_FileObjects[2].m_CreatedObject;
-    fresh->DeleteCKFile(loader);
-    EXPECT_EQ(fresh->GetObjectsCountByClassID(FileTestItem::m_ClassID), 2);
-    auto* item = static_cast<FileTestItem*>(fresh->GetObject(third));
-    ASSERT_NE(item, nullptr);
-    EXPECT_EQ(item->m_Ref, 0u) << "the reference to the missing object is empty";
+    // The second descriptor names a class the registry does not know: just
+    // past its classes, far past them, or a negative one.
+    CKContext* fresh = nullptr;
+    for (const CKDWORD cid : {200u, 0x7FFFFFF0u, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(cid);
+        Bytes unknown = file;
+        CKDWORD nameLength = LoadLE32(unknown.data() + 64 + 12);
+        StoreLE32(unknown.data() + 64 + 16 + nameLength + 4, cid);
+        fresh = NewContext();
+        CKFile* loader = fresh->CreateCKFile();
+        ASSERT_EQ(loader->OpenMemory(unknown.data(), (int) unknown.size(), 0), 0);
+        ASSERT_EQ(loader->LoadFileData(nullptr), 0);
+        EXPECT_EQ(loader->m_FileObjects[1].m_CreatedObject, 0u);
+        CK_ID third = loader->m_FileObjects[2].m_CreatedObject;
+        fresh->DeleteCKFile(loader);
+        EXPECT_EQ(fresh->GetObjectsCountByClassID(FileTestItem::m_ClassID), 2);
+        auto* item = static_cast<FileTestItem*>(fresh->GetObject(third));
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->m_Ref, 0u) << "the reference to the missing object is empty";
+    }
 
     for (int field : {44 /*object count*/, 40 /*manager count*/, 60 /*header unpacked*/, 32 /*data stored*/, 28}) {
         Bytes lying = file;

@@ -99,6 +99,40 @@ TEST_F(PlaceTests, RemovedFromASceneWithItsChildrenThePlaceTakesThemOut)
     }
 }
 
+// The links are saved under their own flag, and only when there are some;
+// a link of a place to itself, which a file may hold, is dropped on load.
+TEST_F(PlaceTests, LinksAreSavedUnderTheirFlagAndALinkToItselfIsDropped)
+{
+    RCKPlace* a = NewPlace("a");
+    RCKPlace* b = NewPlace("b");
+    CKFile* file = m_Context->CreateCKFile();
+    struct Case
+    {
+        bool linked;
+        CKDWORD flags;
+        bool saved;
+    };
+    for (const Case& c : {Case{true, 0xFFFFFFFF, true}, Case{true, ~(CKDWORD) CK_STATESAVE_PLACEPORTALS, false},
+                          Case{false, 0xFFFFFFFF, false}}) {
+        a->RemovePortal(b, nullptr);
+        if (c.linked)
+            a->AddPortal(b, nullptr);
+        CKStateChunk* chunk = a->Save(file, c.flags);
+        EXPECT_EQ(chunk->SeekIdentifier(CK_STATESAVE_PLACEPORTALS) != 0, c.saved) << c.linked << " " << c.flags;
+        CKDeleteStateChunk(chunk);
+    }
+    m_Context->DeleteCKFile(file);
+
+    a->AddPortal(b, nullptr);
+    a->AddPortal(a, nullptr);
+    ASSERT_EQ(a->GetPortalCount(), 2);
+    CKContext* loaded = SaveAndLoad({a, b});
+    RCKPlace* back = Find<RCKPlace>(loaded, "a", CKCID_PLACE);
+    ASSERT_NE(back, nullptr);
+    ASSERT_EQ(back->GetPortalCount(), 1) << "only the link to b";
+    EXPECT_EQ(back->GetPortal(0, nullptr), Find<RCKPlace>(loaded, "b", CKCID_PLACE));
+}
+
 TEST_F(PlaceTests, WithoutAFileOnlyTheBehaviouralSectionIsSavedAndLinksStay)
 {
     RCKPlace* a = NewPlace("a");

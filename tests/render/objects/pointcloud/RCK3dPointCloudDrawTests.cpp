@@ -89,7 +89,7 @@ TEST_F(CloudDrawTests, EachLevelsBuffersHoldExactlyThePointsOfThatLevel)
     Manager()->GetSettings().PointsVerticesPerVB = m_VerticesPerBuffer;
     RCK3dPointCloud* cloud = Cloud(60000);
     cloud->SetLevelPointCount(1, 20000);
-    for (int level = 0; level <= 3; ++level) {
+    auto expectLevel = [&](int level) {
         cloud->SetCurrentLevel(level);
         Frame(cloud);
         const std::vector<WalkedPoint> walked = WalkPoints(cloud->GetTree(), cloud->GetBoxMin(), cloud->GetBoxSize());
@@ -102,12 +102,35 @@ TEST_F(CloudDrawTests, EachLevelsBuffersHoldExactlyThePointsOfThatLevel)
         EXPECT_EQ(got.size(), expected.size()) << level;
         EXPECT_TRUE(got == expected) << level;
         EXPECT_FALSE(oversized) << level;
+        return got.size();
+    };
+    for (int level = 0; level <= 3; ++level) {
+        expectLevel(level);
         EXPECT_EQ(cloud->GetLevelPointCount(level), level == 0 ? 60000 : level == 1 ? 20000 : 60000 >> level);
     }
     EXPECT_GT(cloud->GetVertexBufferGroupCount(), 8);
     EXPECT_EQ(Manager()->GetSettings().PointsProfCountPoints, 60000);
     // One point in every eighth, counting from the ninth.
     EXPECT_EQ(Manager()->GetSettings().PointsProfCountPointsDrawn, 60000 / 8 - 1);
+
+    // A level given another count is built again at the next drawing.
+    cloud->SetLevelPointCount(1, 10000);
+    EXPECT_LT(expectLevel(1), 10100u);
+}
+
+// The cloud loads its world matrix unless the caller says it did (0x100).
+TEST_F(CloudDrawTests, TheWorldMatrixIsLoadedUnlessTheCallerLoadedIt)
+{
+    m_Rc = NewRecordingContext();
+    RCK3dPointCloud* cloud = Cloud(100);
+    const QxVector at(5, 0, 0);
+    cloud->SetPosition(&at);
+    for (const CKDWORD flags : {0x100u, 0u}) {
+        m_Rc->SetWorldTransformationMatrix(QxMatrix::Identity());
+        cloud->ModifyMoveableFlags(CK_3DENTITY_FRUSTUMTESTED, 0);
+        cloud->Render(m_Rc, flags);
+        EXPECT_EQ(m_Rc->GetWorldTransformationMatrix()[3][0], flags ? 0.0f : 5.0f) << flags;
+    }
 }
 
 TEST_F(CloudDrawTests, ACameraLookingAwayDrawsNothingAndOneLookingAtTheCloudDrawsIt)
@@ -260,8 +283,21 @@ TEST_F(CloudDrawTests, ASelectionThatShrinksGivesBackTheBuffersItNoLongerNeeds)
         const XArray<CKDWORD>& buffers = selection->GetVertexBuffers();
         ASSERT_EQ(buffers.Size(), step.buffers) << step.points << " points";
         EXPECT_EQ(Count("DrawPrimitiveVB(1,"), step.buffers) << step.points << " points";
-        for (int b = 0; b < buffers.Size(); ++b)
-            EXPECT_NE(rst->GetVertexBufferData(buffers[b]), nullptr) << step.points << " points, buffer " << b;
+        // Each buffer holds its block of the entries, in order.
+        for (int b = 0; b < buffers.Size(); ++b) {
+            const CKVertexBufferDesc* desc = rst->GetVertexBufferData(buffers[b]);
+            ASSERT_NE(desc, nullptr) << step.points << " points, buffer " << b;
+            const int vertices = std::min(1000, step.points - b * 1000);
+            ASSERT_EQ((int) desc->MaxVertexCount, vertices) << step.points << " points, buffer " << b;
+            const auto* data = static_cast<const CKBYTE*>(rst->LockVertexBuffer(buffers[b], 0, vertices));
+            ASSERT_NE(data, nullptr);
+            int wrong = 0;
+            for (int v = 0; v < vertices; ++v)
+                wrong += std::memcmp(data + (size_t) v * desc->VertexSize, &selection->GetEntry(b * 1000 + v)->Position,
+                                     12) != 0;
+            rst->UnlockVertexBuffer(buffers[b]);
+            EXPECT_EQ(wrong, 0) << step.points << " points, buffer " << b;
+        }
         for (int b = step.buffers; b < before.Size(); ++b)
             EXPECT_EQ(rst->GetVertexBufferData(before[b]), nullptr) << "buffer " << b << " was given back";
         before = buffers;

@@ -205,8 +205,12 @@ TEST_F(CloudSelectTests, ARepeatedQueryWithReplaceDoesNothingAndWithoutReplaceAp
     CloudSelection* none = cloud->CreateSelection("none", 0);
     EXPECT_EQ(cloud->SelectInBox(box, none), 0);
     EXPECT_EQ(none->GetPointCount(), 0);
-    EXPECT_EQ(s->GetEntry(-1), nullptr);
-    EXPECT_EQ(s->GetEntry(s->GetPointCount()), nullptr);
+    // Out of range, also where a larger selection left entries behind.
+    ASSERT_EQ(cloud->SelectInBox(box, s), n);
+    for (const int i : {-1, n, larger}) {
+        EXPECT_EQ(s->GetEntry(i), nullptr) << i;
+        EXPECT_EQ(s->GetEntryPointIndex(i), 0u) << i;
+    }
 }
 
 TEST_F(CloudSelectTests, RayPickingFindsTheNearestPointWithinTheRadius)
