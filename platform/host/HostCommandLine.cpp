@@ -60,7 +60,9 @@ Parsed ParseValue(Value::Kind kind, const std::string& text, Value& value)
     }
     case Value::Kind::Float: {
         const float v = std::strtof(begin, &end);
-        if (text.empty() || end != begin + text.size() || errno || !std::isfinite(v))
+        // A number too large for a float reads as infinite, and is none; one
+        // too small (ERANGE too) is the nearest float, 0 or a tiny one.
+        if (text.empty() || end != begin + text.size() || !std::isfinite(v))
             return Parsed::NotOfKind;
         value = Value::Float(v);
         return Parsed::Value;

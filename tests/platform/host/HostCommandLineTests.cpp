@@ -320,6 +320,10 @@ TEST(HostCommandLine, DefaultArgumentsAndOptionsByName)
     EXPECT_FALSE(SetExportOption(Table(), a, "reportLevel", "", error));
     EXPECT_FALSE(SetExportOption(Table(), a, "reduceKeysThreshold", "0.1x", error));
     EXPECT_EQ(error, "option reduceKeysThreshold takes a finite number, not \"0.1x\"");
+    // A number too small for a float is the nearest one; one too large is none.
+    EXPECT_TRUE(SetExportOption(Table(), a, "reduceKeysThreshold", "1e-50", error)) << error;
+    EXPECT_EQ(a[6], Value::Float(0.0f));
+    EXPECT_FALSE(SetExportOption(Table(), a, "reduceKeysThreshold", "1e39", error));
     EXPECT_TRUE(SetExportOption(Table(), a, "convertToSkin", "off", error));
     EXPECT_EQ(a[3], Value::Bool(false));
     // Short vectors grow to the table.
