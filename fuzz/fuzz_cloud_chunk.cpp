@@ -10,7 +10,8 @@
 // how the cloud is drawn (colours, material colour, lighting, sprites,
 // attributes, clip planes, a camera) and a few more selections of every
 // kind (box, sphere, oriented box, cone, entity, entities, group, ray),
-// each drawn its own way; a short scene reads as zeros.
+// each drawn its own way, and how the frames go; a short scene reads as
+// zeros.
 
 #include <cmath>
 #include <cstddef>
@@ -80,18 +81,19 @@ CK3dEntity* MakeCube(CKContext* context)
     return entity;
 }
 
-// How the cloud is drawn: first byte bit 0 colours on, 1 colours drawn,
-// 2 the material's colour, 3 normals and lighting, 4 point sprites, 5 points
-// hidden, 6 the intensity and a float attribute drawn, 7 some points
-// recoloured; second byte bits 0-2 clip planes, 3 a camera looking at the
-// cloud, 4-5 the level drawn (with bit 6, its point count), 7 the points'
-// colour attribute turned off again.
+// How the cloud is drawn. Colours are on and drawn unless the first byte
+// says otherwise (bit 0: left as loaded, 1: not drawn), so that most scenes
+// fill colours; its bit 2 takes the material's colour, 3 normals and
+// lighting, 4 point sprites, 5 hides the points, 6 draws the intensity and
+// a float attribute, 7 recolours some points. Second byte: bits 0-2 clip
+// planes, 3 a camera looking at the cloud, 4-5 the level drawn (with bit 6,
+// its point count), 7 the colours turned off again.
 void SetUpDrawing(Scene& in, RCK3dPointCloud* cloud, CKMaterial* material, CKRenderContext* rc, CKContext* context)
 {
     const uint8_t look = in.U8();
-    if (look & 1)
+    if (!(look & 1))
         cloud->UseColors(TRUE);
-    if (look & 2)
+    if (!(look & 2))
         cloud->SetAttributeDrawn(CLOUD_ATTRIBUTE_COLORS, TRUE);
     if (look & 4) {
         material->SetDiffuse(QxColor(in.U8() / 255.0f, in.U8() / 255.0f, in.U8() / 255.0f, 1.0f));
@@ -286,6 +288,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CKRenderContext* rc = context->GetRenderManager()->CreateRenderContext(nullptr, 0, &rect);
     if (rc) {
         cloud->SetCurrentLevel((control & 2) ? 3 : 0);
+        // The last scene byte: bit 0 lets the render test the frustum, bit 1
+        // moves the cloud between the frames (its positions filled again).
+        uint8_t frames = 0;
         if (control & 4) {
             Scene in(sceneBytes, sceneSize);
             auto* material = static_cast<CKMaterial*>(records[0]);
@@ -296,9 +301,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             group->AddObject(material);
             for (int n = 1 + in.Below(4); n > 0; --n)
                 Select(in, cloud, rc, cube, group, material);
+            frames = in.U8();
         }
         for (int frame = 0; frame < 2; ++frame) {
-            cloud->ModifyMoveableFlags(CK_3DENTITY_FRUSTUMTESTED, 0);
+            if (!(frames & 1))
+                cloud->ModifyMoveableFlags(CK_3DENTITY_FRUSTUMTESTED, 0);
+            if (frame == 1 && (frames & 2)) {
+                const QxVector moved = cloud->GetBoxMin() + cloud->GetBoxSize() * 0.5f;
+                cloud->SetPositionAndBox(&moved);
+            }
             cloud->Render(rc, 0);
         }
     }

@@ -994,28 +994,29 @@ void WriteCloudSeeds()
         seed.insert(seed.end(), fullBytes.begin(), fullBytes.end());
         Put("cloud_chunk", name, seed);
     };
-    // Colours drawn; a box over the whole cloud, then a sphere twice
-    // (replacing) drawn as sprites in the material's colour.
+    // The loaded colours drawn; a box over the whole cloud, then a sphere
+    // twice (replacing) drawn as sprites in the material's colour.
     putScene("scene_colors", {
-                                 {0x03, 0x00, 1},                              // look, view, 2 selections
+                                 {0x01, 0x00, 1},                              // look, view, 2 selections
                                  {0x00, 255, 43, 43, 43, 213, 213, 213, 0x00}, // box
                                  {0x09, 12, 128, 128, 128, 64, 0x31},          // sphere
                              });
     // The material's colour, lit normals, drawn attributes, two clip planes,
     // a camera and level 2; an oriented box and a cone (the cube drawn at
-    // its points).
+    // its points); the frustum tested and the cloud moved between frames.
     putScene("scene_lit", {
-                              {0x4E, 200, 120, 40, 5, 77},                    // look, material, attribute
+                              {0x4D, 200, 120, 40, 5, 77},                    // look, material, attribute
                               {0x2A, 128, 128, 255, 200, 255, 128, 128, 160}, // view, clip planes
                               {128, 128, 0, 128, 128, 128, 1},                // camera, 2 selections
                               {0x02, 40, 128, 128, 128, 255, 128, 128, 128, 255, 128, 60, 60, 60, 0x31}, // oriented box
                               {0x0B, 40, 100, 128, 128, 0, 128, 128, 255, 0x4A},                         // cone
+                              {0x03}, // frames: the frustum tested, the cloud moved
                           });
     // Sprites in the material's colour over recoloured points, a camera at
     // level 1 with its count; the cube as an entity, among entities, in a
     // group, and a ray.
     putScene("scene_entities", {
-                                   {0x97, 90, 180, 250, 32},                      // look, material, sprites
+                                   {0x95, 90, 180, 250, 32},                      // look, material, sprites
                                    {3, 1, 255, 0, 0, 2, 0, 255, 0, 3, 0, 0, 255}, // 3 points recoloured
                                    {0x58, 60, 60, 0, 128, 128, 128, 20, 3},       // view, camera, count, 4
                                    {0x04, 50, 128, 128, 128, 128, 1, 0x00},       // entity
