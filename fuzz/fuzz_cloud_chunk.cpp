@@ -91,7 +91,11 @@ CK3dEntity* MakeCube(CKContext* context)
 void SetUpDrawing(Scene& in, RCK3dPointCloud* cloud, CKMaterial* material, CKRenderContext* rc, CKContext* context)
 {
     const uint8_t look = in.U8();
-    if (!(look & 1))
+    // Enabling an attribute gives every point its value: a loaded count of up
+    // to 2^28 points (a tree may hold fewer) would ask for gigabytes, so
+    // larger clouds keep the attributes they were loaded with.
+    const bool enable = cloud->GetPointCount() <= (1 << 20);
+    if (!(look & 1) && enable)
         cloud->UseColors(TRUE);
     if (!(look & 2))
         cloud->SetAttributeDrawn(CLOUD_ATTRIBUTE_COLORS, TRUE);
@@ -101,7 +105,8 @@ void SetUpDrawing(Scene& in, RCK3dPointCloud* cloud, CKMaterial* material, CKRen
         cloud->UseMaterialColor(TRUE);
     }
     if (look & 8) {
-        cloud->UseNormals(TRUE);
+        if (enable)
+            cloud->UseNormals(TRUE);
         cloud->EnableLighting(TRUE);
     }
     if (look & 16) {
@@ -112,14 +117,16 @@ void SetUpDrawing(Scene& in, RCK3dPointCloud* cloud, CKMaterial* material, CKRen
     if (look & 32)
         cloud->ShowPoints(FALSE);
     if (look & 64) {
-        cloud->EnableAttribute(CLOUD_ATTRIBUTE_INTENSITY, TRUE);
+        if (enable)
+            cloud->EnableAttribute(CLOUD_ATTRIBUTE_INTENSITY, TRUE);
         cloud->SetAttributeDrawn(CLOUD_ATTRIBUTE_INTENSITY, TRUE);
         CloudAttributeDesc desc;
         desc.Name = "height";
         desc.Type = CLOUD_ATTRIBUTE_FLOAT;
         desc.Flags = CLOUD_ATTRIBUTE_DRAWN;
         const int height = cloud->AddAttribute(desc);
-        cloud->EnableAttribute(height, TRUE);
+        if (enable)
+            cloud->EnableAttribute(height, TRUE);
         cloud->SetAttributeFloat(in.Below(64), height, (float) in.U8());
     }
     if (look & 128)
