@@ -86,8 +86,9 @@ CK3dEntity* MakeCube(CKContext* context)
 // fill colours; its bit 2 takes the material's colour, 3 normals and
 // lighting, 4 point sprites, 5 hides the points, 6 draws the intensity and
 // a float attribute, 7 recolours some points. Second byte: bits 0-2 clip
-// planes, 3 a camera looking at the cloud, 4-5 the level drawn (with bit 6,
-// its point count), 7 the colours turned off again.
+// planes, 3 a camera looking at the cloud (with bit 7 the cloud's debug
+// camera, which culls whatever the view shows), 4-5 the level drawn (with
+// bit 6, its point count).
 void SetUpDrawing(Scene& in, RCK3dPointCloud* cloud, CKMaterial* material, CKRenderContext* rc, CKContext* context)
 {
     const uint8_t look = in.U8();
@@ -141,18 +142,18 @@ void SetUpDrawing(Scene& in, RCK3dPointCloud* cloud, CKMaterial* material, CKRen
         cloud->SetClipPlane(i, QxVector4(n.x, n.y, n.z, (float) in.U8() - 128.0f));
     }
     if (view & 8) {
-        auto* camera = static_cast<CKCamera*>(context->CreateObject(CKCID_CAMERA, "camera"));
+        auto* camera =
+            static_cast<CKCamera*>(context->CreateObject(CKCID_CAMERA, (view & 128) ? "CloudDebugCamera" : "camera"));
         const QxVector min = cloud->GetBoxMin(), size = cloud->GetBoxSize();
         const QxVector from = in.InBox(min - size, size * 3.0f), at = in.InBox(min, size);
         camera->SetPosition(&from);
         camera->LookAt(&at);
-        rc->AttachViewpointToCamera(camera);
+        if (!(view & 128))
+            rc->AttachViewpointToCamera(camera);
     }
     cloud->SetCurrentLevel((view >> 4) & 3);
     if (view & 64)
         cloud->SetLevelPointCount(cloud->GetCurrentLevel(), in.U8() * 4);
-    if (view & 128)
-        cloud->UseColors(FALSE);
 }
 
 // One more selection: its kind (low 3 bits) and whether it replaces what it
@@ -296,7 +297,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (rc) {
         cloud->SetCurrentLevel((control & 2) ? 3 : 0);
         // The last scene byte: bit 0 lets the render test the frustum, bit 1
-        // moves the cloud between the frames (its positions filled again).
+        // moves the cloud between the frames (its positions filled again),
+        // bit 2 has the render gather the cloud's extents on the screen.
         uint8_t frames = 0;
         if (control & 4) {
             Scene in(sceneBytes, sceneSize);
@@ -317,7 +319,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 const QxVector moved = cloud->GetBoxMin() + cloud->GetBoxSize() * 0.5f;
                 cloud->SetPositionAndBox(&moved);
             }
-            cloud->Render(rc, 0);
+            cloud->Render(rc, (frames & 4) ? 1 : 0);
         }
     }
     CKStateChunk* saved = cloud->Save(nullptr, 0xFFFFFFFF);

@@ -974,6 +974,8 @@ void WriteCloudSeeds()
         cloud->SetAttributeValue(i, odd, next() * 4099u);
     CloudSelection* selection = cloud->CreateSelection("picked", 40);
     cloud->SelectInSphere(points[0], 2.0f, selection);
+    // Its colours drawn, as a scene shows them: the fill writes them.
+    cloud->SetAttributeDrawn(CLOUD_ATTRIBUTE_COLORS, TRUE);
     putChunk("full", 0, cloud->Save(nullptr, 0xFFFFFFFF));
     putChunk("full_level3", 2, cloud->Save(nullptr, 0xFFFFFFFF));
     // The full cloud under scene bytes (control bit 2: their count, then
@@ -1003,14 +1005,15 @@ void WriteCloudSeeds()
                              });
     // The material's colour, lit normals, drawn attributes, two clip planes,
     // a camera and level 2; an oriented box and a cone (the cube drawn at
-    // its points); the frustum tested and the cloud moved between frames.
+    // its points); the frustum tested, the cloud moved between frames and
+    // its screen extents gathered.
     putScene("scene_lit", {
                               {0x4D, 200, 120, 40, 5, 77},                    // look, material, attribute
                               {0x2A, 128, 128, 255, 200, 255, 128, 128, 160}, // view, clip planes
                               {128, 128, 0, 128, 128, 128, 1},                // camera, 2 selections
                               {0x02, 40, 128, 128, 128, 255, 128, 128, 128, 255, 128, 60, 60, 60, 0x31}, // oriented box
                               {0x0B, 40, 100, 128, 128, 0, 128, 128, 255, 0x4A},                         // cone
-                              {0x03}, // frames: the frustum tested, the cloud moved
+                              {0x07}, // frames: the frustum tested, the cloud moved, its extents
                           });
     // Sprites in the material's colour over recoloured points, a camera at
     // level 1 with its count; the cube as an entity, among entities, in a
@@ -1025,6 +1028,7 @@ void WriteCloudSeeds()
                                    {0x07, 1, 128, 128, 30, 0x00},                 // ray
                                });
     QxVector coarse(100, 100, 100);
+    cloud->SetAttributeDrawn(CLOUD_ATTRIBUTE_COLORS, FALSE);
     cloud->CreateFromBuffers(40, points.data(), nullptr, nullptr, nullptr, coarse);
     putChunk("leaf_root", 0, cloud->Save(nullptr, 0xFFFFFFFF));
     CKCloseContext(context);
