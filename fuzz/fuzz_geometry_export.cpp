@@ -7,6 +7,14 @@
 // ("MapChannel" ones among them). The export must end and write its file
 // whatever the scene holds; what a value means is read from the bytes in
 // order, and a short input reads as zeros.
+//
+// The second byte turns on the post passes (mesh splitting, named levels of
+// detail, duplicate sharing of textures, materials, meshes and animations)
+// and, with its top bit, the scene shapes they look for: layered and
+// composite materials, node names after a base's "_LOD<n>" pattern, a
+// bitmap file that repeats another's pixels, and materials and objects read
+// again from the bytes of an earlier one, so that equal ones meet; and then
+// a third byte (bit 0: the report and the passes' reasons go to a log file).
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -67,6 +75,18 @@ public:
         }
     }
     Point3 Point() { return Point3(Number(), Number(), Number()); }
+    size_t At() const { return m_At; }
+    // Reads from an earlier position, then goes on where it was: what is
+    // made from those bytes is made again, equal to the first.
+    template <class Make>
+    auto Again(size_t at, Make make)
+    {
+        const size_t back = m_At;
+        m_At = at;
+        auto made = make();
+        m_At = back;
+        return made;
+    }
     std::string Text(int most)
     {
         std::string text;
@@ -82,10 +102,13 @@ private:
 };
 
 // Bitmap files beside the scratch file: a power-of-two one, a wide one, one
-// with alpha; then a missing file and a name with no folder.
+// with alpha; then a missing file and a name with no folder; last a copy of
+// the first under another name, for the scene shapes alone.
 struct Images
 {
     std::vector<std::string> names;
+    static constexpr int kFiles = 3;
+    static constexpr int kPlainNames = 5;
     Images()
     {
         const std::string base = FuzzScratchPath();
@@ -98,18 +121,22 @@ struct Images
         alpha.width = alpha.height = 8;
         alpha.bits = 32;
         const BmpRecipe recipes[] = {square, wide, alpha};
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < kFiles; ++i) {
             names.push_back(base + "-image" + std::to_string(i) + ".bmp");
             if (!SaveFileBytes(names.back(), BuildBmp(recipes[i])))
                 std::abort();
         }
         names.push_back(base + "-missing.png");
         names.push_back("nofolder.png");
+        names.push_back(base + "-same.bmp");
+        if (!SaveFileBytes(names.back(), BuildBmp(square)))
+            std::abort();
     }
     ~Images()
     {
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < kFiles; ++i)
             std::remove(names[(size_t) i].c_str());
+        std::remove(names.back().c_str());
     }
 };
 
@@ -132,11 +159,11 @@ struct Library
     ~Library() { ExporterUnload(); }
 };
 
-BitmapTex* MakeMap(HostScene& scene, Bytes& in)
+BitmapTex* MakeMap(HostScene& scene, Bytes& in, bool shapes)
 {
     const std::vector<std::string>& names = TheImages().names;
     auto* map = scene.Adopt(std::make_unique<BitmapTex>("map"));
-    map->SetMapName(names[(size_t) in.Below((int) names.size())].c_str());
+    map->SetMapName(names[(size_t) in.Below(shapes ? (int) names.size() : Images::kPlainNames)].c_str());
     StdUVGen* uv = map->GetTheUVGen();
     uv->SetMapChannel(in.Below(5));
     uv->SetUOffs(in.Number());
@@ -150,10 +177,10 @@ BitmapTex* MakeMap(HostScene& scene, Bytes& in)
     return map;
 }
 
-Mtl* MakeMaterial(HostScene& scene, Bytes& in, const std::vector<Mtl*>& made)
+Mtl* MakeMaterial(HostScene& scene, Bytes& in, const std::vector<Mtl*>& made, bool shapes)
 {
     const std::string name = "m" + std::to_string(made.size());
-    const int kind = in.Below(6);
+    const int kind = in.Below(shapes ? 8 : 6);
     if (kind <= 2) {
         auto* m = scene.Adopt(std::make_unique<StdMat2>(name));
         m->SetDiffuse(Color(in.Number(), in.Number(), in.Number()));
@@ -171,10 +198,13 @@ Mtl* MakeMaterial(HostScene& scene, Bytes& in, const std::vector<Mtl*>& made)
             m->GetShader()->SetSelfIllumClr(Color(in.Number(), in.Number(), in.Number()));
         }
         for (int slots = in.Below(4); slots > 0; --slots)
-            m->SetSubTexmap(in.Below(12), MakeMap(scene, in), in.Flag() || in.Flag(), in.Number());
+            m->SetSubTexmap(in.Below(12), MakeMap(scene, in, shapes), in.Flag() || in.Flag(), in.Number());
         return m;
     }
-    static const Class_ID kClasses[] = {MULTI_CLASS_ID, BAKE_SHELL_CLASS_ID, Class_ID(0x77, 0)};
+    // The last two, layered and composite, are the materials whose layers
+    // the mesh splitting gives channels.
+    static const Class_ID kClasses[] = {MULTI_CLASS_ID, BAKE_SHELL_CLASS_ID, Class_ID(0x77, 0),
+                                        Class_ID(0x61dc0cd7, 0x13640af6), Class_ID(0x250, 0)};
     Mtl* m = scene.Adopt(std::make_unique<Mtl>(kClasses[kind - 3], "Other", name));
     std::vector<Mtl*> subs;
     for (int n = in.Below(5); n > 0; --n) {
@@ -277,6 +307,30 @@ Object* MakePatches(HostScene& scene, Bytes& in)
     return object;
 }
 
+// A node name: in the scene shapes, one of a base and its levels of detail
+// as the named-level pass spells them (and names it must refuse), or text.
+std::string NodeName(Bytes& in, bool shapes, size_t index)
+{
+    static const char* const kNames[] = {"Box",      "Box_LOD1", "Box_LOD2", "LOD3_Box",  "BoxLOD1", "Box_LOD0",
+                                         "Box_LODx", "Box_LOD",  "Tree",     "Tree_LOD1", "LOD1",    "Box_Mesh_LOD2"};
+    constexpr int kCount = (int) (sizeof kNames / sizeof kNames[0]);
+    if (!shapes)
+        return "n" + std::to_string(index);
+    const int pick = in.Below(kCount + 1);
+    return pick < kCount ? kNames[pick] : in.Text(12);
+}
+
+// In the scene shapes, now and then what an earlier item's bytes made, made
+// again from them; else a new item from the bytes that follow.
+template <class Make>
+auto MakeOrRepeat(Bytes& in, bool shapes, std::vector<size_t>& starts, Make make)
+{
+    if (shapes && !starts.empty() && in.Below(4) == 0)
+        return in.Again(starts[(size_t) in.Below((int) starts.size())], make);
+    starts.push_back(in.At());
+    return make();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -299,20 +353,42 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     exporter->EnableInstructions = (options >> 6) & 1;
     exporter->asLevel = (options >> 7) & 1;
     exporter->asObjects = !exporter->asLevel;
+    const uint8_t passes = in.U8();
+    exporter->splitMesh = passes & 1;
+    exporter->LOD = (passes >> 1) & 1;
+    exporter->DASITexture = (passes >> 2) & 1;
+    exporter->DASIMaterial = (passes >> 3) & 1;
+    exporter->DASIMesh = (passes >> 4) & 1;
+    exporter->DASIAnimation = (passes >> 5) & 1;
+    // Sampled node animations, for the animation sharing to compare.
+    exporter->exportAnimation = (passes >> 6) & 1;
+    const bool shapes = (passes >> 7) & 1;
+    // With the scene shapes, a byte more: bit 0 copies the report into a log
+    // file, where the passes also say why two objects differ.
+    const uint8_t more = shapes ? in.U8() : 0;
+    const std::string log = FuzzScratchPath() + ".log";
+    if (more & 1) {
+        exporter->ReportToFile = TRUE;
+        exporter->ReportFilename = log.c_str();
+    }
     exporter->reportLevel = 3;
     exporter->progressStarted = 0;
 
     std::vector<Mtl*> materials;
-    for (int n = in.Below(6); n > 0; --n)
-        materials.push_back(MakeMaterial(scene, in, materials));
+    std::vector<size_t> starts;
+    for (int n = in.Below(shapes ? 9 : 6); n > 0; --n)
+        materials.push_back(
+            MakeOrRepeat(in, shapes, starts, [&] { return MakeMaterial(scene, in, materials, shapes); }));
     std::vector<Object*> objects;
+    starts.clear();
     for (int n = in.Below(5); n > 0; --n)
-        objects.push_back(in.Below(4) == 0 ? MakePatches(scene, in) : MakeTriangles(scene, in));
+        objects.push_back(MakeOrRepeat(
+            in, shapes, starts, [&] { return in.Below(4) == 0 ? MakePatches(scene, in) : MakeTriangles(scene, in); }));
 
     std::vector<INode*> nodes;
     for (int n = in.Below(7); n > 0; --n) {
         const int parent = in.Below((int) nodes.size() + 1);
-        INode* node = scene.AddNode("n" + std::to_string(nodes.size()),
+        INode* node = scene.AddNode(NodeName(in, shapes, nodes.size()),
                                     parent < (int) nodes.size() ? nodes[(size_t) parent] : nullptr);
         const int object = in.Below((int) objects.size() + 1);
         node->SetObjectRef(object < (int) objects.size() ? objects[(size_t) object] : nullptr);
@@ -337,5 +413,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (exporter->ExportScene(file.c_str(), &ip, FALSE) != 1)
         std::abort();
     std::remove(file.c_str());
+    std::remove(log.c_str());
     return 0;
 }

@@ -3,6 +3,9 @@
 // (decoded by the engine's own image readers) and the bitmap data sections
 // (identifiers 1 to 5) included; loads it into a parameter of each class
 // (typed first by the argument) and into the parameter manager's user types.
+// One operation writes a raw bitmap of the argument's size (with or without
+// alpha, its pixels the input's chunk bytes) into a new chunk and reads it
+// back, which must give the pixels written.
 //
 // Input: a control byte (bit 0: bind to a file of 3 records; bit 1: ids are
 // resolved by saved id; bit 2: borrow the buffer), a script length byte, the
@@ -36,7 +39,7 @@
 
 namespace {
 
-constexpr int kOps = 35;
+constexpr int kOps = 36;
 
 // The context of the bitmap data and parameters read by one input: made by
 // its first such read, closed at the end of the input.
@@ -104,6 +107,45 @@ int CountLevel(ChunkIteratorData* record)
 }
 
 void RunScript(CKStateChunk* chunk, const uint8_t* script, size_t length, int depth);
+
+// The input's chunk bytes: the pixels of the raw bitmaps written.
+const uint8_t* g_Pixels = nullptr;
+size_t g_PixelBytes = 0;
+
+// Writes a raw bitmap into a chunk and reads it back; traps unless the
+// header and the pixels come back (alpha 0xFF without alpha). arg: bits 0-4
+// width - 1 (runs of eight pixels and every tail), bits 5-6 height - 1, bit
+// 7 alpha.
+void RawBitmapRoundTrip(uint8_t arg)
+{
+    const int width = 1 + (arg & 31), height = 1 + ((arg >> 5) & 3);
+    const bool alpha = (arg & 0x80) != 0;
+    std::vector<CKDWORD> pixels((size_t) width * height);
+    for (size_t i = 0; i < pixels.size() * 4; ++i)
+        reinterpret_cast<CKBYTE*>(pixels.data())[i] = g_PixelBytes ? g_Pixels[i % g_PixelBytes] : (CKBYTE) (i * 13);
+    QxImageDesc image;
+    QxPixelFormat2ImageDesc(alpha ? _32_ARGB8888 : _32_RGB888, image);
+    image.Width = width;
+    image.Height = height;
+    image.BytesPerLine = width * 4;
+    image.Image = reinterpret_cast<CKBYTE*>(pixels.data());
+    CKStateChunk* chunk = CKCreateStateChunk(31);
+    chunk->StartWrite();
+    chunk->WriteRawBitmap(image);
+    chunk->StartRead();
+    QxImageDesc read;
+    std::vector<CKDWORD> back(pixels.size());
+    if (!chunk->ReadRawBitmapHeader(read) || read.Width != width || read.Height != height ||
+        read.AlphaMask != image.AlphaMask || read.RedMask != image.RedMask)
+        __builtin_trap();
+    read.Image = reinterpret_cast<CKBYTE*>(back.data());
+    if (!chunk->ReadRawBitmap(read))
+        __builtin_trap();
+    for (size_t i = 0; i < pixels.size(); ++i)
+        if (back[i] != (alpha ? pixels[i] : pixels[i] | 0xFF000000))
+            __builtin_trap();
+    CKDeleteStateChunk(chunk);
+}
 
 void RunOp(CKStateChunk* chunk, uint8_t op, uint8_t arg, int depth)
 {
@@ -266,6 +308,7 @@ void RunOp(CKStateChunk* chunk, uint8_t op, uint8_t arg, int depth)
         break;
     }
     case 33: LoadIntoParameter(chunk, arg); break;
+    case 35: RawBitmapRoundTrip(arg); break;
     case 34: {
         CKParameterManager* pm = Context()->GetParameterManager();
         CKVariableManager* vm = Context()->GetVariableManager();
@@ -342,6 +385,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<CKDWORD> words((rawSize + 3) / 4 + 1, 0);
     std::memcpy(words.data(), raw, rawSize);
 
+    g_Pixels = raw;
+    g_PixelBytes = rawSize;
     CKStateChunk* chunk = CKCreateStateChunk(0, (control & 1) ? &file : nullptr);
     chunk->SetIDResolutionMode((control >> 1) & 1);
     bool read = false;

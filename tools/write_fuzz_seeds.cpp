@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <set>
 #include <string>
 #include <vector>
@@ -348,6 +349,16 @@ void WriteBitmapChunkSeeds(CKContext* context)
     }
     chunk->WriteDword(0);
     PutChunkSeed("coded_planes", chunk, {32, 0, 17, 3, 16, 1, 30, 0});
+
+    // Raw bitmaps written and read back (operation 35; argument: width - 1,
+    // height - 1 from bit 5, alpha in bit 7), their pixels the chunk's bytes:
+    // widths of runs of eight with tails, a tail alone, and the runs alone.
+    chunk = CKCreateStateChunk(31);
+    chunk->StartWrite();
+    for (int i = 0; i < 24; ++i)
+        chunk->WriteDword(0x9E3779B9u * (CKDWORD) (i + 1));
+    PutChunkSeed("raw_gather_alpha", CKCopyStateChunk(chunk), {35, 0x80 | 12, 35, 0x80 | 0x60 | 20, 35, 0x80 | 5});
+    PutChunkSeed("raw_gather_opaque", chunk, {35, 12, 35, 0x40 | 20, 35, 0x20 | 15, 35, 2});
 }
 
 // Seeds of the material and texture chunk target: control byte 2 (material)
@@ -963,9 +974,61 @@ void WriteCloudSeeds()
         cloud->SetAttributeValue(i, odd, next() * 4099u);
     CloudSelection* selection = cloud->CreateSelection("picked", 40);
     cloud->SelectInSphere(points[0], 2.0f, selection);
+    // Its colours drawn, as a scene shows them: the fill writes them.
+    cloud->SetAttributeDrawn(CLOUD_ATTRIBUTE_COLORS, TRUE);
     putChunk("full", 0, cloud->Save(nullptr, 0xFFFFFFFF));
     putChunk("full_level3", 2, cloud->Save(nullptr, 0xFFFFFFFF));
+    // The full cloud under scene bytes (control bit 2: their count, then
+    // them, before the chunk): drawn with its colours, the material's,
+    // lighting, attributes, sprites and a camera, and selected by every
+    // kind of query, each selection drawn its own way.
+    CKStateChunk* saved = cloud->Save(nullptr, 0xFFFFFFFF);
+    std::vector<uint8_t> fullBytes((size_t) saved->ConvertToBuffer(nullptr));
+    saved->ConvertToBuffer(fullBytes.data());
+    CKDeleteStateChunk(saved);
+    // The scene bytes, a few to a line.
+    auto putScene = [&](const std::string& name, std::initializer_list<std::vector<uint8_t>> lines) {
+        std::vector<uint8_t> scene;
+        for (const std::vector<uint8_t>& line : lines)
+            scene.insert(scene.end(), line.begin(), line.end());
+        std::vector<uint8_t> seed = {4, (uint8_t) scene.size()};
+        seed.insert(seed.end(), scene.begin(), scene.end());
+        seed.insert(seed.end(), fullBytes.begin(), fullBytes.end());
+        Put("cloud_chunk", name, seed);
+    };
+    // The loaded colours drawn; a box over the whole cloud, then a sphere
+    // twice (replacing) drawn as sprites in the material's colour.
+    putScene("scene_colors", {
+                                 {0x01, 0x00, 1},                              // look, view, 2 selections
+                                 {0x00, 255, 43, 43, 43, 213, 213, 213, 0x00}, // box
+                                 {0x09, 12, 128, 128, 128, 64, 0x31},          // sphere
+                             });
+    // The material's colour, lit normals, drawn attributes, two clip planes,
+    // a camera and level 2; an oriented box and a cone (the cube drawn at
+    // its points); the frustum tested, the cloud moved between frames and
+    // its screen extents gathered.
+    putScene("scene_lit", {
+                              {0x4D, 200, 120, 40, 5, 77},                    // look, material, attribute
+                              {0x2A, 128, 128, 255, 200, 255, 128, 128, 160}, // view, clip planes
+                              {128, 128, 0, 128, 128, 128, 1},                // camera, 2 selections
+                              {0x02, 40, 128, 128, 128, 255, 128, 128, 128, 255, 128, 60, 60, 60, 0x31}, // oriented box
+                              {0x0B, 40, 100, 128, 128, 0, 128, 128, 255, 0x4A},                         // cone
+                              {0x07}, // frames: the frustum tested, the cloud moved, its extents
+                          });
+    // Sprites in the material's colour over recoloured points, a camera at
+    // level 1 with its count; the cube as an entity, among entities, in a
+    // group, and a ray.
+    putScene("scene_entities", {
+                                   {0x95, 90, 180, 250, 32},                      // look, material, sprites
+                                   {3, 1, 255, 0, 0, 2, 0, 255, 0, 3, 0, 0, 255}, // 3 points recoloured
+                                   {0x58, 60, 60, 0, 128, 128, 128, 20, 3},       // view, camera, count, 4
+                                   {0x04, 50, 128, 128, 128, 128, 1, 0x00},       // entity
+                                   {0x0D, 50, 100, 100, 100, 200, 0, 0x10},       // entities, replacing
+                                   {0x06, 50, 150, 150, 150, 255, 2, 0x31},       // group
+                                   {0x07, 1, 128, 128, 30, 0x00},                 // ray
+                               });
     QxVector coarse(100, 100, 100);
+    cloud->SetAttributeDrawn(CLOUD_ATTRIBUTE_COLORS, FALSE);
     cloud->CreateFromBuffers(40, points.data(), nullptr, nullptr, nullptr, coarse);
     putChunk("leaf_root", 0, cloud->Save(nullptr, 0xFFFFFFFF));
     CKCloseContext(context);
