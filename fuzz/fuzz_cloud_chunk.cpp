@@ -29,6 +29,7 @@
 #include "render/mesh/CKMesh.h"
 #include "render/objects/CKCamera.h"
 #include "render/objects/pointcloud/RCK3dPointCloud.h"
+#include "tools/testdata/CubeEntity.h"
 
 namespace {
 
@@ -62,24 +63,6 @@ private:
     size_t m_Size;
     size_t m_At = 0;
 };
-
-// A cube of half size 1 around its entity's origin, faces outward.
-CK3dEntity* MakeCube(CKContext* context)
-{
-    auto* mesh = static_cast<CKMesh*>(context->CreateObject(CKCID_MESH, "cube"));
-    mesh->SetVertexCount(8);
-    for (int v = 0; v < 8; ++v)
-        mesh->SetVertexPosition(v, QxVector(v & 1 ? 1.f : -1.f, v & 2 ? 1.f : -1.f, v & 4 ? 1.f : -1.f));
-    static const int faces[12][3] = {{0, 2, 1}, {1, 2, 3}, {4, 5, 6}, {5, 7, 6}, {0, 1, 4}, {1, 5, 4},
-                                     {2, 6, 3}, {3, 6, 7}, {0, 4, 2}, {2, 4, 6}, {1, 3, 5}, {3, 7, 5}};
-    mesh->SetFaceCount(12);
-    for (int f = 0; f < 12; ++f)
-        mesh->SetFaceVertexIndex(f, faces[f][0], faces[f][1], faces[f][2]);
-    mesh->BuildFaceNormals();
-    auto* entity = static_cast<CK3dEntity*>(context->CreateObject(CKCID_3DOBJECT, "cube"));
-    entity->SetCurrentMesh(mesh);
-    return entity;
-}
 
 // How the cloud is drawn. Colours are on and drawn unless the first byte
 // says otherwise (bit 0: left as loaded, 1: not drawn), so that most scenes
@@ -304,7 +287,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             Scene in(sceneBytes, sceneSize);
             auto* material = static_cast<CKMaterial*>(records[0]);
             SetUpDrawing(in, cloud, material, rc, context);
-            CK3dEntity* cube = MakeCube(context);
+            CK3dEntity* cube = CreateCubeEntity(context);
             auto* group = static_cast<CKGroup*>(context->CreateObject(CKCID_GROUP, "group"));
             group->AddObject(cube);
             group->AddObject(material);

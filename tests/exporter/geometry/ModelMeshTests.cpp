@@ -14,6 +14,7 @@
 #include "platform/host/Interface.h"
 #include "render/mesh/CKMesh.h"
 #include "tests/exporter/support/ExporterTestSupport.h"
+#include "tests/platform/host/HostTestModels.h"
 #include "tests/support/TestModels.h"
 #include "tests/support/TestPaths.h"
 
@@ -158,12 +159,7 @@ TEST_F(ModelMeshes, NodesDrawingTheSameMeshesShareOneEngineMesh)
     std::ofstream(model)
         << R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0, 1, 2]}],)"
         << R"("nodes": [{"name": "first", "mesh": 0}, {"name": "second", "mesh": 0, "translation": [5, 0, 0]},)"
-        << R"({"name": "third", "mesh": 1}],)"
-        << R"("buffers": [{"byteLength": 36, "uri": "data:application/octet-stream;base64,)"
-        << R"(AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAA"}],)"
-        << R"("bufferViews": [{"buffer": 0, "byteOffset": 0, "byteLength": 36}],)"
-        << R"("accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3",)"
-        << R"("min": [0, 0, 0], "max": [1, 1, 0]}],)"
+        << R"({"name": "third", "mesh": 1}],)" << kThreeVerticesGltf
         << R"("meshes": [{"primitives": [{"attributes": {"POSITION": 0}}]},)"
         << R"({"primitives": [{"attributes": {"POSITION": 0}}, {"attributes": {"POSITION": 0}, "mode": 4}]}]})";
     std::string report;

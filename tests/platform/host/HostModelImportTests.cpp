@@ -452,12 +452,7 @@ TEST(HostModelImport, TexturePathsAreFoundAfterDecodingTheirEscapes)
     const std::string model = dir.File("t.gltf");
     std::ofstream(model)
         << R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}], "nodes": [{"name": "n", "mesh": 0}],)"
-        << R"("buffers": [{"byteLength": 36, "uri": "data:application/octet-stream;base64,)"
-        << R"(AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAA"}],)"
-        << R"("bufferViews": [{"buffer": 0, "byteOffset": 0, "byteLength": 36}],)"
-        << R"("accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3",)"
-        << R"("min": [0, 0, 0], "max": [1, 1, 0]}],)"
-        << R"("meshes": [{"primitives": [{"attributes": {"POSITION": 0}, "material": 0}]}],)"
+        << kThreeVerticesGltf << R"("meshes": [{"primitives": [{"attributes": {"POSITION": 0}, "material": 0}]}],)"
         << R"("images": [{"uri": "a%39%4A%4b.png"}], "textures": [{"source": 0}],)"
         << R"("materials": [{"pbrMetallicRoughness": {"baseColorTexture": {"index": 0}}}]})";
     // Missing, the map keeps the name as written.

@@ -16,6 +16,7 @@
 #include "system/math/QxRay.h"
 #include "tests/render/objects/EntityTestSupport.h"
 #include "tests/render/objects/pointcloud/CloudTestSupport.h"
+#include "tools/testdata/CubeEntity.h"
 
 namespace {
 
@@ -59,23 +60,6 @@ protected:
         QxVector v = RandomVector(-1, 1);
         return v / QxMagnitude(v);
     }
-    // A cube mesh of half size 1 around its entity's origin, faces outward.
-    CK3dEntity* CubeEntity()
-    {
-        CKMesh* mesh = static_cast<CKMesh*>(m_Context->CreateObject(CKCID_MESH, "cube"));
-        mesh->SetVertexCount(8);
-        for (int v = 0; v < 8; ++v)
-            mesh->SetVertexPosition(v, QxVector(v & 1 ? 1.f : -1.f, v & 2 ? 1.f : -1.f, v & 4 ? 1.f : -1.f));
-        static const int faces[12][3] = {{0, 2, 1}, {1, 2, 3}, {4, 5, 6}, {5, 7, 6}, {0, 1, 4}, {1, 5, 4},
-                                         {2, 6, 3}, {3, 6, 7}, {0, 4, 2}, {2, 4, 6}, {1, 3, 5}, {3, 7, 5}};
-        mesh->SetFaceCount(12);
-        for (int f = 0; f < 12; ++f)
-            mesh->SetFaceVertexIndex(f, faces[f][0], faces[f][1], faces[f][2]);
-        mesh->BuildFaceNormals();
-        CK3dEntity* entity = static_cast<CK3dEntity*>(m_Context->CreateObject(CKCID_3DOBJECT, "cube"));
-        entity->SetCurrentMesh(mesh);
-        return entity;
-    }
 
     std::mt19937 m_Rng;
     std::vector<WalkedPoint> m_Points;
@@ -85,7 +69,7 @@ TEST_F(CloudSelectTests, TwoHundredRandomShapesSelectWhatABruteForceScanFinds)
 {
     RCK3dPointCloud* cloud = Cloud(100000);
     CloudSelection* s = cloud->CreateSelection("all", 200000);
-    CK3dEntity* cube = CubeEntity();
+    CK3dEntity* cube = CreateCubeEntity(m_Context);
     int nonEmpty = 0;
     for (int i = 0; i < 200; ++i) {
         std::set<CKDWORD> expected;
@@ -281,7 +265,7 @@ TEST_F(CloudSelectTests, TheEntityQueryWorksAfterAClearThatDroppedTheSelections)
     cloud->CreateFromBuffers(2000, p.data(), nullptr, nullptr, nullptr, precision);
     m_Points = WalkPoints(cloud->GetTree(), cloud->GetBoxMin(), cloud->GetBoxSize());
     CloudSelection* s = cloud->CreateSelection("cube", 5000);
-    CK3dEntity* cube = CubeEntity();
+    CK3dEntity* cube = CreateCubeEntity(m_Context);
     const int n = cloud->SelectInEntity(cube, s);
     EXPECT_EQ(n, (int) Brute([](const QxVector& q) {
                      return std::fabs(q.x) <= 1 && std::fabs(q.y) <= 1 && std::fabs(q.z) <= 1;
