@@ -54,8 +54,7 @@ int main(int argc, char** argv)
         return 2;
     }
     // Before the engine's own words for a file it cannot load.
-    struct stat st;
-    if (stat(PlatformNativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (S_ISDIR(PlatformGetFileMode(path))) {
         std::fprintf(stderr, "qdxinfo: the file is a folder: \"%s\"\n", path);
         return 2;
     }

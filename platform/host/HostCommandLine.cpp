@@ -148,8 +148,7 @@ struct FileStamp
 
 bool IsFolder(const std::string& path)
 {
-    struct stat st;
-    return stat(PlatformNativePath(path.c_str()).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return S_ISDIR(PlatformGetFileMode(path.c_str()));
 }
 
 // One NAME=VALUE setting and where it was given: "" for --opt, the file and

@@ -1,8 +1,6 @@
 #include "render/objects/pointcloud/RCloudSelection.h"
 
-#include <algorithm>
 #include <cstring>
-#include <iterator>
 
 #include "core/context/CKContext.h"
 #include "render/context/RCKRenderManager.h"
@@ -69,14 +67,14 @@ void RCloudSelection::Reset()
 {
     m_Entries.clear();
     m_Flags &= ~CLOUD_SELECTION_UPTODATE;
-    std::fill(std::begin(m_ShapeKept), std::end(m_ShapeKept), false);
+    ForgetShapes();
 }
 
 void RCloudSelection::SetCapacity(int capacity)
 {
     capacity = capacity < 0 ? 0 : capacity;
     if (capacity != m_Capacity)
-        std::fill(std::begin(m_ShapeKept), std::end(m_ShapeKept), false);
+        ForgetShapes();
     m_Capacity = capacity;
 }
 

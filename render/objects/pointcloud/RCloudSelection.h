@@ -91,6 +91,12 @@ public:
 
 private:
     void SetFlag(CKDWORD flag, CKBOOL set) { m_Flags = set ? (m_Flags | flag) : (m_Flags & ~flag); }
+    // The next query searches its shape again, whatever the last one was.
+    void ForgetShapes()
+    {
+        for (bool& kept : m_ShapeKept)
+            kept = false;
+    }
 
     static constexpr int kShapeFloats = 15;
 
